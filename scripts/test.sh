@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test: the normal build,
+# then the same tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+# then each fuzzer for a short, bounded time.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+
+export QT_QPA_PLATFORM=offscreen
+jobs=$(nproc)
+
+echo "== build and test" >&2
+"$root/scripts/build.sh" "$root/build"
+ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+
+echo "== sanitizer build and test" >&2
+"$root/scripts/build.sh" "$root/build-asan" -DTROVIX_SANITIZE=ON -DTROVIX_BUILD_UI=OFF
+ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs"
+
+if ls "$root"/fuzz/*_fuzz.cpp >/dev/null 2>&1; then
+  echo "== fuzzers" >&2
+  CXX=clang++ "$root/scripts/build.sh" "$root/build-fuzz" -DTROVIX_FUZZ=ON -DTROVIX_BUILD_UI=OFF -DBUILD_TESTING=OFF
+  for f in "$root"/fuzz/*_fuzz.cpp; do
+    name=$(basename "$f" .cpp)
+    corpus="$root/fuzz/corpus/$name"
+    work=$(mktemp -d)
+    [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
+    ASAN_OPTIONS=detect_leaks=0 "$root/build-fuzz/fuzz/$name" -max_total_time=60 -rss_limit_mb=2048 "$work" 2>&1 | tail -n 3
+    rm -rf "$work"
+  done
+fi

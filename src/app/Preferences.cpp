@@ -1,0 +1,179 @@
+#include "app/Preferences.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSettings>
+
+#include <utility>
+#include <vector>
+
+namespace Prefs {
+namespace {
+
+struct Registry {
+    QMutex lock;
+    std::vector<std::pair<QString, QVariant>> defaults;
+    QVariantMap overrides;
+    bool registered = false;
+};
+
+Registry& registry() {
+    static Registry r;
+    return r;
+}
+
+std::vector<std::pair<QString, QVariant>> defaultTable() {
+    const QVariant yes = QStringLiteral("YES");
+    const QVariant no = QStringLiteral("NO");
+    return {
+        {kSmartCapitalization, yes},
+        {kBackup, no},
+        {kSearchAMG, yes},
+        {kSearchGOOG, yes},
+        {kSearchGNUDB, yes},
+        {kSearchFreeDB, yes},
+        {kMaxEntriesToFetch, 10},
+        {kOmitChars, QStringLiteral("*?:/\\&")},
+        {kTagVersion, 3},
+        {kTitleTagFormat, QStringLiteral("%T")},
+        {kVARenameTitles, no},
+        {kVATitleTagFormat, QStringLiteral("%A-%T")},
+        {kSFRenameTitles, no},
+        {kSFTitleTagFormat, QStringLiteral("%A-%T")},
+        {kRenameAlbums, yes},
+        {kAlbumFolderNameFormat, QStringLiteral("%A-%Y-%T%b%I")},
+        {kVARenameAlbums, no},
+        {kVAAlbumFolderNameFormat, QStringLiteral("%Y-%T%b%I")},
+        {kRenameTracks, yes},
+        {kTrackFileNameFormat, QStringLiteral("%N-%T")},
+        {kVARenameTracks, yes},
+        {kVATrackFileNameFormat, QStringLiteral("%N-%A-%T")},
+        {kSFRenameTracks, yes},
+        {kSFTrackFileNameFormat, QStringLiteral("%A-%T")},
+        {kSearchForCoverArt, yes},
+        {kSaveCoverToFile, no},
+        {kEmbedCoverInTags, yes},
+        {kCoverFileName, QStringLiteral("Cover Art")},
+        {kResizeCover, no},
+        {kResizePixels, 160},
+        {kResizeOption, 0},
+        {kAMGBaseURL, QStringLiteral("http://www.allmusic.com")},
+        {kGoogleBaseURL, QStringLiteral("http://www.google.com")},
+        {kGnudbBaseURL, QStringLiteral("http://www.gnudb.org")},
+        {kFreeDBBaseURL, QStringLiteral("http://www.freedb.org")},
+        {kAmazonBaseURL, QStringLiteral("http://www.amazon.com")},
+        {kHomePageURL, QStringLiteral("https://trovix.app")},
+        {kVersionsURL, QStringLiteral("https://trovix.app/versions.txt")},
+    };
+}
+
+QSettings store() { return QSettings(QStringLiteral("Trovix"), QStringLiteral("Trovix")); }
+
+void ensureRegistered() {
+    Registry& r = registry();
+    QMutexLocker locker(&r.lock);
+    if (!r.registered) {
+        r.defaults = defaultTable();
+        r.registered = true;
+    }
+}
+
+bool toBool(const QVariant& v) {
+    if (v.typeId() == QMetaType::QString) {
+        const QString s = v.toString().trimmed().toLower();
+        return s == QLatin1String("yes") || s == QLatin1String("true") || s == QLatin1String("1");
+    }
+    return v.toBool();
+}
+
+} // namespace
+
+void initializeDefaults() {
+    std::vector<std::pair<QString, QVariant>> table = defaultTable();
+    QSettings s = store();
+    if (!s.contains(kSaveCoverToFile) && !s.contains(kEmbedCoverInTags) &&
+        s.contains(kCoverSaveMethod)) {
+        const bool toFile = s.value(kCoverSaveMethod).toInt() == 0;
+        for (auto& [key, def] : table) {
+            if (key == QLatin1String(kSaveCoverToFile))
+                def = toFile ? QStringLiteral("YES") : QStringLiteral("NO");
+            else if (key == QLatin1String(kEmbedCoverInTags))
+                def = toFile ? QStringLiteral("NO") : QStringLiteral("YES");
+        }
+    }
+    Registry& r = registry();
+    QMutexLocker locker(&r.lock);
+    r.defaults = std::move(table);
+    r.registered = true;
+}
+
+QVariant defaultValue(const QString& key) {
+    ensureRegistered();
+    Registry& r = registry();
+    QMutexLocker locker(&r.lock);
+    for (const auto& [k, v] : r.defaults)
+        if (k == key) return v;
+    return {};
+}
+
+QStringList allKeys() {
+    ensureRegistered();
+    Registry& r = registry();
+    QMutexLocker locker(&r.lock);
+    QStringList keys;
+    for (const auto& entry : r.defaults) keys << entry.first;
+    return keys;
+}
+
+QVariant value(const QString& key) {
+    {
+        Registry& r = registry();
+        QMutexLocker locker(&r.lock);
+        auto it = r.overrides.constFind(key);
+        if (it != r.overrides.constEnd()) return *it;
+    }
+    QSettings s = store();
+    if (s.contains(key)) return s.value(key);
+    return defaultValue(key);
+}
+
+bool boolValue(const QString& key) { return toBool(value(key)); }
+int intValue(const QString& key) { return value(key).toInt(); }
+QString stringValue(const QString& key) { return value(key).toString(); }
+
+void setValue(const QString& key, const QVariant& v) {
+    QSettings s = store();
+    s.setValue(key, v);
+    s.sync();
+}
+
+void setOverride(const QString& key, const QVariant& v) {
+    Registry& r = registry();
+    QMutexLocker locker(&r.lock);
+    r.overrides.insert(key, v);
+}
+
+void clearOverrides() {
+    Registry& r = registry();
+    QMutexLocker locker(&r.lock);
+    r.overrides.clear();
+}
+
+int maxEntriesToFetch() {
+    const int n = intValue(kMaxEntriesToFetch);
+    return n == 0 ? 10 : n;
+}
+
+int resizePixels() {
+    const int n = intValue(kResizePixels);
+    return n == 0 ? 160 : n;
+}
+
+void postPrefsChanged() { emit PrefsNotifier::instance()->prefsChanged(); }
+
+} // namespace Prefs
+
+PrefsNotifier* PrefsNotifier::instance() {
+    static PrefsNotifier* gPrefsNotifier = new PrefsNotifier;
+    return gPrefsNotifier;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QHash>
+#include <QMutex>
+#include <QString>
+
+#include <functional>
+
+// Measures, once per folder, the longest base name that can really be
+// created there (with a four-character ".XXX" suffix behind it), and caches
+// the answer for the rest of the run. Generated names are cut to fit it.
+class FileSystemParams {
+public:
+    // Whether a file named by n letters "T" plus ".XXX" can be created in
+    // the folder. Replaceable so tests can simulate short-name file systems.
+    using CreateTest = std::function<bool(int length, const QString& folder)>;
+
+    struct FolderRecord {
+        int maxFileNameLength = 0;
+    };
+
+    // The process-wide service, made at start-up.
+    static FileSystemParams* newFileSystemParams();
+    static FileSystemParams* getFileSystemParams();
+
+    explicit FileSystemParams(CreateTest test = {});
+
+    // The cached record for a folder, probing on the first request.
+    FolderRecord getFileSystemParams(const QString& folderPath);
+    int maxFileNameLength(const QString& folderPath) {
+        return getFileSystemParams(folderPath).maxFileNameLength;
+    }
+
+    // The bisection itself, uncached.
+    int getMaxFileNameLength(const QString& folderPath);
+    bool canGenerateTempFile(int length, const QString& folderPath);
+
+    // The real test: creates the file exclusively (never through a link)
+    // and removes it at once.
+    static bool createTempFileTest(int length, const QString& folderPath);
+
+    static inline const QString kBogusPath = QStringLiteral("Bogus");
+
+private:
+    QHash<QString, FolderRecord> fSpecDict;
+    QMutex fLock;
+    CreateTest fCreateTest;
+};

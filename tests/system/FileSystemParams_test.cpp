@@ -1,0 +1,71 @@
+#include "system/FileSystemParams.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A file system that accepts names up to `limit` characters.
+FileSystemParams::CreateTest limitedTo(int limit, int* calls = nullptr) {
+    return [limit, calls](int n, const QString&) {
+        if (calls) ++*calls;
+        return n + 4 <= limit;
+    };
+}
+
+} // namespace
+
+TEST(FileSystemParams, BisectionAnswersForCommonLimits) {
+    struct Row {
+        int limit;
+        int answer;
+    };
+    for (const Row& row : {Row{255, 251}, Row{64, 60}, Row{31, 27}, Row{0, 7}}) {
+        FileSystemParams params(limitedTo(row.limit));
+        EXPECT_EQ(params.getMaxFileNameLength(QStringLiteral("/x")), row.answer) << row.limit;
+    }
+}
+
+TEST(FileSystemParams, BogusPathNeverTouchesTheDisk) {
+    int calls = 0;
+    FileSystemParams params(limitedTo(255, &calls));
+    EXPECT_EQ(params.maxFileNameLength(FileSystemParams::kBogusPath), 251);
+    EXPECT_EQ(calls, 0);
+}
+
+TEST(FileSystemParams, SecondRequestIsCached) {
+    int calls = 0;
+    FileSystemParams params(limitedTo(64, &calls));
+    EXPECT_EQ(params.maxFileNameLength(QStringLiteral("/a")), 60);
+    const int first = calls;
+    EXPECT_GT(first, 0);
+    EXPECT_EQ(params.maxFileNameLength(QStringLiteral("/a")), 60);
+    EXPECT_EQ(calls, first);
+}
+
+TEST(FileSystemParams, RealProbeLeavesNothingBehind) {
+    QTemporaryDir dir;
+    FileSystemParams params;
+    EXPECT_EQ(params.maxFileNameLength(dir.path()), 251);
+    EXPECT_TRUE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).isEmpty());
+}
+
+TEST(FileSystemParams, UnwritableFolderAnswersSeven) {
+    if (geteuid() == 0) {
+        // root writes anywhere; a missing folder is unwritable for everyone.
+        FileSystemParams params;
+        EXPECT_EQ(params.maxFileNameLength(QStringLiteral("/nonexistent/folder")), 7);
+        return;
+    }
+    QTemporaryDir dir;
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0500);
+    FileSystemParams params;
+    EXPECT_EQ(params.maxFileNameLength(dir.path()), 7);
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
+}
