@@ -5,8 +5,7 @@
 using TagLib::ByteVector;
 using TagLib::String;
 
-CustomTagFrame::CustomTagFrame(const String& description, const String& text,
-                               String::Type encoding)
+CustomTagFrame::CustomTagFrame(const String& description, const String& text, String::Type encoding)
     : UserTextIdentificationFrame(encoding) {
     header()->setFrameID(kFrameID);
     setDescription(description);

@@ -29,7 +29,8 @@ bool Id3FrameFactory::updateFrame(FrameHeader* header) const {
         if (id == "TTRX") header->setFrameID(kRawCustomTagID);
         // TagLib would merge a TDRC of an ID3v2.3 tag with TDAT, taking TDAT
         // for a raw frame; keeping TDRC raw keeps that from happening.
-        else if (id == "TDRC") header->setFrameID(kRawRecordingTimeID);
+        else if (id == "TDRC")
+            header->setFrameID(kRawRecordingTimeID);
         return true;
     default:
         if (id == "TTRX") {

@@ -15,7 +15,7 @@ public:
     static Id3FrameFactory* instance();
 
     // Raw identifiers of the renamed frames.
-    static inline const char* const kRawCustomTagID = "ttrx"; // "TTRX", laid out like TXXX
+    static inline const char* const kRawCustomTagID = "ttrx";     // "TTRX", laid out like TXXX
     static inline const char* const kRawRecordingTimeID = "tdrc"; // "TDRC" in an ID3v2.3 tag
 
 private:

@@ -32,7 +32,9 @@ namespace ID3v2 = TagLib::ID3v2;
 
 namespace {
 
-QString toQt(const TagLib::String& s) { return QString::fromUtf8(s.toCString(true)); }
+QString toQt(const TagLib::String& s) {
+    return QString::fromUtf8(s.toCString(true));
+}
 
 TagLib::String toTL(const QString& s) {
     return TagLib::String(s.toUtf8().constData(), TagLib::String::UTF8);
@@ -50,7 +52,9 @@ TagLib::String::Type encodingFor(const QString& s) {
     return isLatin1(s) ? TagLib::String::Latin1 : TagLib::String::UTF16;
 }
 
-QByteArray localPath(const QString& path) { return QFile::encodeName(path); }
+QByteArray localPath(const QString& path) {
+    return QFile::encodeName(path);
+}
 
 // The leading decimal number of a text the way "%d" reads it: white space,
 // an optional sign, digits. *end receives the index after the number.
@@ -95,13 +99,15 @@ ByteVector wrapFields(const char* id, const ByteVector& fields) {
 }
 
 void rebuildRawFrames(ID3v2::Tag& tag) {
-    const std::vector<ID3v2::Frame*> custom = snapshot(tag.frameList(Id3FrameFactory::kRawCustomTagID));
+    const std::vector<ID3v2::Frame*> custom =
+        snapshot(tag.frameList(Id3FrameFactory::kRawCustomTagID));
     for (ID3v2::Frame* frame : custom) {
         if (auto* raw = dynamic_cast<ID3v2::UnknownFrame*>(frame))
             tag.addFrame(CustomTagFrame::fromFields(raw->data()));
         tag.removeFrame(frame);
     }
-    const std::vector<ID3v2::Frame*> times = snapshot(tag.frameList(Id3FrameFactory::kRawRecordingTimeID));
+    const std::vector<ID3v2::Frame*> times =
+        snapshot(tag.frameList(Id3FrameFactory::kRawRecordingTimeID));
     for (ID3v2::Frame* frame : times) {
         if (auto* raw = dynamic_cast<ID3v2::UnknownFrame*>(frame))
             tag.addFrame(new ID3v2::TextIdentificationFrame(wrapFields("TDRC", raw->data())));
@@ -116,7 +122,8 @@ class FrameLoan {
 public:
     FrameLoan(ID3v2::Tag& owner, ID3v2::Tag& borrower) : fOwner(owner), fBorrower(borrower) {
         const std::vector<ID3v2::Frame*> theirs = snapshot(borrower.frameList());
-        for (ID3v2::Frame* frame : theirs) borrower.removeFrame(frame, true);
+        for (ID3v2::Frame* frame : theirs)
+            borrower.removeFrame(frame, true);
         move(fOwner, fBorrower);
     }
     ~FrameLoan() { move(fBorrower, fOwner); }
@@ -260,9 +267,15 @@ QString MP3File::textOr(const char* id, const QString& v1) const {
     return v1.isNull() ? QString(u""_qs) : v1;
 }
 
-QString MP3File::readTitle() { return textOr("TIT2", fV1.title); }
-QString MP3File::readArtist() { return textOr("TPE1", fV1.artist); }
-QString MP3File::readAlbum() { return textOr("TALB", fV1.album); }
+QString MP3File::readTitle() {
+    return textOr("TIT2", fV1.title);
+}
+QString MP3File::readArtist() {
+    return textOr("TPE1", fV1.artist);
+}
+QString MP3File::readAlbum() {
+    return textOr("TALB", fV1.album);
+}
 
 QString MP3File::readYearStr() {
     const bool hasTime = !fID3Tags->frameList("TDRC").isEmpty();
@@ -271,16 +284,22 @@ QString MP3File::readYearStr() {
     return textOr("TYER", fV1.year);
 }
 
-int MP3File::readYearNum() { return qMax(0, numberOr(readYearStr(), 0)); }
+int MP3File::readYearNum() {
+    return qMax(0, numberOr(readYearStr(), 0));
+}
 
 QString MP3File::readGenre() {
     if (!fID3Tags->frameList("TCON").isEmpty()) return toQt(fID3Tags->genre());
     return fV1.genre.isNull() ? QString(u""_qs) : fV1.genre;
 }
 
-QString MP3File::trackText() const { return textOr("TRCK", fV1.track); }
+QString MP3File::trackText() const {
+    return textOr("TRCK", fV1.track);
+}
 
-uint32_t MP3File::readTrackNum() { return uint32_t(qMax(0, numberOr(trackText(), 0))); }
+uint32_t MP3File::readTrackNum() {
+    return uint32_t(qMax(0, numberOr(trackText(), 0)));
+}
 
 uint32_t MP3File::readMaxTracks() {
     const QString text = trackText();
@@ -295,7 +314,9 @@ QString MP3File::readTrackStr() {
     return slash < 0 ? text : text.left(slash);
 }
 
-QString MP3File::readLongTrackStr() { return trackText(); }
+QString MP3File::readLongTrackStr() {
+    return trackText();
+}
 
 QString MP3File::readMaxTrackStr() {
     const QString text = trackText();
@@ -313,7 +334,8 @@ std::optional<CustomTag> MP3File::readCustomTag() {
 
 QByteArray MP3File::readImage() {
     const ID3v2::FrameList& frames = fID3Tags->frameList("APIC");
-    for (auto type : {ID3v2::AttachedPictureFrame::FrontCover, ID3v2::AttachedPictureFrame::Other}) {
+    for (auto type :
+         {ID3v2::AttachedPictureFrame::FrontCover, ID3v2::AttachedPictureFrame::Other}) {
         for (ID3v2::Frame* frame : frames) {
             auto* picture = dynamic_cast<ID3v2::AttachedPictureFrame*>(frame);
             if (picture && picture->type() == type && !picture->picture().isEmpty()) {
@@ -325,7 +347,9 @@ QByteArray MP3File::readImage() {
     return {};
 }
 
-int MP3File::readNumFrames() const { return int(fID3Tags->frameList().size()); }
+int MP3File::readNumFrames() const {
+    return int(fID3Tags->frameList().size());
+}
 
 QString MP3File::readFrameID(int index) const {
     const ID3v2::FrameList& frames = fID3Tags->frameList();
@@ -373,7 +397,9 @@ void MP3File::writeYearStr(const QString& s) {
     fV1.year = s;
 }
 
-void MP3File::writeYearNum(int year) { writeYearStr(QString::number(year)); }
+void MP3File::writeYearNum(int year) {
+    writeYearStr(QString::number(year));
+}
 
 void MP3File::writeGenre(const QString& s) {
     setTextFrame("TCON", s);
@@ -402,8 +428,8 @@ void MP3File::writeCustomTag(const std::optional<CustomTag>& tag) {
     const QString text = tag->customTagToString();
     const QString description = QString::fromLatin1(kCustomTagDescription) + u'\t' +
                                 Prefs::stringValue(Prefs::kHomePageURL);
-    const auto encoding = isLatin1(text) && isLatin1(description) ? TagLib::String::Latin1
-                                                                   : TagLib::String::UTF16;
+    const auto encoding =
+        isLatin1(text) && isLatin1(description) ? TagLib::String::Latin1 : TagLib::String::UTF16;
     fID3Tags->addFrame(new CustomTagFrame(toTL(description), toTL(text), encoding));
 }
 
@@ -485,8 +511,10 @@ void MP3File::convertToV24() {
 bool MP3File::commitTags() {
     if (!fNeedsUpdate) return true;
     const int version = Prefs::intValue(Prefs::kTagVersion) == 3 ? 4 : 3;
-    if (version == 4) convertToV24();
-    else convertToV23();
+    if (version == 4)
+        convertToV24();
+    else
+        convertToV23();
     if (!saveTags(version)) return false;
     fNeedsUpdate = false;
     fReadVersion = version;
@@ -539,7 +567,8 @@ bool MP3File::saveTags(int version) {
         ID3v2::Tag* tag = file.ID3v2Tag(true);
         const unsigned oldSize = hadTag ? tag->header()->completeTagSize() : 0;
         FrameLoan loan(*fID3Tags, *tag);
-        const bool fits = tag->isEmpty() ? !hadTag : hadTag && tag->render(id3Version).size() == oldSize;
+        const bool fits =
+            tag->isEmpty() ? !hadTag : hadTag && tag->render(id3Version).size() == oldSize;
         if (fits) {
             fillV1(file);
             if (!file.save(tagTypes, TagLib::File::StripNone, id3Version,
@@ -561,7 +590,8 @@ bool MP3File::saveTags(int version) {
     QByteArray tempPath;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tempPath = localPath(dir + QStringLiteral("/Trovix.%1").arg(QRandomGenerator::global()->generate(), 0, 16));
+        tempPath = localPath(
+            dir + QStringLiteral("/Trovix.%1").arg(QRandomGenerator::global()->generate(), 0, 16));
         fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0 && errno != EEXIST) break;
     }
@@ -609,4 +639,6 @@ bool MP3File::saveTags(int version) {
     return true;
 }
 
-void MP3File::refreshAfterRename(const QString& newPath) { fPath = newPath; }
+void MP3File::refreshAfterRename(const QString& newPath) {
+    fPath = newPath;
+}

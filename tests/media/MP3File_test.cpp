@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <taglib/attachedpictureframe.h>
@@ -61,7 +62,8 @@ protected:
         return std::dynamic_pointer_cast<MP3File>(MusicFile::newMusicFileWithPath(file));
     }
 
-    std::shared_ptr<MP3File> openWithTag(const QByteArray& tag, const Mp3FixtureOptions& options = {}) {
+    std::shared_ptr<MP3File> openWithTag(const QByteArray& tag,
+                                         const Mp3FixtureOptions& options = {}) {
         EXPECT_TRUE(writeMp3WithTag(path(), tag, options));
         return open(path());
     }
@@ -90,7 +92,8 @@ TEST_F(MP3FileTest, OpensOnlyMpegAudio) {
                                 {.frames = 0}));
     QFile(path(QStringLiteral("tagonly.mp3"))).resize(40); // the tag and no audio
 
-    for (const char* name : {"empty.mp3", "garbage.mp3", "folder.mp3", "missing.mp3", "tagonly.mp3"})
+    for (const char* name :
+         {"empty.mp3", "garbage.mp3", "folder.mp3", "missing.mp3", "tagonly.mp3"})
         EXPECT_EQ(open(path(QString::fromLatin1(name))), nullptr) << name;
 }
 
@@ -105,9 +108,9 @@ TEST_F(MP3FileTest, UntaggedFileReadsEmpty) {
     ASSERT_TRUE(writeSilentMp3(path()));
     auto file = open(path());
     ASSERT_NE(file, nullptr);
-    for (const QString& text : {file->getTitle(), file->getArtist(), file->getAlbum(),
-                                file->getYearStr(), file->getGenre(), file->getTrackStr(),
-                                file->getLongTrackStr(), file->getMaxTrackStr()}) {
+    for (const QString& text :
+         {file->getTitle(), file->getArtist(), file->getAlbum(), file->getYearStr(),
+          file->getGenre(), file->getTrackStr(), file->getLongTrackStr(), file->getMaxTrackStr()}) {
         EXPECT_FALSE(text.isNull());
         EXPECT_TRUE(text.isEmpty());
     }
@@ -242,16 +245,17 @@ TEST_F(MP3FileTest, TagVersionPicksTheId3Version) {
 
 TEST_F(MP3FileTest, Id3v23DropsFramesItCannotCarry) {
     useVersion(2);
-    const QByteArray tag = id3v2Tag(4, {
-        id3v2Frame(4, "TIT2", id3Latin1TextBody("Song")),
-        id3v2Frame(4, "TDRC", id3Latin1TextBody("2001-05-06")),
-        id3v2Frame(4, "TDOR", id3Latin1TextBody("1990")),
-        id3v2Frame(4, "TIPL", id3Latin1TextBody(QByteArray("producer\0Someone", 16))),
-        id3v2Frame(4, "TMCL", id3Latin1TextBody(QByteArray("piano\0Someone", 13))),
-        id3v2Frame(4, "RVA2", QByteArray("track\0\x01\x00\x10\x00", 11)),
-        id3v2Frame(4, "EQU2", QByteArray("\x00x\0\x00\x10\x00\x10", 8)),
-        id3v2Frame(4, "TPE2", id3Latin1TextBody("Band")),
-    });
+    const QByteArray tag = id3v2Tag(
+        4, {
+               id3v2Frame(4, "TIT2", id3Latin1TextBody("Song")),
+               id3v2Frame(4, "TDRC", id3Latin1TextBody("2001-05-06")),
+               id3v2Frame(4, "TDOR", id3Latin1TextBody("1990")),
+               id3v2Frame(4, "TIPL", id3Latin1TextBody(QByteArray("producer\0Someone", 16))),
+               id3v2Frame(4, "TMCL", id3Latin1TextBody(QByteArray("piano\0Someone", 13))),
+               id3v2Frame(4, "RVA2", QByteArray("track\0\x01\x00\x10\x00", 11)),
+               id3v2Frame(4, "EQU2", QByteArray("\x00x\0\x00\x10\x00\x10", 8)),
+               id3v2Frame(4, "TPE2", id3Latin1TextBody("Band")),
+           });
     auto file = openWithTag(tag);
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(file->getYearStr(), QStringLiteral("2001-05-06"));
@@ -319,7 +323,8 @@ TEST_F(MP3FileTest, YearReadsByTagVersion) {
     for (const Row& row : rows) {
         QList<QByteArray> frames;
         for (qsizetype i = 0; i + 1 < row.frames.size(); i += 2)
-            frames.append(id3v2Frame(row.minor, row.frames[i], id3Latin1TextBody(row.frames[i + 1])));
+            frames.append(
+                id3v2Frame(row.minor, row.frames[i], id3Latin1TextBody(row.frames[i + 1])));
         auto file = openWithTag(id3v2Tag(row.minor, frames));
         ASSERT_NE(file, nullptr);
         EXPECT_EQ(file->getYearStr(), QString::fromLatin1(row.year));
@@ -392,7 +397,8 @@ TEST_F(MP3FileTest, CustomTagWrittenEarlierReadsBack) {
     // one does not know.
     const QByteArray text = "searchTerms\tA / B\nfreeDBSpec\t#GNU:rock/0a0b\n"
                             "futureKey\tx\nvariousArtist\tVarious\nrevArtAlb\t1\n";
-    const QByteArray body = QByteArray(1, '\0') + "WHAT_IS_THIS?\thttp://old.example/" + '\0' + text;
+    const QByteArray body =
+        QByteArray(1, '\0') + "WHAT_IS_THIS?\thttp://old.example/" + '\0' + text;
     for (int minor : {3, 4}) {
         auto file = openWithTag(id3v2Tag(minor, {id3v2Frame(minor, "TTRX", body)}));
         ASSERT_NE(file, nullptr);
@@ -480,8 +486,8 @@ TEST_F(MP3FileTest, CoverReplacesOnlyFrontAndOtherPictures) {
 
 TEST_F(MP3FileTest, GrownTagReplacesTheFileThroughACopy) {
     useVersion(3);
-    ASSERT_TRUE(writeMp3WithTag(path(), id3v2Tag(3, {id3v2Frame(3, "TIT2", id3Latin1TextBody("a"))}),
-                                {.frames = 200}));
+    ASSERT_TRUE(writeMp3WithTag(
+        path(), id3v2Tag(3, {id3v2Frame(3, "TIT2", id3Latin1TextBody("a"))}), {.frames = 200}));
     ::chmod(QFile::encodeName(path()).constData(), 0640);
     const QByteArray audio = mp3AudioPayload(path());
     const ino_t before = inodeOf(path());
@@ -489,23 +495,24 @@ TEST_F(MP3FileTest, GrownTagReplacesTheFileThroughACopy) {
     ASSERT_NE(file, nullptr);
     QImage cover(200, 200, QImage::Format_RGB32);
     for (int y = 0; y < cover.height(); ++y)
-        for (int x = 0; x < cover.width(); ++x) cover.setPixel(x, y, qRgb(x, y, x ^ y));
+        for (int x = 0; x < cover.width(); ++x)
+            cover.setPixel(x, y, qRgb(x, y, x ^ y));
     file->tagImage(cover);
     ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
 
     EXPECT_NE(inodeOf(path()), before); // a new file was renamed over the old one
     EXPECT_EQ(mp3AudioPayload(path()), audio);
-    EXPECT_EQ(QFile::permissions(path()),
-              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser |
-                  QFile::ReadGroup);
+    EXPECT_EQ(QFile::permissions(path()), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                              QFile::WriteUser | QFile::ReadGroup);
     EXPECT_TRUE(strayFiles().isEmpty());
     EXPECT_TRUE(open(path())->hasImage());
 }
 
 TEST_F(MP3FileTest, TagThatFitsIsWrittenInPlace) {
     useVersion(2);
-    ASSERT_TRUE(writeMp3WithTag(
-        path(), id3v2Tag(3, {id3v2Frame(3, "TIT2", id3Latin1TextBody("a"))}, 2000), {.frames = 200}));
+    ASSERT_TRUE(writeMp3WithTag(path(),
+                                id3v2Tag(3, {id3v2Frame(3, "TIT2", id3Latin1TextBody("a"))}, 2000),
+                                {.frames = 200}));
     // The first save writes the ID3v1 tag at the end; the second changes nothing but the tag.
     auto file = open(path());
     file->tagTitle(QStringLiteral("first"));
@@ -531,7 +538,8 @@ TEST_F(MP3FileTest, SymlinkedPathWritesTheFileItNames) {
     file->tagTitle(QStringLiteral("Through the link"));
     ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
     EXPECT_TRUE(QFileInfo(path(QStringLiteral("link.mp3"))).isSymLink());
-    EXPECT_EQ(open(path(QStringLiteral("real.mp3")))->getTitle(), QStringLiteral("Through the link"));
+    EXPECT_EQ(open(path(QStringLiteral("real.mp3")))->getTitle(),
+              QStringLiteral("Through the link"));
     EXPECT_TRUE(strayFiles().isEmpty());
 }
 
@@ -589,6 +597,38 @@ TEST_F(MP3FileTest, DamagedTagsDoNotCrash) {
             EXPECT_EQ(open(path())->getTitle(), QStringLiteral("mended"));
         }
     }
+}
+
+TEST_F(MP3FileTest, MutatedTagsNeverCrash) {
+    const QByteArray tag = id3v2Tag(
+        3,
+        {
+            id3v2Frame(3, "TIT2", utf16Body(QStringLiteral("Title"))),
+            id3v2Frame(3, "TYER", id3Latin1TextBody("1999")),
+            id3v2Frame(3, "TDAT", id3Latin1TextBody("2503")),
+            id3v2Frame(3, "TDRC", id3Latin1TextBody("2001")),
+            id3v2Frame(3, "TCON", id3Latin1TextBody("(17)")),
+            id3v2Frame(3, "TTRX", QByteArray(1, '\0') + "WHAT_IS_THIS?" + '\0' + "revArtAlb\t1\n"),
+            id3v2Frame(3, "APIC", pictureBody(3, pngBytes(Qt::red))),
+        },
+        64);
+    const QByteArray clean = tag + silentMp3Bytes({.frames = 4});
+    QRandomGenerator random(1234);
+    for (int round = 0; round < 300; ++round) {
+        QByteArray bytes = clean;
+        for (int flips = 1 + random.bounded(4); flips > 0; --flips)
+            bytes[random.bounded(int(tag.size()))] = char(random.bounded(256));
+        QFile out(path());
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(bytes);
+        out.close();
+        useVersion(round % 2 ? 2 : 3);
+        if (auto file = open(path())) {
+            file->tagAlbum(QStringLiteral("Album"));
+            file->commitTags();
+        }
+    }
+    EXPECT_TRUE(strayFiles().isEmpty());
 }
 
 TEST_F(MP3FileTest, Id3v1AloneIsRead) {

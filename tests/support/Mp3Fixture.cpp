@@ -10,8 +10,8 @@ namespace {
 constexpr int kSampleRate = 44100;
 constexpr int kSideInfoSize = 32; // MPEG-1 stereo
 
-constexpr std::array<int, 15> kBitrates = {0, 32, 40, 48, 56, 64, 80, 96,
-                                            112, 128, 160, 192, 224, 256, 320};
+constexpr std::array<int, 15> kBitrates = {0,   32,  40,  48,  56,  64,  80, 96,
+                                           112, 128, 160, 192, 224, 256, 320};
 
 int bitrateIndex(int kbps) {
     for (size_t i = 1; i < kBitrates.size(); ++i)
@@ -38,7 +38,8 @@ QByteArray synchsafe(quint32 n) {
 
 quint32 unsynchsafe(const QByteArray& bytes, int at) {
     quint32 n = 0;
-    for (int i = 0; i < 4; ++i) n = (n << 7) | (quint8(bytes[at + i]) & 0x7f);
+    for (int i = 0; i < 4; ++i)
+        n = (n << 7) | (quint8(bytes[at + i]) & 0x7f);
     return n;
 }
 
@@ -59,7 +60,8 @@ QByteArray silentMp3Bytes(const Mp3FixtureOptions& options) {
         // Zero side information means no Huffman data: the frame is silent
         // whatever the main data holds. The pattern never contains 0xFF,
         // so it cannot look like a frame sync.
-        for (int i = 4 + kSideInfoSize; i < frameSize; ++i) frame[i] = char((i * 7 + f * 13) % 251);
+        for (int i = 4 + kSideInfoSize; i < frameSize; ++i)
+            frame[i] = char((i * 7 + f * 13) % 251);
     }
     const int tagAt = 4 + kSideInfoSize;
     if (options.xingVbr) {
@@ -69,12 +71,12 @@ QByteArray silentMp3Bytes(const Mp3FixtureOptions& options) {
         putBE32(out, tagAt + 12, quint32(out.size()));
     } else if (options.vbri) {
         out.replace(tagAt, 4, "VBRI");
-        putBE16(out, tagAt + 4, 1);     // version
-        putBE16(out, tagAt + 6, 0);     // delay
-        putBE16(out, tagAt + 8, 75);    // quality
+        putBE16(out, tagAt + 4, 1);  // version
+        putBE16(out, tagAt + 6, 0);  // delay
+        putBE16(out, tagAt + 8, 75); // quality
         putBE32(out, tagAt + 10, quint32(out.size()));
         putBE32(out, tagAt + 14, quint32(frames - 1));
-        putBE16(out, tagAt + 18, 0);    // no table of contents
+        putBE16(out, tagAt + 18, 0); // no table of contents
         putBE16(out, tagAt + 20, 1);
         putBE16(out, tagAt + 22, 2);
         putBE16(out, tagAt + 24, 1);
@@ -86,8 +88,7 @@ bool writeSilentMp3(const QString& path, const Mp3FixtureOptions& options) {
     return writeMp3WithTag(path, QByteArray(), options);
 }
 
-bool writeMp3WithTag(const QString& path, const QByteArray& tag,
-                     const Mp3FixtureOptions& options) {
+bool writeMp3WithTag(const QString& path, const QByteArray& tag, const Mp3FixtureOptions& options) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     const QByteArray bytes = tag + silentMp3Bytes(options);
@@ -122,7 +123,8 @@ QByteArray id3v2Frame(int version, const QByteArray& id, const QByteArray& body)
 
 QByteArray id3v2Tag(int version, const QList<QByteArray>& frames, int padding) {
     QByteArray body;
-    for (const QByteArray& frame : frames) body += frame;
+    for (const QByteArray& frame : frames)
+        body += frame;
     body += QByteArray(padding, '\0');
     QByteArray tag("ID3");
     tag += char(version);
@@ -132,11 +134,14 @@ QByteArray id3v2Tag(int version, const QList<QByteArray>& frames, int padding) {
     return tag + body;
 }
 
-QByteArray id3Latin1TextBody(const QByteArray& text) { return QByteArray(1, '\0') + text; }
+QByteArray id3Latin1TextBody(const QByteArray& text) {
+    return QByteArray(1, '\0') + text;
+}
 
 QList<QByteArray> RawId3Tag::ids() const {
     QList<QByteArray> out;
-    for (const RawId3Frame& frame : frames) out.append(frame.id);
+    for (const RawId3Frame& frame : frames)
+        out.append(frame.id);
     return out;
 }
 
