@@ -25,6 +25,7 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 using TagLib::ByteVector;
@@ -187,20 +188,36 @@ bool copyContents(const QByteArray& from, int toFd) {
     return ok;
 }
 
-// The audio between the first MPEG frame and a trailing ID3v1 tag.
-QByteArray audioOf(const QByteArray& path) {
+// Where the audio lies: from the first MPEG frame to a trailing ID3v1 tag.
+std::optional<std::pair<qint64, qint64>> audioSpan(const QByteArray& path) {
     TagLib::MPEG::File file(path.constData(), Id3FrameFactory::instance(), false);
-    if (!file.isOpen()) return {};
+    if (!file.isOpen()) return std::nullopt;
     const long start = file.firstFrameOffset();
     long end = file.length();
-    if (start < 0) return {};
+    if (start < 0) return std::nullopt;
     if (end - start >= 128) {
         file.seek(end - 128);
         if (file.readBlock(3) == "TAG") end -= 128;
     }
-    file.seek(start);
-    const ByteVector bytes = file.readBlock(size_t(end - start));
-    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+    return std::pair<qint64, qint64>(start, end);
+}
+
+// True when both files hold the same audio bytes, compared a piece at a time.
+bool sameAudio(const QByteArray& a, const QByteArray& b) {
+    const auto spanA = audioSpan(a), spanB = audioSpan(b);
+    if (!spanA || !spanB || spanA->second - spanA->first != spanB->second - spanB->first)
+        return false;
+    QFile fileA(QFile::decodeName(a)), fileB(QFile::decodeName(b));
+    if (!fileA.open(QIODevice::ReadOnly) || !fileB.open(QIODevice::ReadOnly) ||
+        !fileA.seek(spanA->first) || !fileB.seek(spanB->first))
+        return false;
+    for (qint64 left = spanA->second - spanA->first; left > 0;) {
+        const qint64 piece = qMin<qint64>(left, 1 << 20);
+        const QByteArray bytesA = fileA.read(piece);
+        if (bytesA.size() != piece || bytesA != fileB.read(piece)) return false;
+        left -= piece;
+    }
+    return true;
 }
 
 void syncPath(const QByteArray& path, int flags) {
@@ -576,8 +593,6 @@ bool MP3File::saveTags(int version) {
                 fLastError = QStringLiteral("The tags of “%1” could not be written.").arg(name);
                 return false;
             }
-        }
-        if (fits) {
             syncPath(targetPath, O_RDONLY);
             return true;
         }
@@ -621,8 +636,7 @@ bool MP3File::saveTags(int version) {
     }
     // TagLib does not report failed writes; a copy whose audio differs from
     // the original's must never replace it.
-    const QByteArray audio = audioOf(tempPath);
-    if (audio.isEmpty() || audio != audioOf(targetPath))
+    if (!sameAudio(tempPath, targetPath))
         return fail(QStringLiteral("The tags of “%1” could not be written; is the disk full?"));
 
     fd = ::open(tempPath.constData(), O_RDONLY | O_CLOEXEC);
