@@ -17,6 +17,7 @@ namespace {
 constexpr long kReadSize = 65536;
 constexpr int kPollMs = 100;
 constexpr int kDefaultProxyPort = 80;
+constexpr curl_off_t kReserveCap = 64 * 1024 * 1024;
 
 void initCurlOnce() {
     static std::once_flag once;
@@ -67,6 +68,7 @@ private:
 // What the callbacks of one transfer share with the polling loop; all of it
 // runs on the fetching thread, inside curl_multi_perform.
 struct Transfer {
+    CURL* easy = nullptr;
     ProgressIndicator* progress = nullptr;
     QByteArray buffer;
     bool haveBuffer = false;
@@ -80,7 +82,15 @@ size_t onData(char* data, size_t size, size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     const size_t bytes = size * count;
     t->connected = true;
-    t->haveBuffer = true;
+    if (!t->haveBuffer) {
+        t->haveBuffer = true;
+        // One allocation when the server tells the size; a lying server
+        // costs at most the cap.
+        curl_off_t expected = -1;
+        if (curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected) == CURLE_OK &&
+            expected > 0 && expected <= kReserveCap)
+            t->buffer.reserve(static_cast<qsizetype>(expected));
+    }
     if (t->progress) {
         t->progress->NotifyAnimate();
         if (t->progress->cancelled()) {
@@ -184,6 +194,7 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
     }
 
     Transfer t;
+    t.easy = easy;
     t.progress = progress;
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
