@@ -36,8 +36,7 @@ int openDumpFile(const QByteArray& path) {
         ::fchmod(fd, 0600);
         return fd;
     }
-    if (errno != ENOENT)
-        return -1; // ELOOP for a link, EACCES, ENXIO for a FIFO, ...
+    if (errno != ENOENT) return -1; // ELOOP for a link, EACCES, ENXIO for a FIFO, ...
     // O_EXCL: if someone plants the name in between, we lose the race safely.
     return ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
 }
@@ -46,8 +45,7 @@ bool writeAll(int fd, const char* data, qsizetype size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return false;
         }
         data += n;
@@ -61,8 +59,7 @@ bool writeAll(int fd, const char* data, qsizetype size) {
 QString DebugFileFolder() {
     {
         QMutexLocker guard(&gFolderMutex);
-        if (!gFolder.isEmpty())
-            return gFolder;
+        if (!gFolder.isEmpty()) return gFolder;
     }
     const QString env = qEnvironmentVariable("TROVIX_DEBUG_DIR");
     return env.isEmpty() ? QStringLiteral("/tmp") : env;
@@ -75,18 +72,15 @@ void SetDebugFileFolder(const QString& folder) {
 
 int WriteDebugFile(const char* pattern, const QByteArray& bytes) {
     const int number = gDebugFileNum.fetch_add(1);
-    if (!pattern)
-        return -1;
+    if (!pattern) return -1;
     const char* slash = std::strrchr(pattern, '/');
     QByteArray name(slash ? slash + 1 : pattern);
     // Only "%d" is meant; anything else in a pattern is taken literally.
     name.replace("%d", QByteArray::number(number));
-    if (name.isEmpty() || name == "." || name == "..")
-        return -1;
+    if (name.isEmpty() || name == "." || name == "..") return -1;
     const QByteArray path = QFile::encodeName(DebugFileFolder()) + '/' + name;
     const int fd = openDumpFile(path);
-    if (fd < 0)
-        return -1;
+    if (fd < 0) return -1;
     const bool ok = writeAll(fd, bytes.constData(), bytes.size());
     ::close(fd);
     return ok ? number : -1;
@@ -99,12 +93,10 @@ int WriteDebugFile(const char* pattern, const QString& text) {
 void CleanUpDebugFiles() {
     const QByteArray folder = QFile::encodeName(DebugFileFolder());
     DIR* dir = ::opendir(folder.constData());
-    if (!dir)
-        return;
+    if (!dir) return;
     const int dirFd = ::dirfd(dir);
     while (struct dirent* entry = ::readdir(dir)) {
-        if (std::strncmp(entry->d_name, "Trovix", 6) != 0)
-            continue;
+        if (std::strncmp(entry->d_name, "Trovix", 6) != 0) continue;
         struct stat st;
         if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !ownedRegular(st))
             continue;

@@ -35,11 +35,9 @@ struct ProxySetting {
 ProxySetting proxyFromEnvironment() {
     ProxySetting setting;
     setting.raw = qgetenv("http_proxy").trimmed();
-    if (setting.raw.isEmpty())
-        return setting;
+    if (setting.raw.isEmpty()) return setting;
     QByteArray withScheme = setting.raw;
-    if (!withScheme.contains("://"))
-        withScheme.prepend("http://");
+    if (!withScheme.contains("://")) withScheme.prepend("http://");
     const QUrl url(QString::fromUtf8(withScheme));
     if (url.isValid() && !url.host().isEmpty()) {
         setting.host = url.host();
@@ -51,12 +49,10 @@ ProxySetting proxyFromEnvironment() {
 class ThrottleHold {
 public:
     explicit ThrottleHold(WebThrottle* throttle) : fThrottle(throttle) {
-        if (fThrottle)
-            fThrottle->lock();
+        if (fThrottle) fThrottle->lock();
     }
     ~ThrottleHold() {
-        if (fThrottle)
-            fThrottle->unlock();
+        if (fThrottle) fThrottle->unlock();
     }
     ThrottleHold(const ThrottleHold&) = delete;
     ThrottleHold& operator=(const ThrottleHold&) = delete;
@@ -140,8 +136,7 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 // Only web pages: a GET request cannot be made for anything else.
 bool validURL(const QByteArray& url) {
     CURLU* parsed = curl_url();
-    if (!parsed)
-        return false;
+    if (!parsed) return false;
     bool ok = curl_url_set(parsed, CURLUPART_URL, url.constData(), 0) == CURLUE_OK;
     char* scheme = nullptr;
     if (ok && curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK) {
@@ -158,10 +153,8 @@ bool validURL(const QByteArray& url) {
 
 QString GetHTTPProxy(int& port) {
     const ProxySetting setting = proxyFromEnvironment();
-    if (setting.host.isEmpty())
-        return QString();
-    if (setting.port > 0)
-        port = setting.port;
+    if (setting.host.isEmpty()) return QString();
+    if (setting.port > 0) port = setting.port;
     return setting.host;
 }
 
@@ -171,19 +164,18 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
     const QString proxyHost = GetHTTPProxy(proxyPort);
     const QByteArray proxyRaw = proxyHost.isNull() ? QByteArray() : qgetenv("http_proxy").trimmed();
 
-    if (url.isEmpty())
-        return std::nullopt;
+    if (url.isEmpty()) return std::nullopt;
 
     initCurlOnce();
     ThrottleHold hold(throttle);
 
     const QByteArray address = url.toUtf8();
     CURL* easy = curl_easy_init();
-    if (!easy || !validURL(address) || curl_easy_setopt(easy, CURLOPT_URL, address.constData()) != CURLE_OK ||
+    if (!easy || !validURL(address) ||
+        curl_easy_setopt(easy, CURLOPT_URL, address.constData()) != CURLE_OK ||
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) != CURLE_OK) {
         TROVIX_WEB_LOG() << "GrabWebPage error 1";
-        if (easy)
-            curl_easy_cleanup(easy);
+        if (easy) curl_easy_cleanup(easy);
         return std::nullopt;
     }
     CURLM* multi = curl_multi_init();
@@ -219,7 +211,8 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
     if (!proxyHost.isNull() && address.startsWith("http:")) {
         if (curl_easy_setopt(easy, CURLOPT_PROXY, proxyRaw.constData()) != CURLE_OK)
             TROVIX_WEB_LOG() << "set proxy host failed";
-        else if (curl_easy_setopt(easy, CURLOPT_PROXYPORT, static_cast<long>(proxyPort)) != CURLE_OK)
+        else if (curl_easy_setopt(easy, CURLOPT_PROXYPORT, static_cast<long>(proxyPort)) !=
+                 CURLE_OK)
             TROVIX_WEB_LOG() << "set proxy port failed";
     }
     if (curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) != CURLE_OK ||
@@ -245,8 +238,7 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
             TROVIX_WEB_LOG() << "GrabWebPage: " << curl_easy_strerror(t.result);
             connectErrorLogged = true;
         }
-        if (t.cancelledInRead)
-            break;
+        if (t.cancelledInRead) break;
         waitAWhile(multi);
         if (progress) {
             progress->NotifyAnimate();
@@ -261,8 +253,7 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
             keepData = false;
             break;
         }
-        if (open)
-            break;
+        if (open) break;
     }
 
     // Read. The limit counts from the moment the connection opened and only
@@ -276,14 +267,14 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
             }
             if (t.done) {
                 if (t.result != CURLE_OK)
-                    TROVIX_WEB_LOG() << "GrabWebPage error 10 (" << curl_easy_strerror(t.result) << ")";
+                    TROVIX_WEB_LOG()
+                        << "GrabWebPage error 10 (" << curl_easy_strerror(t.result) << ")";
                 break;
             }
             const qsizetype before = t.buffer.size();
             const bool hadBuffer = t.haveBuffer;
             perform(multi, t);
-            if (t.cancelledInRead)
-                break;
+            if (t.cancelledInRead) break;
             const bool gotData = t.buffer.size() != before || t.haveBuffer != hadBuffer;
             if (!gotData && !t.done) {
                 if (progress && progress->cancelled()) {
@@ -296,8 +287,7 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
                 }
                 waitAWhile(multi);
             }
-            if (progress)
-                progress->NotifyAnimate();
+            if (progress) progress->NotifyAnimate();
         }
     }
 
@@ -308,7 +298,6 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
     curl_easy_cleanup(easy);
     curl_multi_cleanup(multi);
 
-    if (!keepData || !t.haveBuffer)
-        return std::nullopt;
+    if (!keepData || !t.haveBuffer) return std::nullopt;
     return QString::fromLatin1(t.buffer);
 }

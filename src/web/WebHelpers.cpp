@@ -21,22 +21,19 @@ void defaultOpener(const QString& url) {
 
 // CF-style search: an empty needle is never found.
 qsizetype findIn(QStringView hay, const QString& needle) {
-    if (needle.isEmpty())
-        return -1;
+    if (needle.isEmpty()) return -1;
     return hay.indexOf(needle, 0, Qt::CaseInsensitive);
 }
 
 qsizetype findLastIn(QStringView hay, const QString& needle) {
-    if (needle.isEmpty() || needle.size() > hay.size())
-        return -1;
+    if (needle.isEmpty() || needle.size() > hay.size()) return -1;
     return hay.lastIndexOf(needle, hay.size() - needle.size(), Qt::CaseInsensitive);
 }
 
 } // namespace
 
 QString EscapeForURLQuiet(const QString& text) {
-    if (text.isNull())
-        return QString();
+    if (text.isNull()) return QString();
     // QUrl keeps letters, digits and "-._~"; add the rest of RFC 2396's
     // unreserved marks and its reserved set. "~" is unreserved there too.
     static const QByteArray keep = QByteArrayLiteral("!*'();/?:@&=+$,");
@@ -75,18 +72,15 @@ void OpenURLInBrowser(const QString& url) {
 QString stringByRemovingHTMLTags(const QString& text) {
     // Removing the first tag and searching again from the start is the same
     // as walking forward once: nothing before a removed "<" holds another.
-    if (text.isNull())
-        return QString();
+    if (text.isNull()) return QString();
     QString out;
     out.reserve(text.size());
     qsizetype from = 0;
     for (;;) {
         const qsizetype lt = text.indexOf(QLatin1Char('<'), from);
-        if (lt < 0)
-            break;
+        if (lt < 0) break;
         const qsizetype gt = text.indexOf(QLatin1Char('>'), lt + 1);
-        if (gt < 0)
-            break;
+        if (gt < 0) break;
         out.append(QStringView(text).mid(from, lt - from));
         from = gt + 1;
     }
@@ -113,8 +107,7 @@ std::optional<QString> ExtractDoublyDelimitedString(const QString& source, Windo
     qsizetype p = w.location;
     if (!start.isNull()) {
         const qsizetype at = findIn(src.mid(w.location, w.length), start);
-        if (at < 0)
-            return std::nullopt;
+        if (at < 0) return std::nullopt;
         p = w.location + at + start.size();
     }
     w = Window{p, windowEnd - p};
@@ -123,8 +116,7 @@ std::optional<QString> ExtractDoublyDelimitedString(const QString& source, Windo
     qsizetype q2 = size;
     if (!end.isNull()) {
         const qsizetype at = findIn(src.mid(w.location, w.length), end);
-        if (at < 0)
-            return std::nullopt;
+        if (at < 0) return std::nullopt;
         q = w.location + at;
         q2 = q + end.size();
     }
@@ -132,8 +124,7 @@ std::optional<QString> ExtractDoublyDelimitedString(const QString& source, Windo
 
     if (!inner.isNull()) {
         const qsizetype at = findLastIn(src.mid(p, q - p), inner);
-        if (at < 0)
-            return std::nullopt;
+        if (at < 0) return std::nullopt;
         p = p + at + inner.size();
     }
     return source.mid(p, q - p);

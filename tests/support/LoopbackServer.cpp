@@ -1,7 +1,9 @@
 #include "support/LoopbackServer.h"
 
 LoopbackServer::LoopbackServer() {
-    auto route = [this](const httplib::Request& req, httplib::Response& res) { dispatch(req, res); };
+    auto route = [this](const httplib::Request& req, httplib::Response& res) {
+        dispatch(req, res);
+    };
     fServer.Get(".*", route);
     fServer.Post(".*", route);
     fServer.Put(".*", route);
@@ -20,8 +22,7 @@ LoopbackServer::LoopbackServer() {
 LoopbackServer::~LoopbackServer() {
     fStopping = true;
     fServer.stop();
-    if (fThread.joinable())
-        fThread.join();
+    if (fThread.joinable()) fThread.join();
 }
 
 QString LoopbackServer::baseUrl() const {
@@ -80,8 +81,8 @@ void LoopbackServer::dispatch(const httplib::Request& req, httplib::Response& re
     Handler handler;
     {
         std::lock_guard<std::mutex> guard(fMutex);
-        fRequests.push_back(
-            Request{req.method, req.target, req.path, std::chrono::steady_clock::now(), req.headers});
+        fRequests.push_back(Request{req.method, req.target, req.path,
+                                    std::chrono::steady_clock::now(), req.headers});
         if (auto it = fExact.find(req.path); it != fExact.end()) {
             handler = it->second;
         } else {

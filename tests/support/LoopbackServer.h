@@ -42,8 +42,7 @@ public:
     QString url(const std::string& path) const;
 
     // Answers GETs of exactly this path (query ignored) with a fixed body.
-    void serve(const std::string& path, std::string body,
-               std::string contentType = "text/html");
+    void serve(const std::string& path, std::string body, std::string contentType = "text/html");
     // Answers every request whose path fully matches the pattern.
     void handle(const std::string& pathPattern, Handler handler);
     // Answers GETs of `from` with a 302 to `to` (a path or an absolute URL).

@@ -46,7 +46,8 @@ TEST_F(DebugFilesTest, UrlAndPageGetConsecutiveNumbersAndPrivateFiles) {
                                        QString::fromLatin1("Caf\xC3\xA9 \xFF"));
     EXPECT_EQ(urlNum, first);
     EXPECT_EQ(pageNum, first + 1);
-    const QString pagePath = path(QStringLiteral("Trovix_AMG_AlbumSearchResults_%1.htm").arg(pageNum));
+    const QString pagePath =
+        path(QStringLiteral("Trovix_AMG_AlbumSearchResults_%1.htm").arg(pageNum));
     EXPECT_EQ(read(path(QStringLiteral("Trovix_AMG_%1.txt").arg(urlNum))), "http://x/?q=1");
     // The page's own bytes, not a re-encoding of its Latin-1 text.
     EXPECT_EQ(read(pagePath), QByteArray("Caf\xC3\xA9 \xFF"));
@@ -82,8 +83,7 @@ TEST_F(DebugFilesTest, RefusesAPlantedLink) {
 }
 
 TEST_F(DebugFilesTest, RefusesAnotherUsersFileAndOtherKindsOfEntry) {
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root to give a file to another user";
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give a file to another user";
     const QString theirs = nextName("Trovix_Google_%1.htm");
     write(theirs, "their file");
     ASSERT_EQ(::chown(QFile::encodeName(theirs).constData(), kNobody, kNobody), 0);
@@ -117,12 +117,12 @@ TEST_F(DebugFilesTest, CleanUpDeletesOnlyTheCurrentUsersRegularTrovixFiles) {
 
     CleanUpDebugFiles();
 
-    QStringList left = QDir(dir.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot,
-                                                  QDir::Name);
+    QStringList left =
+        QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     QStringList expected{QStringLiteral("Other_3.txt"), QStringLiteral("TrovixFolder"),
                          QStringLiteral("Trovix_link")};
-    if (root)
-        expected.append(QStringLiteral("Trovix_theirs"));
+    if (root) expected.append(QStringLiteral("Trovix_theirs"));
     expected.sort();
     EXPECT_EQ(left, expected);
     EXPECT_EQ(read(target), "keep");

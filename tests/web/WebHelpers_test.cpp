@@ -44,8 +44,8 @@ TEST(ExtractDoublyDelimitedStringTest, WalksTableCellsWithOneWindow) {
 }
 
 TEST(ExtractDoublyDelimitedStringTest, InnerMarkerSkipsToItsLastOccurrence) {
-    const QString page = QStringLiteral(
-        "<span>Artist</span><a href='/x'><b><i>The Name</a> more</a>");
+    const QString page =
+        QStringLiteral("<span>Artist</span><a href='/x'><b><i>The Name</a> more</a>");
     EXPECT_EQ(ExtractDoublyDelimitedString(page, nullptr, QStringLiteral("<span>artist</span>"),
                                            QStringLiteral(">"), QStringLiteral("</A>")),
               QStringLiteral("The Name"));
@@ -62,9 +62,9 @@ TEST(ExtractDoublyDelimitedStringTest, WindowMovesAsFarAsTheStepsBeforeAFailure)
         qsizetype location; // the window afterwards
     };
     const Row rows[] = {
-        {"nope", nullptr, "END", false, nullptr, 0},       // window unchanged
-        {"start", nullptr, "nope", false, nullptr, 7},     // behind the start marker
-        {"start", "nope", "end", false, nullptr, 13},      // behind the end marker
+        {"nope", nullptr, "END", false, nullptr, 0},   // window unchanged
+        {"start", nullptr, "nope", false, nullptr, 7}, // behind the start marker
+        {"start", "nope", "end", false, nullptr, 13},  // behind the end marker
         {"start", nullptr, "end", true, "abc", 13},
         {"start", "b", "end", true, "c", 13},
         {nullptr, nullptr, "END", true, "xxSTARTabc", 13},
@@ -73,8 +73,8 @@ TEST(ExtractDoublyDelimitedStringTest, WindowMovesAsFarAsTheStepsBeforeAFailure)
     };
     auto marker = [](const char* m) { return m ? QString::fromLatin1(m) : QString(); };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.start ? row.start : "-") + "/" + (row.inner ? row.inner : "-") +
-                     "/" + (row.end ? row.end : "-"));
+        SCOPED_TRACE(std::string(row.start ? row.start : "-") + "/" +
+                     (row.inner ? row.inner : "-") + "/" + (row.end ? row.end : "-"));
         Window w{0, s.size()};
         const auto got = ExtractDoublyDelimitedString(s, &w, marker(row.start), marker(row.inner),
                                                       marker(row.end));
@@ -90,16 +90,16 @@ TEST(ExtractDoublyDelimitedStringTest, WindowMovesAsFarAsTheStepsBeforeAFailure)
 TEST(ExtractDoublyDelimitedStringTest, MarkersArePlainTextAndStayInsideTheWindow) {
     const QString s = QStringLiteral("a.*b [x] a.*b [y]");
     Window w{0, s.size()};
-    EXPECT_EQ(ExtractDoublyDelimitedString(s, &w, QStringLiteral("["), QString(),
-                                           QStringLiteral("]")),
-              QStringLiteral("x"));
-    EXPECT_EQ(ExtractDoublyDelimitedString(s, &w, QStringLiteral("a.*b"), QString(),
-                                           QStringLiteral("]")),
-              QStringLiteral(" [y"));
+    EXPECT_EQ(
+        ExtractDoublyDelimitedString(s, &w, QStringLiteral("["), QString(), QStringLiteral("]")),
+        QStringLiteral("x"));
+    EXPECT_EQ(
+        ExtractDoublyDelimitedString(s, &w, QStringLiteral("a.*b"), QString(), QStringLiteral("]")),
+        QStringLiteral(" [y"));
     // A start marker behind the window is not seen.
     Window shortWindow{0, 5};
-    EXPECT_FALSE(ExtractDoublyDelimitedString(s, &shortWindow, QStringLiteral("[x"), QString(),
-                                              QString()));
+    EXPECT_FALSE(
+        ExtractDoublyDelimitedString(s, &shortWindow, QStringLiteral("[x"), QString(), QString()));
     // A stale window reaching past the source is clamped, not trusted.
     Window stale{10, 1000};
     EXPECT_EQ(ExtractDoublyDelimitedString(s, &stale, QStringLiteral("["), QString(),
