@@ -44,7 +44,9 @@ void LoopbackServer::serve(const std::string& path, std::string body, std::strin
 
 void LoopbackServer::handle(const std::string& pathPattern, Handler handler) {
     std::lock_guard<std::mutex> guard(fMutex);
-    fPatterns.emplace_back(std::regex(pathPattern), std::move(handler));
+    fPatterns.emplace_back(QRegularExpression(QRegularExpression::anchoredPattern(
+                               QString::fromStdString(pathPattern))),
+                           std::move(handler));
 }
 
 void LoopbackServer::redirect(const std::string& from, const std::string& to) {
@@ -87,7 +89,7 @@ void LoopbackServer::dispatch(const httplib::Request& req, httplib::Response& re
             handler = it->second;
         } else {
             for (const auto& [pattern, h] : fPatterns) {
-                if (std::regex_match(req.path, pattern)) {
+                if (pattern.match(QString::fromStdString(req.path)).hasMatch()) {
                     handler = h;
                     break;
                 }

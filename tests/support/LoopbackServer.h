@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QRegularExpression>
 #include <QString>
 
 #include <httplib.h>
@@ -9,7 +10,6 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -69,6 +69,6 @@ private:
 
     mutable std::mutex fMutex;
     std::map<std::string, Handler> fExact;
-    std::vector<std::pair<std::regex, Handler>> fPatterns;
+    std::vector<std::pair<QRegularExpression, Handler>> fPatterns;
     std::vector<Request> fRequests;
 };
