@@ -23,11 +23,11 @@ struct M4aFixtureOptions {
     QString artist = QStringLiteral("Fixture Artist");
     QString album = QStringLiteral("Fixture Album");
     QString year = QStringLiteral("2001");
-    QString freeGenre;        // "©gen"
+    QString freeGenre = QString(); // "©gen"
     int genreIndex = 18;      // "gnre": 1 + ID3v1 number (18: Rock)
     int trackNum = 1;
     int trackCount = 10;
-    QByteArray cover;         // "covr" bytes; empty: none
+    QByteArray cover = QByteArray(); // "covr" bytes; empty: none
     int coverType = 14;       // 13 JPEG, 14 PNG
 };
 
