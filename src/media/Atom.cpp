@@ -81,10 +81,13 @@ Atom::Ptr Atom::newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, in
     };
     if (++ctx.atomCount > kMaxAtoms) return fail(QStringLiteral("too many atoms"));
     if (level > kMaxDepth) return fail(QStringLiteral("atoms nested too deeply"));
-    if (max < 8 || offset > ctx.length || ctx.length - offset < max)
-        return fail(QStringLiteral("%1 stray bytes at offset %2").arg(max).arg(offset));
-
-    const uint8_t* p = ctx.base + offset;
+    // The header must lie in the bytes read; `max` is the space in the file.
+    if (max < 8) return fail(QStringLiteral("%1 stray bytes at offset %2").arg(max).arg(offset));
+    if (offset < ctx.baseOffset || offset - ctx.baseOffset > ctx.available ||
+        ctx.available - (offset - ctx.baseOffset) < 8)
+        return fail(QStringLiteral("atom header at offset %1 not read").arg(offset));
+    const uint64_t inBuffer = ctx.available - (offset - ctx.baseOffset);
+    const uint8_t* p = ctx.base + (offset - ctx.baseOffset);
     const uint32_t size32 = be32(p);
     const uint32_t type = be32(p + 4);
     uint64_t header = 8;
@@ -96,7 +99,8 @@ Atom::Ptr Atom::newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, in
             return fail(QStringLiteral("'%1' inside a container has the size 0").arg(fourcc(type)));
         full = max;
     } else if (size32 == 1) {
-        if (max < 16) return fail(QStringLiteral("64-bit size of '%1' cut off").arg(fourcc(type)));
+        if (max < 16 || inBuffer < 16)
+            return fail(QStringLiteral("64-bit size of '%1' cut off").arg(fourcc(type)));
         full = be64(p + 8);
         header = 16;
         if (full < 16)
@@ -118,11 +122,15 @@ Atom::Ptr Atom::newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, in
     atom->fOriginalLen = full;
     uint64_t payload = offset + header;
     uint64_t payloadLen = full - header;
-    const auto* payloadPtr = reinterpret_cast<const char*>(ctx.base + payload);
+    const bool opaque = level == 0 && type != kMoov;
+    if (!opaque && full > inBuffer)
+        return fail(QStringLiteral("'%1' at offset %2 was not read whole").arg(fourcc(type)).arg(offset));
+    // Valid only for atoms read whole.
+    auto at = [&ctx](uint64_t fileOffset) { return ctx.base + (fileOffset - ctx.baseOffset); };
 
     if (type == kData && isItem(parentType)) {
         if (payloadLen < 8) return fail(QStringLiteral("a 'data' atom shorter than 8 bytes"));
-        auto value = std::make_shared<DataAtom>(ctx.base + payload, payloadLen, level + 1);
+        auto value = std::make_shared<DataAtom>(at(payload), payloadLen, level + 1);
         atom->fChildren.push_back(std::move(value));
         return atom;
     }
@@ -131,9 +139,9 @@ Atom::Ptr Atom::newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, in
             // The version-and-flags word, unless this is the QuickTime form
             // that starts straight with its "hdlr".
             if (payloadLen < 4) return fail(QStringLiteral("'meta' cut off"));
-            const bool quickTime = payloadLen >= 8 && be32(ctx.base + payload + 4) == kHdlr;
+            const bool quickTime = payloadLen >= 8 && be32(at(payload) + 4) == kHdlr;
             if (!quickTime) {
-                atom->fContents = QByteArray(payloadPtr, 4);
+                atom->fContents = QByteArray(reinterpret_cast<const char*>(at(payload)), 4);
                 payload += 4;
                 payloadLen -= 4;
             }
@@ -148,8 +156,8 @@ Atom::Ptr Atom::newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, in
         return atom;
     }
 
-    if (level == 0) {
-        // Audio and other top-level leaves stay in the file.
+    if (opaque) {
+        // Audio and other top-level leaves stay in the file, unread.
         atom->fOpaque = true;
         atom->fDataOffset = payload;
         atom->fDataLen = payloadLen;
@@ -158,12 +166,12 @@ Atom::Ptr Atom::newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, in
     if ((type == kStco || type == kCo64) && parentType == kStbl) {
         const uint64_t entry = type == kStco ? 4 : 8;
         if (payloadLen < 8) return fail(QStringLiteral("'%1' cut off").arg(fourcc(type)));
-        const uint64_t count = be32(ctx.base + payload + 4);
+        const uint64_t count = be32(at(payload) + 4);
         if (count > (payloadLen - 8) / entry)
             return fail(QStringLiteral("'%1' lists %2 chunks that its size cannot hold")
                             .arg(fourcc(type)).arg(count));
     }
-    atom->fContents = QByteArray(payloadPtr, qsizetype(payloadLen));
+    atom->fContents = QByteArray(reinterpret_cast<const char*>(at(payload)), qsizetype(payloadLen));
     return atom;
 }
 

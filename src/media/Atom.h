@@ -46,10 +46,13 @@ inline constexpr uint32_t kCpil = atomType("cpil");
 inline constexpr uint32_t kCovr = atomType("covr");
 } // namespace AtomTypes
 
-// Bounds shared by every atom parsed from one file.
+// The bytes read from one file for parsing: `available` bytes that stood at
+// `baseOffset` in the file. Only "moov" is read whole; of any other
+// top-level atom only its header is read.
 struct AtomParseContext {
-    const uint8_t* base = nullptr; // start of the file's bytes
-    uint64_t length = 0;           // the file's size
+    const uint8_t* base = nullptr;
+    uint64_t baseOffset = 0;
+    uint64_t available = 0;
     size_t atomCount = 0;
     QString error; // why the parse stopped, for the log
 };

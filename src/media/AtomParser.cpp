@@ -15,20 +15,21 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 using namespace AtomTypes;
 
 namespace {
 
-std::atomic<bool> gMapFiles{true};
 std::atomic<int64_t> gFailNewFileAfter{-1};
 
 // The growth given to "moov" by a whole-file rewrite, so that the next few
 // saves fit in place.
 constexpr uint64_t kRewritePadding = 2048;
 constexpr size_t kCopyChunk = 1 << 20;
+// Far beyond any real movie header (a few MB for hours of audio); stops a
+// forged size from costing that much memory.
+constexpr uint64_t kMaxMoovLen = uint64_t(1) << 30;
 
 QString errnoText(int err) { return QString::fromLocal8Bit(strerror(err)); }
 
@@ -97,7 +98,6 @@ Atom* firstPadding(Atom* atom) {
 
 } // namespace
 
-void AtomParser::setMappingEnabled(bool enabled) { gMapFiles = enabled; }
 void AtomParser::setFailNewFileAfter(int64_t bytes) { gFailNewFileAfter = bytes; }
 
 std::unique_ptr<AtomParser> AtomParser::newAtomParser(const QString& path, QString* error) {
@@ -114,14 +114,6 @@ std::unique_ptr<AtomParser> AtomParser::newAtomParser(const QString& path, QStri
 AtomParser::~AtomParser() { closeFile(); }
 
 void AtomParser::closeFile() {
-    if (fFileMap) {
-        if (fFileWasCopied)
-            std::free(const_cast<uint8_t*>(fFileMap));
-        else
-            ::munmap(const_cast<uint8_t*>(fFileMap), size_t(fMapLen));
-    }
-    fFileMap = nullptr;
-    fFileWasCopied = false;
     if (fFileDescr >= 0) ::close(fFileDescr); // also releases the lock
     fFileDescr = -1;
     fLocked = false;
@@ -157,40 +149,48 @@ bool AtomParser::openAndParse(QString* error) {
     if (!fLocked && fReadOnlyReason.isNull())
         fReadOnlyReason = QStringLiteral("The file is in use by another program.");
 
-    fMapLen = uint64_t(fStat.st_size);
-    if (fMapLen == 0) {
+    fFileLen = uint64_t(fStat.st_size);
+    if (fFileLen == 0) {
         *error = QStringLiteral("the file is empty");
         return false;
     }
-    if (fMapLen > uint64_t(SIZE_MAX)) {
-        *error = QStringLiteral("the file is too large");
-        return false;
-    }
-    if (gMapFiles) {
-        void* map = ::mmap(nullptr, size_t(fMapLen), PROT_READ, MAP_SHARED, fFileDescr, 0);
-        if (map != MAP_FAILED) fFileMap = static_cast<const uint8_t*>(map);
-    }
-    if (!fFileMap) {
-        auto* copy = static_cast<uint8_t*>(std::malloc(size_t(fMapLen)));
-        if (!copy) {
-            *error = QStringLiteral("not enough memory to read the file");
-            return false;
-        }
-        fFileMap = copy;
-        fFileWasCopied = true;
-        if (!preadAll(fFileDescr, reinterpret_cast<char*>(copy), size_t(fMapLen), 0)) {
+
+    // Only the atom headers and "moov" are read. Mapping the file instead
+    // costs page faults that made opening a folder several times slower.
+    AtomParseContext ctx;
+    fAtoms.clear();
+    uint64_t offset = 0;
+    while (offset < fFileLen) {
+        const uint64_t left = fFileLen - offset;
+        uint8_t header[16];
+        const size_t headerLen = size_t(std::min<uint64_t>(left, sizeof header));
+        if (!preadAll(fFileDescr, reinterpret_cast<char*>(header), headerLen, offset)) {
             *error = errnoText(errno);
             return false;
         }
-    }
-
-    AtomParseContext ctx;
-    ctx.base = fFileMap;
-    ctx.length = fMapLen;
-    fAtoms.clear();
-    uint64_t offset = 0;
-    while (offset < fMapLen) {
-        Atom::Ptr atom = Atom::newAtom(ctx, offset, fMapLen - offset, 0, 0);
+        ctx.base = header;
+        ctx.baseOffset = offset;
+        ctx.available = headerLen;
+        QByteArray whole;
+        if (headerLen >= 8 && qFromBigEndian<uint32_t>(header + 4) == kMoov) {
+            uint64_t size = qFromBigEndian<uint32_t>(header);
+            if (size == 0) size = left;
+            if (size == 1 && headerLen >= 16) size = qFromBigEndian<uint64_t>(header + 8);
+            if (size >= 8 && size <= left) { // else the parse below says why
+                if (size > kMaxMoovLen) {
+                    *error = QStringLiteral("a movie header of %1 bytes").arg(size);
+                    return false;
+                }
+                whole.resize(qsizetype(size));
+                if (!preadAll(fFileDescr, whole.data(), size_t(size), offset)) {
+                    *error = errnoText(errno);
+                    return false;
+                }
+                ctx.base = reinterpret_cast<const uint8_t*>(whole.constData());
+                ctx.available = size;
+            }
+        }
+        Atom::Ptr atom = Atom::newAtom(ctx, offset, left, 0, 0);
         if (!atom) {
             fAtoms.clear();
             *error = ctx.error;
@@ -284,9 +284,6 @@ AtomParser::WriteResult AtomParser::rewrite() {
         fLastError = QStringLiteral("The file could not be written: %1.").arg(errnoText(errno));
         return WriteResult::Failed;
     }
-    // A mapped file sees the write; a copy in memory is brought up to date.
-    if (fFileWasCopied)
-        std::memcpy(const_cast<uint8_t*>(fFileMap) + at, block.constData(), size_t(block.size()));
     ::fstat(fFileDescr, &fStat);
     return WriteResult::Written;
 }

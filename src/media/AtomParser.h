@@ -12,10 +12,10 @@
 #include <vector>
 
 // An MPEG-4 file as a tree of atoms. The file is opened with an exclusive
-// lock and mapped (or read, when mapping fails); the tree is changed in
-// memory and written back either in place, rewriting only the bytes of
-// "moov" and using a "free" atom inside it as padding, or as a complete new
-// file written beside the old one and renamed over it.
+// lock, and only the atom headers and "moov" are read, never the audio; the
+// tree is changed in memory and written back either in place, rewriting
+// only the bytes of "moov" and using a "free" atom inside it as padding, or
+// as a complete new file written beside the old one and renamed over it.
 //
 // Atom pointers handed out by find() stay valid until a whole-file rewrite,
 // after which the new file is parsed again.
@@ -34,7 +34,6 @@ public:
     QString path() const { return fPath; }
     const std::vector<Atom::Ptr>& atoms() const { return fAtoms; }
     Atom* find(uint32_t type) const;
-    bool fileWasCopied() const { return fFileWasCopied; }
     // Null when the file may be written, else why not.
     QString whyNotWritable() const;
 
@@ -60,9 +59,8 @@ public:
     void print() const;
     void printNew() const;
 
-    // For tests: read the file instead of mapping it; make the new file of a
-    // whole-file rewrite fail with "no space" after that many bytes (-1: off).
-    static void setMappingEnabled(bool enabled);
+    // For tests: make the new file of a whole-file rewrite fail with "no
+    // space" after that many bytes (-1: off).
     static void setFailNewFileAfter(int64_t bytes);
 
 private:
@@ -76,10 +74,8 @@ private:
 
     QString fPath;
     int fFileDescr = -1;
-    const uint8_t* fFileMap = nullptr;
-    uint64_t fMapLen = 0;
+    uint64_t fFileLen = 0;
     std::vector<Atom::Ptr> fAtoms;
-    bool fFileWasCopied = false;
     bool fLocked = false;
     QString fReadOnlyReason;
     struct stat fStat {}; // as opened or as last written by us

@@ -67,15 +67,6 @@ TEST_F(AtomParserTest, ParsesTheMetadataPathAndLeavesTheAudioInTheFile) {
     EXPECT_TRUE(parser->find(kStco));
 }
 
-TEST_F(AtomParserTest, AReadCopyParsesLikeTheMap) {
-    AtomParser::setMappingEnabled(false);
-    auto parser = AtomParser::newAtomParser(make());
-    AtomParser::setMappingEnabled(true);
-    ASSERT_TRUE(parser);
-    EXPECT_TRUE(parser->fileWasCopied());
-    EXPECT_EQ(parser->find(kName)->stringValue(), QStringLiteral("Fixture Title"));
-}
-
 TEST_F(AtomParserTest, SizeZeroAtTheEndSpansTheRestOfTheFile) {
     QByteArray bytes = buildM4a({});
     qint64 off = 0, len = 0;
@@ -372,22 +363,6 @@ TEST_F(AtomParserTest, SavingThroughASymbolicLinkWritesItsTarget) {
         EXPECT_EQ(readWithTagLib(target).title, wholeFile ? QStringLiteral("Through link 2")
                                                           : QStringLiteral("Link 1"));
     }
-}
-
-TEST_F(AtomParserTest, AReadCopyIsWrittenBackToTheFile) {
-    const QString p = make();
-    const QByteArray before = readBytes(p);
-    AtomParser::setMappingEnabled(false);
-    auto file = M4AFile::newM4AFileWithPath(p);
-    AtomParser::setMappingEnabled(true);
-    ASSERT_TRUE(file->atomParser()->fileWasCopied());
-    file->tagTitle(QStringLiteral("Copied"));
-    ASSERT_TRUE(file->commitTags());
-    EXPECT_EQ(readWithTagLib(p).title, QStringLiteral("Copied"));
-    file->tagImage(coverOfSize(40));
-    ASSERT_TRUE(file->commitTags());
-    EXPECT_TRUE(sameAudio(before, readBytes(p)));
-    EXPECT_FALSE(readWithTagLib(p).cover.isEmpty());
 }
 
 TEST_F(AtomParserTest, FragmentedFilesAreNotWritten) {
