@@ -116,20 +116,18 @@ AtomParser::~AtomParser() { closeFile(); }
 void AtomParser::closeFile() {
     if (fFileDescr >= 0) ::close(fFileDescr); // also releases the lock
     fFileDescr = -1;
-    fLocked = false;
 }
 
 bool AtomParser::openAndParse(QString* error) {
+    // The file is open only while it is read or written: a folder of a
+    // thousand songs must not hold a thousand descriptors.
+    struct Closer {
+        AtomParser* p;
+        ~Closer() { p->closeFile(); }
+    } closer{this};
     const QByteArray native = QFile::encodeName(fPath);
-    fReadOnlyReason.clear();
     // Non-blocking so that a FIFO named like a music file cannot hang us.
-    fFileDescr = ::open(native.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    if (fFileDescr < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
-        fReadOnlyReason = errno == EROFS
-                              ? QStringLiteral("The file is on a read-only disk.")
-                              : QStringLiteral("You do not have permission to change the file.");
-        fFileDescr = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    }
+    fFileDescr = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fFileDescr < 0) {
         *error = errno == EISDIR ? QStringLiteral("it is a folder") : errnoText(errno);
         return false;
@@ -144,10 +142,9 @@ bool AtomParser::openAndParse(QString* error) {
         return false;
     }
     ::fcntl(fFileDescr, F_SETFL, ::fcntl(fFileDescr, F_GETFL) & ~O_NONBLOCK);
-    // Never two writers on one file; a second opener may still read it.
-    fLocked = ::flock(fFileDescr, LOCK_EX | LOCK_NB) == 0;
-    if (!fLocked && fReadOnlyReason.isNull())
-        fReadOnlyReason = QStringLiteral("The file is in use by another program.");
+    // Not read while another writer holds it, when we can help it; a file
+    // changed meanwhile is caught before it is written.
+    ::flock(fFileDescr, LOCK_EX | LOCK_NB);
 
     fFileLen = uint64_t(fStat.st_size);
     if (fFileLen == 0) {
@@ -221,7 +218,6 @@ Atom* AtomParser::moovAtom() const {
 
 QString AtomParser::whyNotWritable() const {
     if (fAtoms.empty()) return QStringLiteral("The file could not be read again after saving.");
-    if (!fReadOnlyReason.isNull()) return fReadOnlyReason;
     int moovs = 0;
     for (auto& a : fAtoms) {
         if (a->type() == kMoof)
@@ -236,16 +232,47 @@ QString AtomParser::whyNotWritable() const {
     return {};
 }
 
-// Checks that the file on disk is still the one we parsed: same inode at
-// the path, same size and modification time.
+// Opens the file for writing under an exclusive lock, after checking that
+// it is still the one we parsed: same inode at the path, same size and
+// modification time. The caller closes it.
 bool AtomParser::mayWrite() {
+    closeFile();
     fLastError = whyNotWritable();
     if (!fLastError.isNull()) return false;
+    fFileDescr = ::open(QFile::encodeName(fPath).constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    if (fFileDescr < 0) {
+        switch (errno) {
+        case EACCES:
+        case EPERM:
+            fLastError = QStringLiteral("You do not have permission to change the file.");
+            break;
+        case EROFS: fLastError = QStringLiteral("The file is on a read-only disk."); break;
+        case ENOENT: fLastError = QStringLiteral("The file is no longer there."); break;
+        default:
+            fLastError = QStringLiteral("The file could not be opened: %1.").arg(errnoText(errno));
+        }
+        return false;
+    }
+    ::fcntl(fFileDescr, F_SETFL, ::fcntl(fFileDescr, F_GETFL) & ~O_NONBLOCK);
+    if (::flock(fFileDescr, LOCK_EX | LOCK_NB) != 0) {
+        fLastError = QStringLiteral("The file is in use by another program.");
+        closeFile();
+        return false;
+    }
+    if (!stillUnchanged()) {
+        closeFile();
+        return false;
+    }
+    return true;
+}
+
+bool AtomParser::stillUnchanged() {
     struct stat now {};
     struct stat atPath {};
-    const QByteArray native = QFile::encodeName(fPath);
-    if (::fstat(fFileDescr, &now) != 0 || ::stat(native.constData(), &atPath) != 0 ||
-        now.st_dev != atPath.st_dev || now.st_ino != atPath.st_ino ||
+    if (::fstat(fFileDescr, &now) != 0 ||
+        ::stat(QFile::encodeName(fPath).constData(), &atPath) != 0 ||
+        now.st_dev != fStat.st_dev || now.st_ino != fStat.st_ino ||
+        atPath.st_dev != fStat.st_dev || atPath.st_ino != fStat.st_ino ||
         now.st_size != fStat.st_size || !sameTime(now.st_mtim, fStat.st_mtim)) {
         fLastError = QStringLiteral("The file was changed by another program since it was "
                                     "opened; open it again before saving.");
@@ -269,6 +296,10 @@ Atom* AtomParser::paddingCarrier(bool create) {
 
 AtomParser::WriteResult AtomParser::rewrite() {
     if (!mayWrite()) return WriteResult::Failed;
+    struct Closer {
+        AtomParser* p;
+        ~Closer() { p->closeFile(); }
+    } closer{this};
     Atom* moov = moovAtom();
     const uint64_t oldSize = moov->originalLen();
     const uint64_t minSize = moov->minAtomSize();
@@ -367,6 +398,10 @@ bool AtomParser::writeNewFile(const QString& tempPath, int out, const QByteArray
 
 bool AtomParser::rewriteNew() {
     if (!mayWrite()) return false;
+    struct Closer {
+        AtomParser* p;
+        ~Closer() { p->closeFile(); }
+    } closer{this};
     Atom* moov = moovAtom();
     Atom* carrier = paddingCarrier(true);
     const uint64_t newSize = moov->minAtomSize() + kRewritePadding;
@@ -417,7 +452,7 @@ bool AtomParser::rewriteNew() {
         ::unlink(nativeTemp.constData());
         return false;
     }
-    if (!mayWrite()) {
+    if (!stillUnchanged()) {
         ::unlink(nativeTemp.constData());
         return false;
     }

@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-// An MPEG-4 file as a tree of atoms. The file is opened with an exclusive
+// An MPEG-4 file as a tree of atoms. The file is read under an exclusive
 // lock, and only the atom headers and "moov" are read, never the audio; the
 // tree is changed in memory and written back either in place, rewriting
 // only the bytes of "moov" and using a "free" atom inside it as padding, or
@@ -34,7 +34,8 @@ public:
     QString path() const { return fPath; }
     const std::vector<Atom::Ptr>& atoms() const { return fAtoms; }
     Atom* find(uint32_t type) const;
-    // Null when the file may be written, else why not.
+    // Null when the tree may be written, else why not (permissions and
+    // changes on disk are checked when writing).
     QString whyNotWritable() const;
 
     // In place: Written, DoesNotFit (nothing written), or Failed (reason in
@@ -68,6 +69,7 @@ private:
     bool openAndParse(QString* error);
     void closeFile();
     bool mayWrite();
+    bool stillUnchanged();
     Atom* moovAtom() const;
     Atom* paddingCarrier(bool create);
     bool writeNewFile(const QString& tempPath, int out, const QByteArray& moovBlock);
@@ -76,9 +78,7 @@ private:
     int fFileDescr = -1;
     uint64_t fFileLen = 0;
     std::vector<Atom::Ptr> fAtoms;
-    bool fLocked = false;
-    QString fReadOnlyReason;
-    struct stat fStat {}; // as opened or as last written by us
+    struct stat fStat {}; // as parsed or as last written by us
     QString fLastError;
     std::vector<std::pair<Atom*, QByteArray>> fSavedChunkTables;
 };

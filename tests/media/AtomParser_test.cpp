@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -391,4 +393,33 @@ TEST_F(AtomParserTest, AFileLockedByAnotherWriterIsReadButNotWritten) {
     EXPECT_TRUE(file->lastError().contains(QStringLiteral("in use")));
     EXPECT_EQ(readBytes(p), before);
     ::close(other);
+}
+
+TEST_F(AtomParserTest, OpenFilesHoldNoDescriptors) {
+    // A folder document keeps every file object of an album; they must not
+    // run the process out of descriptors.
+    const QString p = make();
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &old), 0);
+    struct rlimit low = old;
+    low.rlim_cur = 64;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<std::shared_ptr<M4AFile>> open;
+    for (int i = 0; i < 200; ++i) open.push_back(M4AFile::newM4AFileWithPath(p));
+    ::setrlimit(RLIMIT_NOFILE, &old);
+    for (const auto& file : open) ASSERT_TRUE(file);
+    open.back()->tagTitle(QStringLiteral("Last"));
+    EXPECT_TRUE(open.back()->commitTags());
+}
+
+TEST_F(AtomParserTest, AWholeFileRewriteKeepsThePermissions) {
+    const QString p = make({.freePadding = 0});
+    const QByteArray native = QFile::encodeName(p);
+    ASSERT_EQ(::chmod(native.constData(), 0640), 0);
+    auto file = M4AFile::newM4AFileWithPath(p);
+    file->tagTitle(QStringLiteral("Rewritten as a whole"));
+    ASSERT_TRUE(file->commitTags());
+    struct stat st {};
+    ASSERT_EQ(::stat(native.constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
