@@ -56,6 +56,7 @@ bool addMp3Cover(const QString& path, const QByteArray& cover) {
     frame->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
     frame->setPicture(TagLib::ByteVector(cover.constData(), unsigned(cover.size())));
     f.ID3v2Tag(true)->addFrame(frame);
+    f.ID3v2Tag(true)->setTitle("Bench title");
     return f.save();
 }
 #endif
