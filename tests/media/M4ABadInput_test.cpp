@@ -13,7 +13,9 @@
 namespace {
 
 // The offset of the size word of the first atom of that type.
-qint64 atomAt(const QByteArray& bytes, const char* type) { return bytes.indexOf(type) - 4; }
+qint64 atomAt(const QByteArray& bytes, const char* type) {
+    return bytes.indexOf(type) - 4;
+}
 
 void setSize(QByteArray& bytes, const char* type, quint32 size) {
     qToBigEndian(size, bytes.data() + atomAt(bytes, type));
@@ -45,7 +47,12 @@ QByteArray nested(int depth) {
 const std::vector<BadCase>& badCases() {
     static const std::vector<BadCase> cases = {
         {"empty file", [] { return QByteArray(); }},
-        {"seven bytes", [] { return QByteArray("\0\0\0\x08" "ft", 6); }},
+        {"seven bytes",
+         [] {
+             return QByteArray("\0\0\0\x08"
+                               "ft",
+                               6);
+         }},
         {"not MPEG-4 at all", [] { return QByteArray("ID3\x03\0\0\0\0\0\0 some mp3", 18); }},
         {"cut inside ftyp", [] { return buildM4a({}).left(20); }},
         {"cut inside moov", [] { return buildM4a({}).left(600); }},
@@ -57,33 +64,39 @@ const std::vector<BadCase>& badCases() {
         {"size 7", [] { return withSize("tkhd", 7); }},
         {"size 7 at the top", [] { return withSize("ftyp", 7); }},
         {"huge size", [] { return withSize("moov", 0xFFFFFFF0u); }},
-        {"child overruns its parent", [] {
+        {"child overruns its parent",
+         [] {
              QByteArray b = buildM4a({});
              const qint64 at = atomAt(b, "ilst");
              qToBigEndian(qFromBigEndian<quint32>(b.constData() + at) + 40, b.data() + at);
              return b;
          }},
-        {"children do not fill their parent", [] {
+        {"children do not fill their parent",
+         [] {
              QByteArray b = buildM4a({});
              const qint64 at = atomAt(b, "stsc");
              qToBigEndian(qFromBigEndian<quint32>(b.constData() + at) - 4, b.data() + at);
              return b;
          }},
-        {"stco lists more chunks than it holds", [] {
+        {"stco lists more chunks than it holds",
+         [] {
              QByteArray b = buildM4a({});
              qToBigEndian<quint32>(1000, b.data() + atomAt(b, "stco") + 12);
              return b;
          }},
-        {"data atom shorter than 8 bytes", [] {
+        {"data atom shorter than 8 bytes",
+         [] {
              QByteArray b = buildM4a({});
-             // "©day" holds a 12-byte data atom ("2001"); shrink the item to
-             // hold a data atom of 4 payload bytes and a stray leftover.
-             const qint64 day = atomAt(b, "\xA9" "day");
+             // The "data" atom of "©day" is 20 bytes; the size 12 leaves
+             // it a 4-byte payload, too short for type and locale words.
+             const qint64 day = atomAt(b, "\xA9"
+                                          "day");
              const qint64 data = day + 8;
              qToBigEndian<quint32>(12, b.data() + data);
              return b;
          }},
-        {"64-bit size past the end", [] {
+        {"64-bit size past the end",
+         [] {
              QByteArray b = buildM4a({});
              const qint64 at = atomAt(b, "mdat");
              QByteArray wide(16, '\0');
