@@ -2,12 +2,15 @@
 #include "support/M4aChecks.h"
 
 #include <QDir>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QtEndian>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <functional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -155,19 +158,33 @@ TEST(M4ABadInput, FoldersAndOtherNonFilesAreRefused) {
 }
 
 TEST(M4ABadInput, PermissionsAreRespected) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root ignores file permissions";
+    // Root ignores permissions; the checks then run as "nobody".
+    struct AsNobody {
+        bool switched = ::geteuid() == 0 && ::seteuid(65534) == 0;
+        ~AsNobody() {
+            if (switched && ::seteuid(0) != 0) std::abort();
+        }
+    };
     QTemporaryDir dir;
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
     const QString p = dir.filePath(QStringLiteral("a.m4a"));
+    const QString secret = dir.filePath(QStringLiteral("secret.m4a"));
     ASSERT_TRUE(writeM4a(p));
+    ASSERT_TRUE(writeM4a(secret));
     const QByteArray before = readBytes(p);
-    QFile::setPermissions(p, QFile::ReadOwner);
-    auto file = M4AFile::newM4AFileWithPath(p);
-    ASSERT_TRUE(file);
-    file->tagTitle(QStringLiteral("x"));
-    EXPECT_FALSE(file->commitTags());
-    EXPECT_FALSE(file->lastError().isEmpty());
+    ASSERT_EQ(::chmod(QFile::encodeName(p).constData(), 0444), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(secret).constData(), 0), 0);
+    {
+        AsNobody guard;
+        if (::geteuid() == 0) GTEST_SKIP() << "could not drop root";
+        EXPECT_EQ(M4AFile::newM4AFileWithPath(secret), nullptr);
+        auto file = M4AFile::newM4AFileWithPath(p);
+        ASSERT_TRUE(file);
+        file->tagTitle(QStringLiteral("x"));
+        file->tagImage(QImage(30, 30, QImage::Format_RGB32)); // also the whole-file path
+        EXPECT_FALSE(file->commitTags());
+        EXPECT_TRUE(file->lastError().contains(QStringLiteral("permission")));
+    }
     EXPECT_EQ(readBytes(p), before);
-    QFile::setPermissions(p, QFileDevice::Permissions());
-    EXPECT_EQ(M4AFile::newM4AFileWithPath(p), nullptr);
-    QFile::setPermissions(p, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);
 }
