@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     constexpr int kTracks = 500;
     AudioTrackArray list;
     for (int i = 0; i < kTracks; ++i) {
-        auto t = std::make_shared<AudioTrack>(AudioTrack::initPlaceholder(FileSystemParams::kBogusPath));
+        auto t =
+            std::make_shared<AudioTrack>(AudioTrack::initPlaceholder(FileSystemParams::kBogusPath));
         t->setFileName(QStringLiteral("%1.mp3").arg(i));
         t->setArtist(QStringLiteral("Some Artist With A Name"));
         t->setAlbum(QStringLiteral("An Album: The Long Version?"));
@@ -35,9 +36,11 @@ int main(int argc, char** argv) {
         timer.start();
         qsizetype chars = 0;
         for (int r = 0; r < rounds; ++r)
-            for (const AudioTrackRef& t : list) chars += body(*t).size();
+            for (const AudioTrackRef& t : list)
+                chars += body(*t).size();
         const double us = double(timer.nsecsElapsed()) / 1000.0 / (double(rounds) * kTracks);
-        std::printf("%-40s %8.2f us per name (%lld chars)\n", what, us, static_cast<long long>(chars));
+        std::printf("%-40s %8.2f us per name (%lld chars)\n", what, us,
+                    static_cast<long long>(chars));
     };
 
     run("file name from preferences", 4, [](const AudioTrack& t) { return t.getNewFileName(0); });
@@ -48,8 +51,8 @@ int main(int argc, char** argv) {
     run("folder name over the whole list", 1,
         [&list](const AudioTrack& t) { return t.getNewFolderName(&list, 0); });
     run("expansion alone, cut to 20 bytes", 4, [](const AudioTrack& t) {
-        return NameTemplate::expand(t, nullptr, AudioTrack::kTitleTag, QStringLiteral("%N-%A-%T-%L"),
-                                    20, nullptr, QString());
+        return NameTemplate::expand(t, nullptr, AudioTrack::kTitleTag,
+                                    QStringLiteral("%N-%A-%T-%L"), 20, nullptr, QString());
     });
     return 0;
 }

@@ -109,7 +109,9 @@ QString AudioTrack::getDisplayName() const {
     return fFileName;
 }
 
-QString AudioTrack::getOldTitle() const { return isPlaceholder() ? kMissingTrackTitle : fTitle; }
+QString AudioTrack::getOldTitle() const {
+    return isPlaceholder() ? kMissingTrackTitle : fTitle;
+}
 
 QString AudioTrack::getNewTitle() const {
     if (!fNewTitle.isEmpty()) return fNewTitle;
@@ -208,7 +210,9 @@ void AudioTrack::tagImage(const QImage& image) {
     if (fMusicFile) fMusicFile->tagImage(image);
 }
 
-bool AudioTrack::commitTags() { return fMusicFile && fMusicFile->commitTags(); }
+bool AudioTrack::commitTags() {
+    return fMusicFile && fMusicFile->commitTags();
+}
 
 QString AudioTrack::commitError() const {
     if (!fMusicFile) return QStringLiteral("There is no music file to write.");

@@ -28,7 +28,9 @@ void AudioTrackArray::insertObject(const AudioTrack& track, qsizetype index) {
     fArray.insert(index, std::make_shared<AudioTrack>(track));
 }
 
-void AudioTrackArray::removeObject(const AudioTrackRef& track) { fArray.removeAll(track); }
+void AudioTrackArray::removeObject(const AudioTrackRef& track) {
+    fArray.removeAll(track);
+}
 
 void AudioTrackArray::removeObjectAtIndex(qsizetype index) {
     if (index < 0 || index >= fArray.size()) {
@@ -78,6 +80,7 @@ bool AudioTrackArray::anyTitlesBlank() const {
 QString AudioTrackArray::description() const {
     QString text = QString::asprintf("%s array at %p, %d items.\n", "AudioTrackArray",
                                      static_cast<const void*>(this), int(fArray.size()));
-    for (const AudioTrackRef& t : fArray) text += t->description() + QLatin1Char('\n');
+    for (const AudioTrackRef& t : fArray)
+        text += t->description() + QLatin1Char('\n');
     return text;
 }

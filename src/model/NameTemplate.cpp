@@ -15,8 +15,12 @@ namespace {
 
 constexpr int kTitleTagLimit = 255;
 
-bool isTitleTag(int kind) { return kind == 2 || kind == 3; }
-bool isDiskName(int kind) { return kind == AudioTrack::kFolderName || kind == AudioTrack::kFileName; }
+bool isTitleTag(int kind) {
+    return kind == 2 || kind == 3;
+}
+bool isDiskName(int kind) {
+    return kind == AudioTrack::kFolderName || kind == AudioTrack::kFileName;
+}
 
 // Length of the character at `i` in 16-bit units (`step`) and its cost: its
 // UTF-8 byte count, or 1 per unit when counting characters.
@@ -32,7 +36,8 @@ qsizetype costAt(const QString& s, qsizetype i, bool countBytes, qsizetype* step
 qsizetype costOf(const QString& s, bool countBytes) {
     if (!countBytes) return s.size();
     qsizetype total = 0, step = 0;
-    for (qsizetype i = 0; i < s.size(); i += step) total += costAt(s, i, countBytes, &step);
+    for (qsizetype i = 0; i < s.size(); i += step)
+        total += costAt(s, i, countBytes, &step);
     return total;
 }
 
@@ -64,7 +69,9 @@ qsizetype cutPiece(QString& out, const Piece& piece, qsizetype excess, bool coun
     return removed;
 }
 
-QString squeezed(const QString& s) { return SqueezeString(s); }
+QString squeezed(const QString& s) {
+    return SqueezeString(s);
+}
 
 QString artistFor(const AudioTrack& track, bool folder) {
     if (folder) {
@@ -76,8 +83,8 @@ QString artistFor(const AudioTrack& track, bool folder) {
 
 void removeOmitChars(QString& name) {
     // A slash or NUL can never be part of a name, whatever the user omits.
-    const QString omit = Prefs::stringValue(QLatin1String(Prefs::kOmitChars)) +
-                         QLatin1Char('/') + QChar(u'\0');
+    const QString omit =
+        Prefs::stringValue(QLatin1String(Prefs::kOmitChars)) + QLatin1Char('/') + QChar(u'\0');
     name.removeIf([&omit](QChar c) { return omit.contains(c); });
 }
 

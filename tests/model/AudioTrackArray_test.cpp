@@ -116,7 +116,8 @@ TEST(AudioTrackArray, Sorting) {
     list.add(namedRecord("d.mp3", "Gamma", 1));
     auto names = [&list] {
         QStringList out;
-        for (const AudioTrackRef& t : list) out << t->getFileName();
+        for (const AudioTrackRef& t : list)
+            out << t->getFileName();
         return out.join(u',');
     };
     list.sortUsingSelector(&AudioTrack::compareIndex);

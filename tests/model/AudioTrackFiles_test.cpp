@@ -22,7 +22,9 @@ namespace {
 
 class RecordingAlerts : public AlertHost {
 public:
-    void showAlert(const Alert& alert, std::function<void(int)>) override { alerts.push_back(alert); }
+    void showAlert(const Alert& alert, std::function<void(int)>) override {
+        alerts.push_back(alert);
+    }
     std::vector<Alert> alerts;
 };
 

@@ -16,7 +16,9 @@ namespace {
 
 class RecordingAlerts : public AlertHost {
 public:
-    void showAlert(const Alert& alert, std::function<void(int)>) override { alerts.push_back(alert); }
+    void showAlert(const Alert& alert, std::function<void(int)>) override {
+        alerts.push_back(alert);
+    }
     std::vector<Alert> alerts;
 };
 
@@ -44,7 +46,8 @@ std::optional<AudioTrack> decoded(const QByteArray& bytes) {
 
 // A record for a file of no music type: a real file to move, with a title
 // and row set by hand.
-AudioTrack fileRecord(const QString& folder, const QString& name, const QString& title, uint32_t row) {
+AudioTrack fileRecord(const QString& folder, const QString& name, const QString& title,
+                      uint32_t row) {
     EXPECT_TRUE(writeFile(folder + u'/' + name, name.toUtf8()));
     AudioTrack t = AudioTrack::initWithPath(folder + u'/' + name);
     t.setNewTitle(title);
@@ -208,7 +211,8 @@ TEST(AudioTrackRename, TakenNameGetsTheXXXNameAndOneAlert) {
     EXPECT_EQ(readFile(dir.filePath(QStringLiteral("01-Song.XXX"))), QByteArray("old.txt"));
 
     // A second record with the same name finds the ".XXX" name taken too.
-    AudioTrack other = fileRecord(dir.path(), QStringLiteral("other.txt"), QStringLiteral("Song"), 0);
+    AudioTrack other =
+        fileRecord(dir.path(), QStringLiteral("other.txt"), QStringLiteral("Song"), 0);
     ASSERT_TRUE(other.rename(0, &alerts));
     EXPECT_EQ(other.getFileName(), QStringLiteral("01-Song 2.XXX"));
     ASSERT_EQ(alerts.alerts.size(), 2u);

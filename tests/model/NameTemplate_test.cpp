@@ -86,8 +86,9 @@ TEST_F(NameTemplateTest, CodesByKind) {
 
 TEST_F(NameTemplateTest, TrackNumberIsPaddedToTwoDigits) {
     AudioTrack t = sampleTrack();
-    for (auto [row, expected] : {std::pair{0u, "01-Song Title"}, std::pair{8u, "09-Song Title"},
-                                 std::pair{9u, "10-Song Title"}, std::pair{99u, "100-Song Title"}}) {
+    for (auto [row, expected] :
+         {std::pair{0u, "01-Song Title"}, std::pair{8u, "09-Song Title"},
+          std::pair{9u, "10-Song Title"}, std::pair{99u, "100-Song Title"}}) {
         t.setRow(row);
         EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%N-%T")),
                   QString::fromUtf8(expected));
@@ -121,7 +122,8 @@ TEST_F(NameTemplateTest, FolderArtistPrefersTheVariousArtistName) {
 TEST_F(NameTemplateTest, NoFolderOrUnknownKindGivesNull) {
     AudioTrack t = sampleTrack();
     EXPECT_TRUE(t.getAlbumOrTrackName(nullptr, 7).isNull());
-    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, 7, QStringLiteral("%T")), QStringLiteral("Song Title"));
+    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, 7, QStringLiteral("%T")),
+              QStringLiteral("Song Title"));
     AudioTrack orphan = AudioTrack::initPlaceholder(QString());
     orphan.setNewTitle(QStringLiteral("x"));
     EXPECT_TRUE(orphan.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%T")).isNull());
@@ -133,9 +135,9 @@ TEST_F(NameTemplateTest, OmitCharsApplyToFileAndFolderNamesOnly) {
     t.setNewTitle(QStringLiteral("AC/DC: Live?"));
     t.setAlbum(QStringLiteral("Rock & Roll*"));
     EXPECT_EQ(t.getNewFileName(0), QStringLiteral("01-ACDC Live.mp3"));
-    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%T"), nullptr,
-                                    QStringLiteral("mp3")),
-              QStringLiteral("ACDC Live.mp3"));
+    EXPECT_EQ(
+        t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%T"), nullptr, QStringLiteral("mp3")),
+        QStringLiteral("ACDC Live.mp3"));
     EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFolder, QStringLiteral("%T")),
               QStringLiteral("Rock  Roll"));
     EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kTitle, QStringLiteral("%T")),
@@ -146,9 +148,9 @@ TEST_F(NameTemplateTest, OmitCharsNeverTouchTheExtensionAndSlashAlwaysGoes) {
     Prefs::setOverride(QLatin1String(Prefs::kOmitChars), QStringLiteral(".m"));
     AudioTrack t = sampleTrack();
     t.setNewTitle(QStringLiteral("a.m/b"));
-    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%T"), nullptr,
-                                    QStringLiteral("mp3")),
-              QStringLiteral("ab.mp3"));
+    EXPECT_EQ(
+        t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%T"), nullptr, QStringLiteral("mp3")),
+        QStringLiteral("ab.mp3"));
 }
 
 TEST_F(NameTemplateTest, ShortensTheNewestPiecesFirst) {
@@ -160,9 +162,10 @@ TEST_F(NameTemplateTest, ShortensTheNewestPiecesFirst) {
         int limit;
         const char* expected;
     };
-    for (const Row& row : {Row{20, "Long Artist Name-Ano.mp3"}, Row{35, "Long Artist Name-Another Long Title.mp3"},
-                           Row{17, "Long Artist Name-.mp3"}, Row{10, "Long Arti-.mp3"},
-                           Row{0, "Long Artist Name-Another Long Title.mp3"}}) {
+    for (const Row& row :
+         {Row{20, "Long Artist Name-Ano.mp3"}, Row{35, "Long Artist Name-Another Long Title.mp3"},
+          Row{17, "Long Artist Name-.mp3"}, Row{10, "Long Arti-.mp3"},
+          Row{0, "Long Artist Name-Another Long Title.mp3"}}) {
         EXPECT_EQ(NameTemplate::expand(t, nullptr, kFile, tmpl, row.limit, nullptr,
                                        QStringLiteral("mp3")),
                   QString::fromUtf8(row.expected))
@@ -196,8 +199,8 @@ TEST_F(NameTemplateTest, LimitComesFromTheFolderAndFolderNamesGetFourMore) {
     t.setAlbum(QString(300, QLatin1Char('a')));
     t.setNewTitle(QString(300, QLatin1Char('t')));
     EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFolder, QStringLiteral("%T")).size(), m + 4);
-    EXPECT_EQ(t.getNewFileName(0), QStringLiteral("01-") + QString(m - 3, QLatin1Char('t')) +
-                                       QStringLiteral(".mp3"));
+    EXPECT_EQ(t.getNewFileName(0),
+              QStringLiteral("01-") + QString(m - 3, QLatin1Char('t')) + QStringLiteral(".mp3"));
     EXPECT_EQ(t.getTempFileName(0).right(4), QStringLiteral(".XXX"));
     EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kTitle, QStringLiteral("%T")).size(), 255);
 }
@@ -228,22 +231,26 @@ TEST(AlbumBitrates, Summary) {
         int expected;
     };
     const Row rows[] = {
-        {{128, 128, 128}, 128}, {{128, 192}, 0}, {{0, 0}, -1},   {{0, 128}, 0},
-        {{-1, -1}, -1},         {{-1, 160}, 0},  {{}, -1},       {{256}, 256},
+        {{128, 128, 128}, 128}, {{128, 192}, 0}, {{0, 0}, -1}, {{0, 128}, 0},
+        {{-1, -1}, -1},         {{-1, 160}, 0},  {{}, -1},     {{256}, 256},
     };
     for (const Row& row : rows) {
         AudioTrackArray list;
-        for (int rate : row.rates) list.add(recordWithRate(rate));
+        for (int rate : row.rates)
+            list.add(recordWithRate(rate));
         // Placeholders never count, whatever rate they carry.
         auto placeholder = std::make_shared<AudioTrack>(AudioTrack::initPlaceholder(QString()));
         placeholder->setBitrate(999);
         list.add(placeholder);
-        EXPECT_EQ(AudioTrack::getAlbumBitrates(list), row.expected) << ::testing::PrintToString(row.rates);
+        EXPECT_EQ(AudioTrack::getAlbumBitrates(list), row.expected)
+            << ::testing::PrintToString(row.rates);
     }
 }
 
 TEST_F(NameTemplateTest, PreferencesChooseTheTemplate) {
-    auto set = [](const char* key, const QVariant& v) { Prefs::setOverride(QLatin1String(key), v); };
+    auto set = [](const char* key, const QVariant& v) {
+        Prefs::setOverride(QLatin1String(key), v);
+    };
     set(Prefs::kAlbumFolderNameFormat, QStringLiteral("folder"));
     set(Prefs::kVAAlbumFolderNameFormat, QStringLiteral("va-folder"));
     set(Prefs::kTrackFileNameFormat, QStringLiteral("file"));
@@ -260,16 +267,17 @@ TEST_F(NameTemplateTest, PreferencesChooseTheTemplate) {
         const char* on;
     };
     const Row rows[] = {
-        {kFolder, "folder", "folder"},    {kFolder | va, "folder", "va-folder"},
+        {kFolder, "folder", "folder"},      {kFolder | va, "folder", "va-folder"},
         {kFolder | sf, "folder", "folder"}, {kFile, "file", "file"},
-        {kFile | va, "file", "va-file"},  {kFile | sf, "file", "sf-file"},
-        {kTitle, "title", "title"},       {kTitle | va, "title", "va-title"},
+        {kFile | va, "file", "va-file"},    {kFile | sf, "file", "sf-file"},
+        {kTitle, "title", "title"},         {kTitle | va, "title", "va-title"},
         {2 | sf, "title", "sf-title"},
     };
     const AudioTrack t = sampleTrack();
     for (bool on : {false, true}) {
-        for (const char* key : {Prefs::kVARenameAlbums, Prefs::kVARenameTracks, Prefs::kVARenameTitles,
-                                Prefs::kSFRenameTracks, Prefs::kSFRenameTitles})
+        for (const char* key :
+             {Prefs::kVARenameAlbums, Prefs::kVARenameTracks, Prefs::kVARenameTitles,
+              Prefs::kSFRenameTracks, Prefs::kSFRenameTitles})
             set(key, on);
         for (const Row& row : rows)
             EXPECT_EQ(t.getAlbumOrTrackName(nullptr, row.which),
