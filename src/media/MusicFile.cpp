@@ -1,12 +1,14 @@
 #include "media/MusicFile.h"
 
+#include "media/MP3File.h"
+
 #include <QFileInfo>
 
 std::shared_ptr<MusicFile> MusicFile::newMusicFileWithPath(const QString& path) {
     const QString ext = QFileInfo(path).suffix().toLower();
     std::shared_ptr<MusicFile> file;
     // The concrete readers register here as they arrive.
-    (void)ext;
+    if (ext == u"mp3") file = MP3File::newMP3FileWithPath(path);
     if (file) file->getAllInterestingTags();
     return file;
 }
