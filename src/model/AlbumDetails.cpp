@@ -1,0 +1,213 @@
+#include "model/AlbumDetails.h"
+
+#include "model/AlbumInfo.h"
+#include "model/NameLayout.h"
+#include "model/RecordDump.h"
+#include "model/SomeDictArray.h"
+#include "model/TextNumbers.h"
+#include "model/TrackInfoArray.h"
+#include "text/FuzzyMatch.h"
+
+std::shared_ptr<AlbumDetails> AlbumDetails::copy() const {
+    return std::make_shared<AlbumDetails>(*this);
+}
+
+QString AlbumDetails::stringFor(const QString& key) const {
+    auto it = fDict.constFind(key);
+    return it == fDict.constEnd() ? QString() : it->toString();
+}
+
+void AlbumDetails::setString(const QString& key, const QString& value) {
+    if (!value.isNull()) fDict.insert(key, value);
+}
+
+std::shared_ptr<AlbumDetails> AlbumDetails::albumDetails() const {
+    return fDict.value(kAlbumDetailsKey).value<std::shared_ptr<AlbumDetails>>();
+}
+
+void AlbumDetails::setAlbumDetails(const std::shared_ptr<AlbumDetails>& details) {
+    if (details) fDict.insert(kAlbumDetailsKey, QVariant::fromValue(details));
+}
+
+std::shared_ptr<AlbumDetails> AlbumDetails::sharedSelf() const {
+    if (auto self = weak_from_this().lock()) return std::const_pointer_cast<AlbumDetails>(self);
+    return copy();
+}
+
+QString AlbumDetails::titleAtIndex(qsizetype index) const {
+    const QVariantList titles = titleArray();
+    if (index < 0 || index >= titles.size()) return QStringLiteral("");
+    const QString title = titles[index].toMap().value(kEntryTitleKey).toString();
+    return title.isNull() ? QStringLiteral("") : title;
+}
+
+QString AlbumDetails::artistAtIndex(qsizetype index) const {
+    const QVariantList titles = titleArray();
+    if (index < 0 || index >= titles.size()) return QString();
+    const QVariantMap entry = titles[index].toMap();
+    auto it = entry.constFind(kEntryArtistKey);
+    return it == entry.constEnd() ? QString() : it->toString();
+}
+
+void AlbumDetails::addTitle(const QString& title, const QString& artist) {
+    QVariantMap entry;
+    if (!title.isNull()) entry.insert(kEntryTitleKey, title);
+    if (!artist.isNull()) entry.insert(kEntryArtistKey, artist);
+    QVariantList titles = titleArray();
+    titles.append(entry);
+    setTitles(titles);
+}
+
+void AlbumDetails::appendTitlesFrom(const AlbumDetails& other) {
+    QVariantList titles = titleArray();
+    titles.append(other.titleArray()); // a copy first, so appending to itself is safe
+    setTitles(titles);
+}
+
+QString AlbumDetails::majorityVote(const QStringList& values) {
+    SomeDictArray tally;
+    for (const QString& value : values) tally.vote(value);
+    return tally.winner();
+}
+
+std::shared_ptr<AlbumInfo> AlbumDetails::albumInfoFromAlbumDetails() const {
+    auto hit = std::make_shared<AlbumInfo>();
+    hit->setArtist(artist());
+    hit->setAlbum(album());
+    hit->setYear(year());
+    hit->setGenre(genre());
+    hit->setIADBCompareString(QStringLiteral("%1 / %2").arg(artist(), album()));
+    hit->setIADBKey(iadbKey());
+    hit->setAlbumCoverURL(albumCoverURL());
+    hit->setAlbumDetails(sharedSelf());
+    return hit;
+}
+
+std::shared_ptr<TrackInfoArray> AlbumDetails::trackInfoArray() const {
+    auto hits = std::make_shared<TrackInfoArray>();
+    const int n = numTracks();
+    for (int i = 0; i < n; ++i)
+        hits->add(TrackInfo::TrackInfoFromScratch(artistAtIndex(i), album(), titleAtIndex(i),
+                                                  year(), genre(), QString::number(i + 1),
+                                                  QString::number(n)));
+    return hits;
+}
+
+void AlbumDetails::computeTrackScore(TrackInfo& hit, const QString& trackName,
+                                     int albumScore) const {
+    const int trackScore = FuzzyCompare(trackName, hit.title());
+    hit.setTrackScore(trackScore);
+    hit.setTotalScore((trackScore + albumScore) / 2);
+}
+
+int AlbumDetails::indexOfClosestTitle(const QString& title) const {
+    int bestIndex = 0;
+    int bestScore = 0;
+    const int n = numTracks();
+    for (int i = 0; i < n; ++i) {
+        const int score = FuzzyCompare(titleAtIndex(i), title);
+        if (score > bestScore) {
+            bestScore = score;
+            bestIndex = i;
+        }
+    }
+    return bestIndex;
+}
+
+std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromNames(const QStringList& displayNames,
+                                                                  const QString& firstFolder) {
+    auto record = std::make_shared<AlbumDetails>();
+    record->setIADBKey(kFilesKey);
+    const int n = int(displayNames.size());
+    if (n == 0) return record;
+
+    QList<QStringList> words, parts;
+    bool wordLayout = true;
+    for (const QString& displayName : displayNames) {
+        const QString name = NameLayout::baseName(displayName.isNull() ? QStringLiteral("")
+                                                                        : displayName);
+        words.append(NameLayout::words(name));
+        parts.append(NameLayout::parts(name));
+        wordLayout = wordLayout && NameLayout::isWordLayout(words.last());
+    }
+
+    if (wordLayout) {
+        for (int t = 1; t <= n; ++t) {
+            qsizetype found = -1;
+            for (qsizetype i = 0; i < n; ++i)
+                if (IntValue(words[i][0]) == t) found = i;
+            record->addTitle(found < 0 ? kMissingTrack : words[found].mid(1).join(u' '),
+                             QString());
+        }
+        record->setArtistAlbumFromFolderPath(firstFolder);
+        return record;
+    }
+
+    const NameLayout layout = NameLayout::choose(parts);
+    for (int t = 1; t <= n; ++t) {
+        qsizetype found = -1;
+        if (layout.hasNumber())
+            for (qsizetype i = 0; i < n; ++i)
+                if (layout.fits(parts[i]) && layout.numberOf(parts[i]) == t) found = i;
+        if (found < 0)
+            record->addTitle(kMissingTrack, QString());
+        else
+            record->addTitle(layout.partAt(parts[found], layout.title()),
+                             layout.partAt(parts[found], layout.artist()));
+    }
+    if (layout.fits(parts[0])) {
+        record->setArtist(layout.partAt(parts[0], layout.artist()));
+        record->setAlbum(layout.partAt(parts[0], layout.album()));
+    }
+    record->setArtistAlbumFromFolderPath(firstFolder);
+    return record;
+}
+
+void AlbumDetails::setArtistAlbumFromFolderPath(const QString& folder) {
+    QStringList components = folder.split(u'/', Qt::SkipEmptyParts);
+    if (components.isEmpty()) return;
+    const QString folderName = components.takeLast();
+    const QString parentName = components.isEmpty() ? QString() : components.last();
+
+    auto fillArtist = [this](const QString& v) {
+        if (artist().isEmpty() && !v.isEmpty()) setArtist(v);
+    };
+    auto fillAlbum = [this](const QString& v) {
+        if (album().isEmpty() && !v.isEmpty()) setAlbum(v);
+    };
+    auto yearOf = [](const QString& part) {
+        const int value = IntValue(part);
+        return value > 1800 ? value : 0;
+    };
+
+    const QStringList parts = folderName.split(u'-');
+    if (parts.size() == 1) {
+        fillAlbum(folderName);
+        fillArtist(parentName);
+    } else if (parts.size() == 2) {
+        if (const int y = yearOf(parts[0])) {
+            setYear(QString::number(y));
+            fillAlbum(parts[1]);
+            fillArtist(parentName);
+        } else {
+            fillArtist(parts[0]);
+            fillAlbum(parts[1]);
+        }
+    } else if (parts.size() == 3) {
+        int yearIndex = -1;
+        for (int i = 0; i < 3 && yearIndex < 0; ++i)
+            if (yearOf(parts[i])) yearIndex = i;
+        if (yearIndex < 0) {
+            fillArtist(parts[0]);
+            fillAlbum(parts[1]);
+        } else {
+            setYear(QString::number(yearOf(parts[yearIndex])));
+            QStringList others = parts;
+            others.removeAt(yearIndex);
+            fillArtist(others[0]);
+            fillAlbum(others[1]);
+        }
+    }
+}
+
+QString AlbumDetails::description() const { return DescribeRecord(className(), this, fDict); }
