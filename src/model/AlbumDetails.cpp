@@ -1,12 +1,15 @@
 #include "model/AlbumDetails.h"
 
+#include "app/Preferences.h"
 #include "model/AlbumInfo.h"
+#include "model/AudioTrackArray.h"
 #include "model/NameLayout.h"
 #include "model/RecordDump.h"
 #include "model/SomeDictArray.h"
 #include "model/TextNumbers.h"
 #include "model/TrackInfoArray.h"
 #include "text/FuzzyMatch.h"
+#include "text/SmartCapitalize.h"
 
 std::shared_ptr<AlbumDetails> AlbumDetails::copy() const {
     return std::make_shared<AlbumDetails>(*this);
@@ -68,6 +71,47 @@ QString AlbumDetails::majorityVote(const QStringList& values) {
     SomeDictArray tally;
     for (const QString& value : values) tally.vote(value);
     return tally.winner();
+}
+
+QString AlbumDetails::guessWithSel(const AudioTrackArray& tracks, TrackGetter getter) {
+    QStringList values;
+    for (const AudioTrackRef& track : tracks) values.append(((*track).*getter)());
+    return majorityVote(values);
+}
+
+std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromTags(const AudioTrackArray& tracks,
+                                                                 const CustomTag* customTag) {
+    auto record = std::make_shared<AlbumDetails>();
+    record->setIADBKey(kTagKey);
+    const bool smartCap = Prefs::boolValue(QString::fromLatin1(Prefs::kSmartCapitalization));
+    auto capitalized = [smartCap](const QString& text) {
+        return smartCap && !text.isNull() ? SmartCapitalize(text) : text;
+    };
+
+    AudioTrackArray sorted = tracks;
+    sorted.sortUsingSelector(&AudioTrack::compareIndex);
+
+    if (customTag && !customTag->variousArtist().isEmpty())
+        record->setArtist(customTag->variousArtist());
+    else
+        record->setArtist(capitalized(guessWithSel(sorted, &AudioTrack::getArtist)));
+    record->setAlbum(capitalized(guessWithSel(sorted, &AudioTrack::getAlbum)));
+    record->setYear(guessWithSel(sorted, &AudioTrack::getYearStr));
+    record->setGenre(capitalized(guessWithSel(sorted, &AudioTrack::getGenre)));
+
+    for (const AudioTrackRef& track : sorted) record->addTitle(track->getOldTitle(), track->getArtist());
+    return record;
+}
+
+std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromFiles(const AudioTrackArray& tracks) {
+    QStringList names;
+    for (const AudioTrackRef& track : tracks) names.append(track->getDisplayName());
+    const AudioTrackRef first = tracks.objectAtIndex(0);
+    return AlbumDetailsFromNames(names, first ? first->getFolder() : QString());
+}
+
+void AlbumDetails::setArtistAlbumFromFolders(const AudioTrack& track) {
+    setArtistAlbumFromFolderPath(track.getFolder());
 }
 
 std::shared_ptr<AlbumInfo> AlbumDetails::albumInfoFromAlbumDetails() const {

@@ -1,11 +1,41 @@
 #include "model/TrackDetails.h"
 
+#include "app/Preferences.h"
+#include "model/AudioTrack.h"
 #include "model/NameLayout.h"
 #include "model/TextNumbers.h"
 #include "model/TrackInfo.h"
+#include "text/SmartCapitalize.h"
 
 std::shared_ptr<AlbumDetails> TrackDetails::copy() const {
     return std::make_shared<TrackDetails>(*this);
+}
+
+std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromTag(const AudioTrack& track,
+                                                                const CustomTag* customTag) {
+    auto record = std::make_shared<TrackDetails>();
+    record->setIADBKey(kTagKey);
+    const bool smartCap = Prefs::boolValue(QString::fromLatin1(Prefs::kSmartCapitalization));
+    auto capitalized = [smartCap](const QString& text) {
+        return smartCap && !text.isNull() ? SmartCapitalize(text) : text;
+    };
+
+    if (customTag && !customTag->variousArtist().isEmpty())
+        record->setArtist(customTag->variousArtist());
+    else
+        record->setArtist(capitalized(track.getArtist()));
+    record->setAlbum(capitalized(track.getAlbum()));
+    record->setGenre(capitalized(track.getGenre()));
+    record->setYear(track.getYearStr());
+    record->addTitle(capitalized(track.getOldTitle()), record->artist());
+    if (!track.getTrackStr().isEmpty()) record->setTrack(track.getTrackStr());
+    if (!track.getMaxTrackStr().isEmpty()) record->setMaxTrack(track.getMaxTrackStr());
+    if (!track.getLongTrackStr().isEmpty()) record->setLongTrack(track.getLongTrackStr());
+    return record;
+}
+
+std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromFile(const AudioTrack& track) {
+    return TrackDetailsFromName(track.getDisplayName(), track.getFolder());
 }
 
 std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromName(const QString& displayName,

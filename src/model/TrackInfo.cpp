@@ -1,5 +1,6 @@
 #include "model/TrackInfo.h"
 
+#include "model/AudioTrack.h"
 #include "model/TextNumbers.h"
 #include "model/TrackDetails.h"
 
@@ -24,6 +25,24 @@ std::shared_ptr<TrackInfo> TrackInfo::TrackInfoFromScratch(const QString& artist
         hit->setLongTrack(track1 + u'/' + track2);
     else
         hit->setLongTrack(track1);
+    return hit;
+}
+
+std::shared_ptr<TrackInfo> TrackInfo::TrackInfoFromAudioTrack(const AudioTrack& track) {
+    auto hit = TrackInfoFromScratch(track.getArtist(), track.getAlbum(), track.getOldTitle(),
+                                    track.getYearStr(), track.getGenre(), track.getTrackStr(),
+                                    track.getMaxTrackStr());
+    hit->setLongTrack(track.getLongTrackStr());
+    hit->setIADBKey(kTagKey);
+    hit->setIADBCompareString(QStringLiteral("%1 / %2").arg(track.getArtist(), track.getAlbum()));
+    const std::optional<CustomTag> customTag = track.customTag();
+    hit->setTrackDetails(
+        TrackDetails::TrackDetailsFromTag(track, customTag ? &*customTag : nullptr));
+    const QImage image = track.getImage();
+    if (!image.isNull()) {
+        hit->setCoverArt(image);
+        hit->setCoverArtLocation(kTagLocation);
+    }
     return hit;
 }
 
