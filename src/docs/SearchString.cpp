@@ -1,0 +1,21 @@
+#include "docs/SearchString.h"
+
+namespace {
+const QString kSeparator = QStringLiteral(" / ");
+}
+
+QString BuildSearchString(const QString& artist, const QString& album) {
+    if (artist.isNull()) return album.isNull() ? QString(u""_qs) : album;
+    if (album.isNull()) return artist;
+    return artist + kSeparator + album;
+}
+
+bool DecomposeSearchString(const QString& terms, QString* artist, QString* album) {
+    if (artist) *artist = QString();
+    if (album) *album = QString();
+    const qsizetype at = terms.indexOf(kSeparator);
+    if (at < 0) return false;
+    if (artist) *artist = terms.left(at);
+    if (album) *album = terms.mid(at + kSeparator.size());
+    return true;
+}
