@@ -1,0 +1,38 @@
+#include "text/StringUtils.h"
+
+#include <QSet>
+#include <QStringView>
+
+QString stringWithString(const QString& text, const QString& removingCharacters) {
+    if (text.isNull() || removingCharacters.isEmpty()) return text;
+    // Whole code points, so a surrogate pair in the set removes only that
+    // character.
+    QSet<char32_t> remove;
+    for (const char32_t c : QStringView(removingCharacters).toUcs4()) remove.insert(c);
+
+    QString result;
+    result.reserve(text.size());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n;) {
+        qsizetype width = 1;
+        char32_t c = text[i].unicode();
+        if (text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            width = 2;
+        }
+        if (!remove.contains(c)) result.append(QStringView(text).sliced(i, width));
+        i += width;
+    }
+    if (result.size() == text.size()) return text;
+    return result;
+}
+
+QString joinSeparatedStrings(const QStringList& list, const QString& delimiter, int startingAt) {
+    if (startingAt < 0 || startingAt >= list.size()) return QString();
+    QString result = list[startingAt];
+    for (qsizetype i = startingAt + 1; i < list.size(); ++i) {
+        result += delimiter;
+        result += list[i];
+    }
+    return result;
+}
