@@ -11,6 +11,8 @@
 #include "text/FuzzyMatch.h"
 #include "text/SmartCapitalize.h"
 
+#include <QHash>
+
 std::shared_ptr<AlbumDetails> AlbumDetails::copy() const {
     return std::make_shared<AlbumDetails>(*this);
 }
@@ -56,7 +58,8 @@ void AlbumDetails::addTitle(const QString& title, const QString& artist) {
     QVariantMap entry;
     if (!title.isNull()) entry.insert(kEntryTitleKey, title);
     if (!artist.isNull()) entry.insert(kEntryArtistKey, artist);
-    QVariantList titles = titleArray();
+    // Taken out of the dictionary so the append does not copy the whole list.
+    QVariantList titles = fDict.take(kTitlesKey).toList();
     titles.append(entry);
     setTitles(titles);
 }
@@ -175,11 +178,12 @@ std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromNames(const QStringL
         wordLayout = wordLayout && NameLayout::isWordLayout(words.last());
     }
 
+    // Track number -> the last name carrying it.
+    QHash<int, qsizetype> byNumber;
     if (wordLayout) {
+        for (qsizetype i = 0; i < n; ++i) byNumber.insert(IntValue(words[i][0]), i);
         for (int t = 1; t <= n; ++t) {
-            qsizetype found = -1;
-            for (qsizetype i = 0; i < n; ++i)
-                if (IntValue(words[i][0]) == t) found = i;
+            const qsizetype found = byNumber.value(t, -1);
             record->addTitle(found < 0 ? kMissingTrack : words[found].mid(1).join(u' '),
                              QString());
         }
@@ -188,11 +192,11 @@ std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromNames(const QStringL
     }
 
     const NameLayout layout = NameLayout::choose(parts);
+    if (layout.hasNumber())
+        for (qsizetype i = 0; i < n; ++i)
+            if (layout.fits(parts[i])) byNumber.insert(layout.numberOf(parts[i]), i);
     for (int t = 1; t <= n; ++t) {
-        qsizetype found = -1;
-        if (layout.hasNumber())
-            for (qsizetype i = 0; i < n; ++i)
-                if (layout.fits(parts[i]) && layout.numberOf(parts[i]) == t) found = i;
+        const qsizetype found = byNumber.value(t, -1);
         if (found < 0)
             record->addTitle(kMissingTrack, QString());
         else

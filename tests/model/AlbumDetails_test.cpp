@@ -170,3 +170,24 @@ TEST_F(TagRecord, SongHitFromTrack) {
     EXPECT_EQ(h->trackDetails()->artistAtIndex(0), QStringLiteral("Band"));
     EXPECT_EQ(h->trackDetails()->maxTrack(), QStringLiteral("9"));
 }
+
+TEST_F(TagRecord, SmartCapitalizationLeavesYearAndAlbumTitlesAlone) {
+    Prefs::setOverride(QString::fromLatin1(Prefs::kSmartCapitalization), true);
+    auto t = track(QStringLiteral("/m/x/the last song.mp3"), 1, QStringLiteral("the band"),
+                   QStringLiteral("best of"));
+    t->setYearStr(QStringLiteral("nineteen"));
+    t->setGenre(QStringLiteral("rock"));
+    t->setTitle(QStringLiteral("the last song"));
+    AudioTrackArray tracks;
+    tracks.add(t);
+    auto d = AlbumDetails::AlbumDetailsFromTags(tracks, nullptr);
+    EXPECT_EQ(d->artist(), QStringLiteral("The Band"));
+    EXPECT_EQ(d->album(), QStringLiteral("Best Of"));
+    EXPECT_EQ(d->genre(), QStringLiteral("Rock"));
+    EXPECT_EQ(d->year(), QStringLiteral("nineteen"));
+    EXPECT_EQ(d->titleAtIndex(0), QStringLiteral("the last song"));
+    // The one-song record capitalizes its title.
+    auto song = TrackDetails::TrackDetailsFromTag(*t, nullptr);
+    EXPECT_EQ(song->titleAtIndex(0), QStringLiteral("The Last Song"));
+    EXPECT_EQ(song->year(), QStringLiteral("nineteen"));
+}
