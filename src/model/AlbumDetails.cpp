@@ -72,13 +72,15 @@ void AlbumDetails::appendTitlesFrom(const AlbumDetails& other) {
 
 QString AlbumDetails::majorityVote(const QStringList& values) {
     SomeDictArray tally;
-    for (const QString& value : values) tally.vote(value);
+    for (const QString& value : values)
+        tally.vote(value);
     return tally.winner();
 }
 
 QString AlbumDetails::guessWithSel(const AudioTrackArray& tracks, TrackGetter getter) {
     QStringList values;
-    for (const AudioTrackRef& track : tracks) values.append(((*track).*getter)());
+    for (const AudioTrackRef& track : tracks)
+        values.append(((*track).*getter)());
     return majorityVote(values);
 }
 
@@ -102,13 +104,15 @@ std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromTags(const AudioTrac
     record->setYear(guessWithSel(sorted, &AudioTrack::getYearStr));
     record->setGenre(capitalized(guessWithSel(sorted, &AudioTrack::getGenre)));
 
-    for (const AudioTrackRef& track : sorted) record->addTitle(track->getOldTitle(), track->getArtist());
+    for (const AudioTrackRef& track : sorted)
+        record->addTitle(track->getOldTitle(), track->getArtist());
     return record;
 }
 
 std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromFiles(const AudioTrackArray& tracks) {
     QStringList names;
-    for (const AudioTrackRef& track : tracks) names.append(track->getDisplayName());
+    for (const AudioTrackRef& track : tracks)
+        names.append(track->getDisplayName());
     const AudioTrackRef first = tracks.objectAtIndex(0);
     return AlbumDetailsFromNames(names, first ? first->getFolder() : QString());
 }
@@ -171,8 +175,8 @@ std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromNames(const QStringL
     QList<QStringList> words, parts;
     bool wordLayout = true;
     for (const QString& displayName : displayNames) {
-        const QString name = NameLayout::baseName(displayName.isNull() ? QStringLiteral("")
-                                                                        : displayName);
+        const QString name =
+            NameLayout::baseName(displayName.isNull() ? QStringLiteral("") : displayName);
         words.append(NameLayout::words(name));
         parts.append(NameLayout::parts(name));
         wordLayout = wordLayout && NameLayout::isWordLayout(words.last());
@@ -181,11 +185,11 @@ std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromNames(const QStringL
     // Track number -> the last name carrying it.
     QHash<int, qsizetype> byNumber;
     if (wordLayout) {
-        for (qsizetype i = 0; i < n; ++i) byNumber.insert(IntValue(words[i][0]), i);
+        for (qsizetype i = 0; i < n; ++i)
+            byNumber.insert(IntValue(words[i][0]), i);
         for (int t = 1; t <= n; ++t) {
             const qsizetype found = byNumber.value(t, -1);
-            record->addTitle(found < 0 ? kMissingTrack : words[found].mid(1).join(u' '),
-                             QString());
+            record->addTitle(found < 0 ? kMissingTrack : words[found].mid(1).join(u' '), QString());
         }
         record->setArtistAlbumFromFolderPath(firstFolder);
         return record;
@@ -258,4 +262,6 @@ void AlbumDetails::setArtistAlbumFromFolderPath(const QString& folder) {
     }
 }
 
-QString AlbumDetails::description() const { return DescribeRecord(className(), this, fDict); }
+QString AlbumDetails::description() const {
+    return DescribeRecord(className(), this, fDict);
+}

@@ -40,7 +40,8 @@ public:
 
     AlbumDetails() = default;
     virtual ~AlbumDetails() = default;
-    AlbumDetails(const AlbumDetails& other) : std::enable_shared_from_this<AlbumDetails>(), fDict(other.fDict) {}
+    AlbumDetails(const AlbumDetails& other)
+        : std::enable_shared_from_this<AlbumDetails>(), fDict(other.fDict) {}
     AlbumDetails& operator=(const AlbumDetails& other) {
         fDict = other.fDict;
         return *this;

@@ -4,7 +4,9 @@
 #include "model/RecordDump.h"
 #include "text/FuzzyMatch.h"
 
-std::shared_ptr<AlbumInfo> AlbumInfo::copy() const { return std::make_shared<AlbumInfo>(*this); }
+std::shared_ptr<AlbumInfo> AlbumInfo::copy() const {
+    return std::make_shared<AlbumInfo>(*this);
+}
 
 std::shared_ptr<AlbumInfo> AlbumInfo::AlbumInfoFromScratch(const QString& artist,
                                                            const QString& album,
@@ -31,7 +33,9 @@ void AlbumInfo::setString(const QString& key, const QString& value) {
     if (!value.isNull()) fDict.insert(key, value);
 }
 
-QImage AlbumInfo::coverArt() const { return fDict.value(kCoverArtKey).value<QImage>(); }
+QImage AlbumInfo::coverArt() const {
+    return fDict.value(kCoverArtKey).value<QImage>();
+}
 
 void AlbumInfo::setCoverArt(const QImage& image) {
     if (!image.isNull()) fDict.insert(kCoverArtKey, image);
@@ -95,4 +99,6 @@ int AlbumInfo::compareScores(const AlbumInfo& other) const {
     return a > b ? -1 : (a < b ? 1 : 0);
 }
 
-QString AlbumInfo::description() const { return DescribeRecord(className(), this, fDict); }
+QString AlbumInfo::description() const {
+    return DescribeRecord(className(), this, fDict);
+}

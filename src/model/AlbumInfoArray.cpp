@@ -31,7 +31,8 @@ bool AlbumInfoArray::addSorted(const AlbumInfoPtr& hit, const std::optional<Scor
     // Equal scores keep the earlier hit first.
     const int score = hit->totalScore();
     qsizetype position = 0;
-    while (position < fArray.size() && fArray[position]->totalScore() >= score) ++position;
+    while (position < fArray.size() && fArray[position]->totalScore() >= score)
+        ++position;
     if (position >= limit) return false;
 
     fArray.insert(position, hit);
@@ -40,7 +41,8 @@ bool AlbumInfoArray::addSorted(const AlbumInfoPtr& hit, const std::optional<Scor
 }
 
 void AlbumInfoArray::calcScoresAndSort(const std::optional<ScoreWeights>& weights) {
-    for (const AlbumInfoPtr& hit : fArray) hit->calcAlbumScore(weights);
+    for (const AlbumInfoPtr& hit : fArray)
+        hit->calcAlbumScore(weights);
     sortUsingSelector(&AlbumInfo::compareScores);
 }
 

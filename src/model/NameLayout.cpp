@@ -6,42 +6,37 @@
 
 #include <algorithm>
 
+namespace {
+
+struct Roles {
+    int artist, album, title;
+};
+
+constexpr int N = NameLayout::kNone;
+
+// Roles by part count (2 to 4) and number position (none, 0, 1, 2, 3). A
+// number beyond the title leaves no title position: no name fits those.
+constexpr Roles kRoles[3][5] = {
+    {{0, N, 1}, {N, N, 1}, {N, N, 0}, {N, N, N}, {N, N, N}},
+    {{0, 1, 2}, {N, 1, 2}, {N, 0, 2}, {N, 0, 1}, {N, N, N}},
+    {{0, 1, 2}, {1, 2, 3}, {0, 2, 3}, {0, 1, 3}, {0, 1, 2}},
+};
+
+} // namespace
+
 NameLayout NameLayout::forParts(int partCount, int numberPosition) {
     NameLayout layout;
     layout.fParts = std::clamp(partCount, 1, 4);
-    const int n = numberPosition;
-    auto set = [&layout, n](int artist, int album, int title) {
-        layout.fNumber = n;
-        layout.fArtist = artist;
-        layout.fAlbum = album;
-        layout.fTitle = title;
-    };
-    switch (layout.fParts) {
-    case 1:
-        set(kNone, kNone, 0);
-        layout.fNumber = kNone; // one part cannot hold a number and a title
-        break;
-    case 2:
-        if (n == kNone) set(0, kNone, 1);
-        else if (n == 0) set(kNone, kNone, 1);
-        else if (n == 1) set(kNone, kNone, 0);
-        else set(kNone, kNone, kNone);
-        break;
-    case 3:
-        if (n == kNone) set(0, 1, 2);
-        else if (n == 0) set(kNone, 1, 2);
-        else if (n == 1) set(kNone, 0, 2);
-        else if (n == 2) set(kNone, 0, 1);
-        else set(kNone, kNone, kNone);
-        break;
-    default:
-        if (n == kNone) set(0, 1, 2);
-        else if (n == 0) set(1, 2, 3);
-        else if (n == 1) set(0, 2, 3);
-        else if (n == 2) set(0, 1, 3);
-        else set(0, 1, 2);
-        break;
+    if (layout.fParts == 1) {
+        layout.fTitle = 0; // one part cannot hold a number and a title
+        return layout;
     }
+    const int column = numberPosition >= 0 && numberPosition <= 3 ? numberPosition + 1 : 0;
+    const Roles& roles = kRoles[layout.fParts - 2][column];
+    layout.fNumber = column == 0 ? kNone : numberPosition;
+    layout.fArtist = roles.artist;
+    layout.fAlbum = roles.album;
+    layout.fTitle = roles.title;
     return layout;
 }
 
@@ -61,9 +56,12 @@ NameLayout NameLayout::choose(const QList<QStringList>& splitNames) {
         }
     }
     int partCount = 4;
-    if (withParts[1] > withParts[2]) partCount = 1;
-    else if (withParts[2] > withParts[3]) partCount = 2;
-    else if (withParts[3] > withParts[4]) partCount = 3;
+    if (withParts[1] > withParts[2])
+        partCount = 1;
+    else if (withParts[2] > withParts[3])
+        partCount = 2;
+    else if (withParts[3] > withParts[4])
+        partCount = 3;
     return forParts(partCount, number);
 }
 

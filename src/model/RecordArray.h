@@ -11,8 +11,7 @@
 // keeps the record itself, a copied list holds the same records, and only
 // `addCopy` and `insertObject` store fresh copies. Record types provide
 // `copy()` (a new record of the same class) and `description()`.
-template <typename T>
-class RecordArray {
+template <typename T> class RecordArray {
 public:
     using Record = T;
     using Ptr = std::shared_ptr<T>;
@@ -61,16 +60,15 @@ public:
 
     QString description() const {
         QString text = DescribeArrayHeader(className(), this, fArray.size());
-        for (const Ptr& record : fArray) text += record->description() + u'\n';
+        for (const Ptr& record : fArray)
+            text += record->description() + u'\n';
         return text;
     }
 
 protected:
     virtual const char* className() const = 0;
 
-    static Ptr copyOf(const T& record) {
-        return std::static_pointer_cast<T>(record.copy());
-    }
+    static Ptr copyOf(const T& record) { return std::static_pointer_cast<T>(record.copy()); }
 
     QList<Ptr> fArray;
 };

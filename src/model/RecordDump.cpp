@@ -8,7 +8,9 @@
 
 namespace {
 
-QString pad(int indent) { return QString(indent * 4, u' '); }
+QString pad(int indent) {
+    return QString(indent * 4, u' ');
+}
 
 QString quoted(const QString& text) {
     QString out = text;

@@ -16,4 +16,6 @@ void SomeDict::setString(const QString& v) {
     if (!v.isNull()) fDict.insert(kStringKey, v);
 }
 
-QString SomeDict::description() const { return DescribeRecord(className(), this, fDict); }
+QString SomeDict::description() const {
+    return DescribeRecord(className(), this, fDict);
+}

@@ -14,7 +14,8 @@ bool ScanLeadingInt(const QString& text, qsizetype from, int& value, qsizetype* 
     value = 0;
     qsizetype i = from < 0 ? 0 : from;
     const qsizetype n = text.size();
-    while (i < n && isScanSpace(text[i])) ++i;
+    while (i < n && isScanSpace(text[i]))
+        ++i;
     bool negative = false;
     if (i < n && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
     const qsizetype digitsStart = i;

@@ -4,15 +4,14 @@
 #include "model/TextNumbers.h"
 #include "model/TrackDetails.h"
 
-std::shared_ptr<AlbumInfo> TrackInfo::copy() const { return std::make_shared<TrackInfo>(*this); }
+std::shared_ptr<AlbumInfo> TrackInfo::copy() const {
+    return std::make_shared<TrackInfo>(*this);
+}
 
-std::shared_ptr<TrackInfo> TrackInfo::TrackInfoFromScratch(const QString& artist,
-                                                           const QString& album,
-                                                           const QString& title,
-                                                           const QString& year,
-                                                           const QString& genre,
-                                                           const QString& track1,
-                                                           const QString& track2) {
+std::shared_ptr<TrackInfo>
+TrackInfo::TrackInfoFromScratch(const QString& artist, const QString& album, const QString& title,
+                                const QString& year, const QString& genre, const QString& track1,
+                                const QString& track2) {
     auto hit = std::make_shared<TrackInfo>();
     hit->setArtist(artist);
     hit->setAlbum(album);

@@ -20,13 +20,10 @@ public:
     std::shared_ptr<AlbumInfo> copy() const override;
 
     // track2 empty or null leaves `longTrack` as track1 alone.
-    static std::shared_ptr<TrackInfo> TrackInfoFromScratch(const QString& artist,
-                                                           const QString& album,
-                                                           const QString& title,
-                                                           const QString& year,
-                                                           const QString& genre,
-                                                           const QString& track1,
-                                                           const QString& track2);
+    static std::shared_ptr<TrackInfo>
+    TrackInfoFromScratch(const QString& artist, const QString& album, const QString& title,
+                         const QString& year, const QString& genre, const QString& track1,
+                         const QString& track2);
     // The hit that stands for what a file's tags already say ("#TAG:").
     static std::shared_ptr<TrackInfo> TrackInfoFromAudioTrack(const AudioTrack& track);
 

@@ -11,11 +11,11 @@ TrackInfoPtr TrackInfoArray::trackAtIndex(qsizetype index) const {
 }
 
 void TrackInfoArray::sortUsingSelector(TrackComparison compare) {
-    std::stable_sort(fArray.begin(), fArray.end(), [compare](const AlbumInfoPtr& a,
-                                                             const AlbumInfoPtr& b) {
-        const auto* song = dynamic_cast<const TrackInfo*>(a.get());
-        return song && (song->*compare)(*b) < 0;
-    });
+    std::stable_sort(fArray.begin(), fArray.end(),
+                     [compare](const AlbumInfoPtr& a, const AlbumInfoPtr& b) {
+                         const auto* song = dynamic_cast<const TrackInfo*>(a.get());
+                         return song && (song->*compare)(*b) < 0;
+                     });
 }
 
 bool TrackInfoArray::sortByColumn(const QString& identifier) {

@@ -11,7 +11,8 @@ namespace {
 
 AlbumDetails withTitles(const QStringList& titles) {
     AlbumDetails d;
-    for (const QString& t : titles) d.addTitle(t, QString());
+    for (const QString& t : titles)
+        d.addTitle(t, QString());
     return d;
 }
 
@@ -28,7 +29,10 @@ AudioTrackRef track(const QString& path, int number, const QString& artist,
 } // namespace
 
 TEST(AlbumDetailsVote, MajorityIgnoresCaseAndLatestFirstSeenWinsTies) {
-    struct Row { QStringList values; QString winner; } rows[] = {
+    struct Row {
+        QStringList values;
+        QString winner;
+    } rows[] = {
         {{"A", "B", "a"}, "A"},
         {{"A", "B"}, "B"},
         {{"b", "A", "B", "a"}, "A"},
@@ -152,8 +156,8 @@ TEST_F(TagRecord, VotesAndTitlesInTrackOrder) {
 }
 
 TEST_F(TagRecord, SongHitFromTrack) {
-    auto t = track(QStringLiteral("/m/x/07 Song.mp3"), 7, QStringLiteral("Band"),
-                   QStringLiteral("LP"));
+    auto t =
+        track(QStringLiteral("/m/x/07 Song.mp3"), 7, QStringLiteral("Band"), QStringLiteral("LP"));
     t->setTrack(7, 9);
     QImage picture(4, 4, QImage::Format_RGB32);
     picture.fill(Qt::red);

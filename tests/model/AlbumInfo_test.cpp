@@ -23,7 +23,8 @@ ScoreWeights weightsScoring(int n) {
 
 QStringList keys(const AlbumInfoArray& list) {
     QStringList out;
-    for (const auto& h : list) out << h->iadbKey();
+    for (const auto& h : list)
+        out << h->iadbKey();
     return out;
 }
 
@@ -53,7 +54,8 @@ TEST(AlbumInfoRecord, KeysAreTheStoredOnes) {
     h.setIADBCompareString(QStringLiteral("A / B"));
     h.setIADBKey(QStringLiteral("#AMG:1"));
     h.setTotalScore(42);
-    EXPECT_EQ(h.dict().value(QStringLiteral("IADBSearchString")).toString(), QStringLiteral("A / B"));
+    EXPECT_EQ(h.dict().value(QStringLiteral("IADBSearchString")).toString(),
+              QStringLiteral("A / B"));
     EXPECT_EQ(h.dict().value(QStringLiteral("iadbKey")).toString(), QStringLiteral("#AMG:1"));
     EXPECT_EQ(h.dict().value(QStringLiteral("score")).toInt(), 42);
 }
@@ -72,7 +74,9 @@ TEST(AlbumInfoRecord, CopyIsSameClassWithSharedValues) {
 }
 
 TEST(AlbumInfoRecord, LongTrackJoinsCountOnlyWhenPresent) {
-    struct Row { QString t1, t2, longTrack; } rows[] = {
+    struct Row {
+        QString t1, t2, longTrack;
+    } rows[] = {
         {QStringLiteral("3"), QStringLiteral("12"), QStringLiteral("3/12")},
         {QStringLiteral("3"), QStringLiteral(""), QStringLiteral("3")},
         {QStringLiteral("3"), QString(), QStringLiteral("3")},
@@ -138,12 +142,14 @@ TEST_F(HitList, ZeroOrNegativeMaximumMeansTen) {
     for (int setting : {0, -3}) {
         Prefs::setOverride(QString::fromLatin1(Prefs::kMaxEntriesToFetch), setting);
         AlbumInfoArray list;
-        for (int i = 0; i < 12; ++i) list.addSorted(hit(QString::number(i)), weightsScoring(90 - i), 0);
+        for (int i = 0; i < 12; ++i)
+            list.addSorted(hit(QString::number(i)), weightsScoring(90 - i), 0);
         EXPECT_EQ(list.count(), 10) << setting;
     }
     Prefs::setOverride(QString::fromLatin1(Prefs::kMaxEntriesToFetch), 3);
     AlbumInfoArray list;
-    for (int i = 0; i < 5; ++i) list.addSorted(hit(QString::number(i)), weightsScoring(10 + i), 0);
+    for (int i = 0; i < 5; ++i)
+        list.addSorted(hit(QString::number(i)), weightsScoring(10 + i), 0);
     EXPECT_EQ(keys(list), (QStringList{"4", "3", "2"}));
 }
 
@@ -200,7 +206,8 @@ TEST(HitSort, TrackColumnPutsLargerNumberThenLargerCountFirst) {
     list.add(std::make_shared<TrackInfo>()); // no long track at all
     ASSERT_TRUE(list.sortByColumn(QStringLiteral("track")));
     QStringList order;
-    for (int i = 0; i < 4; ++i) order << list.trackAtIndex(i)->longTrack();
+    for (int i = 0; i < 4; ++i)
+        order << list.trackAtIndex(i)->longTrack();
     EXPECT_EQ(order, (QStringList{"12", "3/12", "3/10", "x"}));
 }
 
@@ -247,10 +254,11 @@ TEST(HitDump, HeaderLinesAndEntries) {
                                              QStringLiteral("1"), QStringLiteral("2"));
     list.add(s);
     const QString text = list.description();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^TrackInfoArray array at 0x[0-9a-f]+, 1 items\\.\n"
-                                                   "TrackInfo dict at 0x[0-9a-f]+, 6 items\\.\n\\{"))
-                    .match(text)
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^TrackInfoArray array at 0x[0-9a-f]+, 1 items\\.\n"
+                                          "TrackInfo dict at 0x[0-9a-f]+, 6 items\\.\n\\{"))
+            .match(text)
+            .hasMatch())
         << text.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("longTrack = \"1/2\";")));
 }

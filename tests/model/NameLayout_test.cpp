@@ -10,7 +10,8 @@ const QString kMissing = QStringLiteral("(Missing track)");
 
 QStringList titlesOf(const AlbumDetails& d) {
     QStringList out;
-    for (int i = 0; i < d.numTracks(); ++i) out << d.titleAtIndex(i);
+    for (int i = 0; i < d.numTracks(); ++i)
+        out << d.titleAtIndex(i);
     return out;
 }
 
@@ -29,9 +30,12 @@ TEST(NamesRecord, TitlesFromEachLayout) {
         {"word layout", {"01 Intro.mp3", "02 Outro.mp3"}, {"Intro", "Outro"}},
         {"word layout gap", {"01 Intro", "03 Outro"}, {"Intro", kMissing}},
         {"word layout order and duplicates", {"2 B", "1 A", "2 C"}, {"A", "C", kMissing}},
-        {"numeric first word wins over parts", {"01 - Intro", "02 - Outro"}, {"- Intro", "- Outro"}},
+        {"numeric first word wins over parts",
+         {"01 - Intro", "02 - Outro"},
+         {"- Intro", "- Outro"}},
         {"number at 1 of two", {"Intro - 01", "Outro - 02"}, {"Intro ", "Outro "}},
-        {"title keeps hyphens", {"01-Intro", "02-Outro", "03-Song-Part 2"},
+        {"title keeps hyphens",
+         {"01-Intro", "02-Outro", "03-Song-Part 2"},
          {"Intro", "Outro", "Song-Part 2"}},
         {"album, number, title", {"Best Of-01-Intro", "Best Of-02-Outro"}, {"Intro", "Outro"}},
         {"no number", {"Artist-Title", "Artist-Other"}, {kMissing, kMissing}},
