@@ -175,6 +175,8 @@ public:
     int selectedHitRow() const { return fHitTable.selectedRow(); }
     // The result key of the selected hit, null when none is selected.
     QString selectedHitKey() const { return fHitTable.iadbKey(); }
+    // Gives the hits table a list (null for none); the selection is cleared.
+    void setAlbumHits(const std::shared_ptr<AlbumInfoArray>& hits);
     // A click on (or a key moving the selection to) a hit row.
     void handleHitClick(int row);
     void forceSelectOfAlbum(int row);

@@ -30,6 +30,12 @@ QString firstOf(const QString& a, const QString& b) {
 
 } // namespace
 
+void TrovixDocument::setAlbumHits(const std::shared_ptr<AlbumInfoArray>& hits) {
+    fHitTable.setAlbumArray(hits);
+    fHitTable.selectRow(-1);
+    notifyHitsChanged();
+}
+
 void TrovixDocument::handleHitClick(int row) {
     if (refuseWhileBusy()) return;
     fHitTable.selectRow(row);
