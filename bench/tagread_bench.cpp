@@ -45,7 +45,9 @@ QByteArray noise(int n, uint32_t seed) {
 }
 
 // Pretend JPEG: the bytes are never decoded by either reader.
-QByteArray coverBytes() { return QByteArray("\xFF\xD8\xFF\xE0", 4) + noise(100 * 1024, 7); }
+QByteArray coverBytes() {
+    return QByteArray("\xFF\xD8\xFF\xE0", 4) + noise(100 * 1024, 7);
+}
 
 #ifdef TROVIX_BENCH_MP3
 bool addMp3Cover(const QString& path, const QByteArray& cover) {

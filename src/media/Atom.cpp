@@ -14,8 +14,12 @@ namespace {
 constexpr int kMaxDepth = 16;
 constexpr size_t kMaxAtoms = 100000;
 
-uint32_t be32(const uint8_t* p) { return qFromBigEndian<uint32_t>(p); }
-uint64_t be64(const uint8_t* p) { return qFromBigEndian<uint64_t>(p); }
+uint32_t be32(const uint8_t* p) {
+    return qFromBigEndian<uint32_t>(p);
+}
+uint64_t be64(const uint8_t* p) {
+    return qFromBigEndian<uint64_t>(p);
+}
 
 void appendBe32(QByteArray& out, uint32_t v) {
     uchar b[4];
@@ -33,8 +37,16 @@ void putBe64(QByteArray& out, qsizetype at, uint64_t v) {
 
 bool isItem(uint32_t type) {
     switch (type) {
-    case kName: case kArtist: case kAlbum: case kDay: case kGen: case kGnre:
-    case kTrkn: case kDisk: case kCpil: case kCovr:
+    case kName:
+    case kArtist:
+    case kAlbum:
+    case kDay:
+    case kGen:
+    case kGnre:
+    case kTrkn:
+    case kDisk:
+    case kCpil:
+    case kCovr:
         return true;
     default:
         return false;
@@ -46,15 +58,24 @@ bool isItem(uint32_t type) {
 // say, has a different layout and stays a leaf.
 bool descends(uint32_t type, uint32_t parent, int level) {
     switch (type) {
-    case kMoov: return level == 0;
-    case kTrak: return parent == kMoov;
-    case kMdia: return parent == kTrak;
-    case kMinf: return parent == kMdia;
-    case kStbl: return parent == kMinf;
-    case kUdta: return parent == kMoov;
-    case kMeta: return parent == kUdta;
-    case kIlst: return parent == kMeta;
-    default: return parent == kIlst && isItem(type);
+    case kMoov:
+        return level == 0;
+    case kTrak:
+        return parent == kMoov;
+    case kMdia:
+        return parent == kTrak;
+    case kMinf:
+        return parent == kMdia;
+    case kStbl:
+        return parent == kMinf;
+    case kUdta:
+        return parent == kMoov;
+    case kMeta:
+        return parent == kUdta;
+    case kIlst:
+        return parent == kMeta;
+    default:
+        return parent == kIlst && isItem(type);
     }
 }
 
@@ -71,7 +92,9 @@ QString fourcc(uint32_t type) {
 
 Atom::Atom(uint32_t type) : fType(type) {}
 
-QString Atom::typeName() const { return fourcc(fType); }
+QString Atom::typeName() const {
+    return fourcc(fType);
+}
 
 Atom::Ptr Atom::newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, int level,
                         uint32_t parentType) {
@@ -112,7 +135,10 @@ Atom::Ptr Atom::newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, in
     }
     if (full > max)
         return fail(QStringLiteral("'%1' at offset %2 claims %3 bytes where %4 are left")
-                        .arg(fourcc(type)).arg(offset).arg(full).arg(max));
+                        .arg(fourcc(type))
+                        .arg(offset)
+                        .arg(full)
+                        .arg(max));
 
     Ptr atom = std::make_shared<Atom>(type);
     atom->fLevel = level;
@@ -124,7 +150,8 @@ Atom::Ptr Atom::newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, in
     uint64_t payloadLen = full - header;
     const bool opaque = level == 0 && type != kMoov;
     if (!opaque && full > inBuffer)
-        return fail(QStringLiteral("'%1' at offset %2 was not read whole").arg(fourcc(type)).arg(offset));
+        return fail(
+            QStringLiteral("'%1' at offset %2 was not read whole").arg(fourcc(type)).arg(offset));
     // Valid only for atoms read whole.
     auto at = [&ctx](uint64_t fileOffset) { return ctx.base + (fileOffset - ctx.baseOffset); };
 
@@ -169,7 +196,8 @@ Atom::Ptr Atom::newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, in
         const uint64_t count = be32(at(payload) + 4);
         if (count > (payloadLen - 8) / entry)
             return fail(QStringLiteral("'%1' lists %2 chunks that its size cannot hold")
-                            .arg(fourcc(type)).arg(count));
+                            .arg(fourcc(type))
+                            .arg(count));
     }
     atom->fContents = QByteArray(reinterpret_cast<const char*>(at(payload)), qsizetype(payloadLen));
     return atom;
@@ -179,7 +207,8 @@ void Atom::addChild(Ptr child) {
     struct Leveller {
         static void set(Atom& a, int level) {
             a.fLevel = level;
-            for (auto& c : a.fChildren) set(*c, level + 1);
+            for (auto& c : a.fChildren)
+                set(*c, level + 1);
         }
     };
     Leveller::set(*child, fLevel + 1);
@@ -265,12 +294,15 @@ uint64_t Atom::dataSize() const {
     return size;
 }
 
-uint64_t Atom::atomSize() const { return dataSize() + uint64_t(headerLen()); }
+uint64_t Atom::atomSize() const {
+    return dataSize() + uint64_t(headerLen());
+}
 
 uint64_t Atom::minDataSize() const {
     if (fOpaque) return fDataLen;
     uint64_t size = uint64_t(fContents.size());
-    for (auto& c : fChildren) size += c->minAtomSize();
+    for (auto& c : fChildren)
+        size += c->minAtomSize();
     return size;
 }
 
@@ -327,5 +359,6 @@ void Atom::print(int indent, QString& out) const {
     if (fMarkedForDeletion) out += QStringLiteral(" (deleted)");
     if (!fHasOriginal) out += QStringLiteral(" (new)");
     out += u'\n';
-    for (auto& c : fChildren) c->print(indent + 1, out);
+    for (auto& c : fChildren)
+        c->print(indent + 1, out);
 }

@@ -35,9 +35,12 @@ inline constexpr uint32_t kCo64 = atomType("co64");
 inline constexpr uint32_t kFree = atomType("free");
 inline constexpr uint32_t kSkip = atomType("skip");
 inline constexpr uint32_t kName = atomType("\xA9nam");
-inline constexpr uint32_t kArtist = atomType("\xA9" "ART");
-inline constexpr uint32_t kAlbum = atomType("\xA9" "alb");
-inline constexpr uint32_t kDay = atomType("\xA9" "day");
+inline constexpr uint32_t kArtist = atomType("\xA9"
+                                             "ART");
+inline constexpr uint32_t kAlbum = atomType("\xA9"
+                                            "alb");
+inline constexpr uint32_t kDay = atomType("\xA9"
+                                          "day");
 inline constexpr uint32_t kGen = atomType("\xA9gen");
 inline constexpr uint32_t kGnre = atomType("gnre");
 inline constexpr uint32_t kTrkn = atomType("trkn");
@@ -143,7 +146,7 @@ protected:
     uint32_t fType = 0;
     QByteArray fContents;
     bool fHasOriginal = false;
-    bool fOpaque = false; // payload left in the file, not copied
+    bool fOpaque = false;      // payload left in the file, not copied
     bool fLargeHeader = false; // stored with a 64-bit size; kept that way
     uint64_t fOriginalOffset = 0;
     uint64_t fOriginalLen = 0;

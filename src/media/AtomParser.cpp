@@ -7,10 +7,10 @@
 #include <QFileInfo>
 #include <QtEndian>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
@@ -31,7 +31,9 @@ constexpr size_t kCopyChunk = 1 << 20;
 // forged size from costing that much memory.
 constexpr uint64_t kMaxMoovLen = uint64_t(1) << 30;
 
-QString errnoText(int err) { return QString::fromLocal8Bit(strerror(err)); }
+QString errnoText(int err) {
+    return QString::fromLocal8Bit(strerror(err));
+}
 
 bool sameTime(const struct timespec& a, const struct timespec& b) {
     return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
@@ -85,7 +87,8 @@ bool pwriteAll(int fd, const char* p, size_t n, uint64_t offset) {
 void collectChunkTables(Atom* atom, std::vector<Atom*>& out) {
     if (atom->markedForDeletion()) return;
     if (atom->type() == kStco || atom->type() == kCo64) out.push_back(atom);
-    for (auto& c : atom->children()) collectChunkTables(c.get(), out);
+    for (auto& c : atom->children())
+        collectChunkTables(c.get(), out);
 }
 
 Atom* firstPadding(Atom* atom) {
@@ -98,7 +101,9 @@ Atom* firstPadding(Atom* atom) {
 
 } // namespace
 
-void AtomParser::setFailNewFileAfter(int64_t bytes) { gFailNewFileAfter = bytes; }
+void AtomParser::setFailNewFileAfter(int64_t bytes) {
+    gFailNewFileAfter = bytes;
+}
 
 std::unique_ptr<AtomParser> AtomParser::newAtomParser(const QString& path, QString* error) {
     std::unique_ptr<AtomParser> parser(new AtomParser(path));
@@ -111,7 +116,9 @@ std::unique_ptr<AtomParser> AtomParser::newAtomParser(const QString& path, QStri
     return parser;
 }
 
-AtomParser::~AtomParser() { closeFile(); }
+AtomParser::~AtomParser() {
+    closeFile();
+}
 
 void AtomParser::closeFile() {
     if (fFileDescr >= 0) ::close(fFileDescr); // also releases the lock
@@ -246,8 +253,12 @@ bool AtomParser::mayWrite() {
         case EPERM:
             fLastError = QStringLiteral("You do not have permission to change the file.");
             break;
-        case EROFS: fLastError = QStringLiteral("The file is on a read-only disk."); break;
-        case ENOENT: fLastError = QStringLiteral("The file is no longer there."); break;
+        case EROFS:
+            fLastError = QStringLiteral("The file is on a read-only disk.");
+            break;
+        case ENOENT:
+            fLastError = QStringLiteral("The file is no longer there.");
+            break;
         default:
             fLastError = QStringLiteral("The file could not be opened: %1.").arg(errnoText(errno));
         }
@@ -270,10 +281,10 @@ bool AtomParser::stillUnchanged() {
     struct stat now {};
     struct stat atPath {};
     if (::fstat(fFileDescr, &now) != 0 ||
-        ::stat(QFile::encodeName(fPath).constData(), &atPath) != 0 ||
-        now.st_dev != fStat.st_dev || now.st_ino != fStat.st_ino ||
-        atPath.st_dev != fStat.st_dev || atPath.st_ino != fStat.st_ino ||
-        now.st_size != fStat.st_size || !sameTime(now.st_mtim, fStat.st_mtim)) {
+        ::stat(QFile::encodeName(fPath).constData(), &atPath) != 0 || now.st_dev != fStat.st_dev ||
+        now.st_ino != fStat.st_ino || atPath.st_dev != fStat.st_dev ||
+        atPath.st_ino != fStat.st_ino || now.st_size != fStat.st_size ||
+        !sameTime(now.st_mtim, fStat.st_mtim)) {
         fLastError = QStringLiteral("The file was changed by another program since it was "
                                     "opened; open it again before saving.");
         return false;
@@ -355,7 +366,8 @@ bool AtomParser::fixUpStcoAtom(uint64_t oldMoovEnd, int64_t delta) {
 }
 
 void AtomParser::undoStcoFixUp() {
-    for (auto& [table, bytes] : fSavedChunkTables) table->setContents(bytes);
+    for (auto& [table, bytes] : fSavedChunkTables)
+        table->setContents(bytes);
     fSavedChunkTables.clear();
 }
 
@@ -458,8 +470,8 @@ bool AtomParser::rewriteNew() {
     }
     // One atomic step: the old file is never removed first.
     if (::rename(nativeTemp.constData(), QFile::encodeName(target).constData()) != 0) {
-        fLastError = QStringLiteral("The new file could not replace the old one: %1.")
-                         .arg(errnoText(errno));
+        fLastError =
+            QStringLiteral("The new file could not replace the old one: %1.").arg(errnoText(errno));
         ::unlink(nativeTemp.constData());
         return false;
     }
@@ -482,16 +494,20 @@ bool AtomParser::rewriteNew() {
 bool AtomParser::save() {
     fLastError.clear();
     switch (rewrite()) {
-    case WriteResult::Written: return true;
-    case WriteResult::Failed: return false;
-    case WriteResult::DoesNotFit: break;
+    case WriteResult::Written:
+        return true;
+    case WriteResult::Failed:
+        return false;
+    case WriteResult::DoesNotFit:
+        break;
     }
     return rewriteNew();
 }
 
 void AtomParser::print() const {
     QString text = QStringLiteral("\n\nAtom dump for file %1\n").arg(fPath);
-    for (auto& a : fAtoms) a->print(0, text);
+    for (auto& a : fAtoms)
+        a->print(0, text);
     std::fputs(text.toLocal8Bit().constData(), stdout);
 }
 

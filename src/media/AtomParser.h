@@ -25,8 +25,7 @@ public:
 
     // Opens, maps and parses; null when the file cannot be parsed as an
     // MPEG-4 file, with the reason in *error.
-    static std::unique_ptr<AtomParser> newAtomParser(const QString& path,
-                                                     QString* error = nullptr);
+    static std::unique_ptr<AtomParser> newAtomParser(const QString& path, QString* error = nullptr);
     ~AtomParser();
     AtomParser(const AtomParser&) = delete;
     AtomParser& operator=(const AtomParser&) = delete;

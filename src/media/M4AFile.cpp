@@ -29,11 +29,19 @@ const QStringList& genres() {
 // An iTunes metadata handler: version and flags, predefined, "mdir",
 // "appl" and eight reserved bytes, an empty name.
 QByteArray metadataHandler() {
-    static const char bytes[] = "\0\0\0\0" "\0\0\0\0" "mdir" "appl" "\0\0\0\0" "\0\0\0\0" "\0";
+    static const char bytes[] = "\0\0\0\0"
+                                "\0\0\0\0"
+                                "mdir"
+                                "appl"
+                                "\0\0\0\0"
+                                "\0\0\0\0"
+                                "\0";
     return QByteArray(bytes, 25);
 }
 
-uint16_t clampU16(int v) { return uint16_t(std::clamp(v, 0, 0xFFFF)); }
+uint16_t clampU16(int v) {
+    return uint16_t(std::clamp(v, 0, 0xFFFF));
+}
 
 } // namespace
 
@@ -144,7 +152,8 @@ int M4AFile::readYearNum() {
     // "2004-05-01" and "2004" both give 2004.
     const QString year = readYearStr();
     qsizetype digits = 0;
-    while (digits < year.size() && digits < 9 && year[digits].isDigit()) ++digits;
+    while (digits < year.size() && digits < 9 && year[digits].isDigit())
+        ++digits;
     return year.left(digits).toInt();
 }
 
@@ -227,11 +236,21 @@ int32_t M4AFile::readBitrate() {
     return int32_t(std::min(kbits, 2147483647.0));
 }
 
-void M4AFile::writeTitle(const QString& s) { setText(kName, s); }
-void M4AFile::writeArtist(const QString& s) { setText(kArtist, s); }
-void M4AFile::writeAlbum(const QString& s) { setText(kAlbum, s); }
-void M4AFile::writeYearStr(const QString& s) { setText(kDay, s); }
-void M4AFile::writeYearNum(int year) { setText(kDay, QString::number(year)); }
+void M4AFile::writeTitle(const QString& s) {
+    setText(kName, s);
+}
+void M4AFile::writeArtist(const QString& s) {
+    setText(kArtist, s);
+}
+void M4AFile::writeAlbum(const QString& s) {
+    setText(kAlbum, s);
+}
+void M4AFile::writeYearStr(const QString& s) {
+    setText(kDay, s);
+}
+void M4AFile::writeYearNum(int year) {
+    setText(kDay, QString::number(year));
+}
 
 void M4AFile::writeGenre(const QString& name) {
     Atom* gnre = item(kGnre);

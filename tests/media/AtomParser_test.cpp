@@ -12,9 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 using namespace AtomTypes;
@@ -188,8 +188,8 @@ TEST_F(AtomParserTest, GrowthPastTheFreeSpaceRewritesTheWholeFile) {
         EXPECT_EQ(readBytes(p).size(), after.size());
         EXPECT_TRUE(sameAudio(before, readBytes(p)));
         EXPECT_EQ(readWithTagLib(p).title, QStringLiteral("New title 2"));
-        EXPECT_FALSE(QFileInfo::exists(
-            fDir.filePath(QStringLiteral("Trovix.%1").arg(getpid(), 0, 16))));
+        EXPECT_FALSE(
+            QFileInfo::exists(fDir.filePath(QStringLiteral("Trovix.%1").arg(getpid(), 0, 16))));
     }
 }
 
@@ -269,22 +269,23 @@ TEST_F(AtomParserTest, A64BitMoovHeaderStaysSixteenBytes) {
     qToBigEndian<quint64>(size + 8, wide.data() + 8);
     bytes = bytes.left(moovAt) + wide + bytes.mid(moovAt + 8);
     ASSERT_TRUE(writeBytes(path(), bytes));
-    for (const char* title : {"Short", "A title long enough to need the whole-file rewrite, yes indeed"
-                              " ................................................................"
-                              "................................................................"
-                              "................................................................"
-                              "................................................................"
-                              "................................................................"
-                              "................................................................"
-                              "................................................................"
-                              "................................................................"
-                              "................................................................"
-                              "................................................................"
-                              "................................................................"
-                              "................................................................"
-                              "................................................................"
-                              "................................................................"
-                              "................................................................"}) {
+    for (const char* title :
+         {"Short", "A title long enough to need the whole-file rewrite, yes indeed"
+                   " ................................................................"
+                   "................................................................"
+                   "................................................................"
+                   "................................................................"
+                   "................................................................"
+                   "................................................................"
+                   "................................................................"
+                   "................................................................"
+                   "................................................................"
+                   "................................................................"
+                   "................................................................"
+                   "................................................................"
+                   "................................................................"
+                   "................................................................"
+                   "................................................................"}) {
         auto file = M4AFile::newM4AFileWithPath(path());
         ASSERT_TRUE(file);
         file->tagTitle(QString::fromUtf8(title));
@@ -319,7 +320,7 @@ TEST_F(AtomParserTest, AFailedRewriteLeavesTheFileAndTheOffsetsAlone) {
 TEST_F(AtomParserTest, ARewriteThatWouldPushA32BitOffsetPast4GiBIsRefused) {
     QByteArray bytes = buildM4a({.freePadding = 0});
     const qint64 stco = bytes.indexOf("stco");
-    qToBigEndian<quint32>(0xFFFFFF00u, bytes.data() + stco + 4 + 8); // last-but-one... first entry
+    qToBigEndian<quint32>(0xFFFFFF00u, bytes.data() + stco + 12); // the first chunk offset
     ASSERT_TRUE(writeBytes(path(), bytes));
     auto file = M4AFile::newM4AFileWithPath(path());
     file->tagTitle(QStringLiteral("Longer than before, so the file is rewritten"));
@@ -345,7 +346,8 @@ TEST_F(AtomParserTest, AFileChangedOnDiskIsNotWrittenOver) {
     const QByteArray replacement = buildM4a({.title = QStringLiteral("Theirs")});
     ASSERT_TRUE(writeBytes(q + QStringLiteral(".new"), replacement));
     ASSERT_EQ(::rename(QFile::encodeName(q + QStringLiteral(".new")).constData(),
-                       QFile::encodeName(q).constData()), 0);
+                       QFile::encodeName(q).constData()),
+              0);
     second->tagTitle(QStringLiteral("Mine"));
     EXPECT_FALSE(second->commitTags());
     EXPECT_EQ(readBytes(q), replacement);
@@ -362,8 +364,8 @@ TEST_F(AtomParserTest, SavingThroughASymbolicLinkWritesItsTarget) {
         file->tagTitle(wholeFile ? QStringLiteral("Through link 2") : QStringLiteral("Link 1"));
         ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
         EXPECT_TRUE(QFileInfo(link).isSymLink());
-        EXPECT_EQ(readWithTagLib(target).title, wholeFile ? QStringLiteral("Through link 2")
-                                                          : QStringLiteral("Link 1"));
+        EXPECT_EQ(readWithTagLib(target).title,
+                  wholeFile ? QStringLiteral("Through link 2") : QStringLiteral("Link 1"));
     }
 }
 
@@ -405,9 +407,11 @@ TEST_F(AtomParserTest, OpenFilesHoldNoDescriptors) {
     low.rlim_cur = 64;
     ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
     std::vector<std::shared_ptr<M4AFile>> open;
-    for (int i = 0; i < 200; ++i) open.push_back(M4AFile::newM4AFileWithPath(p));
+    for (int i = 0; i < 200; ++i)
+        open.push_back(M4AFile::newM4AFileWithPath(p));
     ::setrlimit(RLIMIT_NOFILE, &old);
-    for (const auto& file : open) ASSERT_TRUE(file);
+    for (const auto& file : open)
+        ASSERT_TRUE(file);
     open.back()->tagTitle(QStringLiteral("Last"));
     EXPECT_TRUE(open.back()->commitTags());
 }

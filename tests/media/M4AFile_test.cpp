@@ -1,5 +1,5 @@
-#include "media/M4AFile.h"
 #include "media/DataAtom.h"
+#include "media/M4AFile.h"
 #include "support/M4aChecks.h"
 
 #include <QImage>
@@ -124,12 +124,20 @@ TEST_F(M4AFileTest, GenresMoveBetweenGnreAndFreeText) {
         int index;
     };
     const Row rows[] = {
-        {"standard over free text", {.freeGenre = QStringLiteral("Mine"), .genreIndex = 0},
-         "Rock", true, false, 18},
+        {"standard over free text",
+         {.freeGenre = QStringLiteral("Mine"), .genreIndex = 0},
+         "Rock",
+         true,
+         false,
+         18},
         {"free text over standard", {}, "Acid Folk Rock", false, true, 0},
         {"standard over standard", {}, "Blues", true, false, 1},
         {"free text over both",
-         {.freeGenre = QStringLiteral("Mine"), .genreIndex = 18}, "Other Thing", false, true, 0},
+         {.freeGenre = QStringLiteral("Mine"), .genreIndex = 18},
+         "Other Thing",
+         false,
+         true,
+         0},
         {"case matters", {}, "rock", false, true, 0},
     };
     for (const Row& row : rows) {
@@ -165,9 +173,12 @@ TEST_F(M4AFileTest, TrackWritesOnlyNumberAndCount) {
 TEST_F(M4AFileTest, TagsTheFileLacksAreAdded) {
     // Without udta/meta/ilst at all, and with an ilst that lacks the items.
     for (const M4aFixtureOptions& o :
-         {M4aFixtureOptions{.withMetadata = false},
-          M4aFixtureOptions{.title = QString(), .artist = QString(), .album = QString(),
-                            .year = QString(), .genreIndex = 0, .trackNum = 0}}) {
+         {M4aFixtureOptions{.withMetadata = false}, M4aFixtureOptions{.title = QString(),
+                                                    .artist = QString(),
+                                                    .album = QString(),
+                                                    .year = QString(),
+                                                    .genreIndex = 0,
+                                                    .trackNum = 0}}) {
         const QString p = make(o);
         const QByteArray before = readBytes(p);
         auto file = M4AFile::newM4AFileWithPath(p);

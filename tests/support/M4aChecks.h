@@ -78,9 +78,8 @@ inline ::testing::AssertionResult sameAudio(const QByteArray& before, const QByt
         const QByteArray was = before.mid(qint64(cb[i]), 16);
         const QByteArray now = after.mid(qint64(ca[i]), 16);
         if (was.isEmpty() || was != now)
-            return ::testing::AssertionFailure()
-                   << "chunk " << i << " moved from " << cb[i] << " to " << ca[i]
-                   << " but points elsewhere";
+            return ::testing::AssertionFailure() << "chunk " << i << " moved from " << cb[i]
+                                                 << " to " << ca[i] << " but points elsewhere";
     }
     return ::testing::AssertionSuccess();
 }

@@ -25,7 +25,9 @@ QByteArray u64(uint64_t v) {
     return b;
 }
 
-QByteArray zeros(int n) { return QByteArray(n, '\0'); }
+QByteArray zeros(int n) {
+    return QByteArray(n, '\0');
+}
 
 QByteArray box(const QByteArray& type, const QByteArray& payload) {
     return u32(uint32_t(payload.size() + 8)) + type + payload;
@@ -42,8 +44,8 @@ QByteArray matrix() {
 
 QByteArray esds() {
     QByteArray decoderSpecific = QByteArray("\x05\x02\x12\x10", 4);
-    QByteArray decoderConfig = QByteArray("\x40\x15", 2) + zeros(3) + u32(128000) +
-                               u32(128000) + decoderSpecific;
+    QByteArray decoderConfig =
+        QByteArray("\x40\x15", 2) + zeros(3) + u32(128000) + u32(128000) + decoderSpecific;
     decoderConfig = QByteArray("\x04", 1) + char(decoderConfig.size()) + decoderConfig;
     QByteArray es = u16(1) + zeros(1) + decoderConfig + QByteArray("\x06\x01\x02", 3);
     es = QByteArray("\x03", 1) + char(es.size()) + es;
@@ -63,13 +65,13 @@ struct Track {
 
 QByteArray trak(int id, const Track& t, const M4aFixtureOptions& o) {
     const uint32_t samples = uint32_t(t.sampleSizes.size());
-    const QByteArray tkhd = box("tkhd", u32(7) + u32(0) + u32(0) + u32(uint32_t(id)) + u32(0) +
-                                            u32(uint32_t(o.durationSecs) * 1000) + zeros(8) +
-                                            u16(0) + u16(0) + u16(0x100) + u16(0) + matrix() +
-                                            u32(0) + u32(0));
-    const QByteArray mdhd = fullBox("mdhd", u32(0) + u32(0) + u32(44100) +
-                                                u32(uint32_t(o.durationSecs) * 44100) +
-                                                u16(0x55c4) + u16(0));
+    const QByteArray tkhd =
+        box("tkhd", u32(7) + u32(0) + u32(0) + u32(uint32_t(id)) + u32(0) +
+                        u32(uint32_t(o.durationSecs) * 1000) + zeros(8) + u16(0) + u16(0) +
+                        u16(0x100) + u16(0) + matrix() + u32(0) + u32(0));
+    const QByteArray mdhd =
+        fullBox("mdhd", u32(0) + u32(0) + u32(44100) + u32(uint32_t(o.durationSecs) * 44100) +
+                            u16(0x55c4) + u16(0));
     const QByteArray hdlr =
         fullBox("hdlr", u32(0) + "soun" + zeros(12) + QByteArray("SoundHandler", 13));
     const QByteArray smhd = fullBox("smhd", zeros(4));
@@ -80,10 +82,12 @@ QByteArray trak(int id, const Track& t, const M4aFixtureOptions& o) {
     const QByteArray stsc =
         samples ? fullBox("stsc", u32(1) + u32(1) + u32(1) + u32(1)) : fullBox("stsc", u32(0));
     QByteArray sizes = u32(0) + u32(samples);
-    for (uint32_t s : t.sampleSizes) sizes += u32(s);
+    for (uint32_t s : t.sampleSizes)
+        sizes += u32(s);
     const QByteArray stsz = fullBox("stsz", sizes);
     QByteArray offsets = u32(uint32_t(t.chunkOffsets.size()));
-    for (uint64_t off : t.chunkOffsets) offsets += o.co64 ? u64(off) : u32(uint32_t(off));
+    for (uint64_t off : t.chunkOffsets)
+        offsets += o.co64 ? u64(off) : u32(uint32_t(off));
     const QByteArray chunks = fullBox(o.co64 ? "co64" : "stco", offsets);
     const QByteArray stbl = box("stbl", stsd + stts + stsc + stsz + chunks);
     const QByteArray minf = box("minf", smhd + dinf + stbl);
@@ -97,14 +101,23 @@ QByteArray item(const QByteArray& type, uint32_t typeWord, const QByteArray& val
 QByteArray udta(const M4aFixtureOptions& o) {
     QByteArray items;
     if (!o.title.isNull()) items += item("\xA9nam", 1, o.title.toUtf8());
-    if (!o.artist.isNull()) items += item("\xA9" "ART", 1, o.artist.toUtf8());
-    if (!o.album.isNull()) items += item("\xA9" "alb", 1, o.album.toUtf8());
-    if (!o.year.isNull()) items += item("\xA9" "day", 1, o.year.toUtf8());
+    if (!o.artist.isNull())
+        items += item("\xA9"
+                      "ART",
+                      1, o.artist.toUtf8());
+    if (!o.album.isNull())
+        items += item("\xA9"
+                      "alb",
+                      1, o.album.toUtf8());
+    if (!o.year.isNull())
+        items += item("\xA9"
+                      "day",
+                      1, o.year.toUtf8());
     if (!o.freeGenre.isNull()) items += item("\xA9gen", 1, o.freeGenre.toUtf8());
     if (o.genreIndex > 0) items += item("gnre", 0, u16(uint32_t(o.genreIndex)));
     if (o.trackNum > 0)
-        items += item("trkn", 0, u16(0) + u16(uint32_t(o.trackNum)) +
-                                     u16(uint32_t(o.trackCount)) + u16(0));
+        items += item("trkn", 0,
+                      u16(0) + u16(uint32_t(o.trackNum)) + u16(uint32_t(o.trackCount)) + u16(0));
     if (!o.cover.isEmpty()) items += item("covr", uint32_t(o.coverType), o.cover);
     const QByteArray handler =
         fullBox("hdlr", u32(0) + "mdir" + "appl" + zeros(8) + QByteArray("", 1));
@@ -114,12 +127,13 @@ QByteArray udta(const M4aFixtureOptions& o) {
 }
 
 QByteArray moov(const std::vector<Track>& tracks, const M4aFixtureOptions& o) {
-    QByteArray mvhd = fullBox("mvhd", u32(0) + u32(0) + u32(1000) +
-                                          u32(uint32_t(o.durationSecs) * 1000) + u32(0x10000) +
-                                          u16(0x100) + zeros(10) + matrix() + zeros(24) +
-                                          u32(uint32_t(tracks.size()) + 1));
+    QByteArray mvhd =
+        fullBox("mvhd", u32(0) + u32(0) + u32(1000) + u32(uint32_t(o.durationSecs) * 1000) +
+                            u32(0x10000) + u16(0x100) + zeros(10) + matrix() + zeros(24) +
+                            u32(uint32_t(tracks.size()) + 1));
     QByteArray body = mvhd;
-    for (size_t i = 0; i < tracks.size(); ++i) body += trak(int(i) + 1, tracks[i], o);
+    for (size_t i = 0; i < tracks.size(); ++i)
+        body += trak(int(i) + 1, tracks[i], o);
     if (o.withMetadata)
         body += udta(o);
     else if (o.freePadding >= 8)
@@ -157,12 +171,13 @@ std::vector<Track> layTracks(const M4aFixtureOptions& o, uint64_t payloadStart) 
 } // namespace
 
 QByteArray buildM4a(const M4aFixtureOptions& o) {
-    const QByteArray ftyp = box("ftyp", QByteArray("M4A ") + u32(0x200) + "M4A mp42isom" + zeros(4));
+    const QByteArray ftyp =
+        box("ftyp", QByteArray("M4A ") + u32(0x200) + "M4A mp42isom" + zeros(4));
     const int mdatHeader = o.largeSizeMdat ? 16 : 8;
     const QByteArray audio = payload(std::max(0, o.mdatBytes));
-    const QByteArray mdat =
-        o.largeSizeMdat ? u32(1) + "mdat" + u64(uint64_t(audio.size()) + 16) + audio
-                        : box("mdat", audio);
+    const QByteArray mdat = o.largeSizeMdat
+                                ? u32(1) + "mdat" + u64(uint64_t(audio.size()) + 16) + audio
+                                : box("mdat", audio);
     // The size of "moov" does not depend on the offsets' values.
     const qsizetype moovSize = moov(layTracks(o, 0), o).size();
     const uint64_t start = uint64_t(ftyp.size() + (o.moovAfterMdat ? 0 : moovSize) + mdatHeader);
@@ -201,8 +216,7 @@ bool findMdatPayload(const QByteArray& file, qint64& offset, qint64& length) {
 
 namespace {
 
-void walk(const QByteArray& file, qint64 from, qint64 to, int depth,
-          std::vector<quint64>& out) {
+void walk(const QByteArray& file, qint64 from, qint64 to, int depth, std::vector<quint64>& out) {
     static const QList<QByteArray> containers = {"moov", "trak", "mdia", "minf", "stbl"};
     qint64 pos = from;
     while (pos + 8 <= to) {

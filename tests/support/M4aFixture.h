@@ -24,11 +24,11 @@ struct M4aFixtureOptions {
     QString album = QStringLiteral("Fixture Album");
     QString year = QStringLiteral("2001");
     QString freeGenre = QString(); // "©gen"
-    int genreIndex = 18;      // "gnre": 1 + ID3v1 number (18: Rock)
+    int genreIndex = 18;           // "gnre": 1 + ID3v1 number (18: Rock)
     int trackNum = 1;
     int trackCount = 10;
     QByteArray cover = QByteArray(); // "covr" bytes; empty: none
-    int coverType = 14;       // 13 JPEG, 14 PNG
+    int coverType = 14;              // 13 JPEG, 14 PNG
 };
 
 QByteArray buildM4a(const M4aFixtureOptions& options = {});
