@@ -8,14 +8,18 @@
 #include "model/CustomTag.h"
 #include "system/ProgressIndicator.h"
 
-FolderTagThread::FolderTagThread(TrovixDocument* doc, ProgressIndicator* progress,
-                                 bool cleanUpOnly, LookupSources sources)
+FolderTagThread::FolderTagThread(TrovixDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
+                                 LookupSources sources)
     : fDoc(doc), fNCProgressSheet(progress), fCleanUpOnly(cleanUpOnly),
       fSources(std::move(sources)) {}
 
-void FolderTagThread::initializeHits() { fFTTHits = std::make_shared<AlbumInfoArray>(); }
+void FolderTagThread::initializeHits() {
+    fFTTHits = std::make_shared<AlbumInfoArray>();
+}
 
-bool FolderTagThread::cancelled() const { return fNCProgressSheet && fNCProgressSheet->cancelled(); }
+bool FolderTagThread::cancelled() const {
+    return fNCProgressSheet && fNCProgressSheet->cancelled();
+}
 
 void FolderTagThread::noteCancel() {
     if (cancelled()) fTempStatus = Cancelled;
@@ -27,7 +31,8 @@ void FolderTagThread::addAlbumHitsFromCustomTag(const CustomTag* tag) {
         fNCProgressSheet->NotifyBeginInd(QStringLiteral("Running saved search..."), true);
     const QString terms = tag ? tag->iadbSearchTerms() : QString();
     const ScoreWeights weights = fDoc->scoreWeights(terms);
-    if (fSources.savedSearch && tag) fSources.savedSearch(*fFTTHits, tag, weights, fNCProgressSheet);
+    if (fSources.savedSearch && tag)
+        fSources.savedSearch(*fFTTHits, tag, weights, fNCProgressSheet);
     noteCancel();
 }
 

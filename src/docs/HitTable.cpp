@@ -11,7 +11,9 @@ AlbumInfoPtr HitTable::hitAt(qsizetype row) const {
     return fAlbumInfoArray ? fAlbumInfoArray->objectAtIndex(row) : AlbumInfoPtr();
 }
 
-void HitTable::selectRow(int row) { fSelectedRow = row >= 0 && row < count() ? row : -1; }
+void HitTable::selectRow(int row) {
+    fSelectedRow = row >= 0 && row < count() ? row : -1;
+}
 
 QString HitTable::iadbKey() const {
     const AlbumInfoPtr hit = hitAt(fSelectedRow);

@@ -10,9 +10,15 @@ LookupSources LookupSources::standard() {
     sources.browse = [](Site site, Subject subject, const QString& text) {
         if (site != Site::Amazon) return;
         switch (subject) {
-        case Subject::Artist: AmazonMusic::lookUpArtist(text); break;
-        case Subject::Album: AmazonMusic::lookUpAlbum(text); break;
-        case Subject::Song: AmazonMusic::lookUpSong(text); break;
+        case Subject::Artist:
+            AmazonMusic::lookUpArtist(text);
+            break;
+        case Subject::Album:
+            AmazonMusic::lookUpAlbum(text);
+            break;
+        case Subject::Song:
+            AmazonMusic::lookUpSong(text);
+            break;
         }
     };
     return sources;

@@ -10,7 +10,9 @@ QStringList columns(bool variousArtists) {
     return list;
 }
 
-bool isEditable(const QString& column) { return column == kNewFile || column == kArtist; }
+bool isEditable(const QString& column) {
+    return column == kNewFile || column == kArtist;
+}
 
 QString newTrackString(qsizetype row, qsizetype count) {
     return QStringLiteral("%1/%2").arg(row + 1).arg(count);

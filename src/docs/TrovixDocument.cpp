@@ -20,11 +20,11 @@
 TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent)
     : QObject(parent), fHost(host), fSources(LookupSources::standard()),
       fAlbumArtObj(std::make_unique<AlbumArt>()) {
-    fTypingMonitor = std::make_unique<TypingMonitor>(
-        [this] { return keyHit(); }, [this] { return holdTypingMonitor(); },
-        [this] {
-            if (fHost) fHost->reloadTracks();
-        });
+    fTypingMonitor = std::make_unique<TypingMonitor>([this] { return keyHit(); },
+                                                     [this] { return holdTypingMonitor(); },
+                                                     [this] {
+                                                         if (fHost) fHost->reloadTracks();
+                                                     });
     fTypingMonitor->start();
     fStatusTimer.setInterval(1000);
     connect(&fStatusTimer, &QTimer::timeout, this, &TrovixDocument::checkThreadStatus);
@@ -73,9 +73,13 @@ QString TrovixDocument::docPath() const {
     return fDocPath;
 }
 
-QString TrovixDocument::displayName() const { return QFileInfo(docPath()).fileName(); }
+QString TrovixDocument::displayName() const {
+    return QFileInfo(docPath()).fileName();
+}
 
-int TrovixDocument::alternate() const { return fVariousArtists ? AudioTrack::kVariousArtists : 0; }
+int TrovixDocument::alternate() const {
+    return fVariousArtists ? AudioTrack::kVariousArtists : 0;
+}
 
 // Busy state and workers ----------------------------------------------------
 
@@ -109,14 +113,17 @@ ProgressIndicator* TrovixDocument::progress() const {
     return fHost ? fHost->progressSheet() : nullptr;
 }
 
-bool TrovixDocument::onMainThread() const { return QThread::currentThread() == thread(); }
+bool TrovixDocument::onMainThread() const {
+    return QThread::currentThread() == thread();
+}
 
 void TrovixDocument::notifyTracksChanged() {
     if (!fHost) return;
     if (onMainThread())
         fHost->reloadTracks();
     else
-        QMetaObject::invokeMethod(this, [this] { fHost->reloadTracks(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { fHost->reloadTracks(); }, Qt::QueuedConnection);
 }
 
 void TrovixDocument::notifyHitsChanged() {
@@ -124,7 +131,8 @@ void TrovixDocument::notifyHitsChanged() {
     if (onMainThread())
         fHost->reloadHits();
     else
-        QMetaObject::invokeMethod(this, [this] { fHost->reloadHits(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { fHost->reloadHits(); }, Qt::QueuedConnection);
 }
 
 void TrovixDocument::markEdited(bool edited) {
@@ -132,8 +140,8 @@ void TrovixDocument::markEdited(bool edited) {
     if (onMainThread())
         fHost->setEdited(edited);
     else
-        QMetaObject::invokeMethod(this, [this, edited] { fHost->setEdited(edited); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, edited] { fHost->setEdited(edited); }, Qt::QueuedConnection);
 }
 
 void TrovixDocument::syncWindowTitle() {
@@ -141,8 +149,8 @@ void TrovixDocument::syncWindowTitle() {
     if (onMainThread())
         fHost->syncWindowTitle();
     else
-        QMetaObject::invokeMethod(this, [this] { fHost->syncWindowTitle(); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { fHost->syncWindowTitle(); }, Qt::QueuedConnection);
 }
 
 // Album fields ---------------------------------------------------------------
@@ -229,7 +237,8 @@ void TrovixDocument::controlTextDidChange() {
     markEdited();
     // -1 is the monitor's stop value; a closed document keeps it.
     int current = fKeyHit.load();
-    while (current != -1 && !fKeyHit.compare_exchange_weak(current, current == INT_MAX ? 0 : current + 1)) {
+    while (current != -1 &&
+           !fKeyHit.compare_exchange_weak(current, current == INT_MAX ? 0 : current + 1)) {
     }
 }
 
@@ -270,9 +279,8 @@ QString TrovixDocument::getInitialSearchString() const {
 }
 
 void TrovixDocument::scanFiles(const QString& folder) {
-    const QStringList entries =
-        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                               QDir::Name);
+    const QStringList entries = QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
     {
         QMutexLocker locker(&fDataLock);
         fSongs = AudioTrackArray();
@@ -280,7 +288,8 @@ void TrovixDocument::scanFiles(const QString& folder) {
     }
     ProgressIndicator* sheet = progress();
     if (sheet) {
-        sheet->NotifyBeginDet(QStringLiteral("Scanning files..."), 0, int(entries.size()) + 1, true);
+        sheet->NotifyBeginDet(QStringLiteral("Scanning files..."), 0, int(entries.size()) + 1,
+                              true);
         sheet->NotifyBump(1);
     }
     for (const QString& name : entries) {
@@ -432,8 +441,12 @@ TrovixDocument::CommandState TrovixDocument::validateLookUp(LookUpCommand comman
     const int subject = int(command) % 4;
     QString text;
     switch (subject) {
-    case 0: text = artistField(); break;
-    case 1: text = albumField(); break;
+    case 0:
+        text = artistField();
+        break;
+    case 1:
+        text = albumField();
+        break;
     default: {
         const AudioTrackRef track = firstSelectedTrack();
         if (!track) break;
@@ -465,11 +478,10 @@ void TrovixDocument::lookUp(LookUpCommand command) {
         if (!track) return;
         text = subject == 2 ? track->getOldTitle() : track->getNewTitle();
     }
-    static const LookupSources::Site kSites[] = {LookupSources::Site::AMG,
-                                                 LookupSources::Site::Google,
-                                                 LookupSources::Site::Amazon};
+    static const LookupSources::Site kSites[] = {
+        LookupSources::Site::AMG, LookupSources::Site::Google, LookupSources::Site::Amazon};
     static const LookupSources::Subject kSubjects[] = {
-        LookupSources::Subject::Artist, LookupSources::Subject::Album,
-        LookupSources::Subject::Song, LookupSources::Subject::Song};
+        LookupSources::Subject::Artist, LookupSources::Subject::Album, LookupSources::Subject::Song,
+        LookupSources::Subject::Song};
     fSources.browse(kSites[int(command) / 4], kSubjects[subject], text);
 }

@@ -49,9 +49,18 @@ public:
 
     // The twelve look-ups on a site's own search page.
     enum class LookUpCommand {
-        AmgArtist, AmgAlbum, AmgOldSong, AmgNewSong,
-        GoogArtist, GoogAlbum, GoogOldSong, GoogNewSong,
-        AmznArtist, AmznAlbum, AmznOldSong, AmznNewSong,
+        AmgArtist,
+        AmgAlbum,
+        AmgOldSong,
+        AmgNewSong,
+        GoogArtist,
+        GoogAlbum,
+        GoogOldSong,
+        GoogNewSong,
+        AmznArtist,
+        AmznAlbum,
+        AmznOldSong,
+        AmznNewSong,
     };
     struct CommandState {
         bool enabled = false;

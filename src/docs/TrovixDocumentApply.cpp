@@ -15,7 +15,9 @@
 
 namespace {
 
-bool smartCapitalization() { return Prefs::boolValue(Prefs::kSmartCapitalization); }
+bool smartCapitalization() {
+    return Prefs::boolValue(Prefs::kSmartCapitalization);
+}
 
 QString capitalizedIf(bool smart, const QString& text) {
     return smart ? SmartCapitalize(text) : text;
@@ -132,7 +134,8 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
                 // beat the best so far, title i wins ties with those before it.
                 int winner = 0;
                 for (int k = 1; k < t; ++k)
-                    if (score[k][c] > score[winner][c] || (k == i && score[k][c] >= score[winner][c]))
+                    if (score[k][c] > score[winner][c] ||
+                        (k == i && score[k][c] >= score[winner][c]))
                         winner = k;
                 if (winner == i) {
                     assigned[i] = c;

@@ -180,7 +180,9 @@ void TrovixDocument::showMultiCDPanel() {
     fBoxSet.addTrackList(fCurrentAlbumDetails->copy());
 }
 
-void TrovixDocument::multiCDPanelOK() { fMultiCDRubric = fBoxSet.caption(); }
+void TrovixDocument::multiCDPanelOK() {
+    fMultiCDRubric = fBoxSet.caption();
+}
 
 void TrovixDocument::removeBoxSetRows(const QList<qsizetype>& rows) {
     if (refuseWhileBusy()) return;

@@ -8,9 +8,13 @@ TypingMonitor::TypingMonitor(std::function<int()> keyHit, std::function<bool()> 
     connect(&fTimer, &QTimer::timeout, this, &TypingMonitor::tick);
 }
 
-void TypingMonitor::start() { fTimer.start(); }
+void TypingMonitor::start() {
+    fTimer.start();
+}
 
-void TypingMonitor::stop() { fTimer.stop(); }
+void TypingMonitor::stop() {
+    fTimer.stop();
+}
 
 void TypingMonitor::tick() {
     const int keyHit = fKeyHit();

@@ -23,7 +23,9 @@
 #include <mutex>
 
 // Readable failure messages.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 inline void PrintTo(const QStringList& list, std::ostream* os) {
     *os << '{' << list.join(QStringLiteral(", ")).toStdString() << '}';
 }
@@ -70,9 +72,8 @@ public:
         };
         auto make = [this](const QString& name) {
             return [this, name](AlbumInfoArray& list, const QString& terms,
-                                const std::optional<ScoreWeights>& weights, ProgressIndicator*) {
-                search(name, terms, list, weights);
-            };
+                                const std::optional<ScoreWeights>& weights,
+                                ProgressIndicator*) { search(name, terms, list, weights); };
         };
         s.amg = make(QStringLiteral("amg"));
         s.goog = make(QStringLiteral("goog"));
@@ -131,8 +132,8 @@ protected:
         ASSERT_TRUE(folder.isValid());
         Prefs::setOverride(Prefs::kSmartCapitalization, false);
         Prefs::setOverride(Prefs::kSearchForCoverArt, false);
-        for (const char* key : {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB,
-                                Prefs::kSearchFreeDB})
+        for (const char* key :
+             {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
             Prefs::setOverride(key, true);
     }
     void TearDown() override { Prefs::clearOverrides(); }
@@ -141,7 +142,8 @@ protected:
                    const QString& album = QStringLiteral("Record")) {
         for (int i = 0; i < titles.size(); ++i) {
             FixtureTrack t;
-            t.fileName = QStringLiteral("%1 file.%2").arg(i + 1, 2, 10, QChar(u'0'))
+            t.fileName = QStringLiteral("%1 file.%2")
+                             .arg(i + 1, 2, 10, QChar(u'0'))
                              .arg(i % 2 ? QStringLiteral("m4a") : QStringLiteral("mp3"));
             t.title = titles[i];
             t.artist = artist;
@@ -195,8 +197,15 @@ TEST_F(FolderLookup, OpeningRunsTheSavedSearchFirstThenTheSourcesInOrder) {
     CustomTag saved;
     saved.setIADBSearchTerms(QStringLiteral("Saved Band / Saved Record"));
     saved.setIADBKey(QStringLiteral("#AMG:r1"));
-    FixtureTrack t{QStringLiteral("a.mp3"), QStringLiteral("One"), QStringLiteral("Band"),
-                   QStringLiteral("Record"), 1, 1, QString(), QString(), saved};
+    FixtureTrack t{QStringLiteral("a.mp3"),
+                   QStringLiteral("One"),
+                   QStringLiteral("Band"),
+                   QStringLiteral("Record"),
+                   1,
+                   1,
+                   QString(),
+                   QString(),
+                   saved};
     ASSERT_TRUE(folder.add(t));
     auto doc = open();
     EXPECT_EQ(web.calls(), (QStringList{
@@ -217,9 +226,9 @@ TEST_F(FolderLookup, OpeningWithoutSavedSearchUsesTheTagsAndSkipsSourcesThatAreO
     Prefs::setOverride(Prefs::kSearchGOOG, false);
     Prefs::setOverride(Prefs::kSearchFreeDB, false);
     auto doc = open();
-    EXPECT_EQ(web.calls(), (QStringList{QStringLiteral("amg:Band / Record"),
-                                        QStringLiteral("gnudb:Band / Record"),
-                                        QStringLiteral("gnudb:Band")}));
+    EXPECT_EQ(web.calls(),
+              (QStringList{QStringLiteral("amg:Band / Record"),
+                           QStringLiteral("gnudb:Band / Record"), QStringLiteral("gnudb:Band")}));
 }
 
 TEST_F(FolderLookup, EqualScoresKeepArrivalOrderAndTheBestHitIsApplied) {
@@ -231,8 +240,7 @@ TEST_F(FolderLookup, EqualScoresKeepArrivalOrderAndTheBestHitIsApplied) {
     auto doc = open();
     // AMG was asked first, so its hit wins the tie with Google's; the
     // folder's own hits (a fixed 100) come after the pruning and lead.
-    EXPECT_EQ(hitKeys(*doc),
-              (QStringList{"#TAG:", "#FILES:", "#AMG:a1", "#GOOG:g1", "#AMG:a2"}));
+    EXPECT_EQ(hitKeys(*doc), (QStringList{"#TAG:", "#FILES:", "#AMG:a1", "#GOOG:g1", "#AMG:a2"}));
     EXPECT_EQ(doc->selectedHitKey(), QStringLiteral("#TAG:"));
     EXPECT_TRUE(host.alerts().empty());
 
@@ -252,8 +260,11 @@ TEST_F(FolderLookup, MaxEntriesToFetchKeepsThatManyHits) {
     Prefs::setOverride(Prefs::kMaxEntriesToFetch, 3);
     QList<ScriptedHit> many;
     for (int i = 0; i < 6; ++i)
-        many.append({"Band", QStringLiteral("Record %1").arg(i), QStringLiteral("#AMG:%1").arg(i),
-                     {QStringLiteral("One")}, {}});
+        many.append({"Band",
+                     QStringLiteral("Record %1").arg(i),
+                     QStringLiteral("#AMG:%1").arg(i),
+                     {QStringLiteral("One")},
+                     {}});
     web.hits[QStringLiteral("amg")] = many;
     auto doc = open();
     EXPECT_EQ(doc->hitTable().count(), 3);
@@ -283,14 +294,13 @@ TEST_F(FolderLookup, SurplusFilesGoLastInTheirOrderWithoutNewTitles) {
     ASSERT_EQ(doc->selectedHitKey(), QStringLiteral("#AMG:x"));
     EXPECT_EQ(oldTitles(*doc), (QStringList{"Alpha", "Bravo", "Charlie", "Extra Noise", "Zulu"}));
     EXPECT_EQ(newTitles(*doc), (QStringList{"Alpha", "Bravo", "Charlie", "", ""}));
-    EXPECT_EQ(doc->cellValue(3, QStringLiteral("newFile")).color,
-              TrackTableModel::CellColor::Grey);
+    EXPECT_EQ(doc->cellValue(3, QStringLiteral("newFile")).color, TrackTableModel::CellColor::Grey);
 }
 
 TEST_F(FolderLookup, ALookUpListsTheTagAndFileNameHits) {
     addTracks({QStringLiteral("One"), QStringLiteral("Two")});
-    for (const char* key : {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB,
-                            Prefs::kSearchFreeDB})
+    for (const char* key :
+         {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
         Prefs::setOverride(key, false);
     auto doc = open();
     // Opening found nothing on the web: the folder's own hits come after the
@@ -327,7 +337,8 @@ TEST_F(FolderLookup, DiscDatabasesSearchTheArtistAloneUnlessTheTermsSayVarious) 
         QString terms;
         QStringList calls;
     } rows[] = {
-        {"Various Artists / Hits", {"gnudb:Various Artists / Hits", "freedb:Various Artists / Hits"}},
+        {"Various Artists / Hits",
+         {"gnudb:Various Artists / Hits", "freedb:Various Artists / Hits"}},
         {"Band / VARIOUS Mixes", {"gnudb:Band / VARIOUS Mixes", "freedb:Band / VARIOUS Mixes"}},
         {"Just Words", {"gnudb:Just Words", "freedb:Just Words"}},
         {"Band / Record",
@@ -400,8 +411,15 @@ TEST_F(FolderLookup, SavedVariousArtistsFlagsTurnTheBoxesOn) {
     saved.setIADBSearchTerms(QStringLiteral("Various / Mix"));
     saved.setVariousArtist(QStringLiteral("Various"));
     saved.setReverseArtistAlbum(true);
-    FixtureTrack t{QStringLiteral("a.mp3"), QStringLiteral("Song - Singer"), QString(),
-                   QStringLiteral("Mix"), 1, 1, QString(), QString(), saved};
+    FixtureTrack t{QStringLiteral("a.mp3"),
+                   QStringLiteral("Song - Singer"),
+                   QString(),
+                   QStringLiteral("Mix"),
+                   1,
+                   1,
+                   QString(),
+                   QString(),
+                   saved};
     ASSERT_TRUE(folder.add(t));
     web.hits[QStringLiteral("saved")] = {{"Various", "Mix", "#AMG:mix", {"Song - Singer"}, {}}};
     auto doc = open();
@@ -431,8 +449,8 @@ TEST_F(FolderLookup, CoverCandidatesFollowTheScoresWithTiesInArrivalOrder) {
     QStringList locations;
     for (const AlbumArtCandidate& c : doc->albumArt()->candidateList())
         locations.append(c.location);
-    EXPECT_EQ(locations,
-              (QStringList{server.url("/tie1.png"), server.url("/tie2.png"), server.url("/low.png")}));
+    EXPECT_EQ(locations, (QStringList{server.url("/tie1.png"), server.url("/tie2.png"),
+                                      server.url("/low.png")}));
 }
 
 } // namespace

@@ -11,7 +11,9 @@
 #include <gtest/gtest.h>
 
 // Readable failure messages.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 inline void PrintTo(const QStringList& list, std::ostream* os) {
     *os << '{' << list.join(QStringLiteral(", ")).toStdString() << '}';
 }
@@ -45,16 +47,15 @@ protected:
         ASSERT_TRUE(folder.isValid());
         Prefs::setOverride(Prefs::kSmartCapitalization, false);
         Prefs::setOverride(Prefs::kSearchForCoverArt, false);
-        for (const char* key : {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB,
-                                Prefs::kSearchFreeDB})
+        for (const char* key :
+             {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
             Prefs::setOverride(key, false);
     }
     void TearDown() override { Prefs::clearOverrides(); }
 
     // Files "01 ...", "02 ..." with these titles, then the document opened
     // on them (no web sources: the tag hit is applied).
-    std::unique_ptr<TrovixDocument> openWith(const QStringList& titles,
-                                             AlbumFolderFixture& where) {
+    std::unique_ptr<TrovixDocument> openWith(const QStringList& titles, AlbumFolderFixture& where) {
         for (int i = 0; i < titles.size(); ++i) {
             FixtureTrack t;
             t.fileName = QStringLiteral("%1.mp3").arg(i + 1, 2, 10, QChar(u'0'));
@@ -128,10 +129,24 @@ TEST_F(FolderDocument, ChoosingAHitFillsTheFieldsUnlessLocked) {
 }
 
 TEST_F(FolderDocument, ATrackNumberMatchingTheTitlePositionWinsATie) {
-    FixtureTrack a{QStringLiteral("a.mp3"), QStringLiteral("Intro"), QStringLiteral("X"),
-                   QStringLiteral("Y"), 0, 0, {}, {}, {}};
-    FixtureTrack b{QStringLiteral("b.mp3"), QStringLiteral("Intro"), QStringLiteral("X"),
-                   QStringLiteral("Y"), 2, 2, {}, {}, {}};
+    FixtureTrack a{QStringLiteral("a.mp3"),
+                   QStringLiteral("Intro"),
+                   QStringLiteral("X"),
+                   QStringLiteral("Y"),
+                   0,
+                   0,
+                   {},
+                   {},
+                   {}};
+    FixtureTrack b{QStringLiteral("b.mp3"),
+                   QStringLiteral("Intro"),
+                   QStringLiteral("X"),
+                   QStringLiteral("Y"),
+                   2,
+                   2,
+                   {},
+                   {},
+                   {}};
     ASSERT_TRUE(folder.add(a));
     ASSERT_TRUE(folder.add(b));
     auto doc = openWith({});
@@ -143,7 +158,7 @@ TEST_F(FolderDocument, ATrackNumberMatchingTheTitlePositionWinsATie) {
 
 TEST_F(FolderDocument, VariousArtistsTitlesAreSplitByTheSeparators) {
     auto doc = openWith({"t1", "t2", "t3", "t4", "t5", "t6"});
-    const QStringList titles{"Singer - Song", "Duo / Tune", "Solo/Piece",
+    const QStringList titles{"Singer - Song", "Duo / Tune",   "Solo/Piece",
                              "Band-Track",    "Act (Number)", "Plain Title"};
     auto hits = std::make_shared<AlbumInfoArray>();
     hits->add(makeHit(makeDetails("Various", "Mix", titles)));
@@ -159,9 +174,9 @@ TEST_F(FolderDocument, VariousArtistsTitlesAreSplitByTheSeparators) {
     struct Row {
         QString title, artist;
     };
-    const Row plain[] = {{"Song", "Singer"}, {"Tune", "Duo"},    {"Piece", "Solo"},
+    const Row plain[] = {{"Song", "Singer"}, {"Tune", "Duo"},   {"Piece", "Solo"},
                          {"Track", "Band"},  {"Number", "Act"}, {"Plain Title", ""}};
-    const Row reversed[] = {{"Singer", "Song"}, {"Duo", "Tune"},    {"Solo", "Piece"},
+    const Row reversed[] = {{"Singer", "Song"}, {"Duo", "Tune"},   {"Solo", "Piece"},
                             {"Band", "Track"},  {"Act", "Number"}, {"Plain Title", ""}};
     for (int i = 0; i < 6; ++i) {
         const AudioTrackRef t = doc->trackArray().objectAtIndex(i);
@@ -192,16 +207,16 @@ TEST_F(FolderDocument, VariousArtistsTitlesAreSplitByTheSeparators) {
 
 TEST_F(FolderDocument, RestoringTitlesGivesEachRecordItsOwnTitleAfterReordering) {
     auto doc = openWith({"Alpha", "Bravo", "Charlie"});
-    doc->selectAlbumDetailsViaClick(0, makeHit(makeDetails("A", "B", {"Charlie x", "Alpha x",
-                                                                       "Bravo x"})));
+    doc->selectAlbumDetailsViaClick(
+        0, makeHit(makeDetails("A", "B", {"Charlie x", "Alpha x", "Bravo x"})));
     ASSERT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"Charlie", "Alpha", "Bravo"}));
     doc->restoreAllOriginalTitles();
     EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle), (QStringList{"Charlie", "Alpha", "Bravo"}));
     for (const AudioTrackRef& t : doc->trackArray())
         EXPECT_EQ(t->getNewArtist(), QStringLiteral("Tag Artist"));
 
-    doc->selectAlbumDetailsViaClick(0, makeHit(makeDetails("A", "B", {"Charlie x", "Alpha x",
-                                                                       "Bravo x"})));
+    doc->selectAlbumDetailsViaClick(
+        0, makeHit(makeDetails("A", "B", {"Charlie x", "Alpha x", "Bravo x"})));
     doc->setSelectedTracks({1});
     doc->restoreOneOriginalTitle();
     EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle),

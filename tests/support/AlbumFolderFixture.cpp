@@ -6,7 +6,9 @@
 
 #include <QDir>
 
-AlbumFolderFixture::AlbumFolderFixture() { setFolderName(QStringLiteral("Album")); }
+AlbumFolderFixture::AlbumFolderFixture() {
+    setFolderName(QStringLiteral("Album"));
+}
 
 bool AlbumFolderFixture::setFolderName(const QString& name) {
     const QString path = fDir.path() + u'/' + name;
