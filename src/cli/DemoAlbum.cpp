@@ -97,7 +97,7 @@ struct DemoTrack {
     const char* artist;
     const char* album;
     const char* year;
-    const char* title; // null: no title
+    const char* title;
     int track;
     int count;
 };
@@ -106,7 +106,7 @@ struct DemoTrack {
 const DemoTrack kTracks[] = {
     {"track01.mp3", "the demo band", "silent songs", "2024", "first light", 1, 5},
     {"Second Wind.mp3", "The Demo Band", "Silent Songs", "2024", "SECOND WIND", 2, 0},
-    {"03 - quiet hours.mp3", "The Demo Band", "silent songs", nullptr, nullptr, 3, 5},
+    {"03 - quiet hours.mp3", "The Demo Band", "silent songs", nullptr, "quiet hours", 3, 5},
     {"track 4.m4a", "The Demo Band", "Silent Songs", "2024", "the long way home", 4, 5},
     {"05_closing_time.m4a", "the demo band", "Silent Songs", "2024", "Closing Time", 5, 5},
 };
@@ -144,7 +144,7 @@ bool build(const QString& dir, QString* error) {
         music->tagAlbum(QString::fromUtf8(t.album));
         if (t.year) music->tagYearStr(QString::fromUtf8(t.year));
         music->tagGenre(QStringLiteral("Rock"));
-        if (t.title) music->tagTitle(QString::fromUtf8(t.title));
+        music->tagTitle(QString::fromUtf8(t.title));
         music->tagTrackNum(t.track, t.count);
         if (!music->commitTags()) {
             *error = QStringLiteral("%1: %2").arg(path, music->lastError());

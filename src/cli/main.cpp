@@ -2,6 +2,7 @@
 #include "app/Preferences.h"
 #include "cli/CliOptions.h"
 #include "cli/DemoAlbum.h"
+#include "cli/OpenCommand.h"
 #include "cli/PrefsCommand.h"
 
 #include <QCoreApplication>
@@ -46,8 +47,7 @@ int main(int argc, char** argv) {
         out << o.folder << "\n";
         return 0;
     case CliOptions::Command::Open:
-        err << "trovix-cli: open is not available in this build\n";
-        return 1;
+        return OpenCommand::run(o, out, err);
     }
     return 2;
 }
