@@ -17,11 +17,11 @@
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QThread>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QMap>
+#include <QThread>
 
 #include <mutex>
 
