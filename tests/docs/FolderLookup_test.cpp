@@ -15,10 +15,13 @@
 #include <gtest/gtest.h>
 
 #include <QBuffer>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QMap>
+#include <QThread>
 
 #include <mutex>
 
@@ -451,6 +454,53 @@ TEST_F(FolderLookup, CoverCandidatesFollowTheScoresWithTiesInArrivalOrder) {
         locations.append(c.location);
     EXPECT_EQ(locations, (QStringList{server.url("/tie1.png"), server.url("/tie2.png"),
                                       server.url("/low.png")}));
+}
+
+// The window's host: records on which threads the document reached it.
+class ThreadCheckingHost : public HeadlessHost {
+public:
+    void reloadTracks() override {
+        note();
+        HeadlessHost::reloadTracks();
+    }
+    void reloadHits() override {
+        note();
+        HeadlessHost::reloadHits();
+    }
+    void setEdited(bool edited) override {
+        note();
+        HeadlessHost::setEdited(edited);
+    }
+    int offMainThread() const { return fOff.load(); }
+    int calls() const { return fCalls.load(); }
+
+private:
+    void note() {
+        ++fCalls;
+        if (QThread::currentThread() != QCoreApplication::instance()->thread()) ++fOff;
+    }
+    std::atomic<int> fOff{0};
+    std::atomic<int> fCalls{0};
+};
+
+TEST_F(FolderLookup, TheStatusTimerEndsTheOpeningAndTheWindowIsOnlyTouchedOnTheMainThread) {
+    addTracks({QStringLiteral("One"), QStringLiteral("Two")});
+    web.hits[QStringLiteral("amg")] = {{"Band", "Record", "#AMG:x", {"One", "Two"}, {}}};
+    ThreadCheckingHost window;
+    TrovixDocument doc(&window);
+    doc.setSources(web.sources());
+    doc.setDocumentPath(folder.path(), false);
+    // The event loop runs the one-second status timer; the generous limit
+    // only keeps a broken build from hanging.
+    QDeadlineTimer limit(60000);
+    while (!doc.isIdle() && !limit.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+        QThread::msleep(10);
+    }
+    ASSERT_TRUE(doc.isIdle());
+    EXPECT_EQ(doc.hitTable().count(), 3);
+    EXPECT_GT(window.calls(), 0);
+    EXPECT_EQ(window.offMainThread(), 0);
 }
 
 } // namespace
