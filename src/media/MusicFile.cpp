@@ -1,5 +1,6 @@
 #include "media/MusicFile.h"
 
+#include "media/M4AFile.h"
 #include "media/MP3File.h"
 
 #include <QFileInfo>
@@ -9,6 +10,7 @@ std::shared_ptr<MusicFile> MusicFile::newMusicFileWithPath(const QString& path) 
     std::shared_ptr<MusicFile> file;
     // The concrete readers register here as they arrive.
     if (ext == u"mp3") file = MP3File::newMP3FileWithPath(path);
+    if (ext == u"m4a" || ext == u"m4p") file = M4AFile::newM4AFileWithPath(path);
     if (file) file->getAllInterestingTags();
     return file;
 }
