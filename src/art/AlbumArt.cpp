@@ -95,8 +95,9 @@ void AlbumArt::searchForImages(const QString& folderPath) {
     // By name, so the order (and with it the rank of equal candidates) does
     // not depend on how the file system lists the folder.
     const QStringList entries =
-        QDir(folderPath).entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                   QDir::Name | QDir::IgnoreCase);
+        QDir(folderPath)
+            .entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                       QDir::Name | QDir::IgnoreCase);
     for (const QString& entry : entries)
         setImageFromFile(QStringLiteral("%1/%2").arg(folderPath, entry), kFileScore);
 }
@@ -247,7 +248,8 @@ bool AlbumArt::writeCoverFile(const QImage& picture, const QString& path) {
         QImageWriter writer(&buffer, "jpeg");
         writer.setQuality(90);
         if (!writer.write(picture)) {
-            TROVIX_LOG() << "AlbumArt: cover not encoded for" << path << ":" << writer.errorString();
+            TROVIX_LOG() << "AlbumArt: cover not encoded for" << path << ":"
+                         << writer.errorString();
             return false;
         }
     }

@@ -2,6 +2,8 @@
 
 #include "app/Preferences.h"
 #include "model/AudioTrack.h"
+#include "support/M4aChecks.h"
+#include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
 
 #include <QDir>
@@ -20,8 +22,14 @@ QImage picture(int w, int h, QColor colour = Qt::darkGreen) {
     return image;
 }
 
-// The embedded cover as the file holds it: the JPEG bytes of the APIC frame.
+// The embedded cover as the file holds it, read past the program's own
+// readers: the JPEG front cover of the APIC frame, or the PNG "covr" item.
 QImage embeddedCover(const QString& path) {
+    if (path.endsWith(".m4a")) {
+        const TagLibView view = readWithTagLib(path);
+        if (view.cover.isEmpty() || view.coverFormat != 14) return {};
+        return QImage::fromData(view.cover, "PNG");
+    }
     const QByteArray body = readRawId3v2(path).body("APIC");
     if (body.isNull()) return {};
     // encoding, MIME type NUL, picture type, description NUL, data
@@ -31,12 +39,13 @@ QImage embeddedCover(const QString& path) {
     return QImage::fromData(body.mid(descrEnd + 1), "JPEG");
 }
 
-class AlbumArtSaveTest : public ::testing::Test {
+// Every case runs over an MP3 and an M4A file.
+class AlbumArtSaveTest : public ::testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         ASSERT_TRUE(fDir.isValid());
-        fTrack = fDir.filePath("01 Track.mp3");
-        ASSERT_TRUE(writeSilentMp3(fTrack));
+        fTrack = fDir.filePath(QStringLiteral("01 Track.") + GetParam());
+        ASSERT_TRUE(fTrack.endsWith(".m4a") ? writeM4a(fTrack) : writeSilentMp3(fTrack));
         Prefs::setOverride(Prefs::kCoverFileName, "Cover Art");
         Prefs::setOverride(Prefs::kResizeCover, true);
         Prefs::setOverride(Prefs::kResizePixels, 50);
@@ -69,12 +78,13 @@ protected:
     AlbumArt fArt;
 };
 
-TEST_F(AlbumArtSaveTest, OnlyToFileMovesTheCoverOutOfTheTags) {
+TEST_P(AlbumArtSaveTest, OnlyToFileMovesTheCoverOutOfTheTags) {
     embedOldCover();
     coverSwitches(false, true);
     save();
     EXPECT_TRUE(embeddedCover(fTrack).isNull());
     EXPECT_FALSE(readRawId3v2(fTrack).ids().contains("APIC"));
+    EXPECT_TRUE(readWithTagLib(fTrack).cover.isEmpty());
     QImageReader reader(coverFile());
     EXPECT_EQ(reader.format(), "jpeg");
     EXPECT_EQ(reader.size(), QSize(200, 100)); // the file is not scaled
@@ -82,7 +92,7 @@ TEST_F(AlbumArtSaveTest, OnlyToFileMovesTheCoverOutOfTheTags) {
     EXPECT_EQ(QDir(fDir.path()).entryList(QDir::Files).size(), 2);
 }
 
-TEST_F(AlbumArtSaveTest, OnlyEmbedStoresTheScaledCoverAndNoFile) {
+TEST_P(AlbumArtSaveTest, OnlyEmbedStoresTheScaledCoverAndNoFile) {
     coverSwitches(true, false);
     save();
     const QImage cover = embeddedCover(fTrack);
@@ -90,14 +100,14 @@ TEST_F(AlbumArtSaveTest, OnlyEmbedStoresTheScaledCoverAndNoFile) {
     EXPECT_FALSE(QFileInfo::exists(coverFile()));
 }
 
-TEST_F(AlbumArtSaveTest, BothSwitchesKeepTheEmbeddedCoverAndWriteTheFile) {
+TEST_P(AlbumArtSaveTest, BothSwitchesKeepTheEmbeddedCoverAndWriteTheFile) {
     coverSwitches(true, true);
     save();
     EXPECT_EQ(embeddedCover(fTrack).size(), QSize(50, 25));
     EXPECT_EQ(QImageReader(coverFile()).size(), QSize(200, 100));
 }
 
-TEST_F(AlbumArtSaveTest, NothingShownLeavesTagsAndFolderAlone) {
+TEST_P(AlbumArtSaveTest, NothingShownLeavesTagsAndFolderAlone) {
     embedOldCover();
     coverSwitches(true, true);
     fArt.clear();
@@ -106,7 +116,7 @@ TEST_F(AlbumArtSaveTest, NothingShownLeavesTagsAndFolderAlone) {
     EXPECT_FALSE(QFileInfo::exists(coverFile()));
 }
 
-TEST_F(AlbumArtSaveTest, AFileThatCannotBeWrittenKeepsTheEmbeddedCover) {
+TEST_P(AlbumArtSaveTest, AFileThatCannotBeWrittenKeepsTheEmbeddedCover) {
     embedOldCover();
     coverSwitches(false, true);
     Prefs::setOverride(Prefs::kCoverFileName, "no such folder/Cover");
@@ -114,7 +124,7 @@ TEST_F(AlbumArtSaveTest, AFileThatCannotBeWrittenKeepsTheEmbeddedCover) {
     EXPECT_EQ(embeddedCover(fTrack).size(), QSize(20, 20));
 }
 
-TEST_F(AlbumArtSaveTest, ARewriteReplacesTheWholeFile) {
+TEST_P(AlbumArtSaveTest, ARewriteReplacesTheWholeFile) {
     coverSwitches(false, true);
     QFile old(coverFile());
     ASSERT_TRUE(old.open(QIODevice::WriteOnly));
@@ -126,13 +136,15 @@ TEST_F(AlbumArtSaveTest, ARewriteReplacesTheWholeFile) {
     EXPECT_LT(QFileInfo(coverFile()).size(), 1 << 20);
 }
 
-TEST_F(AlbumArtSaveTest, SingleFileEmbedsTheScaledCover) {
+TEST_P(AlbumArtSaveTest, SingleFileEmbedsTheScaledCover) {
     AudioTrack track = AudioTrack::initWithPath(fTrack);
     fArt.saveImage(track);
     ASSERT_TRUE(track.commitTags());
     EXPECT_EQ(embeddedCover(fTrack).size(), QSize(50, 25));
     EXPECT_EQ(track.getImage().size(), QSize(50, 25));
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, AlbumArtSaveTest, ::testing::Values("mp3", "m4a"));
 
 TEST(AlbumArtCoverFile, WriteFailsCleanlyForAMissingFolderOrPicture) {
     QTemporaryDir dir;

@@ -34,7 +34,9 @@ QByteArray pngBytes(const QImage& image) {
 QStringList sources(const AlbumArtDictArray& list) {
     QStringList out;
     for (const auto& record : list)
-        out << QStringLiteral("%1:%2:%3").arg(record->source(), record->location()).arg(record->score());
+        out << QStringLiteral("%1:%2:%3")
+                   .arg(record->source(), record->location())
+                   .arg(record->score());
     return out;
 }
 
@@ -69,10 +71,10 @@ TEST_F(AlbumArtTest, CandidatesRankBySourceWithTiesInArrivalOrder) {
     const AlbumInfo noPicture;
     art.setImageFromAlbumInfo(&noPicture);
 
-    EXPECT_EQ(sources(art.candidates()),
-              (QStringList{"drop::101", "url:http://x/1:100", "saved:TAG:100", "saved:/m/01.mp3:100",
-                           "file:" + path("a.png") + ":99", "url:http://x/2:70",
-                           "url:http://x/3:70"}));
+    EXPECT_EQ(
+        sources(art.candidates()),
+        (QStringList{"drop::101", "url:http://x/1:100", "saved:TAG:100", "saved:/m/01.mp3:100",
+                     "file:" + path("a.png") + ":99", "url:http://x/2:70", "url:http://x/3:70"}));
     EXPECT_EQ(art.count(), 7);
     EXPECT_TRUE(art.nextEnabled());
 }
@@ -103,10 +105,10 @@ TEST_F(AlbumArtTest, DescriptionsAndSizeTexts) {
     QStringList got;
     for (const auto& c : art.candidates())
         got << c->sourceDescr() + " | " + c->sizeDescr();
-    EXPECT_EQ(got, (QStringList{"Added by user | 12 x 8", "front cover.jpg | 40 x 30",
-                                "Original image from tags | 2 x 3", "front cover.jpg | 40 x 30",
-                                "Retrieved from internet | 9 x 9", "(No image) | ",
-                                "unknown | 1 x 1"}));
+    EXPECT_EQ(got,
+              (QStringList{"Added by user | 12 x 8", "front cover.jpg | 40 x 30",
+                           "Original image from tags | 2 x 3", "front cover.jpg | 40 x 30",
+                           "Retrieved from internet | 9 x 9", "(No image) | ", "unknown | 1 x 1"}));
     const auto drop = art.candidates().objectAtIndex(0);
     EXPECT_TRUE(drop->location().isNull());
     EXPECT_FALSE(drop->dict().contains(AlbumArtDict::kLocationKey));

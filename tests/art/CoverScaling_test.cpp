@@ -37,10 +37,10 @@ TEST_F(CoverScalingTest, LongerSideBecomesResizePixelsWithinTheOption) {
     for (const FactorRow& row : rows) {
         resize(true, 300, row.option);
         const double factor = computeFactor(row.picture);
-        EXPECT_EQ(QSize(qRound(row.picture.width() * factor), qRound(row.picture.height() * factor)),
-                  row.expected)
-            << "option " << row.option << " " << row.picture.width() << "x"
-            << row.picture.height();
+        EXPECT_EQ(
+            QSize(qRound(row.picture.width() * factor), qRound(row.picture.height() * factor)),
+            row.expected)
+            << "option " << row.option << " " << row.picture.width() << "x" << row.picture.height();
 
         QImage picture(row.picture, QImage::Format_RGB32);
         picture.fill(Qt::red);
