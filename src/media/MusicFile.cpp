@@ -1,12 +1,16 @@
 #include "media/MusicFile.h"
 
+#include "media/M4AFile.h"
+#include "media/MP3File.h"
+
 #include <QFileInfo>
 
 std::shared_ptr<MusicFile> MusicFile::newMusicFileWithPath(const QString& path) {
     const QString ext = QFileInfo(path).suffix().toLower();
     std::shared_ptr<MusicFile> file;
     // The concrete readers register here as they arrive.
-    (void)ext;
+    if (ext == u"mp3") file = MP3File::newMP3FileWithPath(path);
+    if (ext == u"m4a" || ext == u"m4p") file = M4AFile::newM4AFileWithPath(path);
     if (file) file->getAllInterestingTags();
     return file;
 }

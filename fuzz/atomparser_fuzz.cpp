@@ -1,0 +1,31 @@
+// Feeds arbitrary bytes to the atom parser as a file, and saves whatever it
+// accepts after changing a few tags: neither step may crash, and a save
+// must leave a file the parser accepts again.
+#include "media/AtomParser.h"
+#include "media/M4AFile.h"
+
+#include <QFile>
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const QString path = QStringLiteral("/tmp/atomparser_fuzz.%1.m4a").arg(getpid());
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
+        f.write(reinterpret_cast<const char*>(data), qint64(size));
+    }
+    if (auto file = M4AFile::newM4AFileWithPath(path)) {
+        file->tagTitle(QStringLiteral("Fuzzed title"));
+        file->tagGenre(size % 2 ? QStringLiteral("Rock") : QStringLiteral("Not a genre"));
+        file->tagTrackNum(int(size % 30), 30);
+        if (size % 3 == 0) file->tagImage(QImage());
+        if (file->commitTags() && !AtomParser::newAtomParser(path)) std::abort();
+    }
+    return 0;
+}

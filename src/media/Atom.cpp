@@ -1,0 +1,364 @@
+#include "media/Atom.h"
+
+#include "media/DataAtom.h"
+
+#include <QtEndian>
+
+using namespace AtomTypes;
+
+namespace {
+
+// Real files nest about eight deep and hold a few hundred atoms on the
+// metadata path; the caps only stop hostile input from exhausting the stack
+// or memory.
+constexpr int kMaxDepth = 16;
+constexpr size_t kMaxAtoms = 100000;
+
+uint32_t be32(const uint8_t* p) {
+    return qFromBigEndian<uint32_t>(p);
+}
+uint64_t be64(const uint8_t* p) {
+    return qFromBigEndian<uint64_t>(p);
+}
+
+void appendBe32(QByteArray& out, uint32_t v) {
+    uchar b[4];
+    qToBigEndian(v, b);
+    out.append(reinterpret_cast<const char*>(b), 4);
+}
+
+void putBe32(QByteArray& out, qsizetype at, uint32_t v) {
+    qToBigEndian(v, reinterpret_cast<uchar*>(out.data() + at));
+}
+
+void putBe64(QByteArray& out, qsizetype at, uint64_t v) {
+    qToBigEndian(v, reinterpret_cast<uchar*>(out.data() + at));
+}
+
+bool isItem(uint32_t type) {
+    switch (type) {
+    case kName:
+    case kArtist:
+    case kAlbum:
+    case kDay:
+    case kGen:
+    case kGnre:
+    case kTrkn:
+    case kDisk:
+    case kCpil:
+    case kCovr:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// Containers are descended only where they belong on the way to the
+// metadata and the chunk offsets; a QuickTime "©nam" directly in "udta",
+// say, has a different layout and stays a leaf.
+bool descends(uint32_t type, uint32_t parent, int level) {
+    switch (type) {
+    case kMoov:
+        return level == 0;
+    case kTrak:
+        return parent == kMoov;
+    case kMdia:
+        return parent == kTrak;
+    case kMinf:
+        return parent == kMdia;
+    case kStbl:
+        return parent == kMinf;
+    case kUdta:
+        return parent == kMoov;
+    case kMeta:
+        return parent == kUdta;
+    case kIlst:
+        return parent == kMeta;
+    default:
+        return parent == kIlst && isItem(type);
+    }
+}
+
+QString fourcc(uint32_t type) {
+    QString s;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const uint8_t c = uint8_t(type >> shift);
+        s += (c >= 0x20 && c < 0x7F) || c == 0xA9 ? QChar(c) : QChar(u'?');
+    }
+    return s;
+}
+
+} // namespace
+
+Atom::Atom(uint32_t type) : fType(type) {}
+
+QString Atom::typeName() const {
+    return fourcc(fType);
+}
+
+Atom::Ptr Atom::newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, int level,
+                        uint32_t parentType) {
+    auto fail = [&](const QString& why) {
+        if (ctx.error.isEmpty()) ctx.error = why;
+        return Ptr();
+    };
+    if (++ctx.atomCount > kMaxAtoms) return fail(QStringLiteral("too many atoms"));
+    if (level > kMaxDepth) return fail(QStringLiteral("atoms nested too deeply"));
+    // The header must lie in the bytes read; `max` is the space in the file.
+    if (max < 8) return fail(QStringLiteral("%1 stray bytes at offset %2").arg(max).arg(offset));
+    if (offset < ctx.baseOffset || offset - ctx.baseOffset > ctx.available ||
+        ctx.available - (offset - ctx.baseOffset) < 8)
+        return fail(QStringLiteral("atom header at offset %1 not read").arg(offset));
+    const uint64_t inBuffer = ctx.available - (offset - ctx.baseOffset);
+    const uint8_t* p = ctx.base + (offset - ctx.baseOffset);
+    const uint32_t size32 = be32(p);
+    const uint32_t type = be32(p + 4);
+    uint64_t header = 8;
+    uint64_t full = 0;
+    if (size32 == 0) {
+        // "To the end" is only sound for the last atom of the file; inside
+        // a container it would swallow the siblings after it.
+        if (level != 0)
+            return fail(QStringLiteral("'%1' inside a container has the size 0").arg(fourcc(type)));
+        full = max;
+    } else if (size32 == 1) {
+        if (max < 16 || inBuffer < 16)
+            return fail(QStringLiteral("64-bit size of '%1' cut off").arg(fourcc(type)));
+        full = be64(p + 8);
+        header = 16;
+        if (full < 16)
+            return fail(QStringLiteral("'%1' has the size %2").arg(fourcc(type)).arg(full));
+    } else {
+        full = size32;
+        if (full < 8)
+            return fail(QStringLiteral("'%1' has the size %2").arg(fourcc(type)).arg(full));
+    }
+    if (full > max)
+        return fail(QStringLiteral("'%1' at offset %2 claims %3 bytes where %4 are left")
+                        .arg(fourcc(type))
+                        .arg(offset)
+                        .arg(full)
+                        .arg(max));
+
+    Ptr atom = std::make_shared<Atom>(type);
+    atom->fLevel = level;
+    atom->fHasOriginal = true;
+    atom->fLargeHeader = size32 == 1;
+    atom->fOriginalOffset = offset;
+    atom->fOriginalLen = full;
+    uint64_t payload = offset + header;
+    uint64_t payloadLen = full - header;
+    const bool opaque = level == 0 && type != kMoov;
+    if (!opaque && full > inBuffer)
+        return fail(
+            QStringLiteral("'%1' at offset %2 was not read whole").arg(fourcc(type)).arg(offset));
+    // Valid only for atoms read whole.
+    auto at = [&ctx](uint64_t fileOffset) { return ctx.base + (fileOffset - ctx.baseOffset); };
+
+    if (type == kData && isItem(parentType)) {
+        if (payloadLen < 8) return fail(QStringLiteral("a 'data' atom shorter than 8 bytes"));
+        auto value = std::make_shared<DataAtom>(at(payload), payloadLen, level + 1);
+        atom->fChildren.push_back(std::move(value));
+        return atom;
+    }
+    if (descends(type, parentType, level)) {
+        if (type == kMeta) {
+            // The version-and-flags word, unless this is the QuickTime form
+            // that starts straight with its "hdlr".
+            if (payloadLen < 4) return fail(QStringLiteral("'meta' cut off"));
+            const bool quickTime = payloadLen >= 8 && be32(at(payload) + 4) == kHdlr;
+            if (!quickTime) {
+                atom->fContents = QByteArray(reinterpret_cast<const char*>(at(payload)), 4);
+                payload += 4;
+                payloadLen -= 4;
+            }
+        }
+        uint64_t consumed = 0;
+        while (consumed < payloadLen) {
+            Ptr child = newAtom(ctx, payload + consumed, payloadLen - consumed, level + 1, type);
+            if (!child) return child;
+            consumed += child->fOriginalLen;
+            atom->fChildren.push_back(std::move(child));
+        }
+        return atom;
+    }
+
+    if (opaque) {
+        // Audio and other top-level leaves stay in the file, unread.
+        atom->fOpaque = true;
+        atom->fDataOffset = payload;
+        atom->fDataLen = payloadLen;
+        return atom;
+    }
+    if ((type == kStco || type == kCo64) && parentType == kStbl) {
+        const uint64_t entry = type == kStco ? 4 : 8;
+        if (payloadLen < 8) return fail(QStringLiteral("'%1' cut off").arg(fourcc(type)));
+        const uint64_t count = be32(at(payload) + 4);
+        if (count > (payloadLen - 8) / entry)
+            return fail(QStringLiteral("'%1' lists %2 chunks that its size cannot hold")
+                            .arg(fourcc(type))
+                            .arg(count));
+    }
+    atom->fContents = QByteArray(reinterpret_cast<const char*>(at(payload)), qsizetype(payloadLen));
+    return atom;
+}
+
+void Atom::addChild(Ptr child) {
+    struct Leveller {
+        static void set(Atom& a, int level) {
+            a.fLevel = level;
+            for (auto& c : a.fChildren)
+                set(*c, level + 1);
+        }
+    };
+    Leveller::set(*child, fLevel + 1);
+    fChildren.push_back(std::move(child));
+}
+
+Atom::Ptr Atom::newDataAtomHelper(std::shared_ptr<DataAtom> value, uint32_t itemType) {
+    auto data = std::make_shared<Atom>(kData);
+    data->addChild(std::move(value));
+    auto item = std::make_shared<Atom>(itemType);
+    item->addChild(std::move(data));
+    return item;
+}
+
+Atom::Ptr Atom::newDataAtom(uint32_t itemType, const QString& text) {
+    return newDataAtomHelper(DataAtom::newDataAtomWithString(text), itemType);
+}
+
+Atom::Ptr Atom::newDataAtom(uint32_t itemType, const uint16_t* values, int count) {
+    return newDataAtomHelper(DataAtom::newDataAtomWithUShorts(values, count), itemType);
+}
+
+Atom::Ptr Atom::newDataAtomWithImage(uint32_t itemType, const QByteArray& pngBytes) {
+    return newDataAtomHelper(std::make_shared<DataAtom>(DataAtom::kPng, pngBytes), itemType);
+}
+
+Atom* Atom::find(uint32_t type) {
+    if (fMarkedForDeletion) return nullptr;
+    if (fType == type) return this;
+    for (auto& c : fChildren)
+        if (Atom* hit = c->find(type)) return hit;
+    return nullptr;
+}
+
+Atom* Atom::findChild(uint32_t type) const {
+    for (auto& c : fChildren)
+        if (!c->fMarkedForDeletion && c->fType == type) return c.get();
+    return nullptr;
+}
+
+DataAtom* Atom::data() const {
+    if (fType == kData) {
+        for (auto& c : fChildren)
+            if (auto* d = dynamic_cast<DataAtom*>(c.get())) return d;
+        return nullptr;
+    }
+    const Atom* dataAtom = findChild(kData);
+    return dataAtom ? dataAtom->data() : nullptr;
+}
+
+QString Atom::stringValue() const {
+    const DataAtom* d = data();
+    return d ? d->stringValue() : QString();
+}
+
+int Atom::ushortArrayValue(int index) const {
+    const DataAtom* d = data();
+    return d ? d->ushortArrayValue(index) : 0;
+}
+
+QByteArray Atom::image() const {
+    const DataAtom* d = data();
+    return d ? d->image() : QByteArray();
+}
+
+void Atom::setStringValue(const QString& text) {
+    if (DataAtom* d = data()) d->setStringValue(text);
+}
+
+void Atom::setUShortArrayValue(int index, uint16_t value) {
+    if (DataAtom* d = data()) d->setUShortArrayValue(index, value);
+}
+
+void Atom::setImage(const QByteArray& pngBytes) {
+    if (DataAtom* d = data()) d->setImage(pngBytes);
+}
+
+uint64_t Atom::dataSize() const {
+    if (fOpaque) return fDataLen;
+    uint64_t size = uint64_t(fContents.size());
+    for (auto& c : fChildren)
+        if (!c->fMarkedForDeletion) size += c->atomSize();
+    return size;
+}
+
+uint64_t Atom::atomSize() const {
+    return dataSize() + uint64_t(headerLen());
+}
+
+uint64_t Atom::minDataSize() const {
+    if (fOpaque) return fDataLen;
+    uint64_t size = uint64_t(fContents.size());
+    for (auto& c : fChildren)
+        size += c->minAtomSize();
+    return size;
+}
+
+uint64_t Atom::minAtomSize() const {
+    if (fMarkedForDeletion || isPadding()) return 0;
+    return minDataSize() + uint64_t(headerLen());
+}
+
+bool Atom::dumpAtom(QByteArray& out, const Atom* carrier, uint64_t padding) const {
+    if (fMarkedForDeletion) return true;
+    if (isPadding()) {
+        if (this != carrier || padding == 0) return true;
+        if (padding < 8 || padding > 0xFFFFFFFFu) return false;
+        appendBe32(out, uint32_t(padding));
+        appendBe32(out, kFree);
+        out.append(qsizetype(padding - 8), '\0');
+        return true;
+    }
+    if (fOpaque) return false;
+    const qsizetype start = out.size();
+    out.append(headerLen(), '\0');
+    putBe32(out, start + 4, fType);
+    out.append(fContents);
+    for (auto& c : fChildren)
+        if (!c->dumpAtom(out, carrier, padding)) return false;
+    const uint64_t written = uint64_t(out.size() - start);
+    if (fLargeHeader) {
+        putBe32(out, start, 1);
+        putBe64(out, start + 8, written);
+    } else {
+        if (written > 0xFFFFFFFFu) return false;
+        putBe32(out, start, uint32_t(written));
+    }
+    return true;
+}
+
+QByteArray Atom::buildModifiedAtom(uint64_t size, const Atom* carrier) const {
+    const uint64_t minSize = minAtomSize();
+    if (size < minSize) return {};
+    const uint64_t padding = size - minSize;
+    if (padding != 0 && (!carrier || padding < 8)) return {};
+    QByteArray out;
+    out.reserve(qsizetype(size));
+    if (!dumpAtom(out, carrier, padding) || uint64_t(out.size()) != size) return {};
+    return out;
+}
+
+void Atom::print(int indent, QString& out) const {
+    out += QStringLiteral(". ").repeated(indent);
+    if (auto* value = dynamic_cast<const DataAtom*>(this))
+        out += QStringLiteral("value of type %1, %2 bytes").arg(value->typeWord()).arg(atomSize());
+    else
+        out += QStringLiteral("'%1' %2 bytes").arg(typeName()).arg(atomSize());
+    if (fMarkedForDeletion) out += QStringLiteral(" (deleted)");
+    if (!fHasOriginal) out += QStringLiteral(" (new)");
+    out += u'\n';
+    for (auto& c : fChildren)
+        c->print(indent + 1, out);
+}

@@ -1,0 +1,153 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class DataAtom;
+
+// A four-character atom type as a big-endian number: atomType("moov").
+constexpr uint32_t atomType(const char (&s)[5]) {
+    return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) |
+           (uint32_t(uint8_t(s[2])) << 8) | uint32_t(uint8_t(s[3]));
+}
+
+namespace AtomTypes {
+inline constexpr uint32_t kMoov = atomType("moov");
+inline constexpr uint32_t kMoof = atomType("moof");
+inline constexpr uint32_t kMvex = atomType("mvex");
+inline constexpr uint32_t kTrak = atomType("trak");
+inline constexpr uint32_t kMdia = atomType("mdia");
+inline constexpr uint32_t kMinf = atomType("minf");
+inline constexpr uint32_t kStbl = atomType("stbl");
+inline constexpr uint32_t kUdta = atomType("udta");
+inline constexpr uint32_t kMeta = atomType("meta");
+inline constexpr uint32_t kHdlr = atomType("hdlr");
+inline constexpr uint32_t kIlst = atomType("ilst");
+inline constexpr uint32_t kData = atomType("data");
+inline constexpr uint32_t kMdat = atomType("mdat");
+inline constexpr uint32_t kMvhd = atomType("mvhd");
+inline constexpr uint32_t kStco = atomType("stco");
+inline constexpr uint32_t kCo64 = atomType("co64");
+inline constexpr uint32_t kFree = atomType("free");
+inline constexpr uint32_t kSkip = atomType("skip");
+inline constexpr uint32_t kName = atomType("\xA9nam");
+inline constexpr uint32_t kArtist = atomType("\xA9"
+                                             "ART");
+inline constexpr uint32_t kAlbum = atomType("\xA9"
+                                            "alb");
+inline constexpr uint32_t kDay = atomType("\xA9"
+                                          "day");
+inline constexpr uint32_t kGen = atomType("\xA9gen");
+inline constexpr uint32_t kGnre = atomType("gnre");
+inline constexpr uint32_t kTrkn = atomType("trkn");
+inline constexpr uint32_t kDisk = atomType("disk");
+inline constexpr uint32_t kCpil = atomType("cpil");
+inline constexpr uint32_t kCovr = atomType("covr");
+} // namespace AtomTypes
+
+// The bytes read from one file for parsing: `available` bytes that stood at
+// `baseOffset` in the file. Only "moov" is read whole; of any other
+// top-level atom only its header is read.
+struct AtomParseContext {
+    const uint8_t* base = nullptr;
+    uint64_t baseOffset = 0;
+    uint64_t available = 0;
+    size_t atomCount = 0;
+    QString error; // why the parse stopped, for the log
+};
+
+// One atom of an MPEG-4 file. Only the atoms on the way to the metadata and
+// to the chunk offsets are parsed into children; other leaves inside "moov"
+// keep a copy of their payload, and top-level leaves ("mdat", "ftyp", ...)
+// only remember where they lie, so the audio is never read.
+class Atom {
+public:
+    using Ptr = std::shared_ptr<Atom>;
+
+    // A new, empty atom of that type, not yet in any file.
+    explicit Atom(uint32_t type);
+    virtual ~Atom() = default;
+    Atom(const Atom&) = delete;
+    Atom& operator=(const Atom&) = delete;
+
+    // Parses the atom at `offset` with `max` bytes of space; null (with the
+    // reason in the context) when the bytes do not form a sound atom.
+    static Ptr newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, int level,
+                       uint32_t parentType);
+
+    // An item ("©nam", "covr", ...) holding a "data" atom holding `value`.
+    static Ptr newDataAtomHelper(std::shared_ptr<DataAtom> value, uint32_t itemType);
+    static Ptr newDataAtom(uint32_t itemType, const QString& text);
+    static Ptr newDataAtom(uint32_t itemType, const uint16_t* values, int count);
+    static Ptr newDataAtomWithImage(uint32_t itemType, const QByteArray& pngBytes);
+
+    uint32_t type() const { return fType; }
+    QString typeName() const;
+    int level() const { return fLevel; }
+    const std::vector<Ptr>& children() const { return fChildren; }
+    void addChild(Ptr child);
+    bool markedForDeletion() const { return fMarkedForDeletion; }
+    void markForDeletion() { fMarkedForDeletion = true; }
+    const QByteArray& contents() const { return fContents; }
+    void setContents(const QByteArray& bytes) { fContents = bytes; }
+    bool isProgramMade() const { return !fHasOriginal; }
+    uint64_t originalOffset() const { return fOriginalOffset; }
+    uint64_t originalLen() const { return fOriginalLen; }
+    bool hasLargeHeader() const { return fLargeHeader; }
+    // For "mdat" and other top-level leaves: where the payload lies.
+    uint64_t dataOffset() const { return fDataOffset; }
+    uint64_t dataLen() const { return fDataLen; }
+
+    // Depth first, the atom before its children; atoms marked for deletion
+    // and their subtrees are skipped, since a change written there is lost.
+    Atom* find(uint32_t type);
+    // Only the direct children.
+    Atom* findChild(uint32_t type) const;
+
+    // The value holder: a "data" atom's DataAtom, or an item's first "data".
+    DataAtom* data() const;
+    QString stringValue() const;
+    int ushortArrayValue(int index) const;
+    QByteArray image() const;
+    void setStringValue(const QString& text);
+    void setUShortArrayValue(int index, uint16_t value);
+    void setImage(const QByteArray& pngBytes);
+
+    virtual uint64_t dataSize() const;
+    virtual uint64_t atomSize() const;
+    virtual uint64_t minDataSize() const;
+    // "free" and "skip" atoms, and atoms marked for deletion, count 0.
+    virtual uint64_t minAtomSize() const;
+
+    // Appends the atom to `out`. "free" and "skip" atoms are left out except
+    // `carrier`, which is written `padding` bytes long (nothing when 0).
+    // False when the atom cannot be written (a size past 32 bits in a
+    // 32-bit header, or an opaque atom that has no bytes in memory).
+    virtual bool dumpAtom(QByteArray& out, const Atom* carrier, uint64_t padding) const;
+    // The atom written into exactly `size` bytes, the padding going to
+    // `carrier`; empty when that cannot be done.
+    QByteArray buildModifiedAtom(uint64_t size, const Atom* carrier) const;
+
+    void print(int indent, QString& out) const;
+
+protected:
+    bool isPadding() const { return fType == AtomTypes::kFree || fType == AtomTypes::kSkip; }
+    int headerLen() const { return fLargeHeader ? 16 : 8; }
+
+    int fLevel = 0;
+    std::vector<Ptr> fChildren;
+    bool fMarkedForDeletion = false;
+    uint64_t fDataOffset = 0;
+    uint64_t fDataLen = 0;
+    uint32_t fType = 0;
+    QByteArray fContents;
+    bool fHasOriginal = false;
+    bool fOpaque = false;      // payload left in the file, not copied
+    bool fLargeHeader = false; // stored with a 64-bit size; kept that way
+    uint64_t fOriginalOffset = 0;
+    uint64_t fOriginalLen = 0;
+};

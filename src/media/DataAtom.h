@@ -1,0 +1,42 @@
+#pragma once
+
+#include "media/Atom.h"
+
+// The payload of a "data" atom, its only child: a type word (0 binary,
+// 1 UTF-8 text, 13 JPEG, 14 PNG, ...), a locale word and the value. The
+// type word lives in fType and the value in fContents.
+class DataAtom : public Atom {
+public:
+    enum : uint32_t { kBinary = 0, kUtf8 = 1, kJpeg = 13, kPng = 14 };
+
+    // From a payload of at least 8 bytes.
+    DataAtom(const uint8_t* payload, uint64_t length, int level);
+    DataAtom(uint32_t typeWord, const QByteArray& value);
+
+    static std::shared_ptr<DataAtom> newDataAtomWithString(const QString& text);
+    static std::shared_ptr<DataAtom> newDataAtomWithUShorts(const uint16_t* values, int count);
+    static std::shared_ptr<DataAtom> newDataAtomWithUChars(const uint8_t* bytes, int count);
+
+    uint32_t typeWord() const { return fType; }
+    uint32_t lang() const { return fLang; }
+    bool modified() const { return fModified; }
+    const QByteArray& value() const { return fContents; }
+
+    QString stringValue() const;
+    void setStringValue(const QString& text);
+    // The big-endian 16-bit value at that index; 0 past the end.
+    int ushortArrayValue(int index) const;
+    void setUShortArrayValue(int index, uint16_t value);
+    QByteArray image() const { return fContents; }
+    void setImage(const QByteArray& pngBytes);
+
+    uint64_t dataSize() const override { return uint64_t(fContents.size()); }
+    uint64_t atomSize() const override { return uint64_t(fContents.size()) + 8; }
+    uint64_t minDataSize() const override { return dataSize(); }
+    uint64_t minAtomSize() const override { return fMarkedForDeletion ? 0 : atomSize(); }
+    bool dumpAtom(QByteArray& out, const Atom* carrier, uint64_t padding) const override;
+
+private:
+    uint32_t fLang = 0;
+    bool fModified = false;
+};

@@ -1,0 +1,316 @@
+#include "media/M4AFile.h"
+
+#include "media/DataAtom.h"
+#include "system/Log.h"
+
+#include <QBuffer>
+#include <QStringList>
+#include <QtEndian>
+
+#include <taglib/id3v1genres.h>
+
+#include <algorithm>
+
+using namespace AtomTypes;
+
+namespace {
+
+// The ID3v1 genre names in genre-number order, as the tag library has them.
+const QStringList& genres() {
+    static const QStringList gGenres = [] {
+        QStringList list;
+        for (const TagLib::String& name : TagLib::ID3v1::genreList())
+            list << QString::fromStdString(name.to8Bit(true));
+        return list;
+    }();
+    return gGenres;
+}
+
+// An iTunes metadata handler: version and flags, predefined, "mdir",
+// "appl" and eight reserved bytes, an empty name.
+QByteArray metadataHandler() {
+    static const char bytes[] = "\0\0\0\0"
+                                "\0\0\0\0"
+                                "mdir"
+                                "appl"
+                                "\0\0\0\0"
+                                "\0\0\0\0"
+                                "\0";
+    return QByteArray(bytes, 25);
+}
+
+uint16_t clampU16(int v) {
+    return uint16_t(std::clamp(v, 0, 0xFFFF));
+}
+
+} // namespace
+
+std::shared_ptr<M4AFile> M4AFile::newM4AFileWithPath(const QString& path) {
+    std::shared_ptr<M4AFile> file(new M4AFile(path));
+    file->fAtomParser = AtomParser::newAtomParser(path);
+    if (!file->fAtomParser) return nullptr;
+    file->getAllInterestingTags();
+    return file;
+}
+
+bool M4AFile::commitTags() {
+    fLastError.clear();
+    if (!fAtomParser) {
+        fLastError = QStringLiteral("The file is not open.");
+        return false;
+    }
+    if (!fAtomParser->save()) {
+        fLastError = fAtomParser->lastError();
+        TROVIX_LOG() << "Saving" << fPath << "failed:" << fLastError;
+        return false;
+    }
+    return true;
+}
+
+void M4AFile::refreshAfterRename(const QString& newPath) {
+    MusicFile::refreshAfterRename(newPath);
+    if (fAtomParser) fAtomParser->refreshAfterRename(newPath);
+}
+
+Atom* M4AFile::item(uint32_t type) const {
+    Atom* list = const_cast<M4AFile*>(this)->ilst(false);
+    return list ? list->findChild(type) : nullptr;
+}
+
+// moov/udta/meta/ilst; with `create`, whatever is missing on the way is
+// added, the "meta" with the handler readers look for.
+Atom* M4AFile::ilst(bool create) {
+    if (!fAtomParser) return nullptr;
+    Atom* moov = nullptr;
+    for (auto& a : fAtomParser->atoms())
+        if (a->type() == kMoov && !a->markedForDeletion()) {
+            moov = a.get();
+            break;
+        }
+    if (!moov) return nullptr;
+    auto child = [create](Atom* parent, uint32_t type, auto&& make) -> Atom* {
+        if (Atom* hit = parent->findChild(type)) return hit;
+        if (!create) return nullptr;
+        Atom::Ptr made = make();
+        Atom* raw = made.get();
+        parent->addChild(std::move(made));
+        return raw;
+    };
+    Atom* udta = child(moov, kUdta, [] { return std::make_shared<Atom>(kUdta); });
+    if (!udta) return nullptr;
+    Atom* meta = child(udta, kMeta, [] {
+        auto meta = std::make_shared<Atom>(kMeta);
+        meta->setContents(QByteArray(4, '\0'));
+        auto handler = std::make_shared<Atom>(kHdlr);
+        handler->setContents(metadataHandler());
+        meta->addChild(std::move(handler));
+        return meta;
+    });
+    if (!meta) return nullptr;
+    return child(meta, kIlst, [] { return std::make_shared<Atom>(kIlst); });
+}
+
+void M4AFile::addItem(Atom::Ptr newItem) {
+    if (Atom* list = ilst(true)) list->addChild(std::move(newItem));
+}
+
+void M4AFile::setText(uint32_t type, const QString& text) {
+    Atom* existing = item(type);
+    if (text.isNull()) {
+        if (existing) existing->markForDeletion();
+        return;
+    }
+    if (existing && existing->data()) {
+        existing->setStringValue(text);
+        return;
+    }
+    if (existing) existing->markForDeletion(); // an item without a value
+    addItem(Atom::newDataAtom(type, text));
+}
+
+QString M4AFile::readTitle() {
+    Atom* a = item(kName);
+    return a ? a->stringValue() : QString();
+}
+
+QString M4AFile::readArtist() {
+    Atom* a = item(kArtist);
+    return a ? a->stringValue() : QString();
+}
+
+QString M4AFile::readAlbum() {
+    Atom* a = item(kAlbum);
+    return a ? a->stringValue() : QString();
+}
+
+QString M4AFile::readYearStr() {
+    Atom* a = item(kDay);
+    return a ? a->stringValue() : QString();
+}
+
+int M4AFile::readYearNum() {
+    // "2004-05-01" and "2004" both give 2004.
+    const QString year = readYearStr();
+    qsizetype digits = 0;
+    while (digits < year.size() && digits < 9 && year[digits].isDigit())
+        ++digits;
+    return year.left(digits).toInt();
+}
+
+QString M4AFile::readGenre() {
+    if (Atom* gnre = item(kGnre)) {
+        const int index = gnre->ushortArrayValue(0);
+        if (index >= 1 && index <= genres().size()) return genres().at(index - 1);
+    }
+    Atom* gen = item(kGen);
+    return gen ? gen->stringValue() : QString();
+}
+
+uint32_t M4AFile::readTrackNum() {
+    Atom* a = item(kTrkn);
+    return a ? uint32_t(a->ushortArrayValue(1)) : 0;
+}
+
+uint32_t M4AFile::readMaxTracks() {
+    Atom* a = item(kTrkn);
+    return a ? uint32_t(a->ushortArrayValue(2)) : 0;
+}
+
+QString M4AFile::readTrackStr() {
+    return item(kTrkn) ? QString::number(readTrackNum()) : QString();
+}
+
+QString M4AFile::readLongTrackStr() {
+    if (!item(kTrkn)) return {};
+    return QStringLiteral("%1/%2").arg(readTrackNum()).arg(readMaxTracks());
+}
+
+QString M4AFile::readMaxTrackStr() {
+    return item(kTrkn) ? QString::number(readMaxTracks()) : QString();
+}
+
+QByteArray M4AFile::readImage() {
+    Atom* a = item(kCovr);
+    return a ? a->image() : QByteArray();
+}
+
+bool M4AFile::movieTimes(double& timeScale, double& duration) const {
+    Atom* moov = fAtomParser ? fAtomParser->find(kMoov) : nullptr;
+    Atom* mvhd = moov ? moov->findChild(kMvhd) : nullptr;
+    if (!mvhd) return false;
+    const QByteArray& p = mvhd->contents();
+    if (p.size() >= 32 && p[0] == 1) { // version 1: 64-bit times
+        timeScale = qFromBigEndian<uint32_t>(p.constData() + 20);
+        duration = double(qFromBigEndian<uint64_t>(p.constData() + 24));
+    } else if (p.size() >= 20) {
+        timeScale = qFromBigEndian<uint32_t>(p.constData() + 12);
+        duration = qFromBigEndian<uint32_t>(p.constData() + 16);
+    } else {
+        return false;
+    }
+    return timeScale > 0;
+}
+
+bool M4AFile::mediaDataSize(uint64_t& size) const {
+    if (!fAtomParser) return false;
+    for (auto& a : fAtomParser->atoms())
+        if (a->type() == kMdat) {
+            size = a->dataLen();
+            return true;
+        }
+    return false;
+}
+
+uint32_t M4AFile::readDuration() {
+    double timeScale = 0, duration = 0;
+    uint64_t mdat = 0;
+    if (!movieTimes(timeScale, duration) || !mediaDataSize(mdat)) return 0;
+    return uint32_t(std::min((duration + timeScale * 0.5) / timeScale, 4294967295.0));
+}
+
+int32_t M4AFile::readBitrate() {
+    double timeScale = 0, duration = 0;
+    uint64_t mdat = 0;
+    if (!movieTimes(timeScale, duration) || !mediaDataSize(mdat) || duration <= 0) return 0;
+    const double kbits = double(mdat) * 8.0 / (duration / timeScale) * (1.0 / 1024.0) + 0.5;
+    return int32_t(std::min(kbits, 2147483647.0));
+}
+
+void M4AFile::writeTitle(const QString& s) {
+    setText(kName, s);
+}
+void M4AFile::writeArtist(const QString& s) {
+    setText(kArtist, s);
+}
+void M4AFile::writeAlbum(const QString& s) {
+    setText(kAlbum, s);
+}
+void M4AFile::writeYearStr(const QString& s) {
+    setText(kDay, s);
+}
+void M4AFile::writeYearNum(int year) {
+    setText(kDay, QString::number(year));
+}
+
+void M4AFile::writeGenre(const QString& name) {
+    Atom* gnre = item(kGnre);
+    Atom* gen = item(kGen);
+    if (name.isNull()) {
+        if (gnre) gnre->markForDeletion();
+        if (gen) gen->markForDeletion();
+        return;
+    }
+    const int index = int(genres().indexOf(name)) + 1;
+    if (index == 0) {
+        if (gen && gen->data()) {
+            gen->setStringValue(name);
+            // A standard genre left beside it would be read first.
+            if (gnre) gnre->markForDeletion();
+            return;
+        }
+        if (gen) gen->markForDeletion();
+        if (gnre) gnre->markForDeletion();
+        addItem(Atom::newDataAtom(kGen, name));
+        return;
+    }
+    if (gnre && gnre->data()) {
+        gnre->setUShortArrayValue(0, uint16_t(index));
+        return;
+    }
+    if (gnre) gnre->markForDeletion();
+    if (gen) gen->markForDeletion();
+    const uint16_t value = uint16_t(index);
+    addItem(Atom::newDataAtom(kGnre, &value, 1));
+}
+
+void M4AFile::writeTrackNum(int n, int m) {
+    Atom* trkn = item(kTrkn);
+    if (trkn && trkn->data()) {
+        trkn->setUShortArrayValue(1, clampU16(n));
+        trkn->setUShortArrayValue(2, clampU16(m));
+        return;
+    }
+    if (trkn) trkn->markForDeletion();
+    const uint16_t values[4] = {0, clampU16(n), clampU16(m), 0};
+    addItem(Atom::newDataAtom(kTrkn, values, 4));
+}
+
+void M4AFile::writeImage(const QImage& image) {
+    Atom* covr = item(kCovr);
+    if (image.isNull()) {
+        if (covr) covr->markForDeletion();
+        return;
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        TROVIX_LOG() << "Could not encode the cover of" << fPath << "as PNG";
+        return;
+    }
+    if (covr && covr->data()) {
+        covr->setImage(png);
+        return;
+    }
+    if (covr) covr->markForDeletion();
+    addItem(Atom::newDataAtomWithImage(kCovr, png));
+}

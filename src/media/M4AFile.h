@@ -1,0 +1,60 @@
+#pragma once
+
+#include "media/AtomParser.h"
+#include "media/MusicFile.h"
+
+#include <memory>
+
+// MPEG-4 audio (".m4a", ".m4p"): the tags are iTunes-style items in
+// moov/udta/meta/ilst of the atom tree. Items the file lacks are made when
+// a value is written, together with the containers they need.
+class M4AFile : public MusicFile {
+public:
+    // Null when the file cannot be parsed as MPEG-4; the tags are read.
+    static std::shared_ptr<M4AFile> newM4AFileWithPath(const QString& path);
+
+    bool commitTags() override;
+    void refreshAfterRename(const QString& newPath) override;
+
+    // The parsed file, for inspection.
+    AtomParser* atomParser() const { return fAtomParser.get(); }
+
+protected:
+    QString readTitle() override;
+    QString readArtist() override;
+    QString readAlbum() override;
+    int readYearNum() override;
+    QString readYearStr() override;
+    QString readGenre() override;
+    uint32_t readTrackNum() override;
+    uint32_t readMaxTracks() override;
+    int32_t readBitrate() override;
+    uint32_t readDuration() override;
+    QString readTrackStr() override;
+    QString readLongTrackStr() override;
+    QString readMaxTrackStr() override;
+    QByteArray readImage() override;
+
+    void writeTitle(const QString& s) override;
+    void writeArtist(const QString& s) override;
+    void writeAlbum(const QString& s) override;
+    void writeYearNum(int year) override;
+    void writeYearStr(const QString& s) override;
+    void writeGenre(const QString& name) override;
+    void writeTrackNum(int n, int m) override;
+    void writeImage(const QImage& image) override;
+
+private:
+    explicit M4AFile(const QString& path) : MusicFile(path) {}
+
+    Atom* item(uint32_t type) const;
+    Atom* ilst(bool create);
+    void addItem(Atom::Ptr item);
+    void setText(uint32_t type, const QString& text);
+    // Time scale and duration from "mvhd"; false when missing.
+    bool movieTimes(double& timeScale, double& duration) const;
+    // Payload size of the first "mdat"; false when there is none.
+    bool mediaDataSize(uint64_t& size) const;
+
+    std::unique_ptr<AtomParser> fAtomParser;
+};

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "media/MusicFile.h"
+
+#include <memory>
+
+namespace TagLib::ID3v2 {
+class Tag;
+}
+
+// An MP3 file's ID3 tags. Opening reads the ID3v2 frames into a tag object
+// of our own and closes the file again, so a folder of files holds no file
+// handles; commitTags writes that tag back as ID3v2.3 or ID3v2.4 ("TagVersion"
+// 2 or 3), with an ID3v1 tag beside it. A tag that outgrows its padding is
+// written to a copy beside the file that then replaces it, so a failed save
+// never leaves a broken file.
+class MP3File : public MusicFile {
+public:
+    // Null when the path is not a regular file TagLib can read as MPEG audio.
+    // Tags are read by getAllInterestingTags (newMusicFileWithPath does it).
+    static std::shared_ptr<MP3File> newMP3FileWithPath(const QString& path);
+    ~MP3File() override;
+
+    bool commitTags() override;
+    void refreshAfterRename(const QString& newPath) override;
+
+    // Diagnostics over the in-memory ID3v2 tag.
+    int readNumFrames() const;
+    QString readFrameID(int index) const;
+    // Text of the first frame with that identifier; empty when there is none.
+    QString readFrameWithID(const QString& id) const;
+
+    // The custom-tag frame's description starts with this, then a tab and
+    // the home-page address.
+    static inline const char* const kCustomTagDescription = "WHAT_IS_THIS?";
+
+protected:
+    QString readTitle() override;
+    QString readArtist() override;
+    QString readAlbum() override;
+    int readYearNum() override;
+    QString readYearStr() override;
+    QString readGenre() override;
+    uint32_t readTrackNum() override;
+    uint32_t readMaxTracks() override;
+    int32_t readBitrate() override { return fAudioBitrate; }
+    uint32_t readDuration() override { return fAudioSeconds; }
+    QString readTrackStr() override;
+    QString readLongTrackStr() override;
+    QString readMaxTrackStr() override;
+    std::optional<CustomTag> readCustomTag() override;
+    QByteArray readImage() override;
+
+    void writeTitle(const QString& s) override;
+    void writeArtist(const QString& s) override;
+    void writeAlbum(const QString& s) override;
+    void writeYearNum(int year) override;
+    void writeYearStr(const QString& s) override;
+    void writeGenre(const QString& s) override;
+    void writeTrackNum(int n, int m) override;
+    void writeTrackStr(const QString& s) override;
+    void writeCustomTag(const std::optional<CustomTag>& tag) override;
+    void writeImage(const QImage& image) override;
+
+private:
+    explicit MP3File(const QString& path);
+    bool open();
+
+    // The ID3v1 values: what the file held, then what was last written, so a
+    // field removed from the ID3v2 tag does not come back from the old ID3v1.
+    struct V1Values {
+        QString title, artist, album, year, genre, track;
+    };
+
+    QString frameText(const char* id) const;
+    QString textOr(const char* id, const QString& v1) const;
+    QString trackText() const;
+    void setTextFrame(const char* id, const QString& text);
+
+    void convertToV23();
+    void convertToV24();
+    bool saveTags(int version);
+
+    std::unique_ptr<TagLib::ID3v2::Tag> fID3Tags;
+    V1Values fV1;
+    int fReadVersion = 0; // major version of the ID3v2 tag read; 0 without one
+    int32_t fAudioBitrate = 0;
+    uint32_t fAudioSeconds = 0;
+};

@@ -1,0 +1,303 @@
+#include "web/GrabWebPage.h"
+
+#include "system/Log.h"
+#include "system/ProgressIndicator.h"
+#include "web/WebThrottle.h"
+
+#include <QByteArray>
+#include <QUrl>
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <mutex>
+
+namespace {
+
+constexpr long kReadSize = 65536;
+constexpr int kPollMs = 100;
+constexpr int kDefaultProxyPort = 80;
+constexpr curl_off_t kReserveCap = 64 * 1024 * 1024;
+
+void initCurlOnce() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+struct ProxySetting {
+    QByteArray raw; // as written in the environment, credentials included
+    QString host;
+    int port = 0;
+};
+
+// libcurl reads only the lower-case name for plain HTTP (a CGI program may
+// get HTTP_PROXY from a request header), so we do the same.
+ProxySetting proxyFromEnvironment() {
+    ProxySetting setting;
+    setting.raw = qgetenv("http_proxy").trimmed();
+    if (setting.raw.isEmpty()) return setting;
+    QByteArray withScheme = setting.raw;
+    if (!withScheme.contains("://")) withScheme.prepend("http://");
+    const QUrl url(QString::fromUtf8(withScheme));
+    if (url.isValid() && !url.host().isEmpty()) {
+        setting.host = url.host();
+        setting.port = url.port(0);
+    }
+    return setting;
+}
+
+class ThrottleHold {
+public:
+    explicit ThrottleHold(WebThrottle* throttle) : fThrottle(throttle) {
+        if (fThrottle) fThrottle->lock();
+    }
+    ~ThrottleHold() {
+        if (fThrottle) fThrottle->unlock();
+    }
+    ThrottleHold(const ThrottleHold&) = delete;
+    ThrottleHold& operator=(const ThrottleHold&) = delete;
+
+private:
+    WebThrottle* fThrottle;
+};
+
+// What the callbacks of one transfer share with the polling loop; all of it
+// runs on the fetching thread, inside curl_multi_perform.
+struct Transfer {
+    CURL* easy = nullptr;
+    ProgressIndicator* progress = nullptr;
+    QByteArray buffer;
+    bool haveBuffer = false;
+    bool connected = false;
+    bool cancelledInRead = false;
+    bool done = false;
+    CURLcode result = CURLE_OK;
+};
+
+size_t onData(char* data, size_t size, size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    const size_t bytes = size * count;
+    t->connected = true;
+    if (!t->haveBuffer) {
+        t->haveBuffer = true;
+        // One allocation when the server tells the size; a lying server
+        // costs at most the cap.
+        curl_off_t expected = -1;
+        if (curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected) == CURLE_OK &&
+            expected > 0 && expected <= kReserveCap)
+            t->buffer.reserve(static_cast<qsizetype>(expected));
+    }
+    if (t->progress) {
+        t->progress->NotifyAnimate();
+        if (t->progress->cancelled()) {
+            TROVIX_WEB_LOG() << "GrabWebPage error 9";
+            t->cancelledInRead = true;
+            return 0; // aborts the transfer; this read is not counted
+        }
+    }
+    t->buffer.append(data, static_cast<qsizetype>(bytes));
+    return bytes;
+}
+
+size_t onHeader(char*, size_t size, size_t count, void* user) {
+    static_cast<Transfer*>(user)->connected = true;
+    return size * count;
+}
+
+#if LIBCURL_VERSION_NUM >= 0x075000
+// Called once the connection (and any TLS handshake) is up, before the request.
+int onConnected(void* user, char*, char*, int, int) {
+    static_cast<Transfer*>(user)->connected = true;
+    return CURL_PREREQFUNC_OK;
+}
+#endif
+
+void perform(CURLM* multi, Transfer& t) {
+    int running = 0;
+    curl_multi_perform(multi, &running);
+    int left = 0;
+    while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
+        if (msg->msg == CURLMSG_DONE) {
+            t.done = true;
+            t.result = msg->data.result;
+        }
+    }
+}
+
+void waitAWhile(CURLM* multi) {
+    // Wakes early when the socket has something for us.
+    curl_multi_poll(multi, nullptr, 0, kPollMs, nullptr);
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Only web pages: a GET request cannot be made for anything else.
+bool validURL(const QByteArray& url) {
+    CURLU* parsed = curl_url();
+    if (!parsed) return false;
+    bool ok = curl_url_set(parsed, CURLUPART_URL, url.constData(), 0) == CURLUE_OK;
+    char* scheme = nullptr;
+    if (ok && curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK) {
+        ok = qstrcmp(scheme, "http") == 0 || qstrcmp(scheme, "https") == 0;
+        curl_free(scheme);
+    } else {
+        ok = false;
+    }
+    curl_url_cleanup(parsed);
+    return ok;
+}
+
+} // namespace
+
+QString GetHTTPProxy(int& port) {
+    const ProxySetting setting = proxyFromEnvironment();
+    if (setting.host.isEmpty()) return QString();
+    if (setting.port > 0) port = setting.port;
+    return setting.host;
+}
+
+std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, int timeLimitSecs,
+                                   WebThrottle* throttle) {
+    int proxyPort = kDefaultProxyPort;
+    const QString proxyHost = GetHTTPProxy(proxyPort);
+    const QByteArray proxyRaw = proxyHost.isNull() ? QByteArray() : qgetenv("http_proxy").trimmed();
+
+    if (url.isEmpty()) return std::nullopt;
+
+    initCurlOnce();
+    ThrottleHold hold(throttle);
+
+    const QByteArray address = url.toUtf8();
+    CURL* easy = curl_easy_init();
+    if (!easy || !validURL(address) ||
+        curl_easy_setopt(easy, CURLOPT_URL, address.constData()) != CURLE_OK ||
+        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) != CURLE_OK) {
+        TROVIX_WEB_LOG() << "GrabWebPage error 1";
+        if (easy) curl_easy_cleanup(easy);
+        return std::nullopt;
+    }
+    CURLM* multi = curl_multi_init();
+    if (!multi) {
+        TROVIX_WEB_LOG() << "GrabWebPage error 2";
+        curl_easy_cleanup(easy);
+        return std::nullopt;
+    }
+
+    Transfer t;
+    t.easy = easy;
+    t.progress = progress;
+    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReadSize);
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, "Trovix/" TROVIX_VERSION);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onData);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
+#if LIBCURL_VERSION_NUM >= 0x075000
+    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, onConnected);
+    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &t);
+#endif
+#if LIBCURL_VERSION_NUM >= 0x075500
+    // Pages only: a redirect must not lead to files or other protocols.
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+#endif
+
+    // The plain-HTTP proxy; libcurl still skips it for no_proxy hosts and
+    // finds https_proxy by itself for secure pages.
+    if (!proxyHost.isNull() && address.startsWith("http:")) {
+        if (curl_easy_setopt(easy, CURLOPT_PROXY, proxyRaw.constData()) != CURLE_OK)
+            TROVIX_WEB_LOG() << "set proxy host failed";
+        else if (curl_easy_setopt(easy, CURLOPT_PROXYPORT, static_cast<long>(proxyPort)) !=
+                 CURLE_OK)
+            TROVIX_WEB_LOG() << "set proxy port failed";
+    }
+    if (curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) != CURLE_OK ||
+        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 20L) != CURLE_OK)
+        TROVIX_WEB_LOG() << "set redirect failed";
+
+    if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
+        TROVIX_WEB_LOG() << "GrabWebPage error 3";
+        curl_multi_cleanup(multi);
+        curl_easy_cleanup(easy);
+        return std::nullopt;
+    }
+
+    bool keepData = true;
+    bool connectErrorLogged = false;
+    const auto connectStart = std::chrono::steady_clock::now();
+    // Wait for the connection. A transfer that failed before connecting
+    // (refused, unknown host) keeps us here until cancellation or the limit.
+    for (;;) {
+        perform(multi, t);
+        const bool open = t.connected || (t.done && t.result == CURLE_OK);
+        if (t.done && !open && !connectErrorLogged) {
+            TROVIX_WEB_LOG() << "GrabWebPage: " << curl_easy_strerror(t.result);
+            connectErrorLogged = true;
+        }
+        if (t.cancelledInRead) break;
+        waitAWhile(multi);
+        if (progress) {
+            progress->NotifyAnimate();
+            if (progress->cancelled()) {
+                TROVIX_WEB_LOG() << "GrabWebPage error 4";
+                keepData = false;
+                break;
+            }
+        }
+        if (timeLimitSecs > 0 && secondsSince(connectStart) > timeLimitSecs) {
+            TROVIX_WEB_LOG() << "GrabWebPage error 5";
+            keepData = false;
+            break;
+        }
+        if (open) break;
+    }
+
+    // Read. The limit counts from the moment the connection opened and only
+    // in passes where nothing was ready.
+    if (keepData && !t.cancelledInRead) {
+        const auto readStart = std::chrono::steady_clock::now();
+        for (;;) {
+            if (progress && progress->cancelled()) {
+                TROVIX_WEB_LOG() << "GrabWebPage error 6";
+                break;
+            }
+            if (t.done) {
+                if (t.result != CURLE_OK)
+                    TROVIX_WEB_LOG()
+                        << "GrabWebPage error 10 (" << curl_easy_strerror(t.result) << ")";
+                break;
+            }
+            const qsizetype before = t.buffer.size();
+            const bool hadBuffer = t.haveBuffer;
+            perform(multi, t);
+            if (t.cancelledInRead) break;
+            const bool gotData = t.buffer.size() != before || t.haveBuffer != hadBuffer;
+            if (!gotData && !t.done) {
+                if (progress && progress->cancelled()) {
+                    TROVIX_WEB_LOG() << "GrabWebPage error 7";
+                    break;
+                }
+                if (timeLimitSecs > 0 && secondsSince(readStart) > timeLimitSecs) {
+                    TROVIX_WEB_LOG() << "GrabWebPage error 8";
+                    break;
+                }
+                waitAWhile(multi);
+            }
+            if (progress) progress->NotifyAnimate();
+        }
+    }
+
+    char* finalURL = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &finalURL);
+    url = finalURL ? QString::fromUtf8(finalURL) : QString();
+    curl_multi_remove_handle(multi, easy);
+    curl_easy_cleanup(easy);
+    curl_multi_cleanup(multi);
+
+    if (!keepData || !t.haveBuffer) return std::nullopt;
+    return QString::fromLatin1(t.buffer);
+}

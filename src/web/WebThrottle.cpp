@@ -1,0 +1,40 @@
+#include "web/WebThrottle.h"
+
+#include <chrono>
+#include <thread>
+
+WebThrottle* gAMGThrottle = nullptr;
+WebThrottle* gGoogleThrottle = nullptr;
+WebThrottle* gImageThrottle = nullptr;
+
+std::uint64_t WebThrottle::microsecondClock() {
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(
+        duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+WebThrottle::WebThrottle(const QString& name, double delaySeconds)
+    : fName(name), fNextAccess(microsecondClock()), fDelay(delaySeconds * 1000000.0) {}
+
+void WebThrottle::lock() {
+    fLock.lock();
+    const std::uint64_t now = microsecondClock();
+    if (fNextAccess > now)
+        std::this_thread::sleep_for(std::chrono::microseconds(fNextAccess - now));
+}
+
+void WebThrottle::unlock() {
+    const std::uint64_t now = microsecondClock();
+    const double next = static_cast<double>(now) + fDelay;
+    fNextAccess = next > 0 ? static_cast<std::uint64_t>(next) : now;
+    fLock.unlock();
+}
+
+void InitWebThrottles() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        gAMGThrottle = new WebThrottle(QStringLiteral("AMG"), 2.5);
+        gGoogleThrottle = new WebThrottle(QStringLiteral("Google"), 2.5);
+        gImageThrottle = new WebThrottle(QStringLiteral("Images"), 2.5);
+    });
+}

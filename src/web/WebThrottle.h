@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+#include <mutex>
+
+// Keeps the program from hitting one web site faster than a fixed pace,
+// however many documents look things up at once. One holder at a time; each
+// holder waits until the delay has passed since the previous one let go, so
+// the pace runs from the end of one fetch to the start of the next.
+class WebThrottle {
+public:
+    // The first holder never waits.
+    WebThrottle(const QString& name, double delaySeconds);
+    virtual ~WebThrottle() = default;
+    WebThrottle(const WebThrottle&) = delete;
+    WebThrottle& operator=(const WebThrottle&) = delete;
+
+    // Returns holding the throttle, after sleeping out the rest of the delay.
+    // Sleeps while holding it, so later holders queue behind.
+    virtual void lock();
+    // Starts the delay now and lets the next holder in. Must be called on the
+    // thread that locked.
+    virtual void unlock();
+
+    const QString& name() const { return fName; }
+    double delaySeconds() const { return fDelay / 1e6; }
+
+    // Microseconds on a monotonic clock (immune to wall-clock changes).
+    static std::uint64_t microsecondClock();
+
+private:
+    QString fName;
+    std::mutex fLock;
+    std::uint64_t fNextAccess; // guarded by fLock
+    double fDelay;             // microseconds
+};
+
+// The process-wide throttles, created by InitWebThrottles and never destroyed.
+extern WebThrottle* gAMGThrottle;
+extern WebThrottle* gGoogleThrottle;
+extern WebThrottle* gImageThrottle;
+
+// Creates "AMG", "Google" and "Images" with a delay of 2.5 seconds each.
+// Safe to call more than once; only the first call creates them.
+void InitWebThrottles();

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// Amazon is look-up only: the user can open its music search in the browser
+// to check what the other sources found. Trovix never sends Amazon a request
+// of its own. The text goes in escaped but otherwise as given (an artist's
+// leading article stays).
+class AmazonMusic {
+public:
+    // Opens the artist search in the user's browser.
+    static void lookUpArtist(const QString& artist);
+    // The album-search address for an album text.
+    static QString albumLookupString(const QString& album);
+    // Amazon has no song search worth the name: the album search serves.
+    static QString songLookupString(const QString& song);
+    static void lookUpAlbum(const QString& album);
+    static void lookUpSong(const QString& song);
+
+private:
+    static QString artistLookupString(const QString& artist);
+};

@@ -1,0 +1,237 @@
+#include "media/DataAtom.h"
+#include "media/M4AFile.h"
+#include "support/M4aChecks.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace AtomTypes;
+
+namespace {
+
+class M4AFileTest : public ::testing::Test {
+protected:
+    QString make(const M4aFixtureOptions& o = {}, const QString& name = QStringLiteral("a.m4a")) {
+        const QString p = fDir.filePath(name);
+        EXPECT_TRUE(writeM4a(p, o));
+        return p;
+    }
+    QTemporaryDir fDir;
+};
+
+} // namespace
+
+TEST_F(M4AFileTest, TheFactoryKnowsTheExtensionsInAnyCase) {
+    for (const char* name : {"a.m4a", "b.M4A", "c.m4p", "d.M4p"}) {
+        const QString p = make({}, QString::fromUtf8(name));
+        auto file = MusicFile::newMusicFileWithPath(p);
+        ASSERT_TRUE(file) << name;
+        EXPECT_EQ(file->getTitle(), QStringLiteral("Fixture Title")) << name;
+    }
+}
+
+TEST_F(M4AFileTest, ReadsEveryTag) {
+    M4aFixtureOptions o;
+    o.cover = QByteArray("\x89PNG fake", 9);
+    o.trackNum = 3;
+    o.trackCount = 12;
+    auto file = M4AFile::newM4AFileWithPath(make(o));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->getTitle(), QStringLiteral("Fixture Title"));
+    EXPECT_EQ(file->getArtist(), QStringLiteral("Fixture Artist"));
+    EXPECT_EQ(file->getAlbum(), QStringLiteral("Fixture Album"));
+    EXPECT_EQ(file->getYearStr(), QStringLiteral("2001"));
+    EXPECT_EQ(file->getGenre(), QStringLiteral("Rock"));
+    EXPECT_EQ(file->getTrackStr(), QStringLiteral("3"));
+    EXPECT_EQ(file->getMaxTrackStr(), QStringLiteral("12"));
+    EXPECT_EQ(file->getLongTrackStr(), QStringLiteral("3/12"));
+    EXPECT_EQ(file->getTrackNum(), 3u);
+    EXPECT_EQ(file->getMaxTracks(), 12u);
+    EXPECT_EQ(file->getImageData(), o.cover); // kept encoded
+    EXPECT_FALSE(file->customTag().has_value());
+    EXPECT_EQ(file->getDurationSecs(), 30u);
+}
+
+TEST_F(M4AFileTest, MissingItemsReadAsNull) {
+    auto file = M4AFile::newM4AFileWithPath(make({.withMetadata = false}));
+    ASSERT_TRUE(file);
+    EXPECT_TRUE(file->getTitle().isNull());
+    EXPECT_TRUE(file->getGenre().isNull());
+    EXPECT_TRUE(file->getYearStr().isNull());
+    EXPECT_EQ(file->getTrackNum(), 0u);
+    EXPECT_FALSE(file->hasImage());
+}
+
+TEST_F(M4AFileTest, LongTrackTextShowsACountOfZero) {
+    auto file = M4AFile::newM4AFileWithPath(make({.trackNum = 3, .trackCount = 0}));
+    EXPECT_EQ(file->getLongTrackStr(), QStringLiteral("3/0"));
+}
+
+TEST_F(M4AFileTest, PlayingTimeAndBitRateFollowTheMovieHeader) {
+    // Time scale 1000, duration 250000, 4 000 000 bytes of media data.
+    auto file = M4AFile::newM4AFileWithPath(make({.mdatBytes = 4000000, .durationSecs = 250}));
+    EXPECT_EQ(file->getDurationSecs(), 250u);
+    EXPECT_EQ(file->getBitrate(), 125);
+    auto empty = M4AFile::newM4AFileWithPath(make({.mdatBytes = 0}, QStringLiteral("e.m4a")));
+    EXPECT_EQ(empty->getBitrate(), 0);
+}
+
+TEST_F(M4AFileTest, EveryTagRoundTripsThroughOurReaderAndTagLib) {
+    const QString p = make();
+    QImage cover(8, 6, QImage::Format_RGB32);
+    cover.fill(Qt::red);
+    {
+        auto file = M4AFile::newM4AFileWithPath(p);
+        file->tagTitle(QStringLiteral("Été – 東京"));
+        file->tagArtist(QStringLiteral("The Artist"));
+        file->tagAlbum(QStringLiteral("The Album"));
+        file->tagYearNum(1999);
+        file->tagGenre(QStringLiteral("Jazz"));
+        file->tagTrackNum(4, 11);
+        file->tagImage(cover);
+        ASSERT_TRUE(file->commitTags());
+    }
+    auto again = M4AFile::newM4AFileWithPath(p);
+    EXPECT_EQ(again->getTitle(), QStringLiteral("Été – 東京"));
+    EXPECT_EQ(again->getArtist(), QStringLiteral("The Artist"));
+    EXPECT_EQ(again->getAlbum(), QStringLiteral("The Album"));
+    EXPECT_EQ(again->getYearStr(), QStringLiteral("1999"));
+    EXPECT_EQ(again->getGenre(), QStringLiteral("Jazz"));
+    EXPECT_EQ(again->getLongTrackStr(), QStringLiteral("4/11"));
+    EXPECT_EQ(again->getImage().size(), cover.size());
+    EXPECT_EQ(again->atomParser()->find(kCovr)->data()->typeWord(), DataAtom::kPng);
+
+    const TagLibView seen = readWithTagLib(p);
+    EXPECT_EQ(seen.title, QStringLiteral("Été – 東京"));
+    EXPECT_EQ(seen.artist, QStringLiteral("The Artist"));
+    EXPECT_EQ(seen.album, QStringLiteral("The Album"));
+    EXPECT_EQ(seen.year, QStringLiteral("1999"));
+    EXPECT_EQ(seen.genre, QStringLiteral("Jazz"));
+    EXPECT_EQ(seen.track, 4);
+    EXPECT_EQ(seen.trackCount, 11);
+    EXPECT_EQ(QImage::fromData(seen.cover).pixelColor(0, 0), QColor(Qt::red));
+}
+
+TEST_F(M4AFileTest, GenresMoveBetweenGnreAndFreeText) {
+    struct Row {
+        const char* name;
+        M4aFixtureOptions options;
+        const char* genre;
+        bool gnre;
+        bool gen;
+        int index;
+    };
+    const Row rows[] = {
+        {"standard over free text",
+         {.freeGenre = QStringLiteral("Mine"), .genreIndex = 0},
+         "Rock",
+         true,
+         false,
+         18},
+        {"free text over standard", {}, "Acid Folk Rock", false, true, 0},
+        {"standard over standard", {}, "Blues", true, false, 1},
+        {"free text over both",
+         {.freeGenre = QStringLiteral("Mine"), .genreIndex = 18},
+         "Other Thing",
+         false,
+         true,
+         0},
+        {"case matters", {}, "rock", false, true, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString p = make(row.options);
+        auto file = M4AFile::newM4AFileWithPath(p);
+        file->tagGenre(QString::fromUtf8(row.genre));
+        AtomParser* parser = file->atomParser();
+        EXPECT_EQ(parser->find(kGnre) != nullptr, row.gnre);
+        EXPECT_EQ(parser->find(kGen) != nullptr, row.gen);
+        if (row.gnre) {
+            EXPECT_EQ(parser->find(kGnre)->ushortArrayValue(0), row.index);
+        }
+        ASSERT_TRUE(file->commitTags());
+        EXPECT_EQ(M4AFile::newM4AFileWithPath(p)->getGenre(), QString::fromUtf8(row.genre));
+        EXPECT_EQ(readWithTagLib(p).genre, QString::fromUtf8(row.genre));
+    }
+}
+
+TEST_F(M4AFileTest, TrackWritesOnlyNumberAndCount) {
+    const QString p = make();
+    auto file = M4AFile::newM4AFileWithPath(p);
+    DataAtom* value = file->atomParser()->find(kTrkn)->data();
+    value->setUShortArrayValue(0, 77);
+    value->setUShortArrayValue(3, 99);
+    file->tagTrackNum(3, 12);
+    EXPECT_EQ(value->ushortArrayValue(0), 77);
+    EXPECT_EQ(value->ushortArrayValue(1), 3);
+    EXPECT_EQ(value->ushortArrayValue(2), 12);
+    EXPECT_EQ(value->ushortArrayValue(3), 99);
+}
+
+TEST_F(M4AFileTest, TagsTheFileLacksAreAdded) {
+    // Without udta/meta/ilst at all, and with an ilst that lacks the items.
+    for (const M4aFixtureOptions& o :
+         {M4aFixtureOptions{.withMetadata = false}, M4aFixtureOptions{.title = QString(),
+                                                    .artist = QString(),
+                                                    .album = QString(),
+                                                    .year = QString(),
+                                                    .genreIndex = 0,
+                                                    .trackNum = 0}}) {
+        const QString p = make(o);
+        const QByteArray before = readBytes(p);
+        auto file = M4AFile::newM4AFileWithPath(p);
+        file->tagTitle(QStringLiteral("T"));
+        file->tagArtist(QStringLiteral("Ar"));
+        file->tagAlbum(QStringLiteral("Al"));
+        file->tagYearStr(QStringLiteral("2020"));
+        file->tagGenre(QStringLiteral("Pop"));
+        file->tagTrackNum(2, 9);
+        ASSERT_TRUE(file->commitTags());
+        EXPECT_TRUE(sameAudio(before, readBytes(p)));
+        const TagLibView seen = readWithTagLib(p);
+        EXPECT_EQ(seen.title, QStringLiteral("T"));
+        EXPECT_EQ(seen.artist, QStringLiteral("Ar"));
+        EXPECT_EQ(seen.album, QStringLiteral("Al"));
+        EXPECT_EQ(seen.year, QStringLiteral("2020"));
+        EXPECT_EQ(seen.genre, QStringLiteral("Pop"));
+        EXPECT_EQ(seen.track, 2);
+        EXPECT_EQ(seen.trackCount, 9);
+    }
+}
+
+TEST_F(M4AFileTest, ANullTextRemovesTheItem) {
+    const QString p = make();
+    auto file = M4AFile::newM4AFileWithPath(p);
+    file->tagTitle(QString());
+    file->tagAlbum(QStringLiteral("")); // present but empty
+    ASSERT_TRUE(file->commitTags());
+    auto again = M4AFile::newM4AFileWithPath(p);
+    EXPECT_TRUE(again->getTitle().isNull());
+    EXPECT_TRUE(again->getAlbum().isEmpty());
+    EXPECT_FALSE(again->getAlbum().isNull());
+}
+
+TEST_F(M4AFileTest, RemovingACoverThatIsNotThereChangesNothing) {
+    const QString p = make();
+    const QByteArray before = readBytes(p);
+    auto file = M4AFile::newM4AFileWithPath(p);
+    file->tagImage(QImage());
+    ASSERT_TRUE(file->commitTags());
+    EXPECT_EQ(readBytes(p), before);
+}
+
+TEST_F(M4AFileTest, RenamedFilesAreSavedAtTheirNewPath) {
+    const QString p = make();
+    auto file = M4AFile::newM4AFileWithPath(p);
+    const QString moved = fDir.filePath(QStringLiteral("moved.m4a"));
+    ASSERT_TRUE(QFile::rename(p, moved));
+    file->refreshAfterRename(moved);
+    file->tagTitle(QStringLiteral("Moved"));
+    // Grows past the padding, so the whole file is written at the new path.
+    file->tagAlbum(QString(3000, u'a'));
+    ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+    EXPECT_FALSE(QFile::exists(p));
+    EXPECT_EQ(readWithTagLib(moved).title, QStringLiteral("Moved"));
+}

@@ -1,0 +1,667 @@
+#include "app/Preferences.h"
+#include "media/MP3File.h"
+#include "support/Mp3Fixture.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <taglib/attachedpictureframe.h>
+#include <taglib/id3v1tag.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QByteArray utf16Body(const QString& text) {
+    QByteArray body("\x01\xFF\xFE", 3);
+    body.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return body;
+}
+
+QByteArray pictureBody(char type, const QByteArray& data) {
+    return QByteArray(1, '\0') + "image/png" + '\0' + type + "pic" + '\0' + data;
+}
+
+QByteArray pngBytes(QColor color) {
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+ino_t inodeOf(const QString& path) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_ino;
+}
+
+class MP3FileTest : public ::testing::Test {
+protected:
+    void TearDown() override { Prefs::clearOverrides(); }
+
+    QString path(const QString& name = QStringLiteral("song.mp3")) const {
+        return fDir.filePath(name);
+    }
+
+    std::shared_ptr<MP3File> open(const QString& file) {
+        return std::dynamic_pointer_cast<MP3File>(MusicFile::newMusicFileWithPath(file));
+    }
+
+    std::shared_ptr<MP3File> openWithTag(const QByteArray& tag,
+                                         const Mp3FixtureOptions& options = {}) {
+        EXPECT_TRUE(writeMp3WithTag(path(), tag, options));
+        return open(path());
+    }
+
+    static void useVersion(int tagVersion) { Prefs::setOverride(Prefs::kTagVersion, tagVersion); }
+
+    QStringList strayFiles() const {
+        return QDir(fDir.path()).entryList({QStringLiteral("Trovix.*")}, QDir::Files);
+    }
+
+    QTemporaryDir fDir;
+};
+
+TEST_F(MP3FileTest, OpensOnlyMpegAudio) {
+    ASSERT_TRUE(writeSilentMp3(path(QStringLiteral("upper.MP3"))));
+    EXPECT_NE(open(path(QStringLiteral("upper.MP3"))), nullptr);
+
+    QFile(path(QStringLiteral("empty.mp3"))).open(QIODevice::WriteOnly);
+    QFile garbage(path(QStringLiteral("garbage.mp3")));
+    garbage.open(QIODevice::WriteOnly);
+    garbage.write(QByteArray(5000, 'x'));
+    garbage.close();
+    QDir(fDir.path()).mkdir(QStringLiteral("folder.mp3"));
+    ASSERT_TRUE(writeMp3WithTag(path(QStringLiteral("tagonly.mp3")),
+                                id3v2Tag(3, {id3v2Frame(3, "TIT2", id3Latin1TextBody("x"))}),
+                                {.frames = 0}));
+    QFile(path(QStringLiteral("tagonly.mp3"))).resize(40); // the tag and no audio
+
+    for (const char* name :
+         {"empty.mp3", "garbage.mp3", "folder.mp3", "missing.mp3", "tagonly.mp3"})
+        EXPECT_EQ(open(path(QString::fromLatin1(name))), nullptr) << name;
+}
+
+TEST_F(MP3FileTest, UnreadableFileIsNotOpened) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
+    ASSERT_TRUE(writeSilentMp3(path()));
+    ::chmod(QFile::encodeName(path()).constData(), 0);
+    EXPECT_EQ(open(path()), nullptr);
+}
+
+TEST_F(MP3FileTest, UntaggedFileReadsEmpty) {
+    ASSERT_TRUE(writeSilentMp3(path()));
+    auto file = open(path());
+    ASSERT_NE(file, nullptr);
+    for (const QString& text :
+         {file->getTitle(), file->getArtist(), file->getAlbum(), file->getYearStr(),
+          file->getGenre(), file->getTrackStr(), file->getLongTrackStr(), file->getMaxTrackStr()}) {
+        EXPECT_FALSE(text.isNull());
+        EXPECT_TRUE(text.isEmpty());
+    }
+    EXPECT_EQ(file->getTrackNum(), 0u);
+    EXPECT_EQ(file->getMaxTracks(), 0u);
+    EXPECT_FALSE(file->customTag().has_value());
+    EXPECT_FALSE(file->hasImage());
+    EXPECT_EQ(file->getBitrate(), 128);
+    EXPECT_EQ(file->getDurationSecs(), 1u); // 40 frames of 1152 samples
+}
+
+TEST_F(MP3FileTest, VariableBitRateReadsNegative) {
+    struct Row {
+        const char* name;
+        Mp3FixtureOptions options;
+        QByteArray patchXingTo;
+        bool negative;
+    };
+    const Row rows[] = {
+        {"xing", {.xingVbr = true}, {}, true},
+        {"vbri", {.vbri = true}, {}, true},
+        {"info", {.xingVbr = true}, "Info", false}, // constant bit rate despite the header
+        {"plain", {}, {}, false},
+    };
+    for (const Row& row : rows) {
+        QByteArray bytes = silentMp3Bytes(row.options);
+        if (!row.patchXingTo.isEmpty()) bytes.replace(36, 4, row.patchXingTo);
+        QFile out(path());
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(bytes);
+        out.close();
+        auto file = open(path());
+        ASSERT_NE(file, nullptr) << row.name;
+        EXPECT_EQ(file->getBitrate() < 0, row.negative) << row.name << " " << file->getBitrate();
+        EXPECT_NE(file->getBitrate(), 0) << row.name;
+        EXPECT_EQ(file->getDurationSecs(), 1u) << row.name;
+    }
+}
+
+class MP3FileVersionTest : public MP3FileTest, public ::testing::WithParamInterface<int> {};
+
+TEST_P(MP3FileVersionTest, EveryTagRoundTrips) {
+    const int tagVersion = GetParam();
+    const int id3Minor = tagVersion == 3 ? 4 : 3;
+    useVersion(tagVersion);
+    ASSERT_TRUE(writeSilentMp3(path()));
+    auto file = open(path());
+    ASSERT_NE(file, nullptr);
+
+    CustomTag custom;
+    custom.setIADBSearchTerms(QStringLiteral("Some Band / First Album"));
+    custom.setIADBKey(QStringLiteral("#AMG:r12345"));
+    custom.setReverseArtistAlbum(true);
+    QImage cover(32, 24, QImage::Format_RGB32);
+    cover.fill(Qt::red);
+
+    file->tagTitle(QStringLiteral("Opening"));
+    file->tagArtist(QStringLiteral("Some Band"));
+    file->tagAlbum(QStringLiteral("First Album"));
+    file->tagYearStr(QStringLiteral("1999"));
+    file->tagGenre(QStringLiteral("Rock"));
+    file->tagTrackNum(3, 12);
+    file->tagCustomTag(custom);
+    file->tagImage(cover);
+    const QByteArray audio = mp3AudioPayload(path());
+    ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+    EXPECT_EQ(mp3AudioPayload(path()), audio);
+    EXPECT_TRUE(strayFiles().isEmpty());
+
+    auto again = open(path());
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->getTitle(), QStringLiteral("Opening"));
+    EXPECT_EQ(again->getArtist(), QStringLiteral("Some Band"));
+    EXPECT_EQ(again->getAlbum(), QStringLiteral("First Album"));
+    EXPECT_EQ(again->getGenre(), QStringLiteral("Rock"));
+    EXPECT_EQ(again->getLongTrackStr(), QStringLiteral("3/12"));
+    EXPECT_EQ(again->getTrackNum(), 3u);
+    EXPECT_EQ(again->getMaxTracks(), 12u);
+    EXPECT_EQ(again->getMaxTrackStr(), QStringLiteral("12"));
+    EXPECT_EQ(again->customTag(), custom);
+    const QImage image = again->getImage();
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), cover.size());
+    EXPECT_TRUE(again->getImageData().startsWith("\xFF\xD8")); // JPEG
+    // ID3v2.4 carries the year as recording time and again as TYER.
+    EXPECT_EQ(again->getYearStr(), QStringLiteral("1999"));
+
+    // As TagLib's own reader sees it.
+    TagLib::MPEG::File check(QFile::encodeName(path()).constData(), false);
+    ASSERT_TRUE(check.hasID3v2Tag() && check.hasID3v1Tag());
+    TagLib::ID3v2::Tag* v2 = check.ID3v2Tag();
+    EXPECT_EQ(int(v2->header()->majorVersion()), id3Minor);
+    EXPECT_EQ(v2->title(), "Opening");
+    EXPECT_EQ(v2->artist(), "Some Band");
+    EXPECT_EQ(v2->album(), "First Album");
+    EXPECT_EQ(v2->year(), 1999u);
+    EXPECT_EQ(v2->genre(), "Rock");
+    EXPECT_EQ(v2->track(), 3u);
+    const auto pictures = v2->frameList("APIC");
+    ASSERT_EQ(pictures.size(), 1u);
+    auto* picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(pictures.front());
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->type(), TagLib::ID3v2::AttachedPictureFrame::FrontCover);
+    EXPECT_EQ(picture->mimeType(), "image/jpeg");
+    EXPECT_EQ(picture->description(), "Album Cover");
+    TagLib::ID3v1::Tag* v1 = check.ID3v1Tag();
+    EXPECT_EQ(v1->title(), "Opening");
+    EXPECT_EQ(v1->artist(), "Some Band");
+    EXPECT_EQ(v1->year(), 1999u);
+    EXPECT_EQ(v1->genre(), "Rock");
+    EXPECT_EQ(v1->track(), 3u);
+
+    // The custom tag byte for byte: encoding, description, NUL, text.
+    const QByteArray expected = QByteArray(1, '\0') + "WHAT_IS_THIS?\t" +
+                                Prefs::stringValue(Prefs::kHomePageURL).toLatin1() + '\0' +
+                                custom.customTagToString().toLatin1();
+    EXPECT_EQ(readRawId3v2(path()).body("TTRX"), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(TagVersions, MP3FileVersionTest, ::testing::Values(2, 3));
+
+TEST_F(MP3FileTest, TagVersionPicksTheId3Version) {
+    for (auto [tagVersion, minor] : {std::pair{2, 3}, {3, 4}, {7, 3}, {0, 3}}) {
+        useVersion(tagVersion);
+        ASSERT_TRUE(writeSilentMp3(path()));
+        auto file = open(path());
+        file->tagTitle(QStringLiteral("x"));
+        ASSERT_TRUE(file->commitTags());
+        EXPECT_EQ(readRawId3v2(path()).version, minor) << tagVersion;
+    }
+}
+
+TEST_F(MP3FileTest, Id3v23DropsFramesItCannotCarry) {
+    useVersion(2);
+    const QByteArray tag = id3v2Tag(
+        4, {
+               id3v2Frame(4, "TIT2", id3Latin1TextBody("Song")),
+               id3v2Frame(4, "TDRC", id3Latin1TextBody("2001-05-06")),
+               id3v2Frame(4, "TDOR", id3Latin1TextBody("1990")),
+               id3v2Frame(4, "TIPL", id3Latin1TextBody(QByteArray("producer\0Someone", 16))),
+               id3v2Frame(4, "TMCL", id3Latin1TextBody(QByteArray("piano\0Someone", 13))),
+               id3v2Frame(4, "RVA2", QByteArray("track\0\x01\x00\x10\x00", 11)),
+               id3v2Frame(4, "EQU2", QByteArray("\x00x\0\x00\x10\x00\x10", 8)),
+               id3v2Frame(4, "TPE2", id3Latin1TextBody("Band")),
+           });
+    auto file = openWithTag(tag);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->getYearStr(), QStringLiteral("2001-05-06"));
+    file->tagArtist(QStringLiteral("Artist"));
+    ASSERT_TRUE(file->commitTags());
+    const RawId3Tag raw = readRawId3v2(path());
+    EXPECT_EQ(raw.version, 3);
+    for (const char* gone : {"TDRC", "TDOR", "TIPL", "TMCL", "RVA2", "EQU2", "IPLS", "TORY"})
+        EXPECT_FALSE(raw.ids().contains(gone)) << gone;
+    EXPECT_EQ(raw.body("TPE2"), id3Latin1TextBody("Band"));
+    // The year survives in TYER rather than vanishing with TDRC.
+    EXPECT_EQ(raw.body("TYER"), id3Latin1TextBody("2001"));
+    EXPECT_EQ(open(path())->getYearStr(), QStringLiteral("2001"));
+}
+
+TEST_F(MP3FileTest, Id3v24MergesDateFramesIntoRecordingTime) {
+    useVersion(3);
+    struct Row {
+        QList<QByteArray> frames; // id, text pairs
+        QByteArray tdrc;          // null: no TDRC expected
+        QByteArray tyer;
+    };
+    const Row rows[] = {
+        {{"TYER", "1999", "TDAT", "2503", "TIME", "1430"}, "1999-03-25T14:30:00", "1999"},
+        {{"TYER", "1999", "TIME", "1430"}, "1999", "1999"},
+        {{"TYER", "1999", "TDAT", "2503"}, "1999-03-25", "1999"},
+        {{"TYER", "33", "TRDA", "March"}, "0033", "0033"},
+        {{"TYER", "about 1970"}, QByteArray(), QByteArray()},
+        {{"TDRC", "2004-01", "TYER", "1999", "TDAT", "2503"}, "2004-01", "1999"},
+    };
+    for (const Row& row : rows) {
+        QList<QByteArray> frames{id3v2Frame(3, "TIT2", id3Latin1TextBody("Song"))};
+        for (qsizetype i = 0; i + 1 < row.frames.size(); i += 2)
+            frames.append(id3v2Frame(3, row.frames[i], id3Latin1TextBody(row.frames[i + 1])));
+        auto file = openWithTag(id3v2Tag(3, frames, 256));
+        ASSERT_NE(file, nullptr);
+        file->tagTitle(QStringLiteral("Song 2"));
+        ASSERT_TRUE(file->commitTags());
+        const RawId3Tag raw = readRawId3v2(path());
+        const QByteArray label = row.frames.join(' ');
+        EXPECT_EQ(raw.version, 4);
+        EXPECT_EQ(raw.body("TDRC"), row.tdrc.isNull() ? QByteArray() : id3Latin1TextBody(row.tdrc))
+            << label.constData();
+        EXPECT_EQ(raw.body("TYER"), row.tyer.isNull() ? QByteArray() : id3Latin1TextBody(row.tyer))
+            << label.constData();
+        if (row.tdrc != "2004-01") {
+            for (const char* gone : {"TDAT", "TIME", "TRDA"})
+                EXPECT_FALSE(raw.ids().contains(gone)) << label.constData() << " " << gone;
+        }
+    }
+}
+
+TEST_F(MP3FileTest, YearReadsByTagVersion) {
+    struct Row {
+        int minor;
+        QList<QByteArray> frames;
+        const char* year;
+    };
+    const Row rows[] = {
+        {4, {"TDRC", "2001-02-03", "TYER", "1999"}, "2001-02-03"},
+        {3, {"TDRC", "2001-02-03", "TYER", "1999"}, "1999"},
+        {3, {"TYER", "1999", "TDAT", "0101"}, "1999"}, // no merging into TDRC on reading
+        {3, {"TDRC", "2001", "TDAT", "0101"}, "2001"},
+    };
+    for (const Row& row : rows) {
+        QList<QByteArray> frames;
+        for (qsizetype i = 0; i + 1 < row.frames.size(); i += 2)
+            frames.append(
+                id3v2Frame(row.minor, row.frames[i], id3Latin1TextBody(row.frames[i + 1])));
+        auto file = openWithTag(id3v2Tag(row.minor, frames));
+        ASSERT_NE(file, nullptr);
+        EXPECT_EQ(file->getYearStr(), QString::fromLatin1(row.year));
+    }
+}
+
+TEST_F(MP3FileTest, WritingTheYearRemovesRecordingTime) {
+    useVersion(3);
+    auto file = openWithTag(id3v2Tag(4, {id3v2Frame(4, "TDRC", id3Latin1TextBody("2001-02-03"))}));
+    ASSERT_NE(file, nullptr);
+    file->tagYearNum(1985);
+    ASSERT_TRUE(file->commitTags());
+    const RawId3Tag raw = readRawId3v2(path());
+    EXPECT_EQ(raw.body("TDRC"), id3Latin1TextBody("1985"));
+    EXPECT_EQ(raw.body("TYER"), id3Latin1TextBody("1985"));
+}
+
+TEST_F(MP3FileTest, TextIsSingleByteWhenLatin1Holds) {
+    struct Row {
+        QString text;
+        char encoding;
+    };
+    const Row rows[] = {
+        {QStringLiteral("Café"), 0},
+        {QString::fromUtf8("日本語のタイトル"), 1},
+        {QString::fromUtf8("Euro €"), 1}, // outside ISO-8859-1
+    };
+    for (int tagVersion : {2, 3}) {
+        useVersion(tagVersion);
+        for (const Row& row : rows) {
+            ASSERT_TRUE(writeSilentMp3(path()));
+            auto file = open(path());
+            file->tagTitle(row.text);
+            ASSERT_TRUE(file->commitTags());
+            const QByteArray body = readRawId3v2(path()).body("TIT2");
+            ASSERT_FALSE(body.isEmpty());
+            EXPECT_EQ(body[0], row.encoding) << row.text.toStdString();
+            EXPECT_EQ(open(path())->getTitle(), row.text);
+        }
+    }
+}
+
+TEST_F(MP3FileTest, TrackNumbersKeepTheirSize) {
+    struct Row {
+        std::function<void(MP3File&)> write;
+        const char* stored;
+        uint32_t number, count;
+    };
+    const Row rows[] = {
+        {[](MP3File& f) { f.tagTrackNum(300, 400); }, "300/400", 300, 400},
+        {[](MP3File& f) { f.tagTrackNum(7, 0); }, "7", 7, 0},
+        {[](MP3File& f) { f.tagTrackStr(QStringLiteral("4/12")); }, "4/12", 4, 12},
+        {[](MP3File& f) { f.tagTrackStr(QStringLiteral("4")); }, "4", 4, 0},
+        {[](MP3File& f) { f.tagTrackStr(QStringLiteral("side A")); }, "0", 0, 0},
+    };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(writeSilentMp3(path()));
+        auto file = open(path());
+        row.write(*file);
+        ASSERT_TRUE(file->commitTags());
+        EXPECT_EQ(readRawId3v2(path()).body("TRCK"), id3Latin1TextBody(row.stored));
+        auto again = open(path());
+        EXPECT_EQ(again->getTrackNum(), row.number) << row.stored;
+        EXPECT_EQ(again->getMaxTracks(), row.count) << row.stored;
+    }
+}
+
+TEST_F(MP3FileTest, CustomTagWrittenEarlierReadsBack) {
+    // The frame as an earlier version of the program wrote it, with a key this
+    // one does not know.
+    const QByteArray text = "searchTerms\tA / B\nfreeDBSpec\t#GNU:rock/0a0b\n"
+                            "futureKey\tx\nvariousArtist\tVarious\nrevArtAlb\t1\n";
+    const QByteArray body =
+        QByteArray(1, '\0') + "WHAT_IS_THIS?\thttp://old.example/" + '\0' + text;
+    for (int minor : {3, 4}) {
+        auto file = openWithTag(id3v2Tag(minor, {id3v2Frame(minor, "TTRX", body)}));
+        ASSERT_NE(file, nullptr);
+        const auto tag = file->customTag();
+        ASSERT_TRUE(tag.has_value()) << minor;
+        EXPECT_EQ(tag->iadbSearchTerms(), QStringLiteral("A / B"));
+        EXPECT_EQ(tag->iadbKey(), QStringLiteral("#GNU:rock/0a0b"));
+        EXPECT_EQ(tag->variousArtist(), QStringLiteral("Various"));
+        EXPECT_TRUE(tag->reverseArtistAlbum());
+        EXPECT_EQ(file->readFrameWithID(QStringLiteral("TTRX")).isEmpty(), false);
+    }
+    // An empty description and a UTF-16 text.
+    const QByteArray utf16 = QByteArray("\x01\xFF\xFE\x00\x00", 5) +
+                             utf16Body(QString::fromUtf8("searchTerms\t東京\n")).mid(1);
+    auto file = openWithTag(id3v2Tag(3, {id3v2Frame(3, "TTRX", utf16)}));
+    ASSERT_NE(file, nullptr);
+    ASSERT_TRUE(file->customTag().has_value());
+    EXPECT_EQ(file->customTag()->iadbSearchTerms(), QString::fromUtf8("東京"));
+}
+
+TEST_F(MP3FileTest, UnicodeCustomTagSurvivesBothVersions) {
+    CustomTag custom;
+    custom.setIADBSearchTerms(QString::fromUtf8("坂本 / 音楽図鑑"));
+    custom.setReverseArtistAlbum(false);
+    for (int tagVersion : {2, 3, 2}) { // and back to ID3v2.3 from ID3v2.4
+        useVersion(tagVersion);
+        auto file = open(path());
+        if (!file) {
+            ASSERT_TRUE(writeSilentMp3(path()));
+            file = open(path());
+            file->tagCustomTag(custom);
+        }
+        file->tagTitle(QStringLiteral("t%1").arg(tagVersion));
+        ASSERT_TRUE(file->commitTags());
+        EXPECT_EQ(readRawId3v2(path()).body("TTRX").left(1), QByteArray(1, '\x01'));
+        EXPECT_EQ(open(path())->customTag(), custom);
+    }
+    auto file = open(path());
+    file->tagCustomTag(std::nullopt);
+    ASSERT_TRUE(file->commitTags());
+    EXPECT_FALSE(open(path())->customTag().has_value());
+}
+
+TEST_F(MP3FileTest, CoverReplacesOnlyFrontAndOtherPictures) {
+    const QByteArray front = pngBytes(Qt::red), other = pngBytes(Qt::green),
+                     back = pngBytes(Qt::blue);
+    struct Row {
+        QList<std::pair<char, QByteArray>> pictures;
+        QByteArray readFirst;
+    };
+    const Row rows[] = {
+        {{{4, back}, {0, other}, {3, front}}, front},
+        {{{0, other}, {4, back}}, other},
+        {{{4, back}}, QByteArray()},
+    };
+    for (const Row& row : rows) {
+        QList<QByteArray> frames;
+        for (const auto& [type, data] : row.pictures)
+            frames.append(id3v2Frame(3, "APIC", pictureBody(type, data)));
+        auto file = openWithTag(id3v2Tag(3, frames));
+        ASSERT_NE(file, nullptr);
+        EXPECT_EQ(file->getImageData(), row.readFirst);
+    }
+
+    useVersion(2);
+    QImage cover(16, 16, QImage::Format_ARGB32);
+    cover.fill(Qt::yellow);
+    for (const QImage& image : {cover, QImage()}) {
+        auto file = openWithTag(id3v2Tag(3, {id3v2Frame(3, "APIC", pictureBody(4, back)),
+                                             id3v2Frame(3, "APIC", pictureBody(0, other)),
+                                             id3v2Frame(3, "APIC", pictureBody(3, front))}));
+        file->tagImage(image);
+        ASSERT_TRUE(file->commitTags());
+        TagLib::MPEG::File check(QFile::encodeName(path()).constData(), false);
+        QList<int> types;
+        for (auto* frame : check.ID3v2Tag()->frameList("APIC"))
+            types.append(dynamic_cast<TagLib::ID3v2::AttachedPictureFrame*>(frame)->type());
+        std::sort(types.begin(), types.end());
+        const QList<int> expected = image.isNull() ? QList<int>{4} : QList<int>{3, 4};
+        EXPECT_EQ(types, expected);
+        auto again = open(path());
+        EXPECT_EQ(again->hasImage(), !image.isNull());
+    }
+}
+
+TEST_F(MP3FileTest, GrownTagReplacesTheFileThroughACopy) {
+    useVersion(3);
+    ASSERT_TRUE(writeMp3WithTag(
+        path(), id3v2Tag(3, {id3v2Frame(3, "TIT2", id3Latin1TextBody("a"))}), {.frames = 200}));
+    ::chmod(QFile::encodeName(path()).constData(), 0640);
+    const QByteArray audio = mp3AudioPayload(path());
+    const ino_t before = inodeOf(path());
+    auto file = open(path());
+    ASSERT_NE(file, nullptr);
+    QImage cover(200, 200, QImage::Format_RGB32);
+    for (int y = 0; y < cover.height(); ++y)
+        for (int x = 0; x < cover.width(); ++x)
+            cover.setPixel(x, y, qRgb(x, y, x ^ y));
+    file->tagImage(cover);
+    ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+
+    EXPECT_NE(inodeOf(path()), before); // a new file was renamed over the old one
+    EXPECT_EQ(mp3AudioPayload(path()), audio);
+    EXPECT_EQ(QFile::permissions(path()), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                              QFile::WriteUser | QFile::ReadGroup);
+    EXPECT_TRUE(strayFiles().isEmpty());
+    EXPECT_TRUE(open(path())->hasImage());
+}
+
+TEST_F(MP3FileTest, TagThatFitsIsWrittenInPlace) {
+    useVersion(2);
+    ASSERT_TRUE(writeMp3WithTag(path(),
+                                id3v2Tag(3, {id3v2Frame(3, "TIT2", id3Latin1TextBody("a"))}, 2000),
+                                {.frames = 200}));
+    // The first save writes the ID3v1 tag at the end; the second changes nothing but the tag.
+    auto file = open(path());
+    file->tagTitle(QStringLiteral("first"));
+    ASSERT_TRUE(file->commitTags());
+    const QByteArray audio = mp3AudioPayload(path());
+    const qint64 size = QFileInfo(path()).size();
+    const ino_t before = inodeOf(path());
+
+    file->tagTitle(QStringLiteral("A much longer title than before"));
+    file->tagArtist(QStringLiteral("Someone"));
+    ASSERT_TRUE(file->commitTags());
+    EXPECT_EQ(inodeOf(path()), before);
+    EXPECT_EQ(QFileInfo(path()).size(), size);
+    EXPECT_EQ(mp3AudioPayload(path()), audio);
+    EXPECT_EQ(open(path())->getTitle(), QStringLiteral("A much longer title than before"));
+}
+
+TEST_F(MP3FileTest, SymlinkedPathWritesTheFileItNames) {
+    ASSERT_TRUE(writeSilentMp3(path(QStringLiteral("real.mp3"))));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("real.mp3")), path(QStringLiteral("link.mp3"))));
+    auto file = open(path(QStringLiteral("link.mp3")));
+    ASSERT_NE(file, nullptr);
+    file->tagTitle(QStringLiteral("Through the link"));
+    ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+    EXPECT_TRUE(QFileInfo(path(QStringLiteral("link.mp3"))).isSymLink());
+    EXPECT_EQ(open(path(QStringLiteral("real.mp3")))->getTitle(),
+              QStringLiteral("Through the link"));
+    EXPECT_TRUE(strayFiles().isEmpty());
+}
+
+TEST_F(MP3FileTest, FailedSaveLeavesNothingBehind) {
+    ASSERT_TRUE(writeSilentMp3(path()));
+    auto file = open(path());
+    file->tagTitle(QStringLiteral("lost"));
+    // The file turns into a folder between opening and saving.
+    ASSERT_TRUE(QFile::remove(path()));
+    ASSERT_TRUE(QDir(fDir.path()).mkdir(QStringLiteral("song.mp3")));
+    EXPECT_FALSE(file->commitTags());
+    EXPECT_FALSE(file->lastError().isEmpty());
+    EXPECT_TRUE(strayFiles().isEmpty());
+    EXPECT_TRUE(QFileInfo(path()).isDir());
+
+    // Vanished altogether.
+    ASSERT_TRUE(QDir(fDir.path()).rmdir(QStringLiteral("song.mp3")));
+    EXPECT_FALSE(file->commitTags());
+}
+
+TEST_F(MP3FileTest, ReadOnlyFileIsNotChanged) {
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not apply to root";
+    ASSERT_TRUE(writeSilentMp3(path()));
+    ::chmod(QFile::encodeName(path()).constData(), 0444);
+    const QByteArray bytes = [&] {
+        QFile f(path());
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+    auto file = open(path());
+    file->tagTitle(QStringLiteral("x"));
+    EXPECT_FALSE(file->commitTags());
+    QFile f(path());
+    f.open(QIODevice::ReadOnly);
+    EXPECT_EQ(f.readAll(), bytes);
+}
+
+TEST_F(MP3FileTest, DamagedTagsDoNotCrash) {
+    // A frame that claims more bytes than its tag holds, and a tag that claims
+    // more bytes than the file.
+    QByteArray oversized = id3v2Frame(3, "TIT2", id3Latin1TextBody("Title"));
+    oversized[7] = char(0x7f);
+    QByteArray tooLong = id3v2Tag(4, {id3v2Frame(4, "TALB", id3Latin1TextBody("x"))});
+    tooLong[6] = 0x7f;
+    for (const QByteArray& tag :
+         {id3v2Tag(3, {id3v2Frame(3, "TPE1", id3Latin1TextBody("ok")), oversized}), tooLong,
+          id3v2Tag(3, {id3v2Frame(3, "TTRX", QByteArray(1, '\x01'))}),
+          id3v2Tag(3, {id3v2Frame(3, "APIC", QByteArray("\0", 1))})}) {
+        ASSERT_TRUE(writeMp3WithTag(path(), tag));
+        auto file = open(path());
+        if (!file) continue;
+        EXPECT_FALSE(file->customTag().has_value());
+        file->tagTitle(QStringLiteral("mended"));
+        if (file->commitTags()) {
+            EXPECT_EQ(open(path())->getTitle(), QStringLiteral("mended"));
+        }
+    }
+}
+
+TEST_F(MP3FileTest, MutatedTagsNeverCrash) {
+    const QByteArray tag = id3v2Tag(
+        3,
+        {
+            id3v2Frame(3, "TIT2", utf16Body(QStringLiteral("Title"))),
+            id3v2Frame(3, "TYER", id3Latin1TextBody("1999")),
+            id3v2Frame(3, "TDAT", id3Latin1TextBody("2503")),
+            id3v2Frame(3, "TDRC", id3Latin1TextBody("2001")),
+            id3v2Frame(3, "TCON", id3Latin1TextBody("(17)")),
+            id3v2Frame(3, "TTRX", QByteArray(1, '\0') + "WHAT_IS_THIS?" + '\0' + "revArtAlb\t1\n"),
+            id3v2Frame(3, "APIC", pictureBody(3, pngBytes(Qt::red))),
+        },
+        64);
+    const QByteArray clean = tag + silentMp3Bytes({.frames = 4});
+    QRandomGenerator random(1234);
+    for (int round = 0; round < 300; ++round) {
+        QByteArray bytes = clean;
+        for (int flips = 1 + random.bounded(4); flips > 0; --flips)
+            bytes[random.bounded(int(tag.size()))] = char(random.bounded(256));
+        QFile out(path());
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(bytes);
+        out.close();
+        useVersion(round % 2 ? 2 : 3);
+        if (auto file = open(path())) {
+            file->tagAlbum(QStringLiteral("Album"));
+            file->commitTags();
+        }
+    }
+    EXPECT_TRUE(strayFiles().isEmpty());
+}
+
+TEST_F(MP3FileTest, Id3v1AloneIsRead) {
+    QByteArray v1(128, '\0');
+    v1.replace(0, 3, "TAG");
+    v1.replace(3, 5, "Title");
+    v1.replace(33, 6, "Artist");
+    v1.replace(63, 5, "Album");
+    v1.replace(93, 4, "1977");
+    v1[126] = 9;
+    v1[127] = 17; // Rock
+    QByteArray bytes = silentMp3Bytes() + v1;
+    QFile out(path());
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(bytes);
+    out.close();
+    auto file = open(path());
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->getTitle(), QStringLiteral("Title"));
+    EXPECT_EQ(file->getArtist(), QStringLiteral("Artist"));
+    EXPECT_EQ(file->getAlbum(), QStringLiteral("Album"));
+    EXPECT_EQ(file->getYearStr(), QStringLiteral("1977"));
+    EXPECT_EQ(file->getGenre(), QStringLiteral("Rock"));
+    EXPECT_EQ(file->getTrackNum(), 9u);
+
+    // Clearing a title in the ID3v2 tag does not bring the old ID3v1 one back.
+    file->tagTitle(QString());
+    file->tagAlbum(QStringLiteral("New"));
+    ASSERT_TRUE(file->commitTags());
+    auto again = open(path());
+    EXPECT_TRUE(again->getTitle().isEmpty());
+    EXPECT_EQ(again->getAlbum(), QStringLiteral("New"));
+    EXPECT_EQ(again->getArtist(), QStringLiteral("Artist"));
+}
+
+} // namespace

@@ -1,0 +1,51 @@
+#include "web/sources/AmazonMusic.h"
+
+#include "app/Preferences.h"
+#include "web/WebHelpers.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+class AmazonMusicTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Prefs::initializeDefaults();
+        Prefs::setOverride(Prefs::kAmazonBaseURL, QStringLiteral("http://shop.example"));
+        fPrevious = SetURLOpener([this](const QString& url) { opened.push_back(url); });
+    }
+    void TearDown() override {
+        SetURLOpener(fPrevious);
+        Prefs::clearOverrides();
+    }
+    std::vector<QString> opened;
+
+private:
+    URLOpener fPrevious;
+};
+
+TEST_F(AmazonMusicTest, BuildsSearchAddressesWithTheTextEscapedAsGiven) {
+    EXPECT_EQ(AmazonMusic::albumLookupString(QStringLiteral("The Wall")),
+              QStringLiteral("http://shop.example/exec/obidos/search-handle-url/"
+                             "ix=music-album&field-keywords=The%20Wall"));
+    // A song is looked up through the album search.
+    EXPECT_EQ(AmazonMusic::songLookupString(QString::fromUtf8("Caf\xC3\xA9 & Co")),
+              QStringLiteral("http://shop.example/exec/obidos/search-handle-url/"
+                             "ix=music-album&field-keywords=Caf%C3%A9%20&%20Co"));
+}
+
+TEST_F(AmazonMusicTest, LookUpsOpenTheBrowserAndKeepTheArticle) {
+    AmazonMusic::lookUpArtist(QStringLiteral("The Beatles"));
+    AmazonMusic::lookUpAlbum(QStringLiteral("Abbey Road"));
+    AmazonMusic::lookUpSong(QStringLiteral("A Day"));
+    const QString base = QStringLiteral("http://shop.example/exec/obidos/search-handle-url/");
+    EXPECT_EQ(opened, (std::vector<QString>{
+                          base + QStringLiteral("ix=music-artist&field-keywords=The%20Beatles"),
+                          base + QStringLiteral("ix=music-album&field-keywords=Abbey%20Road"),
+                          base + QStringLiteral("ix=music-album&field-keywords=A%20Day"),
+                      }));
+}
+
+} // namespace
