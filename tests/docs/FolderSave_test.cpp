@@ -291,3 +291,42 @@ TEST(FolderSave, SaveThenCloseWaitsForTheSaveAndLateAnswersDoNothing) {
         EXPECT_EQ(album.files(), (QStringList{"a.mp3", "b.mp3"}));
     }
 }
+
+TEST(FolderSave, CoverIsEmbeddedScaledOrSavedToAFile) {
+    PrefsGuard prefs;
+    Script script;
+    script.titles = {"One"};
+    struct Row {
+        bool embed;
+        bool toFile;
+        QSize embedded; // empty: no picture in the tags
+    };
+    for (const Row& row : {Row{true, false, QSize(20, 15)}, Row{false, true, QSize()}}) {
+        Album album(QList<QPair<QString, QString>>{{"a.mp3", "One"}});
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(Qt::red);
+        ASSERT_TRUE(picture.save(album.dir + "/front.png"));
+        Prefs::setOverride(Prefs::kEmbedCoverInTags, row.embed);
+        Prefs::setOverride(Prefs::kSaveCoverToFile, row.toFile);
+        Prefs::setOverride(Prefs::kResizeCover, true);
+        Prefs::setOverride(Prefs::kResizePixels, 20);
+        Prefs::setOverride(Prefs::kResizeOption, 0);
+
+        HeadlessHost host;
+        TrovixDocument doc(&host);
+        doc.setSources(script.sources());
+        doc.setDocumentPath(album.dir, false);
+        settle(doc);
+        doc.saveDocument();
+        settle(doc);
+        ASSERT_TRUE(doc.lastSaveSucceeded());
+
+        auto file = MusicFile::newMusicFileWithPath(album.dir + "/01-One.mp3");
+        ASSERT_TRUE(file);
+        const QImage embedded = file->getImage();
+        EXPECT_EQ(embedded.isNull() ? QSize() : embedded.size(), row.embedded) << row.embed;
+        const QImage saved(album.dir + "/Cover Art.jpg");
+        EXPECT_EQ(saved.isNull() ? QSize() : saved.size(), row.toFile ? QSize(40, 30) : QSize())
+            << row.toFile;
+    }
+}
