@@ -19,7 +19,8 @@ namespace {
 
 bool makeAlbum(const QString& dir, int count, bool m4a) {
     for (int i = 1; i <= count; ++i) {
-        const QString path = QStringLiteral("%1/song %2.%3").arg(dir).arg(i).arg(m4a ? "m4a" : "mp3");
+        const QString path =
+            QStringLiteral("%1/song %2.%3").arg(dir).arg(i).arg(m4a ? "m4a" : "mp3");
         if (m4a) {
             M4aFixtureOptions o;
             o.title = QStringLiteral("song number %1").arg(i);

@@ -116,7 +116,8 @@ CliParse parseArguments(const QStringList& args) {
             for (const QString& part : v.split(QLatin1Char(','))) {
                 int n = 0;
                 if (!positive(part.trimmed(), &n))
-                    return fail(QStringLiteral("--box-set needs hit numbers from 1 up: \"%1\"").arg(v));
+                    return fail(
+                        QStringLiteral("--box-set needs hit numbers from 1 up: \"%1\"").arg(v));
                 o.boxSet << n;
             }
         } else if (arg == QLatin1String("--artist") || arg == QLatin1String("--album") ||

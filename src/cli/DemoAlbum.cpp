@@ -33,7 +33,9 @@ QByteArray u32(uint32_t v) {
     qToBigEndian(v, b.data());
     return b;
 }
-QByteArray zeros(int n) { return QByteArray(n, '\0'); }
+QByteArray zeros(int n) {
+    return QByteArray(n, '\0');
+}
 QByteArray box(const QByteArray& type, const QByteArray& payload) {
     return u32(uint32_t(payload.size() + 8)) + type + payload;
 }
@@ -48,7 +50,8 @@ QByteArray matrix() {
 // 512 bytes starting at `start`, and an empty metadata list to fill later.
 QByteArray moov(int samples, uint32_t start, int seconds) {
     const QByteArray decoderSpecific = QByteArray("\x05\x02\x12\x10", 4);
-    QByteArray config = QByteArray("\x40\x15", 2) + zeros(3) + u32(128000) + u32(128000) + decoderSpecific;
+    QByteArray config =
+        QByteArray("\x40\x15", 2) + zeros(3) + u32(128000) + u32(128000) + decoderSpecific;
     config = QByteArray("\x04", 1) + char(config.size()) + config;
     QByteArray es = u16(1) + zeros(1) + config + QByteArray("\x06\x01\x02", 3);
     es = QByteArray("\x03", 1) + char(es.size()) + es;
@@ -63,31 +66,33 @@ QByteArray moov(int samples, uint32_t start, int seconds) {
     const QByteArray stbl =
         box("stbl", fullBox("stsd", u32(1) + mp4a) +
                         fullBox("stts", u32(1) + u32(uint32_t(samples)) + u32(1024)) +
-                        fullBox("stsc", u32(1) + u32(1) + u32(1) + u32(1)) + fullBox("stsz", sizes) +
-                        fullBox("stco", offsets));
-    const QByteArray minf = box("minf", fullBox("smhd", zeros(4)) +
-                                            box("dinf", fullBox("dref", u32(1) + box("url ", u32(1)))) +
-                                            stbl);
+                        fullBox("stsc", u32(1) + u32(1) + u32(1) + u32(1)) +
+                        fullBox("stsz", sizes) + fullBox("stco", offsets));
+    const QByteArray minf =
+        box("minf", fullBox("smhd", zeros(4)) +
+                        box("dinf", fullBox("dref", u32(1) + box("url ", u32(1)))) + stbl);
     const uint32_t ms = uint32_t(seconds) * 1000;
-    const QByteArray mdia =
-        box("mdia", fullBox("mdhd", zeros(8) + u32(44100) + u32(uint32_t(seconds) * 44100) +
-                                        u16(0x55c4) + u16(0)) +
-                        fullBox("hdlr", u32(0) + "soun" + zeros(12) + QByteArray("SoundHandler", 13)) +
-                        minf);
-    const QByteArray tkhd = box("tkhd", u32(7) + zeros(8) + u32(1) + u32(0) + u32(ms) + zeros(8) +
-                                            u16(0) + u16(0) + u16(0x100) + u16(0) + matrix() +
-                                            u32(0) + u32(0));
+    const QByteArray mdia = box(
+        "mdia",
+        fullBox("mdhd",
+                zeros(8) + u32(44100) + u32(uint32_t(seconds) * 44100) + u16(0x55c4) + u16(0)) +
+            fullBox("hdlr", u32(0) + "soun" + zeros(12) + QByteArray("SoundHandler", 13)) + minf);
+    const QByteArray tkhd =
+        box("tkhd", u32(7) + zeros(8) + u32(1) + u32(0) + u32(ms) + zeros(8) + u16(0) + u16(0) +
+                        u16(0x100) + u16(0) + matrix() + u32(0) + u32(0));
     const QByteArray meta =
         fullBox("meta", fullBox("hdlr", u32(0) + "mdir" + "appl" + zeros(8) + QByteArray("", 1)) +
                             box("ilst", {}) + box("free", zeros(1016)));
-    const QByteArray mvhd = fullBox("mvhd", zeros(8) + u32(1000) + u32(ms) + u32(0x10000) +
-                                                u16(0x100) + zeros(10) + matrix() + zeros(24) + u32(2));
+    const QByteArray mvhd =
+        fullBox("mvhd", zeros(8) + u32(1000) + u32(ms) + u32(0x10000) + u16(0x100) + zeros(10) +
+                            matrix() + zeros(24) + u32(2));
     return box("moov", mvhd + box("trak", tkhd + mdia) + box("udta", meta));
 }
 
 QByteArray silentM4a(int seconds) {
     const int samples = 16;
-    const QByteArray ftyp = box("ftyp", QByteArray("M4A ") + u32(0x200) + "M4A mp42isom" + zeros(4));
+    const QByteArray ftyp =
+        box("ftyp", QByteArray("M4A ") + u32(0x200) + "M4A mp42isom" + zeros(4));
     const uint32_t start = uint32_t(ftyp.size() + moov(samples, 0, seconds).size() + 8);
     return ftyp + moov(samples, start, seconds) + box("mdat", zeros(samples * 512));
 }

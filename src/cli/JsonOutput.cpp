@@ -6,7 +6,8 @@
 namespace JsonOutput {
 
 QJsonObject toJson(const FolderView& v) {
-    QJsonObject album{{"artist", v.artist}, {"album", v.album}, {"year", v.year}, {"genre", v.genre}};
+    QJsonObject album{
+        {"artist", v.artist}, {"album", v.album}, {"year", v.year}, {"genre", v.genre}};
     QJsonArray tracks;
     for (const FolderView::Track& t : v.tracks) {
         const QJsonObject status{{"A", StatusDecisions::colorName(t.status.A)},

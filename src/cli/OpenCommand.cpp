@@ -56,7 +56,8 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
         row.newArtist = t->getNewArtist();
         row.newTrack = doc.getNewTrack(i);
         row.newFileName = row.placeholder ? QString(u""_qs) : t->getNewFileName(alternate);
-        row.status = StatusDecisions::folderTrack(*t, tagHit, v.variousArtists, alternate, row.newTrack);
+        row.status =
+            StatusDecisions::folderTrack(*t, tagHit, v.variousArtists, alternate, row.newTrack);
         v.tracks << row;
     }
 
@@ -75,7 +76,8 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
         v.hits << hit;
     }
     v.chosenHit = doc.selectedHitRow() < hits.count() ? doc.selectedHitRow() : -1;
-    for (const Alert& a : host.alerts()) v.alerts << a;
+    for (const Alert& a : host.alerts())
+        v.alerts << a;
     v.saved = saved;
     return v;
 }
@@ -94,8 +96,8 @@ namespace OpenCommand {
 int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
     const QFileInfo info(o.folder);
     if (!info.isDir()) {
-        err << "trovix-cli: " << o.folder << ": " << (info.exists() ? "not a folder" : "no such folder")
-            << "\n";
+        err << "trovix-cli: " << o.folder << ": "
+            << (info.exists() ? "not a folder" : "no such folder") << "\n";
         return 1;
     }
 

@@ -68,7 +68,8 @@ int run(bool store, const QString& key, const QString& text, QTextStream& out, Q
         out << key << " = " << textOf(key, Prefs::value(key)) << "\n";
         return 0;
     }
-    for (const QString& k : Prefs::allKeys()) out << k << " = " << textOf(k, Prefs::value(k)) << "\n";
+    for (const QString& k : Prefs::allKeys())
+        out << k << " = " << textOf(k, Prefs::value(k)) << "\n";
     return 0;
 }
 

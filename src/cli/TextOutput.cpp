@@ -10,7 +10,8 @@ void printTable(const QList<QStringList>& rows, QTextStream& out,
     if (rows.isEmpty()) return;
     QList<int> widths(rows[0].size(), 0);
     for (const QStringList& r : rows)
-        for (int c = 0; c < r.size() && c < widths.size(); ++c) widths[c] = qMax(widths[c], int(r[c].size()));
+        for (int c = 0; c < r.size() && c < widths.size(); ++c)
+            widths[c] = qMax(widths[c], int(r[c].size()));
     for (int i = 0; i < rows.size(); ++i) {
         const QStringList& r = rows[i];
         // `shown` replaces a cell's text (escape sequences) without changing its width.
@@ -32,18 +33,19 @@ QString letter(const QString& name, StatusColor c, bool colour) {
     return name + (c == Red ? QLatin1Char('!') : c == Green ? QLatin1Char('=') : QLatin1Char('-'));
 }
 
-QString quoted(const QString& s) { return s.isEmpty() ? QStringLiteral("-") : s; }
+QString quoted(const QString& s) {
+    return s.isEmpty() ? QStringLiteral("-") : s;
+}
 
 } // namespace
 
 namespace TextOutput {
 
 QString statusLetters(const StatusRow& row, bool colour) {
-    return QStringList{letter(QStringLiteral("A"), row.A, colour),
-                       letter(QStringLiteral("F"), row.F, colour),
-                       letter(QStringLiteral("I"), row.I, colour),
-                       letter(QStringLiteral("T"), row.T, colour),
-                       letter(QStringLiteral("Num"), row.Num, colour)}
+    return QStringList{
+        letter(QStringLiteral("A"), row.A, colour), letter(QStringLiteral("F"), row.F, colour),
+        letter(QStringLiteral("I"), row.I, colour), letter(QStringLiteral("T"), row.T, colour),
+        letter(QStringLiteral("Num"), row.Num, colour)}
         .join(QLatin1Char(' '));
 }
 
@@ -78,7 +80,8 @@ void print(const FolderView& v, QTextStream& out, bool colour) {
         shown << s;
     }
     if (!v.variousArtists) {
-        for (QStringList& r : rows) r.removeAt(6);
+        for (QStringList& r : rows)
+            r.removeAt(6);
         for (QStringList& r : shown)
             if (!r.isEmpty()) r.removeAt(6);
     }
@@ -89,8 +92,8 @@ void print(const FolderView& v, QTextStream& out, bool colour) {
     if (v.hits.isEmpty()) out << ": none";
     out << "\n";
     if (!v.hits.isEmpty()) {
-        QList<QStringList> hits{{"", "#", "Source", "Key", "Artist", "Album", "Year", "Genre",
-                                 "Score", "Tracks"}};
+        QList<QStringList> hits{
+            {"", "#", "Source", "Key", "Artist", "Album", "Year", "Genre", "Score", "Tracks"}};
         for (int i = 0; i < v.hits.size(); ++i) {
             const FolderView::Hit& h = v.hits[i];
             hits << QStringList{i == v.chosenHit ? QStringLiteral("*") : QString(),
@@ -116,7 +119,8 @@ void print(const FolderView& v, QTextStream& out, bool colour) {
 void printAlerts(const QList<Alert>& alerts, QTextStream& out) {
     for (const Alert& a : alerts) {
         out << "Alert: " << a.title << "\n";
-        for (const QString& line : a.message.split(QLatin1Char('\n'))) out << "  " << line << "\n";
+        for (const QString& line : a.message.split(QLatin1Char('\n')))
+            out << "  " << line << "\n";
         out << "  [" << a.buttons.join(QStringLiteral("] [")) << "]\n";
     }
 }

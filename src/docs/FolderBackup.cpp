@@ -24,10 +24,16 @@ namespace {
 // reinterpreted on its way through.
 using Bytes = std::string;
 
-Bytes encode(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString decode(const Bytes& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+Bytes encode(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+QString decode(const Bytes& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
 
-QString errnoText(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+QString errnoText(int err) {
+    return QString::fromLocal8Bit(std::strerror(err));
+}
 
 struct Copier {
     dev_t targetDev = 0;
@@ -171,7 +177,8 @@ QString FolderBackup::chooseTarget(const QString& backups, const QString& folder
     return target;
 }
 
-FolderBackup::Result FolderBackup::backupFolder(const QString& folder, ProgressIndicator* progress) {
+FolderBackup::Result FolderBackup::backupFolder(const QString& folder,
+                                                ProgressIndicator* progress) {
     Result result;
     const QString backups = backupsFolder();
     if (!QDir().mkpath(backups)) {
@@ -212,7 +219,8 @@ FolderBackup::Result FolderBackup::backupFolder(const QString& source, const QSt
         return result;
     }
     struct stat made;
-    if (::stat(dst.c_str(), &made) == 0) copier.targetDev = made.st_dev, copier.targetIno = made.st_ino;
+    if (::stat(dst.c_str(), &made) == 0)
+        copier.targetDev = made.st_dev, copier.targetIno = made.st_ino;
 
     const int e = int(names.size());
     if (progress) {

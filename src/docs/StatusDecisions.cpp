@@ -5,7 +5,9 @@
 
 namespace {
 
-bool same(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool same(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 // Red unless the reference value exists and equals the current one.
 StatusColor matches(const QString& reference, const QString& current) {
@@ -26,7 +28,9 @@ StatusColor fileName(const AudioTrack& file, const QString& newName) {
     return file.getDisplayName() == newName ? Green : Red;
 }
 
-bool untouched(const AudioTrack& track) { return track.isPlaceholder() || !track.okToTag(); }
+bool untouched(const AudioTrack& track) {
+    return track.isPlaceholder() || !track.okToTag();
+}
 
 } // namespace
 
@@ -77,9 +81,12 @@ StatusRow singleFile(const AudioTrack& file, const StatusValues& typed) {
 
 QString colorName(StatusColor color) {
     switch (color) {
-    case Red: return QStringLiteral("red");
-    case Green: return QStringLiteral("green");
-    case Grey: break;
+    case Red:
+        return QStringLiteral("red");
+    case Green:
+        return QStringLiteral("green");
+    case Grey:
+        break;
     }
     return QStringLiteral("grey");
 }

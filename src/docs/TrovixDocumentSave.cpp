@@ -56,7 +56,8 @@ bool canBeMacRoman(const QString& text) {
 // list of failures; every other alert (a duplicate name) goes on to the user.
 class RenameAlerts : public AlertHost {
 public:
-    explicit RenameAlerts(std::function<void(const Alert&)> forward) : fForward(std::move(forward)) {}
+    explicit RenameAlerts(std::function<void(const Alert&)> forward)
+        : fForward(std::move(forward)) {}
     void showAlert(const Alert& alert, std::function<void(int)>) override {
         if (alert.title == QLatin1String("Could Not Rename Track"))
             fLastFailure = alert.message;
@@ -97,9 +98,11 @@ void TrovixDocument::saveDocument() {
         fHost->showAlert({title, message, {kOK}});
     };
     if (artistField().isEmpty())
-        return fail(QStringLiteral("Missing Field"), QStringLiteral("The Artist field must be filled in."));
+        return fail(QStringLiteral("Missing Field"),
+                    QStringLiteral("The Artist field must be filled in."));
     if (albumField().isEmpty())
-        return fail(QStringLiteral("Missing Field"), QStringLiteral("The Album field must be filled in."));
+        return fail(QStringLiteral("Missing Field"),
+                    QStringLiteral("The Album field must be filled in."));
 
     // Read-only counts real files only: a placeholder is the missing-track
     // question's business, which it would otherwise never reach.
@@ -138,12 +141,13 @@ void TrovixDocument::saveDocument() {
         return;
     }
     if (blank) {
-        fHost->showAlert({QStringLiteral("Missing Field"),
-                          QStringLiteral("Some tracks do not have new titles. You can save the ones "
-                                         "that do, or you can just use the old titles."),
-                          {QStringLiteral("Cancel"), QStringLiteral("Save Others"),
-                           QStringLiteral("Use Old Titles")}},
-                         [this](int button) { alertResp2(button); });
+        fHost->showAlert(
+            {QStringLiteral("Missing Field"),
+             QStringLiteral("Some tracks do not have new titles. You can save the ones "
+                            "that do, or you can just use the old titles."),
+             {QStringLiteral("Cancel"), QStringLiteral("Save Others"),
+              QStringLiteral("Use Old Titles")}},
+            [this](int button) { alertResp2(button); });
         return;
     }
     if (!canBeMacRoman(genreField()))
@@ -201,9 +205,9 @@ void TrovixDocument::saveCommon() {
     QString reason;
     if (backup && !backupFolder(&reason)) {
         postAlert(QStringLiteral("Backup Failed"),
-                   QStringLiteral("The folder could not be backed up to \"%1\", so nothing was "
-                                  "saved. %2")
-                       .arg(FolderBackup::backupsFolder(), reason));
+                  QStringLiteral("The folder could not be backed up to \"%1\", so nothing was "
+                                 "saved. %2")
+                      .arg(FolderBackup::backupsFolder(), reason));
     } else {
         retagTracks(rename);
         if (Prefs::boolValue(Prefs::kRenameAlbums)) renameAlbum(alternate());
@@ -219,8 +223,8 @@ void TrovixDocument::saveCommon() {
             for (const SaveFailure& f : failures)
                 lines << QStringLiteral("\"%1\": %2").arg(f.file, f.reason);
             postAlert(QStringLiteral("Some Files Were Not Saved"),
-                       QStringLiteral("These files could not be written, renamed or moved:\n%1")
-                           .arg(lines.join(QLatin1Char('\n'))));
+                      QStringLiteral("These files could not be written, renamed or moved:\n%1")
+                          .arg(lines.join(QLatin1Char('\n'))));
         }
     }
 
@@ -230,8 +234,8 @@ void TrovixDocument::saveCommon() {
         if (onMainThread())
             fHost->closeProgressSheet();
         else
-            QMetaObject::invokeMethod(this, [this] { fHost->closeProgressSheet(); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { fHost->closeProgressSheet(); }, Qt::QueuedConnection);
     }
 }
 
@@ -364,9 +368,9 @@ void TrovixDocument::renameAlbum(int alternate) {
 
     const auto duplicate = [&] {
         postAlert(QStringLiteral("Duplicate Folder Name"),
-                   QStringLiteral("A folder named \"%1\" already exists! Its name will remain "
-                                  "\"%2\".")
-                       .arg(newName, current.fileName()));
+                  QStringLiteral("A folder named \"%1\" already exists! Its name will remain "
+                                 "\"%2\".")
+                      .arg(newName, current.fileName()));
     };
     if (pathExists(newPath)) return duplicate();
     TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(docPathNow, newPath);
@@ -374,9 +378,9 @@ void TrovixDocument::renameAlbum(int alternate) {
     if (r.code == MoveResult::Code::TargetExists) return duplicate();
     if (!r.ok()) {
         postAlert(QStringLiteral("Could Not Rename Folder"),
-                   QStringLiteral("The folder \"%1\" could not be renamed to \"%2\": %3. Its name "
-                                  "will remain \"%1\".")
-                       .arg(current.fileName(), newName, r.error));
+                  QStringLiteral("The folder \"%1\" could not be renamed to \"%2\": %3. Its name "
+                                 "will remain \"%1\".")
+                      .arg(current.fileName(), newName, r.error));
         return;
     }
     {
@@ -421,8 +425,8 @@ void TrovixDocument::postAlert(const QString& title, const QString& message) {
     if (onMainThread())
         fHost->showAlert(alert);
     else
-        QMetaObject::invokeMethod(this, [this, alert] { fHost->showAlert(alert); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, alert] { fHost->showAlert(alert); }, Qt::QueuedConnection);
 }
 
 // Closing after a save ----------------------------------------------------

@@ -5,12 +5,11 @@
 
 namespace {
 
-const char* kSearchPage =
-    "<html><body>\n"
-    "<a href=\"%1/cd/rock0a0b0c0d\"><b>The Band / The Album</b></a><br>\n"
-    "year: 1997, genre: Alternative<br>\n"
-    "<a href=\"%1/gnudb/rock/0a0b0c0d\">Details</a><br>\n"
-    "</body></html>";
+const char* kSearchPage = "<html><body>\n"
+                          "<a href=\"%1/cd/rock0a0b0c0d\"><b>The Band / The Album</b></a><br>\n"
+                          "year: 1997, genre: Alternative<br>\n"
+                          "<a href=\"%1/gnudb/rock/0a0b0c0d\">Details</a><br>\n"
+                          "</body></html>";
 
 const char* kRecord = "# xmcd\n"
                       "DISCID=0a0b0c0d\n"
@@ -23,9 +22,9 @@ const char* kRecord = "# xmcd\n"
                       "EXTD=\n";
 
 QStringList gnudbOnly(const LoopbackServer& server) {
-    return {"--set",  "SearchAMG=NO",         "--set", "SearchGOOG=NO",
-            "--set",  "SearchFreeDB=NO",      "--set", "SearchGNUDB=YES",
-            "--set",  "SearchForCoverArt=NO", "--set", "GnudbBaseURL=" + server.baseUrl(),
+    return {"--set", "SearchAMG=NO",         "--set", "SearchGOOG=NO",
+            "--set", "SearchFreeDB=NO",      "--set", "SearchGNUDB=YES",
+            "--set", "SearchForCoverArt=NO", "--set", "GnudbBaseURL=" + server.baseUrl(),
             "--json"};
 }
 
@@ -44,8 +43,10 @@ TEST(CliLookup, WebHitIsAppliedSavedAndFoundAgainByItsKey) {
     QDir().mkpath(dir);
     // Tags that agree with the disc's year and genre: the web hit scores the
     // full 100 and stays ahead of the hits made from the folder.
-    ASSERT_TRUE(writeTrack(dir, {"a.mp3", "two", 2, 0, "the band", "the album", "1997", "Alternative"}));
-    ASSERT_TRUE(writeTrack(dir, {"b.mp3", "one", 1, 0, "the band", "the album", "1997", "Alternative"}));
+    ASSERT_TRUE(
+        writeTrack(dir, {"a.mp3", "two", 2, 0, "the band", "the album", "1997", "Alternative"}));
+    ASSERT_TRUE(
+        writeTrack(dir, {"b.mp3", "one", 1, 0, "the band", "the album", "1997", "Alternative"}));
 
     CliResult r = env.run(QStringList{"open", dir} + gnudbOnly(server) +
                           QStringList{"--set", "RenameAlbums=NO", "--save", "--yes"});

@@ -140,7 +140,8 @@ inline ReadTags readTags(const QString& path) {
 
 inline QStringList alertTitles(const QJsonObject& json) {
     QStringList titles;
-    for (const QJsonValue& a : json["alerts"].toArray()) titles << a["title"].toString();
+    for (const QJsonValue& a : json["alerts"].toArray())
+        titles << a["title"].toString();
     return titles;
 }
 

@@ -33,7 +33,8 @@ QJsonObject lastAlert(const QJsonObject& json) {
 
 QStringList buttons(const QJsonObject& alert) {
     QStringList b;
-    for (const QJsonValue& v : alert["buttons"].toArray()) b << v.toString();
+    for (const QJsonValue& v : alert["buttons"].toArray())
+        b << v.toString();
     return b;
 }
 
@@ -54,7 +55,10 @@ TEST(CliSave, ChecksStopTheSaveInOrderWithTheirMessages) {
     };
     const QList<Row> rows = {
         // Both empty: only the artist is reported.
-        {{"--artist", "", "--album", ""}, "Missing Field", "The Artist field must be filled in.", {"OK"}},
+        {{"--artist", "", "--album", ""},
+         "Missing Field",
+         "The Artist field must be filled in.",
+         {"OK"}},
         {{"--album", ""}, "Missing Field", "The Album field must be filled in.", {"OK"}},
         // Two albums in the box set hold more titles than the folder has files.
         {{"--box-set", "1,2"},
@@ -85,7 +89,8 @@ TEST(CliSave, ChecksStopTheSaveInOrderWithTheirMessages) {
     EXPECT_EQ(readTags(dir + "/a.mp3").genre, "Rock");
 
     // An accented Latin genre is accepted.
-    const CliResult r = env.run(openArgs(dir, {"--genre", QString::fromUtf8("M\u00fasica"), "--save"}));
+    const CliResult r =
+        env.run(openArgs(dir, {"--genre", QString::fromUtf8("M\u00fasica"), "--save"}));
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(r.json()["saved"].toBool());
     EXPECT_EQ(readTags(r.json()["tracks"].toArray()[0].toObject()["path"].toString()).genre,
@@ -266,7 +271,8 @@ TEST(CliSave, ReadOnlyFilesAreAskedAboutOrRefused) {
     const bool root = ::geteuid() == 0;
     // The program runs as "nobody" when the tests run as root, who may write
     // anything; the folder tree is opened up for it.
-    for (const QString& p : {env.root(), env.config(), env.music(), dir}) chmodPath(p, 0777);
+    for (const QString& p : {env.root(), env.config(), env.music(), dir})
+        chmodPath(p, 0777);
     chmodPath(env.config() + "/user-dirs.dirs", 0644);
     chmodPath(dir + "/a.mp3", root ? 0644 : 0444);
     chmodPath(dir + "/b.mp3", 0666);

@@ -56,7 +56,8 @@ struct Script {
             details->setArtist(QStringLiteral("The Band"));
             details->setAlbum(QStringLiteral("The Album"));
             details->setIADBKey(key);
-            for (const QString& t : titles) details->addTitle(t, QString());
+            for (const QString& t : titles)
+                details->addTitle(t, QString());
             auto hit = std::make_shared<AlbumInfo>();
             hit->setArtist(QStringLiteral("The Band"));
             hit->setAlbum(QStringLiteral("The Album"));
@@ -97,7 +98,8 @@ void settle(TrovixDocument& doc) {
 
 QStringList titlesOf(const std::vector<Alert>& alerts) {
     QStringList t;
-    for (const Alert& a : alerts) t << a.title;
+    for (const Alert& a : alerts)
+        t << a.title;
     return t;
 }
 
@@ -107,7 +109,8 @@ struct Album {
     explicit Album(const QList<QPair<QString, QString>>& files) {
         QDir().mkpath(dir);
         int n = 0;
-        for (const auto& [name, title] : files) EXPECT_TRUE(writeTitled(dir + u'/' + name, title, ++n));
+        for (const auto& [name, title] : files)
+            EXPECT_TRUE(writeTitled(dir + u'/' + name, title, ++n));
     }
     QStringList files() const { return QDir(dir).entryList(QDir::Files, QDir::Name); }
 };

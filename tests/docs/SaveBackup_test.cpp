@@ -25,8 +25,8 @@ QByteArray readFile(const QString& path) {
 }
 
 QStringList entries(const QString& dir) {
-    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                               QDir::Name);
+    return QDir(dir).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 } // namespace
@@ -53,7 +53,8 @@ TEST(SaveBackup, NamesAShellWouldInterpretAreCopiedLiterally) {
     QDir().mkpath(album + "/sub dir");
     const QStringList names = {"It's \"$PATH\".mp3", "back`id`.m4a", "new\nline.mp3", ".hidden",
                                "dollar $(rm -rf x).mp3"};
-    for (const QString& n : names) writeFile(album + "/" + n, n.toUtf8());
+    for (const QString& n : names)
+        writeFile(album + "/" + n, n.toUtf8());
     writeFile(album + "/sub dir/inner.mp3", "inner");
     ::symlink("back`id`.m4a", QFile::encodeName(album + "/link").constData());
 
@@ -61,7 +62,8 @@ TEST(SaveBackup, NamesAShellWouldInterpretAreCopiedLiterally) {
     const auto r = FolderBackup::backupFolder(album, target, nullptr);
     ASSERT_EQ(r.code, FolderBackup::Code::Made) << r.reason.toStdString();
     EXPECT_EQ(entries(target), entries(album));
-    for (const QString& n : names) EXPECT_EQ(readFile(target + "/" + n), n.toUtf8()) << n.toStdString();
+    for (const QString& n : names)
+        EXPECT_EQ(readFile(target + "/" + n), n.toUtf8()) << n.toStdString();
     EXPECT_EQ(readFile(target + "/sub dir/inner.mp3"), "inner");
     EXPECT_EQ(QFileInfo(target + "/link").symLinkTarget(), target + "/back`id`.m4a");
 }
@@ -119,7 +121,8 @@ TEST(SaveBackup, BackupsFolderFollowsTheXdgMusicDirectory) {
     QTemporaryDir tmp;
     const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     ASSERT_FALSE(config.isEmpty());
-    writeFile(config + "/user-dirs.dirs", "XDG_MUSIC_DIR=\"" + QFile::encodeName(tmp.path()) + "/Tunes\"\n");
+    writeFile(config + "/user-dirs.dirs",
+              "XDG_MUSIC_DIR=\"" + QFile::encodeName(tmp.path()) + "/Tunes\"\n");
     EXPECT_EQ(FolderBackup::backupsFolder(), tmp.path() + "/Tunes/Trovix Backups");
     QFile::remove(config + "/user-dirs.dirs");
     EXPECT_EQ(FolderBackup::backupsFolder(), QDir::homePath() + "/Music/Trovix Backups");

@@ -36,8 +36,8 @@ TEST(StatusDecisions, FolderTrackLettersFollowTheProposal) {
     PrefsGuard guard;
     QTemporaryDir tmp;
     // Already right: name "01-Intro.mp3", title, track 1/2, tags like the tag hit.
-    AudioTrack right = tagged(tmp.path() + "/01-Intro.mp3",
-                              {"the band", "SONGS", "2001", "rock", "Intro"}, 1, 2);
+    AudioTrack right =
+        tagged(tmp.path() + "/01-Intro.mp3", {"the band", "SONGS", "2001", "rock", "Intro"}, 1, 2);
     right.setNewTitle("intro"); // differs only in case: T stays green
     EXPECT_EQ(StatusDecisions::folderTrack(right, kTagHit, false, 0, "1/2"),
               (StatusRow{Green, Red, Green, Green, Green}))
@@ -62,11 +62,13 @@ TEST(StatusDecisions, FolderTrackLettersFollowTheProposal) {
 
     // Various artists: the new artist against the current one.
     right.setNewArtist("Someone Else");
-    EXPECT_EQ(StatusDecisions::folderTrack(right, kTagHit, true, AudioTrack::kVariousArtists, "1/2").A,
-              Red);
+    EXPECT_EQ(
+        StatusDecisions::folderTrack(right, kTagHit, true, AudioTrack::kVariousArtists, "1/2").A,
+        Red);
     right.setNewArtist("THE BAND");
-    EXPECT_EQ(StatusDecisions::folderTrack(right, kTagHit, true, AudioTrack::kVariousArtists, "1/2").A,
-              Green);
+    EXPECT_EQ(
+        StatusDecisions::folderTrack(right, kTagHit, true, AudioTrack::kVariousArtists, "1/2").A,
+        Green);
 
     // Renaming off: F grey whatever the name would be.
     Prefs::setOverride(Prefs::kRenameTracks, "NO");
@@ -93,7 +95,8 @@ TEST(StatusDecisions, SongHitAndSingleFile) {
     EXPECT_EQ(StatusDecisions::songHit(file, hit), (StatusRow{Red, Red, Green, Red, Red}));
 
     StatusValues typed{"The Band", "Songs", "2001", "Rock", "Song", "3", "3/10"};
-    EXPECT_EQ(StatusDecisions::singleFile(file, typed), (StatusRow{Green, Red, Green, Green, Green}))
+    EXPECT_EQ(StatusDecisions::singleFile(file, typed),
+              (StatusRow{Green, Red, Green, Green, Green}))
         << "the file has no new title, so its own new name lacks the title";
     typed.year = "2002";
     EXPECT_EQ(StatusDecisions::singleFile(file, typed).I, Red);
