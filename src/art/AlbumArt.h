@@ -1,52 +1,122 @@
 #pragma once
 
-// Temporary stand-in for the cover-art candidates while the real class is
-// being written on its own branch; it keeps the same interface for the calls
-// the folder document makes and is deleted when the real one is merged.
+#include "art/AlbumArtDict.h"
+#include "art/AlbumArtDictArray.h"
 
 #include <QImage>
-#include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QSize>
 #include <QString>
+
+#include <optional>
 
 class AlbumInfo;
 class AudioTrack;
 class ProgressIndicator;
 
-struct AlbumArtCandidate {
-    QString source;
-    QString location;
-    int score = 0;
-};
-
+// The cover-art candidates of one document: the picture in the tags, image
+// files beside the music, the covers the web sources name for their hits and
+// pictures the user drops, kept best first. It also holds what the views show
+// (the candidate, the source and size texts) so that any front end can draw
+// it, and it performs the cover part of saving.
+//
+// Adds and downloads run on the document's worker thread while views read on
+// the main thread, so every member is guarded by one lock; `changed` is
+// emitted (outside the lock, on the thread that made the change) whenever the
+// shown candidate or a text changes. Views connect to it queued.
 class AlbumArt : public QObject {
     Q_OBJECT
 public:
     static constexpr int kSavedScore = 100;
     static constexpr int kFileScore = 99;
+    static constexpr int kDropScore = 101;
+    // A download that stalls this long gives up.
+    static constexpr int kDownloadTimeLimitSecs = 30;
 
-    explicit AlbumArt(QObject* parent = nullptr) : QObject(parent) {}
+    explicit AlbumArt(QObject* parent = nullptr);
 
+    // Adding candidates. Each new candidate is shown at once, wherever it
+    // ranks; the Next position is left alone.
+
+    // A file that is not a readable image is ignored.
     void setImageFromFile(const QString& path, int score);
+    // Downloads the picture through the image throttle; a null address, a
+    // failed or cancelled download or bytes that are not an image are
+    // ignored. Blocks: call it on a worker thread.
     void setImageFromURL(const QString& url, int score, ProgressIndicator* progress = nullptr);
     void setImageFromImage(const QImage& image, const QString& source, const QString& location,
                            int score);
+    // The picture a local hit carries, when the "SearchForCoverArt"
+    // preference is on.
     void setImageFromAlbumInfo(const AlbumInfo* hit);
+    // Every entry of the folder, by name, as a file candidate.
     void searchForImages(const QString& folderPath);
-    void reset() {}
-    void next() {}
-    void clear() {}
+    void searchForImage(const QString& path);
+    // Pictures and files dropped on a view; both outrank everything else.
+    void imageDropped(const QImage& image);
+    void fileDropped(const QString& path);
+
+    // Panel operations.
+    // Shows the best candidate and starts Next from it.
+    void reset();
+    // Shows the candidate after the current one, wrapping to the best.
+    void next();
+    // Blanks the views; the candidates stay.
+    void clear();
+
+    // What the views show.
+    std::optional<AlbumArtDict> shownCandidate() const;
+    // The shown picture; null after clear() or before anything was shown.
+    QImage shownImage() const;
+    // The panel's source text.
+    QString sourceText() const;
+    // The panel's size text.
+    QString sizeText() const;
+    // The text under the window's picture.
+    QString windowSizeText() const;
+    // The panel view's usable area, "W x H".
+    QString displaySizeText() const;
+    // The panel view was resized (its visible size).
+    void setPanelViewSize(QSize size);
+    bool nextEnabled() const;
     int count() const;
-    QList<AlbumArtCandidate> candidateList() const;
-    void saveImage(AudioTrack&, const QString&) {}
-    void saveImage(AudioTrack&) {}
+    // Copies of the candidates, best first.
+    AlbumArtDictArray candidates() const;
+
+    // Saving.
+    // The folder document's step for one retagged track, as the
+    // "EmbedCoverInTags" and "SaveCoverToFile" preferences say. With both on
+    // the picture stays embedded and the file is written too. Changes the
+    // track's tags in memory only; the caller commits them.
+    void saveImage(AudioTrack& track, const QString& folderPath);
+    // The single-file document's step: embeds the scaled picture.
+    void saveImage(AudioTrack& track);
+
+    // Writes the picture as a JPEG (quality 90) through a temporary file in
+    // the same folder, so a failure leaves any earlier file as it was. False,
+    // and logged, on failure.
+    static bool writeCoverFile(const QImage& picture, const QString& path);
+    // One pixel per unit whatever resolution the file states.
+    static QImage normalizedImage(const QImage& image);
 
 signals:
     void changed();
 
 private:
-    void add(const QString& source, const QString& location, int score);
+    void addImage(const QImage& image, const QString& source, const QString& location, int score);
+    // Both expect fLock held.
+    void syncImage(const AlbumArtDict& record);
+    void updateDisplaySize();
+
     mutable QMutex fLock;
-    QList<AlbumArtCandidate> fList;
+    AlbumArtDictArray fAlbumArtDictArray;
+    int fCurrentImage = 0;
+    // What both views show; none after clear().
+    std::optional<AlbumArtDict> fShown;
+    QString fMainWindowSize;
+    QString fSource;
+    QString fSize;
+    QString fDisplaySize;
+    std::optional<QSize> fPanelViewSize;
 };

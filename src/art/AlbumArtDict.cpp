@@ -1,0 +1,56 @@
+#include "art/AlbumArtDict.h"
+
+#include <QFileInfo>
+#include <QSize>
+
+QImage AlbumArtDict::image() const {
+    return fDict.value(kImageKey).value<QImage>();
+}
+
+void AlbumArtDict::setImage(const QImage& image) {
+    if (!image.isNull()) fDict.insert(kImageKey, image);
+}
+
+QString AlbumArtDict::stringFor(const QString& key) const {
+    auto it = fDict.constFind(key);
+    return it == fDict.constEnd() ? QString() : it->toString();
+}
+
+void AlbumArtDict::setString(const QString& key, const QString& value) {
+    if (!value.isNull()) fDict.insert(key, value);
+}
+
+QString AlbumArtDict::describeSource(const QString& source, const QString& location) {
+    if (source == kSourceSaved) return QStringLiteral("Original image from tags");
+    if (source == kSourceFile) return QFileInfo(location).fileName();
+    if (source == kSourceURL) return QStringLiteral("Retrieved from internet");
+    if (source == kSourceDrop) return QStringLiteral("Added by user");
+    if (source == kSourceEmpty) return QStringLiteral("(No image)");
+    return QStringLiteral("unknown");
+}
+
+QString AlbumArtDict::describeSize(QSize size) {
+    if (size.width() == 0 && size.height() == 0) return QStringLiteral("(none)");
+    return QStringLiteral("%1 x %2").arg(size.width()).arg(size.height());
+}
+
+QString AlbumArtDict::description() const {
+    // Pictures would flood the log; their size stands in for them.
+    QString text = QStringLiteral("%1 dict at %2, %3 items.\n")
+                       .arg(QLatin1String(className()))
+                       .arg(quintptr(this), 0, 16)
+                       .arg(fDict.size());
+    text += u"{\n";
+    for (auto it = fDict.constBegin(); it != fDict.constEnd(); ++it) {
+        QString value;
+        if (it.key() == kImageKey) {
+            const QImage picture = it->value<QImage>();
+            value = QStringLiteral("<image %1 x %2>").arg(picture.width()).arg(picture.height());
+        } else {
+            value = it->toString();
+        }
+        text += QStringLiteral("    %1 = \"%2\";\n").arg(it.key(), value);
+    }
+    text += u"}\n";
+    return text;
+}

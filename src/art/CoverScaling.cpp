@@ -1,0 +1,72 @@
+#include "art/CoverScaling.h"
+
+#include "app/Preferences.h"
+#include "art/AlbumArtDict.h"
+#include "system/Log.h"
+
+#include <QFileInfo>
+#include <QPainter>
+
+#include <cmath>
+
+double computeFactor(QSize pictureSize) {
+    if (!Prefs::boolValue(Prefs::kResizeCover)) return 1.0;
+    const double width = pictureSize.width();
+    const double height = pictureSize.height();
+    // No picture: nothing to bring to size, and no division by zero.
+    if (width <= 0 || height <= 0) return 1.0;
+    const double pixels = Prefs::resizePixels();
+    double factor = width > height ? pixels / width : pixels / height;
+    switch (Prefs::intValue(Prefs::kResizeOption)) {
+    case 1: // only enlarge
+        factor = std::max(factor, 1.0);
+        break;
+    case 2: // only shrink
+        factor = std::min(factor, 1.0);
+        break;
+    default:
+        break;
+    }
+    return factor;
+}
+
+QImage scaledImage(const QImage& picture) {
+    if (picture.isNull()) return {};
+    const double factor = computeFactor(picture.size());
+    const double width = picture.width() * factor;
+    const double height = picture.height() * factor;
+    const QSize size(int(std::lround(width)), int(std::lround(height)));
+    QImage result;
+    if (!size.isEmpty()) result = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    if (result.isNull()) {
+        TROVIX_LOG() << QString::asprintf("Why is newImage nil? Size = (%f,%f)", width, height);
+        return {};
+    }
+    result.fill(Qt::transparent);
+    QPainter painter(&result);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRectF whole(QPointF(0, 0), QSizeF(size));
+    painter.drawImage(centerRect(whole, whole.center()), picture);
+    painter.end();
+    return result;
+}
+
+QString toolTipForCandidate(const AlbumArtDict* candidate) {
+    const QString noImage = QStringLiteral("(No image)");
+    if (!candidate || candidate->source().isNull() || candidate->image().isNull()) return noImage;
+    const QString source = candidate->source();
+    if (source == AlbumArtDict::kSourceEmpty) return noImage;
+    if (source == AlbumArtDict::kSourceFile) {
+        const QString location = candidate->location();
+        return location.isNull() ? QStringLiteral("File") : QFileInfo(location).fileName();
+    }
+    if (source == AlbumArtDict::kSourceDrop) return QStringLiteral("Dropped image");
+    if (source == AlbumArtDict::kSourceURL) return QStringLiteral("Retrieved from internet");
+    if (source == AlbumArtDict::kSourceSaved) return QStringLiteral("Saved image");
+    return {};
+}
+
+QRectF centerRect(QRectF rect, QPointF point) {
+    return QRectF(point - QPointF(rect.width() / 2, rect.height() / 2), rect.size());
+}

@@ -1,0 +1,424 @@
+#include "web/sources/AllMusicGuide.h"
+
+#include "app/Preferences.h"
+#include "docs/SearchString.h"
+#include "model/AlbumDetails.h"
+#include "model/AlbumInfoArray.h"
+#include "model/TrackInfoArray.h"
+#include "system/Log.h"
+#include "system/ProgressIndicator.h"
+#include "text/SmartCapitalize.h"
+#include "web/DebugFiles.h"
+#include "web/WebHelpers.h"
+#include "web/WebThrottle.h"
+#include "web/sources/FieldText.h"
+#include "web/sources/SourceSupport.h"
+
+namespace {
+
+constexpr int kAttempts = 3;
+constexpr int kSearchTimeLimit = 30;
+constexpr int kFurtherSongPageTimeLimit = 100;
+constexpr int kAlbumPageTimeLimit = 10;
+
+constexpr const char* kURLDump = "/tmp/Trovix_AMG_%d.txt";
+constexpr const char* kAlbumSearchDump = "/tmp/Trovix_AMG_AlbumSearchResults_%d.htm";
+constexpr const char* kFuzzySongDump = "/tmp/Trovix_AMG_FuzzySongSearchResults_%d.htm";
+constexpr const char* kExactSongDump = "/tmp/Trovix_AMG_ExactSongSearchResults_%d.htm";
+constexpr const char* kAlbumPageDump = "/tmp/Trovix_AMG_AlbumDescription_%d.htm";
+
+const QString kInterpreting = QStringLiteral("Interpreting All Music Guide results...");
+
+using Cut = std::optional<QString>;
+
+Cut cut(const QString& source, Window& window, const char* start, const char* inner,
+        const char* end) {
+    return ExtractDoublyDelimitedString(source, &window, start ? QString::fromLatin1(start) : QString(),
+                                        inner ? QString::fromLatin1(inner) : QString(),
+                                        end ? QString::fromLatin1(end) : QString());
+}
+
+// A text field as shown to the user: tags removed, UTF-8 put back.
+QString cleanField(const QString& text) {
+    return RepairUtf8Field(stringByRemovingHTMLTags(text));
+}
+
+QString trimmedField(const QString& text) {
+    return RepairUtf8Field(SourceSupport::trimSpacesTabs(text));
+}
+
+void setKeyAndCompare(AlbumInfo& hit, const QString& albumId, const QString& artist,
+                      const QString& album) {
+    hit.setIADBKey(AllMusicGuide::kKeyPrefix + albumId);
+    hit.setIADBCompareString(SourceSupport::compareString(artist, album));
+}
+
+} // namespace
+
+QString AllMusicGuide::lookupString(const QString& text, const char* option) {
+    if (text.isNull())
+        return QString();
+    return SourceSupport::baseURL(Prefs::kAMGBaseURL) + QStringLiteral("/cg/amg.dll?SQL=") +
+           EscapeForURLQuiet(SqueezeString(RemoveLeadingArticle(text))) + QStringLiteral("&OPT1=") +
+           QString::fromLatin1(option) + QStringLiteral("&Submit=Go&P=amg");
+}
+
+QString AllMusicGuide::artistLookupString(const QString& artist) { return lookupString(artist, "1"); }
+QString AllMusicGuide::albumLookupString(const QString& album) { return lookupString(album, "2"); }
+QString AllMusicGuide::songLookupString(const QString& song) { return lookupString(song, "3"); }
+
+void AllMusicGuide::lookUpArtist(const QString& artist) {
+    const QString url = artistLookupString(artist);
+    if (!url.isNull())
+        OpenURLInBrowserQuiet(url);
+}
+
+void AllMusicGuide::lookUpAlbum(const QString& album) {
+    const QString url = albumLookupString(album);
+    if (!url.isNull())
+        OpenURLInBrowserQuiet(url);
+}
+
+void AllMusicGuide::lookUpSong(const QString& song) {
+    const QString url = songLookupString(song);
+    if (!url.isNull())
+        OpenURLInBrowserQuiet(url);
+}
+
+// Album search -----------------------------------------------------------
+
+void AllMusicGuide::addAlbumHitsFromAMG(AlbumInfoArray& hits, const QString& searchText,
+                                        const std::optional<ScoreWeights>& weights,
+                                        ProgressIndicator* progress) {
+    QString artist, album;
+    if (!DecomposeSearchString(searchText, &artist, &album))
+        return;
+    QString url = albumLookupString(album);
+    if (url.isNull()) {
+        TROVIX_WEB_LOG() << "AMG::albumLookupString returned NIL";
+        return;
+    }
+    WriteDebugFile(kURLDump, url);
+    const std::optional<QString> page =
+        SourceSupport::fetch(url, nullptr, kSearchTimeLimit, gAMGThrottle, kAttempts);
+    if (!page) {
+        TROVIX_WEB_LOG() << "GrabWebPage 1 (" << url << ") returned NIL";
+        return;
+    }
+    WriteDebugFile(kAlbumSearchDump, *page);
+    if (progress && progress->cancelled())
+        return;
+    if (progress)
+        progress->NotifyBeginDet(kInterpreting, 0, int(page->size()), true);
+
+    Window window{0, page->size()};
+    qsizetype bumped = 0;
+    int rows = 0;
+    for (;;) {
+        if (progress)
+            progress->NotifyBump(int(window.location - bumped));
+        bumped = window.location;
+        auto hit = AlbumInfoFromAMGAlbumSearchResults(*page, window);
+        if (!hit)
+            break;
+        hits.addSorted(hit, weights, 0);
+        ++rows;
+    }
+    if (rows == 0)
+        TROVIX_LOG() << "Why did I get nothing back from this?";
+}
+
+std::shared_ptr<AlbumInfo> AllMusicGuide::AlbumInfoFromAMGAlbumSearchResults(const QString& page,
+                                                                             Window& window) {
+    const Cut row = cut(page, window, "<td class=\"sorted-cell\">", "<div class=\"bar\" style=\"", "</tr>");
+    if (!row)
+        return nullptr;
+    Window w{0, row->size()};
+    const Cut bar = cut(*row, w, "width:", nullptr, "px");
+    if (!bar)
+        return nullptr;
+    const Cut year = cut(*row, w, "<td class=\"cell\"", ">", "</TD>");
+    if (!year)
+        return nullptr;
+    const Cut artist = cut(*row, w, "<td class=\"cell\"", ">", "</TD>");
+    if (!artist || !cut(*row, w, "<td class=\"cell\"", nullptr, ">"))
+        return nullptr;
+    const Cut albumId = cut(*row, w, "<a href=\"/cg/amg.dll", "sql=", "\">");
+    if (!albumId)
+        return nullptr;
+    const Cut album = cut(*row, w, nullptr, nullptr, "<");
+    if (!album || !cut(*row, w, "<td class=\"cell\"", ">", "</td>"))
+        return nullptr;
+    const Cut genre = cut(*row, w, "<td class=\"cell\"", ">", "</a>");
+    if (!genre)
+        return nullptr;
+
+    const QString artistText = cleanField(*artist);
+    const QString albumText = cleanField(*album);
+    auto hit = AlbumInfo::AlbumInfoFromScratch(artistText, albumText, cleanField(*year),
+                                               cleanField(*genre));
+    setKeyAndCompare(*hit, *albumId, artistText, albumText);
+    return hit;
+}
+
+// Song search ------------------------------------------------------------
+
+void AllMusicGuide::addTrackHitsFromAMG(TrackInfoArray& hits, const QString& searchText,
+                                        const std::optional<ScoreWeights>& weights,
+                                        ProgressIndicator* progress) {
+    QString artist, title;
+    if (!DecomposeSearchString(searchText, &artist, &title))
+        return;
+    QString url = songLookupString(title);
+    if (url.isNull()) {
+        TROVIX_WEB_LOG() << "AMG::songLookupString returned NIL";
+        return;
+    }
+    WriteDebugFile(kURLDump, url);
+    const std::optional<QString> first =
+        SourceSupport::fetch(url, nullptr, kSearchTimeLimit, gAMGThrottle, kAttempts);
+    if (!first) {
+        TROVIX_WEB_LOG() << "GrabWebPage 1 (" << url << ") returned NIL";
+        return;
+    }
+    WriteDebugFile(kFuzzySongDump, *first);
+    // Follow-up pages go to the server that answered, whatever the base.
+    const QString host = SourceSupport::hostOf(url);
+    if (progress && progress->cancelled())
+        return;
+    if (progress)
+        progress->NotifyBeginInd(kInterpreting, true);
+
+    Window window{0, first->size()};
+    QString songTitle, songSQL;
+    if (parseFuzzySongSearchResults(*first, window, &songTitle, &songSQL) == 0)
+        return;
+
+    QString sql = songSQL;
+    for (;;) {
+        QString pageURL = QStringLiteral("http://") + host + QStringLiteral("/cg/amg.dll?p=amg&sql=") + sql;
+        WriteDebugFile(kURLDump, pageURL);
+        const std::optional<QString> page =
+            SourceSupport::fetch(pageURL, nullptr, kFurtherSongPageTimeLimit, gAMGThrottle, kAttempts);
+        if (!page) {
+            TROVIX_WEB_LOG() << "GrabWebPage 2 (" << pageURL << ") returned NIL";
+            return;
+        }
+        WriteDebugFile(kExactSongDump, *page);
+        if (progress && progress->cancelled())
+            return;
+
+        Window pageWindow{0, page->size()};
+        const Cut content =
+            cut(*page, pageWindow, "<div id=\"tabcontent_0\">", nullptr, "<!--End Center Content-->");
+        if (!content)
+            return;
+        const qsizetype lt = content->indexOf(QLatin1Char('<'));
+        if (lt < 0)
+            return;
+        const QString text = content->mid(lt + 1);
+        int kind;
+        if (text.startsWith(QLatin1String("div id=\"songearchresults\">"), Qt::CaseInsensitive))
+            kind = 1; // a list of recordings
+        else if (text.startsWith(QLatin1String("div id=\"trackpage\">"), Qt::CaseInsensitive))
+            kind = 2; // a track page: the song on several albums
+        else
+            return;
+
+        Window w{0, text.size()};
+        std::shared_ptr<TrackInfo> old;
+        for (;;) {
+            auto hit = kind == 1 ? TrackInfoFromSongSearchResults(text, songTitle, w)
+                                 : TrackInfoFromTrackPage(text, songTitle, w, old.get());
+            if (!hit)
+                break;
+            hits.addSorted(hit, weights, 0);
+            old = hit;
+        }
+        const Cut next = cut(text, w, "<div class=\"PagingRow\">", "sql=", "\">Next page");
+        if (!next)
+            return;
+        sql = *next;
+    }
+}
+
+int AllMusicGuide::parseFuzzySongSearchResults(const QString& page, Window& window, QString* title,
+                                               QString* songSQL) {
+    const Cut sql = cut(page, window, "<td class=\"cell\"><a href=\"", "sql=", "\">");
+    if (!sql)
+        return 0;
+    const Cut name = cut(page, window, nullptr, nullptr, "</a");
+    if (!name)
+        return 0;
+    const Cut number = cut(page, window, "<td class=\"cell\">", nullptr, "</td>");
+    if (!number)
+        return 0;
+    if (title)
+        *title = RepairUtf8Field(*name);
+    if (songSQL)
+        *songSQL = *sql;
+    return SourceSupport::intValue(*number);
+}
+
+std::shared_ptr<TrackInfo> AllMusicGuide::TrackInfoFromSongSearchResults(const QString& page,
+                                                                        const QString& title,
+                                                                        Window& window) {
+    Window w = window;
+    const Cut artist = cut(page, w, "<td class=\"sorted-cell\"", ">", "</td>");
+    if (!artist)
+        return nullptr;
+    for (int skip = 0; skip < 2; ++skip)
+        if (!cut(page, w, "<td class=\"cell", ">", "</td>"))
+            return nullptr;
+    const Cut albumCell = cut(page, w, "<td class=\"cell", nullptr, "</td>");
+    if (!albumCell)
+        return nullptr;
+    Window inCell{0, albumCell->size()};
+    const Cut albumId = cut(*albumCell, inCell, "<a href=\"", "sql=", "\">");
+    if (!albumId)
+        return nullptr;
+    const Cut album = cut(*albumCell, inCell, nullptr, nullptr, "</a>");
+    if (!album || !cut(page, w, "<td class=\"cell", ">", "</td>"))
+        return nullptr;
+    const Cut year = cut(page, w, "<td class=\"cell", ">", "</td>");
+    if (!year)
+        return nullptr;
+    const QString genre = cut(page, w, "<td class=\"cell", ">", "</a></td>").value_or(QStringLiteral(""));
+
+    const QString artistText = RepairUtf8Field(*artist);
+    const QString albumText = RepairUtf8Field(*album);
+    auto hit = TrackInfo::TrackInfoFromScratch(artistText, albumText, title, RepairUtf8Field(*year),
+                                               RepairUtf8Field(genre), QStringLiteral(""),
+                                               QStringLiteral(""));
+    setKeyAndCompare(*hit, *albumId, artistText, albumText);
+    window = w;
+    return hit;
+}
+
+std::shared_ptr<TrackInfo> AllMusicGuide::TrackInfoFromTrackPage(const QString& page,
+                                                                const QString& title,
+                                                                Window& window,
+                                                                const TrackInfo* old) {
+    Window w = window;
+    const Cut artist = cut(page, w, "class=\"subtitle\">", nullptr, "</a>");
+    if (!artist || !cut(page, w, "<td class=\"content\">", nullptr, "</td>"))
+        return nullptr;
+    const Cut year = cut(page, w, "<td class=\"sorted-cell\">", nullptr, "</td>");
+    if (!year)
+        return nullptr;
+    const Cut albumId = cut(page, w, "<a href=\"", "sql=", "\">");
+    if (!albumId)
+        return nullptr;
+    const Cut album = cut(page, w, nullptr, nullptr, "</a>");
+    if (!album)
+        return nullptr;
+
+    const QString artistText = RepairUtf8Field(*artist);
+    const QString albumText = RepairUtf8Field(*album);
+    std::shared_ptr<TrackInfo> hit;
+    if (old)
+        hit = std::static_pointer_cast<TrackInfo>(old->copy());
+    else
+        hit = TrackInfo::TrackInfoFromScratch(artistText, albumText, title, RepairUtf8Field(*year),
+                                              QStringLiteral(""), QStringLiteral(""),
+                                              QStringLiteral(""));
+    setKeyAndCompare(*hit, *albumId, artistText, albumText);
+    window = w;
+    return hit;
+}
+
+// Album details ----------------------------------------------------------
+
+std::shared_ptr<AlbumDetails> AllMusicGuide::AlbumDetailsWithAMGKey(const QString& key,
+                                                                   ProgressIndicator*) {
+    if (!key.startsWith(kKeyPrefix))
+        return nullptr;
+    QString url = SourceSupport::baseURL(Prefs::kAMGBaseURL) +
+                  QStringLiteral("/cg/amg.dll?p=amg&token=&sql=") + key.mid(kKeyPrefix.size());
+    const std::optional<QString> page =
+        SourceSupport::fetch(url, nullptr, kAlbumPageTimeLimit, gAMGThrottle, kAttempts);
+    if (!page) {
+        TROVIX_WEB_LOG() << "GrabWebPage 2 (" << url << ") returned NIL";
+        return nullptr;
+    }
+    WriteDebugFile(kAlbumPageDump, *page);
+    return AlbumDetailsFromAMGAlbumDescription(*page, key);
+}
+
+std::shared_ptr<AlbumDetails> AllMusicGuide::AlbumDetailsFromAMGAlbumDescription(const QString& page,
+                                                                                 const QString& key) {
+    auto details = std::make_shared<AlbumDetails>();
+    details->setIADBKey(key);
+    TROVIX_LOG() << "SOMETIMES THIS SCREWS UP IF THERE IS NO IMAGE";
+
+    Window w{0, page.size()};
+    if (const Cut cover = cut(page, w, "<!--Begin Album Photo-->", "<img src=\"", "\"></td>"))
+        details->setAlbumCoverURL(SourceSupport::trimSpacesTabs(*cover));
+    if (const Cut artist = cut(page, w, "<span>Artist</span>", ">", "</a>"))
+        details->setArtist(trimmedField(*artist));
+    if (const Cut album = cut(page, w, "<span>Album</span>", ">", "</td></tr></table>"))
+        details->setAlbum(trimmedField(*album));
+    const Window beforeDate = w;
+    Cut year = cut(page, w, "<span>Recording Date</span>", ">", "</td></tr></table>");
+    if (!year) {
+        w = beforeDate;
+        year = cut(page, w, "<span>Release Date</span>", ">", "</td></tr></table>");
+    }
+    if (year)
+        details->setYear(trimmedField(*year));
+    if (const Cut genre = cut(page, w, "<!--Begin Genre Listing-->", ">", "</a>"))
+        details->setGenre(trimmedField(*genre));
+
+    // The header row numbers the columns; data cells start at column 5.
+    int titleColumn = -1, performerColumn = -1, timeColumn = -1;
+    for (int column = 5;; ++column) {
+        const Cut header = cut(page, w, "class=\"passive\">", nullptr, " <img src=\"/i/spacer.gif\"");
+        if (!header)
+            return details;
+        if (*header == QLatin1String("Title"))
+            titleColumn = column;
+        else if (*header == QLatin1String("Performer"))
+            performerColumn = column;
+        else if (*header == QLatin1String("Time")) {
+            timeColumn = column;
+            break;
+        }
+    }
+    if (!cut(page, w, nullptr, nullptr, "</tr></table></div></td></tr>"))
+        return details;
+
+    for (;;) {
+        const Cut row = cut(page, w, "<tr class=\"visible\" id=\"trlink\" onclick=\"z", nullptr, "</tr>");
+        if (!row)
+            break;
+        Window inRow{0, row->size()};
+        QString title, performer;
+        for (int column = 1; column < timeColumn; ++column) {
+            const Cut cell = cut(*row, inRow, "<td", nullptr, "</td>");
+            if (!cell)
+                break;
+            if (column == titleColumn)
+                title = amgRowString(QStringLiteral("<td") + *cell);
+            else if (column == performerColumn)
+                performer = amgRowString(QStringLiteral("<td") + *cell);
+        }
+        if (title.isNull())
+            break;
+        details->addTitle(RepairUtf8Field(title),
+                          performerColumn < 0 ? QString() : RepairUtf8Field(performer));
+    }
+    return details;
+}
+
+QString AllMusicGuide::amgRowString(const QString& cell) {
+    QString text = stringByRemovingHTMLTags(cell);
+    qsizetype b = 0, e = text.size();
+    const auto blank = [](QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; };
+    while (b < e && blank(text[b]))
+        ++b;
+    while (e > b && blank(text[e - 1]))
+        --e;
+    text = text.mid(b, e - b);
+    text.remove(QStringLiteral(" [#]"));
+    return text;
+}

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+// Pages come from the fetcher decoded byte for byte as ISO 8859-1, and the
+// markers are matched on that text. Most music sites serve UTF-8, so a field
+// cut from such a page holds each accented letter as two or three wrong
+// characters ("Bj\u00c3\u00b6rk"). These helpers put the real text back.
+
+// True when every character is below 256 and the bytes they stand for form
+// valid UTF-8 (overlong forms, surrogates and values past U+10FFFF refused).
+bool IsLatin1BytesValidUtf8(const QString& text);
+
+// A field as cut from a page: decoded as UTF-8 when its characters are all
+// below 256 and their bytes form valid UTF-8 holding at least one multi-byte
+// sequence; otherwise unchanged (plain ASCII and genuine ISO 8859-1 text stay
+// as they are). A null text stays null.
+QString RepairUtf8Field(const QString& field);
+
+// Whether every character has an equivalent in the Mac OS Roman character
+// set, the set legacy disc records were written in.
+bool FitsMacRoman(const QString& text);

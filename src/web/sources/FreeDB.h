@@ -1,0 +1,43 @@
+#pragma once
+
+#include "model/AlbumInfo.h"
+
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class AlbumDetails;
+class AlbumInfoArray;
+class ProgressIndicator;
+
+// FreeDB: album search by words (artist and title fields) and the disc record
+// of one CD turned into album details. The disc-record reader and the search
+// text preparation are shared with gnudb. Keys: "%@/%8.8x" (category, disc id).
+class FreeDB {
+public:
+    // Searches and offers every result to the list (no per-source cap).
+    // Silent on failure; a cancelled search keeps the hits added so far.
+    static void addAlbumHitsFromFreeDB(AlbumInfoArray& hits, const QString& searchText,
+                                       const std::optional<ScoreWeights>& weights,
+                                       ProgressIndicator* progress);
+    // The details of a FreeDB key, or null.
+    static std::shared_ptr<AlbumDetails> AlbumDetailsWithFreeDBKey(const QString& key,
+                                                                  ProgressIndicator* progress);
+
+    // Shared with gnudb -------------------------------------------------
+
+    // The search text percent-escaped (UTF-8) with the ten bracket, slash and
+    // quote characters then taken out; in effect only the parentheses go.
+    static QString prepareSearchText(const QString& searchText);
+    // Every "<...>" removed, no entity decoded.
+    static QString removeTagsOnly(const QString& text);
+    // Reads a fetched disc record into details carrying `key`; null when the
+    // record is neither valid UTF-8 nor representable in Mac OS Roman.
+    static std::shared_ptr<AlbumDetails> AlbumDetailsFromDiscRecord(const QString& page,
+                                                                   const QString& key);
+    // Fetches base + pathPrefix + key, dumps it and reads it as a disc record.
+    static std::shared_ptr<AlbumDetails> fetchDiscRecord(const QString& url, const QString& key,
+                                                         const char* urlDump, const char* pageDump,
+                                                         ProgressIndicator* progress);
+};

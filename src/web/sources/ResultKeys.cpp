@@ -1,0 +1,115 @@
+#include "web/sources/ResultKeys.h"
+
+#include "model/AlbumDetails.h"
+#include "model/AlbumInfoArray.h"
+#include "model/CustomTag.h"
+#include "model/TrackDetails.h"
+#include "model/TrackInfoArray.h"
+#include "system/ProgressIndicator.h"
+#include "web/sources/AllMusicGuide.h"
+#include "web/sources/FreeDB.h"
+#include "web/sources/Gnudb.h"
+#include "web/sources/GoogleMusic.h"
+
+ResultKeys::Source ResultKeys::sourceOfKey(const QString& key) {
+    if (key.isEmpty())
+        return Source::None;
+    if (key.startsWith(kAMGPrefix))
+        return Source::AMG;
+    if (key.startsWith(kGooglePrefix))
+        return Source::Google;
+    if (key.startsWith(kGnudbPrefix))
+        return Source::Gnudb;
+    if (key.startsWith(kAmazonPrefix))
+        return Source::Amazon;
+    if (key.startsWith(kFilesPrefix) || key.startsWith(kTagPrefix))
+        return Source::Local;
+    return Source::FreeDB;
+}
+
+std::shared_ptr<AlbumDetails> ResultKeys::fetchByKey(const QString& key, ProgressIndicator* progress) {
+    switch (sourceOfKey(key)) {
+    case Source::AMG:
+        return AllMusicGuide::AlbumDetailsWithAMGKey(key, progress);
+    case Source::Google:
+        return GoogleMusic::AlbumDetailsWithGOOGKey(key, progress);
+    case Source::Gnudb:
+        return Gnudb::AlbumDetailsWithGNUDBKey(key, progress);
+    case Source::FreeDB:
+        return FreeDB::AlbumDetailsWithFreeDBKey(key, progress);
+    case Source::None:
+    case Source::Amazon: // nothing fetches Amazon pages: never ask FreeDB for them
+    case Source::Local:
+        break;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<AlbumDetails> ResultKeys::AlbumDetailsFromAlbumInfo(const AlbumInfo& hit,
+                                                                   ProgressIndicator* progress) {
+    const QString key = hit.iadbKey();
+    if (sourceOfKey(key) == Source::Local)
+        return hit.albumDetails();
+    return fetchByKey(key, progress);
+}
+
+std::shared_ptr<TrackDetails> ResultKeys::TrackDetailsFromTrackInfo(const TrackInfo& hit,
+                                                                   ProgressIndicator* progress) {
+    const QString key = hit.iadbKey();
+    if (sourceOfKey(key) == Source::Local)
+        return hit.trackDetails();
+    const std::shared_ptr<AlbumDetails> album = fetchByKey(key, progress);
+    if (!album)
+        return nullptr;
+    // The song's record is its whole album; the caller finds the song's place
+    // on it by title.
+    auto details = std::make_shared<TrackDetails>();
+    details->dict() = album->dict();
+    return details;
+}
+
+void ResultKeys::addAlbumHitsFromCustomTag(AlbumInfoArray& hits, const CustomTag* tag,
+                                           const std::optional<ScoreWeights>& weights,
+                                           ProgressIndicator* progress) {
+    if (progress)
+        progress->NotifyBeginInd(QStringLiteral("Re-running saved search..."), true);
+    if (!tag || tag->iadbKey().isEmpty() || tag->iadbSearchTerms().isEmpty())
+        return;
+    const QString terms = tag->iadbSearchTerms();
+    switch (sourceOfKey(tag->iadbKey())) {
+    case Source::AMG:
+        AllMusicGuide::addAlbumHitsFromAMG(hits, terms, weights, progress);
+        break;
+    case Source::Google:
+        GoogleMusic::addAlbumHitsFromGOOG(hits, terms, weights, progress);
+        break;
+    case Source::Gnudb:
+        Gnudb::addAlbumHitsFromGNUDB(hits, terms, weights, progress);
+        break;
+    default:
+        break;
+    }
+}
+
+void ResultKeys::addTrackHitsFromCustomTag(TrackInfoArray& hits, const CustomTag* tag,
+                                           const std::optional<ScoreWeights>& weights,
+                                           ProgressIndicator* progress) {
+    if (progress)
+        progress->NotifyBeginInd(QStringLiteral("Re-running saved search..."), true);
+    if (!tag || tag->iadbKey().isEmpty() || tag->iadbSearchTerms().isEmpty())
+        return;
+    const QString terms = tag->iadbSearchTerms();
+    switch (sourceOfKey(tag->iadbKey())) {
+    case Source::AMG:
+        AllMusicGuide::addTrackHitsFromAMG(hits, terms, weights, progress);
+        break;
+    case Source::Google:
+        GoogleMusic::addTrackHitsFromGOOG(hits, terms, weights, progress);
+        break;
+    case Source::Gnudb:
+        Gnudb::addTrackHitsFromGNUDB(hits, terms, weights, progress);
+        break;
+    default:
+        break;
+    }
+}
