@@ -1,0 +1,41 @@
+#include "docs/LookupSources.h"
+
+#include "model/AlbumDetails.h"
+#include "web/sources/AllMusicGuide.h"
+#include "web/sources/AmazonMusic.h"
+#include "web/sources/FreeDB.h"
+#include "web/sources/Gnudb.h"
+#include "web/sources/GoogleMusic.h"
+#include "web/sources/ResultKeys.h"
+
+LookupSources LookupSources::standard() {
+    LookupSources sources;
+    sources.savedSearch = &ResultKeys::addAlbumHitsFromCustomTag;
+    sources.amg = &AllMusicGuide::addAlbumHitsFromAMG;
+    sources.goog = &GoogleMusic::addAlbumHitsFromGOOG;
+    sources.gnudb = &Gnudb::addAlbumHitsFromGNUDB;
+    sources.freedb = &FreeDB::addAlbumHitsFromFreeDB;
+    sources.details = [](const AlbumInfo& hit, ProgressIndicator* progress) {
+        return ResultKeys::AlbumDetailsFromAlbumInfo(hit, progress);
+    };
+    sources.browse = [](Site site, Subject subject, const QString& text) {
+        switch (site) {
+        case Site::Amazon:
+            if (subject == Subject::Artist) AmazonMusic::lookUpArtist(text);
+            if (subject == Subject::Album) AmazonMusic::lookUpAlbum(text);
+            if (subject == Subject::Song) AmazonMusic::lookUpSong(text);
+            break;
+        case Site::AMG:
+            if (subject == Subject::Artist) AllMusicGuide::lookUpArtist(text);
+            if (subject == Subject::Album) AllMusicGuide::lookUpAlbum(text);
+            if (subject == Subject::Song) AllMusicGuide::lookUpSong(text);
+            break;
+        case Site::Google:
+            if (subject == Subject::Artist) GoogleMusic::lookUpArtist(text);
+            if (subject == Subject::Album) GoogleMusic::lookUpAlbum(text);
+            if (subject == Subject::Song) GoogleMusic::lookUpSong(text);
+            break;
+        }
+    };
+    return sources;
+}

@@ -1,0 +1,420 @@
+// The folder document's model operations: applying albums, various-artists
+// titles, the lock box, the box set, the track table's edits and cells.
+
+#include "app/Preferences.h"
+#include "docs/HeadlessHost.h"
+#include "docs/TrovixDocument.h"
+#include "docs/TypingMonitor.h"
+#include "model/AlbumDetails.h"
+#include "support/AlbumFolderFixture.h"
+
+#include <gtest/gtest.h>
+
+// Readable failure messages.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os) {
+    *os << '{' << list.join(QStringLiteral(", ")).toStdString() << '}';
+}
+
+namespace {
+
+AlbumDetailsPtr makeDetails(const QString& artist, const QString& album, const QStringList& titles,
+                            const QStringList& artists = {}) {
+    auto details = std::make_shared<AlbumDetails>();
+    details->setArtist(artist);
+    details->setAlbum(album);
+    details->setYear(QStringLiteral("2004"));
+    details->setGenre(QStringLiteral("Jazz"));
+    for (int i = 0; i < titles.size(); ++i)
+        details->addTitle(titles[i], i < artists.size() ? artists[i] : QString());
+    return details;
+}
+
+AlbumInfoPtr makeHit(const AlbumDetailsPtr& details) {
+    auto hit = std::make_shared<AlbumInfo>();
+    hit->setArtist(details->artist());
+    hit->setAlbum(details->album());
+    hit->setIADBKey(QStringLiteral("#AMG:") + details->album());
+    hit->setAlbumDetails(details);
+    return hit;
+}
+
+class FolderDocument : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        Prefs::setOverride(Prefs::kSmartCapitalization, false);
+        Prefs::setOverride(Prefs::kSearchForCoverArt, false);
+        for (const char* key :
+             {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
+            Prefs::setOverride(key, false);
+    }
+    void TearDown() override { Prefs::clearOverrides(); }
+
+    // Files "01 ...", "02 ..." with these titles, then the document opened
+    // on them (no web sources: the tag hit is applied).
+    std::unique_ptr<TrovixDocument> openWith(const QStringList& titles, AlbumFolderFixture& where) {
+        for (int i = 0; i < titles.size(); ++i) {
+            FixtureTrack t;
+            t.fileName = QStringLiteral("%1.mp3").arg(i + 1, 2, 10, QChar(u'0'));
+            t.title = titles[i];
+            t.artist = QStringLiteral("Tag Artist");
+            t.album = QStringLiteral("Tag Album");
+            t.year = QStringLiteral("1990");
+            t.genre = QStringLiteral("Pop");
+            EXPECT_TRUE(where.add(t));
+        }
+        auto doc = std::make_unique<TrovixDocument>(&host);
+        LookupSources none;
+        none.details = [](const AlbumInfo& hit, ProgressIndicator*) { return hit.albumDetails(); };
+        doc->setSources(none);
+        doc->setDocumentPath(where.path(), false);
+        doc->waitUntilIdle();
+        host.clearAlerts();
+        return doc;
+    }
+    std::unique_ptr<TrovixDocument> openWith(const QStringList& titles) {
+        return openWith(titles, folder);
+    }
+
+    static QStringList column(const TrovixDocument& doc, QString (AudioTrack::*getter)() const) {
+        QStringList list;
+        for (const AudioTrackRef& t : doc.trackArray())
+            list.append(t->isPlaceholder() ? QStringLiteral("<missing>") : ((*t).*getter)());
+        return list;
+    }
+
+    AlbumFolderFixture folder;
+    HeadlessHost host;
+};
+
+TEST_F(FolderDocument, OpeningFillsTheFieldsAndTitlesFromTheTags) {
+    auto doc = openWith({"First", "Second"});
+    EXPECT_EQ(doc->artistField(), QStringLiteral("Tag Artist"));
+    EXPECT_EQ(doc->albumField(), QStringLiteral("Tag Album"));
+    EXPECT_EQ(doc->yearField(), QStringLiteral("1990"));
+    EXPECT_EQ(doc->genreField(), QStringLiteral("Pop"));
+    EXPECT_EQ(doc->searchTerms(), QStringLiteral("Tag Artist / Tag Album"));
+    EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle), (QStringList{"First", "Second"}));
+    EXPECT_EQ(doc->displayName(), QStringLiteral("Album"));
+    EXPECT_TRUE(host.edited());
+}
+
+TEST_F(FolderDocument, ChoosingAHitFillsTheFieldsUnlessLocked) {
+    auto doc = openWith({"First", "Second"});
+    const AlbumInfoPtr hit = makeHit(makeDetails("New Artist", "New Album", {"Second", "First"}));
+    doc->setLockAlbumInfo(true);
+    doc->selectAlbumDetailsViaClick(0, hit);
+    EXPECT_EQ(doc->artistField(), QStringLiteral("Tag Artist"));
+    EXPECT_EQ(doc->genreField(), QStringLiteral("Pop"));
+    // The titles are matched all the same.
+    EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"Second", "First"}));
+
+    doc->setLockAlbumInfo(false);
+    doc->selectAlbumDetailsViaClick(0, hit);
+    EXPECT_EQ(doc->artistField(), QStringLiteral("New Artist"));
+    EXPECT_EQ(doc->albumField(), QStringLiteral("New Album"));
+    EXPECT_EQ(doc->yearField(), QStringLiteral("2004"));
+    EXPECT_EQ(doc->genreField(), QStringLiteral("Jazz"));
+    ASSERT_TRUE(doc->currentAlbumDetails());
+    EXPECT_NE(doc->currentAlbumDetails(), hit->albumDetails()); // a copy
+
+    // A hit without details is ignored.
+    auto bare = std::make_shared<AlbumInfo>();
+    bare->setArtist(QStringLiteral("Nobody"));
+    doc->selectAlbumDetailsViaClick(0, bare);
+    EXPECT_EQ(doc->artistField(), QStringLiteral("New Artist"));
+}
+
+TEST_F(FolderDocument, ATrackNumberMatchingTheTitlePositionWinsATie) {
+    FixtureTrack a{QStringLiteral("a.mp3"),
+                   QStringLiteral("Intro"),
+                   QStringLiteral("X"),
+                   QStringLiteral("Y"),
+                   0,
+                   0,
+                   {},
+                   {},
+                   {}};
+    FixtureTrack b{QStringLiteral("b.mp3"),
+                   QStringLiteral("Intro"),
+                   QStringLiteral("X"),
+                   QStringLiteral("Y"),
+                   2,
+                   2,
+                   {},
+                   {},
+                   {}};
+    ASSERT_TRUE(folder.add(a));
+    ASSERT_TRUE(folder.add(b));
+    auto doc = openWith({});
+    doc->selectAlbumDetailsViaClick(0, makeHit(makeDetails("X", "Y", {"Outro", "Intro"})));
+    // b carries track 2, the position of "Intro": it takes that title.
+    EXPECT_EQ(doc->trackArray().objectAtIndex(1)->getFileName(), QStringLiteral("b.mp3"));
+    EXPECT_EQ(doc->trackArray().objectAtIndex(0)->getNewTitle(), QStringLiteral("Outro"));
+}
+
+TEST_F(FolderDocument, VariousArtistsTitlesAreSplitByTheSeparators) {
+    auto doc = openWith({"t1", "t2", "t3", "t4", "t5", "t6"});
+    const QStringList titles{"Singer - Song", "Duo / Tune",   "Solo/Piece",
+                             "Band-Track",    "Act (Number)", "Plain Title"};
+    auto hits = std::make_shared<AlbumInfoArray>();
+    hits->add(makeHit(makeDetails("Various", "Mix", titles)));
+    hits->add(makeHit(makeDetails("Various", "Mix2", {"A - B"}, {QStringLiteral("Named")})));
+    doc->setAlbumHits(hits);
+    doc->handleHitClick(0);
+    // Turning the box on applies the selected hit again in the new mode.
+    doc->setVariousArtists(true);
+    ASSERT_TRUE(doc->variousArtists());
+    EXPECT_TRUE(doc->trackColumns().contains(QStringLiteral("artist")));
+    EXPECT_EQ(doc->trackColumns().indexOf(QStringLiteral("artist")) + 1,
+              doc->trackColumns().indexOf(QStringLiteral("newFile")));
+    struct Row {
+        QString title, artist;
+    };
+    const Row plain[] = {{"Song", "Singer"}, {"Tune", "Duo"},   {"Piece", "Solo"},
+                         {"Track", "Band"},  {"Number", "Act"}, {"Plain Title", ""}};
+    const Row reversed[] = {{"Singer", "Song"}, {"Duo", "Tune"},   {"Solo", "Piece"},
+                            {"Band", "Track"},  {"Act", "Number"}, {"Plain Title", ""}};
+    for (int i = 0; i < 6; ++i) {
+        const AudioTrackRef t = doc->trackArray().objectAtIndex(i);
+        EXPECT_EQ(t->getNewTitle(), plain[i].title) << i;
+        if (!plain[i].artist.isEmpty()) {
+            EXPECT_EQ(t->getNewArtist(), plain[i].artist) << i;
+        }
+    }
+    doc->setReverseArtistTitle(true);
+    for (int i = 0; i < 6; ++i) {
+        const AudioTrackRef t = doc->trackArray().objectAtIndex(i);
+        EXPECT_EQ(t->getNewTitle(), reversed[i].title) << i;
+        if (!reversed[i].artist.isEmpty()) {
+            EXPECT_EQ(t->getNewArtist(), reversed[i].artist) << i;
+        }
+    }
+    // Per-title artists of the details take precedence over splitting.
+    doc->setReverseArtistTitle(false);
+    doc->handleHitClick(1);
+    EXPECT_EQ(doc->selectedHitKey(), QStringLiteral("#AMG:Mix2"));
+    EXPECT_EQ(doc->trackArray().objectAtIndex(0)->getNewTitle(), QStringLiteral("A - B"));
+    EXPECT_EQ(doc->trackArray().objectAtIndex(0)->getNewArtist(), QStringLiteral("Named"));
+
+    doc->setVariousArtists(false);
+    EXPECT_FALSE(doc->trackColumns().contains(QStringLiteral("artist")));
+    EXPECT_FALSE(doc->reverseArtistTitleEnabled());
+}
+
+TEST_F(FolderDocument, RestoringTitlesGivesEachRecordItsOwnTitleAfterReordering) {
+    auto doc = openWith({"Alpha", "Bravo", "Charlie"});
+    doc->selectAlbumDetailsViaClick(
+        0, makeHit(makeDetails("A", "B", {"Charlie x", "Alpha x", "Bravo x"})));
+    ASSERT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"Charlie", "Alpha", "Bravo"}));
+    doc->restoreAllOriginalTitles();
+    EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle), (QStringList{"Charlie", "Alpha", "Bravo"}));
+    for (const AudioTrackRef& t : doc->trackArray())
+        EXPECT_EQ(t->getNewArtist(), QStringLiteral("Tag Artist"));
+
+    doc->selectAlbumDetailsViaClick(
+        0, makeHit(makeDetails("A", "B", {"Charlie x", "Alpha x", "Bravo x"})));
+    doc->setSelectedTracks({1});
+    doc->restoreOneOriginalTitle();
+    EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle),
+              (QStringList{"Charlie x", "Alpha", "Bravo x"}));
+    doc->restoreOrigAlbumInfo();
+    EXPECT_EQ(doc->artistField(), QStringLiteral("Tag Artist"));
+}
+
+TEST_F(FolderDocument, ABoxSetOfTwoAlbumsIsAppliedToOneFolder) {
+    TrovixDocument empty(&host);
+    empty.showMultiCDPanel(); // nothing chosen yet: nothing added
+    EXPECT_TRUE(empty.boxSet().isEmpty());
+
+    auto doc = openWith({"d1 a", "d1 b", "d2 a", "d2 b", "d2 c"});
+    auto hits = std::make_shared<AlbumInfoArray>();
+    hits->add(makeHit(makeDetails("Set", "Disc 1", {"D1 A", "D1 B"})));
+    hits->add(makeHit(makeDetails("Set", "Disc 2", {"D2 A", "D2 B", "D2 C"})));
+    doc->setAlbumHits(hits);
+    doc->handleHitClick(0);
+    doc->showMultiCDPanel();
+    doc->multiCDPanelOK();
+    EXPECT_EQ(doc->multiCDRubric(),
+              QStringLiteral("There are currently 2 tracks from 1 CD in the Box Set list."));
+    // Choosing disc 2 now applies disc 1's titles followed by disc 2's.
+    doc->handleHitClick(1);
+    EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle),
+              (QStringList{"D1 A", "D1 B", "D2 A", "D2 B", "D2 C"}));
+    doc->showMultiCDPanel();
+    EXPECT_EQ(doc->boxSet().rowText(1), QStringLiteral("Set / Disc 2"));
+    // Dragging disc 2 before disc 1 matches the tracks against the new order
+    // (the chosen album's titles still follow the box set's).
+    doc->acceptBoxSetDrop({1}, 0);
+    EXPECT_EQ(doc->albumDetails(false)->numTracks(), 5);
+    EXPECT_EQ(doc->albumDetails(false)->titleAtIndex(0), QStringLiteral("D2 A"));
+    EXPECT_EQ(doc->albumDetails(true)->numTracks(), 8);
+    EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle).mid(0, 5),
+              (QStringList{"d2 a", "d2 b", "d2 c", "d1 a", "d1 b"}));
+    EXPECT_EQ(doc->numberOfRows(), 8);
+    // Emptying the box set brings back the chosen album alone.
+    doc->removeBoxSetRows({0, 1});
+    EXPECT_FALSE(doc->boxSet().albumDetailsArray());
+    EXPECT_EQ(doc->albumDetails(true), doc->currentAlbumDetails());
+}
+
+TEST_F(FolderDocument, TrackDropsMoveRowsToTheGap) {
+    auto doc = openWith({"r0", "r1", "r2", "r3", "r4"});
+    doc->acceptTrackDrop({1, 3}, 4);
+    EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r0", "r2", "r1", "r3", "r4"}));
+    EXPECT_EQ(doc->selectedTracks(), (QList<qsizetype>{2, 3}));
+    EXPECT_EQ(doc->trackArray().objectAtIndex(2)->getRow(), 2u);
+    EXPECT_FALSE(TrovixDocument::validateDrop(true));
+    EXPECT_TRUE(TrovixDocument::validateDrop(false));
+}
+
+TEST_F(FolderDocument, DeleteCutCopyAndPasteOfRecords) {
+    auto doc = openWith({"r0", "r1", "r2", "r3"});
+    doc->setSelectedTracks({3, 1});
+    const QByteArray copied = doc->copyTracks();
+    doc->clearTracks();
+    EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r0", "r2"}));
+    EXPECT_TRUE(doc->selectedTracks().isEmpty());
+
+    // Records copied from this folder are pasted into another document.
+    AlbumFolderFixture other;
+    HeadlessHost otherHost;
+    auto second = openWith({"x0"}, other);
+    ASSERT_TRUE(second->pasteTracks(copied));
+    EXPECT_EQ(column(*second, &AudioTrack::getOldTitle), (QStringList{"x0", "r1", "r3"}));
+    EXPECT_EQ(second->selectedTracks(), (QList<qsizetype>{1, 2}));
+    EXPECT_TRUE(second->trackArray().objectAtIndex(2)->isValid());
+    EXPECT_FALSE(second->pasteTracks(QByteArray("\x00\x00\x00\x05junk", 9)));
+
+    second->setSelectedTracks({0});
+    const QByteArray cut = second->cutTracks();
+    EXPECT_EQ(second->numberOfRows(), 2);
+    ASSERT_TRUE(doc->pasteTracks(cut));
+    EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r0", "r2", "x0"}));
+}
+
+TEST_F(FolderDocument, TrackCellsAndTheirColours) {
+    using TrackTableModel::CellColor;
+    auto doc = openWith({"same", "changes"});
+    AudioTrack& same = *doc->trackArray().objectAtIndex(0);
+    AudioTrack& changes = *doc->trackArray().objectAtIndex(1);
+    same.setNewTitle(QStringLiteral("SAME"));
+    changes.setNewTitle(QStringLiteral("changed"));
+    EXPECT_EQ(doc->cellValue(0, QStringLiteral("newFile")).color, CellColor::Black);
+    EXPECT_EQ(doc->cellValue(1, QStringLiteral("newFile")).color, CellColor::Red);
+    EXPECT_EQ(doc->cellValue(1, QStringLiteral("oldFileTitle")).text, QStringLiteral("changes"));
+    EXPECT_EQ(doc->cellValue(1, QStringLiteral("oldFileTitle")).color, CellColor::Red);
+    EXPECT_EQ(doc->cellValue(1, QStringLiteral("newTrack")).text, QStringLiteral("2/2"));
+    EXPECT_EQ(doc->cellValue(0, QStringLiteral("bitrate")).text, QStringLiteral("128"));
+    EXPECT_EQ(doc->cellValue(0, QStringLiteral("bitrate")).color, CellColor::Black);
+    changes.clearNewTitle();
+    EXPECT_EQ(doc->cellValue(1, QStringLiteral("newFile")).color, CellColor::Grey);
+
+    AudioTrack vbr = AudioTrack::initPlaceholder(QStringLiteral("/x"));
+    vbr.setBitrate(-1);
+    EXPECT_EQ(TrackTableModel::cellValue(vbr, 0, 1, QStringLiteral("bitrate")).text,
+              QStringLiteral("VBR"));
+    EXPECT_EQ(TrackTableModel::cellValue(vbr, 0, 1, QStringLiteral("time")).text,
+              QStringLiteral("--:--"));
+    EXPECT_EQ(TrackTableModel::cellValue(vbr, 0, 1, QStringLiteral("artist")).text,
+              QStringLiteral("(Missing track)"));
+    EXPECT_EQ(TrackTableModel::cellValue(vbr, 0, 1, QStringLiteral("bitrate")).color,
+              CellColor::Grey);
+}
+
+TEST_F(FolderDocument, EditingACellHoldsTheTypingMonitor) {
+    auto doc = openWith({"one"});
+    EXPECT_FALSE(doc->shouldEditTableColumn(0, QStringLiteral("oldFileTitle")));
+    EXPECT_TRUE(doc->shouldEditTableColumn(0, QStringLiteral("newFile")));
+    EXPECT_TRUE(doc->holdTypingMonitor());
+    doc->setObjectValue(0, QStringLiteral("newFile"), QStringLiteral("Typed"));
+    EXPECT_FALSE(doc->holdTypingMonitor());
+    EXPECT_EQ(doc->trackArray().objectAtIndex(0)->getNewTitle(), QStringLiteral("Typed"));
+
+    const int before = doc->keyHit();
+    doc->setAlbumField(QStringLiteral("Typed Album"));
+    EXPECT_EQ(doc->keyHit(), before + 1);
+    EXPECT_EQ(doc->searchTerms(), QStringLiteral("Tag Artist / Typed Album"));
+    ASSERT_TRUE(doc->requestClose());
+    EXPECT_EQ(doc->keyHit(), -1);
+    EXPECT_FALSE(doc->typingMonitor()->isActive());
+}
+
+TEST_F(FolderDocument, SortingByAColumnReappliesTitlesByPosition) {
+    auto doc = openWith({"b", "a"});
+    doc->selectAlbumDetailsViaClick(0, makeHit(makeDetails("A", "B", {"b", "a"})));
+    doc->didClickTableColumn(QStringLiteral("oldFileTitle"));
+    EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"a", "b"}));
+    EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle), (QStringList{"b", "a"}));
+    doc->didClickTableColumn(QStringLiteral("oldFileName"));
+    EXPECT_EQ(column(*doc, &AudioTrack::getFileName), (QStringList{"01.mp3", "02.mp3"}));
+}
+
+TEST_F(FolderDocument, LookUpCommandsNameTheirSubject) {
+    auto doc = openWith({"Old"});
+    std::vector<std::tuple<LookupSources::Site, LookupSources::Subject, QString>> opened;
+    LookupSources sources;
+    sources.browse = [&](LookupSources::Site site, LookupSources::Subject subject,
+                         const QString& text) { opened.emplace_back(site, subject, text); };
+    doc->setSources(sources);
+    using C = TrovixDocument::LookUpCommand;
+    EXPECT_EQ(doc->validateLookUp(C::AmgArtist).title,
+              QStringLiteral("Look up Tag Artist on All Music Guide"));
+    EXPECT_EQ(doc->validateLookUp(C::GoogAlbum).title,
+              QStringLiteral("Look up Tag Album on Google Music"));
+    // Song commands need a selected record; the new title must differ.
+    EXPECT_FALSE(doc->validateLookUp(C::AmznOldSong).enabled);
+    doc->setSelectedTracks({0});
+    EXPECT_EQ(doc->validateLookUp(C::AmznOldSong).title,
+              QStringLiteral("Look up Old on Amazon Music"));
+    EXPECT_FALSE(doc->validateLookUp(C::AmgNewSong).enabled);
+    doc->trackArray().objectAtIndex(0)->setNewTitle(QStringLiteral("OLD"));
+    EXPECT_FALSE(doc->validateLookUp(C::AmgNewSong).enabled);
+    doc->trackArray().objectAtIndex(0)->setNewTitle(QStringLiteral("New"));
+    EXPECT_TRUE(doc->validateLookUp(C::AmgNewSong).enabled);
+    doc->setArtistField(QString());
+    EXPECT_FALSE(doc->validateLookUp(C::GoogArtist).enabled);
+
+    doc->lookUp(C::GoogNewSong);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(std::get<0>(opened[0]), LookupSources::Site::Google);
+    EXPECT_EQ(std::get<1>(opened[0]), LookupSources::Subject::Song);
+    EXPECT_EQ(std::get<2>(opened[0]), QStringLiteral("New"));
+}
+
+TEST(TypingMonitor, ReloadsOnceAfterTypingStopsAndNeverWhileEditing) {
+    int keyHit = 0;
+    bool hold = false;
+    int reloads = 0;
+    TypingMonitor monitor([&] { return keyHit; }, [&] { return hold; }, [&] { ++reloads; });
+    // Typing on every tick never reloads.
+    for (int i = 0; i < 5; ++i) {
+        ++keyHit;
+        monitor.tick();
+    }
+    EXPECT_EQ(reloads, 0);
+    monitor.tick(); // the first quiet second
+    EXPECT_EQ(reloads, 1);
+    monitor.tick();
+    monitor.tick();
+    EXPECT_EQ(reloads, 1);
+    // A cell being edited holds the reload until the edit ends.
+    ++keyHit;
+    monitor.tick();
+    hold = true;
+    monitor.tick();
+    monitor.tick();
+    EXPECT_EQ(reloads, 1);
+    hold = false;
+    monitor.tick();
+    EXPECT_EQ(reloads, 2);
+    monitor.start();
+    keyHit = -1;
+    monitor.tick();
+    EXPECT_FALSE(monitor.isActive());
+}
+
+} // namespace
