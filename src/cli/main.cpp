@@ -1,11 +1,53 @@
 // trovix-cli: tags album folders from a terminal or a script.
+#include "app/Preferences.h"
+#include "cli/CliOptions.h"
+#include "cli/DemoAlbum.h"
+#include "cli/OpenCommand.h"
+#include "cli/PrefsCommand.h"
+
 #include <QCoreApplication>
 #include <QTextStream>
+
+#include <cstdio>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("trovix-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(TROVIX_VERSION));
-    QTextStream(stdout) << "Trovix " << TROVIX_VERSION << "\n";
-    return 0;
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    const CliParse parse = parseArguments(app.arguments().mid(1));
+    if (!parse.ok()) {
+        err << "trovix-cli: " << parse.error << "\n\n" << usageText();
+        return 2;
+    }
+    const CliOptions& o = parse.options;
+    Prefs::initializeDefaults();
+    QString error;
+    if (!PrefsCommand::applyOverrides(o.overrides, &error)) {
+        err << "trovix-cli: " << error << "\n";
+        return 2;
+    }
+
+    switch (o.command) {
+    case CliOptions::Command::Help:
+        out << usageText();
+        return 0;
+    case CliOptions::Command::Version:
+        out << "Trovix " << TROVIX_VERSION << "\n";
+        return 0;
+    case CliOptions::Command::Prefs:
+        return PrefsCommand::run(o.prefsStore, o.prefsKey, o.prefsValue, out, err);
+    case CliOptions::Command::DemoAlbum:
+        if (!DemoAlbum::build(o.folder, &error)) {
+            err << "trovix-cli: " << error << "\n";
+            return 1;
+        }
+        out << o.folder << "\n";
+        return 0;
+    case CliOptions::Command::Open:
+        return OpenCommand::run(o, out, err);
+    }
+    return 2;
 }

@@ -233,6 +233,53 @@ public:
     void lookupThread(const QString& terms);
     void scoopFileThreadData();
 
+    // ==== Saving (TrovixDocumentSave.cpp) ====================================
+public:
+    // A file the save could not write, rename or move, and why.
+    struct SaveFailure {
+        QString file;
+        QString reason;
+    };
+    // The save command: the checks in order, the first failing one an alert;
+    // when all pass, saveAll. Refused while busy.
+    void saveDocument();
+    // Answers to the check questions (button index): alertResp1 saves on
+    // "Yes"; alertResp2 is "Cancel", "Save Others" or "Use Old Titles".
+    void alertResp1(int button);
+    void alertResp2(int button);
+    // Waits until idle, enters saving and runs saveCommon on a worker.
+    void saveAll();
+    // The save itself (worker thread): backup, retag, renames, read-back.
+    void saveCommon();
+    // Writes the tags of every writable record with a new title, then
+    // optionally gives the files their new names in two passes.
+    void retagTracks(bool rename);
+    // Gives the folder its templated name; never replaces an existing one.
+    void renameAlbum(int alternate);
+    // Tells every record where its file now lives.
+    void refreshTracks();
+    // Copies the folder into the backups folder; false (with the reason)
+    // when it could not be copied. An empty folder needs no copy.
+    bool backupFolder(QString* reason);
+    // The close confirmation's "Save": save, then close once idle.
+    void saveDocumentWithDelegate();
+    void closeRealSoon();
+    // Whether the last save ran to its end with every file written.
+    bool lastSaveSucceeded() const { return fLastSaveOK.load(); }
+    QList<SaveFailure> lastSaveFailures() const;
+
+signals:
+    // A save-then-close has closed the document: the window goes away.
+    void closedAfterSave();
+
+private:
+    // An "OK" alert; from a worker it reaches the host on the main thread.
+    void postAlert(const QString& title, const QString& message);
+    void addSaveFailure(const QString& file, const QString& reason);
+    QList<SaveFailure> fSaveFailures; // guarded by fDataLock
+    std::atomic<bool> fLastSaveOK{false};
+    // ==== end of saving ======================================================
+
 protected:
     // For the operations that run on a worker (opening, look-ups, saving).
     void startWorker(std::function<void()> body);

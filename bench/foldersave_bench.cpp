@@ -1,0 +1,94 @@
+// Prints the time to open an album folder (scan, tag and file-name hits, no
+// web) and to save it (retag and rename), for 20 MP3 files, 20 M4A files and
+// a folder of 1,000 files.
+#include "app/Preferences.h"
+#include "docs/HeadlessHost.h"
+#include "docs/TrovixDocument.h"
+#include "media/MusicFile.h"
+#include "support/M4aFixture.h"
+#include "support/Mp3Fixture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+bool makeAlbum(const QString& dir, int count, bool m4a) {
+    for (int i = 1; i <= count; ++i) {
+        const QString path = QStringLiteral("%1/song %2.%3").arg(dir).arg(i).arg(m4a ? "m4a" : "mp3");
+        if (m4a) {
+            M4aFixtureOptions o;
+            o.title = QStringLiteral("song number %1").arg(i);
+            o.trackNum = i;
+            o.trackCount = count;
+            if (!writeM4a(path, o)) return false;
+        } else {
+            if (!writeSilentMp3(path)) return false;
+            auto f = MusicFile::newMusicFileWithPath(path);
+            if (!f) return false;
+            f->tagArtist(QStringLiteral("Fixture Artist"));
+            f->tagAlbum(QStringLiteral("Fixture Album"));
+            f->tagYearStr(QStringLiteral("2001"));
+            f->tagGenre(QStringLiteral("Rock"));
+            f->tagTitle(QStringLiteral("song number %1").arg(i));
+            f->tagTrackNum(i, count);
+            if (!f->commitTags()) return false;
+        }
+    }
+    return true;
+}
+
+void settle(TrovixDocument& doc) {
+    doc.waitUntilIdle();
+    QCoreApplication::sendPostedEvents();
+}
+
+void measure(const char* label, int count, bool m4a) {
+    QTemporaryDir tmp;
+    const QString dir = tmp.path() + QStringLiteral("/Album");
+    QDir().mkpath(dir);
+    if (!makeAlbum(dir, count, m4a)) {
+        std::printf("%-28s could not build the files\n", label);
+        return;
+    }
+    HeadlessHost host;
+    host.setAnswerPolicy(&HeadlessHost::answerDefault);
+    TrovixDocument doc(&host);
+
+    QElapsedTimer timer;
+    timer.start();
+    doc.setDocumentPath(dir, false);
+    settle(doc);
+    const double openMs = double(timer.nsecsElapsed()) / 1e6;
+
+    timer.restart();
+    doc.saveDocument();
+    settle(doc);
+    const double saveMs = double(timer.nsecsElapsed()) / 1e6;
+    std::printf("%-28s %5d files  open %9.1f ms  save %9.1f ms  (%s)\n", label, count, openMs,
+                saveMs, doc.lastSaveSucceeded() ? "saved" : "NOT saved");
+    doc.requestClose();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QCoreApplication app(argc, argv);
+    Prefs::initializeDefaults();
+    // The folder's own tags and names only.
+    for (const char* key : {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB,
+                            Prefs::kSearchFreeDB, Prefs::kSearchForCoverArt})
+        Prefs::setOverride(QString::fromLatin1(key), false);
+    Prefs::setOverride(QString::fromLatin1(Prefs::kRenameAlbums), false);
+
+    measure("album of 20 MP3 files", 20, false);
+    measure("album of 20 M4A files", 20, true);
+    measure("folder of 1,000 MP3 files", 1000, false);
+    return 0;
+}

@@ -1,0 +1,171 @@
+#include "cli/CliOptions.h"
+
+#include <QHash>
+
+namespace {
+
+bool positive(const QString& text, int* out) {
+    bool ok = false;
+    const int n = text.toInt(&ok);
+    if (!ok || n < 1) return false;
+    *out = n;
+    return true;
+}
+
+} // namespace
+
+QString usageText() {
+    return QStringLiteral(
+        "Usage:\n"
+        "  trovix-cli open FOLDER [options]   open an album folder and print the proposal\n"
+        "  trovix-cli prefs [KEY VALUE]       print every preference, or store one\n"
+        "  trovix-cli demo-album DIR          build a small demo album folder in DIR\n"
+        "  trovix-cli --version | --help\n"
+        "\n"
+        "Options of open:\n"
+        "  --clean-up-only            no web look-ups: titles and fields from the tags\n"
+        "  --terms \"ARTIST / ALBUM\"   look up these terms after opening\n"
+        "  --choose N                 apply hit N (as numbered in the output)\n"
+        "  --box-set N[,M...]         add these hits to the box set, in order\n"
+        "  --various-artists          various-artists mode\n"
+        "  --reverse                  titles read as title, then artist (with --various-artists)\n"
+        "  --lock-album-info          choosing a hit leaves the album fields alone\n"
+        "  --artist TEXT, --album TEXT, --year TEXT, --genre TEXT\n"
+        "                             set an album field after the hit is applied\n"
+        "  --save                     check and save; questions stop the save unless --yes\n"
+        "  --yes                      answer each question with its default button\n"
+        "  --json                     print one JSON object instead of the table\n"
+        "Anywhere:\n"
+        "  --set KEY=VALUE            a preference for this run only (never stored)\n"
+        "\n"
+        "Exit status: 0 success, 1 a check or an error stopped the job, 2 bad usage.\n");
+}
+
+CliParse parseArguments(const QStringList& args) {
+    CliParse result;
+    CliOptions& o = result.options;
+    auto fail = [&](const QString& message) {
+        result.error = message;
+        return result;
+    };
+
+    QStringList positional;
+    for (int i = 0; i < args.size(); ++i) {
+        QString arg = args[i];
+        if (!arg.startsWith(QLatin1String("--")) || arg == QLatin1String("--")) {
+            if (arg == QLatin1String("--")) {
+                positional << args.mid(i + 1);
+                break;
+            }
+            positional << arg;
+            continue;
+        }
+        QString inlineValue;
+        bool hasInline = false;
+        const int eq = arg.indexOf(QLatin1Char('='));
+        if (eq > 0) {
+            inlineValue = arg.mid(eq + 1);
+            arg = arg.left(eq);
+            hasInline = true;
+        }
+        // The value of an option: after "=" or the next argument.
+        auto value = [&](QString* out) {
+            if (hasInline) {
+                *out = inlineValue;
+                return true;
+            }
+            if (i + 1 >= args.size()) return false;
+            *out = args[++i];
+            return true;
+        };
+        auto flag = [&](bool* target) {
+            if (hasInline) return false;
+            *target = true;
+            return true;
+        };
+
+        QString v;
+        if (arg == QLatin1String("--help")) {
+            o.command = CliOptions::Command::Help;
+            return result;
+        } else if (arg == QLatin1String("--version")) {
+            o.command = CliOptions::Command::Version;
+            return result;
+        } else if (arg == QLatin1String("--clean-up-only")) {
+            if (!flag(&o.cleanUpOnly)) return fail(arg + QStringLiteral(" takes no value"));
+        } else if (arg == QLatin1String("--various-artists")) {
+            if (!flag(&o.variousArtists)) return fail(arg + QStringLiteral(" takes no value"));
+        } else if (arg == QLatin1String("--reverse")) {
+            if (!flag(&o.reverse)) return fail(arg + QStringLiteral(" takes no value"));
+        } else if (arg == QLatin1String("--lock-album-info")) {
+            if (!flag(&o.lockAlbumInfo)) return fail(arg + QStringLiteral(" takes no value"));
+        } else if (arg == QLatin1String("--save")) {
+            if (!flag(&o.save)) return fail(arg + QStringLiteral(" takes no value"));
+        } else if (arg == QLatin1String("--yes")) {
+            if (!flag(&o.yes)) return fail(arg + QStringLiteral(" takes no value"));
+        } else if (arg == QLatin1String("--json")) {
+            if (!flag(&o.json)) return fail(arg + QStringLiteral(" takes no value"));
+        } else if (arg == QLatin1String("--terms")) {
+            if (!value(&v)) return fail(QStringLiteral("--terms needs \"ARTIST / ALBUM\""));
+            o.terms = v;
+        } else if (arg == QLatin1String("--choose")) {
+            if (!value(&v) || !positive(v, &o.choose))
+                return fail(QStringLiteral("--choose needs a hit number from 1 up"));
+        } else if (arg == QLatin1String("--box-set")) {
+            if (!value(&v)) return fail(QStringLiteral("--box-set needs hit numbers: N[,M...]"));
+            for (const QString& part : v.split(QLatin1Char(','))) {
+                int n = 0;
+                if (!positive(part.trimmed(), &n))
+                    return fail(QStringLiteral("--box-set needs hit numbers from 1 up: \"%1\"").arg(v));
+                o.boxSet << n;
+            }
+        } else if (arg == QLatin1String("--artist") || arg == QLatin1String("--album") ||
+                   arg == QLatin1String("--year") || arg == QLatin1String("--genre")) {
+            if (!value(&v)) return fail(arg + QStringLiteral(" needs a value"));
+            std::optional<QString>* field = arg == QLatin1String("--artist")  ? &o.artist
+                                            : arg == QLatin1String("--album") ? &o.album
+                                            : arg == QLatin1String("--year")  ? &o.year
+                                                                              : &o.genre;
+            *field = v;
+        } else if (arg == QLatin1String("--set")) {
+            if (!value(&v)) return fail(QStringLiteral("--set needs KEY=VALUE"));
+            const int at = v.indexOf(QLatin1Char('='));
+            if (at <= 0) return fail(QStringLiteral("--set needs KEY=VALUE, not \"%1\"").arg(v));
+            o.overrides.append({v.left(at), v.mid(at + 1)});
+        } else {
+            return fail(QStringLiteral("Unknown option %1").arg(arg));
+        }
+    }
+
+    if (positional.isEmpty()) return fail(QStringLiteral("No command given"));
+    const QString command = positional.takeFirst();
+    if (command == QLatin1String("open")) {
+        if (positional.size() != 1) return fail(QStringLiteral("open needs one FOLDER"));
+        o.command = CliOptions::Command::Open;
+        o.folder = positional[0];
+        if (o.reverse && !o.variousArtists)
+            return fail(QStringLiteral("--reverse works only with --various-artists"));
+    } else if (command == QLatin1String("prefs")) {
+        o.command = CliOptions::Command::Prefs;
+        if (positional.size() == 2) {
+            o.prefsKey = positional[0];
+            o.prefsValue = positional[1];
+            o.prefsStore = true;
+        } else if (!positional.isEmpty()) {
+            return fail(QStringLiteral("prefs takes nothing, or KEY VALUE"));
+        }
+    } else if (command == QLatin1String("demo-album")) {
+        if (positional.size() != 1) return fail(QStringLiteral("demo-album needs one DIR"));
+        o.command = CliOptions::Command::DemoAlbum;
+        o.folder = positional[0];
+    } else {
+        return fail(QStringLiteral("Unknown command \"%1\"").arg(command));
+    }
+    if (o.command != CliOptions::Command::Open) {
+        const bool openOnly = o.cleanUpOnly || o.terms || o.choose || !o.boxSet.isEmpty() ||
+                              o.variousArtists || o.reverse || o.lockAlbumInfo || o.artist ||
+                              o.album || o.year || o.genre || o.save || o.yes || o.json;
+        if (openOnly) return fail(QStringLiteral("Those options belong to the open command"));
+    }
+    return result;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QList>
+#include <QPair>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What the command line asked for.
+struct CliOptions {
+    enum class Command { Help, Version, Open, Prefs, DemoAlbum };
+    Command command = Command::Help;
+
+    QString folder; // open: the album folder; demo-album: where to build it
+
+    // prefs
+    QString prefsKey;
+    QString prefsValue;
+    bool prefsStore = false;
+
+    // open
+    bool cleanUpOnly = false;
+    std::optional<QString> terms;
+    int choose = 0; // 1-based; 0: keep the best hit
+    QList<int> boxSet;
+    bool variousArtists = false;
+    bool reverse = false;
+    bool lockAlbumInfo = false;
+    std::optional<QString> artist, album, year, genre;
+    bool save = false;
+    bool yes = false;
+    bool json = false;
+
+    // --set KEY=VALUE, in order
+    QList<QPair<QString, QString>> overrides;
+};
+
+struct CliParse {
+    CliOptions options;
+    QString error; // empty when the arguments were understood
+    bool ok() const { return error.isEmpty(); }
+};
+
+// Parses the arguments after the program name. Options take their value as
+// the next argument or after "=".
+CliParse parseArguments(const QStringList& args);
+
+QString usageText();

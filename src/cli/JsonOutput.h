@@ -1,0 +1,14 @@
+#pragma once
+
+#include "cli/FolderView.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+
+namespace JsonOutput {
+
+QJsonObject toJson(const FolderView& view);
+// One indented JSON object and a line feed.
+QByteArray format(const FolderView& view);
+
+} // namespace JsonOutput

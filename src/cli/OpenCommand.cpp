@@ -1,0 +1,168 @@
+#include "cli/OpenCommand.h"
+
+#include "cli/CliOptions.h"
+#include "cli/FolderView.h"
+#include "cli/JsonOutput.h"
+#include "cli/TextOutput.h"
+#include "docs/HeadlessHost.h"
+#include "docs/StatusDecisions.h"
+#include "docs/TrovixDocument.h"
+#include "model/AlbumDetails.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+// Ends the running operation and delivers what its worker posted to the
+// main thread (alerts, reloads), as the window's event loop would.
+void settle(TrovixDocument& doc) {
+    doc.waitUntilIdle();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool saved) {
+    FolderView v;
+    v.folder = doc.docPath();
+    v.artist = doc.artistField();
+    v.album = doc.albumField();
+    v.year = doc.yearField();
+    v.genre = doc.genreField();
+    v.variousArtists = doc.variousArtists();
+
+    StatusValues tagHit;
+    if (const AlbumInfoPtr hit = doc.albumInfoFromTags()) {
+        tagHit.artist = hit->artist();
+        tagHit.album = hit->album();
+        tagHit.year = hit->year();
+        tagHit.genre = hit->genre();
+    }
+    const int alternate = doc.alternate();
+    const AudioTrackArray& songs = doc.trackArray();
+    for (qsizetype i = 0; i < songs.count(); ++i) {
+        const AudioTrackRef t = songs.objectAtIndex(i);
+        FolderView::Track row;
+        row.placeholder = t->isPlaceholder();
+        row.file = row.placeholder ? QString(u""_qs) : t->getFileName();
+        row.path = row.placeholder ? QString(u""_qs) : t->getPath();
+        row.oldTitle = t->getOldTitle();
+        row.newTitle = t->getNewTitle();
+        row.newArtist = t->getNewArtist();
+        row.newTrack = doc.getNewTrack(i);
+        row.newFileName = row.placeholder ? QString(u""_qs) : t->getNewFileName(alternate);
+        row.status = StatusDecisions::folderTrack(*t, tagHit, v.variousArtists, alternate, row.newTrack);
+        v.tracks << row;
+    }
+
+    const HitTable& hits = doc.hitTable();
+    for (qsizetype i = 0; i < hits.count(); ++i) {
+        const AlbumInfoPtr h = hits.hitAt(i);
+        FolderView::Hit hit;
+        hit.key = h->iadbKey();
+        hit.source = sourceOfKey(hit.key);
+        hit.artist = h->artist();
+        hit.album = h->album();
+        hit.year = h->year();
+        hit.genre = h->genre();
+        hit.score = h->totalScore();
+        hit.tracks = h->albumDetails() ? h->albumDetails()->numTracks() : 0;
+        v.hits << hit;
+    }
+    v.chosenHit = doc.selectedHitRow() < hits.count() ? doc.selectedHitRow() : -1;
+    for (const Alert& a : host.alerts()) v.alerts << a;
+    v.saved = saved;
+    return v;
+}
+
+bool validHit(const TrovixDocument& doc, int n, QTextStream& err) {
+    if (n >= 1 && n <= doc.hitTable().count()) return true;
+    err << "trovix-cli: " << doc.docPath() << ": there is no hit " << n << " (there are "
+        << doc.hitTable().count() << ")\n";
+    return false;
+}
+
+} // namespace
+
+namespace OpenCommand {
+
+int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
+    const QFileInfo info(o.folder);
+    if (!info.isDir()) {
+        err << "trovix-cli: " << o.folder << ": " << (info.exists() ? "not a folder" : "no such folder")
+            << "\n";
+        return 1;
+    }
+
+    HeadlessHost host(stderr);
+    // Alerts are recorded and printed; nothing is answered unless --save --yes.
+    host.setAnswerPolicy(&HeadlessHost::answerNone);
+    TrovixDocument doc(&host);
+    doc.setLockAlbumInfo(o.lockAlbumInfo);
+    doc.setDocumentPath(info.absoluteFilePath(), o.cleanUpOnly);
+    settle(doc);
+
+    if (o.terms) {
+        doc.setSearchTerms(*o.terms);
+        doc.lookupCommon();
+        settle(doc);
+    }
+    if (o.variousArtists) doc.setVariousArtists(true);
+    if (o.reverse) doc.setReverseArtistTitle(true);
+    for (int n : o.boxSet) {
+        if (!validHit(doc, n, err)) return 1;
+        doc.forceSelectOfAlbum(n - 1);
+        doc.showMultiCDPanel();
+    }
+    if (!o.boxSet.isEmpty()) doc.multiCDPanelOK();
+    if (o.choose) {
+        if (!validHit(doc, o.choose, err)) return 1;
+        doc.forceSelectOfAlbum(o.choose - 1);
+    } else if (!o.boxSet.isEmpty()) {
+        doc.tracksChanged(true);
+    }
+    if (o.artist) doc.setArtistField(*o.artist);
+    if (o.album) doc.setAlbumField(*o.album);
+    if (o.year) doc.setYearField(*o.year);
+    if (o.genre) doc.setGenreField(*o.genre);
+    settle(doc);
+
+    bool saved = false;
+    int status = 0;
+    if (o.save) {
+        const qsizetype alertsBefore = host.alerts().size();
+        host.setAnswerPolicy(o.yes ? &HeadlessHost::answerDefault : &HeadlessHost::answerNone);
+        doc.saveDocument();
+        settle(doc);
+        host.setAnswerPolicy(&HeadlessHost::answerNone);
+        saved = doc.lastSaveSucceeded();
+        if (!saved) {
+            status = 1;
+            const std::vector<Alert> alerts = host.alerts();
+            err << "trovix-cli: " << doc.docPath() << ": not saved";
+            if (qsizetype(alerts.size()) > alertsBefore) {
+                const Alert& why = alerts.back();
+                err << ": " << why.title << ": " << why.message;
+            }
+            err << "\n";
+        }
+    }
+
+    const FolderView view = viewOf(doc, host, saved);
+    if (o.json) {
+        out << JsonOutput::format(view);
+    } else {
+        const bool colour = ::isatty(::fileno(stdout)) && !std::getenv("NO_COLOR");
+        TextOutput::print(view, out, colour);
+    }
+    out.flush();
+    doc.requestClose();
+    return status;
+}
+
+} // namespace OpenCommand

@@ -1,0 +1,124 @@
+#include "cli/TextOutput.h"
+
+#include <QTextStream>
+
+namespace {
+
+// Columns padded to their widest cell; the last column is not padded.
+void printTable(const QList<QStringList>& rows, QTextStream& out,
+                const QList<QStringList>& shown = {}) {
+    if (rows.isEmpty()) return;
+    QList<int> widths(rows[0].size(), 0);
+    for (const QStringList& r : rows)
+        for (int c = 0; c < r.size() && c < widths.size(); ++c) widths[c] = qMax(widths[c], int(r[c].size()));
+    for (int i = 0; i < rows.size(); ++i) {
+        const QStringList& r = rows[i];
+        // `shown` replaces a cell's text (escape sequences) without changing its width.
+        const QStringList& text = i < shown.size() && !shown[i].isEmpty() ? shown[i] : r;
+        QString line = QStringLiteral(" ");
+        for (int c = 0; c < r.size(); ++c) {
+            line += QLatin1Char(' ') + text[c];
+            if (c + 1 < r.size()) line += QString(widths[c] - r[c].size(), QLatin1Char(' '));
+        }
+        out << line << "\n";
+    }
+}
+
+QString letter(const QString& name, StatusColor c, bool colour) {
+    if (colour) {
+        const char* code = c == Red ? "\x1b[31m" : c == Green ? "\x1b[32m" : "\x1b[90m";
+        return QString::fromLatin1(code) + name + QStringLiteral("\x1b[0m");
+    }
+    return name + (c == Red ? QLatin1Char('!') : c == Green ? QLatin1Char('=') : QLatin1Char('-'));
+}
+
+QString quoted(const QString& s) { return s.isEmpty() ? QStringLiteral("-") : s; }
+
+} // namespace
+
+namespace TextOutput {
+
+QString statusLetters(const StatusRow& row, bool colour) {
+    return QStringList{letter(QStringLiteral("A"), row.A, colour),
+                       letter(QStringLiteral("F"), row.F, colour),
+                       letter(QStringLiteral("I"), row.I, colour),
+                       letter(QStringLiteral("T"), row.T, colour),
+                       letter(QStringLiteral("Num"), row.Num, colour)}
+        .join(QLatin1Char(' '));
+}
+
+void print(const FolderView& v, QTextStream& out, bool colour) {
+    out << "Folder: " << v.folder << "\n";
+    out << "  Artist: " << v.artist << "\n";
+    out << "  Album:  " << v.album << "\n";
+    out << "  Year:   " << v.year << "\n";
+    out << "  Genre:  " << v.genre << "\n";
+    if (v.variousArtists) out << "  Various artists\n";
+    out << "\n";
+
+    out << "Tracks";
+    if (!colour) out << " (status: X! will change, X= already right, X- untouched)";
+    out << ":\n";
+    QList<QStringList> rows{{"#", "Status", "Old file name", "New file name", "Old title",
+                             "New title", v.variousArtists ? "New artist" : QString(), "Track"}};
+    QList<QStringList> shown{{}};
+    for (int i = 0; i < v.tracks.size(); ++i) {
+        const FolderView::Track& t = v.tracks[i];
+        QStringList r{QString::number(i + 1),
+                      statusLetters(t.status, false),
+                      t.placeholder ? QStringLiteral("(Missing track)") : t.file,
+                      quoted(t.newFileName),
+                      t.oldTitle,
+                      quoted(t.newTitle),
+                      v.variousArtists ? quoted(t.newArtist) : QString(),
+                      t.newTrack};
+        QStringList s = r;
+        s[1] = statusLetters(t.status, colour);
+        rows << r;
+        shown << s;
+    }
+    if (!v.variousArtists) {
+        for (QStringList& r : rows) r.removeAt(6);
+        for (QStringList& r : shown)
+            if (!r.isEmpty()) r.removeAt(6);
+    }
+    printTable(rows, out, shown);
+    out << "\n";
+
+    out << "Hits";
+    if (v.hits.isEmpty()) out << ": none";
+    out << "\n";
+    if (!v.hits.isEmpty()) {
+        QList<QStringList> hits{{"", "#", "Source", "Key", "Artist", "Album", "Year", "Genre",
+                                 "Score", "Tracks"}};
+        for (int i = 0; i < v.hits.size(); ++i) {
+            const FolderView::Hit& h = v.hits[i];
+            hits << QStringList{i == v.chosenHit ? QStringLiteral("*") : QString(),
+                                QString::number(i + 1),
+                                h.source,
+                                h.key,
+                                quoted(h.artist),
+                                quoted(h.album),
+                                quoted(h.year),
+                                quoted(h.genre),
+                                QString::number(h.score),
+                                QString::number(h.tracks)};
+        }
+        printTable(hits, out);
+    }
+    if (!v.alerts.isEmpty()) {
+        out << "\n";
+        printAlerts(v.alerts, out);
+    }
+    if (v.saved) out << "\nSaved.\n";
+}
+
+void printAlerts(const QList<Alert>& alerts, QTextStream& out) {
+    for (const Alert& a : alerts) {
+        out << "Alert: " << a.title << "\n";
+        for (const QString& line : a.message.split(QLatin1Char('\n'))) out << "  " << line << "\n";
+        out << "  [" << a.buttons.join(QStringLiteral("] [")) << "]\n";
+    }
+}
+
+} // namespace TextOutput

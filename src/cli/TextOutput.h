@@ -1,0 +1,19 @@
+#pragma once
+
+#include "cli/FolderView.h"
+
+class QTextStream;
+
+namespace TextOutput {
+
+// The proposal as a table. With `colour`, the status letters are red, green
+// or grey; without, each letter carries a marker: "!" will change, "="
+// already right, "-" untouched.
+void print(const FolderView& view, QTextStream& out, bool colour);
+
+// The alerts alone, for standard error.
+void printAlerts(const QList<Alert>& alerts, QTextStream& out);
+
+QString statusLetters(const StatusRow& row, bool colour);
+
+} // namespace TextOutput

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+
+class ProgressIndicator;
+
+// Copies an album folder into "Trovix Backups" inside the user's music folder
+// before a save changes it. The copy is made with direct file operations,
+// never through a shell, so any entry name is copied literally; permission
+// bits and modification times are kept, and owners where allowed.
+class FolderBackup {
+public:
+    enum class Code {
+        Made,            // the copy is complete
+        NothingToBackUp, // the folder has no entries
+        Failed,          // see reason
+    };
+    struct Result {
+        Code code = Code::Failed;
+        QString target; // the backup folder chosen (may be partly filled on failure)
+        QString reason; // for the user: which file and why
+        bool ok() const { return code != Code::Failed; }
+    };
+
+    // The XDG music folder (falling back to ~/Music) / "Trovix Backups".
+    static QString backupsFolder();
+    // The first free name among NAME, "NAME 1", "NAME 2", ... inside backups.
+    static QString chooseTarget(const QString& backups, const QString& folderName);
+
+    // Backs the folder up into a new folder of the backups folder.
+    static Result backupFolder(const QString& folder, ProgressIndicator* progress);
+    // Copies the entries of `source` (hidden ones included) into the new
+    // folder `target`, which must not exist yet.
+    static Result backupFolder(const QString& source, const QString& target,
+                               ProgressIndicator* progress);
+};

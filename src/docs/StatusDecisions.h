@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+
+class AudioTrack;
+
+// What saving will do to each part of a track, as the five status letters
+// show it: red, it will change; green, it is already right; grey, it will
+// not be touched (a placeholder, a read-only file, renaming off). No drawing
+// here: the command line prints these, the table cells paint them.
+enum StatusColor { Grey, Red, Green };
+
+struct StatusRow {
+    StatusColor A = Grey;   // artist
+    StatusColor F = Grey;   // file name
+    StatusColor I = Grey;   // album information: album, year, genre
+    StatusColor T = Grey;   // title
+    StatusColor Num = Grey; // track number
+
+    bool operator==(const StatusRow&) const = default;
+};
+
+// The values of a hit the decisions compare with; a null text is a missing
+// value.
+struct StatusValues {
+    QString artist;
+    QString album;
+    QString year;
+    QString genre;
+    QString title;
+    QString track;     // track number alone
+    QString longTrack; // "n/m" or "n"
+};
+
+namespace StatusDecisions {
+
+// A row of the folder document's track table. `tagHit` is the album as the
+// files' tags give it; `alternate` the document's naming flag;
+// `newTrack` the "%d/%d" of the row.
+StatusRow folderTrack(const AudioTrack& track, const StatusValues& tagHit, bool variousArtists,
+                      int alternate, const QString& newTrack);
+
+// A song hit of the single-file document against the file's record.
+StatusRow songHit(const AudioTrack& file, const StatusValues& hit);
+
+// The single-file document's own row: the file against the values typed
+// into its fields.
+StatusRow singleFile(const AudioTrack& file, const StatusValues& typed);
+
+// "red", "green" or "grey".
+QString colorName(StatusColor color);
+
+} // namespace StatusDecisions

@@ -1,0 +1,445 @@
+// Saving a folder document: the checks, the backup, retagging, renaming the
+// files and the folder, and closing after a save.
+#include "docs/TrovixDocument.h"
+
+#include "app/Preferences.h"
+#include "art/AlbumArt.h"
+#include "docs/DocumentHost.h"
+#include "docs/FolderBackup.h"
+#include "system/Log.h"
+#include "system/MoveFile.h"
+#include "system/ProgressIndicator.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QTimer>
+
+#include <utility>
+
+namespace {
+
+const QString kOK = QStringLiteral("OK");
+const QString kYes = QStringLiteral("Yes");
+const QString kNo = QStringLiteral("No");
+
+// The characters of Mac OS Roman above ASCII: the genre must stay within
+// what older players can show.
+bool inMacRoman(char16_t c) {
+    static const char16_t kHigh[] = {
+        0x00C4, 0x00C5, 0x00C7, 0x00C9, 0x00D1, 0x00D6, 0x00DC, 0x00E1, 0x00E0, 0x00E2, 0x00E4,
+        0x00E3, 0x00E5, 0x00E7, 0x00E9, 0x00E8, 0x00EA, 0x00EB, 0x00ED, 0x00EC, 0x00EE, 0x00EF,
+        0x00F1, 0x00F3, 0x00F2, 0x00F4, 0x00F6, 0x00F5, 0x00FA, 0x00F9, 0x00FB, 0x00FC, 0x2020,
+        0x00B0, 0x00A2, 0x00A3, 0x00A7, 0x2022, 0x00B6, 0x00DF, 0x00AE, 0x00A9, 0x2122, 0x00B4,
+        0x00A8, 0x2260, 0x00C6, 0x00D8, 0x221E, 0x00B1, 0x2264, 0x2265, 0x00A5, 0x00B5, 0x2202,
+        0x2211, 0x220F, 0x03C0, 0x222B, 0x00AA, 0x00BA, 0x03A9, 0x00E6, 0x00F8, 0x00BF, 0x00A1,
+        0x00AC, 0x221A, 0x0192, 0x2248, 0x2206, 0x00AB, 0x00BB, 0x2026, 0x00A0, 0x00C0, 0x00C3,
+        0x00D5, 0x0152, 0x0153, 0x2013, 0x2014, 0x201C, 0x201D, 0x2018, 0x2019, 0x00F7, 0x25CA,
+        0x00FF, 0x0178, 0x2044, 0x20AC, 0x00A4, 0x2039, 0x203A, 0xFB01, 0xFB02, 0x2021, 0x00B7,
+        0x201A, 0x201E, 0x2030, 0x00C2, 0x00CA, 0x00C1, 0x00CB, 0x00C8, 0x00CD, 0x00CE, 0x00CF,
+        0x00CC, 0x00D3, 0x00D4, 0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9, 0x0131, 0x02C6, 0x02DC,
+        0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7,
+    };
+    if (c < 0x80) return true;
+    for (char16_t h : kHigh)
+        if (h == c) return true;
+    return false;
+}
+
+bool canBeMacRoman(const QString& text) {
+    for (QChar c : text)
+        if (!inMacRoman(c.unicode())) return false;
+    return true;
+}
+
+// Takes the move failures a record reports, so they join the save's one
+// list of failures; every other alert (a duplicate name) goes on to the user.
+class RenameAlerts : public AlertHost {
+public:
+    explicit RenameAlerts(std::function<void(const Alert&)> forward) : fForward(std::move(forward)) {}
+    void showAlert(const Alert& alert, std::function<void(int)>) override {
+        if (alert.title == QLatin1String("Could Not Rename Track"))
+            fLastFailure = alert.message;
+        else
+            fForward(alert);
+    }
+    // The reason of the last failure, cleared by reading.
+    QString takeFailure() { return std::exchange(fLastFailure, QString()); }
+
+private:
+    std::function<void(const Alert&)> fForward;
+    QString fLastFailure;
+};
+
+class ProgressSteps {
+public:
+    explicit ProgressSteps(ProgressIndicator* p) : fP(p) {}
+    void begin(const QString& caption, int max) {
+        if (fP) fP->NotifyBeginDet(caption, 0, max, false);
+    }
+    void bump() {
+        if (fP) fP->NotifyBump(1);
+    }
+
+private:
+    ProgressIndicator* fP;
+};
+
+} // namespace
+
+// Checks -------------------------------------------------------------------
+
+void TrovixDocument::saveDocument() {
+    if (!isIdle() || fClosed || !fHost) return;
+    fHost->endEditing();
+
+    const auto fail = [this](const QString& title, const QString& message) {
+        fHost->showAlert({title, message, {kOK}});
+    };
+    if (artistField().isEmpty())
+        return fail(QStringLiteral("Missing Field"), QStringLiteral("The Artist field must be filled in."));
+    if (albumField().isEmpty())
+        return fail(QStringLiteral("Missing Field"), QStringLiteral("The Album field must be filled in."));
+
+    // Read-only counts real files only: a placeholder is the missing-track
+    // question's business, which it would otherwise never reach.
+    int readOnly = 0;
+    bool missing = false, blank = false;
+    {
+        QMutexLocker locker(&fDataLock);
+        int real = 0, locked = 0;
+        for (const AudioTrackRef& t : fSongs) {
+            if (t->isPlaceholder()) continue;
+            ++real;
+            if (!t->okToTag()) ++locked;
+        }
+        readOnly = real == 0 || locked == real ? 2 : locked > 0 ? 1 : 0;
+        missing = fSongs.anyTracksMissing();
+        blank = fSongs.anyTitlesBlank();
+    }
+    if (readOnly == 1) {
+        fHost->showAlert({QStringLiteral("Read-only Files"),
+                          QStringLiteral("The grayed-out tracks in the list are not writable. Do "
+                                         "you want to tag the writable ones?"),
+                          {kYes, kNo}},
+                         [this](int button) { alertResp1(button); });
+        return;
+    }
+    if (readOnly == 2)
+        return fail(QStringLiteral("Read-only Files"),
+                    QStringLiteral("All the files are read-only. They can't be re-tagged unless "
+                                   "you copy them to a writable drive."));
+    if (missing) {
+        fHost->showAlert({QStringLiteral("Missing Track"),
+                          QStringLiteral("You are missing one or more tracks of this CD. Do you "
+                                         "wish to retag the files that you have?"),
+                          {kYes, kNo}},
+                         [this](int button) { alertResp1(button); });
+        return;
+    }
+    if (blank) {
+        fHost->showAlert({QStringLiteral("Missing Field"),
+                          QStringLiteral("Some tracks do not have new titles. You can save the ones "
+                                         "that do, or you can just use the old titles."),
+                          {QStringLiteral("Cancel"), QStringLiteral("Save Others"),
+                           QStringLiteral("Use Old Titles")}},
+                         [this](int button) { alertResp2(button); });
+        return;
+    }
+    if (!canBeMacRoman(genreField()))
+        return fail(QStringLiteral("Invalid Genre"),
+                    QStringLiteral("The Genre must not contain any Unicode characters."));
+    saveAll();
+}
+
+// An answer that comes after the document closed (a save-then-close whose
+// check raised a question) changes nothing.
+void TrovixDocument::alertResp1(int button) {
+    if (fClosed) return;
+    if (button == 0) saveAll();
+}
+
+void TrovixDocument::alertResp2(int button) {
+    if (fClosed) return;
+    if (button == 1) {
+        saveAll();
+    } else if (button == 2) {
+        copyOldTitlesToNew(true, false);
+        saveAll();
+    }
+}
+
+// The save ----------------------------------------------------------------
+
+void TrovixDocument::saveAll() {
+    // An open or look-up ends on this thread; waiting for idle alone would
+    // never return.
+    if (fAwaitingWorker) waitUntilIdle();
+    fLock.enter(BusyState::Saving);
+    fLastSaveOK = false;
+    startWorker([this] { saveCommon(); });
+}
+
+void TrovixDocument::saveCommon() {
+    const bool rename = Prefs::boolValue(Prefs::kRenameTracks);
+    {
+        QMutexLocker locker(&fDataLock);
+        fSaveFailures.clear();
+    }
+    if (fHost) fHost->progressSheet();
+
+    bool backup = Prefs::boolValue(Prefs::kBackup);
+    {
+        QMutexLocker locker(&fDataLock);
+        for (const AudioTrackRef& t : fSongs)
+            if (!t->isPlaceholder() &&
+                QFileInfo(t->getFileName()).suffix().compare(u"m4p", Qt::CaseInsensitive) == 0)
+                backup = true;
+    }
+    // The user asked for a copy before anything changes: without it, nothing
+    // is written.
+    QString reason;
+    if (backup && !backupFolder(&reason)) {
+        postAlert(QStringLiteral("Backup Failed"),
+                   QStringLiteral("The folder could not be backed up to \"%1\", so nothing was "
+                                  "saved. %2")
+                       .arg(FolderBackup::backupsFolder(), reason));
+    } else {
+        retagTracks(rename);
+        if (Prefs::boolValue(Prefs::kRenameAlbums)) renameAlbum(alternate());
+        refreshTracks();
+        syncWindowTitle();
+
+        const QList<SaveFailure> failures = lastSaveFailures();
+        if (failures.isEmpty()) {
+            markEdited(false);
+            fLastSaveOK = true;
+        } else {
+            QStringList lines;
+            for (const SaveFailure& f : failures)
+                lines << QStringLiteral("\"%1\": %2").arg(f.file, f.reason);
+            postAlert(QStringLiteral("Some Files Were Not Saved"),
+                       QStringLiteral("These files could not be written, renamed or moved:\n%1")
+                           .arg(lines.join(QLatin1Char('\n'))));
+        }
+    }
+
+    fLock.leave();
+    notifyTracksChanged();
+    if (fHost) {
+        if (onMainThread())
+            fHost->closeProgressSheet();
+        else
+            QMetaObject::invokeMethod(this, [this] { fHost->closeProgressSheet(); },
+                                      Qt::QueuedConnection);
+    }
+}
+
+bool TrovixDocument::backupFolder(QString* reason) {
+    const FolderBackup::Result r =
+        FolderBackup::backupFolder(docPath(), fHost ? fHost->progressSheet() : nullptr);
+    if (r.ok()) return true;
+    TROVIX_LOG() << "Backup to" << r.target << "failed:" << r.reason;
+    if (reason) *reason = r.reason;
+    return false;
+}
+
+void TrovixDocument::retagTracks(bool rename) {
+    ProgressSteps steps(fHost ? fHost->progressSheet() : nullptr);
+    const QString folder = docPath();
+    QList<AudioTrackRef> songs;
+    QString artist, album, year, genre, terms, key;
+    bool various = false, reverse = false;
+    {
+        QMutexLocker locker(&fDataLock);
+        songs = fSongs.array();
+        artist = fOldArtist;
+        album = fOldAlbum;
+        year = fOldYear;
+        genre = fOldGenre;
+        terms = fLastSearch.isEmpty() ? fSearchTerms : fLastSearch;
+        various = fVariousArtists;
+        reverse = fReverseArtistTitle;
+    }
+    key = selectedHitKey();
+
+    // What lets a later opening rerun this search and restore the boxes.
+    CustomTag tag;
+    tag.setIADBSearchTerms(terms);
+    tag.setIADBKey(key);
+    if (various) {
+        tag.setVariousArtist(artist);
+        if (reverse) tag.setReverseArtistAlbum(true);
+    }
+
+    const int count = int(songs.size());
+    steps.begin(QStringLiteral("Re-tagging files..."), count + 1);
+    steps.bump();
+    QList<AudioTrackRef> retagged;
+    for (int p = 0; p < count; ++p) {
+        const AudioTrackRef& t = songs[p];
+        if (t->isPlaceholder() || !t->okToTag() || t->getNewTitle().isEmpty()) {
+            steps.bump();
+            continue;
+        }
+        AudioTrack before = *t;
+        {
+            QMutexLocker locker(&fDataLock);
+            t->tagArtist(various ? t->getNewArtist() : artist);
+            t->tagAlbum(album);
+            t->tagYearStr(year);
+            t->tagGenre(genre);
+            t->tagTitle(t->getNewTitle());
+            t->tagTrack(p + 1, count);
+            if (fAlbumArtObj) fAlbumArtObj->saveImage(*t, folder);
+            t->tagCustomTag(tag);
+        }
+        if (t->commitTags()) {
+            retagged << t;
+        } else {
+            // The file keeps its old tags, so the record does too.
+            addSaveFailure(before.getFileName(), t->commitError());
+            QMutexLocker locker(&fDataLock);
+            *t = before;
+        }
+        steps.bump();
+    }
+
+    steps.begin(QStringLiteral("Renaming tracks..."), int(retagged.size()) + 1);
+    steps.bump();
+    if (rename && !retagged.isEmpty()) {
+        const int flags = alternate();
+        RenameAlerts alerts([this](const Alert& a) { postAlert(a.title, a.message); });
+        // Every file first takes a temporary name, so files may exchange names.
+        QList<QPair<AudioTrackRef, QString>> moved;
+        for (const AudioTrackRef& t : retagged) {
+            const QString oldName = t->getFileName();
+            bool ok;
+            {
+                QMutexLocker locker(&fDataLock);
+                ok = t->renameToTemp(&alerts);
+            }
+            if (ok)
+                moved << qMakePair(t, oldName);
+            else
+                addSaveFailure(oldName, alerts.takeFailure());
+        }
+        for (const auto& [t, oldName] : moved) {
+            QMutexLocker locker(&fDataLock);
+            if (!t->rename(flags, &alerts)) {
+                QString why = alerts.takeFailure();
+                if (why.isEmpty()) why = QStringLiteral("The naming template gave no name.");
+                // Back to the old name, so a failed rename never leaves a
+                // temporary name behind.
+                const QString tempPath = t->getPath();
+                const MoveResult back =
+                    moveWithoutReplacing(tempPath, t->getFolder() + QLatin1Char('/') + oldName);
+                if (back.ok()) {
+                    t->setFileName(oldName);
+                    t->setFolder(t->getFolder());
+                } else {
+                    why += QStringLiteral(" It is now named \"%1\".").arg(t->getFileName());
+                }
+                addSaveFailure(oldName, why);
+            }
+            steps.bump();
+        }
+    }
+    notifyTracksChanged();
+}
+
+void TrovixDocument::renameAlbum(int alternate) {
+    QString newName, docPathNow;
+    {
+        QMutexLocker locker(&fDataLock);
+        const AudioTrackRef first = fSongs.firstGoodTrack();
+        if (!first) return;
+        newName = first->getNewFolderName(&fSongs, alternate);
+        docPathNow = fDocPath;
+    }
+    if (newName.isEmpty()) return;
+    const QFileInfo current(docPathNow);
+    const QString newPath = current.path() + QLatin1Char('/') + newName;
+    if (newPath == docPathNow) return;
+
+    const auto duplicate = [&] {
+        postAlert(QStringLiteral("Duplicate Folder Name"),
+                   QStringLiteral("A folder named \"%1\" already exists! Its name will remain "
+                                  "\"%2\".")
+                       .arg(newName, current.fileName()));
+    };
+    if (pathExists(newPath)) return duplicate();
+    TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(docPathNow, newPath);
+    const MoveResult r = moveWithoutReplacing(docPathNow, newPath);
+    if (r.code == MoveResult::Code::TargetExists) return duplicate();
+    if (!r.ok()) {
+        postAlert(QStringLiteral("Could Not Rename Folder"),
+                   QStringLiteral("The folder \"%1\" could not be renamed to \"%2\": %3. Its name "
+                                  "will remain \"%1\".")
+                       .arg(current.fileName(), newName, r.error));
+        return;
+    }
+    {
+        QMutexLocker locker(&fDataLock);
+        fDocPath = newPath;
+    }
+    syncWindowTitle();
+    notifyTracksChanged();
+}
+
+void TrovixDocument::refreshTracks() {
+    ProgressSteps steps(fHost ? fHost->progressSheet() : nullptr);
+    QMutexLocker locker(&fDataLock);
+    steps.begin(QStringLiteral("Reading back new tags..."), int(fSongs.count()) + 1);
+    steps.bump();
+    for (const AudioTrackRef& t : fSongs) {
+        if (!t->isPlaceholder()) t->setFolder(fDocPath);
+        t->refresh();
+        steps.bump();
+    }
+    locker.unlock();
+    notifyTracksChanged();
+}
+
+QList<TrovixDocument::SaveFailure> TrovixDocument::lastSaveFailures() const {
+    QMutexLocker locker(&fDataLock);
+    return fSaveFailures;
+}
+
+void TrovixDocument::addSaveFailure(const QString& file, const QString& reason) {
+    TROVIX_LOG() << "Not saved:" << file << reason;
+    QMutexLocker locker(&fDataLock);
+    fSaveFailures.append({file, reason});
+}
+
+void TrovixDocument::postAlert(const QString& title, const QString& message) {
+    const Alert alert{title, message, {kOK}};
+    if (!fHost) {
+        TROVIX_LOG() << alert.title << ":" << alert.message;
+        return;
+    }
+    if (onMainThread())
+        fHost->showAlert(alert);
+    else
+        QMetaObject::invokeMethod(this, [this, alert] { fHost->showAlert(alert); },
+                                  Qt::QueuedConnection);
+}
+
+// Closing after a save ----------------------------------------------------
+
+void TrovixDocument::saveDocumentWithDelegate() {
+    saveDocument();
+    QTimer::singleShot(100, this, &TrovixDocument::closeRealSoon);
+}
+
+void TrovixDocument::closeRealSoon() {
+    if (fClosed) return;
+    if (!isIdle()) {
+        QTimer::singleShot(100, this, &TrovixDocument::closeRealSoon);
+        return;
+    }
+    // The save's worker has handed everything back; its thread is done.
+    joinWorker();
+    QCoreApplication::sendPostedEvents(this);
+    if (requestClose()) emit closedAfterSave();
+}

@@ -1,0 +1,78 @@
+#include "cli/CliRun.h"
+
+#include <QDir>
+
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
+TEST(CliBasics, PrefsListStoreAndOverride) {
+    CliEnv env;
+    CliResult r = env.run({"prefs"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains("RenameTracks = YES\n"));
+    EXPECT_TRUE(r.out.contains("TrackFileNameFormat = %N-%T\n"));
+
+    // --set is for this run only.
+    r = env.run({"--set", "RenameTracks=NO", "prefs"});
+    EXPECT_TRUE(r.out.contains("RenameTracks = NO\n"));
+    r = env.run({"prefs"});
+    EXPECT_TRUE(r.out.contains("RenameTracks = YES\n"));
+
+    // "prefs KEY VALUE" is stored.
+    r = env.run({"prefs", "MaxEntriesToFetch", "3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    r = env.run({"prefs", "Backup", "yes"});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    r = env.run({"prefs"});
+    EXPECT_TRUE(r.out.contains("MaxEntriesToFetch = 3\n"));
+    EXPECT_TRUE(r.out.contains("Backup = YES\n"));
+}
+
+TEST(CliBasics, BadUsageExitsWithTwo) {
+    CliEnv env;
+    const QList<QStringList> rows = {
+        {},
+        {"frobnicate"},
+        {"open"},
+        {"open", "a", "b"},
+        {"open", "x", "--choose", "0"},
+        {"open", "x", "--choose"},
+        {"open", "x", "--box-set", "1,,2"},
+        {"open", "x", "--reverse"},
+        {"open", "x", "--what"},
+        {"prefs", "NoSuchKey", "1"},
+        {"prefs", "MaxEntriesToFetch", "many"},
+        {"prefs", "Backup"},
+        {"prefs", "--json"},
+        {"--set", "Backup", "prefs"},
+    };
+    for (const QStringList& args : rows) {
+        const CliResult r = env.run(args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_FALSE(r.err.isEmpty()) << args.join(' ').toStdString();
+    }
+}
+
+TEST(CliBasics, DemoAlbumHoldsReadableFilesWithInconsistentTags) {
+    CliEnv env;
+    const QString dir = env.root() + "/demo";
+    CliResult r = env.run({"demo-album", dir});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QStringList files = QDir(dir).entryList(QDir::Files, QDir::Name);
+    ASSERT_EQ(files.size(), 5);
+    QStringList artists;
+    int m4a = 0;
+    for (const QString& f : files) {
+        TagLib::FileRef ref(QFile::encodeName(dir + "/" + f).constData());
+        ASSERT_FALSE(ref.isNull()) << f.toStdString();
+        ASSERT_NE(ref.tag(), nullptr);
+        artists << QString::fromStdString(ref.tag()->artist().to8Bit(true));
+        m4a += f.endsWith(".m4a");
+    }
+    EXPECT_EQ(m4a, 2);
+    artists.removeDuplicates();
+    EXPECT_GT(artists.size(), 1) << "the demo's tags disagree";
+    // A second build into the same, now full, folder is refused.
+    r = env.run({"demo-album", dir});
+    EXPECT_EQ(r.exitCode, 1);
+}

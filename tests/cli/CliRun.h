@@ -1,0 +1,149 @@
+#pragma once
+
+// Runs the built trovix-cli in a private environment: its own settings folder
+// and music folder (so backups land in the test's temporary folder), no
+// terminal.
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+struct CliResult {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
+};
+
+class CliEnv {
+public:
+    CliEnv() {
+        QDir().mkpath(config());
+        QDir().mkpath(music());
+        QFile dirs(config() + "/user-dirs.dirs");
+        if (dirs.open(QIODevice::WriteOnly))
+            dirs.write("XDG_MUSIC_DIR=\"" + QFile::encodeName(music()) + "\"\n");
+    }
+    QString root() const { return fRoot.path(); }
+    QString config() const { return fRoot.path() + "/config"; }
+    QString music() const { return fRoot.path() + "/Music"; }
+    QString backups() const { return music() + "/Trovix Backups"; }
+
+    CliResult run(const QStringList& args, int timeoutMs = 120000) const {
+        return start(args, false, timeoutMs);
+    }
+    // As the unprivileged user "nobody" (the caller is root).
+    CliResult runAsNobody(const QStringList& args, int timeoutMs = 120000) const {
+        return start(args, true, timeoutMs);
+    }
+
+private:
+    CliResult start(const QStringList& args, bool asNobody, int timeoutMs) const {
+        QProcess p;
+        if (asNobody)
+            p.setChildProcessModifier([] {
+                if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(97);
+            });
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", config());
+        env.insert("HOME", fRoot.path());
+        env.insert("NO_COLOR", "1");
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(TROVIX_CLI_PATH), args);
+        CliResult r;
+        if (!p.waitForFinished(timeoutMs)) {
+            p.kill();
+            p.waitForFinished();
+            ADD_FAILURE() << "trovix-cli did not finish: " << args.join(' ').toStdString();
+            return r;
+        }
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.out = p.readAllStandardOutput();
+        r.err = p.readAllStandardError();
+        return r;
+    }
+
+    QTemporaryDir fRoot;
+};
+
+#include "media/MusicFile.h"
+#include "support/M4aFixture.h"
+#include "support/Mp3Fixture.h"
+
+#include <QJsonArray>
+
+#include <taglib/fileref.h>
+#include <taglib/tag.h>
+
+// A tagged file of a test album; a null text leaves that tag out.
+struct TrackSpec {
+    QString file;
+    QString title;
+    int track = 0;
+    int of = 0;
+    QString artist = QStringLiteral("The Band");
+    QString album = QStringLiteral("The Album");
+    QString year = QStringLiteral("2001");
+    QString genre = QStringLiteral("Rock");
+};
+
+inline bool writeTrack(const QString& dir, const TrackSpec& t) {
+    const QString path = dir + "/" + t.file;
+    if (t.file.endsWith(".m4a")) {
+        M4aFixtureOptions o;
+        o.title = o.artist = o.album = o.year = QString();
+        o.genreIndex = 0;
+        o.trackNum = 0;
+        if (!writeM4a(path, o)) return false;
+    } else if (!writeSilentMp3(path)) {
+        return false;
+    }
+    auto f = MusicFile::newMusicFileWithPath(path);
+    if (!f) return false;
+    if (!t.artist.isNull()) f->tagArtist(t.artist);
+    if (!t.album.isNull()) f->tagAlbum(t.album);
+    if (!t.year.isNull()) f->tagYearStr(t.year);
+    if (!t.genre.isNull()) f->tagGenre(t.genre);
+    if (!t.title.isNull()) f->tagTitle(t.title);
+    if (t.track > 0) f->tagTrackNum(t.track, t.of);
+    return f->commitTags();
+}
+
+// The tags of a file as TagLib reads them.
+struct ReadTags {
+    QString artist, album, title, genre;
+    unsigned year = 0, track = 0;
+    bool ok = false;
+};
+
+inline ReadTags readTags(const QString& path) {
+    ReadTags r;
+    TagLib::FileRef ref(QFile::encodeName(path).constData());
+    if (ref.isNull() || !ref.tag()) return r;
+    const TagLib::Tag* t = ref.tag();
+    auto q = [](const TagLib::String& s) { return QString::fromStdString(s.to8Bit(true)); };
+    r.artist = q(t->artist());
+    r.album = q(t->album());
+    r.title = q(t->title());
+    r.genre = q(t->genre());
+    r.year = t->year();
+    r.track = t->track();
+    r.ok = true;
+    return r;
+}
+
+inline QStringList alertTitles(const QJsonObject& json) {
+    QStringList titles;
+    for (const QJsonValue& a : json["alerts"].toArray()) titles << a["title"].toString();
+    return titles;
+}
+
+inline QStringList filesIn(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}

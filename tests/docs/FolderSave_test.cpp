@@ -1,0 +1,293 @@
+// Saving a folder document, driven headless with scripted web sources.
+#include "app/Preferences.h"
+#include "docs/HeadlessHost.h"
+#include "docs/TrovixDocument.h"
+#include "media/MusicFile.h"
+#include "model/AlbumDetails.h"
+#include "model/AlbumInfoArray.h"
+#include "support/Mp3Fixture.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct PrefsGuard {
+    PrefsGuard() {
+        for (const char* key : {Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB,
+                                Prefs::kSearchForCoverArt, Prefs::kRenameAlbums})
+            Prefs::setOverride(QString::fromLatin1(key), false);
+        Prefs::setOverride(QString::fromLatin1(Prefs::kSearchAMG), true);
+    }
+    ~PrefsGuard() { Prefs::clearOverrides(); }
+};
+
+// One album hit from "All Music Guide" with these titles; every call is logged.
+struct Script {
+    QStringList titles;
+    QString key = QStringLiteral("#AMG:42");
+    std::mutex mutex;
+    QStringList calls;
+
+    LookupSources sources() {
+        LookupSources s;
+        s.savedSearch = [this](AlbumInfoArray&, const CustomTag* tag,
+                               const std::optional<ScoreWeights>&, ProgressIndicator*) {
+            std::lock_guard lock(mutex);
+            calls << QStringLiteral("saved:") + tag->iadbSearchTerms() + u'|' + tag->iadbKey();
+        };
+        s.amg = [this](AlbumInfoArray& list, const QString& terms,
+                       const std::optional<ScoreWeights>& weights, ProgressIndicator*) {
+            {
+                std::lock_guard lock(mutex);
+                calls << QStringLiteral("amg:") + terms;
+            }
+            auto details = std::make_shared<AlbumDetails>();
+            details->setArtist(QStringLiteral("The Band"));
+            details->setAlbum(QStringLiteral("The Album"));
+            details->setIADBKey(key);
+            for (const QString& t : titles) details->addTitle(t, QString());
+            auto hit = std::make_shared<AlbumInfo>();
+            hit->setArtist(QStringLiteral("The Band"));
+            hit->setAlbum(QStringLiteral("The Album"));
+            hit->setYear(QStringLiteral("2001"));
+            hit->setGenre(QStringLiteral("Rock"));
+            hit->setIADBKey(key);
+            hit->setIADBCompareString(QStringLiteral("The Band / The Album"));
+            hit->setAlbumDetails(details);
+            list.addSorted(hit, weights, 0);
+        };
+        s.details = [](const AlbumInfo& hit, ProgressIndicator*) { return hit.albumDetails(); };
+        return s;
+    }
+};
+
+bool writeTitled(const QString& path, const QString& title, int track) {
+    if (!writeSilentMp3(path)) return false;
+    auto f = MusicFile::newMusicFileWithPath(path);
+    if (!f) return false;
+    f->tagArtist(QStringLiteral("The Band"));
+    f->tagAlbum(QStringLiteral("The Album"));
+    f->tagYearStr(QStringLiteral("2001"));
+    f->tagGenre(QStringLiteral("Rock"));
+    f->tagTitle(title);
+    if (track) f->tagTrackNum(track, 0);
+    return f->commitTags();
+}
+
+QString titleOf(const QString& path) {
+    auto f = MusicFile::newMusicFileWithPath(path);
+    return f ? f->getTitle() : QStringLiteral("(unreadable)");
+}
+
+void settle(TrovixDocument& doc) {
+    doc.waitUntilIdle();
+    QCoreApplication::sendPostedEvents();
+}
+
+QStringList titlesOf(const std::vector<Alert>& alerts) {
+    QStringList t;
+    for (const Alert& a : alerts) t << a.title;
+    return t;
+}
+
+struct Album {
+    QTemporaryDir tmp;
+    QString dir = tmp.path() + QStringLiteral("/Album");
+    explicit Album(const QList<QPair<QString, QString>>& files) {
+        QDir().mkpath(dir);
+        int n = 0;
+        for (const auto& [name, title] : files) EXPECT_TRUE(writeTitled(dir + u'/' + name, title, ++n));
+    }
+    QStringList files() const { return QDir(dir).entryList(QDir::Files, QDir::Name); }
+};
+
+} // namespace
+
+TEST(FolderSave, TrackNumberIsThePositionSoAFileAfterAPlaceholderSkipsItsNumber) {
+    PrefsGuard prefs;
+    Album album({{"a.mp3", "One"}, {"b.mp3", "Three"}});
+    Script script;
+    script.titles = {"One", "Two", "Three"};
+    HeadlessHost host;
+    host.setAnswerPolicy(&HeadlessHost::answerDefault); // "Yes" to the missing track
+    TrovixDocument doc(&host);
+    doc.setSources(script.sources());
+    doc.setDocumentPath(album.dir, false);
+    settle(doc);
+    ASSERT_EQ(doc.trackArray().count(), 3);
+    ASSERT_TRUE(doc.trackArray().objectAtIndex(1)->isPlaceholder());
+
+    doc.saveDocument();
+    settle(doc);
+    EXPECT_TRUE(titlesOf(host.alerts()).contains("Missing Track"));
+    ASSERT_TRUE(doc.lastSaveSucceeded());
+    EXPECT_EQ(album.files(), (QStringList{"01-One.mp3", "03-Three.mp3"}));
+    auto three = MusicFile::newMusicFileWithPath(album.dir + "/03-Three.mp3");
+    ASSERT_TRUE(three);
+    EXPECT_EQ(three->getTrackNum(), 3u);
+    EXPECT_EQ(three->getMaxTracks(), 3u);
+}
+
+TEST(FolderSave, BlankTitlesCancelSaveOthersOrUseOldTitles) {
+    PrefsGuard prefs;
+    Script script;
+    script.titles = {"One", "Two"}; // the third file gets no new title
+    struct Row {
+        int button;
+        bool saved;
+        QString thirdTitle;
+    };
+    for (const Row& row : {Row{0, false, "c old"}, Row{1, true, "c old"}, Row{2, true, "C Old"}}) {
+        Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}, {"c.mp3", "c old"}});
+        HeadlessHost host;
+        host.setAnswerPolicy([&](const Alert& a) {
+            return a.title == QLatin1String("Missing Field") ? row.button : -1;
+        });
+        TrovixDocument doc(&host);
+        doc.setSources(script.sources());
+        doc.setDocumentPath(album.dir, false);
+        settle(doc);
+        host.clearAlerts();
+        doc.saveDocument();
+        settle(doc);
+        const std::vector<Alert> alerts = host.alerts();
+        ASSERT_FALSE(alerts.empty());
+        EXPECT_EQ(alerts.front().title, "Missing Field");
+        EXPECT_EQ(alerts.front().buttons, (QStringList{"Cancel", "Save Others", "Use Old Titles"}));
+        EXPECT_EQ(doc.lastSaveSucceeded(), row.saved) << row.button;
+        const QStringList files = album.files();
+        if (!row.saved) {
+            EXPECT_EQ(files, (QStringList{"a.mp3", "b.mp3", "c.mp3"}));
+            continue;
+        }
+        EXPECT_TRUE(files.contains("01-One.mp3")) << files.join(',').toStdString();
+        // "Save Others" leaves the file alone; "Use Old Titles" writes its old
+        // title (as the title template makes it).
+        const QString third = row.button == 1 ? album.dir + "/c.mp3" : album.dir + "/03-C Old.mp3";
+        EXPECT_EQ(titleOf(third), row.thirdTitle) << row.button;
+    }
+}
+
+TEST(FolderSave, CustomTagMakesTheNextOpeningRunTheSavedSearchFirst) {
+    PrefsGuard prefs;
+    Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
+    Script script;
+    script.titles = {"One", "Two"};
+    {
+        HeadlessHost host;
+        TrovixDocument doc(&host);
+        doc.setSources(script.sources());
+        doc.setDocumentPath(album.dir, false);
+        settle(doc);
+        doc.saveDocument();
+        settle(doc);
+        ASSERT_TRUE(doc.lastSaveSucceeded());
+    }
+    auto file = MusicFile::newMusicFileWithPath(album.dir + "/01-One.mp3");
+    ASSERT_TRUE(file && file->customTag());
+    EXPECT_EQ(file->customTag()->iadbKey(), "#AMG:42");
+    const QString terms = file->customTag()->iadbSearchTerms();
+    EXPECT_EQ(terms, "The Band / The Album");
+
+    script.calls.clear();
+    HeadlessHost host;
+    TrovixDocument doc(&host);
+    doc.setSources(script.sources());
+    doc.setDocumentPath(album.dir, false);
+    settle(doc);
+    ASSERT_GE(script.calls.size(), 2);
+    EXPECT_EQ(script.calls[0], "saved:" + terms + "|#AMG:42");
+    EXPECT_EQ(script.calls[1], "amg:" + terms);
+}
+
+TEST(FolderSave, FileMadeReadOnlyAfterOpeningIsReportedAndKeepsItsName) {
+    PrefsGuard prefs;
+    Script script;
+    script.titles = {"One", "Two"};
+    Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
+    const bool root = ::geteuid() == 0;
+    auto mode = [](const QString& p, mode_t m) { ::chmod(QFile::encodeName(p).constData(), m); };
+    mode(album.tmp.path(), 0777);
+    mode(album.dir, 0777);
+    mode(album.dir + "/b.mp3", 0666);
+    mode(album.dir + "/a.mp3", 0666);
+
+    HeadlessHost host;
+    TrovixDocument doc(&host);
+    doc.setSources(script.sources());
+    doc.setDocumentPath(album.dir, false);
+    settle(doc);
+    ASSERT_TRUE(doc.trackArray().objectAtIndex(0)->okToTag());
+    const QByteArray before = [&] {
+        QFile f(album.dir + "/a.mp3");
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    mode(album.dir + "/a.mp3", 0444);
+    // Root may write anything: the save runs as "nobody".
+    if (root && ::seteuid(65534) != 0) GTEST_SKIP() << "could not drop root";
+    host.clearAlerts();
+    doc.saveDocument();
+    settle(doc);
+    if (root) {
+        ASSERT_EQ(::seteuid(0), 0);
+    }
+
+    EXPECT_FALSE(doc.lastSaveSucceeded());
+    const std::vector<Alert> alerts = host.alerts();
+    ASSERT_EQ(titlesOf(alerts), QStringList{"Some Files Were Not Saved"});
+    EXPECT_TRUE(alerts[0].message.contains("\"a.mp3\"")) << alerts[0].message.toStdString();
+    ASSERT_EQ(doc.lastSaveFailures().size(), 1);
+    EXPECT_EQ(doc.lastSaveFailures()[0].file, "a.mp3");
+    EXPECT_FALSE(doc.lastSaveFailures()[0].reason.isEmpty());
+    EXPECT_EQ(album.files(), (QStringList{"02-Two.mp3", "a.mp3"}));
+    EXPECT_EQ(doc.trackArray().objectAtIndex(0)->getFileName(), "a.mp3");
+    QFile f(album.dir + "/a.mp3");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+}
+
+TEST(FolderSave, SaveThenCloseWaitsForTheSaveAndLateAnswersDoNothing) {
+    PrefsGuard prefs;
+    Script script;
+    script.titles = {"One"};
+    {
+        Album album(QList<QPair<QString, QString>>{{"a.mp3", "One"}});
+        HeadlessHost host;
+        TrovixDocument doc(&host);
+        doc.setSources(script.sources());
+        doc.setDocumentPath(album.dir, false);
+        settle(doc);
+        QSignalSpy closed(&doc, &TrovixDocument::closedAfterSave);
+        doc.saveDocumentWithDelegate();
+        EXPECT_TRUE(closed.wait(10000));
+        EXPECT_TRUE(doc.lastSaveSucceeded());
+        EXPECT_EQ(album.files(), QStringList{"01-One.mp3"});
+    }
+    {
+        // A check's question: the document closes at the first poll, and an
+        // answer given afterwards saves nothing.
+        Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
+        HeadlessHost host;
+        TrovixDocument doc(&host);
+        doc.setSources(script.sources());
+        doc.setDocumentPath(album.dir, false);
+        settle(doc);
+        QSignalSpy closed(&doc, &TrovixDocument::closedAfterSave);
+        doc.saveDocumentWithDelegate();
+        EXPECT_TRUE(closed.wait(10000));
+        doc.alertResp2(1);
+        doc.waitUntilIdle();
+        EXPECT_EQ(album.files(), (QStringList{"a.mp3", "b.mp3"}));
+    }
+}

@@ -1,0 +1,126 @@
+#include "docs/FolderBackup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList entries(const QString& dir) {
+    return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                               QDir::Name);
+}
+
+} // namespace
+
+TEST(SaveBackup, SameFolderThreeTimesGetsNumberedNames) {
+    QTemporaryDir tmp;
+    const QString album = tmp.path() + "/Album X";
+    const QString backups = tmp.path() + "/Backups";
+    QDir().mkpath(album);
+    QDir().mkpath(backups);
+    writeFile(album + "/a.mp3", "abc");
+    for (int i = 0; i < 3; ++i) {
+        const auto r = FolderBackup::backupFolder(
+            album, FolderBackup::chooseTarget(backups, "Album X"), nullptr);
+        ASSERT_EQ(r.code, FolderBackup::Code::Made) << r.reason.toStdString();
+    }
+    EXPECT_EQ(entries(backups), (QStringList{"Album X", "Album X 1", "Album X 2"}));
+    EXPECT_EQ(readFile(backups + "/Album X 2/a.mp3"), "abc");
+}
+
+TEST(SaveBackup, NamesAShellWouldInterpretAreCopiedLiterally) {
+    QTemporaryDir tmp;
+    const QString album = tmp.path() + "/Quote\" $HOME `x`";
+    QDir().mkpath(album + "/sub dir");
+    const QStringList names = {"It's \"$PATH\".mp3", "back`id`.m4a", "new\nline.mp3", ".hidden",
+                               "dollar $(rm -rf x).mp3"};
+    for (const QString& n : names) writeFile(album + "/" + n, n.toUtf8());
+    writeFile(album + "/sub dir/inner.mp3", "inner");
+    ::symlink("back`id`.m4a", QFile::encodeName(album + "/link").constData());
+
+    const QString target = tmp.path() + "/copy";
+    const auto r = FolderBackup::backupFolder(album, target, nullptr);
+    ASSERT_EQ(r.code, FolderBackup::Code::Made) << r.reason.toStdString();
+    EXPECT_EQ(entries(target), entries(album));
+    for (const QString& n : names) EXPECT_EQ(readFile(target + "/" + n), n.toUtf8()) << n.toStdString();
+    EXPECT_EQ(readFile(target + "/sub dir/inner.mp3"), "inner");
+    EXPECT_EQ(QFileInfo(target + "/link").symLinkTarget(), target + "/back`id`.m4a");
+}
+
+TEST(SaveBackup, KeepsPermissionBitsAndModificationTimes) {
+    QTemporaryDir tmp;
+    const QString album = tmp.path() + "/A";
+    QDir().mkpath(album + "/ro");
+    writeFile(album + "/x.mp3", "x");
+    writeFile(album + "/ro/y.mp3", "y");
+    const QByteArray file = QFile::encodeName(album + "/x.mp3");
+    ::chmod(file.constData(), 0640);
+    const timespec times[2] = {{1000000000, 0}, {1100000000, 500}};
+    ::utimensat(AT_FDCWD, file.constData(), times, 0);
+    ::chmod(QFile::encodeName(album + "/ro").constData(), 0555);
+    ::utimensat(AT_FDCWD, QFile::encodeName(album + "/ro").constData(), times, 0);
+
+    const QString target = tmp.path() + "/B";
+    const auto r = FolderBackup::backupFolder(album, target, nullptr);
+    ASSERT_EQ(r.code, FolderBackup::Code::Made) << r.reason.toStdString();
+    struct stat st;
+    ASSERT_EQ(::stat(QFile::encodeName(target + "/x.mp3").constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1100000000);
+    ASSERT_EQ(::stat(QFile::encodeName(target + "/ro").constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0555u);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1100000000);
+    EXPECT_EQ(readFile(target + "/ro/y.mp3"), "y");
+    ::chmod(QFile::encodeName(album + "/ro").constData(), 0755);
+    ::chmod(QFile::encodeName(target + "/ro").constData(), 0755);
+}
+
+TEST(SaveBackup, EmptyFolderIsNothingToBackUpAndFailuresCarryAReason) {
+    QTemporaryDir tmp;
+    QDir().mkpath(tmp.path() + "/empty");
+    auto r = FolderBackup::backupFolder(tmp.path() + "/empty", tmp.path() + "/t", nullptr);
+    EXPECT_EQ(r.code, FolderBackup::Code::NothingToBackUp);
+    EXPECT_TRUE(r.ok());
+    EXPECT_FALSE(QFileInfo::exists(tmp.path() + "/t"));
+
+    r = FolderBackup::backupFolder(tmp.path() + "/missing", tmp.path() + "/t", nullptr);
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.reason.contains("missing")) << r.reason.toStdString();
+
+    // The target's parent is a file: the backup folder cannot be made.
+    QDir().mkpath(tmp.path() + "/full");
+    writeFile(tmp.path() + "/full/a.mp3", "a");
+    writeFile(tmp.path() + "/plain", "p");
+    r = FolderBackup::backupFolder(tmp.path() + "/full", tmp.path() + "/plain/t", nullptr);
+    EXPECT_FALSE(r.ok());
+    EXPECT_TRUE(r.reason.contains("plain/t")) << r.reason.toStdString();
+}
+
+TEST(SaveBackup, BackupsFolderFollowsTheXdgMusicDirectory) {
+    QTemporaryDir tmp;
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    ASSERT_FALSE(config.isEmpty());
+    writeFile(config + "/user-dirs.dirs", "XDG_MUSIC_DIR=\"" + QFile::encodeName(tmp.path()) + "/Tunes\"\n");
+    EXPECT_EQ(FolderBackup::backupsFolder(), tmp.path() + "/Tunes/Trovix Backups");
+    QFile::remove(config + "/user-dirs.dirs");
+    EXPECT_EQ(FolderBackup::backupsFolder(), QDir::homePath() + "/Music/Trovix Backups");
+}
