@@ -1,0 +1,138 @@
+#include "docs/FolderTagThread.h"
+
+#include "app/Preferences.h"
+#include "art/AlbumArt.h"
+#include "docs/SearchString.h"
+#include "docs/TrovixDocument.h"
+#include "model/AlbumDetails.h"
+#include "model/CustomTag.h"
+#include "system/ProgressIndicator.h"
+
+FolderTagThread::FolderTagThread(TrovixDocument* doc, ProgressIndicator* progress,
+                                 bool cleanUpOnly, LookupSources sources)
+    : fDoc(doc), fNCProgressSheet(progress), fCleanUpOnly(cleanUpOnly),
+      fSources(std::move(sources)) {}
+
+void FolderTagThread::initializeHits() { fFTTHits = std::make_shared<AlbumInfoArray>(); }
+
+bool FolderTagThread::cancelled() const { return fNCProgressSheet && fNCProgressSheet->cancelled(); }
+
+void FolderTagThread::noteCancel() {
+    if (cancelled()) fTempStatus = Cancelled;
+}
+
+void FolderTagThread::addAlbumHitsFromCustomTag(const CustomTag* tag) {
+    if (!fFTTHits) initializeHits();
+    if (fNCProgressSheet)
+        fNCProgressSheet->NotifyBeginInd(QStringLiteral("Running saved search..."), true);
+    const QString terms = tag ? tag->iadbSearchTerms() : QString();
+    const ScoreWeights weights = fDoc->scoreWeights(terms);
+    if (fSources.savedSearch && tag) fSources.savedSearch(*fFTTHits, tag, weights, fNCProgressSheet);
+    noteCancel();
+}
+
+void FolderTagThread::addAlbumHitsFromAMG(const QString& terms) {
+    if (!fFTTHits) initializeHits();
+    if (fNCProgressSheet)
+        fNCProgressSheet->NotifyBeginInd(QStringLiteral("Searching All Music Guide..."), true);
+    const ScoreWeights weights = fDoc->scoreWeights(terms);
+    if (fSources.amg) fSources.amg(*fFTTHits, terms, weights, fNCProgressSheet);
+    noteCancel();
+}
+
+void FolderTagThread::addAlbumHitsFromGOOG(const QString& terms) {
+    if (!fFTTHits) initializeHits();
+    if (fNCProgressSheet)
+        fNCProgressSheet->NotifyBeginInd(QStringLiteral("Searching Google Music..."), true);
+    const ScoreWeights weights = fDoc->scoreWeights(terms);
+    if (fSources.goog) fSources.goog(*fFTTHits, terms, weights, fNCProgressSheet);
+    noteCancel();
+}
+
+void FolderTagThread::addDiscHits(const LookupSources::Search& search, const QString& caption,
+                                  const QString& terms) {
+    if (!fFTTHits) initializeHits();
+    const ScoreWeights weights = fDoc->scoreWeights(terms);
+    if (fNCProgressSheet) fNCProgressSheet->NotifyBeginInd(caption, true);
+    if (search) {
+        search(*fFTTHits, terms, weights, fNCProgressSheet);
+        // The disc databases match whole phrases, so an album title that the
+        // site spells differently still turns up under the artist alone. A
+        // compilation's artist part says nothing, so it is not searched.
+        QString artist, album;
+        if (!cancelled() && !terms.contains(QStringLiteral("various"), Qt::CaseInsensitive) &&
+            DecomposeSearchString(terms, &artist, &album))
+            search(*fFTTHits, artist, weights, fNCProgressSheet);
+    }
+    noteCancel();
+}
+
+void FolderTagThread::addAlbumHitsFromGNUDB(const QString& terms) {
+    addDiscHits(fSources.gnudb, QStringLiteral("Searching gnudb..."), terms);
+}
+
+void FolderTagThread::addAlbumHitsFromFreeDB(const QString& terms) {
+    addDiscHits(fSources.freedb, QStringLiteral("Searching FreeDB..."), terms);
+}
+
+void FolderTagThread::addAlbumHitsFromWeb(const QString& terms) {
+    if (Prefs::boolValue(Prefs::kSearchAMG)) addAlbumHitsFromAMG(terms);
+    if (Prefs::boolValue(Prefs::kSearchGOOG)) addAlbumHitsFromGOOG(terms);
+    if (Prefs::boolValue(Prefs::kSearchGNUDB)) addAlbumHitsFromGNUDB(terms);
+    if (Prefs::boolValue(Prefs::kSearchFreeDB)) addAlbumHitsFromFreeDB(terms);
+}
+
+void FolderTagThread::pruneAlbumList() {
+    if (!fFTTHits || fFTTHits->isEmpty()) {
+        fTempStatus = NoHits;
+        return;
+    }
+    const int limit = AlbumInfoArray::maxEntries();
+    while (fFTTHits->count() > limit)
+        fFTTHits->removeObjectAtIndex(fFTTHits->count() - 1);
+}
+
+void FolderTagThread::retrieveTracks() {
+    if (!fFTTHits) return;
+    const int count = int(fFTTHits->count());
+    if (fNCProgressSheet)
+        fNCProgressSheet->NotifyBeginDet(QStringLiteral("Fetching album details..."), 0, count,
+                                         true);
+    for (const AlbumInfoPtr& hit : fFTTHits->array()) {
+        if (!hit->albumDetails() && fSources.details)
+            hit->setAlbumDetails(fSources.details(*hit, fNCProgressSheet));
+        if (const std::shared_ptr<AlbumDetails> details = hit->albumDetails()) {
+            hit->setYear(details->year());
+            hit->setGenre(details->genre());
+            hit->setAlbumCoverURL(details->albumCoverURL());
+        }
+        if (fNCProgressSheet) fNCProgressSheet->NotifyBump(1);
+        if (cancelled()) break;
+    }
+    QList<AlbumInfoPtr>& list = fFTTHits->array();
+    list.removeIf([](const AlbumInfoPtr& hit) { return !hit->albumDetails(); });
+    if (fNCProgressSheet) fNCProgressSheet->NotifyBump(int(list.size()));
+}
+
+void FolderTagThread::retrieveImagesFromAlbumDetails(AlbumArt* art) {
+    if (!fFTTHits || !art) return;
+    const int count = int(fFTTHits->count());
+    if (fNCProgressSheet)
+        fNCProgressSheet->NotifyBeginDet(QStringLiteral("Fetching cover art..."), 0, count, true);
+    for (const AlbumInfoPtr& hit : fFTTHits->array()) {
+        if (cancelled()) break;
+        const QString url = hit->albumCoverURL();
+        if (!url.isEmpty()) art->setImageFromURL(url, hit->totalScore(), fNCProgressSheet);
+        if (fNCProgressSheet) fNCProgressSheet->NotifyBump(1);
+    }
+    if (fNCProgressSheet) fNCProgressSheet->NotifyBump(count);
+}
+
+void FolderTagThread::addHit(const std::shared_ptr<AlbumInfo>& hit) {
+    if (!fFTTHits) initializeHits();
+    fFTTHits->addSorted(hit, std::nullopt, 0);
+}
+
+std::shared_ptr<AlbumInfoArray> FolderTagThread::hits() const {
+    return fFTTHits ? fFTTHits->copy() : nullptr;
+}

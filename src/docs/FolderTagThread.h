@@ -1,0 +1,70 @@
+#pragma once
+
+#include "docs/LookupSources.h"
+#include "model/AlbumInfoArray.h"
+
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+class AlbumArt;
+class CustomTag;
+class ProgressIndicator;
+class TrovixDocument;
+
+// The worker of one opening or look-up of a folder document: it gathers the
+// ranked album hits from the sources, prunes them, fetches their details and
+// covers, and publishes a status the document polls.
+class FolderTagThread {
+public:
+    // The published status.
+    enum Status { Running = -1, Finished = 0, Cancelled = 2, NoHits = 3 };
+
+    FolderTagThread(TrovixDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
+                    LookupSources sources);
+
+    void initializeHits();
+
+    // One source each; after each, a cancel on the progress sheet marks the
+    // look-up cancelled (the next sources still run).
+    void addAlbumHitsFromCustomTag(const CustomTag* tag);
+    void addAlbumHitsFromAMG(const QString& terms);
+    void addAlbumHitsFromGOOG(const QString& terms);
+    void addAlbumHitsFromGNUDB(const QString& terms);
+    void addAlbumHitsFromFreeDB(const QString& terms);
+    // Every source whose preference is on, in order.
+    void addAlbumHitsFromWeb(const QString& terms);
+
+    // Marks "no hits" for an empty list; else cuts it to "MaxEntriesToFetch".
+    void pruneAlbumList();
+    // Fetches the details of each hit and drops hits without any.
+    void retrieveTracks();
+    void retrieveImagesFromAlbumDetails(AlbumArt* art);
+
+    // Inserts without weights (total score 100): the hits made from the folder.
+    void addHit(const std::shared_ptr<AlbumInfo>& hit);
+    // A copy of the list, or null when there is none.
+    std::shared_ptr<AlbumInfoArray> hits() const;
+
+    int status() const { return fStatus.load(); }
+    // Publishes the status built up while running.
+    void finalize() { fStatus.store(fTempStatus); }
+    bool cleanUpOnly() const { return fCleanUpOnly; }
+    ProgressIndicator* progress() const { return fNCProgressSheet; }
+
+private:
+    // gnudb and FreeDB: a second search with the artist part alone.
+    void addDiscHits(const LookupSources::Search& search, const QString& caption,
+                     const QString& terms);
+    void noteCancel();
+    bool cancelled() const;
+
+    TrovixDocument* fDoc;
+    ProgressIndicator* fNCProgressSheet;
+    int fTempStatus = Finished;
+    std::atomic<int> fStatus{Running};
+    std::shared_ptr<AlbumInfoArray> fFTTHits;
+    bool fCleanUpOnly;
+    LookupSources fSources;
+};

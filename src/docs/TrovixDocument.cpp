@@ -1,0 +1,475 @@
+#include "docs/TrovixDocument.h"
+
+#include "app/Preferences.h"
+#include "art/AlbumArt.h"
+#include "docs/DocumentHost.h"
+#include "docs/FolderTagThread.h"
+#include "docs/SearchString.h"
+#include "docs/TypingMonitor.h"
+#include "model/TrackInfo.h"
+#include "system/Log.h"
+#include "system/ProgressIndicator.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMutexLocker>
+#include <QThread>
+
+#include <climits>
+
+TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent)
+    : QObject(parent), fHost(host), fSources(LookupSources::standard()),
+      fAlbumArtObj(std::make_unique<AlbumArt>()) {
+    fTypingMonitor = std::make_unique<TypingMonitor>(
+        [this] { return keyHit(); }, [this] { return holdTypingMonitor(); },
+        [this] {
+            if (fHost) fHost->reloadTracks();
+        });
+    fTypingMonitor->start();
+    fStatusTimer.setInterval(1000);
+    connect(&fStatusTimer, &QTimer::timeout, this, &TrovixDocument::checkThreadStatus);
+    connect(PrefsNotifier::instance(), &PrefsNotifier::prefsChanged, this,
+            &TrovixDocument::prefsChanged);
+}
+
+TrovixDocument::~TrovixDocument() {
+    fStatusTimer.stop();
+    joinWorker();
+}
+
+// Opening and identity -----------------------------------------------------
+
+void TrovixDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
+    fCleanUpOnly = cleanUpOnly;
+    if (path.isEmpty() || !QFileInfo(path).isDir()) return;
+    // An open or look-up still running ends first; its end runs on this
+    // (the main) thread, so merely waiting for idle would never return.
+    if (fAwaitingWorker) waitUntilIdle();
+    {
+        QMutexLocker locker(&fDataLock);
+        fDocPath = QDir::cleanPath(path);
+    }
+    fAlbumArtObj->searchForImages(fDocPath);
+    fLock.enter(BusyState::Opening);
+    startOperation(true);
+}
+
+void TrovixDocument::startOperation(bool opening) {
+    joinWorker();
+    ProgressIndicator* sheet = fHost ? fHost->progressSheet() : nullptr;
+    fFTT = std::make_shared<FolderTagThread>(this, sheet, opening && fCleanUpOnly, fSources);
+    fAwaitingWorker = true;
+    fStatusTimer.start();
+    if (opening) {
+        startWorker([this] { initThread(); });
+    } else {
+        const QString terms = searchTerms();
+        startWorker([this, terms] { lookupThread(terms); });
+    }
+}
+
+QString TrovixDocument::docPath() const {
+    QMutexLocker locker(&fDataLock);
+    return fDocPath;
+}
+
+QString TrovixDocument::displayName() const { return QFileInfo(docPath()).fileName(); }
+
+int TrovixDocument::alternate() const { return fVariousArtists ? AudioTrack::kVariousArtists : 0; }
+
+// Busy state and workers ----------------------------------------------------
+
+void TrovixDocument::startWorker(std::function<void()> body) {
+    joinWorker();
+    fWorker = std::thread(std::move(body));
+}
+
+void TrovixDocument::joinWorker() {
+    if (fWorker.joinable()) fWorker.join();
+}
+
+void TrovixDocument::waitUntilIdle() {
+    joinWorker();
+    if (fAwaitingWorker) checkThreadStatus();
+}
+
+bool TrovixDocument::requestClose() {
+    if (!isIdle()) return false;
+    fKeyHit = -1;
+    fTypingMonitor->stop();
+    fStatusTimer.stop();
+    if (fHost) fHost->closeProgressSheet();
+    disconnect(PrefsNotifier::instance(), nullptr, this, nullptr);
+    fClosed = true;
+    return true;
+}
+
+ProgressIndicator* TrovixDocument::progress() const {
+    if (fFTT && fFTT->progress()) return fFTT->progress();
+    return fHost ? fHost->progressSheet() : nullptr;
+}
+
+bool TrovixDocument::onMainThread() const { return QThread::currentThread() == thread(); }
+
+void TrovixDocument::notifyTracksChanged() {
+    if (!fHost) return;
+    if (onMainThread())
+        fHost->reloadTracks();
+    else
+        QMetaObject::invokeMethod(this, [this] { fHost->reloadTracks(); }, Qt::QueuedConnection);
+}
+
+void TrovixDocument::notifyHitsChanged() {
+    if (!fHost) return;
+    if (onMainThread())
+        fHost->reloadHits();
+    else
+        QMetaObject::invokeMethod(this, [this] { fHost->reloadHits(); }, Qt::QueuedConnection);
+}
+
+void TrovixDocument::markEdited(bool edited) {
+    if (!fHost) return;
+    if (onMainThread())
+        fHost->setEdited(edited);
+    else
+        QMetaObject::invokeMethod(this, [this, edited] { fHost->setEdited(edited); },
+                                  Qt::QueuedConnection);
+}
+
+void TrovixDocument::syncWindowTitle() {
+    if (!fHost) return;
+    if (onMainThread())
+        fHost->syncWindowTitle();
+    else
+        QMetaObject::invokeMethod(this, [this] { fHost->syncWindowTitle(); },
+                                  Qt::QueuedConnection);
+}
+
+// Album fields ---------------------------------------------------------------
+
+QString TrovixDocument::artistField() const {
+    QMutexLocker locker(&fDataLock);
+    return fOldArtist;
+}
+
+QString TrovixDocument::albumField() const {
+    QMutexLocker locker(&fDataLock);
+    return fOldAlbum;
+}
+
+QString TrovixDocument::genreField() const {
+    QMutexLocker locker(&fDataLock);
+    return fOldGenre;
+}
+
+QString TrovixDocument::yearField() const {
+    QMutexLocker locker(&fDataLock);
+    return fOldYear;
+}
+
+void TrovixDocument::setField(QString& field, const QString& text) {
+    QMutexLocker locker(&fDataLock);
+    field = text.isNull() ? QString(u""_qs) : text;
+}
+
+void TrovixDocument::setArtistField(const QString& text) {
+    setField(fOldArtist, text);
+    controlTextDidChange();
+}
+
+void TrovixDocument::setAlbumField(const QString& text) {
+    setField(fOldAlbum, text);
+    controlTextDidChange();
+}
+
+void TrovixDocument::setGenreField(const QString& text) {
+    setField(fOldGenre, text);
+    markEdited();
+}
+
+void TrovixDocument::setYearField(const QString& text) {
+    setField(fOldYear, text);
+    markEdited();
+}
+
+void TrovixDocument::setVariousArtists(bool on) {
+    if (refuseWhileBusy() || on == fVariousArtists) return;
+    fVariousArtists = on;
+    variousArtistsClicked();
+}
+
+void TrovixDocument::setReverseArtistTitle(bool on) {
+    if (refuseWhileBusy() || !fVariousArtists || on == fReverseArtistTitle) return;
+    fReverseArtistTitle = on;
+    reverseArtistAndTitleClicked();
+}
+
+QString TrovixDocument::searchTerms() const {
+    QMutexLocker locker(&fDataLock);
+    return fSearchTerms;
+}
+
+void TrovixDocument::setSearchTerms(const QString& terms) {
+    QMutexLocker locker(&fDataLock);
+    fSearchTerms = terms;
+}
+
+QString TrovixDocument::lastSearch() const {
+    QMutexLocker locker(&fDataLock);
+    return fLastSearch;
+}
+
+std::optional<CustomTag> TrovixDocument::customTag() const {
+    QMutexLocker locker(&fDataLock);
+    return fCustomTag;
+}
+
+void TrovixDocument::controlTextDidChange() {
+    setSearchTerms(BuildSearchString(artistField(), albumField()));
+    markEdited();
+    // -1 is the monitor's stop value; a closed document keeps it.
+    int current = fKeyHit.load();
+    while (current != -1 && !fKeyHit.compare_exchange_weak(current, current == INT_MAX ? 0 : current + 1)) {
+    }
+}
+
+void TrovixDocument::prefsChanged() {
+    notifyTracksChanged();
+    markEdited();
+    syncWindowTitle();
+}
+
+// Look-up --------------------------------------------------------------------
+
+void TrovixDocument::mainLookup() {
+    setSearchTerms(BuildSearchString(artistField(), albumField()));
+    lookupCommon();
+}
+
+void TrovixDocument::lookupCommon() {
+    if (!fLock.tryEnter(BusyState::LookingUp)) return;
+    fCleanUpOnly = false;
+    startOperation(false);
+}
+
+ScoreWeights TrovixDocument::scoreWeights(const QString& terms) const {
+    const QString genre = fAlbumDetailsFromTags ? fAlbumDetailsFromTags->genre() : QString();
+    const QString year = fAlbumDetailsFromTags ? fAlbumDetailsFromTags->year() : QString();
+    auto orEmpty = [](const QString& s) { return s.isNull() ? QString(u""_qs) : s; };
+    return {AlbumInfo::scoreWeightEntry(AlbumInfo::kCompareStringKey, orEmpty(terms), 88),
+            AlbumInfo::scoreWeightEntry(AlbumInfo::kGenreKey, orEmpty(genre), 6),
+            AlbumInfo::scoreWeightEntry(AlbumInfo::kYearKey, orEmpty(year), 6)};
+}
+
+QString TrovixDocument::getInitialSearchString() const {
+    const std::optional<CustomTag> tag = customTag();
+    if (tag && !tag->iadbSearchTerms().isNull()) return tag->iadbSearchTerms();
+    const QString artist = fAlbumDetailsFromTags ? fAlbumDetailsFromTags->artist() : QString();
+    const QString album = fAlbumDetailsFromTags ? fAlbumDetailsFromTags->album() : QString();
+    return QStringLiteral("%1 / %2").arg(artist, album);
+}
+
+void TrovixDocument::scanFiles(const QString& folder) {
+    const QStringList entries =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                               QDir::Name);
+    {
+        QMutexLocker locker(&fDataLock);
+        fSongs = AudioTrackArray();
+        fCustomTag.reset();
+    }
+    ProgressIndicator* sheet = progress();
+    if (sheet) {
+        sheet->NotifyBeginDet(QStringLiteral("Scanning files..."), 0, int(entries.size()) + 1, true);
+        sheet->NotifyBump(1);
+    }
+    for (const QString& name : entries) {
+        if (sheet && sheet->cancelled()) break;
+        const QString path = folder + u'/' + name;
+        const QFileInfo info(path);
+        if (info.exists() && !info.isDir()) {
+            AudioTrack track = AudioTrack::initWithPath(path);
+            if (track.isValid()) {
+                QMutexLocker locker(&fDataLock);
+                if (!fCustomTag && track.customTag()) fCustomTag = track.customTag();
+                fSongs.add(std::make_shared<AudioTrack>(std::move(track)));
+            }
+        }
+        if (sheet) sheet->NotifyBump(1);
+    }
+    notifyTracksChanged();
+}
+
+void TrovixDocument::createAlbumHitFromTags() {
+    const std::optional<CustomTag> tag = customTag();
+    fAlbumDetailsFromTags = AlbumDetails::AlbumDetailsFromTags(fSongs, tag ? &*tag : nullptr);
+    fAlbumInfoFromTags =
+        fAlbumDetailsFromTags ? fAlbumDetailsFromTags->albumInfoFromAlbumDetails() : nullptr;
+    if (!fAlbumInfoFromTags) return;
+    for (const AudioTrackRef& track : fSongs) {
+        const QImage image = track->getImage();
+        if (image.isNull()) continue;
+        fAlbumInfoFromTags->setCoverArt(image);
+        fAlbumInfoFromTags->setCoverArtLocation(TrackInfo::kTagLocation);
+        break;
+    }
+}
+
+void TrovixDocument::createAlbumHitFromFiles() {
+    fAlbumDetailsFromFiles = AlbumDetails::AlbumDetailsFromFiles(fSongs);
+    fAlbumInfoFromFiles =
+        fAlbumDetailsFromFiles ? fAlbumDetailsFromFiles->albumInfoFromAlbumDetails() : nullptr;
+    if (!fAlbumInfoFromFiles) return;
+    for (const AudioTrackRef& track : fSongs) {
+        const QImage image = track->getImage();
+        if (image.isNull()) continue;
+        fAlbumInfoFromFiles->setCoverArt(image);
+        fAlbumInfoFromFiles->setCoverArtLocation(track->getPath());
+        break;
+    }
+}
+
+void TrovixDocument::initThread() {
+    FolderTagThread& ftt = *fFTT;
+    ftt.initializeHits();
+    scanFiles(docPath());
+    ProgressIndicator* sheet = progress();
+    if (!(sheet && sheet->cancelled())) {
+        createAlbumHitFromTags();
+        createAlbumHitFromFiles();
+        fAlbumArtObj->setImageFromAlbumInfo(fAlbumInfoFromTags.get());
+        fAlbumArtObj->setImageFromAlbumInfo(fAlbumInfoFromFiles.get());
+        restoreAllOriginalTitles();
+        restoreOrigAlbumInfo();
+        const QString terms = getInitialSearchString();
+        if (!ftt.cleanUpOnly()) {
+            const std::optional<CustomTag> tag = customTag();
+            if (tag) ftt.addAlbumHitsFromCustomTag(&*tag);
+            ftt.addAlbumHitsFromWeb(terms);
+        }
+        ftt.pruneAlbumList();
+        ftt.retrieveTracks();
+        ftt.addHit(fAlbumInfoFromTags);
+        ftt.addHit(fAlbumInfoFromFiles);
+        if (!ftt.cleanUpOnly() && Prefs::boolValue(Prefs::kSearchForCoverArt))
+            ftt.retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
+        QMutexLocker locker(&fDataLock);
+        fLastSearch = terms;
+    }
+    ftt.finalize();
+}
+
+void TrovixDocument::lookupThread(const QString& terms) {
+    FolderTagThread& ftt = *fFTT;
+    ftt.initializeHits();
+    fAlbumArtObj->setImageFromAlbumInfo(fAlbumInfoFromTags.get());
+    fAlbumArtObj->setImageFromAlbumInfo(fAlbumInfoFromFiles.get());
+    ftt.addHit(fAlbumInfoFromTags);
+    ftt.addHit(fAlbumInfoFromFiles);
+    ftt.addAlbumHitsFromWeb(terms);
+    ftt.pruneAlbumList();
+    ftt.retrieveTracks();
+    if (Prefs::boolValue(Prefs::kSearchForCoverArt))
+        ftt.retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
+    {
+        QMutexLocker locker(&fDataLock);
+        fLastSearch = terms;
+    }
+    ftt.finalize();
+}
+
+void TrovixDocument::checkThreadStatus() {
+    if (!fAwaitingWorker || !fFTT) return;
+    const int status = fFTT->status();
+    if (status == FolderTagThread::Running) return;
+    fStatusTimer.stop();
+    // The worker published its status as its very last step.
+    joinWorker();
+    fAwaitingWorker = false;
+    fLock.leave();
+    scoopFileThreadData();
+    if (fHost) {
+        fHost->syncWindowTitle();
+        fHost->reloadHits();
+    }
+    controlTextDidChange();
+    if (fHost) fHost->closeProgressSheet();
+    if (status == FolderTagThread::NoHits && fHost)
+        fHost->showAlert({QStringLiteral("No Data"),
+                          QStringLiteral("No data was returned. Make sure at least the artist and "
+                                         "title are typed in. Perhaps you are not connected to "
+                                         "the internet."),
+                          {QStringLiteral("OK")}});
+}
+
+void TrovixDocument::scoopFileThreadData() {
+    const std::shared_ptr<AlbumInfoArray> hits = fFTT ? fFTT->hits() : nullptr;
+    const std::optional<CustomTag> tag = customTag();
+    if (tag && !tag->variousArtist().isEmpty() && !fVariousArtists) {
+        fVariousArtists = true;
+        variousArtistsClicked();
+    }
+    if (tag && tag->reverseArtistAlbum() && !fReverseArtistTitle) {
+        fReverseArtistTitle = true;
+        reverseArtistAndTitleClicked();
+    }
+    restoreOrigAlbumInfo();
+    if (fFTT && fFTT->cleanUpOnly()) {
+        restoreAllOriginalTitles();
+    } else {
+        fHitTable.setAlbumArray(hits && !hits->isEmpty() ? hits : nullptr);
+        forceSelectOfAlbum(hits && !hits->isEmpty() ? 0 : -1);
+    }
+    // The covers the hits name were fetched by the worker; fetching them here
+    // again would block the main thread and list each one twice.
+    fAlbumArtObj->reset();
+}
+
+TrovixDocument::CommandState TrovixDocument::validateLookUp(LookUpCommand command) const {
+    CommandState state;
+    if (!isIdle()) return state;
+    const int site = int(command) / 4;
+    const int subject = int(command) % 4;
+    QString text;
+    switch (subject) {
+    case 0: text = artistField(); break;
+    case 1: text = albumField(); break;
+    default: {
+        const AudioTrackRef track = firstSelectedTrack();
+        if (!track) break;
+        if (subject == 2) {
+            text = track->getOldTitle();
+        } else if (QString::compare(track->getNewTitle(), track->getOldTitle(),
+                                    Qt::CaseInsensitive) != 0) {
+            text = track->getNewTitle();
+        }
+    }
+    }
+    if (text.isEmpty()) return state;
+    static const char* const kSites[] = {"All Music Guide", "Google Music", "Amazon Music"};
+    state.enabled = true;
+    state.title = QStringLiteral("Look up %1 on %2").arg(text, QLatin1String(kSites[site]));
+    return state;
+}
+
+void TrovixDocument::lookUp(LookUpCommand command) {
+    if (refuseWhileBusy() || !fSources.browse) return;
+    const int subject = int(command) % 4;
+    QString text;
+    if (subject == 0) {
+        text = artistField();
+    } else if (subject == 1) {
+        text = albumField();
+    } else {
+        const AudioTrackRef track = firstSelectedTrack();
+        if (!track) return;
+        text = subject == 2 ? track->getOldTitle() : track->getNewTitle();
+    }
+    static const LookupSources::Site kSites[] = {LookupSources::Site::AMG,
+                                                 LookupSources::Site::Google,
+                                                 LookupSources::Site::Amazon};
+    static const LookupSources::Subject kSubjects[] = {
+        LookupSources::Subject::Artist, LookupSources::Subject::Album,
+        LookupSources::Subject::Song, LookupSources::Subject::Song};
+    fSources.browse(kSites[int(command) / 4], kSubjects[subject], text);
+}

@@ -1,0 +1,287 @@
+#pragma once
+
+#include "docs/BoxSet.h"
+#include "docs/BusyState.h"
+#include "docs/HitTable.h"
+#include "docs/LookupSources.h"
+#include "docs/TrackTableModel.h"
+#include "model/AlbumDetails.h"
+#include "model/AlbumInfo.h"
+#include "model/AudioTrackArray.h"
+#include "model/CustomTag.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QRecursiveMutex>
+#include <QString>
+#include <QTimer>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+class AlbumArt;
+class DocumentHost;
+class FolderTagThread;
+class ProgressIndicator;
+class TypingMonitor;
+
+// The document of one album folder: its track records, the four album fields
+// that every file will receive, the ranked album hits, the box set and the
+// background work of opening and looking up. It knows no widgets: the window,
+// the command line and the tests drive it through the same calls and hear
+// back through a DocumentHost.
+//
+// It lives on the main thread. At most one worker runs at a time, serialised
+// by the busy state; the worker writes the records while the busy state keeps
+// the user's commands out. Its end is noticed by a one-second status timer on
+// the main thread, or by waitUntilIdle() where no event loop runs.
+class TrovixDocument : public QObject {
+    Q_OBJECT
+public:
+    // Private clipboard and drag types.
+    static inline const QString kTrackRowsType = QStringLiteral("org.trovix.Trovix.1");
+    static inline const QString kTracksType = QStringLiteral("org.trovix.AudioTrack2");
+    static inline const QString kBoxSetRowsType = QStringLiteral("org.trovix.Trovix.MultiCD");
+
+    // The twelve look-ups on a site's own search page.
+    enum class LookUpCommand {
+        AmgArtist, AmgAlbum, AmgOldSong, AmgNewSong,
+        GoogArtist, GoogAlbum, GoogOldSong, GoogNewSong,
+        AmznArtist, AmznAlbum, AmznOldSong, AmznNewSong,
+    };
+    struct CommandState {
+        bool enabled = false;
+        QString title; // set when enabled
+    };
+
+    explicit TrovixDocument(DocumentHost* host, QObject* parent = nullptr);
+    // Waits for a running worker.
+    ~TrovixDocument() override;
+
+    DocumentHost* host() const { return fHost; }
+    // The sources look-ups ask; the real sites by default.
+    void setSources(LookupSources sources) { fSources = std::move(sources); }
+
+    // Opening and identity -------------------------------------------------
+    // Starts opening the folder; a path that is not a folder leaves the
+    // document empty.
+    void setDocumentPath(const QString& path, bool cleanUpOnly);
+    QString docPath() const;
+    // The folder's name.
+    QString displayName() const;
+    bool cleanUpOnly() const { return fCleanUpOnly; }
+    // The naming-template flag of the album's mode.
+    int alternate() const;
+
+    // Busy state ----------------------------------------------------------
+    BusyState::State busyState() const { return fLock.state(); }
+    bool isIdle() const { return fLock.isIdle(); }
+    // Every command of the document is refused while busy.
+    bool commandsEnabled() const { return isIdle(); }
+    // Blocks until the running open or look-up has ended and its results are
+    // shown (the status timer's work done here); for the command line and
+    // tests. Returns at once when idle.
+    void waitUntilIdle();
+    // A close request: refused (false) while busy; otherwise the document
+    // stops its timers and may be destroyed.
+    bool requestClose();
+
+    // Album fields ----------------------------------------------------------
+    QString artistField() const;
+    QString albumField() const;
+    QString genreField() const;
+    QString yearField() const;
+    // Typing in the artist or album field rebuilds the search terms.
+    void setArtistField(const QString& text);
+    void setAlbumField(const QString& text);
+    void setGenreField(const QString& text);
+    void setYearField(const QString& text);
+    bool lockAlbumInfo() const { return fLockAlbumInfo; }
+    void setLockAlbumInfo(bool on) { fLockAlbumInfo = on; }
+    bool variousArtists() const { return fVariousArtists; }
+    bool reverseArtistTitle() const { return fReverseArtistTitle; }
+    // The reverse box is usable only in various-artists mode.
+    bool reverseArtistTitleEnabled() const { return fVariousArtists; }
+    // The two check boxes.
+    void setVariousArtists(bool on);
+    void setReverseArtistTitle(bool on);
+
+    QString searchTerms() const;
+    // The search sheet's text, edited before OK.
+    void setSearchTerms(const QString& terms);
+    QString lastSearch() const;
+    std::optional<CustomTag> customTag() const;
+
+    // Track table -----------------------------------------------------------
+    const AudioTrackArray& trackArray() const { return fSongs; }
+    qsizetype numberOfRows() const;
+    QStringList trackColumns() const { return TrackTableModel::columns(fVariousArtists); }
+    TrackTableModel::Cell cellValue(qsizetype row, const QString& column);
+    // The user starts editing a cell: the typing monitor holds off meanwhile.
+    bool shouldEditTableColumn(qsizetype row, const QString& column);
+    void setObjectValue(qsizetype row, const QString& column, const QString& value);
+    // An edit was abandoned without a value.
+    void endCellEditing();
+    void didClickTableColumn(const QString& column);
+    QString getNewTrack(qsizetype row) const;
+    void indexTracks();
+    void tracksChanged(bool reorder);
+    void prefsChanged();
+
+    // The track selection, ascending rows; the view mirrors it.
+    QList<qsizetype> selectedTracks() const { return fSelectedTracks; }
+    void setSelectedTracks(QList<qsizetype> rows);
+    AudioTrackRef firstSelectedTrack() const;
+
+    // Track edits: delete, cut, copy, paste of records, row drags.
+    void clearTracks();
+    QByteArray copyTracks() const;
+    QByteArray cutTracks();
+    // Appends the records of a ".AudioTrack2" clipboard content and selects
+    // them; false for content that cannot be read.
+    bool pasteTracks(const QByteArray& data);
+    static QByteArray encodeTracks(const QList<AudioTrackRef>& tracks);
+    static std::optional<QList<AudioTrack>> decodeTracks(const QByteArray& data);
+    // Drops are taken between rows only.
+    static bool validateDrop(bool ontoRow) { return !ontoRow; }
+    void acceptTrackDrop(const QList<qsizetype>& rows, qsizetype dropRow);
+
+    // Typing monitor: the edit counter (-1 stops it) and the hold flag.
+    int keyHit() const { return fKeyHit.load(); }
+    bool holdTypingMonitor() const { return fHoldTypingMonitor.load(); }
+    TypingMonitor* typingMonitor() const { return fTypingMonitor.get(); }
+    void controlTextDidChange();
+
+    // Look-up ---------------------------------------------------------------
+    // Terms from the artist and album fields, then a look-up.
+    void mainLookup();
+    // A look-up with the search terms; dropped while busy.
+    void lookupCommon();
+    ScoreWeights scoreWeights(const QString& terms) const;
+    QString getInitialSearchString() const;
+    // The end of an open or look-up, once the worker has finished.
+    void checkThreadStatus();
+    std::shared_ptr<FolderTagThread> worker() const { return fFTT; }
+
+    CommandState validateLookUp(LookUpCommand command) const;
+    void lookUp(LookUpCommand command);
+
+    // Hits ------------------------------------------------------------------
+    const HitTable& hitTable() const { return fHitTable; }
+    int selectedHitRow() const { return fHitTable.selectedRow(); }
+    // The result key of the selected hit, null when none is selected.
+    QString selectedHitKey() const { return fHitTable.iadbKey(); }
+    // A click on (or a key moving the selection to) a hit row.
+    void handleHitClick(int row);
+    void forceSelectOfAlbum(int row);
+    void selectAlbumDetailsViaClick(int row, const AlbumInfoPtr& hit);
+    bool sortHits(const QString& column);
+
+    AlbumDetailsPtr currentAlbumDetails() const { return fCurrentAlbumDetails; }
+    AlbumDetailsPtr albumDetailsFromTags() const { return fAlbumDetailsFromTags; }
+    AlbumDetailsPtr albumDetailsFromFiles() const { return fAlbumDetailsFromFiles; }
+    AlbumInfoPtr albumInfoFromTags() const { return fAlbumInfoFromTags; }
+    AlbumInfoPtr albumInfoFromFiles() const { return fAlbumInfoFromFiles; }
+    AlbumArt* albumArt() const { return fAlbumArtObj.get(); }
+
+    // Applying an album -----------------------------------------------------
+    // The details in force: the box set followed by the chosen album, or the
+    // chosen album alone.
+    AlbumDetailsPtr albumDetails(bool appendCurrent) const;
+    void applyAlbumInfo(const AlbumInfo& hit);
+    void applyAlbumDetails(bool appendCurrent, bool reorder);
+    // True when the artist was set too (various-artists mode).
+    bool applyTitleToNewTitle(const QString& title, const QString& artist, AudioTrack& track,
+                              bool reformat);
+    void copyOldTitlesToNew(bool onlyBlank, bool onlySelected);
+    void restoreAllOriginalTitles() { copyOldTitlesToNew(false, false); }
+    void restoreOneOriginalTitle();
+    void restoreOrigAlbumInfo();
+    void variousArtistsClicked();
+    void reverseArtistAndTitleClicked();
+
+    // Box set ---------------------------------------------------------------
+    const BoxSet& boxSet() const { return fBoxSet; }
+    // Appends the chosen album to the box set; nothing without one.
+    void showMultiCDPanel();
+    // The sheet's OK: the caption is brought up to date.
+    void multiCDPanelOK();
+    QString multiCDRubric() const { return fMultiCDRubric; }
+    void removeBoxSetRows(const QList<qsizetype>& rows);
+    void acceptBoxSetDrop(const QList<qsizetype>& rows, qsizetype dropRow);
+
+    // Worker bodies and their steps (run on the worker thread) --------------
+    void scanFiles(const QString& folder);
+    void createAlbumHitFromTags();
+    void createAlbumHitFromFiles();
+    void initThread();
+    void lookupThread(const QString& terms);
+    void scoopFileThreadData();
+
+protected:
+    // For the operations that run on a worker (opening, look-ups, saving).
+    void startWorker(std::function<void()> body);
+    void joinWorker();
+    // The progress of the running operation.
+    ProgressIndicator* progress() const;
+    // Thread-safe notices to the host: from a worker they are posted to the
+    // main thread.
+    void notifyTracksChanged();
+    void notifyHitsChanged();
+    void markEdited(bool edited = true);
+    void syncWindowTitle();
+    bool onMainThread() const;
+    bool trackSelected(qsizetype row) const { return fSelectedTracks.contains(row); }
+
+    DocumentHost* fHost;
+    LookupSources fSources;
+
+    // Guards what a worker writes while the main thread may draw: the album
+    // fields, the track list and its records' titles.
+    mutable QRecursiveMutex fDataLock;
+    QString fOldAlbum;
+    QString fOldArtist;
+    QString fOldGenre;
+    QString fOldYear;
+    bool fLockAlbumInfo = false;
+    bool fVariousArtists = false;
+    bool fReverseArtistTitle = false;
+
+    QString fDocPath;
+    AlbumDetailsPtr fCurrentAlbumDetails;
+    BusyState fLock;
+    std::atomic<int> fKeyHit{0};
+    std::atomic<bool> fHoldTypingMonitor{false};
+    QString fSearchTerms;
+    QString fLastSearch;
+    BoxSet fBoxSet;
+    QString fMultiCDRubric;
+    std::shared_ptr<FolderTagThread> fFTT;
+    AudioTrackArray fSongs;
+    std::optional<CustomTag> fCustomTag;
+    std::unique_ptr<AlbumArt> fAlbumArtObj;
+    bool fCleanUpOnly = false;
+    AlbumDetailsPtr fAlbumDetailsFromTags;
+    AlbumDetailsPtr fAlbumDetailsFromFiles;
+    AlbumInfoPtr fAlbumInfoFromTags;
+    AlbumInfoPtr fAlbumInfoFromFiles;
+
+    HitTable fHitTable;
+    QList<qsizetype> fSelectedTracks;
+
+    std::unique_ptr<TypingMonitor> fTypingMonitor;
+    QTimer fStatusTimer;
+    std::thread fWorker;
+    // An open or look-up has started and its end has not been handled yet.
+    bool fAwaitingWorker = false;
+    bool fClosed = false;
+
+private:
+    bool refuseWhileBusy() const { return !isIdle(); }
+    void setField(QString& field, const QString& text);
+    void startOperation(bool opening);
+};

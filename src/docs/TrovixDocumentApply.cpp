@@ -1,0 +1,282 @@
+// Applying a chosen album to the album fields and the track records.
+
+#include "docs/TrovixDocument.h"
+
+#include "app/Preferences.h"
+#include "art/AlbumArt.h"
+#include "docs/DocumentHost.h"
+#include "model/AlbumDetailsArray.h"
+#include "text/FuzzyMatch.h"
+#include "text/SmartCapitalize.h"
+
+#include <QMutexLocker>
+
+#include <vector>
+
+namespace {
+
+bool smartCapitalization() { return Prefs::boolValue(Prefs::kSmartCapitalization); }
+
+QString capitalizedIf(bool smart, const QString& text) {
+    return smart ? SmartCapitalize(text) : text;
+}
+
+// The first present value, else the empty string.
+QString firstOf(const QString& a, const QString& b) {
+    if (!a.isNull()) return a;
+    if (!b.isNull()) return b;
+    return QString(u""_qs);
+}
+
+} // namespace
+
+void TrovixDocument::handleHitClick(int row) {
+    if (refuseWhileBusy()) return;
+    fHitTable.selectRow(row);
+    if (fHitTable.albumArray() && row >= 0) selectAlbumDetailsViaClick(row, fHitTable.hitAt(row));
+}
+
+void TrovixDocument::forceSelectOfAlbum(int row) {
+    if (row < 0) {
+        fHitTable.selectRow(-1);
+        notifyHitsChanged();
+        return;
+    }
+    handleHitClick(row);
+}
+
+void TrovixDocument::selectAlbumDetailsViaClick(int row, const AlbumInfoPtr& hit) {
+    if (!hit || !hit->albumDetails()) return;
+    fCurrentAlbumDetails = hit->albumDetails()->copy();
+    if (fHitTable.addAlbumDetails(fCurrentAlbumDetails, row)) notifyHitsChanged();
+    applyAlbumInfo(*hit);
+    tracksChanged(true);
+}
+
+bool TrovixDocument::sortHits(const QString& column) {
+    if (!fHitTable.sortByColumn(column)) return false;
+    notifyHitsChanged();
+    return true;
+}
+
+AlbumDetailsPtr TrovixDocument::albumDetails(bool appendCurrent) const {
+    const std::shared_ptr<AlbumDetailsArray> discs = fBoxSet.albumDetailsArray();
+    if (!discs || discs->isEmpty()) return fCurrentAlbumDetails;
+    AlbumDetailsPtr joined = discs->objectAtIndex(0)->copy();
+    for (qsizetype i = 1; i < discs->count(); ++i)
+        joined->appendTitlesFrom(*discs->objectAtIndex(i));
+    if (appendCurrent && fCurrentAlbumDetails) joined->appendTitlesFrom(*fCurrentAlbumDetails);
+    return joined;
+}
+
+void TrovixDocument::applyAlbumInfo(const AlbumInfo& hit) {
+    const AlbumDetailsPtr details = albumDetails(true);
+    if (!details || fLockAlbumInfo) return;
+    const bool smart = smartCapitalization();
+    {
+        QMutexLocker locker(&fDataLock);
+        fOldArtist = capitalizedIf(smart, firstOf(hit.artist(), details->artist()));
+        fOldAlbum = capitalizedIf(smart, firstOf(hit.album(), details->album()));
+        fOldGenre = firstOf(hit.genre(), details->genre());
+        fOldYear = firstOf(hit.year(), details->year());
+    }
+    markEdited();
+}
+
+void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
+    qsizetype n = fSongs.count();
+    const AlbumDetailsPtr details = albumDetails(appendCurrent);
+    if (!details) return;
+    const int t = details->numTracks();
+    QMutexLocker locker(&fDataLock);
+    if (reorder) {
+        QList<AudioTrackRef> records;
+        for (const AudioTrackRef& track : fSongs)
+            if (!track->isPlaceholder()) records.append(track);
+        n = records.size();
+
+        // S[i][j]: how alike title i and record j are; a record whose track
+        // number is the title's position counts double. -1 marks a title or
+        // record already taken.
+        std::vector<std::vector<int>> score(t, std::vector<int>(n, 0));
+        for (int i = 0; i < t; ++i) {
+            const QString title = details->titleAtIndex(i);
+            for (qsizetype j = 0; j < n; ++j) {
+                int value = FuzzyCompare(records[j]->getOldTitle(), title);
+                if (records[j]->getTrackNum() == uint32_t(i + 1)) value *= 2;
+                score[i][j] = value;
+            }
+        }
+        auto take = [&](int i, qsizetype c) {
+            for (int k = 0; k < t; ++k)
+                score[k][c] = -1;
+            for (qsizetype j = 0; j < n; ++j)
+                score[i][j] = -1;
+        };
+
+        std::vector<qsizetype> assigned(t, -1);
+        for (int pass = 0; pass < t; ++pass) {
+            for (int i = 0; i < t; ++i) {
+                if (assigned[i] >= 0) continue;
+                qsizetype c = -1;
+                for (qsizetype j = 0; j < n; ++j)
+                    if (score[i][j] >= 0 && (c < 0 || score[i][j] > score[i][c])) c = j;
+                if (c < 0) continue;
+                // The title that wants this record most; later titles must
+                // beat the best so far, title i wins ties with those before it.
+                int winner = 0;
+                for (int k = 1; k < t; ++k)
+                    if (score[k][c] > score[winner][c] || (k == i && score[k][c] >= score[winner][c]))
+                        winner = k;
+                if (winner == i) {
+                    assigned[i] = c;
+                    take(i, c);
+                }
+            }
+        }
+        // Titles left over take the first record still free. The whole column
+        // is used up, so no record can land in the list twice.
+        for (int i = 0; i < t; ++i) {
+            if (assigned[i] >= 0) continue;
+            for (qsizetype j = 0; j < n; ++j) {
+                if (score[i][j] < 0) continue;
+                assigned[i] = j;
+                take(i, j);
+                break;
+            }
+        }
+
+        AudioTrackArray reordered;
+        std::vector<bool> used(n, false);
+        for (int i = 0; i < t; ++i) {
+            if (assigned[i] >= 0) {
+                reordered.add(records[assigned[i]]);
+                used[assigned[i]] = true;
+            } else {
+                reordered.add(std::make_shared<AudioTrack>(AudioTrack::initPlaceholder(fDocPath)));
+            }
+        }
+        for (qsizetype j = 0; j < n; ++j)
+            if (!used[j]) reordered.add(records[j]);
+        fSongs = reordered;
+    }
+
+    for (int i = 0; i < t && i < fSongs.count(); ++i)
+        applyTitleToNewTitle(details->titleAtIndex(i), details->artistAtIndex(i),
+                             *fSongs.objectAtIndex(i), true);
+    for (qsizetype p = t; p < n && p < fSongs.count(); ++p) {
+        const AudioTrackRef track = fSongs.objectAtIndex(p);
+        if (!track->isPlaceholder()) track->clearNewTitle();
+    }
+    locker.unlock();
+    notifyTracksChanged();
+    markEdited();
+}
+
+bool TrovixDocument::applyTitleToNewTitle(const QString& title, const QString& artist,
+                                          AudioTrack& track, bool) {
+    const bool smart = smartCapitalization();
+    auto expandTitle = [&](int which) {
+        const QString expanded = track.getAlbumOrTrackName(&fSongs, which);
+        // A record without a folder expands to nothing; it keeps the title.
+        if (!expanded.isNull()) track.setNewTitle(expanded);
+    };
+    if (!fVariousArtists) {
+        track.setNewTitle(capitalizedIf(smart, title));
+        expandTitle(AudioTrack::kTitleTag);
+        return false;
+    }
+
+    QString first, second;
+    if (!artist.isEmpty()) {
+        first = artist;
+        second = title;
+    } else {
+        static const QString kSeparators[] = {QStringLiteral(" / "), QStringLiteral(" - "),
+                                              QStringLiteral("/"), QStringLiteral("-")};
+        bool found = false;
+        for (const QString& separator : kSeparators) {
+            const qsizetype at = title.indexOf(separator);
+            if (at < 0) continue;
+            first = title.left(at);
+            second = title.mid(at + separator.size());
+            found = true;
+            break;
+        }
+        if (!found) {
+            const qsizetype open = title.indexOf(QStringLiteral(" ("));
+            const qsizetype close = open < 0 ? -1 : title.indexOf(u')', open + 2);
+            if (close < 0) {
+                track.setNewTitle(capitalizedIf(smart, title));
+                expandTitle(AudioTrack::kTitleTag);
+                return false;
+            }
+            first = title.left(open);
+            second = title.mid(open + 2, close - open - 2);
+        }
+    }
+    if (smart) {
+        first = SmartCapitalize(first);
+        second = SmartCapitalize(second);
+    }
+    if (fReverseArtistTitle) {
+        track.setNewTitle(first);
+        track.setNewArtist(second);
+    } else {
+        track.setNewTitle(second);
+        track.setNewArtist(first);
+    }
+    expandTitle(AudioTrack::kVariousArtists | AudioTrack::kTitleTag);
+    return true;
+}
+
+void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
+    {
+        QMutexLocker locker(&fDataLock);
+        const QString tagArtist = fAlbumInfoFromTags ? fAlbumInfoFromTags->artist() : QString();
+        for (qsizetype i = 0; i < fSongs.count(); ++i) {
+            const AudioTrackRef track = fSongs.objectAtIndex(i);
+            if (onlySelected && !trackSelected(i)) continue;
+            if (onlyBlank && track->hasNewTitle()) continue;
+            // A placeholder has no title of its own to restore.
+            if (track->isPlaceholder()) continue;
+            // Each record gets back its own title and artist, whatever its
+            // position now: the list may have been reordered since it was
+            // read.
+            if (!applyTitleToNewTitle(track->getOldTitle(), track->getArtist(), *track, false))
+                track->setNewArtist(fVariousArtists ? track->getArtist() : tagArtist);
+        }
+    }
+    notifyTracksChanged();
+    markEdited();
+}
+
+void TrovixDocument::restoreOneOriginalTitle() {
+    if (refuseWhileBusy()) return;
+    copyOldTitlesToNew(false, true);
+}
+
+void TrovixDocument::restoreOrigAlbumInfo() {
+    {
+        QMutexLocker locker(&fDataLock);
+        const AlbumInfoPtr hit = fAlbumInfoFromTags;
+        auto orEmpty = [](const QString& s) { return s.isNull() ? QString(u""_qs) : s; };
+        fOldArtist = orEmpty(hit ? hit->artist() : QString());
+        fOldAlbum = orEmpty(hit ? hit->album() : QString());
+        fOldYear = orEmpty(hit ? hit->year() : QString());
+        fOldGenre = orEmpty(hit ? hit->genre() : QString());
+    }
+    fAlbumArtObj->reset();
+    notifyTracksChanged();
+}
+
+void TrovixDocument::variousArtistsClicked() {
+    // The view shows the "artist" column and enables the reverse box from
+    // variousArtists(); a selected hit is applied again in the new mode.
+    notifyTracksChanged();
+    if (fHitTable.selectedRow() >= 0) handleHitClick(fHitTable.selectedRow());
+}
+
+void TrovixDocument::reverseArtistAndTitleClicked() {
+    if (fHitTable.selectedRow() >= 0) handleHitClick(fHitTable.selectedRow());
+}

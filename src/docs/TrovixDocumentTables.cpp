@@ -1,0 +1,194 @@
+// The track table and the box-set list as the document's data: cell values,
+// edits, the clipboard and row drags.
+
+#include "docs/TrovixDocument.h"
+
+#include "docs/DocumentHost.h"
+#include "docs/RowMove.h"
+
+#include <QDataStream>
+#include <QIODevice>
+#include <QMutexLocker>
+
+#include <algorithm>
+
+qsizetype TrovixDocument::numberOfRows() const {
+    QMutexLocker locker(&fDataLock);
+    return fSongs.count();
+}
+
+TrackTableModel::Cell TrovixDocument::cellValue(qsizetype row, const QString& column) {
+    QMutexLocker locker(&fDataLock);
+    const AudioTrackRef track = fSongs.objectAtIndex(row);
+    if (!track) return {};
+    track->setRow(uint32_t(row));
+    return TrackTableModel::cellValue(*track, row, fSongs.count(), column);
+}
+
+bool TrovixDocument::shouldEditTableColumn(qsizetype, const QString& column) {
+    if (refuseWhileBusy() || !TrackTableModel::isEditable(column)) return false;
+    notifyTracksChanged();
+    fHoldTypingMonitor = true;
+    return true;
+}
+
+void TrovixDocument::setObjectValue(qsizetype row, const QString& column, const QString& value) {
+    const AudioTrackRef track = fSongs.objectAtIndex(row);
+    if (track && isIdle()) {
+        QMutexLocker locker(&fDataLock);
+        if (column == TrackTableModel::kNewFile)
+            track->setNewTitle(value);
+        else if (column == TrackTableModel::kArtist)
+            track->setNewArtist(value);
+        if (TrackTableModel::isEditable(column)) markEdited();
+    }
+    endCellEditing();
+}
+
+void TrovixDocument::endCellEditing() {
+    fHoldTypingMonitor = false;
+    notifyTracksChanged();
+}
+
+void TrovixDocument::didClickTableColumn(const QString& column) {
+    if (refuseWhileBusy()) return;
+    if (column == TrackTableModel::kOldFileName)
+        fSongs.sortUsingSelector(&AudioTrack::compareFileName);
+    else if (column == TrackTableModel::kOldFileTitle)
+        fSongs.sortUsingSelector(&AudioTrack::compareOldFileTitle);
+    else
+        return;
+    tracksChanged(false);
+    notifyTracksChanged();
+}
+
+QString TrovixDocument::getNewTrack(qsizetype row) const {
+    return TrackTableModel::newTrackString(row, numberOfRows());
+}
+
+void TrovixDocument::indexTracks() {
+    {
+        QMutexLocker locker(&fDataLock);
+        for (qsizetype i = 0; i < fSongs.count(); ++i)
+            fSongs.objectAtIndex(i)->setRow(uint32_t(i));
+    }
+    notifyTracksChanged();
+    markEdited();
+}
+
+void TrovixDocument::tracksChanged(bool reorder) {
+    applyAlbumDetails(true, reorder);
+    indexTracks();
+}
+
+void TrovixDocument::setSelectedTracks(QList<qsizetype> rows) {
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    const qsizetype count = numberOfRows();
+    rows.removeIf([count](qsizetype r) { return r < 0 || r >= count; });
+    fSelectedTracks = rows;
+}
+
+AudioTrackRef TrovixDocument::firstSelectedTrack() const {
+    return fSelectedTracks.isEmpty() ? nullptr : fSongs.objectAtIndex(fSelectedTracks.first());
+}
+
+void TrovixDocument::clearTracks() {
+    if (refuseWhileBusy()) return;
+    qsizetype removed = 0;
+    for (qsizetype row : fSelectedTracks) {
+        fSongs.removeObjectAtIndex(row - removed);
+        ++removed;
+    }
+    fSelectedTracks.clear();
+    tracksChanged(false);
+    notifyTracksChanged();
+}
+
+QByteArray TrovixDocument::encodeTracks(const QList<AudioTrackRef>& tracks) {
+    QByteArray data;
+    QDataStream out(&data, QIODevice::WriteOnly);
+    out << qint32(tracks.size());
+    for (const AudioTrackRef& track : tracks)
+        track->encode(out);
+    return data;
+}
+
+std::optional<QList<AudioTrack>> TrovixDocument::decodeTracks(const QByteArray& data) {
+    QDataStream in(data);
+    qint32 count = 0;
+    in >> count;
+    // Each coded record takes several bytes; a count beyond that is damage.
+    if (in.status() != QDataStream::Ok || count < 0 || count > data.size()) return std::nullopt;
+    QList<AudioTrack> tracks;
+    for (qint32 i = 0; i < count; ++i) {
+        std::optional<AudioTrack> track = AudioTrack::decode(in);
+        if (!track) return std::nullopt;
+        tracks.append(*track);
+    }
+    return tracks;
+}
+
+QByteArray TrovixDocument::copyTracks() const {
+    QList<AudioTrackRef> tracks;
+    for (qsizetype row : fSelectedTracks)
+        if (const AudioTrackRef track = fSongs.objectAtIndex(row)) tracks.append(track);
+    return encodeTracks(tracks);
+}
+
+QByteArray TrovixDocument::cutTracks() {
+    if (refuseWhileBusy()) return {};
+    const QByteArray data = copyTracks();
+    clearTracks();
+    return data;
+}
+
+bool TrovixDocument::pasteTracks(const QByteArray& data) {
+    if (refuseWhileBusy()) return false;
+    const std::optional<QList<AudioTrack>> tracks = decodeTracks(data);
+    if (!tracks) return false;
+    fSelectedTracks.clear();
+    for (const AudioTrack& track : *tracks) {
+        fSelectedTracks.append(fSongs.count());
+        fSongs.add(std::make_shared<AudioTrack>(track));
+    }
+    tracksChanged(false);
+    notifyTracksChanged();
+    return true;
+}
+
+void TrovixDocument::acceptTrackDrop(const QList<qsizetype>& rows, qsizetype dropRow) {
+    if (refuseWhileBusy()) return;
+    QList<AudioTrackRef> list = fSongs.array();
+    const QList<qsizetype> moved = moveRows(list, rows, dropRow);
+    AudioTrackArray reordered;
+    for (const AudioTrackRef& track : list)
+        reordered.add(track);
+    {
+        QMutexLocker locker(&fDataLock);
+        fSongs = reordered;
+    }
+    fSelectedTracks = moved;
+    tracksChanged(false);
+    notifyTracksChanged();
+}
+
+// Box set ----------------------------------------------------------------------
+
+void TrovixDocument::showMultiCDPanel() {
+    if (refuseWhileBusy() || !fCurrentAlbumDetails) return;
+    fBoxSet.addTrackList(fCurrentAlbumDetails->copy());
+}
+
+void TrovixDocument::multiCDPanelOK() { fMultiCDRubric = fBoxSet.caption(); }
+
+void TrovixDocument::removeBoxSetRows(const QList<qsizetype>& rows) {
+    if (refuseWhileBusy()) return;
+    fBoxSet.clear(rows);
+}
+
+void TrovixDocument::acceptBoxSetDrop(const QList<qsizetype>& rows, qsizetype dropRow) {
+    if (refuseWhileBusy()) return;
+    fBoxSet.acceptDrop(rows, dropRow);
+    tracksChanged(true);
+}

@@ -1,0 +1,267 @@
+#include "model/AlbumDetails.h"
+
+#include "app/Preferences.h"
+#include "model/AlbumInfo.h"
+#include "model/AudioTrackArray.h"
+#include "model/NameLayout.h"
+#include "model/RecordDump.h"
+#include "model/SomeDictArray.h"
+#include "model/TextNumbers.h"
+#include "model/TrackInfoArray.h"
+#include "text/FuzzyMatch.h"
+#include "text/SmartCapitalize.h"
+
+#include <QHash>
+
+std::shared_ptr<AlbumDetails> AlbumDetails::copy() const {
+    return std::make_shared<AlbumDetails>(*this);
+}
+
+QString AlbumDetails::stringFor(const QString& key) const {
+    auto it = fDict.constFind(key);
+    return it == fDict.constEnd() ? QString() : it->toString();
+}
+
+void AlbumDetails::setString(const QString& key, const QString& value) {
+    if (!value.isNull()) fDict.insert(key, value);
+}
+
+std::shared_ptr<AlbumDetails> AlbumDetails::albumDetails() const {
+    return fDict.value(kAlbumDetailsKey).value<std::shared_ptr<AlbumDetails>>();
+}
+
+void AlbumDetails::setAlbumDetails(const std::shared_ptr<AlbumDetails>& details) {
+    if (details) fDict.insert(kAlbumDetailsKey, QVariant::fromValue(details));
+}
+
+std::shared_ptr<AlbumDetails> AlbumDetails::sharedSelf() const {
+    if (auto self = weak_from_this().lock()) return std::const_pointer_cast<AlbumDetails>(self);
+    return copy();
+}
+
+QString AlbumDetails::titleAtIndex(qsizetype index) const {
+    const QVariantList titles = titleArray();
+    if (index < 0 || index >= titles.size()) return QStringLiteral("");
+    const QString title = titles[index].toMap().value(kEntryTitleKey).toString();
+    return title.isNull() ? QStringLiteral("") : title;
+}
+
+QString AlbumDetails::artistAtIndex(qsizetype index) const {
+    const QVariantList titles = titleArray();
+    if (index < 0 || index >= titles.size()) return QString();
+    const QVariantMap entry = titles[index].toMap();
+    auto it = entry.constFind(kEntryArtistKey);
+    return it == entry.constEnd() ? QString() : it->toString();
+}
+
+void AlbumDetails::addTitle(const QString& title, const QString& artist) {
+    QVariantMap entry;
+    if (!title.isNull()) entry.insert(kEntryTitleKey, title);
+    if (!artist.isNull()) entry.insert(kEntryArtistKey, artist);
+    // Taken out of the dictionary so the append does not copy the whole list.
+    QVariantList titles = fDict.take(kTitlesKey).toList();
+    titles.append(entry);
+    setTitles(titles);
+}
+
+void AlbumDetails::appendTitlesFrom(const AlbumDetails& other) {
+    QVariantList titles = titleArray();
+    titles.append(other.titleArray()); // a copy first, so appending to itself is safe
+    setTitles(titles);
+}
+
+QString AlbumDetails::majorityVote(const QStringList& values) {
+    SomeDictArray tally;
+    for (const QString& value : values)
+        tally.vote(value);
+    return tally.winner();
+}
+
+QString AlbumDetails::guessWithSel(const AudioTrackArray& tracks, TrackGetter getter) {
+    QStringList values;
+    for (const AudioTrackRef& track : tracks)
+        values.append(((*track).*getter)());
+    return majorityVote(values);
+}
+
+std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromTags(const AudioTrackArray& tracks,
+                                                                 const CustomTag* customTag) {
+    auto record = std::make_shared<AlbumDetails>();
+    record->setIADBKey(kTagKey);
+    const bool smartCap = Prefs::boolValue(QString::fromLatin1(Prefs::kSmartCapitalization));
+    auto capitalized = [smartCap](const QString& text) {
+        return smartCap && !text.isNull() ? SmartCapitalize(text) : text;
+    };
+
+    AudioTrackArray sorted = tracks;
+    sorted.sortUsingSelector(&AudioTrack::compareIndex);
+
+    if (customTag && !customTag->variousArtist().isEmpty())
+        record->setArtist(customTag->variousArtist());
+    else
+        record->setArtist(capitalized(guessWithSel(sorted, &AudioTrack::getArtist)));
+    record->setAlbum(capitalized(guessWithSel(sorted, &AudioTrack::getAlbum)));
+    record->setYear(guessWithSel(sorted, &AudioTrack::getYearStr));
+    record->setGenre(capitalized(guessWithSel(sorted, &AudioTrack::getGenre)));
+
+    for (const AudioTrackRef& track : sorted)
+        record->addTitle(track->getOldTitle(), track->getArtist());
+    return record;
+}
+
+std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromFiles(const AudioTrackArray& tracks) {
+    QStringList names;
+    for (const AudioTrackRef& track : tracks)
+        names.append(track->getDisplayName());
+    const AudioTrackRef first = tracks.objectAtIndex(0);
+    return AlbumDetailsFromNames(names, first ? first->getFolder() : QString());
+}
+
+void AlbumDetails::setArtistAlbumFromFolders(const AudioTrack& track) {
+    setArtistAlbumFromFolderPath(track.getFolder());
+}
+
+std::shared_ptr<AlbumInfo> AlbumDetails::albumInfoFromAlbumDetails() const {
+    auto hit = std::make_shared<AlbumInfo>();
+    hit->setArtist(artist());
+    hit->setAlbum(album());
+    hit->setYear(year());
+    hit->setGenre(genre());
+    hit->setIADBCompareString(QStringLiteral("%1 / %2").arg(artist(), album()));
+    hit->setIADBKey(iadbKey());
+    hit->setAlbumCoverURL(albumCoverURL());
+    hit->setAlbumDetails(sharedSelf());
+    return hit;
+}
+
+std::shared_ptr<TrackInfoArray> AlbumDetails::trackInfoArray() const {
+    auto hits = std::make_shared<TrackInfoArray>();
+    const int n = numTracks();
+    for (int i = 0; i < n; ++i)
+        hits->add(TrackInfo::TrackInfoFromScratch(artistAtIndex(i), album(), titleAtIndex(i),
+                                                  year(), genre(), QString::number(i + 1),
+                                                  QString::number(n)));
+    return hits;
+}
+
+void AlbumDetails::computeTrackScore(TrackInfo& hit, const QString& trackName,
+                                     int albumScore) const {
+    const int trackScore = FuzzyCompare(trackName, hit.title());
+    hit.setTrackScore(trackScore);
+    hit.setTotalScore((trackScore + albumScore) / 2);
+}
+
+int AlbumDetails::indexOfClosestTitle(const QString& title) const {
+    int bestIndex = 0;
+    int bestScore = 0;
+    const int n = numTracks();
+    for (int i = 0; i < n; ++i) {
+        const int score = FuzzyCompare(titleAtIndex(i), title);
+        if (score > bestScore) {
+            bestScore = score;
+            bestIndex = i;
+        }
+    }
+    return bestIndex;
+}
+
+std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromNames(const QStringList& displayNames,
+                                                                  const QString& firstFolder) {
+    auto record = std::make_shared<AlbumDetails>();
+    record->setIADBKey(kFilesKey);
+    const int n = int(displayNames.size());
+    if (n == 0) return record;
+
+    QList<QStringList> words, parts;
+    bool wordLayout = true;
+    for (const QString& displayName : displayNames) {
+        const QString name =
+            NameLayout::baseName(displayName.isNull() ? QStringLiteral("") : displayName);
+        words.append(NameLayout::words(name));
+        parts.append(NameLayout::parts(name));
+        wordLayout = wordLayout && NameLayout::isWordLayout(words.last());
+    }
+
+    // Track number -> the last name carrying it.
+    QHash<int, qsizetype> byNumber;
+    if (wordLayout) {
+        for (qsizetype i = 0; i < n; ++i)
+            byNumber.insert(IntValue(words[i][0]), i);
+        for (int t = 1; t <= n; ++t) {
+            const qsizetype found = byNumber.value(t, -1);
+            record->addTitle(found < 0 ? kMissingTrack : words[found].mid(1).join(u' '), QString());
+        }
+        record->setArtistAlbumFromFolderPath(firstFolder);
+        return record;
+    }
+
+    const NameLayout layout = NameLayout::choose(parts);
+    if (layout.hasNumber())
+        for (qsizetype i = 0; i < n; ++i)
+            if (layout.fits(parts[i])) byNumber.insert(layout.numberOf(parts[i]), i);
+    for (int t = 1; t <= n; ++t) {
+        const qsizetype found = byNumber.value(t, -1);
+        if (found < 0)
+            record->addTitle(kMissingTrack, QString());
+        else
+            record->addTitle(layout.partAt(parts[found], layout.title()),
+                             layout.partAt(parts[found], layout.artist()));
+    }
+    if (layout.fits(parts[0])) {
+        record->setArtist(layout.partAt(parts[0], layout.artist()));
+        record->setAlbum(layout.partAt(parts[0], layout.album()));
+    }
+    record->setArtistAlbumFromFolderPath(firstFolder);
+    return record;
+}
+
+void AlbumDetails::setArtistAlbumFromFolderPath(const QString& folder) {
+    QStringList components = folder.split(u'/', Qt::SkipEmptyParts);
+    if (components.isEmpty()) return;
+    const QString folderName = components.takeLast();
+    const QString parentName = components.isEmpty() ? QString() : components.last();
+
+    auto fillArtist = [this](const QString& v) {
+        if (artist().isEmpty() && !v.isEmpty()) setArtist(v);
+    };
+    auto fillAlbum = [this](const QString& v) {
+        if (album().isEmpty() && !v.isEmpty()) setAlbum(v);
+    };
+    auto yearOf = [](const QString& part) {
+        const int value = IntValue(part);
+        return value > 1800 ? value : 0;
+    };
+
+    const QStringList parts = folderName.split(u'-');
+    if (parts.size() == 1) {
+        fillAlbum(folderName);
+        fillArtist(parentName);
+    } else if (parts.size() == 2) {
+        if (const int y = yearOf(parts[0])) {
+            setYear(QString::number(y));
+            fillAlbum(parts[1]);
+            fillArtist(parentName);
+        } else {
+            fillArtist(parts[0]);
+            fillAlbum(parts[1]);
+        }
+    } else if (parts.size() == 3) {
+        int yearIndex = -1;
+        for (int i = 0; i < 3 && yearIndex < 0; ++i)
+            if (yearOf(parts[i])) yearIndex = i;
+        if (yearIndex < 0) {
+            fillArtist(parts[0]);
+            fillAlbum(parts[1]);
+        } else {
+            setYear(QString::number(yearOf(parts[yearIndex])));
+            QStringList others = parts;
+            others.removeAt(yearIndex);
+            fillArtist(others[0]);
+            fillAlbum(others[1]);
+        }
+    }
+}
+
+QString AlbumDetails::description() const {
+    return DescribeRecord(className(), this, fDict);
+}

@@ -1,0 +1,63 @@
+#include "model/AlbumInfoArray.h"
+
+#include "app/Preferences.h"
+
+std::shared_ptr<AlbumInfoArray> AlbumInfoArray::copy() const {
+    return std::make_shared<AlbumInfoArray>(*this);
+}
+
+int AlbumInfoArray::maxEntries() {
+    const int n = Prefs::maxEntriesToFetch();
+    return n > 0 ? n : kDefaultMaxEntries;
+}
+
+bool AlbumInfoArray::addSorted(const AlbumInfoPtr& hit, const std::optional<ScoreWeights>& weights,
+                               int max) {
+    if (!hit) return false;
+    int limit = maxEntries();
+    if (max > 0 && max < limit) limit = max;
+
+    const QString key = hit->iadbKey();
+    for (const AlbumInfoPtr& listed : fArray)
+        if (listed->iadbKey().compare(key, Qt::CaseInsensitive) == 0 &&
+            listed->iadbKey().isNull() == key.isNull())
+            return false;
+
+    if (weights)
+        hit->calcAlbumScore(weights);
+    else
+        hit->setTotalScore(100);
+
+    // Equal scores keep the earlier hit first.
+    const int score = hit->totalScore();
+    qsizetype position = 0;
+    while (position < fArray.size() && fArray[position]->totalScore() >= score)
+        ++position;
+    if (position >= limit) return false;
+
+    fArray.insert(position, hit);
+    if (fArray.size() > limit) fArray.resize(limit);
+    return true;
+}
+
+void AlbumInfoArray::calcScoresAndSort(const std::optional<ScoreWeights>& weights) {
+    for (const AlbumInfoPtr& hit : fArray)
+        hit->calcAlbumScore(weights);
+    sortUsingSelector(&AlbumInfo::compareScores);
+}
+
+bool AlbumInfoArray::sortByColumn(const QString& identifier) {
+    static const QList<std::pair<QString, Comparison>> columns = {
+        {QStringLiteral("artist"), &AlbumInfo::compareArtist},
+        {QStringLiteral("album"), &AlbumInfo::compareAlbum},
+        {QStringLiteral("genre"), &AlbumInfo::compareGenre},
+        {QStringLiteral("year"), &AlbumInfo::compareYear},
+        {QStringLiteral("relevance"), &AlbumInfo::compareScores},
+    };
+    for (const auto& [column, compare] : columns)
+        if (column == identifier) {
+            sortUsingSelector(compare);
+            return true;
+        }
+    return false;
+}

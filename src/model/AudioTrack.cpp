@@ -1,0 +1,354 @@
+#include "model/AudioTrack.h"
+
+#include "media/MusicFile.h"
+#include "model/AudioTrackArray.h"
+#include "model/NameTemplate.h"
+#include "system/AlertHost.h"
+#include "system/FileSystemParams.h"
+#include "system/Log.h"
+#include "system/MoveFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+namespace {
+
+QString joinPath(const QString& folder, const QString& name) {
+    return folder + QLatin1Char('/') + name;
+}
+
+// Writable, and removable from its folder: what saving (rewrite, rename)
+// needs.
+bool writableAndDeletable(const QString& path) {
+    const QByteArray file = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    return ::access(file.constData(), W_OK) == 0 && ::access(folder.constData(), W_OK | X_OK) == 0;
+}
+
+void report(AlertHost* alerts, const Alert& alert) {
+    if (alerts)
+        alerts->showAlert(alert);
+    else
+        TROVIX_LOG() << alert.title << ":" << alert.message;
+}
+
+void reportMoveFailure(AlertHost* alerts, const QString& from, const QString& to,
+                       const QString& why) {
+    report(alerts, Alert{QStringLiteral("Could Not Rename Track"),
+                         QStringLiteral("The file \"%1\" could not be renamed to \"%2\": %3.")
+                             .arg(from, to, why),
+                         {QStringLiteral("OK")}});
+}
+
+} // namespace
+
+AudioTrack AudioTrack::initWithPath(const QString& path) {
+    AudioTrack t;
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    t.fFolder = slash < 0 ? QString() : path.left(slash);
+    t.fFileName = slash < 0 ? path : path.mid(slash + 1);
+    t.fOKToTag = writableAndDeletable(path);
+    t.fMusicFile = MusicFile::newMusicFileWithPath(path);
+    if (const auto& f = t.fMusicFile) {
+        t.fTitle = f->getTitle();
+        t.fArtist = f->getArtist();
+        t.fAlbum = f->getAlbum();
+        t.fYear = f->getYearStr();
+        t.fGenre = f->getGenre();
+        t.fTrackStr = f->getTrackStr();
+        t.fLongTrackStr = f->getLongTrackStr();
+        t.fMaxTrackStr = f->getMaxTrackStr();
+        t.fCustomTag = f->customTag();
+        t.fTrackNum = f->getTrackNum();
+        t.fMaxTracks = f->getMaxTracks();
+        t.fBitrate = f->getBitrate();
+        t.fImage = f->getImage();
+    }
+    // M4A answers null for a missing title, MP3 the empty string (kept).
+    if (t.fTitle.isNull()) t.fTitle = t.fFileName;
+    return t;
+}
+
+AudioTrack AudioTrack::initPlaceholder(const QString& folder) {
+    AudioTrack t;
+    t.fFolder = folder;
+    return t;
+}
+
+void AudioTrack::encode(QDataStream& out) const {
+    out << (fFolder.isNull() ? kCodedNil : fFolder);
+    out << (fFileName.isNull() ? kCodedNil : fFileName);
+    out << qint32(fPauseSeconds);
+}
+
+std::optional<AudioTrack> AudioTrack::decode(QDataStream& in) {
+    QString folder, fileName;
+    qint32 pause = 0;
+    in >> folder >> fileName >> pause;
+    if (in.status() != QDataStream::Ok) return std::nullopt;
+    AudioTrack t = folder == kCodedNil     ? initPlaceholder(QString())
+                   : fileName == kCodedNil ? initPlaceholder(folder)
+                                           : initWithPath(joinPath(folder, fileName));
+    t.fPauseSeconds = pause;
+    return t;
+}
+
+QString AudioTrack::description() const {
+    return QStringLiteral("<AudioTrack: \"%1\">").arg(getDisplayName());
+}
+
+QString AudioTrack::getPath() const {
+    if (fFolder.isNull() || fFileName.isNull()) return QString();
+    return joinPath(fFolder, fFileName);
+}
+
+QString AudioTrack::getDisplayName() const {
+    if (fFolder.isNull() || fFileName.isNull()) return QString();
+    return fFileName;
+}
+
+QString AudioTrack::getOldTitle() const {
+    return isPlaceholder() ? kMissingTrackTitle : fTitle;
+}
+
+QString AudioTrack::getNewTitle() const {
+    if (!fNewTitle.isEmpty()) return fNewTitle;
+    if (!fAlbumDetails_Title.isEmpty()) return fAlbumDetails_Title;
+    return QString(u""_qs);
+}
+
+QString AudioTrack::getNewArtist() const {
+    return fNewArtist.isEmpty() ? QString(u""_qs) : fNewArtist;
+}
+
+uint32_t AudioTrack::getDurationSecs() const {
+    return fMusicFile ? fMusicFile->getDurationSecs() : 0;
+}
+
+void AudioTrack::setFolder(const QString& folder) {
+    fFolder = folder;
+    fNeedsRefresh = true;
+}
+
+void AudioTrack::setNewTitle(const QString& s) {
+    if (s.isEmpty())
+        fNewTitle = QString();
+    else if (s != fNewTitle)
+        fNewTitle = s;
+}
+
+void AudioTrack::setNewArtist(const QString& s) {
+    if (s.isEmpty())
+        fNewArtist = QString();
+    else if (s != fNewArtist)
+        fNewArtist = s;
+}
+
+void AudioTrack::setTrack(int n, int m) {
+    fTrackNum = n < 0 ? 0 : uint32_t(n);
+    fMaxTracks = m < 0 ? 0 : uint32_t(m);
+    fTrackStr = QString::number(n);
+    if (m < 1) {
+        fLongTrackStr = fTrackStr;
+        fMaxTrackStr = QString(u""_qs);
+    } else {
+        fLongTrackStr = QStringLiteral("%1/%2").arg(n).arg(m);
+        fMaxTrackStr = QString::number(m);
+    }
+}
+
+void AudioTrack::updateSong(const QString& title, const QString& artist, int track) {
+    setNewTitle(title);
+    setNewArtist(artist);
+    fRow = uint32_t(track - 1);
+}
+
+void AudioTrack::tagTitle(const QString& s) {
+    setTitle(s);
+    if (fMusicFile) fMusicFile->tagTitle(s);
+}
+
+void AudioTrack::tagArtist(const QString& s) {
+    setArtist(s);
+    if (fMusicFile) fMusicFile->tagArtist(s);
+}
+
+void AudioTrack::tagAlbum(const QString& s) {
+    setAlbum(s);
+    if (fMusicFile) fMusicFile->tagAlbum(s);
+}
+
+void AudioTrack::tagYearNum(int year) {
+    setYearNum(year);
+    if (fMusicFile) fMusicFile->tagYearNum(year);
+}
+
+void AudioTrack::tagYearStr(const QString& s) {
+    setYearStr(s);
+    if (fMusicFile) fMusicFile->tagYearStr(s);
+}
+
+void AudioTrack::tagGenre(const QString& s) {
+    setGenre(s);
+    if (fMusicFile) fMusicFile->tagGenre(s);
+}
+
+void AudioTrack::tagTrack(int n, int m) {
+    setTrack(n, m);
+    if (fMusicFile) fMusicFile->tagTrackNum(n, m);
+}
+
+void AudioTrack::tagCustomTag(const std::optional<CustomTag>& tag) {
+    setCustomTag(tag);
+    if (fMusicFile) fMusicFile->tagCustomTag(tag);
+}
+
+void AudioTrack::tagImage(const QImage& image) {
+    setImage(image);
+    if (fMusicFile) fMusicFile->tagImage(image);
+}
+
+bool AudioTrack::commitTags() {
+    return fMusicFile && fMusicFile->commitTags();
+}
+
+QString AudioTrack::commitError() const {
+    if (!fMusicFile) return QStringLiteral("There is no music file to write.");
+    return fMusicFile->lastError();
+}
+
+QString AudioTrack::getAlbumOrTrackName(const AudioTrackArray* list, int which,
+                                        const QString& nameTemplate, int* unique,
+                                        const QString& extension) const {
+    if (fFolder.isNull()) return QString();
+    QString tmpl = nameTemplate.isNull() ? NameTemplate::templateFor(which) : nameTemplate;
+    if (tmpl.isNull()) return QString();
+    const int limit = NameTemplate::lengthLimit(which, fFolder);
+    return NameTemplate::expand(*this, list, which, tmpl, limit, unique, extension);
+}
+
+QString AudioTrack::getNewFolderName(const AudioTrackArray* list, int flags) const {
+    return getAlbumOrTrackName(list, kFolderName | flags);
+}
+
+QString AudioTrack::getNewFileName(int flags) const {
+    QString ext = fMusicFile ? fMusicFile->extension() : QFileInfo(fFileName).suffix();
+    if (ext.isEmpty()) ext = QString();
+    return getAlbumOrTrackName(nullptr, kFileName | flags, QString(), nullptr, ext);
+}
+
+QString AudioTrack::getTempFileName(int flags) const {
+    return getAlbumOrTrackName(nullptr, kFileName | flags, QString(), nullptr,
+                               QStringLiteral("XXX"));
+}
+
+int AudioTrack::getAlbumBitrates(const AudioTrackArray& list) {
+    std::optional<int32_t> first;
+    bool same = true;
+    bool anyKnown = false;
+    for (const AudioTrackRef& t : list) {
+        if (t->isPlaceholder()) continue;
+        const int32_t rate = t->getBitrate();
+        if (rate > 0) anyKnown = true;
+        if (!first)
+            first = rate;
+        else if (rate != *first)
+            same = false;
+    }
+    if (!anyKnown) return -1;
+    return same ? *first : 0;
+}
+
+bool AudioTrack::adoptName(const QString& name) {
+    fFileName = name;
+    fNeedsRefresh = true;
+    return true;
+}
+
+bool AudioTrack::renameToTemp(AlertHost* alerts) {
+    const QString from = getPath();
+    if (from.isNull()) return false;
+    const qint64 pid = ::getpid();
+    // Bounded only so a broken file system cannot spin us forever.
+    for (int n = 0; n < 100000; ++n) {
+        const QString name = QStringLiteral("Trovix.%1.%2").arg(pid).arg(n);
+        const QString target = joinPath(fFolder, name);
+        if (pathExists(target)) continue;
+        TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(from, target);
+        const MoveResult r = moveWithoutReplacing(from, target);
+        if (r.ok()) return adoptName(name);
+        if (r.code == MoveResult::Code::TargetExists) continue; // appeared meanwhile
+        reportMoveFailure(alerts, from, target, r.error);
+        return false;
+    }
+    reportMoveFailure(alerts, from, fFolder, QStringLiteral("no free temporary name"));
+    return false;
+}
+
+bool AudioTrack::rename(int flags, AlertHost* alerts) {
+    const QString from = getPath();
+    const QString name = getNewFileName(flags);
+    if (from.isNull() || name.isEmpty()) return false;
+    if (name == fFileName) return true; // already there: nothing to move or to warn about
+
+    QString target = joinPath(fFolder, name);
+    if (!pathExists(target)) {
+        TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(from, target);
+        const MoveResult r = moveWithoutReplacing(from, target);
+        if (r.ok()) return adoptName(name);
+        if (r.code != MoveResult::Code::TargetExists) {
+            reportMoveFailure(alerts, from, target, r.error);
+            return false;
+        }
+    }
+
+    // The name is taken: fall back to the ".XXX" name, or the next free one.
+    const QString temp = getTempFileName(flags);
+    const int limit = NameTemplate::lengthLimit(kFileName | flags, fFolder);
+    bool alerted = false;
+    for (int k = 1; k < 100000; ++k) {
+        const QString candidate = NameTemplate::numberedName(temp, k, limit);
+        target = joinPath(fFolder, candidate);
+        if (pathExists(target)) continue;
+        if (!alerted) {
+            report(alerts,
+                   Alert{QStringLiteral("Duplicate Track Name"),
+                         QStringLiteral("A file named \"%1\" already exists. A file named \"%2\" "
+                                        "will be created. Make sure the Track Name template "
+                                        "specifies unique track names in the Preferences.")
+                             .arg(name, candidate),
+                         {QStringLiteral("OK")}});
+            alerted = true;
+        }
+        TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(from, target);
+        const MoveResult r = moveWithoutReplacing(from, target);
+        if (r.ok()) return adoptName(candidate);
+        if (r.code == MoveResult::Code::TargetExists) continue;
+        reportMoveFailure(alerts, from, target, r.error);
+        return false;
+    }
+    reportMoveFailure(alerts, from, joinPath(fFolder, temp), QStringLiteral("no free name"));
+    return false;
+}
+
+void AudioTrack::refresh() {
+    if (fNeedsRefresh && fMusicFile) fMusicFile->refreshAfterRename(getPath());
+    fNeedsRefresh = false;
+}
+
+int AudioTrack::compareIndex(const AudioTrack& other) const {
+    const uint32_t mine = fTrackNum == 0 ? 100 : fTrackNum;
+    const uint32_t theirs = other.fTrackNum == 0 ? 100 : other.fTrackNum;
+    if (mine != theirs) return mine < theirs ? -1 : 1;
+    return compareFileName(other);
+}
+
+int AudioTrack::compareFileName(const AudioTrack& other) const {
+    return QString::compare(getPath(), other.getPath(), Qt::CaseSensitive);
+}
+
+int AudioTrack::compareOldFileTitle(const AudioTrack& other) const {
+    return QString::compare(getOldTitle(), other.getOldTitle(), Qt::CaseSensitive);
+}

@@ -1,0 +1,188 @@
+#pragma once
+
+#include "model/CustomTag.h"
+
+#include <QDataStream>
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+class AlertHost;
+class AudioTrackArray;
+class MusicFile;
+
+// The record of one music file in a document, or a placeholder for a track
+// the album should have but the folder lacks (no file name). It keeps the
+// tags as read from the file (the "old" values) beside the proposed new
+// title and artist, forwards tag writes to its music file, expands the
+// naming templates and renames its own file.
+//
+// A record is a value: copying it copies every field but shares the music
+// file, so tags written through any copy reach the same file object.
+class AudioTrack {
+public:
+    // Which naming template getAlbumOrTrackName expands: a kind in the low 16
+    // bits, a variant in the top four.
+    enum : int {
+        kFolderName = 0,
+        kFileName = 1,
+        kTitleTag = 3, // 2 behaves the same
+        kKindMask = 0xFFFF,
+        kVariousArtists = 0x10000000,
+        kSingleFile = 0x20000000,
+    };
+
+    static inline const QString kMissingTrackTitle = QStringLiteral("(Missing track)");
+    // Stands for an absent folder or file name in the coded form.
+    static inline const QString kCodedNil = QStringLiteral("(nil)");
+
+    // Opens the file at the full path and copies its tags; a path of a type
+    // the program cannot read gives a record without file (isValid false).
+    static AudioTrack initWithPath(const QString& path);
+    // A placeholder in the folder (which may be null).
+    static AudioTrack initPlaceholder(const QString& folder);
+
+    // The coded form (carried on the clipboard): folder, file name, pause
+    // seconds. Decoding opens the file again; nullopt for a damaged stream.
+    void encode(QDataStream& out) const;
+    static std::optional<AudioTrack> decode(QDataStream& in);
+
+    QString description() const;
+
+    // Locations.
+    QString getPath() const;
+    QString getFolder() const { return fFolder; }
+    QString getFileName() const { return fFileName; }
+    // The last path component; null when folder or file name is missing.
+    QString getDisplayName() const;
+
+    // Old and new values.
+    QString getOldTitle() const;
+    QString getNewTitle() const;
+    bool hasNewTitle() const { return !fNewTitle.isEmpty(); }
+    QString getNewArtist() const;
+    bool hasNewArtist() const { return !fNewArtist.isEmpty(); }
+    QString getArtist() const { return fArtist; }
+    QString getAlbum() const { return fAlbum; }
+    QString getYearStr() const { return fYear; }
+    QString getGenre() const { return fGenre; }
+    QString getTrackStr() const { return fTrackStr; }
+    QString getLongTrackStr() const { return fLongTrackStr; }
+    QString getMaxTrackStr() const { return fMaxTrackStr; }
+    std::optional<CustomTag> customTag() const { return fCustomTag; }
+    QImage getImage() const { return fImage; }
+
+    int32_t getPauseSecs() const { return fPauseSeconds; }
+    int32_t getBitrate() const { return fBitrate; }
+    uint32_t getTrackNum() const { return fTrackNum; }
+    uint32_t getMaxTracks() const { return fMaxTracks; }
+    uint32_t getRow() const { return fRow; }
+    uint32_t getDurationSecs() const;
+
+    bool isValid() const { return fMusicFile != nullptr; }
+    bool isPlaceholder() const { return fFileName.isNull(); }
+    bool okToTag() const { return fOKToTag; }
+    bool needsRefresh() const { return fNeedsRefresh; }
+    std::shared_ptr<MusicFile> musicFile() const { return fMusicFile; }
+
+    // Setters: the record only; nothing reaches the file.
+    void setFolder(const QString& folder);
+    void setFileName(const QString& name) { fFileName = name; }
+    void setTitle(const QString& s) { fTitle = s; }
+    void setAlbumDetails_Title(const QString& s) { fAlbumDetails_Title = s; }
+    void setArtist(const QString& s) { fArtist = s; }
+    void setAlbum(const QString& s) { fAlbum = s; }
+    void setYearStr(const QString& s) { fYear = s; }
+    void setYearNum(int year) { fYear = QString::number(year); }
+    void setGenre(const QString& s) { fGenre = s; }
+    // Null or empty clears; never stored empty.
+    void setNewTitle(const QString& s);
+    void setNewArtist(const QString& s);
+    void clearNewTitle() { fNewTitle = QString(); }
+    void clearNewArtist() { fNewArtist = QString(); }
+    void setTrack(int n, int m);
+    void setBitrate(int32_t kbps) { fBitrate = kbps; }
+    void setRow(uint32_t row) { fRow = row; }
+    void setPauseSecs(int32_t secs) { fPauseSeconds = secs; }
+    void setCustomTag(const std::optional<CustomTag>& tag) { fCustomTag = tag; }
+    void setImage(const QImage& image) { fImage = image; }
+    // A look-up's answer for this row: new title and artist, row = track - 1.
+    void updateSong(const QString& title, const QString& artist, int track);
+
+    // Tag writes: the record's field, then the file object's tag in memory.
+    void tagTitle(const QString& s);
+    void tagArtist(const QString& s);
+    void tagAlbum(const QString& s);
+    void tagYearNum(int year);
+    void tagYearStr(const QString& s);
+    void tagGenre(const QString& s);
+    void tagTrack(int n, int m);
+    void tagCustomTag(const std::optional<CustomTag>& tag);
+    void tagImage(const QImage& image);
+    // Writes the file; false when there is no file or it could not be
+    // written (commitError says why).
+    bool commitTags();
+    QString commitError() const;
+
+    // Naming templates. `which` is a kind plus variant flags; a null
+    // template takes the one the preferences choose. `unique`, when given,
+    // receives 0 (nothing track-specific), 1 (unique if titles differ) or 2
+    // (holds the track number). Null without a folder.
+    QString getAlbumOrTrackName(const AudioTrackArray* list, int which,
+                                const QString& nameTemplate = QString(), int* unique = nullptr,
+                                const QString& extension = QString()) const;
+    QString getNewFolderName(const AudioTrackArray* list, int flags) const;
+    QString getNewFileName(int flags) const;
+    QString getTempFileName(int flags) const;
+    // Placeholders skipped: -1 when no record has a bit rate above 0, 0 when
+    // they differ, else the common rate.
+    static int getAlbumBitrates(const AudioTrackArray& list);
+
+    // Moves the file to a free "Trovix.<pid>.<n>" name in its folder.
+    bool renameToTemp(AlertHost* alerts = nullptr);
+    // Moves the file to its templated name; a taken name gets the ".XXX"
+    // name and a "Duplicate Track Name" alert. A failed move keeps the old
+    // name and is reported through the alert host (or the log without one).
+    bool rename(int flags, AlertHost* alerts = nullptr);
+    // Tells the file object its new path after a move.
+    void refresh();
+
+    // Sort orders: negative, zero or positive like QString::compare.
+    int compareIndex(const AudioTrack& other) const;
+    int compareFileName(const AudioTrack& other) const;
+    int compareOldFileTitle(const AudioTrack& other) const;
+
+private:
+    AudioTrack() = default;
+    // After a successful move.
+    bool adoptName(const QString& name);
+
+    std::shared_ptr<MusicFile> fMusicFile;
+    QString fFolder;
+    QString fFileName;
+    QString fTitle;
+    QString fAlbumDetails_Title;
+    QString fNewTitle;
+    QString fArtist;
+    QString fNewArtist;
+    QString fAlbum;
+    QString fYear;
+    QString fGenre;
+    QString fLongTrackStr;
+    QString fTrackStr;
+    QString fMaxTrackStr;
+    int32_t fPauseSeconds = 2;
+    int32_t fBitrate = 0;
+    uint32_t fTrackNum = 0;
+    uint32_t fMaxTracks = 0;
+    uint32_t fRow = 0;
+    bool fNeedsRefresh = false;
+    bool fOKToTag = false;
+    std::optional<CustomTag> fCustomTag;
+    QImage fImage;
+};
+
+using AudioTrackRef = std::shared_ptr<AudioTrack>;

@@ -1,0 +1,287 @@
+#include "model/NameTemplate.h"
+
+#include "app/Preferences.h"
+#include "model/AudioTrack.h"
+#include "model/AudioTrackArray.h"
+#include "system/FileSystemParams.h"
+#include "text/SmartCapitalize.h"
+
+#include <QList>
+
+#include <algorithm>
+
+namespace NameTemplate {
+namespace {
+
+constexpr int kTitleTagLimit = 255;
+
+bool isTitleTag(int kind) {
+    return kind == 2 || kind == 3;
+}
+bool isDiskName(int kind) {
+    return kind == AudioTrack::kFolderName || kind == AudioTrack::kFileName;
+}
+
+// Length of the character at `i` in 16-bit units (`step`) and its cost: its
+// UTF-8 byte count, or 1 per unit when counting characters.
+qsizetype costAt(const QString& s, qsizetype i, bool countBytes, qsizetype* step) {
+    const char16_t u = s.at(i).unicode();
+    const bool pair = QChar::isHighSurrogate(u) && i + 1 < s.size() && s.at(i + 1).isLowSurrogate();
+    *step = pair ? 2 : 1;
+    if (!countBytes) return *step;
+    if (pair) return 4;
+    return u < 0x80 ? 1 : u < 0x800 ? 2 : 3;
+}
+
+qsizetype costOf(const QString& s, bool countBytes) {
+    if (!countBytes) return s.size();
+    qsizetype total = 0, step = 0;
+    for (qsizetype i = 0; i < s.size(); i += step)
+        total += costAt(s, i, countBytes, &step);
+    return total;
+}
+
+// Where a shortenable value landed in the result.
+struct Piece {
+    qsizetype start;
+    qsizetype length;
+};
+
+// Cuts whole characters from the end of the piece until `excess` is covered
+// or the piece is gone; answers what was removed.
+qsizetype cutPiece(QString& out, const Piece& piece, qsizetype excess, bool countBytes) {
+    // Walk forward once to know the character boundaries inside the piece.
+    QList<qsizetype> starts;
+    QList<qsizetype> costs;
+    qsizetype step = 0;
+    for (qsizetype i = piece.start; i < piece.start + piece.length; i += step) {
+        starts.append(i);
+        costs.append(costAt(out, i, countBytes, &step));
+    }
+    const qsizetype end = piece.start + piece.length;
+    qsizetype cut = end;
+    qsizetype removed = 0;
+    for (qsizetype k = starts.size() - 1; k >= 0 && removed < excess; --k) {
+        removed += costs.at(k);
+        cut = starts.at(k);
+    }
+    out.remove(cut, end - cut);
+    return removed;
+}
+
+QString squeezed(const QString& s) {
+    return SqueezeString(s);
+}
+
+QString artistFor(const AudioTrack& track, bool folder) {
+    if (folder) {
+        const auto tag = track.customTag();
+        if (tag && !tag->variousArtist().isNull()) return tag->variousArtist();
+    }
+    return track.getArtist();
+}
+
+void removeOmitChars(QString& name) {
+    // A slash or NUL can never be part of a name, whatever the user omits.
+    const QString omit =
+        Prefs::stringValue(QLatin1String(Prefs::kOmitChars)) + QLatin1Char('/') + QChar(u'\0');
+    name.removeIf([&omit](QChar c) { return omit.contains(c); });
+}
+
+} // namespace
+
+QString templateFor(int which) {
+    const int kind = which & AudioTrack::kKindMask;
+    const bool various = which & AudioTrack::kVariousArtists;
+    const bool single = which & AudioTrack::kSingleFile;
+    auto pick = [&](const char* plain, const char* vaSwitch, const char* va, const char* sfSwitch,
+                    const char* sf) {
+        const char* key = plain;
+        if (various && Prefs::boolValue(QLatin1String(vaSwitch)))
+            key = va;
+        else if (single && sfSwitch && Prefs::boolValue(QLatin1String(sfSwitch)))
+            key = sf;
+        return Prefs::stringValue(QLatin1String(key));
+    };
+    switch (kind) {
+    case AudioTrack::kFolderName:
+        // Single files have no folder template of their own.
+        return pick(Prefs::kAlbumFolderNameFormat, Prefs::kVARenameAlbums,
+                    Prefs::kVAAlbumFolderNameFormat, nullptr, nullptr);
+    case AudioTrack::kFileName:
+        return pick(Prefs::kTrackFileNameFormat, Prefs::kVARenameTracks,
+                    Prefs::kVATrackFileNameFormat, Prefs::kSFRenameTracks,
+                    Prefs::kSFTrackFileNameFormat);
+    case 2:
+    case AudioTrack::kTitleTag:
+        return pick(Prefs::kTitleTagFormat, Prefs::kVARenameTitles, Prefs::kVATitleTagFormat,
+                    Prefs::kSFRenameTitles, Prefs::kSFTitleTagFormat);
+    default:
+        return QString();
+    }
+}
+
+int lengthLimit(int which, const QString& folder) {
+    const int kind = which & AudioTrack::kKindMask;
+    if (isTitleTag(kind)) return kTitleTagLimit;
+    const int m = FileSystemParams::getFileSystemParams()->maxFileNameLength(folder);
+    return kind == AudioTrack::kFolderName ? m + 4 : m;
+}
+
+QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
+               const QString& nameTemplate, int limit, int* unique, const QString& extension) {
+    const int kind = which & AudioTrack::kKindMask;
+    const bool folder = kind == AudioTrack::kFolderName;
+    const bool countBytes = isDiskName(kind);
+
+    QString out = QString(u""_qs);
+    QList<Piece> pieces; // newest first
+    int level = 0;
+    auto shortenable = [&](const QString& value) {
+        pieces.prepend(Piece{out.size(), value.size()});
+        out += value;
+    };
+    auto atLeast = [&level](int u) { level = std::max(level, u); };
+
+    const qsizetype n = nameTemplate.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = nameTemplate.at(i);
+        if (c != QLatin1Char('%')) {
+            out += c;
+            ++i;
+            continue;
+        }
+        if (i + 1 >= n) { // a trailing percent stays
+            out += c;
+            ++i;
+            continue;
+        }
+        const QChar code = nameTemplate.at(i + 1);
+        switch (code.unicode()) {
+        case u'A':
+            shortenable(artistFor(track, folder));
+            break;
+        case u'a':
+            shortenable(squeezed(artistFor(track, folder)));
+            break;
+        case u'T':
+            shortenable(folder ? track.getAlbum() : track.getNewTitle());
+            atLeast(1);
+            break;
+        case u't':
+            shortenable(squeezed(folder ? track.getAlbum() : track.getNewTitle()));
+            atLeast(1);
+            break;
+        case u'L':
+            shortenable(track.getAlbum());
+            atLeast(1);
+            break;
+        case u'l':
+            shortenable(squeezed(track.getAlbum()));
+            atLeast(1);
+            break;
+        case u'Y':
+        case u'y':
+            out += track.getYearStr();
+            break;
+        case u'G':
+        case u'g':
+            out += track.getGenre();
+            break;
+        case u'N':
+        case u'n':
+            if (folder)
+                out += code;
+            else
+                out += QString::asprintf("%02u", unsigned(track.getRow() + 1));
+            atLeast(2);
+            break;
+        case u'B':
+            if (folder && list) {
+                const int summary = AudioTrack::getAlbumBitrates(*list);
+                out += summary == -1  ? QStringLiteral("VBR")
+                       : summary == 0 ? QStringLiteral("MBR")
+                                      : QString::number(summary);
+            } else {
+                out += QString::number(track.getBitrate());
+            }
+            break;
+        case u'b':
+            if (folder && list) {
+                const int summary = AudioTrack::getAlbumBitrates(*list);
+                if (summary == -1)
+                    out += QStringLiteral("(VBR)");
+                else if (summary == 0)
+                    out += QStringLiteral("(MBR)");
+            } else {
+                out += QStringLiteral("%b");
+            }
+            break;
+        case u'I':
+        case u'i':
+            if (folder && list) {
+                if (list->anyTracksMissing())
+                    out += code == u'I' ? QStringLiteral("(INC)") : QStringLiteral("(inc)");
+            } else {
+                out += code;
+            }
+            break;
+        case u'%':
+            out += c;
+            break;
+        default:
+            // Not a code: the percent is text, and so is the next character.
+            out += c;
+            ++i;
+            continue;
+        }
+        i += 2;
+    }
+
+    // Shorten the newest pieces first; they lie right of the older ones, so
+    // cutting one leaves the ranges of the others valid.
+    if (limit > 0) {
+        qsizetype total = costOf(out, countBytes);
+        if (total > limit) {
+            qsizetype excess = total - limit;
+            for (const Piece& piece : pieces) {
+                const qsizetype removed = cutPiece(out, piece, excess, countBytes);
+                excess = std::max<qsizetype>(0, excess - removed);
+                total -= removed;
+                if (total <= limit) break;
+            }
+            if (total > limit) out = truncated(out, limit, countBytes);
+        }
+    }
+
+    // Omitted characters never touch the extension: a name that lost the
+    // dot or letters of its extension would no longer be seen as music.
+    if (isDiskName(kind)) removeOmitChars(out);
+    if (!extension.isNull()) out += QLatin1Char('.') + extension;
+
+    if (unique) *unique = level;
+    return out;
+}
+
+QString truncated(const QString& text, int limit, bool countBytes) {
+    qsizetype used = 0, i = 0, step = 0;
+    while (i < text.size()) {
+        const qsizetype cost = costAt(text, i, countBytes, &step);
+        if (used + cost > limit) break;
+        used += cost;
+        i += step;
+    }
+    return text.left(i);
+}
+
+QString numberedName(const QString& name, int k, int limit) {
+    if (k <= 1) return name;
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString base = dot < 0 ? name : name.left(dot);
+    const QString suffix = dot < 0 ? QString() : name.mid(dot);
+    const QString tag = QStringLiteral(" %1").arg(k);
+    const int room = std::max(0, limit - int(tag.size()));
+    return truncated(base, room, true) + tag + suffix;
+}
+
+} // namespace NameTemplate

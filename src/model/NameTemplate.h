@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+class AudioTrack;
+class AudioTrackArray;
+
+// The naming templates that make folder names, file names and title tags
+// from a track record: "%A-%Y-%T%b%I" and the like. A "%" and the letter
+// after it is a code; anything else is copied.
+//
+// Names that go to the disk (folder and file names) are measured in the
+// bytes the file system stores, since a Linux limit counts bytes, and are
+// only ever cut between whole characters; title tags count characters.
+namespace NameTemplate {
+
+// The template the preferences choose for `which` (kind plus variant
+// flags); null for a kind that has none.
+QString templateFor(int which);
+
+// The longest result, extension not counted: 255 for title tags, else what
+// the folder's file system allows (four more for a folder name, which
+// carries no suffix).
+int lengthLimit(int which, const QString& folder);
+
+// Expands `nameTemplate` for the record. `list` feeds the album-wide codes
+// of folder names (%B, %b, %I, %i); `limit` <= 0 means no limit. The
+// uniqueness level goes to `unique` when given. Pieces that may be shortened
+// (artist, title, album) are cut newest first until the result fits.
+QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
+               const QString& nameTemplate, int limit, int* unique, const QString& extension);
+
+// Cuts `text` to at most `limit` bytes (file-system names) or characters,
+// never inside a character.
+QString truncated(const QString& text, int limit, bool countBytes);
+
+// The k-th candidate for a free file name: the name itself for k <= 1, then
+// "base 2.ext", "base 3.ext", ... with the base cut so it stays within
+// `limit` bytes.
+QString numberedName(const QString& name, int k, int limit);
+
+} // namespace NameTemplate

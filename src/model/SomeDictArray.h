@@ -1,0 +1,18 @@
+#pragma once
+
+#include "model/RecordArray.h"
+#include "model/SomeDict.h"
+
+// The tally of a majority vote: distinct texts in order of first appearance.
+class SomeDictArray : public RecordArray<SomeDict> {
+public:
+    // Counts one vote: a text equal to a listed one without regard to case
+    // adds to it, any other is appended with the count 1. Null is no vote.
+    void vote(const QString& value);
+    // The text with the highest count, the later entry winning ties; null
+    // when nothing was voted for.
+    QString winner() const;
+
+protected:
+    const char* className() const override { return "SomeDictArray"; }
+};

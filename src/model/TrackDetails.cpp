@@ -1,0 +1,87 @@
+#include "model/TrackDetails.h"
+
+#include "app/Preferences.h"
+#include "model/AudioTrack.h"
+#include "model/NameLayout.h"
+#include "model/TextNumbers.h"
+#include "model/TrackInfo.h"
+#include "text/SmartCapitalize.h"
+
+std::shared_ptr<AlbumDetails> TrackDetails::copy() const {
+    return std::make_shared<TrackDetails>(*this);
+}
+
+std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromTag(const AudioTrack& track,
+                                                                const CustomTag* customTag) {
+    auto record = std::make_shared<TrackDetails>();
+    record->setIADBKey(kTagKey);
+    const bool smartCap = Prefs::boolValue(QString::fromLatin1(Prefs::kSmartCapitalization));
+    auto capitalized = [smartCap](const QString& text) {
+        return smartCap && !text.isNull() ? SmartCapitalize(text) : text;
+    };
+
+    if (customTag && !customTag->variousArtist().isEmpty())
+        record->setArtist(customTag->variousArtist());
+    else
+        record->setArtist(capitalized(track.getArtist()));
+    record->setAlbum(capitalized(track.getAlbum()));
+    record->setGenre(capitalized(track.getGenre()));
+    record->setYear(track.getYearStr());
+    record->addTitle(capitalized(track.getOldTitle()), record->artist());
+    if (!track.getTrackStr().isEmpty()) record->setTrack(track.getTrackStr());
+    if (!track.getMaxTrackStr().isEmpty()) record->setMaxTrack(track.getMaxTrackStr());
+    if (!track.getLongTrackStr().isEmpty()) record->setLongTrack(track.getLongTrackStr());
+    return record;
+}
+
+std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromFile(const AudioTrack& track) {
+    return TrackDetailsFromName(track.getDisplayName(), track.getFolder());
+}
+
+std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromName(const QString& displayName,
+                                                                 const QString& folder) {
+    auto record = std::make_shared<TrackDetails>();
+    record->setIADBKey(kFilesKey);
+    const QString name =
+        NameLayout::baseName(displayName.isNull() ? QStringLiteral("") : displayName);
+
+    const QStringList words = NameLayout::words(name);
+    if (NameLayout::isWordLayout(words)) {
+        record->addTitle(words.mid(1).join(u' '), QString());
+        if (const int number = IntValue(words[0]); number > 0) {
+            record->setTrack(QString::number(number));
+            record->setLongTrack(QString::number(number));
+        }
+    } else if (const QStringList parts = NameLayout::parts(name); parts.size() > 1) {
+        const NameLayout layout =
+            NameLayout::forParts(int(parts.size()), NameLayout::numberPosition(parts));
+        if (layout.fits(parts)) {
+            if (const int number = layout.numberOf(parts); number > 0) {
+                record->addTitle(layout.partAt(parts, layout.title()),
+                                 layout.partAt(parts, layout.artist()));
+                record->setTrack(QString::number(number));
+            }
+            record->setArtist(layout.partAt(parts, layout.artist()));
+            record->setAlbum(layout.partAt(parts, layout.album()));
+        }
+    }
+    record->setArtistAlbumFromFolderPath(folder);
+    return record;
+}
+
+std::shared_ptr<TrackInfo> TrackDetails::trackInfoFromTrackDetails() const {
+    auto hit = std::make_shared<TrackInfo>();
+    hit->setArtist(artist());
+    hit->setAlbum(album());
+    hit->setYear(year());
+    hit->setGenre(genre());
+    hit->setIADBCompareString(QStringLiteral("%1 / %2").arg(artist(), album()));
+    hit->setIADBKey(iadbKey());
+    hit->setAlbumCoverURL(albumCoverURL());
+    hit->setTrackDetails(std::static_pointer_cast<TrackDetails>(sharedSelf()));
+    hit->setTitle(titleAtIndex(0));
+    hit->setTrack(track());
+    hit->setMaxTrack(maxTrack());
+    hit->setLongTrack(longTrack());
+    return hit;
+}

@@ -1,0 +1,87 @@
+#include "model/TrackInfo.h"
+
+#include "model/AudioTrack.h"
+#include "model/TextNumbers.h"
+#include "model/TrackDetails.h"
+
+std::shared_ptr<AlbumInfo> TrackInfo::copy() const {
+    return std::make_shared<TrackInfo>(*this);
+}
+
+std::shared_ptr<TrackInfo>
+TrackInfo::TrackInfoFromScratch(const QString& artist, const QString& album, const QString& title,
+                                const QString& year, const QString& genre, const QString& track1,
+                                const QString& track2) {
+    auto hit = std::make_shared<TrackInfo>();
+    hit->setArtist(artist);
+    hit->setAlbum(album);
+    hit->setTitle(title);
+    hit->setYear(year);
+    hit->setGenre(genre);
+    hit->setTrack(track1);
+    hit->setMaxTrack(track2);
+    if (!track2.isEmpty() && !track1.isNull())
+        hit->setLongTrack(track1 + u'/' + track2);
+    else
+        hit->setLongTrack(track1);
+    return hit;
+}
+
+std::shared_ptr<TrackInfo> TrackInfo::TrackInfoFromAudioTrack(const AudioTrack& track) {
+    auto hit = TrackInfoFromScratch(track.getArtist(), track.getAlbum(), track.getOldTitle(),
+                                    track.getYearStr(), track.getGenre(), track.getTrackStr(),
+                                    track.getMaxTrackStr());
+    hit->setLongTrack(track.getLongTrackStr());
+    hit->setIADBKey(kTagKey);
+    hit->setIADBCompareString(QStringLiteral("%1 / %2").arg(track.getArtist(), track.getAlbum()));
+    const std::optional<CustomTag> customTag = track.customTag();
+    hit->setTrackDetails(
+        TrackDetails::TrackDetailsFromTag(track, customTag ? &*customTag : nullptr));
+    const QImage image = track.getImage();
+    if (!image.isNull()) {
+        hit->setCoverArt(image);
+        hit->setCoverArtLocation(kTagLocation);
+    }
+    return hit;
+}
+
+std::shared_ptr<TrackDetails> TrackInfo::trackDetails() const {
+    return std::dynamic_pointer_cast<TrackDetails>(
+        fDict.value(kTrackDetailsKey).value<std::shared_ptr<AlbumDetails>>());
+}
+
+void TrackInfo::setTrackDetails(const std::shared_ptr<TrackDetails>& details) {
+    if (details)
+        fDict.insert(kTrackDetailsKey,
+                     QVariant::fromValue(std::static_pointer_cast<AlbumDetails>(details)));
+}
+
+int TrackInfo::compareTitle(const AlbumInfo& other) const {
+    return compareText(title(), other.dict().value(kTitleKey).toString());
+}
+
+namespace {
+
+// Reads "number/count" as a decimal scan would; a missing count reads as 999.
+bool readLongTrack(const QVariant& value, int& number, int& count) {
+    if (!value.isValid()) return false;
+    const QString text = value.toString();
+    qsizetype end = 0;
+    count = 999;
+    if (!ScanLeadingInt(text, 0, number, &end)) return false;
+    if (end < text.size() && text[end] == u'/' && !ScanLeadingInt(text, end + 1, count))
+        count = 999;
+    return true;
+}
+
+} // namespace
+
+int TrackInfo::compareTrack(const AlbumInfo& other) const {
+    int n1 = 0, c1 = 0, n2 = 0, c2 = 0;
+    const bool has1 = readLongTrack(fDict.value(kLongTrackKey), n1, c1);
+    const bool has2 = readLongTrack(other.dict().value(kLongTrackKey), n2, c2);
+    if (!has1 || !has2) return has1 == has2 ? 0 : (has1 ? -1 : 1);
+    if (n1 != n2) return n1 > n2 ? -1 : 1;
+    if (c1 != c2) return c1 > c2 ? -1 : 1;
+    return 0;
+}

@@ -1,0 +1,31 @@
+#include "model/TrackInfoArray.h"
+
+#include <algorithm>
+
+std::shared_ptr<AlbumInfoArray> TrackInfoArray::copy() const {
+    return std::make_shared<TrackInfoArray>(*this);
+}
+
+TrackInfoPtr TrackInfoArray::trackAtIndex(qsizetype index) const {
+    return std::dynamic_pointer_cast<TrackInfo>(objectAtIndex(index));
+}
+
+void TrackInfoArray::sortUsingSelector(TrackComparison compare) {
+    std::stable_sort(fArray.begin(), fArray.end(),
+                     [compare](const AlbumInfoPtr& a, const AlbumInfoPtr& b) {
+                         const auto* song = dynamic_cast<const TrackInfo*>(a.get());
+                         return song && (song->*compare)(*b) < 0;
+                     });
+}
+
+bool TrackInfoArray::sortByColumn(const QString& identifier) {
+    if (identifier == QStringLiteral("title")) {
+        sortUsingSelector(&TrackInfo::compareTitle);
+        return true;
+    }
+    if (identifier == QStringLiteral("track")) {
+        sortUsingSelector(&TrackInfo::compareTrack);
+        return true;
+    }
+    return AlbumInfoArray::sortByColumn(identifier);
+}

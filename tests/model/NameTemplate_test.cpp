@@ -1,0 +1,299 @@
+#include "model/NameTemplate.h"
+
+#include "app/Preferences.h"
+#include "model/AudioTrack.h"
+#include "model/AudioTrackArray.h"
+#include "system/FileSystemParams.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kFolder = AudioTrack::kFolderName;
+constexpr int kFile = AudioTrack::kFileName;
+constexpr int kTitle = AudioTrack::kTitleTag;
+
+// A record with values set by hand, in the reserved folder whose limit is
+// known without touching the disk.
+AudioTrack sampleTrack() {
+    AudioTrack t = AudioTrack::initPlaceholder(FileSystemParams::kBogusPath);
+    t.setFileName(QStringLiteral("x.mp3"));
+    t.setArtist(QStringLiteral("The Band"));
+    t.setAlbum(QStringLiteral("rock and roll"));
+    t.setYearStr(QStringLiteral("1999"));
+    t.setGenre(QStringLiteral("Polka"));
+    t.setNewTitle(QStringLiteral("Song Title"));
+    t.setBitrate(192);
+    return t;
+}
+
+AudioTrackRef recordWithRate(int32_t rate) {
+    auto t = std::make_shared<AudioTrack>(sampleTrack());
+    t->setBitrate(rate);
+    return t;
+}
+
+class NameTemplateTest : public ::testing::Test {
+protected:
+    void TearDown() override { Prefs::clearOverrides(); }
+};
+
+} // namespace
+
+TEST_F(NameTemplateTest, CodesByKind) {
+    struct Row {
+        int which;
+        const char* tmpl;
+        const char* expected;
+        int unique;
+    };
+    const Row rows[] = {
+        {kFile, "%N-%T", "01-Song Title", 2},
+        {kFile, "%n %t", "01 SongTitle", 2},
+        {kFile, "%A - %L (%Y, %G)", "The Band - rock and roll (1999, Polka)", 1},
+        {kFile, "%a_%l", "TheBand_RockAndRoll", 1},
+        {kFile, "%A", "The Band", 0},
+        {kFile, "%B kbps %y %g", "192 kbps 1999 Polka", 0},
+        {kFolder, "%A-%Y-%T", "The Band-1999-rock and roll", 1},
+        {kFolder, "%t", "RockAndRoll", 1},
+        {kTitle, "%T", "Song Title", 1},
+        {2, "%A-%T", "The Band-Song Title", 1},
+        // Codes that mean nothing in this kind stay as text.
+        {kFolder, "%N %n", "N n", 2},
+        {kFile, "%I%i", "Ii", 0},
+        {kFile, "%b", "%b", 0},
+        {kFolder, "%b%I", "%bI", 0}, // no track list
+        {kFolder, "%B", "192", 0},   // no track list: the record's own rate
+        // Unknown codes, escapes and a trailing percent.
+        {kFile, "%x", "%x", 0},
+        {kFile, "%%N", "%N", 0},
+        {kFile, "100%", "100%", 0},
+        {kFile, "%", "%", 0},
+        {kFile, "%%", "%", 0},
+        {kFile, "", "", 0},
+    };
+    const AudioTrack t = sampleTrack();
+    for (const Row& row : rows) {
+        int unique = -1;
+        const QString name = t.getAlbumOrTrackName(nullptr, row.which, QString::fromUtf8(row.tmpl),
+                                                   &unique, QString());
+        EXPECT_EQ(name, QString::fromUtf8(row.expected)) << row.tmpl << " kind " << row.which;
+        EXPECT_EQ(unique, row.unique) << row.tmpl << " kind " << row.which;
+    }
+}
+
+TEST_F(NameTemplateTest, TrackNumberIsPaddedToTwoDigits) {
+    AudioTrack t = sampleTrack();
+    for (auto [row, expected] :
+         {std::pair{0u, "01-Song Title"}, std::pair{8u, "09-Song Title"},
+          std::pair{9u, "10-Song Title"}, std::pair{99u, "100-Song Title"}}) {
+        t.setRow(row);
+        EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%N-%T")),
+                  QString::fromUtf8(expected));
+    }
+}
+
+TEST_F(NameTemplateTest, MissingValuesAppendNothing) {
+    AudioTrack t = AudioTrack::initPlaceholder(FileSystemParams::kBogusPath);
+    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("[%A|%a|%T|%Y|%G]")),
+              QStringLiteral("[||||]"));
+    // New title falls back to the album details' title.
+    t.setAlbumDetails_Title(QStringLiteral("From Details"));
+    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kTitle, QStringLiteral("%T")),
+              QStringLiteral("From Details"));
+}
+
+TEST_F(NameTemplateTest, FolderArtistPrefersTheVariousArtistName) {
+    AudioTrack t = sampleTrack();
+    CustomTag tag;
+    t.setCustomTag(tag); // a tag without the value changes nothing
+    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFolder, QStringLiteral("%A")),
+              QStringLiteral("The Band"));
+    tag.setVariousArtist(QStringLiteral("Various Artists"));
+    t.setCustomTag(tag);
+    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFolder, QStringLiteral("%A/%a")),
+              QStringLiteral("Various ArtistsVariousArtists")); // the slash is never kept
+    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%A")),
+              QStringLiteral("The Band"));
+}
+
+TEST_F(NameTemplateTest, NoFolderOrUnknownKindGivesNull) {
+    AudioTrack t = sampleTrack();
+    EXPECT_TRUE(t.getAlbumOrTrackName(nullptr, 7).isNull());
+    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, 7, QStringLiteral("%T")),
+              QStringLiteral("Song Title"));
+    AudioTrack orphan = AudioTrack::initPlaceholder(QString());
+    orphan.setNewTitle(QStringLiteral("x"));
+    EXPECT_TRUE(orphan.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%T")).isNull());
+}
+
+TEST_F(NameTemplateTest, OmitCharsApplyToFileAndFolderNamesOnly) {
+    Prefs::setOverride(QLatin1String(Prefs::kOmitChars), QStringLiteral("*?:/\\&"));
+    AudioTrack t = sampleTrack();
+    t.setNewTitle(QStringLiteral("AC/DC: Live?"));
+    t.setAlbum(QStringLiteral("Rock & Roll*"));
+    EXPECT_EQ(t.getNewFileName(0), QStringLiteral("01-ACDC Live.mp3"));
+    EXPECT_EQ(
+        t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%T"), nullptr, QStringLiteral("mp3")),
+        QStringLiteral("ACDC Live.mp3"));
+    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFolder, QStringLiteral("%T")),
+              QStringLiteral("Rock  Roll"));
+    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kTitle, QStringLiteral("%T")),
+              QStringLiteral("AC/DC: Live?"));
+}
+
+TEST_F(NameTemplateTest, OmitCharsNeverTouchTheExtensionAndSlashAlwaysGoes) {
+    Prefs::setOverride(QLatin1String(Prefs::kOmitChars), QStringLiteral(".m"));
+    AudioTrack t = sampleTrack();
+    t.setNewTitle(QStringLiteral("a.m/b"));
+    EXPECT_EQ(
+        t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%T"), nullptr, QStringLiteral("mp3")),
+        QStringLiteral("ab.mp3"));
+}
+
+TEST_F(NameTemplateTest, ShortensTheNewestPiecesFirst) {
+    AudioTrack t = sampleTrack();
+    t.setArtist(QStringLiteral("Long Artist Name"));
+    t.setNewTitle(QStringLiteral("Another Long Title"));
+    const QString tmpl = QStringLiteral("%A-%T");
+    struct Row {
+        int limit;
+        const char* expected;
+    };
+    for (const Row& row :
+         {Row{20, "Long Artist Name-Ano.mp3"}, Row{35, "Long Artist Name-Another Long Title.mp3"},
+          Row{17, "Long Artist Name-.mp3"}, Row{10, "Long Arti-.mp3"},
+          Row{0, "Long Artist Name-Another Long Title.mp3"}}) {
+        EXPECT_EQ(NameTemplate::expand(t, nullptr, kFile, tmpl, row.limit, nullptr,
+                                       QStringLiteral("mp3")),
+                  QString::fromUtf8(row.expected))
+            << row.limit;
+    }
+    // Text that cannot be shortened is cut at the limit.
+    EXPECT_EQ(NameTemplate::expand(t, nullptr, kFile, QStringLiteral("%Y-%Y-%A"), 4, nullptr, {}),
+              QStringLiteral("1999"));
+}
+
+TEST_F(NameTemplateTest, DiskNamesCountBytesAndNeverSplitACharacter) {
+    AudioTrack t = sampleTrack();
+    t.setNewTitle(QStringLiteral("ÄÄÄÄÄÄÄÄ")); // 8 characters, 16 bytes
+    EXPECT_EQ(NameTemplate::expand(t, nullptr, kFile, QStringLiteral("%T"), 11, nullptr, {}),
+              QStringLiteral("ÄÄÄÄÄ"));
+    EXPECT_EQ(NameTemplate::expand(t, nullptr, kTitle, QStringLiteral("%T"), 11, nullptr, {}),
+              QStringLiteral("ÄÄÄÄÄÄÄÄ"));
+    t.setNewTitle(QStringLiteral("ab\U0001F3B5")); // a pair of 16-bit units, 4 bytes
+    EXPECT_EQ(NameTemplate::expand(t, nullptr, kFile, QStringLiteral("%T"), 5, nullptr, {}),
+              QStringLiteral("ab"));
+    EXPECT_EQ(NameTemplate::expand(t, nullptr, kTitle, QStringLiteral("%T"), 3, nullptr, {}),
+              QStringLiteral("ab"));
+}
+
+TEST_F(NameTemplateTest, LimitComesFromTheFolderAndFolderNamesGetFourMore) {
+    QTemporaryDir dir;
+    AudioTrack t = sampleTrack();
+    t.setFolder(dir.path());
+    const int m = FileSystemParams::getFileSystemParams()->maxFileNameLength(dir.path());
+    ASSERT_GT(m, 20);
+    t.setAlbum(QString(300, QLatin1Char('a')));
+    t.setNewTitle(QString(300, QLatin1Char('t')));
+    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFolder, QStringLiteral("%T")).size(), m + 4);
+    EXPECT_EQ(t.getNewFileName(0),
+              QStringLiteral("01-") + QString(m - 3, QLatin1Char('t')) + QStringLiteral(".mp3"));
+    EXPECT_EQ(t.getTempFileName(0).right(4), QStringLiteral(".XXX"));
+    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kTitle, QStringLiteral("%T")).size(), 255);
+}
+
+TEST_F(NameTemplateTest, AlbumCodesUseTheTrackList) {
+    AudioTrackArray list;
+    list.add(recordWithRate(128));
+    list.add(recordWithRate(128));
+    const AudioTrack t = sampleTrack();
+    const QString tmpl = QStringLiteral("%A-%B%b%I%i");
+    EXPECT_EQ(t.getAlbumOrTrackName(&list, kFolder, tmpl), QStringLiteral("The Band-128"));
+    list.add(std::make_shared<AudioTrack>(AudioTrack::initPlaceholder(QStringLiteral("Bogus"))));
+    list.add(recordWithRate(192));
+    EXPECT_EQ(t.getAlbumOrTrackName(&list, kFolder, tmpl),
+              QStringLiteral("The Band-MBR(MBR)(INC)(inc)"));
+    list.removeObjectAtIndex(3);
+    list.objectAtIndex(0)->setBitrate(-1);
+    list.objectAtIndex(1)->setBitrate(0);
+    EXPECT_EQ(t.getAlbumOrTrackName(&list, kFolder, tmpl),
+              QStringLiteral("The Band-VBR(VBR)(INC)(inc)"));
+    // File names ignore the list.
+    EXPECT_EQ(t.getAlbumOrTrackName(&list, kFile, tmpl), QStringLiteral("The Band-192%bIi"));
+}
+
+TEST(AlbumBitrates, Summary) {
+    struct Row {
+        std::vector<int> rates;
+        int expected;
+    };
+    const Row rows[] = {
+        {{128, 128, 128}, 128}, {{128, 192}, 0}, {{0, 0}, -1}, {{0, 128}, 0},
+        {{-1, -1}, -1},         {{-1, 160}, 0},  {{}, -1},     {{256}, 256},
+    };
+    for (const Row& row : rows) {
+        AudioTrackArray list;
+        for (int rate : row.rates)
+            list.add(recordWithRate(rate));
+        // Placeholders never count, whatever rate they carry.
+        auto placeholder = std::make_shared<AudioTrack>(AudioTrack::initPlaceholder(QString()));
+        placeholder->setBitrate(999);
+        list.add(placeholder);
+        EXPECT_EQ(AudioTrack::getAlbumBitrates(list), row.expected)
+            << ::testing::PrintToString(row.rates);
+    }
+}
+
+TEST_F(NameTemplateTest, PreferencesChooseTheTemplate) {
+    auto set = [](const char* key, const QVariant& v) {
+        Prefs::setOverride(QLatin1String(key), v);
+    };
+    set(Prefs::kAlbumFolderNameFormat, QStringLiteral("folder"));
+    set(Prefs::kVAAlbumFolderNameFormat, QStringLiteral("va-folder"));
+    set(Prefs::kTrackFileNameFormat, QStringLiteral("file"));
+    set(Prefs::kVATrackFileNameFormat, QStringLiteral("va-file"));
+    set(Prefs::kSFTrackFileNameFormat, QStringLiteral("sf-file"));
+    set(Prefs::kTitleTagFormat, QStringLiteral("title"));
+    set(Prefs::kVATitleTagFormat, QStringLiteral("va-title"));
+    set(Prefs::kSFTitleTagFormat, QStringLiteral("sf-title"));
+    const int va = AudioTrack::kVariousArtists, sf = AudioTrack::kSingleFile;
+
+    struct Row {
+        int which;
+        const char* off;
+        const char* on;
+    };
+    const Row rows[] = {
+        {kFolder, "folder", "folder"},      {kFolder | va, "folder", "va-folder"},
+        {kFolder | sf, "folder", "folder"}, {kFile, "file", "file"},
+        {kFile | va, "file", "va-file"},    {kFile | sf, "file", "sf-file"},
+        {kTitle, "title", "title"},         {kTitle | va, "title", "va-title"},
+        {2 | sf, "title", "sf-title"},
+    };
+    const AudioTrack t = sampleTrack();
+    for (bool on : {false, true}) {
+        for (const char* key :
+             {Prefs::kVARenameAlbums, Prefs::kVARenameTracks, Prefs::kVARenameTitles,
+              Prefs::kSFRenameTracks, Prefs::kSFRenameTitles})
+            set(key, on);
+        for (const Row& row : rows)
+            EXPECT_EQ(t.getAlbumOrTrackName(nullptr, row.which),
+                      QString::fromUtf8(on ? row.on : row.off))
+                << std::hex << row.which << " on=" << on;
+    }
+    // A template passed in wins whatever the switches say.
+    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFile | va, QStringLiteral("given")),
+              QStringLiteral("given"));
+}
+
+TEST(NumberedName, StaysWithinTheLimit) {
+    EXPECT_EQ(NameTemplate::numberedName(QStringLiteral("01-Song.XXX"), 1, 20),
+              QStringLiteral("01-Song.XXX"));
+    EXPECT_EQ(NameTemplate::numberedName(QStringLiteral("01-Song.XXX"), 2, 20),
+              QStringLiteral("01-Song 2.XXX"));
+    EXPECT_EQ(NameTemplate::numberedName(QStringLiteral("01-Song.XXX"), 12, 7),
+              QStringLiteral("01-S 12.XXX"));
+}
