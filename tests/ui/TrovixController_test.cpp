@@ -160,7 +160,8 @@ TEST(DefaultWindows, FolderAndFileWindows) {
     QDir().mkpath(album);
     FolderWindow folder;
     folder.setDocumentPath({album, false});
-    EXPECT_EQ(folder.windowTitle(), QStringLiteral("My Album"));
+    EXPECT_EQ(folder.windowTitle(), QStringLiteral("My Album[*]"));
+    folder.document()->waitUntilIdle();
 
     FileWindow file;
     file.setDocumentPath({dir.filePath(QStringLiteral("absent.mp3")), false});
