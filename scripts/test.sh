@@ -13,6 +13,11 @@ echo "== build and test" >&2
 "$root/scripts/build.sh" "$root/build"
 ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
 
+if [ -x "$root/build/tests/trovix-screenshots" ]; then
+  echo "== desktop screenshots under Xvfb (build/screenshots)" >&2
+  xvfb-run -a -s "-screen 0 1400x1000x24" "$root/build/tests/trovix-screenshots" "$root/build/screenshots"
+fi
+
 echo "== sanitizer build and test" >&2
 "$root/scripts/build.sh" "$root/build-asan" -DTROVIX_SANITIZE=ON -DTROVIX_BUILD_UI=OFF
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \

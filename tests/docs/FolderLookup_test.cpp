@@ -450,8 +450,8 @@ TEST_F(FolderLookup, CoverCandidatesFollowTheScoresWithTiesInArrivalOrder) {
     };
     auto doc = open();
     QStringList locations;
-    for (const auto& c : doc->albumArt()->candidates())
-        locations.append(c->location());
+    for (const auto& candidate : doc->albumArt()->candidates())
+        locations.append(candidate->location());
     EXPECT_EQ(locations, (QStringList{server.url("/tie1.png"), server.url("/tie2.png"),
                                       server.url("/low.png")}));
 }

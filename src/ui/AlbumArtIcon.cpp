@@ -1,0 +1,88 @@
+#include "ui/AlbumArtIcon.h"
+
+#include <QDragEnterEvent>
+#include <QMimeData>
+#include <QPainter>
+#include <QUrl>
+
+AlbumArtIcon::AlbumArtIcon(QWidget* parent) : QWidget(parent) {
+    setAcceptDrops(true);
+    setMinimumSize(64, 64);
+    setToolTip(QStringLiteral("(No image)"));
+}
+
+void AlbumArtIcon::setPicture(const QImage& picture, const QString& toolTip) {
+    fPicture = picture;
+    if (!toolTip.isNull()) setToolTip(toolTip);
+    update();
+}
+
+bool AlbumArtIcon::acceptsDrag(const QMimeData* data) {
+    return data && (data->hasImage() || data->hasUrls());
+}
+
+void AlbumArtIcon::dragEnterEvent(QDragEnterEvent* event) {
+    if (!acceptsDrag(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    setHighlight(true);
+}
+
+void AlbumArtIcon::dragLeaveEvent(QDragLeaveEvent*) { setHighlight(false); }
+
+void AlbumArtIcon::dropEvent(QDropEvent* event) {
+    setHighlight(false);
+    const QMimeData* data = event->mimeData();
+    if (data->hasImage()) {
+        const QImage image = qvariant_cast<QImage>(data->imageData());
+        if (!image.isNull()) {
+            event->acceptProposedAction();
+            emit imageDropped(image);
+            return;
+        }
+    }
+    // Only the first file counts; a web address alone is refused.
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        event->acceptProposedAction();
+        emit fileDropped(url.toLocalFile());
+        return;
+    }
+    event->ignore();
+}
+
+void AlbumArtIcon::setHighlight(bool on) {
+    if (fHighlight == on) return;
+    fHighlight = on;
+    update();
+}
+
+QRect AlbumArtIcon::drawnArea() const {
+    const QRect area = rect().adjusted(3, 3, -3, -3);
+    if (fPicture.isNull()) return area;
+    QSize size = fPicture.size();
+    size.scale(area.size(), Qt::KeepAspectRatio);
+    QRect drawn(QPoint(0, 0), size);
+    drawn.moveCenter(area.center());
+    return drawn;
+}
+
+void AlbumArtIcon::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    const QRect area = drawnArea();
+    if (fPicture.isNull()) {
+        p.setPen(QPen(palette().color(QPalette::Mid), 1, Qt::DashLine));
+        p.drawRect(rect().adjusted(3, 3, -4, -4));
+    } else {
+        p.drawImage(area, fPicture);
+    }
+    if (fHighlight) {
+        p.setPen(QPen(QColor(0x80, 0x80, 0x80), 5));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(area.adjusted(2, 2, -3, -3));
+    }
+}

@@ -1,0 +1,54 @@
+#include "ui/BoxSetModel.h"
+
+#include "docs/TrovixDocument.h"
+#include "ui/TrackListModel.h"
+
+#include <QMimeData>
+
+BoxSetModel::BoxSetModel(TrovixDocument* doc, QObject* parent)
+    : QAbstractListModel(parent), fDoc(doc) {}
+
+void BoxSetModel::reload() {
+    beginResetModel();
+    endResetModel();
+}
+
+int BoxSetModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(fDoc->boxSet().count());
+}
+
+QVariant BoxSetModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || role != Qt::DisplayRole) return {};
+    return fDoc->boxSet().rowText(index.row());
+}
+
+Qt::ItemFlags BoxSetModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::ItemIsDropEnabled;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled;
+}
+
+QStringList BoxSetModel::mimeTypes() const { return {TrovixDocument::kBoxSetRowsType}; }
+
+QMimeData* BoxSetModel::mimeData(const QModelIndexList& indexes) const {
+    QList<qsizetype> rows;
+    for (const QModelIndex& i : indexes) rows.append(i.row());
+    auto* data = new QMimeData;
+    data->setData(TrovixDocument::kBoxSetRowsType, TrackListModel::encodeRows(rows));
+    return data;
+}
+
+bool BoxSetModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int row, int,
+                                  const QModelIndex& parent) const {
+    if (!data || !data->hasFormat(TrovixDocument::kBoxSetRowsType)) return false;
+    return TrovixDocument::validateDrop(parent.isValid() && row < 0);
+}
+
+bool BoxSetModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
+                               const QModelIndex& parent) {
+    if (!canDropMimeData(data, action, row, column, parent)) return false;
+    const qsizetype dropRow = row < 0 ? fDoc->boxSet().count() : row;
+    fDoc->acceptBoxSetDrop(
+        TrackListModel::decodeRows(data->data(TrovixDocument::kBoxSetRowsType)), dropRow);
+    reload();
+    return true;
+}

@@ -1,0 +1,63 @@
+#include "ui/FileWithIconDelegate.h"
+
+#include "docs/TrovixDocument.h"
+
+#include <QApplication>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QMimeDatabase>
+#include <QPainter>
+
+FileWithIconDelegate::FileWithIconDelegate(TrovixDocument* doc, QObject* parent)
+    : QStyledItemDelegate(parent), fDoc(doc) {}
+
+QIcon FileWithIconDelegate::iconFor(const QString& path) const {
+    auto it = fIcons.constFind(path);
+    if (it != fIcons.constEnd()) return *it;
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(path);
+    QIcon icon = QIcon::fromTheme(type.iconName());
+    if (icon.isNull()) icon = QIcon::fromTheme(type.genericIconName());
+    if (icon.isNull()) icon = QFileIconProvider().icon(QFileInfo(path));
+    fIcons.insert(path, icon);
+    return icon;
+}
+
+QColor FileWithIconDelegate::textColor(const AudioTrack& track) const {
+    if (track.isPlaceholder() || !track.okToTag()) return Qt::gray;
+    const QString newName = track.getNewFileName(fDoc->alternate());
+    if (!newName.isNull() &&
+        QString::compare(track.getDisplayName(), newName, Qt::CaseInsensitive) != 0)
+        return Qt::red;
+    return Qt::black;
+}
+
+void FileWithIconDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                 const QModelIndex& index) const {
+    QStyleOptionViewItem opt(option);
+    initStyleOption(&opt, index);
+    opt.text.clear();
+    QStyledItemDelegate::paint(painter, opt, index); // selection background
+    const AudioTrackRef track = fDoc->trackArray().objectAtIndex(index.row());
+    if (!track) return;
+    const QRect r = option.rect;
+    if (!track->isPlaceholder()) {
+        const QRect iconRect(r.left() + 3, r.top() + (r.height() - 16) / 2, 16, 16);
+        iconFor(track->getPath()).paint(painter, iconRect);
+    }
+    const QRect textRect = r.adjusted(16 + 3 + 3, 0, -2, 0);
+    QFont font = option.font;
+    font.setPixelSize(11);
+    painter->save();
+    painter->setFont(font);
+    painter->setPen(textColor(*track));
+    const QString name = track->isPlaceholder() ? QString() : track->getDisplayName();
+    painter->drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
+                      QFontMetrics(font).elidedText(name, Qt::ElideMiddle, textRect.width()));
+    painter->restore();
+}
+
+QSize FileWithIconDelegate::sizeHint(const QStyleOptionViewItem& option,
+                                     const QModelIndex& index) const {
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    return {qMax(size.width(), 200), qMax(size.height(), 18)};
+}

@@ -1,0 +1,368 @@
+#include "ui/FolderWindow.h"
+
+#include "ui/AlbumArtIcon.h"
+#include "ui/AlbumHitsTableView.h"
+#include "ui/BoxSetSheet.h"
+#include "ui/LegendPanel.h"
+#include "ui/ProgressSheet.h"
+#include "ui/SearchSheet.h"
+#include "ui/TrovixTableView.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSplitter>
+#include <QThread>
+#include <QVBoxLayout>
+
+namespace {
+
+// What a worker gets when it asks for a sheet that only the GUI thread could
+// make: progress it reports goes nowhere.
+class NoProgress : public ProgressIndicator {
+public:
+    void NotifyBeginInd(const QString&, bool) override {}
+    void NotifyBeginDet(const QString&, int, int, bool) override {}
+    void NotifyBump(int) override {}
+    void NotifyAnimate() override {}
+    bool cancelled() override { return false; }
+};
+
+} // namespace
+
+FolderWindow::FolderWindow(QWidget* parent)
+    : DocumentWindow(parent), fDoc(std::make_unique<TrovixDocument>(this)), fAlerts(this) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName(QStringLiteral("folderWindow"));
+    setWindowTitle(tr("Untitled") + QStringLiteral("[*]"));
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    buildFields(central);
+
+    fTrackListTableView = new TrovixTableView(fDoc.get(), central);
+    fAlbumHitsTableView = new AlbumHitsTableView(fDoc.get(), central);
+    auto* splitter = new QSplitter(Qt::Vertical, central);
+    splitter->addWidget(fAlbumHitsTableView);
+    splitter->addWidget(fTrackListTableView);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 3);
+    layout->addWidget(splitter, 1);
+
+    auto* buttons = new QHBoxLayout;
+    fLegendButton = new QPushButton(tr("Legend"), central);
+    fLegendButton->setCheckable(true);
+    fLegendButton->setObjectName(QStringLiteral("legendButton"));
+    auto* searchButton = new QPushButton(tr("Search..."), central);
+    auto* lookupButton = new QPushButton(tr("Look Up"), central);
+    lookupButton->setObjectName(QStringLiteral("lookupButton"));
+    auto* boxSetButton = new QPushButton(tr("Box Set..."), central);
+    buttons->addWidget(fLegendButton);
+    buttons->addStretch();
+    buttons->addWidget(boxSetButton);
+    buttons->addWidget(searchButton);
+    buttons->addWidget(lookupButton);
+    layout->addLayout(buttons);
+    setCentralWidget(central);
+    connect(searchButton, &QPushButton::clicked, this, &FolderWindow::showSearchPanel);
+    connect(lookupButton, &QPushButton::clicked, this, &FolderWindow::mainLookup);
+    connect(boxSetButton, &QPushButton::clicked, this, &FolderWindow::showMultiCDPanel);
+
+    fLegendPanel = new LegendPanel;
+    fLegendDrawer = new QDockWidget(tr("Legend"), this);
+    fLegendDrawer->setObjectName(QStringLiteral("legendDrawer"));
+    fLegendDrawer->setWidget(fLegendPanel);
+    fLegendDrawer->setFeatures(QDockWidget::DockWidgetClosable);
+    addDockWidget(Qt::RightDockWidgetArea, fLegendDrawer);
+    fLegendDrawer->hide();
+    connect(fLegendButton, &QPushButton::toggled, this, &FolderWindow::showLegend);
+    // Closing the panel itself turns the button off.
+    connect(fLegendDrawer, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!visible && isVisible() && fLegendButton->isChecked()) fLegendButton->setChecked(false);
+    });
+
+    buildMenus();
+    resize(980, 680);
+}
+
+FolderWindow::~FolderWindow() {
+    // The document's worker may still report to this host while it ends.
+    fDoc.reset();
+}
+
+void FolderWindow::buildFields(QWidget* central) {
+    auto* top = new QHBoxLayout;
+    auto* form = new QGridLayout;
+    fOldArtistTextField = new QLineEdit(central);
+    fOldAlbumTextField = new QLineEdit(central);
+    fOldGenreTextField = new QLineEdit(central);
+    fOldYearTextField = new QLineEdit(central);
+    fOldArtistTextField->setObjectName(QStringLiteral("artistField"));
+    fOldAlbumTextField->setObjectName(QStringLiteral("albumField"));
+    fOldGenreTextField->setObjectName(QStringLiteral("genreField"));
+    fOldYearTextField->setObjectName(QStringLiteral("yearField"));
+    fOldYearTextField->setMaximumWidth(80);
+    form->addWidget(new QLabel(tr("Artist:"), central), 0, 0);
+    form->addWidget(fOldArtistTextField, 0, 1, 1, 3);
+    form->addWidget(new QLabel(tr("Album:"), central), 1, 0);
+    form->addWidget(fOldAlbumTextField, 1, 1, 1, 3);
+    form->addWidget(new QLabel(tr("Genre:"), central), 2, 0);
+    form->addWidget(fOldGenreTextField, 2, 1);
+    form->addWidget(new QLabel(tr("Year:"), central), 2, 2);
+    form->addWidget(fOldYearTextField, 2, 3);
+
+    fLockAlbumInfoButton = new QCheckBox(tr("Lock album info"), central);
+    fVariousArtistsBtn = new QCheckBox(tr("Various artists"), central);
+    fReverseArtistTitleBtn = new QCheckBox(tr("Title first, then artist"), central);
+    fReverseArtistTitleBtn->setEnabled(false);
+    auto* boxes = new QHBoxLayout;
+    boxes->addWidget(fLockAlbumInfoButton);
+    boxes->addWidget(fVariousArtistsBtn);
+    boxes->addWidget(fReverseArtistTitleBtn);
+    boxes->addStretch();
+    form->addLayout(boxes, 3, 1, 1, 3);
+    top->addLayout(form, 1);
+
+    auto* cover = new QVBoxLayout;
+    fCoverView = new AlbumArtIcon(central);
+    fCoverView->setFixedSize(120, 120);
+    fCoverSize = new QLabel(QStringLiteral("(none)"), central);
+    fCoverSize->setAlignment(Qt::AlignCenter);
+    cover->addWidget(fCoverView);
+    cover->addWidget(fCoverSize);
+    top->addLayout(cover);
+    static_cast<QVBoxLayout*>(central->layout())->addLayout(top);
+
+    connect(fOldArtistTextField, &QLineEdit::textEdited, this,
+            [this](const QString& text) { fDoc->setArtistField(text); });
+    connect(fOldAlbumTextField, &QLineEdit::textEdited, this,
+            [this](const QString& text) { fDoc->setAlbumField(text); });
+    connect(fOldGenreTextField, &QLineEdit::textEdited, this,
+            [this](const QString& text) { fDoc->setGenreField(text); });
+    connect(fOldYearTextField, &QLineEdit::textEdited, this,
+            [this](const QString& text) { fDoc->setYearField(text); });
+    connect(fLockAlbumInfoButton, &QCheckBox::toggled, this,
+            [this](bool on) { fDoc->setLockAlbumInfo(on); });
+    connect(fVariousArtistsBtn, &QCheckBox::clicked, this, [this](bool on) {
+        fDoc->setVariousArtists(on);
+        fDoc->variousArtistsClicked();
+        reloadTracks();
+    });
+    connect(fReverseArtistTitleBtn, &QCheckBox::clicked, this, [this](bool on) {
+        fDoc->setReverseArtistTitle(on);
+        fDoc->reverseArtistAndTitleClicked();
+        reloadTracks();
+    });
+}
+
+void FolderWindow::buildMenus() {
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    QAction* close = file->addAction(tr("Close"), QKeySequence::Close, this, &QWidget::close);
+    Q_UNUSED(close);
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    fCutAction = edit->addAction(tr("Cut"), QKeySequence::Cut, this,
+                                 [this] { fTrackListTableView->cut(); });
+    fCopyAction = edit->addAction(tr("Copy"), QKeySequence::Copy, this,
+                                  [this] { fTrackListTableView->copy(); });
+    fPasteAction = edit->addAction(tr("Paste"), QKeySequence::Paste, this,
+                                   [this] { fTrackListTableView->paste(); });
+    fDeleteAction = edit->addAction(tr("Delete"), this, [this] { fTrackListTableView->clear(); });
+    fSelectAllAction = edit->addAction(tr("Select All"), QKeySequence::SelectAll, this,
+                                       [this] { fTrackListTableView->selectAll(); });
+    // The table handles its own keys; the menu's shortcuts would clash.
+    for (QAction* a : {fCutAction, fCopyAction, fPasteAction, fSelectAllAction})
+        a->setShortcutContext(Qt::WidgetShortcut);
+
+    QMenu* album = menuBar()->addMenu(tr("&Album"));
+    fDocumentActions.append(album->addAction(tr("Look Up"), this, &FolderWindow::mainLookup));
+    fDocumentActions.append(
+        album->addAction(tr("Search..."), this, &FolderWindow::showSearchPanel));
+    fDocumentActions.append(
+        album->addAction(tr("Box Set..."), this, &FolderWindow::showMultiCDPanel));
+    album->addSeparator();
+    fDocumentActions.append(album->addAction(tr("Restore All Original Titles"), this, [this] {
+        fDoc->restoreAllOriginalTitles();
+        reloadTracks();
+    }));
+    fDocumentActions.append(album->addAction(tr("Restore Original Title"), this, [this] {
+        fDoc->restoreOneOriginalTitle();
+        reloadTracks();
+    }));
+    fDocumentActions.append(album->addAction(tr("Restore Original Album Info"), this, [this] {
+        fDoc->restoreOrigAlbumInfo();
+        syncFieldsFromDocument();
+        reloadTracks();
+    }));
+
+    fLookUpMenu = menuBar()->addMenu(tr("&Web"));
+    for (int i = 0; i < 12; ++i) {
+        const auto command = TrovixDocument::LookUpCommand(i);
+        if (i > 0 && i % 4 == 0) fLookUpMenu->addSeparator();
+        QAction* action = fLookUpMenu->addAction(QString(), this,
+                                                 [this, command] { fDoc->lookUp(command); });
+        fLookUpActions.append(action);
+    }
+    for (QMenu* menu : {file, edit, album, fLookUpMenu})
+        connect(menu, &QMenu::aboutToShow, this, &FolderWindow::validateMenus);
+    validateMenus();
+}
+
+void FolderWindow::validateMenus() {
+    static const char* const kPlainTitles[] = {
+        "Look up artist on All Music Guide", "Look up album on All Music Guide",
+        "Look up old title on All Music Guide", "Look up new title on All Music Guide",
+        "Look up artist on Google Music",     "Look up album on Google Music",
+        "Look up old title on Google Music",  "Look up new title on Google Music",
+        "Look up artist on Amazon Music",     "Look up album on Amazon Music",
+        "Look up old title on Amazon Music",  "Look up new title on Amazon Music"};
+    for (int i = 0; i < fLookUpActions.size(); ++i) {
+        const TrovixDocument::CommandState state =
+            fDoc->validateLookUp(TrovixDocument::LookUpCommand(i));
+        fLookUpActions[i]->setEnabled(state.enabled);
+        fLookUpActions[i]->setText(state.enabled ? state.title : tr(kPlainTitles[i]));
+    }
+    const bool idle = fDoc->commandsEnabled();
+    for (QAction* a : fDocumentActions) a->setEnabled(idle);
+    fCutAction->setEnabled(idle);
+    fCopyAction->setEnabled(idle);
+    fDeleteAction->setEnabled(idle);
+    fPasteAction->setEnabled(idle && fTrackListTableView->canPaste());
+    fSelectAllAction->setEnabled(idle && fDoc->numberOfRows() > 0);
+}
+
+void FolderWindow::setDocumentPath(const DropActionDict& request) {
+    fDoc->setDocumentPath(request.path, request.cleanUp);
+    syncWindowTitle();
+}
+
+// DocumentHost ----------------------------------------------------------------
+
+void FolderWindow::showAlert(const Alert& alert, std::function<void(int)> response) {
+    fAlerts.showAlert(alert, std::move(response));
+}
+
+ProgressIndicator* FolderWindow::progressSheet() {
+    if (QThread::currentThread() != thread()) {
+        if (fNCProgressSheet) return fNCProgressSheet;
+        static NoProgress none;
+        return &none;
+    }
+    if (!fNCProgressSheet) fNCProgressSheet = new ProgressSheet(this);
+    return fNCProgressSheet;
+}
+
+void FolderWindow::closeProgressSheet() {
+    if (!fNCProgressSheet) return;
+    fNCProgressSheet->closeSheet();
+    fNCProgressSheet->deleteLater();
+    fNCProgressSheet = nullptr;
+}
+
+void FolderWindow::reloadTracks() {
+    syncFieldsFromDocument();
+    fTrackListTableView->reloadTracks();
+}
+
+void FolderWindow::reloadHits() {
+    fAlbumHitsTableView->reloadHits();
+    syncFieldsFromDocument();
+}
+
+void FolderWindow::syncWindowTitle() {
+    const QString name = fDoc->displayName();
+    setWindowTitle((name.isEmpty() ? tr("Untitled") : name) + QStringLiteral("[*]"));
+}
+
+void FolderWindow::setEdited(bool edited) { setWindowModified(edited); }
+
+void FolderWindow::endEditing() {
+    fTrackListTableView->commitEdit();
+}
+
+void FolderWindow::syncFieldsFromDocument() {
+    const std::pair<QLineEdit*, QString> fields[] = {
+        {fOldArtistTextField, fDoc->artistField()},
+        {fOldAlbumTextField, fDoc->albumField()},
+        {fOldGenreTextField, fDoc->genreField()},
+        {fOldYearTextField, fDoc->yearField()}};
+    for (const auto& [edit, text] : fields)
+        if (edit->text() != text) edit->setText(text);
+    fLockAlbumInfoButton->setChecked(fDoc->lockAlbumInfo());
+    fVariousArtistsBtn->setChecked(fDoc->variousArtists());
+    fReverseArtistTitleBtn->setChecked(fDoc->reverseArtistTitle());
+    fReverseArtistTitleBtn->setEnabled(fDoc->reverseArtistTitleEnabled());
+}
+
+// Commands ------------------------------------------------------------------
+
+void FolderWindow::mainLookup() { fDoc->mainLookup(); }
+
+void FolderWindow::showSearchPanel() {
+    if (!fDoc->commandsEnabled()) return;
+    if (!fSearchPanel) {
+        fSearchPanel = new SearchSheet(this);
+        connect(fSearchPanel, &QDialog::accepted, this, [this] {
+            fDoc->setSearchTerms(fSearchPanel->termsField()->text());
+            fDoc->lookupCommon();
+        });
+    }
+    fSearchPanel->termsField()->setText(fDoc->searchTerms());
+    fSearchPanel->termsField()->selectAll();
+    fSearchPanel->open();
+}
+
+void FolderWindow::showMultiCDPanel() {
+    if (!fDoc->commandsEnabled()) return;
+    if (!fMultiCDPanel) fMultiCDPanel = new BoxSetSheet(fDoc.get(), this);
+    fDoc->showMultiCDPanel();
+    fMultiCDPanel->reload();
+    fMultiCDPanel->open();
+}
+
+void FolderWindow::showLegend(bool on) {
+    fLegendDrawer->setVisible(on);
+    if (fLegendButton->isChecked() != on) fLegendButton->setChecked(on);
+}
+
+bool FolderWindow::legendShown() const { return fLegendDrawer->isVisible(); }
+
+void FolderWindow::closeEvent(QCloseEvent* event) {
+    // A busy document cannot close; nothing is asked.
+    if (!fDoc->isIdle()) {
+        event->ignore();
+        return;
+    }
+    if (isWindowModified() && !fCloseConfirmed) {
+        event->ignore();
+        const QString name = fDoc->displayName();
+        QMessageBox* box = SheetAlertHost::makeAlertBox(
+            this,
+            {tr("Unsaved Changes"),
+             tr("Do you want to close \"%1\" without saving your changes?").arg(name),
+             {tr("Cancel"), tr("Close")}},
+            [this](int button) {
+                if (button != 1) return;
+                fCloseConfirmed = true;
+                close();
+            });
+        box->open();
+        return;
+    }
+    if (!fDoc->requestClose()) {
+        event->ignore();
+        return;
+    }
+    closeProgressSheet();
+    event->accept();
+}

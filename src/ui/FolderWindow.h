@@ -1,0 +1,119 @@
+#pragma once
+
+#include "docs/DocumentHost.h"
+#include "docs/TrovixDocument.h"
+#include "ui/DocumentWindow.h"
+#include "ui/ProgressSheet.h"
+#include "ui/SheetAlertHost.h"
+
+#include <QPointer>
+
+#include <memory>
+
+class AlbumArtIcon;
+class AlbumHitsTableView;
+class BoxSetSheet;
+class LegendPanel;
+class QAction;
+class QCheckBox;
+class QDockWidget;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class SearchSheet;
+class TrovixTableView;
+
+// The window of an album folder. It shows the folder document and forwards
+// what the user does to it; every decision is the document's.
+class FolderWindow : public DocumentWindow, public DocumentHost {
+    Q_OBJECT
+public:
+    explicit FolderWindow(QWidget* parent = nullptr);
+    ~FolderWindow() override;
+
+    TrovixDocument* document() const { return fDoc.get(); }
+
+    void setDocumentPath(const DropActionDict& request) override;
+    bool isFolderWindow() const override { return true; }
+    QString documentPath() const override { return fDoc->docPath(); }
+
+    // DocumentHost.
+    void showAlert(const Alert& alert, std::function<void(int)> response = {}) override;
+    ProgressIndicator* progressSheet() override;
+    void closeProgressSheet() override;
+    void reloadTracks() override;
+    void reloadHits() override;
+    void syncWindowTitle() override;
+    void setEdited(bool edited) override;
+    void endEditing() override;
+
+    // Commands.
+    void mainLookup();
+    void showSearchPanel();
+    void showMultiCDPanel();
+    // The legend beside the window, opened and closed by the legend button.
+    void showLegend(bool on);
+    bool legendShown() const;
+
+    // Parts, for tests and screenshots.
+    TrovixTableView* trackTable() const { return fTrackListTableView; }
+    AlbumHitsTableView* hitsTable() const { return fAlbumHitsTableView; }
+    QLineEdit* artistField() const { return fOldArtistTextField; }
+    QLineEdit* albumField() const { return fOldAlbumTextField; }
+    QLineEdit* genreField() const { return fOldGenreTextField; }
+    QLineEdit* yearField() const { return fOldYearTextField; }
+    QCheckBox* lockButton() const { return fLockAlbumInfoButton; }
+    QCheckBox* variousArtistsButton() const { return fVariousArtistsBtn; }
+    QCheckBox* reverseButton() const { return fReverseArtistTitleBtn; }
+    QPushButton* legendButton() const { return fLegendButton; }
+    LegendPanel* legendPanel() const { return fLegendPanel; }
+    ProgressSheet* currentProgressSheet() const { return fNCProgressSheet; }
+    SearchSheet* searchSheet() const { return fSearchPanel; }
+    BoxSetSheet* boxSetSheet() const { return fMultiCDPanel; }
+    AlbumArtIcon* coverView() const { return fCoverView; }
+    QLabel* coverSizeLabel() const { return fCoverSize; }
+    QMenu* lookUpMenu() const { return fLookUpMenu; }
+    // The twelve look-up commands, in the document's command order.
+    QList<QAction*> lookUpActions() const { return fLookUpActions; }
+    // Brings every menu command's enabling and title up to date.
+    void validateMenus();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildFields(QWidget* central);
+    void buildMenus();
+    void syncFieldsFromDocument();
+
+    std::unique_ptr<TrovixDocument> fDoc;
+    SheetAlertHost fAlerts;
+
+    QLineEdit* fOldAlbumTextField;
+    QLineEdit* fOldArtistTextField;
+    QLineEdit* fOldGenreTextField;
+    QLineEdit* fOldYearTextField;
+    QCheckBox* fLockAlbumInfoButton;
+    QCheckBox* fVariousArtistsBtn;
+    QCheckBox* fReverseArtistTitleBtn;
+    TrovixTableView* fTrackListTableView;
+    AlbumHitsTableView* fAlbumHitsTableView;
+    AlbumArtIcon* fCoverView;
+    QLabel* fCoverSize;
+    QPushButton* fLegendButton;
+    QDockWidget* fLegendDrawer;
+    LegendPanel* fLegendPanel;
+    QPointer<ProgressSheet> fNCProgressSheet;
+    SearchSheet* fSearchPanel = nullptr;
+    BoxSetSheet* fMultiCDPanel = nullptr;
+    QMenu* fLookUpMenu = nullptr;
+    QList<QAction*> fLookUpActions;
+    QList<QAction*> fDocumentActions;
+    QAction* fCutAction = nullptr;
+    QAction* fCopyAction = nullptr;
+    QAction* fPasteAction = nullptr;
+    QAction* fDeleteAction = nullptr;
+    QAction* fSelectAllAction = nullptr;
+    bool fCloseConfirmed = false;
+};

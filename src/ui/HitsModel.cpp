@@ -1,0 +1,71 @@
+#include "ui/HitsModel.h"
+
+#include "docs/TrovixDocument.h"
+#include "ui/SourceIcons.h"
+
+#include <QFont>
+#include <QPixmap>
+
+HitsModel::HitsModel(TrovixDocument* doc, QObject* parent)
+    : QAbstractTableModel(parent), fDoc(doc) {
+    connect(SourceIcons::instance(), &SourceIcons::iconsChanged, this, [this] {
+        if (rowCount() > 0) emit dataChanged(index(0, 5), index(rowCount() - 1, 5));
+    });
+}
+
+void HitsModel::reload() {
+    beginResetModel();
+    endResetModel();
+}
+
+int HitsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(fDoc->hitTable().count());
+}
+
+int HitsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(kColumns.size());
+}
+
+int HitsModel::scoreAt(int row) const {
+    const AlbumInfoPtr hit = fDoc->hitTable().hitAt(row);
+    return hit ? hit->totalScore() : 0;
+}
+
+QVariant HitsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    const AlbumInfoPtr hit = fDoc->hitTable().hitAt(index.row());
+    if (!hit) return {};
+    const QString column = columnId(index.column());
+    const AlbumDetailsPtr details = hit->albumDetails();
+    // The source is the details' (the hit's own key until they arrive).
+    const QString key = details ? details->iadbKey() : hit->iadbKey();
+    switch (role) {
+    case Qt::DisplayRole:
+        if (column == QLatin1String("relevance") || column == QLatin1String("source")) return {};
+        return fDoc->hitTable().cellText(index.row(), column);
+    case Qt::DecorationRole:
+        if (column == QLatin1String("source")) {
+            const QImage icon = SourceIcons::instance()->iconForKey(key);
+            if (!icon.isNull()) return QPixmap::fromImage(icon);
+        }
+        return {};
+    case Qt::ToolTipRole:
+        return key;
+    case Qt::ForegroundRole:
+        return details ? SourceIcons::colorForKey(key) : QColor(Qt::black);
+    case Qt::FontRole: {
+        QFont font;
+        font.setPixelSize(11);
+        return font;
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant HitsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    static const QStringList titles{"Relevance", "Artist", "Album", "Year",
+                                    "Genre",     "Source", "Score"};
+    return titles.value(section);
+}

@@ -1,0 +1,94 @@
+#include "ui/LegendPanel.h"
+
+#include "ui/SourceIcons.h"
+#include "ui/StatusIcons.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* iconLabel(const QImage& image, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    label->setPixmap(QPixmap::fromImage(image));
+    label->setFixedSize(18, 18);
+    return label;
+}
+
+QLabel* heading(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(QStringLiteral("<b>%1</b>").arg(text), parent);
+    return label;
+}
+
+} // namespace
+
+LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("legendPanel"));
+    auto* layout = new QVBoxLayout(this);
+
+    layout->addWidget(heading(tr("Status"), this));
+    auto* letters = new QGridLayout;
+    struct Row {
+        StatusIcons::Letter letter;
+        const char* text;
+    };
+    const Row rows[] = {{StatusIcons::A, "Artist"},
+                        {StatusIcons::F, "File name"},
+                        {StatusIcons::I, "Album, year and genre"},
+                        {StatusIcons::T, "Title"},
+                        {StatusIcons::Num, "Track number"}};
+    int r = 0;
+    for (const Row& row : rows) {
+        letters->addWidget(iconLabel(StatusIcons::image(row.letter, StatusIcons::Green), this), r, 0);
+        letters->addWidget(new QLabel(tr(row.text), this), r, 1);
+        ++r;
+    }
+    layout->addLayout(letters);
+    auto* colors = new QGridLayout;
+    const std::pair<StatusIcons::Color, const char*> meanings[] = {
+        {StatusIcons::Red, "Saving will change it"},
+        {StatusIcons::Green, "Already right"},
+        {StatusIcons::Gray, "Will not be touched"}};
+    r = 0;
+    for (const auto& [color, text] : meanings) {
+        colors->addWidget(iconLabel(StatusIcons::image(StatusIcons::A, color), this), r, 0);
+        colors->addWidget(new QLabel(tr(text), this), r, 1);
+        ++r;
+    }
+    layout->addLayout(colors);
+
+    layout->addSpacing(10);
+    layout->addWidget(heading(tr("Sources"), this));
+    auto* sources = new QGridLayout;
+    fAMGLegendIcon = iconLabel({}, this);
+    fGoogleLegendIcon = iconLabel({}, this);
+    fGnudbLegendIcon = iconLabel({}, this);
+    fFilesLegendIcon = iconLabel({}, this);
+    fTagsLegendIcon = iconLabel({}, this);
+    const std::pair<QLabel*, const char*> sourceRows[] = {{fAMGLegendIcon, "All Music Guide"},
+                                                          {fGoogleLegendIcon, "Google Music"},
+                                                          {fGnudbLegendIcon, "gnudb"},
+                                                          {fFilesLegendIcon, "File and folder names"},
+                                                          {fTagsLegendIcon, "Tags in the files"}};
+    r = 0;
+    for (const auto& [icon, text] : sourceRows) {
+        sources->addWidget(icon, r, 0);
+        sources->addWidget(new QLabel(tr(text), this), r, 1);
+        ++r;
+    }
+    layout->addLayout(sources);
+    layout->addStretch();
+    refreshIcons();
+    connect(SourceIcons::instance(), &SourceIcons::iconsChanged, this, &LegendPanel::refreshIcons);
+}
+
+void LegendPanel::refreshIcons() {
+    SourceIcons* icons = SourceIcons::instance();
+    fAMGLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::AMG)));
+    fGoogleLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::Google)));
+    fGnudbLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::Gnudb)));
+    fFilesLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::FileNames)));
+    fTagsLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::Tags)));
+}

@@ -1,0 +1,77 @@
+#include "ui/StatusIcons.h"
+
+#include <QFont>
+#include <QHash>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRect>
+
+namespace {
+
+const char* const kLetterNames[] = {"Num", "A", "I", "F", "T"};
+const char* const kLetterGlyphs[] = {"#", "A", "I", "F", "T"};
+const char* const kColorNames[] = {"Red", "Gray", "Green"};
+
+QColor fillColor(StatusIcons::Color color) {
+    switch (color) {
+    case StatusIcons::Red: return QColor(0xd0, 0x21, 0x21);
+    case StatusIcons::Gray: return QColor(0xa0, 0xa0, 0xa0);
+    case StatusIcons::Green: return QColor(0x2a, 0x9d, 0x3a);
+    }
+    return Qt::black;
+}
+
+} // namespace
+
+QString StatusIcons::resourceName(Letter letter, Color color) {
+    return QStringLiteral("%1 %2").arg(QLatin1String(kColorNames[color]),
+                                       QLatin1String(kLetterNames[letter]));
+}
+
+QImage StatusIcons::image(const QString& name) {
+    for (int c = Red; c <= Green; ++c)
+        for (int l = Num; l <= T; ++l)
+            if (resourceName(Letter(l), Color(c)) == name) return image(Letter(l), Color(c));
+    return {};
+}
+
+QImage StatusIcons::image(Letter letter, Color color) {
+    // Drawn once per process; the images are implicitly shared after that.
+    static QHash<int, QImage> cache;
+    const int key = int(color) * 8 + int(letter);
+    auto it = cache.find(key);
+    if (it == cache.end()) it = cache.insert(key, draw(letter, color));
+    return *it;
+}
+
+QImage StatusIcons::draw(Letter letter, Color color) {
+    QImage img(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(1, 1, kSize - 2, kSize - 2), 3, 3);
+    p.fillPath(path, fillColor(color));
+    p.setPen(QPen(fillColor(color).darker(140), 1));
+    p.drawPath(path);
+    QFont font;
+    font.setPixelSize(11);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(QRect(0, 0, kSize, kSize), Qt::AlignCenter, QLatin1String(kLetterGlyphs[letter]));
+    return img;
+}
+
+void StatusIcons::paintRow(QPainter* painter, const QRect& rect,
+                           const std::array<Color, 5>& colors) {
+    const int top = rect.top() + (rect.height() - kSize) / 2;
+    int x = rect.left();
+    painter->save();
+    painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    for (Letter letter : kRowOrder) {
+        painter->drawImage(QPoint(x, top), image(letter, colors[letter]));
+        x += kSize;
+    }
+    painter->restore();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QImage>
+#include <QPixmap>
+#include <QString>
+
+#include <array>
+
+class QPainter;
+class QRect;
+
+// The fifteen status icons of the track tables: one per indicator letter in
+// red (saving changes it), grey (left alone) and green (already right).
+// They are drawn here at first use, under the resource names the tables know
+// them by ("Red Num", "Gray A", ...), instead of being shipped as images.
+class StatusIcons {
+public:
+    enum Letter { Num, A, I, F, T };
+    enum Color { Red, Gray, Green };
+    static constexpr int kSize = 16;
+
+    // The base name of one icon: "Red Num", "Gray A", "Green T".
+    static QString resourceName(Letter letter, Color color);
+    // The icon by base name; a null image for an unknown name.
+    static QImage image(const QString& name);
+    static QImage image(Letter letter, Color color);
+
+    // The indicator row: A, F, I, T, Num from the rect's left edge, each
+    // 16 pixels wide and centred vertically. Colours are given per letter
+    // (indexed by Letter).
+    static void paintRow(QPainter* painter, const QRect& rect, const std::array<Color, 5>& colors);
+    // The order the row shows the letters in.
+    static constexpr std::array<Letter, 5> kRowOrder{A, F, I, T, Num};
+
+private:
+    static QImage draw(Letter letter, Color color);
+};

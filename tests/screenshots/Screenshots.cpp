@@ -1,0 +1,142 @@
+// Saves pictures of the desktop windows for people to look at:
+//   trovix-screenshots OUTPUT_FOLDER
+// A demo album folder is made, looked up against a loopback site, and the
+// folder window, the legend, the search and box-set sheets and the drop
+// window are saved as PNG files. Exits non-zero when a picture is missing.
+#include "app/Preferences.h"
+#include "support/AlbumFolderFixture.h"
+#include "support/LoopbackAlbumWeb.h"
+#include "ui/AlbumArtIcon.h"
+#include "ui/BoxSetSheet.h"
+#include "ui/DropWindow.h"
+#include "ui/FolderWindow.h"
+#include "ui/LegendPanel.h"
+#include "ui/SearchSheet.h"
+#include "ui/TrovixController.h"
+#include "ui/TrovixTableView.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QDir>
+#include <QMessageBox>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstdio>
+
+namespace {
+
+bool grab(QWidget* widget, const QString& path) {
+    QTest::qWait(300);
+    const QPixmap picture = widget->grab();
+    const bool ok = !picture.isNull() && picture.save(path);
+    std::printf("%s %s (%dx%d)\n", ok ? "saved" : "FAILED", qPrintable(path), picture.width(),
+                picture.height());
+    return ok;
+}
+
+QImage demoCover() {
+    QImage cover(300, 300, QImage::Format_RGB32);
+    QPainter p(&cover);
+    QLinearGradient g(0, 0, 300, 300);
+    g.setColorAt(0, QColor(0xe0, 0x8a, 0x2c));
+    g.setColorAt(1, QColor(0x5a, 0x1e, 0x6e));
+    p.fillRect(cover.rect(), g);
+    p.setPen(Qt::white);
+    QFont font;
+    font.setPixelSize(36);
+    font.setBold(true);
+    p.setFont(font);
+    p.drawText(cover.rect(), Qt::AlignCenter, QStringLiteral("Demo"));
+    return cover;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir configHome;
+    qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    QApplication app(argc, argv);
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: trovix-screenshots OUTPUT_FOLDER\n");
+        return 2;
+    }
+    const QString out = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(out);
+
+    LoopbackAlbumWeb web;
+    // Site icons come from the loopback site too (it has none: the bundled
+    // ones stay), so nothing here reaches the internet.
+    for (const char* key : {Prefs::kAMGBaseURL, Prefs::kGoogleBaseURL, Prefs::kGnudbBaseURL})
+        Prefs::setValue(QString::fromLatin1(key), web.server().baseUrl());
+    TrovixController::startUp(true);
+    LoopbackAlbumWeb::enableOnlyAMG();
+
+    AlbumFolderFixture folder;
+    folder.setFolderName(QStringLiteral("The Band - Demo Album"));
+    const QStringList titles{"opening theme", "second song", "the long road", "interlude",
+                             "closing time"};
+    for (int i = 0; i < titles.size(); ++i)
+        folder.add({QStringLiteral("%1 %2.mp3").arg(i + 1, 2, 10, QLatin1Char('0')).arg(titles[i]),
+                    titles[i], QStringLiteral("the band"), QStringLiteral("demo album"), i + 1, 0,
+                    QString(), QString(), std::nullopt});
+    web.addAlbum({QStringLiteral("#AMG:r100"), QStringLiteral("The Band"),
+                  QStringLiteral("Demo Album"), QStringLiteral("2004"), QStringLiteral("Rock"),
+                  {"Opening Theme", "Second Song", "The Long Road", "Interlude", "Closing Time",
+                   "Hidden Track"}});
+    web.addAlbum({QStringLiteral("#AMG:r200"), QStringLiteral("The Band"),
+                  QStringLiteral("Demo Album (Deluxe)"), QStringLiteral("2010"),
+                  QStringLiteral("Rock"), {"Opening Theme", "Second Song"}});
+
+    bool ok = true;
+    DropWindow* drop = TrovixController::instance()->showDropWindow();
+    ok &= grab(drop, out + "/drop-window.png");
+
+    auto* window = new FolderWindow;
+    window->document()->setSources(web.sources());
+    window->show();
+    window->setDocumentPath({folder.path(), false});
+    window->document()->waitUntilIdle();
+    QTest::qWait(200);
+    window->mainLookup();
+    if (!QTest::qWaitFor([&] { return window->document()->isIdle(); }, 20000)) {
+        std::fprintf(stderr, "look-up did not end\n");
+        return 1;
+    }
+    for (QMessageBox* box : window->findChildren<QMessageBox*>()) box->done(0);
+    window->coverView()->setPicture(demoCover(), QStringLiteral("Dropped image"));
+    window->coverSizeLabel()->setText(QStringLiteral("300 x 300"));
+    window->trackTable()->selectRow(1);
+    window->legendButton()->setChecked(true);
+    ok &= grab(window, out + "/folder-window.png");
+
+    LegendPanel legend;
+    legend.show();
+    ok &= grab(&legend, out + "/legend.png");
+
+    window->showSearchPanel();
+    ok &= grab(window->searchSheet(), out + "/search-sheet.png");
+    window->searchSheet()->reject();
+
+    window->variousArtistsButton()->click();
+    ok &= grab(window, out + "/folder-window-various-artists.png");
+
+    window->showMultiCDPanel();
+    window->boxSetSheet()->accept();
+    window->showMultiCDPanel();
+    ok &= grab(window->boxSetSheet(), out + "/box-set-sheet.png");
+    window->boxSetSheet()->accept();
+
+    AlbumArtIcon cover;
+    cover.resize(320, 320);
+    cover.setPicture(demoCover(), QStringLiteral("Dropped image"));
+    cover.show();
+    ok &= grab(&cover, out + "/cover-view.png");
+
+    window->setWindowModified(false);
+    window->close();
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,303 @@
+#include "ui/FolderWindow.h"
+
+#include "app/Preferences.h"
+#include "docs/FolderTagThread.h"
+#include "support/AlbumFolderFixture.h"
+#include "support/LoopbackAlbumWeb.h"
+#include "ui/AlbumHitsTableView.h"
+#include "ui/BoxSetSheet.h"
+#include "ui/HitsModel.h"
+#include "ui/LegendPanel.h"
+#include "ui/ProgressSheet.h"
+#include "ui/TrackListModel.h"
+#include "ui/TrovixTableView.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A folder window over a real album folder, looked up against a loopback
+// site that knows one album.
+class FolderWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        LoopbackAlbumWeb::enableOnlyAMG();
+        Prefs::setValue(QString::fromLatin1(Prefs::kRenameTracks), false);
+        ASSERT_TRUE(fFolder.isValid());
+        ASSERT_TRUE(fFolder.setFolderName(QStringLiteral("Demo Album")));
+        const QStringList titles{"One", "Two", "Three", "Four", "Five"};
+        for (int i = 0; i < titles.size(); ++i)
+            ASSERT_TRUE(fFolder.add({QStringLiteral("%1.mp3").arg(i + 1), titles[i],
+                                     QStringLiteral("The Band"), QStringLiteral("Demo"), i + 1,
+                                     5, QStringLiteral("2001"), QStringLiteral("Rock"), std::nullopt}));
+        fWeb.addAlbum({QStringLiteral("#AMG:r1"), QStringLiteral("The Band"),
+                       QStringLiteral("Demo"), QStringLiteral("2001"), QStringLiteral("Rock"),
+                       {"Uno", "Dos", "Tres", "Cuatro", "Cinco"}});
+        fWindow = new FolderWindow;
+        fWindow->document()->setSources(fWeb.sources());
+        fWindow->show();
+    }
+    void TearDown() override {
+        closeAlerts();
+        delete fWindow;
+    }
+
+    void open() {
+        fWindow->setDocumentPath({fFolder.path(), false});
+        fWindow->document()->waitUntilIdle();
+        QCoreApplication::processEvents();
+    }
+    // The window-modal alert boxes on the window.
+    QList<QMessageBox*> alerts() const { return fWindow->findChildren<QMessageBox*>(); }
+    void closeAlerts() {
+        for (QMessageBox* box : alerts()) box->done(0);
+        QCoreApplication::processEvents();
+    }
+    // Chooses the site's hit, as a click would.
+    void applyWebHit() {
+        const HitTable& hits = fWindow->document()->hitTable();
+        for (int r = 0; r < hits.count(); ++r)
+            if (hits.hitAt(r)->iadbKey().startsWith(QLatin1String("#AMG:")))
+                fWindow->document()->handleHitClick(r);
+        fWindow->reloadTracks();
+    }
+    QStringList column(const QString& id) const {
+        TrackListModel* model = fWindow->trackTable()->trackModel();
+        QStringList values;
+        for (int r = 0; r < model->rowCount(); ++r)
+            values.append(model->index(r, model->columnOf(id)).data().toString());
+        return values;
+    }
+
+    AlbumFolderFixture fFolder;
+    LoopbackAlbumWeb fWeb;
+    FolderWindow* fWindow = nullptr;
+};
+
+} // namespace
+
+TEST_F(FolderWindowTest, OpeningFillsTheTables) {
+    open();
+    EXPECT_EQ(fWindow->windowTitle(), QStringLiteral("Demo Album[*]"));
+    EXPECT_EQ(fWindow->trackTable()->trackModel()->rowCount(), 5);
+    EXPECT_EQ(column(QStringLiteral("oldFileTitle")),
+              (QStringList{"One", "Two", "Three", "Four", "Five"}));
+    EXPECT_EQ(column(QStringLiteral("newTrack")), (QStringList{"1/5", "2/5", "3/5", "4/5", "5/5"}));
+    EXPECT_EQ(fWindow->artistField()->text(), QStringLiteral("The Band"));
+    EXPECT_EQ(fWindow->albumField()->text(), QStringLiteral("Demo"));
+    // The web hit and the two pseudo-hits; the best is selected and applied.
+    EXPECT_EQ(fWindow->hitsTable()->model()->rowCount(), 3);
+    EXPECT_EQ(fWindow->hitsTable()->selectedRow(), 0);
+    EXPECT_TRUE(alerts().isEmpty());
+    EXPECT_FALSE(fWindow->currentProgressSheet());
+}
+
+TEST_F(FolderWindowTest, ClickingAHitAppliesIt) {
+    open();
+    AlbumHitsTableView* hits = fWindow->hitsTable();
+    auto rowOf = [&](const QString& prefix) {
+        for (int r = 0; r < hits->model()->rowCount(); ++r)
+            if (hits->model()->index(r, 0).data(Qt::ToolTipRole).toString().startsWith(prefix))
+                return r;
+        return -1;
+    };
+    const int webRow = rowOf(QStringLiteral("#AMG:"));
+    const int tagRow = rowOf(QStringLiteral("#TAG:"));
+    ASSERT_GE(webRow, 0);
+    ASSERT_GE(tagRow, 0);
+    const QRect cell = hits->visualRect(hits->model()->index(webRow, 1));
+    QTest::mouseClick(hits->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(fWindow->document()->selectedHitRow(), webRow);
+    EXPECT_EQ(column(QStringLiteral("newFile")),
+              (QStringList{"Uno", "Dos", "Tres", "Cuatro", "Cinco"}));
+
+    // A key that moves the selection applies the hit it lands on.
+    hits->setFocus();
+    hits->setCurrentIndex(hits->model()->index(webRow, 1));
+    const bool down = tagRow > webRow;
+    for (int i = 0; i < std::abs(tagRow - webRow); ++i)
+        QTest::keyClick(hits, down ? Qt::Key_Down : Qt::Key_Up);
+    EXPECT_EQ(fWindow->document()->selectedHitRow(), tagRow);
+    EXPECT_EQ(column(QStringLiteral("newFile")),
+              (QStringList{"One", "Two", "Three", "Four", "Five"}));
+}
+
+TEST_F(FolderWindowTest, VariousArtistsInsertsTheArtistColumnBeforeNewFile) {
+    open();
+    TrackListModel* model = fWindow->trackTable()->trackModel();
+    EXPECT_EQ(model->columnOf(QStringLiteral("artist")), -1);
+    EXPECT_FALSE(fWindow->reverseButton()->isEnabled());
+    fWindow->variousArtistsButton()->click();
+    const int artist = model->columnOf(QStringLiteral("artist"));
+    ASSERT_GE(artist, 0);
+    EXPECT_EQ(artist + 1, model->columnOf(QStringLiteral("newFile")));
+    EXPECT_TRUE(fWindow->reverseButton()->isEnabled());
+    fWindow->variousArtistsButton()->click();
+    EXPECT_EQ(model->columnOf(QStringLiteral("artist")), -1);
+}
+
+TEST_F(FolderWindowTest, DeleteRemovesTheSelectedRows) {
+    open();
+    TrovixTableView* table = fWindow->trackTable();
+    table->setFocus();
+    table->selectionModel()->select(table->model()->index(1, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    table->selectionModel()->select(table->model()->index(3, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::keyClick(table, Qt::Key_Delete);
+    EXPECT_EQ(column(QStringLiteral("oldFileTitle")), (QStringList{"One", "Three", "Five"}));
+    table->selectRow(0);
+    QTest::keyClick(table, Qt::Key_Backspace);
+    EXPECT_EQ(column(QStringLiteral("oldFileTitle")), (QStringList{"Three", "Five"}));
+}
+
+TEST_F(FolderWindowTest, CopyAndPasteGoThroughTheClipboard) {
+    open();
+    TrovixTableView* table = fWindow->trackTable();
+    table->selectRow(0);
+    table->copy();
+    const QMimeData* data = QApplication::clipboard()->mimeData();
+    ASSERT_TRUE(data);
+    EXPECT_TRUE(data->hasFormat(TrovixDocument::kTracksType));
+    EXPECT_TRUE(TrovixDocument::kTracksType.endsWith(QLatin1String(".AudioTrack2")));
+    table->paste();
+    EXPECT_EQ(table->model()->rowCount(), 6);
+    EXPECT_EQ(column(QStringLiteral("oldFileTitle")).last(), QStringLiteral("One"));
+    EXPECT_EQ(fWindow->document()->selectedTracks(), (QList<qsizetype>{5}));
+}
+
+TEST_F(FolderWindowTest, DraggingRowsBetweenRowsReorders) {
+    struct Row {
+        int dropRow; // -1: past the end
+        QStringList order;
+    };
+    const Row rows[] = {{4, {"One", "Three", "Two", "Four", "Five"}},
+                        {-1, {"One", "Three", "Five", "Two", "Four"}}};
+    Prefs::setValue(QString::fromLatin1(Prefs::kSearchAMG), false); // keep the file order
+    open();
+    closeAlerts();
+    for (const Row& row : rows) {
+        fWindow->document()->restoreAllOriginalTitles();
+        // Back to the folder's order.
+        fWindow->document()->didClickTableColumn(QStringLiteral("oldFileName"));
+        fWindow->reloadTracks();
+        TrackListModel* model = fWindow->trackTable()->trackModel();
+        std::unique_ptr<QMimeData> data(
+            model->mimeData({model->index(3, 0), model->index(1, 0)}));
+        EXPECT_TRUE(data->hasFormat(TrovixDocument::kTrackRowsType));
+        // Onto a row is refused.
+        EXPECT_FALSE(model->canDropMimeData(data.get(), Qt::CopyAction, -1, -1, model->index(2, 0)));
+        ASSERT_TRUE(model->dropMimeData(data.get(), Qt::CopyAction, row.dropRow, 0, {}));
+        EXPECT_EQ(column(QStringLiteral("oldFileTitle")), row.order);
+    }
+}
+
+TEST_F(FolderWindowTest, ProgressSheetCancelEndsALookUpWithStatus2) {
+    open();
+    fWeb.setSlow(true);
+    fWindow->mainLookup();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            ProgressSheet* sheet = fWindow->currentProgressSheet();
+            return sheet && sheet->isVisible() && sheet->cancelButton()->isEnabled() &&
+                   sheet->caption().contains(QLatin1String("All Music Guide"));
+        },
+        10000));
+    ProgressSheet* sheet = fWindow->currentProgressSheet();
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_FALSE(fWindow->document()->isIdle());
+    // Closing is refused while busy.
+    fWindow->close();
+    EXPECT_TRUE(fWindow->isVisible());
+
+    QTest::mouseClick(sheet->cancelButton(), Qt::LeftButton);
+    EXPECT_EQ(sheet->caption(), QStringLiteral("Cancelling..."));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fWindow->document()->isIdle(); }, 8000));
+    EXPECT_EQ(fWindow->document()->worker()->status(), 2);
+    EXPECT_FALSE(fWindow->currentProgressSheet());
+    EXPECT_TRUE(alerts().isEmpty()); // a cancel shows no alert
+}
+
+TEST_F(FolderWindowTest, LookUpMenuTitlesFollowTheFields) {
+    open();
+    fWindow->validateMenus();
+    const QList<QAction*> actions = fWindow->lookUpActions();
+    ASSERT_EQ(actions.size(), 12);
+    EXPECT_TRUE(actions[0]->isEnabled());
+    EXPECT_EQ(actions[0]->text(), QStringLiteral("Look up The Band on All Music Guide"));
+    EXPECT_EQ(actions[5]->text(), QStringLiteral("Look up Demo on Google Music"));
+    // No track selected: the song look-ups are off.
+    fWindow->trackTable()->clearSelection();
+    fWindow->validateMenus();
+    EXPECT_FALSE(actions[2]->isEnabled());
+    applyWebHit();
+    fWindow->trackTable()->selectRow(1);
+    fWindow->validateMenus();
+    EXPECT_EQ(actions[10]->text(), QStringLiteral("Look up Two on Amazon Music"));
+    EXPECT_EQ(actions[11]->text(), QStringLiteral("Look up Dos on Amazon Music"));
+    // A new title that differs from the old only in case: no new-song look-up.
+    fWindow->document()->restoreAllOriginalTitles();
+    fWindow->validateMenus();
+    EXPECT_FALSE(actions[11]->isEnabled());
+}
+
+TEST_F(FolderWindowTest, LegendButtonOpensAndClosesTheLegend) {
+    EXPECT_FALSE(fWindow->legendShown());
+    fWindow->legendButton()->click();
+    EXPECT_TRUE(fWindow->legendShown());
+    EXPECT_TRUE(fWindow->legendPanel()->isVisible());
+    fWindow->legendButton()->click();
+    EXPECT_FALSE(fWindow->legendShown());
+}
+
+TEST_F(FolderWindowTest, BoxSetSheetListsAlbumsWithItsCaption) {
+    open();
+    fWindow->showMultiCDPanel();
+    BoxSetSheet* sheet = fWindow->boxSetSheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    ASSERT_EQ(sheet->listView()->model()->rowCount(), 1);
+    EXPECT_EQ(sheet->listView()->model()->index(0, 0).data().toString(),
+              QStringLiteral("The Band / Demo"));
+    sheet->accept();
+    EXPECT_EQ(sheet->rubric()->text(),
+              QStringLiteral("There are currently 5 tracks from 1 CD in the Box Set list."));
+    EXPECT_EQ(sheet->rubric()->palette().color(QPalette::WindowText),
+              BoxSetSheet::rubricColor());
+
+    fWindow->showMultiCDPanel();
+    sheet->listView()->selectionModel()->select(sheet->listView()->model()->index(0, 0),
+                                                QItemSelectionModel::Select);
+    QTest::keyClick(sheet->listView(), Qt::Key_Delete);
+    EXPECT_EQ(sheet->listView()->model()->rowCount(), 1);
+    sheet->accept();
+}
+
+TEST_F(FolderWindowTest, ClosingAsksAboutUnsavedChanges) {
+    open();
+    fWindow->artistField()->setFocus();
+    QTest::keyClicks(fWindow->artistField(), QStringLiteral("X"));
+    EXPECT_TRUE(fWindow->isWindowModified());
+    fWindow->close();
+    ASSERT_EQ(alerts().size(), 1);
+    QMessageBox* box = alerts().first();
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Unsaved Changes"));
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    EXPECT_TRUE(fWindow->isVisible());
+    box->buttons().first()->click(); // Cancel
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(fWindow->isVisible());
+}

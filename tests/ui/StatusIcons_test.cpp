@@ -1,0 +1,76 @@
+#include "ui/SourceIcons.h"
+#include "ui/StatusIcons.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+TEST(StatusIcons, FifteenNamedSixteenPixelIconsInThreeColours) {
+    const QStringList letters{"Num", "A", "I", "F", "T"};
+    for (const char* color : {"Red", "Gray", "Green"}) {
+        for (const QString& letter : letters) {
+            const QImage image = StatusIcons::image(QLatin1String(color) + " " + letter);
+            ASSERT_FALSE(image.isNull()) << color << " " << qPrintable(letter);
+            EXPECT_EQ(image.size(), QSize(16, 16));
+        }
+    }
+    EXPECT_TRUE(StatusIcons::image(QStringLiteral("Blue A")).isNull());
+    // The colours are told apart by their fill.
+    const QRgb red = StatusIcons::image(StatusIcons::A, StatusIcons::Red).pixel(3, 8);
+    const QRgb green = StatusIcons::image(StatusIcons::A, StatusIcons::Green).pixel(3, 8);
+    const QRgb gray = StatusIcons::image(StatusIcons::A, StatusIcons::Gray).pixel(3, 8);
+    EXPECT_GT(qRed(red), qGreen(red));
+    EXPECT_GT(qGreen(green), qRed(green));
+    EXPECT_EQ(qRed(gray), qGreen(gray));
+}
+
+TEST(StatusIcons, RowDrawsAFITNumFromTheLeftEdge) {
+    QImage canvas(100, 20, QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::white);
+    QPainter p(&canvas);
+    std::array<StatusIcons::Color, 5> colors{};
+    colors.fill(StatusIcons::Green);
+    colors[StatusIcons::F] = StatusIcons::Red; // second from the left
+    StatusIcons::paintRow(&p, QRect(0, 0, 100, 20), colors);
+    p.end();
+    const QRgb second = canvas.pixel(16 + 3, 10);
+    const QRgb first = canvas.pixel(3, 10);
+    EXPECT_GT(qRed(second), qGreen(second));
+    EXPECT_GT(qGreen(first), qRed(first));
+    EXPECT_EQ(canvas.pixel(90, 10), qRgb(255, 255, 255)); // nothing past five icons
+}
+
+TEST(SourceIcons, RelevanceBarIsCutToTheScore) {
+    struct Row {
+        int score, column;
+        QSize size;
+    };
+    const Row rows[] = {{50, 104, {50, 10}}, {100, 104, {100, 10}}, {25, 44, {10, 10}}};
+    for (const Row& row : rows)
+        EXPECT_EQ(SourceIcons::relevanceImage(row.score, row.column).size(), row.size);
+    EXPECT_TRUE(SourceIcons::relevanceImage(0, 104).isNull());
+    // Cut, not stretched: a short bar is the left part of a long one.
+    const QImage whole = SourceIcons::relevanceImage(100, 404);
+    const QImage part = SourceIcons::relevanceImage(10, 404);
+    EXPECT_EQ(part, whole.copy(0, 0, 40, 10));
+}
+
+TEST(SourceIcons, IconByResultKeyPrefix) {
+    SourceIcons* icons = SourceIcons::instance();
+    struct Row {
+        const char* key;
+        int source; // -1: none
+    };
+    const Row rows[] = {{"#FILES:x", SourceIcons::FileNames}, {"#TAG:", SourceIcons::Tags},
+                        {"#AMG:r123", SourceIcons::AMG},       {"#GOOG:abc", SourceIcons::Google},
+                        {"#GNU:rock/1", SourceIcons::Gnudb},   {"rock 1234abcd", -1},
+                        {"", -1}};
+    for (const Row& row : rows) {
+        const QImage image = icons->iconForKey(QString::fromLatin1(row.key));
+        if (row.source < 0)
+            EXPECT_TRUE(image.isNull()) << row.key;
+        else
+            EXPECT_EQ(image, icons->icon(SourceIcons::Source(row.source))) << row.key;
+    }
+    EXPECT_EQ(SourceIcons::colorForKey(QStringLiteral("#AMG:1")), QColor(Qt::black));
+}

@@ -1,0 +1,188 @@
+#include "web/sources/ResultKeys.h"
+
+#include "app/Preferences.h"
+#include "model/AlbumDetails.h"
+#include "model/AlbumInfoArray.h"
+#include "model/CustomTag.h"
+#include "model/TrackDetails.h"
+#include "model/TrackInfoArray.h"
+#include "support/SourceTestKit.h"
+#include "web/sources/AllMusicGuide.h"
+#include "web/sources/FreeDB.h"
+#include "web/sources/GoogleMusic.h"
+
+namespace {
+
+const char* kRecord = "DTITLE=Björk / Homogenic\nDYEAR=1997\nDGENRE=Alternative\nTTITLE0=Hunter\nTTITLE1=Jóga\n";
+
+const ScoreWeights kWeights = {
+    AlbumInfo::scoreWeightEntry(QStringLiteral("IADBSearchString"), QString::fromUtf8("Björk / Homogenic"), 100),
+};
+
+class ResultKeysTest : public SourceTest {
+protected:
+    void SetUp() override {
+        SourceTest::SetUp();
+        // Every source's detail page, told apart by path.
+        fServer.serve("/freedb/rock/0a0b0c0d", kRecord, "text/plain");
+        fServer.serve("/gnudb/rock/0a0b0c0d", kRecord, "text/plain");
+        fServer.serve("/musicl", "<font size=-1>Artist:</font><font size=-1>Björk</font>"
+                                 "<b>Tracks</b><table><tr><td>1.</td><td><a>Hunter</a></td></tr></table>");
+        fServer.serve("/cg/amg.dll", "<span>Artist</span><a>Björk</a>");
+    }
+
+    static AlbumInfo hitWithKey(const QString& key) {
+        AlbumInfo hit;
+        hit.setIADBKey(key);
+        return hit;
+    }
+};
+
+TEST_F(ResultKeysTest, DetailsAreFetchedFromTheSourceTheKeyNames) {
+    struct Row {
+        QString key;
+        std::string request; // empty: nothing is fetched
+        int details; // 1 some, 0 none, -1 either
+    } rows[] = {
+        {QStringLiteral("#AMG:10:homogenic"), "/cg/amg.dll?p=amg&token=&sql=10:homogenic", 1},
+        {QStringLiteral("#GOOG:lid=1&aid=h"), "/musicl?lid=1&aid=h", 1},
+        {QStringLiteral("#GNU:rock/0a0b0c0d"), "/gnudb/rock/0a0b0c0d", 1},
+        {QStringLiteral("rock/0a0b0c0d"), "/freedb/rock/0a0b0c0d", 1},
+        // Prefixes are matched with regard to case: this one is a FreeDB key.
+        {QStringLiteral("#amg:10:homogenic"), "/freedb/%23amg:10:homogenic", -1},
+        {QStringLiteral("#AMZN:B000002LRT"), "", 0},
+        {QString(), "", 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key.toStdString());
+        fServer.clearRequests();
+        const auto details = ResultKeys::AlbumDetailsFromAlbumInfo(hitWithKey(row.key), nullptr);
+        if (row.details >= 0)
+            EXPECT_EQ(bool(details), bool(row.details));
+        if (details)
+            EXPECT_EQ(details->iadbKey(), row.key);
+        EXPECT_EQ(targets(), row.request.empty() ? std::vector<std::string>{}
+                                                 : std::vector<std::string>{row.request});
+    }
+}
+
+TEST_F(ResultKeysTest, LocalHitsAnswerTheirOwnDetails) {
+    for (const QString& key : {QStringLiteral("#TAG:"), QStringLiteral("#FILES:")}) {
+        AlbumInfo hit = hitWithKey(key);
+        auto attached = std::make_shared<AlbumDetails>();
+        attached->setIADBKey(key);
+        hit.setAlbumDetails(attached);
+        EXPECT_EQ(ResultKeys::AlbumDetailsFromAlbumInfo(hit, nullptr), attached);
+
+        TrackInfo song;
+        song.setIADBKey(key);
+        auto songDetails = std::make_shared<TrackDetails>();
+        song.setTrackDetails(songDetails);
+        EXPECT_EQ(ResultKeys::TrackDetailsFromTrackInfo(song, nullptr), songDetails);
+    }
+    EXPECT_TRUE(targets().empty());
+}
+
+TEST_F(ResultKeysTest, SongDetailsAreTheSongsAlbum) {
+    TrackInfo song;
+    song.setIADBKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
+    const auto details = ResultKeys::TrackDetailsFromTrackInfo(song, nullptr);
+    ASSERT_TRUE(details);
+    EXPECT_EQ(details->album(), QStringLiteral("Homogenic"));
+    EXPECT_EQ(details->numTracks(), 2);
+    EXPECT_EQ(details->indexOfClosestTitle(QString::fromUtf8("Jóga")), 1);
+}
+
+TEST_F(ResultKeysTest, SavedSearchesRunTheSourceOfTheirKey) {
+    fServer.serve("/musicsearch", "<html>no albums</html>");
+    fServer.handle("/search/.*", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<html>no discs</html>", "text/html");
+    });
+    struct Row {
+        QString key;
+        QString terms;
+        std::string request;
+    } rows[] = {
+        {QStringLiteral("#AMG:10:h"), QString::fromUtf8("Björk / Homogenic"), "/cg/amg.dll?SQL=Homogenic&OPT1=2&Submit=Go&P=amg"},
+        {QStringLiteral("#GOOG:lid=1"), QString::fromUtf8("Björk / Homogenic"), "/musicsearch?q=Homogenic&res=album"},
+        {QStringLiteral("#GNU:rock/0a0b0c0d"), QStringLiteral("Bjork / Homogenic"), "/search/Bjork%20/%20Homogenic"},
+        {QStringLiteral("rock/0a0b0c0d"), QStringLiteral("Bjork / Homogenic"), ""},
+        {QStringLiteral("#amg:10:h"), QStringLiteral("Bjork / Homogenic"), ""},
+        {QStringLiteral("#AMZN:B0"), QStringLiteral("Bjork / Homogenic"), ""},
+        {QStringLiteral("#TAG:"), QStringLiteral("Bjork / Homogenic"), ""},
+        {QStringLiteral("#AMG:10:h"), QStringLiteral(""), ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key.toStdString());
+        fServer.clearRequests();
+        CustomTag tag;
+        tag.setIADBKey(row.key);
+        tag.setIADBSearchTerms(row.terms);
+        AlbumInfoArray hits;
+        RecordingProgress progress;
+        ResultKeys::addAlbumHitsFromCustomTag(hits, &tag, kWeights, &progress);
+        EXPECT_EQ(progress.captions().value(0), QStringLiteral("Re-running saved search..."));
+        EXPECT_EQ(targets(), row.request.empty() ? std::vector<std::string>{}
+                                                 : std::vector<std::string>{row.request});
+    }
+    AlbumInfoArray hits;
+    ResultKeys::addAlbumHitsFromCustomTag(hits, nullptr, kWeights, nullptr);
+    EXPECT_EQ(hits.count(), 0);
+}
+
+TEST_F(ResultKeysTest, SavedSongSearches) {
+    fServer.serve("/musicsearch", "<html>no songs</html>");
+    struct Row {
+        QString key;
+        std::string request;
+    } rows[] = {
+        {QStringLiteral("#AMG:10:h"), "/cg/amg.dll?SQL=Hunter&OPT1=3&Submit=Go&P=amg"},
+        {QStringLiteral("#GOOG:lid=1"), "/musicsearch?q=Hunter&res=song"},
+        {QStringLiteral("#GNU:rock/0a0b0c0d"), ""},
+        {QStringLiteral("rock/0a0b0c0d"), ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key.toStdString());
+        fServer.clearRequests();
+        CustomTag tag;
+        tag.setIADBKey(row.key);
+        tag.setIADBSearchTerms(QStringLiteral("Bjork / Hunter"));
+        TrackInfoArray hits;
+        ResultKeys::addTrackHitsFromCustomTag(hits, &tag, std::nullopt, nullptr);
+        EXPECT_EQ(hits.count(), 0);
+        EXPECT_EQ(targets(), row.request.empty() ? std::vector<std::string>{}
+                                                 : std::vector<std::string>{row.request});
+    }
+}
+
+TEST_F(ResultKeysTest, ASourceWhoseServerIsDownAddsNothingAndTheNextStillRuns) {
+    ClosingServer down;
+    setBase(Prefs::kAMGBaseURL, down.baseUrl());
+    setBase(Prefs::kFreeDBBaseURL, down.baseUrl());
+    const std::string base = fServer.baseUrl().toStdString();
+    fServer.handle("/search/.*", [base](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<a href=\"" + base + "/cd/r\"><b>Björk / Homogenic</b></a> year: 1997, genre: Rock<br>"
+                        "<a href=\"" + base + "/gnudb/rock/0a0b0c0d\">x</a>",
+                        "text/html");
+    });
+    LogCapture log;
+    AlbumInfoArray hits;
+    RecordingProgress progress;
+    const QString terms = QString::fromUtf8("Björk / Homogenic");
+    AllMusicGuide::addAlbumHitsFromAMG(hits, terms, kWeights, &progress);
+    FreeDB::addAlbumHitsFromFreeDB(hits, terms, kWeights, &progress);
+    EXPECT_EQ(hits.count(), 0);
+    EXPECT_EQ(down.connections(), 4); // three attempts at AMG, one at FreeDB
+    EXPECT_TRUE(log.contains(QStringLiteral("GrabWebPage 1 (")));
+    EXPECT_FALSE(AllMusicGuide::AlbumDetailsWithAMGKey(QStringLiteral("#AMG:10:h"), nullptr));
+    EXPECT_TRUE(log.contains(QStringLiteral("GrabWebPage 2 (")));
+
+    CustomTag saved;
+    saved.setIADBKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
+    saved.setIADBSearchTerms(terms);
+    ResultKeys::addAlbumHitsFromCustomTag(hits, &saved, kWeights, &progress);
+    ASSERT_EQ(hits.count(), 1);
+    EXPECT_EQ(hits.objectAtIndex(0)->iadbKey(), QStringLiteral("#GNU:rock/0a0b0c0d"));
+}
+
+} // namespace
