@@ -5,7 +5,6 @@
 #include "system/Log.h"
 
 #include <QFileInfo>
-#include <QPainter>
 
 #include <cmath>
 
@@ -36,19 +35,15 @@ QImage scaledImage(const QImage& picture) {
     const double width = picture.width() * factor;
     const double height = picture.height() * factor;
     const QSize size(int(std::lround(width)), int(std::lround(height)));
+    // Area-averaging scale: a painter's smooth transform samples only four
+    // pixels per point and leaves big covers aliased when shrunk.
     QImage result;
-    if (!size.isEmpty()) result = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    if (!size.isEmpty())
+        result = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (result.isNull()) {
         TROVIX_LOG() << QString::asprintf("Why is newImage nil? Size = (%f,%f)", width, height);
         return {};
     }
-    result.fill(Qt::transparent);
-    QPainter painter(&result);
-    painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const QRectF whole(QPointF(0, 0), QSizeF(size));
-    painter.drawImage(centerRect(whole, whole.center()), picture);
-    painter.end();
     return result;
 }
 
