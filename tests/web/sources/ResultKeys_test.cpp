@@ -57,10 +57,12 @@ TEST_F(ResultKeysTest, DetailsAreFetchedFromTheSourceTheKeyNames) {
         SCOPED_TRACE(row.key.toStdString());
         fServer.clearRequests();
         const auto details = ResultKeys::AlbumDetailsFromAlbumInfo(hitWithKey(row.key), nullptr);
-        if (row.details >= 0)
+        if (row.details >= 0) {
             EXPECT_EQ(bool(details), bool(row.details));
-        if (details)
+        }
+        if (details) {
             EXPECT_EQ(details->iadbKey(), row.key);
+        }
         EXPECT_EQ(targets(), row.request.empty() ? std::vector<std::string>{}
                                                  : std::vector<std::string>{row.request});
     }
