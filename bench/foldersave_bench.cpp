@@ -70,8 +70,12 @@ void measure(const char* label, int count, bool m4a) {
     doc.saveDocument();
     settle(doc);
     const double saveMs = double(timer.nsecsElapsed()) / 1e6;
-    std::printf("%-28s %5d files  open %9.1f ms  save %9.1f ms  (%s)\n", label, count, openMs,
-                saveMs, doc.lastSaveSucceeded() ? "saved" : "NOT saved");
+    // The folder may have been renamed; the files carry "NN-" names now.
+    int renamed = 0;
+    for (const QString& name : QDir(doc.docPath()).entryList(QDir::Files))
+        renamed += name.at(0).isDigit();
+    std::printf("%-28s %5d files  open %9.1f ms  save %9.1f ms  (%s, %d renamed)\n", label, count,
+                openMs, saveMs, doc.lastSaveSucceeded() ? "saved" : "NOT saved", renamed);
     doc.requestClose();
 }
 
