@@ -1,21 +1,44 @@
 #include "ui/FolderStatusDelegate.h"
 
+#include "docs/StatusDecisions.h"
 #include "docs/TrovixDocument.h"
 
 #include <QPainter>
 
 namespace {
 
-// Until the per-letter decisions are wired in, a row that saving cannot
-// touch is grey and every other letter is shown as unknown (grey too).
-FolderStatusDelegate::Colors greyColors(const TrovixDocument&, const AudioTrack&, qsizetype) {
+StatusIcons::Color iconColor(StatusColor color) {
+    switch (color) {
+    case Red: return StatusIcons::Red;
+    case Green: return StatusIcons::Green;
+    case Grey: return StatusIcons::Gray;
+    }
+    return StatusIcons::Gray;
+}
+
+// The document's decisions for the row, against the album the tags give.
+FolderStatusDelegate::Colors documentColors(const TrovixDocument& doc, const AudioTrack& track,
+                                            qsizetype row) {
+    StatusValues tagHit;
+    if (const AlbumInfoPtr hit = doc.albumInfoFromTags()) {
+        tagHit.artist = hit->artist();
+        tagHit.album = hit->album();
+        tagHit.year = hit->year();
+        tagHit.genre = hit->genre();
+    }
+    const StatusRow decided = StatusDecisions::folderTrack(
+        track, tagHit, doc.variousArtists(), doc.alternate(), doc.getNewTrack(row));
     FolderStatusDelegate::Colors colors;
-    colors.fill(StatusIcons::Gray);
+    colors[StatusIcons::A] = iconColor(decided.A);
+    colors[StatusIcons::F] = iconColor(decided.F);
+    colors[StatusIcons::I] = iconColor(decided.I);
+    colors[StatusIcons::T] = iconColor(decided.T);
+    colors[StatusIcons::Num] = iconColor(decided.Num);
     return colors;
 }
 
 FolderStatusDelegate::Decide& decider() {
-    static FolderStatusDelegate::Decide decide = &greyColors;
+    static FolderStatusDelegate::Decide decide = &documentColors;
     return decide;
 }
 
@@ -25,7 +48,7 @@ FolderStatusDelegate::FolderStatusDelegate(TrovixDocument* doc, QObject* parent)
     : QStyledItemDelegate(parent), fDoc(doc) {}
 
 void FolderStatusDelegate::setDecide(Decide decide) {
-    decider() = decide ? std::move(decide) : Decide(&greyColors);
+    decider() = decide ? std::move(decide) : Decide(&documentColors);
 }
 
 FolderStatusDelegate::Colors FolderStatusDelegate::colorsForRow(qsizetype row) const {

@@ -2,7 +2,10 @@
 
 #include "ui/AlbumArtIcon.h"
 #include "ui/AlbumHitsTableView.h"
+#include "art/AlbumArt.h"
+#include "art/CoverScaling.h"
 #include "ui/BoxSetSheet.h"
+#include "ui/CoverArtPanel.h"
 #include "ui/LegendPanel.h"
 #include "ui/ProgressSheet.h"
 #include "ui/SearchSheet.h"
@@ -92,6 +95,11 @@ FolderWindow::FolderWindow(QWidget* parent)
     });
 
     buildMenus();
+    connect(fDoc.get(), &TrovixDocument::closedAfterSave, this, [this] {
+        fCloseConfirmed = true;
+        closeProgressSheet();
+        close();
+    });
     resize(980, 680);
 }
 
@@ -138,8 +146,19 @@ void FolderWindow::buildFields(QWidget* central) {
     fCoverView->setFixedSize(120, 120);
     fCoverSize = new QLabel(QStringLiteral("(none)"), central);
     fCoverSize->setAlignment(Qt::AlignCenter);
+    auto* editCover = new QPushButton(tr("Edit..."), central);
+    editCover->setObjectName(QStringLiteral("editCoverButton"));
     cover->addWidget(fCoverView);
     cover->addWidget(fCoverSize);
+    cover->addWidget(editCover);
+    connect(editCover, &QPushButton::clicked, this, &FolderWindow::showCoverArtPanel);
+    AlbumArt* art = fDoc->albumArt();
+    connect(fCoverView, &AlbumArtIcon::imageDropped, this,
+            [art](const QImage& image) { art->imageDropped(image); });
+    connect(fCoverView, &AlbumArtIcon::fileDropped, this,
+            [art](const QString& path) { art->fileDropped(path); });
+    // Candidates are added on workers; the view follows on this thread.
+    connect(art, &AlbumArt::changed, this, &FolderWindow::syncCover, Qt::QueuedConnection);
     top->addLayout(cover);
     static_cast<QVBoxLayout*>(central->layout())->addLayout(top);
 
@@ -167,8 +186,11 @@ void FolderWindow::buildFields(QWidget* central) {
 
 void FolderWindow::buildMenus() {
     QMenu* file = menuBar()->addMenu(tr("&File"));
-    QAction* close = file->addAction(tr("Close"), QKeySequence::Close, this, &QWidget::close);
-    Q_UNUSED(close);
+    fDocumentActions.append(file->addAction(tr("Save"), QKeySequence::Save, this, [this] {
+        fTrackListTableView->commitEdit();
+        fDoc->saveDocument();
+    }));
+    file->addAction(tr("Close"), QKeySequence::Close, this, &QWidget::close);
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     fCutAction = edit->addAction(tr("Cut"), QKeySequence::Cut, this,
@@ -330,6 +352,19 @@ void FolderWindow::showMultiCDPanel() {
     fMultiCDPanel->open();
 }
 
+void FolderWindow::showCoverArtPanel() {
+    if (!fCoverPanel) fCoverPanel = new CoverArtPanel(fDoc->albumArt(), this);
+    fCoverPanel->sync();
+    fCoverPanel->open();
+}
+
+void FolderWindow::syncCover() {
+    AlbumArt* art = fDoc->albumArt();
+    const std::optional<AlbumArtDict> shown = art->shownCandidate();
+    fCoverView->setPicture(art->shownImage(), toolTipForCandidate(shown ? &*shown : nullptr));
+    fCoverSize->setText(art->windowSizeText());
+}
+
 void FolderWindow::showLegend(bool on) {
     fLegendDrawer->setVisible(on);
     if (fLegendButton->isChecked() != on) fLegendButton->setChecked(on);
@@ -349,12 +384,17 @@ void FolderWindow::closeEvent(QCloseEvent* event) {
         QMessageBox* box = SheetAlertHost::makeAlertBox(
             this,
             {tr("Unsaved Changes"),
-             tr("Do you want to close \"%1\" without saving your changes?").arg(name),
-             {tr("Cancel"), tr("Close")}},
+             tr("Do you want to save the changes you made in \"%1\"?").arg(name),
+             {tr("Save"), tr("Cancel"), tr("Don't Save")}},
             [this](int button) {
-                if (button != 1) return;
-                fCloseConfirmed = true;
-                close();
+                if (button == 0) {
+                    // The window goes once the save has ended (closedAfterSave).
+                    fTrackListTableView->commitEdit();
+                    fDoc->saveDocumentWithDelegate();
+                } else if (button == 2) {
+                    fCloseConfirmed = true;
+                    close();
+                }
             });
         box->open();
         return;

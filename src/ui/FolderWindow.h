@@ -13,6 +13,7 @@
 class AlbumArtIcon;
 class AlbumHitsTableView;
 class BoxSetSheet;
+class CoverArtPanel;
 class LegendPanel;
 class QAction;
 class QCheckBox;
@@ -52,6 +53,10 @@ public:
     void mainLookup();
     void showSearchPanel();
     void showMultiCDPanel();
+    // The cover-art panel as a sheet on this window.
+    void showCoverArtPanel();
+    // The window's picture and size text follow the candidates.
+    void syncCover();
     // The legend beside the window, opened and closed by the legend button.
     void showLegend(bool on);
     bool legendShown() const;
@@ -73,6 +78,7 @@ public:
     BoxSetSheet* boxSetSheet() const { return fMultiCDPanel; }
     AlbumArtIcon* coverView() const { return fCoverView; }
     QLabel* coverSizeLabel() const { return fCoverSize; }
+    CoverArtPanel* coverArtPanel() const { return fCoverPanel; }
     QMenu* lookUpMenu() const { return fLookUpMenu; }
     // The twelve look-up commands, in the document's command order.
     QList<QAction*> lookUpActions() const { return fLookUpActions; }
@@ -107,6 +113,7 @@ private:
     QPointer<ProgressSheet> fNCProgressSheet;
     SearchSheet* fSearchPanel = nullptr;
     BoxSetSheet* fMultiCDPanel = nullptr;
+    CoverArtPanel* fCoverPanel = nullptr;
     QMenu* fLookUpMenu = nullptr;
     QList<QAction*> fLookUpActions;
     QList<QAction*> fDocumentActions;

@@ -1,12 +1,13 @@
 // Saves pictures of the desktop windows for people to look at:
 //   trovix-screenshots OUTPUT_FOLDER
 // A demo album folder is made, looked up against a loopback site, and the
-// folder window, the legend, the search and box-set sheets and the drop
+// folder window, the legend, the search, box-set and cover-art sheets and the drop
 // window are saved as PNG files. Exits non-zero when a picture is missing.
 #include "app/Preferences.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/LoopbackAlbumWeb.h"
-#include "ui/AlbumArtIcon.h"
+#include "art/AlbumArt.h"
+#include "ui/CoverArtPanel.h"
 #include "ui/BoxSetSheet.h"
 #include "ui/DropWindow.h"
 #include "ui/FolderWindow.h"
@@ -107,8 +108,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     for (QMessageBox* box : window->findChildren<QMessageBox*>()) box->done(0);
-    window->coverView()->setPicture(demoCover(), QStringLiteral("Dropped image"));
-    window->coverSizeLabel()->setText(QStringLiteral("300 x 300"));
+    window->document()->albumArt()->imageDropped(demoCover());
     window->trackTable()->selectRow(1);
     window->legendButton()->setChecked(true);
     ok &= grab(window, out + "/folder-window.png");
@@ -130,11 +130,9 @@ int main(int argc, char** argv) {
     ok &= grab(window->boxSetSheet(), out + "/box-set-sheet.png");
     window->boxSetSheet()->accept();
 
-    AlbumArtIcon cover;
-    cover.resize(320, 320);
-    cover.setPicture(demoCover(), QStringLiteral("Dropped image"));
-    cover.show();
-    ok &= grab(&cover, out + "/cover-view.png");
+    window->showCoverArtPanel();
+    ok &= grab(window->coverArtPanel(), out + "/cover-art-panel.png");
+    window->coverArtPanel()->accept();
 
     window->setWindowModified(false);
     window->close();

@@ -5,7 +5,10 @@
 #include "support/AlbumFolderFixture.h"
 #include "support/LoopbackAlbumWeb.h"
 #include "ui/AlbumHitsTableView.h"
+#include "ui/AlbumArtIcon.h"
 #include "ui/BoxSetSheet.h"
+#include "ui/CoverArtPanel.h"
+#include "ui/FolderStatusDelegate.h"
 #include "ui/HitsModel.h"
 #include "ui/LegendPanel.h"
 #include "ui/ProgressSheet.h"
@@ -23,6 +26,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -297,7 +301,73 @@ TEST_F(FolderWindowTest, ClosingAsksAboutUnsavedChanges) {
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Unsaved Changes"));
     EXPECT_EQ(box->windowModality(), Qt::WindowModal);
     EXPECT_TRUE(fWindow->isVisible());
-    box->buttons().first()->click(); // Cancel
+    ASSERT_EQ(box->buttons().size(), 3);
+    EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Save"));
+    box->buttons()[1]->click(); // Cancel
     QCoreApplication::processEvents();
     EXPECT_TRUE(fWindow->isVisible());
+}
+
+TEST_F(FolderWindowTest, SavingWithAnEmptyArtistShowsTheMissingFieldSheet) {
+    open();
+    fWindow->artistField()->clear();
+    QTest::keyClicks(fWindow->artistField(), QStringLiteral("x"));
+    QTest::keyClick(fWindow->artistField(), Qt::Key_Backspace);
+    ASSERT_TRUE(fWindow->document()->artistField().isEmpty());
+    fWindow->document()->saveDocument();
+    ASSERT_EQ(alerts().size(), 1);
+    QMessageBox* box = alerts().first();
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Missing Field"));
+    EXPECT_EQ(box->informativeText(), QStringLiteral("The Artist field must be filled in."));
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    ASSERT_EQ(box->buttons().size(), 1);
+    EXPECT_EQ(box->buttons().first()->text(), QStringLiteral("OK"));
+}
+
+TEST_F(FolderWindowTest, StatusCellsShowTheDocumentsDecisions) {
+    open();
+    // The tag hit is applied: titles and album info already right.
+    FolderStatusDelegate::Colors colors = fWindow->trackTable()->statusDelegate()->colorsForRow(0);
+    EXPECT_EQ(colors[StatusIcons::T], StatusIcons::Green);
+    EXPECT_EQ(colors[StatusIcons::I], StatusIcons::Green);
+    EXPECT_EQ(colors[StatusIcons::F], StatusIcons::Gray); // renaming is off
+    applyWebHit();
+    colors = fWindow->trackTable()->statusDelegate()->colorsForRow(0);
+    EXPECT_EQ(colors[StatusIcons::T], StatusIcons::Red);
+}
+
+TEST_F(FolderWindowTest, CoverViewsFollowTheCandidatesAndTakeDrops) {
+    open();
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    QMimeData data;
+    data.setImageData(picture);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(fWindow->coverView(), &enter);
+    EXPECT_TRUE(fWindow->coverView()->highlighted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(fWindow->coverView(), &drop);
+    EXPECT_FALSE(fWindow->coverView()->highlighted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !fWindow->coverView()->picture().isNull(); }, 3000));
+    EXPECT_EQ(fWindow->coverView()->picture().size(), QSize(40, 30));
+    EXPECT_EQ(fWindow->coverView()->toolTip(), QStringLiteral("Dropped image"));
+    EXPECT_EQ(fWindow->coverSizeLabel()->text(), QStringLiteral("40 x 30"));
+
+    fWindow->showCoverArtPanel();
+    CoverArtPanel* panel = fWindow->coverArtPanel();
+    ASSERT_TRUE(panel);
+    EXPECT_EQ(panel->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(panel->sourceLabel()->text(), QStringLiteral("Added by user"));
+    EXPECT_EQ(panel->sizeLabel()->text(), QStringLiteral("40 x 30"));
+    panel->clearButton()->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return panel->paneImage()->picture().isNull(); }, 3000));
+    EXPECT_EQ(panel->sourceLabel()->text(), QStringLiteral("No image"));
+    EXPECT_EQ(fWindow->coverSizeLabel()->text(), QStringLiteral("(none)"));
+
+    // A web address alone highlights but is refused on drop.
+    QMimeData web;
+    web.setUrls({QUrl(QStringLiteral("http://example.invalid/cover.jpg"))});
+    QDropEvent refused(QPointF(5, 5), Qt::CopyAction, &web, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(panel->paneImage(), &refused);
+    EXPECT_FALSE(refused.isAccepted());
 }

@@ -159,7 +159,8 @@ TEST(DefaultWindows, FolderAndFileWindows) {
     const QString album = dir.filePath(QStringLiteral("My Album"));
     QDir().mkpath(album);
     FolderWindow folder;
-    folder.setDocumentPath({album, false});
+    folder.document()->setSources(LookupSources{}); // no web
+    folder.setDocumentPath({album, true});
     EXPECT_EQ(folder.windowTitle(), QStringLiteral("My Album[*]"));
     folder.document()->waitUntilIdle();
 
