@@ -7,15 +7,6 @@
 
 namespace {
 
-StatusIcons::Color iconColor(StatusColor color) {
-    switch (color) {
-    case Red: return StatusIcons::Red;
-    case Green: return StatusIcons::Green;
-    case Grey: return StatusIcons::Gray;
-    }
-    return StatusIcons::Gray;
-}
-
 // The document's decisions for the row, against the album the tags give.
 FolderStatusDelegate::Colors documentColors(const TrovixDocument& doc, const AudioTrack& track,
                                             qsizetype row) {
@@ -28,13 +19,7 @@ FolderStatusDelegate::Colors documentColors(const TrovixDocument& doc, const Aud
     }
     const StatusRow decided = StatusDecisions::folderTrack(
         track, tagHit, doc.variousArtists(), doc.alternate(), doc.getNewTrack(row));
-    FolderStatusDelegate::Colors colors;
-    colors[StatusIcons::A] = iconColor(decided.A);
-    colors[StatusIcons::F] = iconColor(decided.F);
-    colors[StatusIcons::I] = iconColor(decided.I);
-    colors[StatusIcons::T] = iconColor(decided.T);
-    colors[StatusIcons::Num] = iconColor(decided.Num);
-    return colors;
+    return StatusIcons::colorsOf(decided);
 }
 
 FolderStatusDelegate::Decide& decider() {

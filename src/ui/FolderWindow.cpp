@@ -13,7 +13,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QDockWidget>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -22,32 +21,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QSplitter>
-#include <QThread>
 #include <QVBoxLayout>
 
-namespace {
-
-// What a worker gets when it asks for a sheet that only the GUI thread could
-// make: progress it reports goes nowhere.
-class NoProgress : public ProgressIndicator {
-public:
-    void NotifyBeginInd(const QString&, bool) override {}
-    void NotifyBeginDet(const QString&, int, int, bool) override {}
-    void NotifyBump(int) override {}
-    void NotifyAnimate() override {}
-    bool cancelled() override { return false; }
-};
-
-} // namespace
 
 FolderWindow::FolderWindow(QWidget* parent)
-    : DocumentWindow(parent), fDoc(std::make_unique<TrovixDocument>(this)), fAlerts(this) {
-    setAttribute(Qt::WA_DeleteOnClose);
+    : TaggingWindow(parent), fDoc(std::make_unique<TrovixDocument>(this)) {
     setObjectName(QStringLiteral("folderWindow"));
-    setWindowTitle(tr("Untitled") + QStringLiteral("[*]"));
 
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -95,11 +76,7 @@ FolderWindow::FolderWindow(QWidget* parent)
     });
 
     buildMenus();
-    connect(fDoc.get(), &TrovixDocument::closedAfterSave, this, [this] {
-        fCloseConfirmed = true;
-        closeProgressSheet();
-        close();
-    });
+    watchDocument();
     resize(980, 680);
 }
 
@@ -270,27 +247,6 @@ void FolderWindow::setDocumentPath(const DropActionDict& request) {
 
 // DocumentHost ----------------------------------------------------------------
 
-void FolderWindow::showAlert(const Alert& alert, std::function<void(int)> response) {
-    fAlerts.showAlert(alert, std::move(response));
-}
-
-ProgressIndicator* FolderWindow::progressSheet() {
-    if (QThread::currentThread() != thread()) {
-        if (fNCProgressSheet) return fNCProgressSheet;
-        static NoProgress none;
-        return &none;
-    }
-    if (!fNCProgressSheet) fNCProgressSheet = new ProgressSheet(this);
-    return fNCProgressSheet;
-}
-
-void FolderWindow::closeProgressSheet() {
-    if (!fNCProgressSheet) return;
-    fNCProgressSheet->closeSheet();
-    fNCProgressSheet->deleteLater();
-    fNCProgressSheet = nullptr;
-}
-
 void FolderWindow::reloadTracks() {
     syncFieldsFromDocument();
     fTrackListTableView->reloadTracks();
@@ -300,13 +256,6 @@ void FolderWindow::reloadHits() {
     fAlbumHitsTableView->reloadHits();
     syncFieldsFromDocument();
 }
-
-void FolderWindow::syncWindowTitle() {
-    const QString name = fDoc->displayName();
-    setWindowTitle((name.isEmpty() ? tr("Untitled") : name) + QStringLiteral("[*]"));
-}
-
-void FolderWindow::setEdited(bool edited) { setWindowModified(edited); }
 
 void FolderWindow::endEditing() {
     fTrackListTableView->commitEdit();
@@ -371,38 +320,3 @@ void FolderWindow::showLegend(bool on) {
 }
 
 bool FolderWindow::legendShown() const { return fLegendDrawer->isVisible(); }
-
-void FolderWindow::closeEvent(QCloseEvent* event) {
-    // A busy document cannot close; nothing is asked.
-    if (!fDoc->isIdle()) {
-        event->ignore();
-        return;
-    }
-    if (isWindowModified() && !fCloseConfirmed) {
-        event->ignore();
-        const QString name = fDoc->displayName();
-        QMessageBox* box = SheetAlertHost::makeAlertBox(
-            this,
-            {tr("Unsaved Changes"),
-             tr("Do you want to save the changes you made in \"%1\"?").arg(name),
-             {tr("Save"), tr("Cancel"), tr("Don't Save")}},
-            [this](int button) {
-                if (button == 0) {
-                    // The window goes once the save has ended (closedAfterSave).
-                    fTrackListTableView->commitEdit();
-                    fDoc->saveDocumentWithDelegate();
-                } else if (button == 2) {
-                    fCloseConfirmed = true;
-                    close();
-                }
-            });
-        box->open();
-        return;
-    }
-    if (!fDoc->requestClose()) {
-        event->ignore();
-        return;
-    }
-    closeProgressSheet();
-    event->accept();
-}

@@ -1,12 +1,7 @@
 #pragma once
 
-#include "docs/DocumentHost.h"
 #include "docs/TrovixDocument.h"
-#include "ui/DocumentWindow.h"
-#include "ui/ProgressSheet.h"
-#include "ui/SheetAlertHost.h"
-
-#include <QPointer>
+#include "ui/TaggingWindow.h"
 
 #include <memory>
 
@@ -27,26 +22,22 @@ class TrovixTableView;
 
 // The window of an album folder. It shows the folder document and forwards
 // what the user does to it; every decision is the document's.
-class FolderWindow : public DocumentWindow, public DocumentHost {
+class FolderWindow : public TaggingWindow {
     Q_OBJECT
 public:
     explicit FolderWindow(QWidget* parent = nullptr);
     ~FolderWindow() override;
 
     TrovixDocument* document() const { return fDoc.get(); }
+    DocumentBase* baseDocument() const override { return fDoc.get(); }
 
     void setDocumentPath(const DropActionDict& request) override;
     bool isFolderWindow() const override { return true; }
     QString documentPath() const override { return fDoc->docPath(); }
 
     // DocumentHost.
-    void showAlert(const Alert& alert, std::function<void(int)> response = {}) override;
-    ProgressIndicator* progressSheet() override;
-    void closeProgressSheet() override;
     void reloadTracks() override;
     void reloadHits() override;
-    void syncWindowTitle() override;
-    void setEdited(bool edited) override;
     void endEditing() override;
 
     // Commands.
@@ -73,7 +64,6 @@ public:
     QCheckBox* reverseButton() const { return fReverseArtistTitleBtn; }
     QPushButton* legendButton() const { return fLegendButton; }
     LegendPanel* legendPanel() const { return fLegendPanel; }
-    ProgressSheet* currentProgressSheet() const { return fNCProgressSheet; }
     SearchSheet* searchSheet() const { return fSearchPanel; }
     BoxSetSheet* boxSetSheet() const { return fMultiCDPanel; }
     AlbumArtIcon* coverView() const { return fCoverView; }
@@ -85,16 +75,12 @@ public:
     // Brings every menu command's enabling and title up to date.
     void validateMenus();
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-
 private:
     void buildFields(QWidget* central);
     void buildMenus();
     void syncFieldsFromDocument();
 
     std::unique_ptr<TrovixDocument> fDoc;
-    SheetAlertHost fAlerts;
 
     QLineEdit* fOldAlbumTextField;
     QLineEdit* fOldArtistTextField;
@@ -110,7 +96,6 @@ private:
     QPushButton* fLegendButton;
     QDockWidget* fLegendDrawer;
     LegendPanel* fLegendPanel;
-    QPointer<ProgressSheet> fNCProgressSheet;
     SearchSheet* fSearchPanel = nullptr;
     BoxSetSheet* fMultiCDPanel = nullptr;
     CoverArtPanel* fCoverPanel = nullptr;
@@ -122,5 +107,4 @@ private:
     QAction* fPasteAction = nullptr;
     QAction* fDeleteAction = nullptr;
     QAction* fSelectAllAction = nullptr;
-    bool fCloseConfirmed = false;
 };

@@ -1,6 +1,7 @@
 #include "ui/HitsModel.h"
 
 #include "docs/TrovixDocument.h"
+#include "ui/RelevanceDelegate.h"
 #include "ui/SourceIcons.h"
 
 #include <QFont>
@@ -53,6 +54,8 @@ QVariant HitsModel::data(const QModelIndex& index, int role) const {
         return key;
     case Qt::ForegroundRole:
         return details ? SourceIcons::colorForKey(key) : QColor(Qt::black);
+    case RelevanceDelegate::kScoreRole:
+        return hit->totalScore();
     case Qt::FontRole: {
         QFont font;
         font.setPixelSize(11);

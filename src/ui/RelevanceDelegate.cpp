@@ -1,6 +1,5 @@
 #include "ui/RelevanceDelegate.h"
 
-#include "ui/HitsModel.h"
 #include "ui/SourceIcons.h"
 
 #include <QPainter>
@@ -8,9 +7,9 @@
 void RelevanceDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
     QStyledItemDelegate::paint(painter, option, index); // selection background
-    const auto* model = qobject_cast<const HitsModel*>(index.model());
-    if (!model) return;
-    const QImage bar = SourceIcons::relevanceImage(model->scoreAt(index.row()), option.rect.width());
+    const QVariant score = index.data(kScoreRole);
+    if (!score.isValid()) return;
+    const QImage bar = SourceIcons::relevanceImage(score.toInt(), option.rect.width());
     if (bar.isNull()) return;
     // The bar sits in the column width by 14 inset by 2, centred vertically.
     const int top = option.rect.top() + (option.rect.height() - bar.height()) / 2;

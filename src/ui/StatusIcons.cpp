@@ -75,3 +75,21 @@ void StatusIcons::paintRow(QPainter* painter, const QRect& rect,
     }
     painter->restore();
 }
+
+std::array<StatusIcons::Color, 5> StatusIcons::colorsOf(const StatusRow& row) {
+    const auto color = [](StatusColor c) {
+        switch (c) {
+        case ::Red: return Red;
+        case ::Green: return Green;
+        case ::Grey: return Gray;
+        }
+        return Gray;
+    };
+    std::array<Color, 5> colors;
+    colors[A] = color(row.A);
+    colors[F] = color(row.F);
+    colors[I] = color(row.I);
+    colors[T] = color(row.T);
+    colors[Num] = color(row.Num);
+    return colors;
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "docs/StatusDecisions.h"
+
 #include <QImage>
 #include <QPixmap>
 #include <QString>
@@ -29,6 +31,8 @@ public:
     // 16 pixels wide and centred vertically. Colours are given per letter
     // (indexed by Letter).
     static void paintRow(QPainter* painter, const QRect& rect, const std::array<Color, 5>& colors);
+    // The icon colours of a decided status row, indexed by Letter.
+    static std::array<Color, 5> colorsOf(const StatusRow& row);
     // The order the row shows the letters in.
     static constexpr std::array<Letter, 5> kRowOrder{A, F, I, T, Num};
 

@@ -4,7 +4,7 @@
 #include "system/FileSystemParams.h"
 #include "ui/DocumentWindow.h"
 #include "ui/DropWindow.h"
-#include "ui/FileWindow.h"
+#include "ui/FileTagWindow.h"
 #include "ui/FolderWindow.h"
 #include "ui/SourceIcons.h"
 #include "web/DebugFiles.h"
@@ -57,7 +57,7 @@ bool TrovixController::openDropped(const QString& path, bool cleanUp) {
 
 DocumentWindow* TrovixController::defaultWindow(const DropActionDict&, bool folder) {
     if (folder) return new FolderWindow;
-    return new FileWindow;
+    return new FileTagWindow;
 }
 
 QList<DocumentWindow*> TrovixController::documentWindows() const {

@@ -2,10 +2,15 @@
 //   trovix-screenshots OUTPUT_FOLDER
 // A demo album folder is made, looked up against a loopback site, and the
 // folder window, the legend, the search, box-set and cover-art sheets and the drop
-// window are saved as PNG files. Exits non-zero when a picture is missing.
+// window are saved as PNG files; then one song of it in the single-file window
+// after a song search. Exits non-zero when a picture is missing.
 #include "app/Preferences.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/LoopbackAlbumWeb.h"
+#include "support/LoopbackSongWeb.h"
+#include "support/Mp3Fixture.h"
+#include "media/MusicFile.h"
+#include "ui/FileTagWindow.h"
 #include "art/AlbumArt.h"
 #include "ui/CoverArtPanel.h"
 #include "ui/BoxSetSheet.h"
@@ -136,5 +141,34 @@ int main(int argc, char** argv) {
 
     window->setWindowModified(false);
     window->close();
+
+    // One song in the single-file window, after a song search.
+    LoopbackSongWeb songs(QStringLiteral("Second Song"));
+    songs.addAlbum({LoopbackSongWeb::Site::AMG, "a1", "The Band", "Demo Album", "2004", "Rock",
+                    {"Opening Theme", "Second Song", "The Long Road"}});
+    songs.addAlbum({LoopbackSongWeb::Site::Google, "g1", "The Band", "Live at the Hall", "2008",
+                    "", {"Intro", "Second Song (Live)", "Encore"}});
+    for (const char* key : {Prefs::kAMGBaseURL, Prefs::kGoogleBaseURL})
+        Prefs::setValue(QString::fromLatin1(key), songs.baseUrl());
+    Prefs::setValue(QString::fromLatin1(Prefs::kSearchGOOG), true);
+    QTemporaryDir songDir;
+    const QString songPath = songDir.filePath(QStringLiteral("02 second song.mp3"));
+    if (writeSilentMp3(songPath)) {
+        if (auto file = MusicFile::newMusicFileWithPath(songPath)) {
+            file->tagArtist(QStringLiteral("the band"));
+            file->tagTitle(QStringLiteral("second song"));
+            file->commitTags();
+        }
+    }
+    auto* fileWindow = new FileTagWindow;
+    fileWindow->show();
+    fileWindow->setDocumentPath({songPath, false});
+    fileWindow->document()->waitUntilIdle();
+    QTest::qWait(200);
+    for (QMessageBox* box : fileWindow->findChildren<QMessageBox*>()) box->done(0);
+    fileWindow->document()->handleHitClick(0);
+    ok &= grab(fileWindow, out + "/file-window.png");
+    fileWindow->setWindowModified(false);
+    fileWindow->close();
     return ok ? 0 : 1;
 }

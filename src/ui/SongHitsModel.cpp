@@ -1,0 +1,85 @@
+#include "ui/SongHitsModel.h"
+
+#include "docs/FileTagDocument.h"
+#include "ui/RelevanceDelegate.h"
+#include "ui/SourceIcons.h"
+
+#include <QFont>
+#include <QPixmap>
+
+namespace {
+
+// A missing or empty value reads "(none)".
+QString shown(const QString& value) {
+    return value.isEmpty() ? QStringLiteral("(none)") : value;
+}
+
+} // namespace
+
+SongHitsModel::SongHitsModel(FileTagDocument* doc, QObject* parent)
+    : QAbstractTableModel(parent), fDoc(doc) {
+    connect(SourceIcons::instance(), &SourceIcons::iconsChanged, this, [this] {
+        if (rowCount() > 0) emit dataChanged(index(0, 2), index(rowCount() - 1, 2));
+    });
+}
+
+void SongHitsModel::reload() {
+    beginResetModel();
+    endResetModel();
+}
+
+int SongHitsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(fDoc->hitCount());
+}
+
+int SongHitsModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(kColumns.size());
+}
+
+int SongHitsModel::scoreAt(int row) const {
+    const TrackInfoPtr hit = fDoc->hitAt(row);
+    return hit ? hit->totalScore() : 0;
+}
+
+QVariant SongHitsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid()) return {};
+    const TrackInfoPtr hit = fDoc->hitAt(index.row());
+    if (!hit) return {};
+    const QString column = columnId(index.column());
+    switch (role) {
+    case Qt::DisplayRole:
+        if (column == QLatin1String("title")) return shown(hit->title());
+        if (column == QLatin1String("artist")) return shown(hit->artist());
+        if (column == QLatin1String("album")) return shown(hit->album());
+        if (column == QLatin1String("year")) return shown(hit->year());
+        if (column == QLatin1String("genre")) return shown(hit->genre());
+        if (column == QLatin1String("track")) return shown(hit->longTrack());
+        return {};
+    case Qt::DecorationRole:
+        if (column == QLatin1String("source")) {
+            const QImage icon = SourceIcons::instance()->iconForKey(hit->iadbKey());
+            if (!icon.isNull()) return QPixmap::fromImage(icon);
+        }
+        return {};
+    case Qt::ToolTipRole:
+        return hit->iadbKey();
+    case Qt::ForegroundRole:
+        return SourceIcons::colorForKey(hit->iadbKey());
+    case RelevanceDelegate::kScoreRole:
+        return hit->totalScore();
+    case Qt::FontRole: {
+        QFont font;
+        font.setPixelSize(11);
+        return font;
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant SongHitsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    static const QStringList titles{"Relevance", "Status", "Source", "Title", "Artist",
+                                    "Album",     "Year",   "Genre",  "Track"};
+    return titles.value(section);
+}

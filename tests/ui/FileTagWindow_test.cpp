@@ -1,0 +1,135 @@
+// The single-file window over its document: fields, song hits, the status
+// row and the save checks, against song searches on a loopback server.
+#include "ui/FileTagWindow.h"
+
+#include "ui/RelevanceDelegate.h"
+
+#include "app/Preferences.h"
+#include "media/MusicFile.h"
+#include "support/LoopbackSongWeb.h"
+#include "support/Mp3Fixture.h"
+#include "support/SourceTestKit.h"
+#include "ui/SongHitsModel.h"
+#include "ui/StatusImage.h"
+#include "ui/TrackHitsTableView.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+class FileTagWindowTest : public SourceTest {
+protected:
+    void SetUp() override {
+        SourceTest::SetUp();
+        setBase(Prefs::kAMGBaseURL, fWeb.baseUrl());
+        setBase(Prefs::kGoogleBaseURL, fWeb.baseUrl());
+        for (const char* key : {Prefs::kSearchAMG, Prefs::kSearchGOOG})
+            Prefs::setOverride(QString::fromLatin1(key), true);
+        for (const char* key : {Prefs::kSearchForCoverArt, Prefs::kBackup, Prefs::kRenameTracks,
+                                Prefs::kSmartCapitalization})
+            Prefs::setOverride(QString::fromLatin1(key), false);
+        fWeb.addAlbum({LoopbackSongWeb::Site::AMG, "a1", "The Band", "The Album", "2001", "Rock",
+                       {"One", "Song Two", "Three"}});
+
+        fPath = fDir.filePath(QStringLiteral("song.mp3"));
+        ASSERT_TRUE(writeSilentMp3(fPath));
+        auto file = MusicFile::newMusicFileWithPath(fPath);
+        ASSERT_TRUE(file);
+        file->tagArtist(QStringLiteral("The Band"));
+        file->tagTitle(QStringLiteral("Song Two"));
+        ASSERT_TRUE(file->commitTags());
+
+        fWindow = new FileTagWindow;
+        fWindow->show();
+        fWindow->setDocumentPath({fPath, false});
+        fWindow->document()->waitUntilIdle();
+        QCoreApplication::processEvents();
+    }
+    void TearDown() override {
+        for (QMessageBox* box : alerts()) box->done(0);
+        QCoreApplication::processEvents();
+        delete fWindow;
+        SourceTest::TearDown();
+    }
+    QList<QMessageBox*> alerts() const { return fWindow->findChildren<QMessageBox*>(); }
+    int rowOf(const QString& keyPrefix) const {
+        SongHitsModel* model = fWindow->hitsTable()->hitsModel();
+        for (int r = 0; r < model->rowCount(); ++r)
+            if (model->index(r, 0).data(Qt::ToolTipRole).toString().startsWith(keyPrefix)) return r;
+        return -1;
+    }
+
+    LoopbackSongWeb fWeb{QStringLiteral("Song Two")};
+    QTemporaryDir fDir;
+    QString fPath;
+    FileTagWindow* fWindow = nullptr;
+};
+
+} // namespace
+
+TEST_F(FileTagWindowTest, OpeningShowsTheTagsAndTheSongHitsWithoutApplyingOne) {
+    EXPECT_EQ(fWindow->windowTitle(), QStringLiteral("song.mp3[*]"));
+    EXPECT_EQ(fWindow->fieldText(QStringLiteral("title")), QStringLiteral("Song Two"));
+    EXPECT_EQ(fWindow->fieldText(QStringLiteral("artist")), QStringLiteral("The Band"));
+    EXPECT_TRUE(fWindow->fieldText(QStringLiteral("album")).isEmpty());
+    const int web = rowOf(QStringLiteral("#AMG:"));
+    ASSERT_GE(web, 0);
+    EXPECT_EQ(fWindow->hitsTable()->selectedRow(), 0);
+    SongHitsModel* model = fWindow->hitsTable()->hitsModel();
+    const auto cell = [&](int row, const char* column) {
+        return model->index(row, int(SongHitsModel::kColumns.indexOf(QLatin1String(column))))
+            .data()
+            .toString();
+    };
+    EXPECT_EQ(cell(web, "album"), QStringLiteral("The Album"));
+    EXPECT_EQ(cell(web, "track"), QStringLiteral("2/3"));
+    // The relevance bar's length.
+    EXPECT_GT(model->index(web, 0).data(RelevanceDelegate::kScoreRole).toInt(), 0);
+    EXPECT_TRUE(alerts().isEmpty());
+    EXPECT_FALSE(fWindow->currentProgressSheet());
+}
+
+TEST_F(FileTagWindowTest, ClickingAHitFillsTheFieldsAndTypingReachesTheDocument) {
+    const int web = rowOf(QStringLiteral("#AMG:"));
+    ASSERT_GE(web, 0);
+    TrackHitsTableView* table = fWindow->hitsTable();
+    const QRect cell = table->visualRect(table->model()->index(web, 3));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_EQ(fWindow->fieldText(QStringLiteral("album")), QStringLiteral("The Album"));
+    EXPECT_EQ(fWindow->fieldText(QStringLiteral("year")), QStringLiteral("2001"));
+    EXPECT_EQ(fWindow->fieldText(QStringLiteral("track")), QStringLiteral("2"));
+    EXPECT_EQ(fWindow->fieldText(QStringLiteral("count")), QStringLiteral("3"));
+    EXPECT_TRUE(fWindow->isWindowModified());
+
+    QLineEdit* title = fWindow->field(QStringLiteral("title"));
+    title->selectAll();
+    QTest::keyClicks(title, QStringLiteral("New Name"));
+    EXPECT_EQ(fWindow->document()->titleField(), QStringLiteral("New Name"));
+}
+
+TEST_F(FileTagWindowTest, SavingWithAnEmptyTitleShowsTheMissingFieldSheet) {
+    QLineEdit* title = fWindow->field(QStringLiteral("title"));
+    title->selectAll();
+    QTest::keyClick(title, Qt::Key_Delete);
+    fWindow->document()->saveDocument();
+    ASSERT_EQ(alerts().size(), 1);
+    QMessageBox* box = alerts().first();
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Missing Field"));
+    EXPECT_EQ(box->informativeText(), QStringLiteral("The Title field must be filled in."));
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+}
+
+TEST_F(FileTagWindowTest, LookUpCommandsNameTheirSubjects) {
+    fWindow->validateMenus();
+    const QList<QAction*> actions = fWindow->lookUpActions();
+    ASSERT_EQ(actions.size(), 4);
+    EXPECT_TRUE(actions[0]->isEnabled());
+    EXPECT_TRUE(actions[0]->text().contains(QStringLiteral("The Band")));
+    // The new title equals the old one: nothing new to look up.
+    EXPECT_FALSE(actions[3]->isEnabled());
+}
