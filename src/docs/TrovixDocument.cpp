@@ -301,6 +301,9 @@ void TrovixDocument::scanFiles(const QString& folder) {
             if (track.isValid()) {
                 QMutexLocker locker(&fDataLock);
                 if (!fCustomTag && track.customTag()) fCustomTag = track.customTag();
+                // The row numbers the file-name template; a list that is never
+                // reordered (clean-up only) is named by its scan order.
+                track.setRow(uint32_t(fSongs.count()));
                 fSongs.add(std::make_shared<AudioTrack>(std::move(track)));
             }
         }
