@@ -12,6 +12,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMutexLocker>
 #include <QObject>
 #include <QRecursiveMutex>
 #include <QString>
@@ -193,10 +194,24 @@ public:
     bool sortHits(const QString& column);
 
     AlbumDetailsPtr currentAlbumDetails() const { return fCurrentAlbumDetails; }
-    AlbumDetailsPtr albumDetailsFromTags() const { return fAlbumDetailsFromTags; }
-    AlbumDetailsPtr albumDetailsFromFiles() const { return fAlbumDetailsFromFiles; }
-    AlbumInfoPtr albumInfoFromTags() const { return fAlbumInfoFromTags; }
-    AlbumInfoPtr albumInfoFromFiles() const { return fAlbumInfoFromFiles; }
+    // The opening worker replaces these while the window draws the status
+    // letters from them.
+    AlbumDetailsPtr albumDetailsFromTags() const {
+        QMutexLocker locker(&fDataLock);
+        return fAlbumDetailsFromTags;
+    }
+    AlbumDetailsPtr albumDetailsFromFiles() const {
+        QMutexLocker locker(&fDataLock);
+        return fAlbumDetailsFromFiles;
+    }
+    AlbumInfoPtr albumInfoFromTags() const {
+        QMutexLocker locker(&fDataLock);
+        return fAlbumInfoFromTags;
+    }
+    AlbumInfoPtr albumInfoFromFiles() const {
+        QMutexLocker locker(&fDataLock);
+        return fAlbumInfoFromFiles;
+    }
     AlbumArt* albumArt() const { return fAlbumArtObj.get(); }
 
     // Applying an album -----------------------------------------------------
