@@ -331,8 +331,8 @@ TEST(CliSave, CleanUpOnlyNamesFilesByTheirPositionAndABoxSetIsAppliedOnce) {
     const QString dir = twoTrackAlbum(env);
     // No hit is applied, so nothing reorders the list: the file names must
     // still number the files as the track tags do.
-    CliResult r = env.run(openArgs(dir, {"--clean-up-only", "--set", "RenameAlbums=NO", "--save",
-                                         "--yes"}));
+    CliResult r =
+        env.run(openArgs(dir, {"--clean-up-only", "--set", "RenameAlbums=NO", "--save", "--yes"}));
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(filesIn(dir), (QStringList{"01-First Song.mp3", "02-Second Song.mp3"}));
     EXPECT_EQ(readTags(dir + "/02-Second Song.mp3").track, 2u);

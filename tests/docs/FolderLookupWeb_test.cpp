@@ -120,7 +120,8 @@ protected:
                     "class=\"cell\">Band</td>\n<td class=\"cell\"><a "
                     "href=\"/cg/amg.dll?p=amg&sql=10:record\">Record Deluxe</a></td>\n<td "
                     "class=\"cell\">Label</td>\n<td class=\"cell\"><a "
-                    "href=\"/cg/amg.dll?p=amg&sql=73:x\">Rock</a></td></tr>\n</table></body></html>",
+                    "href=\"/cg/amg.dll?p=amg&sql=73:x\">Rock</a></td></tr>\n</table></body></"
+                    "html>",
                     "text/html");
                 return;
             }
@@ -138,14 +139,17 @@ protected:
             for (const char* title : {"Alpha", "Bravo", "Charlie", "Delta"}) {
                 const std::string number = std::to_string(++n);
                 page += "<tr class=\"visible\" id=\"trlink\" onclick=\"z('" + number +
-                        "')\"><td>x</td><td>play</td><td>" + number + "</td><td></td><td "
-                        "class=\"t\">" + title + "</td><td>4:15</td></tr>\n";
+                        "')\"><td>x</td><td>play</td><td>" + number +
+                        "</td><td></td><td "
+                        "class=\"t\">" +
+                        title + "</td><td>4:15</td></tr>\n";
             }
             res.set_content(page + "</table></body></html>", "text/html");
         });
-        fServer.serve("/musicsearch",
-                      "<html><table>\n<tr><td><a href=\"/musicl?lid=1&aid=record\">Record "
-                      "Live</a><br><font size=-1>By: <b>Band</b></font></td></tr>\n</table></html>");
+        fServer.serve(
+            "/musicsearch",
+            "<html><table>\n<tr><td><a href=\"/musicl?lid=1&aid=record\">Record "
+            "Live</a><br><font size=-1>By: <b>Band</b></font></td></tr>\n</table></html>");
         fServer.serve("/musicl",
                       "<html><table><tr><td>Artist:</td><td><font size=-1>Band</font></td></tr>"
                       "<tr><td>Album:</td><td><font size=-1>Record Live</font></td></tr></table>\n"
@@ -180,7 +184,8 @@ TEST_F(FolderLookupFourSources, SavedSearchFirstThenTheSourcesInOrder) {
         if (t.startsWith(u"/musicsearch")) searches << QStringLiteral("goog");
         if (t.startsWith(u"/cg/amg.dll") && t.contains(u"OPT1")) searches << QStringLiteral("amg");
     }
-    EXPECT_EQ(searches, (QStringList{"gnudb", "amg", "goog", "gnudb", "gnudb", "freedb", "freedb"}));
+    EXPECT_EQ(searches,
+              (QStringList{"gnudb", "amg", "goog", "gnudb", "gnudb", "freedb", "freedb"}));
     EXPECT_EQ(doc.lastSearch(), QStringLiteral("Saved Band / Saved Record"));
 
     // One hit from each source and the folder's own two, best first, each
