@@ -18,6 +18,7 @@ QString usageText() {
     return QStringLiteral(
         "Usage:\n"
         "  trovix-cli open FOLDER [options]   open an album folder and print the proposal\n"
+        "  trovix-cli file FILE [options]     open one audio file and print its song hits\n"
         "  trovix-cli prefs [KEY VALUE]       print every preference, or store one\n"
         "  trovix-cli demo-album DIR          build a small demo album folder in DIR\n"
         "  trovix-cli --version | --help\n"
@@ -35,6 +36,11 @@ QString usageText() {
         "  --save                     check and save; questions stop the save unless --yes\n"
         "  --yes                      answer each question with its default button\n"
         "  --json                     print one JSON object instead of the table\n"
+        "Options of file (and of open given a file): --clean-up-only, --choose N,\n"
+        "  --save, --yes, --json and the fields as above, and\n"
+        "  --terms \"ARTIST / TITLE\"   look up these terms after opening\n"
+        "  --title TEXT, --track N, --count N\n"
+        "                             set the title, track number and track count\n"
         "Anywhere:\n"
         "  --set KEY=VALUE            a preference for this run only (never stored)\n"
         "\n"
@@ -121,12 +127,17 @@ CliParse parseArguments(const QStringList& args) {
                 o.boxSet << n;
             }
         } else if (arg == QLatin1String("--artist") || arg == QLatin1String("--album") ||
-                   arg == QLatin1String("--year") || arg == QLatin1String("--genre")) {
+                   arg == QLatin1String("--year") || arg == QLatin1String("--genre") ||
+                   arg == QLatin1String("--title") || arg == QLatin1String("--track") ||
+                   arg == QLatin1String("--count")) {
             if (!value(&v)) return fail(arg + QStringLiteral(" needs a value"));
             std::optional<QString>* field = arg == QLatin1String("--artist")  ? &o.artist
                                             : arg == QLatin1String("--album") ? &o.album
                                             : arg == QLatin1String("--year")  ? &o.year
-                                                                              : &o.genre;
+                                            : arg == QLatin1String("--genre") ? &o.genre
+                                            : arg == QLatin1String("--title") ? &o.title
+                                            : arg == QLatin1String("--track") ? &o.track
+                                                                              : &o.count;
             *field = v;
         } else if (arg == QLatin1String("--set")) {
             if (!value(&v)) return fail(QStringLiteral("--set needs KEY=VALUE"));
@@ -146,6 +157,10 @@ CliParse parseArguments(const QStringList& args) {
         o.folder = positional[0];
         if (o.reverse && !o.variousArtists)
             return fail(QStringLiteral("--reverse works only with --various-artists"));
+    } else if (command == QLatin1String("file")) {
+        if (positional.size() != 1) return fail(QStringLiteral("file needs one FILE"));
+        o.command = CliOptions::Command::File;
+        o.folder = positional[0];
     } else if (command == QLatin1String("prefs")) {
         o.command = CliOptions::Command::Prefs;
         if (positional.size() == 2) {
@@ -162,10 +177,15 @@ CliParse parseArguments(const QStringList& args) {
     } else {
         return fail(QStringLiteral("Unknown command \"%1\"").arg(command));
     }
-    if (o.command != CliOptions::Command::Open) {
-        const bool openOnly = o.cleanUpOnly || o.terms || o.choose || !o.boxSet.isEmpty() ||
-                              o.variousArtists || o.reverse || o.lockAlbumInfo || o.artist ||
-                              o.album || o.year || o.genre || o.save || o.yes || o.json;
+    const bool folderOnly =
+        !o.boxSet.isEmpty() || o.variousArtists || o.reverse || o.lockAlbumInfo;
+    const bool fileOnly = o.title || o.track || o.count;
+    if (o.command == CliOptions::Command::File && folderOnly)
+        return fail(QStringLiteral("Those options belong to album folders"));
+    if (o.command != CliOptions::Command::Open && o.command != CliOptions::Command::File) {
+        const bool openOnly = o.cleanUpOnly || o.terms || o.choose || folderOnly || fileOnly ||
+                              o.artist || o.album || o.year || o.genre || o.save || o.yes ||
+                              o.json;
         if (openOnly) return fail(QStringLiteral("Those options belong to the open command"));
     }
     return result;

@@ -9,10 +9,10 @@
 
 // What the command line asked for.
 struct CliOptions {
-    enum class Command { Help, Version, Open, Prefs, DemoAlbum };
+    enum class Command { Help, Version, Open, File, Prefs, DemoAlbum };
     Command command = Command::Help;
 
-    QString folder; // open: the album folder; demo-album: where to build it
+    QString folder; // open: the album folder or file; file: the file; demo-album: where to build it
 
     // prefs
     QString prefsKey;
@@ -28,6 +28,8 @@ struct CliOptions {
     bool reverse = false;
     bool lockAlbumInfo = false;
     std::optional<QString> artist, album, year, genre;
+    // file (and open with a file)
+    std::optional<QString> title, track, count;
     bool save = false;
     bool yes = false;
     bool json = false;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/FileView.h"
 #include "cli/FolderView.h"
 
 #include <QByteArray>
@@ -10,5 +11,7 @@ namespace JsonOutput {
 QJsonObject toJson(const FolderView& view);
 // One indented JSON object and a line feed.
 QByteArray format(const FolderView& view);
+QJsonObject toJson(const FileView& view);
+QByteArray format(const FileView& view);
 
 } // namespace JsonOutput

@@ -1,6 +1,7 @@
 #include "cli/OpenCommand.h"
 
 #include "cli/CliOptions.h"
+#include "cli/FileCommand.h"
 #include "cli/FolderView.h"
 #include "cli/JsonOutput.h"
 #include "cli/TextOutput.h"
@@ -18,14 +19,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Ends the running operation and delivers what its worker posted to the
-// main thread (alerts, reloads), as the window's event loop would.
-void settle(TrovixDocument& doc) {
-    doc.waitUntilIdle();
-    QCoreApplication::sendPostedEvents();
-    QCoreApplication::processEvents();
-}
 
 FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool saved) {
     FolderView v;
@@ -93,8 +86,19 @@ bool validHit(const TrovixDocument& doc, int n, QTextStream& err) {
 
 namespace OpenCommand {
 
+void settle(DocumentBase& doc) {
+    doc.waitUntilIdle();
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
 int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
     const QFileInfo info(o.folder);
+    if (info.exists() && !info.isDir()) return FileCommand::run(o, out, err);
+    if (o.title || o.track || o.count) {
+        err << "trovix-cli: --title, --track and --count belong to single files\n";
+        return 2;
+    }
     if (!info.isDir()) {
         err << "trovix-cli: " << o.folder << ": "
             << (info.exists() ? "not a folder" : "no such folder") << "\n";

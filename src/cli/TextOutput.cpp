@@ -116,6 +116,60 @@ void print(const FolderView& v, QTextStream& out, bool colour) {
     if (v.saved) out << "\nSaved.\n";
 }
 
+void print(const FileView& v, QTextStream& out, bool colour) {
+    const auto printFields = [&out](const FileView::Fields& f) {
+        out << "  Title:  " << f.title << "\n";
+        out << "  Track:  " << f.track << (f.count.isEmpty() ? QString() : " of " + f.count)
+            << "\n";
+        out << "  Artist: " << f.artist << "\n";
+        out << "  Album:  " << f.album << "\n";
+        out << "  Year:   " << f.year << "\n";
+        out << "  Genre:  " << f.genre << "\n";
+    };
+    out << "File: " << v.file << "\n";
+    printFields(v.fields);
+    out << "  Status: " << statusLetters(v.status, colour);
+    if (!colour) out << "  (X! will change, X= already right, X- untouched)";
+    out << "\n  New file name: " << quoted(v.newFileName) << "\n\n";
+
+    out << "Song hits";
+    if (v.hits.isEmpty()) out << ": none";
+    out << "\n";
+    if (!v.hits.isEmpty()) {
+        QList<QStringList> rows{{"", "#", "Relevance", "Status", "Source", "Title", "Artist",
+                                 "Album", "Year", "Genre", "Track"}};
+        QList<QStringList> shown{{}};
+        for (int i = 0; i < v.hits.size(); ++i) {
+            const FileView::Hit& h = v.hits[i];
+            QStringList r{i == v.chosenHit ? QStringLiteral("*") : QString(),
+                          QString::number(i + 1),
+                          QString::number(h.score),
+                          statusLetters(h.status, false),
+                          h.source,
+                          quoted(h.title),
+                          quoted(h.artist),
+                          quoted(h.album),
+                          quoted(h.year),
+                          quoted(h.genre),
+                          quoted(h.track)};
+            QStringList s = r;
+            s[3] = statusLetters(h.status, colour);
+            rows << r;
+            shown << s;
+        }
+        printTable(rows, out, shown);
+    }
+    if (!v.alerts.isEmpty()) {
+        out << "\n";
+        printAlerts(v.alerts, out);
+    }
+    if (v.saved) out << "\nSaved.\n";
+    if (v.onDisk) {
+        out << "\nOn disk: " << v.onDiskPath << "\n";
+        printFields(*v.onDisk);
+    }
+}
+
 void printAlerts(const QList<Alert>& alerts, QTextStream& out) {
     for (const Alert& a : alerts) {
         out << "Alert: " << a.title << "\n";

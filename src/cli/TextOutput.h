@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/FileView.h"
 #include "cli/FolderView.h"
 
 class QTextStream;
@@ -10,6 +11,8 @@ namespace TextOutput {
 // or grey; without, each letter carries a marker: "!" will change, "="
 // already right, "-" untouched.
 void print(const FolderView& view, QTextStream& out, bool colour);
+// A single file: its fields and status, the song hits, the file on disk.
+void print(const FileView& view, QTextStream& out, bool colour);
 
 // The alerts alone, for standard error.
 void printAlerts(const QList<Alert>& alerts, QTextStream& out);

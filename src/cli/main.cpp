@@ -1,7 +1,8 @@
-// trovix-cli: tags album folders from a terminal or a script.
+// trovix-cli: tags album folders and single files from a terminal or a script.
 #include "app/Preferences.h"
 #include "cli/CliOptions.h"
 #include "cli/DemoAlbum.h"
+#include "cli/FileCommand.h"
 #include "cli/OpenCommand.h"
 #include "cli/PrefsCommand.h"
 
@@ -48,6 +49,8 @@ int main(int argc, char** argv) {
         return 0;
     case CliOptions::Command::Open:
         return OpenCommand::run(o, out, err);
+    case CliOptions::Command::File:
+        return FileCommand::run(o, out, err);
     }
     return 2;
 }

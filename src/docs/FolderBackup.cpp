@@ -177,6 +177,55 @@ QString FolderBackup::chooseTarget(const QString& backups, const QString& folder
     return target;
 }
 
+QString FolderBackup::chooseFileTarget(const QString& backups, const QString& fileName) {
+    // A leading dot starts a name, not an extension.
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString stem = dot > 0 ? fileName.left(dot) : fileName;
+    const QString extension = dot > 0 ? fileName.mid(dot) : QString();
+    QString target = backups + QLatin1Char('/') + fileName;
+    struct stat st;
+    for (int n = 1; ::lstat(encode(target).c_str(), &st) == 0; ++n)
+        target = QStringLiteral("%1/%2 %3%4").arg(backups, stem).arg(n).arg(extension);
+    return target;
+}
+
+FolderBackup::Result FolderBackup::backupFile(const QString& file) {
+    Result result;
+    const QString backups = backupsFolder();
+    if (!QDir().mkpath(backups)) {
+        result.target = backups;
+        result.reason = QStringLiteral("The folder \"%1\" could not be created.").arg(backups);
+        return result;
+    }
+    const QString name = QDir::cleanPath(file).section(QLatin1Char('/'), -1);
+    return backupFile(file, chooseFileTarget(backups, name));
+}
+
+FolderBackup::Result FolderBackup::backupFile(const QString& file, const QString& target) {
+    Result result;
+    result.target = target;
+    Copier copier;
+    const Bytes src = encode(file);
+    struct stat st;
+    if (::stat(src.c_str(), &st) != 0) {
+        copier.fail(src, errno);
+        result.reason = copier.reason;
+        return result;
+    }
+    // Like cp -p, a link is followed; anything but a plain file (a pipe
+    // would block the read) is refused.
+    if (!S_ISREG(st.st_mode)) {
+        result.reason = QStringLiteral("\"%1\" is not a regular file.").arg(file);
+        return result;
+    }
+    if (!copier.copyFile(src, encode(target), st)) {
+        result.reason = copier.reason;
+        return result;
+    }
+    result.code = Code::Made;
+    return result;
+}
+
 FolderBackup::Result FolderBackup::backupFolder(const QString& folder,
                                                 ProgressIndicator* progress) {
     Result result;

@@ -4,7 +4,7 @@
 
 class ProgressIndicator;
 
-// Copies an album folder into "Trovix Backups" inside the user's music folder
+// Copies an album folder (or a single file) into "Trovix Backups" inside the user's music folder
 // before a save changes it. The copy is made with direct file operations,
 // never through a shell, so any entry name is copied literally; permission
 // bits and modification times are kept, and owners where allowed.
@@ -26,6 +26,14 @@ public:
     static QString backupsFolder();
     // The first free name among NAME, "NAME 1", "NAME 2", ... inside backups.
     static QString chooseTarget(const QString& backups, const QString& folderName);
+
+    // The first free name among "a.mp3", "a 1.mp3", "a 2.mp3", ... inside
+    // backups (the number goes before the extension).
+    static QString chooseFileTarget(const QString& backups, const QString& fileName);
+    // Copies one file into the backups folder under the first free name.
+    static Result backupFile(const QString& file);
+    // Copies one file to `target`, which must not exist yet.
+    static Result backupFile(const QString& file, const QString& target);
 
     // Backs the folder up into a new folder of the backups folder.
     static Result backupFolder(const QString& folder, ProgressIndicator* progress);

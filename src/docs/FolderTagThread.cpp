@@ -10,19 +10,10 @@
 
 FolderTagThread::FolderTagThread(TrovixDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
                                  LookupSources sources)
-    : fDoc(doc), fNCProgressSheet(progress), fCleanUpOnly(cleanUpOnly),
-      fSources(std::move(sources)) {}
+    : LookupWorker(progress, cleanUpOnly), fDoc(doc), fSources(std::move(sources)) {}
 
 void FolderTagThread::initializeHits() {
     fFTTHits = std::make_shared<AlbumInfoArray>();
-}
-
-bool FolderTagThread::cancelled() const {
-    return fNCProgressSheet && fNCProgressSheet->cancelled();
-}
-
-void FolderTagThread::noteCancel() {
-    if (cancelled()) fTempStatus = Cancelled;
 }
 
 void FolderTagThread::addAlbumHitsFromCustomTag(const CustomTag* tag) {
@@ -88,13 +79,7 @@ void FolderTagThread::addAlbumHitsFromWeb(const QString& terms) {
 }
 
 void FolderTagThread::pruneAlbumList() {
-    if (!fFTTHits || fFTTHits->isEmpty()) {
-        fTempStatus = NoHits;
-        return;
-    }
-    const int limit = AlbumInfoArray::maxEntries();
-    while (fFTTHits->count() > limit)
-        fFTTHits->removeObjectAtIndex(fFTTHits->count() - 1);
+    pruneList(fFTTHits.get());
 }
 
 void FolderTagThread::retrieveTracks() {
@@ -122,17 +107,7 @@ void FolderTagThread::retrieveTracks() {
 }
 
 void FolderTagThread::retrieveImagesFromAlbumDetails(AlbumArt* art) {
-    if (!fFTTHits || !art) return;
-    const int count = int(fFTTHits->count());
-    if (fNCProgressSheet)
-        fNCProgressSheet->NotifyBeginDet(QStringLiteral("Fetching cover art..."), 0, count, true);
-    for (const AlbumInfoPtr& hit : fFTTHits->array()) {
-        if (cancelled()) break;
-        const QString url = hit->albumCoverURL();
-        if (!url.isEmpty()) art->setImageFromURL(url, hit->totalScore(), fNCProgressSheet);
-        if (fNCProgressSheet) fNCProgressSheet->NotifyBump(1);
-    }
-    if (fNCProgressSheet) fNCProgressSheet->NotifyBump(count);
+    retrieveImages(fFTTHits.get(), art);
 }
 
 void FolderTagThread::addHit(const std::shared_ptr<AlbumInfo>& hit) {

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "docs/LookupSources.h"
+#include "docs/LookupWorker.h"
 #include "model/AlbumInfoArray.h"
 
 #include <QString>
 
-#include <atomic>
 #include <memory>
 
 class AlbumArt;
@@ -16,11 +16,8 @@ class TrovixDocument;
 // The worker of one opening or look-up of a folder document: it gathers the
 // ranked album hits from the sources, prunes them, fetches their details and
 // covers, and publishes a status the document polls.
-class FolderTagThread {
+class FolderTagThread : public LookupWorker {
 public:
-    // The published status.
-    enum Status { Running = -1, Finished = 0, Cancelled = 2, NoHits = 3 };
-
     FolderTagThread(TrovixDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
                     LookupSources sources);
 
@@ -47,24 +44,12 @@ public:
     // A copy of the list, or null when there is none.
     std::shared_ptr<AlbumInfoArray> hits() const;
 
-    int status() const { return fStatus.load(); }
-    // Publishes the status built up while running.
-    void finalize() { fStatus.store(fTempStatus); }
-    bool cleanUpOnly() const { return fCleanUpOnly; }
-    ProgressIndicator* progress() const { return fNCProgressSheet; }
-
 private:
     // gnudb and FreeDB: a second search with the artist part alone.
     void addDiscHits(const LookupSources::Search& search, const QString& caption,
                      const QString& terms);
-    void noteCancel();
-    bool cancelled() const;
 
     TrovixDocument* fDoc;
-    ProgressIndicator* fNCProgressSheet;
-    int fTempStatus = Finished;
-    std::atomic<int> fStatus{Running};
     std::shared_ptr<AlbumInfoArray> fFTTHits;
-    bool fCleanUpOnly;
     LookupSources fSources;
 };

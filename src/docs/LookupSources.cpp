@@ -1,6 +1,8 @@
 #include "docs/LookupSources.h"
 
 #include "model/AlbumDetails.h"
+#include "model/TrackDetails.h"
+#include "model/TrackInfoArray.h"
 #include "web/sources/AllMusicGuide.h"
 #include "web/sources/AmazonMusic.h"
 #include "web/sources/FreeDB.h"
@@ -36,6 +38,12 @@ LookupSources LookupSources::standard() {
             if (subject == Subject::Song) GoogleMusic::lookUpSong(text);
             break;
         }
+    };
+    sources.songSavedSearch = &ResultKeys::addTrackHitsFromCustomTag;
+    sources.amgSongs = &AllMusicGuide::addTrackHitsFromAMG;
+    sources.googSongs = &GoogleMusic::addTrackHitsFromGOOG;
+    sources.songDetails = [](const TrackInfo& hit, ProgressIndicator* progress) {
+        return ResultKeys::TrackDetailsFromTrackInfo(hit, progress);
     };
     return sources;
 }

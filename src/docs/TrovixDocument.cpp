@@ -5,7 +5,6 @@
 #include "docs/DocumentHost.h"
 #include "docs/FolderTagThread.h"
 #include "docs/SearchString.h"
-#include "docs/TypingMonitor.h"
 #include "model/TrackInfo.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
@@ -13,24 +12,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMutexLocker>
-#include <QThread>
-
-#include <climits>
 
 TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent)
-    : QObject(parent), fHost(host), fSources(LookupSources::standard()),
-      fAlbumArtObj(std::make_unique<AlbumArt>()) {
-    fTypingMonitor = std::make_unique<TypingMonitor>([this] { return keyHit(); },
-                                                     [this] { return holdTypingMonitor(); },
-                                                     [this] {
-                                                         if (fHost) fHost->reloadTracks();
-                                                     });
-    fTypingMonitor->start();
-    fStatusTimer.setInterval(1000);
-    connect(&fStatusTimer, &QTimer::timeout, this, &TrovixDocument::checkThreadStatus);
-    connect(PrefsNotifier::instance(), &PrefsNotifier::prefsChanged, this,
-            &TrovixDocument::prefsChanged);
-}
+    : DocumentBase(host, parent) {}
 
 TrovixDocument::~TrovixDocument() {
     fStatusTimer.stop();
@@ -68,89 +52,18 @@ void TrovixDocument::startOperation(bool opening) {
     }
 }
 
-QString TrovixDocument::docPath() const {
-    QMutexLocker locker(&fDataLock);
-    return fDocPath;
-}
-
-QString TrovixDocument::displayName() const {
-    return QFileInfo(docPath()).fileName();
-}
-
 int TrovixDocument::alternate() const {
     return fVariousArtists ? AudioTrack::kVariousArtists : 0;
 }
 
-// Busy state and workers ----------------------------------------------------
+// Workers --------------------------------------------------------------------
 
-void TrovixDocument::startWorker(std::function<void()> body) {
-    joinWorker();
-    fWorker = std::thread(std::move(body));
+LookupWorker* TrovixDocument::currentWorker() const {
+    return fFTT.get();
 }
 
-void TrovixDocument::joinWorker() {
-    if (fWorker.joinable()) fWorker.join();
-}
-
-void TrovixDocument::waitUntilIdle() {
-    joinWorker();
-    if (fAwaitingWorker) checkThreadStatus();
-}
-
-bool TrovixDocument::requestClose() {
-    if (!isIdle()) return false;
-    fKeyHit = -1;
-    fTypingMonitor->stop();
-    fStatusTimer.stop();
-    if (fHost) fHost->closeProgressSheet();
-    disconnect(PrefsNotifier::instance(), nullptr, this, nullptr);
-    fClosed = true;
-    return true;
-}
-
-ProgressIndicator* TrovixDocument::progress() const {
-    if (fFTT && fFTT->progress()) return fFTT->progress();
-    return fHost ? fHost->progressSheet() : nullptr;
-}
-
-bool TrovixDocument::onMainThread() const {
-    return QThread::currentThread() == thread();
-}
-
-void TrovixDocument::notifyTracksChanged() {
-    if (!fHost) return;
-    if (onMainThread())
-        fHost->reloadTracks();
-    else
-        QMetaObject::invokeMethod(
-            this, [this] { fHost->reloadTracks(); }, Qt::QueuedConnection);
-}
-
-void TrovixDocument::notifyHitsChanged() {
-    if (!fHost) return;
-    if (onMainThread())
-        fHost->reloadHits();
-    else
-        QMetaObject::invokeMethod(
-            this, [this] { fHost->reloadHits(); }, Qt::QueuedConnection);
-}
-
-void TrovixDocument::markEdited(bool edited) {
-    if (!fHost) return;
-    if (onMainThread())
-        fHost->setEdited(edited);
-    else
-        QMetaObject::invokeMethod(
-            this, [this, edited] { fHost->setEdited(edited); }, Qt::QueuedConnection);
-}
-
-void TrovixDocument::syncWindowTitle() {
-    if (!fHost) return;
-    if (onMainThread())
-        fHost->syncWindowTitle();
-    else
-        QMetaObject::invokeMethod(
-            this, [this] { fHost->syncWindowTitle(); }, Qt::QueuedConnection);
+void TrovixDocument::typingIdle() {
+    if (fHost) fHost->reloadTracks();
 }
 
 // Album fields ---------------------------------------------------------------
@@ -212,34 +125,15 @@ void TrovixDocument::setReverseArtistTitle(bool on) {
     reverseArtistAndTitleClicked();
 }
 
-QString TrovixDocument::searchTerms() const {
-    QMutexLocker locker(&fDataLock);
-    return fSearchTerms;
-}
-
-void TrovixDocument::setSearchTerms(const QString& terms) {
-    QMutexLocker locker(&fDataLock);
-    fSearchTerms = terms;
-}
-
 QString TrovixDocument::lastSearch() const {
     QMutexLocker locker(&fDataLock);
     return fLastSearch;
 }
 
-std::optional<CustomTag> TrovixDocument::customTag() const {
-    QMutexLocker locker(&fDataLock);
-    return fCustomTag;
-}
-
 void TrovixDocument::controlTextDidChange() {
     setSearchTerms(BuildSearchString(artistField(), albumField()));
     markEdited();
-    // -1 is the monitor's stop value; a closed document keeps it.
-    int current = fKeyHit.load();
-    while (current != -1 &&
-           !fKeyHit.compare_exchange_weak(current, current == INT_MAX ? 0 : current + 1)) {
-    }
+    bumpKeyHit();
 }
 
 void TrovixDocument::prefsChanged() {
@@ -417,30 +311,6 @@ void TrovixDocument::lookupThread(const QString& terms) {
         fLastSearch = terms;
     }
     ftt.finalize();
-}
-
-void TrovixDocument::checkThreadStatus() {
-    if (!fAwaitingWorker || !fFTT) return;
-    const int status = fFTT->status();
-    if (status == FolderTagThread::Running) return;
-    fStatusTimer.stop();
-    // The worker published its status as its very last step.
-    joinWorker();
-    fAwaitingWorker = false;
-    fLock.leave();
-    scoopFileThreadData();
-    if (fHost) {
-        fHost->syncWindowTitle();
-        fHost->reloadHits();
-    }
-    controlTextDidChange();
-    if (fHost) fHost->closeProgressSheet();
-    if (status == FolderTagThread::NoHits && fHost)
-        fHost->showAlert({QStringLiteral("No Data"),
-                          QStringLiteral("No data was returned. Make sure at least the artist and "
-                                         "title are typed in. Perhaps you are not connected to "
-                                         "the internet."),
-                          {QStringLiteral("OK")}});
 }
 
 void TrovixDocument::scoopFileThreadData() {

@@ -1,34 +1,22 @@
 #pragma once
 
 #include "docs/BoxSet.h"
-#include "docs/BusyState.h"
+#include "docs/DocumentBase.h"
 #include "docs/HitTable.h"
-#include "docs/LookupSources.h"
 #include "docs/TrackTableModel.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfo.h"
 #include "model/AudioTrackArray.h"
-#include "model/CustomTag.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QMutexLocker>
-#include <QObject>
-#include <QRecursiveMutex>
 #include <QString>
-#include <QTimer>
 
-#include <atomic>
-#include <functional>
 #include <memory>
 #include <optional>
-#include <thread>
 
-class AlbumArt;
-class DocumentHost;
 class FolderTagThread;
-class ProgressIndicator;
-class TypingMonitor;
 
 // The document of one album folder: its track records, the four album fields
 // that every file will receive, the ranked album hits, the box set and the
@@ -40,7 +28,7 @@ class TypingMonitor;
 // by the busy state; the worker writes the records while the busy state keeps
 // the user's commands out. Its end is noticed by a one-second status timer on
 // the main thread, or by waitUntilIdle() where no event loop runs.
-class TrovixDocument : public QObject {
+class TrovixDocument : public DocumentBase {
     Q_OBJECT
 public:
     // Private clipboard and drag types.
@@ -72,33 +60,12 @@ public:
     // Waits for a running worker.
     ~TrovixDocument() override;
 
-    DocumentHost* host() const { return fHost; }
-    // The sources look-ups ask; the real sites by default.
-    void setSources(LookupSources sources) { fSources = std::move(sources); }
-
     // Opening and identity -------------------------------------------------
     // Starts opening the folder; a path that is not a folder leaves the
     // document empty.
     void setDocumentPath(const QString& path, bool cleanUpOnly);
-    QString docPath() const;
-    // The folder's name.
-    QString displayName() const;
-    bool cleanUpOnly() const { return fCleanUpOnly; }
     // The naming-template flag of the album's mode.
     int alternate() const;
-
-    // Busy state ----------------------------------------------------------
-    BusyState::State busyState() const { return fLock.state(); }
-    bool isIdle() const { return fLock.isIdle(); }
-    // Every command of the document is refused while busy.
-    bool commandsEnabled() const { return isIdle(); }
-    // Blocks until the running open or look-up has ended and its results are
-    // shown (the status timer's work done here); for the command line and
-    // tests. Returns at once when idle.
-    void waitUntilIdle();
-    // A close request: refused (false) while busy; otherwise the document
-    // stops its timers and may be destroyed.
-    bool requestClose();
 
     // Album fields ----------------------------------------------------------
     QString artistField() const;
@@ -120,11 +87,7 @@ public:
     void setVariousArtists(bool on);
     void setReverseArtistTitle(bool on);
 
-    QString searchTerms() const;
-    // The search sheet's text, edited before OK.
-    void setSearchTerms(const QString& terms);
     QString lastSearch() const;
-    std::optional<CustomTag> customTag() const;
 
     // Track table -----------------------------------------------------------
     const AudioTrackArray& trackArray() const { return fSongs; }
@@ -140,7 +103,7 @@ public:
     QString getNewTrack(qsizetype row) const;
     void indexTracks();
     void tracksChanged(bool reorder);
-    void prefsChanged();
+    void prefsChanged() override;
 
     // The track selection, ascending rows; the view mirrors it.
     QList<qsizetype> selectedTracks() const { return fSelectedTracks; }
@@ -160,11 +123,7 @@ public:
     static bool validateDrop(bool ontoRow) { return !ontoRow; }
     void acceptTrackDrop(const QList<qsizetype>& rows, qsizetype dropRow);
 
-    // Typing monitor: the edit counter (-1 stops it) and the hold flag.
-    int keyHit() const { return fKeyHit.load(); }
-    bool holdTypingMonitor() const { return fHoldTypingMonitor.load(); }
-    TypingMonitor* typingMonitor() const { return fTypingMonitor.get(); }
-    void controlTextDidChange();
+    void controlTextDidChange() override;
 
     // Look-up ---------------------------------------------------------------
     // Terms from the artist and album fields, then a look-up.
@@ -173,8 +132,6 @@ public:
     void lookupCommon();
     ScoreWeights scoreWeights(const QString& terms) const;
     QString getInitialSearchString() const;
-    // The end of an open or look-up, once the worker has finished.
-    void checkThreadStatus();
     std::shared_ptr<FolderTagThread> worker() const { return fFTT; }
 
     CommandState validateLookUp(LookUpCommand command) const;
@@ -212,7 +169,6 @@ public:
         QMutexLocker locker(&fDataLock);
         return fAlbumInfoFromFiles;
     }
-    AlbumArt* albumArt() const { return fAlbumArtObj.get(); }
 
     // Applying an album -----------------------------------------------------
     // The details in force: the box set followed by the chosen album, or the
@@ -246,26 +202,19 @@ public:
     void createAlbumHitFromFiles();
     void initThread();
     void lookupThread(const QString& terms);
-    void scoopFileThreadData();
+    void scoopFileThreadData() override;
 
     // ==== Saving (TrovixDocumentSave.cpp) ====================================
 public:
-    // A file the save could not write, rename or move, and why.
-    struct SaveFailure {
-        QString file;
-        QString reason;
-    };
     // The save command: the checks in order, the first failing one an alert;
     // when all pass, saveAll. Refused while busy.
-    void saveDocument();
+    void saveDocument() override;
     // Answers to the check questions (button index): alertResp1 saves on
     // "Yes"; alertResp2 is "Cancel", "Save Others" or "Use Old Titles".
     void alertResp1(int button);
     void alertResp2(int button);
-    // Waits until idle, enters saving and runs saveCommon on a worker.
-    void saveAll();
     // The save itself (worker thread): backup, retag, renames, read-back.
-    void saveCommon();
+    void saveCommon() override;
     // Writes the tags of every writable record with a new title, then
     // optionally gives the files their new names in two passes.
     void retagTracks(bool rename);
@@ -276,46 +225,15 @@ public:
     // Copies the folder into the backups folder; false (with the reason)
     // when it could not be copied. An empty folder needs no copy.
     bool backupFolder(QString* reason);
-    // The close confirmation's "Save": save, then close once idle.
-    void saveDocumentWithDelegate();
-    void closeRealSoon();
-    // Whether the last save ran to its end with every file written.
-    bool lastSaveSucceeded() const { return fLastSaveOK.load(); }
-    QList<SaveFailure> lastSaveFailures() const;
-
-signals:
-    // A save-then-close has closed the document: the window goes away.
-    void closedAfterSave();
-
-private:
-    // An "OK" alert; from a worker it reaches the host on the main thread.
-    void postAlert(const QString& title, const QString& message);
-    void addSaveFailure(const QString& file, const QString& reason);
-    QList<SaveFailure> fSaveFailures; // guarded by fDataLock
-    std::atomic<bool> fLastSaveOK{false};
     // ==== end of saving ======================================================
 
 protected:
-    // For the operations that run on a worker (opening, look-ups, saving).
-    void startWorker(std::function<void()> body);
-    void joinWorker();
-    // The progress of the running operation.
-    ProgressIndicator* progress() const;
-    // Thread-safe notices to the host: from a worker they are posted to the
-    // main thread.
-    void notifyTracksChanged();
-    void notifyHitsChanged();
-    void markEdited(bool edited = true);
-    void syncWindowTitle();
-    bool onMainThread() const;
+    LookupWorker* currentWorker() const override;
+    void typingIdle() override;
     bool trackSelected(qsizetype row) const { return fSelectedTracks.contains(row); }
 
-    DocumentHost* fHost;
-    LookupSources fSources;
-
-    // Guards what a worker writes while the main thread may draw: the album
-    // fields, the track list and its records' titles.
-    mutable QRecursiveMutex fDataLock;
+    // fDataLock also guards the album fields, the track list and its
+    // records' titles.
     QString fOldAlbum;
     QString fOldArtist;
     QString fOldGenre;
@@ -324,20 +242,12 @@ protected:
     bool fVariousArtists = false;
     bool fReverseArtistTitle = false;
 
-    QString fDocPath;
     AlbumDetailsPtr fCurrentAlbumDetails;
-    BusyState fLock;
-    std::atomic<int> fKeyHit{0};
-    std::atomic<bool> fHoldTypingMonitor{false};
-    QString fSearchTerms;
     QString fLastSearch;
     BoxSet fBoxSet;
     QString fMultiCDRubric;
     std::shared_ptr<FolderTagThread> fFTT;
     AudioTrackArray fSongs;
-    std::optional<CustomTag> fCustomTag;
-    std::unique_ptr<AlbumArt> fAlbumArtObj;
-    bool fCleanUpOnly = false;
     AlbumDetailsPtr fAlbumDetailsFromTags;
     AlbumDetailsPtr fAlbumDetailsFromFiles;
     AlbumInfoPtr fAlbumInfoFromTags;
@@ -345,13 +255,6 @@ protected:
 
     HitTable fHitTable;
     QList<qsizetype> fSelectedTracks;
-
-    std::unique_ptr<TypingMonitor> fTypingMonitor;
-    QTimer fStatusTimer;
-    std::thread fWorker;
-    // An open or look-up has started and its end has not been handled yet.
-    bool fAwaitingWorker = false;
-    bool fClosed = false;
 
 private:
     bool refuseWhileBusy() const { return !isIdle(); }

@@ -6,71 +6,20 @@
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "docs/FolderBackup.h"
+#include "docs/RenameAlerts.h"
 #include "system/Log.h"
 #include "system/MoveFile.h"
 #include "system/ProgressIndicator.h"
+#include "text/MacRoman.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QMutexLocker>
-#include <QTimer>
-
-#include <utility>
 
 namespace {
 
 const QString kOK = QStringLiteral("OK");
 const QString kYes = QStringLiteral("Yes");
 const QString kNo = QStringLiteral("No");
-
-// The characters of Mac OS Roman above ASCII: the genre must stay within
-// what older players can show.
-bool inMacRoman(char16_t c) {
-    static const char16_t kHigh[] = {
-        0x00C4, 0x00C5, 0x00C7, 0x00C9, 0x00D1, 0x00D6, 0x00DC, 0x00E1, 0x00E0, 0x00E2, 0x00E4,
-        0x00E3, 0x00E5, 0x00E7, 0x00E9, 0x00E8, 0x00EA, 0x00EB, 0x00ED, 0x00EC, 0x00EE, 0x00EF,
-        0x00F1, 0x00F3, 0x00F2, 0x00F4, 0x00F6, 0x00F5, 0x00FA, 0x00F9, 0x00FB, 0x00FC, 0x2020,
-        0x00B0, 0x00A2, 0x00A3, 0x00A7, 0x2022, 0x00B6, 0x00DF, 0x00AE, 0x00A9, 0x2122, 0x00B4,
-        0x00A8, 0x2260, 0x00C6, 0x00D8, 0x221E, 0x00B1, 0x2264, 0x2265, 0x00A5, 0x00B5, 0x2202,
-        0x2211, 0x220F, 0x03C0, 0x222B, 0x00AA, 0x00BA, 0x03A9, 0x00E6, 0x00F8, 0x00BF, 0x00A1,
-        0x00AC, 0x221A, 0x0192, 0x2248, 0x2206, 0x00AB, 0x00BB, 0x2026, 0x00A0, 0x00C0, 0x00C3,
-        0x00D5, 0x0152, 0x0153, 0x2013, 0x2014, 0x201C, 0x201D, 0x2018, 0x2019, 0x00F7, 0x25CA,
-        0x00FF, 0x0178, 0x2044, 0x20AC, 0x00A4, 0x2039, 0x203A, 0xFB01, 0xFB02, 0x2021, 0x00B7,
-        0x201A, 0x201E, 0x2030, 0x00C2, 0x00CA, 0x00C1, 0x00CB, 0x00C8, 0x00CD, 0x00CE, 0x00CF,
-        0x00CC, 0x00D3, 0x00D4, 0xF8FF, 0x00D2, 0x00DA, 0x00DB, 0x00D9, 0x0131, 0x02C6, 0x02DC,
-        0x00AF, 0x02D8, 0x02D9, 0x02DA, 0x00B8, 0x02DD, 0x02DB, 0x02C7,
-    };
-    if (c < 0x80) return true;
-    for (char16_t h : kHigh)
-        if (h == c) return true;
-    return false;
-}
-
-bool canBeMacRoman(const QString& text) {
-    for (QChar c : text)
-        if (!inMacRoman(c.unicode())) return false;
-    return true;
-}
-
-// Takes the move failures a record reports, so they join the save's one
-// list of failures; every other alert (a duplicate name) goes on to the user.
-class RenameAlerts : public AlertHost {
-public:
-    explicit RenameAlerts(std::function<void(const Alert&)> forward)
-        : fForward(std::move(forward)) {}
-    void showAlert(const Alert& alert, std::function<void(int)>) override {
-        if (alert.title == QLatin1String("Could Not Rename Track"))
-            fLastFailure = alert.message;
-        else
-            fForward(alert);
-    }
-    // The reason of the last failure, cleared by reading.
-    QString takeFailure() { return std::exchange(fLastFailure, QString()); }
-
-private:
-    std::function<void(const Alert&)> fForward;
-    QString fLastFailure;
-};
 
 class ProgressSteps {
 public:
@@ -175,15 +124,6 @@ void TrovixDocument::alertResp2(int button) {
 
 // The save ----------------------------------------------------------------
 
-void TrovixDocument::saveAll() {
-    // An open or look-up ends on this thread; waiting for idle alone would
-    // never return.
-    if (fAwaitingWorker) waitUntilIdle();
-    fLock.enter(BusyState::Saving);
-    fLastSaveOK = false;
-    startWorker([this] { saveCommon(); });
-}
-
 void TrovixDocument::saveCommon() {
     const bool rename = Prefs::boolValue(Prefs::kRenameTracks);
     {
@@ -214,29 +154,12 @@ void TrovixDocument::saveCommon() {
         refreshTracks();
         syncWindowTitle();
 
-        const QList<SaveFailure> failures = lastSaveFailures();
-        if (failures.isEmpty()) {
-            markEdited(false);
-            fLastSaveOK = true;
-        } else {
-            QStringList lines;
-            for (const SaveFailure& f : failures)
-                lines << QStringLiteral("\"%1\": %2").arg(f.file, f.reason);
-            postAlert(QStringLiteral("Some Files Were Not Saved"),
-                      QStringLiteral("These files could not be written, renamed or moved:\n%1")
-                          .arg(lines.join(QLatin1Char('\n'))));
-        }
+        concludeSave();
     }
 
     fLock.leave();
     notifyTracksChanged();
-    if (fHost) {
-        if (onMainThread())
-            fHost->closeProgressSheet();
-        else
-            QMetaObject::invokeMethod(
-                this, [this] { fHost->closeProgressSheet(); }, Qt::QueuedConnection);
-    }
+    closeProgressSheet();
 }
 
 bool TrovixDocument::backupFolder(QString* reason) {
@@ -411,45 +334,3 @@ void TrovixDocument::refreshTracks() {
     notifyTracksChanged();
 }
 
-QList<TrovixDocument::SaveFailure> TrovixDocument::lastSaveFailures() const {
-    QMutexLocker locker(&fDataLock);
-    return fSaveFailures;
-}
-
-void TrovixDocument::addSaveFailure(const QString& file, const QString& reason) {
-    TROVIX_LOG() << "Not saved:" << file << reason;
-    QMutexLocker locker(&fDataLock);
-    fSaveFailures.append({file, reason});
-}
-
-void TrovixDocument::postAlert(const QString& title, const QString& message) {
-    const Alert alert{title, message, {kOK}};
-    if (!fHost) {
-        TROVIX_LOG() << alert.title << ":" << alert.message;
-        return;
-    }
-    if (onMainThread())
-        fHost->showAlert(alert);
-    else
-        QMetaObject::invokeMethod(
-            this, [this, alert] { fHost->showAlert(alert); }, Qt::QueuedConnection);
-}
-
-// Closing after a save ----------------------------------------------------
-
-void TrovixDocument::saveDocumentWithDelegate() {
-    saveDocument();
-    QTimer::singleShot(100, this, &TrovixDocument::closeRealSoon);
-}
-
-void TrovixDocument::closeRealSoon() {
-    if (fClosed) return;
-    if (!isIdle()) {
-        QTimer::singleShot(100, this, &TrovixDocument::closeRealSoon);
-        return;
-    }
-    // The save's worker has handed everything back; its thread is done.
-    joinWorker();
-    QCoreApplication::sendPostedEvents(this);
-    if (requestClose()) emit closedAfterSave();
-}

@@ -1,0 +1,153 @@
+#pragma once
+
+#include "docs/BusyState.h"
+#include "docs/LookupSources.h"
+#include "model/CustomTag.h"
+
+#include <QList>
+#include <QObject>
+#include <QRecursiveMutex>
+#include <QString>
+#include <QTimer>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+class AlbumArt;
+class DocumentHost;
+class LookupWorker;
+class ProgressIndicator;
+class TypingMonitor;
+
+// What the folder document and the single-file document share: the busy
+// state and the one worker it serialises, the status timer that notices the
+// worker's end, the typing monitor, the host that shows alerts and progress,
+// the cover-art object, and the rules for closing after a save. No widgets.
+//
+// A derived document must stop the status timer and join the worker in its
+// own destructor, since the worker runs its member functions.
+class DocumentBase : public QObject {
+    Q_OBJECT
+public:
+    // A file the save could not write, rename or move, and why.
+    struct SaveFailure {
+        QString file;
+        QString reason;
+    };
+
+    explicit DocumentBase(DocumentHost* host, QObject* parent = nullptr);
+    ~DocumentBase() override;
+
+    DocumentHost* host() const { return fHost; }
+    // The sources look-ups ask; the real sites by default.
+    void setSources(LookupSources sources) { fSources = std::move(sources); }
+
+    QString docPath() const;
+    // The last component of the path.
+    QString displayName() const;
+    bool cleanUpOnly() const { return fCleanUpOnly; }
+
+    // Busy state ----------------------------------------------------------
+    BusyState::State busyState() const { return fLock.state(); }
+    bool isIdle() const { return fLock.isIdle(); }
+    // Every command of the document is refused while busy.
+    bool commandsEnabled() const { return isIdle(); }
+    // Blocks until the running open or look-up has ended and its results are
+    // shown (the status timer's work done here); for the command line and
+    // tests. Returns at once when idle.
+    void waitUntilIdle();
+    // A close request: refused (false) while busy; otherwise the document
+    // stops its timers and may be destroyed.
+    bool requestClose();
+    // The end of an open or look-up, once the worker has finished.
+    void checkThreadStatus();
+
+    QString searchTerms() const;
+    // The search sheet's text, edited before OK.
+    void setSearchTerms(const QString& terms);
+    std::optional<CustomTag> customTag() const;
+    AlbumArt* albumArt() const { return fAlbumArtObj.get(); }
+
+    // Typing monitor: the edit counter (-1 stops it) and the hold flag.
+    int keyHit() const { return fKeyHit.load(); }
+    bool holdTypingMonitor() const { return fHoldTypingMonitor.load(); }
+    TypingMonitor* typingMonitor() const { return fTypingMonitor.get(); }
+
+    // A field that feeds the search terms changed.
+    virtual void controlTextDidChange() = 0;
+    virtual void prefsChanged() = 0;
+    // The save command: the checks, then the save on a worker.
+    virtual void saveDocument() = 0;
+    // Waits until idle, enters saving and runs saveCommon on a worker.
+    void saveAll();
+    // The save itself (worker thread).
+    virtual void saveCommon() = 0;
+    // The close confirmation's "Save": save, then close once idle.
+    void saveDocumentWithDelegate();
+    void closeRealSoon();
+    // Whether the last save ran to its end with every file written.
+    bool lastSaveSucceeded() const { return fLastSaveOK.load(); }
+    QList<SaveFailure> lastSaveFailures() const;
+
+signals:
+    // A save-then-close has closed the document: the window goes away.
+    void closedAfterSave();
+
+protected:
+    // The worker of the current open or look-up; null before the first.
+    virtual LookupWorker* currentWorker() const = 0;
+    // Takes over what the finished worker gathered (main thread).
+    virtual void scoopFileThreadData() = 0;
+    // Once the hits of a finished operation have been redrawn.
+    virtual void hitsShown() {}
+    // Typing stopped a moment ago: redraw what the fields feed.
+    virtual void typingIdle() = 0;
+
+    // For the operations that run on a worker (opening, look-ups, saving).
+    void startWorker(std::function<void()> body);
+    void joinWorker();
+    // The progress of the running operation.
+    ProgressIndicator* progress() const;
+    // Thread-safe notices to the host: from a worker they are posted to the
+    // main thread.
+    void notifyTracksChanged();
+    void notifyHitsChanged();
+    void markEdited(bool edited = true);
+    void syncWindowTitle();
+    void closeProgressSheet();
+    bool onMainThread() const;
+    // Counts an edit for the typing monitor.
+    void bumpKeyHit();
+    // An "OK" alert; from a worker it reaches the host on the main thread.
+    void postAlert(const QString& title, const QString& message);
+    void addSaveFailure(const QString& file, const QString& reason);
+    // The end of a save that got as far as writing: marks the document saved
+    // when every file was written, else names the files in one alert.
+    void concludeSave();
+
+    DocumentHost* fHost;
+    LookupSources fSources;
+    // Guards what a worker writes while the main thread may draw.
+    mutable QRecursiveMutex fDataLock;
+    QString fDocPath;
+    BusyState fLock;
+    std::atomic<int> fKeyHit{0};
+    std::atomic<bool> fHoldTypingMonitor{false};
+    QString fSearchTerms;
+    std::optional<CustomTag> fCustomTag;
+    std::unique_ptr<AlbumArt> fAlbumArtObj;
+    bool fCleanUpOnly = false;
+
+    std::unique_ptr<TypingMonitor> fTypingMonitor;
+    QTimer fStatusTimer;
+    std::thread fWorker;
+    // An open or look-up has started and its end has not been handled yet.
+    bool fAwaitingWorker = false;
+    bool fClosed = false;
+
+    QList<SaveFailure> fSaveFailures; // guarded by fDataLock
+    std::atomic<bool> fLastSaveOK{false};
+};

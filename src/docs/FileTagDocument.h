@@ -1,0 +1,170 @@
+#pragma once
+
+#include "docs/DocumentBase.h"
+#include "docs/HitTable.h"
+#include "docs/StatusDecisions.h"
+#include "model/AlbumInfo.h"
+#include "model/AudioTrack.h"
+#include "model/TrackDetails.h"
+#include "model/TrackInfoArray.h"
+
+#include <QString>
+
+#include <memory>
+
+class FileTagThread;
+
+// The document of one audio file, tagged from song searches: seven editable
+// fields (title, track, track count, album, artist, genre, year), the file's
+// record, and the ranked song hits. Choosing a hit fills the fields; saving
+// writes the fields into the file and may rename it. It shares the busy
+// state, worker, status timer, typing monitor, host and closing rules of the
+// folder document through DocumentBase.
+class FileTagDocument : public DocumentBase {
+    Q_OBJECT
+public:
+    // The look-ups on All Music Guide's own search page.
+    enum class LookUpCommand { AmgArtist, AmgAlbum, AmgOldSong, AmgNewSong };
+    struct CommandState {
+        bool enabled = false;
+        QString title; // set when enabled
+    };
+
+    explicit FileTagDocument(DocumentHost* host, QObject* parent = nullptr);
+    // Waits for a running worker.
+    ~FileTagDocument() override;
+
+    // Starts opening the file; a missing path or a folder leaves the
+    // document empty.
+    void setDocumentPath(const QString& path, bool cleanUpOnly);
+
+    // Fields --------------------------------------------------------------
+    QString titleField() const;
+    QString trackField() const;
+    QString countField() const;
+    QString albumField() const;
+    QString artistField() const;
+    QString genreField() const;
+    QString yearField() const;
+    // Each edit counts for the typing monitor and rebuilds the search terms.
+    void setTitleField(const QString& text);
+    void setTrackField(const QString& text);
+    void setCountField(const QString& text);
+    void setAlbumField(const QString& text);
+    void setArtistField(const QString& text);
+    void setGenreField(const QString& text);
+    void setYearField(const QString& text);
+    void controlTextDidChange() override;
+    void prefsChanged() override;
+    // The typing monitor's idle step: the record follows the title, artist
+    // and track fields (the status picture then shows what saving will do).
+    void updateSongFromFields();
+
+    // The file's record; null before the file was scanned.
+    AudioTrackRef song() const;
+    // The values typed into the fields, as a song hit.
+    TrackInfoPtr typedInTrackInfo() const;
+    // What saving will change: the file against the fields, and a song hit
+    // against the file.
+    StatusRow fileStatus() const;
+    StatusRow hitStatus(const TrackInfo& hit) const;
+
+    // Score weights ---------------------------------------------------------
+    static ScoreWeights scoreWeights1(const QString& artist);
+    ScoreWeights googleScoreWeights() const;
+    ScoreWeights scoreWeights() const;
+    // The weights the hits table ranks by once a search is done.
+    ScoreWeights rerankWeights() const;
+
+    // Look-up ---------------------------------------------------------------
+    // Terms from the artist and title fields, then a look-up.
+    void mainLookup();
+    // A look-up with the search terms (the search sheet's OK).
+    void sheetLookup() { lookupCommon(false); }
+    // Dropped while busy.
+    void lookupCommon(bool cleanUpOnly);
+    // The tag hit's artist, " / ", the record's old title.
+    QString getInitialSearchString() const;
+    std::shared_ptr<FileTagThread> worker() const { return fFTT; }
+
+    CommandState validateLookUp(LookUpCommand command) const;
+    void lookUp(LookUpCommand command);
+
+    // Song hits -------------------------------------------------------------
+    const HitTable& hitTable() const { return fTrackHitsTableView; }
+    qsizetype hitCount() const { return fTrackHitsTableView.count(); }
+    TrackInfoPtr hitAt(qsizetype row) const;
+    int selectedHitRow() const { return fTrackHitsTableView.selectedRow(); }
+    // A click on (or a key moving the selection to) a hit row applies it.
+    void handleHitClick(int row);
+    // Selects a row (negative: none) without applying it.
+    void forceSelectOfTrack(int row);
+    void selectAlbumDetailsViaClick(const TrackInfoPtr& hit);
+    // Re-ranks the hits against the typed-in values and shows them.
+    void createTrackArray(const std::shared_ptr<TrackInfoArray>& hits, const TrackInfo& entered);
+    void clearHits();
+    bool sortHits(const QString& column);
+
+    TrackDetailsPtr trackDetailsFromTag() const { return fTrackDetailsFromTag; }
+    TrackDetailsPtr trackDetailsFromFile() const { return fTrackDetailsFromFile; }
+    TrackInfoPtr trackInfoFromTag() const { return fTrackInfoFromTag; }
+    TrackInfoPtr trackInfoFromFile() const { return fTrackInfoFromFile; }
+
+    // Applying ----------------------------------------------------------------
+    // Fills the fields from a hit.
+    void applyAlbumDetails(const TrackInfo& hit);
+    // The fields as the file's tags have them.
+    void restoreOrigAlbumInfo();
+    // The old title becomes the new one (with `onlyBlank`, only when there is
+    // no new title yet).
+    void copyOldTitlesToNew(bool onlyBlank);
+
+    // Worker bodies (run on the worker thread) --------------------------------
+    void initThread();
+    void lookupThread(const QString& terms);
+    void scanFile(const QString& path);
+    void createTrackHitFromTag();
+    void createTrackHitFromFile();
+    void scoopFileThreadData() override;
+
+    // Saving (FileTagDocumentSave.cpp) ----------------------------------------
+    // The checks in order; the first that fails is an alert. The missing-
+    // fields warning does not stop the save.
+    void saveDocument() override;
+    void saveCommon() override;
+    // Writes the fields into the file, then optionally renames it.
+    void retagTrack(bool rename);
+    // Reads the record back after a rename.
+    void refreshTrack();
+    // Copies the file into the backups folder; false (with the reason) when
+    // it could not be copied.
+    bool backupTrack(QString* reason);
+
+protected:
+    LookupWorker* currentWorker() const override;
+    void hitsShown() override;
+    void typingIdle() override;
+
+private:
+    void setField(QString& field, const QString& text);
+    void startOperation(bool opening);
+    // The track field's number; 0 when empty or not a number.
+    static int numberOf(const QString& field);
+
+    // Guarded by fDataLock, like the record.
+    QString fTitleTextField;
+    QString fTrack1TextField;
+    QString fTrack2TextField;
+    QString fAlbumTextField;
+    QString fArtistTextField;
+    QString fGenreTextField;
+    QString fYearTextField;
+
+    std::shared_ptr<FileTagThread> fFTT;
+    HitTable fTrackHitsTableView;
+    AudioTrackRef fSong;
+    TrackDetailsPtr fTrackDetailsFromTag;
+    TrackDetailsPtr fTrackDetailsFromFile;
+    TrackInfoPtr fTrackInfoFromTag;
+    TrackInfoPtr fTrackInfoFromFile;
+};

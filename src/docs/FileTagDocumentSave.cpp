@@ -1,0 +1,192 @@
+// Saving a single-file document: the checks, the backup, retagging and
+// renaming the file.
+#include "docs/FileTagDocument.h"
+
+#include "app/Preferences.h"
+#include "art/AlbumArt.h"
+#include "docs/DocumentHost.h"
+#include "docs/FolderBackup.h"
+#include "docs/RenameAlerts.h"
+#include "system/Log.h"
+#include "system/MoveFile.h"
+#include "system/ProgressIndicator.h"
+#include "text/MacRoman.h"
+
+#include <QFileInfo>
+#include <QMutexLocker>
+
+namespace {
+
+const QString kOK = QStringLiteral("OK");
+
+bool allDigits(const QString& text) {
+    for (QChar c : text)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9')) return false;
+    return true;
+}
+
+// The message of an invalid number field; null when the field is fine.
+QString numberProblem(const QString& field, const QString& name) {
+    if (!canBeMacRoman(field))
+        return QStringLiteral("The %1 must not contain any Unicode characters.").arg(name);
+    if (!allDigits(field)) return QStringLiteral("The %1 must be numeric.").arg(name);
+    return QString();
+}
+
+} // namespace
+
+void FileTagDocument::saveDocument() {
+    if (!isIdle() || fClosed || !fHost) return;
+    fHost->endEditing();
+    const auto fail = [this](const QString& title, const QString& message) {
+        fHost->showAlert({title, message, {kOK}});
+    };
+
+    if (titleField().isEmpty())
+        return fail(QStringLiteral("Missing Field"),
+                    QStringLiteral("The Title field must be filled in."));
+    if (artistField().isEmpty() || albumField().isEmpty() || yearField().isEmpty() ||
+        genreField().isEmpty() || trackField().isEmpty() || countField().isEmpty())
+        // A warning only: the save goes on.
+        fHost->showAlert({QStringLiteral("Missing Field"),
+                          QStringLiteral("Some tag fields are missing. Trovix is saving the empty "
+                                         "tags, but you may want to go back and fill them all "
+                                         "in."),
+                          {kOK}});
+    const AudioTrackRef track = song();
+    if (!track || !track->okToTag())
+        return fail(QStringLiteral("Read-only File"),
+                    QStringLiteral("That file is read-only. It can't be re-tagged unless you drag "
+                                   "it to a writable drive."));
+    if (const QString why = numberProblem(trackField(), QStringLiteral("Track Number"));
+        !why.isNull())
+        return fail(QStringLiteral("Invalid Track Number"), why);
+    if (const QString why = numberProblem(countField(), QStringLiteral("Track Count"));
+        !why.isNull())
+        return fail(QStringLiteral("Invalid Track Count"), why);
+    if (!canBeMacRoman(genreField()))
+        return fail(QStringLiteral("Invalid Genre"),
+                    QStringLiteral("The Genre must not contain any Unicode characters."));
+    saveAll();
+}
+
+void FileTagDocument::saveCommon() {
+    const bool rename = Prefs::boolValue(Prefs::kRenameTracks);
+    {
+        QMutexLocker locker(&fDataLock);
+        fSaveFailures.clear();
+    }
+    if (fHost) fHost->progressSheet();
+    const bool backup =
+        Prefs::boolValue(Prefs::kBackup) ||
+        QFileInfo(docPath()).suffix().compare(u"m4p", Qt::CaseInsensitive) == 0;
+    // Without the copy the user asked for, nothing is written.
+    QString reason;
+    if (backup && !backupTrack(&reason)) {
+        postAlert(QStringLiteral("Backup Failed"),
+                  QStringLiteral("The file could not be backed up to \"%1\", so nothing was "
+                                 "saved. %2")
+                      .arg(FolderBackup::backupsFolder(), reason));
+    } else {
+        retagTrack(rename);
+        refreshTrack();
+        syncWindowTitle();
+        concludeSave();
+    }
+    fLock.leave();
+    notifyTracksChanged();
+    closeProgressSheet();
+}
+
+bool FileTagDocument::backupTrack(QString* reason) {
+    ProgressIndicator* sheet = fHost ? fHost->progressSheet() : nullptr;
+    if (sheet) sheet->NotifyBeginInd(QStringLiteral("Backing up file to Music folder..."), false);
+    const FolderBackup::Result r = FolderBackup::backupFile(docPath());
+    if (r.ok()) return true;
+    TROVIX_LOG() << "Backup to" << r.target << "failed:" << r.reason;
+    if (reason) *reason = r.reason;
+    return false;
+}
+
+void FileTagDocument::retagTrack(bool rename) {
+    const AudioTrackRef t = song();
+    if (!t || !t->okToTag()) return;
+    ProgressIndicator* sheet = fHost ? fHost->progressSheet() : nullptr;
+    if (sheet) sheet->NotifyBeginInd(QStringLiteral("Re-tagging..."), false);
+    QString title, artist, album, year, genre, trackText, countText;
+    {
+        QMutexLocker locker(&fDataLock);
+        title = fTitleTextField;
+        artist = fArtistTextField;
+        album = fAlbumTextField;
+        year = fYearTextField;
+        genre = fGenreTextField;
+        trackText = fTrack1TextField;
+        countText = fTrack2TextField;
+    }
+    if (title.isEmpty()) return;
+
+    const AudioTrack before = *t;
+    const int n = numberOf(trackText);
+    bool written;
+    {
+        QMutexLocker locker(&fDataLock);
+        t->tagArtist(artist);
+        t->tagAlbum(album);
+        t->tagYearStr(year);
+        t->tagGenre(genre);
+        t->tagTitle(title);
+        t->setNewTitle(title);
+        t->setAlbumDetails_Title(title);
+        t->setRow(uint32_t(n - 1));
+        t->tagTrack(n, numberOf(countText));
+        fAlbumArtObj->saveImage(*t);
+        written = t->commitTags();
+    }
+    if (!written) {
+        // The file keeps its old tags and its name, so the record does too.
+        addSaveFailure(before.getFileName(), t->commitError());
+        QMutexLocker locker(&fDataLock);
+        *t = before;
+        return;
+    }
+
+    if (sheet) sheet->NotifyBeginInd(QStringLiteral("Renaming..."), false);
+    if (!rename) return;
+    RenameAlerts alerts([this](const Alert& a) { postAlert(a.title, a.message); });
+    const QString oldName = t->getFileName();
+    QMutexLocker locker(&fDataLock);
+    if (!t->renameToTemp(&alerts)) {
+        locker.unlock();
+        addSaveFailure(oldName, alerts.takeFailure());
+        return;
+    }
+    if (!t->rename(AudioTrack::kSingleFile, &alerts)) {
+        QString why = alerts.takeFailure();
+        if (why.isEmpty()) why = QStringLiteral("The naming template gave no name.");
+        // Back to the old name: a failed rename never leaves a temporary name.
+        const MoveResult back =
+            moveWithoutReplacing(t->getPath(), t->getFolder() + QLatin1Char('/') + oldName);
+        if (back.ok()) {
+            t->setFileName(oldName);
+            t->setFolder(t->getFolder());
+        } else {
+            why += QStringLiteral(" It is now named \"%1\".").arg(t->getFileName());
+        }
+        locker.unlock();
+        addSaveFailure(oldName, why);
+        locker.relock();
+    }
+    fDocPath = t->getPath();
+}
+
+void FileTagDocument::refreshTrack() {
+    ProgressIndicator* sheet = fHost ? fHost->progressSheet() : nullptr;
+    if (sheet) sheet->NotifyBeginInd(QStringLiteral("Reading back new tags..."), false);
+    {
+        QMutexLocker locker(&fDataLock);
+        if (fSong) fSong->refresh();
+    }
+    notifyHitsChanged();
+    notifyTracksChanged();
+}

@@ -1,0 +1,93 @@
+#include "docs/FileTagThread.h"
+
+#include "docs/FileTagDocument.h"
+#include "docs/SearchString.h"
+#include "model/CustomTag.h"
+#include "model/TrackDetails.h"
+#include "system/ProgressIndicator.h"
+#include "web/sources/ResultKeys.h"
+
+FileTagThread::FileTagThread(FileTagDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
+                             LookupSources sources)
+    : LookupWorker(progress, cleanUpOnly), fFTTDoc(doc), fSources(std::move(sources)) {
+    initializeHits();
+}
+
+void FileTagThread::initializeHits() {
+    fFTTHits = std::make_shared<TrackInfoArray>();
+}
+
+void FileTagThread::addTrackHitsFromCustomTag(const CustomTag* tag) {
+    if (fNCProgressSheet)
+        fNCProgressSheet->NotifyBeginInd(QStringLiteral("Running saved search..."), true);
+    QString artist;
+    // A search saved by a folder save may name a disc database; a single
+    // file is looked up on the song sites only.
+    const ResultKeys::Source site =
+        tag ? ResultKeys::sourceOfKey(tag->iadbKey()) : ResultKeys::Source::None;
+    if (tag && fSources.songSavedSearch &&
+        (site == ResultKeys::Source::AMG || site == ResultKeys::Source::Google) &&
+        DecomposeSearchString(tag->iadbSearchTerms(), &artist, nullptr))
+        fSources.songSavedSearch(*fFTTHits, tag, fFTTDoc->scoreWeights1(artist), fNCProgressSheet);
+    noteCancel();
+}
+
+void FileTagThread::addTrackHitsFromAMG(const QString& terms) {
+    if (fNCProgressSheet)
+        fNCProgressSheet->NotifyBeginInd(QStringLiteral("Searching All Music Guide..."), true);
+    QString artist;
+    if (fSources.amgSongs && DecomposeSearchString(terms, &artist, nullptr))
+        fSources.amgSongs(*fFTTHits, terms, fFTTDoc->scoreWeights1(artist), fNCProgressSheet);
+    noteCancel();
+}
+
+void FileTagThread::addTrackHitsFromGOOG(const QString& terms) {
+    if (fNCProgressSheet)
+        fNCProgressSheet->NotifyBeginInd(QStringLiteral("Searching Google Music..."), true);
+    if (fSources.googSongs && DecomposeSearchString(terms, nullptr, nullptr))
+        fSources.googSongs(*fFTTHits, terms, fFTTDoc->googleScoreWeights(), fNCProgressSheet);
+    noteCancel();
+}
+
+void FileTagThread::retrieveTracks() {
+    const int count = int(fFTTHits->count());
+    if (fNCProgressSheet)
+        fNCProgressSheet->NotifyBeginDet(QStringLiteral("Fetching album details..."), 0, count,
+                                         true);
+    for (const AlbumInfoPtr& entry : fFTTHits->array()) {
+        if (cancelled()) break;
+        const TrackInfoPtr hit = std::static_pointer_cast<TrackInfo>(entry);
+        if (!hit->trackDetails() && fSources.songDetails)
+            hit->setTrackDetails(fSources.songDetails(*hit, fNCProgressSheet));
+        if (const TrackDetailsPtr details = hit->trackDetails()) {
+            hit->setYear(details->year());
+            hit->setGenre(details->genre());
+            hit->setAlbumCoverURL(details->albumCoverURL());
+            const int titles = details->numTracks();
+            // An album page without a track list says nothing of the
+            // song's place: no "1/0".
+            if (titles > 0) {
+                const int position = details->indexOfClosestTitle(hit->title()) + 1;
+                // Sites that know no position give an empty one.
+                if (hit->track().isEmpty()) hit->setTrack(QString::number(position));
+                if (hit->maxTrack().isEmpty()) hit->setMaxTrack(QString::number(titles));
+                if (hit->longTrack().isEmpty())
+                    hit->setLongTrack(QStringLiteral("%1/%2").arg(position).arg(titles));
+            }
+        }
+        if (fNCProgressSheet) fNCProgressSheet->NotifyBump(1);
+    }
+    QList<AlbumInfoPtr>& list = fFTTHits->array();
+    list.removeIf([](const AlbumInfoPtr& hit) {
+        return !std::static_pointer_cast<TrackInfo>(hit)->trackDetails();
+    });
+    if (fNCProgressSheet) fNCProgressSheet->NotifyBump(int(list.size()));
+}
+
+void FileTagThread::addHit(const TrackInfoPtr& hit) {
+    if (hit) fFTTHits->addSorted(hit, std::nullopt, 0);
+}
+
+std::shared_ptr<TrackInfoArray> FileTagThread::hits() const {
+    return std::static_pointer_cast<TrackInfoArray>(fFTTHits->copy());
+}

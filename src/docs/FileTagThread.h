@@ -1,0 +1,49 @@
+#pragma once
+
+#include "docs/LookupSources.h"
+#include "docs/LookupWorker.h"
+#include "model/TrackInfoArray.h"
+
+#include <QString>
+
+#include <memory>
+
+class AlbumArt;
+class CustomTag;
+class FileTagDocument;
+class ProgressIndicator;
+
+// The worker of one opening or look-up of a single-file document: it gathers
+// ranked song hits from the saved search, All Music Guide and Google Music,
+// prunes them, fetches the album of each hit to learn the song's position,
+// and publishes a status the document polls. The disc databases know albums
+// only, so they are never asked.
+class FileTagThread : public LookupWorker {
+public:
+    FileTagThread(FileTagDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
+                  LookupSources sources);
+
+    void initializeHits();
+
+    // Each runs only when the terms split into artist and title; a cancel on
+    // the progress sheet marks the look-up cancelled.
+    void addTrackHitsFromCustomTag(const CustomTag* tag);
+    void addTrackHitsFromAMG(const QString& terms);
+    void addTrackHitsFromGOOG(const QString& terms);
+
+    void pruneAlbumList() { pruneList(fFTTHits.get()); }
+    // Fetches the album of each hit, numbers the song by its closest title
+    // there, and drops hits without an album.
+    void retrieveTracks();
+    void retrieveImagesFromTrackDetails(AlbumArt* art) { retrieveImages(fFTTHits.get(), art); }
+
+    // Inserts without weights (total score 100): the hits made from the file.
+    void addHit(const TrackInfoPtr& hit);
+    // A copy of the list, or null when there is none.
+    std::shared_ptr<TrackInfoArray> hits() const;
+
+private:
+    FileTagDocument* fFTTDoc;
+    std::shared_ptr<TrackInfoArray> fFTTHits;
+    LookupSources fSources;
+};

@@ -1,0 +1,37 @@
+#include "docs/LookupWorker.h"
+
+#include "art/AlbumArt.h"
+#include "model/AlbumInfoArray.h"
+#include "system/ProgressIndicator.h"
+
+bool LookupWorker::cancelled() const {
+    return fNCProgressSheet && fNCProgressSheet->cancelled();
+}
+
+void LookupWorker::noteCancel() {
+    if (cancelled()) fTempStatus = Cancelled;
+}
+
+void LookupWorker::pruneList(AlbumInfoArray* hits) {
+    if (!hits || hits->isEmpty()) {
+        fTempStatus = NoHits;
+        return;
+    }
+    const int limit = AlbumInfoArray::maxEntries();
+    while (hits->count() > limit)
+        hits->removeObjectAtIndex(hits->count() - 1);
+}
+
+void LookupWorker::retrieveImages(AlbumInfoArray* hits, AlbumArt* art) {
+    if (!hits || !art) return;
+    const int count = int(hits->count());
+    if (fNCProgressSheet)
+        fNCProgressSheet->NotifyBeginDet(QStringLiteral("Fetching cover art..."), 0, count, true);
+    for (const AlbumInfoPtr& hit : hits->array()) {
+        if (cancelled()) break;
+        const QString url = hit->albumCoverURL();
+        if (!url.isEmpty()) art->setImageFromURL(url, hit->totalScore(), fNCProgressSheet);
+        if (fNCProgressSheet) fNCProgressSheet->NotifyBump(1);
+    }
+    if (fNCProgressSheet) fNCProgressSheet->NotifyBump(count);
+}

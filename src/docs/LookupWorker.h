@@ -1,0 +1,39 @@
+#pragma once
+
+#include <atomic>
+
+class AlbumArt;
+class AlbumInfoArray;
+class ProgressIndicator;
+
+// What the workers of both documents share: the status the document polls,
+// the cancel bookkeeping, and the steps that treat album and song hits alike.
+class LookupWorker {
+public:
+    // The published status.
+    enum Status { Running = -1, Finished = 0, Cancelled = 2, NoHits = 3 };
+
+    LookupWorker(ProgressIndicator* progress, bool cleanUpOnly)
+        : fNCProgressSheet(progress), fCleanUpOnly(cleanUpOnly) {}
+    virtual ~LookupWorker() = default;
+
+    int status() const { return fStatus.load(); }
+    // Publishes the status built up while running.
+    void finalize() { fStatus.store(fTempStatus); }
+    bool cleanUpOnly() const { return fCleanUpOnly; }
+    ProgressIndicator* progress() const { return fNCProgressSheet; }
+
+protected:
+    // A cancel on the progress sheet marks the operation cancelled.
+    void noteCancel();
+    bool cancelled() const;
+    // Marks "no hits" for an empty list; else cuts it to "MaxEntriesToFetch".
+    void pruneList(AlbumInfoArray* hits);
+    // Hands every hit's cover address to the cover-art object.
+    void retrieveImages(AlbumInfoArray* hits, AlbumArt* art);
+
+    ProgressIndicator* fNCProgressSheet;
+    int fTempStatus = Finished;
+    std::atomic<int> fStatus{Running};
+    bool fCleanUpOnly;
+};

@@ -1,0 +1,275 @@
+// The single-file document, driven headless against song searches served by
+// a loopback server.
+#include "docs/FileTagDocument.h"
+
+#include "app/Preferences.h"
+#include "docs/FolderBackup.h"
+#include "docs/HeadlessHost.h"
+#include "media/MusicFile.h"
+#include "support/LoopbackSongWeb.h"
+#include "support/Mp3Fixture.h"
+#include "support/SourceTestKit.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+void pref(const char* key, const QVariant& value) {
+    Prefs::setOverride(QString::fromLatin1(key), value);
+}
+
+bool writeSong(const QString& path, const QString& artist, const QString& title) {
+    if (!writeSilentMp3(path)) return false;
+    auto f = MusicFile::newMusicFileWithPath(path);
+    if (!f) return false;
+    if (!artist.isNull()) f->tagArtist(artist);
+    if (!title.isNull()) f->tagTitle(title);
+    return f->commitTags();
+}
+
+class FileTagDocumentTest : public SourceTest {
+protected:
+    void SetUp() override {
+        SourceTest::SetUp();
+        // The song sites answer from fWeb; gnudb and FreeDB stay on fServer,
+        // which must never be asked.
+        setBase(Prefs::kAMGBaseURL, fWeb.baseUrl());
+        setBase(Prefs::kGoogleBaseURL, fWeb.baseUrl());
+        for (const char* key : {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB,
+                                Prefs::kSearchFreeDB})
+            pref(key, true);
+        pref(Prefs::kSearchForCoverArt, false);
+        pref(Prefs::kBackup, false);
+        pref(Prefs::kSmartCapitalization, false);
+        fWeb.addAlbum({LoopbackSongWeb::Site::AMG, "a1", "The Band", "The Album", "2001", "Rock",
+                       {"One", "Song Two", "Three"}});
+        fWeb.addAlbum({LoopbackSongWeb::Site::Google, "g1", "The Band", "Live Set", "2005", "",
+                       {"Intro", "Sunrise", "Song Two (Live)", "Four", "Outro"}});
+    }
+
+    std::unique_ptr<FileTagDocument> open(const QString& path, bool cleanUpOnly = false) {
+        auto doc = std::make_unique<FileTagDocument>(&fHost);
+        doc->setDocumentPath(path, cleanUpOnly);
+        settle(*doc);
+        return doc;
+    }
+    static void settle(FileTagDocument& doc) {
+        doc.waitUntilIdle();
+        QCoreApplication::sendPostedEvents();
+    }
+    int rowOf(const FileTagDocument& doc, const QString& key) {
+        for (qsizetype i = 0; i < doc.hitCount(); ++i)
+            if (doc.hitAt(i)->iadbKey() == key) return int(i);
+        return -1;
+    }
+    QStringList alertTitles() {
+        QStringList titles;
+        for (const Alert& a : fHost.alerts())
+            titles << a.title;
+        return titles;
+    }
+
+    LoopbackSongWeb fWeb{QStringLiteral("Song Two")};
+    HeadlessHost fHost;
+    QTemporaryDir fDir;
+};
+
+TEST_F(FileTagDocumentTest, OpensWithTagTermsAndAsksOnlyTheSongSites) {
+    const QString path = fDir.path() + "/track.mp3";
+    ASSERT_TRUE(writeSong(path, "The Band", "Song Two"));
+    auto doc = open(path);
+
+    EXPECT_EQ(doc->searchTerms(), "The Band / Song Two");
+    EXPECT_TRUE(targets().empty()) << "gnudb or FreeDB was asked";
+    bool amg = false, google = false;
+    for (const std::string& t : fWeb.targets()) {
+        amg = amg || t.find("OPT1=3") != std::string::npos;
+        google = google || t.find("/musicsearch") == 0;
+    }
+    EXPECT_TRUE(amg);
+    EXPECT_TRUE(google);
+
+    // Each web hit is numbered by its closest title on its album.
+    const int amgRow = rowOf(*doc, "#AMG:10:a1");
+    const int googRow = rowOf(*doc, "#GOOG:lid=1&aid=g1");
+    ASSERT_GE(amgRow, 0);
+    ASSERT_GE(googRow, 0);
+    EXPECT_EQ(doc->hitAt(amgRow)->longTrack(), "2/3");
+    EXPECT_EQ(doc->hitAt(googRow)->longTrack(), "3/5");
+    EXPECT_GE(rowOf(*doc, "#TAG:"), 0);
+    EXPECT_GE(rowOf(*doc, "#FILES:"), 0);
+
+    // The best hit is selected, but the fields keep the file's values.
+    EXPECT_EQ(doc->selectedHitRow(), 0);
+    EXPECT_EQ(doc->titleField(), "Song Two");
+    EXPECT_EQ(doc->albumField(), "");
+    EXPECT_EQ(doc->trackField(), "");
+
+    doc->handleHitClick(amgRow);
+    EXPECT_EQ(doc->selectedHitRow(), amgRow);
+    EXPECT_EQ(doc->albumField(), "The Album");
+    EXPECT_EQ(doc->artistField(), "The Band");
+    EXPECT_EQ(doc->yearField(), "2001");
+    EXPECT_EQ(doc->genreField(), "Rock");
+    EXPECT_EQ(doc->trackField(), "2");
+    EXPECT_EQ(doc->countField(), "3");
+    EXPECT_EQ(doc->song()->getNewTitle(), "Song Two");
+    EXPECT_EQ(doc->fileStatus().I, Red);
+
+    doc->restoreOrigAlbumInfo();
+    EXPECT_EQ(doc->albumField(), "");
+    EXPECT_TRUE(doc->requestClose());
+}
+
+TEST_F(FileTagDocumentTest, EmptyArtistStillSplitsTheTerms) {
+    const QString path = fDir.path() + "/track.mp3";
+    ASSERT_TRUE(writeSong(path, QString(), "Song Two"));
+    auto doc = open(path);
+    EXPECT_EQ(doc->searchTerms(), " / Song Two");
+    QStringList asked;
+    for (const std::string& t : fWeb.targets())
+        asked << QString::fromStdString(t);
+    EXPECT_TRUE(asked.contains("/cg/amg.dll?SQL=SongTwo&OPT1=3&Submit=Go&P=amg")) << asked.join(' ').toStdString();
+    EXPECT_TRUE(asked.contains("/musicsearch?q=Song%20Two&res=song")) << asked.join(' ').toStdString();
+}
+
+TEST_F(FileTagDocumentTest, ChecksBeforeSaving) {
+    pref(Prefs::kRenameTracks, false);
+    struct Row {
+        const char* field;
+        QString value;
+        QString title;   // the stopping alert; empty: the save goes through
+        QString message;
+    } rows[] = {
+        {"title", "", "Missing Field", "The Title field must be filled in."},
+        {"track", "1a", "Invalid Track Number", "The Track Number must be numeric."},
+        {"track", QString::fromUtf8("\u0661"), "Invalid Track Number",
+         "The Track Number must not contain any Unicode characters."},
+        {"count", "x", "Invalid Track Count", "The Track Count must be numeric."},
+        {"count", QString::fromUtf8("\u00B2"), "Invalid Track Count",
+         "The Track Count must not contain any Unicode characters."},
+        {"genre", QString::fromUtf8("Rock \u2603"), "Invalid Genre",
+         "The Genre must not contain any Unicode characters."},
+        {"genre", "", "", ""},
+        {"track", "", "", ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.field) + "=" + row.value.toStdString());
+        const QString path = fDir.path() + "/check.mp3";
+        QFile::remove(path);
+        ASSERT_TRUE(writeSong(path, "The Band", "Old"));
+        auto doc = open(path, true);
+        doc->setTitleField("New");
+        doc->setTrackField("4");
+        doc->setCountField("9");
+        doc->setAlbumField("The Album");
+        doc->setYearField("2001");
+        doc->setGenreField("Rock");
+        const QString field = QString::fromLatin1(row.field);
+        if (field == "title") doc->setTitleField(row.value);
+        if (field == "track") doc->setTrackField(row.value);
+        if (field == "count") doc->setCountField(row.value);
+        if (field == "genre") doc->setGenreField(row.value);
+        fHost.clearAlerts();
+        doc->saveDocument();
+        settle(*doc);
+        const std::vector<Alert> alerts = fHost.alerts();
+        auto file = MusicFile::newMusicFileWithPath(path);
+        ASSERT_TRUE(file);
+        if (!row.title.isEmpty()) {
+            ASSERT_EQ(alerts.size(), 1u);
+            EXPECT_EQ(alerts[0].title, row.title);
+            EXPECT_EQ(alerts[0].message, row.message);
+            EXPECT_FALSE(doc->lastSaveSucceeded());
+            EXPECT_EQ(file->getTitle(), "Old");
+        } else {
+            // The missing-fields warning, and the save anyway.
+            ASSERT_EQ(alerts.size(), 1u);
+            EXPECT_EQ(alerts[0].title, "Missing Field");
+            EXPECT_EQ(alerts[0].message,
+                      "Some tag fields are missing. Trovix is saving the empty tags, but you may "
+                      "want to go back and fill them all in.");
+            EXPECT_TRUE(doc->lastSaveSucceeded());
+            EXPECT_EQ(file->getTitle(), "New");
+            EXPECT_EQ(file->getGenre(), field == "genre" ? "" : "Rock");
+            EXPECT_EQ(file->getTrackNum(), field == "track" ? 0u : 4u);
+        }
+        EXPECT_TRUE(doc->requestClose());
+    }
+}
+
+TEST_F(FileTagDocumentTest, SavingRenamesByTheSingleFileTemplate) {
+    pref(Prefs::kRenameTracks, true);
+    pref(Prefs::kSFRenameTracks, true);
+    pref(Prefs::kSFTrackFileNameFormat, "%A-%T");
+    const QString path = fDir.path() + "/track.mp3";
+    ASSERT_TRUE(writeSong(path, "The Band", "Song Two"));
+    auto doc = open(path, true);
+    doc->setAlbumField("The Album");
+    doc->setTrackField("2");
+    doc->updateSongFromFields();
+    EXPECT_EQ(doc->fileStatus().F, Red);
+    doc->saveDocument();
+    settle(*doc);
+    ASSERT_TRUE(doc->lastSaveSucceeded());
+    const QString renamed = fDir.path() + "/The Band-Song Two.mp3";
+    EXPECT_EQ(doc->docPath(), renamed);
+    EXPECT_FALSE(QFile::exists(path));
+    auto file = MusicFile::newMusicFileWithPath(renamed);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->getAlbum(), "The Album");
+    EXPECT_EQ(file->getTrackNum(), 2u);
+    // No custom tag for a single file.
+    EXPECT_FALSE(file->customTag());
+    EXPECT_EQ(doc->fileStatus().F, Green);
+}
+
+TEST_F(FileTagDocumentTest, BackingUpTwiceNumbersTheSecondCopy) {
+    const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    QFile dirs(config + "/user-dirs.dirs");
+    ASSERT_TRUE(dirs.open(QIODevice::WriteOnly));
+    dirs.write("XDG_MUSIC_DIR=\"" + QFile::encodeName(fDir.path() + "/Music") + "\"\n");
+    dirs.close();
+    pref(Prefs::kBackup, true);
+    pref(Prefs::kRenameTracks, false);
+    const QString path = fDir.path() + "/song.mp3";
+    ASSERT_TRUE(writeSong(path, "The Band", "Song"));
+    auto doc = open(path, true);
+    for (const char* title : {"First", "Second"}) {
+        doc->setTitleField(QString::fromLatin1(title));
+        doc->saveDocument();
+        settle(*doc);
+        EXPECT_TRUE(doc->lastSaveSucceeded());
+    }
+    const QString backups = fDir.path() + "/Music/Trovix Backups";
+    QFile::remove(config + "/user-dirs.dirs");
+    EXPECT_EQ(QDir(backups).entryList(QDir::Files, QDir::Name),
+              (QStringList{"song 1.mp3", "song.mp3"}));
+    EXPECT_EQ(MusicFile::newMusicFileWithPath(backups + "/song.mp3")->getTitle(), "Song");
+    EXPECT_EQ(MusicFile::newMusicFileWithPath(backups + "/song 1.mp3")->getTitle(), "First");
+    EXPECT_EQ(FolderBackup::chooseFileTarget(backups, ".hidden"), backups + "/.hidden");
+}
+
+TEST_F(FileTagDocumentTest, AFileThatCannotBeWrittenIsReportedAndKeepsItsName) {
+    pref(Prefs::kRenameTracks, true);
+    // Not audio at all: the record has no tags to write.
+    const QString path = fDir.path() + "/notes.mp3";
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("not an mp3");
+    f.close();
+    auto doc = open(path, true);
+    doc->setTitleField("Title");
+    doc->setArtistField("Artist");
+    doc->saveDocument();
+    settle(*doc);
+    EXPECT_FALSE(doc->lastSaveSucceeded());
+    EXPECT_TRUE(alertTitles().contains("Some Files Were Not Saved"));
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_EQ(doc->docPath(), path);
+}
+
+} // namespace
