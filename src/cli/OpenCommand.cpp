@@ -130,7 +130,10 @@ int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
         if (!validHit(doc, o.choose, err)) return 1;
         doc.forceSelectOfAlbum(o.choose - 1);
     } else if (!o.boxSet.isEmpty()) {
-        doc.tracksChanged(true);
+        // The last disc listed is also the chosen hit; applying the box set
+        // with the chosen album appended would match its titles twice.
+        doc.applyAlbumDetails(false, true);
+        doc.indexTracks();
     }
     if (o.artist) doc.setArtistField(*o.artist);
     if (o.album) doc.setAlbumField(*o.album);

@@ -85,9 +85,11 @@ void FolderTagThread::pruneAlbumList() {
 void FolderTagThread::retrieveTracks() {
     if (!fFTTHits) return;
     const int count = int(fFTTHits->count());
-    if (fNCProgressSheet)
+    if (fNCProgressSheet) {
         fNCProgressSheet->NotifyBeginDet(QStringLiteral("Fetching album details..."), 0, count,
                                          true);
+        fNCProgressSheet->NotifyBump(1);
+    }
     for (const AlbumInfoPtr& hit : fFTTHits->array()) {
         if (!hit->albumDetails() && fSources.details)
             hit->setAlbumDetails(fSources.details(*hit, fNCProgressSheet));

@@ -195,6 +195,9 @@ void TrovixDocument::scanFiles(const QString& folder) {
             if (track.isValid()) {
                 QMutexLocker locker(&fDataLock);
                 if (!fCustomTag && track.customTag()) fCustomTag = track.customTag();
+                // The row numbers the file-name template; a list that is never
+                // reordered (clean-up only) is named by its scan order.
+                track.setRow(uint32_t(fSongs.count()));
                 fSongs.add(std::make_shared<AudioTrack>(std::move(track)));
             }
         }
@@ -205,32 +208,61 @@ void TrovixDocument::scanFiles(const QString& folder) {
 
 void TrovixDocument::createAlbumHitFromTags() {
     const std::optional<CustomTag> tag = customTag();
-    fAlbumDetailsFromTags = AlbumDetails::AlbumDetailsFromTags(fSongs, tag ? &*tag : nullptr);
-    fAlbumInfoFromTags =
-        fAlbumDetailsFromTags ? fAlbumDetailsFromTags->albumInfoFromAlbumDetails() : nullptr;
-    if (!fAlbumInfoFromTags) return;
-    for (const AudioTrackRef& track : fSongs) {
-        const QImage image = track->getImage();
-        if (image.isNull()) continue;
-        fAlbumInfoFromTags->setCoverArt(image);
-        fAlbumInfoFromTags->setCoverArtLocation(TrackInfo::kTagLocation);
-        break;
+    AlbumDetailsPtr details;
+    AlbumInfoPtr hit;
+    {
+        QMutexLocker locker(&fDataLock);
+        details = AlbumDetails::AlbumDetailsFromTags(fSongs, tag ? &*tag : nullptr);
     }
+    hit = details ? details->albumInfoFromAlbumDetails() : nullptr;
+    if (hit) {
+        for (const AudioTrackRef& track : fSongs) {
+            const QImage image = track->getImage();
+            if (image.isNull()) continue;
+            hit->setCoverArt(image);
+            hit->setCoverArtLocation(TrackInfo::kTagLocation);
+            break;
+        }
+    }
+    // Published whole: the window may be drawing the status letters from the
+    // previous hit meanwhile.
+    QMutexLocker locker(&fDataLock);
+    fAlbumDetailsFromTags = details;
+    fAlbumInfoFromTags = hit;
 }
 
 void TrovixDocument::createAlbumHitFromFiles() {
-    fAlbumDetailsFromFiles = AlbumDetails::AlbumDetailsFromFiles(fSongs);
-    fAlbumInfoFromFiles =
-        fAlbumDetailsFromFiles ? fAlbumDetailsFromFiles->albumInfoFromAlbumDetails() : nullptr;
-    if (!fAlbumInfoFromFiles) return;
-    for (const AudioTrackRef& track : fSongs) {
-        const QImage image = track->getImage();
-        if (image.isNull()) continue;
-        fAlbumInfoFromFiles->setCoverArt(image);
-        fAlbumInfoFromFiles->setCoverArtLocation(track->getPath());
-        break;
+    AlbumDetailsPtr details;
+    AlbumInfoPtr hit;
+    {
+        QMutexLocker locker(&fDataLock);
+        details = AlbumDetails::AlbumDetailsFromFiles(fSongs);
     }
+    hit = details ? details->albumInfoFromAlbumDetails() : nullptr;
+    if (hit) {
+        for (const AudioTrackRef& track : fSongs) {
+            const QImage image = track->getImage();
+            if (image.isNull()) continue;
+            hit->setCoverArt(image);
+            hit->setCoverArtLocation(track->getPath());
+            break;
+        }
+    }
+    QMutexLocker locker(&fDataLock);
+    fAlbumDetailsFromFiles = details;
+    fAlbumInfoFromFiles = hit;
 }
+
+namespace {
+
+// The worker scores and completes the hits of its list in place, while the
+// window reads the document's own tag hit for the status letters: the list
+// gets a copy.
+AlbumInfoPtr pseudoHit(const AlbumInfoPtr& hit) {
+    return hit ? hit->copy() : nullptr;
+}
+
+} // namespace
 
 void TrovixDocument::initThread() {
     FolderTagThread& ftt = *fFTT;
@@ -252,8 +284,8 @@ void TrovixDocument::initThread() {
         }
         ftt.pruneAlbumList();
         ftt.retrieveTracks();
-        ftt.addHit(fAlbumInfoFromTags);
-        ftt.addHit(fAlbumInfoFromFiles);
+        ftt.addHit(pseudoHit(fAlbumInfoFromTags));
+        ftt.addHit(pseudoHit(fAlbumInfoFromFiles));
         if (!ftt.cleanUpOnly() && Prefs::boolValue(Prefs::kSearchForCoverArt))
             ftt.retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
         QMutexLocker locker(&fDataLock);
@@ -267,8 +299,8 @@ void TrovixDocument::lookupThread(const QString& terms) {
     ftt.initializeHits();
     fAlbumArtObj->setImageFromAlbumInfo(fAlbumInfoFromTags.get());
     fAlbumArtObj->setImageFromAlbumInfo(fAlbumInfoFromFiles.get());
-    ftt.addHit(fAlbumInfoFromTags);
-    ftt.addHit(fAlbumInfoFromFiles);
+    ftt.addHit(pseudoHit(fAlbumInfoFromTags));
+    ftt.addHit(pseudoHit(fAlbumInfoFromFiles));
     ftt.addAlbumHitsFromWeb(terms);
     ftt.pruneAlbumList();
     ftt.retrieveTracks();

@@ -10,6 +10,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMutexLocker>
 #include <QString>
 
 #include <memory>
@@ -150,10 +151,24 @@ public:
     bool sortHits(const QString& column);
 
     AlbumDetailsPtr currentAlbumDetails() const { return fCurrentAlbumDetails; }
-    AlbumDetailsPtr albumDetailsFromTags() const { return fAlbumDetailsFromTags; }
-    AlbumDetailsPtr albumDetailsFromFiles() const { return fAlbumDetailsFromFiles; }
-    AlbumInfoPtr albumInfoFromTags() const { return fAlbumInfoFromTags; }
-    AlbumInfoPtr albumInfoFromFiles() const { return fAlbumInfoFromFiles; }
+    // The opening worker replaces these while the window draws the status
+    // letters from them.
+    AlbumDetailsPtr albumDetailsFromTags() const {
+        QMutexLocker locker(&fDataLock);
+        return fAlbumDetailsFromTags;
+    }
+    AlbumDetailsPtr albumDetailsFromFiles() const {
+        QMutexLocker locker(&fDataLock);
+        return fAlbumDetailsFromFiles;
+    }
+    AlbumInfoPtr albumInfoFromTags() const {
+        QMutexLocker locker(&fDataLock);
+        return fAlbumInfoFromTags;
+    }
+    AlbumInfoPtr albumInfoFromFiles() const {
+        QMutexLocker locker(&fDataLock);
+        return fAlbumInfoFromFiles;
+    }
 
     // Applying an album -----------------------------------------------------
     // The details in force: the box set followed by the chosen album, or the

@@ -205,6 +205,12 @@ void TrovixDocument::retagTracks(bool rename) {
     QList<AudioTrackRef> retagged;
     for (int p = 0; p < count; ++p) {
         const AudioTrackRef& t = songs[p];
+        {
+            // The file name numbers the track by its row: it must agree with
+            // the track number written, whatever the table last drew.
+            QMutexLocker locker(&fDataLock);
+            t->setRow(uint32_t(p));
+        }
         if (t->isPlaceholder() || !t->okToTag() || t->getNewTitle().isEmpty()) {
             steps.bump();
             continue;

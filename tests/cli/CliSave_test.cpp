@@ -325,3 +325,24 @@ TEST(CliSave, TextOutputShowsStatusMarkersAndHits) {
     // Not a terminal: progress as plain lines.
     EXPECT_TRUE(r.err.contains("Scanning files...\n")) << r.err.toStdString();
 }
+
+TEST(CliSave, CleanUpOnlyNamesFilesByTheirPositionAndABoxSetIsAppliedOnce) {
+    CliEnv env;
+    const QString dir = twoTrackAlbum(env);
+    // No hit is applied, so nothing reorders the list: the file names must
+    // still number the files as the track tags do.
+    CliResult r =
+        env.run(openArgs(dir, {"--clean-up-only", "--set", "RenameAlbums=NO", "--save", "--yes"}));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(filesIn(dir), (QStringList{"01-First Song.mp3", "02-Second Song.mp3"}));
+    EXPECT_EQ(readTags(dir + "/02-Second Song.mp3").track, 2u);
+
+    // Two discs (the tag hit and the file-name hit, two titles each) give four
+    // rows, not the last disc's titles a second time.
+    r = env.run(openArgs(dir, {"--box-set", "1,2"}));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QJsonArray tracks = r.json()["tracks"].toArray();
+    ASSERT_EQ(tracks.size(), 4);
+    EXPECT_EQ(tracks[0].toObject()["newTitle"].toString(), "First Song");
+    EXPECT_TRUE(tracks[3].toObject()["placeholder"].toBool());
+}

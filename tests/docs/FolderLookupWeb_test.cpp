@@ -6,6 +6,7 @@
 #include "docs/HeadlessHost.h"
 #include "docs/TrovixDocument.h"
 #include "model/AlbumInfoArray.h"
+#include "model/CustomTag.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/SourceTestKit.h"
 
@@ -98,6 +99,116 @@ TEST_F(FolderLookupWeb, TheDiscDatabasesAreSearchedAndTheirDetailsApplied) {
         titles.append(t->isPlaceholder() ? QStringLiteral("<missing>") : t->getNewTitle());
     EXPECT_EQ(titles, (QStringList{"Alpha", "<missing>", "Charlie"}));
     EXPECT_EQ(doc.trackArray().objectAtIndex(0)->getFileName(), QStringLiteral("02.m4a"));
+}
+
+// The four real sources on one loopback server, opened on a folder whose
+// MP3 file carries a saved gnudb search: the saved search runs first, then
+// All Music Guide, Google Music, gnudb and FreeDB, and each source's hit is
+// fetched by its own key.
+class FolderLookupFourSources : public FolderLookupWeb {
+protected:
+    void SetUp() override {
+        FolderLookupWeb::SetUp();
+        for (const char* key :
+             {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
+            Prefs::setOverride(key, true);
+        fServer.handle("/cg/amg.dll", [](const httplib::Request& req, httplib::Response& res) {
+            if (req.has_param("OPT1")) {
+                res.set_content(
+                    "<html><body><table>\n<tr><td class=\"sorted-cell\"><div class=\"bar\" "
+                    "style=\"width:60px\"></div></td>\n<td class=\"cell\">1999</td>\n<td "
+                    "class=\"cell\">Band</td>\n<td class=\"cell\"><a "
+                    "href=\"/cg/amg.dll?p=amg&sql=10:record\">Record Deluxe</a></td>\n<td "
+                    "class=\"cell\">Label</td>\n<td class=\"cell\"><a "
+                    "href=\"/cg/amg.dll?p=amg&sql=73:x\">Rock</a></td></tr>\n</table></body></"
+                    "html>",
+                    "text/html");
+                return;
+            }
+            std::string page =
+                "<html><body>\n<table><tr><td><span>Artist</span></td><td><a "
+                "href=\"/cg/amg.dll?p=amg&sql=11:b\">Band</a></td></tr></table>\n"
+                "<table><tr><td><span>Album</span></td><td class=\"title\">Record "
+                "Deluxe</td></tr></table>\n<table><tr><td><span>Release Date</span></td><td>1999"
+                "</td></tr></table>\n<!--Begin Genre Listing--><ul><li><a "
+                "href=\"/g\">Rock</a></li></ul>\n<div><table><tr><td>Pick</td><td>Play</td><td>#"
+                "</td><td>Sample</td><td class=\"passive\">Title <img "
+                "src=\"/i/spacer.gif\"></td><td class=\"passive\">Time <img "
+                "src=\"/i/spacer.gif\"></td></tr></table></div></td></tr>\n<table>\n";
+            int n = 0;
+            for (const char* title : {"Alpha", "Bravo", "Charlie", "Delta"}) {
+                const std::string number = std::to_string(++n);
+                page += "<tr class=\"visible\" id=\"trlink\" onclick=\"z('" + number +
+                        "')\"><td>x</td><td>play</td><td>" + number +
+                        "</td><td></td><td "
+                        "class=\"t\">" +
+                        title + "</td><td>4:15</td></tr>\n";
+            }
+            res.set_content(page + "</table></body></html>", "text/html");
+        });
+        fServer.serve(
+            "/musicsearch",
+            "<html><table>\n<tr><td><a href=\"/musicl?lid=1&aid=record\">Record "
+            "Live</a><br><font size=-1>By: <b>Band</b></font></td></tr>\n</table></html>");
+        fServer.serve("/musicl",
+                      "<html><table><tr><td>Artist:</td><td><font size=-1>Band</font></td></tr>"
+                      "<tr><td>Album:</td><td><font size=-1>Record Live</font></td></tr></table>\n"
+                      "<b>Tracks</b><table class=t>\n<tr><td class=n>1.</td><td><a href=/s1> "
+                      "Alpha </a></td></tr>\n</table></html>");
+
+        CustomTag saved;
+        saved.setIADBSearchTerms(QStringLiteral("Saved Band / Saved Record"));
+        saved.setIADBKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
+        FixtureTrack t;
+        t.fileName = QStringLiteral("03.mp3");
+        t.title = QStringLiteral("Bravo");
+        t.artist = QStringLiteral("Band");
+        t.album = QStringLiteral("Record");
+        t.customTag = saved;
+        ASSERT_TRUE(folder.add(t));
+    }
+};
+
+TEST_F(FolderLookupFourSources, SavedSearchFirstThenTheSourcesInOrder) {
+    TrovixDocument doc(&host);
+    doc.setDocumentPath(folder.path(), false);
+    doc.waitUntilIdle();
+    EXPECT_TRUE(host.alerts().empty());
+
+    // The searches, in the order they were sent (detail fetches left out).
+    QStringList searches;
+    for (const std::string& target : targets()) {
+        const QString t = QString::fromStdString(target);
+        if (t.startsWith(u"/search/")) searches << QStringLiteral("gnudb");
+        if (t.startsWith(u"/freedb_search.php")) searches << QStringLiteral("freedb");
+        if (t.startsWith(u"/musicsearch")) searches << QStringLiteral("goog");
+        if (t.startsWith(u"/cg/amg.dll") && t.contains(u"OPT1")) searches << QStringLiteral("amg");
+    }
+    EXPECT_EQ(searches,
+              (QStringList{"gnudb", "amg", "goog", "gnudb", "gnudb", "freedb", "freedb"}));
+    EXPECT_EQ(doc.lastSearch(), QStringLiteral("Saved Band / Saved Record"));
+
+    // One hit from each source and the folder's own two, best first, each
+    // with the details its key fetched.
+    QStringList keys;
+    int previous = 100;
+    for (const AlbumInfoPtr& hit : *doc.hitTable().albumArray()) {
+        keys.append(hit->iadbKey());
+        EXPECT_TRUE(hit->albumDetails()) << hit->iadbKey().toStdString();
+        EXPECT_LE(hit->totalScore(), previous) << hit->iadbKey().toStdString();
+        previous = hit->totalScore();
+    }
+    for (const char* key : {"#AMG:10:record", "#GOOG:lid=1&aid=record", "#GNU:rock/0a0b0c0d",
+                            "rock/0a0b0c0d", "#TAG:", "#FILES:"})
+        EXPECT_TRUE(keys.contains(QString::fromLatin1(key))) << key;
+
+    // Choosing the All Music Guide hit matches its four titles to the files.
+    doc.handleHitClick(int(keys.indexOf(QStringLiteral("#AMG:10:record"))));
+    QStringList titles;
+    for (const AudioTrackRef& t : doc.trackArray())
+        titles.append(t->isPlaceholder() ? QStringLiteral("<missing>") : t->getNewTitle());
+    EXPECT_EQ(titles, (QStringList{"Alpha", "Bravo", "Charlie", "<missing>"}));
+    EXPECT_EQ(doc.albumField(), QStringLiteral("Record Deluxe"));
 }
 
 } // namespace
