@@ -2,13 +2,12 @@
 // row and the save checks, against song searches on a loopback server.
 #include "ui/FileTagWindow.h"
 
-#include "ui/RelevanceDelegate.h"
-
 #include "app/Preferences.h"
 #include "media/MusicFile.h"
 #include "support/LoopbackSongWeb.h"
 #include "support/Mp3Fixture.h"
 #include "support/SourceTestKit.h"
+#include "ui/RelevanceDelegate.h"
 #include "ui/SongHitsModel.h"
 #include "ui/StatusImage.h"
 #include "ui/TrackHitsTableView.h"
