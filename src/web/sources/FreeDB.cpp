@@ -61,7 +61,7 @@ void FreeDB::addAlbumHitsFromFreeDB(AlbumInfoArray& hits, const QString& searchT
                   QStringLiteral("&allfields=NO&fields=artist&fields=title&allcats=YES&grouping=none");
     WriteDebugFile(kURLDump, url);
 
-    const std::optional<QString> fetched = GrabWebPage(url, progress, 0, nullptr);
+    const std::optional<QString> fetched = GrabWebPage(url, progress, kSearchTimeLimitSecs, nullptr);
     if (!fetched || fetched->isEmpty())
         return;
     const QString& page = *fetched;
@@ -146,7 +146,7 @@ std::shared_ptr<AlbumDetails> FreeDB::fetchDiscRecord(const QString& address, co
                                                       ProgressIndicator* progress) {
     QString url = address;
     WriteDebugFile(urlDump, url);
-    const std::optional<QString> page = GrabWebPage(url, progress, 0, nullptr);
+    const std::optional<QString> page = GrabWebPage(url, progress, kDiscRecordTimeLimitSecs, nullptr);
     if (!page)
         return nullptr;
     WriteDebugFile(pageDump, *page);

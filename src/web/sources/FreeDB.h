@@ -16,6 +16,13 @@ class ProgressIndicator;
 // text preparation are shared with gnudb. Keys: "%@/%8.8x" (category, disc id).
 class FreeDB {
 public:
+    // Neither site is paced, but a fetch must end by itself: a refused or dead
+    // host is otherwise waited on until the user cancels, and a lookup run
+    // without a cancellable progress object would hang for good. Shared with
+    // gnudb.
+    static constexpr int kSearchTimeLimitSecs = 30;
+    static constexpr int kDiscRecordTimeLimitSecs = 10;
+
     // Searches and offers every result to the list (no per-source cap).
     // Silent on failure; a cancelled search keeps the hits added so far.
     static void addAlbumHitsFromFreeDB(AlbumInfoArray& hits, const QString& searchText,
