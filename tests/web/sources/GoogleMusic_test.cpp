@@ -164,6 +164,19 @@ TEST_F(GoogleMusicTest, CancelledSongSearchKeepsItsEarlierPages) {
     EXPECT_EQ(hits.trackAtIndex(0)->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=p"));
 }
 
+TEST_F(GoogleMusicTest, NextLinkBackToAPageAlreadyReadEndsTheSearch) {
+    serveSearch([](const httplib::Request& req) {
+        const bool second = req.has_param("start");
+        return songPage(songRow("1", "Jóga", "Homogenic", second ? "lid=2" : "lid=1", false),
+                        second ? "/musicsearch?q=Joga&res=song" : "/musicsearch?q=Joga&res=song&start=10");
+    });
+    TrackInfoArray hits;
+    GoogleMusic::addTrackHitsFromGOOG(hits, QStringLiteral("Bjork / Joga"), std::nullopt, nullptr);
+    EXPECT_EQ(targets(), (std::vector<std::string>{"/musicsearch?q=Joga&res=song",
+                                                   "/musicsearch?q=Joga&res=song&start=10"}));
+    EXPECT_EQ(hits.count(), 2);
+}
+
 TEST_F(GoogleMusicTest, AlbumPageGivesNumberedTitles) {
     fServer.serve("/musicl", albumDetailsPage(14, "Homogenic&nbsp;<a href=x>(1997)</a>"));
     auto details = GoogleMusic::AlbumDetailsWithGOOGKey(QStringLiteral("#GOOG:lid=1&aid=homogenic"), nullptr);
