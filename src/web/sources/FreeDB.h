@@ -39,8 +39,9 @@ public:
     static QString prepareSearchText(const QString& searchText);
     // Every "<...>" removed, no entity decoded.
     static QString removeTagsOnly(const QString& text);
-    // Reads a fetched disc record into details carrying `key`; null when the
-    // record is neither valid UTF-8 nor representable in Mac OS Roman.
+    // Reads a fetched disc record (one character per byte) into details
+    // carrying `key`. Values that are valid UTF-8 are decoded as such; null
+    // when some value is not and the record does not fit Mac OS Roman.
     static std::shared_ptr<AlbumDetails> AlbumDetailsFromDiscRecord(const QString& page,
                                                                    const QString& key);
     // Fetches base + pathPrefix + key, dumps it and reads it as a disc record.

@@ -281,6 +281,23 @@ TEST_F(FreeDBTest, CharacterSetOfRecords) {
                                                      QStringLiteral("misc/2"));
     ASSERT_TRUE(legacy);
     EXPECT_EQ(legacy->artist(), QString::fromUtf8("Björk"));
+    // A long Japanese title split inside a character: the record is not
+    // valid UTF-8 as a whole (and holds bytes outside Mac OS Roman), but its
+    // joined title is.
+    auto split = FreeDB::AlbumDetailsFromDiscRecord(
+        QString::fromLatin1("DTITLE=\xE5\xAE\x87\xE5\xA4\x9A\xE7\x94\nDTITLE=\xB0 / \xE5\x88\x9D\xE6\x81\x8B\n"
+                            "DYEAR=1999\nTTITLE0=\xE5\x88\x9D\xE6\x81\x8B\n"),
+        QStringLiteral("misc/4"));
+    ASSERT_TRUE(split);
+    EXPECT_EQ(split->artist(), QString::fromUtf8("宇多田"));
+    EXPECT_EQ(split->album(), QString::fromUtf8("初恋"));
+    EXPECT_EQ(split->titleAtIndex(0), QString::fromUtf8("初恋"));
+    // A legacy record with one value in UTF-8: each value reads as it was meant.
+    auto mixed = FreeDB::AlbumDetailsFromDiscRecord(
+        QString::fromLatin1("DTITLE=Bj\xC3\xB6rk / Post\nTTITLE0=J\xF3ga\n"), QStringLiteral("misc/5"));
+    ASSERT_TRUE(mixed);
+    EXPECT_EQ(mixed->artist(), QString::fromUtf8("Björk"));
+    EXPECT_EQ(mixed->titleAtIndex(0), QString::fromUtf8("Jóga"));
     // ...and one that is neither is refused rather than garbled.
     EXPECT_FALSE(FreeDB::AlbumDetailsFromDiscRecord(QString::fromLatin1("DTITLE=A \x96 B / C\nTTITLE0=x\n"),
                                                     QStringLiteral("misc/3")));
