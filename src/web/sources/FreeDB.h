@@ -44,7 +44,8 @@ public:
     // when some value is not and the record does not fit Mac OS Roman.
     static std::shared_ptr<AlbumDetails> AlbumDetailsFromDiscRecord(const QString& page,
                                                                    const QString& key);
-    // Fetches base + pathPrefix + key, dumps it and reads it as a disc record.
+    // Fetches the record at `url` (request and page dumped under the given
+    // names) and reads it; null when no page came.
     static std::shared_ptr<AlbumDetails> fetchDiscRecord(const QString& url, const QString& key,
                                                          const char* urlDump, const char* pageDump,
                                                          ProgressIndicator* progress);
