@@ -14,6 +14,8 @@
 #include "web/sources/FieldText.h"
 #include "web/sources/SourceSupport.h"
 
+#include <QSet>
+
 namespace {
 
 constexpr int kAttempts = 3;
@@ -195,7 +197,11 @@ void AllMusicGuide::addTrackHitsFromAMG(TrackInfoArray& hits, const QString& sea
         return;
 
     QString sql = songSQL;
+    // A "Next page" that leads back to a page already read would loop for
+    // good; every other page is followed.
+    QSet<QString> visited;
     for (;;) {
+        visited.insert(sql);
         QString pageURL = QStringLiteral("http://") + host + QStringLiteral("/cg/amg.dll?p=amg&sql=") + sql;
         WriteDebugFile(kURLDump, pageURL);
         const std::optional<QString> page =
@@ -236,7 +242,7 @@ void AllMusicGuide::addTrackHitsFromAMG(TrackInfoArray& hits, const QString& sea
             old = hit;
         }
         const Cut next = cut(text, w, "<div class=\"PagingRow\">", "sql=", "\">Next page");
-        if (!next)
+        if (!next || visited.contains(*next))
             return;
         sql = *next;
     }

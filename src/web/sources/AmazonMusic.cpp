@@ -2,11 +2,12 @@
 
 #include "app/Preferences.h"
 #include "web/WebHelpers.h"
+#include "web/sources/SourceSupport.h"
 
 namespace {
 
 QString searchAddress(const char* index, const QString& text) {
-    return Prefs::stringValue(Prefs::kAmazonBaseURL) +
+    return SourceSupport::baseURL(Prefs::kAmazonBaseURL) +
            QStringLiteral("/exec/obidos/search-handle-url/ix=%1&field-keywords=")
                .arg(QLatin1String(index)) +
            EscapeForURLQuiet(text);

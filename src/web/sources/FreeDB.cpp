@@ -11,6 +11,10 @@
 #include "web/sources/FieldText.h"
 #include "web/sources/SourceSupport.h"
 
+#include <QStringList>
+
+#include <optional>
+
 namespace {
 
 constexpr const char* kURLDump = "/tmp/Trovix_FreeDB_%d.txt";
@@ -61,7 +65,7 @@ void FreeDB::addAlbumHitsFromFreeDB(AlbumInfoArray& hits, const QString& searchT
                   QStringLiteral("&allfields=NO&fields=artist&fields=title&allcats=YES&grouping=none");
     WriteDebugFile(kURLDump, url);
 
-    const std::optional<QString> fetched = GrabWebPage(url, progress, 0, nullptr);
+    const std::optional<QString> fetched = GrabWebPage(url, progress, kSearchTimeLimitSecs, nullptr);
     if (!fetched || fetched->isEmpty())
         return;
     const QString& page = *fetched;
@@ -146,7 +150,7 @@ std::shared_ptr<AlbumDetails> FreeDB::fetchDiscRecord(const QString& address, co
                                                       ProgressIndicator* progress) {
     QString url = address;
     WriteDebugFile(urlDump, url);
-    const std::optional<QString> page = GrabWebPage(url, progress, 0, nullptr);
+    const std::optional<QString> page = GrabWebPage(url, progress, kDiscRecordTimeLimitSecs, nullptr);
     if (!page)
         return nullptr;
     WriteDebugFile(pageDump, *page);
@@ -155,32 +159,22 @@ std::shared_ptr<AlbumDetails> FreeDB::fetchDiscRecord(const QString& address, co
 
 std::shared_ptr<AlbumDetails> FreeDB::AlbumDetailsFromDiscRecord(const QString& page,
                                                                 const QString& key) {
-    // Records are served in UTF-8 today; a valid UTF-8 record is read as
-    // such whatever its script. Only older records that are not valid UTF-8
-    // must fit the legacy character set, or they would reach the tags
-    // garbled.
-    QString record;
-    if (IsLatin1BytesValidUtf8(page))
-        record = QString::fromUtf8(page.toLatin1());
-    else if (FitsMacRoman(page))
-        record = page;
-    else
-        return nullptr;
-
-    auto details = std::make_shared<AlbumDetails>();
-    details->setIADBKey(key);
+    // The record is read as the fetcher gave it, one character per byte; the
+    // markers and line feeds are ASCII, so no UTF-8 sequence is cut apart.
+    QString title;          // the joined disc title
+    bool haveTitle = false;
+    std::optional<QString> year, genre;
+    QStringList titles;
 
     // A long disc title is continued over several lines.
     const QString titleKey = QStringLiteral("DTITLE=");
-    QString title;
-    bool haveTitle = false;
     qsizetype pos = 0;
     for (;;) {
-        const qsizetype at = record.indexOf(titleKey, pos);
+        const qsizetype at = page.indexOf(titleKey, pos);
         if (at < 0)
             break;
         qsizetype next;
-        const QString value = lineValue(record, at + titleKey.size(), &next);
+        const QString value = lineValue(page, at + titleKey.size(), &next);
         if (next < 0) {
             pos = -1;
             break;
@@ -189,38 +183,58 @@ std::shared_ptr<AlbumDetails> FreeDB::AlbumDetailsFromDiscRecord(const QString& 
         haveTitle = true;
         pos = next;
     }
-    if (haveTitle) {
-        const qsizetype split = title.indexOf(QStringLiteral(" / "));
-        if (split < 0) {
-            details->setArtist(title);
-        } else {
-            details->setArtist(title.left(split));
-            details->setAlbum(title.mid(split + 3));
+    if (haveTitle && pos >= 0) {
+        // Year, genre and titles each continue behind the line of the
+        // previous one; a value without a line feed is the last thing read.
+        const auto readField = [&page, &pos](const QString& fieldKey) -> std::optional<QString> {
+            const qsizetype at = page.indexOf(fieldKey, pos);
+            if (at < 0)
+                return std::nullopt;
+            return lineValue(page, at + fieldKey.size(), &pos);
+        };
+        year = readField(QStringLiteral("DYEAR="));
+        if (pos >= 0)
+            genre = readField(QStringLiteral("DGENRE="));
+        for (int n = 0; n < 100 && pos >= 0; ++n) {
+            const std::optional<QString> value = readField(QStringLiteral("TITLE%1=").arg(n));
+            if (!value)
+                break;
+            titles << *value;
         }
     }
-    if (!haveTitle || pos < 0)
-        return details;
 
-    // Year, genre and titles each continue behind the line of the previous
-    // one; a value without a line feed is the last thing read.
-    const auto readField = [&record, &pos](const QString& fieldKey, QString* value) {
-        const qsizetype at = record.indexOf(fieldKey, pos);
-        if (at < 0)
-            return false;
-        *value = lineValue(record, at + fieldKey.size(), &pos);
-        return true;
-    };
-    QString value;
-    if (readField(QStringLiteral("DYEAR="), &value))
-        details->setYear(value);
-    if (pos < 0)
-        return details;
-    if (readField(QStringLiteral("DGENRE="), &value))
-        details->setGenre(value);
-    for (int n = 0; n < 100 && pos >= 0; ++n) {
-        if (!readField(QStringLiteral("TITLE%1=").arg(n), &value))
-            break;
-        details->addTitle(value, QString());
+    // Records are served in UTF-8 today and are kept whatever their script,
+    // also when a long title was split inside a character (the record as a
+    // whole is then not valid UTF-8, but its joined values are). Only older
+    // records whose values are not all UTF-8 must fit the legacy character
+    // set, or they would reach the tags garbled.
+    if (!IsLatin1BytesValidUtf8(page) && !FitsMacRoman(page)) {
+        bool allUtf8 = IsLatin1BytesValidUtf8(title) &&
+                       IsLatin1BytesValidUtf8(year.value_or(QString())) &&
+                       IsLatin1BytesValidUtf8(genre.value_or(QString()));
+        for (const QString& t : titles)
+            allUtf8 = allUtf8 && IsLatin1BytesValidUtf8(t);
+        if (!allUtf8)
+            return nullptr;
     }
+
+    auto details = std::make_shared<AlbumDetails>();
+    details->setIADBKey(key);
+    if (haveTitle) {
+        const QString text = RepairUtf8Field(title);
+        const qsizetype split = text.indexOf(QStringLiteral(" / "));
+        if (split < 0) {
+            details->setArtist(text);
+        } else {
+            details->setArtist(text.left(split));
+            details->setAlbum(text.mid(split + 3));
+        }
+    }
+    if (year)
+        details->setYear(RepairUtf8Field(*year));
+    if (genre)
+        details->setGenre(RepairUtf8Field(*genre));
+    for (const QString& t : titles)
+        details->addTitle(RepairUtf8Field(t), QString());
     return details;
 }

@@ -27,7 +27,8 @@ void Gnudb::addAlbumHitsFromGNUDB(AlbumInfoArray& hits, const QString& searchTex
     QString url = base + QStringLiteral("/search/") + FreeDB::prepareSearchText(searchText);
     WriteDebugFile(kURLDump, url);
 
-    const std::optional<QString> fetched = GrabWebPage(url, progress, 0, nullptr);
+    const std::optional<QString> fetched =
+        GrabWebPage(url, progress, FreeDB::kSearchTimeLimitSecs, nullptr);
     if (!fetched || fetched->isEmpty())
         return;
     const QString& page = *fetched;

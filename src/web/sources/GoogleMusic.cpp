@@ -14,6 +14,8 @@
 #include "web/sources/FieldText.h"
 #include "web/sources/SourceSupport.h"
 
+#include <QSet>
+
 namespace {
 
 constexpr int kAttempts = 3;
@@ -200,6 +202,8 @@ void GoogleMusic::addTrackHitsFromGOOG(TrackInfoArray& hits, const QString& sear
     WriteDebugFile(kURLDump, url);
 
     int songCount = 0;
+    // A "Next" link back to a page already read would loop for good.
+    QSet<QString> visited{url.mid(SourceSupport::baseURL(Prefs::kGoogleBaseURL).size())};
     for (;;) {
         const std::optional<QString> page =
             SourceSupport::fetch(url, nullptr, kSearchTimeLimit, gGoogleThrottle, kAttempts);
@@ -238,6 +242,9 @@ void GoogleMusic::addTrackHitsFromGOOG(TrackInfoArray& hits, const QString& sear
         const Cut path = cutAll(*link, nullptr, nullptr, "><img");
         if (!path)
             break;
+        if (visited.contains(*path))
+            break;
+        visited.insert(*path);
         url = QStringLiteral("http://") + host + *path;
     }
     if (progress)

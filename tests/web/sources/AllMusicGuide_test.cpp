@@ -234,6 +234,21 @@ TEST_F(AllMusicGuideTest, SongSearchFollowUpsGoToTheHostThatAnswered) {
     EXPECT_EQ(hits.count(), 3);
 }
 
+TEST_F(AllMusicGuideTest, NextPageBackToAPageAlreadyReadEndsTheSearch) {
+    route([](const httplib::Request& req) {
+        if (req.get_param_value("OPT1") == "3")
+            return std::string(kFuzzySongPage);
+        std::string page = recordingsPage();
+        if (req.get_param_value("sql") == "33:joga~2")
+            page.replace(page.find("33:joga~2"), 9, "33:joga");
+        return page;
+    });
+    TrackInfoArray hits;
+    AllMusicGuide::addTrackHitsFromAMG(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt, nullptr);
+    EXPECT_EQ(targets().size(), 3u);
+    EXPECT_EQ(hits.count(), 2);
+}
+
 TEST_F(AllMusicGuideTest, CancelledSongSearchKeepsItsEarlierPages) {
     std::atomic<bool> secondPageServed{false};
     route([&secondPageServed](const httplib::Request& req) {

@@ -13,7 +13,8 @@ class AmazonMusicTest : public ::testing::Test {
 protected:
     void SetUp() override {
         Prefs::initializeDefaults();
-        Prefs::setOverride(Prefs::kAmazonBaseURL, QStringLiteral("http://shop.example"));
+        // A trailing slash in the setting does not double the path's.
+        Prefs::setOverride(Prefs::kAmazonBaseURL, QStringLiteral("http://shop.example/"));
         fPrevious = SetURLOpener([this](const QString& url) { opened.push_back(url); });
     }
     void TearDown() override {

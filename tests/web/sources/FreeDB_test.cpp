@@ -1,11 +1,15 @@
 #include "web/sources/FreeDB.h"
 #include "web/sources/Gnudb.h"
 
+#include "app/Preferences.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
 #include "support/SourceTestKit.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,6 +31,19 @@ QStringList keysOf(const AlbumInfoArray& hits) {
     for (const auto& hit : hits)
         keys << hit->iadbKey();
     return keys;
+}
+
+// A loopback port that was free a moment ago: connecting to it is refused.
+int refusedPort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    close(fd);
+    return ntohs(address.sin_port);
 }
 
 class FreeDBTest : public SourceTest {
@@ -130,6 +147,34 @@ TEST_F(FreeDBTest, CancelledSearchKeepsTheHitsAddedSoFar) {
     self = &progress;
     FreeDB::addAlbumHitsFromFreeDB(hits, QStringLiteral("Björk / Homogenic"), kFolderWeights, &progress);
     EXPECT_EQ(keysOf(hits), (QStringList{QStringLiteral("rock/0a0b0c0d"), QStringLiteral("misc/a1b2c3d4")}));
+}
+
+TEST_F(FreeDBTest, CancelledGnudbSearchKeepsTheHitsAddedSoFar) {
+    fServer.handle("/search/.*", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_content(gnudbPage(), "text/html");
+    });
+    AlbumInfoArray hits;
+    RecordingProgress* self = nullptr;
+    RecordingProgress progress([&self] { return self && self->bumps() > 1; });
+    self = &progress;
+    Gnudb::addAlbumHitsFromGNUDB(hits, QStringLiteral("Bjork / Homogenic"), kFolderWeights, &progress);
+    EXPECT_EQ(keysOf(hits), QStringList{QStringLiteral("#GNU:rock/0a0b0c0d")});
+}
+
+TEST_F(FreeDBTest, BaseWithTrailingSlashStillFindsTheResultLinks) {
+    setBase(Prefs::kFreeDBBaseURL, fServer.baseUrl() + QStringLiteral("/"));
+    setBase(Prefs::kGnudbBaseURL, fServer.baseUrl() + QStringLiteral("/"));
+    fServer.serve("/freedb_search.php", searchPage());
+    fServer.handle("/search/.*", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_content(gnudbPage(), "text/html");
+    });
+    AlbumInfoArray freedb, gnudb;
+    FreeDB::addAlbumHitsFromFreeDB(freedb, QStringLiteral("a / b"), kFolderWeights, nullptr);
+    Gnudb::addAlbumHitsFromGNUDB(gnudb, QStringLiteral("a / b"), kFolderWeights, nullptr);
+    EXPECT_EQ(freedb.count(), 4);
+    EXPECT_EQ(gnudb.count(), 3);
+    EXPECT_EQ(targets()[0].rfind("/freedb_search.php?", 0), 0u);
+    EXPECT_EQ(targets()[1], "/search/a%20/%20b");
 }
 
 TEST_F(FreeDBTest, EmptyPageAddsNothing) {
@@ -236,6 +281,23 @@ TEST_F(FreeDBTest, CharacterSetOfRecords) {
                                                      QStringLiteral("misc/2"));
     ASSERT_TRUE(legacy);
     EXPECT_EQ(legacy->artist(), QString::fromUtf8("Björk"));
+    // A long Japanese title split inside a character: the record is not
+    // valid UTF-8 as a whole (and holds bytes outside Mac OS Roman), but its
+    // joined title is.
+    auto split = FreeDB::AlbumDetailsFromDiscRecord(
+        QString::fromLatin1("DTITLE=\xE5\xAE\x87\xE5\xA4\x9A\xE7\x94\nDTITLE=\xB0 / \xE5\x88\x9D\xE6\x81\x8B\n"
+                            "DYEAR=1999\nTTITLE0=\xE5\x88\x9D\xE6\x81\x8B\n"),
+        QStringLiteral("misc/4"));
+    ASSERT_TRUE(split);
+    EXPECT_EQ(split->artist(), QString::fromUtf8("宇多田"));
+    EXPECT_EQ(split->album(), QString::fromUtf8("初恋"));
+    EXPECT_EQ(split->titleAtIndex(0), QString::fromUtf8("初恋"));
+    // A legacy record with one value in UTF-8: each value reads as it was meant.
+    auto mixed = FreeDB::AlbumDetailsFromDiscRecord(
+        QString::fromLatin1("DTITLE=Bj\xC3\xB6rk / Post\nTTITLE0=J\xF3ga\n"), QStringLiteral("misc/5"));
+    ASSERT_TRUE(mixed);
+    EXPECT_EQ(mixed->artist(), QString::fromUtf8("Björk"));
+    EXPECT_EQ(mixed->titleAtIndex(0), QString::fromUtf8("Jóga"));
     // ...and one that is neither is refused rather than garbled.
     EXPECT_FALSE(FreeDB::AlbumDetailsFromDiscRecord(QString::fromLatin1("DTITLE=A \x96 B / C\nTTITLE0=x\n"),
                                                     QStringLiteral("misc/3")));
@@ -255,6 +317,28 @@ TEST_F(FreeDBTest, GnudbDetailsNeedTheirPrefix) {
     ASSERT_EQ(dumps.size(), 2);
     EXPECT_TRUE(dumps[0].startsWith(QStringLiteral("Trovix_GnuDB_")) && dumps[0].endsWith(QStringLiteral(".txt")));
     EXPECT_TRUE(dumps[1].startsWith(QStringLiteral("Trovix_GnuDB_")) && dumps[1].endsWith(QStringLiteral(".htm")));
+}
+
+TEST_F(FreeDBTest, FetchedJapaneseRecordIsKept) {
+    // Served as UTF-8 bytes; the fetcher hands each byte over as one character.
+    fServer.serve("/gnudb/misc/00c0ffee",
+                  "DTITLE=\xE5\xAE\x87\xE5\xA4\x9A\xE7\x94\xB0\xE3\x83\x92\xE3\x82\xAB\xE3\x83\xAB / "
+                  "First Love\nDYEAR=1999\nDGENRE=J-Pop\nTTITLE0=Automatic\nTTITLE1=\xE5\x88\x9D\xE6\x81\x8B\n",
+                  "text/plain; charset=utf-8");
+    auto details = Gnudb::AlbumDetailsWithGNUDBKey(QStringLiteral("#GNU:misc/00c0ffee"), nullptr);
+    ASSERT_TRUE(details);
+    EXPECT_EQ(details->artist(), QString::fromUtf8("宇多田ヒカル"));
+    EXPECT_EQ(details->album(), QStringLiteral("First Love"));
+    EXPECT_EQ(details->year(), QStringLiteral("1999"));
+    EXPECT_EQ(titlesOf(*details), (QStringList{QStringLiteral("Automatic"), QString::fromUtf8("初恋")}));
+}
+
+TEST_F(FreeDBTest, RecordFromARefusedHostEndsAtTheTimeLimit) {
+    // No progress object to cancel through: only the time limit ends the wait.
+    setBase(Prefs::kGnudbBaseURL, QStringLiteral("http://127.0.0.1:%1").arg(refusedPort()));
+    LogCapture log;
+    EXPECT_FALSE(Gnudb::AlbumDetailsWithGNUDBKey(QStringLiteral("#GNU:rock/0a0b0c0d"), nullptr));
+    EXPECT_TRUE(log.contains(QStringLiteral("GrabWebPage error 5")));
 }
 
 TEST_F(FreeDBTest, GnudbHasNoSongSearch) {

@@ -6,6 +6,9 @@
 #include "support/SourceTestKit.h"
 #include "web/WebHelpers.h"
 
+#include <atomic>
+#include <cstdlib>
+
 namespace {
 
 const ScoreWeights kFolderWeights = {
@@ -142,6 +145,36 @@ TEST_F(GoogleMusicTest, SongSearchFollowsNextLinks) {
     EXPECT_EQ(withImage->albumCoverURL(), QStringLiteral("http://img.example/song.jpg"));
     EXPECT_EQ(hits.trackAtIndex(2)->iadbKey(), QStringLiteral("#GOOG:lid=3&aid=live"));
     EXPECT_EQ(progress.lastMax(), 3);
+}
+
+TEST_F(GoogleMusicTest, CancelledSongSearchKeepsItsEarlierPages) {
+    std::atomic<int> served{0};
+    serveSearch([&served](const httplib::Request& req) {
+        ++served;
+        const std::string start = req.get_param_value("start");
+        const std::string next = "/musicsearch?q=Joga&res=song&start=" + std::to_string(std::atoi(start.c_str()) + 10);
+        return songPage(songRow("1", "Jóga", "Homogenic", ("lid=1&aid=p" + start).c_str(), false), next.c_str());
+    });
+    TrackInfoArray hits;
+    // Cancelled while the second page is fetched: that page is not read.
+    RecordingProgress progress([&served] { return served.load() >= 2; });
+    GoogleMusic::addTrackHitsFromGOOG(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt, &progress);
+    EXPECT_EQ(targets().size(), 2u);
+    ASSERT_EQ(hits.count(), 1);
+    EXPECT_EQ(hits.trackAtIndex(0)->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=p"));
+}
+
+TEST_F(GoogleMusicTest, NextLinkBackToAPageAlreadyReadEndsTheSearch) {
+    serveSearch([](const httplib::Request& req) {
+        const bool second = req.has_param("start");
+        return songPage(songRow("1", "Jóga", "Homogenic", second ? "lid=2" : "lid=1", false),
+                        second ? "/musicsearch?q=Joga&res=song" : "/musicsearch?q=Joga&res=song&start=10");
+    });
+    TrackInfoArray hits;
+    GoogleMusic::addTrackHitsFromGOOG(hits, QStringLiteral("Bjork / Joga"), std::nullopt, nullptr);
+    EXPECT_EQ(targets(), (std::vector<std::string>{"/musicsearch?q=Joga&res=song",
+                                                   "/musicsearch?q=Joga&res=song&start=10"}));
+    EXPECT_EQ(hits.count(), 2);
 }
 
 TEST_F(GoogleMusicTest, AlbumPageGivesNumberedTitles) {

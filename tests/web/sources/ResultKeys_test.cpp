@@ -160,6 +160,7 @@ TEST_F(ResultKeysTest, SavedSongSearches) {
 TEST_F(ResultKeysTest, ASourceWhoseServerIsDownAddsNothingAndTheNextStillRuns) {
     ClosingServer down;
     setBase(Prefs::kAMGBaseURL, down.baseUrl());
+    setBase(Prefs::kGoogleBaseURL, down.baseUrl());
     setBase(Prefs::kFreeDBBaseURL, down.baseUrl());
     const std::string base = fServer.baseUrl().toStdString();
     fServer.handle("/search/.*", [base](const httplib::Request&, httplib::Response& res) {
@@ -172,9 +173,10 @@ TEST_F(ResultKeysTest, ASourceWhoseServerIsDownAddsNothingAndTheNextStillRuns) {
     RecordingProgress progress;
     const QString terms = QString::fromUtf8("Björk / Homogenic");
     AllMusicGuide::addAlbumHitsFromAMG(hits, terms, kWeights, &progress);
+    GoogleMusic::addAlbumHitsFromGOOG(hits, terms, kWeights, &progress);
     FreeDB::addAlbumHitsFromFreeDB(hits, terms, kWeights, &progress);
     EXPECT_EQ(hits.count(), 0);
-    EXPECT_EQ(down.connections(), 4); // three attempts at AMG, one at FreeDB
+    EXPECT_EQ(down.connections(), 7); // three attempts each at AMG and Google, one at FreeDB
     EXPECT_TRUE(log.contains(QStringLiteral("GrabWebPage 1 (")));
     EXPECT_FALSE(AllMusicGuide::AlbumDetailsWithAMGKey(QStringLiteral("#AMG:10:h"), nullptr));
     EXPECT_TRUE(log.contains(QStringLiteral("GrabWebPage 2 (")));
