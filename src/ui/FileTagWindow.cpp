@@ -30,33 +30,8 @@ FileTagWindow::FileTagWindow(QWidget* parent)
     fTrackHitsTableView = new TrackHitsTableView(fDoc.get(), central);
     layout->addWidget(fTrackHitsTableView, 1);
 
-    auto* buttons = new QHBoxLayout;
-    fLegendButton = new QPushButton(tr("Legend"), central);
-    fLegendButton->setCheckable(true);
-    fLegendButton->setObjectName(QStringLiteral("legendButton"));
-    auto* searchButton = new QPushButton(tr("Search..."), central);
-    auto* lookupButton = new QPushButton(tr("Look Up"), central);
-    lookupButton->setObjectName(QStringLiteral("lookupButton"));
-    buttons->addWidget(fLegendButton);
-    buttons->addStretch();
-    buttons->addWidget(searchButton);
-    buttons->addWidget(lookupButton);
-    layout->addLayout(buttons);
+    layout->addLayout(buildButtonRow(central, {}));
     setCentralWidget(central);
-    connect(searchButton, &QPushButton::clicked, this, &FileTagWindow::showSearchPanel);
-    connect(lookupButton, &QPushButton::clicked, this, &FileTagWindow::mainLookup);
-
-    fLegendPanel = new LegendPanel;
-    fLegendDrawer = new QDockWidget(tr("Legend"), this);
-    fLegendDrawer->setObjectName(QStringLiteral("legendDrawer"));
-    fLegendDrawer->setWidget(fLegendPanel);
-    fLegendDrawer->setFeatures(QDockWidget::DockWidgetClosable);
-    addDockWidget(Qt::RightDockWidgetArea, fLegendDrawer);
-    fLegendDrawer->hide();
-    connect(fLegendButton, &QPushButton::toggled, this, &FileTagWindow::showLegend);
-    connect(fLegendDrawer, &QDockWidget::visibilityChanged, this, [this](bool visible) {
-        if (!visible && isVisible() && fLegendButton->isChecked()) fLegendButton->setChecked(false);
-    });
 
     buildMenus();
     watchDocument();
@@ -118,25 +93,7 @@ void FileTagWindow::buildFields(QWidget* central) {
         connect(edit, &QLineEdit::textEdited, this,
                 [this, setter = setter](const QString& text) { (fDoc.get()->*setter)(text); });
 
-    auto* cover = new QVBoxLayout;
-    fCoverView = new AlbumArtIcon(central);
-    fCoverView->setFixedSize(120, 120);
-    fCoverSize = new QLabel(QStringLiteral("(none)"), central);
-    fCoverSize->setAlignment(Qt::AlignCenter);
-    auto* editCover = new QPushButton(tr("Edit..."), central);
-    editCover->setObjectName(QStringLiteral("editCoverButton"));
-    cover->addWidget(fCoverView);
-    cover->addWidget(fCoverSize);
-    cover->addWidget(editCover);
-    connect(editCover, &QPushButton::clicked, this, &FileTagWindow::showCoverArtPanel);
-    AlbumArt* art = fDoc->albumArt();
-    connect(fCoverView, &AlbumArtIcon::imageDropped, this,
-            [art](const QImage& image) { art->imageDropped(image); });
-    connect(fCoverView, &AlbumArtIcon::fileDropped, this,
-            [art](const QString& path) { art->fileDropped(path); });
-    // Candidates are added on workers; the view follows on this thread.
-    connect(art, &AlbumArt::changed, this, &FileTagWindow::syncCover, Qt::QueuedConnection);
-    top->addLayout(cover);
+    top->addLayout(buildCoverColumn(central));
     static_cast<QVBoxLayout*>(central->layout())->addLayout(top);
 }
 
@@ -149,7 +106,7 @@ void FileTagWindow::buildMenus() {
     QMenu* song = menuBar()->addMenu(tr("&Song"));
     fDocumentActions.append(song->addAction(tr("Look Up"), this, &FileTagWindow::mainLookup));
     fDocumentActions.append(
-        song->addAction(tr("Search..."), this, &FileTagWindow::showSearchPanel));
+        song->addAction(tr("Search..."), this, &TaggingWindow::showSearchPanel));
     song->addSeparator();
     fDocumentActions.append(song->addAction(tr("Use Old Title"), this, [this] {
         fDoc->copyOldTitlesToNew(false);
@@ -228,34 +185,4 @@ void FileTagWindow::syncFieldsFromDocument() {
 
 void FileTagWindow::mainLookup() { fDoc->mainLookup(); }
 
-void FileTagWindow::showSearchPanel() {
-    if (!fDoc->commandsEnabled()) return;
-    if (!fSearchPanel) {
-        fSearchPanel = new SearchSheet(this);
-        connect(fSearchPanel, &QDialog::accepted, this, [this] {
-            fDoc->setSearchTerms(fSearchPanel->termsField()->text());
-            fDoc->sheetLookup();
-        });
-    }
-    fSearchPanel->termsField()->setText(fDoc->searchTerms());
-    fSearchPanel->termsField()->selectAll();
-    fSearchPanel->open();
-}
-
-void FileTagWindow::showCoverArtPanel() {
-    if (!fCoverPanel) fCoverPanel = new CoverArtPanel(fDoc->albumArt(), this);
-    fCoverPanel->sync();
-    fCoverPanel->open();
-}
-
-void FileTagWindow::syncCover() {
-    AlbumArt* art = fDoc->albumArt();
-    const std::optional<AlbumArtDict> shown = art->shownCandidate();
-    fCoverView->setPicture(art->shownImage(), toolTipForCandidate(shown ? &*shown : nullptr));
-    fCoverSize->setText(art->windowSizeText());
-}
-
-void FileTagWindow::showLegend(bool on) {
-    fLegendDrawer->setVisible(on);
-    if (fLegendButton->isChecked() != on) fLegendButton->setChecked(on);
-}
+void FileTagWindow::sheetLookup() { fDoc->sheetLookup(); }

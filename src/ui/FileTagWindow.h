@@ -38,11 +38,7 @@ public:
     void reloadHits() override;
 
     // Commands.
-    void mainLookup();
-    void showSearchPanel();
-    void showCoverArtPanel();
-    void syncCover();
-    void showLegend(bool on);
+    void mainLookup() override;
     void validateMenus();
 
     // Parts, for tests and screenshots. Field names: "title", "track",
@@ -51,8 +47,10 @@ public:
     QString fieldText(const QString& name) const;
     TrackHitsTableView* hitsTable() const { return fTrackHitsTableView; }
     StatusImage* statusImage() const { return fStatusImage; }
-    SearchSheet* searchSheet() const { return fSearchPanel; }
     QList<QAction*> lookUpActions() const { return fLookUpActions; }
+
+protected:
+    void sheetLookup() override;
 
 private:
     void buildFields(QWidget* central);
@@ -63,13 +61,6 @@ private:
     QList<QPair<QString, QLineEdit*>> fFields;
     StatusImage* fStatusImage;
     TrackHitsTableView* fTrackHitsTableView;
-    AlbumArtIcon* fCoverView;
-    QLabel* fCoverSize;
-    QPushButton* fLegendButton;
-    QDockWidget* fLegendDrawer;
-    LegendPanel* fLegendPanel;
-    SearchSheet* fSearchPanel = nullptr;
-    CoverArtPanel* fCoverPanel = nullptr;
     QList<QAction*> fLookUpActions;
     QList<QAction*> fDocumentActions;
 };

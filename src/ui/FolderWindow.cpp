@@ -43,37 +43,10 @@ FolderWindow::FolderWindow(QWidget* parent)
     splitter->setStretchFactor(1, 3);
     layout->addWidget(splitter, 1);
 
-    auto* buttons = new QHBoxLayout;
-    fLegendButton = new QPushButton(tr("Legend"), central);
-    fLegendButton->setCheckable(true);
-    fLegendButton->setObjectName(QStringLiteral("legendButton"));
-    auto* searchButton = new QPushButton(tr("Search..."), central);
-    auto* lookupButton = new QPushButton(tr("Look Up"), central);
-    lookupButton->setObjectName(QStringLiteral("lookupButton"));
     auto* boxSetButton = new QPushButton(tr("Box Set..."), central);
-    buttons->addWidget(fLegendButton);
-    buttons->addStretch();
-    buttons->addWidget(boxSetButton);
-    buttons->addWidget(searchButton);
-    buttons->addWidget(lookupButton);
-    layout->addLayout(buttons);
-    setCentralWidget(central);
-    connect(searchButton, &QPushButton::clicked, this, &FolderWindow::showSearchPanel);
-    connect(lookupButton, &QPushButton::clicked, this, &FolderWindow::mainLookup);
     connect(boxSetButton, &QPushButton::clicked, this, &FolderWindow::showMultiCDPanel);
-
-    fLegendPanel = new LegendPanel;
-    fLegendDrawer = new QDockWidget(tr("Legend"), this);
-    fLegendDrawer->setObjectName(QStringLiteral("legendDrawer"));
-    fLegendDrawer->setWidget(fLegendPanel);
-    fLegendDrawer->setFeatures(QDockWidget::DockWidgetClosable);
-    addDockWidget(Qt::RightDockWidgetArea, fLegendDrawer);
-    fLegendDrawer->hide();
-    connect(fLegendButton, &QPushButton::toggled, this, &FolderWindow::showLegend);
-    // Closing the panel itself turns the button off.
-    connect(fLegendDrawer, &QDockWidget::visibilityChanged, this, [this](bool visible) {
-        if (!visible && isVisible() && fLegendButton->isChecked()) fLegendButton->setChecked(false);
-    });
+    layout->addLayout(buildButtonRow(central, {boxSetButton}));
+    setCentralWidget(central);
 
     buildMenus();
     watchDocument();
@@ -118,25 +91,7 @@ void FolderWindow::buildFields(QWidget* central) {
     form->addLayout(boxes, 3, 1, 1, 3);
     top->addLayout(form, 1);
 
-    auto* cover = new QVBoxLayout;
-    fCoverView = new AlbumArtIcon(central);
-    fCoverView->setFixedSize(120, 120);
-    fCoverSize = new QLabel(QStringLiteral("(none)"), central);
-    fCoverSize->setAlignment(Qt::AlignCenter);
-    auto* editCover = new QPushButton(tr("Edit..."), central);
-    editCover->setObjectName(QStringLiteral("editCoverButton"));
-    cover->addWidget(fCoverView);
-    cover->addWidget(fCoverSize);
-    cover->addWidget(editCover);
-    connect(editCover, &QPushButton::clicked, this, &FolderWindow::showCoverArtPanel);
-    AlbumArt* art = fDoc->albumArt();
-    connect(fCoverView, &AlbumArtIcon::imageDropped, this,
-            [art](const QImage& image) { art->imageDropped(image); });
-    connect(fCoverView, &AlbumArtIcon::fileDropped, this,
-            [art](const QString& path) { art->fileDropped(path); });
-    // Candidates are added on workers; the view follows on this thread.
-    connect(art, &AlbumArt::changed, this, &FolderWindow::syncCover, Qt::QueuedConnection);
-    top->addLayout(cover);
+    top->addLayout(buildCoverColumn(central));
     static_cast<QVBoxLayout*>(central->layout())->addLayout(top);
 
     connect(fOldArtistTextField, &QLineEdit::textEdited, this,
@@ -186,7 +141,7 @@ void FolderWindow::buildMenus() {
     QMenu* album = menuBar()->addMenu(tr("&Album"));
     fDocumentActions.append(album->addAction(tr("Look Up"), this, &FolderWindow::mainLookup));
     fDocumentActions.append(
-        album->addAction(tr("Search..."), this, &FolderWindow::showSearchPanel));
+        album->addAction(tr("Search..."), this, &TaggingWindow::showSearchPanel));
     fDocumentActions.append(
         album->addAction(tr("Box Set..."), this, &FolderWindow::showMultiCDPanel));
     album->addSeparator();
@@ -279,19 +234,7 @@ void FolderWindow::syncFieldsFromDocument() {
 
 void FolderWindow::mainLookup() { fDoc->mainLookup(); }
 
-void FolderWindow::showSearchPanel() {
-    if (!fDoc->commandsEnabled()) return;
-    if (!fSearchPanel) {
-        fSearchPanel = new SearchSheet(this);
-        connect(fSearchPanel, &QDialog::accepted, this, [this] {
-            fDoc->setSearchTerms(fSearchPanel->termsField()->text());
-            fDoc->lookupCommon();
-        });
-    }
-    fSearchPanel->termsField()->setText(fDoc->searchTerms());
-    fSearchPanel->termsField()->selectAll();
-    fSearchPanel->open();
-}
+void FolderWindow::sheetLookup() { fDoc->lookupCommon(); }
 
 void FolderWindow::showMultiCDPanel() {
     if (!fDoc->commandsEnabled()) return;
@@ -301,22 +244,3 @@ void FolderWindow::showMultiCDPanel() {
     fMultiCDPanel->open();
 }
 
-void FolderWindow::showCoverArtPanel() {
-    if (!fCoverPanel) fCoverPanel = new CoverArtPanel(fDoc->albumArt(), this);
-    fCoverPanel->sync();
-    fCoverPanel->open();
-}
-
-void FolderWindow::syncCover() {
-    AlbumArt* art = fDoc->albumArt();
-    const std::optional<AlbumArtDict> shown = art->shownCandidate();
-    fCoverView->setPicture(art->shownImage(), toolTipForCandidate(shown ? &*shown : nullptr));
-    fCoverSize->setText(art->windowSizeText());
-}
-
-void FolderWindow::showLegend(bool on) {
-    fLegendDrawer->setVisible(on);
-    if (fLegendButton->isChecked() != on) fLegendButton->setChecked(on);
-}
-
-bool FolderWindow::legendShown() const { return fLegendDrawer->isVisible(); }

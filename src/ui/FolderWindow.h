@@ -41,16 +41,8 @@ public:
     void endEditing() override;
 
     // Commands.
-    void mainLookup();
-    void showSearchPanel();
+    void mainLookup() override;
     void showMultiCDPanel();
-    // The cover-art panel as a sheet on this window.
-    void showCoverArtPanel();
-    // The window's picture and size text follow the candidates.
-    void syncCover();
-    // The legend beside the window, opened and closed by the legend button.
-    void showLegend(bool on);
-    bool legendShown() const;
 
     // Parts, for tests and screenshots.
     TrovixTableView* trackTable() const { return fTrackListTableView; }
@@ -62,18 +54,15 @@ public:
     QCheckBox* lockButton() const { return fLockAlbumInfoButton; }
     QCheckBox* variousArtistsButton() const { return fVariousArtistsBtn; }
     QCheckBox* reverseButton() const { return fReverseArtistTitleBtn; }
-    QPushButton* legendButton() const { return fLegendButton; }
-    LegendPanel* legendPanel() const { return fLegendPanel; }
-    SearchSheet* searchSheet() const { return fSearchPanel; }
     BoxSetSheet* boxSetSheet() const { return fMultiCDPanel; }
-    AlbumArtIcon* coverView() const { return fCoverView; }
-    QLabel* coverSizeLabel() const { return fCoverSize; }
-    CoverArtPanel* coverArtPanel() const { return fCoverPanel; }
     QMenu* lookUpMenu() const { return fLookUpMenu; }
     // The twelve look-up commands, in the document's command order.
     QList<QAction*> lookUpActions() const { return fLookUpActions; }
     // Brings every menu command's enabling and title up to date.
     void validateMenus();
+
+protected:
+    void sheetLookup() override;
 
 private:
     void buildFields(QWidget* central);
@@ -91,14 +80,7 @@ private:
     QCheckBox* fReverseArtistTitleBtn;
     TrovixTableView* fTrackListTableView;
     AlbumHitsTableView* fAlbumHitsTableView;
-    AlbumArtIcon* fCoverView;
-    QLabel* fCoverSize;
-    QPushButton* fLegendButton;
-    QDockWidget* fLegendDrawer;
-    LegendPanel* fLegendPanel;
-    SearchSheet* fSearchPanel = nullptr;
     BoxSetSheet* fMultiCDPanel = nullptr;
-    CoverArtPanel* fCoverPanel = nullptr;
     QMenu* fLookUpMenu = nullptr;
     QList<QAction*> fLookUpActions;
     QList<QAction*> fDocumentActions;

@@ -4,27 +4,15 @@
 #include "ui/RelevanceDelegate.h"
 #include "ui/SourceIcons.h"
 
-#include <QFont>
 #include <QPixmap>
 
 HitsModel::HitsModel(TrovixDocument* doc, QObject* parent)
-    : QAbstractTableModel(parent), fDoc(doc) {
-    connect(SourceIcons::instance(), &SourceIcons::iconsChanged, this, [this] {
-        if (rowCount() > 0) emit dataChanged(index(0, 5), index(rowCount() - 1, 5));
-    });
-}
-
-void HitsModel::reload() {
-    beginResetModel();
-    endResetModel();
-}
+    : HitListModel(kColumns, {"Relevance", "Artist", "Album", "Year", "Genre", "Source", "Score"},
+                   parent),
+      fDoc(doc) {}
 
 int HitsModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(fDoc->hitTable().count());
-}
-
-int HitsModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(kColumns.size());
 }
 
 int HitsModel::scoreAt(int row) const {
@@ -56,19 +44,9 @@ QVariant HitsModel::data(const QModelIndex& index, int role) const {
         return details ? SourceIcons::colorForKey(key) : QColor(Qt::black);
     case RelevanceDelegate::kScoreRole:
         return hit->totalScore();
-    case Qt::FontRole: {
-        QFont font;
-        font.setPixelSize(11);
-        return font;
-    }
+    case Qt::FontRole:
+        return cellFont();
     default:
         return {};
     }
-}
-
-QVariant HitsModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const QStringList titles{"Relevance", "Artist", "Album", "Year",
-                                    "Genre",     "Source", "Score"};
-    return titles.value(section);
 }

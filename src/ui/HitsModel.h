@@ -1,13 +1,12 @@
 #pragma once
 
-#include <QAbstractTableModel>
-#include <QStringList>
+#include "ui/HitListModel.h"
 
 class TrovixDocument;
 
 // The album hits table's view of a folder document's hit list: relevance
 // bar, artist, album, year, genre, source icon and score.
-class HitsModel : public QAbstractTableModel {
+class HitsModel : public HitListModel {
     Q_OBJECT
 public:
     static inline const QStringList kColumns{"relevance", "artist", "album", "year",
@@ -15,13 +14,8 @@ public:
 
     explicit HitsModel(TrovixDocument* doc, QObject* parent = nullptr);
 
-    QString columnId(int section) const { return kColumns.value(section); }
-    void reload();
-
     int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     // The hit's total score (the relevance bar's length).
     int scoreAt(int row) const;

@@ -4,7 +4,6 @@
 #include "ui/RelevanceDelegate.h"
 #include "ui/SourceIcons.h"
 
-#include <QFont>
 #include <QPixmap>
 
 namespace {
@@ -17,23 +16,14 @@ QString shown(const QString& value) {
 } // namespace
 
 SongHitsModel::SongHitsModel(FileTagDocument* doc, QObject* parent)
-    : QAbstractTableModel(parent), fDoc(doc) {
-    connect(SourceIcons::instance(), &SourceIcons::iconsChanged, this, [this] {
-        if (rowCount() > 0) emit dataChanged(index(0, 2), index(rowCount() - 1, 2));
-    });
-}
-
-void SongHitsModel::reload() {
-    beginResetModel();
-    endResetModel();
-}
+    : HitListModel(kColumns,
+                   {"Relevance", "Status", "Source", "Title", "Artist", "Album", "Year", "Genre",
+                    "Track"},
+                   parent),
+      fDoc(doc) {}
 
 int SongHitsModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(fDoc->hitCount());
-}
-
-int SongHitsModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(kColumns.size());
 }
 
 int SongHitsModel::scoreAt(int row) const {
@@ -67,19 +57,9 @@ QVariant SongHitsModel::data(const QModelIndex& index, int role) const {
         return SourceIcons::colorForKey(hit->iadbKey());
     case RelevanceDelegate::kScoreRole:
         return hit->totalScore();
-    case Qt::FontRole: {
-        QFont font;
-        font.setPixelSize(11);
-        return font;
-    }
+    case Qt::FontRole:
+        return cellFont();
     default:
         return {};
     }
-}
-
-QVariant SongHitsModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    static const QStringList titles{"Relevance", "Status", "Source", "Title", "Artist",
-                                    "Album",     "Year",   "Genre",  "Track"};
-    return titles.value(section);
 }

@@ -1,10 +1,22 @@
 #include "ui/TaggingWindow.h"
 
+#include "art/AlbumArt.h"
+#include "art/CoverScaling.h"
 #include "docs/DocumentBase.h"
+#include "ui/AlbumArtIcon.h"
+#include "ui/CoverArtPanel.h"
+#include "ui/LegendPanel.h"
+#include "ui/SearchSheet.h"
 
 #include <QCloseEvent>
+#include <QDockWidget>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -33,6 +45,94 @@ void TaggingWindow::watchDocument() {
         close();
     });
 }
+
+QVBoxLayout* TaggingWindow::buildCoverColumn(QWidget* central) {
+    auto* cover = new QVBoxLayout;
+    fCoverView = new AlbumArtIcon(central);
+    fCoverView->setFixedSize(120, 120);
+    fCoverSize = new QLabel(QStringLiteral("(none)"), central);
+    fCoverSize->setAlignment(Qt::AlignCenter);
+    auto* editCover = new QPushButton(tr("Edit..."), central);
+    editCover->setObjectName(QStringLiteral("editCoverButton"));
+    cover->addWidget(fCoverView);
+    cover->addWidget(fCoverSize);
+    cover->addWidget(editCover);
+    connect(editCover, &QPushButton::clicked, this, &TaggingWindow::showCoverArtPanel);
+    AlbumArt* art = baseDocument()->albumArt();
+    connect(fCoverView, &AlbumArtIcon::imageDropped, this,
+            [art](const QImage& image) { art->imageDropped(image); });
+    connect(fCoverView, &AlbumArtIcon::fileDropped, this,
+            [art](const QString& path) { art->fileDropped(path); });
+    // Candidates are added on workers; the view follows on this thread.
+    connect(art, &AlbumArt::changed, this, &TaggingWindow::syncCover, Qt::QueuedConnection);
+    return cover;
+}
+
+QHBoxLayout* TaggingWindow::buildButtonRow(QWidget* central, const QList<QPushButton*>& extra) {
+    auto* buttons = new QHBoxLayout;
+    fLegendButton = new QPushButton(tr("Legend"), central);
+    fLegendButton->setCheckable(true);
+    fLegendButton->setObjectName(QStringLiteral("legendButton"));
+    auto* searchButton = new QPushButton(tr("Search..."), central);
+    auto* lookupButton = new QPushButton(tr("Look Up"), central);
+    lookupButton->setObjectName(QStringLiteral("lookupButton"));
+    buttons->addWidget(fLegendButton);
+    buttons->addStretch();
+    for (QPushButton* button : extra) buttons->addWidget(button);
+    buttons->addWidget(searchButton);
+    buttons->addWidget(lookupButton);
+    connect(searchButton, &QPushButton::clicked, this, &TaggingWindow::showSearchPanel);
+    connect(lookupButton, &QPushButton::clicked, this, &TaggingWindow::mainLookup);
+
+    fLegendPanel = new LegendPanel;
+    fLegendDrawer = new QDockWidget(tr("Legend"), this);
+    fLegendDrawer->setObjectName(QStringLiteral("legendDrawer"));
+    fLegendDrawer->setWidget(fLegendPanel);
+    fLegendDrawer->setFeatures(QDockWidget::DockWidgetClosable);
+    addDockWidget(Qt::RightDockWidgetArea, fLegendDrawer);
+    fLegendDrawer->hide();
+    connect(fLegendButton, &QPushButton::toggled, this, &TaggingWindow::showLegend);
+    // Closing the panel itself turns the button off.
+    connect(fLegendDrawer, &QDockWidget::visibilityChanged, this, [this](bool visible) {
+        if (!visible && isVisible() && fLegendButton->isChecked()) fLegendButton->setChecked(false);
+    });
+    return buttons;
+}
+
+void TaggingWindow::showSearchPanel() {
+    DocumentBase* doc = baseDocument();
+    if (!doc->commandsEnabled()) return;
+    if (!fSearchPanel) {
+        fSearchPanel = new SearchSheet(this);
+        connect(fSearchPanel, &QDialog::accepted, this, [this] {
+            baseDocument()->setSearchTerms(fSearchPanel->termsField()->text());
+            sheetLookup();
+        });
+    }
+    fSearchPanel->termsField()->setText(doc->searchTerms());
+    fSearchPanel->termsField()->selectAll();
+    fSearchPanel->open();
+}
+
+void TaggingWindow::showCoverArtPanel() {
+    if (!fCoverPanel) fCoverPanel = new CoverArtPanel(baseDocument()->albumArt(), this);
+    fCoverPanel->sync();
+    fCoverPanel->open();
+}
+
+void TaggingWindow::syncCover() {
+    AlbumArt* art = baseDocument()->albumArt();
+    const std::optional<AlbumArtDict> shown = art->shownCandidate();
+    fCoverView->setPicture(art->shownImage(), toolTipForCandidate(shown ? &*shown : nullptr));
+    fCoverSize->setText(art->windowSizeText());
+}
+
+void TaggingWindow::showLegend(bool on) {
+    fLegendDrawer->setVisible(on);
+    if (fLegendButton->isChecked() != on) fLegendButton->setChecked(on);
+}
+
+bool TaggingWindow::legendShown() const { return fLegendDrawer->isVisible(); }
 
 void TaggingWindow::showAlert(const Alert& alert, std::function<void(int)> response) {
     fAlerts.showAlert(alert, std::move(response));

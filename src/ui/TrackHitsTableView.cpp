@@ -5,8 +5,6 @@
 #include "ui/SongHitsModel.h"
 #include "ui/StatusIcons.h"
 
-#include <QHeaderView>
-#include <QKeyEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
 
@@ -41,46 +39,19 @@ private:
 } // namespace
 
 TrackHitsTableView::TrackHitsTableView(FileTagDocument* doc, QWidget* parent)
-    : QTableView(parent), fDoc(doc), fModel(new SongHitsModel(doc, this)) {
+    : TrackHitsTableView(doc, new SongHitsModel(doc), parent) {}
+
+TrackHitsTableView::TrackHitsTableView(FileTagDocument* doc, SongHitsModel* model,
+                                       QWidget* parent)
+    : HitsTableView(model,
+                    {[doc] { return doc->selectedHitRow(); },
+                     [doc](int row) { doc->handleHitClick(row); },
+                     [doc](const QString& column) { return doc->sortHits(column); }},
+                    parent),
+      fModel(model) {
     setObjectName(QStringLiteral("trackHitsTable"));
-    setModel(fModel);
     setItemDelegateForColumn(0, new RelevanceDelegate(this));
     setItemDelegateForColumn(1, new FileStatusDelegate(doc, this));
-    setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
-    setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setAlternatingRowColors(true);
-    verticalHeader()->hide();
-    verticalHeader()->setDefaultSectionSize(18);
-    horizontalHeader()->setSectionsClickable(true);
     const int widths[] = {104, 5 * StatusIcons::kSize + 6, 50, 200, 150, 170, 50, 90, 60};
     for (int i = 0; i < int(std::size(widths)); ++i) setColumnWidth(i, widths[i]);
-    connect(this, &QTableView::clicked, this,
-            [this](const QModelIndex& index) { fDoc->handleHitClick(index.row()); });
-    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
-        if (fDoc->sortHits(fModel->columnId(section))) reloadHits();
-    });
-}
-
-int TrackHitsTableView::selectedRow() const {
-    const QModelIndexList rows = selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.first().row();
-}
-
-void TrackHitsTableView::reloadHits() {
-    fModel->reload();
-    const int row = fDoc->selectedHitRow();
-    if (row >= 0 && row < fModel->rowCount()) {
-        selectRow(row);
-        scrollTo(fModel->index(row, 0));
-    } else {
-        clearSelection();
-    }
-}
-
-void TrackHitsTableView::keyPressEvent(QKeyEvent* event) {
-    const int before = selectedRow();
-    QTableView::keyPressEvent(event);
-    const int after = selectedRow();
-    if (after != before && after >= 0) fDoc->handleHitClick(after);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QTableView>
+#include "ui/HitsTableView.h"
 
 class FileTagDocument;
 class SongHitsModel;
@@ -9,20 +9,14 @@ class SongHitsModel;
 // that moves the selection, fills the fields from that hit; a header click
 // sorts the hits. The "status" column shows what choosing the hit would
 // change in the file.
-class TrackHitsTableView : public QTableView {
+class TrackHitsTableView : public HitsTableView {
     Q_OBJECT
 public:
     explicit TrackHitsTableView(FileTagDocument* doc, QWidget* parent = nullptr);
 
-    // Mirrors the document's hits and selected row.
-    void reloadHits();
-    int selectedRow() const;
     SongHitsModel* hitsModel() const { return fModel; }
 
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-
 private:
-    FileTagDocument* fDoc;
+    TrackHitsTableView(FileTagDocument* doc, SongHitsModel* model, QWidget* parent);
     SongHitsModel* fModel;
 };
