@@ -127,24 +127,11 @@ int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
         saved = doc.lastSaveSucceeded();
         if (!saved) {
             status = 1;
-            const std::vector<Alert> alerts = host.alerts();
-            err << "trovix-cli: " << doc.docPath() << ": not saved";
-            if (qsizetype(alerts.size()) > alertsBefore) {
-                const Alert& why = alerts.back();
-                err << ": " << why.title << ": " << why.message;
-            }
-            err << "\n";
+            OpenCommand::reportNotSaved(err, doc.docPath(), host, alertsBefore);
         }
     }
 
-    const FileView view = viewOf(doc, host, o.save, saved);
-    if (o.json) {
-        out << JsonOutput::format(view);
-    } else {
-        const bool colour = ::isatty(::fileno(stdout)) && !std::getenv("NO_COLOR");
-        TextOutput::print(view, out, colour);
-    }
-    out.flush();
+    OpenCommand::printView(viewOf(doc, host, o.save, saved), out, o.json);
     doc.requestClose();
     return status;
 }

@@ -152,26 +152,24 @@ int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
         saved = doc.lastSaveSucceeded();
         if (!saved) {
             status = 1;
-            const std::vector<Alert> alerts = host.alerts();
-            err << "trovix-cli: " << doc.docPath() << ": not saved";
-            if (qsizetype(alerts.size()) > alertsBefore) {
-                const Alert& why = alerts.back();
-                err << ": " << why.title << ": " << why.message;
-            }
-            err << "\n";
+            OpenCommand::reportNotSaved(err, doc.docPath(), host, alertsBefore);
         }
     }
 
-    const FolderView view = viewOf(doc, host, saved);
-    if (o.json) {
-        out << JsonOutput::format(view);
-    } else {
-        const bool colour = ::isatty(::fileno(stdout)) && !std::getenv("NO_COLOR");
-        TextOutput::print(view, out, colour);
-    }
-    out.flush();
+    OpenCommand::printView(viewOf(doc, host, saved), out, o.json);
     doc.requestClose();
     return status;
+}
+
+void reportNotSaved(QTextStream& err, const QString& path, const HeadlessHost& host,
+                    qsizetype alertsBefore) {
+    const std::vector<Alert> alerts = host.alerts();
+    err << "trovix-cli: " << path << ": not saved";
+    if (qsizetype(alerts.size()) > alertsBefore) {
+        const Alert& why = alerts.back();
+        err << ": " << why.title << ": " << why.message;
+    }
+    err << "\n";
 }
 
 } // namespace OpenCommand

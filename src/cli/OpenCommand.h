@@ -1,7 +1,18 @@
 #pragma once
 
+#include "cli/JsonOutput.h"
+#include "cli/TextOutput.h"
+
+#include <QTextStream>
+#include <QtGlobal>
+
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
 class DocumentBase;
-class QTextStream;
+class HeadlessHost;
+class QString;
 struct CliOptions;
 
 namespace OpenCommand {
@@ -15,5 +26,24 @@ int run(const CliOptions& options, QTextStream& out, QTextStream& err);
 // Ends the running operation and delivers what its worker posted to the
 // main thread (alerts, reloads), as the window's event loop would.
 void settle(DocumentBase& doc);
+
+// After a save that did not get through: "trovix-cli: PATH: not saved",
+// with the title and message of the alert that stopped it, if one came
+// after `alertsBefore` alerts.
+void reportNotSaved(QTextStream& err, const QString& path, const HeadlessHost& host,
+                    qsizetype alertsBefore);
+
+// Prints a folder or file view as JSON or as text (coloured on a terminal
+// unless NO_COLOR is set).
+template <typename View>
+void printView(const View& view, QTextStream& out, bool json) {
+    if (json) {
+        out << JsonOutput::format(view);
+    } else {
+        const bool colour = ::isatty(::fileno(stdout)) && !std::getenv("NO_COLOR");
+        TextOutput::print(view, out, colour);
+    }
+    out.flush();
+}
 
 } // namespace OpenCommand

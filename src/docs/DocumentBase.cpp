@@ -59,6 +59,19 @@ std::optional<CustomTag> DocumentBase::customTag() const {
 
 // Busy state and workers ----------------------------------------------------
 
+void DocumentBase::startOperation(bool opening) {
+    joinWorker();
+    createWorker(fHost ? fHost->progressSheet() : nullptr, opening && fCleanUpOnly);
+    fAwaitingWorker = true;
+    fStatusTimer.start();
+    if (opening) {
+        startWorker([this] { initThread(); });
+    } else {
+        const QString terms = searchTerms();
+        startWorker([this, terms] { lookupThread(terms); });
+    }
+}
+
 void DocumentBase::startWorker(std::function<void()> body) {
     joinWorker();
     fWorker = std::thread(std::move(body));

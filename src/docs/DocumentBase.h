@@ -106,6 +106,14 @@ protected:
     // Typing stopped a moment ago: redraw what the fields feed.
     virtual void typingIdle() = 0;
 
+    // Starts an opening (initThread) or a look-up with the current terms
+    // (lookupThread) on a new worker.
+    void startOperation(bool opening);
+    // Makes the worker of the next open or look-up.
+    virtual void createWorker(ProgressIndicator* sheet, bool cleanUpOnly) = 0;
+    // The bodies of an opening and a look-up (worker thread).
+    virtual void initThread() = 0;
+    virtual void lookupThread(const QString& terms) = 0;
     // For the operations that run on a worker (opening, look-ups, saving).
     void startWorker(std::function<void()> body);
     void joinWorker();

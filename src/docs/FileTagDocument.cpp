@@ -55,18 +55,8 @@ void FileTagDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
     startOperation(true);
 }
 
-void FileTagDocument::startOperation(bool opening) {
-    joinWorker();
-    ProgressIndicator* sheet = fHost ? fHost->progressSheet() : nullptr;
-    fFTT = std::make_shared<FileTagThread>(this, sheet, opening && fCleanUpOnly, fSources);
-    fAwaitingWorker = true;
-    fStatusTimer.start();
-    if (opening) {
-        startWorker([this] { initThread(); });
-    } else {
-        const QString terms = searchTerms();
-        startWorker([this, terms] { lookupThread(terms); });
-    }
+void FileTagDocument::createWorker(ProgressIndicator* sheet, bool cleanUpOnly) {
+    fFTT = std::make_shared<FileTagThread>(this, sheet, cleanUpOnly, fSources);
 }
 
 LookupWorker* FileTagDocument::currentWorker() const {

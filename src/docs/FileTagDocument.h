@@ -120,8 +120,8 @@ public:
     void copyOldTitlesToNew(bool onlyBlank);
 
     // Worker bodies (run on the worker thread) --------------------------------
-    void initThread();
-    void lookupThread(const QString& terms);
+    void initThread() override;
+    void lookupThread(const QString& terms) override;
     void scanFile(const QString& path);
     void createTrackHitFromTag();
     void createTrackHitFromFile();
@@ -141,13 +141,13 @@ public:
     bool backupTrack(QString* reason);
 
 protected:
+    void createWorker(ProgressIndicator* sheet, bool cleanUpOnly) override;
     LookupWorker* currentWorker() const override;
     void hitsShown() override;
     void typingIdle() override;
 
 private:
     void setField(QString& field, const QString& text);
-    void startOperation(bool opening);
     // The track field's number; 0 when empty or not a number.
     static int numberOf(const QString& field);
 

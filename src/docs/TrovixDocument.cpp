@@ -38,18 +38,8 @@ void TrovixDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
     startOperation(true);
 }
 
-void TrovixDocument::startOperation(bool opening) {
-    joinWorker();
-    ProgressIndicator* sheet = fHost ? fHost->progressSheet() : nullptr;
-    fFTT = std::make_shared<FolderTagThread>(this, sheet, opening && fCleanUpOnly, fSources);
-    fAwaitingWorker = true;
-    fStatusTimer.start();
-    if (opening) {
-        startWorker([this] { initThread(); });
-    } else {
-        const QString terms = searchTerms();
-        startWorker([this, terms] { lookupThread(terms); });
-    }
+void TrovixDocument::createWorker(ProgressIndicator* sheet, bool cleanUpOnly) {
+    fFTT = std::make_shared<FolderTagThread>(this, sheet, cleanUpOnly, fSources);
 }
 
 int TrovixDocument::alternate() const {

@@ -200,8 +200,8 @@ public:
     void scanFiles(const QString& folder);
     void createAlbumHitFromTags();
     void createAlbumHitFromFiles();
-    void initThread();
-    void lookupThread(const QString& terms);
+    void initThread() override;
+    void lookupThread(const QString& terms) override;
     void scoopFileThreadData() override;
 
     // ==== Saving (TrovixDocumentSave.cpp) ====================================
@@ -228,6 +228,7 @@ public:
     // ==== end of saving ======================================================
 
 protected:
+    void createWorker(ProgressIndicator* sheet, bool cleanUpOnly) override;
     LookupWorker* currentWorker() const override;
     void typingIdle() override;
     bool trackSelected(qsizetype row) const { return fSelectedTracks.contains(row); }
@@ -259,5 +260,4 @@ protected:
 private:
     bool refuseWhileBusy() const { return !isIdle(); }
     void setField(QString& field, const QString& text);
-    void startOperation(bool opening);
 };
