@@ -13,6 +13,7 @@
 #include "ui/TrackHitsTableView.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -131,4 +132,25 @@ TEST_F(FileTagWindowTest, LookUpCommandsNameTheirSubjects) {
     EXPECT_TRUE(actions[0]->text().contains(QStringLiteral("The Band")));
     // The new title equals the old one: nothing new to look up.
     EXPECT_FALSE(actions[3]->isEnabled());
+}
+
+TEST_F(FileTagWindowTest, SavingRenamesTheFileAndTheTitleFollows) {
+    Prefs::setOverride(QString::fromLatin1(Prefs::kRenameTracks), true);
+    const int web = rowOf(QStringLiteral("#AMG:"));
+    ASSERT_GE(web, 0);
+    fWindow->document()->handleHitClick(web);
+    ASSERT_TRUE(fWindow->isWindowModified());
+    fWindow->document()->saveDocument();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fWindow->document()->isIdle(); }, 10000));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(alerts().isEmpty());
+    const QString renamed = fWindow->document()->docPath();
+    EXPECT_NE(QFileInfo(renamed).fileName(), QStringLiteral("song.mp3"));
+    EXPECT_TRUE(QFileInfo::exists(renamed));
+    EXPECT_FALSE(QFileInfo::exists(fPath));
+    EXPECT_EQ(fWindow->windowTitle(), QFileInfo(renamed).fileName() + QStringLiteral("[*]"));
+    EXPECT_FALSE(fWindow->isWindowModified());
+    auto file = MusicFile::newMusicFileWithPath(renamed);
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->getAlbum(), QStringLiteral("The Album"));
 }
