@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 
+#include <functional>
+
 TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent)
     : DocumentBase(host, parent) {}
 
@@ -196,6 +198,26 @@ void TrovixDocument::scanFiles(const QString& folder) {
     notifyTracksChanged();
 }
 
+namespace {
+
+// The hit of a pseudo-album, with the first picture any file's tags hold as
+// its cover, found at `location` of that file.
+AlbumInfoPtr hitWithFirstPicture(const AlbumDetailsPtr& details, const AudioTrackArray& songs,
+                                 const std::function<QString(const AudioTrack&)>& location) {
+    AlbumInfoPtr hit = details ? details->albumInfoFromAlbumDetails() : nullptr;
+    if (!hit) return hit;
+    for (const AudioTrackRef& track : songs) {
+        const QImage image = track->getImage();
+        if (image.isNull()) continue;
+        hit->setCoverArt(image);
+        hit->setCoverArtLocation(location(*track));
+        break;
+    }
+    return hit;
+}
+
+} // namespace
+
 void TrovixDocument::createAlbumHitFromTags() {
     const std::optional<CustomTag> tag = customTag();
     AlbumDetailsPtr details;
@@ -204,16 +226,9 @@ void TrovixDocument::createAlbumHitFromTags() {
         QMutexLocker locker(&fDataLock);
         details = AlbumDetails::AlbumDetailsFromTags(fSongs, tag ? &*tag : nullptr);
     }
-    hit = details ? details->albumInfoFromAlbumDetails() : nullptr;
-    if (hit) {
-        for (const AudioTrackRef& track : fSongs) {
-            const QImage image = track->getImage();
-            if (image.isNull()) continue;
-            hit->setCoverArt(image);
-            hit->setCoverArtLocation(TrackInfo::kTagLocation);
-            break;
-        }
-    }
+    hit = hitWithFirstPicture(details, fSongs, [](const AudioTrack&) {
+        return TrackInfo::kTagLocation;
+    });
     // Published whole: the window may be drawing the status letters from the
     // previous hit meanwhile.
     QMutexLocker locker(&fDataLock);
@@ -228,16 +243,8 @@ void TrovixDocument::createAlbumHitFromFiles() {
         QMutexLocker locker(&fDataLock);
         details = AlbumDetails::AlbumDetailsFromFiles(fSongs);
     }
-    hit = details ? details->albumInfoFromAlbumDetails() : nullptr;
-    if (hit) {
-        for (const AudioTrackRef& track : fSongs) {
-            const QImage image = track->getImage();
-            if (image.isNull()) continue;
-            hit->setCoverArt(image);
-            hit->setCoverArtLocation(track->getPath());
-            break;
-        }
-    }
+    hit = hitWithFirstPicture(details, fSongs,
+                              [](const AudioTrack& track) { return track.getPath(); });
     QMutexLocker locker(&fDataLock);
     fAlbumDetailsFromFiles = details;
     fAlbumInfoFromFiles = hit;
