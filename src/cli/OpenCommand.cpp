@@ -29,13 +29,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
     v.genre = doc.genreField();
     v.variousArtists = doc.variousArtists();
 
-    StatusValues tagHit;
-    if (const AlbumInfoPtr hit = doc.albumInfoFromTags()) {
-        tagHit.artist = hit->artist();
-        tagHit.album = hit->album();
-        tagHit.year = hit->year();
-        tagHit.genre = hit->genre();
-    }
+    const StatusValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
     const int alternate = doc.alternate();
     const AudioTrackArray& songs = doc.trackArray();
     for (qsizetype i = 0; i < songs.count(); ++i) {

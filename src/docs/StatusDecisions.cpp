@@ -1,6 +1,7 @@
 #include "docs/StatusDecisions.h"
 
 #include "app/Preferences.h"
+#include "model/AlbumInfo.h"
 #include "model/AudioTrack.h"
 
 namespace {
@@ -35,6 +36,16 @@ bool untouched(const AudioTrack& track) {
 } // namespace
 
 namespace StatusDecisions {
+
+StatusValues albumValues(const AlbumInfo* hit) {
+    StatusValues values;
+    if (!hit) return values;
+    values.artist = hit->artist();
+    values.album = hit->album();
+    values.year = hit->year();
+    values.genre = hit->genre();
+    return values;
+}
 
 StatusRow folderTrack(const AudioTrack& track, const StatusValues& tagHit, bool variousArtists,
                       int alternate, const QString& newTrack) {

@@ -32,7 +32,12 @@ struct StatusValues {
     QString longTrack; // "n/m" or "n"
 };
 
+class AlbumInfo;
+
 namespace StatusDecisions {
+
+// The artist, album, year and genre of a hit (all null for none).
+StatusValues albumValues(const AlbumInfo* hit);
 
 // A row of the folder document's track table. `tagHit` is the album as the
 // files' tags give it; `alternate` the document's naming flag;

@@ -2,7 +2,8 @@
 
 namespace {
 
-// The characters of Mac OS Roman above ASCII.
+// The characters of Mac OS Roman above ASCII; 0xDB is taken both as the euro
+// sign and as the currency sign it was before Mac OS 8.5.
 bool inMacRoman(char16_t c) {
     static const char16_t kHigh[] = {
         0x00C4, 0x00C5, 0x00C7, 0x00C9, 0x00D1, 0x00D6, 0x00DC, 0x00E1, 0x00E0, 0x00E2, 0x00E4,

@@ -10,13 +10,7 @@ namespace {
 // The document's decisions for the row, against the album the tags give.
 FolderStatusDelegate::Colors documentColors(const TrovixDocument& doc, const AudioTrack& track,
                                             qsizetype row) {
-    StatusValues tagHit;
-    if (const AlbumInfoPtr hit = doc.albumInfoFromTags()) {
-        tagHit.artist = hit->artist();
-        tagHit.album = hit->album();
-        tagHit.year = hit->year();
-        tagHit.genre = hit->genre();
-    }
+    const StatusValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
     const StatusRow decided = StatusDecisions::folderTrack(
         track, tagHit, doc.variousArtists(), doc.alternate(), doc.getNewTrack(row));
     return StatusIcons::colorsOf(decided);
