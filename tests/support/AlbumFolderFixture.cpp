@@ -17,29 +17,29 @@ bool AlbumFolderFixture::setFolderName(const QString& name) {
     return true;
 }
 
-bool AlbumFolderFixture::add(const FixtureTrack& spec) {
-    const QString path = fPath + u'/' + spec.fileName;
-    if (spec.fileName.endsWith(QStringLiteral(".m4a"), Qt::CaseInsensitive)) {
+bool AlbumFolderFixture::add(const FixtureTrack& wanted) {
+    const QString path = fPath + u'/' + wanted.fileName;
+    if (wanted.fileName.endsWith(QStringLiteral(".m4a"), Qt::CaseInsensitive)) {
         M4aFixtureOptions options;
-        options.title = spec.title;
-        options.artist = spec.artist;
-        options.album = spec.album;
-        options.year = spec.year;
-        options.freeGenre = spec.genre;
+        options.title = wanted.title;
+        options.artist = wanted.artist;
+        options.album = wanted.album;
+        options.year = wanted.year;
+        options.freeGenre = wanted.genre;
         options.genreIndex = 0;
-        options.trackNum = spec.track;
-        options.trackCount = spec.of;
+        options.trackNum = wanted.track;
+        options.trackCount = wanted.of;
         return writeM4a(path, options);
     }
     if (!writeSilentMp3(path)) return false;
     AudioTrack track = AudioTrack::initWithPath(path);
     if (!track.isValid()) return false;
-    if (!spec.title.isNull()) track.tagTitle(spec.title);
-    if (!spec.artist.isNull()) track.tagArtist(spec.artist);
-    if (!spec.album.isNull()) track.tagAlbum(spec.album);
-    if (!spec.year.isNull()) track.tagYearStr(spec.year);
-    if (!spec.genre.isNull()) track.tagGenre(spec.genre);
-    if (spec.track > 0) track.tagTrack(spec.track, spec.of);
-    if (spec.customTag) track.tagCustomTag(spec.customTag);
+    if (!wanted.title.isNull()) track.tagTitle(wanted.title);
+    if (!wanted.artist.isNull()) track.tagArtist(wanted.artist);
+    if (!wanted.album.isNull()) track.tagAlbum(wanted.album);
+    if (!wanted.year.isNull()) track.tagYearStr(wanted.year);
+    if (!wanted.genre.isNull()) track.tagGenre(wanted.genre);
+    if (wanted.track > 0) track.tagTrack(wanted.track, wanted.of);
+    if (wanted.customTag) track.tagCustomTag(wanted.customTag);
     return track.commitTags();
 }
