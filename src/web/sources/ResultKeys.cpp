@@ -11,23 +11,20 @@
 #include "web/sources/Gnudb.h"
 #include "web/sources/GoogleMusic.h"
 
+#include <functional>
+
 ResultKeys::Source ResultKeys::sourceOfKey(const QString& key) {
-    if (key.isEmpty())
-        return Source::None;
-    if (key.startsWith(kAMGPrefix))
-        return Source::AMG;
-    if (key.startsWith(kGooglePrefix))
-        return Source::Google;
-    if (key.startsWith(kGnudbPrefix))
-        return Source::Gnudb;
-    if (key.startsWith(kAmazonPrefix))
-        return Source::Amazon;
-    if (key.startsWith(kFilesPrefix) || key.startsWith(kTagPrefix))
-        return Source::Local;
+    if (key.isEmpty()) return Source::None;
+    if (key.startsWith(kAMGPrefix)) return Source::AMG;
+    if (key.startsWith(kGooglePrefix)) return Source::Google;
+    if (key.startsWith(kGnudbPrefix)) return Source::Gnudb;
+    if (key.startsWith(kAmazonPrefix)) return Source::Amazon;
+    if (key.startsWith(kFilesPrefix) || key.startsWith(kTagPrefix)) return Source::Local;
     return Source::FreeDB;
 }
 
-std::shared_ptr<AlbumDetails> ResultKeys::fetchByKey(const QString& key, ProgressIndicator* progress) {
+std::shared_ptr<AlbumDetails> ResultKeys::fetchByKey(const QString& key,
+                                                     ProgressIndicator* progress) {
     switch (sourceOfKey(key)) {
     case Source::AMG:
         return AllMusicGuide::AlbumDetailsWithAMGKey(key, progress);
@@ -46,21 +43,18 @@ std::shared_ptr<AlbumDetails> ResultKeys::fetchByKey(const QString& key, Progres
 }
 
 std::shared_ptr<AlbumDetails> ResultKeys::AlbumDetailsFromAlbumInfo(const AlbumInfo& hit,
-                                                                   ProgressIndicator* progress) {
+                                                                    ProgressIndicator* progress) {
     const QString key = hit.iadbKey();
-    if (sourceOfKey(key) == Source::Local)
-        return hit.albumDetails();
+    if (sourceOfKey(key) == Source::Local) return hit.albumDetails();
     return fetchByKey(key, progress);
 }
 
 std::shared_ptr<TrackDetails> ResultKeys::TrackDetailsFromTrackInfo(const TrackInfo& hit,
-                                                                   ProgressIndicator* progress) {
+                                                                    ProgressIndicator* progress) {
     const QString key = hit.iadbKey();
-    if (sourceOfKey(key) == Source::Local)
-        return hit.trackDetails();
+    if (sourceOfKey(key) == Source::Local) return hit.trackDetails();
     const std::shared_ptr<AlbumDetails> album = fetchByKey(key, progress);
-    if (!album)
-        return nullptr;
+    if (!album) return nullptr;
     // The song's record is its whole album; the caller finds the song's place
     // on it by title.
     auto details = std::make_shared<TrackDetails>();
@@ -68,48 +62,63 @@ std::shared_ptr<TrackDetails> ResultKeys::TrackDetailsFromTrackInfo(const TrackI
     return details;
 }
 
-void ResultKeys::addAlbumHitsFromCustomTag(AlbumInfoArray& hits, const CustomTag* tag,
-                                           const std::optional<ScoreWeights>& weights,
-                                           ProgressIndicator* progress) {
-    if (progress)
-        progress->NotifyBeginInd(QStringLiteral("Re-running saved search..."), true);
-    if (!tag || tag->iadbKey().isEmpty() || tag->iadbSearchTerms().isEmpty())
-        return;
+namespace {
+
+// Runs a saved search again with the search of the source its key names:
+// `amg`, `google` or `gnudb`, each called with the saved terms. Any other
+// key, no tag or no terms runs nothing.
+using Search = std::function<void(const QString& terms)>;
+
+void rerunSavedSearch(const CustomTag* tag, ProgressIndicator* progress, const Search& amg,
+                      const Search& google, const Search& gnudb) {
+    if (progress) progress->NotifyBeginInd(QStringLiteral("Re-running saved search..."), true);
+    if (!tag || tag->iadbKey().isEmpty() || tag->iadbSearchTerms().isEmpty()) return;
     const QString terms = tag->iadbSearchTerms();
-    switch (sourceOfKey(tag->iadbKey())) {
-    case Source::AMG:
-        AllMusicGuide::addAlbumHitsFromAMG(hits, terms, weights, progress);
+    switch (ResultKeys::sourceOfKey(tag->iadbKey())) {
+    case ResultKeys::Source::AMG:
+        amg(terms);
         break;
-    case Source::Google:
-        GoogleMusic::addAlbumHitsFromGOOG(hits, terms, weights, progress);
+    case ResultKeys::Source::Google:
+        google(terms);
         break;
-    case Source::Gnudb:
-        Gnudb::addAlbumHitsFromGNUDB(hits, terms, weights, progress);
+    case ResultKeys::Source::Gnudb:
+        gnudb(terms);
         break;
     default:
         break;
     }
 }
 
+} // namespace
+
+void ResultKeys::addAlbumHitsFromCustomTag(AlbumInfoArray& hits, const CustomTag* tag,
+                                           const std::optional<ScoreWeights>& weights,
+                                           ProgressIndicator* progress) {
+    rerunSavedSearch(
+        tag, progress,
+        [&](const QString& terms) {
+            AllMusicGuide::addAlbumHitsFromAMG(hits, terms, weights, progress);
+        },
+        [&](const QString& terms) {
+            GoogleMusic::addAlbumHitsFromGOOG(hits, terms, weights, progress);
+        },
+        [&](const QString& terms) {
+            Gnudb::addAlbumHitsFromGNUDB(hits, terms, weights, progress);
+        });
+}
+
 void ResultKeys::addTrackHitsFromCustomTag(TrackInfoArray& hits, const CustomTag* tag,
                                            const std::optional<ScoreWeights>& weights,
                                            ProgressIndicator* progress) {
-    if (progress)
-        progress->NotifyBeginInd(QStringLiteral("Re-running saved search..."), true);
-    if (!tag || tag->iadbKey().isEmpty() || tag->iadbSearchTerms().isEmpty())
-        return;
-    const QString terms = tag->iadbSearchTerms();
-    switch (sourceOfKey(tag->iadbKey())) {
-    case Source::AMG:
-        AllMusicGuide::addTrackHitsFromAMG(hits, terms, weights, progress);
-        break;
-    case Source::Google:
-        GoogleMusic::addTrackHitsFromGOOG(hits, terms, weights, progress);
-        break;
-    case Source::Gnudb:
-        Gnudb::addTrackHitsFromGNUDB(hits, terms, weights, progress);
-        break;
-    default:
-        break;
-    }
+    rerunSavedSearch(
+        tag, progress,
+        [&](const QString& terms) {
+            AllMusicGuide::addTrackHitsFromAMG(hits, terms, weights, progress);
+        },
+        [&](const QString& terms) {
+            GoogleMusic::addTrackHitsFromGOOG(hits, terms, weights, progress);
+        },
+        [&](const QString& terms) {
+            Gnudb::addTrackHitsFromGNUDB(hits, terms, weights, progress);
+        });
 }
