@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <vector>
+
+class MusicFile;
+
+// What became of one file of a batch.
+struct FileSaveOutcome {
+    enum class Code {
+        Saved,
+        Failed,  // the file keeps its old content; reason says why
+        Stopped, // never written: the save was asked to stop first
+    };
+    Code code = Code::Failed;
+    QString reason;
+
+    bool ok() const { return code == Code::Saved; }
+};
+
+// Writes the tags of the music files of one folder as one durable step:
+// rollback copies of every in-place write go into one journal in the folder,
+// synced once; then every file is written, synced once, verified, and the
+// journal dropped. A file whose write or check fails keeps its old content.
+class SaveBatch {
+public:
+    explicit SaveBatch(const QString& folder);
+    ~SaveBatch();
+    SaveBatch(const SaveBatch&) = delete;
+    SaveBatch& operator=(const SaveBatch&) = delete;
+
+    // A file whose tags were changed in memory; written in the order added.
+    void add(MusicFile* file);
+
+    // Writes every file added; one outcome per file, in order. `stop` is
+    // asked between files: once it says yes, the rest are left as they are
+    // (Stopped). `progress` is told the index of each file done.
+    std::vector<FileSaveOutcome> commit(const std::function<bool()>& stop = {},
+                                        const std::function<void(int)>& progress = {});
+
+    // On opening a folder: puts back the old bytes of the in-place writes a
+    // killed save left unfinished, and removes temporary copies that no
+    // living process owns. Names what it restored or removed.
+    static QStringList recover(const QString& folder);
+
+private:
+    QString fFolder;
+    std::vector<MusicFile*> fFiles;
+};
