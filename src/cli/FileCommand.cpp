@@ -5,6 +5,7 @@
 #include "cli/FolderView.h"
 #include "cli/JsonOutput.h"
 #include "cli/OpenCommand.h"
+#include "cli/StopSignals.h"
 #include "cli/TextOutput.h"
 #include "docs/FileTagDocument.h"
 #include "docs/HeadlessHost.h"
@@ -121,13 +122,21 @@ int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
     if (o.save) {
         const qsizetype alertsBefore = host.alerts().size();
         host.setAnswerPolicy(o.yes ? &HeadlessHost::answerDefault : &HeadlessHost::answerNone);
-        doc.saveDocument();
-        OpenCommand::settle(doc);
+        {
+            const StopSignals stopOnSignal;
+            doc.saveDocument();
+            OpenCommand::settle(doc);
+        }
         host.setAnswerPolicy(&HeadlessHost::answerNone);
         saved = doc.lastSaveSucceeded();
         if (!saved) {
             status = 1;
             OpenCommand::reportNotSaved(err, doc.docPath(), host, alertsBefore);
+        }
+        if (const int stopped = StopSignals::exitStatus()) {
+            err << "trovix-cli: " << doc.docPath() << ": the save was stopped by signal "
+                << stopped - 128 << "; the files listed as not saved keep their old state\n";
+            status = stopped;
         }
     }
 

@@ -5,6 +5,7 @@
 #include "cli/FileCommand.h"
 #include "cli/OpenCommand.h"
 #include "cli/PrefsCommand.h"
+#include "cli/StopSignals.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    StopSignals::installTestTrigger();
     switch (o.command) {
     case CliOptions::Command::Help:
         out << usageText();

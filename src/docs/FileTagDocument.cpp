@@ -4,8 +4,11 @@
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "docs/FileTagThread.h"
+#include "docs/RenameJournal.h"
 #include "docs/SearchString.h"
+#include "media/SaveBatch.h"
 #include "model/CustomTag.h"
+#include "system/FolderLock.h"
 #include "system/ProgressIndicator.h"
 #include "text/SmartCapitalize.h"
 
@@ -308,9 +311,35 @@ void FileTagDocument::createTrackHitFromFile() {
     }
 }
 
+void FileTagDocument::recoverFolder() {
+    const QString path = docPath();
+    QFileInfo info(path);
+    const QString folder = info.absolutePath();
+    FolderLock lock;
+    // A folder being saved right now is that save's business.
+    if (lock.tryLock(folder) != FolderLock::Code::Locked) return;
+    const QStringList restored = SaveBatch::recover(folder);
+    const RenameJournal::Recovery renames = RenameJournal::finish(folder);
+    // The file follows its plan (and its folder) to wherever it now is.
+    QString name = info.fileName();
+    for (const auto& [oldName, now] : renames.names)
+        if (oldName == name && !now.isEmpty()) name = now;
+    const QString now = renames.folder + QLatin1Char('/') + name;
+    if (now != path) {
+        {
+            QMutexLocker locker(&fDataLock);
+            fDocPath = now;
+        }
+        syncWindowTitle();
+    }
+    const QString text = RenameJournal::describe(restored, renames);
+    if (!text.isNull()) postAlert(QStringLiteral("Interrupted Save Finished"), text);
+}
+
 void FileTagDocument::initThread() {
     FileTagThread& ftt = *fFTT;
     ftt.initializeHits();
+    recoverFolder();
     scanFile(docPath());
     ProgressIndicator* sheet = progress();
     if (!(sheet && sheet->cancelled())) {

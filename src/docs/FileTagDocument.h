@@ -123,6 +123,9 @@ public:
     void initThread() override;
     void lookupThread(const QString& terms) override;
     void scanFile(const QString& path);
+    // Before the scan: finishes what an interrupted save left in the file's
+    // folder, following the file to its new name.
+    void recoverFolder();
     void createTrackHitFromTag();
     void createTrackHitFromFile();
     void scoopFileThreadData() override;

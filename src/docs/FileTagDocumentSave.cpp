@@ -7,13 +7,21 @@
 #include "docs/DocumentHost.h"
 #include "docs/FolderBackup.h"
 #include "docs/RenameAlerts.h"
+#include "docs/RenameJournal.h"
+#include "media/SaveBatch.h"
+#include "system/FolderLock.h"
 #include "system/Log.h"
 #include "system/MoveFile.h"
 #include "system/ProgressIndicator.h"
+#include "system/SaveSteps.h"
 #include "text/MacRoman.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -77,9 +85,20 @@ void FileTagDocument::saveCommon() {
         fSaveFailures.clear();
     }
     if (fHost) fHost->progressSheet();
-    const bool backup =
-        Prefs::boolValue(Prefs::kBackup) ||
-        QFileInfo(docPath()).suffix().compare(u"m4p", Qt::CaseInsensitive) == 0;
+    FolderLock folderLock;
+    const FolderLock::Code locked = folderLock.tryLock(QFileInfo(docPath()).absolutePath());
+    if (locked != FolderLock::Code::Locked) {
+        postAlert(QStringLiteral("File Not Saved"),
+                  locked == FolderLock::Code::Busy
+                      ? FolderLock::kBusyMessage
+                      : QStringLiteral("The folder could not be opened for saving: %1.")
+                            .arg(folderLock.error()));
+        fLock.leave();
+        closeProgressSheet();
+        return;
+    }
+    const bool backup = Prefs::boolValue(Prefs::kBackup) ||
+                        QFileInfo(docPath()).suffix().compare(u"m4p", Qt::CaseInsensitive) == 0;
     // Without the copy the user asked for, nothing is written.
     QString reason;
     if (backup && !backupTrack(&reason)) {
@@ -128,7 +147,7 @@ void FileTagDocument::retagTrack(bool rename) {
 
     const AudioTrack before = *t;
     const int n = numberOf(trackText);
-    bool written;
+    SaveBatch batch(QFileInfo(before.getPath()).absolutePath());
     {
         QMutexLocker locker(&fDataLock);
         t->tagArtist(artist);
@@ -141,43 +160,63 @@ void FileTagDocument::retagTrack(bool rename) {
         t->setRow(uint32_t(n - 1));
         t->tagTrack(n, numberOf(countText));
         fAlbumArtObj->saveImage(*t);
-        written = t->commitTags();
+        if (t->musicFile()) batch.add(t->musicFile().get());
     }
-    if (!written) {
+    const std::vector<FileSaveOutcome> outcomes =
+        batch.commit([] { return SaveSteps::stopRequested(); });
+    if (outcomes.empty() || !outcomes.front().ok()) {
         // The file keeps its old tags and its name, so the record does too.
-        addSaveFailure(before.getFileName(), t->commitError());
+        QString why = outcomes.empty() ? t->commitError() : outcomes.front().reason;
+        if (!outcomes.empty() && outcomes.front().code == FileSaveOutcome::Code::Stopped)
+            why = QStringLiteral("The save was stopped before this file was written.");
+        addSaveFailure(before.getFileName(), why);
         QMutexLocker locker(&fDataLock);
         *t = before;
         return;
     }
 
     if (sheet) sheet->NotifyBeginInd(QStringLiteral("Renaming..."), false);
-    if (!rename) return;
+    if (!rename || SaveSteps::stopRequested()) return;
     RenameAlerts alerts([this](const Alert& a) { postAlert(a.title, a.message); });
     const QString oldName = t->getFileName();
-    QMutexLocker locker(&fDataLock);
-    if (!t->renameToTemp(&alerts)) {
-        locker.unlock();
-        addSaveFailure(oldName, alerts.takeFailure());
-        return;
-    }
-    if (!t->rename(AudioTrack::kSingleFile, &alerts)) {
-        QString why = alerts.takeFailure();
-        if (why.isEmpty()) why = QStringLiteral("The naming template gave no name.");
-        // Back to the old name: a failed rename never leaves a temporary name.
-        const MoveResult back =
-            moveWithoutReplacing(t->getPath(), t->getFolder() + QLatin1Char('/') + oldName);
-        if (back.ok()) {
-            t->setFileName(oldName);
-            t->setFolder(t->getFolder());
-        } else {
-            why += QStringLiteral(" It is now named \"%1\".").arg(t->getFileName());
+    const QString folder = t->getFolder();
+    RenamePlan plan;
+    {
+        QMutexLocker locker(&fDataLock);
+        RenameEntry e;
+        e.oldName = oldName;
+        e.newName = t->plannedFileName(
+            AudioTrack::kSingleFile,
+            [&folder](const QString& name) { return pathExists(folder + QLatin1Char('/') + name); },
+            &alerts);
+        struct stat st;
+        if (e.newName.isEmpty()) {
+            locker.unlock();
+            addSaveFailure(oldName, QStringLiteral("The naming template gave no name."));
+            return;
         }
-        locker.unlock();
-        addSaveFailure(oldName, why);
-        locker.relock();
+        if (e.newName == oldName || ::lstat(QFile::encodeName(t->getPath()).constData(), &st) != 0)
+            return;
+        e.device = st.st_dev;
+        e.inode = st.st_ino;
+        int k = 0;
+        do {
+            e.tempName = AudioTrack::tempFileName(QCoreApplication::applicationPid(), k++,
+                                                  QFileInfo(oldName).suffix());
+        } while (pathExists(folder + QLatin1Char('/') + e.tempName));
+        plan.files << e;
+    }
+    const RenameJournal::Run run =
+        RenameJournal::run(folder, plan, [] { return SaveSteps::stopRequested(); }, {});
+    const RenameOutcome& o = run.outcomes.front();
+    QMutexLocker locker(&fDataLock);
+    if (!o.finalName.isEmpty() && o.finalName != oldName) {
+        t->setFileName(o.finalName);
+        t->setFolder(folder);
     }
     fDocPath = t->getPath();
+    locker.unlock();
+    if (!o.failure.isNull()) addSaveFailure(oldName, o.failure);
 }
 
 void FileTagDocument::refreshTrack() {

@@ -106,7 +106,11 @@ struct Copier {
         ::close(in);
         if (ok && ::fchmod(out, st.st_mode & 07777) != 0) ok = false, err = errno, where = dst;
         if (::close(out) != 0 && ok) ok = false, err = errno, where = dst;
-        if (!ok) return fail(where, err);
+        if (!ok) {
+            // A truncated copy looks like a backup and is not one.
+            ::unlink(dst.c_str());
+            return fail(where, err);
+        }
         keepOwnerAndTimes(dst, st);
         return true;
     }
@@ -148,6 +152,27 @@ struct Copier {
         if (::chmod(dst.c_str(), st.st_mode & 07777) != 0) return fail(dst, errno);
         keepOwnerAndTimes(dst, st);
         return true;
+    }
+
+    // Removes what a failed backup made; never follows a link out of it.
+    static void removeTree(const Bytes& path) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0) return;
+        if (!S_ISDIR(st.st_mode)) {
+            ::unlink(path.c_str());
+            return;
+        }
+        ::chmod(path.c_str(), S_IRWXU);
+        if (DIR* d = ::opendir(path.c_str())) {
+            std::vector<Bytes> names;
+            while (dirent* e = ::readdir(d))
+                if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                    names.emplace_back(e->d_name);
+            ::closedir(d);
+            for (const Bytes& name : names)
+                removeTree(path + "/" + name);
+        }
+        ::rmdir(path.c_str());
     }
 
     bool copyDir(const Bytes& src, const Bytes& dst, const struct stat& st) {
@@ -280,12 +305,14 @@ FolderBackup::Result FolderBackup::backupFolder(const QString& source, const QSt
     for (const Bytes& name : names) {
         if (!copier.copyEntry(src + "/" + name, dst + "/" + name)) {
             result.reason = copier.reason;
+            Copier::removeTree(dst);
             return result;
         }
         if (progress) progress->NotifyBump(1);
     }
     if (!copier.finishDir(dst, st)) {
         result.reason = copier.reason;
+        Copier::removeTree(dst);
         return result;
     }
     if (progress) progress->NotifyBump(1);

@@ -17,7 +17,7 @@ public:
     };
     struct Result {
         Code code = Code::Failed;
-        QString target; // the backup folder chosen (may be partly filled on failure)
+        QString target; // the backup folder chosen (removed again on failure)
         QString reason; // for the user: which file and why
         bool ok() const { return code != Code::Failed; }
     };

@@ -4,24 +4,48 @@
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "docs/FolderTagThread.h"
+#include "docs/RenameJournal.h"
 #include "docs/SearchString.h"
+#include "media/SaveBatch.h"
 #include "model/TrackInfo.h"
+#include "system/FolderLock.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QStringDecoder>
 
+#include <algorithm>
 #include <functional>
 
-TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent)
-    : DocumentBase(host, parent) {}
+#include <dirent.h>
+#include <sys/stat.h>
+
+TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent) : DocumentBase(host, parent) {}
 
 TrovixDocument::~TrovixDocument() {
     fStatusTimer.stop();
     joinWorker();
 }
+
+namespace {
+
+// Bytes outside printable ASCII as \xHH, so the user can see the name.
+QString escapedName(const QByteArray& raw) {
+    QString out;
+    for (const char c : raw) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7F && b != '\\')
+            out += QLatin1Char(c);
+        else
+            out += QStringLiteral("\\x") + QString::number(b, 16).toUpper().rightJustified(2, u'0');
+    }
+    return out;
+}
+
+} // namespace
 
 // Opening and identity -----------------------------------------------------
 
@@ -165,8 +189,41 @@ QString TrovixDocument::getInitialSearchString() const {
 }
 
 void TrovixDocument::scanFiles(const QString& folder) {
-    const QStringList entries = QDir(folder).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    // Raw bytes: a name that is not UTF-8 cannot be opened through a string,
+    // so it is named to the user instead of vanishing from the album.
+    QStringList entries;
+    QStringList undecodable;
+    if (DIR* d = ::opendir(QFile::encodeName(folder).constData())) {
+        while (const dirent* e = ::readdir(d)) {
+            const QByteArray raw(e->d_name);
+            if (raw == "." || raw == "..") continue;
+            QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+            const QString name = utf8.decode(raw);
+            if (!utf8.hasError()) {
+                entries << name;
+                continue;
+            }
+            struct stat st;
+            if (::lstat((QFile::encodeName(folder) + '/' + raw).constData(), &st) == 0 &&
+                S_ISDIR(st.st_mode))
+                continue;
+            undecodable << escapedName(raw);
+        }
+        ::closedir(d);
+    }
+    std::sort(entries.begin(), entries.end());
+    std::sort(undecodable.begin(), undecodable.end());
+    if (!undecodable.isEmpty()) {
+        QStringList quoted;
+        for (const QString& n : undecodable)
+            quoted << QLatin1Char('"') + n + QLatin1Char('"');
+        postAlert(QStringLiteral("Unreadable File Names"),
+                  QStringLiteral("%1 file name(s) in this folder are not valid UTF-8, so Trovix "
+                                 "cannot open those files and the album is incomplete: %2. "
+                                 "Rename them to include them.")
+                      .arg(undecodable.size())
+                      .arg(quoted.join(QStringLiteral(", "))));
+    }
     {
         QMutexLocker locker(&fDataLock);
         fSongs = AudioTrackArray();
@@ -182,7 +239,7 @@ void TrovixDocument::scanFiles(const QString& folder) {
         if (sheet && sheet->cancelled()) break;
         const QString path = folder + u'/' + name;
         const QFileInfo info(path);
-        if (info.exists() && !info.isDir()) {
+        if (info.exists() && !info.isDir() && name != RenameJournal::kFileName) {
             AudioTrack track = AudioTrack::initWithPath(path);
             if (track.isValid()) {
                 QMutexLocker locker(&fDataLock);
@@ -261,9 +318,28 @@ AlbumInfoPtr pseudoHit(const AlbumInfoPtr& hit) {
 
 } // namespace
 
+void TrovixDocument::recoverFolder() {
+    const QString folder = docPath();
+    FolderLock lock;
+    // A folder being saved right now is that save's business.
+    if (lock.tryLock(folder) != FolderLock::Code::Locked) return;
+    const QStringList restored = SaveBatch::recover(folder);
+    const RenameJournal::Recovery renames = RenameJournal::finish(folder);
+    if (renames.folder != folder) {
+        {
+            QMutexLocker locker(&fDataLock);
+            fDocPath = renames.folder;
+        }
+        syncWindowTitle();
+    }
+    const QString text = RenameJournal::describe(restored, renames);
+    if (!text.isNull()) postAlert(QStringLiteral("Interrupted Save Finished"), text);
+}
+
 void TrovixDocument::initThread() {
     FolderTagThread& ftt = *fFTT;
     ftt.initializeHits();
+    recoverFolder();
     scanFiles(docPath());
     ProgressIndicator* sheet = progress();
     if (!(sheet && sheet->cancelled())) {

@@ -197,6 +197,12 @@ public:
     void acceptBoxSetDrop(const QList<qsizetype>& rows, qsizetype dropRow);
 
     // Worker bodies and their steps (run on the worker thread) --------------
+    // Before the scan: finishes what an interrupted save left (rollback
+    // bytes, a rename journal) and tells the user. Skipped while another
+    // save holds the folder.
+    void recoverFolder();
+    // Lists the folder's music files; names that are not UTF-8 are named
+    // in an alert.
     void scanFiles(const QString& folder);
     void createAlbumHitFromTags();
     void createAlbumHitFromFiles();
@@ -215,11 +221,16 @@ public:
     void alertResp2(int button);
     // The save itself (worker thread): backup, retag, renames, read-back.
     void saveCommon() override;
-    // Writes the tags of every writable record with a new title, then
-    // optionally gives the files their new names in two passes.
+    // Writes the tags of every writable record with a new title as one
+    // batch, then optionally gives the files their new names from a
+    // journalled plan, and the folder its new name once every file was saved.
+    // A stop request ends it after the file or move in progress.
     void retagTracks(bool rename);
+    // The folder's templated name; null when it keeps its name.
+    QString plannedFolderName(int alternate) const;
     // Gives the folder its templated name; never replaces an existing one.
-    void renameAlbum(int alternate);
+    // False (with a save failure) when the system refused.
+    bool renameAlbum(int alternate);
     // Tells every record where its file now lives.
     void refreshTracks();
     // Copies the folder into the backups folder; false (with the reason)

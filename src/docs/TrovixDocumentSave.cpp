@@ -7,13 +7,25 @@
 #include "docs/DocumentHost.h"
 #include "docs/FolderBackup.h"
 #include "docs/RenameAlerts.h"
+#include "docs/RenameJournal.h"
+#include "media/MusicFile.h"
+#include "media/SaveBatch.h"
+#include "system/FolderLock.h"
 #include "system/Log.h"
 #include "system/MoveFile.h"
 #include "system/ProgressIndicator.h"
+#include "system/SaveSteps.h"
 #include "text/MacRoman.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QSet>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -34,6 +46,15 @@ public:
 private:
     ProgressIndicator* fP;
 };
+
+// The new folder entry is durable before the save says it is done.
+void syncFolderOf(const QString& path) {
+    const QByteArray parent = QFile::encodeName(QFileInfo(path).path());
+    const int fd = ::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
 
 } // namespace
 
@@ -132,6 +153,21 @@ void TrovixDocument::saveCommon() {
     }
     if (fHost) fHost->progressSheet();
 
+    // One save per folder at a time, across processes too; the lock is
+    // held until the folder has its new name.
+    FolderLock folderLock;
+    const FolderLock::Code locked = folderLock.tryLock(docPath());
+    if (locked != FolderLock::Code::Locked) {
+        postAlert(QStringLiteral("Folder Not Saved"),
+                  locked == FolderLock::Code::Busy
+                      ? FolderLock::kBusyMessage
+                      : QStringLiteral("The folder could not be opened for saving: %1.")
+                            .arg(folderLock.error()));
+        fLock.leave();
+        closeProgressSheet();
+        return;
+    }
+
     bool backup = Prefs::boolValue(Prefs::kBackup);
     {
         QMutexLocker locker(&fDataLock);
@@ -150,7 +186,6 @@ void TrovixDocument::saveCommon() {
                       .arg(FolderBackup::backupsFolder(), reason));
     } else {
         retagTracks(rename);
-        if (Prefs::boolValue(Prefs::kRenameAlbums)) renameAlbum(alternate());
         refreshTracks();
         syncWindowTitle();
 
@@ -202,7 +237,10 @@ void TrovixDocument::retagTracks(bool rename) {
     const int count = int(songs.size());
     steps.begin(QStringLiteral("Re-tagging files..."), count + 1);
     steps.bump();
-    QList<AudioTrackRef> retagged;
+    // Tags are set in memory first, then the whole folder is written as one
+    // batch.
+    SaveBatch batch(folder);
+    QList<QPair<AudioTrackRef, AudioTrack>> written; // the record and its state before
     for (int p = 0; p < count; ++p) {
         const AudioTrackRef& t = songs[p];
         {
@@ -211,10 +249,8 @@ void TrovixDocument::retagTracks(bool rename) {
             QMutexLocker locker(&fDataLock);
             t->setRow(uint32_t(p));
         }
-        if (t->isPlaceholder() || !t->okToTag() || t->getNewTitle().isEmpty()) {
-            steps.bump();
+        if (t->isPlaceholder() || !t->okToTag() || t->getNewTitle().isEmpty() || !t->musicFile())
             continue;
-        }
         AudioTrack before = *t;
         {
             QMutexLocker locker(&fDataLock);
@@ -227,97 +263,183 @@ void TrovixDocument::retagTracks(bool rename) {
             if (fAlbumArtObj) fAlbumArtObj->saveImage(*t, folder);
             t->tagCustomTag(tag);
         }
-        if (t->commitTags()) {
+        batch.add(t->musicFile().get());
+        written << qMakePair(t, before);
+    }
+    const std::vector<FileSaveOutcome> outcomes =
+        batch.commit([] { return SaveSteps::stopRequested(); }, [&steps](int) { steps.bump(); });
+    QList<AudioTrackRef> retagged;
+    for (qsizetype i = 0; i < written.size(); ++i) {
+        const auto& [t, before] = written[i];
+        const FileSaveOutcome& o = outcomes[size_t(i)];
+        if (o.ok()) {
             retagged << t;
-        } else {
-            // The file keeps its old tags, so the record does too.
-            addSaveFailure(before.getFileName(), t->commitError());
-            QMutexLocker locker(&fDataLock);
-            *t = before;
+            continue;
         }
-        steps.bump();
+        // The file keeps its old tags, so the record does too.
+        addSaveFailure(before.getFileName(),
+                       o.code == FileSaveOutcome::Code::Stopped
+                           ? QStringLiteral("The save was stopped before this file was written.")
+                           : o.reason);
+        QMutexLocker locker(&fDataLock);
+        *t = before;
     }
 
+    const bool stopped = SaveSteps::stopRequested();
+    const bool renameFolder = Prefs::boolValue(Prefs::kRenameAlbums);
+    if (stopped) {
+        if (renameFolder)
+            addSaveFailure(QFileInfo(folder).fileName(),
+                           QStringLiteral("The save was stopped, so the folder was not renamed."));
+        notifyTracksChanged();
+        return;
+    }
     steps.begin(QStringLiteral("Renaming tracks..."), int(retagged.size()) + 1);
     steps.bump();
+
+    const int flags = alternate();
+    RenameAlerts alerts([this](const Alert& a) { postAlert(a.title, a.message); });
+    RenamePlan plan;
+    QList<AudioTrackRef> planned;
     if (rename && !retagged.isEmpty()) {
-        const int flags = alternate();
-        RenameAlerts alerts([this](const Alert& a) { postAlert(a.title, a.message); });
-        // Every file first takes a temporary name, so files may exchange names.
-        QList<QPair<AudioTrackRef, QString>> moved;
+        // Names are decided before anything moves, so the journal holds the
+        // whole plan and files may exchange names.
+        QList<QPair<AudioTrackRef, QString>> wanted;
+        QSet<QString> leaving;
         for (const AudioTrackRef& t : retagged) {
-            const QString oldName = t->getFileName();
-            bool ok;
-            {
-                QMutexLocker locker(&fDataLock);
-                ok = t->renameToTemp(&alerts);
+            const QString name = t->getNewFileName(flags);
+            if (name.isEmpty()) {
+                addSaveFailure(t->getFileName(),
+                               QStringLiteral("The naming template gave no name."));
+                continue;
             }
-            if (ok)
-                moved << qMakePair(t, oldName);
-            else
-                addSaveFailure(oldName, alerts.takeFailure());
+            if (name == t->getFileName()) continue;
+            wanted << qMakePair(t, name);
+            leaving.insert(t->getFileName());
         }
-        for (const auto& [t, oldName] : moved) {
+        QSet<QString> assigned;
+        const auto taken = [&](const QString& name) {
+            return assigned.contains(name) ||
+                   (!leaving.contains(name) && pathExists(folder + QLatin1Char('/') + name));
+        };
+        const qint64 pid = QCoreApplication::applicationPid();
+        int n = 0;
+        for (const auto& [t, name] : wanted) {
+            RenameEntry e;
+            e.oldName = t->getFileName();
+            e.newName = t->plannedFileName(flags, taken, &alerts);
+            struct stat st;
+            if (e.newName.isEmpty() ||
+                ::lstat(QFile::encodeName(t->getPath()).constData(), &st) != 0) {
+                addSaveFailure(e.oldName, QStringLiteral("No free name was found for it."));
+                continue;
+            }
+            e.device = st.st_dev;
+            e.inode = st.st_ino;
+            const QString extension = QFileInfo(e.oldName).suffix();
+            do {
+                e.tempName = AudioTrack::tempFileName(pid, n++, extension);
+            } while (pathExists(folder + QLatin1Char('/') + e.tempName));
+            assigned.insert(e.newName);
+            plan.files << e;
+            planned << t;
+        }
+    }
+    const QString newFolderName = renameFolder ? plannedFolderName(flags) : QString();
+    if (!newFolderName.isNull() && lastSaveFailures().isEmpty()) {
+        // In the journal only while every file is on course, so finishing an
+        // interrupted plan never renames a folder some file failed in.
+        {
+            plan.oldFolderName = QFileInfo(folder).fileName();
+            plan.newFolderName = newFolderName;
+        }
+    }
+
+    const RenameJournal::Run run = RenameJournal::run(
+        folder, plan, [] { return SaveSteps::stopRequested(); },
+        [&](bool allMoved) {
+            if (newFolderName.isNull()) return folder;
+            // The folder is named after its files: only when every one was
+            // saved.
+            const bool allSaved = allMoved && lastSaveFailures().isEmpty();
+            if (!allSaved) {
+                addSaveFailure(QFileInfo(folder).fileName(),
+                               QStringLiteral("The folder was not renamed to \"%1\", because not "
+                                              "every file was saved.")
+                                   .arg(newFolderName));
+                return folder;
+            }
+            renameAlbum(flags);
+            return docPath();
+        });
+    for (qsizetype i = 0; i < planned.size(); ++i) {
+        const RenameOutcome& o = run.outcomes[size_t(i)];
+        const AudioTrackRef& t = planned[i];
+        const QString oldName = t->getFileName();
+        {
             QMutexLocker locker(&fDataLock);
-            if (!t->rename(flags, &alerts)) {
-                QString why = alerts.takeFailure();
-                if (why.isEmpty()) why = QStringLiteral("The naming template gave no name.");
-                // Back to the old name, so a failed rename never leaves a
-                // temporary name behind.
-                const QString tempPath = t->getPath();
-                const MoveResult back =
-                    moveWithoutReplacing(tempPath, t->getFolder() + QLatin1Char('/') + oldName);
-                if (back.ok()) {
-                    t->setFileName(oldName);
-                    t->setFolder(t->getFolder());
-                } else {
-                    why += QStringLiteral(" It is now named \"%1\".").arg(t->getFileName());
-                }
-                addSaveFailure(oldName, why);
+            if (!o.finalName.isEmpty() && o.finalName != oldName) {
+                t->setFileName(o.finalName);
+                t->setFolder(t->getFolder());
             }
-            steps.bump();
         }
+        if (!o.failure.isNull()) addSaveFailure(oldName, o.failure);
+        steps.bump();
     }
     notifyTracksChanged();
 }
 
-void TrovixDocument::renameAlbum(int alternate) {
+QString TrovixDocument::plannedFolderName(int alternate) const {
+    QMutexLocker locker(&fDataLock);
+    const AudioTrackRef first = fSongs.firstGoodTrack();
+    if (!first) return QString();
+    const QString newName = first->getNewFolderName(&fSongs, alternate);
+    if (newName.isEmpty() || newName == QFileInfo(fDocPath).fileName()) return QString();
+    return newName;
+}
+
+bool TrovixDocument::renameAlbum(int alternate) {
     QString newName, docPathNow;
     {
         QMutexLocker locker(&fDataLock);
         const AudioTrackRef first = fSongs.firstGoodTrack();
-        if (!first) return;
+        if (!first) return true;
         newName = first->getNewFolderName(&fSongs, alternate);
         docPathNow = fDocPath;
     }
-    if (newName.isEmpty()) return;
+    if (newName.isEmpty()) return true;
     const QFileInfo current(docPathNow);
     const QString newPath = current.path() + QLatin1Char('/') + newName;
-    if (newPath == docPathNow) return;
+    if (newPath == docPathNow) return true;
 
     const auto duplicate = [&] {
         postAlert(QStringLiteral("Duplicate Folder Name"),
                   QStringLiteral("A folder named \"%1\" already exists! Its name will remain "
                                  "\"%2\".")
                       .arg(newName, current.fileName()));
+        return true;
     };
     if (pathExists(newPath)) return duplicate();
     TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(docPathNow, newPath);
+    SaveSteps::step("rename-folder");
     const MoveResult r = moveWithoutReplacing(docPathNow, newPath);
     if (r.code == MoveResult::Code::TargetExists) return duplicate();
     if (!r.ok()) {
-        postAlert(QStringLiteral("Could Not Rename Folder"),
-                  QStringLiteral("The folder \"%1\" could not be renamed to \"%2\": %3. Its name "
-                                 "will remain \"%1\".")
-                      .arg(current.fileName(), newName, r.error));
-        return;
+        // A refusal is a failure of the save, not a remark beside a success.
+        addSaveFailure(current.fileName(),
+                       QStringLiteral("The folder could not be renamed to \"%1\": %2. Its name "
+                                      "will remain \"%3\".")
+                           .arg(newName, r.error, current.fileName()));
+        return false;
     }
+    syncFolderOf(newPath);
     {
         QMutexLocker locker(&fDataLock);
         fDocPath = newPath;
     }
     syncWindowTitle();
     notifyTracksChanged();
+    return true;
 }
 
 void TrovixDocument::refreshTracks() {
@@ -333,4 +455,3 @@ void TrovixDocument::refreshTracks() {
     locker.unlock();
     notifyTracksChanged();
 }
-

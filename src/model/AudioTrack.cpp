@@ -10,6 +10,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include <unistd.h>
 
@@ -267,13 +268,47 @@ bool AudioTrack::adoptName(const QString& name) {
     return true;
 }
 
+QString AudioTrack::tempFileName(qint64 pid, int n, const QString& extension) {
+    QString name = QStringLiteral(".trovix-%1-%2").arg(pid).arg(n);
+    if (!extension.isEmpty()) name += QLatin1Char('.') + extension;
+    return name;
+}
+
+bool AudioTrack::isTempFileName(const QString& name) {
+    static const QRegularExpression kTemp(QStringLiteral("^\\.trovix-\\d+-\\d+(\\.[^.]*)?$"));
+    return kTemp.match(name).hasMatch();
+}
+
+QString AudioTrack::plannedFileName(int flags, const std::function<bool(const QString&)>& taken,
+                                    AlertHost* alerts) const {
+    const QString name = getNewFileName(flags);
+    if (name.isEmpty()) return QString();
+    if (name == fFileName || !taken(name)) return name;
+    const QString temp = getTempFileName(flags);
+    const int limit = NameTemplate::lengthLimit(kFileName | flags, fFolder);
+    for (int k = 1; k < 100000; ++k) {
+        const QString candidate = NameTemplate::numberedName(temp, k, limit);
+        if (taken(candidate)) continue;
+        report(alerts,
+               Alert{QStringLiteral("Duplicate Track Name"),
+                     QStringLiteral("A file named \"%1\" already exists. A file named \"%2\" "
+                                    "will be created. Make sure the Track Name template "
+                                    "specifies unique track names in the Preferences.")
+                         .arg(name, candidate),
+                     {QStringLiteral("OK")}});
+        return candidate;
+    }
+    return QString();
+}
+
 bool AudioTrack::renameToTemp(AlertHost* alerts) {
     const QString from = getPath();
     if (from.isNull()) return false;
     const qint64 pid = ::getpid();
+    const QString extension = QFileInfo(fFileName).suffix();
     // Bounded only so a broken file system cannot spin us forever.
     for (int n = 0; n < 100000; ++n) {
-        const QString name = QStringLiteral("Trovix.%1.%2").arg(pid).arg(n);
+        const QString name = tempFileName(pid, n, extension);
         const QString target = joinPath(fFolder, name);
         if (pathExists(target)) continue;
         TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(from, target);

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -141,7 +142,19 @@ public:
     // they differ, else the common rate.
     static int getAlbumBitrates(const AudioTrackArray& list);
 
-    // Moves the file to a free "Trovix.<pid>.<n>" name in its folder.
+    // The temporary name a save gives a file between its old and new names:
+    // hidden, naming the process, keeping the extension so the file still
+    // opens as music under it.
+    static QString tempFileName(qint64 pid, int n, const QString& extension);
+    static bool isTempFileName(const QString& name);
+    // The name rename would give the file, decided before anything moves:
+    // the templated name, or when `taken` says it is taken, the first free
+    // numbered ".XXX" name (with the "Duplicate Track Name" alert). Null when
+    // the template gives no name.
+    QString plannedFileName(int flags, const std::function<bool(const QString&)>& taken,
+                            AlertHost* alerts = nullptr) const;
+
+    // Moves the file to a free temporary name in its folder.
     bool renameToTemp(AlertHost* alerts = nullptr);
     // Moves the file to its templated name; a taken name gets the ".XXX"
     // name and a "Duplicate Track Name" alert. A failed move keeps the old

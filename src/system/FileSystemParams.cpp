@@ -1,5 +1,7 @@
 #include "system/FileSystemParams.h"
 
+#include "system/Log.h"
+
 #include <QFile>
 #include <QMutexLocker>
 #include <QRandomGenerator>
@@ -8,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 
 namespace {
@@ -43,11 +46,27 @@ FileSystemParams::FolderRecord FileSystemParams::getFileSystemParams(const QStri
     return record;
 }
 
+namespace {
+
+// The longest base name the file system claims, less the ".XXX" suffix.
+int declaredLimit(const QString& folderPath) {
+    const long max = ::pathconf(QFile::encodeName(folderPath).constData(), _PC_NAME_MAX);
+    const long name = max > 0 && max < 255 ? max : 255;
+    return int(name) - 4;
+}
+
+} // namespace
+
 int FileSystemParams::getMaxFileNameLength(const QString& folderPath) {
     if (folderPath == kBogusPath) return 251;
     int lo = 8, hi = 252, n = 252;
     for (int tries = 0; tries < 20; ++tries) {
-        if (canGenerateTempFile(n, folderPath)) {
+        const int err = canGenerateTempFile(n, folderPath);
+        if (err != 0 && err != ENAMETOOLONG) {
+            TROVIX_LOG() << "Name-length probe in" << folderPath << "failed:" << std::strerror(err);
+            return declaredLimit(folderPath);
+        }
+        if (err == 0) {
             if (lo == hi) break;
             if (n + 1 == hi) {
                 lo = n;
@@ -64,12 +83,12 @@ int FileSystemParams::getMaxFileNameLength(const QString& folderPath) {
     return n;
 }
 
-bool FileSystemParams::canGenerateTempFile(int length, const QString& folderPath) {
+int FileSystemParams::canGenerateTempFile(int length, const QString& folderPath) {
     return fCreateTest(length, folderPath);
 }
 
-bool FileSystemParams::createTempFileTest(int length, const QString& folderPath) {
-    if (length <= 0) return false;
+int FileSystemParams::createTempFileTest(int length, const QString& folderPath) {
+    if (length <= 0) return ENAMETOOLONG;
     static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     const QByteArray base = QFile::encodeName(folderPath) + '/' + QByteArray(length, 'T') + '.';
     for (int attempt = 0; attempt < 16; ++attempt) {
@@ -80,9 +99,9 @@ bool FileSystemParams::createTempFileTest(int length, const QString& folderPath)
         if (fd >= 0) {
             ::close(fd);
             ::unlink(name.constData());
-            return true;
+            return 0;
         }
-        if (errno != EEXIST) return false;
+        if (errno != EEXIST) return errno;
     }
-    return false;
+    return EEXIST;
 }

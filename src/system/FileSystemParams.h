@@ -11,9 +11,10 @@
 // the answer for the rest of the run. Generated names are cut to fit it.
 class FileSystemParams {
 public:
-    // Whether a file named by n letters "T" plus ".XXX" can be created in
-    // the folder. Replaceable so tests can simulate short-name file systems.
-    using CreateTest = std::function<bool(int length, const QString& folder)>;
+    // Creates a file named by n letters "T" plus ".XXX" in the folder: 0 when
+    // it could be made, else the errno. Replaceable so tests can simulate
+    // short-name and full file systems.
+    using CreateTest = std::function<int(int length, const QString& folder)>;
 
     struct FolderRecord {
         int maxFileNameLength = 0;
@@ -31,13 +32,17 @@ public:
         return getFileSystemParams(folderPath).maxFileNameLength;
     }
 
-    // The bisection itself, uncached.
+    // The bisection itself, uncached. Only "name too long" shortens the
+    // answer: any other failure (a full disk, no permission) says nothing
+    // about names, so the file system's own limit stands and the save meets
+    // the real error.
     int getMaxFileNameLength(const QString& folderPath);
-    bool canGenerateTempFile(int length, const QString& folderPath);
+    // 0 when the name fits, else the errno of the failed creation.
+    int canGenerateTempFile(int length, const QString& folderPath);
 
     // The real test: creates the file exclusively (never through a link)
     // and removes it at once.
-    static bool createTempFileTest(int length, const QString& folderPath);
+    static int createTempFileTest(int length, const QString& folderPath);
 
     static inline const QString kBogusPath = QStringLiteral("Bogus");
 

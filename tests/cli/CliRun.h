@@ -16,6 +16,7 @@
 
 struct CliResult {
     int exitCode = -1;
+    bool killed = false;
     QByteArray out;
     QByteArray err;
     QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
@@ -42,9 +43,15 @@ public:
     CliResult runAsNobody(const QStringList& args, int timeoutMs = 120000) const {
         return start(args, true, timeoutMs);
     }
+    // With a signal sent to the program just before the k-th save step of
+    // that name ("rename-final", ...); signal 9 kills it there.
+    CliResult runSignalledAt(const QStringList& args, const QString& step, int k, int sig) const {
+        return start(args, false, 120000, QStringLiteral("%1:%2:%3").arg(step).arg(k).arg(sig));
+    }
 
 private:
-    CliResult start(const QStringList& args, bool asNobody, int timeoutMs) const {
+    CliResult start(const QStringList& args, bool asNobody, int timeoutMs,
+                    const QString& signalAt = QString()) const {
         QProcess p;
         if (asNobody)
             p.setChildProcessModifier([] {
@@ -54,6 +61,7 @@ private:
         env.insert("XDG_CONFIG_HOME", config());
         env.insert("HOME", fRoot.path());
         env.insert("NO_COLOR", "1");
+        if (!signalAt.isNull()) env.insert("TROVIX_TEST_SIGNAL_AT_STEP", signalAt);
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(TROVIX_CLI_PATH), args);
         CliResult r;
@@ -64,6 +72,7 @@ private:
             return r;
         }
         r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        r.killed = p.exitStatus() == QProcess::CrashExit;
         r.out = p.readAllStandardOutput();
         r.err = p.readAllStandardError();
         return r;

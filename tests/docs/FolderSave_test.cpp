@@ -333,3 +333,63 @@ TEST(FolderSave, CoverIsEmbeddedScaledOrSavedToAFile) {
             << row.toFile;
     }
 }
+
+TEST(FolderSave, FolderIsRenamedOnlyAfterEveryFileAndARefusalFailsTheSave) {
+    PrefsGuard prefs;
+    Prefs::setOverride(QString::fromLatin1(Prefs::kRenameAlbums), true);
+    Script script;
+    script.titles = {"One", "Two"};
+    const auto open = [&](HeadlessHost& host, TrovixDocument& doc, const Album& album) {
+        doc.setSources(script.sources());
+        doc.setDocumentPath(album.dir, false);
+        settle(doc);
+        host.clearAlerts();
+    };
+    const auto folderFailure = [](const TrovixDocument& doc) {
+        for (const DocumentBase::SaveFailure& f : doc.lastSaveFailures())
+            if (f.file == "Album") return f.reason;
+        return QString();
+    };
+
+    {
+        // A file that cannot be written: the folder keeps its name, and says why.
+        Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
+        HeadlessHost host;
+        TrovixDocument doc(&host);
+        open(host, doc, album);
+        ASSERT_TRUE(QFile::remove(album.dir + "/b.mp3"));
+        doc.saveDocument();
+        settle(doc);
+        EXPECT_FALSE(doc.lastSaveSucceeded());
+        EXPECT_EQ(doc.docPath(), album.dir);
+        EXPECT_TRUE(QFileInfo::exists(album.dir));
+        EXPECT_TRUE(folderFailure(doc).contains("not every file was saved"))
+            << folderFailure(doc).toStdString();
+    }
+    {
+        // The system refuses the folder's new name: every file saved, and
+        // still the save failed.
+        Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
+        const bool root = ::geteuid() == 0;
+        auto mode = [](const QString& p, mode_t m) { ::chmod(QFile::encodeName(p).constData(), m); };
+        mode(album.tmp.path(), 0555);
+        mode(album.dir, 0777);
+        for (const QString& f : album.files())
+            mode(album.dir + "/" + f, 0666);
+        HeadlessHost host;
+        TrovixDocument doc(&host);
+        open(host, doc, album);
+        if (root && ::seteuid(65534) != 0) GTEST_SKIP() << "could not drop root";
+        doc.saveDocument();
+        settle(doc);
+        if (root) {
+            ASSERT_EQ(::seteuid(0), 0);
+        }
+        mode(album.tmp.path(), 0755);
+        EXPECT_EQ(album.files(), (QStringList{"01-One.mp3", "02-Two.mp3"}));
+        EXPECT_FALSE(doc.lastSaveSucceeded());
+        EXPECT_TRUE(folderFailure(doc).contains("could not be renamed"))
+            << folderFailure(doc).toStdString();
+        EXPECT_TRUE(titlesOf(host.alerts()).contains("Some Files Were Not Saved"));
+    }
+}

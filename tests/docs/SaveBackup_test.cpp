@@ -127,3 +127,21 @@ TEST(SaveBackup, BackupsFolderFollowsTheXdgMusicDirectory) {
     QFile::remove(config + "/user-dirs.dirs");
     EXPECT_EQ(FolderBackup::backupsFolder(), QDir::homePath() + "/Music/Trovix Backups");
 }
+
+TEST(SaveBackup, FailedBackupRemovesItsPartialCopy) {
+    QTemporaryDir tmp;
+    const QString source = tmp.path() + "/s";
+    // Copied first, then the copy fails: the target's longer prefix pushes a
+    // deep entry past the longest path the system takes.
+    ASSERT_TRUE(QDir().mkpath(source));
+    writeFile(source + "/a.mp3", "audio");
+    QString deep = source + "/b";
+    while (deep.size() < 3900)
+        deep += "/" + QString(200, 'd');
+    ASSERT_TRUE(QDir().mkpath(deep));
+    const QString target = tmp.path() + "/" + QString(250, 't');
+    const FolderBackup::Result r = FolderBackup::backupFolder(source, target, nullptr);
+    ASSERT_FALSE(r.ok());
+    EXPECT_FALSE(r.reason.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(target));
+}

@@ -185,11 +185,13 @@ TEST(AudioTrackCoding, DamagedStreamGivesNothing) {
 
 TEST(AudioTrackRename, TemporaryNamesSkipTakenOnes) {
     QTemporaryDir dir;
-    const QString taken = QStringLiteral("Trovix.%1.0").arg(::getpid());
+    const QString taken = QStringLiteral(".trovix-%1-0.txt").arg(::getpid());
     ASSERT_TRUE(writeFile(dir.filePath(taken), "keep"));
     AudioTrack t = fileRecord(dir.path(), QStringLiteral("x.txt"), QStringLiteral("X"), 0);
     ASSERT_TRUE(t.renameToTemp());
-    EXPECT_EQ(t.getFileName(), QStringLiteral("Trovix.%1.1").arg(::getpid()));
+    // Hidden, and still a file of its type.
+    EXPECT_EQ(t.getFileName(), QStringLiteral(".trovix-%1-1.txt").arg(::getpid()));
+    EXPECT_TRUE(AudioTrack::isTempFileName(t.getFileName()));
     EXPECT_EQ(readFile(dir.filePath(taken)), QByteArray("keep"));
 }
 

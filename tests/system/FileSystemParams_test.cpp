@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,7 +16,7 @@ namespace {
 FileSystemParams::CreateTest limitedTo(int limit, int* calls = nullptr) {
     return [limit, calls](int n, const QString&) {
         if (calls) ++*calls;
-        return n + 4 <= limit;
+        return n + 4 <= limit ? 0 : ENAMETOOLONG;
     };
 }
 
@@ -29,6 +30,20 @@ TEST(FileSystemParams, BisectionAnswersForCommonLimits) {
     for (const Row& row : {Row{255, 251}, Row{64, 60}, Row{31, 27}, Row{0, 7}}) {
         FileSystemParams params(limitedTo(row.limit));
         EXPECT_EQ(params.getMaxFileNameLength(QStringLiteral("/x")), row.answer) << row.limit;
+    }
+}
+
+TEST(FileSystemParams, OnlyNameTooLongShortensTheLimit) {
+    // A full disk or inode table, or a folder that cannot be written, says
+    // nothing about name lengths: the probe keeps the full limit.
+    for (int err : {ENOSPC, EDQUOT, EACCES, EROFS, EIO}) {
+        int calls = 0;
+        FileSystemParams params([&calls, err](int n, const QString&) {
+            ++calls;
+            return n > 200 ? ENAMETOOLONG : err;
+        });
+        EXPECT_EQ(params.getMaxFileNameLength(QStringLiteral("/")), 251) << err;
+        EXPECT_EQ(calls, 2) << err;
     }
 }
 
@@ -56,16 +71,18 @@ TEST(FileSystemParams, RealProbeLeavesNothingBehind) {
     EXPECT_TRUE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden).isEmpty());
 }
 
-TEST(FileSystemParams, UnwritableFolderAnswersSeven) {
+// Once every name was cut to 7 characters here; now the save itself meets
+// the real error.
+TEST(FileSystemParams, UnwritableFolderKeepsTheFullLimit) {
     if (geteuid() == 0) {
         // root writes anywhere; a missing folder is unwritable for everyone.
         FileSystemParams params;
-        EXPECT_EQ(params.maxFileNameLength(QStringLiteral("/nonexistent/folder")), 7);
+        EXPECT_EQ(params.maxFileNameLength(QStringLiteral("/nonexistent/folder")), 251);
         return;
     }
     QTemporaryDir dir;
     ::chmod(QFile::encodeName(dir.path()).constData(), 0500);
     FileSystemParams params;
-    EXPECT_EQ(params.maxFileNameLength(dir.path()), 7);
+    EXPECT_EQ(params.maxFileNameLength(dir.path()), 251);
     ::chmod(QFile::encodeName(dir.path()).constData(), 0700);
 }

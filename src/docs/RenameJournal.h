@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+#include <sys/types.h>
+#include <vector>
+
+// One file of a rename plan: its three names, and its identity, so a file
+// is found whichever of them it holds after a crash.
+struct RenameEntry {
+    QString oldName;
+    QString tempName;
+    QString newName;
+    dev_t device = 0;
+    ino_t inode = 0;
+};
+
+// Every move a save will make in one folder, decided before the first one.
+struct RenamePlan {
+    QList<RenameEntry> files;
+    // Both null when the folder keeps its name.
+    QString oldFolderName;
+    QString newFolderName;
+};
+
+// Where one file of a plan ended up.
+struct RenameOutcome {
+    QString finalName;
+    QString failure; // null when the file reached the name it was sent to
+};
+
+// The journal of a save's renames: the plan, written durably into the
+// folder before the first move and removed once the last move is on disk.
+// A folder that still holds one was left by an interrupted save; opening it
+// finishes the plan. The journal is written only once every tag is written,
+// so finishing means moving forward to the new names.
+class RenameJournal {
+public:
+    static inline const QString kFileName = QStringLiteral(".trovix-renames");
+
+    enum class Direction { Forward, Back };
+
+    // temp + fsync + rename + fsync of the folder: the journal is whole or
+    // absent.
+    static bool write(const QString& folder, const RenamePlan& plan, QString* error);
+    static std::optional<RenamePlan> read(const QString& folder, QString* error);
+    static bool remove(const QString& folder, QString* error);
+    static bool exists(const QString& folder);
+
+    // Moves every file of the plan to its new (Forward) or old (Back) name:
+    // first each to its temporary name, then each to its final one, so
+    // files may exchange names. `stop` is asked before each move; once it
+    // says yes, nothing more moves and `stopped` is set. The folder is
+    // synced at the end. One outcome per file, in plan order.
+    static std::vector<RenameOutcome> carryOut(const QString& folder, const RenamePlan& plan,
+                                               Direction direction,
+                                               const std::function<bool()>& stop = {},
+                                               bool* stopped = nullptr);
+
+    // The rename phase of a save: the journal, the moves, `afterMoves` (told
+    // whether every file reached its new name; it renames the folder and
+    // answers where the folder is now), then the journal removed. A stop
+    // puts every file back under its old name. Without a journal nothing
+    // moves.
+    struct Run {
+        std::vector<RenameOutcome> outcomes;
+        bool stopped = false;
+        QString folder;
+    };
+    static Run run(const QString& folder, const RenamePlan& plan, const std::function<bool()>& stop,
+                   const std::function<QString(bool allMoved)>& afterMoves);
+
+    // What finishing a left journal did.
+    struct Recovery {
+        bool found = false;
+        QString folder;    // where the folder is now (renamed when the plan says so)
+        QStringList moved; // "OLD" → "NEW" lines for the user
+        QStringList problems;
+        // Old file name → the name it has now, for every file of the plan.
+        QList<QPair<QString, QString>> names;
+    };
+    // Finishes the plan of a journal left in the folder, then removes the
+    // journal. The caller holds the folder's lock.
+    static Recovery finish(const QString& folder);
+    // The alert text for what the opening restored and finished; null when
+    // there was nothing to do.
+    static QString describe(const QStringList& restored, const Recovery& renames);
+};
