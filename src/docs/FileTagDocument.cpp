@@ -321,10 +321,9 @@ void FileTagDocument::recoverFolder() {
     const QStringList restored = SaveBatch::recover(folder);
     const RenameJournal::Recovery renames = RenameJournal::finish(folder);
     // The file follows its plan (and its folder) to wherever it now is.
-    QString name = info.fileName();
-    for (const auto& [oldName, now] : renames.names)
-        if (oldName == name && !now.isEmpty()) name = now;
-    const QString now = renames.folder + QLatin1Char('/') + name;
+    const QString name = renames.names.value(info.fileName());
+    const QString now =
+        renames.folder + QLatin1Char('/') + (name.isEmpty() ? info.fileName() : name);
     if (now != path) {
         {
             QMutexLocker locker(&fDataLock);

@@ -272,7 +272,8 @@ RenameJournal::Recovery RenameJournal::finish(const QString& folder) {
     for (qsizetype i = 0; i < plan->files.size(); ++i) {
         const RenameEntry& e = plan->files[i];
         const RenameOutcome& o = outcomes[size_t(i)];
-        rec.names << qMakePair(e.oldName, o.finalName);
+        rec.names.insert(e.oldName, o.finalName);
+        rec.names.insert(e.tempName, o.finalName);
         if (!o.failure.isNull()) {
             allThere = false;
             rec.problems << QStringLiteral("\"%1\": %2").arg(e.oldName, o.failure);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -80,8 +81,9 @@ public:
         QString folder;    // where the folder is now (renamed when the plan says so)
         QStringList moved; // "OLD" → "NEW" lines for the user
         QStringList problems;
-        // Old file name → the name it has now, for every file of the plan.
-        QList<QPair<QString, QString>> names;
+        // The old and the temporary name of every file of the plan → the
+        // name it has now.
+        QHash<QString, QString> names;
     };
     // Finishes the plan of a journal left in the folder, then removes the
     // journal. The caller holds the folder's lock.

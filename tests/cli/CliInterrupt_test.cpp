@@ -138,3 +138,24 @@ TEST(CliInterrupt, NamesThatAreNotUtf8AreCountedAndShownEscaped) {
     EXPECT_TRUE(message.contains("\"bad\\xFF.mp3\"")) << message.toStdString();
     EXPECT_TRUE(message.contains("\"caf\\xE9.mp3\"")) << message.toStdString();
 }
+
+TEST(CliInterrupt, SingleFileKilledMidRenameIsFinishedWhenItsFileIsOpened) {
+    CliEnv env;
+    const QString dir = threeTrackAlbum(env, "Album");
+    const CliResult killed =
+        env.runSignalledAt(openArgs(dir + "/a.mp3", kSave), "rename-final", 1, SIGKILL);
+    ASSERT_TRUE(killed.killed);
+    // Only the temporary name is left to open.
+    const QStringList temps = QDir(dir).entryList({".trovix-*.mp3"}, QDir::Files | QDir::Hidden);
+    ASSERT_EQ(temps.size(), 1) << filesIn(dir).join(' ').toStdString();
+
+    const CliResult r = env.run(openArgs(dir + "/" + temps.first()));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QString file = r.json()["file"].toString();
+    EXPECT_EQ(QFileInfo(file).path(), dir);
+    EXPECT_TRUE(QFileInfo::exists(file)) << file.toStdString();
+    EXPECT_FALSE(QFileInfo(file).fileName().startsWith(".")) << file.toStdString();
+    EXPECT_EQ(readTags(file).year, 2002u);
+    EXPECT_EQ(filesIn(dir).size(), 3);
+    EXPECT_TRUE(alertTitles(r.json()).contains("Interrupted Save Finished"));
+}

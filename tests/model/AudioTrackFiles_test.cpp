@@ -164,7 +164,8 @@ TEST_P(AudioTrackEachType, TwoFilesExchangeNamesInTwoPasses) {
     RecordingAlerts alerts;
     ASSERT_TRUE(first.renameToTemp(&alerts));
     ASSERT_TRUE(second.renameToTemp(&alerts));
-    EXPECT_TRUE(first.getFileName().startsWith(QStringLiteral("Trovix.%1.").arg(::getpid())));
+    EXPECT_TRUE(first.getFileName().startsWith(QStringLiteral(".trovix-%1-").arg(::getpid())));
+    EXPECT_TRUE(first.getFileName().endsWith(u'.' + ext));
     EXPECT_NE(first.getFileName(), second.getFileName());
     ASSERT_TRUE(first.rename(0, &alerts));
     ASSERT_TRUE(second.rename(0, &alerts));
