@@ -44,7 +44,8 @@ QString usageText() {
         "Anywhere:\n"
         "  --set KEY=VALUE            a preference for this run only (never stored)\n"
         "\n"
-        "Exit status: 0 success, 1 a check or an error stopped the job, 2 bad usage.\n");
+        "Exit status: 0 success, 1 a check or an error stopped the job, 2 bad usage;\n"
+        "128 + the signal (130, 143, 129) when SIGINT, SIGTERM or SIGHUP stopped a save.\n");
 }
 
 CliParse parseArguments(const QStringList& args) {
