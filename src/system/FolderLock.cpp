@@ -1,5 +1,7 @@
 #include "system/FolderLock.h"
 
+#include "system/Log.h"
+
 #include <QFile>
 
 #include <fcntl.h>
@@ -26,10 +28,14 @@ FolderLock::Code FolderLock::tryLock(const QString& folder) {
     while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         if (errno == EINTR) continue;
         const int err = errno;
-        ::close(fd);
-        if (err == EWOULDBLOCK) return Code::Busy;
-        fError = QString::fromLocal8Bit(std::strerror(err));
-        return Code::Failed;
+        if (err == EWOULDBLOCK) {
+            ::close(fd);
+            return Code::Busy;
+        }
+        // Some network and user-space file systems keep no locks: saving
+        // there goes on unguarded rather than not at all.
+        TROVIX_LOG() << "No lock on" << folder << ":" << std::strerror(err);
+        break;
     }
     fFd = fd;
     return Code::Locked;

@@ -19,7 +19,8 @@ public:
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
-    // Never waits: a folder being saved is reported Busy at once.
+    // Never waits: a folder being saved is reported Busy at once. On a file
+    // system without locks the folder counts as locked.
     Code tryLock(const QString& folder);
     void unlock();
     bool locked() const { return fFd >= 0; }
