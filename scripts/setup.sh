@@ -8,6 +8,7 @@ packages=(
   g++ cmake make pkg-config
   qt6-base-dev libgl-dev
   libtag1-dev libcurl4-openssl-dev libcpp-httplib-dev
+  libflac-dev libvorbis-dev libogg-dev libopus-dev
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   xvfb xauth

@@ -1,7 +1,9 @@
 #include "media/MusicFile.h"
 
+#include "media/FlacFile.h"
 #include "media/M4AFile.h"
 #include "media/MP3File.h"
+#include "media/OggFile.h"
 
 #include <QFileInfo>
 
@@ -11,6 +13,8 @@ std::shared_ptr<MusicFile> MusicFile::newMusicFileWithPath(const QString& path) 
     // The concrete readers register here as they arrive.
     if (ext == u"mp3") file = MP3File::newMP3FileWithPath(path);
     if (ext == u"m4a" || ext == u"m4p") file = M4AFile::newM4AFileWithPath(path);
+    if (ext == u"flac") file = FlacFile::newFlacFileWithPath(path);
+    if (ext == u"ogg" || ext == u"oga" || ext == u"opus") file = OggFile::newOggFileWithPath(path);
     if (file) file->getAllInterestingTags();
     return file;
 }

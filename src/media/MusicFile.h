@@ -21,7 +21,8 @@ public:
     MusicFile& operator=(const MusicFile&) = delete;
 
     // By extension, case ignored: "mp3" an MP3File, "m4a" or "m4p" an
-    // M4AFile; anything else, or a file its type cannot open, gives null.
+    // M4AFile, "flac" a FlacFile, "ogg", "oga" or "opus" an OggFile; anything
+    // else, or a file its type cannot open, gives null.
     static std::shared_ptr<MusicFile> newMusicFileWithPath(const QString& path);
 
     QString path() const { return fPath; }

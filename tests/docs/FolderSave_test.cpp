@@ -5,7 +5,9 @@
 #include "media/MusicFile.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
+#include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
+#include "support/XiphFixture.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -74,7 +76,11 @@ struct Script {
 };
 
 bool writeTitled(const QString& path, const QString& title, int track) {
-    if (!writeSilentMp3(path)) return false;
+    const bool written = path.endsWith(QLatin1String(".m4a")) ? writeM4a(path)
+                         : path.endsWith(QLatin1String(".flac"), Qt::CaseInsensitive)
+                             ? writeXiphFile(path, XiphKind::Flac)
+                             : writeSilentMp3(path);
+    if (!written) return false;
     auto f = MusicFile::newMusicFileWithPath(path);
     if (!f) return false;
     f->tagArtist(QStringLiteral("The Band"));
@@ -140,6 +146,32 @@ TEST(FolderSave, TrackNumberIsThePositionSoAFileAfterAPlaceholderSkipsItsNumber)
     ASSERT_TRUE(three);
     EXPECT_EQ(three->getTrackNum(), 3u);
     EXPECT_EQ(three->getMaxTracks(), 3u);
+}
+
+TEST(FolderSave, MixedFolderOfMp3M4aAndFlacOpensSavesAndRenames) {
+    PrefsGuard prefs;
+    Album album({{"a.mp3", "one"}, {"b.m4a", "two"}, {"c.FLAC", "three"}});
+    Script script;
+    script.titles = {"One", "Two", "Three"};
+    HeadlessHost host;
+    TrovixDocument doc(&host);
+    doc.setSources(script.sources());
+    doc.setDocumentPath(album.dir, false);
+    settle(doc);
+    ASSERT_EQ(doc.trackArray().count(), 3);
+    doc.saveDocument();
+    settle(doc);
+    ASSERT_TRUE(doc.lastSaveSucceeded());
+    // The extension keeps the case it was written in.
+    EXPECT_EQ(album.files(), (QStringList{"01-One.mp3", "02-Two.m4a", "03-Three.FLAC"}));
+    auto flac = MusicFile::newMusicFileWithPath(album.dir + "/03-Three.FLAC");
+    ASSERT_TRUE(flac);
+    EXPECT_EQ(flac->getTitle(), "Three");
+    EXPECT_EQ(flac->getArtist(), "The Band");
+    EXPECT_EQ(flac->getTrackNum(), 3u);
+    EXPECT_EQ(flac->getMaxTracks(), 3u);
+    EXPECT_TRUE(flac->customTag().has_value());
+    EXPECT_EQ(titleOf(album.dir + "/02-Two.m4a"), "Two");
 }
 
 TEST(FolderSave, BlankTitlesCancelSaveOthersOrUseOldTitles) {
@@ -371,7 +403,9 @@ TEST(FolderSave, FolderIsRenamedOnlyAfterEveryFileAndARefusalFailsTheSave) {
         // still the save failed.
         Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
         const bool root = ::geteuid() == 0;
-        auto mode = [](const QString& p, mode_t m) { ::chmod(QFile::encodeName(p).constData(), m); };
+        auto mode = [](const QString& p, mode_t m) {
+            ::chmod(QFile::encodeName(p).constData(), m);
+        };
         mode(album.tmp.path(), 0555);
         mode(album.dir, 0777);
         for (const QString& f : album.files())

@@ -1,0 +1,262 @@
+#include "media/FlacFile.h"
+
+#include "media/FileIO.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+#include <taglib/flacfile.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Room left for later edits when the metadata has to move anyway.
+constexpr uint64_t kNewPadding = 4096;
+constexpr size_t kMaxBlocks = 4096;
+constexpr uint64_t kMaxBlockLength = (1u << 24) - 1;
+// The start and the end of the audio stand for all of it where a save does
+// not move it.
+constexpr uint64_t kAudioEdge = 64 << 10;
+
+struct Fd {
+    int fd = -1;
+    ~Fd() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+QByteArray readBytes(int fd, uint64_t at, uint64_t length) {
+    QByteArray bytes(qsizetype(length), Qt::Uninitialized);
+    if (!FileIO::readAt(fd, bytes.data(), size_t(length), at)) return {};
+    return bytes;
+}
+
+QByteArray blockHeader(quint8 type, bool last, uint64_t length) {
+    QByteArray h(4, '\0');
+    h[0] = char(type | (last ? 0x80 : 0));
+    h[1] = char(length >> 16);
+    h[2] = char(length >> 8);
+    h[3] = char(length);
+    return h;
+}
+
+QByteArray edgePrint(int fd, uint64_t from, uint64_t size) {
+    if (from > size) return {};
+    const uint64_t length = size - from;
+    const uint64_t edge = std::min(length, kAudioEdge);
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(QByteArray::number(qulonglong(length)));
+    const QByteArray head = readBytes(fd, from, edge), tail = readBytes(fd, size - edge, edge);
+    if (qsizetype(edge) != head.size() || qsizetype(edge) != tail.size()) return {};
+    hash.addData(head);
+    hash.addData(tail);
+    return hash.result();
+}
+
+} // namespace
+
+QString FlacFile::readLayout(int fd, Layout* layout) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return QStringLiteral("it cannot be read");
+    *layout = Layout();
+    layout->size = uint64_t(st.st_size);
+    const uint64_t size = layout->size;
+    uint64_t at = 0;
+    char head[10];
+    // An ID3v2 tag some programs put in front is kept as it is.
+    if (size >= 10 && FileIO::readAt(fd, head, 10, 0) && QByteArray(head, 3) == "ID3") {
+        uint64_t tagSize = 0;
+        for (int i = 6; i < 10; ++i)
+            tagSize = (tagSize << 7) | (quint8(head[i]) & 0x7F);
+        at = 10 + tagSize + ((head[5] & 0x10) ? 10 : 0);
+    }
+    if (size < at + 4 || !FileIO::readAt(fd, head, 4, at) || QByteArray(head, 4) != "fLaC")
+        return QStringLiteral("it is not a FLAC stream");
+    at += 4;
+    layout->metadataAt = at;
+    for (bool last = false; !last;) {
+        if (size - at < 4 || !FileIO::readAt(fd, head, 4, at))
+            return QStringLiteral("its metadata ends early");
+        last = head[0] & 0x80;
+        Layout::Block block;
+        block.type = quint8(head[0] & 0x7F);
+        block.length =
+            (uint64_t(quint8(head[1])) << 16) | (uint64_t(quint8(head[2])) << 8) | quint8(head[3]);
+        block.at = at + 4;
+        if (block.type == 127) return QStringLiteral("a metadata block is damaged");
+        if (size - block.at < block.length)
+            return QStringLiteral("a metadata block runs past the end of the file");
+        if (layout->blocks.empty() && (block.type != kStreamInfo || block.length != 34))
+            return QStringLiteral("its stream information block is damaged");
+        if (layout->blocks.size() == kMaxBlocks)
+            return QStringLiteral("it has too many metadata blocks");
+        layout->blocks.push_back(block);
+        at = block.at + block.length;
+    }
+    layout->audioAt = at;
+    // The audio starts with a frame's sync code.
+    if (size - at < 2 || !FileIO::readAt(fd, head, 2, at) || quint8(head[0]) != 0xFF ||
+        (quint8(head[1]) & 0xFE) != 0xF8)
+        return QStringLiteral("no audio frame follows its metadata");
+    return {};
+}
+
+std::shared_ptr<FlacFile> FlacFile::newFlacFileWithPath(const QString& path) {
+    std::shared_ptr<FlacFile> file(new FlacFile(path));
+    if (!file->open()) return nullptr;
+    return file;
+}
+
+bool FlacFile::open() {
+    const QByteArray native = QFile::encodeName(fPath);
+    Fd f{::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    if (f.fd < 0 || ::fstat(f.fd, &fOpened) != 0 || !S_ISREG(fOpened.st_mode)) return false;
+    if (!readLayout(f.fd, &fLayout).isNull()) return false;
+
+    TagLib::FLAC::File file(native.constData(), true, TagLib::AudioProperties::Average);
+    if (!file.isOpen() || !file.isValid()) return false;
+    if (const TagLib::FLAC::Properties* audio = file.audioProperties()) {
+        fAudioBitrate = audio->bitrate();
+        fAudioSeconds = uint32_t(qMax(0, audio->lengthInSeconds()));
+    }
+
+    bool haveComment = false;
+    for (const Layout::Block& block : fLayout.blocks) {
+        if (block.type == kComment && !haveComment) {
+            // A comment that does not parse is damage: the file is refused
+            // rather than saved without its tags.
+            if (!fComment.parse(readBytes(f.fd, block.at, block.length))) return false;
+            haveComment = true;
+        } else if (block.type == kPicture) {
+            const QByteArray body = readBytes(f.fd, block.at, block.length);
+            if (qsizetype(block.length) != body.size()) return false;
+            fPictures.push_back(body);
+        }
+    }
+    return true;
+}
+
+SavePlan FlacFile::planSave() {
+    SavePlan plan = startPlan();
+    if (plan.kind == SavePlan::Kind::Refused) return plan;
+    const QString name = QFileInfo(fPath).fileName();
+    Fd f{::open(QFile::encodeName(plan.target).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    Layout old;
+    if (f.fd < 0 || !readLayout(f.fd, &old).isNull() || old.audioAt != fLayout.audioAt)
+        return SavePlan::refused(QStringLiteral("“%1” could not be read again.").arg(name));
+
+    // The blocks the program does not manage keep their order; then the
+    // comment, the pictures and the padding.
+    std::vector<std::pair<quint8, QByteArray>> blocks;
+    for (const Layout::Block& block : old.blocks) {
+        if (block.type == kPadding || block.type == kComment || block.type == kPicture) continue;
+        const QByteArray body = readBytes(f.fd, block.at, block.length);
+        if (body.size() != qsizetype(block.length))
+            return SavePlan::refused(QStringLiteral("“%1” could not be read again.").arg(name));
+        blocks.emplace_back(block.type, body);
+    }
+    blocks.emplace_back(kComment, fComment.render());
+    for (const QByteArray& picture : fPictures)
+        blocks.emplace_back(kPicture, picture);
+    uint64_t content = 0;
+    for (const auto& [type, body] : blocks) {
+        if (uint64_t(body.size()) > kMaxBlockLength)
+            return SavePlan::refused(
+                QStringLiteral("A picture or the tags of “%1” are too large for FLAC.").arg(name));
+        content += 4 + uint64_t(body.size());
+    }
+
+    const uint64_t room = old.audioAt - old.metadataAt;
+    const bool inPlace =
+        content == room || (content + 4 <= room && room - content - 4 <= kMaxBlockLength);
+    const uint64_t padding = inPlace ? (content == room ? 0 : room - content - 4) : kNewPadding;
+    const bool padded = !inPlace || content != room;
+    QByteArray metadata;
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        const bool last = !padded && i + 1 == blocks.size();
+        metadata += blockHeader(blocks[i].first, last, uint64_t(blocks[i].second.size()));
+        metadata += blocks[i].second;
+    }
+    if (padded) {
+        metadata += blockHeader(kPadding, true, padding);
+        metadata += QByteArray(qsizetype(padding), '\0');
+    }
+
+    const uint64_t audioLength = old.size - old.audioAt;
+    const uint64_t newAudioAt = old.metadataAt + uint64_t(metadata.size());
+    auto audioHash = std::make_shared<QByteArray>();
+    if (inPlace) {
+        plan.addChangedBytes(old.metadataAt, readBytes(f.fd, old.metadataAt, room), metadata);
+        if (plan.regions.empty())
+            plan.kind = SavePlan::Kind::Nothing;
+        else
+            plan.kind = SavePlan::Kind::InPlace;
+        plan.newSize = old.size;
+        *audioHash = edgePrint(f.fd, old.audioAt, old.size);
+    } else {
+        plan.kind = SavePlan::Kind::Rewrite;
+        plan.newSize = newAudioAt + audioLength;
+        const uint64_t metadataAt = old.metadataAt, audioAt = old.audioAt;
+        plan.writeNew = [metadataAt, audioAt, metadata, audioHash](int in, int out, QString*) {
+            // The bytes before the metadata ("fLaC", perhaps an ID3v2 tag),
+            // the new metadata, then the audio, hashed as it is copied.
+            const QByteArray front = readBytes(in, 0, metadataAt);
+            if (front.size() != qsizetype(metadataAt) ||
+                !FileIO::writeAll(out, front.constData(), size_t(front.size())) ||
+                !FileIO::writeAll(out, metadata.constData(), size_t(metadata.size())))
+                return false;
+            QCryptographicHash hash(QCryptographicHash::Sha1);
+            QByteArray buffer(1 << 20, Qt::Uninitialized);
+            for (uint64_t at = audioAt;;) {
+                const ssize_t n = ::pread(in, buffer.data(), size_t(buffer.size()), off_t(at));
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) return false;
+                if (n == 0) break;
+                hash.addData(QByteArrayView(buffer.constData(), n));
+                if (!FileIO::writeAll(out, buffer.constData(), size_t(n))) return false;
+                at += uint64_t(n);
+            }
+            *audioHash = hash.result();
+            return true;
+        };
+    }
+    plan.verify = [inPlace, metadata, newAudioAt, audioLength, audioHash,
+                   metadataAt = old.metadataAt](const QString& path) -> QString {
+        Fd v{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)};
+        Layout now;
+        if (v.fd < 0) return QStringLiteral("it cannot be opened");
+        const QString why = readLayout(v.fd, &now);
+        if (!why.isNull()) return why;
+        if (now.audioAt != newAudioAt || now.size - now.audioAt != audioLength)
+            return QStringLiteral("its audio is not where it was written");
+        if (readBytes(v.fd, metadataAt, uint64_t(metadata.size())) != metadata)
+            return QStringLiteral("its metadata does not read back as written");
+        QByteArray print;
+        if (inPlace) {
+            print = edgePrint(v.fd, now.audioAt, now.size);
+        } else {
+            QCryptographicHash hash(QCryptographicHash::Sha1);
+            QByteArray buffer(1 << 20, Qt::Uninitialized);
+            for (uint64_t at = now.audioAt; at < now.size;) {
+                const uint64_t n = std::min<uint64_t>(now.size - at, uint64_t(buffer.size()));
+                if (!FileIO::readAt(v.fd, buffer.data(), size_t(n), at))
+                    return QStringLiteral("it cannot be read");
+                hash.addData(QByteArrayView(buffer.constData(), qsizetype(n)));
+                at += n;
+            }
+            print = hash.result();
+        }
+        if (print.isEmpty() || print != *audioHash) return QStringLiteral("its audio changed");
+        return {};
+    };
+    plan.finish = [this](bool saved) {
+        if (!saved) return;
+        fNeedsUpdate = false;
+        Fd again{::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
+        if (again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0) readLayout(again.fd, &fLayout);
+    };
+    return plan;
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "media/VorbisCommentFile.h"
+
+#include <memory>
+
+// An Ogg Vorbis, Opus or Ogg FLAC stream (by its first packet, whatever the
+// extension says): the Vorbis comment in its second header packet, with
+// the pictures as METADATA_BLOCK_PICTURE fields. A save always writes a new
+// file: the header packets are laid out on new pages, and the audio pages
+// follow unchanged but for their sequence numbers and checksums.
+class OggFile : public VorbisCommentFile {
+public:
+    // Null when the header pages are damaged, the stream is of none of the
+    // three kinds, or TagLib does not take it as valid.
+    static std::shared_ptr<OggFile> newOggFileWithPath(const QString& path);
+
+    SavePlan planSave() override;
+
+    enum class Codec { Vorbis, Opus, Flac };
+
+    // The header packets of the stream in the file, and where its audio
+    // pages begin. Null when they are sound, else what is wrong.
+    struct Headers {
+        Codec codec = Codec::Vorbis;
+        quint32 serial = 0;
+        std::vector<QByteArray> packets;
+        uint64_t pages = 0;   // pages the header packets take
+        uint64_t audioAt = 0; // the first page after them
+        uint64_t size = 0;
+        QString notWritable; // why the layout is not one a save can keep
+    };
+    static QString readHeaders(int fd, Headers* headers);
+    // The comment inside the comment packet; false when it is damaged.
+    static bool commentOf(const Headers& headers, VorbisComment* comment);
+
+private:
+    explicit OggFile(const QString& path) : VorbisCommentFile(path) {}
+    bool open();
+
+    Headers fHeaders;
+};

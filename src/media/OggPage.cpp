@@ -1,0 +1,120 @@
+#include "media/OggPage.h"
+
+#include "media/FileIO.h"
+
+#include <QtEndian>
+
+#include <array>
+
+namespace {
+
+constexpr qsizetype kHeaderSize = 27;
+
+const std::array<quint32, 256>& crcTable() {
+    static const std::array<quint32, 256> table = [] {
+        std::array<quint32, 256> t{};
+        for (quint32 i = 0; i < 256; ++i) {
+            quint32 r = i << 24;
+            for (int bit = 0; bit < 8; ++bit)
+                r = (r & 0x80000000u) ? (r << 1) ^ 0x04C11DB7u : r << 1;
+            t[i] = r;
+        }
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+quint32 OggPage::checksum(const char* data, qsizetype size) {
+    const auto& table = crcTable();
+    quint32 crc = 0;
+    for (qsizetype i = 0; i < size; ++i)
+        crc = (crc << 8) ^ table[((crc >> 24) ^ quint8(data[i])) & 0xFF];
+    return crc;
+}
+
+OggPage::Read OggPage::readAt(int fd, uint64_t offset, uint64_t size, OggPage* page,
+                              uint64_t* length) {
+    if (offset == size) return Read::End;
+    if (offset > size || size - offset < uint64_t(kHeaderSize)) return Read::Damaged;
+    char head[kHeaderSize];
+    if (!FileIO::readAt(fd, head, kHeaderSize, offset)) return Read::Damaged;
+    if (QByteArray::fromRawData(head, 4) != "OggS" || head[4] != 0) return Read::Damaged;
+    const int segments = quint8(head[26]);
+    QByteArray lacing(segments, Qt::Uninitialized);
+    if (size - offset - kHeaderSize < uint64_t(segments) ||
+        !FileIO::readAt(fd, lacing.data(), size_t(segments), offset + kHeaderSize))
+        return Read::Damaged;
+    qsizetype bodySize = 0;
+    for (char v : lacing)
+        bodySize += quint8(v);
+    const uint64_t total = uint64_t(kHeaderSize + segments + bodySize);
+    if (size - offset < total) return Read::Damaged;
+    QByteArray body(bodySize, Qt::Uninitialized);
+    if (!FileIO::readAt(fd, body.data(), size_t(bodySize), offset + kHeaderSize + segments))
+        return Read::Damaged;
+
+    page->flags = quint8(head[5]);
+    page->granule = qFromLittleEndian<quint64>(head + 6);
+    page->serial = qFromLittleEndian<quint32>(head + 14);
+    page->sequence = qFromLittleEndian<quint32>(head + 18);
+    page->lacing = lacing;
+    page->body = body;
+    const quint32 stored = qFromLittleEndian<quint32>(head + 22);
+    const QByteArray rendered = page->render();
+    if (qFromLittleEndian<quint32>(rendered.constData() + 22) != stored) return Read::Damaged;
+    *length = total;
+    return Read::Ok;
+}
+
+QByteArray OggPage::render() const {
+    QByteArray out(kHeaderSize, '\0');
+    char* h = out.data();
+    memcpy(h, "OggS", 4);
+    h[5] = char(flags);
+    qToLittleEndian<quint64>(granule, h + 6);
+    qToLittleEndian<quint32>(serial, h + 14);
+    qToLittleEndian<quint32>(sequence, h + 18);
+    h[26] = char(lacing.size());
+    out.append(lacing);
+    out.append(body);
+    qToLittleEndian<quint32>(checksum(out.constData(), out.size()), out.data() + 22);
+    return out;
+}
+
+std::vector<OggPage> OggPage::paginate(const std::vector<QByteArray>& packets, quint32 serial,
+                                       quint32 firstSequence, quint8 firstFlags) {
+    std::vector<OggPage> pages;
+    OggPage page;
+    page.flags = firstFlags;
+    bool packetEnded = false;
+    auto flush = [&](bool continues) {
+        // A page on which no packet ends has no granule position.
+        page.granule = packetEnded ? 0 : ~uint64_t(0);
+        page.serial = serial;
+        page.sequence = firstSequence + quint32(pages.size());
+        pages.push_back(page);
+        page = OggPage();
+        page.flags = continues ? kContinued : 0;
+        packetEnded = false;
+    };
+    for (size_t i = 0; i < packets.size(); ++i) {
+        const QByteArray& packet = packets[i];
+        qsizetype at = 0;
+        for (;;) {
+            // A packet of n bytes takes n / 255 values of 255 and one less.
+            const qsizetype piece = qMin<qsizetype>(packet.size() - at, 255);
+            page.lacing.append(char(piece));
+            page.body.append(packet.constData() + at, piece);
+            at += piece;
+            const bool ends = piece < 255;
+            packetEnded = packetEnded || ends;
+            if (page.lacing.size() == 255) flush(!ends);
+            if (ends) break;
+        }
+        // The first packet has a page of its own, and the last ends its page.
+        if ((i == 0 || i + 1 == packets.size()) && !page.lacing.isEmpty()) flush(false);
+    }
+    return pages;
+}

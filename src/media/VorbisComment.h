@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <utility>
+#include <vector>
+
+// A Vorbis comment as FLAC, Vorbis, Opus and Ogg FLAC keep it: a vendor text
+// and "NAME=value" fields in UTF-8. Names compare without regard to case;
+// fields the program does not know are kept in their order.
+class VorbisComment {
+public:
+    // The comment without Vorbis's framing bit; false when a length runs
+    // past the end (the comment is then left empty).
+    bool parse(const QByteArray& bytes);
+    QByteArray render() const;
+
+    // The first value under that name; null when there is none.
+    QString value(const QString& name) const;
+    std::vector<QString> values(const QString& name) const;
+    // Replaces every field of that name by one; an empty value removes them.
+    void set(const QString& name, const QString& value);
+    void add(const QString& name, const QString& value);
+    void remove(const QString& name);
+
+private:
+    QByteArray fVendor;
+    std::vector<std::pair<QString, QString>> fFields;
+};

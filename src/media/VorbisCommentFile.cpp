@@ -1,0 +1,315 @@
+#include "media/VorbisCommentFile.h"
+
+#include "media/FileIO.h"
+#include "system/Log.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QRandomGenerator>
+#include <QtEndian>
+
+#include <taglib/flacpicture.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kTrackNumber = QStringLiteral("TRACKNUMBER");
+const QString kTrackTotal = QStringLiteral("TRACKTOTAL");
+const QString kTotalTracks = QStringLiteral("TOTALTRACKS");
+const QString kPictureField = QStringLiteral("METADATA_BLOCK_PICTURE");
+
+enum PictureType : quint32 { kOther = 0, kFrontCover = 3 };
+
+// The leading decimal number of a text as "%d" reads it; null without one.
+std::optional<long long> leadingNumber(const QString& s, qsizetype* end = nullptr) {
+    qsizetype i = 0;
+    while (i < s.size() && s[i].isSpace())
+        ++i;
+    bool negative = false;
+    if (i < s.size() && (s[i] == u'-' || s[i] == u'+')) negative = s[i++] == u'-';
+    const qsizetype digits = i;
+    long long value = 0;
+    while (i < s.size() && s[i] >= u'0' && s[i] <= u'9') {
+        if (value < 1000000000000LL) value = value * 10 + (s[i].unicode() - u'0');
+        ++i;
+    }
+    if (i == digits) return std::nullopt;
+    if (end) *end = i;
+    return negative ? -value : value;
+}
+
+uint32_t unsignedOf(const QString& s) {
+    const auto n = leadingNumber(s);
+    return n && *n > 0 && *n <= UINT32_MAX ? uint32_t(*n) : 0;
+}
+
+quint32 pictureType(const QByteArray& body) {
+    return body.size() >= 4 ? qFromBigEndian<quint32>(body.constData()) : quint32(-1);
+}
+
+} // namespace
+
+// Reading.
+
+QString VorbisCommentFile::readYearStr() {
+    // A full date ("2004-05-01") reads as its year.
+    const QString date = fComment.value(QStringLiteral("DATE"));
+    if (date.size() > 4 && date.left(4).toUInt() > 0 && date[0].isDigit() && date[3].isDigit() &&
+        !date[4].isDigit())
+        return date.left(4);
+    return date;
+}
+
+int VorbisCommentFile::readYearNum() {
+    const auto n = leadingNumber(readYearStr());
+    return n && *n > 0 && *n <= 9999 ? int(*n) : 0;
+}
+
+QString VorbisCommentFile::countField() const {
+    for (const QString& name : {kTrackTotal, kTotalTracks}) {
+        const QString count = fComment.value(name);
+        if (!count.isEmpty()) return count;
+    }
+    const QString track = trackField();
+    const qsizetype slash = track.indexOf(u'/');
+    return slash < 0 ? QString() : track.mid(slash + 1);
+}
+
+QString VorbisCommentFile::readTrackStr() {
+    const QString track = trackField();
+    const qsizetype slash = track.indexOf(u'/');
+    return slash < 0 ? track : track.left(slash);
+}
+
+QString VorbisCommentFile::readMaxTrackStr() {
+    const QString count = countField();
+    if (!count.isNull()) return count;
+    return trackField().isNull() ? QString() : QString(u""_qs);
+}
+
+QString VorbisCommentFile::readLongTrackStr() {
+    const QString track = readTrackStr();
+    const QString count = countField();
+    if (track.isNull() || count.isEmpty()) return track;
+    return track + u'/' + count;
+}
+
+uint32_t VorbisCommentFile::readTrackNum() {
+    return unsignedOf(readTrackStr());
+}
+
+uint32_t VorbisCommentFile::readMaxTracks() {
+    return unsignedOf(countField());
+}
+
+std::optional<CustomTag> VorbisCommentFile::readCustomTag() {
+    const QString text = fComment.value(kCustomTagField);
+    if (text.isEmpty()) return std::nullopt;
+    return CustomTag::fromString(text);
+}
+
+QByteArray VorbisCommentFile::readImage() {
+    for (quint32 type : {kFrontCover, kOther}) {
+        for (const QByteArray& body : fPictures) {
+            if (pictureType(body) != type) continue;
+            TagLib::FLAC::Picture picture;
+            if (!picture.parse(TagLib::ByteVector(body.constData(), unsigned(body.size()))))
+                continue;
+            const TagLib::ByteVector data = picture.data();
+            if (data.isEmpty()) continue;
+            return QByteArray(data.data(), qsizetype(data.size()));
+        }
+    }
+    return {};
+}
+
+// Writing: every writer changes the tags in memory only.
+
+void VorbisCommentFile::setField(const QString& name, const QString& value) {
+    fComment.set(name, value);
+    fNeedsUpdate = true;
+}
+
+void VorbisCommentFile::writeTrackNum(int n, int m) {
+    setField(kTrackNumber, QString::number(n));
+    // One place for the count, so no older spelling contradicts it.
+    fComment.remove(kTotalTracks);
+    setField(kTrackTotal, m > 0 ? QString::number(m) : QString());
+}
+
+void VorbisCommentFile::writeTrackStr(const QString& s) {
+    qsizetype end = 0;
+    const auto n = leadingNumber(s, &end);
+    long long count = 0;
+    if (n && end < s.size() && s[end] == u'/') count = leadingNumber(s.mid(end + 1)).value_or(0);
+    writeTrackNum(n ? int(std::clamp<long long>(*n, 0, INT32_MAX)) : 0,
+                  int(std::clamp<long long>(count, 0, INT32_MAX)));
+}
+
+void VorbisCommentFile::writeCustomTag(const std::optional<CustomTag>& tag) {
+    setField(kCustomTagField, tag ? tag->customTagToString() : QString());
+}
+
+void VorbisCommentFile::writeImage(const QImage& image) {
+    std::erase_if(fPictures, [](const QByteArray& body) {
+        const quint32 type = pictureType(body);
+        return type == kFrontCover || type == kOther;
+    });
+    fNeedsUpdate = true;
+    if (image.isNull()) return;
+
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(90);
+    if (!writer.write(image)) {
+        TROVIX_LOG() << "Cover for" << fPath << "not encoded:" << writer.errorString();
+        return;
+    }
+    TagLib::FLAC::Picture picture;
+    picture.setType(TagLib::FLAC::Picture::FrontCover);
+    picture.setMimeType("image/jpeg");
+    picture.setDescription("Album Cover");
+    picture.setWidth(image.width());
+    picture.setHeight(image.height());
+    picture.setColorDepth(24);
+    picture.setData(TagLib::ByteVector(jpeg.constData(), unsigned(jpeg.size())));
+    const TagLib::ByteVector body = picture.render();
+    fPictures.emplace_back(body.data(), qsizetype(body.size()));
+}
+
+VorbisComment VorbisCommentFile::commentWithPictures() const {
+    VorbisComment comment = fComment;
+    comment.remove(kPictureField);
+    for (const QByteArray& body : fPictures)
+        comment.add(kPictureField, QString::fromLatin1(body.toBase64()));
+    return comment;
+}
+
+void VorbisCommentFile::takePicturesFromComment() {
+    for (const QString& field : fComment.values(kPictureField)) {
+        const QByteArray body = QByteArray::fromBase64(field.toLatin1());
+        TagLib::FLAC::Picture picture;
+        // A field that is no picture block is dropped rather than kept
+        // half-understood.
+        if (picture.parse(TagLib::ByteVector(body.constData(), unsigned(body.size()))))
+            fPictures.push_back(body);
+    }
+    fComment.remove(kPictureField);
+}
+
+// Saving.
+
+SavePlan VorbisCommentFile::startPlan() const {
+    if (!fNotWritable.isNull()) return SavePlan::refused(fNotWritable);
+    const QString name = QFileInfo(fPath).fileName();
+    // A link is followed: the file it points to is written, the link stays.
+    const QFileInfo info(fPath);
+    const QString target = info.isSymLink() ? info.canonicalFilePath() : info.absoluteFilePath();
+    const QByteArray native = QFile::encodeName(target);
+    SavePlan plan;
+    if (target.isEmpty() || ::stat(native.constData(), &plan.seen) != 0)
+        return SavePlan::refused(QStringLiteral("The file “%1” could not be found.").arg(name));
+    if (!S_ISREG(plan.seen.st_mode))
+        return SavePlan::refused(QStringLiteral("“%1” is no longer an ordinary file.").arg(name));
+    if (::access(native.constData(), W_OK) != 0)
+        return SavePlan::refused(
+            QStringLiteral("You do not have permission to change “%1”.").arg(name));
+    if (!FileIO::sameFile(plan.seen, fOpened))
+        return SavePlan::refused(QStringLiteral("“%1” was changed by another program since it "
+                                                "was opened; open it again before saving.")
+                                     .arg(name));
+    plan.target = target;
+    return plan;
+}
+
+// Carries out this file's plan alone: in place with the old bytes kept in
+// memory to put back, or through an exclusive copy beside the file that is
+// checked, synced and renamed over it.
+bool VorbisCommentFile::commitTags() {
+    fLastError.clear();
+    if (!fNeedsUpdate) return true;
+    SavePlan plan = planSave();
+    const QString name = QFileInfo(fPath).fileName();
+    auto done = [&](bool saved, const QString& why = QString()) {
+        if (!saved) fLastError = why;
+        if (plan.finish) plan.finish(saved);
+        return saved;
+    };
+    if (plan.kind == SavePlan::Kind::Refused) return done(false, plan.reason);
+    if (plan.kind == SavePlan::Kind::Nothing) return done(true);
+    const QByteArray target = QFile::encodeName(plan.target);
+    const QString failed = QStringLiteral("The tags of “%1” could not be written; it was left as "
+                                          "it was.")
+                               .arg(name);
+
+    if (plan.kind == SavePlan::Kind::InPlace) {
+        const int fd = ::open(target.constData(), O_RDWR | O_CLOEXEC);
+        struct stat now {};
+        if (fd < 0 || ::fstat(fd, &now) != 0 || !FileIO::sameFile(now, plan.seen)) {
+            if (fd >= 0) ::close(fd);
+            return done(false, failed);
+        }
+        bool ok = true;
+        for (const SaveRegion& r : plan.regions)
+            ok = ok && FileIO::writeAt(fd, r.bytes.constData(), size_t(r.bytes.size()), r.offset);
+        ok = ok && ::fdatasync(fd) == 0;
+        const QString why = ok && plan.verify ? plan.verify(plan.target) : QString();
+        if (!ok || !why.isNull()) {
+            for (const SaveRegion& r : plan.regions)
+                FileIO::writeAt(fd, r.old.constData(), size_t(r.old.size()), r.offset);
+            ::fdatasync(fd);
+            ::close(fd);
+            TROVIX_LOG() << "Saving" << plan.target << "failed:" << why;
+            return done(false, failed);
+        }
+        ::close(fd);
+        return done(true);
+    }
+
+    const int in = ::open(target.constData(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return done(false, failed);
+    const QString dir = QFileInfo(plan.target).absolutePath();
+    QByteArray temp;
+    int out = -1;
+    for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
+        temp = QFile::encodeName(
+            dir + QStringLiteral("/Trovix.%1").arg(QRandomGenerator::global()->generate(), 0, 16));
+        out = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (out < 0 && errno != EEXIST) break;
+    }
+    if (out < 0) {
+        ::close(in);
+        return done(false, QStringLiteral("No new copy of “%1” could be made in its folder (%2).")
+                               .arg(name, FileIO::errnoText(errno)));
+    }
+    QString why;
+    bool ok = plan.writeNew(in, out, &why);
+    ::fchmod(out, plan.seen.st_mode & 07777);
+    // Only root can give the copy the original's owner; not an error.
+    [[maybe_unused]] const int owned = ::fchown(out, plan.seen.st_uid, plan.seen.st_gid);
+    ok = ok && ::fsync(out) == 0;
+    ::close(out);
+    ::close(in);
+    if (ok && plan.verify) {
+        why = plan.verify(QFile::decodeName(temp));
+        ok = why.isNull();
+    }
+    struct stat now {};
+    ok = ok && ::stat(target.constData(), &now) == 0 && FileIO::sameFile(now, plan.seen) &&
+         ::rename(temp.constData(), target.constData()) == 0;
+    if (!ok) {
+        ::unlink(temp.constData());
+        TROVIX_LOG() << "Saving" << plan.target << "failed:" << why;
+        return done(false, why.isEmpty() ? failed : failed + u' ' + why);
+    }
+    FileIO::syncFolder(QFile::encodeName(dir));
+    return done(true);
+}

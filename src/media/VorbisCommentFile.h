@@ -1,0 +1,79 @@
+#pragma once
+
+#include "media/MusicFile.h"
+#include "media/SavePlan.h"
+#include "media/VorbisComment.h"
+
+#include <sys/stat.h>
+
+#include <vector>
+
+// The tags of a file that keeps them in a Vorbis comment (FLAC, Ogg Vorbis,
+// Opus, Ogg FLAC): the fields of the tag-operations table, the custom tag
+// under TROVIX, and pictures as FLAC picture blocks. Opening reads them
+// into memory and closes the file; the subclasses know where they lie in
+// the file and how a save writes them back.
+class VorbisCommentFile : public MusicFile {
+public:
+    // The field that holds the custom tag's text.
+    static inline const QString kCustomTagField = QStringLiteral("TROVIX");
+
+    bool commitTags() override;
+
+    // The save of the tags changed in memory, decided before anything is
+    // written.
+    virtual SavePlan planSave() = 0;
+
+protected:
+    using MusicFile::MusicFile;
+
+    QString readTitle() override { return fComment.value(QStringLiteral("TITLE")); }
+    QString readArtist() override { return fComment.value(QStringLiteral("ARTIST")); }
+    QString readAlbum() override { return fComment.value(QStringLiteral("ALBUM")); }
+    int readYearNum() override;
+    QString readYearStr() override;
+    QString readGenre() override { return fComment.value(QStringLiteral("GENRE")); }
+    uint32_t readTrackNum() override;
+    uint32_t readMaxTracks() override;
+    int32_t readBitrate() override { return fAudioBitrate; }
+    uint32_t readDuration() override { return fAudioSeconds; }
+    QString readTrackStr() override;
+    QString readLongTrackStr() override;
+    QString readMaxTrackStr() override;
+    std::optional<CustomTag> readCustomTag() override;
+    QByteArray readImage() override;
+
+    void writeTitle(const QString& s) override { setField(QStringLiteral("TITLE"), s); }
+    void writeArtist(const QString& s) override { setField(QStringLiteral("ARTIST"), s); }
+    void writeAlbum(const QString& s) override { setField(QStringLiteral("ALBUM"), s); }
+    void writeYearNum(int year) override { writeYearStr(QString::number(year)); }
+    void writeYearStr(const QString& s) override { setField(QStringLiteral("DATE"), s); }
+    void writeGenre(const QString& s) override { setField(QStringLiteral("GENRE"), s); }
+    void writeTrackNum(int n, int m) override;
+    void writeTrackStr(const QString& s) override;
+    void writeCustomTag(const std::optional<CustomTag>& tag) override;
+    void writeImage(const QImage& image) override;
+
+    void setField(const QString& name, const QString& value);
+    // The picture blocks' bodies as METADATA_BLOCK_PICTURE fields, for the
+    // comment of an Ogg stream.
+    VorbisComment commentWithPictures() const;
+    // Takes METADATA_BLOCK_PICTURE fields out of the comment into fPictures.
+    void takePicturesFromComment();
+    // Stats the file (following a link) for a plan; refused when it cannot
+    // be written.
+    SavePlan startPlan() const;
+
+    VorbisComment fComment;
+    std::vector<QByteArray> fPictures; // FLAC picture block bodies, in order
+    int32_t fAudioBitrate = 0;
+    uint32_t fAudioSeconds = 0;
+    QString fNotWritable; // why the file must not be written; null when it may
+    // The file as read or last written: a save first checks that nobody
+    // else changed it since.
+    struct stat fOpened {};
+
+private:
+    QString trackField() const { return fComment.value(QStringLiteral("TRACKNUMBER")); }
+    QString countField() const;
+};

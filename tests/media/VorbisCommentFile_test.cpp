@@ -1,0 +1,307 @@
+#include "media/MusicFile.h"
+#include "support/XiphFixture.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <taglib/fileref.h>
+#include <taglib/flacfile.h>
+#include <taglib/oggflacfile.h>
+#include <taglib/opusfile.h>
+#include <taglib/tpropertymap.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/xiphcomment.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include <sys/stat.h>
+
+namespace {
+
+struct Kind {
+    XiphKind kind;
+    const char* name;
+};
+const Kind kKinds[] = {{XiphKind::Flac, "song.flac"},
+                       {XiphKind::Vorbis, "song.ogg"},
+                       {XiphKind::Opus, "SONG.OPUS"},
+                       {XiphKind::OggFlac, "song.oga"}};
+
+QByteArray png(QColor color) {
+    QImage image(8, 8, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+QByteArray bytesOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+ino_t inodeOf(const QString& path) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_ino;
+}
+
+// Picture types as TagLib reads them, in order.
+std::vector<int> pictureTypes(const QString& path, XiphKind kind) {
+    const QByteArray native = QFile::encodeName(path);
+    TagLib::List<TagLib::FLAC::Picture*> pictures;
+    std::vector<int> types;
+    auto collect = [&](const TagLib::List<TagLib::FLAC::Picture*>& list) {
+        for (const TagLib::FLAC::Picture* p : list)
+            types.push_back(int(p->type()));
+    };
+    switch (kind) {
+    case XiphKind::Flac: {
+        TagLib::FLAC::File f(native.constData());
+        collect(f.pictureList());
+        break;
+    }
+    case XiphKind::Vorbis: {
+        TagLib::Ogg::Vorbis::File f(native.constData());
+        collect(f.tag()->pictureList());
+        break;
+    }
+    case XiphKind::Opus: {
+        TagLib::Ogg::Opus::File f(native.constData());
+        collect(f.tag()->pictureList());
+        break;
+    }
+    case XiphKind::OggFlac: {
+        TagLib::Ogg::FLAC::File f(native.constData());
+        collect(f.tag()->pictureList());
+        break;
+    }
+    }
+    return types;
+}
+
+// Where the FLAC metadata block of that type starts (its header), or -1.
+qsizetype flacBlockAt(const QByteArray& bytes, int type) {
+    for (qsizetype at = 4; at + 4 <= bytes.size();) {
+        if ((bytes[at] & 0x7F) == type) return at;
+        if (bytes[at] & 0x80) break;
+        at += 4 + ((quint8(bytes[at + 1]) << 16) | (quint8(bytes[at + 2]) << 8) |
+                   quint8(bytes[at + 3]));
+    }
+    return -1;
+}
+
+} // namespace
+
+TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesNot) {
+    CustomTag custom;
+    custom.setIADBSearchTerms(QStringLiteral("The Band / The Album"));
+    custom.setIADBKey(QStringLiteral("#AMG:42"));
+    for (const Kind& k : kKinds) {
+        SCOPED_TRACE(k.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QString::fromLatin1(k.name));
+        XiphFixtureOptions options;
+        options.comments = {"TITLE=old", "REPLAYGAIN_TRACK_GAIN=-3.1 dB", "TOTALTRACKS=9"};
+        options.pictures = {{4, png(Qt::blue)}, {3, png(Qt::green)}};
+        ASSERT_TRUE(writeXiphFile(path, k.kind, options));
+        const QByteArray audio = xiphAudio(path, k.kind);
+        ASSERT_FALSE(audio.isEmpty());
+
+        auto file = MusicFile::newMusicFileWithPath(path);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->getTitle(), "old");
+        EXPECT_EQ(file->getImage().pixelColor(4, 4), QColor(Qt::green));
+        EXPECT_GT(file->getBitrate(), 0);
+        EXPECT_EQ(file->getDurationSecs(), 1u);
+
+        file->tagTitle(QStringLiteral("Café 東京"));
+        file->tagArtist(QStringLiteral("The Band"));
+        file->tagAlbum(QStringLiteral("The Album"));
+        file->tagYearNum(1999);
+        file->tagGenre(QStringLiteral("Rock"));
+        file->tagTrackNum(4, 12);
+        file->tagCustomTag(custom);
+        QImage red(16, 16, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        file->tagImage(red);
+        ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+        EXPECT_EQ(xiphAudio(path, k.kind), audio);
+
+        auto again = MusicFile::newMusicFileWithPath(path);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->getTitle(), QStringLiteral("Café 東京"));
+        EXPECT_EQ(again->getArtist(), "The Band");
+        EXPECT_EQ(again->getAlbum(), "The Album");
+        EXPECT_EQ(again->getYearStr(), "1999");
+        EXPECT_EQ(again->getGenre(), "Rock");
+        EXPECT_EQ(again->getLongTrackStr(), "4/12");
+        EXPECT_EQ(again->getTrackNum(), 4u);
+        EXPECT_EQ(again->getMaxTracks(), 12u);
+        ASSERT_TRUE(again->customTag());
+        EXPECT_EQ(again->customTag()->customTagToString(), custom.customTagToString());
+        EXPECT_GT(again->getImage().pixelColor(8, 8).red(), 200);
+        EXPECT_EQ(again->getDurationSecs(), 1u);
+
+        // Other readers see the same fields; what the program does not
+        // manage stays, and the count has one spelling.
+        const TagLib::FileRef ref(QFile::encodeName(path).constData());
+        ASSERT_FALSE(ref.isNull());
+        EXPECT_EQ(QString::fromStdWString(ref.tag()->title().toWString()),
+                  QStringLiteral("Café 東京"));
+        const TagLib::PropertyMap props = ref.file()->properties();
+        EXPECT_EQ(props["REPLAYGAIN_TRACK_GAIN"].toString(), "-3.1 dB");
+        EXPECT_EQ(props["TRACKTOTAL"].toString(), "12");
+        EXPECT_FALSE(props.contains("TOTALTRACKS"));
+        EXPECT_EQ(pictureTypes(path, k.kind), (std::vector<int>{4, 3}));
+
+        // Removing the cover keeps the back cover.
+        again->tagImage(QImage());
+        ASSERT_TRUE(again->commitTags()) << again->lastError().toStdString();
+        EXPECT_EQ(pictureTypes(path, k.kind), std::vector<int>{4});
+        EXPECT_EQ(xiphAudio(path, k.kind), audio);
+    }
+}
+
+TEST(VorbisCommentFiles, TrackCountYearAndMissingFieldsRead) {
+    struct Row {
+        QList<QByteArray> comments;
+        const char *track, *count, *longTrack, *year;
+        uint32_t trackNum, maxTracks;
+    };
+    const Row rows[] = {
+        {{"TRACKNUMBER=3/12"}, "3", "12", "3/12", nullptr, 3, 12},
+        {{"TRACKNUMBER=3", "TOTALTRACKS=10"}, "3", "10", "3/10", nullptr, 3, 10},
+        {{"tracknumber=3/12", "TRACKTOTAL=14"}, "3", "14", "3/14", nullptr, 3, 14},
+        {{"DATE=2004-05-01"}, nullptr, nullptr, nullptr, "2004", 0, 0},
+        {{"DATE=1999"}, nullptr, nullptr, nullptr, "1999", 0, 0},
+        {{}, nullptr, nullptr, nullptr, nullptr, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.comments.join(',').toStdString());
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.flac");
+        XiphFixtureOptions options;
+        options.comments = row.comments;
+        ASSERT_TRUE(writeXiphFile(path, XiphKind::Flac, options));
+        auto file = MusicFile::newMusicFileWithPath(path);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->getTrackStr(), QString::fromLatin1(row.track));
+        EXPECT_EQ(file->getMaxTrackStr().isEmpty(), row.count == nullptr);
+        if (row.count) {
+            EXPECT_EQ(file->getMaxTrackStr(), QString::fromLatin1(row.count));
+        }
+        EXPECT_EQ(file->getLongTrackStr(), QString::fromLatin1(row.longTrack));
+        EXPECT_EQ(file->getYearStr(), QString::fromLatin1(row.year));
+        EXPECT_EQ(file->getTrackNum(), row.trackNum);
+        EXPECT_EQ(file->getMaxTracks(), row.maxTracks);
+        if (row.comments.isEmpty()) {
+            // A missing title is absent, so the record shows the file name.
+            EXPECT_TRUE(file->getTitle().isNull());
+            EXPECT_FALSE(file->customTag());
+            EXPECT_FALSE(file->hasImage());
+        }
+    }
+}
+
+TEST(VorbisCommentFiles, FlacSavesInPlaceWhenTheCommentFitsThePaddingElseWritesANewFile) {
+    struct Row {
+        const char* name;
+        int padding;
+        int titleLength; // negative: the padding's length plus this
+        bool inPlace;
+    };
+    const Row rows[] = {
+        {"fits the padding", 8192, 100, true},
+        {"leaves an empty padding block", 8192, -10, true},
+        {"takes the padding block's place", 8192, -6, true},
+        {"too large to leave a padding block", 8192, -8, false},
+        {"larger than the padding", 64, 2000, false},
+        {"no comments, no padding", -1, 10, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.flac");
+        XiphFixtureOptions options;
+        options.padding = row.padding;
+        ASSERT_TRUE(writeXiphFile(path, XiphKind::Flac, options));
+        const QByteArray before = bytesOf(path);
+        const QByteArray audio = xiphAudio(path, XiphKind::Flac);
+        const ino_t inode = inodeOf(path);
+        auto file = MusicFile::newMusicFileWithPath(path);
+        ASSERT_TRUE(file);
+        // The field takes 10 bytes more than its title ("TITLE=" and a
+        // length); the padding's block header 4.
+        const int length = row.titleLength >= 0 ? row.titleLength : row.padding + row.titleLength;
+        file->tagTitle(QString(length, u'x'));
+        ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+        const QByteArray after = bytesOf(path);
+        EXPECT_EQ(inodeOf(path) == inode, row.inPlace);
+        if (row.inPlace) {
+            EXPECT_EQ(after.size(), before.size());
+        }
+        EXPECT_EQ(xiphAudio(path, XiphKind::Flac), audio);
+        auto again = MusicFile::newMusicFileWithPath(path);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->getTitle().size(), length);
+    }
+}
+
+TEST(VorbisCommentFiles, DamagedFilesAreRefusedAndLeftUnchanged) {
+    struct Row {
+        const char* name;
+        XiphKind kind;
+        const char* file;
+        std::function<void(QByteArray&)> damage;
+        bool opens; // refused at saving rather than at opening
+    };
+    const Row rows[] = {
+        {"truncated stream info block", XiphKind::Flac, "a.flac", [](QByteArray& b) { b[7] = 20; },
+         false},
+        {"picture block running past the end", XiphKind::Flac, "a.flac",
+         [](QByteArray& b) {
+             const qsizetype at = flacBlockAt(b, 6);
+             b[at + 1] = char(0x7F);
+         },
+         false},
+        {"bad checksum on a header page", XiphKind::Vorbis, "a.ogg",
+         [](QByteArray& b) { b[b.indexOf("vorbis", 40) + 20] ^= 1; }, false},
+        {"bad checksum on an audio page", XiphKind::Vorbis, "a.ogg",
+         [](QByteArray& b) { b[b.size() - 10] ^= 1; }, true},
+        {"bad checksum on an Opus audio page", XiphKind::Opus, "a.opus",
+         [](QByteArray& b) { b[b.size() - 10] ^= 1; }, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QString::fromLatin1(row.file));
+        XiphFixtureOptions options;
+        options.pictures = {{3, png(Qt::green)}};
+        ASSERT_TRUE(writeXiphFile(path, row.kind, options));
+        QByteArray bytes = bytesOf(path);
+        row.damage(bytes);
+        ASSERT_TRUE(writeBytes(path, bytes));
+        auto file = MusicFile::newMusicFileWithPath(path);
+        EXPECT_EQ(bool(file), row.opens);
+        if (file) {
+            file->tagTitle(QStringLiteral("new"));
+            EXPECT_FALSE(file->commitTags());
+            EXPECT_TRUE(file->lastError().contains("damaged")) << file->lastError().toStdString();
+        }
+        EXPECT_EQ(bytesOf(path), bytes);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+    }
+}
