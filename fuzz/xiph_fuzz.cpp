@@ -1,0 +1,43 @@
+// Feeds arbitrary bytes to the FLAC and Ogg readers as a file ("OggS" at the
+// start makes it an Ogg file, anything else a FLAC file) and saves whatever
+// they accept after changing a few tags: neither step may crash, and a save
+// must leave a file the readers accept again. The same bytes go to the
+// Vorbis comment parser, whose output must parse back to itself.
+#include "media/MusicFile.h"
+#include "media/VorbisComment.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QImage>
+#include <QString>
+
+#include <cstdint>
+#include <cstdlib>
+#include <unistd.h>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+
+    VorbisComment comment;
+    if (comment.parse(bytes)) {
+        VorbisComment again;
+        if (!again.parse(comment.render()) || again.render() != comment.render()) std::abort();
+    }
+
+    const bool ogg = bytes.startsWith("OggS");
+    const QString path =
+        QStringLiteral("/tmp/xiph_fuzz.%1.%2").arg(getpid()).arg(ogg ? "ogg" : "flac");
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
+        f.write(bytes);
+    }
+    if (auto file = MusicFile::newMusicFileWithPath(path)) {
+        file->tagTitle(QStringLiteral("Fuzzed title"));
+        file->tagTrackNum(int(size % 30), 30);
+        if (size % 3 == 0) file->tagImage(QImage());
+        if (size % 5 == 0) file->tagAlbum(QString(int(size % 4000), u'a'));
+        if (file->commitTags() && !MusicFile::newMusicFileWithPath(path)) std::abort();
+    }
+    return 0;
+}
