@@ -17,7 +17,8 @@ InstalledItem InstalledItem::trovixTools() {
                      QDir(dataHome).filePath(folder + QLatin1Char('/') + name), executable};
     };
     return InstalledItem({
-        entry(QStringLiteral("trovix-tag.desktop"), QStringLiteral("kio/servicemenus")),
+        // Dolphin runs a per-user service menu only when it is executable.
+        entry(QStringLiteral("trovix-tag.desktop"), QStringLiteral("kio/servicemenus"), true),
         entry(QStringLiteral("trovix-tag.nemo_action"), QStringLiteral("nemo/actions")),
         entry(QStringLiteral("Tag with Trovix"), QStringLiteral("nautilus/scripts"), true),
     });

@@ -19,7 +19,7 @@ public:
     struct Entry {
         QString source;          // the application's copy
         QString dest;            // the per-user copy
-        bool executable = false; // a script the file manager runs
+        bool executable = false; // the file manager wants it executable
     };
 
     struct Result {

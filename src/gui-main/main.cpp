@@ -6,6 +6,7 @@
 #include "ui/TrovixController.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QStringList>
 
 namespace {
@@ -30,7 +31,10 @@ int main(int argc, char** argv) {
     QApplication::setApplicationDisplayName(QStringLiteral("Trovix"));
     QGuiApplication::setDesktopFileName(QStringLiteral("trovix"));
 
-    const QStringList paths = app.arguments().mid(1);
+    // Relative paths name files in this process's folder, whoever opens them.
+    QStringList paths;
+    for (const QString& arg : app.arguments().mid(1))
+        paths << QFileInfo(arg).absoluteFilePath();
     SingleInstance instance;
     if (instance.claim(paths) == SingleInstance::Role::HandedOver) return 0;
 
