@@ -16,6 +16,9 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Album tagger that completes music tags fr
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://trovix.app")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# Debug information stays in the build tree; it would make the package ten
+# times larger and slow to compress.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 # The Debian 12 runtime packages of what the programs and the extension link.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
