@@ -1,11 +1,15 @@
 #include "system/ProcessControl.h"
 
+#include "system/Log.h"
+
+#include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <QTimer>
 
 namespace {
 
@@ -80,6 +84,20 @@ ProcessStatus launchApp(const QString& desktopId) {
     if (!QProcess::startDetached(args.first(), args.mid(1)))
         return {ProcessStatus::Code::Failed, QStringLiteral("could not start ") + args.first()};
     return {ProcessStatus::Code::Done, {}};
+}
+
+QStringList restartApps(const QStringList& desktopIds, int delayMs, const QDBusConnection& bus) {
+    QStringList quit;
+    for (const QString& id : desktopIds)
+        if (quitApp(id, bus).ok()) quit << id;
+    if (!quit.isEmpty())
+        QTimer::singleShot(delayMs, QCoreApplication::instance(), [quit] {
+            for (const QString& id : quit) {
+                const ProcessStatus status = launchApp(id);
+                if (!status.ok()) TROVIX_LOG() << "restart of" << id << "failed:" << status.message;
+            }
+        });
+    return quit;
 }
 
 QStringList execArguments(const QString& exec) {

@@ -30,6 +30,13 @@ ProcessStatus quitApp(const QString& desktopId,
 // detached and without a shell, with no files.
 ProcessStatus launchApp(const QString& desktopId);
 
+// Restarts applications after their menu files changed: asks each to quit,
+// and `delayMs` later launches again those that accepted (so nothing starts
+// that was not running). Returns at once with the ids asked to quit; the
+// launches need the event loop.
+QStringList restartApps(const QStringList& desktopIds, int delayMs = 2000,
+                        const QDBusConnection& bus = QDBusConnection::sessionBus());
+
 // The program and arguments of a desktop-entry Exec value: quoting undone,
 // field codes dropped. Empty when the value cannot be parsed.
 QStringList execArguments(const QString& exec);

@@ -7,25 +7,13 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTimer>
 #include <QWidget>
 
 namespace {
 
 // The file managers whose menu files TrovixTools holds, by desktop-file id.
-const char* const kFileManagers[] = {"org.gnome.Nautilus", "org.kde.dolphin", "nemo"};
-constexpr int kRestartDelayMs = 2000;
-
-// Quits every file manager that accepts it and starts those again 2 s later.
-void restartFileManagers() {
-    QStringList quit;
-    for (const char* id : kFileManagers)
-        if (quitApp(QString::fromLatin1(id)).ok()) quit << QString::fromLatin1(id);
-    QTimer::singleShot(kRestartDelayMs, [quit] {
-        for (const QString& id : quit)
-            launchApp(id);
-    });
-}
+const QStringList kFileManagers = {QStringLiteral("org.gnome.Nautilus"),
+                                   QStringLiteral("org.kde.dolphin"), QStringLiteral("nemo")};
 
 void reportAndOfferRestart(QWidget* parent, const InstalledItem::Result& result, bool installed) {
     if (!result.ok) {
@@ -50,7 +38,7 @@ void reportAndOfferRestart(QWidget* parent, const InstalledItem::Result& result,
     QPushButton* now = box.addButton(QStringLiteral("Now"), QMessageBox::AcceptRole);
     box.setDefaultButton(later);
     box.exec();
-    if (box.clickedButton() == now) restartFileManagers();
+    if (box.clickedButton() == now) restartApps(kFileManagers);
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -90,6 +91,35 @@ TEST_F(ProcessControl, LaunchRunsTheExecLineOfTheDesktopFile) {
     EXPECT_TRUE(launchApp(QStringLiteral("app.trovix.Launched")).ok());
     EXPECT_TRUE(waitForLine(record, "started"));
     EXPECT_EQ(launchApp(QStringLiteral("app.trovix.Missing")).code, ProcessStatus::Code::NotFound);
+    qputenv("XDG_DATA_HOME", oldDataHome);
+}
+
+// The restart after TrovixTools changed: the running application quits and
+// a new one starts from its desktop file; one that was not running stays off.
+TEST_F(ProcessControl, RestartQuitsThenLaunchesWhatWasRunning) {
+    const QString dataHome = fDir.filePath(QStringLiteral("data"));
+    ASSERT_TRUE(QDir().mkpath(dataHome + QStringLiteral("/applications")));
+    const QString record = recordFile(QStringLiteral("restart"));
+    for (const char* id : {"app.trovix.Restarted", "app.trovix.Idle"}) {
+        QFile desktop(dataHome + QStringLiteral("/applications/%1.desktop").arg(QLatin1String(id)));
+        ASSERT_TRUE(desktop.open(QIODevice::WriteOnly));
+        desktop.write("[Desktop Entry]\nType=Application\nName=Fake\nExec=" TROVIX_FAKE_APP_PATH
+                      " \"" +
+                      record.toUtf8() + "\"\n");
+    }
+    const QByteArray oldDataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dataHome.toUtf8());
+    QProcess app;
+    app.start(QStringLiteral(TROVIX_FAKE_APP_PATH),
+              {record, QStringLiteral("app.trovix.Restarted"), QStringLiteral("application")});
+    ASSERT_TRUE(waitForLine(record, "registered"));
+
+    EXPECT_EQ(restartApps(
+                  {QStringLiteral("app.trovix.Restarted"), QStringLiteral("app.trovix.Idle")}, 100),
+              QStringList{QStringLiteral("app.trovix.Restarted")});
+    EXPECT_TRUE(app.waitForFinished(5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readRecord(record).count("started") == 2; }, 5000));
+    EXPECT_EQ(readRecord(record), "started\nregistered\naction quit\nstarted\n");
     qputenv("XDG_DATA_HOME", oldDataHome);
 }
 
