@@ -39,10 +39,13 @@ SingleInstance::Role SingleInstance::claim(const QStringList& paths) {
     // Two processes started together must not both take the socket over.
     QLockFile lock(fSocketPath + QStringLiteral(".lock"));
     lock.setStaleLockTime(0);
-    if (!lock.tryLock(kAnswerMs)) return handOver(absolute) ? Role::HandedOver : Role::Alone;
+    const bool locked = lock.tryLock(kAnswerMs);
+    const HandOver handed = handOver(absolute);
+    if (handed == HandOver::Done) return Role::HandedOver;
+    // A listener that does not answer is alive but busy: its socket stays.
+    if (!locked || handed == HandOver::NoAnswer) return Role::Alone;
 
-    if (handOver(absolute)) return Role::HandedOver;
-    // Nobody answered: whatever is at the path is stale.
+    // Nobody listens: whatever is at the path is stale.
     QLocalServer::removeServer(fSocketPath);
     fServer = new QLocalServer(this);
     fServer->setSocketOptions(QLocalServer::UserAccessOption);
@@ -57,20 +60,20 @@ SingleInstance::Role SingleInstance::claim(const QStringList& paths) {
     return Role::Primary;
 }
 
-bool SingleInstance::handOver(const QStringList& paths) {
+SingleInstance::HandOver SingleInstance::handOver(const QStringList& paths) {
     QLocalSocket socket;
     socket.connectToServer(fSocketPath);
-    if (!socket.waitForConnected(kConnectMs)) return false;
+    if (!socket.waitForConnected(kConnectMs)) return HandOver::NoServer;
     QByteArray message;
     QDataStream out(&message, QIODevice::WriteOnly);
     out << paths;
     socket.write(message);
-    if (!socket.waitForBytesWritten(kAnswerMs)) return false;
+    if (!socket.waitForBytesWritten(kAnswerMs)) return HandOver::NoAnswer;
     // The answer says the instance has the paths, not just the bytes.
     while (socket.bytesAvailable() < 1)
-        if (!socket.waitForReadyRead(kAnswerMs)) return false;
+        if (!socket.waitForReadyRead(kAnswerMs)) return HandOver::NoAnswer;
     char answer = 0;
-    return socket.getChar(&answer) && answer == kAck;
+    return socket.getChar(&answer) && answer == kAck ? HandOver::Done : HandOver::NoAnswer;
 }
 
 void SingleInstance::acceptConnection() {

@@ -34,7 +34,8 @@ signals:
     void pathsReceived(const QStringList& paths);
 
 private:
-    bool handOver(const QStringList& paths);
+    enum class HandOver { Done, NoServer, NoAnswer };
+    HandOver handOver(const QStringList& paths);
     void acceptConnection();
 
     QString fSocketPath;

@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QLocalServer>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -81,6 +82,18 @@ TEST_P(SingleInstanceTest, ASecondProcessHandsItsPathsToTheInstance) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FreshAndStaleSocket, SingleInstanceTest, ::testing::Bool());
+
+// An instance that never answers is busy, not dead: the second process goes
+// on alone and leaves the socket to its owner.
+TEST(SingleInstance, ABusyInstanceKeepsItsSocket) {
+    QTemporaryDir dir;
+    const QString socketPath = dir.filePath(QStringLiteral("trovix.socket"));
+    QLocalServer busy;
+    ASSERT_TRUE(busy.listen(socketPath));
+    const Probe probe = runProbe(socketPath, {QStringLiteral("a.mp3")}, dir.path());
+    EXPECT_EQ(probe.output, "alone");
+    EXPECT_TRUE(QFile::exists(socketPath));
+}
 
 TEST(SingleInstance, TheFirstProcessBecomesTheInstance) {
     QTemporaryDir dir;
