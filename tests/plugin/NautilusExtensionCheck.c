@@ -18,8 +18,12 @@ static void fake_file_iface_init(NautilusFileInfoInterface* iface);
 G_DEFINE_TYPE_WITH_CODE(FakeFile, fake_file, G_TYPE_OBJECT,
                         G_IMPLEMENT_INTERFACE(NAUTILUS_TYPE_FILE_INFO, fake_file_iface_init))
 
-static char* fake_get_name(NautilusFileInfo* info) { return g_path_get_basename(FAKE_FILE(info)->path); }
-static gboolean fake_is_directory(NautilusFileInfo* info) { return FAKE_FILE(info)->folder; }
+static char* fake_get_name(NautilusFileInfo* info) {
+    return g_path_get_basename(FAKE_FILE(info)->path);
+}
+static gboolean fake_is_directory(NautilusFileInfo* info) {
+    return FAKE_FILE(info)->folder;
+}
 static GFile* fake_get_location(NautilusFileInfo* info) {
     return g_file_new_for_path(FAKE_FILE(info)->path);
 }
@@ -35,7 +39,9 @@ static void fake_file_finalize(GObject* object) {
 static void fake_file_class_init(FakeFileClass* klass) {
     G_OBJECT_CLASS(klass)->finalize = fake_file_finalize;
 }
-static void fake_file_init(FakeFile* self) { (void)self; }
+static void fake_file_init(FakeFile* self) {
+    (void)self;
+}
 
 /* The module the extension registers its type in. */
 #define FAKE_TYPE_MODULE (fake_module_get_type())
@@ -44,13 +50,20 @@ struct _FakeModule {
     GTypeModule parent_instance;
 };
 G_DEFINE_TYPE(FakeModule, fake_module, G_TYPE_TYPE_MODULE)
-static gboolean fake_module_load(GTypeModule* module) { (void)module; return TRUE; }
-static void fake_module_unload(GTypeModule* module) { (void)module; }
+static gboolean fake_module_load(GTypeModule* module) {
+    (void)module;
+    return TRUE;
+}
+static void fake_module_unload(GTypeModule* module) {
+    (void)module;
+}
 static void fake_module_class_init(FakeModuleClass* klass) {
     G_TYPE_MODULE_CLASS(klass)->load = fake_module_load;
     G_TYPE_MODULE_CLASS(klass)->unload = fake_module_unload;
 }
-static void fake_module_init(FakeModule* self) { (void)self; }
+static void fake_module_init(FakeModule* self) {
+    (void)self;
+}
 
 static GList* selection(const char* const* paths, const gboolean* folders, int count) {
     GList* files = NULL;
@@ -64,12 +77,12 @@ static GList* selection(const char* const* paths, const gboolean* folders, int c
 }
 
 static int gFailures = 0;
-#define CHECK(condition)                                                                          \
-    do {                                                                                          \
-        if (!(condition)) {                                                                       \
-            g_printerr("%s:%d: failed: %s\n", __FILE__, __LINE__, #condition);                   \
-            ++gFailures;                                                                          \
-        }                                                                                         \
+#define CHECK(condition)                                                                           \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            g_printerr("%s:%d: failed: %s\n", __FILE__, __LINE__, #condition);                     \
+            ++gFailures;                                                                           \
+        }                                                                                          \
     } while (0)
 
 int main(void) {
