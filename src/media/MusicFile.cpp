@@ -2,11 +2,22 @@
 
 #include "media/M4AFile.h"
 #include "media/MP3File.h"
+#include "media/MusicExtensions.h"
 
 #include <QFileInfo>
 
+namespace {
+// The one list of kinds, shared with the file-manager menu rule.
+bool isMusicExtension(const QString& ext) {
+    for (const char* const* known = kTrovixMusicExtensions; *known; ++known)
+        if (ext == QLatin1String(*known)) return true;
+    return false;
+}
+} // namespace
+
 std::shared_ptr<MusicFile> MusicFile::newMusicFileWithPath(const QString& path) {
     const QString ext = QFileInfo(path).suffix().toLower();
+    if (!isMusicExtension(ext)) return nullptr;
     std::shared_ptr<MusicFile> file;
     // The concrete readers register here as they arrive.
     if (ext == u"mp3") file = MP3File::newMP3FileWithPath(path);

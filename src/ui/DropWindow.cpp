@@ -2,6 +2,7 @@
 
 #include "app/Preferences.h"
 #include "ui/DropIcon.h"
+#include "ui/TrovixToolsMenu.h"
 
 #include <QCloseEvent>
 #include <QVBoxLayout>
@@ -14,6 +15,7 @@ DropWindow::DropWindow(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(fDropIcon);
+    addTrovixToolsContextMenu(this);
     fRestoring = true;
     const QByteArray frame = Prefs::value(QString::fromLatin1(Prefs::kMainWindowPos)).toByteArray();
     if (frame.isEmpty() || !restoreGeometry(frame)) resize(fDropIcon->sizeHint());

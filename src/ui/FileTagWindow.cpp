@@ -8,6 +8,7 @@
 #include "ui/SearchSheet.h"
 #include "ui/StatusImage.h"
 #include "ui/TrackHitsTableView.h"
+#include "ui/TrovixToolsMenu.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -102,6 +103,7 @@ void FileTagWindow::buildMenus() {
     fDocumentActions.append(file->addAction(tr("Save"), QKeySequence::Save, this,
                                             [this] { fDoc->saveDocument(); }));
     file->addAction(tr("Close"), QKeySequence::Close, this, &QWidget::close);
+    addTrovixToolsActions(file->addMenu(tr("File-Manager Integration")));
 
     QMenu* song = menuBar()->addMenu(tr("&Song"));
     fDocumentActions.append(song->addAction(tr("Look Up"), this, &FileTagWindow::mainLookup));

@@ -10,6 +10,7 @@
 #include "ui/ProgressSheet.h"
 #include "ui/SearchSheet.h"
 #include "ui/TrovixTableView.h"
+#include "ui/TrovixToolsMenu.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -123,6 +124,7 @@ void FolderWindow::buildMenus() {
         fDoc->saveDocument();
     }));
     file->addAction(tr("Close"), QKeySequence::Close, this, &QWidget::close);
+    addTrovixToolsActions(file->addMenu(tr("File-Manager Integration")));
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     fCutAction = edit->addAction(tr("Cut"), QKeySequence::Cut, this,
