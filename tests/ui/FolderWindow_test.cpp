@@ -387,4 +387,9 @@ TEST_F(FolderWindowTest, AFolderIsEditedOnlyWhenASaveWouldChangeSomething) {
     ASSERT_EQ(column(QStringLiteral("newFile")).value(0), QStringLiteral("Uno"));
     QTest::qWait(300);
     EXPECT_TRUE(fWindow->isWindowModified());
+    // The status cell says so in words too, not by colour alone.
+    TrackListModel* model = fWindow->trackTable()->trackModel();
+    const QModelIndex status = model->index(0, model->columnOf(QStringLiteral("status")));
+    const QString words = status.data(Qt::AccessibleTextRole).toString();
+    EXPECT_TRUE(words.contains(QStringLiteral("Title: will change"))) << words.toStdString();
 }
