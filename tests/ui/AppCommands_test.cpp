@@ -9,6 +9,7 @@
 #include "ui/AppMenus.h"
 #include "ui/DropWindow.h"
 #include "ui/FolderWindow.h"
+#include "ui/OpenPanel.h"
 #include "ui/TrovixController.h"
 #include "web/WebHelpers.h"
 
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -257,4 +259,22 @@ TEST(AppMenus, QuitAsksEachEditedWindowInTurnAndStopsAtCancel) {
     controller->setQuitHandler([] { QCoreApplication::quit(); });
     controller->setWindowFactory({});
     controller->setOpenDelayMs(1000);
+}
+
+TEST(AppMenus, OpenPanelTakesAFolderOrAMusicFile) {
+    QTemporaryDir dir;
+    QDir().mkpath(dir.filePath(QStringLiteral("Album")));
+    QFile song(dir.filePath(QStringLiteral("song.mp3")));
+    ASSERT_TRUE(song.open(QIODevice::WriteOnly));
+    song.close();
+    for (const QString& name : {QStringLiteral("Album"), QStringLiteral("song.mp3")}) {
+        OpenPanel panel;
+        panel.setDirectory(dir.path());
+        panel.show();
+        panel.selectFile(dir.filePath(name));
+        QTest::qWait(50);
+        panel.accept();
+        EXPECT_EQ(panel.result(), QDialog::Accepted) << name.toStdString();
+        EXPECT_EQ(panel.chosenPath(), dir.filePath(name));
+    }
 }
