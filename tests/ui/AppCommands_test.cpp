@@ -146,6 +146,10 @@ TEST(VersionCheck, FetchesOnceADayAndAnnouncesOnlyANewerVersionOfThisApplication
             EXPECT_EQ(visibleAlert(), nullptr) << trail;
         }
         EXPECT_EQ(server.requests().size(), row.fetched ? 1u : 0u) << trail;
+        // The version of the build, as every web request names it.
+        for (const LoopbackServer::Request& request : server.requests())
+            EXPECT_EQ(request.headers.find("User-Agent")->second,
+                      "Trovix/" + AppVersion::versionText().toStdString());
         EXPECT_EQ(Prefs::value(QString::fromLatin1(Prefs::kNeverCheck)).toString(),
                   row.neverAfter.toString())
             << trail;
