@@ -61,13 +61,3 @@ void addTrovixToolsActions(QMenu* menu) {
         reportAndOfferRestart(menu->window(), InstalledItem::trovixTools().remove(), false);
     });
 }
-
-void addTrovixToolsContextMenu(QWidget* widget) {
-    widget->setContextMenuPolicy(Qt::CustomContextMenu);
-    QObject::connect(widget, &QWidget::customContextMenuRequested, widget,
-                     [widget](const QPoint& pos) {
-                         QMenu menu(widget);
-                         addTrovixToolsActions(&menu);
-                         menu.exec(widget->mapToGlobal(pos));
-                     });
-}
