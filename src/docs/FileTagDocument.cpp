@@ -102,13 +102,27 @@ void FileTagDocument::setField(QString& field, const QString& text) {
     controlTextDidChange();
 }
 
-void FileTagDocument::setTitleField(const QString& text) { setField(fTitleTextField, text); }
-void FileTagDocument::setTrackField(const QString& text) { setField(fTrack1TextField, text); }
-void FileTagDocument::setCountField(const QString& text) { setField(fTrack2TextField, text); }
-void FileTagDocument::setAlbumField(const QString& text) { setField(fAlbumTextField, text); }
-void FileTagDocument::setArtistField(const QString& text) { setField(fArtistTextField, text); }
-void FileTagDocument::setGenreField(const QString& text) { setField(fGenreTextField, text); }
-void FileTagDocument::setYearField(const QString& text) { setField(fYearTextField, text); }
+void FileTagDocument::setTitleField(const QString& text) {
+    setField(fTitleTextField, text);
+}
+void FileTagDocument::setTrackField(const QString& text) {
+    setField(fTrack1TextField, text);
+}
+void FileTagDocument::setCountField(const QString& text) {
+    setField(fTrack2TextField, text);
+}
+void FileTagDocument::setAlbumField(const QString& text) {
+    setField(fAlbumTextField, text);
+}
+void FileTagDocument::setArtistField(const QString& text) {
+    setField(fArtistTextField, text);
+}
+void FileTagDocument::setGenreField(const QString& text) {
+    setField(fGenreTextField, text);
+}
+void FileTagDocument::setYearField(const QString& text) {
+    setField(fYearTextField, text);
+}
 
 void FileTagDocument::controlTextDidChange() {
     setSearchTerms(BuildSearchString(artistField(), titleField()));
@@ -284,26 +298,26 @@ void FileTagDocument::scanFile(const QString& path) {
     fCustomTag = track->customTag();
 }
 
-void FileTagDocument::createTrackHitFromTag() {
+void FileTagDocument::createTrackHitFromTag(const QImage& cover, const QByteArray& bytes) {
     const AudioTrackRef track = song();
     const std::optional<CustomTag> tag = customTag();
     fTrackDetailsFromTag = TrackDetails::TrackDetailsFromTag(*track, tag ? &*tag : nullptr);
     fTrackInfoFromTag = fTrackDetailsFromTag->trackInfoFromTrackDetails();
-    const QImage image = track->getImage();
-    if (!image.isNull()) {
-        fTrackInfoFromTag->setCoverArt(image);
+    if (!cover.isNull()) {
+        fTrackInfoFromTag->setCoverArt(cover);
+        fTrackInfoFromTag->setCoverArtData(bytes);
         fTrackInfoFromTag->setCoverArtLocation(TrackInfo::kTagLocation);
     }
 }
 
-void FileTagDocument::createTrackHitFromFile() {
+void FileTagDocument::createTrackHitFromFile(const QImage& cover, const QByteArray& bytes) {
     const AudioTrackRef track = song();
     fTrackDetailsFromFile = TrackDetails::TrackDetailsFromFile(*track);
     fTrackInfoFromFile = fTrackDetailsFromFile->trackInfoFromTrackDetails();
     fTrackInfoFromFile->setTitle(track->getOldTitle());
-    const QImage image = track->getImage();
-    if (!image.isNull()) {
-        fTrackInfoFromFile->setCoverArt(image);
+    if (!cover.isNull()) {
+        fTrackInfoFromFile->setCoverArt(cover);
+        fTrackInfoFromFile->setCoverArtData(bytes);
         fTrackInfoFromFile->setCoverArtLocation(track->getPath());
     }
 }
@@ -314,8 +328,10 @@ void FileTagDocument::initThread() {
     scanFile(docPath());
     ProgressIndicator* sheet = progress();
     if (!(sheet && sheet->cancelled())) {
-        createTrackHitFromTag();
-        createTrackHitFromFile();
+        const QByteArray bytes = song()->getImageData();
+        const QImage cover = AlbumArt::decodedImage(bytes);
+        createTrackHitFromTag(cover, bytes);
+        createTrackHitFromFile(cover, bytes);
         fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromTag.get());
         fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromFile.get());
         restoreOrigAlbumInfo();

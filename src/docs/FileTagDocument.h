@@ -123,8 +123,10 @@ public:
     void initThread() override;
     void lookupThread(const QString& terms) override;
     void scanFile(const QString& path);
-    void createTrackHitFromTag();
-    void createTrackHitFromFile();
+    // Both take the file's cover decoded once (null when it has none or it
+    // does not decode) and its stored bytes.
+    void createTrackHitFromTag(const QImage& cover, const QByteArray& bytes);
+    void createTrackHitFromFile(const QImage& cover, const QByteArray& bytes);
     void scoopFileThreadData() override;
 
     // Saving (FileTagDocumentSave.cpp) ----------------------------------------

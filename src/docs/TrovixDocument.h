@@ -198,8 +198,16 @@ public:
 
     // Worker bodies and their steps (run on the worker thread) --------------
     void scanFiles(const QString& folder);
-    void createAlbumHitFromTags();
-    void createAlbumHitFromFiles();
+    // The first picture in the files' tags that decodes, decoded once for
+    // both folder hits.
+    struct FolderCover {
+        QImage image;
+        QByteArray bytes;
+        QString path; // of the file whose tags hold it
+    };
+    FolderCover findFolderCover() const;
+    void createAlbumHitFromTags(const FolderCover& cover);
+    void createAlbumHitFromFiles(const FolderCover& cover);
     void initThread() override;
     void lookupThread(const QString& terms) override;
     void scoopFileThreadData() override;

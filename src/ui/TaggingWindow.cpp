@@ -78,7 +78,8 @@ QHBoxLayout* TaggingWindow::buildButtonRow(QWidget* central, const QList<QPushBu
     lookupButton->setObjectName(QStringLiteral("lookupButton"));
     buttons->addWidget(fLegendButton);
     buttons->addStretch();
-    for (QPushButton* button : extra) buttons->addWidget(button);
+    for (QPushButton* button : extra)
+        buttons->addWidget(button);
     buttons->addWidget(searchButton);
     buttons->addWidget(lookupButton);
     connect(searchButton, &QPushButton::clicked, this, &TaggingWindow::showSearchPanel);
@@ -122,8 +123,7 @@ void TaggingWindow::showCoverArtPanel() {
 
 void TaggingWindow::syncCover() {
     AlbumArt* art = baseDocument()->albumArt();
-    const std::optional<AlbumArtDict> shown = art->shownCandidate();
-    fCoverView->setPicture(art->shownImage(), toolTipForCandidate(shown ? &*shown : nullptr));
+    fCoverView->showCandidate(art->shownCandidate());
     fCoverSize->setText(art->windowSizeText());
 }
 
@@ -132,7 +132,9 @@ void TaggingWindow::showLegend(bool on) {
     if (fLegendButton->isChecked() != on) fLegendButton->setChecked(on);
 }
 
-bool TaggingWindow::legendShown() const { return fLegendDrawer->isVisible(); }
+bool TaggingWindow::legendShown() const {
+    return fLegendDrawer->isVisible();
+}
 
 void TaggingWindow::showAlert(const Alert& alert, std::function<void(int)> response) {
     fAlerts.showAlert(alert, std::move(response));
@@ -160,7 +162,9 @@ void TaggingWindow::syncWindowTitle() {
     setWindowTitle((name.isEmpty() ? tr("Untitled") : name) + QStringLiteral("[*]"));
 }
 
-void TaggingWindow::setEdited(bool edited) { setWindowModified(edited); }
+void TaggingWindow::setEdited(bool edited) {
+    setWindowModified(edited);
+}
 
 void TaggingWindow::closeEvent(QCloseEvent* event) {
     DocumentBase* doc = baseDocument();
