@@ -102,27 +102,13 @@ void FileTagDocument::setField(QString& field, const QString& text) {
     controlTextDidChange();
 }
 
-void FileTagDocument::setTitleField(const QString& text) {
-    setField(fTitleTextField, text);
-}
-void FileTagDocument::setTrackField(const QString& text) {
-    setField(fTrack1TextField, text);
-}
-void FileTagDocument::setCountField(const QString& text) {
-    setField(fTrack2TextField, text);
-}
-void FileTagDocument::setAlbumField(const QString& text) {
-    setField(fAlbumTextField, text);
-}
-void FileTagDocument::setArtistField(const QString& text) {
-    setField(fArtistTextField, text);
-}
-void FileTagDocument::setGenreField(const QString& text) {
-    setField(fGenreTextField, text);
-}
-void FileTagDocument::setYearField(const QString& text) {
-    setField(fYearTextField, text);
-}
+void FileTagDocument::setTitleField(const QString& text) { setField(fTitleTextField, text); }
+void FileTagDocument::setTrackField(const QString& text) { setField(fTrack1TextField, text); }
+void FileTagDocument::setCountField(const QString& text) { setField(fTrack2TextField, text); }
+void FileTagDocument::setAlbumField(const QString& text) { setField(fAlbumTextField, text); }
+void FileTagDocument::setArtistField(const QString& text) { setField(fArtistTextField, text); }
+void FileTagDocument::setGenreField(const QString& text) { setField(fGenreTextField, text); }
+void FileTagDocument::setYearField(const QString& text) { setField(fYearTextField, text); }
 
 void FileTagDocument::controlTextDidChange() {
     setSearchTerms(BuildSearchString(artistField(), titleField()));

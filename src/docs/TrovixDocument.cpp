@@ -13,9 +13,8 @@
 #include <QFileInfo>
 #include <QMutexLocker>
 
-#include <functional>
-
-TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent) : DocumentBase(host, parent) {}
+TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent)
+    : DocumentBase(host, parent) {}
 
 TrovixDocument::~TrovixDocument() {
     fStatusTimer.stop();

@@ -19,9 +19,7 @@ std::shared_ptr<MusicFile> MusicFile::newMusicFileWithPath(const QString& path) 
     return file;
 }
 
-QString MusicFile::extension() const {
-    return QFileInfo(fPath).suffix();
-}
+QString MusicFile::extension() const { return QFileInfo(fPath).suffix(); }
 
 void MusicFile::getAllInterestingTags() {
     fTitle = readTitle();
@@ -75,42 +73,15 @@ void MusicFile::setLongTrackStr(const QString& text) {
     }
 }
 
-void MusicFile::tagTitle(const QString& s) {
-    setTitle(s);
-    writeTitle(s);
-}
-void MusicFile::tagArtist(const QString& s) {
-    setArtist(s);
-    writeArtist(s);
-}
-void MusicFile::tagAlbum(const QString& s) {
-    setAlbum(s);
-    writeAlbum(s);
-}
-void MusicFile::tagYearNum(int year) {
-    setYearNum(year);
-    writeYearNum(year);
-}
-void MusicFile::tagYearStr(const QString& s) {
-    setYearStr(s);
-    writeYearStr(s);
-}
-void MusicFile::tagGenre(const QString& s) {
-    setGenre(s);
-    writeGenre(s);
-}
-void MusicFile::tagTrackNum(int n, int m) {
-    setTrackNum(n, m);
-    writeTrackNum(n, m);
-}
-void MusicFile::tagTrackStr(const QString& s) {
-    setLongTrackStr(s);
-    writeTrackStr(s);
-}
-void MusicFile::tagCustomTag(const std::optional<CustomTag>& tag) {
-    setCustomTag(tag);
-    writeCustomTag(tag);
-}
+void MusicFile::tagTitle(const QString& s) { setTitle(s); writeTitle(s); }
+void MusicFile::tagArtist(const QString& s) { setArtist(s); writeArtist(s); }
+void MusicFile::tagAlbum(const QString& s) { setAlbum(s); writeAlbum(s); }
+void MusicFile::tagYearNum(int year) { setYearNum(year); writeYearNum(year); }
+void MusicFile::tagYearStr(const QString& s) { setYearStr(s); writeYearStr(s); }
+void MusicFile::tagGenre(const QString& s) { setGenre(s); writeGenre(s); }
+void MusicFile::tagTrackNum(int n, int m) { setTrackNum(n, m); writeTrackNum(n, m); }
+void MusicFile::tagTrackStr(const QString& s) { setLongTrackStr(s); writeTrackStr(s); }
+void MusicFile::tagCustomTag(const std::optional<CustomTag>& tag) { setCustomTag(tag); writeCustomTag(tag); }
 void MusicFile::tagImage(const QImage& image) {
     if (image.isNull()) {
         tagImageData({});

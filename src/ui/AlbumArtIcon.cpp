@@ -60,9 +60,7 @@ void AlbumArtIcon::dragEnterEvent(QDragEnterEvent* event) {
     setHighlight(true);
 }
 
-void AlbumArtIcon::dragLeaveEvent(QDragLeaveEvent*) {
-    setHighlight(false);
-}
+void AlbumArtIcon::dragLeaveEvent(QDragLeaveEvent*) { setHighlight(false); }
 
 void AlbumArtIcon::dropEvent(QDropEvent* event) {
     setHighlight(false);

@@ -78,8 +78,7 @@ QHBoxLayout* TaggingWindow::buildButtonRow(QWidget* central, const QList<QPushBu
     lookupButton->setObjectName(QStringLiteral("lookupButton"));
     buttons->addWidget(fLegendButton);
     buttons->addStretch();
-    for (QPushButton* button : extra)
-        buttons->addWidget(button);
+    for (QPushButton* button : extra) buttons->addWidget(button);
     buttons->addWidget(searchButton);
     buttons->addWidget(lookupButton);
     connect(searchButton, &QPushButton::clicked, this, &TaggingWindow::showSearchPanel);
@@ -132,9 +131,7 @@ void TaggingWindow::showLegend(bool on) {
     if (fLegendButton->isChecked() != on) fLegendButton->setChecked(on);
 }
 
-bool TaggingWindow::legendShown() const {
-    return fLegendDrawer->isVisible();
-}
+bool TaggingWindow::legendShown() const { return fLegendDrawer->isVisible(); }
 
 void TaggingWindow::showAlert(const Alert& alert, std::function<void(int)> response) {
     fAlerts.showAlert(alert, std::move(response));
@@ -162,9 +159,7 @@ void TaggingWindow::syncWindowTitle() {
     setWindowTitle((name.isEmpty() ? tr("Untitled") : name) + QStringLiteral("[*]"));
 }
 
-void TaggingWindow::setEdited(bool edited) {
-    setWindowModified(edited);
-}
+void TaggingWindow::setEdited(bool edited) { setWindowModified(edited); }
 
 void TaggingWindow::closeEvent(QCloseEvent* event) {
     DocumentBase* doc = baseDocument();
