@@ -2,7 +2,9 @@
 // ~100 KB JPEG cover), the folder document's open and save times and peak
 // memory beside TagLib's own read and save of the same files.
 //
-//   folder_scale_bench [N ...]      (default: 100 1000 5000)
+//   folder_scale_bench [--open-only] [N ...]      (default: 100 1000 5000)
+//
+// --open-only skips both saves, for profiling the opening.
 //
 // Each N runs in forked children, so every peak memory figure is that run's
 // own.
@@ -138,6 +140,8 @@ void settle(TrovixDocument& doc) {
 
 // The folder document: open (web sources off), then new artist and titles,
 // then save with renames and no backup.
+bool gOpenOnly = false;
+
 void measureDocument(const QString& dir, Figures& f) {
     HeadlessHost host;
     host.setAnswerPolicy(&HeadlessHost::answerDefault);
@@ -149,6 +153,7 @@ void measureDocument(const QString& dir, Figures& f) {
     f.openMs = msSince(timer);
     f.openPeakMB = peakMB();
     f.tracks = int(doc.trackArray().count());
+    if (gOpenOnly) return;
 
     doc.setArtistField(QStringLiteral("Another Artist"));
     for (qsizetype row = 0; row < doc.trackArray().count(); ++row)
@@ -176,6 +181,7 @@ void measureTagLib(const QString& dir, Figures& f) {
     }
     f.tagLibReadMs = msSince(timer);
     f.tracks = ok;
+    if (gOpenOnly) return;
     timer.restart();
     int row = 0;
     for (const QString& name : names) {
@@ -202,8 +208,10 @@ void warmCache(const QString& dir) {
 
 int main(int argc, char** argv) {
     QList<int> counts;
-    for (int i = 1; i < argc; ++i)
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--open-only") gOpenOnly = true;
         if (const int n = std::atoi(argv[i]); n > 0) counts << n;
+    }
     if (counts.isEmpty()) counts = {100, 1000, 5000};
 
     QTemporaryDir config;
