@@ -129,8 +129,7 @@ void TaggingWindow::showCoverArtPanel() {
 
 void TaggingWindow::syncCover() {
     AlbumArt* art = baseDocument()->albumArt();
-    const std::optional<AlbumArtDict> shown = art->shownCandidate();
-    fCoverView->setPicture(art->shownImage(), toolTipForCandidate(shown ? &*shown : nullptr));
+    fCoverView->showCandidate(art->shownCandidate());
     fCoverSize->setText(art->windowSizeText());
 }
 
