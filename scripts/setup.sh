@@ -12,6 +12,9 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   xvfb xauth
+  libnautilus-extension-dev
+  dbus dbus-daemon
+  desktop-file-utils appstream
 )
 
 missing=()

@@ -2,6 +2,7 @@
 
 #include "app/Preferences.h"
 #include "art/CoverScaling.h"
+#include "media/MusicFile.h"
 #include "model/AlbumInfo.h"
 #include "model/AudioTrack.h"
 #include "system/Log.h"
@@ -11,6 +12,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
@@ -45,15 +47,48 @@ QImage AlbumArt::normalizedImage(const QImage& image) {
     return result;
 }
 
+QImage AlbumArt::decodedImage(const QByteArray& bytes) {
+    if (bytes.isEmpty()) return {};
+    QByteArray data = bytes;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    return normalizedImage(readImage(reader));
+}
+
+QImage AlbumArt::decodedImageFile(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > kMaxImageFileBytes) return {};
+    QImageReader reader(path);
+    return normalizedImage(readImage(reader));
+}
+
 void AlbumArt::setImageFromFile(const QString& path, int score) {
     const QFileInfo info(path);
     // Only regular files: a pipe or device in the folder would block or
     // never end.
-    if (path.isEmpty() || !info.isFile()) return;
+    if (path.isEmpty() || !info.isFile() || info.size() > kMaxImageFileBytes) return;
     QImageReader reader(path);
-    const QImage image = readImage(reader);
-    if (image.isNull()) return;
-    addImage(normalizedImage(image), AlbumArtDict::kSourceFile, path, score);
+    reader.setAutoTransform(true);
+    if (!reader.canRead()) return;
+    QSize size = reader.size();
+    if (!size.isValid()) {
+        // A format whose header does not tell: the size only comes with
+        // the pixels.
+        const QImage image = readImage(reader);
+        if (image.isNull()) return;
+        size = image.size();
+    } else if (reader.transformation() & QImageIOHandler::TransformationRotate90) {
+        size.transpose();
+    }
+    auto record = std::make_shared<AlbumArtDict>();
+    record->setSource(AlbumArtDict::kSourceFile);
+    record->setLocation(path);
+    record->setScore(score);
+    record->setPixelSize(size);
+    record->setSourceDescr(AlbumArtDict::describeSource(AlbumArtDict::kSourceFile, path));
+    record->setSizeDescr(AlbumArtDict::describeSize(size));
+    addCandidate(record);
 }
 
 void AlbumArt::setImageFromURL(const QString& url, int score, ProgressIndicator* progress) {
@@ -86,8 +121,16 @@ void AlbumArt::setImageFromAlbumInfo(const AlbumInfo* hit) {
     if (!hit) return;
     const QImage picture = hit->coverArt();
     if (picture.isNull() || !Prefs::boolValue(Prefs::kSearchForCoverArt)) return;
-    addImage(normalizedImage(picture), AlbumArtDict::kSourceSaved, hit->coverArtLocation(),
-             kSavedScore);
+    auto record = std::make_shared<AlbumArtDict>();
+    record->setSource(AlbumArtDict::kSourceSaved);
+    record->setImage(normalizedImage(picture));
+    record->setImageData(hit->coverArtData());
+    record->setScore(kSavedScore);
+    record->setLocation(hit->coverArtLocation());
+    record->setSourceDescr(
+        AlbumArtDict::describeSource(AlbumArtDict::kSourceSaved, hit->coverArtLocation()));
+    record->setSizeDescr(AlbumArtDict::describeSize(picture.size()));
+    addCandidate(record);
 }
 
 void AlbumArt::searchForImages(const QString& folderPath) {
@@ -98,8 +141,13 @@ void AlbumArt::searchForImages(const QString& folderPath) {
         QDir(folderPath)
             .entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                        QDir::Name | QDir::IgnoreCase);
-    for (const QString& entry : entries)
-        setImageFromFile(QStringLiteral("%1/%2").arg(folderPath, entry), kFileScore);
+    static const QList<QByteArray> gFormats = QImageReader::supportedImageFormats();
+    for (const QString& entry : entries) {
+        // A name tells nothing for sure, but music and text are never tried.
+        const QByteArray suffix = QFileInfo(entry).suffix().toLower().toLatin1();
+        if (!suffix.isEmpty() && gFormats.contains(suffix))
+            setImageFromFile(QStringLiteral("%1/%2").arg(folderPath, entry), kFileScore);
+    }
 }
 
 void AlbumArt::searchForImage(const QString& path) {
@@ -125,6 +173,10 @@ void AlbumArt::addImage(const QImage& image, const QString& source, const QStrin
     record->setLocation(location);
     record->setSourceDescr(AlbumArtDict::describeSource(source, location));
     if (!image.isNull()) record->setSizeDescr(AlbumArtDict::describeSize(image.size()));
+    addCandidate(record);
+}
+
+void AlbumArt::addCandidate(const std::shared_ptr<AlbumArtDict>& record) {
     {
         QMutexLocker locker(&fLock);
         fAlbumArtDictArray.addRanked(record);
@@ -135,6 +187,8 @@ void AlbumArt::addImage(const QImage& image, const QString& source, const QStrin
 
 void AlbumArt::syncImage(const AlbumArtDict& record) {
     fShown = record;
+    ++fShownSerial;
+    fShownImage = QImage();
     fSource = record.sourceDescr();
     const QString size = record.sizeDescr();
     if (!size.isNull()) {
@@ -177,6 +231,8 @@ void AlbumArt::clear() {
     {
         QMutexLocker locker(&fLock);
         fShown.reset();
+        ++fShownSerial;
+        fShownImage = QImage();
         fSource = QStringLiteral("No image");
         fMainWindowSize = QStringLiteral("(none)");
         fSize = QStringLiteral("");
@@ -191,8 +247,20 @@ std::optional<AlbumArtDict> AlbumArt::shownCandidate() const {
 }
 
 QImage AlbumArt::shownImage() const {
+    std::optional<AlbumArtDict> shown;
+    quint64 serial = 0;
+    {
+        QMutexLocker locker(&fLock);
+        if (!fShown) return {};
+        if (!fShownImage.isNull()) return fShownImage;
+        shown = fShown;
+        serial = fShownSerial;
+    }
+    // Decoded outside the lock: workers keep adding candidates meanwhile.
+    const QImage image = shown->image();
     QMutexLocker locker(&fLock);
-    return fShown ? fShown->image() : QImage();
+    if (serial == fShownSerial) fShownImage = image;
+    return image;
 }
 
 QString AlbumArt::sourceText() const {
@@ -253,6 +321,10 @@ bool AlbumArt::writeCoverFile(const QImage& picture, const QString& path) {
             return false;
         }
     }
+    return writeCoverBytes(jpeg, path);
+}
+
+bool AlbumArt::writeCoverBytes(const QByteArray& jpeg, const QString& path) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         TROVIX_LOG() << "AlbumArt: cannot write" << path << ":" << file.errorString();
@@ -266,25 +338,101 @@ bool AlbumArt::writeCoverFile(const QImage& picture, const QString& path) {
     return true;
 }
 
+QByteArray AlbumArt::coverToEmbed(const QByteArray& format, QByteArray& usedFormat) const {
+    std::optional<AlbumArtDict> shown;
+    quint64 serial = 0;
+    {
+        QMutexLocker locker(&fLock);
+        shown = fShown;
+        serial = fShownSerial;
+    }
+    if (!shown || !shown->hasImage()) return {};
+    const double factor = computeFactor(shown->pixelSize());
+    // An unscaled picture from tags goes back as the bytes it was: never
+    // re-encoded, never grown.
+    const QByteArray stored = shown->imageData();
+    const QByteArray storedFormat = MusicFile::imageFormatOf(stored);
+    if (factor == 1.0 && (storedFormat == "jpeg" || storedFormat == "png")) {
+        usedFormat = storedFormat;
+        return stored;
+    }
+    {
+        QMutexLocker locker(&fLock);
+        if (fEncodedSerial != serial || fEncodedFactor != factor) fEncodedCovers.clear();
+        fEncodedSerial = serial;
+        fEncodedFactor = factor;
+        if (const auto it = fEncodedCovers.constFind(format); it != fEncodedCovers.constEnd()) {
+            usedFormat = format;
+            return *it;
+        }
+    }
+    const QImage scaled = scaledImage(shownImage());
+    if (scaled.isNull()) return {};
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (format == "jpeg") writer.setQuality(90);
+    if (!writer.write(scaled)) {
+        TROVIX_LOG() << "AlbumArt: cover not encoded as" << format << ":" << writer.errorString();
+        return {};
+    }
+    QMutexLocker locker(&fLock);
+    if (fEncodedSerial == serial) fEncodedCovers.insert(format, bytes);
+    usedFormat = format;
+    return bytes;
+}
+
+namespace {
+
+// Embeds the cover unless the file already holds exactly these bytes.
+void embedCover(AudioTrack& track, const QByteArray& bytes, const QByteArray& format) {
+    if (bytes.isEmpty() || track.getImageData() == bytes) return;
+    track.tagImageData(bytes, format);
+}
+
+QByteArray fileFormatOf(const AudioTrack& track) {
+    const auto file = track.musicFile();
+    return file ? file->imageFormat() : QByteArrayLiteral("jpeg");
+}
+
+// Whether the file at `path` holds exactly `bytes`.
+bool fileHolds(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.size() == bytes.size() && file.open(QIODevice::ReadOnly) && file.readAll() == bytes;
+}
+
+} // namespace
+
 void AlbumArt::saveImage(AudioTrack& track, const QString& folderPath) {
-    const QImage picture = shownImage();
     // Nothing shown (nothing found, or the views were cleared): the tags keep
     // whatever picture they hold rather than lose it to an empty one.
-    if (picture.isNull()) return;
+    const std::optional<AlbumArtDict> shown = shownCandidate();
+    if (!shown || !shown->hasImage()) return;
     const bool embed = Prefs::boolValue(Prefs::kEmbedCoverInTags);
     if (embed) {
-        const QImage scaled = scaledImage(picture);
-        if (!scaled.isNull()) track.tagImage(scaled);
+        QByteArray format;
+        const QByteArray bytes = coverToEmbed(fileFormatOf(track), format);
+        embedCover(track, bytes, format);
     }
     if (Prefs::boolValue(Prefs::kSaveCoverToFile)) {
         const QString path =
             QStringLiteral("%1/%2.jpg").arg(folderPath, Prefs::stringValue(Prefs::kCoverFileName));
+        // A JPEG from tags is the file as it is; every track of a save asks
+        // for the same file, which is written once.
+        const QByteArray stored = shown->imageData();
+        bool written;
+        if (MusicFile::imageFormatOf(stored) == "jpeg")
+            written = fileHolds(path, stored) || writeCoverBytes(stored, path);
+        else
+            written = writeCoverFile(shownImage(), path);
         // The embedded picture moves to the file only once the file holds it.
-        if (writeCoverFile(picture, path) && !embed) track.tagImage(QImage());
+        if (written && !embed) track.tagImage(QImage());
     }
 }
 
 void AlbumArt::saveImage(AudioTrack& track) {
-    const QImage scaled = scaledImage(shownImage());
-    if (!scaled.isNull()) track.tagImage(scaled);
+    QByteArray format;
+    const QByteArray bytes = coverToEmbed(fileFormatOf(track), format);
+    embedCover(track, bytes, format);
 }

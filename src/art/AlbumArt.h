@@ -3,6 +3,8 @@
 #include "art/AlbumArtDict.h"
 #include "art/AlbumArtDictArray.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QImage>
 #include <QMutex>
 #include <QObject>
@@ -33,13 +35,17 @@ public:
     static constexpr int kDropScore = 101;
     // A download that stalls this long gives up.
     static constexpr int kDownloadTimeLimitSecs = 30;
+    // Image files beside the music larger than this are never read.
+    static constexpr qint64 kMaxImageFileBytes = 50LL * 1024 * 1024;
 
     explicit AlbumArt(QObject* parent = nullptr);
 
     // Adding candidates. Each new candidate is shown at once, wherever it
     // ranks; the Next position is left alone.
 
-    // A file that is not a readable image is ignored.
+    // A file that is not a readable image, or larger than
+    // kMaxImageFileBytes, is ignored. Only its header is read here (for the
+    // size); its pixels are decoded when it is shown.
     void setImageFromFile(const QString& path, int score);
     // Downloads the picture through the image throttle; a null address, a
     // failed or cancelled download or bytes that are not an image are
@@ -50,7 +56,8 @@ public:
     // The picture a local hit carries, when the "SearchForCoverArt"
     // preference is on.
     void setImageFromAlbumInfo(const AlbumInfo* hit);
-    // Every entry of the folder, by name, as a file candidate.
+    // Every entry of the folder whose name ends in an image extension, by
+    // name, as a file candidate.
     void searchForImages(const QString& folderPath);
     void searchForImage(const QString& path);
     // Pictures and files dropped on a view; both outrank everything else.
@@ -68,6 +75,7 @@ public:
     // What the views show.
     std::optional<AlbumArtDict> shownCandidate() const;
     // The shown picture; null after clear() or before anything was shown.
+    // May decode a file: views call it off the main thread.
     QImage shownImage() const;
     // The panel's source text.
     QString sourceText() const;
@@ -97,14 +105,26 @@ public:
     // the same folder, so a failure leaves any earlier file as it was. False,
     // and logged, on failure.
     static bool writeCoverFile(const QImage& picture, const QString& path);
+    // The same for bytes already encoded.
+    static bool writeCoverBytes(const QByteArray& jpeg, const QString& path);
     // One pixel per unit whatever resolution the file states.
     static QImage normalizedImage(const QImage& image);
+    // Stored picture bytes or an image file, decoded and normalized; null when
+    // they do not decode.
+    static QImage decodedImage(const QByteArray& bytes);
+    static QImage decodedImageFile(const QString& path);
 
 signals:
     void changed();
 
 private:
     void addImage(const QImage& image, const QString& source, const QString& location, int score);
+    void addCandidate(const std::shared_ptr<AlbumArtDict>& record);
+    // The bytes to embed for a file whose own format is `format`, and their
+    // format: the shown picture's stored bytes when it needs no scaling,
+    // else the scaled picture encoded once per shown candidate and format.
+    // Empty when nothing is shown or it does not decode.
+    QByteArray coverToEmbed(const QByteArray& format, QByteArray& usedFormat) const;
     // Both expect fLock held.
     void syncImage(const AlbumArtDict& record);
     void updateDisplaySize();
@@ -114,6 +134,14 @@ private:
     int fCurrentImage = 0;
     // What both views show; none after clear().
     std::optional<AlbumArtDict> fShown;
+    // Counts the changes of fShown, so a picture decoded outside the lock is
+    // kept only if it still is the one shown.
+    quint64 fShownSerial = 0;
+    mutable QImage fShownImage;
+    // Encoded covers of the shown candidate, by format, for fEncodedSerial.
+    mutable QHash<QByteArray, QByteArray> fEncodedCovers;
+    mutable quint64 fEncodedSerial = 0;
+    mutable double fEncodedFactor = 0;
     QString fMainWindowSize;
     QString fSource;
     QString fSize;

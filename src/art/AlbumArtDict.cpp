@@ -1,14 +1,42 @@
 #include "art/AlbumArtDict.h"
 
+#include "art/AlbumArt.h"
+
 #include <QFileInfo>
 #include <QSize>
 
 QImage AlbumArtDict::image() const {
-    return fDict.value(kImageKey).value<QImage>();
+    const auto it = fDict.constFind(kImageKey);
+    if (it != fDict.constEnd()) return it->value<QImage>();
+    const QByteArray bytes = imageData();
+    if (!bytes.isEmpty()) return AlbumArt::decodedImage(bytes);
+    if (source() == kSourceFile && pixelSize().isValid())
+        return AlbumArt::decodedImageFile(location());
+    return {};
+}
+
+bool AlbumArtDict::hasImage() const {
+    return fDict.contains(kImageKey) || fDict.contains(kImageDataKey) ||
+           (source() == kSourceFile && pixelSize().isValid());
+}
+
+QSize AlbumArtDict::pixelSize() const {
+    const auto it = fDict.constFind(kPixelSizeKey);
+    if (it != fDict.constEnd()) return it->toSize();
+    const auto image = fDict.constFind(kImageKey);
+    return image == fDict.constEnd() ? QSize() : image->value<QImage>().size();
 }
 
 void AlbumArtDict::setImage(const QImage& image) {
     if (!image.isNull()) fDict.insert(kImageKey, image);
+}
+
+void AlbumArtDict::setImageData(const QByteArray& bytes) {
+    if (!bytes.isEmpty()) fDict.insert(kImageDataKey, bytes);
+}
+
+void AlbumArtDict::setPixelSize(QSize size) {
+    if (size.isValid()) fDict.insert(kPixelSizeKey, size);
 }
 
 QString AlbumArtDict::stringFor(const QString& key) const {
@@ -46,6 +74,8 @@ QString AlbumArtDict::description() const {
         if (it.key() == kImageKey) {
             const QImage picture = it->value<QImage>();
             value = QStringLiteral("<image %1 x %2>").arg(picture.width()).arg(picture.height());
+        } else if (it.key() == kImageDataKey) {
+            value = QStringLiteral("<%1 bytes>").arg(it->toByteArray().size());
         } else {
             value = it->toString();
         }

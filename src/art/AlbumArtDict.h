@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
+#include <QSize>
 #include <QString>
 #include <QVariantMap>
 
@@ -16,6 +18,8 @@ public:
     static inline const QString kSourceDescrKey = QStringLiteral("sourceDescr");
     static inline const QString kSizeDescrKey = QStringLiteral("sizeDescr");
     static inline const QString kImageKey = QStringLiteral("image");
+    static inline const QString kImageDataKey = QStringLiteral("imageData");
+    static inline const QString kPixelSizeKey = QStringLiteral("pixelSize");
     static inline const QString kLocationKey = QStringLiteral("location");
     static inline const QString kScoreKey = QStringLiteral("score");
 
@@ -36,8 +40,16 @@ public:
     QString source() const { return stringFor(kSourceKey); }
     QString sourceDescr() const { return stringFor(kSourceDescrKey); }
     QString sizeDescr() const { return stringFor(kSizeDescrKey); }
-    // A null image when the candidate has no picture.
+    // The picture, decoded on each call from what the candidate keeps: the
+    // picture itself, its stored bytes, or (from a file) the file. Null when
+    // there is none or it does not decode.
     QImage image() const;
+    // Whether there is a picture to decode, without decoding it.
+    bool hasImage() const;
+    // The picture's bytes as stored in tags; empty when not kept.
+    QByteArray imageData() const { return fDict.value(kImageDataKey).toByteArray(); }
+    // The picture's size in pixels, known without decoding.
+    QSize pixelSize() const;
     QString location() const { return stringFor(kLocationKey); }
     int score() const { return fDict.value(kScoreKey).toInt(); }
 
@@ -45,6 +57,8 @@ public:
     void setSourceDescr(const QString& v) { setString(kSourceDescrKey, v); }
     void setSizeDescr(const QString& v) { setString(kSizeDescrKey, v); }
     void setImage(const QImage& image);
+    void setImageData(const QByteArray& bytes);
+    void setPixelSize(QSize size);
     void setLocation(const QString& v) { setString(kLocationKey, v); }
     void setScore(int score) { fDict.insert(kScoreKey, score); }
 

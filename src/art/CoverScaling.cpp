@@ -49,7 +49,7 @@ QImage scaledImage(const QImage& picture) {
 
 QString toolTipForCandidate(const AlbumArtDict* candidate) {
     const QString noImage = QStringLiteral("(No image)");
-    if (!candidate || candidate->source().isNull() || candidate->image().isNull()) return noImage;
+    if (!candidate || candidate->source().isNull() || !candidate->hasImage()) return noImage;
     const QString source = candidate->source();
     if (source == AlbumArtDict::kSourceEmpty) return noImage;
     if (source == AlbumArtDict::kSourceFile) {

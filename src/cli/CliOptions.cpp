@@ -20,6 +20,8 @@ QString usageText() {
         "  trovix-cli open FOLDER [options]   open an album folder and print the proposal\n"
         "  trovix-cli file FILE [options]     open one audio file and print its song hits\n"
         "  trovix-cli prefs [KEY VALUE]       print every preference, or store one\n"
+        "  trovix-cli prefs --check           check the naming templates as the\n"
+        "                                     preferences window's OK does\n"
         "  trovix-cli demo-album DIR          build a small demo album folder in DIR\n"
         "  trovix-cli --version | --help\n"
         "\n"
@@ -110,6 +112,8 @@ CliParse parseArguments(const QStringList& args) {
             if (!flag(&o.save)) return fail(arg + QStringLiteral(" takes no value"));
         } else if (arg == QLatin1String("--yes")) {
             if (!flag(&o.yes)) return fail(arg + QStringLiteral(" takes no value"));
+        } else if (arg == QLatin1String("--check")) {
+            if (!flag(&o.prefsCheck)) return fail(arg + QStringLiteral(" takes no value"));
         } else if (arg == QLatin1String("--json")) {
             if (!flag(&o.json)) return fail(arg + QStringLiteral(" takes no value"));
         } else if (arg == QLatin1String("--terms")) {
@@ -171,6 +175,8 @@ CliParse parseArguments(const QStringList& args) {
         } else if (!positional.isEmpty()) {
             return fail(QStringLiteral("prefs takes nothing, or KEY VALUE"));
         }
+        if (o.prefsCheck && o.prefsStore)
+            return fail(QStringLiteral("prefs --check takes no KEY VALUE"));
     } else if (command == QLatin1String("demo-album")) {
         if (positional.size() != 1) return fail(QStringLiteral("demo-album needs one DIR"));
         o.command = CliOptions::Command::DemoAlbum;
@@ -178,8 +184,9 @@ CliParse parseArguments(const QStringList& args) {
     } else {
         return fail(QStringLiteral("Unknown command \"%1\"").arg(command));
     }
-    const bool folderOnly =
-        !o.boxSet.isEmpty() || o.variousArtists || o.reverse || o.lockAlbumInfo;
+    if (o.prefsCheck && o.command != CliOptions::Command::Prefs)
+        return fail(QStringLiteral("--check belongs to the prefs command"));
+    const bool folderOnly = !o.boxSet.isEmpty() || o.variousArtists || o.reverse || o.lockAlbumInfo;
     const bool fileOnly = o.title || o.track || o.count;
     if (o.command == CliOptions::Command::File && folderOnly)
         return fail(QStringLiteral("Those options belong to album folders"));

@@ -18,6 +18,7 @@ struct CliOptions {
     QString prefsKey;
     QString prefsValue;
     bool prefsStore = false;
+    bool prefsCheck = false; // prefs --check
 
     // open
     bool cleanUpOnly = false;

@@ -1,6 +1,8 @@
 #include "cli/PrefsCommand.h"
 
 #include "app/Preferences.h"
+#include "app/PrefsModel.h"
+#include "cli/TextOutput.h"
 
 #include <QTextStream>
 
@@ -71,6 +73,19 @@ int run(bool store, const QString& key, const QString& text, QTextStream& out, Q
     for (const QString& k : Prefs::allKeys())
         out << k << " = " << textOf(k, Prefs::value(k)) << "\n";
     return 0;
+}
+
+int check(QTextStream& out) {
+    PrefsModel model;
+    model.load();
+    model.renderExamples();
+    const PrefsModel::TemplateCheck result = model.checkTemplates();
+    if (result.outcome == PrefsModel::Check::Pass) {
+        out << "The track name templates give a unique name for each track.\n";
+        return 0;
+    }
+    TextOutput::printAlerts({result.alert()}, out);
+    return 1;
 }
 
 } // namespace PrefsCommand

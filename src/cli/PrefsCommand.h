@@ -24,4 +24,9 @@ bool applyOverrides(const QList<QPair<QString, QString>>& overrides, QString* er
 // Returns the exit status.
 int run(bool store, const QString& key, const QString& value, QTextStream& out, QTextStream& err);
 
+// "prefs --check": the naming-template checks of the preferences window's
+// OK on the stored settings. Prints the alert OK would show, or that the
+// templates pass; 1 when OK would stop at an alert, else 0.
+int check(QTextStream& out);
+
 } // namespace PrefsCommand

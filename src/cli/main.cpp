@@ -1,4 +1,5 @@
 // trovix-cli: tags album folders and single files from a terminal or a script.
+#include "app/AppVersion.h"
 #include "app/Preferences.h"
 #include "cli/CliOptions.h"
 #include "cli/DemoAlbum.h"
@@ -15,7 +16,7 @@
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("trovix-cli"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TROVIX_VERSION));
+    QCoreApplication::setApplicationVersion(AppVersion::versionText());
     QTextStream out(stdout);
     QTextStream err(stderr);
 
@@ -38,9 +39,10 @@ int main(int argc, char** argv) {
         out << usageText();
         return 0;
     case CliOptions::Command::Version:
-        out << "Trovix " << TROVIX_VERSION << "\n";
+        out << AppVersion::AppName() << " " << AppVersion::versionText() << "\n";
         return 0;
     case CliOptions::Command::Prefs:
+        if (o.prefsCheck) return PrefsCommand::check(out);
         return PrefsCommand::run(o.prefsStore, o.prefsKey, o.prefsValue, out, err);
     case CliOptions::Command::DemoAlbum:
         if (!DemoAlbum::build(o.folder, &error)) {

@@ -287,26 +287,26 @@ void FileTagDocument::scanFile(const QString& path) {
     fCustomTag = track->customTag();
 }
 
-void FileTagDocument::createTrackHitFromTag() {
+void FileTagDocument::createTrackHitFromTag(const QImage& cover, const QByteArray& bytes) {
     const AudioTrackRef track = song();
     const std::optional<CustomTag> tag = customTag();
     fTrackDetailsFromTag = TrackDetails::TrackDetailsFromTag(*track, tag ? &*tag : nullptr);
     fTrackInfoFromTag = fTrackDetailsFromTag->trackInfoFromTrackDetails();
-    const QImage image = track->getImage();
-    if (!image.isNull()) {
-        fTrackInfoFromTag->setCoverArt(image);
+    if (!cover.isNull()) {
+        fTrackInfoFromTag->setCoverArt(cover);
+        fTrackInfoFromTag->setCoverArtData(bytes);
         fTrackInfoFromTag->setCoverArtLocation(TrackInfo::kTagLocation);
     }
 }
 
-void FileTagDocument::createTrackHitFromFile() {
+void FileTagDocument::createTrackHitFromFile(const QImage& cover, const QByteArray& bytes) {
     const AudioTrackRef track = song();
     fTrackDetailsFromFile = TrackDetails::TrackDetailsFromFile(*track);
     fTrackInfoFromFile = fTrackDetailsFromFile->trackInfoFromTrackDetails();
     fTrackInfoFromFile->setTitle(track->getOldTitle());
-    const QImage image = track->getImage();
-    if (!image.isNull()) {
-        fTrackInfoFromFile->setCoverArt(image);
+    if (!cover.isNull()) {
+        fTrackInfoFromFile->setCoverArt(cover);
+        fTrackInfoFromFile->setCoverArtData(bytes);
         fTrackInfoFromFile->setCoverArtLocation(track->getPath());
     }
 }
@@ -342,8 +342,10 @@ void FileTagDocument::initThread() {
     scanFile(docPath());
     ProgressIndicator* sheet = progress();
     if (!(sheet && sheet->cancelled())) {
-        createTrackHitFromTag();
-        createTrackHitFromFile();
+        const QByteArray bytes = song()->getImageData();
+        const QImage cover = AlbumArt::decodedImage(bytes);
+        createTrackHitFromTag(cover, bytes);
+        createTrackHitFromFile(cover, bytes);
         fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromTag.get());
         fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromFile.get());
         restoreOrigAlbumInfo();

@@ -126,8 +126,10 @@ public:
     // Before the scan: finishes what an interrupted save left in the file's
     // folder, following the file to its new name.
     void recoverFolder();
-    void createTrackHitFromTag();
-    void createTrackHitFromFile();
+    // Both take the file's cover decoded once (null when it has none or it
+    // does not decode) and its stored bytes.
+    void createTrackHitFromTag(const QImage& cover, const QByteArray& bytes);
+    void createTrackHitFromFile(const QImage& cover, const QByteArray& bytes);
     void scoopFileThreadData() override;
 
     // Saving (FileTagDocumentSave.cpp) ----------------------------------------

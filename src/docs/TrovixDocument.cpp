@@ -257,25 +257,36 @@ void TrovixDocument::scanFiles(const QString& folder) {
 
 namespace {
 
-// The hit of a pseudo-album, with the first picture any file's tags hold as
-// its cover, found at `location` of that file.
-AlbumInfoPtr hitWithFirstPicture(const AlbumDetailsPtr& details, const AudioTrackArray& songs,
-                                 const std::function<QString(const AudioTrack&)>& location) {
+// The hit of a pseudo-album with the folder's cover, found at `location`.
+AlbumInfoPtr hitWithCover(const AlbumDetailsPtr& details, const QImage& image,
+                          const QByteArray& bytes, const QString& location) {
     AlbumInfoPtr hit = details ? details->albumInfoFromAlbumDetails() : nullptr;
-    if (!hit) return hit;
-    for (const AudioTrackRef& track : songs) {
-        const QImage image = track->getImage();
-        if (image.isNull()) continue;
-        hit->setCoverArt(image);
-        hit->setCoverArtLocation(location(*track));
-        break;
-    }
+    if (!hit || image.isNull()) return hit;
+    hit->setCoverArt(image);
+    hit->setCoverArtData(bytes);
+    hit->setCoverArtLocation(location);
     return hit;
 }
 
 } // namespace
 
-void TrovixDocument::createAlbumHitFromTags() {
+TrovixDocument::FolderCover TrovixDocument::findFolderCover() const {
+    QList<AudioTrackRef> songs;
+    {
+        QMutexLocker locker(&fDataLock);
+        songs = fSongs.array();
+    }
+    for (const AudioTrackRef& track : songs) {
+        if (!track->hasImage()) continue;
+        const QByteArray bytes = track->getImageData();
+        // A damaged picture costs only itself: the next one is tried.
+        const QImage image = AlbumArt::decodedImage(bytes);
+        if (!image.isNull()) return {image, bytes, track->getPath()};
+    }
+    return {};
+}
+
+void TrovixDocument::createAlbumHitFromTags(const FolderCover& cover) {
     const std::optional<CustomTag> tag = customTag();
     AlbumDetailsPtr details;
     AlbumInfoPtr hit;
@@ -283,9 +294,7 @@ void TrovixDocument::createAlbumHitFromTags() {
         QMutexLocker locker(&fDataLock);
         details = AlbumDetails::AlbumDetailsFromTags(fSongs, tag ? &*tag : nullptr);
     }
-    hit = hitWithFirstPicture(details, fSongs, [](const AudioTrack&) {
-        return TrackInfo::kTagLocation;
-    });
+    hit = hitWithCover(details, cover.image, cover.bytes, TrackInfo::kTagLocation);
     // Published whole: the window may be drawing the status letters from the
     // previous hit meanwhile.
     QMutexLocker locker(&fDataLock);
@@ -293,15 +302,14 @@ void TrovixDocument::createAlbumHitFromTags() {
     fAlbumInfoFromTags = hit;
 }
 
-void TrovixDocument::createAlbumHitFromFiles() {
+void TrovixDocument::createAlbumHitFromFiles(const FolderCover& cover) {
     AlbumDetailsPtr details;
     AlbumInfoPtr hit;
     {
         QMutexLocker locker(&fDataLock);
         details = AlbumDetails::AlbumDetailsFromFiles(fSongs);
     }
-    hit = hitWithFirstPicture(details, fSongs,
-                              [](const AudioTrack& track) { return track.getPath(); });
+    hit = hitWithCover(details, cover.image, cover.bytes, cover.path);
     QMutexLocker locker(&fDataLock);
     fAlbumDetailsFromFiles = details;
     fAlbumInfoFromFiles = hit;
@@ -343,8 +351,9 @@ void TrovixDocument::initThread() {
     scanFiles(docPath());
     ProgressIndicator* sheet = progress();
     if (!(sheet && sheet->cancelled())) {
-        createAlbumHitFromTags();
-        createAlbumHitFromFiles();
+        const FolderCover cover = findFolderCover();
+        createAlbumHitFromTags(cover);
+        createAlbumHitFromFiles(cover);
         fAlbumArtObj->setImageFromAlbumInfo(fAlbumInfoFromTags.get());
         fAlbumArtObj->setImageFromAlbumInfo(fAlbumInfoFromFiles.get());
         restoreAllOriginalTitles();

@@ -204,8 +204,16 @@ public:
     // Lists the folder's music files; names that are not UTF-8 are named
     // in an alert.
     void scanFiles(const QString& folder);
-    void createAlbumHitFromTags();
-    void createAlbumHitFromFiles();
+    // The first picture in the files' tags that decodes, decoded once for
+    // both folder hits.
+    struct FolderCover {
+        QImage image;
+        QByteArray bytes;
+        QString path; // of the file whose tags hold it
+    };
+    FolderCover findFolderCover() const;
+    void createAlbumHitFromTags(const FolderCover& cover);
+    void createAlbumHitFromFiles(const FolderCover& cover);
     void initThread() override;
     void lookupThread(const QString& terms) override;
     void scoopFileThreadData() override;

@@ -107,11 +107,18 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
         // number is the title's position counts double. -1 marks a title or
         // record already taken.
         std::vector<std::vector<int>> score(t, std::vector<int>(n, 0));
+        // Read once, not once per title: the table is titles x records.
+        QStringList oldTitles;
+        std::vector<uint32_t> trackNums;
+        for (const AudioTrackRef& record : records) {
+            oldTitles.append(record->getOldTitle());
+            trackNums.push_back(record->getTrackNum());
+        }
         for (int i = 0; i < t; ++i) {
             const QString title = details->titleAtIndex(i);
             for (qsizetype j = 0; j < n; ++j) {
-                int value = FuzzyCompare(records[j]->getOldTitle(), title);
-                if (records[j]->getTrackNum() == uint32_t(i + 1)) value *= 2;
+                int value = FuzzyCompare(oldTitles[j], title);
+                if (trackNums[size_t(j)] == uint32_t(i + 1)) value *= 2;
                 score[i][j] = value;
             }
         }
@@ -124,6 +131,9 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
 
         std::vector<qsizetype> assigned(t, -1);
         for (int pass = 0; pass < t; ++pass) {
+            // A pass that assigns nothing leaves the table as it was, and so
+            // would every pass after it.
+            bool progress = false;
             for (int i = 0; i < t; ++i) {
                 if (assigned[i] >= 0) continue;
                 qsizetype c = -1;
@@ -140,8 +150,10 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
                 if (winner == i) {
                     assigned[i] = c;
                     take(i, c);
+                    progress = true;
                 }
             }
+            if (!progress) break;
         }
         // Titles left over take the first record still free. The whole column
         // is used up, so no record can land in the list twice.

@@ -231,8 +231,9 @@ Atom::Ptr Atom::newDataAtom(uint32_t itemType, const uint16_t* values, int count
     return newDataAtomHelper(DataAtom::newDataAtomWithUShorts(values, count), itemType);
 }
 
-Atom::Ptr Atom::newDataAtomWithImage(uint32_t itemType, const QByteArray& pngBytes) {
-    return newDataAtomHelper(std::make_shared<DataAtom>(DataAtom::kPng, pngBytes), itemType);
+Atom::Ptr Atom::newDataAtomWithImage(uint32_t itemType, const QByteArray& bytes,
+                                     uint32_t typeWord) {
+    return newDataAtomHelper(std::make_shared<DataAtom>(typeWord, bytes), itemType);
 }
 
 Atom* Atom::find(uint32_t type) {
@@ -282,8 +283,8 @@ void Atom::setUShortArrayValue(int index, uint16_t value) {
     if (DataAtom* d = data()) d->setUShortArrayValue(index, value);
 }
 
-void Atom::setImage(const QByteArray& pngBytes) {
-    if (DataAtom* d = data()) d->setImage(pngBytes);
+void Atom::setImage(const QByteArray& bytes, uint32_t typeWord) {
+    if (DataAtom* d = data()) d->setImage(bytes, typeWord);
 }
 
 uint64_t Atom::dataSize() const {

@@ -83,7 +83,8 @@ public:
     static Ptr newDataAtomHelper(std::shared_ptr<DataAtom> value, uint32_t itemType);
     static Ptr newDataAtom(uint32_t itemType, const QString& text);
     static Ptr newDataAtom(uint32_t itemType, const uint16_t* values, int count);
-    static Ptr newDataAtomWithImage(uint32_t itemType, const QByteArray& pngBytes);
+    // An item holding a picture; the type word says its format (13 JPEG, 14 PNG).
+    static Ptr newDataAtomWithImage(uint32_t itemType, const QByteArray& bytes, uint32_t typeWord);
 
     uint32_t type() const { return fType; }
     QString typeName() const;
@@ -115,7 +116,7 @@ public:
     QByteArray image() const;
     void setStringValue(const QString& text);
     void setUShortArrayValue(int index, uint16_t value);
-    void setImage(const QByteArray& pngBytes);
+    void setImage(const QByteArray& bytes, uint32_t typeWord);
 
     virtual uint64_t dataSize() const;
     virtual uint64_t atomSize() const;

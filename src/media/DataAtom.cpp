@@ -56,9 +56,9 @@ void DataAtom::setUShortArrayValue(int index, uint16_t value) {
     fModified = true;
 }
 
-void DataAtom::setImage(const QByteArray& pngBytes) {
-    fContents = pngBytes;
-    fType = kPng;
+void DataAtom::setImage(const QByteArray& bytes, uint32_t typeWord) {
+    fContents = bytes;
+    fType = typeWord;
     fModified = true;
 }
 

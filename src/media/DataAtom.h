@@ -28,7 +28,7 @@ public:
     int ushortArrayValue(int index) const;
     void setUShortArrayValue(int index, uint16_t value);
     QByteArray image() const { return fContents; }
-    void setImage(const QByteArray& pngBytes);
+    void setImage(const QByteArray& bytes, uint32_t typeWord);
 
     uint64_t dataSize() const override { return uint64_t(fContents.size()); }
     uint64_t atomSize() const override { return uint64_t(fContents.size()) + 8; }

@@ -4,6 +4,7 @@
 #include "system/Log.h"
 
 #include <QBuffer>
+#include <QImage>
 #include <QStringList>
 #include <QtEndian>
 
@@ -189,7 +190,7 @@ QString M4AFile::readMaxTrackStr() {
     return item(kTrkn) ? QString::number(readMaxTracks()) : QString();
 }
 
-QByteArray M4AFile::readImage() {
+QByteArray M4AFile::readImage() const {
     Atom* a = item(kCovr);
     return a ? a->image() : QByteArray();
 }
@@ -295,22 +296,32 @@ void M4AFile::writeTrackNum(int n, int m) {
     addItem(Atom::newDataAtom(kTrkn, values, 4));
 }
 
-void M4AFile::writeImage(const QImage& image) {
+void M4AFile::writeImageData(const QByteArray& bytes, const QByteArray& format) {
     Atom* covr = item(kCovr);
-    if (image.isNull()) {
+    if (bytes.isEmpty()) {
         if (covr) covr->markForDeletion();
         return;
     }
-    QByteArray png;
-    QBuffer buffer(&png);
-    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-        TROVIX_LOG() << "Could not encode the cover of" << fPath << "as PNG";
-        return;
+    // The item's type word names JPEG or PNG; anything else becomes a PNG.
+    QByteArray stored = bytes;
+    uint32_t typeWord = DataAtom::kJpeg;
+    if (format != "jpeg") {
+        typeWord = DataAtom::kPng;
+        if (format != "png") {
+            stored.clear();
+            QBuffer buffer(&stored);
+            const QImage image = QImage::fromData(bytes);
+            if (image.isNull() || !buffer.open(QIODevice::WriteOnly) ||
+                !image.save(&buffer, "PNG")) {
+                TROVIX_LOG() << "Could not store the cover of" << fPath << "as PNG";
+                return;
+            }
+        }
     }
     if (covr && covr->data()) {
-        covr->setImage(png);
+        covr->setImage(stored, typeWord);
         return;
     }
     if (covr) covr->markForDeletion();
-    addItem(Atom::newDataAtomWithImage(kCovr, png));
+    addItem(Atom::newDataAtomWithImage(kCovr, stored, typeWord));
 }

@@ -14,6 +14,7 @@ public:
     static std::shared_ptr<M4AFile> newM4AFileWithPath(const QString& path);
 
     bool commitTags() override;
+    QByteArray imageFormat() const override { return QByteArrayLiteral("png"); }
     void refreshAfterRename(const QString& newPath) override;
 
     // The parsed file, for inspection.
@@ -33,7 +34,7 @@ protected:
     QString readTrackStr() override;
     QString readLongTrackStr() override;
     QString readMaxTrackStr() override;
-    QByteArray readImage() override;
+    QByteArray readImage() const override;
 
     void writeTitle(const QString& s) override;
     void writeArtist(const QString& s) override;
@@ -42,7 +43,7 @@ protected:
     void writeYearStr(const QString& s) override;
     void writeGenre(const QString& name) override;
     void writeTrackNum(int n, int m) override;
-    void writeImage(const QImage& image) override;
+    void writeImageData(const QByteArray& bytes, const QByteArray& format) override;
 
 private:
     explicit M4AFile(const QString& path) : MusicFile(path) {}

@@ -349,7 +349,7 @@ std::optional<CustomTag> MP3File::readCustomTag() {
     return CustomTag::fromString(toQt(frame->text()));
 }
 
-QByteArray MP3File::readImage() {
+QByteArray MP3File::readImage() const {
     const ID3v2::FrameList& frames = fID3Tags->frameList("APIC");
     for (auto type :
          {ID3v2::AttachedPictureFrame::FrontCover, ID3v2::AttachedPictureFrame::Other}) {
@@ -450,7 +450,7 @@ void MP3File::writeCustomTag(const std::optional<CustomTag>& tag) {
     fID3Tags->addFrame(new CustomTagFrame(toTL(description), toTL(text), encoding));
 }
 
-void MP3File::writeImage(const QImage& image) {
+void MP3File::writeImageData(const QByteArray& bytes, const QByteArray& format) {
     const std::vector<ID3v2::Frame*> frames = snapshot(fID3Tags->frameList("APIC"));
     for (ID3v2::Frame* frame : frames) {
         auto* picture = dynamic_cast<ID3v2::AttachedPictureFrame*>(frame);
@@ -459,23 +459,13 @@ void MP3File::writeImage(const QImage& image) {
             fID3Tags->removeFrame(frame);
     }
     fNeedsUpdate = true;
-    if (image.isNull()) return;
-
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(90);
-    if (!writer.write(image)) {
-        TROVIX_LOG() << "MP3File: cover for" << fPath << "not encoded:" << writer.errorString();
-        return;
-    }
+    if (bytes.isEmpty()) return;
     auto* picture = new ID3v2::AttachedPictureFrame;
     picture->setTextEncoding(TagLib::String::Latin1);
-    picture->setMimeType("image/jpeg");
+    picture->setMimeType(TagLib::String("image/") + TagLib::String(format.constData()));
     picture->setType(ID3v2::AttachedPictureFrame::FrontCover);
     picture->setDescription("Album Cover");
-    picture->setPicture(ByteVector(jpeg.constData(), unsigned(jpeg.size())));
+    picture->setPicture(ByteVector(bytes.constData(), unsigned(bytes.size())));
     fID3Tags->addFrame(picture);
 }
 

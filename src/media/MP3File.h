@@ -49,7 +49,7 @@ protected:
     QString readLongTrackStr() override;
     QString readMaxTrackStr() override;
     std::optional<CustomTag> readCustomTag() override;
-    QByteArray readImage() override;
+    QByteArray readImage() const override;
 
     void writeTitle(const QString& s) override;
     void writeArtist(const QString& s) override;
@@ -60,7 +60,7 @@ protected:
     void writeTrackNum(int n, int m) override;
     void writeTrackStr(const QString& s) override;
     void writeCustomTag(const std::optional<CustomTag>& tag) override;
-    void writeImage(const QImage& image) override;
+    void writeImageData(const QByteArray& bytes, const QByteArray& format) override;
 
 private:
     explicit MP3File(const QString& path);

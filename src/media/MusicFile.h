@@ -40,11 +40,13 @@ public:
     QString getLongTrackStr() const { return fLongTrackStr; }
     QString getMaxTrackStr() const { return fMaxTrackStr; }
     std::optional<CustomTag> customTag() const { return fCustomTag; }
-    // The cover; its bytes are decoded on the first request, so reading a
-    // folder never pays for pictures nobody looks at.
+    // Whether the tag holds a cover; known from opening, without its bytes.
+    bool hasImage() const { return fHasImage; }
+    // The cover as stored (JPEG, PNG, ...), read from the in-memory tag on
+    // request: a folder of records never holds a second copy of each picture.
+    QByteArray getImageData() const { return fHasImage ? readImage() : QByteArray(); }
+    // The cover decoded, null when absent or undecodable; decodes every call.
     QImage getImage() const;
-    bool hasImage() const { return !fImage.isNull() || !fImageData.isEmpty(); }
-    QByteArray getImageData() const { return fImageData; }
     uint32_t getTrackNum() const { return fTrackNum; }
     uint32_t getMaxTracks() const { return fMaxTracks; }
     int32_t getBitrate() const { return fBitrate; }
@@ -58,7 +60,6 @@ public:
     void setYearNum(int year) { fYear = QString::number(year); }
     void setGenre(const QString& s) { fGenre = s; }
     void setCustomTag(const std::optional<CustomTag>& tag) { fCustomTag = tag; }
-    void setImage(const QImage& image);
     void setTrackNum(int n, int m);
     void setLongTrackStr(const QString& text);
 
@@ -72,7 +73,16 @@ public:
     void tagTrackNum(int n, int m);
     void tagTrackStr(const QString& s);
     void tagCustomTag(const std::optional<CustomTag>& tag);
+    // Encodes the picture in the format this file type keeps covers in; a
+    // null image removes the cover.
     void tagImage(const QImage& image);
+    // Stores these encoded bytes as they are; `format` names them ("jpeg",
+    // "png"; empty: found from the bytes). Empty bytes remove the cover.
+    void tagImageData(const QByteArray& bytes, const QByteArray& format = QByteArray());
+    // The format tagImage encodes pictures in.
+    virtual QByteArray imageFormat() const { return QByteArrayLiteral("jpeg"); }
+    // "jpeg", "png", "gif" or "bmp" by the bytes' signature; empty otherwise.
+    static QByteArray imageFormatOf(const QByteArray& bytes);
 
     // Writes the file. False when the file could not be written: the caller
     // reports it rather than claim success.
@@ -101,7 +111,7 @@ protected:
     virtual QString readMaxTrackStr() { return {}; }
     virtual std::optional<CustomTag> readCustomTag() { return std::nullopt; }
     // The encoded picture bytes (JPEG, PNG, ...), undecoded.
-    virtual QByteArray readImage() { return {}; }
+    virtual QByteArray readImage() const { return {}; }
 
     // Primitive writers: change the in-memory tag only.
     virtual void writeTitle(const QString&) {}
@@ -113,7 +123,8 @@ protected:
     virtual void writeTrackNum(int, int) {}
     virtual void writeTrackStr(const QString&) {}
     virtual void writeCustomTag(const std::optional<CustomTag>&) {}
-    virtual void writeImage(const QImage&) {}
+    // Encoded bytes and their format (never empty when the bytes are not).
+    virtual void writeImageData(const QByteArray&, const QByteArray&) {}
 
     bool fNeedsUpdate = false;
     QString fPath;
@@ -126,8 +137,7 @@ protected:
     QString fLongTrackStr;
     QString fMaxTrackStr;
     std::optional<CustomTag> fCustomTag;
-    mutable QImage fImage;
-    QByteArray fImageData;
+    bool fHasImage = false;
     int32_t fBitrate = 0;
     uint32_t fDurationSecs = 0;
     uint32_t fTrackNum = 0;

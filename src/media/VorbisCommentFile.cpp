@@ -6,7 +6,7 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageWriter>
+#include <QImageReader>
 #include <QRandomGenerator>
 #include <QtEndian>
 
@@ -114,7 +114,7 @@ std::optional<CustomTag> VorbisCommentFile::readCustomTag() {
     return CustomTag::fromString(text);
 }
 
-QByteArray VorbisCommentFile::readImage() {
+QByteArray VorbisCommentFile::readImage() const {
     for (quint32 type : {kFrontCover, kOther}) {
         for (const QByteArray& body : fPictures) {
             if (pictureType(body) != type) continue;
@@ -156,31 +156,27 @@ void VorbisCommentFile::writeCustomTag(const std::optional<CustomTag>& tag) {
     setField(kCustomTagField, tag ? tag->customTagToString() : QString());
 }
 
-void VorbisCommentFile::writeImage(const QImage& image) {
+void VorbisCommentFile::writeImageData(const QByteArray& bytes, const QByteArray& format) {
     std::erase_if(fPictures, [](const QByteArray& body) {
         const quint32 type = pictureType(body);
         return type == kFrontCover || type == kOther;
     });
     fNeedsUpdate = true;
-    if (image.isNull()) return;
+    if (bytes.isEmpty()) return;
 
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
-    writer.setQuality(90);
-    if (!writer.write(image)) {
-        TROVIX_LOG() << "Cover for" << fPath << "not encoded:" << writer.errorString();
-        return;
-    }
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    // The size from the picture's header; the bytes are not decoded.
+    const QSize size = QImageReader(&buffer, format).size();
     TagLib::FLAC::Picture picture;
     picture.setType(TagLib::FLAC::Picture::FrontCover);
-    picture.setMimeType("image/jpeg");
+    picture.setMimeType(TagLib::String("image/" + format.toStdString()));
     picture.setDescription("Album Cover");
-    picture.setWidth(image.width());
-    picture.setHeight(image.height());
+    picture.setWidth(qMax(0, size.width()));
+    picture.setHeight(qMax(0, size.height()));
     picture.setColorDepth(24);
-    picture.setData(TagLib::ByteVector(jpeg.constData(), unsigned(jpeg.size())));
+    picture.setData(TagLib::ByteVector(bytes.constData(), unsigned(bytes.size())));
     const TagLib::ByteVector body = picture.render();
     fPictures.emplace_back(body.data(), qsizetype(body.size()));
 }

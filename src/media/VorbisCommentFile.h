@@ -41,7 +41,7 @@ protected:
     QString readLongTrackStr() override;
     QString readMaxTrackStr() override;
     std::optional<CustomTag> readCustomTag() override;
-    QByteArray readImage() override;
+    QByteArray readImage() const override;
 
     void writeTitle(const QString& s) override { setField(QStringLiteral("TITLE"), s); }
     void writeArtist(const QString& s) override { setField(QStringLiteral("ARTIST"), s); }
@@ -52,7 +52,7 @@ protected:
     void writeTrackNum(int n, int m) override;
     void writeTrackStr(const QString& s) override;
     void writeCustomTag(const std::optional<CustomTag>& tag) override;
-    void writeImage(const QImage& image) override;
+    void writeImageData(const QByteArray& bytes, const QByteArray& format) override;
 
     void setField(const QString& name, const QString& value);
     // The picture blocks' bodies as METADATA_BLOCK_PICTURE fields, for the

@@ -30,6 +30,7 @@ public:
     static inline const QString kCompareStringKey = QStringLiteral("IADBSearchString");
     static inline const QString kCoverArtKey = QStringLiteral("coverArt");
     static inline const QString kCoverArtLocationKey = QStringLiteral("coverArtLocation");
+    static inline const QString kCoverArtDataKey = QStringLiteral("coverArtData");
     static inline const QString kScoreKey = QStringLiteral("score");
     static inline const QString kAlbumDetailsKey = QStringLiteral("albumDetails");
 
@@ -64,6 +65,9 @@ public:
     QString iadbCompareString() const { return stringFor(kCompareStringKey); }
     QImage coverArt() const;
     QString coverArtLocation() const { return stringFor(kCoverArtLocationKey); }
+    // The cover's bytes as a file stored them, when it came from one: a save
+    // can write them back without re-encoding.
+    QByteArray coverArtData() const { return fDict.value(kCoverArtDataKey).toByteArray(); }
     int totalScore() const { return fDict.value(kScoreKey).toInt(); }
     std::shared_ptr<AlbumDetails> albumDetails() const;
 
@@ -76,6 +80,9 @@ public:
     void setIADBCompareString(const QString& v) { setString(kCompareStringKey, v); }
     void setCoverArt(const QImage& image);
     void setCoverArtLocation(const QString& v) { setString(kCoverArtLocationKey, v); }
+    void setCoverArtData(const QByteArray& bytes) {
+        if (!bytes.isEmpty()) fDict.insert(kCoverArtDataKey, bytes);
+    }
     void setTotalScore(int score) { fDict.insert(kScoreKey, score); }
     void setAlbumDetails(const std::shared_ptr<AlbumDetails>& details);
 

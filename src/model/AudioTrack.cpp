@@ -8,6 +8,7 @@
 #include "system/Log.h"
 #include "system/MoveFile.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -65,7 +66,7 @@ AudioTrack AudioTrack::initWithPath(const QString& path) {
         t.fTrackNum = f->getTrackNum();
         t.fMaxTracks = f->getMaxTracks();
         t.fBitrate = f->getBitrate();
-        t.fImage = f->getImage();
+        t.fHasImage = f->hasImage();
     }
     // M4A answers null for a missing title, MP3 the empty string (kept).
     if (t.fTitle.isNull()) t.fTitle = t.fFileName;
@@ -206,9 +207,46 @@ void AudioTrack::tagCustomTag(const std::optional<CustomTag>& tag) {
     if (fMusicFile) fMusicFile->tagCustomTag(tag);
 }
 
+QByteArray AudioTrack::getImageData() const {
+    if (!fHasImage) return {};
+    if (!fImageData.isEmpty() || !fMusicFile) return fImageData;
+    return fMusicFile->getImageData();
+}
+
+QImage AudioTrack::getImage() const {
+    return QImage::fromData(getImageData());
+}
+
+void AudioTrack::setImageData(const QByteArray& bytes) {
+    fImageData = bytes;
+    fHasImage = !bytes.isEmpty();
+}
+
+void AudioTrack::setImage(const QImage& image) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (!image.isNull() && buffer.open(QIODevice::WriteOnly)) image.save(&buffer, "PNG");
+    setImageData(png);
+}
+
 void AudioTrack::tagImage(const QImage& image) {
-    setImage(image);
-    if (fMusicFile) fMusicFile->tagImage(image);
+    if (!fMusicFile) {
+        setImage(image);
+        return;
+    }
+    fMusicFile->tagImage(image);
+    fImageData.clear();
+    fHasImage = fMusicFile->hasImage();
+}
+
+void AudioTrack::tagImageData(const QByteArray& bytes, const QByteArray& format) {
+    if (!fMusicFile) {
+        setImageData(bytes);
+        return;
+    }
+    fMusicFile->tagImageData(bytes, format);
+    fImageData.clear();
+    fHasImage = fMusicFile->hasImage();
 }
 
 bool AudioTrack::commitTags() {

@@ -2,6 +2,7 @@
 
 #include "model/CustomTag.h"
 
+#include <QByteArray>
 #include <QDataStream>
 #include <QImage>
 #include <QString>
@@ -74,7 +75,12 @@ public:
     QString getLongTrackStr() const { return fLongTrackStr; }
     QString getMaxTrackStr() const { return fMaxTrackStr; }
     std::optional<CustomTag> customTag() const { return fCustomTag; }
-    QImage getImage() const { return fImage; }
+    // The cover: whether there is one, its stored bytes (asked of the file
+    // object, so records never hold a copy) and, for whoever draws it, the
+    // picture decoded on each call.
+    bool hasImage() const { return fHasImage; }
+    QByteArray getImageData() const;
+    QImage getImage() const;
 
     int32_t getPauseSecs() const { return fPauseSeconds; }
     int32_t getBitrate() const { return fBitrate; }
@@ -109,7 +115,10 @@ public:
     void setRow(uint32_t row) { fRow = row; }
     void setPauseSecs(int32_t secs) { fPauseSeconds = secs; }
     void setCustomTag(const std::optional<CustomTag>& tag) { fCustomTag = tag; }
-    void setImage(const QImage& image) { fImage = image; }
+    // The record's own cover bytes, in place of the file's.
+    void setImageData(const QByteArray& bytes);
+    // Stored as PNG bytes.
+    void setImage(const QImage& image);
     // A look-up's answer for this row: new title and artist, row = track - 1.
     void updateSong(const QString& title, const QString& artist, int track);
 
@@ -123,6 +132,7 @@ public:
     void tagTrack(int n, int m);
     void tagCustomTag(const std::optional<CustomTag>& tag);
     void tagImage(const QImage& image);
+    void tagImageData(const QByteArray& bytes, const QByteArray& format = QByteArray());
     // Writes the file; false when there is no file or it could not be
     // written (commitError says why).
     bool commitTags();
@@ -194,8 +204,10 @@ private:
     uint32_t fRow = 0;
     bool fNeedsRefresh = false;
     bool fOKToTag = false;
+    bool fHasImage = false;
     std::optional<CustomTag> fCustomTag;
-    QImage fImage;
+    // Set only when the record's cover differs from its file's.
+    QByteArray fImageData;
 };
 
 using AudioTrackRef = std::shared_ptr<AudioTrack>;

@@ -37,6 +37,8 @@ QString DescribeValue(const QVariant& value, int indent) {
         const QImage image = value.value<QImage>();
         return QStringLiteral("<QImage %1x%2>").arg(image.width()).arg(image.height());
     }
+    if (value.typeId() == QMetaType::QByteArray)
+        return QStringLiteral("<%1 bytes>").arg(value.toByteArray().size());
     if (value.canConvert<std::shared_ptr<AlbumDetails>>()) {
         const auto details = value.value<std::shared_ptr<AlbumDetails>>();
         return QString::asprintf("<%s at %p>", details ? details->className() : "nil",

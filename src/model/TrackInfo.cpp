@@ -37,9 +37,11 @@ std::shared_ptr<TrackInfo> TrackInfo::TrackInfoFromAudioTrack(const AudioTrack& 
     const std::optional<CustomTag> customTag = track.customTag();
     hit->setTrackDetails(
         TrackDetails::TrackDetailsFromTag(track, customTag ? &*customTag : nullptr));
-    const QImage image = track.getImage();
+    const QByteArray bytes = track.getImageData();
+    const QImage image = QImage::fromData(bytes);
     if (!image.isNull()) {
         hit->setCoverArt(image);
+        hit->setCoverArtData(bytes);
         hit->setCoverArtLocation(kTagLocation);
     }
     return hit;

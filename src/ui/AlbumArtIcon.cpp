@@ -1,9 +1,16 @@
 #include "ui/AlbumArtIcon.h"
 
+#include "art/CoverScaling.h"
+
 #include <QDragEnterEvent>
+#include <QFutureWatcher>
 #include <QMimeData>
 #include <QPainter>
+#include <QPromise>
+#include <QThreadPool>
 #include <QUrl>
+
+#include <memory>
 
 AlbumArtIcon::AlbumArtIcon(QWidget* parent) : QWidget(parent) {
     setAcceptDrops(true);
@@ -15,6 +22,28 @@ void AlbumArtIcon::setPicture(const QImage& picture, const QString& toolTip) {
     fPicture = picture;
     if (!toolTip.isNull()) setToolTip(toolTip);
     update();
+}
+
+void AlbumArtIcon::showCandidate(const std::optional<AlbumArtDict>& candidate) {
+    const quint64 request = ++fRequest;
+    const QString toolTip = toolTipForCandidate(candidate ? &*candidate : nullptr);
+    if (!candidate || !candidate->hasImage() ||
+        candidate->dict().contains(AlbumArtDict::kImageKey)) {
+        setPicture(candidate ? candidate->image() : QImage(), toolTip);
+        return;
+    }
+    auto promise = std::make_shared<QPromise<QImage>>();
+    auto* watcher = new QFutureWatcher<QImage>(this);
+    connect(watcher, &QFutureWatcher<QImage>::finished, this, [this, watcher, request, toolTip] {
+        if (request == fRequest) setPicture(watcher->result(), toolTip);
+        watcher->deleteLater();
+    });
+    watcher->setFuture(promise->future());
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, copy = *candidate] {
+        promise->addResult(copy.image());
+        promise->finish();
+    });
 }
 
 bool AlbumArtIcon::acceptsDrag(const QMimeData* data) {

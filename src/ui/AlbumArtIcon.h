@@ -1,7 +1,11 @@
 #pragma once
 
+#include "art/AlbumArtDict.h"
+
 #include <QImage>
 #include <QWidget>
+
+#include <optional>
 
 class QMimeData;
 
@@ -16,6 +20,10 @@ public:
 
     // Shows a picture (null: none). A null tool tip keeps the current one.
     void setPicture(const QImage& picture, const QString& toolTip);
+    // Shows a cover-art candidate (none: no picture). One whose pixels are
+    // not in memory yet (an image file) is decoded on a pool thread, so the
+    // window never waits for a big photo; a later call supersedes it.
+    void showCandidate(const std::optional<AlbumArtDict>& candidate);
     QImage picture() const { return fPicture; }
     bool highlighted() const { return fHighlight; }
     // Where the picture is drawn: scaled to fit, centred.
@@ -43,4 +51,5 @@ private:
 
     QImage fPicture;
     bool fHighlight = false;
+    quint64 fRequest = 0; // the latest showCandidate
 };

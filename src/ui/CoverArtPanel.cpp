@@ -51,8 +51,7 @@ CoverArtPanel::CoverArtPanel(AlbumArt* art, QWidget* window) : QDialog(window), 
 }
 
 void CoverArtPanel::sync() {
-    const std::optional<AlbumArtDict> shown = fArt->shownCandidate();
-    fPaneImage->setPicture(fArt->shownImage(), toolTipForCandidate(shown ? &*shown : nullptr));
+    fPaneImage->showCandidate(fArt->shownCandidate());
     fSource->setText(fArt->sourceText());
     fSize->setText(fArt->sizeText());
     fDisplaySize->setText(fArt->displaySizeText());

@@ -1,9 +1,11 @@
 #include "ui/DropWindow.h"
 
 #include "app/Preferences.h"
+#include "ui/AppMenus.h"
 #include "ui/DropIcon.h"
 
 #include <QCloseEvent>
+#include <QMenuBar>
 #include <QVBoxLayout>
 
 DropWindow::DropWindow(QWidget* parent) : QWidget(parent) {
@@ -14,6 +16,11 @@ DropWindow::DropWindow(QWidget* parent) : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(fDropIcon);
+    // The same application commands as every document window.
+    auto* bar = new QMenuBar(this);
+    fMenus = new AppMenus(bar, this);
+    fMenus->addHelpMenu();
+    layout->setMenuBar(bar);
     fRestoring = true;
     const QByteArray frame = Prefs::value(QString::fromLatin1(Prefs::kMainWindowPos)).toByteArray();
     if (frame.isEmpty() || !restoreGeometry(frame)) resize(fDropIcon->sizeHint());

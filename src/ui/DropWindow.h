@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+class AppMenus;
 class DropIcon;
 
 // The main window, "Trovix": a drop target for album folders and music
@@ -11,6 +12,7 @@ class DropWindow : public QWidget {
 public:
     explicit DropWindow(QWidget* parent = nullptr);
     DropIcon* dropIcon() const { return fDropIcon; }
+    AppMenus* menus() const { return fMenus; }
 
 protected:
     void moveEvent(QMoveEvent* event) override;
@@ -21,5 +23,6 @@ private:
     void saveFrame();
 
     DropIcon* fDropIcon;
+    AppMenus* fMenus;
     bool fRestoring = false;
 };

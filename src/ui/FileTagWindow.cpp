@@ -3,9 +3,11 @@
 #include "art/AlbumArt.h"
 #include "art/CoverScaling.h"
 #include "ui/AlbumArtIcon.h"
+#include "ui/AppMenus.h"
 #include "ui/CoverArtPanel.h"
 #include "ui/LegendPanel.h"
 #include "ui/SearchSheet.h"
+#include "ui/StatusIcons.h"
 #include "ui/StatusImage.h"
 #include "ui/TrackHitsTableView.h"
 
@@ -90,23 +92,28 @@ void FileTagWindow::buildFields(QWidget* central) {
         {album, &FileTagDocument::setAlbumField},   {genre, &FileTagDocument::setGenreField},
         {year, &FileTagDocument::setYearField}};
     for (const auto& [edit, setter] : setters)
-        connect(edit, &QLineEdit::textEdited, this,
-                [this, setter = setter](const QString& text) { (fDoc.get()->*setter)(text); });
+        connect(edit, &QLineEdit::textEdited, this, [this, setter = setter](const QString& text) {
+            fieldEdited();
+            (fDoc.get()->*setter)(text);
+        });
 
     top->addLayout(buildCoverColumn(central));
     static_cast<QVBoxLayout*>(central->layout())->addLayout(top);
 }
 
 void FileTagWindow::buildMenus() {
-    QMenu* file = menuBar()->addMenu(tr("&File"));
-    fDocumentActions.append(file->addAction(tr("Save"), QKeySequence::Save, this,
-                                            [this] { fDoc->saveDocument(); }));
-    file->addAction(tr("Close"), QKeySequence::Close, this, &QWidget::close);
+    auto* menus = new AppMenus(menuBar(), this);
+    QMenu* file = menus->fileMenu();
+    fDocumentActions.append(
+        file->addAction(tr("Save"), QKeySequence::Save, this, [this] { fDoc->saveDocument(); }));
 
     QMenu* song = menuBar()->addMenu(tr("&Song"));
-    fDocumentActions.append(song->addAction(tr("Look Up"), this, &FileTagWindow::mainLookup));
     fDocumentActions.append(
-        song->addAction(tr("Search..."), this, &TaggingWindow::showSearchPanel));
+        song->addAction(tr("Look Up"), kLookUpShortcut, this, &FileTagWindow::mainLookup));
+    fDocumentActions.append(
+        song->addAction(tr("Search..."), kSearchShortcut, this, &TaggingWindow::showSearchPanel));
+    fNextCoverAction =
+        song->addAction(tr("Next Cover"), kNextCoverShortcut, this, &TaggingWindow::showNextCover);
     song->addSeparator();
     fDocumentActions.append(song->addAction(tr("Use Old Title"), this, [this] {
         fDoc->copyOldTitlesToNew(false);
@@ -123,6 +130,7 @@ void FileTagWindow::buildMenus() {
         fLookUpActions.append(
             web->addAction(QString(), this, [this, command] { fDoc->lookUp(command); }));
     }
+    menus->addHelpMenu();
     for (QMenu* menu : {file, song, web})
         connect(menu, &QMenu::aboutToShow, this, &FileTagWindow::validateMenus);
     validateMenus();
@@ -139,7 +147,9 @@ void FileTagWindow::validateMenus() {
         fLookUpActions[i]->setText(state.enabled ? state.title : tr(kPlainTitles[i]));
     }
     const bool idle = fDoc->commandsEnabled();
-    for (QAction* a : fDocumentActions) a->setEnabled(idle);
+    for (QAction* a : fDocumentActions)
+        a->setEnabled(idle);
+    fNextCoverAction->setEnabled(idle && nextCoverEnabled());
 }
 
 void FileTagWindow::setDocumentPath(const DropActionDict& request) {
@@ -183,6 +193,15 @@ void FileTagWindow::syncFieldsFromDocument() {
     }
 }
 
-void FileTagWindow::mainLookup() { fDoc->mainLookup(); }
+bool FileTagWindow::saveWouldChange() const {
+    if (!fDoc->song()) return false;
+    for (StatusIcons::Color color : StatusIcons::colorsOf(fDoc->fileStatus()))
+        if (color == StatusIcons::Red) return true;
+    return false;
+}
+
+void FileTagWindow::mainLookup() {
+    fDoc->mainLookup();
+}
 
 void FileTagWindow::sheetLookup() { fDoc->sheetLookup(); }

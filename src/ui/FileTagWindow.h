@@ -39,7 +39,7 @@ public:
 
     // Commands.
     void mainLookup() override;
-    void validateMenus();
+    void validateMenus() override;
 
     // Parts, for tests and screenshots. Field names: "title", "track",
     // "count", "artist", "album", "genre", "year".
@@ -51,6 +51,7 @@ public:
 
 protected:
     void sheetLookup() override;
+    bool saveWouldChange() const override;
 
 private:
     void buildFields(QWidget* central);
@@ -63,4 +64,5 @@ private:
     TrackHitsTableView* fTrackHitsTableView;
     QList<QAction*> fLookUpActions;
     QList<QAction*> fDocumentActions;
+    QAction* fNextCoverAction = nullptr;
 };

@@ -30,12 +30,13 @@ void FolderStatusDelegate::setDecide(Decide decide) {
     decider() = decide ? std::move(decide) : Decide(&documentColors);
 }
 
-FolderStatusDelegate::Colors FolderStatusDelegate::colorsForRow(qsizetype row) const {
+FolderStatusDelegate::Colors FolderStatusDelegate::colorsFor(const TrovixDocument& doc,
+                                                             qsizetype row) {
     Colors colors;
     colors.fill(StatusIcons::Gray);
-    const AudioTrackRef track = fDoc->trackArray().objectAtIndex(row);
+    const AudioTrackRef track = doc.trackArray().objectAtIndex(row);
     if (!track || track->isPlaceholder() || !track->okToTag()) return colors;
-    return decider()(*fDoc, *track, row);
+    return decider()(doc, *track, row);
 }
 
 void FolderStatusDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

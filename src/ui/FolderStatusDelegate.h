@@ -22,7 +22,8 @@ public:
     FolderStatusDelegate(TrovixDocument* doc, QObject* parent = nullptr);
 
     // The colours for a row as the cell draws them.
-    Colors colorsForRow(qsizetype row) const;
+    Colors colorsForRow(qsizetype row) const { return colorsFor(*fDoc, row); }
+    static Colors colorsFor(const TrovixDocument& doc, qsizetype row);
     static void setDecide(Decide decide);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -4,8 +4,10 @@
 #include "ui/AlbumHitsTableView.h"
 #include "art/AlbumArt.h"
 #include "art/CoverScaling.h"
+#include "ui/AppMenus.h"
 #include "ui/BoxSetSheet.h"
 #include "ui/CoverArtPanel.h"
+#include "ui/FolderStatusDelegate.h"
 #include "ui/LegendPanel.h"
 #include "ui/ProgressSheet.h"
 #include "ui/SearchSheet.h"
@@ -94,14 +96,22 @@ void FolderWindow::buildFields(QWidget* central) {
     top->addLayout(buildCoverColumn(central));
     static_cast<QVBoxLayout*>(central->layout())->addLayout(top);
 
-    connect(fOldArtistTextField, &QLineEdit::textEdited, this,
-            [this](const QString& text) { fDoc->setArtistField(text); });
-    connect(fOldAlbumTextField, &QLineEdit::textEdited, this,
-            [this](const QString& text) { fDoc->setAlbumField(text); });
-    connect(fOldGenreTextField, &QLineEdit::textEdited, this,
-            [this](const QString& text) { fDoc->setGenreField(text); });
-    connect(fOldYearTextField, &QLineEdit::textEdited, this,
-            [this](const QString& text) { fDoc->setYearField(text); });
+    connect(fOldArtistTextField, &QLineEdit::textEdited, this, [this](const QString& text) {
+        fieldEdited();
+        fDoc->setArtistField(text);
+    });
+    connect(fOldAlbumTextField, &QLineEdit::textEdited, this, [this](const QString& text) {
+        fieldEdited();
+        fDoc->setAlbumField(text);
+    });
+    connect(fOldGenreTextField, &QLineEdit::textEdited, this, [this](const QString& text) {
+        fieldEdited();
+        fDoc->setGenreField(text);
+    });
+    connect(fOldYearTextField, &QLineEdit::textEdited, this, [this](const QString& text) {
+        fieldEdited();
+        fDoc->setYearField(text);
+    });
     connect(fLockAlbumInfoButton, &QCheckBox::toggled, this,
             [this](bool on) { fDoc->setLockAlbumInfo(on); });
     connect(fVariousArtistsBtn, &QCheckBox::clicked, this, [this](bool on) {
@@ -117,12 +127,12 @@ void FolderWindow::buildFields(QWidget* central) {
 }
 
 void FolderWindow::buildMenus() {
-    QMenu* file = menuBar()->addMenu(tr("&File"));
+    auto* menus = new AppMenus(menuBar(), this);
+    QMenu* file = menus->fileMenu();
     fDocumentActions.append(file->addAction(tr("Save"), QKeySequence::Save, this, [this] {
         fTrackListTableView->commitEdit();
         fDoc->saveDocument();
     }));
-    file->addAction(tr("Close"), QKeySequence::Close, this, &QWidget::close);
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     fCutAction = edit->addAction(tr("Cut"), QKeySequence::Cut, this,
@@ -139,9 +149,12 @@ void FolderWindow::buildMenus() {
         a->setShortcutContext(Qt::WidgetShortcut);
 
     QMenu* album = menuBar()->addMenu(tr("&Album"));
-    fDocumentActions.append(album->addAction(tr("Look Up"), this, &FolderWindow::mainLookup));
     fDocumentActions.append(
-        album->addAction(tr("Search..."), this, &TaggingWindow::showSearchPanel));
+        album->addAction(tr("Look Up"), kLookUpShortcut, this, &FolderWindow::mainLookup));
+    fDocumentActions.append(
+        album->addAction(tr("Search..."), kSearchShortcut, this, &TaggingWindow::showSearchPanel));
+    fNextCoverAction =
+        album->addAction(tr("Next Cover"), kNextCoverShortcut, this, &TaggingWindow::showNextCover);
     fDocumentActions.append(
         album->addAction(tr("Box Set..."), this, &FolderWindow::showMultiCDPanel));
     album->addSeparator();
@@ -167,6 +180,7 @@ void FolderWindow::buildMenus() {
                                                  [this, command] { fDoc->lookUp(command); });
         fLookUpActions.append(action);
     }
+    menus->addHelpMenu();
     for (QMenu* menu : {file, edit, album, fLookUpMenu})
         connect(menu, &QMenu::aboutToShow, this, &FolderWindow::validateMenus);
     validateMenus();
@@ -187,7 +201,9 @@ void FolderWindow::validateMenus() {
         fLookUpActions[i]->setText(state.enabled ? state.title : tr(kPlainTitles[i]));
     }
     const bool idle = fDoc->commandsEnabled();
-    for (QAction* a : fDocumentActions) a->setEnabled(idle);
+    for (QAction* a : fDocumentActions)
+        a->setEnabled(idle);
+    fNextCoverAction->setEnabled(idle && nextCoverEnabled());
     fCutAction->setEnabled(idle);
     fCopyAction->setEnabled(idle);
     fDeleteAction->setEnabled(idle);
@@ -235,6 +251,13 @@ void FolderWindow::syncFieldsFromDocument() {
 void FolderWindow::mainLookup() { fDoc->mainLookup(); }
 
 void FolderWindow::sheetLookup() { fDoc->lookupCommon(); }
+
+bool FolderWindow::saveWouldChange() const {
+    for (qsizetype row = 0; row < fDoc->numberOfRows(); ++row)
+        for (StatusIcons::Color color : FolderStatusDelegate::colorsFor(*fDoc, row))
+            if (color == StatusIcons::Red) return true;
+    return false;
+}
 
 void FolderWindow::showMultiCDPanel() {
     if (!fDoc->commandsEnabled()) return;

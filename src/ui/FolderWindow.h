@@ -59,10 +59,11 @@ public:
     // The twelve look-up commands, in the document's command order.
     QList<QAction*> lookUpActions() const { return fLookUpActions; }
     // Brings every menu command's enabling and title up to date.
-    void validateMenus();
+    void validateMenus() override;
 
 protected:
     void sheetLookup() override;
+    bool saveWouldChange() const override;
 
 private:
     void buildFields(QWidget* central);
@@ -84,6 +85,7 @@ private:
     QMenu* fLookUpMenu = nullptr;
     QList<QAction*> fLookUpActions;
     QList<QAction*> fDocumentActions;
+    QAction* fNextCoverAction = nullptr;
     QAction* fCutAction = nullptr;
     QAction* fCopyAction = nullptr;
     QAction* fPasteAction = nullptr;

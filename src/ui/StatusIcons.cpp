@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRect>
+#include <QStringList>
 
 namespace {
 
@@ -51,8 +52,19 @@ QImage StatusIcons::draw(Letter letter, Color color) {
     p.setRenderHint(QPainter::Antialiasing);
     QPainterPath path;
     path.addRoundedRect(QRectF(1, 1, kSize - 2, kSize - 2), 3, 3);
+    // A letter that will change has a second cue besides red, for eyes that
+    // do not tell red from green: a bold outline and its top-right corner
+    // cut off.
+    if (color == Red) {
+        QPainterPath corner;
+        corner.moveTo(kSize - 6, 0);
+        corner.lineTo(kSize, 0);
+        corner.lineTo(kSize, 6);
+        corner.closeSubpath();
+        path = path.subtracted(corner);
+    }
     p.fillPath(path, fillColor(color));
-    p.setPen(QPen(fillColor(color).darker(140), 1));
+    p.setPen(QPen(fillColor(color).darker(color == Red ? 170 : 140), color == Red ? 2 : 1));
     p.drawPath(path);
     QFont font;
     font.setPixelSize(11);
@@ -61,6 +73,20 @@ QImage StatusIcons::draw(Letter letter, Color color) {
     p.setPen(Qt::white);
     p.drawText(QRect(0, 0, kSize, kSize), Qt::AlignCenter, QLatin1String(kLetterGlyphs[letter]));
     return img;
+}
+
+QString StatusIcons::accessibleText(const std::array<Color, 5>& colors) {
+    static const char* const kLetterWords[] = {"Track number", "Artist", "Album info", "File name",
+                                               "Title"};
+    QStringList parts;
+    for (Letter letter : kRowOrder) {
+        const char* state = colors[letter] == Red     ? "will change"
+                            : colors[letter] == Green ? "already right"
+                                                      : "left alone";
+        parts << QStringLiteral("%1: %2").arg(QLatin1String(kLetterWords[letter]),
+                                              QLatin1String(state));
+    }
+    return parts.join(QStringLiteral(", "));
 }
 
 void StatusIcons::paintRow(QPainter* painter, const QRect& rect,

@@ -12,7 +12,8 @@ class QPainter;
 class QRect;
 
 // The fifteen status icons of the track tables: one per indicator letter in
-// red (saving changes it), grey (left alone) and green (already right).
+// red (saving changes it), grey (left alone) and green (already right); the
+// red ones also differ in shape, for eyes that do not tell red from green.
 // They are drawn here at first use, under the resource names the tables know
 // them by ("Red Num", "Gray A", ...), instead of being shipped as images.
 class StatusIcons {
@@ -33,6 +34,9 @@ public:
     static void paintRow(QPainter* painter, const QRect& rect, const std::array<Color, 5>& colors);
     // The icon colours of a decided status row, indexed by Letter.
     static std::array<Color, 5> colorsOf(const StatusRow& row);
+    // What a row says in words, for screen readers and tool tips:
+    // "Artist: will change, File name: already right, ...".
+    static QString accessibleText(const std::array<Color, 5>& colors);
     // The order the row shows the letters in.
     static constexpr std::array<Letter, 5> kRowOrder{A, F, I, T, Num};
 

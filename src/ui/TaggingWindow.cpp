@@ -36,6 +36,13 @@ public:
 TaggingWindow::TaggingWindow(QWidget* parent) : DocumentWindow(parent), fAlerts(this) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Untitled") + QStringLiteral("[*]"));
+    // Menus are checked as they open; shortcuts need the state between.
+    fMenuTimer.setInterval(250);
+    connect(&fMenuTimer, &QTimer::timeout, this, [this] {
+        validateMenus();
+        judgeEdited();
+    });
+    fMenuTimer.start();
 }
 
 void TaggingWindow::watchDocument() {
@@ -122,9 +129,18 @@ void TaggingWindow::showCoverArtPanel() {
 
 void TaggingWindow::syncCover() {
     AlbumArt* art = baseDocument()->albumArt();
-    const std::optional<AlbumArtDict> shown = art->shownCandidate();
-    fCoverView->setPicture(art->shownImage(), toolTipForCandidate(shown ? &*shown : nullptr));
+    fCoverView->showCandidate(art->shownCandidate());
     fCoverSize->setText(art->windowSizeText());
+}
+
+void TaggingWindow::showNextCover() {
+    if (!nextCoverEnabled()) return;
+    baseDocument()->albumArt()->next();
+    syncCover();
+}
+
+bool TaggingWindow::nextCoverEnabled() const {
+    return baseDocument()->commandsEnabled() && baseDocument()->albumArt()->nextEnabled();
 }
 
 void TaggingWindow::showLegend(bool on) {
@@ -160,7 +176,20 @@ void TaggingWindow::syncWindowTitle() {
     setWindowTitle((name.isEmpty() ? tr("Untitled") : name) + QStringLiteral("[*]"));
 }
 
-void TaggingWindow::setEdited(bool edited) { setWindowModified(edited); }
+void TaggingWindow::setEdited(bool edited) {
+    fDocumentEdited = edited;
+    if (!edited) fFieldEdited = false;
+    judgeEdited();
+}
+
+void TaggingWindow::judgeEdited() {
+    // A worker may be changing the records the letters are decided from.
+    if (!baseDocument()->isIdle()) {
+        if (fDocumentEdited) setWindowModified(true);
+        return;
+    }
+    setWindowModified(fDocumentEdited && (fFieldEdited || saveWouldChange()));
+}
 
 void TaggingWindow::closeEvent(QCloseEvent* event) {
     DocumentBase* doc = baseDocument();

@@ -5,7 +5,9 @@
 #include "ui/ProgressSheet.h"
 #include "ui/SheetAlertHost.h"
 
+#include <QKeySequence>
 #include <QPointer>
+#include <QTimer>
 
 class AlbumArtIcon;
 class CoverArtPanel;
@@ -42,6 +44,11 @@ public:
 
     // Commands.
     virtual void mainLookup() = 0;
+    // Brings the menu commands' enabling up to date; runs while the window
+    // is open too, so shortcuts follow the busy state.
+    virtual void validateMenus() = 0;
+    // The next cover candidate on the window's picture.
+    void showNextCover();
     // The search sheet: the terms for editing, then a look-up with them.
     void showSearchPanel();
     // The cover-art panel as a sheet on this window.
@@ -61,6 +68,17 @@ public:
     SearchSheet* searchSheet() const { return fSearchPanel; }
 
 protected:
+    // Whether saving would change anything on disk, as the status letters
+    // show it: any red letter.
+    virtual bool saveWouldChange() const = 0;
+    static inline const QKeySequence kLookUpShortcut{Qt::CTRL | Qt::Key_L};
+    static inline const QKeySequence kSearchShortcut{Qt::CTRL | Qt::Key_F};
+    static inline const QKeySequence kNextCoverShortcut{Qt::CTRL | Qt::Key_BracketRight};
+
+    bool nextCoverEnabled() const;
+    // The user typed into a field the document takes in only once typing
+    // stops: edited, whatever the letters show yet.
+    void fieldEdited() { fFieldEdited = true; }
     // Call once the document exists: a save-then-close closes the window.
     void watchDocument();
     // The look-up the search sheet's OK starts, after the terms were set.
@@ -83,5 +101,12 @@ private:
     SearchSheet* fSearchPanel = nullptr;
     SheetAlertHost fAlerts;
     QPointer<ProgressSheet> fNCProgressSheet;
+    // The edited mark: the document says something was edited and a save
+    // would change something.
+    void judgeEdited();
+
     bool fCloseConfirmed = false;
+    bool fDocumentEdited = false;
+    bool fFieldEdited = false;
+    QTimer fMenuTimer;
 };

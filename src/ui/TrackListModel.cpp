@@ -1,5 +1,7 @@
 #include "ui/TrackListModel.h"
 
+#include "ui/FolderStatusDelegate.h"
+
 #include "docs/TrovixDocument.h"
 
 #include <QColor>
@@ -44,6 +46,10 @@ QVariant TrackListModel::data(const QModelIndex& index, int role) const {
             const AudioTrackRef track = fDoc->trackArray().objectAtIndex(index.row());
             return track ? track->getPath() : QString();
         }
+        // The letters in words, for screen readers and as the tool tip.
+        if ((role == Qt::AccessibleTextRole || role == Qt::ToolTipRole) &&
+            column == TrackTableModel::kStatus)
+            return StatusIcons::accessibleText(FolderStatusDelegate::colorsFor(*fDoc, index.row()));
         return {};
     }
     switch (role) {

@@ -1,17 +1,23 @@
 #pragma once
 
+#include "app/VersionChecker.h"
 #include "ui/DocumentWindow.h"
 #include "ui/DropActionDict.h"
 #include "ui/DropWindow.h"
+#include "ui/PreferencesWindow.h"
+#include "ui/SheetAlertHost.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 
 // The application's controller: start-up, the route from an open request
-// (command line, drop window) to a document window, and the drop window.
+// (command line, drop window, File > Open) to a document window, the drop
+// window, and the application's commands: preferences, home page, version
+// check, about and quit.
 class TrovixController : public QObject {
     Q_OBJECT
 public:
@@ -46,15 +52,43 @@ public:
     // Replaces how windows are made (tests).
     void setWindowFactory(WindowFactory factory) { fFactory = std::move(factory); }
 
+    // Commands ----------------------------------------------------------
+    // Shows the one preferences window, loaded afresh from the store.
+    void doPreferences();
+    PreferencesWindow* preferencesWindow() const { return fPreferences; }
+    void visitHomePage();
+    // The daily check for a newer version (at launch); the alert goes to an
+    // application-modal box. The checker, while one runs.
+    void checkForNewVersion();
+    VersionChecker* versionChecker() const { return fVersionChecker; }
+    // File > Open...: a folder or music file through the open route.
+    void showOpenPanel(QWidget* parent);
+    void showAbout(QWidget* parent);
+    // Closes every document window in turn, each edited one asking first;
+    // stops when one stays open (Cancel, a save that did not end, a busy
+    // document), else ends the application.
+    void quitApplication();
+    // What ends the application (tests replace it).
+    void setQuitHandler(std::function<void()> quit) { fQuit = std::move(quit); }
+
 signals:
     void documentOpened(DocumentWindow* window);
 
 private:
-    TrovixController() = default;
+    TrovixController();
     static DocumentWindow* defaultWindow(const DropActionDict& request, bool folder);
+    void continueQuit();
+    void checkQuitWait();
 
     QPointer<DropWindow> fDropWindow;
     QList<QPointer<DocumentWindow>> fWindows;
     WindowFactory fFactory;
     int fOpenDelayMs = 1000;
+    QPointer<PreferencesWindow> fPreferences;
+    QPointer<VersionChecker> fVersionChecker;
+    SheetAlertHost fAppAlerts{nullptr};
+    std::function<void()> fQuit;
+    bool fQuitting = false;
+    QPointer<DocumentWindow> fQuitWaitingOn;
+    QTimer fQuitWatch;
 };

@@ -1,5 +1,7 @@
 #include "web/GrabWebPage.h"
 
+#include "app/AppVersion.h"
+
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
 #include "web/WebThrottle.h"
@@ -191,7 +193,8 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReadSize);
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, "Trovix/" TROVIX_VERSION);
+    const QByteArray agent = AppVersion::userAgent();
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.constData());
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onData);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);

@@ -294,3 +294,35 @@ TEST_F(AlbumArtDownloadTest, WorkerAddsWhileTheViewReads) {
 }
 
 } // namespace
+
+TEST_F(AlbumArtTest, FolderSearchTriesImageNamesOfAtMostFiftyMegabytes) {
+    constexpr qint64 kLimit = 50LL * 1024 * 1024;
+    struct Row {
+        const char* name;
+        qint64 size; // 0: as written; else grown (sparse) to this many bytes
+        bool taken;
+    };
+    const QList<Row> rows{
+        {"cover", 0, false},         // a picture, but no image name
+        {"cover.png.bak", 0, false}, // likewise
+        {"FRONT.PNG", 0, true},      // names compare without case
+        {"limit.png", kLimit, true}, // the limit itself is allowed
+        {"huge.png", kLimit + 1, false},
+    };
+    for (const Row& row : rows) {
+        ASSERT_TRUE(picture(8, 6).save(path(row.name), "PNG"));
+        if (row.size) {
+            ASSERT_TRUE(QFile::resize(path(row.name), row.size));
+        }
+    }
+    AlbumArt art;
+    art.searchForImages(fDir.path());
+    QStringList expected;
+    for (const Row& row : rows)
+        if (row.taken) expected << "file:" + path(row.name) + ":99";
+    expected.sort(Qt::CaseInsensitive);
+    EXPECT_EQ(sources(art.candidates()), expected);
+    // The size comes from the file's header; the pixels when shown.
+    EXPECT_EQ(art.sizeText(), "8 x 6");
+    EXPECT_EQ(art.shownImage().size(), QSize(8, 6));
+}

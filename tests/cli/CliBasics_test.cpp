@@ -28,6 +28,33 @@ TEST(CliBasics, PrefsListStoreAndOverride) {
     EXPECT_TRUE(r.out.contains("Backup = YES\n"));
 }
 
+TEST(CliBasics, PrefsCheckPrintsTheAlertThePreferencesWindowWouldShow) {
+    CliEnv env;
+    struct Row {
+        QStringList sets;
+        int exitCode;
+        QByteArray shown;
+    };
+    const Row rows[] = {
+        {{}, 0, "unique name for each track"},
+        {{"TrackFileNameFormat=%T"},
+         1,
+         "Alert: Possible Duplicate Track Names\n  The Track Name Template \"%T\" will only"},
+        {{"TrackFileNameFormat=%A"}, 1, "Alert: Invalid Track Name Template\n"},
+        {{"VA-TrackFileNameFormat=%Y"}, 1, "Template \"%Y\" will not produce"},
+        {{"TrackFileNameFormat=%A", "RenameTracks=NO"}, 0, "unique name for each track"},
+    };
+    for (const Row& row : rows) {
+        QStringList args;
+        for (const QString& set : row.sets)
+            args << "--set" << set;
+        const CliResult r = env.run(args << "prefs"
+                                         << "--check");
+        EXPECT_EQ(r.exitCode, row.exitCode) << row.sets.join(' ').toStdString();
+        EXPECT_TRUE(r.out.contains(row.shown)) << r.out.toStdString();
+    }
+}
+
 TEST(CliBasics, BadUsageExitsWithTwo) {
     CliEnv env;
     const QList<QStringList> rows = {
@@ -44,6 +71,8 @@ TEST(CliBasics, BadUsageExitsWithTwo) {
         {"prefs", "MaxEntriesToFetch", "many"},
         {"prefs", "Backup"},
         {"prefs", "--json"},
+        {"prefs", "Backup", "YES", "--check"},
+        {"open", "x", "--check"},
         {"--set", "Backup", "prefs"},
     };
     for (const QStringList& args : rows) {

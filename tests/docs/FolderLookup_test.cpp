@@ -11,6 +11,8 @@
 #include "model/AlbumInfoArray.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/LoopbackServer.h"
+#include "support/M4aFixture.h"
+#include "support/Mp3Fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +23,7 @@
 #include <QFile>
 #include <QImage>
 #include <QMap>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <mutex>
@@ -504,3 +507,73 @@ TEST_F(FolderLookup, TheStatusTimerEndsTheOpeningAndTheWindowIsOnlyTouchedOnTheM
 }
 
 } // namespace
+
+namespace {
+
+QByteArray jpegBytes(int w, int h, QColor colour) {
+    QImage image(w, h, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPEG");
+    return bytes;
+}
+
+// An MP3 or M4A file titled `title` whose cover holds exactly these bytes
+// (none when empty).
+bool writeWithCover(const QString& path, const QString& title, const QByteArray& cover) {
+    if (path.endsWith(u".m4a")) {
+        M4aFixtureOptions o;
+        o.title = title;
+        o.cover = cover;
+        o.coverType = 13;
+        return writeM4a(path, o);
+    }
+    QList<QByteArray> frames{id3v2Frame(3, "TIT2", id3Latin1TextBody(title.toLatin1()))};
+    if (!cover.isEmpty())
+        frames << id3v2Frame(3, "APIC", QByteArray("\0image/jpeg\0\x03\0", 14) + cover);
+    return writeMp3WithTag(path, id3v2Tag(3, frames));
+}
+
+} // namespace
+
+TEST_F(FolderLookup, TheFirstPictureThatDecodesIsTheFolderHitsCover) {
+    Prefs::setOverride(Prefs::kSearchForCoverArt, true);
+    const QByteArray corrupt = QByteArray("\xFF\xD8\xFF\xE0", 4) + QByteArray(300, 'x');
+    const QByteArray good = jpegBytes(4, 3, Qt::red);
+    struct Row {
+        const char* what;
+        QList<QByteArray> covers; // of "1.mp3", "2.m4a", "3.mp3"
+        int coverFile;            // 0 for none
+    };
+    for (const Row& row : {
+             Row{"corrupt pictures are passed over", {corrupt, corrupt, good}, 3},
+             Row{"only corrupt pictures", {corrupt, corrupt, corrupt}, 0},
+             Row{"no pictures", {{}, {}, {}}, 0},
+         }) {
+        SCOPED_TRACE(row.what);
+        QTemporaryDir dir;
+        const QStringList names{"1.mp3", "2.m4a", "3.mp3"};
+        for (int i = 0; i < names.size(); ++i)
+            ASSERT_TRUE(writeWithCover(dir.filePath(names[i]), names[i], row.covers[i]));
+        TrovixDocument doc(&host);
+        doc.setSources(web.sources());
+        doc.setDocumentPath(dir.path(), false);
+        doc.waitUntilIdle();
+
+        EXPECT_EQ(doc.trackArray().count(), 3); // a bad picture never costs the file
+        const AlbumInfoPtr tags = doc.albumInfoFromTags();
+        const AlbumInfoPtr files = doc.albumInfoFromFiles();
+        ASSERT_TRUE(tags && files);
+        if (row.coverFile) {
+            EXPECT_EQ(tags->coverArt().size(), QSize(4, 3));
+            EXPECT_EQ(files->coverArtLocation(), dir.filePath(names[row.coverFile - 1]));
+            EXPECT_EQ(doc.albumArt()->count(), 2);
+        } else {
+            EXPECT_TRUE(tags->coverArt().isNull());
+            EXPECT_TRUE(files->coverArt().isNull());
+            EXPECT_EQ(doc.albumArt()->count(), 0);
+        }
+    }
+}

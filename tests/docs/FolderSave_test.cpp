@@ -9,12 +9,14 @@
 #include "support/Mp3Fixture.h"
 #include "support/XiphFixture.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -426,4 +428,60 @@ TEST(FolderSave, FolderIsRenamedOnlyAfterEveryFileAndARefusalFailsTheSave) {
             << folderFailure(doc).toStdString();
         EXPECT_TRUE(titlesOf(host.alerts()).contains("Some Files Were Not Saved"));
     }
+}
+
+TEST(FolderSave, AnUnchangedJpegCoverIsWrittenBackAsItsOwnBytes) {
+    PrefsGuard prefs;
+    Prefs::setOverride(Prefs::kSearchForCoverArt, true);
+    Script script;
+    script.titles = {"One", "Two"};
+    auto jpeg = [](QColor colour) {
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(colour);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "JPEG", 95);
+        return bytes;
+    };
+    // The first file's cover is the one shown, so the second file takes it
+    // too: neither may be re-encoded on the way.
+    const QByteArray first = jpeg(Qt::red);
+    const QByteArray apic = QByteArray("\0image/jpeg\0\x03\0", 14) + first;
+    QTemporaryDir tmp;
+    const QString dir = tmp.path();
+    ASSERT_TRUE(writeMp3WithTag(dir + "/a.mp3",
+                                id3v2Tag(3, {id3v2Frame(3, "TIT2", id3Latin1TextBody("One")),
+                                             id3v2Frame(3, "TPE1", id3Latin1TextBody("The Band")),
+                                             id3v2Frame(3, "TALB", id3Latin1TextBody("The Album")),
+                                             id3v2Frame(3, "TRCK", id3Latin1TextBody("1/2")),
+                                             id3v2Frame(3, "APIC", apic)})));
+    M4aFixtureOptions m4a;
+    m4a.title = QStringLiteral("Two");
+    m4a.artist = QStringLiteral("The Band");
+    m4a.album = QStringLiteral("The Album");
+    m4a.trackNum = 2;
+    m4a.trackCount = 2;
+    m4a.cover = jpeg(Qt::blue);
+    m4a.coverType = 13;
+    ASSERT_TRUE(writeM4a(dir + "/b.m4a", m4a));
+
+    HeadlessHost host;
+    TrovixDocument doc(&host);
+    doc.setSources(script.sources());
+    doc.setDocumentPath(dir, false);
+    settle(doc);
+    doc.saveDocument();
+    settle(doc);
+    ASSERT_TRUE(doc.lastSaveSucceeded());
+
+    EXPECT_EQ(readRawId3v2(dir + "/01-One.mp3").body("APIC"), apic);
+    QFile saved(dir + "/02-Two.m4a");
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QByteArray bytes = saved.readAll();
+    const qsizetype covr = bytes.indexOf("covr");
+    ASSERT_GT(covr, 0);
+    EXPECT_EQ(bytes.mid(covr + 8, 8), QByteArray("data\0\0\0\x0D", 8)); // JPEG type
+    EXPECT_EQ(qFromBigEndian<quint32>(bytes.constData() + covr + 4), quint32(16 + first.size()));
+    EXPECT_EQ(bytes.mid(covr + 20, first.size()), first);
 }

@@ -3,7 +3,8 @@
 // A demo album folder is made, looked up against a loopback site, and the
 // folder window, the legend, the search, box-set and cover-art sheets and the drop
 // window are saved as PNG files; then one song of it in the single-file window
-// after a song search. Exits non-zero when a picture is missing.
+// after a song search; then each pane of the preferences window and the About
+// box. Exits non-zero when a picture is missing.
 #include "app/Preferences.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/LoopbackAlbumWeb.h"
@@ -12,11 +13,13 @@
 #include "media/MusicFile.h"
 #include "ui/FileTagWindow.h"
 #include "art/AlbumArt.h"
+#include "ui/AboutBox.h"
 #include "ui/CoverArtPanel.h"
 #include "ui/BoxSetSheet.h"
 #include "ui/DropWindow.h"
 #include "ui/FolderWindow.h"
 #include "ui/LegendPanel.h"
+#include "ui/PreferencesWindow.h"
 #include "ui/SearchSheet.h"
 #include "ui/TrovixController.h"
 #include "ui/TrovixTableView.h"
@@ -170,5 +173,18 @@ int main(int argc, char** argv) {
     ok &= grab(fileWindow, out + "/file-window.png");
     fileWindow->setWindowModified(false);
     fileWindow->close();
+
+    TrovixController::instance()->doPreferences();
+    PreferencesWindow* prefs = TrovixController::instance()->preferencesWindow();
+    const char* const paneFiles[] = {"prefs-file-names", "prefs-folder-names", "prefs-song-titles",
+                                     "prefs-cover-art", "prefs-general"};
+    for (int i = 0; i < 5; ++i) {
+        prefs->showPane(i);
+        ok &= grab(prefs, out + "/" + paneFiles[i] + ".png");
+    }
+    prefs->hide();
+    AboutBox about;
+    about.show();
+    ok &= grab(&about, out + "/about-box.png");
     return ok ? 0 : 1;
 }

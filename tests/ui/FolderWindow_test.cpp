@@ -371,3 +371,25 @@ TEST_F(FolderWindowTest, CoverViewsFollowTheCandidatesAndTakeDrops) {
     QApplication::sendEvent(panel->paneImage(), &refused);
     EXPECT_FALSE(refused.isAccepted());
 }
+
+TEST_F(FolderWindowTest, AFolderIsEditedOnlyWhenASaveWouldChangeSomething) {
+    // Clean-up only keeps the tags, which are already right: nothing to save.
+    FolderWindow cleanUp;
+    cleanUp.show();
+    cleanUp.setDocumentPath({fFolder.path(), true});
+    cleanUp.document()->waitUntilIdle();
+    QTest::qWait(400);
+    EXPECT_FALSE(cleanUp.isWindowModified());
+
+    // The site's hit gives new titles: a save would write them.
+    open();
+    applyWebHit();
+    ASSERT_EQ(column(QStringLiteral("newFile")).value(0), QStringLiteral("Uno"));
+    QTest::qWait(300);
+    EXPECT_TRUE(fWindow->isWindowModified());
+    // The status cell says so in words too, not by colour alone.
+    TrackListModel* model = fWindow->trackTable()->trackModel();
+    const QModelIndex status = model->index(0, model->columnOf(QStringLiteral("status")));
+    const QString words = status.data(Qt::AccessibleTextRole).toString();
+    EXPECT_TRUE(words.contains(QStringLiteral("Title: will change"))) << words.toStdString();
+}

@@ -74,3 +74,19 @@ TEST(SourceIcons, IconByResultKeyPrefix) {
     }
     EXPECT_EQ(SourceIcons::colorForKey(QStringLiteral("#AMG:1")), QColor(Qt::black));
 }
+
+TEST(StatusIcons, ChangedLettersDifferInShapeAndSayWhatTheyMean) {
+    // Without colour (the alpha mask alone) a red letter still stands out.
+    for (StatusIcons::Letter letter : StatusIcons::kRowOrder) {
+        const QImage red = StatusIcons::image(letter, StatusIcons::Red).createAlphaMask();
+        for (StatusIcons::Color other : {StatusIcons::Green, StatusIcons::Gray})
+            EXPECT_NE(red, StatusIcons::image(letter, other).createAlphaMask()) << letter;
+    }
+    std::array<StatusIcons::Color, 5> colors{};
+    colors.fill(StatusIcons::Gray);
+    colors[StatusIcons::A] = StatusIcons::Red;
+    colors[StatusIcons::T] = StatusIcons::Green;
+    EXPECT_EQ(StatusIcons::accessibleText(colors),
+              QStringLiteral("Artist: will change, File name: left alone, Album info: left alone, "
+                             "Title: already right, Track number: left alone"));
+}
