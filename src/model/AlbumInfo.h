@@ -32,6 +32,8 @@ public:
     static inline const QString kCoverArtLocationKey = QStringLiteral("coverArtLocation");
     static inline const QString kScoreKey = QStringLiteral("score");
     static inline const QString kAlbumDetailsKey = QStringLiteral("albumDetails");
+    // The number of tracks on the hit's medium, when the search tells it.
+    static inline const QString kTrackCountKey = QStringLiteral("trackCount");
 
     static inline const QString kWeightKeyKey = QStringLiteral("key");
     static inline const QString kWeightValueKey = QStringLiteral("scoreValue");
@@ -65,6 +67,8 @@ public:
     QImage coverArt() const;
     QString coverArtLocation() const { return stringFor(kCoverArtLocationKey); }
     int totalScore() const { return fDict.value(kScoreKey).toInt(); }
+    int trackCount() const { return fDict.value(kTrackCountKey).toInt(); }
+    void setTrackCount(int count) { fDict.insert(kTrackCountKey, count); }
     std::shared_ptr<AlbumDetails> albumDetails() const;
 
     void setArtist(const QString& v) { setString(kArtistKey, v); }

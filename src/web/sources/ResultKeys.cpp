@@ -10,6 +10,8 @@
 #include "web/sources/FreeDB.h"
 #include "web/sources/Gnudb.h"
 #include "web/sources/GoogleMusic.h"
+#include "web/sources/MusicSource.h"
+#include "web/sources/MusicSources.h"
 
 #include <functional>
 
@@ -25,6 +27,8 @@ ResultKeys::Source ResultKeys::sourceOfKey(const QString& key) {
 
 std::shared_ptr<AlbumDetails> ResultKeys::fetchByKey(const QString& key,
                                                      ProgressIndicator* progress) {
+    if (const MusicSource* source = MusicSources::forKey(key))
+        return source->details(key, progress);
     switch (sourceOfKey(key)) {
     case Source::AMG:
         return AllMusicGuide::AlbumDetailsWithAMGKey(key, progress);
@@ -94,6 +98,13 @@ void rerunSavedSearch(const CustomTag* tag, ProgressIndicator* progress, const S
 void ResultKeys::addAlbumHitsFromCustomTag(AlbumInfoArray& hits, const CustomTag* tag,
                                            const std::optional<ScoreWeights>& weights,
                                            ProgressIndicator* progress) {
+    // Sources that look their saved key up directly need no saved terms.
+    const MusicSource* source = tag ? MusicSources::forKey(tag->iadbKey()) : nullptr;
+    if (source && source->name() == QLatin1String("MusicBrainz")) {
+        if (progress) progress->NotifyBeginInd(QStringLiteral("Re-running saved search..."), true);
+        source->savedSearch(hits, tag->iadbSearchTerms(), tag->iadbKey(), weights, progress);
+        return;
+    }
     rerunSavedSearch(
         tag, progress,
         [&](const QString& terms) {
