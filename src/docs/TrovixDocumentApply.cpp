@@ -11,9 +11,22 @@
 
 #include <QMutexLocker>
 
+#include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace {
+
+constexpr int kLengthMatchSecs = 3;
+constexpr int kLengthNothingSecs = 30;
+constexpr int kLengthMismatchSecs = 10;
+
+// 100 for lengths equal within 3 s, falling linearly to 0 at 30 s.
+int lengthScore(int offBySecs) {
+    if (offBySecs <= kLengthMatchSecs) return 100;
+    if (offBySecs >= kLengthNothingSecs) return 0;
+    return 100 * (kLengthNothingSecs - offBySecs) / (kLengthNothingSecs - kLengthMatchSecs);
+}
 
 bool smartCapitalization() {
     return Prefs::boolValue(Prefs::kSmartCapitalization);
@@ -104,14 +117,23 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
         n = records.size();
 
         // S[i][j]: how alike title i and record j are; a record whose track
-        // number is the title's position counts double. -1 marks a title or
-        // record already taken.
+        // number is the title's position counts double. When the hit tells
+        // the title's length, the file's duration adds up to twice a perfect
+        // title score, and a length off by 10 s or more loses the track-number
+        // bonus: the numbers of a badly ripped folder are as wrong as its
+        // titles. -1 marks a title or record already taken.
         std::vector<std::vector<int>> score(t, std::vector<int>(n, 0));
         for (int i = 0; i < t; ++i) {
             const QString title = details->titleAtIndex(i);
+            const std::optional<int> lengthMs = details->lengthAtIndex(i);
             for (qsizetype j = 0; j < n; ++j) {
                 int value = FuzzyCompare(records[j]->getOldTitle(), title);
-                if (records[j]->getTrackNum() == uint32_t(i + 1)) value *= 2;
+                const uint32_t duration = records[j]->getDurationSecs();
+                const bool timed = lengthMs && duration > 0;
+                const int offBy = timed ? std::abs(int(duration) - (*lengthMs + 500) / 1000) : 0;
+                if (records[j]->getTrackNum() == uint32_t(i + 1) && offBy < kLengthMismatchSecs)
+                    value *= 2;
+                if (timed) value += 2 * lengthScore(offBy);
                 score[i][j] = value;
             }
         }
