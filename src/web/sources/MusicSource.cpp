@@ -8,7 +8,7 @@ void MusicSource::searchSongs(TrackInfoArray&, const QString&, const std::option
 void MusicSource::savedSearch(AlbumInfoArray& hits, const QString& terms, const QString&,
                               const std::optional<ScoreWeights>& weights,
                               ProgressIndicator* progress) const {
-    search(hits, terms, weights, progress);
+    if (!terms.isEmpty()) search(hits, terms, weights, progress);
 }
 
 QString MusicSource::coverAddress(const AlbumDetails& details) const {

@@ -45,7 +45,8 @@ public:
     virtual void searchSongs(TrackInfoArray& hits, const QString& terms,
                              const std::optional<ScoreWeights>& weights,
                              ProgressIndicator* progress) const;
-    // Re-runs a saved search: by default the saved terms searched again.
+    // Re-runs a saved search: by default the saved terms searched again
+    // (none when there are no terms).
     virtual void savedSearch(AlbumInfoArray& hits, const QString& terms, const QString& key,
                              const std::optional<ScoreWeights>& weights,
                              ProgressIndicator* progress) const;

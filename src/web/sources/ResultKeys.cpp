@@ -98,24 +98,12 @@ void rerunSavedSearch(const CustomTag* tag, ProgressIndicator* progress, const S
 void ResultKeys::addAlbumHitsFromCustomTag(AlbumInfoArray& hits, const CustomTag* tag,
                                            const std::optional<ScoreWeights>& weights,
                                            ProgressIndicator* progress) {
-    // Sources that look their saved key up directly need no saved terms.
-    const MusicSource* source = tag ? MusicSources::forKey(tag->iadbKey()) : nullptr;
-    if (source && source->name() == QLatin1String("MusicBrainz")) {
-        if (progress) progress->NotifyBeginInd(QStringLiteral("Re-running saved search..."), true);
+    // The source that owns the key re-runs it: a search with the saved terms,
+    // or a direct look-up of the saved key where the source has one.
+    if (progress) progress->NotifyBeginInd(QStringLiteral("Re-running saved search..."), true);
+    if (!tag || tag->iadbKey().isEmpty()) return;
+    if (const MusicSource* source = MusicSources::forKey(tag->iadbKey()))
         source->savedSearch(hits, tag->iadbSearchTerms(), tag->iadbKey(), weights, progress);
-        return;
-    }
-    rerunSavedSearch(
-        tag, progress,
-        [&](const QString& terms) {
-            AllMusicGuide::addAlbumHitsFromAMG(hits, terms, weights, progress);
-        },
-        [&](const QString& terms) {
-            GoogleMusic::addAlbumHitsFromGOOG(hits, terms, weights, progress);
-        },
-        [&](const QString& terms) {
-            Gnudb::addAlbumHitsFromGNUDB(hits, terms, weights, progress);
-        });
 }
 
 void ResultKeys::addTrackHitsFromCustomTag(TrackInfoArray& hits, const CustomTag* tag,
