@@ -198,6 +198,11 @@ public:
 
     // Worker bodies and their steps (run on the worker thread) --------------
     void scanFiles(const QString& folder);
+    // The music-named files of the last scan that could not be opened.
+    QStringList unreadableFiles() const {
+        QMutexLocker locker(&fDataLock);
+        return fUnreadableFiles;
+    }
     void createAlbumHitFromTags();
     void createAlbumHitFromFiles();
     void initThread() override;
@@ -249,6 +254,7 @@ protected:
     QString fMultiCDRubric;
     std::shared_ptr<FolderTagThread> fFTT;
     AudioTrackArray fSongs;
+    QStringList fUnreadableFiles;
     AlbumDetailsPtr fAlbumDetailsFromTags;
     AlbumDetailsPtr fAlbumDetailsFromFiles;
     AlbumInfoPtr fAlbumInfoFromTags;
@@ -259,5 +265,7 @@ protected:
 
 private:
     bool refuseWhileBusy() const { return !isIdle(); }
+    void reportUnreadableFiles(const QStringList& names);
+    static QString unreadableMessage(const QStringList& names);
     void setField(QString& field, const QString& text);
 };
