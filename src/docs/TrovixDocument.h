@@ -198,11 +198,6 @@ public:
 
     // Worker bodies and their steps (run on the worker thread) --------------
     void scanFiles(const QString& folder);
-    // The music-named files of the last scan that could not be opened.
-    QStringList unreadableFiles() const {
-        QMutexLocker locker(&fDataLock);
-        return fUnreadableFiles;
-    }
     void createAlbumHitFromTags();
     void createAlbumHitFromFiles();
     void initThread() override;
@@ -254,7 +249,7 @@ protected:
     QString fMultiCDRubric;
     std::shared_ptr<FolderTagThread> fFTT;
     AudioTrackArray fSongs;
-    QStringList fUnreadableFiles;
+    QStringList fUnreadableFiles; // music-named files the last scan could not open
     AlbumDetailsPtr fAlbumDetailsFromTags;
     AlbumDetailsPtr fAlbumDetailsFromFiles;
     AlbumInfoPtr fAlbumInfoFromTags;
