@@ -10,5 +10,7 @@ static const char* const kTrovixMusicExtensions[] = {
     "mp3",
     "m4a",
     "m4p",
+    "m4b",
+    "mp4",
     NULL,
 };
