@@ -32,6 +32,7 @@ std::vector<std::pair<QString, QVariant>> defaultTable() {
         {kSearchGOOG, yes},
         {kSearchGNUDB, yes},
         {kSearchFreeDB, yes},
+        {kSearchMB, yes},
         {kMaxEntriesToFetch, 10},
         {kOmitChars, QStringLiteral("*?:/\\&")},
         {kTagVersion, 3},
@@ -62,6 +63,8 @@ std::vector<std::pair<QString, QVariant>> defaultTable() {
         {kGnudbBaseURL, QStringLiteral("http://www.gnudb.org")},
         {kFreeDBBaseURL, QStringLiteral("http://www.freedb.org")},
         {kAmazonBaseURL, QStringLiteral("http://www.amazon.com")},
+        {kMusicBrainzBaseURL, QStringLiteral("https://musicbrainz.org")},
+        {kCoverArtArchiveBaseURL, QStringLiteral("https://coverartarchive.org")},
         {kHomePageURL, QStringLiteral("https://trovix.app")},
         {kVersionsURL, QStringLiteral("https://trovix.app/versions.txt")},
     };

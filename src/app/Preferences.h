@@ -15,6 +15,7 @@ inline constexpr const char* kSearchAMG = "SearchAMG";
 inline constexpr const char* kSearchGOOG = "SearchGOOG";
 inline constexpr const char* kSearchGNUDB = "SearchGNUDB";
 inline constexpr const char* kSearchFreeDB = "SearchFreeDB";
+inline constexpr const char* kSearchMB = "SearchMB";
 inline constexpr const char* kMaxEntriesToFetch = "MaxEntriesToFetch";
 inline constexpr const char* kOmitChars = "OmitChars";
 inline constexpr const char* kTagVersion = "TagVersion";
@@ -52,6 +53,8 @@ inline constexpr const char* kGoogleBaseURL = "GoogleBaseURL";
 inline constexpr const char* kGnudbBaseURL = "GnudbBaseURL";
 inline constexpr const char* kFreeDBBaseURL = "FreeDBBaseURL";
 inline constexpr const char* kAmazonBaseURL = "AmazonBaseURL";
+inline constexpr const char* kMusicBrainzBaseURL = "MusicBrainzBaseURL";
+inline constexpr const char* kCoverArtArchiveBaseURL = "CoverArtArchiveBaseURL";
 inline constexpr const char* kHomePageURL = "HomePageURL";
 inline constexpr const char* kVersionsURL = "VersionsURL";
 

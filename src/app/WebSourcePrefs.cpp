@@ -4,11 +4,6 @@
 
 namespace {
 
-// Keys of the MusicBrainz sources; Preferences.h gains them with the sources.
-constexpr const char* kSearchMB = "SearchMB";
-constexpr const char* kMusicBrainzBaseURL = "MusicBrainzBaseURL";
-constexpr const char* kCoverArtArchiveBaseURL = "CoverArtArchiveBaseURL";
-
 struct Row {
     const char* name;
     const char* searchKey;
@@ -16,12 +11,12 @@ struct Row {
 };
 
 constexpr Row kRows[] = {
+    {"MusicBrainz", Prefs::kSearchMB, Prefs::kMusicBrainzBaseURL},
+    {"Cover Art Archive", nullptr, Prefs::kCoverArtArchiveBaseURL},
     {"All Music Guide", Prefs::kSearchAMG, Prefs::kAMGBaseURL},
     {"Google Music", Prefs::kSearchGOOG, Prefs::kGoogleBaseURL},
     {"gnudb", Prefs::kSearchGNUDB, Prefs::kGnudbBaseURL},
     {"FreeDB", Prefs::kSearchFreeDB, Prefs::kFreeDBBaseURL},
-    {"MusicBrainz", kSearchMB, kMusicBrainzBaseURL},
-    {"Cover Art Archive", nullptr, kCoverArtArchiveBaseURL},
     {"Amazon", nullptr, Prefs::kAmazonBaseURL},
 };
 

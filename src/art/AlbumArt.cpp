@@ -94,8 +94,12 @@ void AlbumArt::setImageFromFile(const QString& path, int score) {
 void AlbumArt::setImageFromURL(const QString& url, int score, ProgressIndicator* progress) {
     if (url.isNull()) return;
     QString address = url;
-    const std::optional<QString> page =
-        GrabWebPage(address, progress, kDownloadTimeLimitSecs, gImageThrottle);
+    const PageFetch fetched =
+        FetchWebPage(address, progress, kDownloadTimeLimitSecs, gImageThrottle);
+    // A missing image (the cover archive answers 404) is no cover, not a
+    // failure, and its error page is no picture.
+    if (fetched.status >= 400 && fetched.status < 500) return;
+    const std::optional<QString>& page = fetched.body;
     if (!page) return;
     // A cancelled download comes back cut short; a cut JPEG still decodes,
     // half grey.

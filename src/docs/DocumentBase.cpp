@@ -7,6 +7,7 @@
 #include "docs/TypingMonitor.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "web/DownHosts.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -65,10 +66,16 @@ void DocumentBase::startOperation(bool opening) {
     fAwaitingWorker = true;
     fStatusTimer.start();
     if (opening) {
-        startWorker([this] { initThread(); });
+        startWorker([this] {
+            DownHosts downHosts;
+            initThread();
+        });
     } else {
         const QString terms = searchTerms();
-        startWorker([this, terms] { lookupThread(terms); });
+        startWorker([this, terms] {
+            DownHosts downHosts;
+            lookupThread(terms);
+        });
     }
 }
 

@@ -8,6 +8,7 @@
 #include "docs/FolderBackup.h"
 #include "docs/RenameAlerts.h"
 #include "docs/RenameJournal.h"
+#include "media/MusicFile.h"
 #include "media/SaveBatch.h"
 #include "system/FolderLock.h"
 #include "system/Log.h"
@@ -62,6 +63,12 @@ void FileTagDocument::saveDocument() {
                                          "in."),
                           {kOK}});
     const AudioTrackRef track = song();
+    if (track && !track->isValid())
+        return fail(QStringLiteral("Unreadable File"),
+                    QStringLiteral("The file \"%1\" could not be read as music.")
+                        .arg(track->getFileName()));
+    if (const QString why = track ? track->musicFile()->whyNotWritable() : QString(); !why.isNull())
+        return fail(QStringLiteral("File Not Written"), why);
     if (!track || !track->okToTag())
         return fail(QStringLiteral("Read-only File"),
                     QStringLiteral("That file is read-only. It can't be re-tagged unless you drag "

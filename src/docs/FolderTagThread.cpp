@@ -14,6 +14,7 @@ FolderTagThread::FolderTagThread(TrovixDocument* doc, ProgressIndicator* progres
 
 void FolderTagThread::initializeHits() {
     fFTTHits = std::make_shared<AlbumInfoArray>();
+    fFTTHits->setFolderTrackCount(int(fDoc->trackArray().count()));
 }
 
 void FolderTagThread::addAlbumHitsFromCustomTag(const CustomTag* tag) {
@@ -24,6 +25,15 @@ void FolderTagThread::addAlbumHitsFromCustomTag(const CustomTag* tag) {
     const ScoreWeights weights = fDoc->scoreWeights(terms);
     if (fSources.savedSearch && tag)
         fSources.savedSearch(*fFTTHits, tag, weights, fNCProgressSheet);
+    noteCancel();
+}
+
+void FolderTagThread::addAlbumHitsFromMB(const QString& terms) {
+    if (!fFTTHits) initializeHits();
+    if (fNCProgressSheet)
+        fNCProgressSheet->NotifyBeginInd(QStringLiteral("Searching MusicBrainz..."), true);
+    const ScoreWeights weights = fDoc->scoreWeights(terms);
+    if (fSources.musicBrainz) fSources.musicBrainz(*fFTTHits, terms, weights, fNCProgressSheet);
     noteCancel();
 }
 
@@ -72,6 +82,7 @@ void FolderTagThread::addAlbumHitsFromFreeDB(const QString& terms) {
 }
 
 void FolderTagThread::addAlbumHitsFromWeb(const QString& terms) {
+    if (Prefs::boolValue(Prefs::kSearchMB)) addAlbumHitsFromMB(terms);
     if (Prefs::boolValue(Prefs::kSearchAMG)) addAlbumHitsFromAMG(terms);
     if (Prefs::boolValue(Prefs::kSearchGOOG)) addAlbumHitsFromGOOG(terms);
     if (Prefs::boolValue(Prefs::kSearchGNUDB)) addAlbumHitsFromGNUDB(terms);

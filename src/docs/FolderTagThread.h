@@ -26,6 +26,7 @@ public:
     // One source each; after each, a cancel on the progress sheet marks the
     // look-up cancelled (the next sources still run).
     void addAlbumHitsFromCustomTag(const CustomTag* tag);
+    void addAlbumHitsFromMB(const QString& terms);
     void addAlbumHitsFromAMG(const QString& terms);
     void addAlbumHitsFromGOOG(const QString& terms);
     void addAlbumHitsFromGNUDB(const QString& terms);

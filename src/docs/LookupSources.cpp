@@ -5,18 +5,32 @@
 #include "model/TrackInfoArray.h"
 #include "web/sources/AllMusicGuide.h"
 #include "web/sources/AmazonMusic.h"
-#include "web/sources/FreeDB.h"
-#include "web/sources/Gnudb.h"
 #include "web/sources/GoogleMusic.h"
+#include "web/sources/MusicSource.h"
+#include "web/sources/MusicSources.h"
 #include "web/sources/ResultKeys.h"
+
+namespace {
+
+LookupSources::Search searchOf(const QString& name) {
+    const MusicSource* source = MusicSources::byName(name);
+    if (!source) return {};
+    return [source](AlbumInfoArray& hits, const QString& terms,
+                    const std::optional<ScoreWeights>& weights, ProgressIndicator* progress) {
+        source->search(hits, terms, weights, progress);
+    };
+}
+
+} // namespace
 
 LookupSources LookupSources::standard() {
     LookupSources sources;
     sources.savedSearch = &ResultKeys::addAlbumHitsFromCustomTag;
-    sources.amg = &AllMusicGuide::addAlbumHitsFromAMG;
-    sources.goog = &GoogleMusic::addAlbumHitsFromGOOG;
-    sources.gnudb = &Gnudb::addAlbumHitsFromGNUDB;
-    sources.freedb = &FreeDB::addAlbumHitsFromFreeDB;
+    sources.musicBrainz = searchOf(QStringLiteral("MusicBrainz"));
+    sources.amg = searchOf(QStringLiteral("All Music Guide"));
+    sources.goog = searchOf(QStringLiteral("Google Music"));
+    sources.gnudb = searchOf(QStringLiteral("gnudb"));
+    sources.freedb = searchOf(QStringLiteral("FreeDB"));
     sources.details = [](const AlbumInfo& hit, ProgressIndicator* progress) {
         return ResultKeys::AlbumDetailsFromAlbumInfo(hit, progress);
     };

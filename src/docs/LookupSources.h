@@ -42,6 +42,7 @@ struct LookupSources {
     using Browse = std::function<void(Site, Subject, const QString&)>;
 
     SavedSearch savedSearch;
+    Search musicBrainz;
     Search amg;
     Search goog;
     Search gnudb;
@@ -53,6 +54,6 @@ struct LookupSources {
     SongSearch googSongs;
     SongDetails songDetails;
 
-    // The real sites.
+    // The real sites, taken from the source registry.
     static LookupSources standard();
 };

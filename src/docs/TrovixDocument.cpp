@@ -6,6 +6,7 @@
 #include "docs/FolderTagThread.h"
 #include "docs/RenameJournal.h"
 #include "docs/SearchString.h"
+#include "media/MusicFile.h"
 #include "media/SaveBatch.h"
 #include "model/TrackInfo.h"
 #include "system/FolderLock.h"
@@ -228,7 +229,9 @@ void TrovixDocument::scanFiles(const QString& folder) {
         QMutexLocker locker(&fDataLock);
         fSongs = AudioTrackArray();
         fCustomTag.reset();
+        fUnreadableFiles.clear();
     }
+    QStringList unreadable;
     ProgressIndicator* sheet = progress();
     if (sheet) {
         sheet->NotifyBeginDet(QStringLiteral("Scanning files..."), 0, int(entries.size()) + 1,
@@ -248,11 +251,36 @@ void TrovixDocument::scanFiles(const QString& folder) {
                 // reordered (clean-up only) is named by its scan order.
                 track.setRow(uint32_t(fSongs.count()));
                 fSongs.add(std::make_shared<AudioTrack>(std::move(track)));
+            } else if (MusicFile::isMusicFileName(name)) {
+                unreadable << name;
             }
         }
         if (sheet) sheet->NotifyBump(1);
     }
+    if (!unreadable.isEmpty()) reportUnreadableFiles(unreadable);
     notifyTracksChanged();
+}
+
+// Empty, truncated or not audio at all, whatever the name says: the others
+// open without them, and the user learns which ones were left out.
+void TrovixDocument::reportUnreadableFiles(const QStringList& names) {
+    {
+        QMutexLocker locker(&fDataLock);
+        fUnreadableFiles = names;
+    }
+    postAlert(names.size() == 1 ? QStringLiteral("Unreadable File")
+                                : QStringLiteral("Unreadable Files"),
+              unreadableMessage(names) + QStringLiteral(" They are left out."));
+}
+
+QString TrovixDocument::unreadableMessage(const QStringList& names) {
+    QStringList quoted;
+    for (const QString& name : names)
+        quoted << u'"' + name + u'"';
+    return names.size() == 1
+               ? QStringLiteral("The file %1 could not be read as music.").arg(quoted.front())
+               : QStringLiteral("These files could not be read as music: %1.")
+                     .arg(quoted.join(QStringLiteral(", ")));
 }
 
 namespace {

@@ -268,6 +268,7 @@ protected:
     QString fMultiCDRubric;
     std::shared_ptr<FolderTagThread> fFTT;
     AudioTrackArray fSongs;
+    QStringList fUnreadableFiles; // music-named files the last scan could not open
     AlbumDetailsPtr fAlbumDetailsFromTags;
     AlbumDetailsPtr fAlbumDetailsFromFiles;
     AlbumInfoPtr fAlbumInfoFromTags;
@@ -278,5 +279,7 @@ protected:
 
 private:
     bool refuseWhileBusy() const { return !isIdle(); }
+    void reportUnreadableFiles(const QStringList& names);
+    static QString unreadableMessage(const QStringList& names);
     void setField(QString& field, const QString& text);
 };

@@ -11,9 +11,22 @@
 
 #include <QMutexLocker>
 
+#include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace {
+
+constexpr int kLengthMatchSecs = 3;
+constexpr int kLengthNothingSecs = 30;
+constexpr int kLengthMismatchSecs = 10;
+
+// 100 for lengths equal within 3 s, falling linearly to 0 at 30 s.
+int lengthScore(int offBySecs) {
+    if (offBySecs <= kLengthMatchSecs) return 100;
+    if (offBySecs >= kLengthNothingSecs) return 0;
+    return 100 * (kLengthNothingSecs - offBySecs) / (kLengthNothingSecs - kLengthMatchSecs);
+}
 
 bool smartCapitalization() {
     return Prefs::boolValue(Prefs::kSmartCapitalization);
@@ -104,21 +117,31 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
         n = records.size();
 
         // S[i][j]: how alike title i and record j are; a record whose track
-        // number is the title's position counts double. -1 marks a title or
-        // record already taken.
+        // number is the title's position counts double. When the hit tells
+        // the title's length, the file's duration adds up to twice a perfect
+        // title score, and a length off by 10 s or more loses the track-number
+        // bonus: the numbers of a badly ripped folder are as wrong as its
+        // titles. -1 marks a title or record already taken.
         std::vector<std::vector<int>> score(t, std::vector<int>(n, 0));
         // Read once, not once per title: the table is titles x records.
         QStringList oldTitles;
-        std::vector<uint32_t> trackNums;
+        std::vector<uint32_t> trackNums, durations;
         for (const AudioTrackRef& record : records) {
             oldTitles.append(record->getOldTitle());
             trackNums.push_back(record->getTrackNum());
+            durations.push_back(record->getDurationSecs());
         }
         for (int i = 0; i < t; ++i) {
             const QString title = details->titleAtIndex(i);
+            const std::optional<int> lengthMs = details->lengthAtIndex(i);
             for (qsizetype j = 0; j < n; ++j) {
                 int value = FuzzyCompare(oldTitles[j], title);
-                if (trackNums[size_t(j)] == uint32_t(i + 1)) value *= 2;
+                const uint32_t duration = durations[size_t(j)];
+                const bool timed = lengthMs && duration > 0;
+                const int offBy = timed ? std::abs(int(duration) - (*lengthMs + 500) / 1000) : 0;
+                if (trackNums[size_t(j)] == uint32_t(i + 1) && offBy < kLengthMismatchSecs)
+                    value *= 2;
+                if (timed) value += 2 * lengthScore(offBy);
                 score[i][j] = value;
             }
         }

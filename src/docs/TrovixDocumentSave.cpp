@@ -78,18 +78,28 @@ void TrovixDocument::saveDocument() {
     // question's business, which it would otherwise never reach.
     int readOnly = 0;
     bool missing = false, blank = false;
+    QStringList unreadable;
+    QString refusal; // a file that is never written says why
     {
         QMutexLocker locker(&fDataLock);
+        unreadable = fUnreadableFiles;
         int real = 0, locked = 0;
         for (const AudioTrackRef& t : fSongs) {
             if (t->isPlaceholder()) continue;
             ++real;
             if (!t->okToTag()) ++locked;
+            if (refusal.isNull() && t->musicFile()) refusal = t->musicFile()->whyNotWritable();
         }
         readOnly = real == 0 || locked == real ? 2 : locked > 0 ? 1 : 0;
+        if (real > 0) unreadable.clear();
         missing = fSongs.anyTracksMissing();
         blank = fSongs.anyTitlesBlank();
     }
+    // Nothing opened because nothing could be read: that is not read-only.
+    if (!unreadable.isEmpty())
+        return fail(unreadable.size() == 1 ? QStringLiteral("Unreadable File")
+                                           : QStringLiteral("Unreadable Files"),
+                    unreadableMessage(unreadable) + QStringLiteral(" There is nothing to tag."));
     if (readOnly == 1) {
         fHost->showAlert({QStringLiteral("Read-only Files"),
                           QStringLiteral("The grayed-out tracks in the list are not writable. Do "
@@ -98,6 +108,8 @@ void TrovixDocument::saveDocument() {
                          [this](int button) { alertResp1(button); });
         return;
     }
+    if (readOnly == 2 && !refusal.isNull())
+        return fail(QStringLiteral("Files Not Written"), refusal);
     if (readOnly == 2)
         return fail(QStringLiteral("Read-only Files"),
                     QStringLiteral("All the files are read-only. They can't be re-tagged unless "

@@ -1,6 +1,7 @@
 #include "media/M4AFile.h"
 
 #include "media/DataAtom.h"
+#include "model/TextNumbers.h"
 #include "system/Log.h"
 
 #include <QBuffer>
@@ -40,6 +41,23 @@ QByteArray metadataHandler() {
     return QByteArray(bytes, 25);
 }
 
+// A track whose media handler is "vide": moov/trak/mdia/hdlr holds version
+// and flags, a predefined word, then the handler type.
+bool hasVideoTrack(const AtomParser& parser) {
+    constexpr uint32_t kVide = atomType("vide");
+    for (const auto& top : parser.atoms()) {
+        if (top->type() != kMoov) continue;
+        for (const auto& trak : top->children()) {
+            Atom* mdia = trak->type() == kTrak ? trak->findChild(kMdia) : nullptr;
+            Atom* hdlr = mdia ? mdia->findChild(kHdlr) : nullptr;
+            if (!hdlr) continue;
+            const QByteArray& p = hdlr->contents();
+            if (p.size() >= 12 && qFromBigEndian<uint32_t>(p.constData() + 8) == kVide) return true;
+        }
+    }
+    return false;
+}
+
 uint16_t clampU16(int v) {
     return uint16_t(std::clamp(v, 0, 0xFFFF));
 }
@@ -50,12 +68,19 @@ std::shared_ptr<M4AFile> M4AFile::newM4AFileWithPath(const QString& path) {
     std::shared_ptr<M4AFile> file(new M4AFile(path));
     file->fAtomParser = AtomParser::newAtomParser(path);
     if (!file->fAtomParser) return nullptr;
+    file->fHasVideo = hasVideoTrack(*file->fAtomParser);
     file->getAllInterestingTags();
     return file;
 }
 
+QString M4AFile::whyNotWritable() const {
+    if (!fHasVideo) return QString();
+    return QStringLiteral("The file holds a video track; only audio files are written.");
+}
+
 bool M4AFile::commitTags() {
-    fLastError.clear();
+    fLastError = whyNotWritable();
+    if (!fLastError.isNull()) return false;
     if (!fAtomParser) {
         fLastError = QStringLiteral("The file is not open.");
         return false;
@@ -115,9 +140,11 @@ void M4AFile::addItem(Atom::Ptr newItem) {
     if (Atom* list = ilst(true)) list->addChild(std::move(newItem));
 }
 
+// An empty value removes the item, as an MP3 frame is removed: readers
+// show an empty item as a value.
 void M4AFile::setText(uint32_t type, const QString& text) {
     Atom* existing = item(type);
-    if (text.isNull()) {
+    if (text.isEmpty()) {
         if (existing) existing->markForDeletion();
         return;
     }
@@ -247,6 +274,9 @@ void M4AFile::writeAlbum(const QString& s) {
     setText(kAlbum, s);
 }
 void M4AFile::writeYearStr(const QString& s) {
+    // A full date of that same year stays: the year is all the program edits.
+    Atom* day = item(kDay);
+    if (!s.isEmpty() && day && day->data() && YearText(day->stringValue()) == s) return;
     setText(kDay, s);
 }
 void M4AFile::writeYearNum(int year) {
@@ -256,7 +286,7 @@ void M4AFile::writeYearNum(int year) {
 void M4AFile::writeGenre(const QString& name) {
     Atom* gnre = item(kGnre);
     Atom* gen = item(kGen);
-    if (name.isNull()) {
+    if (name.isEmpty()) {
         if (gnre) gnre->markForDeletion();
         if (gen) gen->markForDeletion();
         return;

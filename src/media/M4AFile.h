@@ -5,7 +5,7 @@
 
 #include <memory>
 
-// MPEG-4 audio (".m4a", ".m4p"): the tags are iTunes-style items in
+// MPEG-4 audio (".m4a", ".m4p", ".m4b", ".mp4"): the tags are iTunes-style items in
 // moov/udta/meta/ilst of the atom tree. Items the file lacks are made when
 // a value is written, together with the containers they need.
 class M4AFile : public MusicFile {
@@ -16,6 +16,8 @@ public:
     bool commitTags() override;
     QByteArray imageFormat() const override { return QByteArrayLiteral("png"); }
     void refreshAfterRename(const QString& newPath) override;
+    // A movie is listed with its tags but never written: audio only.
+    QString whyNotWritable() const override;
 
     // The parsed file, for inspection.
     AtomParser* atomParser() const { return fAtomParser.get(); }
@@ -58,4 +60,5 @@ private:
     bool mediaDataSize(uint64_t& size) const;
 
     std::unique_ptr<AtomParser> fAtomParser;
+    bool fHasVideo = false;
 };

@@ -10,6 +10,8 @@ static const char* const kTrovixMusicExtensions[] = {
     "mp3",
     "m4a",
     "m4p",
+    "m4b",
+    "mp4",
     "flac",
     "ogg",
     "oga",

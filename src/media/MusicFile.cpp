@@ -5,6 +5,7 @@
 #include "media/MP3File.h"
 #include "media/MusicExtensions.h"
 #include "media/OggFile.h"
+#include "model/TextNumbers.h"
 
 #include "system/Log.h"
 
@@ -13,25 +14,61 @@
 #include <QImageWriter>
 
 namespace {
+
 // The one list of kinds, shared with the file-manager menu rule.
 bool isMusicExtension(const QString& ext) {
     for (const char* const* known = kTrovixMusicExtensions; *known; ++known)
-        if (ext == QLatin1String(*known)) return true;
+        if (ext.compare(QLatin1String(*known), Qt::CaseInsensitive) == 0) return true;
     return false;
 }
+
+using Opener = std::shared_ptr<MusicFile> (*)(const QString&);
+
+std::shared_ptr<MusicFile> openMP3(const QString& path) {
+    return MP3File::newMP3FileWithPath(path);
+}
+std::shared_ptr<MusicFile> openMPEG4(const QString& path) {
+    return M4AFile::newM4AFileWithPath(path);
+}
+std::shared_ptr<MusicFile> openFLAC(const QString& path) {
+    return FlacFile::newFlacFileWithPath(path);
+}
+// Vorbis, Opus or Ogg FLAC, told apart by the stream's first packet.
+std::shared_ptr<MusicFile> openOgg(const QString& path) {
+    return OggFile::newOggFileWithPath(path);
+}
+
+// The reader of each kind of MusicExtensions.h: audio books and ".mp4"
+// audio hold the same atoms as ".m4a".
+struct Kind {
+    const char16_t* extension;
+    Opener open;
+};
+constexpr Kind kKinds[] = {
+    {u"mp3", openMP3},   {u"m4a", openMPEG4}, {u"m4p", openMPEG4},
+    {u"m4b", openMPEG4}, {u"mp4", openMPEG4}, {u"flac", openFLAC},
+    {u"ogg", openOgg},   {u"oga", openOgg},   {u"opus", openOgg},
+};
+
+const Kind* kindOf(const QString& path) {
+    const QString ext = QFileInfo(path).suffix();
+    if (!isMusicExtension(ext)) return nullptr;
+    for (const Kind& kind : kKinds)
+        if (ext.compare(QStringView(kind.extension), Qt::CaseInsensitive) == 0) return &kind;
+    return nullptr;
+}
+
 } // namespace
 
 std::shared_ptr<MusicFile> MusicFile::newMusicFileWithPath(const QString& path) {
-    const QString ext = QFileInfo(path).suffix().toLower();
-    if (!isMusicExtension(ext)) return nullptr;
-    std::shared_ptr<MusicFile> file;
-    // The concrete readers register here as they arrive.
-    if (ext == u"mp3") file = MP3File::newMP3FileWithPath(path);
-    if (ext == u"m4a" || ext == u"m4p") file = M4AFile::newM4AFileWithPath(path);
-    if (ext == u"flac") file = FlacFile::newFlacFileWithPath(path);
-    if (ext == u"ogg" || ext == u"oga" || ext == u"opus") file = OggFile::newOggFileWithPath(path);
+    const Kind* kind = kindOf(path);
+    std::shared_ptr<MusicFile> file = kind ? kind->open(path) : nullptr;
     if (file) file->getAllInterestingTags();
     return file;
+}
+
+bool MusicFile::isMusicFileName(const QString& path) {
+    return kindOf(path) != nullptr;
 }
 
 QString MusicFile::extension() const { return QFileInfo(fPath).suffix(); }
@@ -40,7 +77,10 @@ void MusicFile::getAllInterestingTags() {
     fTitle = readTitle();
     fArtist = readArtist();
     fAlbum = readAlbum();
-    fYear = readYearStr();
+    // A text without a year in it (a lone byte-order mark, say) is no year;
+    // a date stays as stored.
+    const QString year = readYearStr();
+    fYear = year.isNull() || !YearText(year).isEmpty() ? year : QString(u""_qs);
     fGenre = readGenre();
     fTrackStr = readTrackStr();
     fLongTrackStr = readLongTrackStr();
@@ -92,7 +132,12 @@ void MusicFile::tagTitle(const QString& s) { setTitle(s); writeTitle(s); }
 void MusicFile::tagArtist(const QString& s) { setArtist(s); writeArtist(s); }
 void MusicFile::tagAlbum(const QString& s) { setAlbum(s); writeAlbum(s); }
 void MusicFile::tagYearNum(int year) { setYearNum(year); writeYearNum(year); }
-void MusicFile::tagYearStr(const QString& s) { setYearStr(s); writeYearStr(s); }
+// A text that is no year (a lone byte-order mark, say) writes no year.
+void MusicFile::tagYearStr(const QString& s) {
+    const QString year = YearText(s);
+    setYearStr(year);
+    writeYearStr(year);
+}
 void MusicFile::tagGenre(const QString& s) { setGenre(s); writeGenre(s); }
 void MusicFile::tagTrackNum(int n, int m) { setTrackNum(n, m); writeTrackNum(n, m); }
 void MusicFile::tagTrackStr(const QString& s) { setLongTrackStr(s); writeTrackStr(s); }

@@ -20,10 +20,13 @@ public:
     MusicFile(const MusicFile&) = delete;
     MusicFile& operator=(const MusicFile&) = delete;
 
-    // By extension, case ignored: "mp3" an MP3File, "m4a" or "m4p" an
-    // M4AFile, "flac" a FlacFile, "ogg", "oga" or "opus" an OggFile; anything
-    // else, or a file its type cannot open, gives null.
+    // By extension, case ignored: "mp3" an MP3File, "m4a", "m4p", "m4b" or
+    // "mp4" an M4AFile, "flac" a FlacFile, "ogg", "oga" or "opus" an OggFile;
+    // anything else, or a file its type cannot open, gives null.
     static std::shared_ptr<MusicFile> newMusicFileWithPath(const QString& path);
+    // The name has one of those extensions: a file that then does not open
+    // is unreadable, not merely something else.
+    static bool isMusicFileName(const QString& path);
 
     QString path() const { return fPath; }
     QString extension() const;
@@ -91,6 +94,8 @@ public:
     virtual void refreshAfterRename(const QString& newPath) { fPath = newPath; }
     // Why the last commitTags failed, for the user.
     QString lastError() const { return fLastError; }
+    // Null when the file may be written; else why it never is.
+    virtual QString whyNotWritable() const { return QString(); }
 
 protected:
     explicit MusicFile(const QString& path) : fPath(path) {}

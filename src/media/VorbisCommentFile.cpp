@@ -1,6 +1,7 @@
 #include "media/VorbisCommentFile.h"
 
 #include "media/FileIO.h"
+#include "model/TextNumbers.h"
 #include "system/Log.h"
 
 #include <QBuffer>
@@ -26,27 +27,8 @@ const QString kPictureField = QStringLiteral("METADATA_BLOCK_PICTURE");
 
 enum PictureType : quint32 { kOther = 0, kFrontCover = 3 };
 
-// The leading decimal number of a text as "%d" reads it; null without one.
-std::optional<long long> leadingNumber(const QString& s, qsizetype* end = nullptr) {
-    qsizetype i = 0;
-    while (i < s.size() && s[i].isSpace())
-        ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == u'-' || s[i] == u'+')) negative = s[i++] == u'-';
-    const qsizetype digits = i;
-    long long value = 0;
-    while (i < s.size() && s[i] >= u'0' && s[i] <= u'9') {
-        if (value < 1000000000000LL) value = value * 10 + (s[i].unicode() - u'0');
-        ++i;
-    }
-    if (i == digits) return std::nullopt;
-    if (end) *end = i;
-    return negative ? -value : value;
-}
-
 uint32_t unsignedOf(const QString& s) {
-    const auto n = leadingNumber(s);
-    return n && *n > 0 && *n <= UINT32_MAX ? uint32_t(*n) : 0;
+    return uint32_t(qMax(0, IntValue(s)));
 }
 
 quint32 pictureType(const QByteArray& body) {
@@ -59,16 +41,11 @@ quint32 pictureType(const QByteArray& body) {
 
 QString VorbisCommentFile::readYearStr() {
     // A full date ("2004-05-01") reads as its year.
-    const QString date = fComment.value(QStringLiteral("DATE"));
-    if (date.size() > 4 && date.left(4).toUInt() > 0 && date[0].isDigit() && date[3].isDigit() &&
-        !date[4].isDigit())
-        return date.left(4);
-    return date;
+    return YearText(fComment.value(QStringLiteral("DATE")));
 }
 
 int VorbisCommentFile::readYearNum() {
-    const auto n = leadingNumber(readYearStr());
-    return n && *n > 0 && *n <= 9999 ? int(*n) : 0;
+    return IntValue(readYearStr());
 }
 
 QString VorbisCommentFile::countField() const {
@@ -144,12 +121,11 @@ void VorbisCommentFile::writeTrackNum(int n, int m) {
 }
 
 void VorbisCommentFile::writeTrackStr(const QString& s) {
+    int n = 0, count = 0;
     qsizetype end = 0;
-    const auto n = leadingNumber(s, &end);
-    long long count = 0;
-    if (n && end < s.size() && s[end] == u'/') count = leadingNumber(s.mid(end + 1)).value_or(0);
-    writeTrackNum(n ? int(std::clamp<long long>(*n, 0, INT32_MAX)) : 0,
-                  int(std::clamp<long long>(count, 0, INT32_MAX)));
+    const bool hasNumber = ScanLeadingInt(s, 0, n, &end);
+    if (hasNumber && end < s.size() && s[end] == u'/') ScanLeadingInt(s, end + 1, count);
+    writeTrackNum(qMax(0, n), qMax(0, count));
 }
 
 void VorbisCommentFile::writeCustomTag(const std::optional<CustomTag>& tag) {

@@ -64,6 +64,23 @@ void AlbumDetails::addTitle(const QString& title, const QString& artist) {
     setTitles(titles);
 }
 
+void AlbumDetails::addTitle(const QString& title, const QString& artist, int lengthMs) {
+    addTitle(title, artist);
+    QVariantList titles = fDict.take(kTitlesKey).toList();
+    QVariantMap entry = titles.takeLast().toMap();
+    entry.insert(kEntryLengthKey, lengthMs);
+    titles.append(entry);
+    setTitles(titles);
+}
+
+std::optional<int> AlbumDetails::lengthAtIndex(qsizetype index) const {
+    const QVariantList titles = titleArray();
+    if (index < 0 || index >= titles.size()) return std::nullopt;
+    const QVariant length = titles[index].toMap().value(kEntryLengthKey);
+    if (!length.isValid()) return std::nullopt;
+    return length.toInt();
+}
+
 void AlbumDetails::appendTitlesFrom(const AlbumDetails& other) {
     QVariantList titles = titleArray();
     titles.append(other.titleArray()); // a copy first, so appending to itself is safe

@@ -6,6 +6,7 @@
 #include <QVariantMap>
 
 #include <memory>
+#include <optional>
 
 class AlbumInfo;
 class AudioTrack;
@@ -30,6 +31,8 @@ public:
     // Keys of one title entry.
     static inline const QString kEntryTitleKey = QStringLiteral("title");
     static inline const QString kEntryArtistKey = QStringLiteral("artist");
+    // The track's length in milliseconds, when the source tells it.
+    static inline const QString kEntryLengthKey = QStringLiteral("length");
 
     static inline const QString kTagKey = QStringLiteral("#TAG:");
     static inline const QString kFilesKey = QStringLiteral("#FILES:");
@@ -79,6 +82,9 @@ public:
     QString artistAtIndex(qsizetype index) const;
     // A null artist leaves the entry without one.
     void addTitle(const QString& title, const QString& artist);
+    void addTitle(const QString& title, const QString& artist, int lengthMs);
+    // Milliseconds; none when the entry has no length.
+    std::optional<int> lengthAtIndex(qsizetype index) const;
     void appendTitlesFrom(const AlbumDetails& other);
 
     // The most frequent value (case-insensitively) of a track getter; among

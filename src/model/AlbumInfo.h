@@ -33,6 +33,8 @@ public:
     static inline const QString kCoverArtDataKey = QStringLiteral("coverArtData");
     static inline const QString kScoreKey = QStringLiteral("score");
     static inline const QString kAlbumDetailsKey = QStringLiteral("albumDetails");
+    // The number of tracks on the hit's medium, when the search tells it.
+    static inline const QString kTrackCountKey = QStringLiteral("trackCount");
 
     static inline const QString kWeightKeyKey = QStringLiteral("key");
     static inline const QString kWeightValueKey = QStringLiteral("scoreValue");
@@ -69,6 +71,8 @@ public:
     // can write them back without re-encoding.
     QByteArray coverArtData() const { return fDict.value(kCoverArtDataKey).toByteArray(); }
     int totalScore() const { return fDict.value(kScoreKey).toInt(); }
+    int trackCount() const { return fDict.value(kTrackCountKey).toInt(); }
+    void setTrackCount(int count) { fDict.insert(kTrackCountKey, count); }
     std::shared_ptr<AlbumDetails> albumDetails() const;
 
     void setArtist(const QString& v) { setString(kArtistKey, v); }

@@ -28,10 +28,16 @@ bool AlbumInfoArray::addSorted(const AlbumInfoPtr& hit, const std::optional<Scor
     else
         hit->setTotalScore(100);
 
-    // Equal scores keep the earlier hit first.
+    // Equal scores keep the earlier hit first, unless only the new one has
+    // the folder's track count.
     const int score = hit->totalScore();
+    const bool countMatches = fFolderTrackCount > 0 && hit->trackCount() == fFolderTrackCount;
+    const auto ranksBefore = [&](const AlbumInfo& listed) {
+        if (listed.totalScore() != score) return listed.totalScore() > score;
+        return !countMatches || listed.trackCount() == fFolderTrackCount;
+    };
     qsizetype position = 0;
-    while (position < fArray.size() && fArray[position]->totalScore() >= score)
+    while (position < fArray.size() && ranksBefore(*fArray[position]))
         ++position;
     if (position >= limit) return false;
 

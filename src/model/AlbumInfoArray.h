@@ -17,6 +17,9 @@ public:
     // (the hits made from the folder itself). `max` above 0 lowers the limit.
     bool addSorted(const AlbumInfoPtr& hit, const std::optional<ScoreWeights>& weights, int max);
     void calcScoresAndSort(const std::optional<ScoreWeights>& weights);
+    // The folder's file count: at equal scores a hit whose track count
+    // matches it ranks above one that does not. 0 turns this off.
+    void setFolderTrackCount(int count) { fFolderTrackCount = count; }
 
     // Sorts by the comparison of a table column ("artist", "album", "genre",
     // "year", "relevance"); false for a column that has none.
@@ -27,4 +30,7 @@ public:
 
 protected:
     const char* className() const override { return "AlbumInfoArray"; }
+
+private:
+    int fFolderTrackCount = 0;
 };

@@ -3,6 +3,7 @@
 #include "media/MusicFile.h"
 #include "model/AudioTrackArray.h"
 #include "model/NameTemplate.h"
+#include "model/TextNumbers.h"
 #include "system/AlertHost.h"
 #include "system/FileSystemParams.h"
 #include "system/Log.h"
@@ -54,6 +55,7 @@ AudioTrack AudioTrack::initWithPath(const QString& path) {
     t.fOKToTag = writableAndDeletable(path);
     t.fMusicFile = MusicFile::newMusicFileWithPath(path);
     if (const auto& f = t.fMusicFile) {
+        if (!f->whyNotWritable().isNull()) t.fOKToTag = false;
         t.fTitle = f->getTitle();
         t.fArtist = f->getArtist();
         t.fAlbum = f->getAlbum();
@@ -68,8 +70,13 @@ AudioTrack AudioTrack::initWithPath(const QString& path) {
         t.fBitrate = f->getBitrate();
         t.fHasImage = f->hasImage();
     }
-    // M4A answers null for a missing title, MP3 the empty string (kept).
-    if (t.fTitle.isNull()) t.fTitle = t.fFileName;
+    // M4A answers null for a missing title, MP3 the empty string (kept). The
+    // name stands in without its extension, which a file-name template
+    // would otherwise add a second time.
+    if (t.fTitle.isNull()) {
+        const qsizetype dot = t.fFileName.lastIndexOf(u'.');
+        t.fTitle = dot > 0 ? t.fFileName.left(dot) : t.fFileName;
+    }
     return t;
 }
 
@@ -188,7 +195,7 @@ void AudioTrack::tagYearNum(int year) {
 }
 
 void AudioTrack::tagYearStr(const QString& s) {
-    setYearStr(s);
+    setYearStr(YearText(s));
     if (fMusicFile) fMusicFile->tagYearStr(s);
 }
 
@@ -269,18 +276,28 @@ QString AudioTrack::getAlbumOrTrackName(const AudioTrackArray* list, int which,
 }
 
 QString AudioTrack::getNewFolderName(const AudioTrackArray* list, int flags) const {
-    return getAlbumOrTrackName(list, kFolderName | flags);
+    const QString name = getAlbumOrTrackName(list, kFolderName | flags);
+    if (name.isNull() || !NameTemplate::givesNoName(name)) return name;
+    return QFileInfo(fFolder).fileName();
 }
 
 QString AudioTrack::getNewFileName(int flags) const {
-    QString ext = fMusicFile ? fMusicFile->extension() : QFileInfo(fFileName).suffix();
-    if (ext.isEmpty()) ext = QString();
-    return getAlbumOrTrackName(nullptr, kFileName | flags, QString(), nullptr, ext);
+    const QString base = getAlbumOrTrackName(nullptr, kFileName | flags);
+    if (base.isNull()) return base;
+    if (NameTemplate::givesNoName(base)) return keptName();
+    const QString ext = fMusicFile ? fMusicFile->extension() : QFileInfo(fFileName).suffix();
+    return ext.isEmpty() ? base : base + u'.' + ext;
 }
 
 QString AudioTrack::getTempFileName(int flags) const {
-    return getAlbumOrTrackName(nullptr, kFileName | flags, QString(), nullptr,
-                               QStringLiteral("XXX"));
+    QString base = getAlbumOrTrackName(nullptr, kFileName | flags);
+    if (base.isNull()) return base;
+    if (NameTemplate::givesNoName(base)) {
+        const QString kept = keptName();
+        const qsizetype dot = kept.lastIndexOf(u'.');
+        base = dot > 0 ? kept.left(dot) : kept;
+    }
+    return base + QStringLiteral(".XXX");
 }
 
 int AudioTrack::getAlbumBitrates(const AudioTrackArray& list) {
@@ -302,6 +319,7 @@ int AudioTrack::getAlbumBitrates(const AudioTrackArray& list) {
 
 bool AudioTrack::adoptName(const QString& name) {
     fFileName = name;
+    fNameBeforeTemp = QString();
     fNeedsRefresh = true;
     return true;
 }
@@ -351,7 +369,12 @@ bool AudioTrack::renameToTemp(AlertHost* alerts) {
         if (pathExists(target)) continue;
         TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(from, target);
         const MoveResult r = moveWithoutReplacing(from, target);
-        if (r.ok()) return adoptName(name);
+        if (r.ok()) {
+            const QString before = fFileName;
+            adoptName(name);
+            fNameBeforeTemp = before;
+            return true;
+        }
         if (r.code == MoveResult::Code::TargetExists) continue; // appeared meanwhile
         reportMoveFailure(alerts, from, target, r.error);
         return false;

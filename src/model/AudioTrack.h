@@ -97,7 +97,10 @@ public:
 
     // Setters: the record only; nothing reaches the file.
     void setFolder(const QString& folder);
-    void setFileName(const QString& name) { fFileName = name; }
+    void setFileName(const QString& name) {
+        fFileName = name;
+        fNameBeforeTemp = QString();
+    }
     void setTitle(const QString& s) { fTitle = s; }
     void setAlbumDetails_Title(const QString& s) { fAlbumDetails_Title = s; }
     void setArtist(const QString& s) { fArtist = s; }
@@ -145,6 +148,7 @@ public:
     QString getAlbumOrTrackName(const AudioTrackArray* list, int which,
                                 const QString& nameTemplate = QString(), int* unique = nullptr,
                                 const QString& extension = QString()) const;
+    // A template that expands to nothing or dots keeps the current name.
     QString getNewFolderName(const AudioTrackArray* list, int flags) const;
     QString getNewFileName(int flags) const;
     QString getTempFileName(int flags) const;
@@ -182,10 +186,13 @@ private:
     AudioTrack() = default;
     // After a successful move.
     bool adoptName(const QString& name);
+    // The name the file had before a save moved it to a temporary one.
+    QString keptName() const { return fNameBeforeTemp.isNull() ? fFileName : fNameBeforeTemp; }
 
     std::shared_ptr<MusicFile> fMusicFile;
     QString fFolder;
     QString fFileName;
+    QString fNameBeforeTemp; // null unless the file has a temporary name
     QString fTitle;
     QString fAlbumDetails_Title;
     QString fNewTitle;

@@ -6,6 +6,19 @@ bool isTagSpace(QChar c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f';
 }
 
+// The rest of a line after its key. White space before the value is not
+// part of it, but it never reaches past the line feed: a blank value is
+// empty, not the next line. Terms without an artist keep their " / ".
+QString valueOf(const QString& rest) {
+    qsizetype from = 0;
+    while (from < rest.size() && isTagSpace(rest[from]))
+        ++from;
+    if (from == rest.size()) return QString(u""_qs);
+    const QString value = rest.mid(from);
+    if (from > 0 && value.startsWith(QLatin1String("/ "))) return u' ' + value;
+    return value;
+}
+
 } // namespace
 
 QString CustomTag::stringFor(const QString& key) const {
@@ -52,11 +65,9 @@ CustomTag CustomTag::fromString(const QString& text) {
         while (i < n && text[i] != u'\t') ++i;
         if (i == keyStart || i >= n) break; // no key, or no tab after it
         const QString key = text.mid(keyStart, i - keyStart);
-        while (i < n && isTagSpace(text[i])) ++i;
-        const qsizetype valueStart = i;
+        const qsizetype valueStart = i + 1;
         while (i < n && text[i] != u'\n') ++i;
-        if (i == valueStart) break;
-        const QString value = text.mid(valueStart, i - valueStart);
+        const QString value = valueOf(text.mid(valueStart, i - valueStart));
         if (key == kSearchTermsKey) tag.setIADBSearchTerms(value);
         else if (key == kKeyKey) tag.setIADBKey(value);
         else if (key == kVariousArtistKey) tag.setVariousArtist(value);

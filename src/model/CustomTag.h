@@ -17,7 +17,8 @@ public:
     explicit CustomTag(const QVariantMap& dict) : fDict(dict) {}
 
     // Reads the text form back: pairs of key, tab, value, line feed, with
-    // white space skipped before each key and value; unknown keys are ignored.
+    // white space skipped before each key; a blank value reads as empty and
+    // unknown keys are ignored.
     static CustomTag fromString(const QString& text);
 
     QString iadbSearchTerms() const { return stringFor(kSearchTermsKey); }

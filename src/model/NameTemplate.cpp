@@ -3,6 +3,7 @@
 #include "app/Preferences.h"
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
+#include "model/TextNumbers.h"
 #include "system/FileSystemParams.h"
 #include "text/SmartCapitalize.h"
 
@@ -182,7 +183,7 @@ QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
             break;
         case u'Y':
         case u'y':
-            out += track.getYearStr();
+            out += YearText(track.getYearStr());
             break;
         case u'G':
         case u'g':
@@ -261,6 +262,10 @@ QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
 
     if (unique) *unique = level;
     return out;
+}
+
+bool givesNoName(const QString& base) {
+    return std::all_of(base.cbegin(), base.cend(), [](QChar c) { return c == u'.'; });
 }
 
 QString truncated(const QString& text, int limit, bool countBytes) {

@@ -30,6 +30,10 @@ int lengthLimit(int which, const QString& folder);
 QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
                const QString& nameTemplate, int limit, int* unique, const QString& extension);
 
+// A base name that names nothing: empty, or dots only ("", ".", ".."). A
+// file would turn hidden or lose its type, a folder would be no folder.
+bool givesNoName(const QString& base);
+
 // Cuts `text` to at most `limit` bytes (file-system names) or characters,
 // never inside a character.
 QString truncated(const QString& text, int limit, bool countBytes);

@@ -38,3 +38,16 @@ int IntValue(const QString& text) {
     ScanLeadingInt(text, 0, value);
     return value;
 }
+
+QString YearText(const QString& text) {
+    if (text.isNull()) return text;
+    const QString t = text.trimmed();
+    auto digits = [&t](qsizetype from, qsizetype to) {
+        for (qsizetype i = from; i < to; ++i)
+            if (t[i] < u'0' || t[i] > u'9') return false;
+        return true;
+    };
+    if (!t.isEmpty() && t.size() <= 4 && digits(0, t.size())) return t;
+    if (t.size() >= 7 && digits(0, 4) && t[4] == u'-' && digits(5, 7)) return t.left(4);
+    return QString(u""_qs);
+}

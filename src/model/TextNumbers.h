@@ -11,3 +11,8 @@ bool ScanLeadingInt(const QString& text, qsizetype from, int& value, qsizetype* 
 
 // The integer at the start of a text, 0 when it has none.
 int IntValue(const QString& text);
+
+// A year as tags and names carry it: 1 to 4 digits once trimmed, or the year
+// of an ISO date ("2004-05-01", "1999-03-25T14:30:00", as MPEG-4 and ID3v2.4
+// store them). Anything else is no year: empty text. Null stays null.
+QString YearText(const QString& text);

@@ -62,16 +62,16 @@ LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
     layout->addSpacing(10);
     layout->addWidget(heading(tr("Sources"), this));
     auto* sources = new QGridLayout;
+    fMusicBrainzLegendIcon = iconLabel({}, this);
     fAMGLegendIcon = iconLabel({}, this);
     fGoogleLegendIcon = iconLabel({}, this);
     fGnudbLegendIcon = iconLabel({}, this);
     fFilesLegendIcon = iconLabel({}, this);
     fTagsLegendIcon = iconLabel({}, this);
-    const std::pair<QLabel*, const char*> sourceRows[] = {{fAMGLegendIcon, "All Music Guide"},
-                                                          {fGoogleLegendIcon, "Google Music"},
-                                                          {fGnudbLegendIcon, "gnudb"},
-                                                          {fFilesLegendIcon, "File and folder names"},
-                                                          {fTagsLegendIcon, "Tags in the files"}};
+    const std::pair<QLabel*, const char*> sourceRows[] = {
+        {fMusicBrainzLegendIcon, "MusicBrainz"},     {fAMGLegendIcon, "All Music Guide"},
+        {fGoogleLegendIcon, "Google Music"},         {fGnudbLegendIcon, "gnudb"},
+        {fFilesLegendIcon, "File and folder names"}, {fTagsLegendIcon, "Tags in the files"}};
     r = 0;
     for (const auto& [icon, text] : sourceRows) {
         sources->addWidget(icon, r, 0);
@@ -86,6 +86,7 @@ LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
 
 void LegendPanel::refreshIcons() {
     SourceIcons* icons = SourceIcons::instance();
+    fMusicBrainzLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::MusicBrainz)));
     fAMGLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::AMG)));
     fGoogleLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::Google)));
     fGnudbLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::Gnudb)));

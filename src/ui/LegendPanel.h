@@ -21,6 +21,7 @@ private:
 
     QLabel* fAMGLegendIcon;
     QLabel* fGoogleLegendIcon;
+    QLabel* fMusicBrainzLegendIcon = nullptr;
     QLabel* fGnudbLegendIcon;
     QLabel* fFilesLegendIcon;
     QLabel* fTagsLegendIcon;

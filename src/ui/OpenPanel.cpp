@@ -4,15 +4,23 @@
 
 #include <QFileInfo>
 
+namespace {
+
+QString musicFilesFilter() {
+    QStringList patterns;
+    for (const char* const* ext = kTrovixMusicExtensions; *ext; ++ext)
+        patterns << QStringLiteral("*.") + QLatin1String(*ext);
+    return OpenPanel::tr("Music files (%1)").arg(patterns.join(u' '));
+}
+
+} // namespace
+
 OpenPanel::OpenPanel(QWidget* parent) : QFileDialog(parent, tr("Open Album Folder or Music File")) {
     setObjectName(QStringLiteral("openPanel"));
     // The platform dialog cannot take both a folder and a file.
     setOption(QFileDialog::DontUseNativeDialog);
     setFileMode(QFileDialog::ExistingFile);
-    QStringList patterns;
-    for (const char* const* ext = kTrovixMusicExtensions; *ext; ++ext)
-        patterns << QStringLiteral("*.") + QLatin1String(*ext);
-    setNameFilters({tr("Music files (%1)").arg(patterns.join(u' ')), tr("All files (*)")});
+    setNameFilters({musicFilesFilter(), tr("All files (*)")});
     setLabelText(QFileDialog::Accept, tr("Open"));
 }
 

@@ -1,6 +1,7 @@
 #include "ui/SourceIcons.h"
 
 #include "app/Preferences.h"
+#include "app/Resources.h"
 #include "system/Log.h"
 #include "web/GrabWebPage.h"
 
@@ -31,6 +32,7 @@ SourceIcons::SourceIcons() {
     fIcons[Gnudb] = bundledImage(QStringLiteral("Gnudb Icon.jpg"));
     fIcons[FileNames] = bundledImage(QStringLiteral("File Name Icon.jpg"));
     fIcons[Tags] = bundledImage(QStringLiteral("Tags Icon.jpg"));
+    fIcons[MusicBrainz] = bundledImage(QStringLiteral("MusicBrainzIcon.png"));
 }
 
 void SourceIcons::InitIcons(bool fetch) {
@@ -85,6 +87,7 @@ QImage SourceIcons::iconForKey(const QString& iadbKey) const {
     if (iadbKey.startsWith(QLatin1String("#AMG:"))) return icon(AMG);
     if (iadbKey.startsWith(QLatin1String("#GOOG:"))) return icon(Google);
     if (iadbKey.startsWith(QLatin1String("#GNU:"))) return icon(Gnudb);
+    if (iadbKey.startsWith(QLatin1String("#MB:"))) return icon(MusicBrainz);
     return {};
 }
 
@@ -116,6 +119,12 @@ QImage SourceIcons::bundledImage(const QString& name) {
         return drawBadge(QStringLiteral("Fn"), QColor(0xf2, 0xc1, 0x4e), Qt::black);
     if (name == QLatin1String("Tags Icon.jpg"))
         return drawBadge(QStringLiteral("Tg"), QColor(0x8e, 0x44, 0xad), Qt::white);
+    if (name == QLatin1String("MusicBrainzIcon.png")) {
+        const QImage shipped(resourcePath(name));
+        return shipped.isNull()
+                   ? drawBadge(QStringLiteral("MB"), QColor(0xe8, 0x90, 0x2a), Qt::black)
+                   : shipped;
+    }
     if (name == QLatin1String("Relevance.tif")) {
         // Wide enough for any column; bars are cut from its left part.
         QImage img(1000, 10, QImage::Format_ARGB32_Premultiplied);

@@ -13,7 +13,7 @@
 class SourceIcons : public QObject {
     Q_OBJECT
 public:
-    enum Source { AMG, Google, Gnudb, FileNames, Tags, kSourceCount };
+    enum Source { AMG, Google, Gnudb, FileNames, Tags, MusicBrainz, kSourceCount };
 
     static SourceIcons* instance();
 
@@ -26,11 +26,13 @@ public:
     QImage icon(Source source) const;
     // The bundled picture by its resource name: "AMG Icon.ico",
     // "Google Icon.ico", "Gnudb Icon.jpg", "File Name Icon.jpg",
-    // "Tags Icon.jpg", "Relevance.tif". Null for an unknown name.
+    // "Tags Icon.jpg", "Relevance.tif", and the shipped "MusicBrainzIcon.png".
+    // Null for an unknown name.
     static QImage bundledImage(const QString& name);
 
     // The icon for a hit's result key, by prefix: "#FILES:", "#TAG:",
-    // "#AMG:", "#GOOG:", "#GNU:"; a null image for any other key or none.
+    // "#AMG:", "#GOOG:", "#GNU:", "#MB:"; a null image for any other key or
+    // none.
     QImage iconForKey(const QString& iadbKey) const;
     // The text colour shown with a hit: always black.
     static QColor colorForKey(const QString&) { return Qt::black; }

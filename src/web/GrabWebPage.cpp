@@ -4,6 +4,7 @@
 
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "web/DownHosts.h"
 #include "web/WebThrottle.h"
 
 #include <QByteArray>
@@ -20,6 +21,8 @@ constexpr long kReadSize = 65536;
 constexpr int kPollMs = 100;
 constexpr int kDefaultProxyPort = 80;
 constexpr curl_off_t kReserveCap = 64 * 1024 * 1024;
+// A host that does not open a connection in this time counts as down.
+constexpr long kConnectLimitMs = 10000;
 
 void initCurlOnce() {
     static std::once_flag once;
@@ -162,11 +165,22 @@ QString GetHTTPProxy(int& port) {
 
 std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, int timeLimitSecs,
                                    WebThrottle* throttle) {
+    return FetchWebPage(url, progress, timeLimitSecs, throttle).body;
+}
+
+PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitSecs,
+                       WebThrottle* throttle, const FetchOptions& options) {
+    PageFetch fetch;
     int proxyPort = kDefaultProxyPort;
     const QString proxyHost = GetHTTPProxy(proxyPort);
     const QByteArray proxyRaw = proxyHost.isNull() ? QByteArray() : qgetenv("http_proxy").trimmed();
 
-    if (url.isEmpty()) return std::nullopt;
+    if (url.isEmpty()) return fetch;
+    if (DownHosts::isDown(url)) {
+        TROVIX_WEB_LOG() << "GrabWebPage: " << DownHosts::hostKey(url) << " is down, skipped";
+        fetch.outcome = PageFetch::Outcome::NoConnection;
+        return fetch;
+    }
 
     initCurlOnce();
     ThrottleHold hold(throttle);
@@ -178,13 +192,13 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
         curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) != CURLE_OK) {
         TROVIX_WEB_LOG() << "GrabWebPage error 1";
         if (easy) curl_easy_cleanup(easy);
-        return std::nullopt;
+        return fetch;
     }
     CURLM* multi = curl_multi_init();
     if (!multi) {
         TROVIX_WEB_LOG() << "GrabWebPage error 2";
         curl_easy_cleanup(easy);
-        return std::nullopt;
+        return fetch;
     }
 
     Transfer t;
@@ -193,8 +207,14 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReadSize);
-    const QByteArray agent = AppVersion::userAgent();
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, agent.constData());
+    const QByteArray userAgent =
+        options.userAgent.isEmpty() ? AppVersion::userAgent() : options.userAgent;
+    curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent.constData());
+    curl_slist* headers = nullptr;
+    for (const QByteArray& line : options.headers)
+        headers = curl_slist_append(headers, line.constData());
+    if (headers) curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectLimitMs);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onData);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
@@ -226,20 +246,27 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
         TROVIX_WEB_LOG() << "GrabWebPage error 3";
         curl_multi_cleanup(multi);
         curl_easy_cleanup(easy);
-        return std::nullopt;
+        curl_slist_free_all(headers);
+        return fetch;
     }
 
     bool keepData = true;
     bool connectErrorLogged = false;
     const auto connectStart = std::chrono::steady_clock::now();
     // Wait for the connection. A transfer that failed before connecting
-    // (refused, unknown host) keeps us here until cancellation or the limit.
+    // (refused, unknown host, no route, no connection within the connect
+    // limit) ends at once: waiting longer cannot bring the host back.
     for (;;) {
         perform(multi, t);
         const bool open = t.connected || (t.done && t.result == CURLE_OK);
         if (t.done && !open && !connectErrorLogged) {
             TROVIX_WEB_LOG() << "GrabWebPage: " << curl_easy_strerror(t.result);
+            TROVIX_WEB_LOG() << "GrabWebPage error 5";
             connectErrorLogged = true;
+            fetch.outcome = PageFetch::Outcome::NoConnection;
+            DownHosts::markDown(url);
+            keepData = false;
+            break;
         }
         if (t.cancelledInRead) break;
         waitAWhile(multi);
@@ -247,12 +274,14 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
             progress->NotifyAnimate();
             if (progress->cancelled()) {
                 TROVIX_WEB_LOG() << "GrabWebPage error 4";
+                fetch.outcome = PageFetch::Outcome::Cancelled;
                 keepData = false;
                 break;
             }
         }
         if (timeLimitSecs > 0 && secondsSince(connectStart) > timeLimitSecs) {
             TROVIX_WEB_LOG() << "GrabWebPage error 5";
+            fetch.outcome = PageFetch::Outcome::TimedOut;
             keepData = false;
             break;
         }
@@ -266,12 +295,19 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
         for (;;) {
             if (progress && progress->cancelled()) {
                 TROVIX_WEB_LOG() << "GrabWebPage error 6";
+                fetch.outcome = PageFetch::Outcome::Cancelled;
                 break;
             }
             if (t.done) {
-                if (t.result != CURLE_OK)
+                if (t.result != CURLE_OK) {
                     TROVIX_WEB_LOG()
                         << "GrabWebPage error 10 (" << curl_easy_strerror(t.result) << ")";
+                    fetch.outcome = t.result == CURLE_OPERATION_TIMEDOUT
+                                        ? PageFetch::Outcome::TimedOut
+                                        : PageFetch::Outcome::Failed;
+                } else {
+                    fetch.outcome = PageFetch::Outcome::Complete;
+                }
                 break;
             }
             const qsizetype before = t.buffer.size();
@@ -282,10 +318,12 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
             if (!gotData && !t.done) {
                 if (progress && progress->cancelled()) {
                     TROVIX_WEB_LOG() << "GrabWebPage error 7";
+                    fetch.outcome = PageFetch::Outcome::Cancelled;
                     break;
                 }
                 if (timeLimitSecs > 0 && secondsSince(readStart) > timeLimitSecs) {
                     TROVIX_WEB_LOG() << "GrabWebPage error 8";
+                    fetch.outcome = PageFetch::Outcome::TimedOut;
                     break;
                 }
                 waitAWhile(multi);
@@ -294,13 +332,16 @@ std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, in
         }
     }
 
+    if (t.cancelledInRead) fetch.outcome = PageFetch::Outcome::Cancelled;
     char* finalURL = nullptr;
     curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &finalURL);
     url = finalURL ? QString::fromUtf8(finalURL) : QString();
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &fetch.status);
     curl_multi_remove_handle(multi, easy);
     curl_easy_cleanup(easy);
     curl_multi_cleanup(multi);
+    curl_slist_free_all(headers);
 
-    if (!keepData || !t.haveBuffer) return std::nullopt;
-    return QString::fromLatin1(t.buffer);
+    if (keepData && t.haveBuffer) fetch.body = QString::fromLatin1(t.buffer);
+    return fetch;
 }

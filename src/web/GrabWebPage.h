@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayList>
 #include <QString>
 
 #include <optional>
@@ -16,10 +17,12 @@ class WebThrottle;
 // progress  optional; animated at every 0.1 s poll and every read, and asked
 //           whether the user cancelled.
 // timeLimitSecs  0 or less: no limit. Applies to the wait for the connection
-//           and, once reading, to the passes in which no data is ready
+//           (which never lasts more than 10 s: see FetchWebPage) and, once
+//           reading, to the passes in which no data is ready
 //           (counted from the moment the connection opened): a page that keeps
 //           delivering is read to its end. Give a limit or a progress object
-//           through which the user can cancel, else a dead host waits forever.
+//           through which the user can cancel, else a silent server waits
+//           forever.
 // throttle  optional; held for the whole fetch and released on every path.
 //
 // Returns the body with each byte decoded as the ISO 8859-1 character of the
@@ -29,6 +32,29 @@ class WebThrottle;
 // Every failure is logged ("GrabWebPage error 1" to "10").
 std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, int timeLimitSecs,
                                    WebThrottle* throttle);
+
+// How one fetch ended, for callers that retry or give up: a host that never
+// opened a connection is not worth a second attempt, a time-out or a server
+// error (5xx) may be.
+struct PageFetch {
+    enum class Outcome { Complete, NoConnection, TimedOut, Cancelled, Failed };
+    std::optional<QString> body; // as GrabWebPage returns it
+    Outcome outcome = Outcome::Failed;
+    long status = 0; // the final HTTP status; 0 when no answer came
+};
+
+// Extra request settings; empty ones leave the defaults.
+struct FetchOptions {
+    QByteArray userAgent;   // default "Trovix/<version>"
+    QByteArrayList headers; // "Name: value" lines
+};
+
+// GrabWebPage with the outcome and status. A connection that is refused, fails
+// to resolve or does not open within 10 seconds ends the fetch at once
+// ("GrabWebPage error 5") and marks its host down for the calling thread's
+// look-up (DownHosts); a host already marked down is not tried again.
+PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitSecs,
+                       WebThrottle* throttle, const FetchOptions& options = {});
 
 // The HTTP proxy from the environment (http_proxy), as libcurl itself uses
 // it: the host, or a null text when none is set. Writes its port to `port`

@@ -30,6 +30,12 @@ public:
         QFile dirs(config() + "/user-dirs.dirs");
         if (dirs.open(QIODevice::WriteOnly))
             dirs.write("XDG_MUSIC_DIR=\"" + QFile::encodeName(music()) + "\"\n");
+        // Tests never reach musicbrainz.org; those that want it point it at a
+        // loopback server and turn it on.
+        QDir().mkpath(config() + "/Trovix");
+        QFile settings(config() + "/Trovix/Trovix.conf");
+        if (settings.open(QIODevice::WriteOnly))
+            settings.write("[General]\nSearchMB=false\nMusicBrainzBaseURL=http://127.0.0.1:9\n");
     }
     QString root() const { return fRoot.path(); }
     QString config() const { return fRoot.path() + "/config"; }

@@ -267,7 +267,7 @@ TEST_F(FileTagDocumentTest, AFileThatCannotBeWrittenIsReportedAndKeepsItsName) {
     doc->saveDocument();
     settle(*doc);
     EXPECT_FALSE(doc->lastSaveSucceeded());
-    EXPECT_TRUE(alertTitles().contains("Some Files Were Not Saved"));
+    EXPECT_TRUE(alertTitles().contains("Unreadable File")); // not "read-only"
     EXPECT_TRUE(QFile::exists(path));
     EXPECT_EQ(doc->docPath(), path);
 }

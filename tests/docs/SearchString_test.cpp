@@ -1,5 +1,7 @@
 #include "docs/SearchString.h"
 
+#include "model/CustomTag.h"
+
 #include <gtest/gtest.h>
 
 
@@ -22,4 +24,20 @@ TEST(SearchString, DecomposeSplitsAtTheFirstSeparator) {
     EXPECT_TRUE(album.isNull());
     EXPECT_TRUE(DecomposeSearchString(QStringLiteral(" / "), &artist, &album));
     EXPECT_TRUE(artist.isEmpty() && album.isEmpty());
+}
+
+// Saved terms with no artist come back from the tag and still split, the
+// way they were written and the way earlier versions read them back.
+TEST(SearchString, TermsWithoutArtistSurviveTheCustomTag) {
+    CustomTag tag;
+    tag.setIADBSearchTerms(BuildSearchString(QString(u""_qs), QStringLiteral("Album")));
+    const QString saved = CustomTag::fromString(tag.customTagToString()).iadbSearchTerms();
+    EXPECT_EQ(saved, QStringLiteral(" / Album"));
+    for (const QString& terms : {saved, QStringLiteral("/ Album")}) {
+        QString artist, album;
+        EXPECT_TRUE(DecomposeSearchString(terms, &artist, &album)) << terms.toStdString();
+        EXPECT_EQ(artist, QString(u""_qs));
+        EXPECT_FALSE(artist.isNull());
+        EXPECT_EQ(album, QStringLiteral("Album"));
+    }
 }

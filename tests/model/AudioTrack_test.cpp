@@ -81,7 +81,7 @@ TEST(AudioTrack, PathOfAnUnsupportedFileGivesARecordWithoutFile) {
     EXPECT_EQ(t.getFolder(), dir.path());
     EXPECT_EQ(t.getFileName(), QStringLiteral("notes.txt"));
     EXPECT_EQ(t.getPath(), path);
-    EXPECT_EQ(t.getOldTitle(), QStringLiteral("notes.txt")); // the display name
+    EXPECT_EQ(t.getOldTitle(), QStringLiteral("notes")); // the name without its extension
     EXPECT_EQ(t.getDisplayName(), QStringLiteral("notes.txt"));
     EXPECT_FALSE(t.commitTags());
 }

@@ -52,3 +52,33 @@ TEST(CustomTagText, ReaderStopsAtAKeyWithoutValue) {
     EXPECT_TRUE(tag.iadbSearchTerms().isNull());
     EXPECT_TRUE(CustomTag::fromString(QString()).dict().isEmpty());
 }
+
+// A blank value reads as empty and never takes the next line with it; the
+// lines after it keep their own values.
+TEST(CustomTagText, BlankValuesReadAsEmpty) {
+    struct Row {
+        const char* text;
+        const char* terms;
+        const char* key;
+        const char* various;
+        bool reverse;
+    };
+    const Row rows[] = {
+        {"variousArtist\t \nrevArtAlb\t1\n", nullptr, nullptr, "", true},
+        {"searchTerms\t\nfreeDBSpec\t#AMG:r1\nrevArtAlb\t0\n", "", "#AMG:r1", nullptr, false},
+        {"searchTerms\t / Album\nrevArtAlb\t0\n", " / Album", nullptr, nullptr, false},
+        {"searchTerms\tA / B\nfreeDBSpec\trock 12ab\nrevArtAlb\t1\n", "A / B", "rock 12ab", nullptr,
+         true},
+    };
+    auto text = [](const char* s) { return s ? QString::fromUtf8(s) : QString(); };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        const CustomTag tag = CustomTag::fromString(QString::fromUtf8(row.text));
+        EXPECT_EQ(tag.iadbSearchTerms(), text(row.terms));
+        EXPECT_EQ(tag.iadbSearchTerms().isNull(), row.terms == nullptr);
+        EXPECT_EQ(tag.iadbKey(), text(row.key));
+        EXPECT_EQ(tag.variousArtist(), text(row.various));
+        EXPECT_EQ(tag.variousArtist().isNull(), row.various == nullptr);
+        EXPECT_EQ(tag.reverseArtistAlbum(), row.reverse);
+    }
+}

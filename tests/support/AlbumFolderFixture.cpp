@@ -31,7 +31,10 @@ bool AlbumFolderFixture::add(const FixtureTrack& wanted) {
         options.trackCount = wanted.of;
         return writeM4a(path, options);
     }
-    if (!writeSilentMp3(path)) return false;
+    Mp3FixtureOptions audio;
+    // 44.1 kHz frames of 1152 samples: about 38.3 a second.
+    if (wanted.seconds > 0) audio.frames = wanted.seconds * 44100 / 1152;
+    if (!writeSilentMp3(path, audio)) return false;
     AudioTrack track = AudioTrack::initWithPath(path);
     if (!track.isValid()) return false;
     if (!wanted.title.isNull()) track.tagTitle(wanted.title);

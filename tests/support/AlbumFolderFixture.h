@@ -18,6 +18,7 @@ struct FixtureTrack {
     QString year;
     QString genre;
     std::optional<CustomTag> customTag; // MP3 only
+    int seconds = 0;                    // MP3 only; 0 for the short default
 };
 
 // A temporary album folder of real MP3 and M4A files with the given tags.

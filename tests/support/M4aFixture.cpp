@@ -63,7 +63,7 @@ struct Track {
     std::vector<uint64_t> chunkOffsets;
 };
 
-QByteArray trak(int id, const Track& t, const M4aFixtureOptions& o) {
+QByteArray trak(int id, const Track& t, const M4aFixtureOptions& o, bool video) {
     const uint32_t samples = uint32_t(t.sampleSizes.size());
     const QByteArray tkhd =
         box("tkhd", u32(7) + u32(0) + u32(0) + u32(uint32_t(id)) + u32(0) +
@@ -73,7 +73,8 @@ QByteArray trak(int id, const Track& t, const M4aFixtureOptions& o) {
         fullBox("mdhd", u32(0) + u32(0) + u32(44100) + u32(uint32_t(o.durationSecs) * 44100) +
                             u16(0x55c4) + u16(0));
     const QByteArray hdlr =
-        fullBox("hdlr", u32(0) + "soun" + zeros(12) + QByteArray("SoundHandler", 13));
+        fullBox("hdlr", u32(0) + (video ? "vide" : "soun") + zeros(12) +
+                            QByteArray(video ? "VideoHandler" : "SoundHandler", 13));
     const QByteArray smhd = fullBox("smhd", zeros(4));
     const QByteArray dinf = box("dinf", fullBox("dref", u32(1) + box("url ", u32(1))));
     const QByteArray stsd = fullBox("stsd", u32(1) + mp4aEntry());
@@ -133,7 +134,7 @@ QByteArray moov(const std::vector<Track>& tracks, const M4aFixtureOptions& o) {
                             u32(uint32_t(tracks.size()) + 1));
     QByteArray body = mvhd;
     for (size_t i = 0; i < tracks.size(); ++i)
-        body += trak(int(i) + 1, tracks[i], o);
+        body += trak(int(i) + 1, tracks[i], o, o.lastTrackIsVideo && i + 1 == tracks.size());
     if (o.withMetadata)
         body += udta(o);
     else if (o.freePadding >= 8)

@@ -13,7 +13,8 @@ struct M4aFixtureOptions {
     int freePadding = 1024; // 0: no free atom in moov
     bool co64 = false;
     int tracks = 1;
-    bool withMetadata = true; // udta/meta/hdlr/ilst present
+    bool lastTrackIsVideo = false; // its media handler is "vide"
+    bool withMetadata = true;      // udta/meta/hdlr/ilst present
     int mdatBytes = 4096;
     bool largeSizeMdat = false;
     int durationSecs = 30;

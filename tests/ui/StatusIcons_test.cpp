@@ -61,9 +61,13 @@ TEST(SourceIcons, IconByResultKeyPrefix) {
         const char* key;
         int source; // -1: none
     };
-    const Row rows[] = {{"#FILES:x", SourceIcons::FileNames}, {"#TAG:", SourceIcons::Tags},
-                        {"#AMG:r123", SourceIcons::AMG},       {"#GOOG:abc", SourceIcons::Google},
-                        {"#GNU:rock/1", SourceIcons::Gnudb},   {"rock 1234abcd", -1},
+    const Row rows[] = {{"#FILES:x", SourceIcons::FileNames},
+                        {"#TAG:", SourceIcons::Tags},
+                        {"#AMG:r123", SourceIcons::AMG},
+                        {"#GOOG:abc", SourceIcons::Google},
+                        {"#GNU:rock/1", SourceIcons::Gnudb},
+                        {"rock 1234abcd", -1},
+                        {"#MB:5e1e0000-0000-4000-8000-000000000001/2", SourceIcons::MusicBrainz},
                         {"", -1}};
     for (const Row& row : rows) {
         const QImage image = icons->iconForKey(QString::fromLatin1(row.key));
@@ -72,6 +76,8 @@ TEST(SourceIcons, IconByResultKeyPrefix) {
         else
             EXPECT_EQ(image, icons->icon(SourceIcons::Source(row.source))) << row.key;
     }
+    // The shipped picture, not an empty stand-in.
+    EXPECT_EQ(icons->icon(SourceIcons::MusicBrainz).size(), QSize(16, 16));
     EXPECT_EQ(SourceIcons::colorForKey(QStringLiteral("#AMG:1")), QColor(Qt::black));
 }
 

@@ -2,6 +2,7 @@
 
 #include "support/LoopbackServer.h"
 #include "system/ProgressIndicator.h"
+#include "web/DownHosts.h"
 #include "web/WebThrottle.h"
 
 #include <gtest/gtest.h>
@@ -179,20 +180,26 @@ TEST_F(GrabWebPageTest, ServerThatNeverAnswersEndsAtTheTimeLimit) {
     EXPECT_EQ(throttle.unlocks.load(), 1);
 }
 
-TEST_F(GrabWebPageTest, RefusedConnectionWaitsOutTheLimitAndReturnsNone) {
+TEST_F(GrabWebPageTest, RefusedConnectionEndsAtOnceAndMarksTheHostDownForTheLookUp) {
     CountingThrottle throttle(0.0);
-    QString url = QStringLiteral("http://127.0.0.1:%1/").arg(refusedPort());
-    const auto started = Clock::now();
-    EXPECT_FALSE(GrabWebPage(url, nullptr, 1, &throttle));
-    // The wait ends by the limit, not by the refusal.
-    EXPECT_GE(Clock::now() - started, 1s);
+    const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(refusedPort());
+    DownHosts lookUp;
+    QString url = refused;
+    const PageFetch first = FetchWebPage(url, nullptr, 0, &throttle);
+    EXPECT_FALSE(first.body);
+    EXPECT_EQ(first.outcome, PageFetch::Outcome::NoConnection);
     EXPECT_EQ(throttle.unlocks.load(), 1);
+    // The rest of the look-up skips the host without a connection attempt.
+    url = refused + QStringLiteral("other");
+    EXPECT_EQ(FetchWebPage(url, nullptr, 0, &throttle).outcome, PageFetch::Outcome::NoConnection);
+    EXPECT_EQ(throttle.locks.load(), 1);
 }
 
-TEST_F(GrabWebPageTest, CancelWhileWaitingForTheConnectionReturnsNone) {
+TEST_F(GrabWebPageTest, CancelWhileWaitingForTheAnswerReturnsNone) {
+    SilentPort silent;
     int polls = 0;
-    RecordingProgress progress([&] { return ++polls > 3; });
-    QString url = QStringLiteral("http://127.0.0.1:%1/").arg(refusedPort());
+    RecordingProgress progress([&] { return ++polls > 6; });
+    QString url = QStringLiteral("http://127.0.0.1:%1/").arg(silent.port());
     EXPECT_FALSE(GrabWebPage(url, &progress, 0, nullptr));
     EXPECT_GE(progress.animations.load(), 3);
 }

@@ -10,6 +10,8 @@
 #include "web/sources/FreeDB.h"
 #include "web/sources/Gnudb.h"
 #include "web/sources/GoogleMusic.h"
+#include "web/sources/MusicSource.h"
+#include "web/sources/MusicSources.h"
 
 #include <functional>
 
@@ -25,6 +27,8 @@ ResultKeys::Source ResultKeys::sourceOfKey(const QString& key) {
 
 std::shared_ptr<AlbumDetails> ResultKeys::fetchByKey(const QString& key,
                                                      ProgressIndicator* progress) {
+    if (const MusicSource* source = MusicSources::forKey(key))
+        return source->details(key, progress);
     switch (sourceOfKey(key)) {
     case Source::AMG:
         return AllMusicGuide::AlbumDetailsWithAMGKey(key, progress);
@@ -94,17 +98,12 @@ void rerunSavedSearch(const CustomTag* tag, ProgressIndicator* progress, const S
 void ResultKeys::addAlbumHitsFromCustomTag(AlbumInfoArray& hits, const CustomTag* tag,
                                            const std::optional<ScoreWeights>& weights,
                                            ProgressIndicator* progress) {
-    rerunSavedSearch(
-        tag, progress,
-        [&](const QString& terms) {
-            AllMusicGuide::addAlbumHitsFromAMG(hits, terms, weights, progress);
-        },
-        [&](const QString& terms) {
-            GoogleMusic::addAlbumHitsFromGOOG(hits, terms, weights, progress);
-        },
-        [&](const QString& terms) {
-            Gnudb::addAlbumHitsFromGNUDB(hits, terms, weights, progress);
-        });
+    // The source that owns the key re-runs it: a search with the saved terms,
+    // or a direct look-up of the saved key where the source has one.
+    if (progress) progress->NotifyBeginInd(QStringLiteral("Re-running saved search..."), true);
+    if (!tag || tag->iadbKey().isEmpty()) return;
+    if (const MusicSource* source = MusicSources::forKey(tag->iadbKey()))
+        source->savedSearch(hits, tag->iadbSearchTerms(), tag->iadbKey(), weights, progress);
 }
 
 void ResultKeys::addTrackHitsFromCustomTag(TrackInfoArray& hits, const CustomTag* tag,

@@ -46,8 +46,11 @@ public:
                                                                   ProgressIndicator* progress);
 
     // Re-runs a saved search (terms and key of a custom tag) with the source
-    // its key names: All Music Guide, Google Music or gnudb. Other keys, no
-    // tag, no key or empty terms run nothing.
+    // its key names. Album hits: the registered source that owns the key
+    // (MusicBrainz looks the saved release up directly; All Music Guide,
+    // Google Music and gnudb search the saved terms again). Song hits: All
+    // Music Guide, Google Music or gnudb. Other keys, no tag, no key or (for
+    // a search) empty terms run nothing.
     static void addAlbumHitsFromCustomTag(AlbumInfoArray& hits, const CustomTag* tag,
                                           const std::optional<ScoreWeights>& weights,
                                           ProgressIndicator* progress);

@@ -19,13 +19,22 @@ QString baseURL(const char* prefKey) {
 
 std::optional<QString> fetch(QString& url, ProgressIndicator* progress, int timeLimitSecs,
                              WebThrottle* throttle, int attempts) {
+    std::optional<QString> page;
     for (int attempt = 0; attempt < attempts; ++attempt) {
         if (url.isEmpty())
             break;
-        if (auto page = GrabWebPage(url, progress, timeLimitSecs, throttle))
+        PageFetch fetched = FetchWebPage(url, progress, timeLimitSecs, throttle);
+        page = std::move(fetched.body);
+        // Only a slow or failing server may answer a second time; a host
+        // that is unreachable or a cancelled fetch will not.
+        const bool serverError = fetched.status >= 500;
+        if (page && !serverError)
             return page;
+        if (!serverError && fetched.outcome != PageFetch::Outcome::TimedOut &&
+            fetched.outcome != PageFetch::Outcome::Failed)
+            break;
     }
-    return std::nullopt;
+    return page;
 }
 
 QString hostOf(const QString& url) {

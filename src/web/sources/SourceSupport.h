@@ -16,7 +16,9 @@ namespace SourceSupport {
 // appended as they are.
 QString baseURL(const char* prefKey);
 
-// Fetches a page up to `attempts` times while the fetcher returns none. Each
+// Fetches a page up to `attempts` times while the fetch times out, breaks
+// off after connecting or the server answers 5xx (the last such answer is
+// returned); an unreachable host or a cancel ends it at once. Each
 // attempt fetches the URL as the previous one left it (the fetcher replaces
 // it by the final address after redirects).
 std::optional<QString> fetch(QString& url, ProgressIndicator* progress, int timeLimitSecs,

@@ -1,0 +1,78 @@
+#include "web/sources/SourceFetcher.h"
+
+#include "system/Log.h"
+#include "system/ProgressIndicator.h"
+#include "web/DebugFiles.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+bool busy(long status) {
+    return status == 503 || status == 429;
+}
+
+} // namespace
+
+bool SourceFetcher::waitUnlessCancelled(double seconds, ProgressIndicator* progress) {
+    using namespace std::chrono;
+    const auto end =
+        steady_clock::now() + duration_cast<steady_clock::duration>(duration<double>(seconds));
+    while (steady_clock::now() < end) {
+        if (progress) {
+            progress->NotifyAnimate();
+            if (progress->cancelled()) return false;
+        }
+        std::this_thread::sleep_for(milliseconds(100));
+    }
+    return !(progress && progress->cancelled());
+}
+
+SourceFetcher::Response SourceFetcher::fetch(const Request& request, ProgressIndicator* progress) {
+    Response response;
+    int attemptsLeft = request.attempts;
+    double nextWait = request.busyFirstWaitSecs;
+    double waited = 0;
+    for (;;) {
+        QString url = request.url;
+        if (request.urlDump) WriteDebugFile(request.urlDump, url);
+        PageFetch page =
+            FetchWebPage(url, progress, request.timeLimitSecs, request.throttle, request.options);
+        response.status = page.status;
+        response.outcome = page.outcome;
+        if (page.outcome == PageFetch::Outcome::Cancelled || (progress && progress->cancelled())) {
+            response.cancelled = true;
+            return response;
+        }
+        if (page.body && request.pageDump) WriteDebugFile(request.pageDump, *page.body);
+        if (page.outcome == PageFetch::Outcome::Complete && page.status >= 200 &&
+            page.status < 300) {
+            response.body = std::move(page.body);
+            return response;
+        }
+        if (request.busyRetries && busy(page.status)) {
+            if (waited + nextWait > request.busyWaitLimitSecs) {
+                TROVIX_WEB_LOG() << "server still busy, giving up: " << request.url;
+                return response;
+            }
+            TROVIX_WEB_LOG() << "server busy (" << page.status << "), waiting " << nextWait
+                             << " s: " << request.url;
+            if (!waitUnlessCancelled(nextWait, progress)) {
+                response.cancelled = true;
+                return response;
+            }
+            waited += nextWait;
+            nextWait *= 2;
+            continue;
+        }
+        // A host that never connected stays down; a server that did but
+        // timed out, broke off or failed may answer the next time.
+        const bool retryable = page.outcome == PageFetch::Outcome::TimedOut ||
+                               page.outcome == PageFetch::Outcome::Failed || page.status >= 500;
+        if (!retryable || --attemptsLeft <= 0) {
+            TROVIX_WEB_LOG() << "request failed (status " << page.status << "): " << request.url;
+            return response;
+        }
+    }
+}

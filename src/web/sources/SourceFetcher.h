@@ -1,0 +1,47 @@
+#pragma once
+
+#include "web/GrabWebPage.h"
+
+#include <QString>
+
+#include <optional>
+
+class ProgressIndicator;
+class WebThrottle;
+
+// The one fetch loop of the sources that run through it: attempts, the
+// site's throttle, cancel, the log line of a failed request and the numbered
+// debug copies of every request and page live here, not in each site.
+class SourceFetcher {
+public:
+    struct Request {
+        QString url;
+        int timeLimitSecs = 30;
+        // Attempts while the fetch times out or breaks off after connecting,
+        // or the server answers 5xx (other than a busy answer, which
+        // `busyRetries` governs).
+        int attempts = 1;
+        WebThrottle* throttle = nullptr;
+        FetchOptions options;
+        const char* urlDump = nullptr; // debug-copy patterns, "/tmp/Trovix_X_%d.txt"
+        const char* pageDump = nullptr;
+        // A 503 or 429 answer is asked again after 1, 2, 4... seconds, up
+        // to `busyWaitLimitSecs` of waiting in all.
+        bool busyRetries = false;
+        double busyFirstWaitSecs = 1.0;
+        double busyWaitLimitSecs = 31.0;
+    };
+
+    struct Response {
+        std::optional<QString> body; // only a complete 2xx answer
+        long status = 0;
+        PageFetch::Outcome outcome = PageFetch::Outcome::Failed;
+        bool cancelled = false;
+    };
+
+    static Response fetch(const Request& request, ProgressIndicator* progress);
+
+private:
+    // Sleeps in short slices; false when the user cancelled meanwhile.
+    static bool waitUnlessCancelled(double seconds, ProgressIndicator* progress);
+};

@@ -1,0 +1,138 @@
+#include "web/sources/musicbrainz/MusicBrainz.h"
+
+#include "app/AppVersion.h"
+#include "app/Preferences.h"
+#include "model/AlbumDetails.h"
+#include "model/AlbumInfoArray.h"
+#include "system/Log.h"
+#include "system/ProgressIndicator.h"
+#include "web/WebThrottle.h"
+#include "web/sources/SourceFetcher.h"
+#include "web/sources/SourceSupport.h"
+#include "web/sources/musicbrainz/MusicBrainzParser.h"
+
+#include <QUrl>
+
+namespace {
+
+constexpr int kTimeLimitSecs = 20;
+constexpr int kAttempts = 2;
+constexpr const char* kURLDump = "/tmp/Trovix_MB_%d.txt";
+constexpr const char* kPageDump = "/tmp/Trovix_MB_%d.json";
+
+SourceFetcher::Request request(const QString& url) {
+    SourceFetcher::Request r;
+    r.url = url;
+    r.timeLimitSecs = kTimeLimitSecs;
+    r.attempts = kAttempts;
+    r.throttle = MusicBrainz::throttle();
+    r.options.userAgent = MusicBrainz::userAgent();
+    r.options.headers = {QByteArrayLiteral("Accept: application/json")};
+    r.urlDump = kURLDump;
+    r.pageDump = kPageDump;
+    r.busyRetries = true;
+    return r;
+}
+
+} // namespace
+
+QString MusicBrainz::keyPrefix() const {
+    return MusicBrainzParser::kKeyPrefix;
+}
+
+QString MusicBrainz::enabledKey() const {
+    return QString::fromLatin1(Prefs::kSearchMB);
+}
+
+QStringList MusicBrainz::preferenceKeys() const {
+    return {QString::fromLatin1(Prefs::kSearchMB), QString::fromLatin1(Prefs::kMusicBrainzBaseURL),
+            QString::fromLatin1(Prefs::kCoverArtArchiveBaseURL)};
+}
+
+WebThrottle* MusicBrainz::throttle() {
+    static WebThrottle shared(QStringLiteral("MusicBrainz"), 1.0);
+    return &shared;
+}
+
+QByteArray MusicBrainz::userAgent() {
+    return AppVersion::userAgent() + " ( " + Prefs::stringValue(Prefs::kHomePageURL).toUtf8() + " )";
+}
+
+QString MusicBrainz::escapeLucene(const QString& value) {
+    static const QString special = QStringLiteral("+-&|!(){}[]^\"~*?:\\/");
+    QString out;
+    out.reserve(value.size() * 2);
+    for (const QChar c : value) {
+        if (special.contains(c)) out += QLatin1Char('\\');
+        out += c;
+    }
+    return out;
+}
+
+QString MusicBrainz::searchQuery(const QString& terms) {
+    const qsizetype slash = terms.indexOf(QStringLiteral(" / "));
+    QString artist = slash < 0 ? QString() : terms.left(slash).trimmed();
+    const QString album = (slash < 0 ? terms : terms.mid(slash + 3)).trimmed();
+    if (artist.contains(QStringLiteral("various"), Qt::CaseInsensitive)) artist.clear();
+    QStringList parts;
+    if (!album.isEmpty())
+        parts << QStringLiteral("release:(") + escapeLucene(album) + QLatin1Char(')');
+    if (!artist.isEmpty())
+        parts << QStringLiteral("artist:(") + escapeLucene(artist) + QLatin1Char(')');
+    return parts.join(QStringLiteral(" AND "));
+}
+
+void MusicBrainz::search(AlbumInfoArray& hits, const QString& terms,
+                         const std::optional<ScoreWeights>& weights,
+                         ProgressIndicator* progress) const {
+    const QString query = searchQuery(terms);
+    if (query.isEmpty()) return;
+    const QString url = SourceSupport::baseURL(Prefs::kMusicBrainzBaseURL) +
+                        QStringLiteral("/ws/2/release/?query=") +
+                        QString::fromLatin1(QUrl::toPercentEncoding(query)) +
+                        QStringLiteral("&fmt=json&limit=") +
+                        QString::number(Prefs::maxEntriesToFetch());
+    const SourceFetcher::Response response = SourceFetcher::fetch(request(url), progress);
+    if (!response.body) return;
+    const MusicBrainzParser::SearchResult parsed =
+        MusicBrainzParser::parseSearch(response.body->toLatin1());
+    if (!parsed.error.isNull()) {
+        TROVIX_WEB_LOG() << "MusicBrainz search answer unusable: " << parsed.error;
+        return;
+    }
+    for (const AlbumInfoPtr& hit : parsed.hits)
+        hits.addSorted(hit, weights, 0);
+}
+
+void MusicBrainz::savedSearch(AlbumInfoArray& hits, const QString&, const QString& key,
+                              const std::optional<ScoreWeights>& weights,
+                              ProgressIndicator* progress) const {
+    const std::shared_ptr<AlbumDetails> album = details(key, progress);
+    if (!album) return;
+    const AlbumInfoPtr hit = album->albumInfoFromAlbumDetails();
+    hit->setTrackCount(album->numTracks());
+    hits.addSorted(hit, weights, 0);
+}
+
+std::shared_ptr<AlbumDetails> MusicBrainz::details(const QString& key,
+                                                   ProgressIndicator* progress) const {
+    const std::optional<MusicBrainzParser::KeyParts> parts = MusicBrainzParser::splitKey(key);
+    if (!parts) return nullptr;
+    const QString url = SourceSupport::baseURL(Prefs::kMusicBrainzBaseURL) +
+                        QStringLiteral("/ws/2/release/") + parts->releaseId +
+                        QStringLiteral("?inc=recordings+artist-credits+release-groups+genres+"
+                                       "media&fmt=json");
+    const SourceFetcher::Response response = SourceFetcher::fetch(request(url), progress);
+    if (!response.body) return nullptr;
+    const MusicBrainzParser::ReleaseResult parsed =
+        MusicBrainzParser::parseRelease(response.body->toLatin1(), parts->disc);
+    if (!parsed.details) {
+        TROVIX_WEB_LOG() << "MusicBrainz release answer unusable: " << parsed.error;
+        return nullptr;
+    }
+    if (parsed.frontCover)
+        parsed.details->setAlbumCoverURL(SourceSupport::baseURL(Prefs::kCoverArtArchiveBaseURL) +
+                                         QStringLiteral("/release/") + parts->releaseId +
+                                         QStringLiteral("/front-500"));
+    return parsed.details;
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "web/sources/MusicSource.h"
+
+class WebThrottle;
+
+// MusicBrainz album searches and release look-ups, with covers from the
+// Cover Art Archive. Requests carry the User-Agent the service asks for and
+// are at least one second apart, process-wide.
+class MusicBrainz : public MusicSource {
+public:
+    QString name() const override { return QStringLiteral("MusicBrainz"); }
+    QString iconName() const override { return QStringLiteral("MusicBrainzIcon.png"); }
+    QString keyPrefix() const override;
+    int serves() const override { return Albums; }
+    QString enabledKey() const override;
+    QStringList preferenceKeys() const override;
+    QString searchCaption() const override { return QStringLiteral("Searching MusicBrainz..."); }
+
+    void search(AlbumInfoArray& hits, const QString& terms,
+                const std::optional<ScoreWeights>& weights,
+                ProgressIndicator* progress) const override;
+    // A direct look-up of the saved release: no search.
+    void savedSearch(AlbumInfoArray& hits, const QString& terms, const QString& key,
+                     const std::optional<ScoreWeights>& weights,
+                     ProgressIndicator* progress) const override;
+    std::shared_ptr<AlbumDetails> details(const QString& key,
+                                          ProgressIndicator* progress) const override;
+
+    // The Lucene query for search terms ("artist / album"): the album as
+    // release, the artist as artist, except for various artists; values
+    // escaped.
+    static QString searchQuery(const QString& terms);
+    // Every Lucene special character preceded by a backslash.
+    static QString escapeLucene(const QString& value);
+    static QByteArray userAgent();
+    static WebThrottle* throttle();
+};

@@ -1,0 +1,220 @@
+#include "web/sources/musicbrainz/MusicBrainzParser.h"
+
+#include "model/AlbumDetails.h"
+#include "web/sources/SourceSupport.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QRegularExpression>
+
+#include <optional>
+
+namespace {
+
+std::optional<QJsonObject> parseObject(const QByteArray& json, QString* error) {
+    QJsonParseError parseError{};
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        *error = QStringLiteral("not JSON: ") + parseError.errorString();
+        return std::nullopt;
+    }
+    if (!doc.isObject()) {
+        *error = QStringLiteral("not a JSON object");
+        return std::nullopt;
+    }
+    return doc.object();
+}
+
+// An optional array field: absent is empty, any other type is an error.
+std::optional<QJsonArray> arrayField(const QJsonObject& object, const QString& name, int limit,
+                                     QString* error) {
+    const QJsonValue value = object.value(name);
+    if (value.isUndefined() || value.isNull()) return QJsonArray();
+    if (!value.isArray()) {
+        *error = QStringLiteral("\"%1\" is not an array").arg(name);
+        return std::nullopt;
+    }
+    if (value.toArray().size() > limit) {
+        *error = QStringLiteral("\"%1\" holds more than %2 entries").arg(name).arg(limit);
+        return std::nullopt;
+    }
+    return value.toArray();
+}
+
+QString yearOf(const QString& date) {
+    return date.left(4);
+}
+
+// The name with the highest count; the first of equals.
+QString topGenre(const QJsonArray& genres) {
+    QString best;
+    int bestCount = -1;
+    for (const QJsonValue& entry : genres) {
+        const QJsonObject genre = entry.toObject();
+        const QString name = genre.value(QStringLiteral("name")).toString();
+        const int count = genre.value(QStringLiteral("count")).toInt();
+        if (!name.isEmpty() && count > bestCount) {
+            best = name;
+            bestCount = count;
+        }
+    }
+    return best;
+}
+
+QString discTitle(const QString& title, int disc) {
+    return QStringLiteral("%1 (Disc %2)").arg(title).arg(disc);
+}
+
+} // namespace
+
+QString MusicBrainzParser::artistCredit(const QJsonArray& credits) {
+    QString text;
+    for (const QJsonValue& entry : credits) {
+        const QJsonObject credit = entry.toObject();
+        QString name = credit.value(QStringLiteral("name")).toString();
+        if (name.isEmpty())
+            name = credit.value(QStringLiteral("artist"))
+                       .toObject()
+                       .value(QStringLiteral("name"))
+                       .toString();
+        text += name + credit.value(QStringLiteral("joinphrase")).toString();
+    }
+    return text;
+}
+
+QString MusicBrainzParser::makeKey(const QString& releaseId, int disc) {
+    return kKeyPrefix + releaseId + (disc > 0 ? QStringLiteral("/%1").arg(disc) : QString());
+}
+
+std::optional<MusicBrainzParser::KeyParts> MusicBrainzParser::splitKey(const QString& key) {
+    static const QRegularExpression shape(
+        QStringLiteral("^#MB:([0-9a-fA-F-]{36})(?:/([1-9][0-9]{0,2}))?$"));
+    const QRegularExpressionMatch match = shape.match(key);
+    if (!match.hasMatch()) return std::nullopt;
+    return KeyParts{match.captured(1).toLower(),
+                    match.captured(2).isEmpty() ? 0 : match.captured(2).toInt()};
+}
+
+MusicBrainzParser::SearchResult MusicBrainzParser::parseSearch(const QByteArray& json) {
+    SearchResult result;
+    const std::optional<QJsonObject> root = parseObject(json, &result.error);
+    if (!root) return result;
+    const std::optional<QJsonArray> releases =
+        arrayField(*root, QStringLiteral("releases"), kMaxReleases, &result.error);
+    if (!releases) return result;
+    for (const QJsonValue& entry : *releases) {
+        if (!entry.isObject()) {
+            result.error = QStringLiteral("a release is not an object");
+            result.hits.clear();
+            return result;
+        }
+        const QJsonObject release = entry.toObject();
+        const QString id = release.value(QStringLiteral("id")).toString();
+        const QString title = release.value(QStringLiteral("title")).toString();
+        if (!splitKey(makeKey(id, 0)) || title.isEmpty()) continue;
+        const std::optional<QJsonArray> credits =
+            arrayField(release, QStringLiteral("artist-credit"), kMaxTracks, &result.error);
+        const std::optional<QJsonArray> media =
+            arrayField(release, QStringLiteral("media"), kMaxMedia, &result.error);
+        if (!credits || !media) {
+            result.hits.clear();
+            return result;
+        }
+        const QString artist = artistCredit(*credits);
+        QString date = release.value(QStringLiteral("date")).toString();
+        if (date.isEmpty())
+            date = release.value(QStringLiteral("release-group"))
+                       .toObject()
+                       .value(QStringLiteral("first-release-date"))
+                       .toString();
+        // A release of several media gives one hit per medium, so a folder
+        // of one disc matches its own.
+        const int discs = int(media->size());
+        const int last = discs > 1 ? discs : 0;
+        for (int disc = discs > 1 ? 1 : 0; disc <= last; ++disc) {
+            const QString album = disc > 0 ? discTitle(title, disc) : title;
+            auto hit = AlbumInfo::AlbumInfoFromScratch(artist, album, yearOf(date), QString());
+            hit->setIADBKey(makeKey(id, disc));
+            hit->setIADBCompareString(SourceSupport::compareString(artist, album));
+            const QJsonObject medium = media->at(disc > 0 ? disc - 1 : 0).toObject();
+            int count = medium.value(QStringLiteral("track-count")).toInt();
+            if (discs == 0) count = release.value(QStringLiteral("track-count")).toInt();
+            if (count > 0) hit->setTrackCount(count);
+            result.hits.append(hit);
+        }
+    }
+    return result;
+}
+
+MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArray& json, int disc) {
+    ReleaseResult result;
+    const std::optional<QJsonObject> root = parseObject(json, &result.error);
+    if (!root) return result;
+    const QString id = root->value(QStringLiteral("id")).toString();
+    const QString title = root->value(QStringLiteral("title")).toString();
+    if (id.isEmpty() || title.isEmpty()) {
+        result.error = QStringLiteral("the release has no id or title");
+        return result;
+    }
+    const std::optional<QJsonArray> credits =
+        arrayField(*root, QStringLiteral("artist-credit"), kMaxTracks, &result.error);
+    const std::optional<QJsonArray> media =
+        arrayField(*root, QStringLiteral("media"), kMaxMedia, &result.error);
+    const std::optional<QJsonArray> genres =
+        arrayField(*root, QStringLiteral("genres"), kMaxTracks, &result.error);
+    if (!credits || !media || !genres) return result;
+    const QJsonObject group = root->value(QStringLiteral("release-group")).toObject();
+    if (disc > media->size()) {
+        result.error = QStringLiteral("the release has no disc %1").arg(disc);
+        return result;
+    }
+
+    auto details = std::make_shared<AlbumDetails>();
+    const bool oneDisc = disc > 0 && media->size() > 1;
+    details->setIADBKey(makeKey(id, oneDisc ? disc : 0));
+    const QString releaseArtist = artistCredit(*credits);
+    details->setArtist(releaseArtist);
+    details->setAlbum(oneDisc ? discTitle(title, disc) : title);
+    QString date = root->value(QStringLiteral("date")).toString();
+    if (date.isEmpty()) date = group.value(QStringLiteral("first-release-date")).toString();
+    details->setYear(yearOf(date));
+    QString genre = topGenre(*genres);
+    if (genre.isEmpty()) genre = topGenre(group.value(QStringLiteral("genres")).toArray());
+    details->setGenre(genre);
+    details->setTitles({});
+
+    for (qsizetype m = 0; m < media->size(); ++m) {
+        if (oneDisc && m != disc - 1) continue;
+        const std::optional<QJsonArray> tracks = arrayField(
+            media->at(m).toObject(), QStringLiteral("tracks"), kMaxTracks, &result.error);
+        if (!tracks) return result;
+        for (const QJsonValue& entry : *tracks) {
+            const QJsonObject track = entry.toObject();
+            QString trackTitle = track.value(QStringLiteral("title")).toString();
+            if (trackTitle.isEmpty())
+                trackTitle = track.value(QStringLiteral("recording"))
+                                 .toObject()
+                                 .value(QStringLiteral("title"))
+                                 .toString();
+            const std::optional<QJsonArray> trackCredits =
+                arrayField(track, QStringLiteral("artist-credit"), kMaxTracks, &result.error);
+            if (!trackCredits) return result;
+            // Only a track artist other than the album's is worth keeping.
+            QString trackArtist = artistCredit(*trackCredits);
+            if (trackArtist == releaseArtist) trackArtist.clear();
+            const QJsonValue length = track.value(QStringLiteral("length"));
+            if (length.isDouble() && length.toDouble() > 0 && length.toDouble() < 1e9)
+                details->addTitle(trackTitle, trackArtist.isEmpty() ? QString() : trackArtist,
+                                  int(length.toDouble()));
+            else
+                details->addTitle(trackTitle, trackArtist.isEmpty() ? QString() : trackArtist);
+        }
+    }
+    result.frontCover = root->value(QStringLiteral("cover-art-archive"))
+                            .toObject()
+                            .value(QStringLiteral("front"))
+                            .toBool();
+    result.details = details;
+    return result;
+}

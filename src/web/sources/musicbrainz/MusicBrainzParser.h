@@ -1,0 +1,52 @@
+#pragma once
+
+#include "model/AlbumInfo.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QList>
+#include <QString>
+
+#include <memory>
+
+class AlbumDetails;
+
+// Pure parsers of the MusicBrainz web service's JSON answers. The input is
+// treated as hostile: a document that is not JSON, a field of the wrong type
+// or an oversized list ends in a failure with a reason, never a crash.
+class MusicBrainzParser {
+public:
+    static inline const QString kKeyPrefix = QStringLiteral("#MB:");
+    // More than this many releases, media or tracks is not a real answer.
+    static constexpr int kMaxReleases = 100;
+    static constexpr int kMaxMedia = 100;
+    static constexpr int kMaxTracks = 1000;
+
+    struct SearchResult {
+        QList<AlbumInfoPtr> hits; // one per medium, in the answer's order
+        QString error;            // null on success
+    };
+    struct ReleaseResult {
+        std::shared_ptr<AlbumDetails> details;
+        bool frontCover = false; // the Cover Art Archive holds a front image
+        QString error;
+    };
+
+    // A release search answer: one hit per medium, album "<title> (Disc n)"
+    // and key "#MB:<id>/<n>" when a release has several, else "#MB:<id>".
+    static SearchResult parseSearch(const QByteArray& json);
+    // A release look-up answer; `disc` 0 takes every medium, n the n-th of
+    // several (titled "<title> (Disc n)").
+    static ReleaseResult parseRelease(const QByteArray& json, int disc);
+
+    // The release id and disc number of a key; none for another source's key.
+    struct KeyParts {
+        QString releaseId;
+        int disc = 0;
+    };
+    static std::optional<KeyParts> splitKey(const QString& key);
+    static QString makeKey(const QString& releaseId, int disc);
+
+    // Artist-credit names joined by their join phrases.
+    static QString artistCredit(const QJsonArray& credits);
+};
