@@ -199,6 +199,7 @@ SavePlan FlacFile::planSave() {
     } else {
         plan.kind = SavePlan::Kind::Rewrite;
         plan.newSize = newAudioAt + audioLength;
+        plan.heldBytes = metadata.size();
         const uint64_t metadataAt = old.metadataAt, audioAt = old.audioAt;
         plan.writeNew = [metadataAt, audioAt, metadata, audioHash](int in, int out, QString*) {
             // The bytes before the metadata ("fLaC", perhaps an ID3v2 tag),

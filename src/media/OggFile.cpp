@@ -203,6 +203,7 @@ SavePlan OggFile::planSave() {
         headerBytes += page.render();
 
     plan.kind = SavePlan::Kind::Rewrite;
+    plan.heldBytes = headerBytes.size();
     const Headers old = fHeaders;
     const qint64 shift = qint64(pages.size()) - qint64(old.pages);
     auto audioPrint = std::make_shared<QByteArray>();

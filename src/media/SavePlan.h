@@ -44,6 +44,10 @@ struct SavePlan {
     // from `in`; false with the reason in *why.
     std::function<bool(int in, int out, QString* why)> writeNew;
 
+    // Bytes the plan holds besides its regions (a rewrite's new tag or
+    // movie header), so that a batch can keep what it holds bounded.
+    qsizetype heldBytes = 0;
+
     // Checks a written file (the target, or the new copy before it replaces
     // the target) without reading all of it: null when it is sound, else
     // what is wrong.
