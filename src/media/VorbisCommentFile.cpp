@@ -246,6 +246,11 @@ bool VorbisCommentFile::commitTags() {
         return done(true);
     }
 
+    // A new copy would part the file from its other names.
+    if (plan.seen.st_nlink > 1)
+        return done(false, QStringLiteral("“%1” has other names (hard links) and its tags no "
+                                          "longer fit in place; it was left as it was.")
+                               .arg(name));
     const int in = ::open(target.constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return done(false, failed);
     const QString dir = QFileInfo(plan.target).absolutePath();
