@@ -141,7 +141,7 @@ bool FlacFile::open() {
 
 SavePlan FlacFile::planSave() {
     SavePlan plan = startPlan();
-    if (plan.kind == SavePlan::Kind::Refused) return plan;
+    if (plan.kind == SavePlan::Kind::Refused || !fNeedsUpdate) return plan;
     const QString name = QFileInfo(fPath).fileName();
     Fd f{::open(QFile::encodeName(plan.target).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     Layout old;

@@ -171,7 +171,7 @@ bool OggFile::open() {
 
 SavePlan OggFile::planSave() {
     SavePlan plan = startPlan();
-    if (plan.kind == SavePlan::Kind::Refused) return plan;
+    if (plan.kind == SavePlan::Kind::Refused || !fNeedsUpdate) return plan;
 
     const QByteArray comment = commentWithPictures().render();
     QByteArray packet;

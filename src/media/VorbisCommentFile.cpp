@@ -180,6 +180,7 @@ void VorbisCommentFile::takePicturesFromComment() {
 // Saving.
 
 SavePlan VorbisCommentFile::startPlan() const {
+    if (!fNeedsUpdate) return SavePlan();
     if (!fNotWritable.isNull()) return SavePlan::refused(fNotWritable);
     const QString name = QFileInfo(fPath).fileName();
     // A link is followed: the file it points to is written, the link stays.

@@ -60,8 +60,8 @@ protected:
     VorbisComment commentWithPictures() const;
     // Takes METADATA_BLOCK_PICTURE fields out of the comment into fPictures.
     void takePicturesFromComment();
-    // Stats the file (following a link) for a plan; refused when it cannot
-    // be written.
+    // Stats the file (following a link) for a plan; Nothing when no tag
+    // changed, refused when the file cannot be written.
     SavePlan startPlan() const;
 
     VorbisComment fComment;
