@@ -59,13 +59,16 @@ bool isValidByTagLib(const QByteArray& path, OggFile::Codec codec, int32_t* bitr
     return false;
 }
 
-// Adds a page's packet structure and content to an audio print.
-void addToPrint(QCryptographicHash& hash, const OggPage& page) {
+// Adds a page's packet structure and content to an audio print; its
+// sequence number counts from the first page after the headers, so a page
+// numbered wrongly on the new file changes the print.
+void addToPrint(QCryptographicHash& hash, const OggPage& page, quint32 headerPages) {
     char granule[8];
     memcpy(granule, &page.granule, 8);
     hash.addData(QByteArrayView(granule, 8));
     char sequence[4];
-    memcpy(sequence, &page.sequence, 4);
+    const quint32 relative = page.sequence - headerPages;
+    memcpy(sequence, &relative, 4);
     hash.addData(QByteArrayView(sequence, 4));
     hash.addData(QByteArrayView(reinterpret_cast<const char*>(&page.flags), 1));
     hash.addData(page.lacing);
@@ -224,8 +227,8 @@ SavePlan OggFile::planSave() {
                            : QStringLiteral("It holds more than one stream.");
                 return false;
             }
+            addToPrint(hash, page, quint32(old.pages));
             page.sequence = quint32(qint64(page.sequence) + shift);
-            addToPrint(hash, page);
             buffer += page.render();
             at += length;
             if (buffer.size() >= (1 << 20)) {
@@ -253,7 +256,7 @@ SavePlan OggFile::planSave() {
             if (read == OggPage::Read::End) break;
             if (read == OggPage::Read::Damaged)
                 return QStringLiteral("an Ogg page of its audio does not read back");
-            addToPrint(hash, page);
+            addToPrint(hash, page, quint32(now.pages));
             at += length;
         }
         if (hash.result() != *audioPrint) return QStringLiteral("its audio changed");

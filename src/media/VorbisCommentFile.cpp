@@ -277,8 +277,10 @@ bool VorbisCommentFile::commitTags() {
     ::close(out);
     ::close(in);
     if (ok && plan.verify) {
-        why = plan.verify(QFile::decodeName(temp));
-        ok = why.isNull();
+        const QString wrong = plan.verify(QFile::decodeName(temp));
+        if (!wrong.isNull())
+            why = QStringLiteral("The new file did not read back as written (%1).").arg(wrong);
+        ok = wrong.isNull();
     }
     struct stat now {};
     ok = ok && ::stat(target.constData(), &now) == 0 && FileIO::sameFile(now, plan.seen) &&

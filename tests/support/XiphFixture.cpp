@@ -276,7 +276,13 @@ QByteArray xiphAudio(const QString& path, XiphKind kind) {
         }
         ogg_stream_pagein(&stream, &page);
         ogg_packet packet;
-        while (ogg_stream_packetout(&stream, &packet) == 1) {
+        for (int got; (got = ogg_stream_packetout(&stream, &packet)) != 0;) {
+            // A hole: a page is missing or out of sequence.
+            if (got < 0) {
+                ogg_stream_clear(&stream);
+                ogg_sync_clear(&sync);
+                return {};
+            }
             if (seen == 0 && kind == XiphKind::OggFlac && packet.bytes >= 9)
                 headers = 1 + ((packet.packet[7] << 8) | packet.packet[8]);
             if (seen++ < headers) continue;

@@ -27,5 +27,5 @@ QByteArray flacPictureBody(int type, const QByteArray& data);
 // The audio as the decoders see it, read with libogg or by walking the FLAC
 // metadata blocks: the FLAC frames' bytes, or every Ogg packet after the
 // headers with its length, granule position and end flag. Empty when the
-// file cannot be read.
+// file cannot be read or its pages are out of sequence.
 QByteArray xiphAudio(const QString& path, XiphKind kind);
