@@ -1,27 +1,27 @@
 #include "docs/BusyState.h"
 
-#include <QMutexLocker>
-
 BusyState::State BusyState::state() const {
-    QMutexLocker locker(&fMutex);
+    std::lock_guard locker(fMutex);
     return fState;
 }
 
 void BusyState::enter(State s) {
-    QMutexLocker locker(&fMutex);
-    while (fState != Idle) fIdle.wait(&fMutex);
+    std::unique_lock locker(fMutex);
+    fIdle.wait(locker, [this] { return fState == Idle; });
     fState = s;
 }
 
 bool BusyState::tryEnter(State s) {
-    QMutexLocker locker(&fMutex);
+    std::lock_guard locker(fMutex);
     if (fState != Idle) return false;
     fState = s;
     return true;
 }
 
 void BusyState::leave() {
-    QMutexLocker locker(&fMutex);
-    fState = Idle;
-    fIdle.wakeAll();
+    {
+        std::lock_guard locker(fMutex);
+        fState = Idle;
+    }
+    fIdle.notify_all();
 }

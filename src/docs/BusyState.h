@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QMutex>
-#include <QWaitCondition>
+#include <condition_variable>
+#include <mutex>
 
 // The document's busy state: a value whose changes are atomic, never a lock
 // held during the work. Opening, looking up and saving each enter their own
 // state from idle and return to idle when done, so they never overlap.
+// Standard primitives, so the thread sanitizer sees the hand-over.
 class BusyState {
 public:
     enum State { Idle = 1, Opening = 2, LookingUp = 3, Saving = 4 };
@@ -21,7 +22,7 @@ public:
     void leave();
 
 private:
-    mutable QMutex fMutex;
-    QWaitCondition fIdle;
+    mutable std::mutex fMutex;
+    std::condition_variable fIdle;
     State fState = Idle;
 };

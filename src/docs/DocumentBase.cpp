@@ -9,12 +9,15 @@
 #include "system/ProgressIndicator.h"
 #include "web/DownHosts.h"
 
-#include <QCoreApplication>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QMutexLocker>
+#include <QPromise>
 #include <QThread>
+#include <QThreadPool>
 
 #include <climits>
+#include <utility>
 
 DocumentBase::DocumentBase(DocumentHost* host, QObject* parent)
     : QObject(parent), fHost(host), fSources(LookupSources::standard()),
@@ -23,14 +26,12 @@ DocumentBase::DocumentBase(DocumentHost* host, QObject* parent)
                                                      [this] { return holdTypingMonitor(); },
                                                      [this] { typingIdle(); });
     fTypingMonitor->start();
-    fStatusTimer.setInterval(1000);
-    connect(&fStatusTimer, &QTimer::timeout, this, [this] { checkThreadStatus(); });
+    connect(&fJob, &QFutureWatcherBase::finished, this, &DocumentBase::jobEnded);
     connect(PrefsNotifier::instance(), &PrefsNotifier::prefsChanged, this,
             [this] { prefsChanged(); });
 }
 
 DocumentBase::~DocumentBase() {
-    fStatusTimer.stop();
     joinWorker();
 }
 
@@ -60,11 +61,26 @@ std::optional<CustomTag> DocumentBase::customTag() const {
 
 // Busy state and workers ----------------------------------------------------
 
+namespace {
+
+// Jobs wait on the network for a long time: one thread each, so a window's
+// look-up never queues behind another's.
+QThreadPool* jobPool() {
+    static QThreadPool* pool = [] {
+        auto* p = new QThreadPool;
+        p->setMaxThreadCount(256);
+        return p;
+    }();
+    return pool;
+}
+
+} // namespace
+
 void DocumentBase::startOperation(bool opening) {
-    joinWorker();
-    createWorker(fHost ? fHost->progressSheet() : nullptr, opening && fCleanUpOnly);
+    // The sheet is made here, on the main thread, before the job starts.
+    fJobProgress = fHost ? fHost->progressSheet() : nullptr;
+    createWorker(fJobProgress, opening && fCleanUpOnly);
     fAwaitingWorker = true;
-    fStatusTimer.start();
     if (opening) {
         startWorker([this] {
             DownHosts downHosts;
@@ -80,38 +96,64 @@ void DocumentBase::startOperation(bool opening) {
 }
 
 void DocumentBase::startWorker(std::function<void()> body) {
-    joinWorker();
-    fWorker = std::thread(std::move(body));
+    Q_ASSERT(onMainThread() && !fJobRunning);
+    fJobRunning = true;
+    // A promise rather than QtConcurrent: the core links QtCore only.
+    auto promise = std::make_shared<QPromise<void>>();
+    promise->start();
+    fJob.setFuture(promise->future());
+    jobPool()->start([promise, body = std::move(body)] {
+        body();
+        promise->finish();
+    });
 }
 
 void DocumentBase::joinWorker() {
-    if (fWorker.joinable()) fWorker.join();
+    fJob.waitForFinished();
 }
 
 void DocumentBase::waitUntilIdle() {
-    joinWorker();
-    if (fAwaitingWorker) checkThreadStatus();
+    if (!fJobRunning) return;
+    QEventLoop loop;
+    connect(this, &DocumentBase::jobFinished, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 bool DocumentBase::requestClose() {
-    if (!isIdle()) return false;
+    if (!isIdle() || fJobRunning) return false;
     fKeyHit = -1;
     fTypingMonitor->stop();
-    fStatusTimer.stop();
     if (fHost) fHost->closeProgressSheet();
     disconnect(PrefsNotifier::instance(), nullptr, this, nullptr);
     fClosed = true;
     return true;
 }
 
+void DocumentBase::jobEnded() {
+    fJobRunning = false;
+    fJobProgress = nullptr;
+    bool close = false;
+    if (fAwaitingWorker) {
+        checkThreadStatus();
+    } else {
+        // A save: everything it posted has been delivered before this.
+        fLock.leave();
+        if (fHost) {
+            // Again now that it is idle: the window judges edits only then.
+            if (lastSaveSucceeded()) fHost->setEdited(false);
+            fHost->reloadTracks();
+            fHost->closeProgressSheet();
+        }
+        close = std::exchange(fCloseAfterSave, false) && lastSaveSucceeded() && requestClose();
+    }
+    emit jobFinished();
+    if (close) emit closedAfterSave();
+}
+
 void DocumentBase::checkThreadStatus() {
     LookupWorker* worker = currentWorker();
     if (!fAwaitingWorker || !worker) return;
     const int status = worker->status();
-    if (status == LookupWorker::Running) return;
-    fStatusTimer.stop();
-    // The worker published its status as its very last step.
-    joinWorker();
     fAwaitingWorker = false;
     fLock.leave();
     scoopFileThreadData();
@@ -131,9 +173,8 @@ void DocumentBase::checkThreadStatus() {
 }
 
 ProgressIndicator* DocumentBase::progress() const {
-    LookupWorker* worker = currentWorker();
-    if (worker && worker->progress()) return worker->progress();
-    return fHost ? fHost->progressSheet() : nullptr;
+    // Never a finished worker's: its sheet is gone.
+    return fJobProgress;
 }
 
 bool DocumentBase::onMainThread() const {
@@ -235,27 +276,19 @@ void DocumentBase::concludeSave() {
 }
 
 void DocumentBase::saveAll() {
-    // An open or look-up ends on this thread; waiting for idle alone would
-    // never return.
-    if (fAwaitingWorker) waitUntilIdle();
-    fLock.enter(BusyState::Saving);
+    // A running open or look-up ends first; its end is handled on this
+    // thread, so the wait runs the event loop.
+    waitUntilIdle();
+    if (!fLock.tryEnter(BusyState::Saving)) return;
     fLastSaveOK = false;
+    fJobProgress = fHost ? fHost->progressSheet() : nullptr;
     startWorker([this] { saveCommon(); });
 }
 
 void DocumentBase::saveDocumentWithDelegate() {
+    fCloseAfterSave = true;
     saveDocument();
-    QTimer::singleShot(100, this, &DocumentBase::closeRealSoon);
-}
-
-void DocumentBase::closeRealSoon() {
-    if (fClosed) return;
-    if (!isIdle()) {
-        QTimer::singleShot(100, this, &DocumentBase::closeRealSoon);
-        return;
-    }
-    // The save's worker has handed everything back; its thread is done.
-    joinWorker();
-    QCoreApplication::sendPostedEvents(this);
-    if (requestClose()) emit closedAfterSave();
+    // A check stopped it (its alert is up): the document stays open. A
+    // save started from that alert's answer does not close it either.
+    if (!fJobRunning) fCloseAfterSave = false;
 }

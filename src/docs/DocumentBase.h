@@ -4,17 +4,16 @@
 #include "docs/LookupSources.h"
 #include "model/CustomTag.h"
 
+#include <QFutureWatcher>
 #include <QList>
 #include <QObject>
 #include <QRecursiveMutex>
 #include <QString>
-#include <QTimer>
 
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
-#include <thread>
 
 class AlbumArt;
 class DocumentHost;
@@ -23,12 +22,12 @@ class ProgressIndicator;
 class TypingMonitor;
 
 // What the folder document and the single-file document share: the busy
-// state and the one worker it serialises, the status timer that notices the
-// worker's end, the typing monitor, the host that shows alerts and progress,
+// state and the one job it serialises, whose end arrives as a signal on the
+// main thread, the typing monitor, the host that shows alerts and progress,
 // the cover-art object, and the rules for closing after a save. No widgets.
 //
-// A derived document must stop the status timer and join the worker in its
-// own destructor, since the worker runs its member functions.
+// A derived document must call joinWorker() in its own destructor, since the
+// job runs its member functions.
 class DocumentBase : public QObject {
     Q_OBJECT
 public:
@@ -55,16 +54,23 @@ public:
     bool isIdle() const { return fLock.isIdle(); }
     // Every command of the document is refused while busy.
     bool commandsEnabled() const { return isIdle(); }
-    // Blocks until the running open or look-up has ended and its results are
-    // shown (the status timer's work done here); for the command line and
-    // tests. Returns at once when idle.
+    // Runs an event loop until the running job has ended and its end has
+    // been handled (results shown, alerts delivered); for the command line
+    // and tests. Returns at once when no job runs.
     void waitUntilIdle();
+    // Whether a job (open, look-up or save) runs or its end is not handled.
+    bool jobRunning() const { return fJobRunning; }
     // A close request: refused (false) while busy; otherwise the document
     // stops its timers and may be destroyed.
     bool requestClose();
     // The end of an open or look-up, once the worker has finished.
     void checkThreadStatus();
 
+private slots:
+    // The job's finished signal (main thread).
+    void jobEnded();
+
+public:
     QString searchTerms() const;
     // The search sheet's text, edited before OK.
     void setSearchTerms(const QString& terms);
@@ -85,9 +91,10 @@ public:
     void saveAll();
     // The save itself (worker thread).
     virtual void saveCommon() = 0;
-    // The close confirmation's "Save": save, then close once idle.
+    // The close confirmation's "Save": the save, and the close once it has
+    // succeeded. A check that stops it leaves the document open with its
+    // alert.
     void saveDocumentWithDelegate();
-    void closeRealSoon();
     // Whether the last save ran to its end with every file written.
     bool lastSaveSucceeded() const { return fLastSaveOK.load(); }
     QList<SaveFailure> lastSaveFailures() const;
@@ -95,6 +102,8 @@ public:
 signals:
     // A save-then-close has closed the document: the window goes away.
     void closedAfterSave();
+    // The running job has ended and its end has been handled.
+    void jobFinished();
 
 protected:
     // The worker of the current open or look-up; null before the first.
@@ -116,6 +125,7 @@ protected:
     virtual void lookupThread(const QString& terms) = 0;
     // For the operations that run on a worker (opening, look-ups, saving).
     void startWorker(std::function<void()> body);
+    // Blocks until the job's body has returned; for destructors only.
     void joinWorker();
     // The progress of the running operation.
     ProgressIndicator* progress() const;
@@ -150,8 +160,12 @@ protected:
     bool fCleanUpOnly = false;
 
     std::unique_ptr<TypingMonitor> fTypingMonitor;
-    QTimer fStatusTimer;
-    std::thread fWorker;
+    QFutureWatcher<void> fJob;
+    bool fJobRunning = false;
+    // The running job's progress sheet, asked for on the main thread.
+    ProgressIndicator* fJobProgress = nullptr;
+    // The close confirmation's save is under way: close when it succeeds.
+    bool fCloseAfterSave = false;
     // An open or look-up has started and its end has not been handled yet.
     bool fAwaitingWorker = false;
     bool fClosed = false;

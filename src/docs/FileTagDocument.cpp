@@ -36,7 +36,6 @@ FileTagDocument::FileTagDocument(DocumentHost* host, QObject* parent)
     : DocumentBase(host, parent) {}
 
 FileTagDocument::~FileTagDocument() {
-    fStatusTimer.stop();
     joinWorker();
 }
 
@@ -47,7 +46,7 @@ void FileTagDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists() || info.isDir()) return;
     // An open or look-up still running ends first (its end runs here).
-    if (fAwaitingWorker) waitUntilIdle();
+    waitUntilIdle();
     {
         QMutexLocker locker(&fDataLock);
         fDocPath = info.absoluteFilePath();

@@ -91,7 +91,6 @@ void FileTagDocument::saveCommon() {
         QMutexLocker locker(&fDataLock);
         fSaveFailures.clear();
     }
-    if (fHost) fHost->progressSheet();
     FolderLock folderLock;
     const FolderLock::Code locked = folderLock.tryLock(QFileInfo(docPath()).absolutePath());
     if (locked != FolderLock::Code::Locked) {
@@ -100,8 +99,6 @@ void FileTagDocument::saveCommon() {
                       ? FolderLock::kBusyMessage
                       : QStringLiteral("The folder could not be opened for saving: %1.")
                             .arg(folderLock.error()));
-        fLock.leave();
-        closeProgressSheet();
         return;
     }
     const bool backup = Prefs::boolValue(Prefs::kBackup) ||
@@ -119,13 +116,11 @@ void FileTagDocument::saveCommon() {
         syncWindowTitle();
         concludeSave();
     }
-    fLock.leave();
-    notifyTracksChanged();
-    closeProgressSheet();
+    // Idle again, the redraw and the sheet's close follow on the main thread.
 }
 
 bool FileTagDocument::backupTrack(QString* reason) {
-    ProgressIndicator* sheet = fHost ? fHost->progressSheet() : nullptr;
+    ProgressIndicator* sheet = progress();
     if (sheet) sheet->NotifyBeginInd(QStringLiteral("Backing up file to Music folder..."), false);
     const FolderBackup::Result r = FolderBackup::backupFile(docPath());
     if (r.ok()) return true;
@@ -137,7 +132,7 @@ bool FileTagDocument::backupTrack(QString* reason) {
 void FileTagDocument::retagTrack(bool rename) {
     const AudioTrackRef t = song();
     if (!t || !t->okToTag()) return;
-    ProgressIndicator* sheet = fHost ? fHost->progressSheet() : nullptr;
+    ProgressIndicator* sheet = progress();
     if (sheet) sheet->NotifyBeginInd(QStringLiteral("Re-tagging..."), false);
     QString title, artist, album, year, genre, trackText, countText;
     {
@@ -227,7 +222,7 @@ void FileTagDocument::retagTrack(bool rename) {
 }
 
 void FileTagDocument::refreshTrack() {
-    ProgressIndicator* sheet = fHost ? fHost->progressSheet() : nullptr;
+    ProgressIndicator* sheet = progress();
     if (sheet) sheet->NotifyBeginInd(QStringLiteral("Reading back new tags..."), false);
     {
         QMutexLocker locker(&fDataLock);

@@ -27,7 +27,6 @@
 TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent) : DocumentBase(host, parent) {}
 
 TrovixDocument::~TrovixDocument() {
-    fStatusTimer.stop();
     joinWorker();
 }
 
@@ -55,7 +54,7 @@ void TrovixDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
     if (path.isEmpty() || !QFileInfo(path).isDir()) return;
     // An open or look-up still running ends first; its end runs on this
     // (the main) thread, so merely waiting for idle would never return.
-    if (fAwaitingWorker) waitUntilIdle();
+    waitUntilIdle();
     {
         QMutexLocker locker(&fDataLock);
         fDocPath = QDir::cleanPath(path);

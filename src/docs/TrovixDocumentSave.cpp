@@ -36,9 +36,11 @@ const QString kNo = QStringLiteral("No");
 class ProgressSteps {
 public:
     explicit ProgressSteps(ProgressIndicator* p) : fP(p) {}
-    void begin(const QString& caption, int max) {
-        if (fP) fP->NotifyBeginDet(caption, 0, max, false);
+    void begin(const QString& caption, int max, bool cancelable = false) {
+        if (fP) fP->NotifyBeginDet(caption, 0, max, cancelable);
     }
+    // A stop request, or the sheet's Cancel during a cancelable phase.
+    bool stopped() const { return SaveSteps::stopRequested() || (fP && fP->cancelled()); }
     void bump() {
         if (fP) fP->NotifyBump(1);
     }
@@ -163,7 +165,6 @@ void TrovixDocument::saveCommon() {
         QMutexLocker locker(&fDataLock);
         fSaveFailures.clear();
     }
-    if (fHost) fHost->progressSheet();
 
     // One save per folder at a time, across processes too; the lock is
     // held until the folder has its new name.
@@ -175,8 +176,6 @@ void TrovixDocument::saveCommon() {
                       ? FolderLock::kBusyMessage
                       : QStringLiteral("The folder could not be opened for saving: %1.")
                             .arg(folderLock.error()));
-        fLock.leave();
-        closeProgressSheet();
         return;
     }
 
@@ -204,14 +203,11 @@ void TrovixDocument::saveCommon() {
         concludeSave();
     }
 
-    fLock.leave();
-    notifyTracksChanged();
-    closeProgressSheet();
+    // Idle again, the redraw and the sheet's close follow on the main thread.
 }
 
 bool TrovixDocument::backupFolder(QString* reason) {
-    const FolderBackup::Result r =
-        FolderBackup::backupFolder(docPath(), fHost ? fHost->progressSheet() : nullptr);
+    const FolderBackup::Result r = FolderBackup::backupFolder(docPath(), progress());
     if (r.ok()) return true;
     TROVIX_LOG() << "Backup to" << r.target << "failed:" << r.reason;
     if (reason) *reason = r.reason;
@@ -219,7 +215,7 @@ bool TrovixDocument::backupFolder(QString* reason) {
 }
 
 void TrovixDocument::retagTracks(bool rename) {
-    ProgressSteps steps(fHost ? fHost->progressSheet() : nullptr);
+    ProgressSteps steps(progress());
     const QString folder = docPath();
     QList<AudioTrackRef> songs;
     QString artist, album, year, genre, terms, key;
@@ -247,7 +243,7 @@ void TrovixDocument::retagTracks(bool rename) {
     }
 
     const int count = int(songs.size());
-    steps.begin(QStringLiteral("Re-tagging files..."), count + 1);
+    steps.begin(QStringLiteral("Re-tagging files..."), count + 1, true);
     steps.bump();
     // Tags are set in memory first, then the whole folder is written as one
     // batch.
@@ -279,7 +275,7 @@ void TrovixDocument::retagTracks(bool rename) {
         written << qMakePair(t, before);
     }
     const std::vector<FileSaveOutcome> outcomes =
-        batch.commit([] { return SaveSteps::stopRequested(); }, [&steps](int) { steps.bump(); });
+        batch.commit([&steps] { return steps.stopped(); }, [&steps](int) { steps.bump(); });
     QList<AudioTrackRef> retagged;
     for (qsizetype i = 0; i < written.size(); ++i) {
         const auto& [t, before] = written[i];
@@ -297,7 +293,7 @@ void TrovixDocument::retagTracks(bool rename) {
         *t = before;
     }
 
-    const bool stopped = SaveSteps::stopRequested();
+    const bool stopped = steps.stopped();
     const bool renameFolder = Prefs::boolValue(Prefs::kRenameAlbums);
     if (stopped) {
         if (renameFolder)
@@ -455,7 +451,7 @@ bool TrovixDocument::renameAlbum(int alternate) {
 }
 
 void TrovixDocument::refreshTracks() {
-    ProgressSteps steps(fHost ? fHost->progressSheet() : nullptr);
+    ProgressSteps steps(progress());
     QMutexLocker locker(&fDataLock);
     steps.begin(QStringLiteral("Reading back new tags..."), int(fSongs.count()) + 1);
     steps.bump();

@@ -294,7 +294,7 @@ TEST(FolderSave, FileMadeReadOnlyAfterOpeningIsReportedAndKeepsItsName) {
     EXPECT_EQ(f.readAll(), before);
 }
 
-TEST(FolderSave, SaveThenCloseWaitsForTheSaveAndLateAnswersDoNothing) {
+TEST(FolderSave, SaveThenCloseClosesOnlyAfterASaveThatSucceeded) {
     PrefsGuard prefs;
     Script script;
     script.titles = {"One"};
@@ -312,8 +312,8 @@ TEST(FolderSave, SaveThenCloseWaitsForTheSaveAndLateAnswersDoNothing) {
         EXPECT_EQ(album.files(), QStringList{"01-One.mp3"});
     }
     {
-        // A check's question: the document closes at the first poll, and an
-        // answer given afterwards saves nothing.
+        // A check's question: the document stays open with the question up;
+        // the answer saves, and the document still stays open.
         Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
         HeadlessHost host;
         TrovixDocument doc(&host);
@@ -322,7 +322,25 @@ TEST(FolderSave, SaveThenCloseWaitsForTheSaveAndLateAnswersDoNothing) {
         settle(doc);
         QSignalSpy closed(&doc, &TrovixDocument::closedAfterSave);
         doc.saveDocumentWithDelegate();
-        EXPECT_TRUE(closed.wait(10000));
+        EXPECT_FALSE(closed.wait(300));
+        ASSERT_FALSE(host.alerts().empty());
+        EXPECT_EQ(host.alerts().back().title, "Missing Field");
+        doc.alertResp2(1);
+        doc.waitUntilIdle();
+        EXPECT_EQ(album.files(), (QStringList{"01-One.mp3", "b.mp3"}));
+        EXPECT_EQ(closed.count(), 0);
+        EXPECT_TRUE(doc.requestClose());
+    }
+    {
+        // A closed document ignores a late answer.
+        Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
+        HeadlessHost host;
+        TrovixDocument doc(&host);
+        doc.setSources(script.sources());
+        doc.setDocumentPath(album.dir, false);
+        settle(doc);
+        doc.saveDocumentWithDelegate();
+        ASSERT_TRUE(doc.requestClose());
         doc.alertResp2(1);
         doc.waitUntilIdle();
         EXPECT_EQ(album.files(), (QStringList{"a.mp3", "b.mp3"}));

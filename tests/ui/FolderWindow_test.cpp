@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QUrl>
 
@@ -392,4 +393,79 @@ TEST_F(FolderWindowTest, AFolderIsEditedOnlyWhenASaveWouldChangeSomething) {
     const QModelIndex status = model->index(0, model->columnOf(QStringLiteral("status")));
     const QString words = status.data(Qt::AccessibleTextRole).toString();
     EXPECT_TRUE(words.contains(QStringLiteral("Title: will change"))) << words.toStdString();
+}
+
+namespace {
+
+// Records the caption each time the sheet is shown.
+class ShowRecorder : public QObject {
+public:
+    QStringList captions;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            if (auto* sheet = qobject_cast<ProgressSheet*>(watched)) captions << sheet->caption();
+        return false;
+    }
+};
+
+} // namespace
+
+TEST_F(FolderWindowTest, ASaveShowsItsProgressSheet) {
+    open();
+    applyWebHit();
+    fWindow->document()->saveDocument();
+    // Made on the main thread before the worker starts, never a stand-in.
+    ProgressSheet* sheet = fWindow->currentProgressSheet();
+    ASSERT_TRUE(sheet);
+    ShowRecorder shows;
+    sheet->installEventFilter(&shows);
+    fWindow->document()->waitUntilIdle();
+    EXPECT_EQ(shows.captions.value(0), QStringLiteral("Re-tagging files..."));
+    EXPECT_TRUE(fWindow->document()->lastSaveSucceeded());
+}
+
+TEST_F(FolderWindowTest, SaveFromTheClosePromptStaysOpenWhenACheckStopsIt) {
+    open();
+    fWindow->artistField()->clear();
+    QTest::keyClicks(fWindow->artistField(), QStringLiteral("x"));
+    QTest::keyClick(fWindow->artistField(), Qt::Key_Backspace);
+    ASSERT_TRUE(fWindow->isWindowModified());
+    fWindow->close();
+    ASSERT_EQ(alerts().size(), 1);
+    alerts().first()->defaultButton()->click(); // Save
+    QTest::qWait(400);
+    EXPECT_TRUE(fWindow->isVisible());
+    QStringList titles;
+    for (QMessageBox* box : alerts())
+        if (box->isVisible()) titles << box->windowTitle();
+    EXPECT_EQ(titles, QStringList{QStringLiteral("Missing Field")});
+}
+
+TEST_F(FolderWindowTest, SavingTwoHundredFilesWhileTheWindowRepaintsAndScrolls) {
+    AlbumFolderFixture big;
+    ASSERT_TRUE(big.isValid() && big.setFolderName(QStringLiteral("Big Album")));
+    for (int i = 1; i <= 200; ++i)
+        ASSERT_TRUE(big.add({QStringLiteral("%1.mp3").arg(i, 3, 10, QLatin1Char('0')),
+                             QStringLiteral("Song %1").arg(i), QStringLiteral("The Band"),
+                             QStringLiteral("Big"), i, 200, QStringLiteral("2001"),
+                             QStringLiteral("Rock"), std::nullopt}));
+    fWindow->setDocumentPath({big.path(), true});
+    fWindow->document()->waitUntilIdle();
+    fWindow->document()->setArtistField(QStringLiteral("Another Band"));
+    fWindow->document()->saveDocument();
+    ASSERT_FALSE(fWindow->document()->isIdle());
+    QScrollBar* bar = fWindow->trackTable()->verticalScrollBar();
+    int step = 0;
+    while (!fWindow->document()->isIdle()) {
+        bar->setValue(step++ % (bar->maximum() + 1));
+        fWindow->trackTable()->viewport()->repaint();
+        fWindow->repaint();
+        QCoreApplication::processEvents();
+    }
+    fWindow->document()->waitUntilIdle();
+    ASSERT_TRUE(fWindow->document()->lastSaveSucceeded());
+    const AudioTrackArray& tracks = fWindow->document()->trackArray();
+    ASSERT_EQ(tracks.count(), 200);
+    for (const AudioTrackRef& t : tracks)
+        EXPECT_EQ(t->getArtist(), QStringLiteral("Another Band"));
 }
