@@ -114,9 +114,17 @@ public:
     void clearTracks();
     QByteArray copyTracks() const;
     QByteArray cutTracks();
+    // What a paste did. Records whose file is already listed, or that
+    // belong to another folder, are refused: each file is tagged once, and
+    // a save here must never rename a file of another folder.
+    struct PasteResult {
+        bool readable = false; // false for content that cannot be read
+        qsizetype pasted = 0;
+        QString refusal; // a line for the status area; null when none was refused
+    };
     // Appends the records of a ".AudioTrack2" clipboard content and selects
-    // them; false for content that cannot be read.
-    bool pasteTracks(const QByteArray& data);
+    // them.
+    PasteResult pasteTracks(const QByteArray& data);
     static QByteArray encodeTracks(const QList<AudioTrackRef>& tracks);
     static std::optional<QList<AudioTrack>> decodeTracks(const QByteArray& data);
     // Drops are taken between rows only.

@@ -7,8 +7,10 @@
 #include "docs/RowMove.h"
 
 #include <QDataStream>
+#include <QDir>
 #include <QIODevice>
 #include <QMutexLocker>
+#include <QSet>
 
 #include <algorithm>
 
@@ -143,18 +145,49 @@ QByteArray TrovixDocument::cutTracks() {
     return data;
 }
 
-bool TrovixDocument::pasteTracks(const QByteArray& data) {
-    if (refuseWhileBusy()) return false;
+TrovixDocument::PasteResult TrovixDocument::pasteTracks(const QByteArray& data) {
+    PasteResult result;
+    if (refuseWhileBusy()) return result;
     const std::optional<QList<AudioTrack>> tracks = decodeTracks(data);
-    if (!tracks) return false;
-    fSelectedTracks.clear();
+    if (!tracks) return result;
+    result.readable = true;
+    const QString folder = QDir::cleanPath(docPath());
+    QSet<QString> listed;
+    for (qsizetype i = 0; i < fSongs.count(); ++i)
+        listed.insert(fSongs.objectAtIndex(i)->getFileName());
+    QStringList alreadyListed;
+    QStringList elsewhere;
+    QList<AudioTrack> accepted;
     for (const AudioTrack& track : *tracks) {
+        if (QDir::cleanPath(track.getFolder()) != folder)
+            elsewhere.append(track.getFileName());
+        else if (listed.contains(track.getFileName()))
+            alreadyListed.append(track.getFileName());
+        else {
+            listed.insert(track.getFileName());
+            accepted.append(track);
+        }
+    }
+    auto quoted = [](const QStringList& names) {
+        return QStringLiteral("“%1”").arg(names.join(QStringLiteral("”, “")));
+    };
+    QStringList refusals;
+    if (!alreadyListed.isEmpty())
+        refusals.append(QStringLiteral("%1 already in this album").arg(quoted(alreadyListed)));
+    if (!elsewhere.isEmpty())
+        refusals.append(QStringLiteral("%1 from another folder").arg(quoted(elsewhere)));
+    if (!refusals.isEmpty())
+        result.refusal = QStringLiteral("Not pasted: %1.").arg(refusals.join(QStringLiteral("; ")));
+    if (accepted.isEmpty()) return result;
+    fSelectedTracks.clear();
+    for (const AudioTrack& track : accepted) {
         fSelectedTracks.append(fSongs.count());
         fSongs.add(std::make_shared<AudioTrack>(track));
     }
+    result.pasted = accepted.size();
     tracksChanged(false);
     notifyTracksChanged();
-    return true;
+    return result;
 }
 
 void TrovixDocument::acceptTrackDrop(const QList<qsizetype>& rows, qsizetype dropRow) {

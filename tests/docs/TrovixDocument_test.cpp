@@ -279,21 +279,37 @@ TEST_F(FolderDocument, DeleteCutCopyAndPasteOfRecords) {
     EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r0", "r2"}));
     EXPECT_TRUE(doc->selectedTracks().isEmpty());
 
-    // Records copied from this folder are pasted into another document.
+    // Records of another folder are refused: a save there would rename them.
     AlbumFolderFixture other;
-    HeadlessHost otherHost;
     auto second = openWith({"x0"}, other);
-    ASSERT_TRUE(second->pasteTracks(copied));
-    EXPECT_EQ(column(*second, &AudioTrack::getOldTitle), (QStringList{"x0", "r1", "r3"}));
-    EXPECT_EQ(second->selectedTracks(), (QList<qsizetype>{1, 2}));
-    EXPECT_TRUE(second->trackArray().objectAtIndex(2)->isValid());
-    EXPECT_FALSE(second->pasteTracks(QByteArray("\x00\x00\x00\x05junk", 9)));
+    const TrovixDocument::PasteResult refused = second->pasteTracks(copied);
+    EXPECT_TRUE(refused.readable);
+    EXPECT_EQ(refused.pasted, 0);
+    EXPECT_EQ(refused.refusal,
+              QStringLiteral("Not pasted: “02.mp3”, “04.mp3” from another folder."));
+    EXPECT_EQ(column(*second, &AudioTrack::getOldTitle), (QStringList{"x0"}));
+    EXPECT_FALSE(second->pasteTracks(QByteArray("\x00\x00\x00\x05junk", 9)).readable);
 
-    second->setSelectedTracks({0});
-    const QByteArray cut = second->cutTracks();
-    EXPECT_EQ(second->numberOfRows(), 2);
-    ASSERT_TRUE(doc->pasteTracks(cut));
-    EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r0", "r2", "x0"}));
+    // Deleted records come back at the end, selected; once listed, a record
+    // is not pasted again (each file is tagged once).
+    const TrovixDocument::PasteResult back = doc->pasteTracks(copied);
+    EXPECT_EQ(back.pasted, 2);
+    EXPECT_TRUE(back.refusal.isNull());
+    EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r0", "r2", "r1", "r3"}));
+    EXPECT_EQ(doc->selectedTracks(), (QList<qsizetype>{2, 3}));
+    EXPECT_TRUE(doc->trackArray().objectAtIndex(3)->isValid());
+    const TrovixDocument::PasteResult again = doc->pasteTracks(copied);
+    EXPECT_EQ(again.pasted, 0);
+    EXPECT_EQ(again.refusal,
+              QStringLiteral("Not pasted: “02.mp3”, “04.mp3” already in this album."));
+    EXPECT_EQ(doc->numberOfRows(), 4);
+
+    // Cut and paste moves a record to the end.
+    doc->setSelectedTracks({0});
+    const QByteArray cut = doc->cutTracks();
+    EXPECT_EQ(doc->numberOfRows(), 3);
+    EXPECT_EQ(doc->pasteTracks(cut).pasted, 1);
+    EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r2", "r1", "r3", "r0"}));
 }
 
 TEST_F(FolderDocument, TrackCellsAndTheirColours) {

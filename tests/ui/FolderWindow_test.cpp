@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <QUrl>
 
@@ -176,10 +177,17 @@ TEST_F(FolderWindowTest, CopyAndPasteGoThroughTheClipboard) {
     ASSERT_TRUE(data);
     EXPECT_TRUE(data->hasFormat(TrovixDocument::kTracksType));
     EXPECT_TRUE(TrovixDocument::kTracksType.endsWith(QLatin1String(".AudioTrack2")));
+    // The copied file is already listed: pasting it would tag it twice.
     table->paste();
-    EXPECT_EQ(table->model()->rowCount(), 6);
+    EXPECT_EQ(table->model()->rowCount(), 5);
+    EXPECT_EQ(column(QStringLiteral("newTrack")).last(), QStringLiteral("5/5"));
+    EXPECT_EQ(fWindow->statusBar()->currentMessage(),
+              QStringLiteral("Not pasted: “1.mp3” already in this album."));
+    // Cut and paste moves it to the end.
+    table->cut();
+    table->paste();
     EXPECT_EQ(column(QStringLiteral("oldFileTitle")).last(), QStringLiteral("One"));
-    EXPECT_EQ(fWindow->document()->selectedTracks(), (QList<qsizetype>{5}));
+    EXPECT_EQ(fWindow->document()->selectedTracks(), (QList<qsizetype>{4}));
 }
 
 TEST_F(FolderWindowTest, DraggingRowsBetweenRowsReorders) {
