@@ -12,6 +12,11 @@
 
 #include <algorithm>
 
+namespace {
+// Names the model that made a drag's data.
+constexpr char kSourceProperty[] = "trovixTrackModel";
+} // namespace
+
 TrackListModel::TrackListModel(TrovixDocument* doc, QObject* parent)
     : QAbstractTableModel(parent), fDoc(doc), fColumns(doc->trackColumns()),
       fRows(int(doc->numberOfRows())) {}
@@ -136,12 +141,16 @@ QMimeData* TrackListModel::mimeData(const QModelIndexList& indexes) const {
     for (const QModelIndex& i : indexes) rows.append(i.row());
     auto* data = new QMimeData;
     data->setData(TrovixDocument::kTrackRowsType, encodeRows(rows));
+    // Row numbers mean something only to the table they came from.
+    data->setProperty(kSourceProperty, QVariant::fromValue(quintptr(this)));
     return data;
 }
 
 bool TrackListModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int row, int,
                                      const QModelIndex& parent) const {
     if (!data || !data->hasFormat(TrovixDocument::kTrackRowsType)) return false;
+    // Rows of another window (or another process) would reorder this list.
+    if (data->property(kSourceProperty).value<quintptr>() != quintptr(this)) return false;
     // Between rows (or past the end) only; onto a row is refused.
     const bool ontoRow = parent.isValid() && row < 0;
     return TrovixDocument::validateDrop(ontoRow);

@@ -216,6 +216,27 @@ TEST_F(FolderWindowTest, DraggingRowsBetweenRowsReorders) {
     }
 }
 
+TEST_F(FolderWindowTest, RowsDraggedFromAnotherWindowAreRefused) {
+    Prefs::setValue(QString::fromLatin1(Prefs::kSearchAMG), false); // keep the file order
+    open();
+    FolderWindow other;
+    other.setDocumentPath({fFolder.path(), false});
+    other.document()->waitUntilIdle();
+    QCoreApplication::processEvents();
+    TrackListModel* source = fWindow->trackTable()->trackModel();
+    TrackListModel* target = other.trackTable()->trackModel();
+    std::unique_ptr<QMimeData> data(source->mimeData({source->index(1, 0), source->index(3, 0)}));
+    EXPECT_FALSE(target->canDropMimeData(data.get(), Qt::CopyAction, 0, 0, {}));
+    EXPECT_FALSE(target->dropMimeData(data.get(), Qt::CopyAction, 0, 0, {}));
+    EXPECT_EQ(other.document()->trackArray().objectAtIndex(0)->getOldTitle(),
+              QStringLiteral("One"));
+    // Rows that came from no table at all are refused too.
+    QMimeData bare;
+    bare.setData(TrovixDocument::kTrackRowsType, TrackListModel::encodeRows({1}));
+    EXPECT_FALSE(source->canDropMimeData(&bare, Qt::CopyAction, 0, 0, {}));
+    EXPECT_TRUE(source->canDropMimeData(data.get(), Qt::CopyAction, 0, 0, {}));
+}
+
 TEST_F(FolderWindowTest, ProgressSheetCancelEndsALookUpWithStatus2) {
     open();
     fWeb.setSlow(true);
