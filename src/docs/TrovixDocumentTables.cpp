@@ -37,11 +37,13 @@ bool TrovixDocument::shouldEditTableColumn(qsizetype, const QString& column) {
 void TrovixDocument::setObjectValue(qsizetype row, const QString& column, const QString& value) {
     const AudioTrackRef track = fSongs.objectAtIndex(row);
     if (track && isIdle()) {
-        QMutexLocker locker(&fDataLock);
-        if (column == TrackTableModel::kNewFile)
-            track->setNewTitle(value);
-        else if (column == TrackTableModel::kArtist)
-            track->setNewArtist(value);
+        recordEdit(QStringLiteral("Typing"), [&] {
+            QMutexLocker locker(&fDataLock);
+            if (column == TrackTableModel::kNewFile)
+                track->setNewTitle(value);
+            else if (column == TrackTableModel::kArtist)
+                track->setNewArtist(value);
+        });
         if (TrackTableModel::isEditable(column)) markEdited();
     }
     endCellEditing();
@@ -54,13 +56,17 @@ void TrovixDocument::endCellEditing() {
 
 void TrovixDocument::didClickTableColumn(const QString& column) {
     if (refuseWhileBusy()) return;
+    AudioTrackArray::Comparison order = nullptr;
     if (column == TrackTableModel::kOldFileName)
-        fSongs.sortUsingSelector(&AudioTrack::compareFileName);
+        order = &AudioTrack::compareFileName;
     else if (column == TrackTableModel::kOldFileTitle)
-        fSongs.sortUsingSelector(&AudioTrack::compareOldFileTitle);
+        order = &AudioTrack::compareOldFileTitle;
     else
         return;
-    tracksChanged(false);
+    recordEdit(QStringLiteral("Sort"), [&] {
+        fSongs.sortUsingSelector(order);
+        tracksChanged(false);
+    });
     notifyTracksChanged();
 }
 
@@ -97,13 +103,15 @@ AudioTrackRef TrovixDocument::firstSelectedTrack() const {
 
 void TrovixDocument::clearTracks() {
     if (refuseWhileBusy()) return;
-    qsizetype removed = 0;
-    for (qsizetype row : fSelectedTracks) {
-        fSongs.removeObjectAtIndex(row - removed);
-        ++removed;
-    }
-    fSelectedTracks.clear();
-    tracksChanged(false);
+    recordEdit(QStringLiteral("Delete"), [&] {
+        qsizetype removed = 0;
+        for (qsizetype row : fSelectedTracks) {
+            fSongs.removeObjectAtIndex(row - removed);
+            ++removed;
+        }
+        fSelectedTracks.clear();
+        tracksChanged(false);
+    });
     notifyTracksChanged();
 }
 
@@ -141,7 +149,7 @@ QByteArray TrovixDocument::copyTracks() const {
 QByteArray TrovixDocument::cutTracks() {
     if (refuseWhileBusy()) return {};
     const QByteArray data = copyTracks();
-    clearTracks();
+    recordEdit(QStringLiteral("Cut"), [&] { clearTracks(); });
     return data;
 }
 
@@ -179,30 +187,34 @@ TrovixDocument::PasteResult TrovixDocument::pasteTracks(const QByteArray& data) 
     if (!refusals.isEmpty())
         result.refusal = QStringLiteral("Not pasted: %1.").arg(refusals.join(QStringLiteral("; ")));
     if (accepted.isEmpty()) return result;
-    fSelectedTracks.clear();
-    for (const AudioTrack& track : accepted) {
-        fSelectedTracks.append(fSongs.count());
-        fSongs.add(std::make_shared<AudioTrack>(track));
-    }
+    recordEdit(QStringLiteral("Paste"), [&] {
+        fSelectedTracks.clear();
+        for (const AudioTrack& track : accepted) {
+            fSelectedTracks.append(fSongs.count());
+            fSongs.add(std::make_shared<AudioTrack>(track));
+        }
+        tracksChanged(false);
+    });
     result.pasted = accepted.size();
-    tracksChanged(false);
     notifyTracksChanged();
     return result;
 }
 
 void TrovixDocument::acceptTrackDrop(const QList<qsizetype>& rows, qsizetype dropRow) {
     if (refuseWhileBusy()) return;
-    QList<AudioTrackRef> list = fSongs.array();
-    const QList<qsizetype> moved = moveRows(list, rows, dropRow);
-    AudioTrackArray reordered;
-    for (const AudioTrackRef& track : list)
-        reordered.add(track);
-    {
-        QMutexLocker locker(&fDataLock);
-        fSongs = reordered;
-    }
-    fSelectedTracks = moved;
-    tracksChanged(false);
+    recordEdit(QStringLiteral("Move Rows"), [&] {
+        QList<AudioTrackRef> list = fSongs.array();
+        const QList<qsizetype> moved = moveRows(list, rows, dropRow);
+        AudioTrackArray reordered;
+        for (const AudioTrackRef& track : list)
+            reordered.add(track);
+        {
+            QMutexLocker locker(&fDataLock);
+            fSongs = reordered;
+        }
+        fSelectedTracks = moved;
+        tracksChanged(false);
+    });
     notifyTracksChanged();
 }
 
@@ -211,6 +223,8 @@ void TrovixDocument::acceptTrackDrop(const QList<qsizetype>& rows, qsizetype dro
 void TrovixDocument::showMultiCDPanel() {
     if (refuseWhileBusy() || !fCurrentAlbumDetails) return;
     fBoxSet.addTrackList(fCurrentAlbumDetails->copy());
+    // The box set is not part of an undo step: its edits end the history.
+    fUndoStack.clear();
 }
 
 void TrovixDocument::multiCDPanelOK() {
@@ -220,10 +234,12 @@ void TrovixDocument::multiCDPanelOK() {
 void TrovixDocument::removeBoxSetRows(const QList<qsizetype>& rows) {
     if (refuseWhileBusy()) return;
     fBoxSet.clear(rows);
+    fUndoStack.clear();
 }
 
 void TrovixDocument::acceptBoxSetDrop(const QList<qsizetype>& rows, qsizetype dropRow) {
     if (refuseWhileBusy()) return;
     fBoxSet.acceptDrop(rows, dropRow);
     tracksChanged(true);
+    fUndoStack.clear();
 }

@@ -237,6 +237,24 @@ TEST_F(FolderWindowTest, RowsDraggedFromAnotherWindowAreRefused) {
     EXPECT_TRUE(source->canDropMimeData(data.get(), Qt::CopyAction, 0, 0, {}));
 }
 
+TEST_F(FolderWindowTest, UndoKeysInAFieldReachTheDocument) {
+    open();
+    closeAlerts();
+    fWindow->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(fWindow));
+    QLineEdit* field = fWindow->genreField();
+    field->setFocus();
+    const QString before = field->text();
+    QTest::keyClicks(field, QStringLiteral("xy"));
+    ASSERT_EQ(fWindow->document()->genreField(), before + QStringLiteral("xy"));
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(fWindow->document()->genreField(), before);
+    EXPECT_EQ(field->text(), before);
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(fWindow->document()->genreField(), before + QStringLiteral("xy"));
+    EXPECT_EQ(field->text(), before + QStringLiteral("xy"));
+}
+
 TEST_F(FolderWindowTest, ProgressSheetCancelEndsALookUpWithStatus2) {
     open();
     fWeb.setSlow(true);
