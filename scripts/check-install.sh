@@ -15,6 +15,7 @@ expected=(
   share/kio/servicemenus/trovix-tag.desktop
   share/nemo/actions/trovix-tag.nemo_action
   share/man/man1/trovix-cli.1
+  share/trovix/MusicBrainzIcon.png
   share/trovix/SmartCapExclusionList.txt
   share/trovix/tools/trovix-tag.desktop
   share/trovix/tools/trovix-tag.nemo_action
