@@ -136,13 +136,20 @@ QList<qsizetype> TrackListModel::decodeRows(const QByteArray& bytes) {
     return rows;
 }
 
+void TrackListModel::markSource(QMimeData* data, const QAbstractItemModel* model) {
+    data->setProperty(kSourceProperty, QVariant::fromValue(quintptr(model)));
+}
+
+bool TrackListModel::isFrom(const QMimeData* data, const QAbstractItemModel* model) {
+    return data->property(kSourceProperty).value<quintptr>() == quintptr(model);
+}
+
 QMimeData* TrackListModel::mimeData(const QModelIndexList& indexes) const {
     QList<qsizetype> rows;
     for (const QModelIndex& i : indexes) rows.append(i.row());
     auto* data = new QMimeData;
     data->setData(TrovixDocument::kTrackRowsType, encodeRows(rows));
-    // Row numbers mean something only to the table they came from.
-    data->setProperty(kSourceProperty, QVariant::fromValue(quintptr(this)));
+    markSource(data, this);
     return data;
 }
 
@@ -150,7 +157,7 @@ bool TrackListModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int 
                                      const QModelIndex& parent) const {
     if (!data || !data->hasFormat(TrovixDocument::kTrackRowsType)) return false;
     // Rows of another window (or another process) would reorder this list.
-    if (data->property(kSourceProperty).value<quintptr>() != quintptr(this)) return false;
+    if (!isFrom(data, this)) return false;
     // Between rows (or past the end) only; onto a row is refused.
     const bool ontoRow = parent.isValid() && row < 0;
     return TrovixDocument::validateDrop(ontoRow);

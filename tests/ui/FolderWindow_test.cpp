@@ -235,6 +235,17 @@ TEST_F(FolderWindowTest, RowsDraggedFromAnotherWindowAreRefused) {
     bare.setData(TrovixDocument::kTrackRowsType, TrackListModel::encodeRows({1}));
     EXPECT_FALSE(source->canDropMimeData(&bare, Qt::CopyAction, 0, 0, {}));
     EXPECT_TRUE(source->canDropMimeData(data.get(), Qt::CopyAction, 0, 0, {}));
+
+    // The box-set lists keep to their own window the same way.
+    fWindow->showMultiCDPanel();
+    other.showMultiCDPanel();
+    QAbstractItemModel* boxSource = fWindow->boxSetSheet()->listView()->model();
+    QAbstractItemModel* boxTarget = other.boxSetSheet()->listView()->model();
+    std::unique_ptr<QMimeData> boxRows(boxSource->mimeData({boxSource->index(0, 0)}));
+    EXPECT_FALSE(boxTarget->canDropMimeData(boxRows.get(), Qt::CopyAction, 0, 0, {}));
+    EXPECT_TRUE(boxSource->canDropMimeData(boxRows.get(), Qt::CopyAction, 0, 0, {}));
+    fWindow->boxSetSheet()->accept();
+    other.boxSetSheet()->accept();
 }
 
 TEST_F(FolderWindowTest, UndoKeysInAFieldReachTheDocument) {
