@@ -248,7 +248,7 @@ TEST_F(FolderWindowTest, RowsDraggedFromAnotherWindowAreRefused) {
     other.boxSetSheet()->accept();
 }
 
-TEST_F(FolderWindowTest, UndoKeysInAFieldReachTheDocument) {
+TEST_F(FolderWindowTest, UndoKeysInAFieldStepThroughTheWholeWindowsEdits) {
     open();
     closeAlerts();
     fWindow->activateWindow();
@@ -257,10 +257,18 @@ TEST_F(FolderWindowTest, UndoKeysInAFieldReachTheDocument) {
     field->setFocus();
     const QString before = field->text();
     QTest::keyClicks(field, QStringLiteral("xy"));
-    ASSERT_EQ(fWindow->document()->genreField(), before + QStringLiteral("xy"));
+    fWindow->trackTable()->selectRow(1);
+    fWindow->trackTable()->clear();
+    ASSERT_EQ(fWindow->trackTable()->model()->rowCount(), 4);
+
+    // One history: the row comes back first, then the typing goes.
+    field->setFocus();
     QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(fWindow->document()->genreField(), before);
+    EXPECT_EQ(fWindow->trackTable()->model()->rowCount(), 5);
+    EXPECT_EQ(field->text(), before + QStringLiteral("xy"));
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(field->text(), before);
+    EXPECT_EQ(fWindow->document()->genreField(), before);
     QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_EQ(fWindow->document()->genreField(), before + QStringLiteral("xy"));
     EXPECT_EQ(field->text(), before + QStringLiteral("xy"));
