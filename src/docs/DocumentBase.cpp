@@ -265,6 +265,11 @@ void DocumentBase::concludeSave() {
     if (failures.isEmpty()) {
         markEdited(false);
         fLastSaveOK = true;
+        if (onMainThread())
+            saveSucceeded();
+        else
+            QMetaObject::invokeMethod(
+                this, [this] { saveSucceeded(); }, Qt::QueuedConnection);
         return;
     }
     QStringList lines;

@@ -114,6 +114,8 @@ protected:
     virtual void hitsShown() {}
     // Typing stopped a moment ago: redraw what the fields feed.
     virtual void typingIdle() = 0;
+    // Every file of a save was written (main thread).
+    virtual void saveSucceeded() {}
 
     // Starts an opening (initThread) or a look-up with the current terms
     // (lookupThread) on a new worker.

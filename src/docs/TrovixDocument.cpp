@@ -28,6 +28,8 @@ TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent) : DocumentBa
 
 TrovixDocument::~TrovixDocument() {
     joinWorker();
+    // The stack's last signals would reach a window that is letting go of us.
+    fUndoStack.blockSignals(true);
 }
 
 namespace {
@@ -60,6 +62,7 @@ void TrovixDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
         fDocPath = QDir::cleanPath(path);
     }
     fAlbumArtObj->searchForImages(fDocPath);
+    fUndoStack.clear();
     fLock.enter(BusyState::Opening);
     startOperation(true);
 }
@@ -109,36 +112,52 @@ void TrovixDocument::setField(QString& field, const QString& text) {
     field = text.isNull() ? QString(u""_qs) : text;
 }
 
+// Merge ids of typing in the four fields: each field's keystrokes in a row
+// undo as one step.
+enum FieldTyping { kArtistTyping = 1, kAlbumTyping, kGenreTyping, kYearTyping };
+
 void TrovixDocument::setArtistField(const QString& text) {
-    setField(fOldArtist, text);
+    recordEdit(
+        QStringLiteral("Typing"), [&] { setField(fOldArtist, text); }, kArtistTyping);
     controlTextDidChange();
 }
 
 void TrovixDocument::setAlbumField(const QString& text) {
-    setField(fOldAlbum, text);
+    recordEdit(
+        QStringLiteral("Typing"), [&] { setField(fOldAlbum, text); }, kAlbumTyping);
     controlTextDidChange();
 }
 
 void TrovixDocument::setGenreField(const QString& text) {
-    setField(fOldGenre, text);
+    recordEdit(
+        QStringLiteral("Typing"), [&] { setField(fOldGenre, text); }, kGenreTyping);
     markEdited();
 }
 
 void TrovixDocument::setYearField(const QString& text) {
-    setField(fOldYear, text);
+    recordEdit(
+        QStringLiteral("Typing"), [&] { setField(fOldYear, text); }, kYearTyping);
     markEdited();
+}
+
+void TrovixDocument::setLockAlbumInfo(bool on) {
+    recordEdit(QStringLiteral("Lock Album Info"), [&] { fLockAlbumInfo = on; });
 }
 
 void TrovixDocument::setVariousArtists(bool on) {
     if (refuseWhileBusy() || on == fVariousArtists) return;
-    fVariousArtists = on;
-    variousArtistsClicked();
+    recordEdit(QStringLiteral("Various Artists"), [&] {
+        fVariousArtists = on;
+        variousArtistsClicked();
+    });
 }
 
 void TrovixDocument::setReverseArtistTitle(bool on) {
     if (refuseWhileBusy() || !fVariousArtists || on == fReverseArtistTitle) return;
-    fReverseArtistTitle = on;
-    reverseArtistAndTitleClicked();
+    recordEdit(QStringLiteral("Title First"), [&] {
+        fReverseArtistTitle = on;
+        reverseArtistAndTitleClicked();
+    });
 }
 
 QString TrovixDocument::lastSearch() const {
@@ -443,6 +462,8 @@ void TrovixDocument::scoopFileThreadData() {
     // The covers the hits name were fetched by the worker; fetching them here
     // again would block the main thread and list each one twice.
     fAlbumArtObj->reset();
+    // The hits an undo would select again are gone.
+    fUndoStack.clear();
 }
 
 TrovixDocument::CommandState TrovixDocument::validateLookUp(LookUpCommand command) const {

@@ -2,6 +2,7 @@
 
 #include "docs/BoxSet.h"
 #include "docs/DocumentBase.h"
+#include "docs/DocumentSnapshot.h"
 #include "docs/HitTable.h"
 #include "docs/TrackTableModel.h"
 #include "model/AlbumDetails.h"
@@ -12,7 +13,9 @@
 #include <QList>
 #include <QMutexLocker>
 #include <QString>
+#include <QUndoStack>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -78,7 +81,7 @@ public:
     void setGenreField(const QString& text);
     void setYearField(const QString& text);
     bool lockAlbumInfo() const { return fLockAlbumInfo; }
-    void setLockAlbumInfo(bool on) { fLockAlbumInfo = on; }
+    void setLockAlbumInfo(bool on);
     bool variousArtists() const { return fVariousArtists; }
     bool reverseArtistTitle() const { return fReverseArtistTitle; }
     // The reverse box is usable only in various-artists mode.
@@ -114,9 +117,17 @@ public:
     void clearTracks();
     QByteArray copyTracks() const;
     QByteArray cutTracks();
+    // What a paste did. Records whose file is already listed, or that
+    // belong to another folder, are refused: each file is tagged once, and
+    // a save here must never rename a file of another folder.
+    struct PasteResult {
+        bool readable = false; // false for content that cannot be read
+        qsizetype pasted = 0;
+        QString refusal; // a line for the status area; null when none was refused
+    };
     // Appends the records of a ".AudioTrack2" clipboard content and selects
-    // them; false for content that cannot be read.
-    bool pasteTracks(const QByteArray& data);
+    // them.
+    PasteResult pasteTracks(const QByteArray& data);
     static QByteArray encodeTracks(const QList<AudioTrackRef>& tracks);
     static std::optional<QList<AudioTrack>> decodeTracks(const QByteArray& data);
     // Drops are taken between rows only.
@@ -196,6 +207,16 @@ public:
     void removeBoxSetRows(const QList<qsizetype>& rows);
     void acceptBoxSetDrop(const QList<qsizetype>& rows, qsizetype dropRow);
 
+    // Undo ------------------------------------------------------------------
+    // The user's edits of the tracks, fields and boxes since the folder was
+    // opened, looked up or saved (files on disk are not unwritten), or its
+    // box set changed. Undo and redo are refused while busy.
+    QUndoStack& undoStack() { return fUndoStack; }
+    void undo();
+    void redo();
+    DocumentSnapshot snapshot() const;
+    void restoreSnapshot(const DocumentSnapshot& state);
+
     // Worker bodies and their steps (run on the worker thread) --------------
     // Before the scan: finishes what an interrupted save left (rollback
     // bytes, a rename journal) and tells the user. Skipped while another
@@ -250,6 +271,7 @@ protected:
     void createWorker(ProgressIndicator* sheet, bool cleanUpOnly) override;
     LookupWorker* currentWorker() const override;
     void typingIdle() override;
+    void saveSucceeded() override;
     bool trackSelected(qsizetype row) const { return fSelectedTracks.contains(row); }
 
     // fDataLock also guards the album fields, the track list and its
@@ -282,4 +304,10 @@ private:
     void reportUnreadableFiles(const QStringList& names);
     static QString unreadableMessage(const QStringList& names);
     void setField(QString& field, const QString& text);
+    // Runs an edit and keeps it on the undo stack when it changed anything.
+    // Edits with the same merge id in a row (typing in one field) are one step.
+    void recordEdit(const QString& text, const std::function<void()>& edit, int mergeId = -1);
+
+    QUndoStack fUndoStack;
+    int fRecording = 0; // nested edits are part of the outer one
 };

@@ -53,8 +53,11 @@ void TrovixDocument::setAlbumHits(const std::shared_ptr<AlbumInfoArray>& hits) {
 
 void TrovixDocument::handleHitClick(int row) {
     if (refuseWhileBusy()) return;
-    fHitTable.selectRow(row);
-    if (fHitTable.albumArray() && row >= 0) selectAlbumDetailsViaClick(row, fHitTable.hitAt(row));
+    recordEdit(QStringLiteral("Apply Album"), [&] {
+        fHitTable.selectRow(row);
+        if (fHitTable.albumArray() && row >= 0)
+            selectAlbumDetailsViaClick(row, fHitTable.hitAt(row));
+    });
 }
 
 void TrovixDocument::forceSelectOfAlbum(int row) {
@@ -68,10 +71,12 @@ void TrovixDocument::forceSelectOfAlbum(int row) {
 
 void TrovixDocument::selectAlbumDetailsViaClick(int row, const AlbumInfoPtr& hit) {
     if (!hit || !hit->albumDetails()) return;
-    fCurrentAlbumDetails = hit->albumDetails()->copy();
-    if (fHitTable.addAlbumDetails(fCurrentAlbumDetails, row)) notifyHitsChanged();
-    applyAlbumInfo(*hit);
-    tracksChanged(true);
+    recordEdit(QStringLiteral("Apply Album"), [&] {
+        fCurrentAlbumDetails = hit->albumDetails()->copy();
+        if (fHitTable.addAlbumDetails(fCurrentAlbumDetails, row)) notifyHitsChanged();
+        applyAlbumInfo(*hit);
+        tracksChanged(true);
+    });
 }
 
 bool TrovixDocument::sortHits(const QString& column) {
@@ -275,7 +280,7 @@ bool TrovixDocument::applyTitleToNewTitle(const QString& title, const QString& a
 }
 
 void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
-    {
+    recordEdit(QStringLiteral("Restore Titles"), [&] {
         QMutexLocker locker(&fDataLock);
         const QString tagArtist = fAlbumInfoFromTags ? fAlbumInfoFromTags->artist() : QString();
         for (qsizetype i = 0; i < fSongs.count(); ++i) {
@@ -290,7 +295,7 @@ void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
             if (!applyTitleToNewTitle(track->getOldTitle(), track->getArtist(), *track, false))
                 track->setNewArtist(fVariousArtists ? track->getArtist() : tagArtist);
         }
-    }
+    });
     notifyTracksChanged();
     markEdited();
 }
@@ -301,7 +306,7 @@ void TrovixDocument::restoreOneOriginalTitle() {
 }
 
 void TrovixDocument::restoreOrigAlbumInfo() {
-    {
+    recordEdit(QStringLiteral("Restore Album Info"), [&] {
         QMutexLocker locker(&fDataLock);
         const AlbumInfoPtr hit = fAlbumInfoFromTags;
         auto orEmpty = [](const QString& s) { return s.isNull() ? QString(u""_qs) : s; };
@@ -309,7 +314,7 @@ void TrovixDocument::restoreOrigAlbumInfo() {
         fOldAlbum = orEmpty(hit ? hit->album() : QString());
         fOldYear = orEmpty(hit ? hit->year() : QString());
         fOldGenre = orEmpty(hit ? hit->genre() : QString());
-    }
+    });
     fAlbumArtObj->reset();
     notifyTracksChanged();
 }

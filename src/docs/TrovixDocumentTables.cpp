@@ -7,8 +7,10 @@
 #include "docs/RowMove.h"
 
 #include <QDataStream>
+#include <QDir>
 #include <QIODevice>
 #include <QMutexLocker>
+#include <QSet>
 
 #include <algorithm>
 
@@ -35,11 +37,13 @@ bool TrovixDocument::shouldEditTableColumn(qsizetype, const QString& column) {
 void TrovixDocument::setObjectValue(qsizetype row, const QString& column, const QString& value) {
     const AudioTrackRef track = fSongs.objectAtIndex(row);
     if (track && isIdle()) {
-        QMutexLocker locker(&fDataLock);
-        if (column == TrackTableModel::kNewFile)
-            track->setNewTitle(value);
-        else if (column == TrackTableModel::kArtist)
-            track->setNewArtist(value);
+        recordEdit(QStringLiteral("Typing"), [&] {
+            QMutexLocker locker(&fDataLock);
+            if (column == TrackTableModel::kNewFile)
+                track->setNewTitle(value);
+            else if (column == TrackTableModel::kArtist)
+                track->setNewArtist(value);
+        });
         if (TrackTableModel::isEditable(column)) markEdited();
     }
     endCellEditing();
@@ -52,13 +56,17 @@ void TrovixDocument::endCellEditing() {
 
 void TrovixDocument::didClickTableColumn(const QString& column) {
     if (refuseWhileBusy()) return;
+    AudioTrackArray::Comparison order = nullptr;
     if (column == TrackTableModel::kOldFileName)
-        fSongs.sortUsingSelector(&AudioTrack::compareFileName);
+        order = &AudioTrack::compareFileName;
     else if (column == TrackTableModel::kOldFileTitle)
-        fSongs.sortUsingSelector(&AudioTrack::compareOldFileTitle);
+        order = &AudioTrack::compareOldFileTitle;
     else
         return;
-    tracksChanged(false);
+    recordEdit(QStringLiteral("Sort"), [&] {
+        fSongs.sortUsingSelector(order);
+        tracksChanged(false);
+    });
     notifyTracksChanged();
 }
 
@@ -95,13 +103,15 @@ AudioTrackRef TrovixDocument::firstSelectedTrack() const {
 
 void TrovixDocument::clearTracks() {
     if (refuseWhileBusy()) return;
-    qsizetype removed = 0;
-    for (qsizetype row : fSelectedTracks) {
-        fSongs.removeObjectAtIndex(row - removed);
-        ++removed;
-    }
-    fSelectedTracks.clear();
-    tracksChanged(false);
+    recordEdit(QStringLiteral("Delete"), [&] {
+        qsizetype removed = 0;
+        for (qsizetype row : fSelectedTracks) {
+            fSongs.removeObjectAtIndex(row - removed);
+            ++removed;
+        }
+        fSelectedTracks.clear();
+        tracksChanged(false);
+    });
     notifyTracksChanged();
 }
 
@@ -139,37 +149,72 @@ QByteArray TrovixDocument::copyTracks() const {
 QByteArray TrovixDocument::cutTracks() {
     if (refuseWhileBusy()) return {};
     const QByteArray data = copyTracks();
-    clearTracks();
+    recordEdit(QStringLiteral("Cut"), [&] { clearTracks(); });
     return data;
 }
 
-bool TrovixDocument::pasteTracks(const QByteArray& data) {
-    if (refuseWhileBusy()) return false;
+TrovixDocument::PasteResult TrovixDocument::pasteTracks(const QByteArray& data) {
+    PasteResult result;
+    if (refuseWhileBusy()) return result;
     const std::optional<QList<AudioTrack>> tracks = decodeTracks(data);
-    if (!tracks) return false;
-    fSelectedTracks.clear();
+    if (!tracks) return result;
+    result.readable = true;
+    const QString folder = QDir::cleanPath(docPath());
+    QSet<QString> listed;
+    for (qsizetype i = 0; i < fSongs.count(); ++i)
+        listed.insert(fSongs.objectAtIndex(i)->getFileName());
+    QStringList alreadyListed;
+    QStringList elsewhere;
+    QList<AudioTrack> accepted;
     for (const AudioTrack& track : *tracks) {
-        fSelectedTracks.append(fSongs.count());
-        fSongs.add(std::make_shared<AudioTrack>(track));
+        if (QDir::cleanPath(track.getFolder()) != folder)
+            elsewhere.append(track.getFileName());
+        else if (listed.contains(track.getFileName()))
+            alreadyListed.append(track.getFileName());
+        else {
+            listed.insert(track.getFileName());
+            accepted.append(track);
+        }
     }
-    tracksChanged(false);
+    auto quoted = [](const QStringList& names) {
+        return QStringLiteral("“%1”").arg(names.join(QStringLiteral("”, “")));
+    };
+    QStringList refusals;
+    if (!alreadyListed.isEmpty())
+        refusals.append(QStringLiteral("%1 already in this album").arg(quoted(alreadyListed)));
+    if (!elsewhere.isEmpty())
+        refusals.append(QStringLiteral("%1 from another folder").arg(quoted(elsewhere)));
+    if (!refusals.isEmpty())
+        result.refusal = QStringLiteral("Not pasted: %1.").arg(refusals.join(QStringLiteral("; ")));
+    if (accepted.isEmpty()) return result;
+    recordEdit(QStringLiteral("Paste"), [&] {
+        fSelectedTracks.clear();
+        for (const AudioTrack& track : accepted) {
+            fSelectedTracks.append(fSongs.count());
+            fSongs.add(std::make_shared<AudioTrack>(track));
+        }
+        tracksChanged(false);
+    });
+    result.pasted = accepted.size();
     notifyTracksChanged();
-    return true;
+    return result;
 }
 
 void TrovixDocument::acceptTrackDrop(const QList<qsizetype>& rows, qsizetype dropRow) {
     if (refuseWhileBusy()) return;
-    QList<AudioTrackRef> list = fSongs.array();
-    const QList<qsizetype> moved = moveRows(list, rows, dropRow);
-    AudioTrackArray reordered;
-    for (const AudioTrackRef& track : list)
-        reordered.add(track);
-    {
-        QMutexLocker locker(&fDataLock);
-        fSongs = reordered;
-    }
-    fSelectedTracks = moved;
-    tracksChanged(false);
+    recordEdit(QStringLiteral("Move Rows"), [&] {
+        QList<AudioTrackRef> list = fSongs.array();
+        const QList<qsizetype> moved = moveRows(list, rows, dropRow);
+        AudioTrackArray reordered;
+        for (const AudioTrackRef& track : list)
+            reordered.add(track);
+        {
+            QMutexLocker locker(&fDataLock);
+            fSongs = reordered;
+        }
+        fSelectedTracks = moved;
+        tracksChanged(false);
+    });
     notifyTracksChanged();
 }
 
@@ -178,6 +223,8 @@ void TrovixDocument::acceptTrackDrop(const QList<qsizetype>& rows, qsizetype dro
 void TrovixDocument::showMultiCDPanel() {
     if (refuseWhileBusy() || !fCurrentAlbumDetails) return;
     fBoxSet.addTrackList(fCurrentAlbumDetails->copy());
+    // The box set is not part of an undo step: its edits end the history.
+    fUndoStack.clear();
 }
 
 void TrovixDocument::multiCDPanelOK() {
@@ -187,10 +234,12 @@ void TrovixDocument::multiCDPanelOK() {
 void TrovixDocument::removeBoxSetRows(const QList<qsizetype>& rows) {
     if (refuseWhileBusy()) return;
     fBoxSet.clear(rows);
+    fUndoStack.clear();
 }
 
 void TrovixDocument::acceptBoxSetDrop(const QList<qsizetype>& rows, qsizetype dropRow) {
     if (refuseWhileBusy()) return;
     fBoxSet.acceptDrop(rows, dropRow);
     tracksChanged(true);
+    fUndoStack.clear();
 }

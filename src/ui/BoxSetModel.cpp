@@ -34,12 +34,14 @@ QMimeData* BoxSetModel::mimeData(const QModelIndexList& indexes) const {
     for (const QModelIndex& i : indexes) rows.append(i.row());
     auto* data = new QMimeData;
     data->setData(TrovixDocument::kBoxSetRowsType, TrackListModel::encodeRows(rows));
+    TrackListModel::markSource(data, this);
     return data;
 }
 
 bool BoxSetModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int row, int,
                                   const QModelIndex& parent) const {
     if (!data || !data->hasFormat(TrovixDocument::kBoxSetRowsType)) return false;
+    if (!TrackListModel::isFrom(data, this)) return false;
     return TrovixDocument::validateDrop(parent.isValid() && row < 0);
 }
 

@@ -19,6 +19,7 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -112,6 +113,9 @@ void FolderWindow::buildFields(QWidget* central) {
         fieldEdited();
         fDoc->setYearField(text);
     });
+    for (QLineEdit* field :
+         {fOldArtistTextField, fOldAlbumTextField, fOldGenreTextField, fOldYearTextField})
+        field->installEventFilter(this);
     connect(fLockAlbumInfoButton, &QCheckBox::toggled, this,
             [this](bool on) { fDoc->setLockAlbumInfo(on); });
     connect(fVariousArtistsBtn, &QCheckBox::clicked, this, [this](bool on) {
@@ -135,6 +139,19 @@ void FolderWindow::buildMenus() {
     }));
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    fUndoAction = edit->addAction(tr("Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), this, [this] {
+        fTrackListTableView->commitEdit();
+        fDoc->undo();
+        reloadTracks();
+    });
+    fRedoAction =
+        edit->addAction(tr("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this, [this] {
+            fTrackListTableView->commitEdit();
+            fDoc->redo();
+            reloadTracks();
+        });
+    connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, &FolderWindow::validateMenus);
+    edit->addSeparator();
     fCutAction = edit->addAction(tr("Cut"), QKeySequence::Cut, this,
                                  [this] { fTrackListTableView->cut(); });
     fCopyAction = edit->addAction(tr("Copy"), QKeySequence::Copy, this,
@@ -204,6 +221,11 @@ void FolderWindow::validateMenus() {
     for (QAction* a : fDocumentActions)
         a->setEnabled(idle);
     fNextCoverAction->setEnabled(idle && nextCoverEnabled());
+    const QUndoStack& undo = fDoc->undoStack();
+    fUndoAction->setEnabled(idle && undo.canUndo());
+    fUndoAction->setText(undo.canUndo() ? tr("Undo %1").arg(undo.undoText()) : tr("Undo"));
+    fRedoAction->setEnabled(idle && undo.canRedo());
+    fRedoAction->setText(undo.canRedo() ? tr("Redo %1").arg(undo.redoText()) : tr("Redo"));
     fCutAction->setEnabled(idle);
     fCopyAction->setEnabled(idle);
     fDeleteAction->setEnabled(idle);
@@ -257,6 +279,16 @@ bool FolderWindow::saveWouldChange() const {
         for (StatusIcons::Color color : FolderStatusDelegate::colorsFor(*fDoc, row))
             if (color == StatusIcons::Red) return true;
     return false;
+}
+
+bool FolderWindow::eventFilter(QObject* watched, QEvent* event) {
+    // A field's own undo would change its text behind the document's back;
+    // left unclaimed, the keys reach the window's Undo and Redo.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) return true;
+    }
+    return TaggingWindow::eventFilter(watched, event);
 }
 
 void FolderWindow::showMultiCDPanel() {

@@ -63,6 +63,8 @@ public:
 
 protected:
     void sheetLookup() override;
+    // Keeps the fields' own undo out of the way of the document's.
+    bool eventFilter(QObject* watched, QEvent* event) override;
     bool saveWouldChange() const override;
 
 private:
@@ -86,6 +88,8 @@ private:
     QList<QAction*> fLookUpActions;
     QList<QAction*> fDocumentActions;
     QAction* fNextCoverAction = nullptr;
+    QAction* fUndoAction = nullptr;
+    QAction* fRedoAction = nullptr;
     QAction* fCutAction = nullptr;
     QAction* fCopyAction = nullptr;
     QAction* fPasteAction = nullptr;

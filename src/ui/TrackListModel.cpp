@@ -12,6 +12,11 @@
 
 #include <algorithm>
 
+namespace {
+// Names the model that made a drag's data.
+constexpr char kSourceProperty[] = "trovixTrackModel";
+} // namespace
+
 TrackListModel::TrackListModel(TrovixDocument* doc, QObject* parent)
     : QAbstractTableModel(parent), fDoc(doc), fColumns(doc->trackColumns()),
       fRows(int(doc->numberOfRows())) {}
@@ -131,17 +136,28 @@ QList<qsizetype> TrackListModel::decodeRows(const QByteArray& bytes) {
     return rows;
 }
 
+void TrackListModel::markSource(QMimeData* data, const QAbstractItemModel* model) {
+    data->setProperty(kSourceProperty, QVariant::fromValue(quintptr(model)));
+}
+
+bool TrackListModel::isFrom(const QMimeData* data, const QAbstractItemModel* model) {
+    return data->property(kSourceProperty).value<quintptr>() == quintptr(model);
+}
+
 QMimeData* TrackListModel::mimeData(const QModelIndexList& indexes) const {
     QList<qsizetype> rows;
     for (const QModelIndex& i : indexes) rows.append(i.row());
     auto* data = new QMimeData;
     data->setData(TrovixDocument::kTrackRowsType, encodeRows(rows));
+    markSource(data, this);
     return data;
 }
 
 bool TrackListModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int row, int,
                                      const QModelIndex& parent) const {
     if (!data || !data->hasFormat(TrovixDocument::kTrackRowsType)) return false;
+    // Rows of another window (or another process) would reorder this list.
+    if (!isFrom(data, this)) return false;
     // Between rows (or past the end) only; onto a row is refused.
     const bool ontoRow = parent.isValid() && row < 0;
     return TrovixDocument::validateDrop(ontoRow);

@@ -39,6 +39,10 @@ public:
     // Row lists as carried by drags: ascending row numbers.
     static QByteArray encodeRows(QList<qsizetype> rows);
     static QList<qsizetype> decodeRows(const QByteArray& bytes);
+    // Row numbers mean something only to the model they came from: a drag's
+    // data names its model, and other models (or other processes) refuse it.
+    static void markSource(QMimeData* data, const QAbstractItemModel* model);
+    static bool isFrom(const QMimeData* data, const QAbstractItemModel* model);
 
 private:
     TrovixDocument* fDoc;

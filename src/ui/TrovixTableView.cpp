@@ -10,7 +10,13 @@
 #include <QHeaderView>
 #include <QItemSelection>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QMimeData>
+#include <QStatusBar>
+
+namespace {
+constexpr int kStatusMessageMs = 10000;
+} // namespace
 
 TrovixTableView::TrovixTableView(TrovixDocument* doc, QWidget* parent)
     : QTableView(parent), fDoc(doc), fModel(new TrackListModel(doc, this)),
@@ -148,8 +154,11 @@ bool TrovixTableView::canPaste() const {
 void TrovixTableView::paste() {
     const QMimeData* data = QApplication::clipboard()->mimeData();
     if (!data || !data->hasFormat(TrovixDocument::kTracksType)) return;
-    fDoc->pasteTracks(data->data(TrovixDocument::kTracksType));
+    const TrovixDocument::PasteResult result =
+        fDoc->pasteTracks(data->data(TrovixDocument::kTracksType));
     reloadTracks();
+    if (auto* main = qobject_cast<QMainWindow*>(window()); main && !result.refusal.isNull())
+        main->statusBar()->showMessage(result.refusal, kStatusMessageMs);
 }
 
 void TrovixTableView::commitEdit() {

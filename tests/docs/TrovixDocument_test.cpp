@@ -8,6 +8,8 @@
 #include "model/AlbumDetails.h"
 #include "support/AlbumFolderFixture.h"
 
+#include <QCoreApplication>
+
 #include <gtest/gtest.h>
 
 // Readable failure messages.
@@ -279,21 +281,37 @@ TEST_F(FolderDocument, DeleteCutCopyAndPasteOfRecords) {
     EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r0", "r2"}));
     EXPECT_TRUE(doc->selectedTracks().isEmpty());
 
-    // Records copied from this folder are pasted into another document.
+    // Records of another folder are refused: a save there would rename them.
     AlbumFolderFixture other;
-    HeadlessHost otherHost;
     auto second = openWith({"x0"}, other);
-    ASSERT_TRUE(second->pasteTracks(copied));
-    EXPECT_EQ(column(*second, &AudioTrack::getOldTitle), (QStringList{"x0", "r1", "r3"}));
-    EXPECT_EQ(second->selectedTracks(), (QList<qsizetype>{1, 2}));
-    EXPECT_TRUE(second->trackArray().objectAtIndex(2)->isValid());
-    EXPECT_FALSE(second->pasteTracks(QByteArray("\x00\x00\x00\x05junk", 9)));
+    const TrovixDocument::PasteResult refused = second->pasteTracks(copied);
+    EXPECT_TRUE(refused.readable);
+    EXPECT_EQ(refused.pasted, 0);
+    EXPECT_EQ(refused.refusal,
+              QStringLiteral("Not pasted: “02.mp3”, “04.mp3” from another folder."));
+    EXPECT_EQ(column(*second, &AudioTrack::getOldTitle), (QStringList{"x0"}));
+    EXPECT_FALSE(second->pasteTracks(QByteArray("\x00\x00\x00\x05junk", 9)).readable);
 
-    second->setSelectedTracks({0});
-    const QByteArray cut = second->cutTracks();
-    EXPECT_EQ(second->numberOfRows(), 2);
-    ASSERT_TRUE(doc->pasteTracks(cut));
-    EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r0", "r2", "x0"}));
+    // Deleted records come back at the end, selected; once listed, a record
+    // is not pasted again (each file is tagged once).
+    const TrovixDocument::PasteResult back = doc->pasteTracks(copied);
+    EXPECT_EQ(back.pasted, 2);
+    EXPECT_TRUE(back.refusal.isNull());
+    EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r0", "r2", "r1", "r3"}));
+    EXPECT_EQ(doc->selectedTracks(), (QList<qsizetype>{2, 3}));
+    EXPECT_TRUE(doc->trackArray().objectAtIndex(3)->isValid());
+    const TrovixDocument::PasteResult again = doc->pasteTracks(copied);
+    EXPECT_EQ(again.pasted, 0);
+    EXPECT_EQ(again.refusal,
+              QStringLiteral("Not pasted: “02.mp3”, “04.mp3” already in this album."));
+    EXPECT_EQ(doc->numberOfRows(), 4);
+
+    // Cut and paste moves a record to the end.
+    doc->setSelectedTracks({0});
+    const QByteArray cut = doc->cutTracks();
+    EXPECT_EQ(doc->numberOfRows(), 3);
+    EXPECT_EQ(doc->pasteTracks(cut).pasted, 1);
+    EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r2", "r1", "r3", "r0"}));
 }
 
 TEST_F(FolderDocument, TrackCellsAndTheirColours) {
@@ -418,3 +436,98 @@ TEST(TypingMonitor, ReloadsOnceAfterTypingStopsAndNeverWhileEditing) {
 }
 
 } // namespace
+
+namespace {
+
+// What a user sees of a folder document: the fields, the boxes, the chosen
+// hit and each row's titles, artist and number.
+QStringList describe(const TrovixDocument& doc) {
+    QStringList d{doc.artistField(), doc.albumField(), doc.genreField(), doc.yearField(),
+                  QStringLiteral("lock %1 various %2 reverse %3 hit %4")
+                      .arg(doc.lockAlbumInfo())
+                      .arg(doc.variousArtists())
+                      .arg(doc.reverseArtistTitle())
+                      .arg(doc.selectedHitRow())};
+    for (const AudioTrackRef& t : doc.trackArray())
+        d.append(QStringLiteral("%1 > %2 / %3 #%4")
+                     .arg(t->getOldTitle(), t->getNewTitle(), t->getNewArtist())
+                     .arg(t->getRow()));
+    return d;
+}
+
+} // namespace
+
+TEST_F(FolderDocument, EachEditUndoesAndRedoesAsOneStep) {
+    using Step = std::function<void(TrovixDocument&)>;
+    auto hits = std::make_shared<AlbumInfoArray>();
+    hits->add(makeHit(makeDetails("Hit Artist", "Hit Album", {"t3", "t2", "t1"}, {"x", "y", "z"})));
+    auto clipboard = std::make_shared<QByteArray>();
+    struct Row {
+        const char* edit;
+        Step setUp;
+        Step run;
+    };
+    const Row rows[] = {
+        {"typing in a cell", {}, [](auto& d) { d.setObjectValue(1, "newFile", "Typed"); }},
+        {"typing in a field, key by key",
+         {},
+         [](auto& d) {
+             d.setArtistField("A");
+             d.setArtistField("Ab");
+         }},
+        {"typing the year", {}, [](auto& d) { d.setYearField("2024"); }},
+        {"applying a hit", [&](auto& d) { d.setAlbumHits(hits); },
+         [](auto& d) { d.handleHitClick(0); }},
+        {"delete", [](auto& d) { d.setSelectedTracks({1}); }, [](auto& d) { d.clearTracks(); }},
+        {"cut",
+         [](auto& d) {
+             d.setSelectedTracks({0, 2});
+         },
+         [](auto& d) { d.cutTracks(); }},
+        {"paste",
+         [&](auto& d) {
+             d.setSelectedTracks({0});
+             *clipboard = d.cutTracks();
+         },
+         [&](auto& d) { d.pasteTracks(*clipboard); }},
+        {"row move", {}, [](auto& d) { d.acceptTrackDrop({0}, 3); }},
+        {"sort", {}, [](auto& d) { d.didClickTableColumn("oldFileTitle"); }},
+        {"lock", {}, [](auto& d) { d.setLockAlbumInfo(true); }},
+        {"various artists",
+         [&](auto& d) {
+             d.setAlbumHits(hits);
+             d.handleHitClick(0);
+         },
+         [](auto& d) { d.setVariousArtists(true); }},
+        {"restore titles", [](auto& d) { d.setObjectValue(2, "newFile", "Typed"); },
+         [](auto& d) { d.restoreAllOriginalTitles(); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.edit);
+        AlbumFolderFixture where;
+        auto doc = openWith({"t3", "t1", "t2"}, where);
+        if (row.setUp) row.setUp(*doc);
+        const int depth = doc->undoStack().index();
+        const QStringList before = describe(*doc);
+        row.run(*doc);
+        const QStringList after = describe(*doc);
+        ASSERT_NE(after, before);
+        EXPECT_EQ(doc->undoStack().index(), depth + 1);
+        doc->undo();
+        EXPECT_EQ(describe(*doc), before);
+        doc->redo();
+        EXPECT_EQ(describe(*doc), after);
+    }
+}
+
+TEST_F(FolderDocument, ASaveEndsTheUndoHistory) {
+    auto doc = openWith({"t1", "t2"});
+    EXPECT_FALSE(doc->undoStack().canUndo()); // opening is not an edit
+    doc->setGenreField(QStringLiteral("Blues"));
+    ASSERT_TRUE(doc->undoStack().canUndo());
+    doc->saveDocument();
+    doc->waitUntilIdle();
+    QCoreApplication::sendPostedEvents();
+    ASSERT_TRUE(doc->lastSaveSucceeded());
+    EXPECT_EQ(doc->undoStack().count(), 0);
+}

@@ -26,6 +26,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTest>
 #include <QUrl>
 
@@ -177,10 +178,17 @@ TEST_F(FolderWindowTest, CopyAndPasteGoThroughTheClipboard) {
     ASSERT_TRUE(data);
     EXPECT_TRUE(data->hasFormat(TrovixDocument::kTracksType));
     EXPECT_TRUE(TrovixDocument::kTracksType.endsWith(QLatin1String(".AudioTrack2")));
+    // The copied file is already listed: pasting it would tag it twice.
     table->paste();
-    EXPECT_EQ(table->model()->rowCount(), 6);
+    EXPECT_EQ(table->model()->rowCount(), 5);
+    EXPECT_EQ(column(QStringLiteral("newTrack")).last(), QStringLiteral("5/5"));
+    EXPECT_EQ(fWindow->statusBar()->currentMessage(),
+              QStringLiteral("Not pasted: “1.mp3” already in this album."));
+    // Cut and paste moves it to the end.
+    table->cut();
+    table->paste();
     EXPECT_EQ(column(QStringLiteral("oldFileTitle")).last(), QStringLiteral("One"));
-    EXPECT_EQ(fWindow->document()->selectedTracks(), (QList<qsizetype>{5}));
+    EXPECT_EQ(fWindow->document()->selectedTracks(), (QList<qsizetype>{4}));
 }
 
 TEST_F(FolderWindowTest, DraggingRowsBetweenRowsReorders) {
@@ -207,6 +215,64 @@ TEST_F(FolderWindowTest, DraggingRowsBetweenRowsReorders) {
         ASSERT_TRUE(model->dropMimeData(data.get(), Qt::CopyAction, row.dropRow, 0, {}));
         EXPECT_EQ(column(QStringLiteral("oldFileTitle")), row.order);
     }
+}
+
+TEST_F(FolderWindowTest, RowsDraggedFromAnotherWindowAreRefused) {
+    Prefs::setValue(QString::fromLatin1(Prefs::kSearchAMG), false); // keep the file order
+    open();
+    FolderWindow other;
+    other.setDocumentPath({fFolder.path(), false});
+    other.document()->waitUntilIdle();
+    QCoreApplication::processEvents();
+    TrackListModel* source = fWindow->trackTable()->trackModel();
+    TrackListModel* target = other.trackTable()->trackModel();
+    std::unique_ptr<QMimeData> data(source->mimeData({source->index(1, 0), source->index(3, 0)}));
+    EXPECT_FALSE(target->canDropMimeData(data.get(), Qt::CopyAction, 0, 0, {}));
+    EXPECT_FALSE(target->dropMimeData(data.get(), Qt::CopyAction, 0, 0, {}));
+    EXPECT_EQ(other.document()->trackArray().objectAtIndex(0)->getOldTitle(),
+              QStringLiteral("One"));
+    // Rows that came from no table at all are refused too.
+    QMimeData bare;
+    bare.setData(TrovixDocument::kTrackRowsType, TrackListModel::encodeRows({1}));
+    EXPECT_FALSE(source->canDropMimeData(&bare, Qt::CopyAction, 0, 0, {}));
+    EXPECT_TRUE(source->canDropMimeData(data.get(), Qt::CopyAction, 0, 0, {}));
+
+    // The box-set lists keep to their own window the same way.
+    fWindow->showMultiCDPanel();
+    other.showMultiCDPanel();
+    QAbstractItemModel* boxSource = fWindow->boxSetSheet()->listView()->model();
+    QAbstractItemModel* boxTarget = other.boxSetSheet()->listView()->model();
+    std::unique_ptr<QMimeData> boxRows(boxSource->mimeData({boxSource->index(0, 0)}));
+    EXPECT_FALSE(boxTarget->canDropMimeData(boxRows.get(), Qt::CopyAction, 0, 0, {}));
+    EXPECT_TRUE(boxSource->canDropMimeData(boxRows.get(), Qt::CopyAction, 0, 0, {}));
+    fWindow->boxSetSheet()->accept();
+    other.boxSetSheet()->accept();
+}
+
+TEST_F(FolderWindowTest, UndoKeysInAFieldStepThroughTheWholeWindowsEdits) {
+    open();
+    closeAlerts();
+    fWindow->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(fWindow));
+    QLineEdit* field = fWindow->genreField();
+    field->setFocus();
+    const QString before = field->text();
+    QTest::keyClicks(field, QStringLiteral("xy"));
+    fWindow->trackTable()->selectRow(1);
+    fWindow->trackTable()->clear();
+    ASSERT_EQ(fWindow->trackTable()->model()->rowCount(), 4);
+
+    // One history: the row comes back first, then the typing goes.
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(fWindow->trackTable()->model()->rowCount(), 5);
+    EXPECT_EQ(field->text(), before + QStringLiteral("xy"));
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(field->text(), before);
+    EXPECT_EQ(fWindow->document()->genreField(), before);
+    QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(fWindow->document()->genreField(), before + QStringLiteral("xy"));
+    EXPECT_EQ(field->text(), before + QStringLiteral("xy"));
 }
 
 TEST_F(FolderWindowTest, ProgressSheetCancelEndsALookUpWithStatus2) {

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "model/AlbumDetails.h"
+#include "model/AlbumInfo.h"
+#include "model/AudioTrack.h"
+
+#include <QList>
+#include <QString>
+
+// What an undoable edit of a folder document can change: the order of the
+// track records and their contents, the album fields, the three boxes, the
+// chosen album and the selections. The records are kept by reference as
+// well as by value, so an undo gives the window back the same records.
+struct DocumentSnapshot {
+    QList<AudioTrackRef> order;
+    QList<AudioTrack> records; // the contents of `order`, as they were
+    QString artist;
+    QString album;
+    QString genre;
+    QString year;
+    bool lockAlbumInfo = false;
+    bool variousArtists = false;
+    bool reverseArtistTitle = false;
+    AlbumDetailsPtr currentAlbumDetails;
+    AlbumInfoPtr hit; // the chosen hit, found again by identity after a sort
+    QList<qsizetype> selection;
+
+    // Whether a save would see any difference (the selection is not part of
+    // an edit).
+    bool sameEdits(const DocumentSnapshot& other) const;
+};

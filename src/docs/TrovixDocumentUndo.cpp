@@ -1,0 +1,84 @@
+// Undo and redo of the user's edits: each edit is kept as the document's
+// state before and after it.
+
+#include "docs/TrovixDocument.h"
+
+#include "docs/DocumentEditCommand.h"
+#include "docs/SearchString.h"
+
+#include <QMutexLocker>
+
+DocumentSnapshot TrovixDocument::snapshot() const {
+    DocumentSnapshot state;
+    QMutexLocker locker(&fDataLock);
+    state.order = fSongs.array();
+    for (const AudioTrackRef& track : state.order)
+        state.records.append(*track);
+    state.artist = fOldArtist;
+    state.album = fOldAlbum;
+    state.genre = fOldGenre;
+    state.year = fOldYear;
+    state.lockAlbumInfo = fLockAlbumInfo;
+    state.variousArtists = fVariousArtists;
+    state.reverseArtistTitle = fReverseArtistTitle;
+    state.currentAlbumDetails = fCurrentAlbumDetails;
+    if (fHitTable.selectedRow() >= 0) state.hit = fHitTable.hitAt(fHitTable.selectedRow());
+    state.selection = fSelectedTracks;
+    return state;
+}
+
+void TrovixDocument::restoreSnapshot(const DocumentSnapshot& state) {
+    {
+        QMutexLocker locker(&fDataLock);
+        AudioTrackArray songs;
+        for (qsizetype i = 0; i < state.order.size(); ++i) {
+            *state.order[i] = state.records[i];
+            songs.add(state.order[i]);
+        }
+        fSongs = songs;
+        fOldArtist = state.artist;
+        fOldAlbum = state.album;
+        fOldGenre = state.genre;
+        fOldYear = state.year;
+    }
+    fLockAlbumInfo = state.lockAlbumInfo;
+    fVariousArtists = state.variousArtists;
+    fReverseArtistTitle = state.reverseArtistTitle;
+    fCurrentAlbumDetails = state.currentAlbumDetails;
+    int hitRow = -1;
+    for (int r = 0; state.hit && r < fHitTable.count(); ++r)
+        if (fHitTable.hitAt(r) == state.hit) hitRow = r;
+    fHitTable.selectRow(hitRow);
+    fSelectedTracks = state.selection;
+    setSearchTerms(BuildSearchString(state.artist, state.album));
+    notifyHitsChanged();
+    indexTracks();
+}
+
+void TrovixDocument::recordEdit(const QString& text, const std::function<void()>& edit,
+                                int mergeId) {
+    // A worker's results end the history anyway (see scoopFileThreadData).
+    if (fRecording > 0 || !isIdle()) return edit();
+    ++fRecording;
+    DocumentSnapshot before = snapshot();
+    edit();
+    DocumentSnapshot after = snapshot();
+    --fRecording;
+    if (!before.sameEdits(after))
+        fUndoStack.push(
+            new DocumentEditCommand(this, text, mergeId, std::move(before), std::move(after)));
+}
+
+void TrovixDocument::undo() {
+    if (refuseWhileBusy()) return;
+    fUndoStack.undo();
+}
+
+void TrovixDocument::redo() {
+    if (refuseWhileBusy()) return;
+    fUndoStack.redo();
+}
+
+void TrovixDocument::saveSucceeded() {
+    fUndoStack.clear();
+}
