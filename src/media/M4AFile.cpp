@@ -53,18 +53,9 @@ std::shared_ptr<M4AFile> M4AFile::newM4AFileWithPath(const QString& path) {
     return file;
 }
 
-bool M4AFile::commitTags() {
-    fLastError.clear();
-    if (!fAtomParser) {
-        fLastError = QStringLiteral("The file is not open.");
-        return false;
-    }
-    if (!fAtomParser->save()) {
-        fLastError = fAtomParser->lastError();
-        TROVIX_LOG() << "Saving" << fPath << "failed:" << fLastError;
-        return false;
-    }
-    return true;
+SavePlan M4AFile::planSave() {
+    if (!fAtomParser) return SavePlan::refused(QStringLiteral("The file is not open."));
+    return fAtomParser->planSave();
 }
 
 void M4AFile::refreshAfterRename(const QString& newPath) {

@@ -13,7 +13,7 @@ public:
     // Null when the file cannot be parsed as MPEG-4; the tags are read.
     static std::shared_ptr<M4AFile> newM4AFileWithPath(const QString& path);
 
-    bool commitTags() override;
+    SavePlan planSave() override;
     void refreshAfterRename(const QString& newPath) override;
 
     // The parsed file, for inspection.

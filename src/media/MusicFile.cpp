@@ -2,6 +2,7 @@
 
 #include "media/M4AFile.h"
 #include "media/MP3File.h"
+#include "media/SaveBatch.h"
 
 #include <QFileInfo>
 
@@ -13,6 +14,16 @@ std::shared_ptr<MusicFile> MusicFile::newMusicFileWithPath(const QString& path) 
     if (ext == u"m4a" || ext == u"m4p") file = M4AFile::newM4AFileWithPath(path);
     if (file) file->getAllInterestingTags();
     return file;
+}
+
+bool MusicFile::commitTags() {
+    SaveBatch batch(QFileInfo(fPath).absolutePath());
+    batch.add(this);
+    return batch.commit().front().ok();
+}
+
+SavePlan MusicFile::planSave() {
+    return SavePlan::refused(QStringLiteral("Files of this kind cannot be saved."));
 }
 
 QString MusicFile::extension() const { return QFileInfo(fPath).suffix(); }

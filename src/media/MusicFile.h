@@ -1,5 +1,6 @@
 #pragma once
 
+#include "media/SavePlan.h"
 #include "model/CustomTag.h"
 
 #include <QByteArray>
@@ -73,15 +74,21 @@ public:
     void tagCustomTag(const std::optional<CustomTag>& tag);
     void tagImage(const QImage& image);
 
-    // Writes the file. False when the file could not be written: the caller
-    // reports it rather than claim success.
-    virtual bool commitTags() = 0;
+    // Writes the file, as a batch of one (see SaveBatch). False when the
+    // file could not be written: the caller reports it rather than claim
+    // success.
+    virtual bool commitTags();
+    // The save of the tags changed in memory, decided but not yet carried
+    // out; SaveBatch carries out the plans of many files together.
+    virtual SavePlan planSave();
     // After a move: the new path, before the next commitTags.
     virtual void refreshAfterRename(const QString& newPath) { fPath = newPath; }
     // Why the last commitTags failed, for the user.
     QString lastError() const { return fLastError; }
 
 protected:
+    friend class SaveBatch;
+
     explicit MusicFile(const QString& path) : fPath(path) {}
 
     // Primitive readers; a missing text reads as empty (MP3) or null (M4A).

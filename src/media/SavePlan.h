@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+// Bytes of a file that an in-place save overwrites.
+struct SaveRegion {
+    uint64_t offset = 0;
+    QByteArray bytes; // the new bytes
+    QByteArray old;   // what they replace, as far as the old file reached
+};
+
+// One file's save, decided before anything is written. SaveBatch carries
+// out the plans of a folder together, so that their rollback copies share
+// one journal and their writes one sync.
+struct SavePlan {
+    enum class Kind {
+        Nothing, // the file holds these tags already
+        InPlace, // `regions` are overwritten; the audio stays where it is
+        Rewrite, // a complete new file replaces the old one
+        Refused, // never written; `reason` says why
+    };
+    Kind kind = Kind::Nothing;
+    QString reason;
+    // The file written: through a symbolic link, the file it names.
+    QString target;
+    // The file as planned; it must still be exactly so when it is written.
+    struct stat seen {};
+
+    // In place: what is written, and the size of the file afterwards.
+    std::vector<SaveRegion> regions;
+    uint64_t newSize = 0;
+    // Adds the part of `now` that differs from `old` (same length) at
+    // `offset`, so the journal and the write carry only changed bytes.
+    void addChangedBytes(uint64_t offset, const QByteArray& old, const QByteArray& now);
+
+    // Rewrite: writes the complete new file to `out`, reading the old one
+    // from `in`; false with the reason in *why.
+    std::function<bool(int in, int out, QString* why)> writeNew;
+
+    // Bytes the plan holds besides its regions (a rewrite's new tag or
+    // movie header), so that a batch can keep what it holds bounded.
+    qsizetype heldBytes = 0;
+
+    // Checks a written file (the target, or the new copy before it replaces
+    // the target) without reading all of it: null when it is sound, else
+    // what is wrong.
+    std::function<QString(const QString& path)> verify;
+
+    // Told once the batch is over: saved, or left with its old content.
+    std::function<void(bool saved)> finish;
+
+    static SavePlan refused(const QString& reason) {
+        SavePlan plan;
+        plan.kind = Kind::Refused;
+        plan.reason = reason;
+        return plan;
+    }
+};
