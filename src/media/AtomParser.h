@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+class ChunkMap;
+
 // An MPEG-4 file as a tree of atoms. The file is read under an exclusive
 // lock, and only the atom headers and "moov" are read, never the audio; the
 // tree is changed in memory and written back either in place, rewriting
@@ -27,8 +29,6 @@
 //
 // Atom pointers handed out by find() stay valid until a whole-file rewrite,
 // after which the new file is parsed again.
-class ChunkMap;
-
 class AtomParser {
 public:
     // Opens, maps and parses; null when the file cannot be parsed as an
@@ -67,6 +67,9 @@ public:
 
 private:
     explicit AtomParser(const QString& path) : fPath(path) {}
+    // A file just written in place, parsed to check it: the structure is
+    // walked, the chunks are not mapped (the caller compares the tables).
+    static std::unique_ptr<AtomParser> parseWritten(const QString& path, QString* error);
     bool openAndParse(QString* error);
     void closeFile();
     Atom* moovAtom() const;
@@ -80,6 +83,7 @@ private:
     std::vector<Atom::Ptr> fAtoms;
     struct stat fStat {};   // as parsed or as last written by us
     QString fLayoutProblem; // why the sizes do not add up; null when they do
+    bool fQuickCheck = false;
     // The chunks as parsed, and the sampled fingerprint of their bytes once
     // a save has taken it: in-place saves move no chunk, so both hold until
     // the file is parsed again.
