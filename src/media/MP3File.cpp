@@ -205,8 +205,9 @@ struct OpenedMp3 {
             std::make_unique<TagLib::MPEG::File>(stream.get(), Id3FrameFactory::instance(),
                                                  readProperties, TagLib::AudioProperties::Average);
         if (!file->isOpen() || !file->isValid()) return false;
-        layout.firstFrame = file->firstFrameOffset();
-        if (layout.firstFrame < 0) return false;
+        const long firstFrame = file->firstFrameOffset();
+        if (firstFrame < 0) return false;
+        layout.setFirstFrame(firstFrame);
         // TagLib makes an empty tag in memory when the file has none.
         agrees = file->hasID3v2Tag() == (layout.tagAt >= 0) &&
                  (!file->hasID3v2Tag() ||
@@ -646,24 +647,30 @@ SavePlan MP3File::planSave() {
         frames.chop(kPadding);
     const QByteArray v1 = renderV1();
 
+    // Kept as they are: junk before the tag, the audio (from behind the
+    // tag, so with whatever lies between it and the first frame). Dropped:
+    // further ID3v2 tags right behind the first (TagLib reads them as its
+    // padding), APEv2 and ID3v2 tags at the end, whose stale values some
+    // players prefer.
     const Mp3Layout old = fLayout;
     const bool hadTag = old.tagAt >= 0;
-    // The audio, and whatever lies between it and the tag, stays as it is;
-    // so does an APEv2 tag before the ID3v1 tag.
-    const int64_t keepEnd = old.v1At >= 0 ? old.v1At : old.size;
-    const int64_t audioLength = keepEnd - old.firstFrame;
+    const int64_t junk = hadTag ? old.tagAt : 0;
+    const int64_t audioFrom = old.tagEnd();
+    const int64_t audioTo = old.trailAt;
+    const int64_t audioLength = audioTo - old.firstFrame;
     const QByteArray print = audioPrint(fd, old.firstFrame, audioLength);
     if (print.isEmpty())
         return SavePlan::refused(
             QStringLiteral("“%1” could not be read: %2.").arg(name, FileIO::errnoText(errno)));
 
-    // In place when the frames fit the old tag's space with no more padding
-    // than TagLib would keep; an emptied tag is left out, which moves the
-    // audio.
+    // In place when the tag is at the start and the frames fit its
+    // space with no more padding than TagLib would keep; else a new file
+    // with the tag at the start, where every reader looks. An emptied tag
+    // is left out.
     const int64_t keepPadding = std::clamp<int64_t>(old.size / 100, 1024, 1 << 20);
     const int64_t padding = old.tagLength - 10 - frames.size();
-    const bool inPlace =
-        frames.isEmpty() ? !hadTag : hadTag && padding >= 0 && padding <= keepPadding;
+    const bool tagInPlace = hadTag && old.tagAt == 0 && padding >= 0 && padding <= keepPadding;
+    const bool inPlace = frames.isEmpty() ? !hadTag : tagInPlace;
     const QByteArray tag =
         frames.isEmpty()
             ? QByteArray()
@@ -679,29 +686,28 @@ SavePlan MP3File::planSave() {
                 return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
             plan.addChangedBytes(uint64_t(old.tagAt), was, tag);
         }
-        if (old.v1At >= 0) {
+        // The tags at the end become one ID3v1 tag.
+        if (old.trailAt == old.v1At) {
             plan.addChangedBytes(uint64_t(old.v1At), readBytes(fd, old.v1At, 128), v1);
-            plan.newSize = uint64_t(old.size);
         } else {
-            plan.regions.push_back({uint64_t(old.size), v1, QByteArray()});
-            plan.newSize = uint64_t(old.size) + 128;
+            const QByteArray was = readBytes(fd, old.trailAt, old.size - old.trailAt);
+            if (was.size() != old.size - old.trailAt)
+                return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
+            plan.regions.push_back({uint64_t(old.trailAt), v1, was});
         }
+        plan.newSize = uint64_t(old.trailAt) + 128;
         plan.kind = plan.regions.empty() ? SavePlan::Kind::Nothing : SavePlan::Kind::InPlace;
         expected = {int64_t(plan.newSize), old.tagAt, hadTag ? old.tagLength : 0, old.firstFrame};
     } else {
-        // The new tag where the old one was (at the start when there was
-        // none), the rest of the file after it, a new ID3v1 tag at the end.
-        const int64_t before = hadTag ? old.tagAt : 0;
-        const int64_t after = old.tagEnd();
         plan.kind = SavePlan::Kind::Rewrite;
-        plan.newSize = uint64_t(before + tag.size() + (keepEnd - after) + 128);
+        plan.newSize = uint64_t(tag.size() + junk + (audioTo - audioFrom) + 128);
         plan.heldBytes = tag.size();
-        expected = {int64_t(plan.newSize), tag.isEmpty() ? -1 : before, tag.size(),
-                    before + tag.size() + (old.firstFrame - after)};
-        plan.writeNew = [before, after, keepEnd, tag, v1](int in, int out, QString*) {
-            return copyRange(in, out, 0, before) &&
-                   FileIO::writeAll(out, tag.constData(), size_t(tag.size())) &&
-                   copyRange(in, out, after, keepEnd - after) &&
+        expected = {int64_t(plan.newSize), tag.isEmpty() ? -1 : 0, tag.size(),
+                    tag.size() + junk + (old.firstFrame - audioFrom)};
+        plan.writeNew = [junk, audioFrom, audioTo, tag, v1](int in, int out, QString*) {
+            return FileIO::writeAll(out, tag.constData(), size_t(tag.size())) &&
+                   copyRange(in, out, 0, junk) &&
+                   copyRange(in, out, audioFrom, audioTo - audioFrom) &&
                    FileIO::writeAll(out, v1.constData(), size_t(v1.size()));
         };
     }
@@ -717,7 +723,8 @@ SavePlan MP3File::planSave() {
         if (l.tagAt != expected.tagAt || (l.tagAt >= 0 && l.tagLength != expected.tagLength) ||
             !now.skipped.isEmpty())
             return QStringLiteral("its ID3v2 tag does not read back where it was written");
-        if (l.v1At != expected.size - 128) return QStringLiteral("its ID3v1 tag is missing");
+        if (l.v1At != expected.size - 128 || l.trailAt != l.v1At)
+            return QStringLiteral("its tags at the end are not one ID3v1 tag");
         if (l.firstFrame != expected.firstFrame)
             return QStringLiteral("its audio no longer starts right after the tag");
         if (audioPrint(now.fd, l.firstFrame, audioLength) != print)

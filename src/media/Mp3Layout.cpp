@@ -16,6 +16,14 @@ QByteArray bytesAt(int fd, int64_t size, int64_t offset, int64_t length) {
     return bytes;
 }
 
+// "ID3" or "3DI", a version of 2 to 4, a size in seven-bit bytes.
+bool plausibleTagHeader(const QByteArray& h) {
+    return (h.startsWith("ID3") || h.startsWith("3DI")) && uint8_t(h[3]) >= 2 &&
+           uint8_t(h[3]) <= 4 && uint8_t(h[4]) != 0xFF &&
+           std::all_of(h.constData() + 6, h.constData() + 10,
+                       [](char c) { return uint8_t(c) < 0x80; });
+}
+
 bool frameSync(uint8_t first, uint8_t second) {
     return first == 0xFF && second != 0xFF && (second & 0xE0) == 0xE0;
 }
@@ -111,6 +119,13 @@ Mp3Layout Mp3Layout::read(int fd, int64_t size) {
             layout.tagFlags = uint8_t(header[5]);
         }
     }
+    // Further ID3v2 tags right behind the first: TagLib counts them into
+    // the first as padding, so a save writes over them.
+    while (layout.tagAt >= 0) {
+        const QByteArray header = bytesAt(fd, size, layout.tagAt + layout.tagLength, 10);
+        if (header.size() < 10 || !header.startsWith("ID3")) break;
+        layout.tagLength += tagLengthOf(header);
+    }
     // ID3v1: "TAG" 128 bytes from the end, unless it is part of an APE footer.
     if (size >= 131) {
         const QByteArray tail = bytesAt(fd, size, size - 131, 8);
@@ -129,5 +144,34 @@ Mp3Layout Mp3Layout::read(int fd, int64_t size) {
             layout.apeLength = complete;
         }
     }
+    // The tags at the end, read backwards: APEv2 tags (footer "APETAGEX")
+    // and appended ID3v2 tags (footer "3DI"), in any order.
+    layout.trailAt = layout.v1At >= 0 ? layout.v1At : size;
+    for (;;) {
+        const QByteArray ape = bytesAt(fd, size, layout.trailAt - 32, 32);
+        if (ape.size() == 32 && ape.startsWith("APETAGEX")) {
+            const int64_t tagSize = qFromLittleEndian<uint32_t>(ape.constData() + 12);
+            const bool header = qFromLittleEndian<uint32_t>(ape.constData() + 20) & 0x80000000u;
+            const int64_t complete = tagSize + (header ? 32 : 0);
+            if (complete < 32 || layout.trailAt - complete < layout.tagEnd()) break;
+            layout.trailAt -= complete;
+            continue;
+        }
+        const QByteArray footer = bytesAt(fd, size, layout.trailAt - 10, 10);
+        if (footer.size() == 10 && footer.startsWith("3DI") && plausibleTagHeader(footer)) {
+            const int64_t complete = tagLengthOf(footer); // its flags count the footer
+            const int64_t at = layout.trailAt - complete;
+            if (at < layout.tagEnd() || bytesAt(fd, size, at, 3) != "ID3") break;
+            layout.trailAt = at;
+            continue;
+        }
+        break;
+    }
     return layout;
+}
+
+void Mp3Layout::setFirstFrame(int64_t offset) {
+    firstFrame = offset;
+    // The audio starts behind them: they are not tags.
+    if (trailAt < offset) trailAt = v1At >= 0 ? v1At : size;
 }
