@@ -28,11 +28,14 @@ std::atomic<int64_t> gFailNewFileAfter{-1};
 // saves fit in place.
 constexpr uint64_t kRewritePadding = 2048;
 constexpr size_t kCopyChunk = 1 << 20;
-// Chunks whose first and last bytes are compared after a save: a sample
-// after an in-place save (no chunk can have moved: the offsets are compared
-// in full and only "moov" was written), nearly all after a rewrite.
+// Chunks whose first and last bytes are compared after a save, spread over
+// the file; every chunk's offset and length are compared in full. After an
+// in-place save no chunk can have moved (only "moov" was written); after a
+// rewrite every offset must have moved with its audio, which a wider sample
+// confirms. All chunks of a song are a few hundred; a long file's, at two
+// reads each, would cost more than the copy.
 constexpr size_t kSampledChunks = 256;
-constexpr size_t kCheckedChunks = 1 << 16;
+constexpr size_t kCheckedChunks = 4096;
 // Far beyond any real movie header (a few MB for hours of audio); stops a
 // forged size from costing that much memory.
 constexpr uint64_t kMaxMoovLen = uint64_t(1) << 30;
