@@ -144,6 +144,7 @@ Atom::Ptr Atom::newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, in
     atom->fLevel = level;
     atom->fHasOriginal = true;
     atom->fLargeHeader = size32 == 1;
+    atom->fSizeReadsZero = size32 == 0;
     atom->fOriginalOffset = offset;
     atom->fOriginalLen = full;
     uint64_t payload = offset + header;

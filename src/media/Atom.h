@@ -99,6 +99,8 @@ public:
     uint64_t originalOffset() const { return fOriginalOffset; }
     uint64_t originalLen() const { return fOriginalLen; }
     bool hasLargeHeader() const { return fLargeHeader; }
+    // Its size field reads 0: "to the end of the file".
+    bool sizeReadsZero() const { return fSizeReadsZero; }
     // For "mdat" and other top-level leaves: where the payload lies.
     uint64_t dataOffset() const { return fDataOffset; }
     uint64_t dataLen() const { return fDataLen; }
@@ -149,6 +151,7 @@ protected:
     bool fHasOriginal = false;
     bool fOpaque = false;      // payload left in the file, not copied
     bool fLargeHeader = false; // stored with a 64-bit size; kept that way
+    bool fSizeReadsZero = false;
     uint64_t fOriginalOffset = 0;
     uint64_t fOriginalLen = 0;
 };

@@ -1,8 +1,9 @@
 #include "media/AtomParser.h"
 
+#include "media/ChunkMap.h"
+#include "media/FileIO.h"
 #include "system/Log.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
@@ -27,61 +28,20 @@ std::atomic<int64_t> gFailNewFileAfter{-1};
 // saves fit in place.
 constexpr uint64_t kRewritePadding = 2048;
 constexpr size_t kCopyChunk = 1 << 20;
+// Chunks whose first and last bytes are compared after a save, spread over
+// the file; every chunk's offset and length are compared in full. After an
+// in-place save no chunk can have moved (only "moov" was written); after a
+// rewrite every offset must have moved with its audio, which a wider sample
+// confirms. All chunks of a song are a few hundred; a long file's, at two
+// reads each, would cost more than the copy.
+constexpr size_t kSampledChunks = 256;
+constexpr size_t kCheckedChunks = 4096;
 // Far beyond any real movie header (a few MB for hours of audio); stops a
 // forged size from costing that much memory.
 constexpr uint64_t kMaxMoovLen = uint64_t(1) << 30;
 
 QString errnoText(int err) {
-    return QString::fromLocal8Bit(strerror(err));
-}
-
-bool sameTime(const struct timespec& a, const struct timespec& b) {
-    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
-}
-
-bool writeAll(int fd, const char* p, size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += w;
-        n -= size_t(w);
-    }
-    return true;
-}
-
-bool preadAll(int fd, char* p, size_t n, uint64_t offset) {
-    while (n > 0) {
-        const ssize_t r = ::pread(fd, p, n, off_t(offset));
-        if (r < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (r == 0) {
-            errno = EIO; // the file shrank under us
-            return false;
-        }
-        p += r;
-        n -= size_t(r);
-        offset += uint64_t(r);
-    }
-    return true;
-}
-
-bool pwriteAll(int fd, const char* p, size_t n, uint64_t offset) {
-    while (n > 0) {
-        const ssize_t w = ::pwrite(fd, p, n, off_t(offset));
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += w;
-        n -= size_t(w);
-        offset += uint64_t(w);
-    }
-    return true;
+    return FileIO::errnoText(err);
 }
 
 void collectChunkTables(Atom* atom, std::vector<Atom*>& out) {
@@ -99,10 +59,169 @@ Atom* firstPadding(Atom* atom) {
     return nullptr;
 }
 
+uint32_t be32(const uint8_t* p) {
+    return qFromBigEndian<uint32_t>(p);
+}
+
+QString fourcc(uint32_t type) {
+    QString s;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const uint8_t c = uint8_t(type >> shift);
+        s += (c >= 0x20 && c < 0x7F) || c == 0xA9 ? QChar(c) : QChar(u'?');
+    }
+    return s;
+}
+
+constexpr uint32_t kEdts = atomType("edts");
+constexpr uint32_t kDinf = atomType("dinf");
+constexpr uint32_t kTref = atomType("tref");
+constexpr uint32_t kStsc = atomType("stsc");
+constexpr uint32_t kStsz = atomType("stsz");
+constexpr uint32_t kStz2 = atomType("stz2");
+constexpr uint32_t kFtyp = atomType("ftyp");
+
+// Atoms whose payload is a list of atoms, wherever they stand in "moov".
+bool holdsAtoms(uint32_t type) {
+    switch (type) {
+    case kTrak:
+    case kMdia:
+    case kMinf:
+    case kStbl:
+    case kEdts:
+    case kDinf:
+    case kMvex:
+    case kTref:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The one container an atom the save relies on may stand in; 0 for others.
+uint32_t requiredParent(uint32_t type) {
+    switch (type) {
+    case kTrak:
+        return kMoov;
+    case kMdia:
+        return kTrak;
+    case kMinf:
+        return kMdia;
+    case kStbl:
+        return kMinf;
+    case kStco:
+    case kCo64:
+    case kStsc:
+    case kStsz:
+    case kStz2:
+        return kStbl;
+    default:
+        return 0;
+    }
+}
+
+// The sample tables of every track, in order: equal tables, equal chunks.
+std::vector<QByteArray> sampleTables(const Atom* moov) {
+    std::vector<QByteArray> out;
+    for (const auto& trak : moov->children()) {
+        if (trak->type() != kTrak || trak->markedForDeletion()) continue;
+        const Atom* mdia = trak->findChild(kMdia);
+        const Atom* minf = mdia ? mdia->findChild(kMinf) : nullptr;
+        const Atom* stbl = minf ? minf->findChild(kStbl) : nullptr;
+        if (!stbl) continue;
+        for (const auto& table : stbl->children())
+            if (requiredParent(table->type()) == kStbl) out.push_back(table->contents());
+    }
+    return out;
+}
+
+struct Place {
+    uint32_t type;
+    uint64_t offset, length;
+    bool operator==(const Place&) const = default;
+};
+
+std::vector<Place> topLevel(const std::vector<Atom::Ptr>& atoms) {
+    std::vector<Place> out;
+    for (const auto& a : atoms)
+        out.push_back({a->type(), a->originalOffset(), a->originalLen()});
+    return out;
+}
+
+// A walk of every container in "moov" (the parser itself descends only the
+// metadata path and the sample tables): each must be filled exactly by its
+// children, and each track must hold its media, media information, sample
+// table and one chunk offset table where the save looks for them. A size
+// that is 8 bytes too large, say, hides the next atom inside its neighbour.
+class LayoutWalk {
+public:
+    QString problem;
+
+    bool walk(const uint8_t* p, uint64_t len, uint32_t parent, int depth) {
+        if (depth > 16) return fail(QStringLiteral("atoms nested too deeply"));
+        int media = 0, information = 0, tables = 0, offsets = 0;
+        for (uint64_t pos = 0; pos < len;) {
+            const uint64_t left = len - pos;
+            if (left < 8)
+                return fail(QStringLiteral("%1 stray bytes at the end of '%2'")
+                                .arg(left)
+                                .arg(fourcc(parent)));
+            uint64_t size = be32(p + pos);
+            const uint32_t type = be32(p + pos + 4);
+            uint64_t header = 8;
+            if (size == 0)
+                return fail(QStringLiteral("'%1' inside '%2' has the size 0")
+                                .arg(fourcc(type), fourcc(parent)));
+            if (size == 1) {
+                if (left < 16) return fail(QStringLiteral("a 64-bit size cut off"));
+                size = qFromBigEndian<uint64_t>(p + pos + 8);
+                header = 16;
+            }
+            if (size < header)
+                return fail(QStringLiteral("'%1' has the size %2").arg(fourcc(type)).arg(size));
+            if (size > left)
+                return fail(QStringLiteral("'%1' runs %2 bytes past the end of '%3'")
+                                .arg(fourcc(type))
+                                .arg(size - left)
+                                .arg(fourcc(parent)));
+            const uint32_t home = requiredParent(type);
+            if (home != 0 && home != parent)
+                return fail(QStringLiteral("'%1' inside '%2'").arg(fourcc(type), fourcc(parent)));
+            media += type == kMdia;
+            information += type == kMinf;
+            tables += type == kStbl;
+            offsets += type == kStco || type == kCo64;
+            if (holdsAtoms(type) && !walk(p + pos + header, size - header, type, depth + 1))
+                return false;
+            pos += size;
+        }
+        if ((parent == kTrak && media != 1) || (parent == kMdia && information != 1) ||
+            (parent == kMinf && tables != 1) || (parent == kStbl && offsets != 1))
+            return fail(QStringLiteral("'%1' without exactly one '%2'")
+                            .arg(fourcc(parent), parent == kTrak   ? QStringLiteral("mdia")
+                                                 : parent == kMdia ? QStringLiteral("minf")
+                                                 : parent == kMinf ? QStringLiteral("stbl")
+                                                                   : QStringLiteral("stco")));
+        return true;
+    }
+
+private:
+    bool fail(const QString& why) {
+        if (problem.isNull()) problem = why;
+        return false;
+    }
+};
+
 } // namespace
 
 void AtomParser::setFailNewFileAfter(int64_t bytes) {
     gFailNewFileAfter = bytes;
+}
+
+std::unique_ptr<AtomParser> AtomParser::parseWritten(const QString& path, QString* error) {
+    std::unique_ptr<AtomParser> parser(new AtomParser(path));
+    parser->fQuickCheck = true;
+    if (!parser->openAndParse(error)) return nullptr;
+    return parser;
 }
 
 std::unique_ptr<AtomParser> AtomParser::newAtomParser(const QString& path, QString* error) {
@@ -163,12 +282,14 @@ bool AtomParser::openAndParse(QString* error) {
     // costs page faults that made opening a folder several times slower.
     AtomParseContext ctx;
     fAtoms.clear();
+    fLayoutProblem.clear();
+    QByteArray moovBytes; // the first "moov", for the layout check
     uint64_t offset = 0;
     while (offset < fFileLen) {
         const uint64_t left = fFileLen - offset;
         uint8_t header[16];
         const size_t headerLen = size_t(std::min<uint64_t>(left, sizeof header));
-        if (!preadAll(fFileDescr, reinterpret_cast<char*>(header), headerLen, offset)) {
+        if (!FileIO::readAt(fFileDescr, reinterpret_cast<char*>(header), headerLen, offset)) {
             *error = errnoText(errno);
             return false;
         }
@@ -186,12 +307,13 @@ bool AtomParser::openAndParse(QString* error) {
                     return false;
                 }
                 whole.resize(qsizetype(size));
-                if (!preadAll(fFileDescr, whole.data(), size_t(size), offset)) {
+                if (!FileIO::readAt(fFileDescr, whole.data(), size_t(size), offset)) {
                     *error = errnoText(errno);
                     return false;
                 }
                 ctx.base = reinterpret_cast<const uint8_t*>(whole.constData());
                 ctx.available = size;
+                if (moovBytes.isNull()) moovBytes = whole;
             }
         }
         Atom::Ptr atom = Atom::newAtom(ctx, offset, left, 0, 0);
@@ -208,6 +330,10 @@ bool AtomParser::openAndParse(QString* error) {
         *error = QStringLiteral("no 'moov' atom");
         return false;
     }
+    // Read for display all the same; only writing is refused.
+    fLayoutProblem = checkLayout(moovBytes);
+    if (!fLayoutProblem.isNull())
+        TROVIX_LOG() << "Atom sizes of" << fPath << "do not add up:" << fLayoutProblem;
     return true;
 }
 
@@ -236,60 +362,51 @@ QString AtomParser::whyNotWritable() const {
     if (moovAtom()->findChild(kMvex))
         return QStringLiteral("The file is a fragmented MPEG-4 file, which cannot be saved "
                               "safely.");
+    if (!fLayoutProblem.isNull())
+        return QStringLiteral("The file's atom sizes do not add up (%1); saving it could destroy "
+                              "its audio, so it was left as it was.")
+            .arg(fLayoutProblem);
     return {};
 }
 
-// Opens the file for writing under an exclusive lock, after checking that
-// it is still the one we parsed: same inode at the path, same size and
-// modification time. The caller closes it.
-bool AtomParser::mayWrite() {
-    closeFile();
-    fLastError = whyNotWritable();
-    if (!fLastError.isNull()) return false;
-    fFileDescr = ::open(QFile::encodeName(fPath).constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    if (fFileDescr < 0) {
-        switch (errno) {
-        case EACCES:
-        case EPERM:
-            fLastError = QStringLiteral("You do not have permission to change the file.");
-            break;
-        case EROFS:
-            fLastError = QStringLiteral("The file is on a read-only disk.");
-            break;
-        case ENOENT:
-            fLastError = QStringLiteral("The file is no longer there.");
-            break;
-        default:
-            fLastError = QStringLiteral("The file could not be opened: %1.").arg(errnoText(errno));
-        }
-        return false;
+QString AtomParser::checkLayout(const QByteArray& moovBytes) {
+    Atom* moov = moovAtom();
+    fChunks.reset();
+    fChunkPrint.clear();
+    if (moov->sizeReadsZero())
+        for (auto& c : moov->children())
+            if (c->type() == kMdat || c->type() == kMoov || c->type() == kFtyp ||
+                c->type() == kMoof)
+                return QStringLiteral("'moov' has the size 0, which takes in the '%1' after it")
+                    .arg(c->typeName());
+    const int header = moov->hasLargeHeader() ? 16 : 8;
+    if (moovBytes.size() >= header) {
+        LayoutWalk walk;
+        walk.walk(reinterpret_cast<const uint8_t*>(moovBytes.constData()) + header,
+                  uint64_t(moovBytes.size() - header), kMoov, 1);
+        if (!walk.problem.isNull()) return walk.problem;
     }
-    ::fcntl(fFileDescr, F_SETFL, ::fcntl(fFileDescr, F_GETFL) & ~O_NONBLOCK);
-    if (::flock(fFileDescr, LOCK_EX | LOCK_NB) != 0) {
-        fLastError = QStringLiteral("The file is in use by another program.");
-        closeFile();
-        return false;
+    if (fQuickCheck) return {};
+    fChunks = std::make_shared<const ChunkMap>(moov);
+    const ChunkMap& map = *fChunks;
+    if (!map.problem().isNull()) return map.problem();
+    // Every chunk lies in the audio data; a chunk elsewhere means the tree
+    // was read with the wrong sizes.
+    std::vector<std::pair<uint64_t, uint64_t>> media;
+    for (auto& a : fAtoms)
+        if (a->type() == kMdat) media.emplace_back(a->dataOffset(), a->dataOffset() + a->dataLen());
+    const auto& chunks = map.chunks();
+    for (size_t i = 0; i < chunks.size(); ++i) {
+        const ChunkMap::Chunk& c = chunks[i];
+        const bool inside = std::any_of(media.begin(), media.end(), [&c](const auto& m) {
+            return c.offset >= m.first && c.offset <= m.second && c.length <= m.second - c.offset;
+        });
+        if (!inside)
+            return QStringLiteral("chunk %1 at offset %2 lies outside the audio data")
+                .arg(i)
+                .arg(c.offset);
     }
-    if (!stillUnchanged()) {
-        closeFile();
-        return false;
-    }
-    return true;
-}
-
-bool AtomParser::stillUnchanged() {
-    struct stat now {};
-    struct stat atPath {};
-    if (::fstat(fFileDescr, &now) != 0 ||
-        ::stat(QFile::encodeName(fPath).constData(), &atPath) != 0 || now.st_dev != fStat.st_dev ||
-        now.st_ino != fStat.st_ino || atPath.st_dev != fStat.st_dev ||
-        atPath.st_ino != fStat.st_ino || now.st_size != fStat.st_size ||
-        !sameTime(now.st_mtim, fStat.st_mtim)) {
-        fLastError = QStringLiteral("The file was changed by another program since it was "
-                                    "opened; open it again before saving.");
-        return false;
-    }
-    return true;
+    return {};
 }
 
 // The one "free" atom inside "moov" that takes the padding; the others are
@@ -305,29 +422,180 @@ Atom* AtomParser::paddingCarrier(bool create) {
     return raw;
 }
 
-AtomParser::WriteResult AtomParser::rewrite() {
-    if (!mayWrite()) return WriteResult::Failed;
+SavePlan AtomParser::planSave() {
+    QString why = whyNotWritable();
+    if (!why.isNull()) return SavePlan::refused(why);
+    // Through a symbolic link, the file it points to is written.
+    const QString target = QFileInfo(fPath).canonicalFilePath();
+    if (target.isEmpty()) return SavePlan::refused(QStringLiteral("The file is no longer there."));
+    const QByteArray native = QFile::encodeName(target);
+    if (::euidaccess(native.constData(), W_OK) != 0)
+        return SavePlan::refused(FileIO::whyNotOpened(errno));
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return SavePlan::refused(FileIO::whyNotOpened(errno));
     struct Closer {
-        AtomParser* p;
-        ~Closer() { p->closeFile(); }
-    } closer{this};
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    SavePlan plan;
+    plan.target = target;
+    if (::fstat(fd, &plan.seen) != 0 || !FileIO::sameFile(plan.seen, fStat))
+        return SavePlan::refused(QStringLiteral("The file was changed by another program since it "
+                                                "was opened; open it again before saving."));
+
     Atom* moov = moovAtom();
+    const uint64_t moovAt = moov->originalOffset();
     const uint64_t oldSize = moov->originalLen();
     const uint64_t minSize = moov->minAtomSize();
-    if (minSize > oldSize) return WriteResult::DoesNotFit;
-    const uint64_t padding = oldSize - minSize;
-    if (padding != 0 && padding < 8) return WriteResult::DoesNotFit;
-    const QByteArray block = moov->buildModifiedAtom(oldSize, paddingCarrier(padding != 0));
-    if (block.isEmpty()) return WriteResult::DoesNotFit;
+    const uint64_t padding = minSize <= oldSize ? oldSize - minSize : 0;
+    QByteArray block;
+    if (minSize <= oldSize && (padding == 0 || padding >= 8))
+        block = moov->buildModifiedAtom(oldSize, paddingCarrier(padding != 0));
 
-    const uint64_t at = moov->originalOffset();
-    if (!pwriteAll(fFileDescr, block.constData(), size_t(block.size()), at) ||
-        ::fdatasync(fFileDescr) != 0) {
-        fLastError = QStringLiteral("The file could not be written: %1.").arg(errnoText(errno));
-        return WriteResult::Failed;
+    const std::shared_ptr<const ChunkMap> before = fChunks;
+    if (!block.isEmpty()) {
+        // In place: only the changed bytes of "moov" are written; no chunk
+        // moves, so the offsets must read back the same, and a sample of
+        // chunks must hold the same bytes.
+        QByteArray old(qsizetype(oldSize), Qt::Uninitialized);
+        if (!FileIO::readAt(fd, old.data(), size_t(oldSize), moovAt))
+            return SavePlan::refused(
+                QStringLiteral("The file could not be read: %1.").arg(errnoText(errno)));
+        plan.addChangedBytes(moovAt, old, block);
+        if (plan.regions.empty()) return plan; // Nothing
+        plan.kind = SavePlan::Kind::InPlace;
+        plan.newSize = fFileLen;
+        if (fChunkPrint.isEmpty()) fChunkPrint = before->fingerprint(fd, kSampledChunks, &why);
+        if (fChunkPrint.isEmpty())
+            return SavePlan::refused(
+                QStringLiteral("The file's audio could not be read (%1).").arg(why));
+        // The same top-level atoms at the same places and the same sample
+        // tables: the same chunks, so the old map serves.
+        plan.verify = [before, print = fChunkPrint, tables = sampleTables(moov),
+                       places = topLevel(fAtoms)](const QString& path) -> QString {
+            QString why;
+            auto parser = parseWritten(path, &why);
+            if (!parser) return QStringLiteral("it could not be parsed: %1").arg(why);
+            if (!parser->fLayoutProblem.isNull()) return parser->fLayoutProblem;
+            if (topLevel(parser->fAtoms) != places)
+                return QStringLiteral("its top-level atoms moved");
+            if (sampleTables(parser->moovAtom()) != tables)
+                return QStringLiteral("its chunk offsets changed");
+            const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) return errnoText(errno);
+            const QByteArray now = before->fingerprint(fd, kSampledChunks, &why);
+            ::close(fd);
+            if (now != print) return why.isNull() ? QStringLiteral("its audio changed") : why;
+            return {};
+        };
+        plan.finish = [this](bool saved) { saveFinished(saved, false); };
+        return plan;
     }
-    ::fstat(fFileDescr, &fStat);
-    return WriteResult::Written;
+
+    // A whole new file: "moov" grows, with padding for the next saves, and
+    // every chunk after it moves by as much.
+    Atom* carrier = paddingCarrier(true);
+    const uint64_t newSize = moov->minAtomSize() + kRewritePadding;
+    const int64_t delta = int64_t(newSize) - int64_t(oldSize);
+    const uint64_t moovEnd = moovAt + oldSize;
+    if (!fixUpStcoAtom(moovEnd, delta))
+        return SavePlan::refused(QStringLiteral("The tags do not fit: the audio would have to move "
+                                                "past 4 GiB, which this file's chunk table cannot "
+                                                "express."));
+    block = moov->buildModifiedAtom(newSize, carrier);
+    // The tree keeps the offsets of the file on disk until that file is
+    // replaced and read again.
+    undoStcoFixUp();
+    if (block.isEmpty())
+        return SavePlan::refused(QStringLiteral("The tags could not be laid out for writing."));
+    const QByteArray print = before->fingerprint(fd, kCheckedChunks, &why);
+    if (print.isEmpty())
+        return SavePlan::refused(
+            QStringLiteral("The file's audio could not be read (%1).").arg(why));
+
+    struct Piece {
+        bool isMoov;
+        uint64_t offset, length;
+    };
+    std::vector<Piece> pieces;
+    for (auto& atom : fAtoms)
+        pieces.push_back({atom->type() == kMoov, atom->originalOffset(), atom->originalLen()});
+    plan.kind = SavePlan::Kind::Rewrite;
+    plan.newSize = uint64_t(int64_t(fFileLen) + delta);
+    plan.heldBytes = block.size();
+    plan.writeNew = [pieces, block](int in, int out, QString*) {
+        const int64_t failAfter = gFailNewFileAfter;
+        uint64_t written = 0;
+        auto put = [&](const char* p, size_t n) {
+            if (failAfter >= 0 && written + n > uint64_t(failAfter)) {
+                errno = ENOSPC;
+                return false;
+            }
+            written += n;
+            return FileIO::writeAll(out, p, n);
+        };
+        std::vector<char> buffer;
+        for (const Piece& piece : pieces) {
+            if (piece.isMoov) {
+                if (!put(block.constData(), size_t(block.size()))) return false;
+                continue;
+            }
+            // Everything else is copied as it lies in the file, audio included.
+            buffer.resize(size_t(std::min<uint64_t>(piece.length, kCopyChunk)));
+            for (uint64_t left = piece.length, from = piece.offset; left > 0;) {
+                const size_t n = size_t(std::min<uint64_t>(left, kCopyChunk));
+                if (!FileIO::readAt(in, buffer.data(), n, from) || !put(buffer.data(), n))
+                    return false;
+                left -= n;
+                from += n;
+            }
+        }
+        return true;
+    };
+    plan.verify = [before, print, moovEnd, delta](const QString& path) -> QString {
+        QString why;
+        auto parser = newAtomParser(path, &why);
+        if (!parser) return QStringLiteral("it could not be parsed: %1").arg(why);
+        if (!parser->fLayoutProblem.isNull()) return parser->fLayoutProblem;
+        const ChunkMap& after = *parser->fChunks;
+        const auto& chunks = before->chunks();
+        if (after.chunks().size() != chunks.size())
+            return QStringLiteral("it lists %1 chunks instead of %2")
+                .arg(after.chunks().size())
+                .arg(chunks.size());
+        for (size_t i = 0; i < chunks.size(); ++i) {
+            const ChunkMap::Chunk& was = chunks[i];
+            const uint64_t moved =
+                was.offset >= moovEnd ? uint64_t(int64_t(was.offset) + delta) : was.offset;
+            if (after.chunks()[i] != ChunkMap::Chunk{moved, was.length})
+                return QStringLiteral("chunk %1 is not where its audio went").arg(i);
+        }
+        const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return errnoText(errno);
+        const QByteArray now = after.fingerprint(fd, kCheckedChunks, &why);
+        ::close(fd);
+        if (now != print) return why.isNull() ? QStringLiteral("its audio changed") : why;
+        return {};
+    };
+    plan.finish = [this](bool saved) { saveFinished(saved, true); };
+    return plan;
+}
+
+void AtomParser::saveFinished(bool saved, bool rewritten) {
+    if (!saved) return;
+    if (!rewritten) {
+        // The tree already describes what was written; only the file's
+        // time and size to check against next time change.
+        ::stat(QFile::encodeName(fPath).constData(), &fStat);
+        return;
+    }
+    closeFile();
+    fAtoms.clear();
+    QString why;
+    if (!openAndParse(&why)) {
+        TROVIX_LOG() << "The rewritten file" << fPath << "could not be parsed again:" << why;
+        fAtoms.clear();
+    }
 }
 
 bool AtomParser::fixUpStcoAtom(uint64_t oldMoovEnd, int64_t delta) {
@@ -369,139 +637,6 @@ void AtomParser::undoStcoFixUp() {
     for (auto& [table, bytes] : fSavedChunkTables)
         table->setContents(bytes);
     fSavedChunkTables.clear();
-}
-
-bool AtomParser::writeNewFile(const QString& tempPath, int out, const QByteArray& moovBlock) {
-    const int64_t failAfter = gFailNewFileAfter;
-    uint64_t written = 0;
-    auto put = [&](const char* p, size_t n) {
-        if (failAfter >= 0 && written + n > uint64_t(failAfter)) {
-            errno = ENOSPC;
-            return false;
-        }
-        written += n;
-        return writeAll(out, p, n);
-    };
-    std::vector<char> buffer;
-    for (auto& atom : fAtoms) {
-        if (atom->type() == kMoov) {
-            if (!put(moovBlock.constData(), size_t(moovBlock.size()))) return false;
-            continue;
-        }
-        // Everything else is copied as it lies in the file, audio included.
-        uint64_t left = atom->originalLen();
-        uint64_t from = atom->originalOffset();
-        buffer.resize(size_t(std::min<uint64_t>(left, kCopyChunk)));
-        while (left > 0) {
-            const size_t n = size_t(std::min<uint64_t>(left, kCopyChunk));
-            if (!preadAll(fFileDescr, buffer.data(), n, from) || !put(buffer.data(), n))
-                return false;
-            left -= n;
-            from += n;
-        }
-    }
-    if (::fchmod(out, fStat.st_mode & 07777) != 0) return false;
-    if (::fchown(out, fStat.st_uid, fStat.st_gid) != 0) {
-        // Not fatal: the tags matter more than the group.
-        TROVIX_LOG() << "Could not keep the owner and group for" << tempPath;
-    }
-    return ::fsync(out) == 0;
-}
-
-bool AtomParser::rewriteNew() {
-    if (!mayWrite()) return false;
-    struct Closer {
-        AtomParser* p;
-        ~Closer() { p->closeFile(); }
-    } closer{this};
-    Atom* moov = moovAtom();
-    Atom* carrier = paddingCarrier(true);
-    const uint64_t newSize = moov->minAtomSize() + kRewritePadding;
-    const int64_t delta = int64_t(newSize) - int64_t(moov->originalLen());
-    if (!fixUpStcoAtom(moov->originalOffset() + moov->originalLen(), delta)) {
-        fLastError = QStringLiteral("The tags do not fit: the audio would have to move past "
-                                    "4 GiB, which this file's chunk table cannot express.");
-        return false;
-    }
-    const QByteArray block = moov->buildModifiedAtom(newSize, carrier);
-    // The tree keeps the offsets of the file on disk until that file is
-    // replaced and read again.
-    undoStcoFixUp();
-    if (block.isEmpty()) {
-        fLastError = QStringLiteral("The tags could not be laid out for writing.");
-        return false;
-    }
-
-    // Through a symbolic link, the file it points to is replaced.
-    const QFileInfo info(fPath);
-    const QString target = info.canonicalFilePath();
-    if (target.isEmpty()) {
-        fLastError = QStringLiteral("The file is no longer there.");
-        return false;
-    }
-    const QString dir = QFileInfo(target).absolutePath();
-    const QString base =
-        QStringLiteral("%1/Trovix.%2").arg(dir).arg(QCoreApplication::applicationPid(), 0, 16);
-    QString tempPath = base;
-    int out = -1;
-    for (int n = 1; n < 100; ++n) {
-        out = ::open(QFile::encodeName(tempPath).constData(),
-                     O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (out >= 0 || errno != EEXIST) break;
-        tempPath = QStringLiteral("%1.%2").arg(base).arg(n);
-    }
-    if (out < 0) {
-        fLastError = QStringLiteral("A new copy of the file could not be made in %1: %2.")
-                         .arg(dir, errnoText(errno));
-        return false;
-    }
-    const QByteArray nativeTemp = QFile::encodeName(tempPath);
-    const bool ok = writeNewFile(tempPath, out, block);
-    const int writeErr = errno;
-    if (::close(out) != 0 || !ok) {
-        fLastError = QStringLiteral("The file could not be written: %1. It was left as it was.")
-                         .arg(errnoText(ok ? errno : writeErr));
-        ::unlink(nativeTemp.constData());
-        return false;
-    }
-    if (!stillUnchanged()) {
-        ::unlink(nativeTemp.constData());
-        return false;
-    }
-    // One atomic step: the old file is never removed first.
-    if (::rename(nativeTemp.constData(), QFile::encodeName(target).constData()) != 0) {
-        fLastError =
-            QStringLiteral("The new file could not replace the old one: %1.").arg(errnoText(errno));
-        ::unlink(nativeTemp.constData());
-        return false;
-    }
-    const int dirFd = ::open(QFile::encodeName(dir).constData(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
-
-    closeFile();
-    fAtoms.clear();
-    QString why;
-    if (!openAndParse(&why)) {
-        TROVIX_LOG() << "The rewritten file" << fPath << "could not be parsed again:" << why;
-        fAtoms.clear();
-    }
-    return true;
-}
-
-bool AtomParser::save() {
-    fLastError.clear();
-    switch (rewrite()) {
-    case WriteResult::Written:
-        return true;
-    case WriteResult::Failed:
-        return false;
-    case WriteResult::DoesNotFit:
-        break;
-    }
-    return rewriteNew();
 }
 
 void AtomParser::print() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "media/Atom.h"
+#include "media/SavePlan.h"
 
 #include <QString>
 
@@ -11,18 +12,25 @@
 #include <utility>
 #include <vector>
 
+class ChunkMap;
+
 // An MPEG-4 file as a tree of atoms. The file is read under an exclusive
 // lock, and only the atom headers and "moov" are read, never the audio; the
 // tree is changed in memory and written back either in place, rewriting
 // only the bytes of "moov" and using a "free" atom inside it as padding, or
-// as a complete new file written beside the old one and renamed over it.
+// as a complete new file written beside the old one and renamed over it
+// (planSave decides, SaveBatch writes).
+//
+// A file whose atom sizes do not add up is read but never written: a size
+// of 0 inside a container, children that over- or under-fill their parent,
+// a track without its media, media information or sample table, or chunk
+// offsets outside the audio data. Writing such a file moves the audio
+// without moving the offsets that point at it.
 //
 // Atom pointers handed out by find() stay valid until a whole-file rewrite,
 // after which the new file is parsed again.
 class AtomParser {
 public:
-    enum class WriteResult { Written, DoesNotFit, Failed };
-
     // Opens, maps and parses; null when the file cannot be parsed as an
     // MPEG-4 file, with the reason in *error.
     static std::unique_ptr<AtomParser> newAtomParser(const QString& path, QString* error = nullptr);
@@ -37,23 +45,17 @@ public:
     // changes on disk are checked when writing).
     QString whyNotWritable() const;
 
-    // In place: Written, DoesNotFit (nothing written), or Failed (reason in
-    // lastError; nothing written).
-    WriteResult rewrite();
+    // The save of the tree: in place when the new "moov" fits the old one's
+    // space, else a whole new file. Its check re-parses the written file
+    // and compares the bytes the chunk offsets point at.
+    SavePlan planSave();
     // Moves every chunk offset that points past the old "moov" by `delta`,
     // in every "stco" and "co64". False, changing nothing, when a 32-bit
     // offset would pass 4 GiB. undoStcoFixUp() restores the tables.
     bool fixUpStcoAtom(uint64_t oldMoovEnd, int64_t delta);
     void undoStcoFixUp();
-    // Writes the whole file anew beside the old one and renames it over it;
-    // then the new file is opened and parsed. False, with the original left
-    // untouched, on any failure.
-    bool rewriteNew();
-    // In place when it fits, else the whole-file rewrite.
-    bool save();
 
     void refreshAfterRename(const QString& newPath) { fPath = newPath; }
-    QString lastError() const { return fLastError; }
 
     // Diagnostic dumps to standard output.
     void print() const;
@@ -65,19 +67,27 @@ public:
 
 private:
     explicit AtomParser(const QString& path) : fPath(path) {}
+    // A file just written in place, parsed to check it: the structure is
+    // walked, the chunks are not mapped (the caller compares the tables).
+    static std::unique_ptr<AtomParser> parseWritten(const QString& path, QString* error);
     bool openAndParse(QString* error);
     void closeFile();
-    bool mayWrite();
-    bool stillUnchanged();
     Atom* moovAtom() const;
     Atom* paddingCarrier(bool create);
-    bool writeNewFile(const QString& tempPath, int out, const QByteArray& moovBlock);
+    QString checkLayout(const QByteArray& moovBytes);
+    void saveFinished(bool saved, bool rewritten);
 
     QString fPath;
     int fFileDescr = -1;
     uint64_t fFileLen = 0;
     std::vector<Atom::Ptr> fAtoms;
-    struct stat fStat {}; // as parsed or as last written by us
-    QString fLastError;
+    struct stat fStat {};   // as parsed or as last written by us
+    QString fLayoutProblem; // why the sizes do not add up; null when they do
+    bool fQuickCheck = false;
+    // The chunks as parsed, and the sampled fingerprint of their bytes once
+    // a save has taken it: in-place saves move no chunk, so both hold until
+    // the file is parsed again.
+    std::shared_ptr<const ChunkMap> fChunks;
+    QByteArray fChunkPrint;
     std::vector<std::pair<Atom*, QByteArray>> fSavedChunkTables;
 };

@@ -78,19 +78,11 @@ QString M4AFile::whyNotWritable() const {
     return QStringLiteral("The file holds a video track; only audio files are written.");
 }
 
-bool M4AFile::commitTags() {
-    fLastError = whyNotWritable();
-    if (!fLastError.isNull()) return false;
-    if (!fAtomParser) {
-        fLastError = QStringLiteral("The file is not open.");
-        return false;
-    }
-    if (!fAtomParser->save()) {
-        fLastError = fAtomParser->lastError();
-        TROVIX_LOG() << "Saving" << fPath << "failed:" << fLastError;
-        return false;
-    }
-    return true;
+SavePlan M4AFile::planSave() {
+    const QString why = whyNotWritable();
+    if (!why.isNull()) return SavePlan::refused(why);
+    if (!fAtomParser) return SavePlan::refused(QStringLiteral("The file is not open."));
+    return fAtomParser->planSave();
 }
 
 void M4AFile::refreshAfterRename(const QString& newPath) {

@@ -13,7 +13,7 @@ public:
     // Null when the file cannot be parsed as MPEG-4; the tags are read.
     static std::shared_ptr<M4AFile> newM4AFileWithPath(const QString& path);
 
-    bool commitTags() override;
+    SavePlan planSave() override;
     QByteArray imageFormat() const override { return QByteArrayLiteral("png"); }
     void refreshAfterRename(const QString& newPath) override;
     // A movie is listed with its tags but never written: audio only.

@@ -2,14 +2,17 @@
 
 #include "app/Preferences.h"
 #include "media/CustomTagFrame.h"
+#include "media/FileIO.h"
 #include "media/Id3FrameFactory.h"
+#include "media/Id3TagScreen.h"
+#include "media/PatchedFileStream.h"
 #include "system/Log.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QRandomGenerator>
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v1tag.h>
@@ -19,9 +22,11 @@
 #include <taglib/textidentificationframe.h>
 #include <taglib/unknownframe.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -158,73 +163,106 @@ bool firstFrameMarksVbr(TagLib::MPEG::File& file) {
     return head.mid(xingAt, 4) == "Xing" || head.mid(36, 4) == "VBRI";
 }
 
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
+// An MP3 file opened for TagLib through its screened ID3v2 tag (see
+// Id3TagScreen), with where its parts lie.
+struct OpenedMp3 {
+    int fd = -1;
+    struct stat st {};
+    Mp3Layout layout;
+    QStringList skipped; // frames TagLib was not shown
+    bool agrees = true;  // TagLib found the tags where the layout says
+    std::unique_ptr<PatchedFileStream> stream;
+    std::unique_ptr<TagLib::MPEG::File> file;
 
-bool copyContents(const QByteArray& from, int toFd) {
-    const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(in, buffer.data(), size_t(buffer.size()));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
-        if (n <= 0) break;
-        if (!writeAll(toFd, buffer.constData(), size_t(n))) {
-            ok = false;
-            break;
+    OpenedMp3() = default;
+    OpenedMp3(const OpenedMp3&) = delete;
+    OpenedMp3& operator=(const OpenedMp3&) = delete;
+    ~OpenedMp3() {
+        file.reset();
+        stream.reset();
+        if (fd >= 0) ::close(fd);
+    }
+
+    bool open(const QByteArray& path, bool readProperties) {
+        // Non-blocking, so that a FIFO named like a music file cannot hang us.
+        fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        layout = Mp3Layout::read(fd, st.st_size);
+        QByteArray patch;
+        if (layout.tagAt >= 0) {
+            const int64_t length = std::min(layout.tagLength, layout.size - layout.tagAt);
+            QByteArray raw(qsizetype(length), Qt::Uninitialized);
+            if (!FileIO::readAt(fd, raw.data(), size_t(length), uint64_t(layout.tagAt)))
+                return false;
+            Id3TagScreen::Result screened = Id3TagScreen::screen(raw);
+            patch = screened.tag;
+            skipped = screened.skipped;
         }
+        stream = std::make_unique<PatchedFileStream>(
+            fd, path, uint64_t(layout.size), uint64_t(std::max<int64_t>(layout.tagAt, 0)), patch);
+        file =
+            std::make_unique<TagLib::MPEG::File>(stream.get(), Id3FrameFactory::instance(),
+                                                 readProperties, TagLib::AudioProperties::Average);
+        if (!file->isOpen() || !file->isValid()) return false;
+        const long firstFrame = file->firstFrameOffset();
+        if (firstFrame < 0) return false;
+        layout.setFirstFrame(firstFrame);
+        // TagLib makes an empty tag in memory when the file has none.
+        agrees = file->hasID3v2Tag() == (layout.tagAt >= 0) &&
+                 (!file->hasID3v2Tag() ||
+                  int64_t(file->ID3v2Tag()->header()->completeTagSize()) == layout.tagLength) &&
+                 file->hasID3v1Tag() == (layout.v1At >= 0) &&
+                 file->hasAPETag() == (layout.apeAt >= 0);
+        return true;
     }
-    ::close(in);
-    return ok;
+};
+
+constexpr int64_t kAudioEdge = 64 * 1024;
+
+// The audio's length and a hash of its first and last 64 KiB: a save that
+// moved or damaged it shows, without reading it all again.
+QByteArray audioPrint(int fd, int64_t from, int64_t length) {
+    if (length < 0) return {};
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    hash.addData(QByteArray::number(qlonglong(length)));
+    const int64_t head = std::min(length, kAudioEdge);
+    QByteArray bytes(qsizetype(head), Qt::Uninitialized);
+    if (!FileIO::readAt(fd, bytes.data(), size_t(head), uint64_t(from))) return {};
+    hash.addData(bytes);
+    if (!FileIO::readAt(fd, bytes.data(), size_t(head), uint64_t(from + length - head))) return {};
+    hash.addData(bytes);
+    return hash.result();
 }
 
-// Where the audio lies: from the first MPEG frame to a trailing ID3v1 tag.
-std::optional<std::pair<qint64, qint64>> audioSpan(const QByteArray& path) {
-    TagLib::MPEG::File file(path.constData(), Id3FrameFactory::instance(), false);
-    if (!file.isOpen()) return std::nullopt;
-    const long start = file.firstFrameOffset();
-    long end = file.length();
-    if (start < 0) return std::nullopt;
-    if (end - start >= 128) {
-        file.seek(end - 128);
-        if (file.readBlock(3) == "TAG") end -= 128;
-    }
-    return std::pair<qint64, qint64>(start, end);
+QByteArray readBytes(int fd, int64_t at, int64_t length) {
+    QByteArray bytes(qsizetype(length), Qt::Uninitialized);
+    if (!FileIO::readAt(fd, bytes.data(), size_t(length), uint64_t(at))) return {};
+    return bytes;
 }
 
-// True when both files hold the same audio bytes, compared a piece at a time.
-bool sameAudio(const QByteArray& a, const QByteArray& b) {
-    const auto spanA = audioSpan(a), spanB = audioSpan(b);
-    if (!spanA || !spanB || spanA->second - spanA->first != spanB->second - spanB->first)
-        return false;
-    QFile fileA(QFile::decodeName(a)), fileB(QFile::decodeName(b));
-    if (!fileA.open(QIODevice::ReadOnly) || !fileB.open(QIODevice::ReadOnly) ||
-        !fileA.seek(spanA->first) || !fileB.seek(spanB->first))
-        return false;
-    for (qint64 left = spanA->second - spanA->first; left > 0;) {
-        const qint64 piece = qMin<qint64>(left, 1 << 20);
-        const QByteArray bytesA = fileA.read(piece);
-        if (bytesA.size() != piece || bytesA != fileB.read(piece)) return false;
-        left -= piece;
+// Copies [from, from + length) of `in` to the end of `out`.
+bool copyRange(int in, int out, int64_t from, int64_t length) {
+    QByteArray buffer(qsizetype(std::min<int64_t>(length, 1 << 20)), Qt::Uninitialized);
+    while (length > 0) {
+        const int64_t n = std::min<int64_t>(length, buffer.size());
+        if (!FileIO::readAt(in, buffer.data(), size_t(n), uint64_t(from)) ||
+            !FileIO::writeAll(out, buffer.constData(), size_t(n)))
+            return false;
+        from += n;
+        length -= n;
     }
     return true;
 }
 
-void syncPath(const QByteArray& path, int flags) {
-    const int fd = ::open(path.constData(), flags | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
+// A complete tag of `length` bytes: the header TagLib rendered, the frames,
+// zeros for padding.
+QByteArray tagBytes(const QByteArray& rendered, const QByteArray& frames, int64_t length) {
+    QByteArray tag = rendered.left(10) + frames;
+    tag.append(qsizetype(length) - tag.size(), '\0');
+    const ByteVector size = ID3v2::SynchData::fromUInt(unsigned(length - 10));
+    std::copy(size.begin(), size.end(), tag.begin() + 6);
+    return tag;
 }
 
 } // namespace
@@ -242,9 +280,11 @@ MP3File::~MP3File() = default;
 bool MP3File::open() {
     // TagLib opens a directory for reading without complaint.
     if (!QFileInfo(fPath).isFile()) return false;
-    TagLib::MPEG::File file(localPath(fPath).constData(), Id3FrameFactory::instance(), true,
-                            TagLib::AudioProperties::Average);
-    if (!file.isOpen() || !file.isValid() || file.firstFrameOffset() < 0) return false;
+    OpenedMp3 mp3;
+    if (!mp3.open(localPath(fPath), true)) return false;
+    TagLib::MPEG::File& file = *mp3.file;
+    fStat = mp3.st;
+    fLayout = mp3.layout;
 
     if (ID3v2::Tag* tag = file.ID3v2Tag(false)) {
         fReadVersion = int(tag->header()->majorVersion());
@@ -268,6 +308,26 @@ bool MP3File::open() {
         fAudioSeconds = uint32_t(qMax(0, audio->lengthInSeconds()));
         if (firstFrameMarksVbr(file)) fAudioBitrate = -fAudioBitrate;
     }
+
+    // Read for display all the same; only writing would lose or break things.
+    const uint8_t defined = fLayout.tagMajor == 2 ? 0x80 : fLayout.tagMajor == 3 ? 0xE0 : 0xF0;
+    if (!mp3.skipped.isEmpty()) {
+        fNotWritable = QStringLiteral("Its ID3v2 tag holds frames that were not read (%1); saving "
+                                      "would lose them, so it was left as it was.")
+                           .arg(mp3.skipped.join(QStringLiteral(", ")));
+    } else if (fLayout.tagAt >= 0 && (fLayout.tagFlags & ~defined)) {
+        // TagLib takes 0x10 for a footer in any version and would cut 10
+        // bytes after the tag.
+        fNotWritable = QStringLiteral("Its ID3v2.%1 tag header has flags that version does not "
+                                      "define (0x%2): the tag is not understood, so the file was "
+                                      "left as it was.")
+                           .arg(fLayout.tagMajor)
+                           .arg(fLayout.tagFlags, 2, 16, QChar(u'0'));
+    } else if (!mp3.agrees) {
+        fNotWritable = QStringLiteral("Its tags are not where TagLib finds them, so it was left as "
+                                      "it was.");
+    }
+    if (!fNotWritable.isNull()) TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
     return true;
 }
 
@@ -515,132 +575,161 @@ void MP3File::convertToV24() {
 
 // Saving.
 
-bool MP3File::commitTags() {
-    if (!fNeedsUpdate) return true;
+QByteArray MP3File::renderV1() {
+    TagLib::ID3v1::Tag v1;
+    v1.setTitle(toTL(readTitle()));
+    v1.setArtist(toTL(readArtist()));
+    v1.setAlbum(toTL(readAlbum()));
+    v1.setYear(unsigned(qBound(0, numberOr(readYearStr(), 0), 9999)));
+    v1.setGenre(toTL(readGenre()));
+    const uint32_t track = readTrackNum();
+    v1.setTrack(track <= 255 ? track : 0); // one byte in ID3v1.1
+    const ByteVector bytes = v1.render();
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
+
+SavePlan MP3File::planSave() {
+    SavePlan plan;
+    plan.finish = [this](bool) {};
+    if (!fNeedsUpdate) return plan;
     const int version = Prefs::intValue(Prefs::kTagVersion) == 3 ? 4 : 3;
     if (version == 4)
         convertToV24();
     else
         convertToV23();
-    if (!saveTags(version)) return false;
-    fNeedsUpdate = false;
-    fReadVersion = version;
-    return true;
-}
+    if (!fNotWritable.isNull()) return SavePlan::refused(fNotWritable);
 
-bool MP3File::saveTags(int version) {
     const QString name = QFileInfo(fPath).fileName();
-    fLastError.clear();
-    // A link is followed: the file it points to is rewritten, the link stays.
-    QFileInfo info(fPath);
+    // A link is followed: the file it points to is written, the link stays.
+    const QFileInfo info(fPath);
     const QString target = info.isSymLink() ? info.canonicalFilePath() : info.absoluteFilePath();
-    const QByteArray targetPath = localPath(target);
+    const QByteArray native = localPath(target);
     struct stat st {};
-    if (target.isEmpty() || ::stat(targetPath.constData(), &st) != 0) {
-        fLastError = QStringLiteral("The file “%1” could not be found.").arg(name);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        fLastError = QStringLiteral("“%1” is no longer an ordinary file.").arg(name);
-        return false;
-    }
-    if (::access(targetPath.constData(), W_OK) != 0) {
-        fLastError = QStringLiteral("You do not have permission to change “%1”.").arg(name);
-        return false;
-    }
+    if (target.isEmpty() || ::stat(native.constData(), &st) != 0)
+        return SavePlan::refused(QStringLiteral("The file “%1” could not be found.").arg(name));
+    if (!S_ISREG(st.st_mode))
+        return SavePlan::refused(QStringLiteral("“%1” is no longer an ordinary file.").arg(name));
+    if (::euidaccess(native.constData(), W_OK) != 0)
+        return SavePlan::refused(
+            QStringLiteral("You do not have permission to change “%1”.").arg(name));
+    const QString changed = QStringLiteral("“%1” was changed by another program since it was "
+                                           "opened; open it again before saving.")
+                                .arg(name);
+    if (!FileIO::sameFile(st, fStat)) return SavePlan::refused(changed);
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return SavePlan::refused(FileIO::whyNotOpened(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (::fstat(fd, &plan.seen) != 0 || !FileIO::sameFile(plan.seen, fStat))
+        return SavePlan::refused(changed);
+    plan.target = target;
 
-    const auto id3Version = version == 4 ? ID3v2::v4 : ID3v2::v3;
-    const int tagTypes = TagLib::MPEG::File::ID3v1 | TagLib::MPEG::File::ID3v2;
-    const auto fillV1 = [this](TagLib::MPEG::File& file) {
-        TagLib::ID3v1::Tag* v1 = file.ID3v1Tag(true);
-        v1->setTitle(toTL(readTitle()));
-        v1->setArtist(toTL(readArtist()));
-        v1->setAlbum(toTL(readAlbum()));
-        v1->setYear(unsigned(qBound(0, numberOr(readYearStr(), 0), 9999)));
-        v1->setGenre(toTL(readGenre()));
-        const uint32_t track = readTrackNum();
-        v1->setTrack(track <= 255 ? track : 0); // one byte in ID3v1.1
-    };
+    // TagLib renders the frames; with no size in the tag's header yet, it
+    // adds its smallest padding, 1024 bytes, which is taken off again.
+    fID3Tags->header()->setTagSize(0);
+    const ByteVector renderedTag = fID3Tags->render(version == 4 ? ID3v2::v4 : ID3v2::v3);
+    const QByteArray rendered(renderedTag.data(), qsizetype(renderedTag.size()));
+    constexpr qsizetype kPadding = 1024;
+    QByteArray frames = rendered.mid(10);
+    if (frames.size() >= kPadding && frames.endsWith(QByteArray(kPadding, '\0')))
+        frames.chop(kPadding);
+    const QByteArray v1 = renderV1();
 
-    // In place when the new tag fills the old one's space exactly: the audio
-    // does not move and only the tag bytes are overwritten.
-    {
-        TagLib::MPEG::File file(targetPath.constData(), Id3FrameFactory::instance(), false);
-        if (!file.isOpen() || !file.isValid() || file.readOnly()) {
-            fLastError = QStringLiteral("“%1” could not be opened for writing.").arg(name);
-            return false;
+    // Kept as they are: junk before the tag, the audio (from behind the
+    // tag, so with whatever lies between it and the first frame). Dropped:
+    // further ID3v2 tags right behind the first (TagLib reads them as its
+    // padding), APEv2 and ID3v2 tags at the end, whose stale values some
+    // players prefer.
+    const Mp3Layout old = fLayout;
+    const bool hadTag = old.tagAt >= 0;
+    const int64_t junk = hadTag ? old.tagAt : 0;
+    const int64_t audioFrom = old.tagEnd();
+    const int64_t audioTo = old.trailAt;
+    const int64_t audioLength = audioTo - old.firstFrame;
+    const QByteArray print = audioPrint(fd, old.firstFrame, audioLength);
+    if (print.isEmpty())
+        return SavePlan::refused(
+            QStringLiteral("“%1” could not be read: %2.").arg(name, FileIO::errnoText(errno)));
+
+    // In place when the tag is at the start and the frames fit its
+    // space with no more padding than TagLib would keep; else a new file
+    // with the tag at the start, where every reader looks. An emptied tag
+    // is left out.
+    const int64_t keepPadding = std::clamp<int64_t>(old.size / 100, 1024, 1 << 20);
+    const int64_t padding = old.tagLength - 10 - frames.size();
+    const bool tagInPlace = hadTag && old.tagAt == 0 && padding >= 0 && padding <= keepPadding;
+    const bool inPlace = frames.isEmpty() ? !hadTag : tagInPlace;
+    const QByteArray tag =
+        frames.isEmpty()
+            ? QByteArray()
+            : tagBytes(rendered, frames, inPlace ? old.tagLength : 10 + frames.size() + kPadding);
+
+    struct Expected {
+        int64_t size, tagAt, tagLength, firstFrame;
+    } expected{};
+    if (inPlace) {
+        if (hadTag) {
+            const QByteArray was = readBytes(fd, old.tagAt, old.tagLength);
+            if (was.size() != tag.size())
+                return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
+            plan.addChangedBytes(uint64_t(old.tagAt), was, tag);
         }
-        const bool hadTag = file.hasID3v2Tag();
-        ID3v2::Tag* tag = file.ID3v2Tag(true);
-        const unsigned oldSize = hadTag ? tag->header()->completeTagSize() : 0;
-        FrameLoan loan(*fID3Tags, *tag);
-        const bool fits =
-            tag->isEmpty() ? !hadTag : hadTag && tag->render(id3Version).size() == oldSize;
-        if (fits) {
-            fillV1(file);
-            if (!file.save(tagTypes, TagLib::File::StripNone, id3Version,
-                           TagLib::File::DoNotDuplicate)) {
-                fLastError = QStringLiteral("The tags of “%1” could not be written.").arg(name);
-                return false;
-            }
-            syncPath(targetPath, O_RDONLY);
-            return true;
+        // The tags at the end become one ID3v1 tag.
+        if (old.trailAt == old.v1At) {
+            plan.addChangedBytes(uint64_t(old.v1At), readBytes(fd, old.v1At, 128), v1);
+        } else {
+            const QByteArray was = readBytes(fd, old.trailAt, old.size - old.trailAt);
+            if (was.size() != old.size - old.trailAt)
+                return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
+            plan.regions.push_back({uint64_t(old.trailAt), v1, was});
         }
+        plan.newSize = uint64_t(old.trailAt) + 128;
+        plan.kind = plan.regions.empty() ? SavePlan::Kind::Nothing : SavePlan::Kind::InPlace;
+        expected = {int64_t(plan.newSize), old.tagAt, hadTag ? old.tagLength : 0, old.firstFrame};
+    } else {
+        plan.kind = SavePlan::Kind::Rewrite;
+        plan.newSize = uint64_t(tag.size() + junk + (audioTo - audioFrom) + 128);
+        plan.heldBytes = tag.size();
+        expected = {int64_t(plan.newSize), tag.isEmpty() ? -1 : 0, tag.size(),
+                    tag.size() + junk + (old.firstFrame - audioFrom)};
+        plan.writeNew = [junk, audioFrom, audioTo, tag, v1](int in, int out, QString*) {
+            return FileIO::writeAll(out, tag.constData(), size_t(tag.size())) &&
+                   copyRange(in, out, 0, junk) &&
+                   copyRange(in, out, audioFrom, audioTo - audioFrom) &&
+                   FileIO::writeAll(out, v1.constData(), size_t(v1.size()));
+        };
     }
 
-    // Otherwise through a copy beside the file: TagLib rewrites the copy, the
-    // copy's audio is checked against the original's, and rename() swaps it
-    // in, so the original stays whole until the new file is complete.
-    const QString dir = QFileInfo(target).absolutePath();
-    QByteArray tempPath;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tempPath = localPath(
-            dir + QStringLiteral("/Trovix.%1").arg(QRandomGenerator::global()->generate(), 0, 16));
-        fd = ::open(tempPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 && errno != EEXIST) break;
-    }
-    if (fd < 0) {
-        fLastError = QStringLiteral("No temporary copy of “%1” could be made in its folder (%2).")
-                         .arg(name, QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    const auto fail = [&](const QString& why) {
-        if (fd >= 0) ::close(fd);
-        ::unlink(tempPath.constData());
-        fLastError = why.arg(name);
-        return false;
+    auto written = std::make_shared<Mp3Layout>();
+    plan.verify = [expected, audioLength, print, written](const QString& path) -> QString {
+        OpenedMp3 now;
+        if (!now.open(localPath(path), false) || !now.agrees)
+            return QStringLiteral("it does not read as MPEG audio");
+        const Mp3Layout& l = now.layout;
+        if (l.size != expected.size)
+            return QStringLiteral("it holds %1 bytes instead of %2").arg(l.size).arg(expected.size);
+        if (l.tagAt != expected.tagAt || (l.tagAt >= 0 && l.tagLength != expected.tagLength) ||
+            !now.skipped.isEmpty())
+            return QStringLiteral("its ID3v2 tag does not read back where it was written");
+        if (l.v1At != expected.size - 128 || l.trailAt != l.v1At)
+            return QStringLiteral("its tags at the end are not one ID3v1 tag");
+        if (l.firstFrame != expected.firstFrame)
+            return QStringLiteral("its audio no longer starts right after the tag");
+        if (audioPrint(now.fd, l.firstFrame, audioLength) != print)
+            return QStringLiteral("its audio changed");
+        *written = l;
+        return {};
     };
-    if (!copyContents(targetPath, fd))
-        return fail(QStringLiteral("“%1” could not be copied to save its tags; is the disk full?"));
-    ::close(fd);
-    fd = -1;
-    {
-        TagLib::MPEG::File copy(tempPath.constData(), Id3FrameFactory::instance(), false);
-        if (!copy.isOpen() || !copy.isValid() || copy.readOnly())
-            return fail(QStringLiteral("The copy of “%1” could not be opened for writing."));
-        FrameLoan loan(*fID3Tags, *copy.ID3v2Tag(true));
-        fillV1(copy);
-        if (!copy.save(tagTypes, TagLib::File::StripNone, id3Version, TagLib::File::DoNotDuplicate))
-            return fail(QStringLiteral("The tags of “%1” could not be written."));
-    }
-    // TagLib does not report failed writes; a copy whose audio differs from
-    // the original's must never replace it.
-    if (!sameAudio(tempPath, targetPath))
-        return fail(QStringLiteral("The tags of “%1” could not be written; is the disk full?"));
-
-    fd = ::open(tempPath.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return fail(QStringLiteral("The tags of “%1” could not be written."));
-    ::fchmod(fd, st.st_mode & 07777);
-    // Only root can give the copy the original's owner; not an error.
-    [[maybe_unused]] const int owned = ::fchown(fd, st.st_uid, st.st_gid);
-    if (::fsync(fd) != 0) return fail(QStringLiteral("The tags of “%1” could not be written."));
-    ::close(fd);
-    fd = -1;
-    if (::rename(tempPath.constData(), targetPath.constData()) != 0)
-        return fail(QStringLiteral("The saved copy could not replace “%1”."));
-    syncPath(localPath(dir), O_RDONLY | O_DIRECTORY);
-    return true;
+    plan.finish = [this, version, written](bool saved) {
+        if (!saved) return;
+        fNeedsUpdate = false;
+        fReadVersion = version;
+        if (written->size > 0) fLayout = *written;
+        ::stat(localPath(fPath).constData(), &fStat);
+    };
+    return plan;
 }
 
 void MP3File::refreshAfterRename(const QString& newPath) {

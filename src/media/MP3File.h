@@ -1,6 +1,9 @@
 #pragma once
 
+#include "media/Mp3Layout.h"
 #include "media/MusicFile.h"
+
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -10,10 +13,11 @@ class Tag;
 
 // An MP3 file's ID3 tags. Opening reads the ID3v2 frames into a tag object
 // of our own and closes the file again, so a folder of files holds no file
-// handles; commitTags writes that tag back as ID3v2.3 or ID3v2.4 ("TagVersion"
-// 2 or 3), with an ID3v1 tag beside it. A tag that outgrows its padding is
-// written to a copy beside the file that then replaces it, so a failed save
-// never leaves a broken file.
+// handles; a save writes that tag back as ID3v2.3 or ID3v2.4 ("TagVersion"
+// 2 or 3), with an ID3v1 tag at the end, rendering the bytes itself: in
+// place when the frames fit the old tag's space, else as a new copy of the
+// file that replaces it (see SaveBatch). A file whose tag could not be read
+// in full, or whose tag header is not understood, is read but not written.
 class MP3File : public MusicFile {
 public:
     // Null when the path is not a regular file TagLib can read as MPEG audio.
@@ -21,7 +25,7 @@ public:
     static std::shared_ptr<MP3File> newMP3FileWithPath(const QString& path);
     ~MP3File() override;
 
-    bool commitTags() override;
+    SavePlan planSave() override;
     void refreshAfterRename(const QString& newPath) override;
 
     // Diagnostics over the in-memory ID3v2 tag.
@@ -79,11 +83,16 @@ private:
 
     void convertToV23();
     void convertToV24();
-    bool saveTags(int version);
+    QByteArray renderV1();
 
     std::unique_ptr<TagLib::ID3v2::Tag> fID3Tags;
     V1Values fV1;
     int fReadVersion = 0; // major version of the ID3v2 tag read; 0 without one
     int32_t fAudioBitrate = 0;
     uint32_t fAudioSeconds = 0;
+    // The file as read or last written: a save first checks that nobody
+    // else changed it since.
+    struct stat fStat {};
+    Mp3Layout fLayout;
+    QString fNotWritable; // why the file must not be written; null when it may
 };

@@ -5,6 +5,7 @@
 #include "media/MP3File.h"
 #include "media/MusicExtensions.h"
 #include "media/OggFile.h"
+#include "media/SaveBatch.h"
 #include "model/TextNumbers.h"
 
 #include "system/Log.h"
@@ -69,6 +70,16 @@ std::shared_ptr<MusicFile> MusicFile::newMusicFileWithPath(const QString& path) 
 
 bool MusicFile::isMusicFileName(const QString& path) {
     return kindOf(path) != nullptr;
+}
+
+bool MusicFile::commitTags() {
+    SaveBatch batch(QFileInfo(fPath).absolutePath());
+    batch.add(this);
+    return batch.commit().front().ok();
+}
+
+SavePlan MusicFile::planSave() {
+    return SavePlan::refused(QStringLiteral("Files of this kind cannot be saved."));
 }
 
 QString MusicFile::extension() const { return QFileInfo(fPath).suffix(); }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "media/SavePlan.h"
 #include "model/CustomTag.h"
 
 #include <QByteArray>
@@ -87,9 +88,13 @@ public:
     // "jpeg", "png", "gif" or "bmp" by the bytes' signature; empty otherwise.
     static QByteArray imageFormatOf(const QByteArray& bytes);
 
-    // Writes the file. False when the file could not be written: the caller
-    // reports it rather than claim success.
-    virtual bool commitTags() = 0;
+    // Writes the file, as a batch of one (see SaveBatch). False when the
+    // file could not be written: the caller reports it rather than claim
+    // success.
+    virtual bool commitTags();
+    // The save of the tags changed in memory, decided but not yet carried
+    // out; SaveBatch carries out the plans of many files together.
+    virtual SavePlan planSave();
     // After a move: the new path, before the next commitTags.
     virtual void refreshAfterRename(const QString& newPath) { fPath = newPath; }
     // Why the last commitTags failed, for the user.
@@ -98,6 +103,8 @@ public:
     virtual QString whyNotWritable() const { return QString(); }
 
 protected:
+    friend class SaveBatch;
+
     explicit MusicFile(const QString& path) : fPath(path) {}
 
     // Primitive readers; a missing text reads as empty (MP3) or null (M4A).

@@ -25,6 +25,23 @@ struct FileSaveOutcome {
 // rollback copies of every in-place write go into one journal in the folder,
 // synced once; then every file is written, synced once, verified, and the
 // journal dropped. A file whose write or check fails keeps its old content.
+//
+// In detail, for each group of files (a few hundred, or 32 MB of rollback
+// copies, so that a large folder does not hold all of it in memory):
+//  1. plan: each file decides between an in-place write (the bytes it will
+//     overwrite, its old size) and a whole-file rewrite, or refuses;
+//  2. the rollback copies of every in-place write go into one journal, which
+//     is synced, with its folder, before any byte is overwritten;
+//  3. every file is written: in place, or a new hidden copy beside it;
+//  4. every written file is checked (parsed, its audio compared by hashes of
+//     a few pieces); a file that fails gets its old bytes back, a copy that
+//     fails is removed;
+//  5. one sync for all of them (syncfs, or fdatasync of each of a few);
+//  6. the new copies replace their files, and their folders are synced;
+//  7. the journal is removed.
+// SaveSteps::step() is announced before each step that changes the disk:
+// "tags-journal", "tags-write", "tags-copy", "tags-restore", "tags-sync",
+// "tags-replace", "tags-journal-remove".
 class SaveBatch {
 public:
     explicit SaveBatch(const QString& folder);
@@ -43,7 +60,7 @@ public:
 
     // On opening a folder: puts back the old bytes of the in-place writes a
     // killed save left unfinished, and removes temporary copies that no
-    // living process owns. Names what it restored or removed.
+    // living process owns. Names the music files whose save was undone.
     static QStringList recover(const QString& folder);
 
 private:

@@ -1,15 +1,40 @@
 #include "media/SavePlan.h"
 
+#include <cstring>
+
+namespace {
+
+constexpr qsizetype kBlock = 4096;
+
+// The length of the common start of two byte strings, a block at a time.
+qsizetype commonStart(const char* a, const char* b, qsizetype n) {
+    qsizetype i = 0;
+    while (i + kBlock <= n && std::memcmp(a + i, b + i, size_t(kBlock)) == 0)
+        i += kBlock;
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+qsizetype commonEnd(const char* a, const char* b, qsizetype n) {
+    qsizetype i = 0;
+    while (i + kBlock <= n &&
+           std::memcmp(a + n - i - kBlock, b + n - i - kBlock, size_t(kBlock)) == 0)
+        i += kBlock;
+    while (i < n && a[n - i - 1] == b[n - i - 1])
+        ++i;
+    return i;
+}
+
+} // namespace
+
 void SavePlan::addChangedBytes(uint64_t offset, const QByteArray& old, const QByteArray& now) {
-    qsizetype first = 0;
-    qsizetype end = qMin(old.size(), now.size());
-    while (first < end && old[first] == now[first])
-        ++first;
-    if (first == end && old.size() == now.size()) return;
+    const qsizetype shared = qMin(old.size(), now.size());
+    const qsizetype first = commonStart(old.constData(), now.constData(), shared);
+    if (first == shared && old.size() == now.size()) return;
     qsizetype last = now.size();
     if (old.size() == now.size())
-        while (last > first && old[last - 1] == now[last - 1])
-            --last;
+        last -= commonEnd(old.constData() + first, now.constData() + first, shared - first);
     regions.push_back({offset + uint64_t(first), now.mid(first, last - first),
                        old.mid(first, qMin(last, old.size()) - first)});
 }

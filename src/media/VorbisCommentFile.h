@@ -18,11 +18,9 @@ public:
     // The field that holds the custom tag's text.
     static inline const QString kCustomTagField = QStringLiteral("TROVIX");
 
-    bool commitTags() override;
-
     // The save of the tags changed in memory, decided before anything is
-    // written.
-    virtual SavePlan planSave() = 0;
+    // written; SaveBatch carries it out.
+    SavePlan planSave() override = 0;
 
 protected:
     using MusicFile::MusicFile;

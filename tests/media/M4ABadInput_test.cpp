@@ -127,6 +127,81 @@ TEST(M4ABadInput, MalformedFilesAreRefusedAndLeftAlone) {
     }
 }
 
+namespace {
+
+// Adds `by` to the size of the first atom of that type.
+QByteArray resized(QByteArray bytes, const char* type, int by) {
+    const qint64 at = atomAt(bytes, type);
+    qToBigEndian(quint32(qint64(qFromBigEndian<quint32>(bytes.constData() + at)) + by),
+                 bytes.data() + at);
+    return bytes;
+}
+
+} // namespace
+
+TEST(M4ABadInput, FilesWhoseSizesDoNotAddUpAreReadButNeverWritten) {
+    // Players decode these files, since they look for the chunks where the
+    // offsets say; a save that trusted the sizes would move the audio and
+    // not the offsets (a whole-file rewrite), or write the tree it misread.
+    struct Row {
+        const char* name;
+        std::function<QByteArray()> build;
+    };
+    const Row rows[] = {
+        {"a faststart file whose moov size reads 0",
+         [] {
+             QByteArray b = buildM4a({});
+             setSize(b, "moov", 0);
+             return b;
+         }},
+        {"edts 8 bytes too large", [] { return resized(buildM4a({.editList = true}), "edts", 8); }},
+        {"the media hdlr 8 bytes too large", [] { return resized(buildM4a({}), "hdlr", 8); }},
+        {"a chunk offset outside the audio",
+         [] {
+             QByteArray b = buildM4a({});
+             qToBigEndian<quint32>(8, b.data() + atomAt(b, "stco") + 16);
+             return b;
+         }},
+    };
+    QTemporaryDir dir;
+    for (const Row& row : rows) {
+        for (bool grow : {false, true}) {
+            SCOPED_TRACE(std::string(row.name) + (grow ? ", tags grown" : ", tags in place"));
+            const QString p = dir.filePath(QStringLiteral("lying.m4a"));
+            const QByteArray bytes = row.build();
+            ASSERT_TRUE(writeBytes(p, bytes));
+            auto file = M4AFile::newM4AFileWithPath(p);
+            ASSERT_TRUE(file);
+            EXPECT_EQ(file->getTitle(), QStringLiteral("Fixture Title"));
+            file->tagTitle(grow ? QString(3000, u'x') : QStringLiteral("Short"));
+            EXPECT_FALSE(file->commitTags());
+            EXPECT_TRUE(file->lastError().contains(QStringLiteral("do not add up")))
+                << file->lastError().toStdString();
+            EXPECT_EQ(readBytes(p), bytes);
+            EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                      QStringList{QStringLiteral("lying.m4a")});
+        }
+    }
+}
+
+TEST(M4ABadInput, AnEditListAndAMoovAtTheEndWithSizeZeroAreSound) {
+    for (const QByteArray& bytes : {buildM4a({.editList = true}), [] {
+                                        QByteArray b = buildM4a({.moovAfterMdat = true});
+                                        setSize(b, "moov", 0);
+                                        return b;
+                                    }()}) {
+        QTemporaryDir dir;
+        const QString p = dir.filePath(QStringLiteral("fine.m4a"));
+        ASSERT_TRUE(writeBytes(p, bytes));
+        auto file = M4AFile::newM4AFileWithPath(p);
+        ASSERT_TRUE(file);
+        file->tagTitle(QString(3000, u'x'));
+        ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+        EXPECT_TRUE(sameAudio(bytes, readBytes(p)));
+        EXPECT_EQ(readWithTagLib(p).title, QString(3000, u'x'));
+    }
+}
+
 TEST(M4ABadInput, DeepNestingIsHarmless) {
     QTemporaryDir dir;
     const QString p = dir.filePath(QStringLiteral("deep.m4a"));

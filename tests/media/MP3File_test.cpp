@@ -70,8 +70,11 @@ protected:
 
     static void useVersion(int tagVersion) { Prefs::setOverride(Prefs::kTagVersion, tagVersion); }
 
+    // Anything beside the music files: temporary copies, journals.
     QStringList strayFiles() const {
-        return QDir(fDir.path()).entryList({QStringLiteral("Trovix.*")}, QDir::Files);
+        QStringList names = QDir(fDir.path()).entryList(QDir::Files | QDir::Hidden);
+        names.removeIf([](const QString& n) { return n.endsWith(u".mp3") && !n.startsWith(u'.'); });
+        return names;
     }
 
     QTemporaryDir fDir;

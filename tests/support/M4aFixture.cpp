@@ -92,7 +92,11 @@ QByteArray trak(int id, const Track& t, const M4aFixtureOptions& o, bool video) 
     const QByteArray chunks = fullBox(o.co64 ? "co64" : "stco", offsets);
     const QByteArray stbl = box("stbl", stsd + stts + stsc + stsz + chunks);
     const QByteArray minf = box("minf", smhd + dinf + stbl);
-    return box("trak", tkhd + box("mdia", mdhd + hdlr + minf));
+    const QByteArray edts =
+        o.editList ? box("edts", fullBox("elst", u32(1) + u32(uint32_t(o.durationSecs) * 1000) +
+                                                     u32(0) + u32(0x10000)))
+                   : QByteArray();
+    return box("trak", tkhd + edts + box("mdia", mdhd + hdlr + minf));
 }
 
 QByteArray item(const QByteArray& type, uint32_t typeWord, const QByteArray& value) {

@@ -18,6 +18,7 @@ struct M4aFixtureOptions {
     int mdatBytes = 4096;
     bool largeSizeMdat = false;
     int durationSecs = 30;
+    bool editList = false; // trak/edts/elst before "mdia"
     // The items written when withMetadata is set; a null text leaves the
     // item out, a track of 0 leaves "trkn" out, a genre of 0 leaves "gnre" out.
     QString title = QStringLiteral("Fixture Title");

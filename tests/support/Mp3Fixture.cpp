@@ -134,6 +134,23 @@ QByteArray id3v2Tag(int version, const QList<QByteArray>& frames, int padding) {
     return tag + body;
 }
 
+QByteArray apeV2Tag(const QList<QPair<QByteArray, QByteArray>>& items) {
+    auto le32 = [](quint32 v) {
+        QByteArray b(4, '\0');
+        qToLittleEndian(v, b.data());
+        return b;
+    };
+    QByteArray body;
+    for (const auto& [key, value] : items)
+        body += le32(quint32(value.size())) + le32(0) + key + '\0' + value;
+    auto frame = [&](quint32 flags) {
+        return QByteArray("APETAGEX") + le32(2000) + le32(quint32(body.size() + 32)) +
+               le32(quint32(items.size())) + le32(flags) + QByteArray(8, '\0');
+    };
+    // Header and footer; bit 31: the tag has a header, bit 29: this is it.
+    return frame(0xA0000000u) + body + frame(0x80000000u);
+}
+
 QByteArray id3Latin1TextBody(const QByteArray& text) {
     return QByteArray(1, '\0') + text;
 }

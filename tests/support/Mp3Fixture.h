@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPair>
 #include <QString>
 
 struct Mp3FixtureOptions {
@@ -30,6 +31,9 @@ QByteArray id3v2Frame(int version, const QByteArray& id, const QByteArray& body)
 QByteArray id3v2Tag(int version, const QList<QByteArray>& frames, int padding = 0);
 // A text frame body: encoding byte 0 (ISO-8859-1) and the text.
 QByteArray id3Latin1TextBody(const QByteArray& text);
+
+// An APEv2 tag (header, items, footer), as some programs append to MP3 files.
+QByteArray apeV2Tag(const QList<QPair<QByteArray, QByteArray>>& items);
 
 // Writes tag bytes followed by a silent MP3 stream.
 bool writeMp3WithTag(const QString& path, const QByteArray& tag,

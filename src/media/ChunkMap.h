@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class Atom;
+
+// The chunks of every track of a parsed movie, as its sample tables
+// describe them: where each starts in the file and how many bytes it holds.
+// A save must leave every chunk offset pointing at the same bytes; the
+// fingerprint checks that without reading the audio.
+class ChunkMap {
+public:
+    struct Chunk {
+        uint64_t offset = 0;
+        uint64_t length = 0; // 0 when the sample tables do not say
+        bool operator==(const Chunk&) const = default;
+    };
+
+    // From trak/mdia/minf/stbl of `moov` (as parsed: "stco" or "co64",
+    // "stsc", "stsz" or "stz2"), tracks in order.
+    explicit ChunkMap(const Atom* moov);
+
+    const std::vector<Chunk>& chunks() const { return fChunks; }
+    // Why the tables do not agree with each other; null when they do.
+    QString problem() const { return fProblem; }
+
+    // A hash of the lengths and of the first and last 16 bytes of up to
+    // `limit` chunks (all when there are no more, else spread evenly from
+    // the first to the last), read from `fd`. Empty, with the reason in
+    // *why, when a chunk cannot be read.
+    QByteArray fingerprint(int fd, size_t limit, QString* why) const;
+
+private:
+    void addTable(const Atom* stbl);
+
+    std::vector<Chunk> fChunks;
+    QString fProblem;
+};

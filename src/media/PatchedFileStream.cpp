@@ -1,0 +1,39 @@
+#include "media/PatchedFileStream.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include <unistd.h>
+
+PatchedFileStream::PatchedFileStream(int fd, const QByteArray& name, uint64_t length,
+                                     uint64_t patchAt, const QByteArray& patch)
+    : fFd(fd), fName(name), fLength(length), fPatchAt(patchAt), fPatch(patch) {}
+
+TagLib::ByteVector PatchedFileStream::readBlock(unsigned long length) {
+    const uint64_t n = fPos >= fLength ? 0 : std::min<uint64_t>(length, fLength - fPos);
+    TagLib::ByteVector block(unsigned(n), '\0');
+    uint64_t got = 0;
+    while (got < n) {
+        const ssize_t r = ::pread(fFd, block.data() + got, size_t(n - got), off_t(fPos + got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        got += uint64_t(r);
+    }
+    block.resize(unsigned(got));
+    // The part of the block the patch covers.
+    const uint64_t patchEnd = fPatchAt + uint64_t(fPatch.size());
+    const uint64_t from = std::max(fPos, fPatchAt);
+    const uint64_t to = std::min(fPos + got, patchEnd);
+    if (from < to)
+        std::copy_n(fPatch.constData() + (from - fPatchAt), to - from,
+                    block.data() + (from - fPos));
+    fPos += got;
+    return block;
+}
+
+void PatchedFileStream::seek(long offset, Position p) {
+    int64_t base = 0;
+    if (p == Current) base = int64_t(fPos);
+    if (p == End) base = int64_t(fLength);
+    fPos = uint64_t(std::max<int64_t>(0, base + offset));
+}

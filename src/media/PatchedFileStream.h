@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <taglib/tiostream.h>
+
+#include <cstdint>
+
+// A read-only TagLib stream over an open file in which one range of bytes
+// reads as other bytes of the same length: TagLib parses the screened ID3v2
+// tag (see Id3TagScreen) where the stored one lies, and the file itself is
+// never changed. The descriptor stays the caller's.
+class PatchedFileStream : public TagLib::IOStream {
+public:
+    PatchedFileStream(int fd, const QByteArray& name, uint64_t length, uint64_t patchAt,
+                      const QByteArray& patch);
+
+    TagLib::FileName name() const override { return fName.constData(); }
+    TagLib::ByteVector readBlock(unsigned long length) override;
+    void writeBlock(const TagLib::ByteVector&) override {}
+    void insert(const TagLib::ByteVector&, unsigned long, unsigned long) override {}
+    void removeBlock(unsigned long, unsigned long) override {}
+    bool readOnly() const override { return true; }
+    bool isOpen() const override { return fFd >= 0; }
+    void seek(long offset, Position p = Beginning) override;
+    long tell() const override { return long(fPos); }
+    long length() override { return long(fLength); }
+    void truncate(long) override {}
+
+private:
+    int fFd;
+    QByteArray fName;
+    uint64_t fLength;
+    uint64_t fPatchAt;
+    QByteArray fPatch;
+    uint64_t fPos = 0;
+};

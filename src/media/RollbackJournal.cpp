@@ -1,0 +1,268 @@
+#include "media/RollbackJournal.h"
+
+#include "media/FileIO.h"
+#include "system/Log.h"
+
+#include <QCryptographicHash>
+#include <QDataStream>
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray kMagic = QByteArrayLiteral("TROVIX-ROLLBACK-1");
+constexpr const char kPrefix[] = ".trovix-tags-";
+constexpr const char kSuffix[] = ".journal";
+constexpr int kHashLen = 32;
+
+std::atomic<int> gSequence{0};
+
+QByteArray digest(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+struct Region {
+    quint64 offset = 0;
+    QByteArray old;
+    QByteArray now; // the new bytes
+};
+
+struct Entry {
+    QByteArray path;
+    quint64 device = 0, inode = 0, oldSize = 0, newSize = 0;
+    std::vector<Region> regions;
+};
+
+QByteArray serialize(const std::vector<const SavePlan*>& plans) {
+    QByteArray payload;
+    QDataStream out(&payload, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << kMagic << quint32(plans.size());
+    for (const SavePlan* plan : plans) {
+        out << QFile::encodeName(plan->target) << quint64(plan->seen.st_dev)
+            << quint64(plan->seen.st_ino) << quint64(plan->seen.st_size) << quint64(plan->newSize)
+            << quint32(plan->regions.size());
+        for (const SaveRegion& r : plan->regions)
+            out << quint64(r.offset) << r.old << r.bytes;
+    }
+    return payload + digest(payload);
+}
+
+// Null when the bytes are not a whole journal.
+std::optional<std::vector<Entry>> parse(const QByteArray& bytes) {
+    if (bytes.size() < kHashLen) return std::nullopt;
+    const QByteArray payload = bytes.left(bytes.size() - kHashLen);
+    if (digest(payload) != bytes.right(kHashLen)) return std::nullopt;
+    QDataStream in(payload);
+    in.setVersion(QDataStream::Qt_6_0);
+    QByteArray magic;
+    quint32 count = 0;
+    in >> magic >> count;
+    if (magic != kMagic) return std::nullopt;
+    std::vector<Entry> entries;
+    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+        Entry e;
+        quint32 regions = 0;
+        in >> e.path >> e.device >> e.inode >> e.oldSize >> e.newSize >> regions;
+        for (quint32 r = 0; r < regions && in.status() == QDataStream::Ok; ++r) {
+            Region region;
+            in >> region.offset >> region.old >> region.now;
+            e.regions.push_back(std::move(region));
+        }
+        entries.push_back(std::move(e));
+    }
+    if (in.status() != QDataStream::Ok) return std::nullopt;
+    return entries;
+}
+
+QByteArray bytesAt(int fd, uint64_t offset, qsizetype length, uint64_t size) {
+    if (offset >= size) return {};
+    length = qsizetype(std::min<uint64_t>(uint64_t(length), size - offset));
+    QByteArray bytes(length, '\0');
+    if (!FileIO::readAt(fd, bytes.data(), size_t(length), offset)) return {};
+    return bytes;
+}
+
+enum class Outcome { Untouched, Restored, Failed };
+
+// Puts one file back unless it holds all of its new bytes or all of its
+// old ones. Each byte of a torn write is either old or new; a file with
+// other bytes there was changed by someone else since, and is left alone.
+Outcome finishEntry(const Entry& e) {
+    const QString name = QFile::decodeName(e.path);
+    struct stat st {};
+    if (::stat(e.path.constData(), &st) != 0 || quint64(st.st_dev) != e.device ||
+        quint64(st.st_ino) != e.inode) {
+        // Gone or replaced since: whatever is there now is not ours to undo.
+        TROVIX_LOG() << "Rollback journal: left alone, no longer the file saved:" << name;
+        return Outcome::Untouched;
+    }
+    const int fd = ::open(e.path.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        TROVIX_LOG() << "Rollback journal: cannot open" << name << FileIO::errnoText(errno);
+        return Outcome::Failed;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &st) != 0) return Outcome::Failed;
+    const quint64 size = quint64(st.st_size);
+
+    bool allNew = size == e.newSize;
+    bool allOld = size == e.oldSize;
+    bool ours = size >= std::min(e.oldSize, e.newSize) && size <= std::max(e.oldSize, e.newSize);
+    for (const Region& r : e.regions) {
+        const qsizetype span = std::max(r.old.size(), r.now.size());
+        const QByteArray now = bytesAt(fd, r.offset, span, size);
+        allNew = allNew && now.left(r.now.size()) == r.now;
+        allOld = allOld && now.left(r.old.size()) == r.old;
+        for (qsizetype i = 0; ours && i < now.size(); ++i)
+            ours = (i < r.old.size() && now[i] == r.old[i]) ||
+                   (i < r.now.size() && now[i] == r.now[i]);
+    }
+    if (allNew || allOld) return Outcome::Untouched;
+    if (!ours) {
+        TROVIX_LOG() << "Rollback journal: left alone, changed by another program since:" << name;
+        return Outcome::Untouched;
+    }
+    bool ok = ::ftruncate(fd, off_t(e.oldSize)) == 0;
+    for (const Region& r : e.regions)
+        ok = ok && FileIO::writeAt(fd, r.old.constData(), size_t(r.old.size()), r.offset);
+    ok = ok && ::fdatasync(fd) == 0;
+    if (!ok) {
+        TROVIX_LOG() << "Rollback journal: could not restore" << name << FileIO::errnoText(errno);
+        return Outcome::Failed;
+    }
+    TROVIX_LOG() << "Rollback journal: restored the old content of" << name;
+    return Outcome::Restored;
+}
+
+bool isOurs(const QByteArray& name) {
+    return name.startsWith(kPrefix) && name.endsWith(kSuffix);
+}
+
+// The pid in ".trovix-tags-<pid>-<n>.journal".
+long ownerOf(const QByteArray& name) {
+    const QByteArray rest = name.mid(qsizetype(sizeof kPrefix - 1));
+    bool ok = false;
+    const long pid = long(rest.left(rest.indexOf('-')).toLongLong(&ok));
+    return ok ? pid : 0;
+}
+
+} // namespace
+
+RollbackJournal::~RollbackJournal() {
+    // Left on disk on purpose when the save could not finish: recovery
+    // needs it. Closing releases the lock that says a save holds it.
+    if (fFd >= 0) ::close(fFd);
+}
+
+bool RollbackJournal::write(const QString& folder, const std::vector<const SavePlan*>& plans,
+                            QString* why) {
+    // Written under its own name and synced once: a journal cut short by
+    // a crash fails its checksum, and nothing was overwritten under it.
+    const QByteArray bytes = serialize(plans);
+    const QByteArray stem =
+        QFile::encodeName(folder) + '/' + kPrefix + QByteArray::number(qlonglong(::getpid())) + '-';
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray path = stem + QByteArray::number(++gSequence) + kSuffix;
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno == EEXIST) continue;
+        if (fd < 0) break;
+        // Held until the journal is removed: recovery leaves a held journal
+        // alone. fsync, not fdatasync: the new name must last too.
+        if (::flock(fd, LOCK_EX) == 0 &&
+            FileIO::writeAll(fd, bytes.constData(), size_t(bytes.size())) && ::fsync(fd) == 0) {
+            fPath = path;
+            fFd = fd;
+            return true;
+        }
+        const int error = errno;
+        ::unlink(path.constData());
+        ::close(fd);
+        errno = error;
+        break;
+    }
+    *why = FileIO::errnoText(errno);
+    return false;
+}
+
+void RollbackJournal::remove() {
+    if (fFd < 0) return;
+    // Not synced: should a crash bring it back, every file it names holds
+    // its new bytes, and recovery leaves such files as they are.
+    ::unlink(fPath.constData());
+    // The last close of a removed file frees its blocks, which took up to
+    // 15 ms on a busy disk; the save need not wait for that.
+    const int fd = fFd;
+    try {
+        std::thread([fd] { ::close(fd); }).detach();
+    } catch (const std::system_error&) {
+        ::close(fd);
+    }
+    fFd = -1;
+    fPath.clear();
+}
+
+QStringList RollbackJournal::recover(const QString& folder) {
+    QStringList restored;
+    const QByteArray dir = QFile::encodeName(folder);
+    std::vector<QByteArray> journals;
+    if (DIR* d = ::opendir(dir.constData())) {
+        while (const dirent* entry = ::readdir(d))
+            if (isOurs(entry->d_name)) journals.emplace_back(entry->d_name);
+        ::closedir(d);
+    }
+    bool changed = false;
+    for (const QByteArray& name : journals) {
+        const QByteArray path = dir + '/' + name;
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct Closer {
+            int fd;
+            ~Closer() { ::close(fd); }
+        } closer{fd};
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) continue; // a save in progress
+        QFile file;
+        QByteArray bytes;
+        if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+            bytes = file.readAll();
+        file.close();
+        const auto entries = parse(bytes);
+        bool done = true;
+        if (!entries) {
+            // Cut short: nothing was overwritten under it. Unless its save is
+            // still writing it.
+            const long pid = ownerOf(name);
+            done = pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+            if (done)
+                TROVIX_LOG() << "Rollback journal: incomplete, removed:" << QFile::decodeName(path);
+        } else {
+            for (const Entry& e : *entries) {
+                const Outcome outcome = finishEntry(e);
+                if (outcome == Outcome::Restored)
+                    restored << QFileInfo(QFile::decodeName(e.path)).fileName();
+                done = done && outcome != Outcome::Failed;
+            }
+        }
+        // Kept when a file could not be put back, for the next opening.
+        if (done) changed |= ::unlink(path.constData()) == 0;
+    }
+    if (changed) FileIO::syncFolder(dir);
+    return restored;
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <sys/stat.h>
+
+// The new file of a whole-file rewrite while it is being made: a hidden
+// file beside the music file, named after it and after the process that
+// owns it (".<name>.trovix-<pid>.tmp"), so that a copy left by a killed save
+// is recognised and removed the next time the folder is opened. Removed
+// when destroyed unless it replaced its music file.
+class TempCopy {
+public:
+    TempCopy() = default;
+    ~TempCopy();
+    TempCopy(const TempCopy&) = delete;
+    TempCopy& operator=(const TempCopy&) = delete;
+
+    // Creates the copy beside `target` (an absolute path), open for writing.
+    bool create(const QString& target, QString* why);
+    int fd() const { return fFd; }
+    QString path() const;
+
+    // Gives the copy the owner, group, permissions, extended attributes
+    // (access control lists among them) and access time of the original.
+    // False when the owner or an attribute that guards access cannot be
+    // kept: the copy must not replace the original then.
+    bool keepMetadataOf(int original, const struct stat& st, QString* why);
+    // Closes the descriptor; the data is synced later, with the batch.
+    bool close(QString* why);
+    // Renames the copy over `target`; after that it is no longer removed.
+    bool replace(const QString& target, QString* why);
+    void discard();
+
+    // The name of the copy of a file of that name made by that process,
+    // shortened to fit a file name's 255 bytes.
+    static QByteArray nameFor(const QByteArray& fileName, long pid);
+    // The owning process of a copy's name, and the music file's name; 0
+    // when the name is not one of ours.
+    static long ownerOf(const QByteArray& name, QByteArray* fileName = nullptr);
+    // Removes the copies in `folder` whose process is no longer running.
+    // The names of their music files.
+    static QStringList removeOrphans(const QString& folder);
+
+private:
+    QByteArray fPath;
+    int fFd = -1;
+    bool fReplaced = false;
+};

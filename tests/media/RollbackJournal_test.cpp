@@ -1,0 +1,101 @@
+#include "media/MusicFile.h"
+#include "media/RollbackJournal.h"
+#include "media/SaveBatch.h"
+#include "support/ForkedSave.h"
+#include "support/M4aChecks.h"
+#include "system/SaveSteps.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QStringList journals(const QString& dir) {
+    return QDir(dir).entryList({QStringLiteral(".trovix-tags-*.journal")},
+                               QDir::Files | QDir::Hidden);
+}
+
+void retitle(const QString& path) {
+    auto file = MusicFile::newMusicFileWithPath(path);
+    file->tagTitle(QStringLiteral("Another title"));
+    file->commitTags();
+}
+
+} // namespace
+
+TEST(RollbackJournal, AJournalCutShortIsRemovedOnceItsSaveIsGone) {
+    QTemporaryDir dir;
+    const QString song = dir.filePath(QStringLiteral("song.m4a"));
+    ASSERT_TRUE(writeM4a(song));
+    const QByteArray bytes = readBytes(song);
+    const pid_t gone = [] {
+        const pid_t pid = ::fork();
+        if (pid == 0) ::_exit(0);
+        ::waitpid(pid, nullptr, 0);
+        return pid;
+    }();
+    const QString dead = dir.filePath(QStringLiteral(".trovix-tags-%1-1.journal").arg(gone));
+    const QString alive = dir.filePath(QStringLiteral(".trovix-tags-%1-1.journal").arg(::getpid()));
+    ASSERT_TRUE(writeBytes(dead, "TROVIX-ROLL"));
+    ASSERT_TRUE(writeBytes(alive, "TROVIX-ROLL"));
+    EXPECT_EQ(SaveBatch::recover(dir.path()), QStringList());
+    EXPECT_FALSE(QFile::exists(dead));
+    EXPECT_TRUE(QFile::exists(alive)); // its save may still be writing it
+    EXPECT_EQ(readBytes(song), bytes);
+}
+
+TEST(RollbackJournal, AJournalHeldByARunningSaveIsLeftAlone) {
+    QTemporaryDir dir;
+    const QString song = dir.filePath(QStringLiteral("song.m4a"));
+    ASSERT_TRUE(writeM4a(song));
+    QStringList seen;
+    QStringList restored = {QStringLiteral("not called")};
+    SaveSteps::setHook([&](const char* step) {
+        if (qstrcmp(step, "tags-write") != 0) return;
+        seen = journals(dir.path());
+        restored = SaveBatch::recover(dir.path()); // as a second window opening the folder
+    });
+    auto file = MusicFile::newMusicFileWithPath(song);
+    file->tagTitle(QStringLiteral("Mine"));
+    const bool saved = file->commitTags();
+    SaveSteps::setHook({});
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(seen.size(), 1);
+    EXPECT_EQ(restored, QStringList());
+    EXPECT_EQ(journals(dir.path()), QStringList());
+    EXPECT_EQ(readWithTagLib(song).title, QStringLiteral("Mine"));
+}
+
+TEST(RollbackJournal, AFileChangedByAnotherProgramSinceIsLeftAlone) {
+    // The save finished its writes but died before dropping its journal;
+    // then another program changed the file. Its bytes are neither the old
+    // nor the new ones: not a torn write, and not ours to undo.
+    QTemporaryDir dir;
+    const QString song = dir.filePath(QStringLiteral("song.m4a"));
+    ASSERT_TRUE(writeM4a(song));
+    QStringList steps;
+    {
+        QTemporaryDir scratch;
+        ASSERT_TRUE(writeM4a(scratch.filePath(QStringLiteral("song.m4a"))));
+        SaveSteps::setHook([&steps](const char* step) { steps << QString::fromLatin1(step); });
+        retitle(scratch.filePath(QStringLiteral("song.m4a")));
+        SaveSteps::setHook({});
+    }
+    ASSERT_TRUE(diesBeforeStep([&] { retitle(song); },
+                               int(steps.indexOf(QStringLiteral("tags-journal-remove")))));
+    ASSERT_EQ(journals(dir.path()).size(), 1);
+    QByteArray theirs = readBytes(song);
+    const qsizetype title = theirs.indexOf("Another title");
+    ASSERT_GT(title, 0);
+    theirs.replace(title, 13, "Their title!!");
+    ASSERT_TRUE(writeBytes(song, theirs));
+    EXPECT_EQ(SaveBatch::recover(dir.path()), QStringList());
+    EXPECT_EQ(readBytes(song), theirs);
+    EXPECT_EQ(journals(dir.path()), QStringList());
+}
