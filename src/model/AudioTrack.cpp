@@ -45,6 +45,16 @@ void reportMoveFailure(AlertHost* alerts, const QString& from, const QString& to
                          {QStringLiteral("OK")}});
 }
 
+// The template gave a name that is taken; `candidate` is used instead.
+Alert duplicateNameAlert(const QString& name, const QString& candidate) {
+    return {QStringLiteral("Duplicate Track Name"),
+            QStringLiteral("A file named \"%1\" already exists. A file named \"%2\" will be "
+                           "created. Make sure the Track Name template specifies unique track "
+                           "names in the Preferences.")
+                .arg(name, candidate),
+            {QStringLiteral("OK")}};
+}
+
 } // namespace
 
 AudioTrack AudioTrack::initWithPath(const QString& path) {
@@ -346,12 +356,7 @@ QString AudioTrack::plannedFileName(int flags, const std::function<bool(const QS
         const QString candidate = NameTemplate::numberedName(temp, k, limit);
         if (taken(candidate)) continue;
         report(alerts,
-               Alert{QStringLiteral("Duplicate Track Name"),
-                     QStringLiteral("A file named \"%1\" already exists. A file named \"%2\" "
-                                    "will be created. Make sure the Track Name template "
-                                    "specifies unique track names in the Preferences.")
-                         .arg(name, candidate),
-                     {QStringLiteral("OK")}});
+               duplicateNameAlert(name, candidate));
         return candidate;
     }
     return QString();
@@ -410,12 +415,7 @@ bool AudioTrack::rename(int flags, AlertHost* alerts) {
         if (pathExists(target)) continue;
         if (!alerted) {
             report(alerts,
-                   Alert{QStringLiteral("Duplicate Track Name"),
-                         QStringLiteral("A file named \"%1\" already exists. A file named \"%2\" "
-                                        "will be created. Make sure the Track Name template "
-                                        "specifies unique track names in the Preferences.")
-                             .arg(name, candidate),
-                         {QStringLiteral("OK")}});
+                   duplicateNameAlert(name, candidate));
             alerted = true;
         }
         TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(from, target);
