@@ -355,8 +355,7 @@ QString AudioTrack::plannedFileName(int flags, const std::function<bool(const QS
     for (int k = 1; k < 100000; ++k) {
         const QString candidate = NameTemplate::numberedName(temp, k, limit);
         if (taken(candidate)) continue;
-        report(alerts,
-               duplicateNameAlert(name, candidate));
+        report(alerts, duplicateNameAlert(name, candidate));
         return candidate;
     }
     return QString();
@@ -414,8 +413,7 @@ bool AudioTrack::rename(int flags, AlertHost* alerts) {
         target = joinPath(fFolder, candidate);
         if (pathExists(target)) continue;
         if (!alerted) {
-            report(alerts,
-                   duplicateNameAlert(name, candidate));
+            report(alerts, duplicateNameAlert(name, candidate));
             alerted = true;
         }
         TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(from, target);
