@@ -26,7 +26,7 @@ ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 
 if ls "$root"/fuzz/*_fuzz.cpp >/dev/null 2>&1; then
   echo "== fuzzers" >&2
-  CXX=clang++ "$root/scripts/build.sh" "$root/build-fuzz" -DTROVIX_FUZZ=ON -DTROVIX_BUILD_UI=OFF -DBUILD_TESTING=OFF
+  CC=clang CXX=clang++ "$root/scripts/build.sh" "$root/build-fuzz" -DTROVIX_FUZZ=ON -DTROVIX_BUILD_UI=OFF -DBUILD_TESTING=OFF
   for f in "$root"/fuzz/*_fuzz.cpp; do
     name=$(basename "$f" .cpp)
     corpus="$root/fuzz/corpus/$name"
