@@ -3,6 +3,7 @@
 #include "art/AlbumArt.h"
 #include "art/CoverScaling.h"
 #include "docs/DocumentBase.h"
+#include "system/SaveSteps.h"
 #include "ui/AlbumArtIcon.h"
 #include "ui/CoverArtPanel.h"
 #include "ui/LegendPanel.h"
@@ -193,9 +194,22 @@ void TaggingWindow::judgeEdited() {
 
 void TaggingWindow::closeEvent(QCloseEvent* event) {
     DocumentBase* doc = baseDocument();
-    // A busy document cannot close; nothing is asked.
+    // Closing during a save stops it as a signal would: the file and the
+    // rename step in progress finish, the folder is left consistent, and the
+    // window goes once the save has ended. Other busy states cannot close.
     if (!doc->isIdle()) {
         event->ignore();
+        if (doc->busyState() == BusyState::Saving && !fCloseWhenSaveStops) {
+            fCloseWhenSaveStops = true;
+            SaveSteps::requestStop(0);
+            const auto closeNow = [this] {
+                // A stop the window asked for must not stop the next save.
+                if (SaveSteps::stopSignal() == 0) SaveSteps::clearStop();
+                fCloseConfirmed = true;
+                close();
+            };
+            connect(doc, &DocumentBase::jobFinished, this, closeNow, Qt::SingleShotConnection);
+        }
         return;
     }
     if (isWindowModified() && !fCloseConfirmed) {

@@ -106,6 +106,8 @@ private:
     void judgeEdited();
 
     bool fCloseConfirmed = false;
+    // Closing asked a running save to stop; the window goes when it ends.
+    bool fCloseWhenSaveStops = false;
     bool fDocumentEdited = false;
     bool fFieldEdited = false;
     QTimer fMenuTimer;

@@ -4,6 +4,7 @@
 #include "docs/FolderTagThread.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/LoopbackAlbumWeb.h"
+#include "system/SaveSteps.h"
 #include "ui/AlbumHitsTableView.h"
 #include "ui/AlbumArtIcon.h"
 #include "ui/BoxSetSheet.h"
@@ -17,6 +18,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
@@ -24,6 +26,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -534,4 +537,37 @@ TEST_F(FolderWindowTest, SavingTwoHundredFilesWhileTheWindowRepaintsAndScrolls) 
     ASSERT_EQ(tracks.count(), 200);
     for (const AudioTrackRef& t : tracks)
         EXPECT_EQ(t->getArtist(), QStringLiteral("Another Band"));
+}
+
+// Closing the window during a save stops it the way Ctrl-C stops the command
+// line: the folder is left with no temporary names, the window goes once the
+// save has ended, and the next save is not stopped.
+TEST_F(FolderWindowTest, ClosingDuringASaveStopsItCleanlyAndThenCloses) {
+    AlbumFolderFixture big;
+    ASSERT_TRUE(big.isValid() && big.setFolderName(QStringLiteral("Big Album")));
+    for (int i = 1; i <= 200; ++i)
+        ASSERT_TRUE(big.add({QStringLiteral("%1.mp3").arg(i, 3, 10, QLatin1Char('0')),
+                             QStringLiteral("Song %1").arg(i), QStringLiteral("The Band"),
+                             QStringLiteral("Big"), i, 200, QStringLiteral("2001"),
+                             QStringLiteral("Rock"), std::nullopt}));
+    fWindow->setDocumentPath({big.path(), true});
+    fWindow->document()->waitUntilIdle();
+    fWindow->document()->setArtistField(QStringLiteral("Another Band"));
+    fWindow->document()->saveDocument();
+    ASSERT_FALSE(fWindow->document()->isIdle());
+    DocumentBase* doc = fWindow->document();
+    QPointer<FolderWindow> window = fWindow;
+    fWindow->close();
+    EXPECT_TRUE(window && window->isVisible()); // not before the save has ended
+    doc->waitUntilIdle();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(!window || !window->isVisible());
+    if (!window) fWindow = new FolderWindow; // for TearDown
+    EXPECT_FALSE(SaveSteps::stopRequested());
+    // Stopped in the tag phase, so the folder keeps its name.
+    const QString folder = big.path();
+    const QStringList names =
+        QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    EXPECT_EQ(names.filter(QStringLiteral(".mp3")).size(), 200);
+    EXPECT_TRUE(names.filter(QStringLiteral(".trovix")).isEmpty()) << names.join(u' ').toStdString();
 }
