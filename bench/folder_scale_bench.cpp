@@ -219,7 +219,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Prefs::initializeDefaults();
     for (const char* key :
-         {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
+         {Prefs::kSearchMB, Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
         Prefs::setOverride(QString::fromLatin1(key), false);
     Prefs::setOverride(QString::fromLatin1(Prefs::kBackup), false);
 

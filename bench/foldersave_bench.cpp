@@ -87,7 +87,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Prefs::initializeDefaults();
     // The folder's own tags and names only.
-    for (const char* key : {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB,
+    for (const char* key : {Prefs::kSearchMB, Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB,
                             Prefs::kSearchFreeDB, Prefs::kSearchForCoverArt})
         Prefs::setOverride(QString::fromLatin1(key), false);
     Prefs::setOverride(QString::fromLatin1(Prefs::kRenameAlbums), false);

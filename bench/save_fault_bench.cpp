@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
     const int count = argc > 1 ? std::max(2, std::atoi(argv[1])) : 100;
     const int stride = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
     Prefs::initializeDefaults();
-    for (const char* key : {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB,
+    for (const char* key : {Prefs::kSearchMB, Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB,
                             Prefs::kSearchFreeDB, Prefs::kSearchForCoverArt, Prefs::kBackup})
         Prefs::setOverride(QString::fromLatin1(key), false);
     for (const char* key : {Prefs::kRenameTracks, Prefs::kRenameAlbums})

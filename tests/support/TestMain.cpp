@@ -2,6 +2,8 @@
 // never read or change the user's own, and a core application exists for
 // timers, signals and image plug-ins.
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -11,6 +13,14 @@
 int main(int argc, char** argv) {
     QTemporaryDir configHome;
     qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
+    // Tests never reach musicbrainz.org: unless a test points MusicBrainz at
+    // a loopback server, it asks a port where nothing listens.
+    QDir().mkpath(configHome.path() + "/Trovix");
+    QFile settings(configHome.path() + "/Trovix/Trovix.conf");
+    if (settings.open(QIODevice::WriteOnly))
+        settings.write("[General]\nMusicBrainzBaseURL=http://127.0.0.1:9\n"
+                       "CoverArtArchiveBaseURL=http://127.0.0.1:9\n");
+    settings.close();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
