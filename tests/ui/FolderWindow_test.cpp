@@ -510,19 +510,25 @@ TEST_F(FolderWindowTest, SaveFromTheClosePromptStaysOpenWhenACheckStopsIt) {
     EXPECT_EQ(titles, QStringList{QStringLiteral("Missing Field")});
 }
 
-TEST_F(FolderWindowTest, SavingTwoHundredFilesWhileTheWindowRepaintsAndScrolls) {
-    AlbumFolderFixture big;
+// Opens a 200-file album in the fixture's window and starts saving a new
+// artist into it; the save is still running on return.
+static void startSavingBigAlbum(FolderWindow* window, AlbumFolderFixture& big) {
     ASSERT_TRUE(big.isValid() && big.setFolderName(QStringLiteral("Big Album")));
     for (int i = 1; i <= 200; ++i)
         ASSERT_TRUE(big.add({QStringLiteral("%1.mp3").arg(i, 3, 10, QLatin1Char('0')),
                              QStringLiteral("Song %1").arg(i), QStringLiteral("The Band"),
                              QStringLiteral("Big"), i, 200, QStringLiteral("2001"),
                              QStringLiteral("Rock"), std::nullopt}));
-    fWindow->setDocumentPath({big.path(), true});
-    fWindow->document()->waitUntilIdle();
-    fWindow->document()->setArtistField(QStringLiteral("Another Band"));
-    fWindow->document()->saveDocument();
-    ASSERT_FALSE(fWindow->document()->isIdle());
+    window->setDocumentPath({big.path(), true});
+    window->document()->waitUntilIdle();
+    window->document()->setArtistField(QStringLiteral("Another Band"));
+    window->document()->saveDocument();
+    ASSERT_FALSE(window->document()->isIdle());
+}
+
+TEST_F(FolderWindowTest, SavingTwoHundredFilesWhileTheWindowRepaintsAndScrolls) {
+    AlbumFolderFixture big;
+    ASSERT_NO_FATAL_FAILURE(startSavingBigAlbum(fWindow, big));
     QScrollBar* bar = fWindow->trackTable()->verticalScrollBar();
     int step = 0;
     while (!fWindow->document()->isIdle()) {
@@ -544,17 +550,7 @@ TEST_F(FolderWindowTest, SavingTwoHundredFilesWhileTheWindowRepaintsAndScrolls) 
 // save has ended, and the next save is not stopped.
 TEST_F(FolderWindowTest, ClosingDuringASaveStopsItCleanlyAndThenCloses) {
     AlbumFolderFixture big;
-    ASSERT_TRUE(big.isValid() && big.setFolderName(QStringLiteral("Big Album")));
-    for (int i = 1; i <= 200; ++i)
-        ASSERT_TRUE(big.add({QStringLiteral("%1.mp3").arg(i, 3, 10, QLatin1Char('0')),
-                             QStringLiteral("Song %1").arg(i), QStringLiteral("The Band"),
-                             QStringLiteral("Big"), i, 200, QStringLiteral("2001"),
-                             QStringLiteral("Rock"), std::nullopt}));
-    fWindow->setDocumentPath({big.path(), true});
-    fWindow->document()->waitUntilIdle();
-    fWindow->document()->setArtistField(QStringLiteral("Another Band"));
-    fWindow->document()->saveDocument();
-    ASSERT_FALSE(fWindow->document()->isIdle());
+    ASSERT_NO_FATAL_FAILURE(startSavingBigAlbum(fWindow, big));
     DocumentBase* doc = fWindow->document();
     QPointer<FolderWindow> window = fWindow;
     fWindow->close();
