@@ -15,6 +15,7 @@ packages=(
   libnautilus-extension-dev
   dbus dbus-daemon
   desktop-file-utils appstream
+  python3-mutagen ffmpeg  # other programs read the files the tests save
 )
 
 missing=()
