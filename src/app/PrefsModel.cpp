@@ -227,6 +227,9 @@ QHash<QString, QString> PrefsModel::renderExamples() {
     }
     const AudioTrackRef shown = samples.objectAtIndex(2);
     const QString mp3 = QStringLiteral("mp3");
+    // The edited characters, not the stored ones; empty omits none.
+    QString omit = text(QString::fromLatin1(Prefs::kOmitChars));
+    if (omit.isNull()) omit = QString(u""_qs);
     QHash<QString, QString> examples;
     for (const Example& e : kExamples) {
         const QString key = QString::fromLatin1(e.key);
@@ -234,7 +237,7 @@ QHash<QString, QString> PrefsModel::renderExamples() {
                       : key == QLatin1String(Prefs::kVATrackFileNameFormat) ? &fvTrackUniqueness
                                                                             : nullptr;
         examples.insert(key, shown->getAlbumOrTrackName(&samples, e.which, text(key), unique,
-                                                        e.withExtension ? mp3 : QString()));
+                                                        e.withExtension ? mp3 : QString(), omit));
     }
     return examples;
 }

@@ -1,19 +1,16 @@
 #include "docs/DocumentEditCommand.h"
 
-#include "docs/TrovixDocument.h"
-
-DocumentEditCommand::DocumentEditCommand(TrovixDocument* doc, const QString& text, int mergeId,
-                                         DocumentSnapshot before, DocumentSnapshot after)
-    : QUndoCommand(text), fDoc(doc), fMergeId(mergeId), fBefore(std::move(before)),
-      fAfter(std::move(after)) {}
+DocumentEditCommand::DocumentEditCommand(const QString& text, int mergeId, Restore before,
+                                         Restore after)
+    : QUndoCommand(text), fMergeId(mergeId), fBefore(std::move(before)), fAfter(std::move(after)) {}
 
 void DocumentEditCommand::undo() {
-    fDoc->restoreSnapshot(fBefore);
+    fBefore();
     fDone = false;
 }
 
 void DocumentEditCommand::redo() {
-    if (!fDone) fDoc->restoreSnapshot(fAfter);
+    if (!fDone) fAfter();
     fDone = true;
 }
 

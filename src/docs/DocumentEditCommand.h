@@ -1,18 +1,33 @@
 #pragma once
 
-#include "docs/DocumentSnapshot.h"
-
 #include <QUndoCommand>
+#include <QUndoStack>
 
-class TrovixDocument;
+#include <functional>
+#include <utility>
 
-// One undoable edit of a folder document, kept as the document's state
-// before and after it. Consecutive edits with the same merge id (typing in
-// one field) become one step.
+// One undoable edit of a document, kept as the document's state before and
+// after it; each document brings its own kind of state. Consecutive edits
+// with the same merge id (typing in one field) become one step.
 class DocumentEditCommand : public QUndoCommand {
 public:
-    DocumentEditCommand(TrovixDocument* doc, const QString& text, int mergeId,
-                        DocumentSnapshot before, DocumentSnapshot after);
+    using Restore = std::function<void()>;
+    DocumentEditCommand(const QString& text, int mergeId, Restore before, Restore after);
+
+    // Runs `edit` between two snapshots of `doc` and keeps it on `stack` when
+    // a save would see a difference. `Doc` has snapshot() and
+    // restoreSnapshot(), and its snapshot has sameEdits().
+    template <class Doc>
+    static void record(Doc* doc, QUndoStack& stack, const QString& text, int mergeId,
+                       const std::function<void()>& edit) {
+        auto before = doc->snapshot();
+        edit();
+        auto after = doc->snapshot();
+        if (before.sameEdits(after)) return;
+        stack.push(new DocumentEditCommand(
+            text, mergeId, [doc, state = std::move(before)] { doc->restoreSnapshot(state); },
+            [doc, state = std::move(after)] { doc->restoreSnapshot(state); }));
+    }
 
     void undo() override;
     // The edit has already been made when the command is pushed.
@@ -21,9 +36,8 @@ public:
     bool mergeWith(const QUndoCommand* other) override;
 
 private:
-    TrovixDocument* fDoc;
     int fMergeId;
-    DocumentSnapshot fBefore;
-    DocumentSnapshot fAfter;
+    Restore fBefore;
+    Restore fAfter;
     bool fDone = true;
 };

@@ -36,6 +36,9 @@ FileTagDocument::FileTagDocument(DocumentHost* host, QObject* parent)
     : DocumentBase(host, parent) {}
 
 FileTagDocument::~FileTagDocument() {
+    // Clearing the history on the way out must not reach a window being
+    // destroyed.
+    fUndoStack.blockSignals(true);
     joinWorker();
 }
 
@@ -96,21 +99,51 @@ QString FileTagDocument::yearField() const {
     return fYearTextField;
 }
 
-void FileTagDocument::setField(QString& field, const QString& text) {
-    {
-        QMutexLocker locker(&fDataLock);
-        field = orEmpty(text);
-    }
+void FileTagDocument::setField(QString& field, const QString& text, int mergeId) {
+    recordEdit(
+        QStringLiteral("Typing"),
+        [&] {
+            QMutexLocker locker(&fDataLock);
+            field = orEmpty(text);
+        },
+        mergeId);
     controlTextDidChange();
 }
 
-void FileTagDocument::setTitleField(const QString& text) { setField(fTitleTextField, text); }
-void FileTagDocument::setTrackField(const QString& text) { setField(fTrack1TextField, text); }
-void FileTagDocument::setCountField(const QString& text) { setField(fTrack2TextField, text); }
-void FileTagDocument::setAlbumField(const QString& text) { setField(fAlbumTextField, text); }
-void FileTagDocument::setArtistField(const QString& text) { setField(fArtistTextField, text); }
-void FileTagDocument::setGenreField(const QString& text) { setField(fGenreTextField, text); }
-void FileTagDocument::setYearField(const QString& text) { setField(fYearTextField, text); }
+namespace {
+// Merge ids of typing in the seven fields.
+enum FieldTyping {
+    kTitleTyping = 1,
+    kTrackTyping,
+    kCountTyping,
+    kAlbumTyping,
+    kArtistTyping,
+    kGenreTyping,
+    kYearTyping
+};
+} // namespace
+
+void FileTagDocument::setTitleField(const QString& text) {
+    setField(fTitleTextField, text, kTitleTyping);
+}
+void FileTagDocument::setTrackField(const QString& text) {
+    setField(fTrack1TextField, text, kTrackTyping);
+}
+void FileTagDocument::setCountField(const QString& text) {
+    setField(fTrack2TextField, text, kCountTyping);
+}
+void FileTagDocument::setAlbumField(const QString& text) {
+    setField(fAlbumTextField, text, kAlbumTyping);
+}
+void FileTagDocument::setArtistField(const QString& text) {
+    setField(fArtistTextField, text, kArtistTyping);
+}
+void FileTagDocument::setGenreField(const QString& text) {
+    setField(fGenreTextField, text, kGenreTyping);
+}
+void FileTagDocument::setYearField(const QString& text) {
+    setField(fYearTextField, text, kYearTyping);
+}
 
 void FileTagDocument::controlTextDidChange() {
     setSearchTerms(BuildSearchString(artistField(), titleField()));
@@ -398,6 +431,8 @@ void FileTagDocument::scoopFileThreadData() {
     // The worker fetched the covers the hits name; fetching them again here
     // would block the main thread and list each one twice.
     fAlbumArtObj->reset();
+    // The hits an undo would choose again are gone.
+    fUndoStack.clear();
 }
 
 void FileTagDocument::hitsShown() {
@@ -413,8 +448,10 @@ TrackInfoPtr FileTagDocument::hitAt(qsizetype row) const {
 
 void FileTagDocument::handleHitClick(int row) {
     if (!isIdle()) return;
-    fTrackHitsTableView.selectRow(row);
-    if (row >= 0) selectAlbumDetailsViaClick(hitAt(row));
+    recordEdit(QStringLiteral("Apply Song"), [&] {
+        fTrackHitsTableView.selectRow(row);
+        if (row >= 0) selectAlbumDetailsViaClick(hitAt(row));
+    });
     notifyHitsChanged();
 }
 
@@ -486,49 +523,53 @@ void FileTagDocument::applyAlbumDetails(const TrackInfo& hit) {
     QString titleText = scratch.getAlbumOrTrackName(
         nullptr, AudioTrack::kSingleFile | AudioTrack::kTitleTag, QString(), nullptr, QString());
     if (titleText.isNull()) titleText = title;
-    {
-        QMutexLocker locker(&fDataLock);
-        fAlbumTextField = album;
-        fGenreTextField = genre;
-        fYearTextField = year;
-        fTrack1TextField = orEmpty(trackText);
-        fTrack2TextField = orEmpty(countText);
-        fArtistTextField = artist;
-        fTitleTextField = titleText;
-    }
+    recordEdit(QStringLiteral("Apply Song"), [&] {
+        {
+            QMutexLocker locker(&fDataLock);
+            fAlbumTextField = album;
+            fGenreTextField = genre;
+            fYearTextField = year;
+            fTrack1TextField = orEmpty(trackText);
+            fTrack2TextField = orEmpty(countText);
+            fArtistTextField = artist;
+            fTitleTextField = titleText;
+        }
+        updateSongFromFields();
+    });
     markEdited();
-    updateSongFromFields();
     notifyTracksChanged();
 }
 
 void FileTagDocument::restoreOrigAlbumInfo() {
     const AudioTrackRef track = song();
     if (!track) return;
-    {
-        QMutexLocker locker(&fDataLock);
-        fTitleTextField = orEmpty(track->getOldTitle());
-        fTrack1TextField = orEmpty(track->getTrackStr());
-        fTrack2TextField = orEmpty(track->getMaxTrackStr());
-        fArtistTextField = orEmpty(track->getArtist());
-        fAlbumTextField = orEmpty(track->getAlbum());
-        fYearTextField = orEmpty(track->getYearStr());
-        fGenreTextField = orEmpty(track->getGenre());
-    }
+    recordEdit(QStringLiteral("Restore Original Info"), [&] {
+        {
+            QMutexLocker locker(&fDataLock);
+            fTitleTextField = orEmpty(track->getOldTitle());
+            fTrack1TextField = orEmpty(track->getTrackStr());
+            fTrack2TextField = orEmpty(track->getMaxTrackStr());
+            fArtistTextField = orEmpty(track->getArtist());
+            fAlbumTextField = orEmpty(track->getAlbum());
+            fYearTextField = orEmpty(track->getYearStr());
+            fGenreTextField = orEmpty(track->getGenre());
+        }
+        updateSongFromFields();
+    });
     controlTextDidChange();
-    updateSongFromFields();
     notifyTracksChanged();
     fAlbumArtObj->reset();
 }
 
 void FileTagDocument::copyOldTitlesToNew(bool onlyBlank) {
-    {
+    recordEdit(QStringLiteral("Use Old Title"), [&] {
         QMutexLocker locker(&fDataLock);
         if (fSong && !(onlyBlank && fSong->hasNewTitle())) {
             fSong->setNewTitle(fSong->getOldTitle());
             // The title field is what a save writes, so it follows.
             fTitleTextField = orEmpty(fSong->getOldTitle());
         }
-    }
+    });
     markEdited();
     notifyTracksChanged();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "docs/DocumentBase.h"
+#include "docs/FileTagSnapshot.h"
 #include "docs/HitTable.h"
 #include "docs/StatusDecisions.h"
 #include "model/AlbumInfo.h"
@@ -9,6 +10,7 @@
 #include "model/TrackInfoArray.h"
 
 #include <QString>
+#include <QUndoStack>
 
 #include <memory>
 
@@ -119,6 +121,16 @@ public:
     // no new title yet).
     void copyOldTitlesToNew(bool onlyBlank);
 
+    // Undo (FileTagDocumentUndo.cpp) -------------------------------------------
+    // The user's edits of the fields and the record since the file was
+    // opened, looked up or saved (the file on disk is not unwritten). Undo
+    // and redo are refused while busy.
+    QUndoStack& undoStack() { return fUndoStack; }
+    void undo();
+    void redo();
+    FileTagSnapshot snapshot() const;
+    void restoreSnapshot(const FileTagSnapshot& state);
+
     // Worker bodies (run on the worker thread) --------------------------------
     void initThread() override;
     void lookupThread(const QString& terms) override;
@@ -150,9 +162,13 @@ protected:
     LookupWorker* currentWorker() const override;
     void hitsShown() override;
     void typingIdle() override;
+    void saveSucceeded() override;
 
 private:
-    void setField(QString& field, const QString& text);
+    // `mergeId` makes one field's keystrokes in a row one undo step.
+    void setField(QString& field, const QString& text, int mergeId);
+    // Runs an edit and keeps it on the undo stack when it changed anything.
+    void recordEdit(const QString& text, const std::function<void()>& edit, int mergeId = -1);
     // The track field's number; 0 when empty or not a number.
     static int numberOf(const QString& field);
 
@@ -172,4 +188,7 @@ private:
     TrackDetailsPtr fTrackDetailsFromFile;
     TrackInfoPtr fTrackInfoFromTag;
     TrackInfoPtr fTrackInfoFromFile;
+
+    QUndoStack fUndoStack;
+    int fRecording = 0; // nested edits are part of the outer one
 };

@@ -60,13 +60,8 @@ void TrovixDocument::recordEdit(const QString& text, const std::function<void()>
     // A worker's results end the history anyway (see scoopFileThreadData).
     if (fRecording > 0 || !isIdle()) return edit();
     ++fRecording;
-    DocumentSnapshot before = snapshot();
-    edit();
-    DocumentSnapshot after = snapshot();
+    DocumentEditCommand::record(this, fUndoStack, text, mergeId, edit);
     --fRecording;
-    if (!before.sameEdits(after))
-        fUndoStack.push(
-            new DocumentEditCommand(this, text, mergeId, std::move(before), std::move(after)));
 }
 
 void TrovixDocument::undo() {

@@ -277,12 +277,12 @@ QString AudioTrack::commitError() const {
 
 QString AudioTrack::getAlbumOrTrackName(const AudioTrackArray* list, int which,
                                         const QString& nameTemplate, int* unique,
-                                        const QString& extension) const {
+                                        const QString& extension, const QString& omitChars) const {
     if (fFolder.isNull()) return QString();
     QString tmpl = nameTemplate.isNull() ? NameTemplate::templateFor(which) : nameTemplate;
     if (tmpl.isNull()) return QString();
     const int limit = NameTemplate::lengthLimit(which, fFolder);
-    return NameTemplate::expand(*this, list, which, tmpl, limit, unique, extension);
+    return NameTemplate::expand(*this, list, which, tmpl, limit, unique, extension, omitChars);
 }
 
 QString AudioTrack::getNewFolderName(const AudioTrackArray* list, int flags) const {

@@ -144,10 +144,12 @@ public:
     // Naming templates. `which` is a kind plus variant flags; a null
     // template takes the one the preferences choose. `unique`, when given,
     // receives 0 (nothing track-specific), 1 (unique if titles differ) or 2
-    // (holds the track number). Null without a folder.
+    // (holds the track number). Null without a folder. A null `omitChars`
+    // takes the characters the preferences omit.
     QString getAlbumOrTrackName(const AudioTrackArray* list, int which,
                                 const QString& nameTemplate = QString(), int* unique = nullptr,
-                                const QString& extension = QString()) const;
+                                const QString& extension = QString(),
+                                const QString& omitChars = QString()) const;
     // A template that expands to nothing or dots keeps the current name.
     QString getNewFolderName(const AudioTrackArray* list, int flags) const;
     QString getNewFileName(int flags) const;

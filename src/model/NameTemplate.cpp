@@ -82,10 +82,11 @@ QString artistFor(const AudioTrack& track, bool folder) {
     return track.getArtist();
 }
 
-void removeOmitChars(QString& name) {
+void removeOmitChars(QString& name, const QString& omitChars) {
     // A slash or NUL can never be part of a name, whatever the user omits.
     const QString omit =
-        Prefs::stringValue(QLatin1String(Prefs::kOmitChars)) + QLatin1Char('/') + QChar(u'\0');
+        (omitChars.isNull() ? Prefs::stringValue(QLatin1String(Prefs::kOmitChars)) : omitChars) +
+        QLatin1Char('/') + QChar(u'\0');
     name.removeIf([&omit](QChar c) { return omit.contains(c); });
 }
 
@@ -130,7 +131,8 @@ int lengthLimit(int which, const QString& folder) {
 }
 
 QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
-               const QString& nameTemplate, int limit, int* unique, const QString& extension) {
+               const QString& nameTemplate, int limit, int* unique, const QString& extension,
+               const QString& omitChars) {
     const int kind = which & AudioTrack::kKindMask;
     const bool folder = kind == AudioTrack::kFolderName;
     const bool countBytes = isDiskName(kind);
@@ -257,7 +259,7 @@ QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
 
     // Omitted characters never touch the extension: a name that lost the
     // dot or letters of its extension would no longer be seen as music.
-    if (isDiskName(kind)) removeOmitChars(out);
+    if (isDiskName(kind)) removeOmitChars(out, omitChars);
     if (!extension.isNull()) out += QLatin1Char('.') + extension;
 
     if (unique) *unique = level;

@@ -26,9 +26,11 @@ int lengthLimit(int which, const QString& folder);
 // Expands `nameTemplate` for the record. `list` feeds the album-wide codes
 // of folder names (%B, %b, %I, %i); `limit` <= 0 means no limit. The
 // uniqueness level goes to `unique` when given. Pieces that may be shortened
-// (artist, title, album) are cut newest first until the result fits.
+// (artist, title, album) are cut newest first until the result fits. A null
+// `omitChars` takes the characters the preferences omit from disk names.
 QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
-               const QString& nameTemplate, int limit, int* unique, const QString& extension);
+               const QString& nameTemplate, int limit, int* unique, const QString& extension,
+               const QString& omitChars = QString());
 
 // A base name that names nothing: empty, or dots only ("", ".", ".."). A
 // file would turn hidden or lose its type, a folder would be no folder.

@@ -87,15 +87,17 @@ void FileTagWindow::buildFields(QWidget* central) {
     top->addLayout(form, 1);
 
     const std::pair<QLineEdit*, void (FileTagDocument::*)(const QString&)> setters[] = {
-        {title, &FileTagDocument::setTitleField},   {track, &FileTagDocument::setTrackField},
-        {count, &FileTagDocument::setCountField},   {artist, &FileTagDocument::setArtistField},
-        {album, &FileTagDocument::setAlbumField},   {genre, &FileTagDocument::setGenreField},
+        {title, &FileTagDocument::setTitleField}, {track, &FileTagDocument::setTrackField},
+        {count, &FileTagDocument::setCountField}, {artist, &FileTagDocument::setArtistField},
+        {album, &FileTagDocument::setAlbumField}, {genre, &FileTagDocument::setGenreField},
         {year, &FileTagDocument::setYearField}};
-    for (const auto& [edit, setter] : setters)
+    for (const auto& [edit, setter] : setters) {
         connect(edit, &QLineEdit::textEdited, this, [this, setter = setter](const QString& text) {
             fieldEdited();
             (fDoc.get()->*setter)(text);
         });
+        leaveUndoKeysToWindow(edit);
+    }
 
     top->addLayout(buildCoverColumn(central));
     static_cast<QVBoxLayout*>(central->layout())->addLayout(top);
@@ -106,6 +108,18 @@ void FileTagWindow::buildMenus() {
     QMenu* file = menus->fileMenu();
     fDocumentActions.append(
         file->addAction(tr("Save"), QKeySequence::Save, this, [this] { fDoc->saveDocument(); }));
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    fUndoAction = edit->addAction(tr("Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), this, [this] {
+        fDoc->undo();
+        reloadTracks();
+    });
+    fRedoAction =
+        edit->addAction(tr("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this, [this] {
+            fDoc->redo();
+            reloadTracks();
+        });
+    connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, &FileTagWindow::validateMenus);
 
     QMenu* song = menuBar()->addMenu(tr("&Song"));
     fDocumentActions.append(
@@ -131,7 +145,7 @@ void FileTagWindow::buildMenus() {
             web->addAction(QString(), this, [this, command] { fDoc->lookUp(command); }));
     }
     menus->addHelpMenu();
-    for (QMenu* menu : {file, song, web})
+    for (QMenu* menu : {file, edit, song, web})
         connect(menu, &QMenu::aboutToShow, this, &FileTagWindow::validateMenus);
     validateMenus();
 }
@@ -150,6 +164,11 @@ void FileTagWindow::validateMenus() {
     for (QAction* a : fDocumentActions)
         a->setEnabled(idle);
     fNextCoverAction->setEnabled(idle && nextCoverEnabled());
+    const QUndoStack& undo = fDoc->undoStack();
+    fUndoAction->setEnabled(idle && undo.canUndo());
+    fUndoAction->setText(undo.canUndo() ? tr("Undo %1").arg(undo.undoText()) : tr("Undo"));
+    fRedoAction->setEnabled(idle && undo.canRedo());
+    fRedoAction->setText(undo.canRedo() ? tr("Redo %1").arg(undo.redoText()) : tr("Redo"));
 }
 
 void FileTagWindow::setDocumentPath(const DropActionDict& request) {
@@ -204,4 +223,6 @@ void FileTagWindow::mainLookup() {
     fDoc->mainLookup();
 }
 
-void FileTagWindow::sheetLookup() { fDoc->sheetLookup(); }
+void FileTagWindow::sheetLookup() {
+    fDoc->sheetLookup();
+}

@@ -65,4 +65,6 @@ private:
     QList<QAction*> fLookUpActions;
     QList<QAction*> fDocumentActions;
     QAction* fNextCoverAction = nullptr;
+    QAction* fUndoAction = nullptr;
+    QAction* fRedoAction = nullptr;
 };

@@ -1,9 +1,9 @@
 #include "ui/FolderWindow.h"
 
-#include "ui/AlbumArtIcon.h"
-#include "ui/AlbumHitsTableView.h"
 #include "art/AlbumArt.h"
 #include "art/CoverScaling.h"
+#include "ui/AlbumArtIcon.h"
+#include "ui/AlbumHitsTableView.h"
 #include "ui/AppMenus.h"
 #include "ui/BoxSetSheet.h"
 #include "ui/CoverArtPanel.h"
@@ -19,7 +19,6 @@
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -27,7 +26,6 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QVBoxLayout>
-
 
 FolderWindow::FolderWindow(QWidget* parent)
     : TaggingWindow(parent), fDoc(std::make_unique<TrovixDocument>(this)) {
@@ -115,7 +113,7 @@ void FolderWindow::buildFields(QWidget* central) {
     });
     for (QLineEdit* field :
          {fOldArtistTextField, fOldAlbumTextField, fOldGenreTextField, fOldYearTextField})
-        field->installEventFilter(this);
+        leaveUndoKeysToWindow(field);
     connect(fLockAlbumInfoButton, &QCheckBox::toggled, this,
             [this](bool on) { fDoc->setLockAlbumInfo(on); });
     connect(fVariousArtistsBtn, &QCheckBox::clicked, this, [this](bool on) {
@@ -152,8 +150,8 @@ void FolderWindow::buildMenus() {
         });
     connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, &FolderWindow::validateMenus);
     edit->addSeparator();
-    fCutAction = edit->addAction(tr("Cut"), QKeySequence::Cut, this,
-                                 [this] { fTrackListTableView->cut(); });
+    fCutAction =
+        edit->addAction(tr("Cut"), QKeySequence::Cut, this, [this] { fTrackListTableView->cut(); });
     fCopyAction = edit->addAction(tr("Copy"), QKeySequence::Copy, this,
                                   [this] { fTrackListTableView->copy(); });
     fPasteAction = edit->addAction(tr("Paste"), QKeySequence::Paste, this,
@@ -193,8 +191,8 @@ void FolderWindow::buildMenus() {
     for (int i = 0; i < 12; ++i) {
         const auto command = TrovixDocument::LookUpCommand(i);
         if (i > 0 && i % 4 == 0) fLookUpMenu->addSeparator();
-        QAction* action = fLookUpMenu->addAction(QString(), this,
-                                                 [this, command] { fDoc->lookUp(command); });
+        QAction* action =
+            fLookUpMenu->addAction(QString(), this, [this, command] { fDoc->lookUp(command); });
         fLookUpActions.append(action);
     }
     menus->addHelpMenu();
@@ -205,12 +203,12 @@ void FolderWindow::buildMenus() {
 
 void FolderWindow::validateMenus() {
     static const char* const kPlainTitles[] = {
-        "Look up artist on All Music Guide", "Look up album on All Music Guide",
+        "Look up artist on All Music Guide",    "Look up album on All Music Guide",
         "Look up old title on All Music Guide", "Look up new title on All Music Guide",
-        "Look up artist on Google Music",     "Look up album on Google Music",
-        "Look up old title on Google Music",  "Look up new title on Google Music",
-        "Look up artist on Amazon Music",     "Look up album on Amazon Music",
-        "Look up old title on Amazon Music",  "Look up new title on Amazon Music"};
+        "Look up artist on Google Music",       "Look up album on Google Music",
+        "Look up old title on Google Music",    "Look up new title on Google Music",
+        "Look up artist on Amazon Music",       "Look up album on Amazon Music",
+        "Look up old title on Amazon Music",    "Look up new title on Amazon Music"};
     for (int i = 0; i < fLookUpActions.size(); ++i) {
         const TrovixDocument::CommandState state =
             fDoc->validateLookUp(TrovixDocument::LookUpCommand(i));
@@ -255,11 +253,10 @@ void FolderWindow::endEditing() {
 }
 
 void FolderWindow::syncFieldsFromDocument() {
-    const std::pair<QLineEdit*, QString> fields[] = {
-        {fOldArtistTextField, fDoc->artistField()},
-        {fOldAlbumTextField, fDoc->albumField()},
-        {fOldGenreTextField, fDoc->genreField()},
-        {fOldYearTextField, fDoc->yearField()}};
+    const std::pair<QLineEdit*, QString> fields[] = {{fOldArtistTextField, fDoc->artistField()},
+                                                     {fOldAlbumTextField, fDoc->albumField()},
+                                                     {fOldGenreTextField, fDoc->genreField()},
+                                                     {fOldYearTextField, fDoc->yearField()}};
     for (const auto& [edit, text] : fields)
         if (edit->text() != text) edit->setText(text);
     fLockAlbumInfoButton->setChecked(fDoc->lockAlbumInfo());
@@ -270,25 +267,19 @@ void FolderWindow::syncFieldsFromDocument() {
 
 // Commands ------------------------------------------------------------------
 
-void FolderWindow::mainLookup() { fDoc->mainLookup(); }
+void FolderWindow::mainLookup() {
+    fDoc->mainLookup();
+}
 
-void FolderWindow::sheetLookup() { fDoc->lookupCommon(); }
+void FolderWindow::sheetLookup() {
+    fDoc->lookupCommon();
+}
 
 bool FolderWindow::saveWouldChange() const {
     for (qsizetype row = 0; row < fDoc->numberOfRows(); ++row)
         for (StatusIcons::Color color : FolderStatusDelegate::colorsFor(*fDoc, row))
             if (color == StatusIcons::Red) return true;
     return false;
-}
-
-bool FolderWindow::eventFilter(QObject* watched, QEvent* event) {
-    // A field's own undo would change its text behind the document's back;
-    // left unclaimed, the keys reach the window's Undo and Redo.
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto* key = static_cast<QKeyEvent*>(event);
-        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) return true;
-    }
-    return TaggingWindow::eventFilter(watched, event);
 }
 
 void FolderWindow::showMultiCDPanel() {
@@ -298,4 +289,3 @@ void FolderWindow::showMultiCDPanel() {
     fMultiCDPanel->reload();
     fMultiCDPanel->open();
 }
-

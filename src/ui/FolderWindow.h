@@ -63,8 +63,6 @@ public:
 
 protected:
     void sheetLookup() override;
-    // Keeps the fields' own undo out of the way of the document's.
-    bool eventFilter(QObject* watched, QEvent* event) override;
     bool saveWouldChange() const override;
 
 private:

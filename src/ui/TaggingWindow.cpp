@@ -12,6 +12,7 @@
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -86,7 +87,8 @@ QHBoxLayout* TaggingWindow::buildButtonRow(QWidget* central, const QList<QPushBu
     lookupButton->setObjectName(QStringLiteral("lookupButton"));
     buttons->addWidget(fLegendButton);
     buttons->addStretch();
-    for (QPushButton* button : extra) buttons->addWidget(button);
+    for (QPushButton* button : extra)
+        buttons->addWidget(button);
     buttons->addWidget(searchButton);
     buttons->addWidget(lookupButton);
     connect(searchButton, &QPushButton::clicked, this, &TaggingWindow::showSearchPanel);
@@ -149,7 +151,9 @@ void TaggingWindow::showLegend(bool on) {
     if (fLegendButton->isChecked() != on) fLegendButton->setChecked(on);
 }
 
-bool TaggingWindow::legendShown() const { return fLegendDrawer->isVisible(); }
+bool TaggingWindow::legendShown() const {
+    return fLegendDrawer->isVisible();
+}
 
 void TaggingWindow::showAlert(const Alert& alert, std::function<void(int)> response) {
     fAlerts.showAlert(alert, std::move(response));
@@ -238,4 +242,17 @@ void TaggingWindow::closeEvent(QCloseEvent* event) {
     }
     closeProgressSheet();
     event->accept();
+}
+
+void TaggingWindow::leaveUndoKeysToWindow(QWidget* field) {
+    field->installEventFilter(this);
+}
+
+bool TaggingWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Left unclaimed, the keys reach the window's shortcuts.
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) return true;
+    }
+    return DocumentWindow::eventFilter(watched, event);
 }

@@ -90,6 +90,10 @@ protected:
     // legend panel the Legend button opens.
     QHBoxLayout* buildButtonRow(QWidget* central, const QList<QPushButton*>& extra);
     void closeEvent(QCloseEvent* event) override;
+    // A field's own undo would change its text behind the document's back:
+    // Ctrl+Z and Ctrl+Shift+Z in `field` reach the window's Undo and Redo.
+    void leaveUndoKeysToWindow(QWidget* field);
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     AlbumArtIcon* fCoverView = nullptr;

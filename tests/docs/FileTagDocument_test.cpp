@@ -15,6 +15,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <functional>
+
 namespace {
 
 void pref(const char* key, const QVariant& value) {
@@ -38,15 +40,25 @@ protected:
         // which must never be asked.
         setBase(Prefs::kAMGBaseURL, fWeb.baseUrl());
         setBase(Prefs::kGoogleBaseURL, fWeb.baseUrl());
-        for (const char* key : {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB,
-                                Prefs::kSearchFreeDB})
+        for (const char* key :
+             {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
             pref(key, true);
         pref(Prefs::kSearchForCoverArt, false);
         pref(Prefs::kBackup, false);
         pref(Prefs::kSmartCapitalization, false);
-        fWeb.addAlbum({LoopbackSongWeb::Site::AMG, "a1", "The Band", "The Album", "2001", "Rock",
+        fWeb.addAlbum({LoopbackSongWeb::Site::AMG,
+                       "a1",
+                       "The Band",
+                       "The Album",
+                       "2001",
+                       "Rock",
                        {"One", "Song Two", "Three"}});
-        fWeb.addAlbum({LoopbackSongWeb::Site::Google, "g1", "The Band", "Live Set", "2005", "",
+        fWeb.addAlbum({LoopbackSongWeb::Site::Google,
+                       "g1",
+                       "The Band",
+                       "Live Set",
+                       "2005",
+                       "",
                        {"Intro", "Sunrise", "Song Two (Live)", "Four", "Outro"}});
     }
 
@@ -132,8 +144,10 @@ TEST_F(FileTagDocumentTest, EmptyArtistStillSplitsTheTerms) {
     QStringList asked;
     for (const std::string& t : fWeb.targets())
         asked << QString::fromStdString(t);
-    EXPECT_TRUE(asked.contains("/cg/amg.dll?SQL=SongTwo&OPT1=3&Submit=Go&P=amg")) << asked.join(' ').toStdString();
-    EXPECT_TRUE(asked.contains("/musicsearch?q=Song%20Two&res=song")) << asked.join(' ').toStdString();
+    EXPECT_TRUE(asked.contains("/cg/amg.dll?SQL=SongTwo&OPT1=3&Submit=Go&P=amg"))
+        << asked.join(' ').toStdString();
+    EXPECT_TRUE(asked.contains("/musicsearch?q=Song%20Two&res=song"))
+        << asked.join(' ').toStdString();
 }
 
 TEST_F(FileTagDocumentTest, ChecksBeforeSaving) {
@@ -141,7 +155,7 @@ TEST_F(FileTagDocumentTest, ChecksBeforeSaving) {
     struct Row {
         const char* field;
         QString value;
-        QString title;   // the stopping alert; empty: the save goes through
+        QString title; // the stopping alert; empty: the save goes through
         QString message;
     } rows[] = {
         {"title", "", "Missing Field", "The Title field must be filled in."},
@@ -273,3 +287,66 @@ TEST_F(FileTagDocumentTest, AFileThatCannotBeWrittenIsReportedAndKeepsItsName) {
 }
 
 } // namespace
+
+namespace {
+
+// What a user sees of a single-file document: the fields, the chosen hit and
+// the title and artist a save would write.
+QStringList describe(const FileTagDocument& doc) {
+    return {doc.titleField(),          doc.trackField(),
+            doc.countField(),          doc.artistField(),
+            doc.albumField(),          doc.genreField(),
+            doc.yearField(),           QString::number(doc.selectedHitRow()),
+            doc.song()->getNewTitle(), doc.song()->getNewArtist()};
+}
+
+} // namespace
+
+TEST_F(FileTagDocumentTest, EachEditUndoesAndRedoesAsOneStepUntilASave) {
+    pref(Prefs::kRenameTracks, false);
+    using Step = std::function<void(FileTagDocument&)>;
+    const Step applyHit = [this](FileTagDocument& d) { d.handleHitClick(rowOf(d, "#AMG:10:a1")); };
+    struct Row {
+        const char* edit;
+        Step setUp;
+        Step run;
+    };
+    const Row rows[] = {
+        {"typing in a field, key by key",
+         {},
+         [](auto& d) {
+             d.setAlbumField("A");
+             d.setAlbumField("Ab");
+         }},
+        {"applying a hit", {}, applyHit},
+        {"using the old title", [](auto& d) { d.setTitleField("Typed"); },
+         [](auto& d) { d.copyOldTitlesToNew(false); }},
+        {"restoring the original info", applyHit, [](auto& d) { d.restoreOrigAlbumInfo(); }},
+    };
+    const QString path = fDir.path() + "/track.mp3";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.edit);
+        QFile::remove(path);
+        ASSERT_TRUE(writeSong(path, "The Band", "Song Two"));
+        auto doc = open(path);
+        EXPECT_FALSE(doc->undoStack().canUndo()); // opening is not an edit
+        if (row.setUp) row.setUp(*doc);
+        doc->updateSongFromFields(); // the typing monitor's idle step
+        const int depth = doc->undoStack().index();
+        const QStringList before = describe(*doc);
+        row.run(*doc);
+        doc->updateSongFromFields();
+        const QStringList after = describe(*doc);
+        ASSERT_NE(after, before);
+        EXPECT_EQ(doc->undoStack().index(), depth + 1);
+        doc->undo();
+        EXPECT_EQ(describe(*doc), before);
+        doc->redo();
+        EXPECT_EQ(describe(*doc), after);
+
+        doc->saveDocument();
+        settle(*doc);
+        ASSERT_TRUE(doc->lastSaveSucceeded());
+        EXPECT_EQ(doc->undoStack().count(), 0); // the file on disk is not unwritten
+    }
+}

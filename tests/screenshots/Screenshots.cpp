@@ -2,38 +2,43 @@
 //   trovix-screenshots OUTPUT_FOLDER
 // A demo album folder is made, looked up against a loopback site, and the
 // folder window, the legend, the search, box-set and cover-art sheets and the drop
-// window are saved as PNG files; then one song of it in the single-file window
-// after a song search; then each pane of the preferences window and the About
-// box. Exits non-zero when a picture is missing.
+// window are saved as PNG files, then the folder window with a save held at
+// its first disk step; then one song of it in the single-file window after a
+// song search; then each pane of the preferences window and the About box.
+// Exits non-zero when a picture is missing.
 #include "app/Preferences.h"
+#include "art/AlbumArt.h"
+#include "media/MusicFile.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/LoopbackAlbumWeb.h"
 #include "support/LoopbackSongWeb.h"
 #include "support/Mp3Fixture.h"
-#include "media/MusicFile.h"
-#include "ui/FileTagWindow.h"
-#include "art/AlbumArt.h"
+#include "system/SaveSteps.h"
 #include "ui/AboutBox.h"
-#include "ui/CoverArtPanel.h"
 #include "ui/BoxSetSheet.h"
+#include "ui/CoverArtPanel.h"
 #include "ui/DropWindow.h"
+#include "ui/FileTagWindow.h"
 #include "ui/FolderWindow.h"
 #include "ui/LegendPanel.h"
 #include "ui/PreferencesWindow.h"
+#include "ui/ProgressSheet.h"
 #include "ui/SearchSheet.h"
 #include "ui/TrovixController.h"
 #include "ui/TrovixTableView.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLabel>
-#include <QPushButton>
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
+#include <atomic>
 #include <cstdio>
 
 namespace {
@@ -44,6 +49,55 @@ bool grab(QWidget* widget, const QString& path) {
     const bool ok = !picture.isNull() && picture.save(path);
     std::printf("%s %s (%dx%d)\n", ok ? "saved" : "FAILED", qPrintable(path), picture.width(),
                 picture.height());
+    return ok;
+}
+
+// The window with its window-modal sheet drawn over it where the sheet sits,
+// or centred below the menu bar where no window manager placed it.
+bool grabWithSheet(QWidget* window, QWidget* sheet, const QString& path) {
+    QTest::qWait(300);
+    QPixmap picture = window->grab();
+    const QPixmap over = sheet->grab();
+    QPoint at = sheet->mapToGlobal(QPoint()) - window->mapToGlobal(QPoint());
+    if (!picture.rect().contains(QRect(at, over.size())))
+        at = QPoint((picture.width() - over.width()) / 2, window->height() / 4);
+    QPainter(&picture).drawPixmap(at, over);
+    const bool ok = !picture.isNull() && !over.isNull() && picture.save(path);
+    std::printf("%s %s (%dx%d)\n", ok ? "saved" : "FAILED", qPrintable(path), picture.width(),
+                picture.height());
+    return ok;
+}
+
+// Saves the folder window's edits with the save held at its first step that
+// changes the disk, and pictures the progress sheet over the window.
+bool grabSaveInProgress(FolderWindow* window, const QString& path) {
+    // Only tags are written: the demo folder keeps its name and gets no backup.
+    for (const char* key : {Prefs::kRenameAlbums, Prefs::kRenameTracks, Prefs::kBackup})
+        Prefs::setValue(QString::fromLatin1(key), false);
+    std::atomic<bool> held{false};
+    std::atomic<bool> release{false};
+    SaveSteps::setHook([&](const char*) {
+        if (held.exchange(true)) return;
+        while (!release.load())
+            QThread::msleep(10);
+    });
+    window->document()->saveDocument();
+    const bool shown = QTest::qWaitFor(
+        [&] {
+            const ProgressSheet* sheet = window->currentProgressSheet();
+            return held.load() && sheet && sheet->isVisible();
+        },
+        20000);
+    bool ok = false;
+    if (shown)
+        ok = grabWithSheet(window, window->currentProgressSheet(), path);
+    else
+        std::fprintf(stderr, "the save's progress sheet did not show\n");
+    release = true;
+    window->document()->waitUntilIdle();
+    SaveSteps::setHook({});
+    for (QMessageBox* box : window->findChildren<QMessageBox*>())
+        box->done(0);
     return ok;
 }
 
@@ -92,13 +146,19 @@ int main(int argc, char** argv) {
         folder.add({QStringLiteral("%1 %2.mp3").arg(i + 1, 2, 10, QLatin1Char('0')).arg(titles[i]),
                     titles[i], QStringLiteral("the band"), QStringLiteral("demo album"), i + 1, 0,
                     QString(), QString(), std::nullopt});
-    web.addAlbum({QStringLiteral("#AMG:r100"), QStringLiteral("The Band"),
-                  QStringLiteral("Demo Album"), QStringLiteral("2004"), QStringLiteral("Rock"),
+    web.addAlbum({QStringLiteral("#AMG:r100"),
+                  QStringLiteral("The Band"),
+                  QStringLiteral("Demo Album"),
+                  QStringLiteral("2004"),
+                  QStringLiteral("Rock"),
                   {"Opening Theme", "Second Song", "The Long Road", "Interlude", "Closing Time",
                    "Hidden Track"}});
-    web.addAlbum({QStringLiteral("#AMG:r200"), QStringLiteral("The Band"),
-                  QStringLiteral("Demo Album (Deluxe)"), QStringLiteral("2010"),
-                  QStringLiteral("Rock"), {"Opening Theme", "Second Song"}});
+    web.addAlbum({QStringLiteral("#AMG:r200"),
+                  QStringLiteral("The Band"),
+                  QStringLiteral("Demo Album (Deluxe)"),
+                  QStringLiteral("2010"),
+                  QStringLiteral("Rock"),
+                  {"Opening Theme", "Second Song"}});
 
     bool ok = true;
     DropWindow* drop = TrovixController::instance()->showDropWindow();
@@ -115,7 +175,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "look-up did not end\n");
         return 1;
     }
-    for (QMessageBox* box : window->findChildren<QMessageBox*>()) box->done(0);
+    for (QMessageBox* box : window->findChildren<QMessageBox*>())
+        box->done(0);
     window->document()->albumArt()->imageDropped(demoCover());
     window->trackTable()->selectRow(1);
     window->legendButton()->setChecked(true);
@@ -142,15 +203,27 @@ int main(int argc, char** argv) {
     ok &= grab(window->coverArtPanel(), out + "/cover-art-panel.png");
     window->coverArtPanel()->accept();
 
+    ok &= grabSaveInProgress(window, out + "/folder-window-saving.png");
+
     window->setWindowModified(false);
     window->close();
 
     // One song in the single-file window, after a song search.
     LoopbackSongWeb songs(QStringLiteral("Second Song"));
-    songs.addAlbum({LoopbackSongWeb::Site::AMG, "a1", "The Band", "Demo Album", "2004", "Rock",
+    songs.addAlbum({LoopbackSongWeb::Site::AMG,
+                    "a1",
+                    "The Band",
+                    "Demo Album",
+                    "2004",
+                    "Rock",
                     {"Opening Theme", "Second Song", "The Long Road"}});
-    songs.addAlbum({LoopbackSongWeb::Site::Google, "g1", "The Band", "Live at the Hall", "2008",
-                    "", {"Intro", "Second Song (Live)", "Encore"}});
+    songs.addAlbum({LoopbackSongWeb::Site::Google,
+                    "g1",
+                    "The Band",
+                    "Live at the Hall",
+                    "2008",
+                    "",
+                    {"Intro", "Second Song (Live)", "Encore"}});
     for (const char* key : {Prefs::kAMGBaseURL, Prefs::kGoogleBaseURL})
         Prefs::setValue(QString::fromLatin1(key), songs.baseUrl());
     Prefs::setValue(QString::fromLatin1(Prefs::kSearchGOOG), true);
@@ -168,7 +241,8 @@ int main(int argc, char** argv) {
     fileWindow->setDocumentPath({songPath, false});
     fileWindow->document()->waitUntilIdle();
     QTest::qWait(200);
-    for (QMessageBox* box : fileWindow->findChildren<QMessageBox*>()) box->done(0);
+    for (QMessageBox* box : fileWindow->findChildren<QMessageBox*>())
+        box->done(0);
     fileWindow->document()->handleHitClick(0);
     ok &= grab(fileWindow, out + "/file-window.png");
     fileWindow->setWindowModified(false);

@@ -33,7 +33,12 @@ protected:
         for (const char* key : {Prefs::kSearchForCoverArt, Prefs::kBackup, Prefs::kRenameTracks,
                                 Prefs::kSmartCapitalization})
             Prefs::setOverride(QString::fromLatin1(key), false);
-        fWeb.addAlbum({LoopbackSongWeb::Site::AMG, "a1", "The Band", "The Album", "2001", "Rock",
+        fWeb.addAlbum({LoopbackSongWeb::Site::AMG,
+                       "a1",
+                       "The Band",
+                       "The Album",
+                       "2001",
+                       "Rock",
                        {"One", "Song Two", "Three"}});
 
         fPath = fDir.filePath(QStringLiteral("song.mp3"));
@@ -51,7 +56,8 @@ protected:
         QCoreApplication::processEvents();
     }
     void TearDown() override {
-        for (QMessageBox* box : alerts()) box->done(0);
+        for (QMessageBox* box : alerts())
+            box->done(0);
         QCoreApplication::processEvents();
         delete fWindow;
         SourceTest::TearDown();
@@ -153,4 +159,31 @@ TEST_F(FileTagWindowTest, SavingRenamesTheFileAndTheTitleFollows) {
     auto file = MusicFile::newMusicFileWithPath(renamed);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->getAlbum(), QStringLiteral("The Album"));
+}
+
+TEST_F(FileTagWindowTest, UndoKeysInAFieldStepThroughTheDocumentsEdits) {
+    fWindow->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(fWindow));
+    const int web = rowOf(QStringLiteral("#AMG:"));
+    ASSERT_GE(web, 0);
+    fWindow->document()->handleHitClick(web);
+    fWindow->reloadHits();
+    ASSERT_EQ(fWindow->fieldText(QStringLiteral("album")), QStringLiteral("The Album"));
+    QLineEdit* title = fWindow->field(QStringLiteral("title"));
+    title->setFocus();
+    title->end(false);
+    QTest::keyClicks(title, QStringLiteral("xy"));
+
+    // One history: the typing goes first, then the applied hit.
+    QTest::keyClick(title, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(title->text(), QStringLiteral("Song Two"));
+    EXPECT_EQ(fWindow->document()->titleField(), QStringLiteral("Song Two"));
+    EXPECT_EQ(fWindow->fieldText(QStringLiteral("album")), QStringLiteral("The Album"));
+    QTest::keyClick(title, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(fWindow->fieldText(QStringLiteral("album")).isEmpty());
+    QTest::keyClick(title, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(fWindow->fieldText(QStringLiteral("album")), QStringLiteral("The Album"));
+    QTest::keyClick(title, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(fWindow->document()->titleField(), QStringLiteral("Song Twoxy"));
+    EXPECT_EQ(title->text(), QStringLiteral("Song Twoxy"));
 }

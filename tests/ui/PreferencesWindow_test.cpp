@@ -203,6 +203,13 @@ TEST_F(PrefsWindowTest, ExamplesNameTheThirdSampleTrackAfterSmartCapitalization)
     field(Prefs::kTrackFileNameFormat)->setText(QStringLiteral("%Y %n - %t"));
     EXPECT_EQ(example(Prefs::kTrackFileNameFormat),
               QStringLiteral("1999 09 - ILoveAGoodPolka.mp3"));
+
+    // The omitted characters being typed count before OK, on disk names only.
+    field(Prefs::kOmitChars)->clear();
+    QTest::keyClicks(field(Prefs::kOmitChars), "ol");
+    EXPECT_EQ(example(Prefs::kTrackFileNameFormat), QStringLiteral("1999 09 - ILveAGdPka.mp3"));
+    EXPECT_EQ(example(Prefs::kTitleTagFormat), QStringLiteral("i love A Good polka"));
+    EXPECT_EQ(stored(Prefs::kOmitChars), QStringLiteral("*?:/\\&"));
 }
 
 TEST_F(PrefsWindowTest, OkChecksTheTrackNameTemplatesInOrderBeforeSaving) {
