@@ -3,11 +3,12 @@
 #include "media/FileIO.h"
 #include "system/Log.h"
 
-#include <QCryptographicHash>
 #include <QDataStream>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+
+#include <openssl/evp.h>
 
 #include <atomic>
 #include <cerrno>
@@ -31,8 +32,16 @@ constexpr int kHashLen = 32;
 
 std::atomic<int> gSequence{0};
 
-QByteArray digest(const QByteArray& bytes) {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+// OpenSSL's, not Qt's: it uses the processor's SHA instructions, which
+// makes it ten times faster on the journal's megabytes.
+QByteArray digest(const char* bytes, qsizetype length) {
+    QByteArray hash(kHashLen, Qt::Uninitialized);
+    unsigned int size = 0;
+    if (EVP_Digest(bytes, size_t(length), reinterpret_cast<unsigned char*>(hash.data()), &size,
+                   EVP_sha256(), nullptr) != 1 ||
+        size != unsigned(kHashLen))
+        return {};
+    return hash;
 }
 
 struct Region {
@@ -48,7 +57,15 @@ struct Entry {
 };
 
 QByteArray serialize(const std::vector<const SavePlan*>& plans) {
+    // Sized up front: the payload and its checksum grow without copies.
+    qsizetype size = 64 + kHashLen;
+    for (const SavePlan* plan : plans) {
+        size += 64 + plan->target.size() * 3;
+        for (const SaveRegion& r : plan->regions)
+            size += 16 + r.old.size() + r.bytes.size();
+    }
     QByteArray payload;
+    payload.reserve(size);
     QDataStream out(&payload, QIODevice::WriteOnly);
     out.setVersion(QDataStream::Qt_6_0);
     out << kMagic << quint32(plans.size());
@@ -59,14 +76,18 @@ QByteArray serialize(const std::vector<const SavePlan*>& plans) {
         for (const SaveRegion& r : plan->regions)
             out << quint64(r.offset) << r.old << r.bytes;
     }
-    return payload + digest(payload);
+    const QByteArray hash = digest(payload.constData(), payload.size());
+    if (hash.isEmpty()) return {};
+    payload.append(hash);
+    return payload;
 }
 
 // Null when the bytes are not a whole journal.
 std::optional<std::vector<Entry>> parse(const QByteArray& bytes) {
     if (bytes.size() < kHashLen) return std::nullopt;
     const QByteArray payload = bytes.left(bytes.size() - kHashLen);
-    if (digest(payload) != bytes.right(kHashLen)) return std::nullopt;
+    const QByteArray hash = digest(payload.constData(), payload.size());
+    if (hash.isEmpty() || hash != bytes.right(kHashLen)) return std::nullopt;
     QDataStream in(payload);
     in.setVersion(QDataStream::Qt_6_0);
     QByteArray magic;
@@ -177,6 +198,10 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
     // Written under its own name and synced once: a journal cut short by
     // a crash fails its checksum, and nothing was overwritten under it.
     const QByteArray bytes = serialize(plans);
+    if (bytes.isEmpty()) {
+        *why = QStringLiteral("its checksum could not be computed");
+        return false;
+    }
     const QByteArray stem =
         QFile::encodeName(folder) + '/' + kPrefix + QByteArray::number(qlonglong(::getpid())) + '-';
     for (int attempt = 0; attempt < 100; ++attempt) {
