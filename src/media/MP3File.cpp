@@ -2,6 +2,7 @@
 
 #include "app/Preferences.h"
 #include "media/CustomTagFrame.h"
+#include "media/Digest.h"
 #include "media/FileIO.h"
 #include "media/Id3FrameFactory.h"
 #include "media/Id3TagScreen.h"
@@ -9,7 +10,6 @@
 #include "system/Log.h"
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -224,7 +224,7 @@ constexpr int64_t kAudioEdge = 64 * 1024;
 // moved or damaged it shows, without reading it all again.
 QByteArray audioPrint(int fd, int64_t from, int64_t length) {
     if (length < 0) return {};
-    QCryptographicHash hash(QCryptographicHash::Sha1);
+    Digest hash(Digest::Kind::Sha1);
     hash.addData(QByteArray::number(qlonglong(length)));
     const int64_t head = std::min(length, kAudioEdge);
     QByteArray bytes(qsizetype(head), Qt::Uninitialized);
