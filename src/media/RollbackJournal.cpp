@@ -48,30 +48,58 @@ struct Entry {
     std::vector<Region> regions;
 };
 
-QByteArray serialize(const std::vector<const SavePlan*>& plans) {
-    // Sized up front: the payload and its checksum grow without copies.
-    qsizetype size = 64 + kHashLen;
+// Writes the journal to `fd` as QDataStream would serialize it, followed by
+// the SHA-256 of those bytes, without gathering the copies of every file in
+// one array first: the fields go through a small buffer, the old and new
+// bytes straight from the plans.
+bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
+    Digest hash(Digest::Kind::Sha256);
+    QByteArray pending; // fields not yet written
+    auto encode = [&pending](const auto& write) {
+        QByteArray bytes;
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_0);
+        write(out);
+        pending += bytes;
+    };
+    auto put = [&](const char* bytes, qsizetype length) {
+        hash.addData(bytes, size_t(length));
+        return FileIO::writeAll(fd, bytes, size_t(length));
+    };
+    auto flush = [&] {
+        const bool ok = put(pending.constData(), pending.size());
+        pending.clear();
+        return ok;
+    };
+    // A large array: its length as QDataStream writes it, then its bytes.
+    constexpr qsizetype kInline = 4096;
+    auto putArray = [&](const QByteArray& bytes) {
+        if (bytes.isNull() || bytes.size() < kInline) {
+            encode([&](QDataStream& out) { out << bytes; });
+            return true;
+        }
+        encode([&](QDataStream& out) { out << quint32(bytes.size()); });
+        return flush() && put(bytes.constData(), bytes.size());
+    };
+    encode([&](QDataStream& out) { out << kMagic << quint32(plans.size()); });
     for (const SavePlan* plan : plans) {
-        size += 64 + plan->target.size() * 3;
-        for (const SaveRegion& r : plan->regions)
-            size += 16 + r.old.size() + r.bytes.size();
+        encode([&](QDataStream& out) {
+            out << QFile::encodeName(plan->target) << quint64(plan->seen.st_dev)
+                << quint64(plan->seen.st_ino) << quint64(plan->seen.st_size)
+                << quint64(plan->newSize) << quint32(plan->regions.size());
+        });
+        for (const SaveRegion& r : plan->regions) {
+            encode([&](QDataStream& out) { out << quint64(r.offset); });
+            if (!putArray(r.old) || !putArray(r.bytes)) return false;
+        }
     }
-    QByteArray payload;
-    payload.reserve(size);
-    QDataStream out(&payload, QIODevice::WriteOnly);
-    out.setVersion(QDataStream::Qt_6_0);
-    out << kMagic << quint32(plans.size());
-    for (const SavePlan* plan : plans) {
-        out << QFile::encodeName(plan->target) << quint64(plan->seen.st_dev)
-            << quint64(plan->seen.st_ino) << quint64(plan->seen.st_size) << quint64(plan->newSize)
-            << quint32(plan->regions.size());
-        for (const SaveRegion& r : plan->regions)
-            out << quint64(r.offset) << r.old << r.bytes;
+    if (!flush()) return false;
+    const QByteArray sum = hash.result();
+    if (sum.size() != kHashLen) {
+        errno = EIO;
+        return false;
     }
-    const QByteArray hash = digest(payload.constData(), payload.size());
-    if (hash.isEmpty()) return {};
-    payload.append(hash);
-    return payload;
+    return FileIO::writeAll(fd, sum.constData(), size_t(sum.size()));
 }
 
 // Null when the bytes are not a whole journal.
@@ -189,11 +217,6 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
                             QString* why) {
     // Written under its own name and synced once: a journal cut short by
     // a crash fails its checksum, and nothing was overwritten under it.
-    const QByteArray bytes = serialize(plans);
-    if (bytes.isEmpty()) {
-        *why = QStringLiteral("its checksum could not be computed");
-        return false;
-    }
     const QByteArray stem =
         QFile::encodeName(folder) + '/' + kPrefix + QByteArray::number(qlonglong(::getpid())) + '-';
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -203,8 +226,7 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
         if (fd < 0) break;
         // Held until the journal is removed: recovery leaves a held journal
         // alone. fsync, not fdatasync: the new name must last too.
-        if (::flock(fd, LOCK_EX) == 0 &&
-            FileIO::writeAll(fd, bytes.constData(), size_t(bytes.size())) && ::fsync(fd) == 0) {
+        if (::flock(fd, LOCK_EX) == 0 && writeJournal(fd, plans) && ::fsync(fd) == 0) {
             fPath = path;
             fFd = fd;
             return true;
