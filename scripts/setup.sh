@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config
   qt6-base-dev libgl-dev
-  libtag1-dev libcurl4-openssl-dev libcpp-httplib-dev zlib1g-dev
+  libtag1-dev libcurl4-openssl-dev libcpp-httplib-dev zlib1g-dev libssl-dev
   libflac-dev libvorbis-dev libogg-dev libopus-dev
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev

@@ -1,9 +1,9 @@
 #include "media/ChunkMap.h"
 
 #include "media/Atom.h"
+#include "media/Digest.h"
 #include "media/FileIO.h"
 
-#include <QCryptographicHash>
 #include <QtEndian>
 
 #include <algorithm>
@@ -143,7 +143,7 @@ void ChunkMap::addTable(const Atom* stbl) {
 }
 
 QByteArray ChunkMap::fingerprint(int fd, size_t limit, QString* why) const {
-    QCryptographicHash hash(QCryptographicHash::Sha1);
+    Digest hash(Digest::Kind::Sha1);
     const size_t n = fChunks.size();
     const size_t picks = std::min(n, std::max<size_t>(limit, 2));
     QByteArray bytes;
@@ -163,5 +163,7 @@ QByteArray ChunkMap::fingerprint(int fd, size_t limit, QString* why) const {
                        .arg(c.offset)
                        .arg(FileIO::errnoText(errno));
     }
-    return ok ? hash.result() : QByteArray();
+    const QByteArray print = ok ? hash.result() : QByteArray();
+    if (ok && print.isEmpty()) *why = QStringLiteral("its digest could not be computed");
+    return print;
 }

@@ -86,14 +86,13 @@ Id3TagScreen::Result Id3TagScreen::screen(const QByteArray& tag) {
         tagSize = synchsafe(tag, 6);
     if (tagSize == 0) return result;
 
-    // The frame data exactly as TagLib parses it.
-    QByteArray data = tag.mid(10, tagSize);
+    // The frame data exactly as TagLib parses it: read in place unless the
+    // whole tag must be decoded first (a tag holds a cover of 100 KB or more).
     const bool tagUnsync = flags & 0x80;
-    bool decodedWhole = false;
-    if (tagUnsync && major <= 3) {
-        data = unsynchronised(data);
-        decodedWhole = true;
-    }
+    const bool decodedWhole = tagUnsync && major <= 3;
+    const QByteArray stored = QByteArray::fromRawData(
+        tag.constData() + 10, std::min<qsizetype>(tagSize, tag.size() - 10));
+    const QByteArray data = decodedWhole ? unsynchronised(stored) : stored;
     qsizetype pos = 0;
     qsizetype end = data.size();
     if (major >= 3 && (flags & 0x40)) { // extended header: TagLib reads its size as synchsafe

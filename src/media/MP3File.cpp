@@ -2,6 +2,7 @@
 
 #include "app/Preferences.h"
 #include "media/CustomTagFrame.h"
+#include "media/Digest.h"
 #include "media/FileIO.h"
 #include "media/Id3FrameFactory.h"
 #include "media/Id3TagScreen.h"
@@ -9,7 +10,6 @@
 #include "system/Log.h"
 
 #include <QBuffer>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
@@ -224,7 +224,7 @@ constexpr int64_t kAudioEdge = 64 * 1024;
 // moved or damaged it shows, without reading it all again.
 QByteArray audioPrint(int fd, int64_t from, int64_t length) {
     if (length < 0) return {};
-    QCryptographicHash hash(QCryptographicHash::Sha1);
+    Digest hash(Digest::Kind::Sha1);
     hash.addData(QByteArray::number(qlonglong(length)));
     const int64_t head = std::min(length, kAudioEdge);
     QByteArray bytes(qsizetype(head), Qt::Uninitialized);
@@ -409,19 +409,33 @@ std::optional<CustomTag> MP3File::readCustomTag() {
     return CustomTag::fromString(toQt(frame->text()));
 }
 
-QByteArray MP3File::readImage() const {
-    const ID3v2::FrameList& frames = fID3Tags->frameList("APIC");
+namespace {
+
+// The front cover, else the first picture of type "other"; null when none
+// holds bytes.
+const ID3v2::AttachedPictureFrame* coverFrame(const ID3v2::Tag& tag) {
+    const ID3v2::FrameList& frames = tag.frameList("APIC");
     for (auto type :
          {ID3v2::AttachedPictureFrame::FrontCover, ID3v2::AttachedPictureFrame::Other}) {
         for (ID3v2::Frame* frame : frames) {
             auto* picture = dynamic_cast<ID3v2::AttachedPictureFrame*>(frame);
-            if (picture && picture->type() == type && !picture->picture().isEmpty()) {
-                const ByteVector bytes = picture->picture();
-                return QByteArray(bytes.data(), qsizetype(bytes.size()));
-            }
+            if (picture && picture->type() == type && !picture->picture().isEmpty()) return picture;
         }
     }
-    return {};
+    return nullptr;
+}
+
+} // namespace
+
+QByteArray MP3File::readImage() const {
+    const ID3v2::AttachedPictureFrame* picture = coverFrame(*fID3Tags);
+    if (!picture) return {};
+    const ByteVector bytes = picture->picture();
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+}
+
+bool MP3File::readHasImage() const {
+    return coverFrame(*fID3Tags) != nullptr;
 }
 
 int MP3File::readNumFrames() const {

@@ -54,6 +54,7 @@ protected:
     QString readMaxTrackStr() override;
     std::optional<CustomTag> readCustomTag() override;
     QByteArray readImage() const override;
+    bool readHasImage() const override;
 
     void writeTitle(const QString& s) override;
     void writeArtist(const QString& s) override;

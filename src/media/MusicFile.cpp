@@ -97,7 +97,7 @@ void MusicFile::getAllInterestingTags() {
     fLongTrackStr = readLongTrackStr();
     fMaxTrackStr = readMaxTrackStr();
     fCustomTag = readCustomTag();
-    fHasImage = !readImage().isEmpty();
+    fHasImage = readHasImage();
     fTrackNum = readTrackNum();
     fMaxTracks = readMaxTracks();
     fBitrate = readBitrate();

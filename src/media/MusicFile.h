@@ -124,6 +124,8 @@ protected:
     virtual std::optional<CustomTag> readCustomTag() { return std::nullopt; }
     // The encoded picture bytes (JPEG, PNG, ...), undecoded.
     virtual QByteArray readImage() const { return {}; }
+    // Whether readImage would give bytes, without copying them.
+    virtual bool readHasImage() const { return !readImage().isEmpty(); }
 
     // Primitive writers: change the in-memory tag only.
     virtual void writeTitle(const QString&) {}

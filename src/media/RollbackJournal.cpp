@@ -1,9 +1,9 @@
 #include "media/RollbackJournal.h"
 
+#include "media/Digest.h"
 #include "media/FileIO.h"
 #include "system/Log.h"
 
-#include <QCryptographicHash>
 #include <QDataStream>
 #include <QFile>
 #include <QFileInfo>
@@ -31,8 +31,9 @@ constexpr int kHashLen = 32;
 
 std::atomic<int> gSequence{0};
 
-QByteArray digest(const QByteArray& bytes) {
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+QByteArray digest(const char* bytes, qsizetype length) {
+    const QByteArray hash = Digest::hash(bytes, size_t(length), Digest::Kind::Sha256);
+    return hash.size() == kHashLen ? hash : QByteArray();
 }
 
 struct Region {
@@ -47,26 +48,66 @@ struct Entry {
     std::vector<Region> regions;
 };
 
-QByteArray serialize(const std::vector<const SavePlan*>& plans) {
-    QByteArray payload;
-    QDataStream out(&payload, QIODevice::WriteOnly);
-    out.setVersion(QDataStream::Qt_6_0);
-    out << kMagic << quint32(plans.size());
+// Writes the journal to `fd` as QDataStream would serialize it, followed by
+// the SHA-256 of those bytes, without gathering the copies of every file in
+// one array first: the fields go through a small buffer, the old and new
+// bytes straight from the plans.
+bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
+    Digest hash(Digest::Kind::Sha256);
+    QByteArray pending; // fields not yet written
+    auto encode = [&pending](const auto& write) {
+        QByteArray bytes;
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out.setVersion(QDataStream::Qt_6_0);
+        write(out);
+        pending += bytes;
+    };
+    auto put = [&](const char* bytes, qsizetype length) {
+        hash.addData(bytes, size_t(length));
+        return FileIO::writeAll(fd, bytes, size_t(length));
+    };
+    auto flush = [&] {
+        const bool ok = put(pending.constData(), pending.size());
+        pending.clear();
+        return ok;
+    };
+    // A large array: its length as QDataStream writes it, then its bytes.
+    constexpr qsizetype kInline = 4096;
+    auto putArray = [&](const QByteArray& bytes) {
+        if (bytes.isNull() || bytes.size() < kInline) {
+            encode([&](QDataStream& out) { out << bytes; });
+            return true;
+        }
+        encode([&](QDataStream& out) { out << quint32(bytes.size()); });
+        return flush() && put(bytes.constData(), bytes.size());
+    };
+    encode([&](QDataStream& out) { out << kMagic << quint32(plans.size()); });
     for (const SavePlan* plan : plans) {
-        out << QFile::encodeName(plan->target) << quint64(plan->seen.st_dev)
-            << quint64(plan->seen.st_ino) << quint64(plan->seen.st_size) << quint64(plan->newSize)
-            << quint32(plan->regions.size());
-        for (const SaveRegion& r : plan->regions)
-            out << quint64(r.offset) << r.old << r.bytes;
+        encode([&](QDataStream& out) {
+            out << QFile::encodeName(plan->target) << quint64(plan->seen.st_dev)
+                << quint64(plan->seen.st_ino) << quint64(plan->seen.st_size)
+                << quint64(plan->newSize) << quint32(plan->regions.size());
+        });
+        for (const SaveRegion& r : plan->regions) {
+            encode([&](QDataStream& out) { out << quint64(r.offset); });
+            if (!putArray(r.old) || !putArray(r.bytes)) return false;
+        }
     }
-    return payload + digest(payload);
+    if (!flush()) return false;
+    const QByteArray sum = hash.result();
+    if (sum.size() != kHashLen) {
+        errno = EIO;
+        return false;
+    }
+    return FileIO::writeAll(fd, sum.constData(), size_t(sum.size()));
 }
 
 // Null when the bytes are not a whole journal.
 std::optional<std::vector<Entry>> parse(const QByteArray& bytes) {
     if (bytes.size() < kHashLen) return std::nullopt;
     const QByteArray payload = bytes.left(bytes.size() - kHashLen);
-    if (digest(payload) != bytes.right(kHashLen)) return std::nullopt;
+    const QByteArray hash = digest(payload.constData(), payload.size());
+    if (hash.isEmpty() || hash != bytes.right(kHashLen)) return std::nullopt;
     QDataStream in(payload);
     in.setVersion(QDataStream::Qt_6_0);
     QByteArray magic;
@@ -176,7 +217,6 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
                             QString* why) {
     // Written under its own name and synced once: a journal cut short by
     // a crash fails its checksum, and nothing was overwritten under it.
-    const QByteArray bytes = serialize(plans);
     const QByteArray stem =
         QFile::encodeName(folder) + '/' + kPrefix + QByteArray::number(qlonglong(::getpid())) + '-';
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -186,8 +226,7 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
         if (fd < 0) break;
         // Held until the journal is removed: recovery leaves a held journal
         // alone. fsync, not fdatasync: the new name must last too.
-        if (::flock(fd, LOCK_EX) == 0 &&
-            FileIO::writeAll(fd, bytes.constData(), size_t(bytes.size())) && ::fsync(fd) == 0) {
+        if (::flock(fd, LOCK_EX) == 0 && writeJournal(fd, plans) && ::fsync(fd) == 0) {
             fPath = path;
             fFd = fd;
             return true;

@@ -158,6 +158,27 @@ TEST_F(FolderDocument, ATrackNumberMatchingTheTitlePositionWinsATie) {
     EXPECT_EQ(doc->trackArray().objectAtIndex(0)->getNewTitle(), QStringLiteral("Outro"));
 }
 
+// The title "Intro" is a's own and sits at a's track number, yet the second
+// "Intro", whose length a's duration fits, wants a more.
+TEST_F(FolderDocument, AnIdenticalTitleLosesItsFileToATitleThatFitsItBetter) {
+    FixtureTrack a;
+    a.fileName = QStringLiteral("a.mp3");
+    a.title = QStringLiteral("Intro");
+    a.track = 1;
+    a.seconds = 60;
+    FixtureTrack b = a;
+    b.fileName = QStringLiteral("b.mp3");
+    b.track = 0;
+    b.seconds = 200;
+    ASSERT_TRUE(folder.add(a));
+    ASSERT_TRUE(folder.add(b));
+    auto doc = openWith({});
+    auto details = makeDetails("X", "Y", {"Intro"});
+    details->addTitle(QStringLiteral("Intro"), QString(), 60000);
+    doc->selectAlbumDetailsViaClick(0, makeHit(details));
+    EXPECT_EQ(column(*doc, &AudioTrack::getFileName), (QStringList{"b.mp3", "a.mp3"}));
+}
+
 TEST_F(FolderDocument, VariousArtistsTitlesAreSplitByTheSeparators) {
     auto doc = openWith({"t1", "t2", "t3", "t4", "t5", "t6"});
     const QStringList titles{"Singer - Song", "Duo / Tune",   "Solo/Piece",
