@@ -12,8 +12,8 @@ bool sameText(const QString& a, const QString& b) {
 bool DocumentSnapshot::sameEdits(const DocumentSnapshot& other) const {
     if (order != other.order || records.size() != other.records.size()) return false;
     for (qsizetype i = 0; i < records.size(); ++i) {
-        const AudioTrack& a = records[i];
-        const AudioTrack& b = other.records[i];
+        const AudioTrack& a = *records[i];
+        const AudioTrack& b = *other.records[i];
         if (a.getNewTitle() != b.getNewTitle() || a.hasNewTitle() != b.hasNewTitle() ||
             a.getNewArtist() != b.getNewArtist())
             return false;
@@ -23,4 +23,30 @@ bool DocumentSnapshot::sameEdits(const DocumentSnapshot& other) const {
            lockAlbumInfo == other.lockAlbumInfo && variousArtists == other.variousArtists &&
            reverseArtistTitle == other.reverseArtistTitle &&
            currentAlbumDetails == other.currentAlbumDetails && hit == other.hit;
+}
+
+QList<RecordCopy> SnapshotRecords::copy(const QList<AudioTrackRef>& order) {
+    QHash<const AudioTrack*, RecordCopy> now;
+    now.reserve(order.size());
+    QList<RecordCopy> list;
+    list.reserve(order.size());
+    bool same = order.size() == fLastList.size();
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        const AudioTrack* record = order[i].get();
+        RecordCopy kept = fLast.value(record);
+        if (!kept || !(*kept == *record)) kept = std::make_shared<const AudioTrack>(*record);
+        same = same && kept == fLastList.at(i);
+        now.insert(record, kept);
+        list.append(kept);
+    }
+    fLast = std::move(now);
+    // An unchanged folder shares the whole list as well.
+    if (same) return fLastList;
+    fLastList = list;
+    return list;
+}
+
+void SnapshotRecords::clear() {
+    fLast.clear();
+    fLastList.clear();
 }

@@ -4,8 +4,13 @@
 #include "model/AlbumInfo.h"
 #include "model/AudioTrack.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
+
+#include <memory>
+
+using RecordCopy = std::shared_ptr<const AudioTrack>;
 
 // What an undoable edit of a folder document can change: the order of the
 // track records and their contents, the album fields, the three boxes, the
@@ -13,7 +18,7 @@
 // well as by value, so an undo gives the window back the same records.
 struct DocumentSnapshot {
     QList<AudioTrackRef> order;
-    QList<AudioTrack> records; // the contents of `order`, as they were
+    QList<RecordCopy> records; // the contents of `order`, as they were
     QString artist;
     QString album;
     QString genre;
@@ -28,4 +33,17 @@ struct DocumentSnapshot {
     // Whether a save would see any difference (the selection is not part of
     // an edit).
     bool sameEdits(const DocumentSnapshot& other) const;
+};
+
+// Copies of the records for snapshots. A record that has not changed since
+// the last snapshot shares that snapshot's copy, so a history of edits to a
+// few rows of a big folder does not hold a copy of every row per step.
+class SnapshotRecords {
+public:
+    QList<RecordCopy> copy(const QList<AudioTrackRef>& order);
+    void clear();
+
+private:
+    QHash<const AudioTrack*, RecordCopy> fLast;
+    QList<RecordCopy> fLastList;
 };

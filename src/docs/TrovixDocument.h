@@ -309,5 +309,6 @@ private:
     void recordEdit(const QString& text, const std::function<void()>& edit, int mergeId = -1);
 
     QUndoStack fUndoStack;
+    mutable SnapshotRecords fSnapshotRecords;
     int fRecording = 0; // nested edits are part of the outer one
 };

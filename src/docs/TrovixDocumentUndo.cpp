@@ -12,8 +12,7 @@ DocumentSnapshot TrovixDocument::snapshot() const {
     DocumentSnapshot state;
     QMutexLocker locker(&fDataLock);
     state.order = fSongs.array();
-    for (const AudioTrackRef& track : state.order)
-        state.records.append(*track);
+    state.records = fSnapshotRecords.copy(state.order);
     state.artist = fOldArtist;
     state.album = fOldAlbum;
     state.genre = fOldGenre;
@@ -32,7 +31,7 @@ void TrovixDocument::restoreSnapshot(const DocumentSnapshot& state) {
         QMutexLocker locker(&fDataLock);
         AudioTrackArray songs;
         for (qsizetype i = 0; i < state.order.size(); ++i) {
-            *state.order[i] = state.records[i];
+            *state.order[i] = *state.records[i];
             songs.add(state.order[i]);
         }
         fSongs = songs;
@@ -76,4 +75,5 @@ void TrovixDocument::redo() {
 
 void TrovixDocument::saveSucceeded() {
     fUndoStack.clear();
+    fSnapshotRecords.clear();
 }

@@ -184,6 +184,9 @@ public:
     int compareFileName(const AudioTrack& other) const;
     int compareOldFileTitle(const AudioTrack& other) const;
 
+    // Field by field, the file object by identity.
+    bool operator==(const AudioTrack& other) const = default;
+
 private:
     AudioTrack() = default;
     // After a successful move.

@@ -552,3 +552,38 @@ TEST_F(FolderDocument, ASaveEndsTheUndoHistory) {
     ASSERT_TRUE(doc->lastSaveSucceeded());
     EXPECT_EQ(doc->undoStack().count(), 0);
 }
+
+TEST_F(FolderDocument, UndoWalksBackThroughEditsToDifferentRows) {
+    auto doc = openWith({"t1", "t2", "t3"});
+    QList<QStringList> states{describe(*doc)};
+    const std::pair<int, const char*> edits[] = {{0, "A"}, {1, "B"}, {0, "C"}, {2, "D"}};
+    for (const auto& [row, title] : edits) {
+        doc->setObjectValue(row, "newFile", QString::fromLatin1(title));
+        states.append(describe(*doc));
+    }
+    for (qsizetype i = states.size() - 2; i >= 0; --i) {
+        doc->undo();
+        EXPECT_EQ(describe(*doc), states[i]) << "after undoing edit " << i;
+    }
+    for (qsizetype i = 1; i < states.size(); ++i) {
+        doc->redo();
+        EXPECT_EQ(describe(*doc), states[i]) << "after redoing edit " << i;
+    }
+}
+
+TEST(SnapshotRecordsTest, UnchangedRecordsShareTheirCopies) {
+    QList<AudioTrackRef> order;
+    for (int i = 0; i < 3; ++i)
+        order.append(std::make_shared<AudioTrack>(AudioTrack::initPlaceholder("/nowhere")));
+    SnapshotRecords copies;
+    const QList<RecordCopy> first = copies.copy(order);
+    const QList<RecordCopy> again = copies.copy(order);
+    EXPECT_EQ(again.constData(), first.constData()); // nothing changed: one list
+    order[1]->setNewTitle(QStringLiteral("Changed"));
+    const QList<RecordCopy> changed = copies.copy(order);
+    EXPECT_EQ(changed[0], first[0]);
+    EXPECT_EQ(changed[2], first[2]);
+    ASSERT_NE(changed[1], first[1]);
+    EXPECT_EQ(changed[1]->getNewTitle(), QStringLiteral("Changed"));
+    EXPECT_TRUE(first[1]->getNewTitle().isEmpty()); // the older copy is untouched
+}
