@@ -104,13 +104,27 @@ void FileTagDocument::setField(QString& field, const QString& text) {
     controlTextDidChange();
 }
 
-void FileTagDocument::setTitleField(const QString& text) { setField(fTitleTextField, text); }
-void FileTagDocument::setTrackField(const QString& text) { setField(fTrack1TextField, text); }
-void FileTagDocument::setCountField(const QString& text) { setField(fTrack2TextField, text); }
-void FileTagDocument::setAlbumField(const QString& text) { setField(fAlbumTextField, text); }
-void FileTagDocument::setArtistField(const QString& text) { setField(fArtistTextField, text); }
-void FileTagDocument::setGenreField(const QString& text) { setField(fGenreTextField, text); }
-void FileTagDocument::setYearField(const QString& text) { setField(fYearTextField, text); }
+void FileTagDocument::setTitleField(const QString& text) {
+    setField(fTitleTextField, text);
+}
+void FileTagDocument::setTrackField(const QString& text) {
+    setField(fTrack1TextField, text);
+}
+void FileTagDocument::setCountField(const QString& text) {
+    setField(fTrack2TextField, text);
+}
+void FileTagDocument::setAlbumField(const QString& text) {
+    setField(fAlbumTextField, text);
+}
+void FileTagDocument::setArtistField(const QString& text) {
+    setField(fArtistTextField, text);
+}
+void FileTagDocument::setGenreField(const QString& text) {
+    setField(fGenreTextField, text);
+}
+void FileTagDocument::setYearField(const QString& text) {
+    setField(fYearTextField, text);
+}
 
 void FileTagDocument::controlTextDidChange() {
     setSearchTerms(BuildSearchString(artistField(), titleField()));
@@ -353,8 +367,7 @@ void FileTagDocument::initThread() {
         if (!ftt.cleanUpOnly()) {
             const std::optional<CustomTag> tag = customTag();
             if (tag) ftt.addTrackHitsFromCustomTag(&*tag);
-            if (Prefs::boolValue(Prefs::kSearchAMG)) ftt.addTrackHitsFromAMG(terms);
-            if (Prefs::boolValue(Prefs::kSearchGOOG)) ftt.addTrackHitsFromGOOG(terms);
+            ftt.addTrackHitsFromWeb(terms);
         }
         ftt.pruneAlbumList();
         ftt.retrieveTracks();
@@ -371,8 +384,7 @@ void FileTagDocument::lookupThread(const QString& terms) {
     ftt.initializeHits();
     fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromTag.get());
     fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromFile.get());
-    if (Prefs::boolValue(Prefs::kSearchAMG)) ftt.addTrackHitsFromAMG(terms);
-    if (Prefs::boolValue(Prefs::kSearchGOOG)) ftt.addTrackHitsFromGOOG(terms);
+    ftt.addTrackHitsFromWeb(terms);
     ftt.pruneAlbumList();
     ftt.retrieveTracks();
     ftt.addHit(fTrackInfoFromTag);

@@ -9,6 +9,10 @@
 #include "support/LoopbackSongWeb.h"
 #include "support/Mp3Fixture.h"
 #include "support/SourceTestKit.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -36,17 +40,27 @@ protected:
         SourceTest::SetUp();
         // The song sites answer from fWeb; gnudb and FreeDB stay on fServer,
         // which must never be asked.
-        setBase(Prefs::kAMGBaseURL, fWeb.baseUrl());
-        setBase(Prefs::kGoogleBaseURL, fWeb.baseUrl());
-        for (const char* key : {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB,
-                                Prefs::kSearchFreeDB})
+        setBase(AllMusicGuide::kBaseURLKey, fWeb.baseUrl());
+        setBase(GoogleMusic::kBaseURLKey, fWeb.baseUrl());
+        for (const char* key : {AllMusicGuide::kSearchKey, GoogleMusic::kSearchKey,
+                                Gnudb::kSearchKey, FreeDB::kSearchKey})
             pref(key, true);
         pref(Prefs::kSearchForCoverArt, false);
         pref(Prefs::kBackup, false);
         pref(Prefs::kSmartCapitalization, false);
-        fWeb.addAlbum({LoopbackSongWeb::Site::AMG, "a1", "The Band", "The Album", "2001", "Rock",
+        fWeb.addAlbum({LoopbackSongWeb::Site::AMG,
+                       "a1",
+                       "The Band",
+                       "The Album",
+                       "2001",
+                       "Rock",
                        {"One", "Song Two", "Three"}});
-        fWeb.addAlbum({LoopbackSongWeb::Site::Google, "g1", "The Band", "Live Set", "2005", "",
+        fWeb.addAlbum({LoopbackSongWeb::Site::Google,
+                       "g1",
+                       "The Band",
+                       "Live Set",
+                       "2005",
+                       "",
                        {"Intro", "Sunrise", "Song Two (Live)", "Four", "Outro"}});
     }
 
@@ -132,8 +146,10 @@ TEST_F(FileTagDocumentTest, EmptyArtistStillSplitsTheTerms) {
     QStringList asked;
     for (const std::string& t : fWeb.targets())
         asked << QString::fromStdString(t);
-    EXPECT_TRUE(asked.contains("/cg/amg.dll?SQL=SongTwo&OPT1=3&Submit=Go&P=amg")) << asked.join(' ').toStdString();
-    EXPECT_TRUE(asked.contains("/musicsearch?q=Song%20Two&res=song")) << asked.join(' ').toStdString();
+    EXPECT_TRUE(asked.contains("/cg/amg.dll?SQL=SongTwo&OPT1=3&Submit=Go&P=amg"))
+        << asked.join(' ').toStdString();
+    EXPECT_TRUE(asked.contains("/musicsearch?q=Song%20Two&res=song"))
+        << asked.join(' ').toStdString();
 }
 
 TEST_F(FileTagDocumentTest, ChecksBeforeSaving) {
@@ -141,7 +157,7 @@ TEST_F(FileTagDocumentTest, ChecksBeforeSaving) {
     struct Row {
         const char* field;
         QString value;
-        QString title;   // the stopping alert; empty: the save goes through
+        QString title; // the stopping alert; empty: the save goes through
         QString message;
     } rows[] = {
         {"title", "", "Missing Field", "The Title field must be filled in."},

@@ -6,31 +6,34 @@
 // after a song search; then each pane of the preferences window and the About
 // box. Exits non-zero when a picture is missing.
 #include "app/Preferences.h"
+#include "art/AlbumArt.h"
+#include "media/MusicFile.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/LoopbackAlbumWeb.h"
 #include "support/LoopbackSongWeb.h"
 #include "support/Mp3Fixture.h"
-#include "media/MusicFile.h"
-#include "ui/FileTagWindow.h"
-#include "art/AlbumArt.h"
 #include "ui/AboutBox.h"
-#include "ui/CoverArtPanel.h"
 #include "ui/BoxSetSheet.h"
+#include "ui/CoverArtPanel.h"
 #include "ui/DropWindow.h"
+#include "ui/FileTagWindow.h"
 #include "ui/FolderWindow.h"
 #include "ui/LegendPanel.h"
 #include "ui/PreferencesWindow.h"
 #include "ui/SearchSheet.h"
 #include "ui/TrovixController.h"
 #include "ui/TrovixTableView.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QLabel>
-#include <QPushButton>
 #include <QDir>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -79,7 +82,8 @@ int main(int argc, char** argv) {
     LoopbackAlbumWeb web;
     // Site icons come from the loopback site too (it has none: the bundled
     // ones stay), so nothing here reaches the internet.
-    for (const char* key : {Prefs::kAMGBaseURL, Prefs::kGoogleBaseURL, Prefs::kGnudbBaseURL})
+    for (const char* key :
+         {AllMusicGuide::kBaseURLKey, GoogleMusic::kBaseURLKey, Gnudb::kBaseURLKey})
         Prefs::setValue(QString::fromLatin1(key), web.server().baseUrl());
     TrovixController::startUp(true);
     LoopbackAlbumWeb::enableOnlyAMG();
@@ -92,13 +96,19 @@ int main(int argc, char** argv) {
         folder.add({QStringLiteral("%1 %2.mp3").arg(i + 1, 2, 10, QLatin1Char('0')).arg(titles[i]),
                     titles[i], QStringLiteral("the band"), QStringLiteral("demo album"), i + 1, 0,
                     QString(), QString(), std::nullopt});
-    web.addAlbum({QStringLiteral("#AMG:r100"), QStringLiteral("The Band"),
-                  QStringLiteral("Demo Album"), QStringLiteral("2004"), QStringLiteral("Rock"),
+    web.addAlbum({QStringLiteral("#AMG:r100"),
+                  QStringLiteral("The Band"),
+                  QStringLiteral("Demo Album"),
+                  QStringLiteral("2004"),
+                  QStringLiteral("Rock"),
                   {"Opening Theme", "Second Song", "The Long Road", "Interlude", "Closing Time",
                    "Hidden Track"}});
-    web.addAlbum({QStringLiteral("#AMG:r200"), QStringLiteral("The Band"),
-                  QStringLiteral("Demo Album (Deluxe)"), QStringLiteral("2010"),
-                  QStringLiteral("Rock"), {"Opening Theme", "Second Song"}});
+    web.addAlbum({QStringLiteral("#AMG:r200"),
+                  QStringLiteral("The Band"),
+                  QStringLiteral("Demo Album (Deluxe)"),
+                  QStringLiteral("2010"),
+                  QStringLiteral("Rock"),
+                  {"Opening Theme", "Second Song"}});
 
     bool ok = true;
     DropWindow* drop = TrovixController::instance()->showDropWindow();
@@ -115,7 +125,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "look-up did not end\n");
         return 1;
     }
-    for (QMessageBox* box : window->findChildren<QMessageBox*>()) box->done(0);
+    for (QMessageBox* box : window->findChildren<QMessageBox*>())
+        box->done(0);
     window->document()->albumArt()->imageDropped(demoCover());
     window->trackTable()->selectRow(1);
     window->legendButton()->setChecked(true);
@@ -147,13 +158,23 @@ int main(int argc, char** argv) {
 
     // One song in the single-file window, after a song search.
     LoopbackSongWeb songs(QStringLiteral("Second Song"));
-    songs.addAlbum({LoopbackSongWeb::Site::AMG, "a1", "The Band", "Demo Album", "2004", "Rock",
+    songs.addAlbum({LoopbackSongWeb::Site::AMG,
+                    "a1",
+                    "The Band",
+                    "Demo Album",
+                    "2004",
+                    "Rock",
                     {"Opening Theme", "Second Song", "The Long Road"}});
-    songs.addAlbum({LoopbackSongWeb::Site::Google, "g1", "The Band", "Live at the Hall", "2008",
-                    "", {"Intro", "Second Song (Live)", "Encore"}});
-    for (const char* key : {Prefs::kAMGBaseURL, Prefs::kGoogleBaseURL})
+    songs.addAlbum({LoopbackSongWeb::Site::Google,
+                    "g1",
+                    "The Band",
+                    "Live at the Hall",
+                    "2008",
+                    "",
+                    {"Intro", "Second Song (Live)", "Encore"}});
+    for (const char* key : {AllMusicGuide::kBaseURLKey, GoogleMusic::kBaseURLKey})
         Prefs::setValue(QString::fromLatin1(key), songs.baseUrl());
-    Prefs::setValue(QString::fromLatin1(Prefs::kSearchGOOG), true);
+    Prefs::setValue(QString::fromLatin1(GoogleMusic::kSearchKey), true);
     QTemporaryDir songDir;
     const QString songPath = songDir.filePath(QStringLiteral("02 second song.mp3"));
     if (writeSilentMp3(songPath)) {
@@ -168,7 +189,8 @@ int main(int argc, char** argv) {
     fileWindow->setDocumentPath({songPath, false});
     fileWindow->document()->waitUntilIdle();
     QTest::qWait(200);
-    for (QMessageBox* box : fileWindow->findChildren<QMessageBox*>()) box->done(0);
+    for (QMessageBox* box : fileWindow->findChildren<QMessageBox*>())
+        box->done(0);
     fileWindow->document()->handleHitClick(0);
     ok &= grab(fileWindow, out + "/file-window.png");
     fileWindow->setWindowModified(false);

@@ -2,6 +2,10 @@
 
 #include "app/Preferences.h"
 #include "web/DebugFiles.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QDir>
 
@@ -98,14 +102,13 @@ QStringList LogCapture::lines() const {
 
 bool LogCapture::contains(const QString& text) const {
     for (const QString& line : lines())
-        if (line.contains(text))
-            return true;
+        if (line.contains(text)) return true;
     return false;
 }
 
 void SourceTest::SetUp() {
-    for (const char* key : {Prefs::kAMGBaseURL, Prefs::kGoogleBaseURL, Prefs::kGnudbBaseURL,
-                            Prefs::kFreeDBBaseURL})
+    for (const char* key : {AllMusicGuide::kBaseURLKey, GoogleMusic::kBaseURLKey,
+                            Gnudb::kBaseURLKey, FreeDB::kBaseURLKey})
         setBase(key, fServer.baseUrl());
     SetDebugFileFolder(fDumps.path());
     fSavedAMG = gAMGThrottle;
@@ -127,7 +130,9 @@ void SourceTest::TearDown() {
 
 QStringList SourceTest::dumpNames() const {
     QStringList names = QDir(fDumps.path()).entryList(QDir::Files);
-    const auto number = [](const QString& name) { return name.section('_', -1).section('.', 0, 0).toInt(); };
+    const auto number = [](const QString& name) {
+        return name.section('_', -1).section('.', 0, 0).toInt();
+    };
     std::sort(names.begin(), names.end(),
               [&number](const QString& a, const QString& b) { return number(a) < number(b); });
     return names;
