@@ -8,6 +8,7 @@
 #include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <algorithm>
 
@@ -140,4 +141,14 @@ QStringList SourceTest::dumpNames() const {
 
 void SourceTest::setBase(const char* prefKey, const QString& base) {
     Prefs::setOverride(QString::fromLatin1(prefKey), base);
+}
+
+std::string capturedBytes(const char* path) {
+    QFile file(QStringLiteral(TROVIX_TEST_DATA_DIR "/") + QString::fromLatin1(path));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path;
+    return file.readAll().toStdString();
+}
+
+QString capturedPage(const char* path) {
+    return QString::fromLatin1(capturedBytes(path));
 }

@@ -53,48 +53,19 @@ class FreeDBTest : public SourceTest {
 protected:
     std::string base() const { return fServer.baseUrl().toStdString(); }
 
-    std::string searchPage() const {
-        const std::string link = "<a href=\"" + base() + "/freedb_search_fmt.php?cat=";
-        return "<html><body><table>\n"
-               "<tr><td>" +
-               link +
-               "misc&id=a1b2c3d4\">The Sugarcubes / Life's Too Good</a></td></tr>\n"
-               "<tr><td>" +
-               link +
-               "rock&id=0a0b0c0d\">Björk / Homogenic</a></td></tr>\n"
-               // A second entry of the same disc shows only a number.
-               "<tr><td>" +
-               link +
-               "data&id=0a0b0c0e\">2</a></td></tr>\n"
-               "<tr><td>" +
-               link +
-               "rock&id= 1234\">Skipped / Space</a></td></tr>\n"
-               "<tr><td>" +
-               link +
-               "rock&id=zz\">Skipped / Not Hex</a></td></tr>\n"
-               "<tr><td>" +
-               link +
-               "rock&id=12\"><b></b></a></td></tr>\n"
-               "<tr><td>" +
-               link +
-               "jazz&id=00000abc\"><b>Various Sessions</b></a></td></tr>\n"
-               "</table></body></html>";
+    // The captured pages with their links pointing at the loopback server.
+    std::string searchPage() const { return rebased("freedb/search.html", kFreeDBSite); }
+    std::string gnudbPage() const { return rebased("gnudb/search.html", kGnudbSite); }
+
+    std::string rebased(const char* path, const std::string& site) const {
+        std::string page = capturedBytes(path);
+        for (size_t at = page.find(site); at != std::string::npos; at = page.find(site, at))
+            page.replace(at, site.size(), base());
+        return page;
     }
 
-    std::string gnudbPage() const {
-        const std::string cd = "<a href=\"" + base() + "/cd/";
-        const std::string rec = "<a href=\"" + base() + "/gnudb/";
-        return "<html><body>\n" + cd +
-               "rock0a0b0c0d\"><b>Björk / Homogenic</b></a><br>\n"
-               "year: 1997, genre: Alternative<br>\n" +
-               rec + "rock/0a0b0c0d\">Details</a><br>\n" + cd +
-               "misc00000abc\"><b>The Sugarcubes / Stick Around for Joy</b></a><br>\n"
-               "year: 1992, genre: Pop<br>\n" +
-               rec + "misc/00000abc\">Details</a><br>\n" + cd + "x\"><b> / Nameless</b></a><br>\n" +
-               cd + "jazz1\"><b>Björk / Gling-Gló</b></a><br>\n" + rec +
-               "jazz/1f2e3d4c\">Details</a><br>\n"
-               "</body></html>";
-    }
+    static inline const std::string kFreeDBSite = "http://www.freedb.org";
+    static inline const std::string kGnudbSite = "http://www.gnudb.org";
 };
 
 TEST_F(FreeDBTest, SearchSendsEscapedWordsWithoutParentheses) {
@@ -111,11 +82,10 @@ TEST_F(FreeDBTest, SearchSendsEscapedWordsWithoutParentheses) {
     EXPECT_EQ(progress.bumpTotal(), progress.lastMax()); // the bar ends at the page's end
 }
 
-TEST_F(FreeDBTest, SearchResultsBecomeRankedHits) {
-    fServer.serve("/freedb_search.php", searchPage());
+TEST(FreeDBPages, SearchResultsBecomeRankedHits) {
     AlbumInfoArray hits;
-    FreeDB().search(hits, QStringLiteral("Björk / Homogenic"), kFolderWeights,
-                    SourceOptions::fromPreferences(), nullptr);
+    FreeDB::parseSearchPage(hits, capturedPage("freedb/search.html"),
+                            QStringLiteral("http://www.freedb.org"), kFolderWeights, nullptr);
 
     // Best first; the number-only entry took the text before it; the two
     // with unreadable identifiers and the empty one are skipped.
@@ -135,7 +105,7 @@ TEST_F(FreeDBTest, SearchResultsBecomeRankedHits) {
     EXPECT_EQ(noSlash->iadbCompareString(), QStringLiteral("Various Sessions / "));
 }
 
-TEST_F(FreeDBTest, GnudbSearchWalksResultBlocks) {
+TEST_F(FreeDBTest, GnudbSearchSendsItsPath) {
     fServer.handle("/search/.*", [this](const httplib::Request&, httplib::Response& res) {
         res.set_content(gnudbPage(), "text/html");
     });
@@ -146,7 +116,13 @@ TEST_F(FreeDBTest, GnudbSearchWalksResultBlocks) {
     ASSERT_EQ(targets().size(), 1u);
     EXPECT_EQ(targets()[0], "/search/Bj%C3%B6rk%20/%20Homogenic");
     EXPECT_EQ(progress.captions(), QStringList{QStringLiteral("Interpreting GnuDB results...")});
+    EXPECT_EQ(hits.count(), 3);
+}
 
+TEST(GnudbPages, SearchWalksResultBlocks) {
+    AlbumInfoArray hits;
+    Gnudb::parseSearchPage(hits, capturedPage("gnudb/search.html"),
+                           QStringLiteral("http://www.gnudb.org"), kFolderWeights, nullptr);
     ASSERT_EQ(keysOf(hits), (QStringList{QStringLiteral("#GNU:rock/0a0b0c0d"),
                                          QStringLiteral("#GNU:jazz/1f2e3d4c"),
                                          QStringLiteral("#GNU:misc/00000abc")}));
@@ -213,31 +189,12 @@ TEST_F(FreeDBTest, EmptyPageAddsNothing) {
 
 // Disc records --------------------------------------------------------------
 
-const char* kRecord = "# xmcd\n"
-                      "DISCID=0a0b0c0d\n"
-                      "DTITLE=Björk / Homogenic (Special Edi\n"
-                      "DTITLE=tion)\n"
-                      "DYEAR=1997\n"
-                      "DGENRE=Alternative\n"
-                      "TTITLE0=Hunter\n"
-                      "TTITLE1=Jóga\n"
-                      "TTITLE2=Unravel\n"
-                      "TTITLE3=Bachelorette (a title so long that it\n"
-                      "TTITLE3= goes on)\n"
-                      "TTITLE4=All Neon Like\n"
-                      "TTITLE5=5 Years\n"
-                      "TTITLE6=Immature\n"
-                      "TTITLE7=Alarm Call\n"
-                      "TTITLE8=Pluto\n"
-                      "TTITLE9=All Is Full of Love\n"
-                      "TTITLE10=Jóga (String Mix)\n"
-                      "TTITLE11=Guest / Duet Title\n"
-                      "EXTD=\n"
-                      "EXTT0=\n"
-                      "PLAYORDER=\n";
+std::string discRecord() {
+    return capturedBytes("freedb/disc-record.txt");
+}
 
 TEST_F(FreeDBTest, DiscRecordGivesJoinedTitleYearGenreAndTracks) {
-    fServer.serve("/freedb/rock/0a0b0c0d", kRecord, "text/plain");
+    fServer.serve("/freedb/rock/0a0b0c0d", discRecord(), "text/plain");
     auto details = FreeDB().details(QStringLiteral("rock/0a0b0c0d"),
                                     SourceOptions::fromPreferences(), nullptr);
     ASSERT_TRUE(details);
@@ -263,7 +220,7 @@ TEST_F(FreeDBTest, DiscRecordGivesJoinedTitleYearGenreAndTracks) {
     EXPECT_EQ(dumps[1], QStringLiteral("Trovix_FreeDB_%1.htm").arg(number.toInt() + 1));
 }
 
-TEST_F(FreeDBTest, DiscRecordVariants) {
+TEST(FreeDBPages, DiscRecordVariants) {
     struct Row {
         const char* name;
         std::string record;
@@ -299,7 +256,7 @@ TEST_F(FreeDBTest, DiscRecordVariants) {
     }
 }
 
-TEST_F(FreeDBTest, CharacterSetOfRecords) {
+TEST(FreeDBPages, CharacterSetOfRecords) {
     // Valid UTF-8 is kept whatever its script.
     auto japanese = DiscDatabase::AlbumDetailsFromDiscRecord(
         QString::fromLatin1("DTITLE=\xE5\xAE\x87\xE5\xA4\x9A\xE7\x94\xB0 / "
@@ -338,7 +295,7 @@ TEST_F(FreeDBTest, CharacterSetOfRecords) {
 }
 
 TEST_F(FreeDBTest, GnudbDetailsNeedTheirPrefix) {
-    fServer.serve("/gnudb/rock/0a0b0c0d", kRecord, "text/plain");
+    fServer.serve("/gnudb/rock/0a0b0c0d", discRecord(), "text/plain");
     EXPECT_FALSE(Gnudb().details(QStringLiteral("rock/0a0b0c0d"), SourceOptions::fromPreferences(),
                                  nullptr));
     EXPECT_TRUE(targets().empty());

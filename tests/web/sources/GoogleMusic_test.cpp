@@ -19,19 +19,6 @@ const ScoreWeights kFolderWeights = {
     AlbumInfo::scoreWeightEntry(QStringLiteral("year"), QString(), 6),
 };
 
-const char* kAlbumList = "<html><table>\n"
-                         "<tr><td><a href=\"/musicl?lid=2&aid=post\">Post</a><br><font size=-1>By: "
-                         "Björk &amp; Co</font></td></tr>\n"
-                         "<tr><td><a href=\"/musicl?lid=1&aid=homogenic\"><img "
-                         "src=http://img.example/h.jpg border=0></a></td>\n"
-                         "<td><a href=\"/musicl?lid=1&aid=homogenic\">Homogenic</a><br><font "
-                         "size=-1>By: <b>Björk</b></font></td></tr>\n"
-                         // No artist in this row: the list ends here.
-                         "<tr><td><a href=\"/musicl?lid=3&aid=debut\">Debut</a></td></tr>\n"
-                         "<tr><td><a href=\"/musicl?lid=4&aid=telegram\">Telegram</a><br><font "
-                         "size=-1>By: Björk</font></td></tr>\n"
-                         "</table></html>";
-
 std::string singleAlbumPage(const std::string& base, const char* albumCell) {
     return "<html><a href=\"" + base +
            "/search?q=homogenic&sid=42\">more</a>"
@@ -81,8 +68,9 @@ protected:
     }
 };
 
-TEST_F(GoogleMusicTest, AlbumListBecomesRankedHits) {
-    serveSearch([](const httplib::Request&) { return std::string(kAlbumList); });
+TEST_F(GoogleMusicTest, AlbumSearchSendsTheAlbumAlone) {
+    serveSearch(
+        [](const httplib::Request&) { return capturedBytes("googlemusic/album-list.html"); });
     AlbumInfoArray hits;
     RecordingProgress progress;
     GoogleMusic().search(hits, QString::fromUtf8("Björk / The Homogenic"), kFolderWeights,
@@ -93,7 +81,14 @@ TEST_F(GoogleMusicTest, AlbumListBecomesRankedHits) {
               QStringList{QStringLiteral("Interpreting Google Music results...")});
     EXPECT_GE(fGoogle->locks.load(), 1);
     EXPECT_EQ(fAMG->locks.load(), 0);
+    EXPECT_EQ(hits.count(), 2);
+}
 
+TEST(GoogleMusicPages, AlbumListBecomesRankedHits) {
+    AlbumInfoArray hits;
+    GoogleMusic::parseAlbumSearchPage(hits, capturedPage("googlemusic/album-list.html"),
+                                      QStringLiteral("http://www.google.com"), kFolderWeights,
+                                      nullptr);
     ASSERT_EQ(hits.count(), 2);
     const auto& best = hits.objectAtIndex(0);
     EXPECT_EQ(best->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
@@ -202,7 +197,7 @@ TEST_F(GoogleMusicTest, NextLinkBackToAPageAlreadyReadEndsTheSearch) {
 }
 
 TEST_F(GoogleMusicTest, AlbumPageGivesNumberedTitles) {
-    fServer.serve("/musicl", albumDetailsPage(14, "Homogenic&nbsp;<a href=x>(1997)</a>"));
+    fServer.serve("/musicl", capturedBytes("googlemusic/album-page.html"));
     auto details = GoogleMusic().details(QStringLiteral("#GOOG:lid=1&aid=homogenic"),
                                          SourceOptions::fromPreferences(), nullptr);
     ASSERT_TRUE(details);

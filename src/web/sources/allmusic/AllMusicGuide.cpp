@@ -132,15 +132,21 @@ void AllMusicGuide::search(AlbumInfoArray& hits, const QString& searchText,
         return;
     }
     if (progress && progress->cancelled()) return;
-    if (progress) progress->NotifyBeginDet(kInterpreting, 0, int(page->size()), true);
+    parseAlbumSearchPage(hits, *page, weights, progress);
+}
 
-    Window window{0, page->size()};
+void AllMusicGuide::parseAlbumSearchPage(AlbumInfoArray& hits, const QString& page,
+                                         const std::optional<ScoreWeights>& weights,
+                                         ProgressIndicator* progress) {
+    if (progress) progress->NotifyBeginDet(kInterpreting, 0, int(page.size()), true);
+
+    Window window{0, page.size()};
     qsizetype bumped = 0;
     int rows = 0;
     for (;;) {
         if (progress) progress->NotifyBump(int(window.location - bumped));
         bumped = window.location;
-        auto hit = AlbumInfoFromAMGAlbumSearchResults(*page, window);
+        auto hit = AlbumInfoFromAMGAlbumSearchResults(page, window);
         if (!hit) break;
         hits.addSorted(hit, weights, 0);
         ++rows;

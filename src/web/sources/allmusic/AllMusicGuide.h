@@ -50,6 +50,10 @@ public:
     void search(AlbumInfoArray& hits, const QString& searchText,
                 const std::optional<ScoreWeights>& weights, const SourceOptions& options,
                 ProgressIndicator* progress) const override;
+    // Reads a fetched album search page into ranked hits.
+    static void parseAlbumSearchPage(AlbumInfoArray& hits, const QString& page,
+                                     const std::optional<ScoreWeights>& weights,
+                                     ProgressIndicator* progress);
     // One row of the album search results, the window moved behind it; null
     // when no complete row follows.
     static std::shared_ptr<AlbumInfo> AlbumInfoFromAMGAlbumSearchResults(const QString& page,

@@ -137,22 +137,29 @@ void GoogleMusic::search(AlbumInfoArray& hits, const QString& searchText,
         return;
     }
     if (progress && progress->cancelled()) return;
-    if (progress) progress->NotifyBeginDet(kInterpreting, 0, int(page->size()), true);
+    parseAlbumSearchPage(hits, *page, base, weights, progress);
+}
 
-    Window window{0, page->size()};
+void GoogleMusic::parseAlbumSearchPage(AlbumInfoArray& hits, const QString& page,
+                                       const QString& base,
+                                       const std::optional<ScoreWeights>& weights,
+                                       ProgressIndicator* progress) {
+    if (progress) progress->NotifyBeginDet(kInterpreting, 0, int(page.size()), true);
+
+    Window window{0, page.size()};
     qsizetype bumped = 0;
     int found = 0;
     for (;;) {
         if (progress) progress->NotifyBump(int(window.location - bumped));
         bumped = window.location;
-        auto hit = AlbumInfoFromGOOGHtml_multiple(*page, window);
+        auto hit = AlbumInfoFromGOOGHtml_multiple(page, window);
         if (!hit) break;
         hits.addSorted(hit, weights, 0);
         ++found;
     }
     if (found == 0) {
         // No list: the site went straight to the one album it found.
-        if (auto hit = AlbumInfoFromGOOGHtml_single(*page, base)) hits.addSorted(hit, weights, 0);
+        if (auto hit = AlbumInfoFromGOOGHtml_single(page, base)) hits.addSorted(hit, weights, 0);
     }
 }
 

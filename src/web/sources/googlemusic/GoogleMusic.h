@@ -51,6 +51,11 @@ public:
     void search(AlbumInfoArray& hits, const QString& searchText,
                 const std::optional<ScoreWeights>& weights, const SourceOptions& options,
                 ProgressIndicator* progress) const override;
+    // Reads a fetched album search page into ranked hits: its list, or the
+    // one album a page shows; `base` is the site's address.
+    static void parseAlbumSearchPage(AlbumInfoArray& hits, const QString& page, const QString& base,
+                                     const std::optional<ScoreWeights>& weights,
+                                     ProgressIndicator* progress);
     // One album of a result list, the window moved behind it; null at the end.
     static std::shared_ptr<AlbumInfo> AlbumInfoFromGOOGHtml_multiple(const QString& page,
                                                                      Window& window);
