@@ -112,17 +112,17 @@ void SourceTest::SetUp() {
                             Gnudb::kBaseURLKey, FreeDB::kBaseURLKey})
         setBase(key, fServer.baseUrl());
     SetDebugFileFolder(fDumps.path());
-    fSavedAMG = gAMGThrottle;
-    fSavedGoogle = gGoogleThrottle;
+    fSavedAMG = AllMusicGuide::throttle().get();
+    fSavedGoogle = GoogleMusic::throttle().get();
     fAMG = new CountingThrottle(QStringLiteral("AMG"));
     fGoogle = new CountingThrottle(QStringLiteral("Google"));
-    gAMGThrottle = fAMG;
-    gGoogleThrottle = fGoogle;
+    AllMusicGuide::throttle().slot() = fAMG;
+    GoogleMusic::throttle().slot() = fGoogle;
 }
 
 void SourceTest::TearDown() {
-    gAMGThrottle = fSavedAMG;
-    gGoogleThrottle = fSavedGoogle;
+    AllMusicGuide::throttle().slot() = fSavedAMG;
+    GoogleMusic::throttle().slot() = fSavedGoogle;
     delete fAMG;
     delete fGoogle;
     SetDebugFileFolder(QString());

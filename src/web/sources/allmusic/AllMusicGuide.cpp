@@ -18,6 +18,8 @@
 
 namespace {
 
+SiteThrottle gThrottle("AMG", 2.5);
+
 constexpr int kAttempts = 3;
 constexpr int kSearchTimeLimit = 30;
 constexpr int kFurtherSongPageTimeLimit = 100;
@@ -58,7 +60,7 @@ SourceFetcher::Response fetchPage(const QString& url, int timeLimitSecs, const c
     request.url = url;
     request.timeLimitSecs = timeLimitSecs;
     request.attempts = kAttempts;
-    request.throttle = gAMGThrottle;
+    request.throttle = AllMusicGuide::throttle().get();
     request.urlDump = urlDump;
     request.pageDump = pageDump;
     request.anyAnswer = true;
@@ -72,6 +74,10 @@ void setKeyAndCompare(AlbumInfo& hit, const QString& albumId, const QString& art
 }
 
 } // namespace
+
+SiteThrottle& AllMusicGuide::throttle() {
+    return gThrottle;
+}
 
 QList<MusicSource::Preference> AllMusicGuide::preferences() const {
     return {{QString::fromLatin1(kSearchKey), QStringLiteral("YES")},

@@ -18,6 +18,8 @@
 
 namespace {
 
+SiteThrottle gThrottle("Google", 2.5);
+
 constexpr int kAttempts = 3;
 constexpr int kSearchTimeLimit = 30;
 constexpr int kAlbumPageTimeLimit = 10;
@@ -52,7 +54,7 @@ SourceFetcher::Response fetchPage(const QString& url, int timeLimitSecs, const c
     request.url = url;
     request.timeLimitSecs = timeLimitSecs;
     request.attempts = kAttempts;
-    request.throttle = gGoogleThrottle;
+    request.throttle = GoogleMusic::throttle().get();
     request.urlDump = urlDump;
     request.pageDump = pageDump;
     request.anyAnswer = true;
@@ -76,6 +78,10 @@ std::shared_ptr<AlbumInfo> makeAlbumHit(const QString& artist, const QString& al
 }
 
 } // namespace
+
+SiteThrottle& GoogleMusic::throttle() {
+    return gThrottle;
+}
 
 QList<MusicSource::Preference> GoogleMusic::preferences() const {
     return {{QString::fromLatin1(kSearchKey), QStringLiteral("YES")},

@@ -9,6 +9,7 @@
 
 class AlbumDetails;
 class AlbumInfoArray;
+class SiteThrottle;
 class ProgressIndicator;
 class TrackInfo;
 class TrackInfoArray;
@@ -20,6 +21,9 @@ struct Window;
 // throttle.
 class GoogleMusic : public MusicSource {
 public:
+    // Its fetches are paced 2.5 s apart, process-wide.
+    static SiteThrottle& throttle();
+
     static inline const QString kKeyPrefix = QStringLiteral("#GOOG:");
     static constexpr const char* kSearchKey = "SearchGOOG";
     static constexpr const char* kBaseURLKey = "GoogleBaseURL";
