@@ -373,7 +373,7 @@ void FileTagDocument::initThread() {
         ftt.retrieveTracks();
         ftt.addHit(fTrackInfoFromTag);
         ftt.addHit(fTrackInfoFromFile);
-        if (!ftt.cleanUpOnly() && Prefs::boolValue(Prefs::kSearchForCoverArt))
+        if (!ftt.cleanUpOnly() && ftt.options().searchCovers)
             ftt.retrieveImagesFromTrackDetails(fAlbumArtObj.get());
     }
     ftt.finalize();
@@ -389,7 +389,7 @@ void FileTagDocument::lookupThread(const QString& terms) {
     ftt.retrieveTracks();
     ftt.addHit(fTrackInfoFromTag);
     ftt.addHit(fTrackInfoFromFile);
-    if (Prefs::boolValue(Prefs::kSearchForCoverArt))
+    if (ftt.options().searchCovers)
         ftt.retrieveImagesFromTrackDetails(fAlbumArtObj.get());
     ftt.finalize();
 }
