@@ -389,8 +389,7 @@ void FileTagDocument::lookupThread(const QString& terms) {
     ftt.retrieveTracks();
     ftt.addHit(fTrackInfoFromTag);
     ftt.addHit(fTrackInfoFromFile);
-    if (ftt.options().searchCovers)
-        ftt.retrieveImagesFromTrackDetails(fAlbumArtObj.get());
+    if (ftt.options().searchCovers) ftt.retrieveImagesFromTrackDetails(fAlbumArtObj.get());
     ftt.finalize();
 }
 

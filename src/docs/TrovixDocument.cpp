@@ -432,8 +432,7 @@ void TrovixDocument::lookupThread(const QString& terms) {
     ftt.addAlbumHitsFromWeb(terms);
     ftt.pruneAlbumList();
     ftt.retrieveTracks();
-    if (ftt.options().searchCovers)
-        ftt.retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
+    if (ftt.options().searchCovers) ftt.retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
     {
         QMutexLocker locker(&fDataLock);
         fLastSearch = terms;
