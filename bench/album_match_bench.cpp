@@ -7,6 +7,10 @@
 #include "docs/TrovixDocument.h"
 #include "model/AlbumDetails.h"
 #include "support/AlbumFolderFixture.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,8 +23,8 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QCoreApplication app(argc, argv);
     Prefs::setOverride(Prefs::kSmartCapitalization, false);
-    for (const char* key :
-         {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
+    for (const char* key : {AllMusicGuide::kSearchKey, GoogleMusic::kSearchKey, Gnudb::kSearchKey,
+                            FreeDB::kSearchKey})
         Prefs::setOverride(key, false);
 
     std::printf("%8s %8s %12s\n", "files", "titles", "ms/apply");

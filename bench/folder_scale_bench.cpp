@@ -16,6 +16,11 @@
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
 #include "system/SaveSteps.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
+#include "web/sources/musicbrainz/MusicBrainz.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -266,8 +271,8 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QCoreApplication app(argc, argv);
     Prefs::initializeDefaults();
-    for (const char* key : {Prefs::kSearchMB, Prefs::kSearchAMG, Prefs::kSearchGOOG,
-                            Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
+    for (const char* key : {MusicBrainz::kSearchKey, AllMusicGuide::kSearchKey,
+                            GoogleMusic::kSearchKey, Gnudb::kSearchKey, FreeDB::kSearchKey})
         Prefs::setOverride(QString::fromLatin1(key), false);
     Prefs::setOverride(QString::fromLatin1(Prefs::kBackup), false);
 

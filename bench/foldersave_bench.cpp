@@ -7,6 +7,11 @@
 #include "media/MusicFile.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
+#include "web/sources/musicbrainz/MusicBrainz.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -87,8 +92,9 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     Prefs::initializeDefaults();
     // The folder's own tags and names only.
-    for (const char* key : {Prefs::kSearchMB, Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB,
-                            Prefs::kSearchFreeDB, Prefs::kSearchForCoverArt})
+    for (const char* key :
+         {MusicBrainz::kSearchKey, AllMusicGuide::kSearchKey, GoogleMusic::kSearchKey,
+          Gnudb::kSearchKey, FreeDB::kSearchKey, Prefs::kSearchForCoverArt})
         Prefs::setOverride(QString::fromLatin1(key), false);
     Prefs::setOverride(QString::fromLatin1(Prefs::kRenameAlbums), false);
 

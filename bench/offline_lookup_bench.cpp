@@ -5,6 +5,11 @@
 #include "docs/HeadlessHost.h"
 #include "docs/TrovixDocument.h"
 #include "support/AlbumFolderFixture.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
+#include "web/sources/musicbrainz/MusicBrainz.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -26,11 +31,12 @@ int main(int argc, char** argv) {
     t.album = QStringLiteral("Record");
     if (!folder.add(t)) return 1;
     int host = 1;
-    for (const char* key : {Prefs::kMusicBrainzBaseURL, Prefs::kAMGBaseURL, Prefs::kGoogleBaseURL,
-                            Prefs::kGnudbBaseURL, Prefs::kFreeDBBaseURL})
+    for (const char* key : {MusicBrainz::kBaseURLKey, AllMusicGuide::kBaseURLKey,
+                            GoogleMusic::kBaseURLKey, Gnudb::kBaseURLKey, FreeDB::kBaseURLKey})
         Prefs::setOverride(key, QStringLiteral("http://127.0.0.%1:9").arg(host++));
-    for (const char* key : {Prefs::kSearchMB, Prefs::kSearchAMG, Prefs::kSearchGOOG,
-                            Prefs::kSearchGNUDB, Prefs::kSearchFreeDB, Prefs::kSearchForCoverArt})
+    for (const char* key :
+         {MusicBrainz::kSearchKey, AllMusicGuide::kSearchKey, GoogleMusic::kSearchKey,
+          Gnudb::kSearchKey, FreeDB::kSearchKey, Prefs::kSearchForCoverArt})
         Prefs::setOverride(key, true);
 
     HeadlessHost headless;

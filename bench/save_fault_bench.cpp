@@ -15,6 +15,11 @@
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
 #include "system/SaveSteps.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
+#include "web/sources/musicbrainz/MusicBrainz.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -158,8 +163,9 @@ int main(int argc, char** argv) {
     const int count = argc > 1 ? std::max(2, std::atoi(argv[1])) : 100;
     const int stride = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
     Prefs::initializeDefaults();
-    for (const char* key : {Prefs::kSearchMB, Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB,
-                            Prefs::kSearchFreeDB, Prefs::kSearchForCoverArt, Prefs::kBackup})
+    for (const char* key :
+         {MusicBrainz::kSearchKey, AllMusicGuide::kSearchKey, GoogleMusic::kSearchKey,
+          Gnudb::kSearchKey, FreeDB::kSearchKey, Prefs::kSearchForCoverArt, Prefs::kBackup})
         Prefs::setOverride(QString::fromLatin1(key), false);
     for (const char* key : {Prefs::kRenameTracks, Prefs::kRenameAlbums})
         Prefs::setOverride(QString::fromLatin1(key), true);

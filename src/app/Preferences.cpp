@@ -1,5 +1,8 @@
 #include "app/Preferences.h"
 
+#include "web/sources/MusicSource.h"
+#include "web/sources/MusicSources.h"
+
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSettings>
@@ -25,14 +28,9 @@ Registry& registry() {
 std::vector<std::pair<QString, QVariant>> defaultTable() {
     const QVariant yes = QStringLiteral("YES");
     const QVariant no = QStringLiteral("NO");
-    return {
+    std::vector<std::pair<QString, QVariant>> table{
         {kSmartCapitalization, yes},
         {kBackup, no},
-        {kSearchAMG, yes},
-        {kSearchGOOG, yes},
-        {kSearchGNUDB, yes},
-        {kSearchFreeDB, yes},
-        {kSearchMB, yes},
         {kMaxEntriesToFetch, 10},
         {kOmitChars, QStringLiteral("*?:/\\&")},
         {kTagVersion, 3},
@@ -58,16 +56,14 @@ std::vector<std::pair<QString, QVariant>> defaultTable() {
         {kResizeCover, no},
         {kResizePixels, 160},
         {kResizeOption, 0},
-        {kAMGBaseURL, QStringLiteral("http://www.allmusic.com")},
-        {kGoogleBaseURL, QStringLiteral("http://www.google.com")},
-        {kGnudbBaseURL, QStringLiteral("http://www.gnudb.org")},
-        {kFreeDBBaseURL, QStringLiteral("http://www.freedb.org")},
         {kAmazonBaseURL, QStringLiteral("http://www.amazon.com")},
-        {kMusicBrainzBaseURL, QStringLiteral("https://musicbrainz.org")},
-        {kCoverArtArchiveBaseURL, QStringLiteral("https://coverartarchive.org")},
         {kHomePageURL, QStringLiteral("https://trovix.app")},
         {kVersionsURL, QStringLiteral("https://trovix.app/versions.txt")},
     };
+    for (const MusicSource* source : MusicSources::all())
+        for (const MusicSource::Preference& pref : source->preferences())
+            table.emplace_back(pref.key, pref.defaultValue);
+    return table;
 }
 
 // One store object per thread: building a QSettings per read costs tens of
@@ -131,7 +127,8 @@ QStringList allKeys() {
     Registry& r = registry();
     QMutexLocker locker(&r.lock);
     QStringList keys;
-    for (const auto& entry : r.defaults) keys << entry.first;
+    for (const auto& entry : r.defaults)
+        keys << entry.first;
     return keys;
 }
 
@@ -147,9 +144,15 @@ QVariant value(const QString& key) {
     return defaultValue(key);
 }
 
-bool boolValue(const QString& key) { return toBool(value(key)); }
-int intValue(const QString& key) { return value(key).toInt(); }
-QString stringValue(const QString& key) { return value(key).toString(); }
+bool boolValue(const QString& key) {
+    return toBool(value(key));
+}
+int intValue(const QString& key) {
+    return value(key).toInt();
+}
+QString stringValue(const QString& key) {
+    return value(key).toString();
+}
 
 void setValue(const QString& key, const QVariant& v) {
     QSettings& s = store();
@@ -179,7 +182,9 @@ int resizePixels() {
     return n == 0 ? 160 : n;
 }
 
-void postPrefsChanged() { emit PrefsNotifier::instance()->prefsChanged(); }
+void postPrefsChanged() {
+    emit PrefsNotifier::instance()->prefsChanged();
+}
 
 } // namespace Prefs
 

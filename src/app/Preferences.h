@@ -11,11 +11,6 @@ namespace Prefs {
 
 inline constexpr const char* kSmartCapitalization = "SmartCapitalization";
 inline constexpr const char* kBackup = "Backup";
-inline constexpr const char* kSearchAMG = "SearchAMG";
-inline constexpr const char* kSearchGOOG = "SearchGOOG";
-inline constexpr const char* kSearchGNUDB = "SearchGNUDB";
-inline constexpr const char* kSearchFreeDB = "SearchFreeDB";
-inline constexpr const char* kSearchMB = "SearchMB";
 inline constexpr const char* kMaxEntriesToFetch = "MaxEntriesToFetch";
 inline constexpr const char* kOmitChars = "OmitChars";
 inline constexpr const char* kTagVersion = "TagVersion";
@@ -46,15 +41,10 @@ inline constexpr const char* kNeverCheck = "NeverCheck";
 inline constexpr const char* kCoverSaveMethod = "CoverSaveMethod";
 inline constexpr const char* kMainWindowPos = "MainWindowPos";
 
-// Where the web sources live (scheme and host); tests point them at a
-// loopback server.
-inline constexpr const char* kAMGBaseURL = "AMGBaseURL";
-inline constexpr const char* kGoogleBaseURL = "GoogleBaseURL";
-inline constexpr const char* kGnudbBaseURL = "GnudbBaseURL";
-inline constexpr const char* kFreeDBBaseURL = "FreeDBBaseURL";
+// Where the browser look-ups and the home page live (scheme and host); tests
+// point them at a loopback server. Each music source registers its own keys
+// (MusicSource::preferences): they are in this table too.
 inline constexpr const char* kAmazonBaseURL = "AmazonBaseURL";
-inline constexpr const char* kMusicBrainzBaseURL = "MusicBrainzBaseURL";
-inline constexpr const char* kCoverArtArchiveBaseURL = "CoverArtArchiveBaseURL";
 inline constexpr const char* kHomePageURL = "HomePageURL";
 inline constexpr const char* kVersionsURL = "VersionsURL";
 

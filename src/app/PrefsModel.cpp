@@ -11,9 +11,8 @@
 
 namespace {
 
+// The sources' own keys follow these (WebSourcePref).
 constexpr const char* kWindowKeys[] = {Prefs::kSmartCapitalization, Prefs::kBackup,
-                                       Prefs::kSearchAMG,           Prefs::kSearchGOOG,
-                                       Prefs::kSearchGNUDB,         Prefs::kSearchFreeDB,
                                        Prefs::kMaxEntriesToFetch,   Prefs::kOmitChars,
                                        Prefs::kTagVersion,          Prefs::kTitleTagFormat,
                                        Prefs::kVARenameTitles,      Prefs::kVATitleTagFormat,

@@ -1,38 +1,17 @@
 #include "app/WebSourcePrefs.h"
 
 #include "app/Preferences.h"
-
-namespace {
-
-struct Row {
-    const char* name;
-    const char* searchKey;
-    const char* baseKey;
-};
-
-constexpr Row kRows[] = {
-    {"MusicBrainz", Prefs::kSearchMB, Prefs::kMusicBrainzBaseURL},
-    {"Cover Art Archive", nullptr, Prefs::kCoverArtArchiveBaseURL},
-    {"All Music Guide", Prefs::kSearchAMG, Prefs::kAMGBaseURL},
-    {"Google Music", Prefs::kSearchGOOG, Prefs::kGoogleBaseURL},
-    {"gnudb", Prefs::kSearchGNUDB, Prefs::kGnudbBaseURL},
-    {"FreeDB", Prefs::kSearchFreeDB, Prefs::kFreeDBBaseURL},
-    {"Amazon", nullptr, Prefs::kAmazonBaseURL},
-};
-
-bool registered(const char* key) {
-    return !key || Prefs::defaultValue(QString::fromLatin1(key)).isValid();
-}
-
-} // namespace
+#include "web/sources/MusicSource.h"
+#include "web/sources/MusicSources.h"
 
 QList<WebSourcePref> WebSourcePref::all() {
     QList<WebSourcePref> rows;
-    for (const Row& row : kRows) {
-        if (!registered(row.searchKey) || !registered(row.baseKey)) continue;
-        rows.append({QString::fromLatin1(row.name),
-                     row.searchKey ? QString::fromLatin1(row.searchKey) : QString(),
-                     QString::fromLatin1(row.baseKey)});
+    for (const MusicSource* source : MusicSources::all()) {
+        rows.append({source->name(), source->enabledKey(), source->baseURLKey()});
+        for (const MusicSource::Preference& pref : source->preferences())
+            if (!pref.label.isEmpty()) rows.append({pref.label, QString(), pref.key});
     }
+    // Amazon is only opened in the browser: an address, no search to turn on.
+    rows.append({QStringLiteral("Amazon"), QString(), QString::fromLatin1(Prefs::kAmazonBaseURL)});
     return rows;
 }

@@ -3,10 +3,10 @@
 #include <QList>
 #include <QString>
 
-// The web sources as the preferences window lists them: one row per source
-// with its on/off key (null for a source that is always asked, such as a
-// browser look-up) and the key of its base address. A source whose keys are
-// not registered yet is left out, so a row appears with its keys.
+// The web sources as the preferences window lists them: one row per
+// registered source with its on/off key and the key of its base address, a
+// row for each further address a source names (null on/off key), and the
+// browser look-up's address.
 struct WebSourcePref {
     QString name;
     QString searchKey;

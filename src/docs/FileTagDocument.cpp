@@ -386,14 +386,13 @@ void FileTagDocument::initThread() {
         if (!ftt.cleanUpOnly()) {
             const std::optional<CustomTag> tag = customTag();
             if (tag) ftt.addTrackHitsFromCustomTag(&*tag);
-            if (Prefs::boolValue(Prefs::kSearchAMG)) ftt.addTrackHitsFromAMG(terms);
-            if (Prefs::boolValue(Prefs::kSearchGOOG)) ftt.addTrackHitsFromGOOG(terms);
+            ftt.addTrackHitsFromWeb(terms);
         }
         ftt.pruneAlbumList();
         ftt.retrieveTracks();
         ftt.addHit(fTrackInfoFromTag);
         ftt.addHit(fTrackInfoFromFile);
-        if (!ftt.cleanUpOnly() && Prefs::boolValue(Prefs::kSearchForCoverArt))
+        if (!ftt.cleanUpOnly() && ftt.options().searchCovers)
             ftt.retrieveImagesFromTrackDetails(fAlbumArtObj.get());
     }
     ftt.finalize();
@@ -404,14 +403,12 @@ void FileTagDocument::lookupThread(const QString& terms) {
     ftt.initializeHits();
     fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromTag.get());
     fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromFile.get());
-    if (Prefs::boolValue(Prefs::kSearchAMG)) ftt.addTrackHitsFromAMG(terms);
-    if (Prefs::boolValue(Prefs::kSearchGOOG)) ftt.addTrackHitsFromGOOG(terms);
+    ftt.addTrackHitsFromWeb(terms);
     ftt.pruneAlbumList();
     ftt.retrieveTracks();
     ftt.addHit(fTrackInfoFromTag);
     ftt.addHit(fTrackInfoFromFile);
-    if (Prefs::boolValue(Prefs::kSearchForCoverArt))
-        ftt.retrieveImagesFromTrackDetails(fAlbumArtObj.get());
+    if (ftt.options().searchCovers) ftt.retrieveImagesFromTrackDetails(fAlbumArtObj.get());
     ftt.finalize();
 }
 

@@ -5,11 +5,14 @@
 #include "model/CustomTag.h"
 #include "model/TrackDetails.h"
 #include "system/ProgressIndicator.h"
+#include "web/sources/MusicSource.h"
+#include "web/sources/MusicSources.h"
 #include "web/sources/ResultKeys.h"
 
 FileTagThread::FileTagThread(FileTagDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
                              LookupSources sources)
-    : LookupWorker(progress, cleanUpOnly), fFTTDoc(doc), fSources(std::move(sources)) {
+    : LookupWorker(progress, cleanUpOnly), fFTTDoc(doc), fSources(std::move(sources)),
+      fOptions(SourceOptions::fromPreferences()) {
     initializeHits();
 }
 
@@ -21,32 +24,33 @@ void FileTagThread::addTrackHitsFromCustomTag(const CustomTag* tag) {
     if (fNCProgressSheet)
         fNCProgressSheet->NotifyBeginInd(QStringLiteral("Running saved search..."), true);
     QString artist;
-    // A search saved by a folder save may name a disc database; a single
-    // file is looked up on the song sites only.
-    const ResultKeys::Source site =
-        tag ? ResultKeys::sourceOfKey(tag->iadbKey()) : ResultKeys::Source::None;
-    if (tag && fSources.songSavedSearch &&
-        (site == ResultKeys::Source::AMG || site == ResultKeys::Source::Google) &&
+    // A search saved by a folder save may name a source of albums only; a
+    // single file is looked up on the song sources only.
+    const MusicSource* owner = tag ? ResultKeys::sourceOfKey(tag->iadbKey()) : nullptr;
+    if (tag && fSources.songSavedSearch && owner && (owner->serves() & MusicSource::Songs) &&
         DecomposeSearchString(tag->iadbSearchTerms(), &artist, nullptr))
-        fSources.songSavedSearch(*fFTTHits, tag, fFTTDoc->scoreWeights1(artist), fNCProgressSheet);
+        fSources.songSavedSearch(*fFTTHits, tag, fFTTDoc->scoreWeights1(artist), fOptions,
+                                 fNCProgressSheet);
     noteCancel();
 }
 
-void FileTagThread::addTrackHitsFromAMG(const QString& terms) {
-    if (fNCProgressSheet)
-        fNCProgressSheet->NotifyBeginInd(QStringLiteral("Searching All Music Guide..."), true);
+void FileTagThread::addTrackHitsFromSource(const MusicSource& source, const QString& terms) {
+    if (fNCProgressSheet) fNCProgressSheet->NotifyBeginInd(source.searchCaption(), true);
+    const LookupSources::SongSearch search = fSources.songSearches.value(source.name());
     QString artist;
-    if (fSources.amgSongs && DecomposeSearchString(terms, &artist, nullptr))
-        fSources.amgSongs(*fFTTHits, terms, fFTTDoc->scoreWeights1(artist), fNCProgressSheet);
+    if (search && DecomposeSearchString(terms, &artist, nullptr)) {
+        const ScoreWeights weights = source.songRanking() == MusicSource::SongRanking::ByArtist
+                                         ? FileTagDocument::scoreWeights1(artist)
+                                         : fFTTDoc->googleScoreWeights();
+        search(*fFTTHits, terms, weights, fOptions, fNCProgressSheet);
+    }
     noteCancel();
 }
 
-void FileTagThread::addTrackHitsFromGOOG(const QString& terms) {
-    if (fNCProgressSheet)
-        fNCProgressSheet->NotifyBeginInd(QStringLiteral("Searching Google Music..."), true);
-    if (fSources.googSongs && DecomposeSearchString(terms, nullptr, nullptr))
-        fSources.googSongs(*fFTTHits, terms, fFTTDoc->googleScoreWeights(), fNCProgressSheet);
-    noteCancel();
+void FileTagThread::addTrackHitsFromWeb(const QString& terms) {
+    for (const MusicSource* source : MusicSources::all())
+        if ((source->serves() & MusicSource::Songs) && fOptions.enabled(*source))
+            addTrackHitsFromSource(*source, terms);
 }
 
 void FileTagThread::retrieveTracks() {
@@ -58,7 +62,7 @@ void FileTagThread::retrieveTracks() {
         if (cancelled()) break;
         const TrackInfoPtr hit = std::static_pointer_cast<TrackInfo>(entry);
         if (!hit->trackDetails() && fSources.songDetails)
-            hit->setTrackDetails(fSources.songDetails(*hit, fNCProgressSheet));
+            hit->setTrackDetails(fSources.songDetails(*hit, fOptions, fNCProgressSheet));
         if (const TrackDetailsPtr details = hit->trackDetails()) {
             hit->setYear(details->year());
             hit->setGenre(details->genre());

@@ -3,6 +3,7 @@
 #include "docs/LookupSources.h"
 #include "docs/LookupWorker.h"
 #include "model/TrackInfoArray.h"
+#include "web/sources/SourceOptions.h"
 
 #include <QString>
 
@@ -11,13 +12,14 @@
 class AlbumArt;
 class CustomTag;
 class FileTagDocument;
+class MusicSource;
 class ProgressIndicator;
 
 // The worker of one opening or look-up of a single-file document: it gathers
-// ranked song hits from the saved search, All Music Guide and Google Music,
-// prunes them, fetches the album of each hit to learn the song's position,
-// and publishes a status the document polls. The disc databases know albums
-// only, so they are never asked.
+// ranked song hits from the saved search and the sources that serve song
+// searches, prunes them, fetches the album of each hit to learn the song's
+// position, and publishes a status the document polls. Sources that know
+// albums only are never asked.
 class FileTagThread : public LookupWorker {
 public:
     FileTagThread(FileTagDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
@@ -28,8 +30,9 @@ public:
     // Each runs only when the terms split into artist and title; a cancel on
     // the progress sheet marks the look-up cancelled.
     void addTrackHitsFromCustomTag(const CustomTag* tag);
-    void addTrackHitsFromAMG(const QString& terms);
-    void addTrackHitsFromGOOG(const QString& terms);
+    void addTrackHitsFromSource(const MusicSource& source, const QString& terms);
+    // Every registered song source that is on, in the registry's order.
+    void addTrackHitsFromWeb(const QString& terms);
 
     void pruneAlbumList() { pruneList(fFTTHits.get()); }
     // Fetches the album of each hit, numbers the song by its closest title
@@ -39,6 +42,8 @@ public:
 
     // Inserts without weights (total score 100): the hits made from the file.
     void addHit(const TrackInfoPtr& hit);
+    // The settings this look-up runs with, read when the worker was made.
+    const SourceOptions& options() const { return fOptions; }
     // A copy of the list, or null when there is none.
     std::shared_ptr<TrackInfoArray> hits() const;
 
@@ -46,4 +51,6 @@ private:
     FileTagDocument* fFTTDoc;
     std::shared_ptr<TrackInfoArray> fFTTHits;
     LookupSources fSources;
+    // Read when the worker is made, on the main thread.
+    SourceOptions fOptions;
 };

@@ -1,16 +1,18 @@
 #include "docs/FolderTagThread.h"
 
-#include "app/Preferences.h"
 #include "art/AlbumArt.h"
 #include "docs/SearchString.h"
 #include "docs/TrovixDocument.h"
 #include "model/AlbumDetails.h"
 #include "model/CustomTag.h"
 #include "system/ProgressIndicator.h"
+#include "web/sources/MusicSource.h"
+#include "web/sources/MusicSources.h"
 
 FolderTagThread::FolderTagThread(TrovixDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
                                  LookupSources sources)
-    : LookupWorker(progress, cleanUpOnly), fDoc(doc), fSources(std::move(sources)) {}
+    : LookupWorker(progress, cleanUpOnly), fDoc(doc), fSources(std::move(sources)),
+      fOptions(SourceOptions::fromPreferences()) {}
 
 void FolderTagThread::initializeHits() {
     fFTTHits = std::make_shared<AlbumInfoArray>();
@@ -24,69 +26,33 @@ void FolderTagThread::addAlbumHitsFromCustomTag(const CustomTag* tag) {
     const QString terms = tag ? tag->iadbSearchTerms() : QString();
     const ScoreWeights weights = fDoc->scoreWeights(terms);
     if (fSources.savedSearch && tag)
-        fSources.savedSearch(*fFTTHits, tag, weights, fNCProgressSheet);
+        fSources.savedSearch(*fFTTHits, tag, weights, fOptions, fNCProgressSheet);
     noteCancel();
 }
 
-void FolderTagThread::addAlbumHitsFromMB(const QString& terms) {
-    if (!fFTTHits) initializeHits();
-    if (fNCProgressSheet)
-        fNCProgressSheet->NotifyBeginInd(QStringLiteral("Searching MusicBrainz..."), true);
-    const ScoreWeights weights = fDoc->scoreWeights(terms);
-    if (fSources.musicBrainz) fSources.musicBrainz(*fFTTHits, terms, weights, fNCProgressSheet);
-    noteCancel();
-}
-
-void FolderTagThread::addAlbumHitsFromAMG(const QString& terms) {
-    if (!fFTTHits) initializeHits();
-    if (fNCProgressSheet)
-        fNCProgressSheet->NotifyBeginInd(QStringLiteral("Searching All Music Guide..."), true);
-    const ScoreWeights weights = fDoc->scoreWeights(terms);
-    if (fSources.amg) fSources.amg(*fFTTHits, terms, weights, fNCProgressSheet);
-    noteCancel();
-}
-
-void FolderTagThread::addAlbumHitsFromGOOG(const QString& terms) {
-    if (!fFTTHits) initializeHits();
-    if (fNCProgressSheet)
-        fNCProgressSheet->NotifyBeginInd(QStringLiteral("Searching Google Music..."), true);
-    const ScoreWeights weights = fDoc->scoreWeights(terms);
-    if (fSources.goog) fSources.goog(*fFTTHits, terms, weights, fNCProgressSheet);
-    noteCancel();
-}
-
-void FolderTagThread::addDiscHits(const LookupSources::Search& search, const QString& caption,
-                                  const QString& terms) {
+void FolderTagThread::addAlbumHitsFromSource(const MusicSource& source, const QString& terms) {
     if (!fFTTHits) initializeHits();
     const ScoreWeights weights = fDoc->scoreWeights(terms);
-    if (fNCProgressSheet) fNCProgressSheet->NotifyBeginInd(caption, true);
+    if (fNCProgressSheet) fNCProgressSheet->NotifyBeginInd(source.searchCaption(), true);
+    const LookupSources::Search search = fSources.albumSearches.value(source.name());
     if (search) {
-        search(*fFTTHits, terms, weights, fNCProgressSheet);
+        search(*fFTTHits, terms, weights, fOptions, fNCProgressSheet);
         // The disc databases match whole phrases, so an album title that the
         // site spells differently still turns up under the artist alone. A
         // compilation's artist part says nothing, so it is not searched.
         QString artist, album;
-        if (!cancelled() && !terms.contains(QStringLiteral("various"), Qt::CaseInsensitive) &&
+        if (source.searchesArtistAlone() && !cancelled() &&
+            !terms.contains(QStringLiteral("various"), Qt::CaseInsensitive) &&
             DecomposeSearchString(terms, &artist, &album))
-            search(*fFTTHits, artist, weights, fNCProgressSheet);
+            search(*fFTTHits, artist, weights, fOptions, fNCProgressSheet);
     }
     noteCancel();
 }
 
-void FolderTagThread::addAlbumHitsFromGNUDB(const QString& terms) {
-    addDiscHits(fSources.gnudb, QStringLiteral("Searching gnudb..."), terms);
-}
-
-void FolderTagThread::addAlbumHitsFromFreeDB(const QString& terms) {
-    addDiscHits(fSources.freedb, QStringLiteral("Searching FreeDB..."), terms);
-}
-
 void FolderTagThread::addAlbumHitsFromWeb(const QString& terms) {
-    if (Prefs::boolValue(Prefs::kSearchMB)) addAlbumHitsFromMB(terms);
-    if (Prefs::boolValue(Prefs::kSearchAMG)) addAlbumHitsFromAMG(terms);
-    if (Prefs::boolValue(Prefs::kSearchGOOG)) addAlbumHitsFromGOOG(terms);
-    if (Prefs::boolValue(Prefs::kSearchGNUDB)) addAlbumHitsFromGNUDB(terms);
-    if (Prefs::boolValue(Prefs::kSearchFreeDB)) addAlbumHitsFromFreeDB(terms);
+    for (const MusicSource* source : MusicSources::all())
+        if ((source->serves() & MusicSource::Albums) && fOptions.enabled(*source))
+            addAlbumHitsFromSource(*source, terms);
 }
 
 void FolderTagThread::pruneAlbumList() {
@@ -103,7 +69,7 @@ void FolderTagThread::retrieveTracks() {
     }
     for (const AlbumInfoPtr& hit : fFTTHits->array()) {
         if (!hit->albumDetails() && fSources.details)
-            hit->setAlbumDetails(fSources.details(*hit, fNCProgressSheet));
+            hit->setAlbumDetails(fSources.details(*hit, fOptions, fNCProgressSheet));
         if (const std::shared_ptr<AlbumDetails> details = hit->albumDetails()) {
             hit->setYear(details->year());
             hit->setGenre(details->genre());

@@ -3,6 +3,7 @@
 #include "docs/LookupSources.h"
 #include "docs/LookupWorker.h"
 #include "model/AlbumInfoArray.h"
+#include "web/sources/SourceOptions.h"
 
 #include <QString>
 
@@ -10,6 +11,7 @@
 
 class AlbumArt;
 class CustomTag;
+class MusicSource;
 class ProgressIndicator;
 class TrovixDocument;
 
@@ -26,12 +28,8 @@ public:
     // One source each; after each, a cancel on the progress sheet marks the
     // look-up cancelled (the next sources still run).
     void addAlbumHitsFromCustomTag(const CustomTag* tag);
-    void addAlbumHitsFromMB(const QString& terms);
-    void addAlbumHitsFromAMG(const QString& terms);
-    void addAlbumHitsFromGOOG(const QString& terms);
-    void addAlbumHitsFromGNUDB(const QString& terms);
-    void addAlbumHitsFromFreeDB(const QString& terms);
-    // Every source whose preference is on, in order.
+    void addAlbumHitsFromSource(const MusicSource& source, const QString& terms);
+    // Every registered source that is on, in the registry's order.
     void addAlbumHitsFromWeb(const QString& terms);
 
     // Marks "no hits" for an empty list; else cuts it to "MaxEntriesToFetch".
@@ -42,15 +40,15 @@ public:
 
     // Inserts without weights (total score 100): the hits made from the folder.
     void addHit(const std::shared_ptr<AlbumInfo>& hit);
+    // The settings this look-up runs with, read when the worker was made.
+    const SourceOptions& options() const { return fOptions; }
     // A copy of the list, or null when there is none.
     std::shared_ptr<AlbumInfoArray> hits() const;
 
 private:
-    // gnudb and FreeDB: a second search with the artist part alone.
-    void addDiscHits(const LookupSources::Search& search, const QString& caption,
-                     const QString& terms);
-
     TrovixDocument* fDoc;
     std::shared_ptr<AlbumInfoArray> fFTTHits;
     LookupSources fSources;
+    // Read when the worker is made, on the main thread.
+    SourceOptions fOptions;
 };

@@ -3,37 +3,35 @@
 #include "model/AlbumDetails.h"
 #include "model/TrackDetails.h"
 #include "model/TrackInfoArray.h"
-#include "web/sources/AllMusicGuide.h"
 #include "web/sources/AmazonMusic.h"
-#include "web/sources/GoogleMusic.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 #include "web/sources/ResultKeys.h"
-
-namespace {
-
-LookupSources::Search searchOf(const QString& name) {
-    const MusicSource* source = MusicSources::byName(name);
-    if (!source) return {};
-    return [source](AlbumInfoArray& hits, const QString& terms,
-                    const std::optional<ScoreWeights>& weights, ProgressIndicator* progress) {
-        source->search(hits, terms, weights, progress);
-    };
-}
-
-} // namespace
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 LookupSources LookupSources::standard() {
     LookupSources sources;
     sources.savedSearch = &ResultKeys::addAlbumHitsFromCustomTag;
-    sources.musicBrainz = searchOf(QStringLiteral("MusicBrainz"));
-    sources.amg = searchOf(QStringLiteral("All Music Guide"));
-    sources.goog = searchOf(QStringLiteral("Google Music"));
-    sources.gnudb = searchOf(QStringLiteral("gnudb"));
-    sources.freedb = searchOf(QStringLiteral("FreeDB"));
-    sources.details = [](const AlbumInfo& hit, ProgressIndicator* progress) {
-        return ResultKeys::AlbumDetailsFromAlbumInfo(hit, progress);
-    };
+    for (const MusicSource* source : MusicSources::all()) {
+        if (source->serves() & MusicSource::Albums)
+            sources.albumSearches.insert(
+                source->name(),
+                [source](AlbumInfoArray& hits, const QString& terms,
+                         const std::optional<ScoreWeights>& weights, const SourceOptions& options,
+                         ProgressIndicator* progress) {
+                    source->search(hits, terms, weights, options, progress);
+                });
+        if (source->serves() & MusicSource::Songs)
+            sources.songSearches.insert(
+                source->name(),
+                [source](TrackInfoArray& hits, const QString& terms,
+                         const std::optional<ScoreWeights>& weights, const SourceOptions& options,
+                         ProgressIndicator* progress) {
+                    source->searchSongs(hits, terms, weights, options, progress);
+                });
+    }
+    sources.details = &ResultKeys::AlbumDetailsFromAlbumInfo;
     sources.browse = [](Site site, Subject subject, const QString& text) {
         switch (site) {
         case Site::Amazon:
@@ -54,10 +52,6 @@ LookupSources LookupSources::standard() {
         }
     };
     sources.songSavedSearch = &ResultKeys::addTrackHitsFromCustomTag;
-    sources.amgSongs = &AllMusicGuide::addTrackHitsFromAMG;
-    sources.googSongs = &GoogleMusic::addTrackHitsFromGOOG;
-    sources.songDetails = [](const TrackInfo& hit, ProgressIndicator* progress) {
-        return ResultKeys::TrackDetailsFromTrackInfo(hit, progress);
-    };
+    sources.songDetails = &ResultKeys::TrackDetailsFromTrackInfo;
     return sources;
 }

@@ -2,6 +2,7 @@
 
 #include "model/AlbumInfo.h"
 
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -15,26 +16,31 @@ class ProgressIndicator;
 class TrackDetails;
 class TrackInfo;
 class TrackInfoArray;
+struct SourceOptions;
 
-// The web sources a look-up asks, one call each, plus the detail fetch
-// that the result key dispatches. The worker only sees this table, so the
-// order and bookkeeping of a look-up do not depend on which sites exist.
+// The web sources a look-up asks, one search per registered source (by its
+// name), plus the detail fetch that the result key dispatches. The worker
+// walks the source registry in order and calls what this table holds, so
+// tests can stand in for any site.
 struct LookupSources {
-    using SavedSearch = std::function<void(AlbumInfoArray&, const CustomTag*,
-                                           const std::optional<ScoreWeights>&, ProgressIndicator*)>;
-    using Search = std::function<void(AlbumInfoArray&, const QString&,
-                                      const std::optional<ScoreWeights>&, ProgressIndicator*)>;
-    using Details =
-        std::function<std::shared_ptr<AlbumDetails>(const AlbumInfo&, ProgressIndicator*)>;
+    using SavedSearch =
+        std::function<void(AlbumInfoArray&, const CustomTag*, const std::optional<ScoreWeights>&,
+                           const SourceOptions&, ProgressIndicator*)>;
+    using Search =
+        std::function<void(AlbumInfoArray&, const QString&, const std::optional<ScoreWeights>&,
+                           const SourceOptions&, ProgressIndicator*)>;
+    using Details = std::function<std::shared_ptr<AlbumDetails>(
+        const AlbumInfo&, const SourceOptions&, ProgressIndicator*)>;
 
     // The song searches of the single-file document and its detail fetch.
-    using SongSavedSearch = std::function<void(TrackInfoArray&, const CustomTag*,
-                                               const std::optional<ScoreWeights>&,
-                                               ProgressIndicator*)>;
-    using SongSearch = std::function<void(TrackInfoArray&, const QString&,
-                                          const std::optional<ScoreWeights>&, ProgressIndicator*)>;
-    using SongDetails =
-        std::function<std::shared_ptr<TrackDetails>(const TrackInfo&, ProgressIndicator*)>;
+    using SongSavedSearch =
+        std::function<void(TrackInfoArray&, const CustomTag*, const std::optional<ScoreWeights>&,
+                           const SourceOptions&, ProgressIndicator*)>;
+    using SongSearch =
+        std::function<void(TrackInfoArray&, const QString&, const std::optional<ScoreWeights>&,
+                           const SourceOptions&, ProgressIndicator*)>;
+    using SongDetails = std::function<std::shared_ptr<TrackDetails>(
+        const TrackInfo&, const SourceOptions&, ProgressIndicator*)>;
 
     // A site's own search page opened in the browser.
     enum class Site { AMG, Google, Amazon };
@@ -42,16 +48,11 @@ struct LookupSources {
     using Browse = std::function<void(Site, Subject, const QString&)>;
 
     SavedSearch savedSearch;
-    Search musicBrainz;
-    Search amg;
-    Search goog;
-    Search gnudb;
-    Search freedb;
+    QHash<QString, Search> albumSearches; // by source name
     Details details;
     Browse browse;
     SongSavedSearch songSavedSearch;
-    SongSearch amgSongs;
-    SongSearch googSongs;
+    QHash<QString, SongSearch> songSearches; // by source name
     SongDetails songDetails;
 
     // The real sites, taken from the source registry.

@@ -414,7 +414,7 @@ void TrovixDocument::initThread() {
         ftt.retrieveTracks();
         ftt.addHit(pseudoHit(fAlbumInfoFromTags));
         ftt.addHit(pseudoHit(fAlbumInfoFromFiles));
-        if (!ftt.cleanUpOnly() && Prefs::boolValue(Prefs::kSearchForCoverArt))
+        if (!ftt.cleanUpOnly() && ftt.options().searchCovers)
             ftt.retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
         QMutexLocker locker(&fDataLock);
         fLastSearch = terms;
@@ -432,8 +432,7 @@ void TrovixDocument::lookupThread(const QString& terms) {
     ftt.addAlbumHitsFromWeb(terms);
     ftt.pruneAlbumList();
     ftt.retrieveTracks();
-    if (Prefs::boolValue(Prefs::kSearchForCoverArt))
-        ftt.retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
+    if (ftt.options().searchCovers) ftt.retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
     {
         QMutexLocker locker(&fDataLock);
         fLastSearch = terms;

@@ -2,6 +2,8 @@
 
 #include "ui/SourceIcons.h"
 #include "ui/StatusIcons.h"
+#include "web/sources/MusicSource.h"
+#include "web/sources/MusicSources.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -41,7 +43,8 @@ LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
                         {StatusIcons::Num, "Track number"}};
     int r = 0;
     for (const Row& row : rows) {
-        letters->addWidget(iconLabel(StatusIcons::image(row.letter, StatusIcons::Green), this), r, 0);
+        letters->addWidget(iconLabel(StatusIcons::image(row.letter, StatusIcons::Green), this), r,
+                           0);
         letters->addWidget(new QLabel(tr(row.text), this), r, 1);
         ++r;
     }
@@ -62,18 +65,20 @@ LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
     layout->addSpacing(10);
     layout->addWidget(heading(tr("Sources"), this));
     auto* sources = new QGridLayout;
-    fMusicBrainzLegendIcon = iconLabel({}, this);
-    fAMGLegendIcon = iconLabel({}, this);
-    fGoogleLegendIcon = iconLabel({}, this);
-    fGnudbLegendIcon = iconLabel({}, this);
+    r = 0;
+    for (const MusicSource* source : MusicSources::all()) {
+        if (source->iconName().isEmpty()) continue;
+        QLabel* icon = iconLabel({}, this);
+        fSourceIcons.insert(source->name(), icon);
+        sources->addWidget(icon, r, 0);
+        sources->addWidget(new QLabel(source->name(), this), r, 1);
+        ++r;
+    }
     fFilesLegendIcon = iconLabel({}, this);
     fTagsLegendIcon = iconLabel({}, this);
-    const std::pair<QLabel*, const char*> sourceRows[] = {
-        {fMusicBrainzLegendIcon, "MusicBrainz"},     {fAMGLegendIcon, "All Music Guide"},
-        {fGoogleLegendIcon, "Google Music"},         {fGnudbLegendIcon, "gnudb"},
+    const std::pair<QLabel*, const char*> localRows[] = {
         {fFilesLegendIcon, "File and folder names"}, {fTagsLegendIcon, "Tags in the files"}};
-    r = 0;
-    for (const auto& [icon, text] : sourceRows) {
+    for (const auto& [icon, text] : localRows) {
         sources->addWidget(icon, r, 0);
         sources->addWidget(new QLabel(tr(text), this), r, 1);
         ++r;
@@ -86,10 +91,8 @@ LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
 
 void LegendPanel::refreshIcons() {
     SourceIcons* icons = SourceIcons::instance();
-    fMusicBrainzLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::MusicBrainz)));
-    fAMGLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::AMG)));
-    fGoogleLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::Google)));
-    fGnudbLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::Gnudb)));
+    for (auto it = fSourceIcons.cbegin(); it != fSourceIcons.cend(); ++it)
+        it.value()->setPixmap(QPixmap::fromImage(icons->icon(it.key())));
     fFilesLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::FileNames)));
     fTagsLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::Tags)));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QWidget>
 
 class QLabel;
@@ -11,18 +12,16 @@ class LegendPanel : public QWidget {
 public:
     explicit LegendPanel(QWidget* parent = nullptr);
 
-    QLabel* amgLegendIcon() const { return fAMGLegendIcon; }
-    QLabel* googleLegendIcon() const { return fGoogleLegendIcon; }
-    QLabel* gnudbLegendIcon() const { return fGnudbLegendIcon; }
+    // The icon shown for a registered source; null for one without an icon.
+    QLabel* sourceLegendIcon(const QString& sourceName) const {
+        return fSourceIcons.value(sourceName);
+    }
 
 private:
     // Site icons arrive after start-up.
     void refreshIcons();
 
-    QLabel* fAMGLegendIcon;
-    QLabel* fGoogleLegendIcon;
-    QLabel* fMusicBrainzLegendIcon = nullptr;
-    QLabel* fGnudbLegendIcon;
+    QHash<QString, QLabel*> fSourceIcons; // by source name
     QLabel* fFilesLegendIcon;
     QLabel* fTagsLegendIcon;
 };

@@ -4,6 +4,9 @@
 #include "app/Resources.h"
 #include "system/Log.h"
 #include "web/GrabWebPage.h"
+#include "web/sources/MusicSource.h"
+#include "web/sources/MusicSources.h"
+#include "web/sources/ResultKeys.h"
 
 #include <QLinearGradient>
 #include <QMutexLocker>
@@ -27,12 +30,11 @@ SourceIcons* SourceIcons::instance() {
 }
 
 SourceIcons::SourceIcons() {
-    fIcons[AMG] = bundledImage(QStringLiteral("AMG Icon.ico"));
-    fIcons[Google] = bundledImage(QStringLiteral("Google Icon.ico"));
-    fIcons[Gnudb] = bundledImage(QStringLiteral("Gnudb Icon.jpg"));
-    fIcons[FileNames] = bundledImage(QStringLiteral("File Name Icon.jpg"));
-    fIcons[Tags] = bundledImage(QStringLiteral("Tags Icon.jpg"));
-    fIcons[MusicBrainz] = bundledImage(QStringLiteral("MusicBrainzIcon.png"));
+    fLocal[FileNames] = bundledImage(QStringLiteral("File Name Icon.jpg"));
+    fLocal[Tags] = bundledImage(QStringLiteral("Tags Icon.jpg"));
+    for (const MusicSource* source : MusicSources::all())
+        if (!source->iconName().isEmpty())
+            fSites.insert(source->name(), bundledImage(source->iconName()));
 }
 
 void SourceIcons::InitIcons(bool fetch) {
@@ -41,12 +43,13 @@ void SourceIcons::InitIcons(bool fetch) {
     if (!fetch || started) return;
     started = true;
     struct Site {
-        Source source;
+        QString name;
         QString base;
     };
-    const QList<Site> sites{{AMG, Prefs::stringValue(Prefs::kAMGBaseURL)},
-                            {Google, Prefs::stringValue(Prefs::kGoogleBaseURL)},
-                            {Gnudb, Prefs::stringValue(Prefs::kGnudbBaseURL)}};
+    QList<Site> sites;
+    for (const MusicSource* source : MusicSources::all())
+        if (source->fetchesFavicon() && !source->iconName().isEmpty())
+            sites.append({source->name(), Prefs::stringValue(source->baseURLKey())});
     std::thread([icons, sites] {
         for (const Site& site : sites) {
             if (site.base.isEmpty()) continue;
@@ -55,40 +58,44 @@ void SourceIcons::InitIcons(bool fetch) {
                 GrabWebPage(url, nullptr, kFetchTimeLimitSecs, nullptr);
             if (!page) continue;
             const QByteArray bytes = page->toLatin1();
-            const Source source = site.source;
+            const QString name = site.name;
             QMetaObject::invokeMethod(
-                icons, [icons, source, bytes] { icons->setFetchedIcon(source, bytes); },
+                icons, [icons, name, bytes] { icons->setFetchedIcon(name, bytes); },
                 Qt::QueuedConnection);
         }
     }).detach();
 }
 
-void SourceIcons::setFetchedIcon(Source source, const QByteArray& bytes) {
+void SourceIcons::setFetchedIcon(const QString& sourceName, const QByteArray& bytes) {
     QImage image = QImage::fromData(bytes);
     if (image.isNull()) {
-        TROVIX_LOG() << "Site icon" << int(source) << "did not decode; using the bundled one";
+        TROVIX_LOG() << "Site icon of" << sourceName << "did not decode; using the bundled one";
         return;
     }
     {
         QMutexLocker locker(&fMutex);
-        fIcons[source] = image.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        fSites.insert(sourceName,
+                      image.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     }
     emit iconsChanged();
 }
 
-QImage SourceIcons::icon(Source source) const {
+QImage SourceIcons::icon(Local kind) const {
     QMutexLocker locker(&fMutex);
-    return fIcons[source];
+    return fLocal[kind];
+}
+
+QImage SourceIcons::icon(const QString& sourceName) const {
+    QMutexLocker locker(&fMutex);
+    return fSites.value(sourceName);
 }
 
 QImage SourceIcons::iconForKey(const QString& iadbKey) const {
-    if (iadbKey.startsWith(QLatin1String("#FILES:"))) return icon(FileNames);
-    if (iadbKey.startsWith(QLatin1String("#TAG:"))) return icon(Tags);
-    if (iadbKey.startsWith(QLatin1String("#AMG:"))) return icon(AMG);
-    if (iadbKey.startsWith(QLatin1String("#GOOG:"))) return icon(Google);
-    if (iadbKey.startsWith(QLatin1String("#GNU:"))) return icon(Gnudb);
-    if (iadbKey.startsWith(QLatin1String("#MB:"))) return icon(MusicBrainz);
-    return {};
+    if (iadbKey.startsWith(ResultKeys::kFilesPrefix)) return icon(FileNames);
+    if (iadbKey.startsWith(ResultKeys::kTagPrefix)) return icon(Tags);
+    // Keys without a prefix say too little to show a site's icon.
+    const MusicSource* source = MusicSources::forKey(iadbKey);
+    return source ? icon(source->name()) : QImage();
 }
 
 QImage SourceIcons::drawBadge(const QString& text, QColor background, QColor foreground) {
@@ -109,21 +116,19 @@ QImage SourceIcons::drawBadge(const QString& text, QColor background, QColor for
 }
 
 QImage SourceIcons::bundledImage(const QString& name) {
-    if (name == QLatin1String("AMG Icon.ico"))
-        return drawBadge(QStringLiteral("AM"), QColor(0x1f, 0x4e, 0x8c), Qt::white);
-    if (name == QLatin1String("Google Icon.ico"))
-        return drawBadge(QStringLiteral("G"), Qt::white, QColor(0x42, 0x85, 0xf4));
-    if (name == QLatin1String("Gnudb Icon.jpg"))
-        return drawBadge(QStringLiteral("gn"), QColor(0x2e, 0x7d, 0x32), Qt::white);
     if (name == QLatin1String("File Name Icon.jpg"))
         return drawBadge(QStringLiteral("Fn"), QColor(0xf2, 0xc1, 0x4e), Qt::black);
     if (name == QLatin1String("Tags Icon.jpg"))
         return drawBadge(QStringLiteral("Tg"), QColor(0x8e, 0x44, 0xad), Qt::white);
-    if (name == QLatin1String("MusicBrainzIcon.png")) {
-        const QImage shipped(resourcePath(name));
-        return shipped.isNull()
-                   ? drawBadge(QStringLiteral("MB"), QColor(0xe8, 0x90, 0x2a), Qt::black)
-                   : shipped;
+    if (!name.isEmpty()) {
+        for (const MusicSource* source : MusicSources::all()) {
+            if (source->iconName() != name) continue;
+            const QImage shipped(resourcePath(name));
+            if (!shipped.isNull()) return shipped;
+            const MusicSource::Badge badge = source->badge();
+            return drawBadge(badge.text, QColor::fromRgb(badge.background),
+                             QColor::fromRgb(badge.foreground));
+        }
     }
     if (name == QLatin1String("Relevance.tif")) {
         // Wide enough for any column; bars are cut from its left part.

@@ -1,38 +1,41 @@
 #pragma once
 
 #include <QColor>
+#include <QHash>
 #include <QImage>
 #include <QMutex>
 #include <QObject>
 #include <QString>
 
 // The process-wide pictures of the hit tables and the legend: the icon of
-// each source, and the relevance bar. The site icons are fetched from each
-// site's "/favicon.ico" at start-up; until a fetch succeeds, and when it
-// fails, the bundled pictures (drawn here) stand in.
+// each registered music source and of the hits made from the folder, and the
+// relevance bar. Sources that ask for it have their icon fetched from their
+// "/favicon.ico" at start-up; until a fetch succeeds, and when it fails, the
+// bundled pictures (shipped, or drawn here from the source's badge) stand in.
 class SourceIcons : public QObject {
     Q_OBJECT
 public:
-    enum Source { AMG, Google, Gnudb, FileNames, Tags, MusicBrainz, kSourceCount };
+    // The hits made from the folder itself.
+    enum Local { FileNames, Tags, kLocalCount };
 
     static SourceIcons* instance();
 
     // Loads the bundled pictures and, when `fetch` is set, starts fetching
-    // the three site icons on a background thread from the base addresses
+    // the site icons on a background thread from the base addresses
     // configured for the sources. Safe to call more than once.
     static void InitIcons(bool fetch = true);
 
-    // The icon of a source (any thread).
-    QImage icon(Source source) const;
-    // The bundled picture by its resource name: "AMG Icon.ico",
-    // "Google Icon.ico", "Gnudb Icon.jpg", "File Name Icon.jpg",
-    // "Tags Icon.jpg", "Relevance.tif", and the shipped "MusicBrainzIcon.png".
-    // Null for an unknown name.
+    // The icons (any thread): a local kind, or a source by its name (null
+    // for a source without an icon).
+    QImage icon(Local kind) const;
+    QImage icon(const QString& sourceName) const;
+    // The bundled picture by its resource name: "File Name Icon.jpg",
+    // "Tags Icon.jpg", "Relevance.tif", or a registered source's icon name
+    // (its shipped picture, else its badge). Null for an unknown name.
     static QImage bundledImage(const QString& name);
 
-    // The icon for a hit's result key, by prefix: "#FILES:", "#TAG:",
-    // "#AMG:", "#GOOG:", "#GNU:", "#MB:"; a null image for any other key or
-    // none.
+    // The icon for a hit's result key: "#FILES:", "#TAG:", or the prefix of a
+    // source that has an icon; a null image for any other key or none.
     QImage iconForKey(const QString& iadbKey) const;
     // The text colour shown with a hit: always black.
     static QColor colorForKey(const QString&) { return Qt::black; }
@@ -44,7 +47,7 @@ public:
 
     // Installs a fetched icon (main thread); a picture that does not decode
     // leaves the bundled one.
-    void setFetchedIcon(Source source, const QByteArray& bytes);
+    void setFetchedIcon(const QString& sourceName, const QByteArray& bytes);
 
 signals:
     // An icon changed: views showing icons redraw.
@@ -55,5 +58,6 @@ private:
     static QImage drawBadge(const QString& text, QColor background, QColor foreground);
 
     mutable QMutex fMutex;
-    QImage fIcons[kSourceCount];
+    QImage fLocal[kLocalCount];
+    QHash<QString, QImage> fSites; // by source name
 };

@@ -2,10 +2,24 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
-WebThrottle* gAMGThrottle = nullptr;
-WebThrottle* gGoogleThrottle = nullptr;
 WebThrottle* gImageThrottle = nullptr;
+
+namespace {
+
+// Declared during static initialisation, before InitWebThrottles runs.
+std::vector<SiteThrottle*>& declaredThrottles() {
+    static std::vector<SiteThrottle*> throttles;
+    return throttles;
+}
+
+} // namespace
+
+SiteThrottle::SiteThrottle(const char* name, double delaySeconds)
+    : fName(name), fDelay(delaySeconds) {
+    declaredThrottles().push_back(this);
+}
 
 std::uint64_t WebThrottle::microsecondClock() {
     using namespace std::chrono;
@@ -33,8 +47,8 @@ void WebThrottle::unlock() {
 void InitWebThrottles() {
     static std::once_flag once;
     std::call_once(once, [] {
-        gAMGThrottle = new WebThrottle(QStringLiteral("AMG"), 2.5);
-        gGoogleThrottle = new WebThrottle(QStringLiteral("Google"), 2.5);
+        for (SiteThrottle* site : declaredThrottles())
+            site->fThrottle = new WebThrottle(QString::fromLatin1(site->fName), site->fDelay);
         gImageThrottle = new WebThrottle(QStringLiteral("Images"), 2.5);
     });
 }

@@ -37,11 +37,32 @@ private:
     double fDelay;             // microseconds
 };
 
-// The process-wide throttles, created by InitWebThrottles and never destroyed.
-extern WebThrottle* gAMGThrottle;
-extern WebThrottle* gGoogleThrottle;
+// A process-wide throttle that a site declares where it lives (a static
+// object in the site's own file): InitWebThrottles creates every declared one,
+// and until then the slot is empty and the site's fetches run unpaced. Tests
+// put a throttle of their own into the slot.
+class SiteThrottle {
+public:
+    SiteThrottle(const char* name, double delaySeconds);
+    SiteThrottle(const SiteThrottle&) = delete;
+    SiteThrottle& operator=(const SiteThrottle&) = delete;
+
+    WebThrottle* get() const { return fThrottle; }
+    WebThrottle*& slot() { return fThrottle; }
+    const char* name() const { return fName; }
+    double delaySeconds() const { return fDelay; }
+
+private:
+    friend void InitWebThrottles();
+    const char* fName;
+    double fDelay;
+    WebThrottle* fThrottle = nullptr;
+};
+
+// The picture downloads' throttle, created by InitWebThrottles and never
+// destroyed.
 extern WebThrottle* gImageThrottle;
 
-// Creates "AMG", "Google" and "Images" with a delay of 2.5 seconds each.
+// Creates "Images" and every declared site throttle (never destroyed).
 // Safe to call more than once; only the first call creates them.
 void InitWebThrottles();

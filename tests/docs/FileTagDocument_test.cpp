@@ -9,6 +9,10 @@
 #include "support/LoopbackSongWeb.h"
 #include "support/Mp3Fixture.h"
 #include "support/SourceTestKit.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -38,10 +42,10 @@ protected:
         SourceTest::SetUp();
         // The song sites answer from fWeb; gnudb and FreeDB stay on fServer,
         // which must never be asked.
-        setBase(Prefs::kAMGBaseURL, fWeb.baseUrl());
-        setBase(Prefs::kGoogleBaseURL, fWeb.baseUrl());
-        for (const char* key :
-             {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
+        setBase(AllMusicGuide::kBaseURLKey, fWeb.baseUrl());
+        setBase(GoogleMusic::kBaseURLKey, fWeb.baseUrl());
+        for (const char* key : {AllMusicGuide::kSearchKey, GoogleMusic::kSearchKey,
+                                Gnudb::kSearchKey, FreeDB::kSearchKey})
             pref(key, true);
         pref(Prefs::kSearchForCoverArt, false);
         pref(Prefs::kBackup, false);

@@ -7,6 +7,12 @@
 #include "model/AlbumInfoArray.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/SourceTestKit.h"
+#include "web/sources/SourceOptions.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
+#include "web/sources/musicbrainz/MusicBrainz.h"
 
 #include <gtest/gtest.h>
 
@@ -30,26 +36,29 @@ TEST(FolderLookupLengths, TitlesFollowTheLengthsOfShuffledFiles) {
     Prefs::setOverride(Prefs::kSmartCapitalization, false);
     Prefs::setOverride(Prefs::kSearchForCoverArt, false);
     for (const char* key :
-         {Prefs::kSearchMB, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
+         {MusicBrainz::kSearchKey, GoogleMusic::kSearchKey, Gnudb::kSearchKey, FreeDB::kSearchKey})
         Prefs::setOverride(key, false);
-    Prefs::setOverride(Prefs::kSearchAMG, true);
+    Prefs::setOverride(AllMusicGuide::kSearchKey, true);
 
     LookupSources sources;
-    sources.amg = [](AlbumInfoArray& hits, const QString&, const std::optional<ScoreWeights>& w,
-                     ProgressIndicator*) {
-        auto details = std::make_shared<AlbumDetails>();
-        details->setArtist(QStringLiteral("Band"));
-        details->setAlbum(QStringLiteral("Record"));
-        details->setIADBKey(QStringLiteral("#MB:x"));
-        const std::pair<const char*, int> titles[] = {
-            {"Short", 10500}, {"Middle", 24000}, {"Long", 41000}, {"Longest", 69000}};
-        for (const auto& [title, ms] : titles)
-            details->addTitle(QString::fromLatin1(title), QString(), ms);
-        auto hit = details->albumInfoFromAlbumDetails();
-        hit->setYear(QStringLiteral("1999"));
-        hits.addSorted(hit, w, 0);
+    sources.albumSearches[QStringLiteral("All Music Guide")] =
+        [](AlbumInfoArray& hits, const QString&, const std::optional<ScoreWeights>& w,
+           const SourceOptions&, ProgressIndicator*) {
+            auto details = std::make_shared<AlbumDetails>();
+            details->setArtist(QStringLiteral("Band"));
+            details->setAlbum(QStringLiteral("Record"));
+            details->setIADBKey(QStringLiteral("#MB:x"));
+            const std::pair<const char*, int> titles[] = {
+                {"Short", 10500}, {"Middle", 24000}, {"Long", 41000}, {"Longest", 69000}};
+            for (const auto& [title, ms] : titles)
+                details->addTitle(QString::fromLatin1(title), QString(), ms);
+            auto hit = details->albumInfoFromAlbumDetails();
+            hit->setYear(QStringLiteral("1999"));
+            hits.addSorted(hit, w, 0);
+        };
+    sources.details = [](const AlbumInfo& hit, const SourceOptions&, ProgressIndicator*) {
+        return hit.albumDetails();
     };
-    sources.details = [](const AlbumInfo& hit, ProgressIndicator*) { return hit.albumDetails(); };
 
     HeadlessHost host;
     TrovixDocument doc(&host);
@@ -83,13 +92,13 @@ TEST(FolderLookupOffline, EachDeadSourceIsTriedOnceAndTheLookUpEnds) {
     t.album = QStringLiteral("Record");
     ASSERT_TRUE(folder.add(t));
     // Five loopback hosts on the discard port, where nothing listens.
-    const char* bases[] = {Prefs::kMusicBrainzBaseURL, Prefs::kAMGBaseURL, Prefs::kGoogleBaseURL,
-                           Prefs::kGnudbBaseURL, Prefs::kFreeDBBaseURL};
+    const char* bases[] = {MusicBrainz::kBaseURLKey, AllMusicGuide::kBaseURLKey,
+                           GoogleMusic::kBaseURLKey, Gnudb::kBaseURLKey, FreeDB::kBaseURLKey};
     int host = 1;
     for (const char* key : bases)
         Prefs::setOverride(key, QStringLiteral("http://127.0.0.%1:9").arg(host++));
-    for (const char* key : {Prefs::kSearchMB, Prefs::kSearchAMG, Prefs::kSearchGOOG,
-                            Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
+    for (const char* key : {MusicBrainz::kSearchKey, AllMusicGuide::kSearchKey,
+                            GoogleMusic::kSearchKey, Gnudb::kSearchKey, FreeDB::kSearchKey})
         Prefs::setOverride(key, true);
     Prefs::setOverride(Prefs::kSearchForCoverArt, true);
 

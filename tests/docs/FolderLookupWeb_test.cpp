@@ -9,6 +9,10 @@
 #include "model/CustomTag.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/SourceTestKit.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <gtest/gtest.h>
 
@@ -30,10 +34,10 @@ protected:
         SourceTest::SetUp();
         Prefs::setOverride(Prefs::kSmartCapitalization, false);
         Prefs::setOverride(Prefs::kSearchForCoverArt, false);
-        Prefs::setOverride(Prefs::kSearchAMG, false);
-        Prefs::setOverride(Prefs::kSearchGOOG, false);
-        Prefs::setOverride(Prefs::kSearchGNUDB, true);
-        Prefs::setOverride(Prefs::kSearchFreeDB, true);
+        Prefs::setOverride(AllMusicGuide::kSearchKey, false);
+        Prefs::setOverride(GoogleMusic::kSearchKey, false);
+        Prefs::setOverride(Gnudb::kSearchKey, true);
+        Prefs::setOverride(FreeDB::kSearchKey, true);
         const std::string base = fServer.baseUrl().toStdString();
         // gnudb: one result block pointing at its disc record.
         fServer.handle("/search/.*", [base](const httplib::Request&, httplib::Response& res) {
@@ -109,8 +113,8 @@ class FolderLookupFourSources : public FolderLookupWeb {
 protected:
     void SetUp() override {
         FolderLookupWeb::SetUp();
-        for (const char* key :
-             {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
+        for (const char* key : {AllMusicGuide::kSearchKey, GoogleMusic::kSearchKey,
+                                Gnudb::kSearchKey, FreeDB::kSearchKey})
             Prefs::setOverride(key, true);
         fServer.handle("/cg/amg.dll", [](const httplib::Request& req, httplib::Response& res) {
             if (req.has_param("OPT1")) {

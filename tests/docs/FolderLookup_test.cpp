@@ -13,6 +13,11 @@
 #include "support/LoopbackServer.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
+#include "web/sources/SourceOptions.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <gtest/gtest.h>
 
@@ -73,19 +78,21 @@ public:
     LookupSources sources() {
         LookupSources s;
         s.savedSearch = [this](AlbumInfoArray& list, const CustomTag* tag,
-                               const std::optional<ScoreWeights>& weights, ProgressIndicator*) {
+                               const std::optional<ScoreWeights>& weights, const SourceOptions&,
+                               ProgressIndicator*) {
             search(QStringLiteral("saved"), tag->iadbSearchTerms(), list, weights);
         };
         auto make = [this](const QString& name) {
             return [this, name](AlbumInfoArray& list, const QString& terms,
-                                const std::optional<ScoreWeights>& weights,
+                                const std::optional<ScoreWeights>& weights, const SourceOptions&,
                                 ProgressIndicator*) { search(name, terms, list, weights); };
         };
-        s.amg = make(QStringLiteral("amg"));
-        s.goog = make(QStringLiteral("goog"));
-        s.gnudb = make(QStringLiteral("gnudb"));
-        s.freedb = make(QStringLiteral("freedb"));
-        s.details = [this](const AlbumInfo& hit, ProgressIndicator*) -> AlbumDetailsPtr {
+        s.albumSearches[QStringLiteral("All Music Guide")] = make(QStringLiteral("amg"));
+        s.albumSearches[QStringLiteral("Google Music")] = make(QStringLiteral("goog"));
+        s.albumSearches[QStringLiteral("gnudb")] = make(QStringLiteral("gnudb"));
+        s.albumSearches[QStringLiteral("FreeDB")] = make(QStringLiteral("freedb"));
+        s.details = [this](const AlbumInfo& hit, const SourceOptions&,
+                           ProgressIndicator*) -> AlbumDetailsPtr {
             if (hit.albumDetails()) return hit.albumDetails();
             std::lock_guard lock(fMutex);
             return fDetails.value(hit.iadbKey());
@@ -138,8 +145,8 @@ protected:
         ASSERT_TRUE(folder.isValid());
         Prefs::setOverride(Prefs::kSmartCapitalization, false);
         Prefs::setOverride(Prefs::kSearchForCoverArt, false);
-        for (const char* key :
-             {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
+        for (const char* key : {AllMusicGuide::kSearchKey, GoogleMusic::kSearchKey,
+                                Gnudb::kSearchKey, FreeDB::kSearchKey})
             Prefs::setOverride(key, true);
     }
     void TearDown() override { Prefs::clearOverrides(); }
@@ -229,8 +236,8 @@ TEST_F(FolderLookup, OpeningRunsTheSavedSearchFirstThenTheSourcesInOrder) {
 
 TEST_F(FolderLookup, OpeningWithoutSavedSearchUsesTheTagsAndSkipsSourcesThatAreOff) {
     addTracks({QStringLiteral("One")});
-    Prefs::setOverride(Prefs::kSearchGOOG, false);
-    Prefs::setOverride(Prefs::kSearchFreeDB, false);
+    Prefs::setOverride(GoogleMusic::kSearchKey, false);
+    Prefs::setOverride(FreeDB::kSearchKey, false);
     auto doc = open();
     EXPECT_EQ(web.calls(),
               (QStringList{QStringLiteral("amg:Band / Record"),
@@ -305,8 +312,8 @@ TEST_F(FolderLookup, SurplusFilesGoLastInTheirOrderWithoutNewTitles) {
 
 TEST_F(FolderLookup, ALookUpListsTheTagAndFileNameHits) {
     addTracks({QStringLiteral("One"), QStringLiteral("Two")});
-    for (const char* key :
-         {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
+    for (const char* key : {AllMusicGuide::kSearchKey, GoogleMusic::kSearchKey, Gnudb::kSearchKey,
+                            FreeDB::kSearchKey})
         Prefs::setOverride(key, false);
     auto doc = open();
     // Opening found nothing on the web: the folder's own hits come after the
@@ -336,8 +343,8 @@ TEST_F(FolderLookup, CleanUpOnlyRunsNoSearchAndEndsWithNoData) {
 
 TEST_F(FolderLookup, DiscDatabasesSearchTheArtistAloneUnlessTheTermsSayVarious) {
     addTracks({QStringLiteral("One")});
-    Prefs::setOverride(Prefs::kSearchAMG, false);
-    Prefs::setOverride(Prefs::kSearchGOOG, false);
+    Prefs::setOverride(AllMusicGuide::kSearchKey, false);
+    Prefs::setOverride(GoogleMusic::kSearchKey, false);
     auto doc = open();
     struct Row {
         QString terms;
@@ -443,9 +450,9 @@ TEST_F(FolderLookup, CoverCandidatesFollowTheScoresWithTiesInArrivalOrder) {
     const std::string png = pngBytes();
     for (const char* path : {"/low.png", "/tie1.png", "/tie2.png"})
         server.serve(path, png, "image/png");
-    Prefs::setOverride(Prefs::kSearchGOOG, false);
-    Prefs::setOverride(Prefs::kSearchGNUDB, false);
-    Prefs::setOverride(Prefs::kSearchFreeDB, false);
+    Prefs::setOverride(GoogleMusic::kSearchKey, false);
+    Prefs::setOverride(Gnudb::kSearchKey, false);
+    Prefs::setOverride(FreeDB::kSearchKey, false);
     web.hits[QStringLiteral("amg")] = {
         {"Zzz", "Qqq", "#AMG:low", {"One"}, server.url("/low.png")},
         {"Band", "Record", "#AMG:tie1", {"One"}, server.url("/tie1.png")},

@@ -8,6 +8,11 @@
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
 #include "support/XiphFixture.h"
+#include "web/sources/SourceOptions.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -28,10 +33,10 @@ namespace {
 
 struct PrefsGuard {
     PrefsGuard() {
-        for (const char* key : {Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB,
+        for (const char* key : {GoogleMusic::kSearchKey, Gnudb::kSearchKey, FreeDB::kSearchKey,
                                 Prefs::kSearchForCoverArt, Prefs::kRenameAlbums})
             Prefs::setOverride(QString::fromLatin1(key), false);
-        Prefs::setOverride(QString::fromLatin1(Prefs::kSearchAMG), true);
+        Prefs::setOverride(QString::fromLatin1(AllMusicGuide::kSearchKey), true);
     }
     ~PrefsGuard() { Prefs::clearOverrides(); }
 };
@@ -46,33 +51,38 @@ struct Script {
     LookupSources sources() {
         LookupSources s;
         s.savedSearch = [this](AlbumInfoArray&, const CustomTag* tag,
-                               const std::optional<ScoreWeights>&, ProgressIndicator*) {
+                               const std::optional<ScoreWeights>&, const SourceOptions&,
+                               ProgressIndicator*) {
             std::lock_guard lock(mutex);
             calls << QStringLiteral("saved:") + tag->iadbSearchTerms() + u'|' + tag->iadbKey();
         };
-        s.amg = [this](AlbumInfoArray& list, const QString& terms,
-                       const std::optional<ScoreWeights>& weights, ProgressIndicator*) {
-            {
-                std::lock_guard lock(mutex);
-                calls << QStringLiteral("amg:") + terms;
-            }
-            auto details = std::make_shared<AlbumDetails>();
-            details->setArtist(QStringLiteral("The Band"));
-            details->setAlbum(QStringLiteral("The Album"));
-            details->setIADBKey(key);
-            for (const QString& t : titles)
-                details->addTitle(t, QString());
-            auto hit = std::make_shared<AlbumInfo>();
-            hit->setArtist(QStringLiteral("The Band"));
-            hit->setAlbum(QStringLiteral("The Album"));
-            hit->setYear(QStringLiteral("2001"));
-            hit->setGenre(QStringLiteral("Rock"));
-            hit->setIADBKey(key);
-            hit->setIADBCompareString(QStringLiteral("The Band / The Album"));
-            hit->setAlbumDetails(details);
-            list.addSorted(hit, weights, 0);
+        s.albumSearches[QStringLiteral("All Music Guide")] =
+            [this](AlbumInfoArray& list, const QString& terms,
+                   const std::optional<ScoreWeights>& weights, const SourceOptions&,
+                   ProgressIndicator*) {
+                {
+                    std::lock_guard lock(mutex);
+                    calls << QStringLiteral("amg:") + terms;
+                }
+                auto details = std::make_shared<AlbumDetails>();
+                details->setArtist(QStringLiteral("The Band"));
+                details->setAlbum(QStringLiteral("The Album"));
+                details->setIADBKey(key);
+                for (const QString& t : titles)
+                    details->addTitle(t, QString());
+                auto hit = std::make_shared<AlbumInfo>();
+                hit->setArtist(QStringLiteral("The Band"));
+                hit->setAlbum(QStringLiteral("The Album"));
+                hit->setYear(QStringLiteral("2001"));
+                hit->setGenre(QStringLiteral("Rock"));
+                hit->setIADBKey(key);
+                hit->setIADBCompareString(QStringLiteral("The Band / The Album"));
+                hit->setAlbumDetails(details);
+                list.addSorted(hit, weights, 0);
+            };
+        s.details = [](const AlbumInfo& hit, const SourceOptions&, ProgressIndicator*) {
+            return hit.albumDetails();
         };
-        s.details = [](const AlbumInfo& hit, ProgressIndicator*) { return hit.albumDetails(); };
         return s;
     }
 };

@@ -7,6 +7,11 @@
 #include "docs/TypingMonitor.h"
 #include "model/AlbumDetails.h"
 #include "support/AlbumFolderFixture.h"
+#include "web/sources/SourceOptions.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QCoreApplication>
 
@@ -49,8 +54,8 @@ protected:
         ASSERT_TRUE(folder.isValid());
         Prefs::setOverride(Prefs::kSmartCapitalization, false);
         Prefs::setOverride(Prefs::kSearchForCoverArt, false);
-        for (const char* key :
-             {Prefs::kSearchAMG, Prefs::kSearchGOOG, Prefs::kSearchGNUDB, Prefs::kSearchFreeDB})
+        for (const char* key : {AllMusicGuide::kSearchKey, GoogleMusic::kSearchKey,
+                                Gnudb::kSearchKey, FreeDB::kSearchKey})
             Prefs::setOverride(key, false);
     }
     void TearDown() override { Prefs::clearOverrides(); }
@@ -70,7 +75,9 @@ protected:
         }
         auto doc = std::make_unique<TrovixDocument>(&host);
         LookupSources none;
-        none.details = [](const AlbumInfo& hit, ProgressIndicator*) { return hit.albumDetails(); };
+        none.details = [](const AlbumInfo& hit, const SourceOptions&, ProgressIndicator*) {
+            return hit.albumDetails();
+        };
         doc->setSources(none);
         doc->setDocumentPath(where.path(), false);
         doc->waitUntilIdle();

@@ -26,6 +26,9 @@
 #include "ui/SearchSheet.h"
 #include "ui/TrovixController.h"
 #include "ui/TrovixTableView.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -133,7 +136,8 @@ int main(int argc, char** argv) {
     LoopbackAlbumWeb web;
     // Site icons come from the loopback site too (it has none: the bundled
     // ones stay), so nothing here reaches the internet.
-    for (const char* key : {Prefs::kAMGBaseURL, Prefs::kGoogleBaseURL, Prefs::kGnudbBaseURL})
+    for (const char* key :
+         {AllMusicGuide::kBaseURLKey, GoogleMusic::kBaseURLKey, Gnudb::kBaseURLKey})
         Prefs::setValue(QString::fromLatin1(key), web.server().baseUrl());
     TrovixController::startUp(true);
     LoopbackAlbumWeb::enableOnlyAMG();
@@ -224,9 +228,9 @@ int main(int argc, char** argv) {
                     "2008",
                     "",
                     {"Intro", "Second Song (Live)", "Encore"}});
-    for (const char* key : {Prefs::kAMGBaseURL, Prefs::kGoogleBaseURL})
+    for (const char* key : {AllMusicGuide::kBaseURLKey, GoogleMusic::kBaseURLKey})
         Prefs::setValue(QString::fromLatin1(key), songs.baseUrl());
-    Prefs::setValue(QString::fromLatin1(Prefs::kSearchGOOG), true);
+    Prefs::setValue(QString::fromLatin1(GoogleMusic::kSearchKey), true);
     QTemporaryDir songDir;
     const QString songPath = songDir.filePath(QStringLiteral("02 second song.mp3"));
     if (writeSilentMp3(songPath)) {

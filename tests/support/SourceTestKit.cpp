@@ -2,8 +2,13 @@
 
 #include "app/Preferences.h"
 #include "web/DebugFiles.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <algorithm>
 
@@ -98,27 +103,26 @@ QStringList LogCapture::lines() const {
 
 bool LogCapture::contains(const QString& text) const {
     for (const QString& line : lines())
-        if (line.contains(text))
-            return true;
+        if (line.contains(text)) return true;
     return false;
 }
 
 void SourceTest::SetUp() {
-    for (const char* key : {Prefs::kAMGBaseURL, Prefs::kGoogleBaseURL, Prefs::kGnudbBaseURL,
-                            Prefs::kFreeDBBaseURL})
+    for (const char* key : {AllMusicGuide::kBaseURLKey, GoogleMusic::kBaseURLKey,
+                            Gnudb::kBaseURLKey, FreeDB::kBaseURLKey})
         setBase(key, fServer.baseUrl());
     SetDebugFileFolder(fDumps.path());
-    fSavedAMG = gAMGThrottle;
-    fSavedGoogle = gGoogleThrottle;
+    fSavedAMG = AllMusicGuide::throttle().get();
+    fSavedGoogle = GoogleMusic::throttle().get();
     fAMG = new CountingThrottle(QStringLiteral("AMG"));
     fGoogle = new CountingThrottle(QStringLiteral("Google"));
-    gAMGThrottle = fAMG;
-    gGoogleThrottle = fGoogle;
+    AllMusicGuide::throttle().slot() = fAMG;
+    GoogleMusic::throttle().slot() = fGoogle;
 }
 
 void SourceTest::TearDown() {
-    gAMGThrottle = fSavedAMG;
-    gGoogleThrottle = fSavedGoogle;
+    AllMusicGuide::throttle().slot() = fSavedAMG;
+    GoogleMusic::throttle().slot() = fSavedGoogle;
     delete fAMG;
     delete fGoogle;
     SetDebugFileFolder(QString());
@@ -127,7 +131,9 @@ void SourceTest::TearDown() {
 
 QStringList SourceTest::dumpNames() const {
     QStringList names = QDir(fDumps.path()).entryList(QDir::Files);
-    const auto number = [](const QString& name) { return name.section('_', -1).section('.', 0, 0).toInt(); };
+    const auto number = [](const QString& name) {
+        return name.section('_', -1).section('.', 0, 0).toInt();
+    };
     std::sort(names.begin(), names.end(),
               [&number](const QString& a, const QString& b) { return number(a) < number(b); });
     return names;
@@ -135,4 +141,14 @@ QStringList SourceTest::dumpNames() const {
 
 void SourceTest::setBase(const char* prefKey, const QString& base) {
     Prefs::setOverride(QString::fromLatin1(prefKey), base);
+}
+
+std::string capturedBytes(const char* path) {
+    QFile file(QStringLiteral(TROVIX_TEST_DATA_DIR "/") + QString::fromLatin1(path));
+    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path;
+    return file.readAll().toStdString();
+}
+
+QString capturedPage(const char* path) {
+    return QString::fromLatin1(capturedBytes(path));
 }

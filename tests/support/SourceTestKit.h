@@ -81,6 +81,11 @@ public:
     bool contains(const QString& text) const;
 };
 
+// A captured page under tests/data ("freedb/search.html") as its bytes, and
+// as the fetcher hands pages to the parsers: each byte one character.
+std::string capturedBytes(const char* path);
+QString capturedPage(const char* path);
+
 class SourceTest : public ::testing::Test {
 protected:
     void SetUp() override;

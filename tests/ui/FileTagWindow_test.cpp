@@ -11,6 +11,8 @@
 #include "ui/SongHitsModel.h"
 #include "ui/StatusImage.h"
 #include "ui/TrackHitsTableView.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -26,9 +28,9 @@ class FileTagWindowTest : public SourceTest {
 protected:
     void SetUp() override {
         SourceTest::SetUp();
-        setBase(Prefs::kAMGBaseURL, fWeb.baseUrl());
-        setBase(Prefs::kGoogleBaseURL, fWeb.baseUrl());
-        for (const char* key : {Prefs::kSearchAMG, Prefs::kSearchGOOG})
+        setBase(AllMusicGuide::kBaseURLKey, fWeb.baseUrl());
+        setBase(GoogleMusic::kBaseURLKey, fWeb.baseUrl());
+        for (const char* key : {AllMusicGuide::kSearchKey, GoogleMusic::kSearchKey})
             Prefs::setOverride(QString::fromLatin1(key), true);
         for (const char* key : {Prefs::kSearchForCoverArt, Prefs::kBackup, Prefs::kRenameTracks,
                                 Prefs::kSmartCapitalization})

@@ -5,8 +5,8 @@
 #include "support/AlbumFolderFixture.h"
 #include "support/LoopbackAlbumWeb.h"
 #include "system/SaveSteps.h"
-#include "ui/AlbumHitsTableView.h"
 #include "ui/AlbumArtIcon.h"
+#include "ui/AlbumHitsTableView.h"
 #include "ui/BoxSetSheet.h"
 #include "ui/CoverArtPanel.h"
 #include "ui/FolderStatusDelegate.h"
@@ -15,11 +15,12 @@
 #include "ui/ProgressSheet.h"
 #include "ui/TrackListModel.h"
 #include "ui/TrovixTableView.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QDir>
 #include <QClipboard>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -48,11 +49,15 @@ protected:
         ASSERT_TRUE(fFolder.setFolderName(QStringLiteral("Demo Album")));
         const QStringList titles{"One", "Two", "Three", "Four", "Five"};
         for (int i = 0; i < titles.size(); ++i)
-            ASSERT_TRUE(fFolder.add({QStringLiteral("%1.mp3").arg(i + 1), titles[i],
-                                     QStringLiteral("The Band"), QStringLiteral("Demo"), i + 1,
-                                     5, QStringLiteral("2001"), QStringLiteral("Rock"), std::nullopt}));
-        fWeb.addAlbum({QStringLiteral("#AMG:r1"), QStringLiteral("The Band"),
-                       QStringLiteral("Demo"), QStringLiteral("2001"), QStringLiteral("Rock"),
+            ASSERT_TRUE(
+                fFolder.add({QStringLiteral("%1.mp3").arg(i + 1), titles[i],
+                             QStringLiteral("The Band"), QStringLiteral("Demo"), i + 1, 5,
+                             QStringLiteral("2001"), QStringLiteral("Rock"), std::nullopt}));
+        fWeb.addAlbum({QStringLiteral("#AMG:r1"),
+                       QStringLiteral("The Band"),
+                       QStringLiteral("Demo"),
+                       QStringLiteral("2001"),
+                       QStringLiteral("Rock"),
                        {"Uno", "Dos", "Tres", "Cuatro", "Cinco"}});
         fWindow = new FolderWindow;
         fWindow->document()->setSources(fWeb.sources());
@@ -71,7 +76,8 @@ protected:
     // The window-modal alert boxes on the window.
     QList<QMessageBox*> alerts() const { return fWindow->findChildren<QMessageBox*>(); }
     void closeAlerts() {
-        for (QMessageBox* box : alerts()) box->done(0);
+        for (QMessageBox* box : alerts())
+            box->done(0);
         QCoreApplication::processEvents();
     }
     // Chooses the site's hit, as a click would.
@@ -201,7 +207,7 @@ TEST_F(FolderWindowTest, DraggingRowsBetweenRowsReorders) {
     };
     const Row rows[] = {{4, {"One", "Three", "Two", "Four", "Five"}},
                         {-1, {"One", "Three", "Five", "Two", "Four"}}};
-    Prefs::setValue(QString::fromLatin1(Prefs::kSearchAMG), false); // keep the file order
+    Prefs::setValue(QString::fromLatin1(AllMusicGuide::kSearchKey), false); // keep the file order
     open();
     closeAlerts();
     for (const Row& row : rows) {
@@ -210,18 +216,18 @@ TEST_F(FolderWindowTest, DraggingRowsBetweenRowsReorders) {
         fWindow->document()->didClickTableColumn(QStringLiteral("oldFileName"));
         fWindow->reloadTracks();
         TrackListModel* model = fWindow->trackTable()->trackModel();
-        std::unique_ptr<QMimeData> data(
-            model->mimeData({model->index(3, 0), model->index(1, 0)}));
+        std::unique_ptr<QMimeData> data(model->mimeData({model->index(3, 0), model->index(1, 0)}));
         EXPECT_TRUE(data->hasFormat(TrovixDocument::kTrackRowsType));
         // Onto a row is refused.
-        EXPECT_FALSE(model->canDropMimeData(data.get(), Qt::CopyAction, -1, -1, model->index(2, 0)));
+        EXPECT_FALSE(
+            model->canDropMimeData(data.get(), Qt::CopyAction, -1, -1, model->index(2, 0)));
         ASSERT_TRUE(model->dropMimeData(data.get(), Qt::CopyAction, row.dropRow, 0, {}));
         EXPECT_EQ(column(QStringLiteral("oldFileTitle")), row.order);
     }
 }
 
 TEST_F(FolderWindowTest, RowsDraggedFromAnotherWindowAreRefused) {
-    Prefs::setValue(QString::fromLatin1(Prefs::kSearchAMG), false); // keep the file order
+    Prefs::setValue(QString::fromLatin1(AllMusicGuide::kSearchKey), false); // keep the file order
     open();
     FolderWindow other;
     other.setDocumentPath({fFolder.path(), false});
@@ -349,8 +355,7 @@ TEST_F(FolderWindowTest, BoxSetSheetListsAlbumsWithItsCaption) {
     sheet->accept();
     EXPECT_EQ(sheet->rubric()->text(),
               QStringLiteral("There are currently 5 tracks from 1 CD in the Box Set list."));
-    EXPECT_EQ(sheet->rubric()->palette().color(QPalette::WindowText),
-              BoxSetSheet::rubricColor());
+    EXPECT_EQ(sheet->rubric()->palette().color(QPalette::WindowText), BoxSetSheet::rubricColor());
 
     fWindow->showMultiCDPanel();
     sheet->listView()->selectionModel()->select(sheet->listView()->model()->index(0, 0),
@@ -565,5 +570,6 @@ TEST_F(FolderWindowTest, ClosingDuringASaveStopsItCleanlyAndThenCloses) {
     const QStringList names =
         QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
     EXPECT_EQ(names.filter(QStringLiteral(".mp3")).size(), 200);
-    EXPECT_TRUE(names.filter(QStringLiteral(".trovix")).isEmpty()) << names.join(u' ').toStdString();
+    EXPECT_TRUE(names.filter(QStringLiteral(".trovix")).isEmpty())
+        << names.join(u' ').toStdString();
 }

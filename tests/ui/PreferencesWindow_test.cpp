@@ -3,6 +3,8 @@
 #include "app/Preferences.h"
 #include "app/PrefsModel.h"
 #include "ui/TrovixController.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -89,8 +91,9 @@ TEST_F(PrefsWindowTest, FivePanesOpeningOnFileNamesAndReloadingFromTheStoreAtEve
     QWidget* general = fWindow->findChild<QWidget*>(QStringLiteral("GeneralPane"));
     ASSERT_NE(general, nullptr);
     EXPECT_NE(general->findChild<QLabel*>(QStringLiteral("advancedHeading")), nullptr);
-    EXPECT_TRUE(general->isAncestorOf(fWindow->control(QString::fromLatin1(Prefs::kAMGBaseURL))));
-    EXPECT_TRUE(general->isAncestorOf(fWindow->control(QString::fromLatin1(Prefs::kSearchFreeDB))));
+    EXPECT_TRUE(
+        general->isAncestorOf(fWindow->control(QString::fromLatin1(AllMusicGuide::kBaseURLKey))));
+    EXPECT_TRUE(general->isAncestorOf(fWindow->control(QString::fromLatin1(FreeDB::kSearchKey))));
 
     fWindow->paneActions().at(4)->trigger();
     EXPECT_EQ(fWindow->currentPane(), QStringLiteral("General"));
@@ -292,7 +295,8 @@ TEST_F(PrefsWindowTest, RestoreDefaultsShowsEveryDefaultAndStoresNothingUntilOk)
     Prefs::setValue(QString::fromLatin1(Prefs::kTagVersion), 2);
     Prefs::setValue(QString::fromLatin1(Prefs::kResizePixels), 300);
     Prefs::setValue(QString::fromLatin1(Prefs::kResizeOption), 2);
-    Prefs::setValue(QString::fromLatin1(Prefs::kAMGBaseURL), QStringLiteral("http://127.0.0.1:9"));
+    Prefs::setValue(QString::fromLatin1(AllMusicGuide::kBaseURLKey),
+                    QStringLiteral("http://127.0.0.1:9"));
     fWindow->showWindow();
     EXPECT_FALSE(field(Prefs::kTrackFileNameFormat)->isEnabled());
     auto* tagVersion =
@@ -321,5 +325,5 @@ TEST_F(PrefsWindowTest, RestoreDefaultsShowsEveryDefaultAndStoresNothingUntilOk)
     EXPECT_EQ(Prefs::intValue(QString::fromLatin1(Prefs::kResizePixels)), 160);
     EXPECT_EQ(Prefs::intValue(QString::fromLatin1(Prefs::kResizeOption)), 0);
     EXPECT_TRUE(Prefs::boolValue(QString::fromLatin1(Prefs::kRenameTracks)));
-    EXPECT_EQ(stored(Prefs::kAMGBaseURL), QStringLiteral("http://www.allmusic.com"));
+    EXPECT_EQ(stored(AllMusicGuide::kBaseURLKey), QStringLiteral("http://www.allmusic.com"));
 }

@@ -9,6 +9,9 @@
 #include "ui/FolderWindow.h"
 #include "ui/SourceIcons.h"
 #include "web/DebugFiles.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -61,7 +64,8 @@ protected:
     void drop(DropIcon* icon, const QStringList& paths, Qt::KeyboardModifiers modifiers) {
         QMimeData data;
         QList<QUrl> urls;
-        for (const QString& p : paths) urls.append(QUrl::fromLocalFile(p));
+        for (const QString& p : paths)
+            urls.append(QUrl::fromLocalFile(p));
         data.setUrls(urls);
         QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, modifiers);
         QApplication::sendEvent(icon, &enter);
@@ -182,10 +186,10 @@ TEST(StartUp, SiteIconsAreFetchedAndBundledOnesStandIn) {
     buffer.open(QIODevice::WriteOnly);
     red.save(&buffer, "PNG");
     server.serve("/favicon.ico", png.toStdString(), "image/x-icon");
-    Prefs::setValue(QString::fromLatin1(Prefs::kAMGBaseURL), server.baseUrl());
+    Prefs::setValue(QString::fromLatin1(AllMusicGuide::kBaseURLKey), server.baseUrl());
     // Google answers 404 with a page that is no picture; gnudb is not there.
-    Prefs::setValue(QString::fromLatin1(Prefs::kGoogleBaseURL), server.baseUrl() + "/none");
-    Prefs::setValue(QString::fromLatin1(Prefs::kGnudbBaseURL), QStringLiteral("http://127.0.0.1:1"));
+    Prefs::setValue(QString::fromLatin1(GoogleMusic::kBaseURLKey), server.baseUrl() + "/none");
+    Prefs::setValue(QString::fromLatin1(Gnudb::kBaseURLKey), QStringLiteral("http://127.0.0.1:1"));
 
     QTemporaryDir dumps;
     SetDebugFileFolder(dumps.path());
@@ -194,14 +198,14 @@ TEST(StartUp, SiteIconsAreFetchedAndBundledOnesStandIn) {
     old.close();
 
     SourceIcons* icons = SourceIcons::instance();
-    const QImage bundledGoogle = icons->icon(SourceIcons::Google);
+    const QImage bundledGoogle = icons->icon(QStringLiteral("Google Music"));
     QSignalSpy changed(icons, &SourceIcons::iconsChanged);
     TrovixController::startUp(true);
     EXPECT_FALSE(old.exists()); // the earlier run's debug copies are gone
     SetDebugFileFolder(QString());
     ASSERT_TRUE(changed.wait(10000));
-    EXPECT_EQ(icons->icon(SourceIcons::AMG).pixelColor(8, 8), QColor(Qt::red));
+    EXPECT_EQ(icons->icon(QStringLiteral("All Music Guide")).pixelColor(8, 8), QColor(Qt::red));
     QTest::qWait(300);
-    EXPECT_EQ(icons->icon(SourceIcons::Google), bundledGoogle);
-    EXPECT_FALSE(icons->icon(SourceIcons::Gnudb).isNull());
+    EXPECT_EQ(icons->icon(QStringLiteral("Google Music")), bundledGoogle);
+    EXPECT_FALSE(icons->icon(QStringLiteral("gnudb")).isNull());
 }

@@ -1,4 +1,6 @@
 #include "web/WebThrottle.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <gtest/gtest.h>
 
@@ -11,19 +13,23 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-TEST(WebThrottleTest, InitCreatesTheThreeSiteThrottlesOnce) {
+TEST(WebThrottleTest, InitCreatesTheDeclaredSiteThrottlesOnce) {
     InitWebThrottles();
-    ASSERT_NE(gAMGThrottle, nullptr);
-    ASSERT_NE(gGoogleThrottle, nullptr);
-    ASSERT_NE(gImageThrottle, nullptr);
-    EXPECT_EQ(gAMGThrottle->name(), QStringLiteral("AMG"));
-    EXPECT_EQ(gGoogleThrottle->name(), QStringLiteral("Google"));
-    EXPECT_EQ(gImageThrottle->name(), QStringLiteral("Images"));
-    for (WebThrottle* t : {gAMGThrottle, gGoogleThrottle, gImageThrottle})
-        EXPECT_DOUBLE_EQ(t->delaySeconds(), 2.5);
-    WebThrottle* first = gAMGThrottle;
+    struct Row {
+        WebThrottle* throttle;
+        const char* name;
+        double delay;
+    } rows[] = {{AllMusicGuide::throttle().get(), "AMG", 2.5},
+                {GoogleMusic::throttle().get(), "Google", 2.5},
+                {gImageThrottle, "Images", 2.5}};
+    for (const Row& row : rows) {
+        ASSERT_NE(row.throttle, nullptr) << row.name;
+        EXPECT_EQ(row.throttle->name(), QString::fromLatin1(row.name));
+        EXPECT_DOUBLE_EQ(row.throttle->delaySeconds(), row.delay);
+    }
+    WebThrottle* first = AllMusicGuide::throttle().get();
     InitWebThrottles();
-    EXPECT_EQ(gAMGThrottle, first);
+    EXPECT_EQ(AllMusicGuide::throttle().get(), first);
 }
 
 // Holders from several threads run one at a time, and each starts no earlier

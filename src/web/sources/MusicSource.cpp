@@ -2,13 +2,26 @@
 
 #include "model/AlbumDetails.h"
 
+QStringList MusicSource::preferenceKeys() const {
+    QStringList keys;
+    for (const Preference& pref : preferences())
+        keys << pref.key;
+    return keys;
+}
+
 void MusicSource::searchSongs(TrackInfoArray&, const QString&, const std::optional<ScoreWeights>&,
-                              ProgressIndicator*) const {}
+                              const SourceOptions&, ProgressIndicator*) const {}
 
 void MusicSource::savedSearch(AlbumInfoArray& hits, const QString& terms, const QString&,
                               const std::optional<ScoreWeights>& weights,
-                              ProgressIndicator* progress) const {
-    if (!terms.isEmpty()) search(hits, terms, weights, progress);
+                              const SourceOptions& options, ProgressIndicator* progress) const {
+    if (!terms.isEmpty()) search(hits, terms, weights, options, progress);
+}
+
+void MusicSource::savedSongSearch(TrackInfoArray& hits, const QString& terms, const QString&,
+                                  const std::optional<ScoreWeights>& weights,
+                                  const SourceOptions& options, ProgressIndicator* progress) const {
+    if (!terms.isEmpty()) searchSongs(hits, terms, weights, options, progress);
 }
 
 QString MusicSource::coverAddress(const AlbumDetails& details) const {

@@ -5,14 +5,14 @@
 
 class MusicSource;
 
-// Every music site, in the order a look-up asks them: MusicBrainz first, then
-// All Music Guide, Google Music, gnudb and FreeDB. Adding a site is one line
-// in MusicSources.cpp.
+// Every music site, in the order a look-up asks them. Adding a site is one
+// folder under src/web/sources/ and one line in MusicSources.cpp.
 class MusicSources {
 public:
     static const QList<const MusicSource*>& all();
-    // The source whose key prefix starts the key; null for local and unknown
-    // keys (FreeDB's bare keys included: the result keys decide those).
+    // The source whose key prefix starts the key; null for any other key.
     static const MusicSource* forKey(const QString& key);
+    // The source whose keys carry no prefix; null when none is registered.
+    static const MusicSource* forBareKeys();
     static const MusicSource* byName(const QString& name);
 };

@@ -29,16 +29,43 @@ bool SourceFetcher::waitUnlessCancelled(double seconds, ProgressIndicator* progr
     return !(progress && progress->cancelled());
 }
 
+SourceFetcher::Response SourceFetcher::fetchAnyAnswer(const Request& request,
+                                                      ProgressIndicator* progress) {
+    // Each attempt asks for the address the previous one ended at.
+    Response response;
+    response.finalURL = request.url;
+    for (int attempt = 0; attempt < request.attempts && !response.finalURL.isEmpty(); ++attempt) {
+        PageFetch page = FetchWebPage(response.finalURL, progress, request.timeLimitSecs,
+                                      request.throttle, request.options);
+        response.body = std::move(page.body);
+        response.status = page.status;
+        response.outcome = page.outcome;
+        response.cancelled = page.outcome == PageFetch::Outcome::Cancelled;
+        // Only a slow or failing server may answer a second time; a host
+        // that is unreachable or a cancelled fetch will not.
+        const bool serverError = page.status >= 500;
+        if (response.body && !serverError) break;
+        if (!serverError && page.outcome != PageFetch::Outcome::TimedOut &&
+            page.outcome != PageFetch::Outcome::Failed)
+            break;
+    }
+    if (response.body && !response.body->isEmpty() && request.pageDump)
+        WriteDebugFile(request.pageDump, *response.body);
+    return response;
+}
+
 SourceFetcher::Response SourceFetcher::fetch(const Request& request, ProgressIndicator* progress) {
+    if (request.urlDump) WriteDebugFile(request.urlDump, request.url);
+    if (request.anyAnswer) return fetchAnyAnswer(request, progress);
     Response response;
     int attemptsLeft = request.attempts;
     double nextWait = request.busyFirstWaitSecs;
     double waited = 0;
     for (;;) {
         QString url = request.url;
-        if (request.urlDump) WriteDebugFile(request.urlDump, url);
         PageFetch page =
             FetchWebPage(url, progress, request.timeLimitSecs, request.throttle, request.options);
+        response.finalURL = url;
         response.status = page.status;
         response.outcome = page.outcome;
         if (page.outcome == PageFetch::Outcome::Cancelled || (progress && progress->cancelled())) {
@@ -48,7 +75,7 @@ SourceFetcher::Response SourceFetcher::fetch(const Request& request, ProgressInd
         if (page.body && request.pageDump) WriteDebugFile(request.pageDump, *page.body);
         if (page.outcome == PageFetch::Outcome::Complete && page.status >= 200 &&
             page.status < 300) {
-            response.body = std::move(page.body);
+            if (page.body) response.body.emplace(std::move(*page.body));
             return response;
         }
         if (request.busyRetries && busy(page.status)) {

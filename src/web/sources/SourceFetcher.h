@@ -30,10 +30,16 @@ public:
         bool busyRetries = false;
         double busyFirstWaitSecs = 1.0;
         double busyWaitLimitSecs = 31.0;
+        // The page as the fetcher hands it over, whatever the status, also
+        // the part read before a time-out or a cancel, for the sites whose
+        // parsers read error pages as they always have. Such a site logs its
+        // own failures.
+        bool anyAnswer = false;
     };
 
     struct Response {
-        std::optional<QString> body; // only a complete 2xx answer
+        std::optional<QString> body; // only a complete 2xx answer, unless anyAnswer
+        QString finalURL;            // the address after redirects
         long status = 0;
         PageFetch::Outcome outcome = PageFetch::Outcome::Failed;
         bool cancelled = false;
@@ -42,6 +48,7 @@ public:
     static Response fetch(const Request& request, ProgressIndicator* progress);
 
 private:
+    static Response fetchAnyAnswer(const Request& request, ProgressIndicator* progress);
     // Sleeps in short slices; false when the user cancelled meanwhile.
     static bool waitUnlessCancelled(double seconds, ProgressIndicator* progress);
 };

@@ -1,7 +1,6 @@
 #include "web/sources/SourceSupport.h"
 
 #include "app/Preferences.h"
-#include "web/GrabWebPage.h"
 
 #include <QUrl>
 
@@ -17,34 +16,12 @@ QString baseURL(const char* prefKey) {
     return base;
 }
 
-std::optional<QString> fetch(QString& url, ProgressIndicator* progress, int timeLimitSecs,
-                             WebThrottle* throttle, int attempts) {
-    std::optional<QString> page;
-    for (int attempt = 0; attempt < attempts; ++attempt) {
-        if (url.isEmpty())
-            break;
-        PageFetch fetched = FetchWebPage(url, progress, timeLimitSecs, throttle);
-        page = std::move(fetched.body);
-        // Only a slow or failing server may answer a second time; a host
-        // that is unreachable or a cancelled fetch will not.
-        const bool serverError = fetched.status >= 500;
-        if (page && !serverError)
-            return page;
-        if (!serverError && fetched.outcome != PageFetch::Outcome::TimedOut &&
-            fetched.outcome != PageFetch::Outcome::Failed)
-            break;
-    }
-    return page;
-}
-
 QString hostOf(const QString& url) {
     const QUrl parsed(url);
     QString host = parsed.host(QUrl::FullyEncoded);
-    if (host.contains(QLatin1Char(':')))
-        host = QLatin1Char('[') + host + QLatin1Char(']');
+    if (host.contains(QLatin1Char(':'))) host = QLatin1Char('[') + host + QLatin1Char(']');
     const int port = parsed.port();
-    if (port >= 0)
-        host += QLatin1Char(':') + QString::number(port);
+    if (port >= 0) host += QLatin1Char(':') + QString::number(port);
     return host;
 }
 
@@ -57,8 +34,7 @@ std::optional<std::uint32_t> readHex(const QString& text) {
     const char* start = bytes.constData();
     char* end = nullptr;
     const unsigned long long value = std::strtoull(start, &end, 16);
-    if (end == start)
-        return std::nullopt;
+    if (end == start) return std::nullopt;
     return static_cast<std::uint32_t>(value);
 }
 
@@ -70,8 +46,7 @@ std::optional<QString> firstDigitRun(const QString& text) {
     qsizetype i = 0;
     while (i < text.size() && !(text[i] >= u'0' && text[i] <= u'9'))
         ++i;
-    if (i == text.size())
-        return std::nullopt;
+    if (i == text.size()) return std::nullopt;
     qsizetype j = i;
     while (j < text.size() && text[j] >= u'0' && text[j] <= u'9')
         ++j;
@@ -85,8 +60,7 @@ int intValue(const QString& text) {
 }
 
 QString trimSpacesTabs(const QString& text) {
-    if (text.isNull())
-        return text;
+    if (text.isNull()) return text;
     qsizetype b = 0, e = text.size();
     while (b < e && (text[b] == u' ' || text[b] == u'\t'))
         ++b;

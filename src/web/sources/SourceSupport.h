@@ -5,24 +5,13 @@
 #include <cstdint>
 #include <optional>
 
-class ProgressIndicator;
-class WebThrottle;
-
 // Small pieces every web source shares.
 namespace SourceSupport {
 
-// The scheme and host of a source from its base-address preference
-// ("AMGBaseURL" and so on), without a trailing slash, so that paths can be
-// appended as they are.
+// The scheme and host of a browser look-up from its base-address preference,
+// as it stands, without a trailing slash, so that paths can be appended as
+// they are. Look-ups in progress take theirs from SourceOptions instead.
 QString baseURL(const char* prefKey);
-
-// Fetches a page up to `attempts` times while the fetch times out, breaks
-// off after connecting or the server answers 5xx (the last such answer is
-// returned); an unreachable host or a cancel ends it at once. Each
-// attempt fetches the URL as the previous one left it (the fetcher replaces
-// it by the final address after redirects).
-std::optional<QString> fetch(QString& url, ProgressIndicator* progress, int timeLimitSecs,
-                             WebThrottle* throttle, int attempts);
 
 // "host" or "host:port" of an address: the part a follow-up request reuses
 // to reach the same server that answered.

@@ -1,36 +1,25 @@
-#include "web/sources/AllMusicGuide.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
 
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
 #include "support/SourceTestKit.h"
 #include "web/WebHelpers.h"
+#include "web/sources/SourceOptions.h"
 
 #include <atomic>
 
 namespace {
 
 const ScoreWeights kFolderWeights = {
-    AlbumInfo::scoreWeightEntry(QStringLiteral("IADBSearchString"), QString::fromUtf8("Björk / Homogenic"), 88),
+    AlbumInfo::scoreWeightEntry(QStringLiteral("IADBSearchString"),
+                                QString::fromUtf8("Björk / Homogenic"), 88),
     AlbumInfo::scoreWeightEntry(QStringLiteral("genre"), QString(), 6),
     AlbumInfo::scoreWeightEntry(QStringLiteral("year"), QString(), 6),
 };
 
-std::string albumRow(const char* width, const char* year, const char* artist, const char* sql,
-                     const char* album, const char* genre) {
-    return std::string("<tr><td class=\"sorted-cell\"><div class=\"bar\" style=\"width:") + width +
-           "px\"></div></td>\n<td class=\"cell\">" + year + "</td>\n<td class=\"cell\">" + artist +
-           "</td>\n<td class=\"cell\"><a href=\"/cg/amg.dll?p=amg&sql=" + sql + "\">" + album +
-           "</a></td>\n<td class=\"cell\">Label</td>\n<td class=\"cell\"><a href=\"/cg/amg.dll?p=amg&sql=73:x\">" +
-           genre + "</a></td></tr>\n";
-}
-
 std::string albumSearchPage() {
-    return "<html><body><table>\n" + albumRow("30", "2001", "Björk", "10:vespertine", "Vespertine", "Electronica") +
-           albumRow("60", "1997", "Björk", "10:homogenic", "Homogenic", "Rock") +
-           // The third row lacks its relevance bar: reading stops there.
-           "<tr><td class=\"sorted-cell\"><div>no bar</div></td><td class=\"cell\">1995</td></tr>\n" +
-           albumRow("20", "1995", "Björk", "10:post", "Post", "Pop") + "</table></body></html>";
+    return capturedBytes("allmusic/album-search.html");
 }
 
 // A recording list row: artist, two cells, the album cell, one cell, year, genre.
@@ -38,8 +27,9 @@ std::string recordingRow(const char* artist, const char* sql, const char* album,
                          const char* genreCell) {
     return std::string("<tr><td class=\"sorted-cell\">") + artist +
            "</td><td class=\"cell\">5:05</td><td class=\"cell\">Björk</td>"
-           "<td class=\"cell\"><a href=\"/cg/amg.dll?p=amg&sql=" + sql + "\">" + album +
-           "</a></td><td class=\"cell\">x</td><td class=\"cell\">" + year + "</td>" + genreCell + "</tr>\n";
+           "<td class=\"cell\"><a href=\"/cg/amg.dll?p=amg&sql=" +
+           sql + "\">" + album + "</a></td><td class=\"cell\">x</td><td class=\"cell\">" + year +
+           "</td>" + genreCell + "</tr>\n";
 }
 
 const char* kFuzzySongPage =
@@ -54,7 +44,8 @@ std::string recordingsPage() {
                         "<td class=\"cell\"><a href=\"/g\">Rock</a></td>") +
            recordingRow("Björk", "10:greatest", "Greatest Hits", "2002",
                         "<td class=\"cell\"><a href=\"/g\">Pop</a></td>") +
-           "</table><div class=\"PagingRow\"><a href=\"/cg/amg.dll?p=amg&sql=33:joga~2\">Next page</a></div>"
+           "</table><div class=\"PagingRow\"><a href=\"/cg/amg.dll?p=amg&sql=33:joga~2\">Next "
+           "page</a></div>"
            "</div><!--End Center Content--></html>";
 }
 
@@ -66,18 +57,24 @@ std::string trackPage() {
     for (const auto& a : albums)
         entries += std::string("<tr><td><a href=\"/a\" class=\"subtitle\">Björk</a></td>"
                                "<td class=\"content\">Jóga</td><td class=\"sorted-cell\">") +
-                   a[2] + "</td><td><a href=\"/cg/amg.dll?p=amg&sql=" + a[0] + "\">" + a[1] + "</a></td></tr>\n";
+                   a[2] + "</td><td><a href=\"/cg/amg.dll?p=amg&sql=" + a[0] + "\">" + a[1] +
+                   "</a></td></tr>\n";
     return "<html><div id=\"tabcontent_0\"><div id=\"trackpage\"><table>\n" + entries +
            "</table></div><!--End Center Content--></html>";
 }
 
-std::string albumPage(bool cover, const char* dateLabel, std::initializer_list<const char*> headers) {
+std::string albumPage(bool cover, const char* dateLabel,
+                      std::initializer_list<const char*> headers) {
     std::string page = "<html><body>\n";
     if (cover)
-        page += "<table><tr><td><!--Begin Album Photo--><img src=\" http://img.example/homogenic.jpg \"></td></tr></table>\n";
-    page += "<table><tr><td><span>Artist</span></td><td><a href=\"/cg/amg.dll?p=amg&sql=11:b\">Björk</a></td></tr></table>\n"
-            "<table><tr><td><span>Album</span></td><td class=\"title\"> Homogenic\t</td></tr></table>\n";
-    page += std::string("<table><tr><td><span>") + dateLabel + "</span></td><td>Sep 22, 1997</td></tr></table>\n";
+        page += "<table><tr><td><!--Begin Album Photo--><img src=\" "
+                "http://img.example/homogenic.jpg \"></td></tr></table>\n";
+    page += "<table><tr><td><span>Artist</span></td><td><a "
+            "href=\"/cg/amg.dll?p=amg&sql=11:b\">Björk</a></td></tr></table>\n"
+            "<table><tr><td><span>Album</span></td><td class=\"title\"> "
+            "Homogenic\t</td></tr></table>\n";
+    page += std::string("<table><tr><td><span>") + dateLabel +
+            "</span></td><td>Sep 22, 1997</td></tr></table>\n";
     page += "<!--Begin Genre Listing--><ul><li><a href=\"/g\">Rock</a></li></ul>\n<div><table><tr>";
     for (const char* h : {"Pick", "Play", "#", "Sample"})
         page += std::string("<td>") + h + "</td>";
@@ -112,9 +109,10 @@ class AllMusicGuideTest : public SourceTest {
 protected:
     // Answers /cg/amg.dll by its query: the searches by OPT1, the pages by sql.
     void route(std::function<std::string(const httplib::Request&)> answer) {
-        fServer.handle("/cg/amg.dll", [answer](const httplib::Request& req, httplib::Response& res) {
-            res.set_content(answer(req), "text/html");
-        });
+        fServer.handle("/cg/amg.dll",
+                       [answer](const httplib::Request& req, httplib::Response& res) {
+                           res.set_content(answer(req), "text/html");
+                       });
     }
 };
 
@@ -124,19 +122,20 @@ TEST_F(AllMusicGuideTest, AlbumSearchSendsTheAlbumAloneSqueezedAndEscaped) {
     RecordingProgress progress;
     // Squeezing drops letters between U+0080 and U+00FF and keeps the
     // scripts above; what is left is escaped as UTF-8.
-    AllMusicGuide::addAlbumHitsFromAMG(hits, QString::fromUtf8("Hikaru / The first love 初恋"), kFolderWeights,
-                                       &progress);
+    AllMusicGuide().search(hits, QString::fromUtf8("Hikaru / The first love 初恋"), kFolderWeights,
+                           SourceOptions::fromPreferences(), &progress);
     ASSERT_EQ(targets().size(), 1u);
     EXPECT_EQ(targets()[0], "/cg/amg.dll?SQL=FirstLove%E5%88%9D%E6%81%8B&OPT1=2&Submit=Go&P=amg");
-    EXPECT_EQ(progress.captions(), QStringList{QStringLiteral("Interpreting All Music Guide results...")});
+    EXPECT_EQ(progress.captions(),
+              QStringList{QStringLiteral("Interpreting All Music Guide results...")});
     EXPECT_GE(fAMG->locks.load(), 1);
     EXPECT_EQ(fGoogle->locks.load(), 0);
 }
 
-TEST_F(AllMusicGuideTest, AlbumSearchRowsBecomeRankedHits) {
-    route([](const httplib::Request&) { return albumSearchPage(); });
+TEST(AllMusicGuidePages, AlbumSearchRowsBecomeRankedHits) {
     AlbumInfoArray hits;
-    AllMusicGuide::addAlbumHitsFromAMG(hits, QString::fromUtf8("Björk / Homogenic"), kFolderWeights, nullptr);
+    AllMusicGuide::parseAlbumSearchPage(hits, capturedPage("allmusic/album-search.html"),
+                                        kFolderWeights, nullptr);
     ASSERT_EQ(hits.count(), 2);
     const auto& best = hits.objectAtIndex(0);
     EXPECT_EQ(best->iadbKey(), QStringLiteral("#AMG:10:homogenic"));
@@ -151,11 +150,14 @@ TEST_F(AllMusicGuideTest, AlbumSearchRowsBecomeRankedHits) {
 }
 
 TEST_F(AllMusicGuideTest, AlbumSearchEdgeCases) {
-    route([](const httplib::Request&) { return std::string("<html><table><tr><td>nothing</td></tr></table></html>"); });
+    route([](const httplib::Request&) {
+        return std::string("<html><table><tr><td>nothing</td></tr></table></html>");
+    });
     {
         LogCapture log;
         AlbumInfoArray hits;
-        AllMusicGuide::addAlbumHitsFromAMG(hits, QStringLiteral("no separator here"), kFolderWeights, nullptr);
+        AllMusicGuide().search(hits, QStringLiteral("no separator here"), kFolderWeights,
+                               SourceOptions::fromPreferences(), nullptr);
         EXPECT_EQ(hits.count(), 0);
         EXPECT_TRUE(targets().empty());
         EXPECT_TRUE(log.lines().isEmpty());
@@ -163,7 +165,8 @@ TEST_F(AllMusicGuideTest, AlbumSearchEdgeCases) {
     {
         LogCapture log;
         AlbumInfoArray hits;
-        AllMusicGuide::addAlbumHitsFromAMG(hits, QStringLiteral("a / b"), kFolderWeights, nullptr);
+        AllMusicGuide().search(hits, QStringLiteral("a / b"), kFolderWeights,
+                               SourceOptions::fromPreferences(), nullptr);
         EXPECT_EQ(hits.count(), 0);
         EXPECT_TRUE(log.contains(QStringLiteral("Why did I get nothing back from this?")));
     }
@@ -172,39 +175,40 @@ TEST_F(AllMusicGuideTest, AlbumSearchEdgeCases) {
         route([](const httplib::Request&) { return albumSearchPage(); });
         AlbumInfoArray hits;
         RecordingProgress progress([] { return true; });
-        AllMusicGuide::addAlbumHitsFromAMG(hits, QStringLiteral("a / b"), kFolderWeights, &progress);
+        AllMusicGuide().search(hits, QStringLiteral("a / b"), kFolderWeights,
+                               SourceOptions::fromPreferences(), &progress);
         EXPECT_EQ(hits.count(), 0);
     }
 }
 
 TEST_F(AllMusicGuideTest, SongSearchFollowsTheFirstResultThroughItsPages) {
     route([](const httplib::Request& req) {
-        if (req.get_param_value("OPT1") == "3")
-            return std::string(kFuzzySongPage);
-        if (req.get_param_value("sql") == "33:joga")
-            return recordingsPage();
-        if (req.get_param_value("sql") == "33:joga~2")
-            return trackPage();
+        if (req.get_param_value("OPT1") == "3") return std::string(kFuzzySongPage);
+        if (req.get_param_value("sql") == "33:joga") return recordingsPage();
+        if (req.get_param_value("sql") == "33:joga~2") return trackPage();
         return std::string("unexpected");
     });
     TrackInfoArray hits;
     RecordingProgress progress;
-    AllMusicGuide::addTrackHitsFromAMG(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt, &progress);
+    AllMusicGuide().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
+                                SourceOptions::fromPreferences(), &progress);
 
     const auto sent = targets();
     ASSERT_EQ(sent.size(), 3u);
     EXPECT_EQ(sent[0], "/cg/amg.dll?SQL=Jga&OPT1=3&Submit=Go&P=amg");
     EXPECT_EQ(sent[1], "/cg/amg.dll?p=amg&sql=33:joga");
     EXPECT_EQ(sent[2], "/cg/amg.dll?p=amg&sql=33:joga~2");
-    EXPECT_EQ(progress.captions(), QStringList{QStringLiteral("Interpreting All Music Guide results...")});
+    EXPECT_EQ(progress.captions(),
+              QStringList{QStringLiteral("Interpreting All Music Guide results...")});
 
     // Without weights every hit scores 100, so they stay in page order.
     QStringList keys;
     for (const auto& hit : hits)
         keys << hit->iadbKey();
-    EXPECT_EQ(keys, (QStringList{QStringLiteral("#AMG:10:homogenic"), QStringLiteral("#AMG:10:greatest"),
-                                 QStringLiteral("#AMG:10:single"), QStringLiteral("#AMG:10:live"),
-                                 QStringLiteral("#AMG:10:family")}));
+    EXPECT_EQ(keys,
+              (QStringList{QStringLiteral("#AMG:10:homogenic"), QStringLiteral("#AMG:10:greatest"),
+                           QStringLiteral("#AMG:10:single"), QStringLiteral("#AMG:10:live"),
+                           QStringLiteral("#AMG:10:family")}));
     const TrackInfoPtr first = hits.trackAtIndex(0);
     EXPECT_EQ(first->title(), QString::fromUtf8("Jóga"));
     EXPECT_EQ(first->artist(), QString::fromUtf8("Björk"));
@@ -221,13 +225,15 @@ TEST_F(AllMusicGuideTest, SongSearchFollowsTheFirstResultThroughItsPages) {
 TEST_F(AllMusicGuideTest, SongSearchFollowUpsGoToTheHostThatAnswered) {
     LoopbackServer mirror;
     mirror.handle("/cg/amg.dll", [](const httplib::Request& req, httplib::Response& res) {
-        res.set_content(req.has_param("OPT1") ? std::string(kFuzzySongPage) : trackPage(), "text/html");
+        res.set_content(req.has_param("OPT1") ? std::string(kFuzzySongPage) : trackPage(),
+                        "text/html");
     });
     fServer.handle("/cg/amg.dll", [&mirror](const httplib::Request& req, httplib::Response& res) {
         res.set_redirect(mirror.url(req.target).toStdString());
     });
     TrackInfoArray hits;
-    AllMusicGuide::addTrackHitsFromAMG(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt, nullptr);
+    AllMusicGuide().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
+                                SourceOptions::fromPreferences(), nullptr);
     EXPECT_EQ(fServer.targets().size(), 1u);
     ASSERT_EQ(mirror.targets().size(), 2u);
     EXPECT_EQ(mirror.targets()[1], "/cg/amg.dll?p=amg&sql=33:joga");
@@ -236,15 +242,15 @@ TEST_F(AllMusicGuideTest, SongSearchFollowUpsGoToTheHostThatAnswered) {
 
 TEST_F(AllMusicGuideTest, NextPageBackToAPageAlreadyReadEndsTheSearch) {
     route([](const httplib::Request& req) {
-        if (req.get_param_value("OPT1") == "3")
-            return std::string(kFuzzySongPage);
+        if (req.get_param_value("OPT1") == "3") return std::string(kFuzzySongPage);
         std::string page = recordingsPage();
         if (req.get_param_value("sql") == "33:joga~2")
             page.replace(page.find("33:joga~2"), 9, "33:joga");
         return page;
     });
     TrackInfoArray hits;
-    AllMusicGuide::addTrackHitsFromAMG(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt, nullptr);
+    AllMusicGuide().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
+                                SourceOptions::fromPreferences(), nullptr);
     EXPECT_EQ(targets().size(), 3u);
     EXPECT_EQ(hits.count(), 2);
 }
@@ -252,8 +258,7 @@ TEST_F(AllMusicGuideTest, NextPageBackToAPageAlreadyReadEndsTheSearch) {
 TEST_F(AllMusicGuideTest, CancelledSongSearchKeepsItsEarlierPages) {
     std::atomic<bool> secondPageServed{false};
     route([&secondPageServed](const httplib::Request& req) {
-        if (req.get_param_value("OPT1") == "3")
-            return std::string(kFuzzySongPage);
+        if (req.get_param_value("OPT1") == "3") return std::string(kFuzzySongPage);
         if (req.get_param_value("sql") == "33:joga~2") {
             secondPageServed = true;
             // Would lead on to a third page.
@@ -266,18 +271,18 @@ TEST_F(AllMusicGuideTest, CancelledSongSearchKeepsItsEarlierPages) {
     });
     TrackInfoArray hits;
     RecordingProgress progress([&secondPageServed] { return secondPageServed.load(); });
-    AllMusicGuide::addTrackHitsFromAMG(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt, &progress);
+    AllMusicGuide().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
+                                SourceOptions::fromPreferences(), &progress);
     EXPECT_EQ(targets().size(), 3u);
     ASSERT_EQ(hits.count(), 2);
     EXPECT_EQ(hits.objectAtIndex(0)->iadbKey(), QStringLiteral("#AMG:10:homogenic"));
 }
 
 TEST_F(AllMusicGuideTest, AlbumPageWithCoverPerformersAndRecordingDate) {
-    route([](const httplib::Request&) {
-        return albumPage(true, "Recording Date", {"Title", "Performer", "Composer", "Time"});
-    });
+    route([](const httplib::Request&) { return capturedBytes("allmusic/album-page.html"); });
     LogCapture log;
-    auto details = AllMusicGuide::AlbumDetailsWithAMGKey(QStringLiteral("#AMG:10:homogenic"), nullptr);
+    auto details = AllMusicGuide().details(QStringLiteral("#AMG:10:homogenic"),
+                                           SourceOptions::fromPreferences(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(targets(), std::vector<std::string>{"/cg/amg.dll?p=amg&token=&sql=10:homogenic"});
     EXPECT_TRUE(log.contains(QStringLiteral("SOMETIMES THIS SCREWS UP IF THERE IS NO IMAGE")));
@@ -308,7 +313,8 @@ TEST_F(AllMusicGuideTest, AlbumPageVariants) {
     {
         SCOPED_TRACE("no Time header");
         auto details = AllMusicGuide::AlbumDetailsFromAMGAlbumDescription(
-            QString::fromLatin1(albumPage(true, "Release Date", {"Title", "Performer"}).c_str()), key);
+            QString::fromLatin1(albumPage(true, "Release Date", {"Title", "Performer"}).c_str()),
+            key);
         EXPECT_EQ(details->numTracks(), 0);
         EXPECT_EQ(details->album(), QStringLiteral("Homogenic"));
     }
@@ -319,7 +325,8 @@ TEST_F(AllMusicGuideTest, AlbumPageVariants) {
         EXPECT_EQ(details->iadbKey(), key);
         EXPECT_TRUE(details->artist().isNull());
     }
-    EXPECT_FALSE(AllMusicGuide::AlbumDetailsWithAMGKey(QStringLiteral("#amg:10:x"), nullptr));
+    EXPECT_FALSE(AllMusicGuide().details(QStringLiteral("#amg:10:x"),
+                                         SourceOptions::fromPreferences(), nullptr));
     EXPECT_TRUE(targets().empty());
 }
 
@@ -333,9 +340,11 @@ TEST_F(AllMusicGuideTest, RowStringAndBrowserLookUps) {
     AllMusicGuide::lookUpSong(QStringLiteral("Birthday"));
     SetURLOpener(previous);
     const QString base = fServer.baseUrl();
-    EXPECT_EQ(opened, (QStringList{base + QStringLiteral("/cg/amg.dll?SQL=Sugarcubes&OPT1=1&Submit=Go&P=amg"),
-                                   base + QStringLiteral("/cg/amg.dll?SQL=LifesTooGood&OPT1=2&Submit=Go&P=amg"),
-                                   base + QStringLiteral("/cg/amg.dll?SQL=Birthday&OPT1=3&Submit=Go&P=amg")}));
+    EXPECT_EQ(
+        opened,
+        (QStringList{base + QStringLiteral("/cg/amg.dll?SQL=Sugarcubes&OPT1=1&Submit=Go&P=amg"),
+                     base + QStringLiteral("/cg/amg.dll?SQL=LifesTooGood&OPT1=2&Submit=Go&P=amg"),
+                     base + QStringLiteral("/cg/amg.dll?SQL=Birthday&OPT1=3&Submit=Go&P=amg")}));
 }
 
 } // namespace

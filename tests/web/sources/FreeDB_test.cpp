@@ -1,11 +1,13 @@
-#include "web/sources/FreeDB.h"
-#include "web/sources/Gnudb.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
 
 #include "app/Preferences.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
 #include "support/SourceTestKit.h"
+#include "web/sources/DiscDatabase.h"
+#include "web/sources/SourceOptions.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -14,7 +16,8 @@
 namespace {
 
 const ScoreWeights kFolderWeights = {
-    AlbumInfo::scoreWeightEntry(QStringLiteral("IADBSearchString"), QStringLiteral("Björk / Homogenic"), 88),
+    AlbumInfo::scoreWeightEntry(QStringLiteral("IADBSearchString"),
+                                QStringLiteral("Björk / Homogenic"), 88),
     AlbumInfo::scoreWeightEntry(QStringLiteral("genre"), QString(), 6),
     AlbumInfo::scoreWeightEntry(QStringLiteral("year"), QString(), 6),
 };
@@ -50,43 +53,27 @@ class FreeDBTest : public SourceTest {
 protected:
     std::string base() const { return fServer.baseUrl().toStdString(); }
 
-    std::string searchPage() const {
-        const std::string link = "<a href=\"" + base() + "/freedb_search_fmt.php?cat=";
-        return "<html><body><table>\n"
-               "<tr><td>" + link + "misc&id=a1b2c3d4\">The Sugarcubes / Life's Too Good</a></td></tr>\n"
-               "<tr><td>" + link + "rock&id=0a0b0c0d\">Björk / Homogenic</a></td></tr>\n"
-               // A second entry of the same disc shows only a number.
-               "<tr><td>" + link + "data&id=0a0b0c0e\">2</a></td></tr>\n"
-               "<tr><td>" + link + "rock&id= 1234\">Skipped / Space</a></td></tr>\n"
-               "<tr><td>" + link + "rock&id=zz\">Skipped / Not Hex</a></td></tr>\n"
-               "<tr><td>" + link + "rock&id=12\"><b></b></a></td></tr>\n"
-               "<tr><td>" + link + "jazz&id=00000abc\"><b>Various Sessions</b></a></td></tr>\n"
-               "</table></body></html>";
+    // The captured pages with their links pointing at the loopback server.
+    std::string searchPage() const { return rebased("freedb/search.html", kFreeDBSite); }
+    std::string gnudbPage() const { return rebased("gnudb/search.html", kGnudbSite); }
+
+    std::string rebased(const char* path, const std::string& site) const {
+        std::string page = capturedBytes(path);
+        for (size_t at = page.find(site); at != std::string::npos; at = page.find(site, at))
+            page.replace(at, site.size(), base());
+        return page;
     }
 
-    std::string gnudbPage() const {
-        const std::string cd = "<a href=\"" + base() + "/cd/";
-        const std::string rec = "<a href=\"" + base() + "/gnudb/";
-        return "<html><body>\n"
-               + cd + "rock0a0b0c0d\"><b>Björk / Homogenic</b></a><br>\n"
-               "year: 1997, genre: Alternative<br>\n"
-               + rec + "rock/0a0b0c0d\">Details</a><br>\n"
-               + cd + "misc00000abc\"><b>The Sugarcubes / Stick Around for Joy</b></a><br>\n"
-               "year: 1992, genre: Pop<br>\n"
-               + rec + "misc/00000abc\">Details</a><br>\n"
-               + cd + "x\"><b> / Nameless</b></a><br>\n"
-               + cd + "jazz1\"><b>Björk / Gling-Gló</b></a><br>\n"
-               + rec + "jazz/1f2e3d4c\">Details</a><br>\n"
-               "</body></html>";
-    }
+    static inline const std::string kFreeDBSite = "http://www.freedb.org";
+    static inline const std::string kGnudbSite = "http://www.gnudb.org";
 };
 
 TEST_F(FreeDBTest, SearchSendsEscapedWordsWithoutParentheses) {
     fServer.serve("/freedb_search.php", searchPage());
     AlbumInfoArray hits;
     RecordingProgress progress;
-    FreeDB::addAlbumHitsFromFreeDB(hits, QStringLiteral("Björk (Live) & Friends / Homogenic"),
-                                   kFolderWeights, &progress);
+    FreeDB().search(hits, QStringLiteral("Björk (Live) & Friends / Homogenic"), kFolderWeights,
+                    SourceOptions::fromPreferences(), &progress);
     ASSERT_EQ(targets().size(), 1u);
     EXPECT_EQ(targets()[0],
               "/freedb_search.php?words=Bj%C3%B6rk%20Live%20&%20Friends%20/%20Homogenic"
@@ -95,15 +82,16 @@ TEST_F(FreeDBTest, SearchSendsEscapedWordsWithoutParentheses) {
     EXPECT_EQ(progress.bumpTotal(), progress.lastMax()); // the bar ends at the page's end
 }
 
-TEST_F(FreeDBTest, SearchResultsBecomeRankedHits) {
-    fServer.serve("/freedb_search.php", searchPage());
+TEST(FreeDBPages, SearchResultsBecomeRankedHits) {
     AlbumInfoArray hits;
-    FreeDB::addAlbumHitsFromFreeDB(hits, QStringLiteral("Björk / Homogenic"), kFolderWeights, nullptr);
+    FreeDB::parseSearchPage(hits, capturedPage("freedb/search.html"),
+                            QStringLiteral("http://www.freedb.org"), kFolderWeights, nullptr);
 
     // Best first; the number-only entry took the text before it; the two
     // with unreadable identifiers and the empty one are skipped.
-    ASSERT_EQ(keysOf(hits), (QStringList{QStringLiteral("rock/0a0b0c0d"), QStringLiteral("data/0a0b0c0e"),
-                                         QStringLiteral("jazz/00000abc"), QStringLiteral("misc/a1b2c3d4")}));
+    ASSERT_EQ(keysOf(hits),
+              (QStringList{QStringLiteral("rock/0a0b0c0d"), QStringLiteral("data/0a0b0c0e"),
+                           QStringLiteral("jazz/00000abc"), QStringLiteral("misc/a1b2c3d4")}));
     const auto& best = hits.objectAtIndex(0);
     EXPECT_EQ(best->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(best->album(), QStringLiteral("Homogenic"));
@@ -117,17 +105,24 @@ TEST_F(FreeDBTest, SearchResultsBecomeRankedHits) {
     EXPECT_EQ(noSlash->iadbCompareString(), QStringLiteral("Various Sessions / "));
 }
 
-TEST_F(FreeDBTest, GnudbSearchWalksResultBlocks) {
+TEST_F(FreeDBTest, GnudbSearchSendsItsPath) {
     fServer.handle("/search/.*", [this](const httplib::Request&, httplib::Response& res) {
         res.set_content(gnudbPage(), "text/html");
     });
     AlbumInfoArray hits;
     RecordingProgress progress;
-    Gnudb::addAlbumHitsFromGNUDB(hits, QStringLiteral("Björk / Homogenic"), kFolderWeights, &progress);
+    Gnudb().search(hits, QStringLiteral("Björk / Homogenic"), kFolderWeights,
+                   SourceOptions::fromPreferences(), &progress);
     ASSERT_EQ(targets().size(), 1u);
     EXPECT_EQ(targets()[0], "/search/Bj%C3%B6rk%20/%20Homogenic");
     EXPECT_EQ(progress.captions(), QStringList{QStringLiteral("Interpreting GnuDB results...")});
+    EXPECT_EQ(hits.count(), 3);
+}
 
+TEST(GnudbPages, SearchWalksResultBlocks) {
+    AlbumInfoArray hits;
+    Gnudb::parseSearchPage(hits, capturedPage("gnudb/search.html"),
+                           QStringLiteral("http://www.gnudb.org"), kFolderWeights, nullptr);
     ASSERT_EQ(keysOf(hits), (QStringList{QStringLiteral("#GNU:rock/0a0b0c0d"),
                                          QStringLiteral("#GNU:jazz/1f2e3d4c"),
                                          QStringLiteral("#GNU:misc/00000abc")}));
@@ -145,8 +140,10 @@ TEST_F(FreeDBTest, CancelledSearchKeepsTheHitsAddedSoFar) {
     RecordingProgress* self = nullptr;
     RecordingProgress progress([&self] { return self && self->bumps() > 2; });
     self = &progress;
-    FreeDB::addAlbumHitsFromFreeDB(hits, QStringLiteral("Björk / Homogenic"), kFolderWeights, &progress);
-    EXPECT_EQ(keysOf(hits), (QStringList{QStringLiteral("rock/0a0b0c0d"), QStringLiteral("misc/a1b2c3d4")}));
+    FreeDB().search(hits, QStringLiteral("Björk / Homogenic"), kFolderWeights,
+                    SourceOptions::fromPreferences(), &progress);
+    EXPECT_EQ(keysOf(hits),
+              (QStringList{QStringLiteral("rock/0a0b0c0d"), QStringLiteral("misc/a1b2c3d4")}));
 }
 
 TEST_F(FreeDBTest, CancelledGnudbSearchKeepsTheHitsAddedSoFar) {
@@ -157,20 +154,23 @@ TEST_F(FreeDBTest, CancelledGnudbSearchKeepsTheHitsAddedSoFar) {
     RecordingProgress* self = nullptr;
     RecordingProgress progress([&self] { return self && self->bumps() > 1; });
     self = &progress;
-    Gnudb::addAlbumHitsFromGNUDB(hits, QStringLiteral("Bjork / Homogenic"), kFolderWeights, &progress);
+    Gnudb().search(hits, QStringLiteral("Bjork / Homogenic"), kFolderWeights,
+                   SourceOptions::fromPreferences(), &progress);
     EXPECT_EQ(keysOf(hits), QStringList{QStringLiteral("#GNU:rock/0a0b0c0d")});
 }
 
 TEST_F(FreeDBTest, BaseWithTrailingSlashStillFindsTheResultLinks) {
-    setBase(Prefs::kFreeDBBaseURL, fServer.baseUrl() + QStringLiteral("/"));
-    setBase(Prefs::kGnudbBaseURL, fServer.baseUrl() + QStringLiteral("/"));
+    setBase(FreeDB::kBaseURLKey, fServer.baseUrl() + QStringLiteral("/"));
+    setBase(Gnudb::kBaseURLKey, fServer.baseUrl() + QStringLiteral("/"));
     fServer.serve("/freedb_search.php", searchPage());
     fServer.handle("/search/.*", [this](const httplib::Request&, httplib::Response& res) {
         res.set_content(gnudbPage(), "text/html");
     });
     AlbumInfoArray freedb, gnudb;
-    FreeDB::addAlbumHitsFromFreeDB(freedb, QStringLiteral("a / b"), kFolderWeights, nullptr);
-    Gnudb::addAlbumHitsFromGNUDB(gnudb, QStringLiteral("a / b"), kFolderWeights, nullptr);
+    FreeDB().search(freedb, QStringLiteral("a / b"), kFolderWeights,
+                    SourceOptions::fromPreferences(), nullptr);
+    Gnudb().search(gnudb, QStringLiteral("a / b"), kFolderWeights, SourceOptions::fromPreferences(),
+                   nullptr);
     EXPECT_EQ(freedb.count(), 4);
     EXPECT_EQ(gnudb.count(), 3);
     EXPECT_EQ(targets()[0].rfind("/freedb_search.php?", 0), 0u);
@@ -181,40 +181,22 @@ TEST_F(FreeDBTest, EmptyPageAddsNothing) {
     fServer.serve("/freedb_search.php", "");
     AlbumInfoArray hits;
     RecordingProgress progress;
-    FreeDB::addAlbumHitsFromFreeDB(hits, QStringLiteral("a / b"), kFolderWeights, &progress);
+    FreeDB().search(hits, QStringLiteral("a / b"), kFolderWeights, SourceOptions::fromPreferences(),
+                    &progress);
     EXPECT_EQ(hits.count(), 0);
     EXPECT_TRUE(progress.captions().isEmpty());
 }
 
 // Disc records --------------------------------------------------------------
 
-const char* kRecord =
-    "# xmcd\n"
-    "DISCID=0a0b0c0d\n"
-    "DTITLE=Björk / Homogenic (Special Edi\n"
-    "DTITLE=tion)\n"
-    "DYEAR=1997\n"
-    "DGENRE=Alternative\n"
-    "TTITLE0=Hunter\n"
-    "TTITLE1=Jóga\n"
-    "TTITLE2=Unravel\n"
-    "TTITLE3=Bachelorette (a title so long that it\n"
-    "TTITLE3= goes on)\n"
-    "TTITLE4=All Neon Like\n"
-    "TTITLE5=5 Years\n"
-    "TTITLE6=Immature\n"
-    "TTITLE7=Alarm Call\n"
-    "TTITLE8=Pluto\n"
-    "TTITLE9=All Is Full of Love\n"
-    "TTITLE10=Jóga (String Mix)\n"
-    "TTITLE11=Guest / Duet Title\n"
-    "EXTD=\n"
-    "EXTT0=\n"
-    "PLAYORDER=\n";
+std::string discRecord() {
+    return capturedBytes("freedb/disc-record.txt");
+}
 
 TEST_F(FreeDBTest, DiscRecordGivesJoinedTitleYearGenreAndTracks) {
-    fServer.serve("/freedb/rock/0a0b0c0d", kRecord, "text/plain");
-    auto details = FreeDB::AlbumDetailsWithFreeDBKey(QStringLiteral("rock/0a0b0c0d"), nullptr);
+    fServer.serve("/freedb/rock/0a0b0c0d", discRecord(), "text/plain");
+    auto details = FreeDB().details(QStringLiteral("rock/0a0b0c0d"),
+                                    SourceOptions::fromPreferences(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(targets(), std::vector<std::string>{"/freedb/rock/0a0b0c0d"});
     EXPECT_EQ(details->iadbKey(), QStringLiteral("rock/0a0b0c0d"));
@@ -238,27 +220,33 @@ TEST_F(FreeDBTest, DiscRecordGivesJoinedTitleYearGenreAndTracks) {
     EXPECT_EQ(dumps[1], QStringLiteral("Trovix_FreeDB_%1.htm").arg(number.toInt() + 1));
 }
 
-TEST_F(FreeDBTest, DiscRecordVariants) {
+TEST(FreeDBPages, DiscRecordVariants) {
     struct Row {
         const char* name;
         std::string record;
         QString artist, album, year, genre;
         int tracks;
     } rows[] = {
-        {"jump in track numbers", "DTITLE=A / B\nDYEAR=2001\nDGENRE=Rock\nTTITLE0=a\nTTITLE1=b\nTTITLE2=c\n"
-                                  "TTITLE3=d\nTTITLE4=e\nTTITLE6=g\nTTITLE7=h\n",
+        {"jump in track numbers",
+         "DTITLE=A / B\nDYEAR=2001\nDGENRE=Rock\nTTITLE0=a\nTTITLE1=b\nTTITLE2=c\n"
+         "TTITLE3=d\nTTITLE4=e\nTTITLE6=g\nTTITLE7=h\n",
          "A", "B", "2001", "Rock", 5},
-        {"missing DYEAR", "DTITLE=A / B\nDGENRE=Rock\nTTITLE0=a\nTTITLE1=b\n", "A", "B", QString(), "Rock", 2},
-        {"title without slash", "DTITLE=Only Artist\nDYEAR=\nTTITLE0=a\n", "Only Artist", QString(), "", QString(), 1},
-        {"CRLF lines", "DTITLE=A / B\r\nDYEAR=1999\r\nDGENRE=Pop\r\nTTITLE0=a\r\n", "A", "B", "1999", "Pop", 1},
-        {"last title without line feed", "DTITLE=A / B\nTTITLE0=a\nTTITLE1=b", "A", "B", QString(), QString(), 2},
-        {"title line without line feed", "DTITLE=A / B", QString(), QString(), QString(), QString(), 0},
+        {"missing DYEAR", "DTITLE=A / B\nDGENRE=Rock\nTTITLE0=a\nTTITLE1=b\n", "A", "B", QString(),
+         "Rock", 2},
+        {"title without slash", "DTITLE=Only Artist\nDYEAR=\nTTITLE0=a\n", "Only Artist", QString(),
+         "", QString(), 1},
+        {"CRLF lines", "DTITLE=A / B\r\nDYEAR=1999\r\nDGENRE=Pop\r\nTTITLE0=a\r\n", "A", "B",
+         "1999", "Pop", 1},
+        {"last title without line feed", "DTITLE=A / B\nTTITLE0=a\nTTITLE1=b", "A", "B", QString(),
+         QString(), 2},
+        {"title line without line feed", "DTITLE=A / B", QString(), QString(), QString(), QString(),
+         0},
         {"no title line", "DYEAR=1999\nTTITLE0=a\n", QString(), QString(), QString(), QString(), 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        auto details = FreeDB::AlbumDetailsFromDiscRecord(QString::fromLatin1(row.record.c_str()),
-                                                          QStringLiteral("rock/1"));
+        auto details = DiscDatabase::AlbumDetailsFromDiscRecord(
+            QString::fromLatin1(row.record.c_str()), QStringLiteral("rock/1"));
         ASSERT_TRUE(details);
         EXPECT_EQ(details->artist(), row.artist);
         EXPECT_EQ(details->album(), row.album);
@@ -268,46 +256,51 @@ TEST_F(FreeDBTest, DiscRecordVariants) {
     }
 }
 
-TEST_F(FreeDBTest, CharacterSetOfRecords) {
+TEST(FreeDBPages, CharacterSetOfRecords) {
     // Valid UTF-8 is kept whatever its script.
-    auto japanese = FreeDB::AlbumDetailsFromDiscRecord(
-        QString::fromLatin1("DTITLE=\xE5\xAE\x87\xE5\xA4\x9A\xE7\x94\xB0 / \xE5\x88\x9D\xE6\x81\x8B\nTTITLE0=\xE5\x88\x9D\xE6\x81\x8B\n"),
+    auto japanese = DiscDatabase::AlbumDetailsFromDiscRecord(
+        QString::fromLatin1("DTITLE=\xE5\xAE\x87\xE5\xA4\x9A\xE7\x94\xB0 / "
+                            "\xE5\x88\x9D\xE6\x81\x8B\nTTITLE0=\xE5\x88\x9D\xE6\x81\x8B\n"),
         QStringLiteral("misc/1"));
     ASSERT_TRUE(japanese);
     EXPECT_EQ(japanese->artist(), QString::fromUtf8("宇多田"));
     EXPECT_EQ(japanese->titleAtIndex(0), QString::fromUtf8("初恋"));
     // A legacy ISO 8859-1 record within Mac OS Roman reads as it is...
-    auto legacy = FreeDB::AlbumDetailsFromDiscRecord(QString::fromLatin1("DTITLE=Bj\xF6rk / Post\nTTITLE0=Army\n"),
-                                                     QStringLiteral("misc/2"));
+    auto legacy = DiscDatabase::AlbumDetailsFromDiscRecord(
+        QString::fromLatin1("DTITLE=Bj\xF6rk / Post\nTTITLE0=Army\n"), QStringLiteral("misc/2"));
     ASSERT_TRUE(legacy);
     EXPECT_EQ(legacy->artist(), QString::fromUtf8("Björk"));
     // A long Japanese title split inside a character: the record is not
     // valid UTF-8 as a whole (and holds bytes outside Mac OS Roman), but its
     // joined title is.
-    auto split = FreeDB::AlbumDetailsFromDiscRecord(
-        QString::fromLatin1("DTITLE=\xE5\xAE\x87\xE5\xA4\x9A\xE7\x94\nDTITLE=\xB0 / \xE5\x88\x9D\xE6\x81\x8B\n"
-                            "DYEAR=1999\nTTITLE0=\xE5\x88\x9D\xE6\x81\x8B\n"),
+    auto split = DiscDatabase::AlbumDetailsFromDiscRecord(
+        QString::fromLatin1(
+            "DTITLE=\xE5\xAE\x87\xE5\xA4\x9A\xE7\x94\nDTITLE=\xB0 / \xE5\x88\x9D\xE6\x81\x8B\n"
+            "DYEAR=1999\nTTITLE0=\xE5\x88\x9D\xE6\x81\x8B\n"),
         QStringLiteral("misc/4"));
     ASSERT_TRUE(split);
     EXPECT_EQ(split->artist(), QString::fromUtf8("宇多田"));
     EXPECT_EQ(split->album(), QString::fromUtf8("初恋"));
     EXPECT_EQ(split->titleAtIndex(0), QString::fromUtf8("初恋"));
     // A legacy record with one value in UTF-8: each value reads as it was meant.
-    auto mixed = FreeDB::AlbumDetailsFromDiscRecord(
-        QString::fromLatin1("DTITLE=Bj\xC3\xB6rk / Post\nTTITLE0=J\xF3ga\n"), QStringLiteral("misc/5"));
+    auto mixed = DiscDatabase::AlbumDetailsFromDiscRecord(
+        QString::fromLatin1("DTITLE=Bj\xC3\xB6rk / Post\nTTITLE0=J\xF3ga\n"),
+        QStringLiteral("misc/5"));
     ASSERT_TRUE(mixed);
     EXPECT_EQ(mixed->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(mixed->titleAtIndex(0), QString::fromUtf8("Jóga"));
     // ...and one that is neither is refused rather than garbled.
-    EXPECT_FALSE(FreeDB::AlbumDetailsFromDiscRecord(QString::fromLatin1("DTITLE=A \x96 B / C\nTTITLE0=x\n"),
-                                                    QStringLiteral("misc/3")));
+    EXPECT_FALSE(DiscDatabase::AlbumDetailsFromDiscRecord(
+        QString::fromLatin1("DTITLE=A \x96 B / C\nTTITLE0=x\n"), QStringLiteral("misc/3")));
 }
 
 TEST_F(FreeDBTest, GnudbDetailsNeedTheirPrefix) {
-    fServer.serve("/gnudb/rock/0a0b0c0d", kRecord, "text/plain");
-    EXPECT_FALSE(Gnudb::AlbumDetailsWithGNUDBKey(QStringLiteral("rock/0a0b0c0d"), nullptr));
+    fServer.serve("/gnudb/rock/0a0b0c0d", discRecord(), "text/plain");
+    EXPECT_FALSE(Gnudb().details(QStringLiteral("rock/0a0b0c0d"), SourceOptions::fromPreferences(),
+                                 nullptr));
     EXPECT_TRUE(targets().empty());
-    auto details = Gnudb::AlbumDetailsWithGNUDBKey(QStringLiteral("#GNU:rock/0a0b0c0d"), nullptr);
+    auto details = Gnudb().details(QStringLiteral("#GNU:rock/0a0b0c0d"),
+                                   SourceOptions::fromPreferences(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(targets(), std::vector<std::string>{"/gnudb/rock/0a0b0c0d"});
     EXPECT_EQ(details->iadbKey(), QStringLiteral("#GNU:rock/0a0b0c0d"));
@@ -315,36 +308,44 @@ TEST_F(FreeDBTest, GnudbDetailsNeedTheirPrefix) {
     EXPECT_EQ(details->numTracks(), 12);
     const QStringList dumps = dumpNames();
     ASSERT_EQ(dumps.size(), 2);
-    EXPECT_TRUE(dumps[0].startsWith(QStringLiteral("Trovix_GnuDB_")) && dumps[0].endsWith(QStringLiteral(".txt")));
-    EXPECT_TRUE(dumps[1].startsWith(QStringLiteral("Trovix_GnuDB_")) && dumps[1].endsWith(QStringLiteral(".htm")));
+    EXPECT_TRUE(dumps[0].startsWith(QStringLiteral("Trovix_GnuDB_")) &&
+                dumps[0].endsWith(QStringLiteral(".txt")));
+    EXPECT_TRUE(dumps[1].startsWith(QStringLiteral("Trovix_GnuDB_")) &&
+                dumps[1].endsWith(QStringLiteral(".htm")));
 }
 
 TEST_F(FreeDBTest, FetchedJapaneseRecordIsKept) {
     // Served as UTF-8 bytes; the fetcher hands each byte over as one character.
-    fServer.serve("/gnudb/misc/00c0ffee",
-                  "DTITLE=\xE5\xAE\x87\xE5\xA4\x9A\xE7\x94\xB0\xE3\x83\x92\xE3\x82\xAB\xE3\x83\xAB / "
-                  "First Love\nDYEAR=1999\nDGENRE=J-Pop\nTTITLE0=Automatic\nTTITLE1=\xE5\x88\x9D\xE6\x81\x8B\n",
-                  "text/plain; charset=utf-8");
-    auto details = Gnudb::AlbumDetailsWithGNUDBKey(QStringLiteral("#GNU:misc/00c0ffee"), nullptr);
+    fServer.serve(
+        "/gnudb/misc/00c0ffee",
+        "DTITLE=\xE5\xAE\x87\xE5\xA4\x9A\xE7\x94\xB0\xE3\x83\x92\xE3\x82\xAB\xE3\x83\xAB / "
+        "First "
+        "Love\nDYEAR=1999\nDGENRE=J-Pop\nTTITLE0=Automatic\nTTITLE1=\xE5\x88\x9D\xE6\x81\x8B\n",
+        "text/plain; charset=utf-8");
+    auto details = Gnudb().details(QStringLiteral("#GNU:misc/00c0ffee"),
+                                   SourceOptions::fromPreferences(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(details->artist(), QString::fromUtf8("宇多田ヒカル"));
     EXPECT_EQ(details->album(), QStringLiteral("First Love"));
     EXPECT_EQ(details->year(), QStringLiteral("1999"));
-    EXPECT_EQ(titlesOf(*details), (QStringList{QStringLiteral("Automatic"), QString::fromUtf8("初恋")}));
+    EXPECT_EQ(titlesOf(*details),
+              (QStringList{QStringLiteral("Automatic"), QString::fromUtf8("初恋")}));
 }
 
 TEST_F(FreeDBTest, RecordFromARefusedHostEndsAtTheTimeLimit) {
     // No progress object to cancel through: only the time limit ends the wait.
-    setBase(Prefs::kGnudbBaseURL, QStringLiteral("http://127.0.0.1:%1").arg(refusedPort()));
+    setBase(Gnudb::kBaseURLKey, QStringLiteral("http://127.0.0.1:%1").arg(refusedPort()));
     LogCapture log;
-    EXPECT_FALSE(Gnudb::AlbumDetailsWithGNUDBKey(QStringLiteral("#GNU:rock/0a0b0c0d"), nullptr));
+    EXPECT_FALSE(Gnudb().details(QStringLiteral("#GNU:rock/0a0b0c0d"),
+                                 SourceOptions::fromPreferences(), nullptr));
     EXPECT_TRUE(log.contains(QStringLiteral("GrabWebPage error 5")));
 }
 
 TEST_F(FreeDBTest, GnudbHasNoSongSearch) {
     LogCapture log;
     TrackInfoArray hits;
-    Gnudb::addTrackHitsFromGNUDB(hits, QStringLiteral("Björk / Jóga"), std::nullopt, nullptr);
+    Gnudb().searchSongs(hits, QStringLiteral("Björk / Jóga"), std::nullopt,
+                        SourceOptions::fromPreferences(), nullptr);
     EXPECT_EQ(hits.count(), 0);
     EXPECT_TRUE(log.contains(QStringLiteral("Here I am")));
     EXPECT_TRUE(targets().empty());

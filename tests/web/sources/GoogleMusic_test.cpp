@@ -1,10 +1,11 @@
-#include "web/sources/GoogleMusic.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
 #include "support/SourceTestKit.h"
 #include "web/WebHelpers.h"
+#include "web/sources/SourceOptions.h"
 
 #include <atomic>
 #include <cstdlib>
@@ -12,34 +13,30 @@
 namespace {
 
 const ScoreWeights kFolderWeights = {
-    AlbumInfo::scoreWeightEntry(QStringLiteral("IADBSearchString"), QString::fromUtf8("Björk / Homogenic"), 88),
+    AlbumInfo::scoreWeightEntry(QStringLiteral("IADBSearchString"),
+                                QString::fromUtf8("Björk / Homogenic"), 88),
     AlbumInfo::scoreWeightEntry(QStringLiteral("genre"), QString(), 6),
     AlbumInfo::scoreWeightEntry(QStringLiteral("year"), QString(), 6),
 };
 
-const char* kAlbumList =
-    "<html><table>\n"
-    "<tr><td><a href=\"/musicl?lid=2&aid=post\">Post</a><br><font size=-1>By: Björk &amp; Co</font></td></tr>\n"
-    "<tr><td><a href=\"/musicl?lid=1&aid=homogenic\"><img src=http://img.example/h.jpg border=0></a></td>\n"
-    "<td><a href=\"/musicl?lid=1&aid=homogenic\">Homogenic</a><br><font size=-1>By: <b>Björk</b></font></td></tr>\n"
-    // No artist in this row: the list ends here.
-    "<tr><td><a href=\"/musicl?lid=3&aid=debut\">Debut</a></td></tr>\n"
-    "<tr><td><a href=\"/musicl?lid=4&aid=telegram\">Telegram</a><br><font size=-1>By: Björk</font></td></tr>\n"
-    "</table></html>";
-
 std::string singleAlbumPage(const std::string& base, const char* albumCell) {
-    return "<html><a href=\"" + base + "/search?q=homogenic&sid=42\">more</a>"
+    return "<html><a href=\"" + base +
+           "/search?q=homogenic&sid=42\">more</a>"
            "<img src=http://img.example/s.jpg width=80>\n"
            "<table><tr><td>Artist:</td><td><font size=-1>Björk</font></td></tr>\n"
-           "<tr><td>Album:</td><td><font size=-1>" + albumCell + "</font></td></tr></table></html>";
+           "<tr><td>Album:</td><td><font size=-1>" +
+           albumCell + "</font></td></tr></table></html>";
 }
 
-std::string songRow(const char* n, const char* title, const char* album, const char* ref, bool image) {
-    std::string cells = std::string("<tr><td>spacer</td></tr>\n<tr><td>") + n + ".</td><td valign=top>";
-    if (image)
-        cells += "<img src=http://img.example/song.jpg border=0></td><td>";
-    return cells + "<a href=/musicl?song>" + title + "</a><br><font size=-1>By: <a href=/musics?q=b>Björk</a>"
-           " Album: <a href=/musicl?" + ref + ">" + album + "</a></font></td></tr>\n";
+std::string songRow(const char* n, const char* title, const char* album, const char* ref,
+                    bool image) {
+    std::string cells =
+        std::string("<tr><td>spacer</td></tr>\n<tr><td>") + n + ".</td><td valign=top>";
+    if (image) cells += "<img src=http://img.example/song.jpg border=0></td><td>";
+    return cells + "<a href=/musicl?song>" + title +
+           "</a><br><font size=-1>By: <a href=/musics?q=b>Björk</a>"
+           " Album: <a href=/musicl?" +
+           ref + ">" + album + "</a></font></td></tr>\n";
 }
 
 std::string songPage(const std::string& rows, const char* next) {
@@ -51,35 +48,47 @@ std::string songPage(const std::string& rows, const char* next) {
 }
 
 std::string albumDetailsPage(int tracks, const char* albumCell) {
-    std::string page = std::string("<html><table><tr><td>Artist:</td><td><font size=-1> Björk </font></td></tr>"
-                                   "<tr><td>Album:</td><td><font size=-1>") + albumCell +
-                       "</font></td></tr></table>\n<b>Tracks</b><table class=t>\n";
+    std::string page =
+        std::string("<html><table><tr><td>Artist:</td><td><font size=-1> Björk </font></td></tr>"
+                    "<tr><td>Album:</td><td><font size=-1>") +
+        albumCell + "</font></td></tr></table>\n<b>Tracks</b><table class=t>\n";
     for (int n = 1; n <= tracks; ++n)
-        page += "<tr><td class=n>" + std::to_string(n) + ".</td><td><a href=/s" + std::to_string(n) + "> Song " +
-                std::to_string(n) + " </a></td></tr>\n";
+        page += "<tr><td class=n>" + std::to_string(n) + ".</td><td><a href=/s" +
+                std::to_string(n) + "> Song " + std::to_string(n) + " </a></td></tr>\n";
     return page + "</table></html>";
 }
 
 class GoogleMusicTest : public SourceTest {
 protected:
     void serveSearch(std::function<std::string(const httplib::Request&)> answer) {
-        fServer.handle("/musicsearch", [answer](const httplib::Request& req, httplib::Response& res) {
-            res.set_content(answer(req), "text/html");
-        });
+        fServer.handle("/musicsearch",
+                       [answer](const httplib::Request& req, httplib::Response& res) {
+                           res.set_content(answer(req), "text/html");
+                       });
     }
 };
 
-TEST_F(GoogleMusicTest, AlbumListBecomesRankedHits) {
-    serveSearch([](const httplib::Request&) { return std::string(kAlbumList); });
+TEST_F(GoogleMusicTest, AlbumSearchSendsTheAlbumAlone) {
+    serveSearch(
+        [](const httplib::Request&) { return capturedBytes("googlemusic/album-list.html"); });
     AlbumInfoArray hits;
     RecordingProgress progress;
-    GoogleMusic::addAlbumHitsFromGOOG(hits, QString::fromUtf8("Björk / The Homogenic"), kFolderWeights, &progress);
+    GoogleMusic().search(hits, QString::fromUtf8("Björk / The Homogenic"), kFolderWeights,
+                         SourceOptions::fromPreferences(), &progress);
     // The album alone, without its article, escaped but not squeezed.
     EXPECT_EQ(targets(), std::vector<std::string>{"/musicsearch?q=Homogenic&res=album"});
-    EXPECT_EQ(progress.captions(), QStringList{QStringLiteral("Interpreting Google Music results...")});
+    EXPECT_EQ(progress.captions(),
+              QStringList{QStringLiteral("Interpreting Google Music results...")});
     EXPECT_GE(fGoogle->locks.load(), 1);
     EXPECT_EQ(fAMG->locks.load(), 0);
+    EXPECT_EQ(hits.count(), 2);
+}
 
+TEST(GoogleMusicPages, AlbumListBecomesRankedHits) {
+    AlbumInfoArray hits;
+    GoogleMusic::parseAlbumSearchPage(hits, capturedPage("googlemusic/album-list.html"),
+                                      QStringLiteral("http://www.google.com"), kFolderWeights,
+                                      nullptr);
     ASSERT_EQ(hits.count(), 2);
     const auto& best = hits.objectAtIndex(0);
     EXPECT_EQ(best->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
@@ -105,12 +114,14 @@ TEST_F(GoogleMusicTest, PageShowingOneAlbumGivesThatAlbum) {
     for (const Row& row : rows) {
         AlbumInfoArray hits;
         page = singleAlbumPage(base, row.cell);
-        GoogleMusic::addAlbumHitsFromGOOG(hits, QStringLiteral("Bjork / Homogenic"), kFolderWeights, nullptr);
+        GoogleMusic().search(hits, QStringLiteral("Bjork / Homogenic"), kFolderWeights,
+                             SourceOptions::fromPreferences(), nullptr);
         ASSERT_EQ(hits.count(), 1);
         EXPECT_EQ(hits.objectAtIndex(0)->album(), row.album);
         EXPECT_EQ(hits.objectAtIndex(0)->artist(), QString::fromUtf8("Björk"));
         EXPECT_EQ(hits.objectAtIndex(0)->iadbKey(), QStringLiteral("#GOOG:q=homogenic"));
-        EXPECT_EQ(hits.objectAtIndex(0)->albumCoverURL(), QStringLiteral("http://img.example/s.jpg"));
+        EXPECT_EQ(hits.objectAtIndex(0)->albumCoverURL(),
+                  QStringLiteral("http://img.example/s.jpg"));
     }
 }
 
@@ -118,17 +129,20 @@ TEST_F(GoogleMusicTest, SongSearchFollowsNextLinks) {
     serveSearch([](const httplib::Request& req) {
         if (req.get_param_value("start") == "10") {
             // The last row has no closing tag: the walk ends after the one before.
-            std::string rows = songRow("3", "Jóga (Live)", "Live Box", "lid=3&aid=live", false) +
-                               "<tr><td>spacer</td></tr>\n<tr><td>4.</td><td valign=top>unterminated";
+            std::string rows =
+                songRow("3", "Jóga (Live)", "Live Box", "lid=3&aid=live", false) +
+                "<tr><td>spacer</td></tr>\n<tr><td>4.</td><td valign=top>unterminated";
             return songPage(rows, nullptr);
         }
-        return songPage(songRow("1", "Jóga", "Homogenic", "lid=1&aid=homogenic", false) +
-                            songRow("2", "Jóga (Remix)", "Greatest Hits", "lid=2&aid=greatest", true),
-                        "/musicsearch?q=Joga&res=song&start=10");
+        return songPage(
+            songRow("1", "Jóga", "Homogenic", "lid=1&aid=homogenic", false) +
+                songRow("2", "Jóga (Remix)", "Greatest Hits", "lid=2&aid=greatest", true),
+            "/musicsearch?q=Joga&res=song&start=10");
     });
     TrackInfoArray hits;
     RecordingProgress progress;
-    GoogleMusic::addTrackHitsFromGOOG(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt, &progress);
+    GoogleMusic().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
+                              SourceOptions::fromPreferences(), &progress);
 
     EXPECT_EQ(targets(), (std::vector<std::string>{"/musicsearch?q=J%C3%B3ga&res=song",
                                                    "/musicsearch?q=Joga&res=song&start=10"}));
@@ -152,13 +166,16 @@ TEST_F(GoogleMusicTest, CancelledSongSearchKeepsItsEarlierPages) {
     serveSearch([&served](const httplib::Request& req) {
         ++served;
         const std::string start = req.get_param_value("start");
-        const std::string next = "/musicsearch?q=Joga&res=song&start=" + std::to_string(std::atoi(start.c_str()) + 10);
-        return songPage(songRow("1", "Jóga", "Homogenic", ("lid=1&aid=p" + start).c_str(), false), next.c_str());
+        const std::string next =
+            "/musicsearch?q=Joga&res=song&start=" + std::to_string(std::atoi(start.c_str()) + 10);
+        return songPage(songRow("1", "Jóga", "Homogenic", ("lid=1&aid=p" + start).c_str(), false),
+                        next.c_str());
     });
     TrackInfoArray hits;
     // Cancelled while the second page is fetched: that page is not read.
     RecordingProgress progress([&served] { return served.load() >= 2; });
-    GoogleMusic::addTrackHitsFromGOOG(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt, &progress);
+    GoogleMusic().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
+                              SourceOptions::fromPreferences(), &progress);
     EXPECT_EQ(targets().size(), 2u);
     ASSERT_EQ(hits.count(), 1);
     EXPECT_EQ(hits.trackAtIndex(0)->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=p"));
@@ -168,18 +185,21 @@ TEST_F(GoogleMusicTest, NextLinkBackToAPageAlreadyReadEndsTheSearch) {
     serveSearch([](const httplib::Request& req) {
         const bool second = req.has_param("start");
         return songPage(songRow("1", "Jóga", "Homogenic", second ? "lid=2" : "lid=1", false),
-                        second ? "/musicsearch?q=Joga&res=song" : "/musicsearch?q=Joga&res=song&start=10");
+                        second ? "/musicsearch?q=Joga&res=song"
+                               : "/musicsearch?q=Joga&res=song&start=10");
     });
     TrackInfoArray hits;
-    GoogleMusic::addTrackHitsFromGOOG(hits, QStringLiteral("Bjork / Joga"), std::nullopt, nullptr);
+    GoogleMusic().searchSongs(hits, QStringLiteral("Bjork / Joga"), std::nullopt,
+                              SourceOptions::fromPreferences(), nullptr);
     EXPECT_EQ(targets(), (std::vector<std::string>{"/musicsearch?q=Joga&res=song",
                                                    "/musicsearch?q=Joga&res=song&start=10"}));
     EXPECT_EQ(hits.count(), 2);
 }
 
 TEST_F(GoogleMusicTest, AlbumPageGivesNumberedTitles) {
-    fServer.serve("/musicl", albumDetailsPage(14, "Homogenic&nbsp;<a href=x>(1997)</a>"));
-    auto details = GoogleMusic::AlbumDetailsWithGOOGKey(QStringLiteral("#GOOG:lid=1&aid=homogenic"), nullptr);
+    fServer.serve("/musicl", capturedBytes("googlemusic/album-page.html"));
+    auto details = GoogleMusic().details(QStringLiteral("#GOOG:lid=1&aid=homogenic"),
+                                         SourceOptions::fromPreferences(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(targets(), std::vector<std::string>{"/musicl?lid=1&aid=homogenic"});
     EXPECT_EQ(details->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
@@ -193,13 +213,15 @@ TEST_F(GoogleMusicTest, AlbumPageGivesNumberedTitles) {
 
 TEST_F(GoogleMusicTest, AlbumPageVariants) {
     const QString key = QStringLiteral("#GOOG:x");
-    auto noNbsp = GoogleMusic::AlbumDetailsFromGOOGHtml(QString::fromLatin1(albumDetailsPage(2, "Homogenic").c_str()), key);
+    auto noNbsp = GoogleMusic::AlbumDetailsFromGOOGHtml(
+        QString::fromLatin1(albumDetailsPage(2, "Homogenic").c_str()), key);
     ASSERT_TRUE(noNbsp);
     EXPECT_TRUE(noNbsp->album().isNull());
     EXPECT_EQ(noNbsp->numTracks(), 2);
     EXPECT_FALSE(GoogleMusic::AlbumDetailsFromGOOGHtml(
         QStringLiteral("<font size=-1>Artist:</font> no track table"), key));
-    EXPECT_FALSE(GoogleMusic::AlbumDetailsWithGOOGKey(QStringLiteral("#goog:x"), nullptr));
+    EXPECT_FALSE(GoogleMusic().details(QStringLiteral("#goog:x"), SourceOptions::fromPreferences(),
+                                       nullptr));
     EXPECT_TRUE(targets().empty());
 }
 
@@ -211,9 +233,10 @@ TEST_F(GoogleMusicTest, BrowserLookUpsDropTheArticleOnly) {
     GoogleMusic::lookUpSong(QStringLiteral("A Birthday"));
     SetURLOpener(previous);
     const QString base = fServer.baseUrl();
-    EXPECT_EQ(opened, (QStringList{base + QStringLiteral("/musicsearch?q=Sugarcubes&res=artist"),
-                                   base + QStringLiteral("/musicsearch?q=Life's%20Too%20Good&res=album"),
-                                   base + QStringLiteral("/musicsearch?q=Birthday&res=song")}));
+    EXPECT_EQ(opened,
+              (QStringList{base + QStringLiteral("/musicsearch?q=Sugarcubes&res=artist"),
+                           base + QStringLiteral("/musicsearch?q=Life's%20Too%20Good&res=album"),
+                           base + QStringLiteral("/musicsearch?q=Birthday&res=song")}));
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "support/SourceTestKit.h"
 #include "web/GrabWebPage.h"
 #include "web/sources/ResultKeys.h"
+#include "web/sources/SourceOptions.h"
 #include "web/sources/musicbrainz/MusicBrainzParser.h"
 
 #include <QFile>
@@ -31,8 +32,8 @@ class MusicBrainzTest : public SourceTest {
 protected:
     void SetUp() override {
         SourceTest::SetUp();
-        setBase(Prefs::kMusicBrainzBaseURL, fServer.baseUrl());
-        setBase(Prefs::kCoverArtArchiveBaseURL, fServer.baseUrl());
+        setBase(MusicBrainz::kBaseURLKey, fServer.baseUrl());
+        setBase(MusicBrainz::kCoverBaseURLKey, fServer.baseUrl());
         fServer.serve("/ws/2/release/", captured("search.json"), "application/json");
     }
     MusicBrainz fSource;
@@ -41,9 +42,11 @@ protected:
 TEST_F(MusicBrainzTest, SearchAndLookUpAskPolitelyAndOneSecondApart) {
     fServer.serve(kReleasePath, captured("release.json"), "application/json");
     AlbumInfoArray hits;
-    fSource.search(hits, QStringLiteral("The Demo Band / Silent Songs"), std::nullopt, nullptr);
+    fSource.search(hits, QStringLiteral("The Demo Band / Silent Songs"), std::nullopt,
+                   SourceOptions::fromPreferences(), nullptr);
     EXPECT_EQ(hits.count(), 3);
-    const auto details = fSource.details(MusicBrainzParser::makeKey(kRelease, 0), nullptr);
+    const auto details = fSource.details(MusicBrainzParser::makeKey(kRelease, 0),
+                                         SourceOptions::fromPreferences(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(details->albumCoverURL(),
               fServer.baseUrl() + QStringLiteral("/release/") + kRelease + "/front-500");
@@ -82,7 +85,8 @@ TEST_F(MusicBrainzTest, BusyAnswersAreRetriedOtherErrorsEndTheRequest) {
         fServer.clearRequests();
         status = c.firstStatus;
         answered = 0;
-        const auto details = fSource.details(MusicBrainzParser::makeKey(kRelease, 0), nullptr);
+        const auto details = fSource.details(MusicBrainzParser::makeKey(kRelease, 0),
+                                             SourceOptions::fromPreferences(), nullptr);
         EXPECT_EQ(bool(details), c.found);
         EXPECT_EQ(fServer.requests().size(), c.requests);
     }
@@ -94,7 +98,8 @@ TEST_F(MusicBrainzTest, CancelStopsTheWaitOfABusyServer) {
     const auto started = std::chrono::steady_clock::now();
     RecordingProgress progress(
         [started] { return std::chrono::steady_clock::now() - started > 1500ms; });
-    EXPECT_FALSE(fSource.details(MusicBrainzParser::makeKey(kRelease, 0), &progress));
+    EXPECT_FALSE(fSource.details(MusicBrainzParser::makeKey(kRelease, 0),
+                                 SourceOptions::fromPreferences(), &progress));
     // Without the cancel, waits of 1, 2, 4... seconds would follow.
     EXPECT_LE(fServer.requests().size(), 2u);
 }
@@ -119,7 +124,8 @@ TEST_F(MusicBrainzTest, SavedSearchLooksTheReleaseUpWithoutSearching) {
     tag.setIADBSearchTerms(QStringLiteral("The Demo Band / Silent Songs"));
     tag.setIADBKey(MusicBrainzParser::makeKey(kRelease, 0));
     AlbumInfoArray hits;
-    ResultKeys::addAlbumHitsFromCustomTag(hits, &tag, std::nullopt, nullptr);
+    ResultKeys::addAlbumHitsFromCustomTag(hits, &tag, std::nullopt,
+                                          SourceOptions::fromPreferences(), nullptr);
     ASSERT_EQ(hits.count(), 1);
     EXPECT_EQ(hits.objectAtIndex(0)->iadbKey(), tag.iadbKey());
     ASSERT_TRUE(hits.objectAtIndex(0)->albumDetails());

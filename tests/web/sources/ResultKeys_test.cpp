@@ -7,16 +7,19 @@
 #include "model/TrackDetails.h"
 #include "model/TrackInfoArray.h"
 #include "support/SourceTestKit.h"
-#include "web/sources/AllMusicGuide.h"
-#include "web/sources/FreeDB.h"
-#include "web/sources/GoogleMusic.h"
+#include "web/sources/SourceOptions.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 namespace {
 
-const char* kRecord = "DTITLE=Björk / Homogenic\nDYEAR=1997\nDGENRE=Alternative\nTTITLE0=Hunter\nTTITLE1=Jóga\n";
+const char* kRecord =
+    "DTITLE=Björk / Homogenic\nDYEAR=1997\nDGENRE=Alternative\nTTITLE0=Hunter\nTTITLE1=Jóga\n";
 
 const ScoreWeights kWeights = {
-    AlbumInfo::scoreWeightEntry(QStringLiteral("IADBSearchString"), QString::fromUtf8("Björk / Homogenic"), 100),
+    AlbumInfo::scoreWeightEntry(QStringLiteral("IADBSearchString"),
+                                QString::fromUtf8("Björk / Homogenic"), 100),
 };
 
 class ResultKeysTest : public SourceTest {
@@ -26,8 +29,9 @@ protected:
         // Every source's detail page, told apart by path.
         fServer.serve("/freedb/rock/0a0b0c0d", kRecord, "text/plain");
         fServer.serve("/gnudb/rock/0a0b0c0d", kRecord, "text/plain");
-        fServer.serve("/musicl", "<font size=-1>Artist:</font><font size=-1>Björk</font>"
-                                 "<b>Tracks</b><table><tr><td>1.</td><td><a>Hunter</a></td></tr></table>");
+        fServer.serve("/musicl",
+                      "<font size=-1>Artist:</font><font size=-1>Björk</font>"
+                      "<b>Tracks</b><table><tr><td>1.</td><td><a>Hunter</a></td></tr></table>");
         fServer.serve("/cg/amg.dll", "<span>Artist</span><a>Björk</a>");
     }
 
@@ -42,7 +46,7 @@ TEST_F(ResultKeysTest, DetailsAreFetchedFromTheSourceTheKeyNames) {
     struct Row {
         QString key;
         std::string request; // empty: nothing is fetched
-        int details; // 1 some, 0 none, -1 either
+        int details;         // 1 some, 0 none, -1 either
     } rows[] = {
         {QStringLiteral("#AMG:10:homogenic"), "/cg/amg.dll?p=amg&token=&sql=10:homogenic", 1},
         {QStringLiteral("#GOOG:lid=1&aid=h"), "/musicl?lid=1&aid=h", 1},
@@ -56,7 +60,8 @@ TEST_F(ResultKeysTest, DetailsAreFetchedFromTheSourceTheKeyNames) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.key.toStdString());
         fServer.clearRequests();
-        const auto details = ResultKeys::AlbumDetailsFromAlbumInfo(hitWithKey(row.key), nullptr);
+        const auto details = ResultKeys::AlbumDetailsFromAlbumInfo(
+            hitWithKey(row.key), SourceOptions::fromPreferences(), nullptr);
         if (row.details >= 0) {
             EXPECT_EQ(bool(details), bool(row.details));
         }
@@ -74,13 +79,17 @@ TEST_F(ResultKeysTest, LocalHitsAnswerTheirOwnDetails) {
         auto attached = std::make_shared<AlbumDetails>();
         attached->setIADBKey(key);
         hit.setAlbumDetails(attached);
-        EXPECT_EQ(ResultKeys::AlbumDetailsFromAlbumInfo(hit, nullptr), attached);
+        EXPECT_EQ(
+            ResultKeys::AlbumDetailsFromAlbumInfo(hit, SourceOptions::fromPreferences(), nullptr),
+            attached);
 
         TrackInfo song;
         song.setIADBKey(key);
         auto songDetails = std::make_shared<TrackDetails>();
         song.setTrackDetails(songDetails);
-        EXPECT_EQ(ResultKeys::TrackDetailsFromTrackInfo(song, nullptr), songDetails);
+        EXPECT_EQ(
+            ResultKeys::TrackDetailsFromTrackInfo(song, SourceOptions::fromPreferences(), nullptr),
+            songDetails);
     }
     EXPECT_TRUE(targets().empty());
 }
@@ -88,7 +97,8 @@ TEST_F(ResultKeysTest, LocalHitsAnswerTheirOwnDetails) {
 TEST_F(ResultKeysTest, SongDetailsAreTheSongsAlbum) {
     TrackInfo song;
     song.setIADBKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
-    const auto details = ResultKeys::TrackDetailsFromTrackInfo(song, nullptr);
+    const auto details =
+        ResultKeys::TrackDetailsFromTrackInfo(song, SourceOptions::fromPreferences(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(details->album(), QStringLiteral("Homogenic"));
     EXPECT_EQ(details->numTracks(), 2);
@@ -105,9 +115,12 @@ TEST_F(ResultKeysTest, SavedSearchesRunTheSourceOfTheirKey) {
         QString terms;
         std::string request;
     } rows[] = {
-        {QStringLiteral("#AMG:10:h"), QString::fromUtf8("Björk / Homogenic"), "/cg/amg.dll?SQL=Homogenic&OPT1=2&Submit=Go&P=amg"},
-        {QStringLiteral("#GOOG:lid=1"), QString::fromUtf8("Björk / Homogenic"), "/musicsearch?q=Homogenic&res=album"},
-        {QStringLiteral("#GNU:rock/0a0b0c0d"), QStringLiteral("Bjork / Homogenic"), "/search/Bjork%20/%20Homogenic"},
+        {QStringLiteral("#AMG:10:h"), QString::fromUtf8("Björk / Homogenic"),
+         "/cg/amg.dll?SQL=Homogenic&OPT1=2&Submit=Go&P=amg"},
+        {QStringLiteral("#GOOG:lid=1"), QString::fromUtf8("Björk / Homogenic"),
+         "/musicsearch?q=Homogenic&res=album"},
+        {QStringLiteral("#GNU:rock/0a0b0c0d"), QStringLiteral("Bjork / Homogenic"),
+         "/search/Bjork%20/%20Homogenic"},
         {QStringLiteral("rock/0a0b0c0d"), QStringLiteral("Bjork / Homogenic"), ""},
         {QStringLiteral("#amg:10:h"), QStringLiteral("Bjork / Homogenic"), ""},
         {QStringLiteral("#AMZN:B0"), QStringLiteral("Bjork / Homogenic"), ""},
@@ -122,13 +135,15 @@ TEST_F(ResultKeysTest, SavedSearchesRunTheSourceOfTheirKey) {
         tag.setIADBSearchTerms(row.terms);
         AlbumInfoArray hits;
         RecordingProgress progress;
-        ResultKeys::addAlbumHitsFromCustomTag(hits, &tag, kWeights, &progress);
+        ResultKeys::addAlbumHitsFromCustomTag(hits, &tag, kWeights,
+                                              SourceOptions::fromPreferences(), &progress);
         EXPECT_EQ(progress.captions().value(0), QStringLiteral("Re-running saved search..."));
         EXPECT_EQ(targets(), row.request.empty() ? std::vector<std::string>{}
                                                  : std::vector<std::string>{row.request});
     }
     AlbumInfoArray hits;
-    ResultKeys::addAlbumHitsFromCustomTag(hits, nullptr, kWeights, nullptr);
+    ResultKeys::addAlbumHitsFromCustomTag(hits, nullptr, kWeights, SourceOptions::fromPreferences(),
+                                          nullptr);
     EXPECT_EQ(hits.count(), 0);
 }
 
@@ -150,7 +165,8 @@ TEST_F(ResultKeysTest, SavedSongSearches) {
         tag.setIADBKey(row.key);
         tag.setIADBSearchTerms(QStringLiteral("Bjork / Hunter"));
         TrackInfoArray hits;
-        ResultKeys::addTrackHitsFromCustomTag(hits, &tag, std::nullopt, nullptr);
+        ResultKeys::addTrackHitsFromCustomTag(hits, &tag, std::nullopt,
+                                              SourceOptions::fromPreferences(), nullptr);
         EXPECT_EQ(hits.count(), 0);
         EXPECT_EQ(targets(), row.request.empty() ? std::vector<std::string>{}
                                                  : std::vector<std::string>{row.request});
@@ -159,32 +175,36 @@ TEST_F(ResultKeysTest, SavedSongSearches) {
 
 TEST_F(ResultKeysTest, ASourceWhoseServerIsDownAddsNothingAndTheNextStillRuns) {
     ClosingServer down;
-    setBase(Prefs::kAMGBaseURL, down.baseUrl());
-    setBase(Prefs::kGoogleBaseURL, down.baseUrl());
-    setBase(Prefs::kFreeDBBaseURL, down.baseUrl());
+    setBase(AllMusicGuide::kBaseURLKey, down.baseUrl());
+    setBase(GoogleMusic::kBaseURLKey, down.baseUrl());
+    setBase(FreeDB::kBaseURLKey, down.baseUrl());
     const std::string base = fServer.baseUrl().toStdString();
     fServer.handle("/search/.*", [base](const httplib::Request&, httplib::Response& res) {
-        res.set_content("<a href=\"" + base + "/cd/r\"><b>Björk / Homogenic</b></a> year: 1997, genre: Rock<br>"
-                        "<a href=\"" + base + "/gnudb/rock/0a0b0c0d\">x</a>",
+        res.set_content("<a href=\"" + base +
+                            "/cd/r\"><b>Björk / Homogenic</b></a> year: 1997, genre: Rock<br>"
+                            "<a href=\"" +
+                            base + "/gnudb/rock/0a0b0c0d\">x</a>",
                         "text/html");
     });
     LogCapture log;
     AlbumInfoArray hits;
     RecordingProgress progress;
     const QString terms = QString::fromUtf8("Björk / Homogenic");
-    AllMusicGuide::addAlbumHitsFromAMG(hits, terms, kWeights, &progress);
-    GoogleMusic::addAlbumHitsFromGOOG(hits, terms, kWeights, &progress);
-    FreeDB::addAlbumHitsFromFreeDB(hits, terms, kWeights, &progress);
+    AllMusicGuide().search(hits, terms, kWeights, SourceOptions::fromPreferences(), &progress);
+    GoogleMusic().search(hits, terms, kWeights, SourceOptions::fromPreferences(), &progress);
+    FreeDB().search(hits, terms, kWeights, SourceOptions::fromPreferences(), &progress);
     EXPECT_EQ(hits.count(), 0);
     EXPECT_EQ(down.connections(), 7); // three attempts each at AMG and Google, one at FreeDB
     EXPECT_TRUE(log.contains(QStringLiteral("GrabWebPage 1 (")));
-    EXPECT_FALSE(AllMusicGuide::AlbumDetailsWithAMGKey(QStringLiteral("#AMG:10:h"), nullptr));
+    EXPECT_FALSE(AllMusicGuide().details(QStringLiteral("#AMG:10:h"),
+                                         SourceOptions::fromPreferences(), nullptr));
     EXPECT_TRUE(log.contains(QStringLiteral("GrabWebPage 2 (")));
 
     CustomTag saved;
     saved.setIADBKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
     saved.setIADBSearchTerms(terms);
-    ResultKeys::addAlbumHitsFromCustomTag(hits, &saved, kWeights, &progress);
+    ResultKeys::addAlbumHitsFromCustomTag(hits, &saved, kWeights, SourceOptions::fromPreferences(),
+                                          &progress);
     ASSERT_EQ(hits.count(), 1);
     EXPECT_EQ(hits.objectAtIndex(0)->iadbKey(), QStringLiteral("#GNU:rock/0a0b0c0d"));
 }

@@ -1,10 +1,11 @@
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
 #include "support/SourceTestKit.h"
-#include "web/sources/AllMusicGuide.h"
-#include "web/sources/FreeDB.h"
-#include "web/sources/Gnudb.h"
-#include "web/sources/GoogleMusic.h"
+#include "web/sources/SourceOptions.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/freedb/FreeDB.h"
+#include "web/sources/gnudb/Gnudb.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,9 +21,10 @@ protected:
         SourceTest::SetUp();
         fServer.handle("/cg/amg.dll", [](const httplib::Request& req, httplib::Response& res) {
             if (req.get_param_value("OPT1") == "3")
-                res.set_content("<td class=\"cell\"><a href=\"/cg/amg.dll?p=amg&sql=33:j\">J</a></td>"
-                                "<td class=\"cell\">1</td>",
-                                "text/html");
+                res.set_content(
+                    "<td class=\"cell\"><a href=\"/cg/amg.dll?p=amg&sql=33:j\">J</a></td>"
+                    "<td class=\"cell\">1</td>",
+                    "text/html");
             else if (req.get_param_value("sql") == "33:j")
                 res.set_content("<div id=\"tabcontent_0\"><div id=\"songearchresults\"></div>"
                                 "<!--End Center Content-->",
@@ -69,29 +71,57 @@ TEST_F(SourceDumpsTest, EveryRequestAndPageIsDumpedUnderItsSourcesName) {
         QStringList patterns;
     } rows[] = {
         {"AMG album search",
-         [&] { AlbumInfoArray hits; AllMusicGuide::addAlbumHitsFromAMG(hits, terms, std::nullopt, nullptr); },
+         [&] {
+             AlbumInfoArray hits;
+             AllMusicGuide().search(hits, terms, std::nullopt, SourceOptions::fromPreferences(),
+                                    nullptr);
+         },
          {"Trovix_AMG_%d.txt", "Trovix_AMG_AlbumSearchResults_%d.htm"}},
         {"AMG song search",
-         [&] { TrackInfoArray hits; AllMusicGuide::addTrackHitsFromAMG(hits, terms, std::nullopt, nullptr); },
+         [&] {
+             TrackInfoArray hits;
+             AllMusicGuide().searchSongs(hits, terms, std::nullopt,
+                                         SourceOptions::fromPreferences(), nullptr);
+         },
          {"Trovix_AMG_%d.txt", "Trovix_AMG_FuzzySongSearchResults_%d.htm", "Trovix_AMG_%d.txt",
           "Trovix_AMG_ExactSongSearchResults_%d.htm"}},
         {"AMG album page",
-         [] { AllMusicGuide::AlbumDetailsWithAMGKey(QStringLiteral("#AMG:10:x"), nullptr); },
+         [] {
+             AllMusicGuide().details(QStringLiteral("#AMG:10:x"), SourceOptions::fromPreferences(),
+                                     nullptr);
+         },
          {"Trovix_AMG_AlbumDescription_%d.htm"}},
         {"Google album search",
-         [&] { AlbumInfoArray hits; GoogleMusic::addAlbumHitsFromGOOG(hits, terms, std::nullopt, nullptr); },
+         [&] {
+             AlbumInfoArray hits;
+             GoogleMusic().search(hits, terms, std::nullopt, SourceOptions::fromPreferences(),
+                                  nullptr);
+         },
          {"Trovix_Google_%d.txt", "Trovix_GOOG_AlbumSearchResults_%d.htm"}},
         {"Google song search",
-         [&] { TrackInfoArray hits; GoogleMusic::addTrackHitsFromGOOG(hits, terms, std::nullopt, nullptr); },
+         [&] {
+             TrackInfoArray hits;
+             GoogleMusic().searchSongs(hits, terms, std::nullopt, SourceOptions::fromPreferences(),
+                                       nullptr);
+         },
          {"Trovix_Google_%d.txt", "Trovix_Google_SongSearch_%d.htm"}},
         {"Google album page",
-         [] { GoogleMusic::AlbumDetailsWithGOOGKey(QStringLiteral("#GOOG:lid=1"), nullptr); },
+         [] {
+             GoogleMusic().details(QStringLiteral("#GOOG:lid=1"), SourceOptions::fromPreferences(),
+                                   nullptr);
+         },
          {"Trovix_Google_%d.htm"}},
         {"FreeDB search",
-         [&] { AlbumInfoArray hits; FreeDB::addAlbumHitsFromFreeDB(hits, terms, std::nullopt, nullptr); },
+         [&] {
+             AlbumInfoArray hits;
+             FreeDB().search(hits, terms, std::nullopt, SourceOptions::fromPreferences(), nullptr);
+         },
          {"Trovix_FreeDB_%d.txt", "Trovix_FreeDB_%d.htm"}},
         {"gnudb search",
-         [&] { AlbumInfoArray hits; Gnudb::addAlbumHitsFromGNUDB(hits, terms, std::nullopt, nullptr); },
+         [&] {
+             AlbumInfoArray hits;
+             Gnudb().search(hits, terms, std::nullopt, SourceOptions::fromPreferences(), nullptr);
+         },
          {"Trovix_GnuDB_%d.txt", "Trovix_GnuDB_%d.htm"}},
     };
     for (const Row& row : rows) {

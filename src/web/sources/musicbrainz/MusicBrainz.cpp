@@ -1,14 +1,13 @@
 #include "web/sources/musicbrainz/MusicBrainz.h"
 
 #include "app/AppVersion.h"
-#include "app/Preferences.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
 #include "web/WebThrottle.h"
 #include "web/sources/SourceFetcher.h"
-#include "web/sources/SourceSupport.h"
+#include "web/sources/SourceOptions.h"
 #include "web/sources/musicbrainz/MusicBrainzParser.h"
 
 #include <QUrl>
@@ -20,13 +19,13 @@ constexpr int kAttempts = 2;
 constexpr const char* kURLDump = "/tmp/Trovix_MB_%d.txt";
 constexpr const char* kPageDump = "/tmp/Trovix_MB_%d.json";
 
-SourceFetcher::Request request(const QString& url) {
+SourceFetcher::Request request(const QString& url, const SourceOptions& options) {
     SourceFetcher::Request r;
     r.url = url;
     r.timeLimitSecs = kTimeLimitSecs;
     r.attempts = kAttempts;
     r.throttle = MusicBrainz::throttle();
-    r.options.userAgent = MusicBrainz::userAgent();
+    r.options.userAgent = MusicBrainz::userAgent(options.homePage);
     r.options.headers = {QByteArrayLiteral("Accept: application/json")};
     r.urlDump = kURLDump;
     r.pageDump = kPageDump;
@@ -40,13 +39,11 @@ QString MusicBrainz::keyPrefix() const {
     return MusicBrainzParser::kKeyPrefix;
 }
 
-QString MusicBrainz::enabledKey() const {
-    return QString::fromLatin1(Prefs::kSearchMB);
-}
-
-QStringList MusicBrainz::preferenceKeys() const {
-    return {QString::fromLatin1(Prefs::kSearchMB), QString::fromLatin1(Prefs::kMusicBrainzBaseURL),
-            QString::fromLatin1(Prefs::kCoverArtArchiveBaseURL)};
+QList<MusicSource::Preference> MusicBrainz::preferences() const {
+    return {{QString::fromLatin1(kSearchKey), QStringLiteral("YES")},
+            {QString::fromLatin1(kBaseURLKey), QStringLiteral("https://musicbrainz.org")},
+            {QString::fromLatin1(kCoverBaseURLKey), QStringLiteral("https://coverartarchive.org"),
+             QStringLiteral("Cover Art Archive")}};
 }
 
 WebThrottle* MusicBrainz::throttle() {
@@ -54,8 +51,8 @@ WebThrottle* MusicBrainz::throttle() {
     return &shared;
 }
 
-QByteArray MusicBrainz::userAgent() {
-    return AppVersion::userAgent() + " ( " + Prefs::stringValue(Prefs::kHomePageURL).toUtf8() + " )";
+QByteArray MusicBrainz::userAgent(const QString& homePage) {
+    return AppVersion::userAgent() + " ( " + homePage.toUtf8() + " )";
 }
 
 QString MusicBrainz::escapeLucene(const QString& value) {
@@ -83,16 +80,14 @@ QString MusicBrainz::searchQuery(const QString& terms) {
 }
 
 void MusicBrainz::search(AlbumInfoArray& hits, const QString& terms,
-                         const std::optional<ScoreWeights>& weights,
+                         const std::optional<ScoreWeights>& weights, const SourceOptions& options,
                          ProgressIndicator* progress) const {
     const QString query = searchQuery(terms);
     if (query.isEmpty()) return;
-    const QString url = SourceSupport::baseURL(Prefs::kMusicBrainzBaseURL) +
-                        QStringLiteral("/ws/2/release/?query=") +
+    const QString url = options.baseURL(baseURLKey()) + QStringLiteral("/ws/2/release/?query=") +
                         QString::fromLatin1(QUrl::toPercentEncoding(query)) +
-                        QStringLiteral("&fmt=json&limit=") +
-                        QString::number(Prefs::maxEntriesToFetch());
-    const SourceFetcher::Response response = SourceFetcher::fetch(request(url), progress);
+                        QStringLiteral("&fmt=json&limit=") + QString::number(options.maxEntries);
+    const SourceFetcher::Response response = SourceFetcher::fetch(request(url, options), progress);
     if (!response.body) return;
     const MusicBrainzParser::SearchResult parsed =
         MusicBrainzParser::parseSearch(response.body->toLatin1());
@@ -106,23 +101,23 @@ void MusicBrainz::search(AlbumInfoArray& hits, const QString& terms,
 
 void MusicBrainz::savedSearch(AlbumInfoArray& hits, const QString&, const QString& key,
                               const std::optional<ScoreWeights>& weights,
-                              ProgressIndicator* progress) const {
-    const std::shared_ptr<AlbumDetails> album = details(key, progress);
+                              const SourceOptions& options, ProgressIndicator* progress) const {
+    const std::shared_ptr<AlbumDetails> album = details(key, options, progress);
     if (!album) return;
     const AlbumInfoPtr hit = album->albumInfoFromAlbumDetails();
     hit->setTrackCount(album->numTracks());
     hits.addSorted(hit, weights, 0);
 }
 
-std::shared_ptr<AlbumDetails> MusicBrainz::details(const QString& key,
+std::shared_ptr<AlbumDetails> MusicBrainz::details(const QString& key, const SourceOptions& options,
                                                    ProgressIndicator* progress) const {
     const std::optional<MusicBrainzParser::KeyParts> parts = MusicBrainzParser::splitKey(key);
     if (!parts) return nullptr;
-    const QString url = SourceSupport::baseURL(Prefs::kMusicBrainzBaseURL) +
-                        QStringLiteral("/ws/2/release/") + parts->releaseId +
+    const QString url = options.baseURL(baseURLKey()) + QStringLiteral("/ws/2/release/") +
+                        parts->releaseId +
                         QStringLiteral("?inc=recordings+artist-credits+release-groups+genres+"
                                        "media&fmt=json");
-    const SourceFetcher::Response response = SourceFetcher::fetch(request(url), progress);
+    const SourceFetcher::Response response = SourceFetcher::fetch(request(url, options), progress);
     if (!response.body) return nullptr;
     const MusicBrainzParser::ReleaseResult parsed =
         MusicBrainzParser::parseRelease(response.body->toLatin1(), parts->disc);
@@ -131,7 +126,7 @@ std::shared_ptr<AlbumDetails> MusicBrainz::details(const QString& key,
         return nullptr;
     }
     if (parsed.frontCover)
-        parsed.details->setAlbumCoverURL(SourceSupport::baseURL(Prefs::kCoverArtArchiveBaseURL) +
+        parsed.details->setAlbumCoverURL(options.baseURL(QString::fromLatin1(kCoverBaseURLKey)) +
                                          QStringLiteral("/release/") + parts->releaseId +
                                          QStringLiteral("/front-500"));
     return parsed.details;

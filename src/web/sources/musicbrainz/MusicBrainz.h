@@ -9,22 +9,28 @@ class WebThrottle;
 // are at least one second apart, process-wide.
 class MusicBrainz : public MusicSource {
 public:
+    static constexpr const char* kSearchKey = "SearchMB";
+    static constexpr const char* kBaseURLKey = "MusicBrainzBaseURL";
+    static constexpr const char* kCoverBaseURLKey = "CoverArtArchiveBaseURL";
+
     QString name() const override { return QStringLiteral("MusicBrainz"); }
     QString iconName() const override { return QStringLiteral("MusicBrainzIcon.png"); }
+    Badge badge() const override { return {QStringLiteral("MB"), 0xe8902a, 0x000000}; }
     QString keyPrefix() const override;
     int serves() const override { return Albums; }
-    QString enabledKey() const override;
-    QStringList preferenceKeys() const override;
+    QString enabledKey() const override { return QString::fromLatin1(kSearchKey); }
+    QString baseURLKey() const override { return QString::fromLatin1(kBaseURLKey); }
+    QList<Preference> preferences() const override;
     QString searchCaption() const override { return QStringLiteral("Searching MusicBrainz..."); }
 
     void search(AlbumInfoArray& hits, const QString& terms,
-                const std::optional<ScoreWeights>& weights,
+                const std::optional<ScoreWeights>& weights, const SourceOptions& options,
                 ProgressIndicator* progress) const override;
     // A direct look-up of the saved release: no search.
     void savedSearch(AlbumInfoArray& hits, const QString& terms, const QString& key,
-                     const std::optional<ScoreWeights>& weights,
+                     const std::optional<ScoreWeights>& weights, const SourceOptions& options,
                      ProgressIndicator* progress) const override;
-    std::shared_ptr<AlbumDetails> details(const QString& key,
+    std::shared_ptr<AlbumDetails> details(const QString& key, const SourceOptions& options,
                                           ProgressIndicator* progress) const override;
 
     // The Lucene query for search terms ("artist / album"): the album as
@@ -33,6 +39,6 @@ public:
     static QString searchQuery(const QString& terms);
     // Every Lucene special character preceded by a backslash.
     static QString escapeLucene(const QString& value);
-    static QByteArray userAgent();
+    static QByteArray userAgent(const QString& homePage);
     static WebThrottle* throttle();
 };

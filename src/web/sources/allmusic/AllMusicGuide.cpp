@@ -1,6 +1,5 @@
-#include "web/sources/AllMusicGuide.h"
+#include "web/sources/allmusic/AllMusicGuide.h"
 
-#include "app/Preferences.h"
 #include "docs/SearchString.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
@@ -8,15 +7,18 @@
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
 #include "text/SmartCapitalize.h"
-#include "web/DebugFiles.h"
 #include "web/WebHelpers.h"
 #include "web/WebThrottle.h"
 #include "web/sources/FieldText.h"
+#include "web/sources/SourceFetcher.h"
+#include "web/sources/SourceOptions.h"
 #include "web/sources/SourceSupport.h"
 
 #include <QSet>
 
 namespace {
+
+SiteThrottle gThrottle("AMG", 2.5);
 
 constexpr int kAttempts = 3;
 constexpr int kSearchTimeLimit = 30;
@@ -35,9 +37,9 @@ using Cut = std::optional<QString>;
 
 Cut cut(const QString& source, Window& window, const char* start, const char* inner,
         const char* end) {
-    return ExtractDoublyDelimitedString(source, &window, start ? QString::fromLatin1(start) : QString(),
-                                        inner ? QString::fromLatin1(inner) : QString(),
-                                        end ? QString::fromLatin1(end) : QString());
+    return ExtractDoublyDelimitedString(
+        source, &window, start ? QString::fromLatin1(start) : QString(),
+        inner ? QString::fromLatin1(inner) : QString(), end ? QString::fromLatin1(end) : QString());
 }
 
 // A text field as shown to the user: tags removed, UTF-8 put back.
@@ -49,6 +51,22 @@ QString trimmedField(const QString& text) {
     return RepairUtf8Field(SourceSupport::trimSpacesTabs(text));
 }
 
+// A fetch as the site has always been asked: up to three attempts under the
+// site's throttle, the page taken whatever its status. No progress object
+// reaches the fetch, so a cancel is noticed once the page is in.
+SourceFetcher::Response fetchPage(const QString& url, int timeLimitSecs, const char* urlDump,
+                                  const char* pageDump) {
+    SourceFetcher::Request request;
+    request.url = url;
+    request.timeLimitSecs = timeLimitSecs;
+    request.attempts = kAttempts;
+    request.throttle = AllMusicGuide::throttle().get();
+    request.urlDump = urlDump;
+    request.pageDump = pageDump;
+    request.anyAnswer = true;
+    return SourceFetcher::fetch(request, nullptr);
+}
+
 void setKeyAndCompare(AlbumInfo& hit, const QString& albumId, const QString& artist,
                       const QString& album) {
     hit.setIADBKey(AllMusicGuide::kKeyPrefix + albumId);
@@ -57,103 +75,109 @@ void setKeyAndCompare(AlbumInfo& hit, const QString& albumId, const QString& art
 
 } // namespace
 
-QString AllMusicGuide::lookupString(const QString& text, const char* option) {
-    if (text.isNull())
-        return QString();
-    return SourceSupport::baseURL(Prefs::kAMGBaseURL) + QStringLiteral("/cg/amg.dll?SQL=") +
+SiteThrottle& AllMusicGuide::throttle() {
+    return gThrottle;
+}
+
+QList<MusicSource::Preference> AllMusicGuide::preferences() const {
+    return {{QString::fromLatin1(kSearchKey), QStringLiteral("YES")},
+            {QString::fromLatin1(kBaseURLKey), QStringLiteral("http://www.allmusic.com")}};
+}
+
+QString AllMusicGuide::lookupString(const QString& base, const QString& text, const char* option) {
+    if (text.isNull()) return QString();
+    return base + QStringLiteral("/cg/amg.dll?SQL=") +
            EscapeForURLQuiet(SqueezeString(RemoveLeadingArticle(text))) + QStringLiteral("&OPT1=") +
            QString::fromLatin1(option) + QStringLiteral("&Submit=Go&P=amg");
 }
 
-QString AllMusicGuide::artistLookupString(const QString& artist) { return lookupString(artist, "1"); }
-QString AllMusicGuide::albumLookupString(const QString& album) { return lookupString(album, "2"); }
-QString AllMusicGuide::songLookupString(const QString& song) { return lookupString(song, "3"); }
+// The browser look-ups are the user's own clicks on the main thread: they
+// read the base address as it stands.
+QString AllMusicGuide::artistLookupString(const QString& artist) {
+    return lookupString(SourceSupport::baseURL(kBaseURLKey), artist, "1");
+}
+QString AllMusicGuide::albumLookupString(const QString& album) {
+    return lookupString(SourceSupport::baseURL(kBaseURLKey), album, "2");
+}
+QString AllMusicGuide::songLookupString(const QString& song) {
+    return lookupString(SourceSupport::baseURL(kBaseURLKey), song, "3");
+}
 
 void AllMusicGuide::lookUpArtist(const QString& artist) {
     const QString url = artistLookupString(artist);
-    if (!url.isNull())
-        OpenURLInBrowserQuiet(url);
+    if (!url.isNull()) OpenURLInBrowserQuiet(url);
 }
 
 void AllMusicGuide::lookUpAlbum(const QString& album) {
     const QString url = albumLookupString(album);
-    if (!url.isNull())
-        OpenURLInBrowserQuiet(url);
+    if (!url.isNull()) OpenURLInBrowserQuiet(url);
 }
 
 void AllMusicGuide::lookUpSong(const QString& song) {
     const QString url = songLookupString(song);
-    if (!url.isNull())
-        OpenURLInBrowserQuiet(url);
+    if (!url.isNull()) OpenURLInBrowserQuiet(url);
 }
 
 // Album search -----------------------------------------------------------
 
-void AllMusicGuide::addAlbumHitsFromAMG(AlbumInfoArray& hits, const QString& searchText,
-                                        const std::optional<ScoreWeights>& weights,
-                                        ProgressIndicator* progress) {
+void AllMusicGuide::search(AlbumInfoArray& hits, const QString& searchText,
+                           const std::optional<ScoreWeights>& weights, const SourceOptions& options,
+                           ProgressIndicator* progress) const {
     QString artist, album;
-    if (!DecomposeSearchString(searchText, &artist, &album))
-        return;
-    QString url = albumLookupString(album);
+    if (!DecomposeSearchString(searchText, &artist, &album)) return;
+    const QString url = lookupString(options.baseURL(baseURLKey()), album, "2");
     if (url.isNull()) {
         TROVIX_WEB_LOG() << "AMG::albumLookupString returned NIL";
         return;
     }
-    WriteDebugFile(kURLDump, url);
-    const std::optional<QString> page =
-        SourceSupport::fetch(url, nullptr, kSearchTimeLimit, gAMGThrottle, kAttempts);
+    const SourceFetcher::Response fetched =
+        fetchPage(url, kSearchTimeLimit, kURLDump, kAlbumSearchDump);
+    const std::optional<QString>& page = fetched.body;
     if (!page) {
-        TROVIX_WEB_LOG() << "GrabWebPage 1 (" << url << ") returned NIL";
+        TROVIX_WEB_LOG() << "GrabWebPage 1 (" << fetched.finalURL << ") returned NIL";
         return;
     }
-    WriteDebugFile(kAlbumSearchDump, *page);
-    if (progress && progress->cancelled())
-        return;
-    if (progress)
-        progress->NotifyBeginDet(kInterpreting, 0, int(page->size()), true);
+    if (progress && progress->cancelled()) return;
+    parseAlbumSearchPage(hits, *page, weights, progress);
+}
 
-    Window window{0, page->size()};
+void AllMusicGuide::parseAlbumSearchPage(AlbumInfoArray& hits, const QString& page,
+                                         const std::optional<ScoreWeights>& weights,
+                                         ProgressIndicator* progress) {
+    if (progress) progress->NotifyBeginDet(kInterpreting, 0, int(page.size()), true);
+
+    Window window{0, page.size()};
     qsizetype bumped = 0;
     int rows = 0;
     for (;;) {
-        if (progress)
-            progress->NotifyBump(int(window.location - bumped));
+        if (progress) progress->NotifyBump(int(window.location - bumped));
         bumped = window.location;
-        auto hit = AlbumInfoFromAMGAlbumSearchResults(*page, window);
-        if (!hit)
-            break;
+        auto hit = AlbumInfoFromAMGAlbumSearchResults(page, window);
+        if (!hit) break;
         hits.addSorted(hit, weights, 0);
         ++rows;
     }
-    if (rows == 0)
-        TROVIX_LOG() << "Why did I get nothing back from this?";
+    if (rows == 0) TROVIX_LOG() << "Why did I get nothing back from this?";
 }
 
 std::shared_ptr<AlbumInfo> AllMusicGuide::AlbumInfoFromAMGAlbumSearchResults(const QString& page,
                                                                              Window& window) {
-    const Cut row = cut(page, window, "<td class=\"sorted-cell\">", "<div class=\"bar\" style=\"", "</tr>");
-    if (!row)
-        return nullptr;
+    const Cut row =
+        cut(page, window, "<td class=\"sorted-cell\">", "<div class=\"bar\" style=\"", "</tr>");
+    if (!row) return nullptr;
     Window w{0, row->size()};
     const Cut bar = cut(*row, w, "width:", nullptr, "px");
-    if (!bar)
-        return nullptr;
+    if (!bar) return nullptr;
     const Cut year = cut(*row, w, "<td class=\"cell\"", ">", "</TD>");
-    if (!year)
-        return nullptr;
+    if (!year) return nullptr;
     const Cut artist = cut(*row, w, "<td class=\"cell\"", ">", "</TD>");
-    if (!artist || !cut(*row, w, "<td class=\"cell\"", nullptr, ">"))
-        return nullptr;
+    if (!artist || !cut(*row, w, "<td class=\"cell\"", nullptr, ">")) return nullptr;
     const Cut albumId = cut(*row, w, "<a href=\"/cg/amg.dll", "sql=", "\">");
-    if (!albumId)
-        return nullptr;
+    if (!albumId) return nullptr;
     const Cut album = cut(*row, w, nullptr, nullptr, "<");
-    if (!album || !cut(*row, w, "<td class=\"cell\"", ">", "</td>"))
-        return nullptr;
+    if (!album || !cut(*row, w, "<td class=\"cell\"", ">", "</td>")) return nullptr;
     const Cut genre = cut(*row, w, "<td class=\"cell\"", ">", "</a>");
-    if (!genre)
-        return nullptr;
+    if (!genre) return nullptr;
 
     const QString artistText = cleanField(*artist);
     const QString albumText = cleanField(*album);
@@ -165,36 +189,31 @@ std::shared_ptr<AlbumInfo> AllMusicGuide::AlbumInfoFromAMGAlbumSearchResults(con
 
 // Song search ------------------------------------------------------------
 
-void AllMusicGuide::addTrackHitsFromAMG(TrackInfoArray& hits, const QString& searchText,
-                                        const std::optional<ScoreWeights>& weights,
-                                        ProgressIndicator* progress) {
+void AllMusicGuide::searchSongs(TrackInfoArray& hits, const QString& searchText,
+                                const std::optional<ScoreWeights>& weights,
+                                const SourceOptions& options, ProgressIndicator* progress) const {
     QString artist, title;
-    if (!DecomposeSearchString(searchText, &artist, &title))
-        return;
-    QString url = songLookupString(title);
+    if (!DecomposeSearchString(searchText, &artist, &title)) return;
+    const QString url = lookupString(options.baseURL(baseURLKey()), title, "3");
     if (url.isNull()) {
         TROVIX_WEB_LOG() << "AMG::songLookupString returned NIL";
         return;
     }
-    WriteDebugFile(kURLDump, url);
-    const std::optional<QString> first =
-        SourceSupport::fetch(url, nullptr, kSearchTimeLimit, gAMGThrottle, kAttempts);
+    const SourceFetcher::Response fetched =
+        fetchPage(url, kSearchTimeLimit, kURLDump, kFuzzySongDump);
+    const std::optional<QString>& first = fetched.body;
     if (!first) {
-        TROVIX_WEB_LOG() << "GrabWebPage 1 (" << url << ") returned NIL";
+        TROVIX_WEB_LOG() << "GrabWebPage 1 (" << fetched.finalURL << ") returned NIL";
         return;
     }
-    WriteDebugFile(kFuzzySongDump, *first);
     // Follow-up pages go to the server that answered, whatever the base.
-    const QString host = SourceSupport::hostOf(url);
-    if (progress && progress->cancelled())
-        return;
-    if (progress)
-        progress->NotifyBeginInd(kInterpreting, true);
+    const QString host = SourceSupport::hostOf(fetched.finalURL);
+    if (progress && progress->cancelled()) return;
+    if (progress) progress->NotifyBeginInd(kInterpreting, true);
 
     Window window{0, first->size()};
     QString songTitle, songSQL;
-    if (parseFuzzySongSearchResults(*first, window, &songTitle, &songSQL) == 0)
-        return;
+    if (parseFuzzySongSearchResults(*first, window, &songTitle, &songSQL) == 0) return;
 
     QString sql = songSQL;
     // A "Next page" that leads back to a page already read would loop for
@@ -202,26 +221,23 @@ void AllMusicGuide::addTrackHitsFromAMG(TrackInfoArray& hits, const QString& sea
     QSet<QString> visited;
     for (;;) {
         visited.insert(sql);
-        QString pageURL = QStringLiteral("http://") + host + QStringLiteral("/cg/amg.dll?p=amg&sql=") + sql;
-        WriteDebugFile(kURLDump, pageURL);
-        const std::optional<QString> page =
-            SourceSupport::fetch(pageURL, nullptr, kFurtherSongPageTimeLimit, gAMGThrottle, kAttempts);
+        const QString pageURL =
+            QStringLiteral("http://") + host + QStringLiteral("/cg/amg.dll?p=amg&sql=") + sql;
+        const SourceFetcher::Response fetchedPage =
+            fetchPage(pageURL, kFurtherSongPageTimeLimit, kURLDump, kExactSongDump);
+        const std::optional<QString>& page = fetchedPage.body;
         if (!page) {
-            TROVIX_WEB_LOG() << "GrabWebPage 2 (" << pageURL << ") returned NIL";
+            TROVIX_WEB_LOG() << "GrabWebPage 2 (" << fetchedPage.finalURL << ") returned NIL";
             return;
         }
-        WriteDebugFile(kExactSongDump, *page);
-        if (progress && progress->cancelled())
-            return;
+        if (progress && progress->cancelled()) return;
 
         Window pageWindow{0, page->size()};
-        const Cut content =
-            cut(*page, pageWindow, "<div id=\"tabcontent_0\">", nullptr, "<!--End Center Content-->");
-        if (!content)
-            return;
+        const Cut content = cut(*page, pageWindow, "<div id=\"tabcontent_0\">", nullptr,
+                                "<!--End Center Content-->");
+        if (!content) return;
         const qsizetype lt = content->indexOf(QLatin1Char('<'));
-        if (lt < 0)
-            return;
+        if (lt < 0) return;
         const QString text = content->mid(lt + 1);
         int kind;
         if (text.startsWith(QLatin1String("div id=\"songearchresults\">"), Qt::CaseInsensitive))
@@ -236,14 +252,12 @@ void AllMusicGuide::addTrackHitsFromAMG(TrackInfoArray& hits, const QString& sea
         for (;;) {
             auto hit = kind == 1 ? TrackInfoFromSongSearchResults(text, songTitle, w)
                                  : TrackInfoFromTrackPage(text, songTitle, w, old.get());
-            if (!hit)
-                break;
+            if (!hit) break;
             hits.addSorted(hit, weights, 0);
             old = hit;
         }
         const Cut next = cut(text, w, "<div class=\"PagingRow\">", "sql=", "\">Next page");
-        if (!next || visited.contains(*next))
-            return;
+        if (!next || visited.contains(*next)) return;
         sql = *next;
     }
 }
@@ -251,45 +265,35 @@ void AllMusicGuide::addTrackHitsFromAMG(TrackInfoArray& hits, const QString& sea
 int AllMusicGuide::parseFuzzySongSearchResults(const QString& page, Window& window, QString* title,
                                                QString* songSQL) {
     const Cut sql = cut(page, window, "<td class=\"cell\"><a href=\"", "sql=", "\">");
-    if (!sql)
-        return 0;
+    if (!sql) return 0;
     const Cut name = cut(page, window, nullptr, nullptr, "</a");
-    if (!name)
-        return 0;
+    if (!name) return 0;
     const Cut number = cut(page, window, "<td class=\"cell\">", nullptr, "</td>");
-    if (!number)
-        return 0;
-    if (title)
-        *title = RepairUtf8Field(*name);
-    if (songSQL)
-        *songSQL = *sql;
+    if (!number) return 0;
+    if (title) *title = RepairUtf8Field(*name);
+    if (songSQL) *songSQL = *sql;
     return SourceSupport::intValue(*number);
 }
 
 std::shared_ptr<TrackInfo> AllMusicGuide::TrackInfoFromSongSearchResults(const QString& page,
-                                                                        const QString& title,
-                                                                        Window& window) {
+                                                                         const QString& title,
+                                                                         Window& window) {
     Window w = window;
     const Cut artist = cut(page, w, "<td class=\"sorted-cell\"", ">", "</td>");
-    if (!artist)
-        return nullptr;
+    if (!artist) return nullptr;
     for (int skip = 0; skip < 2; ++skip)
-        if (!cut(page, w, "<td class=\"cell", ">", "</td>"))
-            return nullptr;
+        if (!cut(page, w, "<td class=\"cell", ">", "</td>")) return nullptr;
     const Cut albumCell = cut(page, w, "<td class=\"cell", nullptr, "</td>");
-    if (!albumCell)
-        return nullptr;
+    if (!albumCell) return nullptr;
     Window inCell{0, albumCell->size()};
     const Cut albumId = cut(*albumCell, inCell, "<a href=\"", "sql=", "\">");
-    if (!albumId)
-        return nullptr;
+    if (!albumId) return nullptr;
     const Cut album = cut(*albumCell, inCell, nullptr, nullptr, "</a>");
-    if (!album || !cut(page, w, "<td class=\"cell", ">", "</td>"))
-        return nullptr;
+    if (!album || !cut(page, w, "<td class=\"cell", ">", "</td>")) return nullptr;
     const Cut year = cut(page, w, "<td class=\"cell", ">", "</td>");
-    if (!year)
-        return nullptr;
-    const QString genre = cut(page, w, "<td class=\"cell", ">", "</a></td>").value_or(QStringLiteral(""));
+    if (!year) return nullptr;
+    const QString genre =
+        cut(page, w, "<td class=\"cell", ">", "</a></td>").value_or(QStringLiteral(""));
 
     const QString artistText = RepairUtf8Field(*artist);
     const QString albumText = RepairUtf8Field(*album);
@@ -302,22 +306,18 @@ std::shared_ptr<TrackInfo> AllMusicGuide::TrackInfoFromSongSearchResults(const Q
 }
 
 std::shared_ptr<TrackInfo> AllMusicGuide::TrackInfoFromTrackPage(const QString& page,
-                                                                const QString& title,
-                                                                Window& window,
-                                                                const TrackInfo* old) {
+                                                                 const QString& title,
+                                                                 Window& window,
+                                                                 const TrackInfo* old) {
     Window w = window;
     const Cut artist = cut(page, w, "class=\"subtitle\">", nullptr, "</a>");
-    if (!artist || !cut(page, w, "<td class=\"content\">", nullptr, "</td>"))
-        return nullptr;
+    if (!artist || !cut(page, w, "<td class=\"content\">", nullptr, "</td>")) return nullptr;
     const Cut year = cut(page, w, "<td class=\"sorted-cell\">", nullptr, "</td>");
-    if (!year)
-        return nullptr;
+    if (!year) return nullptr;
     const Cut albumId = cut(page, w, "<a href=\"", "sql=", "\">");
-    if (!albumId)
-        return nullptr;
+    if (!albumId) return nullptr;
     const Cut album = cut(page, w, nullptr, nullptr, "</a>");
-    if (!album)
-        return nullptr;
+    if (!album) return nullptr;
 
     const QString artistText = RepairUtf8Field(*artist);
     const QString albumText = RepairUtf8Field(*album);
@@ -335,24 +335,24 @@ std::shared_ptr<TrackInfo> AllMusicGuide::TrackInfoFromTrackPage(const QString& 
 
 // Album details ----------------------------------------------------------
 
-std::shared_ptr<AlbumDetails> AllMusicGuide::AlbumDetailsWithAMGKey(const QString& key,
-                                                                   ProgressIndicator*) {
-    if (!key.startsWith(kKeyPrefix))
-        return nullptr;
-    QString url = SourceSupport::baseURL(Prefs::kAMGBaseURL) +
-                  QStringLiteral("/cg/amg.dll?p=amg&token=&sql=") + key.mid(kKeyPrefix.size());
-    const std::optional<QString> page =
-        SourceSupport::fetch(url, nullptr, kAlbumPageTimeLimit, gAMGThrottle, kAttempts);
+std::shared_ptr<AlbumDetails>
+AllMusicGuide::details(const QString& key, const SourceOptions& options, ProgressIndicator*) const {
+    if (!key.startsWith(kKeyPrefix)) return nullptr;
+    const QString url = options.baseURL(baseURLKey()) +
+                        QStringLiteral("/cg/amg.dll?p=amg&token=&sql=") +
+                        key.mid(kKeyPrefix.size());
+    const SourceFetcher::Response fetched =
+        fetchPage(url, kAlbumPageTimeLimit, nullptr, kAlbumPageDump);
+    const std::optional<QString>& page = fetched.body;
     if (!page) {
-        TROVIX_WEB_LOG() << "GrabWebPage 2 (" << url << ") returned NIL";
+        TROVIX_WEB_LOG() << "GrabWebPage 2 (" << fetched.finalURL << ") returned NIL";
         return nullptr;
     }
-    WriteDebugFile(kAlbumPageDump, *page);
     return AlbumDetailsFromAMGAlbumDescription(*page, key);
 }
 
-std::shared_ptr<AlbumDetails> AllMusicGuide::AlbumDetailsFromAMGAlbumDescription(const QString& page,
-                                                                                 const QString& key) {
+std::shared_ptr<AlbumDetails>
+AllMusicGuide::AlbumDetailsFromAMGAlbumDescription(const QString& page, const QString& key) {
     auto details = std::make_shared<AlbumDetails>();
     details->setIADBKey(key);
     TROVIX_LOG() << "SOMETIMES THIS SCREWS UP IF THERE IS NO IMAGE";
@@ -370,17 +370,16 @@ std::shared_ptr<AlbumDetails> AllMusicGuide::AlbumDetailsFromAMGAlbumDescription
         w = beforeDate;
         year = cut(page, w, "<span>Release Date</span>", ">", "</td></tr></table>");
     }
-    if (year)
-        details->setYear(trimmedField(*year));
+    if (year) details->setYear(trimmedField(*year));
     if (const Cut genre = cut(page, w, "<!--Begin Genre Listing-->", ">", "</a>"))
         details->setGenre(trimmedField(*genre));
 
     // The header row numbers the columns; data cells start at column 5.
     int titleColumn = -1, performerColumn = -1, timeColumn = -1;
     for (int column = 5;; ++column) {
-        const Cut header = cut(page, w, "class=\"passive\">", nullptr, " <img src=\"/i/spacer.gif\"");
-        if (!header)
-            return details;
+        const Cut header =
+            cut(page, w, "class=\"passive\">", nullptr, " <img src=\"/i/spacer.gif\"");
+        if (!header) return details;
         if (*header == QLatin1String("Title"))
             titleColumn = column;
         else if (*header == QLatin1String("Performer"))
@@ -390,26 +389,23 @@ std::shared_ptr<AlbumDetails> AllMusicGuide::AlbumDetailsFromAMGAlbumDescription
             break;
         }
     }
-    if (!cut(page, w, nullptr, nullptr, "</tr></table></div></td></tr>"))
-        return details;
+    if (!cut(page, w, nullptr, nullptr, "</tr></table></div></td></tr>")) return details;
 
     for (;;) {
-        const Cut row = cut(page, w, "<tr class=\"visible\" id=\"trlink\" onclick=\"z", nullptr, "</tr>");
-        if (!row)
-            break;
+        const Cut row =
+            cut(page, w, "<tr class=\"visible\" id=\"trlink\" onclick=\"z", nullptr, "</tr>");
+        if (!row) break;
         Window inRow{0, row->size()};
         QString title, performer;
         for (int column = 1; column < timeColumn; ++column) {
             const Cut cell = cut(*row, inRow, "<td", nullptr, "</td>");
-            if (!cell)
-                break;
+            if (!cell) break;
             if (column == titleColumn)
                 title = amgRowString(QStringLiteral("<td") + *cell);
             else if (column == performerColumn)
                 performer = amgRowString(QStringLiteral("<td") + *cell);
         }
-        if (title.isNull())
-            break;
+        if (title.isNull()) break;
         details->addTitle(RepairUtf8Field(title),
                           performerColumn < 0 ? QString() : RepairUtf8Field(performer));
     }

@@ -1,6 +1,5 @@
-#include "web/sources/GoogleMusic.h"
+#include "web/sources/googlemusic/GoogleMusic.h"
 
-#include "app/Preferences.h"
 #include "docs/SearchString.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
@@ -8,15 +7,18 @@
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
 #include "text/SmartCapitalize.h"
-#include "web/DebugFiles.h"
 #include "web/WebHelpers.h"
 #include "web/WebThrottle.h"
 #include "web/sources/FieldText.h"
+#include "web/sources/SourceFetcher.h"
+#include "web/sources/SourceOptions.h"
 #include "web/sources/SourceSupport.h"
 
 #include <QSet>
 
 namespace {
+
+SiteThrottle gThrottle("Google", 2.5);
 
 constexpr int kAttempts = 3;
 constexpr int kSearchTimeLimit = 30;
@@ -33,14 +35,30 @@ using Cut = std::optional<QString>;
 
 Cut cut(const QString& source, Window& window, const char* start, const char* inner,
         const char* end) {
-    return ExtractDoublyDelimitedString(source, &window, start ? QString::fromLatin1(start) : QString(),
-                                        inner ? QString::fromLatin1(inner) : QString(),
-                                        end ? QString::fromLatin1(end) : QString());
+    return ExtractDoublyDelimitedString(
+        source, &window, start ? QString::fromLatin1(start) : QString(),
+        inner ? QString::fromLatin1(inner) : QString(), end ? QString::fromLatin1(end) : QString());
 }
 
 Cut cutAll(const QString& source, const char* start, const char* inner, const char* end) {
     Window whole{0, source.size()};
     return cut(source, whole, start, inner, end);
+}
+
+// A fetch as the site has always been asked: up to three attempts under the
+// site's throttle, the page taken whatever its status. No progress object
+// reaches the fetch, so a cancel is noticed once the page is in.
+SourceFetcher::Response fetchPage(const QString& url, int timeLimitSecs, const char* urlDump,
+                                  const char* pageDump) {
+    SourceFetcher::Request request;
+    request.url = url;
+    request.timeLimitSecs = timeLimitSecs;
+    request.attempts = kAttempts;
+    request.throttle = GoogleMusic::throttle().get();
+    request.urlDump = urlDump;
+    request.pageDump = pageDump;
+    request.anyAnswer = true;
+    return SourceFetcher::fetch(request, nullptr);
 }
 
 QString cleanField(const QString& text) {
@@ -55,103 +73,113 @@ std::shared_ptr<AlbumInfo> makeAlbumHit(const QString& artist, const QString& al
                                                QStringLiteral(""));
     hit->setIADBKey(GoogleMusic::kKeyPrefix + reference);
     hit->setIADBCompareString(SourceSupport::compareString(artistText, albumText));
-    if (image)
-        hit->setAlbumCoverURL(*image);
+    if (image) hit->setAlbumCoverURL(*image);
     return hit;
 }
 
 } // namespace
 
-QString GoogleMusic::lookupString(const QString& text, const char* resource) {
-    if (text.isNull())
-        return QString();
-    return SourceSupport::baseURL(Prefs::kGoogleBaseURL) + QStringLiteral("/musicsearch?q=") +
+SiteThrottle& GoogleMusic::throttle() {
+    return gThrottle;
+}
+
+QList<MusicSource::Preference> GoogleMusic::preferences() const {
+    return {{QString::fromLatin1(kSearchKey), QStringLiteral("YES")},
+            {QString::fromLatin1(kBaseURLKey), QStringLiteral("http://www.google.com")}};
+}
+
+QString GoogleMusic::lookupString(const QString& base, const QString& text, const char* resource) {
+    if (text.isNull()) return QString();
+    return base + QStringLiteral("/musicsearch?q=") +
            EscapeForURLQuiet(RemoveLeadingArticle(text)) + QStringLiteral("&res=") +
            QString::fromLatin1(resource);
 }
 
-QString GoogleMusic::artistLookupString(const QString& artist) { return lookupString(artist, "artist"); }
-QString GoogleMusic::albumLookupString(const QString& album) { return lookupString(album, "album"); }
-QString GoogleMusic::songLookupString(const QString& song) { return lookupString(song, "song"); }
+// The browser look-ups are the user's own clicks on the main thread: they
+// read the base address as it stands.
+QString GoogleMusic::artistLookupString(const QString& artist) {
+    return lookupString(SourceSupport::baseURL(kBaseURLKey), artist, "artist");
+}
+QString GoogleMusic::albumLookupString(const QString& album) {
+    return lookupString(SourceSupport::baseURL(kBaseURLKey), album, "album");
+}
+QString GoogleMusic::songLookupString(const QString& song) {
+    return lookupString(SourceSupport::baseURL(kBaseURLKey), song, "song");
+}
 
 void GoogleMusic::lookUpArtist(const QString& artist) {
     const QString url = artistLookupString(artist);
-    if (!url.isNull())
-        OpenURLInBrowserQuiet(url);
+    if (!url.isNull()) OpenURLInBrowserQuiet(url);
 }
 
 void GoogleMusic::lookUpAlbum(const QString& album) {
     const QString url = albumLookupString(album);
-    if (!url.isNull())
-        OpenURLInBrowserQuiet(url);
+    if (!url.isNull()) OpenURLInBrowserQuiet(url);
 }
 
 void GoogleMusic::lookUpSong(const QString& song) {
     const QString url = songLookupString(song);
-    if (!url.isNull())
-        OpenURLInBrowserQuiet(url);
+    if (!url.isNull()) OpenURLInBrowserQuiet(url);
 }
 
 // Album search -----------------------------------------------------------
 
-void GoogleMusic::addAlbumHitsFromGOOG(AlbumInfoArray& hits, const QString& searchText,
-                                       const std::optional<ScoreWeights>& weights,
-                                       ProgressIndicator* progress) {
+void GoogleMusic::search(AlbumInfoArray& hits, const QString& searchText,
+                         const std::optional<ScoreWeights>& weights, const SourceOptions& options,
+                         ProgressIndicator* progress) const {
     QString artist, album;
-    if (!DecomposeSearchString(searchText, &artist, &album))
-        return;
-    QString url = albumLookupString(album);
+    if (!DecomposeSearchString(searchText, &artist, &album)) return;
+    const QString base = options.baseURL(baseURLKey());
+    const QString url = lookupString(base, album, "album");
     if (url.isNull()) {
         TROVIX_WEB_LOG() << "GOOG::albumLookupString returned NIL";
         return;
     }
-    WriteDebugFile(kURLDump, url);
-    const std::optional<QString> page =
-        SourceSupport::fetch(url, nullptr, kSearchTimeLimit, gGoogleThrottle, kAttempts);
+    const SourceFetcher::Response fetched =
+        fetchPage(url, kSearchTimeLimit, kURLDump, kAlbumSearchDump);
+    const std::optional<QString>& page = fetched.body;
     if (!page) {
-        TROVIX_WEB_LOG() << "GrabWebPage 1 (" << url << ") returned NIL";
+        TROVIX_WEB_LOG() << "GrabWebPage 1 (" << fetched.finalURL << ") returned NIL";
         return;
     }
-    WriteDebugFile(kAlbumSearchDump, *page);
-    if (progress && progress->cancelled())
-        return;
-    if (progress)
-        progress->NotifyBeginDet(kInterpreting, 0, int(page->size()), true);
+    if (progress && progress->cancelled()) return;
+    parseAlbumSearchPage(hits, *page, base, weights, progress);
+}
 
-    Window window{0, page->size()};
+void GoogleMusic::parseAlbumSearchPage(AlbumInfoArray& hits, const QString& page,
+                                       const QString& base,
+                                       const std::optional<ScoreWeights>& weights,
+                                       ProgressIndicator* progress) {
+    if (progress) progress->NotifyBeginDet(kInterpreting, 0, int(page.size()), true);
+
+    Window window{0, page.size()};
     qsizetype bumped = 0;
     int found = 0;
     for (;;) {
-        if (progress)
-            progress->NotifyBump(int(window.location - bumped));
+        if (progress) progress->NotifyBump(int(window.location - bumped));
         bumped = window.location;
-        auto hit = AlbumInfoFromGOOGHtml_multiple(*page, window);
-        if (!hit)
-            break;
+        auto hit = AlbumInfoFromGOOGHtml_multiple(page, window);
+        if (!hit) break;
         hits.addSorted(hit, weights, 0);
         ++found;
     }
     if (found == 0) {
         // No list: the site went straight to the one album it found.
-        if (auto hit = AlbumInfoFromGOOGHtml_single(*page))
-            hits.addSorted(hit, weights, 0);
+        if (auto hit = AlbumInfoFromGOOGHtml_single(page, base)) hits.addSorted(hit, weights, 0);
     }
 }
 
 std::shared_ptr<AlbumInfo> GoogleMusic::AlbumInfoFromGOOGHtml_multiple(const QString& page,
-                                                                      Window& window) {
+                                                                       Window& window) {
     const Cut reference = cut(page, window, "<a href=\"/musicl?", nullptr, "\">");
-    if (!reference)
-        return nullptr;
+    if (!reference) return nullptr;
     const Cut cell = cut(page, window, nullptr, nullptr, "</td>");
-    if (!cell)
-        return nullptr;
+    if (!cell) return nullptr;
     const Cut image = cutAll(*cell, "<img src=", nullptr, " ");
     Cut album, artist;
     if (image) {
         // The picture links to the album; its text link follows.
-        if (!cut(page, window, "<a href=\"/musicl?", nullptr, "\">"))
-            return nullptr;
+        if (!cut(page, window, "<a href=\"/musicl?", nullptr, "\">")) return nullptr;
         album = cut(page, window, nullptr, nullptr, "</a>");
         artist = cut(page, window, "By: ", nullptr, "</font>");
     } else {
@@ -159,96 +187,85 @@ std::shared_ptr<AlbumInfo> GoogleMusic::AlbumInfoFromGOOGHtml_multiple(const QSt
         album = cut(*cell, inCell, nullptr, nullptr, "</a>");
         artist = cut(*cell, inCell, "By: ", nullptr, "</font>");
     }
-    if (!album || !artist)
-        return nullptr;
+    if (!album || !artist) return nullptr;
     return makeAlbumHit(*artist, *album, *reference, image);
 }
 
-std::shared_ptr<AlbumInfo> GoogleMusic::AlbumInfoFromGOOGHtml_single(const QString& page) {
+std::shared_ptr<AlbumInfo> GoogleMusic::AlbumInfoFromGOOGHtml_single(const QString& page,
+                                                                     const QString& base) {
     Window window{0, page.size()};
-    const QString referenceMarker =
-        QStringLiteral("href=\"") + SourceSupport::baseURL(Prefs::kGoogleBaseURL) + QStringLiteral("/search?");
-    const Cut reference =
-        ExtractDoublyDelimitedString(page, &window, referenceMarker, QString(), QStringLiteral("&sid="));
-    if (!reference)
-        return nullptr;
+    const QString referenceMarker = QStringLiteral("href=\"") + base + QStringLiteral("/search?");
+    const Cut reference = ExtractDoublyDelimitedString(page, &window, referenceMarker, QString(),
+                                                       QStringLiteral("&sid="));
+    if (!reference) return nullptr;
     Window imageWindow = window;
     const Cut image = cut(page, imageWindow, "<img src=", nullptr, " ");
     const Cut artist = cut(page, window, "Artist:", "size=-1>", "</font>");
-    if (!artist)
-        return nullptr;
+    if (!artist) return nullptr;
     Cut album = cut(page, window, "Album:", "size=-1>", "</font>");
-    if (!album)
-        return nullptr;
+    if (!album) return nullptr;
     const qsizetype nbsp = album->indexOf(QLatin1String("&nbsp;"));
-    if (nbsp >= 0)
-        album = album->left(nbsp);
+    if (nbsp >= 0) album = album->left(nbsp);
     return makeAlbumHit(*artist, *album, *reference, image);
 }
 
 // Song search ------------------------------------------------------------
 
-void GoogleMusic::addTrackHitsFromGOOG(TrackInfoArray& hits, const QString& searchText,
-                                       const std::optional<ScoreWeights>& weights,
-                                       ProgressIndicator* progress) {
+void GoogleMusic::searchSongs(TrackInfoArray& hits, const QString& searchText,
+                              const std::optional<ScoreWeights>& weights,
+                              const SourceOptions& options, ProgressIndicator* progress) const {
     QString artist, title;
-    if (!DecomposeSearchString(searchText, &artist, &title))
-        return;
-    QString url = songLookupString(title);
+    if (!DecomposeSearchString(searchText, &artist, &title)) return;
+    const QString base = options.baseURL(baseURLKey());
+    QString url = lookupString(base, title, "song");
     if (url.isNull()) {
         TROVIX_WEB_LOG() << "GOOG::songLookupString returned NIL";
         return;
     }
-    WriteDebugFile(kURLDump, url);
 
     int songCount = 0;
     // A "Next" link back to a page already read would loop for good.
-    QSet<QString> visited{url.mid(SourceSupport::baseURL(Prefs::kGoogleBaseURL).size())};
+    QSet<QString> visited{url.mid(base.size())};
+    // Only the first request is written down, as the site always did.
+    const char* urlDump = kURLDump;
     for (;;) {
-        const std::optional<QString> page =
-            SourceSupport::fetch(url, nullptr, kSearchTimeLimit, gGoogleThrottle, kAttempts);
+        const SourceFetcher::Response fetched =
+            fetchPage(url, kSearchTimeLimit, urlDump, kSongSearchDump);
+        urlDump = nullptr;
+        url = fetched.finalURL;
+        const std::optional<QString>& page = fetched.body;
         if (!page) {
             TROVIX_WEB_LOG() << "GrabWebPage 1 (" << url << ") returned NIL";
             break;
         }
-        WriteDebugFile(kSongSearchDump, *page);
         const QString host = SourceSupport::hostOf(url);
-        if (progress && progress->cancelled())
-            break;
+        if (progress && progress->cancelled()) break;
 
         // "... of about <b>123</b> songs"
-        songCount = SourceSupport::intValue(cutAll(*page, nullptr, ">", " songs").value_or(QString()));
-        if (progress)
-            progress->NotifyBeginDet(kInterpreting, 0, songCount, true);
+        songCount =
+            SourceSupport::intValue(cutAll(*page, nullptr, ">", " songs").value_or(QString()));
+        if (progress) progress->NotifyBeginDet(kInterpreting, 0, songCount, true);
 
         Window pageWindow{0, page->size()};
         const Cut list = cut(*page, pageWindow, "<p class=g>", nullptr, "<div id=navbar class=n>");
-        if (!list)
-            break;
+        if (!list) break;
         Window w{0, list->size()};
         for (;;) {
             auto hit = TrackInfoWithGOOGHtml(*list, w);
-            if (progress)
-                progress->NotifyBump(1);
-            if (w.location == kNotFound)
-                break;
-            if (hit)
-                hits.addSorted(hit, weights, 0);
+            if (progress) progress->NotifyBump(1);
+            if (w.location == kNotFound) break;
+            if (hit) hits.addSorted(hit, weights, 0);
         }
 
         const Cut link = cut(*page, pageWindow, nullptr, "<a href=", "Next</a>");
-        if (!link)
-            break;
+        if (!link) break;
         const Cut path = cutAll(*link, nullptr, nullptr, "><img");
-        if (!path)
-            break;
-        if (visited.contains(*path))
-            break;
+        if (!path) break;
+        if (visited.contains(*path)) break;
         visited.insert(*path);
         url = QStringLiteral("http://") + host + *path;
     }
-    if (progress)
-        progress->NotifyBump(songCount);
+    if (progress) progress->NotifyBump(songCount);
 }
 
 std::shared_ptr<TrackInfo> GoogleMusic::TrackInfoWithGOOGHtml(const QString& list, Window& window) {
@@ -265,31 +282,24 @@ std::shared_ptr<TrackInfo> GoogleMusic::TrackInfoWithGOOGHtml(const QString& lis
     window = w;
 
     Window inRow{0, row->size()};
-    if (!cut(*row, inRow, nullptr, nullptr, "</td>"))
-        return nullptr;
+    if (!cut(*row, inRow, nullptr, nullptr, "</td>")) return nullptr;
     Cut songCell = cut(*row, inRow, "<td valign=top>", nullptr, "</td>");
-    if (!songCell)
-        return nullptr;
+    if (!songCell) return nullptr;
     const Cut image = cutAll(*songCell, "<img src=", nullptr, " border=");
     if (image) {
         // The picture has a cell of its own; the song is in the next one.
         songCell = cut(*row, inRow, nullptr, nullptr, "</td>");
-        if (!songCell)
-            return nullptr;
+        if (!songCell) return nullptr;
     }
     Window inCell{0, songCell->size()};
     const Cut title = cut(*songCell, inCell, nullptr, nullptr, "</a>");
-    if (!title)
-        return nullptr;
+    if (!title) return nullptr;
     const Cut artist = cut(*songCell, inCell, "By:", ">", "</a>");
-    if (!artist)
-        return nullptr;
+    if (!artist) return nullptr;
     const Cut reference = cut(*songCell, inCell, "Album:", "href=/musicl?", ">");
-    if (!reference)
-        return nullptr;
+    if (!reference) return nullptr;
     const Cut album = cut(*songCell, inCell, nullptr, nullptr, "</a>");
-    if (!album)
-        return nullptr;
+    if (!album) return nullptr;
 
     const QString artistText = cleanField(*artist);
     const QString albumText = cleanField(*album);
@@ -298,31 +308,29 @@ std::shared_ptr<TrackInfo> GoogleMusic::TrackInfoWithGOOGHtml(const QString& lis
                                                QStringLiteral(""), QStringLiteral(""));
     hit->setIADBKey(kKeyPrefix + *reference);
     hit->setIADBCompareString(SourceSupport::compareString(artistText, albumText));
-    if (image)
-        hit->setAlbumCoverURL(*image);
+    if (image) hit->setAlbumCoverURL(*image);
     return hit;
 }
 
 // Album details ----------------------------------------------------------
 
-std::shared_ptr<AlbumDetails> GoogleMusic::AlbumDetailsWithGOOGKey(const QString& key,
-                                                                  ProgressIndicator*) {
-    if (!key.startsWith(kKeyPrefix))
-        return nullptr;
-    QString url = SourceSupport::baseURL(Prefs::kGoogleBaseURL) + QStringLiteral("/musicl?") +
-                  key.mid(kKeyPrefix.size());
-    const std::optional<QString> page =
-        SourceSupport::fetch(url, nullptr, kAlbumPageTimeLimit, gGoogleThrottle, kAttempts);
+std::shared_ptr<AlbumDetails> GoogleMusic::details(const QString& key, const SourceOptions& options,
+                                                   ProgressIndicator*) const {
+    if (!key.startsWith(kKeyPrefix)) return nullptr;
+    const QString url =
+        options.baseURL(baseURLKey()) + QStringLiteral("/musicl?") + key.mid(kKeyPrefix.size());
+    const SourceFetcher::Response fetched =
+        fetchPage(url, kAlbumPageTimeLimit, nullptr, kAlbumPageDump);
+    const std::optional<QString>& page = fetched.body;
     if (!page) {
-        TROVIX_WEB_LOG() << "GrabWebPage 2 (" << url << ") returned NIL";
+        TROVIX_WEB_LOG() << "GrabWebPage 2 (" << fetched.finalURL << ") returned NIL";
         return nullptr;
     }
-    WriteDebugFile(kAlbumPageDump, *page);
     return AlbumDetailsFromGOOGHtml(*page, key);
 }
 
 std::shared_ptr<AlbumDetails> GoogleMusic::AlbumDetailsFromGOOGHtml(const QString& page,
-                                                                   const QString& key) {
+                                                                    const QString& key) {
     Window w{0, page.size()};
     const Cut artist = cut(page, w, "Artist:", "size=-1>", "</font>");
     const Cut albumText = cut(page, w, "Album:", "size=-1>", "</font>");
@@ -333,12 +341,10 @@ std::shared_ptr<AlbumDetails> GoogleMusic::AlbumDetailsFromGOOGHtml(const QStrin
             album = RepairUtf8Field(SourceSupport::trimSpacesTabs(albumText->left(nbsp)));
     }
     const Cut table = cut(page, w, "Tracks", "<table", "</table>");
-    if (!table)
-        return nullptr;
+    if (!table) return nullptr;
 
     auto details = std::make_shared<AlbumDetails>();
-    if (artist)
-        details->setArtist(RepairUtf8Field(SourceSupport::trimSpacesTabs(*artist)));
+    if (artist) details->setArtist(RepairUtf8Field(SourceSupport::trimSpacesTabs(*artist)));
     details->setAlbum(album);
     details->setYear(QStringLiteral(""));
     details->setGenre(QStringLiteral(""));
@@ -346,10 +352,10 @@ std::shared_ptr<AlbumDetails> GoogleMusic::AlbumDetailsFromGOOGHtml(const QStrin
 
     Window inTable{0, table->size()};
     for (int n = 1;; ++n) {
-        const Cut title = ExtractDoublyDelimitedString(*table, &inTable, QStringLiteral(">%1.</td>").arg(n),
-                                                       QStringLiteral(">"), QStringLiteral("</a>"));
-        if (!title)
-            break;
+        const Cut title =
+            ExtractDoublyDelimitedString(*table, &inTable, QStringLiteral(">%1.</td>").arg(n),
+                                         QStringLiteral(">"), QStringLiteral("</a>"));
+        if (!title) break;
         details->addTitle(RepairUtf8Field(SourceSupport::trimSpacesTabs(*title)), QString());
     }
     return details;
