@@ -7,6 +7,7 @@
 #include "cli/OpenCommand.h"
 #include "cli/PrefsCommand.h"
 #include "cli/StopSignals.h"
+#include "web/WebThrottle.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
     }
     const CliOptions& o = parse.options;
     Prefs::initializeDefaults();
+    // The sites are paced per process, as in the desktop application.
+    InitWebThrottles();
     QString error;
     if (!PrefsCommand::applyOverrides(o.overrides, &error)) {
         err << "trovix-cli: " << error << "\n";
