@@ -7,6 +7,7 @@
 #include "docs/TypingMonitor.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "system/ThreadHandover.h"
 #include "web/DownHosts.h"
 
 #include <QEventLoop>
@@ -96,20 +97,48 @@ void DocumentBase::startOperation(bool opening) {
 }
 
 void DocumentBase::startWorker(std::function<void()> body) {
+    startJob([body = std::move(body)] {
+        body();
+        return JobResult();
+    });
+}
+
+void DocumentBase::startJob(JobBody body) {
     Q_ASSERT(onMainThread() && !fJobRunning);
     fJobRunning = true;
     // A promise rather than QtConcurrent: the core links QtCore only.
     auto promise = std::make_shared<QPromise<void>>();
     promise->start();
     fJob.setFuture(promise->future());
-    jobPool()->start([promise, body = std::move(body)] {
-        body();
+    // The job's result waits here for jobEnded, which reads it only after
+    // the future has finished.
+    auto result = std::make_shared<JobResult>();
+    fJobResult = result;
+    ThreadHandover::release(result.get());
+    jobPool()->start([promise, result, body = std::move(body)] {
+        ThreadHandover::acquire(result.get());
+        *result = body();
+        ThreadHandover::release(result.get());
         promise->finish();
     });
 }
 
 void DocumentBase::joinWorker() {
     fJob.waitForFinished();
+    if (fJobResult) ThreadHandover::acquire(fJobResult.get());
+}
+
+void DocumentBase::onMain(std::function<void()> call) {
+    if (onMainThread()) return call();
+    auto box = std::make_shared<std::function<void()>>(std::move(call));
+    ThreadHandover::release(box.get());
+    QMetaObject::invokeMethod(
+        this,
+        [box] {
+            ThreadHandover::acquire(box.get());
+            (*box)();
+        },
+        Qt::QueuedConnection);
 }
 
 void DocumentBase::waitUntilIdle() {
@@ -132,6 +161,12 @@ bool DocumentBase::requestClose() {
 void DocumentBase::jobEnded() {
     fJobRunning = false;
     fJobProgress = nullptr;
+    if (const std::shared_ptr<JobResult> result = std::exchange(fJobResult, nullptr)) {
+        ThreadHandover::acquire(result.get());
+        // A save's report, applied in one step before the save counts as
+        // ended.
+        if (*result) (*result)();
+    }
     bool close = false;
     if (fAwaitingWorker) {
         checkThreadStatus();
@@ -182,48 +217,23 @@ bool DocumentBase::onMainThread() const {
 }
 
 void DocumentBase::notifyTracksChanged() {
-    if (!fHost) return;
-    if (onMainThread())
-        fHost->reloadTracks();
-    else
-        QMetaObject::invokeMethod(
-            this, [this] { fHost->reloadTracks(); }, Qt::QueuedConnection);
+    if (fHost) onMain([this] { fHost->reloadTracks(); });
 }
 
 void DocumentBase::notifyHitsChanged() {
-    if (!fHost) return;
-    if (onMainThread())
-        fHost->reloadHits();
-    else
-        QMetaObject::invokeMethod(
-            this, [this] { fHost->reloadHits(); }, Qt::QueuedConnection);
+    if (fHost) onMain([this] { fHost->reloadHits(); });
 }
 
 void DocumentBase::markEdited(bool edited) {
-    if (!fHost) return;
-    if (onMainThread())
-        fHost->setEdited(edited);
-    else
-        QMetaObject::invokeMethod(
-            this, [this, edited] { fHost->setEdited(edited); }, Qt::QueuedConnection);
+    if (fHost) onMain([this, edited] { fHost->setEdited(edited); });
 }
 
 void DocumentBase::syncWindowTitle() {
-    if (!fHost) return;
-    if (onMainThread())
-        fHost->syncWindowTitle();
-    else
-        QMetaObject::invokeMethod(
-            this, [this] { fHost->syncWindowTitle(); }, Qt::QueuedConnection);
+    if (fHost) onMain([this] { fHost->syncWindowTitle(); });
 }
 
 void DocumentBase::closeProgressSheet() {
-    if (!fHost) return;
-    if (onMainThread())
-        fHost->closeProgressSheet();
-    else
-        QMetaObject::invokeMethod(
-            this, [this] { fHost->closeProgressSheet(); }, Qt::QueuedConnection);
+    if (fHost) onMain([this] { fHost->closeProgressSheet(); });
 }
 
 void DocumentBase::bumpKeyHit() {
@@ -240,11 +250,7 @@ void DocumentBase::postAlert(const QString& title, const QString& message) {
         TROVIX_LOG() << alert.title << ":" << alert.message;
         return;
     }
-    if (onMainThread())
-        fHost->showAlert(alert);
-    else
-        QMetaObject::invokeMethod(
-            this, [this, alert] { fHost->showAlert(alert); }, Qt::QueuedConnection);
+    onMain([this, alert] { fHost->showAlert(alert); });
 }
 
 // Saving ----------------------------------------------------------------------
@@ -265,11 +271,7 @@ void DocumentBase::concludeSave() {
     if (failures.isEmpty()) {
         markEdited(false);
         fLastSaveOK = true;
-        if (onMainThread())
-            saveSucceeded();
-        else
-            QMetaObject::invokeMethod(
-                this, [this] { saveSucceeded(); }, Qt::QueuedConnection);
+        onMain([this] { saveSucceeded(); });
         return;
     }
     QStringList lines;
@@ -287,7 +289,14 @@ void DocumentBase::saveAll() {
     if (!fLock.tryEnter(BusyState::Saving)) return;
     fLastSaveOK = false;
     fJobProgress = fHost ? fHost->progressSheet() : nullptr;
-    startWorker([this] { saveCommon(); });
+    startJob(saveJob());
+}
+
+DocumentBase::JobBody DocumentBase::saveJob() {
+    return [this] {
+        saveCommon();
+        return JobResult();
+    };
 }
 
 void DocumentBase::saveDocumentWithDelegate() {

@@ -20,6 +20,8 @@
 #include <optional>
 
 class FolderTagThread;
+struct FolderSavePlan;
+struct FolderSaveReport;
 
 // The document of one album folder: its track records, the four album fields
 // that every file will receive, the ranked album hits, the box set and the
@@ -248,27 +250,17 @@ public:
     // "Yes"; alertResp2 is "Cancel", "Save Others" or "Use Old Titles".
     void alertResp1(int button);
     void alertResp2(int button);
-    // The save itself (worker thread): backup, retag, renames, read-back.
-    void saveCommon() override;
-    // Writes the tags of every writable record with a new title as one
-    // batch, then optionally gives the files their new names from a
-    // journalled plan, and the folder its new name once every file was saved.
-    // A stop request ends it after the file or move in progress.
-    void retagTracks(bool rename);
-    // The folder's templated name; null when it keeps its name.
-    QString plannedFolderName(int alternate) const;
-    // Gives the folder its templated name; never replaces an existing one.
-    // False (with a save failure) when the system refused.
-    bool renameAlbum(int alternate);
-    // Tells every record where its file now lives.
-    void refreshTracks();
-    // Copies the folder into the backups folder; false (with the reason)
-    // when it could not be copied. An empty folder needs no copy.
-    bool backupFolder(QString* reason);
+    // The save's plan, made on the main thread: the new tags, names, cover
+    // and options of every file to write.
+    FolderSavePlan makeSavePlan();
+    // The save's result, applied on the main thread in one step: records,
+    // names, the folder's path, alerts, failures.
+    void applySaveReport(const FolderSaveReport& report);
     // ==== end of saving ======================================================
 
 protected:
     void createWorker(ProgressIndicator* sheet, bool cleanUpOnly) override;
+    JobBody saveJob() override;
     LookupWorker* currentWorker() const override;
     void typingIdle() override;
     void saveSucceeded() override;
