@@ -82,18 +82,25 @@ void DocumentBase::startOperation(bool opening) {
     fJobProgress = fHost ? fHost->progressSheet() : nullptr;
     createWorker(fJobProgress, opening && fCleanUpOnly);
     fAwaitingWorker = true;
-    if (opening) {
-        startWorker([this] {
-            DownHosts downHosts;
-            initThread();
-        });
-    } else {
-        const QString terms = searchTerms();
-        startWorker([this, terms] {
-            DownHosts downHosts;
-            lookupThread(terms);
-        });
-    }
+    JobBody body = opening ? openJob() : lookupJob(searchTerms());
+    startJob([body = std::move(body)] {
+        DownHosts downHosts;
+        return body();
+    });
+}
+
+DocumentBase::JobBody DocumentBase::openJob() {
+    return [this] {
+        initThread();
+        return JobResult();
+    };
+}
+
+DocumentBase::JobBody DocumentBase::lookupJob(const QString& terms) {
+    return [this, terms] {
+        lookupThread(terms);
+        return JobResult();
+    };
 }
 
 void DocumentBase::startWorker(std::function<void()> body) {

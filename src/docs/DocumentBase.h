@@ -133,6 +133,10 @@ protected:
     // Made on the main thread when a save starts; the default runs
     // saveCommon on the worker.
     virtual JobBody saveJob();
+    // Made on the main thread when an opening or a look-up starts; the
+    // defaults run initThread and lookupThread on the worker.
+    virtual JobBody openJob();
+    virtual JobBody lookupJob(const QString& terms);
     // For the operations that run on a worker (opening, look-ups, saving).
     void startWorker(std::function<void()> body);
     void startJob(JobBody body);
@@ -150,6 +154,11 @@ protected:
     void syncWindowTitle();
     void closeProgressSheet();
     bool onMainThread() const;
+    // Document state belongs to the main thread; its accessors check that
+    // in debug builds.
+    void assertOwner() const {
+        Q_ASSERT_X(onMainThread(), "DocumentBase", "document state touched off the main thread");
+    }
     // Counts an edit for the typing monitor.
     void bumpKeyHit();
     // An "OK" alert; from a worker it reaches the host on the main thread.

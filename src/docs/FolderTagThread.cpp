@@ -8,57 +8,62 @@
 #include "model/CustomTag.h"
 #include "system/ProgressIndicator.h"
 
-FolderTagThread::FolderTagThread(TrovixDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
+FolderTagThread::FolderTagThread(ProgressIndicator* progress, bool cleanUpOnly,
                                  LookupSources sources)
-    : LookupWorker(progress, cleanUpOnly), fDoc(doc), fSources(std::move(sources)) {}
+    : LookupWorker(progress, cleanUpOnly), fSources(std::move(sources)) {}
 
-void FolderTagThread::initializeHits() {
+void FolderTagThread::initializeHits(int trackCount, AlbumDetailsPtr tagDetails) {
     fFTTHits = std::make_shared<AlbumInfoArray>();
-    fFTTHits->setFolderTrackCount(int(fDoc->trackArray().count()));
+    fFTTHits->setFolderTrackCount(trackCount);
+    fTagDetails = std::move(tagDetails);
+}
+
+ScoreWeights FolderTagThread::weightsFor(const QString& terms) const {
+    return TrovixDocument::scoreWeightsFor(terms, fTagDetails);
 }
 
 void FolderTagThread::addAlbumHitsFromCustomTag(const CustomTag* tag) {
-    if (!fFTTHits) initializeHits();
+    if (!fFTTHits) initializeHits(0, nullptr);
     if (fNCProgressSheet)
         fNCProgressSheet->NotifyBeginInd(QStringLiteral("Running saved search..."), true);
     const QString terms = tag ? tag->iadbSearchTerms() : QString();
-    const ScoreWeights weights = fDoc->scoreWeights(terms);
+    const ScoreWeights weights = weightsFor(terms);
     if (fSources.savedSearch && tag)
         fSources.savedSearch(*fFTTHits, tag, weights, fNCProgressSheet);
     noteCancel();
 }
 
 void FolderTagThread::addAlbumHitsFromMB(const QString& terms) {
-    if (!fFTTHits) initializeHits();
+    if (!fFTTHits) initializeHits(0, nullptr);
     if (fNCProgressSheet)
         fNCProgressSheet->NotifyBeginInd(QStringLiteral("Searching MusicBrainz..."), true);
-    const ScoreWeights weights = fDoc->scoreWeights(terms);
+    const ScoreWeights weights = weightsFor(terms);
     if (fSources.musicBrainz) fSources.musicBrainz(*fFTTHits, terms, weights, fNCProgressSheet);
     noteCancel();
 }
 
 void FolderTagThread::addAlbumHitsFromAMG(const QString& terms) {
-    if (!fFTTHits) initializeHits();
+    if (!fFTTHits) initializeHits(0, nullptr);
     if (fNCProgressSheet)
         fNCProgressSheet->NotifyBeginInd(QStringLiteral("Searching All Music Guide..."), true);
-    const ScoreWeights weights = fDoc->scoreWeights(terms);
+    const ScoreWeights weights = weightsFor(terms);
     if (fSources.amg) fSources.amg(*fFTTHits, terms, weights, fNCProgressSheet);
     noteCancel();
 }
 
 void FolderTagThread::addAlbumHitsFromGOOG(const QString& terms) {
-    if (!fFTTHits) initializeHits();
+    if (!fFTTHits) initializeHits(0, nullptr);
     if (fNCProgressSheet)
         fNCProgressSheet->NotifyBeginInd(QStringLiteral("Searching Google Music..."), true);
-    const ScoreWeights weights = fDoc->scoreWeights(terms);
+    const ScoreWeights weights = weightsFor(terms);
     if (fSources.goog) fSources.goog(*fFTTHits, terms, weights, fNCProgressSheet);
     noteCancel();
 }
 
 void FolderTagThread::addDiscHits(const LookupSources::Search& search, const QString& caption,
                                   const QString& terms) {
-    if (!fFTTHits) initializeHits();
-    const ScoreWeights weights = fDoc->scoreWeights(terms);
+    if (!fFTTHits) initializeHits(0, nullptr);
+    const ScoreWeights weights = weightsFor(terms);
     if (fNCProgressSheet) fNCProgressSheet->NotifyBeginInd(caption, true);
     if (search) {
         search(*fFTTHits, terms, weights, fNCProgressSheet);
@@ -122,7 +127,7 @@ void FolderTagThread::retrieveImagesFromAlbumDetails(AlbumArt* art) {
 }
 
 void FolderTagThread::addHit(const std::shared_ptr<AlbumInfo>& hit) {
-    if (!fFTTHits) initializeHits();
+    if (!fFTTHits) initializeHits(0, nullptr);
     fFTTHits->addSorted(hit, std::nullopt, 0);
 }
 

@@ -2,6 +2,7 @@
 
 #include "docs/LookupSources.h"
 #include "docs/LookupWorker.h"
+#include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 
 #include <QString>
@@ -11,17 +12,17 @@
 class AlbumArt;
 class CustomTag;
 class ProgressIndicator;
-class TrovixDocument;
 
 // The worker of one opening or look-up of a folder document: it gathers the
 // ranked album hits from the sources, prunes them, fetches their details and
 // covers, and publishes a status the document polls.
 class FolderTagThread : public LookupWorker {
 public:
-    FolderTagThread(TrovixDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
-                    LookupSources sources);
+    FolderTagThread(ProgressIndicator* progress, bool cleanUpOnly, LookupSources sources);
 
-    void initializeHits();
+    // A new list for a folder of this many tracks, whose tags say
+    // `tagDetails` (the genre and year weigh in the scores).
+    void initializeHits(int trackCount, AlbumDetailsPtr tagDetails);
 
     // One source each; after each, a cancel on the progress sheet marks the
     // look-up cancelled (the next sources still run).
@@ -50,7 +51,9 @@ private:
     void addDiscHits(const LookupSources::Search& search, const QString& caption,
                      const QString& terms);
 
-    TrovixDocument* fDoc;
+    ScoreWeights weightsFor(const QString& terms) const;
+
+    AlbumDetailsPtr fTagDetails;
     std::shared_ptr<AlbumInfoArray> fFTTHits;
     LookupSources fSources;
 };

@@ -11,7 +11,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutexLocker>
 #include <QString>
 #include <QUndoStack>
 
@@ -29,10 +28,11 @@ struct FolderSaveReport;
 // the command line and the tests drive it through the same calls and hear
 // back through a DocumentHost.
 //
-// It lives on the main thread. At most one worker runs at a time, serialised
-// by the busy state; the worker writes the records while the busy state keeps
-// the user's commands out. Its end is noticed by a one-second status timer on
-// the main thread, or by waitUntilIdle() where no event loop runs.
+// It lives on the main thread, which alone reads and changes its records,
+// fields and hits. At most one job runs at a time, serialised by the busy
+// state: an opening, look-up or save takes copies made on the main thread
+// and returns its result by value, applied on the main thread when the job
+// has ended (jobFinished; waitUntilIdle() where no event loop runs).
 class TrovixDocument : public DocumentBase {
     Q_OBJECT
 public:
@@ -95,7 +95,10 @@ public:
     QString lastSearch() const;
 
     // Track table -----------------------------------------------------------
-    const AudioTrackArray& trackArray() const { return fSongs; }
+    const AudioTrackArray& trackArray() const {
+        assertOwner();
+        return fSongs;
+    }
     qsizetype numberOfRows() const;
     QStringList trackColumns() const { return TrackTableModel::columns(fVariousArtists); }
     TrackTableModel::Cell cellValue(qsizetype row, const QString& column);
@@ -151,7 +154,10 @@ public:
     void lookUp(LookUpCommand command);
 
     // Hits ------------------------------------------------------------------
-    const HitTable& hitTable() const { return fHitTable; }
+    const HitTable& hitTable() const {
+        assertOwner();
+        return fHitTable;
+    }
     int selectedHitRow() const { return fHitTable.selectedRow(); }
     // The result key of the selected hit, null when none is selected.
     QString selectedHitKey() const { return fHitTable.iadbKey(); }
@@ -164,22 +170,21 @@ public:
     bool sortHits(const QString& column);
 
     AlbumDetailsPtr currentAlbumDetails() const { return fCurrentAlbumDetails; }
-    // The opening worker replaces these while the window draws the status
-    // letters from them.
+    // The folder's own hits, from its tags and its file names.
     AlbumDetailsPtr albumDetailsFromTags() const {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         return fAlbumDetailsFromTags;
     }
     AlbumDetailsPtr albumDetailsFromFiles() const {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         return fAlbumDetailsFromFiles;
     }
     AlbumInfoPtr albumInfoFromTags() const {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         return fAlbumInfoFromTags;
     }
     AlbumInfoPtr albumInfoFromFiles() const {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         return fAlbumInfoFromFiles;
     }
 
@@ -219,14 +224,31 @@ public:
     DocumentSnapshot snapshot() const;
     void restoreSnapshot(const DocumentSnapshot& state);
 
-    // Worker bodies and their steps (run on the worker thread) --------------
+    // What an opening gathered on the worker, applied on the main thread
+    // in one step.
+    struct FolderOpening {
+        QString folder; // where the folder is after finishing an interrupted save
+        AudioTrackArray songs;
+        std::optional<CustomTag> customTag;
+        QStringList unreadable;
+        AlbumDetailsPtr detailsFromTags;
+        AlbumDetailsPtr detailsFromFiles;
+        AlbumInfoPtr infoFromTags;
+        AlbumInfoPtr infoFromFiles;
+        QString lastSearch; // null when the scan was cancelled
+    };
+    static ScoreWeights scoreWeightsFor(const QString& terms, const AlbumDetailsPtr& tags);
+    static QString initialSearchString(const std::optional<CustomTag>& tag,
+                                       const AlbumDetailsPtr& tags);
+
+    // The worker's steps of an opening; they touch no document state.
     // Before the scan: finishes what an interrupted save left (rollback
-    // bytes, a rename journal) and tells the user. Skipped while another
-    // save holds the folder.
-    void recoverFolder();
+    // bytes, a rename journal) and tells the user; answers where the folder
+    // is now. Skipped while another save holds the folder.
+    QString recoverFolder(const QString& folder);
     // Lists the folder's music files; names that are not UTF-8 are named
     // in an alert.
-    void scanFiles(const QString& folder);
+    void scanFiles(FolderOpening& opening);
     // The first picture in the files' tags that decodes, decoded once for
     // both folder hits.
     struct FolderCover {
@@ -234,11 +256,10 @@ public:
         QByteArray bytes;
         QString path; // of the file whose tags hold it
     };
-    FolderCover findFolderCover() const;
-    void createAlbumHitFromTags(const FolderCover& cover);
-    void createAlbumHitFromFiles(const FolderCover& cover);
-    void initThread() override;
-    void lookupThread(const QString& terms) override;
+    static FolderCover findFolderCover(const AudioTrackArray& songs);
+    static void createAlbumHits(FolderOpening& opening, const FolderCover& cover);
+    void initThread() override {}
+    void lookupThread(const QString&) override {}
     void scoopFileThreadData() override;
 
     // ==== Saving (TrovixDocumentSave.cpp) ====================================
@@ -261,13 +282,15 @@ public:
 protected:
     void createWorker(ProgressIndicator* sheet, bool cleanUpOnly) override;
     JobBody saveJob() override;
+    JobBody openJob() override;
+    JobBody lookupJob(const QString& terms) override;
     LookupWorker* currentWorker() const override;
     void typingIdle() override;
     void saveSucceeded() override;
     bool trackSelected(qsizetype row) const { return fSelectedTracks.contains(row); }
 
-    // fDataLock also guards the album fields, the track list and its
-    // records' titles.
+    // Owned by the main thread, like everything below: workers get copies
+    // when they start and hand back values.
     QString fOldAlbum;
     QString fOldArtist;
     QString fOldGenre;
@@ -294,6 +317,7 @@ protected:
 private:
     bool refuseWhileBusy() const { return !isIdle(); }
     void reportUnreadableFiles(const QStringList& names);
+    void applyOpening(const FolderOpening& opening);
     static QString unreadableMessage(const QStringList& names);
     void setField(QString& field, const QString& text);
     // Runs an edit and keeps it on the undo stack when it changed anything.

@@ -12,7 +12,6 @@
 #include "text/MacRoman.h"
 
 #include <QFileInfo>
-#include <QMutexLocker>
 #include <QSet>
 
 namespace {
@@ -46,7 +45,7 @@ void TrovixDocument::saveDocument() {
     QStringList unreadable;
     QString refusal; // a file that is never written says why
     {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         unreadable = fUnreadableFiles;
         int real = 0, locked = 0;
         for (const AudioTrackRef& t : fSongs) {
