@@ -7,12 +7,12 @@
 #include <QFutureWatcher>
 #include <QList>
 #include <QObject>
-#include <QRecursiveMutex>
 #include <QString>
 
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class AlbumArt;
@@ -170,8 +170,9 @@ protected:
 
     DocumentHost* fHost;
     LookupSources fSources;
-    // Guards what a worker writes while the main thread may draw.
-    mutable QRecursiveMutex fDataLock;
+    // Guards what the single-file document's worker writes while the main
+    // thread may draw. A standard mutex: the thread sanitizer sees it.
+    mutable std::recursive_mutex fDataLock;
     QString fDocPath;
     BusyState fLock;
     std::atomic<int> fKeyHit{0};
