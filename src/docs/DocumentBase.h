@@ -142,6 +142,7 @@ protected:
     void startJob(JobBody body);
     // Runs `call` on the main thread: at once there, else queued.
     void onMain(std::function<void()> call);
+    void customEvent(QEvent* event) override;
     // Blocks until the job's body has returned; for destructors only.
     void joinWorker();
     // The progress of the running operation.
