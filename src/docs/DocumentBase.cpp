@@ -7,6 +7,7 @@
 #include "docs/TypingMonitor.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "system/QueuedCall.h"
 #include "system/ThreadHandover.h"
 #include "web/DownHosts.h"
 
@@ -66,19 +67,10 @@ std::optional<CustomTag> DocumentBase::customTag() const {
 
 namespace {
 
-// What the main thread hands a starting job, and a worker a queued call,
-// passes through Qt; these name the two hand-overs to the thread sanitizer.
-// The receiver acquires before it reads its captures, so the token cannot
-// be one of them.
+// What the main thread hands a starting job passes through Qt's thread
+// pool; this names the hand-over to the thread sanitizer. The job acquires
+// before it reads its captures, so the token cannot be one of them.
 char gJobStart;
-char gQueuedCall;
-
-// A call posted from a worker to the document's thread.
-struct QueuedCall : QEvent {
-    static inline const QEvent::Type kType = QEvent::Type(QEvent::registerEventType());
-    explicit QueuedCall(std::function<void()> c) : QEvent(kType), call(std::move(c)) {}
-    std::function<void()> call;
-};
 
 // Jobs wait on the network for a long time: one thread each, so a window's
 // look-up never queues behind another's.
@@ -160,17 +152,11 @@ void DocumentBase::joinWorker() {
 
 void DocumentBase::onMain(std::function<void()> call) {
     if (onMainThread()) return call();
-    // An event rather than a queued functor: once posted, only the main
-    // thread touches it, down to its deletion.
-    auto* event = new QueuedCall(std::move(call));
-    ThreadHandover::release(&gQueuedCall);
-    QCoreApplication::postEvent(this, event);
+    QueuedCall::post(this, std::move(call));
 }
 
 void DocumentBase::customEvent(QEvent* event) {
-    if (event->type() != QueuedCall::kType) return QObject::customEvent(event);
-    ThreadHandover::acquire(&gQueuedCall);
-    static_cast<QueuedCall*>(event)->call();
+    if (!QueuedCall::run(event)) QObject::customEvent(event);
 }
 
 void DocumentBase::waitUntilIdle() {
