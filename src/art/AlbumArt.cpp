@@ -400,39 +400,40 @@ QByteArray fileFormatOf(const AudioTrack& track) {
     return file ? file->imageFormat() : QByteArrayLiteral("jpeg");
 }
 
-// Whether the file at `path` holds exactly `bytes`.
-bool fileHolds(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.size() == bytes.size() && file.open(QIODevice::ReadOnly) && file.readAll() == bytes;
-}
-
 } // namespace
 
-void AlbumArt::saveImage(AudioTrack& track, const QString& folderPath) {
+CoverToStore AlbumArt::coverToStore(const QString& folderPath, const QList<QByteArray>& fileFormats,
+                                    bool embed, bool toFile, const QString& coverFileName) const {
+    CoverToStore cover;
     // Nothing shown (nothing found, or the views were cleared): the tags keep
     // whatever picture they hold rather than lose it to an empty one.
     const std::optional<AlbumArtDict> shown = shownCandidate();
-    if (!shown || !shown->hasImage()) return;
-    const bool embed = Prefs::boolValue(Prefs::kEmbedCoverInTags);
+    if (!shown || !shown->hasImage()) return cover;
     if (embed) {
-        QByteArray format;
-        const QByteArray bytes = coverToEmbed(fileFormatOf(track), format);
-        embedCover(track, bytes, format);
+        for (const QByteArray& fileFormat : fileFormats) {
+            QByteArray format;
+            const QByteArray bytes = coverToEmbed(fileFormat, format);
+            cover.setEmbedded(fileFormat, bytes, format);
+        }
     }
-    if (Prefs::boolValue(Prefs::kSaveCoverToFile)) {
-        const QString path =
-            QStringLiteral("%1/%2.jpg").arg(folderPath, Prefs::stringValue(Prefs::kCoverFileName));
-        // A JPEG from tags is the file as it is; every track of a save asks
-        // for the same file, which is written once.
+    if (toFile) {
+        const QString path = QStringLiteral("%1/%2.jpg").arg(folderPath, coverFileName);
         const QByteArray stored = shown->imageData();
-        bool written;
         if (MusicFile::imageFormatOf(stored) == "jpeg")
-            written = fileHolds(path, stored) || writeCoverBytes(stored, path);
+            cover.setFile(path, stored, QImage());
         else
-            written = writeCoverFile(shownImage(), path);
-        // The embedded picture moves to the file only once the file holds it.
-        if (written && !embed) track.tagImage(QImage());
+            cover.setFile(path, QByteArray(), shownImage());
     }
+    return cover;
+}
+
+void AlbumArt::saveImage(AudioTrack& track, const QString& folderPath) {
+    const QByteArray fileFormat = fileFormatOf(track);
+    const CoverToStore cover = coverToStore(
+        folderPath, {fileFormat}, Prefs::boolValue(Prefs::kEmbedCoverInTags),
+        Prefs::boolValue(Prefs::kSaveCoverToFile), Prefs::stringValue(Prefs::kCoverFileName));
+    // The embedded picture moves to the file only once the file holds it.
+    cover.applyTo(track, fileFormat, cover.writeFile());
 }
 
 void AlbumArt::saveImage(AudioTrack& track) {

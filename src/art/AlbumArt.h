@@ -2,6 +2,7 @@
 
 #include "art/AlbumArtDict.h"
 #include "art/AlbumArtDictArray.h"
+#include "art/CoverToStore.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -98,6 +99,11 @@ public:
     // the picture stays embedded and the file is written too. Changes the
     // track's tags in memory only; the caller commits them.
     void saveImage(AudioTrack& track, const QString& folderPath);
+    // The same decided once for a whole save, for files whose own picture
+    // formats are `fileFormats` (MusicFile::imageFormat), as a value a
+    // worker applies. Call it on the main thread.
+    CoverToStore coverToStore(const QString& folderPath, const QList<QByteArray>& fileFormats,
+                              bool embed, bool toFile, const QString& coverFileName) const;
     // The single-file document's step: embeds the scaled picture.
     void saveImage(AudioTrack& track);
 

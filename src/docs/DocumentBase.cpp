@@ -7,8 +7,12 @@
 #include "docs/TypingMonitor.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "system/QueuedCall.h"
+#include "system/ThreadHandover.h"
 #include "web/DownHosts.h"
 
+#include <QCoreApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QMutexLocker>
@@ -63,6 +67,11 @@ std::optional<CustomTag> DocumentBase::customTag() const {
 
 namespace {
 
+// What the main thread hands a starting job passes through Qt's thread
+// pool; this names the hand-over to the thread sanitizer. The job acquires
+// before it reads its captures, so the token cannot be one of them.
+char gJobStart;
+
 // Jobs wait on the network for a long time: one thread each, so a window's
 // look-up never queues behind another's.
 QThreadPool* jobPool() {
@@ -81,35 +90,73 @@ void DocumentBase::startOperation(bool opening) {
     fJobProgress = fHost ? fHost->progressSheet() : nullptr;
     createWorker(fJobProgress, opening && fCleanUpOnly);
     fAwaitingWorker = true;
-    if (opening) {
-        startWorker([this] {
-            DownHosts downHosts;
-            initThread();
-        });
-    } else {
-        const QString terms = searchTerms();
-        startWorker([this, terms] {
-            DownHosts downHosts;
-            lookupThread(terms);
-        });
-    }
+    JobBody body = opening ? openJob() : lookupJob(searchTerms());
+    startJob([body = std::move(body)] {
+        DownHosts downHosts;
+        return body();
+    });
+}
+
+DocumentBase::JobBody DocumentBase::openJob() {
+    return [this] {
+        initThread();
+        return JobResult();
+    };
+}
+
+DocumentBase::JobBody DocumentBase::lookupJob(const QString& terms) {
+    return [this, terms] {
+        lookupThread(terms);
+        return JobResult();
+    };
 }
 
 void DocumentBase::startWorker(std::function<void()> body) {
+    startJob([body = std::move(body)] {
+        body();
+        return JobResult();
+    });
+}
+
+void DocumentBase::startJob(JobBody body) {
     Q_ASSERT(onMainThread() && !fJobRunning);
     fJobRunning = true;
     // A promise rather than QtConcurrent: the core links QtCore only.
     auto promise = std::make_shared<QPromise<void>>();
     promise->start();
     fJob.setFuture(promise->future());
-    jobPool()->start([promise, body = std::move(body)] {
-        body();
+    // The job's result waits here for jobEnded, which reads it only after
+    // the future has finished.
+    auto result = std::make_shared<JobResult>();
+    fJobResult = result;
+    std::function<void()> run = [promise, result, body = std::move(body)]() mutable {
+        // First, before the job reads even its own captures.
+        ThreadHandover::acquire(&gJobStart);
+        *result = body();
+        // What the job itself held goes here; its result is the main
+        // thread's alone from now on.
+        body = nullptr;
+        ThreadHandover::release(result.get());
+        result.reset();
         promise->finish();
-    });
+    };
+    // Once everything the job reads is written.
+    ThreadHandover::release(&gJobStart);
+    jobPool()->start(std::move(run));
 }
 
 void DocumentBase::joinWorker() {
     fJob.waitForFinished();
+    if (fJobResult) ThreadHandover::acquire(fJobResult.get());
+}
+
+void DocumentBase::onMain(std::function<void()> call) {
+    if (onMainThread()) return call();
+    QueuedCall::post(this, std::move(call));
+}
+
+void DocumentBase::customEvent(QEvent* event) {
+    if (!QueuedCall::run(event)) QObject::customEvent(event);
 }
 
 void DocumentBase::waitUntilIdle() {
@@ -132,6 +179,12 @@ bool DocumentBase::requestClose() {
 void DocumentBase::jobEnded() {
     fJobRunning = false;
     fJobProgress = nullptr;
+    if (const std::shared_ptr<JobResult> result = std::exchange(fJobResult, nullptr)) {
+        ThreadHandover::acquire(result.get());
+        // A save's report, applied in one step before the save counts as
+        // ended.
+        if (*result) (*result)();
+    }
     bool close = false;
     if (fAwaitingWorker) {
         checkThreadStatus();
@@ -182,48 +235,23 @@ bool DocumentBase::onMainThread() const {
 }
 
 void DocumentBase::notifyTracksChanged() {
-    if (!fHost) return;
-    if (onMainThread())
-        fHost->reloadTracks();
-    else
-        QMetaObject::invokeMethod(
-            this, [this] { fHost->reloadTracks(); }, Qt::QueuedConnection);
+    if (fHost) onMain([this] { fHost->reloadTracks(); });
 }
 
 void DocumentBase::notifyHitsChanged() {
-    if (!fHost) return;
-    if (onMainThread())
-        fHost->reloadHits();
-    else
-        QMetaObject::invokeMethod(
-            this, [this] { fHost->reloadHits(); }, Qt::QueuedConnection);
+    if (fHost) onMain([this] { fHost->reloadHits(); });
 }
 
 void DocumentBase::markEdited(bool edited) {
-    if (!fHost) return;
-    if (onMainThread())
-        fHost->setEdited(edited);
-    else
-        QMetaObject::invokeMethod(
-            this, [this, edited] { fHost->setEdited(edited); }, Qt::QueuedConnection);
+    if (fHost) onMain([this, edited] { fHost->setEdited(edited); });
 }
 
 void DocumentBase::syncWindowTitle() {
-    if (!fHost) return;
-    if (onMainThread())
-        fHost->syncWindowTitle();
-    else
-        QMetaObject::invokeMethod(
-            this, [this] { fHost->syncWindowTitle(); }, Qt::QueuedConnection);
+    if (fHost) onMain([this] { fHost->syncWindowTitle(); });
 }
 
 void DocumentBase::closeProgressSheet() {
-    if (!fHost) return;
-    if (onMainThread())
-        fHost->closeProgressSheet();
-    else
-        QMetaObject::invokeMethod(
-            this, [this] { fHost->closeProgressSheet(); }, Qt::QueuedConnection);
+    if (fHost) onMain([this] { fHost->closeProgressSheet(); });
 }
 
 void DocumentBase::bumpKeyHit() {
@@ -240,11 +268,7 @@ void DocumentBase::postAlert(const QString& title, const QString& message) {
         TROVIX_LOG() << alert.title << ":" << alert.message;
         return;
     }
-    if (onMainThread())
-        fHost->showAlert(alert);
-    else
-        QMetaObject::invokeMethod(
-            this, [this, alert] { fHost->showAlert(alert); }, Qt::QueuedConnection);
+    onMain([this, alert] { fHost->showAlert(alert); });
 }
 
 // Saving ----------------------------------------------------------------------
@@ -265,11 +289,7 @@ void DocumentBase::concludeSave() {
     if (failures.isEmpty()) {
         markEdited(false);
         fLastSaveOK = true;
-        if (onMainThread())
-            saveSucceeded();
-        else
-            QMetaObject::invokeMethod(
-                this, [this] { saveSucceeded(); }, Qt::QueuedConnection);
+        onMain([this] { saveSucceeded(); });
         return;
     }
     QStringList lines;
@@ -287,7 +307,14 @@ void DocumentBase::saveAll() {
     if (!fLock.tryEnter(BusyState::Saving)) return;
     fLastSaveOK = false;
     fJobProgress = fHost ? fHost->progressSheet() : nullptr;
-    startWorker([this] { saveCommon(); });
+    startJob(saveJob());
+}
+
+DocumentBase::JobBody DocumentBase::saveJob() {
+    return [this] {
+        saveCommon();
+        return JobResult();
+    };
 }
 
 void DocumentBase::saveDocumentWithDelegate() {

@@ -7,12 +7,12 @@
 #include <QFutureWatcher>
 #include <QList>
 #include <QObject>
-#include <QRecursiveMutex>
 #include <QString>
 
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class AlbumArt;
@@ -87,10 +87,11 @@ public:
     virtual void prefsChanged() = 0;
     // The save command: the checks, then the save on a worker.
     virtual void saveDocument() = 0;
-    // Waits until idle, enters saving and runs saveCommon on a worker.
+    // Waits until idle, enters saving and runs the save's job on a worker.
     void saveAll();
-    // The save itself (worker thread).
-    virtual void saveCommon() = 0;
+    // The save itself (worker thread), for documents whose job is the
+    // default one.
+    virtual void saveCommon() {}
     // The close confirmation's "Save": the save, and the close once it has
     // succeeded. A check that stops it leaves the document open with its
     // alert.
@@ -125,8 +126,23 @@ protected:
     // The bodies of an opening and a look-up (worker thread).
     virtual void initThread() = 0;
     virtual void lookupThread(const QString& terms) = 0;
+    // What a job hands back: run on the main thread once the job has ended,
+    // before anything else learns of its end.
+    using JobResult = std::function<void()>;
+    using JobBody = std::function<JobResult()>;
+    // Made on the main thread when a save starts; the default runs
+    // saveCommon on the worker.
+    virtual JobBody saveJob();
+    // Made on the main thread when an opening or a look-up starts; the
+    // defaults run initThread and lookupThread on the worker.
+    virtual JobBody openJob();
+    virtual JobBody lookupJob(const QString& terms);
     // For the operations that run on a worker (opening, look-ups, saving).
     void startWorker(std::function<void()> body);
+    void startJob(JobBody body);
+    // Runs `call` on the main thread: at once there, else queued.
+    void onMain(std::function<void()> call);
+    void customEvent(QEvent* event) override;
     // Blocks until the job's body has returned; for destructors only.
     void joinWorker();
     // The progress of the running operation.
@@ -139,6 +155,11 @@ protected:
     void syncWindowTitle();
     void closeProgressSheet();
     bool onMainThread() const;
+    // Document state belongs to the main thread; its accessors check that
+    // in debug builds.
+    void assertOwner() const {
+        Q_ASSERT_X(onMainThread(), "DocumentBase", "document state touched off the main thread");
+    }
     // Counts an edit for the typing monitor.
     void bumpKeyHit();
     // An "OK" alert; from a worker it reaches the host on the main thread.
@@ -150,8 +171,9 @@ protected:
 
     DocumentHost* fHost;
     LookupSources fSources;
-    // Guards what a worker writes while the main thread may draw.
-    mutable QRecursiveMutex fDataLock;
+    // Guards what the single-file document's worker writes while the main
+    // thread may draw. A standard mutex: the thread sanitizer sees it.
+    mutable std::recursive_mutex fDataLock;
     QString fDocPath;
     BusyState fLock;
     std::atomic<int> fKeyHit{0};
@@ -163,6 +185,7 @@ protected:
 
     std::unique_ptr<TypingMonitor> fTypingMonitor;
     QFutureWatcher<void> fJob;
+    std::shared_ptr<JobResult> fJobResult;
     bool fJobRunning = false;
     // The running job's progress sheet, asked for on the main thread.
     ProgressIndicator* fJobProgress = nullptr;

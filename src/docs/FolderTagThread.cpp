@@ -9,30 +9,35 @@
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 
-FolderTagThread::FolderTagThread(TrovixDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
+FolderTagThread::FolderTagThread(ProgressIndicator* progress, bool cleanUpOnly,
                                  LookupSources sources)
-    : LookupWorker(progress, cleanUpOnly), fDoc(doc), fSources(std::move(sources)),
+    : LookupWorker(progress, cleanUpOnly), fSources(std::move(sources)),
       fOptions(SourceOptions::fromPreferences()) {}
 
-void FolderTagThread::initializeHits() {
+void FolderTagThread::initializeHits(int trackCount, AlbumDetailsPtr tagDetails) {
     fFTTHits = std::make_shared<AlbumInfoArray>();
-    fFTTHits->setFolderTrackCount(int(fDoc->trackArray().count()));
+    fFTTHits->setFolderTrackCount(trackCount);
+    fTagDetails = std::move(tagDetails);
+}
+
+ScoreWeights FolderTagThread::weightsFor(const QString& terms) const {
+    return TrovixDocument::scoreWeightsFor(terms, fTagDetails);
 }
 
 void FolderTagThread::addAlbumHitsFromCustomTag(const CustomTag* tag) {
-    if (!fFTTHits) initializeHits();
+    if (!fFTTHits) initializeHits(0, nullptr);
     if (fNCProgressSheet)
         fNCProgressSheet->NotifyBeginInd(QStringLiteral("Running saved search..."), true);
     const QString terms = tag ? tag->iadbSearchTerms() : QString();
-    const ScoreWeights weights = fDoc->scoreWeights(terms);
+    const ScoreWeights weights = weightsFor(terms);
     if (fSources.savedSearch && tag)
         fSources.savedSearch(*fFTTHits, tag, weights, fOptions, fNCProgressSheet);
     noteCancel();
 }
 
 void FolderTagThread::addAlbumHitsFromSource(const MusicSource& source, const QString& terms) {
-    if (!fFTTHits) initializeHits();
-    const ScoreWeights weights = fDoc->scoreWeights(terms);
+    if (!fFTTHits) initializeHits(0, nullptr);
+    const ScoreWeights weights = weightsFor(terms);
     if (fNCProgressSheet) fNCProgressSheet->NotifyBeginInd(source.searchCaption(), true);
     const LookupSources::Search search = fSources.albumSearches.value(source.name());
     if (search) {
@@ -88,7 +93,7 @@ void FolderTagThread::retrieveImagesFromAlbumDetails(AlbumArt* art) {
 }
 
 void FolderTagThread::addHit(const std::shared_ptr<AlbumInfo>& hit) {
-    if (!fFTTHits) initializeHits();
+    if (!fFTTHits) initializeHits(0, nullptr);
     fFTTHits->addSorted(hit, std::nullopt, 0);
 }
 

@@ -2,6 +2,7 @@
 
 #include "docs/LookupSources.h"
 #include "docs/LookupWorker.h"
+#include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "web/sources/SourceOptions.h"
 
@@ -13,17 +14,17 @@ class AlbumArt;
 class CustomTag;
 class MusicSource;
 class ProgressIndicator;
-class TrovixDocument;
 
 // The worker of one opening or look-up of a folder document: it gathers the
 // ranked album hits from the sources, prunes them, fetches their details and
 // covers, and publishes a status the document polls.
 class FolderTagThread : public LookupWorker {
 public:
-    FolderTagThread(TrovixDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
-                    LookupSources sources);
+    FolderTagThread(ProgressIndicator* progress, bool cleanUpOnly, LookupSources sources);
 
-    void initializeHits();
+    // A new list for a folder of this many tracks, whose tags say
+    // `tagDetails` (the genre and year weigh in the scores).
+    void initializeHits(int trackCount, AlbumDetailsPtr tagDetails);
 
     // One source each; after each, a cancel on the progress sheet marks the
     // look-up cancelled (the next sources still run).
@@ -46,7 +47,9 @@ public:
     std::shared_ptr<AlbumInfoArray> hits() const;
 
 private:
-    TrovixDocument* fDoc;
+    ScoreWeights weightsFor(const QString& terms) const;
+
+    AlbumDetailsPtr fTagDetails;
     std::shared_ptr<AlbumInfoArray> fFTTHits;
     LookupSources fSources;
     // Read when the worker is made, on the main thread.

@@ -15,7 +15,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMutexLocker>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -58,7 +57,7 @@ void TrovixDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
     // (the main) thread, so merely waiting for idle would never return.
     waitUntilIdle();
     {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         fDocPath = QDir::cleanPath(path);
     }
     fAlbumArtObj->searchForImages(fDocPath);
@@ -68,7 +67,7 @@ void TrovixDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
 }
 
 void TrovixDocument::createWorker(ProgressIndicator* sheet, bool cleanUpOnly) {
-    fFTT = std::make_shared<FolderTagThread>(this, sheet, cleanUpOnly, fSources);
+    fFTT = std::make_shared<FolderTagThread>(sheet, cleanUpOnly, fSources);
 }
 
 int TrovixDocument::alternate() const {
@@ -88,27 +87,27 @@ void TrovixDocument::typingIdle() {
 // Album fields ---------------------------------------------------------------
 
 QString TrovixDocument::artistField() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fOldArtist;
 }
 
 QString TrovixDocument::albumField() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fOldAlbum;
 }
 
 QString TrovixDocument::genreField() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fOldGenre;
 }
 
 QString TrovixDocument::yearField() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fOldYear;
 }
 
 void TrovixDocument::setField(QString& field, const QString& text) {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     field = text.isNull() ? QString(u""_qs) : text;
 }
 
@@ -161,7 +160,7 @@ void TrovixDocument::setReverseArtistTitle(bool on) {
 }
 
 QString TrovixDocument::lastSearch() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fLastSearch;
 }
 
@@ -191,8 +190,12 @@ void TrovixDocument::lookupCommon() {
 }
 
 ScoreWeights TrovixDocument::scoreWeights(const QString& terms) const {
-    const QString genre = fAlbumDetailsFromTags ? fAlbumDetailsFromTags->genre() : QString();
-    const QString year = fAlbumDetailsFromTags ? fAlbumDetailsFromTags->year() : QString();
+    return scoreWeightsFor(terms, fAlbumDetailsFromTags);
+}
+
+ScoreWeights TrovixDocument::scoreWeightsFor(const QString& terms, const AlbumDetailsPtr& tags) {
+    const QString genre = tags ? tags->genre() : QString();
+    const QString year = tags ? tags->year() : QString();
     auto orEmpty = [](const QString& s) { return s.isNull() ? QString(u""_qs) : s; };
     return {AlbumInfo::scoreWeightEntry(AlbumInfo::kCompareStringKey, orEmpty(terms), 88),
             AlbumInfo::scoreWeightEntry(AlbumInfo::kGenreKey, orEmpty(genre), 6),
@@ -200,14 +203,19 @@ ScoreWeights TrovixDocument::scoreWeights(const QString& terms) const {
 }
 
 QString TrovixDocument::getInitialSearchString() const {
-    const std::optional<CustomTag> tag = customTag();
+    return initialSearchString(fCustomTag, fAlbumDetailsFromTags);
+}
+
+QString TrovixDocument::initialSearchString(const std::optional<CustomTag>& tag,
+                                            const AlbumDetailsPtr& tags) {
     if (tag && !tag->iadbSearchTerms().isNull()) return tag->iadbSearchTerms();
-    const QString artist = fAlbumDetailsFromTags ? fAlbumDetailsFromTags->artist() : QString();
-    const QString album = fAlbumDetailsFromTags ? fAlbumDetailsFromTags->album() : QString();
+    const QString artist = tags ? tags->artist() : QString();
+    const QString album = tags ? tags->album() : QString();
     return QStringLiteral("%1 / %2").arg(artist, album);
 }
 
-void TrovixDocument::scanFiles(const QString& folder) {
+void TrovixDocument::scanFiles(FolderOpening& opening) {
+    const QString& folder = opening.folder;
     // Raw bytes: a name that is not UTF-8 cannot be opened through a string,
     // so it is named to the user instead of vanishing from the album.
     QStringList entries;
@@ -243,13 +251,7 @@ void TrovixDocument::scanFiles(const QString& folder) {
                       .arg(undecodable.size())
                       .arg(quoted.join(QStringLiteral(", "))));
     }
-    {
-        QMutexLocker locker(&fDataLock);
-        fSongs = AudioTrackArray();
-        fCustomTag.reset();
-        fUnreadableFiles.clear();
-    }
-    QStringList unreadable;
+    QStringList& unreadable = opening.unreadable;
     ProgressIndicator* sheet = progress();
     if (sheet) {
         sheet->NotifyBeginDet(QStringLiteral("Scanning files..."), 0, int(entries.size()) + 1,
@@ -263,12 +265,11 @@ void TrovixDocument::scanFiles(const QString& folder) {
         if (info.exists() && !info.isDir() && name != RenameJournal::kFileName) {
             AudioTrack track = AudioTrack::initWithPath(path);
             if (track.isValid()) {
-                QMutexLocker locker(&fDataLock);
-                if (!fCustomTag && track.customTag()) fCustomTag = track.customTag();
+                if (!opening.customTag && track.customTag()) opening.customTag = track.customTag();
                 // The row numbers the file-name template; a list that is never
                 // reordered (clean-up only) is named by its scan order.
-                track.setRow(uint32_t(fSongs.count()));
-                fSongs.add(std::make_shared<AudioTrack>(std::move(track)));
+                track.setRow(uint32_t(opening.songs.count()));
+                opening.songs.add(std::make_shared<AudioTrack>(std::move(track)));
             } else if (MusicFile::isMusicFileName(name)) {
                 unreadable << name;
             }
@@ -276,16 +277,11 @@ void TrovixDocument::scanFiles(const QString& folder) {
         if (sheet) sheet->NotifyBump(1);
     }
     if (!unreadable.isEmpty()) reportUnreadableFiles(unreadable);
-    notifyTracksChanged();
 }
 
 // Empty, truncated or not audio at all, whatever the name says: the others
 // open without them, and the user learns which ones were left out.
 void TrovixDocument::reportUnreadableFiles(const QStringList& names) {
-    {
-        QMutexLocker locker(&fDataLock);
-        fUnreadableFiles = names;
-    }
     postAlert(names.size() == 1 ? QStringLiteral("Unreadable File")
                                 : QStringLiteral("Unreadable Files"),
               unreadableMessage(names) + QStringLiteral(" They are left out."));
@@ -316,12 +312,7 @@ AlbumInfoPtr hitWithCover(const AlbumDetailsPtr& details, const QImage& image,
 
 } // namespace
 
-TrovixDocument::FolderCover TrovixDocument::findFolderCover() const {
-    QList<AudioTrackRef> songs;
-    {
-        QMutexLocker locker(&fDataLock);
-        songs = fSongs.array();
-    }
+TrovixDocument::FolderCover TrovixDocument::findFolderCover(const AudioTrackArray& songs) {
     for (const AudioTrackRef& track : songs) {
         if (!track->hasImage()) continue;
         const QByteArray bytes = track->getImageData();
@@ -332,33 +323,15 @@ TrovixDocument::FolderCover TrovixDocument::findFolderCover() const {
     return {};
 }
 
-void TrovixDocument::createAlbumHitFromTags(const FolderCover& cover) {
-    const std::optional<CustomTag> tag = customTag();
-    AlbumDetailsPtr details;
-    AlbumInfoPtr hit;
-    {
-        QMutexLocker locker(&fDataLock);
-        details = AlbumDetails::AlbumDetailsFromTags(fSongs, tag ? &*tag : nullptr);
-    }
-    hit = hitWithCover(details, cover.image, cover.bytes, TrackInfo::kTagLocation);
-    // Published whole: the window may be drawing the status letters from the
-    // previous hit meanwhile.
-    QMutexLocker locker(&fDataLock);
-    fAlbumDetailsFromTags = details;
-    fAlbumInfoFromTags = hit;
-}
-
-void TrovixDocument::createAlbumHitFromFiles(const FolderCover& cover) {
-    AlbumDetailsPtr details;
-    AlbumInfoPtr hit;
-    {
-        QMutexLocker locker(&fDataLock);
-        details = AlbumDetails::AlbumDetailsFromFiles(fSongs);
-    }
-    hit = hitWithCover(details, cover.image, cover.bytes, cover.path);
-    QMutexLocker locker(&fDataLock);
-    fAlbumDetailsFromFiles = details;
-    fAlbumInfoFromFiles = hit;
+void TrovixDocument::createAlbumHits(FolderOpening& opening, const FolderCover& cover) {
+    const std::optional<CustomTag>& tag = opening.customTag;
+    opening.detailsFromTags =
+        AlbumDetails::AlbumDetailsFromTags(opening.songs, tag ? &*tag : nullptr);
+    opening.infoFromTags =
+        hitWithCover(opening.detailsFromTags, cover.image, cover.bytes, TrackInfo::kTagLocation);
+    opening.detailsFromFiles = AlbumDetails::AlbumDetailsFromFiles(opening.songs);
+    opening.infoFromFiles =
+        hitWithCover(opening.detailsFromFiles, cover.image, cover.bytes, cover.path);
 }
 
 namespace {
@@ -372,72 +345,90 @@ AlbumInfoPtr pseudoHit(const AlbumInfoPtr& hit) {
 
 } // namespace
 
-void TrovixDocument::recoverFolder() {
-    const QString folder = docPath();
+QString TrovixDocument::recoverFolder(const QString& folder) {
     FolderLock lock;
     // A folder being saved right now is that save's business.
-    if (lock.tryLock(folder) != FolderLock::Code::Locked) return;
+    if (lock.tryLock(folder) != FolderLock::Code::Locked) return folder;
     const QStringList restored = SaveBatch::recover(folder);
     const RenameJournal::Recovery renames = RenameJournal::finish(folder);
-    if (renames.folder != folder) {
-        {
-            QMutexLocker locker(&fDataLock);
-            fDocPath = renames.folder;
-        }
-        syncWindowTitle();
-    }
     const QString text = RenameJournal::describe(restored, renames);
     if (!text.isNull()) postAlert(QStringLiteral("Interrupted Save Finished"), text);
+    return renames.folder;
 }
 
-void TrovixDocument::initThread() {
-    FolderTagThread& ftt = *fFTT;
-    ftt.initializeHits();
-    recoverFolder();
-    scanFiles(docPath());
+DocumentBase::JobBody TrovixDocument::openJob() {
+    const QString folder = fDocPath;
+    const std::shared_ptr<FolderTagThread> ftt = fFTT;
     ProgressIndicator* sheet = progress();
-    if (!(sheet && sheet->cancelled())) {
-        const FolderCover cover = findFolderCover();
-        createAlbumHitFromTags(cover);
-        createAlbumHitFromFiles(cover);
-        fAlbumArtObj->setImageFromAlbumInfo(fAlbumInfoFromTags.get());
-        fAlbumArtObj->setImageFromAlbumInfo(fAlbumInfoFromFiles.get());
+    // Read here, once: the worker asks no preference.
+    const bool searchCovers = ftt->options().searchCovers;
+    return [this, folder, ftt, sheet, searchCovers]() -> JobResult {
+        auto opening = std::make_shared<FolderOpening>();
+        opening->folder = recoverFolder(folder);
+        scanFiles(*opening);
+        if (!(sheet && sheet->cancelled())) {
+            createAlbumHits(*opening, findFolderCover(opening->songs));
+            fAlbumArtObj->setImageFromAlbumInfo(opening->infoFromTags.get());
+            fAlbumArtObj->setImageFromAlbumInfo(opening->infoFromFiles.get());
+            const QString terms = initialSearchString(opening->customTag, opening->detailsFromTags);
+            // Hits with the folder's track count rank first among equals.
+            ftt->initializeHits(int(opening->songs.count()), opening->detailsFromTags);
+            if (!ftt->cleanUpOnly()) {
+                if (opening->customTag) ftt->addAlbumHitsFromCustomTag(&*opening->customTag);
+                ftt->addAlbumHitsFromWeb(terms);
+            }
+            ftt->pruneAlbumList();
+            ftt->retrieveTracks();
+            ftt->addHit(pseudoHit(opening->infoFromTags));
+            ftt->addHit(pseudoHit(opening->infoFromFiles));
+            if (!ftt->cleanUpOnly() && searchCovers)
+                ftt->retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
+            opening->lastSearch = terms;
+        }
+        ftt->finalize();
+        return [this, opening] { applyOpening(*opening); };
+    };
+}
+
+void TrovixDocument::applyOpening(const FolderOpening& opening) {
+    fDocPath = opening.folder;
+    fSongs = opening.songs;
+    fCustomTag = opening.customTag;
+    fUnreadableFiles = opening.unreadable;
+    fAlbumDetailsFromTags = opening.detailsFromTags;
+    fAlbumDetailsFromFiles = opening.detailsFromFiles;
+    fAlbumInfoFromTags = opening.infoFromTags;
+    fAlbumInfoFromFiles = opening.infoFromFiles;
+    if (!opening.lastSearch.isNull()) {
         restoreAllOriginalTitles();
         restoreOrigAlbumInfo();
-        const QString terms = getInitialSearchString();
-        if (!ftt.cleanUpOnly()) {
-            const std::optional<CustomTag> tag = customTag();
-            if (tag) ftt.addAlbumHitsFromCustomTag(&*tag);
-            ftt.addAlbumHitsFromWeb(terms);
-        }
-        ftt.pruneAlbumList();
-        ftt.retrieveTracks();
-        ftt.addHit(pseudoHit(fAlbumInfoFromTags));
-        ftt.addHit(pseudoHit(fAlbumInfoFromFiles));
-        if (!ftt.cleanUpOnly() && ftt.options().searchCovers)
-            ftt.retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
-        QMutexLocker locker(&fDataLock);
-        fLastSearch = terms;
+        fLastSearch = opening.lastSearch;
     }
-    ftt.finalize();
+    notifyTracksChanged();
 }
 
-void TrovixDocument::lookupThread(const QString& terms) {
-    FolderTagThread& ftt = *fFTT;
-    ftt.initializeHits();
-    fAlbumArtObj->setImageFromAlbumInfo(fAlbumInfoFromTags.get());
-    fAlbumArtObj->setImageFromAlbumInfo(fAlbumInfoFromFiles.get());
-    ftt.addHit(pseudoHit(fAlbumInfoFromTags));
-    ftt.addHit(pseudoHit(fAlbumInfoFromFiles));
-    ftt.addAlbumHitsFromWeb(terms);
-    ftt.pruneAlbumList();
-    ftt.retrieveTracks();
-    if (ftt.options().searchCovers) ftt.retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
-    {
-        QMutexLocker locker(&fDataLock);
-        fLastSearch = terms;
-    }
-    ftt.finalize();
+DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
+    const std::shared_ptr<FolderTagThread> ftt = fFTT;
+    // The window reads the document's own folder hits meanwhile: the worker
+    // gets copies.
+    const AlbumInfoPtr fromTags = pseudoHit(fAlbumInfoFromTags);
+    const AlbumInfoPtr fromFiles = pseudoHit(fAlbumInfoFromFiles);
+    const AlbumDetailsPtr tagDetails = fAlbumDetailsFromTags;
+    const int count = int(fSongs.count());
+    const bool searchCovers = ftt->options().searchCovers;
+    return [this, ftt, terms, fromTags, fromFiles, tagDetails, count, searchCovers]() -> JobResult {
+        ftt->initializeHits(count, tagDetails);
+        fAlbumArtObj->setImageFromAlbumInfo(fromTags.get());
+        fAlbumArtObj->setImageFromAlbumInfo(fromFiles.get());
+        ftt->addHit(fromTags);
+        ftt->addHit(fromFiles);
+        ftt->addAlbumHitsFromWeb(terms);
+        ftt->pruneAlbumList();
+        ftt->retrieveTracks();
+        if (searchCovers) ftt->retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
+        ftt->finalize();
+        return [this, terms] { fLastSearch = terms; };
+    };
 }
 
 void TrovixDocument::scoopFileThreadData() {

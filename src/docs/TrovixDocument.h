@@ -11,7 +11,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QMutexLocker>
 #include <QString>
 #include <QUndoStack>
 
@@ -20,6 +19,8 @@
 #include <optional>
 
 class FolderTagThread;
+struct FolderSavePlan;
+struct FolderSaveReport;
 
 // The document of one album folder: its track records, the four album fields
 // that every file will receive, the ranked album hits, the box set and the
@@ -27,10 +28,11 @@ class FolderTagThread;
 // the command line and the tests drive it through the same calls and hear
 // back through a DocumentHost.
 //
-// It lives on the main thread. At most one worker runs at a time, serialised
-// by the busy state; the worker writes the records while the busy state keeps
-// the user's commands out. Its end is noticed by a one-second status timer on
-// the main thread, or by waitUntilIdle() where no event loop runs.
+// It lives on the main thread, which alone reads and changes its records,
+// fields and hits. At most one job runs at a time, serialised by the busy
+// state: an opening, look-up or save takes copies made on the main thread
+// and returns its result by value, applied on the main thread when the job
+// has ended (jobFinished; waitUntilIdle() where no event loop runs).
 class TrovixDocument : public DocumentBase {
     Q_OBJECT
 public:
@@ -93,7 +95,10 @@ public:
     QString lastSearch() const;
 
     // Track table -----------------------------------------------------------
-    const AudioTrackArray& trackArray() const { return fSongs; }
+    const AudioTrackArray& trackArray() const {
+        assertOwner();
+        return fSongs;
+    }
     qsizetype numberOfRows() const;
     QStringList trackColumns() const { return TrackTableModel::columns(fVariousArtists); }
     TrackTableModel::Cell cellValue(qsizetype row, const QString& column);
@@ -149,7 +154,10 @@ public:
     void lookUp(LookUpCommand command);
 
     // Hits ------------------------------------------------------------------
-    const HitTable& hitTable() const { return fHitTable; }
+    const HitTable& hitTable() const {
+        assertOwner();
+        return fHitTable;
+    }
     int selectedHitRow() const { return fHitTable.selectedRow(); }
     // The result key of the selected hit, null when none is selected.
     QString selectedHitKey() const { return fHitTable.iadbKey(); }
@@ -162,22 +170,21 @@ public:
     bool sortHits(const QString& column);
 
     AlbumDetailsPtr currentAlbumDetails() const { return fCurrentAlbumDetails; }
-    // The opening worker replaces these while the window draws the status
-    // letters from them.
+    // The folder's own hits, from its tags and its file names.
     AlbumDetailsPtr albumDetailsFromTags() const {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         return fAlbumDetailsFromTags;
     }
     AlbumDetailsPtr albumDetailsFromFiles() const {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         return fAlbumDetailsFromFiles;
     }
     AlbumInfoPtr albumInfoFromTags() const {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         return fAlbumInfoFromTags;
     }
     AlbumInfoPtr albumInfoFromFiles() const {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         return fAlbumInfoFromFiles;
     }
 
@@ -217,14 +224,31 @@ public:
     DocumentSnapshot snapshot() const;
     void restoreSnapshot(const DocumentSnapshot& state);
 
-    // Worker bodies and their steps (run on the worker thread) --------------
+    // What an opening gathered on the worker, applied on the main thread
+    // in one step.
+    struct FolderOpening {
+        QString folder; // where the folder is after finishing an interrupted save
+        AudioTrackArray songs;
+        std::optional<CustomTag> customTag;
+        QStringList unreadable;
+        AlbumDetailsPtr detailsFromTags;
+        AlbumDetailsPtr detailsFromFiles;
+        AlbumInfoPtr infoFromTags;
+        AlbumInfoPtr infoFromFiles;
+        QString lastSearch; // null when the scan was cancelled
+    };
+    static ScoreWeights scoreWeightsFor(const QString& terms, const AlbumDetailsPtr& tags);
+    static QString initialSearchString(const std::optional<CustomTag>& tag,
+                                       const AlbumDetailsPtr& tags);
+
+    // The worker's steps of an opening; they touch no document state.
     // Before the scan: finishes what an interrupted save left (rollback
-    // bytes, a rename journal) and tells the user. Skipped while another
-    // save holds the folder.
-    void recoverFolder();
+    // bytes, a rename journal) and tells the user; answers where the folder
+    // is now. Skipped while another save holds the folder.
+    QString recoverFolder(const QString& folder);
     // Lists the folder's music files; names that are not UTF-8 are named
     // in an alert.
-    void scanFiles(const QString& folder);
+    void scanFiles(FolderOpening& opening);
     // The first picture in the files' tags that decodes, decoded once for
     // both folder hits.
     struct FolderCover {
@@ -232,11 +256,10 @@ public:
         QByteArray bytes;
         QString path; // of the file whose tags hold it
     };
-    FolderCover findFolderCover() const;
-    void createAlbumHitFromTags(const FolderCover& cover);
-    void createAlbumHitFromFiles(const FolderCover& cover);
-    void initThread() override;
-    void lookupThread(const QString& terms) override;
+    static FolderCover findFolderCover(const AudioTrackArray& songs);
+    static void createAlbumHits(FolderOpening& opening, const FolderCover& cover);
+    void initThread() override {}
+    void lookupThread(const QString&) override {}
     void scoopFileThreadData() override;
 
     // ==== Saving (TrovixDocumentSave.cpp) ====================================
@@ -248,34 +271,26 @@ public:
     // "Yes"; alertResp2 is "Cancel", "Save Others" or "Use Old Titles".
     void alertResp1(int button);
     void alertResp2(int button);
-    // The save itself (worker thread): backup, retag, renames, read-back.
-    void saveCommon() override;
-    // Writes the tags of every writable record with a new title as one
-    // batch, then optionally gives the files their new names from a
-    // journalled plan, and the folder its new name once every file was saved.
-    // A stop request ends it after the file or move in progress.
-    void retagTracks(bool rename);
-    // The folder's templated name; null when it keeps its name.
-    QString plannedFolderName(int alternate) const;
-    // Gives the folder its templated name; never replaces an existing one.
-    // False (with a save failure) when the system refused.
-    bool renameAlbum(int alternate);
-    // Tells every record where its file now lives.
-    void refreshTracks();
-    // Copies the folder into the backups folder; false (with the reason)
-    // when it could not be copied. An empty folder needs no copy.
-    bool backupFolder(QString* reason);
+    // The save's plan, made on the main thread: the new tags, names, cover
+    // and options of every file to write.
+    FolderSavePlan makeSavePlan();
+    // The save's result, applied on the main thread in one step: records,
+    // names, the folder's path, alerts, failures.
+    void applySaveReport(const FolderSaveReport& report);
     // ==== end of saving ======================================================
 
 protected:
     void createWorker(ProgressIndicator* sheet, bool cleanUpOnly) override;
+    JobBody saveJob() override;
+    JobBody openJob() override;
+    JobBody lookupJob(const QString& terms) override;
     LookupWorker* currentWorker() const override;
     void typingIdle() override;
     void saveSucceeded() override;
     bool trackSelected(qsizetype row) const { return fSelectedTracks.contains(row); }
 
-    // fDataLock also guards the album fields, the track list and its
-    // records' titles.
+    // Owned by the main thread, like everything below: workers get copies
+    // when they start and hand back values.
     QString fOldAlbum;
     QString fOldArtist;
     QString fOldGenre;
@@ -302,6 +317,7 @@ protected:
 private:
     bool refuseWhileBusy() const { return !isIdle(); }
     void reportUnreadableFiles(const QStringList& names);
+    void applyOpening(const FolderOpening& opening);
     static QString unreadableMessage(const QStringList& names);
     void setField(QString& field, const QString& text);
     // Runs an edit and keeps it on the undo stack when it changed anything.

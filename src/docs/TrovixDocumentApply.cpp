@@ -10,7 +10,6 @@
 #include "text/SmartCapitalize.h"
 
 #include <QHash>
-#include <QMutexLocker>
 
 #include <cstdlib>
 #include <optional>
@@ -102,7 +101,7 @@ void TrovixDocument::applyAlbumInfo(const AlbumInfo& hit) {
     if (!details || fLockAlbumInfo) return;
     const bool smart = smartCapitalization();
     {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         fOldArtist = capitalizedIf(smart, firstOf(hit.artist(), details->artist()));
         fOldAlbum = capitalizedIf(smart, firstOf(hit.album(), details->album()));
         fOldGenre = firstOf(hit.genre(), details->genre());
@@ -116,7 +115,7 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
     const AlbumDetailsPtr details = albumDetails(appendCurrent);
     if (!details) return;
     const int t = details->numTracks();
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     if (reorder) {
         QList<AudioTrackRef> records;
         for (const AudioTrackRef& track : fSongs)
@@ -290,7 +289,6 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
         const AudioTrackRef track = fSongs.objectAtIndex(p);
         if (!track->isPlaceholder()) track->clearNewTitle();
     }
-    locker.unlock();
     notifyTracksChanged();
     markEdited();
 }
@@ -354,7 +352,7 @@ bool TrovixDocument::applyTitleToNewTitle(const QString& title, const QString& a
 
 void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
     recordEdit(QStringLiteral("Restore Titles"), [&] {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         const QString tagArtist = fAlbumInfoFromTags ? fAlbumInfoFromTags->artist() : QString();
         for (qsizetype i = 0; i < fSongs.count(); ++i) {
             const AudioTrackRef track = fSongs.objectAtIndex(i);
@@ -380,7 +378,7 @@ void TrovixDocument::restoreOneOriginalTitle() {
 
 void TrovixDocument::restoreOrigAlbumInfo() {
     recordEdit(QStringLiteral("Restore Album Info"), [&] {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         const AlbumInfoPtr hit = fAlbumInfoFromTags;
         auto orEmpty = [](const QString& s) { return s.isNull() ? QString(u""_qs) : s; };
         fOldArtist = orEmpty(hit ? hit->artist() : QString());

@@ -5,58 +5,20 @@
 #include "app/Preferences.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
-#include "docs/FolderBackup.h"
-#include "docs/RenameAlerts.h"
-#include "docs/RenameJournal.h"
+#include "docs/FolderSavePlan.h"
 #include "media/MusicFile.h"
-#include "media/SaveBatch.h"
-#include "system/FolderLock.h"
-#include "system/Log.h"
-#include "system/MoveFile.h"
-#include "system/ProgressIndicator.h"
-#include "system/SaveSteps.h"
+#include "model/NameTemplate.h"
+#include "model/TextNumbers.h"
 #include "text/MacRoman.h"
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
-#include <QMutexLocker>
 #include <QSet>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 const QString kOK = QStringLiteral("OK");
 const QString kYes = QStringLiteral("Yes");
 const QString kNo = QStringLiteral("No");
-
-class ProgressSteps {
-public:
-    explicit ProgressSteps(ProgressIndicator* p) : fP(p) {}
-    void begin(const QString& caption, int max, bool cancelable = false) {
-        if (fP) fP->NotifyBeginDet(caption, 0, max, cancelable);
-    }
-    // A stop request, or the sheet's Cancel during a cancelable phase.
-    bool stopped() const { return SaveSteps::stopRequested() || (fP && fP->cancelled()); }
-    void bump() {
-        if (fP) fP->NotifyBump(1);
-    }
-
-private:
-    ProgressIndicator* fP;
-};
-
-// The new folder entry is durable before the save says it is done.
-void syncFolderOf(const QString& path) {
-    const QByteArray parent = QFile::encodeName(QFileInfo(path).path());
-    const int fd = ::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
 
 } // namespace
 
@@ -83,7 +45,7 @@ void TrovixDocument::saveDocument() {
     QStringList unreadable;
     QString refusal; // a file that is never written says why
     {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         unreadable = fUnreadableFiles;
         int real = 0, locked = 0;
         for (const AudioTrackRef& t : fSongs) {
@@ -159,307 +121,113 @@ void TrovixDocument::alertResp2(int button) {
 
 // The save ----------------------------------------------------------------
 
-void TrovixDocument::saveCommon() {
-    const bool rename = Prefs::boolValue(Prefs::kRenameTracks);
-    {
-        QMutexLocker locker(&fDataLock);
-        fSaveFailures.clear();
-    }
-
-    // One save per folder at a time, across processes too; the lock is
-    // held until the folder has its new name.
-    FolderLock folderLock;
-    const FolderLock::Code locked = folderLock.tryLock(docPath());
-    if (locked != FolderLock::Code::Locked) {
-        postAlert(QStringLiteral("Folder Not Saved"),
-                  locked == FolderLock::Code::Busy
-                      ? FolderLock::kBusyMessage
-                      : QStringLiteral("The folder could not be opened for saving: %1.")
-                            .arg(folderLock.error()));
-        return;
-    }
-
-    bool backup = Prefs::boolValue(Prefs::kBackup);
-    {
-        QMutexLocker locker(&fDataLock);
-        for (const AudioTrackRef& t : fSongs)
-            if (!t->isPlaceholder() &&
-                QFileInfo(t->getFileName()).suffix().compare(u"m4p", Qt::CaseInsensitive) == 0)
-                backup = true;
-    }
-    // The user asked for a copy before anything changes: without it, nothing
-    // is written.
-    QString reason;
-    if (backup && !backupFolder(&reason)) {
-        postAlert(QStringLiteral("Backup Failed"),
-                  QStringLiteral("The folder could not be backed up to \"%1\", so nothing was "
-                                 "saved. %2")
-                      .arg(FolderBackup::backupsFolder(), reason));
-    } else {
-        retagTracks(rename);
-        refreshTracks();
-        syncWindowTitle();
-
-        concludeSave();
-    }
-
-    // Idle again, the redraw and the sheet's close follow on the main thread.
-}
-
-bool TrovixDocument::backupFolder(QString* reason) {
-    const FolderBackup::Result r = FolderBackup::backupFolder(docPath(), progress());
-    if (r.ok()) return true;
-    TROVIX_LOG() << "Backup to" << r.target << "failed:" << r.reason;
-    if (reason) *reason = r.reason;
-    return false;
-}
-
-void TrovixDocument::retagTracks(bool rename) {
-    ProgressSteps steps(progress());
-    const QString folder = docPath();
-    QList<AudioTrackRef> songs;
-    QString artist, album, year, genre, terms, key;
-    bool various = false, reverse = false;
-    {
-        QMutexLocker locker(&fDataLock);
-        songs = fSongs.array();
-        artist = fOldArtist;
-        album = fOldAlbum;
-        year = fOldYear;
-        genre = fOldGenre;
-        terms = fLastSearch.isEmpty() ? fSearchTerms : fLastSearch;
-        various = fVariousArtists;
-        reverse = fReverseArtistTitle;
-    }
-    key = selectedHitKey();
+FolderSavePlan TrovixDocument::makeSavePlan() {
+    FolderSavePlan plan;
+    plan.folder = fDocPath;
+    plan.options = SaveOptions::fromPrefs();
+    const SaveOptions& options = plan.options;
+    const int flags = alternate();
+    const int count = int(fSongs.count());
+    plan.recordCount = count;
+    plan.backup = options.backup;
 
     // What lets a later opening rerun this search and restore the boxes.
-    CustomTag tag;
-    tag.setIADBSearchTerms(terms);
-    tag.setIADBKey(key);
-    if (various) {
-        tag.setVariousArtist(artist);
-        if (reverse) tag.setReverseArtistAlbum(true);
+    plan.tag.setIADBSearchTerms(fLastSearch.isEmpty() ? fSearchTerms : fLastSearch);
+    plan.tag.setIADBKey(selectedHitKey());
+    if (fVariousArtists) {
+        plan.tag.setVariousArtist(fOldArtist);
+        if (fReverseArtistTitle) plan.tag.setReverseArtistAlbum(true);
     }
 
-    const int count = int(songs.size());
-    steps.begin(QStringLiteral("Re-tagging files..."), count + 1, true);
-    steps.bump();
-    // Tags are set in memory first, then the whole folder is written as one
-    // batch.
-    SaveBatch batch(folder);
-    QList<QPair<AudioTrackRef, AudioTrack>> written; // the record and its state before
+    // The names come from the records as they will be once written: copies
+    // with the new tags, so the records themselves change only when the
+    // files did.
+    AudioTrackArray named;
+    QList<QByteArray> pictureFormats;
     for (int p = 0; p < count; ++p) {
-        const AudioTrackRef& t = songs[p];
-        {
-            // The file name numbers the track by its row: it must agree with
-            // the track number written, whatever the table last drew.
-            QMutexLocker locker(&fDataLock);
-            t->setRow(uint32_t(p));
-        }
+        const AudioTrackRef& t = fSongs.array()[p];
+        // The file name numbers the track by its row: it must agree with
+        // the track number written, whatever the table last drew.
+        t->setRow(uint32_t(p));
+        auto copy = std::make_shared<AudioTrack>(*t);
+        named.add(copy);
+        if (!t->isPlaceholder() &&
+            QFileInfo(t->getFileName()).suffix().compare(u"m4p", Qt::CaseInsensitive) == 0)
+            plan.backup = true;
         if (t->isPlaceholder() || !t->okToTag() || t->getNewTitle().isEmpty() || !t->musicFile())
             continue;
-        AudioTrack before = *t;
-        {
-            QMutexLocker locker(&fDataLock);
-            t->tagArtist(various ? t->getNewArtist() : artist);
-            t->tagAlbum(album);
-            t->tagYearStr(year);
-            t->tagGenre(genre);
-            t->tagTitle(t->getNewTitle());
-            t->tagTrack(p + 1, count);
-            if (fAlbumArtObj) fAlbumArtObj->saveImage(*t, folder);
-            t->tagCustomTag(tag);
+        FolderSavePlan::File f;
+        f.row = p;
+        f.name = t->getFileName();
+        f.artist = fVariousArtists ? t->getNewArtist() : fOldArtist;
+        f.album = fOldAlbum;
+        f.year = fOldYear;
+        f.genre = fOldGenre;
+        f.title = t->getNewTitle();
+        f.track = p + 1;
+        f.trackCount = count;
+        f.pictureFormat = t->musicFile()->imageFormat();
+        f.haveOpened = t->musicFile()->openedState(&f.opened);
+        if (!pictureFormats.contains(f.pictureFormat)) pictureFormats << f.pictureFormat;
+        copy->setArtist(f.artist);
+        copy->setAlbum(f.album);
+        copy->setYearStr(YearText(f.year));
+        copy->setGenre(f.genre);
+        copy->setTitle(f.title);
+        copy->setTrack(f.track, f.trackCount);
+        if (options.renameTracks) {
+            f.newName = copy->getNewFileName(flags);
+            f.numberedName = copy->getTempFileName(flags);
+            f.nameLimit = NameTemplate::lengthLimit(AudioTrack::kFileName | flags, fDocPath);
         }
-        batch.add(t->musicFile().get());
-        written << qMakePair(t, before);
+        plan.files << f;
     }
-    const std::vector<FileSaveOutcome> outcomes =
-        batch.commit([&steps] { return steps.stopped(); }, [&steps](int) { steps.bump(); });
-    QList<AudioTrackRef> retagged;
-    for (qsizetype i = 0; i < written.size(); ++i) {
-        const auto& [t, before] = written[i];
-        const FileSaveOutcome& o = outcomes[size_t(i)];
-        if (o.ok()) {
-            retagged << t;
-            continue;
-        }
-        // The file keeps its old tags, so the record does too.
-        addSaveFailure(before.getFileName(),
-                       o.code == FileSaveOutcome::Code::Stopped
-                           ? QStringLiteral("The save was stopped before this file was written.")
-                           : o.reason);
-        QMutexLocker locker(&fDataLock);
-        *t = before;
-    }
-
-    const bool stopped = steps.stopped();
-    const bool renameFolder = Prefs::boolValue(Prefs::kRenameAlbums);
-    if (stopped) {
-        if (renameFolder)
-            addSaveFailure(QFileInfo(folder).fileName(),
-                           QStringLiteral("The save was stopped, so the folder was not renamed."));
-        notifyTracksChanged();
-        return;
-    }
-    steps.begin(QStringLiteral("Renaming tracks..."), int(retagged.size()) + 1);
-    steps.bump();
-
-    const int flags = alternate();
-    RenameAlerts alerts([this](const Alert& a) { postAlert(a.title, a.message); });
-    RenamePlan plan;
-    QList<AudioTrackRef> planned;
-    if (rename && !retagged.isEmpty()) {
-        // Names are decided before anything moves, so the journal holds the
-        // whole plan and files may exchange names.
-        QList<QPair<AudioTrackRef, QString>> wanted;
-        QSet<QString> leaving;
-        for (const AudioTrackRef& t : retagged) {
-            const QString name = t->getNewFileName(flags);
-            if (name.isEmpty()) {
-                addSaveFailure(t->getFileName(),
-                               QStringLiteral("The naming template gave no name."));
-                continue;
-            }
-            if (name == t->getFileName()) continue;
-            wanted << qMakePair(t, name);
-            leaving.insert(t->getFileName());
-        }
-        QSet<QString> assigned;
-        const auto taken = [&](const QString& name) {
-            return assigned.contains(name) ||
-                   (!leaving.contains(name) && pathExists(folder + QLatin1Char('/') + name));
-        };
-        const qint64 pid = QCoreApplication::applicationPid();
-        int n = 0;
-        for (const auto& [t, name] : wanted) {
-            RenameEntry e;
-            e.oldName = t->getFileName();
-            e.newName = t->plannedFileName(flags, taken, &alerts);
-            struct stat st;
-            if (e.newName.isEmpty() ||
-                ::lstat(QFile::encodeName(t->getPath()).constData(), &st) != 0) {
-                addSaveFailure(e.oldName, QStringLiteral("No free name was found for it."));
-                continue;
-            }
-            e.device = st.st_dev;
-            e.inode = st.st_ino;
-            const QString extension = QFileInfo(e.oldName).suffix();
-            do {
-                e.tempName = AudioTrack::tempFileName(pid, n++, extension);
-            } while (pathExists(folder + QLatin1Char('/') + e.tempName));
-            assigned.insert(e.newName);
-            plan.files << e;
-            planned << t;
+    if (!plan.files.isEmpty() && fAlbumArtObj)
+        plan.cover = fAlbumArtObj->coverToStore(fDocPath, pictureFormats, options.embedCover,
+                                                options.saveCoverToFile, options.coverFileName);
+    if (options.renameFolder) {
+        if (const AudioTrackRef first = named.firstGoodTrack()) {
+            const QString name = first->getNewFolderName(&named, flags);
+            if (!name.isEmpty() && name != QFileInfo(fDocPath).fileName())
+                plan.newFolderName = name;
         }
     }
-    const QString newFolderName = renameFolder ? plannedFolderName(flags) : QString();
-    if (!newFolderName.isNull() && lastSaveFailures().isEmpty()) {
-        // In the journal only while every file is on course, so finishing an
-        // interrupted plan never renames a folder some file failed in.
-        {
-            plan.oldFolderName = QFileInfo(folder).fileName();
-            plan.newFolderName = newFolderName;
-        }
-    }
-
-    const RenameJournal::Run run = RenameJournal::run(
-        folder, plan, [] { return SaveSteps::stopRequested(); },
-        [&](bool allMoved) {
-            if (newFolderName.isNull()) return folder;
-            // The folder is named after its files: only when every one was
-            // saved.
-            const bool allSaved = allMoved && lastSaveFailures().isEmpty();
-            if (!allSaved) {
-                addSaveFailure(QFileInfo(folder).fileName(),
-                               QStringLiteral("The folder was not renamed to \"%1\", because not "
-                                              "every file was saved.")
-                                   .arg(newFolderName));
-                return folder;
-            }
-            renameAlbum(flags);
-            return docPath();
-        });
-    for (qsizetype i = 0; i < planned.size(); ++i) {
-        const RenameOutcome& o = run.outcomes[size_t(i)];
-        const AudioTrackRef& t = planned[i];
-        const QString oldName = t->getFileName();
-        {
-            QMutexLocker locker(&fDataLock);
-            if (!o.finalName.isEmpty() && o.finalName != oldName) {
-                t->setFileName(o.finalName);
-                t->setFolder(t->getFolder());
-            }
-        }
-        if (!o.failure.isNull()) addSaveFailure(oldName, o.failure);
-        steps.bump();
-    }
-    notifyTracksChanged();
+    return plan;
 }
 
-QString TrovixDocument::plannedFolderName(int alternate) const {
-    QMutexLocker locker(&fDataLock);
-    const AudioTrackRef first = fSongs.firstGoodTrack();
-    if (!first) return QString();
-    const QString newName = first->getNewFolderName(&fSongs, alternate);
-    if (newName.isEmpty() || newName == QFileInfo(fDocPath).fileName()) return QString();
-    return newName;
-}
-
-bool TrovixDocument::renameAlbum(int alternate) {
-    QString newName, docPathNow;
-    {
-        QMutexLocker locker(&fDataLock);
-        const AudioTrackRef first = fSongs.firstGoodTrack();
-        if (!first) return true;
-        newName = first->getNewFolderName(&fSongs, alternate);
-        docPathNow = fDocPath;
-    }
-    if (newName.isEmpty()) return true;
-    const QFileInfo current(docPathNow);
-    const QString newPath = current.path() + QLatin1Char('/') + newName;
-    if (newPath == docPathNow) return true;
-
-    const auto duplicate = [&] {
-        postAlert(QStringLiteral("Duplicate Folder Name"),
-                  QStringLiteral("A folder named \"%1\" already exists! Its name will remain "
-                                 "\"%2\".")
-                      .arg(newName, current.fileName()));
-        return true;
+DocumentBase::JobBody TrovixDocument::saveJob() {
+    fSaveFailures.clear();
+    auto plan = std::make_shared<const FolderSavePlan>(makeSavePlan());
+    ProgressIndicator* sheet = progress();
+    return [this, plan, sheet]() -> JobResult {
+        auto report = std::make_shared<FolderSaveReport>(plan->run(sheet));
+        return [this, report] { applySaveReport(*report); };
     };
-    if (pathExists(newPath)) return duplicate();
-    TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(docPathNow, newPath);
-    SaveSteps::step("rename-folder");
-    const MoveResult r = moveWithoutReplacing(docPathNow, newPath);
-    if (r.code == MoveResult::Code::TargetExists) return duplicate();
-    if (!r.ok()) {
-        // A refusal is a failure of the save, not a remark beside a success.
-        addSaveFailure(current.fileName(),
-                       QStringLiteral("The folder could not be renamed to \"%1\": %2. Its name "
-                                      "will remain \"%3\".")
-                           .arg(newName, r.error, current.fileName()));
-        return false;
+}
+
+void TrovixDocument::applySaveReport(const FolderSaveReport& report) {
+    for (const Alert& a : report.alerts)
+        postAlert(a.title, a.message);
+    if (!report.reachedWrite) return;
+    const bool moved = report.folder != fDocPath;
+    fDocPath = report.folder;
+    QSet<qsizetype> readBack;
+    for (const FolderSaveReport::File& f : report.files) {
+        if (!f.readBack || f.row < 0 || f.row >= fSongs.count()) continue;
+        fSongs.array()[f.row]->adoptFile(*f.readBack);
+        readBack.insert(f.row);
     }
-    syncFolderOf(newPath);
-    {
-        QMutexLocker locker(&fDataLock);
-        fDocPath = newPath;
+    // Every other record learns where its file now lives.
+    if (moved) {
+        for (qsizetype i = 0; i < fSongs.count(); ++i) {
+            if (readBack.contains(i)) continue;
+            const AudioTrackRef& t = fSongs.array()[i];
+            if (!t->isPlaceholder()) t->setFolder(fDocPath);
+            t->refresh();
+        }
     }
+    fSaveFailures = report.failures;
     syncWindowTitle();
     notifyTracksChanged();
-    return true;
-}
-
-void TrovixDocument::refreshTracks() {
-    ProgressSteps steps(progress());
-    QMutexLocker locker(&fDataLock);
-    steps.begin(QStringLiteral("Reading back new tags..."), int(fSongs.count()) + 1);
-    steps.bump();
-    for (const AudioTrackRef& t : fSongs) {
-        if (!t->isPlaceholder()) t->setFolder(fDocPath);
-        t->refresh();
-        steps.bump();
-    }
-    locker.unlock();
-    notifyTracksChanged();
+    concludeSave();
 }

@@ -9,18 +9,17 @@
 #include <QDataStream>
 #include <QDir>
 #include <QIODevice>
-#include <QMutexLocker>
 #include <QSet>
 
 #include <algorithm>
 
 qsizetype TrovixDocument::numberOfRows() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fSongs.count();
 }
 
 TrackTableModel::Cell TrovixDocument::cellValue(qsizetype row, const QString& column) {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     const AudioTrackRef track = fSongs.objectAtIndex(row);
     if (!track) return {};
     track->setRow(uint32_t(row));
@@ -38,7 +37,7 @@ void TrovixDocument::setObjectValue(qsizetype row, const QString& column, const 
     const AudioTrackRef track = fSongs.objectAtIndex(row);
     if (track && isIdle()) {
         recordEdit(QStringLiteral("Typing"), [&] {
-            QMutexLocker locker(&fDataLock);
+            assertOwner();
             if (column == TrackTableModel::kNewFile)
                 track->setNewTitle(value);
             else if (column == TrackTableModel::kArtist)
@@ -76,7 +75,7 @@ QString TrovixDocument::getNewTrack(qsizetype row) const {
 
 void TrovixDocument::indexTracks() {
     {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         for (qsizetype i = 0; i < fSongs.count(); ++i)
             fSongs.objectAtIndex(i)->setRow(uint32_t(i));
     }
@@ -209,7 +208,7 @@ void TrovixDocument::acceptTrackDrop(const QList<qsizetype>& rows, qsizetype dro
         for (const AudioTrackRef& track : list)
             reordered.add(track);
         {
-            QMutexLocker locker(&fDataLock);
+            assertOwner();
             fSongs = reordered;
         }
         fSelectedTracks = moved;

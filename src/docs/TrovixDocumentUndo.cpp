@@ -6,11 +6,9 @@
 #include "docs/DocumentEditCommand.h"
 #include "docs/SearchString.h"
 
-#include <QMutexLocker>
-
 DocumentSnapshot TrovixDocument::snapshot() const {
     DocumentSnapshot state;
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     state.order = fSongs.array();
     state.records = fSnapshotRecords.copy(state.order);
     state.artist = fOldArtist;
@@ -28,7 +26,7 @@ DocumentSnapshot TrovixDocument::snapshot() const {
 
 void TrovixDocument::restoreSnapshot(const DocumentSnapshot& state) {
     {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         AudioTrackArray songs;
         for (qsizetype i = 0; i < state.order.size(); ++i) {
             *state.order[i] = *state.records[i];

@@ -31,6 +31,9 @@ class ChunkMap;
 // after which the new file is parsed again.
 class AtomParser {
 public:
+    // The file as parsed; see MusicFile::openedState.
+    const struct stat& openedState() const { return fStat; }
+    void takeOpenedState(const struct stat& st) { fStat = st; }
     // Opens, maps and parses; null when the file cannot be parsed as an
     // MPEG-4 file, with the reason in *error.
     static std::unique_ptr<AtomParser> newAtomParser(const QString& path, QString* error = nullptr);

@@ -21,6 +21,14 @@ public:
 
     // The parsed file, for inspection.
     AtomParser* atomParser() const { return fAtomParser.get(); }
+    bool openedState(struct stat* st) const override {
+        if (!fAtomParser) return false;
+        *st = fAtomParser->openedState();
+        return true;
+    }
+    void takeOpenedState(const struct stat& st) override {
+        if (fAtomParser) fAtomParser->takeOpenedState(st);
+    }
 
 protected:
     QString readTitle() override;

@@ -606,7 +606,8 @@ SavePlan MP3File::planSave() {
     SavePlan plan;
     plan.finish = [this](bool) {};
     if (!fNeedsUpdate) return plan;
-    const int version = Prefs::intValue(Prefs::kTagVersion) == 3 ? 4 : 3;
+    const int setting = fTagVersion ? fTagVersion : Prefs::intValue(Prefs::kTagVersion);
+    const int version = setting == 3 ? 4 : 3;
     if (version == 4)
         convertToV24();
     else

@@ -26,6 +26,14 @@ public:
     ~MP3File() override;
 
     SavePlan planSave() override;
+    // The "TagVersion" value a save writes with (2 or 3), read once when the
+    // save started; without it the preference is read at the write.
+    void setTagVersion(int version) { fTagVersion = version; }
+    bool openedState(struct stat* st) const override {
+        *st = fStat;
+        return true;
+    }
+    void takeOpenedState(const struct stat& st) override { fStat = st; }
     void refreshAfterRename(const QString& newPath) override;
 
     // Diagnostics over the in-memory ID3v2 tag.
@@ -96,4 +104,5 @@ private:
     struct stat fStat {};
     Mp3Layout fLayout;
     QString fNotWritable; // why the file must not be written; null when it may
+    int fTagVersion = 0;
 };

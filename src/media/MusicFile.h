@@ -101,6 +101,14 @@ public:
     QString lastError() const { return fLastError; }
     // Null when the file may be written; else why it never is.
     virtual QString whyNotWritable() const { return QString(); }
+    // The file as it was read (device, inode, size, time): a save refuses a
+    // file changed since. A second object opened later for the same file
+    // takes over the first one's, so it refuses the same changes.
+    virtual bool openedState(struct stat* st) const {
+        (void)st;
+        return false;
+    }
+    virtual void takeOpenedState(const struct stat& st) { (void)st; }
 
 protected:
     friend class SaveBatch;

@@ -15,6 +15,11 @@
 // the file and how a save writes them back.
 class VorbisCommentFile : public MusicFile {
 public:
+    bool openedState(struct stat* st) const override {
+        *st = fOpened;
+        return true;
+    }
+    void takeOpenedState(const struct stat& st) override { fOpened = st; }
     // The field that holds the custom tag's text.
     static inline const QString kCustomTagField = QStringLiteral("TROVIX");
 

@@ -58,12 +58,16 @@ Alert duplicateNameAlert(const QString& name, const QString& candidate) {
 } // namespace
 
 AudioTrack AudioTrack::initWithPath(const QString& path) {
+    return initWithFile(path, MusicFile::newMusicFileWithPath(path));
+}
+
+AudioTrack AudioTrack::initWithFile(const QString& path, std::shared_ptr<MusicFile> file) {
     AudioTrack t;
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     t.fFolder = slash < 0 ? QString() : path.left(slash);
     t.fFileName = slash < 0 ? path : path.mid(slash + 1);
     t.fOKToTag = writableAndDeletable(path);
-    t.fMusicFile = MusicFile::newMusicFileWithPath(path);
+    t.fMusicFile = std::move(file);
     if (const auto& f = t.fMusicFile) {
         if (!f->whyNotWritable().isNull()) t.fOKToTag = false;
         t.fTitle = f->getTitle();
@@ -88,6 +92,16 @@ AudioTrack AudioTrack::initWithPath(const QString& path) {
         t.fTitle = dot > 0 ? t.fFileName.left(dot) : t.fFileName;
     }
     return t;
+}
+
+void AudioTrack::adoptFile(const AudioTrack& readBack) {
+    AudioTrack kept = std::move(*this);
+    *this = readBack;
+    fNewTitle = kept.fNewTitle;
+    fNewArtist = kept.fNewArtist;
+    fAlbumDetails_Title = kept.fAlbumDetails_Title;
+    fPauseSeconds = kept.fPauseSeconds;
+    fRow = kept.fRow;
 }
 
 AudioTrack AudioTrack::initPlaceholder(const QString& folder) {
@@ -349,11 +363,17 @@ QString AudioTrack::plannedFileName(int flags, const std::function<bool(const QS
                                     AlertHost* alerts) const {
     const QString name = getNewFileName(flags);
     if (name.isEmpty()) return QString();
-    if (name == fFileName || !taken(name)) return name;
-    const QString temp = getTempFileName(flags);
-    const int limit = NameTemplate::lengthLimit(kFileName | flags, fFolder);
+    return freeFileName(name, fFileName, getTempFileName(flags),
+                        NameTemplate::lengthLimit(kFileName | flags, fFolder), taken, alerts);
+}
+
+QString AudioTrack::freeFileName(const QString& name, const QString& current,
+                                 const QString& numbered, int limit,
+                                 const std::function<bool(const QString&)>& taken,
+                                 AlertHost* alerts) {
+    if (name == current || !taken(name)) return name;
     for (int k = 1; k < 100000; ++k) {
-        const QString candidate = NameTemplate::numberedName(temp, k, limit);
+        const QString candidate = NameTemplate::numberedName(numbered, k, limit);
         if (taken(candidate)) continue;
         report(alerts, duplicateNameAlert(name, candidate));
         return candidate;

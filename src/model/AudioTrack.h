@@ -44,6 +44,12 @@ public:
     // Opens the file at the full path and copies its tags; a path of a type
     // the program cannot read gives a record without file (isValid false).
     static AudioTrack initWithPath(const QString& path);
+    // The same over a file object already open at `path`.
+    static AudioTrack initWithFile(const QString& path, std::shared_ptr<MusicFile> file);
+    // Takes over what a save read back from the record's file (its file
+    // object, location and tags), keeping what only the record holds: the
+    // proposed title and artist, the row and the pause.
+    void adoptFile(const AudioTrack& readBack);
     // A placeholder in the folder (which may be null).
     static AudioTrack initPlaceholder(const QString& folder);
 
@@ -169,6 +175,13 @@ public:
     // the template gives no name.
     QString plannedFileName(int flags, const std::function<bool(const QString&)>& taken,
                             AlertHost* alerts = nullptr) const;
+    // The second half of it, for a name decided earlier: `name` itself
+    // unless taken, else the first free `numbered` name (a ".XXX" name from
+    // getTempFileName) within `limit` characters.
+    static QString freeFileName(const QString& name, const QString& current,
+                                const QString& numbered, int limit,
+                                const std::function<bool(const QString&)>& taken,
+                                AlertHost* alerts = nullptr);
 
     // Moves the file to a free temporary name in its folder.
     bool renameToTemp(AlertHost* alerts = nullptr);

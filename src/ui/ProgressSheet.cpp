@@ -1,5 +1,7 @@
 #include "ui/ProgressSheet.h"
 
+#include "system/QueuedCall.h"
+
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPointer>
@@ -36,8 +38,12 @@ void ProgressSheet::onGuiThread(std::function<void()> fn) {
         fn();
     } else {
         // Dropped by Qt if the sheet is deleted before the event runs.
-        QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+        QueuedCall::post(this, std::move(fn));
     }
+}
+
+void ProgressSheet::customEvent(QEvent* event) {
+    if (!QueuedCall::run(event)) QDialog::customEvent(event);
 }
 
 void ProgressSheet::NotifyBeginInd(const QString& text, bool cancelable) {
@@ -106,4 +112,6 @@ void ProgressSheet::stopProgress() {
     fIndeterminate = false;
 }
 
-QString ProgressSheet::caption() const { return fProgressText->text(); }
+QString ProgressSheet::caption() const {
+    return fProgressText->text();
+}

@@ -52,6 +52,7 @@ protected:
 private:
     // Runs on the GUI thread: at once when called there, else queued.
     void onGuiThread(std::function<void()> fn);
+    void customEvent(QEvent* event) override;
 
     QProgressBar* fProgressInd;
     QLabel* fProgressText;

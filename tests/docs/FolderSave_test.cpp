@@ -8,6 +8,7 @@
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
 #include "support/XiphFixture.h"
+#include "system/SaveSteps.h"
 #include "web/sources/SourceOptions.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
 #include "web/sources/freedb/FreeDB.h"
@@ -25,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
 #include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -512,4 +514,79 @@ TEST(FolderSave, AnUnchangedJpegCoverIsWrittenBackAsItsOwnBytes) {
     EXPECT_EQ(bytes.mid(covr + 8, 8), QByteArray("data\0\0\0\x0D", 8)); // JPEG type
     EXPECT_EQ(qFromBigEndian<quint32>(bytes.constData() + covr + 4), quint32(16 + first.size()));
     EXPECT_EQ(bytes.mid(covr + 20, first.size()), first);
+}
+
+// The settings are read once when the save starts: preferences changed while
+// the files are being written change nothing of it.
+TEST(FolderSave, PreferencesChangedDuringTheSaveDoNotChangeIt) {
+    PrefsGuard prefs;
+    Prefs::setOverride(Prefs::kRenameTracks, true);
+    Prefs::setOverride(Prefs::kRenameAlbums, true);
+    Prefs::setOverride(Prefs::kTagVersion, 3);
+    Album album({{"a.mp3", "one"}, {"b.mp3", "two"}});
+    Script script;
+    script.titles = {"One", "Two"};
+    HeadlessHost host;
+    TrovixDocument doc(&host);
+    doc.setSources(script.sources());
+    doc.setDocumentPath(album.dir, false);
+    settle(doc);
+
+    // The worker waits at its first disk step until the preferences changed.
+    std::promise<void> reached, changed;
+    std::future<void> changedFuture = changed.get_future();
+    std::once_flag once;
+    SaveSteps::setHook([&](const char*) {
+        std::call_once(once, [&] {
+            reached.set_value();
+            changedFuture.wait();
+        });
+    });
+    doc.saveDocument();
+    reached.get_future().wait();
+    Prefs::setOverride(Prefs::kRenameTracks, false);
+    Prefs::setOverride(Prefs::kRenameAlbums, false);
+    Prefs::setOverride(Prefs::kTagVersion, 2);
+    Prefs::setOverride(Prefs::kTrackFileNameFormat, "%T");
+    changed.set_value();
+    settle(doc);
+    SaveSteps::setHook({});
+
+    ASSERT_TRUE(doc.lastSaveSucceeded());
+    const QString folder = QFileInfo(album.dir).path() + "/The Band-2001-The Album";
+    EXPECT_EQ(doc.docPath(), folder);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files, QDir::Name),
+              (QStringList{"01-One.mp3", "02-Two.mp3"}));
+    QFile file(folder + "/01-One.mp3");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.read(4), QByteArray("ID3\x04", 4)); // ID3v2.4, as at the start
+    // The records were given the written files.
+    EXPECT_EQ(doc.trackArray().objectAtIndex(0)->getPath(), folder + "/01-One.mp3");
+    EXPECT_EQ(doc.trackArray().objectAtIndex(1)->getOldTitle(), "Two");
+}
+
+// The save writes with file objects of its own, yet a file another program
+// changed since the window read it is still refused, not overwritten.
+TEST(FolderSave, FileChangedByAnotherProgramSinceOpeningIsNotOverwritten) {
+    PrefsGuard prefs;
+    Album album({{"a.mp3", "one"}, {"b.mp3", "two"}});
+    Script script;
+    script.titles = {"One", "Two"};
+    HeadlessHost host;
+    TrovixDocument doc(&host);
+    doc.setSources(script.sources());
+    doc.setDocumentPath(album.dir, false);
+    settle(doc);
+    ASSERT_EQ(doc.trackArray().count(), 2);
+    QTest::qWait(20); // a later modification time
+    ASSERT_TRUE(writeTitled(album.dir + "/b.mp3", "Elsewhere", 2));
+
+    doc.saveDocument();
+    settle(doc);
+    EXPECT_FALSE(doc.lastSaveSucceeded());
+    ASSERT_EQ(doc.lastSaveFailures().size(), 1);
+    EXPECT_EQ(doc.lastSaveFailures()[0].file, "b.mp3");
+    EXPECT_TRUE(doc.lastSaveFailures()[0].reason.contains("changed by another program"));
+    EXPECT_EQ(titleOf(album.dir + "/b.mp3"), "Elsewhere");
+    EXPECT_EQ(titleOf(album.dir + "/01-One.mp3"), "One");
 }

@@ -1,0 +1,317 @@
+#include "docs/FolderSavePlan.h"
+
+#include "docs/FolderBackup.h"
+#include "docs/RenameAlerts.h"
+#include "docs/RenameJournal.h"
+#include "media/MP3File.h"
+#include "media/MusicFile.h"
+#include "media/SaveBatch.h"
+#include "system/FolderLock.h"
+#include "system/Log.h"
+#include "system/MoveFile.h"
+#include "system/ProgressIndicator.h"
+#include "system/SaveSteps.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+class ProgressSteps {
+public:
+    explicit ProgressSteps(ProgressIndicator* p) : fP(p) {}
+    ProgressIndicator* p() const { return fP; }
+    void begin(const QString& caption, int max, bool cancelable = false) {
+        if (fP) fP->NotifyBeginDet(caption, 0, max, cancelable);
+    }
+    // A stop request, or the sheet's Cancel during a cancelable phase.
+    bool stopped() const { return SaveSteps::stopRequested() || (fP && fP->cancelled()); }
+    void bump() {
+        if (fP) fP->NotifyBump(1);
+    }
+
+private:
+    ProgressIndicator* fP;
+};
+
+// The new folder entry is durable before the save says it is done.
+void syncFolderOf(const QString& path) {
+    const QByteArray parent = QFile::encodeName(QFileInfo(path).path());
+    const int fd = ::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+Alert okAlert(const QString& title, const QString& message) {
+    return {title, message, {QStringLiteral("OK")}};
+}
+
+// One save's state on the worker.
+class FolderSave {
+public:
+    FolderSave(const FolderSavePlan& plan, ProgressIndicator* progress)
+        : fPlan(plan), fSteps(progress) {
+        fReport.folder = plan.folder;
+    }
+
+    FolderSaveReport run() {
+        // One save per folder at a time, across processes too; the lock is
+        // held until the folder has its new name.
+        FolderLock folderLock;
+        const FolderLock::Code locked = folderLock.tryLock(fPlan.folder);
+        if (locked != FolderLock::Code::Locked) {
+            alert(QStringLiteral("Folder Not Saved"),
+                  locked == FolderLock::Code::Busy
+                      ? FolderLock::kBusyMessage
+                      : QStringLiteral("The folder could not be opened for saving: %1.")
+                            .arg(folderLock.error()));
+            return fReport;
+        }
+        // The user asked for a copy before anything changes: without it,
+        // nothing is written.
+        if (fPlan.backup) {
+            const FolderBackup::Result r = FolderBackup::backupFolder(fPlan.folder, fSteps.p());
+            if (!r.ok()) {
+                TROVIX_LOG() << "Backup to" << r.target << "failed:" << r.reason;
+                alert(QStringLiteral("Backup Failed"),
+                      QStringLiteral("The folder could not be backed up to \"%1\", so nothing "
+                                     "was saved. %2")
+                          .arg(FolderBackup::backupsFolder(), r.reason));
+                return fReport;
+            }
+        }
+        fReport.reachedWrite = true;
+        retag();
+        readBack();
+        return fReport;
+    }
+
+private:
+    struct Opened {
+        const FolderSavePlan::File* file;
+        std::shared_ptr<MusicFile> music;
+        QString finalName;
+        bool saved = false;
+    };
+
+    void alert(const QString& title, const QString& message) {
+        fReport.alerts << okAlert(title, message);
+    }
+    void fail(const QString& file, const QString& reason) {
+        TROVIX_LOG() << "Not saved:" << file << reason;
+        fReport.failures.append({file, reason});
+    }
+
+    // Sets every file's tags in memory on a file object of its own, then
+    // writes them all as one batch.
+    void retag() {
+        const QString& folder = fPlan.folder;
+        fSteps.begin(QStringLiteral("Re-tagging files..."), fPlan.recordCount + 1, true);
+        fSteps.bump();
+        SaveBatch batch(folder);
+        bool coverWritten = false, coverTried = false;
+        for (const FolderSavePlan::File& f : fPlan.files) {
+            const QString path = folder + QLatin1Char('/') + f.name;
+            std::shared_ptr<MusicFile> music = MusicFile::newMusicFileWithPath(path);
+            if (!music) {
+                fail(f.name, QStringLiteral("The file could not be read again for saving."));
+                continue;
+            }
+            // Changes made by another program since the window read the
+            // file are refused as they would be on that file object.
+            if (f.haveOpened) music->takeOpenedState(f.opened);
+            if (auto* mp3 = dynamic_cast<MP3File*>(music.get()))
+                mp3->setTagVersion(fPlan.options.tagVersion);
+            music->tagArtist(f.artist);
+            music->tagAlbum(f.album);
+            music->tagYearStr(f.year);
+            music->tagGenre(f.genre);
+            music->tagTitle(f.title);
+            music->tagTrackNum(f.track, f.trackCount);
+            if (!fPlan.cover.isEmpty()) {
+                // Every track of a save asks for the same cover file: it is
+                // written once.
+                if (!coverTried && fPlan.cover.hasFile()) coverWritten = fPlan.cover.writeFile();
+                coverTried = true;
+                fPlan.cover.applyTo(*music, f.pictureFormat, coverWritten);
+            }
+            music->tagCustomTag(fPlan.tag);
+            batch.add(music.get());
+            fOpened.push_back({&f, std::move(music), f.name, false});
+        }
+        const std::vector<FileSaveOutcome> outcomes =
+            batch.commit([this] { return fSteps.stopped(); }, [this](int) { fSteps.bump(); });
+        QList<Opened*> retagged;
+        for (size_t i = 0; i < fOpened.size(); ++i) {
+            const FileSaveOutcome& o = outcomes[i];
+            if (o.ok()) {
+                fOpened[i].saved = true;
+                retagged << &fOpened[i];
+                continue;
+            }
+            // The file keeps its old tags, so the record does too.
+            fail(fOpened[i].file->name,
+                 o.code == FileSaveOutcome::Code::Stopped
+                     ? QStringLiteral("The save was stopped before this file was written.")
+                     : o.reason);
+        }
+        if (fSteps.stopped()) {
+            if (fPlan.options.renameFolder)
+                fail(QFileInfo(folder).fileName(),
+                     QStringLiteral("The save was stopped, so the folder was not renamed."));
+            return;
+        }
+        rename(retagged);
+    }
+
+    // Names are decided before anything moves, so the journal holds the
+    // whole plan and files may exchange names.
+    void rename(const QList<Opened*>& retagged) {
+        const QString& folder = fPlan.folder;
+        fSteps.begin(QStringLiteral("Renaming tracks..."), int(retagged.size()) + 1);
+        fSteps.bump();
+        RenameAlerts alerts([this](const Alert& a) { fReport.alerts << a; });
+        RenamePlan plan;
+        QList<Opened*> planned;
+        if (fPlan.options.renameTracks && !retagged.isEmpty()) {
+            QList<Opened*> wanted;
+            QSet<QString> leaving;
+            for (Opened* o : retagged) {
+                if (o->file->newName.isEmpty()) {
+                    fail(o->file->name, QStringLiteral("The naming template gave no name."));
+                    continue;
+                }
+                if (o->file->newName == o->file->name) continue;
+                wanted << o;
+                leaving.insert(o->file->name);
+            }
+            QSet<QString> assigned;
+            const auto taken = [&](const QString& name) {
+                return assigned.contains(name) ||
+                       (!leaving.contains(name) && pathExists(folder + QLatin1Char('/') + name));
+            };
+            const qint64 pid = QCoreApplication::applicationPid();
+            int n = 0;
+            for (Opened* o : wanted) {
+                const FolderSavePlan::File& f = *o->file;
+                RenameEntry e;
+                e.oldName = f.name;
+                e.newName = AudioTrack::freeFileName(f.newName, f.name, f.numberedName, f.nameLimit,
+                                                     taken, &alerts);
+                struct stat st;
+                if (e.newName.isEmpty() ||
+                    ::lstat(QFile::encodeName(folder + QLatin1Char('/') + f.name).constData(),
+                            &st) != 0) {
+                    fail(e.oldName, QStringLiteral("No free name was found for it."));
+                    continue;
+                }
+                e.device = st.st_dev;
+                e.inode = st.st_ino;
+                const QString extension = QFileInfo(e.oldName).suffix();
+                do {
+                    e.tempName = AudioTrack::tempFileName(pid, n++, extension);
+                } while (pathExists(folder + QLatin1Char('/') + e.tempName));
+                assigned.insert(e.newName);
+                plan.files << e;
+                planned << o;
+            }
+        }
+        const QString& newFolderName = fPlan.newFolderName;
+        if (!newFolderName.isNull() && fReport.failures.isEmpty()) {
+            // In the journal only while every file is on course, so finishing
+            // an interrupted plan never renames a folder some file failed in.
+            plan.oldFolderName = QFileInfo(folder).fileName();
+            plan.newFolderName = newFolderName;
+        }
+
+        const RenameJournal::Run run = RenameJournal::run(
+            folder, plan, [] { return SaveSteps::stopRequested(); },
+            [&](bool allMoved) {
+                if (newFolderName.isNull()) return folder;
+                // The folder is named after its files: only when every one
+                // was saved.
+                if (!allMoved || !fReport.failures.isEmpty()) {
+                    fail(QFileInfo(folder).fileName(),
+                         QStringLiteral("The folder was not renamed to \"%1\", because not "
+                                        "every file was saved.")
+                             .arg(newFolderName));
+                    return folder;
+                }
+                return renameFolder();
+            });
+        for (qsizetype i = 0; i < planned.size(); ++i) {
+            const RenameOutcome& o = run.outcomes[size_t(i)];
+            if (!o.finalName.isEmpty()) planned[i]->finalName = o.finalName;
+            if (!o.failure.isNull()) fail(planned[i]->file->name, o.failure);
+            fSteps.bump();
+        }
+    }
+
+    // Gives the folder its new name; never replaces an existing one.
+    // Answers where the folder is now.
+    QString renameFolder() {
+        const QString& folder = fPlan.folder;
+        const QString& newName = fPlan.newFolderName;
+        const QFileInfo current(folder);
+        const QString newPath = current.path() + QLatin1Char('/') + newName;
+        const auto duplicate = [&] {
+            alert(QStringLiteral("Duplicate Folder Name"),
+                  QStringLiteral("A folder named \"%1\" already exists! Its name will remain "
+                                 "\"%2\".")
+                      .arg(newName, current.fileName()));
+            return folder;
+        };
+        if (pathExists(newPath)) return duplicate();
+        TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(folder, newPath);
+        SaveSteps::step("rename-folder");
+        const MoveResult r = moveWithoutReplacing(folder, newPath);
+        if (r.code == MoveResult::Code::TargetExists) return duplicate();
+        if (!r.ok()) {
+            // A refusal is a failure of the save, not a remark beside a
+            // success.
+            fail(current.fileName(),
+                 QStringLiteral("The folder could not be renamed to \"%1\": %2. Its name will "
+                                "remain \"%3\".")
+                     .arg(newName, r.error, current.fileName()));
+            return folder;
+        }
+        syncFolderOf(newPath);
+        fReport.folder = newPath;
+        return newPath;
+    }
+
+    // The written files as they now are, for the records.
+    void readBack() {
+        fSteps.begin(QStringLiteral("Reading back new tags..."), fPlan.recordCount + 1);
+        fSteps.bump();
+        for (Opened& o : fOpened) {
+            FolderSaveReport::File r;
+            r.row = o.file->row;
+            r.written = o.saved;
+            if (o.saved) {
+                const QString path = fReport.folder + QLatin1Char('/') + o.finalName;
+                if (o.music->path() != path) o.music->refreshAfterRename(path);
+                r.readBack = AudioTrack::initWithFile(path, std::move(o.music));
+            }
+            fReport.files << r;
+            fSteps.bump();
+        }
+    }
+
+    const FolderSavePlan& fPlan;
+    ProgressSteps fSteps;
+    FolderSaveReport fReport;
+    std::vector<Opened> fOpened;
+};
+
+} // namespace
+
+FolderSaveReport FolderSavePlan::run(ProgressIndicator* progress) const {
+    return FolderSave(*this, progress).run();
+}
