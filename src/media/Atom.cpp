@@ -79,6 +79,8 @@ bool descends(uint32_t type, uint32_t parent, int level) {
     }
 }
 
+} // namespace
+
 QString fourcc(uint32_t type) {
     QString s;
     for (int shift = 24; shift >= 0; shift -= 8) {
@@ -87,8 +89,6 @@ QString fourcc(uint32_t type) {
     }
     return s;
 }
-
-} // namespace
 
 Atom::Atom(uint32_t type) : fType(type) {}
 

@@ -15,6 +15,9 @@ constexpr uint32_t atomType(const char (&s)[5]) {
            (uint32_t(uint8_t(s[2])) << 8) | uint32_t(uint8_t(s[3]));
 }
 
+// The type as text for messages, "?" for bytes that are not printable.
+QString fourcc(uint32_t type);
+
 namespace AtomTypes {
 inline constexpr uint32_t kMoov = atomType("moov");
 inline constexpr uint32_t kMoof = atomType("moof");

@@ -63,15 +63,6 @@ uint32_t be32(const uint8_t* p) {
     return qFromBigEndian<uint32_t>(p);
 }
 
-QString fourcc(uint32_t type) {
-    QString s;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const uint8_t c = uint8_t(type >> shift);
-        s += (c >= 0x20 && c < 0x7F) || c == 0xA9 ? QChar(c) : QChar(u'?');
-    }
-    return s;
-}
-
 constexpr uint32_t kEdts = atomType("edts");
 constexpr uint32_t kDinf = atomType("dinf");
 constexpr uint32_t kTref = atomType("tref");

@@ -69,7 +69,7 @@ void OpenURLInBrowser(const QString& url) {
     OpenURLInBrowserQuiet(url);
 }
 
-QString stringByRemovingHTMLTags(const QString& text) {
+QString stringByRemovingTagsOnly(const QString& text) {
     // Removing the first tag and searching again from the start is the same
     // as walking forward once: nothing before a removed "<" holds another.
     if (text.isNull()) return QString();
@@ -85,6 +85,12 @@ QString stringByRemovingHTMLTags(const QString& text) {
         from = gt + 1;
     }
     out.append(QStringView(text).mid(from));
+    return out;
+}
+
+QString stringByRemovingHTMLTags(const QString& text) {
+    QString out = stringByRemovingTagsOnly(text);
+    if (out.isNull()) return out;
     out.replace(QLatin1String("&amp;"), QLatin1String("&"));
     out.replace(QLatin1String("&gt;"), QLatin1String(">"));
     out.replace(QLatin1String("&lt;"), QLatin1String("<"));

@@ -28,8 +28,10 @@ using URLOpener = std::function<void(const QString& url)>;
 URLOpener SetURLOpener(URLOpener opener);
 
 // Removes every "<...>" stretch (from a "<" to the first ">" behind it; a "<"
-// with no ">" behind it ends the removal and stays), then decodes "&amp;",
-// "&gt;", "&lt;" and "&nbsp;" in that order. Nothing else is touched.
+// with no ">" behind it ends the removal and stays). No entity is decoded.
+QString stringByRemovingTagsOnly(const QString& text);
+// The same, then decodes "&amp;", "&gt;", "&lt;" and "&nbsp;" in that order.
+// Nothing else is touched.
 QString stringByRemovingHTMLTags(const QString& text);
 
 // A (location, length) stretch of a source text, in UTF-16 units.

@@ -30,21 +30,6 @@ QString DiscDatabase::prepareSearchText(const QString& searchText) {
     return stringWithString(EscapeForURLQuiet(searchText), QStringLiteral("()[]\\{}<>\""));
 }
 
-QString DiscDatabase::removeTagsOnly(const QString& text) {
-    QString out;
-    qsizetype from = 0;
-    for (;;) {
-        const qsizetype lt = text.indexOf(QLatin1Char('<'), from);
-        if (lt < 0) break;
-        const qsizetype gt = text.indexOf(QLatin1Char('>'), lt + 1);
-        if (gt < 0) break;
-        out += QStringView(text).mid(from, lt - from);
-        from = gt + 1;
-    }
-    out += QStringView(text).mid(from);
-    return out;
-}
-
 SourceFetcher::Response DiscDatabase::fetchPage(const QString& url, int timeLimitSecs,
                                                 const char* urlDump, const char* pageDump,
                                                 ProgressIndicator* progress) {

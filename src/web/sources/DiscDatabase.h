@@ -22,8 +22,6 @@ public:
     // The search text percent-escaped (UTF-8) with the ten bracket, slash and
     // quote characters then taken out; in effect only the parentheses go.
     static QString prepareSearchText(const QString& searchText);
-    // Every "<...>" removed, no entity decoded.
-    static QString removeTagsOnly(const QString& text);
     // One attempt, the page taken whatever its status (request and page
     // dumped under the given names).
     static SourceFetcher::Response fetchPage(const QString& url, int timeLimitSecs,

@@ -70,7 +70,7 @@ void FreeDB::parseSearchPage(AlbumInfoArray& hits, const QString& page, const QS
         if (!identifier || identifier->startsWith(QLatin1Char(' '))) continue;
         const auto discId = SourceSupport::readHex(*identifier);
         if (!discId) continue;
-        QString text = DiscDatabase::removeTagsOnly(cut->mid(inCut.location));
+        QString text = stringByRemovingTagsOnly(cut->mid(inCut.location));
         if (text.isEmpty()) continue;
 
         // A later entry of the same disc shows only a number: it stands for
