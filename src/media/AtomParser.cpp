@@ -424,10 +424,7 @@ SavePlan AtomParser::planSave() {
         return SavePlan::refused(FileIO::whyNotOpened(errno));
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return SavePlan::refused(FileIO::whyNotOpened(errno));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const FileIO::ClosedAtExit closer{fd};
     SavePlan plan;
     plan.target = target;
     if (::fstat(fd, &plan.seen) != 0 || !FileIO::sameFile(plan.seen, fStat))

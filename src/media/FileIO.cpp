@@ -88,4 +88,8 @@ bool syncFolder(const QByteArray& path) {
     return ok;
 }
 
+ClosedAtExit::~ClosedAtExit() {
+    if (fd >= 0) ::close(fd);
+}
+
 } // namespace FileIO

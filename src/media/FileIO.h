@@ -31,4 +31,13 @@ int openFolder(const QByteArray& path);
 // fsync of a folder, so that a name made or removed there lasts.
 bool syncFolder(const QByteArray& path);
 
+// Closes a descriptor when the scope ends.
+struct ClosedAtExit {
+    const int fd;
+    explicit ClosedAtExit(int descriptor) : fd(descriptor) {}
+    ClosedAtExit(const ClosedAtExit&) = delete;
+    ClosedAtExit& operator=(const ClosedAtExit&) = delete;
+    ~ClosedAtExit();
+};
+
 } // namespace FileIO

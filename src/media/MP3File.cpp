@@ -633,10 +633,7 @@ SavePlan MP3File::planSave() {
     if (!FileIO::sameFile(st, fStat)) return SavePlan::refused(changed);
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return SavePlan::refused(FileIO::whyNotOpened(errno));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const FileIO::ClosedAtExit closer{fd};
     if (::fstat(fd, &plan.seen) != 0 || !FileIO::sameFile(plan.seen, fStat))
         return SavePlan::refused(changed);
     plan.target = target;

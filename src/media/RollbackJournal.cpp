@@ -157,10 +157,7 @@ Outcome finishEntry(const Entry& e) {
         TROVIX_LOG() << "Rollback journal: cannot open" << name << FileIO::errnoText(errno);
         return Outcome::Failed;
     }
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
+    const FileIO::ClosedAtExit closer{fd};
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &st) != 0) return Outcome::Failed;
     const quint64 size = quint64(st.st_size);
 
@@ -272,10 +269,7 @@ QStringList RollbackJournal::recover(const QString& folder) {
         const QByteArray path = dir + '/' + name;
         const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) continue;
-        struct Closer {
-            int fd;
-            ~Closer() { ::close(fd); }
-        } closer{fd};
+        const FileIO::ClosedAtExit closer{fd};
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) continue; // a save in progress
         QFile file;
         QByteArray bytes;

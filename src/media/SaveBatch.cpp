@@ -120,10 +120,7 @@ bool writeCopy(Job& job, QString* why) {
     SavePlan& plan = job.plan;
     const int in = openPlanned(plan, O_RDONLY, why);
     if (in < 0) return false;
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{in};
+    const FileIO::ClosedAtExit closer{in};
     auto copy = std::make_unique<TempCopy>();
     if (!copy->create(plan.target, why)) return false;
     SaveSteps::step("tags-copy");
