@@ -604,7 +604,7 @@ QByteArray MP3File::renderV1() {
 
 SavePlan MP3File::planSave() {
     SavePlan plan;
-    plan.finish = [this](bool) {};
+    plan.finish = [](bool) {};
     if (!fNeedsUpdate) return plan;
     const int setting = fTagVersion ? fTagVersion : Prefs::intValue(Prefs::kTagVersion);
     const int version = setting == 3 ? 4 : 3;

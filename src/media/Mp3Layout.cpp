@@ -8,6 +8,13 @@
 
 namespace {
 
+// Read a byte at a time: the compiler cannot prove a pointer into the
+// buffer long enough.
+uint32_t le32At(const QByteArray& b, qsizetype at) {
+    return uint32_t(uint8_t(b.at(at))) | uint32_t(uint8_t(b.at(at + 1))) << 8 |
+           uint32_t(uint8_t(b.at(at + 2))) << 16 | uint32_t(uint8_t(b.at(at + 3))) << 24;
+}
+
 QByteArray bytesAt(int fd, int64_t size, int64_t offset, int64_t length) {
     if (offset < 0 || offset >= size) return {};
     length = std::min(length, size - offset);
@@ -135,8 +142,8 @@ Mp3Layout Mp3Layout::read(int fd, int64_t size) {
     const int64_t footerAt = (layout.v1At >= 0 ? layout.v1At : size) - 32;
     const QByteArray footer = bytesAt(fd, size, footerAt, 32);
     if (footer.size() == 32 && footer.startsWith("APETAGEX")) {
-        const int64_t tagSize = qFromLittleEndian<uint32_t>(footer.constData() + 12);
-        const bool header = qFromLittleEndian<uint32_t>(footer.constData() + 20) & 0x80000000u;
+        const int64_t tagSize = le32At(footer, 12);
+        const bool header = le32At(footer, 20) & 0x80000000u;
         const int64_t complete = tagSize + (header ? 32 : 0);
         const int64_t at = footerAt + 32 - complete;
         if (complete >= 32 && at >= layout.tagEnd()) {
@@ -150,8 +157,8 @@ Mp3Layout Mp3Layout::read(int fd, int64_t size) {
     for (;;) {
         const QByteArray ape = bytesAt(fd, size, layout.trailAt - 32, 32);
         if (ape.size() == 32 && ape.startsWith("APETAGEX")) {
-            const int64_t tagSize = qFromLittleEndian<uint32_t>(ape.constData() + 12);
-            const bool header = qFromLittleEndian<uint32_t>(ape.constData() + 20) & 0x80000000u;
+            const int64_t tagSize = le32At(ape, 12);
+            const bool header = le32At(ape, 20) & 0x80000000u;
             const int64_t complete = tagSize + (header ? 32 : 0);
             if (complete < 32 || layout.trailAt - complete < layout.tagEnd()) break;
             layout.trailAt -= complete;
