@@ -138,6 +138,9 @@ void FileTagDocument::applySaveReport(const FileSavePlan& plan, const FileSaveRe
         fSong->setAlbumDetails_Title(plan.title);
         fSong->setRow(uint32_t(plan.track - 1));
         fSong->adoptFile(*report.readBack);
+        // The file object's numbers stay as they were read when the track
+        // is tagged; the record shows what was written.
+        fSong->setTrack(plan.track, plan.trackCount);
     }
     fDocPath = report.path;
     fSaveFailures = report.failures;
