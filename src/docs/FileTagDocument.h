@@ -96,10 +96,13 @@ public:
     void lookUp(LookUpCommand command);
 
     // Song hits -------------------------------------------------------------
-    const HitTable& hitTable() const { return fTrackHitsTableView; }
-    qsizetype hitCount() const { return fTrackHitsTableView.count(); }
+    const HitTable& hitTable() const {
+        assertOwner();
+        return fTrackHitsTableView;
+    }
+    qsizetype hitCount() const { return hitTable().count(); }
     TrackInfoPtr hitAt(qsizetype row) const;
-    int selectedHitRow() const { return fTrackHitsTableView.selectedRow(); }
+    int selectedHitRow() const { return hitTable().selectedRow(); }
     // A click on (or a key moving the selection to) a hit row applies it.
     void handleHitClick(int row);
     // Selects a row (negative: none) without applying it.
