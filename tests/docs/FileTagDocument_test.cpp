@@ -19,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <functional>
 #include <future>
@@ -292,6 +293,28 @@ TEST_F(FileTagDocumentTest, PreferencesChangedDuringTheSaveDoNotChangeIt) {
     EXPECT_EQ(doc->song()->getPath(), renamed);
     EXPECT_EQ(doc->song()->getOldTitle(), "New");
     EXPECT_EQ(doc->song()->getTrackNum(), 2u);
+}
+
+// The save writes with a file object of its own, yet a file another program
+// changed since the window read it is still refused, and the window's record
+// and file object keep what was read.
+TEST_F(FileTagDocumentTest, FileChangedByAnotherProgramSinceOpeningIsNotOverwritten) {
+    pref(Prefs::kRenameTracks, false);
+    const QString path = fDir.path() + "/track.mp3";
+    ASSERT_TRUE(writeSong(path, "The Band", "Old"));
+    auto doc = open(path, true);
+    QThread::msleep(20); // a later modification time
+    ASSERT_TRUE(writeSong(path, "Someone", "Elsewhere"));
+    doc->setTitleField("New");
+
+    doc->saveDocument();
+    settle(*doc);
+    EXPECT_FALSE(doc->lastSaveSucceeded());
+    ASSERT_EQ(doc->lastSaveFailures().size(), 1);
+    EXPECT_TRUE(doc->lastSaveFailures()[0].reason.contains("changed by another program"));
+    EXPECT_EQ(MusicFile::newMusicFileWithPath(path)->getTitle(), "Elsewhere");
+    EXPECT_EQ(doc->song()->getOldTitle(), "Old");
+    EXPECT_EQ(doc->song()->musicFile()->getTitle(), "Old");
 }
 
 TEST_F(FileTagDocumentTest, BackingUpTwiceNumbersTheSecondCopy) {
