@@ -15,7 +15,6 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QMutexLocker>
 #include <QPromise>
 #include <QThread>
 #include <QThreadPool>
@@ -40,7 +39,7 @@ DocumentBase::~DocumentBase() {
 }
 
 QString DocumentBase::docPath() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fDocPath;
 }
 
@@ -49,17 +48,17 @@ QString DocumentBase::displayName() const {
 }
 
 QString DocumentBase::searchTerms() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fSearchTerms;
 }
 
 void DocumentBase::setSearchTerms(const QString& terms) {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     fSearchTerms = terms;
 }
 
 std::optional<CustomTag> DocumentBase::customTag() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fCustomTag;
 }
 
@@ -94,27 +93,6 @@ void DocumentBase::startOperation(bool opening) {
     startJob([body = std::move(body)] {
         DownHosts downHosts;
         return body();
-    });
-}
-
-DocumentBase::JobBody DocumentBase::openJob() {
-    return [this] {
-        initThread();
-        return JobResult();
-    };
-}
-
-DocumentBase::JobBody DocumentBase::lookupJob(const QString& terms) {
-    return [this, terms] {
-        lookupThread(terms);
-        return JobResult();
-    };
-}
-
-void DocumentBase::startWorker(std::function<void()> body) {
-    startJob([body = std::move(body)] {
-        body();
-        return JobResult();
     });
 }
 
@@ -274,14 +252,8 @@ void DocumentBase::postAlert(const QString& title, const QString& message) {
 // Saving ----------------------------------------------------------------------
 
 QList<DocumentBase::SaveFailure> DocumentBase::lastSaveFailures() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fSaveFailures;
-}
-
-void DocumentBase::addSaveFailure(const QString& file, const QString& reason) {
-    TROVIX_LOG() << "Not saved:" << file << reason;
-    QMutexLocker locker(&fDataLock);
-    fSaveFailures.append({file, reason});
 }
 
 void DocumentBase::concludeSave() {
@@ -308,13 +280,6 @@ void DocumentBase::saveAll() {
     fLastSaveOK = false;
     fJobProgress = fHost ? fHost->progressSheet() : nullptr;
     startJob(saveJob());
-}
-
-DocumentBase::JobBody DocumentBase::saveJob() {
-    return [this] {
-        saveCommon();
-        return JobResult();
-    };
 }
 
 void DocumentBase::saveDocumentWithDelegate() {

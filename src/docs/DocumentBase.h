@@ -12,7 +12,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 class AlbumArt;
@@ -89,9 +88,6 @@ public:
     virtual void saveDocument() = 0;
     // Waits until idle, enters saving and runs the save's job on a worker.
     void saveAll();
-    // The save itself (worker thread), for documents whose job is the
-    // default one.
-    virtual void saveCommon() {}
     // The close confirmation's "Save": the save, and the close once it has
     // succeeded. A check that stops it leaves the document open with its
     // alert.
@@ -118,27 +114,21 @@ protected:
     // Every file of a save was written (main thread).
     virtual void saveSucceeded() {}
 
-    // Starts an opening (initThread) or a look-up with the current terms
-    // (lookupThread) on a new worker.
+    // Starts an opening (openJob) or a look-up with the current terms
+    // (lookupJob) on a new worker.
     void startOperation(bool opening);
     // Makes the worker of the next open or look-up.
     virtual void createWorker(ProgressIndicator* sheet, bool cleanUpOnly) = 0;
-    // The bodies of an opening and a look-up (worker thread).
-    virtual void initThread() = 0;
-    virtual void lookupThread(const QString& terms) = 0;
     // What a job hands back: run on the main thread once the job has ended,
     // before anything else learns of its end.
     using JobResult = std::function<void()>;
     using JobBody = std::function<JobResult()>;
-    // Made on the main thread when a save starts; the default runs
-    // saveCommon on the worker.
-    virtual JobBody saveJob();
-    // Made on the main thread when an opening or a look-up starts; the
-    // defaults run initThread and lookupThread on the worker.
-    virtual JobBody openJob();
-    virtual JobBody lookupJob(const QString& terms);
-    // For the operations that run on a worker (opening, look-ups, saving).
-    void startWorker(std::function<void()> body);
+    // Made on the main thread when a save, an opening or a look-up starts:
+    // the body gets copies of what it needs and touches no document state;
+    // its result applies what it found on the main thread in one step.
+    virtual JobBody saveJob() = 0;
+    virtual JobBody openJob() = 0;
+    virtual JobBody lookupJob(const QString& terms) = 0;
     void startJob(JobBody body);
     // Runs `call` on the main thread: at once there, else queued.
     void onMain(std::function<void()> call);
@@ -164,16 +154,13 @@ protected:
     void bumpKeyHit();
     // An "OK" alert; from a worker it reaches the host on the main thread.
     void postAlert(const QString& title, const QString& message);
-    void addSaveFailure(const QString& file, const QString& reason);
     // The end of a save that got as far as writing: marks the document saved
     // when every file was written, else names the files in one alert.
     void concludeSave();
 
     DocumentHost* fHost;
     LookupSources fSources;
-    // Guards what the single-file document's worker writes while the main
-    // thread may draw. A standard mutex: the thread sanitizer sees it.
-    mutable std::recursive_mutex fDataLock;
+    // Owned by the main thread, like the derived documents' state.
     QString fDocPath;
     BusyState fLock;
     std::atomic<int> fKeyHit{0};
@@ -195,6 +182,6 @@ protected:
     bool fAwaitingWorker = false;
     bool fClosed = false;
 
-    QList<SaveFailure> fSaveFailures; // guarded by fDataLock
+    QList<SaveFailure> fSaveFailures; // filled from the save's report
     std::atomic<bool> fLastSaveOK{false};
 };

@@ -13,7 +13,6 @@
 #include "text/SmartCapitalize.h"
 
 #include <QFileInfo>
-#include <QMutexLocker>
 
 namespace {
 
@@ -50,18 +49,14 @@ void FileTagDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
     if (path.isEmpty() || !info.exists() || info.isDir()) return;
     // An open or look-up still running ends first (its end runs here).
     waitUntilIdle();
-    {
-        QMutexLocker locker(&fDataLock);
-        fDocPath = info.absoluteFilePath();
-    }
-    // The pictures that lie beside the file.
-    fAlbumArtObj->searchForImages(info.absolutePath());
+    assertOwner();
+    fDocPath = info.absoluteFilePath();
     fLock.enter(BusyState::Opening);
     startOperation(true);
 }
 
 void FileTagDocument::createWorker(ProgressIndicator* sheet, bool cleanUpOnly) {
-    fFTT = std::make_shared<FileTagThread>(this, sheet, cleanUpOnly, fSources);
+    fFTT = std::make_shared<FileTagThread>(sheet, cleanUpOnly, fSources);
 }
 
 LookupWorker* FileTagDocument::currentWorker() const {
@@ -71,42 +66,37 @@ LookupWorker* FileTagDocument::currentWorker() const {
 // Fields -----------------------------------------------------------------------
 
 QString FileTagDocument::titleField() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fTitleTextField;
 }
 QString FileTagDocument::trackField() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fTrack1TextField;
 }
 QString FileTagDocument::countField() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fTrack2TextField;
 }
 QString FileTagDocument::albumField() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fAlbumTextField;
 }
 QString FileTagDocument::artistField() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fArtistTextField;
 }
 QString FileTagDocument::genreField() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fGenreTextField;
 }
 QString FileTagDocument::yearField() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fYearTextField;
 }
 
 void FileTagDocument::setField(QString& field, const QString& text, int mergeId) {
     recordEdit(
-        QStringLiteral("Typing"),
-        [&] {
-            QMutexLocker locker(&fDataLock);
-            field = orEmpty(text);
-        },
-        mergeId);
+        QStringLiteral("Typing"), [&] { field = orEmpty(text); }, mergeId);
     controlTextDidChange();
 }
 
@@ -164,7 +154,7 @@ int FileTagDocument::numberOf(const QString& field) {
 }
 
 void FileTagDocument::updateSongFromFields() {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     if (fSong) fSong->updateSong(fTitleTextField, fArtistTextField, numberOf(fTrack1TextField));
 }
 
@@ -174,12 +164,12 @@ void FileTagDocument::typingIdle() {
 }
 
 AudioTrackRef FileTagDocument::song() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     return fSong;
 }
 
 TrackInfoPtr FileTagDocument::typedInTrackInfo() const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     auto info = std::make_shared<TrackInfo>();
     info->setArtist(fArtistTextField);
     info->setAlbum(fAlbumTextField);
@@ -194,13 +184,12 @@ TrackInfoPtr FileTagDocument::typedInTrackInfo() const {
 
 StatusRow FileTagDocument::fileStatus() const {
     const TrackInfoPtr typed = typedInTrackInfo();
-    QMutexLocker locker(&fDataLock);
     if (!fSong) return {};
     return StatusDecisions::singleFile(*fSong, valuesOf(*typed));
 }
 
 StatusRow FileTagDocument::hitStatus(const TrackInfo& hit) const {
-    QMutexLocker locker(&fDataLock);
+    assertOwner();
     if (!fSong) return {};
     return StatusDecisions::songHit(*fSong, valuesOf(hit));
 }
@@ -211,11 +200,10 @@ ScoreWeights FileTagDocument::scoreWeights1(const QString& artist) {
     return {AlbumInfo::scoreWeightEntry(AlbumInfo::kArtistKey, orEmpty(artist), 100)};
 }
 
-ScoreWeights FileTagDocument::googleScoreWeights() const {
-    const TrackInfoPtr t = typedInTrackInfo();
-    return {AlbumInfo::scoreWeightEntry(TrackInfo::kTitleKey, orEmpty(t->title()), 40),
-            AlbumInfo::scoreWeightEntry(AlbumInfo::kAlbumKey, orEmpty(t->album()), 40),
-            AlbumInfo::scoreWeightEntry(AlbumInfo::kArtistKey, orEmpty(t->artist()), 20)};
+ScoreWeights FileTagDocument::googleScoreWeights(const TrackInfo& typedIn) {
+    return {AlbumInfo::scoreWeightEntry(TrackInfo::kTitleKey, orEmpty(typedIn.title()), 40),
+            AlbumInfo::scoreWeightEntry(AlbumInfo::kAlbumKey, orEmpty(typedIn.album()), 40),
+            AlbumInfo::scoreWeightEntry(AlbumInfo::kArtistKey, orEmpty(typedIn.artist()), 20)};
 }
 
 ScoreWeights FileTagDocument::scoreWeights() const {
@@ -249,13 +237,12 @@ void FileTagDocument::lookupCommon(bool cleanUpOnly) {
 }
 
 QString FileTagDocument::getInitialSearchString() const {
-    QString artist, title;
-    {
-        QMutexLocker locker(&fDataLock);
-        if (fTrackInfoFromTag) artist = fTrackInfoFromTag->artist();
-        if (fSong) title = fSong->getOldTitle();
-    }
-    return BuildSearchString(orEmpty(artist), orEmpty(title));
+    assertOwner();
+    return initialSearchString(fTrackInfoFromTag, fSong ? fSong->getOldTitle() : QString());
+}
+
+QString FileTagDocument::initialSearchString(const TrackInfoPtr& fromTag, const QString& oldTitle) {
+    return BuildSearchString(orEmpty(fromTag ? fromTag->artist() : QString()), orEmpty(oldTitle));
 }
 
 FileTagDocument::CommandState FileTagDocument::validateLookUp(LookUpCommand command) const {
@@ -310,113 +297,148 @@ void FileTagDocument::lookUp(LookUpCommand command) {
     fSources.browse(LookupSources::Site::AMG, subject, text);
 }
 
-// Worker bodies -------------------------------------------------------------------
+// Opening and look-up jobs ------------------------------------------------------
 
-void FileTagDocument::scanFile(const QString& path) {
-    auto track = std::make_shared<AudioTrack>(AudioTrack::initWithPath(path));
-    QMutexLocker locker(&fDataLock);
-    fSong = track;
-    fCustomTag = track->customTag();
+namespace {
+
+// The hits the worker ranks and completes in place, while the window reads
+// the document's own: the list gets a copy.
+TrackInfoPtr pseudoHit(const TrackInfoPtr& hit) {
+    return hit ? std::static_pointer_cast<TrackInfo>(hit->copy()) : nullptr;
 }
 
-void FileTagDocument::createTrackHitFromTag(const QImage& cover, const QByteArray& bytes) {
-    const AudioTrackRef track = song();
-    const std::optional<CustomTag> tag = customTag();
-    fTrackDetailsFromTag = TrackDetails::TrackDetailsFromTag(*track, tag ? &*tag : nullptr);
-    fTrackInfoFromTag = fTrackDetailsFromTag->trackInfoFromTrackDetails();
-    if (!cover.isNull()) {
-        fTrackInfoFromTag->setCoverArt(cover);
-        fTrackInfoFromTag->setCoverArtData(bytes);
-        fTrackInfoFromTag->setCoverArtLocation(TrackInfo::kTagLocation);
-    }
+// What restoreOrigAlbumInfo will type into the fields, for ranking hits.
+TrackInfo fieldsOf(const AudioTrack& track) {
+    TrackInfo typed;
+    typed.setTitle(orEmpty(track.getOldTitle()));
+    typed.setAlbum(orEmpty(track.getAlbum()));
+    typed.setArtist(orEmpty(track.getArtist()));
+    return typed;
 }
 
-void FileTagDocument::createTrackHitFromFile(const QImage& cover, const QByteArray& bytes) {
-    const AudioTrackRef track = song();
-    fTrackDetailsFromFile = TrackDetails::TrackDetailsFromFile(*track);
-    fTrackInfoFromFile = fTrackDetailsFromFile->trackInfoFromTrackDetails();
-    fTrackInfoFromFile->setTitle(track->getOldTitle());
-    if (!cover.isNull()) {
-        fTrackInfoFromFile->setCoverArt(cover);
-        fTrackInfoFromFile->setCoverArtData(bytes);
-        fTrackInfoFromFile->setCoverArtLocation(track->getPath());
-    }
-}
+} // namespace
 
-void FileTagDocument::recoverFolder() {
-    const QString path = docPath();
-    QFileInfo info(path);
-    const QString folder = info.absolutePath();
+QString FileTagDocument::recoverFolder(const QString& path, QList<Alert>* alerts) {
+    const QFileInfo info(path);
     FolderLock lock;
     // A folder being saved right now is that save's business.
-    if (lock.tryLock(folder) != FolderLock::Code::Locked) return;
-    const QStringList restored = SaveBatch::recover(folder);
-    const RenameJournal::Recovery renames = RenameJournal::finish(folder);
+    if (lock.tryLock(info.absolutePath()) != FolderLock::Code::Locked) return path;
+    const QStringList restored = SaveBatch::recover(info.absolutePath());
+    const RenameJournal::Recovery renames = RenameJournal::finish(info.absolutePath());
+    const QString text = RenameJournal::describe(restored, renames);
+    if (!text.isNull() && alerts)
+        *alerts << Alert{QStringLiteral("Interrupted Save Finished"), text, {QStringLiteral("OK")}};
     // The file follows its plan (and its folder) to wherever it now is.
     const QString name = renames.names.value(info.fileName());
-    const QString now =
-        renames.folder + QLatin1Char('/') + (name.isEmpty() ? info.fileName() : name);
-    if (now != path) {
-        {
-            QMutexLocker locker(&fDataLock);
-            fDocPath = now;
-        }
-        syncWindowTitle();
-    }
-    const QString text = RenameJournal::describe(restored, renames);
-    if (!text.isNull()) postAlert(QStringLiteral("Interrupted Save Finished"), text);
+    return renames.folder + QLatin1Char('/') + (name.isEmpty() ? info.fileName() : name);
 }
 
-void FileTagDocument::initThread() {
-    FileTagThread& ftt = *fFTT;
-    ftt.initializeHits();
-    recoverFolder();
-    scanFile(docPath());
+void FileTagDocument::createTrackHits(FileOpening& opening, const QImage& cover,
+                                      const QByteArray& bytes) {
+    const AudioTrack& track = *opening.song;
+    const std::optional<CustomTag>& tag = opening.customTag;
+    opening.detailsFromTag = TrackDetails::TrackDetailsFromTag(track, tag ? &*tag : nullptr);
+    opening.infoFromTag = opening.detailsFromTag->trackInfoFromTrackDetails();
+    opening.detailsFromFile = TrackDetails::TrackDetailsFromFile(track);
+    opening.infoFromFile = opening.detailsFromFile->trackInfoFromTrackDetails();
+    opening.infoFromFile->setTitle(track.getOldTitle());
+    if (cover.isNull()) return;
+    opening.infoFromTag->setCoverArt(cover);
+    opening.infoFromTag->setCoverArtData(bytes);
+    opening.infoFromTag->setCoverArtLocation(TrackInfo::kTagLocation);
+    opening.infoFromFile->setCoverArt(cover);
+    opening.infoFromFile->setCoverArtData(bytes);
+    opening.infoFromFile->setCoverArtLocation(track.getPath());
+}
+
+DocumentBase::JobBody FileTagDocument::openJob() {
+    const QString path = fDocPath;
+    const std::shared_ptr<FileTagThread> ftt = fFTT;
     ProgressIndicator* sheet = progress();
-    if (!(sheet && sheet->cancelled())) {
-        const QByteArray bytes = song()->getImageData();
-        const QImage cover = AlbumArt::decodedImage(bytes);
-        createTrackHitFromTag(cover, bytes);
-        createTrackHitFromFile(cover, bytes);
-        fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromTag.get());
-        fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromFile.get());
-        restoreOrigAlbumInfo();
-        const QString terms = getInitialSearchString();
-        setSearchTerms(terms);
-        if (!ftt.cleanUpOnly()) {
-            const std::optional<CustomTag> tag = customTag();
-            if (tag) ftt.addTrackHitsFromCustomTag(&*tag);
-            ftt.addTrackHitsFromWeb(terms);
+    // Thread-safe, and alive as long as the document, which waits for the job.
+    AlbumArt* art = fAlbumArtObj.get();
+    // Read here, once: the worker asks no preference.
+    const bool searchCovers = ftt->options().searchCovers;
+    return [this, ftt, path, sheet, art, searchCovers]() -> JobResult {
+        auto opening = std::make_shared<FileOpening>();
+        opening->path = recoverFolder(path, &opening->alerts);
+        // The pictures that lie beside the file; read here, never on the
+        // main thread.
+        art->searchForImages(QFileInfo(opening->path).absolutePath());
+        opening->song = std::make_shared<AudioTrack>(AudioTrack::initWithPath(opening->path));
+        opening->customTag = opening->song->customTag();
+        ftt->initializeHits();
+        if (!(sheet && sheet->cancelled())) {
+            const QByteArray bytes = opening->song->getImageData();
+            createTrackHits(*opening, AlbumArt::decodedImage(bytes), bytes);
+            art->setImageFromAlbumInfo(opening->infoFromTag.get());
+            art->setImageFromAlbumInfo(opening->infoFromFile.get());
+            const QString terms =
+                initialSearchString(opening->infoFromTag, opening->song->getOldTitle());
+            if (!ftt->cleanUpOnly()) {
+                if (opening->customTag) ftt->addTrackHitsFromCustomTag(&*opening->customTag);
+                ftt->addTrackHitsFromWeb(terms, googleScoreWeights(fieldsOf(*opening->song)));
+            }
+            ftt->pruneAlbumList();
+            ftt->retrieveTracks();
+            ftt->addHit(opening->infoFromTag);
+            ftt->addHit(opening->infoFromFile);
+            if (!ftt->cleanUpOnly() && searchCovers) ftt->retrieveImagesFromTrackDetails(art);
+            opening->terms = terms;
         }
-        ftt.pruneAlbumList();
-        ftt.retrieveTracks();
-        ftt.addHit(fTrackInfoFromTag);
-        ftt.addHit(fTrackInfoFromFile);
-        if (!ftt.cleanUpOnly() && ftt.options().searchCovers)
-            ftt.retrieveImagesFromTrackDetails(fAlbumArtObj.get());
-    }
-    ftt.finalize();
+        ftt->finalize();
+        opening->hits = ftt->hits();
+        return [this, opening] { applyOpening(*opening); };
+    };
 }
 
-void FileTagDocument::lookupThread(const QString& terms) {
-    FileTagThread& ftt = *fFTT;
-    ftt.initializeHits();
-    fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromTag.get());
-    fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromFile.get());
-    ftt.addTrackHitsFromWeb(terms);
-    ftt.pruneAlbumList();
-    ftt.retrieveTracks();
-    ftt.addHit(fTrackInfoFromTag);
-    ftt.addHit(fTrackInfoFromFile);
-    if (ftt.options().searchCovers) ftt.retrieveImagesFromTrackDetails(fAlbumArtObj.get());
-    ftt.finalize();
+void FileTagDocument::applyOpening(const FileOpening& opening) {
+    assertOwner();
+    for (const Alert& a : opening.alerts)
+        postAlert(a.title, a.message);
+    const bool moved = opening.path != fDocPath;
+    fDocPath = opening.path;
+    if (moved) syncWindowTitle();
+    fSong = opening.song;
+    fCustomTag = opening.customTag;
+    fFoundHits = opening.hits;
+    if (opening.terms.isNull()) return;
+    fTrackDetailsFromTag = opening.detailsFromTag;
+    fTrackDetailsFromFile = opening.detailsFromFile;
+    fTrackInfoFromTag = opening.infoFromTag;
+    fTrackInfoFromFile = opening.infoFromFile;
+    restoreOrigAlbumInfo();
+    setSearchTerms(opening.terms);
+}
+
+DocumentBase::JobBody FileTagDocument::lookupJob(const QString& terms) {
+    const std::shared_ptr<FileTagThread> ftt = fFTT;
+    AlbumArt* art = fAlbumArtObj.get();
+    const TrackInfoPtr fromTag = pseudoHit(fTrackInfoFromTag);
+    const TrackInfoPtr fromFile = pseudoHit(fTrackInfoFromFile);
+    const ScoreWeights typedIn = googleScoreWeights(*typedInTrackInfo());
+    const bool searchCovers = ftt->options().searchCovers;
+    return [this, ftt, art, terms, fromTag, fromFile, typedIn, searchCovers]() -> JobResult {
+        ftt->initializeHits();
+        art->setImageFromAlbumInfo(fromTag.get());
+        art->setImageFromAlbumInfo(fromFile.get());
+        ftt->addTrackHitsFromWeb(terms, typedIn);
+        ftt->pruneAlbumList();
+        ftt->retrieveTracks();
+        ftt->addHit(fromTag);
+        ftt->addHit(fromFile);
+        if (searchCovers) ftt->retrieveImagesFromTrackDetails(art);
+        ftt->finalize();
+        auto hits = ftt->hits();
+        return [this, hits] { fFoundHits = hits; };
+    };
 }
 
 void FileTagDocument::scoopFileThreadData() {
+    const std::shared_ptr<TrackInfoArray> hits = std::exchange(fFoundHits, nullptr);
     if (fCleanUpOnly) {
         restoreOrigAlbumInfo();
     } else {
-        const std::shared_ptr<TrackInfoArray> hits = fFTT ? fFTT->hits() : nullptr;
         if (hits && !hits->isEmpty()) {
             createTrackArray(hits, *typedInTrackInfo());
             forceSelectOfTrack(0);
@@ -439,7 +461,25 @@ void FileTagDocument::hitsShown() {
 
 // Song hits ------------------------------------------------------------------------
 
+TrackDetailsPtr FileTagDocument::trackDetailsFromTag() const {
+    assertOwner();
+    return fTrackDetailsFromTag;
+}
+TrackDetailsPtr FileTagDocument::trackDetailsFromFile() const {
+    assertOwner();
+    return fTrackDetailsFromFile;
+}
+TrackInfoPtr FileTagDocument::trackInfoFromTag() const {
+    assertOwner();
+    return fTrackInfoFromTag;
+}
+TrackInfoPtr FileTagDocument::trackInfoFromFile() const {
+    assertOwner();
+    return fTrackInfoFromFile;
+}
+
 TrackInfoPtr FileTagDocument::hitAt(qsizetype row) const {
+    assertOwner();
     return std::dynamic_pointer_cast<TrackInfo>(fTrackHitsTableView.hitAt(row));
 }
 
@@ -522,7 +562,6 @@ void FileTagDocument::applyAlbumDetails(const TrackInfo& hit) {
     if (titleText.isNull()) titleText = title;
     recordEdit(QStringLiteral("Apply Song"), [&] {
         {
-            QMutexLocker locker(&fDataLock);
             fAlbumTextField = album;
             fGenreTextField = genre;
             fYearTextField = year;
@@ -542,7 +581,6 @@ void FileTagDocument::restoreOrigAlbumInfo() {
     if (!track) return;
     recordEdit(QStringLiteral("Restore Original Info"), [&] {
         {
-            QMutexLocker locker(&fDataLock);
             fTitleTextField = orEmpty(track->getOldTitle());
             fTrack1TextField = orEmpty(track->getTrackStr());
             fTrack2TextField = orEmpty(track->getMaxTrackStr());
@@ -560,7 +598,6 @@ void FileTagDocument::restoreOrigAlbumInfo() {
 
 void FileTagDocument::copyOldTitlesToNew(bool onlyBlank) {
     recordEdit(QStringLiteral("Use Old Title"), [&] {
-        QMutexLocker locker(&fDataLock);
         if (fSong && !(onlyBlank && fSong->hasNewTitle())) {
             fSong->setNewTitle(fSong->getOldTitle());
             // The title field is what a save writes, so it follows.

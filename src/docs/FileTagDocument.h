@@ -1,6 +1,7 @@
 #pragma once
 
 #include "docs/DocumentBase.h"
+#include "docs/FileSavePlan.h"
 #include "docs/FileTagSnapshot.h"
 #include "docs/HitTable.h"
 #include "docs/StatusDecisions.h"
@@ -8,6 +9,7 @@
 #include "model/AudioTrack.h"
 #include "model/TrackDetails.h"
 #include "model/TrackInfoArray.h"
+#include "system/AlertHost.h"
 
 #include <QString>
 #include <QUndoStack>
@@ -73,7 +75,8 @@ public:
 
     // Score weights ---------------------------------------------------------
     static ScoreWeights scoreWeights1(const QString& artist);
-    ScoreWeights googleScoreWeights() const;
+    // Ranks the hits of sources that do not rank by artist alone.
+    static ScoreWeights googleScoreWeights(const TrackInfo& typedIn);
     ScoreWeights scoreWeights() const;
     // The weights the hits table ranks by once a search is done.
     ScoreWeights rerankWeights() const;
@@ -93,10 +96,13 @@ public:
     void lookUp(LookUpCommand command);
 
     // Song hits -------------------------------------------------------------
-    const HitTable& hitTable() const { return fTrackHitsTableView; }
-    qsizetype hitCount() const { return fTrackHitsTableView.count(); }
+    const HitTable& hitTable() const {
+        assertOwner();
+        return fTrackHitsTableView;
+    }
+    qsizetype hitCount() const { return hitTable().count(); }
     TrackInfoPtr hitAt(qsizetype row) const;
-    int selectedHitRow() const { return fTrackHitsTableView.selectedRow(); }
+    int selectedHitRow() const { return hitTable().selectedRow(); }
     // A click on (or a key moving the selection to) a hit row applies it.
     void handleHitClick(int row);
     // Selects a row (negative: none) without applying it.
@@ -107,10 +113,10 @@ public:
     void clearHits();
     bool sortHits(const QString& column);
 
-    TrackDetailsPtr trackDetailsFromTag() const { return fTrackDetailsFromTag; }
-    TrackDetailsPtr trackDetailsFromFile() const { return fTrackDetailsFromFile; }
-    TrackInfoPtr trackInfoFromTag() const { return fTrackInfoFromTag; }
-    TrackInfoPtr trackInfoFromFile() const { return fTrackInfoFromFile; }
+    TrackDetailsPtr trackDetailsFromTag() const;
+    TrackDetailsPtr trackDetailsFromFile() const;
+    TrackInfoPtr trackInfoFromTag() const;
+    TrackInfoPtr trackInfoFromFile() const;
 
     // Applying ----------------------------------------------------------------
     // Fills the fields from a hit.
@@ -131,40 +137,55 @@ public:
     FileTagSnapshot snapshot() const;
     void restoreSnapshot(const FileTagSnapshot& state);
 
-    // Worker bodies (run on the worker thread) --------------------------------
-    void initThread() override;
-    void lookupThread(const QString& terms) override;
-    void scanFile(const QString& path);
+    // What an opening gathered on the worker, applied on the main thread in
+    // one step.
+    struct FileOpening {
+        QString path; // where the file is after finishing an interrupted save
+        QList<Alert> alerts;
+        AudioTrackRef song;
+        std::optional<CustomTag> customTag;
+        TrackDetailsPtr detailsFromTag;
+        TrackDetailsPtr detailsFromFile;
+        TrackInfoPtr infoFromTag;
+        TrackInfoPtr infoFromFile;
+        QString terms; // null when the scan was cancelled
+        std::shared_ptr<TrackInfoArray> hits;
+    };
+    // The worker's steps of an opening; they touch no document state.
     // Before the scan: finishes what an interrupted save left in the file's
-    // folder, following the file to its new name.
-    void recoverFolder();
-    // Both take the file's cover decoded once (null when it has none or it
-    // does not decode) and its stored bytes.
-    void createTrackHitFromTag(const QImage& cover, const QByteArray& bytes);
-    void createTrackHitFromFile(const QImage& cover, const QByteArray& bytes);
+    // folder and answers where the file now is, following it to its new
+    // name. Skipped while another save holds the folder.
+    static QString recoverFolder(const QString& path, QList<Alert>* alerts);
+    // Both hits from the file, with its cover decoded once (null when it has
+    // none or it does not decode) and its stored bytes.
+    static void createTrackHits(FileOpening& opening, const QImage& cover, const QByteArray& bytes);
+    // The tag hit's artist, " / ", the record's old title.
+    static QString initialSearchString(const TrackInfoPtr& fromTag, const QString& oldTitle);
     void scoopFileThreadData() override;
 
     // Saving (FileTagDocumentSave.cpp) ----------------------------------------
     // The checks in order; the first that fails is an alert. The missing-
     // fields warning does not stop the save.
     void saveDocument() override;
-    void saveCommon() override;
-    // Writes the fields into the file, then optionally renames it.
-    void retagTrack(bool rename);
-    // Reads the record back after a rename.
-    void refreshTrack();
-    // Copies the file into the backups folder; false (with the reason) when
-    // it could not be copied.
-    bool backupTrack(QString* reason);
+    // The save's plan, made on the main thread: the fields as tags, the
+    // file, its new name, the cover and the options.
+    FileSavePlan makeSavePlan() const;
+    // The save's result, applied on the main thread in one step: the record,
+    // the path, alerts, failures.
+    void applySaveReport(const FileSavePlan& plan, const FileSaveReport& report);
 
 protected:
     void createWorker(ProgressIndicator* sheet, bool cleanUpOnly) override;
+    JobBody openJob() override;
+    JobBody lookupJob(const QString& terms) override;
+    JobBody saveJob() override;
     LookupWorker* currentWorker() const override;
     void hitsShown() override;
     void typingIdle() override;
     void saveSucceeded() override;
 
 private:
+    void applyOpening(const FileOpening& opening);
     // `mergeId` makes one field's keystrokes in a row one undo step.
     void setField(QString& field, const QString& text, int mergeId);
     // Runs an edit and keeps it on the undo stack when it changed anything.
@@ -172,7 +193,8 @@ private:
     // The track field's number; 0 when empty or not a number.
     static int numberOf(const QString& field);
 
-    // Guarded by fDataLock, like the record.
+    // Owned by the main thread, like everything below: workers get copies
+    // when they start and hand back values.
     QString fTitleTextField;
     QString fTrack1TextField;
     QString fTrack2TextField;
@@ -188,6 +210,8 @@ private:
     TrackDetailsPtr fTrackDetailsFromFile;
     TrackInfoPtr fTrackInfoFromTag;
     TrackInfoPtr fTrackInfoFromFile;
+    // The hits the last opening or look-up found, until they are shown.
+    std::shared_ptr<TrackInfoArray> fFoundHits;
 
     QUndoStack fUndoStack;
     int fRecording = 0; // nested edits are part of the outer one

@@ -1,28 +1,15 @@
-// Saving a single-file document: the checks, the backup, retagging and
-// renaming the file.
+// Saving a single-file document: the checks, then a plan for the worker and
+// its report applied in one step.
 #include "docs/FileTagDocument.h"
 
-#include "app/Preferences.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
-#include "docs/FolderBackup.h"
-#include "docs/RenameAlerts.h"
-#include "docs/RenameJournal.h"
 #include "media/MusicFile.h"
-#include "media/SaveBatch.h"
-#include "system/FolderLock.h"
-#include "system/Log.h"
-#include "system/MoveFile.h"
-#include "system/ProgressIndicator.h"
-#include "system/SaveSteps.h"
+#include "model/NameTemplate.h"
+#include "model/TextNumbers.h"
 #include "text/MacRoman.h"
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
-#include <QMutexLocker>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -85,149 +72,80 @@ void FileTagDocument::saveDocument() {
     saveAll();
 }
 
-void FileTagDocument::saveCommon() {
-    const bool rename = Prefs::boolValue(Prefs::kRenameTracks);
-    {
-        QMutexLocker locker(&fDataLock);
-        fSaveFailures.clear();
+FileSavePlan FileTagDocument::makeSavePlan() const {
+    assertOwner();
+    FileSavePlan plan;
+    plan.path = fDocPath;
+    plan.options = SaveOptions::fromPrefs();
+    plan.backup = plan.options.backup ||
+                  QFileInfo(fDocPath).suffix().compare(u"m4p", Qt::CaseInsensitive) == 0;
+    if (!fSong || !fSong->okToTag() || !fSong->musicFile() || fTitleTextField.isEmpty())
+        return plan;
+    plan.write = true;
+    plan.path = fSong->getPath();
+    plan.title = fTitleTextField;
+    plan.artist = fArtistTextField;
+    plan.album = fAlbumTextField;
+    plan.year = fYearTextField;
+    plan.genre = fGenreTextField;
+    plan.track = numberOf(fTrack1TextField);
+    plan.trackCount = numberOf(fTrack2TextField);
+    const std::shared_ptr<MusicFile> file = fSong->musicFile();
+    plan.pictureFormat = file->imageFormat();
+    plan.haveOpened = file->openedState(&plan.opened);
+    // The single-file save embeds the shown cover and writes no cover file.
+    plan.cover = fAlbumArtObj->coverToStore(QFileInfo(plan.path).absolutePath(),
+                                            {plan.pictureFormat}, true, false, QString());
+    if (plan.options.renameTracks) {
+        // The name comes from the record as it will be once written: a copy
+        // with the new tags, so the record itself changes only when the file
+        // did.
+        AudioTrack named = *fSong;
+        named.setArtist(plan.artist);
+        named.setAlbum(plan.album);
+        named.setYearStr(YearText(plan.year));
+        named.setGenre(plan.genre);
+        named.setTitle(plan.title);
+        named.setNewTitle(plan.title);
+        named.setAlbumDetails_Title(plan.title);
+        named.setRow(uint32_t(plan.track - 1));
+        named.setTrack(plan.track, plan.trackCount);
+        plan.newName = named.getNewFileName(AudioTrack::kSingleFile);
+        plan.numberedName = named.getTempFileName(AudioTrack::kSingleFile);
+        plan.nameLimit = NameTemplate::lengthLimit(AudioTrack::kFileName | AudioTrack::kSingleFile,
+                                                   named.getFolder());
     }
-    FolderLock folderLock;
-    const FolderLock::Code locked = folderLock.tryLock(QFileInfo(docPath()).absolutePath());
-    if (locked != FolderLock::Code::Locked) {
-        postAlert(QStringLiteral("File Not Saved"),
-                  locked == FolderLock::Code::Busy
-                      ? FolderLock::kBusyMessage
-                      : QStringLiteral("The folder could not be opened for saving: %1.")
-                            .arg(folderLock.error()));
-        return;
-    }
-    const bool backup = Prefs::boolValue(Prefs::kBackup) ||
-                        QFileInfo(docPath()).suffix().compare(u"m4p", Qt::CaseInsensitive) == 0;
-    // Without the copy the user asked for, nothing is written.
-    QString reason;
-    if (backup && !backupTrack(&reason)) {
-        postAlert(QStringLiteral("Backup Failed"),
-                  QStringLiteral("The file could not be backed up to \"%1\", so nothing was "
-                                 "saved. %2")
-                      .arg(FolderBackup::backupsFolder(), reason));
-    } else {
-        retagTrack(rename);
-        refreshTrack();
-        syncWindowTitle();
-        concludeSave();
-    }
-    // Idle again, the redraw and the sheet's close follow on the main thread.
+    return plan;
 }
 
-bool FileTagDocument::backupTrack(QString* reason) {
+DocumentBase::JobBody FileTagDocument::saveJob() {
+    fSaveFailures.clear();
+    auto plan = std::make_shared<const FileSavePlan>(makeSavePlan());
     ProgressIndicator* sheet = progress();
-    if (sheet) sheet->NotifyBeginInd(QStringLiteral("Backing up file to Music folder..."), false);
-    const FolderBackup::Result r = FolderBackup::backupFile(docPath());
-    if (r.ok()) return true;
-    TROVIX_LOG() << "Backup to" << r.target << "failed:" << r.reason;
-    if (reason) *reason = r.reason;
-    return false;
+    return [this, plan, sheet]() -> JobResult {
+        auto report = std::make_shared<FileSaveReport>(plan->run(sheet));
+        return [this, plan, report] { applySaveReport(*plan, *report); };
+    };
 }
 
-void FileTagDocument::retagTrack(bool rename) {
-    const AudioTrackRef t = song();
-    if (!t || !t->okToTag()) return;
-    ProgressIndicator* sheet = progress();
-    if (sheet) sheet->NotifyBeginInd(QStringLiteral("Re-tagging..."), false);
-    QString title, artist, album, year, genre, trackText, countText;
-    {
-        QMutexLocker locker(&fDataLock);
-        title = fTitleTextField;
-        artist = fArtistTextField;
-        album = fAlbumTextField;
-        year = fYearTextField;
-        genre = fGenreTextField;
-        trackText = fTrack1TextField;
-        countText = fTrack2TextField;
+void FileTagDocument::applySaveReport(const FileSavePlan& plan, const FileSaveReport& report) {
+    assertOwner();
+    for (const Alert& a : report.alerts)
+        postAlert(a.title, a.message);
+    if (!report.reachedWrite) return;
+    if (report.readBack && fSong) {
+        fSong->setNewTitle(plan.title);
+        fSong->setAlbumDetails_Title(plan.title);
+        fSong->setRow(uint32_t(plan.track - 1));
+        fSong->adoptFile(*report.readBack);
+        // The file object's numbers stay as they were read when the track
+        // is tagged; the record shows what was written.
+        fSong->setTrack(plan.track, plan.trackCount);
     }
-    if (title.isEmpty()) return;
-
-    const AudioTrack before = *t;
-    const int n = numberOf(trackText);
-    SaveBatch batch(QFileInfo(before.getPath()).absolutePath());
-    {
-        QMutexLocker locker(&fDataLock);
-        t->tagArtist(artist);
-        t->tagAlbum(album);
-        t->tagYearStr(year);
-        t->tagGenre(genre);
-        t->tagTitle(title);
-        t->setNewTitle(title);
-        t->setAlbumDetails_Title(title);
-        t->setRow(uint32_t(n - 1));
-        t->tagTrack(n, numberOf(countText));
-        fAlbumArtObj->saveImage(*t);
-        if (t->musicFile()) batch.add(t->musicFile().get());
-    }
-    const std::vector<FileSaveOutcome> outcomes =
-        batch.commit([] { return SaveSteps::stopRequested(); });
-    if (outcomes.empty() || !outcomes.front().ok()) {
-        // The file keeps its old tags and its name, so the record does too.
-        QString why = outcomes.empty() ? t->commitError() : outcomes.front().reason;
-        if (!outcomes.empty() && outcomes.front().code == FileSaveOutcome::Code::Stopped)
-            why = QStringLiteral("The save was stopped before this file was written.");
-        addSaveFailure(before.getFileName(), why);
-        QMutexLocker locker(&fDataLock);
-        *t = before;
-        return;
-    }
-
-    if (sheet) sheet->NotifyBeginInd(QStringLiteral("Renaming..."), false);
-    if (!rename || SaveSteps::stopRequested()) return;
-    RenameAlerts alerts([this](const Alert& a) { postAlert(a.title, a.message); });
-    const QString oldName = t->getFileName();
-    const QString folder = t->getFolder();
-    RenamePlan plan;
-    {
-        QMutexLocker locker(&fDataLock);
-        RenameEntry e;
-        e.oldName = oldName;
-        e.newName = t->plannedFileName(
-            AudioTrack::kSingleFile,
-            [&folder](const QString& name) { return pathExists(folder + QLatin1Char('/') + name); },
-            &alerts);
-        struct stat st;
-        if (e.newName.isEmpty()) {
-            locker.unlock();
-            addSaveFailure(oldName, QStringLiteral("The naming template gave no name."));
-            return;
-        }
-        if (e.newName == oldName || ::lstat(QFile::encodeName(t->getPath()).constData(), &st) != 0)
-            return;
-        e.device = st.st_dev;
-        e.inode = st.st_ino;
-        int k = 0;
-        do {
-            e.tempName = AudioTrack::tempFileName(QCoreApplication::applicationPid(), k++,
-                                                  QFileInfo(oldName).suffix());
-        } while (pathExists(folder + QLatin1Char('/') + e.tempName));
-        plan.files << e;
-    }
-    const RenameJournal::Run run =
-        RenameJournal::run(folder, plan, [] { return SaveSteps::stopRequested(); }, {});
-    const RenameOutcome& o = run.outcomes.front();
-    QMutexLocker locker(&fDataLock);
-    if (!o.finalName.isEmpty() && o.finalName != oldName) {
-        t->setFileName(o.finalName);
-        t->setFolder(folder);
-    }
-    fDocPath = t->getPath();
-    locker.unlock();
-    if (!o.failure.isNull()) addSaveFailure(oldName, o.failure);
-}
-
-void FileTagDocument::refreshTrack() {
-    ProgressIndicator* sheet = progress();
-    if (sheet) sheet->NotifyBeginInd(QStringLiteral("Reading back new tags..."), false);
-    {
-        QMutexLocker locker(&fDataLock);
-        if (fSong) fSong->refresh();
-    }
+    fDocPath = report.path;
+    fSaveFailures = report.failures;
     notifyHitsChanged();
     notifyTracksChanged();
+    syncWindowTitle();
+    concludeSave();
 }

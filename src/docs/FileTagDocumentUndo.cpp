@@ -6,11 +6,9 @@
 #include "docs/DocumentEditCommand.h"
 #include "docs/SearchString.h"
 
-#include <QMutexLocker>
-
 FileTagSnapshot FileTagDocument::snapshot() const {
+    assertOwner();
     FileTagSnapshot state;
-    QMutexLocker locker(&fDataLock);
     state.title = fTitleTextField;
     state.track = fTrack1TextField;
     state.count = fTrack2TextField;
@@ -27,7 +25,7 @@ FileTagSnapshot FileTagDocument::snapshot() const {
 
 void FileTagDocument::restoreSnapshot(const FileTagSnapshot& state) {
     {
-        QMutexLocker locker(&fDataLock);
+        assertOwner();
         fTitleTextField = state.title;
         fTrack1TextField = state.track;
         fTrack2TextField = state.count;

@@ -9,9 +9,8 @@
 #include "web/sources/MusicSources.h"
 #include "web/sources/ResultKeys.h"
 
-FileTagThread::FileTagThread(FileTagDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
-                             LookupSources sources)
-    : LookupWorker(progress, cleanUpOnly), fFTTDoc(doc), fSources(std::move(sources)),
+FileTagThread::FileTagThread(ProgressIndicator* progress, bool cleanUpOnly, LookupSources sources)
+    : LookupWorker(progress, cleanUpOnly), fSources(std::move(sources)),
       fOptions(SourceOptions::fromPreferences()) {
     initializeHits();
 }
@@ -29,28 +28,29 @@ void FileTagThread::addTrackHitsFromCustomTag(const CustomTag* tag) {
     const MusicSource* owner = tag ? ResultKeys::sourceOfKey(tag->iadbKey()) : nullptr;
     if (tag && fSources.songSavedSearch && owner && (owner->serves() & MusicSource::Songs) &&
         DecomposeSearchString(tag->iadbSearchTerms(), &artist, nullptr))
-        fSources.songSavedSearch(*fFTTHits, tag, fFTTDoc->scoreWeights1(artist), fOptions,
+        fSources.songSavedSearch(*fFTTHits, tag, FileTagDocument::scoreWeights1(artist), fOptions,
                                  fNCProgressSheet);
     noteCancel();
 }
 
-void FileTagThread::addTrackHitsFromSource(const MusicSource& source, const QString& terms) {
+void FileTagThread::addTrackHitsFromSource(const MusicSource& source, const QString& terms,
+                                           const ScoreWeights& typedIn) {
     if (fNCProgressSheet) fNCProgressSheet->NotifyBeginInd(source.searchCaption(), true);
     const LookupSources::SongSearch search = fSources.songSearches.value(source.name());
     QString artist;
     if (search && DecomposeSearchString(terms, &artist, nullptr)) {
         const ScoreWeights weights = source.songRanking() == MusicSource::SongRanking::ByArtist
                                          ? FileTagDocument::scoreWeights1(artist)
-                                         : fFTTDoc->googleScoreWeights();
+                                         : typedIn;
         search(*fFTTHits, terms, weights, fOptions, fNCProgressSheet);
     }
     noteCancel();
 }
 
-void FileTagThread::addTrackHitsFromWeb(const QString& terms) {
+void FileTagThread::addTrackHitsFromWeb(const QString& terms, const ScoreWeights& typedIn) {
     for (const MusicSource* source : MusicSources::all())
         if ((source->serves() & MusicSource::Songs) && fOptions.enabled(*source))
-            addTrackHitsFromSource(*source, terms);
+            addTrackHitsFromSource(*source, terms, typedIn);
 }
 
 void FileTagThread::retrieveTracks() {

@@ -11,7 +11,6 @@
 
 class AlbumArt;
 class CustomTag;
-class FileTagDocument;
 class MusicSource;
 class ProgressIndicator;
 
@@ -19,20 +18,23 @@ class ProgressIndicator;
 // ranked song hits from the saved search and the sources that serve song
 // searches, prunes them, fetches the album of each hit to learn the song's
 // position, and publishes a status the document polls. Sources that know
-// albums only are never asked.
+// albums only are never asked. It works on the values it is given and never
+// reads the document.
 class FileTagThread : public LookupWorker {
 public:
-    FileTagThread(FileTagDocument* doc, ProgressIndicator* progress, bool cleanUpOnly,
-                  LookupSources sources);
+    FileTagThread(ProgressIndicator* progress, bool cleanUpOnly, LookupSources sources);
 
     void initializeHits();
 
     // Each runs only when the terms split into artist and title; a cancel on
     // the progress sheet marks the look-up cancelled.
     void addTrackHitsFromCustomTag(const CustomTag* tag);
-    void addTrackHitsFromSource(const MusicSource& source, const QString& terms);
+    // `typedIn` ranks the hits of sources that do not rank by artist alone:
+    // the weights of the fields as they were when the search started.
+    void addTrackHitsFromSource(const MusicSource& source, const QString& terms,
+                                const ScoreWeights& typedIn);
     // Every registered song source that is on, in the registry's order.
-    void addTrackHitsFromWeb(const QString& terms);
+    void addTrackHitsFromWeb(const QString& terms, const ScoreWeights& typedIn);
 
     void pruneAlbumList() { pruneList(fFTTHits.get()); }
     // Fetches the album of each hit, numbers the song by its closest title
@@ -48,7 +50,6 @@ public:
     std::shared_ptr<TrackInfoArray> hits() const;
 
 private:
-    FileTagDocument* fFTTDoc;
     std::shared_ptr<TrackInfoArray> fFTTHits;
     LookupSources fSources;
     // Read when the worker is made, on the main thread.

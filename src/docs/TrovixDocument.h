@@ -258,8 +258,6 @@ public:
     };
     static FolderCover findFolderCover(const AudioTrackArray& songs);
     static void createAlbumHits(FolderOpening& opening, const FolderCover& cover);
-    void initThread() override {}
-    void lookupThread(const QString&) override {}
     void scoopFileThreadData() override;
 
     // ==== Saving (TrovixDocumentSave.cpp) ====================================

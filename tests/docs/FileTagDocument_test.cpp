@@ -9,6 +9,7 @@
 #include "support/LoopbackSongWeb.h"
 #include "support/Mp3Fixture.h"
 #include "support/SourceTestKit.h"
+#include "system/SaveSteps.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
 #include "web/sources/freedb/FreeDB.h"
 #include "web/sources/gnudb/Gnudb.h"
@@ -18,8 +19,11 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <functional>
+#include <future>
+#include <mutex>
 
 namespace {
 
@@ -243,6 +247,74 @@ TEST_F(FileTagDocumentTest, SavingRenamesByTheSingleFileTemplate) {
     // No custom tag for a single file.
     EXPECT_FALSE(file->customTag());
     EXPECT_EQ(doc->fileStatus().F, Green);
+}
+
+// The settings are read once when the save starts: preferences changed while
+// the file is being written change nothing of it.
+TEST_F(FileTagDocumentTest, PreferencesChangedDuringTheSaveDoNotChangeIt) {
+    pref(Prefs::kRenameTracks, true);
+    pref(Prefs::kSFRenameTracks, true);
+    pref(Prefs::kSFTrackFileNameFormat, "%A-%T");
+    pref(Prefs::kTagVersion, 3);
+    const QString path = fDir.path() + "/track.mp3";
+    ASSERT_TRUE(writeSong(path, "The Band", "Old"));
+    auto doc = open(path, true);
+    doc->setTitleField("New");
+    doc->setTrackField("2");
+    doc->setCountField("3");
+
+    // The worker waits at its first disk step until the preferences changed.
+    std::promise<void> reached, changed;
+    std::future<void> changedFuture = changed.get_future();
+    std::once_flag once;
+    SaveSteps::setHook([&](const char*) {
+        std::call_once(once, [&] {
+            reached.set_value();
+            changedFuture.wait();
+        });
+    });
+    doc->saveDocument();
+    reached.get_future().wait();
+    pref(Prefs::kRenameTracks, false);
+    pref(Prefs::kSFTrackFileNameFormat, "%T");
+    pref(Prefs::kTagVersion, 2);
+    changed.set_value();
+    settle(*doc);
+    SaveSteps::setHook({});
+
+    ASSERT_TRUE(doc->lastSaveSucceeded());
+    const QString renamed = fDir.path() + "/The Band-New.mp3";
+    EXPECT_EQ(doc->docPath(), renamed);
+    EXPECT_EQ(QDir(fDir.path()).entryList(QDir::Files), QStringList{"The Band-New.mp3"});
+    QFile file(renamed);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.read(4), QByteArray("ID3\x04", 4)); // ID3v2.4, as at the start
+    // The record was given the written file.
+    EXPECT_EQ(doc->song()->getPath(), renamed);
+    EXPECT_EQ(doc->song()->getOldTitle(), "New");
+    EXPECT_EQ(doc->song()->getTrackNum(), 2u);
+}
+
+// The save writes with a file object of its own, yet a file another program
+// changed since the window read it is still refused, and the window's record
+// and file object keep what was read.
+TEST_F(FileTagDocumentTest, FileChangedByAnotherProgramSinceOpeningIsNotOverwritten) {
+    pref(Prefs::kRenameTracks, false);
+    const QString path = fDir.path() + "/track.mp3";
+    ASSERT_TRUE(writeSong(path, "The Band", "Old"));
+    auto doc = open(path, true);
+    QThread::msleep(20); // a later modification time
+    ASSERT_TRUE(writeSong(path, "Someone", "Elsewhere"));
+    doc->setTitleField("New");
+
+    doc->saveDocument();
+    settle(*doc);
+    EXPECT_FALSE(doc->lastSaveSucceeded());
+    ASSERT_EQ(doc->lastSaveFailures().size(), 1);
+    EXPECT_TRUE(doc->lastSaveFailures()[0].reason.contains("changed by another program"));
+    EXPECT_EQ(MusicFile::newMusicFileWithPath(path)->getTitle(), "Elsewhere");
+    EXPECT_EQ(doc->song()->getOldTitle(), "Old");
+    EXPECT_EQ(doc->song()->musicFile()->getTitle(), "Old");
 }
 
 TEST_F(FileTagDocumentTest, BackingUpTwiceNumbersTheSecondCopy) {
