@@ -1,5 +1,6 @@
 #include "cli/OpenCommand.h"
 
+#include "app/PrefsOptions.h"
 #include "cli/CliOptions.h"
 #include "cli/FileCommand.h"
 #include "cli/FolderView.h"
@@ -32,6 +33,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
 
     const StatusValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
     const int alternate = doc.alternate();
+    const NamingOptions naming = Prefs::namingOptions();
     const AudioTrackArray& songs = doc.trackArray();
     for (qsizetype i = 0; i < songs.count(); ++i) {
         const AudioTrackRef t = songs.objectAtIndex(i);
@@ -43,9 +45,9 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
         row.newTitle = t->getNewTitle();
         row.newArtist = t->getNewArtist();
         row.newTrack = doc.getNewTrack(i);
-        row.newFileName = row.placeholder ? QString(u""_qs) : t->getNewFileName(alternate);
-        row.status =
-            StatusDecisions::folderTrack(*t, tagHit, v.variousArtists, alternate, row.newTrack);
+        row.newFileName = row.placeholder ? QString(u""_qs) : t->getNewFileName(naming, alternate);
+        row.status = StatusDecisions::folderTrack(naming, *t, tagHit, v.variousArtists, alternate,
+                                                  row.newTrack);
         v.tracks << row;
     }
 

@@ -1,6 +1,7 @@
 #include "docs/FileTagDocument.h"
 
 #include "app/Preferences.h"
+#include "app/PrefsOptions.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "docs/FileTagThread.h"
@@ -196,13 +197,13 @@ StatusRow FileTagDocument::fileStatus() const {
     const TrackInfoPtr typed = typedInTrackInfo();
     QMutexLocker locker(&fDataLock);
     if (!fSong) return {};
-    return StatusDecisions::singleFile(*fSong, valuesOf(*typed));
+    return StatusDecisions::singleFile(Prefs::namingOptions(), *fSong, valuesOf(*typed));
 }
 
 StatusRow FileTagDocument::hitStatus(const TrackInfo& hit) const {
     QMutexLocker locker(&fDataLock);
     if (!fSong) return {};
-    return StatusDecisions::songHit(*fSong, valuesOf(hit));
+    return StatusDecisions::songHit(Prefs::namingOptions(), *fSong, valuesOf(hit));
 }
 
 // Score weights --------------------------------------------------------------------
@@ -322,7 +323,8 @@ void FileTagDocument::scanFile(const QString& path) {
 void FileTagDocument::createTrackHitFromTag(const QImage& cover, const QByteArray& bytes) {
     const AudioTrackRef track = song();
     const std::optional<CustomTag> tag = customTag();
-    fTrackDetailsFromTag = TrackDetails::TrackDetailsFromTag(*track, tag ? &*tag : nullptr);
+    fTrackDetailsFromTag = TrackDetails::TrackDetailsFromTag(*track, tag ? &*tag : nullptr,
+                                                             Prefs::smartCapitalization());
     fTrackInfoFromTag = fTrackDetailsFromTag->trackInfoFromTrackDetails();
     if (!cover.isNull()) {
         fTrackInfoFromTag->setCoverArt(cover);
@@ -378,8 +380,8 @@ void FileTagDocument::initThread() {
         const QImage cover = AlbumArt::decodedImage(bytes);
         createTrackHitFromTag(cover, bytes);
         createTrackHitFromFile(cover, bytes);
-        fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromTag.get());
-        fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromFile.get());
+        fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromTag.get(), ftt.options().searchCovers);
+        fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromFile.get(), ftt.options().searchCovers);
         restoreOrigAlbumInfo();
         const QString terms = getInitialSearchString();
         setSearchTerms(terms);
@@ -401,8 +403,8 @@ void FileTagDocument::initThread() {
 void FileTagDocument::lookupThread(const QString& terms) {
     FileTagThread& ftt = *fFTT;
     ftt.initializeHits();
-    fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromTag.get());
-    fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromFile.get());
+    fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromTag.get(), ftt.options().searchCovers);
+    fAlbumArtObj->setImageFromAlbumInfo(fTrackInfoFromFile.get(), ftt.options().searchCovers);
     ftt.addTrackHitsFromWeb(terms);
     ftt.pruneAlbumList();
     ftt.retrieveTracks();
@@ -518,7 +520,7 @@ void FileTagDocument::applyAlbumDetails(const TrackInfo& hit) {
     scratch.setNewTitle(title);
     scratch.setNewArtist(artist);
     QString titleText = scratch.getAlbumOrTrackName(
-        nullptr, AudioTrack::kSingleFile | AudioTrack::kTitleTag, QString(), nullptr, QString());
+        Prefs::namingOptions(), nullptr, AudioTrack::kSingleFile | AudioTrack::kTitleTag);
     if (titleText.isNull()) titleText = title;
     recordEdit(QStringLiteral("Apply Song"), [&] {
         {

@@ -3,11 +3,13 @@
 #include "docs/FileTagDocument.h"
 
 #include "app/Preferences.h"
+#include "app/PrefsOptions.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "docs/FolderBackup.h"
 #include "docs/RenameAlerts.h"
 #include "docs/RenameJournal.h"
+#include "media/MP3File.h"
 #include "media/MusicFile.h"
 #include "media/SaveBatch.h"
 #include "system/FolderLock.h"
@@ -161,7 +163,11 @@ void FileTagDocument::retagTrack(bool rename) {
         t->setAlbumDetails_Title(title);
         t->setRow(uint32_t(n - 1));
         t->tagTrack(n, numberOf(countText));
-        fAlbumArtObj->saveImage(*t);
+        fAlbumArtObj->saveImage(*t, Prefs::coverOptions());
+        if (auto* mp3 = dynamic_cast<MP3File*>(t->musicFile().get())) {
+            mp3->setTagVersion(Prefs::intValue(Prefs::kTagVersion));
+            mp3->setHomePage(Prefs::stringValue(Prefs::kHomePageURL));
+        }
         if (t->musicFile()) batch.add(t->musicFile().get());
     }
     const std::vector<FileSaveOutcome> outcomes =
@@ -188,7 +194,7 @@ void FileTagDocument::retagTrack(bool rename) {
         RenameEntry e;
         e.oldName = oldName;
         e.newName = t->plannedFileName(
-            AudioTrack::kSingleFile,
+            Prefs::namingOptions(), AudioTrack::kSingleFile,
             [&folder](const QString& name) { return pathExists(folder + QLatin1Char('/') + name); },
             &alerts);
         struct stat st;

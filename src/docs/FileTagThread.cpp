@@ -18,6 +18,7 @@ FileTagThread::FileTagThread(FileTagDocument* doc, ProgressIndicator* progress, 
 
 void FileTagThread::initializeHits() {
     fFTTHits = std::make_shared<TrackInfoArray>();
+    fFTTHits->setMaxEntries(fOptions.maxEntries);
 }
 
 void FileTagThread::addTrackHitsFromCustomTag(const CustomTag* tag) {

@@ -257,7 +257,7 @@ public:
         QString path; // of the file whose tags hold it
     };
     static FolderCover findFolderCover(const AudioTrackArray& songs);
-    static void createAlbumHits(FolderOpening& opening, const FolderCover& cover);
+    static void createAlbumHits(FolderOpening& opening, const FolderCover& cover, bool smartCap);
     void initThread() override {}
     void lookupThread(const QString&) override {}
     void scoopFileThreadData() override;

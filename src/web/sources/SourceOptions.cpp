@@ -1,6 +1,7 @@
 #include "web/sources/SourceOptions.h"
 
 #include "app/Preferences.h"
+#include "web/sources/AmazonMusic.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 
@@ -29,6 +30,9 @@ SourceOptions SourceOptions::fromPreferences() {
     for (const MusicSource* source : MusicSources::all())
         for (const MusicSource::Preference& pref : source->preferences())
             options.values.insert(pref.key, Prefs::value(pref.key));
+    // The browser-only site is no registered source.
+    const QString amazon = QString::fromLatin1(AmazonMusic::kBaseURLKey);
+    options.values.insert(amazon, Prefs::value(amazon));
     options.maxEntries = Prefs::maxEntriesToFetch();
     options.searchCovers = Prefs::boolValue(QString::fromLatin1(Prefs::kSearchForCoverArt));
     options.homePage = Prefs::stringValue(QString::fromLatin1(Prefs::kHomePageURL));
