@@ -1,6 +1,5 @@
 #include "cli/OpenCommand.h"
 
-#include "app/PrefsOptions.h"
 #include "cli/CliOptions.h"
 #include "cli/FileCommand.h"
 #include "cli/FolderView.h"
@@ -33,7 +32,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
 
     const StatusValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
     const int alternate = doc.alternate();
-    const NamingOptions naming = Prefs::namingOptions();
+    const NamingOptions& naming = doc.naming();
     const AudioTrackArray& songs = doc.trackArray();
     for (qsizetype i = 0; i < songs.count(); ++i) {
         const AudioTrackRef t = songs.objectAtIndex(i);

@@ -24,7 +24,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent) : DocumentBase(host, parent) {}
+TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent)
+    : DocumentBase(host, parent), fNaming(Prefs::namingOptions()) {}
 
 TrovixDocument::~TrovixDocument() {
     joinWorker();
@@ -172,6 +173,7 @@ void TrovixDocument::controlTextDidChange() {
 }
 
 void TrovixDocument::prefsChanged() {
+    fNaming = Prefs::namingOptions();
     notifyTracksChanged();
     markEdited();
     syncWindowTitle();

@@ -8,6 +8,7 @@
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfo.h"
 #include "model/AudioTrackArray.h"
+#include "model/NamingOptions.h"
 
 #include <QByteArray>
 #include <QList>
@@ -71,6 +72,9 @@ public:
     void setDocumentPath(const QString& path, bool cleanUpOnly);
     // The naming-template flag of the album's mode.
     int alternate() const;
+    // The naming settings the window draws new names with: read when the
+    // document is made and again when the settings change, not per cell.
+    const NamingOptions& naming() const { return fNaming; }
 
     // Album fields ----------------------------------------------------------
     QString artistField() const;
@@ -307,6 +311,7 @@ protected:
     AudioTrackArray fSongs;
     QStringList fUnreadableFiles; // music-named files the last scan could not open
     AlbumDetailsPtr fAlbumDetailsFromTags;
+    NamingOptions fNaming;
     AlbumDetailsPtr fAlbumDetailsFromFiles;
     AlbumInfoPtr fAlbumInfoFromTags;
     AlbumInfoPtr fAlbumInfoFromFiles;

@@ -1,6 +1,5 @@
 #include "ui/FolderStatusDelegate.h"
 
-#include "app/PrefsOptions.h"
 #include "docs/StatusDecisions.h"
 #include "docs/TrovixDocument.h"
 
@@ -12,9 +11,8 @@ namespace {
 FolderStatusDelegate::Colors documentColors(const TrovixDocument& doc, const AudioTrack& track,
                                             qsizetype row) {
     const StatusValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
-    const StatusRow decided =
-        StatusDecisions::folderTrack(Prefs::namingOptions(), track, tagHit, doc.variousArtists(),
-                                     doc.alternate(), doc.getNewTrack(row));
+    const StatusRow decided = StatusDecisions::folderTrack(
+        doc.naming(), track, tagHit, doc.variousArtists(), doc.alternate(), doc.getNewTrack(row));
     return StatusIcons::colorsOf(decided);
 }
 
