@@ -3,6 +3,7 @@
 // cover file that saving writes once per track.
 #include "app/Preferences.h"
 #include "art/AlbumArt.h"
+#include "art/CoverOptions.h"
 #include "art/CoverScaling.h"
 #include "support/Mp3Fixture.h"
 
@@ -46,8 +47,9 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", settings.path().toLocal8Bit());
     QCoreApplication app(argc, argv);
     Prefs::initializeDefaults();
-    Prefs::setOverride(Prefs::kResizeCover, true);
-    Prefs::setOverride(Prefs::kResizePixels, 300);
+    CoverOptions resize;
+    resize.resize = true;
+    resize.resizePixels = 300;
 
     QTemporaryDir folder;
     const QImage big = gradient(1500);
@@ -63,7 +65,7 @@ int main(int argc, char** argv) {
     });
     std::printf("folder scan (14 MP3s, a 1500x1500 JPEG and PNG): %.1f ms\n", scan);
 
-    const double scale = timeIt([&] { (void)scaledImage(big); });
+    const double scale = timeIt([&] { (void)scaledImage(big, resize); });
     std::printf("scale 1500x1500 to 300x300 for the tags:          %.1f ms\n", scale);
 
     const QString cover = folder.filePath("Cover Art.jpg");

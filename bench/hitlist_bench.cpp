@@ -1,4 +1,5 @@
 // Prints how long ranking search hits and building the names record take.
+#include "app/Preferences.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 
@@ -44,7 +45,7 @@ int main(int argc, char** argv) {
     timer.restart();
     int limit = 0;
     for (int i = 0; i < 1000; ++i)
-        limit += AlbumInfoArray::maxEntries();
+        limit += Prefs::maxEntriesToFetch();
     std::printf("reading MaxEntriesToFetch: %.2f us per read (limit %d)\n",
                 timer.nsecsElapsed() / 1000.0 / 1000, limit / 1000);
 

@@ -1,5 +1,6 @@
 // How fast the naming templates expand: the track table asks for every
 // row's new file name each time it redraws its status column.
+#include "app/PrefsOptions.h"
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
 #include "model/NameTemplate.h"
@@ -43,13 +44,17 @@ int main(int argc, char** argv) {
                     static_cast<long long>(chars));
     };
 
-    run("file name from preferences", 4, [](const AudioTrack& t) { return t.getNewFileName(0); });
-    run("file name, template given", 4, [](const AudioTrack& t) {
-        return t.getAlbumOrTrackName(nullptr, AudioTrack::kFileName, QStringLiteral("%N-%A-%T"),
-                                     nullptr, QStringLiteral("mp3"));
+    const NamingOptions naming = Prefs::namingOptions();
+    run("file name, options read each time", 4,
+        [](const AudioTrack& t) { return t.getNewFileName(Prefs::namingOptions(), 0); });
+    run("file name, options read once", 4,
+        [&naming](const AudioTrack& t) { return t.getNewFileName(naming, 0); });
+    run("file name, template given", 4, [&naming](const AudioTrack& t) {
+        return t.getAlbumOrTrackName(naming, nullptr, AudioTrack::kFileName,
+                                     QStringLiteral("%N-%A-%T"), nullptr, QStringLiteral("mp3"));
     });
     run("folder name over the whole list", 1,
-        [&list](const AudioTrack& t) { return t.getNewFolderName(&list, 0); });
+        [&list, &naming](const AudioTrack& t) { return t.getNewFolderName(naming, &list, 0); });
     run("expansion alone, cut to 20 bytes", 4, [](const AudioTrack& t) {
         return NameTemplate::expand(t, nullptr, AudioTrack::kTitleTag,
                                     QStringLiteral("%N-%A-%T-%L"), 20, nullptr, QString());

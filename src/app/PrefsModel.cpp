@@ -1,6 +1,7 @@
 #include "app/PrefsModel.h"
 
 #include "app/Preferences.h"
+#include "app/PrefsOptions.h"
 #include "app/PrefsView.h"
 #include "app/WebSourcePrefs.h"
 #include "model/AudioTrack.h"
@@ -226,17 +227,18 @@ QHash<QString, QString> PrefsModel::renderExamples() {
     }
     const AudioTrackRef shown = samples.objectAtIndex(2);
     const QString mp3 = QStringLiteral("mp3");
-    // The edited characters, not the stored ones; empty omits none.
-    QString omit = text(QString::fromLatin1(Prefs::kOmitChars));
-    if (omit.isNull()) omit = QString(u""_qs);
+    // The edited characters, not the stored ones; empty omits none. The
+    // templates are the edited ones too, passed one by one.
+    NamingOptions naming = Prefs::namingOptions();
+    naming.omitChars = text(QString::fromLatin1(Prefs::kOmitChars));
     QHash<QString, QString> examples;
     for (const Example& e : kExamples) {
         const QString key = QString::fromLatin1(e.key);
         int* unique = key == QLatin1String(Prefs::kTrackFileNameFormat)     ? &fTrackUniqueness
                       : key == QLatin1String(Prefs::kVATrackFileNameFormat) ? &fvTrackUniqueness
                                                                             : nullptr;
-        examples.insert(key, shown->getAlbumOrTrackName(&samples, e.which, text(key), unique,
-                                                        e.withExtension ? mp3 : QString(), omit));
+        examples.insert(key, shown->getAlbumOrTrackName(naming, &samples, e.which, text(key),
+                                                        unique, e.withExtension ? mp3 : QString()));
     }
     return examples;
 }

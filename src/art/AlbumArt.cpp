@@ -1,6 +1,5 @@
 #include "art/AlbumArt.h"
 
-#include "app/Preferences.h"
 #include "art/CoverScaling.h"
 #include "media/MusicFile.h"
 #include "model/AlbumInfo.h"
@@ -121,10 +120,10 @@ void AlbumArt::setImageFromImage(const QImage& image, const QString& source,
     addImage(normalizedImage(image), source, location, score);
 }
 
-void AlbumArt::setImageFromAlbumInfo(const AlbumInfo* hit) {
-    if (!hit) return;
+void AlbumArt::setImageFromAlbumInfo(const AlbumInfo* hit, bool searchCovers) {
+    if (!hit || !searchCovers) return;
     const QImage picture = hit->coverArt();
-    if (picture.isNull() || !Prefs::boolValue(Prefs::kSearchForCoverArt)) return;
+    if (picture.isNull()) return;
     auto record = std::make_shared<AlbumArtDict>();
     record->setSource(AlbumArtDict::kSourceSaved);
     record->setImage(normalizedImage(picture));
@@ -342,7 +341,8 @@ bool AlbumArt::writeCoverBytes(const QByteArray& jpeg, const QString& path) {
     return true;
 }
 
-QByteArray AlbumArt::coverToEmbed(const QByteArray& format, QByteArray& usedFormat) const {
+QByteArray AlbumArt::coverToEmbed(const QByteArray& format, QByteArray& usedFormat,
+                                  const CoverOptions& options) const {
     std::optional<AlbumArtDict> shown;
     quint64 serial = 0;
     {
@@ -351,7 +351,7 @@ QByteArray AlbumArt::coverToEmbed(const QByteArray& format, QByteArray& usedForm
         serial = fShownSerial;
     }
     if (!shown || !shown->hasImage()) return {};
-    const double factor = computeFactor(shown->pixelSize());
+    const double factor = computeFactor(shown->pixelSize(), options);
     // An unscaled picture from tags goes back as the bytes it was: never
     // re-encoded, never grown.
     const QByteArray stored = shown->imageData();
@@ -370,7 +370,7 @@ QByteArray AlbumArt::coverToEmbed(const QByteArray& format, QByteArray& usedForm
             return *it;
         }
     }
-    const QImage scaled = scaledImage(shownImage());
+    const QImage scaled = scaledImage(shownImage(), options);
     if (scaled.isNull()) return {};
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -403,21 +403,21 @@ QByteArray fileFormatOf(const AudioTrack& track) {
 } // namespace
 
 CoverToStore AlbumArt::coverToStore(const QString& folderPath, const QList<QByteArray>& fileFormats,
-                                    bool embed, bool toFile, const QString& coverFileName) const {
+                                    const CoverOptions& options) const {
     CoverToStore cover;
     // Nothing shown (nothing found, or the views were cleared): the tags keep
     // whatever picture they hold rather than lose it to an empty one.
     const std::optional<AlbumArtDict> shown = shownCandidate();
     if (!shown || !shown->hasImage()) return cover;
-    if (embed) {
+    if (options.embed) {
         for (const QByteArray& fileFormat : fileFormats) {
             QByteArray format;
-            const QByteArray bytes = coverToEmbed(fileFormat, format);
+            const QByteArray bytes = coverToEmbed(fileFormat, format, options);
             cover.setEmbedded(fileFormat, bytes, format);
         }
     }
-    if (toFile) {
-        const QString path = QStringLiteral("%1/%2.jpg").arg(folderPath, coverFileName);
+    if (options.saveToFile) {
+        const QString path = QStringLiteral("%1/%2.jpg").arg(folderPath, options.fileName);
         const QByteArray stored = shown->imageData();
         if (MusicFile::imageFormatOf(stored) == "jpeg")
             cover.setFile(path, stored, QImage());
@@ -427,17 +427,16 @@ CoverToStore AlbumArt::coverToStore(const QString& folderPath, const QList<QByte
     return cover;
 }
 
-void AlbumArt::saveImage(AudioTrack& track, const QString& folderPath) {
+void AlbumArt::saveImage(AudioTrack& track, const QString& folderPath,
+                         const CoverOptions& options) {
     const QByteArray fileFormat = fileFormatOf(track);
-    const CoverToStore cover = coverToStore(
-        folderPath, {fileFormat}, Prefs::boolValue(Prefs::kEmbedCoverInTags),
-        Prefs::boolValue(Prefs::kSaveCoverToFile), Prefs::stringValue(Prefs::kCoverFileName));
+    const CoverToStore cover = coverToStore(folderPath, {fileFormat}, options);
     // The embedded picture moves to the file only once the file holds it.
     cover.applyTo(track, fileFormat, cover.writeFile());
 }
 
-void AlbumArt::saveImage(AudioTrack& track) {
+void AlbumArt::saveImage(AudioTrack& track, const CoverOptions& options) {
     QByteArray format;
-    const QByteArray bytes = coverToEmbed(fileFormatOf(track), format);
+    const QByteArray bytes = coverToEmbed(fileFormatOf(track), format, options);
     embedCover(track, bytes, format);
 }

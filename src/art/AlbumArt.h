@@ -2,6 +2,7 @@
 
 #include "art/AlbumArtDict.h"
 #include "art/AlbumArtDictArray.h"
+#include "art/CoverOptions.h"
 #include "art/CoverToStore.h"
 
 #include <QByteArray>
@@ -54,9 +55,9 @@ public:
     void setImageFromURL(const QString& url, int score, ProgressIndicator* progress = nullptr);
     void setImageFromImage(const QImage& image, const QString& source, const QString& location,
                            int score);
-    // The picture a local hit carries, when the "SearchForCoverArt"
-    // preference is on.
-    void setImageFromAlbumInfo(const AlbumInfo* hit);
+    // The picture a local hit carries, when covers are searched for
+    // ("SearchForCoverArt").
+    void setImageFromAlbumInfo(const AlbumInfo* hit, bool searchCovers);
     // Every entry of the folder whose name ends in an image extension, by
     // name, as a file candidate.
     void searchForImages(const QString& folderPath);
@@ -94,18 +95,18 @@ public:
     AlbumArtDictArray candidates() const;
 
     // Saving.
-    // The folder document's step for one retagged track, as the
-    // "EmbedCoverInTags" and "SaveCoverToFile" preferences say. With both on
-    // the picture stays embedded and the file is written too. Changes the
-    // track's tags in memory only; the caller commits them.
-    void saveImage(AudioTrack& track, const QString& folderPath);
+    // The folder document's step for one retagged track, as the options'
+    // embed and file switches say. With both on the picture stays embedded
+    // and the file is written too. Changes the track's tags in memory only;
+    // the caller commits them.
+    void saveImage(AudioTrack& track, const QString& folderPath, const CoverOptions& options);
     // The same decided once for a whole save, for files whose own picture
     // formats are `fileFormats` (MusicFile::imageFormat), as a value a
     // worker applies. Call it on the main thread.
     CoverToStore coverToStore(const QString& folderPath, const QList<QByteArray>& fileFormats,
-                              bool embed, bool toFile, const QString& coverFileName) const;
+                              const CoverOptions& options) const;
     // The single-file document's step: embeds the scaled picture.
-    void saveImage(AudioTrack& track);
+    void saveImage(AudioTrack& track, const CoverOptions& options);
 
     // Writes the picture as a JPEG (quality 90) through a temporary file in
     // the same folder, so a failure leaves any earlier file as it was. False,
@@ -130,7 +131,8 @@ private:
     // format: the shown picture's stored bytes when it needs no scaling,
     // else the scaled picture encoded once per shown candidate and format.
     // Empty when nothing is shown or it does not decode.
-    QByteArray coverToEmbed(const QByteArray& format, QByteArray& usedFormat) const;
+    QByteArray coverToEmbed(const QByteArray& format, QByteArray& usedFormat,
+                            const CoverOptions& options) const;
     // Both expect fLock held.
     void syncImage(const AlbumArtDict& record);
     void updateDisplaySize();

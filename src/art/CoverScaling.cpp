@@ -1,22 +1,22 @@
 #include "art/CoverScaling.h"
 
-#include "app/Preferences.h"
 #include "art/AlbumArtDict.h"
+#include "art/CoverOptions.h"
 #include "system/Log.h"
 
 #include <QFileInfo>
 
 #include <cmath>
 
-double computeFactor(QSize pictureSize) {
-    if (!Prefs::boolValue(Prefs::kResizeCover)) return 1.0;
+double computeFactor(QSize pictureSize, const CoverOptions& options) {
+    if (!options.resize) return 1.0;
     const double width = pictureSize.width();
     const double height = pictureSize.height();
     // No picture: nothing to bring to size, and no division by zero.
     if (width <= 0 || height <= 0) return 1.0;
-    const double pixels = Prefs::resizePixels();
+    const double pixels = options.resizePixels;
     double factor = width > height ? pixels / width : pixels / height;
-    switch (Prefs::intValue(Prefs::kResizeOption)) {
+    switch (options.resizeOption) {
     case 1: // only enlarge
         factor = std::max(factor, 1.0);
         break;
@@ -29,9 +29,9 @@ double computeFactor(QSize pictureSize) {
     return factor;
 }
 
-QImage scaledImage(const QImage& picture) {
+QImage scaledImage(const QImage& picture, const CoverOptions& options) {
     if (picture.isNull()) return {};
-    const double factor = computeFactor(picture.size());
+    const double factor = computeFactor(picture.size(), options);
     const double width = picture.width() * factor;
     const double height = picture.height() * factor;
     const QSize size(int(std::lround(width)), int(std::lround(height)));

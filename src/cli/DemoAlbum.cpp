@@ -1,5 +1,7 @@
 #include "cli/DemoAlbum.h"
 
+#include "app/Preferences.h"
+#include "media/MP3File.h"
 #include "media/MusicFile.h"
 
 #include <QDir>
@@ -145,6 +147,9 @@ bool build(const QString& dir, QString* error) {
             *error = QStringLiteral("%1: the generated file could not be read back").arg(path);
             return false;
         }
+        // Written with the ID3 version the user's saves use.
+        if (auto* mp3File = dynamic_cast<MP3File*>(music.get()))
+            mp3File->setTagVersion(Prefs::intValue(Prefs::kTagVersion));
         music->tagArtist(QString::fromUtf8(t.artist));
         music->tagAlbum(QString::fromUtf8(t.album));
         if (t.year) music->tagYearStr(QString::fromUtf8(t.year));

@@ -1,5 +1,6 @@
 #include "cli/FileCommand.h"
 
+#include "app/PrefsOptions.h"
 #include "cli/CliOptions.h"
 #include "cli/FileView.h"
 #include "cli/FolderView.h"
@@ -21,27 +22,26 @@
 namespace {
 
 FileView::Fields fieldsOf(const FileTagDocument& doc) {
-    return {doc.titleField(), doc.trackField(),  doc.countField(), doc.artistField(),
-            doc.albumField(), doc.yearField(), doc.genreField()};
+    return {doc.titleField(), doc.trackField(), doc.countField(), doc.artistField(),
+            doc.albumField(), doc.yearField(),  doc.genreField()};
 }
 
 // The tags as a fresh read of the file finds them.
 std::optional<FileView::Fields> readBack(const QString& path) {
     const std::shared_ptr<MusicFile> file = MusicFile::newMusicFileWithPath(path);
     if (!file) return std::nullopt;
-    return FileView::Fields{file->getTitle(),  file->getTrackStr(),  file->getMaxTrackStr(),
-                            file->getArtist(), file->getAlbum(), file->getYearStr(),
+    return FileView::Fields{file->getTitle(),  file->getTrackStr(), file->getMaxTrackStr(),
+                            file->getArtist(), file->getAlbum(),    file->getYearStr(),
                             file->getGenre()};
 }
 
-FileView viewOf(const FileTagDocument& doc, const HeadlessHost& host, bool saveAsked,
-                bool saved) {
+FileView viewOf(const FileTagDocument& doc, const HeadlessHost& host, bool saveAsked, bool saved) {
     FileView v;
     v.file = doc.docPath();
     v.fields = fieldsOf(doc);
     v.status = doc.fileStatus();
     if (const AudioTrackRef song = doc.song())
-        v.newFileName = song->getNewFileName(AudioTrack::kSingleFile);
+        v.newFileName = song->getNewFileName(Prefs::namingOptions(), AudioTrack::kSingleFile);
     for (qsizetype i = 0; i < doc.hitCount(); ++i) {
         const TrackInfoPtr h = doc.hitAt(i);
         if (!h) continue;

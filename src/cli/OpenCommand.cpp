@@ -32,6 +32,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
 
     const StatusValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
     const int alternate = doc.alternate();
+    const NamingOptions& naming = doc.naming();
     const AudioTrackArray& songs = doc.trackArray();
     for (qsizetype i = 0; i < songs.count(); ++i) {
         const AudioTrackRef t = songs.objectAtIndex(i);
@@ -43,9 +44,9 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
         row.newTitle = t->getNewTitle();
         row.newArtist = t->getNewArtist();
         row.newTrack = doc.getNewTrack(i);
-        row.newFileName = row.placeholder ? QString(u""_qs) : t->getNewFileName(alternate);
-        row.status =
-            StatusDecisions::folderTrack(*t, tagHit, v.variousArtists, alternate, row.newTrack);
+        row.newFileName = row.placeholder ? QString(u""_qs) : t->getNewFileName(naming, alternate);
+        row.status = StatusDecisions::folderTrack(naming, *t, tagHit, v.variousArtists, alternate,
+                                                  row.newTrack);
         v.tracks << row;
     }
 

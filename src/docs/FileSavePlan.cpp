@@ -85,8 +85,10 @@ private:
         // A change another program made since the window read the file is
         // refused as it would be on the window's own file object.
         if (fPlan.haveOpened) music->takeOpenedState(fPlan.opened);
-        if (auto* mp3 = dynamic_cast<MP3File*>(music.get()))
+        if (auto* mp3 = dynamic_cast<MP3File*>(music.get())) {
             mp3->setTagVersion(fPlan.options.tagVersion);
+            mp3->setHomePage(fPlan.options.homePage);
+        }
         music->tagArtist(fPlan.artist);
         music->tagAlbum(fPlan.album);
         music->tagYearStr(fPlan.year);

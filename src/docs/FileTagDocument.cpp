@@ -1,6 +1,7 @@
 #include "docs/FileTagDocument.h"
 
 #include "app/Preferences.h"
+#include "app/PrefsOptions.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "docs/FileTagThread.h"
@@ -185,13 +186,13 @@ TrackInfoPtr FileTagDocument::typedInTrackInfo() const {
 StatusRow FileTagDocument::fileStatus() const {
     const TrackInfoPtr typed = typedInTrackInfo();
     if (!fSong) return {};
-    return StatusDecisions::singleFile(*fSong, valuesOf(*typed));
+    return StatusDecisions::singleFile(Prefs::namingOptions(), *fSong, valuesOf(*typed));
 }
 
 StatusRow FileTagDocument::hitStatus(const TrackInfo& hit) const {
     assertOwner();
     if (!fSong) return {};
-    return StatusDecisions::songHit(*fSong, valuesOf(hit));
+    return StatusDecisions::songHit(Prefs::namingOptions(), *fSong, valuesOf(hit));
 }
 
 // Score weights --------------------------------------------------------------------
@@ -334,10 +335,10 @@ QString FileTagDocument::recoverFolder(const QString& path, QList<Alert>* alerts
 }
 
 void FileTagDocument::createTrackHits(FileOpening& opening, const QImage& cover,
-                                      const QByteArray& bytes) {
+                                      const QByteArray& bytes, bool smartCap) {
     const AudioTrack& track = *opening.song;
     const std::optional<CustomTag>& tag = opening.customTag;
-    opening.detailsFromTag = TrackDetails::TrackDetailsFromTag(track, tag ? &*tag : nullptr);
+    opening.detailsFromTag = TrackDetails::TrackDetailsFromTag(track, tag ? &*tag : nullptr, smartCap);
     opening.infoFromTag = opening.detailsFromTag->trackInfoFromTrackDetails();
     opening.detailsFromFile = TrackDetails::TrackDetailsFromFile(track);
     opening.infoFromFile = opening.detailsFromFile->trackInfoFromTrackDetails();
@@ -359,7 +360,8 @@ DocumentBase::JobBody FileTagDocument::openJob() {
     AlbumArt* art = fAlbumArtObj.get();
     // Read here, once: the worker asks no preference.
     const bool searchCovers = ftt->options().searchCovers;
-    return [this, ftt, path, sheet, art, searchCovers]() -> JobResult {
+    const bool smartCap = Prefs::smartCapitalization();
+    return [this, ftt, path, sheet, art, searchCovers, smartCap]() -> JobResult {
         auto opening = std::make_shared<FileOpening>();
         opening->path = recoverFolder(path, &opening->alerts);
         // The pictures that lie beside the file; read here, never on the
@@ -370,9 +372,9 @@ DocumentBase::JobBody FileTagDocument::openJob() {
         ftt->initializeHits();
         if (!(sheet && sheet->cancelled())) {
             const QByteArray bytes = opening->song->getImageData();
-            createTrackHits(*opening, AlbumArt::decodedImage(bytes), bytes);
-            art->setImageFromAlbumInfo(opening->infoFromTag.get());
-            art->setImageFromAlbumInfo(opening->infoFromFile.get());
+            createTrackHits(*opening, AlbumArt::decodedImage(bytes), bytes, smartCap);
+            art->setImageFromAlbumInfo(opening->infoFromTag.get(), searchCovers);
+            art->setImageFromAlbumInfo(opening->infoFromFile.get(), searchCovers);
             const QString terms =
                 initialSearchString(opening->infoFromTag, opening->song->getOldTitle());
             if (!ftt->cleanUpOnly()) {
@@ -420,8 +422,8 @@ DocumentBase::JobBody FileTagDocument::lookupJob(const QString& terms) {
     const bool searchCovers = ftt->options().searchCovers;
     return [this, ftt, art, terms, fromTag, fromFile, typedIn, searchCovers]() -> JobResult {
         ftt->initializeHits();
-        art->setImageFromAlbumInfo(fromTag.get());
-        art->setImageFromAlbumInfo(fromFile.get());
+        art->setImageFromAlbumInfo(fromTag.get(), searchCovers);
+        art->setImageFromAlbumInfo(fromFile.get(), searchCovers);
         ftt->addTrackHitsFromWeb(terms, typedIn);
         ftt->pruneAlbumList();
         ftt->retrieveTracks();
@@ -534,7 +536,7 @@ bool FileTagDocument::sortHits(const QString& column) {
 void FileTagDocument::applyAlbumDetails(const TrackInfo& hit) {
     const AudioTrackRef track = song();
     if (!track) return;
-    const bool smart = Prefs::boolValue(Prefs::kSmartCapitalization);
+    const bool smart = Prefs::smartCapitalization();
     // A copy of the record collects the values; nothing reaches the file.
     AudioTrack scratch = *track;
     const QString album = capitalizedIf(smart, orEmpty(hit.album()));
@@ -558,7 +560,7 @@ void FileTagDocument::applyAlbumDetails(const TrackInfo& hit) {
     scratch.setNewTitle(title);
     scratch.setNewArtist(artist);
     QString titleText = scratch.getAlbumOrTrackName(
-        nullptr, AudioTrack::kSingleFile | AudioTrack::kTitleTag, QString(), nullptr, QString());
+        Prefs::namingOptions(), nullptr, AudioTrack::kSingleFile | AudioTrack::kTitleTag);
     if (titleText.isNull()) titleText = title;
     recordEdit(QStringLiteral("Apply Song"), [&] {
         {

@@ -94,8 +94,11 @@ FileSavePlan FileTagDocument::makeSavePlan() const {
     plan.pictureFormat = file->imageFormat();
     plan.haveOpened = file->openedState(&plan.opened);
     // The single-file save embeds the shown cover and writes no cover file.
+    CoverOptions embedOnly = plan.options.cover;
+    embedOnly.embed = true;
+    embedOnly.saveToFile = false;
     plan.cover = fAlbumArtObj->coverToStore(QFileInfo(plan.path).absolutePath(),
-                                            {plan.pictureFormat}, true, false, QString());
+                                            {plan.pictureFormat}, embedOnly);
     if (plan.options.renameTracks) {
         // The name comes from the record as it will be once written: a copy
         // with the new tags, so the record itself changes only when the file
@@ -110,8 +113,8 @@ FileSavePlan FileTagDocument::makeSavePlan() const {
         named.setAlbumDetails_Title(plan.title);
         named.setRow(uint32_t(plan.track - 1));
         named.setTrack(plan.track, plan.trackCount);
-        plan.newName = named.getNewFileName(AudioTrack::kSingleFile);
-        plan.numberedName = named.getTempFileName(AudioTrack::kSingleFile);
+        plan.newName = named.getNewFileName(plan.options.naming, AudioTrack::kSingleFile);
+        plan.numberedName = named.getTempFileName(plan.options.naming, AudioTrack::kSingleFile);
         plan.nameLimit = NameTemplate::lengthLimit(AudioTrack::kFileName | AudioTrack::kSingleFile,
                                                    named.getFolder());
     }

@@ -17,6 +17,7 @@ FileTagThread::FileTagThread(ProgressIndicator* progress, bool cleanUpOnly, Look
 
 void FileTagThread::initializeHits() {
     fFTTHits = std::make_shared<TrackInfoArray>();
+    fFTTHits->setMaxEntries(fOptions.maxEntries);
 }
 
 void FileTagThread::addTrackHitsFromCustomTag(const CustomTag* tag) {

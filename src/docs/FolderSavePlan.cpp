@@ -126,8 +126,10 @@ private:
             // Changes made by another program since the window read the
             // file are refused as they would be on that file object.
             if (f.haveOpened) music->takeOpenedState(f.opened);
-            if (auto* mp3 = dynamic_cast<MP3File*>(music.get()))
+            if (auto* mp3 = dynamic_cast<MP3File*>(music.get())) {
                 mp3->setTagVersion(fPlan.options.tagVersion);
+                mp3->setHomePage(fPlan.options.homePage);
+            }
             music->tagArtist(f.artist);
             music->tagAlbum(f.album);
             music->tagYearStr(f.year);

@@ -17,6 +17,7 @@ FolderTagThread::FolderTagThread(ProgressIndicator* progress, bool cleanUpOnly,
 void FolderTagThread::initializeHits(int trackCount, AlbumDetailsPtr tagDetails) {
     fFTTHits = std::make_shared<AlbumInfoArray>();
     fFTTHits->setFolderTrackCount(trackCount);
+    fFTTHits->setMaxEntries(fOptions.maxEntries);
     fTagDetails = std::move(tagDetails);
 }
 

@@ -7,6 +7,7 @@
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 #include "web/sources/ResultKeys.h"
+#include "web/sources/SourceOptions.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
 #include "web/sources/googlemusic/GoogleMusic.h"
 
@@ -32,23 +33,34 @@ LookupSources LookupSources::standard() {
                 });
     }
     sources.details = &ResultKeys::AlbumDetailsFromAlbumInfo;
+    // A click on the main thread: the base addresses as they stand now.
     sources.browse = [](Site site, Subject subject, const QString& text) {
+        const SourceOptions options = SourceOptions::fromPreferences();
+        auto base = [&options](const char* key) {
+            return options.baseURL(QString::fromLatin1(key));
+        };
         switch (site) {
-        case Site::Amazon:
-            if (subject == Subject::Artist) AmazonMusic::lookUpArtist(text);
-            if (subject == Subject::Album) AmazonMusic::lookUpAlbum(text);
-            if (subject == Subject::Song) AmazonMusic::lookUpSong(text);
+        case Site::Amazon: {
+            const QString b = base(AmazonMusic::kBaseURLKey);
+            if (subject == Subject::Artist) AmazonMusic::lookUpArtist(b, text);
+            if (subject == Subject::Album) AmazonMusic::lookUpAlbum(b, text);
+            if (subject == Subject::Song) AmazonMusic::lookUpSong(b, text);
             break;
-        case Site::AMG:
-            if (subject == Subject::Artist) AllMusicGuide::lookUpArtist(text);
-            if (subject == Subject::Album) AllMusicGuide::lookUpAlbum(text);
-            if (subject == Subject::Song) AllMusicGuide::lookUpSong(text);
+        }
+        case Site::AMG: {
+            const QString b = base(AllMusicGuide::kBaseURLKey);
+            if (subject == Subject::Artist) AllMusicGuide::lookUpArtist(b, text);
+            if (subject == Subject::Album) AllMusicGuide::lookUpAlbum(b, text);
+            if (subject == Subject::Song) AllMusicGuide::lookUpSong(b, text);
             break;
-        case Site::Google:
-            if (subject == Subject::Artist) GoogleMusic::lookUpArtist(text);
-            if (subject == Subject::Album) GoogleMusic::lookUpAlbum(text);
-            if (subject == Subject::Song) GoogleMusic::lookUpSong(text);
+        }
+        case Site::Google: {
+            const QString b = base(GoogleMusic::kBaseURLKey);
+            if (subject == Subject::Artist) GoogleMusic::lookUpArtist(b, text);
+            if (subject == Subject::Album) GoogleMusic::lookUpAlbum(b, text);
+            if (subject == Subject::Song) GoogleMusic::lookUpSong(b, text);
             break;
+        }
         }
     };
     sources.songSavedSearch = &ResultKeys::addTrackHitsFromCustomTag;

@@ -17,7 +17,7 @@ void LookupWorker::pruneList(AlbumInfoArray* hits) {
         fTempStatus = NoHits;
         return;
     }
-    const int limit = AlbumInfoArray::maxEntries();
+    const int limit = hits->maxEntries();
     while (hits->count() > limit)
         hits->removeObjectAtIndex(hits->count() - 1);
 }

@@ -1,6 +1,7 @@
 #include "docs/SaveOptions.h"
 
 #include "app/Preferences.h"
+#include "app/PrefsOptions.h"
 
 SaveOptions SaveOptions::fromPrefs() {
     SaveOptions o;
@@ -8,8 +9,8 @@ SaveOptions SaveOptions::fromPrefs() {
     o.renameTracks = Prefs::boolValue(Prefs::kRenameTracks);
     o.renameFolder = Prefs::boolValue(Prefs::kRenameAlbums);
     o.backup = Prefs::boolValue(Prefs::kBackup);
-    o.embedCover = Prefs::boolValue(Prefs::kEmbedCoverInTags);
-    o.saveCoverToFile = Prefs::boolValue(Prefs::kSaveCoverToFile);
-    o.coverFileName = Prefs::stringValue(Prefs::kCoverFileName);
+    o.naming = Prefs::namingOptions();
+    o.cover = Prefs::coverOptions();
+    o.homePage = Prefs::stringValue(Prefs::kHomePageURL);
     return o;
 }

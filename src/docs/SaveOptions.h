@@ -1,5 +1,8 @@
 #pragma once
 
+#include "art/CoverOptions.h"
+#include "model/NamingOptions.h"
+
 #include <QString>
 
 // The settings a save uses, read once on the main thread when it starts, so
@@ -9,9 +12,9 @@ struct SaveOptions {
     bool renameTracks = false;
     bool renameFolder = false;
     bool backup = false;
-    bool embedCover = true;
-    bool saveCoverToFile = false;
-    QString coverFileName;
+    NamingOptions naming;
+    CoverOptions cover;
+    QString homePage; // named by the custom tag
 
     static SaveOptions fromPrefs();
 };

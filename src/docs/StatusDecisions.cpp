@@ -47,22 +47,23 @@ StatusValues albumValues(const AlbumInfo* hit) {
     return values;
 }
 
-StatusRow folderTrack(const AudioTrack& track, const StatusValues& tagHit, bool variousArtists,
-                      int alternate, const QString& newTrack) {
+StatusRow folderTrack(const NamingOptions& naming, const AudioTrack& track,
+                      const StatusValues& tagHit, bool variousArtists, int alternate,
+                      const QString& newTrack) {
     StatusRow row;
     if (untouched(track)) return row;
     if (variousArtists)
         row.A = same(track.getNewArtist(), track.getArtist()) ? Green : Red;
     else
         row.A = matches(tagHit.artist, track.getArtist());
-    row.F = fileName(track, track.getNewFileName(alternate));
+    row.F = fileName(track, track.getNewFileName(naming, alternate));
     row.I = albumInfo(tagHit, track);
     row.T = same(track.getOldTitle(), track.getNewTitle()) ? Green : Red;
     row.Num = same(track.getLongTrackStr(), newTrack) ? Green : Red;
     return row;
 }
 
-StatusRow songHit(const AudioTrack& file, const StatusValues& hit) {
+StatusRow songHit(const NamingOptions& naming, const AudioTrack& file, const StatusValues& hit) {
     StatusRow row;
     if (untouched(file)) return row;
     // The name the file would get with this hit: its title, its position.
@@ -72,18 +73,19 @@ StatusRow songHit(const AudioTrack& file, const StatusValues& hit) {
     const int track = hit.track.toInt(&numbered);
     scratch.setRow(uint32_t(qMax(1, numbered ? track : 1) - 1));
     row.A = matches(hit.artist, file.getArtist());
-    row.F = fileName(file, scratch.getNewFileName(AudioTrack::kSingleFile));
+    row.F = fileName(file, scratch.getNewFileName(naming, AudioTrack::kSingleFile));
     row.I = albumInfo(hit, file);
     row.T = matches(hit.title, file.getOldTitle());
     row.Num = matches(hit.longTrack, file.getLongTrackStr());
     return row;
 }
 
-StatusRow singleFile(const AudioTrack& file, const StatusValues& typed) {
+StatusRow singleFile(const NamingOptions& naming, const AudioTrack& file,
+                     const StatusValues& typed) {
     StatusRow row;
     if (untouched(file)) return row;
     row.A = matches(typed.artist, file.getArtist());
-    row.F = fileName(file, file.getNewFileName(AudioTrack::kSingleFile));
+    row.F = fileName(file, file.getNewFileName(naming, AudioTrack::kSingleFile));
     row.I = albumInfo(typed, file);
     row.T = matches(typed.title, file.getOldTitle());
     row.Num = matches(typed.longTrack, file.getLongTrackStr());

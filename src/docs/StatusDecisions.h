@@ -3,6 +3,7 @@
 #include <QString>
 
 class AudioTrack;
+struct NamingOptions;
 
 // What saving will do to each part of a track, as the five status letters
 // show it: red, it will change; green, it is already right; grey, it will
@@ -39,18 +40,20 @@ namespace StatusDecisions {
 // The artist, album, year and genre of a hit (all null for none).
 StatusValues albumValues(const AlbumInfo* hit);
 
-// A row of the folder document's track table. `tagHit` is the album as the
-// files' tags give it; `alternate` the document's naming flag;
-// `newTrack` the "%d/%d" of the row.
-StatusRow folderTrack(const AudioTrack& track, const StatusValues& tagHit, bool variousArtists,
-                      int alternate, const QString& newTrack);
+// A row of the folder document's track table. `naming` makes the new file
+// names; `tagHit` is the album as the files' tags give it; `alternate` the
+// document's naming flag; `newTrack` the "%d/%d" of the row.
+StatusRow folderTrack(const NamingOptions& naming, const AudioTrack& track,
+                      const StatusValues& tagHit, bool variousArtists, int alternate,
+                      const QString& newTrack);
 
 // A song hit of the single-file document against the file's record.
-StatusRow songHit(const AudioTrack& file, const StatusValues& hit);
+StatusRow songHit(const NamingOptions& naming, const AudioTrack& file, const StatusValues& hit);
 
 // The single-file document's own row: the file against the values typed
 // into its fields.
-StatusRow singleFile(const AudioTrack& file, const StatusValues& typed);
+StatusRow singleFile(const NamingOptions& naming, const AudioTrack& file,
+                     const StatusValues& typed);
 
 // "red", "green" or "grey".
 QString colorName(StatusColor color);

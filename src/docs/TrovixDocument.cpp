@@ -1,6 +1,7 @@
 #include "docs/TrovixDocument.h"
 
 #include "app/Preferences.h"
+#include "app/PrefsOptions.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "docs/FolderTagThread.h"
@@ -23,7 +24,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent) : DocumentBase(host, parent) {}
+TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent)
+    : DocumentBase(host, parent), fNaming(Prefs::namingOptions()) {}
 
 TrovixDocument::~TrovixDocument() {
     joinWorker();
@@ -171,6 +173,7 @@ void TrovixDocument::controlTextDidChange() {
 }
 
 void TrovixDocument::prefsChanged() {
+    fNaming = Prefs::namingOptions();
     notifyTracksChanged();
     markEdited();
     syncWindowTitle();
@@ -323,10 +326,11 @@ TrovixDocument::FolderCover TrovixDocument::findFolderCover(const AudioTrackArra
     return {};
 }
 
-void TrovixDocument::createAlbumHits(FolderOpening& opening, const FolderCover& cover) {
+void TrovixDocument::createAlbumHits(FolderOpening& opening, const FolderCover& cover,
+                                     bool smartCap) {
     const std::optional<CustomTag>& tag = opening.customTag;
     opening.detailsFromTags =
-        AlbumDetails::AlbumDetailsFromTags(opening.songs, tag ? &*tag : nullptr);
+        AlbumDetails::AlbumDetailsFromTags(opening.songs, tag ? &*tag : nullptr, smartCap);
     opening.infoFromTags =
         hitWithCover(opening.detailsFromTags, cover.image, cover.bytes, TrackInfo::kTagLocation);
     opening.detailsFromFiles = AlbumDetails::AlbumDetailsFromFiles(opening.songs);
@@ -362,14 +366,15 @@ DocumentBase::JobBody TrovixDocument::openJob() {
     ProgressIndicator* sheet = progress();
     // Read here, once: the worker asks no preference.
     const bool searchCovers = ftt->options().searchCovers;
-    return [this, folder, ftt, sheet, searchCovers]() -> JobResult {
+    const bool smartCap = Prefs::smartCapitalization();
+    return [this, folder, ftt, sheet, searchCovers, smartCap]() -> JobResult {
         auto opening = std::make_shared<FolderOpening>();
         opening->folder = recoverFolder(folder);
         scanFiles(*opening);
         if (!(sheet && sheet->cancelled())) {
-            createAlbumHits(*opening, findFolderCover(opening->songs));
-            fAlbumArtObj->setImageFromAlbumInfo(opening->infoFromTags.get());
-            fAlbumArtObj->setImageFromAlbumInfo(opening->infoFromFiles.get());
+            createAlbumHits(*opening, findFolderCover(opening->songs), smartCap);
+            fAlbumArtObj->setImageFromAlbumInfo(opening->infoFromTags.get(), searchCovers);
+            fAlbumArtObj->setImageFromAlbumInfo(opening->infoFromFiles.get(), searchCovers);
             const QString terms = initialSearchString(opening->customTag, opening->detailsFromTags);
             // Hits with the folder's track count rank first among equals.
             ftt->initializeHits(int(opening->songs.count()), opening->detailsFromTags);
@@ -418,8 +423,8 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
     const bool searchCovers = ftt->options().searchCovers;
     return [this, ftt, terms, fromTags, fromFiles, tagDetails, count, searchCovers]() -> JobResult {
         ftt->initializeHits(count, tagDetails);
-        fAlbumArtObj->setImageFromAlbumInfo(fromTags.get());
-        fAlbumArtObj->setImageFromAlbumInfo(fromFiles.get());
+        fAlbumArtObj->setImageFromAlbumInfo(fromTags.get(), searchCovers);
+        fAlbumArtObj->setImageFromAlbumInfo(fromFiles.get(), searchCovers);
         ftt->addHit(fromTags);
         ftt->addHit(fromFiles);
         ftt->addAlbumHitsFromWeb(terms);

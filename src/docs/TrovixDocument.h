@@ -8,6 +8,7 @@
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfo.h"
 #include "model/AudioTrackArray.h"
+#include "model/NamingOptions.h"
 
 #include <QByteArray>
 #include <QList>
@@ -71,6 +72,9 @@ public:
     void setDocumentPath(const QString& path, bool cleanUpOnly);
     // The naming-template flag of the album's mode.
     int alternate() const;
+    // The naming settings the window draws new names with: read when the
+    // document is made and again when the settings change, not per cell.
+    const NamingOptions& naming() const { return fNaming; }
 
     // Album fields ----------------------------------------------------------
     QString artistField() const;
@@ -257,7 +261,7 @@ public:
         QString path; // of the file whose tags hold it
     };
     static FolderCover findFolderCover(const AudioTrackArray& songs);
-    static void createAlbumHits(FolderOpening& opening, const FolderCover& cover);
+    static void createAlbumHits(FolderOpening& opening, const FolderCover& cover, bool smartCap);
     void scoopFileThreadData() override;
 
     // ==== Saving (TrovixDocumentSave.cpp) ====================================
@@ -305,6 +309,7 @@ protected:
     AudioTrackArray fSongs;
     QStringList fUnreadableFiles; // music-named files the last scan could not open
     AlbumDetailsPtr fAlbumDetailsFromTags;
+    NamingOptions fNaming;
     AlbumDetailsPtr fAlbumDetailsFromFiles;
     AlbumInfoPtr fAlbumInfoFromTags;
     AlbumInfoPtr fAlbumInfoFromFiles;

@@ -3,6 +3,7 @@
 #include "docs/TrovixDocument.h"
 
 #include "app/Preferences.h"
+#include "app/PrefsOptions.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "model/AlbumDetailsArray.h"
@@ -296,8 +297,9 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
 bool TrovixDocument::applyTitleToNewTitle(const QString& title, const QString& artist,
                                           AudioTrack& track, bool) {
     const bool smart = smartCapitalization();
+    const NamingOptions naming = Prefs::namingOptions();
     auto expandTitle = [&](int which) {
-        const QString expanded = track.getAlbumOrTrackName(&fSongs, which);
+        const QString expanded = track.getAlbumOrTrackName(naming, &fSongs, which);
         // A record without a folder expands to nothing; it keeps the title.
         if (!expanded.isNull()) track.setNewTitle(expanded);
     };

@@ -176,18 +176,17 @@ FolderSavePlan TrovixDocument::makeSavePlan() {
         copy->setTitle(f.title);
         copy->setTrack(f.track, f.trackCount);
         if (options.renameTracks) {
-            f.newName = copy->getNewFileName(flags);
-            f.numberedName = copy->getTempFileName(flags);
+            f.newName = copy->getNewFileName(options.naming, flags);
+            f.numberedName = copy->getTempFileName(options.naming, flags);
             f.nameLimit = NameTemplate::lengthLimit(AudioTrack::kFileName | flags, fDocPath);
         }
         plan.files << f;
     }
     if (!plan.files.isEmpty() && fAlbumArtObj)
-        plan.cover = fAlbumArtObj->coverToStore(fDocPath, pictureFormats, options.embedCover,
-                                                options.saveCoverToFile, options.coverFileName);
+        plan.cover = fAlbumArtObj->coverToStore(fDocPath, pictureFormats, options.cover);
     if (options.renameFolder) {
         if (const AudioTrackRef first = named.firstGoodTrack()) {
-            const QString name = first->getNewFolderName(&named, flags);
+            const QString name = first->getNewFolderName(options.naming, &named, flags);
             if (!name.isEmpty() && name != QFileInfo(fDocPath).fileName())
                 plan.newFolderName = name;
         }

@@ -1,6 +1,5 @@
 #include "media/MP3File.h"
 
-#include "app/Preferences.h"
 #include "media/CustomTagFrame.h"
 #include "media/Digest.h"
 #include "media/FileIO.h"
@@ -517,8 +516,7 @@ void MP3File::writeCustomTag(const std::optional<CustomTag>& tag) {
     fNeedsUpdate = true;
     if (!tag) return;
     const QString text = tag->customTagToString();
-    const QString description = QString::fromLatin1(kCustomTagDescription) + u'\t' +
-                                Prefs::stringValue(Prefs::kHomePageURL);
+    const QString description = QString::fromLatin1(kCustomTagDescription) + u'\t' + fHomePage;
     const auto encoding =
         isLatin1(text) && isLatin1(description) ? TagLib::String::Latin1 : TagLib::String::UTF16;
     fID3Tags->addFrame(new CustomTagFrame(toTL(description), toTL(text), encoding));
@@ -606,8 +604,7 @@ SavePlan MP3File::planSave() {
     SavePlan plan;
     plan.finish = [](bool) {};
     if (!fNeedsUpdate) return plan;
-    const int setting = fTagVersion ? fTagVersion : Prefs::intValue(Prefs::kTagVersion);
-    const int version = setting == 3 ? 4 : 3;
+    const int version = fTagVersion == 3 ? 4 : 3;
     if (version == 4)
         convertToV24();
     else

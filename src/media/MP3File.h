@@ -26,9 +26,11 @@ public:
     ~MP3File() override;
 
     SavePlan planSave() override;
-    // The "TagVersion" value a save writes with (2 or 3), read once when the
-    // save started; without it the preference is read at the write.
+    // The "TagVersion" value a save writes with (3, the default, writes
+    // ID3v2.4; anything else ID3v2.3), read once when the save started.
     void setTagVersion(int version) { fTagVersion = version; }
+    // The address the custom tag's description names ("HomePageURL").
+    void setHomePage(const QString& url) { fHomePage = url; }
     bool openedState(struct stat* st) const override {
         *st = fStat;
         return true;
@@ -104,5 +106,6 @@ private:
     struct stat fStat {};
     Mp3Layout fLayout;
     QString fNotWritable; // why the file must not be written; null when it may
-    int fTagVersion = 0;
+    int fTagVersion = 3;
+    QString fHomePage = QStringLiteral("https://trovix.app");
 };

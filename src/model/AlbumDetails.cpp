@@ -1,6 +1,5 @@
 #include "model/AlbumDetails.h"
 
-#include "app/Preferences.h"
 #include "model/AlbumInfo.h"
 #include "model/AudioTrackArray.h"
 #include "model/NameLayout.h"
@@ -102,10 +101,10 @@ QString AlbumDetails::guessWithSel(const AudioTrackArray& tracks, TrackGetter ge
 }
 
 std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromTags(const AudioTrackArray& tracks,
-                                                                 const CustomTag* customTag) {
+                                                                 const CustomTag* customTag,
+                                                                 bool smartCap) {
     auto record = std::make_shared<AlbumDetails>();
     record->setIADBKey(kTagKey);
-    const bool smartCap = Prefs::boolValue(QString::fromLatin1(Prefs::kSmartCapitalization));
     auto capitalized = [smartCap](const QString& text) {
         return smartCap && !text.isNull() ? SmartCapitalize(text) : text;
     };

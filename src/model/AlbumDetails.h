@@ -98,9 +98,10 @@ public:
     // The entry whose title is most like the given one; 0 when none is alike.
     int indexOfClosestTitle(const QString& title) const;
 
-    // The album as the tags of the tracks tell it ("#TAG:").
-    static std::shared_ptr<AlbumDetails> AlbumDetailsFromTags(const AudioTrackArray& tracks,
-                                                              const CustomTag* customTag);
+    // The album as the tags of the tracks tell it ("#TAG:"); `smartCap`
+    // capitalizes artist, album and genre.
+    static std::shared_ptr<AlbumDetails>
+    AlbumDetailsFromTags(const AudioTrackArray& tracks, const CustomTag* customTag, bool smartCap);
     // The album as the file and folder names tell it ("#FILES:").
     static std::shared_ptr<AlbumDetails> AlbumDetailsFromFiles(const AudioTrackArray& tracks);
     // The same from display names in list order and the folder of the first.

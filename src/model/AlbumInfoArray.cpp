@@ -1,20 +1,13 @@
 #include "model/AlbumInfoArray.h"
 
-#include "app/Preferences.h"
-
 std::shared_ptr<AlbumInfoArray> AlbumInfoArray::copy() const {
     return std::make_shared<AlbumInfoArray>(*this);
-}
-
-int AlbumInfoArray::maxEntries() {
-    const int n = Prefs::maxEntriesToFetch();
-    return n > 0 ? n : kDefaultMaxEntries;
 }
 
 bool AlbumInfoArray::addSorted(const AlbumInfoPtr& hit, const std::optional<ScoreWeights>& weights,
                                int max) {
     if (!hit) return false;
-    int limit = maxEntries();
+    int limit = fMaxEntries;
     if (max > 0 && max < limit) limit = max;
 
     const QString key = hit->iadbKey();

@@ -25,12 +25,15 @@ public:
     // "year", "relevance"); false for a column that has none.
     virtual bool sortByColumn(const QString& identifier);
 
-    // The "MaxEntriesToFetch" preference, with 0, missing or negative as 10.
-    static int maxEntries();
+    // The most hits the list keeps: the look-up's "MaxEntriesToFetch", with
+    // 0 or negative as 10.
+    int maxEntries() const { return fMaxEntries; }
+    void setMaxEntries(int n) { fMaxEntries = n > 0 ? n : kDefaultMaxEntries; }
 
 protected:
     const char* className() const override { return "AlbumInfoArray"; }
 
 private:
     int fFolderTrackCount = 0;
+    int fMaxEntries = kDefaultMaxEntries;
 };

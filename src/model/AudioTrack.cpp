@@ -289,32 +289,34 @@ QString AudioTrack::commitError() const {
     return fMusicFile->lastError();
 }
 
-QString AudioTrack::getAlbumOrTrackName(const AudioTrackArray* list, int which,
-                                        const QString& nameTemplate, int* unique,
-                                        const QString& extension, const QString& omitChars) const {
+QString AudioTrack::getAlbumOrTrackName(const NamingOptions& naming, const AudioTrackArray* list,
+                                        int which, const QString& nameTemplate, int* unique,
+                                        const QString& extension) const {
     if (fFolder.isNull()) return QString();
-    QString tmpl = nameTemplate.isNull() ? NameTemplate::templateFor(which) : nameTemplate;
+    QString tmpl = nameTemplate.isNull() ? naming.templateFor(which) : nameTemplate;
     if (tmpl.isNull()) return QString();
     const int limit = NameTemplate::lengthLimit(which, fFolder);
-    return NameTemplate::expand(*this, list, which, tmpl, limit, unique, extension, omitChars);
+    return NameTemplate::expand(*this, list, which, tmpl, limit, unique, extension,
+                                naming.omitChars);
 }
 
-QString AudioTrack::getNewFolderName(const AudioTrackArray* list, int flags) const {
-    const QString name = getAlbumOrTrackName(list, kFolderName | flags);
+QString AudioTrack::getNewFolderName(const NamingOptions& naming, const AudioTrackArray* list,
+                                     int flags) const {
+    const QString name = getAlbumOrTrackName(naming, list, kFolderName | flags);
     if (name.isNull() || !NameTemplate::givesNoName(name)) return name;
     return QFileInfo(fFolder).fileName();
 }
 
-QString AudioTrack::getNewFileName(int flags) const {
-    const QString base = getAlbumOrTrackName(nullptr, kFileName | flags);
+QString AudioTrack::getNewFileName(const NamingOptions& naming, int flags) const {
+    const QString base = getAlbumOrTrackName(naming, nullptr, kFileName | flags);
     if (base.isNull()) return base;
     if (NameTemplate::givesNoName(base)) return keptName();
     const QString ext = fMusicFile ? fMusicFile->extension() : QFileInfo(fFileName).suffix();
     return ext.isEmpty() ? base : base + u'.' + ext;
 }
 
-QString AudioTrack::getTempFileName(int flags) const {
-    QString base = getAlbumOrTrackName(nullptr, kFileName | flags);
+QString AudioTrack::getTempFileName(const NamingOptions& naming, int flags) const {
+    QString base = getAlbumOrTrackName(naming, nullptr, kFileName | flags);
     if (base.isNull()) return base;
     if (NameTemplate::givesNoName(base)) {
         const QString kept = keptName();
@@ -359,11 +361,12 @@ bool AudioTrack::isTempFileName(const QString& name) {
     return kTemp.match(name).hasMatch();
 }
 
-QString AudioTrack::plannedFileName(int flags, const std::function<bool(const QString&)>& taken,
+QString AudioTrack::plannedFileName(const NamingOptions& naming, int flags,
+                                    const std::function<bool(const QString&)>& taken,
                                     AlertHost* alerts) const {
-    const QString name = getNewFileName(flags);
+    const QString name = getNewFileName(naming, flags);
     if (name.isEmpty()) return QString();
-    return freeFileName(name, fFileName, getTempFileName(flags),
+    return freeFileName(name, fFileName, getTempFileName(naming, flags),
                         NameTemplate::lengthLimit(kFileName | flags, fFolder), taken, alerts);
 }
 
@@ -407,9 +410,9 @@ bool AudioTrack::renameToTemp(AlertHost* alerts) {
     return false;
 }
 
-bool AudioTrack::rename(int flags, AlertHost* alerts) {
+bool AudioTrack::rename(const NamingOptions& naming, int flags, AlertHost* alerts) {
     const QString from = getPath();
-    const QString name = getNewFileName(flags);
+    const QString name = getNewFileName(naming, flags);
     if (from.isNull() || name.isEmpty()) return false;
     if (name == fFileName) return true; // already there: nothing to move or to warn about
 
@@ -425,7 +428,7 @@ bool AudioTrack::rename(int flags, AlertHost* alerts) {
     }
 
     // The name is taken: fall back to the ".XXX" name, or the next free one.
-    const QString temp = getTempFileName(flags);
+    const QString temp = getTempFileName(naming, flags);
     const int limit = NameTemplate::lengthLimit(kFileName | flags, fFolder);
     bool alerted = false;
     for (int k = 1; k < 100000; ++k) {

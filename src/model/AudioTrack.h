@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/CustomTag.h"
+#include "model/NamingOptions.h"
 
 #include <QByteArray>
 #include <QDataStream>
@@ -148,18 +149,17 @@ public:
     QString commitError() const;
 
     // Naming templates. `which` is a kind plus variant flags; a null
-    // template takes the one the preferences choose. `unique`, when given,
+    // template takes the one `naming` chooses. `unique`, when given,
     // receives 0 (nothing track-specific), 1 (unique if titles differ) or 2
-    // (holds the track number). Null without a folder. A null `omitChars`
-    // takes the characters the preferences omit.
-    QString getAlbumOrTrackName(const AudioTrackArray* list, int which,
+    // (holds the track number). Null without a folder.
+    QString getAlbumOrTrackName(const NamingOptions& naming, const AudioTrackArray* list, int which,
                                 const QString& nameTemplate = QString(), int* unique = nullptr,
-                                const QString& extension = QString(),
-                                const QString& omitChars = QString()) const;
+                                const QString& extension = QString()) const;
     // A template that expands to nothing or dots keeps the current name.
-    QString getNewFolderName(const AudioTrackArray* list, int flags) const;
-    QString getNewFileName(int flags) const;
-    QString getTempFileName(int flags) const;
+    QString getNewFolderName(const NamingOptions& naming, const AudioTrackArray* list,
+                             int flags) const;
+    QString getNewFileName(const NamingOptions& naming, int flags) const;
+    QString getTempFileName(const NamingOptions& naming, int flags) const;
     // Placeholders skipped: -1 when no record has a bit rate above 0, 0 when
     // they differ, else the common rate.
     static int getAlbumBitrates(const AudioTrackArray& list);
@@ -173,7 +173,8 @@ public:
     // the templated name, or when `taken` says it is taken, the first free
     // numbered ".XXX" name (with the "Duplicate Track Name" alert). Null when
     // the template gives no name.
-    QString plannedFileName(int flags, const std::function<bool(const QString&)>& taken,
+    QString plannedFileName(const NamingOptions& naming, int flags,
+                            const std::function<bool(const QString&)>& taken,
                             AlertHost* alerts = nullptr) const;
     // The second half of it, for a name decided earlier: `name` itself
     // unless taken, else the first free `numbered` name (a ".XXX" name from
@@ -188,7 +189,7 @@ public:
     // Moves the file to its templated name; a taken name gets the ".XXX"
     // name and a "Duplicate Track Name" alert. A failed move keeps the old
     // name and is reported through the alert host (or the log without one).
-    bool rename(int flags, AlertHost* alerts = nullptr);
+    bool rename(const NamingOptions& naming, int flags, AlertHost* alerts = nullptr);
     // Tells the file object its new path after a move.
     void refresh();
 

@@ -1,6 +1,5 @@
 #include "model/NameTemplate.h"
 
-#include "app/Preferences.h"
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
 #include "model/TextNumbers.h"
@@ -84,44 +83,11 @@ QString artistFor(const AudioTrack& track, bool folder) {
 
 void removeOmitChars(QString& name, const QString& omitChars) {
     // A slash or NUL can never be part of a name, whatever the user omits.
-    const QString omit =
-        (omitChars.isNull() ? Prefs::stringValue(QLatin1String(Prefs::kOmitChars)) : omitChars) +
-        QLatin1Char('/') + QChar(u'\0');
+    const QString omit = omitChars + QLatin1Char('/') + QChar(u'\0');
     name.removeIf([&omit](QChar c) { return omit.contains(c); });
 }
 
 } // namespace
-
-QString templateFor(int which) {
-    const int kind = which & AudioTrack::kKindMask;
-    const bool various = which & AudioTrack::kVariousArtists;
-    const bool single = which & AudioTrack::kSingleFile;
-    auto pick = [&](const char* plain, const char* vaSwitch, const char* va, const char* sfSwitch,
-                    const char* sf) {
-        const char* key = plain;
-        if (various && Prefs::boolValue(QLatin1String(vaSwitch)))
-            key = va;
-        else if (single && sfSwitch && Prefs::boolValue(QLatin1String(sfSwitch)))
-            key = sf;
-        return Prefs::stringValue(QLatin1String(key));
-    };
-    switch (kind) {
-    case AudioTrack::kFolderName:
-        // Single files have no folder template of their own.
-        return pick(Prefs::kAlbumFolderNameFormat, Prefs::kVARenameAlbums,
-                    Prefs::kVAAlbumFolderNameFormat, nullptr, nullptr);
-    case AudioTrack::kFileName:
-        return pick(Prefs::kTrackFileNameFormat, Prefs::kVARenameTracks,
-                    Prefs::kVATrackFileNameFormat, Prefs::kSFRenameTracks,
-                    Prefs::kSFTrackFileNameFormat);
-    case 2:
-    case AudioTrack::kTitleTag:
-        return pick(Prefs::kTitleTagFormat, Prefs::kVARenameTitles, Prefs::kVATitleTagFormat,
-                    Prefs::kSFRenameTitles, Prefs::kSFTitleTagFormat);
-    default:
-        return QString();
-    }
-}
 
 int lengthLimit(int which, const QString& folder) {
     const int kind = which & AudioTrack::kKindMask;

@@ -14,10 +14,6 @@ class AudioTrackArray;
 // only ever cut between whole characters; title tags count characters.
 namespace NameTemplate {
 
-// The template the preferences choose for `which` (kind plus variant
-// flags); null for a kind that has none.
-QString templateFor(int which);
-
 // The longest result, extension not counted: 255 for title tags, else what
 // the folder's file system allows (four more for a folder name, which
 // carries no suffix).
@@ -26,8 +22,8 @@ int lengthLimit(int which, const QString& folder);
 // Expands `nameTemplate` for the record. `list` feeds the album-wide codes
 // of folder names (%B, %b, %I, %i); `limit` <= 0 means no limit. The
 // uniqueness level goes to `unique` when given. Pieces that may be shortened
-// (artist, title, album) are cut newest first until the result fits. A null
-// `omitChars` takes the characters the preferences omit from disk names.
+// (artist, title, album) are cut newest first until the result fits. Names on
+// disk lose the characters in `omitChars`, and always slashes and NULs.
 QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
                const QString& nameTemplate, int limit, int* unique, const QString& extension,
                const QString& omitChars = QString());

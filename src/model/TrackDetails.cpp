@@ -1,6 +1,5 @@
 #include "model/TrackDetails.h"
 
-#include "app/Preferences.h"
 #include "model/AudioTrack.h"
 #include "model/NameLayout.h"
 #include "model/TextNumbers.h"
@@ -12,10 +11,10 @@ std::shared_ptr<AlbumDetails> TrackDetails::copy() const {
 }
 
 std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromTag(const AudioTrack& track,
-                                                                const CustomTag* customTag) {
+                                                                const CustomTag* customTag,
+                                                                bool smartCap) {
     auto record = std::make_shared<TrackDetails>();
     record->setIADBKey(kTagKey);
-    const bool smartCap = Prefs::boolValue(QString::fromLatin1(Prefs::kSmartCapitalization));
     auto capitalized = [smartCap](const QString& text) {
         return smartCap && !text.isNull() ? SmartCapitalize(text) : text;
     };

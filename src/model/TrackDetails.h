@@ -19,9 +19,10 @@ public:
     void setMaxTrack(const QString& v) { setString(kMaxTrackKey, v); }
     void setLongTrack(const QString& v) { setString(kLongTrackKey, v); }
 
-    // The song as its tag tells it ("#TAG:").
-    static std::shared_ptr<TrackDetails> TrackDetailsFromTag(const AudioTrack& track,
-                                                             const CustomTag* customTag);
+    // The song as its tag tells it ("#TAG:"); `smartCap` capitalizes the
+    // text fields.
+    static std::shared_ptr<TrackDetails>
+    TrackDetailsFromTag(const AudioTrack& track, const CustomTag* customTag, bool smartCap);
     // The song as its file and folder names tell it ("#FILES:").
     static std::shared_ptr<TrackDetails> TrackDetailsFromFile(const AudioTrack& track);
     static std::shared_ptr<TrackDetails> TrackDetailsFromName(const QString& displayName,

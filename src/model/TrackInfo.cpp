@@ -27,7 +27,8 @@ TrackInfo::TrackInfoFromScratch(const QString& artist, const QString& album, con
     return hit;
 }
 
-std::shared_ptr<TrackInfo> TrackInfo::TrackInfoFromAudioTrack(const AudioTrack& track) {
+std::shared_ptr<TrackInfo> TrackInfo::TrackInfoFromAudioTrack(const AudioTrack& track,
+                                                              bool smartCap) {
     auto hit = TrackInfoFromScratch(track.getArtist(), track.getAlbum(), track.getOldTitle(),
                                     track.getYearStr(), track.getGenre(), track.getTrackStr(),
                                     track.getMaxTrackStr());
@@ -36,7 +37,7 @@ std::shared_ptr<TrackInfo> TrackInfo::TrackInfoFromAudioTrack(const AudioTrack& 
     hit->setIADBCompareString(QStringLiteral("%1 / %2").arg(track.getArtist(), track.getAlbum()));
     const std::optional<CustomTag> customTag = track.customTag();
     hit->setTrackDetails(
-        TrackDetails::TrackDetailsFromTag(track, customTag ? &*customTag : nullptr));
+        TrackDetails::TrackDetailsFromTag(track, customTag ? &*customTag : nullptr, smartCap));
     const QByteArray bytes = track.getImageData();
     const QImage image = QImage::fromData(bytes);
     if (!image.isNull()) {

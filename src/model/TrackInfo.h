@@ -25,7 +25,8 @@ public:
                          const QString& year, const QString& genre, const QString& track1,
                          const QString& track2);
     // The hit that stands for what a file's tags already say ("#TAG:").
-    static std::shared_ptr<TrackInfo> TrackInfoFromAudioTrack(const AudioTrack& track);
+    static std::shared_ptr<TrackInfo> TrackInfoFromAudioTrack(const AudioTrack& track,
+                                                              bool smartCap);
 
     QString title() const { return stringFor(kTitleKey); }
     QString track() const { return stringFor(kTrackKey); }

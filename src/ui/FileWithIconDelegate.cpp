@@ -24,7 +24,7 @@ QIcon FileWithIconDelegate::iconFor(const QString& path) const {
 
 QColor FileWithIconDelegate::textColor(const AudioTrack& track) const {
     if (track.isPlaceholder() || !track.okToTag()) return Qt::gray;
-    const QString newName = track.getNewFileName(fDoc->alternate());
+    const QString newName = track.getNewFileName(fDoc->naming(), fDoc->alternate());
     if (!newName.isNull() &&
         QString::compare(track.getDisplayName(), newName, Qt::CaseInsensitive) != 0)
         return Qt::red;

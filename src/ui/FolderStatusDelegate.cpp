@@ -12,7 +12,7 @@ FolderStatusDelegate::Colors documentColors(const TrovixDocument& doc, const Aud
                                             qsizetype row) {
     const StatusValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
     const StatusRow decided = StatusDecisions::folderTrack(
-        track, tagHit, doc.variousArtists(), doc.alternate(), doc.getNewTrack(row));
+        doc.naming(), track, tagHit, doc.variousArtists(), doc.alternate(), doc.getNewTrack(row));
     return StatusIcons::colorsOf(decided);
 }
 

@@ -3,6 +3,7 @@
 #include "app/Preferences.h"
 #include "app/Resources.h"
 #include "system/Log.h"
+#include "system/QueuedCall.h"
 #include "web/GrabWebPage.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
@@ -59,9 +60,7 @@ void SourceIcons::InitIcons(bool fetch) {
             if (!page) continue;
             const QByteArray bytes = page->toLatin1();
             const QString name = site.name;
-            QMetaObject::invokeMethod(
-                icons, [icons, name, bytes] { icons->setFetchedIcon(name, bytes); },
-                Qt::QueuedConnection);
+            QueuedCall::post(icons, [icons, name, bytes] { icons->setFetchedIcon(name, bytes); });
         }
     }).detach();
 }
@@ -78,6 +77,10 @@ void SourceIcons::setFetchedIcon(const QString& sourceName, const QByteArray& by
                       image.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     }
     emit iconsChanged();
+}
+
+void SourceIcons::customEvent(QEvent* event) {
+    if (!QueuedCall::run(event)) QObject::customEvent(event);
 }
 
 QImage SourceIcons::icon(Local kind) const {

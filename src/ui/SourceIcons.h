@@ -53,6 +53,11 @@ signals:
     // An icon changed: views showing icons redraw.
     void iconsChanged();
 
+protected:
+    // Runs the fetcher's calls (QueuedCall): a queued functor's slot object
+    // would be released by the fetching thread after the main thread ran it.
+    void customEvent(QEvent* event) override;
+
 private:
     SourceIcons();
     static QImage drawBadge(const QString& text, QColor background, QColor foreground);

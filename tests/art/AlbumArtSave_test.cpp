@@ -46,23 +46,21 @@ protected:
         ASSERT_TRUE(fDir.isValid());
         fTrack = fDir.filePath(QStringLiteral("01 Track.") + GetParam());
         ASSERT_TRUE(fTrack.endsWith(".m4a") ? writeM4a(fTrack) : writeSilentMp3(fTrack));
-        Prefs::setOverride(Prefs::kCoverFileName, "Cover Art");
-        Prefs::setOverride(Prefs::kResizeCover, true);
-        Prefs::setOverride(Prefs::kResizePixels, 50);
-        Prefs::setOverride(Prefs::kResizeOption, 0);
+        fOptions.fileName = QStringLiteral("Cover Art");
+        fOptions.resize = true;
+        fOptions.resizePixels = 50;
+        fOptions.resizeOption = 0;
         fArt.setImageFromImage(picture(200, 100), "drop", QString(), 101);
     }
-    void TearDown() override { Prefs::clearOverrides(); }
-
     void coverSwitches(bool embed, bool toFile) {
-        Prefs::setOverride(Prefs::kEmbedCoverInTags, embed);
-        Prefs::setOverride(Prefs::kSaveCoverToFile, toFile);
+        fOptions.embed = embed;
+        fOptions.saveToFile = toFile;
     }
     // Saves through a fresh record, as the folder document does.
     void save() {
         AudioTrack track = AudioTrack::initWithPath(fTrack);
         ASSERT_TRUE(track.isValid());
-        fArt.saveImage(track, fDir.path());
+        fArt.saveImage(track, fDir.path(), fOptions);
         ASSERT_TRUE(track.commitTags()) << track.commitError().toStdString();
     }
     void embedOldCover() {
@@ -76,6 +74,7 @@ protected:
     QTemporaryDir fDir;
     QString fTrack;
     AlbumArt fArt;
+    CoverOptions fOptions;
 };
 
 TEST_P(AlbumArtSaveTest, OnlyToFileMovesTheCoverOutOfTheTags) {
@@ -119,7 +118,7 @@ TEST_P(AlbumArtSaveTest, NothingShownLeavesTagsAndFolderAlone) {
 TEST_P(AlbumArtSaveTest, AFileThatCannotBeWrittenKeepsTheEmbeddedCover) {
     embedOldCover();
     coverSwitches(false, true);
-    Prefs::setOverride(Prefs::kCoverFileName, "no such folder/Cover");
+    fOptions.fileName = QStringLiteral("no such folder/Cover");
     save();
     EXPECT_EQ(embeddedCover(fTrack).size(), QSize(20, 20));
 }
@@ -138,7 +137,7 @@ TEST_P(AlbumArtSaveTest, ARewriteReplacesTheWholeFile) {
 
 TEST_P(AlbumArtSaveTest, SingleFileEmbedsTheScaledCover) {
     AudioTrack track = AudioTrack::initWithPath(fTrack);
-    fArt.saveImage(track);
+    fArt.saveImage(track, fOptions);
     ASSERT_TRUE(track.commitTags());
     EXPECT_EQ(embeddedCover(fTrack).size(), QSize(50, 25));
     EXPECT_EQ(track.getImage().size(), QSize(50, 25));

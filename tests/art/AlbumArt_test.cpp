@@ -60,16 +60,16 @@ TEST_F(AlbumArtTest, CandidatesRankBySourceWithTiesInArrivalOrder) {
     AlbumInfo tags;
     tags.setCoverArt(picture(5, 5));
     tags.setCoverArtLocation("TAG");
-    art.setImageFromAlbumInfo(&tags);
+    art.setImageFromAlbumInfo(&tags, true);
     art.imageDropped(picture(7, 7));
     AlbumInfo names; // the names hit offers the same picture again
     names.setCoverArt(picture(5, 5));
     names.setCoverArtLocation("/m/01.mp3");
-    art.setImageFromAlbumInfo(&names);
+    art.setImageFromAlbumInfo(&names, true);
     art.setImageFromImage(picture(3, 3), "url", "http://x/3", 70);
-    art.setImageFromAlbumInfo(nullptr);
+    art.setImageFromAlbumInfo(nullptr, true);
     const AlbumInfo noPicture;
-    art.setImageFromAlbumInfo(&noPicture);
+    art.setImageFromAlbumInfo(&noPicture, true);
 
     EXPECT_EQ(
         sources(art.candidates()),
@@ -80,11 +80,10 @@ TEST_F(AlbumArtTest, CandidatesRankBySourceWithTiesInArrivalOrder) {
 }
 
 TEST_F(AlbumArtTest, TagPictureNeedsTheSearchPreference) {
-    Prefs::setOverride(Prefs::kSearchForCoverArt, false);
     AlbumArt art;
     AlbumInfo tags;
     tags.setCoverArt(picture(5, 5));
-    art.setImageFromAlbumInfo(&tags);
+    art.setImageFromAlbumInfo(&tags, false);
     EXPECT_EQ(art.count(), 0);
 }
 
@@ -97,7 +96,7 @@ TEST_F(AlbumArtTest, DescriptionsAndSizeTexts) {
     AlbumInfo hit;
     hit.setCoverArt(picture(2, 3));
     hit.setCoverArtLocation("TAG");
-    art.setImageFromAlbumInfo(&hit);
+    art.setImageFromAlbumInfo(&hit, true);
     art.setImageFromImage(picture(9, 9), "url", "http://h/c.jpg", 50);
     art.setImageFromImage(QImage(), "empty", QString(), 0);
     art.setImageFromImage(picture(1, 1), "odd", QString(), 0);

@@ -1,7 +1,7 @@
 #include "art/CoverScaling.h"
 
-#include "app/Preferences.h"
 #include "art/AlbumArtDict.h"
+#include "art/CoverOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +9,12 @@ namespace {
 
 class CoverScalingTest : public ::testing::Test {
 protected:
-    void TearDown() override { Prefs::clearOverrides(); }
-    static void resize(bool on, int pixels, int option) {
-        Prefs::setOverride(Prefs::kResizeCover, on);
-        Prefs::setOverride(Prefs::kResizePixels, pixels);
-        Prefs::setOverride(Prefs::kResizeOption, option);
+    void resize(bool on, int pixels, int option) {
+        fOptions.resize = on;
+        fOptions.resizePixels = pixels;
+        fOptions.resizeOption = option;
     }
+    CoverOptions fOptions;
 };
 
 struct FactorRow {
@@ -36,7 +36,7 @@ TEST_F(CoverScalingTest, LongerSideBecomesResizePixelsWithinTheOption) {
     };
     for (const FactorRow& row : rows) {
         resize(true, 300, row.option);
-        const double factor = computeFactor(row.picture);
+        const double factor = computeFactor(row.picture, fOptions);
         EXPECT_EQ(
             QSize(qRound(row.picture.width() * factor), qRound(row.picture.height() * factor)),
             row.expected)
@@ -44,7 +44,7 @@ TEST_F(CoverScalingTest, LongerSideBecomesResizePixelsWithinTheOption) {
 
         QImage picture(row.picture, QImage::Format_RGB32);
         picture.fill(Qt::red);
-        const QImage scaled = scaledImage(picture);
+        const QImage scaled = scaledImage(picture, fOptions);
         EXPECT_EQ(scaled.size(), row.expected);
         EXPECT_EQ(QColor(scaled.pixel(scaled.width() / 2, scaled.height() / 2)), QColor(Qt::red));
     }
@@ -52,21 +52,21 @@ TEST_F(CoverScalingTest, LongerSideBecomesResizePixelsWithinTheOption) {
 
 TEST_F(CoverScalingTest, ResizingOffOrNoPictureKeepsTheSize) {
     resize(false, 300, 0);
-    EXPECT_EQ(computeFactor({600, 400}), 1.0);
+    EXPECT_EQ(computeFactor({600, 400}, fOptions), 1.0);
     QImage picture(600, 400, QImage::Format_RGB32);
     picture.fill(Qt::blue);
-    EXPECT_EQ(scaledImage(picture).size(), QSize(600, 400));
+    EXPECT_EQ(scaledImage(picture, fOptions).size(), QSize(600, 400));
 
     resize(true, 300, 0);
-    EXPECT_EQ(computeFactor({0, 0}), 1.0);
-    EXPECT_TRUE(scaledImage(QImage()).isNull());
+    EXPECT_EQ(computeFactor({0, 0}, fOptions), 1.0);
+    EXPECT_TRUE(scaledImage(QImage(), fOptions).isNull());
 }
 
 TEST_F(CoverScalingTest, AFactorThatLeavesNoPixelsGivesNoPicture) {
     resize(true, 1, 0);
     QImage picture(1000, 1, QImage::Format_RGB32);
     picture.fill(Qt::blue);
-    EXPECT_TRUE(scaledImage(picture).isNull()); // 1 x 0.001
+    EXPECT_TRUE(scaledImage(picture, fOptions).isNull()); // 1 x 0.001
 }
 
 TEST(CoverToolTip, BySourceOfTheShownCandidate) {

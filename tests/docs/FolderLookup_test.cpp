@@ -286,6 +286,26 @@ TEST_F(FolderLookup, MaxEntriesToFetchKeepsThatManyHits) {
     EXPECT_EQ(doc->hitTable().count(), 3);
 }
 
+TEST_F(FolderLookup, APreferenceChangedDuringTheSearchWaitsForTheNextLookUp) {
+    addTracks({QStringLiteral("One")});
+    Prefs::setOverride(Prefs::kMaxEntriesToFetch, 3);
+    QList<ScriptedHit> many;
+    for (int i = 0; i < 6; ++i)
+        many.append({"Band",
+                     QStringLiteral("Record %1").arg(i),
+                     QStringLiteral("#AMG:%1").arg(i),
+                     {QStringLiteral("One")},
+                     {}});
+    web.hits[QStringLiteral("amg")] = many;
+    web.duringSearch = [](const QString&) { Prefs::setOverride(Prefs::kMaxEntriesToFetch, 1); };
+    auto doc = open();
+    EXPECT_EQ(doc->hitTable().count(), 3);
+    web.duringSearch = nullptr;
+    doc->mainLookup();
+    doc->waitUntilIdle();
+    EXPECT_EQ(doc->hitTable().count(), 1);
+}
+
 TEST_F(FolderLookup, MissingTitlesGetPlaceholders) {
     addTracks({QStringLiteral("Charlie"), QStringLiteral("Alpha")});
     web.hits[QStringLiteral("amg")] = {

@@ -24,6 +24,9 @@ AudioTrack tagged(const QString& path, const QStringList& v, int n, int m) {
     return AudioTrack::initWithPath(path);
 }
 
+// The names drawn as the default templates make them.
+const NamingOptions kNaming;
+
 const StatusValues kTagHit{"The Band", "Songs", "2001", "Rock", {}, {}, {}};
 
 struct PrefsGuard {
@@ -39,47 +42,50 @@ TEST(StatusDecisions, FolderTrackLettersFollowTheProposal) {
     AudioTrack right =
         tagged(tmp.path() + "/01-Intro.mp3", {"the band", "SONGS", "2001", "rock", "Intro"}, 1, 2);
     right.setNewTitle("intro"); // differs only in case: T stays green
-    EXPECT_EQ(StatusDecisions::folderTrack(right, kTagHit, false, 0, "1/2"),
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, kTagHit, false, 0, "1/2"),
               (StatusRow{Green, Red, Green, Green, Green}))
         << "file name is exact: 01-intro.mp3 differs from 01-Intro.mp3";
     right.setNewTitle("Intro");
-    EXPECT_EQ(StatusDecisions::folderTrack(right, kTagHit, false, 0, "1/2"),
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, kTagHit, false, 0, "1/2"),
               (StatusRow{Green, Green, Green, Green, Green}));
 
     // Everything to change.
     AudioTrack wrong = tagged(tmp.path() + "/x.mp3", {"Other", "Songs", "1999", "Rock", "x"}, 5, 0);
     wrong.setNewTitle("Outro");
     wrong.setRow(1);
-    EXPECT_EQ(StatusDecisions::folderTrack(wrong, kTagHit, false, 0, "2/2"),
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, wrong, kTagHit, false, 0, "2/2"),
               (StatusRow{Red, Red, Red, Red, Red}));
 
     // A tag hit without a genre makes I red; without an artist, A red.
     StatusValues partial = kTagHit;
     partial.genre = QString();
     partial.artist = QString();
-    EXPECT_EQ(StatusDecisions::folderTrack(right, partial, false, 0, "1/2").I, Red);
-    EXPECT_EQ(StatusDecisions::folderTrack(right, partial, false, 0, "1/2").A, Red);
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, partial, false, 0, "1/2").I, Red);
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, partial, false, 0, "1/2").A, Red);
 
     // Various artists: the new artist against the current one.
     right.setNewArtist("Someone Else");
-    EXPECT_EQ(
-        StatusDecisions::folderTrack(right, kTagHit, true, AudioTrack::kVariousArtists, "1/2").A,
-        Red);
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, kTagHit, true,
+                                           AudioTrack::kVariousArtists, "1/2")
+                  .A,
+              Red);
     right.setNewArtist("THE BAND");
-    EXPECT_EQ(
-        StatusDecisions::folderTrack(right, kTagHit, true, AudioTrack::kVariousArtists, "1/2").A,
-        Green);
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, kTagHit, true,
+                                           AudioTrack::kVariousArtists, "1/2")
+                  .A,
+              Green);
 
     // Renaming off: F grey whatever the name would be.
     Prefs::setOverride(Prefs::kRenameTracks, "NO");
-    EXPECT_EQ(StatusDecisions::folderTrack(wrong, kTagHit, false, 0, "2/2").F, Grey);
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, wrong, kTagHit, false, 0, "2/2").F, Grey);
 }
 
 TEST(StatusDecisions, PlaceholdersAreAllGrey) {
     const AudioTrack missing = AudioTrack::initPlaceholder("/tmp");
-    EXPECT_EQ(StatusDecisions::folderTrack(missing, kTagHit, false, 0, "1/1"), StatusRow{});
-    EXPECT_EQ(StatusDecisions::songHit(missing, kTagHit), StatusRow{});
-    EXPECT_EQ(StatusDecisions::singleFile(missing, kTagHit), StatusRow{});
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, missing, kTagHit, false, 0, "1/1"),
+              StatusRow{});
+    EXPECT_EQ(StatusDecisions::songHit(kNaming, missing, kTagHit), StatusRow{});
+    EXPECT_EQ(StatusDecisions::singleFile(kNaming, missing, kTagHit), StatusRow{});
 }
 
 TEST(StatusDecisions, SongHitAndSingleFile) {
@@ -88,16 +94,17 @@ TEST(StatusDecisions, SongHitAndSingleFile) {
     const AudioTrack file = tagged(tmp.path() + "/The Band-Song.mp3",
                                    {"The Band", "Songs", "2001", "Rock", "Song"}, 3, 10);
     StatusValues hit{"the band", "songs", "2001", "ROCK", "Song", "3", "3/10"};
-    EXPECT_EQ(StatusDecisions::songHit(file, hit), (StatusRow{Green, Green, Green, Green, Green}));
+    EXPECT_EQ(StatusDecisions::songHit(kNaming, file, hit),
+              (StatusRow{Green, Green, Green, Green, Green}));
     hit.title = "Other Song";
     hit.longTrack = QString();
     hit.artist = QString();
-    EXPECT_EQ(StatusDecisions::songHit(file, hit), (StatusRow{Red, Red, Green, Red, Red}));
+    EXPECT_EQ(StatusDecisions::songHit(kNaming, file, hit), (StatusRow{Red, Red, Green, Red, Red}));
 
     StatusValues typed{"The Band", "Songs", "2001", "Rock", "Song", "3", "3/10"};
-    EXPECT_EQ(StatusDecisions::singleFile(file, typed),
+    EXPECT_EQ(StatusDecisions::singleFile(kNaming, file, typed),
               (StatusRow{Green, Red, Green, Green, Green}))
         << "the file has no new title, so its own new name lacks the title";
     typed.year = "2002";
-    EXPECT_EQ(StatusDecisions::singleFile(file, typed).I, Red);
+    EXPECT_EQ(StatusDecisions::singleFile(kNaming, file, typed).I, Red);
 }

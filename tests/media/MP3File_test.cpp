@@ -58,8 +58,11 @@ protected:
         return fDir.filePath(name);
     }
 
+    // Opens as a save does, with the tag version it read when it started.
     std::shared_ptr<MP3File> open(const QString& file) {
-        return std::dynamic_pointer_cast<MP3File>(MusicFile::newMusicFileWithPath(file));
+        auto mp3 = std::dynamic_pointer_cast<MP3File>(MusicFile::newMusicFileWithPath(file));
+        if (mp3) mp3->setTagVersion(fTagVersion);
+        return mp3;
     }
 
     std::shared_ptr<MP3File> openWithTag(const QByteArray& tag,
@@ -68,7 +71,7 @@ protected:
         return open(path());
     }
 
-    static void useVersion(int tagVersion) { Prefs::setOverride(Prefs::kTagVersion, tagVersion); }
+    void useVersion(int tagVersion) { fTagVersion = tagVersion; }
 
     // Anything beside the music files: temporary copies, journals.
     QStringList strayFiles() const {
@@ -78,6 +81,7 @@ protected:
     }
 
     QTemporaryDir fDir;
+    int fTagVersion = 3;
 };
 
 TEST_F(MP3FileTest, OpensOnlyMpegAudio) {

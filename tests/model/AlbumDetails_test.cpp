@@ -133,12 +133,11 @@ protected:
 };
 
 TEST_F(TagRecord, VotesAndTitlesInTrackOrder) {
-    Prefs::setOverride(QString::fromLatin1(Prefs::kSmartCapitalization), false);
     AudioTrackArray tracks;
     tracks.add(track(QStringLiteral("/m/x/c.mp3"), 0, QStringLiteral("B"), QStringLiteral("LP")));
     tracks.add(track(QStringLiteral("/m/x/b.mp3"), 2, QStringLiteral("a"), QStringLiteral("LP")));
     tracks.add(track(QStringLiteral("/m/x/a.mp3"), 1, QStringLiteral("A")));
-    auto d = AlbumDetails::AlbumDetailsFromTags(tracks, nullptr);
+    auto d = AlbumDetails::AlbumDetailsFromTags(tracks, nullptr, false);
     EXPECT_EQ(d->iadbKey(), QStringLiteral("#TAG:"));
     EXPECT_EQ(d->artist(), QStringLiteral("A")); // first seen in track order
     EXPECT_EQ(d->album(), QStringLiteral("LP"));
@@ -151,7 +150,7 @@ TEST_F(TagRecord, VotesAndTitlesInTrackOrder) {
 
     CustomTag tag;
     tag.setVariousArtist(QStringLiteral("various artists"));
-    EXPECT_EQ(AlbumDetails::AlbumDetailsFromTags(tracks, &tag)->artist(),
+    EXPECT_EQ(AlbumDetails::AlbumDetailsFromTags(tracks, &tag, false)->artist(),
               QStringLiteral("various artists"));
 }
 
@@ -162,7 +161,7 @@ TEST_F(TagRecord, SongHitFromTrack) {
     QImage picture(4, 4, QImage::Format_RGB32);
     picture.fill(Qt::red);
     t->setImage(picture);
-    auto h = TrackInfo::TrackInfoFromAudioTrack(*t);
+    auto h = TrackInfo::TrackInfoFromAudioTrack(*t, true);
     EXPECT_EQ(h->iadbKey(), QStringLiteral("#TAG:"));
     EXPECT_EQ(h->iadbCompareString(), QStringLiteral("Band / LP"));
     EXPECT_EQ(h->longTrack(), QStringLiteral("7/9"));
@@ -176,7 +175,6 @@ TEST_F(TagRecord, SongHitFromTrack) {
 }
 
 TEST_F(TagRecord, SmartCapitalizationLeavesYearAndAlbumTitlesAlone) {
-    Prefs::setOverride(QString::fromLatin1(Prefs::kSmartCapitalization), true);
     auto t = track(QStringLiteral("/m/x/the last song.mp3"), 1, QStringLiteral("the band"),
                    QStringLiteral("best of"));
     t->setYearStr(QStringLiteral("nineteen"));
@@ -184,14 +182,14 @@ TEST_F(TagRecord, SmartCapitalizationLeavesYearAndAlbumTitlesAlone) {
     t->setTitle(QStringLiteral("the last song"));
     AudioTrackArray tracks;
     tracks.add(t);
-    auto d = AlbumDetails::AlbumDetailsFromTags(tracks, nullptr);
+    auto d = AlbumDetails::AlbumDetailsFromTags(tracks, nullptr, true);
     EXPECT_EQ(d->artist(), QStringLiteral("The Band"));
     EXPECT_EQ(d->album(), QStringLiteral("Best Of"));
     EXPECT_EQ(d->genre(), QStringLiteral("Rock"));
     EXPECT_EQ(d->year(), QStringLiteral("nineteen"));
     EXPECT_EQ(d->titleAtIndex(0), QStringLiteral("the last song"));
     // The one-song record capitalizes its title.
-    auto song = TrackDetails::TrackDetailsFromTag(*t, nullptr);
+    auto song = TrackDetails::TrackDetailsFromTag(*t, nullptr, true);
     EXPECT_EQ(song->titleAtIndex(0), QStringLiteral("The Last Song"));
     EXPECT_EQ(song->year(), QStringLiteral("nineteen"));
 }

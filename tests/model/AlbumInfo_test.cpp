@@ -140,14 +140,14 @@ TEST_F(HitList, FullListTakesOnlyStrictlyBetterHits) {
 
 TEST_F(HitList, ZeroOrNegativeMaximumMeansTen) {
     for (int setting : {0, -3}) {
-        Prefs::setOverride(QString::fromLatin1(Prefs::kMaxEntriesToFetch), setting);
         AlbumInfoArray list;
+        list.setMaxEntries(setting);
         for (int i = 0; i < 12; ++i)
             list.addSorted(hit(QString::number(i)), weightsScoring(90 - i), 0);
         EXPECT_EQ(list.count(), 10) << setting;
     }
-    Prefs::setOverride(QString::fromLatin1(Prefs::kMaxEntriesToFetch), 3);
     AlbumInfoArray list;
+    list.setMaxEntries(3);
     for (int i = 0; i < 5; ++i)
         list.addSorted(hit(QString::number(i)), weightsScoring(10 + i), 0);
     EXPECT_EQ(keys(list), (QStringList{"4", "3", "2"}));

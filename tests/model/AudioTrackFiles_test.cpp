@@ -167,8 +167,8 @@ TEST_P(AudioTrackEachType, TwoFilesExchangeNamesInTwoPasses) {
     EXPECT_TRUE(first.getFileName().startsWith(QStringLiteral(".trovix-%1-").arg(::getpid())));
     EXPECT_TRUE(first.getFileName().endsWith(u'.' + ext));
     EXPECT_NE(first.getFileName(), second.getFileName());
-    ASSERT_TRUE(first.rename(0, &alerts));
-    ASSERT_TRUE(second.rename(0, &alerts));
+    ASSERT_TRUE(first.rename(NamingOptions(), 0, &alerts));
+    ASSERT_TRUE(second.rename(NamingOptions(), 0, &alerts));
     EXPECT_TRUE(alerts.alerts.empty());
     EXPECT_EQ(first.getFileName(), QStringLiteral("01-A.") + ext);
     EXPECT_EQ(second.getFileName(), QStringLiteral("02-B.") + ext);
@@ -185,15 +185,16 @@ TEST_P(AudioTrackEachType, TwoFilesExchangeNamesInTwoPasses) {
 }
 
 TEST_F(AudioTrackFiles, PunctuatedTitleKeepsItsTagButNotItsFileName) {
-    Prefs::setOverride(QLatin1String(Prefs::kOmitChars), QStringLiteral("*?:/\\&"));
+    NamingOptions naming;
+    naming.omitChars = QStringLiteral("*?:/\\&");
     const QString path = m4a(QStringLiteral("x.m4a"));
     ASSERT_TRUE(opens(path)) << path.toStdString();
     AudioTrack t = AudioTrack::initWithPath(path);
     t.setNewTitle(QStringLiteral("AC/DC: Live?"));
-    t.tagTitle(t.getAlbumOrTrackName(nullptr, AudioTrack::kTitleTag));
+    t.tagTitle(t.getAlbumOrTrackName(naming, nullptr, AudioTrack::kTitleTag));
     ASSERT_TRUE(t.commitTags()) << t.commitError().toStdString();
     ASSERT_TRUE(t.renameToTemp());
-    ASSERT_TRUE(t.rename(0));
+    ASSERT_TRUE(t.rename(naming, 0));
     t.refresh();
     EXPECT_EQ(t.getFileName(), QStringLiteral("01-ACDC Live.m4a"));
     EXPECT_EQ(AudioTrack::initWithPath(t.getPath()).getOldTitle(), QStringLiteral("AC/DC: Live?"));
@@ -210,7 +211,7 @@ TEST_P(AudioTrackEachType, RenamingOntoAnExistingNameGivesTheXXXName) {
     AudioTrack t = AudioTrack::initWithPath(path);
     t.setNewTitle(QStringLiteral("Song"));
     RecordingAlerts alerts;
-    ASSERT_TRUE(t.rename(0, &alerts));
+    ASSERT_TRUE(t.rename(NamingOptions(), 0, &alerts));
     EXPECT_EQ(t.getFileName(), QStringLiteral("01-Song.XXX"));
     ASSERT_EQ(alerts.alerts.size(), 1u);
     EXPECT_EQ(alerts.alerts[0].title, QStringLiteral("Duplicate Track Name"));

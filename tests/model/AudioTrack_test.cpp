@@ -200,7 +200,7 @@ TEST(AudioTrackRename, TakenNameGetsTheXXXNameAndOneAlert) {
     ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("01-Song.txt")), "keep"));
     AudioTrack t = fileRecord(dir.path(), QStringLiteral("old.txt"), QStringLiteral("Song"), 0);
     RecordingAlerts alerts;
-    ASSERT_TRUE(t.rename(0, &alerts));
+    ASSERT_TRUE(t.rename(NamingOptions(), 0, &alerts));
     EXPECT_EQ(t.getFileName(), QStringLiteral("01-Song.XXX"));
     ASSERT_EQ(alerts.alerts.size(), 1u);
     EXPECT_EQ(alerts.alerts[0].title, QStringLiteral("Duplicate Track Name"));
@@ -215,7 +215,7 @@ TEST(AudioTrackRename, TakenNameGetsTheXXXNameAndOneAlert) {
     // A second record with the same name finds the ".XXX" name taken too.
     AudioTrack other =
         fileRecord(dir.path(), QStringLiteral("other.txt"), QStringLiteral("Song"), 0);
-    ASSERT_TRUE(other.rename(0, &alerts));
+    ASSERT_TRUE(other.rename(NamingOptions(), 0, &alerts));
     EXPECT_EQ(other.getFileName(), QStringLiteral("01-Song 2.XXX"));
     ASSERT_EQ(alerts.alerts.size(), 2u);
     EXPECT_TRUE(alerts.alerts[1].message.contains(QStringLiteral("\"01-Song 2.XXX\"")));
@@ -227,7 +227,7 @@ TEST(AudioTrackRename, AFolderInTheWayCountsAsTaken) {
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("01-Song.txt")));
     AudioTrack t = fileRecord(dir.path(), QStringLiteral("old.txt"), QStringLiteral("Song"), 0);
-    ASSERT_TRUE(t.rename(0)); // no alert host: logged
+    ASSERT_TRUE(t.rename(NamingOptions(), 0)); // no alert host: logged
     EXPECT_EQ(t.getFileName(), QStringLiteral("01-Song.XXX"));
 }
 
@@ -235,7 +235,7 @@ TEST(AudioTrackRename, RenamingToItsOwnNameDoesNothing) {
     QTemporaryDir dir;
     AudioTrack t = fileRecord(dir.path(), QStringLiteral("01-Song.txt"), QStringLiteral("Song"), 0);
     RecordingAlerts alerts;
-    EXPECT_TRUE(t.rename(0, &alerts));
+    EXPECT_TRUE(t.rename(NamingOptions(), 0, &alerts));
     EXPECT_EQ(t.getFileName(), QStringLiteral("01-Song.txt"));
     EXPECT_TRUE(alerts.alerts.empty());
     EXPECT_FALSE(t.needsRefresh());
@@ -246,7 +246,7 @@ TEST(AudioTrackRename, FailedMoveKeepsTheOldNameAndAlerts) {
     AudioTrack t = fileRecord(dir.path(), QStringLiteral("gone.txt"), QStringLiteral("Song"), 0);
     ASSERT_TRUE(QFile::remove(t.getPath()));
     RecordingAlerts alerts;
-    EXPECT_FALSE(t.rename(0, &alerts));
+    EXPECT_FALSE(t.rename(NamingOptions(), 0, &alerts));
     EXPECT_FALSE(t.renameToTemp(&alerts));
     EXPECT_EQ(t.getFileName(), QStringLiteral("gone.txt"));
     EXPECT_FALSE(t.needsRefresh());

@@ -1,6 +1,7 @@
 #include "model/NameTemplate.h"
 
 #include "app/Preferences.h"
+#include "app/PrefsOptions.h"
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
 #include "system/FileSystemParams.h"
@@ -38,6 +39,7 @@ AudioTrackRef recordWithRate(int32_t rate) {
 class NameTemplateTest : public ::testing::Test {
 protected:
     void TearDown() override { Prefs::clearOverrides(); }
+    NamingOptions naming;
 };
 
 } // namespace
@@ -77,8 +79,8 @@ TEST_F(NameTemplateTest, CodesByKind) {
     const AudioTrack t = sampleTrack();
     for (const Row& row : rows) {
         int unique = -1;
-        const QString name = t.getAlbumOrTrackName(nullptr, row.which, QString::fromUtf8(row.tmpl),
-                                                   &unique, QString());
+        const QString name = t.getAlbumOrTrackName(naming, nullptr, row.which,
+                                                   QString::fromUtf8(row.tmpl), &unique, QString());
         EXPECT_EQ(name, QString::fromUtf8(row.expected)) << row.tmpl << " kind " << row.which;
         EXPECT_EQ(unique, row.unique) << row.tmpl << " kind " << row.which;
     }
@@ -90,18 +92,18 @@ TEST_F(NameTemplateTest, TrackNumberIsPaddedToTwoDigits) {
          {std::pair{0u, "01-Song Title"}, std::pair{8u, "09-Song Title"},
           std::pair{9u, "10-Song Title"}, std::pair{99u, "100-Song Title"}}) {
         t.setRow(row);
-        EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%N-%T")),
+        EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("%N-%T")),
                   QString::fromUtf8(expected));
     }
 }
 
 TEST_F(NameTemplateTest, MissingValuesAppendNothing) {
     AudioTrack t = AudioTrack::initPlaceholder(FileSystemParams::kBogusPath);
-    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("[%A|%a|%T|%Y|%G]")),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("[%A|%a|%T|%Y|%G]")),
               QStringLiteral("[||||]"));
     // New title falls back to the album details' title.
     t.setAlbumDetails_Title(QStringLiteral("From Details"));
-    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kTitle, QStringLiteral("%T")),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kTitle, QStringLiteral("%T")),
               QStringLiteral("From Details"));
 }
 
@@ -109,48 +111,48 @@ TEST_F(NameTemplateTest, FolderArtistPrefersTheVariousArtistName) {
     AudioTrack t = sampleTrack();
     CustomTag tag;
     t.setCustomTag(tag); // a tag without the value changes nothing
-    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFolder, QStringLiteral("%A")),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%A")),
               QStringLiteral("The Band"));
     tag.setVariousArtist(QStringLiteral("Various Artists"));
     t.setCustomTag(tag);
-    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFolder, QStringLiteral("%A/%a")),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%A/%a")),
               QStringLiteral("Various ArtistsVariousArtists")); // the slash is never kept
-    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%A")),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("%A")),
               QStringLiteral("The Band"));
 }
 
 TEST_F(NameTemplateTest, NoFolderOrUnknownKindGivesNull) {
     AudioTrack t = sampleTrack();
-    EXPECT_TRUE(t.getAlbumOrTrackName(nullptr, 7).isNull());
-    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, 7, QStringLiteral("%T")),
+    EXPECT_TRUE(t.getAlbumOrTrackName(naming, nullptr, 7).isNull());
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, 7, QStringLiteral("%T")),
               QStringLiteral("Song Title"));
     AudioTrack orphan = AudioTrack::initPlaceholder(QString());
     orphan.setNewTitle(QStringLiteral("x"));
-    EXPECT_TRUE(orphan.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%T")).isNull());
+    EXPECT_TRUE(orphan.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("%T")).isNull());
 }
 
 TEST_F(NameTemplateTest, OmitCharsApplyToFileAndFolderNamesOnly) {
-    Prefs::setOverride(QLatin1String(Prefs::kOmitChars), QStringLiteral("*?:/\\&"));
+    naming.omitChars = QStringLiteral("*?:/\\&");
     AudioTrack t = sampleTrack();
     t.setNewTitle(QStringLiteral("AC/DC: Live?"));
     t.setAlbum(QStringLiteral("Rock & Roll*"));
-    EXPECT_EQ(t.getNewFileName(0), QStringLiteral("01-ACDC Live.mp3"));
-    EXPECT_EQ(
-        t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%T"), nullptr, QStringLiteral("mp3")),
-        QStringLiteral("ACDC Live.mp3"));
-    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFolder, QStringLiteral("%T")),
+    EXPECT_EQ(t.getNewFileName(naming, 0), QStringLiteral("01-ACDC Live.mp3"));
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("%T"), nullptr,
+                                    QStringLiteral("mp3")),
+              QStringLiteral("ACDC Live.mp3"));
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%T")),
               QStringLiteral("Rock  Roll"));
-    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kTitle, QStringLiteral("%T")),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kTitle, QStringLiteral("%T")),
               QStringLiteral("AC/DC: Live?"));
 }
 
 TEST_F(NameTemplateTest, OmitCharsNeverTouchTheExtensionAndSlashAlwaysGoes) {
-    Prefs::setOverride(QLatin1String(Prefs::kOmitChars), QStringLiteral(".m"));
+    naming.omitChars = QStringLiteral(".m");
     AudioTrack t = sampleTrack();
     t.setNewTitle(QStringLiteral("a.m/b"));
-    EXPECT_EQ(
-        t.getAlbumOrTrackName(nullptr, kFile, QStringLiteral("%T"), nullptr, QStringLiteral("mp3")),
-        QStringLiteral("ab.mp3"));
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("%T"), nullptr,
+                                    QStringLiteral("mp3")),
+              QStringLiteral("ab.mp3"));
 }
 
 TEST_F(NameTemplateTest, ShortensTheNewestPiecesFirst) {
@@ -198,11 +200,11 @@ TEST_F(NameTemplateTest, LimitComesFromTheFolderAndFolderNamesGetFourMore) {
     ASSERT_GT(m, 20);
     t.setAlbum(QString(300, QLatin1Char('a')));
     t.setNewTitle(QString(300, QLatin1Char('t')));
-    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFolder, QStringLiteral("%T")).size(), m + 4);
-    EXPECT_EQ(t.getNewFileName(0),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%T")).size(), m + 4);
+    EXPECT_EQ(t.getNewFileName(naming, 0),
               QStringLiteral("01-") + QString(m - 3, QLatin1Char('t')) + QStringLiteral(".mp3"));
-    EXPECT_EQ(t.getTempFileName(0).right(4), QStringLiteral(".XXX"));
-    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kTitle, QStringLiteral("%T")).size(), 255);
+    EXPECT_EQ(t.getTempFileName(naming, 0).right(4), QStringLiteral(".XXX"));
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kTitle, QStringLiteral("%T")).size(), 255);
 }
 
 TEST_F(NameTemplateTest, AlbumCodesUseTheTrackList) {
@@ -211,18 +213,19 @@ TEST_F(NameTemplateTest, AlbumCodesUseTheTrackList) {
     list.add(recordWithRate(128));
     const AudioTrack t = sampleTrack();
     const QString tmpl = QStringLiteral("%A-%B%b%I%i");
-    EXPECT_EQ(t.getAlbumOrTrackName(&list, kFolder, tmpl), QStringLiteral("The Band-128"));
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, &list, kFolder, tmpl), QStringLiteral("The Band-128"));
     list.add(std::make_shared<AudioTrack>(AudioTrack::initPlaceholder(QStringLiteral("Bogus"))));
     list.add(recordWithRate(192));
-    EXPECT_EQ(t.getAlbumOrTrackName(&list, kFolder, tmpl),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, &list, kFolder, tmpl),
               QStringLiteral("The Band-MBR(MBR)(INC)(inc)"));
     list.removeObjectAtIndex(3);
     list.objectAtIndex(0)->setBitrate(-1);
     list.objectAtIndex(1)->setBitrate(0);
-    EXPECT_EQ(t.getAlbumOrTrackName(&list, kFolder, tmpl),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, &list, kFolder, tmpl),
               QStringLiteral("The Band-VBR(VBR)(INC)(inc)"));
     // File names ignore the list.
-    EXPECT_EQ(t.getAlbumOrTrackName(&list, kFile, tmpl), QStringLiteral("The Band-192%bIi"));
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, &list, kFile, tmpl),
+              QStringLiteral("The Band-192%bIi"));
 }
 
 TEST(AlbumBitrates, Summary) {
@@ -279,14 +282,16 @@ TEST_F(NameTemplateTest, PreferencesChooseTheTemplate) {
              {Prefs::kVARenameAlbums, Prefs::kVARenameTracks, Prefs::kVARenameTitles,
               Prefs::kSFRenameTracks, Prefs::kSFRenameTitles})
             set(key, on);
+        const NamingOptions fromPrefs = Prefs::namingOptions();
         for (const Row& row : rows)
-            EXPECT_EQ(t.getAlbumOrTrackName(nullptr, row.which),
+            EXPECT_EQ(t.getAlbumOrTrackName(fromPrefs, nullptr, row.which),
                       QString::fromUtf8(on ? row.on : row.off))
                 << std::hex << row.which << " on=" << on;
     }
     // A template passed in wins whatever the switches say.
-    EXPECT_EQ(t.getAlbumOrTrackName(nullptr, kFile | va, QStringLiteral("given")),
-              QStringLiteral("given"));
+    EXPECT_EQ(
+        t.getAlbumOrTrackName(Prefs::namingOptions(), nullptr, kFile | va, QStringLiteral("given")),
+        QStringLiteral("given"));
 }
 
 TEST(NumberedName, StaysWithinTheLimit) {

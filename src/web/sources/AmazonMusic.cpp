@@ -1,13 +1,11 @@
 #include "web/sources/AmazonMusic.h"
 
-#include "app/Preferences.h"
 #include "web/WebHelpers.h"
-#include "web/sources/SourceSupport.h"
 
 namespace {
 
-QString searchAddress(const char* index, const QString& text) {
-    return SourceSupport::baseURL(Prefs::kAmazonBaseURL) +
+QString searchAddress(const QString& base, const char* index, const QString& text) {
+    return base +
            QStringLiteral("/exec/obidos/search-handle-url/ix=%1&field-keywords=")
                .arg(QLatin1String(index)) +
            EscapeForURLQuiet(text);
@@ -15,26 +13,26 @@ QString searchAddress(const char* index, const QString& text) {
 
 } // namespace
 
-QString AmazonMusic::artistLookupString(const QString& artist) {
-    return searchAddress("music-artist", artist);
+QString AmazonMusic::artistLookupString(const QString& base, const QString& artist) {
+    return searchAddress(base, "music-artist", artist);
 }
 
-QString AmazonMusic::albumLookupString(const QString& album) {
-    return searchAddress("music-album", album);
+QString AmazonMusic::albumLookupString(const QString& base, const QString& album) {
+    return searchAddress(base, "music-album", album);
 }
 
-QString AmazonMusic::songLookupString(const QString& song) {
-    return albumLookupString(song);
+QString AmazonMusic::songLookupString(const QString& base, const QString& song) {
+    return albumLookupString(base, song);
 }
 
-void AmazonMusic::lookUpArtist(const QString& artist) {
-    OpenURLInBrowserQuiet(artistLookupString(artist));
+void AmazonMusic::lookUpArtist(const QString& base, const QString& artist) {
+    OpenURLInBrowserQuiet(artistLookupString(base, artist));
 }
 
-void AmazonMusic::lookUpAlbum(const QString& album) {
-    OpenURLInBrowserQuiet(albumLookupString(album));
+void AmazonMusic::lookUpAlbum(const QString& base, const QString& album) {
+    OpenURLInBrowserQuiet(albumLookupString(base, album));
 }
 
-void AmazonMusic::lookUpSong(const QString& song) {
-    OpenURLInBrowserQuiet(songLookupString(song));
+void AmazonMusic::lookUpSong(const QString& base, const QString& song) {
+    OpenURLInBrowserQuiet(songLookupString(base, song));
 }

@@ -1,20 +1,11 @@
 #include "web/sources/SourceSupport.h"
 
-#include "app/Preferences.h"
-
 #include <QUrl>
 
 #include <climits>
 #include <cstdlib>
 
 namespace SourceSupport {
-
-QString baseURL(const char* prefKey) {
-    QString base = Prefs::stringValue(QString::fromLatin1(prefKey));
-    while (base.endsWith(QLatin1Char('/')))
-        base.chop(1);
-    return base;
-}
 
 QString hostOf(const QString& url) {
     const QUrl parsed(url);

@@ -8,11 +8,6 @@
 // Small pieces every web source shares.
 namespace SourceSupport {
 
-// The scheme and host of a browser look-up from its base-address preference,
-// as it stands, without a trailing slash, so that paths can be appended as
-// they are. Look-ups in progress take theirs from SourceOptions instead.
-QString baseURL(const char* prefKey);
-
 // "host" or "host:port" of an address: the part a follow-up request reuses
 // to reach the same server that answered.
 QString hostOf(const QString& url);

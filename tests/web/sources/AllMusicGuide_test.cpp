@@ -335,9 +335,9 @@ TEST_F(AllMusicGuideTest, RowStringAndBrowserLookUps) {
               QStringLiteral("Hunter"));
     QStringList opened;
     const URLOpener previous = SetURLOpener([&opened](const QString& url) { opened << url; });
-    AllMusicGuide::lookUpArtist(QStringLiteral("The Sugarcubes"));
-    AllMusicGuide::lookUpAlbum(QStringLiteral("a life's too good"));
-    AllMusicGuide::lookUpSong(QStringLiteral("Birthday"));
+    AllMusicGuide::lookUpArtist(fServer.baseUrl(), QStringLiteral("The Sugarcubes"));
+    AllMusicGuide::lookUpAlbum(fServer.baseUrl(), QStringLiteral("a life's too good"));
+    AllMusicGuide::lookUpSong(fServer.baseUrl(), QStringLiteral("Birthday"));
     SetURLOpener(previous);
     const QString base = fServer.baseUrl();
     EXPECT_EQ(

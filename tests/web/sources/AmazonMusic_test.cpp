@@ -2,6 +2,7 @@
 
 #include "app/Preferences.h"
 #include "web/WebHelpers.h"
+#include "web/sources/SourceOptions.h"
 
 #include <gtest/gtest.h>
 
@@ -22,25 +23,30 @@ protected:
         Prefs::clearOverrides();
     }
     std::vector<QString> opened;
+    // As the look-up reads it when clicked.
+    static QString base() {
+        return SourceOptions::fromPreferences().baseURL(
+            QString::fromLatin1(AmazonMusic::kBaseURLKey));
+    }
 
 private:
     URLOpener fPrevious;
 };
 
 TEST_F(AmazonMusicTest, BuildsSearchAddressesWithTheTextEscapedAsGiven) {
-    EXPECT_EQ(AmazonMusic::albumLookupString(QStringLiteral("The Wall")),
+    EXPECT_EQ(AmazonMusic::albumLookupString(base(), QStringLiteral("The Wall")),
               QStringLiteral("http://shop.example/exec/obidos/search-handle-url/"
                              "ix=music-album&field-keywords=The%20Wall"));
     // A song is looked up through the album search.
-    EXPECT_EQ(AmazonMusic::songLookupString(QString::fromUtf8("Caf\xC3\xA9 & Co")),
+    EXPECT_EQ(AmazonMusic::songLookupString(base(), QString::fromUtf8("Caf\xC3\xA9 & Co")),
               QStringLiteral("http://shop.example/exec/obidos/search-handle-url/"
                              "ix=music-album&field-keywords=Caf%C3%A9%20&%20Co"));
 }
 
 TEST_F(AmazonMusicTest, LookUpsOpenTheBrowserAndKeepTheArticle) {
-    AmazonMusic::lookUpArtist(QStringLiteral("The Beatles"));
-    AmazonMusic::lookUpAlbum(QStringLiteral("Abbey Road"));
-    AmazonMusic::lookUpSong(QStringLiteral("A Day"));
+    AmazonMusic::lookUpArtist(base(), QStringLiteral("The Beatles"));
+    AmazonMusic::lookUpAlbum(base(), QStringLiteral("Abbey Road"));
+    AmazonMusic::lookUpSong(base(), QStringLiteral("A Day"));
     const QString base = QStringLiteral("http://shop.example/exec/obidos/search-handle-url/");
     EXPECT_EQ(opened, (std::vector<QString>{
                           base + QStringLiteral("ix=music-artist&field-keywords=The%20Beatles"),

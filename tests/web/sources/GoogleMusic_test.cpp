@@ -228,9 +228,9 @@ TEST_F(GoogleMusicTest, AlbumPageVariants) {
 TEST_F(GoogleMusicTest, BrowserLookUpsDropTheArticleOnly) {
     QStringList opened;
     const URLOpener previous = SetURLOpener([&opened](const QString& url) { opened << url; });
-    GoogleMusic::lookUpArtist(QStringLiteral("The Sugarcubes"));
-    GoogleMusic::lookUpAlbum(QStringLiteral("Life's Too Good"));
-    GoogleMusic::lookUpSong(QStringLiteral("A Birthday"));
+    GoogleMusic::lookUpArtist(fServer.baseUrl(), QStringLiteral("The Sugarcubes"));
+    GoogleMusic::lookUpAlbum(fServer.baseUrl(), QStringLiteral("Life's Too Good"));
+    GoogleMusic::lookUpSong(fServer.baseUrl(), QStringLiteral("A Birthday"));
     SetURLOpener(previous);
     const QString base = fServer.baseUrl();
     EXPECT_EQ(opened,

@@ -54,9 +54,11 @@ TEST(MusicSources, PreferencesWindowAndOptionsFollowTheRegistry) {
     const MusicSource* first = MusicSources::all().first();
     Prefs::setOverride(first->enabledKey(), QStringLiteral("NO"));
     Prefs::setOverride(first->baseURLKey(), QStringLiteral("http://example.test//"));
+    Prefs::setOverride(Prefs::kMaxEntriesToFetch, -3);
     const SourceOptions options = SourceOptions::fromPreferences();
     Prefs::setOverride(first->enabledKey(), QStringLiteral("YES"));
     EXPECT_FALSE(options.enabled(*first));
     EXPECT_EQ(options.baseURL(first->baseURLKey()), QStringLiteral("http://example.test"));
+    EXPECT_EQ(options.maxEntries, 10); // never a negative limit in a query
     Prefs::clearOverrides();
 }

@@ -91,30 +91,28 @@ QString AllMusicGuide::lookupString(const QString& base, const QString& text, co
            QString::fromLatin1(option) + QStringLiteral("&Submit=Go&P=amg");
 }
 
-// The browser look-ups are the user's own clicks on the main thread: they
-// read the base address as it stands.
-QString AllMusicGuide::artistLookupString(const QString& artist) {
-    return lookupString(SourceSupport::baseURL(kBaseURLKey), artist, "1");
+QString AllMusicGuide::artistLookupString(const QString& base, const QString& artist) {
+    return lookupString(base, artist, "1");
 }
-QString AllMusicGuide::albumLookupString(const QString& album) {
-    return lookupString(SourceSupport::baseURL(kBaseURLKey), album, "2");
+QString AllMusicGuide::albumLookupString(const QString& base, const QString& album) {
+    return lookupString(base, album, "2");
 }
-QString AllMusicGuide::songLookupString(const QString& song) {
-    return lookupString(SourceSupport::baseURL(kBaseURLKey), song, "3");
+QString AllMusicGuide::songLookupString(const QString& base, const QString& song) {
+    return lookupString(base, song, "3");
 }
 
-void AllMusicGuide::lookUpArtist(const QString& artist) {
-    const QString url = artistLookupString(artist);
+void AllMusicGuide::lookUpArtist(const QString& base, const QString& artist) {
+    const QString url = artistLookupString(base, artist);
     if (!url.isNull()) OpenURLInBrowserQuiet(url);
 }
 
-void AllMusicGuide::lookUpAlbum(const QString& album) {
-    const QString url = albumLookupString(album);
+void AllMusicGuide::lookUpAlbum(const QString& base, const QString& album) {
+    const QString url = albumLookupString(base, album);
     if (!url.isNull()) OpenURLInBrowserQuiet(url);
 }
 
-void AllMusicGuide::lookUpSong(const QString& song) {
-    const QString url = songLookupString(song);
+void AllMusicGuide::lookUpSong(const QString& base, const QString& song) {
+    const QString url = songLookupString(base, song);
     if (!url.isNull()) OpenURLInBrowserQuiet(url);
 }
 

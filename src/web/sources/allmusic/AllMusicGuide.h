@@ -43,12 +43,14 @@ public:
 
     // Look-ups in the browser and their addresses. The text loses a leading
     // article, is squeezed and is percent-escaped. A null text gives no URL.
-    static void lookUpArtist(const QString& artist);
-    static void lookUpAlbum(const QString& album);
-    static void lookUpSong(const QString& song);
-    static QString artistLookupString(const QString& artist);
-    static QString albumLookupString(const QString& album);
-    static QString songLookupString(const QString& song);
+    // `base` is the site's base address as the caller read it
+    // (SourceOptions::baseURL).
+    static void lookUpArtist(const QString& base, const QString& artist);
+    static void lookUpAlbum(const QString& base, const QString& album);
+    static void lookUpSong(const QString& base, const QString& song);
+    static QString artistLookupString(const QString& base, const QString& artist);
+    static QString albumLookupString(const QString& base, const QString& album);
+    static QString songLookupString(const QString& base, const QString& song);
 
     // Album search: only the album part of "artist / album" is sent.
     void search(AlbumInfoArray& hits, const QString& searchText,

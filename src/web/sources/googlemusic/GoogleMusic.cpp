@@ -95,30 +95,28 @@ QString GoogleMusic::lookupString(const QString& base, const QString& text, cons
            QString::fromLatin1(resource);
 }
 
-// The browser look-ups are the user's own clicks on the main thread: they
-// read the base address as it stands.
-QString GoogleMusic::artistLookupString(const QString& artist) {
-    return lookupString(SourceSupport::baseURL(kBaseURLKey), artist, "artist");
+QString GoogleMusic::artistLookupString(const QString& base, const QString& artist) {
+    return lookupString(base, artist, "artist");
 }
-QString GoogleMusic::albumLookupString(const QString& album) {
-    return lookupString(SourceSupport::baseURL(kBaseURLKey), album, "album");
+QString GoogleMusic::albumLookupString(const QString& base, const QString& album) {
+    return lookupString(base, album, "album");
 }
-QString GoogleMusic::songLookupString(const QString& song) {
-    return lookupString(SourceSupport::baseURL(kBaseURLKey), song, "song");
+QString GoogleMusic::songLookupString(const QString& base, const QString& song) {
+    return lookupString(base, song, "song");
 }
 
-void GoogleMusic::lookUpArtist(const QString& artist) {
-    const QString url = artistLookupString(artist);
+void GoogleMusic::lookUpArtist(const QString& base, const QString& artist) {
+    const QString url = artistLookupString(base, artist);
     if (!url.isNull()) OpenURLInBrowserQuiet(url);
 }
 
-void GoogleMusic::lookUpAlbum(const QString& album) {
-    const QString url = albumLookupString(album);
+void GoogleMusic::lookUpAlbum(const QString& base, const QString& album) {
+    const QString url = albumLookupString(base, album);
     if (!url.isNull()) OpenURLInBrowserQuiet(url);
 }
 
-void GoogleMusic::lookUpSong(const QString& song) {
-    const QString url = songLookupString(song);
+void GoogleMusic::lookUpSong(const QString& base, const QString& song) {
+    const QString url = songLookupString(base, song);
     if (!url.isNull()) OpenURLInBrowserQuiet(url);
 }
 
