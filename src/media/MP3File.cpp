@@ -4,6 +4,7 @@
 #include "media/CustomTagFrame.h"
 #include "media/Digest.h"
 #include "media/FileIO.h"
+#include "media/Id3FieldReader.h"
 #include "media/Id3FrameFactory.h"
 #include "media/Id3TagScreen.h"
 #include "media/PatchedFileStream.h"
@@ -16,6 +17,7 @@
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v1tag.h>
+#include <taglib/id3v2header.h>
 #include <taglib/id3v2synchdata.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -164,13 +166,16 @@ bool firstFrameMarksVbr(TagLib::MPEG::File& file) {
 }
 
 // An MP3 file opened for TagLib through its screened ID3v2 tag (see
-// Id3TagScreen), with where its parts lie.
+// Id3TagScreen), with where its parts lie. Read fast, TagLib is shown the
+// tag's header and padding only, for the audio and the ID3v1 tag, and the
+// frames come from Id3FieldReader.
 struct OpenedMp3 {
     int fd = -1;
     struct stat st {};
     Mp3Layout layout;
-    QStringList skipped; // frames TagLib was not shown
-    bool agrees = true;  // TagLib found the tags where the layout says
+    QStringList skipped;                          // frames TagLib was not shown
+    bool agrees = true;                           // TagLib found the tags where the layout says
+    std::optional<Id3FieldReader::Fields> fields; // when read fast
     std::unique_ptr<PatchedFileStream> stream;
     std::unique_ptr<TagLib::MPEG::File> file;
 
@@ -183,14 +188,18 @@ struct OpenedMp3 {
         if (fd >= 0) ::close(fd);
     }
 
-    bool open(const QByteArray& path, bool readProperties) {
+    bool open(const QByteArray& path, bool readProperties, bool fast = false) {
         // Non-blocking, so that a FIFO named like a music file cannot hang us.
         fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         layout = Mp3Layout::read(fd, st.st_size);
         QByteArray patch;
-        if (layout.tagAt >= 0) {
+        if (fast) fields = Id3FieldReader::read(fd, layout);
+        if (fields && layout.tagAt >= 0) {
+            patch = QByteArray(qsizetype(layout.tagLength), '\0');
+            if (!FileIO::readAt(fd, patch.data(), 10, uint64_t(layout.tagAt))) return false;
+        } else if (layout.tagAt >= 0) {
             const int64_t length = std::min(layout.tagLength, layout.size - layout.tagAt);
             QByteArray raw(qsizetype(length), Qt::Uninitialized);
             if (!FileIO::readAt(fd, raw.data(), size_t(length), uint64_t(layout.tagAt)))
@@ -265,11 +274,69 @@ QByteArray tagBytes(const QByteArray& rendered, const QByteArray& frames, int64_
     return tag;
 }
 
+// Why a file opened this way must not be written; null when it may.
+QString notWritableReason(const OpenedMp3& mp3) {
+    const Mp3Layout& layout = mp3.layout;
+    const uint8_t defined = layout.tagMajor == 2 ? 0x80 : layout.tagMajor == 3 ? 0xE0 : 0xF0;
+    if (!mp3.skipped.isEmpty())
+        return QStringLiteral("Its ID3v2 tag holds frames that were not read (%1); saving "
+                              "would lose them, so it was left as it was.")
+            .arg(mp3.skipped.join(QStringLiteral(", ")));
+    if (layout.tagAt >= 0 && (layout.tagFlags & ~defined))
+        // TagLib takes 0x10 for a footer in any version and would cut 10
+        // bytes after the tag.
+        return QStringLiteral("Its ID3v2.%1 tag header has flags that version does not "
+                              "define (0x%2): the tag is not understood, so the file was "
+                              "left as it was.")
+            .arg(layout.tagMajor)
+            .arg(layout.tagFlags, 2, 16, QChar(u'0'));
+    if (!mp3.agrees)
+        return QStringLiteral("Its tags are not where TagLib finds them, so it was left as "
+                              "it was.");
+    return {};
+}
+
+// Moves the frames TagLib read into our tag.
+void takeFrames(ID3v2::Tag& from, ID3v2::Tag& to) {
+    const std::vector<ID3v2::Frame*> frames = snapshot(from.frameList());
+    for (ID3v2::Frame* frame : frames) {
+        from.removeFrame(frame, false);
+        to.addFrame(frame);
+    }
+    rebuildRawFrames(to);
+}
+
+// The frames the frame reader kept, made by the factory TagLib reads with,
+// so that they read as TagLib's own would. False when one is refused.
+bool addFrames(const Id3FieldReader::Fields& fields, ID3v2::Tag& to) {
+    ID3v2::Header header;
+    header.setMajorVersion(unsigned(fields.version));
+    for (const Id3FieldReader::Frame& f : fields.frames) {
+        const unsigned size = unsigned(f.body.size());
+        ByteVector bytes(f.id.constData(), 4);
+        bytes.append(fields.version == 4 ? ID3v2::SynchData::fromUInt(size)
+                                         : ByteVector::fromUInt(size));
+        bytes.append(ByteVector(2, '\0'));
+        bytes.append(ByteVector(f.body.constData(), size));
+        ID3v2::Frame* frame = Id3FrameFactory::instance()->createFrame(bytes, &header);
+        if (!frame) return false;
+        to.addFrame(frame);
+    }
+    rebuildRawFrames(to);
+    return true;
+}
+
+void dropFrames(ID3v2::Tag& tag) {
+    const std::vector<ID3v2::Frame*> frames = snapshot(tag.frameList());
+    for (ID3v2::Frame* frame : frames)
+        tag.removeFrame(frame, true);
+}
+
 } // namespace
 
-std::shared_ptr<MP3File> MP3File::newMP3FileWithPath(const QString& path) {
+std::shared_ptr<MP3File> MP3File::newMP3FileWithPath(const QString& path, Reading reading) {
     std::shared_ptr<MP3File> file(new MP3File(path));
-    if (!file->open()) return nullptr;
+    if (!file->open(reading)) return nullptr;
     return file;
 }
 
@@ -277,23 +344,25 @@ MP3File::MP3File(const QString& path) : MusicFile(path), fID3Tags(new ID3v2::Tag
 
 MP3File::~MP3File() = default;
 
-bool MP3File::open() {
+bool MP3File::open(Reading reading) {
     // TagLib opens a directory for reading without complaint.
     if (!QFileInfo(fPath).isFile()) return false;
     OpenedMp3 mp3;
-    if (!mp3.open(localPath(fPath), true)) return false;
+    if (!mp3.open(localPath(fPath), true, reading == Reading::Fast)) return false;
     TagLib::MPEG::File& file = *mp3.file;
     fStat = mp3.st;
     fLayout = mp3.layout;
 
     if (ID3v2::Tag* tag = file.ID3v2Tag(false)) {
         fReadVersion = int(tag->header()->majorVersion());
-        const std::vector<ID3v2::Frame*> frames = snapshot(tag->frameList());
-        for (ID3v2::Frame* frame : frames) {
-            tag->removeFrame(frame, false);
-            fID3Tags->addFrame(frame);
+        if (mp3.fields) {
+            fTagLoaded = false;
+            fCoverAt = mp3.fields->coverAt;
+            fCoverLength = mp3.fields->coverLength;
+            if (!addFrames(*mp3.fields, *fID3Tags)) loadTag();
+        } else {
+            takeFrames(*tag, *fID3Tags);
         }
-        rebuildRawFrames(*fID3Tags);
     }
     if (TagLib::ID3v1::Tag* v1 = file.ID3v1Tag(false)) {
         fV1.title = toQt(v1->title());
@@ -310,25 +379,45 @@ bool MP3File::open() {
     }
 
     // Read for display all the same; only writing would lose or break things.
-    const uint8_t defined = fLayout.tagMajor == 2 ? 0x80 : fLayout.tagMajor == 3 ? 0xE0 : 0xF0;
-    if (!mp3.skipped.isEmpty()) {
-        fNotWritable = QStringLiteral("Its ID3v2 tag holds frames that were not read (%1); saving "
-                                      "would lose them, so it was left as it was.")
-                           .arg(mp3.skipped.join(QStringLiteral(", ")));
-    } else if (fLayout.tagAt >= 0 && (fLayout.tagFlags & ~defined)) {
-        // TagLib takes 0x10 for a footer in any version and would cut 10
-        // bytes after the tag.
-        fNotWritable = QStringLiteral("Its ID3v2.%1 tag header has flags that version does not "
-                                      "define (0x%2): the tag is not understood, so the file was "
-                                      "left as it was.")
-                           .arg(fLayout.tagMajor)
-                           .arg(fLayout.tagFlags, 2, 16, QChar(u'0'));
-    } else if (!mp3.agrees) {
-        fNotWritable = QStringLiteral("Its tags are not where TagLib finds them, so it was left as "
-                                      "it was.");
-    }
+    if (fTagLoaded) fNotWritable = notWritableReason(mp3);
     if (!fNotWritable.isNull()) TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
     return true;
+}
+
+void MP3File::loadTag() {
+    if (fTagLoaded) return;
+    fTagLoaded = true;
+    dropFrames(*fID3Tags);
+    OpenedMp3 mp3;
+    if (!mp3.open(localPath(fPath), false) || !FileIO::sameFile(mp3.st, fStat)) {
+        fNotWritable = QStringLiteral("“%1” was changed by another program since it was "
+                                      "opened; open it again before saving.")
+                           .arg(QFileInfo(fPath).fileName());
+        TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
+        return;
+    }
+    if (ID3v2::Tag* tag = mp3.file->ID3v2Tag(false)) takeFrames(*tag, *fID3Tags);
+    fNotWritable = notWritableReason(mp3);
+    if (!fNotWritable.isNull()) TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
+}
+
+QByteArray MP3File::readCoverFromFile() const {
+    if (fCoverAt < 0) return {};
+    const int fd = ::open(localPath(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return {};
+    const FileIO::ClosedAtExit closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !FileIO::sameFile(st, fStat)) {
+        TROVIX_LOG() << "Cover not read, the file changed since it was opened:" << fPath;
+        return {};
+    }
+    const QByteArray body = readBytes(fd, fCoverAt, fCoverLength);
+    if (body.isEmpty()) return {};
+    // TagLib's reading of the frame, as the whole tag would give it.
+    const ID3v2::AttachedPictureFrame frame(
+        wrapFields("APIC", ByteVector(body.constData(), unsigned(body.size()))));
+    const ByteVector bytes = frame.picture();
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
 }
 
 // Reading.
@@ -428,6 +517,7 @@ const ID3v2::AttachedPictureFrame* coverFrame(const ID3v2::Tag& tag) {
 } // namespace
 
 QByteArray MP3File::readImage() const {
+    if (!fTagLoaded) return readCoverFromFile();
     const ID3v2::AttachedPictureFrame* picture = coverFrame(*fID3Tags);
     if (!picture) return {};
     const ByteVector bytes = picture->picture();
@@ -435,21 +525,25 @@ QByteArray MP3File::readImage() const {
 }
 
 bool MP3File::readHasImage() const {
+    if (!fTagLoaded) return fCoverAt >= 0;
     return coverFrame(*fID3Tags) != nullptr;
 }
 
-int MP3File::readNumFrames() const {
+int MP3File::readNumFrames() {
+    loadTag();
     return int(fID3Tags->frameList().size());
 }
 
-QString MP3File::readFrameID(int index) const {
+QString MP3File::readFrameID(int index) {
+    loadTag();
     const ID3v2::FrameList& frames = fID3Tags->frameList();
     if (index < 0 || index >= int(frames.size())) return QString();
     const ByteVector id = frames[unsigned(index)]->frameID();
     return QString::fromLatin1(id.data(), qsizetype(id.size()));
 }
 
-QString MP3File::readFrameWithID(const QString& id) const {
+QString MP3File::readFrameWithID(const QString& id) {
+    loadTag();
     const QByteArray key = id.toLatin1();
     const QString text = frameText(key.constData());
     return text.isNull() ? QString(u""_qs) : text;
@@ -458,6 +552,7 @@ QString MP3File::readFrameWithID(const QString& id) const {
 // Writing: every writer changes the in-memory tag only.
 
 void MP3File::setTextFrame(const char* id, const QString& text) {
+    loadTag();
     fID3Tags->removeFrames(id);
     if (!text.isEmpty()) {
         auto* frame = new ID3v2::TextIdentificationFrame(id, encodingFor(text));
@@ -483,6 +578,7 @@ void MP3File::writeAlbum(const QString& s) {
 }
 
 void MP3File::writeYearStr(const QString& s) {
+    loadTag();
     fID3Tags->removeFrames("TDRC");
     setTextFrame("TYER", s);
     fV1.year = s;
@@ -513,6 +609,7 @@ void MP3File::writeTrackStr(const QString& s) {
 }
 
 void MP3File::writeCustomTag(const std::optional<CustomTag>& tag) {
+    loadTag();
     fID3Tags->removeFrames(CustomTagFrame::kFrameID);
     fNeedsUpdate = true;
     if (!tag) return;
@@ -525,6 +622,7 @@ void MP3File::writeCustomTag(const std::optional<CustomTag>& tag) {
 }
 
 void MP3File::writeImageData(const QByteArray& bytes, const QByteArray& format) {
+    loadTag();
     const std::vector<ID3v2::Frame*> frames = snapshot(fID3Tags->frameList("APIC"));
     for (ID3v2::Frame* frame : frames) {
         auto* picture = dynamic_cast<ID3v2::AttachedPictureFrame*>(frame);
@@ -606,6 +704,7 @@ SavePlan MP3File::planSave() {
     SavePlan plan;
     plan.finish = [](bool) {};
     if (!fNeedsUpdate) return plan;
+    loadTag();
     const int setting = fTagVersion ? fTagVersion : Prefs::intValue(Prefs::kTagVersion);
     const int version = setting == 3 ? 4 : 3;
     if (version == 4)
