@@ -66,7 +66,8 @@ public:
     }
 
 private:
-    static constexpr int64_t kHead = 64 * 1024;
+    // Text frames come first in most tags; pictures are read in part.
+    static constexpr int64_t kHead = 4096;
     int fFd;
     int64_t fLength;
     QByteArray fHead;

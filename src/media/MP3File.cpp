@@ -7,6 +7,7 @@
 #include "media/Id3FieldReader.h"
 #include "media/Id3FrameFactory.h"
 #include "media/Id3TagScreen.h"
+#include "media/Mp3Audio.h"
 #include "media/PatchedFileStream.h"
 #include "system/Log.h"
 
@@ -166,16 +167,13 @@ bool firstFrameMarksVbr(TagLib::MPEG::File& file) {
 }
 
 // An MP3 file opened for TagLib through its screened ID3v2 tag (see
-// Id3TagScreen), with where its parts lie. Read fast, TagLib is shown the
-// tag's header and padding only, for the audio and the ID3v1 tag, and the
-// frames come from Id3FieldReader.
+// Id3TagScreen), with where its parts lie.
 struct OpenedMp3 {
     int fd = -1;
     struct stat st {};
     Mp3Layout layout;
-    QStringList skipped;                          // frames TagLib was not shown
-    bool agrees = true;                           // TagLib found the tags where the layout says
-    std::optional<Id3FieldReader::Fields> fields; // when read fast
+    QStringList skipped; // frames TagLib was not shown
+    bool agrees = true;  // TagLib found the tags where the layout says
     std::unique_ptr<PatchedFileStream> stream;
     std::unique_ptr<TagLib::MPEG::File> file;
 
@@ -188,18 +186,14 @@ struct OpenedMp3 {
         if (fd >= 0) ::close(fd);
     }
 
-    bool open(const QByteArray& path, bool readProperties, bool fast = false) {
+    bool open(const QByteArray& path, bool readProperties) {
         // Non-blocking, so that a FIFO named like a music file cannot hang us.
         fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         layout = Mp3Layout::read(fd, st.st_size);
         QByteArray patch;
-        if (fast) fields = Id3FieldReader::read(fd, layout);
-        if (fields && layout.tagAt >= 0) {
-            patch = QByteArray(qsizetype(layout.tagLength), '\0');
-            if (!FileIO::readAt(fd, patch.data(), 10, uint64_t(layout.tagAt))) return false;
-        } else if (layout.tagAt >= 0) {
+        if (layout.tagAt >= 0) {
             const int64_t length = std::min(layout.tagLength, layout.size - layout.tagAt);
             QByteArray raw(qsizetype(length), Qt::Uninitialized);
             if (!FileIO::readAt(fd, raw.data(), size_t(length), uint64_t(layout.tagAt)))
@@ -326,6 +320,13 @@ bool addFrames(const Id3FieldReader::Fields& fields, ID3v2::Tag& to) {
     return true;
 }
 
+// TagLib's ID3v1 reader over the tag's 128 bytes.
+struct Id3v1Bytes : TagLib::ID3v1::Tag {
+    explicit Id3v1Bytes(const QByteArray& bytes) {
+        parse(ByteVector(bytes.constData(), unsigned(bytes.size())));
+    }
+};
+
 void dropFrames(ID3v2::Tag& tag) {
     const std::vector<ID3v2::Frame*> frames = snapshot(tag.frameList());
     for (ID3v2::Frame* frame : frames)
@@ -344,34 +345,68 @@ MP3File::MP3File(const QString& path) : MusicFile(path), fID3Tags(new ID3v2::Tag
 
 MP3File::~MP3File() = default;
 
+MP3File::V1Values MP3File::v1Values(const TagLib::ID3v1::Tag& v1) {
+    V1Values values;
+    values.title = toQt(v1.title());
+    values.artist = toQt(v1.artist());
+    values.album = toQt(v1.album());
+    values.genre = toQt(v1.genre());
+    if (v1.year() > 0) values.year = QString::number(v1.year());
+    if (v1.track() > 0) values.track = QString::number(v1.track());
+    return values;
+}
+
+std::optional<bool> MP3File::openFast() {
+    // Non-blocking, so that a FIFO named like a music file cannot hang us.
+    const int fd = ::open(localPath(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    const FileIO::ClosedAtExit closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    Mp3Layout layout = Mp3Layout::read(fd, st.st_size);
+    const std::optional<Id3FieldReader::Fields> fields = Id3FieldReader::read(fd, layout);
+    if (!fields) return std::nullopt;
+    const std::optional<Mp3Audio> audio = Mp3Audio::read(fd, layout);
+    if (!audio) return std::nullopt;
+    if (layout.v1At >= 0) {
+        const QByteArray v1 = readBytes(fd, layout.v1At, 128);
+        if (v1.size() != 128) return std::nullopt;
+        fV1 = v1Values(Id3v1Bytes(v1));
+    }
+    if (!addFrames(*fields, *fID3Tags)) {
+        dropFrames(*fID3Tags);
+        fV1 = {};
+        return std::nullopt;
+    }
+    layout.setFirstFrame(audio->firstFrame);
+    fStat = st;
+    fLayout = layout;
+    fReadVersion = fields->version;
+    fTagLoaded = false;
+    fCoverAt = fields->coverAt;
+    fCoverLength = fields->coverLength;
+    fAudioBitrate = audio->vbr ? -audio->bitrate : audio->bitrate;
+    fAudioSeconds = uint32_t(std::max(0, audio->lengthMs / 1000));
+    return true;
+}
+
 bool MP3File::open(Reading reading) {
     // TagLib opens a directory for reading without complaint.
     if (!QFileInfo(fPath).isFile()) return false;
+    if (reading == Reading::Fast)
+        if (const std::optional<bool> opened = openFast()) return *opened;
     OpenedMp3 mp3;
-    if (!mp3.open(localPath(fPath), true, reading == Reading::Fast)) return false;
+    if (!mp3.open(localPath(fPath), true)) return false;
     TagLib::MPEG::File& file = *mp3.file;
     fStat = mp3.st;
     fLayout = mp3.layout;
 
     if (ID3v2::Tag* tag = file.ID3v2Tag(false)) {
         fReadVersion = int(tag->header()->majorVersion());
-        if (mp3.fields) {
-            fTagLoaded = false;
-            fCoverAt = mp3.fields->coverAt;
-            fCoverLength = mp3.fields->coverLength;
-            if (!addFrames(*mp3.fields, *fID3Tags)) loadTag();
-        } else {
-            takeFrames(*tag, *fID3Tags);
-        }
+        takeFrames(*tag, *fID3Tags);
     }
-    if (TagLib::ID3v1::Tag* v1 = file.ID3v1Tag(false)) {
-        fV1.title = toQt(v1->title());
-        fV1.artist = toQt(v1->artist());
-        fV1.album = toQt(v1->album());
-        fV1.genre = toQt(v1->genre());
-        if (v1->year() > 0) fV1.year = QString::number(v1->year());
-        if (v1->track() > 0) fV1.track = QString::number(v1->track());
-    }
+    if (TagLib::ID3v1::Tag* v1 = file.ID3v1Tag(false)) fV1 = v1Values(*v1);
     if (const TagLib::MPEG::Properties* audio = file.audioProperties()) {
         fAudioBitrate = audio->bitrate();
         fAudioSeconds = uint32_t(qMax(0, audio->lengthInSeconds()));
@@ -379,7 +414,7 @@ bool MP3File::open(Reading reading) {
     }
 
     // Read for display all the same; only writing would lose or break things.
-    if (fTagLoaded) fNotWritable = notWritableReason(mp3);
+    fNotWritable = notWritableReason(mp3);
     if (!fNotWritable.isNull()) TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
     return true;
 }

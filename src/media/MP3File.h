@@ -6,8 +6,12 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <optional>
 
 namespace TagLib::ID3v2 {
+class Tag;
+}
+namespace TagLib::ID3v1 {
 class Tag;
 }
 
@@ -86,6 +90,9 @@ protected:
 private:
     explicit MP3File(const QString& path);
     bool open(Reading reading);
+    // Opening without TagLib: nullopt when the file is not plain enough
+    // (see Id3FieldReader, Mp3Audio), else whether it opened.
+    std::optional<bool> openFast();
     // Reads the whole ID3v2 tag in place of the frames opening kept; a file
     // changed since it was opened is not read and never written.
     void loadTag();
@@ -97,6 +104,7 @@ private:
     struct V1Values {
         QString title, artist, album, year, genre, track;
     };
+    static V1Values v1Values(const TagLib::ID3v1::Tag& v1);
 
     QString frameText(const char* id) const;
     QString textOr(const char* id, const QString& v1) const;

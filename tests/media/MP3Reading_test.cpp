@@ -3,10 +3,13 @@
 #include "media/FileIO.h"
 #include "media/Id3FieldReader.h"
 #include "media/MP3File.h"
+#include "media/Mp3Audio.h"
 #include "support/Mp3Fixture.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <taglib/mpegfile.h>
 
 #include <gtest/gtest.h>
 
@@ -51,10 +54,12 @@ QByteArray v1Tag(const char* title, char genre = 17, char track = 4) {
     return v1;
 }
 
-QByteArray audio(bool vbr = false) {
+QByteArray audio(bool vbr = false, int frames = 60, int kbps = 128, bool vbri = false) {
     Mp3FixtureOptions o;
     o.xingVbr = vbr;
-    o.frames = 60;
+    o.vbri = vbri;
+    o.frames = frames;
+    o.bitrateKbps = kbps;
     return silentMp3Bytes(o);
 }
 
@@ -100,12 +105,22 @@ bool writeFile(const QString& path, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
+// Whether the file is read without TagLib; its audio figures to the
+// millisecond must then be TagLib's.
 bool readsFast(const QString& path) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
     const FileIO::ClosedAtExit closer{fd};
     struct stat st {};
     ::fstat(fd, &st);
-    return Id3FieldReader::read(fd, Mp3Layout::read(fd, st.st_size)).has_value();
+    const Mp3Layout layout = Mp3Layout::read(fd, st.st_size);
+    const std::optional<Mp3Audio> audio = Mp3Audio::read(fd, layout);
+    if (audio) {
+        TagLib::MPEG::File file(QFile::encodeName(path).constData());
+        EXPECT_EQ(audio->lengthMs, file.audioProperties()->lengthInMilliseconds());
+        EXPECT_EQ(audio->bitrate, file.audioProperties()->bitrate());
+        EXPECT_EQ(audio->firstFrame, file.firstFrameOffset());
+    }
+    return Id3FieldReader::read(fd, layout).has_value() && audio.has_value();
 }
 
 } // namespace
@@ -139,6 +154,15 @@ TEST(MP3ReadingTest, TheFrameReaderGivesTheRecordTagLibGives) {
         {"plain ID3v2.4, VBR", id3v2Tag(4, usual(4), 100) + audio(true), true},
         {"no padding", id3v2Tag(3, usual(3)) + audio(), true},
         {"no tags", audio(), true},
+        {"VBRI header, ID3v1", id3v2Tag(3, usual(3)) + audio(false, 90, 128, true) + v1Tag("v1"),
+         true},
+        {"one frame", id3v2Tag(3, usual(3)) + audio(false, 1), true},
+        {"two frames, 320 kbps", audio(false, 2, 320) + v1Tag("v1"), true},
+        {"64 kbps, a long file", id3v2Tag(4, usual(4)) + audio(false, 3000, 64), true},
+        {"Xing header, many frames", id3v2Tag(4, usual(4)) + audio(true, 2500, 192), true},
+        {"junk behind the audio", id3v2Tag(3, usual(3)) + audio() + QByteArray(3000, '\xFF'), true},
+        {"junk between tag and audio",
+         id3v2Tag(3, usual(3)) + QByteArray(500, 'j') + audio() + v1Tag("v1"), false},
         {"ID3v1 only", audio() + v1Tag("only v1", char(255), 0), true},
         {"an empty tag", id3v2Tag(3, {}, 40) + audio() + v1Tag("v1"), true},
         {"UTF-16, UTF-16BE, UTF-8 texts",
