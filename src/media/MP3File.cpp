@@ -392,10 +392,10 @@ std::optional<bool> MP3File::openFast() {
 }
 
 bool MP3File::open(Reading reading) {
-    // TagLib opens a directory for reading without complaint.
-    if (!QFileInfo(fPath).isFile()) return false;
     if (reading == Reading::Fast)
         if (const std::optional<bool> opened = openFast()) return *opened;
+    // TagLib opens a directory for reading without complaint.
+    if (!QFileInfo(fPath).isFile()) return false;
     OpenedMp3 mp3;
     if (!mp3.open(localPath(fPath), true)) return false;
     TagLib::MPEG::File& file = *mp3.file;
