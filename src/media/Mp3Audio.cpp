@@ -12,7 +12,7 @@
 namespace {
 
 QByteArray bytesAt(int fd, int64_t size, int64_t at, int64_t n) {
-    if (at < 0 || at >= size) return {};
+    if (at < 0 || at >= size || n <= 0) return {};
     n = std::min(n, size - at);
     QByteArray bytes(qsizetype(n), Qt::Uninitialized);
     if (!FileIO::readAt(fd, bytes.data(), size_t(n), uint64_t(at))) return {};
@@ -30,20 +30,51 @@ bool frameSync(uint8_t first, uint8_t second) {
     return first == 0xFF && second != 0xFF && (second & 0xE0) == 0xE0;
 }
 
+// A stretch of the file read once; what lies outside it is read from the
+// file, clipped at its end, so answers never depend on the stretch.
+class Window {
+public:
+    Window(int fd, int64_t size, int64_t at, int64_t n)
+        : fFd(fd), fSize(size), fAt(std::max<int64_t>(at, 0)),
+          fBytes(bytesAt(fd, size, fAt, n - (fAt - at))) {}
+
+    QByteArray bytes(int64_t at, int64_t n) const {
+        if (at >= fAt && at + n <= fAt + fBytes.size())
+            return fBytes.mid(qsizetype(at - fAt), qsizetype(n));
+        return bytesAt(fFd, fSize, at, n);
+    }
+    // Mp3Layout::frameAt, from the stretch where it holds both headers.
+    bool frameAt(int64_t at) const {
+        const QByteArray h = bytes(at, 4);
+        if (h.size() < 4) return false;
+        const int64_t length = Mp3Layout::frameLength(reinterpret_cast<const uint8_t*>(h.data()));
+        if (length < 0) return false;
+        const QByteArray next = bytes(at + length, 4);
+        return next.size() == 4 &&
+               Mp3Layout::sameStream(reinterpret_cast<const uint8_t*>(h.data()),
+                                     reinterpret_cast<const uint8_t*>(next.data()));
+    }
+
+private:
+    int fFd;
+    int64_t fSize;
+    int64_t fAt;
+    QByteArray fBytes;
+};
+
 // TagLib's search for the last frame: backwards from `position`, the first
 // frame sync whose header is valid and followed by another like it.
-int64_t lastFrameBefore(int fd, int64_t size, int64_t position) {
+int64_t lastFrameBefore(const Window& window, int64_t position) {
     constexpr int64_t kBlock = 4096;
     uint8_t later = 0; // the byte after the one looked at
     while (position > 0) {
         const int64_t n = std::min(position, kBlock);
         position -= n;
-        const QByteArray block = bytesAt(fd, size, position, n);
+        const QByteArray block = window.bytes(position, n);
         if (block.size() != n) return -1;
         for (qsizetype i = block.size() - 1; i >= 0; --i) {
             const uint8_t b = uint8_t(block[i]);
-            if (frameSync(b, later) && Mp3Layout::frameAt(fd, size, position + i))
-                return position + i;
+            if (frameSync(b, later) && window.frameAt(position + i)) return position + i;
             later = b;
         }
     }
@@ -71,13 +102,17 @@ std::optional<Mp3Audio> Mp3Audio::read(int fd, const Mp3Layout& layout) {
     const int64_t size = layout.size;
     Mp3Audio audio;
     audio.firstFrame = layout.tagEnd();
-    if (!Mp3Layout::frameAt(fd, size, audio.firstFrame)) return std::nullopt;
+    // Two reads serve nearly every file: the first frames and the end.
+    const Window head(fd, size, audio.firstFrame, 4096);
+    if (!head.frameAt(audio.firstFrame)) return std::nullopt;
+    const int64_t end = layout.v1At >= 0 ? layout.v1At : size;
+    const int64_t searchFrom = layout.v1At >= 0 ? layout.v1At - 1 : size;
+    const Window tail(fd, size, searchFrom - 4096, 8192);
     // TagLib starts its search for the last frame before an APEv2 tag too;
     // files with one are left to it.
-    const int64_t end = layout.v1At >= 0 ? layout.v1At : size;
-    if (bytesAt(fd, size, end - 32, 8) == "APETAGEX") return std::nullopt;
+    if (tail.bytes(end - 32, 8) == "APETAGEX") return std::nullopt;
 
-    const QByteArray h = bytesAt(fd, size, audio.firstFrame, 4);
+    const QByteArray h = head.bytes(audio.firstFrame, 4);
     const int64_t frameLength = layer3FrameLength(h);
     if (frameLength < 0) return std::nullopt; // Layer III only
     const int versionBits = (uint8_t(h[1]) >> 3) & 0x03;
@@ -87,8 +122,7 @@ std::optional<Mp3Audio> Mp3Audio::read(int fd, const Mp3Layout& layout) {
     const int sampleRate = kSampleRates[version][(uint8_t(h[2]) >> 2) & 0x03];
     const int samples = mpeg1 ? 1152 : 576;
 
-    const QByteArray frame =
-        bytesAt(fd, size, audio.firstFrame, std::max<int64_t>(frameLength, 40));
+    const QByteArray frame = head.bytes(audio.firstFrame, std::max<int64_t>(frameLength, 40));
     if (frame.size() >= 40) {
         const bool mono = ((uint8_t(h[3]) >> 6) & 0x3) == 0x3;
         const qsizetype xingAt = mpeg1 ? (mono ? 21 : 36) : (mono ? 13 : 21);
@@ -107,12 +141,12 @@ std::optional<Mp3Audio> Mp3Audio::read(int fd, const Mp3Layout& layout) {
     // TagLib takes the frame after the last one it finds followed by a
     // frame like it (whose header it then reads without that check) for the
     // last frame.
-    const int64_t found = lastFrameBefore(fd, size, layout.v1At >= 0 ? layout.v1At - 1 : size);
+    const int64_t found = lastFrameBefore(tail, searchFrom);
     if (found < 0) return audio;
-    const int64_t foundLength = layer3FrameLength(bytesAt(fd, size, found, 4));
+    const int64_t foundLength = layer3FrameLength(tail.bytes(found, 4));
     if (foundLength < 0) return std::nullopt;
     const int64_t last = found + foundLength;
-    const int64_t lastLength = std::max<int64_t>(0, layer3FrameLength(bytesAt(fd, size, last, 4)));
+    const int64_t lastLength = std::max<int64_t>(0, layer3FrameLength(tail.bytes(last, 4)));
     const int64_t streamLength = last - audio.firstFrame + lastLength;
     if (streamLength > 0) audio.lengthMs = int(double(streamLength) * 8.0 / bitrate + 0.5);
     return audio;

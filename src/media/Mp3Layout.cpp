@@ -50,9 +50,8 @@ int64_t Mp3Layout::tagLengthOf(const QByteArray& header) {
     return size + 10 + ((uint8_t(header[5]) & 0x10) ? 10 : 0);
 }
 
-bool Mp3Layout::frameAt(int fd, int64_t size, int64_t offset) {
-    const QByteArray h = bytesAt(fd, size, offset, 4);
-    if (h.size() < 4 || !frameSync(uint8_t(h[0]), uint8_t(h[1]))) return false;
+int64_t Mp3Layout::frameLength(const uint8_t* h) {
+    if (!frameSync(h[0], h[1])) return -1;
     static const int kBitrates[2][3][16] = {
         {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
          {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
@@ -64,7 +63,7 @@ bool Mp3Layout::frameAt(int fd, int64_t size, int64_t offset) {
         {44100, 48000, 32000, 0}, {22050, 24000, 16000, 0}, {11025, 12000, 8000, 0}};
     static const int kSamplesPerFrame[3][2] = {{384, 384}, {1152, 1152}, {1152, 576}};
     static const int kPadding[3] = {4, 1, 1};
-    const int versionBits = (uint8_t(h[1]) >> 3) & 0x03;
+    const int versionBits = (h[1] >> 3) & 0x03;
     int version = 0; // 0: MPEG-1, 1: MPEG-2, 2: MPEG-2.5
     if (versionBits == 0)
         version = 2;
@@ -73,23 +72,34 @@ bool Mp3Layout::frameAt(int fd, int64_t size, int64_t offset) {
     else if (versionBits == 3)
         version = 0;
     else
-        return false;
-    const int layerBits = (uint8_t(h[1]) >> 1) & 0x03;
-    if (layerBits == 0) return false;
+        return -1;
+    const int layerBits = (h[1] >> 1) & 0x03;
+    if (layerBits == 0) return -1;
     const int layer = 4 - layerBits; // 1, 2 or 3
     const int versionIndex = version == 0 ? 0 : 1;
     const int layerIndex = layer - 1;
-    const int bitrate = kBitrates[versionIndex][layerIndex][(uint8_t(h[2]) >> 4) & 0x0F];
-    const int sampleRate = kSampleRates[version][(uint8_t(h[2]) >> 2) & 0x03];
-    if (bitrate == 0 || sampleRate == 0) return false;
+    const int bitrate = kBitrates[versionIndex][layerIndex][(h[2] >> 4) & 0x0F];
+    const int sampleRate = kSampleRates[version][(h[2] >> 2) & 0x03];
+    if (bitrate == 0 || sampleRate == 0) return -1;
     int64_t length =
         int64_t(kSamplesPerFrame[layerIndex][versionIndex]) * bitrate * 125 / sampleRate;
-    if ((uint8_t(h[2]) >> 1) & 0x01) length += kPadding[layerIndex];
-    const QByteArray next = bytesAt(fd, size, offset + length, 4);
-    if (next.size() < 4) return false;
+    if ((h[2] >> 1) & 0x01) length += kPadding[layerIndex];
+    return length;
+}
+
+bool Mp3Layout::sameStream(const uint8_t* h, const uint8_t* next) {
     const uint32_t mask = 0xFFFE0C00;
-    return (qFromBigEndian<uint32_t>(h.constData()) & mask) ==
-           (qFromBigEndian<uint32_t>(next.constData()) & mask);
+    return (qFromBigEndian<uint32_t>(h) & mask) == (qFromBigEndian<uint32_t>(next) & mask);
+}
+
+bool Mp3Layout::frameAt(int fd, int64_t size, int64_t offset) {
+    const QByteArray h = bytesAt(fd, size, offset, 4);
+    if (h.size() < 4) return false;
+    const int64_t length = frameLength(reinterpret_cast<const uint8_t*>(h.constData()));
+    if (length < 0) return false;
+    const QByteArray next = bytesAt(fd, size, offset + length, 4);
+    return next.size() == 4 && sameStream(reinterpret_cast<const uint8_t*>(h.constData()),
+                                          reinterpret_cast<const uint8_t*>(next.constData()));
 }
 
 int64_t Mp3Layout::findTag(int fd, int64_t size) {
