@@ -432,6 +432,7 @@ void MP3File::loadTag() {
         return;
     }
     if (ID3v2::Tag* tag = mp3.file->ID3v2Tag(false)) takeFrames(*tag, *fID3Tags);
+    fLayout = mp3.layout; // a save lays the file out as TagLib reads it
     fNotWritable = notWritableReason(mp3);
     if (!fNotWritable.isNull()) TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
 }
