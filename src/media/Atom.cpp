@@ -158,7 +158,12 @@ Atom::Ptr Atom::newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, in
 
     if (type == kData && isItem(parentType)) {
         if (payloadLen < 8) return fail(QStringLiteral("a 'data' atom shorter than 8 bytes"));
-        auto value = std::make_shared<DataAtom>(at(payload), payloadLen, level + 1);
+        // A picture stays in the file until something draws or saves it.
+        constexpr uint64_t kDeferredBytes = 4096;
+        auto value =
+            parentType == kCovr && payloadLen - 8 > kDeferredBytes
+                ? std::make_shared<DataAtom>(at(payload), payloadLen, level + 1, payload + 8)
+                : std::make_shared<DataAtom>(at(payload), payloadLen, level + 1);
         atom->fChildren.push_back(std::move(value));
         return atom;
     }

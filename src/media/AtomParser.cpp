@@ -1,6 +1,7 @@
 #include "media/AtomParser.h"
 
 #include "media/ChunkMap.h"
+#include "media/DataAtom.h"
 #include "media/FileIO.h"
 #include "system/Log.h"
 
@@ -328,6 +329,44 @@ bool AtomParser::openAndParse(QString* error) {
     return true;
 }
 
+namespace {
+
+void collectDeferred(Atom* atom, std::vector<DataAtom*>& out) {
+    if (auto* value = dynamic_cast<DataAtom*>(atom); value && value->deferred())
+        out.push_back(value);
+    for (auto& c : atom->children())
+        collectDeferred(c.get(), out);
+}
+
+} // namespace
+
+QByteArray AtomParser::readDeferred(const DataAtom& value) const {
+    if (!value.deferred()) return value.value();
+    const int fd = ::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return {};
+    const FileIO::ClosedAtExit closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !FileIO::sameFile(st, fStat)) {
+        TROVIX_LOG() << "Picture not read, the file changed since it was opened:" << fPath;
+        return {};
+    }
+    QByteArray bytes(qsizetype(value.valueLength()), Qt::Uninitialized);
+    if (!FileIO::readAt(fd, bytes.data(), size_t(bytes.size()), value.valueAt())) return {};
+    return bytes;
+}
+
+bool AtomParser::loadDeferred(int fd) {
+    std::vector<DataAtom*> values;
+    for (auto& a : fAtoms)
+        collectDeferred(a.get(), values);
+    for (DataAtom* value : values) {
+        QByteArray bytes(qsizetype(value->valueLength()), Qt::Uninitialized);
+        if (!FileIO::readAt(fd, bytes.data(), size_t(bytes.size()), value->valueAt())) return false;
+        value->loadValue(bytes);
+    }
+    return true;
+}
+
 Atom* AtomParser::find(uint32_t type) const {
     for (auto& a : fAtoms)
         if (Atom* hit = a->find(type)) return hit;
@@ -430,6 +469,10 @@ SavePlan AtomParser::planSave() {
     if (::fstat(fd, &plan.seen) != 0 || !FileIO::sameFile(plan.seen, fStat))
         return SavePlan::refused(QStringLiteral("The file was changed by another program since it "
                                                 "was opened; open it again before saving."));
+
+    if (!loadDeferred(fd))
+        return SavePlan::refused(
+            QStringLiteral("The file could not be read: %1.").arg(errnoText(errno)));
 
     Atom* moov = moovAtom();
     const uint64_t moovAt = moov->originalOffset();

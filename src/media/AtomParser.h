@@ -29,6 +29,8 @@ class ChunkMap;
 //
 // Atom pointers handed out by find() stay valid until a whole-file rewrite,
 // after which the new file is parsed again.
+class DataAtom;
+
 class AtomParser {
 public:
     // The file as parsed; see MusicFile::openedState.
@@ -60,6 +62,10 @@ public:
 
     void refreshAfterRename(const QString& newPath) { fPath = newPath; }
 
+    // The bytes of a value left in the file (see DataAtom); empty when the
+    // file changed since it was parsed or cannot be read.
+    QByteArray readDeferred(const DataAtom& value) const;
+
     // Diagnostic dumps to standard output.
     void print() const;
     void printNew() const;
@@ -70,6 +76,9 @@ public:
 
 private:
     explicit AtomParser(const QString& path) : fPath(path) {}
+    // Reads every value left in the file into the tree, from `fd` (checked
+    // to be the file parsed); false when one could not be read.
+    bool loadDeferred(int fd);
     // A file just written in place, parsed to check it: the structure is
     // walked, the chunks are not mapped (the caller compares the tables).
     static std::unique_ptr<AtomParser> parseWritten(const QString& path, QString* error);

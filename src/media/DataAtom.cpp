@@ -12,6 +12,21 @@ DataAtom::DataAtom(const uint8_t* payload, uint64_t length, int level)
     fContents = QByteArray(reinterpret_cast<const char*>(payload + 8), qsizetype(length - 8));
 }
 
+DataAtom::DataAtom(const uint8_t* head, uint64_t length, int level, uint64_t valueAt)
+    : Atom(qFromBigEndian<uint32_t>(head)) {
+    fLevel = level;
+    fHasOriginal = true;
+    fLang = qFromBigEndian<uint32_t>(head + 4);
+    fDeferred = true;
+    fValueAt = valueAt;
+    fValueLength = length - 8;
+}
+
+void DataAtom::loadValue(const QByteArray& bytes) {
+    fContents = bytes;
+    fDeferred = false;
+}
+
 DataAtom::DataAtom(uint32_t typeWord, const QByteArray& value) : Atom(typeWord) {
     fContents = value;
 }
@@ -40,6 +55,7 @@ QString DataAtom::stringValue() const {
 
 void DataAtom::setStringValue(const QString& text) {
     fContents = text.toUtf8();
+    fDeferred = false;
     fModified = true;
 }
 
@@ -49,7 +65,7 @@ int DataAtom::ushortArrayValue(int index) const {
 }
 
 void DataAtom::setUShortArrayValue(int index, uint16_t value) {
-    if (index < 0) return;
+    if (index < 0 || fDeferred) return;
     const qsizetype need = (qsizetype(index) + 1) * 2;
     if (fContents.size() < need) fContents.append(need - fContents.size(), '\0');
     qToBigEndian(value, reinterpret_cast<uchar*>(fContents.data() + 2 * index));
@@ -58,12 +74,14 @@ void DataAtom::setUShortArrayValue(int index, uint16_t value) {
 
 void DataAtom::setImage(const QByteArray& bytes, uint32_t typeWord) {
     fContents = bytes;
+    fDeferred = false;
     fType = typeWord;
     fModified = true;
 }
 
 bool DataAtom::dumpAtom(QByteArray& out, const Atom*, uint64_t) const {
     if (fMarkedForDeletion) return true;
+    if (fDeferred) return false; // its bytes were never read: nothing is written
     uchar words[8];
     qToBigEndian(fType, words);
     qToBigEndian(fLang, words + 4);

@@ -11,6 +11,10 @@ public:
 
     // From a payload of at least 8 bytes.
     DataAtom(const uint8_t* payload, uint64_t length, int level);
+    // A value left in the file at `valueAt` (`length` bytes from the payload's
+    // 8-byte head, which `head` holds): a folder's pictures are not held in
+    // memory. Its bytes are read when asked for, and before a save.
+    DataAtom(const uint8_t* head, uint64_t length, int level, uint64_t valueAt);
     DataAtom(uint32_t typeWord, const QByteArray& value);
 
     static std::shared_ptr<DataAtom> newDataAtomWithString(const QString& text);
@@ -18,6 +22,11 @@ public:
     static std::shared_ptr<DataAtom> newDataAtomWithUChars(const uint8_t* bytes, int count);
 
     uint32_t typeWord() const { return fType; }
+    bool deferred() const { return fDeferred; }
+    uint64_t valueAt() const { return fValueAt; }
+    uint64_t valueLength() const { return dataSize(); }
+    // The bytes of a deferred value, as read from the file.
+    void loadValue(const QByteArray& bytes);
     uint32_t lang() const { return fLang; }
     bool modified() const { return fModified; }
     const QByteArray& value() const { return fContents; }
@@ -30,8 +39,10 @@ public:
     QByteArray image() const { return fContents; }
     void setImage(const QByteArray& bytes, uint32_t typeWord);
 
-    uint64_t dataSize() const override { return uint64_t(fContents.size()); }
-    uint64_t atomSize() const override { return uint64_t(fContents.size()) + 8; }
+    uint64_t dataSize() const override {
+        return fDeferred ? fValueLength : uint64_t(fContents.size());
+    }
+    uint64_t atomSize() const override { return dataSize() + 8; }
     uint64_t minDataSize() const override { return dataSize(); }
     uint64_t minAtomSize() const override { return fMarkedForDeletion ? 0 : atomSize(); }
     bool dumpAtom(QByteArray& out, const Atom* carrier, uint64_t padding) const override;
@@ -39,4 +50,7 @@ public:
 private:
     uint32_t fLang = 0;
     bool fModified = false;
+    bool fDeferred = false;
+    uint64_t fValueAt = 0;
+    uint64_t fValueLength = 0;
 };

@@ -211,7 +211,15 @@ QString M4AFile::readMaxTrackStr() {
 
 QByteArray M4AFile::readImage() const {
     Atom* a = item(kCovr);
-    return a ? a->image() : QByteArray();
+    const DataAtom* value = a ? a->data() : nullptr;
+    if (!value) return {};
+    return value->deferred() ? fAtomParser->readDeferred(*value) : value->image();
+}
+
+bool M4AFile::readHasImage() const {
+    Atom* a = item(kCovr);
+    const DataAtom* value = a ? a->data() : nullptr;
+    return value && value->valueLength() > 0;
 }
 
 bool M4AFile::movieTimes(double& timeScale, double& duration) const {

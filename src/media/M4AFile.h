@@ -45,6 +45,7 @@ protected:
     QString readLongTrackStr() override;
     QString readMaxTrackStr() override;
     QByteArray readImage() const override;
+    bool readHasImage() const override;
 
     void writeTitle(const QString& s) override;
     void writeArtist(const QString& s) override;

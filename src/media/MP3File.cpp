@@ -3,8 +3,10 @@
 #include "media/CustomTagFrame.h"
 #include "media/Digest.h"
 #include "media/FileIO.h"
+#include "media/Id3FieldReader.h"
 #include "media/Id3FrameFactory.h"
 #include "media/Id3TagScreen.h"
+#include "media/Mp3Audio.h"
 #include "media/PatchedFileStream.h"
 #include "system/Log.h"
 
@@ -15,6 +17,7 @@
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v1tag.h>
+#include <taglib/id3v2header.h>
 #include <taglib/id3v2synchdata.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -264,11 +267,76 @@ QByteArray tagBytes(const QByteArray& rendered, const QByteArray& frames, int64_
     return tag;
 }
 
+// Why a file opened this way must not be written; null when it may.
+QString notWritableReason(const OpenedMp3& mp3) {
+    const Mp3Layout& layout = mp3.layout;
+    const uint8_t defined = layout.tagMajor == 2 ? 0x80 : layout.tagMajor == 3 ? 0xE0 : 0xF0;
+    if (!mp3.skipped.isEmpty())
+        return QStringLiteral("Its ID3v2 tag holds frames that were not read (%1); saving "
+                              "would lose them, so it was left as it was.")
+            .arg(mp3.skipped.join(QStringLiteral(", ")));
+    if (layout.tagAt >= 0 && (layout.tagFlags & ~defined))
+        // TagLib takes 0x10 for a footer in any version and would cut 10
+        // bytes after the tag.
+        return QStringLiteral("Its ID3v2.%1 tag header has flags that version does not "
+                              "define (0x%2): the tag is not understood, so the file was "
+                              "left as it was.")
+            .arg(layout.tagMajor)
+            .arg(layout.tagFlags, 2, 16, QChar(u'0'));
+    if (!mp3.agrees)
+        return QStringLiteral("Its tags are not where TagLib finds them, so it was left as "
+                              "it was.");
+    return {};
+}
+
+// Moves the frames TagLib read into our tag.
+void takeFrames(ID3v2::Tag& from, ID3v2::Tag& to) {
+    const std::vector<ID3v2::Frame*> frames = snapshot(from.frameList());
+    for (ID3v2::Frame* frame : frames) {
+        from.removeFrame(frame, false);
+        to.addFrame(frame);
+    }
+    rebuildRawFrames(to);
+}
+
+// The frames the frame reader kept, made by the factory TagLib reads with,
+// so that they read as TagLib's own would. False when one is refused.
+bool addFrames(const Id3FieldReader::Fields& fields, ID3v2::Tag& to) {
+    ID3v2::Header header;
+    header.setMajorVersion(unsigned(fields.version));
+    for (const Id3FieldReader::Frame& f : fields.frames) {
+        const unsigned size = unsigned(f.body.size());
+        ByteVector bytes(f.id.constData(), 4);
+        bytes.append(fields.version == 4 ? ID3v2::SynchData::fromUInt(size)
+                                         : ByteVector::fromUInt(size));
+        bytes.append(ByteVector(2, '\0'));
+        bytes.append(ByteVector(f.body.constData(), size));
+        ID3v2::Frame* frame = Id3FrameFactory::instance()->createFrame(bytes, &header);
+        if (!frame) return false;
+        to.addFrame(frame);
+    }
+    rebuildRawFrames(to);
+    return true;
+}
+
+// TagLib's ID3v1 reader over the tag's 128 bytes.
+struct Id3v1Bytes : TagLib::ID3v1::Tag {
+    explicit Id3v1Bytes(const QByteArray& bytes) {
+        parse(ByteVector(bytes.constData(), unsigned(bytes.size())));
+    }
+};
+
+void dropFrames(ID3v2::Tag& tag) {
+    const std::vector<ID3v2::Frame*> frames = snapshot(tag.frameList());
+    for (ID3v2::Frame* frame : frames)
+        tag.removeFrame(frame, true);
+}
+
 } // namespace
 
-std::shared_ptr<MP3File> MP3File::newMP3FileWithPath(const QString& path) {
+std::shared_ptr<MP3File> MP3File::newMP3FileWithPath(const QString& path, Reading reading) {
     std::shared_ptr<MP3File> file(new MP3File(path));
-    if (!file->open()) return nullptr;
+    if (!file->open(reading)) return nullptr;
     return file;
 }
 
@@ -276,7 +344,55 @@ MP3File::MP3File(const QString& path) : MusicFile(path), fID3Tags(new ID3v2::Tag
 
 MP3File::~MP3File() = default;
 
-bool MP3File::open() {
+MP3File::V1Values MP3File::v1Values(const TagLib::ID3v1::Tag& v1) {
+    V1Values values;
+    values.title = toQt(v1.title());
+    values.artist = toQt(v1.artist());
+    values.album = toQt(v1.album());
+    values.genre = toQt(v1.genre());
+    if (v1.year() > 0) values.year = QString::number(v1.year());
+    if (v1.track() > 0) values.track = QString::number(v1.track());
+    return values;
+}
+
+std::optional<bool> MP3File::openFast() {
+    // Non-blocking, so that a FIFO named like a music file cannot hang us.
+    const int fd = ::open(localPath(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    const FileIO::ClosedAtExit closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    Mp3Layout layout = Mp3Layout::read(fd, st.st_size);
+    const std::optional<Id3FieldReader::Fields> fields = Id3FieldReader::read(fd, layout);
+    if (!fields) return std::nullopt;
+    const std::optional<Mp3Audio> audio = Mp3Audio::read(fd, layout);
+    if (!audio) return std::nullopt;
+    if (layout.v1At >= 0) {
+        const QByteArray v1 = readBytes(fd, layout.v1At, 128);
+        if (v1.size() != 128) return std::nullopt;
+        fV1 = v1Values(Id3v1Bytes(v1));
+    }
+    if (!addFrames(*fields, *fID3Tags)) {
+        dropFrames(*fID3Tags);
+        fV1 = {};
+        return std::nullopt;
+    }
+    layout.setFirstFrame(audio->firstFrame);
+    fStat = st;
+    fLayout = layout;
+    fReadVersion = fields->version;
+    fTagLoaded = false;
+    fCoverAt = fields->coverAt;
+    fCoverLength = fields->coverLength;
+    fAudioBitrate = audio->vbr ? -audio->bitrate : audio->bitrate;
+    fAudioSeconds = uint32_t(std::max(0, audio->lengthMs / 1000));
+    return true;
+}
+
+bool MP3File::open(Reading reading) {
+    if (reading == Reading::Fast)
+        if (const std::optional<bool> opened = openFast()) return *opened;
     // TagLib opens a directory for reading without complaint.
     if (!QFileInfo(fPath).isFile()) return false;
     OpenedMp3 mp3;
@@ -287,21 +403,9 @@ bool MP3File::open() {
 
     if (ID3v2::Tag* tag = file.ID3v2Tag(false)) {
         fReadVersion = int(tag->header()->majorVersion());
-        const std::vector<ID3v2::Frame*> frames = snapshot(tag->frameList());
-        for (ID3v2::Frame* frame : frames) {
-            tag->removeFrame(frame, false);
-            fID3Tags->addFrame(frame);
-        }
-        rebuildRawFrames(*fID3Tags);
+        takeFrames(*tag, *fID3Tags);
     }
-    if (TagLib::ID3v1::Tag* v1 = file.ID3v1Tag(false)) {
-        fV1.title = toQt(v1->title());
-        fV1.artist = toQt(v1->artist());
-        fV1.album = toQt(v1->album());
-        fV1.genre = toQt(v1->genre());
-        if (v1->year() > 0) fV1.year = QString::number(v1->year());
-        if (v1->track() > 0) fV1.track = QString::number(v1->track());
-    }
+    if (TagLib::ID3v1::Tag* v1 = file.ID3v1Tag(false)) fV1 = v1Values(*v1);
     if (const TagLib::MPEG::Properties* audio = file.audioProperties()) {
         fAudioBitrate = audio->bitrate();
         fAudioSeconds = uint32_t(qMax(0, audio->lengthInSeconds()));
@@ -309,25 +413,46 @@ bool MP3File::open() {
     }
 
     // Read for display all the same; only writing would lose or break things.
-    const uint8_t defined = fLayout.tagMajor == 2 ? 0x80 : fLayout.tagMajor == 3 ? 0xE0 : 0xF0;
-    if (!mp3.skipped.isEmpty()) {
-        fNotWritable = QStringLiteral("Its ID3v2 tag holds frames that were not read (%1); saving "
-                                      "would lose them, so it was left as it was.")
-                           .arg(mp3.skipped.join(QStringLiteral(", ")));
-    } else if (fLayout.tagAt >= 0 && (fLayout.tagFlags & ~defined)) {
-        // TagLib takes 0x10 for a footer in any version and would cut 10
-        // bytes after the tag.
-        fNotWritable = QStringLiteral("Its ID3v2.%1 tag header has flags that version does not "
-                                      "define (0x%2): the tag is not understood, so the file was "
-                                      "left as it was.")
-                           .arg(fLayout.tagMajor)
-                           .arg(fLayout.tagFlags, 2, 16, QChar(u'0'));
-    } else if (!mp3.agrees) {
-        fNotWritable = QStringLiteral("Its tags are not where TagLib finds them, so it was left as "
-                                      "it was.");
-    }
+    fNotWritable = notWritableReason(mp3);
     if (!fNotWritable.isNull()) TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
     return true;
+}
+
+void MP3File::loadTag() {
+    if (fTagLoaded) return;
+    fTagLoaded = true;
+    dropFrames(*fID3Tags);
+    OpenedMp3 mp3;
+    if (!mp3.open(localPath(fPath), false) || !FileIO::sameFile(mp3.st, fStat)) {
+        fNotWritable = QStringLiteral("“%1” was changed by another program since it was "
+                                      "opened; open it again before saving.")
+                           .arg(QFileInfo(fPath).fileName());
+        TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
+        return;
+    }
+    if (ID3v2::Tag* tag = mp3.file->ID3v2Tag(false)) takeFrames(*tag, *fID3Tags);
+    fLayout = mp3.layout; // a save lays the file out as TagLib reads it
+    fNotWritable = notWritableReason(mp3);
+    if (!fNotWritable.isNull()) TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
+}
+
+QByteArray MP3File::readCoverFromFile() const {
+    if (fCoverAt < 0) return {};
+    const int fd = ::open(localPath(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return {};
+    const FileIO::ClosedAtExit closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !FileIO::sameFile(st, fStat)) {
+        TROVIX_LOG() << "Cover not read, the file changed since it was opened:" << fPath;
+        return {};
+    }
+    const QByteArray body = readBytes(fd, fCoverAt, fCoverLength);
+    if (body.isEmpty()) return {};
+    // TagLib's reading of the frame, as the whole tag would give it.
+    const ID3v2::AttachedPictureFrame frame(
+        wrapFields("APIC", ByteVector(body.constData(), unsigned(body.size()))));
+    const ByteVector bytes = frame.picture();
+    return QByteArray(bytes.data(), qsizetype(bytes.size()));
 }
 
 // Reading.
@@ -427,6 +552,7 @@ const ID3v2::AttachedPictureFrame* coverFrame(const ID3v2::Tag& tag) {
 } // namespace
 
 QByteArray MP3File::readImage() const {
+    if (!fTagLoaded) return readCoverFromFile();
     const ID3v2::AttachedPictureFrame* picture = coverFrame(*fID3Tags);
     if (!picture) return {};
     const ByteVector bytes = picture->picture();
@@ -434,21 +560,25 @@ QByteArray MP3File::readImage() const {
 }
 
 bool MP3File::readHasImage() const {
+    if (!fTagLoaded) return fCoverAt >= 0;
     return coverFrame(*fID3Tags) != nullptr;
 }
 
-int MP3File::readNumFrames() const {
+int MP3File::readNumFrames() {
+    loadTag();
     return int(fID3Tags->frameList().size());
 }
 
-QString MP3File::readFrameID(int index) const {
+QString MP3File::readFrameID(int index) {
+    loadTag();
     const ID3v2::FrameList& frames = fID3Tags->frameList();
     if (index < 0 || index >= int(frames.size())) return QString();
     const ByteVector id = frames[unsigned(index)]->frameID();
     return QString::fromLatin1(id.data(), qsizetype(id.size()));
 }
 
-QString MP3File::readFrameWithID(const QString& id) const {
+QString MP3File::readFrameWithID(const QString& id) {
+    loadTag();
     const QByteArray key = id.toLatin1();
     const QString text = frameText(key.constData());
     return text.isNull() ? QString(u""_qs) : text;
@@ -457,6 +587,7 @@ QString MP3File::readFrameWithID(const QString& id) const {
 // Writing: every writer changes the in-memory tag only.
 
 void MP3File::setTextFrame(const char* id, const QString& text) {
+    loadTag();
     fID3Tags->removeFrames(id);
     if (!text.isEmpty()) {
         auto* frame = new ID3v2::TextIdentificationFrame(id, encodingFor(text));
@@ -482,6 +613,7 @@ void MP3File::writeAlbum(const QString& s) {
 }
 
 void MP3File::writeYearStr(const QString& s) {
+    loadTag();
     fID3Tags->removeFrames("TDRC");
     setTextFrame("TYER", s);
     fV1.year = s;
@@ -512,6 +644,7 @@ void MP3File::writeTrackStr(const QString& s) {
 }
 
 void MP3File::writeCustomTag(const std::optional<CustomTag>& tag) {
+    loadTag();
     fID3Tags->removeFrames(CustomTagFrame::kFrameID);
     fNeedsUpdate = true;
     if (!tag) return;
@@ -523,6 +656,7 @@ void MP3File::writeCustomTag(const std::optional<CustomTag>& tag) {
 }
 
 void MP3File::writeImageData(const QByteArray& bytes, const QByteArray& format) {
+    loadTag();
     const std::vector<ID3v2::Frame*> frames = snapshot(fID3Tags->frameList("APIC"));
     for (ID3v2::Frame* frame : frames) {
         auto* picture = dynamic_cast<ID3v2::AttachedPictureFrame*>(frame);
@@ -604,6 +738,7 @@ SavePlan MP3File::planSave() {
     SavePlan plan;
     plan.finish = [](bool) {};
     if (!fNeedsUpdate) return plan;
+    loadTag();
     const int version = fTagVersion == 3 ? 4 : 3;
     if (version == 4)
         convertToV24();

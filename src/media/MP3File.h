@@ -6,8 +6,12 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <optional>
 
 namespace TagLib::ID3v2 {
+class Tag;
+}
+namespace TagLib::ID3v1 {
 class Tag;
 }
 
@@ -18,11 +22,19 @@ class Tag;
 // place when the frames fit the old tag's space, else as a new copy of the
 // file that replaces it (see SaveBatch). A file whose tag could not be read
 // in full, or whose tag header is not understood, is read but not written.
+//
+// Opening a plain tag (see Id3FieldReader) keeps only the frames a record
+// reads and where the cover lies; the whole tag is read through TagLib when
+// something is first written, and only if the file is still the one opened.
 class MP3File : public MusicFile {
 public:
+    // How opening reads the ID3v2 tag: the frame reader where it can, or
+    // always all of it through TagLib.
+    enum class Reading { Fast, Whole };
     // Null when the path is not a regular file TagLib can read as MPEG audio.
     // Tags are read by getAllInterestingTags (newMusicFileWithPath does it).
-    static std::shared_ptr<MP3File> newMP3FileWithPath(const QString& path);
+    static std::shared_ptr<MP3File> newMP3FileWithPath(const QString& path,
+                                                       Reading reading = Reading::Fast);
     ~MP3File() override;
 
     SavePlan planSave() override;
@@ -38,11 +50,11 @@ public:
     void takeOpenedState(const struct stat& st) override { fStat = st; }
     void refreshAfterRename(const QString& newPath) override;
 
-    // Diagnostics over the in-memory ID3v2 tag.
-    int readNumFrames() const;
-    QString readFrameID(int index) const;
+    // Diagnostics over the whole ID3v2 tag (read first when it is not yet).
+    int readNumFrames();
+    QString readFrameID(int index);
     // Text of the first frame with that identifier; empty when there is none.
-    QString readFrameWithID(const QString& id) const;
+    QString readFrameWithID(const QString& id);
 
     // The custom-tag frame's description starts with this, then a tab and
     // the home-page address.
@@ -79,13 +91,22 @@ protected:
 
 private:
     explicit MP3File(const QString& path);
-    bool open();
+    bool open(Reading reading);
+    // Opening without TagLib: nullopt when the file is not plain enough
+    // (see Id3FieldReader, Mp3Audio), else whether it opened.
+    std::optional<bool> openFast();
+    // Reads the whole ID3v2 tag in place of the frames opening kept; a file
+    // changed since it was opened is not read and never written.
+    void loadTag();
+    // The cover's bytes from the file, where opening found its frame.
+    QByteArray readCoverFromFile() const;
 
     // The ID3v1 values: what the file held, then what was last written, so a
     // field removed from the ID3v2 tag does not come back from the old ID3v1.
     struct V1Values {
         QString title, artist, album, year, genre, track;
     };
+    static V1Values v1Values(const TagLib::ID3v1::Tag& v1);
 
     QString frameText(const char* id) const;
     QString textOr(const char* id, const QString& v1) const;
@@ -97,6 +118,10 @@ private:
     QByteArray renderV1();
 
     std::unique_ptr<TagLib::ID3v2::Tag> fID3Tags;
+    // False while fID3Tags holds only the frames a record reads.
+    bool fTagLoaded = true;
+    int64_t fCoverAt = -1; // the cover frame's body in the file, while not loaded
+    int64_t fCoverLength = 0;
     V1Values fV1;
     int fReadVersion = 0; // major version of the ID3v2 tag read; 0 without one
     int32_t fAudioBitrate = 0;

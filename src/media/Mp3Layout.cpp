@@ -31,6 +31,8 @@ bool plausibleTagHeader(const QByteArray& h) {
                        [](char c) { return uint8_t(c) < 0x80; });
 }
 
+constexpr int64_t kEdge = 4096;
+
 bool frameSync(uint8_t first, uint8_t second) {
     return first == 0xFF && second != 0xFF && (second & 0xE0) == 0xE0;
 }
@@ -50,9 +52,8 @@ int64_t Mp3Layout::tagLengthOf(const QByteArray& header) {
     return size + 10 + ((uint8_t(header[5]) & 0x10) ? 10 : 0);
 }
 
-bool Mp3Layout::frameAt(int fd, int64_t size, int64_t offset) {
-    const QByteArray h = bytesAt(fd, size, offset, 4);
-    if (h.size() < 4 || !frameSync(uint8_t(h[0]), uint8_t(h[1]))) return false;
+int64_t Mp3Layout::frameLength(const uint8_t* h) {
+    if (!frameSync(h[0], h[1])) return -1;
     static const int kBitrates[2][3][16] = {
         {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
          {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
@@ -64,7 +65,7 @@ bool Mp3Layout::frameAt(int fd, int64_t size, int64_t offset) {
         {44100, 48000, 32000, 0}, {22050, 24000, 16000, 0}, {11025, 12000, 8000, 0}};
     static const int kSamplesPerFrame[3][2] = {{384, 384}, {1152, 1152}, {1152, 576}};
     static const int kPadding[3] = {4, 1, 1};
-    const int versionBits = (uint8_t(h[1]) >> 3) & 0x03;
+    const int versionBits = (h[1] >> 3) & 0x03;
     int version = 0; // 0: MPEG-1, 1: MPEG-2, 2: MPEG-2.5
     if (versionBits == 0)
         version = 2;
@@ -73,23 +74,34 @@ bool Mp3Layout::frameAt(int fd, int64_t size, int64_t offset) {
     else if (versionBits == 3)
         version = 0;
     else
-        return false;
-    const int layerBits = (uint8_t(h[1]) >> 1) & 0x03;
-    if (layerBits == 0) return false;
+        return -1;
+    const int layerBits = (h[1] >> 1) & 0x03;
+    if (layerBits == 0) return -1;
     const int layer = 4 - layerBits; // 1, 2 or 3
     const int versionIndex = version == 0 ? 0 : 1;
     const int layerIndex = layer - 1;
-    const int bitrate = kBitrates[versionIndex][layerIndex][(uint8_t(h[2]) >> 4) & 0x0F];
-    const int sampleRate = kSampleRates[version][(uint8_t(h[2]) >> 2) & 0x03];
-    if (bitrate == 0 || sampleRate == 0) return false;
+    const int bitrate = kBitrates[versionIndex][layerIndex][(h[2] >> 4) & 0x0F];
+    const int sampleRate = kSampleRates[version][(h[2] >> 2) & 0x03];
+    if (bitrate == 0 || sampleRate == 0) return -1;
     int64_t length =
         int64_t(kSamplesPerFrame[layerIndex][versionIndex]) * bitrate * 125 / sampleRate;
-    if ((uint8_t(h[2]) >> 1) & 0x01) length += kPadding[layerIndex];
-    const QByteArray next = bytesAt(fd, size, offset + length, 4);
-    if (next.size() < 4) return false;
+    if ((h[2] >> 1) & 0x01) length += kPadding[layerIndex];
+    return length;
+}
+
+bool Mp3Layout::sameStream(const uint8_t* h, const uint8_t* next) {
     const uint32_t mask = 0xFFFE0C00;
-    return (qFromBigEndian<uint32_t>(h.constData()) & mask) ==
-           (qFromBigEndian<uint32_t>(next.constData()) & mask);
+    return (qFromBigEndian<uint32_t>(h) & mask) == (qFromBigEndian<uint32_t>(next) & mask);
+}
+
+bool Mp3Layout::frameAt(int fd, int64_t size, int64_t offset) {
+    const QByteArray h = bytesAt(fd, size, offset, 4);
+    if (h.size() < 4) return false;
+    const int64_t length = frameLength(reinterpret_cast<const uint8_t*>(h.constData()));
+    if (length < 0) return false;
+    const QByteArray next = bytesAt(fd, size, offset + length, 4);
+    return next.size() == 4 && sameStream(reinterpret_cast<const uint8_t*>(h.constData()),
+                                          reinterpret_cast<const uint8_t*>(next.constData()));
 }
 
 int64_t Mp3Layout::findTag(int fd, int64_t size) {
@@ -115,11 +127,24 @@ int64_t Mp3Layout::findTag(int fd, int64_t size) {
 }
 
 Mp3Layout Mp3Layout::read(int fd, int64_t size) {
+    // The start and the end of the file are read once; the few reads
+    // elsewhere (behind the tag, far back) go to the file.
+    const QByteArray head = bytesAt(fd, size, 0, kEdge);
+    const int64_t endAt = std::max<int64_t>(0, size - kEdge);
+    const QByteArray end = bytesAt(fd, size, endAt, kEdge);
+    auto bytes = [&](int64_t offset, int64_t length) {
+        if (offset < 0 || offset >= size || length <= 0) return QByteArray();
+        length = std::min(length, size - offset);
+        if (offset + length <= head.size()) return head.mid(qsizetype(offset), qsizetype(length));
+        if (offset >= endAt && offset + length <= endAt + end.size())
+            return end.mid(qsizetype(offset - endAt), qsizetype(length));
+        return bytesAt(fd, size, offset, length);
+    };
     Mp3Layout layout;
     layout.size = size;
-    layout.tagAt = findTag(fd, size);
+    layout.tagAt = bytes(0, 3) == "ID3" ? 0 : findTag(fd, size);
     if (layout.tagAt >= 0) {
-        const QByteArray header = bytesAt(fd, size, layout.tagAt, 10);
+        const QByteArray header = bytes(layout.tagAt, 10);
         layout.tagLength = tagLengthOf(header);
         if (header.size() == 10) {
             layout.tagMajor = uint8_t(header[3]);
@@ -129,18 +154,18 @@ Mp3Layout Mp3Layout::read(int fd, int64_t size) {
     // Further ID3v2 tags right behind the first: TagLib counts them into
     // the first as padding, so a save writes over them.
     while (layout.tagAt >= 0) {
-        const QByteArray header = bytesAt(fd, size, layout.tagAt + layout.tagLength, 10);
+        const QByteArray header = bytes(layout.tagAt + layout.tagLength, 10);
         if (header.size() < 10 || !header.startsWith("ID3")) break;
         layout.tagLength += tagLengthOf(header);
     }
     // ID3v1: "TAG" 128 bytes from the end, unless it is part of an APE footer.
     if (size >= 131) {
-        const QByteArray tail = bytesAt(fd, size, size - 131, 8);
+        const QByteArray tail = bytes(size - 131, 8);
         if (tail.mid(3, 3) == "TAG" && tail != "APETAGEX") layout.v1At = size - 128;
     }
     // APEv2: its footer right before the ID3v1 tag or the end.
     const int64_t footerAt = (layout.v1At >= 0 ? layout.v1At : size) - 32;
-    const QByteArray footer = bytesAt(fd, size, footerAt, 32);
+    const QByteArray footer = bytes(footerAt, 32);
     if (footer.size() == 32 && footer.startsWith("APETAGEX")) {
         const int64_t tagSize = le32At(footer, 12);
         const bool header = le32At(footer, 20) & 0x80000000u;
@@ -155,7 +180,7 @@ Mp3Layout Mp3Layout::read(int fd, int64_t size) {
     // and appended ID3v2 tags (footer "3DI"), in any order.
     layout.trailAt = layout.v1At >= 0 ? layout.v1At : size;
     for (;;) {
-        const QByteArray ape = bytesAt(fd, size, layout.trailAt - 32, 32);
+        const QByteArray ape = bytes(layout.trailAt - 32, 32);
         if (ape.size() == 32 && ape.startsWith("APETAGEX")) {
             const int64_t tagSize = le32At(ape, 12);
             const bool header = le32At(ape, 20) & 0x80000000u;
@@ -164,11 +189,11 @@ Mp3Layout Mp3Layout::read(int fd, int64_t size) {
             layout.trailAt -= complete;
             continue;
         }
-        const QByteArray footer = bytesAt(fd, size, layout.trailAt - 10, 10);
+        const QByteArray footer = bytes(layout.trailAt - 10, 10);
         if (footer.size() == 10 && footer.startsWith("3DI") && plausibleTagHeader(footer)) {
             const int64_t complete = tagLengthOf(footer); // its flags count the footer
             const int64_t at = layout.trailAt - complete;
-            if (at < layout.tagEnd() || bytesAt(fd, size, at, 3) != "ID3") break;
+            if (at < layout.tagEnd() || bytes(at, 3) != "ID3") break;
             layout.trailAt = at;
             continue;
         }

@@ -42,4 +42,10 @@ struct Mp3Layout {
     // Whether a valid MPEG frame header stands at `offset`, followed by
     // another like it where the first one ends.
     static bool frameAt(int fd, int64_t size, int64_t offset);
+    // The length of the frame whose 4-byte header `h` is, by TagLib's
+    // reading of it; -1 when it is not a valid header.
+    static int64_t frameLength(const uint8_t* h);
+    // Whether the 4-byte headers `h` and `next` agree where consecutive
+    // frames must.
+    static bool sameStream(const uint8_t* h, const uint8_t* next);
 };

@@ -12,23 +12,32 @@ PatchedFileStream::PatchedFileStream(int fd, const QByteArray& name, uint64_t le
 TagLib::ByteVector PatchedFileStream::readBlock(unsigned long length) {
     const uint64_t n = fPos >= fLength ? 0 : std::min<uint64_t>(length, fLength - fPos);
     TagLib::ByteVector block(unsigned(n), '\0');
+    // The part of the block the patch covers comes from the patch; only the
+    // file's bytes around it are read.
+    const uint64_t patchEnd = fPatchAt + uint64_t(fPatch.size());
+    const uint64_t from = std::max(fPos, fPatchAt);
+    const uint64_t to = std::min(fPos + n, patchEnd);
+    const uint64_t head = from < to ? from - fPos : n;
+    uint64_t got = readFile(block.data(), fPos, head);
+    if (got == head && from < to) {
+        std::copy_n(fPatch.constData() + (from - fPatchAt), to - from, block.data() + head);
+        got = to - fPos;
+        got += readFile(block.data() + got, to, fPos + n - to);
+    }
+    block.resize(unsigned(got));
+    fPos += got;
+    return block;
+}
+
+uint64_t PatchedFileStream::readFile(char* data, uint64_t at, uint64_t n) const {
     uint64_t got = 0;
     while (got < n) {
-        const ssize_t r = ::pread(fFd, block.data() + got, size_t(n - got), off_t(fPos + got));
+        const ssize_t r = ::pread(fFd, data + got, size_t(n - got), off_t(at + got));
         if (r < 0 && errno == EINTR) continue;
         if (r <= 0) break;
         got += uint64_t(r);
     }
-    block.resize(unsigned(got));
-    // The part of the block the patch covers.
-    const uint64_t patchEnd = fPatchAt + uint64_t(fPatch.size());
-    const uint64_t from = std::max(fPos, fPatchAt);
-    const uint64_t to = std::min(fPos + got, patchEnd);
-    if (from < to)
-        std::copy_n(fPatch.constData() + (from - fPatchAt), to - from,
-                    block.data() + (from - fPos));
-    fPos += got;
-    return block;
+    return got;
 }
 
 void PatchedFileStream::seek(long offset, Position p) {

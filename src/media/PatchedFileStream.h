@@ -28,6 +28,9 @@ public:
     void truncate(long) override {}
 
 private:
+    // Up to n bytes of the file at `at`; fewer where it ends or fails.
+    uint64_t readFile(char* data, uint64_t at, uint64_t n) const;
+
     int fFd;
     QByteArray fName;
     uint64_t fLength;

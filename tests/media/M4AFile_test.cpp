@@ -2,6 +2,7 @@
 #include "media/M4AFile.h"
 #include "support/M4aChecks.h"
 
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -233,4 +234,35 @@ TEST_F(M4AFileTest, RenamedFilesAreSavedAtTheirNewPath) {
     ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
     EXPECT_FALSE(QFile::exists(p));
     EXPECT_EQ(readWithTagLib(moved).title, QStringLiteral("Moved"));
+}
+
+TEST_F(M4AFileTest, ALargeCoverStaysInTheFileUntilDrawnOrSaved) {
+    M4aFixtureOptions o;
+    o.cover = QByteArray("\x89PNG", 4) + QByteArray(20000, 'p');
+    for (const bool grow : {false, true}) {
+        SCOPED_TRACE(grow ? "a new file" : "in place");
+        const QString path = make(o);
+        auto file = M4AFile::newM4AFileWithPath(path);
+        ASSERT_TRUE(file);
+        ASSERT_TRUE(file->hasImage());
+        // Saved in place or as a new file, the cover comes along.
+        file->tagTitle(grow ? QString(3000, u'x') : QStringLiteral("New"));
+        ASSERT_TRUE(file->commitTags());
+        auto again = M4AFile::newM4AFileWithPath(path);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->getImageData(), o.cover);
+        EXPECT_EQ(again->getTitle(), grow ? QString(3000, u'x') : QStringLiteral("New"));
+    }
+    // Changed by another program after opening: no stale bytes are offered,
+    // and nothing is written.
+    const QString path = make(o);
+    auto file = M4AFile::newM4AFileWithPath(path);
+    ASSERT_TRUE(file);
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::Append));
+    f.write("x");
+    f.close();
+    EXPECT_TRUE(file->getImageData().isEmpty());
+    file->tagTitle(QStringLiteral("New"));
+    EXPECT_FALSE(file->commitTags());
 }

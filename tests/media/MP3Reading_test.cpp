@@ -1,0 +1,299 @@
+// Opening reads plain tags with our own frame reader and everything else
+// through TagLib: both must give the same record.
+#include "media/FileIO.h"
+#include "media/Id3FieldReader.h"
+#include "media/MP3File.h"
+#include "media/Mp3Audio.h"
+#include "support/Mp3Fixture.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <taglib/mpegfile.h>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <functional>
+#include <unistd.h>
+
+namespace {
+
+QByteArray latin1(const char* s) {
+    return id3Latin1TextBody(s);
+}
+
+QByteArray utf16(const QString& s, bool bigEndian = false) {
+    QByteArray body(1, char(bigEndian ? 2 : 1));
+    if (!bigEndian) body += "\xFF\xFE";
+    for (QChar c : s) {
+        const char hi = char(c.unicode() >> 8), lo = char(c.unicode() & 0xFF);
+        body += bigEndian ? QByteArray{&hi, 1} + lo : QByteArray{&lo, 1} + hi;
+    }
+    return body;
+}
+
+QByteArray utf8(const QString& s) {
+    return QByteArray(1, '\3') + s.toUtf8();
+}
+
+// A picture frame body: encoding, MIME type, picture type, description.
+QByteArray picture(char type, const QByteArray& bytes, char encoding = 0,
+                   const QByteArray& description = "cover") {
+    const QByteArray delimiter(encoding == 1 || encoding == 2 ? 2 : 1, '\0');
+    return QByteArray(1, encoding) + "image/jpeg" + '\0' + type + description + delimiter + bytes;
+}
+
+QByteArray v1Tag(const char* title, char genre = 17, char track = 4) {
+    QByteArray v1(128, '\0');
+    v1.replace(0, 3, "TAG");
+    v1.replace(3, qstrlen(title), title);
+    v1.replace(93, 4, "1987");
+    v1[126] = track;
+    v1[127] = genre;
+    return v1;
+}
+
+QByteArray audio(bool vbr = false, int frames = 60, int kbps = 128, bool vbri = false) {
+    Mp3FixtureOptions o;
+    o.xingVbr = vbr;
+    o.vbri = vbri;
+    o.frames = frames;
+    o.bitrateKbps = kbps;
+    return silentMp3Bytes(o);
+}
+
+QList<QByteArray> usual(int v) {
+    return {id3v2Frame(v, "TIT2", latin1("Song")),
+            id3v2Frame(v, "TPE1", latin1("Artist")),
+            id3v2Frame(v, "TALB", latin1("Album")),
+            id3v2Frame(v, "TYER", latin1("1999")),
+            id3v2Frame(v, "TCON", latin1("Rock")),
+            id3v2Frame(v, "TRCK", latin1("3/12")),
+            id3v2Frame(v, "COMM", QByteArray("\0eng\0comment", 12)),
+            id3v2Frame(v, "APIC", picture(3, "JPEGDATA"))};
+}
+
+QString shown(const QString& s) {
+    return s.isNull() ? QStringLiteral("(null)") : u'"' + s + u'"';
+}
+
+// Every value a record takes from its file, null and empty told apart.
+QStringList record(MP3File& f) {
+    f.getAllInterestingTags();
+    const auto custom = f.customTag();
+    return {shown(f.getTitle()),
+            shown(f.getArtist()),
+            shown(f.getAlbum()),
+            shown(f.getYearStr()),
+            shown(f.getGenre()),
+            shown(f.getTrackStr()),
+            shown(f.getLongTrackStr()),
+            shown(f.getMaxTrackStr()),
+            custom ? shown(custom->customTagToString()) : QStringLiteral("(no custom tag)"),
+            QString::number(f.hasImage()),
+            QString::fromLatin1(f.getImageData().toHex()),
+            QString::number(f.getTrackNum()),
+            QString::number(f.getMaxTracks()),
+            QString::number(f.getBitrate()),
+            QString::number(f.getDurationSecs()),
+            shown(f.whyNotWritable())};
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+// Whether the file is read without TagLib; its audio figures to the
+// millisecond must then be TagLib's.
+bool readsFast(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    const FileIO::ClosedAtExit closer{fd};
+    struct stat st {};
+    ::fstat(fd, &st);
+    const Mp3Layout layout = Mp3Layout::read(fd, st.st_size);
+    const std::optional<Mp3Audio> audio = Mp3Audio::read(fd, layout);
+    if (audio) {
+        TagLib::MPEG::File file(QFile::encodeName(path).constData());
+        EXPECT_EQ(audio->lengthMs, file.audioProperties()->lengthInMilliseconds());
+        EXPECT_EQ(audio->bitrate, file.audioProperties()->bitrate());
+        EXPECT_EQ(audio->firstFrame, file.firstFrameOffset());
+    }
+    return Id3FieldReader::read(fd, layout).has_value() && audio.has_value();
+}
+
+} // namespace
+
+TEST(MP3ReadingTest, TheFrameReaderGivesTheRecordTagLibGives) {
+    const QString east = QString::fromUtf8("東京 Ünïcode");
+    const QString custom = QStringLiteral("searchTerms\tA / B\nvariousArtist\tVarious\n");
+    const QByteArray customBody =
+        QByteArray(1, '\0') + "WHAT_IS_THIS?\thttp://old.example/" + '\0' + custom.toLatin1();
+    QByteArray unsynchronised = id3v2Tag(3, usual(3), 50);
+    unsynchronised[5] = char(0x80);
+    QByteArray footer = id3v2Tag(4, usual(4), 20);
+    footer[5] = 0x10;
+    QByteArray appended = id3v2Tag(4, {id3v2Frame(4, "TIT2", latin1("appended"))});
+    appended[5] = 0x10;
+    appended += QByteArray("3DI") + appended.mid(3, 7);
+    // A frame of 200 bytes whose size is stored plain, not synch-safe.
+    QByteArray plainSized = id3v2Frame(4, "TPE1", latin1(QByteArray(199, 'p').constData()));
+    plainSized.replace(4, 4, QByteArray("\0\0\0\xC8", 4));
+    QByteArray encrypted = id3v2Frame(3, "TIT2", latin1("secret"));
+    encrypted[9] = 0x40;
+    const QByteArray v22Frame = QByteArray("TT2\0\0\x05", 6) + latin1("Song");
+
+    struct Row {
+        const char* name;
+        QByteArray bytes;
+        bool fast;
+    };
+    const Row rows[] = {
+        {"plain ID3v2.3 with ID3v1", id3v2Tag(3, usual(3), 100) + audio() + v1Tag("v1"), true},
+        {"plain ID3v2.4, VBR", id3v2Tag(4, usual(4), 100) + audio(true), true},
+        {"no padding", id3v2Tag(3, usual(3)) + audio(), true},
+        {"no tags", audio(), true},
+        {"VBRI header, ID3v1", id3v2Tag(3, usual(3)) + audio(false, 90, 128, true) + v1Tag("v1"),
+         true},
+        {"one frame", id3v2Tag(3, usual(3)) + audio(false, 1), true},
+        {"two frames, 320 kbps", audio(false, 2, 320) + v1Tag("v1"), true},
+        {"64 kbps, a long file", id3v2Tag(4, usual(4)) + audio(false, 3000, 64), true},
+        {"Xing header, many frames", id3v2Tag(4, usual(4)) + audio(true, 2500, 192), true},
+        {"junk behind the audio", id3v2Tag(3, usual(3)) + audio() + QByteArray(3000, '\xFF'), true},
+        {"junk between tag and audio",
+         id3v2Tag(3, usual(3)) + QByteArray(500, 'j') + audio() + v1Tag("v1"), false},
+        {"ID3v1 only", audio() + v1Tag("only v1", char(255), 0), true},
+        {"an empty tag", id3v2Tag(3, {}, 40) + audio() + v1Tag("v1"), true},
+        {"UTF-16, UTF-16BE, UTF-8 texts",
+         id3v2Tag(4,
+                  {id3v2Frame(4, "TIT2", utf16(east)), id3v2Frame(4, "TPE1", utf16(east, true)),
+                   id3v2Frame(4, "TALB", utf8(east)), id3v2Frame(4, "TCON", utf16(east))},
+                  10) +
+             audio(),
+         true},
+        {"UTF-16 without byte-order mark",
+         id3v2Tag(3, {id3v2Frame(3, "TIT2", QByteArray("\x01S\0o\0", 5))}) + audio(), true},
+        {"Latin-1 upper half", id3v2Tag(3, {id3v2Frame(3, "TPE1", latin1("Bj\xF6rk"))}) + audio(),
+         true},
+        {"several values and empty texts",
+         id3v2Tag(4, {id3v2Frame(4, "TPE1", latin1("One\0Two")),
+                      id3v2Frame(4, "TIT2", QByteArray("\0\0\0", 3)),
+                      id3v2Frame(4, "TALB", QByteArray("\0", 1)),
+                      id3v2Frame(4, "TCON", latin1("17\0Rock\0Rock"))}) +
+             audio(),
+         true},
+        {"genre numbers", id3v2Tag(3, {id3v2Frame(3, "TCON", latin1("13"))}) + audio(), true},
+        {"genre number out of range",
+         id3v2Tag(3, {id3v2Frame(3, "TCON", latin1(" 300"))}) + audio(), true},
+        {"genre in parentheses", id3v2Tag(3, {id3v2Frame(3, "TCON", latin1("(13)"))}) + audio(),
+         true},
+        {"genre in parentheses and text",
+         id3v2Tag(3, {id3v2Frame(3, "TCON", latin1("(13)Pop (live)"))}) + audio(), true},
+        {"track without count, twice",
+         id3v2Tag(3, {id3v2Frame(3, "TRCK", latin1("7")), id3v2Frame(3, "TRCK", latin1("9/9"))}) +
+             audio(),
+         true},
+        {"odd track texts",
+         id3v2Tag(3, {id3v2Frame(3, "TRCK", latin1(" -3/x")), id3v2Frame(3, "TIT2", latin1("a"))}) +
+             audio(),
+         true},
+        {"recording time in ID3v2.4",
+         id3v2Tag(4, {id3v2Frame(4, "TDRC", latin1("2004-05-06")),
+                      id3v2Frame(4, "TYER", latin1("1999"))}) +
+             audio(),
+         true},
+        {"recording time in ID3v2.3",
+         id3v2Tag(3,
+                  {id3v2Frame(3, "TDRC", latin1("2004")), id3v2Frame(3, "TDAT", latin1("0605"))}) +
+             audio(),
+         true},
+        {"year as a lone byte-order mark",
+         id3v2Tag(3, {id3v2Frame(3, "TYER", QByteArray("\x00\xFE\xFF", 3))}) + audio(), true},
+        {"custom tag", id3v2Tag(3, {id3v2Frame(3, "TTRX", customBody)}) + audio(), true},
+        {"custom tag in ID3v2.4", id3v2Tag(4, {id3v2Frame(4, "TTRX", customBody)}) + audio(), true},
+        {"other picture before front cover",
+         id3v2Tag(3, {id3v2Frame(3, "APIC", picture(0, "OTHER")),
+                      id3v2Frame(3, "APIC", picture(3, "FRONT"))}) +
+             audio(),
+         true},
+        {"other picture only, UTF-16 description",
+         id3v2Tag(3, {id3v2Frame(3, "APIC", picture(4, "BACK")),
+                      id3v2Frame(3, "APIC", picture(0, "OTHER", 1, QByteArray("a\0", 2)))}) +
+             audio(),
+         true},
+        {"empty and cut-short pictures",
+         id3v2Tag(3, {id3v2Frame(3, "APIC", picture(3, "")),
+                      id3v2Frame(3, "APIC", QByteArray("\0ab", 3)),
+                      id3v2Frame(3, "APIC", QByteArray("\0image/png", 10)),
+                      id3v2Frame(3, "APIC", QByteArray("\0\0\3nodelimiter", 14))}) +
+             audio(),
+         true},
+        {"large picture",
+         id3v2Tag(4, {id3v2Frame(4, "APIC", picture(3, QByteArray(70000, 'x')))}, 9) + audio(),
+         true},
+        {"ID3v2.2", id3v2Tag(2, {v22Frame}, 30) + audio(), false},
+        {"unsynchronisation", unsynchronised + audio(), false},
+        {"footer flag", footer + audio(), false},
+        {"zero-size frame",
+         id3v2Tag(3, QList<QByteArray>{id3v2Frame(3, "TIT1", {})} + usual(3), 64) + audio(), false},
+        {"junk before the tag", QByteArray(2047, 'j') + id3v2Tag(3, usual(3), 100) + audio(),
+         false},
+        {"APEv2 tag at the end",
+         id3v2Tag(3, usual(3)) + audio() + apeV2Tag({{"Title", "ape"}}) + v1Tag("v1"), false},
+        {"ID3v2 tag at the end", id3v2Tag(3, usual(3)) + audio() + appended, false},
+        {"second tag behind the first",
+         id3v2Tag(3, usual(3)) + id3v2Tag(3, {id3v2Frame(3, "TIT2", latin1("second"))}) + audio(),
+         false},
+        {"junk in the padding",
+         id3v2Tag(3, usual(3) +
+                         QList<QByteArray>{QByteArray(30, '\0') + "junk" + QByteArray(20, '\0')}) +
+             audio(),
+         false},
+        {"encrypted frame", id3v2Tag(3, QList<QByteArray>{encrypted} + usual(3)) + audio(), false},
+        {"plain frame size in ID3v2.4",
+         id3v2Tag(4, {plainSized, id3v2Frame(4, "TIT2", latin1("after"))}) + audio(), false},
+        {"frame cut off by the tag's end",
+         id3v2Tag(3,
+                  {id3v2Frame(3, "TIT2", latin1("Song")), QByteArray("TALB\0\0\0\x50\0\0ab", 12)}) +
+             audio(),
+         false},
+    };
+    QTemporaryDir dir;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString path = dir.filePath(QString::fromLatin1(row.name) + QStringLiteral(".mp3"));
+        ASSERT_TRUE(writeFile(path, row.bytes));
+        EXPECT_EQ(readsFast(path), row.fast);
+        auto fast = MP3File::newMP3FileWithPath(path, MP3File::Reading::Fast);
+        auto whole = MP3File::newMP3FileWithPath(path, MP3File::Reading::Whole);
+        ASSERT_NE(fast, nullptr);
+        ASSERT_NE(whole, nullptr);
+        EXPECT_EQ(record(*fast), record(*whole));
+        // Writing reads the whole tag first: what a save would write agrees.
+        EXPECT_EQ(fast->readNumFrames(), whole->readNumFrames());
+        EXPECT_EQ(record(*fast), record(*whole));
+    }
+}
+
+TEST(MP3ReadingTest, ACoverIsNotReadFromAFileChangedSinceOpening) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("song.mp3"));
+    const QByteArray bytes =
+        id3v2Tag(3, {id3v2Frame(3, "APIC", picture(3, "FRONT"))}, 10) + audio();
+    ASSERT_TRUE(writeFile(path, bytes));
+    auto file = MP3File::newMP3FileWithPath(path);
+    ASSERT_NE(file, nullptr);
+    file->getAllInterestingTags();
+    ASSERT_TRUE(file->hasImage());
+    EXPECT_EQ(file->getImageData(), QByteArray("FRONT"));
+
+    // Another program moves everything by a byte: the old place holds no cover.
+    ASSERT_TRUE(writeFile(path, QByteArray(1, 'x') + bytes));
+    EXPECT_TRUE(file->getImageData().isEmpty());
+    file->tagTitle(QStringLiteral("new"));
+    EXPECT_FALSE(file->commitTags());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray(1, 'x') + bytes);
+}
