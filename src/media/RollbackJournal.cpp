@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -24,7 +25,11 @@
 
 namespace {
 
-const QByteArray kMagic = QByteArrayLiteral("TROVIX-ROLLBACK-1");
+// The first format held the new bytes of every region; the second names
+// the runs of them that the old bytes already hold (a cover moved by a
+// longer title) and carries only the rest.
+const QByteArray kMagicV1 = QByteArrayLiteral("TROVIX-ROLLBACK-1");
+const QByteArray kMagic = QByteArrayLiteral("TROVIX-ROLLBACK-2");
 constexpr const char kPrefix[] = ".trovix-tags-";
 constexpr const char kSuffix[] = ".journal";
 constexpr int kHashLen = 32;
@@ -46,6 +51,86 @@ struct Entry {
     QByteArray path;
     quint64 device = 0, inode = 0, oldSize = 0, newSize = 0;
     std::vector<Region> regions;
+};
+
+// A run of a region's new bytes, now[at, at + length): copied from
+// old[from, ...], or carried as it is when `from` is negative.
+struct Piece {
+    qsizetype at = 0, length = 0, from = -1;
+};
+
+constexpr qsizetype kBlock = 4096;
+
+// How far a[] and b[] agree, forwards from their start.
+qsizetype agreeForward(const char* a, const char* b, qsizetype n) {
+    qsizetype i = 0;
+    while (i + kBlock <= n && std::memcmp(a + i, b + i, size_t(kBlock)) == 0)
+        i += kBlock;
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+// How far a[] and b[] agree, backwards from a[-1] and b[-1].
+qsizetype agreeBackward(const char* a, const char* b, qsizetype n) {
+    qsizetype i = 0;
+    while (i + kBlock <= n && std::memcmp(a - i - kBlock, b - i - kBlock, size_t(kBlock)) == 0)
+        i += kBlock;
+    while (i < n && a[-i - 1] == b[-i - 1])
+        ++i;
+    return i;
+}
+
+// Splits now[begin, end) into runs found in `old` and runs carried as they
+// are. A run is looked for by the bytes in the middle of the span; the
+// searches are bounded, so a region of wholly new bytes costs a few scans.
+class PieceFinder {
+public:
+    PieceFinder(const QByteArray& old, const QByteArray& now) : fOld(old), fNow(now) {}
+
+    std::vector<Piece> find() {
+        split(0, fNow.size(), 0);
+        return std::move(fPieces);
+    }
+
+private:
+    static constexpr qsizetype kAnchor = 64;    // bytes looked for
+    static constexpr qsizetype kSmallest = 512; // a shorter span is carried
+    static constexpr int kDeepest = 4;
+    static constexpr int kSearches = 16;
+
+    void split(qsizetype begin, qsizetype end, int depth) {
+        if (end - begin >= kSmallest && depth <= kDeepest && fSearches < kSearches &&
+            fOld.size() >= kAnchor) {
+            ++fSearches;
+            const qsizetype anchor = begin + (end - begin - kAnchor) / 2;
+            const char* old = fOld.constData();
+            const char* now = fNow.constData();
+            if (const void* hit =
+                    ::memmem(old, size_t(fOld.size()), now + anchor, size_t(kAnchor))) {
+                const qsizetype found = static_cast<const char*>(hit) - old;
+                const qsizetype back =
+                    agreeBackward(now + anchor, old + found, std::min(anchor - begin, found));
+                const qsizetype ahead =
+                    kAnchor + agreeForward(now + anchor + kAnchor, old + found + kAnchor,
+                                           std::min(end - anchor, fOld.size() - found) - kAnchor);
+                split(begin, anchor - back, depth + 1);
+                fPieces.push_back({anchor - back, back + ahead, found - back});
+                split(anchor + ahead, end, depth + 1);
+                return;
+            }
+        }
+        if (begin == end) return;
+        if (!fPieces.empty() && fPieces.back().from < 0)
+            fPieces.back().length += end - begin;
+        else
+            fPieces.push_back({begin, end - begin, -1});
+    }
+
+    const QByteArray& fOld;
+    const QByteArray& fNow;
+    std::vector<Piece> fPieces;
+    int fSearches = 0;
 };
 
 // Writes the journal to `fd` as QDataStream would serialize it, followed by
@@ -71,15 +156,19 @@ bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
         pending.clear();
         return ok;
     };
-    // A large array: its length as QDataStream writes it, then its bytes.
+    // Bytes as QDataStream writes a QByteArray: its length, then the bytes;
+    // large ones straight from where they are.
     constexpr qsizetype kInline = 4096;
-    auto putArray = [&](const QByteArray& bytes) {
-        if (bytes.isNull() || bytes.size() < kInline) {
-            encode([&](QDataStream& out) { out << bytes; });
+    auto putBytes = [&](const char* bytes, qsizetype length) {
+        if (length < kInline) {
+            encode([&](QDataStream& out) {
+                out << quint32(length);
+                out.writeRawData(bytes, int(length));
+            });
             return true;
         }
-        encode([&](QDataStream& out) { out << quint32(bytes.size()); });
-        return flush() && put(bytes.constData(), bytes.size());
+        encode([&](QDataStream& out) { out << quint32(length); });
+        return flush() && put(bytes, length);
     };
     encode([&](QDataStream& out) { out << kMagic << quint32(plans.size()); });
     for (const SavePlan* plan : plans) {
@@ -89,8 +178,22 @@ bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
                 << quint64(plan->newSize) << quint32(plan->regions.size());
         });
         for (const SaveRegion& r : plan->regions) {
+            const std::vector<Piece> pieces = PieceFinder(r.old, r.bytes).find();
             encode([&](QDataStream& out) { out << quint64(r.offset); });
-            if (!putArray(r.old) || !putArray(r.bytes)) return false;
+            if (!putBytes(r.old.constData(), r.old.size())) return false;
+            encode([&](QDataStream& out) {
+                out << quint32(r.bytes.size()) << quint32(pieces.size());
+            });
+            for (const Piece& piece : pieces) {
+                if (piece.from >= 0) {
+                    encode([&](QDataStream& out) {
+                        out << quint8(1) << quint32(piece.from) << quint32(piece.length);
+                    });
+                    continue;
+                }
+                encode([&](QDataStream& out) { out << quint8(0); });
+                if (!putBytes(r.bytes.constData() + piece.at, piece.length)) return false;
+            }
         }
     }
     if (!flush()) return false;
@@ -100,6 +203,43 @@ bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
         return false;
     }
     return FileIO::writeAll(fd, sum.constData(), size_t(sum.size()));
+}
+
+// Bytes as putBytes() wrote them; false past the end of the journal.
+bool readBytes(QDataStream& in, qsizetype left, QByteArray* bytes) {
+    quint32 length = 0;
+    in >> length;
+    if (in.status() != QDataStream::Ok || qsizetype(length) > left) return false;
+    bytes->resize(qsizetype(length));
+    return in.readRawData(bytes->data(), int(length)) == int(length);
+}
+
+// A region of the second format: its old bytes, then its new ones as pieces.
+bool readRegion(QDataStream& in, qsizetype left, Region* region) {
+    quint32 length = 0, pieces = 0;
+    in >> region->offset;
+    if (!readBytes(in, left, &region->old)) return false;
+    in >> length >> pieces;
+    if (in.status() != QDataStream::Ok) return false;
+    QByteArray literal;
+    for (quint32 p = 0; p < pieces; ++p) {
+        quint8 kind = 0;
+        in >> kind;
+        if (in.status() != QDataStream::Ok) return false;
+        if (kind == 0) {
+            if (!readBytes(in, left, &literal)) return false;
+            region->now += literal;
+        } else {
+            quint32 from = 0, run = 0;
+            in >> from >> run;
+            if (kind != 1 || in.status() != QDataStream::Ok ||
+                quint64(from) + run > quint64(region->old.size()))
+                return false;
+            region->now.append(region->old.constData() + from, qsizetype(run));
+        }
+        if (region->now.size() > qsizetype(length)) return false;
+    }
+    return region->now.size() == qsizetype(length);
 }
 
 // Null when the bytes are not a whole journal.
@@ -113,7 +253,8 @@ std::optional<std::vector<Entry>> parse(const QByteArray& bytes) {
     QByteArray magic;
     quint32 count = 0;
     in >> magic >> count;
-    if (magic != kMagic) return std::nullopt;
+    if (magic != kMagic && magic != kMagicV1) return std::nullopt;
+    const bool pieces = magic == kMagic;
     std::vector<Entry> entries;
     for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
         Entry e;
@@ -121,7 +262,11 @@ std::optional<std::vector<Entry>> parse(const QByteArray& bytes) {
         in >> e.path >> e.device >> e.inode >> e.oldSize >> e.newSize >> regions;
         for (quint32 r = 0; r < regions && in.status() == QDataStream::Ok; ++r) {
             Region region;
-            in >> region.offset >> region.old >> region.now;
+            if (pieces) {
+                if (!readRegion(in, payload.size(), &region)) return std::nullopt;
+            } else {
+                in >> region.offset >> region.old >> region.now;
+            }
             e.regions.push_back(std::move(region));
         }
         entries.push_back(std::move(e));

@@ -5,12 +5,15 @@
 #include "support/M4aChecks.h"
 #include "system/SaveSteps.h"
 
+#include <QCryptographicHash>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,7 +30,52 @@ void retitle(const QString& path) {
     file->commitTags();
 }
 
+// A journal as the first format wrote it, for one file whose bytes at
+// `offset` change from `old` to `now`: every region's old and new bytes,
+// then the SHA-256 of all of it.
+QByteArray firstFormatJournal(const QString& path, qint64 offset, const QByteArray& old,
+                              const QByteArray& now) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << QByteArrayLiteral("TROVIX-ROLLBACK-1") << quint32(1) << QFile::encodeName(path)
+        << quint64(st.st_dev) << quint64(st.st_ino) << quint64(st.st_size) << quint64(st.st_size)
+        << quint32(1) << quint64(offset) << old << now;
+    return bytes + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
 } // namespace
+
+TEST(RollbackJournal, AJournalOfTheFirstFormatIsStillFinished) {
+    // Left by an older build: a torn file gets its old bytes back, a file
+    // holding all of its new bytes keeps them, one changed since is left alone.
+    const QByteArray old = QByteArray(6000, 'o') + "old tail";
+    const QByteArray now = QByteArray(6000, 'n') + "new tail";
+    const struct {
+        const char* name;
+        QByteArray found; // at the region after the kill
+        bool restored;
+    } cases[] = {
+        {"torn", now.left(3000) + old.mid(3000), true},
+        {"all new", now, false},
+        {"changed since", now.left(3000) + QByteArray(old.size() - 3000, 't'), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString song = dir.filePath(QStringLiteral("song.mp3"));
+        const QByteArray head(100, 'h'), tail(200, 'a');
+        ASSERT_TRUE(writeBytes(song, head + c.found + tail));
+        const QString journal = dir.filePath(QStringLiteral(".trovix-tags-1-1.journal"));
+        ASSERT_TRUE(writeBytes(journal, firstFormatJournal(song, head.size(), old, now)));
+        EXPECT_EQ(SaveBatch::recover(dir.path()),
+                  c.restored ? QStringList{QStringLiteral("song.mp3")} : QStringList());
+        EXPECT_EQ(readBytes(song), head + (c.restored ? old : c.found) + tail);
+        EXPECT_EQ(journals(dir.path()), QStringList());
+    }
+}
 
 TEST(RollbackJournal, AJournalCutShortIsRemovedOnceItsSaveIsGone) {
     QTemporaryDir dir;
