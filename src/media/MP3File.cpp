@@ -257,9 +257,13 @@ bool copyRange(int in, int out, int64_t from, int64_t length) {
 
 // A complete tag of `length` bytes: the header TagLib rendered, the frames,
 // zeros for padding.
-QByteArray tagBytes(const QByteArray& rendered, const QByteArray& frames, int64_t length) {
-    QByteArray tag = rendered.left(10) + frames;
-    tag.append(qsizetype(length) - tag.size(), '\0');
+// Built in one buffer: the tag holds the cover, and every extra copy of it
+// is paid once per file saved.
+QByteArray tagBytes(QByteArrayView rendered, QByteArrayView frames, int64_t length) {
+    QByteArray tag(qsizetype(length), Qt::Uninitialized);
+    std::memcpy(tag.data(), rendered.data(), 10);
+    std::memcpy(tag.data() + 10, frames.data(), size_t(frames.size()));
+    std::memset(tag.data() + 10 + frames.size(), 0, size_t(tag.size() - 10 - frames.size()));
     const ByteVector size = ID3v2::SynchData::fromUInt(unsigned(length - 10));
     std::copy(size.begin(), size.end(), tag.begin() + 6);
     return tag;
@@ -642,10 +646,14 @@ SavePlan MP3File::planSave() {
     // adds its smallest padding, 1024 bytes, which is taken off again.
     fID3Tags->header()->setTagSize(0);
     const ByteVector renderedTag = fID3Tags->render(version == 4 ? ID3v2::v4 : ID3v2::v3);
-    const QByteArray rendered(renderedTag.data(), qsizetype(renderedTag.size()));
+    const QByteArrayView rendered(renderedTag.data(), qsizetype(renderedTag.size()));
+    if (rendered.size() < 10)
+        return SavePlan::refused(
+            QStringLiteral("The tags of “%1” could not be laid out.").arg(name));
     constexpr qsizetype kPadding = 1024;
-    QByteArray frames = rendered.mid(10);
-    if (frames.size() >= kPadding && frames.endsWith(QByteArray(kPadding, '\0')))
+    QByteArrayView frames = rendered.sliced(10);
+    if (frames.size() >= kPadding &&
+        std::all_of(frames.end() - kPadding, frames.end(), [](char c) { return c == 0; }))
         frames.chop(kPadding);
     const QByteArray v1 = renderV1();
 
