@@ -723,25 +723,59 @@ SavePlan MP3File::planSave() {
     }
 
     auto written = std::make_shared<Mp3Layout>();
-    plan.verify = [expected, audioLength, print, written](const QString& path) -> QString {
-        OpenedMp3 now;
-        if (!now.open(localPath(path), false) || !now.agrees)
-            return QStringLiteral("it does not read as MPEG audio");
-        const Mp3Layout& l = now.layout;
+    // What the written file must be: its tags where they were written, its
+    // audio as it was.
+    auto check = [expected, audioLength, print](int fd, const Mp3Layout& l) -> QString {
         if (l.size != expected.size)
             return QStringLiteral("it holds %1 bytes instead of %2").arg(l.size).arg(expected.size);
-        if (l.tagAt != expected.tagAt || (l.tagAt >= 0 && l.tagLength != expected.tagLength) ||
-            !now.skipped.isEmpty())
+        if (l.tagAt != expected.tagAt || (l.tagAt >= 0 && l.tagLength != expected.tagLength))
             return QStringLiteral("its ID3v2 tag does not read back where it was written");
         if (l.v1At != expected.size - 128 || l.trailAt != l.v1At)
             return QStringLiteral("its tags at the end are not one ID3v1 tag");
         if (l.firstFrame != expected.firstFrame)
             return QStringLiteral("its audio no longer starts right after the tag");
-        if (audioPrint(now.fd, l.firstFrame, audioLength) != print)
+        if (audioPrint(fd, l.firstFrame, audioLength) != print)
             return QStringLiteral("its audio changed");
-        *written = l;
         return {};
     };
+    if (plan.kind == SavePlan::Kind::InPlace) {
+        // Only the changed bytes were written, and nothing between the tag
+        // and the audio: they are read back, and the tag (with its cover)
+        // is not parsed again. The new tag is screened as TagLib will read
+        // it before anything is written.
+        if (!tag.isEmpty() && !Id3TagScreen::screen(tag).skipped.isEmpty())
+            return SavePlan::refused(
+                QStringLiteral("The tags of “%1” could not be laid out for writing.").arg(name));
+        plan.verify = [check, written, regions = plan.regions,
+                       firstFrame = old.firstFrame](const QString& path) -> QString {
+            const int fd = ::open(localPath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+            if (fd < 0)
+                return QStringLiteral("it could not be opened: %1").arg(FileIO::errnoText(errno));
+            const FileIO::ClosedAtExit closer{fd};
+            struct stat st {};
+            if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+                return QStringLiteral("it is no longer an ordinary file");
+            for (const SaveRegion& r : regions)
+                if (readBytes(fd, int64_t(r.offset), r.bytes.size()) != r.bytes)
+                    return QStringLiteral("its tags do not read back as written");
+            Mp3Layout l = Mp3Layout::read(fd, st.st_size);
+            l.setFirstFrame(firstFrame);
+            const QString why = check(fd, l);
+            if (why.isNull()) *written = l;
+            return why;
+        };
+    } else {
+        plan.verify = [check, written](const QString& path) -> QString {
+            OpenedMp3 now;
+            if (!now.open(localPath(path), false) || !now.agrees)
+                return QStringLiteral("it does not read as MPEG audio");
+            if (!now.skipped.isEmpty())
+                return QStringLiteral("its ID3v2 tag does not read back where it was written");
+            const QString why = check(now.fd, now.layout);
+            if (why.isNull()) *written = now.layout;
+            return why;
+        };
+    }
     plan.finish = [this, version, written](bool saved) {
         if (!saved) return;
         fNeedsUpdate = false;

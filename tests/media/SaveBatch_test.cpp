@@ -296,6 +296,31 @@ TEST_F(SaveBatchTest, AWriteThatDoesNotReadBackIsUndone) {
     }
 }
 
+TEST_F(SaveBatchTest, ATagThatDoesNotReadBackIsUndone) {
+    // The new tag is spoiled once written (before the file's next write):
+    // reading back what was written finds it, and the old tags go back.
+    const Album& album = albums()[0]; // MP3 in place: the tag, then the ID3v1 tag
+    ASSERT_TRUE(album.make(fDir.path()));
+    const QString path = fDir.filePath(QStringLiteral("a.mp3"));
+    const QByteArray before = readBytes(path);
+    int writes = 0;
+    SaveSteps::setHook([&](const char* step) {
+        if (qstrcmp(step, "tags-write") != 0 || ++writes != 2) return;
+        QByteArray bytes = readBytes(path);
+        const qsizetype title = bytes.indexOf("A new title");
+        ASSERT_GT(title, 0);
+        bytes[title] = 'X';
+        ASSERT_TRUE(writeBytes(path, bytes));
+    });
+    const auto outcomes = saveFolder(fDir.path(), album);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].code, FileSaveOutcome::Code::Failed);
+    EXPECT_TRUE(outcomes[0].reason.contains(u"did not read back"))
+        << outcomes[0].reason.toStdString();
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(strays(fDir.path()), QStringList());
+}
+
 TEST_F(SaveBatchTest, AFileChangedByAnotherProgramIsNotWrittenOver) {
     struct Row {
         const char* name;
