@@ -681,7 +681,7 @@ SavePlan MP3File::planSave() {
     const int64_t padding = old.tagLength - 10 - frames.size();
     const bool tagInPlace = hadTag && old.tagAt == 0 && padding >= 0 && padding <= keepPadding;
     const bool inPlace = frames.isEmpty() ? !hadTag : tagInPlace;
-    const QByteArray tag =
+    QByteArray tag =
         frames.isEmpty()
             ? QByteArray()
             : tagBytes(rendered, frames, inPlace ? old.tagLength : 10 + frames.size() + kPadding);
@@ -691,10 +691,16 @@ SavePlan MP3File::planSave() {
     } expected{};
     if (inPlace) {
         if (hadTag) {
-            const QByteArray was = readBytes(fd, old.tagAt, old.tagLength);
+            QByteArray was = readBytes(fd, old.tagAt, old.tagLength);
             if (was.size() != tag.size())
                 return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
-            plan.addChangedBytes(uint64_t(old.tagAt), was, tag);
+            // The new tag is screened as TagLib will read it before anything
+            // is written: the check afterwards does not parse it again.
+            if (!tag.isEmpty() && !Id3TagScreen::screen(tag).skipped.isEmpty())
+                return SavePlan::refused(
+                    QStringLiteral("The tags of “%1” could not be laid out for writing.")
+                        .arg(name));
+            plan.addChangedBytes(uint64_t(old.tagAt), std::move(was), std::move(tag));
         }
         // The tags at the end become one ID3v1 tag.
         if (old.trailAt == old.v1At) {
@@ -741,11 +747,7 @@ SavePlan MP3File::planSave() {
     if (plan.kind == SavePlan::Kind::InPlace) {
         // Only the changed bytes were written, and nothing between the tag
         // and the audio: they are read back, and the tag (with its cover)
-        // is not parsed again. The new tag is screened as TagLib will read
-        // it before anything is written.
-        if (!tag.isEmpty() && !Id3TagScreen::screen(tag).skipped.isEmpty())
-            return SavePlan::refused(
-                QStringLiteral("The tags of “%1” could not be laid out for writing.").arg(name));
+        // is not parsed again (it was screened when planned).
         plan.verify = [check, written, regions = plan.regions,
                        firstFrame = old.firstFrame](const QString& path) -> QString {
             const int fd = ::open(localPath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
