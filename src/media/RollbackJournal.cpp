@@ -367,8 +367,12 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) break;
         // Held until the journal is removed: recovery leaves a held journal
-        // alone. fsync, not fdatasync: the new name must last too.
-        if (::flock(fd, LOCK_EX) == 0 && writeJournal(fd, plans) && ::fsync(fd) == 0) {
+        // alone. Its name must last as well as its bytes, or a power cut
+        // could leave torn files and no journal to find: the folder is
+        // synced too (where a folder cannot be synced, EINVAL, there is no
+        // more to be had).
+        if (::flock(fd, LOCK_EX) == 0 && writeJournal(fd, plans) && ::fsync(fd) == 0 &&
+            (FileIO::syncFolder(QFile::encodeName(folder)) || errno == EINVAL)) {
             fPath = path;
             fFd = fd;
             return true;
