@@ -1,6 +1,7 @@
 #include "media/MusicFile.h"
 #include "media/RollbackJournal.h"
 #include "media/SaveBatch.h"
+#include "media/SavePlan.h"
 #include "support/ForkedSave.h"
 #include "support/M4aChecks.h"
 #include "system/SaveSteps.h"
@@ -9,6 +10,7 @@
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -73,6 +75,57 @@ TEST(RollbackJournal, AJournalOfTheFirstFormatIsStillFinished) {
         EXPECT_EQ(SaveBatch::recover(dir.path()),
                   c.restored ? QStringList{QStringLiteral("song.mp3")} : QStringList());
         EXPECT_EQ(readBytes(song), head + (c.restored ? old : c.found) + tail);
+        EXPECT_EQ(journals(dir.path()), QStringList());
+    }
+}
+
+TEST(RollbackJournal, ATornRegionIsPutBackWhateverItsNewBytesLookLike) {
+    // The journal keeps a region's new bytes as runs of its old ones and
+    // what is new; recovery must rebuild them exactly to tell a torn write
+    // from another program's change.
+    QRandomGenerator random(11);
+    auto noise = [&random](qsizetype n) {
+        QByteArray bytes(n, Qt::Uninitialized);
+        for (char& c : bytes)
+            c = char(random.bounded(256));
+        return bytes;
+    };
+    const QByteArray cover = noise(40000), other = noise(30000);
+    const struct {
+        const char* name;
+        QByteArray old, now;
+    } cases[] = {
+        {"moved back", "title" + cover + QByteArray(100, '\0'),
+         "a longer title" + cover + QByteArray(91, '\0')},
+        {"moved ahead", "a longer title" + cover + QByteArray(91, '\0'),
+         "title" + cover + QByteArray(100, '\0')},
+        {"swapped", cover + other, other + cover},
+        {"all new", cover, noise(cover.size())},
+        {"short", "old", "new"},
+        {"runs of one byte", QByteArray(9000, 'p') + "x", "y" + QByteArray(9000, 'p')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(c.old.size(), c.now.size());
+        QTemporaryDir dir;
+        const QString song = dir.filePath(QStringLiteral("song.mp3"));
+        const QByteArray head(100, 'h'), tail(200, 'a');
+        ASSERT_TRUE(writeBytes(song, head + c.old + tail));
+        SavePlan plan;
+        plan.kind = SavePlan::Kind::InPlace;
+        plan.target = song;
+        ASSERT_EQ(::stat(QFile::encodeName(song).constData(), &plan.seen), 0);
+        plan.newSize = uint64_t(plan.seen.st_size);
+        plan.regions.push_back({uint64_t(head.size()), c.now, c.old});
+        {
+            RollbackJournal journal; // closed without removal, as by a crash
+            QString why;
+            ASSERT_TRUE(journal.write(dir.path(), {&plan}, &why)) << why.toStdString();
+        }
+        const qsizetype middle = c.now.size() / 2 + 1;
+        ASSERT_TRUE(writeBytes(song, head + c.now.left(middle) + c.old.mid(middle) + tail));
+        EXPECT_EQ(SaveBatch::recover(dir.path()), QStringList{QStringLiteral("song.mp3")});
+        EXPECT_EQ(readBytes(song), head + c.old + tail);
         EXPECT_EQ(journals(dir.path()), QStringList());
     }
 }
