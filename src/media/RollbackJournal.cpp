@@ -28,9 +28,13 @@ namespace {
 // The first format held the new bytes of every region; the second names
 // the runs of them that the old bytes already hold (a cover moved by a
 // longer title) and carries only the rest.
+// Journals of the second format have a name of their own: a build that
+// knows only the first would take one for a journal cut short and remove
+// it, torn files and all.
 const QByteArray kMagicV1 = QByteArrayLiteral("TROVIX-ROLLBACK-1");
 const QByteArray kMagic = QByteArrayLiteral("TROVIX-ROLLBACK-2");
-constexpr const char kPrefix[] = ".trovix-tags-";
+constexpr const char kPrefixV1[] = ".trovix-tags-";
+constexpr const char kPrefix[] = ".trovix-rollback-";
 constexpr const char kSuffix[] = ".journal";
 constexpr int kHashLen = 32;
 
@@ -336,12 +340,13 @@ Outcome finishEntry(const Entry& e) {
 }
 
 bool isOurs(const QByteArray& name) {
-    return name.startsWith(kPrefix) && name.endsWith(kSuffix);
+    return (name.startsWith(kPrefix) || name.startsWith(kPrefixV1)) && name.endsWith(kSuffix);
 }
 
-// The pid in ".trovix-tags-<pid>-<n>.journal".
+// The pid in ".trovix-rollback-<pid>-<n>.journal" (or ".trovix-tags-...").
 long ownerOf(const QByteArray& name) {
-    const QByteArray rest = name.mid(qsizetype(sizeof kPrefix - 1));
+    const QByteArray rest =
+        name.mid(qsizetype(name.startsWith(kPrefix) ? sizeof kPrefix - 1 : sizeof kPrefixV1 - 1));
     bool ok = false;
     const long pid = long(rest.left(rest.indexOf('-')).toLongLong(&ok));
     return ok ? pid : 0;

@@ -10,7 +10,7 @@
 
 // The rollback copies of one save's in-place writes: for every file, the
 // bytes about to be overwritten, the bytes that replace them and its old
-// size, in one hidden file in the folder (".trovix-tags-<pid>-<n>.journal")
+// size, in one hidden file in the folder (".trovix-rollback-<pid>-<n>.journal")
 // that ends in a checksum. It is complete and on disk before the first byte
 // is overwritten, and held locked while the save runs; a journal nobody
 // holds was left by a save that did not finish, and recover() puts back the

@@ -22,8 +22,9 @@
 namespace {
 
 QStringList journals(const QString& dir) {
-    return QDir(dir).entryList({QStringLiteral(".trovix-tags-*.journal")},
-                               QDir::Files | QDir::Hidden);
+    return QDir(dir).entryList(
+        {QStringLiteral(".trovix-rollback-*.journal"), QStringLiteral(".trovix-tags-*.journal")},
+        QDir::Files | QDir::Hidden);
 }
 
 void retitle(const QString& path) {
