@@ -14,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -139,11 +140,13 @@ private:
 
 // Writes the journal to `fd` as QDataStream would serialize it, followed by
 // the SHA-256 of those bytes, without gathering the copies of every file in
-// one array first: the fields go through a small buffer, the old and new
-// bytes straight from the plans.
+// one array first: the fields go through small buffers, the old and new
+// bytes straight from the plans. The hash is taken on a second thread while
+// the bytes are written.
 bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
-    Digest hash(Digest::Kind::Sha256);
-    QByteArray pending; // fields not yet written
+    std::vector<QByteArrayView> spans; // the journal, in order
+    std::deque<QByteArray> fields;     // the spans that are not the plans' own bytes
+    QByteArray pending;                // fields not yet in a span
     auto encode = [&pending](const auto& write) {
         QByteArray bytes;
         QDataStream out(&bytes, QIODevice::WriteOnly);
@@ -151,14 +154,11 @@ bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
         write(out);
         pending += bytes;
     };
-    auto put = [&](const char* bytes, qsizetype length) {
-        hash.addData(bytes, size_t(length));
-        return FileIO::writeAll(fd, bytes, size_t(length));
-    };
     auto flush = [&] {
-        const bool ok = put(pending.constData(), pending.size());
-        pending.clear();
-        return ok;
+        if (pending.isEmpty()) return;
+        fields.push_back(std::move(pending));
+        spans.push_back(fields.back());
+        pending = QByteArray();
     };
     // Bytes as QDataStream writes a QByteArray: its length, then the bytes;
     // large ones straight from where they are.
@@ -169,10 +169,11 @@ bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
                 out << quint32(length);
                 out.writeRawData(bytes, int(length));
             });
-            return true;
+            return;
         }
         encode([&](QDataStream& out) { out << quint32(length); });
-        return flush() && put(bytes, length);
+        flush();
+        spans.emplace_back(bytes, length);
     };
     encode([&](QDataStream& out) { out << kMagic << quint32(plans.size()); });
     for (const SavePlan* plan : plans) {
@@ -184,7 +185,7 @@ bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
         for (const SaveRegion& r : plan->regions) {
             const std::vector<Piece> pieces = PieceFinder(r.old, r.bytes).find();
             encode([&](QDataStream& out) { out << quint64(r.offset); });
-            if (!putBytes(r.old.constData(), r.old.size())) return false;
+            putBytes(r.old.constData(), r.old.size());
             encode([&](QDataStream& out) {
                 out << quint32(r.bytes.size()) << quint32(pieces.size());
             });
@@ -196,11 +197,30 @@ bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
                     continue;
                 }
                 encode([&](QDataStream& out) { out << quint8(0); });
-                if (!putBytes(r.bytes.constData() + piece.at, piece.length)) return false;
+                putBytes(r.bytes.constData() + piece.at, piece.length);
             }
         }
     }
-    if (!flush()) return false;
+    flush();
+
+    Digest hash(Digest::Kind::Sha256);
+    auto hashAll = [&hash, &spans] {
+        for (const QByteArrayView span : spans)
+            hash.addData(span.data(), size_t(span.size()));
+    };
+    std::thread hasher;
+    try {
+        hasher = std::thread(hashAll);
+    } catch (const std::system_error&) {
+        hashAll();
+    }
+    bool ok = true;
+    for (const QByteArrayView span : spans)
+        if (ok) ok = FileIO::writeAll(fd, span.data(), size_t(span.size()));
+    const int error = errno;
+    if (hasher.joinable()) hasher.join();
+    errno = error;
+    if (!ok) return false;
     const QByteArray sum = hash.result();
     if (sum.size() != kHashLen) {
         errno = EIO;
