@@ -384,6 +384,19 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
                             QString* why) {
     // Written under its own name and synced once: a journal cut short by
     // a crash fails its checksum, and nothing was overwritten under it.
+    if (fFd >= 0) {
+        // A later group of the same save: the files of the last one are on
+        // disk, so their copies may go. The file is written over, not
+        // removed and made anew: where freed blocks are discarded, the next
+        // sync would wait for that.
+        const off_t end = ::lseek(fFd, 0, SEEK_SET) == 0 && writeJournal(fFd, plans)
+                              ? ::lseek(fFd, 0, SEEK_CUR)
+                              : off_t(-1);
+        if (end >= 0 && ::ftruncate(fFd, end) == 0 && ::fsync(fFd) == 0) return true;
+        *why = FileIO::errnoText(errno);
+        remove();
+        return false;
+    }
     const QByteArray stem =
         QFile::encodeName(folder) + '/' + kPrefix + QByteArray::number(qlonglong(::getpid())) + '-';
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -410,6 +423,13 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
     }
     *why = FileIO::errnoText(errno);
     return false;
+}
+
+void RollbackJournal::keep() {
+    if (fFd < 0) return;
+    ::close(fFd);
+    fFd = -1;
+    fPath.clear();
 }
 
 void RollbackJournal::remove() {

@@ -23,10 +23,14 @@ public:
     RollbackJournal& operator=(const RollbackJournal&) = delete;
 
     // Writes the rollback copies of these in-place plans into `folder` and
-    // syncs them, once.
+    // syncs them, once. Called again (the next group of a save, once the
+    // writes the journal covers are on disk), it writes over them.
     bool write(const QString& folder, const std::vector<const SavePlan*>& plans, QString* why);
     // Once the writes it covers are on disk.
     void remove();
+    // Leaves it on disk, no longer held, for recovery to finish: some file
+    // it covers could not be put back.
+    void keep();
     bool isOpen() const { return fFd >= 0; }
 
     // Finishes the journals no running save holds: a file that holds all of

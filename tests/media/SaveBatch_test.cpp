@@ -212,6 +212,54 @@ TEST_F(SaveBatchTest, ATornInPlaceWriteIsPutBack) {
     }
 }
 
+TEST_F(SaveBatchTest, ALaterGroupWritesOverTheJournalOfTheOneBefore) {
+    // 257 files: two groups, one journal. A kill between or inside the
+    // groups leaves every file old or new, and a torn file of the second
+    // group is put back from the journal written over the first's copies.
+    const Album album{
+        "two groups", [](const QString& d) {
+            for (int i = 0; i < 257; ++i)
+                if (!mp3WithRoom(d + QStringLiteral("/%1.mp3").arg(i, 3, 10, QChar(u'0'))))
+                    return false;
+            return true;
+        }};
+    const Learned learned = learn(album);
+    ASSERT_EQ(learned.steps.count(u"tags-journal"_qs), 2);
+    ASSERT_EQ(learned.steps.count(u"tags-journal-remove"_qs), 1);
+    const qsizetype second = learned.steps.lastIndexOf(u"tags-journal"_qs);
+    const qsizetype secondSync = learned.steps.lastIndexOf(u"tags-sync"_qs);
+    for (const qsizetype at : {second, second + 1, second + 2, secondSync,
+                               learned.steps.indexOf(u"tags-journal-remove"_qs)}) {
+        SCOPED_TRACE(QStringLiteral("killed before step %1, %2")
+                         .arg(at)
+                         .arg(learned.steps[at])
+                         .toStdString());
+        QTemporaryDir dir;
+        ASSERT_TRUE(album.make(dir.path()));
+        ASSERT_TRUE(saveDyingAt(dir.path(), album, int(at)));
+        const QString last = dir.path() + QStringLiteral("/256.mp3");
+        const QByteArray was = learned.old.at(QStringLiteral("256.mp3"));
+        if (at == secondSync) {
+            QByteArray bytes = readBytes(last);
+            ASSERT_EQ(bytes, learned.now.at(QStringLiteral("256.mp3")));
+            // Its last changed byte never reached the disk.
+            qsizetype changed = std::min(bytes.size(), was.size()) - 1;
+            while (bytes[changed] == was[changed])
+                --changed;
+            bytes[changed] = was[changed];
+            ASSERT_TRUE(writeBytes(last, bytes));
+            EXPECT_EQ(SaveBatch::recover(dir.path()), QStringList{QStringLiteral("256.mp3")});
+            EXPECT_EQ(readBytes(last), was);
+        }
+        SaveBatch::recover(dir.path());
+        for (const auto& [name, bytes] : contents(dir.path())) {
+            SCOPED_TRACE(name.toStdString());
+            EXPECT_TRUE(bytes == learned.old.at(name) || bytes == learned.now.at(name));
+        }
+        EXPECT_EQ(strays(dir.path()), QStringList());
+    }
+}
+
 TEST_F(SaveBatchTest, AFolderPaysForDurabilityOnce) {
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(mp3WithRoom(fDir.filePath(QStringLiteral("%1.mp3").arg(i))));
