@@ -492,7 +492,7 @@ SavePlan AtomParser::planSave() {
         if (!FileIO::readAt(fd, old.data(), size_t(oldSize), moovAt))
             return SavePlan::refused(
                 QStringLiteral("The file could not be read: %1.").arg(errnoText(errno)));
-        plan.addChangedBytes(moovAt, old, block);
+        plan.addChangedBytes(moovAt, std::move(old), std::move(block));
         if (plan.regions.empty()) return plan; // Nothing
         plan.kind = SavePlan::Kind::InPlace;
         plan.newSize = fFileLen;

@@ -259,9 +259,13 @@ bool copyRange(int in, int out, int64_t from, int64_t length) {
 
 // A complete tag of `length` bytes: the header TagLib rendered, the frames,
 // zeros for padding.
-QByteArray tagBytes(const QByteArray& rendered, const QByteArray& frames, int64_t length) {
-    QByteArray tag = rendered.left(10) + frames;
-    tag.append(qsizetype(length) - tag.size(), '\0');
+// Built in one buffer: the tag holds the cover, and every extra copy of it
+// is paid once per file saved.
+QByteArray tagBytes(QByteArrayView rendered, QByteArrayView frames, int64_t length) {
+    QByteArray tag(qsizetype(length), Qt::Uninitialized);
+    std::memcpy(tag.data(), rendered.data(), 10);
+    std::memcpy(tag.data() + 10, frames.data(), size_t(frames.size()));
+    std::memset(tag.data() + 10 + frames.size(), 0, size_t(tag.size() - 10 - frames.size()));
     const ByteVector size = ID3v2::SynchData::fromUInt(unsigned(length - 10));
     std::copy(size.begin(), size.end(), tag.begin() + 6);
     return tag;
@@ -774,10 +778,14 @@ SavePlan MP3File::planSave() {
     // adds its smallest padding, 1024 bytes, which is taken off again.
     fID3Tags->header()->setTagSize(0);
     const ByteVector renderedTag = fID3Tags->render(version == 4 ? ID3v2::v4 : ID3v2::v3);
-    const QByteArray rendered(renderedTag.data(), qsizetype(renderedTag.size()));
+    const QByteArrayView rendered(renderedTag.data(), qsizetype(renderedTag.size()));
+    if (rendered.size() < 10)
+        return SavePlan::refused(
+            QStringLiteral("The tags of “%1” could not be laid out.").arg(name));
     constexpr qsizetype kPadding = 1024;
-    QByteArray frames = rendered.mid(10);
-    if (frames.size() >= kPadding && frames.endsWith(QByteArray(kPadding, '\0')))
+    QByteArrayView frames = rendered.sliced(10);
+    if (frames.size() >= kPadding &&
+        std::all_of(frames.end() - kPadding, frames.end(), [](char c) { return c == 0; }))
         frames.chop(kPadding);
     const QByteArray v1 = renderV1();
 
@@ -805,7 +813,7 @@ SavePlan MP3File::planSave() {
     const int64_t padding = old.tagLength - 10 - frames.size();
     const bool tagInPlace = hadTag && old.tagAt == 0 && padding >= 0 && padding <= keepPadding;
     const bool inPlace = frames.isEmpty() ? !hadTag : tagInPlace;
-    const QByteArray tag =
+    QByteArray tag =
         frames.isEmpty()
             ? QByteArray()
             : tagBytes(rendered, frames, inPlace ? old.tagLength : 10 + frames.size() + kPadding);
@@ -815,10 +823,16 @@ SavePlan MP3File::planSave() {
     } expected{};
     if (inPlace) {
         if (hadTag) {
-            const QByteArray was = readBytes(fd, old.tagAt, old.tagLength);
+            QByteArray was = readBytes(fd, old.tagAt, old.tagLength);
             if (was.size() != tag.size())
                 return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
-            plan.addChangedBytes(uint64_t(old.tagAt), was, tag);
+            // The new tag is screened as TagLib will read it before anything
+            // is written: the check afterwards does not parse it again.
+            if (!tag.isEmpty() && !Id3TagScreen::screen(tag).skipped.isEmpty())
+                return SavePlan::refused(
+                    QStringLiteral("The tags of “%1” could not be laid out for writing.")
+                        .arg(name));
+            plan.addChangedBytes(uint64_t(old.tagAt), std::move(was), std::move(tag));
         }
         // The tags at the end become one ID3v1 tag.
         if (old.trailAt == old.v1At) {
@@ -847,25 +861,55 @@ SavePlan MP3File::planSave() {
     }
 
     auto written = std::make_shared<Mp3Layout>();
-    plan.verify = [expected, audioLength, print, written](const QString& path) -> QString {
-        OpenedMp3 now;
-        if (!now.open(localPath(path), false) || !now.agrees)
-            return QStringLiteral("it does not read as MPEG audio");
-        const Mp3Layout& l = now.layout;
+    // What the written file must be: its tags where they were written, its
+    // audio as it was.
+    auto check = [expected, audioLength, print](int fd, const Mp3Layout& l) -> QString {
         if (l.size != expected.size)
             return QStringLiteral("it holds %1 bytes instead of %2").arg(l.size).arg(expected.size);
-        if (l.tagAt != expected.tagAt || (l.tagAt >= 0 && l.tagLength != expected.tagLength) ||
-            !now.skipped.isEmpty())
+        if (l.tagAt != expected.tagAt || (l.tagAt >= 0 && l.tagLength != expected.tagLength))
             return QStringLiteral("its ID3v2 tag does not read back where it was written");
         if (l.v1At != expected.size - 128 || l.trailAt != l.v1At)
             return QStringLiteral("its tags at the end are not one ID3v1 tag");
         if (l.firstFrame != expected.firstFrame)
             return QStringLiteral("its audio no longer starts right after the tag");
-        if (audioPrint(now.fd, l.firstFrame, audioLength) != print)
+        if (audioPrint(fd, l.firstFrame, audioLength) != print)
             return QStringLiteral("its audio changed");
-        *written = l;
         return {};
     };
+    if (plan.kind == SavePlan::Kind::InPlace) {
+        // Only the changed bytes were written, and nothing between the tag
+        // and the audio: they are read back, and the tag (with its cover)
+        // is not parsed again (it was screened when planned).
+        plan.verify = [check, written, regions = plan.regions,
+                       firstFrame = old.firstFrame](const QString& path) -> QString {
+            const int fd = ::open(localPath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+            if (fd < 0)
+                return QStringLiteral("it could not be opened: %1").arg(FileIO::errnoText(errno));
+            const FileIO::ClosedAtExit closer{fd};
+            struct stat st {};
+            if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+                return QStringLiteral("it is no longer an ordinary file");
+            for (const SaveRegion& r : regions)
+                if (readBytes(fd, int64_t(r.offset), r.bytes.size()) != r.bytes)
+                    return QStringLiteral("its tags do not read back as written");
+            Mp3Layout l = Mp3Layout::read(fd, st.st_size);
+            l.setFirstFrame(firstFrame);
+            const QString why = check(fd, l);
+            if (why.isNull()) *written = l;
+            return why;
+        };
+    } else {
+        plan.verify = [check, written](const QString& path) -> QString {
+            OpenedMp3 now;
+            if (!now.open(localPath(path), false) || !now.agrees)
+                return QStringLiteral("it does not read as MPEG audio");
+            if (!now.skipped.isEmpty())
+                return QStringLiteral("its ID3v2 tag does not read back where it was written");
+            const QString why = check(now.fd, now.layout);
+            if (why.isNull()) *written = now.layout;
+            return why;
+        };
+    }
     plan.finish = [this, version, written](bool saved) {
         if (!saved) return;
         fNeedsUpdate = false;

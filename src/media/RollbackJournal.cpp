@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <deque>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -24,8 +26,16 @@
 
 namespace {
 
-const QByteArray kMagic = QByteArrayLiteral("TROVIX-ROLLBACK-1");
-constexpr const char kPrefix[] = ".trovix-tags-";
+// The first format held the new bytes of every region; the second names
+// the runs of them that the old bytes already hold (a cover moved by a
+// longer title) and carries only the rest.
+// Journals of the second format have a name of their own: a build that
+// knows only the first would take one for a journal cut short and remove
+// it, torn files and all.
+const QByteArray kMagicV1 = QByteArrayLiteral("TROVIX-ROLLBACK-1");
+const QByteArray kMagic = QByteArrayLiteral("TROVIX-ROLLBACK-2");
+constexpr const char kPrefixV1[] = ".trovix-tags-";
+constexpr const char kPrefix[] = ".trovix-rollback-";
 constexpr const char kSuffix[] = ".journal";
 constexpr int kHashLen = 32;
 
@@ -48,13 +58,95 @@ struct Entry {
     std::vector<Region> regions;
 };
 
+// A run of a region's new bytes, now[at, at + length): copied from
+// old[from, ...], or carried as it is when `from` is negative.
+struct Piece {
+    qsizetype at = 0, length = 0, from = -1;
+};
+
+constexpr qsizetype kBlock = 4096;
+
+// How far a[] and b[] agree, forwards from their start.
+qsizetype agreeForward(const char* a, const char* b, qsizetype n) {
+    qsizetype i = 0;
+    while (i + kBlock <= n && std::memcmp(a + i, b + i, size_t(kBlock)) == 0)
+        i += kBlock;
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+// How far a[] and b[] agree, backwards from a[-1] and b[-1].
+qsizetype agreeBackward(const char* a, const char* b, qsizetype n) {
+    qsizetype i = 0;
+    while (i + kBlock <= n && std::memcmp(a - i - kBlock, b - i - kBlock, size_t(kBlock)) == 0)
+        i += kBlock;
+    while (i < n && a[-i - 1] == b[-i - 1])
+        ++i;
+    return i;
+}
+
+// Splits now[begin, end) into runs found in `old` and runs carried as they
+// are. A run is looked for by the bytes in the middle of the span; the
+// searches are bounded, so a region of wholly new bytes costs a few scans.
+class PieceFinder {
+public:
+    PieceFinder(const QByteArray& old, const QByteArray& now) : fOld(old), fNow(now) {}
+
+    std::vector<Piece> find() {
+        split(0, fNow.size(), 0);
+        return std::move(fPieces);
+    }
+
+private:
+    static constexpr qsizetype kAnchor = 64;    // bytes looked for
+    static constexpr qsizetype kSmallest = 512; // a shorter span is carried
+    static constexpr int kDeepest = 4;
+    static constexpr int kSearches = 16;
+
+    void split(qsizetype begin, qsizetype end, int depth) {
+        if (end - begin >= kSmallest && depth <= kDeepest && fSearches < kSearches &&
+            fOld.size() >= kAnchor) {
+            ++fSearches;
+            const qsizetype anchor = begin + (end - begin - kAnchor) / 2;
+            const char* old = fOld.constData();
+            const char* now = fNow.constData();
+            if (const void* hit =
+                    ::memmem(old, size_t(fOld.size()), now + anchor, size_t(kAnchor))) {
+                const qsizetype found = static_cast<const char*>(hit) - old;
+                const qsizetype back =
+                    agreeBackward(now + anchor, old + found, std::min(anchor - begin, found));
+                const qsizetype ahead =
+                    kAnchor + agreeForward(now + anchor + kAnchor, old + found + kAnchor,
+                                           std::min(end - anchor, fOld.size() - found) - kAnchor);
+                split(begin, anchor - back, depth + 1);
+                fPieces.push_back({anchor - back, back + ahead, found - back});
+                split(anchor + ahead, end, depth + 1);
+                return;
+            }
+        }
+        if (begin == end) return;
+        if (!fPieces.empty() && fPieces.back().from < 0)
+            fPieces.back().length += end - begin;
+        else
+            fPieces.push_back({begin, end - begin, -1});
+    }
+
+    const QByteArray& fOld;
+    const QByteArray& fNow;
+    std::vector<Piece> fPieces;
+    int fSearches = 0;
+};
+
 // Writes the journal to `fd` as QDataStream would serialize it, followed by
 // the SHA-256 of those bytes, without gathering the copies of every file in
-// one array first: the fields go through a small buffer, the old and new
-// bytes straight from the plans.
+// one array first: the fields go through small buffers, the old and new
+// bytes straight from the plans. The hash is taken on a second thread while
+// the bytes are written.
 bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
-    Digest hash(Digest::Kind::Sha256);
-    QByteArray pending; // fields not yet written
+    std::vector<QByteArrayView> spans; // the journal, in order
+    std::deque<QByteArray> fields;     // the spans that are not the plans' own bytes
+    QByteArray pending;                // fields not yet in a span
     auto encode = [&pending](const auto& write) {
         QByteArray bytes;
         QDataStream out(&bytes, QIODevice::WriteOnly);
@@ -62,24 +154,26 @@ bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
         write(out);
         pending += bytes;
     };
-    auto put = [&](const char* bytes, qsizetype length) {
-        hash.addData(bytes, size_t(length));
-        return FileIO::writeAll(fd, bytes, size_t(length));
-    };
     auto flush = [&] {
-        const bool ok = put(pending.constData(), pending.size());
-        pending.clear();
-        return ok;
+        if (pending.isEmpty()) return;
+        fields.push_back(std::move(pending));
+        spans.push_back(fields.back());
+        pending = QByteArray();
     };
-    // A large array: its length as QDataStream writes it, then its bytes.
+    // Bytes as QDataStream writes a QByteArray: its length, then the bytes;
+    // large ones straight from where they are.
     constexpr qsizetype kInline = 4096;
-    auto putArray = [&](const QByteArray& bytes) {
-        if (bytes.isNull() || bytes.size() < kInline) {
-            encode([&](QDataStream& out) { out << bytes; });
-            return true;
+    auto putBytes = [&](const char* bytes, qsizetype length) {
+        if (length < kInline) {
+            encode([&](QDataStream& out) {
+                out << quint32(length);
+                out.writeRawData(bytes, int(length));
+            });
+            return;
         }
-        encode([&](QDataStream& out) { out << quint32(bytes.size()); });
-        return flush() && put(bytes.constData(), bytes.size());
+        encode([&](QDataStream& out) { out << quint32(length); });
+        flush();
+        spans.emplace_back(bytes, length);
     };
     encode([&](QDataStream& out) { out << kMagic << quint32(plans.size()); });
     for (const SavePlan* plan : plans) {
@@ -89,17 +183,87 @@ bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
                 << quint64(plan->newSize) << quint32(plan->regions.size());
         });
         for (const SaveRegion& r : plan->regions) {
+            const std::vector<Piece> pieces = PieceFinder(r.old, r.bytes).find();
             encode([&](QDataStream& out) { out << quint64(r.offset); });
-            if (!putArray(r.old) || !putArray(r.bytes)) return false;
+            putBytes(r.old.constData(), r.old.size());
+            encode([&](QDataStream& out) {
+                out << quint32(r.bytes.size()) << quint32(pieces.size());
+            });
+            for (const Piece& piece : pieces) {
+                if (piece.from >= 0) {
+                    encode([&](QDataStream& out) {
+                        out << quint8(1) << quint32(piece.from) << quint32(piece.length);
+                    });
+                    continue;
+                }
+                encode([&](QDataStream& out) { out << quint8(0); });
+                putBytes(r.bytes.constData() + piece.at, piece.length);
+            }
         }
     }
-    if (!flush()) return false;
+    flush();
+
+    Digest hash(Digest::Kind::Sha256);
+    auto hashAll = [&hash, &spans] {
+        for (const QByteArrayView span : spans)
+            hash.addData(span.data(), size_t(span.size()));
+    };
+    std::thread hasher;
+    try {
+        hasher = std::thread(hashAll);
+    } catch (const std::system_error&) {
+        hashAll();
+    }
+    bool ok = true;
+    for (const QByteArrayView span : spans)
+        if (ok) ok = FileIO::writeAll(fd, span.data(), size_t(span.size()));
+    const int error = errno;
+    if (hasher.joinable()) hasher.join();
+    errno = error;
+    if (!ok) return false;
     const QByteArray sum = hash.result();
     if (sum.size() != kHashLen) {
         errno = EIO;
         return false;
     }
     return FileIO::writeAll(fd, sum.constData(), size_t(sum.size()));
+}
+
+// Bytes as putBytes() wrote them; false past the end of the journal.
+bool readBytes(QDataStream& in, qsizetype left, QByteArray* bytes) {
+    quint32 length = 0;
+    in >> length;
+    if (in.status() != QDataStream::Ok || qsizetype(length) > left) return false;
+    bytes->resize(qsizetype(length));
+    return in.readRawData(bytes->data(), int(length)) == int(length);
+}
+
+// A region of the second format: its old bytes, then its new ones as pieces.
+bool readRegion(QDataStream& in, qsizetype left, Region* region) {
+    quint32 length = 0, pieces = 0;
+    in >> region->offset;
+    if (!readBytes(in, left, &region->old)) return false;
+    in >> length >> pieces;
+    if (in.status() != QDataStream::Ok) return false;
+    QByteArray literal;
+    for (quint32 p = 0; p < pieces; ++p) {
+        quint8 kind = 0;
+        in >> kind;
+        if (in.status() != QDataStream::Ok) return false;
+        if (kind == 0) {
+            if (!readBytes(in, left, &literal)) return false;
+            region->now += literal;
+        } else {
+            quint32 from = 0, run = 0;
+            in >> from >> run;
+            if (kind != 1 || in.status() != QDataStream::Ok ||
+                quint64(from) + run > quint64(region->old.size()))
+                return false;
+            region->now.append(region->old.constData() + from, qsizetype(run));
+        }
+        if (region->now.size() > qsizetype(length)) return false;
+    }
+    return region->now.size() == qsizetype(length);
 }
 
 // Null when the bytes are not a whole journal.
@@ -113,7 +277,8 @@ std::optional<std::vector<Entry>> parse(const QByteArray& bytes) {
     QByteArray magic;
     quint32 count = 0;
     in >> magic >> count;
-    if (magic != kMagic) return std::nullopt;
+    if (magic != kMagic && magic != kMagicV1) return std::nullopt;
+    const bool pieces = magic == kMagic;
     std::vector<Entry> entries;
     for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
         Entry e;
@@ -121,7 +286,11 @@ std::optional<std::vector<Entry>> parse(const QByteArray& bytes) {
         in >> e.path >> e.device >> e.inode >> e.oldSize >> e.newSize >> regions;
         for (quint32 r = 0; r < regions && in.status() == QDataStream::Ok; ++r) {
             Region region;
-            in >> region.offset >> region.old >> region.now;
+            if (pieces) {
+                if (!readRegion(in, payload.size(), &region)) return std::nullopt;
+            } else {
+                in >> region.offset >> region.old >> region.now;
+            }
             e.regions.push_back(std::move(region));
         }
         entries.push_back(std::move(e));
@@ -191,12 +360,13 @@ Outcome finishEntry(const Entry& e) {
 }
 
 bool isOurs(const QByteArray& name) {
-    return name.startsWith(kPrefix) && name.endsWith(kSuffix);
+    return (name.startsWith(kPrefix) || name.startsWith(kPrefixV1)) && name.endsWith(kSuffix);
 }
 
-// The pid in ".trovix-tags-<pid>-<n>.journal".
+// The pid in ".trovix-rollback-<pid>-<n>.journal" (or ".trovix-tags-...").
 long ownerOf(const QByteArray& name) {
-    const QByteArray rest = name.mid(qsizetype(sizeof kPrefix - 1));
+    const QByteArray rest =
+        name.mid(qsizetype(name.startsWith(kPrefix) ? sizeof kPrefix - 1 : sizeof kPrefixV1 - 1));
     bool ok = false;
     const long pid = long(rest.left(rest.indexOf('-')).toLongLong(&ok));
     return ok ? pid : 0;
@@ -214,6 +384,19 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
                             QString* why) {
     // Written under its own name and synced once: a journal cut short by
     // a crash fails its checksum, and nothing was overwritten under it.
+    if (fFd >= 0) {
+        // A later group of the same save: the files of the last one are on
+        // disk, so their copies may go. The file is written over, not
+        // removed and made anew: where freed blocks are discarded, the next
+        // sync would wait for that.
+        const off_t end = ::lseek(fFd, 0, SEEK_SET) == 0 && writeJournal(fFd, plans)
+                              ? ::lseek(fFd, 0, SEEK_CUR)
+                              : off_t(-1);
+        if (end >= 0 && ::ftruncate(fFd, end) == 0 && ::fsync(fFd) == 0) return true;
+        *why = FileIO::errnoText(errno);
+        remove();
+        return false;
+    }
     const QByteArray stem =
         QFile::encodeName(folder) + '/' + kPrefix + QByteArray::number(qlonglong(::getpid())) + '-';
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -222,8 +405,12 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) break;
         // Held until the journal is removed: recovery leaves a held journal
-        // alone. fsync, not fdatasync: the new name must last too.
-        if (::flock(fd, LOCK_EX) == 0 && writeJournal(fd, plans) && ::fsync(fd) == 0) {
+        // alone. Its name must last as well as its bytes, or a power cut
+        // could leave torn files and no journal to find: the folder is
+        // synced too (where a folder cannot be synced, EINVAL, there is no
+        // more to be had).
+        if (::flock(fd, LOCK_EX) == 0 && writeJournal(fd, plans) && ::fsync(fd) == 0 &&
+            (FileIO::syncFolder(QFile::encodeName(folder)) || errno == EINVAL)) {
             fPath = path;
             fFd = fd;
             return true;
@@ -236,6 +423,13 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
     }
     *why = FileIO::errnoText(errno);
     return false;
+}
+
+void RollbackJournal::keep() {
+    if (fFd < 0) return;
+    ::close(fFd);
+    fFd = -1;
+    fPath.clear();
 }
 
 void RollbackJournal::remove() {

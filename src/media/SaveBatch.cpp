@@ -204,6 +204,9 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
         if (progress) progress(job.index);
     };
 
+    // One journal for the save: each group writes over the copies of the
+    // one before, whose files are on disk by then.
+    RollbackJournal journal;
     for (int next = 0; next < count && !askStop();) {
         // 1. Plan a group.
         std::vector<std::unique_ptr<Job>> group;
@@ -238,7 +241,6 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
         for (auto& job : group)
             if (pending(*job) && job->plan.kind == SavePlan::Kind::InPlace)
                 inPlace.push_back(&job->plan);
-        RollbackJournal journal;
         if (!inPlace.empty()) {
             SaveSteps::step("tags-journal");
             QString why;
@@ -339,11 +341,8 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
         for (const QString& folder : folders)
             FileIO::syncFolder(QFile::encodeName(folder));
 
-        // 7. Every write of the group is on disk: the rollback copies go.
-        if (journal.isOpen() && !keepJournal) {
-            SaveSteps::step("tags-journal-remove");
-            journal.remove();
-        }
+        // Some file could not be put back: its copies stay for recovery.
+        if (keepJournal) journal.keep();
 
         for (auto& job : group) {
             if (pending(*job)) decide(*job, FileSaveOutcome::Code::Saved);
@@ -353,6 +352,11 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
             job->file->fLastError = job->outcome.ok() ? QString() : job->outcome.reason;
             outcomes[size_t(job->index)] = job->outcome;
         }
+    }
+    // 7. Every write is on disk: the rollback copies go.
+    if (journal.isOpen()) {
+        SaveSteps::step("tags-journal-remove");
+        journal.remove();
     }
     return outcomes;
 }

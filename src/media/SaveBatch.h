@@ -31,14 +31,16 @@ struct FileSaveOutcome {
 //  1. plan: each file decides between an in-place write (the bytes it will
 //     overwrite, its old size) and a whole-file rewrite, or refuses;
 //  2. the rollback copies of every in-place write go into one journal, which
-//     is synced, with its folder, before any byte is overwritten;
+//     is synced, with its folder, before any byte is overwritten (a later
+//     group writes over the copies of the one before, whose files are on
+//     disk by then);
 //  3. every file is written: in place, or a new hidden copy beside it;
-//  4. every written file is checked (parsed, its audio compared by hashes of
-//     a few pieces); a file that fails gets its old bytes back, a copy that
-//     fails is removed;
+//  4. every written file is checked (its new tags read back or parsed, its
+//     audio compared by hashes of a few pieces); a file that fails gets its
+//     old bytes back, a copy that fails is removed;
 //  5. one sync for all of them (syncfs, or fdatasync of each of a few);
 //  6. the new copies replace their files, and their folders are synced;
-//  7. the journal is removed.
+//  7. after the last group, the journal is removed.
 // SaveSteps::step() is announced before each step that changes the disk:
 // "tags-journal", "tags-write", "tags-copy", "tags-restore", "tags-sync",
 // "tags-replace", "tags-journal-remove".

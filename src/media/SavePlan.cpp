@@ -1,5 +1,6 @@
 #include "media/SavePlan.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -28,13 +29,27 @@ qsizetype commonEnd(const char* a, const char* b, qsizetype n) {
 
 } // namespace
 
-void SavePlan::addChangedBytes(uint64_t offset, const QByteArray& old, const QByteArray& now) {
+void SavePlan::addChangedBytes(uint64_t offset, QByteArray old, QByteArray now) {
     const qsizetype shared = qMin(old.size(), now.size());
     const qsizetype first = commonStart(old.constData(), now.constData(), shared);
     if (first == shared && old.size() == now.size()) return;
     qsizetype last = now.size();
     if (old.size() == now.size())
         last -= commonEnd(old.constData() + first, now.constData() + first, shared - first);
-    regions.push_back({offset + uint64_t(first), now.mid(first, last - first),
-                       old.mid(first, qMin(last, old.size()) - first)});
+    // Cut to the changed span in place: taking bytes off the front of an
+    // array nobody else holds moves no bytes, where a copy would copy the
+    // whole span (a cover, often). A span much shorter than its array is
+    // copied, so that the plan does not hold the rest (padding, say).
+    auto cut = [first](QByteArray& bytes, qsizetype end) {
+        const qsizetype span = end - first;
+        if (bytes.size() - span > std::max<qsizetype>(span / 4, kBlock)) {
+            bytes = bytes.mid(first, span);
+            return;
+        }
+        bytes.truncate(end);
+        bytes.remove(0, first);
+    };
+    cut(old, qMin(last, old.size()));
+    cut(now, last);
+    regions.push_back({offset + uint64_t(first), std::move(now), std::move(old)});
 }

@@ -38,7 +38,8 @@ struct SavePlan {
     uint64_t newSize = 0;
     // Adds the part of `now` that differs from `old` (same length) at
     // `offset`, so the journal and the write carry only changed bytes.
-    void addChangedBytes(uint64_t offset, const QByteArray& old, const QByteArray& now);
+    // Arrays handed over (moved) are cut down where they are, not copied.
+    void addChangedBytes(uint64_t offset, QByteArray old, QByteArray now);
 
     // Rewrite: writes the complete new file to `out`, reading the old one
     // from `in`; false with the reason in *why.

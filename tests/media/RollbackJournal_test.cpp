@@ -1,24 +1,30 @@
 #include "media/MusicFile.h"
 #include "media/RollbackJournal.h"
 #include "media/SaveBatch.h"
+#include "media/SavePlan.h"
 #include "support/ForkedSave.h"
 #include "support/M4aChecks.h"
 #include "system/SaveSteps.h"
 
+#include <QCryptographicHash>
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 QStringList journals(const QString& dir) {
-    return QDir(dir).entryList({QStringLiteral(".trovix-tags-*.journal")},
-                               QDir::Files | QDir::Hidden);
+    return QDir(dir).entryList(
+        {QStringLiteral(".trovix-rollback-*.journal"), QStringLiteral(".trovix-tags-*.journal")},
+        QDir::Files | QDir::Hidden);
 }
 
 void retitle(const QString& path) {
@@ -27,7 +33,103 @@ void retitle(const QString& path) {
     file->commitTags();
 }
 
+// A journal as the first format wrote it, for one file whose bytes at
+// `offset` change from `old` to `now`: every region's old and new bytes,
+// then the SHA-256 of all of it.
+QByteArray firstFormatJournal(const QString& path, qint64 offset, const QByteArray& old,
+                              const QByteArray& now) {
+    struct stat st {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    out << QByteArrayLiteral("TROVIX-ROLLBACK-1") << quint32(1) << QFile::encodeName(path)
+        << quint64(st.st_dev) << quint64(st.st_ino) << quint64(st.st_size) << quint64(st.st_size)
+        << quint32(1) << quint64(offset) << old << now;
+    return bytes + QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
 } // namespace
+
+TEST(RollbackJournal, AJournalOfTheFirstFormatIsStillFinished) {
+    // Left by an older build: a torn file gets its old bytes back, a file
+    // holding all of its new bytes keeps them, one changed since is left alone.
+    const QByteArray old = QByteArray(6000, 'o') + "old tail";
+    const QByteArray now = QByteArray(6000, 'n') + "new tail";
+    const struct {
+        const char* name;
+        QByteArray found; // at the region after the kill
+        bool restored;
+    } cases[] = {
+        {"torn", now.left(3000) + old.mid(3000), true},
+        {"all new", now, false},
+        {"changed since", now.left(3000) + QByteArray(old.size() - 3000, 't'), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString song = dir.filePath(QStringLiteral("song.mp3"));
+        const QByteArray head(100, 'h'), tail(200, 'a');
+        ASSERT_TRUE(writeBytes(song, head + c.found + tail));
+        const QString journal = dir.filePath(QStringLiteral(".trovix-tags-1-1.journal"));
+        ASSERT_TRUE(writeBytes(journal, firstFormatJournal(song, head.size(), old, now)));
+        EXPECT_EQ(SaveBatch::recover(dir.path()),
+                  c.restored ? QStringList{QStringLiteral("song.mp3")} : QStringList());
+        EXPECT_EQ(readBytes(song), head + (c.restored ? old : c.found) + tail);
+        EXPECT_EQ(journals(dir.path()), QStringList());
+    }
+}
+
+TEST(RollbackJournal, ATornRegionIsPutBackWhateverItsNewBytesLookLike) {
+    // The journal keeps a region's new bytes as runs of its old ones and
+    // what is new; recovery must rebuild them exactly to tell a torn write
+    // from another program's change.
+    QRandomGenerator random(11);
+    auto noise = [&random](qsizetype n) {
+        QByteArray bytes(n, Qt::Uninitialized);
+        for (char& c : bytes)
+            c = char(random.bounded(256));
+        return bytes;
+    };
+    const QByteArray cover = noise(40000), other = noise(30000);
+    const struct {
+        const char* name;
+        QByteArray old, now;
+    } cases[] = {
+        {"moved back", "title" + cover + QByteArray(100, '\0'),
+         "a longer title" + cover + QByteArray(91, '\0')},
+        {"moved ahead", "a longer title" + cover + QByteArray(91, '\0'),
+         "title" + cover + QByteArray(100, '\0')},
+        {"swapped", cover + other, other + cover},
+        {"all new", cover, noise(cover.size())},
+        {"short", "old", "new"},
+        {"runs of one byte", QByteArray(9000, 'p') + "x", "y" + QByteArray(9000, 'p')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(c.old.size(), c.now.size());
+        QTemporaryDir dir;
+        const QString song = dir.filePath(QStringLiteral("song.mp3"));
+        const QByteArray head(100, 'h'), tail(200, 'a');
+        ASSERT_TRUE(writeBytes(song, head + c.old + tail));
+        SavePlan plan;
+        plan.kind = SavePlan::Kind::InPlace;
+        plan.target = song;
+        ASSERT_EQ(::stat(QFile::encodeName(song).constData(), &plan.seen), 0);
+        plan.newSize = uint64_t(plan.seen.st_size);
+        plan.regions.push_back({uint64_t(head.size()), c.now, c.old});
+        {
+            RollbackJournal journal; // closed without removal, as by a crash
+            QString why;
+            ASSERT_TRUE(journal.write(dir.path(), {&plan}, &why)) << why.toStdString();
+        }
+        const qsizetype middle = c.now.size() / 2 + 1;
+        ASSERT_TRUE(writeBytes(song, head + c.now.left(middle) + c.old.mid(middle) + tail));
+        EXPECT_EQ(SaveBatch::recover(dir.path()), QStringList{QStringLiteral("song.mp3")});
+        EXPECT_EQ(readBytes(song), head + c.old + tail);
+        EXPECT_EQ(journals(dir.path()), QStringList());
+    }
+}
 
 TEST(RollbackJournal, AJournalCutShortIsRemovedOnceItsSaveIsGone) {
     QTemporaryDir dir;

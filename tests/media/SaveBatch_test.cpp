@@ -212,6 +212,54 @@ TEST_F(SaveBatchTest, ATornInPlaceWriteIsPutBack) {
     }
 }
 
+TEST_F(SaveBatchTest, ALaterGroupWritesOverTheJournalOfTheOneBefore) {
+    // 257 files: two groups, one journal. A kill between or inside the
+    // groups leaves every file old or new, and a torn file of the second
+    // group is put back from the journal written over the first's copies.
+    const Album album{
+        "two groups", [](const QString& d) {
+            for (int i = 0; i < 257; ++i)
+                if (!mp3WithRoom(d + QStringLiteral("/%1.mp3").arg(i, 3, 10, QChar(u'0'))))
+                    return false;
+            return true;
+        }};
+    const Learned learned = learn(album);
+    ASSERT_EQ(learned.steps.count(u"tags-journal"_qs), 2);
+    ASSERT_EQ(learned.steps.count(u"tags-journal-remove"_qs), 1);
+    const qsizetype second = learned.steps.lastIndexOf(u"tags-journal"_qs);
+    const qsizetype secondSync = learned.steps.lastIndexOf(u"tags-sync"_qs);
+    for (const qsizetype at : {second, second + 1, second + 2, secondSync,
+                               learned.steps.indexOf(u"tags-journal-remove"_qs)}) {
+        SCOPED_TRACE(QStringLiteral("killed before step %1, %2")
+                         .arg(at)
+                         .arg(learned.steps[at])
+                         .toStdString());
+        QTemporaryDir dir;
+        ASSERT_TRUE(album.make(dir.path()));
+        ASSERT_TRUE(saveDyingAt(dir.path(), album, int(at)));
+        const QString last = dir.path() + QStringLiteral("/256.mp3");
+        const QByteArray was = learned.old.at(QStringLiteral("256.mp3"));
+        if (at == secondSync) {
+            QByteArray bytes = readBytes(last);
+            ASSERT_EQ(bytes, learned.now.at(QStringLiteral("256.mp3")));
+            // Its last changed byte never reached the disk.
+            qsizetype changed = std::min(bytes.size(), was.size()) - 1;
+            while (bytes[changed] == was[changed])
+                --changed;
+            bytes[changed] = was[changed];
+            ASSERT_TRUE(writeBytes(last, bytes));
+            EXPECT_EQ(SaveBatch::recover(dir.path()), QStringList{QStringLiteral("256.mp3")});
+            EXPECT_EQ(readBytes(last), was);
+        }
+        SaveBatch::recover(dir.path());
+        for (const auto& [name, bytes] : contents(dir.path())) {
+            SCOPED_TRACE(name.toStdString());
+            EXPECT_TRUE(bytes == learned.old.at(name) || bytes == learned.now.at(name));
+        }
+        EXPECT_EQ(strays(dir.path()), QStringList());
+    }
+}
+
 TEST_F(SaveBatchTest, AFolderPaysForDurabilityOnce) {
     for (int i = 0; i < 6; ++i) {
         ASSERT_TRUE(mp3WithRoom(fDir.filePath(QStringLiteral("%1.mp3").arg(i))));
@@ -294,6 +342,31 @@ TEST_F(SaveBatchTest, AWriteThatDoesNotReadBackIsUndone) {
         EXPECT_EQ(readBytes(path), spoiled); // the tags as they were
         EXPECT_EQ(strays(dir.path()), QStringList());
     }
+}
+
+TEST_F(SaveBatchTest, ATagThatDoesNotReadBackIsUndone) {
+    // The new tag is spoiled once written (before the file's next write):
+    // reading back what was written finds it, and the old tags go back.
+    const Album& album = albums()[0]; // MP3 in place: the tag, then the ID3v1 tag
+    ASSERT_TRUE(album.make(fDir.path()));
+    const QString path = fDir.filePath(QStringLiteral("a.mp3"));
+    const QByteArray before = readBytes(path);
+    int writes = 0;
+    SaveSteps::setHook([&](const char* step) {
+        if (qstrcmp(step, "tags-write") != 0 || ++writes != 2) return;
+        QByteArray bytes = readBytes(path);
+        const qsizetype title = bytes.indexOf("A new title");
+        ASSERT_GT(title, 0);
+        bytes[title] = 'X';
+        ASSERT_TRUE(writeBytes(path, bytes));
+    });
+    const auto outcomes = saveFolder(fDir.path(), album);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].code, FileSaveOutcome::Code::Failed);
+    EXPECT_TRUE(outcomes[0].reason.contains(u"did not read back"))
+        << outcomes[0].reason.toStdString();
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(strays(fDir.path()), QStringList());
 }
 
 TEST_F(SaveBatchTest, AFileChangedByAnotherProgramIsNotWrittenOver) {
