@@ -300,6 +300,9 @@ private:
                 const QString path = fReport.folder + QLatin1Char('/') + o.finalName;
                 if (o.music->path() != path) o.music->refreshAfterRename(path);
                 r.readBack = AudioTrack::initWithFile(path, std::move(o.music));
+                // A file object keeps the numbers it read when opened; the
+                // record shows those it wrote.
+                r.readBack->setTrack(o.file->track, o.file->trackCount);
             }
             fReport.files << r;
             fSteps.bump();

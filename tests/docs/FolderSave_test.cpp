@@ -160,6 +160,10 @@ TEST(FolderSave, TrackNumberIsThePositionSoAFileAfterAPlaceholderSkipsItsNumber)
     ASSERT_TRUE(three);
     EXPECT_EQ(three->getTrackNum(), 3u);
     EXPECT_EQ(three->getMaxTracks(), 3u);
+    // The window's record holds the numbers written, not those read before.
+    const AudioTrackRef record = doc.trackArray().objectAtIndex(2);
+    EXPECT_EQ(record->getTrackNum(), 3u);
+    EXPECT_EQ(record->getMaxTracks(), 3u);
 }
 
 TEST(FolderSave, MixedFolderOfMp3M4aAndFlacOpensSavesAndRenames) {
