@@ -3,7 +3,6 @@
 #include "docs/FolderBackup.h"
 #include "docs/RenameAlerts.h"
 #include "docs/RenameJournal.h"
-#include "media/MP3File.h"
 #include "media/MusicFile.h"
 #include "media/SaveBatch.h"
 #include "system/FolderLock.h"
@@ -77,24 +76,12 @@ private:
         step(QStringLiteral("Re-tagging..."));
         const QFileInfo info(fPlan.path);
         const QString name = info.fileName();
-        std::shared_ptr<MusicFile> music = MusicFile::newMusicFileWithPath(fPlan.path);
+        std::shared_ptr<MusicFile> music = fPlan.tags.openTagged(
+            fPlan.path, fPlan.haveOpened ? &fPlan.opened : nullptr, fPlan.options);
         if (!music) {
             fail(name, QStringLiteral("The file could not be read again for saving."));
             return;
         }
-        // A change another program made since the window read the file is
-        // refused as it would be on the window's own file object.
-        if (fPlan.haveOpened) music->takeOpenedState(fPlan.opened);
-        if (auto* mp3 = dynamic_cast<MP3File*>(music.get())) {
-            mp3->setTagVersion(fPlan.options.tagVersion);
-            mp3->setHomePage(fPlan.options.homePage);
-        }
-        music->tagArtist(fPlan.artist);
-        music->tagAlbum(fPlan.album);
-        music->tagYearStr(fPlan.year);
-        music->tagGenre(fPlan.genre);
-        music->tagTitle(fPlan.title);
-        music->tagTrackNum(fPlan.track, fPlan.trackCount);
         if (!fPlan.cover.isEmpty()) fPlan.cover.applyTo(*music, fPlan.pictureFormat, false);
         SaveBatch batch(info.absolutePath());
         batch.add(music.get());

@@ -2,6 +2,7 @@
 
 #include "art/CoverToStore.h"
 #include "docs/DocumentBase.h"
+#include "docs/NewTags.h"
 #include "docs/SaveOptions.h"
 #include "model/AudioTrack.h"
 #include "system/AlertHost.h"
@@ -36,8 +37,7 @@ struct FileSavePlan {
     QString path; // the file now
     // False when there is nothing to write (no writable file, no title).
     bool write = false;
-    QString artist, album, year, genre, title;
-    int track = 0, trackCount = 0;
+    NewTags tags;
     QByteArray pictureFormat; // the file's own (MusicFile::imageFormat)
     struct stat opened {};    // the record's file as it was read
     bool haveOpened = false;

@@ -6,7 +6,6 @@
 #include "docs/DocumentHost.h"
 #include "media/MusicFile.h"
 #include "model/NameTemplate.h"
-#include "model/TextNumbers.h"
 #include "text/MacRoman.h"
 
 #include <QFileInfo>
@@ -83,13 +82,14 @@ FileSavePlan FileTagDocument::makeSavePlan() const {
         return plan;
     plan.write = true;
     plan.path = fSong->getPath();
-    plan.title = fTitleTextField;
-    plan.artist = fArtistTextField;
-    plan.album = fAlbumTextField;
-    plan.year = fYearTextField;
-    plan.genre = fGenreTextField;
-    plan.track = numberOf(fTrack1TextField);
-    plan.trackCount = numberOf(fTrack2TextField);
+    NewTags& tags = plan.tags;
+    tags.title = fTitleTextField;
+    tags.artist = fArtistTextField;
+    tags.album = fAlbumTextField;
+    tags.year = fYearTextField;
+    tags.genre = fGenreTextField;
+    tags.track = numberOf(fTrack1TextField);
+    tags.trackCount = numberOf(fTrack2TextField);
     const std::shared_ptr<MusicFile> file = fSong->musicFile();
     plan.pictureFormat = file->imageFormat();
     plan.haveOpened = file->openedState(&plan.opened);
@@ -104,15 +104,10 @@ FileSavePlan FileTagDocument::makeSavePlan() const {
         // with the new tags, so the record itself changes only when the file
         // did.
         AudioTrack named = *fSong;
-        named.setArtist(plan.artist);
-        named.setAlbum(plan.album);
-        named.setYearStr(YearText(plan.year));
-        named.setGenre(plan.genre);
-        named.setTitle(plan.title);
-        named.setNewTitle(plan.title);
-        named.setAlbumDetails_Title(plan.title);
-        named.setRow(uint32_t(plan.track - 1));
-        named.setTrack(plan.track, plan.trackCount);
+        tags.setOn(named);
+        named.setNewTitle(tags.title);
+        named.setAlbumDetails_Title(tags.title);
+        named.setRow(uint32_t(tags.track - 1));
         plan.newName = named.getNewFileName(plan.options.naming, AudioTrack::kSingleFile);
         plan.numberedName = named.getTempFileName(plan.options.naming, AudioTrack::kSingleFile);
         plan.nameLimit = NameTemplate::lengthLimit(AudioTrack::kFileName | AudioTrack::kSingleFile,
@@ -137,13 +132,13 @@ void FileTagDocument::applySaveReport(const FileSavePlan& plan, const FileSaveRe
         postAlert(a.title, a.message);
     if (!report.reachedWrite) return;
     if (report.readBack && fSong) {
-        fSong->setNewTitle(plan.title);
-        fSong->setAlbumDetails_Title(plan.title);
-        fSong->setRow(uint32_t(plan.track - 1));
+        fSong->setNewTitle(plan.tags.title);
+        fSong->setAlbumDetails_Title(plan.tags.title);
+        fSong->setRow(uint32_t(plan.tags.track - 1));
         fSong->adoptFile(*report.readBack);
         // The file object's numbers stay as they were read when the track
         // is tagged; the record shows what was written.
-        fSong->setTrack(plan.track, plan.trackCount);
+        fSong->setTrack(plan.tags.track, plan.tags.trackCount);
     }
     fDocPath = report.path;
     fSaveFailures = report.failures;

@@ -3,7 +3,6 @@
 #include "docs/FolderBackup.h"
 #include "docs/RenameAlerts.h"
 #include "docs/RenameJournal.h"
-#include "media/MP3File.h"
 #include "media/MusicFile.h"
 #include "media/SaveBatch.h"
 #include "system/FolderLock.h"
@@ -118,24 +117,12 @@ private:
         bool coverWritten = false, coverTried = false;
         for (const FolderSavePlan::File& f : fPlan.files) {
             const QString path = folder + QLatin1Char('/') + f.name;
-            std::shared_ptr<MusicFile> music = MusicFile::newMusicFileWithPath(path);
+            std::shared_ptr<MusicFile> music =
+                f.tags.openTagged(path, f.haveOpened ? &f.opened : nullptr, fPlan.options);
             if (!music) {
                 fail(f.name, QStringLiteral("The file could not be read again for saving."));
                 continue;
             }
-            // Changes made by another program since the window read the
-            // file are refused as they would be on that file object.
-            if (f.haveOpened) music->takeOpenedState(f.opened);
-            if (auto* mp3 = dynamic_cast<MP3File*>(music.get())) {
-                mp3->setTagVersion(fPlan.options.tagVersion);
-                mp3->setHomePage(fPlan.options.homePage);
-            }
-            music->tagArtist(f.artist);
-            music->tagAlbum(f.album);
-            music->tagYearStr(f.year);
-            music->tagGenre(f.genre);
-            music->tagTitle(f.title);
-            music->tagTrackNum(f.track, f.trackCount);
             if (!fPlan.cover.isEmpty()) {
                 // Every track of a save asks for the same cover file: it is
                 // written once.
@@ -302,7 +289,7 @@ private:
                 r.readBack = AudioTrack::initWithFile(path, std::move(o.music));
                 // A file object keeps the numbers it read when opened; the
                 // record shows those it wrote.
-                r.readBack->setTrack(o.file->track, o.file->trackCount);
+                r.readBack->setTrack(o.file->tags.track, o.file->tags.trackCount);
             }
             fReport.files << r;
             fSteps.bump();

@@ -2,6 +2,7 @@
 
 #include "art/CoverToStore.h"
 #include "docs/DocumentBase.h"
+#include "docs/NewTags.h"
 #include "docs/SaveOptions.h"
 #include "model/AudioTrack.h"
 #include "model/CustomTag.h"
@@ -43,8 +44,7 @@ struct FolderSavePlan {
     struct File {
         qsizetype row = -1;
         QString name; // in the folder now
-        QString artist, album, year, genre, title;
-        int track = 0, trackCount = 0;
+        NewTags tags;
         QByteArray pictureFormat; // the file's own (MusicFile::imageFormat)
         struct stat opened {};    // the record's file as it was read
         bool haveOpened = false;

@@ -8,7 +8,6 @@
 #include "docs/FolderSavePlan.h"
 #include "media/MusicFile.h"
 #include "model/NameTemplate.h"
-#include "model/TextNumbers.h"
 #include "text/MacRoman.h"
 
 #include <QFileInfo>
@@ -159,22 +158,17 @@ FolderSavePlan TrovixDocument::makeSavePlan() {
         FolderSavePlan::File f;
         f.row = p;
         f.name = t->getFileName();
-        f.artist = fVariousArtists ? t->getNewArtist() : fOldArtist;
-        f.album = fOldAlbum;
-        f.year = fOldYear;
-        f.genre = fOldGenre;
-        f.title = t->getNewTitle();
-        f.track = p + 1;
-        f.trackCount = count;
+        f.tags.artist = fVariousArtists ? t->getNewArtist() : fOldArtist;
+        f.tags.album = fOldAlbum;
+        f.tags.year = fOldYear;
+        f.tags.genre = fOldGenre;
+        f.tags.title = t->getNewTitle();
+        f.tags.track = p + 1;
+        f.tags.trackCount = count;
         f.pictureFormat = t->musicFile()->imageFormat();
         f.haveOpened = t->musicFile()->openedState(&f.opened);
         if (!pictureFormats.contains(f.pictureFormat)) pictureFormats << f.pictureFormat;
-        copy->setArtist(f.artist);
-        copy->setAlbum(f.album);
-        copy->setYearStr(YearText(f.year));
-        copy->setGenre(f.genre);
-        copy->setTitle(f.title);
-        copy->setTrack(f.track, f.trackCount);
+        f.tags.setOn(*copy);
         if (options.renameTracks) {
             f.newName = copy->getNewFileName(options.naming, flags);
             f.numberedName = copy->getTempFileName(options.naming, flags);

@@ -64,28 +64,6 @@ struct Piece {
     qsizetype at = 0, length = 0, from = -1;
 };
 
-constexpr qsizetype kBlock = 4096;
-
-// How far a[] and b[] agree, forwards from their start.
-qsizetype agreeForward(const char* a, const char* b, qsizetype n) {
-    qsizetype i = 0;
-    while (i + kBlock <= n && std::memcmp(a + i, b + i, size_t(kBlock)) == 0)
-        i += kBlock;
-    while (i < n && a[i] == b[i])
-        ++i;
-    return i;
-}
-
-// How far a[] and b[] agree, backwards from a[-1] and b[-1].
-qsizetype agreeBackward(const char* a, const char* b, qsizetype n) {
-    qsizetype i = 0;
-    while (i + kBlock <= n && std::memcmp(a - i - kBlock, b - i - kBlock, size_t(kBlock)) == 0)
-        i += kBlock;
-    while (i < n && a[-i - 1] == b[-i - 1])
-        ++i;
-    return i;
-}
-
 // Splits now[begin, end) into runs found in `old` and runs carried as they
 // are. A run is looked for by the bytes in the middle of the span; the
 // searches are bounded, so a region of wholly new bytes costs a few scans.
@@ -114,11 +92,12 @@ private:
             if (const void* hit =
                     ::memmem(old, size_t(fOld.size()), now + anchor, size_t(kAnchor))) {
                 const qsizetype found = static_cast<const char*>(hit) - old;
+                const qsizetype before = std::min(anchor - begin, found);
                 const qsizetype back =
-                    agreeBackward(now + anchor, old + found, std::min(anchor - begin, found));
+                    commonEnd(now + anchor - before, old + found - before, before);
                 const qsizetype ahead =
-                    kAnchor + agreeForward(now + anchor + kAnchor, old + found + kAnchor,
-                                           std::min(end - anchor, fOld.size() - found) - kAnchor);
+                    kAnchor + commonStart(now + anchor + kAnchor, old + found + kAnchor,
+                                          std::min(end - anchor, fOld.size() - found) - kAnchor);
                 split(begin, anchor - back, depth + 1);
                 fPieces.push_back({anchor - back, back + ahead, found - back});
                 split(anchor + ahead, end, depth + 1);

@@ -3,11 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-namespace {
-
 constexpr qsizetype kBlock = 4096;
 
-// The length of the common start of two byte strings, a block at a time.
 qsizetype commonStart(const char* a, const char* b, qsizetype n) {
     qsizetype i = 0;
     while (i + kBlock <= n && std::memcmp(a + i, b + i, size_t(kBlock)) == 0)
@@ -26,8 +23,6 @@ qsizetype commonEnd(const char* a, const char* b, qsizetype n) {
         ++i;
     return i;
 }
-
-} // namespace
 
 void SavePlan::addChangedBytes(uint64_t offset, QByteArray old, QByteArray now) {
     const qsizetype shared = qMin(old.size(), now.size());

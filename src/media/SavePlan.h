@@ -9,6 +9,11 @@
 #include <functional>
 #include <vector>
 
+// How many of the first `n` bytes of a[] and b[] agree from their start, and
+// from their end, compared a block at a time.
+qsizetype commonStart(const char* a, const char* b, qsizetype n);
+qsizetype commonEnd(const char* a, const char* b, qsizetype n);
+
 // Bytes of a file that an in-place save overwrites.
 struct SaveRegion {
     uint64_t offset = 0;
