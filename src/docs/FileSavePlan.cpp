@@ -30,11 +30,7 @@ public:
         FolderLock folderLock;
         const FolderLock::Code locked = folderLock.tryLock(info.absolutePath());
         if (locked != FolderLock::Code::Locked) {
-            alert(QStringLiteral("File Not Saved"),
-                  locked == FolderLock::Code::Busy
-                      ? FolderLock::kBusyMessage
-                      : QStringLiteral("The folder could not be opened for saving: %1.")
-                            .arg(folderLock.error()));
+            alert(QStringLiteral("File Not Saved"), folderLock.refusal(locked));
             return fReport;
         }
         // Without the copy the user asked for, nothing is written.

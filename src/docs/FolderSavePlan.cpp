@@ -65,11 +65,7 @@ public:
         FolderLock folderLock;
         const FolderLock::Code locked = folderLock.tryLock(fPlan.folder);
         if (locked != FolderLock::Code::Locked) {
-            alert(QStringLiteral("Folder Not Saved"),
-                  locked == FolderLock::Code::Busy
-                      ? FolderLock::kBusyMessage
-                      : QStringLiteral("The folder could not be opened for saving: %1.")
-                            .arg(folderLock.error()));
+            alert(QStringLiteral("Folder Not Saved"), folderLock.refusal(locked));
             return fReport;
         }
         // The user asked for a copy before anything changes: without it,

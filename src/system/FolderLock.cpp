@@ -45,3 +45,9 @@ void FolderLock::unlock() {
     if (fFd >= 0) ::close(fFd);
     fFd = -1;
 }
+
+QString FolderLock::refusal(Code code) const {
+    return code == Code::Busy
+               ? kBusyMessage
+               : QStringLiteral("The folder could not be opened for saving: %1.").arg(fError);
+}

@@ -25,6 +25,8 @@ public:
     void unlock();
     bool locked() const { return fFd >= 0; }
     QString error() const { return fError; }
+    // What a save refused by `code` tells the user.
+    QString refusal(Code code) const;
 
     static inline const QString kBusyMessage =
         QStringLiteral("This folder is being saved by another Trovix process.");
