@@ -268,7 +268,7 @@ TEST_F(FolderLookup, EqualScoresKeepArrivalOrderAndTheBestHitIsApplied) {
     EXPECT_EQ(newTitles(*again), (QStringList{"Two", "One", "<missing>"}));
 }
 
-TEST_F(FolderLookup, MaxEntriesToFetchKeepsThatManyHits) {
+TEST_F(FolderLookup, MaxEntriesToFetchKeepsThatManyHitsAndAChangeWaitsForTheNextLookUp) {
     addTracks({QStringLiteral("One")});
     Prefs::setOverride(Prefs::kMaxEntriesToFetch, 3);
     QList<ScriptedHit> many;
@@ -284,21 +284,11 @@ TEST_F(FolderLookup, MaxEntriesToFetchKeepsThatManyHits) {
     doc->mainLookup();
     doc->waitUntilIdle();
     EXPECT_EQ(doc->hitTable().count(), 3);
-}
 
-TEST_F(FolderLookup, APreferenceChangedDuringTheSearchWaitsForTheNextLookUp) {
-    addTracks({QStringLiteral("One")});
-    Prefs::setOverride(Prefs::kMaxEntriesToFetch, 3);
-    QList<ScriptedHit> many;
-    for (int i = 0; i < 6; ++i)
-        many.append({"Band",
-                     QStringLiteral("Record %1").arg(i),
-                     QStringLiteral("#AMG:%1").arg(i),
-                     {QStringLiteral("One")},
-                     {}});
-    web.hits[QStringLiteral("amg")] = many;
+    // Changed while the search runs: this look-up keeps the limit it began with.
     web.duringSearch = [](const QString&) { Prefs::setOverride(Prefs::kMaxEntriesToFetch, 1); };
-    auto doc = open();
+    doc->mainLookup();
+    doc->waitUntilIdle();
     EXPECT_EQ(doc->hitTable().count(), 3);
     web.duringSearch = nullptr;
     doc->mainLookup();
