@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <functional>
+#include <vector>
+
+// Lays out the frames of an ID3v2 tag rewritten in place so that its
+// pictures stay at the offset they had. A longer or shorter title then
+// changes a few hundred bytes of the file instead of moving a cover of
+// hundreds of kilobytes, which a save would otherwise have to copy into its
+// rollback journal, write again and sync.
+//
+// The frames go before the pictures in their order while they fit; the
+// program's own frame (its custom tag, whose reader skips trailing white
+// space) takes up the room left there, and the frames that did not fit
+// follow the pictures, before the padding.
+class Id3PinnedLayout {
+public:
+    struct Input {
+        qsizetype picturesAt = 0;        // offset of the first picture frame in the old tag
+        QByteArrayView pictures;         // the picture frames as they will be written, in one run
+        std::vector<QByteArray> frames;  // every other frame, rendered, in order
+        qsizetype fillerMin = -1;        // the own frame's smallest size; -1 when there is none
+        // The own frame rendered exactly `size` bytes long; empty when its
+        // text cannot make up that size (two bytes a character, say).
+        std::function<QByteArray(qsizetype size)> filler;
+        qsizetype tagLength = 0;         // the old tag: header, frames and padding
+    };
+
+    // The bytes after the 10-byte header, tagLength - 10 of them; null when
+    // the frames cannot be laid out around the pictures in that space.
+    static QByteArray frameArea(const Input& in);
+
+    // The frames of a rendered frame area (ID3v2.`version`, 3 or 4), up to
+    // its padding; empty when the bytes are not whole frames.
+    static std::vector<QByteArray> splitFrames(QByteArrayView area, int version);
+};

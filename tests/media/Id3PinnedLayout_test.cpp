@@ -1,0 +1,104 @@
+#include "media/Id3PinnedLayout.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A frame of `size` bytes in all, its size field written for `version`.
+QByteArray frame(const char* id, qsizetype size, int version = 4, char fill = 'x') {
+    const qsizetype body = size - 10;
+    QByteArray f(id, 4);
+    const int shift = version == 4 ? 7 : 8;
+    for (int i = 3; i >= 0; --i)
+        f += char((body >> (i * shift)) & (version == 4 ? 0x7F : 0xFF));
+    f += QByteArray(2, '\0');
+    f += QByteArray(body, fill);
+    return f;
+}
+
+// The own frame of exactly `size` bytes, in steps of `unit` above its smallest.
+std::function<QByteArray(qsizetype)> filler(qsizetype min, qsizetype unit) {
+    return [min, unit](qsizetype size) {
+        if (size < min || (size - min) % unit != 0) return QByteArray();
+        return frame("TTRX", size, 4, 'f');
+    };
+}
+
+} // namespace
+
+TEST(Id3PinnedLayout, PicturesKeepTheirOffsetWhateverTheOtherFramesWeigh) {
+    const QByteArray pictures = frame("APIC", 5000, 4, 'p');
+    struct Row {
+        const char* what;
+        std::vector<qsizetype> frames;
+        qsizetype unit;
+        std::vector<bool> inFront; // expected, per frame
+    } rows[] = {
+        {"all fit, the own frame takes the rest", {20, 30}, 1, {true, true}},
+        {"a longer frame goes behind", {20, 60, 15}, 1, {true, false, true}},
+        {"two-byte characters: a frame of odd size goes behind", {21, 30}, 2, {false, true}},
+        {"nothing fits but the own frame", {80, 90}, 1, {false, false}},
+    };
+    for (const Row& row : rows) {
+        Id3PinnedLayout::Input in;
+        in.picturesAt = 10 + 100;
+        in.pictures = pictures;
+        for (size_t i = 0; i < row.frames.size(); ++i)
+            in.frames.push_back(frame("TIT2", row.frames[i], 4, char('a' + i)));
+        in.fillerMin = 40;
+        in.filler = filler(40, row.unit);
+        in.tagLength = 10 + 100 + pictures.size() + 400;
+        const QByteArray area = Id3PinnedLayout::frameArea(in);
+        ASSERT_EQ(area.size(), in.tagLength - 10) << row.what;
+        EXPECT_EQ(area.mid(100, pictures.size()), pictures) << row.what;
+        // Every frame once, in front or behind as expected; zeros after.
+        const std::vector<QByteArray> split = Id3PinnedLayout::splitFrames(area, 4);
+        ASSERT_EQ(split.size(), row.frames.size() + 2) << row.what;
+        qsizetype front = 0;
+        for (size_t i = 0; i < row.frames.size(); ++i) {
+            const qsizetype at = area.indexOf(in.frames[i]);
+            ASSERT_GE(at, 0) << row.what;
+            EXPECT_EQ(at < 100, bool(row.inFront[i])) << row.what << " frame " << i;
+            if (at < 100) front += in.frames[i].size();
+        }
+        EXPECT_EQ(area.mid(front, 4), "TTRX") << row.what;
+    }
+}
+
+TEST(Id3PinnedLayout, RefusesWhatCannotBeLaidOutAroundThePictures) {
+    const QByteArray pictures = frame("APIC", 5000, 4, 'p');
+    Id3PinnedLayout::Input base;
+    base.picturesAt = 110;
+    base.pictures = pictures;
+    base.frames = {frame("TIT2", 30)};
+    base.fillerMin = 40;
+    base.filler = filler(40, 1);
+    base.tagLength = 110 + pictures.size() + 100;
+    ASSERT_FALSE(Id3PinnedLayout::frameArea(base).isNull());
+
+    auto noOwnFrame = base;
+    noOwnFrame.fillerMin = -1;
+    auto ownFrameTooLarge = base;
+    ownFrameTooLarge.fillerMin = 101;
+    auto noRoomBehind = base;
+    noRoomBehind.frames = {frame("TIT2", 90), frame("TALB", 200)};
+    auto picturesPastTheTag = base;
+    picturesPastTheTag.tagLength = 110 + pictures.size() - 1;
+    for (const auto* in : {&noOwnFrame, &ownFrameTooLarge, &noRoomBehind, &picturesPastTheTag})
+        EXPECT_TRUE(Id3PinnedLayout::frameArea(*in).isNull());
+}
+
+TEST(Id3PinnedLayout, SplitsRenderedFramesOfEitherVersionUpToThePadding) {
+    for (int version : {3, 4}) {
+        const QByteArray a = frame("TIT2", 200, version), b = frame("APIC", 300, version);
+        EXPECT_EQ(Id3PinnedLayout::splitFrames(a + b + QByteArray(50, '\0'), version),
+                  (std::vector<QByteArray>{a, b}))
+            << version;
+        EXPECT_TRUE(Id3PinnedLayout::splitFrames(a + b.left(100), version).empty()) << version;
+        EXPECT_TRUE(
+            Id3PinnedLayout::splitFrames(a + QByteArray(20, '\0') + "x" + QByteArray(9, '\0'),
+                                         version)
+                .empty())
+            << version;
+    }
+}
