@@ -10,6 +10,7 @@
 #include "system/MoveFile.h"
 #include "system/ProgressIndicator.h"
 #include "system/SaveSteps.h"
+#include "system/WorkSharing.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -110,11 +111,17 @@ private:
         fSteps.begin(QStringLiteral("Re-tagging files..."), fPlan.recordCount + 1, true);
         fSteps.bump();
         SaveBatch batch(folder);
+        // Reading each file again is independent work: it takes every core.
+        std::vector<std::shared_ptr<MusicFile>> read(fPlan.files.size());
+        WorkSharing::forEachIndex(read.size(), [this, &read, &folder](size_t i) {
+            const FolderSavePlan::File& f = fPlan.files[qsizetype(i)];
+            read[i] = f.tags.openTagged(folder + QLatin1Char('/') + f.name,
+                                        f.haveOpened ? &f.opened : nullptr, fPlan.options);
+        });
         bool coverWritten = false, coverTried = false;
-        for (const FolderSavePlan::File& f : fPlan.files) {
-            const QString path = folder + QLatin1Char('/') + f.name;
-            std::shared_ptr<MusicFile> music =
-                f.tags.openTagged(path, f.haveOpened ? &f.opened : nullptr, fPlan.options);
+        for (size_t i = 0; i < read.size(); ++i) {
+            const FolderSavePlan::File& f = fPlan.files[qsizetype(i)];
+            std::shared_ptr<MusicFile> music = std::move(read[i]);
             if (!music) {
                 fail(f.name, QStringLiteral("The file could not be read again for saving."));
                 continue;

@@ -19,14 +19,14 @@
 class Id3PinnedLayout {
 public:
     struct Input {
-        qsizetype picturesAt = 0;        // offset of the first picture frame in the old tag
-        QByteArrayView pictures;         // the picture frames as they will be written, in one run
-        std::vector<QByteArray> frames;  // every other frame, rendered, in order
-        qsizetype fillerMin = -1;        // the own frame's smallest size; -1 when there is none
+        qsizetype picturesAt = 0;       // offset of the first picture frame in the old tag
+        QByteArrayView pictures;        // the picture frames as they will be written, in one run
+        std::vector<QByteArray> frames; // every other frame, rendered, in order
+        qsizetype fillerMin = -1;       // the own frame's smallest size; -1 when there is none
         // The own frame rendered exactly `size` bytes long; empty when its
         // text cannot make up that size (two bytes a character, say).
         std::function<QByteArray(qsizetype size)> filler;
-        qsizetype tagLength = 0;         // the old tag: header, frames and padding
+        qsizetype tagLength = 0; // the old tag: header, frames and padding
     };
 
     // The bytes after the 10-byte header, tagLength - 10 of them; null when

@@ -95,10 +95,9 @@ TEST(Id3PinnedLayout, SplitsRenderedFramesOfEitherVersionUpToThePadding) {
                   (std::vector<QByteArray>{a, b}))
             << version;
         EXPECT_TRUE(Id3PinnedLayout::splitFrames(a + b.left(100), version).empty()) << version;
-        EXPECT_TRUE(
-            Id3PinnedLayout::splitFrames(a + QByteArray(20, '\0') + "x" + QByteArray(9, '\0'),
-                                         version)
-                .empty())
+        EXPECT_TRUE(Id3PinnedLayout::splitFrames(
+                        a + QByteArray(20, '\0') + "x" + QByteArray(9, '\0'), version)
+                        .empty())
             << version;
     }
 }

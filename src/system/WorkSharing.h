@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+// Runs work(i) for every i below `count`, on as many threads as there are
+// cores (at most four), the calling thread among them; returns when all are
+// done. For independent pieces of one job (opening the files of a folder
+// for its save, say): work(i) must touch nothing another i touches.
+class WorkSharing {
+public:
+    static void forEachIndex(size_t count, const std::function<void(size_t)>& work);
+};
