@@ -7,11 +7,13 @@
 #include "media/TempCopy.h"
 #include "system/Log.h"
 #include "system/SaveSteps.h"
+#include "system/WorkSharing.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
 #include <memory>
@@ -28,6 +30,8 @@ constexpr size_t kGroupFiles = 256;
 constexpr qsizetype kGroupBytes = 32 << 20;
 // Up to this many files are synced one by one; more with one syncfs.
 constexpr size_t kFewFiles = 4;
+// Files planned side by side between two looks at the group's size.
+constexpr int kPlannedTogether = 32;
 
 struct Job {
     int index = 0;
@@ -208,32 +212,48 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
     // one before, whose files are on disk by then.
     RollbackJournal journal;
     for (int next = 0; next < count && !askStop();) {
-        // 1. Plan a group.
+        // 1. Plan a group: a few files at a time, each on a core of its own
+        // (planning reads but never writes), until the group is full.
         std::vector<std::unique_ptr<Job>> group;
         qsizetype held = 0;
+        std::vector<std::unique_ptr<Job>> planned;
+        auto planSome = [&] {
+            const int some =
+                std::min({count - next, int(kGroupFiles - group.size()), kPlannedTogether});
+            planned.resize(size_t(some));
+            for (int i = 0; i < some; ++i) {
+                planned[size_t(i)] = std::make_unique<Job>();
+                planned[size_t(i)]->index = next + i;
+                planned[size_t(i)]->file = fFiles[size_t(next + i)];
+            }
+            next += some;
+            WorkSharing::forEachIndex(planned.size(), [&planned](size_t i) {
+                planned[i]->plan = planned[i]->file->planSave();
+            });
+        };
         while (next < count && group.size() < kGroupFiles && held < kGroupBytes) {
             if (!group.empty() && askStop()) break;
-            auto job = std::make_unique<Job>();
-            job->index = next;
-            job->file = fFiles[size_t(next++)];
-            job->plan = job->file->planSave();
-            SavePlan& plan = job->plan;
-            if (plan.kind == SavePlan::Kind::Refused) {
-                decide(*job, FileSaveOutcome::Code::Failed, plan.reason);
-            } else if (plan.kind == SavePlan::Kind::Nothing) {
-                decide(*job, FileSaveOutcome::Code::Saved);
-            } else if (plan.kind == SavePlan::Kind::Rewrite && plan.seen.st_nlink > 1) {
-                decide(*job, FileSaveOutcome::Code::Failed,
-                       QStringLiteral("The file has %1 names (hard links) and its tags no longer "
-                                      "fit in place; a new copy would part it from its other "
-                                      "names, so it was left as it was.")
-                           .arg(plan.seen.st_nlink));
+            planSome();
+            for (auto& job : planned) {
+                SavePlan& plan = job->plan;
+                if (plan.kind == SavePlan::Kind::Refused) {
+                    decide(*job, FileSaveOutcome::Code::Failed, plan.reason);
+                } else if (plan.kind == SavePlan::Kind::Nothing) {
+                    decide(*job, FileSaveOutcome::Code::Saved);
+                } else if (plan.kind == SavePlan::Kind::Rewrite && plan.seen.st_nlink > 1) {
+                    decide(
+                        *job, FileSaveOutcome::Code::Failed,
+                        QStringLiteral("The file has %1 names (hard links) and its tags no longer "
+                                       "fit in place; a new copy would part it from its other "
+                                       "names, so it was left as it was.")
+                            .arg(plan.seen.st_nlink));
+                }
+                held += plan.heldBytes;
+                for (const SaveRegion& r : plan.regions)
+                    held += r.bytes.size() + r.old.size();
+                if (job->decided) done(*job);
+                group.push_back(std::move(job));
             }
-            held += plan.heldBytes;
-            for (const SaveRegion& r : plan.regions)
-                held += r.bytes.size() + r.old.size();
-            if (job->decided) done(*job);
-            group.push_back(std::move(job));
         }
 
         // 2. The rollback copies of the in-place writes, on disk first.
