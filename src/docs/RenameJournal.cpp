@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -197,7 +198,13 @@ std::vector<RenameOutcome> RenameJournal::carryOut(const QString& folder, const 
     }
 
     bool halted = false;
-    // Out of the way first, so no final name is held by a file still to move.
+    // The names the plan's files hold now. A file goes straight to its new
+    // name when none of them holds it (a move never replaces whatever else
+    // might); else out of its way first, to its temporary name, so that no
+    // final name is held by a file still to move (two files swapping names).
+    QSet<QString> held;
+    for (const QString& at : where)
+        if (!at.isNull()) held.insert(at);
     for (qsizetype i = 0; i < plan.files.size() && !halted; ++i) {
         const RenameEntry& e = plan.files[i];
         QString& at = where[size_t(i)];
@@ -206,10 +213,22 @@ std::vector<RenameOutcome> RenameJournal::carryOut(const QString& folder, const 
             halted = true;
             break;
         }
+        if (!held.contains(target(e))) {
+            SaveSteps::step("rename-final");
+            if (moveWithoutReplacing(path(at), path(target(e))).ok()) {
+                held.remove(at);
+                at = target(e);
+                held.insert(at);
+                out[size_t(i)].finalName = at;
+                continue;
+            }
+        }
         SaveSteps::step("rename-temp");
         const MoveResult r = moveWithoutReplacing(path(at), path(e.tempName));
         if (r.ok()) {
+            held.remove(at);
             at = e.tempName;
+            held.insert(at);
         } else {
             out[size_t(i)].failure = QStringLiteral("It could not be given a temporary name: %1.")
                                          .arg(r.code == MoveResult::Code::TargetExists

@@ -5,6 +5,7 @@
 #include "system/FolderLock.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
 
@@ -53,7 +54,7 @@ TEST(CliInterrupt, KillAtAnySaveStepIsFinishedByTheNextOpening) {
         bool journal; // the plan was on disk when the process died
     };
     const Row rows[] = {{"journal-write", 1, false}, {"journal-commit", 1, false},
-                        {"rename-temp", 2, true},    {"rename-final", 1, true},
+                        {"rename-final", 1, true},   {"rename-final", 2, true},
                         {"rename-final", 3, true},   {"rename-folder", 1, true},
                         {"journal-remove", 1, true}};
     for (const Row& row : rows) {
@@ -145,17 +146,42 @@ TEST(CliInterrupt, SingleFileKilledMidRenameIsFinishedWhenItsFileIsOpened) {
     const CliResult killed =
         env.runSignalledAt(openArgs(dir + "/a.mp3", kSave), "rename-final", 1, SIGKILL);
     ASSERT_TRUE(killed.killed);
-    // Only the temporary name is left to open.
+    // The move was journaled, not made: the file is opened by its old name.
+    ASSERT_TRUE(QFileInfo::exists(dir + "/a.mp3")) << filesIn(dir).join(' ').toStdString();
+
+    const CliResult r = env.run(openArgs(dir + "/a.mp3"));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QString file = r.json()["file"].toString();
+    EXPECT_EQ(QFileInfo(file).path(), dir);
+    EXPECT_TRUE(QFileInfo::exists(file)) << file.toStdString();
+    EXPECT_NE(QFileInfo(file).fileName(), "a.mp3") << file.toStdString();
+    EXPECT_FALSE(QFileInfo(file).fileName().startsWith(".")) << file.toStdString();
+    EXPECT_EQ(readTags(file).year, 2002u);
+    EXPECT_EQ(filesIn(dir).size(), 3);
+    EXPECT_TRUE(alertTitles(r.json()).contains("Interrupted Save Finished"));
+}
+
+TEST(CliInterrupt, FileLeftUnderItsTemporaryNameIsFinishedWhenOpened) {
+    CliEnv env;
+    const QString dir = env.root() + "/swap";
+    QDir().mkpath(dir);
+    // Each file carries the name the other one should get: the first steps
+    // aside to a temporary name, the second takes its place.
+    ASSERT_TRUE(writeTrack(dir, {"01-Alpha.mp3", "Beta", 2, 2}));
+    ASSERT_TRUE(writeTrack(dir, {"02-Beta.mp3", "Alpha", 1, 2}));
+    const QStringList save = {"--set", "RenameAlbums=NO", "--save"};
+    ASSERT_TRUE(env.runSignalledAt(openArgs(dir, save), "rename-final", 1, SIGKILL).killed);
     const QStringList temps = QDir(dir).entryList({".trovix-*.mp3"}, QDir::Files | QDir::Hidden);
     ASSERT_EQ(temps.size(), 1) << filesIn(dir).join(' ').toStdString();
 
     const CliResult r = env.run(openArgs(dir + "/" + temps.first()));
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    // The file opened is the one that stood aside, under its new name.
     const QString file = r.json()["file"].toString();
     EXPECT_EQ(QFileInfo(file).path(), dir);
     EXPECT_TRUE(QFileInfo::exists(file)) << file.toStdString();
-    EXPECT_FALSE(QFileInfo(file).fileName().startsWith(".")) << file.toStdString();
-    EXPECT_EQ(readTags(file).year, 2002u);
-    EXPECT_EQ(filesIn(dir).size(), 3);
+    EXPECT_EQ(filesIn(dir), (QStringList{"01-Alpha.mp3", "02-Beta.mp3"}));
+    EXPECT_EQ(readTags(dir + "/01-Alpha.mp3").title, "Alpha");
+    EXPECT_EQ(readTags(dir + "/02-Beta.mp3").title, "Beta");
     EXPECT_TRUE(alertTitles(r.json()).contains("Interrupted Save Finished"));
 }
