@@ -266,3 +266,79 @@ TEST_F(M4AFileTest, ALargeCoverStaysInTheFileUntilDrawnOrSaved) {
     file->tagTitle(QStringLiteral("New"));
     EXPECT_FALSE(file->commitTags());
 }
+
+TEST_F(M4AFileTest, ALargeCoverKeepsItsPlaceWhenTheItemsBeforeItChangeLength) {
+    // The cover is neither copied to the rollback journal nor written again:
+    // it keeps its offset, and every reader still finds every item. Saved
+    // again by the same file object, and once more after reopening.
+    QByteArray cover = QByteArray("\xFF\xD8\xFF", 3);
+    for (int i = 0; i < 30000; ++i)
+        cover += char(i * 7919 >> 3);
+    struct Tags {
+        QString title, artist, album;
+    };
+    const struct {
+        const char* name;
+        Tags saves[3];
+    } cases[] = {
+        {"longer",
+         {{QStringLiteral("A much longer title"), {}, {}},
+          {QStringLiteral("T"), {}, {}},
+          {QStringLiteral("Third"), {}, {}}}},
+        {"several items",
+         {{QStringLiteral("Title"), QStringLiteral("An artist of some length"),
+           QStringLiteral("LP")},
+          {{}, QStringLiteral("Artist"), QStringLiteral("A longer album")},
+          {QStringLiteral("Title 3"), {}, QStringLiteral("")}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        M4aFixtureOptions o;
+        o.cover = cover;
+        o.coverType = DataAtom::kJpeg;
+        const QString path = make(o);
+        const QByteArray original = readBytes(path);
+        const qsizetype covrAt = original.indexOf("covr") - 4;
+        const QByteArray coverItem = original.mid(covrAt, 8 + 16 + cover.size());
+        Tags expected{o.title, o.artist, o.album};
+        std::shared_ptr<M4AFile> file;
+        for (int round = 0; round < 3; ++round) {
+            SCOPED_TRACE(round);
+            const Tags& tags = c.saves[round];
+            if (round != 1) file = M4AFile::newM4AFileWithPath(path);
+            ASSERT_TRUE(file);
+            if (!tags.title.isNull()) file->tagTitle(expected.title = tags.title);
+            if (!tags.artist.isNull()) file->tagArtist(expected.artist = tags.artist);
+            if (!tags.album.isNull()) file->tagAlbum(expected.album = tags.album);
+            const SavePlan plan = file->atomParser()->planSave();
+            ASSERT_EQ(plan.kind, SavePlan::Kind::InPlace);
+            for (const SaveRegion& r : plan.regions)
+                EXPECT_TRUE(r.offset + uint64_t(r.bytes.size()) <= uint64_t(covrAt) ||
+                            r.offset >= uint64_t(covrAt + coverItem.size()))
+                    << "a region at " << r.offset << " overlaps the cover";
+            ASSERT_TRUE(file->commitTags());
+
+            const QByteArray saved = readBytes(path);
+            EXPECT_EQ(saved.size(), original.size());
+            EXPECT_EQ(saved.mid(covrAt, coverItem.size()), coverItem);
+            EXPECT_TRUE(sameAudio(original, saved));
+            auto again = M4AFile::newM4AFileWithPath(path);
+            ASSERT_TRUE(again);
+            EXPECT_EQ(again->getTitle(), expected.title);
+            EXPECT_EQ(again->getArtist(), expected.artist);
+            EXPECT_EQ(again->getAlbum(), expected.album);
+            EXPECT_EQ(again->getLongTrackStr(), QStringLiteral("1/10"));
+            EXPECT_EQ(again->getImageData(), cover);
+            const TagLibView seen = readWithTagLib(path);
+            EXPECT_EQ(seen.title, expected.title);
+            EXPECT_EQ(seen.artist, expected.artist);
+            EXPECT_EQ(seen.album, expected.album);
+            EXPECT_EQ(seen.year, o.year);
+            EXPECT_EQ(seen.genre, QStringLiteral("Rock"));
+            EXPECT_EQ(seen.track, 1);
+            EXPECT_EQ(seen.trackCount, 10);
+            EXPECT_EQ(seen.cover, cover);
+            EXPECT_EQ(seen.coverFormat, int(TagLib::MP4::CoverArt::JPEG));
+        }
+    }
+}
