@@ -151,11 +151,18 @@ struct CoverPin {
     const Atom *moov, *udta, *meta, *ilst, *covr;
     uint64_t before = 0, after = 0;
     const Atom* carrier = nullptr;
+    // The cover item's bytes as they lie in the file, when its picture was
+    // never read into memory: copied from there.
+    QByteArrayView verbatim;
     uint64_t covrAt = 0; // where the cover was written, relative to "moov"
 
     bool dump(const Atom* a, QByteArray& out) {
         if (a != moov && a != udta && a != meta && a != ilst) {
             if (a == covr) covrAt = uint64_t(out.size());
+            if (a == covr && !verbatim.isEmpty()) {
+                out.append(verbatim);
+                return true;
+            }
             return a->dumpAtom(out, carrier, carrier ? after : 0);
         }
         if (a->markedForDeletion() || a->hasLargeHeader()) return false;
@@ -181,7 +188,7 @@ struct CoverPin {
 // the usual layout (all padding in one carrier) would move it: an unchanged
 // cover then costs neither a rollback copy nor a write. Empty when the
 // usual layout keeps it, or the sizes do not allow it.
-QByteArray keepCoverInPlace(Atom* moov, const QByteArray& old) {
+QByteArray keepCoverInPlace(Atom* moov, const QByteArray& old, uint64_t moovAt) {
     constexpr uint64_t kLargeCover = 4096;
     const uint64_t size = uint64_t(old.size());
     uint64_t covrAt = 0, covrLen = 0;
@@ -194,6 +201,15 @@ QByteArray keepCoverInPlace(Atom* moov, const QByteArray& old) {
     pin.ilst = pin.meta ? pin.meta->findChild(kIlst) : nullptr;
     pin.covr = pin.ilst ? pin.ilst->findChild(kCovr) : nullptr;
     if (!pin.covr || pin.covr->minAtomSize() != covrLen) return {};
+    // One picture left in the file, at the place found: the item is
+    // unchanged, and its bytes need not be read into memory.
+    const Atom* data = pin.covr->children().size() == 1 ? pin.covr->findChild(kData) : nullptr;
+    const DataAtom* picture = data && data->children().size() == 1
+                                  ? dynamic_cast<const DataAtom*>(data->children().front().get())
+                                  : nullptr;
+    if (picture && picture->deferred() && !pin.covr->hasLargeHeader() && !data->hasLargeHeader() &&
+        picture->valueAt() == moovAt + covrAt + 24)
+        pin.verbatim = QByteArrayView(old.constData() + covrAt, qsizetype(covrLen));
     const uint64_t minSize = moov->minAtomSize();
     if (minSize > size) return {};
     uint64_t usual = 0;
@@ -634,13 +650,20 @@ SavePlan AtomParser::planSave() {
     // "moov" as it lies on disk: what an in-place write changes, and where
     // the pictures left in the file are.
     QByteArray old(qsizetype(oldSize), Qt::Uninitialized);
-    if (!FileIO::readAt(fd, old.data(), size_t(oldSize), moovAt) || !loadDeferred(fd, old, moovAt))
+    if (!FileIO::readAt(fd, old.data(), size_t(oldSize), moovAt))
         return SavePlan::refused(
             QStringLiteral("The file could not be read: %1.").arg(errnoText(errno)));
-
+    // A cover that keeps its place may stay unread; any other layout needs
+    // every picture in memory.
+    QByteArray block = keepCoverInPlace(moov, old, moovAt);
+    if (block.isEmpty()) {
+        if (!loadDeferred(fd, old, moovAt))
+            return SavePlan::refused(
+                QStringLiteral("The file could not be read: %1.").arg(errnoText(errno)));
+        block = keepCoverInPlace(moov, old, moovAt);
+    }
     const uint64_t minSize = moov->minAtomSize();
     const uint64_t padding = minSize <= oldSize ? oldSize - minSize : 0;
-    QByteArray block = keepCoverInPlace(moov, old);
     if (block.isEmpty() && minSize <= oldSize && (padding == 0 || padding >= 8))
         block = moov->buildModifiedAtom(oldSize, paddingCarrier(padding != 0));
 

@@ -317,6 +317,7 @@ TEST_F(M4AFileTest, ALargeCoverKeepsItsPlaceWhenTheItemsBeforeItChangeLength) {
                             r.offset >= uint64_t(covrAt + coverItem.size()))
                     << "a region at " << r.offset << " overlaps the cover";
             ASSERT_TRUE(file->commitTags());
+            EXPECT_EQ(file->getImageData(), cover); // still found where it lies
 
             const QByteArray saved = readBytes(path);
             EXPECT_EQ(saved.size(), original.size());
