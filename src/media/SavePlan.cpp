@@ -101,7 +101,7 @@ void SavePlan::addChangedBytes(uint64_t offset, QByteArray old, QByteArray now) 
                            old.mid(from, qMin(to, old.size()) - from)});
     }
     if (kept == spans.size()) return;
-    const auto [from, to] = spans[kept];
+    const qsizetype from = spans[kept].first, to = spans[kept].second;
     auto cut = [from](QByteArray& bytes, qsizetype end) {
         if (!fillsMost(bytes.size(), end - from)) {
             bytes = bytes.mid(from, end - from);
