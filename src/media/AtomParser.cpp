@@ -64,6 +64,174 @@ uint32_t be32(const uint8_t* p) {
     return qFromBigEndian<uint32_t>(p);
 }
 
+// Where `target` starts in the bytes `root` writes with the padding going
+// to `carrier`; false when it is not among them.
+bool offsetInDump(const Atom* a, const Atom* target, const Atom* carrier, uint64_t padding,
+                  uint64_t& at) {
+    if (a == target) return true;
+    if (a->markedForDeletion()) return false;
+    if (a->type() == kFree || a->type() == kSkip) {
+        if (a == carrier) at += padding;
+        return false;
+    }
+    if (a->children().empty()) {
+        at += a->minAtomSize();
+        return false;
+    }
+    at += uint64_t(a->hasLargeHeader() ? 16 : 8) + uint64_t(a->contents().size());
+    for (const auto& c : a->children())
+        if (offsetInDump(c.get(), target, carrier, padding, at)) return true;
+    return false;
+}
+
+// The first "free" atom written after `ilst`'s subtree.
+Atom* paddingAfter(Atom* a, const Atom* ilst, bool& passed) {
+    if (a->markedForDeletion()) return nullptr;
+    if (passed && a->type() == kFree) return a;
+    if (a == ilst) {
+        passed = true;
+        return nullptr;
+    }
+    for (const auto& c : a->children())
+        if (Atom* hit = paddingAfter(c.get(), ilst, passed)) return hit;
+    return nullptr;
+}
+
+// The first child of `type` among the atoms in bytes [from, to) of `p`,
+// as (offset, length); false when there is none or a size is unusual.
+bool childAt(const QByteArray& p, uint64_t from, uint64_t to, uint32_t type, uint64_t& at,
+             uint64_t& len) {
+    while (from + 8 <= to) {
+        const auto* head = reinterpret_cast<const uint8_t*>(p.constData()) + from;
+        const uint64_t size = be32(head);
+        if (size < 8 || size > to - from) return false;
+        if (be32(head + 4) == type) {
+            at = from;
+            len = size;
+            return true;
+        }
+        from += size;
+    }
+    return false;
+}
+
+// Where the "covr" item lies in the movie header bytes `moov`, relative to
+// their start; false when it is not on the usual path with 32-bit sizes.
+bool coverInBytes(const QByteArray& moov, uint64_t& at, uint64_t& len) {
+    const auto* p = reinterpret_cast<const uint8_t*>(moov.constData());
+    const uint64_t size = uint64_t(moov.size());
+    if (size < 8 || be32(p) != size) return false;
+    uint64_t udta = 0, udtaLen = 0, meta = 0, metaLen = 0, ilst = 0, ilstLen = 0;
+    if (!childAt(moov, 8, size, kUdta, udta, udtaLen) ||
+        !childAt(moov, udta + 8, udta + udtaLen, kMeta, meta, metaLen) || metaLen < 16)
+        return false;
+    // The version-and-flags word, unless "hdlr" follows the header directly.
+    const uint64_t children = be32(p + meta + 12) == kHdlr ? meta + 8 : meta + 12;
+    return childAt(moov, children, meta + metaLen, kIlst, ilst, ilstLen) &&
+           childAt(moov, ilst + 8, ilst + ilstLen, kCovr, at, len);
+}
+
+void appendBe32(QByteArray& out, uint32_t v) {
+    uchar b[4];
+    qToBigEndian(v, b);
+    out.append(reinterpret_cast<const char*>(b), 4);
+}
+
+void appendFree(QByteArray& out, uint64_t size) {
+    appendBe32(out, uint32_t(size));
+    appendBe32(out, kFree);
+    out.append(qsizetype(size - 8), '\0');
+}
+
+// "moov" laid out with "covr" first in "ilst" and a "free" atom of `before`
+// bytes right before "ilst", so that the cover stays where it lies; the
+// rest of the padding (`after`) goes to `carrier`, or without one to a new
+// "free" atom after "ilst".
+struct CoverPin {
+    const Atom *moov, *udta, *meta, *ilst, *covr;
+    uint64_t before = 0, after = 0;
+    const Atom* carrier = nullptr;
+    // The cover item's bytes as they lie in the file, when its picture was
+    // never read into memory: copied from there.
+    QByteArrayView verbatim;
+    uint64_t covrAt = 0; // where the cover was written, relative to "moov"
+
+    bool dump(const Atom* a, QByteArray& out) {
+        if (a != moov && a != udta && a != meta && a != ilst) {
+            if (a == covr) covrAt = uint64_t(out.size());
+            if (a == covr && !verbatim.isEmpty()) {
+                out.append(verbatim);
+                return true;
+            }
+            return a->dumpAtom(out, carrier, carrier ? after : 0);
+        }
+        if (a->markedForDeletion() || a->hasLargeHeader()) return false;
+        const qsizetype start = out.size();
+        out.append(8, '\0');
+        qToBigEndian(a->type(), reinterpret_cast<uchar*>(out.data() + start + 4));
+        out.append(a->contents());
+        if (a == ilst && !dump(covr, out)) return false;
+        for (const auto& c : a->children()) {
+            if (c.get() == covr) continue;
+            if (c.get() == ilst && before != 0) appendFree(out, before);
+            if (!dump(c.get(), out)) return false;
+            if (c.get() == ilst && !carrier && after != 0) appendFree(out, after);
+        }
+        const uint64_t written = uint64_t(out.size() - start);
+        if (written > 0xFFFFFFFFu) return false;
+        qToBigEndian(uint32_t(written), reinterpret_cast<uchar*>(out.data() + start));
+        return true;
+    }
+};
+
+// "moov" laid out so that a large cover keeps its place in the file, when
+// the usual layout (all padding in one carrier) would move it: an unchanged
+// cover then costs neither a rollback copy nor a write. Empty when the
+// usual layout keeps it, or the sizes do not allow it.
+QByteArray keepCoverInPlace(Atom* moov, const QByteArray& old, uint64_t moovAt) {
+    constexpr uint64_t kLargeCover = 4096;
+    const uint64_t size = uint64_t(old.size());
+    uint64_t covrAt = 0, covrLen = 0;
+    if (moov->hasLargeHeader() || !coverInBytes(old, covrAt, covrLen) || covrLen <= kLargeCover)
+        return {};
+    CoverPin pin;
+    pin.moov = moov;
+    pin.udta = moov->findChild(kUdta);
+    pin.meta = pin.udta ? pin.udta->findChild(kMeta) : nullptr;
+    pin.ilst = pin.meta ? pin.meta->findChild(kIlst) : nullptr;
+    pin.covr = pin.ilst ? pin.ilst->findChild(kCovr) : nullptr;
+    if (!pin.covr || pin.covr->minAtomSize() != covrLen) return {};
+    // One picture left in the file, at the place found: the item is
+    // unchanged, and its bytes need not be read into memory.
+    const Atom* data = pin.covr->children().size() == 1 ? pin.covr->findChild(kData) : nullptr;
+    const DataAtom* picture = data && data->children().size() == 1
+                                  ? dynamic_cast<const DataAtom*>(data->children().front().get())
+                                  : nullptr;
+    if (picture && picture->deferred() && !pin.covr->hasLargeHeader() && !data->hasLargeHeader() &&
+        picture->valueAt() == moovAt + covrAt + 24)
+        pin.verbatim = QByteArrayView(old.constData() + covrAt, qsizetype(covrLen));
+    const uint64_t minSize = moov->minAtomSize();
+    if (minSize > size) return {};
+    uint64_t usual = 0;
+    if (offsetInDump(moov, pin.covr, firstPadding(moov), size - minSize, usual) && usual == covrAt)
+        return {};
+    uint64_t ilstAt = 0;
+    if (!offsetInDump(moov, pin.ilst, nullptr, 0, ilstAt) || covrAt < ilstAt + 8) return {};
+    pin.before = covrAt - 8 - ilstAt;
+    if (pin.before > size - minSize) return {};
+    pin.after = size - minSize - pin.before;
+    // A "free" atom is 0 or at least its 8-byte header.
+    if ((pin.before != 0 && pin.before < 8) || (pin.after != 0 && pin.after < 8) ||
+        pin.before > 0xFFFFFFFFu || pin.after > 0xFFFFFFFFu)
+        return {};
+    bool passed = false;
+    pin.carrier = paddingAfter(moov, pin.ilst, passed);
+    QByteArray out;
+    out.reserve(qsizetype(size));
+    if (!pin.dump(moov, out) || uint64_t(out.size()) != size || pin.covrAt != covrAt) return {};
+    return out;
+}
+
 constexpr uint32_t kEdts = atomType("edts");
 constexpr uint32_t kDinf = atomType("dinf");
 constexpr uint32_t kTref = atomType("tref");
@@ -355,11 +523,17 @@ QByteArray AtomParser::readDeferred(const DataAtom& value) const {
     return bytes;
 }
 
-bool AtomParser::loadDeferred(int fd) {
+bool AtomParser::loadDeferred(int fd, const QByteArray& moov, uint64_t moovAt) {
     std::vector<DataAtom*> values;
     for (auto& a : fAtoms)
         collectDeferred(a.get(), values);
     for (DataAtom* value : values) {
+        if (value->valueAt() >= moovAt &&
+            value->valueAt() - moovAt + value->valueLength() <= uint64_t(moov.size())) {
+            value->loadValue(
+                moov.mid(qsizetype(value->valueAt() - moovAt), qsizetype(value->valueLength())));
+            continue;
+        }
         QByteArray bytes(qsizetype(value->valueLength()), Qt::Uninitialized);
         if (!FileIO::readAt(fd, bytes.data(), size_t(bytes.size()), value->valueAt())) return false;
         value->loadValue(bytes);
@@ -470,17 +644,27 @@ SavePlan AtomParser::planSave() {
         return SavePlan::refused(QStringLiteral("The file was changed by another program since it "
                                                 "was opened; open it again before saving."));
 
-    if (!loadDeferred(fd))
-        return SavePlan::refused(
-            QStringLiteral("The file could not be read: %1.").arg(errnoText(errno)));
-
     Atom* moov = moovAtom();
     const uint64_t moovAt = moov->originalOffset();
     const uint64_t oldSize = moov->originalLen();
+    // "moov" as it lies on disk: what an in-place write changes, and where
+    // the pictures left in the file are.
+    QByteArray old(qsizetype(oldSize), Qt::Uninitialized);
+    if (!FileIO::readAt(fd, old.data(), size_t(oldSize), moovAt))
+        return SavePlan::refused(
+            QStringLiteral("The file could not be read: %1.").arg(errnoText(errno)));
+    // A cover that keeps its place may stay unread; any other layout needs
+    // every picture in memory.
+    QByteArray block = keepCoverInPlace(moov, old, moovAt);
+    if (block.isEmpty()) {
+        if (!loadDeferred(fd, old, moovAt))
+            return SavePlan::refused(
+                QStringLiteral("The file could not be read: %1.").arg(errnoText(errno)));
+        block = keepCoverInPlace(moov, old, moovAt);
+    }
     const uint64_t minSize = moov->minAtomSize();
     const uint64_t padding = minSize <= oldSize ? oldSize - minSize : 0;
-    QByteArray block;
-    if (minSize <= oldSize && (padding == 0 || padding >= 8))
+    if (block.isEmpty() && minSize <= oldSize && (padding == 0 || padding >= 8))
         block = moov->buildModifiedAtom(oldSize, paddingCarrier(padding != 0));
 
     const std::shared_ptr<const ChunkMap> before = fChunks;
@@ -488,10 +672,6 @@ SavePlan AtomParser::planSave() {
         // In place: only the changed bytes of "moov" are written; no chunk
         // moves, so the offsets must read back the same, and a sample of
         // chunks must hold the same bytes.
-        QByteArray old(qsizetype(oldSize), Qt::Uninitialized);
-        if (!FileIO::readAt(fd, old.data(), size_t(oldSize), moovAt))
-            return SavePlan::refused(
-                QStringLiteral("The file could not be read: %1.").arg(errnoText(errno)));
         plan.addChangedBytes(moovAt, std::move(old), std::move(block));
         if (plan.regions.empty()) return plan; // Nothing
         plan.kind = SavePlan::Kind::InPlace;

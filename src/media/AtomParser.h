@@ -76,9 +76,11 @@ public:
 
 private:
     explicit AtomParser(const QString& path) : fPath(path) {}
-    // Reads every value left in the file into the tree, from `fd` (checked
-    // to be the file parsed); false when one could not be read.
-    bool loadDeferred(int fd);
+    // Reads every value left in the file into the tree: from `moov` (the
+    // movie header's bytes, read from `moovAt`) where it lies inside, else
+    // from `fd` (checked to be the file parsed); false when one could not
+    // be read.
+    bool loadDeferred(int fd, const QByteArray& moov, uint64_t moovAt);
     // A file just written in place, parsed to check it: the structure is
     // walked, the chunks are not mapped (the caller compares the tables).
     static std::unique_ptr<AtomParser> parseWritten(const QString& path, QString* error);

@@ -189,7 +189,11 @@ SavePlan FlacFile::planSave() {
     const uint64_t newAudioAt = old.metadataAt + uint64_t(metadata.size());
     auto audioHash = std::make_shared<QByteArray>();
     if (inPlace) {
-        plan.addChangedBytes(old.metadataAt, readBytes(f.fd, old.metadataAt, room), metadata);
+        // Without the old bytes the rollback copy could not undo a torn write.
+        QByteArray was = readBytes(f.fd, old.metadataAt, room);
+        if (uint64_t(was.size()) != room)
+            return SavePlan::refused(QStringLiteral("“%1” could not be read again.").arg(name));
+        plan.addChangedBytes(old.metadataAt, std::move(was), metadata);
         if (plan.regions.empty())
             plan.kind = SavePlan::Kind::Nothing;
         else

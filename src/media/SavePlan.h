@@ -41,9 +41,11 @@ struct SavePlan {
     // In place: what is written, and the size of the file afterwards.
     std::vector<SaveRegion> regions;
     uint64_t newSize = 0;
-    // Adds the part of `now` that differs from `old` (same length) at
-    // `offset`, so the journal and the write carry only changed bytes.
-    // Arrays handed over (moved) are cut down where they are, not copied.
+    // Adds the parts of `now` that differ from `old` (as long, or shorter
+    // where the old file ended) at `offset`, one region per changed span
+    // (spans with less than 4 KiB of equal bytes between them are one), so
+    // the journal and the write carry only changed bytes. Arrays handed over
+    // (moved) are cut down where they are, not copied.
     void addChangedBytes(uint64_t offset, QByteArray old, QByteArray now);
 
     // Rewrite: writes the complete new file to `out`, reading the old one

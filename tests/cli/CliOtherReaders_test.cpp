@@ -237,6 +237,15 @@ const QList<OddCase>& oddCases() {
                  return buildM4a(o);
              }},
         {.file = "plain.m4a", .bytes = [] { return buildM4a(m4aOptions()); }},
+        {.file = "large_cover_kept_in_place.m4a",
+         .bytes =
+             [] {
+                 // Saved with "covr" first in "ilst" behind a "free" atom in "meta".
+                 M4aFixtureOptions o = m4aOptions();
+                 o.cover = QByteArray("\xFF\xD8\xFF", 3) + QByteArray(20000, 'c');
+                 o.coverType = 13;
+                 return buildM4a(o);
+             }},
     };
     return cases;
 }

@@ -239,20 +239,33 @@ TEST_F(M4AFileTest, RenamedFilesAreSavedAtTheirNewPath) {
 TEST_F(M4AFileTest, ALargeCoverStaysInTheFileUntilDrawnOrSaved) {
     M4aFixtureOptions o;
     o.cover = QByteArray("\x89PNG", 4) + QByteArray(20000, 'p');
-    for (const bool grow : {false, true}) {
-        SCOPED_TRACE(grow ? "a new file" : "in place");
+    const struct {
+        const char* name;
+        int freePadding;
+        QString title;
+    } saves[] = {
+        {"in place", 1024, QStringLiteral("New")},
+        // Too little padding to keep the cover where it lies: it moves.
+        {"in place, moved", 24, QStringLiteral("Fixture Title, longer")},
+        {"a new file", 1024, QString(3000, u'x')},
+    };
+    for (const auto& save : saves) {
+        SCOPED_TRACE(save.name);
+        o.freePadding = save.freePadding;
         const QString path = make(o);
         auto file = M4AFile::newM4AFileWithPath(path);
         ASSERT_TRUE(file);
         ASSERT_TRUE(file->hasImage());
         // Saved in place or as a new file, the cover comes along.
-        file->tagTitle(grow ? QString(3000, u'x') : QStringLiteral("New"));
+        file->tagTitle(save.title);
         ASSERT_TRUE(file->commitTags());
         auto again = M4AFile::newM4AFileWithPath(path);
         ASSERT_TRUE(again);
         EXPECT_EQ(again->getImageData(), o.cover);
-        EXPECT_EQ(again->getTitle(), grow ? QString(3000, u'x') : QStringLiteral("New"));
+        EXPECT_EQ(again->getTitle(), save.title);
+        EXPECT_EQ(readWithTagLib(path).cover, o.cover);
     }
+    o.freePadding = 1024;
     // Changed by another program after opening: no stale bytes are offered,
     // and nothing is written.
     const QString path = make(o);
@@ -265,4 +278,81 @@ TEST_F(M4AFileTest, ALargeCoverStaysInTheFileUntilDrawnOrSaved) {
     EXPECT_TRUE(file->getImageData().isEmpty());
     file->tagTitle(QStringLiteral("New"));
     EXPECT_FALSE(file->commitTags());
+}
+
+TEST_F(M4AFileTest, ALargeCoverKeepsItsPlaceWhenTheItemsBeforeItChangeLength) {
+    // The cover is neither copied to the rollback journal nor written again:
+    // it keeps its offset, and every reader still finds every item. Saved
+    // again by the same file object, and once more after reopening.
+    QByteArray cover = QByteArray("\xFF\xD8\xFF", 3);
+    for (int i = 0; i < 30000; ++i)
+        cover += char(i * 7919 >> 3);
+    struct Tags {
+        QString title, artist, album;
+    };
+    const struct {
+        const char* name;
+        Tags saves[3];
+    } cases[] = {
+        {"longer",
+         {{QStringLiteral("A much longer title"), {}, {}},
+          {QStringLiteral("T"), {}, {}},
+          {QStringLiteral("Third"), {}, {}}}},
+        {"several items",
+         {{QStringLiteral("Title"), QStringLiteral("An artist of some length"),
+           QStringLiteral("LP")},
+          {{}, QStringLiteral("Artist"), QStringLiteral("A longer album")},
+          {QStringLiteral("Title 3"), {}, QStringLiteral("")}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        M4aFixtureOptions o;
+        o.cover = cover;
+        o.coverType = DataAtom::kJpeg;
+        const QString path = make(o);
+        const QByteArray original = readBytes(path);
+        const qsizetype covrAt = original.indexOf("covr") - 4;
+        const QByteArray coverItem = original.mid(covrAt, 8 + 16 + cover.size());
+        Tags expected{o.title, o.artist, o.album};
+        std::shared_ptr<M4AFile> file;
+        for (int round = 0; round < 3; ++round) {
+            SCOPED_TRACE(round);
+            const Tags& tags = c.saves[round];
+            if (round != 1) file = M4AFile::newM4AFileWithPath(path);
+            ASSERT_TRUE(file);
+            if (!tags.title.isNull()) file->tagTitle(expected.title = tags.title);
+            if (!tags.artist.isNull()) file->tagArtist(expected.artist = tags.artist);
+            if (!tags.album.isNull()) file->tagAlbum(expected.album = tags.album);
+            const SavePlan plan = file->atomParser()->planSave();
+            ASSERT_EQ(plan.kind, SavePlan::Kind::InPlace);
+            for (const SaveRegion& r : plan.regions)
+                EXPECT_TRUE(r.offset + uint64_t(r.bytes.size()) <= uint64_t(covrAt) ||
+                            r.offset >= uint64_t(covrAt + coverItem.size()))
+                    << "a region at " << r.offset << " overlaps the cover";
+            ASSERT_TRUE(file->commitTags());
+            EXPECT_EQ(file->getImageData(), cover); // still found where it lies
+
+            const QByteArray saved = readBytes(path);
+            EXPECT_EQ(saved.size(), original.size());
+            EXPECT_EQ(saved.mid(covrAt, coverItem.size()), coverItem);
+            EXPECT_TRUE(sameAudio(original, saved));
+            auto again = M4AFile::newM4AFileWithPath(path);
+            ASSERT_TRUE(again);
+            EXPECT_EQ(again->getTitle(), expected.title);
+            EXPECT_EQ(again->getArtist(), expected.artist);
+            EXPECT_EQ(again->getAlbum(), expected.album);
+            EXPECT_EQ(again->getLongTrackStr(), QStringLiteral("1/10"));
+            EXPECT_EQ(again->getImageData(), cover);
+            const TagLibView seen = readWithTagLib(path);
+            EXPECT_EQ(seen.title, expected.title);
+            EXPECT_EQ(seen.artist, expected.artist);
+            EXPECT_EQ(seen.album, expected.album);
+            EXPECT_EQ(seen.year, o.year);
+            EXPECT_EQ(seen.genre, QStringLiteral("Rock"));
+            EXPECT_EQ(seen.track, 1);
+            EXPECT_EQ(seen.trackCount, 10);
+            EXPECT_EQ(seen.cover, cover);
+            EXPECT_EQ(seen.coverFormat, int(TagLib::MP4::CoverArt::JPEG));
+        }
+    }
 }

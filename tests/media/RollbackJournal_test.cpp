@@ -131,6 +131,38 @@ TEST(RollbackJournal, ATornRegionIsPutBackWhateverItsNewBytesLookLike) {
     }
 }
 
+TEST(RollbackJournal, AWriteOfSeveralRegionsTornBetweenThemIsPutBack) {
+    // Two changed tags around an unchanged cover: two regions, the cover in
+    // neither. A crash after the first region, or inside the second, must
+    // leave the old file.
+    const QByteArray cover(50000, 'c');
+    const QByteArray old = "title" + cover + "artist", now = "TITLE" + cover + "ARTIST";
+    const QByteArray head(100, 'h');
+    SavePlan plan;
+    plan.addChangedBytes(uint64_t(head.size()), old, now);
+    ASSERT_EQ(plan.regions.size(), 2u);
+    const QByteArray firstOnly = "TITLE" + cover + "artist";
+    const QByteArray secondTorn = "TITLE" + cover + "ARTist";
+    for (const QByteArray& found : {firstOnly, secondTorn}) {
+        QTemporaryDir dir;
+        const QString song = dir.filePath(QStringLiteral("song.m4a"));
+        ASSERT_TRUE(writeBytes(song, head + old));
+        plan.kind = SavePlan::Kind::InPlace;
+        plan.target = song;
+        ASSERT_EQ(::stat(QFile::encodeName(song).constData(), &plan.seen), 0);
+        plan.newSize = uint64_t(plan.seen.st_size);
+        {
+            RollbackJournal journal; // closed without removal, as by a crash
+            QString why;
+            ASSERT_TRUE(journal.write(dir.path(), {&plan}, &why)) << why.toStdString();
+        }
+        ASSERT_TRUE(writeBytes(song, head + found));
+        EXPECT_EQ(SaveBatch::recover(dir.path()), QStringList{QStringLiteral("song.m4a")});
+        EXPECT_EQ(readBytes(song), head + old);
+        EXPECT_EQ(journals(dir.path()), QStringList());
+    }
+}
+
 TEST(RollbackJournal, AJournalCutShortIsRemovedOnceItsSaveIsGone) {
     QTemporaryDir dir;
     const QString song = dir.filePath(QStringLiteral("song.m4a"));
