@@ -331,18 +331,29 @@ bool copyRange(int in, int out, int64_t from, int64_t length) {
     return true;
 }
 
+// A frame copied from the old tag under a new frame header.
+struct CopiedFrame {
+    QByteArray header;
+    QByteArrayView body;
+};
+
 // A complete tag of `length` bytes: the header TagLib rendered, the frames,
-// the pictures, zeros for padding.
+// the copied frames, zeros for padding.
 // Built in one buffer: the tag holds the cover, and every extra copy of it
 // is paid once per file saved.
-QByteArray tagBytes(QByteArrayView rendered, QByteArrayView frames, QByteArrayView pictures,
-                    int64_t length) {
+QByteArray tagBytes(QByteArrayView rendered, QByteArrayView frames,
+                    const std::vector<CopiedFrame>& copied, int64_t length) {
     QByteArray tag(qsizetype(length), Qt::Uninitialized);
-    const qsizetype content = 10 + frames.size() + pictures.size();
     std::memcpy(tag.data(), rendered.data(), 10);
     std::memcpy(tag.data() + 10, frames.data(), size_t(frames.size()));
-    std::memcpy(tag.data() + 10 + frames.size(), pictures.data(), size_t(pictures.size()));
-    std::memset(tag.data() + content, 0, size_t(tag.size() - content));
+    qsizetype at = 10 + frames.size();
+    for (const CopiedFrame& frame : copied) {
+        std::memcpy(tag.data() + at, frame.header.constData(), size_t(frame.header.size()));
+        at += frame.header.size();
+        std::memcpy(tag.data() + at, frame.body.data(), size_t(frame.body.size()));
+        at += frame.body.size();
+    }
+    std::memset(tag.data() + at, 0, size_t(tag.size() - at));
     const ByteVector size = ID3v2::SynchData::fromUInt(unsigned(length - 10));
     std::copy(size.begin(), size.end(), tag.begin() + 6);
     return tag;
@@ -568,13 +579,14 @@ QByteArray MP3File::readCoverFromFile() const {
         TROVIX_LOG() << "Cover not read, the file changed since it was opened:" << fPath;
         return {};
     }
-    const QByteArray body = readBytes(fd, fCoverAt, fCoverLength);
-    if (body.isEmpty()) return {};
-    // TagLib's reading of the frame, as the whole tag would give it.
-    const ID3v2::AttachedPictureFrame frame(
-        wrapFields("APIC", ByteVector(body.constData(), unsigned(body.size()))));
-    const ByteVector bytes = frame.picture();
-    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+    // TagLib's reading of the frame, as the whole tag would give it: the
+    // picture is read straight from where it starts, not copied out.
+    std::optional<Id3FieldReader::PictureKind> kind = Id3FieldReader::pictureKind(
+        readBytes(fd, fCoverAt, std::min<int64_t>(fCoverLength, 4096)), fCoverLength);
+    if (!kind)
+        kind = Id3FieldReader::pictureKind(readBytes(fd, fCoverAt, fCoverLength), fCoverLength);
+    if (!kind || !kind->hasBytes) return {};
+    return readBytes(fd, fCoverAt + kind->pictureAt, fCoverLength - kind->pictureAt);
 }
 
 // Reading.
@@ -926,7 +938,8 @@ SavePlan MP3File::planSave() {
         if (oldTag.size() != old.tagLength)
             return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
     }
-    QByteArray pictures;
+    std::vector<CopiedFrame> pictures;
+    qsizetype picturesSize = 0;
     std::vector<Id3HeldPicture> picturesWritten;
     for (const Id3HeldPicture& p : fHeldPictures) {
         if (old.tagAt != 0 || p.at + p.length > oldTag.size() ||
@@ -935,13 +948,15 @@ SavePlan MP3File::planSave() {
         const unsigned body = unsigned(p.length - 10);
         const ByteVector size =
             version == 4 ? ID3v2::SynchData::fromUInt(body) : ByteVector::fromUInt(body);
-        picturesWritten.push_back({10 + frames.size() + pictures.size(), p.length, p.encoding});
-        pictures.append("APIC", 4);
-        pictures.append(size.data(), 4);
-        pictures.append(2, '\0');
-        pictures.append(oldTag.constData() + p.at + 10, qsizetype(body));
+        picturesWritten.push_back({10 + frames.size() + picturesSize, p.length, p.encoding});
+        QByteArray header("APIC", 4);
+        header.append(size.data(), 4);
+        header.append(2, '\0');
+        pictures.push_back(
+            {header, QByteArrayView(oldTag.constData() + p.at + 10, qsizetype(body))});
+        picturesSize += qsizetype(p.length);
     }
-    const qsizetype content = frames.size() + pictures.size();
+    const qsizetype content = frames.size() + picturesSize;
 
     // Kept as they are: junk before the tag, the audio (from behind the
     // tag, so with whatever lies between it and the first frame). Dropped:
