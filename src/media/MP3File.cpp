@@ -178,7 +178,7 @@ uint32_t be32At(const QByteArray& b, qsizetype at) {
 
 // A tag without its picture frames, and where they lay in it.
 struct PicturesAside {
-    QByteArray tag; // the same length: the other frames move up, zeros fill the end
+    QByteArray tag; // the other frames moved up; the rest of the tag reads as zeros
     std::vector<Id3HeldPicture> pictures;
 };
 
@@ -198,7 +198,6 @@ std::optional<PicturesAside> setPicturesAside(const QByteArray& tag) {
     if (10 + tagSize != tag.size()) return std::nullopt;
     const qsizetype end = tag.size();
     PicturesAside aside;
-    aside.tag.reserve(tag.size());
     aside.tag.append(tag.constData(), 10);
     qsizetype pos = 10;
     while (pos - 10 < tagSize - 10) {
@@ -225,7 +224,6 @@ std::optional<PicturesAside> setPicturesAside(const QByteArray& tag) {
     }
     if (std::any_of(tag.constData() + pos, tag.constData() + end, [](char c) { return c != 0; }))
         return std::nullopt;
-    aside.tag.append(end - aside.tag.size(), '\0');
     return aside;
 }
 
@@ -260,8 +258,10 @@ struct OpenedMp3 {
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         layout = Mp3Layout::read(fd, st.st_size);
         QByteArray patch;
+        int64_t patchLength = 0; // the stored tag's, which the patch stands for
         if (layout.tagAt >= 0) {
             const int64_t length = std::min(layout.tagLength, layout.size - layout.tagAt);
+            patchLength = length;
             QByteArray raw(qsizetype(length), Qt::Uninitialized);
             if (!FileIO::readAt(fd, raw.data(), size_t(length), uint64_t(layout.tagAt)))
                 return false;
@@ -277,8 +277,9 @@ struct OpenedMp3 {
                 }
             }
         }
-        stream = std::make_unique<PatchedFileStream>(
-            fd, path, uint64_t(layout.size), uint64_t(std::max<int64_t>(layout.tagAt, 0)), patch);
+        stream = std::make_unique<PatchedFileStream>(fd, path, uint64_t(layout.size),
+                                                     uint64_t(std::max<int64_t>(layout.tagAt, 0)),
+                                                     patch, uint64_t(patchLength));
         file =
             std::make_unique<TagLib::MPEG::File>(stream.get(), Id3FrameFactory::instance(),
                                                  readProperties, TagLib::AudioProperties::Average);
