@@ -284,21 +284,28 @@ TEST(MP3ReadingTest, ACoverIsNotReadFromAFileChangedSinceOpening) {
     const QString path = dir.filePath(QStringLiteral("song.mp3"));
     const QByteArray bytes =
         id3v2Tag(3, {id3v2Frame(3, "APIC", picture(3, "FRONT"))}, 10) + audio();
-    ASSERT_TRUE(writeFile(path, bytes));
-    auto file = MP3File::newMP3FileWithPath(path);
-    ASSERT_NE(file, nullptr);
-    file->getAllInterestingTags();
-    ASSERT_TRUE(file->hasImage());
-    EXPECT_EQ(file->getImageData(), QByteArray("FRONT"));
+    // Before anything is written, and once the tag was read (its pictures
+    // left where they lie) for a new title.
+    for (bool titled : {false, true}) {
+        SCOPED_TRACE(titled ? "title written first" : "nothing written");
+        ASSERT_TRUE(writeFile(path, bytes));
+        auto file = MP3File::newMP3FileWithPath(path);
+        ASSERT_NE(file, nullptr);
+        file->getAllInterestingTags();
+        if (titled) file->tagTitle(QStringLiteral("new"));
+        ASSERT_TRUE(file->hasImage());
+        EXPECT_EQ(file->getImageData(), QByteArray("FRONT"));
 
-    // Another program moves everything by a byte: the old place holds no cover.
-    ASSERT_TRUE(writeFile(path, QByteArray(1, 'x') + bytes));
-    EXPECT_TRUE(file->getImageData().isEmpty());
-    file->tagTitle(QStringLiteral("new"));
-    EXPECT_FALSE(file->commitTags());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray(1, 'x') + bytes);
+        // Another program moves everything by a byte: the old place holds no cover.
+        ASSERT_TRUE(writeFile(path, QByteArray(1, 'x') + bytes));
+        EXPECT_TRUE(file->getImageData().isEmpty());
+        file->tagTitle(QStringLiteral("newer"));
+        file->tagImageData("NEWCOVER", "png");
+        EXPECT_FALSE(file->commitTags());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), QByteArray(1, 'x') + bytes);
+    }
 }
 
 // The whole tag read at the first write leaves its pictures out of TagLib's
