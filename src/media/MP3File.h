@@ -35,6 +35,9 @@ struct Id3HeldPicture {
 // Opening a plain tag (see Id3FieldReader) keeps only the frames a record
 // reads and where the cover lies; the whole tag is read through TagLib when
 // something is first written, and only if the file is still the one opened.
+// Its picture frames TagLib is not shown: a save copies them from the old
+// tag behind the frames TagLib renders, unless a new cover is set (or
+// TagLib would write their text otherwise), when they are read in as well.
 class MP3File : public MusicFile {
 public:
     // How opening reads the ID3v2 tag: the frame reader where it can, or
