@@ -101,10 +101,12 @@ std::optional<Id3FieldReader::PictureKind> Id3FieldReader::pictureKind(const QBy
         if (at + step > prefix.size()) return std::nullopt;
         if (prefix[qsizetype(at)] == 0 && (step == 1 || prefix[qsizetype(at) + 1] == 0)) {
             kind.hasBytes = at + step < length;
+            kind.pictureAt = at + step;
             return kind;
         }
     }
     kind.hasBytes = pos < length;
+    kind.pictureAt = pos;
     return kind;
 }
 

@@ -38,11 +38,13 @@ public:
     static std::optional<Fields> read(int fd, const Mp3Layout& layout);
 
     // Whether a picture frame body of `length` bytes, of which `prefix` holds
-    // the start, has picture bytes and is of `type` (TagLib's reading of the
-    // frame); nullopt when the prefix is too short to tell.
+    // the start, has picture bytes and is of `type`, and where in the body
+    // they start (TagLib's reading of the frame); nullopt when the prefix is
+    // too short to tell.
     struct PictureKind {
         int type = 0;
         bool hasBytes = false;
+        int64_t pictureAt = 0;
     };
     static std::optional<PictureKind> pictureKind(const QByteArray& prefix, int64_t length);
 };

@@ -165,6 +165,68 @@ bool firstFrameMarksVbr(TagLib::MPEG::File& file) {
     return head.mid(xingAt, 4) == "Xing" || head.mid(36, 4) == "VBRI";
 }
 
+bool frameIdAt(const QByteArray& tag, qsizetype at, qsizetype end) {
+    if (at < 0 || at + 4 > end) return false;
+    return std::all_of(tag.constData() + at, tag.constData() + at + 4,
+                       [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
+}
+
+uint32_t be32At(const QByteArray& b, qsizetype at) {
+    return uint32_t(uint8_t(b[at])) << 24 | uint32_t(uint8_t(b[at + 1])) << 16 |
+           uint32_t(uint8_t(b[at + 2])) << 8 | uint32_t(uint8_t(b[at + 3]));
+}
+
+// A tag without its picture frames, and where they lay in it.
+struct PicturesAside {
+    QByteArray tag; // the other frames moved up; the rest of the tag reads as zeros
+    std::vector<Id3HeldPicture> pictures;
+};
+
+// Sets the picture frames of a plain ID3v2.3 or ID3v2.4 tag aside, walking
+// it as TagLib does; nullopt when the tag is not plain (header or frame
+// flags, a size TagLib could read another way, bytes behind the frames that
+// are not zeros, a picture whose text encoding is not one ID3 defines).
+std::optional<PicturesAside> setPicturesAside(const QByteArray& tag) {
+    if (tag.size() < 10 || !tag.startsWith("ID3")) return std::nullopt;
+    const int major = uint8_t(tag[3]);
+    if ((major != 3 && major != 4) || tag[5] != 0) return std::nullopt;
+    int64_t tagSize = 0;
+    for (int i = 6; i < 10; ++i) {
+        if (uint8_t(tag[i]) >= 0x80) return std::nullopt;
+        tagSize = (tagSize << 7) | uint8_t(tag[i]);
+    }
+    if (10 + tagSize != tag.size()) return std::nullopt;
+    const qsizetype end = tag.size();
+    PicturesAside aside;
+    aside.tag.append(tag.constData(), 10);
+    qsizetype pos = 10;
+    while (pos - 10 < tagSize - 10) {
+        if (tag[pos] == 0) break;
+        if (!frameIdAt(tag, pos, end) || tag[pos + 8] || tag[pos + 9]) return std::nullopt;
+        int64_t size = be32At(tag, pos + 4);
+        if (major == 4) {
+            for (int i = 4; i < 8; ++i)
+                if (uint8_t(tag[pos + i]) >= 0x80) return std::nullopt;
+            size = ID3v2::SynchData::toUInt(ByteVector(tag.constData() + pos + 4, 4));
+            if (size > 127 && !frameIdAt(tag, pos + 10 + qsizetype(size), end) &&
+                frameIdAt(tag, pos + 10 + qsizetype(be32At(tag, pos + 4)), end))
+                return std::nullopt;
+        }
+        if (size == 0 || pos + 10 + size > end) return std::nullopt;
+        if (QByteArrayView(tag.constData() + pos, 4) == "APIC") {
+            const int encoding = uint8_t(tag[pos + 10]);
+            if (encoding > 3) return std::nullopt;
+            aside.pictures.push_back({pos, 10 + size, encoding});
+        } else {
+            aside.tag.append(tag.constData() + pos, qsizetype(10 + size));
+        }
+        pos += qsizetype(10 + size);
+    }
+    if (std::any_of(tag.constData() + pos, tag.constData() + end, [](char c) { return c != 0; }))
+        return std::nullopt;
+    return aside;
+}
+
 // An MP3 file opened for TagLib through its screened ID3v2 tag (see
 // Id3TagScreen), with where its parts lie.
 struct OpenedMp3 {
@@ -172,7 +234,9 @@ struct OpenedMp3 {
     struct stat st {};
     Mp3Layout layout;
     QStringList skipped; // frames TagLib was not shown
-    bool agrees = true;  // TagLib found the tags where the layout says
+    // With picturesAside: the picture frames TagLib was not shown.
+    std::vector<Id3HeldPicture> pictures;
+    bool agrees = true; // TagLib found the tags where the layout says
     std::unique_ptr<PatchedFileStream> stream;
     std::unique_ptr<TagLib::MPEG::File> file;
 
@@ -185,24 +249,37 @@ struct OpenedMp3 {
         if (fd >= 0) ::close(fd);
     }
 
-    bool open(const QByteArray& path, bool readProperties) {
+    // picturesAside: a plain tag at the start is shown without its picture
+    // frames (see setPicturesAside), which `pictures` names.
+    bool open(const QByteArray& path, bool readProperties, bool picturesAside = false) {
         // Non-blocking, so that a FIFO named like a music file cannot hang us.
         fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         layout = Mp3Layout::read(fd, st.st_size);
         QByteArray patch;
+        int64_t patchLength = 0; // the stored tag's, which the patch stands for
         if (layout.tagAt >= 0) {
             const int64_t length = std::min(layout.tagLength, layout.size - layout.tagAt);
+            patchLength = length;
             QByteArray raw(qsizetype(length), Qt::Uninitialized);
             if (!FileIO::readAt(fd, raw.data(), size_t(length), uint64_t(layout.tagAt)))
                 return false;
             Id3TagScreen::Result screened = Id3TagScreen::screen(raw);
             patch = screened.tag;
             skipped = screened.skipped;
+            if (picturesAside && layout.tagAt == 0 && screened.skipped.isEmpty() &&
+                screened.emptied.isEmpty()) {
+                if (std::optional<PicturesAside> aside = setPicturesAside(raw);
+                    aside && !aside->pictures.empty()) {
+                    patch = std::move(aside->tag);
+                    pictures = std::move(aside->pictures);
+                }
+            }
         }
-        stream = std::make_unique<PatchedFileStream>(
-            fd, path, uint64_t(layout.size), uint64_t(std::max<int64_t>(layout.tagAt, 0)), patch);
+        stream = std::make_unique<PatchedFileStream>(fd, path, uint64_t(layout.size),
+                                                     uint64_t(std::max<int64_t>(layout.tagAt, 0)),
+                                                     patch, uint64_t(patchLength));
         file =
             std::make_unique<TagLib::MPEG::File>(stream.get(), Id3FrameFactory::instance(),
                                                  readProperties, TagLib::AudioProperties::Average);
@@ -220,15 +297,13 @@ struct OpenedMp3 {
     }
 };
 
-constexpr int64_t kAudioEdge = 64 * 1024;
-
-// The audio's length and a hash of its first and last 64 KiB: a save that
-// moved or damaged it shows, without reading it all again.
-QByteArray audioPrint(int fd, int64_t from, int64_t length) {
+// The audio's length and a hash of its first and last `edge` bytes: a save
+// that moved or damaged it shows, without reading it all again.
+QByteArray audioPrint(int fd, int64_t from, int64_t length, int64_t edge) {
     if (length < 0) return {};
     Digest hash(Digest::Kind::Sha1);
     hash.addData(QByteArray::number(qlonglong(length)));
-    const int64_t head = std::min(length, kAudioEdge);
+    const int64_t head = std::min(length, edge);
     QByteArray bytes(qsizetype(head), Qt::Uninitialized);
     if (!FileIO::readAt(fd, bytes.data(), size_t(head), uint64_t(from))) return {};
     hash.addData(bytes);
@@ -257,15 +332,29 @@ bool copyRange(int in, int out, int64_t from, int64_t length) {
     return true;
 }
 
+// A frame copied from the old tag under a new frame header.
+struct CopiedFrame {
+    QByteArray header;
+    QByteArrayView body;
+};
+
 // A complete tag of `length` bytes: the header TagLib rendered, the frames,
-// zeros for padding.
+// the copied frames, zeros for padding.
 // Built in one buffer: the tag holds the cover, and every extra copy of it
 // is paid once per file saved.
-QByteArray tagBytes(QByteArrayView rendered, QByteArrayView frames, int64_t length) {
+QByteArray tagBytes(QByteArrayView rendered, QByteArrayView frames,
+                    const std::vector<CopiedFrame>& copied, int64_t length) {
     QByteArray tag(qsizetype(length), Qt::Uninitialized);
     std::memcpy(tag.data(), rendered.data(), 10);
     std::memcpy(tag.data() + 10, frames.data(), size_t(frames.size()));
-    std::memset(tag.data() + 10 + frames.size(), 0, size_t(tag.size() - 10 - frames.size()));
+    qsizetype at = 10 + frames.size();
+    for (const CopiedFrame& frame : copied) {
+        std::memcpy(tag.data() + at, frame.header.constData(), size_t(frame.header.size()));
+        at += frame.header.size();
+        std::memcpy(tag.data() + at, frame.body.data(), size_t(frame.body.size()));
+        at += frame.body.size();
+    }
+    std::memset(tag.data() + at, 0, size_t(tag.size() - at));
     const ByteVector size = ID3v2::SynchData::fromUInt(unsigned(length - 10));
     std::copy(size.begin(), size.end(), tag.begin() + 6);
     return tag;
@@ -422,22 +511,63 @@ bool MP3File::open(Reading reading) {
     return true;
 }
 
+namespace {
+
+QString changedSinceOpened(const QString& path) {
+    return QStringLiteral("“%1” was changed by another program since it was "
+                          "opened; open it again before saving.")
+        .arg(QFileInfo(path).fileName());
+}
+
+} // namespace
+
 void MP3File::loadTag() {
     if (fTagLoaded) return;
     fTagLoaded = true;
     dropFrames(*fID3Tags);
     OpenedMp3 mp3;
-    if (!mp3.open(localPath(fPath), false) || !FileIO::sameFile(mp3.st, fStat)) {
-        fNotWritable = QStringLiteral("“%1” was changed by another program since it was "
-                                      "opened; open it again before saving.")
-                           .arg(QFileInfo(fPath).fileName());
+    // Only a file opened by the frame reader is known to be plain; its
+    // pictures, which nothing but a new cover changes, TagLib does not read.
+    if (!mp3.open(localPath(fPath), false, true) || !FileIO::sameFile(mp3.st, fStat)) {
+        fNotWritable = changedSinceOpened(fPath);
         TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
         return;
     }
     if (ID3v2::Tag* tag = mp3.file->ID3v2Tag(false)) takeFrames(*tag, *fID3Tags);
     fLayout = mp3.layout; // a save lays the file out as TagLib reads it
+    fHeldPictures = std::move(mp3.pictures);
     fNotWritable = notWritableReason(mp3);
     if (!fNotWritable.isNull()) TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
+}
+
+void MP3File::loadPictures() {
+    if (fHeldPictures.empty()) return;
+    const std::vector<Id3HeldPicture> held = std::exchange(fHeldPictures, {});
+    // A picture that cannot be read again would be lost by a save.
+    auto refuse = [this](const QString& why) {
+        fNotWritable = why;
+        TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
+    };
+    const int fd = ::open(localPath(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return refuse(changedSinceOpened(fPath));
+    const FileIO::ClosedAtExit closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !FileIO::sameFile(st, fStat))
+        return refuse(changedSinceOpened(fPath));
+    ID3v2::Header header;
+    header.setMajorVersion(unsigned(fReadVersion));
+    for (const Id3HeldPicture& picture : held) {
+        const QByteArray bytes = readBytes(fd, picture.at, picture.length);
+        ID3v2::Frame* frame =
+            bytes.size() == picture.length && bytes.startsWith("APIC")
+                ? Id3FrameFactory::instance()->createFrame(
+                      ByteVector(bytes.constData(), unsigned(bytes.size())), &header)
+                : nullptr;
+        if (!frame)
+            return refuse(QStringLiteral("The pictures of “%1” could not be read again.")
+                              .arg(QFileInfo(fPath).fileName()));
+        fID3Tags->addFrame(frame);
+    }
 }
 
 QByteArray MP3File::readCoverFromFile() const {
@@ -450,13 +580,14 @@ QByteArray MP3File::readCoverFromFile() const {
         TROVIX_LOG() << "Cover not read, the file changed since it was opened:" << fPath;
         return {};
     }
-    const QByteArray body = readBytes(fd, fCoverAt, fCoverLength);
-    if (body.isEmpty()) return {};
-    // TagLib's reading of the frame, as the whole tag would give it.
-    const ID3v2::AttachedPictureFrame frame(
-        wrapFields("APIC", ByteVector(body.constData(), unsigned(body.size()))));
-    const ByteVector bytes = frame.picture();
-    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+    // TagLib's reading of the frame, as the whole tag would give it: the
+    // picture is read straight from where it starts, not copied out.
+    std::optional<Id3FieldReader::PictureKind> kind = Id3FieldReader::pictureKind(
+        readBytes(fd, fCoverAt, std::min<int64_t>(fCoverLength, 4096)), fCoverLength);
+    if (!kind)
+        kind = Id3FieldReader::pictureKind(readBytes(fd, fCoverAt, fCoverLength), fCoverLength);
+    if (!kind || !kind->hasBytes) return {};
+    return readBytes(fd, fCoverAt + kind->pictureAt, fCoverLength - kind->pictureAt);
 }
 
 // Reading.
@@ -556,7 +687,7 @@ const ID3v2::AttachedPictureFrame* coverFrame(const ID3v2::Tag& tag) {
 } // namespace
 
 QByteArray MP3File::readImage() const {
-    if (!fTagLoaded) return readCoverFromFile();
+    if (!fTagLoaded || !fHeldPictures.empty()) return readCoverFromFile();
     const ID3v2::AttachedPictureFrame* picture = coverFrame(*fID3Tags);
     if (!picture) return {};
     const ByteVector bytes = picture->picture();
@@ -564,17 +695,19 @@ QByteArray MP3File::readImage() const {
 }
 
 bool MP3File::readHasImage() const {
-    if (!fTagLoaded) return fCoverAt >= 0;
+    if (!fTagLoaded || !fHeldPictures.empty()) return fCoverAt >= 0;
     return coverFrame(*fID3Tags) != nullptr;
 }
 
 int MP3File::readNumFrames() {
     loadTag();
+    loadPictures();
     return int(fID3Tags->frameList().size());
 }
 
 QString MP3File::readFrameID(int index) {
     loadTag();
+    loadPictures();
     const ID3v2::FrameList& frames = fID3Tags->frameList();
     if (index < 0 || index >= int(frames.size())) return QString();
     const ByteVector id = frames[unsigned(index)]->frameID();
@@ -583,6 +716,7 @@ QString MP3File::readFrameID(int index) {
 
 QString MP3File::readFrameWithID(const QString& id) {
     loadTag();
+    loadPictures();
     const QByteArray key = id.toLatin1();
     const QString text = frameText(key.constData());
     return text.isNull() ? QString(u""_qs) : text;
@@ -661,6 +795,7 @@ void MP3File::writeCustomTag(const std::optional<CustomTag>& tag) {
 
 void MP3File::writeImageData(const QByteArray& bytes, const QByteArray& format) {
     loadTag();
+    loadPictures();
     const std::vector<ID3v2::Frame*> frames = snapshot(fID3Tags->frameList("APIC"));
     for (ID3v2::Frame* frame : frames) {
         auto* picture = dynamic_cast<ID3v2::AttachedPictureFrame*>(frame);
@@ -744,6 +879,11 @@ SavePlan MP3File::planSave() {
     if (!fNeedsUpdate) return plan;
     loadTag();
     const int version = fTagVersion == 3 ? 4 : 3;
+    // TagLib writes a picture's UTF-8 or UTF-16BE text as UTF-16 in
+    // ID3v2.3; such a picture is not copied as it is.
+    if (version == 3 && std::any_of(fHeldPictures.begin(), fHeldPictures.end(),
+                                    [](const Id3HeldPicture& p) { return p.encoding >= 2; }))
+        loadPictures();
     if (version == 4)
         convertToV24();
     else
@@ -788,42 +928,66 @@ SavePlan MP3File::planSave() {
         std::all_of(frames.end() - kPadding, frames.end(), [](char c) { return c == 0; }))
         frames.chop(kPadding);
     const QByteArray v1 = renderV1();
+    const Mp3Layout old = fLayout;
+    const bool hadTag = old.tagAt >= 0;
+
+    // The pictures TagLib was not shown follow its frames as the file holds
+    // them, each under a frame header of the version written.
+    QByteArray oldTag;
+    if (!fHeldPictures.empty()) {
+        oldTag = readBytes(fd, old.tagAt, old.tagLength);
+        if (oldTag.size() != old.tagLength)
+            return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
+    }
+    std::vector<CopiedFrame> pictures;
+    qsizetype picturesSize = 0;
+    std::vector<Id3HeldPicture> picturesWritten;
+    for (const Id3HeldPicture& p : fHeldPictures) {
+        if (old.tagAt != 0 || p.at + p.length > oldTag.size() ||
+            QByteArrayView(oldTag.constData() + p.at, 4) != "APIC")
+            return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
+        const unsigned body = unsigned(p.length - 10);
+        const ByteVector size =
+            version == 4 ? ID3v2::SynchData::fromUInt(body) : ByteVector::fromUInt(body);
+        picturesWritten.push_back({10 + frames.size() + picturesSize, p.length, p.encoding});
+        QByteArray header("APIC", 4);
+        header.append(size.data(), 4);
+        header.append(2, '\0');
+        pictures.push_back(
+            {header, QByteArrayView(oldTag.constData() + p.at + 10, qsizetype(body))});
+        picturesSize += qsizetype(p.length);
+    }
+    const qsizetype content = frames.size() + picturesSize;
 
     // Kept as they are: junk before the tag, the audio (from behind the
     // tag, so with whatever lies between it and the first frame). Dropped:
     // further ID3v2 tags right behind the first (TagLib reads them as its
     // padding), APEv2 and ID3v2 tags at the end, whose stale values some
     // players prefer.
-    const Mp3Layout old = fLayout;
-    const bool hadTag = old.tagAt >= 0;
     const int64_t junk = hadTag ? old.tagAt : 0;
     const int64_t audioFrom = old.tagEnd();
     const int64_t audioTo = old.trailAt;
     const int64_t audioLength = audioTo - old.firstFrame;
-    const QByteArray print = audioPrint(fd, old.firstFrame, audioLength);
-    if (print.isEmpty())
-        return SavePlan::refused(
-            QStringLiteral("“%1” could not be read: %2.").arg(name, FileIO::errnoText(errno)));
 
     // In place when the tag is at the start and the frames fit its
     // space with no more padding than TagLib would keep; else a new file
     // with the tag at the start, where every reader looks. An emptied tag
     // is left out.
     const int64_t keepPadding = std::clamp<int64_t>(old.size / 100, 1024, 1 << 20);
-    const int64_t padding = old.tagLength - 10 - frames.size();
+    const int64_t padding = old.tagLength - 10 - content;
     const bool tagInPlace = hadTag && old.tagAt == 0 && padding >= 0 && padding <= keepPadding;
-    const bool inPlace = frames.isEmpty() ? !hadTag : tagInPlace;
-    QByteArray tag =
-        frames.isEmpty()
-            ? QByteArray()
-            : tagBytes(rendered, frames, inPlace ? old.tagLength : 10 + frames.size() + kPadding);
+    const bool inPlace = content == 0 ? !hadTag : tagInPlace;
+    QByteArray tag = content == 0 ? QByteArray()
+                                  : tagBytes(rendered, frames, pictures,
+                                             inPlace ? old.tagLength : 10 + content + kPadding);
 
     struct Expected {
         int64_t size, tagAt, tagLength, firstFrame;
     } expected{};
     if (inPlace) {
         if (hadTag) {
-            QByteArray was = readBytes(fd, old.tagAt, old.tagLength);
+            QByteArray was =
+                oldTag.isNull() ? readBytes(fd, old.tagAt, old.tagLength) : std::move(oldTag);
             if (was.size() != tag.size())
                 return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
             // The new tag is screened as TagLib will read it before anything
@@ -860,10 +1024,27 @@ SavePlan MP3File::planSave() {
         };
     }
 
+    // An in-place write changes only the tags at the start and the end,
+    // which the check reads back whole: of the audio, which it must not
+    // reach, a smaller piece at each end is enough to show it was left alone.
+    const bool regionsClearOfAudio =
+        std::all_of(plan.regions.begin(), plan.regions.end(), [&old](const SaveRegion& r) {
+            return int64_t(r.offset) + r.bytes.size() <= old.firstFrame ||
+                   int64_t(r.offset) >= old.trailAt;
+        });
+    if (!regionsClearOfAudio)
+        return SavePlan::refused(
+            QStringLiteral("The tags of “%1” could not be laid out for writing.").arg(name));
+    const int64_t edge = plan.kind == SavePlan::Kind::InPlace ? 4 * 1024 : 64 * 1024;
+    const QByteArray print = audioPrint(fd, old.firstFrame, audioLength, edge);
+    if (print.isEmpty())
+        return SavePlan::refused(
+            QStringLiteral("“%1” could not be read: %2.").arg(name, FileIO::errnoText(errno)));
+
     auto written = std::make_shared<Mp3Layout>();
     // What the written file must be: its tags where they were written, its
     // audio as it was.
-    auto check = [expected, audioLength, print](int fd, const Mp3Layout& l) -> QString {
+    auto check = [expected, audioLength, print, edge](int fd, const Mp3Layout& l) -> QString {
         if (l.size != expected.size)
             return QStringLiteral("it holds %1 bytes instead of %2").arg(l.size).arg(expected.size);
         if (l.tagAt != expected.tagAt || (l.tagAt >= 0 && l.tagLength != expected.tagLength))
@@ -872,7 +1053,7 @@ SavePlan MP3File::planSave() {
             return QStringLiteral("its tags at the end are not one ID3v1 tag");
         if (l.firstFrame != expected.firstFrame)
             return QStringLiteral("its audio no longer starts right after the tag");
-        if (audioPrint(fd, l.firstFrame, audioLength) != print)
+        if (audioPrint(fd, l.firstFrame, audioLength, edge) != print)
             return QStringLiteral("its audio changed");
         return {};
     };
@@ -910,10 +1091,19 @@ SavePlan MP3File::planSave() {
             return why;
         };
     }
-    plan.finish = [this, version, written](bool saved) {
+    // Where the cover's frame will lie, when it is one of the pictures copied.
+    int64_t coverAt = -1;
+    for (size_t i = 0; i < fHeldPictures.size(); ++i)
+        if (fHeldPictures[i].at + 10 == fCoverAt) coverAt = picturesWritten[i].at + 10;
+    plan.finish = [this, version, written, coverAt,
+                   picturesWritten = std::move(picturesWritten)](bool saved) {
         if (!saved) return;
         fNeedsUpdate = false;
         fReadVersion = version;
+        if (!fHeldPictures.empty()) {
+            fHeldPictures = picturesWritten;
+            fCoverAt = coverAt;
+        }
         if (written->size > 0) fLayout = *written;
         ::stat(localPath(fPath).constData(), &fStat);
     };

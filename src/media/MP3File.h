@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace TagLib::ID3v2 {
 class Tag;
@@ -14,6 +15,14 @@ class Tag;
 namespace TagLib::ID3v1 {
 class Tag;
 }
+
+// A picture frame of the file's ID3v2 tag that TagLib was not shown: where
+// the whole frame lies in the file and its text encoding.
+struct Id3HeldPicture {
+    int64_t at = 0;
+    int64_t length = 0; // with the 10-byte frame header
+    int encoding = 0;
+};
 
 // An MP3 file's ID3 tags. Opening reads the ID3v2 frames into a tag object
 // of our own and closes the file again, so a folder of files holds no file
@@ -26,6 +35,9 @@ class Tag;
 // Opening a plain tag (see Id3FieldReader) keeps only the frames a record
 // reads and where the cover lies; the whole tag is read through TagLib when
 // something is first written, and only if the file is still the one opened.
+// Its picture frames TagLib is not shown: a save copies them from the old
+// tag behind the frames TagLib renders, unless a new cover is set (or
+// TagLib would write their text otherwise), when they are read in as well.
 class MP3File : public MusicFile {
 public:
     // How opening reads the ID3v2 tag: the frame reader where it can, or
@@ -97,7 +109,13 @@ private:
     std::optional<bool> openFast();
     // Reads the whole ID3v2 tag in place of the frames opening kept; a file
     // changed since it was opened is not read and never written.
+    //
+    // The picture frames of a plain tag stay out of it (see
+    // Id3HeldPicture): a save that leaves them alone copies their bytes.
     void loadTag();
+    // Puts the picture frames held back by loadTag into the tag, read from
+    // the file, which must still be the one opened.
+    void loadPictures();
     // The cover's bytes from the file, where opening found its frame.
     QByteArray readCoverFromFile() const;
 
@@ -122,6 +140,9 @@ private:
     bool fTagLoaded = true;
     int64_t fCoverAt = -1; // the cover frame's body in the file, while not loaded
     int64_t fCoverLength = 0;
+    // Picture frames the whole tag was read without, in file order; the
+    // cover (fCoverAt) is one of them.
+    std::vector<Id3HeldPicture> fHeldPictures;
     V1Values fV1;
     int fReadVersion = 0; // major version of the ID3v2 tag read; 0 without one
     int32_t fAudioBitrate = 0;

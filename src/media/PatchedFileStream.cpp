@@ -6,21 +6,27 @@
 #include <unistd.h>
 
 PatchedFileStream::PatchedFileStream(int fd, const QByteArray& name, uint64_t length,
-                                     uint64_t patchAt, const QByteArray& patch)
-    : fFd(fd), fName(name), fLength(length), fPatchAt(patchAt), fPatch(patch) {}
+                                     uint64_t patchAt, const QByteArray& patch,
+                                     uint64_t patchLength)
+    : fFd(fd), fName(name), fLength(length), fPatchAt(patchAt), fPatch(patch),
+      fPatchLength(std::max<uint64_t>(patchLength, uint64_t(patch.size()))) {}
 
 TagLib::ByteVector PatchedFileStream::readBlock(unsigned long length) {
     const uint64_t n = fPos >= fLength ? 0 : std::min<uint64_t>(length, fLength - fPos);
     TagLib::ByteVector block(unsigned(n), '\0');
     // The part of the block the patch covers comes from the patch; only the
     // file's bytes around it are read.
-    const uint64_t patchEnd = fPatchAt + uint64_t(fPatch.size());
+    const uint64_t patchEnd = fPatchAt + fPatchLength;
     const uint64_t from = std::max(fPos, fPatchAt);
     const uint64_t to = std::min(fPos + n, patchEnd);
     const uint64_t head = from < to ? from - fPos : n;
     uint64_t got = readFile(block.data(), fPos, head);
     if (got == head && from < to) {
-        std::copy_n(fPatch.constData() + (from - fPatchAt), to - from, block.data() + head);
+        // Past the patch's bytes the block keeps the zeros it was made with.
+        const uint64_t patched = std::min(to, fPatchAt + uint64_t(fPatch.size()));
+        if (from < patched)
+            std::copy_n(fPatch.constData() + (from - fPatchAt), patched - from,
+                        block.data() + head);
         got = to - fPos;
         got += readFile(block.data() + got, to, fPos + n - to);
     }

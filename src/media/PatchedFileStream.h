@@ -9,11 +9,13 @@
 // A read-only TagLib stream over an open file in which one range of bytes
 // reads as other bytes of the same length: TagLib parses the screened ID3v2
 // tag (see Id3TagScreen) where the stored one lies, and the file itself is
-// never changed. The descriptor stays the caller's.
+// never changed. The descriptor stays the caller's. A patch shorter than the
+// range it covers (`patchLength`) reads on as zeros, which the patch need
+// not hold: a tag whose cover was taken out is mostly such zeros.
 class PatchedFileStream : public TagLib::IOStream {
 public:
     PatchedFileStream(int fd, const QByteArray& name, uint64_t length, uint64_t patchAt,
-                      const QByteArray& patch);
+                      const QByteArray& patch, uint64_t patchLength);
 
     TagLib::FileName name() const override { return fName.constData(); }
     TagLib::ByteVector readBlock(unsigned long length) override;
@@ -36,5 +38,6 @@ private:
     uint64_t fLength;
     uint64_t fPatchAt;
     QByteArray fPatch;
+    uint64_t fPatchLength;
     uint64_t fPos = 0;
 };
