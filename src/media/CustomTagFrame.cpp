@@ -29,3 +29,8 @@ String CustomTagFrame::text() const {
     const TagLib::StringList values = fieldList();
     return values.size() >= 2 ? values[1] : String();
 }
+
+TagLib::ByteVector CustomTagFrame::renderAs(int version) {
+    header()->setVersion(unsigned(version));
+    return render();
+}

@@ -15,4 +15,6 @@ public:
     static CustomTagFrame* fromFields(const TagLib::ByteVector& fields);
 
     TagLib::String text() const;
+    // The whole frame, header included, as ID3v2.`version` (3 or 4) stores it.
+    TagLib::ByteVector renderAs(int version);
 };

@@ -12,17 +12,21 @@
 // hundreds of kilobytes, which a save would otherwise have to copy into its
 // rollback journal, write again and sync.
 //
-// The frames go before the pictures in their order while they fit; the
-// program's own frame (its custom tag, whose reader skips trailing white
-// space) takes up the room left there, and the frames that did not fit
-// follow the pictures, before the padding.
+// The room in front of the pictures is filled exactly, by frames as
+// significant as can be (the earlier in their order, the more), two ways
+// that every reader takes as it would the plain frame:
+//  - a text frame may end in one terminator, which readers drop;
+//  - the program's own frame (its custom tag), whose reader skips white
+//    space after the last entry, takes any length from its smallest up.
+// The frames that do not go in front follow the pictures, in their order.
 class Id3PinnedLayout {
 public:
     struct Input {
-        qsizetype picturesAt = 0;       // offset of the first picture frame in the old tag
-        QByteArrayView pictures;        // the picture frames as they will be written, in one run
-        std::vector<QByteArray> frames; // every other frame, rendered, in order
-        qsizetype fillerMin = -1;       // the own frame's smallest size; -1 when there is none
+        int version = 4;                      // of the frames: 3 or 4
+        qsizetype picturesAt = 0;             // offset of the first picture frame in the old tag
+        std::vector<QByteArrayView> pictures; // the picture frames as written, in pieces
+        std::vector<QByteArray> frames;       // every other frame, rendered, in order
+        qsizetype fillerMin = -1; // the own frame's smallest size; -1 when there is none
         // The own frame rendered exactly `size` bytes long; empty when its
         // text cannot make up that size (two bytes a character, say).
         std::function<QByteArray(qsizetype size)> filler;

@@ -5,6 +5,7 @@
 #include "media/FileIO.h"
 #include "media/Id3FieldReader.h"
 #include "media/Id3FrameFactory.h"
+#include "media/Id3PinnedLayout.h"
 #include "media/Id3TagScreen.h"
 #include "media/Mp3Audio.h"
 #include "media/PatchedFileStream.h"
@@ -355,6 +356,66 @@ QByteArray tagBytes(QByteArrayView rendered, QByteArrayView frames,
         at += frame.body.size();
     }
     std::memset(tag.data() + at, 0, size_t(tag.size() - at));
+    const ByteVector size = ID3v2::SynchData::fromUInt(unsigned(length - 10));
+    std::copy(size.begin(), size.end(), tag.begin() + 6);
+    return tag;
+}
+
+// Pictures this large are kept where they lie when a save can manage it.
+constexpr qsizetype kPinnedPictures = 4096;
+
+// The tag of `length` bytes laid out around pictures that keep their place
+// (see Id3PinnedLayout), the program's own frame `own` taking up the room
+// in front of them; null when that cannot be done.
+QByteArray pinnedTag(QByteArrayView rendered, QByteArrayView frames,
+                     const std::vector<CopiedFrame>& pictures, qsizetype picturesAt,
+                     const CustomTagFrame* own, int version, int64_t length) {
+    std::vector<QByteArray> split = Id3PinnedLayout::splitFrames(frames, version);
+    if (split.empty()) return {};
+    // The own frame, when the tag holds it once, leaves the list: it takes
+    // up whatever room the others leave.
+    const auto isOwn = [](const QByteArray& f) { return f.startsWith(CustomTagFrame::kFrameID); };
+    QByteArray ownBytes;
+    if (own && std::count_if(split.begin(), split.end(), isOwn) == 1) {
+        const auto ownAt = std::find_if(split.begin(), split.end(), isOwn);
+        ownBytes = *ownAt;
+        split.erase(ownAt);
+    } else {
+        own = nullptr;
+    }
+
+    Id3PinnedLayout::Input in;
+    in.version = version;
+    in.picturesAt = picturesAt;
+    for (const CopiedFrame& p : pictures) {
+        in.pictures.push_back(p.header);
+        in.pictures.push_back(p.body);
+    }
+    in.frames = std::move(split);
+    in.tagLength = qsizetype(length);
+    if (own) {
+        in.fillerMin = ownBytes.size();
+        // Line feeds after its text: its reader skips white space after the
+        // last entry. One byte a character, or two in UTF-16.
+        in.filler = [own, version, min = ownBytes.size()](qsizetype size) -> QByteArray {
+            for (const qsizetype perChar : {1, 2}) {
+                const qsizetype extra = size - min;
+                if (extra < 0 || extra % perChar != 0) continue;
+                CustomTagFrame padded(
+                    own->description(),
+                    own->text() + TagLib::String(std::string(size_t(extra / perChar), '\n')),
+                    own->textEncoding());
+                const ByteVector bytes = padded.renderAs(version);
+                if (qsizetype(bytes.size()) == size) return QByteArray(bytes.data(), size);
+            }
+            return {};
+        };
+        // Rendered again, it must be the frame TagLib rendered in the tag.
+        if (in.filler(in.fillerMin) != ownBytes) return {};
+    }
+    const QByteArray area = Id3PinnedLayout::frameArea(in);
+    if (area.isNull()) return {};
+    QByteArray tag = rendered.first(10).toByteArray() + area;
     const ByteVector size = ID3v2::SynchData::fromUInt(unsigned(length - 10));
     std::copy(size.begin(), size.end(), tag.begin() + 6);
     return tag;
@@ -980,6 +1041,28 @@ SavePlan MP3File::planSave() {
     QByteArray tag = content == 0 ? QByteArray()
                                   : tagBytes(rendered, frames, pictures,
                                              inPlace ? old.tagLength : 10 + content + kPadding);
+    // Frames before the pictures that changed length would move them: the
+    // frames are then laid out around them instead, so that a new title
+    // changes a few hundred bytes of the file, not all of its cover.
+    const bool picturesInOneRun =
+        !fHeldPictures.empty() &&
+        std::adjacent_find(fHeldPictures.begin(), fHeldPictures.end(),
+                           [](const Id3HeldPicture& a, const Id3HeldPicture& b) {
+                               return a.at + a.length != b.at;
+                           }) == fHeldPictures.end();
+    if (inPlace && hadTag && picturesInOneRun && picturesSize >= kPinnedPictures &&
+        picturesWritten.front().at != fHeldPictures.front().at) {
+        const ID3v2::FrameList& own = fID3Tags->frameList(CustomTagFrame::kFrameID);
+        QByteArray pinned =
+            pinnedTag(rendered, frames, pictures, qsizetype(fHeldPictures.front().at),
+                      own.size() == 1 ? dynamic_cast<const CustomTagFrame*>(own.front()) : nullptr,
+                      version, old.tagLength);
+        if (!pinned.isNull()) {
+            tag = std::move(pinned);
+            for (size_t i = 0; i < picturesWritten.size(); ++i)
+                picturesWritten[i].at = fHeldPictures[i].at;
+        }
+    }
 
     struct Expected {
         int64_t size, tagAt, tagLength, firstFrame;

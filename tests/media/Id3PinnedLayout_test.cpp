@@ -4,8 +4,10 @@
 
 namespace {
 
-// A frame of `size` bytes in all, its size field written for `version`.
-QByteArray frame(const char* id, qsizetype size, int version = 4, char fill = 'x') {
+// A frame of `size` bytes in all, its size field written for `version`;
+// with an `encoding`, a text frame in it.
+QByteArray frame(const char* id, qsizetype size, int version = 4, char fill = 'x',
+                 int encoding = -1) {
     const qsizetype body = size - 10;
     QByteArray f(id, 4);
     const int shift = version == 4 ? 7 : 8;
@@ -13,6 +15,7 @@ QByteArray frame(const char* id, qsizetype size, int version = 4, char fill = 'x
         f += char((body >> (i * shift)) & (version == 4 ? 0x7F : 0xFF));
     f += QByteArray(2, '\0');
     f += QByteArray(body, fill);
+    if (encoding >= 0) f[10] = char(encoding);
     return f;
 }
 
@@ -31,37 +34,56 @@ TEST(Id3PinnedLayout, PicturesKeepTheirOffsetWhateverTheOtherFramesWeigh) {
     struct Row {
         const char* what;
         std::vector<qsizetype> frames;
-        qsizetype unit;
-        std::vector<bool> inFront; // expected, per frame
+        int encoding;             // of the frames; -1: not text frames
+        qsizetype ownUnit;        // 0: no own frame
+        std::vector<int> inFront; // expected per frame
     } rows[] = {
-        {"all fit, the own frame takes the rest", {20, 30}, 1, {true, true}},
-        {"a longer frame goes behind", {20, 60, 15}, 1, {true, false, true}},
-        {"two-byte characters: a frame of odd size goes behind", {21, 30}, 2, {false, true}},
-        {"nothing fits but the own frame", {80, 90}, 1, {false, false}},
+        {"all fit, the own frame takes the rest", {20, 30}, -1, 1, {1, 1}},
+        {"a longer frame goes behind", {20, 60, 15}, -1, 1, {1, 0, 1}},
+        {"two-byte characters: a frame of odd size goes behind", {21, 30}, -1, 2, {0, 1}},
+        {"nothing fits but the own frame", {80, 90}, -1, 1, {0, 0}},
+        {"no own frame: a terminator makes up the last byte", {30, 34, 35}, 0, 0, {1, 1, 1}},
+        {"no own frame: two-byte terminators, the earlier frames first",
+         {40, 28, 30, 12},
+         1,
+         0,
+         {2, 1, 1, 0}},
     };
     for (const Row& row : rows) {
         Id3PinnedLayout::Input in;
         in.picturesAt = 10 + 100;
-        in.pictures = pictures;
+        in.pictures = {QByteArrayView(pictures).first(10), QByteArrayView(pictures).sliced(10)};
         for (size_t i = 0; i < row.frames.size(); ++i)
-            in.frames.push_back(frame("TIT2", row.frames[i], 4, char('a' + i)));
-        in.fillerMin = 40;
-        in.filler = filler(40, row.unit);
+            in.frames.push_back(frame("TIT2", row.frames[i], 4, char('a' + i), row.encoding));
+        if (row.ownUnit) {
+            in.fillerMin = 40;
+            in.filler = filler(40, row.ownUnit);
+        }
         in.tagLength = 10 + 100 + pictures.size() + 400;
         const QByteArray area = Id3PinnedLayout::frameArea(in);
         ASSERT_EQ(area.size(), in.tagLength - 10) << row.what;
         EXPECT_EQ(area.mid(100, pictures.size()), pictures) << row.what;
-        // Every frame once, in front or behind as expected; zeros after.
+        // Every frame once, in front (lengthened by its terminator or not)
+        // or behind; the own frame after those in front; zeros after all.
         const std::vector<QByteArray> split = Id3PinnedLayout::splitFrames(area, 4);
-        ASSERT_EQ(split.size(), row.frames.size() + 2) << row.what;
+        ASSERT_EQ(split.size(), row.frames.size() + 1 + (row.ownUnit ? 1 : 0)) << row.what;
         qsizetype front = 0;
         for (size_t i = 0; i < row.frames.size(); ++i) {
-            const qsizetype at = area.indexOf(in.frames[i]);
-            ASSERT_GE(at, 0) << row.what;
-            EXPECT_EQ(at < 100, bool(row.inFront[i])) << row.what << " frame " << i;
-            if (at < 100) front += in.frames[i].size();
+            const QByteArray& f = in.frames[i];
+            const qsizetype at = area.indexOf(f.sliced(10));
+            ASSERT_GE(at, 10) << row.what;
+            const int got = at > 100 ? 0 : area.mid(at - 10, 10) == f.first(10) ? 1 : 2;
+            EXPECT_EQ(got != 0, row.inFront[i] != 0) << row.what << " frame " << i;
+            if (got) front += f.size() + (got == 2 ? (row.encoding == 1 ? 2 : 1) : 0);
         }
-        EXPECT_EQ(area.mid(front, 4), "TTRX") << row.what;
+        if (row.ownUnit)
+            EXPECT_TRUE(split
+                            .at(size_t(std::count_if(row.inFront.begin(), row.inFront.end(),
+                                                     [](int w) { return w; })))
+                            .startsWith("TTRX"))
+                << row.what;
+        else
+            EXPECT_EQ(front, 100) << row.what;
     }
 }
 
@@ -69,22 +91,25 @@ TEST(Id3PinnedLayout, RefusesWhatCannotBeLaidOutAroundThePictures) {
     const QByteArray pictures = frame("APIC", 5000, 4, 'p');
     Id3PinnedLayout::Input base;
     base.picturesAt = 110;
-    base.pictures = pictures;
+    base.pictures = {pictures};
     base.frames = {frame("TIT2", 30)};
     base.fillerMin = 40;
     base.filler = filler(40, 1);
     base.tagLength = 110 + pictures.size() + 100;
     ASSERT_FALSE(Id3PinnedLayout::frameArea(base).isNull());
 
-    auto noOwnFrame = base;
-    noOwnFrame.fillerMin = -1;
+    auto noOwnFrameNoExactFill = base;
+    noOwnFrameNoExactFill.fillerMin = -1;
+    noOwnFrameNoExactFill.filler = {};
     auto ownFrameTooLarge = base;
     ownFrameTooLarge.fillerMin = 101;
+    ownFrameTooLarge.filler = filler(101, 1);
     auto noRoomBehind = base;
     noRoomBehind.frames = {frame("TIT2", 90), frame("TALB", 200)};
     auto picturesPastTheTag = base;
     picturesPastTheTag.tagLength = 110 + pictures.size() - 1;
-    for (const auto* in : {&noOwnFrame, &ownFrameTooLarge, &noRoomBehind, &picturesPastTheTag})
+    for (const auto* in :
+         {&noOwnFrameNoExactFill, &ownFrameTooLarge, &noRoomBehind, &picturesPastTheTag})
         EXPECT_TRUE(Id3PinnedLayout::frameArea(*in).isNull());
 }
 
