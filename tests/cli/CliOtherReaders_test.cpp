@@ -128,6 +128,17 @@ QByteArray mp3Audio() {
     return silentMp3Bytes(o);
 }
 
+// A cover large enough to be kept where it lies by a save, behind the text
+// frames: the frames in front of it are laid out to fill their room.
+QByteArray coverBehindText(int version) {
+    const QByteArray picture = QByteArray("\0image/jpeg\0\x03\0", 14) +
+                               QByteArray("\xFF\xD8\xFF", 3) + QByteArray(20000, 'c');
+    return id3v2Tag(version,
+                    oldFrames(version) + QList<QByteArray>{id3v2Frame(version, "APIC", picture)},
+                    600) +
+           mp3Audio();
+}
+
 struct OddCase {
     const char* file; // named after its quirk
     std::function<QByteArray()> bytes;
@@ -192,6 +203,10 @@ const QList<OddCase>& oddCases() {
                  frames[3] = id3v2Frame(3, "TYER", QByteArray("\x00\xFE\xFF", 3));
                  return id3v2Tag(3, frames) + mp3Audio();
              }},
+        {.file = "large_cover_behind_the_text.mp3", .bytes = [] { return coverBehindText(4); }},
+        {.file = "large_cover_behind_the_text_v23.mp3",
+         .bytes = [] { return coverBehindText(3); },
+         .asV23 = true},
         {.file = "id3v1_only.mp3",
          .bytes = [] { return mp3Audio() + v1Tag("quiet old song", "Old Artist"); }},
         {.file = "untitled.m4a", .bytes = [] { return buildM4a(m4aOptions(QString())); }},

@@ -4,6 +4,7 @@
 #include "media/Id3FieldReader.h"
 #include "media/MP3File.h"
 #include "media/Mp3Audio.h"
+#include "model/CustomTag.h"
 #include "support/Mp3Fixture.h"
 
 #include <QFile>
@@ -386,6 +387,79 @@ TEST(MP3ReadingTest, PicturesKeptOutOfTagLibSaveAsItsOwnSaveDoes) {
                 EXPECT_EQ(fast->getImageData(), whole->getImageData());
                 EXPECT_EQ(record(*MP3File::newMP3FileWithPath(fastPath)),
                           record(*MP3File::newMP3FileWithPath(wholePath)));
+            }
+        }
+    }
+}
+
+TEST(MP3ReadingTest, ALargeCoverKeepsItsPlaceThroughSavesThatChangeTheText) {
+    const QByteArray cover = QByteArray("\xFF\xD8\xFF", 3) + QByteArray(20000, 'c');
+    struct Row {
+        const char* name;
+        int fileVersion, tagVersion; // the tag read, and "TagVersion" (2: v2.3, 3: v2.4)
+        bool customTag;              // its trailing line feeds can fill the room
+        QStringList titles;          // one save each
+        QString artist;
+    } rows[] = {
+        {"v2.3 saved as v2.4, with the custom tag",
+         3,
+         3,
+         true,
+         {"A title much longer", "S"},
+         "The Band"},
+        {"v2.4 saved as v2.3, with the custom tag",
+         4,
+         2,
+         true,
+         {"Short", "Longer title"},
+         "The Band"},
+        // One character less: a terminator makes up the byte.
+        {"v2.4, no custom tag", 4, 3, false, {"Son"}, "Band"},
+    };
+    CustomTag custom;
+    custom.setIADBSearchTerms(QStringLiteral("Band / Album"));
+    QTemporaryDir dir;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const int v = row.fileVersion;
+        const QList<QByteArray> front = {
+            id3v2Frame(v, "TIT2", latin1("Song")), id3v2Frame(v, "TPE1", latin1("Band")),
+            id3v2Frame(v, "TALB", latin1("Album")), id3v2Frame(v, "TCON", latin1("Rock")),
+            id3v2Frame(v, "COMM", QByteArray("\0eng\0a comment of some length", 29))};
+        qsizetype coverAt = 10;
+        for (const QByteArray& f : front)
+            coverAt += f.size();
+        const QByteArray apic = id3v2Frame(v, "APIC", picture(3, cover));
+        const QString path = dir.filePath(QStringLiteral("song.mp3"));
+        ASSERT_TRUE(writeFile(path, id3v2Tag(v, front + QList<QByteArray>{apic}, 500) + audio()));
+        auto file = MP3File::newMP3FileWithPath(path, MP3File::Reading::Fast);
+        ASSERT_NE(file, nullptr);
+        file->setTagVersion(row.tagVersion);
+        file->getAllInterestingTags();
+        for (const QString& title : row.titles) {
+            file->tagTitle(title);
+            file->tagArtist(row.artist);
+            if (row.customTag) file->tagCustomTag(custom);
+            ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+            // The picture's bytes never moved; TagLib reads every value.
+            QFile saved(path);
+            ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+            EXPECT_EQ(saved.readAll().mid(coverAt + 10, apic.size() - 10), apic.sliced(10));
+            TagLib::MPEG::File read(QFile::encodeName(path).constData(), false);
+            ASSERT_TRUE(read.hasID3v2Tag());
+            EXPECT_EQ(read.ID3v2Tag()->header()->majorVersion(), row.tagVersion == 2 ? 3u : 4u);
+            EXPECT_EQ(read.ID3v2Tag()->title().to8Bit(true), title.toStdString());
+            EXPECT_EQ(read.ID3v2Tag()->artist().to8Bit(true), row.artist.toStdString());
+            EXPECT_EQ(read.ID3v2Tag()->album().to8Bit(true), "Album");
+            EXPECT_EQ(read.ID3v2Tag()->comment().to8Bit(true), "a comment of some length");
+            auto reread = MP3File::newMP3FileWithPath(path);
+            ASSERT_NE(reread, nullptr);
+            reread->getAllInterestingTags();
+            EXPECT_EQ(reread->getImageData(), cover);
+            EXPECT_EQ(reread->getTitle(), title);
+            if (row.customTag) {
+                ASSERT_TRUE(reread->customTag());
+                EXPECT_EQ(reread->customTag()->customTagToString(), custom.customTagToString());
             }
         }
     }
