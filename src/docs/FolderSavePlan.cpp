@@ -17,6 +17,8 @@
 #include <QFileInfo>
 #include <QSet>
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -111,14 +113,28 @@ private:
         fSteps.begin(QStringLiteral("Re-tagging files..."), fPlan.recordCount + 1, true);
         fSteps.bump();
         SaveBatch batch(folder);
-        // Reading each file again is independent work: it takes every core.
+        // Reading each file again, and setting its picture and custom tag in
+        // memory, is independent work: it takes every core.
         std::vector<std::shared_ptr<MusicFile>> read(fPlan.files.size());
         WorkSharing::forEachIndex(read.size(), [this, &read, &folder](size_t i) {
             const FolderSavePlan::File& f = fPlan.files[qsizetype(i)];
             read[i] = f.tags.openTagged(folder + QLatin1Char('/') + f.name,
                                         f.haveOpened ? &f.opened : nullptr, fPlan.options);
         });
-        bool coverWritten = false, coverTried = false;
+        // Every track of a save asks for the same cover file: it is written
+        // once, when some track is to be saved at all.
+        const bool anyRead = std::any_of(read.begin(), read.end(), [](const auto& m) { return m; });
+        const bool coverWritten =
+            anyRead && !fPlan.cover.isEmpty() && fPlan.cover.hasFile() && fPlan.cover.writeFile();
+        WorkSharing::forEachIndex(read.size(), [this, &read, coverWritten](size_t i) {
+            if (!read[i]) return;
+            // Embedding compares the file's own picture with the cover: a read
+            // of each file's picture, shared out like the rest.
+            if (!fPlan.cover.isEmpty())
+                fPlan.cover.applyTo(*read[i], fPlan.files[qsizetype(i)].pictureFormat,
+                                    coverWritten);
+            read[i]->tagCustomTag(fPlan.tag);
+        });
         for (size_t i = 0; i < read.size(); ++i) {
             const FolderSavePlan::File& f = fPlan.files[qsizetype(i)];
             std::shared_ptr<MusicFile> music = std::move(read[i]);
@@ -126,14 +142,6 @@ private:
                 fail(f.name, QStringLiteral("The file could not be read again for saving."));
                 continue;
             }
-            if (!fPlan.cover.isEmpty()) {
-                // Every track of a save asks for the same cover file: it is
-                // written once.
-                if (!coverTried && fPlan.cover.hasFile()) coverWritten = fPlan.cover.writeFile();
-                coverTried = true;
-                fPlan.cover.applyTo(*music, f.pictureFormat, coverWritten);
-            }
-            music->tagCustomTag(fPlan.tag);
             batch.add(music.get());
             fOpened.push_back({&f, std::move(music), f.name, false});
         }
