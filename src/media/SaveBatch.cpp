@@ -295,11 +295,18 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
             done(*job);
         }
 
-        // 4. Check what was written, while the old content is still at hand.
+        // 4. Check what was written, while the old content is still at hand:
+        // reading only, each file on a core of its own.
+        std::vector<QString> checked(group.size());
+        WorkSharing::forEachIndex(group.size(), [&group, &checked](size_t i) {
+            const Job& job = *group[i];
+            if (pending(job) && job.plan.verify) checked[i] = job.plan.verify(writtenPath(job));
+        });
         std::vector<Job*> written;
-        for (auto& job : group) {
+        for (size_t i = 0; i < group.size(); ++i) {
+            const std::unique_ptr<Job>& job = group[i];
             if (!pending(*job)) continue;
-            const QString why = job->plan.verify ? job->plan.verify(writtenPath(*job)) : QString();
+            const QString& why = checked[i];
             if (why.isNull()) {
                 written.push_back(job.get());
                 continue;
