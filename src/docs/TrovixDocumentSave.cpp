@@ -8,6 +8,7 @@
 #include "docs/FolderSavePlan.h"
 #include "media/MusicFile.h"
 #include "model/NameTemplate.h"
+#include "system/Disposal.h"
 #include "text/MacRoman.h"
 
 #include <QFileInfo>
@@ -194,7 +195,10 @@ DocumentBase::JobBody TrovixDocument::saveJob() {
     ProgressIndicator* sheet = progress();
     return [this, plan, sheet]() -> JobResult {
         auto report = std::make_shared<FolderSaveReport>(plan->run(sheet));
-        return [this, report] { applySaveReport(*report); };
+        return [this, report]() mutable {
+            applySaveReport(*report);
+            Disposal::later(std::move(report));
+        };
     };
 }
 
@@ -205,11 +209,15 @@ void TrovixDocument::applySaveReport(const FolderSaveReport& report) {
     const bool moved = report.folder != fDocPath;
     fDocPath = report.folder;
     QSet<qsizetype> readBack;
+    // The file objects the records leave behind are freed off this thread.
+    auto replaced = std::make_shared<std::vector<std::shared_ptr<MusicFile>>>();
     for (const FolderSaveReport::File& f : report.files) {
         if (!f.readBack || f.row < 0 || f.row >= fSongs.count()) continue;
+        replaced->push_back(fSongs.array()[f.row]->musicFile());
         fSongs.array()[f.row]->adoptFile(*f.readBack);
         readBack.insert(f.row);
     }
+    Disposal::later(std::move(replaced));
     // Every other record learns where its file now lives.
     if (moved) {
         for (qsizetype i = 0; i < fSongs.count(); ++i) {
