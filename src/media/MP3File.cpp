@@ -14,9 +14,11 @@
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QImageWriter>
 
 #include <taglib/attachedpictureframe.h>
+#include <taglib/id3v1genres.h>
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2synchdata.h>
@@ -29,6 +31,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sys/stat.h>
@@ -397,7 +400,11 @@ QByteArray pinnedTag(QByteArrayView rendered, QByteArrayView frames,
         in.fillerMin = ownBytes.size();
         // Line feeds after its text: its reader skips white space after the
         // last entry. One byte a character, or two in UTF-16.
-        in.filler = [own, version, min = ownBytes.size()](qsizetype size) -> QByteArray {
+        auto rendered = std::make_shared<std::map<qsizetype, QByteArray>>();
+        rendered->emplace(ownBytes.size(), ownBytes);
+        in.filler = [own, version, rendered, min = ownBytes.size()](qsizetype size) -> QByteArray {
+            if (const auto it = rendered->find(size); it != rendered->end()) return it->second;
+            QByteArray& out = (*rendered)[size];
             for (const qsizetype perChar : {1, 2}) {
                 const qsizetype extra = size - min;
                 if (extra < 0 || extra % perChar != 0) continue;
@@ -406,12 +413,14 @@ QByteArray pinnedTag(QByteArrayView rendered, QByteArrayView frames,
                     own->text() + TagLib::String(std::string(size_t(extra / perChar), '\n')),
                     own->textEncoding());
                 const ByteVector bytes = padded.renderAs(version);
-                if (qsizetype(bytes.size()) == size) return QByteArray(bytes.data(), size);
+                if (qsizetype(bytes.size()) == size) return out = QByteArray(bytes.data(), size);
             }
             return {};
         };
         // Rendered again, it must be the frame TagLib rendered in the tag.
-        if (in.filler(in.fillerMin) != ownBytes) return {};
+        CustomTagFrame again(own->description(), own->text(), own->textEncoding());
+        if (again.renderAs(version) != ByteVector(ownBytes.constData(), unsigned(ownBytes.size())))
+            return {};
     }
     const QByteArray area = Id3PinnedLayout::frameArea(in);
     if (area.isNull()) return {};
@@ -921,13 +930,28 @@ void MP3File::convertToV24() {
 
 // Saving.
 
+namespace {
+
+// TagLib's genre number for a name, 255 for none, remembered: its own
+// look-up compares the name with every genre it knows, on every call.
+unsigned v1GenreNumber(const QString& name) {
+    thread_local QHash<QString, unsigned> known;
+    const auto it = known.constFind(name);
+    if (it != known.constEnd()) return *it;
+    const unsigned number = unsigned(TagLib::ID3v1::genreIndex(toTL(name)));
+    known.insert(name, number);
+    return number;
+}
+
+} // namespace
+
 QByteArray MP3File::renderV1() {
     TagLib::ID3v1::Tag v1;
     v1.setTitle(toTL(readTitle()));
     v1.setArtist(toTL(readArtist()));
     v1.setAlbum(toTL(readAlbum()));
     v1.setYear(unsigned(qBound(0, numberOr(readYearStr(), 0), 9999)));
-    v1.setGenre(toTL(readGenre()));
+    v1.setGenreNumber(v1GenreNumber(readGenre()));
     const uint32_t track = readTrackNum();
     v1.setTrack(track <= 255 ? track : 0); // one byte in ID3v1.1
     const ByteVector bytes = v1.render();
