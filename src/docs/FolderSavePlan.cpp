@@ -13,6 +13,7 @@
 #include "system/WorkSharing.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -198,6 +199,11 @@ private:
             };
             const qint64 pid = QCoreApplication::applicationPid();
             int n = 0;
+            // Temporary names are made up to miss what the folder holds; a
+            // name that turns up meanwhile is never replaced (the move fails).
+            const QStringList present = QDir(folder).entryList(
+                QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+            const QSet<QString> inFolder(present.begin(), present.end());
             for (Opened* o : wanted) {
                 const FolderSavePlan::File& f = *o->file;
                 RenameEntry e;
@@ -216,7 +222,7 @@ private:
                 const QString extension = QFileInfo(e.oldName).suffix();
                 do {
                     e.tempName = AudioTrack::tempFileName(pid, n++, extension);
-                } while (pathExists(folder + QLatin1Char('/') + e.tempName));
+                } while (inFolder.contains(e.tempName));
                 assigned.insert(e.newName);
                 plan.files << e;
                 planned << o;
