@@ -198,9 +198,11 @@ public:
     AlbumDetailsPtr albumDetails(bool appendCurrent) const;
     void applyAlbumInfo(const AlbumInfo& hit);
     void applyAlbumDetails(bool appendCurrent, bool reorder);
-    // True when the artist was set too (various-artists mode).
+    // True when the artist was set too (various-artists mode). The naming
+    // options and the capitalization switch are read once per run of
+    // records by the caller.
     bool applyTitleToNewTitle(const QString& title, const QString& artist, AudioTrack& track,
-                              bool reformat);
+                              const NamingOptions& naming, bool smart);
     void copyOldTitlesToNew(bool onlyBlank, bool onlySelected);
     void restoreAllOriginalTitles() { copyOldTitlesToNew(false, false); }
     void restoreOneOriginalTitle();

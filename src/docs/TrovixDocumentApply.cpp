@@ -283,9 +283,11 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
         fSongs = reordered;
     }
 
+    const NamingOptions naming = Prefs::namingOptions();
+    const bool smart = smartCapitalization();
     for (int i = 0; i < t && i < fSongs.count(); ++i)
         applyTitleToNewTitle(details->titleAtIndex(i), details->artistAtIndex(i),
-                             *fSongs.objectAtIndex(i), true);
+                             *fSongs.objectAtIndex(i), naming, smart);
     for (qsizetype p = t; p < n && p < fSongs.count(); ++p) {
         const AudioTrackRef track = fSongs.objectAtIndex(p);
         if (!track->isPlaceholder()) track->clearNewTitle();
@@ -295,9 +297,8 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
 }
 
 bool TrovixDocument::applyTitleToNewTitle(const QString& title, const QString& artist,
-                                          AudioTrack& track, bool) {
-    const bool smart = smartCapitalization();
-    const NamingOptions naming = Prefs::namingOptions();
+                                          AudioTrack& track, const NamingOptions& naming,
+                                          bool smart) {
     auto expandTitle = [&](int which) {
         const QString expanded = track.getAlbumOrTrackName(naming, &fSongs, which);
         // A record without a folder expands to nothing; it keeps the title.
@@ -356,6 +357,8 @@ void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
     recordEdit(QStringLiteral("Restore Titles"), [&] {
         assertOwner();
         const QString tagArtist = fAlbumInfoFromTags ? fAlbumInfoFromTags->artist() : QString();
+        const NamingOptions naming = Prefs::namingOptions();
+        const bool smart = smartCapitalization();
         for (qsizetype i = 0; i < fSongs.count(); ++i) {
             const AudioTrackRef track = fSongs.objectAtIndex(i);
             if (onlySelected && !trackSelected(i)) continue;
@@ -365,7 +368,8 @@ void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
             // Each record gets back its own title and artist, whatever its
             // position now: the list may have been reordered since it was
             // read.
-            if (!applyTitleToNewTitle(track->getOldTitle(), track->getArtist(), *track, false))
+            if (!applyTitleToNewTitle(track->getOldTitle(), track->getArtist(), *track, naming,
+                                      smart))
                 track->setNewArtist(fVariousArtists ? track->getArtist() : tagArtist);
         }
     });
