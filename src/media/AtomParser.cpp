@@ -629,8 +629,13 @@ Atom* AtomParser::paddingCarrier(bool create) {
 SavePlan AtomParser::planSave() {
     QString why = whyNotWritable();
     if (!why.isNull()) return SavePlan::refused(why);
-    // Through a symbolic link, the file it points to is written.
-    const QString target = QFileInfo(fPath).canonicalFilePath();
+    // Through a symbolic link, the file it points to is written; any other
+    // path is used as it is (resolving every folder on it costs a look-up
+    // each, for every file of a save).
+    const QFileInfo info(fPath);
+    const QString target = !info.exists()     ? QString()
+                           : info.isSymLink() ? info.canonicalFilePath()
+                                              : info.absoluteFilePath();
     if (target.isEmpty()) return SavePlan::refused(QStringLiteral("The file is no longer there."));
     const QByteArray native = QFile::encodeName(target);
     if (::euidaccess(native.constData(), W_OK) != 0)
