@@ -164,11 +164,9 @@ TEST(CliInterrupt, SingleFileKilledMidRenameIsFinishedWhenItsFileIsOpened) {
 TEST(CliInterrupt, FileLeftUnderItsTemporaryNameIsFinishedWhenOpened) {
     CliEnv env;
     const QString dir = env.root() + "/swap";
-    QDir().mkpath(dir);
-    // Each file carries the name the other one should get: the first steps
-    // aside to a temporary name, the second takes its place.
-    ASSERT_TRUE(writeTrack(dir, {"01-Alpha.mp3", "Beta", 2, 2}));
-    ASSERT_TRUE(writeTrack(dir, {"02-Beta.mp3", "Alpha", 1, 2}));
+    // The first file steps aside to a temporary name, the second takes its
+    // place.
+    ASSERT_TRUE(writeSwappedNames(dir));
     const QStringList save = {"--set", "RenameAlbums=NO", "--save"};
     ASSERT_TRUE(env.runSignalledAt(openArgs(dir, save), "rename-final", 1, SIGKILL).killed);
     const QStringList temps = QDir(dir).entryList({".trovix-*.mp3"}, QDir::Files | QDir::Hidden);

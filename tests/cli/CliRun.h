@@ -130,6 +130,13 @@ inline bool writeTrack(const QString& dir, const TrackSpec& t) {
     return f->commitTags();
 }
 
+// Two tracks in `dir`, each carrying the name the other one should get
+// ("01-Alpha.mp3" holds track 2, "Beta"): saving them swaps their names.
+inline bool writeSwappedNames(const QString& dir) {
+    return QDir().mkpath(dir) && writeTrack(dir, {"01-Alpha.mp3", "Beta", 2, 2}) &&
+           writeTrack(dir, {"02-Beta.mp3", "Alpha", 1, 2});
+}
+
 // The tags of a file as TagLib reads them.
 struct ReadTags {
     QString artist, album, title, genre;

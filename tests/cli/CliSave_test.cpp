@@ -173,10 +173,7 @@ TEST(CliSave, WrittenTagsReadBackThroughTagLibAndReopenRestoresVariousArtists) {
 TEST(CliSave, FilesExchangeNamesWithoutCollision) {
     CliEnv env;
     const QString dir = env.root() + "/swap";
-    QDir().mkpath(dir);
-    // Each file carries the name the other one should get.
-    ASSERT_TRUE(writeTrack(dir, {"01-Alpha.mp3", "Beta", 2, 2}));
-    ASSERT_TRUE(writeTrack(dir, {"02-Beta.mp3", "Alpha", 1, 2}));
+    ASSERT_TRUE(writeSwappedNames(dir));
     const QByteArray alphaAudio = mp3AudioPayload(dir + "/02-Beta.mp3");
 
     const CliResult r = env.run(openArgs(dir, {"--set", "RenameAlbums=NO", "--save"}));
