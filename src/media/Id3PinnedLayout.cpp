@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 namespace {
 
@@ -55,6 +56,19 @@ qsizetype terminatorOf(const QByteArray& frame) {
 }
 
 } // namespace
+
+void Id3PinnedLayout::orderBySignificance(std::vector<QByteArray>& frames) {
+    static const char* const kFirst[] = {"TIT2", "TPE1", "TALB", "TRCK",
+                                         "TPOS", "TDRC", "TYER", "TCON"};
+    const auto rank = [](const QByteArray& frame) {
+        for (size_t i = 0; i < std::size(kFirst); ++i)
+            if (frame.startsWith(kFirst[i])) return i;
+        return std::size(kFirst);
+    };
+    std::stable_sort(
+        frames.begin(), frames.end(),
+        [&rank](const QByteArray& a, const QByteArray& b) { return rank(a) < rank(b); });
+}
 
 std::vector<QByteArray> Id3PinnedLayout::splitFrames(QByteArrayView area, int version) {
     std::vector<QByteArray> frames;

@@ -37,6 +37,10 @@ public:
     // the frames cannot be laid out around the pictures in that space.
     static QByteArray frameArea(const Input& in);
 
+    // Sorts frames so that those a player shows first come first (title,
+    // artist, album, track, disc, date, genre), the rest in their order.
+    static void orderBySignificance(std::vector<QByteArray>& frames);
+
     // The frames of a rendered frame area (ID3v2.`version`, 3 or 4), up to
     // its padding; empty when the bytes are not whole frames.
     static std::vector<QByteArray> splitFrames(QByteArrayView area, int version);

@@ -394,6 +394,7 @@ QByteArray pinnedTag(QByteArrayView rendered, QByteArrayView frames,
         in.pictures.push_back(p.header);
         in.pictures.push_back(p.body);
     }
+    Id3PinnedLayout::orderBySignificance(split);
     in.frames = std::move(split);
     in.tagLength = qsizetype(length);
     if (own) {

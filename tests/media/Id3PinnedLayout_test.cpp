@@ -1,5 +1,7 @@
 #include "media/Id3PinnedLayout.h"
 
+#include <QList>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -125,4 +127,15 @@ TEST(Id3PinnedLayout, SplitsRenderedFramesOfEitherVersionUpToThePadding) {
                         .empty())
             << version;
     }
+}
+
+TEST(Id3PinnedLayout, TheFramesAPlayerShowsFirstComeFirst) {
+    std::vector<QByteArray> frames;
+    for (const char* id : {"COMM", "TCON", "TIT2", "TXXX", "TPE1"})
+        frames.push_back(frame(id, 20));
+    Id3PinnedLayout::orderBySignificance(frames);
+    QList<QByteArray> ids;
+    for (const QByteArray& f : frames)
+        ids << f.left(4);
+    EXPECT_EQ(ids, (QList<QByteArray>{"TIT2", "TPE1", "TCON", "COMM", "TXXX"}));
 }
