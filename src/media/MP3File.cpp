@@ -401,11 +401,12 @@ QByteArray pinnedTag(QByteArrayView rendered, QByteArrayView frames,
         in.fillerMin = ownBytes.size();
         // Line feeds after its text: its reader skips white space after the
         // last entry. One byte a character, or two in UTF-16.
-        auto rendered = std::make_shared<std::map<qsizetype, QByteArray>>();
-        rendered->emplace(ownBytes.size(), ownBytes);
-        in.filler = [own, version, rendered, min = ownBytes.size()](qsizetype size) -> QByteArray {
-            if (const auto it = rendered->find(size); it != rendered->end()) return it->second;
-            QByteArray& out = (*rendered)[size];
+        auto renderings = std::make_shared<std::map<qsizetype, QByteArray>>();
+        renderings->emplace(ownBytes.size(), ownBytes);
+        in.filler = [own, version, renderings,
+                     min = ownBytes.size()](qsizetype size) -> QByteArray {
+            if (const auto it = renderings->find(size); it != renderings->end()) return it->second;
+            QByteArray& out = (*renderings)[size];
             for (const qsizetype perChar : {1, 2}) {
                 const qsizetype extra = size - min;
                 if (extra < 0 || extra % perChar != 0) continue;
