@@ -3,13 +3,33 @@
 #include "system/SaveSteps.h"
 
 #include <chrono>
+#include <filesystem>
+#include <iterator>
 #include <thread>
 
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+namespace {
+
+// A thread that is still ending (the journal's detached closer) may hold the
+// address sanitizer's allocator lock at the fork, and the child would wait on
+// it for ever: that sanitizer has no fork handlers. Forking once this process
+// is down to one thread, or after two seconds, avoids that.
+void waitUntilSingleThreaded() {
+    for (int waited = 0; waited < 200; ++waited) {
+        std::error_code error;
+        const std::filesystem::directory_iterator tasks("/proc/self/task", error);
+        if (error || std::distance(tasks, std::filesystem::directory_iterator()) <= 1) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+} // namespace
+
 bool diesBeforeStep(const std::function<void()>& work, int step) {
+    waitUntilSingleThreaded();
     const pid_t pid = ::fork();
     if (pid < 0) return false;
     if (pid == 0) {
