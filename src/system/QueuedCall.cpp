@@ -27,8 +27,9 @@ void QueuedCall::post(QObject* receiver, std::function<void()> call) {
 }
 
 bool QueuedCall::run(QEvent* event) {
-    if (event->type() != type()) return false;
+    // Before the type is read: a worker wrote it when it made the event.
     ThreadHandover::acquire(&gPosted);
+    if (event->type() != type()) return false;
     static_cast<QueuedCall*>(event)->fCall();
     return true;
 }
