@@ -250,19 +250,24 @@ std::optional<AlbumArtDict> AlbumArt::shownCandidate() const {
 }
 
 QImage AlbumArt::shownImage() const {
-    std::optional<AlbumArtDict> shown;
-    quint64 serial = 0;
+    return imageOf(shownCover());
+}
+
+AlbumArt::ShownCover AlbumArt::shownCover() const {
+    QMutexLocker locker(&fLock);
+    return {fShown, fShownSerial};
+}
+
+QImage AlbumArt::imageOf(const ShownCover& shown) const {
+    if (!shown.candidate) return {};
     {
         QMutexLocker locker(&fLock);
-        if (!fShown) return {};
-        if (!fShownImage.isNull()) return fShownImage;
-        shown = fShown;
-        serial = fShownSerial;
+        if (shown.serial == fShownSerial && !fShownImage.isNull()) return fShownImage;
     }
     // Decoded outside the lock: workers keep adding candidates meanwhile.
-    const QImage image = shown->image();
+    const QImage image = shown.candidate->image();
     QMutexLocker locker(&fLock);
-    if (serial == fShownSerial) fShownImage = image;
+    if (shown.serial == fShownSerial) fShownImage = image;
     return image;
 }
 
@@ -341,15 +346,10 @@ bool AlbumArt::writeCoverBytes(const QByteArray& jpeg, const QString& path) {
     return true;
 }
 
-QByteArray AlbumArt::coverToEmbed(const QByteArray& format, QByteArray& usedFormat,
-                                  const CoverOptions& options) const {
-    std::optional<AlbumArtDict> shown;
-    quint64 serial = 0;
-    {
-        QMutexLocker locker(&fLock);
-        shown = fShown;
-        serial = fShownSerial;
-    }
+QByteArray AlbumArt::coverToEmbed(const ShownCover& shownCover, const QByteArray& format,
+                                  QByteArray& usedFormat, const CoverOptions& options) const {
+    const std::optional<AlbumArtDict>& shown = shownCover.candidate;
+    const quint64 serial = shownCover.serial;
     if (!shown || !shown->hasImage()) return {};
     const double factor = computeFactor(shown->pixelSize(), options);
     // An unscaled picture from tags goes back as the bytes it was: never
@@ -370,7 +370,7 @@ QByteArray AlbumArt::coverToEmbed(const QByteArray& format, QByteArray& usedForm
             return *it;
         }
     }
-    const QImage scaled = scaledImage(shownImage(), options);
+    const QImage scaled = scaledImage(imageOf(shownCover), options);
     if (scaled.isNull()) return {};
     QByteArray bytes;
     QBuffer buffer(&bytes);
@@ -402,17 +402,18 @@ QByteArray fileFormatOf(const AudioTrack& track) {
 
 } // namespace
 
-CoverToStore AlbumArt::coverToStore(const QString& folderPath, const QList<QByteArray>& fileFormats,
+CoverToStore AlbumArt::coverToStore(const ShownCover& shownCover, const QString& folderPath,
+                                    const QList<QByteArray>& fileFormats,
                                     const CoverOptions& options) const {
     CoverToStore cover;
     // Nothing shown (nothing found, or the views were cleared): the tags keep
     // whatever picture they hold rather than lose it to an empty one.
-    const std::optional<AlbumArtDict> shown = shownCandidate();
+    const std::optional<AlbumArtDict>& shown = shownCover.candidate;
     if (!shown || !shown->hasImage()) return cover;
     if (options.embed) {
         for (const QByteArray& fileFormat : fileFormats) {
             QByteArray format;
-            const QByteArray bytes = coverToEmbed(fileFormat, format, options);
+            const QByteArray bytes = coverToEmbed(shownCover, fileFormat, format, options);
             cover.setEmbedded(fileFormat, bytes, format);
         }
     }
@@ -422,7 +423,7 @@ CoverToStore AlbumArt::coverToStore(const QString& folderPath, const QList<QByte
         if (MusicFile::imageFormatOf(stored) == "jpeg")
             cover.setFile(path, stored, QImage());
         else
-            cover.setFile(path, QByteArray(), shownImage());
+            cover.setFile(path, QByteArray(), imageOf(shownCover));
     }
     return cover;
 }
@@ -430,13 +431,13 @@ CoverToStore AlbumArt::coverToStore(const QString& folderPath, const QList<QByte
 void AlbumArt::saveImage(AudioTrack& track, const QString& folderPath,
                          const CoverOptions& options) {
     const QByteArray fileFormat = fileFormatOf(track);
-    const CoverToStore cover = coverToStore(folderPath, {fileFormat}, options);
+    const CoverToStore cover = coverToStore(shownCover(), folderPath, {fileFormat}, options);
     // The embedded picture moves to the file only once the file holds it.
     cover.applyTo(track, fileFormat, cover.writeFile());
 }
 
 void AlbumArt::saveImage(AudioTrack& track, const CoverOptions& options) {
     QByteArray format;
-    const QByteArray bytes = coverToEmbed(fileFormatOf(track), format, options);
+    const QByteArray bytes = coverToEmbed(shownCover(), fileFormatOf(track), format, options);
     embedCover(track, bytes, format);
 }

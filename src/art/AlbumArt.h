@@ -100,10 +100,19 @@ public:
     // and the file is written too. Changes the track's tags in memory only;
     // the caller commits them.
     void saveImage(AudioTrack& track, const QString& folderPath, const CoverOptions& options);
+    // The candidate shown when a save starts, taken on the main thread at no
+    // cost; the save's worker turns it into a CoverToStore.
+    struct ShownCover {
+        std::optional<AlbumArtDict> candidate;
+        quint64 serial = 0;
+    };
+    ShownCover shownCover() const;
     // The same decided once for a whole save, for files whose own picture
     // formats are `fileFormats` (MusicFile::imageFormat), as a value a
-    // worker applies. Call it on the main thread.
-    CoverToStore coverToStore(const QString& folderPath, const QList<QByteArray>& fileFormats,
+    // worker applies. It may decode, scale and encode a large picture, so a
+    // window's save calls it on its worker with what shownCover() took.
+    CoverToStore coverToStore(const ShownCover& shown, const QString& folderPath,
+                              const QList<QByteArray>& fileFormats,
                               const CoverOptions& options) const;
     // The single-file document's step: embeds the scaled picture.
     void saveImage(AudioTrack& track, const CoverOptions& options);
@@ -131,8 +140,10 @@ private:
     // format: the shown picture's stored bytes when it needs no scaling,
     // else the scaled picture encoded once per shown candidate and format.
     // Empty when nothing is shown or it does not decode.
-    QByteArray coverToEmbed(const QByteArray& format, QByteArray& usedFormat,
-                            const CoverOptions& options) const;
+    QByteArray coverToEmbed(const ShownCover& shown, const QByteArray& format,
+                            QByteArray& usedFormat, const CoverOptions& options) const;
+    // The picture of `shown`, decoded once while it stays the one shown.
+    QImage imageOf(const ShownCover& shown) const;
     // Both expect fLock held.
     void syncImage(const AlbumArtDict& record);
     void updateDisplaySize();

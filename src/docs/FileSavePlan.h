@@ -30,8 +30,8 @@ struct FileSaveReport {
 };
 
 // Everything a single-file save needs, copied on the main thread when it
-// starts: the fields as tags, the file, the name it is to take, the cover and
-// the options. The worker writes through a file object of its own; the
+// starts: the fields as tags, the file, the name it is to take and the
+// options. The worker writes through a file object of its own; the
 // document's record is never touched off the main thread.
 struct FileSavePlan {
     QString path; // the file now
@@ -48,7 +48,7 @@ struct FileSavePlan {
     QString newName;
     QString numberedName;
     int nameLimit = 0;
-    CoverToStore cover;
+    CoverToStore cover; // made on the worker before run()
 
     // The worker's part: lock, backup, the tags written as a batch of one,
     // the journalled rename, the file read back. `progress` may be null.

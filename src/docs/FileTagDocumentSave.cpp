@@ -94,11 +94,8 @@ FileSavePlan FileTagDocument::makeSavePlan() const {
     plan.pictureFormat = file->imageFormat();
     plan.haveOpened = file->openedState(&plan.opened);
     // The single-file save embeds the shown cover and writes no cover file.
-    CoverOptions embedOnly = plan.options.cover;
-    embedOnly.embed = true;
-    embedOnly.saveToFile = false;
-    plan.cover = fAlbumArtObj->coverToStore(QFileInfo(plan.path).absolutePath(),
-                                            {plan.pictureFormat}, embedOnly);
+    plan.options.cover.embed = true;
+    plan.options.cover.saveToFile = false;
     if (plan.options.renameTracks) {
         // The name comes from the record as it will be once written: a copy
         // with the new tags, so the record itself changes only when the file
@@ -118,9 +115,14 @@ FileSavePlan FileTagDocument::makeSavePlan() const {
 
 DocumentBase::JobBody FileTagDocument::saveJob() {
     fSaveFailures.clear();
-    auto plan = std::make_shared<const FileSavePlan>(makeSavePlan());
+    auto plan = std::make_shared<FileSavePlan>(makeSavePlan());
     ProgressIndicator* sheet = progress();
-    return [this, plan, sheet]() -> JobResult {
+    // The cover shown now; its bytes are made on the worker, where scaling
+    // and encoding a large picture does not hold up the window.
+    const AlbumArt::ShownCover shown = fAlbumArtObj->shownCover();
+    return [this, plan, sheet, shown]() -> JobResult {
+        plan->cover = fAlbumArtObj->coverToStore(shown, QFileInfo(plan->path).absolutePath(),
+                                                 {plan->pictureFormat}, plan->options.cover);
         auto report = std::make_shared<FileSaveReport>(plan->run(sheet));
         return [this, plan, report] { applySaveReport(*plan, *report); };
     };

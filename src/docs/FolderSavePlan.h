@@ -36,7 +36,7 @@ struct FolderSaveReport {
 };
 
 // Everything a folder save needs, copied on the main thread when it starts:
-// the new tags of each file to write, the custom tag, the cover, the names
+// the new tags of each file to write, the custom tag, the names
 // the files and the folder are to take, and the options. The worker runs it
 // against the files with file objects of its own; the document's records are
 // never touched off the main thread.
@@ -60,8 +60,9 @@ struct FolderSavePlan {
     int recordCount = 0; // placeholders and unwritten records included
     QList<File> files;   // the files to write, in row order
     CustomTag tag;
-    CoverToStore cover;
-    QString newFolderName; // null when the folder keeps its name
+    QList<QByteArray> pictureFormats; // the files' own, each once
+    CoverToStore cover;               // made on the worker before run()
+    QString newFolderName;            // null when the folder keeps its name
 
     // The worker's part: lock, backup, one batch of tags, the journalled
     // renames, the folder's new name. `progress` may be null.

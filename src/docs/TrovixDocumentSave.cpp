@@ -177,8 +177,7 @@ FolderSavePlan TrovixDocument::makeSavePlan() {
         }
         plan.files << f;
     }
-    if (!plan.files.isEmpty() && fAlbumArtObj)
-        plan.cover = fAlbumArtObj->coverToStore(fDocPath, pictureFormats, options.cover);
+    plan.pictureFormats = pictureFormats;
     if (options.renameFolder) {
         if (const AudioTrackRef first = named.firstGoodTrack()) {
             const QString name = first->getNewFolderName(options.naming, &named, flags);
@@ -191,9 +190,16 @@ FolderSavePlan TrovixDocument::makeSavePlan() {
 
 DocumentBase::JobBody TrovixDocument::saveJob() {
     fSaveFailures.clear();
-    auto plan = std::make_shared<const FolderSavePlan>(makeSavePlan());
+    auto plan = std::make_shared<FolderSavePlan>(makeSavePlan());
     ProgressIndicator* sheet = progress();
-    return [this, plan, sheet]() -> JobResult {
+    // The cover shown now; its bytes are made on the worker, where scaling
+    // and encoding a large picture does not hold up the window.
+    const AlbumArt::ShownCover shown =
+        fAlbumArtObj ? fAlbumArtObj->shownCover() : AlbumArt::ShownCover();
+    return [this, plan, sheet, shown]() -> JobResult {
+        if (!plan->files.isEmpty() && fAlbumArtObj)
+            plan->cover = fAlbumArtObj->coverToStore(shown, plan->folder, plan->pictureFormats,
+                                                     plan->options.cover);
         auto report = std::make_shared<FolderSaveReport>(plan->run(sheet));
         return [this, report]() mutable {
             applySaveReport(*report);

@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -247,6 +248,31 @@ TEST_F(FileTagDocumentTest, SavingRenamesByTheSingleFileTemplate) {
     // No custom tag for a single file.
     EXPECT_FALSE(file->customTag());
     EXPECT_EQ(doc->fileStatus().F, Green);
+}
+
+// The picture beside the song is shown; the save scales and encodes it on
+// its worker and embeds it, whatever the cover-file switch says.
+TEST_F(FileTagDocumentTest, SavingEmbedsTheShownPictureScaled) {
+    pref(Prefs::kEmbedCoverInTags, false);
+    pref(Prefs::kSaveCoverToFile, true);
+    pref(Prefs::kResizeCover, true);
+    pref(Prefs::kResizePixels, 20);
+    pref(Prefs::kResizeOption, 0);
+    const QString path = fDir.path() + "/track.mp3";
+    ASSERT_TRUE(writeSong(path, "The Band", "Song Two"));
+    QImage picture(40, 30, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(fDir.path() + "/front.png"));
+    auto doc = open(path, true);
+    doc->setTitleField("Song Three");
+    doc->saveDocument();
+    settle(*doc);
+    ASSERT_TRUE(doc->lastSaveSucceeded());
+    auto file = MusicFile::newMusicFileWithPath(doc->docPath());
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->getTitle(), "Song Three");
+    EXPECT_EQ(file->getImage().size(), QSize(20, 15));
+    EXPECT_EQ(QDir(fDir.path()).entryList(QDir::Files).size(), 2); // no cover file
 }
 
 // The settings are read once when the save starts: preferences changed while
