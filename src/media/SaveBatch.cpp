@@ -24,10 +24,6 @@
 
 namespace {
 
-// A group holds at most this many files, or this many bytes of rollback
-// copies and new tags, before it is written.
-constexpr size_t kGroupFiles = 256;
-constexpr qsizetype kGroupBytes = 32 << 20;
 // Up to this many files are synced one by one; more with one syncfs.
 constexpr size_t kFewFiles = 4;
 // Files planned side by side between two looks at the group's size.
@@ -189,7 +185,12 @@ std::vector<std::pair<Job*, int>> syncAll(const std::vector<Job*>& written) {
 
 } // namespace
 
-SaveBatch::SaveBatch(const QString& folder) : fFolder(folder) {}
+SaveBatch::SaveBatch(const QString& folder) : SaveBatch(folder, GroupLimits{}) {}
+
+SaveBatch::SaveBatch(const QString& folder, GroupLimits limits) : fFolder(folder), fLimits(limits) {
+    fLimits.files = std::max<size_t>(fLimits.files, 1);
+    fLimits.copies = std::max<size_t>(fLimits.copies, 1);
+}
 
 SaveBatch::~SaveBatch() = default;
 
@@ -216,10 +217,11 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
         // (planning reads but never writes), until the group is full.
         std::vector<std::unique_ptr<Job>> group;
         qsizetype held = 0;
+        size_t copies = 0;
         std::vector<std::unique_ptr<Job>> planned;
         auto planSome = [&] {
-            const int some =
-                std::min({count - next, int(kGroupFiles - group.size()), kPlannedTogether});
+            const int some = std::min({count - next, int(fLimits.files - group.size()),
+                                       kPlannedTogether, int(fLimits.copies - copies)});
             planned.resize(size_t(some));
             for (int i = 0; i < some; ++i) {
                 planned[size_t(i)] = std::make_unique<Job>();
@@ -231,7 +233,8 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
                 planned[i]->plan = planned[i]->file->planSave();
             });
         };
-        while (next < count && group.size() < kGroupFiles && held < kGroupBytes) {
+        while (next < count && group.size() < fLimits.files && copies < fLimits.copies &&
+               held < fLimits.bytes) {
             if (!group.empty() && askStop()) break;
             planSome();
             for (auto& job : planned) {
@@ -248,6 +251,7 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
                                        "names, so it was left as it was.")
                             .arg(plan.seen.st_nlink));
                 }
+                if (plan.kind == SavePlan::Kind::Rewrite && !job->decided) ++copies;
                 held += plan.heldBytes;
                 for (const SaveRegion& r : plan.regions)
                     held += r.bytes.size() + r.old.size();

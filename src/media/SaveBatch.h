@@ -26,8 +26,9 @@ struct FileSaveOutcome {
 // synced once; then every file is written, synced once, verified, and the
 // journal dropped. A file whose write or check fails keeps its old content.
 //
-// In detail, for each group of files (a few hundred, or 32 MB of rollback
-// copies, so that a large folder does not hold all of it in memory):
+// In detail, for each group of files (a thousand, a few hundred new copies,
+// or 32 MB of rollback copies, so that a large folder does not hold all of
+// it in memory):
 //  1. plan: each file decides between an in-place write (the bytes it will
 //     overwrite, its old size) and a whole-file rewrite, or refuses;
 //  2. the rollback copies of every in-place write go into one journal, which
@@ -46,7 +47,17 @@ struct FileSaveOutcome {
 // "tags-replace", "tags-journal-remove".
 class SaveBatch {
 public:
+    // How much one group may hold. Each group pays two syncs, so groups are
+    // large; whole-file copies keep a descriptor open until they replace
+    // their files, so there are fewer of those to a group.
+    struct GroupLimits {
+        size_t files = 1024;
+        size_t copies = 256;
+        qsizetype bytes = 32 << 20; // rollback copies and new tags
+    };
+
     explicit SaveBatch(const QString& folder);
+    SaveBatch(const QString& folder, GroupLimits limits);
     ~SaveBatch();
     SaveBatch(const SaveBatch&) = delete;
     SaveBatch& operator=(const SaveBatch&) = delete;
@@ -67,5 +78,6 @@ public:
 
 private:
     QString fFolder;
+    GroupLimits fLimits;
     std::vector<MusicFile*> fFiles;
 };

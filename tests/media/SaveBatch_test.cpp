@@ -31,6 +31,7 @@ struct Album {
         f.tagTitle(QStringLiteral("A new title"));
         f.tagArtist(QStringLiteral("A new artist"));
     };
+    SaveBatch::GroupLimits limits = {};
 };
 
 // Padding that the new frames fit in, and no more than TagLib keeps.
@@ -114,7 +115,7 @@ std::map<QString, QByteArray> contents(const QString& dir) {
 std::vector<FileSaveOutcome> saveFolder(const QString& dir, const Album& album,
                                         const std::function<bool()>& stop = {}) {
     std::vector<std::shared_ptr<MusicFile>> files;
-    SaveBatch batch(dir);
+    SaveBatch batch(dir, album.limits);
     for (const QString& name : musicFiles(dir)) {
         auto file = MusicFile::newMusicFileWithPath(dir + u'/' + name);
         if (!file) return {};
@@ -213,16 +214,19 @@ TEST_F(SaveBatchTest, ATornInPlaceWriteIsPutBack) {
 }
 
 TEST_F(SaveBatchTest, ALaterGroupWritesOverTheJournalOfTheOneBefore) {
-    // 257 files: two groups, one journal. A kill between or inside the
-    // groups leaves every file old or new, and a torn file of the second
-    // group is put back from the journal written over the first's copies.
-    const Album album{
-        "two groups", [](const QString& d) {
-            for (int i = 0; i < 257; ++i)
-                if (!mp3WithRoom(d + QStringLiteral("/%1.mp3").arg(i, 3, 10, QChar(u'0'))))
-                    return false;
-            return true;
-        }};
+    // One file more than a group holds: two groups, one journal. A kill
+    // between or inside the groups leaves every file old or new, and a torn
+    // file of the second group is put back from the journal written over
+    // the first's copies.
+    const Album album{.name = "two groups",
+                      .make =
+                          [](const QString& d) {
+                              for (int i = 0; i < 9; ++i)
+                                  if (!mp3WithRoom(d + QStringLiteral("/%1.mp3").arg(i)))
+                                      return false;
+                              return true;
+                          },
+                      .limits = {.files = 8}};
     const Learned learned = learn(album);
     ASSERT_EQ(learned.steps.count(u"tags-journal"_qs), 2);
     ASSERT_EQ(learned.steps.count(u"tags-journal-remove"_qs), 1);
@@ -237,18 +241,18 @@ TEST_F(SaveBatchTest, ALaterGroupWritesOverTheJournalOfTheOneBefore) {
         QTemporaryDir dir;
         ASSERT_TRUE(album.make(dir.path()));
         ASSERT_TRUE(saveDyingAt(dir.path(), album, int(at)));
-        const QString last = dir.path() + QStringLiteral("/256.mp3");
-        const QByteArray was = learned.old.at(QStringLiteral("256.mp3"));
+        const QString last = dir.path() + QStringLiteral("/8.mp3");
+        const QByteArray was = learned.old.at(QStringLiteral("8.mp3"));
         if (at == secondSync) {
             QByteArray bytes = readBytes(last);
-            ASSERT_EQ(bytes, learned.now.at(QStringLiteral("256.mp3")));
+            ASSERT_EQ(bytes, learned.now.at(QStringLiteral("8.mp3")));
             // Its last changed byte never reached the disk.
             qsizetype changed = std::min(bytes.size(), was.size()) - 1;
             while (bytes[changed] == was[changed])
                 --changed;
             bytes[changed] = was[changed];
             ASSERT_TRUE(writeBytes(last, bytes));
-            EXPECT_EQ(SaveBatch::recover(dir.path()), QStringList{QStringLiteral("256.mp3")});
+            EXPECT_EQ(SaveBatch::recover(dir.path()), QStringList{QStringLiteral("8.mp3")});
             EXPECT_EQ(readBytes(last), was);
         }
         SaveBatch::recover(dir.path());
@@ -278,6 +282,25 @@ TEST_F(SaveBatchTest, AFolderPaysForDurabilityOnce) {
     for (const QString& name : musicFiles(fDir.path()))
         EXPECT_EQ(MusicFile::newMusicFileWithPath(fDir.filePath(name))->getTitle(),
                   QStringLiteral("A new title"));
+}
+
+// Each new copy holds a descriptor until it replaces its file: a group takes
+// only so many of them, however many files it may hold.
+TEST_F(SaveBatchTest, NewCopiesEndAGroupAtTheirOwnLimit) {
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(mp3WithoutRoom(fDir.filePath(QStringLiteral("%1.mp3").arg(i))));
+    Album album = albums()[1];
+    album.limits = {.copies = 2};
+    QStringList steps;
+    SaveSteps::setHook([&steps](const char* step) { steps << QString::fromLatin1(step); });
+    const auto outcomes = saveFolder(fDir.path(), album);
+    SaveSteps::setHook({});
+    ASSERT_EQ(outcomes.size(), 3u);
+    for (const FileSaveOutcome& o : outcomes)
+        EXPECT_TRUE(o.ok()) << o.reason.toStdString();
+    EXPECT_EQ(steps.count(u"tags-copy"_qs), 3);
+    EXPECT_EQ(steps.count(u"tags-sync"_qs), 2);
+    EXPECT_EQ(strays(fDir.path()), QStringList());
 }
 
 TEST_F(SaveBatchTest, AStopLeavesTheRestAsItWas) {
