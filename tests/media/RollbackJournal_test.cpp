@@ -4,6 +4,7 @@
 #include "media/SavePlan.h"
 #include "support/ForkedSave.h"
 #include "support/M4aChecks.h"
+#include "support/RandomBytes.h"
 #include "system/SaveSteps.h"
 
 #include <QCryptographicHash>
@@ -85,13 +86,7 @@ TEST(RollbackJournal, ATornRegionIsPutBackWhateverItsNewBytesLookLike) {
     // what is new; recovery must rebuild them exactly to tell a torn write
     // from another program's change.
     QRandomGenerator random(11);
-    auto noise = [&random](qsizetype n) {
-        QByteArray bytes(n, Qt::Uninitialized);
-        for (char& c : bytes)
-            c = char(random.bounded(256));
-        return bytes;
-    };
-    const QByteArray cover = noise(40000), other = noise(30000);
+    const QByteArray cover = randomBytes(random, 40000), other = randomBytes(random, 30000);
     const struct {
         const char* name;
         QByteArray old, now;
@@ -101,7 +96,7 @@ TEST(RollbackJournal, ATornRegionIsPutBackWhateverItsNewBytesLookLike) {
         {"moved ahead", "a longer title" + cover + QByteArray(91, '\0'),
          "title" + cover + QByteArray(100, '\0')},
         {"swapped", cover + other, other + cover},
-        {"all new", cover, noise(cover.size())},
+        {"all new", cover, randomBytes(random, cover.size())},
         {"short", "old", "new"},
         {"runs of one byte", QByteArray(9000, 'p') + "x", "y" + QByteArray(9000, 'p')},
     };

@@ -1,4 +1,5 @@
 #include "media/SavePlan.h"
+#include "support/RandomBytes.h"
 
 #include <QRandomGenerator>
 
@@ -11,13 +12,7 @@ TEST(SavePlan, ChangedBytesAreSplitAroundLongUnchangedRuns) {
     // A cover between two changed tags is neither journaled nor written;
     // short agreeing stretches stay inside one region.
     QRandomGenerator random(5);
-    auto noise = [&random](qsizetype n) {
-        QByteArray bytes(n, Qt::Uninitialized);
-        for (char& c : bytes)
-            c = char(random.bounded(256));
-        return bytes;
-    };
-    const QByteArray cover = noise(100000), gap = noise(1000);
+    const QByteArray cover = randomBytes(random, 100000), gap = randomBytes(random, 1000);
     using Spans = std::vector<std::pair<qsizetype, qsizetype>>; // offset, length
     const struct {
         const char* name;
