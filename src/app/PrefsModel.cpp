@@ -74,12 +74,13 @@ AudioTrackRef sampleTrack(const QString& title, int track, int bitrate) {
     auto t = std::make_shared<AudioTrack>(AudioTrack::initPlaceholder(QStringLiteral("Bogus")));
     const QString band = QStringLiteral("polka pete and the accordions");
     t->setFileName(QStringLiteral("Bogus"));
-    t->setAlbum(QStringLiteral("Polkas to go!"));
-    t->setYearStr(QStringLiteral("1999"));
-    t->setGenre(QStringLiteral("Polka"));
-    t->setTitle(title);
-    t->setArtist(band);
-    t->setTrack(track, 11);
+    TagValues tags{.title = title,
+                   .artist = band,
+                   .album = QStringLiteral("Polkas to go!"),
+                   .year = QStringLiteral("1999"),
+                   .genre = QStringLiteral("Polka")};
+    tags.setTrack(track, 11);
+    t->setTags(tags, TagValues::kAll);
     t->setBitrate(bitrate);
     t->updateSong(title, band, track);
     return t;
@@ -216,9 +217,11 @@ QHash<QString, QString> PrefsModel::renderExamples() {
         AudioTrackArray copies;
         for (const AudioTrackRef& t : samples) {
             auto c = std::make_shared<AudioTrack>(*t);
-            c->setAlbum(capitalized(c->getAlbum()));
-            c->setTitle(capitalized(c->getOldTitle()));
-            c->setArtist(capitalized(c->getArtist()));
+            TagValues tags = c->tags();
+            tags.album = capitalized(tags.album);
+            tags.title = capitalized(c->getOldTitle());
+            tags.artist = capitalized(tags.artist);
+            c->setTags(tags, TagField::Album | TagField::Title | TagField::Artist);
             if (c->hasNewTitle()) c->setNewTitle(SmartCapitalize(c->getNewTitle()));
             if (c->hasNewArtist()) c->setNewArtist(SmartCapitalize(c->getNewArtist()));
             copies.add(c);

@@ -30,9 +30,8 @@ FileView::Fields fieldsOf(const FileTagDocument& doc) {
 std::optional<FileView::Fields> readBack(const QString& path) {
     const std::shared_ptr<MusicFile> file = MusicFile::newMusicFileWithPath(path);
     if (!file) return std::nullopt;
-    return FileView::Fields{file->getTitle(),  file->getTrackStr(), file->getMaxTrackStr(),
-                            file->getArtist(), file->getAlbum(),    file->getYearStr(),
-                            file->getGenre()};
+    const TagValues& t = file->readTags();
+    return FileView::Fields{t.title, t.track, t.trackCount, t.artist, t.album, t.year, t.genre};
 }
 
 FileView viewOf(const FileTagDocument& doc, const HeadlessHost& host, bool saveAsked, bool saved) {

@@ -30,7 +30,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
     v.genre = doc.genreField();
     v.variousArtists = doc.variousArtists();
 
-    const StatusValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
+    const TagValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
     const int alternate = doc.alternate();
     const NamingOptions& naming = doc.naming();
     const AudioTrackArray& songs = doc.trackArray();

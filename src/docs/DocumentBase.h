@@ -2,7 +2,7 @@
 
 #include "docs/BusyState.h"
 #include "docs/LookupSources.h"
-#include "model/CustomTag.h"
+#include "tags/CustomTag.h"
 
 #include <QFutureWatcher>
 #include <QList>

@@ -18,7 +18,7 @@
 
 class FileTagThread;
 
-// The document of one audio file, tagged from song searches: seven editable
+// The document of one audio file, tagged from song searches: editable
 // fields (title, track, track count, album, artist, genre, year), the file's
 // record, and the ranked song hits. Choosing a hit fills the fields; saving
 // writes the fields into the file and may rename it. It shares the busy
@@ -43,21 +43,28 @@ public:
     void setDocumentPath(const QString& path, bool cleanUpOnly);
 
     // Fields --------------------------------------------------------------
-    QString titleField() const;
-    QString trackField() const;
-    QString countField() const;
-    QString albumField() const;
-    QString artistField() const;
-    QString genreField() const;
-    QString yearField() const;
+    // The typed-in values, as a save writes them.
+    const TagValues& fields() const {
+        assertOwner();
+        return fFields;
+    }
+    QString field(TagField which) const;
+    QString titleField() const { return field(TagField::Title); }
+    QString trackField() const { return field(TagField::Track); }
+    QString countField() const { return field(TagField::TrackCount); }
+    QString albumField() const { return field(TagField::Album); }
+    QString artistField() const { return field(TagField::Artist); }
+    QString genreField() const { return field(TagField::Genre); }
+    QString yearField() const { return field(TagField::Year); }
     // Each edit counts for the typing monitor and rebuilds the search terms.
-    void setTitleField(const QString& text);
-    void setTrackField(const QString& text);
-    void setCountField(const QString& text);
-    void setAlbumField(const QString& text);
-    void setArtistField(const QString& text);
-    void setGenreField(const QString& text);
-    void setYearField(const QString& text);
+    void setField(TagField which, const QString& text);
+    void setTitleField(const QString& text) { setField(TagField::Title, text); }
+    void setTrackField(const QString& text) { setField(TagField::Track, text); }
+    void setCountField(const QString& text) { setField(TagField::TrackCount, text); }
+    void setAlbumField(const QString& text) { setField(TagField::Album, text); }
+    void setArtistField(const QString& text) { setField(TagField::Artist, text); }
+    void setGenreField(const QString& text) { setField(TagField::Genre, text); }
+    void setYearField(const QString& text) { setField(TagField::Year, text); }
     void controlTextDidChange() override;
     void prefsChanged() override;
     // The typing monitor's idle step: the record follows the title, artist
@@ -187,8 +194,6 @@ protected:
 
 private:
     void applyOpening(const FileOpening& opening);
-    // `mergeId` makes one field's keystrokes in a row one undo step.
-    void setField(QString& field, const QString& text, int mergeId);
     // Runs an edit and keeps it on the undo stack when it changed anything.
     void recordEdit(const QString& text, const std::function<void()>& edit, int mergeId = -1);
     // The track field's number; 0 when empty or not a number.
@@ -196,13 +201,7 @@ private:
 
     // Owned by the main thread, like everything below: workers get copies
     // when they start and hand back values.
-    QString fTitleTextField;
-    QString fTrack1TextField;
-    QString fTrack2TextField;
-    QString fAlbumTextField;
-    QString fArtistTextField;
-    QString fGenreTextField;
-    QString fYearTextField;
+    TagValues fFields;
 
     std::shared_ptr<FileTagThread> fFTT;
     HitTable fTrackHitsTableView;

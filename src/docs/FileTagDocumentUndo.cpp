@@ -9,13 +9,7 @@
 FileTagSnapshot FileTagDocument::snapshot() const {
     assertOwner();
     FileTagSnapshot state;
-    state.title = fTitleTextField;
-    state.track = fTrack1TextField;
-    state.count = fTrack2TextField;
-    state.album = fAlbumTextField;
-    state.artist = fArtistTextField;
-    state.genre = fGenreTextField;
-    state.year = fYearTextField;
+    state.fields = fFields;
     state.song = fSong;
     if (fSong) state.record = *fSong;
     if (fTrackHitsTableView.selectedRow() >= 0)
@@ -26,13 +20,7 @@ FileTagSnapshot FileTagDocument::snapshot() const {
 void FileTagDocument::restoreSnapshot(const FileTagSnapshot& state) {
     {
         assertOwner();
-        fTitleTextField = state.title;
-        fTrack1TextField = state.track;
-        fTrack2TextField = state.count;
-        fAlbumTextField = state.album;
-        fArtistTextField = state.artist;
-        fGenreTextField = state.genre;
-        fYearTextField = state.year;
+        fFields = state.fields;
         // Another file's record (after a reopen) is not this step's.
         if (fSong && fSong == state.song && state.record) *fSong = *state.record;
     }
@@ -40,7 +28,7 @@ void FileTagDocument::restoreSnapshot(const FileTagSnapshot& state) {
     for (int r = 0; state.hit && r < fTrackHitsTableView.count(); ++r)
         if (fTrackHitsTableView.hitAt(r) == state.hit) hitRow = r;
     fTrackHitsTableView.selectRow(hitRow);
-    setSearchTerms(BuildSearchString(state.artist, state.title));
+    setSearchTerms(BuildSearchString(state.fields.artist, state.fields.title));
     // A step taken while typing kept the record from before the typing
     // monitor's idle step; the record follows the fields it restores.
     updateSongFromFields();

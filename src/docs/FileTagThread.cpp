@@ -2,9 +2,9 @@
 
 #include "docs/FileTagDocument.h"
 #include "docs/SearchString.h"
-#include "model/CustomTag.h"
 #include "model/TrackDetails.h"
 #include "system/ProgressIndicator.h"
+#include "tags/CustomTag.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 #include "web/sources/ResultKeys.h"

@@ -4,8 +4,8 @@
 #include "docs/SearchString.h"
 #include "docs/TrovixDocument.h"
 #include "model/AlbumDetails.h"
-#include "model/CustomTag.h"
 #include "system/ProgressIndicator.h"
+#include "tags/CustomTag.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 

@@ -88,57 +88,25 @@ void TrovixDocument::typingIdle() {
 
 // Album fields ---------------------------------------------------------------
 
-QString TrovixDocument::artistField() const {
+QString TrovixDocument::albumField(TagField which) const {
     assertOwner();
-    return fOldArtist;
+    return fAlbumFields.text(which);
 }
 
-QString TrovixDocument::albumField() const {
-    assertOwner();
-    return fOldAlbum;
-}
-
-QString TrovixDocument::genreField() const {
-    assertOwner();
-    return fOldGenre;
-}
-
-QString TrovixDocument::yearField() const {
-    assertOwner();
-    return fOldYear;
-}
-
-void TrovixDocument::setField(QString& field, const QString& text) {
-    assertOwner();
-    field = text.isNull() ? QString(u""_qs) : text;
-}
-
-// Merge ids of typing in the four fields: each field's keystrokes in a row
-// undo as one step.
-enum FieldTyping { kArtistTyping = 1, kAlbumTyping, kGenreTyping, kYearTyping };
-
-void TrovixDocument::setArtistField(const QString& text) {
+// Each field's keystrokes in a row undo as one step. Typing in the artist
+// or album field rebuilds the search terms.
+void TrovixDocument::setAlbumField(TagField which, const QString& text) {
     recordEdit(
-        QStringLiteral("Typing"), [&] { setField(fOldArtist, text); }, kArtistTyping);
-    controlTextDidChange();
-}
-
-void TrovixDocument::setAlbumField(const QString& text) {
-    recordEdit(
-        QStringLiteral("Typing"), [&] { setField(fOldAlbum, text); }, kAlbumTyping);
-    controlTextDidChange();
-}
-
-void TrovixDocument::setGenreField(const QString& text) {
-    recordEdit(
-        QStringLiteral("Typing"), [&] { setField(fOldGenre, text); }, kGenreTyping);
-    markEdited();
-}
-
-void TrovixDocument::setYearField(const QString& text) {
-    recordEdit(
-        QStringLiteral("Typing"), [&] { setField(fOldYear, text); }, kYearTyping);
-    markEdited();
+        QStringLiteral("Typing"),
+        [&] {
+            assertOwner();
+            fAlbumFields.setText(which, text.isNull() ? QString(u""_qs) : text);
+        },
+        int(which));
+    if (which == TagField::Artist || which == TagField::Album)
+        controlTextDidChange();
+    else
+        markEdited();
 }
 
 void TrovixDocument::setLockAlbumInfo(bool on) {
@@ -268,7 +236,8 @@ void TrovixDocument::scanFiles(FolderOpening& opening) {
         if (info.exists() && !info.isDir() && name != RenameJournal::kFileName) {
             AudioTrack track = AudioTrack::initWithPath(path);
             if (track.isValid()) {
-                if (!opening.customTag && track.customTag()) opening.customTag = track.customTag();
+                if (!opening.customTag && track.tags().custom)
+                    opening.customTag = track.tags().custom;
                 // The row numbers the file-name template; a list that is never
                 // reordered (clean-up only) is named by its scan order.
                 track.setRow(uint32_t(opening.songs.count()));

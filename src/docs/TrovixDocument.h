@@ -77,15 +77,22 @@ public:
     const NamingOptions& naming() const { return fNaming; }
 
     // Album fields ----------------------------------------------------------
-    QString artistField() const;
-    QString albumField() const;
-    QString genreField() const;
-    QString yearField() const;
+    // The artist, album, genre and year every file will receive.
+    const TagValues& albumFields() const {
+        assertOwner();
+        return fAlbumFields;
+    }
+    QString albumField(TagField which) const;
+    QString artistField() const { return albumField(TagField::Artist); }
+    QString albumField() const { return albumField(TagField::Album); }
+    QString genreField() const { return albumField(TagField::Genre); }
+    QString yearField() const { return albumField(TagField::Year); }
     // Typing in the artist or album field rebuilds the search terms.
-    void setArtistField(const QString& text);
-    void setAlbumField(const QString& text);
-    void setGenreField(const QString& text);
-    void setYearField(const QString& text);
+    void setAlbumField(TagField which, const QString& text);
+    void setArtistField(const QString& text) { setAlbumField(TagField::Artist, text); }
+    void setAlbumField(const QString& text) { setAlbumField(TagField::Album, text); }
+    void setGenreField(const QString& text) { setAlbumField(TagField::Genre, text); }
+    void setYearField(const QString& text) { setAlbumField(TagField::Year, text); }
     bool lockAlbumInfo() const { return fLockAlbumInfo; }
     void setLockAlbumInfo(bool on);
     bool variousArtists() const { return fVariousArtists; }
@@ -295,10 +302,7 @@ protected:
 
     // Owned by the main thread, like everything below: workers get copies
     // when they start and hand back values.
-    QString fOldAlbum;
-    QString fOldArtist;
-    QString fOldGenre;
-    QString fOldYear;
+    TagValues fAlbumFields; // artist, album, genre, year
     bool fLockAlbumInfo = false;
     bool fVariousArtists = false;
     bool fReverseArtistTitle = false;
@@ -324,7 +328,6 @@ private:
     void reportUnreadableFiles(const QStringList& names);
     void applyOpening(const FolderOpening& opening);
     static QString unreadableMessage(const QStringList& names);
-    void setField(QString& field, const QString& text);
     // Runs an edit and keeps it on the undo stack when it changed anything.
     // Edits with the same merge id in a row (typing in one field) are one step.
     void recordEdit(const QString& text, const std::function<void()>& edit, int mergeId = -1);

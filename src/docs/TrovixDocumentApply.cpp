@@ -103,10 +103,10 @@ void TrovixDocument::applyAlbumInfo(const AlbumInfo& hit) {
     const bool smart = smartCapitalization();
     {
         assertOwner();
-        fOldArtist = capitalizedIf(smart, firstOf(hit.artist(), details->artist()));
-        fOldAlbum = capitalizedIf(smart, firstOf(hit.album(), details->album()));
-        fOldGenre = firstOf(hit.genre(), details->genre());
-        fOldYear = firstOf(hit.year(), details->year());
+        fAlbumFields.artist = capitalizedIf(smart, firstOf(hit.artist(), details->artist()));
+        fAlbumFields.album = capitalizedIf(smart, firstOf(hit.album(), details->album()));
+        fAlbumFields.genre = firstOf(hit.genre(), details->genre());
+        fAlbumFields.year = firstOf(hit.year(), details->year());
     }
     markEdited();
 }
@@ -368,9 +368,9 @@ void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
             // Each record gets back its own title and artist, whatever its
             // position now: the list may have been reordered since it was
             // read.
-            if (!applyTitleToNewTitle(track->getOldTitle(), track->getArtist(), *track, naming,
+            if (!applyTitleToNewTitle(track->getOldTitle(), track->tags().artist, *track, naming,
                                       smart))
-                track->setNewArtist(fVariousArtists ? track->getArtist() : tagArtist);
+                track->setNewArtist(fVariousArtists ? track->tags().artist : tagArtist);
         }
     });
     notifyTracksChanged();
@@ -387,10 +387,10 @@ void TrovixDocument::restoreOrigAlbumInfo() {
         assertOwner();
         const AlbumInfoPtr hit = fAlbumInfoFromTags;
         auto orEmpty = [](const QString& s) { return s.isNull() ? QString(u""_qs) : s; };
-        fOldArtist = orEmpty(hit ? hit->artist() : QString());
-        fOldAlbum = orEmpty(hit ? hit->album() : QString());
-        fOldYear = orEmpty(hit ? hit->year() : QString());
-        fOldGenre = orEmpty(hit ? hit->genre() : QString());
+        fAlbumFields.artist = orEmpty(hit ? hit->artist() : QString());
+        fAlbumFields.album = orEmpty(hit ? hit->album() : QString());
+        fAlbumFields.year = orEmpty(hit ? hit->year() : QString());
+        fAlbumFields.genre = orEmpty(hit ? hit->genre() : QString());
     });
     fAlbumArtObj->reset();
     notifyTracksChanged();

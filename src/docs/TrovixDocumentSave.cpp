@@ -9,6 +9,7 @@
 #include "media/MusicFile.h"
 #include "model/NameTemplate.h"
 #include "system/Disposal.h"
+#include "tags/TextNumbers.h"
 #include "text/MacRoman.h"
 
 #include <QFileInfo>
@@ -135,7 +136,7 @@ FolderSavePlan TrovixDocument::makeSavePlan() {
     plan.tag.setIADBSearchTerms(fLastSearch.isEmpty() ? fSearchTerms : fLastSearch);
     plan.tag.setIADBKey(selectedHitKey());
     if (fVariousArtists) {
-        plan.tag.setVariousArtist(fOldArtist);
+        plan.tag.setVariousArtist(fAlbumFields.artist);
         if (fReverseArtistTitle) plan.tag.setReverseArtistAlbum(true);
     }
 
@@ -159,17 +160,16 @@ FolderSavePlan TrovixDocument::makeSavePlan() {
         FolderSavePlan::File f;
         f.row = p;
         f.name = t->getFileName();
-        f.tags.artist = fVariousArtists ? t->getNewArtist() : fOldArtist;
-        f.tags.album = fOldAlbum;
-        f.tags.year = fOldYear;
-        f.tags.genre = fOldGenre;
-        f.tags.title = t->getNewTitle();
-        f.tags.track = p + 1;
-        f.tags.trackCount = count;
+        f.tags = {.title = t->getNewTitle(),
+                  .artist = fVariousArtists ? t->getNewArtist() : fAlbumFields.artist,
+                  .album = fAlbumFields.album,
+                  .year = YearText(fAlbumFields.year),
+                  .genre = fAlbumFields.genre};
+        f.tags.setTrack(p + 1, count);
         f.pictureFormat = t->musicFile()->imageFormat();
         f.haveOpened = t->musicFile()->openedState(&f.opened);
         if (!pictureFormats.contains(f.pictureFormat)) pictureFormats << f.pictureFormat;
-        f.tags.setOn(*copy);
+        copy->setTags(f.tags, SaveOptions::kWrittenFields);
         if (options.renameTracks) {
             f.newName = copy->getNewFileName(options.naming, flags);
             f.numberedName = copy->getTempFileName(options.naming, flags);

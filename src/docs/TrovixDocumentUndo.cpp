@@ -11,10 +11,7 @@ DocumentSnapshot TrovixDocument::snapshot() const {
     assertOwner();
     state.order = fSongs.array();
     state.records = fSnapshotRecords.copy(state.order);
-    state.artist = fOldArtist;
-    state.album = fOldAlbum;
-    state.genre = fOldGenre;
-    state.year = fOldYear;
+    state.albumFields = fAlbumFields;
     state.lockAlbumInfo = fLockAlbumInfo;
     state.variousArtists = fVariousArtists;
     state.reverseArtistTitle = fReverseArtistTitle;
@@ -33,10 +30,7 @@ void TrovixDocument::restoreSnapshot(const DocumentSnapshot& state) {
             songs.add(state.order[i]);
         }
         fSongs = songs;
-        fOldArtist = state.artist;
-        fOldAlbum = state.album;
-        fOldGenre = state.genre;
-        fOldYear = state.year;
+        fAlbumFields = state.albumFields;
     }
     fLockAlbumInfo = state.lockAlbumInfo;
     fVariousArtists = state.variousArtists;
@@ -47,7 +41,7 @@ void TrovixDocument::restoreSnapshot(const DocumentSnapshot& state) {
         if (fHitTable.hitAt(r) == state.hit) hitRow = r;
     fHitTable.selectRow(hitRow);
     fSelectedTracks = state.selection;
-    setSearchTerms(BuildSearchString(state.artist, state.album));
+    setSearchTerms(BuildSearchString(state.albumFields.artist, state.albumFields.album));
     notifyHitsChanged();
     indexTracks();
 }

@@ -5,8 +5,8 @@
 #include "model/NameLayout.h"
 #include "model/RecordDump.h"
 #include "model/SomeDictArray.h"
-#include "model/TextNumbers.h"
 #include "model/TrackInfoArray.h"
+#include "tags/TextNumbers.h"
 #include "text/FuzzyMatch.h"
 #include "text/SmartCapitalize.h"
 
@@ -93,10 +93,10 @@ QString AlbumDetails::majorityVote(const QStringList& values) {
     return tally.winner();
 }
 
-QString AlbumDetails::guessWithSel(const AudioTrackArray& tracks, TrackGetter getter) {
+QString AlbumDetails::guessWithSel(const AudioTrackArray& tracks, TagField field) {
     QStringList values;
     for (const AudioTrackRef& track : tracks)
-        values.append(((*track).*getter)());
+        values.append(track->tags().text(field));
     return majorityVote(values);
 }
 
@@ -115,13 +115,13 @@ std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromTags(const AudioTrac
     if (customTag && !customTag->variousArtist().isEmpty())
         record->setArtist(customTag->variousArtist());
     else
-        record->setArtist(capitalized(guessWithSel(sorted, &AudioTrack::getArtist)));
-    record->setAlbum(capitalized(guessWithSel(sorted, &AudioTrack::getAlbum)));
-    record->setYear(guessWithSel(sorted, &AudioTrack::getYearStr));
-    record->setGenre(capitalized(guessWithSel(sorted, &AudioTrack::getGenre)));
+        record->setArtist(capitalized(guessWithSel(sorted, TagField::Artist)));
+    record->setAlbum(capitalized(guessWithSel(sorted, TagField::Album)));
+    record->setYear(guessWithSel(sorted, TagField::Year));
+    record->setGenre(capitalized(guessWithSel(sorted, TagField::Genre)));
 
     for (const AudioTrackRef& track : sorted)
-        record->addTitle(track->getOldTitle(), track->getArtist());
+        record->addTitle(track->getOldTitle(), track->tags().artist);
     return record;
 }
 

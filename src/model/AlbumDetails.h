@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tags/TagValues.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -38,8 +40,6 @@ public:
     static inline const QString kFilesKey = QStringLiteral("#FILES:");
     // The title of a track number that no file name carries.
     static inline const QString kMissingTrack = QStringLiteral("(Missing track)");
-
-    using TrackGetter = QString (AudioTrack::*)() const;
 
     AlbumDetails() = default;
     virtual ~AlbumDetails() = default;
@@ -89,7 +89,7 @@ public:
 
     // The most frequent value (case-insensitively) of a track getter; among
     // equally frequent values the one first seen latest wins.
-    static QString guessWithSel(const AudioTrackArray& tracks, TrackGetter getter);
+    static QString guessWithSel(const AudioTrackArray& tracks, TagField field);
     static QString majorityVote(const QStringList& values);
 
     std::shared_ptr<AlbumInfo> albumInfoFromAlbumDetails() const;

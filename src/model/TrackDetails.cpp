@@ -2,8 +2,8 @@
 
 #include "model/AudioTrack.h"
 #include "model/NameLayout.h"
-#include "model/TextNumbers.h"
 #include "model/TrackInfo.h"
+#include "tags/TextNumbers.h"
 #include "text/SmartCapitalize.h"
 
 std::shared_ptr<AlbumDetails> TrackDetails::copy() const {
@@ -22,14 +22,14 @@ std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromTag(const AudioTrack
     if (customTag && !customTag->variousArtist().isEmpty())
         record->setArtist(customTag->variousArtist());
     else
-        record->setArtist(capitalized(track.getArtist()));
-    record->setAlbum(capitalized(track.getAlbum()));
-    record->setGenre(capitalized(track.getGenre()));
-    record->setYear(track.getYearStr());
+        record->setArtist(capitalized(track.tags().artist));
+    record->setAlbum(capitalized(track.tags().album));
+    record->setGenre(capitalized(track.tags().genre));
+    record->setYear(track.tags().year);
     record->addTitle(capitalized(track.getOldTitle()), record->artist());
-    if (!track.getTrackStr().isEmpty()) record->setTrack(track.getTrackStr());
-    if (!track.getMaxTrackStr().isEmpty()) record->setMaxTrack(track.getMaxTrackStr());
-    if (!track.getLongTrackStr().isEmpty()) record->setLongTrack(track.getLongTrackStr());
+    if (!track.tags().track.isEmpty()) record->setTrack(track.tags().track);
+    if (!track.tags().trackCount.isEmpty()) record->setMaxTrack(track.tags().trackCount);
+    if (!track.tags().longTrack().isEmpty()) record->setLongTrack(track.tags().longTrack());
     return record;
 }
 

@@ -165,7 +165,7 @@ TEST(FolderOddFiles, VideoIsListedButNeverWritten) {
     const AudioTrackRef clip = opened.doc.trackArray().objectAtIndex(0);
     EXPECT_EQ(clip->getOldTitle(), "Fixture Title");
     EXPECT_FALSE(clip->okToTag());
-    clip->tagTitle(QStringLiteral("Changed"));
+    clip->writeTags({.title = QStringLiteral("Changed")}, TagField::Title);
     EXPECT_FALSE(clip->commitTags());
     EXPECT_TRUE(clip->commitError().contains(QStringLiteral("video")));
 

@@ -97,18 +97,18 @@ bool writeTitled(const QString& path, const QString& title, int track) {
     if (!written) return false;
     auto f = MusicFile::newMusicFileWithPath(path);
     if (!f) return false;
-    f->tagArtist(QStringLiteral("The Band"));
-    f->tagAlbum(QStringLiteral("The Album"));
-    f->tagYearStr(QStringLiteral("2001"));
-    f->tagGenre(QStringLiteral("Rock"));
-    f->tagTitle(title);
-    if (track) f->tagTrackNum(track, 0);
+    f->setTags({.artist = QStringLiteral("The Band")}, TagField::Artist);
+    f->setTags({.album = QStringLiteral("The Album")}, TagField::Album);
+    f->setTags({.year = QStringLiteral("2001")}, TagField::Year);
+    f->setTags({.genre = QStringLiteral("Rock")}, TagField::Genre);
+    f->setTags({.title = title}, TagField::Title);
+    if (track) f->setTags(TagValues::withTrack(track, 0), TagField::Track | TagField::TrackCount);
     return f->commitTags();
 }
 
 QString titleOf(const QString& path) {
     auto f = MusicFile::newMusicFileWithPath(path);
-    return f ? f->getTitle() : QStringLiteral("(unreadable)");
+    return f ? f->readTags().title : QStringLiteral("(unreadable)");
 }
 
 void settle(TrovixDocument& doc) {
@@ -158,12 +158,12 @@ TEST(FolderSave, TrackNumberIsThePositionSoAFileAfterAPlaceholderSkipsItsNumber)
     EXPECT_EQ(album.files(), (QStringList{"01-One.mp3", "03-Three.mp3"}));
     auto three = MusicFile::newMusicFileWithPath(album.dir + "/03-Three.mp3");
     ASSERT_TRUE(three);
-    EXPECT_EQ(three->getTrackNum(), 3u);
-    EXPECT_EQ(three->getMaxTracks(), 3u);
+    EXPECT_EQ(three->readTags().trackNumber(), 3);
+    EXPECT_EQ(three->readTags().trackCountNumber(), 3);
     // The window's record holds the numbers written, not those read before.
     const AudioTrackRef record = doc.trackArray().objectAtIndex(2);
     EXPECT_EQ(record->getTrackNum(), 3u);
-    EXPECT_EQ(record->getMaxTracks(), 3u);
+    EXPECT_EQ(record->tags().trackCountNumber(), 3);
 }
 
 TEST(FolderSave, MixedFolderOfMp3M4aAndFlacOpensSavesAndRenames) {
@@ -184,11 +184,11 @@ TEST(FolderSave, MixedFolderOfMp3M4aAndFlacOpensSavesAndRenames) {
     EXPECT_EQ(album.files(), (QStringList{"01-One.mp3", "02-Two.m4a", "03-Three.FLAC"}));
     auto flac = MusicFile::newMusicFileWithPath(album.dir + "/03-Three.FLAC");
     ASSERT_TRUE(flac);
-    EXPECT_EQ(flac->getTitle(), "Three");
-    EXPECT_EQ(flac->getArtist(), "The Band");
-    EXPECT_EQ(flac->getTrackNum(), 3u);
-    EXPECT_EQ(flac->getMaxTracks(), 3u);
-    EXPECT_TRUE(flac->customTag().has_value());
+    EXPECT_EQ(flac->readTags().title, "Three");
+    EXPECT_EQ(flac->readTags().artist, "The Band");
+    EXPECT_EQ(flac->readTags().trackNumber(), 3);
+    EXPECT_EQ(flac->readTags().trackCountNumber(), 3);
+    EXPECT_TRUE(flac->readTags().custom.has_value());
     EXPECT_EQ(titleOf(album.dir + "/02-Two.m4a"), "Two");
 }
 
@@ -248,9 +248,9 @@ TEST(FolderSave, CustomTagMakesTheNextOpeningRunTheSavedSearchFirst) {
         ASSERT_TRUE(doc.lastSaveSucceeded());
     }
     auto file = MusicFile::newMusicFileWithPath(album.dir + "/01-One.mp3");
-    ASSERT_TRUE(file && file->customTag());
-    EXPECT_EQ(file->customTag()->iadbKey(), "#AMG:42");
-    const QString terms = file->customTag()->iadbSearchTerms();
+    ASSERT_TRUE(file && file->readTags().custom);
+    EXPECT_EQ(file->readTags().custom->iadbKey(), "#AMG:42");
+    const QString terms = file->readTags().custom->iadbSearchTerms();
     EXPECT_EQ(terms, "The Band / The Album");
 
     script.calls.clear();

@@ -1,6 +1,6 @@
 #include "docs/SearchString.h"
 
-#include "model/CustomTag.h"
+#include "tags/CustomTag.h"
 
 #include <gtest/gtest.h>
 

@@ -17,32 +17,22 @@ TEST(MusicFileFactory, UnknownExtensionsGiveNull) {
         EXPECT_EQ(MusicFile::newMusicFileWithPath(QString::fromUtf8(name)), nullptr) << name;
 }
 
-TEST(MusicFileBase, LongTrackTextSplitsAtTheFirstSlash) {
-    BareFile f;
-    f.setLongTrackStr(QStringLiteral("3/12"));
-    EXPECT_EQ(f.getTrackStr(), QStringLiteral("3"));
-    EXPECT_EQ(f.getMaxTrackStr(), QStringLiteral("12"));
-    EXPECT_EQ(f.getLongTrackStr(), QStringLiteral("3/12"));
-    f.setLongTrackStr(QStringLiteral("7"));
-    EXPECT_EQ(f.getTrackStr(), QStringLiteral("7"));
-    EXPECT_TRUE(f.getMaxTrackStr().isEmpty());
-}
-
 TEST(MusicFileBase, TrackNumberWithAndWithoutCount) {
     BareFile f;
-    f.setTrackNum(5, 0);
-    EXPECT_EQ(f.getLongTrackStr(), QStringLiteral("5"));
-    EXPECT_TRUE(f.getMaxTrackStr().isEmpty());
-    f.setTrackNum(5, 9);
-    EXPECT_EQ(f.getLongTrackStr(), QStringLiteral("5/9"));
-    EXPECT_EQ(f.getMaxTrackStr(), QStringLiteral("9"));
-    // The numbers read at opening stay.
-    EXPECT_EQ(f.getTrackNum(), 0u);
+    const TagFields track = TagField::Track | TagField::TrackCount;
+    f.setTags(TagValues::withTrack(5, 0), track);
+    EXPECT_EQ(f.readTags().longTrack(), QStringLiteral("5"));
+    EXPECT_TRUE(f.readTags().trackCount.isEmpty());
+    f.setTags({.track = QStringLiteral("05"), .trackCount = QStringLiteral("9")}, track);
+    EXPECT_EQ(f.readTags().longTrack(), QStringLiteral("5/9"));
+    EXPECT_EQ(f.readTags().trackCount, QStringLiteral("9"));
+    // The numbers follow the texts written.
+    EXPECT_EQ(f.readTags().trackNumber(), 5);
 }
 
 TEST(MusicFileBase, ExtensionKeepsItsCase) {
     BareFile f;
     EXPECT_EQ(f.extension(), QStringLiteral("Mp3"));
-    f.setYearNum(1969);
-    EXPECT_EQ(f.getYearStr(), QStringLiteral("1969"));
+    f.setTags({.year = QStringLiteral("1969")}, TagField::Year);
+    EXPECT_EQ(f.readTags().year, QStringLiteral("1969"));
 }

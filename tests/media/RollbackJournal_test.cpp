@@ -30,7 +30,7 @@ QStringList journals(const QString& dir) {
 
 void retitle(const QString& path) {
     auto file = MusicFile::newMusicFileWithPath(path);
-    file->tagTitle(QStringLiteral("Another title"));
+    file->setTags({.title = QStringLiteral("Another title")}, TagField::Title);
     file->commitTags();
 }
 
@@ -191,7 +191,7 @@ TEST(RollbackJournal, AJournalHeldByARunningSaveIsLeftAlone) {
         restored = SaveBatch::recover(dir.path()); // as a second window opening the folder
     });
     auto file = MusicFile::newMusicFileWithPath(song);
-    file->tagTitle(QStringLiteral("Mine"));
+    file->setTags({.title = QStringLiteral("Mine")}, TagField::Title);
     const bool saved = file->commitTags();
     SaveSteps::setHook({});
     EXPECT_TRUE(saved);

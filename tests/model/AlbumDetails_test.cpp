@@ -20,9 +20,9 @@ AlbumDetails withTitles(const QStringList& titles) {
 AudioTrackRef track(const QString& path, int number, const QString& artist,
                     const QString& album = QString()) {
     auto t = std::make_shared<AudioTrack>(AudioTrack::initWithPath(path));
-    t->setTrack(number, 0);
-    t->setArtist(artist);
-    t->setAlbum(album);
+    t->setTags(TagValues::withTrack(number, 0), TagField::Track | TagField::TrackCount);
+    t->setTags({.artist = artist}, TagField::Artist);
+    t->setTags({.album = album}, TagField::Album);
     return t;
 }
 
@@ -157,7 +157,7 @@ TEST_F(TagRecord, VotesAndTitlesInTrackOrder) {
 TEST_F(TagRecord, SongHitFromTrack) {
     auto t =
         track(QStringLiteral("/m/x/07 Song.mp3"), 7, QStringLiteral("Band"), QStringLiteral("LP"));
-    t->setTrack(7, 9);
+    t->setTags(TagValues::withTrack(7, 9), TagField::Track | TagField::TrackCount);
     QImage picture(4, 4, QImage::Format_RGB32);
     picture.fill(Qt::red);
     t->setImage(picture);
@@ -177,9 +177,9 @@ TEST_F(TagRecord, SongHitFromTrack) {
 TEST_F(TagRecord, SmartCapitalizationLeavesYearAndAlbumTitlesAlone) {
     auto t = track(QStringLiteral("/m/x/the last song.mp3"), 1, QStringLiteral("the band"),
                    QStringLiteral("best of"));
-    t->setYearStr(QStringLiteral("nineteen"));
-    t->setGenre(QStringLiteral("rock"));
-    t->setTitle(QStringLiteral("the last song"));
+    t->setTags({.year = QStringLiteral("nineteen")}, TagField::Year);
+    t->setTags({.genre = QStringLiteral("rock")}, TagField::Genre);
+    t->setTags({.title = QStringLiteral("the last song")}, TagField::Title);
     AudioTrackArray tracks;
     tracks.add(t);
     auto d = AlbumDetails::AlbumDetailsFromTags(tracks, nullptr, true);

@@ -26,8 +26,8 @@ AudioTrackRef namedRecord(const char* name, const char* title, int track = 0) {
     auto t = placeholder();
     t->setFileName(QString::fromUtf8(name));
     t->setNewTitle(QString::fromUtf8(title));
-    t->setTitle(QString::fromUtf8(title));
-    t->setTrack(track, 0);
+    t->setTags({.title = QString::fromUtf8(title)}, TagField::Title);
+    t->setTags(TagValues::withTrack(track, 0), TagField::Track | TagField::TrackCount);
     return t;
 }
 

@@ -21,10 +21,10 @@ constexpr int kTitle = AudioTrack::kTitleTag;
 AudioTrack sampleTrack() {
     AudioTrack t = AudioTrack::initPlaceholder(FileSystemParams::kBogusPath);
     t.setFileName(QStringLiteral("x.mp3"));
-    t.setArtist(QStringLiteral("The Band"));
-    t.setAlbum(QStringLiteral("rock and roll"));
-    t.setYearStr(QStringLiteral("1999"));
-    t.setGenre(QStringLiteral("Polka"));
+    t.setTags({.artist = QStringLiteral("The Band")}, TagField::Artist);
+    t.setTags({.album = QStringLiteral("rock and roll")}, TagField::Album);
+    t.setTags({.year = QStringLiteral("1999")}, TagField::Year);
+    t.setTags({.genre = QStringLiteral("Polka")}, TagField::Genre);
     t.setNewTitle(QStringLiteral("Song Title"));
     t.setBitrate(192);
     return t;
@@ -110,11 +110,11 @@ TEST_F(NameTemplateTest, MissingValuesAppendNothing) {
 TEST_F(NameTemplateTest, FolderArtistPrefersTheVariousArtistName) {
     AudioTrack t = sampleTrack();
     CustomTag tag;
-    t.setCustomTag(tag); // a tag without the value changes nothing
+    t.setTags({.custom = tag}, TagField::Custom); // a tag without the value changes nothing
     EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%A")),
               QStringLiteral("The Band"));
     tag.setVariousArtist(QStringLiteral("Various Artists"));
-    t.setCustomTag(tag);
+    t.setTags({.custom = tag}, TagField::Custom);
     EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%A/%a")),
               QStringLiteral("Various ArtistsVariousArtists")); // the slash is never kept
     EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("%A")),
@@ -135,7 +135,7 @@ TEST_F(NameTemplateTest, OmitCharsApplyToFileAndFolderNamesOnly) {
     naming.omitChars = QStringLiteral("*?:/\\&");
     AudioTrack t = sampleTrack();
     t.setNewTitle(QStringLiteral("AC/DC: Live?"));
-    t.setAlbum(QStringLiteral("Rock & Roll*"));
+    t.setTags({.album = QStringLiteral("Rock & Roll*")}, TagField::Album);
     EXPECT_EQ(t.getNewFileName(naming, 0), QStringLiteral("01-ACDC Live.mp3"));
     EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("%T"), nullptr,
                                     QStringLiteral("mp3")),
@@ -157,7 +157,7 @@ TEST_F(NameTemplateTest, OmitCharsNeverTouchTheExtensionAndSlashAlwaysGoes) {
 
 TEST_F(NameTemplateTest, ShortensTheNewestPiecesFirst) {
     AudioTrack t = sampleTrack();
-    t.setArtist(QStringLiteral("Long Artist Name"));
+    t.setTags({.artist = QStringLiteral("Long Artist Name")}, TagField::Artist);
     t.setNewTitle(QStringLiteral("Another Long Title"));
     const QString tmpl = QStringLiteral("%A-%T");
     struct Row {
@@ -198,7 +198,7 @@ TEST_F(NameTemplateTest, LimitComesFromTheFolderAndFolderNamesGetFourMore) {
     t.setFolder(dir.path());
     const int m = FileSystemParams::getFileSystemParams()->maxFileNameLength(dir.path());
     ASSERT_GT(m, 20);
-    t.setAlbum(QString(300, QLatin1Char('a')));
+    t.setTags({.album = QString(300, QLatin1Char('a'))}, TagField::Album);
     t.setNewTitle(QString(300, QLatin1Char('t')));
     EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%T")).size(), m + 4);
     EXPECT_EQ(t.getNewFileName(naming, 0),

@@ -547,7 +547,7 @@ TEST_F(FolderWindowTest, SavingTwoHundredFilesWhileTheWindowRepaintsAndScrolls) 
     const AudioTrackArray& tracks = fWindow->document()->trackArray();
     ASSERT_EQ(tracks.count(), 200);
     for (const AudioTrackRef& t : tracks)
-        EXPECT_EQ(t->getArtist(), QStringLiteral("Another Band"));
+        EXPECT_EQ(t->tags().artist, QStringLiteral("Another Band"));
 }
 
 // Closing the window during a save stops it the way Ctrl-C stops the command

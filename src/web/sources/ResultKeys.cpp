@@ -2,10 +2,10 @@
 
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
-#include "model/CustomTag.h"
 #include "model/TrackDetails.h"
 #include "model/TrackInfoArray.h"
 #include "system/ProgressIndicator.h"
+#include "tags/CustomTag.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 

@@ -1,4 +1,4 @@
-#include "model/CustomTag.h"
+#include "tags/CustomTag.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,9 @@ TEST(CustomTagText, LinesComeInFixedOrderAndAbsentValuesGiveNoLine) {
     CustomTag tag;
     tag.setIADBKey(QStringLiteral("#AMG:r123"));
     tag.setIADBSearchTerms(QStringLiteral("Beatles / Abbey Road"));
-    EXPECT_EQ(tag.customTagToString(),
-              QStringLiteral("searchTerms\tBeatles / Abbey Road\nfreeDBSpec\t#AMG:r123\nrevArtAlb\t0\n"));
+    EXPECT_EQ(
+        tag.customTagToString(),
+        QStringLiteral("searchTerms\tBeatles / Abbey Road\nfreeDBSpec\t#AMG:r123\nrevArtAlb\t0\n"));
     tag.setVariousArtist(QStringLiteral("Various"));
     tag.setReverseArtistAlbum(true);
     EXPECT_EQ(tag.customTagToString(),

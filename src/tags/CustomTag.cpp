@@ -1,4 +1,4 @@
-#include "model/CustomTag.h"
+#include "tags/CustomTag.h"
 
 namespace {
 
@@ -60,18 +60,25 @@ CustomTag CustomTag::fromString(const QString& text) {
     const qsizetype n = text.size();
     qsizetype i = 0;
     for (;;) {
-        while (i < n && isTagSpace(text[i])) ++i;
+        while (i < n && isTagSpace(text[i]))
+            ++i;
         const qsizetype keyStart = i;
-        while (i < n && text[i] != u'\t') ++i;
+        while (i < n && text[i] != u'\t')
+            ++i;
         if (i == keyStart || i >= n) break; // no key, or no tab after it
         const QString key = text.mid(keyStart, i - keyStart);
         const qsizetype valueStart = i + 1;
-        while (i < n && text[i] != u'\n') ++i;
+        while (i < n && text[i] != u'\n')
+            ++i;
         const QString value = valueOf(text.mid(valueStart, i - valueStart));
-        if (key == kSearchTermsKey) tag.setIADBSearchTerms(value);
-        else if (key == kKeyKey) tag.setIADBKey(value);
-        else if (key == kVariousArtistKey) tag.setVariousArtist(value);
-        else if (key == kReverseKey) tag.setReverseArtistAlbum(value.trimmed().toInt() != 0);
+        if (key == kSearchTermsKey)
+            tag.setIADBSearchTerms(value);
+        else if (key == kKeyKey)
+            tag.setIADBKey(value);
+        else if (key == kVariousArtistKey)
+            tag.setVariousArtist(value);
+        else if (key == kReverseKey)
+            tag.setReverseArtistAlbum(value.trimmed().toInt() != 0);
     }
     return tag;
 }
