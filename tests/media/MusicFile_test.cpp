@@ -1,11 +1,10 @@
 #include "media/MusicFile.h"
 
 #include "media/MP3File.h"
-#include "support/M4aFixture.h"
+#include "support/M4aChecks.h"
 #include "support/Mp3Fixture.h"
 #include "support/XiphFixture.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -58,16 +57,6 @@ TEST(MusicFileBase, ExtensionKeepsItsCase) {
 }
 
 namespace {
-
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 QByteArray utf16Text(const QString& text) {
     QByteArray body("\x01\xFF\xFE", 3);
@@ -132,7 +121,7 @@ TEST(MusicFileSaves, SavingTheSameValuesAgainWritesNothing) {
         int tagVersion = 3; // ID3v2.4; 2 writes ID3v2.3
     };
     const auto mp3 = [](QByteArray tag) {
-        return [tag](const QString& p) { return writeFile(p, tag + vbrAudio()); };
+        return [tag](const QString& p) { return writeBytes(p, tag + vbrAudio()); };
     };
     const auto xiph = [](XiphKind kind) {
         return [kind](const QString& p) {
@@ -184,13 +173,13 @@ TEST(MusicFileSaves, SavingTheSameValuesAgainWritesNothing) {
         const std::shared_ptr<MusicFile> first = open();
         ASSERT_TRUE(first);
         ASSERT_TRUE(first->commitTags()) << first->lastError().toStdString();
-        const QByteArray saved = fileBytes(path);
+        const QByteArray saved = readBytes(path);
 
         const std::shared_ptr<MusicFile> second = open();
         ASSERT_TRUE(second);
         EXPECT_EQ(int(second->planSave().kind), int(SavePlan::Kind::Nothing));
         ASSERT_TRUE(second->commitTags()) << second->lastError().toStdString();
-        EXPECT_TRUE(fileBytes(path) == saved) << "the second save changed bytes";
+        EXPECT_TRUE(readBytes(path) == saved) << "the second save changed bytes";
         EXPECT_EQ(MusicFile::newMusicFileWithPath(path)->getAlbum(),
                   QStringLiteral("新しいアルバム"));
     }

@@ -103,6 +103,15 @@ qsizetype flacBlockAt(const QByteArray& bytes, int type) {
     return -1;
 }
 
+// A FLAC file in `dir` holding these comment fields, opened.
+std::shared_ptr<MusicFile> flacWith(const QTemporaryDir& dir, const QList<QByteArray>& comments) {
+    XiphFixtureOptions options;
+    options.comments = comments;
+    const QString path = dir.filePath("a.flac");
+    return writeXiphFile(path, XiphKind::Flac, options) ? MusicFile::newMusicFileWithPath(path)
+                                                        : nullptr;
+}
+
 } // namespace
 
 TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesNot) {
@@ -193,11 +202,7 @@ TEST(VorbisCommentFiles, TrackCountYearAndMissingFieldsRead) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.comments.join(',').toStdString());
         QTemporaryDir dir;
-        const QString path = dir.filePath("a.flac");
-        XiphFixtureOptions options;
-        options.comments = row.comments;
-        ASSERT_TRUE(writeXiphFile(path, XiphKind::Flac, options));
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = flacWith(dir, row.comments);
         ASSERT_TRUE(file);
         EXPECT_EQ(file->getTrackStr(), QString::fromLatin1(row.track));
         EXPECT_EQ(file->getMaxTrackStr().isEmpty(), row.count == nullptr);
@@ -231,15 +236,11 @@ TEST(VorbisCommentFiles, TheTrackCountGoesUnderTheNamesTheFileUses) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.comments.join(',').toStdString());
         QTemporaryDir dir;
-        const QString path = dir.filePath("a.flac");
-        XiphFixtureOptions options;
-        options.comments = row.comments;
-        ASSERT_TRUE(writeXiphFile(path, XiphKind::Flac, options));
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = flacWith(dir, row.comments);
         ASSERT_TRUE(file);
         file->tagTrackNum(4, 12);
         ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
-        const TagLib::FileRef ref(QFile::encodeName(path).constData());
+        const TagLib::FileRef ref(QFile::encodeName(file->path()).constData());
         const TagLib::PropertyMap props = ref.file()->properties();
         for (const auto& [name, value] :
              {std::pair{"TRACKTOTAL", row.trackTotal}, std::pair{"TOTALTRACKS", row.totalTracks}}) {
@@ -248,7 +249,7 @@ TEST(VorbisCommentFiles, TheTrackCountGoesUnderTheNamesTheFileUses) {
                 EXPECT_EQ(props[name].toString(), value) << name;
             }
         }
-        EXPECT_EQ(MusicFile::newMusicFileWithPath(path)->getLongTrackStr(), "4/12");
+        EXPECT_EQ(MusicFile::newMusicFileWithPath(file->path())->getLongTrackStr(), "4/12");
     }
 }
 
