@@ -68,9 +68,9 @@ QByteArray utf8Text(const QString& text) {
     return QByteArray(1, '\3') + text.toUtf8();
 }
 
-QByteArray picture(const char* mime, char type, const QByteArray& description,
+QByteArray picture(char encoding, const char* mime, char type, const QByteArray& description,
                    const QByteArray& data) {
-    return QByteArray(1, '\0') + mime + '\0' + type + description + '\0' + data;
+    return QByteArray(1, encoding) + mime + '\0' + type + description + '\0' + data;
 }
 
 // A picture large enough that a save lays the frames out around it.
@@ -84,10 +84,10 @@ QByteArray richTag(int version, bool latin1Pictures) {
     const auto text = [version](const QString& s) {
         return version == 4 ? utf8Text(s) : utf16Text(s);
     };
-    const QByteArray front = latin1Pictures
-                                 ? picture("image/png", 3, "", largePng())
-                                 : QByteArray(1, '\3') + "image/png" + '\0' + char(3) +
-                                       QStringLiteral("表紙").toUtf8() + '\0' + largePng();
+    // A UTF-8 description ID3v2.3 cannot hold: TagLib renders that picture.
+    const QByteArray front =
+        latin1Pictures ? picture('\0', "image/png", 3, "", largePng())
+                       : picture('\3', "image/png", 3, QStringLiteral("表紙").toUtf8(), largePng());
     return id3v2Tag(version,
                     {id3v2Frame(version, "TIT2", text(QStringLiteral("夜明けの歌"))),
                      id3v2Frame(version, "TPE1", id3Latin1TextBody("Old Artist")),
@@ -98,7 +98,7 @@ QByteArray richTag(int version, bool latin1Pictures) {
                      id3v2Frame(version, "TRCK", id3Latin1TextBody("3/10")),
                      id3v2Frame(version, "APIC", front),
                      id3v2Frame(version, "APIC",
-                                picture("image/jpeg", 4, "",
+                                picture('\0', "image/jpeg", 4, "",
                                         QByteArray("\xFF\xD8\xFF", 3) + QByteArray(3000, 'j'))),
                      id3v2Frame(version, "TXXX", id3Latin1TextBody("INTEROP") + '\0' + "yes")},
                     256);
