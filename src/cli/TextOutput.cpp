@@ -52,6 +52,7 @@ QString statusLetters(const StatusRow& row, bool colour) {
 void print(const FolderView& v, QTextStream& out, bool colour) {
     out << "Folder: " << v.folder << "\n";
     out << "  Artist: " << v.artist << "\n";
+    if (!v.albumArtist.isNull()) out << "  Album artist: " << v.albumArtist << "\n";
     out << "  Album:  " << v.album << "\n";
     out << "  Year:   " << v.year << "\n";
     out << "  Genre:  " << v.genre << "\n";
@@ -61,8 +62,10 @@ void print(const FolderView& v, QTextStream& out, bool colour) {
     out << "Tracks";
     if (!colour) out << " (status: X! will change, X= already right, X- untouched)";
     out << ":\n";
+    // Track artists show when the tracks do not all get the album's.
+    const bool artists = v.variousArtists || !v.albumArtist.isNull();
     QList<QStringList> rows{{"#", "Status", "Old file name", "New file name", "Old title",
-                             "New title", v.variousArtists ? "New artist" : QString(), "Track"}};
+                             "New title", artists ? "New artist" : QString(), "Track"}};
     QList<QStringList> shown{{}};
     for (int i = 0; i < v.tracks.size(); ++i) {
         const FolderView::Track& t = v.tracks[i];
@@ -72,14 +75,14 @@ void print(const FolderView& v, QTextStream& out, bool colour) {
                       quoted(t.newFileName),
                       t.oldTitle,
                       quoted(t.newTitle),
-                      v.variousArtists ? quoted(t.newArtist) : QString(),
+                      artists ? quoted(t.newArtist) : QString(),
                       t.newTrack};
         QStringList s = r;
         s[1] = statusLetters(t.status, colour);
         rows << r;
         shown << s;
     }
-    if (!v.variousArtists) {
+    if (!artists) {
         for (QStringList& r : rows)
             r.removeAt(6);
         for (QStringList& r : shown)

@@ -36,7 +36,20 @@ void FolderTagThread::addAlbumHitsFromCustomTag(const CustomTag* tag) {
     noteCancel();
 }
 
-void FolderTagThread::addAlbumHitsFromSource(const MusicSource& source, const QString& terms) {
+void FolderTagThread::addAlbumHitsFromIdentifiers(const TagValues& tags, const QString& terms) {
+    for (const MusicSource* source : MusicSources::all()) {
+        const QString key = fOptions.enabled(*source) ? source->keyForTags(tags) : QString();
+        if (key.isEmpty()) continue;
+        CustomTag saved;
+        saved.setIADBSearchTerms(terms);
+        saved.setIADBKey(key);
+        addAlbumHitsFromCustomTag(&saved);
+        return;
+    }
+}
+
+void FolderTagThread::addAlbumHitsFromSource(const MusicSource& source,
+                                             const SearchTerms& terms) {
     if (!fFTTHits) initializeHits(0, nullptr);
     const ScoreWeights weights = weightsFor(terms);
     if (fNCProgressSheet) fNCProgressSheet->NotifyBeginInd(source.searchCaption(), true);
@@ -46,16 +59,17 @@ void FolderTagThread::addAlbumHitsFromSource(const MusicSource& source, const QS
         // The disc databases match whole phrases, so an album title that the
         // site spells differently still turns up under the artist alone. A
         // compilation's artist part says nothing, so it is not searched.
-        QString artist, album;
+        QString artist = terms.artist, album;
         if (source.searchesArtistAlone() && !cancelled() &&
-            !terms.contains(QStringLiteral("various"), Qt::CaseInsensitive) &&
-            DecomposeSearchString(terms, &artist, &album))
+            !terms.text.contains(QStringLiteral("various"), Qt::CaseInsensitive) &&
+            (terms.hasFields() ? !artist.isEmpty()
+                               : DecomposeSearchString(terms, &artist, &album)))
             search(*fFTTHits, artist, weights, fOptions, fNCProgressSheet);
     }
     noteCancel();
 }
 
-void FolderTagThread::addAlbumHitsFromWeb(const QString& terms) {
+void FolderTagThread::addAlbumHitsFromWeb(const SearchTerms& terms) {
     for (const MusicSource* source : MusicSources::all())
         if ((source->serves() & MusicSource::Albums) && fOptions.enabled(*source))
             addAlbumHitsFromSource(*source, terms);

@@ -4,6 +4,8 @@
 #include "model/AlbumInfoArray.h"
 #include "system/ProgressIndicator.h"
 
+#include <QSet>
+
 bool LookupWorker::cancelled() const {
     return fNCProgressSheet && fNCProgressSheet->cancelled();
 }
@@ -27,10 +29,16 @@ void LookupWorker::retrieveImages(AlbumInfoArray* hits, AlbumArt* art) {
     const int count = int(hits->count());
     if (fNCProgressSheet)
         fNCProgressSheet->NotifyBeginDet(QStringLiteral("Fetching cover art..."), 0, count, true);
+    // The hits of one release's media share its cover: it is fetched once,
+    // for the best of them.
+    QSet<QString> fetched;
     for (const AlbumInfoPtr& hit : hits->array()) {
         if (cancelled()) break;
         const QString url = hit->albumCoverURL();
-        if (!url.isEmpty()) art->setImageFromURL(url, hit->totalScore(), fNCProgressSheet);
+        if (!url.isEmpty() && !fetched.contains(url)) {
+            fetched.insert(url);
+            art->setImageFromURL(url, hit->totalScore(), fNCProgressSheet);
+        }
         if (fNCProgressSheet) fNCProgressSheet->NotifyBump(1);
     }
     if (fNCProgressSheet) fNCProgressSheet->NotifyBump(count);

@@ -29,7 +29,8 @@ protected:
     bool cancelled() const;
     // Marks "no hits" for an empty list; else cuts it to "MaxEntriesToFetch".
     void pruneList(AlbumInfoArray* hits);
-    // Hands every hit's cover address to the cover-art object.
+    // Hands every hit's cover address to the cover-art object, each address
+    // once.
     void retrieveImages(AlbumInfoArray* hits, AlbumArt* art);
 
     ProgressIndicator* fNCProgressSheet;

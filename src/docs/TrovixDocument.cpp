@@ -13,6 +13,7 @@
 #include "system/FolderLock.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "web/sources/ResultKeys.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -309,6 +310,20 @@ void TrovixDocument::createAlbumHits(FolderOpening& opening, const FolderCover& 
 
 namespace {
 
+// A custom tag naming a hit of some source; the folder's own hits are no
+// search to run again.
+bool hasSavedSearch(const std::optional<CustomTag>& tag) {
+    return tag && ResultKeys::sourceOfKey(tag->iadbKey());
+}
+
+// The release identifier and disc most files carry.
+TagValues folderIdentifiers(const AudioTrackArray& songs) {
+    TagValues ids;
+    for (const TagField field : {TagField::MBReleaseId, TagField::Disc, TagField::DiscCount})
+        ids.setText(field, AlbumDetails::guessWithSel(songs, field));
+    return ids;
+}
+
 // The worker scores and completes the hits of its list in place, while the
 // window reads the document's own tag hit for the status letters: the list
 // gets a copy.
@@ -348,8 +363,13 @@ DocumentBase::JobBody TrovixDocument::openJob() {
             // Hits with the folder's track count rank first among equals.
             ftt->initializeHits(int(opening->songs.count()), opening->detailsFromTags);
             if (!ftt->cleanUpOnly()) {
-                if (opening->customTag) ftt->addAlbumHitsFromCustomTag(&*opening->customTag);
-                ftt->addAlbumHitsFromWeb(terms);
+                if (hasSavedSearch(opening->customTag))
+                    ftt->addAlbumHitsFromCustomTag(&*opening->customTag);
+                else
+                    ftt->addAlbumHitsFromIdentifiers(folderIdentifiers(opening->songs), terms);
+                const AlbumDetailsPtr& tags = opening->detailsFromTags;
+                ftt->addAlbumHitsFromWeb(SearchTerms::matching(
+                    terms, tags ? tags->artist() : QString(), tags ? tags->album() : QString()));
             }
             ftt->pruneAlbumList();
             ftt->retrieveTracks();
@@ -390,13 +410,15 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
     const AlbumDetailsPtr tagDetails = fAlbumDetailsFromTags;
     const int count = int(fSongs.count());
     const bool searchCovers = ftt->options().searchCovers;
-    return [this, ftt, terms, fromTags, fromFiles, tagDetails, count, searchCovers]() -> JobResult {
+    const SearchTerms asked = SearchTerms::matching(terms, artistField(), albumField());
+    return [this, ftt, terms, asked, fromTags, fromFiles, tagDetails, count,
+            searchCovers]() -> JobResult {
         ftt->initializeHits(count, tagDetails);
         fAlbumArtObj->setImageFromAlbumInfo(fromTags.get(), searchCovers);
         fAlbumArtObj->setImageFromAlbumInfo(fromFiles.get(), searchCovers);
         ftt->addHit(fromTags);
         ftt->addHit(fromFiles);
-        ftt->addAlbumHitsFromWeb(terms);
+        ftt->addAlbumHitsFromWeb(asked);
         ftt->pruneAlbumList();
         ftt->retrieveTracks();
         if (searchCovers) ftt->retrieveImagesFromAlbumDetails(fAlbumArtObj.get());

@@ -6,10 +6,10 @@
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "docs/FolderSavePlan.h"
+#include "docs/TrackTagPlan.h"
 #include "media/MusicFile.h"
 #include "model/NameTemplate.h"
 #include "system/Disposal.h"
-#include "tags/TextNumbers.h"
 #include "text/MacRoman.h"
 
 #include <QFileInfo>
@@ -145,6 +145,7 @@ FolderSavePlan TrovixDocument::makeSavePlan() {
     // files did.
     AudioTrackArray named;
     QList<QByteArray> pictureFormats;
+    const TrackTagPlan tagPlan = this->tagPlan();
     for (int p = 0; p < count; ++p) {
         const AudioTrackRef& t = fSongs.array()[p];
         // The file name numbers the track by its row: it must agree with
@@ -160,16 +161,12 @@ FolderSavePlan TrovixDocument::makeSavePlan() {
         FolderSavePlan::File f;
         f.row = p;
         f.name = t->getFileName();
-        f.tags = {.title = t->getNewTitle(),
-                  .artist = fVariousArtists ? t->getNewArtist() : fAlbumFields.artist,
-                  .album = fAlbumFields.album,
-                  .year = YearText(fAlbumFields.year),
-                  .genre = fAlbumFields.genre};
-        f.tags.setTrack(p + 1, count);
+        f.tags = tagPlan.tags(*t, p, count);
+        f.fields = tagPlan.fields(*t);
         f.pictureFormat = t->musicFile()->imageFormat();
         f.haveOpened = t->musicFile()->openedState(&f.opened);
         if (!pictureFormats.contains(f.pictureFormat)) pictureFormats << f.pictureFormat;
-        copy->setTags(f.tags, SaveOptions::kWrittenFields);
+        copy->setTags(f.tags, f.fields);
         if (options.renameTracks) {
             f.newName = copy->getNewFileName(options.naming, flags);
             f.numberedName = copy->getTempFileName(options.naming, flags);

@@ -47,6 +47,8 @@ bool isItem(uint32_t type) {
     case kDisk:
     case kCpil:
     case kCovr:
+    case kAlbumArtist:
+    case kFreeform:
         return true;
     default:
         return false;

@@ -80,7 +80,9 @@ SiteThrottle& AllMusicGuide::throttle() {
 }
 
 QList<MusicSource::Preference> AllMusicGuide::preferences() const {
-    return {{QString::fromLatin1(kSearchKey), QStringLiteral("YES")},
+    // Off unless turned on: the pages in the layout parsed here are gone,
+    // and a search would send the terms over plain HTTP for nothing.
+    return {{QString::fromLatin1(kSearchKey), QStringLiteral("NO")},
             {QString::fromLatin1(kBaseURLKey), QStringLiteral("http://www.allmusic.com")}};
 }
 

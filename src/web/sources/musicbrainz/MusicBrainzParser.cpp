@@ -66,10 +66,16 @@ QString discTitle(const QString& title, int disc) {
     return QStringLiteral("%1 (Disc %2)").arg(title).arg(disc);
 }
 
+QString idOf(const QJsonObject& object) {
+    return object.value(QStringLiteral("id")).toString();
+}
+
 } // namespace
 
 QString MusicBrainzParser::artistCredit(const QJsonArray& credits) {
-    QString text;
+    // No credit is no artist, not an empty one: the field keeps its value.
+    if (credits.isEmpty()) return QString();
+    QString text(u""_qs);
     for (const QJsonValue& entry : credits) {
         const QJsonObject credit = entry.toObject();
         QString name = credit.value(QStringLiteral("name")).toString();
@@ -81,6 +87,23 @@ QString MusicBrainzParser::artistCredit(const QJsonArray& credits) {
         text += name + credit.value(QStringLiteral("joinphrase")).toString();
     }
     return text;
+}
+
+QString MusicBrainzParser::artistIds(const QJsonArray& credits) {
+    QStringList ids;
+    for (const QJsonValue& entry : credits) {
+        const QString id = idOf(entry.toObject().value(QStringLiteral("artist")).toObject());
+        if (!id.isEmpty() && !ids.contains(id)) ids << id;
+    }
+    return TagValues::joinedValues(ids);
+}
+
+bool MusicBrainzParser::isVariousArtists(const QJsonArray& credits) {
+    for (const QJsonValue& entry : credits)
+        if (idOf(entry.toObject().value(QStringLiteral("artist")).toObject()) ==
+            kVariousArtistsId)
+            return true;
+    return false;
 }
 
 QString MusicBrainzParser::makeKey(const QString& releaseId, int disc) {
@@ -174,6 +197,7 @@ MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArra
     const bool oneDisc = disc > 0 && media->size() > 1;
     details->setIADBKey(makeKey(id, oneDisc ? disc : 0));
     const QString releaseArtist = artistCredit(*credits);
+    const QString releaseArtistIds = artistIds(*credits);
     details->setArtist(releaseArtist);
     details->setAlbum(oneDisc ? discTitle(title, disc) : title);
     QString date = root->value(QStringLiteral("date")).toString();
@@ -183,20 +207,30 @@ MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArra
     if (genre.isEmpty()) genre = topGenre(group.value(QStringLiteral("genres")).toArray());
     details->setGenre(genre);
     details->setTitles({});
+    // Every identifier is named, so a save of this release replaces those of
+    // another one even where this answer lacks one.
+    details->setAlbumTags({.mbReleaseId = id,
+                           .mbReleaseGroupId = idOf(group),
+                           .mbAlbumArtistId = releaseArtistIds},
+                          TagValues::kAlbumIds);
+    details->setCompilation(isVariousArtists(*credits));
 
+    // Tracks carry their disc when the release has several; pregap and
+    // data tracks are listed apart from "tracks" and are no files to match.
+    const int discCount = int(media->size());
     for (qsizetype m = 0; m < media->size(); ++m) {
         if (oneDisc && m != disc - 1) continue;
-        const std::optional<QJsonArray> tracks = arrayField(
-            media->at(m).toObject(), QStringLiteral("tracks"), kMaxTracks, &result.error);
+        const QJsonObject medium = media->at(m).toObject();
+        const std::optional<QJsonArray> tracks =
+            arrayField(medium, QStringLiteral("tracks"), kMaxTracks, &result.error);
         if (!tracks) return result;
+        const int position = medium.value(QStringLiteral("position")).toInt(int(m) + 1);
         for (const QJsonValue& entry : *tracks) {
             const QJsonObject track = entry.toObject();
+            const QJsonObject recording = track.value(QStringLiteral("recording")).toObject();
             QString trackTitle = track.value(QStringLiteral("title")).toString();
             if (trackTitle.isEmpty())
-                trackTitle = track.value(QStringLiteral("recording"))
-                                 .toObject()
-                                 .value(QStringLiteral("title"))
-                                 .toString();
+                trackTitle = recording.value(QStringLiteral("title")).toString();
             const std::optional<QJsonArray> trackCredits =
                 arrayField(track, QStringLiteral("artist-credit"), kMaxTracks, &result.error);
             if (!trackCredits) return result;
@@ -209,6 +243,16 @@ MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArra
                                   int(length.toDouble()));
             else
                 details->addTitle(trackTitle, trackArtist.isEmpty() ? QString() : trackArtist);
+            TagValues tags{.mbReleaseTrackId = idOf(track),
+                           .mbRecordingId = idOf(recording),
+                           .mbArtistId = trackCredits->isEmpty() ? releaseArtistIds
+                                                                 : artistIds(*trackCredits)};
+            TagFields fields = TagValues::kTrackIds;
+            if (discCount > 1) {
+                tags.setDisc(position, discCount);
+                fields |= TagField::Disc | TagField::DiscCount;
+            }
+            details->setLastTags(tags, fields);
         }
     }
     result.frontCover = root->value(QStringLiteral("cover-art-archive"))
