@@ -1,6 +1,6 @@
 #include "cli/FileCommand.h"
 
-#include "app/PrefsOptions.h"
+#include "prefs/PrefsOptions.h"
 #include "cli/CliOptions.h"
 #include "cli/FileView.h"
 #include "cli/FolderView.h"

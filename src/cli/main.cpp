@@ -8,6 +8,7 @@
 #include "cli/PrefsCommand.h"
 #include "cli/StopSignals.h"
 #include "web/WebThrottle.h"
+#include "web/sources/MusicSources.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     }
     const CliOptions& o = parse.options;
     Prefs::initializeDefaults();
+    MusicSources::registerPreferences();
     // The sites are paced per process, as in the desktop application.
     InitWebThrottles();
     QString error;

@@ -1,13 +1,14 @@
 #include "docs/FileTagDocument.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
+#include "prefs/PrefsOptions.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "docs/FileTagThread.h"
 #include "docs/RenameJournal.h"
-#include "docs/SearchString.h"
+#include "text/SearchString.h"
 #include "media/SaveBatch.h"
+#include "model/ScoreRules.h"
 #include "system/FolderLock.h"
 #include "system/ProgressIndicator.h"
 #include "tags/CustomTag.h"
@@ -146,16 +147,6 @@ StatusRow FileTagDocument::hitStatus(const TrackInfo& hit) const {
 }
 
 // Score weights --------------------------------------------------------------------
-
-ScoreWeights FileTagDocument::scoreWeights1(const QString& artist) {
-    return {AlbumInfo::scoreWeightEntry(AlbumInfo::kArtistKey, orEmpty(artist), 100)};
-}
-
-ScoreWeights FileTagDocument::googleScoreWeights(const TrackInfo& typedIn) {
-    return {AlbumInfo::scoreWeightEntry(TrackInfo::kTitleKey, orEmpty(typedIn.title()), 40),
-            AlbumInfo::scoreWeightEntry(AlbumInfo::kAlbumKey, orEmpty(typedIn.album()), 40),
-            AlbumInfo::scoreWeightEntry(AlbumInfo::kArtistKey, orEmpty(typedIn.artist()), 20)};
-}
 
 ScoreWeights FileTagDocument::scoreWeights() const {
     const TrackInfoPtr t = typedInTrackInfo();
@@ -329,7 +320,7 @@ DocumentBase::JobBody FileTagDocument::openJob() {
                 initialSearchString(opening->infoFromTag, opening->song->getOldTitle());
             if (!ftt->cleanUpOnly()) {
                 if (opening->customTag) ftt->addTrackHitsFromCustomTag(&*opening->customTag);
-                ftt->addTrackHitsFromWeb(terms, googleScoreWeights(fieldsOf(*opening->song)));
+                ftt->addTrackHitsFromWeb(terms, ScoreRules::songTypedIn(fieldsOf(*opening->song)));
             }
             ftt->pruneAlbumList();
             ftt->retrieveTracks();
@@ -368,7 +359,7 @@ DocumentBase::JobBody FileTagDocument::lookupJob(const QString& terms) {
     AlbumArt* art = fAlbumArtObj.get();
     const TrackInfoPtr fromTag = pseudoHit(fTrackInfoFromTag);
     const TrackInfoPtr fromFile = pseudoHit(fTrackInfoFromFile);
-    const ScoreWeights typedIn = googleScoreWeights(*typedInTrackInfo());
+    const ScoreWeights typedIn = ScoreRules::songTypedIn(*typedInTrackInfo());
     const bool searchCovers = ftt->options().searchCovers;
     return [this, ftt, art, terms, fromTag, fromFile, typedIn, searchCovers]() -> JobResult {
         ftt->initializeHits();

@@ -81,9 +81,6 @@ public:
     StatusRow hitStatus(const TrackInfo& hit) const;
 
     // Score weights ---------------------------------------------------------
-    static ScoreWeights scoreWeights1(const QString& artist);
-    // Ranks the hits of sources that do not rank by artist alone.
-    static ScoreWeights googleScoreWeights(const TrackInfo& typedIn);
     ScoreWeights scoreWeights() const;
     // The weights the hits table ranks by once a search is done.
     ScoreWeights rerankWeights() const;

@@ -4,7 +4,7 @@
 #include "docs/FileTagDocument.h"
 
 #include "docs/DocumentEditCommand.h"
-#include "docs/SearchString.h"
+#include "text/SearchString.h"
 
 FileTagSnapshot FileTagDocument::snapshot() const {
     assertOwner();

@@ -1,7 +1,7 @@
 #include "docs/FileTagThread.h"
 
-#include "docs/FileTagDocument.h"
-#include "docs/SearchString.h"
+#include "text/SearchString.h"
+#include "model/ScoreRules.h"
 #include "model/TrackDetails.h"
 #include "system/ProgressIndicator.h"
 #include "tags/CustomTag.h"
@@ -29,7 +29,7 @@ void FileTagThread::addTrackHitsFromCustomTag(const CustomTag* tag) {
     const MusicSource* owner = tag ? ResultKeys::sourceOfKey(tag->iadbKey()) : nullptr;
     if (tag && fSources.songSavedSearch && owner && (owner->serves() & MusicSource::Songs) &&
         DecomposeSearchString(tag->iadbSearchTerms(), &artist, nullptr))
-        fSources.songSavedSearch(*fFTTHits, tag, FileTagDocument::scoreWeights1(artist), fOptions,
+        fSources.songSavedSearch(*fFTTHits, tag, ScoreRules::songArtist(artist), fOptions,
                                  fNCProgressSheet);
     noteCancel();
 }
@@ -41,7 +41,7 @@ void FileTagThread::addTrackHitsFromSource(const MusicSource& source, const QStr
     QString artist;
     if (search && DecomposeSearchString(terms, &artist, nullptr)) {
         const ScoreWeights weights = source.songRanking() == MusicSource::SongRanking::ByArtist
-                                         ? FileTagDocument::scoreWeights1(artist)
+                                         ? ScoreRules::songArtist(artist)
                                          : typedIn;
         search(*fFTTHits, terms, weights, fOptions, fNCProgressSheet);
     }

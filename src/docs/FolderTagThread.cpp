@@ -1,9 +1,9 @@
 #include "docs/FolderTagThread.h"
 
 #include "art/AlbumArt.h"
-#include "docs/SearchString.h"
-#include "docs/TrovixDocument.h"
+#include "text/SearchString.h"
 #include "model/AlbumDetails.h"
+#include "model/ScoreRules.h"
 #include "system/ProgressIndicator.h"
 #include "tags/CustomTag.h"
 #include "web/sources/MusicSource.h"
@@ -22,7 +22,8 @@ void FolderTagThread::initializeHits(int trackCount, AlbumDetailsPtr tagDetails)
 }
 
 ScoreWeights FolderTagThread::weightsFor(const QString& terms) const {
-    return TrovixDocument::scoreWeightsFor(terms, fTagDetails);
+    return ScoreRules::folderSearch(terms, fTagDetails ? fTagDetails->genre() : QString(),
+                                    fTagDetails ? fTagDetails->year() : QString());
 }
 
 void FolderTagThread::addAlbumHitsFromCustomTag(const CustomTag* tag) {

@@ -1,14 +1,15 @@
 #include "docs/TrovixDocument.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
+#include "prefs/PrefsOptions.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "docs/FolderTagThread.h"
 #include "docs/RenameJournal.h"
-#include "docs/SearchString.h"
+#include "text/SearchString.h"
 #include "media/MusicFile.h"
 #include "media/SaveBatch.h"
+#include "model/ScoreRules.h"
 #include "model/TrackInfo.h"
 #include "system/FolderLock.h"
 #include "system/Log.h"
@@ -161,16 +162,9 @@ void TrovixDocument::lookupCommon() {
 }
 
 ScoreWeights TrovixDocument::scoreWeights(const QString& terms) const {
-    return scoreWeightsFor(terms, fAlbumDetailsFromTags);
-}
-
-ScoreWeights TrovixDocument::scoreWeightsFor(const QString& terms, const AlbumDetailsPtr& tags) {
-    const QString genre = tags ? tags->genre() : QString();
-    const QString year = tags ? tags->year() : QString();
-    auto orEmpty = [](const QString& s) { return s.isNull() ? QString(u""_qs) : s; };
-    return {AlbumInfo::scoreWeightEntry(AlbumInfo::kCompareStringKey, orEmpty(terms), 88),
-            AlbumInfo::scoreWeightEntry(AlbumInfo::kGenreKey, orEmpty(genre), 6),
-            AlbumInfo::scoreWeightEntry(AlbumInfo::kYearKey, orEmpty(year), 6)};
+    const AlbumDetailsPtr& tags = fAlbumDetailsFromTags;
+    return ScoreRules::folderSearch(terms, tags ? tags->genre() : QString(),
+                                    tags ? tags->year() : QString());
 }
 
 QString TrovixDocument::getInitialSearchString() const {

@@ -250,7 +250,6 @@ public:
         AlbumInfoPtr infoFromFiles;
         QString lastSearch; // null when the scan was cancelled
     };
-    static ScoreWeights scoreWeightsFor(const QString& terms, const AlbumDetailsPtr& tags);
     static QString initialSearchString(const std::optional<CustomTag>& tag,
                                        const AlbumDetailsPtr& tags);
 

@@ -3,7 +3,7 @@
 #include "docs/TrovixDocument.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
+#include "prefs/PrefsOptions.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "model/AlbumDetailsArray.h"

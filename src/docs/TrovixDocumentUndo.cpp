@@ -4,7 +4,7 @@
 #include "docs/TrovixDocument.h"
 
 #include "docs/DocumentEditCommand.h"
-#include "docs/SearchString.h"
+#include "text/SearchString.h"
 
 DocumentSnapshot TrovixDocument::snapshot() const {
     DocumentSnapshot state;

@@ -1,7 +1,7 @@
 #include "ui/SourceIcons.h"
 
 #include "app/Preferences.h"
-#include "app/Resources.h"
+#include "system/Resources.h"
 #include "system/Log.h"
 #include "system/QueuedCall.h"
 #include "web/GrabWebPage.h"

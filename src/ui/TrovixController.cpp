@@ -2,7 +2,7 @@
 
 #include "app/Preferences.h"
 #include "app/RecentDocuments.h"
-#include "app/VersionChecker.h"
+#include "prefs/VersionChecker.h"
 #include "docs/DocumentBase.h"
 #include "system/FileSystemParams.h"
 #include "ui/AboutBox.h"
@@ -16,6 +16,7 @@
 #include "web/DebugFiles.h"
 #include "web/WebHelpers.h"
 #include "web/WebThrottle.h"
+#include "web/sources/MusicSources.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -35,6 +36,7 @@ TrovixController* TrovixController::instance() {
 void TrovixController::startUp(bool fetchIcons) {
     FileSystemParams::newFileSystemParams();
     Prefs::initializeDefaults();
+    MusicSources::registerPreferences();
     CleanUpDebugFiles();
     InitWebThrottles();
     SourceIcons::InitIcons(fetchIcons);

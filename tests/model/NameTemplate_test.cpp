@@ -1,7 +1,7 @@
 #include "model/NameTemplate.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
+#include "prefs/PrefsOptions.h"
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
 #include "system/FileSystemParams.h"

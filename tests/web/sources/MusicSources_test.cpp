@@ -2,7 +2,7 @@
 // one of these lines would be searched without its switch, shown without its
 // icon or answer keys that belong to another.
 #include "app/Preferences.h"
-#include "app/WebSourcePrefs.h"
+#include "prefs/WebSourcePrefs.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 #include "web/sources/ResultKeys.h"

@@ -1,6 +1,6 @@
 #include "web/sources/allmusic/AllMusicGuide.h"
 
-#include "docs/SearchString.h"
+#include "text/SearchString.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"

@@ -1,9 +1,9 @@
-#include "app/PrefsModel.h"
+#include "prefs/PrefsModel.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
-#include "app/PrefsView.h"
-#include "app/WebSourcePrefs.h"
+#include "prefs/PrefsOptions.h"
+#include "prefs/PrefsView.h"
+#include "prefs/WebSourcePrefs.h"
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
 #include "text/SmartCapitalize.h"

@@ -1,4 +1,4 @@
-#include "app/PrefsOptions.h"
+#include "prefs/PrefsOptions.h"
 
 #include "app/Preferences.h"
 
