@@ -1,7 +1,6 @@
 #include "cli/OpenCommand.h"
 
 #include "cli/CliOptions.h"
-#include "cli/FileCommand.h"
 #include "cli/FolderView.h"
 #include "cli/JsonOutput.h"
 #include "cli/StopSignals.h"
@@ -12,7 +11,6 @@
 #include "model/AlbumDetails.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -89,8 +87,6 @@ void settle(DocumentBase& doc) {
 }
 
 int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
-    const QFileInfo info(o.folder);
-    if (info.exists() && !info.isDir()) return FileCommand::run(o, out, err);
     if (o.title || o.track || o.count) {
         err << "trovix-cli: --title, --track and --count belong to single files\n";
         return 2;

@@ -11,6 +11,7 @@
 #include "web/sources/MusicSources.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -56,8 +57,12 @@ int main(int argc, char** argv) {
         }
         out << o.folder << "\n";
         return 0;
-    case CliOptions::Command::Open:
+    case CliOptions::Command::Open: {
+        // "open" of a file is the single-file command.
+        const QFileInfo info(o.folder);
+        if (info.exists() && !info.isDir()) return FileCommand::run(o, out, err);
         return OpenCommand::run(o, out, err);
+    }
     case CliOptions::Command::File:
         return FileCommand::run(o, out, err);
     }

@@ -1,17 +1,18 @@
 #include "docs/FileTagDocument.h"
 
 #include "app/Preferences.h"
-#include "prefs/PrefsOptions.h"
 #include "art/AlbumArt.h"
+#include "art/CoverFiles.h"
 #include "docs/DocumentHost.h"
 #include "docs/FileTagThread.h"
 #include "docs/RenameJournal.h"
-#include "text/SearchString.h"
 #include "media/SaveBatch.h"
 #include "model/ScoreRules.h"
+#include "prefs/PrefsOptions.h"
 #include "system/FolderLock.h"
 #include "system/ProgressIndicator.h"
 #include "tags/CustomTag.h"
+#include "text/SearchString.h"
 #include "text/SmartCapitalize.h"
 
 #include <QFileInfo>
@@ -313,7 +314,7 @@ DocumentBase::JobBody FileTagDocument::openJob() {
         ftt->initializeHits();
         if (!(sheet && sheet->cancelled())) {
             const QByteArray bytes = opening->song->getImageData();
-            createTrackHits(*opening, AlbumArt::decodedImage(bytes), bytes, smartCap);
+            createTrackHits(*opening, CoverFiles::decodedImage(bytes), bytes, smartCap);
             art->setImageFromAlbumInfo(opening->infoFromTag.get(), searchCovers);
             art->setImageFromAlbumInfo(opening->infoFromFile.get(), searchCovers);
             const QString terms =

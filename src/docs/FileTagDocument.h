@@ -12,7 +12,6 @@
 #include "system/AlertHost.h"
 
 #include <QString>
-#include <QUndoStack>
 
 #include <memory>
 
@@ -132,12 +131,7 @@ public:
     void copyOldTitlesToNew(bool onlyBlank);
 
     // Undo (FileTagDocumentUndo.cpp) -------------------------------------------
-    // The user's edits of the fields and the record since the file was
-    // opened, looked up or saved (the file on disk is not unwritten). Undo
-    // and redo are refused while busy.
-    QUndoStack& undoStack() { return fUndoStack; }
-    void undo();
-    void redo();
+    // An edit changes the fields and the record.
     FileTagSnapshot snapshot() const;
     void restoreSnapshot(const FileTagSnapshot& state);
 
@@ -187,12 +181,10 @@ protected:
     LookupWorker* currentWorker() const override;
     void hitsShown() override;
     void typingIdle() override;
-    void saveSucceeded() override;
+    std::shared_ptr<const EditState> editState() override;
 
 private:
     void applyOpening(const FileOpening& opening);
-    // Runs an edit and keeps it on the undo stack when it changed anything.
-    void recordEdit(const QString& text, const std::function<void()>& edit, int mergeId = -1);
     // The track field's number; 0 when empty or not a number.
     static int numberOf(const QString& field);
 
@@ -209,7 +201,4 @@ private:
     TrackInfoPtr fTrackInfoFromFile;
     // The hits the last opening or look-up found, until they are shown.
     std::shared_ptr<TrackInfoArray> fFoundHits;
-
-    QUndoStack fUndoStack;
-    int fRecording = 0; // nested edits are part of the outer one
 };

@@ -3,7 +3,7 @@
 
 #include "docs/FileTagDocument.h"
 
-#include "docs/DocumentEditCommand.h"
+#include "docs/EditState.h"
 #include "text/SearchString.h"
 
 FileTagSnapshot FileTagDocument::snapshot() const {
@@ -37,25 +37,6 @@ void FileTagDocument::restoreSnapshot(const FileTagSnapshot& state) {
     notifyTracksChanged();
 }
 
-void FileTagDocument::recordEdit(const QString& text, const std::function<void()>& edit,
-                                 int mergeId) {
-    // An opening or look-up ends the history anyway (see scoopFileThreadData).
-    if (!isIdle() || fRecording > 0) return edit();
-    ++fRecording;
-    DocumentEditCommand::record(this, fUndoStack, text, mergeId, edit);
-    --fRecording;
-}
-
-void FileTagDocument::undo() {
-    if (!isIdle()) return;
-    fUndoStack.undo();
-}
-
-void FileTagDocument::redo() {
-    if (!isIdle()) return;
-    fUndoStack.redo();
-}
-
-void FileTagDocument::saveSucceeded() {
-    fUndoStack.clear();
+std::shared_ptr<const EditState> FileTagDocument::editState() {
+    return EditState::of(this);
 }

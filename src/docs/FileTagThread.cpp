@@ -1,17 +1,18 @@
 #include "docs/FileTagThread.h"
 
-#include "text/SearchString.h"
 #include "model/ScoreRules.h"
 #include "model/TrackDetails.h"
+#include "prefs/PrefsOptions.h"
 #include "system/ProgressIndicator.h"
 #include "tags/CustomTag.h"
+#include "text/SearchString.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 #include "web/sources/ResultKeys.h"
 
 FileTagThread::FileTagThread(ProgressIndicator* progress, bool cleanUpOnly, LookupSources sources)
     : LookupWorker(progress, cleanUpOnly), fSources(std::move(sources)),
-      fOptions(SourceOptions::fromPreferences()) {
+      fOptions(Prefs::sourceOptions()) {
     initializeHits();
 }
 

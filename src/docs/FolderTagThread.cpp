@@ -1,18 +1,19 @@
 #include "docs/FolderTagThread.h"
 
 #include "art/AlbumArt.h"
-#include "text/SearchString.h"
 #include "model/AlbumDetails.h"
 #include "model/ScoreRules.h"
+#include "prefs/PrefsOptions.h"
 #include "system/ProgressIndicator.h"
 #include "tags/CustomTag.h"
+#include "text/SearchString.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 
 FolderTagThread::FolderTagThread(ProgressIndicator* progress, bool cleanUpOnly,
                                  LookupSources sources)
     : LookupWorker(progress, cleanUpOnly), fSources(std::move(sources)),
-      fOptions(SourceOptions::fromPreferences()) {}
+      fOptions(Prefs::sourceOptions()) {}
 
 void FolderTagThread::initializeHits(int trackCount, AlbumDetailsPtr tagDetails) {
     fFTTHits = std::make_shared<AlbumInfoArray>();

@@ -1,19 +1,20 @@
 #include "docs/TrovixDocument.h"
 
 #include "app/Preferences.h"
-#include "prefs/PrefsOptions.h"
 #include "art/AlbumArt.h"
+#include "art/CoverFiles.h"
 #include "docs/DocumentHost.h"
 #include "docs/FolderTagThread.h"
 #include "docs/RenameJournal.h"
-#include "text/SearchString.h"
 #include "media/MusicFile.h"
 #include "media/SaveBatch.h"
 #include "model/ScoreRules.h"
 #include "model/TrackInfo.h"
+#include "prefs/PrefsOptions.h"
 #include "system/FolderLock.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "text/SearchString.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -283,7 +284,7 @@ TrovixDocument::FolderCover TrovixDocument::findFolderCover(const AudioTrackArra
         if (!track->hasImage()) continue;
         const QByteArray bytes = track->getImageData();
         // A damaged picture costs only itself: the next one is tried.
-        const QImage image = AlbumArt::decodedImage(bytes);
+        const QImage image = CoverFiles::decodedImage(bytes);
         if (!image.isNull()) return {image, bytes, track->getPath()};
     }
     return {};

@@ -13,7 +13,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <QUndoStack>
 
 #include <functional>
 #include <memory>
@@ -228,12 +227,8 @@ public:
     void acceptBoxSetDrop(const QList<qsizetype>& rows, qsizetype dropRow);
 
     // Undo ------------------------------------------------------------------
-    // The user's edits of the tracks, fields and boxes since the folder was
-    // opened, looked up or saved (files on disk are not unwritten), or its
-    // box set changed. Undo and redo are refused while busy.
-    QUndoStack& undoStack() { return fUndoStack; }
-    void undo();
-    void redo();
+    // An edit changes the tracks, fields and boxes; a change of the box set
+    // ends the history too.
     DocumentSnapshot snapshot() const;
     void restoreSnapshot(const DocumentSnapshot& state);
 
@@ -297,6 +292,7 @@ protected:
     LookupWorker* currentWorker() const override;
     void typingIdle() override;
     void saveSucceeded() override;
+    std::shared_ptr<const EditState> editState() override;
     bool trackSelected(qsizetype row) const { return fSelectedTracks.contains(row); }
 
     // Owned by the main thread, like everything below: workers get copies
@@ -327,11 +323,6 @@ private:
     void reportUnreadableFiles(const QStringList& names);
     void applyOpening(const FolderOpening& opening);
     static QString unreadableMessage(const QStringList& names);
-    // Runs an edit and keeps it on the undo stack when it changed anything.
-    // Edits with the same merge id in a row (typing in one field) are one step.
-    void recordEdit(const QString& text, const std::function<void()>& edit, int mergeId = -1);
 
-    QUndoStack fUndoStack;
     mutable SnapshotRecords fSnapshotRecords;
-    int fRecording = 0; // nested edits are part of the outer one
 };

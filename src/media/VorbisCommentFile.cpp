@@ -110,9 +110,15 @@ void VorbisCommentFile::writeTagValues(const TagValues& values, TagFields fields
     for (const PairNames& p : kPairNames) {
         if (!fields.testAnyFlags(p.number | p.count)) continue;
         setField(p.numberName.toString(), values.text(p.number));
-        // One place for the count, so no older spelling contradicts it.
-        fComment.remove(p.olderCountName.toString());
-        setField(p.countName.toString(), values.text(p.count));
+        // The count goes under each name the file already uses, so players
+        // that read either find it and none contradicts the other; the
+        // newer name when there is none.
+        const QString count = values.text(p.count);
+        const QString newer = p.countName.toString();
+        const QString older = p.olderCountName.toString();
+        const bool hasOlder = !fComment.value(older).isNull();
+        if (!hasOlder || !fComment.value(newer).isNull()) setField(newer, count);
+        if (hasOlder) setField(older, count);
     }
     if (fields.testFlag(TagField::Custom))
         setField(kCustomTagField, values.custom ? values.custom->customTagToString() : QString());

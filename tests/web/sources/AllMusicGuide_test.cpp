@@ -3,6 +3,7 @@
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
+#include "prefs/PrefsOptions.h"
 #include "support/SourceTestKit.h"
 #include "web/WebHelpers.h"
 #include "web/sources/SourceOptions.h"
@@ -123,7 +124,7 @@ TEST_F(AllMusicGuideTest, AlbumSearchSendsTheAlbumAloneSqueezedAndEscaped) {
     // Squeezing drops letters between U+0080 and U+00FF and keeps the
     // scripts above; what is left is escaped as UTF-8.
     AllMusicGuide().search(hits, QString::fromUtf8("Hikaru / The first love 初恋"), kFolderWeights,
-                           SourceOptions::fromPreferences(), &progress);
+                           Prefs::sourceOptions(), &progress);
     ASSERT_EQ(targets().size(), 1u);
     EXPECT_EQ(targets()[0], "/cg/amg.dll?SQL=FirstLove%E5%88%9D%E6%81%8B&OPT1=2&Submit=Go&P=amg");
     EXPECT_EQ(progress.captions(),
@@ -157,7 +158,7 @@ TEST_F(AllMusicGuideTest, AlbumSearchEdgeCases) {
         LogCapture log;
         AlbumInfoArray hits;
         AllMusicGuide().search(hits, QStringLiteral("no separator here"), kFolderWeights,
-                               SourceOptions::fromPreferences(), nullptr);
+                               Prefs::sourceOptions(), nullptr);
         EXPECT_EQ(hits.count(), 0);
         EXPECT_TRUE(targets().empty());
         EXPECT_TRUE(log.lines().isEmpty());
@@ -166,7 +167,7 @@ TEST_F(AllMusicGuideTest, AlbumSearchEdgeCases) {
         LogCapture log;
         AlbumInfoArray hits;
         AllMusicGuide().search(hits, QStringLiteral("a / b"), kFolderWeights,
-                               SourceOptions::fromPreferences(), nullptr);
+                               Prefs::sourceOptions(), nullptr);
         EXPECT_EQ(hits.count(), 0);
         EXPECT_TRUE(log.contains(QStringLiteral("Why did I get nothing back from this?")));
     }
@@ -176,7 +177,7 @@ TEST_F(AllMusicGuideTest, AlbumSearchEdgeCases) {
         AlbumInfoArray hits;
         RecordingProgress progress([] { return true; });
         AllMusicGuide().search(hits, QStringLiteral("a / b"), kFolderWeights,
-                               SourceOptions::fromPreferences(), &progress);
+                               Prefs::sourceOptions(), &progress);
         EXPECT_EQ(hits.count(), 0);
     }
 }
@@ -191,7 +192,7 @@ TEST_F(AllMusicGuideTest, SongSearchFollowsTheFirstResultThroughItsPages) {
     TrackInfoArray hits;
     RecordingProgress progress;
     AllMusicGuide().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
-                                SourceOptions::fromPreferences(), &progress);
+                                Prefs::sourceOptions(), &progress);
 
     const auto sent = targets();
     ASSERT_EQ(sent.size(), 3u);
@@ -233,7 +234,7 @@ TEST_F(AllMusicGuideTest, SongSearchFollowUpsGoToTheHostThatAnswered) {
     });
     TrackInfoArray hits;
     AllMusicGuide().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
-                                SourceOptions::fromPreferences(), nullptr);
+                                Prefs::sourceOptions(), nullptr);
     EXPECT_EQ(fServer.targets().size(), 1u);
     ASSERT_EQ(mirror.targets().size(), 2u);
     EXPECT_EQ(mirror.targets()[1], "/cg/amg.dll?p=amg&sql=33:joga");
@@ -250,7 +251,7 @@ TEST_F(AllMusicGuideTest, NextPageBackToAPageAlreadyReadEndsTheSearch) {
     });
     TrackInfoArray hits;
     AllMusicGuide().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
-                                SourceOptions::fromPreferences(), nullptr);
+                                Prefs::sourceOptions(), nullptr);
     EXPECT_EQ(targets().size(), 3u);
     EXPECT_EQ(hits.count(), 2);
 }
@@ -272,7 +273,7 @@ TEST_F(AllMusicGuideTest, CancelledSongSearchKeepsItsEarlierPages) {
     TrackInfoArray hits;
     RecordingProgress progress([&secondPageServed] { return secondPageServed.load(); });
     AllMusicGuide().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
-                                SourceOptions::fromPreferences(), &progress);
+                                Prefs::sourceOptions(), &progress);
     EXPECT_EQ(targets().size(), 3u);
     ASSERT_EQ(hits.count(), 2);
     EXPECT_EQ(hits.objectAtIndex(0)->iadbKey(), QStringLiteral("#AMG:10:homogenic"));
@@ -282,7 +283,7 @@ TEST_F(AllMusicGuideTest, AlbumPageWithCoverPerformersAndRecordingDate) {
     route([](const httplib::Request&) { return capturedBytes("allmusic/album-page.html"); });
     LogCapture log;
     auto details = AllMusicGuide().details(QStringLiteral("#AMG:10:homogenic"),
-                                           SourceOptions::fromPreferences(), nullptr);
+                                           Prefs::sourceOptions(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(targets(), std::vector<std::string>{"/cg/amg.dll?p=amg&token=&sql=10:homogenic"});
     EXPECT_TRUE(log.contains(QStringLiteral("SOMETIMES THIS SCREWS UP IF THERE IS NO IMAGE")));
@@ -325,8 +326,8 @@ TEST_F(AllMusicGuideTest, AlbumPageVariants) {
         EXPECT_EQ(details->iadbKey(), key);
         EXPECT_TRUE(details->artist().isNull());
     }
-    EXPECT_FALSE(AllMusicGuide().details(QStringLiteral("#amg:10:x"),
-                                         SourceOptions::fromPreferences(), nullptr));
+    EXPECT_FALSE(
+        AllMusicGuide().details(QStringLiteral("#amg:10:x"), Prefs::sourceOptions(), nullptr));
     EXPECT_TRUE(targets().empty());
 }
 

@@ -3,6 +3,7 @@
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
+#include "prefs/PrefsOptions.h"
 #include "support/SourceTestKit.h"
 #include "web/WebHelpers.h"
 #include "web/sources/SourceOptions.h"
@@ -74,7 +75,7 @@ TEST_F(GoogleMusicTest, AlbumSearchSendsTheAlbumAlone) {
     AlbumInfoArray hits;
     RecordingProgress progress;
     GoogleMusic().search(hits, QString::fromUtf8("Björk / The Homogenic"), kFolderWeights,
-                         SourceOptions::fromPreferences(), &progress);
+                         Prefs::sourceOptions(), &progress);
     // The album alone, without its article, escaped but not squeezed.
     EXPECT_EQ(targets(), std::vector<std::string>{"/musicsearch?q=Homogenic&res=album"});
     EXPECT_EQ(progress.captions(),
@@ -115,7 +116,7 @@ TEST_F(GoogleMusicTest, PageShowingOneAlbumGivesThatAlbum) {
         AlbumInfoArray hits;
         page = singleAlbumPage(base, row.cell);
         GoogleMusic().search(hits, QStringLiteral("Bjork / Homogenic"), kFolderWeights,
-                             SourceOptions::fromPreferences(), nullptr);
+                             Prefs::sourceOptions(), nullptr);
         ASSERT_EQ(hits.count(), 1);
         EXPECT_EQ(hits.objectAtIndex(0)->album(), row.album);
         EXPECT_EQ(hits.objectAtIndex(0)->artist(), QString::fromUtf8("Björk"));
@@ -142,7 +143,7 @@ TEST_F(GoogleMusicTest, SongSearchFollowsNextLinks) {
     TrackInfoArray hits;
     RecordingProgress progress;
     GoogleMusic().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
-                              SourceOptions::fromPreferences(), &progress);
+                              Prefs::sourceOptions(), &progress);
 
     EXPECT_EQ(targets(), (std::vector<std::string>{"/musicsearch?q=J%C3%B3ga&res=song",
                                                    "/musicsearch?q=Joga&res=song&start=10"}));
@@ -175,7 +176,7 @@ TEST_F(GoogleMusicTest, CancelledSongSearchKeepsItsEarlierPages) {
     // Cancelled while the second page is fetched: that page is not read.
     RecordingProgress progress([&served] { return served.load() >= 2; });
     GoogleMusic().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
-                              SourceOptions::fromPreferences(), &progress);
+                              Prefs::sourceOptions(), &progress);
     EXPECT_EQ(targets().size(), 2u);
     ASSERT_EQ(hits.count(), 1);
     EXPECT_EQ(hits.trackAtIndex(0)->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=p"));
@@ -190,7 +191,7 @@ TEST_F(GoogleMusicTest, NextLinkBackToAPageAlreadyReadEndsTheSearch) {
     });
     TrackInfoArray hits;
     GoogleMusic().searchSongs(hits, QStringLiteral("Bjork / Joga"), std::nullopt,
-                              SourceOptions::fromPreferences(), nullptr);
+                              Prefs::sourceOptions(), nullptr);
     EXPECT_EQ(targets(), (std::vector<std::string>{"/musicsearch?q=Joga&res=song",
                                                    "/musicsearch?q=Joga&res=song&start=10"}));
     EXPECT_EQ(hits.count(), 2);
@@ -199,7 +200,7 @@ TEST_F(GoogleMusicTest, NextLinkBackToAPageAlreadyReadEndsTheSearch) {
 TEST_F(GoogleMusicTest, AlbumPageGivesNumberedTitles) {
     fServer.serve("/musicl", capturedBytes("googlemusic/album-page.html"));
     auto details = GoogleMusic().details(QStringLiteral("#GOOG:lid=1&aid=homogenic"),
-                                         SourceOptions::fromPreferences(), nullptr);
+                                         Prefs::sourceOptions(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(targets(), std::vector<std::string>{"/musicl?lid=1&aid=homogenic"});
     EXPECT_EQ(details->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
@@ -220,8 +221,7 @@ TEST_F(GoogleMusicTest, AlbumPageVariants) {
     EXPECT_EQ(noNbsp->numTracks(), 2);
     EXPECT_FALSE(GoogleMusic::AlbumDetailsFromGOOGHtml(
         QStringLiteral("<font size=-1>Artist:</font> no track table"), key));
-    EXPECT_FALSE(GoogleMusic().details(QStringLiteral("#goog:x"), SourceOptions::fromPreferences(),
-                                       nullptr));
+    EXPECT_FALSE(GoogleMusic().details(QStringLiteral("#goog:x"), Prefs::sourceOptions(), nullptr));
     EXPECT_TRUE(targets().empty());
 }
 
