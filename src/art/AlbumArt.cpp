@@ -175,7 +175,7 @@ void AlbumArt::reset() {
         QMutexLocker locker(&fLock);
         if (fAlbumArtDictArray.isEmpty()) return;
         fCurrentImage = 0;
-        syncImage(*fAlbumArtDictArray.objectAtIndex(0));
+        syncImage(*fAlbumArtDictArray.at(0));
     }
     emit changed();
 }
@@ -186,7 +186,7 @@ void AlbumArt::next() {
         const qsizetype n = fAlbumArtDictArray.count();
         if (n == 0) return;
         fCurrentImage = fCurrentImage + 1 >= n ? 0 : fCurrentImage + 1;
-        syncImage(*fAlbumArtDictArray.objectAtIndex(fCurrentImage));
+        syncImage(*fAlbumArtDictArray.at(fCurrentImage));
     }
     emit changed();
 }

@@ -33,7 +33,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
     const NamingOptions& naming = doc.naming();
     const AudioTrackArray& songs = doc.trackArray();
     for (qsizetype i = 0; i < songs.count(); ++i) {
-        const AudioTrackRef t = songs.objectAtIndex(i);
+        const AudioTrackRef t = songs.at(i);
         FolderView::Track row;
         row.placeholder = t->isPlaceholder();
         row.file = row.placeholder ? QString(u""_qs) : t->getFileName();
@@ -52,7 +52,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
     for (qsizetype i = 0; i < hits.count(); ++i) {
         const AlbumInfoPtr h = hits.hitAt(i);
         FolderView::Hit hit;
-        hit.key = h->iadbKey();
+        hit.key = h->resultKey();
         hit.source = sourceOfKey(hit.key);
         hit.artist = h->artist();
         hit.album = h->album();

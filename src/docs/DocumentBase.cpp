@@ -189,7 +189,7 @@ void DocumentBase::checkThreadStatus() {
     const int status = worker->status();
     fAwaitingWorker = false;
     fLock.leave();
-    scoopFileThreadData();
+    takeWorkerResults();
     if (fHost) {
         fHost->syncWindowTitle();
         fHost->reloadHits();

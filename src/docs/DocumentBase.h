@@ -116,7 +116,7 @@ protected:
     // The worker of the current open or look-up; null before the first.
     virtual LookupWorker* currentWorker() const = 0;
     // Takes over what the finished worker gathered (main thread).
-    virtual void scoopFileThreadData() = 0;
+    virtual void takeWorkerResults() = 0;
     // Once the hits of a finished operation have been redrawn.
     virtual void hitsShown() {}
     // Typing stopped a moment ago: redraw what the fields feed.

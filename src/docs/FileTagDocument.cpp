@@ -66,11 +66,11 @@ void FileTagDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
 }
 
 void FileTagDocument::createWorker(ProgressIndicator* sheet, bool cleanUpOnly) {
-    fFTT = std::make_shared<FileTagThread>(sheet, cleanUpOnly, fSources);
+    fWorker = std::make_shared<FileTagThread>(sheet, cleanUpOnly, fSources);
 }
 
 LookupWorker* FileTagDocument::currentWorker() const {
-    return fFTT.get();
+    return fWorker.get();
 }
 
 // Fields -----------------------------------------------------------------------
@@ -296,7 +296,7 @@ void FileTagDocument::createTrackHits(FileOpening& opening, const QImage& cover,
 
 DocumentBase::JobBody FileTagDocument::openJob() {
     const QString path = fDocPath;
-    const std::shared_ptr<FileTagThread> ftt = fFTT;
+    const std::shared_ptr<FileTagThread> ftt = fWorker;
     ProgressIndicator* sheet = progress();
     // Thread-safe, and alive as long as the document, which waits for the job.
     AlbumArt* art = fAlbumArtObj.get();
@@ -356,7 +356,7 @@ void FileTagDocument::applyOpening(const FileOpening& opening) {
 }
 
 DocumentBase::JobBody FileTagDocument::lookupJob(const QString& terms) {
-    const std::shared_ptr<FileTagThread> ftt = fFTT;
+    const std::shared_ptr<FileTagThread> ftt = fWorker;
     AlbumArt* art = fAlbumArtObj.get();
     const TrackInfoPtr fromTag = pseudoHit(fTrackInfoFromTag);
     const TrackInfoPtr fromFile = pseudoHit(fTrackInfoFromFile);
@@ -378,7 +378,7 @@ DocumentBase::JobBody FileTagDocument::lookupJob(const QString& terms) {
     };
 }
 
-void FileTagDocument::scoopFileThreadData() {
+void FileTagDocument::takeWorkerResults() {
     const std::shared_ptr<TrackInfoArray> hits = std::exchange(fFoundHits, nullptr);
     if (fCleanUpOnly) {
         restoreOrigAlbumInfo();
@@ -424,20 +424,20 @@ TrackInfoPtr FileTagDocument::trackInfoFromFile() const {
 
 TrackInfoPtr FileTagDocument::hitAt(qsizetype row) const {
     assertOwner();
-    return std::dynamic_pointer_cast<TrackInfo>(fTrackHitsTableView.hitAt(row));
+    return std::dynamic_pointer_cast<TrackInfo>(fHitTable.hitAt(row));
 }
 
 void FileTagDocument::handleHitClick(int row) {
     if (!isIdle()) return;
     recordEdit(QStringLiteral("Apply Song"), [&] {
-        fTrackHitsTableView.selectRow(row);
+        fHitTable.selectRow(row);
         if (row >= 0) selectAlbumDetailsViaClick(hitAt(row));
     });
     notifyHitsChanged();
 }
 
 void FileTagDocument::forceSelectOfTrack(int row) {
-    fTrackHitsTableView.selectRow(row < 0 ? -1 : row);
+    fHitTable.selectRow(row < 0 ? -1 : row);
     notifyHitsChanged();
 }
 
@@ -457,18 +457,18 @@ void FileTagDocument::createTrackArray(const std::shared_ptr<TrackInfoArray>& hi
         }
     }
     list->calcScoresAndSort(rerankWeights());
-    fTrackHitsTableView.setAlbumArray(list);
+    fHitTable.setAlbumArray(list);
     notifyHitsChanged();
 }
 
 void FileTagDocument::clearHits() {
-    fTrackHitsTableView.setAlbumArray(nullptr);
-    fTrackHitsTableView.selectRow(-1);
+    fHitTable.setAlbumArray(nullptr);
+    fHitTable.selectRow(-1);
     notifyHitsChanged();
 }
 
 bool FileTagDocument::sortHits(const QString& column) {
-    if (!fTrackHitsTableView.sortByColumn(column)) return false;
+    if (!fHitTable.sortByColumn(column)) return false;
     notifyHitsChanged();
     return true;
 }

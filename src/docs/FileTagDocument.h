@@ -93,7 +93,7 @@ public:
     void lookupCommon(bool cleanUpOnly);
     // The tag hit's artist, " / ", the record's old title.
     QString getInitialSearchString() const;
-    std::shared_ptr<FileTagThread> worker() const { return fFTT; }
+    std::shared_ptr<FileTagThread> worker() const { return fWorker; }
 
     CommandState validateLookUp(LookUpCommand command) const;
     void lookUp(LookUpCommand command);
@@ -101,7 +101,7 @@ public:
     // Song hits -------------------------------------------------------------
     const HitTable& hitTable() const {
         assertOwner();
-        return fTrackHitsTableView;
+        return fHitTable;
     }
     qsizetype hitCount() const { return hitTable().count(); }
     TrackInfoPtr hitAt(qsizetype row) const;
@@ -160,7 +160,7 @@ public:
                                 bool smartCap);
     // The tag hit's artist, " / ", the record's old title.
     static QString initialSearchString(const TrackInfoPtr& fromTag, const QString& oldTitle);
-    void scoopFileThreadData() override;
+    void takeWorkerResults() override;
 
     // Saving (FileTagDocumentSave.cpp) ----------------------------------------
     // The checks in order; the first that fails is an alert. The missing-
@@ -192,8 +192,8 @@ private:
     // when they start and hand back values.
     TagValues fFields;
 
-    std::shared_ptr<FileTagThread> fFTT;
-    HitTable fTrackHitsTableView;
+    std::shared_ptr<FileTagThread> fWorker;
+    HitTable fHitTable;
     AudioTrackRef fSong;
     TrackDetailsPtr fTrackDetailsFromTag;
     TrackDetailsPtr fTrackDetailsFromFile;

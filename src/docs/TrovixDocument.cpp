@@ -71,7 +71,7 @@ void TrovixDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
 }
 
 void TrovixDocument::createWorker(ProgressIndicator* sheet, bool cleanUpOnly) {
-    fFTT = std::make_shared<FolderTagThread>(sheet, cleanUpOnly, fSources);
+    fWorker = std::make_shared<FolderTagThread>(sheet, cleanUpOnly, fSources);
 }
 
 int TrovixDocument::alternate() const {
@@ -81,7 +81,7 @@ int TrovixDocument::alternate() const {
 // Workers --------------------------------------------------------------------
 
 LookupWorker* TrovixDocument::currentWorker() const {
-    return fFTT.get();
+    return fWorker.get();
 }
 
 void TrovixDocument::typingIdle() {
@@ -174,7 +174,7 @@ QString TrovixDocument::getInitialSearchString() const {
 
 QString TrovixDocument::initialSearchString(const std::optional<CustomTag>& tag,
                                             const AlbumDetailsPtr& tags) {
-    if (tag && !tag->iadbSearchTerms().isNull()) return tag->iadbSearchTerms();
+    if (tag && !tag->savedSearchTerms().isNull()) return tag->savedSearchTerms();
     const QString artist = tags ? tags->artist() : QString();
     const QString album = tags ? tags->album() : QString();
     return QStringLiteral("%1 / %2").arg(artist, album);
@@ -326,7 +326,7 @@ QString TrovixDocument::recoverFolder(const QString& folder) {
 
 DocumentBase::JobBody TrovixDocument::openJob() {
     const QString folder = fDocPath;
-    const std::shared_ptr<FolderTagThread> ftt = fFTT;
+    const std::shared_ptr<FolderTagThread> ftt = fWorker;
     ProgressIndicator* sheet = progress();
     // Read here, once: the worker asks no preference.
     const bool searchCovers = ftt->options().searchCovers;
@@ -377,7 +377,7 @@ void TrovixDocument::applyOpening(const FolderOpening& opening) {
 }
 
 DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
-    const std::shared_ptr<FolderTagThread> ftt = fFTT;
+    const std::shared_ptr<FolderTagThread> ftt = fWorker;
     // The window reads the document's own folder hits meanwhile: the worker
     // gets copies.
     const AlbumInfoPtr fromTags = pseudoHit(fAlbumInfoFromTags);
@@ -400,8 +400,8 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
     };
 }
 
-void TrovixDocument::scoopFileThreadData() {
-    const std::shared_ptr<AlbumInfoArray> hits = fFTT ? fFTT->hits() : nullptr;
+void TrovixDocument::takeWorkerResults() {
+    const std::shared_ptr<AlbumInfoArray> hits = fWorker ? fWorker->hits() : nullptr;
     const std::optional<CustomTag> tag = customTag();
     if (tag && !tag->variousArtist().isEmpty() && !fVariousArtists) {
         fVariousArtists = true;
@@ -412,7 +412,7 @@ void TrovixDocument::scoopFileThreadData() {
         reverseArtistAndTitleClicked();
     }
     restoreOrigAlbumInfo();
-    if (fFTT && fFTT->cleanUpOnly()) {
+    if (fWorker && fWorker->cleanUpOnly()) {
         restoreAllOriginalTitles();
     } else {
         fHitTable.setAlbumArray(hits && !hits->isEmpty() ? hits : nullptr);

@@ -158,7 +158,7 @@ public:
     void lookupCommon();
     ScoreWeights scoreWeights(const QString& terms) const;
     QString getInitialSearchString() const;
-    std::shared_ptr<FolderTagThread> worker() const { return fFTT; }
+    std::shared_ptr<FolderTagThread> worker() const { return fWorker; }
 
     CommandState validateLookUp(LookUpCommand command) const;
     void lookUp(LookUpCommand command);
@@ -170,7 +170,7 @@ public:
     }
     int selectedHitRow() const { return fHitTable.selectedRow(); }
     // The result key of the selected hit, null when none is selected.
-    QString selectedHitKey() const { return fHitTable.iadbKey(); }
+    QString selectedHitKey() const { return fHitTable.resultKey(); }
     // Gives the hits table a list (null for none); the selection is cleared.
     void setAlbumHits(const std::shared_ptr<AlbumInfoArray>& hits);
     // A click on (or a key moving the selection to) a hit row.
@@ -265,17 +265,17 @@ public:
     };
     static FolderCover findFolderCover(const AudioTrackArray& songs);
     static void createAlbumHits(FolderOpening& opening, const FolderCover& cover, bool smartCap);
-    void scoopFileThreadData() override;
+    void takeWorkerResults() override;
 
     // ==== Saving (TrovixDocumentSave.cpp) ====================================
 public:
     // The save command: the checks in order, the first failing one an alert;
     // when all pass, saveAll. Refused while busy.
     void saveDocument() override;
-    // Answers to the check questions (button index): alertResp1 saves on
-    // "Yes"; alertResp2 is "Cancel", "Save Others" or "Use Old Titles".
-    void alertResp1(int button);
-    void alertResp2(int button);
+    // Answers to the check questions (button index): answerSaveAnyway saves on
+    // "Yes"; answerBlankTitles is "Cancel", "Save Others" or "Use Old Titles".
+    void answerSaveAnyway(int button);
+    void answerBlankTitles(int button);
     // The save's plan, made on the main thread: the new tags, names, cover
     // and options of every file to write.
     FolderSavePlan makeSavePlan();
@@ -306,7 +306,7 @@ protected:
     QString fLastSearch;
     BoxSet fBoxSet;
     QString fMultiCDRubric;
-    std::shared_ptr<FolderTagThread> fFTT;
+    std::shared_ptr<FolderTagThread> fWorker;
     AudioTrackArray fSongs;
     QStringList fUnreadableFiles; // music-named files the last scan could not open
     AlbumDetailsPtr fAlbumDetailsFromTags;

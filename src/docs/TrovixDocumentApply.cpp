@@ -90,9 +90,9 @@ bool TrovixDocument::sortHits(const QString& column) {
 AlbumDetailsPtr TrovixDocument::albumDetails(bool appendCurrent) const {
     const std::shared_ptr<AlbumDetailsArray> discs = fBoxSet.albumDetailsArray();
     if (!discs || discs->isEmpty()) return fCurrentAlbumDetails;
-    AlbumDetailsPtr joined = discs->objectAtIndex(0)->copy();
+    AlbumDetailsPtr joined = discs->at(0)->copy();
     for (qsizetype i = 1; i < discs->count(); ++i)
-        joined->appendTitlesFrom(*discs->objectAtIndex(i));
+        joined->appendTitlesFrom(*discs->at(i));
     if (appendCurrent && fCurrentAlbumDetails) joined->appendTitlesFrom(*fCurrentAlbumDetails);
     return joined;
 }
@@ -286,10 +286,10 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
     const NamingOptions naming = Prefs::namingOptions();
     const bool smart = smartCapitalization();
     for (int i = 0; i < t && i < fSongs.count(); ++i)
-        applyTitleToNewTitle(details->titleAtIndex(i), details->artistAtIndex(i),
-                             *fSongs.objectAtIndex(i), naming, smart);
+        applyTitleToNewTitle(details->titleAtIndex(i), details->artistAtIndex(i), *fSongs.at(i),
+                             naming, smart);
     for (qsizetype p = t; p < n && p < fSongs.count(); ++p) {
-        const AudioTrackRef track = fSongs.objectAtIndex(p);
+        const AudioTrackRef track = fSongs.at(p);
         if (!track->isPlaceholder()) track->clearNewTitle();
     }
     notifyTracksChanged();
@@ -360,7 +360,7 @@ void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
         const NamingOptions naming = Prefs::namingOptions();
         const bool smart = smartCapitalization();
         for (qsizetype i = 0; i < fSongs.count(); ++i) {
-            const AudioTrackRef track = fSongs.objectAtIndex(i);
+            const AudioTrackRef track = fSongs.at(i);
             if (onlySelected && !trackSelected(i)) continue;
             if (onlyBlank && track->hasNewTitle()) continue;
             // A placeholder has no title of its own to restore.

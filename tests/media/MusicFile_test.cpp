@@ -178,7 +178,7 @@ TEST(MusicFileSaves, SavingTheSameValuesAgainWritesNothing) {
         {"song.oga", xiph(XiphKind::OggFlac)},
     };
     CustomTag custom;
-    custom.setIADBSearchTerms(QStringLiteral("Old Artist / Old Album"));
+    custom.setSavedSearchTerms(QStringLiteral("Old Artist / Old Album"));
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QTemporaryDir dir;

@@ -116,8 +116,8 @@ std::shared_ptr<MusicFile> flacWith(const QTemporaryDir& dir, const QList<QByteA
 
 TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesNot) {
     CustomTag custom;
-    custom.setIADBSearchTerms(QStringLiteral("The Band / The Album"));
-    custom.setIADBKey(QStringLiteral("#AMG:42"));
+    custom.setSavedSearchTerms(QStringLiteral("The Band / The Album"));
+    custom.setResultKey(QStringLiteral("#AMG:42"));
     for (const Kind& k : kKinds) {
         SCOPED_TRACE(k.name);
         QTemporaryDir dir;

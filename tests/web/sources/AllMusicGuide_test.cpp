@@ -138,16 +138,16 @@ TEST(AllMusicGuidePages, AlbumSearchRowsBecomeRankedHits) {
     AllMusicGuide::parseAlbumSearchPage(hits, capturedPage("allmusic/album-search.html"),
                                         kFolderWeights, nullptr);
     ASSERT_EQ(hits.count(), 2);
-    const auto& best = hits.objectAtIndex(0);
-    EXPECT_EQ(best->iadbKey(), QStringLiteral("#AMG:10:homogenic"));
+    const auto& best = hits.at(0);
+    EXPECT_EQ(best->resultKey(), QStringLiteral("#AMG:10:homogenic"));
     EXPECT_EQ(best->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(best->album(), QStringLiteral("Homogenic"));
     EXPECT_EQ(best->year(), QStringLiteral("1997"));
     EXPECT_EQ(best->genre(), QStringLiteral("Rock"));
     EXPECT_EQ(best->iadbCompareString(), QString::fromUtf8("Björk / Homogenic"));
     EXPECT_EQ(best->totalScore(), 88);
-    EXPECT_EQ(hits.objectAtIndex(1)->iadbKey(), QStringLiteral("#AMG:10:vespertine"));
-    EXPECT_LT(hits.objectAtIndex(1)->totalScore(), 88);
+    EXPECT_EQ(hits.at(1)->resultKey(), QStringLiteral("#AMG:10:vespertine"));
+    EXPECT_LT(hits.at(1)->totalScore(), 88);
 }
 
 TEST_F(AllMusicGuideTest, AlbumSearchEdgeCases) {
@@ -205,7 +205,7 @@ TEST_F(AllMusicGuideTest, SongSearchFollowsTheFirstResultThroughItsPages) {
     // Without weights every hit scores 100, so they stay in page order.
     QStringList keys;
     for (const auto& hit : hits)
-        keys << hit->iadbKey();
+        keys << hit->resultKey();
     EXPECT_EQ(keys,
               (QStringList{QStringLiteral("#AMG:10:homogenic"), QStringLiteral("#AMG:10:greatest"),
                            QStringLiteral("#AMG:10:single"), QStringLiteral("#AMG:10:live"),
@@ -276,7 +276,7 @@ TEST_F(AllMusicGuideTest, CancelledSongSearchKeepsItsEarlierPages) {
                                 Prefs::sourceOptions(), &progress);
     EXPECT_EQ(targets().size(), 3u);
     ASSERT_EQ(hits.count(), 2);
-    EXPECT_EQ(hits.objectAtIndex(0)->iadbKey(), QStringLiteral("#AMG:10:homogenic"));
+    EXPECT_EQ(hits.at(0)->resultKey(), QStringLiteral("#AMG:10:homogenic"));
 }
 
 TEST_F(AllMusicGuideTest, AlbumPageWithCoverPerformersAndRecordingDate) {
@@ -287,7 +287,7 @@ TEST_F(AllMusicGuideTest, AlbumPageWithCoverPerformersAndRecordingDate) {
     ASSERT_TRUE(details);
     EXPECT_EQ(targets(), std::vector<std::string>{"/cg/amg.dll?p=amg&token=&sql=10:homogenic"});
     EXPECT_TRUE(log.contains(QStringLiteral("SOMETIMES THIS SCREWS UP IF THERE IS NO IMAGE")));
-    EXPECT_EQ(details->iadbKey(), QStringLiteral("#AMG:10:homogenic"));
+    EXPECT_EQ(details->resultKey(), QStringLiteral("#AMG:10:homogenic"));
     EXPECT_EQ(details->albumCoverURL(), QStringLiteral("http://img.example/homogenic.jpg"));
     EXPECT_EQ(details->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(details->album(), QStringLiteral("Homogenic"));
@@ -323,7 +323,7 @@ TEST_F(AllMusicGuideTest, AlbumPageVariants) {
         SCOPED_TRACE("empty page");
         auto details = AllMusicGuide::AlbumDetailsFromAMGAlbumDescription(QStringLiteral(""), key);
         ASSERT_TRUE(details);
-        EXPECT_EQ(details->iadbKey(), key);
+        EXPECT_EQ(details->resultKey(), key);
         EXPECT_TRUE(details->artist().isNull());
     }
     EXPECT_FALSE(

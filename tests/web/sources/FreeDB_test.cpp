@@ -33,7 +33,7 @@ QStringList titlesOf(const AlbumDetails& details) {
 QStringList keysOf(const AlbumInfoArray& hits) {
     QStringList keys;
     for (const auto& hit : hits)
-        keys << hit->iadbKey();
+        keys << hit->resultKey();
     return keys;
 }
 
@@ -93,14 +93,14 @@ TEST(FreeDBPages, SearchResultsBecomeRankedHits) {
     ASSERT_EQ(keysOf(hits),
               (QStringList{QStringLiteral("rock/0a0b0c0d"), QStringLiteral("data/0a0b0c0e"),
                            QStringLiteral("jazz/00000abc"), QStringLiteral("misc/a1b2c3d4")}));
-    const auto& best = hits.objectAtIndex(0);
+    const auto& best = hits.at(0);
     EXPECT_EQ(best->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(best->album(), QStringLiteral("Homogenic"));
     EXPECT_EQ(best->iadbCompareString(), QString::fromUtf8("Björk / Homogenic"));
     EXPECT_EQ(best->year(), QStringLiteral(""));
     EXPECT_EQ(best->totalScore(), 88);
-    EXPECT_EQ(hits.objectAtIndex(1)->iadbCompareString(), QString::fromUtf8("Björk / Homogenic"));
-    const auto& noSlash = hits.objectAtIndex(2);
+    EXPECT_EQ(hits.at(1)->iadbCompareString(), QString::fromUtf8("Björk / Homogenic"));
+    const auto& noSlash = hits.at(2);
     EXPECT_EQ(noSlash->artist(), QStringLiteral("Various Sessions"));
     EXPECT_EQ(noSlash->album(), QStringLiteral(""));
     EXPECT_EQ(noSlash->iadbCompareString(), QStringLiteral("Various Sessions / "));
@@ -127,12 +127,12 @@ TEST(GnudbPages, SearchWalksResultBlocks) {
     ASSERT_EQ(keysOf(hits), (QStringList{QStringLiteral("#GNU:rock/0a0b0c0d"),
                                          QStringLiteral("#GNU:jazz/1f2e3d4c"),
                                          QStringLiteral("#GNU:misc/00000abc")}));
-    EXPECT_EQ(hits.objectAtIndex(0)->year(), QStringLiteral("1997"));
-    EXPECT_EQ(hits.objectAtIndex(0)->genre(), QStringLiteral("Alternative"));
+    EXPECT_EQ(hits.at(0)->year(), QStringLiteral("1997"));
+    EXPECT_EQ(hits.at(0)->genre(), QStringLiteral("Alternative"));
     // The last block has no year or genre label: both empty.
-    EXPECT_EQ(hits.objectAtIndex(1)->album(), QString::fromUtf8("Gling-Gló"));
-    EXPECT_EQ(hits.objectAtIndex(1)->year(), QStringLiteral(""));
-    EXPECT_EQ(hits.objectAtIndex(2)->artist(), QStringLiteral("The Sugarcubes"));
+    EXPECT_EQ(hits.at(1)->album(), QString::fromUtf8("Gling-Gló"));
+    EXPECT_EQ(hits.at(1)->year(), QStringLiteral(""));
+    EXPECT_EQ(hits.at(2)->artist(), QStringLiteral("The Sugarcubes"));
 }
 
 TEST_F(FreeDBTest, CancelledSearchKeepsTheHitsAddedSoFar) {
@@ -199,7 +199,7 @@ TEST_F(FreeDBTest, DiscRecordGivesJoinedTitleYearGenreAndTracks) {
         FreeDB().details(QStringLiteral("rock/0a0b0c0d"), Prefs::sourceOptions(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(targets(), std::vector<std::string>{"/freedb/rock/0a0b0c0d"});
-    EXPECT_EQ(details->iadbKey(), QStringLiteral("rock/0a0b0c0d"));
+    EXPECT_EQ(details->resultKey(), QStringLiteral("rock/0a0b0c0d"));
     EXPECT_EQ(details->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(details->album(), QStringLiteral("Homogenic (Special Edition)"));
     EXPECT_EQ(details->year(), QStringLiteral("1997"));
@@ -302,7 +302,7 @@ TEST_F(FreeDBTest, GnudbDetailsNeedTheirPrefix) {
         Gnudb().details(QStringLiteral("#GNU:rock/0a0b0c0d"), Prefs::sourceOptions(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(targets(), std::vector<std::string>{"/gnudb/rock/0a0b0c0d"});
-    EXPECT_EQ(details->iadbKey(), QStringLiteral("#GNU:rock/0a0b0c0d"));
+    EXPECT_EQ(details->resultKey(), QStringLiteral("#GNU:rock/0a0b0c0d"));
     EXPECT_EQ(details->album(), QStringLiteral("Homogenic (Special Edition)"));
     EXPECT_EQ(details->numTracks(), 12);
     const QStringList dumps = dumpNames();

@@ -91,14 +91,14 @@ TEST(GoogleMusicPages, AlbumListBecomesRankedHits) {
                                       QStringLiteral("http://www.google.com"), kFolderWeights,
                                       nullptr);
     ASSERT_EQ(hits.count(), 2);
-    const auto& best = hits.objectAtIndex(0);
-    EXPECT_EQ(best->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
+    const auto& best = hits.at(0);
+    EXPECT_EQ(best->resultKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
     EXPECT_EQ(best->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(best->album(), QStringLiteral("Homogenic"));
     EXPECT_EQ(best->albumCoverURL(), QStringLiteral("http://img.example/h.jpg"));
     EXPECT_EQ(best->year(), QStringLiteral(""));
-    const auto& other = hits.objectAtIndex(1);
-    EXPECT_EQ(other->iadbKey(), QStringLiteral("#GOOG:lid=2&aid=post"));
+    const auto& other = hits.at(1);
+    EXPECT_EQ(other->resultKey(), QStringLiteral("#GOOG:lid=2&aid=post"));
     EXPECT_EQ(other->iadbCompareString(), QString::fromUtf8("Björk & Co / Post"));
     EXPECT_TRUE(other->albumCoverURL().isNull());
 }
@@ -118,11 +118,10 @@ TEST_F(GoogleMusicTest, PageShowingOneAlbumGivesThatAlbum) {
         GoogleMusic().search(hits, QStringLiteral("Bjork / Homogenic"), kFolderWeights,
                              Prefs::sourceOptions(), nullptr);
         ASSERT_EQ(hits.count(), 1);
-        EXPECT_EQ(hits.objectAtIndex(0)->album(), row.album);
-        EXPECT_EQ(hits.objectAtIndex(0)->artist(), QString::fromUtf8("Björk"));
-        EXPECT_EQ(hits.objectAtIndex(0)->iadbKey(), QStringLiteral("#GOOG:q=homogenic"));
-        EXPECT_EQ(hits.objectAtIndex(0)->albumCoverURL(),
-                  QStringLiteral("http://img.example/s.jpg"));
+        EXPECT_EQ(hits.at(0)->album(), row.album);
+        EXPECT_EQ(hits.at(0)->artist(), QString::fromUtf8("Björk"));
+        EXPECT_EQ(hits.at(0)->resultKey(), QStringLiteral("#GOOG:q=homogenic"));
+        EXPECT_EQ(hits.at(0)->albumCoverURL(), QStringLiteral("http://img.example/s.jpg"));
     }
 }
 
@@ -152,13 +151,13 @@ TEST_F(GoogleMusicTest, SongSearchFollowsNextLinks) {
     EXPECT_EQ(first->title(), QString::fromUtf8("Jóga"));
     EXPECT_EQ(first->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(first->album(), QStringLiteral("Homogenic"));
-    EXPECT_EQ(first->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
+    EXPECT_EQ(first->resultKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
     EXPECT_EQ(first->iadbCompareString(), QString::fromUtf8("Björk / Homogenic"));
     EXPECT_TRUE(first->albumCoverURL().isNull());
     const TrackInfoPtr withImage = hits.trackAtIndex(1);
     EXPECT_EQ(withImage->title(), QString::fromUtf8("Jóga (Remix)"));
     EXPECT_EQ(withImage->albumCoverURL(), QStringLiteral("http://img.example/song.jpg"));
-    EXPECT_EQ(hits.trackAtIndex(2)->iadbKey(), QStringLiteral("#GOOG:lid=3&aid=live"));
+    EXPECT_EQ(hits.trackAtIndex(2)->resultKey(), QStringLiteral("#GOOG:lid=3&aid=live"));
     EXPECT_EQ(progress.lastMax(), 3);
 }
 
@@ -179,7 +178,7 @@ TEST_F(GoogleMusicTest, CancelledSongSearchKeepsItsEarlierPages) {
                               Prefs::sourceOptions(), &progress);
     EXPECT_EQ(targets().size(), 2u);
     ASSERT_EQ(hits.count(), 1);
-    EXPECT_EQ(hits.trackAtIndex(0)->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=p"));
+    EXPECT_EQ(hits.trackAtIndex(0)->resultKey(), QStringLiteral("#GOOG:lid=1&aid=p"));
 }
 
 TEST_F(GoogleMusicTest, NextLinkBackToAPageAlreadyReadEndsTheSearch) {
@@ -203,7 +202,7 @@ TEST_F(GoogleMusicTest, AlbumPageGivesNumberedTitles) {
                                          Prefs::sourceOptions(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(targets(), std::vector<std::string>{"/musicl?lid=1&aid=homogenic"});
-    EXPECT_EQ(details->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
+    EXPECT_EQ(details->resultKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
     EXPECT_EQ(details->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(details->album(), QStringLiteral("Homogenic"));
     ASSERT_EQ(details->numTracks(), 14);

@@ -122,15 +122,15 @@ TEST_F(MusicBrainzTest, RedirectedCoverArrivesAndAMissingOneIsNoCover) {
 TEST_F(MusicBrainzTest, SavedSearchLooksTheReleaseUpWithoutSearching) {
     fServer.serve(kReleasePath, captured("release.json"), "application/json");
     CustomTag tag;
-    tag.setIADBSearchTerms(QStringLiteral("The Demo Band / Silent Songs"));
-    tag.setIADBKey(MusicBrainzParser::makeKey(kRelease, 0));
+    tag.setSavedSearchTerms(QStringLiteral("The Demo Band / Silent Songs"));
+    tag.setResultKey(MusicBrainzParser::makeKey(kRelease, 0));
     AlbumInfoArray hits;
     ResultKeys::addAlbumHitsFromCustomTag(hits, &tag, std::nullopt, Prefs::sourceOptions(),
                                           nullptr);
     ASSERT_EQ(hits.count(), 1);
-    EXPECT_EQ(hits.objectAtIndex(0)->iadbKey(), tag.iadbKey());
-    ASSERT_TRUE(hits.objectAtIndex(0)->albumDetails());
-    EXPECT_EQ(hits.objectAtIndex(0)->albumDetails()->numTracks(), 5);
+    EXPECT_EQ(hits.at(0)->resultKey(), tag.resultKey());
+    ASSERT_TRUE(hits.at(0)->albumDetails());
+    EXPECT_EQ(hits.at(0)->albumDetails()->numTracks(), 5);
     EXPECT_EQ(fServer.targets().size(), 1u);
     EXPECT_EQ(fServer.targets()[0].rfind(kReleasePath, 0), 0u);
 }

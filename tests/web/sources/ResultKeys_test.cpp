@@ -38,7 +38,7 @@ protected:
 
     static AlbumInfo hitWithKey(const QString& key) {
         AlbumInfo hit;
-        hit.setIADBKey(key);
+        hit.setResultKey(key);
         return hit;
     }
 };
@@ -67,7 +67,7 @@ TEST_F(ResultKeysTest, DetailsAreFetchedFromTheSourceTheKeyNames) {
             EXPECT_EQ(bool(details), bool(row.details));
         }
         if (details) {
-            EXPECT_EQ(details->iadbKey(), row.key);
+            EXPECT_EQ(details->resultKey(), row.key);
         }
         EXPECT_EQ(targets(), row.request.empty() ? std::vector<std::string>{}
                                                  : std::vector<std::string>{row.request});
@@ -78,13 +78,13 @@ TEST_F(ResultKeysTest, LocalHitsAnswerTheirOwnDetails) {
     for (const QString& key : {QStringLiteral("#TAG:"), QStringLiteral("#FILES:")}) {
         AlbumInfo hit = hitWithKey(key);
         auto attached = std::make_shared<AlbumDetails>();
-        attached->setIADBKey(key);
+        attached->setResultKey(key);
         hit.setAlbumDetails(attached);
         EXPECT_EQ(ResultKeys::AlbumDetailsFromAlbumInfo(hit, Prefs::sourceOptions(), nullptr),
                   attached);
 
         TrackInfo song;
-        song.setIADBKey(key);
+        song.setResultKey(key);
         auto songDetails = std::make_shared<TrackDetails>();
         song.setTrackDetails(songDetails);
         EXPECT_EQ(ResultKeys::TrackDetailsFromTrackInfo(song, Prefs::sourceOptions(), nullptr),
@@ -95,7 +95,7 @@ TEST_F(ResultKeysTest, LocalHitsAnswerTheirOwnDetails) {
 
 TEST_F(ResultKeysTest, SongDetailsAreTheSongsAlbum) {
     TrackInfo song;
-    song.setIADBKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
+    song.setResultKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
     const auto details =
         ResultKeys::TrackDetailsFromTrackInfo(song, Prefs::sourceOptions(), nullptr);
     ASSERT_TRUE(details);
@@ -130,8 +130,8 @@ TEST_F(ResultKeysTest, SavedSearchesRunTheSourceOfTheirKey) {
         SCOPED_TRACE(row.key.toStdString());
         fServer.clearRequests();
         CustomTag tag;
-        tag.setIADBKey(row.key);
-        tag.setIADBSearchTerms(row.terms);
+        tag.setResultKey(row.key);
+        tag.setSavedSearchTerms(row.terms);
         AlbumInfoArray hits;
         RecordingProgress progress;
         ResultKeys::addAlbumHitsFromCustomTag(hits, &tag, kWeights, Prefs::sourceOptions(),
@@ -160,8 +160,8 @@ TEST_F(ResultKeysTest, SavedSongSearches) {
         SCOPED_TRACE(row.key.toStdString());
         fServer.clearRequests();
         CustomTag tag;
-        tag.setIADBKey(row.key);
-        tag.setIADBSearchTerms(QStringLiteral("Bjork / Hunter"));
+        tag.setResultKey(row.key);
+        tag.setSavedSearchTerms(QStringLiteral("Bjork / Hunter"));
         TrackInfoArray hits;
         ResultKeys::addTrackHitsFromCustomTag(hits, &tag, std::nullopt, Prefs::sourceOptions(),
                                               nullptr);
@@ -199,12 +199,12 @@ TEST_F(ResultKeysTest, ASourceWhoseServerIsDownAddsNothingAndTheNextStillRuns) {
     EXPECT_TRUE(log.contains(QStringLiteral("GrabWebPage 2 (")));
 
     CustomTag saved;
-    saved.setIADBKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
-    saved.setIADBSearchTerms(terms);
+    saved.setResultKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
+    saved.setSavedSearchTerms(terms);
     ResultKeys::addAlbumHitsFromCustomTag(hits, &saved, kWeights, Prefs::sourceOptions(),
                                           &progress);
     ASSERT_EQ(hits.count(), 1);
-    EXPECT_EQ(hits.objectAtIndex(0)->iadbKey(), QStringLiteral("#GNU:rock/0a0b0c0d"));
+    EXPECT_EQ(hits.at(0)->resultKey(), QStringLiteral("#GNU:rock/0a0b0c0d"));
 }
 
 } // namespace
