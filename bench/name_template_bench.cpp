@@ -1,6 +1,6 @@
 // How fast the naming templates expand: the track table asks for every
 // row's new file name each time it redraws its status column.
-#include "app/PrefsOptions.h"
+#include "prefs/PrefsOptions.h"
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
 #include "model/NameTemplate.h"

@@ -1,6 +1,6 @@
 #include "cli/FileCommand.h"
 
-#include "app/PrefsOptions.h"
+#include "prefs/PrefsOptions.h"
 #include "cli/CliOptions.h"
 #include "cli/FileView.h"
 #include "cli/FolderView.h"
@@ -45,7 +45,7 @@ FileView viewOf(const FileTagDocument& doc, const HeadlessHost& host, bool saveA
         const TrackInfoPtr h = doc.hitAt(i);
         if (!h) continue;
         FileView::Hit hit;
-        hit.key = h->iadbKey();
+        hit.key = h->resultKey();
         hit.source = sourceOfKey(hit.key);
         hit.title = h->title();
         hit.artist = h->artist();

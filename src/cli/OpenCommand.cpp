@@ -1,7 +1,6 @@
 #include "cli/OpenCommand.h"
 
 #include "cli/CliOptions.h"
-#include "cli/FileCommand.h"
 #include "cli/FolderView.h"
 #include "cli/JsonOutput.h"
 #include "cli/StopSignals.h"
@@ -38,7 +37,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
     const TrackTagPlan plan = doc.tagPlan();
     v.albumArtist = plan.albumArtist();
     for (qsizetype i = 0; i < songs.count(); ++i) {
-        const AudioTrackRef t = songs.objectAtIndex(i);
+        const AudioTrackRef t = songs.at(i);
         const TagValues written = plan.tags(*t, int(i), int(songs.count()));
         FolderView::Track row;
         row.placeholder = t->isPlaceholder();
@@ -60,7 +59,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
     for (qsizetype i = 0; i < hits.count(); ++i) {
         const AlbumInfoPtr h = hits.hitAt(i);
         FolderView::Hit hit;
-        hit.key = h->iadbKey();
+        hit.key = h->resultKey();
         hit.source = sourceOfKey(hit.key);
         hit.artist = h->artist();
         hit.album = h->album();
@@ -96,7 +95,6 @@ void settle(DocumentBase& doc) {
 
 int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
     const QFileInfo info(o.folder);
-    if (info.exists() && !info.isDir()) return FileCommand::run(o, out, err);
     if (o.title || o.track || o.count) {
         err << "trovix-cli: --title, --track and --count belong to single files\n";
         return 2;

@@ -8,8 +8,10 @@
 #include "cli/PrefsCommand.h"
 #include "cli/StopSignals.h"
 #include "web/WebThrottle.h"
+#include "web/sources/MusicSources.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -28,6 +30,7 @@ int main(int argc, char** argv) {
     }
     const CliOptions& o = parse.options;
     Prefs::initializeDefaults();
+    MusicSources::registerPreferences();
     // The sites are paced per process, as in the desktop application.
     InitWebThrottles();
     QString error;
@@ -54,8 +57,12 @@ int main(int argc, char** argv) {
         }
         out << o.folder << "\n";
         return 0;
-    case CliOptions::Command::Open:
+    case CliOptions::Command::Open: {
+        // "open" of a file is the single-file command.
+        const QFileInfo info(o.folder);
+        if (info.exists() && !info.isDir()) return FileCommand::run(o, out, err);
         return OpenCommand::run(o, out, err);
+    }
     case CliOptions::Command::File:
         return FileCommand::run(o, out, err);
     }

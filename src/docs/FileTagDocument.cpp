@@ -1,16 +1,18 @@
 #include "docs/FileTagDocument.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
 #include "art/AlbumArt.h"
+#include "art/CoverFiles.h"
 #include "docs/DocumentHost.h"
 #include "docs/FileTagThread.h"
 #include "docs/RenameJournal.h"
-#include "docs/SearchString.h"
 #include "media/SaveBatch.h"
+#include "model/ScoreRules.h"
+#include "prefs/PrefsOptions.h"
 #include "system/FolderLock.h"
 #include "system/ProgressIndicator.h"
 #include "tags/CustomTag.h"
+#include "text/SearchString.h"
 #include "text/SmartCapitalize.h"
 
 #include <QFileInfo>
@@ -64,11 +66,11 @@ void FileTagDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
 }
 
 void FileTagDocument::createWorker(ProgressIndicator* sheet, bool cleanUpOnly) {
-    fFTT = std::make_shared<FileTagThread>(sheet, cleanUpOnly, fSources);
+    fWorker = std::make_shared<FileTagThread>(sheet, cleanUpOnly, fSources);
 }
 
 LookupWorker* FileTagDocument::currentWorker() const {
-    return fFTT.get();
+    return fWorker.get();
 }
 
 // Fields -----------------------------------------------------------------------
@@ -146,16 +148,6 @@ StatusRow FileTagDocument::hitStatus(const TrackInfo& hit) const {
 }
 
 // Score weights --------------------------------------------------------------------
-
-ScoreWeights FileTagDocument::scoreWeights1(const QString& artist) {
-    return {AlbumInfo::scoreWeightEntry(AlbumInfo::kArtistKey, orEmpty(artist), 100)};
-}
-
-ScoreWeights FileTagDocument::googleScoreWeights(const TrackInfo& typedIn) {
-    return {AlbumInfo::scoreWeightEntry(TrackInfo::kTitleKey, orEmpty(typedIn.title()), 40),
-            AlbumInfo::scoreWeightEntry(AlbumInfo::kAlbumKey, orEmpty(typedIn.album()), 40),
-            AlbumInfo::scoreWeightEntry(AlbumInfo::kArtistKey, orEmpty(typedIn.artist()), 20)};
-}
 
 ScoreWeights FileTagDocument::scoreWeights() const {
     const TrackInfoPtr t = typedInTrackInfo();
@@ -304,7 +296,7 @@ void FileTagDocument::createTrackHits(FileOpening& opening, const QImage& cover,
 
 DocumentBase::JobBody FileTagDocument::openJob() {
     const QString path = fDocPath;
-    const std::shared_ptr<FileTagThread> ftt = fFTT;
+    const std::shared_ptr<FileTagThread> ftt = fWorker;
     ProgressIndicator* sheet = progress();
     // Thread-safe, and alive as long as the document, which waits for the job.
     AlbumArt* art = fAlbumArtObj.get();
@@ -322,14 +314,14 @@ DocumentBase::JobBody FileTagDocument::openJob() {
         ftt->initializeHits();
         if (!(sheet && sheet->cancelled())) {
             const QByteArray bytes = opening->song->getImageData();
-            createTrackHits(*opening, AlbumArt::decodedImage(bytes), bytes, smartCap);
+            createTrackHits(*opening, CoverFiles::decodedImage(bytes), bytes, smartCap);
             art->setImageFromAlbumInfo(opening->infoFromTag.get(), searchCovers);
             art->setImageFromAlbumInfo(opening->infoFromFile.get(), searchCovers);
             const QString terms =
                 initialSearchString(opening->infoFromTag, opening->song->getOldTitle());
             if (!ftt->cleanUpOnly()) {
                 if (opening->customTag) ftt->addTrackHitsFromCustomTag(&*opening->customTag);
-                ftt->addTrackHitsFromWeb(terms, googleScoreWeights(fieldsOf(*opening->song)));
+                ftt->addTrackHitsFromWeb(terms, ScoreRules::songTypedIn(fieldsOf(*opening->song)));
             }
             ftt->pruneAlbumList();
             ftt->retrieveTracks();
@@ -364,11 +356,11 @@ void FileTagDocument::applyOpening(const FileOpening& opening) {
 }
 
 DocumentBase::JobBody FileTagDocument::lookupJob(const QString& terms) {
-    const std::shared_ptr<FileTagThread> ftt = fFTT;
+    const std::shared_ptr<FileTagThread> ftt = fWorker;
     AlbumArt* art = fAlbumArtObj.get();
     const TrackInfoPtr fromTag = pseudoHit(fTrackInfoFromTag);
     const TrackInfoPtr fromFile = pseudoHit(fTrackInfoFromFile);
-    const ScoreWeights typedIn = googleScoreWeights(*typedInTrackInfo());
+    const ScoreWeights typedIn = ScoreRules::songTypedIn(*typedInTrackInfo());
     const bool searchCovers = ftt->options().searchCovers;
     return [this, ftt, art, terms, fromTag, fromFile, typedIn, searchCovers]() -> JobResult {
         ftt->initializeHits();
@@ -386,7 +378,7 @@ DocumentBase::JobBody FileTagDocument::lookupJob(const QString& terms) {
     };
 }
 
-void FileTagDocument::scoopFileThreadData() {
+void FileTagDocument::takeWorkerResults() {
     const std::shared_ptr<TrackInfoArray> hits = std::exchange(fFoundHits, nullptr);
     if (fCleanUpOnly) {
         restoreOrigAlbumInfo();
@@ -432,20 +424,20 @@ TrackInfoPtr FileTagDocument::trackInfoFromFile() const {
 
 TrackInfoPtr FileTagDocument::hitAt(qsizetype row) const {
     assertOwner();
-    return std::dynamic_pointer_cast<TrackInfo>(fTrackHitsTableView.hitAt(row));
+    return std::dynamic_pointer_cast<TrackInfo>(fHitTable.hitAt(row));
 }
 
 void FileTagDocument::handleHitClick(int row) {
     if (!isIdle()) return;
     recordEdit(QStringLiteral("Apply Song"), [&] {
-        fTrackHitsTableView.selectRow(row);
+        fHitTable.selectRow(row);
         if (row >= 0) selectAlbumDetailsViaClick(hitAt(row));
     });
     notifyHitsChanged();
 }
 
 void FileTagDocument::forceSelectOfTrack(int row) {
-    fTrackHitsTableView.selectRow(row < 0 ? -1 : row);
+    fHitTable.selectRow(row < 0 ? -1 : row);
     notifyHitsChanged();
 }
 
@@ -465,18 +457,18 @@ void FileTagDocument::createTrackArray(const std::shared_ptr<TrackInfoArray>& hi
         }
     }
     list->calcScoresAndSort(rerankWeights());
-    fTrackHitsTableView.setAlbumArray(list);
+    fHitTable.setAlbumArray(list);
     notifyHitsChanged();
 }
 
 void FileTagDocument::clearHits() {
-    fTrackHitsTableView.setAlbumArray(nullptr);
-    fTrackHitsTableView.selectRow(-1);
+    fHitTable.setAlbumArray(nullptr);
+    fHitTable.selectRow(-1);
     notifyHitsChanged();
 }
 
 bool FileTagDocument::sortHits(const QString& column) {
-    if (!fTrackHitsTableView.sortByColumn(column)) return false;
+    if (!fHitTable.sortByColumn(column)) return false;
     notifyHitsChanged();
     return true;
 }

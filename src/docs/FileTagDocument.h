@@ -12,7 +12,6 @@
 #include "system/AlertHost.h"
 
 #include <QString>
-#include <QUndoStack>
 
 #include <memory>
 
@@ -81,9 +80,6 @@ public:
     StatusRow hitStatus(const TrackInfo& hit) const;
 
     // Score weights ---------------------------------------------------------
-    static ScoreWeights scoreWeights1(const QString& artist);
-    // Ranks the hits of sources that do not rank by artist alone.
-    static ScoreWeights googleScoreWeights(const TrackInfo& typedIn);
     ScoreWeights scoreWeights() const;
     // The weights the hits table ranks by once a search is done.
     ScoreWeights rerankWeights() const;
@@ -97,7 +93,7 @@ public:
     void lookupCommon(bool cleanUpOnly);
     // The tag hit's artist, " / ", the record's old title.
     QString getInitialSearchString() const;
-    std::shared_ptr<FileTagThread> worker() const { return fFTT; }
+    std::shared_ptr<FileTagThread> worker() const { return fWorker; }
 
     CommandState validateLookUp(LookUpCommand command) const;
     void lookUp(LookUpCommand command);
@@ -105,7 +101,7 @@ public:
     // Song hits -------------------------------------------------------------
     const HitTable& hitTable() const {
         assertOwner();
-        return fTrackHitsTableView;
+        return fHitTable;
     }
     qsizetype hitCount() const { return hitTable().count(); }
     TrackInfoPtr hitAt(qsizetype row) const;
@@ -135,12 +131,7 @@ public:
     void copyOldTitlesToNew(bool onlyBlank);
 
     // Undo (FileTagDocumentUndo.cpp) -------------------------------------------
-    // The user's edits of the fields and the record since the file was
-    // opened, looked up or saved (the file on disk is not unwritten). Undo
-    // and redo are refused while busy.
-    QUndoStack& undoStack() { return fUndoStack; }
-    void undo();
-    void redo();
+    // An edit changes the fields and the record.
     FileTagSnapshot snapshot() const;
     void restoreSnapshot(const FileTagSnapshot& state);
 
@@ -169,7 +160,7 @@ public:
                                 bool smartCap);
     // The tag hit's artist, " / ", the record's old title.
     static QString initialSearchString(const TrackInfoPtr& fromTag, const QString& oldTitle);
-    void scoopFileThreadData() override;
+    void takeWorkerResults() override;
 
     // Saving (FileTagDocumentSave.cpp) ----------------------------------------
     // The checks in order; the first that fails is an alert. The missing-
@@ -190,12 +181,10 @@ protected:
     LookupWorker* currentWorker() const override;
     void hitsShown() override;
     void typingIdle() override;
-    void saveSucceeded() override;
+    std::shared_ptr<const EditState> editState() override;
 
 private:
     void applyOpening(const FileOpening& opening);
-    // Runs an edit and keeps it on the undo stack when it changed anything.
-    void recordEdit(const QString& text, const std::function<void()>& edit, int mergeId = -1);
     // The track field's number; 0 when empty or not a number.
     static int numberOf(const QString& field);
 
@@ -203,8 +192,8 @@ private:
     // when they start and hand back values.
     TagValues fFields;
 
-    std::shared_ptr<FileTagThread> fFTT;
-    HitTable fTrackHitsTableView;
+    std::shared_ptr<FileTagThread> fWorker;
+    HitTable fHitTable;
     AudioTrackRef fSong;
     TrackDetailsPtr fTrackDetailsFromTag;
     TrackDetailsPtr fTrackDetailsFromFile;
@@ -212,7 +201,4 @@ private:
     TrackInfoPtr fTrackInfoFromFile;
     // The hits the last opening or look-up found, until they are shown.
     std::shared_ptr<TrackInfoArray> fFoundHits;
-
-    QUndoStack fUndoStack;
-    int fRecording = 0; // nested edits are part of the outer one
 };

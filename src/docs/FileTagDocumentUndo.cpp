@@ -3,8 +3,8 @@
 
 #include "docs/FileTagDocument.h"
 
-#include "docs/DocumentEditCommand.h"
-#include "docs/SearchString.h"
+#include "docs/EditState.h"
+#include "text/SearchString.h"
 
 FileTagSnapshot FileTagDocument::snapshot() const {
     assertOwner();
@@ -12,8 +12,7 @@ FileTagSnapshot FileTagDocument::snapshot() const {
     state.fields = fFields;
     state.song = fSong;
     if (fSong) state.record = *fSong;
-    if (fTrackHitsTableView.selectedRow() >= 0)
-        state.hit = fTrackHitsTableView.hitAt(fTrackHitsTableView.selectedRow());
+    if (fHitTable.selectedRow() >= 0) state.hit = fHitTable.hitAt(fHitTable.selectedRow());
     return state;
 }
 
@@ -25,9 +24,9 @@ void FileTagDocument::restoreSnapshot(const FileTagSnapshot& state) {
         if (fSong && fSong == state.song && state.record) *fSong = *state.record;
     }
     int hitRow = -1;
-    for (int r = 0; state.hit && r < fTrackHitsTableView.count(); ++r)
-        if (fTrackHitsTableView.hitAt(r) == state.hit) hitRow = r;
-    fTrackHitsTableView.selectRow(hitRow);
+    for (int r = 0; state.hit && r < fHitTable.count(); ++r)
+        if (fHitTable.hitAt(r) == state.hit) hitRow = r;
+    fHitTable.selectRow(hitRow);
     setSearchTerms(BuildSearchString(state.fields.artist, state.fields.title));
     // A step taken while typing kept the record from before the typing
     // monitor's idle step; the record follows the fields it restores.
@@ -37,25 +36,6 @@ void FileTagDocument::restoreSnapshot(const FileTagSnapshot& state) {
     notifyTracksChanged();
 }
 
-void FileTagDocument::recordEdit(const QString& text, const std::function<void()>& edit,
-                                 int mergeId) {
-    // An opening or look-up ends the history anyway (see scoopFileThreadData).
-    if (!isIdle() || fRecording > 0) return edit();
-    ++fRecording;
-    DocumentEditCommand::record(this, fUndoStack, text, mergeId, edit);
-    --fRecording;
-}
-
-void FileTagDocument::undo() {
-    if (!isIdle()) return;
-    fUndoStack.undo();
-}
-
-void FileTagDocument::redo() {
-    if (!isIdle()) return;
-    fUndoStack.redo();
-}
-
-void FileTagDocument::saveSucceeded() {
-    fUndoStack.clear();
+std::shared_ptr<const EditState> FileTagDocument::editState() {
+    return EditState::of(this);
 }

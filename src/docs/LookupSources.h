@@ -1,7 +1,7 @@
 #pragma once
 
 #include "model/AlbumInfo.h"
-#include "web/sources/SearchTerms.h"
+#include "text/SearchTerms.h"
 
 #include <QHash>
 #include <QString>

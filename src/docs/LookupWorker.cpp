@@ -7,7 +7,7 @@
 #include <QSet>
 
 bool LookupWorker::cancelled() const {
-    return fNCProgressSheet && fNCProgressSheet->cancelled();
+    return fProgress && fProgress->cancelled();
 }
 
 void LookupWorker::noteCancel() {
@@ -27,8 +27,8 @@ void LookupWorker::pruneList(AlbumInfoArray* hits) {
 void LookupWorker::retrieveImages(AlbumInfoArray* hits, AlbumArt* art) {
     if (!hits || !art) return;
     const int count = int(hits->count());
-    if (fNCProgressSheet)
-        fNCProgressSheet->NotifyBeginDet(QStringLiteral("Fetching cover art..."), 0, count, true);
+    if (fProgress)
+        fProgress->NotifyBeginDet(QStringLiteral("Fetching cover art..."), 0, count, true);
     // The hits of one release's media share its cover: it is fetched once,
     // for the best of them.
     QSet<QString> fetched;
@@ -37,9 +37,9 @@ void LookupWorker::retrieveImages(AlbumInfoArray* hits, AlbumArt* art) {
         const QString url = hit->albumCoverURL();
         if (!url.isEmpty() && !fetched.contains(url)) {
             fetched.insert(url);
-            art->setImageFromURL(url, hit->totalScore(), fNCProgressSheet);
+            art->setImageFromURL(url, hit->totalScore(), fProgress);
         }
-        if (fNCProgressSheet) fNCProgressSheet->NotifyBump(1);
+        if (fProgress) fProgress->NotifyBump(1);
     }
-    if (fNCProgressSheet) fNCProgressSheet->NotifyBump(count);
+    if (fProgress) fProgress->NotifyBump(count);
 }

@@ -14,14 +14,14 @@ public:
     enum Status { Running = -1, Finished = 0, Cancelled = 2, NoHits = 3 };
 
     LookupWorker(ProgressIndicator* progress, bool cleanUpOnly)
-        : fNCProgressSheet(progress), fCleanUpOnly(cleanUpOnly) {}
+        : fProgress(progress), fCleanUpOnly(cleanUpOnly) {}
     virtual ~LookupWorker() = default;
 
     int status() const { return fStatus.load(); }
     // Publishes the status built up while running.
     void finalize() { fStatus.store(fTempStatus); }
     bool cleanUpOnly() const { return fCleanUpOnly; }
-    ProgressIndicator* progress() const { return fNCProgressSheet; }
+    ProgressIndicator* progress() const { return fProgress; }
 
 protected:
     // A cancel on the progress sheet marks the operation cancelled.
@@ -33,7 +33,7 @@ protected:
     // once.
     void retrieveImages(AlbumInfoArray* hits, AlbumArt* art);
 
-    ProgressIndicator* fNCProgressSheet;
+    ProgressIndicator* fProgress;
     int fTempStatus = Finished;
     std::atomic<int> fStatus{Running};
     bool fCleanUpOnly;

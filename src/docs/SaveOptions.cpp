@@ -1,7 +1,7 @@
 #include "docs/SaveOptions.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
+#include "prefs/PrefsOptions.h"
 #include "media/MP3File.h"
 
 SaveOptions SaveOptions::fromPrefs() {

@@ -1,18 +1,20 @@
 #include "docs/TrovixDocument.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
 #include "art/AlbumArt.h"
+#include "art/CoverFiles.h"
 #include "docs/DocumentHost.h"
 #include "docs/FolderTagThread.h"
 #include "docs/RenameJournal.h"
-#include "docs/SearchString.h"
 #include "media/MusicFile.h"
 #include "media/SaveBatch.h"
+#include "model/ScoreRules.h"
 #include "model/TrackInfo.h"
+#include "prefs/PrefsOptions.h"
 #include "system/FolderLock.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "text/SearchString.h"
 #include "web/sources/ResultKeys.h"
 
 #include <QDir>
@@ -70,7 +72,7 @@ void TrovixDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
 }
 
 void TrovixDocument::createWorker(ProgressIndicator* sheet, bool cleanUpOnly) {
-    fFTT = std::make_shared<FolderTagThread>(sheet, cleanUpOnly, fSources);
+    fWorker = std::make_shared<FolderTagThread>(sheet, cleanUpOnly, fSources);
 }
 
 int TrovixDocument::alternate() const {
@@ -80,7 +82,7 @@ int TrovixDocument::alternate() const {
 // Workers --------------------------------------------------------------------
 
 LookupWorker* TrovixDocument::currentWorker() const {
-    return fFTT.get();
+    return fWorker.get();
 }
 
 void TrovixDocument::typingIdle() {
@@ -162,16 +164,9 @@ void TrovixDocument::lookupCommon() {
 }
 
 ScoreWeights TrovixDocument::scoreWeights(const QString& terms) const {
-    return scoreWeightsFor(terms, fAlbumDetailsFromTags);
-}
-
-ScoreWeights TrovixDocument::scoreWeightsFor(const QString& terms, const AlbumDetailsPtr& tags) {
-    const QString genre = tags ? tags->genre() : QString();
-    const QString year = tags ? tags->year() : QString();
-    auto orEmpty = [](const QString& s) { return s.isNull() ? QString(u""_qs) : s; };
-    return {AlbumInfo::scoreWeightEntry(AlbumInfo::kCompareStringKey, orEmpty(terms), 88),
-            AlbumInfo::scoreWeightEntry(AlbumInfo::kGenreKey, orEmpty(genre), 6),
-            AlbumInfo::scoreWeightEntry(AlbumInfo::kYearKey, orEmpty(year), 6)};
+    const AlbumDetailsPtr& tags = fAlbumDetailsFromTags;
+    return ScoreRules::folderSearch(terms, tags ? tags->genre() : QString(),
+                                    tags ? tags->year() : QString());
 }
 
 QString TrovixDocument::getInitialSearchString() const {
@@ -180,7 +175,7 @@ QString TrovixDocument::getInitialSearchString() const {
 
 QString TrovixDocument::initialSearchString(const std::optional<CustomTag>& tag,
                                             const AlbumDetailsPtr& tags) {
-    if (tag && !tag->iadbSearchTerms().isNull()) return tag->iadbSearchTerms();
+    if (tag && !tag->savedSearchTerms().isNull()) return tag->savedSearchTerms();
     const QString artist = tags ? tags->artist() : QString();
     const QString album = tags ? tags->album() : QString();
     return QStringLiteral("%1 / %2").arg(artist, album);
@@ -290,7 +285,7 @@ TrovixDocument::FolderCover TrovixDocument::findFolderCover(const AudioTrackArra
         if (!track->hasImage()) continue;
         const QByteArray bytes = track->getImageData();
         // A damaged picture costs only itself: the next one is tried.
-        const QImage image = AlbumArt::decodedImage(bytes);
+        const QImage image = CoverFiles::decodedImage(bytes);
         if (!image.isNull()) return {image, bytes, track->getPath()};
     }
     return {};
@@ -313,7 +308,7 @@ namespace {
 // A custom tag naming a hit of some source; the folder's own hits are no
 // search to run again.
 bool hasSavedSearch(const std::optional<CustomTag>& tag) {
-    return tag && ResultKeys::sourceOfKey(tag->iadbKey());
+    return tag && ResultKeys::sourceOfKey(tag->resultKey());
 }
 
 // The release identifier and disc most files carry.
@@ -346,7 +341,7 @@ QString TrovixDocument::recoverFolder(const QString& folder) {
 
 DocumentBase::JobBody TrovixDocument::openJob() {
     const QString folder = fDocPath;
-    const std::shared_ptr<FolderTagThread> ftt = fFTT;
+    const std::shared_ptr<FolderTagThread> ftt = fWorker;
     ProgressIndicator* sheet = progress();
     // Read here, once: the worker asks no preference.
     const bool searchCovers = ftt->options().searchCovers;
@@ -402,7 +397,7 @@ void TrovixDocument::applyOpening(const FolderOpening& opening) {
 }
 
 DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
-    const std::shared_ptr<FolderTagThread> ftt = fFTT;
+    const std::shared_ptr<FolderTagThread> ftt = fWorker;
     // The window reads the document's own folder hits meanwhile: the worker
     // gets copies.
     const AlbumInfoPtr fromTags = pseudoHit(fAlbumInfoFromTags);
@@ -427,8 +422,8 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
     };
 }
 
-void TrovixDocument::scoopFileThreadData() {
-    const std::shared_ptr<AlbumInfoArray> hits = fFTT ? fFTT->hits() : nullptr;
+void TrovixDocument::takeWorkerResults() {
+    const std::shared_ptr<AlbumInfoArray> hits = fWorker ? fWorker->hits() : nullptr;
     const std::optional<CustomTag> tag = customTag();
     if (tag && !tag->variousArtist().isEmpty() && !fVariousArtists) {
         fVariousArtists = true;
@@ -439,7 +434,7 @@ void TrovixDocument::scoopFileThreadData() {
         reverseArtistAndTitleClicked();
     }
     restoreOrigAlbumInfo();
-    if (fFTT && fFTT->cleanUpOnly()) {
+    if (fWorker && fWorker->cleanUpOnly()) {
         restoreAllOriginalTitles();
     } else {
         fHitTable.setAlbumArray(hits && !hits->isEmpty() ? hits : nullptr);

@@ -3,7 +3,7 @@
 #include "docs/TrovixDocument.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
+#include "prefs/PrefsOptions.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "model/AlbumDetailsArray.h"
@@ -99,9 +99,9 @@ bool TrovixDocument::sortHits(const QString& column) {
 AlbumDetailsPtr TrovixDocument::albumDetails(bool appendCurrent) const {
     const std::shared_ptr<AlbumDetailsArray> discs = fBoxSet.albumDetailsArray();
     if (!discs || discs->isEmpty()) return fCurrentAlbumDetails;
-    AlbumDetailsPtr joined = discs->objectAtIndex(0)->copy();
+    AlbumDetailsPtr joined = discs->at(0)->copy();
     for (qsizetype i = 1; i < discs->count(); ++i)
-        joined->appendTitlesFrom(*discs->objectAtIndex(i));
+        joined->appendTitlesFrom(*discs->at(i));
     if (appendCurrent && fCurrentAlbumDetails) joined->appendTitlesFrom(*fCurrentAlbumDetails);
     return joined;
 }
@@ -303,7 +303,7 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
     const NamingOptions naming = Prefs::namingOptions();
     const bool smart = smartCapitalization();
     for (int i = 0; i < t && i < fSongs.count(); ++i) {
-        AudioTrack& track = *fSongs.objectAtIndex(i);
+        AudioTrack& track = *fSongs.at(i);
         const QString artist = details->artistAtIndex(i);
         if (!applyTitleToNewTitle(details->titleAtIndex(i), artist, track, naming, smart))
             track.setNewArtist(ownCredit(artist, details->artist(), smart));
@@ -312,7 +312,7 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
         track.setHitTags(tags, given);
     }
     for (qsizetype p = t; p < n && p < fSongs.count(); ++p) {
-        const AudioTrackRef track = fSongs.objectAtIndex(p);
+        const AudioTrackRef track = fSongs.at(p);
         if (!track->isPlaceholder()) track->clearNewTitle();
         track->setHitTags({}, {});
     }
@@ -384,7 +384,7 @@ void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
         const NamingOptions naming = Prefs::namingOptions();
         const bool smart = smartCapitalization();
         for (qsizetype i = 0; i < fSongs.count(); ++i) {
-            const AudioTrackRef track = fSongs.objectAtIndex(i);
+            const AudioTrackRef track = fSongs.at(i);
             if (onlySelected && !trackSelected(i)) continue;
             if (onlyBlank && track->hasNewTitle()) continue;
             // A placeholder has no title of its own to restore.

@@ -70,7 +70,7 @@ void TrovixDocument::saveDocument() {
                           QStringLiteral("The grayed-out tracks in the list are not writable. Do "
                                          "you want to tag the writable ones?"),
                           {kYes, kNo}},
-                         [this](int button) { alertResp1(button); });
+                         [this](int button) { answerSaveAnyway(button); });
         return;
     }
     if (readOnly == 2 && !refusal.isNull())
@@ -84,7 +84,7 @@ void TrovixDocument::saveDocument() {
                           QStringLiteral("You are missing one or more tracks of this CD. Do you "
                                          "wish to retag the files that you have?"),
                           {kYes, kNo}},
-                         [this](int button) { alertResp1(button); });
+                         [this](int button) { answerSaveAnyway(button); });
         return;
     }
     if (blank) {
@@ -94,7 +94,7 @@ void TrovixDocument::saveDocument() {
                             "that do, or you can just use the old titles."),
              {QStringLiteral("Cancel"), QStringLiteral("Save Others"),
               QStringLiteral("Use Old Titles")}},
-            [this](int button) { alertResp2(button); });
+            [this](int button) { answerBlankTitles(button); });
         return;
     }
     if (!canBeMacRoman(genreField()))
@@ -105,12 +105,12 @@ void TrovixDocument::saveDocument() {
 
 // An answer that comes after the document closed (a save-then-close whose
 // check raised a question) changes nothing.
-void TrovixDocument::alertResp1(int button) {
+void TrovixDocument::answerSaveAnyway(int button) {
     if (fClosed) return;
     if (button == 0) saveAll();
 }
 
-void TrovixDocument::alertResp2(int button) {
+void TrovixDocument::answerBlankTitles(int button) {
     if (fClosed) return;
     if (button == 1) {
         saveAll();
@@ -133,8 +133,8 @@ FolderSavePlan TrovixDocument::makeSavePlan() {
     plan.backup = options.backup;
 
     // What lets a later opening rerun this search and restore the boxes.
-    plan.tag.setIADBSearchTerms(fLastSearch.isEmpty() ? fSearchTerms : fLastSearch);
-    plan.tag.setIADBKey(selectedHitKey());
+    plan.tag.setSavedSearchTerms(fLastSearch.isEmpty() ? fSearchTerms : fLastSearch);
+    plan.tag.setResultKey(selectedHitKey());
     if (fVariousArtists) {
         plan.tag.setVariousArtist(fAlbumFields.artist);
         if (fReverseArtistTitle) plan.tag.setReverseArtistAlbum(true);

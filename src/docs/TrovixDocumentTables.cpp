@@ -32,7 +32,7 @@ TrackTagPlan TrovixDocument::tagPlan() const {
 
 TrackTableModel::Cell TrovixDocument::cellValue(qsizetype row, const QString& column) {
     assertOwner();
-    const AudioTrackRef track = fSongs.objectAtIndex(row);
+    const AudioTrackRef track = fSongs.at(row);
     if (!track) return {};
     track->setRow(uint32_t(row));
     // A track without a credit of its own shows the album's artist, which
@@ -53,7 +53,7 @@ bool TrovixDocument::shouldEditTableColumn(qsizetype, const QString& column) {
 }
 
 void TrovixDocument::setObjectValue(qsizetype row, const QString& column, const QString& value) {
-    const AudioTrackRef track = fSongs.objectAtIndex(row);
+    const AudioTrackRef track = fSongs.at(row);
     if (track && isIdle()) {
         recordEdit(QStringLiteral("Typing"), [&] {
             assertOwner();
@@ -96,7 +96,7 @@ void TrovixDocument::indexTracks() {
     {
         assertOwner();
         for (qsizetype i = 0; i < fSongs.count(); ++i)
-            fSongs.objectAtIndex(i)->setRow(uint32_t(i));
+            fSongs.at(i)->setRow(uint32_t(i));
     }
     notifyTracksChanged();
     markEdited();
@@ -116,7 +116,7 @@ void TrovixDocument::setSelectedTracks(QList<qsizetype> rows) {
 }
 
 AudioTrackRef TrovixDocument::firstSelectedTrack() const {
-    return fSelectedTracks.isEmpty() ? nullptr : fSongs.objectAtIndex(fSelectedTracks.first());
+    return fSelectedTracks.isEmpty() ? nullptr : fSongs.at(fSelectedTracks.first());
 }
 
 void TrovixDocument::clearTracks() {
@@ -160,7 +160,7 @@ std::optional<QList<AudioTrack>> TrovixDocument::decodeTracks(const QByteArray& 
 QByteArray TrovixDocument::copyTracks() const {
     QList<AudioTrackRef> tracks;
     for (qsizetype row : fSelectedTracks)
-        if (const AudioTrackRef track = fSongs.objectAtIndex(row)) tracks.append(track);
+        if (const AudioTrackRef track = fSongs.at(row)) tracks.append(track);
     return encodeTracks(tracks);
 }
 
@@ -180,7 +180,7 @@ TrovixDocument::PasteResult TrovixDocument::pasteTracks(const QByteArray& data) 
     const QString folder = QDir::cleanPath(docPath());
     QSet<QString> listed;
     for (qsizetype i = 0; i < fSongs.count(); ++i)
-        listed.insert(fSongs.objectAtIndex(i)->getFileName());
+        listed.insert(fSongs.at(i)->getFileName());
     QStringList alreadyListed;
     QStringList elsewhere;
     QList<AudioTrack> accepted;

@@ -3,8 +3,8 @@
 
 #include "docs/TrovixDocument.h"
 
-#include "docs/DocumentEditCommand.h"
-#include "docs/SearchString.h"
+#include "docs/EditState.h"
+#include "text/SearchString.h"
 
 DocumentSnapshot TrovixDocument::snapshot() const {
     DocumentSnapshot state;
@@ -46,26 +46,11 @@ void TrovixDocument::restoreSnapshot(const DocumentSnapshot& state) {
     indexTracks();
 }
 
-void TrovixDocument::recordEdit(const QString& text, const std::function<void()>& edit,
-                                int mergeId) {
-    // A worker's results end the history anyway (see scoopFileThreadData).
-    if (fRecording > 0 || !isIdle()) return edit();
-    ++fRecording;
-    DocumentEditCommand::record(this, fUndoStack, text, mergeId, edit);
-    --fRecording;
-}
-
-void TrovixDocument::undo() {
-    if (refuseWhileBusy()) return;
-    fUndoStack.undo();
-}
-
-void TrovixDocument::redo() {
-    if (refuseWhileBusy()) return;
-    fUndoStack.redo();
+std::shared_ptr<const EditState> TrovixDocument::editState() {
+    return EditState::of(this);
 }
 
 void TrovixDocument::saveSucceeded() {
-    fUndoStack.clear();
+    DocumentBase::saveSucceeded();
     fSnapshotRecords.clear();
 }

@@ -133,10 +133,11 @@ void VorbisCommentFile::writeTagValues(const TagValues& values, TagFields fields
         // that read either find it and none contradicts the other; the
         // newer name when there is none.
         const QString count = values.text(p.count);
-        const bool older = !fComment.value(p.olderCountName.toString()).isNull();
-        if (!older || !fComment.value(p.countName.toString()).isNull())
-            setField(p.countName.toString(), count);
-        if (older) setField(p.olderCountName.toString(), count);
+        const QString newer = p.countName.toString();
+        const QString older = p.olderCountName.toString();
+        const bool hasOlder = !fComment.value(older).isNull();
+        if (!hasOlder || !fComment.value(newer).isNull()) setField(newer, count);
+        if (hasOlder) setField(older, count);
     }
     if (fields.testFlag(TagField::Custom))
         setField(kCustomTagField, values.custom ? values.custom->customTagToString() : QString());

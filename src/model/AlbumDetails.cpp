@@ -4,8 +4,8 @@
 #include "model/AudioTrackArray.h"
 #include "model/NameLayout.h"
 #include "model/RecordDump.h"
-#include "model/SomeDictArray.h"
 #include "model/TrackInfoArray.h"
+#include "model/VoteTally.h"
 #include "tags/TextNumbers.h"
 #include "text/FuzzyMatch.h"
 #include "text/SmartCapitalize.h"
@@ -138,7 +138,7 @@ TagValues AlbumDetails::tagsAtIndex(qsizetype index, TagFields* present) const {
 }
 
 QString AlbumDetails::majorityVote(const QStringList& values) {
-    SomeDictArray tally;
+    VoteTally tally;
     for (const QString& value : values)
         tally.vote(value);
     return tally.winner();
@@ -155,7 +155,7 @@ std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromTags(const AudioTrac
                                                                  const CustomTag* customTag,
                                                                  bool smartCap) {
     auto record = std::make_shared<AlbumDetails>();
-    record->setIADBKey(kTagKey);
+    record->setResultKey(kTagKey);
     auto capitalized = [smartCap](const QString& text) {
         return smartCap && !text.isNull() ? SmartCapitalize(text) : text;
     };
@@ -180,7 +180,7 @@ std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromFiles(const AudioTra
     QStringList names;
     for (const AudioTrackRef& track : tracks)
         names.append(track->getDisplayName());
-    const AudioTrackRef first = tracks.objectAtIndex(0);
+    const AudioTrackRef first = tracks.at(0);
     return AlbumDetailsFromNames(names, first ? first->getFolder() : QString());
 }
 
@@ -195,7 +195,7 @@ std::shared_ptr<AlbumInfo> AlbumDetails::albumInfoFromAlbumDetails() const {
     hit->setYear(year());
     hit->setGenre(genre());
     hit->setIADBCompareString(QStringLiteral("%1 / %2").arg(artist(), album()));
-    hit->setIADBKey(iadbKey());
+    hit->setResultKey(resultKey());
     hit->setAlbumCoverURL(albumCoverURL());
     hit->setAlbumDetails(sharedSelf());
     return hit;
@@ -235,7 +235,7 @@ int AlbumDetails::indexOfClosestTitle(const QString& title) const {
 std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromNames(const QStringList& displayNames,
                                                                   const QString& firstFolder) {
     auto record = std::make_shared<AlbumDetails>();
-    record->setIADBKey(kFilesKey);
+    record->setResultKey(kFilesKey);
     const int n = int(displayNames.size());
     if (n == 0) return record;
 

@@ -30,12 +30,12 @@ public:
     // Which naming template getAlbumOrTrackName expands: a kind in the low 16
     // bits, a variant in the top four.
     enum : int {
-        kFolderName = 0,
-        kFileName = 1,
-        kTitleTag = 3, // 2 behaves the same
-        kKindMask = 0xFFFF,
-        kVariousArtists = 0x10000000,
-        kSingleFile = 0x20000000,
+        kFolderName = NamingOptions::kFolderName,
+        kFileName = NamingOptions::kFileName,
+        kTitleTag = NamingOptions::kTitleTag,
+        kKindMask = NamingOptions::kKindMask,
+        kVariousArtists = NamingOptions::kVariousArtists,
+        kSingleFile = NamingOptions::kSingleFile,
     };
 
     static inline const QString kMissingTrackTitle = QStringLiteral("(Missing track)");

@@ -14,7 +14,7 @@ std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromTag(const AudioTrack
                                                                 const CustomTag* customTag,
                                                                 bool smartCap) {
     auto record = std::make_shared<TrackDetails>();
-    record->setIADBKey(kTagKey);
+    record->setResultKey(kTagKey);
     auto capitalized = [smartCap](const QString& text) {
         return smartCap && !text.isNull() ? SmartCapitalize(text) : text;
     };
@@ -40,7 +40,7 @@ std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromFile(const AudioTrac
 std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromName(const QString& displayName,
                                                                  const QString& folder) {
     auto record = std::make_shared<TrackDetails>();
-    record->setIADBKey(kFilesKey);
+    record->setResultKey(kFilesKey);
     const QString name =
         NameLayout::baseName(displayName.isNull() ? QStringLiteral("") : displayName);
 
@@ -75,7 +75,7 @@ std::shared_ptr<TrackInfo> TrackDetails::trackInfoFromTrackDetails() const {
     hit->setYear(year());
     hit->setGenre(genre());
     hit->setIADBCompareString(QStringLiteral("%1 / %2").arg(artist(), album()));
-    hit->setIADBKey(iadbKey());
+    hit->setResultKey(resultKey());
     hit->setAlbumCoverURL(albumCoverURL());
     hit->setTrackDetails(std::static_pointer_cast<TrackDetails>(sharedSelf()));
     hit->setTitle(titleAtIndex(0));

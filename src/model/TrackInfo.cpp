@@ -33,7 +33,7 @@ std::shared_ptr<TrackInfo> TrackInfo::TrackInfoFromAudioTrack(const AudioTrack& 
                                     track.tags().year, track.tags().genre, track.tags().track,
                                     track.tags().trackCount);
     hit->setLongTrack(track.tags().longTrack());
-    hit->setIADBKey(kTagKey);
+    hit->setResultKey(kTagKey);
     hit->setIADBCompareString(
         QStringLiteral("%1 / %2").arg(track.tags().artist, track.tags().album));
     const std::optional<CustomTag>& customTag = track.tags().custom;

@@ -40,8 +40,8 @@ QString CustomTag::stringWithBoolObject(bool flag, const QString& key) {
 }
 
 QString CustomTag::customTagToString() const {
-    return stringWithStringObject(iadbSearchTerms(), kSearchTermsKey) +
-           stringWithStringObject(iadbKey(), kKeyKey) +
+    return stringWithStringObject(savedSearchTerms(), kSearchTermsKey) +
+           stringWithStringObject(resultKey(), kKeyKey) +
            stringWithStringObject(variousArtist(), kVariousArtistKey) +
            stringWithBoolObject(reverseArtistAlbum(), kReverseKey);
 }
@@ -72,9 +72,9 @@ CustomTag CustomTag::fromString(const QString& text) {
             ++i;
         const QString value = valueOf(text.mid(valueStart, i - valueStart));
         if (key == kSearchTermsKey)
-            tag.setIADBSearchTerms(value);
+            tag.setSavedSearchTerms(value);
         else if (key == kKeyKey)
-            tag.setIADBKey(value);
+            tag.setResultKey(value);
         else if (key == kVariousArtistKey)
             tag.setVariousArtist(value);
         else if (key == kReverseKey)

@@ -29,8 +29,8 @@ FileTagWindow::FileTagWindow(QWidget* parent)
     auto* layout = new QVBoxLayout(central);
     buildFields(central);
 
-    fTrackHitsTableView = new TrackHitsTableView(fDoc.get(), central);
-    layout->addWidget(fTrackHitsTableView, 1);
+    fHitTable = new TrackHitsTableView(fDoc.get(), central);
+    layout->addWidget(fHitTable, 1);
 
     layout->addLayout(buildButtonRow(central, {}));
     setCentralWidget(central);
@@ -179,11 +179,11 @@ void FileTagWindow::setDocumentPath(const DropActionDict& request) {
 void FileTagWindow::reloadTracks() {
     syncFieldsFromDocument();
     fStatusImage->update();
-    fTrackHitsTableView->viewport()->update();
+    fHitTable->viewport()->update();
 }
 
 void FileTagWindow::reloadHits() {
-    fTrackHitsTableView->reloadHits();
+    fHitTable->reloadHits();
     syncFieldsFromDocument();
     fStatusImage->update();
 }

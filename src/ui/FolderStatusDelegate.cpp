@@ -36,7 +36,7 @@ FolderStatusDelegate::Colors FolderStatusDelegate::colorsFor(const TrovixDocumen
                                                              qsizetype row) {
     Colors colors;
     colors.fill(StatusIcons::Gray);
-    const AudioTrackRef track = doc.trackArray().objectAtIndex(row);
+    const AudioTrackRef track = doc.trackArray().at(row);
     if (!track || track->isPlaceholder() || !track->okToTag()) return colors;
     return decider()(doc, *track, row);
 }

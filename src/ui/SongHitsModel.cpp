@@ -47,14 +47,14 @@ QVariant SongHitsModel::data(const QModelIndex& index, int role) const {
         return {};
     case Qt::DecorationRole:
         if (column == QLatin1String("source")) {
-            const QImage icon = SourceIcons::instance()->iconForKey(hit->iadbKey());
+            const QImage icon = SourceIcons::instance()->iconForKey(hit->resultKey());
             if (!icon.isNull()) return QPixmap::fromImage(icon);
         }
         return {};
     case Qt::ToolTipRole:
-        return hit->iadbKey();
+        return hit->resultKey();
     case Qt::ForegroundRole:
-        return SourceIcons::colorForKey(hit->iadbKey());
+        return SourceIcons::colorForKey(hit->resultKey());
     case RelevanceDelegate::kScoreRole:
         return hit->totalScore();
     case Qt::FontRole:

@@ -1,7 +1,7 @@
 #include "ui/SourceIcons.h"
 
 #include "app/Preferences.h"
-#include "app/Resources.h"
+#include "system/Resources.h"
 #include "system/Log.h"
 #include "system/QueuedCall.h"
 #include "web/GrabWebPage.h"
@@ -93,11 +93,11 @@ QImage SourceIcons::icon(const QString& sourceName) const {
     return fSites.value(sourceName);
 }
 
-QImage SourceIcons::iconForKey(const QString& iadbKey) const {
-    if (iadbKey.startsWith(ResultKeys::kFilesPrefix)) return icon(FileNames);
-    if (iadbKey.startsWith(ResultKeys::kTagPrefix)) return icon(Tags);
+QImage SourceIcons::iconForKey(const QString& resultKey) const {
+    if (resultKey.startsWith(ResultKeys::kFilesPrefix)) return icon(FileNames);
+    if (resultKey.startsWith(ResultKeys::kTagPrefix)) return icon(Tags);
     // Keys without a prefix say too little to show a site's icon.
-    const MusicSource* source = MusicSources::forKey(iadbKey);
+    const MusicSource* source = MusicSources::forKey(resultKey);
     return source ? icon(source->name()) : QImage();
 }
 

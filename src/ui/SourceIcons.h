@@ -36,7 +36,7 @@ public:
 
     // The icon for a hit's result key: "#FILES:", "#TAG:", or the prefix of a
     // source that has an icon; a null image for any other key or none.
-    QImage iconForKey(const QString& iadbKey) const;
+    QImage iconForKey(const QString& resultKey) const;
     // The text colour shown with a hit: always black.
     static QColor colorForKey(const QString&) { return Qt::black; }
 

@@ -161,19 +161,19 @@ void TaggingWindow::showAlert(const Alert& alert, std::function<void(int)> respo
 
 ProgressIndicator* TaggingWindow::progressSheet() {
     if (QThread::currentThread() != thread()) {
-        if (fNCProgressSheet) return fNCProgressSheet;
+        if (fProgress) return fProgress;
         static NoProgress none;
         return &none;
     }
-    if (!fNCProgressSheet) fNCProgressSheet = new ProgressSheet(this);
-    return fNCProgressSheet;
+    if (!fProgress) fProgress = new ProgressSheet(this);
+    return fProgress;
 }
 
 void TaggingWindow::closeProgressSheet() {
-    if (!fNCProgressSheet) return;
-    fNCProgressSheet->closeSheet();
-    fNCProgressSheet->deleteLater();
-    fNCProgressSheet = nullptr;
+    if (!fProgress) return;
+    fProgress->closeSheet();
+    fProgress->deleteLater();
+    fProgress = nullptr;
 }
 
 void TaggingWindow::syncWindowTitle() {

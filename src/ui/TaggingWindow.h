@@ -40,7 +40,7 @@ public:
     void syncWindowTitle() override;
     void setEdited(bool edited) override;
 
-    ProgressSheet* currentProgressSheet() const { return fNCProgressSheet; }
+    ProgressSheet* currentProgressSheet() const { return fProgress; }
 
     // Commands.
     virtual void mainLookup() = 0;
@@ -104,7 +104,7 @@ private:
     LegendPanel* fLegendPanel = nullptr;
     SearchSheet* fSearchPanel = nullptr;
     SheetAlertHost fAlerts;
-    QPointer<ProgressSheet> fNCProgressSheet;
+    QPointer<ProgressSheet> fProgress;
     // The edited mark: the document says something was edited and a save
     // would change something.
     void judgeEdited();

@@ -70,8 +70,8 @@ TEST(CliLookup, WebHitIsAppliedSavedAndFoundAgainByItsKey) {
     EXPECT_EQ(one.track, 1u);
     auto file = MusicFile::newMusicFileWithPath(dir + "/02-Two.mp3");
     ASSERT_TRUE(file && file->readTags().custom);
-    EXPECT_EQ(file->readTags().custom->iadbKey(), "#GNU:rock/0a0b0c0d");
-    EXPECT_EQ(file->readTags().custom->iadbSearchTerms(), "The Band / The Album");
+    EXPECT_EQ(file->readTags().custom->resultKey(), "#GNU:rock/0a0b0c0d");
+    EXPECT_EQ(file->readTags().custom->savedSearchTerms(), "The Band / The Album");
 
     // Reopening runs the saved search on the key's site, even with that site
     // switched off for ordinary look-ups.

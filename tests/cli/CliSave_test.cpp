@@ -163,7 +163,7 @@ TEST(CliSave, WrittenTagsReadBackThroughTagLibAndReopenRestoresVariousArtists) {
         const auto file = MusicFile::newMusicFileWithPath(path);
         ASSERT_TRUE(file && file->readTags().custom);
         EXPECT_EQ(file->readTags().custom->variousArtist(), "Band, The");
-        EXPECT_FALSE(file->readTags().custom->iadbSearchTerms().isNull());
+        EXPECT_FALSE(file->readTags().custom->savedSearchTerms().isNull());
     }
     r = env.run(openArgs(vaFolder));
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();

@@ -83,7 +83,7 @@ protected:
     }
     int rowOf(const FileTagDocument& doc, const QString& key) {
         for (qsizetype i = 0; i < doc.hitCount(); ++i)
-            if (doc.hitAt(i)->iadbKey() == key) return int(i);
+            if (doc.hitAt(i)->resultKey() == key) return int(i);
         return -1;
     }
     QStringList alertTitles() {

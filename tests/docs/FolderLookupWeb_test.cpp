@@ -88,7 +88,7 @@ TEST_F(FolderLookupWeb, TheDiscDatabasesAreSearchedAndTheirDetailsApplied) {
 
     QStringList keys;
     for (const AlbumInfoPtr& hit : *doc.hitTable().albumArray())
-        keys.append(hit->iadbKey());
+        keys.append(hit->resultKey());
     ASSERT_TRUE(keys.contains(QStringLiteral("#GNU:rock/0a0b0c0d")));
     ASSERT_TRUE(keys.contains(QStringLiteral("rock/0a0b0c0d")));
     EXPECT_TRUE(keys.contains(QStringLiteral("#TAG:")));
@@ -102,7 +102,7 @@ TEST_F(FolderLookupWeb, TheDiscDatabasesAreSearchedAndTheirDetailsApplied) {
     for (const AudioTrackRef& t : doc.trackArray())
         titles.append(t->isPlaceholder() ? QStringLiteral("<missing>") : t->getNewTitle());
     EXPECT_EQ(titles, (QStringList{"Alpha", "<missing>", "Charlie"}));
-    EXPECT_EQ(doc.trackArray().objectAtIndex(0)->getFileName(), QStringLiteral("02.m4a"));
+    EXPECT_EQ(doc.trackArray().at(0)->getFileName(), QStringLiteral("02.m4a"));
 }
 
 // The four real sources on one loopback server, opened on a folder whose
@@ -161,8 +161,8 @@ protected:
                       "Alpha </a></td></tr>\n</table></html>");
 
         CustomTag saved;
-        saved.setIADBSearchTerms(QStringLiteral("Saved Band / Saved Record"));
-        saved.setIADBKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
+        saved.setSavedSearchTerms(QStringLiteral("Saved Band / Saved Record"));
+        saved.setResultKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
         FixtureTrack t;
         t.fileName = QStringLiteral("03.mp3");
         t.title = QStringLiteral("Bravo");
@@ -197,9 +197,9 @@ TEST_F(FolderLookupFourSources, SavedSearchFirstThenTheSourcesInOrder) {
     QStringList keys;
     int previous = 100;
     for (const AlbumInfoPtr& hit : *doc.hitTable().albumArray()) {
-        keys.append(hit->iadbKey());
-        EXPECT_TRUE(hit->albumDetails()) << hit->iadbKey().toStdString();
-        EXPECT_LE(hit->totalScore(), previous) << hit->iadbKey().toStdString();
+        keys.append(hit->resultKey());
+        EXPECT_TRUE(hit->albumDetails()) << hit->resultKey().toStdString();
+        EXPECT_LE(hit->totalScore(), previous) << hit->resultKey().toStdString();
         previous = hit->totalScore();
     }
     for (const char* key : {"#AMG:10:record", "#GOOG:lid=1&aid=record", "#GNU:rock/0a0b0c0d",

@@ -56,7 +56,7 @@ struct Script {
                                const std::optional<ScoreWeights>&, const SourceOptions&,
                                ProgressIndicator*) {
             std::lock_guard lock(mutex);
-            calls << QStringLiteral("saved:") + tag->iadbSearchTerms() + u'|' + tag->iadbKey();
+            calls << QStringLiteral("saved:") + tag->savedSearchTerms() + u'|' + tag->resultKey();
         };
         s.albumSearches[QStringLiteral("All Music Guide")] =
             [this](AlbumInfoArray& list, const QString& terms,
@@ -69,7 +69,7 @@ struct Script {
                 auto details = std::make_shared<AlbumDetails>();
                 details->setArtist(QStringLiteral("The Band"));
                 details->setAlbum(QStringLiteral("The Album"));
-                details->setIADBKey(key);
+                details->setResultKey(key);
                 for (const QString& t : titles)
                     details->addTitle(t, QString());
                 auto hit = std::make_shared<AlbumInfo>();
@@ -77,7 +77,7 @@ struct Script {
                 hit->setAlbum(QStringLiteral("The Album"));
                 hit->setYear(QStringLiteral("2001"));
                 hit->setGenre(QStringLiteral("Rock"));
-                hit->setIADBKey(key);
+                hit->setResultKey(key);
                 hit->setIADBCompareString(QStringLiteral("The Band / The Album"));
                 hit->setAlbumDetails(details);
                 list.addSorted(hit, weights, 0);
@@ -149,7 +149,7 @@ TEST(FolderSave, TrackNumberIsThePositionSoAFileAfterAPlaceholderSkipsItsNumber)
     doc.setDocumentPath(album.dir, false);
     settle(doc);
     ASSERT_EQ(doc.trackArray().count(), 3);
-    ASSERT_TRUE(doc.trackArray().objectAtIndex(1)->isPlaceholder());
+    ASSERT_TRUE(doc.trackArray().at(1)->isPlaceholder());
 
     doc.saveDocument();
     settle(doc);
@@ -161,7 +161,7 @@ TEST(FolderSave, TrackNumberIsThePositionSoAFileAfterAPlaceholderSkipsItsNumber)
     EXPECT_EQ(three->readTags().trackNumber(), 3);
     EXPECT_EQ(three->readTags().trackCountNumber(), 3);
     // The window's record holds the numbers written, not those read before.
-    const AudioTrackRef record = doc.trackArray().objectAtIndex(2);
+    const AudioTrackRef record = doc.trackArray().at(2);
     EXPECT_EQ(record->getTrackNum(), 3u);
     EXPECT_EQ(record->tags().trackCountNumber(), 3);
 }
@@ -249,8 +249,8 @@ TEST(FolderSave, CustomTagMakesTheNextOpeningRunTheSavedSearchFirst) {
     }
     auto file = MusicFile::newMusicFileWithPath(album.dir + "/01-One.mp3");
     ASSERT_TRUE(file && file->readTags().custom);
-    EXPECT_EQ(file->readTags().custom->iadbKey(), "#AMG:42");
-    const QString terms = file->readTags().custom->iadbSearchTerms();
+    EXPECT_EQ(file->readTags().custom->resultKey(), "#AMG:42");
+    const QString terms = file->readTags().custom->savedSearchTerms();
     EXPECT_EQ(terms, "The Band / The Album");
 
     script.calls.clear();
@@ -281,7 +281,7 @@ TEST(FolderSave, FileMadeReadOnlyAfterOpeningIsReportedAndKeepsItsName) {
     doc.setSources(script.sources());
     doc.setDocumentPath(album.dir, false);
     settle(doc);
-    ASSERT_TRUE(doc.trackArray().objectAtIndex(0)->okToTag());
+    ASSERT_TRUE(doc.trackArray().at(0)->okToTag());
     const QByteArray before = [&] {
         QFile f(album.dir + "/a.mp3");
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -304,7 +304,7 @@ TEST(FolderSave, FileMadeReadOnlyAfterOpeningIsReportedAndKeepsItsName) {
     EXPECT_EQ(doc.lastSaveFailures()[0].file, "a.mp3");
     EXPECT_FALSE(doc.lastSaveFailures()[0].reason.isEmpty());
     EXPECT_EQ(album.files(), (QStringList{"02-Two.mp3", "a.mp3"}));
-    EXPECT_EQ(doc.trackArray().objectAtIndex(0)->getFileName(), "a.mp3");
+    EXPECT_EQ(doc.trackArray().at(0)->getFileName(), "a.mp3");
     QFile f(album.dir + "/a.mp3");
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
@@ -341,7 +341,7 @@ TEST(FolderSave, SaveThenCloseClosesOnlyAfterASaveThatSucceeded) {
         EXPECT_FALSE(closed.wait(300));
         ASSERT_FALSE(host.alerts().empty());
         EXPECT_EQ(host.alerts().back().title, "Missing Field");
-        doc.alertResp2(1);
+        doc.answerBlankTitles(1);
         doc.waitUntilIdle();
         EXPECT_EQ(album.files(), (QStringList{"01-One.mp3", "b.mp3"}));
         EXPECT_EQ(closed.count(), 0);
@@ -357,7 +357,7 @@ TEST(FolderSave, SaveThenCloseClosesOnlyAfterASaveThatSucceeded) {
         settle(doc);
         doc.saveDocumentWithDelegate();
         ASSERT_TRUE(doc.requestClose());
-        doc.alertResp2(1);
+        doc.answerBlankTitles(1);
         doc.waitUntilIdle();
         EXPECT_EQ(album.files(), (QStringList{"a.mp3", "b.mp3"}));
     }
@@ -565,8 +565,8 @@ TEST(FolderSave, PreferencesChangedDuringTheSaveDoNotChangeIt) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.read(4), QByteArray("ID3\x04", 4)); // ID3v2.4, as at the start
     // The records were given the written files.
-    EXPECT_EQ(doc.trackArray().objectAtIndex(0)->getPath(), folder + "/01-One.mp3");
-    EXPECT_EQ(doc.trackArray().objectAtIndex(1)->getOldTitle(), "Two");
+    EXPECT_EQ(doc.trackArray().at(0)->getPath(), folder + "/01-One.mp3");
+    EXPECT_EQ(doc.trackArray().at(1)->getOldTitle(), "Two");
 }
 
 // The save writes with file objects of its own, yet a file another program

@@ -169,8 +169,8 @@ TEST_P(MP3FileVersionTest, EveryTagRoundTrips) {
     ASSERT_NE(file, nullptr);
 
     CustomTag custom;
-    custom.setIADBSearchTerms(QStringLiteral("Some Band / First Album"));
-    custom.setIADBKey(QStringLiteral("#AMG:r12345"));
+    custom.setSavedSearchTerms(QStringLiteral("Some Band / First Album"));
+    custom.setResultKey(QStringLiteral("#AMG:r12345"));
     custom.setReverseArtistAlbum(true);
     QImage cover(32, 24, QImage::Format_RGB32);
     cover.fill(Qt::red);
@@ -412,8 +412,8 @@ TEST_F(MP3FileTest, CustomTagWrittenEarlierReadsBack) {
         ASSERT_NE(file, nullptr);
         const auto tag = file->readTags().custom;
         ASSERT_TRUE(tag.has_value()) << minor;
-        EXPECT_EQ(tag->iadbSearchTerms(), QStringLiteral("A / B"));
-        EXPECT_EQ(tag->iadbKey(), QStringLiteral("#GNU:rock/0a0b"));
+        EXPECT_EQ(tag->savedSearchTerms(), QStringLiteral("A / B"));
+        EXPECT_EQ(tag->resultKey(), QStringLiteral("#GNU:rock/0a0b"));
         EXPECT_EQ(tag->variousArtist(), QStringLiteral("Various"));
         EXPECT_TRUE(tag->reverseArtistAlbum());
         EXPECT_EQ(file->readFrameWithID(QStringLiteral("TTRX")).isEmpty(), false);
@@ -424,12 +424,12 @@ TEST_F(MP3FileTest, CustomTagWrittenEarlierReadsBack) {
     auto file = openWithTag(id3v2Tag(3, {id3v2Frame(3, "TTRX", utf16)}));
     ASSERT_NE(file, nullptr);
     ASSERT_TRUE(file->readTags().custom.has_value());
-    EXPECT_EQ(file->readTags().custom->iadbSearchTerms(), QString::fromUtf8("東京"));
+    EXPECT_EQ(file->readTags().custom->savedSearchTerms(), QString::fromUtf8("東京"));
 }
 
 TEST_F(MP3FileTest, UnicodeCustomTagSurvivesBothVersions) {
     CustomTag custom;
-    custom.setIADBSearchTerms(QString::fromUtf8("坂本 / 音楽図鑑"));
+    custom.setSavedSearchTerms(QString::fromUtf8("坂本 / 音楽図鑑"));
     custom.setReverseArtistAlbum(false);
     for (int tagVersion : {2, 3, 2}) { // and back to ID3v2.3 from ID3v2.4
         useVersion(tagVersion);

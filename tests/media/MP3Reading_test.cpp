@@ -417,7 +417,7 @@ TEST(MP3ReadingTest, ALargeCoverKeepsItsPlaceThroughSavesThatChangeTheText) {
         {"v2.4, no custom tag", 4, 3, false, {"Son"}, "Band"},
     };
     CustomTag custom;
-    custom.setIADBSearchTerms(QStringLiteral("Band / Album"));
+    custom.setSavedSearchTerms(QStringLiteral("Band / Album"));
     QTemporaryDir dir;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

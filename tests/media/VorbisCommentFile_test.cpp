@@ -116,8 +116,8 @@ std::shared_ptr<MusicFile> flacWith(const QTemporaryDir& dir, const QList<QByteA
 
 TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesNot) {
     CustomTag custom;
-    custom.setIADBSearchTerms(QStringLiteral("The Band / The Album"));
-    custom.setIADBKey(QStringLiteral("#AMG:42"));
+    custom.setSavedSearchTerms(QStringLiteral("The Band / The Album"));
+    custom.setResultKey(QStringLiteral("#AMG:42"));
     for (const Kind& k : kKinds) {
         SCOPED_TRACE(k.name);
         QTemporaryDir dir;
@@ -238,7 +238,7 @@ TEST(VorbisCommentFiles, TheTrackCountGoesUnderTheNamesTheFileUses) {
         QTemporaryDir dir;
         auto file = flacWith(dir, row.comments);
         ASSERT_TRUE(file);
-        file->tagTrackNum(4, 12);
+        file->setTags(TagValues::withTrack(4, 12), TagField::Track | TagField::TrackCount);
         ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
         const TagLib::FileRef ref(QFile::encodeName(file->path()).constData());
         const TagLib::PropertyMap props = ref.file()->properties();
@@ -249,7 +249,7 @@ TEST(VorbisCommentFiles, TheTrackCountGoesUnderTheNamesTheFileUses) {
                 EXPECT_EQ(props[name].toString(), value) << name;
             }
         }
-        EXPECT_EQ(MusicFile::newMusicFileWithPath(file->path())->getLongTrackStr(), "4/12");
+        EXPECT_EQ(MusicFile::newMusicFileWithPath(file->path())->readTags().longTrack(), "4/12");
     }
 }
 

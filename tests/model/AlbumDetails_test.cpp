@@ -88,10 +88,10 @@ TEST(AlbumDetailsTitles, ClosestTitle) {
 TEST(AlbumDetailsHits, AlbumHitCarriesTheRecord) {
     auto d = std::make_shared<AlbumDetails>();
     d->setArtist(QStringLiteral("Band"));
-    d->setIADBKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
+    d->setResultKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
     AlbumInfoPtr h = d->albumInfoFromAlbumDetails();
     EXPECT_EQ(h->iadbCompareString(), QStringLiteral("Band / "));
-    EXPECT_EQ(h->iadbKey(), d->iadbKey());
+    EXPECT_EQ(h->resultKey(), d->resultKey());
     EXPECT_EQ(h->albumDetails(), d);
     EXPECT_TRUE(h->album().isNull());
 }
@@ -138,7 +138,7 @@ TEST_F(TagRecord, VotesAndTitlesInTrackOrder) {
     tracks.add(track(QStringLiteral("/m/x/b.mp3"), 2, QStringLiteral("a"), QStringLiteral("LP")));
     tracks.add(track(QStringLiteral("/m/x/a.mp3"), 1, QStringLiteral("A")));
     auto d = AlbumDetails::AlbumDetailsFromTags(tracks, nullptr, false);
-    EXPECT_EQ(d->iadbKey(), QStringLiteral("#TAG:"));
+    EXPECT_EQ(d->resultKey(), QStringLiteral("#TAG:"));
     EXPECT_EQ(d->artist(), QStringLiteral("A")); // first seen in track order
     EXPECT_EQ(d->album(), QStringLiteral("LP"));
     EXPECT_FALSE(d->dict().contains(QStringLiteral("year")));
@@ -146,7 +146,7 @@ TEST_F(TagRecord, VotesAndTitlesInTrackOrder) {
     EXPECT_EQ(d->titleAtIndex(0), QStringLiteral("a")); // the name stands in
     EXPECT_EQ(d->artistAtIndex(1), QStringLiteral("a"));
     EXPECT_EQ(d->titleAtIndex(2), QStringLiteral("c")); // number 0 sorts last
-    EXPECT_EQ(tracks.objectAtIndex(0)->getFileName(), QStringLiteral("c.mp3"));
+    EXPECT_EQ(tracks.at(0)->getFileName(), QStringLiteral("c.mp3"));
 
     CustomTag tag;
     tag.setVariousArtist(QStringLiteral("various artists"));
@@ -162,14 +162,14 @@ TEST_F(TagRecord, SongHitFromTrack) {
     picture.fill(Qt::red);
     t->setImage(picture);
     auto h = TrackInfo::TrackInfoFromAudioTrack(*t, true);
-    EXPECT_EQ(h->iadbKey(), QStringLiteral("#TAG:"));
+    EXPECT_EQ(h->resultKey(), QStringLiteral("#TAG:"));
     EXPECT_EQ(h->iadbCompareString(), QStringLiteral("Band / LP"));
     EXPECT_EQ(h->longTrack(), QStringLiteral("7/9"));
     EXPECT_EQ(h->title(), t->getOldTitle());
     EXPECT_EQ(h->coverArtLocation(), QStringLiteral("TAG"));
     EXPECT_FALSE(h->coverArt().isNull());
     ASSERT_NE(h->trackDetails(), nullptr);
-    EXPECT_EQ(h->trackDetails()->iadbKey(), QStringLiteral("#TAG:"));
+    EXPECT_EQ(h->trackDetails()->resultKey(), QStringLiteral("#TAG:"));
     EXPECT_EQ(h->trackDetails()->artistAtIndex(0), QStringLiteral("Band"));
     EXPECT_EQ(h->trackDetails()->maxTrack(), QStringLiteral("9"));
 }

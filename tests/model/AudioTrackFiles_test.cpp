@@ -115,7 +115,7 @@ TEST_P(AudioTrackEachType, CopiesShareTheMusicFile) {
     AudioTrack original = AudioTrack::initWithPath(path);
     AudioTrackArray list;
     list.insertObject(original, 0);
-    AudioTrackRef inList = list.objectAtIndex(0);
+    AudioTrackRef inList = list.at(0);
     EXPECT_EQ(inList->musicFile(), original.musicFile());
 
     inList->writeTags({.title = QStringLiteral("Through the list")}, TagField::Title);

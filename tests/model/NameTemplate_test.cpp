@@ -1,10 +1,10 @@
 #include "model/NameTemplate.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
 #include "media/MusicExtensions.h"
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
+#include "prefs/PrefsOptions.h"
 #include "system/FileSystemParams.h"
 
 #include <QTemporaryDir>
@@ -228,8 +228,8 @@ TEST_F(NameTemplateTest, AlbumCodesUseTheTrackList) {
     EXPECT_EQ(t.getAlbumOrTrackName(naming, &list, kFolder, tmpl),
               QStringLiteral("The Band-MBR(MBR)(INC)(inc)"));
     list.removeObjectAtIndex(3);
-    list.objectAtIndex(0)->setBitrate(-1);
-    list.objectAtIndex(1)->setBitrate(0);
+    list.at(0)->setBitrate(-1);
+    list.at(1)->setBitrate(0);
     EXPECT_EQ(t.getAlbumOrTrackName(naming, &list, kFolder, tmpl),
               QStringLiteral("The Band-VBR(VBR)(INC)(inc)"));
     // File names ignore the list.

@@ -9,8 +9,8 @@ TEST(CustomTagText, NewTagHasOnlyTheReverseLine) {
 
 TEST(CustomTagText, LinesComeInFixedOrderAndAbsentValuesGiveNoLine) {
     CustomTag tag;
-    tag.setIADBKey(QStringLiteral("#AMG:r123"));
-    tag.setIADBSearchTerms(QStringLiteral("Beatles / Abbey Road"));
+    tag.setResultKey(QStringLiteral("#AMG:r123"));
+    tag.setSavedSearchTerms(QStringLiteral("Beatles / Abbey Road"));
     EXPECT_EQ(
         tag.customTagToString(),
         QStringLiteral("searchTerms\tBeatles / Abbey Road\nfreeDBSpec\t#AMG:r123\nrevArtAlb\t0\n"));
@@ -23,17 +23,17 @@ TEST(CustomTagText, LinesComeInFixedOrderAndAbsentValuesGiveNoLine) {
 
 TEST(CustomTagText, NullSetterKeepsOldValue) {
     CustomTag tag;
-    tag.setIADBKey(QStringLiteral("rock 1234"));
-    tag.setIADBKey(QString());
-    EXPECT_EQ(tag.iadbKey(), QStringLiteral("rock 1234"));
+    tag.setResultKey(QStringLiteral("rock 1234"));
+    tag.setResultKey(QString());
+    EXPECT_EQ(tag.resultKey(), QStringLiteral("rock 1234"));
     EXPECT_TRUE(tag.variousArtist().isNull());
     EXPECT_FALSE(tag.reverseArtistAlbum());
 }
 
 TEST(CustomTagText, ReadsBackWhatItWrites) {
     CustomTag tag;
-    tag.setIADBSearchTerms(QStringLiteral("Björk / Début"));
-    tag.setIADBKey(QStringLiteral("#GOOG:abc"));
+    tag.setSavedSearchTerms(QStringLiteral("Björk / Début"));
+    tag.setResultKey(QStringLiteral("#GOOG:abc"));
     tag.setVariousArtist(QStringLiteral("Various Artists"));
     tag.setReverseArtistAlbum(true);
     EXPECT_EQ(CustomTag::fromString(tag.customTagToString()), tag);
@@ -42,15 +42,15 @@ TEST(CustomTagText, ReadsBackWhatItWrites) {
 TEST(CustomTagText, ReaderSkipsWhiteSpaceAndUnknownKeys) {
     const CustomTag tag = CustomTag::fromString(
         QStringLiteral("  \r\nbogus\tvalue\nsearchTerms\t  A / B\nrevArtAlb\t1"));
-    EXPECT_EQ(tag.iadbSearchTerms(), QStringLiteral("A / B"));
+    EXPECT_EQ(tag.savedSearchTerms(), QStringLiteral("A / B"));
     EXPECT_TRUE(tag.reverseArtistAlbum());
-    EXPECT_TRUE(tag.iadbKey().isNull());
+    EXPECT_TRUE(tag.resultKey().isNull());
 }
 
 TEST(CustomTagText, ReaderStopsAtAKeyWithoutValue) {
     const CustomTag tag = CustomTag::fromString(QStringLiteral("freeDBSpec\tx\nsearchTerms"));
-    EXPECT_EQ(tag.iadbKey(), QStringLiteral("x"));
-    EXPECT_TRUE(tag.iadbSearchTerms().isNull());
+    EXPECT_EQ(tag.resultKey(), QStringLiteral("x"));
+    EXPECT_TRUE(tag.savedSearchTerms().isNull());
     EXPECT_TRUE(CustomTag::fromString(QString()).dict().isEmpty());
 }
 
@@ -75,9 +75,9 @@ TEST(CustomTagText, BlankValuesReadAsEmpty) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
         const CustomTag tag = CustomTag::fromString(QString::fromUtf8(row.text));
-        EXPECT_EQ(tag.iadbSearchTerms(), text(row.terms));
-        EXPECT_EQ(tag.iadbSearchTerms().isNull(), row.terms == nullptr);
-        EXPECT_EQ(tag.iadbKey(), text(row.key));
+        EXPECT_EQ(tag.savedSearchTerms(), text(row.terms));
+        EXPECT_EQ(tag.savedSearchTerms().isNull(), row.terms == nullptr);
+        EXPECT_EQ(tag.resultKey(), text(row.key));
         EXPECT_EQ(tag.variousArtist(), text(row.various));
         EXPECT_EQ(tag.variousArtist().isNull(), row.various == nullptr);
         EXPECT_EQ(tag.reverseArtistAlbum(), row.reverse);

@@ -84,7 +84,7 @@ protected:
     void applyWebHit() {
         const HitTable& hits = fWindow->document()->hitTable();
         for (int r = 0; r < hits.count(); ++r)
-            if (hits.hitAt(r)->iadbKey().startsWith(QLatin1String("#AMG:")))
+            if (hits.hitAt(r)->resultKey().startsWith(QLatin1String("#AMG:")))
                 fWindow->document()->handleHitClick(r);
         fWindow->reloadTracks();
     }
@@ -238,8 +238,7 @@ TEST_F(FolderWindowTest, RowsDraggedFromAnotherWindowAreRefused) {
     std::unique_ptr<QMimeData> data(source->mimeData({source->index(1, 0), source->index(3, 0)}));
     EXPECT_FALSE(target->canDropMimeData(data.get(), Qt::CopyAction, 0, 0, {}));
     EXPECT_FALSE(target->dropMimeData(data.get(), Qt::CopyAction, 0, 0, {}));
-    EXPECT_EQ(other.document()->trackArray().objectAtIndex(0)->getOldTitle(),
-              QStringLiteral("One"));
+    EXPECT_EQ(other.document()->trackArray().at(0)->getOldTitle(), QStringLiteral("One"));
     // Rows that came from no table at all are refused too.
     QMimeData bare;
     bare.setData(TrovixDocument::kTrackRowsType, TrackListModel::encodeRows({1}));

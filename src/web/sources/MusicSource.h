@@ -2,7 +2,7 @@
 
 #include "model/AlbumInfo.h"
 #include "tags/TagValues.h"
-#include "web/sources/SearchTerms.h"
+#include "text/SearchTerms.h"
 
 #include <QList>
 #include <QString>

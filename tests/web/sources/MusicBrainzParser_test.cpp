@@ -31,16 +31,16 @@ TEST(MusicBrainzParser, SearchGivesOneHitPerMediumWithItsTrackCount) {
         int tracks;
     } expected[] = {
         // The release without a title is dropped.
-        {"search.json", "#MB:5e1e0000-0000-4000-8000-000000000001", "The Demo Band",
-         "Silent Songs", "2024", 5},
+        {"search.json", "#MB:5e1e0000-0000-4000-8000-000000000001", "The Demo Band", "Silent Songs",
+         "2024", 5},
         {"search.json", "#MB:5e1e0000-0000-4000-8000-000000000002/1", "The Demo Band",
          "Silent Songs (Disc 1)", "2024", 2},
         {"search.json", "#MB:5e1e0000-0000-4000-8000-000000000002/2", "The Demo Band",
          "Silent Songs (Disc 2)", "2024", 1},
-        {"search-compilation.json", "#MB:5e1e0000-0000-4000-8000-000000000005/1",
-         "Various Artists", "Sunday Songs (Disc 1)", "2003", 2},
-        {"search-compilation.json", "#MB:5e1e0000-0000-4000-8000-000000000005/2",
-         "Various Artists", "Sunday Songs (Disc 2)", "2003", 2},
+        {"search-compilation.json", "#MB:5e1e0000-0000-4000-8000-000000000005/1", "Various Artists",
+         "Sunday Songs (Disc 1)", "2003", 2},
+        {"search-compilation.json", "#MB:5e1e0000-0000-4000-8000-000000000005/2", "Various Artists",
+         "Sunday Songs (Disc 2)", "2003", 2},
         // No credit is no artist, not an empty one.
         {"search-compilation.json", "#MB:5e1e0000-0000-4000-8000-000000000007", QString(),
          "Nameless", "2010", 1},
@@ -55,7 +55,7 @@ TEST(MusicBrainzParser, SearchGivesOneHitPerMediumWithItsTrackCount) {
     for (size_t i = 0; i < std::size(expected); ++i) {
         const auto& e = expected[i];
         SCOPED_TRACE(e.key.toStdString());
-        EXPECT_EQ(hits[i]->iadbKey(), e.key);
+        EXPECT_EQ(hits[i]->resultKey(), e.key);
         EXPECT_EQ(hits[i]->artist(), e.artist);
         EXPECT_EQ(hits[i]->artist().isNull(), e.artist.isNull());
         EXPECT_EQ(hits[i]->album(), e.album);
@@ -130,7 +130,7 @@ TEST(MusicBrainzParser, ReleasesMapToAlbumDetails) {
         const auto result = MusicBrainzParser::parseRelease(captured(c.file), c.disc);
         ASSERT_TRUE(result.details) << result.error.toStdString();
         const AlbumDetails& d = *result.details;
-        EXPECT_EQ(d.iadbKey(), c.key);
+        EXPECT_EQ(d.resultKey(), c.key);
         EXPECT_EQ(d.artist(), c.artist);
         EXPECT_EQ(d.album(), c.album);
         EXPECT_EQ(d.year(), c.year);
@@ -236,7 +236,9 @@ TEST(MusicBrainzParser, ReleasesCarryCreditsDiscsAndIdentifiers) {
             TagFields given;
             const TagValues tags = d.tagsAtIndex(i, &given);
             EXPECT_EQ(given.testFlag(TagField::Disc), !t.disc.isNull());
-            if (!t.disc.isNull()) EXPECT_EQ(tags.disc + u'/' + tags.discCount, t.disc);
+            if (!t.disc.isNull()) {
+                EXPECT_EQ(tags.disc + u'/' + tags.discCount, t.disc);
+            }
             EXPECT_EQ(tags.mbReleaseTrackId, mbid('t', t.id));
             EXPECT_EQ(tags.mbRecordingId, mbid('r', t.id + 100));
             EXPECT_EQ(tags.mbArtistId, t.artistIds);
@@ -284,15 +286,16 @@ TEST(MusicBrainzQuery, ArtistAndAlbumBecomeAnEscapedLuceneQuery) {
         {SearchTerms::fromFields("Various Artists", "Hits"), "release:(Hits)"},
         {SearchTerms::fromFields(QString(), "Only A Title"), "release:(Only A Title)"},
         // Typed terms are split at the first " / ".
-        {"The Demo Band / Silent Songs", "release:(Silent Songs) AND artist:(The Demo Band)"},
-        {"AC/DC / Back in Black", "release:(Back in Black) AND artist:(AC\\/DC)"},
-        {"A+B / (What?) [Live] {1} ^2 \"x\" ~y *z !w: a&&b || c \\ d - e",
+        {SearchTerms{"The Demo Band / Silent Songs"},
+         "release:(Silent Songs) AND artist:(The Demo Band)"},
+        {SearchTerms{"AC/DC / Back in Black"}, "release:(Back in Black) AND artist:(AC\\/DC)"},
+        {SearchTerms{"A+B / (What?) [Live] {1} ^2 \"x\" ~y *z !w: a&&b || c \\ d - e"},
          "release:(\\(What\\?\\) \\[Live\\] \\{1\\} \\^2 \\\"x\\\" \\~y \\*z \\!w\\: "
          "a\\&\\&b \\|\\| c \\\\ d \\- e) AND artist:(A\\+B)"},
         // Compilations are searched by title alone.
-        {"Various Artists / Hits", "release:(Hits)"},
-        {"Only A Title", "release:(Only A Title)"},
-        {"", ""},
+        {SearchTerms{"Various Artists / Hits"}, "release:(Hits)"},
+        {SearchTerms{"Only A Title"}, "release:(Only A Title)"},
+        {SearchTerms{""}, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.terms.text.toStdString());

@@ -82,7 +82,7 @@ void Gnudb::parseSearchPage(AlbumInfoArray& hits, const QString& page, const QSt
         const QString albumText = RepairUtf8Field(*album);
         auto hit = AlbumInfo::AlbumInfoFromScratch(artistText, albumText, RepairUtf8Field(year),
                                                    RepairUtf8Field(genre));
-        hit->setIADBKey(kKeyPrefix + SourceSupport::discKey(*category, *discId));
+        hit->setResultKey(kKeyPrefix + SourceSupport::discKey(*category, *discId));
         hit->setIADBCompareString(SourceSupport::compareString(artistText, albumText));
         hits.addSorted(hit, weights, 0);
     }

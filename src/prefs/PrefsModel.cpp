@@ -1,9 +1,9 @@
-#include "app/PrefsModel.h"
+#include "prefs/PrefsModel.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
-#include "app/PrefsView.h"
-#include "app/WebSourcePrefs.h"
+#include "prefs/PrefsOptions.h"
+#include "prefs/PrefsView.h"
+#include "prefs/WebSourcePrefs.h"
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
 #include "text/SmartCapitalize.h"
@@ -228,7 +228,7 @@ QHash<QString, QString> PrefsModel::renderExamples() {
         }
         samples = copies;
     }
-    const AudioTrackRef shown = samples.objectAtIndex(2);
+    const AudioTrackRef shown = samples.at(2);
     const QString mp3 = QStringLiteral("mp3");
     // The edited characters, not the stored ones; empty omits none. The
     // templates are the edited ones too, passed one by one.

@@ -1,6 +1,6 @@
-#include "docs/SearchString.h"
+#include "text/SearchString.h"
 
-#include "web/sources/SearchTerms.h"
+#include "text/SearchTerms.h"
 
 namespace {
 const QString kSeparator = QStringLiteral(" / ");

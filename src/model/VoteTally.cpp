@@ -1,16 +1,16 @@
-#include "model/SomeDictArray.h"
+#include "model/VoteTally.h"
 
-void SomeDictArray::vote(const QString& value) {
+void VoteTally::vote(const QString& value) {
     if (value.isNull()) return;
     for (const Ptr& entry : fArray)
         if (entry->string().compare(value, Qt::CaseInsensitive) == 0) {
             entry->bumpFrequency();
             return;
         }
-    fArray.append(std::make_shared<SomeDict>(value, 1));
+    fArray.append(std::make_shared<VoteCount>(value, 1));
 }
 
-QString SomeDictArray::winner() const {
+QString VoteTally::winner() const {
     Ptr best;
     for (const Ptr& entry : fArray)
         if (!best || entry->frequency() >= best->frequency()) best = entry;

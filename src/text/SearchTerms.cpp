@@ -1,4 +1,4 @@
-#include "web/sources/SearchTerms.h"
+#include "text/SearchTerms.h"
 
 SearchTerms SearchTerms::fromFields(const QString& artist, const QString& album) {
     SearchTerms terms;
