@@ -45,6 +45,8 @@ QString usageText() {
         "                             set the title, track number and track count\n"
         "Anywhere:\n"
         "  --set KEY=VALUE            a preference for this run only (never stored)\n"
+        "  --verbose                  also print the web's debug lines (each failed\n"
+        "                             request, each host skipped)\n"
         "\n"
         "Exit status: 0 success, 1 a check or an error stopped the job, 2 bad usage;\n"
         "128 + the signal (130, 143, 129) when SIGINT, SIGTERM or SIGHUP stopped a save.\n");
@@ -116,6 +118,8 @@ CliParse parseArguments(const QStringList& args) {
             if (!flag(&o.prefsCheck)) return fail(arg + QStringLiteral(" takes no value"));
         } else if (arg == QLatin1String("--json")) {
             if (!flag(&o.json)) return fail(arg + QStringLiteral(" takes no value"));
+        } else if (arg == QLatin1String("--verbose")) {
+            if (!flag(&o.verbose)) return fail(arg + QStringLiteral(" takes no value"));
         } else if (arg == QLatin1String("--terms")) {
             if (!value(&v)) return fail(QStringLiteral("--terms needs \"ARTIST / ALBUM\""));
             o.terms = v;

@@ -34,6 +34,7 @@ struct CliOptions {
     bool save = false;
     bool yes = false;
     bool json = false;
+    bool verbose = false; // the web's debug lines too
 
     // --set KEY=VALUE, in order
     QList<QPair<QString, QString>> overrides;

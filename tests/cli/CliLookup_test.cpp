@@ -87,3 +87,32 @@ TEST(CliLookup, WebHitIsAppliedSavedAndFoundAgainByItsKey) {
     EXPECT_EQ(json["hits"].toArray()[0].toObject()["key"].toString(), "#GNU:rock/0a0b0c0d");
     EXPECT_EQ(json["chosenHit"].toInt(-1), 0);
 }
+
+// Offline, each source says once, in words, that it could not connect; the
+// web's debug lines are for --verbose.
+TEST(CliLookup, AnUnreachableSourceIsReportedOnceInWords) {
+    CliEnv env;
+    const QString dir = env.root() + "/Album";
+    QDir().mkpath(dir);
+    ASSERT_TRUE(writeTrack(dir, {"a.mp3", "one", 1, 0, "the band", "the album"}));
+    for (const bool verbose : {false, true}) {
+        SCOPED_TRACE(verbose);
+        QStringList args = {"open",  dir,
+                            "--set", "SearchAMG=NO",
+                            "--set", "SearchGOOG=NO",
+                            "--set", "SearchFreeDB=NO",
+                            "--set", "SearchForCoverArt=NO",
+                            "--set", "SearchMB=YES",
+                            "--set", "MusicBrainzBaseURL=http://127.0.0.1:9",
+                            "--set", "SearchGNUDB=YES",
+                            "--set", "GnudbBaseURL=http://127.0.0.1:7"};
+        if (verbose) args << "--verbose";
+        const CliResult r = env.run(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QString err = QString::fromUtf8(r.err);
+        EXPECT_EQ(err.count("MusicBrainz: could not connect: Couldn't connect to server"), 1)
+            << r.err.toStdString();
+        EXPECT_EQ(err.count("gnudb: could not connect: "), 1) << r.err.toStdString();
+        EXPECT_EQ(err.contains("GrabWebPage"), verbose) << r.err.toStdString();
+    }
+}

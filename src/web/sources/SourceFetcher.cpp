@@ -3,6 +3,7 @@
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
 #include "web/DebugFiles.h"
+#include "web/DownHosts.h"
 
 #include <chrono>
 #include <thread>
@@ -14,6 +15,34 @@ bool busy(long status) {
 }
 
 } // namespace
+
+void SourceFetcher::reportFailure(const Request& request, const PageFetch& page, bool hostWasDown) {
+    QString words;
+    switch (page.outcome) {
+    case PageFetch::Outcome::Cancelled:
+        return;
+    case PageFetch::Outcome::NoConnection:
+        if (hostWasDown) return;
+        words = QStringLiteral("could not connect: ") + page.error;
+        break;
+    case PageFetch::Outcome::TimedOut:
+        words = QStringLiteral("no answer within %1 s").arg(request.timeLimitSecs);
+        break;
+    case PageFetch::Outcome::Complete:
+    case PageFetch::Outcome::Failed:
+        if (page.status == 503 || page.status == 429)
+            words = QStringLiteral("the server is busy (%1)").arg(page.status);
+        else if (page.status >= 300)
+            words = QStringLiteral("the server answered %1").arg(page.status);
+        else
+            words = QStringLiteral("the transfer failed: ") +
+                    (page.error.isEmpty() ? QStringLiteral("no answer") : page.error);
+        break;
+    }
+    const QString source =
+        request.source.isEmpty() ? DownHosts::hostKey(request.url) : request.source;
+    TROVIX_LOG() << source + QStringLiteral(": ") + words;
+}
 
 bool SourceFetcher::waitUnlessCancelled(double seconds, ProgressIndicator* progress) {
     using namespace std::chrono;
@@ -35,8 +64,13 @@ SourceFetcher::Response SourceFetcher::fetchAnyAnswer(const Request& request,
     Response response;
     response.finalURL = request.url;
     for (int attempt = 0; attempt < request.attempts && !response.finalURL.isEmpty(); ++attempt) {
+        const bool hostWasDown = DownHosts::isDown(response.finalURL);
         PageFetch page = FetchWebPage(response.finalURL, progress, request.timeLimitSecs,
                                       request.throttle, request.options);
+        // These sites read error pages themselves; only no answer at all is
+        // said here.
+        if (page.outcome == PageFetch::Outcome::NoConnection)
+            reportFailure(request, page, hostWasDown);
         response.body = std::move(page.body);
         response.status = page.status;
         response.outcome = page.outcome;
@@ -63,6 +97,7 @@ SourceFetcher::Response SourceFetcher::fetch(const Request& request, ProgressInd
     double waited = 0;
     for (;;) {
         QString url = request.url;
+        const bool hostWasDown = DownHosts::isDown(url);
         PageFetch page =
             FetchWebPage(url, progress, request.timeLimitSecs, request.throttle, request.options);
         response.finalURL = url;
@@ -81,6 +116,7 @@ SourceFetcher::Response SourceFetcher::fetch(const Request& request, ProgressInd
         if (request.busyRetries && busy(page.status)) {
             if (waited + nextWait > request.busyWaitLimitSecs) {
                 TROVIX_WEB_LOG() << "server still busy, giving up: " << request.url;
+                reportFailure(request, page, hostWasDown);
                 return response;
             }
             TROVIX_WEB_LOG() << "server busy (" << page.status << "), waiting " << nextWait
@@ -99,6 +135,7 @@ SourceFetcher::Response SourceFetcher::fetch(const Request& request, ProgressInd
                                page.outcome == PageFetch::Outcome::Failed || page.status >= 500;
         if (!retryable || --attemptsLeft <= 0) {
             TROVIX_WEB_LOG() << "request failed (status " << page.status << "): " << request.url;
+            reportFailure(request, page, hostWasDown);
             return response;
         }
     }

@@ -35,7 +35,7 @@ void FreeDB::search(AlbumInfoArray& hits, const QString& searchText,
         DiscDatabase::prepareSearchText(searchText) +
         QStringLiteral("&allfields=NO&fields=artist&fields=title&allcats=YES&grouping=none");
     const SourceFetcher::Response fetched = DiscDatabase::fetchPage(
-        url, DiscDatabase::kSearchTimeLimitSecs, kURLDump, kPageDump, progress);
+        name(), url, DiscDatabase::kSearchTimeLimitSecs, kURLDump, kPageDump, progress);
     if (!fetched.body || fetched.body->isEmpty()) return;
     parseSearchPage(hits, *fetched.body, base, weights, progress);
 }
@@ -105,5 +105,5 @@ std::shared_ptr<AlbumDetails> FreeDB::details(const QString& key, const SourceOp
     if (key.isEmpty()) return nullptr;
     const QString url =
         EscapeForURLQuiet(options.baseURL(baseURLKey()) + QStringLiteral("/freedb/") + key);
-    return DiscDatabase::fetchDiscRecord(url, key, kURLDump, kPageDump, progress);
+    return DiscDatabase::fetchDiscRecord(name(), url, key, kURLDump, kPageDump, progress);
 }

@@ -1,11 +1,11 @@
 #include "web/sources/googlemusic/GoogleMusic.h"
 
-#include "text/SearchString.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "text/SearchString.h"
 #include "text/SmartCapitalize.h"
 #include "web/WebHelpers.h"
 #include "web/WebThrottle.h"
@@ -52,6 +52,7 @@ SourceFetcher::Response fetchPage(const QString& url, int timeLimitSecs, const c
                                   const char* pageDump) {
     SourceFetcher::Request request;
     request.url = url;
+    request.source = GoogleMusic().name();
     request.timeLimitSecs = timeLimitSecs;
     request.attempts = kAttempts;
     request.throttle = GoogleMusic::throttle().get();

@@ -22,6 +22,7 @@ constexpr const char* kPageDump = "/tmp/Trovix_MB_%d.json";
 SourceFetcher::Request request(const QString& url, const SourceOptions& options) {
     SourceFetcher::Request r;
     r.url = url;
+    r.source = QStringLiteral("MusicBrainz");
     r.timeLimitSecs = kTimeLimitSecs;
     r.attempts = kAttempts;
     r.throttle = MusicBrainz::throttle();
