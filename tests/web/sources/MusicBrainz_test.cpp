@@ -114,7 +114,7 @@ TEST_F(MusicBrainzTest, RedirectedCoverArrivesAndAMissingOneIsNoCover) {
     QString url = fServer.baseUrl() + QStringLiteral("/release/") + kRelease + "/front-500";
     const PageFetch cover = FetchWebPage(url, nullptr, 5, nullptr);
     ASSERT_TRUE(cover.body);
-    EXPECT_EQ(cover.body->toLatin1().toStdString(), png);
+    EXPECT_EQ(cover.body->toStdString(), png);
     EXPECT_EQ(cover.status, 200);
 }
 
