@@ -25,6 +25,9 @@
 TrovixController::TrovixController() : fQuit([] { QCoreApplication::quit(); }) {
     fQuitWatch.setInterval(200);
     connect(&fQuitWatch, &QTimer::timeout, this, &TrovixController::checkQuitWait);
+    connect(PrefsNotifier::instance(), &PrefsNotifier::prefsChanged, this, [] {
+        SetDebugFilesEnabled(Prefs::boolValue(QString::fromLatin1(Prefs::kWriteDebugFiles)));
+    });
 }
 
 TrovixController* TrovixController::instance() {
@@ -36,6 +39,7 @@ void TrovixController::startUp(bool fetchIcons) {
     FileSystemParams::newFileSystemParams();
     Prefs::initializeDefaults();
     CleanUpDebugFiles();
+    SetDebugFilesEnabled(Prefs::boolValue(QString::fromLatin1(Prefs::kWriteDebugFiles)));
     InitWebThrottles();
     SourceIcons::InitIcons(fetchIcons);
 }
