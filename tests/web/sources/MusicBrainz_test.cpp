@@ -8,10 +8,13 @@
 #include "model/CustomTag.h"
 #include "support/SourceTestKit.h"
 #include "web/GrabWebPage.h"
+#include "web/LookupDeadline.h"
+#include "web/WebLimits.h"
 #include "web/sources/ResultKeys.h"
 #include "web/sources/SourceOptions.h"
 #include "web/sources/musicbrainz/MusicBrainzParser.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <atomic>
@@ -102,6 +105,23 @@ TEST_F(MusicBrainzTest, CancelStopsTheWaitOfABusyServer) {
                                  SourceOptions::fromPreferences(), &progress));
     // Without the cancel, waits of 1, 2, 4... seconds would follow.
     EXPECT_LE(fServer.requests().size(), 2u);
+}
+
+// A busy server repeating a huge error page: it is neither read nor dumped,
+// and the waits between retries end with the look-up.
+TEST_F(MusicBrainzTest, AHugeBusyAnswerIsNotKeptAndItsRetriesEndWithTheLookUp) {
+    const std::string huge(WebLimits::kMaxPageBytes + 1, 'x');
+    fServer.handle("/ws/2/release/.*", [&huge](const httplib::Request&, httplib::Response& res) {
+        res.status = 503;
+        res.set_content(huge, "text/html");
+    });
+    LookupDeadline deadline(2500ms);
+    EXPECT_FALSE(fSource.details(MusicBrainzParser::makeKey(kRelease, 0),
+                                 SourceOptions::fromPreferences(), nullptr));
+    // Asked, then again after 1 s; a wait of 2 s more outlasts the look-up.
+    EXPECT_EQ(fServer.requests().size(), 2u);
+    for (const QFileInfo& dump : QDir(fDumps.path()).entryInfoList(QDir::Files))
+        EXPECT_TRUE(dump.fileName().endsWith(".txt")) << dump.fileName().toStdString();
 }
 
 TEST_F(MusicBrainzTest, RedirectedCoverArrivesAndAMissingOneIsNoCover) {
