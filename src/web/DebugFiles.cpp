@@ -63,8 +63,20 @@ int openDumpFile(const QByteArray& path) {
     return ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
 }
 
-bool isDumpName(const char* name) {
-    return std::strncmp(name, "Trovix", 6) == 0;
+// Calls `visit` with the folder's descriptor, the name and the status of each
+// "Trovix*" entry that is a regular file of the current user.
+template <typename Visit> void forEachDump(const QByteArray& folder, Visit visit) {
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir) return;
+    const int dirFd = ::dirfd(dir);
+    while (struct dirent* entry = ::readdir(dir)) {
+        if (std::strncmp(entry->d_name, "Trovix", 6) != 0) continue;
+        struct stat st;
+        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !ownedRegular(st))
+            continue;
+        visit(dirFd, entry->d_name, st);
+    }
+    ::closedir(dir);
 }
 
 // The current user's regular "Trovix*" files of the folder, oldest first.
@@ -72,23 +84,15 @@ void readLedger(DumpLedger& ledger) {
     ledger.dumps.clear();
     ledger.total = 0;
     ledger.read = true;
-    DIR* dir = ::opendir(ledger.folder.constData());
-    if (!dir) return;
     struct Found {
         timespec modified;
         QByteArray name;
         qint64 size;
     };
     std::vector<Found> found;
-    const int dirFd = ::dirfd(dir);
-    while (struct dirent* entry = ::readdir(dir)) {
-        if (!isDumpName(entry->d_name)) continue;
-        struct stat st;
-        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !ownedRegular(st))
-            continue;
-        found.push_back({st.st_mtim, QByteArray(entry->d_name), qint64(st.st_size)});
-    }
-    ::closedir(dir);
+    forEachDump(ledger.folder, [&found](int, const char* name, const struct stat& st) {
+        found.push_back({st.st_mtim, QByteArray(name), qint64(st.st_size)});
+    });
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
         if (a.modified.tv_sec != b.modified.tv_sec) return a.modified.tv_sec < b.modified.tv_sec;
         if (a.modified.tv_nsec != b.modified.tv_nsec)
@@ -219,17 +223,9 @@ void CleanUpDebugFiles() {
         QMutexLocker guard(&gLedgerMutex);
         gLedger.read = false;
     }
-    DIR* dir = ::opendir(folder.constData());
-    if (!dir) return;
-    const int dirFd = ::dirfd(dir);
-    while (struct dirent* entry = ::readdir(dir)) {
-        if (!isDumpName(entry->d_name)) continue;
-        struct stat st;
-        if (::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !ownedRegular(st))
-            continue;
+    forEachDump(folder, [](int dirFd, const char* name, const struct stat&) {
         // Should the name be swapped for a link meanwhile, unlink removes the
         // link itself, never its target.
-        ::unlinkat(dirFd, entry->d_name, 0);
-    }
-    ::closedir(dir);
+        ::unlinkat(dirFd, name, 0);
+    });
 }
