@@ -19,6 +19,11 @@ QLabel* iconLabel(const QImage& image, QWidget* parent) {
     return label;
 }
 
+// Drawn for the panel's palette at the screen's pixel density.
+QImage letterImage(StatusIcons::Letter letter, StatusIcons::Color color, const QWidget* panel) {
+    return StatusIcons::image(letter, color, panel->palette(), panel->devicePixelRatioF());
+}
+
 QLabel* heading(const QString& text, QWidget* parent) {
     auto* label = new QLabel(QStringLiteral("<b>%1</b>").arg(text), parent);
     return label;
@@ -43,8 +48,7 @@ LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
                         {StatusIcons::Num, "Track number"}};
     int r = 0;
     for (const Row& row : rows) {
-        letters->addWidget(iconLabel(StatusIcons::image(row.letter, StatusIcons::Green), this), r,
-                           0);
+        letters->addWidget(iconLabel(letterImage(row.letter, StatusIcons::Green, this), this), r, 0);
         letters->addWidget(new QLabel(tr(row.text), this), r, 1);
         ++r;
     }
@@ -56,7 +60,7 @@ LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
         {StatusIcons::Gray, "Will not be touched"}};
     r = 0;
     for (const auto& [color, text] : meanings) {
-        colors->addWidget(iconLabel(StatusIcons::image(StatusIcons::A, color), this), r, 0);
+        colors->addWidget(iconLabel(letterImage(StatusIcons::A, color, this), this), r, 0);
         colors->addWidget(new QLabel(tr(text), this), r, 1);
         ++r;
     }
@@ -91,8 +95,12 @@ LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
 
 void LegendPanel::refreshIcons() {
     SourceIcons* icons = SourceIcons::instance();
+    const qreal scale = devicePixelRatioF();
+    const auto show = [scale](QLabel* label, const QIcon& icon) {
+        label->setPixmap(icon.pixmap(QSize(16, 16), scale));
+    };
     for (auto it = fSourceIcons.cbegin(); it != fSourceIcons.cend(); ++it)
-        it.value()->setPixmap(QPixmap::fromImage(icons->icon(it.key())));
-    fFilesLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::FileNames)));
-    fTagsLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::Tags)));
+        show(it.value(), icons->decorationFor(it.key()));
+    show(fFilesLegendIcon, icons->decoration(SourceIcons::FileNames));
+    show(fTagsLegendIcon, icons->decoration(SourceIcons::Tags));
 }

@@ -2,6 +2,7 @@
 
 #include "app/Preferences.h"
 #include "app/WebSourcePrefs.h"
+#include "ui/Mnemonics.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -83,9 +84,14 @@ PreferencesWindow::PreferencesWindow(QWidget* parent) : QDialog(parent) {
     for (const auto& p : panes) {
         const int index = fPanes->addWidget(p.pane);
         p.pane->setObjectName(QString::fromLatin1(p.id) + QStringLiteral("Pane"));
+        // Only the shown pane's mnemonics are live; the buttons below keep
+        // theirs ("&Restore Defaults", "&Cancel", "&OK").
+        Mnemonics::assign(p.pane, QStringLiteral("rco"));
         QAction* action = fToolbar->addAction(style()->standardIcon(p.icon), p.label);
         action->setObjectName(QString::fromLatin1(p.id));
         action->setCheckable(true);
+        // The panes by keyboard: Ctrl+1 to Ctrl+5.
+        action->setShortcut(QKeySequence(QKeyCombination(Qt::CTRL, Qt::Key(Qt::Key_1 + index))));
         group->addAction(action);
         connect(action, &QAction::triggered, this, [this, index] { showPane(index); });
         fPaneActions.append(action);
@@ -93,6 +99,7 @@ PreferencesWindow::PreferencesWindow(QWidget* parent) : QDialog(parent) {
 
     auto* buttons = new QDialogButtonBox(this);
     fRestore = buttons->addButton(QDialogButtonBox::RestoreDefaults);
+    fRestore->setText(tr("&Restore Defaults"));
     fCancel = buttons->addButton(QDialogButtonBox::Cancel);
     fOK = buttons->addButton(QDialogButtonBox::Ok);
     fOK->setDefault(true);
