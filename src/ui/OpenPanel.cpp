@@ -38,7 +38,10 @@ OpenPanel::OpenPanel(QWidget* parent) : QFileDialog(parent, tr("Open Album Folde
     // opens the folder shown, so it stays usable.
     if (auto* box = findChild<QDialogButtonBox*>()) {
         fOpenButton = box->button(QDialogButtonBox::Open);
-        if (fOpenButton) fOpenButton->installEventFilter(this);
+        if (fOpenButton) {
+            fOpenButton->installEventFilter(this);
+            fOpenButton->setEnabled(true);
+        }
     }
 }
 

@@ -180,7 +180,9 @@ QWidget* PreferencesWindow::buildCoverArtPane() {
     resize->setObjectName(QString::fromLatin1(Prefs::kResizeOption));
     fControls.insert(resize->objectName(), resize);
     const int row = grid->rowCount();
-    grid->addWidget(new QLabel(tr("Rule:"), pane), row, 0);
+    auto* rule = new QLabel(tr("Rule:"), pane);
+    rule->setBuddy(resize);
+    grid->addWidget(rule, row, 0);
     grid->addWidget(resize, row, 1);
     watch(resize);
     finishPane(grid);
@@ -196,7 +198,9 @@ QWidget* PreferencesWindow::buildGeneralPane() {
     version->setObjectName(QString::fromLatin1(Prefs::kTagVersion));
     fControls.insert(version->objectName(), version);
     int row = grid->rowCount();
-    grid->addWidget(new QLabel(tr("Tags of MP3 files:"), pane), row, 0);
+    auto* tags = new QLabel(tr("Tags of MP3 files:"), pane);
+    tags->setBuddy(version);
+    grid->addWidget(tags, row, 0);
     grid->addWidget(version, row, 1, Qt::AlignLeft);
     watch(version);
     addField(grid, Prefs::kMaxEntriesToFetch, tr("Most hits per search:"));
@@ -221,6 +225,7 @@ QWidget* PreferencesWindow::buildGeneralPane() {
         }
         auto* base = new QLineEdit(pane);
         base->setObjectName(source.baseKey);
+        base->setAccessibleName(tr("%1 address").arg(source.name));
         fControls.insert(source.baseKey, base);
         grid->addWidget(base, row, 1);
         watch(base);
