@@ -46,8 +46,8 @@ InstalledItem InstalledItem::trovixTools(const QString& program) {
         return Entry{resourcePath(QStringLiteral("tools/") + name),
                      QDir(dataHome).filePath(folder + QLatin1Char('/') + name), executable};
     };
-    const QString running = QCoreApplication::instance() ? QCoreApplication::applicationFilePath()
-                                                         : QString();
+    const QString running =
+        QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
     return InstalledItem(
         {
             // Dolphin runs a per-user service menu only when it is executable.

@@ -292,13 +292,14 @@ void TrovixDocument::refreshFolderHits() {
     again.songs = fSongs;
     again.customTag = fCustomTag;
     createAlbumHits(again, {}, Prefs::smartCapitalization());
-    const std::pair<AlbumInfoPtr, AlbumInfoPtr> pairs[] = {{fAlbumInfoFromTags, again.infoFromTags},
-                                                           {fAlbumInfoFromFiles, again.infoFromFiles}};
+    const std::pair<AlbumInfoPtr, AlbumInfoPtr> pairs[] = {
+        {fAlbumInfoFromTags, again.infoFromTags}, {fAlbumInfoFromFiles, again.infoFromFiles}};
     for (const auto& [kept, fresh] : pairs) {
         if (!kept || !fresh) continue;
         adoptFolderValues(*kept, *fresh);
         for (qsizetype row = 0; row < fHitTable.count(); ++row)
-            if (const AlbumInfoPtr hit = fHitTable.hitAt(row); hit && hit->iadbKey() == kept->iadbKey())
+            if (const AlbumInfoPtr hit = fHitTable.hitAt(row);
+                hit && hit->iadbKey() == kept->iadbKey())
                 adoptFolderValues(*hit, *fresh);
     }
     fAlbumDetailsFromTags = again.detailsFromTags;

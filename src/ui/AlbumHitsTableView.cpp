@@ -16,5 +16,5 @@ AlbumHitsTableView::AlbumHitsTableView(TrovixDocument* doc, QWidget* parent)
     setItemDelegateForColumn(0, new RelevanceDelegate(this));
     horizontalHeader()->setStretchLastSection(false);
     setAccessibleName(tr("Album hits"));
-    setColumnWidthsInChars({15, 24, 30, 6, 14, 4, 6});
+    setColumnWidthsInChars({15, 24, 30, 7, 14, 4, 6});
 }

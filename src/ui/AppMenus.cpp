@@ -32,8 +32,8 @@ AppMenus::AppMenus(QMenuBar* bar, QWidget* window) : QObject(window), fBar(bar),
     addTrovixToolsActions(integration, window);
     fFileMenu->addSeparator();
     fFileMenu->addAction(tr("&Close"), kCloseKeys, window, &QWidget::close);
-    QAction* quit =
-        fFileMenu->addAction(tr("&Quit"), kQuitKeys, controller, &TrovixController::quitApplication);
+    QAction* quit = fFileMenu->addAction(tr("&Quit"), kQuitKeys, controller,
+                                         &TrovixController::quitApplication);
     quit->setMenuRole(QAction::QuitRole);
 
     fEditMenu = bar->addMenu(tr("&Edit"));

@@ -108,9 +108,8 @@ void FileTagWindow::buildFields(QWidget* central) {
         {album, &FileTagDocument::setAlbumField}, {genre, &FileTagDocument::setGenreField},
         {year, &FileTagDocument::setYearField}};
     for (const auto& [edit, setter] : setters) {
-        connect(edit, &QLineEdit::textEdited, this, [this, setter = setter](const QString& text) {
-            (fDoc.get()->*setter)(text);
-        });
+        connect(edit, &QLineEdit::textEdited, this,
+                [this, setter = setter](const QString& text) { (fDoc.get()->*setter)(text); });
         leaveUndoKeysToWindow(edit);
     }
 
@@ -142,10 +141,10 @@ void FileTagWindow::buildMenus() {
 
     QMenu* song = menuBar()->addMenu(tr("&Song"));
     song->addAction(lookUpAction());
-    fDocumentActions.append(song->addAction(tr("&Search…"), kSearchShortcut, this,
-                                            &TaggingWindow::showSearchPanel));
-    fNextCoverAction = song->addAction(tr("&Next Cover"), kNextCoverShortcut, this,
-                                       &TaggingWindow::showNextCover);
+    fDocumentActions.append(
+        song->addAction(tr("&Search…"), kSearchShortcut, this, &TaggingWindow::showSearchPanel));
+    fNextCoverAction =
+        song->addAction(tr("&Next Cover"), kNextCoverShortcut, this, &TaggingWindow::showNextCover);
     song->addSeparator();
     fDocumentActions.append(song->addAction(tr("Use &Old Title"), this, [this] {
         fDoc->copyOldTitlesToNew(false);

@@ -119,18 +119,14 @@ void FolderWindow::buildFields(QWidget* central) {
     top->addLayout(buildCoverColumn(central));
     static_cast<QVBoxLayout*>(central->layout())->addLayout(top);
 
-    connect(fOldArtistTextField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        fDoc->setArtistField(text);
-    });
-    connect(fOldAlbumTextField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        fDoc->setAlbumField(text);
-    });
-    connect(fOldGenreTextField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        fDoc->setGenreField(text);
-    });
-    connect(fOldYearTextField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        fDoc->setYearField(text);
-    });
+    connect(fOldArtistTextField, &QLineEdit::textEdited, this,
+            [this](const QString& text) { fDoc->setArtistField(text); });
+    connect(fOldAlbumTextField, &QLineEdit::textEdited, this,
+            [this](const QString& text) { fDoc->setAlbumField(text); });
+    connect(fOldGenreTextField, &QLineEdit::textEdited, this,
+            [this](const QString& text) { fDoc->setGenreField(text); });
+    connect(fOldYearTextField, &QLineEdit::textEdited, this,
+            [this](const QString& text) { fDoc->setYearField(text); });
     for (QLineEdit* field :
          {fOldArtistTextField, fOldAlbumTextField, fOldGenreTextField, fOldYearTextField})
         leaveUndoKeysToWindow(field);
@@ -186,8 +182,8 @@ void FolderWindow::buildMenus() {
 
     QMenu* album = menuBar()->addMenu(tr("&Album"));
     album->addAction(lookUpAction());
-    fDocumentActions.append(album->addAction(tr("&Search…"), kSearchShortcut, this,
-                                             &TaggingWindow::showSearchPanel));
+    fDocumentActions.append(
+        album->addAction(tr("&Search…"), kSearchShortcut, this, &TaggingWindow::showSearchPanel));
     fNextCoverAction = album->addAction(tr("&Next Cover"), kNextCoverShortcut, this,
                                         &TaggingWindow::showNextCover);
     fDocumentActions.append(

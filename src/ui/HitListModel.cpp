@@ -2,7 +2,6 @@
 
 #include "ui/SourceIcons.h"
 
-
 HitListModel::HitListModel(QStringList columns, QStringList titles, QObject* parent)
     : QAbstractTableModel(parent), fColumns(std::move(columns)), fTitles(std::move(titles)) {
     connect(SourceIcons::instance(), &SourceIcons::iconsChanged, this, [this] {

@@ -5,6 +5,7 @@
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPixmap>
@@ -17,11 +18,6 @@ QLabel* iconLabel(const QImage& image, QWidget* parent) {
     label->setPixmap(QPixmap::fromImage(image));
     label->setFixedSize(18, 18);
     return label;
-}
-
-// Drawn for the panel's palette at the screen's pixel density.
-QImage letterImage(StatusIcons::Letter letter, StatusIcons::Color color, const QWidget* panel) {
-    return StatusIcons::image(letter, color, panel->palette(), panel->devicePixelRatioF());
 }
 
 QLabel* heading(const QString& text, QWidget* parent) {
@@ -48,7 +44,7 @@ LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
                         {StatusIcons::Num, "Track number"}};
     int r = 0;
     for (const Row& row : rows) {
-        letters->addWidget(iconLabel(letterImage(row.letter, StatusIcons::Green, this), this), r, 0);
+        letters->addWidget(letterLabel(row.letter, StatusIcons::Green), r, 0);
         letters->addWidget(new QLabel(tr(row.text), this), r, 1);
         ++r;
     }
@@ -60,7 +56,7 @@ LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
         {StatusIcons::Gray, "Will not be touched"}};
     r = 0;
     for (const auto& [color, text] : meanings) {
-        colors->addWidget(iconLabel(letterImage(StatusIcons::A, color, this), this), r, 0);
+        colors->addWidget(letterLabel(StatusIcons::A, color), r, 0);
         colors->addWidget(new QLabel(tr(text), this), r, 1);
         ++r;
     }
@@ -93,7 +89,22 @@ LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
     connect(SourceIcons::instance(), &SourceIcons::iconsChanged, this, &LegendPanel::refreshIcons);
 }
 
+QLabel* LegendPanel::letterLabel(StatusIcons::Letter letter, StatusIcons::Color color) {
+    QLabel* label = iconLabel({}, this);
+    fLetters.append({label, letter, color});
+    return label;
+}
+
+void LegendPanel::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) refreshIcons();
+}
+
 void LegendPanel::refreshIcons() {
+    // The letters drawn for the panel's palette at the screen's density.
+    for (const Letter& l : fLetters)
+        l.label->setPixmap(QPixmap::fromImage(
+            StatusIcons::image(l.letter, l.color, palette(), devicePixelRatioF())));
     SourceIcons* icons = SourceIcons::instance();
     const qreal scale = devicePixelRatioF();
     const auto show = [scale](QLabel* label, const QIcon& icon) {

@@ -12,9 +12,9 @@
 #include <QIconEngine>
 #include <QLinearGradient>
 #include <QMutexLocker>
-#include <QPalette>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 
 #include <thread>
 
@@ -86,7 +86,8 @@ SourceIcons::SourceIcons() {
     for (const MusicSource* source : MusicSources::all()) {
         if (source->iconName().isEmpty()) continue;
         fSites.insert(source->name(), bundledImage(source->iconName()));
-        if (resourcePath(source->iconName()).isNull()) fBadges.insert(source->name(), source->badge());
+        if (resourcePath(source->iconName()).isNull())
+            fBadges.insert(source->name(), source->badge());
     }
 }
 

@@ -17,9 +17,12 @@ const char* const kColorNames[] = {"Red", "Gray", "Green"};
 
 ThemeColors::Meaning meaningOf(StatusIcons::Color color) {
     switch (color) {
-    case StatusIcons::Red: return ThemeColors::WillChange;
-    case StatusIcons::Green: return ThemeColors::AlreadyRight;
-    case StatusIcons::Gray: break;
+    case StatusIcons::Red:
+        return ThemeColors::WillChange;
+    case StatusIcons::Green:
+        return ThemeColors::AlreadyRight;
+    case StatusIcons::Gray:
+        break;
     }
     return ThemeColors::LeftAlone;
 }
@@ -69,8 +72,8 @@ void StatusIcons::paintLetter(QPainter* p, const QPointF& at, Letter letter, Col
     const QColor fill = ThemeColors::fill(meaningOf(color), palette);
     p->fillPath(path, fill);
     const bool darkRows = ThemeColors::isDark(palette);
-    const QColor edge = darkRows ? fill.lighter(color == Red ? 150 : 125)
-                                 : fill.darker(color == Red ? 170 : 140);
+    const QColor edge =
+        darkRows ? fill.lighter(color == Red ? 150 : 125) : fill.darker(color == Red ? 170 : 140);
     p->setPen(QPen(edge, color == Red ? 2 : 1));
     p->drawPath(path);
     QFont font;

@@ -1,10 +1,10 @@
 #include "ui/TaggingWindow.h"
 
+#include "app/RecentDocuments.h"
 #include "art/AlbumArt.h"
 #include "art/CoverScaling.h"
 #include "docs/DocumentBase.h"
 #include "system/SaveSteps.h"
-#include "app/RecentDocuments.h"
 #include "ui/AlbumArtIcon.h"
 #include "ui/AppMenus.h"
 #include "ui/CoverArtPanel.h"
@@ -45,7 +45,8 @@ TaggingWindow::TaggingWindow(QWidget* parent) : DocumentWindow(parent), fAlerts(
     fSaveAction = new QAction(QIcon::fromTheme(QStringLiteral("document-save")), tr("&Save"), this);
     fSaveAction->setShortcut(AppMenus::kSaveKeys);
     connect(fSaveAction, &QAction::triggered, this, [this] { baseDocument()->saveDocument(); });
-    fLookUpAction = new QAction(QIcon::fromTheme(QStringLiteral("edit-find")), tr("&Look Up"), this);
+    fLookUpAction =
+        new QAction(QIcon::fromTheme(QStringLiteral("edit-find")), tr("&Look Up"), this);
     fLookUpAction->setShortcut(kLookUpShortcut);
     connect(fLookUpAction, &QAction::triggered, this, [this] { mainLookup(); });
     fCancelAction =

@@ -37,16 +37,17 @@ bool ThemeColors::isDark(const QPalette& palette) {
 QColor ThemeColors::text(Meaning meaning, const QPalette& palette) {
     const bool dark = isDark(palette);
     switch (meaning) {
-    case WillChange: return readableOn(dark ? QColor(0xff, 0x7b, 0x72) : QColor(0xc0, 0x1c, 0x28), palette);
+    case WillChange:
+        return readableOn(dark ? QColor(0xff, 0x7b, 0x72) : QColor(0xc0, 0x1c, 0x28), palette);
     case AlreadyRight:
         return readableOn(dark ? QColor(0x7e, 0xe7, 0x87) : QColor(0x1a, 0x7f, 0x37), palette);
     case LeftAlone: {
         // Halfway between the text and the rows, then made readable.
         const QColor t = palette.color(QPalette::Text);
         const QColor b = palette.color(QPalette::Base);
-        return readableOn(QColor((t.red() + b.red()) / 2, (t.green() + b.green()) / 2,
-                                 (t.blue() + b.blue()) / 2),
-                          palette);
+        return readableOn(
+            QColor((t.red() + b.red()) / 2, (t.green() + b.green()) / 2, (t.blue() + b.blue()) / 2),
+            palette);
     }
     }
     return palette.color(QPalette::Text);
@@ -55,9 +56,12 @@ QColor ThemeColors::text(Meaning meaning, const QPalette& palette) {
 QColor ThemeColors::fill(Meaning meaning, const QPalette& palette) {
     const bool dark = isDark(palette);
     switch (meaning) {
-    case WillChange: return dark ? QColor(0xef, 0x53, 0x50) : QColor(0xc6, 0x28, 0x28);
-    case AlreadyRight: return dark ? QColor(0x66, 0xbb, 0x6a) : QColor(0x2e, 0x7d, 0x32);
-    case LeftAlone: return dark ? QColor(0x75, 0x75, 0x75) : QColor(0xa8, 0xa8, 0xa8);
+    case WillChange:
+        return dark ? QColor(0xef, 0x53, 0x50) : QColor(0xc6, 0x28, 0x28);
+    case AlreadyRight:
+        return dark ? QColor(0x66, 0xbb, 0x6a) : QColor(0x2e, 0x7d, 0x32);
+    case LeftAlone:
+        return dark ? QColor(0x75, 0x75, 0x75) : QColor(0xa8, 0xa8, 0xa8);
     }
     return palette.color(QPalette::Mid);
 }

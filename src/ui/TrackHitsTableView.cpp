@@ -53,6 +53,6 @@ TrackHitsTableView::TrackHitsTableView(FileTagDocument* doc, SongHitsModel* mode
     setItemDelegateForColumn(0, new RelevanceDelegate(this));
     setItemDelegateForColumn(1, new FileStatusDelegate(doc, this));
     setAccessibleName(tr("Song hits"));
-    setColumnWidthsInChars({15, 0, 4, 26, 20, 22, 6, 12, 6});
+    setColumnWidthsInChars({15, 0, 4, 26, 20, 22, 7, 12, 6});
     setColumnWidth(1, 5 * StatusIcons::kSize + 6);
 }

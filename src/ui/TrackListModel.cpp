@@ -73,7 +73,8 @@ QVariant TrackListModel::data(const QModelIndex& index, int role) const {
             return ThemeColors::text(ThemeColors::WillChange, fPalette);
         case TrackTableModel::CellColor::Grey:
             return ThemeColors::text(ThemeColors::LeftAlone, fPalette);
-        case TrackTableModel::CellColor::Black: return {};
+        case TrackTableModel::CellColor::Black:
+            return {};
         }
         return {};
     case Qt::TextAlignmentRole:

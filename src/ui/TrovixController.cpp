@@ -195,7 +195,8 @@ void TrovixController::checkQuitWait() {
     if (w && w->isVisible()) {
         // A window waits for its look-up to be cancelled or its save to stop.
         auto* tagging = qobject_cast<TaggingWindow*>(w);
-        const bool busy = tagging && (tagging->closePending() || !tagging->baseDocument()->isIdle());
+        const bool busy =
+            tagging && (tagging->closePending() || !tagging->baseDocument()->isIdle());
         if (asking(w) || busy) return;
         // Still open: the user cancelled, or the save stopped at a check.
         fQuitWatch.stop();

@@ -41,10 +41,8 @@ void addTrovixToolsActions(QMenu* menu, QWidget* window) {
     };
     QObject::connect(menu, &QMenu::aboutToShow, install, validate);
     validate();
-    QObject::connect(install, &QAction::triggered, menu, [window] {
-        report(window, InstalledItem::trovixTools().install(), true);
-    });
-    QObject::connect(remove, &QAction::triggered, menu, [window] {
-        report(window, InstalledItem::trovixTools().remove(), false);
-    });
+    QObject::connect(install, &QAction::triggered, menu,
+                     [window] { report(window, InstalledItem::trovixTools().install(), true); });
+    QObject::connect(remove, &QAction::triggered, menu,
+                     [window] { report(window, InstalledItem::trovixTools().remove(), false); });
 }

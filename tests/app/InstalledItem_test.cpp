@@ -141,7 +141,8 @@ TEST_F(InstalledItemTest, MenusRunTheInstallingProgramEvenOffThePath) {
             ASSERT_TRUE(installed.open(QIODevice::ReadOnly));
             const QString text = QString::fromUtf8(installed.readAll());
             const char* line = i == 2 ? c.script : c.desktop;
-            EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line << "\n" << text.toStdString();
+            EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line << "\n"
+                                                                << text.toStdString();
         }
     }
     qputenv("PATH", oldPath);

@@ -2,8 +2,10 @@
 #include "app/Preferences.h"
 #include "app/RecentDocuments.h"
 #include "app/VersionChecker.h"
+#include "docs/FolderTagThread.h"
 #include "docs/LookupSources.h"
 #include "support/AlbumFolderFixture.h"
+#include "support/LoopbackAlbumWeb.h"
 #include "support/LoopbackServer.h"
 #include "ui/AboutBox.h"
 #include "ui/AppMenus.h"
@@ -24,8 +26,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QContextMenuEvent>
-#include <QDialogButtonBox>
 #include <QDateTime>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -35,13 +37,13 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QSignalSpy>
 #include <QStackedWidget>
-#include <QToolBar>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 #include <gtest/gtest.h>
 
@@ -197,14 +199,15 @@ TEST(AppMenus, EveryWindowHasTheDesktopMenusAndKeys) {
         const char* text; // without its mnemonic
         QKeySequence keys;
     };
-    const Command everywhere[] = {{"Open…", QKeySequence(Qt::CTRL | Qt::Key_O)},
-                                  {"Open Without Look-Up…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)},
-                                  {"Close", QKeySequence(Qt::CTRL | Qt::Key_W)},
-                                  {"Quit", QKeySequence(Qt::CTRL | Qt::Key_Q)},
-                                  {"Preferences…", QKeySequence(Qt::CTRL | Qt::Key_Comma)},
-                                  {"Install TrovixTools", {}},
-                                  {"Home Page", {}},
-                                  {"About Trovix", {}}};
+    const Command everywhere[] = {
+        {"Open…", QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {"Open Without Look-Up…", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)},
+        {"Close", QKeySequence(Qt::CTRL | Qt::Key_W)},
+        {"Quit", QKeySequence(Qt::CTRL | Qt::Key_Q)},
+        {"Preferences…", QKeySequence(Qt::CTRL | Qt::Key_Comma)},
+        {"Install TrovixTools", {}},
+        {"Home Page", {}},
+        {"About Trovix", {}}};
     for (const Window& w : windows) {
         QStringList titles;
         for (QAction* a : w.bar->actions())
@@ -262,8 +265,9 @@ TEST(AppMenus, EverythingHasAMnemonicOfItsOwn) {
         }
         // Within one window (one preferences pane at a time), with the menu bar's.
         QList<QWidget*> scopes{window};
-        if (window == &prefs) scopes = prefs.findChild<QStackedWidget*>()->findChildren<QWidget*>(
-                                  QString(), Qt::FindDirectChildrenOnly);
+        if (window == &prefs)
+            scopes = prefs.findChild<QStackedWidget*>()->findChildren<QWidget*>(
+                QString(), Qt::FindDirectChildrenOnly);
         for (QWidget* scope : scopes) {
             QSet<QChar> used;
             if (auto* main = qobject_cast<QMainWindow*>(window))
@@ -274,7 +278,8 @@ TEST(AppMenus, EverythingHasAMnemonicOfItsOwn) {
                 if (auto* box = qobject_cast<QCheckBox*>(w)) text = box->text();
                 if (auto* label = qobject_cast<QLabel*>(w); label && label->buddy())
                     text = label->text();
-                if (auto* button = qobject_cast<QPushButton*>(w); button && button->isVisibleTo(window))
+                if (auto* button = qobject_cast<QPushButton*>(w);
+                    button && button->isVisibleTo(window))
                     text = button->text();
                 if (text.isEmpty()) continue;
                 const QChar letter = Mnemonics::of(text);
@@ -343,6 +348,40 @@ TEST(AppMenus, QuitAsksEachEditedWindowInTurnAndStopsAtCancel) {
     press(visibleAlert(windows[1]), QStringLiteral("Don't Save"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 5000));
 
+    controller->setQuitHandler([] { QCoreApplication::quit(); });
+    controller->setWindowFactory({});
+    controller->setOpenDelayMs(1000);
+}
+
+TEST(AppMenus, QuitDuringALookUpCancelsItAndQuits) {
+    LoopbackAlbumWeb web;
+    web.setSlow(true);
+    LoopbackAlbumWeb::enableOnlyAMG();
+    AlbumFolderFixture album;
+    ASSERT_TRUE(album.add({QStringLiteral("1.mp3"), QStringLiteral("One"),
+                           QStringLiteral("The Band"), QStringLiteral("Demo"), 1, 1,
+                           QStringLiteral("2001"), QStringLiteral("Rock"), std::nullopt}));
+    TrovixController* controller = TrovixController::instance();
+    controller->setOpenDelayMs(0);
+    QPointer<FolderWindow> window;
+    controller->setWindowFactory([&](const DropActionDict&, bool) {
+        window = new FolderWindow;
+        window->document()->setSources(web.sources());
+        return window.data();
+    });
+    ASSERT_TRUE(controller->openDropped(album.path(), false));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->currentProgressSheet() != nullptr; }, 5000));
+    int quits = 0;
+    controller->setQuitHandler([&quits] { ++quits; });
+    controller->quitApplication();
+    // Cancelled, the window asks about the titles its file names gave, as any
+    // close would; the quit goes on with the answer.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return visibleAlert(window) != nullptr; }, 8000));
+    EXPECT_EQ(window->document()->worker()->status(), 2);
+    EXPECT_EQ(quits, 0);
+    press(visibleAlert(window), QStringLiteral("Don't Save"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return quits == 1; }, 5000));
+    EXPECT_TRUE(!window || !window->isVisible());
     controller->setQuitHandler([] { QCoreApplication::quit(); });
     controller->setWindowFactory({});
     controller->setOpenDelayMs(1000);
@@ -428,7 +467,8 @@ TEST(AppMenus, FileManagerIntegrationIsInFileAndOnTheDropWindow) {
                                       "Remove TrovixTools"}));
         menu->close();
     });
-    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20), drop.mapToGlobal(QPoint(20, 20)));
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(20, 20),
+                            drop.mapToGlobal(QPoint(20, 20)));
     QApplication::sendEvent(&drop, &click);
     // And Open… without a mouse.
     EXPECT_TRUE(drop.openButton()->isVisible());
@@ -453,10 +493,10 @@ namespace {
 void expectNamedControls(QAccessibleInterface* node, const std::string& window, int depth = 0) {
     if (!node || depth > 40 || node->state().invisible) return;
     static const QSet<QAccessible::Role> controls{
-        QAccessible::PushButton, QAccessible::CheckBox,     QAccessible::RadioButton,
-        QAccessible::ComboBox,   QAccessible::EditableText, QAccessible::SpinBox,
-        QAccessible::Slider,     QAccessible::Table,        QAccessible::List,
-        QAccessible::Tree,       QAccessible::PageTab,      QAccessible::ButtonMenu,
+        QAccessible::PushButton, QAccessible::CheckBox,      QAccessible::RadioButton,
+        QAccessible::ComboBox,   QAccessible::EditableText,  QAccessible::SpinBox,
+        QAccessible::Slider,     QAccessible::Table,         QAccessible::List,
+        QAccessible::Tree,       QAccessible::PageTab,       QAccessible::ButtonMenu,
         QAccessible::MenuItem,   QAccessible::ButtonDropDown};
     if (controls.contains(node->role()) && node->text(QAccessible::Name).trimmed().isEmpty()) {
         const QObject* object = node->object();
@@ -483,8 +523,8 @@ TEST(AppMenus, EveryControlOfEveryWindowHasAnAccessibleName) {
     folder.showSearchPanel();
     folder.showCoverArtPanel();
     folder.showLegend(true);
-    QList<QWidget*> windows{&folder, &file, &drop, &prefs, &about, &open, folder.searchSheet(),
-                            folder.coverArtPanel()};
+    QList<QWidget*> windows{
+        &folder, &file, &drop, &prefs, &about, &open, folder.searchSheet(), folder.coverArtPanel()};
     for (QWidget* window : windows) {
         window->show();
         QCoreApplication::processEvents();

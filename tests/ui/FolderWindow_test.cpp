@@ -494,10 +494,9 @@ TEST_F(FolderWindowTest, TabGoesThroughFieldsHitsTracksAndSave) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         reached << QApplication::focusWidget();
     }
-    const QWidget* expected[] = {fWindow->artistField(), fWindow->albumField(),
-                                 fWindow->genreField(),  fWindow->yearField(),
-                                 fWindow->hitsTable(),   fWindow->trackTable(),
-                                 fWindow->saveButton()};
+    const QWidget* expected[] = {
+        fWindow->artistField(), fWindow->albumField(), fWindow->genreField(), fWindow->yearField(),
+        fWindow->hitsTable(),   fWindow->trackTable(), fWindow->saveButton()};
     qsizetype at = -1;
     for (const QWidget* w : expected) {
         const qsizetype found = reached.indexOf(w, at + 1);

@@ -55,7 +55,8 @@ Checked checkCells(QTableView* table, const QString& palette) {
             const bool fileName =
                 model->headerData(c, Qt::Horizontal).toString() == QLatin1String("File Name");
             // The file column draws the name itself; a missing track has none.
-            const bool named = fileName && !model->index(r, c).data(Qt::ToolTipRole).toString().isEmpty();
+            const bool named =
+                fileName && !model->index(r, c).data(Qt::ToolTipRole).toString().isEmpty();
             if (text.isEmpty() && !named) continue;
             QRect cell = table->visualRect(model->index(r, c)).adjusted(2, 2, -3, -3);
             if (fileName) cell.setLeft(cell.left() + 22);
@@ -64,9 +65,9 @@ Checked checkCells(QTableView* table, const QString& palette) {
             const double contrast = cellContrast(picture, cell);
             ++checked.cells;
             checked.worst = qMin(checked.worst, contrast);
-            EXPECT_GE(contrast, 4.5) << palette.toStdString() << " " << table->objectName().toStdString()
-                                     << " row " << r << " column " << c << " \"" << text.toStdString()
-                                     << "\"";
+            EXPECT_GE(contrast, 4.5)
+                << palette.toStdString() << " " << table->objectName().toStdString() << " row " << r
+                << " column " << c << " \"" << text.toStdString() << "\"";
         }
     }
     return checked;
