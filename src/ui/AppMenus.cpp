@@ -49,7 +49,11 @@ QAction* AppMenus::addFileAction(QAction* action) {
     return action;
 }
 
-QAction* AppMenus::addEditAction(QAction* action) {
+QAction* AppMenus::addEditAction(const QString& text, const QKeySequence& keys,
+                                 std::function<void()> run) {
+    auto* action = new QAction(text, fWindow);
+    action->setShortcut(keys);
+    connect(action, &QAction::triggered, fWindow, std::move(run));
     fEditMenu->insertAction(fEditInsertPoint, action);
     return action;
 }

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QObject>
 
+#include <functional>
+
 class QAction;
 class QMenu;
 class QMenuBar;
@@ -36,7 +38,8 @@ public:
     // Puts a window's command into File after the open commands, or into
     // Edit before Preferences; returns it.
     QAction* addFileAction(QAction* action);
-    QAction* addEditAction(QAction* action);
+    QAction* addEditAction(const QString& text, const QKeySequence& keys,
+                           std::function<void()> run);
     void addEditSeparator();
     // Adds Help; call after the window's own menus so it comes last.
     QMenu* addHelpMenu();

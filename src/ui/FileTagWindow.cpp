@@ -121,21 +121,15 @@ void FileTagWindow::buildMenus() {
     auto* menus = new AppMenus(menuBar(), this);
     QMenu* file = menus->fileMenu();
     menus->addFileAction(saveAction());
-    const auto editAction = [this, menus](const QString& text, const QKeySequence& keys,
-                                          std::function<void()> run) {
-        auto* action = new QAction(text, this);
-        action->setShortcut(keys);
-        connect(action, &QAction::triggered, this, std::move(run));
-        return menus->addEditAction(action);
-    };
-    fUndoAction = editAction(tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), [this] {
+    fUndoAction = menus->addEditAction(tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), [this] {
         fDoc->undo();
         reloadTracks();
     });
-    fRedoAction = editAction(tr("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] {
-        fDoc->redo();
-        reloadTracks();
-    });
+    fRedoAction =
+        menus->addEditAction(tr("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] {
+            fDoc->redo();
+            reloadTracks();
+        });
     connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, &FileTagWindow::validateMenus);
     QMenu* edit = menus->editMenu();
 

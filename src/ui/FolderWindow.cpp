@@ -148,33 +148,29 @@ void FolderWindow::buildMenus() {
     auto* menus = new AppMenus(menuBar(), this);
     QMenu* file = menus->fileMenu();
     menus->addFileAction(saveAction());
-    const auto editAction = [this, menus](const QString& text, const QKeySequence& keys,
-                                          std::function<void()> run) {
-        auto* action = new QAction(text, this);
-        action->setShortcut(keys);
-        connect(action, &QAction::triggered, this, std::move(run));
-        return menus->addEditAction(action);
-    };
-    fUndoAction = editAction(tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), [this] {
+    fUndoAction = menus->addEditAction(tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), [this] {
         fTrackListTableView->commitEdit();
         fDoc->undo();
         reloadTracks();
     });
-    fRedoAction = editAction(tr("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] {
-        fTrackListTableView->commitEdit();
-        fDoc->redo();
-        reloadTracks();
-    });
+    fRedoAction =
+        menus->addEditAction(tr("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] {
+            fTrackListTableView->commitEdit();
+            fDoc->redo();
+            reloadTracks();
+        });
     connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, &FolderWindow::validateMenus);
     menus->addEditSeparator();
-    fCutAction = editAction(tr("Cu&t"), QKeySequence::Cut, [this] { fTrackListTableView->cut(); });
-    fCopyAction =
-        editAction(tr("&Copy"), QKeySequence::Copy, [this] { fTrackListTableView->copy(); });
-    fPasteAction =
-        editAction(tr("&Paste"), QKeySequence::Paste, [this] { fTrackListTableView->paste(); });
-    fDeleteAction = editAction(tr("&Delete"), {}, [this] { fTrackListTableView->clear(); });
-    fSelectAllAction = editAction(tr("Select &All"), QKeySequence::SelectAll,
-                                  [this] { fTrackListTableView->selectAll(); });
+    fCutAction =
+        menus->addEditAction(tr("Cu&t"), QKeySequence::Cut, [this] { fTrackListTableView->cut(); });
+    fCopyAction = menus->addEditAction(tr("&Copy"), QKeySequence::Copy,
+                                       [this] { fTrackListTableView->copy(); });
+    fPasteAction = menus->addEditAction(tr("&Paste"), QKeySequence::Paste,
+                                        [this] { fTrackListTableView->paste(); });
+    fDeleteAction =
+        menus->addEditAction(tr("&Delete"), {}, [this] { fTrackListTableView->clear(); });
+    fSelectAllAction = menus->addEditAction(tr("Select &All"), QKeySequence::SelectAll,
+                                            [this] { fTrackListTableView->selectAll(); });
     // The table handles its own keys; the menu's shortcuts would clash.
     for (QAction* a : {fCutAction, fCopyAction, fPasteAction, fSelectAllAction})
         a->setShortcutContext(Qt::WidgetShortcut);
