@@ -4,6 +4,7 @@
 #include "app/RecentDocuments.h"
 #include "app/VersionChecker.h"
 #include "docs/DocumentBase.h"
+#include "media/MusicFile.h"
 #include "system/FileSystemParams.h"
 #include "ui/AboutBox.h"
 #include "ui/DocumentWindow.h"
@@ -90,8 +91,14 @@ bool TrovixController::openDropped(const QString& path, bool cleanUp) {
         open->activateWindow();
         return true;
     }
-    DropActionDict request{info.absoluteFilePath(), cleanUp};
     const bool folder = info.isDir();
+    if (!folder && !MusicFile::isMusicFileName(path)) {
+        const QString message =
+            QStringLiteral("“%1” is %2.").arg(info.fileName(), MusicFile::kNotMusicFile);
+        SheetAlertHost(fDropWindow).showAlert({QStringLiteral("Not Opened"), message, {}});
+        return false;
+    }
+    DropActionDict request{info.absoluteFilePath(), cleanUp};
     DocumentWindow* window = fFactory ? fFactory(request, folder) : defaultWindow(request, folder);
     if (!window) return false;
     window->setProperty(kRequestedPath, request.path);

@@ -39,10 +39,11 @@ public:
     // reads Alt for clean-up-only mode, then opens as a drop does. False for
     // a path where nothing exists.
     bool openFile(const QString& path);
-    // Opens one dropped item: false when nothing exists at the path; the
-    // window already showing it is raised; otherwise a folder window for a
-    // folder, a single-file window for a file, shown at once and handed the
-    // request one second later.
+    // Opens one dropped item: false when nothing exists at the path, or
+    // (with an alert on the drop window) for a file of no music kind; the
+    // window already showing the item is raised; otherwise a folder window
+    // for a folder, a single-file window for a file, shown at once and
+    // handed the request one second later.
     bool openDropped(const QString& path, bool cleanUp);
     // The open window showing (or about to show) the folder or file.
     DocumentWindow* windowFor(const QString& path) const;
