@@ -131,6 +131,8 @@ void FileTagWindow::buildMenus() {
             reloadTracks();
         });
     connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, &FileTagWindow::validateMenus);
+    // An undo can take the last change back.
+    connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, [this] { judgeEdited(); });
     QMenu* edit = menus->editMenu();
 
     QMenu* song = menuBar()->addMenu(tr("&Song"));

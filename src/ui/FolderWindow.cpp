@@ -160,6 +160,8 @@ void FolderWindow::buildMenus() {
             reloadTracks();
         });
     connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, &FolderWindow::validateMenus);
+    // An undo can take the last change back.
+    connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, [this] { judgeEdited(); });
     menus->addEditSeparator();
     fCutAction =
         menus->addEditAction(tr("Cu&t"), QKeySequence::Cut, [this] { fTrackListTableView->cut(); });

@@ -84,6 +84,9 @@ protected:
     bool nextCoverEnabled() const;
     // Call once the document exists: a save-then-close closes the window.
     void watchDocument();
+    // The edited mark: whether a save would write something; kept as it is
+    // while a job may be changing the records.
+    void judgeEdited();
     // Save, Look Up and Cancel follow the busy state (windows call it from
     // validateMenus).
     void validateSharedActions();
@@ -125,9 +128,6 @@ private:
     SearchSheet* fSearchPanel = nullptr;
     SheetAlertHost fAlerts;
     QPointer<ProgressSheet> fNCProgressSheet;
-    // The edited mark: whether a save would write something; kept as it is
-    // while a job may be changing the records.
-    void judgeEdited();
     // The path the title last showed, so Open Recent follows a rename.
     QString fShownPath;
 

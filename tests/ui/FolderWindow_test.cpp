@@ -439,6 +439,11 @@ TEST_F(FolderWindowTest, ACaseOnlyTitleEditIsAskedAboutOnClose) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(fWindow->isVisible());
     EXPECT_TRUE(fWindow->isWindowModified());
+    // Undone, nothing is left to write.
+    fWindow->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(fWindow));
+    QTest::keyClick(fWindow, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FALSE(fWindow->isWindowModified());
 }
 
 // After a save the window shows what is on disk: the letters and the hit
