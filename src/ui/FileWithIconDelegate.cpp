@@ -1,5 +1,6 @@
 #include "ui/FileWithIconDelegate.h"
 
+#include "app/Preferences.h"
 #include "docs/TrovixDocument.h"
 #include "ui/ThemeColors.h"
 
@@ -26,6 +27,9 @@ QIcon FileWithIconDelegate::iconFor(const QString& path) const {
 QColor FileWithIconDelegate::textColor(const AudioTrack& track, const QPalette& palette) const {
     if (track.isPlaceholder() || !track.okToTag())
         return ThemeColors::text(ThemeColors::LeftAlone, palette);
+    // Red says a save renames the file, which it does only with renaming on
+    // (as the F letter tells).
+    if (!Prefs::boolValue(Prefs::kRenameTracks)) return palette.color(QPalette::Text);
     const QString newName = track.getNewFileName(fDoc->naming(), fDoc->alternate());
     if (!newName.isNull() &&
         QString::compare(track.getDisplayName(), newName, Qt::CaseInsensitive) != 0)

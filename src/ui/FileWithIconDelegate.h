@@ -9,8 +9,9 @@ class TrovixDocument;
 
 // Draws the "oldFileName" cell: the file's icon from the desktop's icon
 // theme (16 x 16, 3 pixels in, centred) and its name, red when saving will
-// rename it, grey when the file cannot be written, in the text colour
-// otherwise (the red and grey chosen for the palette's rows).
+// rename it (renaming on and a new name), grey when the file cannot be
+// written, in the text colour otherwise (the red and grey chosen for the
+// palette's rows).
 class FileWithIconDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:

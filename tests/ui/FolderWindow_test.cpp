@@ -10,11 +10,13 @@
 #include "ui/AlbumHitsTableView.h"
 #include "ui/BoxSetSheet.h"
 #include "ui/CoverArtPanel.h"
+#include "ui/FileWithIconDelegate.h"
 #include "ui/FolderStatusDelegate.h"
 #include "ui/HitsModel.h"
 #include "ui/LegendPanel.h"
 #include "ui/Mnemonics.h"
 #include "ui/ProgressSheet.h"
+#include "ui/ThemeColors.h"
 #include "ui/TrackListModel.h"
 #include "ui/TrovixTableView.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
@@ -536,6 +538,14 @@ TEST_F(FolderWindowTest, StatusCellsShowTheDocumentsDecisions) {
     applyWebHit();
     colors = fWindow->trackTable()->statusDelegate()->colorsForRow(0);
     EXPECT_EQ(colors[StatusIcons::T], StatusIcons::Red);
+    // The file name is red only when a save would rename the file.
+    const AudioTrack& first = *fWindow->document()->trackArray().objectAtIndex(0);
+    FileWithIconDelegate* names = fWindow->trackTable()->fileDelegate();
+    const QPalette palette = fWindow->trackTable()->palette();
+    EXPECT_EQ(names->textColor(first, palette), palette.color(QPalette::Text));
+    Prefs::setValue(QString::fromLatin1(Prefs::kRenameTracks), true);
+    EXPECT_EQ(names->textColor(first, palette),
+              ThemeColors::text(ThemeColors::WillChange, palette));
 }
 
 TEST_F(FolderWindowTest, CoverViewsFollowTheCandidatesAndTakeDrops) {
