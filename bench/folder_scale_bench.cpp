@@ -27,6 +27,7 @@
 #include "docs/TrovixDocument.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
+#include "support/ProcessRuns.h"
 #include "support/XiphFixture.h"
 #include "system/SaveSteps.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
@@ -41,7 +42,6 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QImageWriter>
-#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
@@ -347,32 +347,10 @@ void warmCache(const QString& dir) {
     }
 }
 
-// Milliseconds of the fastest of `runs` runs of a program, its output
-// discarded; negative when it fails.
-double bestRunMs(const QString& program, const QStringList& arguments, int runs) {
-    double best = std::numeric_limits<double>::max();
-    for (int r = 0; r < runs; ++r) {
-        QProcess process;
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
-        QElapsedTimer timer;
-        timer.start();
-        process.start(program, arguments);
-        if (!process.waitForFinished(-1) || process.exitStatus() != QProcess::NormalExit ||
-            process.exitCode() != 0)
-            return -1;
-        best = std::min(best, msSince(timer));
-    }
-    return best;
-}
-
 // The opening as a user runs it, against a program that reads the same
 // files with TagLib alone; the two alternate, so both see the same load.
 void measureEndToEnd(const QString& dir, int runs, double& oursMs, double& tagLibMs) {
-    QStringList open{QStringLiteral("open"), dir, QStringLiteral("--json")};
-    for (const char* key : {MusicBrainz::kSearchKey, AllMusicGuide::kSearchKey,
-                            GoogleMusic::kSearchKey, Gnudb::kSearchKey, FreeDB::kSearchKey})
-        open << QStringLiteral("--set") << QStringLiteral("%1=NO").arg(QLatin1String(key));
+    const QStringList open = cliOpenArguments(dir);
     const QString reader = QCoreApplication::applicationDirPath() + "/taglib_read_bench";
     // Another build of the program may stand in, for figures side by side.
     const QString cli = qEnvironmentVariableIsSet("TROVIX_CLI") ? qEnvironmentVariable("TROVIX_CLI")

@@ -18,6 +18,7 @@
 #include "docs/HeadlessHost.h"
 #include "docs/TrovixDocument.h"
 #include "support/Mp3Fixture.h"
+#include "support/ProcessRuns.h"
 #include "support/XiphFixture.h"
 #include "web/WebThrottle.h"
 #include "web/sources/MusicSources.h"
@@ -51,28 +52,6 @@ namespace {
 const char* const kWebKeys[] = {MusicBrainz::kSearchKey, AllMusicGuide::kSearchKey,
                                 GoogleMusic::kSearchKey, Gnudb::kSearchKey, FreeDB::kSearchKey};
 
-double bestRunMs(const QString& program, const QStringList& arguments, int runs) {
-    double best = std::numeric_limits<double>::max();
-    for (int r = 0; r < runs; ++r) {
-        QProcess process;
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
-        QElapsedTimer timer;
-        timer.start();
-        process.start(program, arguments);
-        if (!process.waitForFinished(-1) || process.exitCode() != 0) return -1;
-        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
-    }
-    return best;
-}
-
-QStringList openArguments(const QString& dir) {
-    QStringList arguments{QStringLiteral("open"), dir, QStringLiteral("--json")};
-    for (const char* key : kWebKeys)
-        arguments << QStringLiteral("--set") << QStringLiteral("%1=NO").arg(QLatin1String(key));
-    return arguments;
-}
-
 void processes(const QString& root, int runs) {
     const QString cli = QStringLiteral(TROVIX_CLI_PATH);
     const QString reader = QCoreApplication::applicationDirPath() + "/taglib_read_bench";
@@ -102,9 +81,9 @@ void processes(const QString& root, int runs) {
         {"TagLib reader, one FLAC file", reader, {flac + "/one.flac"}},
         {"TagLib reader, one MP3 file", reader, {mp3 + "/one.mp3"}},
         {"trovix-cli --version", cli, {QStringLiteral("--version")}},
-        {"trovix-cli open, empty folder", cli, openArguments(empty)},
-        {"trovix-cli open, one FLAC file", cli, openArguments(flac)},
-        {"trovix-cli open, one MP3 file", cli, openArguments(mp3)},
+        {"trovix-cli open, empty folder", cli, cliOpenArguments(empty)},
+        {"trovix-cli open, one FLAC file", cli, cliOpenArguments(flac)},
+        {"trovix-cli open, one MP3 file", cli, cliOpenArguments(mp3)},
     };
     std::printf("whole processes, best of %d\n", runs);
     for (const Row& row : rows)
