@@ -609,3 +609,5 @@ void FileTagDocument::copyOldTitlesToNew(bool onlyBlank) {
     markEdited();
     notifyTracksChanged();
 }
+
+#include "moc_FileTagDocument.cpp"

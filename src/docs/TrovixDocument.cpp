@@ -512,3 +512,5 @@ void TrovixDocument::lookUp(LookUpCommand command) {
         LookupSources::Subject::Song};
     fSources.browse(kSites[int(command) / 4], kSubjects[subject], text);
 }
+
+#include "moc_TrovixDocument.cpp"
