@@ -29,6 +29,19 @@ FolderRecovery::Result FolderRecovery::run(const QString& folder, RenameJournal:
     return result;
 }
 
+namespace {
+
+// The first few items of a list, and how many more: a journal may name
+// thousands of files, and an alert is read by a person.
+QString listed(const QStringList& items, const QString& separator) {
+    constexpr qsizetype kShown = 10;
+    QString text = items.mid(0, kShown).join(separator);
+    if (items.size() > kShown) text += QStringLiteral(" (and %1 more)").arg(items.size() - kShown);
+    return text;
+}
+
+} // namespace
+
 std::optional<Alert> FolderRecovery::alertFor(const RecoveryReport& tags,
                                               const RenameJournal::Recovery& renames) {
     if (tags.restored.isEmpty() && tags.refused.isEmpty() && !renames.found) return std::nullopt;
@@ -37,14 +50,15 @@ std::optional<Alert> FolderRecovery::alertFor(const RecoveryReport& tags,
     if (!tags.restored.isEmpty() || finished)
         parts << QStringLiteral("An earlier save of this folder was interrupted.");
     if (!tags.restored.isEmpty())
-        parts << QStringLiteral("Restored: %1.").arg(tags.restored.join(QStringLiteral(", ")));
+        parts << QStringLiteral("Restored: %1.").arg(listed(tags.restored, QStringLiteral(", ")));
     if (finished)
         parts << (renames.moved.isEmpty() ? QStringLiteral("Its renames were already complete.")
                                           : QStringLiteral("Its renames were finished: %1.")
-                                                .arg(renames.moved.join(QStringLiteral(", "))));
+                                                .arg(listed(renames.moved, QStringLiteral(", "))));
     if (!renames.problems.isEmpty())
-        parts << QStringLiteral("Not finished: %1").arg(renames.problems.join(QLatin1Char(' ')));
-    parts += tags.refused;
+        parts << QStringLiteral("Not finished: %1")
+                     .arg(listed(renames.problems, QStringLiteral(" ")));
+    if (!tags.refused.isEmpty()) parts << listed(tags.refused, QStringLiteral(" "));
     const bool refused = !tags.refused.isEmpty() || renames.refused;
     return Alert{refused ? kRefusedTitle : kFinishedTitle,
                  parts.join(QLatin1Char(' ')),
