@@ -299,7 +299,7 @@ JournalRegion tornOver(const QByteArray& file, quint64 offset, const QByteArray&
 TEST(RollbackJournal, AForgedJournalChangesNoFileItCannotProve) {
     struct Folder {
         QString root, album, song, outside;
-        QByteArray songBytes, outsideBytes;
+        QByteArray outsideBytes;
         struct stat songStat, outsideStat, albumStat;
     };
     struct Row {
@@ -316,6 +316,16 @@ TEST(RollbackJournal, AForgedJournalChangesNoFileItCannotProve) {
                             quint64(st.st_ino),
                             quint64(st.st_size),
                             quint64(st.st_size),
+                            std::move(regions)};
+    };
+    // The music file, claimed to change from `oldSize` to `newSize` bytes.
+    auto songEntry = [](const Folder& f, quint64 oldSize, quint64 newSize,
+                        std::vector<JournalRegion> regions) {
+        return JournalEntry{QFile::encodeName(f.song),
+                            quint64(f.songStat.st_dev),
+                            quint64(f.songStat.st_ino),
+                            oldSize,
+                            newSize,
                             std::move(regions)};
     };
     const Row rows[] = {
@@ -353,31 +363,17 @@ TEST(RollbackJournal, AForgedJournalChangesNoFileItCannotProve) {
         {"cutting the file to nothing", 2,
          [&](const Folder& f) {
              const quint64 size = quint64(f.songStat.st_size);
-             return JournalEntry{QFile::encodeName(f.song),
-                                 quint64(f.songStat.st_dev),
-                                 quint64(f.songStat.st_ino),
-                                 0,
-                                 size + 1000,
-                                 {{size, {}, QByteArray(1000, 'n')}}};
+             return songEntry(f, 0, size + 1000, {{size, {}, QByteArray(1000, 'n')}});
          }},
         {"writing past the end", 2,
          [&](const Folder& f) {
              const quint64 size = quint64(f.songStat.st_size);
-             return JournalEntry{QFile::encodeName(f.song),
-                                 quint64(f.songStat.st_dev),
-                                 quint64(f.songStat.st_ino),
-                                 size + 4,
-                                 size - 1,
-                                 {{size, "EVIL", {}}}};
+             return songEntry(f, size + 4, size - 1, {{size, "EVIL", {}}});
          }},
         {"pieces that grow to 2 GiB", 2,
          [&](const Folder& f) {
-             return JournalEntry{QFile::encodeName(f.song),
-                                 quint64(f.songStat.st_dev),
-                                 quint64(f.songStat.st_ino),
-                                 1 << 16,
-                                 quint64(1) << 31,
-                                 {{0, QByteArray(1 << 16, 'o'), {}, 1 << 15}}};
+             return songEntry(f, 1 << 16, quint64(1) << 31,
+                              {{0, QByteArray(1 << 16, 'o'), {}, 1 << 15}});
          },
          false},
     };
@@ -395,7 +391,6 @@ TEST(RollbackJournal, AForgedJournalChangesNoFileItCannotProve) {
         ASSERT_TRUE(writeBytes(f.album + "/.trovix-renames", "a journal's own bytes"));
         ASSERT_TRUE(writeBytes(f.album + "/so\nng.mp3", "another song's bytes"));
         ASSERT_TRUE(QFile::link(f.outside, f.album + "/link.mp3"));
-        f.songBytes = readBytes(f.song);
         f.outsideBytes = readBytes(f.outside);
         f.songStat = statOf(f.song);
         f.outsideStat = statOf(f.outside);
