@@ -304,8 +304,20 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
         std::map<JournalFolder*, std::vector<Job*>> inPlace;
         for (auto& job : group) {
             if (!pending(*job) || job->plan.kind != SavePlan::Kind::InPlace) continue;
-            const QString folder = QFileInfo(job->plan.target).absolutePath();
+            const QFileInfo target(job->plan.target);
+            const QString folder = target.absolutePath();
+            const QByteArray name = QFile::encodeName(target.fileName());
             struct stat st {};
+            if (!FolderHandle::isPlainName(name) || FolderHandle::isReservedName(name)) {
+                // Recovery would not trust a journal naming it, so a torn
+                // write could not be undone.
+                decide(*job, FileSaveOutcome::Code::Failed,
+                       QStringLiteral("The file's name holds control characters or is one Trovix "
+                                      "keeps for itself, so it cannot be saved safely; rename "
+                                      "it first."));
+                done(*job);
+                continue;
+            }
             if (::stat(QFile::encodeName(folder).constData(), &st) != 0) {
                 decide(*job, FileSaveOutcome::Code::Failed, changedMessage());
                 done(*job);

@@ -575,3 +575,16 @@ TEST_F(SaveBatchTest, AFileReachedThroughALinkLeavesNothingTheAlbumCannotClearUp
                 QStringLiteral("A new title"));
     }
 }
+
+TEST_F(SaveBatchTest, AFileWhoseNameRecoveryWouldNotTrustIsNotWrittenInPlace) {
+    // A torn write of it could not be undone: recovery refuses journals
+    // naming control characters.
+    const QString path = fDir.filePath(QStringLiteral("a\tb.mp3"));
+    ASSERT_TRUE(mp3WithRoom(path));
+    const QByteArray before = readBytes(path);
+    const auto outcomes = saveFolder(fDir.path(), albums()[0]);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].code, FileSaveOutcome::Code::Failed);
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(strays(fDir.path()), QStringList());
+}
