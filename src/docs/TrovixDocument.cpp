@@ -365,6 +365,7 @@ DocumentBase::JobBody TrovixDocument::openJob() {
         auto opening = std::make_shared<FolderOpening>();
         opening->folder = recoverFolder(folder);
         scanFiles(*opening);
+        showScannedTracks(opening->songs);
         if (!(sheet && sheet->cancelled())) {
             createAlbumHits(*opening, findFolderCover(opening->songs), smartCap);
             fAlbumArtObj->setImageFromAlbumInfo(opening->infoFromTags.get(), searchCovers);
@@ -387,6 +388,18 @@ DocumentBase::JobBody TrovixDocument::openJob() {
         ftt->finalize();
         return [this, opening] { applyOpening(*opening); };
     };
+}
+
+void TrovixDocument::showScannedTracks(const AudioTrackArray& songs) {
+    // Copies: the worker goes on reading its own records.
+    AudioTrackArray shown;
+    for (const AudioTrackRef& track : songs)
+        shown.add(std::make_shared<AudioTrack>(*track));
+    onMain([this, shown] {
+        if (busyState() != BusyState::Opening) return;
+        fSongs = shown;
+        notifyTracksChanged();
+    });
 }
 
 void TrovixDocument::applyOpening(const FolderOpening& opening) {
