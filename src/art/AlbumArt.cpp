@@ -91,7 +91,13 @@ QImage AlbumArt::decodedImage(const QByteArray& bytes) {
     QByteArray data = bytes;
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
+    // Named by its first bytes, a JPEG or PNG cover loads its own plugin
+    // only, not every one to ask which can read it; the reader still
+    // falls back to asking when the name is wrong.
+    const char* format = bytes.startsWith("\xFF\xD8\xFF")        ? "jpeg"
+                         : bytes.startsWith("\x89PNG\r\n\x1A\n") ? "png"
+                                                                 : nullptr;
+    QImageReader reader(&buffer, format);
     return normalizedImage(readImage(reader));
 }
 
@@ -184,11 +190,14 @@ void AlbumArt::searchForImages(const QString& folderPath) {
         QDir(folderPath)
             .entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                        QDir::Name | QDir::IgnoreCase);
-    static const QList<QByteArray> gFormats = QImageReader::supportedImageFormats();
     for (const QString& entry : entries) {
         // A name tells nothing for sure, but music and text are never tried.
         const QByteArray suffix = QFileInfo(entry).suffix().toLower().toLatin1();
-        if (!suffix.isEmpty() && gFormats.contains(suffix))
+        if (suffix.isEmpty() || MusicFile::isMusicFileName(entry)) continue;
+        // Asked only here: the answer loads every image plugin, which a
+        // folder of nothing but music need not wait for.
+        static const QList<QByteArray> gFormats = QImageReader::supportedImageFormats();
+        if (gFormats.contains(suffix))
             setImageFromFile(QStringLiteral("%1/%2").arg(folderPath, entry), kFileScore);
     }
 }
@@ -481,3 +490,5 @@ void AlbumArt::saveImage(AudioTrack& track, const CoverOptions& options) {
     const QByteArray bytes = coverToEmbed(shownCover(), fileFormatOf(track), format, options);
     embedCover(track, bytes, format);
 }
+
+#include "moc_AlbumArt.cpp"

@@ -294,3 +294,5 @@ void DocumentBase::saveDocumentWithDelegate() {
     // save started from that alert's answer does not close it either.
     if (!fJobRunning) fCloseAfterSave = false;
 }
+
+#include "moc_DocumentBase.cpp"

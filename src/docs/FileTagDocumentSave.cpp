@@ -113,6 +113,19 @@ FileSavePlan FileTagDocument::makeSavePlan() const {
     return plan;
 }
 
+bool FileTagDocument::saveWouldWrite() const {
+    const FileSavePlan plan = makeSavePlan();
+    if (!plan.write) return false;
+    const AudioTrack& file = *fSong;
+    const NewTags& tags = plan.tags;
+    return tags.title != file.getOldTitle() || tags.artist != file.getArtist() ||
+           tags.album != file.getAlbum() || tags.year != file.getYearStr() ||
+           tags.genre != file.getGenre() || uint32_t(tags.track) != file.getTrackNum() ||
+           uint32_t(tags.trackCount) != file.getMaxTracks() ||
+           (plan.options.renameTracks && !plan.newName.isEmpty() &&
+            plan.newName != file.getDisplayName());
+}
+
 DocumentBase::JobBody FileTagDocument::saveJob() {
     fSaveFailures.clear();
     auto plan = std::make_shared<FileSavePlan>(makeSavePlan());

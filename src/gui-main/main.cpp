@@ -4,10 +4,8 @@
 // `trovix --version` prints the version.
 #include "app/AppVersion.h"
 #include "app/SingleInstance.h"
-#include "ui/AppMenus.h"
 #include "ui/DocumentWindow.h"
 #include "ui/TrovixController.h"
-#include "ui/TrovixToolsMenu.h"
 #include "web/WebHelpers.h"
 
 #include <QApplication>
@@ -25,7 +23,8 @@ namespace {
 void openPaths(TrovixController* controller, const QStringList& paths) {
     QWidget* front = controller->showDropWindow();
     for (const QString& path : paths)
-        if (!controller->openFile(path)) qWarning("trovix: nothing at %s", qUtf8Printable(path));
+        if (!controller->openFile(path) && !QFileInfo::exists(path))
+            qWarning("trovix: nothing at %s", qUtf8Printable(path));
     const QList<DocumentWindow*> windows = controller->documentWindows();
     if (!paths.isEmpty() && !windows.isEmpty()) front = windows.last();
     front->raise();
@@ -57,7 +56,6 @@ int main(int argc, char** argv) {
     if (instance.claim(paths) == SingleInstance::Role::HandedOver) return 0;
 
     TrovixController::startUp();
-    AppMenus::addApplicationMenuItems([](QMenu* menu) { addTrovixToolsActions(menu); });
     SetURLOpener([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
     TrovixController* controller = TrovixController::instance();
     QObject::connect(&instance, &SingleInstance::pathsReceived, controller,
@@ -65,6 +63,7 @@ int main(int argc, char** argv) {
     controller->showDropWindow();
     controller->checkForNewVersion();
     for (const QString& path : paths)
-        if (!controller->openFile(path)) qWarning("trovix: nothing at %s", qUtf8Printable(path));
+        if (!controller->openFile(path) && !QFileInfo::exists(path))
+            qWarning("trovix: nothing at %s", qUtf8Printable(path));
     return app.exec();
 }

@@ -35,6 +35,28 @@ quint32 pictureType(const QByteArray& body) {
     return body.size() >= 4 ? qFromBigEndian<quint32>(body.constData()) : quint32(-1);
 }
 
+// The length of a picture block's image, by the bounds TagLib's parser
+// checks (in 64 bits, where it wraps at 32); -1 for a block it refuses.
+qint64 pictureDataLength(const QByteArray& body) {
+    const qint64 size = body.size();
+    auto at = [&body](qint64 pos) {
+        return qint64(qFromBigEndian<quint32>(body.constData() + pos));
+    };
+    if (size < 32) return -1;
+    qint64 pos = 4;
+    const qint64 mimeLength = at(pos);
+    pos += 4;
+    if (pos + mimeLength + 24 > size) return -1;
+    pos += mimeLength;
+    const qint64 descriptionLength = at(pos);
+    pos += 4;
+    if (pos + descriptionLength + 20 > size) return -1;
+    pos += descriptionLength + 16;
+    const qint64 dataLength = at(pos);
+    pos += 4;
+    return pos + dataLength > size ? -1 : dataLength;
+}
+
 } // namespace
 
 // Reading.
@@ -106,6 +128,15 @@ QByteArray VorbisCommentFile::readImage() const {
     return {};
 }
 
+// Without copying the pictures, as opening every file asks it.
+bool VorbisCommentFile::readHasImage() const {
+    for (const QByteArray& body : fPictures) {
+        const quint32 type = pictureType(body);
+        if ((type == kFrontCover || type == kOther) && pictureDataLength(body) > 0) return true;
+    }
+    return false;
+}
+
 // Writing: every writer changes the tags in memory only.
 
 void VorbisCommentFile::setField(const QString& name, const QString& value) {
@@ -115,9 +146,13 @@ void VorbisCommentFile::setField(const QString& name, const QString& value) {
 
 void VorbisCommentFile::writeTrackNum(int n, int m) {
     setField(kTrackNumber, QString::number(n));
-    // One place for the count, so no older spelling contradicts it.
-    fComment.remove(kTotalTracks);
-    setField(kTrackTotal, m > 0 ? QString::number(m) : QString());
+    // The count goes under each name the file already uses, so players that
+    // read either find it and none contradicts the other; TRACKTOTAL when
+    // there is none.
+    const QString count = m > 0 ? QString::number(m) : QString();
+    const bool total = !fComment.value(kTotalTracks).isNull();
+    if (!total || !fComment.value(kTrackTotal).isNull()) setField(kTrackTotal, count);
+    if (total) setField(kTotalTracks, count);
 }
 
 void VorbisCommentFile::writeTrackStr(const QString& s) {
@@ -202,4 +237,3 @@ SavePlan VorbisCommentFile::startPlan() const {
     plan.target = target;
     return plan;
 }
-

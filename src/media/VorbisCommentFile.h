@@ -45,6 +45,7 @@ protected:
     QString readMaxTrackStr() override;
     std::optional<CustomTag> readCustomTag() override;
     QByteArray readImage() const override;
+    bool readHasImage() const override;
 
     void writeTitle(const QString& s) override { setField(QStringLiteral("TITLE"), s); }
     void writeArtist(const QString& s) override { setField(QStringLiteral("ARTIST"), s); }

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -99,6 +100,19 @@ TEST_F(OpenRoute, FolderFileAndMissingPath) {
     EXPECT_EQ(fController->documentWindows().size(), 2);
 }
 
+TEST_F(OpenRoute, AFileOfNoMusicKindIsRefusedWithAnAlert) {
+    QFile notes(fDir.filePath(QStringLiteral("hostname")));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.close();
+    EXPECT_FALSE(fController->openFile(notes.fileName()));
+    EXPECT_TRUE(fMade.isEmpty());
+    const QList<QMessageBox*> boxes = fController->dropWindow()->findChildren<QMessageBox*>();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0]->informativeText(),
+              QStringLiteral("“hostname” is not a music file Trovix can tag."));
+    delete boxes[0];
+}
+
 TEST_F(OpenRoute, OpenRequestShowsTheDropWindow) {
     ASSERT_TRUE(fController->openFile(fDir.filePath(QStringLiteral("Album"))));
     ASSERT_TRUE(fController->dropWindow());
@@ -120,10 +134,27 @@ TEST_F(OpenRoute, DropOpensEachExistingItemAndAltMeansCleanUpOnly) {
     EXPECT_TRUE(fMade[1]->fRequests[0].cleanUp);
     EXPECT_FALSE(icon->highlighted());
 
-    drop(icon, {fDir.filePath(QStringLiteral("Album"))}, Qt::NoModifier);
+    QDir(fDir.path()).mkdir(QStringLiteral("Other"));
+    drop(icon, {fDir.filePath(QStringLiteral("Other"))}, Qt::NoModifier);
     ASSERT_EQ(fMade.size(), 3);
     ASSERT_TRUE(QTest::qWaitFor([&] { return fMade[2]->fRequests.size() == 1; }, 5000));
     EXPECT_FALSE(fMade[2]->fRequests[0].cleanUp);
+}
+
+// Two windows on one folder would each save over what the other read.
+TEST_F(OpenRoute, AFolderOrFileAlreadyOpenRaisesItsWindow) {
+    const QString album = fDir.filePath(QStringLiteral("Album"));
+    ASSERT_TRUE(fController->openDropped(album, false));
+    // Before the window has its path, and after; by another spelling too.
+    for (const QString& again : {album, album + QStringLiteral("/."), album}) {
+        ASSERT_TRUE(fController->openDropped(again, false));
+        EXPECT_EQ(fMade.size(), 1) << again.toStdString();
+        QTest::qWait(30);
+    }
+    EXPECT_EQ(fController->windowFor(album), fMade[0]);
+    ASSERT_TRUE(fController->openFile(fDir.filePath(QStringLiteral("song.mp3"))));
+    ASSERT_TRUE(fController->openFile(fDir.filePath(QStringLiteral("song.mp3"))));
+    EXPECT_EQ(fMade.size(), 2);
 }
 
 TEST_F(OpenRoute, OnlyAUsableDragHighlights) {
