@@ -1,5 +1,6 @@
 #include "app/Preferences.h"
 
+#include "web/WebLimits.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 
@@ -59,6 +60,8 @@ std::vector<std::pair<QString, QVariant>> defaultTable() {
         {kAmazonBaseURL, QStringLiteral("http://www.amazon.com")},
         {kHomePageURL, QStringLiteral("https://trovix.app")},
         {kVersionsURL, QStringLiteral("https://trovix.app/versions.txt")},
+        {kWriteDebugFiles, no},
+        {kLookupTimeLimit, WebLimits::kDefaultLookupSecs},
     };
     for (const MusicSource* source : MusicSources::all())
         for (const MusicSource::Preference& pref : source->preferences())

@@ -7,6 +7,7 @@
 #include "cli/OpenCommand.h"
 #include "cli/PrefsCommand.h"
 #include "cli/StopSignals.h"
+#include "web/DebugFiles.h"
 #include "web/WebThrottle.h"
 
 #include <QCoreApplication>
@@ -35,6 +36,10 @@ int main(int argc, char** argv) {
         err << "trovix-cli: " << error << "\n";
         return 2;
     }
+    // The copies of an earlier run go, as the window's start-up removes them.
+    CleanUpDebugFiles();
+    SetDebugFilesEnabled(o.verbose ||
+                         Prefs::boolValue(QString::fromLatin1(Prefs::kWriteDebugFiles)));
 
     StopSignals::installTestTrigger();
     switch (o.command) {

@@ -62,6 +62,7 @@ void FileTagThread::retrieveTracks() {
     for (const AlbumInfoPtr& entry : fFTTHits->array()) {
         if (cancelled()) break;
         const TrackInfoPtr hit = std::static_pointer_cast<TrackInfo>(entry);
+        if (!hit->trackDetails() && outOfTime("album details")) break;
         if (!hit->trackDetails() && fSources.songDetails)
             hit->setTrackDetails(fSources.songDetails(*hit, fOptions, fNCProgressSheet));
         if (const TrackDetailsPtr details = hit->trackDetails()) {

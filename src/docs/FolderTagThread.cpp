@@ -74,6 +74,7 @@ void FolderTagThread::retrieveTracks() {
         fNCProgressSheet->NotifyBump(1);
     }
     for (const AlbumInfoPtr& hit : fFTTHits->array()) {
+        if (!hit->albumDetails() && outOfTime("album details")) break;
         if (!hit->albumDetails() && fSources.details)
             hit->setAlbumDetails(fSources.details(*hit, fOptions, fNCProgressSheet));
         if (const std::shared_ptr<AlbumDetails> details = hit->albumDetails()) {

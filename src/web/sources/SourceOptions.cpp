@@ -39,6 +39,8 @@ SourceOptions SourceOptions::fromPreferences() {
     const int maxEntries = Prefs::maxEntriesToFetch();
     options.maxEntries = maxEntries > 0 ? maxEntries : AlbumInfoArray::kDefaultMaxEntries;
     options.searchCovers = Prefs::boolValue(QString::fromLatin1(Prefs::kSearchForCoverArt));
+    const int timeLimit = Prefs::intValue(QString::fromLatin1(Prefs::kLookupTimeLimit));
+    options.lookupTimeLimitSecs = timeLimit > 0 ? timeLimit : WebLimits::kDefaultLookupSecs;
     options.homePage = Prefs::stringValue(QString::fromLatin1(Prefs::kHomePageURL));
     return options;
 }
