@@ -1,5 +1,9 @@
 #include "app/Preferences.h"
 
+#include "web/WebLimits.h"
+#include "web/sources/MusicSource.h"
+#include "web/sources/MusicSources.h"
+
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSettings>
@@ -58,6 +62,8 @@ std::vector<std::pair<QString, QVariant>> defaultTable() {
         {kAmazonBaseURL, QStringLiteral("http://www.amazon.com")},
         {kHomePageURL, QStringLiteral("https://trovix.app")},
         {kVersionsURL, QStringLiteral("https://trovix.app/versions.txt")},
+        {kWriteDebugFiles, no},
+        {kLookupTimeLimit, WebLimits::kDefaultLookupSecs},
     };
     return table;
 }
@@ -201,3 +207,5 @@ PrefsNotifier* PrefsNotifier::instance() {
     static PrefsNotifier* gPrefsNotifier = new PrefsNotifier;
     return gPrefsNotifier;
 }
+
+#include "moc_Preferences.cpp"

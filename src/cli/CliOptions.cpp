@@ -45,8 +45,9 @@ QString usageText() {
         "                             set the title, track number and track count\n"
         "Anywhere:\n"
         "  --set KEY=VALUE            a preference for this run only (never stored)\n"
-        "  --verbose                  also print the web's debug lines (each failed\n"
-        "                             request, each host skipped)\n"
+        "  --verbose                  also print the web's debug lines and keep debug\n"
+        "                             copies of web requests and pages in\n"
+        "                             $TROVIX_DEBUG_DIR (or /tmp)\n"
         "\n"
         "Exit status: 0 success, 1 a check or an error stopped the job, 2 bad usage;\n"
         "128 + the signal (130, 143, 129) when SIGINT, SIGTERM or SIGHUP stopped a save.\n");

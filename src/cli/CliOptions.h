@@ -34,10 +34,11 @@ struct CliOptions {
     bool save = false;
     bool yes = false;
     bool json = false;
-    bool verbose = false; // the web's debug lines too
 
     // --set KEY=VALUE, in order
     QList<QPair<QString, QString>> overrides;
+    // --verbose: the web's debug lines and debug copies of its requests and pages
+    bool verbose = false;
 };
 
 struct CliParse {

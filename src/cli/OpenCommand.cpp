@@ -5,6 +5,7 @@
 #include "cli/JsonOutput.h"
 #include "cli/StopSignals.h"
 #include "cli/TextOutput.h"
+#include "docs/FolderRecovery.h"
 #include "docs/HeadlessHost.h"
 #include "docs/StatusDecisions.h"
 #include "docs/TrackTagPlan.h"
@@ -166,7 +167,13 @@ int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
 
     OpenCommand::printView(viewOf(doc, host, saved), out, o.json);
     doc.requestClose();
-    return status;
+    return status == 0 && OpenCommand::recoveryRefused(host) ? 1 : status;
+}
+
+bool recoveryRefused(const HeadlessHost& host) {
+    for (const Alert& a : host.alerts())
+        if (a.title == FolderRecovery::kRefusedTitle) return true;
+    return false;
 }
 
 void reportNotSaved(QTextStream& err, const QString& path, const HeadlessHost& host,

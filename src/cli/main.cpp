@@ -8,6 +8,7 @@
 #include "cli/PrefsCommand.h"
 #include "cli/StopSignals.h"
 #include "system/Log.h"
+#include "web/DebugFiles.h"
 #include "web/WebThrottle.h"
 #include "web/sources/MusicSources.h"
 
@@ -40,6 +41,10 @@ int main(int argc, char** argv) {
         err << "trovix-cli: " << error << "\n";
         return 2;
     }
+    // The copies of an earlier run go, as the window's start-up removes them.
+    CleanUpDebugFiles();
+    SetDebugFilesEnabled(o.verbose ||
+                         Prefs::boolValue(QString::fromLatin1(Prefs::kWriteDebugFiles)));
 
     StopSignals::installTestTrigger();
     switch (o.command) {

@@ -109,6 +109,22 @@ FileSavePlan FileTagDocument::makeSavePlan() const {
     return plan;
 }
 
+bool FileTagDocument::saveWouldWrite() const {
+    const FileSavePlan plan = makeSavePlan();
+    if (!plan.write) return false;
+    const AudioTrack& file = *fSong;
+    // As a save writes them: no value and an empty one are alike, numbers
+    // compare by value.
+    const TagValues& tags = plan.tags;
+    const TagValues& now = file.tags();
+    return tags.title != file.getOldTitle() || tags.artist != now.artist ||
+           tags.album != now.album || tags.year != now.year || tags.genre != now.genre ||
+           tags.trackNumber() != now.trackNumber() ||
+           tags.trackCountNumber() != now.trackCountNumber() ||
+           (plan.options.renameTracks && !plan.newName.isEmpty() &&
+            plan.newName != file.getDisplayName());
+}
+
 DocumentBase::JobBody FileTagDocument::saveJob() {
     fSaveFailures.clear();
     auto plan = std::make_shared<FileSavePlan>(makeSavePlan());

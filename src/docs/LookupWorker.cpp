@@ -2,7 +2,20 @@
 
 #include "art/AlbumArt.h"
 #include "model/AlbumInfoArray.h"
+#include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "web/LookupDeadline.h"
+
+bool LookupWorker::outOfTime(const char* step) {
+    if (!LookupDeadline::passed()) return false;
+    if (!fOutOfTimeLogged)
+        TROVIX_LOG()
+            << QStringLiteral(
+                   "look-up time is up, stopped at the %1; the hits found so far are shown")
+                   .arg(QLatin1String(step));
+    fOutOfTimeLogged = true;
+    return true;
+}
 
 #include <QSet>
 
@@ -16,7 +29,8 @@ void LookupWorker::noteCancel() {
 
 void LookupWorker::pruneList(AlbumInfoArray* hits) {
     if (!hits || hits->isEmpty()) {
-        fTempStatus = NoHits;
+        // A cancelled search found nothing because it was cancelled.
+        if (fTempStatus != Cancelled) fTempStatus = NoHits;
         return;
     }
     const int limit = hits->maxEntries();
@@ -33,7 +47,7 @@ void LookupWorker::retrieveImages(AlbumInfoArray* hits, AlbumArt* art) {
     // for the best of them.
     QSet<QString> fetched;
     for (const AlbumInfoPtr& hit : hits->array()) {
-        if (cancelled()) break;
+        if (cancelled() || outOfTime("covers")) break;
         const QString url = hit->albumCoverURL();
         if (!url.isEmpty() && !fetched.contains(url)) {
             fetched.insert(url);

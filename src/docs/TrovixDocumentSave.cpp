@@ -9,6 +9,7 @@
 #include "docs/TrackTagPlan.h"
 #include "media/MusicFile.h"
 #include "model/NameTemplate.h"
+#include "prefs/PrefsOptions.h"
 #include "system/Disposal.h"
 #include "text/MacRoman.h"
 
@@ -122,6 +123,41 @@ void TrovixDocument::answerBlankTitles(int button) {
 
 // The save ----------------------------------------------------------------
 
+bool TrovixDocument::saveWouldWrite() const {
+    assertOwner();
+    const SaveOptions options = SaveOptions::fromPrefs();
+    const int count = int(fSongs.count());
+    const int flags = alternate();
+    // The files makeSavePlan writes, each against the tags it would get.
+    const TrackTagPlan tagPlan = this->tagPlan();
+    for (int p = 0; p < count; ++p) {
+        const AudioTrack& t = *fSongs.array()[p];
+        if (t.isPlaceholder() || !t.okToTag() || t.getNewTitle().isEmpty() || !t.musicFile())
+            continue;
+        // As a save writes them: no value and an empty one are alike, track
+        // numbers compare by value.
+        const TagValues tags = tagPlan.tags(t, p, count);
+        const TagFields fields = tagPlan.fields(t) & ~(TagField::Track | TagField::TrackCount);
+        for (quint32 bit = 1; bit <= TagValues::kTexts.toInt(); bit <<= 1)
+            if (fields.testFlag(TagField(bit)) &&
+                tags.text(TagField(bit)) != t.tags().text(TagField(bit)))
+                return true;
+        if (tags.trackNumber() != t.tags().trackNumber() ||
+            tags.trackCountNumber() != t.tags().trackCountNumber())
+            return true;
+        // With every tag as it is, the record names the file as the save would.
+        if (options.renameTracks && t.getNewFileName(options.naming, flags) != t.getDisplayName())
+            return true;
+    }
+    if (options.renameFolder) {
+        if (const AudioTrackRef first = fSongs.firstGoodTrack()) {
+            const QString name = first->getNewFolderName(options.naming, &fSongs, flags);
+            if (!name.isEmpty() && name != QFileInfo(fDocPath).fileName()) return true;
+        }
+    }
+    return false;
+}
+
 FolderSavePlan TrovixDocument::makeSavePlan() {
     FolderSavePlan plan;
     plan.folder = fDocPath;
@@ -231,7 +267,45 @@ void TrovixDocument::applySaveReport(const FolderSaveReport& report) {
         }
     }
     fSaveFailures = report.failures;
+    refreshFolderHits();
     syncWindowTitle();
     notifyTracksChanged();
+    notifyHitsChanged();
     concludeSave();
+}
+
+namespace {
+
+// The values of a hit made again from the folder, in place: the hit keeps
+// its row, score and cover.
+void adoptFolderValues(AlbumInfo& hit, const AlbumInfo& fresh) {
+    for (const QString& key :
+         {AlbumInfo::kArtistKey, AlbumInfo::kAlbumKey, AlbumInfo::kYearKey, AlbumInfo::kGenreKey}) {
+        if (fresh.dict().contains(key))
+            hit.dict().insert(key, fresh.dict().value(key));
+        else
+            hit.dict().remove(key);
+    }
+    hit.setAlbumDetails(fresh.albumDetails());
+}
+
+} // namespace
+
+void TrovixDocument::refreshFolderHits() {
+    FolderOpening again;
+    again.songs = fSongs;
+    again.customTag = fCustomTag;
+    createAlbumHits(again, {}, Prefs::smartCapitalization());
+    const std::pair<AlbumInfoPtr, AlbumInfoPtr> pairs[] = {
+        {fAlbumInfoFromTags, again.infoFromTags}, {fAlbumInfoFromFiles, again.infoFromFiles}};
+    for (const auto& [kept, fresh] : pairs) {
+        if (!kept || !fresh) continue;
+        adoptFolderValues(*kept, *fresh);
+        for (qsizetype row = 0; row < fHitTable.count(); ++row)
+            if (const AlbumInfoPtr hit = fHitTable.hitAt(row);
+                hit && hit->resultKey() == kept->resultKey())
+                adoptFolderValues(*hit, *fresh);
+    }
+    fAlbumDetailsFromTags = again.detailsFromTags;
+    fAlbumDetailsFromFiles = again.detailsFromFiles;
 }

@@ -56,6 +56,8 @@ SourceOptions sourceOptions() {
     const int maxEntries = maxEntriesToFetch();
     options.maxEntries = maxEntries > 0 ? maxEntries : AlbumInfoArray::kDefaultMaxEntries;
     options.searchCovers = boolValue(QString::fromLatin1(kSearchForCoverArt));
+    const int timeLimit = intValue(QString::fromLatin1(kLookupTimeLimit));
+    options.lookupTimeLimitSecs = timeLimit > 0 ? timeLimit : WebLimits::kDefaultLookupSecs;
     options.homePage = stringValue(QString::fromLatin1(kHomePageURL));
     return options;
 }
