@@ -21,7 +21,7 @@ enum class TagField : quint32 {
     TrackCount = 1u << 7,
     Disc = 1u << 8,
     DiscCount = 1u << 9,
-    Custom = 1u << 10,
+    Custom = 1u << 10, // stays the last: kAll is every bit up to it
 };
 Q_DECLARE_FLAGS(TagFields, TagField)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TagFields)
@@ -48,7 +48,7 @@ struct TagValues {
     QString discCount{};
     std::optional<CustomTag> custom{};
 
-    static constexpr TagFields kAll = TagFields::fromInt((1u << 11) - 1);
+    static constexpr TagFields kAll = TagFields::fromInt((quint32(TagField::Custom) << 1) - 1);
     // The text fields, every field but the custom tag.
     static constexpr TagFields kTexts =
         TagFields::fromInt(kAll.toInt() & ~quint32(TagField::Custom));
