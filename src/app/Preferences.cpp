@@ -201,3 +201,5 @@ PrefsNotifier* PrefsNotifier::instance() {
     static PrefsNotifier* gPrefsNotifier = new PrefsNotifier;
     return gPrefsNotifier;
 }
+
+#include "moc_Preferences.cpp"

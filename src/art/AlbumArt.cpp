@@ -105,11 +105,14 @@ void AlbumArt::searchForImages(const QString& folderPath) {
         QDir(folderPath)
             .entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                        QDir::Name | QDir::IgnoreCase);
-    static const QList<QByteArray> gFormats = QImageReader::supportedImageFormats();
     for (const QString& entry : entries) {
         // A name tells nothing for sure, but music and text are never tried.
         const QByteArray suffix = QFileInfo(entry).suffix().toLower().toLatin1();
-        if (!suffix.isEmpty() && gFormats.contains(suffix))
+        if (suffix.isEmpty() || MusicFile::isMusicFileName(entry)) continue;
+        // Asked only here: the answer loads every image plugin, which a
+        // folder of nothing but music need not wait for.
+        static const QList<QByteArray> gFormats = QImageReader::supportedImageFormats();
+        if (gFormats.contains(suffix))
             setImageFromFile(QStringLiteral("%1/%2").arg(folderPath, entry), kFileScore);
     }
 }
@@ -371,3 +374,5 @@ void AlbumArt::saveImage(AudioTrack& track, const CoverOptions& options) {
     const QByteArray bytes = coverToEmbed(shownCover(), fileFormatOf(track), format, options);
     embedCover(track, bytes, format);
 }
+
+#include "moc_AlbumArt.cpp"

@@ -33,7 +33,13 @@ QImage decodedImage(const QByteArray& bytes) {
     QByteArray data = bytes;
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
+    // Named by its first bytes, a JPEG or PNG cover loads its own plugin
+    // only, not every one to ask which can read it; the reader still
+    // falls back to asking when the name is wrong.
+    const char* format = bytes.startsWith("\xFF\xD8\xFF")        ? "jpeg"
+                         : bytes.startsWith("\x89PNG\r\n\x1A\n") ? "png"
+                                                                 : nullptr;
+    QImageReader reader(&buffer, format);
     return normalizedImage(readImage(reader));
 }
 

@@ -145,7 +145,7 @@ int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
 
     OpenCommand::printView(viewOf(doc, host, o.save, saved), out, o.json);
     doc.requestClose();
-    return status;
+    return status == 0 && OpenCommand::recoveryRefused(host) ? 1 : status;
 }
 
 } // namespace FileCommand

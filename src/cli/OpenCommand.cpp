@@ -5,12 +5,14 @@
 #include "cli/JsonOutput.h"
 #include "cli/StopSignals.h"
 #include "cli/TextOutput.h"
+#include "docs/FolderRecovery.h"
 #include "docs/HeadlessHost.h"
 #include "docs/StatusDecisions.h"
 #include "docs/TrovixDocument.h"
 #include "model/AlbumDetails.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -87,6 +89,7 @@ void settle(DocumentBase& doc) {
 }
 
 int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
+    const QFileInfo info(o.folder);
     if (o.title || o.track || o.count) {
         err << "trovix-cli: --title, --track and --count belong to single files\n";
         return 2;
@@ -158,7 +161,13 @@ int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
 
     OpenCommand::printView(viewOf(doc, host, saved), out, o.json);
     doc.requestClose();
-    return status;
+    return status == 0 && OpenCommand::recoveryRefused(host) ? 1 : status;
+}
+
+bool recoveryRefused(const HeadlessHost& host) {
+    for (const Alert& a : host.alerts())
+        if (a.title == FolderRecovery::kRefusedTitle) return true;
+    return false;
 }
 
 void reportNotSaved(QTextStream& err, const QString& path, const HeadlessHost& host,

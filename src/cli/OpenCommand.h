@@ -33,6 +33,10 @@ void settle(DocumentBase& doc);
 void reportNotSaved(QTextStream& err, const QString& path, const HeadlessHost& host,
                     qsizetype alertsBefore);
 
+// Whether opening left part of an interrupted save undone (a journal it
+// would not trust): the command then exits with 1.
+bool recoveryRefused(const HeadlessHost& host);
+
 // Prints a folder or file view as JSON or as text (coloured on a terminal
 // unless NO_COLOR is set).
 template <typename View>

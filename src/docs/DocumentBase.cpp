@@ -313,3 +313,5 @@ void DocumentBase::redo() {
     if (!isIdle()) return;
     fUndoStack.redo();
 }
+
+#include "moc_DocumentBase.cpp"

@@ -88,6 +88,9 @@ public:
     virtual void prefsChanged() = 0;
     // The save command: the checks, then the save on a worker.
     virtual void saveDocument() = 0;
+    // Whether a save now would change a tag (letter case counts) or a file
+    // or folder name: the window's edited mark. Idle documents only.
+    virtual bool saveWouldWrite() const = 0;
     // Waits until idle, enters saving and runs the save's job on a worker.
     void saveAll();
     // The close confirmation's "Save": the save, and the close once it has

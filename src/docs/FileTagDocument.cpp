@@ -5,6 +5,7 @@
 #include "art/CoverFiles.h"
 #include "docs/DocumentHost.h"
 #include "docs/FileTagThread.h"
+#include "docs/FolderRecovery.h"
 #include "docs/RenameJournal.h"
 #include "media/SaveBatch.h"
 #include "model/ScoreRules.h"
@@ -263,17 +264,12 @@ TrackInfo fieldsOf(const AudioTrack& track) {
 
 QString FileTagDocument::recoverFolder(const QString& path, QList<Alert>* alerts) {
     const QFileInfo info(path);
-    FolderLock lock;
-    // A folder being saved right now is that save's business.
-    if (lock.tryLock(info.absolutePath()) != FolderLock::Code::Locked) return path;
-    const QStringList restored = SaveBatch::recover(info.absolutePath());
-    const RenameJournal::Recovery renames = RenameJournal::finish(info.absolutePath());
-    const QString text = RenameJournal::describe(restored, renames);
-    if (!text.isNull() && alerts)
-        *alerts << Alert{QStringLiteral("Interrupted Save Finished"), text, {QStringLiteral("OK")}};
-    // The file follows its plan (and its folder) to wherever it now is.
-    const QString name = renames.names.value(info.fileName());
-    return renames.folder + QLatin1Char('/') + (name.isEmpty() ? info.fileName() : name);
+    const FolderRecovery::Result r =
+        FolderRecovery::run(info.absolutePath(), RenameJournal::Scope::SingleFile);
+    if (r.alert && alerts) *alerts << *r.alert;
+    // The file follows its plan to wherever it now is.
+    const QString name = r.names.value(info.fileName());
+    return r.folder + QLatin1Char('/') + (name.isEmpty() ? info.fileName() : name);
 }
 
 void FileTagDocument::createTrackHits(FileOpening& opening, const QImage& cover,
@@ -543,3 +539,5 @@ void FileTagDocument::copyOldTitlesToNew(bool onlyBlank) {
     markEdited();
     notifyTracksChanged();
 }
+
+#include "moc_FileTagDocument.cpp"

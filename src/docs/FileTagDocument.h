@@ -166,6 +166,7 @@ public:
     // The checks in order; the first that fails is an alert. The missing-
     // fields warning does not stop the save.
     void saveDocument() override;
+    bool saveWouldWrite() const override;
     // The save's plan, made on the main thread: the fields as tags, the
     // file, its new name, the cover and the options.
     FileSavePlan makeSavePlan() const;

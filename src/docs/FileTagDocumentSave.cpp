@@ -109,6 +109,23 @@ FileSavePlan FileTagDocument::makeSavePlan() const {
     return plan;
 }
 
+bool FileTagDocument::saveWouldWrite() const {
+    const FileSavePlan plan = makeSavePlan();
+    if (!plan.write) return false;
+    const AudioTrack& file = *fSong;
+    const TagValues& read = file.tags();
+    // Compared as texts, where an absent tag and an empty one are the same.
+    bool tagsDiffer = plan.tags.trackNumber() != read.trackNumber() ||
+                      plan.tags.trackCountNumber() != read.trackCountNumber() ||
+                      plan.tags.title != file.getOldTitle();
+    for (const TagField field : {TagField::Artist, TagField::Album,
+                                 TagField::Year, TagField::Genre})
+        tagsDiffer = tagsDiffer || plan.tags.text(field) != read.text(field);
+    return tagsDiffer ||
+           (plan.options.renameTracks && !plan.newName.isEmpty() &&
+            plan.newName != file.getDisplayName());
+}
+
 DocumentBase::JobBody FileTagDocument::saveJob() {
     fSaveFailures.clear();
     auto plan = std::make_shared<FileSavePlan>(makeSavePlan());

@@ -14,7 +14,8 @@ void LookupWorker::noteCancel() {
 
 void LookupWorker::pruneList(AlbumInfoArray* hits) {
     if (!hits || hits->isEmpty()) {
-        fTempStatus = NoHits;
+        // A cancelled search found nothing because it was cancelled.
+        if (fTempStatus != Cancelled) fTempStatus = NoHits;
         return;
     }
     const int limit = hits->maxEntries();

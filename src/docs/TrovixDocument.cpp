@@ -4,6 +4,7 @@
 #include "art/AlbumArt.h"
 #include "art/CoverFiles.h"
 #include "docs/DocumentHost.h"
+#include "docs/FolderRecovery.h"
 #include "docs/FolderTagThread.h"
 #include "docs/RenameJournal.h"
 #include "media/MusicFile.h"
@@ -314,14 +315,9 @@ AlbumInfoPtr pseudoHit(const AlbumInfoPtr& hit) {
 } // namespace
 
 QString TrovixDocument::recoverFolder(const QString& folder) {
-    FolderLock lock;
-    // A folder being saved right now is that save's business.
-    if (lock.tryLock(folder) != FolderLock::Code::Locked) return folder;
-    const QStringList restored = SaveBatch::recover(folder);
-    const RenameJournal::Recovery renames = RenameJournal::finish(folder);
-    const QString text = RenameJournal::describe(restored, renames);
-    if (!text.isNull()) postAlert(QStringLiteral("Interrupted Save Finished"), text);
-    return renames.folder;
+    const FolderRecovery::Result r = FolderRecovery::run(folder, RenameJournal::Scope::Folder);
+    if (r.alert) postAlert(r.alert->title, r.alert->message);
+    return r.folder;
 }
 
 DocumentBase::JobBody TrovixDocument::openJob() {
@@ -335,6 +331,7 @@ DocumentBase::JobBody TrovixDocument::openJob() {
         auto opening = std::make_shared<FolderOpening>();
         opening->folder = recoverFolder(folder);
         scanFiles(*opening);
+        showScannedTracks(opening->songs);
         if (!(sheet && sheet->cancelled())) {
             createAlbumHits(*opening, findFolderCover(opening->songs), smartCap);
             fAlbumArtObj->setImageFromAlbumInfo(opening->infoFromTags.get(), searchCovers);
@@ -357,6 +354,18 @@ DocumentBase::JobBody TrovixDocument::openJob() {
         ftt->finalize();
         return [this, opening] { applyOpening(*opening); };
     };
+}
+
+void TrovixDocument::showScannedTracks(const AudioTrackArray& songs) {
+    // Copies: the worker goes on reading its own records.
+    AudioTrackArray shown;
+    for (const AudioTrackRef& track : songs)
+        shown.add(std::make_shared<AudioTrack>(*track));
+    onMain([this, shown] {
+        if (busyState() != BusyState::Opening) return;
+        fSongs = shown;
+        notifyTracksChanged();
+    });
 }
 
 void TrovixDocument::applyOpening(const FolderOpening& opening) {
@@ -476,3 +485,5 @@ void TrovixDocument::lookUp(LookUpCommand command) {
         LookupSources::Subject::Song};
     fSources.browse(kSites[int(command) / 4], kSubjects[subject], text);
 }
+
+#include "moc_TrovixDocument.cpp"

@@ -264,6 +264,8 @@ public:
         QString path; // of the file whose tags hold it
     };
     static FolderCover findFolderCover(const AudioTrackArray& songs);
+    // The window shows the scanned files while the web is asked (worker).
+    void showScannedTracks(const AudioTrackArray& songs);
     static void createAlbumHits(FolderOpening& opening, const FolderCover& cover, bool smartCap);
     void takeWorkerResults() override;
 
@@ -272,6 +274,7 @@ public:
     // The save command: the checks in order, the first failing one an alert;
     // when all pass, saveAll. Refused while busy.
     void saveDocument() override;
+    bool saveWouldWrite() const override;
     // Answers to the check questions (button index): answerSaveAnyway saves on
     // "Yes"; answerBlankTitles is "Cancel", "Save Others" or "Use Old Titles".
     void answerSaveAnyway(int button);
@@ -282,6 +285,8 @@ public:
     // The save's result, applied on the main thread in one step: records,
     // names, the folder's path, alerts, failures.
     void applySaveReport(const FolderSaveReport& report);
+    // After a save the folder's own hits (tags, names) tell what is on disk.
+    void refreshFolderHits();
     // ==== end of saving ======================================================
 
 protected:

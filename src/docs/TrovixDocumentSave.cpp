@@ -3,6 +3,7 @@
 #include "docs/TrovixDocument.h"
 
 #include "app/Preferences.h"
+#include "prefs/PrefsOptions.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "docs/FolderSavePlan.h"
@@ -122,6 +123,36 @@ void TrovixDocument::answerBlankTitles(int button) {
 
 // The save ----------------------------------------------------------------
 
+bool TrovixDocument::saveWouldWrite() const {
+    assertOwner();
+    const SaveOptions options = SaveOptions::fromPrefs();
+    const int count = int(fSongs.count());
+    const int flags = alternate();
+    // The files makeSavePlan writes, each against the tags it would get.
+    for (int p = 0; p < count; ++p) {
+        const AudioTrack& t = *fSongs.array()[p];
+        if (t.isPlaceholder() || !t.okToTag() || t.getNewTitle().isEmpty() || !t.musicFile())
+            continue;
+        const TagValues& read = t.tags();
+        const QString artist = fVariousArtists ? t.getNewArtist() : fAlbumFields.artist;
+        if (artist != read.artist || fAlbumFields.album != read.album ||
+            fAlbumFields.year != read.year || fAlbumFields.genre != read.genre ||
+            t.getNewTitle() != t.getOldTitle() || read.trackNumber() != p + 1 ||
+            read.trackCountNumber() != count)
+            return true;
+        // With every tag as it is, the record names the file as the save would.
+        if (options.renameTracks && t.getNewFileName(options.naming, flags) != t.getDisplayName())
+            return true;
+    }
+    if (options.renameFolder) {
+        if (const AudioTrackRef first = fSongs.firstGoodTrack()) {
+            const QString name = first->getNewFolderName(options.naming, &fSongs, flags);
+            if (!name.isEmpty() && name != QFileInfo(fDocPath).fileName()) return true;
+        }
+    }
+    return false;
+}
+
 FolderSavePlan TrovixDocument::makeSavePlan() {
     FolderSavePlan plan;
     plan.folder = fDocPath;
@@ -234,7 +265,45 @@ void TrovixDocument::applySaveReport(const FolderSaveReport& report) {
         }
     }
     fSaveFailures = report.failures;
+    refreshFolderHits();
     syncWindowTitle();
     notifyTracksChanged();
+    notifyHitsChanged();
     concludeSave();
+}
+
+namespace {
+
+// The values of a hit made again from the folder, in place: the hit keeps
+// its row, score and cover.
+void adoptFolderValues(AlbumInfo& hit, const AlbumInfo& fresh) {
+    for (const QString& key :
+         {AlbumInfo::kArtistKey, AlbumInfo::kAlbumKey, AlbumInfo::kYearKey, AlbumInfo::kGenreKey}) {
+        if (fresh.dict().contains(key))
+            hit.dict().insert(key, fresh.dict().value(key));
+        else
+            hit.dict().remove(key);
+    }
+    hit.setAlbumDetails(fresh.albumDetails());
+}
+
+} // namespace
+
+void TrovixDocument::refreshFolderHits() {
+    FolderOpening again;
+    again.songs = fSongs;
+    again.customTag = fCustomTag;
+    createAlbumHits(again, {}, Prefs::smartCapitalization());
+    const std::pair<AlbumInfoPtr, AlbumInfoPtr> pairs[] = {
+        {fAlbumInfoFromTags, again.infoFromTags}, {fAlbumInfoFromFiles, again.infoFromFiles}};
+    for (const auto& [kept, fresh] : pairs) {
+        if (!kept || !fresh) continue;
+        adoptFolderValues(*kept, *fresh);
+        for (qsizetype row = 0; row < fHitTable.count(); ++row)
+            if (const AlbumInfoPtr hit = fHitTable.hitAt(row);
+                hit && hit->resultKey() == kept->resultKey())
+                adoptFolderValues(*hit, *fresh);
+    }
+    fAlbumDetailsFromTags = again.detailsFromTags;
+    fAlbumDetailsFromFiles = again.detailsFromFiles;
 }

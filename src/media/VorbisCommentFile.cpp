@@ -55,6 +55,28 @@ constexpr PairNames kPairNames[] = {
     {TagField::Disc, TagField::DiscCount, u"DISCNUMBER", u"DISCTOTAL", u"TOTALDISCS"},
 };
 
+// The length of a picture block's image, by the bounds TagLib's parser
+// checks (in 64 bits, where it wraps at 32); -1 for a block it refuses.
+qint64 pictureDataLength(const QByteArray& body) {
+    const qint64 size = body.size();
+    auto at = [&body](qint64 pos) {
+        return qint64(qFromBigEndian<quint32>(body.constData() + pos));
+    };
+    if (size < 32) return -1;
+    qint64 pos = 4;
+    const qint64 mimeLength = at(pos);
+    pos += 4;
+    if (pos + mimeLength + 24 > size) return -1;
+    pos += mimeLength;
+    const qint64 descriptionLength = at(pos);
+    pos += 4;
+    if (pos + descriptionLength + 20 > size) return -1;
+    pos += descriptionLength + 16;
+    const qint64 dataLength = at(pos);
+    pos += 4;
+    return pos + dataLength > size ? -1 : dataLength;
+}
+
 } // namespace
 
 // Reading.
@@ -95,6 +117,15 @@ QByteArray VorbisCommentFile::readImage() const {
         }
     }
     return {};
+}
+
+// Without copying the pictures, as opening every file asks it.
+bool VorbisCommentFile::readHasImage() const {
+    for (const QByteArray& body : fPictures) {
+        const quint32 type = pictureType(body);
+        if ((type == kFrontCover || type == kOther) && pictureDataLength(body) > 0) return true;
+    }
+    return false;
 }
 
 // Writing: every writer changes the tags in memory only.
@@ -194,4 +225,3 @@ SavePlan VorbisCommentFile::startPlan() const {
     plan.target = target;
     return plan;
 }
-

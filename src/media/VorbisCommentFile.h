@@ -34,6 +34,7 @@ protected:
     int32_t readBitrate() override { return fAudioBitrate; }
     uint32_t readDuration() override { return fAudioSeconds; }
     QByteArray readImage() const override;
+    bool readHasImage() const override;
 
     void writeTagValues(const TagValues& values, TagFields fields) override;
     void writeImageData(const QByteArray& bytes, const QByteArray& format) override;

@@ -3,6 +3,8 @@
 #include "model/RecordArray.h"
 #include "model/VoteCount.h"
 
+#include <QHash>
+
 // The tally of a majority vote: distinct texts in order of first appearance.
 class VoteTally : public RecordArray<VoteCount> {
 public:
@@ -15,4 +17,9 @@ public:
 
 protected:
     const char* className() const override { return "VoteTally"; }
+
+private:
+    // Where each text voted for sits, by its case-folded form, so a tally of
+    // a thousand files is not a thousand scans of the list.
+    QHash<QString, qsizetype> fIndex;
 };

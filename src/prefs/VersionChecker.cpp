@@ -97,3 +97,5 @@ void VersionChecker::poll() {
     }
     emit finished(s);
 }
+
+#include "moc_VersionChecker.cpp"

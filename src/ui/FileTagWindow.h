@@ -12,6 +12,7 @@ class QAction;
 class QDockWidget;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class SearchSheet;
 class StatusImage;
@@ -51,7 +52,6 @@ public:
 
 protected:
     void sheetLookup() override;
-    bool saveWouldChange() const override;
 
 private:
     void buildFields(QWidget* central);
@@ -63,6 +63,7 @@ private:
     StatusImage* fStatusImage;
     TrackHitsTableView* fHitTable;
     QList<QAction*> fLookUpActions;
+    QMenu* fWebMenu = nullptr;
     QList<QAction*> fDocumentActions;
     QAction* fNextCoverAction = nullptr;
     QAction* fUndoAction = nullptr;

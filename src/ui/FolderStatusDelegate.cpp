@@ -45,5 +45,6 @@ void FolderStatusDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     initStyleOption(&opt, index);
     opt.text.clear();
     QStyledItemDelegate::paint(painter, opt, index); // selection background
-    StatusIcons::paintRow(painter, option.rect.adjusted(2, 0, 0, 0), colorsForRow(index.row()));
+    StatusIcons::paintRow(painter, option.rect.adjusted(2, 0, 0, 0), colorsForRow(index.row()),
+                          option.palette);
 }

@@ -4,7 +4,7 @@
 #include "ui/RelevanceDelegate.h"
 #include "ui/SourceIcons.h"
 
-#include <QPixmap>
+#include <QIcon>
 
 HitsModel::HitsModel(TrovixDocument* doc, QObject* parent)
     : HitListModel(kColumns, {"Relevance", "Artist", "Album", "Year", "Genre", "Source", "Score"},
@@ -34,18 +34,14 @@ QVariant HitsModel::data(const QModelIndex& index, int role) const {
         return fDoc->hitTable().cellText(index.row(), column);
     case Qt::DecorationRole:
         if (column == QLatin1String("source")) {
-            const QImage icon = SourceIcons::instance()->iconForKey(key);
-            if (!icon.isNull()) return QPixmap::fromImage(icon);
+            const QIcon icon = SourceIcons::instance()->decorationForKey(key);
+            if (!icon.isNull()) return icon;
         }
         return {};
     case Qt::ToolTipRole:
         return key;
-    case Qt::ForegroundRole:
-        return details ? SourceIcons::colorForKey(key) : QColor(Qt::black);
     case RelevanceDelegate::kScoreRole:
         return hit->totalScore();
-    case Qt::FontRole:
-        return cellFont();
     default:
         return {};
     }

@@ -1,12 +1,12 @@
 #include "ui/TrackListModel.h"
 
 #include "ui/FolderStatusDelegate.h"
+#include "ui/ThemeColors.h"
 
 #include "docs/TrovixDocument.h"
 
 #include <QColor>
 #include <QDataStream>
-#include <QFont>
 #include <QIODevice>
 #include <QMimeData>
 
@@ -32,6 +32,11 @@ void TrackListModel::reload() {
     } else if (rows > 0) {
         emit dataChanged(index(0, 0), index(rows - 1, int(fColumns.size()) - 1));
     }
+}
+
+void TrackListModel::setPalette(const QPalette& palette) {
+    fPalette = palette;
+    if (fRows > 0) emit dataChanged(index(0, 0), index(fRows - 1, int(fColumns.size()) - 1));
 }
 
 int TrackListModel::rowCount(const QModelIndex& parent) const {
@@ -62,17 +67,16 @@ QVariant TrackListModel::data(const QModelIndex& index, int role) const {
     case Qt::EditRole:
         return fDoc->cellValue(index.row(), column).text;
     case Qt::ForegroundRole:
+        // Plain cells take the palette's text colour.
         switch (fDoc->cellValue(index.row(), column).color) {
-        case TrackTableModel::CellColor::Red: return QColor(Qt::red);
-        case TrackTableModel::CellColor::Grey: return QColor(Qt::gray);
-        case TrackTableModel::CellColor::Black: return QColor(Qt::black);
+        case TrackTableModel::CellColor::Red:
+            return ThemeColors::text(ThemeColors::WillChange, fPalette);
+        case TrackTableModel::CellColor::Grey:
+            return ThemeColors::text(ThemeColors::LeftAlone, fPalette);
+        case TrackTableModel::CellColor::Black:
+            return {};
         }
         return {};
-    case Qt::FontRole: {
-        QFont font;
-        font.setPixelSize(11);
-        return font;
-    }
     case Qt::TextAlignmentRole:
         if (column == TrackTableModel::kNewTrack || column == TrackTableModel::kBitrate ||
             column == TrackTableModel::kTime)

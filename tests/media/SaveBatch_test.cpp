@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -172,7 +173,7 @@ TEST_F(SaveBatchTest, AKillAtAnyStepLeavesEveryFileOldOrNew) {
             QTemporaryDir dir;
             ASSERT_TRUE(album.make(dir.path()));
             ASSERT_TRUE(saveDyingAt(dir.path(), album, at));
-            SaveBatch::recover(dir.path());
+            EXPECT_EQ(SaveBatch::recover(dir.path()).refused, QStringList());
             const auto now = contents(dir.path());
             ASSERT_EQ(now.size(), learned.old.size());
             for (const auto& [name, bytes] : now) {
@@ -208,7 +209,7 @@ TEST_F(SaveBatchTest, ATornInPlaceWriteIsPutBack) {
             torn.replace(middle, last - middle, was.mid(middle, last - middle));
             ASSERT_TRUE(writeBytes(path, torn));
         }
-        EXPECT_EQ(SaveBatch::recover(dir.path()), musicFiles(dir.path()));
+        EXPECT_EQ(SaveBatch::recover(dir.path()).restored, musicFiles(dir.path()));
         EXPECT_EQ(contents(dir.path()), learned.old);
         EXPECT_EQ(strays(dir.path()), QStringList());
     }
@@ -253,7 +254,8 @@ TEST_F(SaveBatchTest, ALaterGroupWritesOverTheJournalOfTheOneBefore) {
                 --changed;
             bytes[changed] = was[changed];
             ASSERT_TRUE(writeBytes(last, bytes));
-            EXPECT_EQ(SaveBatch::recover(dir.path()), QStringList{QStringLiteral("8.mp3")});
+            EXPECT_EQ(SaveBatch::recover(dir.path()).restored,
+                      QStringList{QStringLiteral("8.mp3")});
             EXPECT_EQ(readBytes(last), was);
         }
         SaveBatch::recover(dir.path());
@@ -483,4 +485,107 @@ TEST_F(SaveBatchTest, AFileWithOtherNamesIsSavedInPlaceOrNotAtAll) {
             EXPECT_EQ(readBytes(path), old);
         }
     }
+}
+
+TEST_F(SaveBatchTest, PuttingBytesBackNeverFollowsALinkSwappedIn) {
+    // The check after the write fails, and as the old bytes are about to go
+    // back the file is swapped for a link to a file outside the folder.
+    const QString path = fDir.filePath(QStringLiteral("album/a.mp3"));
+    const QString outside = fDir.filePath(QStringLiteral("outside.txt"));
+    ASSERT_TRUE(QDir(fDir.path()).mkdir(QStringLiteral("album")));
+    ASSERT_TRUE(mp3WithRoom(path));
+    ASSERT_TRUE(writeBytes(outside, QByteArray(20000, 'u')));
+    const QByteArray theirs = readBytes(outside);
+    const qint64 audio = readBytes(path).size() - mp3AudioPayload(path).size() + 100;
+    SaveSteps::setHook([&](const char* step) {
+        if (qstrcmp(step, "tags-write") == 0) {
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
+            ASSERT_EQ(::pwrite(fd, "!", 1, audio), 1);
+            ::close(fd);
+        } else if (qstrcmp(step, "tags-restore") == 0) {
+            ASSERT_TRUE(QFile::rename(path, path + QStringLiteral(".away")));
+            ASSERT_TRUE(QFile::link(outside, path));
+        }
+    });
+    const auto outcomes = saveFolder(fDir.filePath(QStringLiteral("album")), albums()[0]);
+    SaveSteps::setHook({});
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].code, FileSaveOutcome::Code::Failed);
+    EXPECT_TRUE(outcomes[0].reason.contains(u"could not be put back"))
+        << outcomes[0].reason.toStdString();
+    EXPECT_EQ(readBytes(outside), theirs);
+    // The rollback copies stay; the next opening will not follow the link either.
+    const RecoveryReport report = SaveBatch::recover(fDir.filePath(QStringLiteral("album")));
+    EXPECT_EQ(report.refused.size(), 1) << report.refused.join(' ').toStdString();
+    EXPECT_EQ(readBytes(outside), theirs);
+}
+
+TEST_F(SaveBatchTest, AFileReachedThroughALinkLeavesNothingTheAlbumCannotClearUp) {
+    // "album/a.mp3" is a link to "library/a.mp3". A new copy is made in the
+    // album folder, where its opening removes it; rollback copies go beside
+    // the file, named by its name there, never by a path out of a folder.
+    struct Row {
+        const char* name;
+        const Album& album;
+        const char* dieAt;
+        QStringList albumStrays, libraryStrays; // patterns
+    };
+    const Row rows[] = {
+        {"rewritten", albums()[1], "tags-replace", {".a.mp3.trovix-*.tmp"}, {}},
+        {"in place", albums()[0], "tags-journal-remove", {}, {".trovix-rollback3-*.journal"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QString album = dir.filePath(QStringLiteral("album"));
+        const QString library = dir.filePath(QStringLiteral("library"));
+        ASSERT_TRUE(QDir().mkpath(album) && QDir().mkpath(library));
+        const auto make = [&](const QString& folder) { return row.album.make(folder); };
+        ASSERT_TRUE(make(library));
+        const QByteArray old = readBytes(library + QStringLiteral("/a.mp3"));
+        ASSERT_TRUE(
+            QFile::link(library + QStringLiteral("/a.mp3"), album + QStringLiteral("/a.mp3")));
+        QStringList steps;
+        {
+            QTemporaryDir scratch;
+            ASSERT_TRUE(make(scratch.path()));
+            SaveSteps::setHook([&steps](const char* step) { steps << QString::fromLatin1(step); });
+            saveFolder(scratch.path(), row.album);
+            SaveSteps::setHook({});
+        }
+        ASSERT_TRUE(saveDyingAt(album, row.album, int(steps.indexOf(QLatin1String(row.dieAt)))));
+        const auto matching = [](const QString& folder, const QStringList& patterns) {
+            return patterns.isEmpty()
+                       ? QStringList()
+                       : QDir(folder).entryList(patterns, QDir::Files | QDir::Hidden);
+        };
+        EXPECT_EQ(strays(album), matching(album, row.albumStrays));
+        EXPECT_EQ(matching(album, row.albumStrays).size(), row.albumStrays.size());
+        EXPECT_EQ(strays(library), matching(library, row.libraryStrays));
+        EXPECT_EQ(matching(library, row.libraryStrays).size(), row.libraryStrays.size());
+
+        EXPECT_EQ(SaveBatch::recover(album).refused, QStringList());
+        EXPECT_EQ(SaveBatch::recover(library).refused, QStringList());
+        EXPECT_EQ(strays(album), QStringList());
+        EXPECT_EQ(strays(library), QStringList());
+        EXPECT_TRUE(QFileInfo(album + QStringLiteral("/a.mp3")).isSymLink());
+        const QByteArray now = readBytes(library + QStringLiteral("/a.mp3"));
+        EXPECT_TRUE(
+            now == old ||
+            MusicFile::newMusicFileWithPath(library + QStringLiteral("/a.mp3"))->readTags().title ==
+                QStringLiteral("A new title"));
+    }
+}
+
+TEST_F(SaveBatchTest, AFileWhoseNameRecoveryWouldNotTrustIsNotWrittenInPlace) {
+    // A torn write of it could not be undone: recovery refuses journals
+    // naming control characters.
+    const QString path = fDir.filePath(QStringLiteral("a\tb.mp3"));
+    ASSERT_TRUE(mp3WithRoom(path));
+    const QByteArray before = readBytes(path);
+    const auto outcomes = saveFolder(fDir.path(), albums()[0]);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].code, FileSaveOutcome::Code::Failed);
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(strays(fDir.path()), QStringList());
 }

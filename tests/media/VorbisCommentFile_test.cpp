@@ -238,7 +238,7 @@ TEST(VorbisCommentFiles, TheTrackCountGoesUnderTheNamesTheFileUses) {
         QTemporaryDir dir;
         auto file = flacWith(dir, row.comments);
         ASSERT_TRUE(file);
-        file->tagTrackNum(4, 12);
+        file->setTags(TagValues::withTrack(4, 12), TagField::Track | TagField::TrackCount);
         ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
         const TagLib::FileRef ref(QFile::encodeName(file->path()).constData());
         const TagLib::PropertyMap props = ref.file()->properties();
@@ -249,7 +249,7 @@ TEST(VorbisCommentFiles, TheTrackCountGoesUnderTheNamesTheFileUses) {
                 EXPECT_EQ(props[name].toString(), value) << name;
             }
         }
-        EXPECT_EQ(MusicFile::newMusicFileWithPath(file->path())->getLongTrackStr(), "4/12");
+        EXPECT_EQ(MusicFile::newMusicFileWithPath(file->path())->readTags().longTrack(), "4/12");
     }
 }
 
@@ -340,5 +340,41 @@ TEST(VorbisCommentFiles, DamagedFilesAreRefusedAndLeftUnchanged) {
         }
         EXPECT_EQ(bytesOf(path), bytes);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+    }
+}
+
+// Opening a file asks whether it has a picture without reading it: the
+// answer is what reading it gives, also for blocks TagLib refuses.
+TEST(VorbisCommentFiles, HasImageIsWhetherAnImageReads) {
+    const QByteArray good = flacPictureBody(3, QByteArray(40, 'x'));
+    QByteArray hugeMime = good;
+    hugeMime[4] = '\x7f';
+    QByteArray hugeData = good;
+    hugeData[good.size() - 44] = '\x7f';
+    struct Row {
+        const char* name;
+        QByteArray body;
+        bool image;
+    } rows[] = {
+        {"front cover", good, true},
+        {"other", flacPictureBody(0, "y"), true},
+        {"back cover only", flacPictureBody(4, "y"), false},
+        {"no bytes", flacPictureBody(3, {}), false},
+        {"cut short", good.chopped(1), false},
+        {"type field alone", good.left(4), false},
+        {"media type past the end", hugeMime, false},
+        {"image past the end", hugeData, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.ogg");
+        XiphFixtureOptions options;
+        options.comments = {"TITLE=t", "METADATA_BLOCK_PICTURE=" + row.body.toBase64()};
+        ASSERT_TRUE(writeXiphFile(path, XiphKind::Vorbis, options));
+        auto file = MusicFile::newMusicFileWithPath(path);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->hasImage(), row.image);
+        EXPECT_EQ(file->getImageData().isEmpty(), !row.image);
     }
 }

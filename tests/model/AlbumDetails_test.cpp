@@ -39,6 +39,10 @@ TEST(AlbumDetailsVote, MajorityIgnoresCaseAndLatestFirstSeenWinsTies) {
         {{QString(), "x", QString()}, "x"},
         {{}, QString()},
         {{QString()}, QString()},
+        // Case as a comparison without regard to it folds it.
+        {{"\u00b5-Ziq", "x", "\u03bc-ZIQ"}, "\u00b5-Ziq"},
+        {{"\u039f\u0394\u039f\u03a3", "x", "\u03bf\u03b4\u03bf\u03c2"}, "\u039f\u0394\u039f\u03a3"},
+        {{"stra\u00dfe", "STRASSE"}, "STRASSE"},
     };
     for (const Row& r : rows) {
         const QString got = AlbumDetails::majorityVote(r.values);

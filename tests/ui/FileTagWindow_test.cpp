@@ -120,6 +120,15 @@ TEST_F(FileTagWindowTest, ClickingAHitFillsTheFieldsAndTypingReachesTheDocument)
     EXPECT_EQ(fWindow->document()->titleField(), QStringLiteral("New Name"));
 }
 
+// A title changed only in case is a change a save would write.
+TEST_F(FileTagWindowTest, ACaseOnlyChangeMarksTheWindowEdited) {
+    EXPECT_FALSE(fWindow->isWindowModified());
+    QLineEdit* title = fWindow->field(QStringLiteral("title"));
+    title->selectAll();
+    QTest::keyClicks(title, QStringLiteral("SONG TWO"));
+    EXPECT_TRUE(fWindow->isWindowModified());
+}
+
 TEST_F(FileTagWindowTest, SavingWithAnEmptyTitleShowsTheMissingFieldSheet) {
     QLineEdit* title = fWindow->field(QStringLiteral("title"));
     title->selectAll();
