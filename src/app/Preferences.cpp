@@ -58,6 +58,8 @@ std::vector<std::pair<QString, QVariant>> defaultTable() {
         {kAmazonBaseURL, QStringLiteral("http://www.amazon.com")},
         {kHomePageURL, QStringLiteral("https://trovix.app")},
         {kVersionsURL, QStringLiteral("https://trovix.app/versions.txt")},
+        {kWriteDebugFiles, no},
+        {kLookupTimeLimit, 60}, // WebLimits::kDefaultLookupSecs, kept by the web folder
     };
     return table;
 }

@@ -43,6 +43,12 @@ inline constexpr const char* kLastVersionCheck = "LastVersionCheck";
 inline constexpr const char* kNeverCheck = "NeverCheck";
 inline constexpr const char* kCoverSaveMethod = "CoverSaveMethod";
 inline constexpr const char* kMainWindowPos = "MainWindowPos";
+// Debug copies of web requests and pages (the command line's --verbose does
+// the same for one run).
+inline constexpr const char* kWriteDebugFiles = "WriteDebugFiles";
+// The seconds one look-up may take in all, searches, details and covers;
+// 0 or less means the default.
+inline constexpr const char* kLookupTimeLimit = "LookupTimeLimit";
 
 // Where the browser look-ups and the home page live (scheme and host); tests
 // point them at a loopback server. Each music source registers its own keys

@@ -8,6 +8,7 @@
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
 #include "web/GrabWebPage.h"
+#include "web/WebLimits.h"
 #include "web/WebThrottle.h"
 
 #include <QBuffer>
@@ -20,6 +21,49 @@
 #include <QSaveFile>
 
 #include <algorithm>
+
+namespace {
+
+// Why a finished download gives no cover; a null text when its bytes may
+// be decoded.
+QString unusableDownload(const PageFetch& fetched) {
+    switch (fetched.outcome) {
+    case PageFetch::Outcome::Complete:
+        break;
+    case PageFetch::Outcome::TooLarge:
+        return QStringLiteral("answer too large");
+    case PageFetch::Outcome::TimedOut:
+        return QStringLiteral("the download timed out");
+    case PageFetch::Outcome::Cancelled:
+        return QStringLiteral("the download was cancelled");
+    case PageFetch::Outcome::NoConnection:
+        return QStringLiteral("no connection");
+    case PageFetch::Outcome::Failed:
+        return QStringLiteral("the download broke off");
+    }
+    // A missing image (the cover archive answers 404) is no cover, and no
+    // error page is a picture, whatever it holds.
+    if (fetched.status < 200 || fetched.status >= 300)
+        return QStringLiteral("status %1").arg(fetched.status);
+    if (!fetched.body || fetched.body->isEmpty()) return QStringLiteral("no data");
+    return QString();
+}
+
+// Whether image bytes of a format (as QImageReader names it) end with the
+// format's closing marker; formats without one pass.
+bool endsWhole(const QByteArray& bytes, const QByteArray& format) {
+    // Decoders fill a picture cut short with grey and report success; the
+    // closing marker of the format tells a whole file. Within the last bytes,
+    // as some writers pad behind it; inside JPEG data 0xFF 0xD9 is always the
+    // end-of-image marker.
+    const QByteArray tail = bytes.right(32);
+    if (format == "jpeg" || format == "jpg") return tail.contains("\xFF\xD9");
+    if (format == "png") return tail.contains(QByteArrayLiteral("IEND\xAE\x42\x60\x82"));
+    if (format == "gif") return tail.contains('\x3B');
+    return true;
+}
+
+} // namespace
 
 AlbumArt::AlbumArt(QObject* parent) : QObject(parent) {}
 
@@ -54,23 +98,23 @@ void AlbumArt::setImageFromFile(const QString& path, int score) {
 void AlbumArt::setImageFromURL(const QString& url, int score, ProgressIndicator* progress) {
     if (url.isNull()) return;
     QString address = url;
-    const PageFetch fetched =
-        FetchWebPage(address, progress, kDownloadTimeLimitSecs, gImageThrottle);
-    // A missing image (the cover archive answers 404) is no cover, not a
-    // failure, and its error page is no picture.
-    if (fetched.status >= 400 && fetched.status < 500) return;
-    const std::optional<QString>& page = fetched.body;
-    if (!page) return;
-    // A cancelled download comes back cut short; a cut JPEG still decodes,
-    // half grey.
-    if (progress && progress->cancelled()) return;
-    QByteArray bytes = page->toLatin1();
-    QBuffer buffer(&bytes);
+    FetchOptions options;
+    options.maxBytes = WebLimits::kMaxCoverBytes;
+    PageFetch fetched =
+        FetchWebPage(address, progress, kDownloadTimeLimitSecs, gImageThrottle, options);
+    // A cancelled download comes back cut short too.
+    if (progress && progress->cancelled()) fetched.outcome = PageFetch::Outcome::Cancelled;
+    const QString why = unusableDownload(fetched);
+    if (!why.isNull()) {
+        TROVIX_LOG() << QStringLiteral("AlbumArt: no cover from %1: %2").arg(url, why);
+        return;
+    }
+    QBuffer buffer(&*fetched.body);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     const QImage image = CoverFiles::readImage(reader);
-    if (image.isNull()) {
-        TROVIX_LOG() << "AlbumArt: no picture at" << url;
+    if (image.isNull() || !endsWhole(*fetched.body, reader.format())) {
+        TROVIX_LOG() << QStringLiteral("AlbumArt: no cover from %1: not a whole picture").arg(url);
         return;
     }
     addImage(CoverFiles::normalizedImage(image), AlbumArtDict::kSourceURL, url, score);

@@ -47,9 +47,11 @@ public:
     // CoverFiles::kMaxImageFileBytes, is ignored. Only its header is read here (for the
     // size); its pixels are decoded when it is shown.
     void setImageFromFile(const QString& path, int score);
-    // Downloads the picture through the image throttle; a null address, a
-    // failed or cancelled download or bytes that are not an image are
-    // ignored. Blocks: call it on a worker thread.
+    // Downloads the picture through the image throttle. Only a download
+    // that completed with a 2xx status and at most WebLimits::kMaxCoverBytes,
+    // whose picture decodes and is whole, becomes a candidate; anything
+    // else is logged with the reason and ignored. Blocks: call it on a
+    // worker thread.
     void setImageFromURL(const QString& url, int score, ProgressIndicator* progress = nullptr);
     void setImageFromImage(const QImage& image, const QString& source, const QString& location,
                            int score);

@@ -45,6 +45,8 @@ QString usageText() {
         "                             set the title, track number and track count\n"
         "Anywhere:\n"
         "  --set KEY=VALUE            a preference for this run only (never stored)\n"
+        "  --verbose                  keep debug copies of web requests and pages in\n"
+        "                             $TROVIX_DEBUG_DIR (or /tmp)\n"
         "\n"
         "Exit status: 0 success, 1 a check or an error stopped the job, 2 bad usage;\n"
         "128 + the signal (130, 143, 129) when SIGINT, SIGTERM or SIGHUP stopped a save.\n");
@@ -114,6 +116,8 @@ CliParse parseArguments(const QStringList& args) {
             if (!flag(&o.yes)) return fail(arg + QStringLiteral(" takes no value"));
         } else if (arg == QLatin1String("--check")) {
             if (!flag(&o.prefsCheck)) return fail(arg + QStringLiteral(" takes no value"));
+        } else if (arg == QLatin1String("--verbose")) {
+            if (!flag(&o.verbose)) return fail(arg + QStringLiteral(" takes no value"));
         } else if (arg == QLatin1String("--json")) {
             if (!flag(&o.json)) return fail(arg + QStringLiteral(" takes no value"));
         } else if (arg == QLatin1String("--terms")) {

@@ -7,6 +7,7 @@
 #include "cli/OpenCommand.h"
 #include "cli/PrefsCommand.h"
 #include "cli/StopSignals.h"
+#include "web/DebugFiles.h"
 #include "web/WebThrottle.h"
 #include "web/sources/MusicSources.h"
 
@@ -38,6 +39,10 @@ int main(int argc, char** argv) {
         err << "trovix-cli: " << error << "\n";
         return 2;
     }
+    // The copies of an earlier run go, as the window's start-up removes them.
+    CleanUpDebugFiles();
+    SetDebugFilesEnabled(o.verbose ||
+                         Prefs::boolValue(QString::fromLatin1(Prefs::kWriteDebugFiles)));
 
     StopSignals::installTestTrigger();
     switch (o.command) {

@@ -12,6 +12,8 @@
 #include "system/QueuedCall.h"
 #include "system/ThreadHandover.h"
 #include "web/DownHosts.h"
+#include "web/LookupDeadline.h"
+#include "web/sources/SourceOptions.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -21,6 +23,7 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include <chrono>
 #include <climits>
 #include <utility>
 
@@ -91,9 +94,11 @@ void DocumentBase::startOperation(bool opening) {
     fJobProgress = fHost ? fHost->progressSheet() : nullptr;
     createWorker(fJobProgress, opening && fCleanUpOnly);
     fAwaitingWorker = true;
+    const std::chrono::seconds timeLimit(currentWorker()->options().lookupTimeLimitSecs);
     JobBody body = opening ? openJob() : lookupJob(searchTerms());
-    startJob([body = std::move(body)] {
+    startJob([body = std::move(body), timeLimit] {
         DownHosts downHosts;
+        LookupDeadline deadline(timeLimit);
         return body();
     });
 }

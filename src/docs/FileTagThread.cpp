@@ -60,6 +60,7 @@ void FileTagThread::retrieveTracks() {
     for (const AlbumInfoPtr& entry : fHits->array()) {
         if (cancelled()) break;
         const TrackInfoPtr hit = std::static_pointer_cast<TrackInfo>(entry);
+        if (!hit->trackDetails() && outOfTime("album details")) break;
         if (!hit->trackDetails() && fSources.songDetails)
             hit->setTrackDetails(fSources.songDetails(*hit, fOptions, fProgress));
         if (const TrackDetailsPtr details = hit->trackDetails()) {

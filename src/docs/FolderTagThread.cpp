@@ -74,6 +74,7 @@ void FolderTagThread::retrieveTracks() {
         fProgress->NotifyBump(1);
     }
     for (const AlbumInfoPtr& hit : fHits->array()) {
+        if (!hit->albumDetails() && outOfTime("album details")) break;
         if (!hit->albumDetails() && fSources.details)
             hit->setAlbumDetails(fSources.details(*hit, fOptions, fProgress));
         if (const std::shared_ptr<AlbumDetails> details = hit->albumDetails()) {

@@ -42,7 +42,7 @@ public:
     // Inserts without weights (total score 100): the hits made from the folder.
     void addHit(const std::shared_ptr<AlbumInfo>& hit);
     // The settings this look-up runs with, read when the worker was made.
-    const SourceOptions& options() const { return fOptions; }
+    const SourceOptions& options() const override { return fOptions; }
     // A copy of the list, or null when there is none.
     std::shared_ptr<AlbumInfoArray> hits() const;
 

@@ -2,7 +2,20 @@
 
 #include "art/AlbumArt.h"
 #include "model/AlbumInfoArray.h"
+#include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "web/LookupDeadline.h"
+
+bool LookupWorker::outOfTime(const char* step) {
+    if (!LookupDeadline::passed()) return false;
+    if (!fOutOfTimeLogged)
+        TROVIX_LOG()
+            << QStringLiteral(
+                   "look-up time is up, stopped at the %1; the hits found so far are shown")
+                   .arg(QLatin1String(step));
+    fOutOfTimeLogged = true;
+    return true;
+}
 
 bool LookupWorker::cancelled() const {
     return fProgress && fProgress->cancelled();
@@ -29,7 +42,7 @@ void LookupWorker::retrieveImages(AlbumInfoArray* hits, AlbumArt* art) {
     if (fProgress)
         fProgress->NotifyBeginDet(QStringLiteral("Fetching cover art..."), 0, count, true);
     for (const AlbumInfoPtr& hit : hits->array()) {
-        if (cancelled()) break;
+        if (cancelled() || outOfTime("covers")) break;
         const QString url = hit->albumCoverURL();
         if (!url.isEmpty()) art->setImageFromURL(url, hit->totalScore(), fProgress);
         if (fProgress) fProgress->NotifyBump(1);

@@ -5,6 +5,7 @@
 class AlbumArt;
 class AlbumInfoArray;
 class ProgressIndicator;
+struct SourceOptions;
 
 // What the workers of both documents share: the status the document polls,
 // the cancel bookkeeping, and the steps that treat album and song hits alike.
@@ -22,6 +23,8 @@ public:
     void finalize() { fStatus.store(fTempStatus); }
     bool cleanUpOnly() const { return fCleanUpOnly; }
     ProgressIndicator* progress() const { return fProgress; }
+    // The settings this look-up runs with, read when the worker was made.
+    virtual const SourceOptions& options() const = 0;
 
 protected:
     // A cancel on the progress sheet marks the operation cancelled.
@@ -29,11 +32,16 @@ protected:
     bool cancelled() const;
     // Marks "no hits" for an empty list; else cuts it to "MaxEntriesToFetch".
     void pruneList(AlbumInfoArray* hits);
-    // Hands every hit's cover address to the cover-art object.
+    // Hands every hit's cover address to the cover-art object, until the
+    // look-up's time is up.
     void retrieveImages(AlbumInfoArray* hits, AlbumArt* art);
+    // Whether the look-up's time is up (LookupDeadline): the steps that
+    // fetch stop, and the hits found so far are shown. Logs the first time.
+    bool outOfTime(const char* step);
 
     ProgressIndicator* fProgress;
     int fTempStatus = Finished;
+    bool fOutOfTimeLogged = false;
     std::atomic<int> fStatus{Running};
     bool fCleanUpOnly;
 };

@@ -7,6 +7,7 @@
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
 #include "text/SmartCapitalize.h"
+#include "web/WebLimits.h"
 
 #include <memory>
 
@@ -26,7 +27,8 @@ constexpr const char* kWindowKeys[] = {Prefs::kSmartCapitalization, Prefs::kBack
                                        Prefs::kSearchForCoverArt,   Prefs::kSaveCoverToFile,
                                        Prefs::kEmbedCoverInTags,    Prefs::kCoverFileName,
                                        Prefs::kResizeCover,         Prefs::kResizePixels,
-                                       Prefs::kResizeOption};
+                                       Prefs::kResizeOption,        Prefs::kLookupTimeLimit,
+                                       Prefs::kWriteDebugFiles};
 
 // Each example: the template key, what it names, and the extension.
 struct Example {
@@ -46,11 +48,12 @@ constexpr Example kExamples[] = {
     {Prefs::kSFTitleTagFormat, AudioTrack::kTitleTag | AudioTrack::kSingleFile, false},
 };
 
-// The two numbers whose 0 stands for the default.
+// The numbers whose 0 stands for the default.
 int withDefault(const QString& key, int n) {
     if (n != 0) return n;
     if (key == QLatin1String(Prefs::kMaxEntriesToFetch)) return 10;
     if (key == QLatin1String(Prefs::kResizePixels)) return 160;
+    if (key == QLatin1String(Prefs::kLookupTimeLimit)) return WebLimits::kDefaultLookupSecs;
     return n;
 }
 

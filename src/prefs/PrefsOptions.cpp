@@ -3,6 +3,7 @@
 #include "app/Preferences.h"
 #include "model/AlbumInfoArray.h"
 #include "web/sources/AmazonMusic.h"
+#include "web/WebLimits.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 
@@ -56,6 +57,8 @@ SourceOptions sourceOptions() {
     const int maxEntries = maxEntriesToFetch();
     options.maxEntries = maxEntries > 0 ? maxEntries : AlbumInfoArray::kDefaultMaxEntries;
     options.searchCovers = boolValue(QString::fromLatin1(kSearchForCoverArt));
+    const int timeLimit = intValue(QString::fromLatin1(kLookupTimeLimit));
+    options.lookupTimeLimitSecs = timeLimit > 0 ? timeLimit : WebLimits::kDefaultLookupSecs;
     options.homePage = stringValue(QString::fromLatin1(kHomePageURL));
     return options;
 }

@@ -1,5 +1,7 @@
 #include "tags/CustomTag.h"
 
+#include <QStringList>
+
 namespace {
 
 bool isTagSpace(QChar c) {
@@ -27,7 +29,8 @@ QString CustomTag::stringFor(const QString& key) const {
 }
 
 void CustomTag::setString(const QString& key, const QString& v) {
-    if (!v.isNull()) fDict.insert(key, v);
+    const bool breaksLines = v.contains(u'\t') || v.contains(u'\n') || v.contains(u'\r');
+    if (!v.isNull() && !breaksLines) fDict.insert(key, v);
 }
 
 QString CustomTag::stringWithStringObject(const QString& value, const QString& key) {
@@ -57,6 +60,7 @@ QString CustomTag::description() const {
 
 CustomTag CustomTag::fromString(const QString& text) {
     CustomTag tag;
+    QStringList seen;
     const qsizetype n = text.size();
     qsizetype i = 0;
     for (;;) {
@@ -68,17 +72,17 @@ CustomTag CustomTag::fromString(const QString& text) {
         if (i == keyStart || i >= n) break; // no key, or no tab after it
         const QString key = text.mid(keyStart, i - keyStart);
         const qsizetype valueStart = i + 1;
-        while (i < n && text[i] != u'\n')
-            ++i;
-        const QString value = valueOf(text.mid(valueStart, i - valueStart));
-        if (key == kSearchTermsKey)
-            tag.setSavedSearchTerms(value);
-        else if (key == kKeyKey)
-            tag.setResultKey(value);
-        else if (key == kVariousArtistKey)
-            tag.setVariousArtist(value);
-        else if (key == kReverseKey)
-            tag.setReverseArtistAlbum(value.trimmed().toInt() != 0);
+        while (i < n && text[i] != u'\n') ++i;
+        // A line ended by CR LF has no carriage return in its value.
+        const qsizetype valueEnd = i > valueStart && text[i - 1] == u'\r' ? i - 1 : i;
+        const QString value = valueOf(text.mid(valueStart, valueEnd - valueStart));
+        // A later line of a key never overrides the first one.
+        if (seen.contains(key)) continue;
+        seen << key;
+        if (key == kSearchTermsKey) tag.setSavedSearchTerms(value);
+        else if (key == kKeyKey) tag.setResultKey(value);
+        else if (key == kVariousArtistKey) tag.setVariousArtist(value);
+        else if (key == kReverseKey) tag.setReverseArtistAlbum(value.trimmed().toInt() != 0);
     }
     return tag;
 }

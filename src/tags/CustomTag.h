@@ -17,14 +17,16 @@ public:
     explicit CustomTag(const QVariantMap& dict) : fDict(dict) {}
 
     // Reads the text form back: pairs of key, tab, value, line feed, with
-    // white space skipped before each key; a blank value reads as empty and
-    // unknown keys are ignored.
+    // white space skipped before each key; a blank value reads as empty, and
+    // unknown keys and every line after the first of a key are ignored.
     static CustomTag fromString(const QString& text);
 
     QString savedSearchTerms() const { return stringFor(kSearchTermsKey); }
     QString resultKey() const { return stringFor(kKeyKey); }
     QString variousArtist() const { return stringFor(kVariousArtistKey); }
-    // Setters ignore a null value: the old one stays.
+    // Setters ignore a null value, and a value holding a tab, line feed or
+    // carriage return, which would add lines to the stored form: the old
+    // value stays.
     void setSavedSearchTerms(const QString& v) { setString(kSearchTermsKey, v); }
     void setResultKey(const QString& v) { setString(kKeyKey, v); }
     void setVariousArtist(const QString& v) { setString(kVariousArtistKey, v); }

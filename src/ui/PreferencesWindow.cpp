@@ -204,6 +204,8 @@ QWidget* PreferencesWindow::buildGeneralPane() {
     grid->addWidget(version, row, 1, Qt::AlignLeft);
     watch(version);
     addField(grid, Prefs::kMaxEntriesToFetch, tr("Most hits per search:"));
+    addField(grid, Prefs::kLookupTimeLimit, tr("Longest look-up (seconds):"));
+    addCheckBox(grid, Prefs::kWriteDebugFiles, tr("Keep debug copies of web pages"));
 
     auto* heading = new QLabel(tr("Advanced"), pane);
     heading->setObjectName(QStringLiteral("advancedHeading"));

@@ -42,6 +42,9 @@ QIcon TrovixController::applicationIcon() {
 TrovixController::TrovixController() : fQuit([] { QCoreApplication::quit(); }) {
     fQuitWatch.setInterval(200);
     connect(&fQuitWatch, &QTimer::timeout, this, &TrovixController::checkQuitWait);
+    connect(PrefsNotifier::instance(), &PrefsNotifier::prefsChanged, this, [] {
+        SetDebugFilesEnabled(Prefs::boolValue(QString::fromLatin1(Prefs::kWriteDebugFiles)));
+    });
 }
 
 TrovixController* TrovixController::instance() {
@@ -54,6 +57,7 @@ void TrovixController::startUp(bool fetchIcons) {
     Prefs::initializeDefaults();
     MusicSources::registerPreferences();
     CleanUpDebugFiles();
+    SetDebugFilesEnabled(Prefs::boolValue(QString::fromLatin1(Prefs::kWriteDebugFiles)));
     InitWebThrottles();
     SourceIcons::InitIcons(fetchIcons);
     QApplication::setWindowIcon(applicationIcon());

@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+
 namespace {
 
 const char* kDiscRecord = "# xmcd\n"
@@ -47,13 +50,17 @@ protected:
                                 base + "/gnudb/rock/0a0b0c0d\">Details</a><br>\n</body></html>",
                             "text/html");
         });
-        fServer.serve("/gnudb/rock/0a0b0c0d", kDiscRecord, "text/plain");
+        // The disc records, or silence until the server stops.
+        fServer.handle("/(gnudb|freedb)/rock/0a0b0c0d",
+                       [this](const httplib::Request&, httplib::Response& res) {
+                           if (fSilentRecords) fServer.stall(std::chrono::seconds(60));
+                           res.set_content(kDiscRecord, "text/plain");
+                       });
         // FreeDB: the same disc under its own key.
         fServer.serve("/freedb_search.php",
                       "<html><body><table>\n<tr><td><a href=\"" + base +
                           "/freedb_search_fmt.php?cat=rock&id=0a0b0c0d\">Band / Record</a></td>"
                           "</tr>\n</table></body></html>");
-        fServer.serve("/freedb/rock/0a0b0c0d", kDiscRecord, "text/plain");
 
         ASSERT_TRUE(folder.isValid());
         const char* titles[] = {"Charlie", "Alpha"};
@@ -69,6 +76,7 @@ protected:
 
     AlbumFolderFixture folder;
     HeadlessHost host;
+    std::atomic<bool> fSilentRecords{false};
 };
 
 TEST_F(FolderLookupWeb, TheDiscDatabasesAreSearchedAndTheirDetailsApplied) {
@@ -103,6 +111,29 @@ TEST_F(FolderLookupWeb, TheDiscDatabasesAreSearchedAndTheirDetailsApplied) {
         titles.append(t->isPlaceholder() ? QStringLiteral("<missing>") : t->getNewTitle());
     EXPECT_EQ(titles, (QStringList{"Alpha", "<missing>", "Charlie"}));
     EXPECT_EQ(doc.trackArray().at(0)->getFileName(), QStringLiteral("02.m4a"));
+}
+
+// A silent server cannot hold a look-up past its time limit: the record
+// being fetched is cut off, no other is asked for, and the hits made from
+// the folder are shown.
+TEST_F(FolderLookupWeb, TheTimeLimitEndsTheLookUpWithTheHitsFoundSoFar) {
+    Prefs::setOverride(Prefs::kLookupTimeLimit, 1);
+    fSilentRecords = true;
+    LogCapture log;
+    TrovixDocument doc(&host);
+    doc.setDocumentPath(folder.path(), false);
+    doc.waitUntilIdle();
+
+    int records = 0;
+    for (const std::string& target : targets())
+        if (target.find("/rock/0a0b0c0d") != std::string::npos) ++records;
+    EXPECT_LE(records, 1); // none when a loaded machine spends the second searching
+    EXPECT_TRUE(log.contains(QStringLiteral("look-up time is up")));
+    QStringList keys;
+    for (const AlbumInfoPtr& hit : *doc.hitTable().albumArray())
+        keys.append(hit->resultKey());
+    EXPECT_EQ(keys.size(), 2);
+    EXPECT_TRUE(keys.contains(QStringLiteral("#TAG:")));
 }
 
 // The four real sources on one loopback server, opened on a folder whose

@@ -156,6 +156,45 @@ TEST_F(NameTemplateTest, OmitCharsNeverTouchTheExtensionAndSlashAlwaysGoes) {
               QStringLiteral("ab.mp3"));
 }
 
+// A tag may hold what no name should: controls, overrides, leading dots.
+TEST_F(NameTemplateTest, DiskNamesLoseControlsOverridesAndLeadingDots) {
+    struct Row {
+        const char* artist;
+        const char* title;
+        int which;
+        const char* expected;
+    } rows[] = {
+        {"../../..", "x", kFolder, "-1999-rock and roll"},
+        {"Band",
+         "Tab\tNew\nline\rBell\x07"
+         "Esc\x1b",
+         kFile, "Band-TabNewlineBellEsc"},
+        {"Band",
+         "\xE2\x80\xAE"
+         "3pm.exe",
+         kFile, "Band-3pm.exe"},
+        {"...Hidden", "Title", kFile, "Hidden-Title"},
+        // Title tags keep their text.
+        {"../x", "Tab\ttitle", kTitle, "../x-Tab\ttitle"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title);
+        AudioTrack t = sampleTrack();
+        t.setTags({.artist = QString::fromUtf8(row.artist)}, TagField::Artist);
+        t.setNewTitle(QString::fromUtf8(row.title));
+        const QString tmpl =
+            row.which == kFolder ? QStringLiteral("%A-%Y-%T") : QStringLiteral("%A-%T");
+        EXPECT_EQ(NameTemplate::expand(t, nullptr, row.which, tmpl, 255, nullptr, {}),
+                  QString::fromUtf8(row.expected));
+    }
+    // A huge title is shortened in the memory it takes itself.
+    AudioTrack t = sampleTrack();
+    t.setNewTitle(QString(4 * 1024 * 1024, u'x'));
+    EXPECT_EQ(NameTemplate::expand(t, nullptr, kFile, QStringLiteral("%T"), 255, nullptr,
+                                   QStringLiteral("mp3")),
+              QString(255, u'x') + QStringLiteral(".mp3"));
+}
+
 TEST_F(NameTemplateTest, ShortensTheNewestPiecesFirst) {
     AudioTrack t = sampleTrack();
     t.setTags({.artist = QStringLiteral("Long Artist Name")}, TagField::Artist);

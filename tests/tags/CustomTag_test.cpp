@@ -83,3 +83,22 @@ TEST(CustomTagText, BlankValuesReadAsEmpty) {
         EXPECT_EQ(tag.reverseArtistAlbum(), row.reverse);
     }
 }
+
+// A value that would add a line to the stored form is refused, and reading
+// keeps the first line of each key: a later line cannot override it.
+TEST(CustomTagText, LineBreaksCannotSpoofTheStoredForm) {
+    CustomTag tag;
+    tag.setResultKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
+    tag.setResultKey(QStringLiteral("#GNU:rock\nvariousArtist\tInjected/0a0b0c0d"));
+    tag.setVariousArtist(QStringLiteral("A\tB"));
+    tag.setSavedSearchTerms(QStringLiteral("x\ry"));
+    EXPECT_EQ(tag.customTagToString(),
+              QStringLiteral("freeDBSpec\t#GNU:rock/0a0b0c0d\nrevArtAlb\t0\n"));
+
+    const CustomTag read = CustomTag::fromString(
+        QStringLiteral("freeDBSpec\tfirst\r\nrevArtAlb\t0\nfreeDBSpec\tsecond\nrevArtAlb\t1\n"
+                       "variousArtist\tOnce\nvariousArtist\tTwice\n"));
+    EXPECT_EQ(read.resultKey(), QStringLiteral("first"));
+    EXPECT_FALSE(read.reverseArtistAlbum());
+    EXPECT_EQ(read.variousArtist(), QStringLiteral("Once"));
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "web/WebLimits.h"
+
 #include <QHash>
 #include <QString>
 #include <QVariant>
@@ -15,6 +17,8 @@ struct SourceOptions {
     QHash<QString, QVariant> values;
     int maxEntries = 10;
     bool searchCovers = true;
+    // How long the whole look-up may take (LookupDeadline).
+    int lookupTimeLimitSecs = WebLimits::kDefaultLookupSecs;
     QString homePage;
 
     bool enabled(const MusicSource& source) const;

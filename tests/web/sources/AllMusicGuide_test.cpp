@@ -6,6 +6,7 @@
 #include "prefs/PrefsOptions.h"
 #include "support/SourceTestKit.h"
 #include "web/WebHelpers.h"
+#include "web/WebLimits.h"
 #include "web/sources/SourceOptions.h"
 
 #include <atomic>
@@ -254,6 +255,20 @@ TEST_F(AllMusicGuideTest, NextPageBackToAPageAlreadyReadEndsTheSearch) {
                                 Prefs::sourceOptions(), nullptr);
     EXPECT_EQ(targets().size(), 3u);
     EXPECT_EQ(hits.count(), 2);
+}
+
+TEST_F(AllMusicGuideTest, EndlessNextPagesStopAtThePageLimit) {
+    route([](const httplib::Request& req) {
+        if (req.get_param_value("OPT1") == "3") return std::string(kFuzzySongPage);
+        // Every page leads on to one never read before.
+        std::string page = recordingsPage();
+        page.replace(page.find("33:joga~2"), 9, req.get_param_value("sql") + "~");
+        return page;
+    });
+    TrackInfoArray hits;
+    AllMusicGuide().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
+                                Prefs::sourceOptions(), nullptr);
+    EXPECT_EQ(targets().size(), 1u + WebLimits::kMaxResultPages);
 }
 
 TEST_F(AllMusicGuideTest, CancelledSongSearchKeepsItsEarlierPages) {

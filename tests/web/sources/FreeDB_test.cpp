@@ -294,6 +294,65 @@ TEST(FreeDBPages, CharacterSetOfRecords) {
         QString::fromLatin1("DTITLE=A \x96 B / C\nTTITLE0=x\n"), QStringLiteral("misc/3")));
 }
 
+// Pages and records that try to write into names, tags and the custom tag:
+// a key outside the database's own shape drops its hit or is never asked
+// for, and every text field loses its controls and overrides.
+TEST_F(FreeDBTest, HostileKeysAreDroppedAndTextIsCleaned) {
+    using namespace std::string_literals;
+    const auto page = [](const std::string& bytes) {
+        return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    };
+    const QString base = QStringLiteral("http://db");
+    AlbumInfoArray gnudb;
+    Gnudb::parseSearchPage(
+        gnudb,
+        page("<a href=\"http://db/cd/1\"><b>Evil / Inject</b></a><br>\n"
+             "<a href=\"http://db/gnudb/rock\nvariousArtist\tInjected/0a0b0c0d\">x</a>\n"
+             "<a href=\"http://db/cd/2\"><b>Unknown / Category</b></a><br>\n"
+             "<a href=\"http://db/gnudb/pop/0a0b0c0d\">x</a>\n"
+             "<a href=\"http://db/cd/3\"><b>\xE2\x80\xAENo \x1b[2JLabels\x07 / Cl\0osing\r</b></a>"
+             "<br>\n<a href=\"http://db/gnudb/misc/00000001\">x</a>\n"
+             "<a href=\"http://db/cd/4\"><b>Labelled / Later</b></a><br>\n"
+             "year: 2001, genre: Rock<br>\n<a href=\"http://db/gnudb/jazz/00000002\">x</a>\n"s),
+        base, std::nullopt, nullptr);
+    ASSERT_EQ(keysOf(gnudb), (QStringList{QStringLiteral("#GNU:misc/00000001"),
+                                          QStringLiteral("#GNU:jazz/00000002")}));
+    EXPECT_EQ(gnudb.at(0)->artist(), QStringLiteral("No [2JLabels"));
+    EXPECT_EQ(gnudb.at(0)->album(), QStringLiteral("Closing "));
+    // An entry's labels are its own, never a later entry's.
+    EXPECT_EQ(gnudb.at(0)->year(), QStringLiteral(""));
+    EXPECT_EQ(gnudb.at(1)->year(), QStringLiteral("2001"));
+
+    AlbumInfoArray freedb;
+    FreeDB::parseSearchPage(
+        freedb,
+        page("<a href=\"http://db/freedb_search_fmt.php?cat=rock\nvariousArtist\tX&id=0a0b0c0d\">"
+             "A / B</a>\n<a href=\"http://db/freedb_search_fmt.php?cat=misc&id=0a0b0c0d\">"
+             "Bad\x1b"
+             "Artist / Alb\0um</a>\n"s),
+        base, std::nullopt, nullptr);
+    ASSERT_EQ(keysOf(freedb), QStringList{QStringLiteral("misc/0a0b0c0d")});
+    EXPECT_EQ(freedb.at(0)->artist(), QStringLiteral("BadArtist"));
+    EXPECT_EQ(freedb.at(0)->album(), QStringLiteral("Album"));
+
+    const auto record = DiscDatabase::AlbumDetailsFromDiscRecord(
+        page("DTITLE=Art\x1b]0;owned\x07ist / Al\xE2\x80\xAE"
+             "bum\nDYEAR=19\0"
+             "99\nTTITLE0=Ti\ttle\n"s),
+        QStringLiteral("misc/00000001"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->artist(), QStringLiteral("Art]0;ownedist"));
+    EXPECT_EQ(record->album(), QStringLiteral("Album"));
+    EXPECT_EQ(record->year(), QStringLiteral("1999"));
+    EXPECT_EQ(record->titleAtIndex(0), QStringLiteral("Ti tle"));
+
+    // Keys read back from a file's custom tag are held to the same shape.
+    for (const char* key : {"rock\nvariousArtist\tX/0a0b0c0d", "Rock/0a0b0c0d", "rock/0a0b0c0"})
+        EXPECT_FALSE(
+            FreeDB().details(QString::fromLatin1(key), Prefs::sourceOptions(), nullptr));
+    EXPECT_TRUE(targets().empty());
+}
+
 TEST_F(FreeDBTest, GnudbDetailsNeedTheirPrefix) {
     fServer.serve("/gnudb/rock/0a0b0c0d", discRecord(), "text/plain");
     EXPECT_FALSE(Gnudb().details(QStringLiteral("rock/0a0b0c0d"), Prefs::sourceOptions(), nullptr));

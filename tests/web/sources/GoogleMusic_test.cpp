@@ -6,6 +6,7 @@
 #include "prefs/PrefsOptions.h"
 #include "support/SourceTestKit.h"
 #include "web/WebHelpers.h"
+#include "web/WebLimits.h"
 #include "web/sources/SourceOptions.h"
 
 #include <atomic>
@@ -194,6 +195,19 @@ TEST_F(GoogleMusicTest, NextLinkBackToAPageAlreadyReadEndsTheSearch) {
     EXPECT_EQ(targets(), (std::vector<std::string>{"/musicsearch?q=Joga&res=song",
                                                    "/musicsearch?q=Joga&res=song&start=10"}));
     EXPECT_EQ(hits.count(), 2);
+}
+
+TEST_F(GoogleMusicTest, EndlessNextLinksStopAtThePageLimit) {
+    serveSearch([](const httplib::Request& req) {
+        const std::string start = req.has_param("start") ? req.get_param_value("start") : "0";
+        // Every page leads on to one never read before.
+        const std::string next = "/musicsearch?q=Joga&res=song&start=" + start + "0";
+        return songPage(songRow("1", "Jóga", "Homogenic", "lid=1", false), next.c_str());
+    });
+    TrackInfoArray hits;
+    GoogleMusic().searchSongs(hits, QStringLiteral("Bjork / Joga"), std::nullopt,
+                              Prefs::sourceOptions(), nullptr);
+    EXPECT_EQ(targets().size(), std::size_t(WebLimits::kMaxResultPages));
 }
 
 TEST_F(GoogleMusicTest, AlbumPageGivesNumberedTitles) {

@@ -9,10 +9,13 @@
 #include "support/SourceTestKit.h"
 #include "tags/CustomTag.h"
 #include "web/GrabWebPage.h"
+#include "web/LookupDeadline.h"
+#include "web/WebLimits.h"
 #include "web/sources/ResultKeys.h"
 #include "web/sources/SourceOptions.h"
 #include "web/sources/musicbrainz/MusicBrainzParser.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <atomic>
@@ -105,6 +108,23 @@ TEST_F(MusicBrainzTest, CancelStopsTheWaitOfABusyServer) {
     EXPECT_LE(fServer.requests().size(), 2u);
 }
 
+// A busy server repeating a huge error page: it is neither read nor dumped,
+// and the waits between retries end with the look-up.
+TEST_F(MusicBrainzTest, AHugeBusyAnswerIsNotKeptAndItsRetriesEndWithTheLookUp) {
+    const std::string huge(WebLimits::kMaxPageBytes + 1, 'x');
+    fServer.handle("/ws/2/release/.*", [&huge](const httplib::Request&, httplib::Response& res) {
+        res.status = 503;
+        res.set_content(huge, "text/html");
+    });
+    LookupDeadline deadline(2500ms);
+    EXPECT_FALSE(fSource.details(MusicBrainzParser::makeKey(kRelease, 0),
+                                 Prefs::sourceOptions(), nullptr));
+    // Asked, then again after 1 s; a wait of 2 s more outlasts the look-up.
+    EXPECT_EQ(fServer.requests().size(), 2u);
+    for (const QFileInfo& dump : QDir(fDumps.path()).entryInfoList(QDir::Files))
+        EXPECT_TRUE(dump.fileName().endsWith(".txt")) << dump.fileName().toStdString();
+}
+
 TEST_F(MusicBrainzTest, RedirectedCoverArrivesAndAMissingOneIsNoCover) {
     const std::string png = captured("front-500.png");
     fServer.serve("/images/front.png", png, "image/png");
@@ -115,7 +135,7 @@ TEST_F(MusicBrainzTest, RedirectedCoverArrivesAndAMissingOneIsNoCover) {
     QString url = fServer.baseUrl() + QStringLiteral("/release/") + kRelease + "/front-500";
     const PageFetch cover = FetchWebPage(url, nullptr, 5, nullptr);
     ASSERT_TRUE(cover.body);
-    EXPECT_EQ(cover.body->toLatin1().toStdString(), png);
+    EXPECT_EQ(cover.body->toStdString(), png);
     EXPECT_EQ(cover.status, 200);
 }
 
