@@ -33,7 +33,7 @@ inline void key(const QString& text) {
 inline void hit(const AlbumInfo& h) {
     for (const QString& text : {h.artist(), h.album(), h.year(), h.genre()})
         field(text);
-    key(h.iadbKey());
+    key(h.resultKey());
     if (const auto* track = dynamic_cast<const TrackInfo*>(&h)) field(track->title());
 }
 
@@ -46,7 +46,7 @@ inline void details(const AlbumDetails* d) {
     if (!d) return;
     for (const QString& text : {d->artist(), d->album(), d->year(), d->genre()})
         field(text);
-    key(d->iadbKey());
+    key(d->resultKey());
     if (d->numTracks() > WebLimits::kMaxTracks) std::abort();
     for (int i = 0; i < d->numTracks(); ++i) {
         field(d->titleAtIndex(i));

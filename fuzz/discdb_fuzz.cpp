@@ -20,9 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WebParseChecks::hits(freedb);
     WebParseChecks::hits(gnudb);
     for (const AlbumInfoPtr& hit : freedb.array())
-        if (!SourceSupport::isDiscKey(hit->iadbKey())) std::abort();
+        if (!SourceSupport::isDiscKey(hit->resultKey())) std::abort();
     for (const AlbumInfoPtr& hit : gnudb.array())
-        if (!SourceSupport::isDiscKey(hit->iadbKey().mid(Gnudb::kKeyPrefix.size()))) std::abort();
+        if (!SourceSupport::isDiscKey(hit->resultKey().mid(Gnudb::kKeyPrefix.size()))) std::abort();
 
     WebParseChecks::details(
         DiscDatabase::AlbumDetailsFromDiscRecord(page, QStringLiteral("rock/0a0b0c0d")).get());

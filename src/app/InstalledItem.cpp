@@ -1,6 +1,6 @@
 #include "app/InstalledItem.h"
 
-#include "app/Resources.h"
+#include "system/Resources.h"
 
 #include <QCoreApplication>
 #include <QDir>

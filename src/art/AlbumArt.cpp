@@ -1,5 +1,6 @@
 #include "art/AlbumArt.h"
 
+#include "art/CoverFiles.h"
 #include "art/CoverScaling.h"
 #include "media/MusicFile.h"
 #include "model/AlbumInfo.h"
@@ -22,15 +23,6 @@
 #include <algorithm>
 
 namespace {
-
-// Decodes an image through a reader, which caps the memory a hostile file
-// can make it allocate.
-QImage readImage(QImageReader& reader) {
-    reader.setAutoTransform(true);
-    QImage image;
-    if (!reader.read(&image)) return {};
-    return image;
-}
 
 // Why a finished download gives no cover; a null text when its bytes may
 // be decoded.
@@ -75,44 +67,11 @@ bool endsWhole(const QByteArray& bytes, const QByteArray& format) {
 
 AlbumArt::AlbumArt(QObject* parent) : QObject(parent) {}
 
-QImage AlbumArt::normalizedImage(const QImage& image) {
-    if (image.isNull()) return image;
-    QImage result = image;
-    // 72 dots per inch, the resolution at which one pixel is one point.
-    constexpr int kDotsPerMeter = 2835;
-    result.setDotsPerMeterX(kDotsPerMeter);
-    result.setDotsPerMeterY(kDotsPerMeter);
-    result.setDevicePixelRatio(1.0);
-    return result;
-}
-
-QImage AlbumArt::decodedImage(const QByteArray& bytes) {
-    if (bytes.isEmpty()) return {};
-    QByteArray data = bytes;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    // Named by its first bytes, a JPEG or PNG cover loads its own plugin
-    // only, not every one to ask which can read it; the reader still
-    // falls back to asking when the name is wrong.
-    const char* format = bytes.startsWith("\xFF\xD8\xFF")        ? "jpeg"
-                         : bytes.startsWith("\x89PNG\r\n\x1A\n") ? "png"
-                                                                 : nullptr;
-    QImageReader reader(&buffer, format);
-    return normalizedImage(readImage(reader));
-}
-
-QImage AlbumArt::decodedImageFile(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > kMaxImageFileBytes) return {};
-    QImageReader reader(path);
-    return normalizedImage(readImage(reader));
-}
-
 void AlbumArt::setImageFromFile(const QString& path, int score) {
     const QFileInfo info(path);
     // Only regular files: a pipe or device in the folder would block or
     // never end.
-    if (path.isEmpty() || !info.isFile() || info.size() > kMaxImageFileBytes) return;
+    if (path.isEmpty() || !info.isFile() || info.size() > CoverFiles::kMaxImageFileBytes) return;
     QImageReader reader(path);
     reader.setAutoTransform(true);
     if (!reader.canRead()) return;
@@ -120,7 +79,7 @@ void AlbumArt::setImageFromFile(const QString& path, int score) {
     if (!size.isValid()) {
         // A format whose header does not tell: the size only comes with
         // the pixels.
-        const QImage image = readImage(reader);
+        const QImage image = CoverFiles::readImage(reader);
         if (image.isNull()) return;
         size = image.size();
     } else if (reader.transformation() & QImageIOHandler::TransformationRotate90) {
@@ -153,17 +112,17 @@ void AlbumArt::setImageFromURL(const QString& url, int score, ProgressIndicator*
     QBuffer buffer(&*fetched.body);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    const QImage image = readImage(reader);
+    const QImage image = CoverFiles::readImage(reader);
     if (image.isNull() || !endsWhole(*fetched.body, reader.format())) {
         TROVIX_LOG() << QStringLiteral("AlbumArt: no cover from %1: not a whole picture").arg(url);
         return;
     }
-    addImage(normalizedImage(image), AlbumArtDict::kSourceURL, url, score);
+    addImage(CoverFiles::normalizedImage(image), AlbumArtDict::kSourceURL, url, score);
 }
 
 void AlbumArt::setImageFromImage(const QImage& image, const QString& source,
                                  const QString& location, int score) {
-    addImage(normalizedImage(image), source, location, score);
+    addImage(CoverFiles::normalizedImage(image), source, location, score);
 }
 
 void AlbumArt::setImageFromAlbumInfo(const AlbumInfo* hit, bool searchCovers) {
@@ -172,7 +131,7 @@ void AlbumArt::setImageFromAlbumInfo(const AlbumInfo* hit, bool searchCovers) {
     if (picture.isNull()) return;
     auto record = std::make_shared<AlbumArtDict>();
     record->setSource(AlbumArtDict::kSourceSaved);
-    record->setImage(normalizedImage(picture));
+    record->setImage(CoverFiles::normalizedImage(picture));
     record->setImageData(hit->coverArtData());
     record->setScore(kSavedScore);
     record->setLocation(hit->coverArtLocation());
@@ -208,7 +167,7 @@ void AlbumArt::searchForImage(const QString& path) {
 
 void AlbumArt::imageDropped(const QImage& image) {
     if (image.isNull()) return;
-    addImage(normalizedImage(image), AlbumArtDict::kSourceDrop, QString(), kDropScore);
+    addImage(CoverFiles::normalizedImage(image), AlbumArtDict::kSourceDrop, QString(), kDropScore);
 }
 
 void AlbumArt::fileDropped(const QString& path) {
@@ -263,7 +222,7 @@ void AlbumArt::reset() {
         QMutexLocker locker(&fLock);
         if (fAlbumArtDictArray.isEmpty()) return;
         fCurrentImage = 0;
-        syncImage(*fAlbumArtDictArray.objectAtIndex(0));
+        syncImage(*fAlbumArtDictArray.at(0));
     }
     emit changed();
 }
@@ -274,7 +233,7 @@ void AlbumArt::next() {
         const qsizetype n = fAlbumArtDictArray.count();
         if (n == 0) return;
         fCurrentImage = fCurrentImage + 1 >= n ? 0 : fCurrentImage + 1;
-        syncImage(*fAlbumArtDictArray.objectAtIndex(fCurrentImage));
+        syncImage(*fAlbumArtDictArray.at(fCurrentImage));
     }
     emit changed();
 }
@@ -362,37 +321,6 @@ int AlbumArt::count() const {
 AlbumArtDictArray AlbumArt::candidates() const {
     QMutexLocker locker(&fLock);
     return fAlbumArtDictArray.deepCopy();
-}
-
-bool AlbumArt::writeCoverFile(const QImage& picture, const QString& path) {
-    if (picture.isNull()) return false;
-    QByteArray jpeg;
-    {
-        QBuffer buffer(&jpeg);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "jpeg");
-        writer.setQuality(90);
-        if (!writer.write(picture)) {
-            TROVIX_LOG() << "AlbumArt: cover not encoded for" << path << ":"
-                         << writer.errorString();
-            return false;
-        }
-    }
-    return writeCoverBytes(jpeg, path);
-}
-
-bool AlbumArt::writeCoverBytes(const QByteArray& jpeg, const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        TROVIX_LOG() << "AlbumArt: cannot write" << path << ":" << file.errorString();
-        return false;
-    }
-    // An unfinished QSaveFile is discarded, never renamed over the old file.
-    if (file.write(jpeg) != jpeg.size() || !file.commit()) {
-        TROVIX_LOG() << "AlbumArt: writing" << path << "failed:" << file.errorString();
-        return false;
-    }
-    return true;
 }
 
 QByteArray AlbumArt::coverToEmbed(const ShownCover& shownCover, const QByteArray& format,

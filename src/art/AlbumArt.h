@@ -37,8 +37,6 @@ public:
     static constexpr int kDropScore = 101;
     // A download that stalls this long gives up.
     static constexpr int kDownloadTimeLimitSecs = 30;
-    // Image files beside the music larger than this are never read.
-    static constexpr qint64 kMaxImageFileBytes = 50LL * 1024 * 1024;
 
     explicit AlbumArt(QObject* parent = nullptr);
 
@@ -46,7 +44,7 @@ public:
     // ranks; the Next position is left alone.
 
     // A file that is not a readable image, or larger than
-    // kMaxImageFileBytes, is ignored. Only its header is read here (for the
+    // CoverFiles::kMaxImageFileBytes, is ignored. Only its header is read here (for the
     // size); its pixels are decoded when it is shown.
     void setImageFromFile(const QString& path, int score);
     // Downloads the picture through the image throttle. Only a download
@@ -118,19 +116,6 @@ public:
                               const CoverOptions& options) const;
     // The single-file document's step: embeds the scaled picture.
     void saveImage(AudioTrack& track, const CoverOptions& options);
-
-    // Writes the picture as a JPEG (quality 90) through a temporary file in
-    // the same folder, so a failure leaves any earlier file as it was. False,
-    // and logged, on failure.
-    static bool writeCoverFile(const QImage& picture, const QString& path);
-    // The same for bytes already encoded.
-    static bool writeCoverBytes(const QByteArray& jpeg, const QString& path);
-    // One pixel per unit whatever resolution the file states.
-    static QImage normalizedImage(const QImage& image);
-    // Stored picture bytes or an image file, decoded and normalized; null when
-    // they do not decode.
-    static QImage decodedImage(const QByteArray& bytes);
-    static QImage decodedImageFile(const QString& path);
 
 signals:
     void changed();

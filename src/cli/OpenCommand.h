@@ -20,7 +20,7 @@ namespace OpenCommand {
 // "open FOLDER": opens the folder like the window does, applies the options
 // in the order a user would (look-up, box set, chosen hit, modes, fields),
 // optionally saves, and prints the proposal. Returns the exit status.
-// A file instead of a folder is opened as a single file (FileCommand).
+// (A file instead of a folder goes to FileCommand: see main.)
 int run(const CliOptions& options, QTextStream& out, QTextStream& err);
 
 // Ends the running operation and delivers what its worker posted to the

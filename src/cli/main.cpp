@@ -9,8 +9,10 @@
 #include "cli/StopSignals.h"
 #include "web/DebugFiles.h"
 #include "web/WebThrottle.h"
+#include "web/sources/MusicSources.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -29,6 +31,7 @@ int main(int argc, char** argv) {
     }
     const CliOptions& o = parse.options;
     Prefs::initializeDefaults();
+    MusicSources::registerPreferences();
     // The sites are paced per process, as in the desktop application.
     InitWebThrottles();
     QString error;
@@ -59,8 +62,12 @@ int main(int argc, char** argv) {
         }
         out << o.folder << "\n";
         return 0;
-    case CliOptions::Command::Open:
+    case CliOptions::Command::Open: {
+        // "open" of a file is the single-file command.
+        const QFileInfo info(o.folder);
+        if (info.exists() && !info.isDir()) return FileCommand::run(o, out, err);
         return OpenCommand::run(o, out, err);
+    }
     case CliOptions::Command::File:
         return FileCommand::run(o, out, err);
     }

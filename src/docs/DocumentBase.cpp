@@ -2,7 +2,9 @@
 
 #include "app/Preferences.h"
 #include "art/AlbumArt.h"
+#include "docs/DocumentEditCommand.h"
 #include "docs/DocumentHost.h"
+#include "docs/EditState.h"
 #include "docs/LookupWorker.h"
 #include "docs/TypingMonitor.h"
 #include "system/Log.h"
@@ -192,7 +194,7 @@ void DocumentBase::checkThreadStatus() {
     const int status = worker->status();
     fAwaitingWorker = false;
     fLock.leave();
-    scoopFileThreadData();
+    takeWorkerResults();
     if (fHost) {
         fHost->syncWindowTitle();
         fHost->reloadHits();
@@ -293,6 +295,28 @@ void DocumentBase::saveDocumentWithDelegate() {
     // A check stopped it (its alert is up): the document stays open. A
     // save started from that alert's answer does not close it either.
     if (!fJobRunning) fCloseAfterSave = false;
+}
+
+void DocumentBase::recordEdit(const QString& text, const std::function<void()>& edit, int mergeId) {
+    if (fRecording > 0 || !isIdle()) return edit();
+    ++fRecording;
+    const std::shared_ptr<const EditState> before = editState();
+    edit();
+    const std::shared_ptr<const EditState> after = editState();
+    --fRecording;
+    if (before->sameEdits(*after)) return;
+    fUndoStack.push(new DocumentEditCommand(
+        text, mergeId, [before] { before->restore(); }, [after] { after->restore(); }));
+}
+
+void DocumentBase::undo() {
+    if (!isIdle()) return;
+    fUndoStack.undo();
+}
+
+void DocumentBase::redo() {
+    if (!isIdle()) return;
+    fUndoStack.redo();
 }
 
 #include "moc_DocumentBase.cpp"

@@ -36,11 +36,11 @@ public:
     // Every registered song source that is on, in the registry's order.
     void addTrackHitsFromWeb(const QString& terms, const ScoreWeights& typedIn);
 
-    void pruneAlbumList() { pruneList(fFTTHits.get()); }
+    void pruneAlbumList() { pruneList(fHits.get()); }
     // Fetches the album of each hit, numbers the song by its closest title
     // there, and drops hits without an album.
     void retrieveTracks();
-    void retrieveImagesFromTrackDetails(AlbumArt* art) { retrieveImages(fFTTHits.get(), art); }
+    void retrieveImagesFromTrackDetails(AlbumArt* art) { retrieveImages(fHits.get(), art); }
 
     // Inserts without weights (total score 100): the hits made from the file.
     void addHit(const TrackInfoPtr& hit);
@@ -50,7 +50,7 @@ public:
     std::shared_ptr<TrackInfoArray> hits() const;
 
 private:
-    std::shared_ptr<TrackInfoArray> fFTTHits;
+    std::shared_ptr<TrackInfoArray> fHits;
     LookupSources fSources;
     // Read when the worker is made, on the main thread.
     SourceOptions fOptions;

@@ -50,7 +50,7 @@ private:
     ScoreWeights weightsFor(const QString& terms) const;
 
     AlbumDetailsPtr fTagDetails;
-    std::shared_ptr<AlbumInfoArray> fFTTHits;
+    std::shared_ptr<AlbumInfoArray> fHits;
     LookupSources fSources;
     // Read when the worker is made, on the main thread.
     SourceOptions fOptions;

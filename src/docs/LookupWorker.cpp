@@ -18,7 +18,7 @@ bool LookupWorker::outOfTime(const char* step) {
 }
 
 bool LookupWorker::cancelled() const {
-    return fNCProgressSheet && fNCProgressSheet->cancelled();
+    return fProgress && fProgress->cancelled();
 }
 
 void LookupWorker::noteCancel() {
@@ -39,13 +39,13 @@ void LookupWorker::pruneList(AlbumInfoArray* hits) {
 void LookupWorker::retrieveImages(AlbumInfoArray* hits, AlbumArt* art) {
     if (!hits || !art) return;
     const int count = int(hits->count());
-    if (fNCProgressSheet)
-        fNCProgressSheet->NotifyBeginDet(QStringLiteral("Fetching cover art..."), 0, count, true);
+    if (fProgress)
+        fProgress->NotifyBeginDet(QStringLiteral("Fetching cover art..."), 0, count, true);
     for (const AlbumInfoPtr& hit : hits->array()) {
         if (cancelled() || outOfTime("covers")) break;
         const QString url = hit->albumCoverURL();
-        if (!url.isEmpty()) art->setImageFromURL(url, hit->totalScore(), fNCProgressSheet);
-        if (fNCProgressSheet) fNCProgressSheet->NotifyBump(1);
+        if (!url.isEmpty()) art->setImageFromURL(url, hit->totalScore(), fProgress);
+        if (fProgress) fProgress->NotifyBump(1);
     }
-    if (fNCProgressSheet) fNCProgressSheet->NotifyBump(count);
+    if (fProgress) fProgress->NotifyBump(count);
 }

@@ -15,14 +15,14 @@ public:
     enum Status { Running = -1, Finished = 0, Cancelled = 2, NoHits = 3 };
 
     LookupWorker(ProgressIndicator* progress, bool cleanUpOnly)
-        : fNCProgressSheet(progress), fCleanUpOnly(cleanUpOnly) {}
+        : fProgress(progress), fCleanUpOnly(cleanUpOnly) {}
     virtual ~LookupWorker() = default;
 
     int status() const { return fStatus.load(); }
     // Publishes the status built up while running.
     void finalize() { fStatus.store(fTempStatus); }
     bool cleanUpOnly() const { return fCleanUpOnly; }
-    ProgressIndicator* progress() const { return fNCProgressSheet; }
+    ProgressIndicator* progress() const { return fProgress; }
     // The settings this look-up runs with, read when the worker was made.
     virtual const SourceOptions& options() const = 0;
 
@@ -39,7 +39,7 @@ protected:
     // fetch stop, and the hits found so far are shown. Logs the first time.
     bool outOfTime(const char* step);
 
-    ProgressIndicator* fNCProgressSheet;
+    ProgressIndicator* fProgress;
     int fTempStatus = Finished;
     bool fOutOfTimeLogged = false;
     std::atomic<int> fStatus{Running};

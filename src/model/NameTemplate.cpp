@@ -2,8 +2,8 @@
 
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
-#include "model/TextNumbers.h"
 #include "system/FileSystemParams.h"
+#include "tags/TextNumbers.h"
 #include "text/SmartCapitalize.h"
 #include "text/StringUtils.h"
 
@@ -74,10 +74,10 @@ QString squeezed(const QString& s) {
 
 QString artistFor(const AudioTrack& track, bool folder) {
     if (folder) {
-        const auto tag = track.customTag();
+        const auto& tag = track.tags().custom;
         if (tag && !tag->variousArtist().isNull()) return tag->variousArtist();
     }
-    return track.getArtist();
+    return track.tags().artist;
 }
 
 void removeOmitChars(QString& name, const QString& omitChars) {
@@ -141,28 +141,28 @@ QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
             shortenable(squeezed(artistFor(track, folder)));
             break;
         case u'T':
-            shortenable(folder ? track.getAlbum() : track.getNewTitle());
+            shortenable(folder ? track.tags().album : track.getNewTitle());
             atLeast(1);
             break;
         case u't':
-            shortenable(squeezed(folder ? track.getAlbum() : track.getNewTitle()));
+            shortenable(squeezed(folder ? track.tags().album : track.getNewTitle()));
             atLeast(1);
             break;
         case u'L':
-            shortenable(track.getAlbum());
+            shortenable(track.tags().album);
             atLeast(1);
             break;
         case u'l':
-            shortenable(squeezed(track.getAlbum()));
+            shortenable(squeezed(track.tags().album));
             atLeast(1);
             break;
         case u'Y':
         case u'y':
-            out += YearText(track.getYearStr());
+            out += YearText(track.tags().year);
             break;
         case u'G':
         case u'g':
-            out += track.getGenre();
+            out += track.tags().genre;
             break;
         case u'N':
         case u'n':

@@ -30,8 +30,8 @@ FileTagWindow::FileTagWindow(QWidget* parent)
     auto* layout = new QVBoxLayout(central);
     buildFields(central);
 
-    fTrackHitsTableView = new TrackHitsTableView(fDoc.get(), central);
-    layout->addWidget(fTrackHitsTableView, 1);
+    fHitTable = new TrackHitsTableView(fDoc.get(), central);
+    layout->addWidget(fHitTable, 1);
 
     // "Sa&ve": S opens the Song menu here.
     layout->addLayout(buildButtonRow(central, {}, tr("Sa&ve")));
@@ -42,7 +42,7 @@ FileTagWindow::FileTagWindow(QWidget* parent)
     QList<QWidget*> order;
     for (const auto& [name, edit] : fFields)
         order << edit;
-    order << findChild<QPushButton*>(QStringLiteral("editCoverButton")) << fTrackHitsTableView
+    order << findChild<QPushButton*>(QStringLiteral("editCoverButton")) << fHitTable
           << legendButton() << findChild<QPushButton*>(QStringLiteral("lookupButton"))
           << saveButton();
     for (qsizetype i = 1; i < order.size(); ++i)
@@ -198,11 +198,11 @@ void FileTagWindow::setDocumentPath(const DropActionDict& request) {
 void FileTagWindow::reloadTracks() {
     syncFieldsFromDocument();
     fStatusImage->update();
-    fTrackHitsTableView->viewport()->update();
+    fHitTable->viewport()->update();
 }
 
 void FileTagWindow::reloadHits() {
-    fTrackHitsTableView->reloadHits();
+    fHitTable->reloadHits();
     syncFieldsFromDocument();
     fStatusImage->update();
 }

@@ -46,7 +46,7 @@ public:
     // "count", "artist", "album", "genre", "year".
     QLineEdit* field(const QString& name) const;
     QString fieldText(const QString& name) const;
-    TrackHitsTableView* hitsTable() const { return fTrackHitsTableView; }
+    TrackHitsTableView* hitsTable() const { return fHitTable; }
     StatusImage* statusImage() const { return fStatusImage; }
     QList<QAction*> lookUpActions() const { return fLookUpActions; }
 
@@ -61,7 +61,7 @@ private:
     std::unique_ptr<FileTagDocument> fDoc;
     QList<QPair<QString, QLineEdit*>> fFields;
     StatusImage* fStatusImage;
-    TrackHitsTableView* fTrackHitsTableView;
+    TrackHitsTableView* fHitTable;
     QList<QAction*> fLookUpActions;
     QMenu* fWebMenu = nullptr;
     QList<QAction*> fDocumentActions;

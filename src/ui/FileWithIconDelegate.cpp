@@ -43,7 +43,7 @@ void FileWithIconDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     initStyleOption(&opt, index);
     opt.text.clear();
     QStyledItemDelegate::paint(painter, opt, index); // selection background
-    const AudioTrackRef track = fDoc->trackArray().objectAtIndex(index.row());
+    const AudioTrackRef track = fDoc->trackArray().at(index.row());
     if (!track) return;
     const QRect r = option.rect;
     if (!track->isPlaceholder()) {

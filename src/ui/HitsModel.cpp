@@ -27,7 +27,7 @@ QVariant HitsModel::data(const QModelIndex& index, int role) const {
     const QString column = columnId(index.column());
     const AlbumDetailsPtr details = hit->albumDetails();
     // The source is the details' (the hit's own key until they arrive).
-    const QString key = details ? details->iadbKey() : hit->iadbKey();
+    const QString key = details ? details->resultKey() : hit->resultKey();
     switch (role) {
     case Qt::DisplayRole:
         if (column == QLatin1String("relevance") || column == QLatin1String("source")) return {};

@@ -1,7 +1,7 @@
 #include "ui/PreferencesWindow.h"
 
 #include "app/Preferences.h"
-#include "app/WebSourcePrefs.h"
+#include "prefs/WebSourcePrefs.h"
 #include "ui/Mnemonics.h"
 
 #include <QAction>

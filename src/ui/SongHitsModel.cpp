@@ -47,12 +47,12 @@ QVariant SongHitsModel::data(const QModelIndex& index, int role) const {
         return {};
     case Qt::DecorationRole:
         if (column == QLatin1String("source")) {
-            const QIcon icon = SourceIcons::instance()->decorationForKey(hit->iadbKey());
+            const QIcon icon = SourceIcons::instance()->decorationForKey(hit->resultKey());
             if (!icon.isNull()) return icon;
         }
         return {};
     case Qt::ToolTipRole:
-        return hit->iadbKey();
+        return hit->resultKey();
     case RelevanceDelegate::kScoreRole:
         return hit->totalScore();
     default:

@@ -1,7 +1,7 @@
 #include "ui/SourceIcons.h"
 
 #include "app/Preferences.h"
-#include "app/Resources.h"
+#include "system/Resources.h"
 #include "system/Log.h"
 #include "system/QueuedCall.h"
 #include "web/GrabWebPage.h"
@@ -147,16 +147,16 @@ QImage SourceIcons::icon(const QString& sourceName) const {
     return fSites.value(sourceName);
 }
 
-QString SourceIcons::nameForKey(const QString& iadbKey) {
-    if (iadbKey.startsWith(ResultKeys::kFilesPrefix)) return kFileNamesIcon;
-    if (iadbKey.startsWith(ResultKeys::kTagPrefix)) return kTagsIcon;
+QString SourceIcons::nameForKey(const QString& resultKey) {
+    if (resultKey.startsWith(ResultKeys::kFilesPrefix)) return kFileNamesIcon;
+    if (resultKey.startsWith(ResultKeys::kTagPrefix)) return kTagsIcon;
     // Keys without a prefix say too little to show a site's icon.
-    const MusicSource* source = MusicSources::forKey(iadbKey);
+    const MusicSource* source = MusicSources::forKey(resultKey);
     return source && !source->iconName().isEmpty() ? source->name() : QString();
 }
 
-QImage SourceIcons::iconForKey(const QString& iadbKey) const {
-    const QString name = nameForKey(iadbKey);
+QImage SourceIcons::iconForKey(const QString& resultKey) const {
+    const QString name = nameForKey(resultKey);
     if (name == kFileNamesIcon) return icon(FileNames);
     if (name == kTagsIcon) return icon(Tags);
     return name.isNull() ? QImage() : icon(name);
@@ -177,8 +177,8 @@ QIcon SourceIcons::decoration(Local kind) const {
     return decorationFor(kind == FileNames ? kFileNamesIcon : kTagsIcon);
 }
 
-QIcon SourceIcons::decorationForKey(const QString& iadbKey) const {
-    return decorationFor(nameForKey(iadbKey));
+QIcon SourceIcons::decorationForKey(const QString& resultKey) const {
+    return decorationFor(nameForKey(resultKey));
 }
 
 QImage SourceIcons::drawBadge(const MusicSource::Badge& badge) {

@@ -42,10 +42,10 @@ public:
 
     // The icon for a hit's result key: "#FILES:", "#TAG:", or the prefix of a
     // source that has an icon; a null image for any other key or none.
-    QImage iconForKey(const QString& iadbKey) const;
+    QImage iconForKey(const QString& resultKey) const;
     // The same as the tables and the legend draw it: a badge painted as
     // vectors at any size, or the shipped or fetched picture.
-    QIcon decorationForKey(const QString& iadbKey) const;
+    QIcon decorationForKey(const QString& resultKey) const;
     QIcon decoration(Local kind) const;
     QIcon decorationFor(const QString& sourceName) const;
 
@@ -71,7 +71,7 @@ private:
     SourceIcons();
     static QImage drawBadge(const MusicSource::Badge& badge);
     // The source name of a result key, or the local kind's resource name.
-    static QString nameForKey(const QString& iadbKey);
+    static QString nameForKey(const QString& resultKey);
 
     mutable QMutex fMutex;
     QImage fLocal[kLocalCount];

@@ -53,7 +53,7 @@ TaggingWindow::TaggingWindow(QWidget* parent) : DocumentWindow(parent), fAlerts(
         new QAction(QIcon::fromTheme(QStringLiteral("process-stop")), tr("Cancel"), this);
     fCancelAction->setEnabled(false);
     connect(fCancelAction, &QAction::triggered, this, [this] {
-        if (fNCProgressSheet) fNCProgressSheet->cancel();
+        if (fProgress) fProgress->cancel();
     });
     // Menus are checked as they open; shortcuts need the state between.
     fMenuTimer.setInterval(250);
@@ -75,8 +75,8 @@ void TaggingWindow::validateSharedActions() {
     const bool idle = baseDocument()->commandsEnabled();
     fSaveAction->setEnabled(idle);
     fLookUpAction->setEnabled(idle);
-    fCancelAction->setEnabled(!idle && fNCProgressSheet &&
-                              fNCProgressSheet->cancelButton()->isEnabled());
+    fCancelAction->setEnabled(!idle && fProgress &&
+                              fProgress->cancelButton()->isEnabled());
     for (QPushButton* button : {fSaveButton, fSearchButton, fLookUpButton})
         if (button) button->setEnabled(idle);
 }
@@ -206,29 +206,29 @@ void TaggingWindow::showAlert(const Alert& alert, std::function<void(int)> respo
 
 ProgressIndicator* TaggingWindow::progressSheet() {
     if (QThread::currentThread() != thread()) {
-        if (fNCProgressSheet) return fNCProgressSheet;
+        if (fProgress) return fProgress;
         static NoProgress none;
         return &none;
     }
-    if (!fNCProgressSheet) {
-        fNCProgressSheet = new ProgressSheet(this);
+    if (!fProgress) {
+        fProgress = new ProgressSheet(this);
         // Named after the document, which has its path by now.
-        fNCProgressSheet->setWindowTitle(baseDocument()->displayName());
+        fProgress->setWindowTitle(baseDocument()->displayName());
     }
-    return fNCProgressSheet;
+    return fProgress;
 }
 
 void TaggingWindow::closeProgressSheet() {
-    if (!fNCProgressSheet) return;
-    fNCProgressSheet->closeSheet();
-    fNCProgressSheet->deleteLater();
-    fNCProgressSheet = nullptr;
+    if (!fProgress) return;
+    fProgress->closeSheet();
+    fProgress->deleteLater();
+    fProgress = nullptr;
 }
 
 void TaggingWindow::syncWindowTitle() {
     const QString name = baseDocument()->displayName();
     setWindowTitle((name.isEmpty() ? tr("Untitled") : name) + QStringLiteral("[*]"));
-    if (fNCProgressSheet && !name.isEmpty()) fNCProgressSheet->setWindowTitle(name);
+    if (fProgress && !name.isEmpty()) fProgress->setWindowTitle(name);
     // A save that renamed the folder (or the file): Open Recent names it anew.
     const QString path = documentPath();
     if (!fShownPath.isEmpty() && !path.isEmpty() && path != fShownPath)
@@ -294,8 +294,8 @@ void TaggingWindow::closeAfterJob() {
     const bool saving = doc->busyState() == BusyState::Saving;
     if (saving)
         SaveSteps::requestStop(0);
-    else if (fNCProgressSheet)
-        fNCProgressSheet->cancelForGood();
+    else if (fProgress)
+        fProgress->cancelForGood();
     connect(
         doc, &DocumentBase::jobFinished, this,
         [this, saving] {

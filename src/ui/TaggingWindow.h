@@ -43,7 +43,7 @@ public:
     void syncWindowTitle() override;
     void setEdited(bool edited) override;
 
-    ProgressSheet* currentProgressSheet() const { return fNCProgressSheet; }
+    ProgressSheet* currentProgressSheet() const { return fProgress; }
     // Closing waits for the running job to end (cancelled or stopped).
     bool closePending() const { return fCloseWhenJobEnds; }
 
@@ -127,7 +127,7 @@ private:
     LegendPanel* fLegendPanel = nullptr;
     SearchSheet* fSearchPanel = nullptr;
     SheetAlertHost fAlerts;
-    QPointer<ProgressSheet> fNCProgressSheet;
+    QPointer<ProgressSheet> fProgress;
     // The path the title last showed, so Open Recent follows a rename.
     QString fShownPath;
 

@@ -53,7 +53,7 @@ QVariant TrackListModel::data(const QModelIndex& index, int role) const {
     if (column == TrackTableModel::kStatus || column == TrackTableModel::kOldFileName) {
         // Drawn from the record by the status and file-name delegates.
         if (role == Qt::ToolTipRole && column == TrackTableModel::kOldFileName) {
-            const AudioTrackRef track = fDoc->trackArray().objectAtIndex(index.row());
+            const AudioTrackRef track = fDoc->trackArray().at(index.row());
             return track ? track->getPath() : QString();
         }
         // The letters in words, for screen readers and as the tool tip.

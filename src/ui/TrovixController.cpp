@@ -2,9 +2,9 @@
 
 #include "app/Preferences.h"
 #include "app/RecentDocuments.h"
-#include "app/VersionChecker.h"
 #include "docs/DocumentBase.h"
 #include "media/MusicFile.h"
+#include "prefs/VersionChecker.h"
 #include "system/FileSystemParams.h"
 #include "ui/AboutBox.h"
 #include "ui/DocumentWindow.h"
@@ -17,6 +17,7 @@
 #include "web/DebugFiles.h"
 #include "web/WebHelpers.h"
 #include "web/WebThrottle.h"
+#include "web/sources/MusicSources.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -54,6 +55,7 @@ TrovixController* TrovixController::instance() {
 void TrovixController::startUp(bool fetchIcons) {
     FileSystemParams::newFileSystemParams();
     Prefs::initializeDefaults();
+    MusicSources::registerPreferences();
     CleanUpDebugFiles();
     SetDebugFilesEnabled(Prefs::boolValue(QString::fromLatin1(Prefs::kWriteDebugFiles)));
     InitWebThrottles();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/VersionChecker.h"
+#include "prefs/VersionChecker.h"
 #include "ui/DocumentWindow.h"
 #include "ui/DropActionDict.h"
 #include "ui/DropWindow.h"

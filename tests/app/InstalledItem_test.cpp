@@ -1,7 +1,7 @@
 // TrovixTools installed per user under a temporary XDG_DATA_HOME.
 #include "app/InstalledItem.h"
 
-#include "app/Resources.h"
+#include "system/Resources.h"
 #include "media/MusicExtensions.h"
 
 #include <QDir>

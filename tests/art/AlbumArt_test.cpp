@@ -111,7 +111,7 @@ TEST_F(AlbumArtTest, DescriptionsAndSizeTexts) {
               (QStringList{"Added by user | 12 x 8", "front cover.jpg | 40 x 30",
                            "Original image from tags | 2 x 3", "front cover.jpg | 40 x 30",
                            "Retrieved from internet | 9 x 9", "(No image) | ", "unknown | 1 x 1"}));
-    const auto drop = art.candidates().objectAtIndex(0);
+    const auto drop = art.candidates().at(0);
     EXPECT_TRUE(drop->location().isNull());
     EXPECT_FALSE(drop->dict().contains(AlbumArtDict::kLocationKey));
     EXPECT_EQ(AlbumArtDict::describeSize({0, 0}), "(none)");
@@ -265,11 +265,11 @@ TEST_F(AlbumArtDownloadTest, DownloadsThroughTheImageThrottle) {
 
     const AlbumArtDictArray list = art.candidates();
     ASSERT_EQ(list.count(), 2);
-    EXPECT_EQ(list.objectAtIndex(0)->location(), fServer.url("/cover.png"));
-    EXPECT_EQ(list.objectAtIndex(0)->sourceDescr(), "Retrieved from internet");
-    EXPECT_EQ(list.objectAtIndex(0)->image().convertToFormat(QImage::Format_RGB32), cover);
+    EXPECT_EQ(list.at(0)->location(), fServer.url("/cover.png"));
+    EXPECT_EQ(list.at(0)->sourceDescr(), "Retrieved from internet");
+    EXPECT_EQ(list.at(0)->image().convertToFormat(QImage::Format_RGB32), cover);
     // The address the hit named, not where it led.
-    EXPECT_EQ(list.objectAtIndex(1)->location(), fServer.url("/moved.png"));
+    EXPECT_EQ(list.at(1)->location(), fServer.url("/moved.png"));
 }
 
 // A cover is used only when its download ended whole with a 2xx status and
@@ -355,7 +355,7 @@ TEST_F(AlbumArtDownloadTest, WorkerAddsWhileTheViewReads) {
     EXPECT_EQ(art.count(), 40);
     const AlbumArtDictArray list = art.candidates();
     for (qsizetype i = 1; i < list.count(); ++i)
-        EXPECT_GE(list.objectAtIndex(i - 1)->score(), list.objectAtIndex(i)->score());
+        EXPECT_GE(list.at(i - 1)->score(), list.at(i)->score());
 }
 
 } // namespace

@@ -69,9 +69,9 @@ TEST(CliLookup, WebHitIsAppliedSavedAndFoundAgainByItsKey) {
     EXPECT_EQ(one.year, 1997u);
     EXPECT_EQ(one.track, 1u);
     auto file = MusicFile::newMusicFileWithPath(dir + "/02-Two.mp3");
-    ASSERT_TRUE(file && file->customTag());
-    EXPECT_EQ(file->customTag()->iadbKey(), "#GNU:rock/0a0b0c0d");
-    EXPECT_EQ(file->customTag()->iadbSearchTerms(), "The Band / The Album");
+    ASSERT_TRUE(file && file->readTags().custom);
+    EXPECT_EQ(file->readTags().custom->resultKey(), "#GNU:rock/0a0b0c0d");
+    EXPECT_EQ(file->readTags().custom->savedSearchTerms(), "The Band / The Album");
 
     // Reopening runs the saved search on the key's site, even with that site
     // switched off for ordinary look-ups.

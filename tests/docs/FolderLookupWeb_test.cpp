@@ -6,9 +6,9 @@
 #include "docs/HeadlessHost.h"
 #include "docs/TrovixDocument.h"
 #include "model/AlbumInfoArray.h"
-#include "model/CustomTag.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/SourceTestKit.h"
+#include "tags/CustomTag.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
 #include "web/sources/freedb/FreeDB.h"
 #include "web/sources/gnudb/Gnudb.h"
@@ -96,7 +96,7 @@ TEST_F(FolderLookupWeb, TheDiscDatabasesAreSearchedAndTheirDetailsApplied) {
 
     QStringList keys;
     for (const AlbumInfoPtr& hit : *doc.hitTable().albumArray())
-        keys.append(hit->iadbKey());
+        keys.append(hit->resultKey());
     ASSERT_TRUE(keys.contains(QStringLiteral("#GNU:rock/0a0b0c0d")));
     ASSERT_TRUE(keys.contains(QStringLiteral("rock/0a0b0c0d")));
     EXPECT_TRUE(keys.contains(QStringLiteral("#TAG:")));
@@ -110,7 +110,7 @@ TEST_F(FolderLookupWeb, TheDiscDatabasesAreSearchedAndTheirDetailsApplied) {
     for (const AudioTrackRef& t : doc.trackArray())
         titles.append(t->isPlaceholder() ? QStringLiteral("<missing>") : t->getNewTitle());
     EXPECT_EQ(titles, (QStringList{"Alpha", "<missing>", "Charlie"}));
-    EXPECT_EQ(doc.trackArray().objectAtIndex(0)->getFileName(), QStringLiteral("02.m4a"));
+    EXPECT_EQ(doc.trackArray().at(0)->getFileName(), QStringLiteral("02.m4a"));
 }
 
 // A silent server cannot hold a look-up past its time limit: the record
@@ -131,7 +131,7 @@ TEST_F(FolderLookupWeb, TheTimeLimitEndsTheLookUpWithTheHitsFoundSoFar) {
     EXPECT_TRUE(log.contains(QStringLiteral("look-up time is up")));
     QStringList keys;
     for (const AlbumInfoPtr& hit : *doc.hitTable().albumArray())
-        keys.append(hit->iadbKey());
+        keys.append(hit->resultKey());
     EXPECT_EQ(keys.size(), 2);
     EXPECT_TRUE(keys.contains(QStringLiteral("#TAG:")));
 }
@@ -192,8 +192,8 @@ protected:
                       "Alpha </a></td></tr>\n</table></html>");
 
         CustomTag saved;
-        saved.setIADBSearchTerms(QStringLiteral("Saved Band / Saved Record"));
-        saved.setIADBKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
+        saved.setSavedSearchTerms(QStringLiteral("Saved Band / Saved Record"));
+        saved.setResultKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
         FixtureTrack t;
         t.fileName = QStringLiteral("03.mp3");
         t.title = QStringLiteral("Bravo");
@@ -228,9 +228,9 @@ TEST_F(FolderLookupFourSources, SavedSearchFirstThenTheSourcesInOrder) {
     QStringList keys;
     int previous = 100;
     for (const AlbumInfoPtr& hit : *doc.hitTable().albumArray()) {
-        keys.append(hit->iadbKey());
-        EXPECT_TRUE(hit->albumDetails()) << hit->iadbKey().toStdString();
-        EXPECT_LE(hit->totalScore(), previous) << hit->iadbKey().toStdString();
+        keys.append(hit->resultKey());
+        EXPECT_TRUE(hit->albumDetails()) << hit->resultKey().toStdString();
+        EXPECT_LE(hit->totalScore(), previous) << hit->resultKey().toStdString();
         previous = hit->totalScore();
     }
     for (const char* key : {"#AMG:10:record", "#GOOG:lid=1&aid=record", "#GNU:rock/0a0b0c0d",

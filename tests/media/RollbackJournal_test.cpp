@@ -40,7 +40,7 @@ struct stat statOf(const QString& path) {
 
 void retitle(const QString& path) {
     auto file = MusicFile::newMusicFileWithPath(path);
-    file->tagTitle(QStringLiteral("Another title"));
+    file->setTags({.title = QStringLiteral("Another title")}, TagField::Title);
     file->commitTags();
 }
 
@@ -241,7 +241,7 @@ TEST(RollbackJournal, AJournalHeldByARunningSaveIsLeftAlone) {
         restored = SaveBatch::recover(dir.path()); // as a second window opening the folder
     });
     auto file = MusicFile::newMusicFileWithPath(song);
-    file->tagTitle(QStringLiteral("Mine"));
+    file->setTags({.title = QStringLiteral("Mine")}, TagField::Title);
     const bool saved = file->commitTags();
     SaveSteps::setHook({});
     EXPECT_TRUE(saved);

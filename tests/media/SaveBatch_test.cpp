@@ -29,8 +29,8 @@ struct Album {
     const char* name;
     std::function<bool(const QString& dir)> make;
     std::function<void(MusicFile& file)> change = [](MusicFile& f) {
-        f.tagTitle(QStringLiteral("A new title"));
-        f.tagArtist(QStringLiteral("A new artist"));
+        f.setTags({.title = QStringLiteral("A new title")}, TagField::Title);
+        f.setTags({.artist = QStringLiteral("A new artist")}, TagField::Artist);
     };
     SaveBatch::GroupLimits limits = {};
 };
@@ -59,7 +59,8 @@ bool mp3WithCover(const QString& path) {
 }
 
 void grow(MusicFile& f) {
-    f.tagTitle(QString(3000, u'g')); // past any padding: the whole file is written anew
+    f.setTags({.title = QString(3000, u'g')},
+              TagField::Title); // past any padding: the whole file is written anew
 }
 
 const std::vector<Album>& albums() {
@@ -83,7 +84,7 @@ const std::vector<Album>& albums() {
                     writeM4a(d + "/3.m4a") && writeM4a(d + "/4.m4a", {.freePadding = 0});
          },
          [](MusicFile& f) {
-             f.tagTitle(QStringLiteral("Changed"));
+             f.setTags({.title = QStringLiteral("Changed")}, TagField::Title);
              if (f.path().endsWith(u"2.mp3") || f.path().endsWith(u"4.m4a")) grow(f);
          }},
         {"MP3 in place, its cover moved",
@@ -282,7 +283,7 @@ TEST_F(SaveBatchTest, AFolderPaysForDurabilityOnce) {
     EXPECT_EQ(steps.count(u"tags-journal-remove"_qs), 1);
     EXPECT_EQ(strays(fDir.path()), QStringList());
     for (const QString& name : musicFiles(fDir.path()))
-        EXPECT_EQ(MusicFile::newMusicFileWithPath(fDir.filePath(name))->getTitle(),
+        EXPECT_EQ(MusicFile::newMusicFileWithPath(fDir.filePath(name))->readTags().title,
                   QStringLiteral("A new title"));
 }
 
@@ -469,7 +470,7 @@ TEST_F(SaveBatchTest, AFileWithOtherNamesIsSavedInPlaceOrNotAtAll) {
         const QByteArray old = readBytes(path);
         auto file = MusicFile::newMusicFileWithPath(path);
         if (row.fits)
-            file->tagTitle(QStringLiteral("Short"));
+            file->setTags({.title = QStringLiteral("Short")}, TagField::Title);
         else
             grow(*file);
         EXPECT_EQ(file->commitTags(), row.fits) << file->lastError().toStdString();
@@ -571,7 +572,7 @@ TEST_F(SaveBatchTest, AFileReachedThroughALinkLeavesNothingTheAlbumCannotClearUp
         const QByteArray now = readBytes(library + QStringLiteral("/a.mp3"));
         EXPECT_TRUE(
             now == old ||
-            MusicFile::newMusicFileWithPath(library + QStringLiteral("/a.mp3"))->getTitle() ==
+            MusicFile::newMusicFileWithPath(library + QStringLiteral("/a.mp3"))->readTags().title ==
                 QStringLiteral("A new title"));
     }
 }

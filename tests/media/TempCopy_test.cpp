@@ -144,7 +144,7 @@ TEST(TempCopy, AWholeFileRewriteKeepsTheFilesMetadata) {
 
         auto file = MusicFile::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
-        file->tagTitle(QString(3000, u't'));
+        file->setTags({.title = QString(3000, u't')}, TagField::Title);
         ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
         struct stat after {};
         ASSERT_EQ(::stat(native.constData(), &after), 0);

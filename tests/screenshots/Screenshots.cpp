@@ -252,8 +252,8 @@ int main(int argc, char** argv) {
     const QString songPath = songDir.filePath(QStringLiteral("02 second song.mp3"));
     if (writeSilentMp3(songPath)) {
         if (auto file = MusicFile::newMusicFileWithPath(songPath)) {
-            file->tagArtist(QStringLiteral("the band"));
-            file->tagTitle(QStringLiteral("second song"));
+            file->setTags({.artist = QStringLiteral("the band")}, TagField::Artist);
+            file->setTags({.title = QStringLiteral("second song")}, TagField::Title);
             file->commitTags();
         }
     }

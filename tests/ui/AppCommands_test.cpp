@@ -1,7 +1,7 @@
 #include "app/AppVersion.h"
 #include "app/Preferences.h"
 #include "app/RecentDocuments.h"
-#include "app/VersionChecker.h"
+#include "prefs/VersionChecker.h"
 #include "docs/FolderTagThread.h"
 #include "docs/LookupSources.h"
 #include "support/AlbumFolderFixture.h"

@@ -47,8 +47,8 @@ protected:
         ASSERT_TRUE(writeSilentMp3(fPath));
         auto file = MusicFile::newMusicFileWithPath(fPath);
         ASSERT_TRUE(file);
-        file->tagArtist(QStringLiteral("The Band"));
-        file->tagTitle(QStringLiteral("Song Two"));
+        file->setTags({.artist = QStringLiteral("The Band")}, TagField::Artist);
+        file->setTags({.title = QStringLiteral("Song Two")}, TagField::Title);
         ASSERT_TRUE(file->commitTags());
 
         fWindow = new FileTagWindow;
@@ -169,7 +169,7 @@ TEST_F(FileTagWindowTest, SavingRenamesTheFileAndTheTitleFollows) {
     EXPECT_FALSE(fWindow->isWindowModified());
     auto file = MusicFile::newMusicFileWithPath(renamed);
     ASSERT_TRUE(file);
-    EXPECT_EQ(file->getAlbum(), QStringLiteral("The Album"));
+    EXPECT_EQ(file->readTags().album, QStringLiteral("The Album"));
 }
 
 TEST_F(FileTagWindowTest, UndoKeysInAFieldStepThroughTheDocumentsEdits) {

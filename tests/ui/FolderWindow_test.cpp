@@ -91,7 +91,7 @@ protected:
     void applyWebHit() {
         const HitTable& hits = fWindow->document()->hitTable();
         for (int r = 0; r < hits.count(); ++r)
-            if (hits.hitAt(r)->iadbKey().startsWith(QLatin1String("#AMG:")))
+            if (hits.hitAt(r)->resultKey().startsWith(QLatin1String("#AMG:")))
                 fWindow->document()->handleHitClick(r);
         fWindow->reloadTracks();
     }
@@ -245,8 +245,7 @@ TEST_F(FolderWindowTest, RowsDraggedFromAnotherWindowAreRefused) {
     std::unique_ptr<QMimeData> data(source->mimeData({source->index(1, 0), source->index(3, 0)}));
     EXPECT_FALSE(target->canDropMimeData(data.get(), Qt::CopyAction, 0, 0, {}));
     EXPECT_FALSE(target->dropMimeData(data.get(), Qt::CopyAction, 0, 0, {}));
-    EXPECT_EQ(other.document()->trackArray().objectAtIndex(0)->getOldTitle(),
-              QStringLiteral("One"));
+    EXPECT_EQ(other.document()->trackArray().at(0)->getOldTitle(), QStringLiteral("One"));
     // Rows that came from no table at all are refused too.
     QMimeData bare;
     bare.setData(TrovixDocument::kTrackRowsType, TrackListModel::encodeRows({1}));
@@ -539,7 +538,7 @@ TEST_F(FolderWindowTest, StatusCellsShowTheDocumentsDecisions) {
     colors = fWindow->trackTable()->statusDelegate()->colorsForRow(0);
     EXPECT_EQ(colors[StatusIcons::T], StatusIcons::Red);
     // The file name is red only when a save would rename the file.
-    const AudioTrack& first = *fWindow->document()->trackArray().objectAtIndex(0);
+    const AudioTrack& first = *fWindow->document()->trackArray().at(0);
     FileWithIconDelegate* names = fWindow->trackTable()->fileDelegate();
     const QPalette palette = fWindow->trackTable()->palette();
     EXPECT_EQ(names->textColor(first, palette), palette.color(QPalette::Text));
@@ -688,7 +687,7 @@ TEST_F(FolderWindowTest, SavingTwoHundredFilesWhileTheWindowRepaintsAndScrolls) 
     const AudioTrackArray& tracks = fWindow->document()->trackArray();
     ASSERT_EQ(tracks.count(), 200);
     for (const AudioTrackRef& t : tracks)
-        EXPECT_EQ(t->getArtist(), QStringLiteral("Another Band"));
+        EXPECT_EQ(t->tags().artist, QStringLiteral("Another Band"));
 }
 
 // Closing the window during a save stops it the way Ctrl-C stops the command

@@ -1,7 +1,7 @@
 #include "ui/PreferencesWindow.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsModel.h"
+#include "prefs/PrefsModel.h"
 #include "ui/TrovixController.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
 #include "web/sources/freedb/FreeDB.h"

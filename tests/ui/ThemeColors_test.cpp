@@ -103,7 +103,7 @@ TEST(ThemeColors, TableTextReachesFourAndAHalfToOneInLightAndDarkPalettes) {
         box->done(0);
     const HitTable& hits = window.document()->hitTable();
     for (int r = 0; r < hits.count(); ++r)
-        if (hits.hitAt(r)->iadbKey().startsWith(QLatin1String("#AMG:")))
+        if (hits.hitAt(r)->resultKey().startsWith(QLatin1String("#AMG:")))
             window.document()->handleHitClick(r);
     window.reloadTracks();
     window.resize(1200, 700);

@@ -109,7 +109,7 @@ std::shared_ptr<AlbumDetails> DiscDatabase::AlbumDetailsFromDiscRecord(const QSt
     }
 
     auto details = std::make_shared<AlbumDetails>();
-    details->setIADBKey(key);
+    details->setResultKey(key);
     if (haveTitle) {
         const QString text = WebField(title);
         const qsizetype split = text.indexOf(QStringLiteral(" / "));

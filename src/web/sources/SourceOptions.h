@@ -9,7 +9,7 @@
 class MusicSource;
 
 // The settings one look-up uses, read once on the main thread when it starts
-// and passed down to the sources: a preference changed while the look-up
+// (Prefs::sourceOptions) and passed down to the sources: a preference changed while the look-up
 // runs does not reach it half-way, and no worker reads the settings store.
 struct SourceOptions {
     // Every preference a registered source names, and the base address of
@@ -26,7 +26,4 @@ struct SourceOptions {
     // A base-address preference without its trailing slashes, so that paths
     // can be appended as they are.
     QString baseURL(const QString& key) const;
-
-    // Reads the preferences of every registered source (main thread).
-    static SourceOptions fromPreferences();
 };

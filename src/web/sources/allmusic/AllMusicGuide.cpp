@@ -1,6 +1,6 @@
 #include "web/sources/allmusic/AllMusicGuide.h"
 
-#include "docs/SearchString.h"
+#include "text/SearchString.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
@@ -70,7 +70,7 @@ SourceFetcher::Response fetchPage(const QString& url, int timeLimitSecs, const c
 
 void setKeyAndCompare(AlbumInfo& hit, const QString& albumId, const QString& artist,
                       const QString& album) {
-    hit.setIADBKey(AllMusicGuide::kKeyPrefix + albumId);
+    hit.setResultKey(AllMusicGuide::kKeyPrefix + albumId);
     hit.setIADBCompareString(SourceSupport::compareString(artist, album));
 }
 
@@ -356,7 +356,7 @@ AllMusicGuide::details(const QString& key, const SourceOptions& options, Progres
 std::shared_ptr<AlbumDetails>
 AllMusicGuide::AlbumDetailsFromAMGAlbumDescription(const QString& page, const QString& key) {
     auto details = std::make_shared<AlbumDetails>();
-    details->setIADBKey(key);
+    details->setResultKey(key);
     TROVIX_LOG() << "SOMETIMES THIS SCREWS UP IF THERE IS NO IMAGE";
 
     Window w{0, page.size()};

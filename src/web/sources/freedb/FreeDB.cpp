@@ -90,7 +90,7 @@ void FreeDB::parseSearchPage(AlbumInfoArray& hits, const QString& page, const QS
         album = WebField(album);
         auto hit =
             AlbumInfo::AlbumInfoFromScratch(artist, album, QStringLiteral(""), QStringLiteral(""));
-        hit->setIADBKey(SourceSupport::discKey(*category, *discId));
+        hit->setResultKey(SourceSupport::discKey(*category, *discId));
         hit->setIADBCompareString(SourceSupport::compareString(artist, album));
         hits.addSorted(hit, weights, 0);
         previousText = text;

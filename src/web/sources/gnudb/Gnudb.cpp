@@ -89,7 +89,7 @@ void Gnudb::parseSearchPage(AlbumInfoArray& hits, const QString& page, const QSt
         const QString albumText = WebField(*album);
         auto hit =
             AlbumInfo::AlbumInfoFromScratch(artistText, albumText, WebField(year), WebField(genre));
-        hit->setIADBKey(kKeyPrefix + SourceSupport::discKey(*category, *discId));
+        hit->setResultKey(kKeyPrefix + SourceSupport::discKey(*category, *discId));
         hit->setIADBCompareString(SourceSupport::compareString(artistText, albumText));
         hits.addSorted(hit, weights, 0);
     }

@@ -1,6 +1,6 @@
 #include "web/sources/googlemusic/GoogleMusic.h"
 
-#include "docs/SearchString.h"
+#include "text/SearchString.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
@@ -72,7 +72,7 @@ std::shared_ptr<AlbumInfo> makeAlbumHit(const QString& artist, const QString& al
     const QString albumText = cleanField(album);
     auto hit = AlbumInfo::AlbumInfoFromScratch(artistText, albumText, QStringLiteral(""),
                                                QStringLiteral(""));
-    hit->setIADBKey(GoogleMusic::kKeyPrefix + reference);
+    hit->setResultKey(GoogleMusic::kKeyPrefix + reference);
     hit->setIADBCompareString(SourceSupport::compareString(artistText, albumText));
     if (image) hit->setAlbumCoverURL(*image);
     return hit;
@@ -311,7 +311,7 @@ std::shared_ptr<TrackInfo> GoogleMusic::TrackInfoWithGOOGHtml(const QString& lis
     auto hit = TrackInfo::TrackInfoFromScratch(artistText, albumText, cleanField(*title),
                                                QStringLiteral(""), QStringLiteral(""),
                                                QStringLiteral(""), QStringLiteral(""));
-    hit->setIADBKey(kKeyPrefix + *reference);
+    hit->setResultKey(kKeyPrefix + *reference);
     hit->setIADBCompareString(SourceSupport::compareString(artistText, albumText));
     if (image) hit->setAlbumCoverURL(*image);
     return hit;
@@ -353,7 +353,7 @@ std::shared_ptr<AlbumDetails> GoogleMusic::AlbumDetailsFromGOOGHtml(const QStrin
     details->setAlbum(album);
     details->setYear(QStringLiteral(""));
     details->setGenre(QStringLiteral(""));
-    details->setIADBKey(key);
+    details->setResultKey(key);
 
     Window inTable{0, table->size()};
     for (int n = 1; n <= WebLimits::kMaxTracks; ++n) {

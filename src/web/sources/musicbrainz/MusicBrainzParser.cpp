@@ -142,7 +142,7 @@ MusicBrainzParser::SearchResult MusicBrainzParser::parseSearch(const QByteArray&
         for (int disc = discs > 1 ? 1 : 0; disc <= last; ++disc) {
             const QString album = disc > 0 ? discTitle(title, disc) : title;
             auto hit = AlbumInfo::AlbumInfoFromScratch(artist, album, yearOf(date), QString());
-            hit->setIADBKey(makeKey(id, disc));
+            hit->setResultKey(makeKey(id, disc));
             hit->setIADBCompareString(SourceSupport::compareString(artist, album));
             const QJsonObject medium = media->at(disc > 0 ? disc - 1 : 0).toObject();
             int count = medium.value(QStringLiteral("track-count")).toInt();
@@ -179,7 +179,7 @@ MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArra
 
     auto details = std::make_shared<AlbumDetails>();
     const bool oneDisc = disc > 0 && media->size() > 1;
-    details->setIADBKey(makeKey(id, oneDisc ? disc : 0));
+    details->setResultKey(makeKey(id, oneDisc ? disc : 0));
     const QString releaseArtist = artistCredit(*credits);
     details->setArtist(releaseArtist);
     details->setAlbum(oneDisc ? discTitle(title, disc) : title);

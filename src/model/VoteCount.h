@@ -6,18 +6,18 @@
 #include <memory>
 
 // One ballot of a majority vote: a text and how often it was seen.
-class SomeDict {
+class VoteCount {
 public:
     static inline const QString kStringKey = QStringLiteral("string");
     static inline const QString kFrequencyKey = QStringLiteral("frequency");
 
-    SomeDict() = default;
-    SomeDict(const QString& string, int frequency);
-    virtual ~SomeDict() = default;
-    SomeDict(const SomeDict&) = default;
-    SomeDict& operator=(const SomeDict&) = default;
+    VoteCount() = default;
+    VoteCount(const QString& string, int frequency);
+    virtual ~VoteCount() = default;
+    VoteCount(const VoteCount&) = default;
+    VoteCount& operator=(const VoteCount&) = default;
 
-    std::shared_ptr<SomeDict> copy() const { return std::make_shared<SomeDict>(*this); }
+    std::shared_ptr<VoteCount> copy() const { return std::make_shared<VoteCount>(*this); }
 
     QString string() const;
     void setString(const QString& v);
@@ -27,7 +27,7 @@ public:
 
     const QVariantMap& dict() const { return fDict; }
     QString description() const;
-    const char* className() const { return "SomeDict"; }
+    const char* className() const { return "VoteCount"; }
 
 private:
     QVariantMap fDict;

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "model/RecordArray.h"
-#include "model/SomeDict.h"
+#include "model/VoteCount.h"
 
 #include <QHash>
 
 // The tally of a majority vote: distinct texts in order of first appearance.
-class SomeDictArray : public RecordArray<SomeDict> {
+class VoteTally : public RecordArray<VoteCount> {
 public:
     // Counts one vote: a text equal to a listed one without regard to case
     // adds to it, any other is appended with the count 1. Null is no vote.
@@ -16,7 +16,7 @@ public:
     QString winner() const;
 
 protected:
-    const char* className() const override { return "SomeDictArray"; }
+    const char* className() const override { return "VoteTally"; }
 
 private:
     // Where each text voted for sits, by its case-folded form, so a tally of

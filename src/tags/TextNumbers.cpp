@@ -1,4 +1,4 @@
-#include "model/TextNumbers.h"
+#include "tags/TextNumbers.h"
 
 #include <climits>
 

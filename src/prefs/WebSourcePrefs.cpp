@@ -1,4 +1,4 @@
-#include "app/WebSourcePrefs.h"
+#include "prefs/WebSourcePrefs.h"
 
 #include "app/Preferences.h"
 #include "web/sources/MusicSource.h"

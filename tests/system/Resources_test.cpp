@@ -1,4 +1,4 @@
-#include "app/Resources.h"
+#include "system/Resources.h"
 
 #include <QFile>
 #include <QTemporaryDir>

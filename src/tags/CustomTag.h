@@ -21,14 +21,14 @@ public:
     // unknown keys and every line after the first of a key are ignored.
     static CustomTag fromString(const QString& text);
 
-    QString iadbSearchTerms() const { return stringFor(kSearchTermsKey); }
-    QString iadbKey() const { return stringFor(kKeyKey); }
+    QString savedSearchTerms() const { return stringFor(kSearchTermsKey); }
+    QString resultKey() const { return stringFor(kKeyKey); }
     QString variousArtist() const { return stringFor(kVariousArtistKey); }
     // Setters ignore a null value, and a value holding a tab, line feed or
     // carriage return, which would add lines to the stored form: the old
     // value stays.
-    void setIADBSearchTerms(const QString& v) { setString(kSearchTermsKey, v); }
-    void setIADBKey(const QString& v) { setString(kKeyKey, v); }
+    void setSavedSearchTerms(const QString& v) { setString(kSearchTermsKey, v); }
+    void setResultKey(const QString& v) { setString(kKeyKey, v); }
     void setVariousArtist(const QString& v) { setString(kVariousArtistKey, v); }
 
     void setReverseArtistAlbum(bool flag) { fDict.insert(kReverseKey, flag ? 1 : 0); }

@@ -1,4 +1,4 @@
-#include "model/CustomTag.h"
+#include "tags/CustomTag.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,11 @@ TEST(CustomTagText, NewTagHasOnlyTheReverseLine) {
 
 TEST(CustomTagText, LinesComeInFixedOrderAndAbsentValuesGiveNoLine) {
     CustomTag tag;
-    tag.setIADBKey(QStringLiteral("#AMG:r123"));
-    tag.setIADBSearchTerms(QStringLiteral("Beatles / Abbey Road"));
-    EXPECT_EQ(tag.customTagToString(),
-              QStringLiteral("searchTerms\tBeatles / Abbey Road\nfreeDBSpec\t#AMG:r123\nrevArtAlb\t0\n"));
+    tag.setResultKey(QStringLiteral("#AMG:r123"));
+    tag.setSavedSearchTerms(QStringLiteral("Beatles / Abbey Road"));
+    EXPECT_EQ(
+        tag.customTagToString(),
+        QStringLiteral("searchTerms\tBeatles / Abbey Road\nfreeDBSpec\t#AMG:r123\nrevArtAlb\t0\n"));
     tag.setVariousArtist(QStringLiteral("Various"));
     tag.setReverseArtistAlbum(true);
     EXPECT_EQ(tag.customTagToString(),
@@ -22,17 +23,17 @@ TEST(CustomTagText, LinesComeInFixedOrderAndAbsentValuesGiveNoLine) {
 
 TEST(CustomTagText, NullSetterKeepsOldValue) {
     CustomTag tag;
-    tag.setIADBKey(QStringLiteral("rock 1234"));
-    tag.setIADBKey(QString());
-    EXPECT_EQ(tag.iadbKey(), QStringLiteral("rock 1234"));
+    tag.setResultKey(QStringLiteral("rock 1234"));
+    tag.setResultKey(QString());
+    EXPECT_EQ(tag.resultKey(), QStringLiteral("rock 1234"));
     EXPECT_TRUE(tag.variousArtist().isNull());
     EXPECT_FALSE(tag.reverseArtistAlbum());
 }
 
 TEST(CustomTagText, ReadsBackWhatItWrites) {
     CustomTag tag;
-    tag.setIADBSearchTerms(QStringLiteral("Björk / Début"));
-    tag.setIADBKey(QStringLiteral("#GOOG:abc"));
+    tag.setSavedSearchTerms(QStringLiteral("Björk / Début"));
+    tag.setResultKey(QStringLiteral("#GOOG:abc"));
     tag.setVariousArtist(QStringLiteral("Various Artists"));
     tag.setReverseArtistAlbum(true);
     EXPECT_EQ(CustomTag::fromString(tag.customTagToString()), tag);
@@ -41,15 +42,15 @@ TEST(CustomTagText, ReadsBackWhatItWrites) {
 TEST(CustomTagText, ReaderSkipsWhiteSpaceAndUnknownKeys) {
     const CustomTag tag = CustomTag::fromString(
         QStringLiteral("  \r\nbogus\tvalue\nsearchTerms\t  A / B\nrevArtAlb\t1"));
-    EXPECT_EQ(tag.iadbSearchTerms(), QStringLiteral("A / B"));
+    EXPECT_EQ(tag.savedSearchTerms(), QStringLiteral("A / B"));
     EXPECT_TRUE(tag.reverseArtistAlbum());
-    EXPECT_TRUE(tag.iadbKey().isNull());
+    EXPECT_TRUE(tag.resultKey().isNull());
 }
 
 TEST(CustomTagText, ReaderStopsAtAKeyWithoutValue) {
     const CustomTag tag = CustomTag::fromString(QStringLiteral("freeDBSpec\tx\nsearchTerms"));
-    EXPECT_EQ(tag.iadbKey(), QStringLiteral("x"));
-    EXPECT_TRUE(tag.iadbSearchTerms().isNull());
+    EXPECT_EQ(tag.resultKey(), QStringLiteral("x"));
+    EXPECT_TRUE(tag.savedSearchTerms().isNull());
     EXPECT_TRUE(CustomTag::fromString(QString()).dict().isEmpty());
 }
 
@@ -74,9 +75,9 @@ TEST(CustomTagText, BlankValuesReadAsEmpty) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.text);
         const CustomTag tag = CustomTag::fromString(QString::fromUtf8(row.text));
-        EXPECT_EQ(tag.iadbSearchTerms(), text(row.terms));
-        EXPECT_EQ(tag.iadbSearchTerms().isNull(), row.terms == nullptr);
-        EXPECT_EQ(tag.iadbKey(), text(row.key));
+        EXPECT_EQ(tag.savedSearchTerms(), text(row.terms));
+        EXPECT_EQ(tag.savedSearchTerms().isNull(), row.terms == nullptr);
+        EXPECT_EQ(tag.resultKey(), text(row.key));
         EXPECT_EQ(tag.variousArtist(), text(row.various));
         EXPECT_EQ(tag.variousArtist().isNull(), row.various == nullptr);
         EXPECT_EQ(tag.reverseArtistAlbum(), row.reverse);
@@ -87,17 +88,17 @@ TEST(CustomTagText, BlankValuesReadAsEmpty) {
 // keeps the first line of each key: a later line cannot override it.
 TEST(CustomTagText, LineBreaksCannotSpoofTheStoredForm) {
     CustomTag tag;
-    tag.setIADBKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
-    tag.setIADBKey(QStringLiteral("#GNU:rock\nvariousArtist\tInjected/0a0b0c0d"));
+    tag.setResultKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
+    tag.setResultKey(QStringLiteral("#GNU:rock\nvariousArtist\tInjected/0a0b0c0d"));
     tag.setVariousArtist(QStringLiteral("A\tB"));
-    tag.setIADBSearchTerms(QStringLiteral("x\ry"));
+    tag.setSavedSearchTerms(QStringLiteral("x\ry"));
     EXPECT_EQ(tag.customTagToString(),
               QStringLiteral("freeDBSpec\t#GNU:rock/0a0b0c0d\nrevArtAlb\t0\n"));
 
     const CustomTag read = CustomTag::fromString(
         QStringLiteral("freeDBSpec\tfirst\r\nrevArtAlb\t0\nfreeDBSpec\tsecond\nrevArtAlb\t1\n"
                        "variousArtist\tOnce\nvariousArtist\tTwice\n"));
-    EXPECT_EQ(read.iadbKey(), QStringLiteral("first"));
+    EXPECT_EQ(read.resultKey(), QStringLiteral("first"));
     EXPECT_FALSE(read.reverseArtistAlbum());
     EXPECT_EQ(read.variousArtist(), QStringLiteral("Once"));
 }

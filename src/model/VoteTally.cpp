@@ -1,4 +1,4 @@
-#include "model/SomeDictArray.h"
+#include "model/VoteTally.h"
 
 namespace {
 
@@ -14,7 +14,7 @@ QString foldedKey(const QString& text) {
 
 } // namespace
 
-void SomeDictArray::vote(const QString& value) {
+void VoteTally::vote(const QString& value) {
     if (value.isNull()) return;
     const QString key = foldedKey(value);
     const qsizetype at = fIndex.value(key, -1);
@@ -31,10 +31,10 @@ void SomeDictArray::vote(const QString& value) {
                 return;
             }
     fIndex.insert(key, fArray.size());
-    fArray.append(std::make_shared<SomeDict>(value, 1));
+    fArray.append(std::make_shared<VoteCount>(value, 1));
 }
 
-QString SomeDictArray::winner() const {
+QString VoteTally::winner() const {
     Ptr best;
     for (const Ptr& entry : fArray)
         if (!best || entry->frequency() >= best->frequency()) best = entry;

@@ -1,6 +1,6 @@
-#include "docs/SearchString.h"
+#include "text/SearchString.h"
 
-#include "model/CustomTag.h"
+#include "tags/CustomTag.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +30,8 @@ TEST(SearchString, DecomposeSplitsAtTheFirstSeparator) {
 // way they were written and the way earlier versions read them back.
 TEST(SearchString, TermsWithoutArtistSurviveTheCustomTag) {
     CustomTag tag;
-    tag.setIADBSearchTerms(BuildSearchString(QString(u""_qs), QStringLiteral("Album")));
-    const QString saved = CustomTag::fromString(tag.customTagToString()).iadbSearchTerms();
+    tag.setSavedSearchTerms(BuildSearchString(QString(u""_qs), QStringLiteral("Album")));
+    const QString saved = CustomTag::fromString(tag.customTagToString()).savedSearchTerms();
     EXPECT_EQ(saved, QStringLiteral(" / Album"));
     for (const QString& terms : {saved, QStringLiteral("/ Album")}) {
         QString artist, album;

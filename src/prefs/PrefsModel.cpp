@@ -1,9 +1,9 @@
-#include "app/PrefsModel.h"
+#include "prefs/PrefsModel.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
-#include "app/PrefsView.h"
-#include "app/WebSourcePrefs.h"
+#include "prefs/PrefsOptions.h"
+#include "prefs/PrefsView.h"
+#include "prefs/WebSourcePrefs.h"
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
 #include "text/SmartCapitalize.h"
@@ -77,12 +77,13 @@ AudioTrackRef sampleTrack(const QString& title, int track, int bitrate) {
     auto t = std::make_shared<AudioTrack>(AudioTrack::initPlaceholder(QStringLiteral("Bogus")));
     const QString band = QStringLiteral("polka pete and the accordions");
     t->setFileName(QStringLiteral("Bogus"));
-    t->setAlbum(QStringLiteral("Polkas to go!"));
-    t->setYearStr(QStringLiteral("1999"));
-    t->setGenre(QStringLiteral("Polka"));
-    t->setTitle(title);
-    t->setArtist(band);
-    t->setTrack(track, 11);
+    TagValues tags{.title = title,
+                   .artist = band,
+                   .album = QStringLiteral("Polkas to go!"),
+                   .year = QStringLiteral("1999"),
+                   .genre = QStringLiteral("Polka")};
+    tags.setTrack(track, 11);
+    t->setTags(tags, TagValues::kAll);
     t->setBitrate(bitrate);
     t->updateSong(title, band, track);
     return t;
@@ -219,16 +220,18 @@ QHash<QString, QString> PrefsModel::renderExamples() {
         AudioTrackArray copies;
         for (const AudioTrackRef& t : samples) {
             auto c = std::make_shared<AudioTrack>(*t);
-            c->setAlbum(capitalized(c->getAlbum()));
-            c->setTitle(capitalized(c->getOldTitle()));
-            c->setArtist(capitalized(c->getArtist()));
+            TagValues tags = c->tags();
+            tags.album = capitalized(tags.album);
+            tags.title = capitalized(c->getOldTitle());
+            tags.artist = capitalized(tags.artist);
+            c->setTags(tags, TagField::Album | TagField::Title | TagField::Artist);
             if (c->hasNewTitle()) c->setNewTitle(SmartCapitalize(c->getNewTitle()));
             if (c->hasNewArtist()) c->setNewArtist(SmartCapitalize(c->getNewArtist()));
             copies.add(c);
         }
         samples = copies;
     }
-    const AudioTrackRef shown = samples.objectAtIndex(2);
+    const AudioTrackRef shown = samples.at(2);
     const QString mp3 = QStringLiteral("mp3");
     // The edited characters, not the stored ones; empty omits none. The
     // templates are the edited ones too, passed one by one.

@@ -1,4 +1,4 @@
-#include "model/CustomTag.h"
+#include "tags/CustomTag.h"
 
 #include <QStringList>
 
@@ -43,8 +43,8 @@ QString CustomTag::stringWithBoolObject(bool flag, const QString& key) {
 }
 
 QString CustomTag::customTagToString() const {
-    return stringWithStringObject(iadbSearchTerms(), kSearchTermsKey) +
-           stringWithStringObject(iadbKey(), kKeyKey) +
+    return stringWithStringObject(savedSearchTerms(), kSearchTermsKey) +
+           stringWithStringObject(resultKey(), kKeyKey) +
            stringWithStringObject(variousArtist(), kVariousArtistKey) +
            stringWithBoolObject(reverseArtistAlbum(), kReverseKey);
 }
@@ -64,9 +64,11 @@ CustomTag CustomTag::fromString(const QString& text) {
     const qsizetype n = text.size();
     qsizetype i = 0;
     for (;;) {
-        while (i < n && isTagSpace(text[i])) ++i;
+        while (i < n && isTagSpace(text[i]))
+            ++i;
         const qsizetype keyStart = i;
-        while (i < n && text[i] != u'\t') ++i;
+        while (i < n && text[i] != u'\t')
+            ++i;
         if (i == keyStart || i >= n) break; // no key, or no tab after it
         const QString key = text.mid(keyStart, i - keyStart);
         const qsizetype valueStart = i + 1;
@@ -77,8 +79,8 @@ CustomTag CustomTag::fromString(const QString& text) {
         // A later line of a key never overrides the first one.
         if (seen.contains(key)) continue;
         seen << key;
-        if (key == kSearchTermsKey) tag.setIADBSearchTerms(value);
-        else if (key == kKeyKey) tag.setIADBKey(value);
+        if (key == kSearchTermsKey) tag.setSavedSearchTerms(value);
+        else if (key == kKeyKey) tag.setResultKey(value);
         else if (key == kVariousArtistKey) tag.setVariousArtist(value);
         else if (key == kReverseKey) tag.setReverseArtistAlbum(value.trimmed().toInt() != 0);
     }

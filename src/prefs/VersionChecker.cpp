@@ -1,4 +1,4 @@
-#include "app/VersionChecker.h"
+#include "prefs/VersionChecker.h"
 
 #include "app/AppVersion.h"
 #include "app/Preferences.h"

@@ -1,4 +1,4 @@
-#include "docs/SearchString.h"
+#include "text/SearchString.h"
 
 namespace {
 const QString kSeparator = QStringLiteral(" / ");

@@ -1,21 +1,21 @@
-#include "model/SomeDict.h"
+#include "model/VoteCount.h"
 
 #include "model/RecordDump.h"
 
-SomeDict::SomeDict(const QString& string, int frequency) {
+VoteCount::VoteCount(const QString& string, int frequency) {
     setString(string);
     setFrequency(frequency);
 }
 
-QString SomeDict::string() const {
+QString VoteCount::string() const {
     auto it = fDict.constFind(kStringKey);
     return it == fDict.constEnd() ? QString() : it->toString();
 }
 
-void SomeDict::setString(const QString& v) {
+void VoteCount::setString(const QString& v) {
     if (!v.isNull()) fDict.insert(kStringKey, v);
 }
 
-QString SomeDict::description() const {
+QString VoteCount::description() const {
     return DescribeRecord(className(), this, fDict);
 }

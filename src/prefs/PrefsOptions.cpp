@@ -1,6 +1,11 @@
-#include "app/PrefsOptions.h"
+#include "prefs/PrefsOptions.h"
 
 #include "app/Preferences.h"
+#include "model/AlbumInfoArray.h"
+#include "web/sources/AmazonMusic.h"
+#include "web/WebLimits.h"
+#include "web/sources/MusicSource.h"
+#include "web/sources/MusicSources.h"
 
 namespace Prefs {
 
@@ -37,6 +42,25 @@ CoverOptions coverOptions() {
 
 bool smartCapitalization() {
     return boolValue(kSmartCapitalization);
+}
+
+SourceOptions sourceOptions() {
+    SourceOptions options;
+    for (const MusicSource* source : MusicSources::all())
+        for (const MusicSource::Preference& pref : source->preferences())
+            options.values.insert(pref.key, value(pref.key));
+    // The browser-only site is no registered source.
+    const QString amazon = QString::fromLatin1(AmazonMusic::kBaseURLKey);
+    options.values.insert(amazon, value(amazon));
+    // A negative setting means the default, as the hit list reads it; sent
+    // as it is, it would ask a site for "limit=-3".
+    const int maxEntries = maxEntriesToFetch();
+    options.maxEntries = maxEntries > 0 ? maxEntries : AlbumInfoArray::kDefaultMaxEntries;
+    options.searchCovers = boolValue(QString::fromLatin1(kSearchForCoverArt));
+    const int timeLimit = intValue(QString::fromLatin1(kLookupTimeLimit));
+    options.lookupTimeLimitSecs = timeLimit > 0 ? timeLimit : WebLimits::kDefaultLookupSecs;
+    options.homePage = stringValue(QString::fromLatin1(kHomePageURL));
+    return options;
 }
 
 } // namespace Prefs
