@@ -1,9 +1,5 @@
 #include "app/Preferences.h"
 
-#include "web/WebLimits.h"
-#include "web/sources/MusicSource.h"
-#include "web/sources/MusicSources.h"
-
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSettings>
@@ -63,7 +59,7 @@ std::vector<std::pair<QString, QVariant>> defaultTable() {
         {kHomePageURL, QStringLiteral("https://trovix.app")},
         {kVersionsURL, QStringLiteral("https://trovix.app/versions.txt")},
         {kWriteDebugFiles, no},
-        {kLookupTimeLimit, WebLimits::kDefaultLookupSecs},
+        {kLookupTimeLimit, 60}, // WebLimits::kDefaultLookupSecs, kept by the web folder
     };
     return table;
 }

@@ -113,14 +113,15 @@ bool FileTagDocument::saveWouldWrite() const {
     const FileSavePlan plan = makeSavePlan();
     if (!plan.write) return false;
     const AudioTrack& file = *fSong;
-    // As a save writes them: no value and an empty one are alike, numbers
-    // compare by value.
-    const TagValues& tags = plan.tags;
-    const TagValues& now = file.tags();
-    return tags.title != file.getOldTitle() || tags.artist != now.artist ||
-           tags.album != now.album || tags.year != now.year || tags.genre != now.genre ||
-           tags.trackNumber() != now.trackNumber() ||
-           tags.trackCountNumber() != now.trackCountNumber() ||
+    const TagValues& read = file.tags();
+    // Compared as texts, where an absent tag and an empty one are the same.
+    bool tagsDiffer = plan.tags.trackNumber() != read.trackNumber() ||
+                      plan.tags.trackCountNumber() != read.trackCountNumber() ||
+                      plan.tags.title != file.getOldTitle();
+    for (const TagField field : {TagField::Artist, TagField::Album,
+                                 TagField::Year, TagField::Genre})
+        tagsDiffer = tagsDiffer || plan.tags.text(field) != read.text(field);
+    return tagsDiffer ||
            (plan.options.renameTracks && !plan.newName.isEmpty() &&
             plan.newName != file.getDisplayName());
 }

@@ -3,6 +3,7 @@
 #include "docs/TrovixDocument.h"
 
 #include "app/Preferences.h"
+#include "prefs/PrefsOptions.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "docs/FolderSavePlan.h"

@@ -39,6 +39,7 @@ bool isItem(uint32_t type) {
     switch (type) {
     case kName:
     case kArtist:
+    case kAlbumArtist:
     case kAlbum:
     case kDay:
     case kGen:
@@ -47,7 +48,6 @@ bool isItem(uint32_t type) {
     case kDisk:
     case kCpil:
     case kCovr:
-    case kAlbumArtist:
     case kFreeform:
         return true;
     default:

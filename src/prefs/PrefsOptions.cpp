@@ -3,6 +3,7 @@
 #include "app/Preferences.h"
 #include "model/AlbumInfoArray.h"
 #include "web/sources/AmazonMusic.h"
+#include "web/WebLimits.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 

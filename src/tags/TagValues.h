@@ -30,7 +30,7 @@ enum class TagField : quint32 {
     MBReleaseTrackId = 1u << 13,
     MBRecordingId = 1u << 14,
     MBArtistId = 1u << 15,
-    MBAlbumArtistId = 1u << 16,
+    MBAlbumArtistId = 1u << 16, // stays the last: kAll is every bit up to it
 };
 Q_DECLARE_FLAGS(TagFields, TagField)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TagFields)
@@ -65,7 +65,8 @@ struct TagValues {
     QString mbArtistId{};
     QString mbAlbumArtistId{};
 
-    static constexpr TagFields kAll = TagFields::fromInt((1u << 17) - 1);
+    static constexpr TagFields kAll =
+        TagFields::fromInt((quint32(TagField::MBAlbumArtistId) << 1) - 1);
     // The text fields, every field but the custom tag.
     static constexpr TagFields kTexts =
         TagFields::fromInt(kAll.toInt() & ~quint32(TagField::Custom));
