@@ -8,6 +8,12 @@
 #include "system/ProgressIndicator.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
+#include "web/sources/ResultKeys.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
 
 FolderTagThread::FolderTagThread(ProgressIndicator* progress, bool cleanUpOnly,
                                  LookupSources sources)
@@ -65,6 +71,22 @@ void FolderTagThread::pruneAlbumList() {
     pruneList(fFTTHits.get());
 }
 
+void FolderTagThread::retrieveDetails(const AlbumInfoPtr& hit) {
+    if (!hit->albumDetails() && fSources.details)
+        hit->setAlbumDetails(fSources.details(*hit, fOptions, fNCProgressSheet));
+    if (const std::shared_ptr<AlbumDetails> details = hit->albumDetails()) {
+        hit->setYear(details->year());
+        hit->setGenre(details->genre());
+        hit->setAlbumCoverURL(details->albumCoverURL());
+    }
+}
+
+void FolderTagThread::dropHitsWithoutDetails() {
+    QList<AlbumInfoPtr>& list = fFTTHits->array();
+    list.removeIf([](const AlbumInfoPtr& hit) { return !hit->albumDetails(); });
+    if (fNCProgressSheet) fNCProgressSheet->NotifyBump(int(list.size()));
+}
+
 void FolderTagThread::retrieveTracks() {
     if (!fFTTHits) return;
     const int count = int(fFTTHits->count());
@@ -74,19 +96,48 @@ void FolderTagThread::retrieveTracks() {
         fNCProgressSheet->NotifyBump(1);
     }
     for (const AlbumInfoPtr& hit : fFTTHits->array()) {
-        if (!hit->albumDetails() && fSources.details)
-            hit->setAlbumDetails(fSources.details(*hit, fOptions, fNCProgressSheet));
-        if (const std::shared_ptr<AlbumDetails> details = hit->albumDetails()) {
-            hit->setYear(details->year());
-            hit->setGenre(details->genre());
-            hit->setAlbumCoverURL(details->albumCoverURL());
-        }
+        retrieveDetails(hit);
         if (fNCProgressSheet) fNCProgressSheet->NotifyBump(1);
         if (cancelled()) break;
     }
-    QList<AlbumInfoPtr>& list = fFTTHits->array();
-    list.removeIf([](const AlbumInfoPtr& hit) { return !hit->albumDetails(); });
-    if (fNCProgressSheet) fNCProgressSheet->NotifyBump(int(list.size()));
+    dropHitsWithoutDetails();
+}
+
+void FolderTagThread::retrieveNearestTracks(const MatchDistance::Folder& folder) {
+    if (!fFTTHits) return;
+    // Per source (by its name; hits of no source by their own key), the hit
+    // to fetch, or none once the source has details.
+    QHash<QString, AlbumInfoPtr> chosen;
+    QHash<QString, double> nearest;
+    QSet<QString> served;
+    for (const AlbumInfoPtr& hit : fFTTHits->array()) {
+        const MusicSource* source = ResultKeys::sourceOfKey(hit->iadbKey());
+        const QString group = source ? source->name() : hit->iadbKey();
+        if (hit->albumDetails()) {
+            served.insert(group);
+            continue;
+        }
+        // Equal estimates keep the better-ranked hit.
+        const double d = MatchDistance::estimate(folder, *hit).value();
+        if (!chosen.contains(group) || d < nearest.value(group)) {
+            chosen.insert(group, hit);
+            nearest.insert(group, d);
+        }
+    }
+    if (fNCProgressSheet) {
+        fNCProgressSheet->NotifyBeginDet(QStringLiteral("Fetching album details..."), 0,
+                                         int(chosen.size()), true);
+        fNCProgressSheet->NotifyBump(1);
+    }
+    for (const AlbumInfoPtr& hit : fFTTHits->array()) {
+        const auto it = std::find_if(chosen.cbegin(), chosen.cend(),
+                                     [&](const AlbumInfoPtr& c) { return c == hit; });
+        if (it == chosen.cend() || served.contains(it.key())) continue;
+        retrieveDetails(hit);
+        if (fNCProgressSheet) fNCProgressSheet->NotifyBump(1);
+        if (cancelled()) break;
+    }
+    dropHitsWithoutDetails();
 }
 
 void FolderTagThread::retrieveImagesFromAlbumDetails(AlbumArt* art) {

@@ -4,6 +4,7 @@
 #include "docs/LookupWorker.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
+#include "model/MatchDistance.h"
 #include "web/sources/SourceOptions.h"
 
 #include <QString>
@@ -37,6 +38,11 @@ public:
     void pruneAlbumList();
     // Fetches the details of each hit and drops hits without any.
     void retrieveTracks();
+    // The thrifty form a library run uses: one details fetch per source, for
+    // the hit whose search facts the match distance puts nearest the folder
+    // (a source with a hit that has details already fetches none); the hits
+    // left without details are dropped.
+    void retrieveNearestTracks(const MatchDistance::Folder& folder);
     void retrieveImagesFromAlbumDetails(AlbumArt* art);
 
     // Inserts without weights (total score 100): the hits made from the folder.
@@ -47,6 +53,8 @@ public:
     std::shared_ptr<AlbumInfoArray> hits() const;
 
 private:
+    void retrieveDetails(const AlbumInfoPtr& hit);
+    void dropHitsWithoutDetails();
     ScoreWeights weightsFor(const QString& terms) const;
 
     AlbumDetailsPtr fTagDetails;

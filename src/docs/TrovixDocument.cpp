@@ -367,7 +367,8 @@ DocumentBase::JobBody TrovixDocument::openJob() {
     // Read here, once: the worker asks no preference.
     const bool searchCovers = ftt->options().searchCovers;
     const bool smartCap = Prefs::smartCapitalization();
-    return [this, folder, ftt, sheet, searchCovers, smartCap]() -> JobResult {
+    const bool thrifty = fThriftyLookups;
+    return [this, folder, ftt, sheet, searchCovers, smartCap, thrifty]() -> JobResult {
         auto opening = std::make_shared<FolderOpening>();
         opening->folder = recoverFolder(folder);
         scanFiles(*opening);
@@ -383,7 +384,12 @@ DocumentBase::JobBody TrovixDocument::openJob() {
                 ftt->addAlbumHitsFromWeb(terms);
             }
             ftt->pruneAlbumList();
-            ftt->retrieveTracks();
+            if (thrifty)
+                ftt->retrieveNearestTracks(MatchDistance::Folder::fromTracks(
+                    opening->songs, opening->detailsFromTags.get(),
+                    opening->detailsFromFiles.get()));
+            else
+                ftt->retrieveTracks();
             ftt->addHit(pseudoHit(opening->infoFromTags));
             ftt->addHit(pseudoHit(opening->infoFromFiles));
             if (!ftt->cleanUpOnly() && searchCovers)
@@ -421,7 +427,12 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
     const AlbumDetailsPtr tagDetails = fAlbumDetailsFromTags;
     const int count = int(fSongs.count());
     const bool searchCovers = ftt->options().searchCovers;
-    return [this, ftt, terms, fromTags, fromFiles, tagDetails, count, searchCovers]() -> JobResult {
+    std::optional<MatchDistance::Folder> thrifty;
+    if (fThriftyLookups)
+        thrifty = MatchDistance::Folder::fromTracks(fSongs, fAlbumDetailsFromTags.get(),
+                                                    fAlbumDetailsFromFiles.get());
+    return [this, ftt, terms, fromTags, fromFiles, tagDetails, count, searchCovers,
+            thrifty]() -> JobResult {
         ftt->initializeHits(count, tagDetails);
         fAlbumArtObj->setImageFromAlbumInfo(fromTags.get(), searchCovers);
         fAlbumArtObj->setImageFromAlbumInfo(fromFiles.get(), searchCovers);
@@ -429,7 +440,10 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
         ftt->addHit(fromFiles);
         ftt->addAlbumHitsFromWeb(terms);
         ftt->pruneAlbumList();
-        ftt->retrieveTracks();
+        if (thrifty)
+            ftt->retrieveNearestTracks(*thrifty);
+        else
+            ftt->retrieveTracks();
         if (searchCovers) ftt->retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
         ftt->finalize();
         return [this, terms] { fLastSearch = terms; };

@@ -8,6 +8,7 @@
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfo.h"
 #include "model/AudioTrackArray.h"
+#include "model/MatchDistance.h"
 #include "model/NamingOptions.h"
 
 #include <QByteArray>
@@ -153,6 +154,9 @@ public:
     ScoreWeights scoreWeights(const QString& terms) const;
     QString getInitialSearchString() const;
     std::shared_ptr<FolderTagThread> worker() const { return fFTT; }
+    // A library run's look-ups fetch the details of one hit per source
+    // (FolderTagThread::retrieveNearestTracks) instead of every hit's.
+    void setThriftyLookups(bool on) { fThriftyLookups = on; }
 
     CommandState validateLookUp(LookUpCommand command) const;
     void lookUp(LookUpCommand command);
@@ -191,6 +195,10 @@ public:
         assertOwner();
         return fAlbumInfoFromFiles;
     }
+
+    // What the match distance compares hits with: the files in the list and
+    // the album their tags and names tell.
+    MatchDistance::Folder matchFolder() const;
 
     // Applying an album -----------------------------------------------------
     // The details in force: the box set followed by the chosen album, or the
@@ -302,6 +310,7 @@ protected:
     bool fLockAlbumInfo = false;
     bool fVariousArtists = false;
     bool fReverseArtistTitle = false;
+    bool fThriftyLookups = false;
 
     AlbumDetailsPtr fCurrentAlbumDetails;
     QString fLastSearch;

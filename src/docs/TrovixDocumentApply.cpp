@@ -7,28 +7,12 @@
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "model/AlbumDetailsArray.h"
-#include "text/FuzzyMatch.h"
+#include "model/TitleMatcher.h"
 #include "text/SmartCapitalize.h"
 
-#include <QHash>
-
-#include <cstdlib>
-#include <optional>
-#include <unordered_map>
 #include <vector>
 
 namespace {
-
-constexpr int kLengthMatchSecs = 3;
-constexpr int kLengthNothingSecs = 30;
-constexpr int kLengthMismatchSecs = 10;
-
-// 100 for lengths equal within 3 s, falling linearly to 0 at 30 s.
-int lengthScore(int offBySecs) {
-    if (offBySecs <= kLengthMatchSecs) return 100;
-    if (offBySecs >= kLengthNothingSecs) return 0;
-    return 100 * (kLengthNothingSecs - offBySecs) / (kLengthNothingSecs - kLengthMatchSecs);
-}
 
 bool smartCapitalization() {
     return Prefs::boolValue(Prefs::kSmartCapitalization);
@@ -87,6 +71,12 @@ bool TrovixDocument::sortHits(const QString& column) {
     return true;
 }
 
+MatchDistance::Folder TrovixDocument::matchFolder() const {
+    assertOwner();
+    return MatchDistance::Folder::fromTracks(fSongs, fAlbumDetailsFromTags.get(),
+                                             fAlbumDetailsFromFiles.get());
+}
+
 AlbumDetailsPtr TrovixDocument::albumDetails(bool appendCurrent) const {
     const std::shared_ptr<AlbumDetailsArray> discs = fBoxSet.albumDetailsArray();
     if (!discs || discs->isEmpty()) return fCurrentAlbumDetails;
@@ -123,150 +113,16 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
             if (!track->isPlaceholder()) records.append(track);
         n = records.size();
 
-        // S[i][j]: how alike title i and record j are; a record whose track
-        // number is the title's position counts double. When the hit tells
-        // the title's length, the file's duration adds up to twice a perfect
-        // title score, and a length off by 10 s or more loses the track-number
-        // bonus: the numbers of a badly ripped folder are as wrong as its
-        // titles. -1 marks a title or record already taken.
-        //
-        // The table is titles x records, so it is filled only where the
-        // choice needs it: a score that no entry of its row can beat needs
-        // an identical title, which a hash finds, and a score that no entry
-        // of its column can beat wins that record outright. A folder whose
-        // tags already hold the hit's titles is matched in linear time;
-        // others fill the rows and columns they compare, as before.
-        QStringList oldTitles;
-        std::vector<uint32_t> trackNums, durations;
-        QHash<QString, std::vector<qsizetype>> recordsByTitle;
-        bool anyDuration = false;
-        for (const AudioTrackRef& record : records) {
-            recordsByTitle[record->getOldTitle()].push_back(oldTitles.size());
-            oldTitles.append(record->getOldTitle());
-            trackNums.push_back(record->getTrackNum());
-            durations.push_back(record->getDurationSecs());
-            anyDuration = anyDuration || record->getDurationSecs() > 0;
-        }
-        QStringList titles;
-        std::vector<std::optional<int>> lengths;
-        bool anyLength = false;
-        for (int i = 0; i < t; ++i) {
-            titles.append(details->titleAtIndex(i));
-            lengths.push_back(details->lengthAtIndex(i));
-            anyLength = anyLength || lengths.back().has_value();
-        }
-        auto compute = [&](int i, qsizetype j) {
-            int value = FuzzyCompare(oldTitles[j], titles[i]);
-            const uint32_t duration = durations[size_t(j)];
-            const bool timed = lengths[size_t(i)] && duration > 0;
-            const int offBy =
-                timed ? std::abs(int(duration) - (*lengths[size_t(i)] + 500) / 1000) : 0;
-            if (trackNums[size_t(j)] == uint32_t(i + 1) && offBy < kLengthMismatchSecs) value *= 2;
-            if (timed) value += 2 * lengthScore(offBy);
-            return value;
-        };
-        // The most an entry of a row or a column can score.
-        constexpr int kBestTitle = 200, kBestLength = 200;
-        auto rowBound = [&](int i) {
-            return kBestTitle + (lengths[size_t(i)] && anyDuration ? kBestLength : 0);
-        };
-        auto columnBound = [&](qsizetype j) {
-            return kBestTitle + (durations[size_t(j)] > 0 && anyLength ? kBestLength : 0);
-        };
-
-        // Whole rows and columns are kept dense, single entries in a hash.
-        std::vector<bool> titleTaken(size_t(t), false), recordTaken(size_t(n), false);
-        std::vector<std::vector<int>> rows(static_cast<size_t>(t)), columns(static_cast<size_t>(n));
-        std::unordered_map<quint64, int> entries;
-        auto value = [&](int i, qsizetype j) {
-            if (!rows[size_t(i)].empty()) return rows[size_t(i)][size_t(j)];
-            if (!columns[size_t(j)].empty()) return columns[size_t(j)][size_t(i)];
-            const quint64 key = quint64(i) * quint64(n) + quint64(j);
-            const auto found = entries.find(key);
-            if (found != entries.end()) return found->second;
-            const int computed = compute(i, j);
-            entries.emplace(key, computed);
-            return computed;
-        };
-        auto score = [&](int i, qsizetype j) {
-            return titleTaken[size_t(i)] || recordTaken[size_t(j)] ? -1 : value(i, j);
-        };
-        auto fillRow = [&](int i) {
-            std::vector<int>& row = rows[size_t(i)];
-            if (!row.empty()) return;
-            std::vector<int> filled(static_cast<size_t>(n));
-            for (qsizetype j = 0; j < n; ++j)
-                filled[size_t(j)] = value(i, j);
-            row = std::move(filled);
-        };
-        auto fillColumn = [&](qsizetype j) {
-            std::vector<int>& column = columns[size_t(j)];
-            if (!column.empty()) return;
-            std::vector<int> filled(static_cast<size_t>(t));
-            for (int i = 0; i < t; ++i)
-                filled[size_t(i)] = value(i, j);
-            column = std::move(filled);
-        };
-        auto take = [&](int i, qsizetype c) {
-            titleTaken[size_t(i)] = true;
-            recordTaken[size_t(c)] = true;
-        };
-        // The first free record of the row's best score.
-        auto bestRecord = [&](int i) -> qsizetype {
-            const auto same = recordsByTitle.constFind(titles[i]);
-            if (same != recordsByTitle.cend())
-                for (const qsizetype j : *same)
-                    if (score(i, j) == rowBound(i)) return j;
-            fillRow(i);
-            qsizetype c = -1;
-            int best = -1;
-            for (qsizetype j = 0; j < n; ++j)
-                if (const int v = score(i, j); v >= 0 && (c < 0 || v > best)) {
-                    c = j;
-                    best = v;
-                }
-            return c;
-        };
-
-        std::vector<qsizetype> assigned(t, -1);
-        for (int pass = 0; pass < t; ++pass) {
-            // A pass that assigns nothing leaves the table as it was, and so
-            // would every pass after it.
-            bool progress = false;
-            for (int i = 0; i < t; ++i) {
-                if (assigned[i] >= 0) continue;
-                const qsizetype c = bestRecord(i);
-                if (c < 0) continue;
-                // The title that wants this record most; later titles must
-                // beat the best so far, title i wins ties with those before it.
-                int winner = i;
-                if (score(i, c) < columnBound(c)) {
-                    fillColumn(c);
-                    winner = 0;
-                    for (int k = 1; k < t; ++k)
-                        if (score(k, c) > score(winner, c) ||
-                            (k == i && score(k, c) >= score(winner, c)))
-                            winner = k;
-                }
-                if (winner == i) {
-                    assigned[i] = c;
-                    take(i, c);
-                    progress = true;
-                }
-            }
-            if (!progress) break;
-        }
-        // Titles left over take the first record still free. The whole column
-        // is used up, so no record can land in the list twice.
-        for (int i = 0; i < t; ++i) {
-            if (assigned[i] >= 0) continue;
-            for (qsizetype j = 0; j < n; ++j) {
-                if (recordTaken[size_t(j)]) continue;
-                assigned[i] = j;
-                take(i, j);
-                break;
-            }
-        }
+        std::vector<TitleMatcher::File> files;
+        files.reserve(size_t(n));
+        for (const AudioTrackRef& record : records)
+            files.push_back(
+                {record->getOldTitle(), record->getTrackNum(), record->getDurationSecs()});
+        std::vector<TitleMatcher::Title> titles;
+        titles.reserve(size_t(t));
+        for (int i = 0; i < t; ++i)
+            titles.push_back({details->titleAtIndex(i), details->lengthAtIndex(i)});
+        const std::vector<qsizetype> assigned = TitleMatcher::match(files, titles);
 
         AudioTrackArray reordered;
         std::vector<bool> used(n, false);
