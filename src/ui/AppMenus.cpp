@@ -1,6 +1,7 @@
 #include "ui/AppMenus.h"
 
 #include "app/RecentDocuments.h"
+#include "ui/LibraryWindow.h"
 #include "ui/TrovixController.h"
 
 #include <QAction>
@@ -47,6 +48,8 @@ AppMenus::AppMenus(QMenuBar* bar, QWidget* window) : QObject(window), fBar(bar),
     fFileMenu->setObjectName(QStringLiteral("fileMenu"));
     fFileMenu->addAction(tr("Open..."), QKeySequence::Open, controller,
                          [window, controller] { controller->showOpenPanel(window); });
+    fFileMenu->addAction(tr("Open Library..."), this,
+                         [window] { LibraryWindow::chooseAndShow(window); });
     fRecentMenu = fFileMenu->addMenu(tr("Open Recent"));
     fRecentMenu->setObjectName(QStringLiteral("recentMenu"));
     connect(fRecentMenu, &QMenu::aboutToShow, this, &AppMenus::fillRecentMenu);

@@ -2,6 +2,7 @@
 
 #include "ui/FolderStatusDelegate.h"
 
+#include "docs/MatchExplanations.h"
 #include "docs/TrovixDocument.h"
 
 #include <QColor>
@@ -61,6 +62,9 @@ QVariant TrackListModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::EditRole:
         return fDoc->cellValue(index.row(), column).text;
+    case Qt::ToolTipRole:
+        // How the row's file matches the applied album's title.
+        return MatchExplanations::trackTip(*fDoc, index.row());
     case Qt::ForegroundRole:
         switch (fDoc->cellValue(index.row(), column).color) {
         case TrackTableModel::CellColor::Red: return QColor(Qt::red);
