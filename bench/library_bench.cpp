@@ -33,6 +33,7 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
