@@ -10,6 +10,7 @@
 #include "media/MusicFile.h"
 #include "media/SaveBatch.h"
 #include "model/TrackInfo.h"
+#include "system/FileSystemParams.h"
 #include "system/FolderLock.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
@@ -372,6 +373,9 @@ DocumentBase::JobBody TrovixDocument::openJob() {
         auto opening = std::make_shared<FolderOpening>();
         opening->folder = recoverFolder(folder);
         scanFiles(*opening);
+        // The name-length probe creates files: done here, new names drawn
+        // on the main thread find its answer cached.
+        FileSystemParams::getFileSystemParams()->maxFileNameLength(opening->folder);
         if (!(sheet && sheet->cancelled())) {
             createAlbumHits(*opening, findFolderCover(opening->songs), smartCap);
             fAlbumArtObj->setImageFromAlbumInfo(opening->infoFromTags.get(), searchCovers);

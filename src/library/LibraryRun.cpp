@@ -73,6 +73,7 @@ template <typename Sender, typename Signal> void waitFor(Sender* sender, Signal 
 struct LibraryRun::Work {
     LibraryWalk::Entry entry;
     QString previousPath;
+    LibraryWalk::Identity identity;
     QList<LibraryAlbum*> albums;
     qsizetype next = 0;
 };
@@ -140,7 +141,7 @@ LibraryRun::End LibraryRun::run(const QString& root) {
             r.inode = id.inode;
             r.fingerprint = id.fingerprint;
             fresh << r;
-            fTodo.append({entry, QString()});
+            fTodo.append({entry, QString(), id});
             continue;
         }
         const bool moved = known->path != entry.path;
@@ -155,7 +156,7 @@ LibraryRun::End LibraryRun::run(const QString& root) {
             ++fCounts.done;
             continue;
         }
-        fTodo.append({entry, moved ? known->path : QString()});
+        fTodo.append({entry, moved ? known->path : QString(), id});
     }
     if (!fState.addNew(fresh)) return End::StateFailed;
     emit progressed(fCounts);
@@ -169,14 +170,13 @@ void LibraryRun::startMore() {
     const int parallel =
         fOptions.parallel > 0 ? fOptions.parallel : 2 * qMax(1, QThread::idealThreadCount());
     while (!fStateFailed && !stopRequested() && fActive.size() < parallel && fNext < fTodo.size()) {
-        const auto& [entry, previous] = fTodo[fNext++];
-        startEntry(entry, previous);
+        startEntry(fTodo[fNext++]);
     }
     if (fActive.isEmpty()) fLoop.quit();
 }
 
-void LibraryRun::startEntry(const LibraryWalk::Entry& entry, const QString& previousPath) {
-    auto* work = new Work{entry, previousPath, {}, 0};
+void LibraryRun::startEntry(const Pending& pending) {
+    auto* work = new Work{pending.entry, pending.previousPath, pending.identity, {}, 0};
     fActive << work;
     openNext(work);
 }
@@ -239,6 +239,7 @@ void LibraryRun::finish(Work* work, LibraryRecord::Status status, const QString&
     // A save may have renamed the album folder; a box set keeps its own name.
     LibraryWalk::Entry entry = work->entry;
     QJsonArray albums;
+    bool anySaved = false;
     for (qsizetype i = 0; i < work->albums.size(); ++i) {
         LibraryAlbum* album = work->albums[i];
         QJsonObject summary = album->summary();
@@ -246,6 +247,7 @@ void LibraryRun::finish(Work* work, LibraryRecord::Status status, const QString&
             fOptions.save && (status == LibraryRecord::Status::Saved ||
                               (i < work->next && album->saveEnd() == LibraryAlbum::SaveEnd::Saved));
         if (saved) {
+            anySaved = true;
             const QString now = album->folderAfterSave();
             if (entry.albums[i] == entry.path) entry.path = now;
             entry.albums[i] = now;
@@ -255,7 +257,8 @@ void LibraryRun::finish(Work* work, LibraryRecord::Status status, const QString&
                        LibraryRecord::statusName(saved ? LibraryRecord::Status::Saved : status));
         albums.append(summary);
     }
-    const LibraryWalk::Identity id = LibraryWalk::identify(entry);
+    // What the run saw at its start, unless a save changed the files since.
+    const LibraryWalk::Identity id = anySaved ? LibraryWalk::identify(entry) : work->identity;
     LibraryRecord r;
     r.path = entry.path;
     r.device = id.device;

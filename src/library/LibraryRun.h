@@ -77,9 +77,16 @@ signals:
 
 private:
     struct Work;
+    // An entry to run, with the path its row had before (a folder renamed
+    // since) and what it looked like when the run began.
+    struct Pending {
+        LibraryWalk::Entry entry;
+        QString previousPath;
+        LibraryWalk::Identity identity;
+    };
 
     void startMore();
-    void startEntry(const LibraryWalk::Entry& entry, const QString& previousPath);
+    void startEntry(const Pending& pending);
     void openNext(Work* work);
     void judged(Work* work);
     void saveNext(Work* work);
@@ -88,7 +95,7 @@ private:
 
     LibraryState& fState;
     Options fOptions;
-    QList<std::pair<LibraryWalk::Entry, QString>> fTodo; // with the path it had before
+    QList<Pending> fTodo;
     qsizetype fNext = 0;
     QList<Work*> fActive;
     Counts fCounts;

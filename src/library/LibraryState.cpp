@@ -63,6 +63,7 @@ QVariant textOrNull(const QString& s) {
 LibraryState::LibraryState() : fConnection(connectionName()) {}
 
 LibraryState::~LibraryState() {
+    fInsert.reset();
     {
         QSqlDatabase db = QSqlDatabase::database(fConnection, false);
         if (db.isValid()) db.close();
@@ -190,17 +191,21 @@ QList<LibraryRecord> LibraryState::under(const QString& root) {
 bool LibraryState::write(const LibraryRecord& r, const QString& previousPath) {
     QSqlDatabase db = QSqlDatabase::database(fConnection, false);
     if (!exec(QStringLiteral("BEGIN IMMEDIATE"))) return false;
-    QSqlQuery q(db);
+    if (!fInsert) {
+        fInsert = std::make_unique<QSqlQuery>(db);
+        fInsert->prepare(QStringLiteral("INSERT OR REPLACE INTO folders (%1) VALUES "
+                                        "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
+                             .arg(kColumns));
+    }
+    QSqlQuery& q = *fInsert;
     bool ok = true;
     if (!previousPath.isEmpty() && previousPath != r.path) {
-        q.prepare(QStringLiteral("DELETE FROM folders WHERE path = ?"));
-        q.addBindValue(previousPath);
-        ok = q.exec();
+        QSqlQuery remove(db);
+        remove.prepare(QStringLiteral("DELETE FROM folders WHERE path = ?"));
+        remove.addBindValue(previousPath);
+        ok = remove.exec() || report(remove.lastError());
     }
     if (ok) {
-        q.prepare(QStringLiteral("INSERT OR REPLACE INTO folders (%1) VALUES "
-                                 "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)")
-                      .arg(kColumns));
         q.addBindValue(r.path);
         q.addBindValue(r.device);
         q.addBindValue(r.inode);
@@ -215,12 +220,14 @@ bool LibraryState::write(const LibraryRecord& r, const QString& previousPath) {
         q.addBindValue(textOrNull(r.reason));
         q.addBindValue((r.updated.isValid() ? r.updated : QDateTime::currentDateTimeUtc())
                            .toString(Qt::ISODate));
-        ok = q.exec();
+        ok = q.exec() || report(q.lastError());
+        q.finish();
     }
     if (!ok) {
-        const QSqlError error = q.lastError();
+        const QString error = fError;
         exec(QStringLiteral("ROLLBACK"));
-        return report(error);
+        fError = error;
+        return false;
     }
     return exec(QStringLiteral("COMMIT"));
 }

@@ -5,9 +5,11 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 class QSqlError;
+class QSqlQuery;
 
 // The state of library runs, kept in an SQLite database (one row per entry)
 // so that a run can stop at any point and the next one goes on from there.
@@ -48,6 +50,8 @@ private:
     bool fail(const QString& what, const QString& sqlError);
 
     QString fConnection;
+    // Prepared once: a run writes a row per entry.
+    std::unique_ptr<QSqlQuery> fInsert;
     QString fPath;
     QString fError;
 };

@@ -9,7 +9,10 @@
 
 #include <algorithm>
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -18,18 +21,32 @@ struct Listing {
     QStringList folders;    // names of subfolders that are not hidden or links
 };
 
+// Straight from the directory: its entry types spare a stat per name.
 Listing list(const QString& folder) {
     Listing l;
-    const QDir dir(folder);
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
-    for (const QFileInfo& info : entries) {
-        if (info.isSymLink() && info.isDir()) continue;
-        if (info.isDir())
-            l.folders << info.fileName();
-        else if (MusicFile::isMusicFileName(info.fileName()))
-            l.musicFiles << info.fileName();
+    const QByteArray path = QFile::encodeName(folder);
+    DIR* dir = ::opendir(path.constData());
+    if (!dir) return l;
+    while (const dirent* e = ::readdir(dir)) {
+        const QByteArray raw(e->d_name);
+        if (raw == "." || raw == "..") continue;
+        unsigned char type = e->d_type;
+        if (type == DT_UNKNOWN) {
+            struct stat st;
+            if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_LNK;
+        }
+        const QString name = QFile::decodeName(raw);
+        // Links to folders are not followed (they may loop); hidden folders
+        // are not music.
+        if (type == DT_DIR && !name.startsWith(u'.'))
+            l.folders << name;
+        else if ((type == DT_REG || type == DT_LNK) && MusicFile::isMusicFileName(name))
+            l.musicFiles << name;
     }
+    ::closedir(dir);
+    l.folders.sort();
+    l.musicFiles.sort();
     return l;
 }
 
@@ -83,13 +100,18 @@ LibraryWalk::Identity LibraryWalk::identify(const Entry& entry) {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     for (const QString& album : entry.albums) {
         hash.addData(QFile::encodeName(album.mid(entry.path.size())) + '\n');
-        for (const QString& name : list(album).musicFiles) {
-            const QByteArray path = QFile::encodeName(album + u'/' + name);
-            if (::stat(path.constData(), &st) != 0) continue;
-            hash.addData(QFile::encodeName(name) + '\0' + QByteArray::number(qint64(st.st_size)) +
-                         '\0' + QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
+        const Listing files = list(album);
+        const int dir =
+            ::open(QFile::encodeName(album).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir < 0) continue;
+        for (const QString& name : files.musicFiles) {
+            const QByteArray raw = QFile::encodeName(name);
+            if (::fstatat(dir, raw.constData(), &st, 0) != 0) continue;
+            hash.addData(raw + '\0' + QByteArray::number(qint64(st.st_size)) + '\0' +
+                         QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
                          QByteArray::number(qint64(st.st_mtim.tv_nsec)) + '\n');
         }
+        ::close(dir);
     }
     id.fingerprint = QString::fromLatin1(hash.result().toHex());
     return id;

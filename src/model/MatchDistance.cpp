@@ -26,6 +26,11 @@ constexpr double kDiscsWeight = 0.05;
 constexpr double kCountFloor = 0.5;
 // Years this far apart count as wholly different.
 constexpr int kYearSpan = 10;
+// A length within this many seconds agrees (rips and databases differ by a
+// second or two); each second more costs a tenth, so another pressing whose
+// tracks are some seconds off is told from the right one.
+constexpr int kLengthSlackSecs = 2;
+constexpr double kLengthSecondCost = 0.1;
 
 QString normalized(const QString& s) {
     return s.toCaseFolded().simplified();
@@ -204,7 +209,7 @@ MatchDistance MatchDistance::compute(const Folder& folder, const AlbumDetails& d
         if (file.durationSecs > 0 && titles[size_t(i)].lengthMs) {
             const int off =
                 TitleMatcher::secondsOff(file.durationSecs, *titles[size_t(i)].lengthMs);
-            lengthSum += 1 - TitleMatcher::lengthScore(off) / 100.0;
+            lengthSum += std::min(1.0, std::max(0, off - kLengthSlackSecs) * kLengthSecondCost);
             worstOff = std::max(worstOff, off);
             ++timed;
         }
