@@ -80,6 +80,10 @@ int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
             << (info.exists() ? "a folder: open it as an album" : "no such file") << "\n";
         return 1;
     }
+    if (!MusicFile::isMusicFileName(info.fileName())) {
+        err << "trovix-cli: " << o.folder << ": " << MusicFile::kNotMusicFile << "\n";
+        return 1;
+    }
     if (!o.boxSet.isEmpty() || o.variousArtists || o.reverse || o.lockAlbumInfo) {
         err << "trovix-cli: --box-set, --various-artists, --reverse and --lock-album-info "
                "belong to album folders\n";

@@ -25,7 +25,8 @@ namespace {
 void openPaths(TrovixController* controller, const QStringList& paths) {
     QWidget* front = controller->showDropWindow();
     for (const QString& path : paths)
-        if (!controller->openFile(path)) qWarning("trovix: nothing at %s", qUtf8Printable(path));
+        if (!controller->openFile(path) && !QFileInfo::exists(path))
+            qWarning("trovix: nothing at %s", qUtf8Printable(path));
     const QList<DocumentWindow*> windows = controller->documentWindows();
     if (!paths.isEmpty() && !windows.isEmpty()) front = windows.last();
     front->raise();
@@ -65,6 +66,7 @@ int main(int argc, char** argv) {
     controller->showDropWindow();
     controller->checkForNewVersion();
     for (const QString& path : paths)
-        if (!controller->openFile(path)) qWarning("trovix: nothing at %s", qUtf8Printable(path));
+        if (!controller->openFile(path) && !QFileInfo::exists(path))
+            qWarning("trovix: nothing at %s", qUtf8Printable(path));
     return app.exec();
 }

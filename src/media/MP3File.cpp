@@ -947,7 +947,7 @@ unsigned v1GenreNumber(const QString& name) {
 
 } // namespace
 
-QByteArray MP3File::renderV1() {
+QByteArray MP3File::renderV1(const QByteArray& old) {
     TagLib::ID3v1::Tag v1;
     v1.setTitle(toTL(readTitle()));
     v1.setArtist(toTL(readArtist()));
@@ -957,7 +957,16 @@ QByteArray MP3File::renderV1() {
     const uint32_t track = readTrackNum();
     v1.setTrack(track <= 255 ? track : 0); // one byte in ID3v1.1
     const ByteVector bytes = v1.render();
-    return QByteArray(bytes.data(), qsizetype(bytes.size()));
+    QByteArray out(bytes.data(), qsizetype(bytes.size()));
+    // The comment, which no record holds, keeps the old tag's bytes; so do
+    // the last two of an ID3v1.0 comment while no track number needs them.
+    constexpr qsizetype kComment = 97, kTrackGap = 125;
+    if (out.size() == 128 && old.size() == 128 && old.startsWith("TAG")) {
+        out.replace(kComment, kTrackGap - kComment, old.mid(kComment, kTrackGap - kComment));
+        if (out[kTrackGap + 1] == 0 && old[kTrackGap] != 0)
+            out.replace(kTrackGap, 2, old.mid(kTrackGap, 2));
+    }
+    return out;
 }
 
 SavePlan MP3File::planSave() {
@@ -1014,8 +1023,22 @@ SavePlan MP3File::planSave() {
     if (frames.size() >= kPadding &&
         std::all_of(frames.end() - kPadding, frames.end(), [](char c) { return c == 0; }))
         frames.chop(kPadding);
-    const QByteArray v1 = renderV1();
+    // Pictures TagLib renders go behind every other frame (for ID3v2.3 it
+    // puts the frames it converts, such as TCON, last): where a later save,
+    // which copies them, puts them too. It then finds them in place, and a
+    // save that changes nothing writes nothing.
+    QByteArray picturesLast;
+    if (!fID3Tags->frameList("APIC").isEmpty()) {
+        std::vector<QByteArray> split = Id3PinnedLayout::splitFrames(frames, version);
+        std::stable_partition(split.begin(), split.end(),
+                              [](const QByteArray& f) { return !f.startsWith("APIC"); });
+        for (const QByteArray& frame : split)
+            picturesLast += frame;
+        if (picturesLast.size() == frames.size()) frames = picturesLast;
+    }
     const Mp3Layout old = fLayout;
+    const QByteArray oldV1 = old.v1At >= 0 ? readBytes(fd, old.v1At, 128) : QByteArray();
+    const QByteArray v1 = renderV1(oldV1);
     const bool hadTag = old.tagAt >= 0;
 
     // The pictures TagLib was not shown follow its frames as the file holds
@@ -1109,7 +1132,7 @@ SavePlan MP3File::planSave() {
         }
         // The tags at the end become one ID3v1 tag.
         if (old.trailAt == old.v1At) {
-            plan.addChangedBytes(uint64_t(old.v1At), readBytes(fd, old.v1At, 128), v1);
+            plan.addChangedBytes(uint64_t(old.v1At), oldV1, v1);
         } else {
             const QByteArray was = readBytes(fd, old.trailAt, old.size - old.trailAt);
             if (was.size() != old.size - old.trailAt)

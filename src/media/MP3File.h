@@ -133,7 +133,9 @@ private:
 
     void convertToV23();
     void convertToV24();
-    QByteArray renderV1();
+    // The ID3v1 tag of the values in memory; `old`, the file's 128 bytes
+    // (empty without one), gives what the values do not.
+    QByteArray renderV1(const QByteArray& old);
 
     std::unique_ptr<TagLib::ID3v2::Tag> fID3Tags;
     // False while fID3Tags holds only the frames a record reads.

@@ -28,6 +28,8 @@ public:
     // The name has one of those extensions: a file that then does not open
     // is unreadable, not merely something else.
     static bool isMusicFileName(const QString& path);
+    // What opening a file of any other name tells the user.
+    static inline const QString kNotMusicFile = QStringLiteral("not a music file Trovix can tag");
 
     QString path() const { return fPath; }
     QString extension() const;

@@ -205,6 +205,20 @@ SavePlan OggFile::planSave() {
     for (const OggPage& page : pages)
         headerBytes += page.render();
 
+    // Header pages as the file holds them already: nothing to write.
+    if (pages.size() == fHeaders.pages && uint64_t(headerBytes.size()) == fHeaders.audioAt) {
+        Fd f{::open(QFile::encodeName(plan.target).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+        QByteArray was(headerBytes.size(), Qt::Uninitialized);
+        if (f.fd >= 0 && FileIO::readAt(f.fd, was.data(), size_t(was.size()), 0) &&
+            was == headerBytes) {
+            plan.kind = SavePlan::Kind::Nothing;
+            plan.finish = [this](bool saved) {
+                if (saved) fNeedsUpdate = false;
+            };
+            return plan;
+        }
+    }
+
     plan.kind = SavePlan::Kind::Rewrite;
     plan.heldBytes = headerBytes.size();
     const Headers old = fHeaders;

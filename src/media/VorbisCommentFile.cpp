@@ -115,9 +115,13 @@ void VorbisCommentFile::setField(const QString& name, const QString& value) {
 
 void VorbisCommentFile::writeTrackNum(int n, int m) {
     setField(kTrackNumber, QString::number(n));
-    // One place for the count, so no older spelling contradicts it.
-    fComment.remove(kTotalTracks);
-    setField(kTrackTotal, m > 0 ? QString::number(m) : QString());
+    // The count goes under each name the file already uses, so players that
+    // read either find it and none contradicts the other; TRACKTOTAL when
+    // there is none.
+    const QString count = m > 0 ? QString::number(m) : QString();
+    const bool total = !fComment.value(kTotalTracks).isNull();
+    if (!total || !fComment.value(kTrackTotal).isNull()) setField(kTrackTotal, count);
+    if (total) setField(kTotalTracks, count);
 }
 
 void VorbisCommentFile::writeTrackStr(const QString& s) {

@@ -295,7 +295,8 @@ QString AudioTrack::getAlbumOrTrackName(const NamingOptions& naming, const Audio
     if (fFolder.isNull()) return QString();
     QString tmpl = nameTemplate.isNull() ? naming.templateFor(which) : nameTemplate;
     if (tmpl.isNull()) return QString();
-    const int limit = NameTemplate::lengthLimit(which, fFolder);
+    const int limit = extension.isNull() ? NameTemplate::lengthLimit(which, fFolder)
+                                         : NameTemplate::lengthLimit(which, fFolder, extension);
     return NameTemplate::expand(*this, list, which, tmpl, limit, unique, extension,
                                 naming.omitChars);
 }
@@ -308,11 +309,14 @@ QString AudioTrack::getNewFolderName(const NamingOptions& naming, const AudioTra
 }
 
 QString AudioTrack::getNewFileName(const NamingOptions& naming, int flags) const {
-    const QString base = getAlbumOrTrackName(naming, nullptr, kFileName | flags);
-    if (base.isNull()) return base;
-    if (NameTemplate::givesNoName(base)) return keptName();
     const QString ext = fMusicFile ? fMusicFile->extension() : QFileInfo(fFileName).suffix();
-    return ext.isEmpty() ? base : base + u'.' + ext;
+    // Expanded with its extension, whose length the base leaves room for.
+    const QString name = getAlbumOrTrackName(naming, nullptr, kFileName | flags, QString(), nullptr,
+                                             ext.isEmpty() ? QString() : ext);
+    if (name.isNull()) return name;
+    if (NameTemplate::givesNoName(ext.isEmpty() ? name : name.chopped(ext.size() + 1)))
+        return keptName();
+    return name;
 }
 
 QString AudioTrack::getTempFileName(const NamingOptions& naming, int flags) const {

@@ -89,11 +89,13 @@ void removeOmitChars(QString& name, const QString& omitChars) {
 
 } // namespace
 
-int lengthLimit(int which, const QString& folder) {
+int lengthLimit(int which, const QString& folder, const QString& extension) {
     const int kind = which & AudioTrack::kKindMask;
     if (isTitleTag(kind)) return kTitleTagLimit;
-    const int m = FileSystemParams::getFileSystemParams()->maxFileNameLength(folder);
-    return kind == AudioTrack::kFolderName ? m + 4 : m;
+    // The probe measures names followed by a four-character ".XXX".
+    const int whole = FileSystemParams::getFileSystemParams()->maxFileNameLength(folder) + 4;
+    if (kind == AudioTrack::kFolderName || extension.isEmpty()) return whole;
+    return std::max(0, whole - 1 - int(costOf(extension, true)));
 }
 
 QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,

@@ -15,9 +15,9 @@ class AudioTrackArray;
 namespace NameTemplate {
 
 // The longest result, extension not counted: 255 for title tags, else what
-// the folder's file system allows (four more for a folder name, which
-// carries no suffix).
-int lengthLimit(int which, const QString& folder);
+// the folder's file system allows for a whole name, less a dot and
+// `extension` for a file name that carries one. Folder names carry none.
+int lengthLimit(int which, const QString& folder, const QString& extension = QStringLiteral("XXX"));
 
 // Expands `nameTemplate` for the record. `list` feeds the album-wide codes
 // of folder names (%B, %b, %I, %i); `limit` <= 0 means no limit. The

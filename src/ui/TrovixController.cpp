@@ -4,6 +4,7 @@
 #include "app/RecentDocuments.h"
 #include "app/VersionChecker.h"
 #include "docs/DocumentBase.h"
+#include "media/MusicFile.h"
 #include "system/FileSystemParams.h"
 #include "ui/AboutBox.h"
 #include "ui/DocumentWindow.h"
@@ -56,8 +57,14 @@ bool TrovixController::openFile(const QString& path) {
 bool TrovixController::openDropped(const QString& path, bool cleanUp) {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists()) return false;
-    DropActionDict request{info.absoluteFilePath(), cleanUp};
     const bool folder = info.isDir();
+    if (!folder && !MusicFile::isMusicFileName(path)) {
+        const QString message =
+            QStringLiteral("“%1” is %2.").arg(info.fileName(), MusicFile::kNotMusicFile);
+        SheetAlertHost(fDropWindow).showAlert({QStringLiteral("Not Opened"), message, {}});
+        return false;
+    }
+    DropActionDict request{info.absoluteFilePath(), cleanUp};
     DocumentWindow* window = fFactory ? fFactory(request, folder) : defaultWindow(request, folder);
     if (!window) return false;
     fWindows.append(window);

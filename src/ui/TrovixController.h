@@ -35,7 +35,8 @@ public:
     // reads Alt for clean-up-only mode, then opens as a drop does. False for
     // a path where nothing exists.
     bool openFile(const QString& path);
-    // Opens one dropped item: false when nothing exists at the path;
+    // Opens one dropped item: false when nothing exists at the path, or
+    // (with an alert on the drop window) for a file of no music kind;
     // otherwise a folder window for a folder, a single-file window for a
     // file, shown at once and handed the request one second later.
     bool openDropped(const QString& path, bool cleanUp);

@@ -93,3 +93,17 @@ TEST(CliFile, ChecksStopOrWarnTheSave) {
     r = env.run({"file", dir + "/a.mp3", "--box-set", "1"});
     EXPECT_EQ(r.exitCode, 2);
 }
+
+TEST(CliFile, AFileOfNoMusicKindIsRefused) {
+    CliEnv env;
+    QFile notes(env.root() + "/hostname");
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.close();
+    for (const char* command : {"open", "file"}) {
+        const CliResult r = env.run({command, notes.fileName(), "--json"});
+        EXPECT_EQ(r.exitCode, 1) << command;
+        EXPECT_EQ(QString::fromUtf8(r.err),
+                  "trovix-cli: " + notes.fileName() + ": not a music file Trovix can tag\n");
+        EXPECT_TRUE(r.out.isEmpty()) << r.out.toStdString();
+    }
+}

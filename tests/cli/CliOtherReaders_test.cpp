@@ -4,6 +4,7 @@
 // second tag, and the very same audio packets.
 #include "cli/CliRun.h"
 #include "support/M4aChecks.h"
+#include "support/XiphFixture.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -102,11 +103,12 @@ QByteArray text(const char* s) {
     return id3Latin1TextBody(s);
 }
 
-QByteArray v1Tag(const char* title, const char* artist) {
+QByteArray v1Tag(const char* title, const char* artist, const char* comment = "") {
     QByteArray v1(128, '\0');
     v1.replace(0, 3, "TAG");
     v1.replace(3, qstrlen(title), title);
     v1.replace(33, qstrlen(artist), artist);
+    v1.replace(97, qstrlen(comment), comment);
     v1[127] = char(17); // Rock
     return v1;
 }
@@ -148,6 +150,7 @@ struct OddCase {
     // A tag at the very end that ffmpeg takes for audio: the audio before
     // the save is measured without it.
     std::function<QByteArray()> tail = {};
+    const char* v1Comment = nullptr; // the ID3v1 comment, which the save keeps
 };
 
 M4aFixtureOptions m4aOptions(const QString& title = QStringLiteral("quiet old song")) {
@@ -207,6 +210,13 @@ const QList<OddCase>& oddCases() {
         {.file = "large_cover_behind_the_text_v23.mp3",
          .bytes = [] { return coverBehindText(3); },
          .asV23 = true},
+        {.file = "id3v1_comment.mp3",
+         .bytes =
+             [] {
+                 return id3v2Tag(3, oldFrames(3), 100) + mp3Audio() +
+                        v1Tag("quiet old song", "Old Artist", "ripped by a friend");
+             },
+         .v1Comment = "ripped by a friend"},
         {.file = "id3v1_only.mp3",
          .bytes = [] { return mp3Audio() + v1Tag("quiet old song", "Old Artist"); }},
         {.file = "untitled.m4a", .bytes = [] { return buildM4a(m4aOptions(QString())); }},
@@ -252,6 +262,19 @@ const QList<OddCase>& oddCases() {
                  return buildM4a(o);
              }},
         {.file = "plain.m4a", .bytes = [] { return buildM4a(m4aOptions()); }},
+        {.file = "title_longer_than_a_name.flac",
+         .bytes =
+             [] {
+                 // Its name is cut to leave room for the five-byte extension.
+                 // (The custom tag keeps the search terms, made of the old
+                 // artist and album: here they are not the stale texts.)
+                 QTemporaryDir dir;
+                 XiphFixtureOptions o;
+                 o.comments = {"TITLE=" + QByteArray(300, 't'), "ARTIST=Earlier Band",
+                               "ALBUM=Earlier Record", "DATE=1998", "GENRE=Rock"};
+                 const QString path = dir.filePath("a.flac");
+                 return writeXiphFile(path, XiphKind::Flac, o) ? readBytes(path) : QByteArray();
+             }},
         {.file = "large_cover_kept_in_place.m4a",
          .bytes =
              [] {
@@ -363,6 +386,7 @@ TEST(CliOtherReaders, SavedOddFilesReadTheSameInMutagenAndFfprobe) {
             EXPECT_EQ(v1["TALB"].toString(), kAlbum);
             EXPECT_EQ(v1["TIT2"].toString(), title);
             EXPECT_EQ(v1["TDRC"].toString(), year);
+            EXPECT_EQ(shown(v1["COMM"]), shown(QString::fromUtf8(odd.v1Comment)));
         }
 
         const QStringList stale =

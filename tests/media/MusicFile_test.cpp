@@ -1,6 +1,15 @@
 #include "media/MusicFile.h"
 
+#include "media/MP3File.h"
+#include "support/M4aChecks.h"
+#include "support/Mp3Fixture.h"
+#include "support/XiphFixture.h"
+
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -45,4 +54,133 @@ TEST(MusicFileBase, ExtensionKeepsItsCase) {
     EXPECT_EQ(f.extension(), QStringLiteral("Mp3"));
     f.setYearNum(1969);
     EXPECT_EQ(f.getYearStr(), QStringLiteral("1969"));
+}
+
+namespace {
+
+QByteArray utf16Text(const QString& text) {
+    QByteArray body("\x01\xFF\xFE", 3);
+    body.append(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+    return body;
+}
+
+QByteArray utf8Text(const QString& text) {
+    return QByteArray(1, '\3') + text.toUtf8();
+}
+
+QByteArray picture(char encoding, const char* mime, char type, const QByteArray& description,
+                   const QByteArray& data) {
+    return QByteArray(1, encoding) + mime + '\0' + type + description + '\0' + data;
+}
+
+// A picture large enough that a save lays the frames out around it.
+QByteArray largePng() {
+    return QByteArray("\x89PNG\r\n\x1A\n", 8) + QByteArray(20000, 'p');
+}
+
+// A tag as other programs write it: non-Latin text, a full date, pictures
+// and a user text frame behind the text.
+QByteArray richTag(int version, bool latin1Pictures) {
+    const auto text = [version](const QString& s) {
+        return version == 4 ? utf8Text(s) : utf16Text(s);
+    };
+    // A UTF-8 description ID3v2.3 cannot hold: TagLib renders that picture.
+    const QByteArray front =
+        latin1Pictures ? picture('\0', "image/png", 3, "", largePng())
+                       : picture('\3', "image/png", 3, QStringLiteral("表紙").toUtf8(), largePng());
+    return id3v2Tag(version,
+                    {id3v2Frame(version, "TIT2", text(QStringLiteral("夜明けの歌"))),
+                     id3v2Frame(version, "TPE1", id3Latin1TextBody("Old Artist")),
+                     id3v2Frame(version, "TALB", id3Latin1TextBody("Old Album")),
+                     id3v2Frame(version, version == 4 ? "TDRC" : "TYER",
+                                id3Latin1TextBody(version == 4 ? "1999-03-25" : "1999")),
+                     id3v2Frame(version, "TCON", id3Latin1TextBody("Pop")),
+                     id3v2Frame(version, "TRCK", id3Latin1TextBody("3/10")),
+                     id3v2Frame(version, "APIC", front),
+                     id3v2Frame(version, "APIC",
+                                picture('\0', "image/jpeg", 4, "",
+                                        QByteArray("\xFF\xD8\xFF", 3) + QByteArray(3000, 'j'))),
+                     id3v2Frame(version, "TXXX", id3Latin1TextBody("INTEROP") + '\0' + "yes")},
+                    256);
+}
+
+QByteArray vbrAudio() {
+    Mp3FixtureOptions o;
+    o.xingVbr = true;
+    return silentMp3Bytes(o);
+}
+
+} // namespace
+
+// A save writes what the tags hold; saving the same values again finds
+// nothing to write, whatever the first save converted or laid out.
+TEST(MusicFileSaves, SavingTheSameValuesAgainWritesNothing) {
+    struct Row {
+        const char* name;
+        std::function<bool(const QString&)> write;
+        int tagVersion = 3; // ID3v2.4; 2 writes ID3v2.3
+    };
+    const auto mp3 = [](QByteArray tag) {
+        return [tag](const QString& p) { return writeBytes(p, tag + vbrAudio()); };
+    };
+    const auto xiph = [](XiphKind kind) {
+        return [kind](const QString& p) {
+            XiphFixtureOptions o;
+            o.comments = {"TITLE=夜明けの歌", "TOTALTRACKS=10", "COMMENT=kept"};
+            return writeXiphFile(p, kind, o);
+        };
+    };
+    const Row rows[] = {
+        {"v24_saved_as_v23.mp3", mp3(richTag(4, true)), 2},
+        {"v24_utf8_pictures_saved_as_v23.mp3", mp3(richTag(4, false)), 2},
+        {"v24.mp3", mp3(richTag(4, true))},
+        {"v23_saved_as_v24.mp3", mp3(richTag(3, true))},
+        {"v23.mp3", mp3(richTag(3, true)), 2},
+        {"untagged.mp3", mp3(QByteArray())},
+        {"plain.m4a", [](const QString& p) { return writeM4a(p); }},
+        {"large_cover.m4a",
+         [](const QString& p) {
+             M4aFixtureOptions o;
+             o.cover = largePng();
+             return writeM4a(p, o);
+         }},
+        {"song.flac", xiph(XiphKind::Flac)},
+        {"song.ogg", xiph(XiphKind::Vorbis)},
+        {"song.opus", xiph(XiphKind::Opus)},
+        {"song.oga", xiph(XiphKind::OggFlac)},
+    };
+    CustomTag custom;
+    custom.setIADBSearchTerms(QStringLiteral("Old Artist / Old Album"));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QString::fromLatin1(row.name));
+        ASSERT_TRUE(row.write(path));
+        // As a save sets them: every field, then the custom tag.
+        const auto open = [&] {
+            std::shared_ptr<MusicFile> music = MusicFile::newMusicFileWithPath(path);
+            if (!music) return music;
+            if (auto* mp3 = dynamic_cast<MP3File*>(music.get())) mp3->setTagVersion(row.tagVersion);
+            music->tagArtist(QStringLiteral("Old Artist"));
+            music->tagAlbum(QStringLiteral("新しいアルバム"));
+            music->tagYearStr(QStringLiteral("2011"));
+            music->tagGenre(QStringLiteral("Pop"));
+            music->tagTitle(QStringLiteral("夜明けの歌"));
+            music->tagTrackNum(3, 10);
+            music->tagCustomTag(custom);
+            return music;
+        };
+        const std::shared_ptr<MusicFile> first = open();
+        ASSERT_TRUE(first);
+        ASSERT_TRUE(first->commitTags()) << first->lastError().toStdString();
+        const QByteArray saved = readBytes(path);
+
+        const std::shared_ptr<MusicFile> second = open();
+        ASSERT_TRUE(second);
+        EXPECT_EQ(int(second->planSave().kind), int(SavePlan::Kind::Nothing));
+        ASSERT_TRUE(second->commitTags()) << second->lastError().toStdString();
+        EXPECT_TRUE(readBytes(path) == saved) << "the second save changed bytes";
+        EXPECT_EQ(MusicFile::newMusicFileWithPath(path)->getAlbum(),
+                  QStringLiteral("新しいアルバム"));
+    }
 }

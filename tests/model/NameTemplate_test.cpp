@@ -2,6 +2,7 @@
 
 #include "app/Preferences.h"
 #include "app/PrefsOptions.h"
+#include "media/MusicExtensions.h"
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
 #include "system/FileSystemParams.h"
@@ -192,19 +193,27 @@ TEST_F(NameTemplateTest, DiskNamesCountBytesAndNeverSplitACharacter) {
               QStringLiteral("ab"));
 }
 
-TEST_F(NameTemplateTest, LimitComesFromTheFolderAndFolderNamesGetFourMore) {
+// The folder's limit holds for the whole name, extension included: the
+// title gives way to an extension of any length.
+TEST_F(NameTemplateTest, LimitComesFromTheFolderAndCountsTheExtension) {
     QTemporaryDir dir;
     AudioTrack t = sampleTrack();
     t.setFolder(dir.path());
-    const int m = FileSystemParams::getFileSystemParams()->maxFileNameLength(dir.path());
-    ASSERT_GT(m, 20);
+    const int whole = FileSystemParams::getFileSystemParams()->maxFileNameLength(dir.path()) + 4;
+    ASSERT_GT(whole, 20);
     t.setAlbum(QString(300, QLatin1Char('a')));
     t.setNewTitle(QString(300, QLatin1Char('t')));
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%T")).size(), m + 4);
-    EXPECT_EQ(t.getNewFileName(naming, 0),
-              QStringLiteral("01-") + QString(m - 3, QLatin1Char('t')) + QStringLiteral(".mp3"));
-    EXPECT_EQ(t.getTempFileName(naming, 0).right(4), QStringLiteral(".XXX"));
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%T")).size(), whole);
+    EXPECT_EQ(t.getTempFileName(naming, 0).size(), whole);
     EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kTitle, QStringLiteral("%T")).size(), 255);
+    for (const char* const* ext = kTrovixMusicExtensions; *ext; ++ext) {
+        SCOPED_TRACE(*ext);
+        const QString suffix = QLatin1Char('.') + QLatin1String(*ext);
+        t.setFileName(QStringLiteral("x") + suffix);
+        const QString name = t.getNewFileName(naming, 0);
+        EXPECT_EQ(name, QStringLiteral("01-") + QString(whole - 3 - suffix.size(), u't') + suffix);
+        EXPECT_EQ(t.getNewFileName(naming, AudioTrack::kSingleFile).size(), whole);
+    }
 }
 
 TEST_F(NameTemplateTest, AlbumCodesUseTheTrackList) {

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -97,6 +98,19 @@ TEST_F(OpenRoute, FolderFileAndMissingPath) {
     EXPECT_EQ(fMade[0]->fRequests[0].path, fDir.filePath(QStringLiteral("Album")));
     EXPECT_FALSE(fMade[0]->fRequests[0].cleanUp);
     EXPECT_EQ(fController->documentWindows().size(), 2);
+}
+
+TEST_F(OpenRoute, AFileOfNoMusicKindIsRefusedWithAnAlert) {
+    QFile notes(fDir.filePath(QStringLiteral("hostname")));
+    ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+    notes.close();
+    EXPECT_FALSE(fController->openFile(notes.fileName()));
+    EXPECT_TRUE(fMade.isEmpty());
+    const QList<QMessageBox*> boxes = fController->dropWindow()->findChildren<QMessageBox*>();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes[0]->informativeText(),
+              QStringLiteral("“hostname” is not a music file Trovix can tag."));
+    delete boxes[0];
 }
 
 TEST_F(OpenRoute, OpenRequestShowsTheDropWindow) {
