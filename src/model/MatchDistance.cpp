@@ -168,7 +168,11 @@ MatchDistance MatchDistance::estimate(const Folder& folder, const AlbumInfo& hit
 
 std::optional<MatchDistance> MatchDistance::compute(const Folder& folder, const AlbumInfo& hit) {
     const std::shared_ptr<AlbumDetails> details = hit.albumDetails();
-    if (!details) return std::nullopt;
+    // A hit made from the folder's own tags or names would only measure the
+    // folder against itself.
+    const QString key = hit.iadbKey();
+    if (!details || key.startsWith(AlbumInfo::kTagKey) || key.startsWith(AlbumInfo::kFilesKey))
+        return std::nullopt;
     return compute(folder, *details);
 }
 

@@ -51,7 +51,8 @@ public:
                                  const AlbumDetails* fromNames);
     };
 
-    // Null for a hit without details.
+    // Null for a hit without details, and for the hits made from the
+    // folder's own tags and names.
     static std::optional<MatchDistance> compute(const Folder& folder, const AlbumInfo& hit);
     static MatchDistance compute(const Folder& folder, const AlbumDetails& details);
     // From what a search hit tells before its details are fetched: track

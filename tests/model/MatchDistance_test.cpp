@@ -1,4 +1,5 @@
 #include "model/AlbumDetails.h"
+#include "model/AlbumInfo.h"
 #include "model/MatchDistance.h"
 
 #include <gtest/gtest.h>
@@ -136,4 +137,10 @@ TEST(MatchDistance, ExplainsItself) {
     EXPECT_EQ(extra.tracks()[10].explanation(), "no file");
     EXPECT_TRUE(extra.summary().startsWith(QString::number(extra.value(), 'f', 2) + ": tracks "))
         << extra.summary().toStdString();
+
+    // A hit made from the folder's own tags would only measure it against itself.
+    AlbumInfo fromTags;
+    fromTags.setIADBKey(AlbumInfo::kTagKey);
+    fromTags.setAlbumDetails(std::make_shared<AlbumDetails>(release("#TAG:", kAlbum)));
+    EXPECT_FALSE(MatchDistance::compute(folderOf(kAlbum), fromTags));
 }
