@@ -50,6 +50,8 @@ TEST(LibraryWindow, LooksUpFiltersAndOpensAFolderWithItsHits) {
     QSignalSpy idle(folderWindow->document(), &DocumentBase::jobFinished);
     ASSERT_TRUE(idle.wait(20000));
     EXPECT_EQ(folderWindow->document()->trackArray().count(), 2);
-    folderWindow->close();
+    // Applying the run's hit left edits a close would ask about.
+    delete folderWindow;
     window->close();
+    controller->setOpenDelayMs(1000);
 }
