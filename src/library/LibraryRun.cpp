@@ -129,10 +129,26 @@ void LibraryRun::count(LibraryRecord::Status status, int by) {
 LibraryRun::End LibraryRun::run(const QString& root) {
     fClock.start();
     const QList<LibraryWalk::Entry> entries = LibraryWalk::find(root);
+    // Every row of the library at once, by path and by who the folder is.
+    const QList<LibraryRecord> rows = fState.under(root);
+    if (!fState.errorText().isEmpty()) return End::StateFailed;
+    QHash<QString, qsizetype> byPath;
+    QHash<QPair<qint64, qint64>, qsizetype> byIdentity;
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        byPath.insert(rows[i].path, i);
+        byIdentity.insert({rows[i].device, rows[i].inode}, i);
+    }
     QList<LibraryRecord> fresh;
     for (const LibraryWalk::Entry& entry : entries) {
         const LibraryWalk::Identity id = LibraryWalk::identify(entry);
-        const std::optional<LibraryRecord> known = fState.find(entry.path, id.device, id.inode);
+        std::optional<LibraryRecord> known;
+        if (const qsizetype at = byPath.value(entry.path, -1); at >= 0) {
+            known = rows[at];
+        } else if (const qsizetype same = byIdentity.value({id.device, id.inode}, -1);
+                   same >= 0 && !QFileInfo(rows[same].path).isDir()) {
+            // Renamed since: only a folder gone from its recorded place.
+            known = rows[same];
+        }
         ++fCounts.total;
         if (!known) {
             LibraryRecord r;
@@ -251,6 +267,7 @@ void LibraryRun::finish(Work* work, LibraryRecord::Status status, const QString&
             const QString now = album->folderAfterSave();
             if (entry.albums[i] == entry.path) entry.path = now;
             entry.albums[i] = now;
+            entry.files.clear(); // the save renamed them
             summary.insert("folder", now);
         }
         summary.insert("status",
@@ -344,7 +361,7 @@ bool LibraryRun::apply(LibraryState& state, const QString& albumFolder, int numb
         r.reason = QString();
     }
     summarize(r);
-    const LibraryWalk::Identity id = LibraryWalk::identify({r.path, albums});
+    const LibraryWalk::Identity id = LibraryWalk::identify({r.path, albums, {}});
     r.device = id.device;
     r.inode = id.inode;
     r.fingerprint = id.fingerprint;

@@ -169,6 +169,7 @@ std::optional<LibraryRecord> LibraryState::find(const QString& path, qint64 devi
 }
 
 QList<LibraryRecord> LibraryState::under(const QString& root) {
+    fError.clear();
     QList<LibraryRecord> rows;
     const QString clean = QDir::cleanPath(root);
     QSqlQuery q(QSqlDatabase::database(fConnection, false));

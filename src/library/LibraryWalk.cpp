@@ -52,21 +52,23 @@ Listing list(const QString& folder) {
 
 void walk(const QString& folder, QList<LibraryWalk::Entry>& out) {
     const Listing here = list(folder);
-    if (!here.musicFiles.isEmpty()) out.append({folder, {folder}});
+    if (!here.musicFiles.isEmpty()) out.append({folder, {folder}, {here.musicFiles}});
 
     // A folder without music of its own whose subfolders are all discs
     // holding music (and nothing deeper) is one box set.
     if (here.musicFiles.isEmpty() && here.folders.size() > 1 &&
         std::all_of(here.folders.cbegin(), here.folders.cend(), LibraryWalk::isDiscName)) {
         QStringList discs;
+        QList<QStringList> files;
         bool plain = true;
         for (const QString& name : here.folders) {
             const Listing disc = list(folder + u'/' + name);
             plain = plain && !disc.musicFiles.isEmpty() && disc.folders.isEmpty();
             discs << folder + u'/' + name;
+            files << disc.musicFiles;
         }
         if (plain) {
-            out.append({folder, discs});
+            out.append({folder, discs, files});
             return;
         }
     }
@@ -98,13 +100,14 @@ LibraryWalk::Identity LibraryWalk::identify(const Entry& entry) {
     id.device = qint64(st.st_dev);
     id.inode = qint64(st.st_ino);
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    for (const QString& album : entry.albums) {
+    for (qsizetype i = 0; i < entry.albums.size(); ++i) {
+        const QString& album = entry.albums[i];
         hash.addData(QFile::encodeName(album.mid(entry.path.size())) + '\n');
-        const Listing files = list(album);
+        const QStringList names = i < entry.files.size() ? entry.files[i] : list(album).musicFiles;
         const int dir =
             ::open(QFile::encodeName(album).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (dir < 0) continue;
-        for (const QString& name : files.musicFiles) {
+        for (const QString& name : names) {
             const QByteArray raw = QFile::encodeName(name);
             if (::fstatat(dir, raw.constData(), &st, 0) != 0) continue;
             hash.addData(raw + '\0' + QByteArray::number(qint64(st.st_size)) + '\0' +

@@ -13,6 +13,9 @@ public:
     struct Entry {
         QString path;       // absolute, clean
         QStringList albums; // the folders to tag: the entry itself or its discs
+        // Each album's music file names as the walk found them; empty: list
+        // the folders again.
+        QList<QStringList> files;
         bool boxSet() const { return albums.size() > 1 || albums.value(0) != path; }
     };
     // Who the entry is on disk and what its music files look like: the
