@@ -369,7 +369,8 @@ DocumentBase::JobBody TrovixDocument::openJob() {
     const bool searchCovers = ftt->options().searchCovers;
     const bool smartCap = Prefs::smartCapitalization();
     const bool thrifty = fThriftyLookups;
-    return [this, folder, ftt, sheet, searchCovers, smartCap, thrifty]() -> JobResult {
+    const bool webCovers = searchCovers && fWebCovers;
+    return [this, folder, ftt, sheet, searchCovers, smartCap, thrifty, webCovers]() -> JobResult {
         auto opening = std::make_shared<FolderOpening>();
         opening->folder = recoverFolder(folder);
         scanFiles(*opening);
@@ -396,7 +397,7 @@ DocumentBase::JobBody TrovixDocument::openJob() {
                 ftt->retrieveTracks();
             ftt->addHit(pseudoHit(opening->infoFromTags));
             ftt->addHit(pseudoHit(opening->infoFromFiles));
-            if (!ftt->cleanUpOnly() && searchCovers)
+            if (!ftt->cleanUpOnly() && webCovers)
                 ftt->retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
             opening->lastSearch = terms;
         }
@@ -431,11 +432,12 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
     const AlbumDetailsPtr tagDetails = fAlbumDetailsFromTags;
     const int count = int(fSongs.count());
     const bool searchCovers = ftt->options().searchCovers;
+    const bool webCovers = searchCovers && fWebCovers;
     std::optional<MatchDistance::Folder> thrifty;
     if (fThriftyLookups)
         thrifty = MatchDistance::Folder::fromTracks(fSongs, fAlbumDetailsFromTags.get(),
                                                     fAlbumDetailsFromFiles.get());
-    return [this, ftt, terms, fromTags, fromFiles, tagDetails, count, searchCovers,
+    return [this, ftt, terms, fromTags, fromFiles, tagDetails, count, searchCovers, webCovers,
             thrifty]() -> JobResult {
         ftt->initializeHits(count, tagDetails);
         fAlbumArtObj->setImageFromAlbumInfo(fromTags.get(), searchCovers);
@@ -448,7 +450,7 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
             ftt->retrieveNearestTracks(*thrifty);
         else
             ftt->retrieveTracks();
-        if (searchCovers) ftt->retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
+        if (webCovers) ftt->retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
         ftt->finalize();
         return [this, terms] { fLastSearch = terms; };
     };

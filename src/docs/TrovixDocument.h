@@ -157,6 +157,9 @@ public:
     // A library run's look-ups fetch the details of one hit per source
     // (FolderTagThread::retrieveNearestTracks) instead of every hit's.
     void setThriftyLookups(bool on) { fThriftyLookups = on; }
+    // Off: look-ups fetch no cover images from the web (a library plan saves
+    // nothing, so it needs none).
+    void setWebCovers(bool on) { fWebCovers = on; }
 
     CommandState validateLookUp(LookUpCommand command) const;
     void lookUp(LookUpCommand command);
@@ -311,6 +314,7 @@ protected:
     bool fVariousArtists = false;
     bool fReverseArtistTitle = false;
     bool fThriftyLookups = false;
+    bool fWebCovers = true;
 
     AlbumDetailsPtr fCurrentAlbumDetails;
     QString fLastSearch;

@@ -25,12 +25,13 @@ QString alertText(const Alert& a) {
 
 } // namespace
 
-LibraryAlbum::LibraryAlbum(const QString& folder, QObject* parent)
+LibraryAlbum::LibraryAlbum(const QString& folder, bool covers, QObject* parent)
     : QObject(parent), fFolder(folder) {
     // Nothing asked is answered: a question stops the save and is reported.
     fHost.setAnswerPolicy(&HeadlessHost::answerNone);
     fDoc = std::make_unique<TrovixDocument>(&fHost);
     fDoc->setThriftyLookups(true);
+    fDoc->setWebCovers(covers);
     connect(fDoc.get(), &DocumentBase::jobFinished, this, [this] {
         if (fSaving) return;
         judge();

@@ -22,7 +22,8 @@ class LibraryAlbum : public QObject {
 public:
     enum class SaveEnd { Saved, Asked, Refused };
 
-    explicit LibraryAlbum(const QString& folder, QObject* parent = nullptr);
+    // `covers` off: no cover image is fetched (for a run that saves nothing).
+    explicit LibraryAlbum(const QString& folder, bool covers = true, QObject* parent = nullptr);
     ~LibraryAlbum() override;
 
     QString folder() const { return fFolder; }

@@ -199,7 +199,7 @@ void LibraryRun::startEntry(const Pending& pending) {
 
 void LibraryRun::openNext(Work* work) {
     if (work->next >= work->entry.albums.size()) return judged(work);
-    auto* album = new LibraryAlbum(work->entry.albums[work->next]);
+    auto* album = new LibraryAlbum(work->entry.albums[work->next], fOptions.save);
     work->albums << album;
     connect(album, &LibraryAlbum::lookedUp, this, [this, work, album] {
         emit hitsFound(album->folder(), album->hits());
