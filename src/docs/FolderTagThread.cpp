@@ -53,7 +53,7 @@ void FolderTagThread::addAlbumHitsFromSource(const MusicSource& source, const QS
         // site spells differently still turns up under the artist alone. A
         // compilation's artist part says nothing, so it is not searched.
         QString artist, album;
-        if (source.searchesArtistAlone() && !cancelled() &&
+        if (source.searchesArtistAlone() && !fOneSearchPerSource && !cancelled() &&
             !terms.contains(QStringLiteral("various"), Qt::CaseInsensitive) &&
             DecomposeSearchString(terms, &artist, &album))
             search(*fFTTHits, artist, weights, fOptions, fNCProgressSheet);

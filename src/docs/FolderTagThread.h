@@ -33,6 +33,9 @@ public:
     void addAlbumHitsFromSource(const MusicSource& source, const QString& terms);
     // Every registered source that is on, in the registry's order.
     void addAlbumHitsFromWeb(const QString& terms);
+    // A library run's look-up asks each source once: no second search with
+    // the artist alone.
+    void setOneSearchPerSource(bool on) { fOneSearchPerSource = on; }
 
     // Marks "no hits" for an empty list; else cuts it to "MaxEntriesToFetch".
     void pruneAlbumList();
@@ -62,4 +65,5 @@ private:
     LookupSources fSources;
     // Read when the worker is made, on the main thread.
     SourceOptions fOptions;
+    bool fOneSearchPerSource = false;
 };

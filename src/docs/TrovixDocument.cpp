@@ -71,6 +71,7 @@ void TrovixDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
 
 void TrovixDocument::createWorker(ProgressIndicator* sheet, bool cleanUpOnly) {
     fFTT = std::make_shared<FolderTagThread>(sheet, cleanUpOnly, fSources);
+    fFTT->setOneSearchPerSource(fThriftyLookups);
 }
 
 int TrovixDocument::alternate() const {

@@ -154,8 +154,9 @@ public:
     ScoreWeights scoreWeights(const QString& terms) const;
     QString getInitialSearchString() const;
     std::shared_ptr<FolderTagThread> worker() const { return fFTT; }
-    // A library run's look-ups fetch the details of one hit per source
-    // (FolderTagThread::retrieveNearestTracks) instead of every hit's.
+    // A library run's look-ups search each source once and fetch the
+    // details of one hit per source (FolderTagThread::retrieveNearestTracks)
+    // instead of every hit's.
     void setThriftyLookups(bool on) { fThriftyLookups = on; }
     // Off: look-ups fetch no cover images from the web (a library plan saves
     // nothing, so it needs none).

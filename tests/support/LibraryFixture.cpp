@@ -4,10 +4,8 @@
 #include "support/Mp3Fixture.h"
 #include "support/XiphFixture.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -129,14 +127,10 @@ QJsonArray credit(const QString& name) {
     return QJsonArray{QJsonObject{{"name", name}, {"joinphrase", ""}}};
 }
 
+// The front cover the demo's captured answers serve.
 QByteArray coverPng() {
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(Qt::darkCyan);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    QFile f(QStringLiteral(TROVIX_TEST_DATA_DIR "/musicbrainz/front-500.png"));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
