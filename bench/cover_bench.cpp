@@ -3,6 +3,7 @@
 // cover file that saving writes once per track.
 #include "app/Preferences.h"
 #include "art/AlbumArt.h"
+#include "art/CoverFiles.h"
 #include "art/CoverOptions.h"
 #include "art/CoverScaling.h"
 #include "support/Mp3Fixture.h"
@@ -69,7 +70,7 @@ int main(int argc, char** argv) {
     std::printf("scale 1500x1500 to 300x300 for the tags:          %.1f ms\n", scale);
 
     const QString cover = folder.filePath("Cover Art.jpg");
-    const double write = timeIt([&] { AlbumArt::writeCoverFile(big, cover); });
+    const double write = timeIt([&] { CoverFiles::writeCoverFile(big, cover); });
     std::printf("write the 1500x1500 cover file (JPEG 90, rename): %.1f ms\n", write);
     return 0;
 }

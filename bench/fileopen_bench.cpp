@@ -26,8 +26,8 @@ void measure(int pictures) {
     const QString path = dir + QStringLiteral("/song.mp3");
     if (!writeSilentMp3(path)) return;
     auto f = MusicFile::newMusicFileWithPath(path);
-    f->tagArtist(QStringLiteral("Artist"));
-    f->tagTitle(QStringLiteral("Title"));
+    f->setTags({.artist = QStringLiteral("Artist")}, TagField::Artist);
+    f->setTags({.title = QStringLiteral("Title")}, TagField::Title);
     f->commitTags();
 
     QElapsedTimer t;

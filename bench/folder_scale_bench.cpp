@@ -1,8 +1,20 @@
-// Prints, for folders of N tagged files (half MP3, half M4A, each with a
-// ~100 KB JPEG cover), the folder document's open and save times and peak
-// memory beside TagLib's own read and save of the same files.
+// Prints, for folders of N tagged files, the folder document's open and
+// save times and peak memory beside TagLib's own read and save of the same
+// files; with --cli, the opening end to end as a user runs it instead:
+// `trovix-cli open DIR --json` with every web source off against one
+// process reading the files with TagLib's FileRef (taglib_read_bench),
+// best of --runs (the program named by TROVIX_CLI, if set, instead of the
+// one built here).
 //
-//   folder_scale_bench [--open-only] [--steps] [N ...]   (default: 100 1000 5000)
+//   folder_scale_bench [--shape S]... [--cli] [--runs R] [--open-only] [--steps] [N ...]
+//   folder_scale_bench --make DIR [--shape S] [N]   builds one folder and exits,
+//                                                   for profiling by hand
+//
+// Shapes (default "mixed"; "all" for every one):
+//   mixed   half MP3, half M4A, each with a ~100 KB JPEG cover, titles all different
+//   albums  as mixed, but 100 albums whose titles repeat ("Title 01" in each)
+//   flac, vorbis, opus   one format, each file with a ~100 KB PNG cover
+// (default N: 100 1000 5000; with --cli, 1 and 1000).
 //
 // --open-only skips both saves, for profiling the opening. --steps prints
 // where the save's time went: from each announced save step to the next
@@ -15,6 +27,8 @@
 #include "docs/TrovixDocument.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
+#include "support/ProcessRuns.h"
+#include "support/XiphFixture.h"
 #include "system/SaveSteps.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
 #include "web/sources/freedb/FreeDB.h"
@@ -36,11 +50,13 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
+#include <taglib/tpropertymap.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <string>
@@ -50,58 +66,133 @@
 
 namespace {
 
+enum class Shape { Mixed, Albums, Flac, Vorbis, Opus };
+
+struct ShapeName {
+    Shape shape;
+    const char* name;
+};
+constexpr ShapeName kShapes[] = {{Shape::Mixed, "mixed"},
+                                 {Shape::Albums, "albums"},
+                                 {Shape::Flac, "flac"},
+                                 {Shape::Vorbis, "vorbis"},
+                                 {Shape::Opus, "opus"}};
+
 // Noise compresses badly, so a modest picture gives a cover of ~100 KB.
-QByteArray coverJpeg() {
-    QImage picture(480, 480, QImage::Format_RGB32);
+QByteArray cover(const char* format, int side) {
+    QImage picture(side, side, QImage::Format_RGB32);
     QRandomGenerator random(7);
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
             picture.setPixel(x, y, qRgb(x % 256, y % 256, int(random.bounded(256))));
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, "jpeg");
+    QImageWriter writer(&buffer, format);
     writer.setQuality(90);
     writer.write(picture);
-    return jpeg;
+    return bytes;
 }
 
-bool writeMp3(const QString& path, int track, int count, const QByteArray& cover) {
+// What file i of n holds: its album's tags and a title, number and count.
+struct FileTags {
+    QString artist, album, title;
+    int track = 0, count = 0;
+};
+
+FileTags tagsOf(Shape shape, int i, int n) {
+    FileTags tags{QStringLiteral("Fixture Artist"), QStringLiteral("Fixture Album"),
+                  QStringLiteral("song number %1").arg(i), i % 65536, n % 65536};
+    if (shape == Shape::Albums) {
+        // 100 albums (fewer when n is small), each numbered from 1.
+        const int perAlbum = std::max(1, n / 100);
+        const int album = (i - 1) / perAlbum;
+        tags.artist = QStringLiteral("Artist %1").arg(album);
+        tags.album = QStringLiteral("Album %1").arg(album);
+        tags.track = (i - 1) % perAlbum + 1;
+        tags.count = perAlbum;
+        tags.title = QStringLiteral("Title %1").arg(tags.track, 2, 10, QChar(u'0'));
+    }
+    return tags;
+}
+
+bool writeMp3(const QString& path, const FileTags& tags, const QByteArray& jpeg) {
     if (!writeSilentMp3(path)) return false;
     TagLib::MPEG::File file(QFile::encodeName(path).constData());
     TagLib::ID3v2::Tag* tag = file.ID3v2Tag(true);
-    tag->setTitle(TagLib::String("song number ") + TagLib::String::number(track));
-    tag->setArtist("Fixture Artist");
-    tag->setAlbum("Fixture Album");
+    tag->setTitle(TagLib::String(tags.title.toStdString(), TagLib::String::UTF8));
+    tag->setArtist(TagLib::String(tags.artist.toStdString(), TagLib::String::UTF8));
+    tag->setAlbum(TagLib::String(tags.album.toStdString(), TagLib::String::UTF8));
     tag->setYear(2001);
     tag->setGenre("Rock");
-    tag->setTrack(unsigned(track));
-    (void)count;
+    tag->setTrack(unsigned(tags.track));
     auto* picture = new TagLib::ID3v2::AttachedPictureFrame;
     picture->setMimeType("image/jpeg");
     picture->setType(TagLib::ID3v2::AttachedPictureFrame::FrontCover);
-    picture->setPicture(TagLib::ByteVector(cover.constData(), unsigned(cover.size())));
+    picture->setPicture(TagLib::ByteVector(jpeg.constData(), unsigned(jpeg.size())));
     tag->addFrame(picture);
     return file.save(TagLib::MPEG::File::ID3v2, TagLib::File::StripNone, TagLib::ID3v2::v3);
 }
 
-bool makeFolder(const QString& dir, int n, const QByteArray& cover) {
-    for (int i = 1; i <= n; ++i) {
-        const bool m4a = i % 2 == 0;
-        const QString path =
-            QStringLiteral("%1/song %2.%3").arg(dir).arg(i).arg(m4a ? "m4a" : "mp3");
-        if (m4a) {
-            M4aFixtureOptions o;
-            o.title = QStringLiteral("song number %1").arg(i);
-            o.trackNum = i % 65536;
-            o.trackCount = n % 65536;
-            o.cover = cover;
-            o.coverType = 13;
-            if (!writeM4a(path, o)) return false;
-        } else if (!writeMp3(path, i, n, cover)) {
-            return false;
+bool writeM4aFile(const QString& path, const FileTags& tags, const QByteArray& jpeg) {
+    M4aFixtureOptions o;
+    o.title = tags.title;
+    o.artist = tags.artist;
+    o.album = tags.album;
+    o.trackNum = tags.track;
+    o.trackCount = tags.count;
+    o.cover = jpeg;
+    o.coverType = 13;
+    return writeM4a(path, o);
+}
+
+// Encoded once; each file is a copy retagged by TagLib, as a tagger leaves it.
+bool writeXiphCopy(const QString& path, const QString& encoded, const FileTags& tags) {
+    if (!QFile::copy(encoded, path)) return false;
+    TagLib::FileRef ref(QFile::encodeName(path).constData(), false);
+    if (ref.isNull()) return false;
+    TagLib::PropertyMap properties = ref.file()->properties();
+    auto set = [&properties](const char* key, const QString& value) {
+        properties.replace(
+            key, TagLib::StringList(TagLib::String(value.toStdString(), TagLib::String::UTF8)));
+    };
+    set("TITLE", tags.title);
+    set("ARTIST", tags.artist);
+    set("ALBUM", tags.album);
+    set("DATE", QStringLiteral("2001"));
+    set("GENRE", QStringLiteral("Rock"));
+    set("TRACKNUMBER", QString::number(tags.track));
+    set("TRACKTOTAL", QString::number(tags.count));
+    ref.file()->setProperties(properties);
+    return ref.save();
+}
+
+bool makeFolder(const QString& dir, Shape shape, int n) {
+    static const QByteArray jpeg = cover("jpeg", 480);
+    static const QByteArray png = cover("png", 180);
+    if (shape == Shape::Mixed || shape == Shape::Albums) {
+        for (int i = 1; i <= n; ++i) {
+            const bool m4a = i % 2 == 0;
+            const QString path =
+                QStringLiteral("%1/song %2.%3").arg(dir).arg(i).arg(m4a ? "m4a" : "mp3");
+            const FileTags tags = tagsOf(shape, i, n);
+            if (!(m4a ? writeM4aFile(path, tags, jpeg) : writeMp3(path, tags, jpeg))) return false;
         }
+        return true;
     }
+    const XiphKind kind = shape == Shape::Flac     ? XiphKind::Flac
+                          : shape == Shape::Vorbis ? XiphKind::Vorbis
+                                                   : XiphKind::Opus;
+    const char* extension = shape == Shape::Flac ? "flac" : shape == Shape::Vorbis ? "ogg" : "opus";
+    QTemporaryDir scratch;
+    const QString encoded = scratch.path() + QStringLiteral("/encoded.") + extension;
+    XiphFixtureOptions options;
+    options.pictures = {{3, png}};
+    if (!writeXiphFile(encoded, kind, options)) return false;
+    for (int i = 1; i <= n; ++i)
+        if (!writeXiphCopy(QStringLiteral("%1/song %2.%3").arg(dir).arg(i).arg(extension), encoded,
+                           tagsOf(shape, i, n)))
+            return false;
     return true;
 }
 
@@ -256,16 +347,55 @@ void warmCache(const QString& dir) {
     }
 }
 
+// The opening as a user runs it, against a program that reads the same
+// files with TagLib alone; the two alternate, so both see the same load.
+void measureEndToEnd(const QString& dir, int runs, double& oursMs, double& tagLibMs) {
+    const QStringList open = cliOpenArguments(dir);
+    const QString reader = QCoreApplication::applicationDirPath() + "/taglib_read_bench";
+    // Another build of the program may stand in, for figures side by side.
+    const QString cli = qEnvironmentVariableIsSet("TROVIX_CLI") ? qEnvironmentVariable("TROVIX_CLI")
+                                                                : QStringLiteral(TROVIX_CLI_PATH);
+    oursMs = tagLibMs = std::numeric_limits<double>::max();
+    for (int r = 0; r < runs; ++r) {
+        const double ours = bestRunMs(cli, open, 1);
+        const double theirs = bestRunMs(reader, {dir}, 1);
+        oursMs = ours < 0 ? ours : std::min(oursMs, ours);
+        tagLibMs = theirs < 0 ? theirs : std::min(tagLibMs, theirs);
+        if (ours < 0 || theirs < 0) return;
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QList<int> counts;
+    QList<ShapeName> shapes;
+    bool endToEnd = false;
+    int runs = 5;
+    QString make;
     for (int i = 1; i < argc; ++i) {
-        if (QByteArray(argv[i]) == "--open-only") gOpenOnly = true;
-        if (QByteArray(argv[i]) == "--steps") gSteps = true;
+        const QByteArray arg(argv[i]);
+        if (arg == "--open-only") gOpenOnly = true;
+        if (arg == "--steps") gSteps = true;
+        if (arg == "--cli") endToEnd = true;
+        if (arg == "--runs" && i + 1 < argc) {
+            runs = std::max(1, std::atoi(argv[++i]));
+            continue;
+        }
+        if (arg == "--make" && i + 1 < argc) {
+            make = QString::fromLocal8Bit(argv[++i]);
+            continue;
+        }
+        if (arg == "--shape" && i + 1 < argc) {
+            const QByteArray name(argv[++i]);
+            for (const ShapeName& shape : kShapes)
+                if (name == "all" || name == shape.name) shapes << shape;
+            continue;
+        }
         if (const int n = std::atoi(argv[i]); n > 0) counts << n;
     }
-    if (counts.isEmpty()) counts = {100, 1000, 5000};
+    if (shapes.isEmpty()) shapes << kShapes[0];
+    if (counts.isEmpty()) counts = endToEnd ? QList<int>{1, 1000} : QList<int>{100, 1000, 5000};
 
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
@@ -276,36 +406,55 @@ int main(int argc, char** argv) {
         Prefs::setOverride(QString::fromLatin1(key), false);
     Prefs::setOverride(QString::fromLatin1(Prefs::kBackup), false);
 
-    const QByteArray cover = coverJpeg();
-    std::printf("cover: %lld bytes of JPEG; web sources off, no backup\n",
-                static_cast<long long>(cover.size()));
-    std::printf("%6s %10s %10s %9s %9s %10s %10s %9s %9s\n", "files", "open ms", "TL read",
-                "open/TL", "peak MB", "save ms", "TL save", "save/TL", "peak MB");
-    for (const int n : counts) {
-        QTemporaryDir tmp;
-        // Two copies, so each contender saves files nobody saved before.
-        const QString ours = tmp.path() + QStringLiteral("/Album");
-        const QString theirs = tmp.path() + QStringLiteral("/TagLib");
-        QDir().mkpath(ours);
-        QDir().mkpath(theirs);
-        if (!makeFolder(ours, n, cover) || !makeFolder(theirs, n, cover)) {
-            std::printf("%6d could not build the files\n", n);
-            continue;
+    if (!make.isEmpty()) {
+        QDir().mkpath(make);
+        return makeFolder(make, shapes.front().shape, counts.front()) ? 0 : 1;
+    }
+    std::printf("web sources off, no backup%s\n",
+                endToEnd ? "; trovix-cli against a TagLib reader, both as processes" : "");
+    if (endToEnd)
+        std::printf("%-7s %6s %10s %10s %9s   (best of %d)\n", "shape", "files", "open ms",
+                    "TL read", "open/TL", runs);
+    else
+        std::printf("%-7s %6s %10s %10s %9s %9s %10s %10s %9s %9s\n", "shape", "files", "open ms",
+                    "TL read", "open/TL", "peak MB", "save ms", "TL save", "save/TL", "peak MB");
+    for (const ShapeName& shape : shapes) {
+        for (const int n : counts) {
+            QTemporaryDir tmp;
+            // Two copies, so each contender saves files nobody saved before.
+            const QString ours = tmp.path() + QStringLiteral("/Album");
+            const QString theirs = tmp.path() + QStringLiteral("/TagLib");
+            QDir().mkpath(ours);
+            QDir().mkpath(theirs);
+            if (!makeFolder(ours, shape.shape, n) ||
+                (!endToEnd && !makeFolder(theirs, shape.shape, n))) {
+                std::printf("%-7s %6d could not build the files\n", shape.name, n);
+                continue;
+            }
+            warmCache(ours);
+            if (endToEnd) {
+                double oursMs = 0, tagLibMs = 0;
+                measureEndToEnd(ours, runs, oursMs, tagLibMs);
+                std::printf("%-7s %6d %10.1f %10.1f %9.2f\n", shape.name, n, oursMs, tagLibMs,
+                            oursMs / tagLibMs);
+                std::fflush(stdout);
+                continue;
+            }
+            warmCache(theirs);
+            // Our save syncs its files, with syncfs for a folder of them: it
+            // must not also pay for writing back what making the files or
+            // TagLib's save left unwritten.
+            ::sync();
+            const Figures tl = inChild([&](Figures& f) { measureTagLib(theirs, f); });
+            ::sync();
+            const Figures doc = inChild([&](Figures& f) { measureDocument(ours, f); });
+            std::printf("%-7s %6d %10.1f %10.1f %9.2f %9.1f %10.1f %10.1f %9.2f %9.1f%s\n",
+                        shape.name, n, doc.openMs, tl.tagLibReadMs, doc.openMs / tl.tagLibReadMs,
+                        doc.openPeakMB, doc.saveMs, tl.tagLibSaveMs, doc.saveMs / tl.tagLibSaveMs,
+                        doc.savePeakMB,
+                        doc.tracks == n && tl.tracks == n ? "" : "  (files missing!)");
+            std::fflush(stdout);
         }
-        warmCache(ours);
-        warmCache(theirs);
-        // Our save syncs its files, with syncfs for a folder of them: it
-        // must not also pay for writing back what making the files or
-        // TagLib's save left unwritten.
-        ::sync();
-        const Figures tl = inChild([&](Figures& f) { measureTagLib(theirs, f); });
-        ::sync();
-        const Figures doc = inChild([&](Figures& f) { measureDocument(ours, f); });
-        std::printf("%6d %10.1f %10.1f %9.2f %9.1f %10.1f %10.1f %9.2f %9.1f%s\n", n, doc.openMs,
-                    tl.tagLibReadMs, doc.openMs / tl.tagLibReadMs, doc.openPeakMB, doc.saveMs,
-                    tl.tagLibSaveMs, doc.saveMs / tl.tagLibSaveMs, doc.savePeakMB,
-                    doc.tracks == n && tl.tracks == n ? "" : "  (files missing!)");
-        std::fflush(stdout);
     }
     return 0;
 }

@@ -36,12 +36,13 @@ bool makeAlbum(const QString& dir, int count, bool m4a) {
             if (!writeSilentMp3(path)) return false;
             auto f = MusicFile::newMusicFileWithPath(path);
             if (!f) return false;
-            f->tagArtist(QStringLiteral("Fixture Artist"));
-            f->tagAlbum(QStringLiteral("Fixture Album"));
-            f->tagYearStr(QStringLiteral("2001"));
-            f->tagGenre(QStringLiteral("Rock"));
-            f->tagTitle(QStringLiteral("song number %1").arg(i));
-            f->tagTrackNum(i, count);
+            TagValues tags{.title = QStringLiteral("song number %1").arg(i),
+                           .artist = QStringLiteral("Fixture Artist"),
+                           .album = QStringLiteral("Fixture Album"),
+                           .year = QStringLiteral("2001"),
+                           .genre = QStringLiteral("Rock")};
+            tags.setTrack(i, count);
+            f->setTags(tags, TagValues::kTexts);
             if (!f->commitTags()) return false;
         }
     }

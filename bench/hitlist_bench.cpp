@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
             QStringLiteral("Artist %1").arg(i), QStringLiteral("Album Road %1").arg(i % 97),
             QString::number(1950 + i % 60), QStringLiteral("Rock"));
         hit->setIADBCompareString(QStringLiteral("%1 / %2").arg(hit->artist(), hit->album()));
-        hit->setIADBKey(QStringLiteral("#AMG:%1").arg(i));
+        hit->setResultKey(QStringLiteral("#AMG:%1").arg(i));
         added += list.addSorted(hit, weights, 0) ? 1 : 0;
     }
     const qint64 rankNs = timer.nsecsElapsed();

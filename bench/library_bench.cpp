@@ -235,7 +235,7 @@ MatchDistance::Folder openedFolder(const QString& path) {
 
 AlbumDetails detailsOf(const FixtureRelease& r) {
     AlbumDetails d;
-    d.setIADBKey(r.id);
+    d.setResultKey(r.id);
     d.setArtist(r.artist);
     d.setAlbum(r.title);
     d.setYear(r.year);

@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
 
     const double mp3File = perSecond(paths, [](const QString& path) {
         auto file = MusicFile::newMusicFileWithPath(path);
-        return file && !file->getTitle().isEmpty() && file->hasImage();
+        return file && !file->readTags().title.isEmpty() && file->hasImage();
     });
     const double mp3FileDecoded = perSecond(paths, [](const QString& path) {
         auto file = MusicFile::newMusicFileWithPath(path);

@@ -1,6 +1,6 @@
 // How fast the naming templates expand: the track table asks for every
 // row's new file name each time it redraws its status column.
-#include "app/PrefsOptions.h"
+#include "prefs/PrefsOptions.h"
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
 #include "model/NameTemplate.h"
@@ -23,9 +23,10 @@ int main(int argc, char** argv) {
         auto t =
             std::make_shared<AudioTrack>(AudioTrack::initPlaceholder(FileSystemParams::kBogusPath));
         t->setFileName(QStringLiteral("%1.mp3").arg(i));
-        t->setArtist(QStringLiteral("Some Artist With A Name"));
-        t->setAlbum(QStringLiteral("An Album: The Long Version?"));
-        t->setYearStr(QStringLiteral("1999"));
+        t->setTags({.artist = QStringLiteral("Some Artist With A Name"),
+                    .album = QStringLiteral("An Album: The Long Version?"),
+                    .year = QStringLiteral("1999")},
+                   TagField::Artist | TagField::Album | TagField::Year);
         t->setNewTitle(QStringLiteral("Track number %1 of a rather long album").arg(i));
         t->setRow(uint32_t(i));
         t->setBitrate(i % 7 ? 192 : 128);

@@ -51,12 +51,13 @@ bool makeAlbum(const QString& dir, int count) {
         if (m4a ? !writeM4a(path) : !writeSilentMp3(path)) return false;
         auto f = MusicFile::newMusicFileWithPath(path);
         if (!f) return false;
-        f->tagArtist(QStringLiteral("Fixture Artist"));
-        f->tagAlbum(QStringLiteral("Fixture Album"));
-        f->tagYearStr(kOldYear);
-        f->tagGenre(QStringLiteral("Rock"));
-        f->tagTitle(titleOf(i));
-        f->tagTrackNum(i, count);
+        TagValues tags{.title = titleOf(i),
+                       .artist = QStringLiteral("Fixture Artist"),
+                       .album = QStringLiteral("Fixture Album"),
+                       .year = kOldYear,
+                       .genre = QStringLiteral("Rock")};
+        tags.setTrack(i, count);
+        f->setTags(tags, TagValues::kTexts);
         if (!f->commitTags()) return false;
     }
     return true;
@@ -137,15 +138,15 @@ Check reopenAndCheck(const QString& parent, int count, const QMap<int, QByteArra
             ++c.changed;
             continue;
         }
-        const int i = int(f->getTrackNum());
+        const int i = int(f->readTags().trackNumber());
         found[i] = true;
-        const QString year = f->getYearStr();
+        const QString year = f->readTags().year;
         // The save may capitalize the title; its words stay.
-        const bool tagsOk = f->getTitle().compare(titleOf(i), Qt::CaseInsensitive) == 0 &&
+        const bool tagsOk = f->readTags().title.compare(titleOf(i), Qt::CaseInsensitive) == 0 &&
                             (year == kOldYear || year == kNewYear);
         if (!tagsOk && std::getenv("SAVE_FAULT_VERBOSE"))
             std::printf("    %s: title \"%s\" year %s\n", qPrintable(t->getFileName()),
-                        qPrintable(f->getTitle()), qPrintable(year));
+                        qPrintable(f->readTags().title), qPrintable(year));
         const bool audioOk =
             !t->getFileName().endsWith(u".mp3") || mp3AudioPayload(t->getPath()) == audio.value(i);
         if (!tagsOk || !audioOk) ++c.changed;

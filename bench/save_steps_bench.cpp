@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     };
     SaveSteps::setHook([&lap](const char* next) { lap(next); });
     for (int i = 0; i < rounds; ++i) {
-        file->tagTitle(QStringLiteral("Title %1").arg(i));
+        file->setTags({.title = QStringLiteral("Title %1").arg(i)}, TagField::Title);
         since = Clock::now();
         step = "plan";
         if (!file->commitTags()) std::printf("save failed: %s\n", qPrintable(file->lastError()));

@@ -76,7 +76,7 @@ double ourRead(const QStringList& files, int& ok) {
     const auto start = Clock::now();
     for (const QString& p : files) {
         auto file = MusicFile::newMusicFileWithPath(p);
-        if (file && !file->getTitle().isEmpty() && file->hasImage()) ++ok;
+        if (file && !file->readTags().title.isEmpty() && file->hasImage()) ++ok;
     }
     return secondsSince(start);
 }
@@ -113,11 +113,11 @@ void saveTimes(const QString& dir, int mdatBytes, const char* label) {
     const int rounds = 20;
     const auto start = Clock::now();
     for (int i = 0; i < rounds; ++i) {
-        file->tagTitle(QStringLiteral("Title %1").arg(i));
+        file->setTags({.title = QStringLiteral("Title %1").arg(i)}, TagField::Title);
         if (!file->commitTags()) std::printf("save failed: %s\n", qPrintable(file->lastError()));
     }
     const double inPlace = secondsSince(start) / rounds;
-    file->tagAlbum(QString(4000, u'x')); // past the padding
+    file->setTags({.album = QString(4000, u'x')}, TagField::Album); // past the padding
     const auto wholeStart = Clock::now();
     file->commitTags();
     const double whole = secondsSince(wholeStart);

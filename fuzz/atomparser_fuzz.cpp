@@ -21,9 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         f.write(reinterpret_cast<const char*>(data), qint64(size));
     }
     if (auto file = M4AFile::newM4AFileWithPath(path)) {
-        file->tagTitle(QStringLiteral("Fuzzed title"));
-        file->tagGenre(size % 2 ? QStringLiteral("Rock") : QStringLiteral("Not a genre"));
-        file->tagTrackNum(int(size % 30), 30);
+        TagValues tags{.title = QStringLiteral("Fuzzed title"),
+                       .genre = size % 2 ? QStringLiteral("Rock") : QStringLiteral("Not a genre")};
+        tags.setTrack(int(size % 30), 30);
+        file->setTags(tags,
+                      TagField::Title | TagField::Genre | TagField::Track | TagField::TrackCount);
         if (size % 3 == 0) file->tagImage(QImage());
         if (file->commitTags() && !AtomParser::newAtomParser(path)) std::abort();
     }

@@ -17,13 +17,14 @@ namespace {
 QStringList record(MP3File& f) {
     f.getAllInterestingTags();
     auto shown = [](const QString& s) { return s.isNull() ? QStringLiteral("(null)") : s + u'.'; };
-    const auto custom = f.customTag();
-    return {shown(f.getTitle()),
-            shown(f.getArtist()),
-            shown(f.getAlbum()),
-            shown(f.getYearStr()),
-            shown(f.getGenre()),
-            shown(f.getLongTrackStr()),
+    const TagValues& tags = f.readTags();
+    const auto& custom = tags.custom;
+    return {shown(tags.title),
+            shown(tags.artist),
+            shown(tags.album),
+            shown(tags.year),
+            shown(tags.genre),
+            shown(tags.longTrack()),
             custom ? custom->customTagToString() : QStringLiteral("(none)"),
             QString::number(f.hasImage()),
             QString::fromLatin1(f.getImageData().toHex()),

@@ -33,10 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         f.write(bytes);
     }
     if (auto file = MusicFile::newMusicFileWithPath(path)) {
-        file->tagTitle(QStringLiteral("Fuzzed title"));
-        file->tagTrackNum(int(size % 30), 30);
+        TagValues tags{.title = QStringLiteral("Fuzzed title")};
+        tags.setTrack(int(size % 30), 30);
+        file->setTags(tags, TagField::Title | TagField::Track | TagField::TrackCount);
         if (size % 3 == 0) file->tagImage(QImage());
-        if (size % 5 == 0) file->tagAlbum(QString(int(size % 4000), u'a'));
+        if (size % 5 == 0)
+            file->setTags({.album = QString(int(size % 4000), u'a')}, TagField::Album);
         if (file->commitTags() && !MusicFile::newMusicFileWithPath(path)) std::abort();
     }
     return 0;

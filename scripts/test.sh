@@ -3,53 +3,96 @@
 # then the same tests under AddressSanitizer and UndefinedBehaviorSanitizer,
 # then the document, worker, web and command-line tests under
 # ThreadSanitizer, then each fuzzer for a short, bounded time.
+#
+# Kept short for a 2-core machine with no compiler cache: each tree builds
+# only what its tests run, with precompiled headers (cmake/Precompiled.cmake)
+# and line tables for debug information, which is all a sanitizer report or
+# a backtrace needs; tests, which mostly wait, run several per core; the
+# fuzzers run side by side.
+#   TROVIX_FUZZ_SECONDS   how long each fuzzer runs (default 30)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
 
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
+# Timers, child processes and loopback servers keep most tests waiting.
+test_jobs=$((jobs * 3))
+lean=("-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O2 -g1 -DNDEBUG")
+launcher=()
+if command -v ccache >/dev/null 2>&1 && [ -z "${CCACHE_DISABLE:-}" ]; then
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
+stage() { echo "== $1 (at ${SECONDS} s)" >&2; }
+# configure DIR OPTIONS...: a tree configured as scripts/build.sh does.
+configure() {
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "${lean[@]}" "$@" >/dev/null
+}
 
-echo "== build and test" >&2
-# The desktop window and its widget tests are part of the run (offscreen).
-"$root/scripts/build.sh" "$root/build" -DTROVIX_BUILD_UI=ON
-ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+stage "build and test"
+# The desktop window and its widget tests are part of the run (offscreen),
+# and the benches are built so that they keep building.
+configure "$root/build" -DTROVIX_BUILD_UI=ON
+cmake --build "$root/build" -j "$jobs"
+ctest --test-dir "$root/build" --output-on-failure -j "$test_jobs"
 
 if [ -x "$root/build/tests/trovix-screenshots" ]; then
-  echo "== desktop screenshots under Xvfb (build/screenshots)" >&2
+  stage "desktop screenshots under Xvfb (build/screenshots)"
   xvfb-run -a -s "-screen 0 1400x1000x24" "$root/build/tests/trovix-screenshots" "$root/build/screenshots"
 fi
 
-echo "== sanitizer build and test" >&2
-"$root/scripts/build.sh" "$root/build-asan" -DTROVIX_SANITIZE=ON -DTROVIX_BUILD_UI=OFF
+stage "sanitizer build and test"
+configure "$root/build-asan" -DTROVIX_SANITIZE=ON -DTROVIX_BUILD_UI=OFF -DTROVIX_BUILD_BENCHES=OFF
+cmake --build "$root/build-asan" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs"
+  ctest --test-dir "$root/build-asan" --output-on-failure -j "$test_jobs"
 
-echo "== thread sanitizer build and test" >&2
+stage "thread sanitizer build and test"
 # Every core, command-line and widget test, in a tree of their own with only
 # the targets they need. Left out: the install check and the desktop-file
 # and file-manager checks (nothing threaded, and their targets are not
 # built here), and process control on a private bus, whose D-Bus library is
 # not built for the sanitizer. Each test runs in its own process (ctest runs
 # them so); the command-line tests fork after threads exist.
-launcher=()
-if command -v ccache >/dev/null 2>&1; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache); fi
-cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
-  -DTROVIX_TSAN=ON -DTROVIX_BUILD_UI=ON >/dev/null
+configure "$root/build-tsan" -DTROVIX_TSAN=ON -DTROVIX_BUILD_UI=ON -DTROVIX_BUILD_BENCHES=OFF
 cmake --build "$root/build-tsan" -j "$jobs" --target trovix_tests trovix-cli trovix_ui_tests
+# These compute under the sanitizer: one per core.
 TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 second_deadlock_stack=1 suppressions=$root/tests/tsan/qt.supp" \
   ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" \
   -E '^(InstallAndPackage|DesktopFilesValidate|ProcessControlOnPrivateBus|NautilusExtension)$'
 
 if ls "$root"/fuzz/*_fuzz.cpp >/dev/null 2>&1; then
-  echo "== fuzzers" >&2
-  CC=clang CXX=clang++ "$root/scripts/build.sh" "$root/build-fuzz" -DTROVIX_FUZZ=ON -DTROVIX_BUILD_UI=OFF -DBUILD_TESTING=OFF
-  for f in "$root"/fuzz/*_fuzz.cpp; do
-    name=$(basename "$f" .cpp)
-    corpus="$root/fuzz/corpus/$name"
+  stage "fuzzers"
+  CC=clang CXX=clang++ configure "$root/build-fuzz" -DTROVIX_FUZZ=ON -DTROVIX_BUILD_UI=OFF \
+    -DBUILD_TESTING=OFF -DTROVIX_BUILD_BENCHES=OFF
+  cmake --build "$root/build-fuzz" -j "$jobs" --target trovix_fuzzers
+  seconds=${TROVIX_FUZZ_SECONDS:-30}
+  results=$(mktemp -d)
+  # fuzz NAME: runs one fuzzer on a copy of its corpus and notes how it
+  # ended; prints the end of its report, more of it when it found something.
+  fuzz() {
+    local name=$1 work status=0
     work=$(mktemp -d)
-    [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
-    ASAN_OPTIONS=detect_leaks=0 "$root/build-fuzz/fuzz/$name" -max_total_time=60 -rss_limit_mb=2048 "$work" 2>&1 | tail -n 3
-    rm -rf "$work"
+    [ -d "$root/fuzz/corpus/$name" ] && cp -r "$root/fuzz/corpus/$name"/. "$work"/
+    ASAN_OPTIONS=detect_leaks=0 "$root/build-fuzz/fuzz/$name" -max_total_time="$seconds" \
+      -rss_limit_mb=2048 "$work" >"$work.log" 2>&1 || status=$?
+    # One write, so that the two reports do not interleave.
+    printf '%s\n' "-- $name" "$(tail -n "$([ "$status" = 0 ] && echo 3 || echo 60)" "$work.log")"
+    echo "$status" >"$results/$name"
+    rm -rf "$work" "$work.log"
+  }
+  for f in "$root"/fuzz/*_fuzz.cpp; do
+    while [ "$(jobs -rp | wc -l)" -ge "$jobs" ]; do wait -n || true; done
+    fuzz "$(basename "$f" .cpp)" &
   done
+  wait
+  failed=$(grep -Lx 0 "$results"/* || true)
+  rm -rf "$results"
+  if [ -n "$failed" ]; then
+    echo "fuzzers that found something: $(basename -a $failed | tr '\n' ' ')" >&2
+    exit 1
+  fi
 fi
+stage "done"

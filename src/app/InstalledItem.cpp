@@ -1,7 +1,8 @@
 #include "app/InstalledItem.h"
 
-#include "app/Resources.h"
+#include "system/Resources.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,18 +11,51 @@
 #include <QStandardPaths>
 #include <QVersionNumber>
 
-InstalledItem InstalledItem::trovixTools() {
+QString InstalledItem::commandFor(const QString& program) {
+    const QString plain = QStringLiteral("trovix");
+    if (program.isEmpty()) return plain;
+    const QString found = QStandardPaths::findExecutable(plain);
+    const QString self = QFileInfo(program).canonicalFilePath();
+    if (!found.isEmpty() && QFileInfo(found).canonicalFilePath() == self) return plain;
+    return self.isEmpty() ? QFileInfo(program).absoluteFilePath() : self;
+}
+
+QByteArray InstalledItem::withCommand(const QByteArray& text, const QString& command) {
+    if (command == u"trovix") return text;
+    // Desktop-entry Exec keys take double quotes with \ " ` $ escaped; the
+    // shell script takes single quotes.
+    QString quotedExec = command;
+    for (const char* special : {"\\", "\"", "`", "$"})
+        quotedExec.replace(QLatin1String(special), QLatin1String("\\") + QLatin1String(special));
+    quotedExec = u'"' + quotedExec + u'"';
+    QString quotedShell = command;
+    quotedShell = u'\'' + quotedShell.replace(u'\'', QStringLiteral("'\\''")) + u'\'';
+    QString out = QString::fromUtf8(text);
+    static const QRegularExpression exec(QStringLiteral("^Exec=trovix(?= )"),
+                                         QRegularExpression::MultilineOption);
+    static const QRegularExpression shell(QStringLiteral("^exec trovix(?= )"),
+                                          QRegularExpression::MultilineOption);
+    out.replace(exec, QStringLiteral("Exec=") + quotedExec);
+    out.replace(shell, QStringLiteral("exec ") + quotedShell);
+    return out.toUtf8();
+}
+
+InstalledItem InstalledItem::trovixTools(const QString& program) {
     const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     const auto entry = [&](const QString& name, const QString& folder, bool executable = false) {
         return Entry{resourcePath(QStringLiteral("tools/") + name),
                      QDir(dataHome).filePath(folder + QLatin1Char('/') + name), executable};
     };
-    return InstalledItem({
-        // Dolphin runs a per-user service menu only when it is executable.
-        entry(QStringLiteral("trovix-tag.desktop"), QStringLiteral("kio/servicemenus"), true),
-        entry(QStringLiteral("trovix-tag.nemo_action"), QStringLiteral("nemo/actions")),
-        entry(QStringLiteral("Tag with Trovix"), QStringLiteral("nautilus/scripts"), true),
-    });
+    const QString running =
+        QCoreApplication::instance() ? QCoreApplication::applicationFilePath() : QString();
+    return InstalledItem(
+        {
+            // Dolphin runs a per-user service menu only when it is executable.
+            entry(QStringLiteral("trovix-tag.desktop"), QStringLiteral("kio/servicemenus"), true),
+            entry(QStringLiteral("trovix-tag.nemo_action"), QStringLiteral("nemo/actions")),
+            entry(QStringLiteral("Tag with Trovix"), QStringLiteral("nautilus/scripts"), true),
+        },
+        commandFor(program.isEmpty() ? running : program));
 }
 
 QString InstalledItem::fileVersion(const QString& path) {
@@ -84,8 +118,8 @@ InstalledItem::Result InstalledItem::install() const {
         }
         QDir().mkpath(QFileInfo(e.dest).absolutePath());
         QSaveFile dest(e.dest);
-        if (!dest.open(QIODevice::WriteOnly) || dest.write(source.readAll()) < 0 ||
-            !dest.commit()) {
+        if (!dest.open(QIODevice::WriteOnly) ||
+            dest.write(withCommand(source.readAll(), fCommand)) < 0 || !dest.commit()) {
             failures << e.dest + QStringLiteral(": ") + dest.errorString();
             continue;
         }

@@ -27,11 +27,20 @@ public:
         QString message; // what failed, for the alert
     };
 
-    explicit InstalledItem(QList<Entry> entries) : fEntries(std::move(entries)) {}
+    explicit InstalledItem(QList<Entry> entries, QString command = QStringLiteral("trovix"))
+        : fEntries(std::move(entries)), fCommand(std::move(command)) {}
 
     // The shipped Dolphin service menu, Nemo action and GNOME Files script,
-    // bound for kio/servicemenus, nemo/actions and nautilus/scripts.
-    static InstalledItem trovixTools();
+    // bound for kio/servicemenus, nemo/actions and nautilus/scripts, running
+    // `program` (by default the running one).
+    static InstalledItem trovixTools(const QString& program = {});
+    // What the menu files run to reach `program`: plain "trovix" when that
+    // is what the PATH finds, else the program's absolute path, so a binary
+    // in a build folder is the one the file manager starts.
+    static QString commandFor(const QString& program);
+    // A menu file's text with its "Exec=trovix" or "exec trovix" line
+    // running `command` instead, quoted as the file's kind wants.
+    static QByteArray withCommand(const QByteArray& text, const QString& command);
 
     // Read afresh from the disk each time.
     Status status() const;
@@ -56,4 +65,5 @@ public:
 
 private:
     QList<Entry> fEntries;
+    QString fCommand;
 };

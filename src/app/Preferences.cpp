@@ -1,12 +1,10 @@
 #include "app/Preferences.h"
 
-#include "web/sources/MusicSource.h"
-#include "web/sources/MusicSources.h"
-
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSettings>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -16,6 +14,7 @@ namespace {
 struct Registry {
     QMutex lock;
     std::vector<std::pair<QString, QVariant>> defaults;
+    std::vector<std::pair<QString, QVariant>> added; // by addDefaults, kept across a reset
     QVariantMap overrides;
     bool registered = false;
 };
@@ -59,10 +58,9 @@ std::vector<std::pair<QString, QVariant>> defaultTable() {
         {kAmazonBaseURL, QStringLiteral("http://www.amazon.com")},
         {kHomePageURL, QStringLiteral("https://trovix.app")},
         {kVersionsURL, QStringLiteral("https://trovix.app/versions.txt")},
+        {kWriteDebugFiles, no},
+        {kLookupTimeLimit, 60}, // WebLimits::kDefaultLookupSecs, kept by the web folder
     };
-    for (const MusicSource* source : MusicSources::all())
-        for (const MusicSource::Preference& pref : source->preferences())
-            table.emplace_back(pref.key, pref.defaultValue);
     return table;
 }
 
@@ -80,6 +78,7 @@ void ensureRegistered() {
     QMutexLocker locker(&r.lock);
     if (!r.registered) {
         r.defaults = defaultTable();
+        r.defaults.insert(r.defaults.end(), r.added.begin(), r.added.end());
         r.registered = true;
     }
 }
@@ -110,7 +109,19 @@ void initializeDefaults() {
     Registry& r = registry();
     QMutexLocker locker(&r.lock);
     r.defaults = std::move(table);
+    r.defaults.insert(r.defaults.end(), r.added.begin(), r.added.end());
     r.registered = true;
+}
+
+void addDefaults(const std::vector<std::pair<QString, QVariant>>& table) {
+    Registry& r = registry();
+    QMutexLocker locker(&r.lock);
+    for (const auto& entry : table) {
+        const auto known = [&entry](const auto& e) { return e.first == entry.first; };
+        if (std::any_of(r.added.begin(), r.added.end(), known)) continue;
+        r.added.push_back(entry);
+        if (r.registered) r.defaults.push_back(entry);
+    }
 }
 
 QVariant defaultValue(const QString& key) {
@@ -192,3 +203,5 @@ PrefsNotifier* PrefsNotifier::instance() {
     static PrefsNotifier* gPrefsNotifier = new PrefsNotifier;
     return gPrefsNotifier;
 }
+
+#include "moc_Preferences.cpp"

@@ -4,6 +4,9 @@
 #include <QString>
 #include <QVariant>
 
+#include <utility>
+#include <vector>
+
 // Every user setting lives in the per-user store (QSettings, organisation and
 // application "Trovix") and is read by key at the moment of use: there is no
 // cached settings object, so a change made anywhere is seen at the next read.
@@ -40,10 +43,16 @@ inline constexpr const char* kLastVersionCheck = "LastVersionCheck";
 inline constexpr const char* kNeverCheck = "NeverCheck";
 inline constexpr const char* kCoverSaveMethod = "CoverSaveMethod";
 inline constexpr const char* kMainWindowPos = "MainWindowPos";
+// Debug copies of web requests and pages (the command line's --verbose does
+// the same for one run).
+inline constexpr const char* kWriteDebugFiles = "WriteDebugFiles";
+// The seconds one look-up may take in all, searches, details and covers;
+// 0 or less means the default.
+inline constexpr const char* kLookupTimeLimit = "LookupTimeLimit";
 
 // Where the browser look-ups and the home page live (scheme and host); tests
 // point them at a loopback server. Each music source registers its own keys
-// (MusicSource::preferences): they are in this table too.
+// (MusicSource::preferences, through addDefaults): they are in this table too.
 inline constexpr const char* kAmazonBaseURL = "AmazonBaseURL";
 inline constexpr const char* kHomePageURL = "HomePageURL";
 inline constexpr const char* kVersionsURL = "VersionsURL";
@@ -51,6 +60,10 @@ inline constexpr const char* kVersionsURL = "VersionsURL";
 // Runs once at start-up before any document opens: migrates the legacy
 // "CoverSaveMethod" and registers the defaults.
 void initializeDefaults();
+
+// Defaults a floor above brings (the sites' own keys), after the program's
+// own; a key added twice keeps its first default.
+void addDefaults(const std::vector<std::pair<QString, QVariant>>& table);
 
 // The registered default of a key (invalid when the key has none).
 QVariant defaultValue(const QString& key);

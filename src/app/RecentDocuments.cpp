@@ -21,6 +21,13 @@ void add(const QString& path) {
     Prefs::setValue(QString::fromLatin1(kRecentDocumentsKey), paths);
 }
 
+void rename(const QString& from, const QString& to) {
+    QStringList paths = stored();
+    paths.removeAll(from);
+    Prefs::setValue(QString::fromLatin1(kRecentDocumentsKey), paths);
+    add(to);
+}
+
 QStringList list() {
     QStringList paths;
     for (const QString& p : stored())

@@ -13,6 +13,9 @@ inline constexpr int kMaxRecent = 10;
 // Puts the path first, dropping an older entry of it and the oldest beyond
 // the limit.
 void add(const QString& path);
+// A document that moved (a save renamed it): the old entry goes and the new
+// path comes first, as the one used last.
+void rename(const QString& from, const QString& to);
 // The entries that still exist, newest first.
 QStringList list();
 void clear();

@@ -91,3 +91,5 @@ void SingleInstance::acceptConnection() {
         });
     }
 }
+
+#include "moc_SingleInstance.cpp"

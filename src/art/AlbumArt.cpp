@@ -1,5 +1,6 @@
 #include "art/AlbumArt.h"
 
+#include "art/CoverFiles.h"
 #include "art/CoverScaling.h"
 #include "media/MusicFile.h"
 #include "model/AlbumInfo.h"
@@ -7,6 +8,7 @@
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
 #include "web/GrabWebPage.h"
+#include "web/WebLimits.h"
 #include "web/WebThrottle.h"
 
 #include <QBuffer>
@@ -22,51 +24,54 @@
 
 namespace {
 
-// Decodes an image through a reader, which caps the memory a hostile file
-// can make it allocate.
-QImage readImage(QImageReader& reader) {
-    reader.setAutoTransform(true);
-    QImage image;
-    if (!reader.read(&image)) return {};
-    return image;
+// Why a finished download gives no cover; a null text when its bytes may
+// be decoded.
+QString unusableDownload(const PageFetch& fetched) {
+    switch (fetched.outcome) {
+    case PageFetch::Outcome::Complete:
+        break;
+    case PageFetch::Outcome::TooLarge:
+        return QStringLiteral("answer too large");
+    case PageFetch::Outcome::TimedOut:
+        return QStringLiteral("the download timed out");
+    case PageFetch::Outcome::Cancelled:
+        return QStringLiteral("the download was cancelled");
+    case PageFetch::Outcome::NoConnection:
+        return QStringLiteral("no connection");
+    case PageFetch::Outcome::Failed:
+        return QStringLiteral("the download broke off");
+    }
+    // A missing image (the cover archive answers 404) is no cover, and no
+    // error page is a picture, whatever it holds.
+    if (fetched.status < 200 || fetched.status >= 300)
+        return QStringLiteral("status %1").arg(fetched.status);
+    if (!fetched.body || fetched.body->isEmpty()) return QStringLiteral("no data");
+    return QString();
+}
+
+// Whether image bytes of a format (as QImageReader names it) end with the
+// format's closing marker; formats without one pass.
+bool endsWhole(const QByteArray& bytes, const QByteArray& format) {
+    // Decoders fill a picture cut short with grey and report success; the
+    // closing marker of the format tells a whole file. Within the last bytes,
+    // as some writers pad behind it; inside JPEG data 0xFF 0xD9 is always the
+    // end-of-image marker.
+    const QByteArray tail = bytes.right(32);
+    if (format == "jpeg" || format == "jpg") return tail.contains("\xFF\xD9");
+    if (format == "png") return tail.contains(QByteArrayLiteral("IEND\xAE\x42\x60\x82"));
+    if (format == "gif") return tail.contains('\x3B');
+    return true;
 }
 
 } // namespace
 
 AlbumArt::AlbumArt(QObject* parent) : QObject(parent) {}
 
-QImage AlbumArt::normalizedImage(const QImage& image) {
-    if (image.isNull()) return image;
-    QImage result = image;
-    // 72 dots per inch, the resolution at which one pixel is one point.
-    constexpr int kDotsPerMeter = 2835;
-    result.setDotsPerMeterX(kDotsPerMeter);
-    result.setDotsPerMeterY(kDotsPerMeter);
-    result.setDevicePixelRatio(1.0);
-    return result;
-}
-
-QImage AlbumArt::decodedImage(const QByteArray& bytes) {
-    if (bytes.isEmpty()) return {};
-    QByteArray data = bytes;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    return normalizedImage(readImage(reader));
-}
-
-QImage AlbumArt::decodedImageFile(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > kMaxImageFileBytes) return {};
-    QImageReader reader(path);
-    return normalizedImage(readImage(reader));
-}
-
 void AlbumArt::setImageFromFile(const QString& path, int score) {
     const QFileInfo info(path);
     // Only regular files: a pipe or device in the folder would block or
     // never end.
-    if (path.isEmpty() || !info.isFile() || info.size() > kMaxImageFileBytes) return;
+    if (path.isEmpty() || !info.isFile() || info.size() > CoverFiles::kMaxImageFileBytes) return;
     QImageReader reader(path);
     reader.setAutoTransform(true);
     if (!reader.canRead()) return;
@@ -74,7 +79,7 @@ void AlbumArt::setImageFromFile(const QString& path, int score) {
     if (!size.isValid()) {
         // A format whose header does not tell: the size only comes with
         // the pixels.
-        const QImage image = readImage(reader);
+        const QImage image = CoverFiles::readImage(reader);
         if (image.isNull()) return;
         size = image.size();
     } else if (reader.transformation() & QImageIOHandler::TransformationRotate90) {
@@ -93,31 +98,31 @@ void AlbumArt::setImageFromFile(const QString& path, int score) {
 void AlbumArt::setImageFromURL(const QString& url, int score, ProgressIndicator* progress) {
     if (url.isNull()) return;
     QString address = url;
-    const PageFetch fetched =
-        FetchWebPage(address, progress, kDownloadTimeLimitSecs, gImageThrottle);
-    // A missing image (the cover archive answers 404) is no cover, not a
-    // failure, and its error page is no picture.
-    if (fetched.status >= 400 && fetched.status < 500) return;
-    const std::optional<QString>& page = fetched.body;
-    if (!page) return;
-    // A cancelled download comes back cut short; a cut JPEG still decodes,
-    // half grey.
-    if (progress && progress->cancelled()) return;
-    QByteArray bytes = page->toLatin1();
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QImage image = readImage(reader);
-    if (image.isNull()) {
-        TROVIX_LOG() << "AlbumArt: no picture at" << url;
+    FetchOptions options;
+    options.maxBytes = WebLimits::kMaxCoverBytes;
+    PageFetch fetched =
+        FetchWebPage(address, progress, kDownloadTimeLimitSecs, gImageThrottle, options);
+    // A cancelled download comes back cut short too.
+    if (progress && progress->cancelled()) fetched.outcome = PageFetch::Outcome::Cancelled;
+    const QString why = unusableDownload(fetched);
+    if (!why.isNull()) {
+        TROVIX_LOG() << QStringLiteral("AlbumArt: no cover from %1: %2").arg(url, why);
         return;
     }
-    addImage(normalizedImage(image), AlbumArtDict::kSourceURL, url, score);
+    QBuffer buffer(&*fetched.body);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QImage image = CoverFiles::readImage(reader);
+    if (image.isNull() || !endsWhole(*fetched.body, reader.format())) {
+        TROVIX_LOG() << QStringLiteral("AlbumArt: no cover from %1: not a whole picture").arg(url);
+        return;
+    }
+    addImage(CoverFiles::normalizedImage(image), AlbumArtDict::kSourceURL, url, score);
 }
 
 void AlbumArt::setImageFromImage(const QImage& image, const QString& source,
                                  const QString& location, int score) {
-    addImage(normalizedImage(image), source, location, score);
+    addImage(CoverFiles::normalizedImage(image), source, location, score);
 }
 
 void AlbumArt::setImageFromAlbumInfo(const AlbumInfo* hit, bool searchCovers) {
@@ -126,7 +131,7 @@ void AlbumArt::setImageFromAlbumInfo(const AlbumInfo* hit, bool searchCovers) {
     if (picture.isNull()) return;
     auto record = std::make_shared<AlbumArtDict>();
     record->setSource(AlbumArtDict::kSourceSaved);
-    record->setImage(normalizedImage(picture));
+    record->setImage(CoverFiles::normalizedImage(picture));
     record->setImageData(hit->coverArtData());
     record->setScore(kSavedScore);
     record->setLocation(hit->coverArtLocation());
@@ -144,11 +149,14 @@ void AlbumArt::searchForImages(const QString& folderPath) {
         QDir(folderPath)
             .entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                        QDir::Name | QDir::IgnoreCase);
-    static const QList<QByteArray> gFormats = QImageReader::supportedImageFormats();
     for (const QString& entry : entries) {
         // A name tells nothing for sure, but music and text are never tried.
         const QByteArray suffix = QFileInfo(entry).suffix().toLower().toLatin1();
-        if (!suffix.isEmpty() && gFormats.contains(suffix))
+        if (suffix.isEmpty() || MusicFile::isMusicFileName(entry)) continue;
+        // Asked only here: the answer loads every image plugin, which a
+        // folder of nothing but music need not wait for.
+        static const QList<QByteArray> gFormats = QImageReader::supportedImageFormats();
+        if (gFormats.contains(suffix))
             setImageFromFile(QStringLiteral("%1/%2").arg(folderPath, entry), kFileScore);
     }
 }
@@ -159,7 +167,7 @@ void AlbumArt::searchForImage(const QString& path) {
 
 void AlbumArt::imageDropped(const QImage& image) {
     if (image.isNull()) return;
-    addImage(normalizedImage(image), AlbumArtDict::kSourceDrop, QString(), kDropScore);
+    addImage(CoverFiles::normalizedImage(image), AlbumArtDict::kSourceDrop, QString(), kDropScore);
 }
 
 void AlbumArt::fileDropped(const QString& path) {
@@ -214,7 +222,7 @@ void AlbumArt::reset() {
         QMutexLocker locker(&fLock);
         if (fAlbumArtDictArray.isEmpty()) return;
         fCurrentImage = 0;
-        syncImage(*fAlbumArtDictArray.objectAtIndex(0));
+        syncImage(*fAlbumArtDictArray.at(0));
     }
     emit changed();
 }
@@ -225,7 +233,7 @@ void AlbumArt::next() {
         const qsizetype n = fAlbumArtDictArray.count();
         if (n == 0) return;
         fCurrentImage = fCurrentImage + 1 >= n ? 0 : fCurrentImage + 1;
-        syncImage(*fAlbumArtDictArray.objectAtIndex(fCurrentImage));
+        syncImage(*fAlbumArtDictArray.at(fCurrentImage));
     }
     emit changed();
 }
@@ -313,37 +321,6 @@ int AlbumArt::count() const {
 AlbumArtDictArray AlbumArt::candidates() const {
     QMutexLocker locker(&fLock);
     return fAlbumArtDictArray.deepCopy();
-}
-
-bool AlbumArt::writeCoverFile(const QImage& picture, const QString& path) {
-    if (picture.isNull()) return false;
-    QByteArray jpeg;
-    {
-        QBuffer buffer(&jpeg);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "jpeg");
-        writer.setQuality(90);
-        if (!writer.write(picture)) {
-            TROVIX_LOG() << "AlbumArt: cover not encoded for" << path << ":"
-                         << writer.errorString();
-            return false;
-        }
-    }
-    return writeCoverBytes(jpeg, path);
-}
-
-bool AlbumArt::writeCoverBytes(const QByteArray& jpeg, const QString& path) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        TROVIX_LOG() << "AlbumArt: cannot write" << path << ":" << file.errorString();
-        return false;
-    }
-    // An unfinished QSaveFile is discarded, never renamed over the old file.
-    if (file.write(jpeg) != jpeg.size() || !file.commit()) {
-        TROVIX_LOG() << "AlbumArt: writing" << path << "failed:" << file.errorString();
-        return false;
-    }
-    return true;
 }
 
 QByteArray AlbumArt::coverToEmbed(const ShownCover& shownCover, const QByteArray& format,
@@ -441,3 +418,5 @@ void AlbumArt::saveImage(AudioTrack& track, const CoverOptions& options) {
     const QByteArray bytes = coverToEmbed(shownCover(), fileFormatOf(track), format, options);
     embedCover(track, bytes, format);
 }
+
+#include "moc_AlbumArt.cpp"

@@ -37,8 +37,6 @@ public:
     static constexpr int kDropScore = 101;
     // A download that stalls this long gives up.
     static constexpr int kDownloadTimeLimitSecs = 30;
-    // Image files beside the music larger than this are never read.
-    static constexpr qint64 kMaxImageFileBytes = 50LL * 1024 * 1024;
 
     explicit AlbumArt(QObject* parent = nullptr);
 
@@ -46,12 +44,14 @@ public:
     // ranks; the Next position is left alone.
 
     // A file that is not a readable image, or larger than
-    // kMaxImageFileBytes, is ignored. Only its header is read here (for the
+    // CoverFiles::kMaxImageFileBytes, is ignored. Only its header is read here (for the
     // size); its pixels are decoded when it is shown.
     void setImageFromFile(const QString& path, int score);
-    // Downloads the picture through the image throttle; a null address, a
-    // failed or cancelled download or bytes that are not an image are
-    // ignored. Blocks: call it on a worker thread.
+    // Downloads the picture through the image throttle. Only a download
+    // that completed with a 2xx status and at most WebLimits::kMaxCoverBytes,
+    // whose picture decodes and is whole, becomes a candidate; anything
+    // else is logged with the reason and ignored. Blocks: call it on a
+    // worker thread.
     void setImageFromURL(const QString& url, int score, ProgressIndicator* progress = nullptr);
     void setImageFromImage(const QImage& image, const QString& source, const QString& location,
                            int score);
@@ -116,19 +116,6 @@ public:
                               const CoverOptions& options) const;
     // The single-file document's step: embeds the scaled picture.
     void saveImage(AudioTrack& track, const CoverOptions& options);
-
-    // Writes the picture as a JPEG (quality 90) through a temporary file in
-    // the same folder, so a failure leaves any earlier file as it was. False,
-    // and logged, on failure.
-    static bool writeCoverFile(const QImage& picture, const QString& path);
-    // The same for bytes already encoded.
-    static bool writeCoverBytes(const QByteArray& jpeg, const QString& path);
-    // One pixel per unit whatever resolution the file states.
-    static QImage normalizedImage(const QImage& image);
-    // Stored picture bytes or an image file, decoded and normalized; null when
-    // they do not decode.
-    static QImage decodedImage(const QByteArray& bytes);
-    static QImage decodedImageFile(const QString& path);
 
 signals:
     void changed();

@@ -1,6 +1,6 @@
 #include "art/AlbumArtDict.h"
 
-#include "art/AlbumArt.h"
+#include "art/CoverFiles.h"
 
 #include <QFileInfo>
 #include <QSize>
@@ -9,9 +9,9 @@ QImage AlbumArtDict::image() const {
     const auto it = fDict.constFind(kImageKey);
     if (it != fDict.constEnd()) return it->value<QImage>();
     const QByteArray bytes = imageData();
-    if (!bytes.isEmpty()) return AlbumArt::decodedImage(bytes);
+    if (!bytes.isEmpty()) return CoverFiles::decodedImage(bytes);
     if (source() == kSourceFile && pixelSize().isValid())
-        return AlbumArt::decodedImageFile(location());
+        return CoverFiles::decodedImageFile(location());
     return {};
 }
 

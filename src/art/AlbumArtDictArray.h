@@ -14,7 +14,7 @@ public:
     qsizetype count() const { return fArray.size(); }
     bool isEmpty() const { return fArray.isEmpty(); }
     // Null outside the list.
-    Ptr objectAtIndex(qsizetype index) const {
+    Ptr at(qsizetype index) const {
         return index >= 0 && index < fArray.size() ? fArray[index] : Ptr();
     }
     const QList<Ptr>& array() const { return fArray; }

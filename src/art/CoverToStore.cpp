@@ -1,6 +1,6 @@
 #include "art/CoverToStore.h"
 
-#include "art/AlbumArt.h"
+#include "art/CoverFiles.h"
 
 #include <QFile>
 
@@ -30,6 +30,6 @@ bool CoverToStore::writeFile() const {
     if (fFilePath.isNull()) return false;
     // A JPEG from tags is the file as it is.
     if (!fFileJpeg.isEmpty())
-        return fileHolds(fFilePath, fFileJpeg) || AlbumArt::writeCoverBytes(fFileJpeg, fFilePath);
-    return AlbumArt::writeCoverFile(fFileImage, fFilePath);
+        return fileHolds(fFilePath, fFileJpeg) || CoverFiles::writeCoverBytes(fFileJpeg, fFilePath);
+    return CoverFiles::writeCoverFile(fFileImage, fFilePath);
 }

@@ -44,6 +44,8 @@ struct CliOptions {
 
     // --set KEY=VALUE, in order
     QList<QPair<QString, QString>> overrides;
+    // --verbose: debug copies of the web requests and pages
+    bool verbose = false;
 };
 
 struct CliParse {

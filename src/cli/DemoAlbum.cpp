@@ -150,12 +150,16 @@ bool build(const QString& dir, QString* error) {
         // Written with the ID3 version the user's saves use.
         if (auto* mp3File = dynamic_cast<MP3File*>(music.get()))
             mp3File->setTagVersion(Prefs::intValue(Prefs::kTagVersion));
-        music->tagArtist(QString::fromUtf8(t.artist));
-        music->tagAlbum(QString::fromUtf8(t.album));
-        if (t.year) music->tagYearStr(QString::fromUtf8(t.year));
-        music->tagGenre(QStringLiteral("Rock"));
-        music->tagTitle(QString::fromUtf8(t.title));
-        music->tagTrackNum(t.track, t.count);
+        TagValues tags{.title = QString::fromUtf8(t.title),
+                       .artist = QString::fromUtf8(t.artist),
+                       .album = QString::fromUtf8(t.album),
+                       .year = QString::fromUtf8(t.year),
+                       .genre = QStringLiteral("Rock")};
+        tags.setTrack(t.track, t.count);
+        TagFields fields = TagField::Title | TagField::Artist | TagField::Album | TagField::Genre |
+                           TagField::Track | TagField::TrackCount;
+        if (t.year) fields |= TagField::Year;
+        music->setTags(tags, fields);
         if (!music->commitTags()) {
             *error = QStringLiteral("%1: %2").arg(path, music->lastError());
             return false;

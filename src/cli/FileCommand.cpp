@@ -1,6 +1,6 @@
 #include "cli/FileCommand.h"
 
-#include "app/PrefsOptions.h"
+#include "prefs/PrefsOptions.h"
 #include "cli/CliOptions.h"
 #include "cli/FileView.h"
 #include "cli/FolderView.h"
@@ -30,9 +30,8 @@ FileView::Fields fieldsOf(const FileTagDocument& doc) {
 std::optional<FileView::Fields> readBack(const QString& path) {
     const std::shared_ptr<MusicFile> file = MusicFile::newMusicFileWithPath(path);
     if (!file) return std::nullopt;
-    return FileView::Fields{file->getTitle(),  file->getTrackStr(), file->getMaxTrackStr(),
-                            file->getArtist(), file->getAlbum(),    file->getYearStr(),
-                            file->getGenre()};
+    const TagValues& t = file->readTags();
+    return FileView::Fields{t.title, t.track, t.trackCount, t.artist, t.album, t.year, t.genre};
 }
 
 FileView viewOf(const FileTagDocument& doc, const HeadlessHost& host, bool saveAsked, bool saved) {
@@ -46,7 +45,7 @@ FileView viewOf(const FileTagDocument& doc, const HeadlessHost& host, bool saveA
         const TrackInfoPtr h = doc.hitAt(i);
         if (!h) continue;
         FileView::Hit hit;
-        hit.key = h->iadbKey();
+        hit.key = h->resultKey();
         hit.source = sourceOfKey(hit.key);
         hit.title = h->title();
         hit.artist = h->artist();
@@ -146,7 +145,7 @@ int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
 
     OpenCommand::printView(viewOf(doc, host, o.save, saved), out, o.json);
     doc.requestClose();
-    return status;
+    return status == 0 && OpenCommand::recoveryRefused(host) ? 1 : status;
 }
 
 } // namespace FileCommand

@@ -1,11 +1,11 @@
 #include "cli/OpenCommand.h"
 
 #include "cli/CliOptions.h"
-#include "cli/FileCommand.h"
 #include "cli/FolderView.h"
 #include "cli/JsonOutput.h"
 #include "cli/StopSignals.h"
 #include "cli/TextOutput.h"
+#include "docs/FolderRecovery.h"
 #include "docs/HeadlessHost.h"
 #include "docs/StatusDecisions.h"
 #include "docs/TrovixDocument.h"
@@ -30,12 +30,12 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
     v.genre = doc.genreField();
     v.variousArtists = doc.variousArtists();
 
-    const StatusValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
+    const TagValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
     const int alternate = doc.alternate();
     const NamingOptions& naming = doc.naming();
     const AudioTrackArray& songs = doc.trackArray();
     for (qsizetype i = 0; i < songs.count(); ++i) {
-        const AudioTrackRef t = songs.objectAtIndex(i);
+        const AudioTrackRef t = songs.at(i);
         FolderView::Track row;
         row.placeholder = t->isPlaceholder();
         row.file = row.placeholder ? QString(u""_qs) : t->getFileName();
@@ -55,7 +55,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
     for (qsizetype i = 0; i < hits.count(); ++i) {
         const AlbumInfoPtr h = hits.hitAt(i);
         FolderView::Hit hit;
-        hit.key = h->iadbKey();
+        hit.key = h->resultKey();
         hit.source = sourceOfKey(hit.key);
         hit.artist = h->artist();
         hit.album = h->album();
@@ -92,7 +92,6 @@ void settle(DocumentBase& doc) {
 
 int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
     const QFileInfo info(o.folder);
-    if (info.exists() && !info.isDir()) return FileCommand::run(o, out, err);
     if (o.title || o.track || o.count) {
         err << "trovix-cli: --title, --track and --count belong to single files\n";
         return 2;
@@ -164,7 +163,13 @@ int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
 
     OpenCommand::printView(viewOf(doc, host, saved), out, o.json);
     doc.requestClose();
-    return status;
+    return status == 0 && OpenCommand::recoveryRefused(host) ? 1 : status;
+}
+
+bool recoveryRefused(const HeadlessHost& host) {
+    for (const Alert& a : host.alerts())
+        if (a.title == FolderRecovery::kRefusedTitle) return true;
+    return false;
 }
 
 void reportNotSaved(QTextStream& err, const QString& path, const HeadlessHost& host,

@@ -20,7 +20,7 @@ namespace OpenCommand {
 // "open FOLDER": opens the folder like the window does, applies the options
 // in the order a user would (look-up, box set, chosen hit, modes, fields),
 // optionally saves, and prints the proposal. Returns the exit status.
-// A file instead of a folder is opened as a single file (FileCommand).
+// (A file instead of a folder goes to FileCommand: see main.)
 int run(const CliOptions& options, QTextStream& out, QTextStream& err);
 
 // Ends the running operation and delivers what its worker posted to the
@@ -32,6 +32,10 @@ void settle(DocumentBase& doc);
 // after `alertsBefore` alerts.
 void reportNotSaved(QTextStream& err, const QString& path, const HeadlessHost& host,
                     qsizetype alertsBefore);
+
+// Whether opening left part of an interrupted save undone (a journal it
+// would not trust): the command then exits with 1.
+bool recoveryRefused(const HeadlessHost& host);
 
 // Prints a folder or file view as JSON or as text (coloured on a terminal
 // unless NO_COLOR is set).

@@ -1,7 +1,7 @@
 #include "cli/PrefsCommand.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsModel.h"
+#include "prefs/PrefsModel.h"
 #include "cli/TextOutput.h"
 
 #include <QTextStream>

@@ -1,8 +1,31 @@
 #include "cli/TextOutput.h"
 
+#include "text/StringUtils.h"
+
 #include <QTextStream>
 
+#include <algorithm>
+
 namespace {
+
+// Text from tags and the web as the terminal may show it: a control or a
+// bidirectional mark would move the cursor, ring the bell, start an escape
+// sequence or reorder the line, so each is written out as "\xHH" or "\uHHHH".
+QString printable(const QString& text) {
+    const auto hidden = [](QChar c) {
+        return isUnsafeChar(c) || c == u'\u200E' || c == u'\u200F' || c == u'\u061C';
+    };
+    if (std::none_of(text.cbegin(), text.cend(), hidden)) return text;
+    QString out;
+    out.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        if (!hidden(c))
+            out += c;
+        else
+            out += QString::asprintf(c.unicode() < 0x100 ? "\\x%02X" : "\\u%04X", c.unicode());
+    }
+    return out;
+}
 
 // Columns padded to their widest cell; the last column is not padded.
 void printTable(const QList<QStringList>& rows, QTextStream& out,
@@ -34,7 +57,7 @@ QString letter(const QString& name, StatusColor c, bool colour) {
 }
 
 QString quoted(const QString& s) {
-    return s.isEmpty() ? QStringLiteral("-") : s;
+    return s.isEmpty() ? QStringLiteral("-") : printable(s);
 }
 
 } // namespace
@@ -50,11 +73,11 @@ QString statusLetters(const StatusRow& row, bool colour) {
 }
 
 void print(const FolderView& v, QTextStream& out, bool colour) {
-    out << "Folder: " << v.folder << "\n";
-    out << "  Artist: " << v.artist << "\n";
-    out << "  Album:  " << v.album << "\n";
-    out << "  Year:   " << v.year << "\n";
-    out << "  Genre:  " << v.genre << "\n";
+    out << "Folder: " << printable(v.folder) << "\n";
+    out << "  Artist: " << printable(v.artist) << "\n";
+    out << "  Album:  " << printable(v.album) << "\n";
+    out << "  Year:   " << printable(v.year) << "\n";
+    out << "  Genre:  " << printable(v.genre) << "\n";
     if (v.variousArtists) out << "  Various artists\n";
     out << "\n";
 
@@ -68,12 +91,12 @@ void print(const FolderView& v, QTextStream& out, bool colour) {
         const FolderView::Track& t = v.tracks[i];
         QStringList r{QString::number(i + 1),
                       statusLetters(t.status, false),
-                      t.placeholder ? QStringLiteral("(Missing track)") : t.file,
+                      t.placeholder ? QStringLiteral("(Missing track)") : printable(t.file),
                       quoted(t.newFileName),
-                      t.oldTitle,
+                      printable(t.oldTitle),
                       quoted(t.newTitle),
                       v.variousArtists ? quoted(t.newArtist) : QString(),
-                      t.newTrack};
+                      printable(t.newTrack)};
         QStringList s = r;
         s[1] = statusLetters(t.status, colour);
         rows << r;
@@ -99,7 +122,7 @@ void print(const FolderView& v, QTextStream& out, bool colour) {
             hits << QStringList{i == v.chosenHit ? QStringLiteral("*") : QString(),
                                 QString::number(i + 1),
                                 h.source,
-                                h.key,
+                                printable(h.key),
                                 quoted(h.artist),
                                 quoted(h.album),
                                 quoted(h.year),
@@ -124,15 +147,15 @@ void print(const FolderView& v, QTextStream& out, bool colour) {
 
 void print(const FileView& v, QTextStream& out, bool colour) {
     const auto printFields = [&out](const FileView::Fields& f) {
-        out << "  Title:  " << f.title << "\n";
-        out << "  Track:  " << f.track << (f.count.isEmpty() ? QString() : " of " + f.count)
-            << "\n";
-        out << "  Artist: " << f.artist << "\n";
-        out << "  Album:  " << f.album << "\n";
-        out << "  Year:   " << f.year << "\n";
-        out << "  Genre:  " << f.genre << "\n";
+        out << "  Title:  " << printable(f.title) << "\n";
+        out << "  Track:  " << printable(f.track)
+            << (f.count.isEmpty() ? QString() : " of " + printable(f.count)) << "\n";
+        out << "  Artist: " << printable(f.artist) << "\n";
+        out << "  Album:  " << printable(f.album) << "\n";
+        out << "  Year:   " << printable(f.year) << "\n";
+        out << "  Genre:  " << printable(f.genre) << "\n";
     };
-    out << "File: " << v.file << "\n";
+    out << "File: " << printable(v.file) << "\n";
     printFields(v.fields);
     out << "  Status: " << statusLetters(v.status, colour);
     if (!colour) out << "  (X! will change, X= already right, X- untouched)";
@@ -171,17 +194,17 @@ void print(const FileView& v, QTextStream& out, bool colour) {
     }
     if (v.saved) out << "\nSaved.\n";
     if (v.onDisk) {
-        out << "\nOn disk: " << v.onDiskPath << "\n";
+        out << "\nOn disk: " << printable(v.onDiskPath) << "\n";
         printFields(*v.onDisk);
     }
 }
 
 void printAlerts(const QList<Alert>& alerts, QTextStream& out) {
     for (const Alert& a : alerts) {
-        out << "Alert: " << a.title << "\n";
+        out << "Alert: " << printable(a.title) << "\n";
         for (const QString& line : a.message.split(QLatin1Char('\n')))
-            out << "  " << line << "\n";
-        out << "  [" << a.buttons.join(QStringLiteral("] [")) << "]\n";
+            out << "  " << printable(line) << "\n";
+        out << "  [" << printable(a.buttons.join(QStringLiteral("] ["))) << "]\n";
     }
 }
 

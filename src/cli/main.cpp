@@ -8,9 +8,12 @@
 #include "cli/OpenCommand.h"
 #include "cli/PrefsCommand.h"
 #include "cli/StopSignals.h"
+#include "web/DebugFiles.h"
 #include "web/WebThrottle.h"
+#include "web/sources/MusicSources.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <cstdio>
@@ -29,6 +32,7 @@ int main(int argc, char** argv) {
     }
     const CliOptions& o = parse.options;
     Prefs::initializeDefaults();
+    MusicSources::registerPreferences();
     // The sites are paced per process, as in the desktop application.
     InitWebThrottles();
     QString error;
@@ -36,6 +40,10 @@ int main(int argc, char** argv) {
         err << "trovix-cli: " << error << "\n";
         return 2;
     }
+    // The copies of an earlier run go, as the window's start-up removes them.
+    CleanUpDebugFiles();
+    SetDebugFilesEnabled(o.verbose ||
+                         Prefs::boolValue(QString::fromLatin1(Prefs::kWriteDebugFiles)));
 
     StopSignals::installTestTrigger();
     switch (o.command) {
@@ -55,8 +63,12 @@ int main(int argc, char** argv) {
         }
         out << o.folder << "\n";
         return 0;
-    case CliOptions::Command::Open:
+    case CliOptions::Command::Open: {
+        // "open" of a file is the single-file command.
+        const QFileInfo info(o.folder);
+        if (info.exists() && !info.isDir()) return FileCommand::run(o, out, err);
         return OpenCommand::run(o, out, err);
+    }
     case CliOptions::Command::File:
         return FileCommand::run(o, out, err);
     case CliOptions::Command::Library:

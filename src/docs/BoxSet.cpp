@@ -28,7 +28,7 @@ void BoxSet::clear(QList<qsizetype> rows) {
 }
 
 AlbumDetailsPtr BoxSet::albumDetailsForAlbumP(qsizetype index) const {
-    return fAlbumDetailsArray ? fAlbumDetailsArray->objectAtIndex(index) : AlbumDetailsPtr();
+    return fAlbumDetailsArray ? fAlbumDetailsArray->at(index) : AlbumDetailsPtr();
 }
 
 QString BoxSet::rowText(qsizetype row) const {

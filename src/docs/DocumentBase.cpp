@@ -2,7 +2,9 @@
 
 #include "app/Preferences.h"
 #include "art/AlbumArt.h"
+#include "docs/DocumentEditCommand.h"
 #include "docs/DocumentHost.h"
+#include "docs/EditState.h"
 #include "docs/LookupWorker.h"
 #include "docs/TypingMonitor.h"
 #include "system/Log.h"
@@ -10,6 +12,8 @@
 #include "system/QueuedCall.h"
 #include "system/ThreadHandover.h"
 #include "web/DownHosts.h"
+#include "web/LookupDeadline.h"
+#include "web/sources/SourceOptions.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -19,6 +23,7 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include <chrono>
 #include <climits>
 #include <utility>
 
@@ -89,9 +94,11 @@ void DocumentBase::startOperation(bool opening) {
     fJobProgress = fHost ? fHost->progressSheet() : nullptr;
     createWorker(fJobProgress, opening && fCleanUpOnly);
     fAwaitingWorker = true;
+    const std::chrono::seconds timeLimit(currentWorker()->options().lookupTimeLimitSecs);
     JobBody body = opening ? openJob() : lookupJob(searchTerms());
-    startJob([body = std::move(body)] {
+    startJob([body = std::move(body), timeLimit] {
         DownHosts downHosts;
+        LookupDeadline deadline(timeLimit);
         return body();
     });
 }
@@ -187,7 +194,7 @@ void DocumentBase::checkThreadStatus() {
     const int status = worker->status();
     fAwaitingWorker = false;
     fLock.leave();
-    scoopFileThreadData();
+    takeWorkerResults();
     if (fHost) {
         fHost->syncWindowTitle();
         fHost->reloadHits();
@@ -289,3 +296,27 @@ void DocumentBase::saveDocumentWithDelegate() {
     // save started from that alert's answer does not close it either.
     if (!fJobRunning) fCloseAfterSave = false;
 }
+
+void DocumentBase::recordEdit(const QString& text, const std::function<void()>& edit, int mergeId) {
+    if (fRecording > 0 || !isIdle()) return edit();
+    ++fRecording;
+    const std::shared_ptr<const EditState> before = editState();
+    edit();
+    const std::shared_ptr<const EditState> after = editState();
+    --fRecording;
+    if (before->sameEdits(*after)) return;
+    fUndoStack.push(new DocumentEditCommand(
+        text, mergeId, [before] { before->restore(); }, [after] { after->restore(); }));
+}
+
+void DocumentBase::undo() {
+    if (!isIdle()) return;
+    fUndoStack.undo();
+}
+
+void DocumentBase::redo() {
+    if (!isIdle()) return;
+    fUndoStack.redo();
+}
+
+#include "moc_DocumentBase.cpp"

@@ -2,12 +2,13 @@
 
 #include "docs/BusyState.h"
 #include "docs/LookupSources.h"
-#include "model/CustomTag.h"
+#include "tags/CustomTag.h"
 
 #include <QFutureWatcher>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QUndoStack>
 
 #include <atomic>
 #include <functional>
@@ -16,6 +17,7 @@
 
 class AlbumArt;
 class DocumentHost;
+class EditState;
 class LookupWorker;
 class ProgressIndicator;
 class TypingMonitor;
@@ -86,12 +88,23 @@ public:
     virtual void prefsChanged() = 0;
     // The save command: the checks, then the save on a worker.
     virtual void saveDocument() = 0;
+    // Whether a save now would change a tag (letter case counts) or a file
+    // or folder name: the window's edited mark. Idle documents only.
+    virtual bool saveWouldWrite() const = 0;
     // Waits until idle, enters saving and runs the save's job on a worker.
     void saveAll();
     // The close confirmation's "Save": the save, and the close once it has
     // succeeded. A check that stops it leaves the document open with its
     // alert.
     void saveDocumentWithDelegate();
+    // Undo ----------------------------------------------------------------
+    // The user's edits since the document was opened, looked up or saved
+    // (files on disk are not unwritten). Undo and redo are refused while
+    // busy.
+    QUndoStack& undoStack() { return fUndoStack; }
+    void undo();
+    void redo();
+
     // Whether the last save ran to its end with every file written.
     bool lastSaveSucceeded() const { return fLastSaveOK.load(); }
     QList<SaveFailure> lastSaveFailures() const;
@@ -106,13 +119,20 @@ protected:
     // The worker of the current open or look-up; null before the first.
     virtual LookupWorker* currentWorker() const = 0;
     // Takes over what the finished worker gathered (main thread).
-    virtual void scoopFileThreadData() = 0;
+    virtual void takeWorkerResults() = 0;
     // Once the hits of a finished operation have been redrawn.
     virtual void hitsShown() {}
     // Typing stopped a moment ago: redraw what the fields feed.
     virtual void typingIdle() = 0;
-    // Every file of a save was written (main thread).
-    virtual void saveSucceeded() {}
+    // Every file of a save was written (main thread): the history ends.
+    virtual void saveSucceeded() { fUndoStack.clear(); }
+    // What an edit may change, taken now (EditState::of(this)).
+    virtual std::shared_ptr<const EditState> editState() = 0;
+    // Runs an edit and keeps it on the undo stack when a save would see a
+    // difference. Edits with the same merge id in a row (typing in one
+    // field) are one step; an edit inside another is part of it; while busy
+    // the edit is made but not kept (the job's end ends the history).
+    void recordEdit(const QString& text, const std::function<void()>& edit, int mergeId = -1);
 
     // Starts an opening (openJob) or a look-up with the current terms
     // (lookupJob) on a new worker.
@@ -181,6 +201,9 @@ protected:
     // An open or look-up has started and its end has not been handled yet.
     bool fAwaitingWorker = false;
     bool fClosed = false;
+
+    QUndoStack fUndoStack;
+    int fRecording = 0; // nested edits are part of the outer one
 
     QList<SaveFailure> fSaveFailures; // filled from the save's report
     std::atomic<bool> fLastSaveOK{false};

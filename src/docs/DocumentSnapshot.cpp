@@ -1,14 +1,5 @@
 #include "docs/DocumentSnapshot.h"
 
-namespace {
-
-// A null text means "absent", an empty one "present but empty": both count.
-bool sameText(const QString& a, const QString& b) {
-    return a.isNull() == b.isNull() && a == b;
-}
-
-} // namespace
-
 bool DocumentSnapshot::sameEdits(const DocumentSnapshot& other) const {
     if (order != other.order || records.size() != other.records.size()) return false;
     for (qsizetype i = 0; i < records.size(); ++i) {
@@ -18,9 +9,8 @@ bool DocumentSnapshot::sameEdits(const DocumentSnapshot& other) const {
             a.getNewArtist() != b.getNewArtist())
             return false;
     }
-    return sameText(artist, other.artist) && sameText(album, other.album) &&
-           sameText(genre, other.genre) && sameText(year, other.year) &&
-           lockAlbumInfo == other.lockAlbumInfo && variousArtists == other.variousArtists &&
+    return albumFields == other.albumFields && lockAlbumInfo == other.lockAlbumInfo &&
+           variousArtists == other.variousArtists &&
            reverseArtistTitle == other.reverseArtistTitle &&
            currentAlbumDetails == other.currentAlbumDetails && hit == other.hit;
 }

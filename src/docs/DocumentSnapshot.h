@@ -19,10 +19,7 @@ using RecordCopy = std::shared_ptr<const AudioTrack>;
 struct DocumentSnapshot {
     QList<AudioTrackRef> order;
     QList<RecordCopy> records; // the contents of `order`, as they were
-    QString artist;
-    QString album;
-    QString genre;
-    QString year;
+    TagValues albumFields;
     bool lockAlbumInfo = false;
     bool variousArtists = false;
     bool reverseArtistTitle = false;

@@ -72,8 +72,9 @@ private:
         step(QStringLiteral("Re-tagging..."));
         const QFileInfo info(fPlan.path);
         const QString name = info.fileName();
-        std::shared_ptr<MusicFile> music = fPlan.tags.openTagged(
-            fPlan.path, fPlan.haveOpened ? &fPlan.opened : nullptr, fPlan.options);
+        std::shared_ptr<MusicFile> music =
+            fPlan.options.openTagged(fPlan.path, fPlan.haveOpened ? &fPlan.opened : nullptr,
+                                     fPlan.tags, SaveOptions::kWrittenFields);
         if (!music) {
             fail(name, QStringLiteral("The file could not be read again for saving."));
             return;

@@ -2,7 +2,6 @@
 
 #include "art/CoverToStore.h"
 #include "docs/DocumentBase.h"
-#include "docs/NewTags.h"
 #include "docs/SaveOptions.h"
 #include "model/AudioTrack.h"
 #include "system/AlertHost.h"
@@ -37,7 +36,7 @@ struct FileSavePlan {
     QString path; // the file now
     // False when there is nothing to write (no writable file, no title).
     bool write = false;
-    NewTags tags;
+    TagValues tags;           // the fields a save writes (SaveOptions::kWrittenFields)
     QByteArray pictureFormat; // the file's own (MusicFile::imageFormat)
     struct stat opened {};    // the record's file as it was read
     bool haveOpened = false;

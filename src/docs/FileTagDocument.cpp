@@ -1,16 +1,19 @@
 #include "docs/FileTagDocument.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
 #include "art/AlbumArt.h"
+#include "art/CoverFiles.h"
 #include "docs/DocumentHost.h"
 #include "docs/FileTagThread.h"
+#include "docs/FolderRecovery.h"
 #include "docs/RenameJournal.h"
-#include "docs/SearchString.h"
 #include "media/SaveBatch.h"
-#include "model/CustomTag.h"
+#include "model/ScoreRules.h"
+#include "prefs/PrefsOptions.h"
 #include "system/FolderLock.h"
 #include "system/ProgressIndicator.h"
+#include "tags/CustomTag.h"
+#include "text/SearchString.h"
 #include "text/SmartCapitalize.h"
 
 #include <QFileInfo>
@@ -25,9 +28,16 @@ QString capitalizedIf(bool smart, const QString& text) {
     return smart ? SmartCapitalize(text) : text;
 }
 
-StatusValues valuesOf(const TrackInfo& hit) {
-    return {hit.artist(), hit.album(), hit.year(),     hit.genre(),
-            hit.title(),  hit.track(), hit.longTrack()};
+// A hit's values as the status letters compare them; its position is its
+// track alone.
+TagValues valuesOf(const TrackInfo& hit) {
+    TagValues values{.title = hit.title(),
+                     .artist = hit.artist(),
+                     .album = hit.album(),
+                     .year = hit.year(),
+                     .genre = hit.genre()};
+    std::tie(values.track, values.trackCount) = TagValues::splitPair(hit.longTrack());
+    return values;
 }
 
 } // namespace
@@ -57,83 +67,25 @@ void FileTagDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
 }
 
 void FileTagDocument::createWorker(ProgressIndicator* sheet, bool cleanUpOnly) {
-    fFTT = std::make_shared<FileTagThread>(sheet, cleanUpOnly, fSources);
+    fWorker = std::make_shared<FileTagThread>(sheet, cleanUpOnly, fSources);
 }
 
 LookupWorker* FileTagDocument::currentWorker() const {
-    return fFTT.get();
+    return fWorker.get();
 }
 
 // Fields -----------------------------------------------------------------------
 
-QString FileTagDocument::titleField() const {
+QString FileTagDocument::field(TagField which) const {
     assertOwner();
-    return fTitleTextField;
-}
-QString FileTagDocument::trackField() const {
-    assertOwner();
-    return fTrack1TextField;
-}
-QString FileTagDocument::countField() const {
-    assertOwner();
-    return fTrack2TextField;
-}
-QString FileTagDocument::albumField() const {
-    assertOwner();
-    return fAlbumTextField;
-}
-QString FileTagDocument::artistField() const {
-    assertOwner();
-    return fArtistTextField;
-}
-QString FileTagDocument::genreField() const {
-    assertOwner();
-    return fGenreTextField;
-}
-QString FileTagDocument::yearField() const {
-    assertOwner();
-    return fYearTextField;
+    return fFields.text(which);
 }
 
-void FileTagDocument::setField(QString& field, const QString& text, int mergeId) {
+// The field's keystrokes in a row are one undo step.
+void FileTagDocument::setField(TagField which, const QString& text) {
     recordEdit(
-        QStringLiteral("Typing"), [&] { field = orEmpty(text); }, mergeId);
+        QStringLiteral("Typing"), [&] { fFields.setText(which, orEmpty(text)); }, int(which));
     controlTextDidChange();
-}
-
-namespace {
-// Merge ids of typing in the seven fields.
-enum FieldTyping {
-    kTitleTyping = 1,
-    kTrackTyping,
-    kCountTyping,
-    kAlbumTyping,
-    kArtistTyping,
-    kGenreTyping,
-    kYearTyping
-};
-} // namespace
-
-void FileTagDocument::setTitleField(const QString& text) {
-    setField(fTitleTextField, text, kTitleTyping);
-}
-void FileTagDocument::setTrackField(const QString& text) {
-    setField(fTrack1TextField, text, kTrackTyping);
-}
-void FileTagDocument::setCountField(const QString& text) {
-    setField(fTrack2TextField, text, kCountTyping);
-}
-void FileTagDocument::setAlbumField(const QString& text) {
-    setField(fAlbumTextField, text, kAlbumTyping);
-}
-void FileTagDocument::setArtistField(const QString& text) {
-    setField(fArtistTextField, text, kArtistTyping);
-}
-void FileTagDocument::setGenreField(const QString& text) {
-    setField(fGenreTextField, text, kGenreTyping);
-}
-void FileTagDocument::setYearField(const QString& text) {
-    setField(fYearTextField, text, kYearTyping);
 }
 
 void FileTagDocument::controlTextDidChange() {
@@ -156,7 +108,7 @@ int FileTagDocument::numberOf(const QString& field) {
 
 void FileTagDocument::updateSongFromFields() {
     assertOwner();
-    if (fSong) fSong->updateSong(fTitleTextField, fArtistTextField, numberOf(fTrack1TextField));
+    if (fSong) fSong->updateSong(fFields.title, fFields.artist, numberOf(fFields.track));
 }
 
 void FileTagDocument::typingIdle() {
@@ -172,14 +124,12 @@ AudioTrackRef FileTagDocument::song() const {
 TrackInfoPtr FileTagDocument::typedInTrackInfo() const {
     assertOwner();
     auto info = std::make_shared<TrackInfo>();
-    info->setArtist(fArtistTextField);
-    info->setAlbum(fAlbumTextField);
-    info->setTitle(fTitleTextField);
-    info->setYear(fYearTextField);
-    info->setGenre(fGenreTextField);
-    info->setLongTrack(fTrack2TextField.isEmpty()
-                           ? fTrack1TextField
-                           : QStringLiteral("%1/%2").arg(fTrack1TextField, fTrack2TextField));
+    info->setArtist(fFields.artist);
+    info->setAlbum(fFields.album);
+    info->setTitle(fFields.title);
+    info->setYear(fFields.year);
+    info->setGenre(fFields.genre);
+    info->setLongTrack(fFields.longTrack());
     return info;
 }
 
@@ -192,20 +142,13 @@ StatusRow FileTagDocument::fileStatus() const {
 StatusRow FileTagDocument::hitStatus(const TrackInfo& hit) const {
     assertOwner();
     if (!fSong) return {};
-    return StatusDecisions::songHit(Prefs::namingOptions(), *fSong, valuesOf(hit));
+    bool numbered = false;
+    const int position = hit.track().toInt(&numbered);
+    return StatusDecisions::songHit(Prefs::namingOptions(), *fSong, valuesOf(hit),
+                                    numbered ? position : 1);
 }
 
 // Score weights --------------------------------------------------------------------
-
-ScoreWeights FileTagDocument::scoreWeights1(const QString& artist) {
-    return {AlbumInfo::scoreWeightEntry(AlbumInfo::kArtistKey, orEmpty(artist), 100)};
-}
-
-ScoreWeights FileTagDocument::googleScoreWeights(const TrackInfo& typedIn) {
-    return {AlbumInfo::scoreWeightEntry(TrackInfo::kTitleKey, orEmpty(typedIn.title()), 40),
-            AlbumInfo::scoreWeightEntry(AlbumInfo::kAlbumKey, orEmpty(typedIn.album()), 40),
-            AlbumInfo::scoreWeightEntry(AlbumInfo::kArtistKey, orEmpty(typedIn.artist()), 20)};
-}
 
 ScoreWeights FileTagDocument::scoreWeights() const {
     const TrackInfoPtr t = typedInTrackInfo();
@@ -312,8 +255,8 @@ TrackInfoPtr pseudoHit(const TrackInfoPtr& hit) {
 TrackInfo fieldsOf(const AudioTrack& track) {
     TrackInfo typed;
     typed.setTitle(orEmpty(track.getOldTitle()));
-    typed.setAlbum(orEmpty(track.getAlbum()));
-    typed.setArtist(orEmpty(track.getArtist()));
+    typed.setAlbum(orEmpty(track.tags().album));
+    typed.setArtist(orEmpty(track.tags().artist));
     return typed;
 }
 
@@ -321,17 +264,12 @@ TrackInfo fieldsOf(const AudioTrack& track) {
 
 QString FileTagDocument::recoverFolder(const QString& path, QList<Alert>* alerts) {
     const QFileInfo info(path);
-    FolderLock lock;
-    // A folder being saved right now is that save's business.
-    if (lock.tryLock(info.absolutePath()) != FolderLock::Code::Locked) return path;
-    const QStringList restored = SaveBatch::recover(info.absolutePath());
-    const RenameJournal::Recovery renames = RenameJournal::finish(info.absolutePath());
-    const QString text = RenameJournal::describe(restored, renames);
-    if (!text.isNull() && alerts)
-        *alerts << Alert{QStringLiteral("Interrupted Save Finished"), text, {QStringLiteral("OK")}};
-    // The file follows its plan (and its folder) to wherever it now is.
-    const QString name = renames.names.value(info.fileName());
-    return renames.folder + QLatin1Char('/') + (name.isEmpty() ? info.fileName() : name);
+    const FolderRecovery::Result r =
+        FolderRecovery::run(info.absolutePath(), RenameJournal::Scope::SingleFile);
+    if (r.alert && alerts) *alerts << *r.alert;
+    // The file follows its plan to wherever it now is.
+    const QString name = r.names.value(info.fileName());
+    return r.folder + QLatin1Char('/') + (name.isEmpty() ? info.fileName() : name);
 }
 
 void FileTagDocument::createTrackHits(FileOpening& opening, const QImage& cover,
@@ -354,7 +292,7 @@ void FileTagDocument::createTrackHits(FileOpening& opening, const QImage& cover,
 
 DocumentBase::JobBody FileTagDocument::openJob() {
     const QString path = fDocPath;
-    const std::shared_ptr<FileTagThread> ftt = fFTT;
+    const std::shared_ptr<FileTagThread> ftt = fWorker;
     ProgressIndicator* sheet = progress();
     // Thread-safe, and alive as long as the document, which waits for the job.
     AlbumArt* art = fAlbumArtObj.get();
@@ -368,18 +306,18 @@ DocumentBase::JobBody FileTagDocument::openJob() {
         // main thread.
         art->searchForImages(QFileInfo(opening->path).absolutePath());
         opening->song = std::make_shared<AudioTrack>(AudioTrack::initWithPath(opening->path));
-        opening->customTag = opening->song->customTag();
+        opening->customTag = opening->song->tags().custom;
         ftt->initializeHits();
         if (!(sheet && sheet->cancelled())) {
             const QByteArray bytes = opening->song->getImageData();
-            createTrackHits(*opening, AlbumArt::decodedImage(bytes), bytes, smartCap);
+            createTrackHits(*opening, CoverFiles::decodedImage(bytes), bytes, smartCap);
             art->setImageFromAlbumInfo(opening->infoFromTag.get(), searchCovers);
             art->setImageFromAlbumInfo(opening->infoFromFile.get(), searchCovers);
             const QString terms =
                 initialSearchString(opening->infoFromTag, opening->song->getOldTitle());
             if (!ftt->cleanUpOnly()) {
                 if (opening->customTag) ftt->addTrackHitsFromCustomTag(&*opening->customTag);
-                ftt->addTrackHitsFromWeb(terms, googleScoreWeights(fieldsOf(*opening->song)));
+                ftt->addTrackHitsFromWeb(terms, ScoreRules::songTypedIn(fieldsOf(*opening->song)));
             }
             ftt->pruneAlbumList();
             ftt->retrieveTracks();
@@ -414,11 +352,11 @@ void FileTagDocument::applyOpening(const FileOpening& opening) {
 }
 
 DocumentBase::JobBody FileTagDocument::lookupJob(const QString& terms) {
-    const std::shared_ptr<FileTagThread> ftt = fFTT;
+    const std::shared_ptr<FileTagThread> ftt = fWorker;
     AlbumArt* art = fAlbumArtObj.get();
     const TrackInfoPtr fromTag = pseudoHit(fTrackInfoFromTag);
     const TrackInfoPtr fromFile = pseudoHit(fTrackInfoFromFile);
-    const ScoreWeights typedIn = googleScoreWeights(*typedInTrackInfo());
+    const ScoreWeights typedIn = ScoreRules::songTypedIn(*typedInTrackInfo());
     const bool searchCovers = ftt->options().searchCovers;
     return [this, ftt, art, terms, fromTag, fromFile, typedIn, searchCovers]() -> JobResult {
         ftt->initializeHits();
@@ -436,7 +374,7 @@ DocumentBase::JobBody FileTagDocument::lookupJob(const QString& terms) {
     };
 }
 
-void FileTagDocument::scoopFileThreadData() {
+void FileTagDocument::takeWorkerResults() {
     const std::shared_ptr<TrackInfoArray> hits = std::exchange(fFoundHits, nullptr);
     if (fCleanUpOnly) {
         restoreOrigAlbumInfo();
@@ -482,20 +420,20 @@ TrackInfoPtr FileTagDocument::trackInfoFromFile() const {
 
 TrackInfoPtr FileTagDocument::hitAt(qsizetype row) const {
     assertOwner();
-    return std::dynamic_pointer_cast<TrackInfo>(fTrackHitsTableView.hitAt(row));
+    return std::dynamic_pointer_cast<TrackInfo>(fHitTable.hitAt(row));
 }
 
 void FileTagDocument::handleHitClick(int row) {
     if (!isIdle()) return;
     recordEdit(QStringLiteral("Apply Song"), [&] {
-        fTrackHitsTableView.selectRow(row);
+        fHitTable.selectRow(row);
         if (row >= 0) selectAlbumDetailsViaClick(hitAt(row));
     });
     notifyHitsChanged();
 }
 
 void FileTagDocument::forceSelectOfTrack(int row) {
-    fTrackHitsTableView.selectRow(row < 0 ? -1 : row);
+    fHitTable.selectRow(row < 0 ? -1 : row);
     notifyHitsChanged();
 }
 
@@ -515,18 +453,18 @@ void FileTagDocument::createTrackArray(const std::shared_ptr<TrackInfoArray>& hi
         }
     }
     list->calcScoresAndSort(rerankWeights());
-    fTrackHitsTableView.setAlbumArray(list);
+    fHitTable.setAlbumArray(list);
     notifyHitsChanged();
 }
 
 void FileTagDocument::clearHits() {
-    fTrackHitsTableView.setAlbumArray(nullptr);
-    fTrackHitsTableView.selectRow(-1);
+    fHitTable.setAlbumArray(nullptr);
+    fHitTable.selectRow(-1);
     notifyHitsChanged();
 }
 
 bool FileTagDocument::sortHits(const QString& column) {
-    if (!fTrackHitsTableView.sortByColumn(column)) return false;
+    if (!fHitTable.sortByColumn(column)) return false;
     notifyHitsChanged();
     return true;
 }
@@ -537,41 +475,34 @@ void FileTagDocument::applyAlbumDetails(const TrackInfo& hit) {
     const AudioTrackRef track = song();
     if (!track) return;
     const bool smart = Prefs::smartCapitalization();
-    // A copy of the record collects the values; nothing reaches the file.
+    // The values the fields take; a copy of the record names the title
+    // with them, and nothing reaches the file.
+    TagValues values{.title = capitalizedIf(smart, orEmpty(hit.title())),
+                     .artist = capitalizedIf(smart, orEmpty(hit.artist())),
+                     .album = capitalizedIf(smart, orEmpty(hit.album())),
+                     .year = orEmpty(hit.year()),
+                     .genre = orEmpty(hit.genre()),
+                     .track = u""_qs,
+                     .trackCount = u""_qs};
     AudioTrack scratch = *track;
-    const QString album = capitalizedIf(smart, orEmpty(hit.album()));
-    const QString genre = orEmpty(hit.genre());
-    const QString year = orEmpty(hit.year());
-    const QString title = capitalizedIf(smart, orEmpty(hit.title()));
-    const QString artist = capitalizedIf(smart, orEmpty(hit.artist()));
-    QString trackText, countText;
     if (!hit.track().isEmpty()) {
-        trackText = hit.track();
+        values.track = hit.track();
         if (!hit.maxTrack().isEmpty()) {
-            countText = hit.maxTrack();
-            const int n = numberOf(trackText);
-            scratch.setTrack(n, numberOf(countText));
+            values.trackCount = hit.maxTrack();
+            const int n = numberOf(values.track);
+            TagValues numbers = TagValues::withTrack(n, numberOf(values.trackCount));
+            scratch.setTags(numbers, TagField::Track | TagField::TrackCount);
             scratch.setRow(uint32_t(n - 1));
         }
     }
-    scratch.setAlbum(album);
-    scratch.setGenre(genre);
-    scratch.setYearStr(year);
-    scratch.setNewTitle(title);
-    scratch.setNewArtist(artist);
-    QString titleText = scratch.getAlbumOrTrackName(
+    scratch.setTags(values, TagField::Album | TagField::Genre | TagField::Year);
+    scratch.setNewTitle(values.title);
+    scratch.setNewArtist(values.artist);
+    const QString titleText = scratch.getAlbumOrTrackName(
         Prefs::namingOptions(), nullptr, AudioTrack::kSingleFile | AudioTrack::kTitleTag);
-    if (titleText.isNull()) titleText = title;
+    if (!titleText.isNull()) values.title = titleText;
     recordEdit(QStringLiteral("Apply Song"), [&] {
-        {
-            fAlbumTextField = album;
-            fGenreTextField = genre;
-            fYearTextField = year;
-            fTrack1TextField = orEmpty(trackText);
-            fTrack2TextField = orEmpty(countText);
-            fArtistTextField = artist;
-            fTitleTextField = titleText;
-        }
+        fFields = values;
         updateSongFromFields();
     });
     markEdited();
@@ -582,15 +513,14 @@ void FileTagDocument::restoreOrigAlbumInfo() {
     const AudioTrackRef track = song();
     if (!track) return;
     recordEdit(QStringLiteral("Restore Original Info"), [&] {
-        {
-            fTitleTextField = orEmpty(track->getOldTitle());
-            fTrack1TextField = orEmpty(track->getTrackStr());
-            fTrack2TextField = orEmpty(track->getMaxTrackStr());
-            fArtistTextField = orEmpty(track->getArtist());
-            fAlbumTextField = orEmpty(track->getAlbum());
-            fYearTextField = orEmpty(track->getYearStr());
-            fGenreTextField = orEmpty(track->getGenre());
-        }
+        const TagValues& read = track->tags();
+        fFields = {.title = orEmpty(track->getOldTitle()),
+                   .artist = orEmpty(read.artist),
+                   .album = orEmpty(read.album),
+                   .year = orEmpty(read.year),
+                   .genre = orEmpty(read.genre),
+                   .track = orEmpty(read.track),
+                   .trackCount = orEmpty(read.trackCount)};
         updateSongFromFields();
     });
     controlTextDidChange();
@@ -603,9 +533,11 @@ void FileTagDocument::copyOldTitlesToNew(bool onlyBlank) {
         if (fSong && !(onlyBlank && fSong->hasNewTitle())) {
             fSong->setNewTitle(fSong->getOldTitle());
             // The title field is what a save writes, so it follows.
-            fTitleTextField = orEmpty(fSong->getOldTitle());
+            fFields.title = orEmpty(fSong->getOldTitle());
         }
     });
     markEdited();
     notifyTracksChanged();
 }
+
+#include "moc_FileTagDocument.cpp"

@@ -12,13 +12,12 @@
 #include "system/AlertHost.h"
 
 #include <QString>
-#include <QUndoStack>
 
 #include <memory>
 
 class FileTagThread;
 
-// The document of one audio file, tagged from song searches: seven editable
+// The document of one audio file, tagged from song searches: editable
 // fields (title, track, track count, album, artist, genre, year), the file's
 // record, and the ranked song hits. Choosing a hit fills the fields; saving
 // writes the fields into the file and may rename it. It shares the busy
@@ -43,21 +42,28 @@ public:
     void setDocumentPath(const QString& path, bool cleanUpOnly);
 
     // Fields --------------------------------------------------------------
-    QString titleField() const;
-    QString trackField() const;
-    QString countField() const;
-    QString albumField() const;
-    QString artistField() const;
-    QString genreField() const;
-    QString yearField() const;
+    // The typed-in values, as a save writes them.
+    const TagValues& fields() const {
+        assertOwner();
+        return fFields;
+    }
+    QString field(TagField which) const;
+    QString titleField() const { return field(TagField::Title); }
+    QString trackField() const { return field(TagField::Track); }
+    QString countField() const { return field(TagField::TrackCount); }
+    QString albumField() const { return field(TagField::Album); }
+    QString artistField() const { return field(TagField::Artist); }
+    QString genreField() const { return field(TagField::Genre); }
+    QString yearField() const { return field(TagField::Year); }
     // Each edit counts for the typing monitor and rebuilds the search terms.
-    void setTitleField(const QString& text);
-    void setTrackField(const QString& text);
-    void setCountField(const QString& text);
-    void setAlbumField(const QString& text);
-    void setArtistField(const QString& text);
-    void setGenreField(const QString& text);
-    void setYearField(const QString& text);
+    void setField(TagField which, const QString& text);
+    void setTitleField(const QString& text) { setField(TagField::Title, text); }
+    void setTrackField(const QString& text) { setField(TagField::Track, text); }
+    void setCountField(const QString& text) { setField(TagField::TrackCount, text); }
+    void setAlbumField(const QString& text) { setField(TagField::Album, text); }
+    void setArtistField(const QString& text) { setField(TagField::Artist, text); }
+    void setGenreField(const QString& text) { setField(TagField::Genre, text); }
+    void setYearField(const QString& text) { setField(TagField::Year, text); }
     void controlTextDidChange() override;
     void prefsChanged() override;
     // The typing monitor's idle step: the record follows the title, artist
@@ -74,9 +80,6 @@ public:
     StatusRow hitStatus(const TrackInfo& hit) const;
 
     // Score weights ---------------------------------------------------------
-    static ScoreWeights scoreWeights1(const QString& artist);
-    // Ranks the hits of sources that do not rank by artist alone.
-    static ScoreWeights googleScoreWeights(const TrackInfo& typedIn);
     ScoreWeights scoreWeights() const;
     // The weights the hits table ranks by once a search is done.
     ScoreWeights rerankWeights() const;
@@ -90,7 +93,7 @@ public:
     void lookupCommon(bool cleanUpOnly);
     // The tag hit's artist, " / ", the record's old title.
     QString getInitialSearchString() const;
-    std::shared_ptr<FileTagThread> worker() const { return fFTT; }
+    std::shared_ptr<FileTagThread> worker() const { return fWorker; }
 
     CommandState validateLookUp(LookUpCommand command) const;
     void lookUp(LookUpCommand command);
@@ -98,7 +101,7 @@ public:
     // Song hits -------------------------------------------------------------
     const HitTable& hitTable() const {
         assertOwner();
-        return fTrackHitsTableView;
+        return fHitTable;
     }
     qsizetype hitCount() const { return hitTable().count(); }
     TrackInfoPtr hitAt(qsizetype row) const;
@@ -128,12 +131,7 @@ public:
     void copyOldTitlesToNew(bool onlyBlank);
 
     // Undo (FileTagDocumentUndo.cpp) -------------------------------------------
-    // The user's edits of the fields and the record since the file was
-    // opened, looked up or saved (the file on disk is not unwritten). Undo
-    // and redo are refused while busy.
-    QUndoStack& undoStack() { return fUndoStack; }
-    void undo();
-    void redo();
+    // An edit changes the fields and the record.
     FileTagSnapshot snapshot() const;
     void restoreSnapshot(const FileTagSnapshot& state);
 
@@ -162,12 +160,13 @@ public:
                                 bool smartCap);
     // The tag hit's artist, " / ", the record's old title.
     static QString initialSearchString(const TrackInfoPtr& fromTag, const QString& oldTitle);
-    void scoopFileThreadData() override;
+    void takeWorkerResults() override;
 
     // Saving (FileTagDocumentSave.cpp) ----------------------------------------
     // The checks in order; the first that fails is an alert. The missing-
     // fields warning does not stop the save.
     void saveDocument() override;
+    bool saveWouldWrite() const override;
     // The save's plan, made on the main thread: the fields as tags, the
     // file, its new name, the cover and the options.
     FileSavePlan makeSavePlan() const;
@@ -183,29 +182,19 @@ protected:
     LookupWorker* currentWorker() const override;
     void hitsShown() override;
     void typingIdle() override;
-    void saveSucceeded() override;
+    std::shared_ptr<const EditState> editState() override;
 
 private:
     void applyOpening(const FileOpening& opening);
-    // `mergeId` makes one field's keystrokes in a row one undo step.
-    void setField(QString& field, const QString& text, int mergeId);
-    // Runs an edit and keeps it on the undo stack when it changed anything.
-    void recordEdit(const QString& text, const std::function<void()>& edit, int mergeId = -1);
     // The track field's number; 0 when empty or not a number.
     static int numberOf(const QString& field);
 
     // Owned by the main thread, like everything below: workers get copies
     // when they start and hand back values.
-    QString fTitleTextField;
-    QString fTrack1TextField;
-    QString fTrack2TextField;
-    QString fAlbumTextField;
-    QString fArtistTextField;
-    QString fGenreTextField;
-    QString fYearTextField;
+    TagValues fFields;
 
-    std::shared_ptr<FileTagThread> fFTT;
-    HitTable fTrackHitsTableView;
+    std::shared_ptr<FileTagThread> fWorker;
+    HitTable fHitTable;
     AudioTrackRef fSong;
     TrackDetailsPtr fTrackDetailsFromTag;
     TrackDetailsPtr fTrackDetailsFromFile;
@@ -213,7 +202,4 @@ private:
     TrackInfoPtr fTrackInfoFromFile;
     // The hits the last opening or look-up found, until they are shown.
     std::shared_ptr<TrackInfoArray> fFoundHits;
-
-    QUndoStack fUndoStack;
-    int fRecording = 0; // nested edits are part of the outer one
 };

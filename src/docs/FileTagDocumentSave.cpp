@@ -6,6 +6,7 @@
 #include "docs/DocumentHost.h"
 #include "media/MusicFile.h"
 #include "model/NameTemplate.h"
+#include "tags/TextNumbers.h"
 #include "text/MacRoman.h"
 
 #include <QFileInfo>
@@ -78,18 +79,13 @@ FileSavePlan FileTagDocument::makeSavePlan() const {
     plan.options = SaveOptions::fromPrefs();
     plan.backup = plan.options.backup ||
                   QFileInfo(fDocPath).suffix().compare(u"m4p", Qt::CaseInsensitive) == 0;
-    if (!fSong || !fSong->okToTag() || !fSong->musicFile() || fTitleTextField.isEmpty())
-        return plan;
+    if (!fSong || !fSong->okToTag() || !fSong->musicFile() || fFields.title.isEmpty()) return plan;
     plan.write = true;
     plan.path = fSong->getPath();
-    NewTags& tags = plan.tags;
-    tags.title = fTitleTextField;
-    tags.artist = fArtistTextField;
-    tags.album = fAlbumTextField;
-    tags.year = fYearTextField;
-    tags.genre = fGenreTextField;
-    tags.track = numberOf(fTrack1TextField);
-    tags.trackCount = numberOf(fTrack2TextField);
+    TagValues& tags = plan.tags;
+    tags = fFields;
+    tags.year = YearText(fFields.year);
+    tags.setTrack(numberOf(fFields.track), numberOf(fFields.trackCount));
     const std::shared_ptr<MusicFile> file = fSong->musicFile();
     plan.pictureFormat = file->imageFormat();
     plan.haveOpened = file->openedState(&plan.opened);
@@ -101,16 +97,33 @@ FileSavePlan FileTagDocument::makeSavePlan() const {
         // with the new tags, so the record itself changes only when the file
         // did.
         AudioTrack named = *fSong;
-        tags.setOn(named);
+        named.setTags(tags, SaveOptions::kWrittenFields);
         named.setNewTitle(tags.title);
         named.setAlbumDetails_Title(tags.title);
-        named.setRow(uint32_t(tags.track - 1));
+        named.setRow(uint32_t(tags.trackNumber() - 1));
         plan.newName = named.getNewFileName(plan.options.naming, AudioTrack::kSingleFile);
         plan.numberedName = named.getTempFileName(plan.options.naming, AudioTrack::kSingleFile);
         plan.nameLimit = NameTemplate::lengthLimit(AudioTrack::kFileName | AudioTrack::kSingleFile,
                                                    named.getFolder());
     }
     return plan;
+}
+
+bool FileTagDocument::saveWouldWrite() const {
+    const FileSavePlan plan = makeSavePlan();
+    if (!plan.write) return false;
+    const AudioTrack& file = *fSong;
+    const TagValues& read = file.tags();
+    // Compared as texts, where an absent tag and an empty one are the same.
+    bool tagsDiffer = plan.tags.trackNumber() != read.trackNumber() ||
+                      plan.tags.trackCountNumber() != read.trackCountNumber() ||
+                      plan.tags.title != file.getOldTitle();
+    for (const TagField field : {TagField::Artist, TagField::Album,
+                                 TagField::Year, TagField::Genre})
+        tagsDiffer = tagsDiffer || plan.tags.text(field) != read.text(field);
+    return tagsDiffer ||
+           (plan.options.renameTracks && !plan.newName.isEmpty() &&
+            plan.newName != file.getDisplayName());
 }
 
 DocumentBase::JobBody FileTagDocument::saveJob() {
@@ -136,11 +149,8 @@ void FileTagDocument::applySaveReport(const FileSavePlan& plan, const FileSaveRe
     if (report.readBack && fSong) {
         fSong->setNewTitle(plan.tags.title);
         fSong->setAlbumDetails_Title(plan.tags.title);
-        fSong->setRow(uint32_t(plan.tags.track - 1));
+        fSong->setRow(uint32_t(plan.tags.trackNumber() - 1));
         fSong->adoptFile(*report.readBack);
-        // The file object's numbers stay as they were read when the track
-        // is tagged; the record shows what was written.
-        fSong->setTrack(plan.tags.track, plan.tags.trackCount);
     }
     fDocPath = report.path;
     fSaveFailures = report.failures;

@@ -3,44 +3,31 @@
 
 #include "docs/FileTagDocument.h"
 
-#include "docs/DocumentEditCommand.h"
-#include "docs/SearchString.h"
+#include "docs/EditState.h"
+#include "text/SearchString.h"
 
 FileTagSnapshot FileTagDocument::snapshot() const {
     assertOwner();
     FileTagSnapshot state;
-    state.title = fTitleTextField;
-    state.track = fTrack1TextField;
-    state.count = fTrack2TextField;
-    state.album = fAlbumTextField;
-    state.artist = fArtistTextField;
-    state.genre = fGenreTextField;
-    state.year = fYearTextField;
+    state.fields = fFields;
     state.song = fSong;
     if (fSong) state.record = *fSong;
-    if (fTrackHitsTableView.selectedRow() >= 0)
-        state.hit = fTrackHitsTableView.hitAt(fTrackHitsTableView.selectedRow());
+    if (fHitTable.selectedRow() >= 0) state.hit = fHitTable.hitAt(fHitTable.selectedRow());
     return state;
 }
 
 void FileTagDocument::restoreSnapshot(const FileTagSnapshot& state) {
     {
         assertOwner();
-        fTitleTextField = state.title;
-        fTrack1TextField = state.track;
-        fTrack2TextField = state.count;
-        fAlbumTextField = state.album;
-        fArtistTextField = state.artist;
-        fGenreTextField = state.genre;
-        fYearTextField = state.year;
+        fFields = state.fields;
         // Another file's record (after a reopen) is not this step's.
         if (fSong && fSong == state.song && state.record) *fSong = *state.record;
     }
     int hitRow = -1;
-    for (int r = 0; state.hit && r < fTrackHitsTableView.count(); ++r)
-        if (fTrackHitsTableView.hitAt(r) == state.hit) hitRow = r;
-    fTrackHitsTableView.selectRow(hitRow);
-    setSearchTerms(BuildSearchString(state.artist, state.title));
+    for (int r = 0; state.hit && r < fHitTable.count(); ++r)
+        if (fHitTable.hitAt(r) == state.hit) hitRow = r;
+    fHitTable.selectRow(hitRow);
+    setSearchTerms(BuildSearchString(state.fields.artist, state.fields.title));
     // A step taken while typing kept the record from before the typing
     // monitor's idle step; the record follows the fields it restores.
     updateSongFromFields();
@@ -49,25 +36,6 @@ void FileTagDocument::restoreSnapshot(const FileTagSnapshot& state) {
     notifyTracksChanged();
 }
 
-void FileTagDocument::recordEdit(const QString& text, const std::function<void()>& edit,
-                                 int mergeId) {
-    // An opening or look-up ends the history anyway (see scoopFileThreadData).
-    if (!isIdle() || fRecording > 0) return edit();
-    ++fRecording;
-    DocumentEditCommand::record(this, fUndoStack, text, mergeId, edit);
-    --fRecording;
-}
-
-void FileTagDocument::undo() {
-    if (!isIdle()) return;
-    fUndoStack.undo();
-}
-
-void FileTagDocument::redo() {
-    if (!isIdle()) return;
-    fUndoStack.redo();
-}
-
-void FileTagDocument::saveSucceeded() {
-    fUndoStack.clear();
+std::shared_ptr<const EditState> FileTagDocument::editState() {
+    return EditState::of(this);
 }

@@ -7,7 +7,5 @@ bool FileTagSnapshot::sameEdits(const FileTagSnapshot& other) const {
          record->hasNewTitle() != other.record->hasNewTitle() ||
          record->getNewArtist() != other.record->getNewArtist()))
         return false;
-    return title == other.title && track == other.track && count == other.count &&
-           album == other.album && artist == other.artist && genre == other.genre &&
-           year == other.year;
+    return fields == other.fields;
 }

@@ -7,18 +7,12 @@
 
 #include <optional>
 
-// What an undoable edit of a single-file document can change: the seven
+// What an undoable edit of a single-file document can change: the typed-in
 // fields, the file's record and the chosen song hit. The record is kept by
 // reference as well as by value, so an undo gives the window back the same
 // record.
 struct FileTagSnapshot {
-    QString title;
-    QString track;
-    QString count;
-    QString album;
-    QString artist;
-    QString genre;
-    QString year;
+    TagValues fields;
     AudioTrackRef song;
     std::optional<AudioTrack> record; // the contents of `song`, as they were
     AlbumInfoPtr hit;                 // found again by identity after a sort

@@ -1,49 +1,48 @@
 #include "docs/FileTagThread.h"
 
-#include "docs/FileTagDocument.h"
-#include "docs/SearchString.h"
-#include "model/CustomTag.h"
+#include "model/ScoreRules.h"
 #include "model/TrackDetails.h"
+#include "prefs/PrefsOptions.h"
 #include "system/ProgressIndicator.h"
+#include "tags/CustomTag.h"
+#include "text/SearchString.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 #include "web/sources/ResultKeys.h"
 
 FileTagThread::FileTagThread(ProgressIndicator* progress, bool cleanUpOnly, LookupSources sources)
     : LookupWorker(progress, cleanUpOnly), fSources(std::move(sources)),
-      fOptions(SourceOptions::fromPreferences()) {
+      fOptions(Prefs::sourceOptions()) {
     initializeHits();
 }
 
 void FileTagThread::initializeHits() {
-    fFTTHits = std::make_shared<TrackInfoArray>();
-    fFTTHits->setMaxEntries(fOptions.maxEntries);
+    fHits = std::make_shared<TrackInfoArray>();
+    fHits->setMaxEntries(fOptions.maxEntries);
 }
 
 void FileTagThread::addTrackHitsFromCustomTag(const CustomTag* tag) {
-    if (fNCProgressSheet)
-        fNCProgressSheet->NotifyBeginInd(QStringLiteral("Running saved search..."), true);
+    if (fProgress) fProgress->NotifyBeginInd(QStringLiteral("Running saved search..."), true);
     QString artist;
     // A search saved by a folder save may name a source of albums only; a
     // single file is looked up on the song sources only.
-    const MusicSource* owner = tag ? ResultKeys::sourceOfKey(tag->iadbKey()) : nullptr;
+    const MusicSource* owner = tag ? ResultKeys::sourceOfKey(tag->resultKey()) : nullptr;
     if (tag && fSources.songSavedSearch && owner && (owner->serves() & MusicSource::Songs) &&
-        DecomposeSearchString(tag->iadbSearchTerms(), &artist, nullptr))
-        fSources.songSavedSearch(*fFTTHits, tag, FileTagDocument::scoreWeights1(artist), fOptions,
-                                 fNCProgressSheet);
+        DecomposeSearchString(tag->savedSearchTerms(), &artist, nullptr))
+        fSources.songSavedSearch(*fHits, tag, ScoreRules::songArtist(artist), fOptions, fProgress);
     noteCancel();
 }
 
 void FileTagThread::addTrackHitsFromSource(const MusicSource& source, const QString& terms,
                                            const ScoreWeights& typedIn) {
-    if (fNCProgressSheet) fNCProgressSheet->NotifyBeginInd(source.searchCaption(), true);
+    if (fProgress) fProgress->NotifyBeginInd(source.searchCaption(), true);
     const LookupSources::SongSearch search = fSources.songSearches.value(source.name());
     QString artist;
     if (search && DecomposeSearchString(terms, &artist, nullptr)) {
         const ScoreWeights weights = source.songRanking() == MusicSource::SongRanking::ByArtist
-                                         ? FileTagDocument::scoreWeights1(artist)
+                                         ? ScoreRules::songArtist(artist)
                                          : typedIn;
-        search(*fFTTHits, terms, weights, fOptions, fNCProgressSheet);
+        search(*fHits, terms, weights, fOptions, fProgress);
     }
     noteCancel();
 }
@@ -55,15 +54,15 @@ void FileTagThread::addTrackHitsFromWeb(const QString& terms, const ScoreWeights
 }
 
 void FileTagThread::retrieveTracks() {
-    const int count = int(fFTTHits->count());
-    if (fNCProgressSheet)
-        fNCProgressSheet->NotifyBeginDet(QStringLiteral("Fetching album details..."), 0, count,
-                                         true);
-    for (const AlbumInfoPtr& entry : fFTTHits->array()) {
+    const int count = int(fHits->count());
+    if (fProgress)
+        fProgress->NotifyBeginDet(QStringLiteral("Fetching album details..."), 0, count, true);
+    for (const AlbumInfoPtr& entry : fHits->array()) {
         if (cancelled()) break;
         const TrackInfoPtr hit = std::static_pointer_cast<TrackInfo>(entry);
+        if (!hit->trackDetails() && outOfTime("album details")) break;
         if (!hit->trackDetails() && fSources.songDetails)
-            hit->setTrackDetails(fSources.songDetails(*hit, fOptions, fNCProgressSheet));
+            hit->setTrackDetails(fSources.songDetails(*hit, fOptions, fProgress));
         if (const TrackDetailsPtr details = hit->trackDetails()) {
             hit->setYear(details->year());
             hit->setGenre(details->genre());
@@ -80,19 +79,19 @@ void FileTagThread::retrieveTracks() {
                     hit->setLongTrack(QStringLiteral("%1/%2").arg(position).arg(titles));
             }
         }
-        if (fNCProgressSheet) fNCProgressSheet->NotifyBump(1);
+        if (fProgress) fProgress->NotifyBump(1);
     }
-    QList<AlbumInfoPtr>& list = fFTTHits->array();
+    QList<AlbumInfoPtr>& list = fHits->array();
     list.removeIf([](const AlbumInfoPtr& hit) {
         return !std::static_pointer_cast<TrackInfo>(hit)->trackDetails();
     });
-    if (fNCProgressSheet) fNCProgressSheet->NotifyBump(int(list.size()));
+    if (fProgress) fProgress->NotifyBump(int(list.size()));
 }
 
 void FileTagThread::addHit(const TrackInfoPtr& hit) {
-    if (hit) fFTTHits->addSorted(hit, std::nullopt, 0);
+    if (hit) fHits->addSorted(hit, std::nullopt, 0);
 }
 
 std::shared_ptr<TrackInfoArray> FileTagThread::hits() const {
-    return std::static_pointer_cast<TrackInfoArray>(fFTTHits->copy());
+    return std::static_pointer_cast<TrackInfoArray>(fHits->copy());
 }

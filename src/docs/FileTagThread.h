@@ -36,21 +36,21 @@ public:
     // Every registered song source that is on, in the registry's order.
     void addTrackHitsFromWeb(const QString& terms, const ScoreWeights& typedIn);
 
-    void pruneAlbumList() { pruneList(fFTTHits.get()); }
+    void pruneAlbumList() { pruneList(fHits.get()); }
     // Fetches the album of each hit, numbers the song by its closest title
     // there, and drops hits without an album.
     void retrieveTracks();
-    void retrieveImagesFromTrackDetails(AlbumArt* art) { retrieveImages(fFTTHits.get(), art); }
+    void retrieveImagesFromTrackDetails(AlbumArt* art) { retrieveImages(fHits.get(), art); }
 
     // Inserts without weights (total score 100): the hits made from the file.
     void addHit(const TrackInfoPtr& hit);
     // The settings this look-up runs with, read when the worker was made.
-    const SourceOptions& options() const { return fOptions; }
+    const SourceOptions& options() const override { return fOptions; }
     // A copy of the list, or null when there is none.
     std::shared_ptr<TrackInfoArray> hits() const;
 
 private:
-    std::shared_ptr<TrackInfoArray> fFTTHits;
+    std::shared_ptr<TrackInfoArray> fHits;
     LookupSources fSources;
     // Read when the worker is made, on the main thread.
     SourceOptions fOptions;

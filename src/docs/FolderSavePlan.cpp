@@ -119,8 +119,9 @@ private:
         std::vector<std::shared_ptr<MusicFile>> read(fPlan.files.size());
         WorkSharing::forEachIndex(read.size(), [this, &read, &folder](size_t i) {
             const FolderSavePlan::File& f = fPlan.files[qsizetype(i)];
-            read[i] = f.tags.openTagged(folder + QLatin1Char('/') + f.name,
-                                        f.haveOpened ? &f.opened : nullptr, fPlan.options);
+            read[i] = fPlan.options.openTagged(folder + QLatin1Char('/') + f.name,
+                                               f.haveOpened ? &f.opened : nullptr, f.tags,
+                                               SaveOptions::kWrittenFields);
         });
         // Every track of a save asks for the same cover file: it is written
         // once, when some track is to be saved at all.
@@ -134,7 +135,7 @@ private:
             if (!fPlan.cover.isEmpty())
                 fPlan.cover.applyTo(*read[i], fPlan.files[qsizetype(i)].pictureFormat,
                                     coverWritten);
-            read[i]->tagCustomTag(fPlan.tag);
+            read[i]->setTags({.custom = fPlan.tag}, TagField::Custom);
         });
         for (size_t i = 0; i < read.size(); ++i) {
             const FolderSavePlan::File& f = fPlan.files[qsizetype(i)];
@@ -304,9 +305,6 @@ private:
                 const QString path = fReport.folder + QLatin1Char('/') + o.finalName;
                 if (o.music->path() != path) o.music->refreshAfterRename(path);
                 r.readBack = AudioTrack::initWithFile(path, std::move(o.music));
-                // A file object keeps the numbers it read when opened; the
-                // record shows those it wrote.
-                r.readBack->setTrack(o.file->tags.track, o.file->tags.trackCount);
             }
             fReport.files << r;
             fSteps.bump();

@@ -2,11 +2,10 @@
 
 #include "art/CoverToStore.h"
 #include "docs/DocumentBase.h"
-#include "docs/NewTags.h"
 #include "docs/SaveOptions.h"
 #include "model/AudioTrack.h"
-#include "model/CustomTag.h"
 #include "system/AlertHost.h"
+#include "tags/CustomTag.h"
 
 #include <QList>
 #include <QString>
@@ -44,7 +43,7 @@ struct FolderSavePlan {
     struct File {
         qsizetype row = -1;
         QString name; // in the folder now
-        NewTags tags;
+        TagValues tags;           // the fields a save writes (SaveOptions::kWrittenFields)
         QByteArray pictureFormat; // the file's own (MusicFile::imageFormat)
         struct stat opened {};    // the record's file as it was read
         bool haveOpened = false;

@@ -1,11 +1,12 @@
 #include "docs/FolderTagThread.h"
 
 #include "art/AlbumArt.h"
-#include "docs/SearchString.h"
-#include "docs/TrovixDocument.h"
 #include "model/AlbumDetails.h"
-#include "model/CustomTag.h"
+#include "model/ScoreRules.h"
+#include "prefs/PrefsOptions.h"
 #include "system/ProgressIndicator.h"
+#include "tags/CustomTag.h"
+#include "text/SearchString.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 #include "web/sources/ResultKeys.h"
@@ -18,37 +19,37 @@
 FolderTagThread::FolderTagThread(ProgressIndicator* progress, bool cleanUpOnly,
                                  LookupSources sources)
     : LookupWorker(progress, cleanUpOnly), fSources(std::move(sources)),
-      fOptions(SourceOptions::fromPreferences()) {}
+      fOptions(Prefs::sourceOptions()) {}
 
 void FolderTagThread::initializeHits(int trackCount, AlbumDetailsPtr tagDetails) {
-    fFTTHits = std::make_shared<AlbumInfoArray>();
-    fFTTHits->setFolderTrackCount(trackCount);
-    fFTTHits->setMaxEntries(fOptions.maxEntries);
+    fHits = std::make_shared<AlbumInfoArray>();
+    fHits->setFolderTrackCount(trackCount);
+    fHits->setMaxEntries(fOptions.maxEntries);
     fTagDetails = std::move(tagDetails);
 }
 
 ScoreWeights FolderTagThread::weightsFor(const QString& terms) const {
-    return TrovixDocument::scoreWeightsFor(terms, fTagDetails);
+    return ScoreRules::folderSearch(terms, fTagDetails ? fTagDetails->genre() : QString(),
+                                    fTagDetails ? fTagDetails->year() : QString());
 }
 
 void FolderTagThread::addAlbumHitsFromCustomTag(const CustomTag* tag) {
-    if (!fFTTHits) initializeHits(0, nullptr);
-    if (fNCProgressSheet)
-        fNCProgressSheet->NotifyBeginInd(QStringLiteral("Running saved search..."), true);
-    const QString terms = tag ? tag->iadbSearchTerms() : QString();
+    if (!fHits) initializeHits(0, nullptr);
+    if (fProgress) fProgress->NotifyBeginInd(QStringLiteral("Running saved search..."), true);
+    const QString terms = tag ? tag->savedSearchTerms() : QString();
     const ScoreWeights weights = weightsFor(terms);
     if (fSources.savedSearch && tag)
-        fSources.savedSearch(*fFTTHits, tag, weights, fOptions, fNCProgressSheet);
+        fSources.savedSearch(*fHits, tag, weights, fOptions, fProgress);
     noteCancel();
 }
 
 void FolderTagThread::addAlbumHitsFromSource(const MusicSource& source, const QString& terms) {
-    if (!fFTTHits) initializeHits(0, nullptr);
+    if (!fHits) initializeHits(0, nullptr);
     const ScoreWeights weights = weightsFor(terms);
-    if (fNCProgressSheet) fNCProgressSheet->NotifyBeginInd(source.searchCaption(), true);
+    if (fProgress) fProgress->NotifyBeginInd(source.searchCaption(), true);
     const LookupSources::Search search = fSources.albumSearches.value(source.name());
     if (search) {
-        search(*fFTTHits, terms, weights, fOptions, fNCProgressSheet);
+        search(*fHits, terms, weights, fOptions, fProgress);
         // The disc databases match whole phrases, so an album title that the
         // site spells differently still turns up under the artist alone. A
         // compilation's artist part says nothing, so it is not searched.
@@ -56,7 +57,7 @@ void FolderTagThread::addAlbumHitsFromSource(const MusicSource& source, const QS
         if (source.searchesArtistAlone() && !fOneSearchPerSource && !cancelled() &&
             !terms.contains(QStringLiteral("various"), Qt::CaseInsensitive) &&
             DecomposeSearchString(terms, &artist, &album))
-            search(*fFTTHits, artist, weights, fOptions, fNCProgressSheet);
+            search(*fHits, artist, weights, fOptions, fProgress);
     }
     noteCancel();
 }
@@ -68,12 +69,12 @@ void FolderTagThread::addAlbumHitsFromWeb(const QString& terms) {
 }
 
 void FolderTagThread::pruneAlbumList() {
-    pruneList(fFTTHits.get());
+    pruneList(fHits.get());
 }
 
 void FolderTagThread::retrieveDetails(const AlbumInfoPtr& hit) {
     if (!hit->albumDetails() && fSources.details)
-        hit->setAlbumDetails(fSources.details(*hit, fOptions, fNCProgressSheet));
+        hit->setAlbumDetails(fSources.details(*hit, fOptions, fProgress));
     if (const std::shared_ptr<AlbumDetails> details = hit->albumDetails()) {
         hit->setYear(details->year());
         hit->setGenre(details->genre());
@@ -82,37 +83,37 @@ void FolderTagThread::retrieveDetails(const AlbumInfoPtr& hit) {
 }
 
 void FolderTagThread::dropHitsWithoutDetails() {
-    QList<AlbumInfoPtr>& list = fFTTHits->array();
+    QList<AlbumInfoPtr>& list = fHits->array();
     list.removeIf([](const AlbumInfoPtr& hit) { return !hit->albumDetails(); });
-    if (fNCProgressSheet) fNCProgressSheet->NotifyBump(int(list.size()));
+    if (fProgress) fProgress->NotifyBump(int(list.size()));
 }
 
 void FolderTagThread::retrieveTracks() {
-    if (!fFTTHits) return;
-    const int count = int(fFTTHits->count());
-    if (fNCProgressSheet) {
-        fNCProgressSheet->NotifyBeginDet(QStringLiteral("Fetching album details..."), 0, count,
-                                         true);
-        fNCProgressSheet->NotifyBump(1);
+    if (!fHits) return;
+    const int count = int(fHits->count());
+    if (fProgress) {
+        fProgress->NotifyBeginDet(QStringLiteral("Fetching album details..."), 0, count, true);
+        fProgress->NotifyBump(1);
     }
-    for (const AlbumInfoPtr& hit : fFTTHits->array()) {
+    for (const AlbumInfoPtr& hit : fHits->array()) {
+        if (!hit->albumDetails() && outOfTime("album details")) break;
         retrieveDetails(hit);
-        if (fNCProgressSheet) fNCProgressSheet->NotifyBump(1);
+        if (fProgress) fProgress->NotifyBump(1);
         if (cancelled()) break;
     }
     dropHitsWithoutDetails();
 }
 
 void FolderTagThread::retrieveNearestTracks(const MatchDistance::Folder& folder) {
-    if (!fFTTHits) return;
+    if (!fHits) return;
     // Per source (by its name; hits of no source by their own key), the hit
     // to fetch, or none once the source has details.
     QHash<QString, AlbumInfoPtr> chosen;
     QHash<QString, double> nearest;
     QSet<QString> served;
-    for (const AlbumInfoPtr& hit : fFTTHits->array()) {
-        const MusicSource* source = ResultKeys::sourceOfKey(hit->iadbKey());
-        const QString group = source ? source->name() : hit->iadbKey();
+    for (const AlbumInfoPtr& hit : fHits->array()) {
+        const MusicSource* source = ResultKeys::sourceOfKey(hit->resultKey());
+        const QString group = source ? source->name() : hit->resultKey();
         if (hit->albumDetails()) {
             served.insert(group);
             continue;
@@ -124,31 +125,32 @@ void FolderTagThread::retrieveNearestTracks(const MatchDistance::Folder& folder)
             nearest.insert(group, d);
         }
     }
-    if (fNCProgressSheet) {
-        fNCProgressSheet->NotifyBeginDet(QStringLiteral("Fetching album details..."), 0,
+    if (fProgress) {
+        fProgress->NotifyBeginDet(QStringLiteral("Fetching album details..."), 0,
                                          int(chosen.size()), true);
-        fNCProgressSheet->NotifyBump(1);
+        fProgress->NotifyBump(1);
     }
-    for (const AlbumInfoPtr& hit : fFTTHits->array()) {
+    for (const AlbumInfoPtr& hit : fHits->array()) {
         const auto it = std::find_if(chosen.cbegin(), chosen.cend(),
                                      [&](const AlbumInfoPtr& c) { return c == hit; });
         if (it == chosen.cend() || served.contains(it.key())) continue;
+        if (!hit->albumDetails() && outOfTime("album details")) break;
         retrieveDetails(hit);
-        if (fNCProgressSheet) fNCProgressSheet->NotifyBump(1);
+        if (fProgress) fProgress->NotifyBump(1);
         if (cancelled()) break;
     }
     dropHitsWithoutDetails();
 }
 
 void FolderTagThread::retrieveImagesFromAlbumDetails(AlbumArt* art) {
-    retrieveImages(fFTTHits.get(), art);
+    retrieveImages(fHits.get(), art);
 }
 
 void FolderTagThread::addHit(const std::shared_ptr<AlbumInfo>& hit) {
-    if (!fFTTHits) initializeHits(0, nullptr);
-    fFTTHits->addSorted(hit, std::nullopt, 0);
+    if (!fHits) initializeHits(0, nullptr);
+    fHits->addSorted(hit, std::nullopt, 0);
 }
 
 std::shared_ptr<AlbumInfoArray> FolderTagThread::hits() const {
-    return fFTTHits ? fFTTHits->copy() : nullptr;
+    return fHits ? fHits->copy() : nullptr;
 }

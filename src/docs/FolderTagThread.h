@@ -51,7 +51,7 @@ public:
     // Inserts without weights (total score 100): the hits made from the folder.
     void addHit(const std::shared_ptr<AlbumInfo>& hit);
     // The settings this look-up runs with, read when the worker was made.
-    const SourceOptions& options() const { return fOptions; }
+    const SourceOptions& options() const override { return fOptions; }
     // A copy of the list, or null when there is none.
     std::shared_ptr<AlbumInfoArray> hits() const;
 
@@ -61,7 +61,7 @@ private:
     ScoreWeights weightsFor(const QString& terms) const;
 
     AlbumDetailsPtr fTagDetails;
-    std::shared_ptr<AlbumInfoArray> fFTTHits;
+    std::shared_ptr<AlbumInfoArray> fHits;
     LookupSources fSources;
     // Read when the worker is made, on the main thread.
     SourceOptions fOptions;

@@ -8,16 +8,16 @@ void HitTable::setAlbumArray(const std::shared_ptr<AlbumInfoArray>& hits) {
 }
 
 AlbumInfoPtr HitTable::hitAt(qsizetype row) const {
-    return fAlbumInfoArray ? fAlbumInfoArray->objectAtIndex(row) : AlbumInfoPtr();
+    return fAlbumInfoArray ? fAlbumInfoArray->at(row) : AlbumInfoPtr();
 }
 
 void HitTable::selectRow(int row) {
     fSelectedRow = row >= 0 && row < count() ? row : -1;
 }
 
-QString HitTable::iadbKey() const {
+QString HitTable::resultKey() const {
     const AlbumInfoPtr hit = hitAt(fSelectedRow);
-    return hit ? hit->iadbKey() : QString();
+    return hit ? hit->resultKey() : QString();
 }
 
 bool HitTable::addAlbumDetails(const std::shared_ptr<AlbumDetails>& details, qsizetype row) {

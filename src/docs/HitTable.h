@@ -24,7 +24,7 @@ public:
     void selectRow(int row);
 
     // The result key of the selected hit; null when none is selected.
-    QString iadbKey() const;
+    QString resultKey() const;
 
     // Attaches a copy of the details to the hit at the row when it has none.
     // True when the row is valid (the view then reloads).

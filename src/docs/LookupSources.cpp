@@ -3,6 +3,7 @@
 #include "model/AlbumDetails.h"
 #include "model/TrackDetails.h"
 #include "model/TrackInfoArray.h"
+#include "prefs/PrefsOptions.h"
 #include "web/sources/AmazonMusic.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
@@ -35,7 +36,7 @@ LookupSources LookupSources::standard() {
     sources.details = &ResultKeys::AlbumDetailsFromAlbumInfo;
     // A click on the main thread: the base addresses as they stand now.
     sources.browse = [](Site site, Subject subject, const QString& text) {
-        const SourceOptions options = SourceOptions::fromPreferences();
+        const SourceOptions options = Prefs::sourceOptions();
         auto base = [&options](const char* key) {
             return options.baseURL(QString::fromLatin1(key));
         };

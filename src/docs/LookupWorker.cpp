@@ -2,10 +2,23 @@
 
 #include "art/AlbumArt.h"
 #include "model/AlbumInfoArray.h"
+#include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "web/LookupDeadline.h"
+
+bool LookupWorker::outOfTime(const char* step) {
+    if (!LookupDeadline::passed()) return false;
+    if (!fOutOfTimeLogged)
+        TROVIX_LOG()
+            << QStringLiteral(
+                   "look-up time is up, stopped at the %1; the hits found so far are shown")
+                   .arg(QLatin1String(step));
+    fOutOfTimeLogged = true;
+    return true;
+}
 
 bool LookupWorker::cancelled() const {
-    return fNCProgressSheet && fNCProgressSheet->cancelled();
+    return fProgress && fProgress->cancelled();
 }
 
 void LookupWorker::noteCancel() {
@@ -14,7 +27,8 @@ void LookupWorker::noteCancel() {
 
 void LookupWorker::pruneList(AlbumInfoArray* hits) {
     if (!hits || hits->isEmpty()) {
-        fTempStatus = NoHits;
+        // A cancelled search found nothing because it was cancelled.
+        if (fTempStatus != Cancelled) fTempStatus = NoHits;
         return;
     }
     const int limit = hits->maxEntries();
@@ -25,13 +39,13 @@ void LookupWorker::pruneList(AlbumInfoArray* hits) {
 void LookupWorker::retrieveImages(AlbumInfoArray* hits, AlbumArt* art) {
     if (!hits || !art) return;
     const int count = int(hits->count());
-    if (fNCProgressSheet)
-        fNCProgressSheet->NotifyBeginDet(QStringLiteral("Fetching cover art..."), 0, count, true);
+    if (fProgress)
+        fProgress->NotifyBeginDet(QStringLiteral("Fetching cover art..."), 0, count, true);
     for (const AlbumInfoPtr& hit : hits->array()) {
-        if (cancelled()) break;
+        if (cancelled() || outOfTime("covers")) break;
         const QString url = hit->albumCoverURL();
-        if (!url.isEmpty()) art->setImageFromURL(url, hit->totalScore(), fNCProgressSheet);
-        if (fNCProgressSheet) fNCProgressSheet->NotifyBump(1);
+        if (!url.isEmpty()) art->setImageFromURL(url, hit->totalScore(), fProgress);
+        if (fProgress) fProgress->NotifyBump(1);
     }
-    if (fNCProgressSheet) fNCProgressSheet->NotifyBump(count);
+    if (fProgress) fProgress->NotifyBump(count);
 }

@@ -13,7 +13,7 @@ QString hitTip(const TrovixDocument& doc, int row) {
 
 QString trackTip(const TrovixDocument& doc, qsizetype row) {
     const AlbumDetailsPtr details = doc.albumDetails(true);
-    const AudioTrackRef track = doc.trackArray().objectAtIndex(row);
+    const AudioTrackRef track = doc.trackArray().at(row);
     if (!details || !track || row >= details->numTracks()) return QString();
     // Applying the album put each title's file at the title's row.
     MatchDistance::Track pair;
@@ -24,7 +24,7 @@ QString trackTip(const TrovixDocument& doc, qsizetype row) {
         // The folder lists the files without the placeholders.
         int file = 0;
         for (qsizetype i = 0; i < row; ++i)
-            file += !doc.trackArray().objectAtIndex(i)->isPlaceholder();
+            file += !doc.trackArray().at(i)->isPlaceholder();
         const MatchDistance::Folder folder = doc.matchFolder();
         pair.file = file;
         pair.fileSecs = int(folder.files[size_t(file)].durationSecs);

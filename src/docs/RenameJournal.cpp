@@ -1,10 +1,11 @@
 #include "docs/RenameJournal.h"
 
+#include "media/FileIO.h"
+#include "model/AudioTrack.h"
 #include "system/Log.h"
 #include "system/MoveFile.h"
 #include "system/SaveSteps.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -25,44 +26,23 @@ QString errnoText(int err) {
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
-QByteArray nativePath(const QString& folder, const QString& name) {
-    return QFile::encodeName(folder + QLatin1Char('/') + name);
+QByteArray native(const QString& name) {
+    return QFile::encodeName(name);
 }
 
-bool syncFolder(const QString& folder) {
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-bool writeAll(int fd, const QByteArray& data) {
-    for (qsizetype done = 0; done < data.size();) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
-// Which of the entry's names holds its file now; null when none does.
-QString locate(const QString& folder, const RenameEntry& e) {
+// Which of the entry's names holds its file now; null when none does. Only
+// a regular file that is the one recorded counts.
+QString locate(const FolderHandle& folder, const RenameEntry& e) {
     for (const QString& name : {e.oldName, e.tempName, e.newName}) {
-        if (name.isEmpty()) continue;
         struct stat st;
-        if (::lstat(nativePath(folder, name).constData(), &st) == 0 && st.st_dev == e.device &&
-            st.st_ino == e.inode)
+        if (!name.isEmpty() && folder.statAt(native(name), &st) && S_ISREG(st.st_mode) &&
+            st.st_dev == e.device && st.st_ino == e.inode)
             return name;
     }
     return QString();
 }
 
-QJsonObject toJson(const RenamePlan& plan) {
+QJsonObject toJson(const FolderHandle& folder, const RenamePlan& plan) {
     QJsonArray files;
     for (const RenameEntry& e : plan.files)
         files.append(QJsonObject{{"old", e.oldName},
@@ -70,69 +50,99 @@ QJsonObject toJson(const RenamePlan& plan) {
                                  {"new", e.newName},
                                  {"dev", QString::number(quint64(e.device))},
                                  {"ino", QString::number(quint64(e.inode))}});
-    QJsonObject o{{"version", 1}, {"files", files}};
-    if (!plan.newFolderName.isNull())
-        o.insert("folder", QJsonObject{{"old", plan.oldFolderName}, {"new", plan.newFolderName}});
-    return o;
+    QJsonObject self{{"dev", QString::number(quint64(folder.device()))},
+                     {"ino", QString::number(quint64(folder.inode()))}};
+    if (!plan.newFolderName.isNull()) {
+        self.insert("old", plan.oldFolderName);
+        self.insert("new", plan.newFolderName);
+    }
+    return QJsonObject{{"version", 2}, {"files", files}, {"folder", self}};
+}
+
+// A name a journal may send a file to: plain, in the folder, and none of the
+// names saves keep for themselves.
+bool fileName(const QString& name) {
+    const QByteArray bytes = native(name);
+    return FolderHandle::isPlainName(bytes) && !FolderHandle::isReservedName(bytes) &&
+           QFile::decodeName(bytes) == name;
+}
+
+// Device and inode numbers are written as decimal text: JSON numbers would
+// lose the high bits of a 64-bit inode.
+bool number(const QJsonValue& v, quint64* out) {
+    bool ok = false;
+    *out = v.toString().toULongLong(&ok);
+    return ok;
 }
 
 } // namespace
 
-bool RenameJournal::exists(const QString& folder) {
-    return pathExists(folder + QLatin1Char('/') + kFileName);
-}
-
-bool RenameJournal::write(const QString& folder, const RenamePlan& plan, QString* error) {
-    const QByteArray data = QJsonDocument(toJson(plan)).toJson(QJsonDocument::Compact);
-    const QByteArray temp = nativePath(folder, kFileName + QStringLiteral(".%1").arg(::getpid()));
-    const QByteArray target = nativePath(folder, kFileName);
+bool RenameJournal::write(const FolderHandle& folder, const RenamePlan& plan, QString* error) {
+    const QByteArray data = QJsonDocument(toJson(folder, plan)).toJson(QJsonDocument::Compact);
+    const QByteArray temp = native(kFileName + QStringLiteral(".%1").arg(::getpid()));
+    const QByteArray target = native(kFileName);
     SaveSteps::step("journal-write");
-    const int fd =
-        ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    folder.remove(temp); // left by an earlier process with our pid
+    const int fd = folder.createFile(temp, O_WRONLY, 0600);
     if (fd < 0) {
         if (error) *error = errnoText(errno);
         return false;
     }
-    const bool ok = writeAll(fd, data) && ::fsync(fd) == 0;
+    const bool ok = FileIO::writeAll(fd, data.constData(), size_t(data.size())) && ::fsync(fd) == 0;
     const int err = errno;
     ::close(fd);
     if (!ok) {
-        ::unlink(temp.constData());
+        folder.remove(temp);
         if (error) *error = errnoText(err);
         return false;
     }
     SaveSteps::step("journal-commit");
-    if (::rename(temp.constData(), target.constData()) != 0) {
+    if (::renameat(folder.fd(), temp.constData(), folder.fd(), target.constData()) != 0) {
         const int e = errno;
-        ::unlink(temp.constData());
+        folder.remove(temp);
         if (error) *error = errnoText(e);
         return false;
     }
-    if (!syncFolder(folder)) {
+    if (!folder.sync()) {
         if (error) *error = errnoText(errno);
         return false;
     }
     return true;
 }
 
-std::optional<RenamePlan> RenameJournal::read(const QString& folder, QString* error) {
-    QFile file(folder + QLatin1Char('/') + kFileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error) *error = file.errorString();
+std::optional<RenamePlan> RenameJournal::read(const FolderHandle& folder, QString* error) {
+    struct stat st {};
+    const int fd = folder.openFile(native(kFileName), O_RDONLY, &st);
+    if (fd < 0) {
+        if (error) *error = FolderHandle::whyNot(errno);
         return std::nullopt;
     }
-    // A plan is a few hundred bytes per file; anything far larger is not ours.
-    if (file.size() > (64 << 20)) {
-        if (error) *error = QStringLiteral("The journal is too large.");
+    const FileIO::ClosedAtExit closer{fd};
+    if (st.st_size > kLargest) {
+        if (error) *error = QStringLiteral("it is larger than any save could make");
         return std::nullopt;
     }
-    QJsonParseError parse;
-    const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &parse);
+    QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
+    if (!FileIO::readAt(fd, bytes.data(), size_t(bytes.size()), 0)) {
+        if (error) *error = errnoText(errno);
+        return std::nullopt;
+    }
+    return parse(bytes, error);
+}
+
+std::optional<RenamePlan> RenameJournal::parse(const QByteArray& bytes, QString* error) {
+    const auto refuse = [error](const QString& why) -> std::optional<RenamePlan> {
+        if (error) *error = why;
+        return std::nullopt;
+    };
+    if (bytes.size() > kLargest)
+        return refuse(QStringLiteral("it is larger than any save could make"));
+    QJsonParseError parseError;
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &parseError);
     const QJsonObject o = doc.object();
-    if (parse.error != QJsonParseError::NoError || o.value("version").toInt() != 1) {
-        if (error) *error = QStringLiteral("The journal cannot be read.");
-        return std::nullopt;
-    }
+    const int version = o.value("version").toInt();
+    if (parseError.error != QJsonParseError::NoError || (version != 1 && version != 2))
+        return refuse(QStringLiteral("it cannot be read"));
     RenamePlan plan;
     for (const QJsonValue& v : o.value("files").toArray()) {
         const QJsonObject f = v.toObject();
@@ -140,38 +150,44 @@ std::optional<RenamePlan> RenameJournal::read(const QString& folder, QString* er
         e.oldName = f.value("old").toString();
         e.tempName = f.value("temp").toString();
         e.newName = f.value("new").toString();
-        e.device = dev_t(f.value("dev").toString().toULongLong());
-        e.inode = ino_t(f.value("ino").toString().toULongLong());
-        // Plain names only: a journal never sends a file out of its folder.
-        for (const QString& n : {e.oldName, e.tempName, e.newName})
-            if (n.isEmpty() || n.contains(QLatin1Char('/')) || n == u"." || n == u"..") {
-                if (error) *error = QStringLiteral("The journal names an invalid file.");
-                return std::nullopt;
-            }
+        quint64 device = 0, inode = 0;
+        // Plain names only: a journal never sends a file out of its folder,
+        // nor onto a name a save keeps for itself (the next opening would
+        // take it for a leftover and remove it).
+        if (!number(f.value("dev"), &device) || !number(f.value("ino"), &inode) ||
+            !fileName(e.oldName) || !fileName(e.newName) ||
+            !AudioTrack::isTempFileName(e.tempName) ||
+            !FolderHandle::isPlainName(native(e.tempName)))
+            return refuse(QStringLiteral("it names a file it may not"));
+        e.device = dev_t(device);
+        e.inode = ino_t(inode);
         plan.files << e;
     }
     const QJsonObject f = o.value("folder").toObject();
-    if (!f.isEmpty()) {
+    quint64 device = 0, inode = 0;
+    if (version >= 2 && number(f.value("dev"), &device) && number(f.value("ino"), &inode)) {
+        plan.folderDevice = dev_t(device);
+        plan.folderInode = ino_t(inode);
+    }
+    if (f.contains("new")) {
         plan.oldFolderName = f.value("old").toString();
         plan.newFolderName = f.value("new").toString();
-        if (plan.newFolderName.isEmpty() || plan.newFolderName.contains(QLatin1Char('/')))
-            plan.oldFolderName = plan.newFolderName = QString();
     }
     return plan;
 }
 
-bool RenameJournal::remove(const QString& folder, QString* error) {
+bool RenameJournal::remove(const FolderHandle& folder, QString* error) {
     SaveSteps::step("journal-remove");
-    if (::unlink(nativePath(folder, kFileName).constData()) != 0 && errno != ENOENT) {
+    if (!folder.remove(native(kFileName)) && errno != ENOENT) {
         if (error) *error = errnoText(errno);
         return false;
     }
-    syncFolder(folder);
+    folder.sync();
     return true;
 }
 
-std::vector<RenameOutcome> RenameJournal::carryOut(const QString& folder, const RenamePlan& plan,
-                                                   Direction direction,
+std::vector<RenameOutcome> RenameJournal::carryOut(const FolderHandle& folder,
+                                                   const RenamePlan& plan, Direction direction,
                                                    const std::function<bool()>& stop,
                                                    bool* stopped) {
     const auto target = [direction](const RenameEntry& e) {
@@ -180,7 +196,9 @@ std::vector<RenameOutcome> RenameJournal::carryOut(const QString& folder, const 
     const auto other = [direction](const RenameEntry& e) {
         return direction == Direction::Forward ? e.oldName : e.newName;
     };
-    const auto path = [&folder](const QString& name) { return folder + QLatin1Char('/') + name; };
+    const auto move = [&folder](const QString& from, const QString& to) {
+        return folder.move(native(from), native(to));
+    };
     const auto askStop = [&] {
         if (!stop || !stop()) return false;
         if (stopped) *stopped = true;
@@ -215,7 +233,7 @@ std::vector<RenameOutcome> RenameJournal::carryOut(const QString& folder, const 
         }
         if (!held.contains(target(e))) {
             SaveSteps::step("rename-final");
-            if (moveWithoutReplacing(path(at), path(target(e))).ok()) {
+            if (move(at, target(e)).ok()) {
                 held.remove(at);
                 at = target(e);
                 held.insert(at);
@@ -224,7 +242,7 @@ std::vector<RenameOutcome> RenameJournal::carryOut(const QString& folder, const 
             }
         }
         SaveSteps::step("rename-temp");
-        const MoveResult r = moveWithoutReplacing(path(at), path(e.tempName));
+        const MoveResult r = move(at, e.tempName);
         if (r.ok()) {
             held.remove(at);
             at = e.tempName;
@@ -246,7 +264,7 @@ std::vector<RenameOutcome> RenameJournal::carryOut(const QString& folder, const 
             break;
         }
         SaveSteps::step("rename-final");
-        MoveResult r = moveWithoutReplacing(path(at), path(target(e)));
+        MoveResult r = move(at, target(e));
         if (r.ok()) {
             at = target(e);
         } else {
@@ -256,7 +274,7 @@ std::vector<RenameOutcome> RenameJournal::carryOut(const QString& folder, const 
                     : r.error;
             // Never leave a temporary name: the other name, if it is free.
             SaveSteps::step("rename-final");
-            r = moveWithoutReplacing(path(at), path(other(e)));
+            r = move(at, other(e));
             if (r.ok()) at = other(e);
             out[size_t(i)].failure =
                 QStringLiteral("It could not be renamed to \"%1\": %2. It is named \"%3\".")
@@ -264,63 +282,112 @@ std::vector<RenameOutcome> RenameJournal::carryOut(const QString& folder, const 
         }
         out[size_t(i)].finalName = at;
     }
-    if (!syncFolder(folder)) TROVIX_LOG() << "Could not sync" << folder << errnoText(errno);
+    if (!folder.sync())
+        TROVIX_LOG() << "Could not sync a folder after renames:" << errnoText(errno);
     return out;
 }
 
-RenameJournal::Recovery RenameJournal::finish(const QString& folder) {
+namespace {
+
+// Why the folder may not take the name an interrupted plan gives it; null
+// when it may.
+QString whyNotRenamed(const FolderHandle& folder, const RenamePlan& plan,
+                      const std::vector<RenameOutcome>& outcomes) {
+    bool allThere = true, anyRecorded = false;
+    for (const RenameOutcome& o : outcomes) {
+        allThere = allThere && o.failure.isNull();
+        anyRecorded = anyRecorded || !o.finalName.isNull();
+    }
+    const QByteArray name = native(plan.newFolderName);
+    if (!allThere) return QStringLiteral("not every file reached its name");
+    // An interrupted save moved files; a journal that names none of the
+    // folder's files was not left by a save of this folder.
+    if (!anyRecorded) return QStringLiteral("the journal names none of the folder's files");
+    if (!folder.is(plan.folderDevice, plan.folderInode))
+        return QStringLiteral("the journal was not written in this folder");
+    if (!FolderHandle::isPlainName(name) || name.startsWith('.') ||
+        FolderHandle::isReservedName(name) || QFile::decodeName(name) != plan.newFolderName)
+        return QStringLiteral("that is not a name a save gives a folder");
+    return QString();
+}
+
+} // namespace
+
+RenameJournal::Recovery RenameJournal::finish(const FolderHandle& folder, const QString& path,
+                                              Scope scope) {
     Recovery rec;
-    rec.folder = folder;
+    rec.folder = path;
     // Half-written journals of a save that died before committing one; the
     // caller's lock says no living save owns them.
-    const QString prefix = kFileName + QLatin1Char('.');
-    for (const QString& name : QDir(folder).entryList({prefix + u'*'}, QDir::Files | QDir::Hidden))
-        ::unlink(nativePath(folder, name).constData());
-    if (!exists(folder)) return rec;
+    const QByteArray prefix = native(kFileName) + '.';
+    for (const QByteArray& name : folder.names()) {
+        struct stat st;
+        if (name.startsWith(prefix) && folder.statAt(name, &st) && S_ISREG(st.st_mode))
+            folder.remove(name);
+    }
+    struct stat st;
+    if (!folder.statAt(native(kFileName), &st)) return rec;
     rec.found = true;
     QString error;
     const std::optional<RenamePlan> plan = read(folder, &error);
     if (!plan) {
-        rec.problems << QStringLiteral("The rename journal could not be read (%1); it was left "
-                                       "in place.")
+        rec.refused = true;
+        rec.problems << QStringLiteral("The rename journal was not used (%1); it was left in "
+                                       "place.")
                             .arg(error);
         return rec;
     }
     const std::vector<RenameOutcome> outcomes = carryOut(folder, *plan, Direction::Forward);
-    bool allThere = true;
     for (qsizetype i = 0; i < plan->files.size(); ++i) {
         const RenameEntry& e = plan->files[i];
         const RenameOutcome& o = outcomes[size_t(i)];
         rec.names.insert(e.oldName, o.finalName);
         rec.names.insert(e.tempName, o.finalName);
-        if (!o.failure.isNull()) {
-            allThere = false;
+        if (!o.failure.isNull())
             rec.problems << QStringLiteral("\"%1\": %2").arg(e.oldName, o.failure);
-        } else if (o.finalName != e.oldName) {
+        else if (o.finalName != e.oldName)
             rec.moved << QStringLiteral("\"%1\" → \"%2\"").arg(e.oldName, o.finalName);
-        }
     }
-    if (!plan->newFolderName.isNull() && allThere) {
-        const QFileInfo info(folder);
-        if (info.fileName() == plan->oldFolderName) {
-            const QString to = info.path() + QLatin1Char('/') + plan->newFolderName;
+    const QFileInfo info(path);
+    // Once renamed, the folder's name is no longer the plan's old one.
+    bool keep = false;
+    if (!plan->newFolderName.isNull() && info.fileName() == plan->oldFolderName) {
+        const QString why = whyNotRenamed(folder, *plan, outcomes);
+        FolderHandle parent;
+        struct stat self {};
+        const QByteArray from = native(info.fileName()), to = native(plan->newFolderName);
+        MoveResult r;
+        if (why.isNull() && scope == Scope::Folder) {
+            // The folder is renamed in its parent only while that name is
+            // still this folder.
             SaveSteps::step("rename-folder");
-            const MoveResult r = moveWithoutReplacing(folder, to);
-            if (r.ok()) {
-                syncFolder(info.path());
-                rec.folder = to;
-                rec.moved << QStringLiteral("the folder \"%1\" → \"%2\"")
-                                 .arg(plan->oldFolderName, plan->newFolderName);
-            } else {
-                rec.problems << QStringLiteral("The folder could not be renamed to \"%1\": %2.")
-                                    .arg(plan->newFolderName,
-                                         r.code == MoveResult::Code::TargetExists
-                                             ? QStringLiteral("that name is taken")
-                                             : r.error);
-            }
+            if (!parent.open(info.path()) || !parent.statAt(from, &self) ||
+                !folder.is(self.st_dev, self.st_ino))
+                r = {MoveResult::Code::Failed, QStringLiteral("the folder moved meanwhile")};
+            else
+                r = parent.move(from, to);
+        }
+        if (r.ok()) {
+            parent.sync();
+            rec.folder = info.path() + QLatin1Char('/') + plan->newFolderName;
+            rec.moved << QStringLiteral("the folder \"%1\" → \"%2\"")
+                             .arg(plan->oldFolderName, plan->newFolderName);
+        } else if (why.isNull() && scope == Scope::SingleFile) {
+            // The folder's own opening finishes it.
+            keep = true;
+            rec.problems << QStringLiteral("The folder was not renamed to \"%1\": open the folder "
+                                           "to finish its save.")
+                                .arg(plan->newFolderName);
+        } else {
+            rec.refused = rec.refused || !why.isNull();
+            rec.problems << QStringLiteral("The folder was not renamed to \"%1\": %2.")
+                                .arg(plan->newFolderName, !why.isNull() ? why
+                                                          : r.code == MoveResult::Code::TargetExists
+                                                              ? QStringLiteral("that name is taken")
+                                                              : r.error);
         }
     }
-    if (!remove(rec.folder, &error)) rec.problems << error;
+    if (!keep && !remove(folder, &error)) rec.problems << error;
     return rec;
 }
 
@@ -334,21 +401,25 @@ RenameJournal::Run RenameJournal::run(const QString& folder, const RenamePlan& p
         return result;
     }
     QString error;
-    if (!write(folder, plan, &error)) {
+    // One descriptor for the whole phase: it follows the folder through
+    // its rename, so the journal is removed from wherever the folder is.
+    FolderHandle handle;
+    if (!handle.open(QFileInfo(folder).canonicalFilePath())) error = errnoText(errno);
+    if (!handle.isOpen() || !write(handle, plan, &error)) {
         result.outcomes.resize(size_t(plan.files.size()));
         for (qsizetype i = 0; i < plan.files.size(); ++i)
             result.outcomes[size_t(i)] = {plan.files[i].oldName,
                                           QStringLiteral("It was not renamed: the rename journal "
                                                          "could not be written (%1).")
                                               .arg(error)};
-        remove(folder, nullptr);
+        if (handle.isOpen()) remove(handle, nullptr);
         return result;
     }
-    result.outcomes = carryOut(folder, plan, Direction::Forward, stop, &result.stopped);
+    result.outcomes = carryOut(handle, plan, Direction::Forward, stop, &result.stopped);
     if (result.stopped) {
         // Stopped half-way: every file goes back to the name it had, so the
         // folder holds no temporary name and no half-applied naming.
-        result.outcomes = carryOut(folder, plan, Direction::Back);
+        result.outcomes = carryOut(handle, plan, Direction::Back);
         for (RenameOutcome& o : result.outcomes)
             if (o.failure.isNull())
                 o.failure = QStringLiteral("The save was stopped before the file was renamed.");
@@ -357,21 +428,6 @@ RenameJournal::Run RenameJournal::run(const QString& folder, const RenamePlan& p
     for (const RenameOutcome& o : result.outcomes)
         allMoved = allMoved && o.failure.isNull();
     if (afterMoves) result.folder = afterMoves(allMoved);
-    if (!remove(result.folder, &error)) TROVIX_LOG() << "Could not remove the journal:" << error;
+    if (!remove(handle, &error)) TROVIX_LOG() << "Could not remove the journal:" << error;
     return result;
-}
-
-QString RenameJournal::describe(const QStringList& restored, const Recovery& renames) {
-    if (restored.isEmpty() && !renames.found) return QString();
-    QStringList parts;
-    parts << QStringLiteral("An earlier save of this folder was interrupted.");
-    if (!restored.isEmpty())
-        parts << QStringLiteral("Restored: %1.").arg(restored.join(QStringLiteral(", ")));
-    if (renames.found)
-        parts << (renames.moved.isEmpty() ? QStringLiteral("Its renames were already complete.")
-                                          : QStringLiteral("Its renames were finished: %1.")
-                                                .arg(renames.moved.join(QStringLiteral(", "))));
-    if (!renames.problems.isEmpty())
-        parts << QStringLiteral("Not finished: %1").arg(renames.problems.join(QLatin1Char(' ')));
-    return parts.join(QLatin1Char(' '));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "system/FolderHandle.h"
+
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -26,6 +28,10 @@ struct RenamePlan {
     // Both null when the folder keeps its name.
     QString oldFolderName;
     QString newFolderName;
+    // Read from a journal: the folder it was written in (0 when the journal
+    // does not say). Written from the folder itself.
+    dev_t folderDevice = 0;
+    ino_t folderInode = 0;
 };
 
 // Where one file of a plan ended up.
@@ -39,25 +45,39 @@ struct RenameOutcome {
 // A folder that still holds one was left by an interrupted save; opening it
 // finishes the plan. The journal is written only once every tag is written,
 // so finishing means moving forward to the new names.
+//
+// A journal found in a folder is input like any file there: it is read only
+// when it is a regular file of a bounded size, names plain names of the
+// folder (never one of the names saves keep for themselves), moves only the
+// regular files it recorded, and renames the folder only under the rules of
+// finish().
 class RenameJournal {
 public:
     static inline const QString kFileName = QStringLiteral(".trovix-renames");
+    // A plan is some hundred bytes a file: a few megabytes are ten thousands
+    // of files.
+    static constexpr qint64 kLargest = 4 << 20;
 
     enum class Direction { Forward, Back };
+    // What opened the folder: a single file's document never renames it.
+    enum class Scope { Folder, SingleFile };
 
     // temp + fsync + rename + fsync of the folder: the journal is whole or
-    // absent.
-    static bool write(const QString& folder, const RenamePlan& plan, QString* error);
-    static std::optional<RenamePlan> read(const QString& folder, QString* error);
-    static bool remove(const QString& folder, QString* error);
-    static bool exists(const QString& folder);
+    // absent. It records the folder's device and inode.
+    static bool write(const FolderHandle& folder, const RenamePlan& plan, QString* error);
+    static std::optional<RenamePlan> read(const FolderHandle& folder, QString* error);
+    // A journal's bytes as a plan; null (with the reason) unless it is one
+    // a save wrote.
+    static std::optional<RenamePlan> parse(const QByteArray& bytes, QString* error);
+    static bool remove(const FolderHandle& folder, QString* error);
 
     // Moves every file of the plan to its new (Forward) or old (Back) name:
     // first each to its temporary name, then each to its final one, so
-    // files may exchange names. `stop` is asked before each move; once it
-    // says yes, nothing more moves and `stopped` is set. The folder is
-    // synced at the end. One outcome per file, in plan order.
-    static std::vector<RenameOutcome> carryOut(const QString& folder, const RenamePlan& plan,
+    // files may exchange names. Only a regular file that is the one the
+    // plan recorded moves. `stop` is asked before each move; once it says
+    // yes, nothing more moves and `stopped` is set. The folder is synced at
+    // the end. One outcome per file, in plan order.
+    static std::vector<RenameOutcome> carryOut(const FolderHandle& folder, const RenamePlan& plan,
                                                Direction direction,
                                                const std::function<bool()>& stop = {},
                                                bool* stopped = nullptr);
@@ -81,14 +101,16 @@ public:
         QString folder;    // where the folder is now (renamed when the plan says so)
         QStringList moved; // "OLD" → "NEW" lines for the user
         QStringList problems;
+        bool refused = false; // something the journal asked was not done
         // The old and the temporary name of every file of the plan → the
         // name it has now.
         QHash<QString, QString> names;
     };
-    // Finishes the plan of a journal left in the folder, then removes the
-    // journal. The caller holds the folder's lock.
-    static Recovery finish(const QString& folder);
-    // The alert text for what the opening restored and finished; null when
-    // there was nothing to do.
-    static QString describe(const QStringList& restored, const Recovery& renames);
+    // Finishes the plan of a journal left in `folder` (opened from `path`),
+    // then removes the journal. The folder is renamed only when the scope
+    // is a folder, every file of the plan reached its name and at least one
+    // of them is the file the plan recorded, the folder is the one the
+    // journal was written in, and the new name is a plain, visible name.
+    // The caller holds the folder's lock.
+    static Recovery finish(const FolderHandle& folder, const QString& path, Scope scope);
 };

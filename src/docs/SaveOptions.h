@@ -2,8 +2,14 @@
 
 #include "art/CoverOptions.h"
 #include "model/NamingOptions.h"
+#include "tags/TagValues.h"
 
 #include <QString>
+
+#include <memory>
+#include <sys/stat.h>
+
+class MusicFile;
 
 // The settings a save uses, read once on the main thread when it starts, so
 // a preference changed meanwhile cannot change it halfway.
@@ -16,5 +22,17 @@ struct SaveOptions {
     CoverOptions cover;
     QString homePage; // named by the custom tag
 
+    // The fields a save writes from the document; any other field keeps
+    // what the file holds.
+    static constexpr TagFields kWrittenFields = TagField::Title | TagField::Artist |
+                                                TagField::Album | TagField::Year | TagField::Genre |
+                                                TagField::Track | TagField::TrackCount;
+
     static SaveOptions fromPrefs();
+
+    // Opens the file afresh for the worker and sets these fields on it in
+    // memory; null when it cannot be read. With `opened`, a change another
+    // program made since the window read the file is refused at the write.
+    std::shared_ptr<MusicFile> openTagged(const QString& path, const struct stat* opened,
+                                          const TagValues& tags, TagFields fields) const;
 };

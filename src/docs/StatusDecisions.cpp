@@ -15,10 +15,10 @@ StatusColor matches(const QString& reference, const QString& current) {
     return reference.isEmpty() || !same(reference, current) ? Red : Green;
 }
 
-StatusColor albumInfo(const StatusValues& ref, const AudioTrack& track) {
+StatusColor albumInfo(const TagValues& ref, const AudioTrack& track) {
     if (ref.album.isEmpty() || ref.year.isEmpty() || ref.genre.isEmpty()) return Red;
-    return same(ref.album, track.getAlbum()) && same(ref.year, track.getYearStr()) &&
-                   same(ref.genre, track.getGenre())
+    const TagValues& read = track.tags();
+    return same(ref.album, read.album) && same(ref.year, read.year) && same(ref.genre, read.genre)
                ? Green
                : Red;
 }
@@ -37,8 +37,8 @@ bool untouched(const AudioTrack& track) {
 
 namespace StatusDecisions {
 
-StatusValues albumValues(const AlbumInfo* hit) {
-    StatusValues values;
+TagValues albumValues(const AlbumInfo* hit) {
+    TagValues values;
     if (!hit) return values;
     values.artist = hit->artist();
     values.album = hit->album();
@@ -47,48 +47,45 @@ StatusValues albumValues(const AlbumInfo* hit) {
     return values;
 }
 
-StatusRow folderTrack(const NamingOptions& naming, const AudioTrack& track,
-                      const StatusValues& tagHit, bool variousArtists, int alternate,
-                      const QString& newTrack) {
+StatusRow folderTrack(const NamingOptions& naming, const AudioTrack& track, const TagValues& tagHit,
+                      bool variousArtists, int alternate, const QString& newTrack) {
     StatusRow row;
     if (untouched(track)) return row;
     if (variousArtists)
-        row.A = same(track.getNewArtist(), track.getArtist()) ? Green : Red;
+        row.A = same(track.getNewArtist(), track.tags().artist) ? Green : Red;
     else
-        row.A = matches(tagHit.artist, track.getArtist());
+        row.A = matches(tagHit.artist, track.tags().artist);
     row.F = fileName(track, track.getNewFileName(naming, alternate));
     row.I = albumInfo(tagHit, track);
     row.T = same(track.getOldTitle(), track.getNewTitle()) ? Green : Red;
-    row.Num = same(track.getLongTrackStr(), newTrack) ? Green : Red;
+    row.Num = same(track.tags().longTrack(), newTrack) ? Green : Red;
     return row;
 }
 
-StatusRow songHit(const NamingOptions& naming, const AudioTrack& file, const StatusValues& hit) {
+StatusRow songHit(const NamingOptions& naming, const AudioTrack& file, const TagValues& hit,
+                  int position) {
     StatusRow row;
     if (untouched(file)) return row;
     // The name the file would get with this hit: its title, its position.
     AudioTrack scratch = file;
     scratch.setNewTitle(hit.title);
-    bool numbered = false;
-    const int track = hit.track.toInt(&numbered);
-    scratch.setRow(uint32_t(qMax(1, numbered ? track : 1) - 1));
-    row.A = matches(hit.artist, file.getArtist());
+    scratch.setRow(uint32_t(qMax(1, position) - 1));
+    row.A = matches(hit.artist, file.tags().artist);
     row.F = fileName(file, scratch.getNewFileName(naming, AudioTrack::kSingleFile));
     row.I = albumInfo(hit, file);
     row.T = matches(hit.title, file.getOldTitle());
-    row.Num = matches(hit.longTrack, file.getLongTrackStr());
+    row.Num = matches(hit.longTrack(), file.tags().longTrack());
     return row;
 }
 
-StatusRow singleFile(const NamingOptions& naming, const AudioTrack& file,
-                     const StatusValues& typed) {
+StatusRow singleFile(const NamingOptions& naming, const AudioTrack& file, const TagValues& typed) {
     StatusRow row;
     if (untouched(file)) return row;
-    row.A = matches(typed.artist, file.getArtist());
+    row.A = matches(typed.artist, file.tags().artist);
     row.F = fileName(file, file.getNewFileName(naming, AudioTrack::kSingleFile));
     row.I = albumInfo(typed, file);
     row.T = matches(typed.title, file.getOldTitle());
-    row.Num = matches(typed.longTrack, file.getLongTrackStr());
+    row.Num = matches(typed.longTrack(), file.tags().longTrack());
     return row;
 }
 

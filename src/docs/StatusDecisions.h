@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tags/TagValues.h"
+
 #include <QString>
 
 class AudioTrack;
@@ -21,39 +23,29 @@ struct StatusRow {
     bool operator==(const StatusRow&) const = default;
 };
 
-// The values of a hit the decisions compare with; a null text is a missing
-// value.
-struct StatusValues {
-    QString artist;
-    QString album;
-    QString year;
-    QString genre;
-    QString title;
-    QString track;     // track number alone
-    QString longTrack; // "n/m" or "n"
-};
-
 class AlbumInfo;
 
 namespace StatusDecisions {
 
-// The artist, album, year and genre of a hit (all null for none).
-StatusValues albumValues(const AlbumInfo* hit);
+// The values of a hit the decisions compare with (a null text is a missing
+// value): the artist, album, year and genre of an album hit, all null for
+// none.
+TagValues albumValues(const AlbumInfo* hit);
 
 // A row of the folder document's track table. `naming` makes the new file
 // names; `tagHit` is the album as the files' tags give it; `alternate` the
 // document's naming flag; `newTrack` the "%d/%d" of the row.
-StatusRow folderTrack(const NamingOptions& naming, const AudioTrack& track,
-                      const StatusValues& tagHit, bool variousArtists, int alternate,
-                      const QString& newTrack);
+StatusRow folderTrack(const NamingOptions& naming, const AudioTrack& track, const TagValues& tagHit,
+                      bool variousArtists, int alternate, const QString& newTrack);
 
-// A song hit of the single-file document against the file's record.
-StatusRow songHit(const NamingOptions& naming, const AudioTrack& file, const StatusValues& hit);
+// A song hit of the single-file document against the file's record;
+// `position` is the hit's track, which names the file.
+StatusRow songHit(const NamingOptions& naming, const AudioTrack& file, const TagValues& hit,
+                  int position);
 
 // The single-file document's own row: the file against the values typed
 // into its fields.
-StatusRow singleFile(const NamingOptions& naming, const AudioTrack& file,
-                     const StatusValues& typed);
+StatusRow singleFile(const NamingOptions& naming, const AudioTrack& file, const TagValues& typed);
 
 // "red", "green" or "grey".
 QString colorName(StatusColor color);

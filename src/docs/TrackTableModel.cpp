@@ -35,14 +35,14 @@ Cell cellValue(const AudioTrack& track, qsizetype row, qsizetype count, const QS
         changed = differs(track.getOldTitle(), track.getNewTitle());
     } else if (column == kNewTrack) {
         cell.text = newTrackString(row, count);
-        changed = differs(track.getLongTrackStr(), cell.text);
+        changed = differs(track.tags().longTrack(), cell.text);
     } else if (column == kNewFile) {
         cell.text = track.getNewTitle();
         changed = differs(track.getOldTitle(), track.getNewTitle());
     } else if (column == kArtist) {
         cell.text = placeholder && !track.hasNewArtist() ? AudioTrack::kMissingTrackTitle
                                                          : track.getNewArtist();
-        changed = differs(track.getArtist(), track.getNewArtist());
+        changed = differs(track.tags().artist, track.getNewArtist());
     } else if (column == kBitrate) {
         const int rate = track.getBitrate();
         cell.text = rate < 0 ? QStringLiteral("VBR") : QString::number(rate);

@@ -1,19 +1,22 @@
 #include "docs/TrovixDocument.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
 #include "art/AlbumArt.h"
+#include "art/CoverFiles.h"
 #include "docs/DocumentHost.h"
+#include "docs/FolderRecovery.h"
 #include "docs/FolderTagThread.h"
 #include "docs/RenameJournal.h"
-#include "docs/SearchString.h"
 #include "media/MusicFile.h"
 #include "media/SaveBatch.h"
+#include "model/ScoreRules.h"
 #include "model/TrackInfo.h"
 #include "system/FileSystemParams.h"
+#include "prefs/PrefsOptions.h"
 #include "system/FolderLock.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "text/SearchString.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -70,8 +73,8 @@ void TrovixDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
 }
 
 void TrovixDocument::createWorker(ProgressIndicator* sheet, bool cleanUpOnly) {
-    fFTT = std::make_shared<FolderTagThread>(sheet, cleanUpOnly, fSources);
-    fFTT->setOneSearchPerSource(fThriftyLookups);
+    fWorker = std::make_shared<FolderTagThread>(sheet, cleanUpOnly, fSources);
+    fWorker->setOneSearchPerSource(fThriftyLookups);
 }
 
 int TrovixDocument::alternate() const {
@@ -81,7 +84,7 @@ int TrovixDocument::alternate() const {
 // Workers --------------------------------------------------------------------
 
 LookupWorker* TrovixDocument::currentWorker() const {
-    return fFTT.get();
+    return fWorker.get();
 }
 
 void TrovixDocument::typingIdle() {
@@ -90,57 +93,25 @@ void TrovixDocument::typingIdle() {
 
 // Album fields ---------------------------------------------------------------
 
-QString TrovixDocument::artistField() const {
+QString TrovixDocument::albumField(TagField which) const {
     assertOwner();
-    return fOldArtist;
+    return fAlbumFields.text(which);
 }
 
-QString TrovixDocument::albumField() const {
-    assertOwner();
-    return fOldAlbum;
-}
-
-QString TrovixDocument::genreField() const {
-    assertOwner();
-    return fOldGenre;
-}
-
-QString TrovixDocument::yearField() const {
-    assertOwner();
-    return fOldYear;
-}
-
-void TrovixDocument::setField(QString& field, const QString& text) {
-    assertOwner();
-    field = text.isNull() ? QString(u""_qs) : text;
-}
-
-// Merge ids of typing in the four fields: each field's keystrokes in a row
-// undo as one step.
-enum FieldTyping { kArtistTyping = 1, kAlbumTyping, kGenreTyping, kYearTyping };
-
-void TrovixDocument::setArtistField(const QString& text) {
+// Each field's keystrokes in a row undo as one step. Typing in the artist
+// or album field rebuilds the search terms.
+void TrovixDocument::setAlbumField(TagField which, const QString& text) {
     recordEdit(
-        QStringLiteral("Typing"), [&] { setField(fOldArtist, text); }, kArtistTyping);
-    controlTextDidChange();
-}
-
-void TrovixDocument::setAlbumField(const QString& text) {
-    recordEdit(
-        QStringLiteral("Typing"), [&] { setField(fOldAlbum, text); }, kAlbumTyping);
-    controlTextDidChange();
-}
-
-void TrovixDocument::setGenreField(const QString& text) {
-    recordEdit(
-        QStringLiteral("Typing"), [&] { setField(fOldGenre, text); }, kGenreTyping);
-    markEdited();
-}
-
-void TrovixDocument::setYearField(const QString& text) {
-    recordEdit(
-        QStringLiteral("Typing"), [&] { setField(fOldYear, text); }, kYearTyping);
-    markEdited();
+        QStringLiteral("Typing"),
+        [&] {
+            assertOwner();
+            fAlbumFields.setText(which, text.isNull() ? QString(u""_qs) : text);
+        },
+        int(which));
+    if (which == TagField::Artist || which == TagField::Album)
+        controlTextDidChange();
+    else
+        markEdited();
 }
 
 void TrovixDocument::setLockAlbumInfo(bool on) {
@@ -195,16 +166,9 @@ void TrovixDocument::lookupCommon() {
 }
 
 ScoreWeights TrovixDocument::scoreWeights(const QString& terms) const {
-    return scoreWeightsFor(terms, fAlbumDetailsFromTags);
-}
-
-ScoreWeights TrovixDocument::scoreWeightsFor(const QString& terms, const AlbumDetailsPtr& tags) {
-    const QString genre = tags ? tags->genre() : QString();
-    const QString year = tags ? tags->year() : QString();
-    auto orEmpty = [](const QString& s) { return s.isNull() ? QString(u""_qs) : s; };
-    return {AlbumInfo::scoreWeightEntry(AlbumInfo::kCompareStringKey, orEmpty(terms), 88),
-            AlbumInfo::scoreWeightEntry(AlbumInfo::kGenreKey, orEmpty(genre), 6),
-            AlbumInfo::scoreWeightEntry(AlbumInfo::kYearKey, orEmpty(year), 6)};
+    const AlbumDetailsPtr& tags = fAlbumDetailsFromTags;
+    return ScoreRules::folderSearch(terms, tags ? tags->genre() : QString(),
+                                    tags ? tags->year() : QString());
 }
 
 QString TrovixDocument::getInitialSearchString() const {
@@ -213,7 +177,7 @@ QString TrovixDocument::getInitialSearchString() const {
 
 QString TrovixDocument::initialSearchString(const std::optional<CustomTag>& tag,
                                             const AlbumDetailsPtr& tags) {
-    if (tag && !tag->iadbSearchTerms().isNull()) return tag->iadbSearchTerms();
+    if (tag && !tag->savedSearchTerms().isNull()) return tag->savedSearchTerms();
     const QString artist = tags ? tags->artist() : QString();
     const QString album = tags ? tags->album() : QString();
     return QStringLiteral("%1 / %2").arg(artist, album);
@@ -270,7 +234,8 @@ void TrovixDocument::scanFiles(FolderOpening& opening) {
         if (info.exists() && !info.isDir() && name != RenameJournal::kFileName) {
             AudioTrack track = AudioTrack::initWithPath(path);
             if (track.isValid()) {
-                if (!opening.customTag && track.customTag()) opening.customTag = track.customTag();
+                if (!opening.customTag && track.tags().custom)
+                    opening.customTag = track.tags().custom;
                 // The row numbers the file-name template; a list that is never
                 // reordered (clean-up only) is named by its scan order.
                 track.setRow(uint32_t(opening.songs.count()));
@@ -322,7 +287,7 @@ TrovixDocument::FolderCover TrovixDocument::findFolderCover(const AudioTrackArra
         if (!track->hasImage()) continue;
         const QByteArray bytes = track->getImageData();
         // A damaged picture costs only itself: the next one is tried.
-        const QImage image = AlbumArt::decodedImage(bytes);
+        const QImage image = CoverFiles::decodedImage(bytes);
         if (!image.isNull()) return {image, bytes, track->getPath()};
     }
     return {};
@@ -352,19 +317,14 @@ AlbumInfoPtr pseudoHit(const AlbumInfoPtr& hit) {
 } // namespace
 
 QString TrovixDocument::recoverFolder(const QString& folder) {
-    FolderLock lock;
-    // A folder being saved right now is that save's business.
-    if (lock.tryLock(folder) != FolderLock::Code::Locked) return folder;
-    const QStringList restored = SaveBatch::recover(folder);
-    const RenameJournal::Recovery renames = RenameJournal::finish(folder);
-    const QString text = RenameJournal::describe(restored, renames);
-    if (!text.isNull()) postAlert(QStringLiteral("Interrupted Save Finished"), text);
-    return renames.folder;
+    const FolderRecovery::Result r = FolderRecovery::run(folder, RenameJournal::Scope::Folder);
+    if (r.alert) postAlert(r.alert->title, r.alert->message);
+    return r.folder;
 }
 
 DocumentBase::JobBody TrovixDocument::openJob() {
     const QString folder = fDocPath;
-    const std::shared_ptr<FolderTagThread> ftt = fFTT;
+    const std::shared_ptr<FolderTagThread> ftt = fWorker;
     ProgressIndicator* sheet = progress();
     // Read here, once: the worker asks no preference.
     const bool searchCovers = ftt->options().searchCovers;
@@ -378,6 +338,7 @@ DocumentBase::JobBody TrovixDocument::openJob() {
         // The name-length probe creates files: done here, new names drawn
         // on the main thread find its answer cached.
         FileSystemParams::getFileSystemParams()->maxFileNameLength(opening->folder);
+        showScannedTracks(opening->songs);
         if (!(sheet && sheet->cancelled())) {
             createAlbumHits(*opening, findFolderCover(opening->songs), smartCap);
             fAlbumArtObj->setImageFromAlbumInfo(opening->infoFromTags.get(), searchCovers);
@@ -407,6 +368,18 @@ DocumentBase::JobBody TrovixDocument::openJob() {
     };
 }
 
+void TrovixDocument::showScannedTracks(const AudioTrackArray& songs) {
+    // Copies: the worker goes on reading its own records.
+    AudioTrackArray shown;
+    for (const AudioTrackRef& track : songs)
+        shown.add(std::make_shared<AudioTrack>(*track));
+    onMain([this, shown] {
+        if (busyState() != BusyState::Opening) return;
+        fSongs = shown;
+        notifyTracksChanged();
+    });
+}
+
 void TrovixDocument::applyOpening(const FolderOpening& opening) {
     fDocPath = opening.folder;
     fSongs = opening.songs;
@@ -425,7 +398,7 @@ void TrovixDocument::applyOpening(const FolderOpening& opening) {
 }
 
 DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
-    const std::shared_ptr<FolderTagThread> ftt = fFTT;
+    const std::shared_ptr<FolderTagThread> ftt = fWorker;
     // The window reads the document's own folder hits meanwhile: the worker
     // gets copies.
     const AlbumInfoPtr fromTags = pseudoHit(fAlbumInfoFromTags);
@@ -457,8 +430,8 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
     };
 }
 
-void TrovixDocument::scoopFileThreadData() {
-    const std::shared_ptr<AlbumInfoArray> hits = fFTT ? fFTT->hits() : nullptr;
+void TrovixDocument::takeWorkerResults() {
+    const std::shared_ptr<AlbumInfoArray> hits = fWorker ? fWorker->hits() : nullptr;
     const std::optional<CustomTag> tag = customTag();
     if (tag && !tag->variousArtist().isEmpty() && !fVariousArtists) {
         fVariousArtists = true;
@@ -469,7 +442,7 @@ void TrovixDocument::scoopFileThreadData() {
         reverseArtistAndTitleClicked();
     }
     restoreOrigAlbumInfo();
-    if (fFTT && fFTT->cleanUpOnly()) {
+    if (fWorker && fWorker->cleanUpOnly()) {
         restoreAllOriginalTitles();
     } else {
         fHitTable.setAlbumArray(hits && !hits->isEmpty() ? hits : nullptr);
@@ -533,3 +506,5 @@ void TrovixDocument::lookUp(LookUpCommand command) {
         LookupSources::Subject::Song};
     fSources.browse(kSites[int(command) / 4], kSubjects[subject], text);
 }
+
+#include "moc_TrovixDocument.cpp"

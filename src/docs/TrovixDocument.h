@@ -14,7 +14,6 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <QUndoStack>
 
 #include <functional>
 #include <memory>
@@ -78,15 +77,22 @@ public:
     const NamingOptions& naming() const { return fNaming; }
 
     // Album fields ----------------------------------------------------------
-    QString artistField() const;
-    QString albumField() const;
-    QString genreField() const;
-    QString yearField() const;
+    // The artist, album, genre and year every file will receive.
+    const TagValues& albumFields() const {
+        assertOwner();
+        return fAlbumFields;
+    }
+    QString albumField(TagField which) const;
+    QString artistField() const { return albumField(TagField::Artist); }
+    QString albumField() const { return albumField(TagField::Album); }
+    QString genreField() const { return albumField(TagField::Genre); }
+    QString yearField() const { return albumField(TagField::Year); }
     // Typing in the artist or album field rebuilds the search terms.
-    void setArtistField(const QString& text);
-    void setAlbumField(const QString& text);
-    void setGenreField(const QString& text);
-    void setYearField(const QString& text);
+    void setAlbumField(TagField which, const QString& text);
+    void setArtistField(const QString& text) { setAlbumField(TagField::Artist, text); }
+    void setAlbumField(const QString& text) { setAlbumField(TagField::Album, text); }
+    void setGenreField(const QString& text) { setAlbumField(TagField::Genre, text); }
+    void setYearField(const QString& text) { setAlbumField(TagField::Year, text); }
     bool lockAlbumInfo() const { return fLockAlbumInfo; }
     void setLockAlbumInfo(bool on);
     bool variousArtists() const { return fVariousArtists; }
@@ -153,7 +159,7 @@ public:
     void lookupCommon();
     ScoreWeights scoreWeights(const QString& terms) const;
     QString getInitialSearchString() const;
-    std::shared_ptr<FolderTagThread> worker() const { return fFTT; }
+    std::shared_ptr<FolderTagThread> worker() const { return fWorker; }
     // A library run's look-ups search each source once and fetch the
     // details of one hit per source (FolderTagThread::retrieveNearestTracks)
     // instead of every hit's.
@@ -172,7 +178,7 @@ public:
     }
     int selectedHitRow() const { return fHitTable.selectedRow(); }
     // The result key of the selected hit, null when none is selected.
-    QString selectedHitKey() const { return fHitTable.iadbKey(); }
+    QString selectedHitKey() const { return fHitTable.resultKey(); }
     // Gives the hits table a list (null for none); the selection is cleared.
     void setAlbumHits(const std::shared_ptr<AlbumInfoArray>& hits);
     // A click on (or a key moving the selection to) a hit row.
@@ -233,12 +239,8 @@ public:
     void acceptBoxSetDrop(const QList<qsizetype>& rows, qsizetype dropRow);
 
     // Undo ------------------------------------------------------------------
-    // The user's edits of the tracks, fields and boxes since the folder was
-    // opened, looked up or saved (files on disk are not unwritten), or its
-    // box set changed. Undo and redo are refused while busy.
-    QUndoStack& undoStack() { return fUndoStack; }
-    void undo();
-    void redo();
+    // An edit changes the tracks, fields and boxes; a change of the box set
+    // ends the history too.
     DocumentSnapshot snapshot() const;
     void restoreSnapshot(const DocumentSnapshot& state);
 
@@ -255,7 +257,6 @@ public:
         AlbumInfoPtr infoFromFiles;
         QString lastSearch; // null when the scan was cancelled
     };
-    static ScoreWeights scoreWeightsFor(const QString& terms, const AlbumDetailsPtr& tags);
     static QString initialSearchString(const std::optional<CustomTag>& tag,
                                        const AlbumDetailsPtr& tags);
 
@@ -275,24 +276,29 @@ public:
         QString path; // of the file whose tags hold it
     };
     static FolderCover findFolderCover(const AudioTrackArray& songs);
+    // The window shows the scanned files while the web is asked (worker).
+    void showScannedTracks(const AudioTrackArray& songs);
     static void createAlbumHits(FolderOpening& opening, const FolderCover& cover, bool smartCap);
-    void scoopFileThreadData() override;
+    void takeWorkerResults() override;
 
     // ==== Saving (TrovixDocumentSave.cpp) ====================================
 public:
     // The save command: the checks in order, the first failing one an alert;
     // when all pass, saveAll. Refused while busy.
     void saveDocument() override;
-    // Answers to the check questions (button index): alertResp1 saves on
-    // "Yes"; alertResp2 is "Cancel", "Save Others" or "Use Old Titles".
-    void alertResp1(int button);
-    void alertResp2(int button);
+    bool saveWouldWrite() const override;
+    // Answers to the check questions (button index): answerSaveAnyway saves on
+    // "Yes"; answerBlankTitles is "Cancel", "Save Others" or "Use Old Titles".
+    void answerSaveAnyway(int button);
+    void answerBlankTitles(int button);
     // The save's plan, made on the main thread: the new tags, names, cover
     // and options of every file to write.
     FolderSavePlan makeSavePlan();
     // The save's result, applied on the main thread in one step: records,
     // names, the folder's path, alerts, failures.
     void applySaveReport(const FolderSaveReport& report);
+    // After a save the folder's own hits (tags, names) tell what is on disk.
+    void refreshFolderHits();
     // ==== end of saving ======================================================
 
 protected:
@@ -303,14 +309,12 @@ protected:
     LookupWorker* currentWorker() const override;
     void typingIdle() override;
     void saveSucceeded() override;
+    std::shared_ptr<const EditState> editState() override;
     bool trackSelected(qsizetype row) const { return fSelectedTracks.contains(row); }
 
     // Owned by the main thread, like everything below: workers get copies
     // when they start and hand back values.
-    QString fOldAlbum;
-    QString fOldArtist;
-    QString fOldGenre;
-    QString fOldYear;
+    TagValues fAlbumFields; // artist, album, genre, year
     bool fLockAlbumInfo = false;
     bool fVariousArtists = false;
     bool fReverseArtistTitle = false;
@@ -321,7 +325,7 @@ protected:
     QString fLastSearch;
     BoxSet fBoxSet;
     QString fMultiCDRubric;
-    std::shared_ptr<FolderTagThread> fFTT;
+    std::shared_ptr<FolderTagThread> fWorker;
     AudioTrackArray fSongs;
     QStringList fUnreadableFiles; // music-named files the last scan could not open
     AlbumDetailsPtr fAlbumDetailsFromTags;
@@ -338,12 +342,6 @@ private:
     void reportUnreadableFiles(const QStringList& names);
     void applyOpening(const FolderOpening& opening);
     static QString unreadableMessage(const QStringList& names);
-    void setField(QString& field, const QString& text);
-    // Runs an edit and keeps it on the undo stack when it changed anything.
-    // Edits with the same merge id in a row (typing in one field) are one step.
-    void recordEdit(const QString& text, const std::function<void()>& edit, int mergeId = -1);
 
-    QUndoStack fUndoStack;
     mutable SnapshotRecords fSnapshotRecords;
-    int fRecording = 0; // nested edits are part of the outer one
 };

@@ -3,7 +3,7 @@
 #include "docs/TrovixDocument.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
+#include "prefs/PrefsOptions.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "model/AlbumDetailsArray.h"
@@ -80,9 +80,9 @@ MatchDistance::Folder TrovixDocument::matchFolder() const {
 AlbumDetailsPtr TrovixDocument::albumDetails(bool appendCurrent) const {
     const std::shared_ptr<AlbumDetailsArray> discs = fBoxSet.albumDetailsArray();
     if (!discs || discs->isEmpty()) return fCurrentAlbumDetails;
-    AlbumDetailsPtr joined = discs->objectAtIndex(0)->copy();
+    AlbumDetailsPtr joined = discs->at(0)->copy();
     for (qsizetype i = 1; i < discs->count(); ++i)
-        joined->appendTitlesFrom(*discs->objectAtIndex(i));
+        joined->appendTitlesFrom(*discs->at(i));
     if (appendCurrent && fCurrentAlbumDetails) joined->appendTitlesFrom(*fCurrentAlbumDetails);
     return joined;
 }
@@ -93,10 +93,10 @@ void TrovixDocument::applyAlbumInfo(const AlbumInfo& hit) {
     const bool smart = smartCapitalization();
     {
         assertOwner();
-        fOldArtist = capitalizedIf(smart, firstOf(hit.artist(), details->artist()));
-        fOldAlbum = capitalizedIf(smart, firstOf(hit.album(), details->album()));
-        fOldGenre = firstOf(hit.genre(), details->genre());
-        fOldYear = firstOf(hit.year(), details->year());
+        fAlbumFields.artist = capitalizedIf(smart, firstOf(hit.artist(), details->artist()));
+        fAlbumFields.album = capitalizedIf(smart, firstOf(hit.album(), details->album()));
+        fAlbumFields.genre = firstOf(hit.genre(), details->genre());
+        fAlbumFields.year = firstOf(hit.year(), details->year());
     }
     markEdited();
 }
@@ -113,16 +113,16 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
             if (!track->isPlaceholder()) records.append(track);
         n = records.size();
 
-        std::vector<TitleMatcher::File> files;
-        files.reserve(size_t(n));
+        std::vector<TitleMatcher::Record> matched;
+        matched.reserve(size_t(n));
         for (const AudioTrackRef& record : records)
-            files.push_back(
+            matched.push_back(
                 {record->getOldTitle(), record->getTrackNum(), record->getDurationSecs()});
         std::vector<TitleMatcher::Title> titles;
         titles.reserve(size_t(t));
         for (int i = 0; i < t; ++i)
             titles.push_back({details->titleAtIndex(i), details->lengthAtIndex(i)});
-        const std::vector<qsizetype> assigned = TitleMatcher::match(files, titles);
+        const std::vector<qsizetype> assigned = TitleMatcher::assign(matched, titles);
 
         AudioTrackArray reordered;
         std::vector<bool> used(n, false);
@@ -142,10 +142,10 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
     const NamingOptions naming = Prefs::namingOptions();
     const bool smart = smartCapitalization();
     for (int i = 0; i < t && i < fSongs.count(); ++i)
-        applyTitleToNewTitle(details->titleAtIndex(i), details->artistAtIndex(i),
-                             *fSongs.objectAtIndex(i), naming, smart);
+        applyTitleToNewTitle(details->titleAtIndex(i), details->artistAtIndex(i), *fSongs.at(i),
+                             naming, smart);
     for (qsizetype p = t; p < n && p < fSongs.count(); ++p) {
-        const AudioTrackRef track = fSongs.objectAtIndex(p);
+        const AudioTrackRef track = fSongs.at(p);
         if (!track->isPlaceholder()) track->clearNewTitle();
     }
     notifyTracksChanged();
@@ -216,7 +216,7 @@ void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
         const NamingOptions naming = Prefs::namingOptions();
         const bool smart = smartCapitalization();
         for (qsizetype i = 0; i < fSongs.count(); ++i) {
-            const AudioTrackRef track = fSongs.objectAtIndex(i);
+            const AudioTrackRef track = fSongs.at(i);
             if (onlySelected && !trackSelected(i)) continue;
             if (onlyBlank && track->hasNewTitle()) continue;
             // A placeholder has no title of its own to restore.
@@ -224,9 +224,9 @@ void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
             // Each record gets back its own title and artist, whatever its
             // position now: the list may have been reordered since it was
             // read.
-            if (!applyTitleToNewTitle(track->getOldTitle(), track->getArtist(), *track, naming,
+            if (!applyTitleToNewTitle(track->getOldTitle(), track->tags().artist, *track, naming,
                                       smart))
-                track->setNewArtist(fVariousArtists ? track->getArtist() : tagArtist);
+                track->setNewArtist(fVariousArtists ? track->tags().artist : tagArtist);
         }
     });
     notifyTracksChanged();
@@ -243,10 +243,10 @@ void TrovixDocument::restoreOrigAlbumInfo() {
         assertOwner();
         const AlbumInfoPtr hit = fAlbumInfoFromTags;
         auto orEmpty = [](const QString& s) { return s.isNull() ? QString(u""_qs) : s; };
-        fOldArtist = orEmpty(hit ? hit->artist() : QString());
-        fOldAlbum = orEmpty(hit ? hit->album() : QString());
-        fOldYear = orEmpty(hit ? hit->year() : QString());
-        fOldGenre = orEmpty(hit ? hit->genre() : QString());
+        fAlbumFields.artist = orEmpty(hit ? hit->artist() : QString());
+        fAlbumFields.album = orEmpty(hit ? hit->album() : QString());
+        fAlbumFields.year = orEmpty(hit ? hit->year() : QString());
+        fAlbumFields.genre = orEmpty(hit ? hit->genre() : QString());
     });
     fAlbumArtObj->reset();
     notifyTracksChanged();

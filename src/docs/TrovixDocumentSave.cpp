@@ -3,12 +3,14 @@
 #include "docs/TrovixDocument.h"
 
 #include "app/Preferences.h"
+#include "prefs/PrefsOptions.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "docs/FolderSavePlan.h"
 #include "media/MusicFile.h"
 #include "model/NameTemplate.h"
 #include "system/Disposal.h"
+#include "tags/TextNumbers.h"
 #include "text/MacRoman.h"
 
 #include <QFileInfo>
@@ -69,7 +71,7 @@ void TrovixDocument::saveDocument() {
                           QStringLiteral("The grayed-out tracks in the list are not writable. Do "
                                          "you want to tag the writable ones?"),
                           {kYes, kNo}},
-                         [this](int button) { alertResp1(button); });
+                         [this](int button) { answerSaveAnyway(button); });
         return;
     }
     if (readOnly == 2 && !refusal.isNull())
@@ -83,7 +85,7 @@ void TrovixDocument::saveDocument() {
                           QStringLiteral("You are missing one or more tracks of this CD. Do you "
                                          "wish to retag the files that you have?"),
                           {kYes, kNo}},
-                         [this](int button) { alertResp1(button); });
+                         [this](int button) { answerSaveAnyway(button); });
         return;
     }
     if (blank) {
@@ -93,7 +95,7 @@ void TrovixDocument::saveDocument() {
                             "that do, or you can just use the old titles."),
              {QStringLiteral("Cancel"), QStringLiteral("Save Others"),
               QStringLiteral("Use Old Titles")}},
-            [this](int button) { alertResp2(button); });
+            [this](int button) { answerBlankTitles(button); });
         return;
     }
     if (!canBeMacRoman(genreField()))
@@ -104,12 +106,12 @@ void TrovixDocument::saveDocument() {
 
 // An answer that comes after the document closed (a save-then-close whose
 // check raised a question) changes nothing.
-void TrovixDocument::alertResp1(int button) {
+void TrovixDocument::answerSaveAnyway(int button) {
     if (fClosed) return;
     if (button == 0) saveAll();
 }
 
-void TrovixDocument::alertResp2(int button) {
+void TrovixDocument::answerBlankTitles(int button) {
     if (fClosed) return;
     if (button == 1) {
         saveAll();
@@ -120,6 +122,36 @@ void TrovixDocument::alertResp2(int button) {
 }
 
 // The save ----------------------------------------------------------------
+
+bool TrovixDocument::saveWouldWrite() const {
+    assertOwner();
+    const SaveOptions options = SaveOptions::fromPrefs();
+    const int count = int(fSongs.count());
+    const int flags = alternate();
+    // The files makeSavePlan writes, each against the tags it would get.
+    for (int p = 0; p < count; ++p) {
+        const AudioTrack& t = *fSongs.array()[p];
+        if (t.isPlaceholder() || !t.okToTag() || t.getNewTitle().isEmpty() || !t.musicFile())
+            continue;
+        const TagValues& read = t.tags();
+        const QString artist = fVariousArtists ? t.getNewArtist() : fAlbumFields.artist;
+        if (artist != read.artist || fAlbumFields.album != read.album ||
+            fAlbumFields.year != read.year || fAlbumFields.genre != read.genre ||
+            t.getNewTitle() != t.getOldTitle() || read.trackNumber() != p + 1 ||
+            read.trackCountNumber() != count)
+            return true;
+        // With every tag as it is, the record names the file as the save would.
+        if (options.renameTracks && t.getNewFileName(options.naming, flags) != t.getDisplayName())
+            return true;
+    }
+    if (options.renameFolder) {
+        if (const AudioTrackRef first = fSongs.firstGoodTrack()) {
+            const QString name = first->getNewFolderName(options.naming, &fSongs, flags);
+            if (!name.isEmpty() && name != QFileInfo(fDocPath).fileName()) return true;
+        }
+    }
+    return false;
+}
 
 FolderSavePlan TrovixDocument::makeSavePlan() {
     FolderSavePlan plan;
@@ -132,10 +164,10 @@ FolderSavePlan TrovixDocument::makeSavePlan() {
     plan.backup = options.backup;
 
     // What lets a later opening rerun this search and restore the boxes.
-    plan.tag.setIADBSearchTerms(fLastSearch.isEmpty() ? fSearchTerms : fLastSearch);
-    plan.tag.setIADBKey(selectedHitKey());
+    plan.tag.setSavedSearchTerms(fLastSearch.isEmpty() ? fSearchTerms : fLastSearch);
+    plan.tag.setResultKey(selectedHitKey());
     if (fVariousArtists) {
-        plan.tag.setVariousArtist(fOldArtist);
+        plan.tag.setVariousArtist(fAlbumFields.artist);
         if (fReverseArtistTitle) plan.tag.setReverseArtistAlbum(true);
     }
 
@@ -159,17 +191,16 @@ FolderSavePlan TrovixDocument::makeSavePlan() {
         FolderSavePlan::File f;
         f.row = p;
         f.name = t->getFileName();
-        f.tags.artist = fVariousArtists ? t->getNewArtist() : fOldArtist;
-        f.tags.album = fOldAlbum;
-        f.tags.year = fOldYear;
-        f.tags.genre = fOldGenre;
-        f.tags.title = t->getNewTitle();
-        f.tags.track = p + 1;
-        f.tags.trackCount = count;
+        f.tags = {.title = t->getNewTitle(),
+                  .artist = fVariousArtists ? t->getNewArtist() : fAlbumFields.artist,
+                  .album = fAlbumFields.album,
+                  .year = YearText(fAlbumFields.year),
+                  .genre = fAlbumFields.genre};
+        f.tags.setTrack(p + 1, count);
         f.pictureFormat = t->musicFile()->imageFormat();
         f.haveOpened = t->musicFile()->openedState(&f.opened);
         if (!pictureFormats.contains(f.pictureFormat)) pictureFormats << f.pictureFormat;
-        f.tags.setOn(*copy);
+        copy->setTags(f.tags, SaveOptions::kWrittenFields);
         if (options.renameTracks) {
             f.newName = copy->getNewFileName(options.naming, flags);
             f.numberedName = copy->getTempFileName(options.naming, flags);
@@ -234,7 +265,45 @@ void TrovixDocument::applySaveReport(const FolderSaveReport& report) {
         }
     }
     fSaveFailures = report.failures;
+    refreshFolderHits();
     syncWindowTitle();
     notifyTracksChanged();
+    notifyHitsChanged();
     concludeSave();
+}
+
+namespace {
+
+// The values of a hit made again from the folder, in place: the hit keeps
+// its row, score and cover.
+void adoptFolderValues(AlbumInfo& hit, const AlbumInfo& fresh) {
+    for (const QString& key :
+         {AlbumInfo::kArtistKey, AlbumInfo::kAlbumKey, AlbumInfo::kYearKey, AlbumInfo::kGenreKey}) {
+        if (fresh.dict().contains(key))
+            hit.dict().insert(key, fresh.dict().value(key));
+        else
+            hit.dict().remove(key);
+    }
+    hit.setAlbumDetails(fresh.albumDetails());
+}
+
+} // namespace
+
+void TrovixDocument::refreshFolderHits() {
+    FolderOpening again;
+    again.songs = fSongs;
+    again.customTag = fCustomTag;
+    createAlbumHits(again, {}, Prefs::smartCapitalization());
+    const std::pair<AlbumInfoPtr, AlbumInfoPtr> pairs[] = {
+        {fAlbumInfoFromTags, again.infoFromTags}, {fAlbumInfoFromFiles, again.infoFromFiles}};
+    for (const auto& [kept, fresh] : pairs) {
+        if (!kept || !fresh) continue;
+        adoptFolderValues(*kept, *fresh);
+        for (qsizetype row = 0; row < fHitTable.count(); ++row)
+            if (const AlbumInfoPtr hit = fHitTable.hitAt(row);
+                hit && hit->resultKey() == kept->resultKey())
+                adoptFolderValues(*hit, *fresh);
+    }
+    fAlbumDetailsFromTags = again.detailsFromTags;
+    fAlbumDetailsFromFiles = again.detailsFromFiles;
 }

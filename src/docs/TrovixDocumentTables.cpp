@@ -20,7 +20,7 @@ qsizetype TrovixDocument::numberOfRows() const {
 
 TrackTableModel::Cell TrovixDocument::cellValue(qsizetype row, const QString& column) {
     assertOwner();
-    const AudioTrackRef track = fSongs.objectAtIndex(row);
+    const AudioTrackRef track = fSongs.at(row);
     if (!track) return {};
     track->setRow(uint32_t(row));
     return TrackTableModel::cellValue(*track, row, fSongs.count(), column);
@@ -34,7 +34,7 @@ bool TrovixDocument::shouldEditTableColumn(qsizetype, const QString& column) {
 }
 
 void TrovixDocument::setObjectValue(qsizetype row, const QString& column, const QString& value) {
-    const AudioTrackRef track = fSongs.objectAtIndex(row);
+    const AudioTrackRef track = fSongs.at(row);
     if (track && isIdle()) {
         recordEdit(QStringLiteral("Typing"), [&] {
             assertOwner();
@@ -77,7 +77,7 @@ void TrovixDocument::indexTracks() {
     {
         assertOwner();
         for (qsizetype i = 0; i < fSongs.count(); ++i)
-            fSongs.objectAtIndex(i)->setRow(uint32_t(i));
+            fSongs.at(i)->setRow(uint32_t(i));
     }
     notifyTracksChanged();
     markEdited();
@@ -97,7 +97,7 @@ void TrovixDocument::setSelectedTracks(QList<qsizetype> rows) {
 }
 
 AudioTrackRef TrovixDocument::firstSelectedTrack() const {
-    return fSelectedTracks.isEmpty() ? nullptr : fSongs.objectAtIndex(fSelectedTracks.first());
+    return fSelectedTracks.isEmpty() ? nullptr : fSongs.at(fSelectedTracks.first());
 }
 
 void TrovixDocument::clearTracks() {
@@ -141,7 +141,7 @@ std::optional<QList<AudioTrack>> TrovixDocument::decodeTracks(const QByteArray& 
 QByteArray TrovixDocument::copyTracks() const {
     QList<AudioTrackRef> tracks;
     for (qsizetype row : fSelectedTracks)
-        if (const AudioTrackRef track = fSongs.objectAtIndex(row)) tracks.append(track);
+        if (const AudioTrackRef track = fSongs.at(row)) tracks.append(track);
     return encodeTracks(tracks);
 }
 
@@ -161,7 +161,7 @@ TrovixDocument::PasteResult TrovixDocument::pasteTracks(const QByteArray& data) 
     const QString folder = QDir::cleanPath(docPath());
     QSet<QString> listed;
     for (qsizetype i = 0; i < fSongs.count(); ++i)
-        listed.insert(fSongs.objectAtIndex(i)->getFileName());
+        listed.insert(fSongs.at(i)->getFileName());
     QStringList alreadyListed;
     QStringList elsewhere;
     QList<AudioTrack> accepted;

@@ -3,18 +3,15 @@
 
 #include "docs/TrovixDocument.h"
 
-#include "docs/DocumentEditCommand.h"
-#include "docs/SearchString.h"
+#include "docs/EditState.h"
+#include "text/SearchString.h"
 
 DocumentSnapshot TrovixDocument::snapshot() const {
     DocumentSnapshot state;
     assertOwner();
     state.order = fSongs.array();
     state.records = fSnapshotRecords.copy(state.order);
-    state.artist = fOldArtist;
-    state.album = fOldAlbum;
-    state.genre = fOldGenre;
-    state.year = fOldYear;
+    state.albumFields = fAlbumFields;
     state.lockAlbumInfo = fLockAlbumInfo;
     state.variousArtists = fVariousArtists;
     state.reverseArtistTitle = fReverseArtistTitle;
@@ -33,10 +30,7 @@ void TrovixDocument::restoreSnapshot(const DocumentSnapshot& state) {
             songs.add(state.order[i]);
         }
         fSongs = songs;
-        fOldArtist = state.artist;
-        fOldAlbum = state.album;
-        fOldGenre = state.genre;
-        fOldYear = state.year;
+        fAlbumFields = state.albumFields;
     }
     fLockAlbumInfo = state.lockAlbumInfo;
     fVariousArtists = state.variousArtists;
@@ -47,31 +41,16 @@ void TrovixDocument::restoreSnapshot(const DocumentSnapshot& state) {
         if (fHitTable.hitAt(r) == state.hit) hitRow = r;
     fHitTable.selectRow(hitRow);
     fSelectedTracks = state.selection;
-    setSearchTerms(BuildSearchString(state.artist, state.album));
+    setSearchTerms(BuildSearchString(state.albumFields.artist, state.albumFields.album));
     notifyHitsChanged();
     indexTracks();
 }
 
-void TrovixDocument::recordEdit(const QString& text, const std::function<void()>& edit,
-                                int mergeId) {
-    // A worker's results end the history anyway (see scoopFileThreadData).
-    if (fRecording > 0 || !isIdle()) return edit();
-    ++fRecording;
-    DocumentEditCommand::record(this, fUndoStack, text, mergeId, edit);
-    --fRecording;
-}
-
-void TrovixDocument::undo() {
-    if (refuseWhileBusy()) return;
-    fUndoStack.undo();
-}
-
-void TrovixDocument::redo() {
-    if (refuseWhileBusy()) return;
-    fUndoStack.redo();
+std::shared_ptr<const EditState> TrovixDocument::editState() {
+    return EditState::of(this);
 }
 
 void TrovixDocument::saveSucceeded() {
-    fUndoStack.clear();
+    DocumentBase::saveSucceeded();
     fSnapshotRecords.clear();
 }

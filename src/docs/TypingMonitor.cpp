@@ -29,3 +29,5 @@ void TypingMonitor::tick() {
         if (--fCountdown == 0) fReload();
     }
 }
+
+#include "moc_TypingMonitor.cpp"

@@ -4,10 +4,8 @@
 // `trovix --version` prints the version.
 #include "app/AppVersion.h"
 #include "app/SingleInstance.h"
-#include "ui/AppMenus.h"
 #include "ui/DocumentWindow.h"
 #include "ui/TrovixController.h"
-#include "ui/TrovixToolsMenu.h"
 #include "web/WebHelpers.h"
 
 #include <QApplication>
@@ -58,7 +56,6 @@ int main(int argc, char** argv) {
     if (instance.claim(paths) == SingleInstance::Role::HandedOver) return 0;
 
     TrovixController::startUp();
-    AppMenus::addApplicationMenuItems([](QMenu* menu) { addTrovixToolsActions(menu); });
     SetURLOpener([](const QString& url) { QDesktopServices::openUrl(QUrl(url)); });
     TrovixController* controller = TrovixController::instance();
     QObject::connect(&instance, &SingleInstance::pathsReceived, controller,

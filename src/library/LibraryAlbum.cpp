@@ -62,7 +62,7 @@ void LibraryAlbum::judge() {
     for (qsizetype row = 0; row < table.count(); ++row) {
         const AlbumInfoPtr hit = table.hitAt(row);
         fDistances << MatchDistance::compute(fMatchFolder, *hit);
-        if (ResultKeys::isLocalKey(hit->iadbKey()) || !fDistances.back()) continue;
+        if (ResultKeys::isLocalKey(hit->resultKey()) || !fDistances.back()) continue;
         if (fBestRow < 0 || fDistances.back()->value() < fDistances[fBestRow]->value())
             fBestRow = int(row);
     }
@@ -91,17 +91,17 @@ std::optional<MatchDistance> LibraryAlbum::bestDistance() const {
 int LibraryAlbum::rowOfKey(const QString& key) const {
     const HitTable& table = fDoc->hitTable();
     for (qsizetype row = 0; row < table.count(); ++row)
-        if (table.hitAt(row)->iadbKey() == key) return int(row);
+        if (table.hitAt(row)->resultKey() == key) return int(row);
     return -1;
 }
 
 QString LibraryAlbum::changes() const {
     const TrovixDocument& doc = *fDoc;
-    const StatusValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
+    const TagValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
     int artist = 0, file = 0, info = 0, title = 0, number = 0, missing = 0;
     const AudioTrackArray& songs = doc.trackArray();
     for (qsizetype i = 0; i < songs.count(); ++i) {
-        const AudioTrack& t = *songs.objectAtIndex(i);
+        const AudioTrack& t = *songs.at(i);
         if (t.isPlaceholder()) {
             ++missing;
             continue;
@@ -134,8 +134,8 @@ QJsonObject LibraryAlbum::summary() const {
         const AlbumInfoPtr h = table.hitAt(row);
         const std::optional<MatchDistance>& d = fDistances.value(row);
         hits.append(QJsonObject{{"number", int(row + 1)},
-                                {"key", h->iadbKey()},
-                                {"source", ResultKeys::sourceName(h->iadbKey())},
+                                {"key", h->resultKey()},
+                                {"source", ResultKeys::sourceName(h->resultKey())},
                                 {"artist", h->artist()},
                                 {"album", h->album()},
                                 {"year", h->year()},

@@ -39,6 +39,7 @@ bool isItem(uint32_t type) {
     switch (type) {
     case kName:
     case kArtist:
+    case kAlbumArtist:
     case kAlbum:
     case kDay:
     case kGen:

@@ -45,6 +45,7 @@ inline constexpr uint32_t kAlbum = atomType("\xA9"
 inline constexpr uint32_t kDay = atomType("\xA9"
                                           "day");
 inline constexpr uint32_t kGen = atomType("\xA9gen");
+inline constexpr uint32_t kAlbumArtist = atomType("aART");
 inline constexpr uint32_t kGnre = atomType("gnre");
 inline constexpr uint32_t kTrkn = atomType("trkn");
 inline constexpr uint32_t kDisk = atomType("disk");

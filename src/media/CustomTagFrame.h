@@ -1,5 +1,7 @@
 #pragma once
 
+#include "media/Id3Fields.h"
+
 #include <taglib/textidentificationframe.h>
 
 // The program's custom-tag frame: identifier "TTRX" with the layout of a
@@ -7,7 +9,7 @@
 // user-text layout for any identifier; only the name differs from TXXX.
 class CustomTagFrame : public TagLib::ID3v2::UserTextIdentificationFrame {
 public:
-    static inline const char* const kFrameID = "TTRX";
+    static inline const char* const kFrameID = Id3Fields::kCustom;
 
     CustomTagFrame(const TagLib::String& description, const TagLib::String& text,
                    TagLib::String::Type encoding);

@@ -1,18 +1,15 @@
 #include "media/Id3FieldReader.h"
 
 #include "media/FileIO.h"
+#include "media/Id3Fields.h"
 #include "media/Id3TagScreen.h"
 
 #include <algorithm>
 
 namespace {
 
-// The frames MP3File reads into a record (see its readers).
 bool wanted(const char* id) {
-    static const char* const kIds[] = {"TIT2", "TPE1", "TALB", "TYER",
-                                       "TDRC", "TCON", "TRCK", "TTRX"};
-    return std::any_of(std::begin(kIds), std::end(kIds),
-                       [id](const char* w) { return std::equal(w, w + 4, id); });
+    return Id3Fields::isRead(id);
 }
 
 // Four upper-case letters or digits, as TagLib checks a frame identifier.

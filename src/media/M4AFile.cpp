@@ -1,8 +1,8 @@
 #include "media/M4AFile.h"
 
 #include "media/DataAtom.h"
-#include "model/TextNumbers.h"
 #include "system/Log.h"
+#include "tags/TextNumbers.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -148,33 +148,45 @@ void M4AFile::setText(uint32_t type, const QString& text) {
     addItem(Atom::newDataAtom(type, text));
 }
 
-QString M4AFile::readTitle() {
-    Atom* a = item(kName);
-    return a ? a->stringValue() : QString();
-}
+namespace {
 
-QString M4AFile::readArtist() {
-    Atom* a = item(kArtist);
-    return a ? a->stringValue() : QString();
-}
+// The items that hold a field as text.
+struct TextItem {
+    TagField field;
+    uint32_t type;
+};
+constexpr TextItem kTextItems[] = {
+    {TagField::Title, kName},  {TagField::Artist, kArtist}, {TagField::AlbumArtist, kAlbumArtist},
+    {TagField::Album, kAlbum}, {TagField::Year, kDay},
+};
 
-QString M4AFile::readAlbum() {
-    Atom* a = item(kAlbum);
-    return a ? a->stringValue() : QString();
-}
+// The items that hold a number and its count as 16-bit values 1 and 2.
+struct PairItem {
+    TagField number;
+    TagField count;
+    uint32_t type;
+};
+constexpr PairItem kPairItems[] = {
+    {TagField::Track, TagField::TrackCount, kTrkn},
+    {TagField::Disc, TagField::DiscCount, kDisk},
+};
 
-QString M4AFile::readYearStr() {
-    Atom* a = item(kDay);
-    return a ? a->stringValue() : QString();
-}
+} // namespace
 
-int M4AFile::readYearNum() {
-    // "2004-05-01" and "2004" both give 2004.
-    const QString year = readYearStr();
-    qsizetype digits = 0;
-    while (digits < year.size() && digits < 9 && year[digits].isDigit())
-        ++digits;
-    return year.left(digits).toInt();
+TagValues M4AFile::readTagValues() {
+    TagValues values;
+    for (const TextItem& t : kTextItems) {
+        Atom* a = item(t.type);
+        values.setText(t.field, a ? a->stringValue() : QString());
+    }
+    values.genre = readGenre();
+    for (const PairItem& p : kPairItems) {
+        if (Atom* a = item(p.type)) {
+            values.setText(p.number, QString::number(a->ushortArrayValue(1)));
+            values.setText(p.count, QString::number(a->ushortArrayValue(2)));
+        }
+    }
+    return values;
 }
 
 QString M4AFile::readGenre() {
@@ -184,29 +196,6 @@ QString M4AFile::readGenre() {
     }
     Atom* gen = item(kGen);
     return gen ? gen->stringValue() : QString();
-}
-
-uint32_t M4AFile::readTrackNum() {
-    Atom* a = item(kTrkn);
-    return a ? uint32_t(a->ushortArrayValue(1)) : 0;
-}
-
-uint32_t M4AFile::readMaxTracks() {
-    Atom* a = item(kTrkn);
-    return a ? uint32_t(a->ushortArrayValue(2)) : 0;
-}
-
-QString M4AFile::readTrackStr() {
-    return item(kTrkn) ? QString::number(readTrackNum()) : QString();
-}
-
-QString M4AFile::readLongTrackStr() {
-    if (!item(kTrkn)) return {};
-    return QStringLiteral("%1/%2").arg(readTrackNum()).arg(readMaxTracks());
-}
-
-QString M4AFile::readMaxTrackStr() {
-    return item(kTrkn) ? QString::number(readMaxTracks()) : QString();
 }
 
 QByteArray M4AFile::readImage() const {
@@ -264,23 +253,22 @@ int32_t M4AFile::readBitrate() {
     return int32_t(std::min(kbits, 2147483647.0));
 }
 
-void M4AFile::writeTitle(const QString& s) {
-    setText(kName, s);
+void M4AFile::writeTagValues(const TagValues& values, TagFields fields) {
+    for (const TextItem& t : kTextItems)
+        if (fields.testFlag(t.field) && t.field != TagField::Year)
+            setText(t.type, values.text(t.field));
+    if (fields.testFlag(TagField::Year)) writeYear(values.year);
+    if (fields.testFlag(TagField::Genre)) writeGenre(values.genre);
+    for (const PairItem& p : kPairItems)
+        if (fields.testAnyFlags(p.number | p.count))
+            writePair(p.type, values.text(p.number), values.text(p.count));
 }
-void M4AFile::writeArtist(const QString& s) {
-    setText(kArtist, s);
-}
-void M4AFile::writeAlbum(const QString& s) {
-    setText(kAlbum, s);
-}
-void M4AFile::writeYearStr(const QString& s) {
+
+void M4AFile::writeYear(const QString& s) {
     // A full date of that same year stays: the year is all the program edits.
     Atom* day = item(kDay);
     if (!s.isEmpty() && day && day->data() && YearText(day->stringValue()) == s) return;
     setText(kDay, s);
-}
-void M4AFile::writeYearNum(int year) {
-    setText(kDay, QString::number(year));
 }
 
 void M4AFile::writeGenre(const QString& name) {
@@ -314,16 +302,22 @@ void M4AFile::writeGenre(const QString& name) {
     addItem(Atom::newDataAtom(kGnre, &value, 1));
 }
 
-void M4AFile::writeTrackNum(int n, int m) {
-    Atom* trkn = item(kTrkn);
-    if (trkn && trkn->data()) {
-        trkn->setUShortArrayValue(1, clampU16(n));
-        trkn->setUShortArrayValue(2, clampU16(m));
+void M4AFile::writePair(uint32_t type, const QString& number, const QString& count) {
+    Atom* pair = item(type);
+    if (number.isEmpty() && count.isEmpty()) {
+        if (pair) pair->markForDeletion();
         return;
     }
-    if (trkn) trkn->markForDeletion();
-    const uint16_t values[4] = {0, clampU16(n), clampU16(m), 0};
-    addItem(Atom::newDataAtom(kTrkn, values, 4));
+    const uint16_t n = clampU16(IntValue(number));
+    const uint16_t m = clampU16(IntValue(count));
+    if (pair && pair->data()) {
+        pair->setUShortArrayValue(1, n);
+        pair->setUShortArrayValue(2, m);
+        return;
+    }
+    if (pair) pair->markForDeletion();
+    const uint16_t values[4] = {0, n, m, 0};
+    addItem(Atom::newDataAtom(type, values, 4));
 }
 
 void M4AFile::writeImageData(const QByteArray& bytes, const QByteArray& format) {

@@ -31,29 +31,13 @@ public:
     }
 
 protected:
-    QString readTitle() override;
-    QString readArtist() override;
-    QString readAlbum() override;
-    int readYearNum() override;
-    QString readYearStr() override;
-    QString readGenre() override;
-    uint32_t readTrackNum() override;
-    uint32_t readMaxTracks() override;
+    TagValues readTagValues() override;
     int32_t readBitrate() override;
     uint32_t readDuration() override;
-    QString readTrackStr() override;
-    QString readLongTrackStr() override;
-    QString readMaxTrackStr() override;
     QByteArray readImage() const override;
     bool readHasImage() const override;
 
-    void writeTitle(const QString& s) override;
-    void writeArtist(const QString& s) override;
-    void writeAlbum(const QString& s) override;
-    void writeYearNum(int year) override;
-    void writeYearStr(const QString& s) override;
-    void writeGenre(const QString& name) override;
-    void writeTrackNum(int n, int m) override;
+    void writeTagValues(const TagValues& values, TagFields fields) override;
     void writeImageData(const QByteArray& bytes, const QByteArray& format) override;
 
 private:
@@ -63,6 +47,11 @@ private:
     Atom* ilst(bool create);
     void addItem(Atom::Ptr item);
     void setText(uint32_t type, const QString& text);
+    QString readGenre();
+    void writeGenre(const QString& name);
+    void writeYear(const QString& year);
+    // A number and its count; both empty remove the item.
+    void writePair(uint32_t type, const QString& number, const QString& count);
     // Time scale and duration from "mvhd"; false when missing.
     bool movieTimes(double& timeScale, double& duration) const;
     // Payload size of the first "mdat"; false when there is none.

@@ -675,69 +675,70 @@ QString MP3File::textOr(const char* id, const QString& v1) const {
     return v1.isNull() ? QString(u""_qs) : v1;
 }
 
-QString MP3File::readTitle() {
-    return textOr("TIT2", fV1.title);
-}
-QString MP3File::readArtist() {
-    return textOr("TPE1", fV1.artist);
-}
-QString MP3File::readAlbum() {
-    return textOr("TALB", fV1.album);
-}
-
-QString MP3File::readYearStr() {
-    const bool hasTime = !fID3Tags->frameList("TDRC").isEmpty();
-    const bool hasYear = !fID3Tags->frameList("TYER").isEmpty();
-    if (hasTime && (fReadVersion == 4 || !hasYear)) return frameText("TDRC");
-    return textOr("TYER", fV1.year);
-}
-
-int MP3File::readYearNum() {
-    return qMax(0, numberOr(readYearStr(), 0));
+QString MP3File::v1Value(TagField field) const {
+    switch (field) {
+    case TagField::Title:
+        return fV1.title;
+    case TagField::Artist:
+        return fV1.artist;
+    case TagField::Album:
+        return fV1.album;
+    case TagField::Genre:
+        return fV1.genre;
+    case TagField::Year:
+        return fV1.year;
+    case TagField::Track:
+        return fV1.track;
+    default:
+        return QString();
+    }
 }
 
-QString MP3File::readGenre() {
-    if (!fID3Tags->frameList("TCON").isEmpty()) return toQt(fID3Tags->genre());
-    return fV1.genre.isNull() ? QString(u""_qs) : fV1.genre;
+void MP3File::setV1Value(TagField field, const QString& text) {
+    switch (field) {
+    case TagField::Title:
+        fV1.title = text;
+        break;
+    case TagField::Artist:
+        fV1.artist = text;
+        break;
+    case TagField::Album:
+        fV1.album = text;
+        break;
+    case TagField::Genre:
+        fV1.genre = text;
+        break;
+    case TagField::Year:
+        fV1.year = text;
+        break;
+    case TagField::Track:
+        fV1.track = text;
+        break;
+    default:
+        break;
+    }
 }
 
-QString MP3File::trackText() const {
-    return textOr("TRCK", fV1.track);
-}
-
-uint32_t MP3File::readTrackNum() {
-    return uint32_t(qMax(0, numberOr(trackText(), 0)));
-}
-
-uint32_t MP3File::readMaxTracks() {
-    const QString text = trackText();
-    const qsizetype slash = text.indexOf(u'/');
-    if (slash < 0) return 0;
-    return uint32_t(qMax(0, numberOr(text.mid(slash + 1), 0)));
-}
-
-QString MP3File::readTrackStr() {
-    const QString text = trackText();
-    const qsizetype slash = text.indexOf(u'/');
-    return slash < 0 ? text : text.left(slash);
-}
-
-QString MP3File::readLongTrackStr() {
-    return trackText();
-}
-
-QString MP3File::readMaxTrackStr() {
-    const QString text = trackText();
-    const qsizetype slash = text.indexOf(u'/');
-    return slash < 0 ? QString(u""_qs) : text.mid(slash + 1);
-}
-
-std::optional<CustomTag> MP3File::readCustomTag() {
+TagValues MP3File::readTagValues() {
+    TagValues values;
+    for (const Id3Fields::Text& t : Id3Fields::kTexts)
+        values.setText(t.field, textOr(t.frame, v1Value(t.field)));
+    // TagLib names a genre stored by its ID3v1 number ("(17)").
+    if (!fID3Tags->frameList("TCON").isEmpty()) values.genre = toQt(fID3Tags->genre());
+    for (const Id3Fields::Pair& p : Id3Fields::kPairs) {
+        const auto [number, count] = TagValues::splitPair(textOr(p.frame, v1Value(p.number)));
+        values.setText(p.number, number);
+        values.setText(p.count, count);
+    }
+    const bool hasTime = !fID3Tags->frameList(Id3Fields::kRecorded).isEmpty();
+    const bool hasYear = !fID3Tags->frameList(Id3Fields::kYear).isEmpty();
+    values.year = hasTime && (fReadVersion == 4 || !hasYear) ? frameText(Id3Fields::kRecorded)
+                                                             : textOr(Id3Fields::kYear, fV1.year);
     const ID3v2::FrameList& frames = fID3Tags->frameList(CustomTagFrame::kFrameID);
-    if (frames.isEmpty()) return std::nullopt;
-    auto* frame = dynamic_cast<CustomTagFrame*>(frames.front());
-    if (!frame || frame->text().isEmpty()) return std::nullopt;
-    return CustomTag::fromString(toQt(frame->text()));
+    auto* frame = frames.isEmpty() ? nullptr : dynamic_cast<CustomTagFrame*>(frames.front());
+    if (frame && !frame->text().isEmpty())
+        values.custom = CustomTag::fromString(toQt(frame->text()));
+    return values;
 }
 
 namespace {
@@ -807,50 +808,28 @@ void MP3File::setTextFrame(const char* id, const QString& text) {
     fNeedsUpdate = true;
 }
 
-void MP3File::writeTitle(const QString& s) {
-    setTextFrame("TIT2", s);
-    fV1.title = s;
-}
-
-void MP3File::writeArtist(const QString& s) {
-    setTextFrame("TPE1", s);
-    fV1.artist = s;
-}
-
-void MP3File::writeAlbum(const QString& s) {
-    setTextFrame("TALB", s);
-    fV1.album = s;
-}
-
-void MP3File::writeYearStr(const QString& s) {
-    loadTag();
-    fID3Tags->removeFrames("TDRC");
-    setTextFrame("TYER", s);
-    fV1.year = s;
-}
-
-void MP3File::writeYearNum(int year) {
-    writeYearStr(QString::number(year));
-}
-
-void MP3File::writeGenre(const QString& s) {
-    setTextFrame("TCON", s);
-    fV1.genre = s;
-}
-
-void MP3File::writeTrackNum(int n, int m) {
-    // Numbers above 255 are kept: TRCK is text and has no such limit.
-    const QString text = m > 0 ? QStringLiteral("%1/%2").arg(n).arg(m) : QString::number(n);
-    setTextFrame("TRCK", text);
-    fV1.track = text;
-}
-
-void MP3File::writeTrackStr(const QString& s) {
-    qsizetype end = 0;
-    const auto n = leadingNumber(s, &end);
-    int count = 0;
-    if (n && end < s.size() && s[end] == u'/') count = numberOr(s.mid(end + 1), 0);
-    writeTrackNum(n ? numberOr(s, 0) : 0, count);
+void MP3File::writeTagValues(const TagValues& values, TagFields fields) {
+    for (const Id3Fields::Text& t : Id3Fields::kTexts) {
+        if (!fields.testFlag(t.field)) continue;
+        setTextFrame(t.frame, values.text(t.field));
+        setV1Value(t.field, values.text(t.field));
+    }
+    for (const Id3Fields::Pair& p : Id3Fields::kPairs) {
+        if (!fields.testAnyFlags(p.number | p.count)) continue;
+        // Numbers above 255 are kept: the frame is text and has no such limit.
+        const QString number = values.text(p.number);
+        const QString count = values.text(p.count);
+        const QString text = count.isEmpty() ? number : number + u'/' + count;
+        setTextFrame(p.frame, text);
+        setV1Value(p.number, text);
+    }
+    if (fields.testFlag(TagField::Year)) {
+        loadTag();
+        fID3Tags->removeFrames(Id3Fields::kRecorded);
+        setTextFrame(Id3Fields::kYear, values.year);
+        fV1.year = values.year;
+    }
+    if (fields.testFlag(TagField::Custom)) writeCustomTag(values.custom);
 }
 
 void MP3File::writeCustomTag(const std::optional<CustomTag>& tag) {
@@ -948,14 +927,15 @@ unsigned v1GenreNumber(const QString& name) {
 } // namespace
 
 QByteArray MP3File::renderV1(const QByteArray& old) {
+    const TagValues values = readTagValues();
     TagLib::ID3v1::Tag v1;
-    v1.setTitle(toTL(readTitle()));
-    v1.setArtist(toTL(readArtist()));
-    v1.setAlbum(toTL(readAlbum()));
-    v1.setYear(unsigned(qBound(0, numberOr(readYearStr(), 0), 9999)));
-    v1.setGenreNumber(v1GenreNumber(readGenre()));
-    const uint32_t track = readTrackNum();
-    v1.setTrack(track <= 255 ? track : 0); // one byte in ID3v1.1
+    v1.setTitle(toTL(values.title));
+    v1.setArtist(toTL(values.artist));
+    v1.setAlbum(toTL(values.album));
+    v1.setYear(unsigned(qBound(0, numberOr(values.year, 0), 9999)));
+    v1.setGenreNumber(v1GenreNumber(values.genre));
+    const int track = values.trackNumber();
+    v1.setTrack(track <= 255 ? unsigned(track) : 0); // one byte in ID3v1.1
     const ByteVector bytes = v1.render();
     QByteArray out(bytes.data(), qsizetype(bytes.size()));
     // The comment, which no record holds, keeps the old tag's bytes; so do

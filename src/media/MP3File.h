@@ -73,32 +73,13 @@ public:
     static inline const char* const kCustomTagDescription = "WHAT_IS_THIS?";
 
 protected:
-    QString readTitle() override;
-    QString readArtist() override;
-    QString readAlbum() override;
-    int readYearNum() override;
-    QString readYearStr() override;
-    QString readGenre() override;
-    uint32_t readTrackNum() override;
-    uint32_t readMaxTracks() override;
+    TagValues readTagValues() override;
     int32_t readBitrate() override { return fAudioBitrate; }
     uint32_t readDuration() override { return fAudioSeconds; }
-    QString readTrackStr() override;
-    QString readLongTrackStr() override;
-    QString readMaxTrackStr() override;
-    std::optional<CustomTag> readCustomTag() override;
     QByteArray readImage() const override;
     bool readHasImage() const override;
 
-    void writeTitle(const QString& s) override;
-    void writeArtist(const QString& s) override;
-    void writeAlbum(const QString& s) override;
-    void writeYearNum(int year) override;
-    void writeYearStr(const QString& s) override;
-    void writeGenre(const QString& s) override;
-    void writeTrackNum(int n, int m) override;
-    void writeTrackStr(const QString& s) override;
-    void writeCustomTag(const std::optional<CustomTag>& tag) override;
+    void writeTagValues(const TagValues& values, TagFields fields) override;
     void writeImageData(const QByteArray& bytes, const QByteArray& format) override;
 
 private:
@@ -128,7 +109,10 @@ private:
 
     QString frameText(const char* id) const;
     QString textOr(const char* id, const QString& v1) const;
-    QString trackText() const;
+    // The ID3v1 value standing in for a field the ID3v2 tag lacks.
+    QString v1Value(TagField field) const;
+    void setV1Value(TagField field, const QString& text);
+    void writeCustomTag(const std::optional<CustomTag>& tag);
     void setTextFrame(const char* id, const QString& text);
 
     void convertToV23();

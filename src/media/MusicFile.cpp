@@ -6,7 +6,7 @@
 #include "media/MusicExtensions.h"
 #include "media/OggFile.h"
 #include "media/SaveBatch.h"
-#include "model/TextNumbers.h"
+#include "tags/TextNumbers.h"
 
 #include "system/Log.h"
 
@@ -85,23 +85,24 @@ SavePlan MusicFile::planSave() {
 QString MusicFile::extension() const { return QFileInfo(fPath).suffix(); }
 
 void MusicFile::getAllInterestingTags() {
-    fTitle = readTitle();
-    fArtist = readArtist();
-    fAlbum = readAlbum();
+    fTags = readTagValues();
     // A text without a year in it (a lone byte-order mark, say) is no year;
     // a date stays as stored.
-    const QString year = readYearStr();
-    fYear = year.isNull() || !YearText(year).isEmpty() ? year : QString(u""_qs);
-    fGenre = readGenre();
-    fTrackStr = readTrackStr();
-    fLongTrackStr = readLongTrackStr();
-    fMaxTrackStr = readMaxTrackStr();
-    fCustomTag = readCustomTag();
+    const QString& year = fTags.year;
+    if (!year.isNull() && YearText(year).isEmpty()) fTags.year = QString(u""_qs);
     fHasImage = readHasImage();
-    fTrackNum = readTrackNum();
-    fMaxTracks = readMaxTracks();
     fBitrate = readBitrate();
     fDurationSecs = readDuration();
+}
+
+void MusicFile::setTags(const TagValues& values, TagFields fields) {
+    fTags.assign(values, fields);
+    if (fields & TagField::Year) fTags.year = YearText(values.year);
+    if (fields & (TagField::Track | TagField::TrackCount))
+        fTags.setTrack(fTags.trackNumber(), fTags.trackCountNumber());
+    if (fields & (TagField::Disc | TagField::DiscCount))
+        fTags.setDisc(fTags.discNumber(), fTags.discCountNumber());
+    writeTagValues(fTags, fields);
 }
 
 QImage MusicFile::getImage() const {
@@ -116,43 +117,6 @@ QByteArray MusicFile::imageFormatOf(const QByteArray& bytes) {
     return {};
 }
 
-void MusicFile::setTrackNum(int n, int m) {
-    fTrackStr = QString::number(n);
-    if (m < 1) {
-        fLongTrackStr = QString::number(n);
-        fMaxTrackStr = QString(u""_qs);
-    } else {
-        fLongTrackStr = QStringLiteral("%1/%2").arg(n).arg(m);
-        fMaxTrackStr = QString::number(m);
-    }
-}
-
-void MusicFile::setLongTrackStr(const QString& text) {
-    const qsizetype slash = text.indexOf(u'/');
-    fLongTrackStr = text;
-    if (slash < 0) {
-        fTrackStr = text;
-        fMaxTrackStr = QString(u""_qs);
-    } else {
-        fTrackStr = text.left(slash);
-        fMaxTrackStr = text.mid(slash + 1);
-    }
-}
-
-void MusicFile::tagTitle(const QString& s) { setTitle(s); writeTitle(s); }
-void MusicFile::tagArtist(const QString& s) { setArtist(s); writeArtist(s); }
-void MusicFile::tagAlbum(const QString& s) { setAlbum(s); writeAlbum(s); }
-void MusicFile::tagYearNum(int year) { setYearNum(year); writeYearNum(year); }
-// A text that is no year (a lone byte-order mark, say) writes no year.
-void MusicFile::tagYearStr(const QString& s) {
-    const QString year = YearText(s);
-    setYearStr(year);
-    writeYearStr(year);
-}
-void MusicFile::tagGenre(const QString& s) { setGenre(s); writeGenre(s); }
-void MusicFile::tagTrackNum(int n, int m) { setTrackNum(n, m); writeTrackNum(n, m); }
-void MusicFile::tagTrackStr(const QString& s) { setLongTrackStr(s); writeTrackStr(s); }
-void MusicFile::tagCustomTag(const std::optional<CustomTag>& tag) { setCustomTag(tag); writeCustomTag(tag); }
 void MusicFile::tagImage(const QImage& image) {
     if (image.isNull()) {
         tagImageData({});

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "media/SavePlan.h"
-#include "model/CustomTag.h"
+#include "tags/TagValues.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -36,16 +36,14 @@ public:
 
     void getAllInterestingTags();
 
-    // Getters.
-    QString getTitle() const { return fTitle; }
-    QString getArtist() const { return fArtist; }
-    QString getAlbum() const { return fAlbum; }
-    QString getYearStr() const { return fYear; }
-    QString getGenre() const { return fGenre; }
-    QString getTrackStr() const { return fTrackStr; }
-    QString getLongTrackStr() const { return fLongTrackStr; }
-    QString getMaxTrackStr() const { return fMaxTrackStr; }
-    std::optional<CustomTag> customTag() const { return fCustomTag; }
+    // The tags as read at opening, with those set since.
+    const TagValues& readTags() const { return fTags; }
+    // Sets the named fields here and in the file's tag in memory; nothing
+    // reaches the disk before commitTags. A year that is no year (a lone
+    // byte-order mark, say) writes none; track and disc numbers are written
+    // as numbers, a count below 1 as none.
+    void setTags(const TagValues& values, TagFields fields);
+
     // Whether the tag holds a cover; known from opening, without its bytes.
     bool hasImage() const { return fHasImage; }
     // The cover as stored (JPEG, PNG, ...), read from the in-memory tag on
@@ -53,32 +51,9 @@ public:
     QByteArray getImageData() const { return fHasImage ? readImage() : QByteArray(); }
     // The cover decoded, null when absent or undecodable; decodes every call.
     QImage getImage() const;
-    uint32_t getTrackNum() const { return fTrackNum; }
-    uint32_t getMaxTracks() const { return fMaxTracks; }
     int32_t getBitrate() const { return fBitrate; }
     uint32_t getDurationSecs() const { return fDurationSecs; }
 
-    // Setters: fields only.
-    void setTitle(const QString& s) { fTitle = s; }
-    void setArtist(const QString& s) { fArtist = s; }
-    void setAlbum(const QString& s) { fAlbum = s; }
-    void setYearStr(const QString& s) { fYear = s; }
-    void setYearNum(int year) { fYear = QString::number(year); }
-    void setGenre(const QString& s) { fGenre = s; }
-    void setCustomTag(const std::optional<CustomTag>& tag) { fCustomTag = tag; }
-    void setTrackNum(int n, int m);
-    void setLongTrackStr(const QString& text);
-
-    // Tag operations: the setter, then the matching primitive writer.
-    void tagTitle(const QString& s);
-    void tagArtist(const QString& s);
-    void tagAlbum(const QString& s);
-    void tagYearNum(int year);
-    void tagYearStr(const QString& s);
-    void tagGenre(const QString& s);
-    void tagTrackNum(int n, int m);
-    void tagTrackStr(const QString& s);
-    void tagCustomTag(const std::optional<CustomTag>& tag);
     // Encodes the picture in the format this file type keeps covers in; a
     // null image removes the cover.
     void tagImage(const QImage& image);
@@ -117,54 +92,30 @@ protected:
 
     explicit MusicFile(const QString& path) : fPath(path) {}
 
-    // Primitive readers; a missing text reads as empty (MP3) or null (M4A).
-    virtual QString readTitle() { return {}; }
-    virtual QString readArtist() { return {}; }
-    virtual QString readAlbum() { return {}; }
-    virtual int readYearNum() { return 0; }
-    virtual QString readYearStr() { return {}; }
-    virtual QString readGenre() { return {}; }
-    virtual uint32_t readTrackNum() { return 0; }
-    virtual uint32_t readMaxTracks() { return 0; }
+    // The format's own reading and writing of the tags, each field mapped in
+    // one place per format. Reading: a missing text reads as empty (MP3) or
+    // null (M4A). Writing changes the in-memory tag only, and only the named
+    // fields, which `values` holds as setTags normalized them.
+    virtual TagValues readTagValues() { return {}; }
+    virtual void writeTagValues(const TagValues& values, TagFields fields) {
+        (void)values;
+        (void)fields;
+    }
     virtual int32_t readBitrate() { return 0; }
     virtual uint32_t readDuration() { return 0; }
-    virtual QString readTrackStr() { return {}; }
-    virtual QString readLongTrackStr() { return {}; }
-    virtual QString readMaxTrackStr() { return {}; }
-    virtual std::optional<CustomTag> readCustomTag() { return std::nullopt; }
     // The encoded picture bytes (JPEG, PNG, ...), undecoded.
     virtual QByteArray readImage() const { return {}; }
     // Whether readImage would give bytes, without copying them.
     virtual bool readHasImage() const { return !readImage().isEmpty(); }
 
-    // Primitive writers: change the in-memory tag only.
-    virtual void writeTitle(const QString&) {}
-    virtual void writeArtist(const QString&) {}
-    virtual void writeAlbum(const QString&) {}
-    virtual void writeYearNum(int) {}
-    virtual void writeYearStr(const QString&) {}
-    virtual void writeGenre(const QString&) {}
-    virtual void writeTrackNum(int, int) {}
-    virtual void writeTrackStr(const QString&) {}
-    virtual void writeCustomTag(const std::optional<CustomTag>&) {}
     // Encoded bytes and their format (never empty when the bytes are not).
     virtual void writeImageData(const QByteArray&, const QByteArray&) {}
 
     bool fNeedsUpdate = false;
     QString fPath;
-    QString fTitle;
-    QString fArtist;
-    QString fAlbum;
-    QString fYear;
-    QString fGenre;
-    QString fTrackStr;
-    QString fLongTrackStr;
-    QString fMaxTrackStr;
-    std::optional<CustomTag> fCustomTag;
+    TagValues fTags;
     bool fHasImage = false;
     int32_t fBitrate = 0;
     uint32_t fDurationSecs = 0;
-    uint32_t fTrackNum = 0;
-    uint32_t fMaxTracks = 0;
     QString fLastError;
 };

@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QSet>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -28,35 +30,22 @@ namespace {
 
 // The first format held the new bytes of every region; the second names
 // the runs of them that the old bytes already hold (a cover moved by a
-// longer title) and carries only the rest.
-// Journals of the second format have a name of their own: a build that
-// knows only the first would take one for a journal cut short and remove
+// longer title) and carries only the rest; the third names each file by its
+// plain name in the journal's folder, and the folder by its device and
+// inode, where the first two held absolute paths.
+// Each format after the first has a name of its own: a build that knows
+// only the formats before would take one for a journal cut short and remove
 // it, torn files and all.
 const QByteArray kMagicV1 = QByteArrayLiteral("TROVIX-ROLLBACK-1");
-const QByteArray kMagic = QByteArrayLiteral("TROVIX-ROLLBACK-2");
+const QByteArray kMagicV2 = QByteArrayLiteral("TROVIX-ROLLBACK-2");
+const QByteArray kMagic = QByteArrayLiteral("TROVIX-ROLLBACK-3");
 constexpr const char kPrefixV1[] = ".trovix-tags-";
-constexpr const char kPrefix[] = ".trovix-rollback-";
+constexpr const char kPrefixV2[] = ".trovix-rollback-";
+constexpr const char kPrefix[] = ".trovix-rollback3-";
 constexpr const char kSuffix[] = ".journal";
 constexpr int kHashLen = 32;
 
 std::atomic<int> gSequence{0};
-
-QByteArray digest(const char* bytes, qsizetype length) {
-    const QByteArray hash = Digest::hash(bytes, size_t(length), Digest::Kind::Sha256);
-    return hash.size() == kHashLen ? hash : QByteArray();
-}
-
-struct Region {
-    quint64 offset = 0;
-    QByteArray old;
-    QByteArray now; // the new bytes
-};
-
-struct Entry {
-    QByteArray path;
-    quint64 device = 0, inode = 0, oldSize = 0, newSize = 0;
-    std::vector<Region> regions;
-};
 
 // A run of a region's new bytes, now[at, at + length): copied from
 // old[from, ...], or carried as it is when `from` is negative.
@@ -121,8 +110,8 @@ private:
 // the SHA-256 of those bytes, without gathering the copies of every file in
 // one array first: the fields go through small buffers, the old and new
 // bytes straight from the plans. The hash is taken on a second thread while
-// the bytes are written.
-bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
+// the bytes are written. Files are named by their names in `folder`.
+bool writeJournal(int fd, const FolderHandle& folder, const std::vector<const SavePlan*>& plans) {
     std::vector<QByteArrayView> spans; // the journal, in order
     std::deque<QByteArray> fields;     // the spans that are not the plans' own bytes
     QByteArray pending;                // fields not yet in a span
@@ -154,12 +143,16 @@ bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
         flush();
         spans.emplace_back(bytes, length);
     };
-    encode([&](QDataStream& out) { out << kMagic << quint32(plans.size()); });
+    encode([&](QDataStream& out) {
+        out << kMagic << quint64(folder.device()) << quint64(folder.inode())
+            << quint32(plans.size());
+    });
     for (const SavePlan* plan : plans) {
         encode([&](QDataStream& out) {
-            out << QFile::encodeName(plan->target) << quint64(plan->seen.st_dev)
-                << quint64(plan->seen.st_ino) << quint64(plan->seen.st_size)
-                << quint64(plan->newSize) << quint32(plan->regions.size());
+            out << QFile::encodeName(QFileInfo(plan->target).fileName())
+                << quint64(plan->seen.st_dev) << quint64(plan->seen.st_ino)
+                << quint64(plan->seen.st_size) << quint64(plan->newSize)
+                << quint32(plan->regions.size());
         });
         for (const SaveRegion& r : plan->regions) {
             const std::vector<Piece> pieces = PieceFinder(r.old, r.bytes).find();
@@ -208,147 +201,341 @@ bool writeJournal(int fd, const std::vector<const SavePlan*>& plans) {
     return FileIO::writeAll(fd, sum.constData(), size_t(sum.size()));
 }
 
-// Bytes as putBytes() wrote them; false past the end of the journal.
-bool readBytes(QDataStream& in, qsizetype left, QByteArray* bytes) {
-    quint32 length = 0;
-    in >> length;
-    if (in.status() != QDataStream::Ok || qsizetype(length) > left) return false;
-    bytes->resize(qsizetype(length));
-    return in.readRawData(bytes->data(), int(length)) == int(length);
-}
+// A run of a region's new bytes, as read: `length` bytes at `bytes`, in the
+// journal (carried as they are) or in the region's old bytes.
+struct Run {
+    quint64 length = 0;
+    const char* bytes = nullptr;
+};
 
-// A region of the second format: its old bytes, then its new ones as pieces.
-bool readRegion(QDataStream& in, qsizetype left, Region* region) {
-    quint32 length = 0, pieces = 0;
-    in >> region->offset;
-    if (!readBytes(in, left, &region->old)) return false;
-    in >> length >> pieces;
-    if (in.status() != QDataStream::Ok) return false;
-    QByteArray literal;
-    for (quint32 p = 0; p < pieces; ++p) {
-        quint8 kind = 0;
-        in >> kind;
-        if (in.status() != QDataStream::Ok) return false;
-        if (kind == 0) {
-            if (!readBytes(in, left, &literal)) return false;
-            region->now += literal;
-        } else {
-            quint32 from = 0, run = 0;
-            in >> from >> run;
-            if (kind != 1 || in.status() != QDataStream::Ok ||
-                quint64(from) + run > quint64(region->old.size()))
-                return false;
-            region->now.append(region->old.constData() + from, qsizetype(run));
-        }
-        if (region->now.size() > qsizetype(length)) return false;
-    }
-    return region->now.size() == qsizetype(length);
-}
+// One region as read. Its bytes point into the journal's bytes, so a copy
+// of the old bytes repeated many times costs nothing until compared.
+struct Region {
+    quint64 offset = 0;
+    QByteArrayView old;
+    quint64 newLength = 0;
+    std::vector<Run> runs;
 
-// Null when the bytes are not a whole journal.
-std::optional<std::vector<Entry>> parse(const QByteArray& bytes) {
-    if (bytes.size() < kHashLen) return std::nullopt;
-    const QByteArray payload = bytes.left(bytes.size() - kHashLen);
-    const QByteArray hash = digest(payload.constData(), payload.size());
-    if (hash.isEmpty() || hash != bytes.right(kHashLen)) return std::nullopt;
-    QDataStream in(payload);
-    in.setVersion(QDataStream::Qt_6_0);
-    QByteArray magic;
-    quint32 count = 0;
-    in >> magic >> count;
-    if (magic != kMagic && magic != kMagicV1) return std::nullopt;
-    const bool pieces = magic == kMagic;
+    quint64 end() const { return offset + std::max(quint64(old.size()), newLength); }
+};
+
+struct Entry {
+    QByteArray name; // a plain name in the folder; the first formats: an absolute path
+    quint64 device = 0, inode = 0, oldSize = 0, newSize = 0;
+    std::vector<Region> regions;
+};
+
+struct Journal {
+    bool named = false; // the third format: plain names, the folder's identity
+    quint64 folderDevice = 0, folderInode = 0;
     std::vector<Entry> entries;
-    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+};
+
+// The journal's fields, read as QDataStream wrote them (big-endian), with
+// every length checked against what is left.
+class Reader {
+public:
+    explicit Reader(QByteArrayView bytes) : fAt(bytes.data()), fEnd(bytes.data() + bytes.size()) {}
+
+    bool ok() const { return fOk; }
+    qsizetype left() const { return fEnd - fAt; }
+
+    quint64 number(int width) {
+        if (!fOk || left() < width) return fail();
+        quint64 value = 0;
+        for (int i = 0; i < width; ++i)
+            value = value << 8 | uchar(fAt[i]);
+        fAt += width;
+        return value;
+    }
+    quint8 u8() { return quint8(number(1)); }
+    quint32 u32() { return quint32(number(4)); }
+    quint64 u64() { return number(8); }
+
+    // Length-prefixed bytes; the length of a null array (all ones) reads as none.
+    QByteArrayView bytes() {
+        const quint32 length = u32();
+        if (!fOk || length == 0xFFFFFFFFu) return {};
+        if (qsizetype(length) > left()) {
+            fail();
+            return {};
+        }
+        const QByteArrayView out(fAt, qsizetype(length));
+        fAt += length;
+        return out;
+    }
+
+    quint64 fail() {
+        fOk = false;
+        return 0;
+    }
+
+private:
+    const char* fAt;
+    const char* fEnd;
+    bool fOk = true;
+};
+
+// Sizes past this are not a file's.
+constexpr quint64 kLargestSize = quint64(1) << 62;
+
+// A region of the second and third formats: its old bytes, then its new
+// ones as runs carried as they are or copied from the old bytes.
+bool readRegion(Reader& in, Region* region) {
+    region->offset = in.u64();
+    region->old = in.bytes();
+    region->newLength = in.u32();
+    const quint32 pieces = in.u32();
+    quint64 total = 0;
+    // Every piece takes at least five bytes of the journal: the count is
+    // bounded by what is left, whatever it says.
+    for (quint32 p = 0; p < pieces && in.ok(); ++p) {
+        Run run;
+        const quint8 kind = in.u8();
+        if (kind == 0) {
+            const QByteArrayView literal = in.bytes();
+            run = {quint64(literal.size()), literal.data()};
+        } else if (kind == 1) {
+            const quint32 from = in.u32(), length = in.u32();
+            if (quint64(from) + length > quint64(region->old.size())) return false;
+            run = {length, region->old.data() + from};
+        } else {
+            return false;
+        }
+        if (run.length == 0 || total + run.length > region->newLength) return false;
+        total += run.length;
+        region->runs.push_back(run);
+    }
+    return in.ok() && total == region->newLength;
+}
+
+// A region of the first format: its old and new bytes as they are.
+bool readRegionV1(Reader& in, Region* region) {
+    region->offset = in.u64();
+    region->old = in.bytes();
+    const QByteArrayView now = in.bytes();
+    region->newLength = quint64(now.size());
+    if (!now.isEmpty()) region->runs.push_back({quint64(now.size()), now.data()});
+    return in.ok();
+}
+
+// The regions of an entry must describe a write to a file of its old and
+// new sizes: each inside them, none overlapping another, and a region's old
+// bytes shorter than its new ones only where the old file ended (or the
+// other way round, where the new one ends). Anything else is not a journal
+// a save wrote.
+bool sound(Entry& e) {
+    if (e.oldSize > kLargestSize || e.newSize > kLargestSize) return false;
+    std::sort(e.regions.begin(), e.regions.end(),
+              [](const Region& a, const Region& b) { return a.offset < b.offset; });
+    quint64 last = 0;
+    for (const Region& r : e.regions) {
+        const quint64 oldLength = quint64(r.old.size());
+        // Lengths are below 2^32 and offsets below 2^62: no sum overflows.
+        if (r.offset < last || r.offset > kLargestSize || r.offset + oldLength > e.oldSize ||
+            r.offset + r.newLength > e.newSize)
+            return false;
+        if (oldLength < r.newLength && r.offset + oldLength != e.oldSize) return false;
+        if (r.newLength < oldLength && r.offset + r.newLength != e.newSize) return false;
+        last = r.end();
+    }
+    return true;
+}
+
+// Null when the payload (the journal without its checksum) is not one a
+// save wrote.
+std::optional<Journal> parse(QByteArrayView payload) {
+    Reader in(payload);
+    const QByteArrayView magic = in.bytes();
+    Journal journal;
+    int version = 0;
+    if (magic == kMagicV1) version = 1;
+    if (magic == kMagicV2) version = 2;
+    if (magic == kMagic) version = 3;
+    if (version == 0) return std::nullopt;
+    journal.named = version == 3;
+    if (journal.named) {
+        journal.folderDevice = in.u64();
+        journal.folderInode = in.u64();
+    }
+    const quint32 count = in.u32();
+    for (quint32 i = 0; i < count && in.ok(); ++i) {
         Entry e;
-        quint32 regions = 0;
-        in >> e.path >> e.device >> e.inode >> e.oldSize >> e.newSize >> regions;
-        for (quint32 r = 0; r < regions && in.status() == QDataStream::Ok; ++r) {
+        e.name = in.bytes().toByteArray();
+        e.device = in.u64();
+        e.inode = in.u64();
+        e.oldSize = in.u64();
+        e.newSize = in.u64();
+        const quint32 regions = in.u32();
+        for (quint32 r = 0; r < regions && in.ok(); ++r) {
             Region region;
-            if (pieces) {
-                if (!readRegion(in, payload.size(), &region)) return std::nullopt;
-            } else {
-                in >> region.offset >> region.old >> region.now;
-            }
+            if (!(version == 1 ? readRegionV1(in, &region) : readRegion(in, &region)))
+                return std::nullopt;
             e.regions.push_back(std::move(region));
         }
-        entries.push_back(std::move(e));
+        if (!in.ok() || !sound(e)) return std::nullopt;
+        journal.entries.push_back(std::move(e));
     }
-    if (in.status() != QDataStream::Ok) return std::nullopt;
-    return entries;
+    if (!in.ok() || in.left() != 0) return std::nullopt;
+    return journal;
 }
 
-QByteArray bytesAt(int fd, uint64_t offset, qsizetype length, uint64_t size) {
-    if (offset >= size) return {};
-    length = qsizetype(std::min<uint64_t>(uint64_t(length), size - offset));
-    QByteArray bytes(length, '\0');
-    if (!FileIO::readAt(fd, bytes.data(), size_t(length), offset)) return {};
-    return bytes;
+// How a file's bytes stand against one entry of a journal.
+struct Findings {
+    bool allOld = true;  // every journaled byte is its old one
+    bool allNew = true;  // ... its new one
+    bool eachOne = true; // each byte is its old or its new one
+    bool readable = true;
+};
+
+// Compares every byte of the file's regions that the file holds with the
+// region's old and new bytes, a block at a time.
+void compare(int fd, quint64 size, const Region& r, Findings* f) {
+    const quint64 end = std::min(size, r.end());
+    if (r.offset >= end) return;
+    const quint64 oldLength = quint64(r.old.size());
+    QByteArray block(qsizetype(std::min<quint64>(end - r.offset, 1 << 16)), Qt::Uninitialized);
+    size_t run = 0;       // the run holding the new byte at `at`
+    quint64 runStart = 0; // where that run starts in the region
+    for (quint64 at = 0; at < end - r.offset && f->eachOne;) {
+        const quint64 n = std::min<quint64>(end - r.offset - at, quint64(block.size()));
+        if (!FileIO::readAt(fd, block.data(), size_t(n), r.offset + at)) {
+            f->readable = false;
+            return;
+        }
+        for (quint64 i = 0; i < n; ++i, ++at) {
+            const char byte = block[qsizetype(i)];
+            const bool isOld = at < oldLength && byte == r.old[qsizetype(at)];
+            bool isNew = false;
+            if (at < r.newLength) {
+                while (at >= runStart + r.runs[run].length)
+                    runStart += r.runs[run++].length;
+                isNew = byte == r.runs[run].bytes[at - runStart];
+            }
+            f->allOld = f->allOld && isOld;
+            f->allNew = f->allNew && isNew;
+            f->eachOne = f->eachOne && (isOld || isNew);
+        }
+    }
 }
 
-enum class Outcome { Untouched, Restored, Failed };
+// Whether [from, to) lies inside the regions, where `length` gives the part
+// of a region that counts.
+template <typename Length>
+bool covered(const std::vector<Region>& regions, quint64 from, quint64 to, Length length) {
+    for (const Region& r : regions) {
+        if (from >= to) break;
+        if (r.offset <= from && from < r.offset + length(r)) from = r.offset + length(r);
+    }
+    return from >= to;
+}
 
-// Puts one file back unless it holds all of its new bytes or all of its
-// old ones. Each byte of a torn write is either old or new; a file with
-// other bytes there was changed by someone else since, and is left alone.
-Outcome finishEntry(const Entry& e) {
-    const QString name = QFile::decodeName(e.path);
+enum class Outcome { Untouched, Restored, Refused, Failed };
+
+// Puts one file back when its bytes prove a torn write of this entry: its
+// size between its old and new ones, each byte the journal covers its old
+// or its new one, and every byte that putting it back would cut off or
+// bring back covered by the journal. A file holding all of its new bytes
+// keeps them, one holding all of its old ones needs nothing, and any other
+// was changed by someone else since and is left alone.
+Outcome finishEntry(const FolderHandle& folder, const QByteArray& name, const Entry& e,
+                    QString* why) {
+    const QString shown = QFile::decodeName(name);
     struct stat st {};
-    if (::stat(e.path.constData(), &st) != 0 || quint64(st.st_dev) != e.device ||
-        quint64(st.st_ino) != e.inode) {
-        // Gone or replaced since: whatever is there now is not ours to undo.
-        TROVIX_LOG() << "Rollback journal: left alone, no longer the file saved:" << name;
-        return Outcome::Untouched;
-    }
-    const int fd = ::open(e.path.constData(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+    const int fd = folder.openFile(name, O_RDWR, &st);
     if (fd < 0) {
-        TROVIX_LOG() << "Rollback journal: cannot open" << name << FileIO::errnoText(errno);
-        return Outcome::Failed;
+        const int error = errno;
+        if (error == ENOENT) {
+            TROVIX_LOG() << "Rollback journal: left alone, no longer there:" << shown;
+            return Outcome::Untouched;
+        }
+        *why = QStringLiteral("“%1” was not put back: %2.").arg(shown, FolderHandle::whyNot(error));
+        return error == ELOOP || error == EINVAL ? Outcome::Refused : Outcome::Failed;
     }
     const FileIO::ClosedAtExit closer{fd};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &st) != 0) return Outcome::Failed;
-    const quint64 size = quint64(st.st_size);
-
-    bool allNew = size == e.newSize;
-    bool allOld = size == e.oldSize;
-    bool ours = size >= std::min(e.oldSize, e.newSize) && size <= std::max(e.oldSize, e.newSize);
-    for (const Region& r : e.regions) {
-        const qsizetype span = std::max(r.old.size(), r.now.size());
-        const QByteArray now = bytesAt(fd, r.offset, span, size);
-        allNew = allNew && now.left(r.now.size()) == r.now;
-        allOld = allOld && now.left(r.old.size()) == r.old;
-        for (qsizetype i = 0; ours && i < now.size(); ++i)
-            ours = (i < r.old.size() && now[i] == r.old[i]) ||
-                   (i < r.now.size() && now[i] == r.now[i]);
+    if (quint64(st.st_dev) != e.device || quint64(st.st_ino) != e.inode) {
+        // Replaced since: whatever is there now is not ours to undo.
+        TROVIX_LOG() << "Rollback journal: left alone, no longer the file saved:" << shown;
+        return Outcome::Untouched;
     }
-    if (allNew || allOld) return Outcome::Untouched;
-    if (!ours) {
-        TROVIX_LOG() << "Rollback journal: left alone, changed by another program since:" << name;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        *why = QStringLiteral("“%1” was not put back: it is in use.").arg(shown);
+        return Outcome::Failed;
+    }
+    const quint64 size = quint64(st.st_size);
+    Findings f;
+    f.allOld = size == e.oldSize;
+    f.allNew = size == e.newSize;
+    f.eachOne = size >= std::min(e.oldSize, e.newSize) && size <= std::max(e.oldSize, e.newSize);
+    for (const Region& r : e.regions)
+        if (f.eachOne) compare(fd, size, r, &f);
+    if (!f.readable) {
+        *why = QStringLiteral("“%1” was not put back: %2.").arg(shown, FileIO::errnoText(errno));
+        return Outcome::Failed;
+    }
+    if (f.allNew || f.allOld) return Outcome::Untouched;
+    // Bytes past the old end are cut off, and only journaled new bytes may
+    // be; bytes missing before it come back, and only from the journal.
+    const bool provable =
+        f.eachOne &&
+        (size <= e.oldSize ||
+         covered(e.regions, e.oldSize, size, [](const Region& r) { return r.newLength; })) &&
+        (size >= e.oldSize || covered(e.regions, size, e.oldSize,
+                                      [](const Region& r) { return quint64(r.old.size()); }));
+    if (!provable) {
+        TROVIX_LOG() << "Rollback journal: left alone, changed by another program since:" << shown;
         return Outcome::Untouched;
     }
     bool ok = ::ftruncate(fd, off_t(e.oldSize)) == 0;
     for (const Region& r : e.regions)
-        ok = ok && FileIO::writeAt(fd, r.old.constData(), size_t(r.old.size()), r.offset);
+        ok = ok && FileIO::writeAt(fd, r.old.data(), size_t(r.old.size()), r.offset);
     ok = ok && ::fdatasync(fd) == 0;
     if (!ok) {
-        TROVIX_LOG() << "Rollback journal: could not restore" << name << FileIO::errnoText(errno);
+        *why =
+            QStringLiteral("“%1” could not be put back: %2.").arg(shown, FileIO::errnoText(errno));
         return Outcome::Failed;
     }
-    TROVIX_LOG() << "Rollback journal: restored the old content of" << name;
+    TROVIX_LOG() << "Rollback journal: restored the old content of" << shown;
     return Outcome::Restored;
 }
 
-bool isOurs(const QByteArray& name) {
-    return (name.startsWith(kPrefix) || name.startsWith(kPrefixV1)) && name.endsWith(kSuffix);
+// The name in `folder` of the file an entry of an older journal names by
+// its absolute path: null unless the path's folder is this folder.
+QByteArray nameInFolder(const FolderHandle& folder, const QByteArray& path) {
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0 || !path.startsWith('/')) return {};
+    const QByteArray parent = slash == 0 ? QByteArray("/") : path.left(slash);
+    struct stat st {};
+    if (::stat(parent.constData(), &st) != 0 || !folder.is(st.st_dev, st.st_ino)) return {};
+    return path.mid(slash + 1);
 }
 
-// The pid in ".trovix-rollback-<pid>-<n>.journal" (or ".trovix-tags-...").
+bool isJournalName(const QByteArray& name) {
+    return (name.startsWith(kPrefix) || name.startsWith(kPrefixV2) || name.startsWith(kPrefixV1)) &&
+           name.endsWith(kSuffix);
+}
+
+// The pid in ".trovix-rollback3-<pid>-<n>.journal" (or an older prefix).
 long ownerOf(const QByteArray& name) {
-    const QByteArray rest =
-        name.mid(qsizetype(name.startsWith(kPrefix) ? sizeof kPrefix - 1 : sizeof kPrefixV1 - 1));
+    const qsizetype prefix = name.startsWith(kPrefix)     ? qsizetype(sizeof kPrefix - 1)
+                             : name.startsWith(kPrefixV2) ? qsizetype(sizeof kPrefixV2 - 1)
+                                                          : qsizetype(sizeof kPrefixV1 - 1);
+    const QByteArray rest = name.mid(prefix);
     bool ok = false;
     const long pid = long(rest.left(rest.indexOf('-')).toLongLong(&ok));
     return ok ? pid : 0;
+}
+
+// A journal may hold the bytes its files can need, no more: the old and
+// new bytes of every file in the folder, and room for its fields.
+qint64 largestJournal(const FolderHandle& folder) {
+    qint64 total = 1 << 20;
+    for (const QByteArray& name : folder.names()) {
+        struct stat st {};
+        if (!isJournalName(name) && folder.statAt(name, &st) && S_ISREG(st.st_mode))
+            total += 2 * qint64(st.st_size);
+    }
+    return total;
 }
 
 } // namespace
@@ -368,7 +555,7 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
         // disk, so their copies may go. The file is written over, not
         // removed and made anew: where freed blocks are discarded, the next
         // sync would wait for that.
-        const off_t end = ::lseek(fFd, 0, SEEK_SET) == 0 && writeJournal(fFd, plans)
+        const off_t end = ::lseek(fFd, 0, SEEK_SET) == 0 && writeJournal(fFd, fFolder, plans)
                               ? ::lseek(fFd, 0, SEEK_CUR)
                               : off_t(-1);
         if (end >= 0 && ::ftruncate(fFd, end) == 0 && ::fsync(fFd) == 0) return true;
@@ -376,11 +563,14 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
         remove();
         return false;
     }
-    const QByteArray stem =
-        QFile::encodeName(folder) + '/' + kPrefix + QByteArray::number(qlonglong(::getpid())) + '-';
+    if (!fFolder.open(folder)) {
+        *why = FileIO::errnoText(errno);
+        return false;
+    }
+    const QByteArray stem = kPrefix + QByteArray::number(qlonglong(::getpid())) + '-';
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QByteArray path = stem + QByteArray::number(++gSequence) + kSuffix;
-        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        const QByteArray name = stem + QByteArray::number(++gSequence) + kSuffix;
+        const int fd = fFolder.createFile(name, O_WRONLY, 0600);
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) break;
         // Held until the journal is removed: recovery leaves a held journal
@@ -388,19 +578,20 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
         // could leave torn files and no journal to find: the folder is
         // synced too (where a folder cannot be synced, EINVAL, there is no
         // more to be had).
-        if (::flock(fd, LOCK_EX) == 0 && writeJournal(fd, plans) && ::fsync(fd) == 0 &&
-            (FileIO::syncFolder(QFile::encodeName(folder)) || errno == EINVAL)) {
-            fPath = path;
+        if (::flock(fd, LOCK_EX) == 0 && writeJournal(fd, fFolder, plans) && ::fsync(fd) == 0 &&
+            (fFolder.sync() || errno == EINVAL)) {
+            fName = name;
             fFd = fd;
             return true;
         }
         const int error = errno;
-        ::unlink(path.constData());
+        fFolder.remove(name);
         ::close(fd);
         errno = error;
         break;
     }
     *why = FileIO::errnoText(errno);
+    fFolder.close();
     return false;
 }
 
@@ -408,14 +599,15 @@ void RollbackJournal::keep() {
     if (fFd < 0) return;
     ::close(fFd);
     fFd = -1;
-    fPath.clear();
+    fName.clear();
+    fFolder.close();
 }
 
 void RollbackJournal::remove() {
     if (fFd < 0) return;
     // Not synced: should a crash bring it back, every file it names holds
     // its new bytes, and recovery leaves such files as they are.
-    ::unlink(fPath.constData());
+    fFolder.remove(fName);
     // The last close of a removed file frees its blocks, which took up to
     // 15 ms on a busy disk; the save need not wait for that.
     const int fd = fFd;
@@ -425,50 +617,109 @@ void RollbackJournal::remove() {
         ::close(fd);
     }
     fFd = -1;
-    fPath.clear();
+    fName.clear();
+    fFolder.close();
 }
 
-QStringList RollbackJournal::recover(const QString& folder) {
-    QStringList restored;
-    const QByteArray dir = QFile::encodeName(folder);
-    std::vector<QByteArray> journals;
-    if (DIR* d = ::opendir(dir.constData())) {
-        while (const dirent* entry = ::readdir(d))
-            if (isOurs(entry->d_name)) journals.emplace_back(entry->d_name);
-        ::closedir(d);
+bool RollbackJournal::finishJournal(const FolderHandle& folder, const QByteArray& name,
+                                    const QByteArray& bytes, RecoveryReport* report) {
+    const QString shown = QFile::decodeName(name);
+    const QByteArrayView payload(bytes.constData(),
+                                 std::max<qsizetype>(bytes.size() - kHashLen, 0));
+    const QByteArray hash =
+        bytes.size() < kHashLen
+            ? QByteArray()
+            : Digest::hash(payload.data(), size_t(payload.size()), Digest::Kind::Sha256);
+    if (hash.size() != kHashLen || hash != QByteArrayView(bytes).last(kHashLen)) {
+        // Cut short: nothing was overwritten under it. Unless its save is
+        // still writing it.
+        const long pid = ownerOf(name);
+        const bool gone = pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+        if (gone) TROVIX_LOG() << "Rollback journal: incomplete, removed:" << shown;
+        return gone;
     }
+    const std::optional<Journal> journal = parse(payload);
+    if (!journal) {
+        report->refused << QStringLiteral("The save journal “%1” is not one Trovix wrote; it was "
+                                          "left in place.")
+                               .arg(shown);
+        return false;
+    }
+    if (journal->named && !folder.is(dev_t(journal->folderDevice), ino_t(journal->folderInode))) {
+        // A copy of the folder, or the folder on another disk: its files
+        // are other files, and the journal waits for the folder it was
+        // written in.
+        report->refused << QStringLiteral("The save journal “%1” was written in another folder "
+                                          "(this one may be a copy); nothing was put back from it, "
+                                          "and it was left in place.")
+                               .arg(shown);
+        return false;
+    }
+    bool settled = true;
+    QSet<QByteArray> seen;
+    for (const Entry& e : journal->entries) {
+        const QByteArray file = journal->named ? e.name : nameInFolder(folder, e.name);
+        const QString fileShown = QFile::decodeName(file.isNull() ? e.name : file);
+        QString why;
+        if (file.isNull()) {
+            why = QStringLiteral("The save journal “%1” names “%2”, outside this folder; it was "
+                                 "left in place.")
+                      .arg(shown, fileShown);
+        } else if (!FolderHandle::isPlainName(file) || FolderHandle::isReservedName(file) ||
+                   seen.contains(file)) {
+            why = QStringLiteral("The save journal “%1” names “%2”, which is not a music file of "
+                                 "this folder; it was left in place.")
+                      .arg(shown, fileShown);
+        }
+        seen.insert(file);
+        Outcome outcome = Outcome::Refused;
+        if (why.isNull()) outcome = finishEntry(folder, file, e, &why);
+        if (outcome == Outcome::Restored) report->restored << fileShown;
+        if (outcome == Outcome::Refused || outcome == Outcome::Failed) {
+            report->refused << why;
+            settled = false;
+        }
+    }
+    return settled;
+}
+
+RecoveryReport RollbackJournal::recover(const FolderHandle& folder) {
+    RecoveryReport report;
+    std::vector<QByteArray> journals;
+    for (const QByteArray& name : folder.names())
+        if (isJournalName(name)) journals.push_back(name);
+    if (journals.empty()) return report;
+    std::sort(journals.begin(), journals.end());
+    const qint64 largest = largestJournal(folder);
     bool changed = false;
     for (const QByteArray& name : journals) {
-        const QByteArray path = dir + '/' + name;
-        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) continue;
+        const QString shown = QFile::decodeName(name);
+        struct stat st {};
+        const int fd = folder.openFile(name, O_RDONLY, &st);
+        if (fd < 0) {
+            report.refused << QStringLiteral("“%1” is named like a save journal, but %2; it was "
+                                             "left in place.")
+                                  .arg(shown, FolderHandle::whyNot(errno));
+            continue;
+        }
         const FileIO::ClosedAtExit closer{fd};
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) continue; // a save in progress
-        QFile file;
-        QByteArray bytes;
-        if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
-            bytes = file.readAll();
-        file.close();
-        const auto entries = parse(bytes);
-        bool done = true;
-        if (!entries) {
-            // Cut short: nothing was overwritten under it. Unless its save is
-            // still writing it.
-            const long pid = ownerOf(name);
-            done = pid > 0 && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
-            if (done)
-                TROVIX_LOG() << "Rollback journal: incomplete, removed:" << QFile::decodeName(path);
-        } else {
-            for (const Entry& e : *entries) {
-                const Outcome outcome = finishEntry(e);
-                if (outcome == Outcome::Restored)
-                    restored << QFileInfo(QFile::decodeName(e.path)).fileName();
-                done = done && outcome != Outcome::Failed;
-            }
+        if (st.st_size > largest) {
+            report.refused << QStringLiteral("The save journal “%1” is larger than any save of "
+                                             "this folder could make; it was left in place.")
+                                  .arg(shown);
+            continue;
+        }
+        QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
+        if (!FileIO::readAt(fd, bytes.data(), size_t(bytes.size()), 0)) {
+            report.refused << QStringLiteral("The save journal “%1” could not be read (%2); it was "
+                                             "left in place.")
+                                  .arg(shown, FileIO::errnoText(errno));
+            continue;
         }
         // Kept when a file could not be put back, for the next opening.
-        if (done) changed |= ::unlink(path.constData()) == 0;
+        if (finishJournal(folder, name, bytes, &report)) changed |= folder.remove(name);
     }
-    if (changed) FileIO::syncFolder(dir);
-    return restored;
+    if (changed) folder.sync();
+    return report;
 }

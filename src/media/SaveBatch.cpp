@@ -5,6 +5,7 @@
 #include "media/RollbackJournal.h"
 #include "media/SavePlan.h"
 #include "media/TempCopy.h"
+#include "system/FolderHandle.h"
 #include "system/Log.h"
 #include "system/SaveSteps.h"
 #include "system/WorkSharing.h"
@@ -29,14 +30,23 @@ constexpr size_t kFewFiles = 4;
 // Files planned side by side between two looks at the group's size.
 constexpr int kPlannedTogether = 32;
 
+// A folder holding files written in place, and the journal of their
+// rollback copies there: the album folder, or one a link leads to.
+struct JournalFolder {
+    QString path;
+    RollbackJournal journal;
+    bool keep = false; // some file could not be put back
+};
+
 struct Job {
     int index = 0;
     MusicFile* file = nullptr;
     SavePlan plan;
     bool decided = false;
     FileSaveOutcome outcome;
-    bool touched = false;           // in place: some bytes were overwritten
-    std::unique_ptr<TempCopy> copy; // rewrite: the new file
+    bool touched = false;             // in place: some bytes were overwritten
+    std::unique_ptr<TempCopy> copy;   // rewrite: the new file
+    JournalFolder* journal = nullptr; // in place: where its rollback copy is
 };
 
 void decide(Job& job, FileSaveOutcome::Code code, const QString& reason = QString()) {
@@ -59,7 +69,7 @@ QString changedMessage() {
 int openPlanned(const SavePlan& plan, int flags, QString* why) {
     const QByteArray native = QFile::encodeName(plan.target);
     // Non-blocking, so that a FIFO put in the file's place cannot hang us.
-    const int fd = ::open(native.constData(), flags | O_CLOEXEC | O_NONBLOCK);
+    const int fd = ::open(native.constData(), flags | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) {
         *why = FileIO::whyNotOpened(errno);
         return -1;
@@ -81,23 +91,32 @@ int openPlanned(const SavePlan& plan, int flags, QString* why) {
     return fd;
 }
 
-// Puts back the old bytes and size of an in-place write.
-bool restore(const SavePlan& plan) {
-    const int fd = ::open(QFile::encodeName(plan.target).constData(), O_RDWR | O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = ::ftruncate(fd, plan.seen.st_size) == 0;
+// Puts back the old bytes and size of an in-place write, through `fd` (the
+// file as opened to write it) or else through a new open of the regular
+// file of that name in its folder, checked to be the file planned: never
+// through whatever the path may lead to by now.
+bool restore(const SavePlan& plan, int fd = -1) {
+    FolderHandle folder;
+    struct stat st {};
+    const QFileInfo target(plan.target);
+    const int own = fd >= 0 || !folder.open(QFileInfo(target.absolutePath()).canonicalFilePath())
+                        ? -1
+                        : folder.openFile(QFile::encodeName(target.fileName()), O_RDWR, &st);
+    const FileIO::ClosedAtExit closer{own};
+    if (own >= 0 && st.st_dev == plan.seen.st_dev && st.st_ino == plan.seen.st_ino) fd = own;
+    bool ok = fd >= 0 && ::ftruncate(fd, plan.seen.st_size) == 0;
     for (const SaveRegion& r : plan.regions)
         ok = ok && FileIO::writeAt(fd, r.old.constData(), size_t(r.old.size()), r.offset);
     ok = ok && ::fdatasync(fd) == 0;
-    ::close(fd);
     if (!ok) TROVIX_LOG() << "Could not put back the old content of" << plan.target;
     return ok;
 }
 
-bool writeInPlace(Job& job, QString* why) {
+bool writeInPlace(Job& job, QString* why, bool* restored) {
     SavePlan& plan = job.plan;
     const int fd = openPlanned(plan, O_RDWR, why);
     if (fd < 0) return false;
+    const FileIO::ClosedAtExit closer{fd};
     bool ok = true;
     for (const SaveRegion& r : plan.regions) {
         SaveSteps::step("tags-write");
@@ -110,19 +129,35 @@ bool writeInPlace(Job& job, QString* why) {
         job.touched = true;
         ok = ::ftruncate(fd, off_t(plan.newSize)) == 0;
     }
-    if (!ok)
+    if (!ok) {
         *why = QStringLiteral("The file could not be written: %1.").arg(FileIO::errnoText(errno));
-    ::close(fd);
+        *restored = !job.touched || restore(plan, fd);
+    }
     return ok;
 }
 
-bool writeCopy(Job& job, QString* why) {
+// Where the new copy of a file is made: beside it, unless a link in the
+// album folder leads to a file elsewhere on the same disk; then in the album
+// folder, named after the link, so that should the save die the next
+// opening of the album finds the copy and removes it.
+std::pair<QString, QString> copyPlace(const Job& job, const QString& album,
+                                      const struct stat& albumStat) {
+    const QFileInfo target(job.plan.target);
+    struct stat st {};
+    if (::stat(QFile::encodeName(target.absolutePath()).constData(), &st) != 0 ||
+        (st.st_dev == albumStat.st_dev && st.st_ino == albumStat.st_ino) ||
+        st.st_dev != albumStat.st_dev)
+        return {target.absolutePath(), target.fileName()};
+    return {album, QFileInfo(job.file->path()).fileName()};
+}
+
+bool writeCopy(Job& job, const std::pair<QString, QString>& place, QString* why) {
     SavePlan& plan = job.plan;
     const int in = openPlanned(plan, O_RDONLY, why);
     if (in < 0) return false;
     const FileIO::ClosedAtExit closer{in};
     auto copy = std::make_unique<TempCopy>();
-    if (!copy->create(plan.target, why)) return false;
+    if (!copy->create(place.first, place.second, why)) return false;
     SaveSteps::step("tags-copy");
     QString detail;
     if (!plan.writeNew(in, copy->fd(), &detail)) {
@@ -209,9 +244,13 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
         if (progress) progress(job.index);
     };
 
-    // One journal for the save: each group writes over the copies of the
-    // one before, whose files are on disk by then.
-    RollbackJournal journal;
+    // One journal for the save in each folder it writes in place (the
+    // album's, and any a link leads to): each group writes over the copies
+    // of the one before, whose files are on disk by then.
+    const QString album = QFileInfo(fFolder).canonicalFilePath();
+    struct stat albumStat {};
+    ::stat(QFile::encodeName(album).constData(), &albumStat);
+    std::map<std::pair<dev_t, ino_t>, JournalFolder> journals;
     for (int next = 0; next < count && !askStop();) {
         // 1. Plan a group: a few files at a time, each on a core of its own
         // (planning reads but never writes), until the group is full.
@@ -260,28 +299,55 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
             }
         }
 
-        // 2. The rollback copies of the in-place writes, on disk first.
-        std::vector<const SavePlan*> inPlace;
-        for (auto& job : group)
-            if (pending(*job) && job->plan.kind == SavePlan::Kind::InPlace)
-                inPlace.push_back(&job->plan);
-        if (!inPlace.empty()) {
+        // 2. The rollback copies of the in-place writes, on disk first, in
+        // the folder of each file, which names it by its plain name there.
+        std::map<JournalFolder*, std::vector<Job*>> inPlace;
+        for (auto& job : group) {
+            if (!pending(*job) || job->plan.kind != SavePlan::Kind::InPlace) continue;
+            const QFileInfo target(job->plan.target);
+            const QString folder = target.absolutePath();
+            const QByteArray name = QFile::encodeName(target.fileName());
+            struct stat st {};
+            if (!FolderHandle::isPlainName(name) || FolderHandle::isReservedName(name)) {
+                // Recovery would not trust a journal naming it, so a torn
+                // write could not be undone.
+                decide(*job, FileSaveOutcome::Code::Failed,
+                       QStringLiteral("The file's name holds control characters or is one Trovix "
+                                      "keeps for itself, so it cannot be saved safely; rename "
+                                      "it first."));
+                done(*job);
+                continue;
+            }
+            if (::stat(QFile::encodeName(folder).constData(), &st) != 0) {
+                decide(*job, FileSaveOutcome::Code::Failed, changedMessage());
+                done(*job);
+                continue;
+            }
+            JournalFolder& at = journals[{st.st_dev, st.st_ino}];
+            if (at.path.isNull()) at.path = QFileInfo(folder).canonicalFilePath();
+            job->journal = &at;
+            inPlace[&at].push_back(job.get());
+        }
+        for (auto& [at, jobs] : inPlace) {
+            std::vector<const SavePlan*> plans;
+            for (Job* job : jobs)
+                plans.push_back(&job->plan);
             SaveSteps::step("tags-journal");
             QString why;
-            if (!journal.write(fFolder, inPlace, &why)) {
-                for (auto& job : group)
-                    if (pending(*job) && job->plan.kind == SavePlan::Kind::InPlace) {
-                        decide(*job, FileSaveOutcome::Code::Failed,
-                               QStringLiteral("No rollback copy could be written to the folder "
-                                              "(%1), so the file was not changed.")
-                                   .arg(why));
-                        done(*job);
-                    }
+            if (at->journal.write(at->path, plans, &why)) continue;
+            for (Job* job : jobs) {
+                decide(*job, FileSaveOutcome::Code::Failed,
+                       QStringLiteral("No rollback copy could be written to the folder "
+                                      "(%1), so the file was not changed.")
+                           .arg(why));
+                done(*job);
             }
         }
 
         // 3. Write.
-        bool keepJournal = false;
+        const auto keepJournal = [](Job& job) {
+            if (job.journal) job.journal->keep = true;
+        };
         for (auto& job : group) {
             if (!pending(*job)) continue;
             if (askStop()) {
@@ -290,9 +356,11 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
             }
             QString why;
             const bool inPlaceWrite = job->plan.kind == SavePlan::Kind::InPlace;
-            const bool ok = inPlaceWrite ? writeInPlace(*job, &why) : writeCopy(*job, &why);
+            bool restored = true;
+            const bool ok = inPlaceWrite ? writeInPlace(*job, &why, &restored)
+                                         : writeCopy(*job, copyPlace(*job, album, albumStat), &why);
             if (!ok) {
-                if (job->touched && !restore(job->plan)) keepJournal = true;
+                if (!restored) keepJournal(*job);
                 job->copy.reset();
                 decide(*job, FileSaveOutcome::Code::Failed, why);
             }
@@ -324,11 +392,17 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
                            .arg(why));
             } else {
                 SaveSteps::step("tags-restore");
-                if (!restore(job->plan)) keepJournal = true;
+                const bool restored = restore(job->plan);
+                if (!restored) keepJournal(*job);
                 decide(*job, FileSaveOutcome::Code::Failed,
-                       QStringLiteral("The saved file did not read back as written (%1); its old "
-                                      "content was put back.")
-                           .arg(why));
+                       restored ? QStringLiteral("The saved file did not read back as written "
+                                                 "(%1); its old content was put back.")
+                                      .arg(why)
+                                : QStringLiteral("The saved file did not read back as written "
+                                                 "(%1), and its old content could not be put "
+                                                 "back; the next opening of its folder will try "
+                                                 "again.")
+                                      .arg(why));
             }
         }
 
@@ -342,7 +416,7 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
                     job->copy.reset();
                 } else {
                     SaveSteps::step("tags-restore");
-                    if (!restore(job->plan)) keepJournal = true;
+                    if (!restore(job->plan)) keepJournal(*job);
                 }
                 decide(*job, FileSaveOutcome::Code::Failed, why);
             }
@@ -373,7 +447,11 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
             FileIO::syncFolder(QFile::encodeName(folder));
 
         // Some file could not be put back: its copies stay for recovery.
-        if (keepJournal) journal.keep();
+        for (auto& [key, at] : journals)
+            if (at.keep) {
+                at.journal.keep();
+                at.keep = false;
+            }
 
         for (auto& job : group) {
             if (pending(*job)) decide(*job, FileSaveOutcome::Code::Saved);
@@ -385,16 +463,27 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
         }
     }
     // 7. Every write is on disk: the rollback copies go.
-    if (journal.isOpen()) {
-        SaveSteps::step("tags-journal-remove");
-        journal.remove();
+    bool announced = false;
+    for (auto& [key, at] : journals) {
+        if (!at.journal.isOpen()) continue;
+        if (!announced) SaveSteps::step("tags-journal-remove");
+        announced = true;
+        at.journal.remove();
     }
     return outcomes;
 }
 
-QStringList SaveBatch::recover(const QString& folder) {
-    QStringList names = RollbackJournal::recover(folder);
-    for (const QString& name : TempCopy::removeOrphans(folder))
-        if (!names.contains(name)) names << name;
-    return names;
+RecoveryReport SaveBatch::recover(const FolderHandle& folder) {
+    RecoveryReport report = RollbackJournal::recover(folder);
+    report.add({TempCopy::removeOrphans(folder), {}});
+    return report;
+}
+
+RecoveryReport SaveBatch::recover(const QString& folder) {
+    FolderHandle handle;
+    if (!handle.open(QFileInfo(folder).canonicalFilePath())) {
+        TROVIX_LOG() << "No recovery in" << folder << ":" << FileIO::errnoText(errno);
+        return {};
+    }
+    return recover(handle);
 }

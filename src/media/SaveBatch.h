@@ -1,11 +1,14 @@
 #pragma once
 
+#include "media/RollbackJournal.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <functional>
 #include <vector>
 
+class FolderHandle;
 class MusicFile;
 
 // What became of one file of a batch.
@@ -73,8 +76,10 @@ public:
 
     // On opening a folder: puts back the old bytes of the in-place writes a
     // killed save left unfinished, and removes temporary copies that no
-    // living process owns. Names the music files whose save was undone.
-    static QStringList recover(const QString& folder);
+    // living process owns, acting only on regular files of that folder.
+    // Names the music files whose save was undone, and what was refused.
+    static RecoveryReport recover(const FolderHandle& folder);
+    static RecoveryReport recover(const QString& folder);
 
 private:
     QString fFolder;

@@ -1,16 +1,15 @@
 #include "media/TempCopy.h"
 
 #include "media/FileIO.h"
+#include "system/FolderHandle.h"
 #include "system/Log.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -99,11 +98,9 @@ long TempCopy::ownerOf(const QByteArray& name, QByteArray* fileName) {
     return pid;
 }
 
-bool TempCopy::create(const QString& target, QString* why) {
-    const QFileInfo info(target);
-    const QByteArray folder = QFile::encodeName(info.absolutePath());
-    const QByteArray name = nameFor(QFile::encodeName(info.fileName()), long(::getpid()));
-    fPath = folder + '/' + name;
+bool TempCopy::create(const QString& folder, const QString& fileName, QString* why) {
+    const QByteArray name = nameFor(QFile::encodeName(fileName), long(::getpid()));
+    fPath = QFile::encodeName(folder) + '/' + name;
     for (int attempt = 0; attempt < 2; ++attempt) {
         fFd = ::open(fPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fFd >= 0) return true;
@@ -111,7 +108,7 @@ bool TempCopy::create(const QString& target, QString* why) {
         if (errno != EEXIST || ::unlink(fPath.constData()) != 0) break;
     }
     *why = QStringLiteral("A new copy of “%1” could not be made in its folder: %2.")
-               .arg(info.fileName(), FileIO::errnoText(errno));
+               .arg(fileName, FileIO::errnoText(errno));
     fPath.clear();
     return false;
 }
@@ -170,25 +167,19 @@ void TempCopy::discard() {
     fPath.clear();
 }
 
-QStringList TempCopy::removeOrphans(const QString& folder) {
+QStringList TempCopy::removeOrphans(const FolderHandle& folder) {
     QStringList removed;
-    const QByteArray native = QFile::encodeName(folder);
-    DIR* dir = ::opendir(native.constData());
-    if (!dir) return removed;
-    while (const dirent* entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
+    for (const QByteArray& name : folder.names()) {
         QByteArray fileName;
         const long pid = ownerOf(name, &fileName);
         // A process of another user answers EPERM: it is alive.
         if (pid == 0 || ::kill(pid_t(pid), 0) == 0 || errno != ESRCH) continue;
-        const QByteArray path = native + '/' + name;
         struct stat st {};
-        if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
-        if (::unlink(path.constData()) == 0) {
-            TROVIX_LOG() << "Removed the unfinished copy" << QFile::decodeName(path);
+        if (!folder.statAt(name, &st) || !S_ISREG(st.st_mode)) continue;
+        if (folder.remove(name)) {
+            TROVIX_LOG() << "Removed the unfinished copy" << QFile::decodeName(name);
             removed << QFile::decodeName(fileName);
         }
     }
-    ::closedir(dir);
     return removed;
 }

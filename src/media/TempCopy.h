@@ -6,6 +6,8 @@
 
 #include <sys/stat.h>
 
+class FolderHandle;
+
 // The new file of a whole-file rewrite while it is being made: a hidden
 // file beside the music file, named after it and after the process that
 // owns it (".<name>.trovix-<pid>.tmp"), so that a copy left by a killed save
@@ -18,8 +20,10 @@ public:
     TempCopy(const TempCopy&) = delete;
     TempCopy& operator=(const TempCopy&) = delete;
 
-    // Creates the copy beside `target` (an absolute path), open for writing.
-    bool create(const QString& target, QString* why);
+    // Creates, open for writing, the copy of the file named `fileName` in
+    // `folder`: beside the music file it replaces, or (same disk) in the
+    // album folder whose link leads to it.
+    bool create(const QString& folder, const QString& fileName, QString* why);
     int fd() const { return fFd; }
     QString path() const;
 
@@ -40,9 +44,9 @@ public:
     // The owning process of a copy's name, and the music file's name; 0
     // when the name is not one of ours.
     static long ownerOf(const QByteArray& name, QByteArray* fileName = nullptr);
-    // Removes the copies in `folder` whose process is no longer running.
-    // The names of their music files.
-    static QStringList removeOrphans(const QString& folder);
+    // Removes the copies in `folder` (regular files only) whose process is
+    // no longer running. The names of their music files.
+    static QStringList removeOrphans(const FolderHandle& folder);
 
 private:
     QByteArray fPath;

@@ -1,8 +1,8 @@
 #include "media/VorbisCommentFile.h"
 
 #include "media/FileIO.h"
-#include "model/TextNumbers.h"
 #include "system/Log.h"
+#include "tags/TextNumbers.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -20,75 +20,88 @@
 
 namespace {
 
-const QString kTrackNumber = QStringLiteral("TRACKNUMBER");
-const QString kTrackTotal = QStringLiteral("TRACKTOTAL");
-const QString kTotalTracks = QStringLiteral("TOTALTRACKS");
 const QString kPictureField = QStringLiteral("METADATA_BLOCK_PICTURE");
 
 enum PictureType : quint32 { kOther = 0, kFrontCover = 3 };
 
-uint32_t unsignedOf(const QString& s) {
-    return uint32_t(qMax(0, IntValue(s)));
-}
-
 quint32 pictureType(const QByteArray& body) {
     return body.size() >= 4 ? qFromBigEndian<quint32>(body.constData()) : quint32(-1);
+}
+
+// The comment fields each tag field is kept in.
+struct TextName {
+    TagField field;
+    QStringView name;
+};
+constexpr TextName kTextNames[] = {
+    {TagField::Title, u"TITLE"},
+    {TagField::Artist, u"ARTIST"},
+    {TagField::AlbumArtist, u"ALBUMARTIST"},
+    {TagField::Album, u"ALBUM"},
+    {TagField::Genre, u"GENRE"},
+    {TagField::Year, u"DATE"},
+};
+// A number, its count and the older spelling of the count; a number field
+// may also hold "n/m".
+struct PairNames {
+    TagField number;
+    TagField count;
+    QStringView numberName;
+    QStringView countName;
+    QStringView olderCountName;
+};
+constexpr PairNames kPairNames[] = {
+    {TagField::Track, TagField::TrackCount, u"TRACKNUMBER", u"TRACKTOTAL", u"TOTALTRACKS"},
+    {TagField::Disc, TagField::DiscCount, u"DISCNUMBER", u"DISCTOTAL", u"TOTALDISCS"},
+};
+
+// The length of a picture block's image, by the bounds TagLib's parser
+// checks (in 64 bits, where it wraps at 32); -1 for a block it refuses.
+qint64 pictureDataLength(const QByteArray& body) {
+    const qint64 size = body.size();
+    auto at = [&body](qint64 pos) {
+        return qint64(qFromBigEndian<quint32>(body.constData() + pos));
+    };
+    if (size < 32) return -1;
+    qint64 pos = 4;
+    const qint64 mimeLength = at(pos);
+    pos += 4;
+    if (pos + mimeLength + 24 > size) return -1;
+    pos += mimeLength;
+    const qint64 descriptionLength = at(pos);
+    pos += 4;
+    if (pos + descriptionLength + 20 > size) return -1;
+    pos += descriptionLength + 16;
+    const qint64 dataLength = at(pos);
+    pos += 4;
+    return pos + dataLength > size ? -1 : dataLength;
 }
 
 } // namespace
 
 // Reading.
 
-QString VorbisCommentFile::readYearStr() {
+TagValues VorbisCommentFile::readTagValues() {
+    TagValues values;
+    for (const TextName& t : kTextNames)
+        values.setText(t.field, fComment.value(t.name.toString()));
     // A full date ("2004-05-01") reads as its year.
-    return YearText(fComment.value(QStringLiteral("DATE")));
-}
-
-int VorbisCommentFile::readYearNum() {
-    return IntValue(readYearStr());
-}
-
-QString VorbisCommentFile::countField() const {
-    for (const QString& name : {kTrackTotal, kTotalTracks}) {
-        const QString count = fComment.value(name);
-        if (!count.isEmpty()) return count;
+    values.year = YearText(values.year);
+    for (const PairNames& p : kPairNames) {
+        const auto [number, countInNumber] =
+            TagValues::splitPair(fComment.value(p.numberName.toString()));
+        QString count;
+        for (const QStringView name : {p.countName, p.olderCountName}) {
+            count = fComment.value(name.toString());
+            if (!count.isEmpty()) break;
+        }
+        if (count.isEmpty()) count = countInNumber;
+        values.setText(p.number, number);
+        values.setText(p.count, count);
     }
-    const QString track = trackField();
-    const qsizetype slash = track.indexOf(u'/');
-    return slash < 0 ? QString() : track.mid(slash + 1);
-}
-
-QString VorbisCommentFile::readTrackStr() {
-    const QString track = trackField();
-    const qsizetype slash = track.indexOf(u'/');
-    return slash < 0 ? track : track.left(slash);
-}
-
-QString VorbisCommentFile::readMaxTrackStr() {
-    const QString count = countField();
-    if (!count.isNull()) return count;
-    return trackField().isNull() ? QString() : QString(u""_qs);
-}
-
-QString VorbisCommentFile::readLongTrackStr() {
-    const QString track = readTrackStr();
-    const QString count = countField();
-    if (track.isNull() || count.isEmpty()) return track;
-    return track + u'/' + count;
-}
-
-uint32_t VorbisCommentFile::readTrackNum() {
-    return unsignedOf(readTrackStr());
-}
-
-uint32_t VorbisCommentFile::readMaxTracks() {
-    return unsignedOf(countField());
-}
-
-std::optional<CustomTag> VorbisCommentFile::readCustomTag() {
-    const QString text = fComment.value(kCustomTagField);
-    if (text.isEmpty()) return std::nullopt;
-    return CustomTag::fromString(text);
+    const QString custom = fComment.value(kCustomTagField);
+    if (!custom.isEmpty()) values.custom = CustomTag::fromString(custom);
+    return values;
 }
 
 QByteArray VorbisCommentFile::readImage() const {
@@ -106,6 +119,15 @@ QByteArray VorbisCommentFile::readImage() const {
     return {};
 }
 
+// Without copying the pictures, as opening every file asks it.
+bool VorbisCommentFile::readHasImage() const {
+    for (const QByteArray& body : fPictures) {
+        const quint32 type = pictureType(body);
+        if ((type == kFrontCover || type == kOther) && pictureDataLength(body) > 0) return true;
+    }
+    return false;
+}
+
 // Writing: every writer changes the tags in memory only.
 
 void VorbisCommentFile::setField(const QString& name, const QString& value) {
@@ -113,27 +135,24 @@ void VorbisCommentFile::setField(const QString& name, const QString& value) {
     fNeedsUpdate = true;
 }
 
-void VorbisCommentFile::writeTrackNum(int n, int m) {
-    setField(kTrackNumber, QString::number(n));
-    // The count goes under each name the file already uses, so players that
-    // read either find it and none contradicts the other; TRACKTOTAL when
-    // there is none.
-    const QString count = m > 0 ? QString::number(m) : QString();
-    const bool total = !fComment.value(kTotalTracks).isNull();
-    if (!total || !fComment.value(kTrackTotal).isNull()) setField(kTrackTotal, count);
-    if (total) setField(kTotalTracks, count);
-}
-
-void VorbisCommentFile::writeTrackStr(const QString& s) {
-    int n = 0, count = 0;
-    qsizetype end = 0;
-    const bool hasNumber = ScanLeadingInt(s, 0, n, &end);
-    if (hasNumber && end < s.size() && s[end] == u'/') ScanLeadingInt(s, end + 1, count);
-    writeTrackNum(qMax(0, n), qMax(0, count));
-}
-
-void VorbisCommentFile::writeCustomTag(const std::optional<CustomTag>& tag) {
-    setField(kCustomTagField, tag ? tag->customTagToString() : QString());
+void VorbisCommentFile::writeTagValues(const TagValues& values, TagFields fields) {
+    for (const TextName& t : kTextNames)
+        if (fields.testFlag(t.field)) setField(t.name.toString(), values.text(t.field));
+    for (const PairNames& p : kPairNames) {
+        if (!fields.testAnyFlags(p.number | p.count)) continue;
+        setField(p.numberName.toString(), values.text(p.number));
+        // The count goes under each name the file already uses, so players
+        // that read either find it and none contradicts the other; the
+        // newer name when there is none.
+        const QString count = values.text(p.count);
+        const QString newer = p.countName.toString();
+        const QString older = p.olderCountName.toString();
+        const bool hasOlder = !fComment.value(older).isNull();
+        if (!hasOlder || !fComment.value(newer).isNull()) setField(newer, count);
+        if (hasOlder) setField(older, count);
+    }
+    if (fields.testFlag(TagField::Custom))
+        setField(kCustomTagField, values.custom ? values.custom->customTagToString() : QString());
 }
 
 void VorbisCommentFile::writeImageData(const QByteArray& bytes, const QByteArray& format) {
@@ -206,4 +225,3 @@ SavePlan VorbisCommentFile::startPlan() const {
     plan.target = target;
     return plan;
 }
-

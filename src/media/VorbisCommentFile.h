@@ -30,31 +30,13 @@ public:
 protected:
     using MusicFile::MusicFile;
 
-    QString readTitle() override { return fComment.value(QStringLiteral("TITLE")); }
-    QString readArtist() override { return fComment.value(QStringLiteral("ARTIST")); }
-    QString readAlbum() override { return fComment.value(QStringLiteral("ALBUM")); }
-    int readYearNum() override;
-    QString readYearStr() override;
-    QString readGenre() override { return fComment.value(QStringLiteral("GENRE")); }
-    uint32_t readTrackNum() override;
-    uint32_t readMaxTracks() override;
+    TagValues readTagValues() override;
     int32_t readBitrate() override { return fAudioBitrate; }
     uint32_t readDuration() override { return fAudioSeconds; }
-    QString readTrackStr() override;
-    QString readLongTrackStr() override;
-    QString readMaxTrackStr() override;
-    std::optional<CustomTag> readCustomTag() override;
     QByteArray readImage() const override;
+    bool readHasImage() const override;
 
-    void writeTitle(const QString& s) override { setField(QStringLiteral("TITLE"), s); }
-    void writeArtist(const QString& s) override { setField(QStringLiteral("ARTIST"), s); }
-    void writeAlbum(const QString& s) override { setField(QStringLiteral("ALBUM"), s); }
-    void writeYearNum(int year) override { writeYearStr(QString::number(year)); }
-    void writeYearStr(const QString& s) override { setField(QStringLiteral("DATE"), s); }
-    void writeGenre(const QString& s) override { setField(QStringLiteral("GENRE"), s); }
-    void writeTrackNum(int n, int m) override;
-    void writeTrackStr(const QString& s) override;
-    void writeCustomTag(const std::optional<CustomTag>& tag) override;
+    void writeTagValues(const TagValues& values, TagFields fields) override;
     void writeImageData(const QByteArray& bytes, const QByteArray& format) override;
 
     void setField(const QString& name, const QString& value);
@@ -75,8 +57,4 @@ protected:
     // The file as read or last written: a save first checks that nobody
     // else changed it since.
     struct stat fOpened {};
-
-private:
-    QString trackField() const { return fComment.value(QStringLiteral("TRACKNUMBER")); }
-    QString countField() const;
 };

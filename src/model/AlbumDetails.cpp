@@ -4,9 +4,9 @@
 #include "model/AudioTrackArray.h"
 #include "model/NameLayout.h"
 #include "model/RecordDump.h"
-#include "model/SomeDictArray.h"
-#include "model/TextNumbers.h"
 #include "model/TrackInfoArray.h"
+#include "model/VoteTally.h"
+#include "tags/TextNumbers.h"
 #include "text/FuzzyMatch.h"
 #include "text/SmartCapitalize.h"
 
@@ -87,16 +87,16 @@ void AlbumDetails::appendTitlesFrom(const AlbumDetails& other) {
 }
 
 QString AlbumDetails::majorityVote(const QStringList& values) {
-    SomeDictArray tally;
+    VoteTally tally;
     for (const QString& value : values)
         tally.vote(value);
     return tally.winner();
 }
 
-QString AlbumDetails::guessWithSel(const AudioTrackArray& tracks, TrackGetter getter) {
+QString AlbumDetails::guessWithSel(const AudioTrackArray& tracks, TagField field) {
     QStringList values;
     for (const AudioTrackRef& track : tracks)
-        values.append(((*track).*getter)());
+        values.append(track->tags().text(field));
     return majorityVote(values);
 }
 
@@ -104,7 +104,7 @@ std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromTags(const AudioTrac
                                                                  const CustomTag* customTag,
                                                                  bool smartCap) {
     auto record = std::make_shared<AlbumDetails>();
-    record->setIADBKey(kTagKey);
+    record->setResultKey(kTagKey);
     auto capitalized = [smartCap](const QString& text) {
         return smartCap && !text.isNull() ? SmartCapitalize(text) : text;
     };
@@ -115,13 +115,13 @@ std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromTags(const AudioTrac
     if (customTag && !customTag->variousArtist().isEmpty())
         record->setArtist(customTag->variousArtist());
     else
-        record->setArtist(capitalized(guessWithSel(sorted, &AudioTrack::getArtist)));
-    record->setAlbum(capitalized(guessWithSel(sorted, &AudioTrack::getAlbum)));
-    record->setYear(guessWithSel(sorted, &AudioTrack::getYearStr));
-    record->setGenre(capitalized(guessWithSel(sorted, &AudioTrack::getGenre)));
+        record->setArtist(capitalized(guessWithSel(sorted, TagField::Artist)));
+    record->setAlbum(capitalized(guessWithSel(sorted, TagField::Album)));
+    record->setYear(guessWithSel(sorted, TagField::Year));
+    record->setGenre(capitalized(guessWithSel(sorted, TagField::Genre)));
 
     for (const AudioTrackRef& track : sorted)
-        record->addTitle(track->getOldTitle(), track->getArtist());
+        record->addTitle(track->getOldTitle(), track->tags().artist);
     return record;
 }
 
@@ -129,7 +129,7 @@ std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromFiles(const AudioTra
     QStringList names;
     for (const AudioTrackRef& track : tracks)
         names.append(track->getDisplayName());
-    const AudioTrackRef first = tracks.objectAtIndex(0);
+    const AudioTrackRef first = tracks.at(0);
     return AlbumDetailsFromNames(names, first ? first->getFolder() : QString());
 }
 
@@ -144,7 +144,7 @@ std::shared_ptr<AlbumInfo> AlbumDetails::albumInfoFromAlbumDetails() const {
     hit->setYear(year());
     hit->setGenre(genre());
     hit->setIADBCompareString(QStringLiteral("%1 / %2").arg(artist(), album()));
-    hit->setIADBKey(iadbKey());
+    hit->setResultKey(resultKey());
     hit->setAlbumCoverURL(albumCoverURL());
     hit->setAlbumDetails(sharedSelf());
     return hit;
@@ -184,7 +184,7 @@ int AlbumDetails::indexOfClosestTitle(const QString& title) const {
 std::shared_ptr<AlbumDetails> AlbumDetails::AlbumDetailsFromNames(const QStringList& displayNames,
                                                                   const QString& firstFolder) {
     auto record = std::make_shared<AlbumDetails>();
-    record->setIADBKey(kFilesKey);
+    record->setResultKey(kFilesKey);
     const int n = int(displayNames.size());
     if (n == 0) return record;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tags/TagValues.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -24,7 +26,7 @@ public:
     static inline const QString kAlbumKey = QStringLiteral("album");
     static inline const QString kYearKey = QStringLiteral("year");
     static inline const QString kGenreKey = QStringLiteral("genre");
-    static inline const QString kIADBKeyKey = QStringLiteral("iadbKey");
+    static inline const QString kIADBKeyKey = QStringLiteral("resultKey");
     static inline const QString kAlbumCoverURLKey = QStringLiteral("albumCoverURL");
     static inline const QString kTitlesKey = QStringLiteral("titles");
     static inline const QString kAlbumDetailsKey = QStringLiteral("albumDetails");
@@ -40,8 +42,6 @@ public:
     static inline const QString kFilesKey = QStringLiteral("#FILES:");
     // The title of a track number that no file name carries.
     static inline const QString kMissingTrack = QStringLiteral("(Missing track)");
-
-    using TrackGetter = QString (AudioTrack::*)() const;
 
     AlbumDetails() = default;
     virtual ~AlbumDetails() = default;
@@ -60,7 +60,7 @@ public:
     QString album() const { return stringFor(kAlbumKey); }
     QString year() const { return stringFor(kYearKey); }
     QString genre() const { return stringFor(kGenreKey); }
-    QString iadbKey() const { return stringFor(kIADBKeyKey); }
+    QString resultKey() const { return stringFor(kIADBKeyKey); }
     QString albumCoverURL() const { return stringFor(kAlbumCoverURLKey); }
     QVariantList titleArray() const { return fDict.value(kTitlesKey).toList(); }
     // 0 when unknown.
@@ -72,7 +72,7 @@ public:
     void setAlbum(const QString& v) { setString(kAlbumKey, v); }
     void setYear(const QString& v) { setString(kYearKey, v); }
     void setGenre(const QString& v) { setString(kGenreKey, v); }
-    void setIADBKey(const QString& v) { setString(kIADBKeyKey, v); }
+    void setResultKey(const QString& v) { setString(kIADBKeyKey, v); }
     void setAlbumCoverURL(const QString& v) { setString(kAlbumCoverURLKey, v); }
     void setTitles(const QVariantList& titles) { fDict.insert(kTitlesKey, titles); }
     void setAlbumDetails(const std::shared_ptr<AlbumDetails>& details);
@@ -94,7 +94,7 @@ public:
 
     // The most frequent value (case-insensitively) of a track getter; among
     // equally frequent values the one first seen latest wins.
-    static QString guessWithSel(const AudioTrackArray& tracks, TrackGetter getter);
+    static QString guessWithSel(const AudioTrackArray& tracks, TagField field);
     static QString majorityVote(const QStringList& values);
 
     std::shared_ptr<AlbumInfo> albumInfoFromAlbumDetails() const;

@@ -69,7 +69,7 @@ int AlbumInfo::compareText(const QString& a, const QString& b) {
 }
 
 int AlbumInfo::compareIDs(const AlbumInfo& other) const {
-    return compareText(iadbKey(), other.iadbKey());
+    return compareText(resultKey(), other.resultKey());
 }
 
 int AlbumInfo::compareArtist(const AlbumInfo& other) const {

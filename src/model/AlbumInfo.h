@@ -26,7 +26,7 @@ public:
     static inline const QString kYearKey = QStringLiteral("year");
     static inline const QString kGenreKey = QStringLiteral("genre");
     static inline const QString kAlbumCoverURLKey = QStringLiteral("albumCoverURL");
-    static inline const QString kIADBKeyKey = QStringLiteral("iadbKey");
+    static inline const QString kIADBKeyKey = QStringLiteral("resultKey");
     static inline const QString kCompareStringKey = QStringLiteral("IADBSearchString");
     static inline const QString kCoverArtKey = QStringLiteral("coverArt");
     static inline const QString kCoverArtLocationKey = QStringLiteral("coverArtLocation");
@@ -63,7 +63,7 @@ public:
     QString year() const { return stringFor(kYearKey); }
     QString genre() const { return stringFor(kGenreKey); }
     QString albumCoverURL() const { return stringFor(kAlbumCoverURLKey); }
-    QString iadbKey() const { return stringFor(kIADBKeyKey); }
+    QString resultKey() const { return stringFor(kIADBKeyKey); }
     QString iadbCompareString() const { return stringFor(kCompareStringKey); }
     QImage coverArt() const;
     QString coverArtLocation() const { return stringFor(kCoverArtLocationKey); }
@@ -80,7 +80,7 @@ public:
     void setYear(const QString& v) { setString(kYearKey, v); }
     void setGenre(const QString& v) { setString(kGenreKey, v); }
     void setAlbumCoverURL(const QString& v) { setString(kAlbumCoverURLKey, v); }
-    void setIADBKey(const QString& v) { setString(kIADBKeyKey, v); }
+    void setResultKey(const QString& v) { setString(kIADBKeyKey, v); }
     void setIADBCompareString(const QString& v) { setString(kCompareStringKey, v); }
     void setCoverArt(const QImage& image);
     void setCoverArtLocation(const QString& v) { setString(kCoverArtLocationKey, v); }

@@ -10,10 +10,10 @@ bool AlbumInfoArray::addSorted(const AlbumInfoPtr& hit, const std::optional<Scor
     int limit = fMaxEntries;
     if (max > 0 && max < limit) limit = max;
 
-    const QString key = hit->iadbKey();
+    const QString key = hit->resultKey();
     for (const AlbumInfoPtr& listed : fArray)
-        if (listed->iadbKey().compare(key, Qt::CaseInsensitive) == 0 &&
-            listed->iadbKey().isNull() == key.isNull())
+        if (listed->resultKey().compare(key, Qt::CaseInsensitive) == 0 &&
+            listed->resultKey().isNull() == key.isNull())
             return false;
 
     if (weights)

@@ -3,7 +3,6 @@
 #include "media/MusicFile.h"
 #include "model/AudioTrackArray.h"
 #include "model/NameTemplate.h"
-#include "model/TextNumbers.h"
 #include "system/AlertHost.h"
 #include "system/FileSystemParams.h"
 #include "system/Log.h"
@@ -70,26 +69,16 @@ AudioTrack AudioTrack::initWithFile(const QString& path, std::shared_ptr<MusicFi
     t.fMusicFile = std::move(file);
     if (const auto& f = t.fMusicFile) {
         if (!f->whyNotWritable().isNull()) t.fOKToTag = false;
-        t.fTitle = f->getTitle();
-        t.fArtist = f->getArtist();
-        t.fAlbum = f->getAlbum();
-        t.fYear = f->getYearStr();
-        t.fGenre = f->getGenre();
-        t.fTrackStr = f->getTrackStr();
-        t.fLongTrackStr = f->getLongTrackStr();
-        t.fMaxTrackStr = f->getMaxTrackStr();
-        t.fCustomTag = f->customTag();
-        t.fTrackNum = f->getTrackNum();
-        t.fMaxTracks = f->getMaxTracks();
+        t.fTags = f->readTags();
         t.fBitrate = f->getBitrate();
         t.fHasImage = f->hasImage();
     }
     // M4A answers null for a missing title, MP3 the empty string (kept). The
     // name stands in without its extension, which a file-name template
     // would otherwise add a second time.
-    if (t.fTitle.isNull()) {
+    if (t.fTags.title.isNull()) {
         const qsizetype dot = t.fFileName.lastIndexOf(u'.');
-        t.fTitle = dot > 0 ? t.fFileName.left(dot) : t.fFileName;
+        t.fTags.title = dot > 0 ? t.fFileName.left(dot) : t.fFileName;
     }
     return t;
 }
@@ -97,8 +86,7 @@ AudioTrack AudioTrack::initWithFile(const QString& path, std::shared_ptr<MusicFi
 void AudioTrack::adoptFile(const AudioTrack& readBack) {
     AudioTrack kept = std::move(*this);
     *this = readBack;
-    fNewTitle = kept.fNewTitle;
-    fNewArtist = kept.fNewArtist;
+    fNewTags = kept.fNewTags;
     fAlbumDetails_Title = kept.fAlbumDetails_Title;
     fPauseSeconds = kept.fPauseSeconds;
     fRow = kept.fRow;
@@ -143,17 +131,17 @@ QString AudioTrack::getDisplayName() const {
 }
 
 QString AudioTrack::getOldTitle() const {
-    return isPlaceholder() ? kMissingTrackTitle : fTitle;
+    return isPlaceholder() ? kMissingTrackTitle : fTags.title;
 }
 
 QString AudioTrack::getNewTitle() const {
-    if (!fNewTitle.isEmpty()) return fNewTitle;
+    if (!fNewTags.title.isEmpty()) return fNewTags.title;
     if (!fAlbumDetails_Title.isEmpty()) return fAlbumDetails_Title;
     return QString(u""_qs);
 }
 
 QString AudioTrack::getNewArtist() const {
-    return fNewArtist.isEmpty() ? QString(u""_qs) : fNewArtist;
+    return fNewTags.artist.isEmpty() ? QString(u""_qs) : fNewTags.artist;
 }
 
 uint32_t AudioTrack::getDurationSecs() const {
@@ -165,31 +153,13 @@ void AudioTrack::setFolder(const QString& folder) {
     fNeedsRefresh = true;
 }
 
+// Null or empty clears: a new value is never stored empty.
 void AudioTrack::setNewTitle(const QString& s) {
-    if (s.isEmpty())
-        fNewTitle = QString();
-    else if (s != fNewTitle)
-        fNewTitle = s;
+    fNewTags.title = s.isEmpty() ? QString() : s;
 }
 
 void AudioTrack::setNewArtist(const QString& s) {
-    if (s.isEmpty())
-        fNewArtist = QString();
-    else if (s != fNewArtist)
-        fNewArtist = s;
-}
-
-void AudioTrack::setTrack(int n, int m) {
-    fTrackNum = n < 0 ? 0 : uint32_t(n);
-    fMaxTracks = m < 0 ? 0 : uint32_t(m);
-    fTrackStr = QString::number(n);
-    if (m < 1) {
-        fLongTrackStr = fTrackStr;
-        fMaxTrackStr = QString(u""_qs);
-    } else {
-        fLongTrackStr = QStringLiteral("%1/%2").arg(n).arg(m);
-        fMaxTrackStr = QString::number(m);
-    }
+    fNewTags.artist = s.isEmpty() ? QString() : s;
 }
 
 void AudioTrack::updateSong(const QString& title, const QString& artist, int track) {
@@ -198,44 +168,13 @@ void AudioTrack::updateSong(const QString& title, const QString& artist, int tra
     fRow = uint32_t(track - 1);
 }
 
-void AudioTrack::tagTitle(const QString& s) {
-    setTitle(s);
-    if (fMusicFile) fMusicFile->tagTitle(s);
-}
-
-void AudioTrack::tagArtist(const QString& s) {
-    setArtist(s);
-    if (fMusicFile) fMusicFile->tagArtist(s);
-}
-
-void AudioTrack::tagAlbum(const QString& s) {
-    setAlbum(s);
-    if (fMusicFile) fMusicFile->tagAlbum(s);
-}
-
-void AudioTrack::tagYearNum(int year) {
-    setYearNum(year);
-    if (fMusicFile) fMusicFile->tagYearNum(year);
-}
-
-void AudioTrack::tagYearStr(const QString& s) {
-    setYearStr(YearText(s));
-    if (fMusicFile) fMusicFile->tagYearStr(s);
-}
-
-void AudioTrack::tagGenre(const QString& s) {
-    setGenre(s);
-    if (fMusicFile) fMusicFile->tagGenre(s);
-}
-
-void AudioTrack::tagTrack(int n, int m) {
-    setTrack(n, m);
-    if (fMusicFile) fMusicFile->tagTrackNum(n, m);
-}
-
-void AudioTrack::tagCustomTag(const std::optional<CustomTag>& tag) {
-    setCustomTag(tag);
-    if (fMusicFile) fMusicFile->tagCustomTag(tag);
+void AudioTrack::writeTags(const TagValues& values, TagFields fields) {
+    if (!fMusicFile) {
+        setTags(values, fields);
+        return;
+    }
+    fMusicFile->setTags(values, fields);
+    fTags.assign(fMusicFile->readTags(), fields);
 }
 
 QByteArray AudioTrack::getImageData() const {
@@ -460,8 +399,8 @@ void AudioTrack::refresh() {
 }
 
 int AudioTrack::compareIndex(const AudioTrack& other) const {
-    const uint32_t mine = fTrackNum == 0 ? 100 : fTrackNum;
-    const uint32_t theirs = other.fTrackNum == 0 ? 100 : other.fTrackNum;
+    const uint32_t mine = getTrackNum() == 0 ? 100 : getTrackNum();
+    const uint32_t theirs = other.getTrackNum() == 0 ? 100 : other.getTrackNum();
     if (mine != theirs) return mine < theirs ? -1 : 1;
     return compareFileName(other);
 }

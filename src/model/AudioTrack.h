@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/CustomTag.h"
 #include "model/NamingOptions.h"
+#include "tags/TagValues.h"
 
 #include <QByteArray>
 #include <QDataStream>
@@ -19,8 +19,8 @@ class MusicFile;
 
 // The record of one music file in a document, or a placeholder for a track
 // the album should have but the folder lacks (no file name). It keeps the
-// tags as read from the file (the "old" values) beside the proposed new
-// title and artist, forwards tag writes to its music file, expands the
+// tags as read from the file (the "old" values) beside the new ones it
+// proposes (a title and an artist), forwards tag writes to its music file, expands the
 // naming templates and renames its own file.
 //
 // A record is a value: copying it copies every field but shares the music
@@ -30,12 +30,12 @@ public:
     // Which naming template getAlbumOrTrackName expands: a kind in the low 16
     // bits, a variant in the top four.
     enum : int {
-        kFolderName = 0,
-        kFileName = 1,
-        kTitleTag = 3, // 2 behaves the same
-        kKindMask = 0xFFFF,
-        kVariousArtists = 0x10000000,
-        kSingleFile = 0x20000000,
+        kFolderName = NamingOptions::kFolderName,
+        kFileName = NamingOptions::kFileName,
+        kTitleTag = NamingOptions::kTitleTag,
+        kKindMask = NamingOptions::kKindMask,
+        kVariousArtists = NamingOptions::kVariousArtists,
+        kSingleFile = NamingOptions::kSingleFile,
     };
 
     static inline const QString kMissingTrackTitle = QStringLiteral("(Missing track)");
@@ -68,20 +68,17 @@ public:
     // The last path component; null when folder or file name is missing.
     QString getDisplayName() const;
 
-    // Old and new values.
+    // The tags as read from the file, or as set on the record since. A file
+    // without a title reads as its name without extension.
+    const TagValues& tags() const { return fTags; }
+    // The title as read; a placeholder's stands for the missing track.
     QString getOldTitle() const;
+    // The new values: the title falls back to the one the chosen album
+    // gives; empty when there is none.
     QString getNewTitle() const;
-    bool hasNewTitle() const { return !fNewTitle.isEmpty(); }
+    bool hasNewTitle() const { return !fNewTags.title.isEmpty(); }
     QString getNewArtist() const;
-    bool hasNewArtist() const { return !fNewArtist.isEmpty(); }
-    QString getArtist() const { return fArtist; }
-    QString getAlbum() const { return fAlbum; }
-    QString getYearStr() const { return fYear; }
-    QString getGenre() const { return fGenre; }
-    QString getTrackStr() const { return fTrackStr; }
-    QString getLongTrackStr() const { return fLongTrackStr; }
-    QString getMaxTrackStr() const { return fMaxTrackStr; }
-    std::optional<CustomTag> customTag() const { return fCustomTag; }
+    bool hasNewArtist() const { return !fNewTags.artist.isEmpty(); }
     // The cover: whether there is one, its stored bytes (asked of the file
     // object, so records never hold a copy) and, for whoever draws it, the
     // picture decoded on each call.
@@ -91,8 +88,7 @@ public:
 
     int32_t getPauseSecs() const { return fPauseSeconds; }
     int32_t getBitrate() const { return fBitrate; }
-    uint32_t getTrackNum() const { return fTrackNum; }
-    uint32_t getMaxTracks() const { return fMaxTracks; }
+    uint32_t getTrackNum() const { return uint32_t(fTags.trackNumber()); }
     uint32_t getRow() const { return fRow; }
     uint32_t getDurationSecs() const;
 
@@ -108,23 +104,17 @@ public:
         fFileName = name;
         fNameBeforeTemp = QString();
     }
-    void setTitle(const QString& s) { fTitle = s; }
+    // The named fields of the record only; nothing reaches the file.
+    void setTags(const TagValues& values, TagFields fields) { fTags.assign(values, fields); }
     void setAlbumDetails_Title(const QString& s) { fAlbumDetails_Title = s; }
-    void setArtist(const QString& s) { fArtist = s; }
-    void setAlbum(const QString& s) { fAlbum = s; }
-    void setYearStr(const QString& s) { fYear = s; }
-    void setYearNum(int year) { fYear = QString::number(year); }
-    void setGenre(const QString& s) { fGenre = s; }
     // Null or empty clears; never stored empty.
     void setNewTitle(const QString& s);
     void setNewArtist(const QString& s);
-    void clearNewTitle() { fNewTitle = QString(); }
-    void clearNewArtist() { fNewArtist = QString(); }
-    void setTrack(int n, int m);
+    void clearNewTitle() { fNewTags.title = QString(); }
+    void clearNewArtist() { fNewTags.artist = QString(); }
     void setBitrate(int32_t kbps) { fBitrate = kbps; }
     void setRow(uint32_t row) { fRow = row; }
     void setPauseSecs(int32_t secs) { fPauseSeconds = secs; }
-    void setCustomTag(const std::optional<CustomTag>& tag) { fCustomTag = tag; }
     // The record's own cover bytes, in place of the file's.
     void setImageData(const QByteArray& bytes);
     // Stored as PNG bytes.
@@ -132,15 +122,9 @@ public:
     // A look-up's answer for this row: new title and artist, row = track - 1.
     void updateSong(const QString& title, const QString& artist, int track);
 
-    // Tag writes: the record's field, then the file object's tag in memory.
-    void tagTitle(const QString& s);
-    void tagArtist(const QString& s);
-    void tagAlbum(const QString& s);
-    void tagYearNum(int year);
-    void tagYearStr(const QString& s);
-    void tagGenre(const QString& s);
-    void tagTrack(int n, int m);
-    void tagCustomTag(const std::optional<CustomTag>& tag);
+    // The named fields of the record, then of the file object's tag in
+    // memory (as MusicFile::setTags normalizes them).
+    void writeTags(const TagValues& values, TagFields fields);
     void tagImage(const QImage& image);
     void tagImageData(const QByteArray& bytes, const QByteArray& format = QByteArray());
     // Writes the file; false when there is no file or it could not be
@@ -212,26 +196,15 @@ private:
     QString fFolder;
     QString fFileName;
     QString fNameBeforeTemp; // null unless the file has a temporary name
-    QString fTitle;
+    TagValues fTags;
+    TagValues fNewTags; // the title and artist a look-up or the user proposes
     QString fAlbumDetails_Title;
-    QString fNewTitle;
-    QString fArtist;
-    QString fNewArtist;
-    QString fAlbum;
-    QString fYear;
-    QString fGenre;
-    QString fLongTrackStr;
-    QString fTrackStr;
-    QString fMaxTrackStr;
     int32_t fPauseSeconds = 2;
     int32_t fBitrate = 0;
-    uint32_t fTrackNum = 0;
-    uint32_t fMaxTracks = 0;
     uint32_t fRow = 0;
     bool fNeedsRefresh = false;
     bool fOKToTag = false;
     bool fHasImage = false;
-    std::optional<CustomTag> fCustomTag;
     // Set only when the record's cover differs from its file's.
     QByteArray fImageData;
 };

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-AudioTrackRef AudioTrackArray::objectAtIndex(qsizetype index) const {
+AudioTrackRef AudioTrackArray::at(qsizetype index) const {
     if (index < 0 || index >= fArray.size()) return nullptr;
     return fArray.at(index);
 }

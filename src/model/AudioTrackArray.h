@@ -21,7 +21,7 @@ public:
 
     qsizetype count() const { return fArray.size(); }
     // Null when the index is out of range.
-    AudioTrackRef objectAtIndex(qsizetype index) const;
+    AudioTrackRef at(qsizetype index) const;
     const QList<AudioTrackRef>& array() const { return fArray; }
     QList<AudioTrackRef>::const_iterator begin() const { return fArray.cbegin(); }
     QList<AudioTrackRef>::const_iterator end() const { return fArray.cend(); }

@@ -10,8 +10,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
+
+// Whole seconds between a file's duration and a listed length, uncapped:
+// the explanation shows how far off a length is.
+int secondsOff(uint32_t durationSecs, int lengthMs) {
+    return int(std::min<long long>(
+        std::llabs(static_cast<long long>(durationSecs) - (static_cast<long long>(lengthMs) + 500) / 1000),
+        24 * 3600));
+}
 
 // Shares of the whole when every part is known. The track count weighs most:
 // a missing or extra track alone puts a hit past any sure distance.
@@ -97,7 +106,7 @@ MatchDistance::Folder MatchDistance::Folder::fromTracks(const AudioTrackArray& t
         QString title = t->getOldTitle();
         if (title.trimmed().isEmpty()) title = titleFromName(t->getFileName());
         f.files.push_back({title, t->getTrackNum(), t->getDurationSecs()});
-        f.fileArtists << t->getArtist();
+        f.fileArtists << t->tags().artist;
     }
     for (const AlbumDetails* d : {fromTags, fromNames}) {
         if (!d) continue;
@@ -170,7 +179,7 @@ std::optional<MatchDistance> MatchDistance::compute(const Folder& folder, const 
     const std::shared_ptr<AlbumDetails> details = hit.albumDetails();
     // A hit made from the folder's own tags or names would only measure the
     // folder against itself.
-    const QString key = hit.iadbKey();
+    const QString key = hit.resultKey();
     if (!details || key.startsWith(AlbumInfo::kTagKey) || key.startsWith(AlbumInfo::kFilesKey))
         return std::nullopt;
     return compute(folder, *details);
@@ -185,7 +194,7 @@ MatchDistance MatchDistance::compute(const Folder& folder, const AlbumDetails& d
     titles.reserve(size_t(t));
     for (int i = 0; i < t; ++i)
         titles.push_back({details.titleAtIndex(i), details.lengthAtIndex(i)});
-    const std::vector<qsizetype> assigned = TitleMatcher::match(folder.files, titles);
+    const std::vector<qsizetype> assigned = TitleMatcher::assign(folder.files, titles);
 
     d.addCountPart(n, t);
 
@@ -203,7 +212,7 @@ MatchDistance MatchDistance::compute(const Folder& folder, const AlbumDetails& d
                             : std::nullopt;
         const qsizetype j = assigned[size_t(i)];
         if (j < 0) continue;
-        const TitleMatcher::File& file = folder.files[size_t(j)];
+        const TitleMatcher::Record& file = folder.files[size_t(j)];
         track.file = int(j);
         track.fileSecs = int(file.durationSecs);
         track.titleLikeness = likeness(file.title, titles[size_t(i)].title);
@@ -211,8 +220,7 @@ MatchDistance MatchDistance::compute(const Folder& folder, const AlbumDetails& d
         worstTitle = std::min(worstTitle, track.titleLikeness);
         ++paired;
         if (file.durationSecs > 0 && titles[size_t(i)].lengthMs) {
-            const int off =
-                TitleMatcher::secondsOff(file.durationSecs, *titles[size_t(i)].lengthMs);
+            const int off = secondsOff(file.durationSecs, *titles[size_t(i)].lengthMs);
             lengthSum += std::min(1.0, std::max(0, off - kLengthSlackSecs) * kLengthSecondCost);
             worstOff = std::max(worstOff, off);
             ++timed;

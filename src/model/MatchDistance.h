@@ -40,7 +40,7 @@ public:
     // What the folder tells, gathered once per folder: its files in list
     // order (placeholders left out) and its album as tags and names say it.
     struct Folder {
-        std::vector<TitleMatcher::File> files;
+        std::vector<TitleMatcher::Record> files;
         QStringList fileArtists; // each file's artist tag
         QStringList artists;     // candidates for the album artist, best first
         QStringList albums;

@@ -1,6 +1,6 @@
 #include "model/NameLayout.h"
 
-#include "model/TextNumbers.h"
+#include "tags/TextNumbers.h"
 #include "text/FuzzyMatch.h"
 #include "text/StringUtils.h"
 

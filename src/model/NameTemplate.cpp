@@ -2,9 +2,10 @@
 
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
-#include "model/TextNumbers.h"
 #include "system/FileSystemParams.h"
+#include "tags/TextNumbers.h"
 #include "text/SmartCapitalize.h"
+#include "text/StringUtils.h"
 
 #include <QList>
 
@@ -48,22 +49,20 @@ struct Piece {
 };
 
 // Cuts whole characters from the end of the piece until `excess` is covered
-// or the piece is gone; answers what was removed.
+// or the piece is gone; answers what was removed. Walks back from the end,
+// so a huge piece costs no memory beyond itself.
 qsizetype cutPiece(QString& out, const Piece& piece, qsizetype excess, bool countBytes) {
-    // Walk forward once to know the character boundaries inside the piece.
-    QList<qsizetype> starts;
-    QList<qsizetype> costs;
-    qsizetype step = 0;
-    for (qsizetype i = piece.start; i < piece.start + piece.length; i += step) {
-        starts.append(i);
-        costs.append(costAt(out, i, countBytes, &step));
-    }
     const qsizetype end = piece.start + piece.length;
     qsizetype cut = end;
     qsizetype removed = 0;
-    for (qsizetype k = starts.size() - 1; k >= 0 && removed < excess; --k) {
-        removed += costs.at(k);
-        cut = starts.at(k);
+    qsizetype step = 0;
+    while (cut > piece.start && removed < excess) {
+        qsizetype begin = cut - 1;
+        if (begin > piece.start && out.at(begin).isLowSurrogate() &&
+            out.at(begin - 1).isHighSurrogate())
+            --begin;
+        removed += costAt(out, begin, countBytes, &step);
+        cut = begin;
     }
     out.remove(cut, end - cut);
     return removed;
@@ -75,16 +74,22 @@ QString squeezed(const QString& s) {
 
 QString artistFor(const AudioTrack& track, bool folder) {
     if (folder) {
-        const auto tag = track.customTag();
+        const auto& tag = track.tags().custom;
         if (tag && !tag->variousArtist().isNull()) return tag->variousArtist();
     }
-    return track.getArtist();
+    return track.tags().artist;
 }
 
 void removeOmitChars(QString& name, const QString& omitChars) {
-    // A slash or NUL can never be part of a name, whatever the user omits.
-    const QString omit = omitChars + QLatin1Char('/') + QChar(u'\0');
-    name.removeIf([&omit](QChar c) { return omit.contains(c); });
+    // A slash can never be part of a name, whatever the user omits, nor a
+    // control or bidirectional override (NUL among them): a tag may hold them.
+    const QString omit = omitChars + QLatin1Char('/');
+    name.removeIf([&omit](QChar c) { return omit.contains(c) || isUnsafeChar(c); });
+    // A leading dot would hide the file or folder.
+    qsizetype dots = 0;
+    while (dots < name.size() && name.at(dots) == u'.')
+        ++dots;
+    name.remove(0, dots);
 }
 
 } // namespace
@@ -136,28 +141,28 @@ QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
             shortenable(squeezed(artistFor(track, folder)));
             break;
         case u'T':
-            shortenable(folder ? track.getAlbum() : track.getNewTitle());
+            shortenable(folder ? track.tags().album : track.getNewTitle());
             atLeast(1);
             break;
         case u't':
-            shortenable(squeezed(folder ? track.getAlbum() : track.getNewTitle()));
+            shortenable(squeezed(folder ? track.tags().album : track.getNewTitle()));
             atLeast(1);
             break;
         case u'L':
-            shortenable(track.getAlbum());
+            shortenable(track.tags().album);
             atLeast(1);
             break;
         case u'l':
-            shortenable(squeezed(track.getAlbum()));
+            shortenable(squeezed(track.tags().album));
             atLeast(1);
             break;
         case u'Y':
         case u'y':
-            out += YearText(track.getYearStr());
+            out += YearText(track.tags().year);
             break;
         case u'G':
         case u'g':
-            out += track.getGenre();
+            out += track.tags().genre;
             break;
         case u'N':
         case u'n':

@@ -23,7 +23,8 @@ int lengthLimit(int which, const QString& folder, const QString& extension = QSt
 // of folder names (%B, %b, %I, %i); `limit` <= 0 means no limit. The
 // uniqueness level goes to `unique` when given. Pieces that may be shortened
 // (artist, title, album) are cut newest first until the result fits. Names on
-// disk lose the characters in `omitChars`, and always slashes and NULs.
+// disk lose the characters in `omitChars`, and always slashes, controls (NUL
+// among them), bidirectional overrides and leading dots.
 QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
                const QString& nameTemplate, int limit, int* unique, const QString& extension,
                const QString& omitChars = QString());

@@ -1,17 +1,15 @@
 #include "model/NamingOptions.h"
 
-#include "model/AudioTrack.h"
-
 QString NamingOptions::templateFor(int which) const {
-    const bool various = which & AudioTrack::kVariousArtists;
-    const bool single = which & AudioTrack::kSingleFile;
-    switch (which & AudioTrack::kKindMask) {
-    case AudioTrack::kFolderName:
+    const bool various = which & kVariousArtists;
+    const bool single = which & kSingleFile;
+    switch (which & kKindMask) {
+    case kFolderName:
         return various && vaFolders ? folderVA : folder;
-    case AudioTrack::kFileName:
+    case kFileName:
         return various && vaFiles ? fileVA : single && sfFiles ? fileSF : file;
     case 2:
-    case AudioTrack::kTitleTag:
+    case kTitleTag:
         return various && vaTitles ? titleVA : single && sfTitles ? titleSF : title;
     default:
         return QString();

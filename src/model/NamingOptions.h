@@ -7,6 +7,17 @@
 // from names on disk. Read once where an operation starts and passed down
 // (Prefs::namingOptions); the defaults are the preferences' own.
 struct NamingOptions {
+    // What a template names: a kind in the low 16 bits, a variant in the top
+    // four (AudioTrack passes these on).
+    enum : int {
+        kFolderName = 0,
+        kFileName = 1,
+        kTitleTag = 3, // 2 behaves the same
+        kKindMask = 0xFFFF,
+        kVariousArtists = 0x10000000,
+        kSingleFile = 0x20000000,
+    };
+
     QString folder = QStringLiteral("%A-%Y-%T%b%I");
     QString folderVA = QStringLiteral("%Y-%T%b%I");
     QString file = QStringLiteral("%N-%T");

@@ -6,31 +6,37 @@
 #include <optional>
 #include <vector>
 
-// Which file of a folder each title of an album belongs to. Applying a hit
-// reorders the tracks by it, and the match distance compares the pairs it
-// makes, so both see the same pairing.
+// Matches an album's titles to a folder's records. Title i and record j
+// score how alike their titles are (FuzzyCompare of the record's title and
+// the album's), doubled when the record's track number is i + 1; when the
+// album tells the title's length, the record's duration adds up to twice a
+// perfect title score, and a length off by 10 s or more loses the
+// track-number bonus. Then, pass after pass, each title without a record
+// looks at its best free record (the first one of its best score) and takes
+// it unless another free title scores that record higher; titles left over
+// take the first record still free.
+//
+// The result is that of filling the whole titles x records table, but the
+// table is only filled where a score could change the choice: a title whose
+// identical or numbered records beat anything an unlike title can score
+// never compares the others, so a folder whose tags hold the album's titles,
+// however often one repeats, is matched in near-linear time.
 class TitleMatcher {
 public:
-    // What a file tells: its title (tag or name), track number and length.
-    struct File {
+    struct Record {
         QString title;
         uint32_t trackNum = 0;
         uint32_t durationSecs = 0; // 0: unknown
     };
-    // What the album tells of one title.
     struct Title {
         QString title;
         std::optional<int> lengthMs;
     };
 
-    // For each title, the index of its file, or -1 when every file is taken.
-    // Titles pick the file most like them; a file whose track number is the
-    // title's position counts double, and a known length weighs in.
-    static std::vector<qsizetype> match(const std::vector<File>& files,
-                                        const std::vector<Title>& titles);
+    // For each title, the index of the record it takes, or -1.
+    static std::vector<qsizetype> assign(const std::vector<Record>& records,
+                                         const std::vector<Title>& titles);
 
-    // 100 for lengths equal within 3 s, falling linearly to 0 at 30 s.
-    static int lengthScore(int offBySecs);
-    // How far the file's length is from the title's, in whole seconds.
-    static int secondsOff(uint32_t durationSecs, int lengthMs);
+    // How alike title and record are, as the matching weighs it.
+    static int score(const Title& title, qsizetype titleIndex, const Record& record);
 };

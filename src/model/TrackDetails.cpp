@@ -2,8 +2,8 @@
 
 #include "model/AudioTrack.h"
 #include "model/NameLayout.h"
-#include "model/TextNumbers.h"
 #include "model/TrackInfo.h"
+#include "tags/TextNumbers.h"
 #include "text/SmartCapitalize.h"
 
 std::shared_ptr<AlbumDetails> TrackDetails::copy() const {
@@ -14,7 +14,7 @@ std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromTag(const AudioTrack
                                                                 const CustomTag* customTag,
                                                                 bool smartCap) {
     auto record = std::make_shared<TrackDetails>();
-    record->setIADBKey(kTagKey);
+    record->setResultKey(kTagKey);
     auto capitalized = [smartCap](const QString& text) {
         return smartCap && !text.isNull() ? SmartCapitalize(text) : text;
     };
@@ -22,14 +22,14 @@ std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromTag(const AudioTrack
     if (customTag && !customTag->variousArtist().isEmpty())
         record->setArtist(customTag->variousArtist());
     else
-        record->setArtist(capitalized(track.getArtist()));
-    record->setAlbum(capitalized(track.getAlbum()));
-    record->setGenre(capitalized(track.getGenre()));
-    record->setYear(track.getYearStr());
+        record->setArtist(capitalized(track.tags().artist));
+    record->setAlbum(capitalized(track.tags().album));
+    record->setGenre(capitalized(track.tags().genre));
+    record->setYear(track.tags().year);
     record->addTitle(capitalized(track.getOldTitle()), record->artist());
-    if (!track.getTrackStr().isEmpty()) record->setTrack(track.getTrackStr());
-    if (!track.getMaxTrackStr().isEmpty()) record->setMaxTrack(track.getMaxTrackStr());
-    if (!track.getLongTrackStr().isEmpty()) record->setLongTrack(track.getLongTrackStr());
+    if (!track.tags().track.isEmpty()) record->setTrack(track.tags().track);
+    if (!track.tags().trackCount.isEmpty()) record->setMaxTrack(track.tags().trackCount);
+    if (!track.tags().longTrack().isEmpty()) record->setLongTrack(track.tags().longTrack());
     return record;
 }
 
@@ -40,7 +40,7 @@ std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromFile(const AudioTrac
 std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromName(const QString& displayName,
                                                                  const QString& folder) {
     auto record = std::make_shared<TrackDetails>();
-    record->setIADBKey(kFilesKey);
+    record->setResultKey(kFilesKey);
     const QString name =
         NameLayout::baseName(displayName.isNull() ? QStringLiteral("") : displayName);
 
@@ -75,7 +75,7 @@ std::shared_ptr<TrackInfo> TrackDetails::trackInfoFromTrackDetails() const {
     hit->setYear(year());
     hit->setGenre(genre());
     hit->setIADBCompareString(QStringLiteral("%1 / %2").arg(artist(), album()));
-    hit->setIADBKey(iadbKey());
+    hit->setResultKey(resultKey());
     hit->setAlbumCoverURL(albumCoverURL());
     hit->setTrackDetails(std::static_pointer_cast<TrackDetails>(sharedSelf()));
     hit->setTitle(titleAtIndex(0));

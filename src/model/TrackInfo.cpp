@@ -1,8 +1,8 @@
 #include "model/TrackInfo.h"
 
 #include "model/AudioTrack.h"
-#include "model/TextNumbers.h"
 #include "model/TrackDetails.h"
+#include "tags/TextNumbers.h"
 
 std::shared_ptr<AlbumInfo> TrackInfo::copy() const {
     return std::make_shared<TrackInfo>(*this);
@@ -29,13 +29,14 @@ TrackInfo::TrackInfoFromScratch(const QString& artist, const QString& album, con
 
 std::shared_ptr<TrackInfo> TrackInfo::TrackInfoFromAudioTrack(const AudioTrack& track,
                                                               bool smartCap) {
-    auto hit = TrackInfoFromScratch(track.getArtist(), track.getAlbum(), track.getOldTitle(),
-                                    track.getYearStr(), track.getGenre(), track.getTrackStr(),
-                                    track.getMaxTrackStr());
-    hit->setLongTrack(track.getLongTrackStr());
-    hit->setIADBKey(kTagKey);
-    hit->setIADBCompareString(QStringLiteral("%1 / %2").arg(track.getArtist(), track.getAlbum()));
-    const std::optional<CustomTag> customTag = track.customTag();
+    auto hit = TrackInfoFromScratch(track.tags().artist, track.tags().album, track.getOldTitle(),
+                                    track.tags().year, track.tags().genre, track.tags().track,
+                                    track.tags().trackCount);
+    hit->setLongTrack(track.tags().longTrack());
+    hit->setResultKey(kTagKey);
+    hit->setIADBCompareString(
+        QStringLiteral("%1 / %2").arg(track.tags().artist, track.tags().album));
+    const std::optional<CustomTag>& customTag = track.tags().custom;
     hit->setTrackDetails(
         TrackDetails::TrackDetailsFromTag(track, customTag ? &*customTag : nullptr, smartCap));
     const QByteArray bytes = track.getImageData();

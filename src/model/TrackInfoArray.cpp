@@ -7,7 +7,7 @@ std::shared_ptr<AlbumInfoArray> TrackInfoArray::copy() const {
 }
 
 TrackInfoPtr TrackInfoArray::trackAtIndex(qsizetype index) const {
-    return std::dynamic_pointer_cast<TrackInfo>(objectAtIndex(index));
+    return std::dynamic_pointer_cast<TrackInfo>(at(index));
 }
 
 void TrackInfoArray::sortUsingSelector(TrackComparison compare) {

@@ -29,20 +29,22 @@ bool pathExists(const QString& path) {
 }
 
 MoveResult moveWithoutReplacing(const QString& from, const QString& to) {
-    const QByteArray src = QFile::encodeName(from);
-    const QByteArray dst = QFile::encodeName(to);
+    return moveWithoutReplacingAt(AT_FDCWD, QFile::encodeName(from).constData(), AT_FDCWD,
+                                  QFile::encodeName(to).constData());
+}
 
-    if (::renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
+MoveResult moveWithoutReplacingAt(int fromFolder, const char* src, int toFolder, const char* dst) {
+    if (::renameat2(fromFolder, src, toFolder, dst, RENAME_NOREPLACE) == 0)
         return {MoveResult::Code::Moved, {}};
     int err = errno;
     if (err == EEXIST) return {MoveResult::Code::TargetExists, {}};
     if (!unsupported(err)) return failed(err);
 
     // link() never replaces an existing name.
-    if (::link(src.constData(), dst.constData()) == 0) {
-        if (::unlink(src.constData()) == 0) return {MoveResult::Code::Moved, {}};
+    if (::linkat(fromFolder, src, toFolder, dst, 0) == 0) {
+        if (::unlinkat(fromFolder, src, 0) == 0) return {MoveResult::Code::Moved, {}};
         err = errno;
-        ::unlink(dst.constData()); // back to one name: the old one
+        ::unlinkat(toFolder, dst, 0); // back to one name: the old one
         return failed(err);
     }
     err = errno;
@@ -50,7 +52,9 @@ MoveResult moveWithoutReplacing(const QString& from, const QString& to) {
     if (err != EPERM && !unsupported(err)) return failed(err);
 
     // No hard links either (some network shares): the narrowest check we have.
-    if (pathExists(to)) return {MoveResult::Code::TargetExists, {}};
-    if (::rename(src.constData(), dst.constData()) == 0) return {MoveResult::Code::Moved, {}};
+    struct stat st;
+    if (::fstatat(toFolder, dst, &st, AT_SYMLINK_NOFOLLOW) == 0)
+        return {MoveResult::Code::TargetExists, {}};
+    if (::renameat(fromFolder, src, toFolder, dst) == 0) return {MoveResult::Code::Moved, {}};
     return failed(errno);
 }

@@ -21,6 +21,9 @@ struct MoveResult {
 // cannot do that get link() then unlink(), which is exclusive too; only where
 // neither works is the target checked just before a plain rename.
 MoveResult moveWithoutReplacing(const QString& from, const QString& to);
+// The same, with each name relative to a folder's descriptor (AT_FDCWD for
+// the working folder); a link at `from` is moved itself, never followed.
+MoveResult moveWithoutReplacingAt(int fromFolder, const char* from, int toFolder, const char* to);
 
 // Whether anything (file, folder, even a dangling link) is at the path.
 bool pathExists(const QString& path);

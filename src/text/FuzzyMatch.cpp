@@ -1,7 +1,8 @@
 #include "text/FuzzyMatch.h"
 
 #include "text/Unistr.h"
-#include "web/NSRegex.h"
+
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cstddef>
@@ -65,8 +66,7 @@ int FuzzyCompare(const QString& a, const QString& b) {
 }
 
 bool IsNumeric(const QString& text) {
-    static const std::unique_ptr<NSRegex> numeric =
-        NSRegex::regex(QStringLiteral("[ ]*[0-9]+[ ]*$"),
-                       NSRegex::kNSRegex_Extended | NSRegex::kNSRegex_SuccessOnly);
-    return numeric->match(text);
+    // Digits, spaces around them, at the end of the text.
+    static const QRegularExpression numeric(QStringLiteral("[ ]*[0-9]+[ ]*$"));
+    return numeric.match(text).hasMatch();
 }

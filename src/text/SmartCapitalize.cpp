@@ -1,6 +1,6 @@
 #include "text/SmartCapitalize.h"
 
-#include "app/Resources.h"
+#include "system/Resources.h"
 
 #include <QFile>
 

@@ -3,6 +3,8 @@
 #include <QSet>
 #include <QStringView>
 
+#include <algorithm>
+
 QString stringWithString(const QString& text, const QString& removingCharacters) {
     if (text.isNull() || removingCharacters.isEmpty()) return text;
     // Whole code points, so a surrogate pair in the set removes only that
@@ -35,4 +37,25 @@ QString joinSeparatedStrings(const QStringList& list, const QString& delimiter, 
         result += list[i];
     }
     return result;
+}
+
+bool isUnsafeChar(QChar c) {
+    const char16_t u = c.unicode();
+    return u < 0x20 || (u >= 0x7F && u <= 0x9F) || (u >= 0x202A && u <= 0x202E) ||
+           (u >= 0x2066 && u <= 0x2069);
+}
+
+QString withoutUnsafeChars(const QString& text) {
+    if (text.isNull()) return text;
+    const auto unsafeAt = std::find_if(text.cbegin(), text.cend(), isUnsafeChar);
+    if (unsafeAt == text.cend()) return text;
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        if (c >= u'\t' && c <= u'\r')
+            out += u' ';
+        else if (!isUnsafeChar(c))
+            out += c;
+    }
+    return out;
 }

@@ -110,7 +110,7 @@ void AlbumArtIcon::paintEvent(QPaintEvent*) {
         p.drawImage(area, fPicture);
     }
     if (fHighlight) {
-        p.setPen(QPen(QColor(0x80, 0x80, 0x80), 5));
+        p.setPen(QPen(palette().color(QPalette::Highlight), 5));
         p.setBrush(Qt::NoBrush);
         p.drawRect(area.adjusted(2, 2, -3, -3));
     }

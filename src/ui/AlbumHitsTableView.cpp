@@ -15,6 +15,6 @@ AlbumHitsTableView::AlbumHitsTableView(TrovixDocument* doc, QWidget* parent)
     setObjectName(QStringLiteral("albumHitsTable"));
     setItemDelegateForColumn(0, new RelevanceDelegate(this));
     horizontalHeader()->setStretchLastSection(false);
-    const int widths[] = {104, 180, 220, 60, 100, 50, 50};
-    for (int i = 0; i < int(std::size(widths)); ++i) setColumnWidth(i, widths[i]);
+    setAccessibleName(tr("Album hits"));
+    setColumnWidthsInChars({15, 24, 30, 7, 14, 4, 6});
 }

@@ -2,67 +2,78 @@
 
 #include "app/RecentDocuments.h"
 #include "ui/LibraryWindow.h"
+#include "ui/Mnemonics.h"
 #include "ui/TrovixController.h"
+#include "ui/TrovixToolsMenu.h"
 
 #include <QAction>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMenu>
 #include <QMenuBar>
 #include <QWidget>
 
-namespace {
-QList<AppMenus::MenuItems>& extraItems() {
-    static QList<AppMenus::MenuItems> items;
-    return items;
-}
-} // namespace
-
-void AppMenus::addApplicationMenuItems(MenuItems items) {
-    extraItems().append(std::move(items));
-}
-
 AppMenus::AppMenus(QMenuBar* bar, QWidget* window) : QObject(window), fBar(bar), fWindow(window) {
     TrovixController* controller = TrovixController::instance();
 
-    fApplicationMenu = bar->addMenu(tr("&Trovix"));
-    fApplicationMenu->setObjectName(QStringLiteral("applicationMenu"));
-    fApplicationMenu->addAction(tr("About Trovix"), controller,
-                                [window, controller] { controller->showAbout(window); });
-    fApplicationMenu->addSeparator();
-    QAction* prefs = fApplicationMenu->addAction(tr("Preferences..."), controller,
-                                                 &TrovixController::doPreferences);
-    prefs->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
-    prefs->setMenuRole(QAction::PreferencesRole);
-    if (!extraItems().isEmpty()) {
-        fApplicationMenu->addSeparator();
-        for (const MenuItems& items : extraItems())
-            items(fApplicationMenu);
-    }
-    fApplicationMenu->addSeparator();
-    QAction* quit =
-        fApplicationMenu->addAction(tr("Quit"), controller, &TrovixController::quitApplication);
-    quit->setShortcut(QKeySequence::Quit);
-    quit->setMenuRole(QAction::QuitRole);
-
     fFileMenu = bar->addMenu(tr("&File"));
     fFileMenu->setObjectName(QStringLiteral("fileMenu"));
-    fFileMenu->addAction(tr("Open..."), QKeySequence::Open, controller,
-                         [window, controller] { controller->showOpenPanel(window); });
-    fFileMenu->addAction(tr("Open Library..."), this,
+    fOpenAction = fFileMenu->addAction(QIcon::fromTheme(QStringLiteral("document-open")),
+                                       tr("&Open…"), kOpenKeys, controller,
+                                       [window, controller] { controller->showOpenPanel(window); });
+    fFileMenu->addAction(tr("Open &Library…"), this,
                          [window] { LibraryWindow::chooseAndShow(window); });
-    fRecentMenu = fFileMenu->addMenu(tr("Open Recent"));
+    fRecentMenu = fFileMenu->addMenu(tr("Open &Recent"));
     fRecentMenu->setObjectName(QStringLiteral("recentMenu"));
     connect(fRecentMenu, &QMenu::aboutToShow, this, &AppMenus::fillRecentMenu);
     fillRecentMenu();
+    fFileMenu->addAction(tr("Open &Without Look-Up…"), kOpenWithoutLookUpKeys, controller,
+                         [window, controller] { controller->showOpenPanel(window, true); });
+    fFileInsertPoint = fFileMenu->addSeparator();
+    QMenu* integration = fFileMenu->addMenu(tr("File-&Manager Integration"));
+    integration->setObjectName(QStringLiteral("integrationMenu"));
+    addTrovixToolsActions(integration, window);
     fFileMenu->addSeparator();
-    fFileMenu->addAction(tr("Close"), QKeySequence::Close, window, &QWidget::close);
+    fFileMenu->addAction(tr("&Close"), kCloseKeys, window, &QWidget::close);
+    QAction* quit = fFileMenu->addAction(tr("&Quit"), kQuitKeys, controller,
+                                         &TrovixController::quitApplication);
+    quit->setMenuRole(QAction::QuitRole);
+
+    fEditMenu = bar->addMenu(tr("&Edit"));
+    fEditMenu->setObjectName(QStringLiteral("editMenu"));
+    fEditInsertPoint = fEditMenu->addSeparator();
+    QAction* prefs = fEditMenu->addAction(tr("Pr&eferences…"), kPreferencesKeys, controller,
+                                          &TrovixController::doPreferences);
+    prefs->setMenuRole(QAction::PreferencesRole);
+}
+
+QAction* AppMenus::addFileAction(QAction* action) {
+    fFileMenu->insertAction(fFileInsertPoint, action);
+    return action;
+}
+
+QAction* AppMenus::addEditAction(const QString& text, const QKeySequence& keys,
+                                 std::function<void()> run) {
+    auto* action = new QAction(text, fWindow);
+    action->setShortcut(keys);
+    connect(action, &QAction::triggered, fWindow, std::move(run));
+    fEditMenu->insertAction(fEditInsertPoint, action);
+    return action;
+}
+
+void AppMenus::addEditSeparator() {
+    fEditMenu->insertSeparator(fEditInsertPoint);
 }
 
 QMenu* AppMenus::addHelpMenu() {
+    TrovixController* controller = TrovixController::instance();
     QMenu* help = fBar->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));
-    help->addAction(tr("Visit Home Page"), TrovixController::instance(),
-                    &TrovixController::visitHomePage);
+    help->addAction(tr("&Home Page"), controller, &TrovixController::visitHomePage);
+    QWidget* window = fWindow;
+    QAction* about = help->addAction(tr("&About Trovix"), controller,
+                                     [window, controller] { controller->showAbout(window); });
+    about->setMenuRole(QAction::AboutRole);
     return help;
 }
 
@@ -70,14 +81,15 @@ void AppMenus::fillRecentMenu() {
     fRecentMenu->clear();
     const QStringList paths = RecentDocuments::list();
     for (const QString& path : paths) {
-        QAction* a =
-            fRecentMenu->addAction(QFileInfo(path).fileName(), TrovixController::instance(),
-                                   [path] { TrovixController::instance()->openFile(path); });
+        QAction* a = fRecentMenu->addAction(
+            Mnemonics::escaped(QFileInfo(path).fileName()), TrovixController::instance(),
+            [path] { TrovixController::instance()->openFile(path); });
         a->setToolTip(path);
         a->setData(path);
     }
     fRecentMenu->addSeparator();
     QAction* clear =
-        fRecentMenu->addAction(tr("Clear Menu"), this, [] { RecentDocuments::clear(); });
+        fRecentMenu->addAction(tr("&Clear Menu"), this, [] { RecentDocuments::clear(); });
     clear->setEnabled(!paths.isEmpty());
+    Mnemonics::assign(fRecentMenu);
 }

@@ -30,7 +30,7 @@ BoxSetSheet::BoxSetSheet(TrovixDocument* doc, QWidget* window)
     fRubric = new QLabel(this);
     fRubric->setWordWrap(true);
     QPalette palette = fRubric->palette();
-    palette.setColor(QPalette::WindowText, rubricColor());
+    palette.setColor(QPalette::WindowText, rubricColor(palette));
     fRubric->setPalette(palette);
     layout->addWidget(fRubric);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);

@@ -15,7 +15,7 @@ public:
     BoxSetSheet(TrovixDocument* doc, QWidget* window);
 
     // The caption's colour.
-    static QColor rubricColor() { return QColor::fromRgbF(0.1725f, 0.0f, 1.0f, 1.0f); }
+    static QColor rubricColor(const QPalette& palette) { return palette.color(QPalette::Link); }
 
     QListView* listView() const { return fList; }
     BoxSetModel* boxSetModel() const { return fModel; }

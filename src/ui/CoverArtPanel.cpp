@@ -23,9 +23,10 @@ CoverArtPanel::CoverArtPanel(AlbumArt* art, QWidget* window) : QDialog(window), 
     info->addRow(tr("Source:"), fSource);
     info->addRow(tr("Size:"), fSize);
     info->addRow(tr("Display size:"), fDisplaySize);
-    fNextImage = new QPushButton(tr("Next"), this);
-    fClear = new QPushButton(tr("Clear"), this);
-    fOK = new QPushButton(tr("Close"), this);
+    fPaneImage->setAccessibleName(tr("Cover"));
+    fNextImage = new QPushButton(tr("&Next"), this);
+    fClear = new QPushButton(tr("C&lear"), this);
+    fOK = new QPushButton(tr("&Close"), this);
     fOK->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(fNextImage);

@@ -64,29 +64,41 @@ void DropIcon::setHighlight(bool on) {
 }
 
 void DropIcon::paintEvent(QPaintEvent*) {
+    // Painted as vectors in the palette's colours: sharp at any scale, and
+    // as readable on a dark desktop as on a light one.
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    const QPalette& pal = palette();
+    const QColor base = pal.color(QPalette::Base);
+    const QColor text = pal.color(QPalette::Text);
+    const QColor highlight = pal.color(QPalette::Highlight);
     const QRectF area = QRectF(rect()).adjusted(12, 12, -12, -12);
     QPainterPath frame;
     frame.addRoundedRect(area, 14, 14);
-    p.fillPath(frame, fHighlight ? QColor(0xd6, 0xe6, 0xfb) : palette().color(QPalette::Base));
-    QPen pen(fHighlight ? QColor(0x2f, 0x6f, 0xd0) : QColor(0x99, 0x99, 0x99), fHighlight ? 4 : 2,
-             Qt::DashLine);
-    p.setPen(pen);
+    QColor tint = highlight;
+    tint.setAlphaF(0.18f);
+    p.fillPath(frame, base);
+    if (fHighlight) p.fillPath(frame, tint);
+    QColor edge = fHighlight ? highlight : text;
+    if (!fHighlight) edge.setAlphaF(0.45f);
+    p.setPen(QPen(edge, fHighlight ? 4 : 2, Qt::DashLine));
     p.drawPath(frame);
 
-    // A simple album: a disc with a label.
+    // A simple album: a disc in the text colour with a label in the
+    // highlight colour.
     const QPointF c = area.center() - QPointF(0, 14);
     const double r = qMin(area.width(), area.height()) * 0.25;
-    p.setPen(QPen(QColor(0x55, 0x55, 0x55), 1.5));
-    p.setBrush(QColor(0x30, 0x30, 0x30));
+    QColor disc = text;
+    disc.setAlphaF(0.8f);
+    p.setPen(QPen(text, 1.5));
+    p.setBrush(disc);
     p.drawEllipse(c, r, r);
-    p.setBrush(QColor(0xe0, 0x8a, 0x2c));
+    p.setBrush(highlight);
     p.drawEllipse(c, r * 0.38, r * 0.38);
-    p.setBrush(palette().color(QPalette::Base));
+    p.setBrush(base);
     p.drawEllipse(c, r * 0.08, r * 0.08);
 
-    p.setPen(palette().color(QPalette::Text));
+    p.setPen(text);
     p.drawText(QRectF(area.left(), c.y() + r + 6, area.width(), 24), Qt::AlignCenter,
                tr("Drop album folders here"));
 }

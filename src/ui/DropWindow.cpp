@@ -3,9 +3,15 @@
 #include "app/Preferences.h"
 #include "ui/AppMenus.h"
 #include "ui/DropIcon.h"
+#include "ui/TrovixController.h"
+#include "ui/TrovixToolsMenu.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QHBoxLayout>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 
 DropWindow::DropWindow(QWidget* parent) : QWidget(parent) {
@@ -13,9 +19,22 @@ DropWindow::DropWindow(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("dropWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
     fDropIcon = new DropIcon(this);
+    fDropIcon->setAccessibleName(tr("Drop area"));
+    fDropIcon->setAccessibleDescription(fDropIcon->toolTip());
+    fOpenButton = new QPushButton(tr("&Open…"), this);
+    fOpenButton->setObjectName(QStringLiteral("openButton"));
+    fOpenButton->setDefault(true);
+    connect(fOpenButton, &QPushButton::clicked, this,
+            [this] { TrovixController::instance()->showOpenPanel(this); });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(fDropIcon);
+    layout->addWidget(fDropIcon, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->setContentsMargins(12, 0, 12, 12);
+    buttons->addStretch();
+    buttons->addWidget(fOpenButton);
+    buttons->addStretch();
+    layout->addLayout(buttons);
     // The same application commands as every document window.
     auto* bar = new QMenuBar(this);
     fMenus = new AppMenus(bar, this);
@@ -23,8 +42,20 @@ DropWindow::DropWindow(QWidget* parent) : QWidget(parent) {
     layout->setMenuBar(bar);
     fRestoring = true;
     const QByteArray frame = Prefs::value(QString::fromLatin1(Prefs::kMainWindowPos)).toByteArray();
-    if (frame.isEmpty() || !restoreGeometry(frame)) resize(fDropIcon->sizeHint());
+    if (frame.isEmpty() || !restoreGeometry(frame)) resize(sizeHint());
     fRestoring = false;
+}
+
+void DropWindow::contextMenuEvent(QContextMenuEvent* event) {
+    // The open commands and the file-manager integration, as in File.
+    QMenu menu(this);
+    TrovixController* controller = TrovixController::instance();
+    menu.addAction(tr("&Open…"), this, [this, controller] { controller->showOpenPanel(this); });
+    menu.addAction(tr("Open &Without Look-Up…"), this,
+                   [this, controller] { controller->showOpenPanel(this, true); });
+    menu.addSeparator();
+    addTrovixToolsActions(&menu, this);
+    menu.exec(event->globalPos());
 }
 
 void DropWindow::saveFrame() {

@@ -6,6 +6,7 @@
 #include "ui/AppMenus.h"
 #include "ui/CoverArtPanel.h"
 #include "ui/LegendPanel.h"
+#include "ui/Mnemonics.h"
 #include "ui/SearchSheet.h"
 #include "ui/StatusIcons.h"
 #include "ui/StatusImage.h"
@@ -29,14 +30,23 @@ FileTagWindow::FileTagWindow(QWidget* parent)
     auto* layout = new QVBoxLayout(central);
     buildFields(central);
 
-    fTrackHitsTableView = new TrackHitsTableView(fDoc.get(), central);
-    layout->addWidget(fTrackHitsTableView, 1);
+    fHitTable = new TrackHitsTableView(fDoc.get(), central);
+    layout->addWidget(fHitTable, 1);
 
-    layout->addLayout(buildButtonRow(central, {}));
+    // "Sa&ve": S opens the Song menu here.
+    layout->addLayout(buildButtonRow(central, {}, tr("Sa&ve")));
     setCentralWidget(central);
 
     buildMenus();
     watchDocument();
+    QList<QWidget*> order;
+    for (const auto& [name, edit] : fFields)
+        order << edit;
+    order << findChild<QPushButton*>(QStringLiteral("editCoverButton")) << fHitTable
+          << legendButton() << findChild<QPushButton*>(QStringLiteral("lookupButton"))
+          << saveButton();
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
     resize(860, 520);
 }
 
@@ -61,25 +71,31 @@ void FileTagWindow::buildFields(QWidget* central) {
     QLineEdit* album = makeField("album");
     QLineEdit* genre = makeField("genre");
     QLineEdit* year = makeField("year");
-    track->setMaximumWidth(50);
-    count->setMaximumWidth(50);
-    year->setMaximumWidth(80);
-
-    form->addWidget(new QLabel(tr("Title:"), central), 0, 0);
+    const int em = fontMetrics().averageCharWidth();
+    track->setMaximumWidth(6 * em);
+    count->setMaximumWidth(6 * em);
+    year->setMaximumWidth(8 * em);
+    // Mnemonics stay clear of the menus' (File, Edit, Song, Web, Help).
+    const auto label = [central](const QString& text, QWidget* buddy) {
+        auto* l = new QLabel(text, central);
+        l->setBuddy(buddy);
+        return l;
+    };
+    form->addWidget(label(tr("&Title:"), title), 0, 0);
     form->addWidget(title, 0, 1);
     auto* trackRow = new QHBoxLayout;
-    trackRow->addWidget(new QLabel(tr("Track:"), central));
+    trackRow->addWidget(label(tr("Trac&k:"), track));
     trackRow->addWidget(track);
-    trackRow->addWidget(new QLabel(tr("of"), central));
+    trackRow->addWidget(label(tr("&of"), count));
     trackRow->addWidget(count);
     form->addLayout(trackRow, 0, 2, 1, 2);
-    form->addWidget(new QLabel(tr("Artist:"), central), 1, 0);
+    form->addWidget(label(tr("A&rtist:"), artist), 1, 0);
     form->addWidget(artist, 1, 1, 1, 3);
-    form->addWidget(new QLabel(tr("Album:"), central), 2, 0);
+    form->addWidget(label(tr("Albu&m:"), album), 2, 0);
     form->addWidget(album, 2, 1, 1, 3);
-    form->addWidget(new QLabel(tr("Genre:"), central), 3, 0);
+    form->addWidget(label(tr("&Genre:"), genre), 3, 0);
     form->addWidget(genre, 3, 1);
-    form->addWidget(new QLabel(tr("Year:"), central), 3, 2);
+    form->addWidget(label(tr("&Year:"), year), 3, 2);
     form->addWidget(year, 3, 3);
     fStatusImage = new StatusImage(fDoc.get(), central);
     form->addWidget(new QLabel(tr("Status:"), central), 4, 0);
@@ -92,10 +108,8 @@ void FileTagWindow::buildFields(QWidget* central) {
         {album, &FileTagDocument::setAlbumField}, {genre, &FileTagDocument::setGenreField},
         {year, &FileTagDocument::setYearField}};
     for (const auto& [edit, setter] : setters) {
-        connect(edit, &QLineEdit::textEdited, this, [this, setter = setter](const QString& text) {
-            fieldEdited();
-            (fDoc.get()->*setter)(text);
-        });
+        connect(edit, &QLineEdit::textEdited, this,
+                [this, setter = setter](const QString& text) { (fDoc.get()->*setter)(text); });
         leaveUndoKeysToWindow(edit);
     }
 
@@ -106,46 +120,46 @@ void FileTagWindow::buildFields(QWidget* central) {
 void FileTagWindow::buildMenus() {
     auto* menus = new AppMenus(menuBar(), this);
     QMenu* file = menus->fileMenu();
-    fDocumentActions.append(
-        file->addAction(tr("Save"), QKeySequence::Save, this, [this] { fDoc->saveDocument(); }));
-
-    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
-    fUndoAction = edit->addAction(tr("Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), this, [this] {
+    menus->addFileAction(saveAction());
+    fUndoAction = menus->addEditAction(tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), [this] {
         fDoc->undo();
         reloadTracks();
     });
     fRedoAction =
-        edit->addAction(tr("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this, [this] {
+        menus->addEditAction(tr("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] {
             fDoc->redo();
             reloadTracks();
         });
     connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, &FileTagWindow::validateMenus);
+    // An undo can take the last change back.
+    connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, [this] { judgeEdited(); });
+    QMenu* edit = menus->editMenu();
 
     QMenu* song = menuBar()->addMenu(tr("&Song"));
+    song->addAction(lookUpAction());
     fDocumentActions.append(
-        song->addAction(tr("Look Up"), kLookUpShortcut, this, &FileTagWindow::mainLookup));
-    fDocumentActions.append(
-        song->addAction(tr("Search..."), kSearchShortcut, this, &TaggingWindow::showSearchPanel));
+        song->addAction(tr("&Search…"), kSearchShortcut, this, &TaggingWindow::showSearchPanel));
     fNextCoverAction =
-        song->addAction(tr("Next Cover"), kNextCoverShortcut, this, &TaggingWindow::showNextCover);
+        song->addAction(tr("&Next Cover"), kNextCoverShortcut, this, &TaggingWindow::showNextCover);
     song->addSeparator();
-    fDocumentActions.append(song->addAction(tr("Use Old Title"), this, [this] {
+    fDocumentActions.append(song->addAction(tr("Use &Old Title"), this, [this] {
         fDoc->copyOldTitlesToNew(false);
         reloadTracks();
     }));
-    fDocumentActions.append(song->addAction(tr("Restore Original Info"), this, [this] {
+    fDocumentActions.append(song->addAction(tr("&Restore Original Info"), this, [this] {
         fDoc->restoreOrigAlbumInfo();
         reloadTracks();
     }));
 
-    QMenu* web = menuBar()->addMenu(tr("&Web"));
+    fWebMenu = menuBar()->addMenu(tr("&Web"));
     for (int i = 0; i < 4; ++i) {
         const auto command = FileTagDocument::LookUpCommand(i);
         fLookUpActions.append(
-            web->addAction(QString(), this, [this, command] { fDoc->lookUp(command); }));
+            fWebMenu->addAction(QString(), this, [this, command] { fDoc->lookUp(command); }));
     }
     menus->addHelpMenu();
-    for (QMenu* menu : {file, edit, song, web})
+    buildToolBar(menus->openAction());
+    for (QMenu* menu : {file, edit, song, fWebMenu})
         connect(menu, &QMenu::aboutToShow, this, &FileTagWindow::validateMenus);
     validateMenus();
 }
@@ -158,17 +172,22 @@ void FileTagWindow::validateMenus() {
         const FileTagDocument::CommandState state =
             fDoc->validateLookUp(FileTagDocument::LookUpCommand(i));
         fLookUpActions[i]->setEnabled(state.enabled);
-        fLookUpActions[i]->setText(state.enabled ? state.title : tr(kPlainTitles[i]));
+        fLookUpActions[i]->setText(state.enabled ? Mnemonics::escaped(state.title)
+                                                 : tr(kPlainTitles[i]));
     }
+    Mnemonics::assign(fWebMenu);
     const bool idle = fDoc->commandsEnabled();
     for (QAction* a : fDocumentActions)
         a->setEnabled(idle);
     fNextCoverAction->setEnabled(idle && nextCoverEnabled());
     const QUndoStack& undo = fDoc->undoStack();
     fUndoAction->setEnabled(idle && undo.canUndo());
-    fUndoAction->setText(undo.canUndo() ? tr("Undo %1").arg(undo.undoText()) : tr("Undo"));
+    fUndoAction->setText(undo.canUndo() ? tr("&Undo %1").arg(Mnemonics::escaped(undo.undoText()))
+                                        : tr("&Undo"));
     fRedoAction->setEnabled(idle && undo.canRedo());
-    fRedoAction->setText(undo.canRedo() ? tr("Redo %1").arg(undo.redoText()) : tr("Redo"));
+    fRedoAction->setText(undo.canRedo() ? tr("&Redo %1").arg(Mnemonics::escaped(undo.redoText()))
+                                        : tr("&Redo"));
+    validateSharedActions();
 }
 
 void FileTagWindow::setDocumentPath(const DropActionDict& request) {
@@ -179,11 +198,11 @@ void FileTagWindow::setDocumentPath(const DropActionDict& request) {
 void FileTagWindow::reloadTracks() {
     syncFieldsFromDocument();
     fStatusImage->update();
-    fTrackHitsTableView->viewport()->update();
+    fHitTable->viewport()->update();
 }
 
 void FileTagWindow::reloadHits() {
-    fTrackHitsTableView->reloadHits();
+    fHitTable->reloadHits();
     syncFieldsFromDocument();
     fStatusImage->update();
 }
@@ -210,13 +229,6 @@ void FileTagWindow::syncFieldsFromDocument() {
         // Leaves the cursor alone while the user's own text is shown.
         if (edit && edit->text() != text) edit->setText(text);
     }
-}
-
-bool FileTagWindow::saveWouldChange() const {
-    if (!fDoc->song()) return false;
-    for (StatusIcons::Color color : StatusIcons::colorsOf(fDoc->fileStatus()))
-        if (color == StatusIcons::Red) return true;
-    return false;
 }
 
 void FileTagWindow::mainLookup() {

@@ -12,6 +12,7 @@ class QAction;
 class QDockWidget;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class SearchSheet;
 class StatusImage;
@@ -45,13 +46,12 @@ public:
     // "count", "artist", "album", "genre", "year".
     QLineEdit* field(const QString& name) const;
     QString fieldText(const QString& name) const;
-    TrackHitsTableView* hitsTable() const { return fTrackHitsTableView; }
+    TrackHitsTableView* hitsTable() const { return fHitTable; }
     StatusImage* statusImage() const { return fStatusImage; }
     QList<QAction*> lookUpActions() const { return fLookUpActions; }
 
 protected:
     void sheetLookup() override;
-    bool saveWouldChange() const override;
 
 private:
     void buildFields(QWidget* central);
@@ -61,8 +61,9 @@ private:
     std::unique_ptr<FileTagDocument> fDoc;
     QList<QPair<QString, QLineEdit*>> fFields;
     StatusImage* fStatusImage;
-    TrackHitsTableView* fTrackHitsTableView;
+    TrackHitsTableView* fHitTable;
     QList<QAction*> fLookUpActions;
+    QMenu* fWebMenu = nullptr;
     QList<QAction*> fDocumentActions;
     QAction* fNextCoverAction = nullptr;
     QAction* fUndoAction = nullptr;

@@ -1,6 +1,8 @@
 #include "ui/FileWithIconDelegate.h"
 
+#include "app/Preferences.h"
 #include "docs/TrovixDocument.h"
+#include "ui/ThemeColors.h"
 
 #include <QApplication>
 #include <QFileIconProvider>
@@ -22,13 +24,17 @@ QIcon FileWithIconDelegate::iconFor(const QString& path) const {
     return icon;
 }
 
-QColor FileWithIconDelegate::textColor(const AudioTrack& track) const {
-    if (track.isPlaceholder() || !track.okToTag()) return Qt::gray;
+QColor FileWithIconDelegate::textColor(const AudioTrack& track, const QPalette& palette) const {
+    if (track.isPlaceholder() || !track.okToTag())
+        return ThemeColors::text(ThemeColors::LeftAlone, palette);
+    // Red says a save renames the file, which it does only with renaming on
+    // (as the F letter tells).
+    if (!Prefs::boolValue(Prefs::kRenameTracks)) return palette.color(QPalette::Text);
     const QString newName = track.getNewFileName(fDoc->naming(), fDoc->alternate());
     if (!newName.isNull() &&
         QString::compare(track.getDisplayName(), newName, Qt::CaseInsensitive) != 0)
-        return Qt::red;
-    return Qt::black;
+        return ThemeColors::text(ThemeColors::WillChange, palette);
+    return palette.color(QPalette::Text);
 }
 
 void FileWithIconDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -37,7 +43,7 @@ void FileWithIconDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     initStyleOption(&opt, index);
     opt.text.clear();
     QStyledItemDelegate::paint(painter, opt, index); // selection background
-    const AudioTrackRef track = fDoc->trackArray().objectAtIndex(index.row());
+    const AudioTrackRef track = fDoc->trackArray().at(index.row());
     if (!track) return;
     const QRect r = option.rect;
     if (!track->isPlaceholder()) {
@@ -45,19 +51,22 @@ void FileWithIconDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
         iconFor(track->getPath()).paint(painter, iconRect);
     }
     const QRect textRect = r.adjusted(16 + 3 + 3, 0, -2, 0);
-    QFont font = option.font;
-    font.setPixelSize(11);
     painter->save();
-    painter->setFont(font);
-    painter->setPen(textColor(*track));
+    painter->setFont(option.font);
+    // A selected row's text reads on the highlight; the status letters keep
+    // telling what will change.
+    painter->setPen((option.state & QStyle::State_Selected)
+                        ? option.palette.color(QPalette::HighlightedText)
+                        : textColor(*track, option.palette));
     const QString name = track->isPlaceholder() ? QString() : track->getDisplayName();
     painter->drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft,
-                      QFontMetrics(font).elidedText(name, Qt::ElideMiddle, textRect.width()));
+                      option.fontMetrics.elidedText(name, Qt::ElideMiddle, textRect.width()));
     painter->restore();
 }
 
 QSize FileWithIconDelegate::sizeHint(const QStyleOptionViewItem& option,
                                      const QModelIndex& index) const {
     QSize size = QStyledItemDelegate::sizeHint(option, index);
-    return {qMax(size.width(), 200), qMax(size.height(), 18)};
+    return {qMax(size.width(), 16 * option.fontMetrics.averageCharWidth()),
+            qMax(size.height(), qMax(option.fontMetrics.height(), 16) + 2)};
 }

@@ -10,7 +10,7 @@ namespace {
 // The document's decisions for the row, against the album the tags give.
 FolderStatusDelegate::Colors documentColors(const TrovixDocument& doc, const AudioTrack& track,
                                             qsizetype row) {
-    const StatusValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
+    const TagValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
     const StatusRow decided = StatusDecisions::folderTrack(
         doc.naming(), track, tagHit, doc.variousArtists(), doc.alternate(), doc.getNewTrack(row));
     return StatusIcons::colorsOf(decided);
@@ -34,7 +34,7 @@ FolderStatusDelegate::Colors FolderStatusDelegate::colorsFor(const TrovixDocumen
                                                              qsizetype row) {
     Colors colors;
     colors.fill(StatusIcons::Gray);
-    const AudioTrackRef track = doc.trackArray().objectAtIndex(row);
+    const AudioTrackRef track = doc.trackArray().at(row);
     if (!track || track->isPlaceholder() || !track->okToTag()) return colors;
     return decider()(doc, *track, row);
 }
@@ -45,5 +45,6 @@ void FolderStatusDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
     initStyleOption(&opt, index);
     opt.text.clear();
     QStyledItemDelegate::paint(painter, opt, index); // selection background
-    StatusIcons::paintRow(painter, option.rect.adjusted(2, 0, 0, 0), colorsForRow(index.row()));
+    StatusIcons::paintRow(painter, option.rect.adjusted(2, 0, 0, 0), colorsForRow(index.row()),
+                          option.palette);
 }

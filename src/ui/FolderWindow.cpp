@@ -9,6 +9,7 @@
 #include "ui/CoverArtPanel.h"
 #include "ui/FolderStatusDelegate.h"
 #include "ui/LegendPanel.h"
+#include "ui/Mnemonics.h"
 #include "ui/ProgressSheet.h"
 #include "ui/SearchSheet.h"
 #include "ui/TrovixTableView.h"
@@ -35,8 +36,8 @@ FolderWindow::FolderWindow(QWidget* parent)
     auto* layout = new QVBoxLayout(central);
     buildFields(central);
 
-    fTrackListTableView = new TrovixTableView(fDoc.get(), central);
     fAlbumHitsTableView = new AlbumHitsTableView(fDoc.get(), central);
+    fTrackListTableView = new TrovixTableView(fDoc.get(), central);
     auto* splitter = new QSplitter(Qt::Vertical, central);
     splitter->addWidget(fAlbumHitsTableView);
     splitter->addWidget(fTrackListTableView);
@@ -44,13 +45,30 @@ FolderWindow::FolderWindow(QWidget* parent)
     splitter->setStretchFactor(1, 3);
     layout->addWidget(splitter, 1);
 
-    auto* boxSetButton = new QPushButton(tr("Box Set..."), central);
+    auto* boxSetButton = new QPushButton(tr("&Box Set…"), central);
     connect(boxSetButton, &QPushButton::clicked, this, &FolderWindow::showMultiCDPanel);
-    layout->addLayout(buildButtonRow(central, {boxSetButton}));
+    layout->addLayout(buildButtonRow(central, {boxSetButton}, tr("&Save")));
     setCentralWidget(central);
 
     buildMenus();
     watchDocument();
+    // Fields, boxes, hits, tracks, then the buttons left to right.
+    QWidget* order[] = {fOldArtistTextField,
+                        fOldAlbumTextField,
+                        fOldGenreTextField,
+                        fOldYearTextField,
+                        fLockAlbumInfoButton,
+                        fVariousArtistsBtn,
+                        fReverseArtistTitleBtn,
+                        findChild<QPushButton*>(QStringLiteral("editCoverButton")),
+                        fAlbumHitsTableView,
+                        fTrackListTableView,
+                        legendButton(),
+                        boxSetButton,
+                        findChild<QPushButton*>(QStringLiteral("lookupButton")),
+                        saveButton()};
+    for (size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
     resize(980, 680);
 }
 
@@ -70,19 +88,25 @@ void FolderWindow::buildFields(QWidget* central) {
     fOldAlbumTextField->setObjectName(QStringLiteral("albumField"));
     fOldGenreTextField->setObjectName(QStringLiteral("genreField"));
     fOldYearTextField->setObjectName(QStringLiteral("yearField"));
-    fOldYearTextField->setMaximumWidth(80);
-    form->addWidget(new QLabel(tr("Artist:"), central), 0, 0);
+    fOldYearTextField->setMaximumWidth(8 * fontMetrics().averageCharWidth());
+    // Mnemonics stay clear of the menus' (File, Edit, Album, Web, Help).
+    const auto label = [central](const QString& text, QWidget* buddy) {
+        auto* l = new QLabel(text, central);
+        l->setBuddy(buddy);
+        return l;
+    };
+    form->addWidget(label(tr("A&rtist:"), fOldArtistTextField), 0, 0);
     form->addWidget(fOldArtistTextField, 0, 1, 1, 3);
-    form->addWidget(new QLabel(tr("Album:"), central), 1, 0);
+    form->addWidget(label(tr("Albu&m:"), fOldAlbumTextField), 1, 0);
     form->addWidget(fOldAlbumTextField, 1, 1, 1, 3);
-    form->addWidget(new QLabel(tr("Genre:"), central), 2, 0);
+    form->addWidget(label(tr("&Genre:"), fOldGenreTextField), 2, 0);
     form->addWidget(fOldGenreTextField, 2, 1);
-    form->addWidget(new QLabel(tr("Year:"), central), 2, 2);
+    form->addWidget(label(tr("&Year:"), fOldYearTextField), 2, 2);
     form->addWidget(fOldYearTextField, 2, 3);
 
-    fLockAlbumInfoButton = new QCheckBox(tr("Lock album info"), central);
-    fVariousArtistsBtn = new QCheckBox(tr("Various artists"), central);
-    fReverseArtistTitleBtn = new QCheckBox(tr("Title first, then artist"), central);
+    fLockAlbumInfoButton = new QCheckBox(tr("Loc&k album info"), central);
+    fVariousArtistsBtn = new QCheckBox(tr("&Various artists"), central);
+    fReverseArtistTitleBtn = new QCheckBox(tr("&Title first, then artist"), central);
     fReverseArtistTitleBtn->setEnabled(false);
     auto* boxes = new QHBoxLayout;
     boxes->addWidget(fLockAlbumInfoButton);
@@ -95,22 +119,14 @@ void FolderWindow::buildFields(QWidget* central) {
     top->addLayout(buildCoverColumn(central));
     static_cast<QVBoxLayout*>(central->layout())->addLayout(top);
 
-    connect(fOldArtistTextField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        fieldEdited();
-        fDoc->setArtistField(text);
-    });
-    connect(fOldAlbumTextField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        fieldEdited();
-        fDoc->setAlbumField(text);
-    });
-    connect(fOldGenreTextField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        fieldEdited();
-        fDoc->setGenreField(text);
-    });
-    connect(fOldYearTextField, &QLineEdit::textEdited, this, [this](const QString& text) {
-        fieldEdited();
-        fDoc->setYearField(text);
-    });
+    connect(fOldArtistTextField, &QLineEdit::textEdited, this,
+            [this](const QString& text) { fDoc->setArtistField(text); });
+    connect(fOldAlbumTextField, &QLineEdit::textEdited, this,
+            [this](const QString& text) { fDoc->setAlbumField(text); });
+    connect(fOldGenreTextField, &QLineEdit::textEdited, this,
+            [this](const QString& text) { fDoc->setGenreField(text); });
+    connect(fOldYearTextField, &QLineEdit::textEdited, this,
+            [this](const QString& text) { fDoc->setYearField(text); });
     for (QLineEdit* field :
          {fOldArtistTextField, fOldAlbumTextField, fOldGenreTextField, fOldYearTextField})
         leaveUndoKeysToWindow(field);
@@ -131,57 +147,55 @@ void FolderWindow::buildFields(QWidget* central) {
 void FolderWindow::buildMenus() {
     auto* menus = new AppMenus(menuBar(), this);
     QMenu* file = menus->fileMenu();
-    fDocumentActions.append(file->addAction(tr("Save"), QKeySequence::Save, this, [this] {
-        fTrackListTableView->commitEdit();
-        fDoc->saveDocument();
-    }));
-
-    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
-    fUndoAction = edit->addAction(tr("Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), this, [this] {
+    menus->addFileAction(saveAction());
+    fUndoAction = menus->addEditAction(tr("&Undo"), QKeySequence(Qt::CTRL | Qt::Key_Z), [this] {
         fTrackListTableView->commitEdit();
         fDoc->undo();
         reloadTracks();
     });
     fRedoAction =
-        edit->addAction(tr("Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this, [this] {
+        menus->addEditAction(tr("&Redo"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), [this] {
             fTrackListTableView->commitEdit();
             fDoc->redo();
             reloadTracks();
         });
     connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, &FolderWindow::validateMenus);
-    edit->addSeparator();
+    // An undo can take the last change back.
+    connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, [this] { judgeEdited(); });
+    menus->addEditSeparator();
     fCutAction =
-        edit->addAction(tr("Cut"), QKeySequence::Cut, this, [this] { fTrackListTableView->cut(); });
-    fCopyAction = edit->addAction(tr("Copy"), QKeySequence::Copy, this,
-                                  [this] { fTrackListTableView->copy(); });
-    fPasteAction = edit->addAction(tr("Paste"), QKeySequence::Paste, this,
-                                   [this] { fTrackListTableView->paste(); });
-    fDeleteAction = edit->addAction(tr("Delete"), this, [this] { fTrackListTableView->clear(); });
-    fSelectAllAction = edit->addAction(tr("Select All"), QKeySequence::SelectAll, this,
-                                       [this] { fTrackListTableView->selectAll(); });
+        menus->addEditAction(tr("Cu&t"), QKeySequence::Cut, [this] { fTrackListTableView->cut(); });
+    fCopyAction = menus->addEditAction(tr("&Copy"), QKeySequence::Copy,
+                                       [this] { fTrackListTableView->copy(); });
+    fPasteAction = menus->addEditAction(tr("&Paste"), QKeySequence::Paste,
+                                        [this] { fTrackListTableView->paste(); });
+    fDeleteAction =
+        menus->addEditAction(tr("&Delete"), {}, [this] { fTrackListTableView->clear(); });
+    fSelectAllAction = menus->addEditAction(tr("Select &All"), QKeySequence::SelectAll,
+                                            [this] { fTrackListTableView->selectAll(); });
     // The table handles its own keys; the menu's shortcuts would clash.
     for (QAction* a : {fCutAction, fCopyAction, fPasteAction, fSelectAllAction})
         a->setShortcutContext(Qt::WidgetShortcut);
+    QMenu* edit = menus->editMenu();
 
     QMenu* album = menuBar()->addMenu(tr("&Album"));
+    album->addAction(lookUpAction());
     fDocumentActions.append(
-        album->addAction(tr("Look Up"), kLookUpShortcut, this, &FolderWindow::mainLookup));
+        album->addAction(tr("&Search…"), kSearchShortcut, this, &TaggingWindow::showSearchPanel));
+    fNextCoverAction = album->addAction(tr("&Next Cover"), kNextCoverShortcut, this,
+                                        &TaggingWindow::showNextCover);
     fDocumentActions.append(
-        album->addAction(tr("Search..."), kSearchShortcut, this, &TaggingWindow::showSearchPanel));
-    fNextCoverAction =
-        album->addAction(tr("Next Cover"), kNextCoverShortcut, this, &TaggingWindow::showNextCover);
-    fDocumentActions.append(
-        album->addAction(tr("Box Set..."), this, &FolderWindow::showMultiCDPanel));
+        album->addAction(tr("&Box Set…"), this, &FolderWindow::showMultiCDPanel));
     album->addSeparator();
-    fDocumentActions.append(album->addAction(tr("Restore All Original Titles"), this, [this] {
+    fDocumentActions.append(album->addAction(tr("Restore All Original &Titles"), this, [this] {
         fDoc->restoreAllOriginalTitles();
         reloadTracks();
     }));
-    fDocumentActions.append(album->addAction(tr("Restore Original Title"), this, [this] {
+    fDocumentActions.append(album->addAction(tr("&Restore Original Title"), this, [this] {
         fDoc->restoreOneOriginalTitle();
         reloadTracks();
     }));
-    fDocumentActions.append(album->addAction(tr("Restore Original Album Info"), this, [this] {
+    fDocumentActions.append(album->addAction(tr("Restore Original Album &Info"), this, [this] {
         fDoc->restoreOrigAlbumInfo();
         syncFieldsFromDocument();
         reloadTracks();
@@ -196,6 +210,7 @@ void FolderWindow::buildMenus() {
         fLookUpActions.append(action);
     }
     menus->addHelpMenu();
+    buildToolBar(menus->openAction());
     for (QMenu* menu : {file, edit, album, fLookUpMenu})
         connect(menu, &QMenu::aboutToShow, this, &FolderWindow::validateMenus);
     validateMenus();
@@ -213,22 +228,28 @@ void FolderWindow::validateMenus() {
         const TrovixDocument::CommandState state =
             fDoc->validateLookUp(TrovixDocument::LookUpCommand(i));
         fLookUpActions[i]->setEnabled(state.enabled);
-        fLookUpActions[i]->setText(state.enabled ? state.title : tr(kPlainTitles[i]));
+        // Album and song names show as they are, "&" included.
+        fLookUpActions[i]->setText(state.enabled ? Mnemonics::escaped(state.title)
+                                                 : tr(kPlainTitles[i]));
     }
+    Mnemonics::assign(fLookUpMenu);
     const bool idle = fDoc->commandsEnabled();
     for (QAction* a : fDocumentActions)
         a->setEnabled(idle);
     fNextCoverAction->setEnabled(idle && nextCoverEnabled());
     const QUndoStack& undo = fDoc->undoStack();
     fUndoAction->setEnabled(idle && undo.canUndo());
-    fUndoAction->setText(undo.canUndo() ? tr("Undo %1").arg(undo.undoText()) : tr("Undo"));
+    fUndoAction->setText(undo.canUndo() ? tr("&Undo %1").arg(Mnemonics::escaped(undo.undoText()))
+                                        : tr("&Undo"));
     fRedoAction->setEnabled(idle && undo.canRedo());
-    fRedoAction->setText(undo.canRedo() ? tr("Redo %1").arg(undo.redoText()) : tr("Redo"));
+    fRedoAction->setText(undo.canRedo() ? tr("&Redo %1").arg(Mnemonics::escaped(undo.redoText()))
+                                        : tr("&Redo"));
     fCutAction->setEnabled(idle);
     fCopyAction->setEnabled(idle);
     fDeleteAction->setEnabled(idle);
     fPasteAction->setEnabled(idle && fTrackListTableView->canPaste());
     fSelectAllAction->setEnabled(idle && fDoc->numberOfRows() > 0);
+    validateSharedActions();
 }
 
 void FolderWindow::setDocumentPath(const DropActionDict& request) {
@@ -273,13 +294,6 @@ void FolderWindow::mainLookup() {
 
 void FolderWindow::sheetLookup() {
     fDoc->lookupCommon();
-}
-
-bool FolderWindow::saveWouldChange() const {
-    for (qsizetype row = 0; row < fDoc->numberOfRows(); ++row)
-        for (StatusIcons::Color color : FolderStatusDelegate::colorsFor(*fDoc, row))
-            if (color == StatusIcons::Red) return true;
-    return false;
 }
 
 void FolderWindow::showMultiCDPanel() {

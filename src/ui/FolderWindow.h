@@ -63,7 +63,6 @@ public:
 
 protected:
     void sheetLookup() override;
-    bool saveWouldChange() const override;
 
 private:
     void buildFields(QWidget* central);

@@ -2,8 +2,6 @@
 
 #include "ui/SourceIcons.h"
 
-#include <QFont>
-
 HitListModel::HitListModel(QStringList columns, QStringList titles, QObject* parent)
     : QAbstractTableModel(parent), fColumns(std::move(columns)), fTitles(std::move(titles)) {
     connect(SourceIcons::instance(), &SourceIcons::iconsChanged, this, [this] {
@@ -25,10 +23,4 @@ int HitListModel::columnCount(const QModelIndex& parent) const {
 QVariant HitListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
     return fTitles.value(section);
-}
-
-QVariant HitListModel::cellFont() {
-    QFont font;
-    font.setPixelSize(11);
-    return font;
 }

@@ -17,10 +17,6 @@ public:
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-protected:
-    // The hit tables' text font: 11 pixels.
-    static QVariant cellFont();
-
 private:
     QStringList fColumns;
     QStringList fTitles;

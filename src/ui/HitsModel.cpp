@@ -5,7 +5,7 @@
 #include "ui/RelevanceDelegate.h"
 #include "ui/SourceIcons.h"
 
-#include <QPixmap>
+#include <QIcon>
 
 HitsModel::HitsModel(TrovixDocument* doc, QObject* parent)
     : HitListModel(kColumns, {"Relevance", "Artist", "Album", "Year", "Genre", "Source", "Score"},
@@ -28,27 +28,23 @@ QVariant HitsModel::data(const QModelIndex& index, int role) const {
     const QString column = columnId(index.column());
     const AlbumDetailsPtr details = hit->albumDetails();
     // The source is the details' (the hit's own key until they arrive).
-    const QString key = details ? details->iadbKey() : hit->iadbKey();
+    const QString key = details ? details->resultKey() : hit->resultKey();
     switch (role) {
     case Qt::DisplayRole:
         if (column == QLatin1String("relevance") || column == QLatin1String("source")) return {};
         return fDoc->hitTable().cellText(index.row(), column);
     case Qt::DecorationRole:
         if (column == QLatin1String("source")) {
-            const QImage icon = SourceIcons::instance()->iconForKey(key);
-            if (!icon.isNull()) return QPixmap::fromImage(icon);
+            const QIcon icon = SourceIcons::instance()->decorationForKey(key);
+            if (!icon.isNull()) return icon;
         }
         return {};
     case Qt::ToolTipRole: {
         const QString distance = MatchExplanations::hitTip(*fDoc, index.row());
         return distance.isNull() ? key : key + u'\n' + distance;
     }
-    case Qt::ForegroundRole:
-        return details ? SourceIcons::colorForKey(key) : QColor(Qt::black);
     case RelevanceDelegate::kScoreRole:
         return hit->totalScore();
-    case Qt::FontRole:
-        return cellFont();
     default:
         return {};
     }

@@ -13,14 +13,26 @@ HitsTableView::HitsTableView(HitListModel* model, Hooks hooks, QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAlternatingRowColors(true);
+    // Tab leaves the table for the next control; arrows choose a hit.
+    setTabKeyNavigation(false);
     verticalHeader()->hide();
-    verticalHeader()->setDefaultSectionSize(18);
+    verticalHeader()->setDefaultSectionSize(qMax(fontMetrics().height(), 16) + 6);
     horizontalHeader()->setSectionsClickable(true);
     connect(this, &QTableView::clicked, this,
             [this](const QModelIndex& index) { fHooks.handleHitClick(index.row()); });
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
         if (fHooks.sortHits(fHitModel->columnId(section))) reloadHits();
     });
+}
+
+void HitsTableView::setColumnWidthsInChars(const QList<int>& chars) {
+    // Wide enough for the header too; 0 leaves a column to the view.
+    const int em = fontMetrics().averageCharWidth();
+    for (int c = 0; c < chars.size(); ++c) {
+        const QString title = model()->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        if (chars[c] > 0)
+            setColumnWidth(c, qMax(chars[c] * em, fontMetrics().horizontalAdvance(title) + 3 * em));
+    }
 }
 
 int HitsTableView::selectedRow() const {

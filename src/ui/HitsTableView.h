@@ -22,6 +22,8 @@ public:
 
     // Mirrors the document's hits and selected row.
     void reloadHits();
+    // Column widths in average characters of the font, by column.
+    void setColumnWidthsInChars(const QList<int>& chars);
     int selectedRow() const;
 
 protected:

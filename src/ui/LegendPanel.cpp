@@ -5,6 +5,7 @@
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPixmap>
@@ -43,8 +44,7 @@ LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
                         {StatusIcons::Num, "Track number"}};
     int r = 0;
     for (const Row& row : rows) {
-        letters->addWidget(iconLabel(StatusIcons::image(row.letter, StatusIcons::Green), this), r,
-                           0);
+        letters->addWidget(letterLabel(row.letter, StatusIcons::Green), r, 0);
         letters->addWidget(new QLabel(tr(row.text), this), r, 1);
         ++r;
     }
@@ -56,7 +56,7 @@ LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
         {StatusIcons::Gray, "Will not be touched"}};
     r = 0;
     for (const auto& [color, text] : meanings) {
-        colors->addWidget(iconLabel(StatusIcons::image(StatusIcons::A, color), this), r, 0);
+        colors->addWidget(letterLabel(StatusIcons::A, color), r, 0);
         colors->addWidget(new QLabel(tr(text), this), r, 1);
         ++r;
     }
@@ -89,10 +89,29 @@ LegendPanel::LegendPanel(QWidget* parent) : QWidget(parent) {
     connect(SourceIcons::instance(), &SourceIcons::iconsChanged, this, &LegendPanel::refreshIcons);
 }
 
+QLabel* LegendPanel::letterLabel(StatusIcons::Letter letter, StatusIcons::Color color) {
+    QLabel* label = iconLabel({}, this);
+    fLetters.append({label, letter, color});
+    return label;
+}
+
+void LegendPanel::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) refreshIcons();
+}
+
 void LegendPanel::refreshIcons() {
+    // The letters drawn for the panel's palette at the screen's density.
+    for (const Letter& l : fLetters)
+        l.label->setPixmap(QPixmap::fromImage(
+            StatusIcons::image(l.letter, l.color, palette(), devicePixelRatioF())));
     SourceIcons* icons = SourceIcons::instance();
+    const qreal scale = devicePixelRatioF();
+    const auto show = [scale](QLabel* label, const QIcon& icon) {
+        label->setPixmap(icon.pixmap(QSize(16, 16), scale));
+    };
     for (auto it = fSourceIcons.cbegin(); it != fSourceIcons.cend(); ++it)
-        it.value()->setPixmap(QPixmap::fromImage(icons->icon(it.key())));
-    fFilesLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::FileNames)));
-    fTagsLegendIcon->setPixmap(QPixmap::fromImage(icons->icon(SourceIcons::Tags)));
+        show(it.value(), icons->decorationFor(it.key()));
+    show(fFilesLegendIcon, icons->decoration(SourceIcons::FileNames));
+    show(fTagsLegendIcon, icons->decoration(SourceIcons::Tags));
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "ui/StatusIcons.h"
+
 #include <QHash>
+#include <QList>
 #include <QWidget>
 
 class QLabel;
@@ -17,10 +20,20 @@ public:
         return fSourceIcons.value(sourceName);
     }
 
-private:
-    // Site icons arrive after start-up.
-    void refreshIcons();
+protected:
+    void changeEvent(QEvent* event) override;
 
+private:
+    // Site icons arrive after start-up; the letters follow the palette.
+    void refreshIcons();
+    QLabel* letterLabel(StatusIcons::Letter letter, StatusIcons::Color color);
+
+    struct Letter {
+        QLabel* label;
+        StatusIcons::Letter letter;
+        StatusIcons::Color color;
+    };
+    QList<Letter> fLetters;
     QHash<QString, QLabel*> fSourceIcons; // by source name
     QLabel* fFilesLegendIcon;
     QLabel* fTagsLegendIcon;

@@ -1,7 +1,8 @@
 #include "ui/PreferencesWindow.h"
 
 #include "app/Preferences.h"
-#include "app/WebSourcePrefs.h"
+#include "prefs/WebSourcePrefs.h"
+#include "ui/Mnemonics.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -83,9 +84,14 @@ PreferencesWindow::PreferencesWindow(QWidget* parent) : QDialog(parent) {
     for (const auto& p : panes) {
         const int index = fPanes->addWidget(p.pane);
         p.pane->setObjectName(QString::fromLatin1(p.id) + QStringLiteral("Pane"));
+        // Only the shown pane's mnemonics are live; the buttons below keep
+        // theirs ("&Restore Defaults", "&Cancel", "&OK").
+        Mnemonics::assign(p.pane, QStringLiteral("rco"));
         QAction* action = fToolbar->addAction(style()->standardIcon(p.icon), p.label);
         action->setObjectName(QString::fromLatin1(p.id));
         action->setCheckable(true);
+        // The panes by keyboard: Ctrl+1 to Ctrl+5.
+        action->setShortcut(QKeySequence(QKeyCombination(Qt::CTRL, Qt::Key(Qt::Key_1 + index))));
         group->addAction(action);
         connect(action, &QAction::triggered, this, [this, index] { showPane(index); });
         fPaneActions.append(action);
@@ -93,6 +99,7 @@ PreferencesWindow::PreferencesWindow(QWidget* parent) : QDialog(parent) {
 
     auto* buttons = new QDialogButtonBox(this);
     fRestore = buttons->addButton(QDialogButtonBox::RestoreDefaults);
+    fRestore->setText(tr("&Restore Defaults"));
     fCancel = buttons->addButton(QDialogButtonBox::Cancel);
     fOK = buttons->addButton(QDialogButtonBox::Ok);
     fOK->setDefault(true);
@@ -173,7 +180,9 @@ QWidget* PreferencesWindow::buildCoverArtPane() {
     resize->setObjectName(QString::fromLatin1(Prefs::kResizeOption));
     fControls.insert(resize->objectName(), resize);
     const int row = grid->rowCount();
-    grid->addWidget(new QLabel(tr("Rule:"), pane), row, 0);
+    auto* rule = new QLabel(tr("Rule:"), pane);
+    rule->setBuddy(resize);
+    grid->addWidget(rule, row, 0);
     grid->addWidget(resize, row, 1);
     watch(resize);
     finishPane(grid);
@@ -189,10 +198,14 @@ QWidget* PreferencesWindow::buildGeneralPane() {
     version->setObjectName(QString::fromLatin1(Prefs::kTagVersion));
     fControls.insert(version->objectName(), version);
     int row = grid->rowCount();
-    grid->addWidget(new QLabel(tr("Tags of MP3 files:"), pane), row, 0);
+    auto* tags = new QLabel(tr("Tags of MP3 files:"), pane);
+    tags->setBuddy(version);
+    grid->addWidget(tags, row, 0);
     grid->addWidget(version, row, 1, Qt::AlignLeft);
     watch(version);
     addField(grid, Prefs::kMaxEntriesToFetch, tr("Most hits per search:"));
+    addField(grid, Prefs::kLookupTimeLimit, tr("Longest look-up (seconds):"));
+    addCheckBox(grid, Prefs::kWriteDebugFiles, tr("Keep debug copies of web pages"));
 
     auto* heading = new QLabel(tr("Advanced"), pane);
     heading->setObjectName(QStringLiteral("advancedHeading"));
@@ -214,6 +227,7 @@ QWidget* PreferencesWindow::buildGeneralPane() {
         }
         auto* base = new QLineEdit(pane);
         base->setObjectName(source.baseKey);
+        base->setAccessibleName(tr("%1 address").arg(source.name));
         fControls.insert(source.baseKey, base);
         grid->addWidget(base, row, 1);
         watch(base);

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/PrefsModel.h"
-#include "app/PrefsView.h"
+#include "prefs/PrefsModel.h"
+#include "prefs/PrefsView.h"
 #include "ui/SheetAlertHost.h"
 
 #include <QDialog>

@@ -12,12 +12,11 @@
 
 ProgressSheet::ProgressSheet(QWidget* window) : QDialog(window) {
     setWindowModality(Qt::WindowModal);
-    setWindowTitle(window ? window->windowTitle() : QString());
     fProgressText = new QLabel(this);
     fProgressText->setMinimumWidth(320);
     fProgressInd = new QProgressBar(this);
     fProgressInd->setTextVisible(false);
-    fCancelButton = new QPushButton(tr("Cancel"), this);
+    fCancelButton = new QPushButton(tr("&Cancel"), this);
     fCancelButton->setEnabled(false);
     fCancelButton->setAutoDefault(false);
     connect(fCancelButton, &QPushButton::clicked, this, &ProgressSheet::cancel);
@@ -103,6 +102,15 @@ void ProgressSheet::closeSheet() {
 void ProgressSheet::cancel() {
     fProgressText->setText(QStringLiteral("Cancelling..."));
     fCancelled = true;
+}
+
+void ProgressSheet::cancelForGood() {
+    fProgressText->setText(QStringLiteral("Cancelling..."));
+    fCancelledForGood = true;
+}
+
+void ProgressSheet::reject() {
+    if (fCancelButton->isEnabled()) cancel();
 }
 
 void ProgressSheet::stopProgress() {

@@ -27,7 +27,7 @@ public:
     void NotifyBeginDet(const QString& text, int min, int max, bool cancelable) override;
     void NotifyBump(int amount) override;
     void NotifyAnimate() override;
-    bool cancelled() override { return fCancelled.load(); }
+    bool cancelled() override { return fCancelled.load() || fCancelledForGood.load(); }
 
     // Shows the sheet on its window (main thread).
     void open() override;
@@ -35,6 +35,9 @@ public:
     void closeSheet();
     // The Cancel button.
     void cancel();
+    // Cancels this phase and every later one, whether or not it could be
+    // cancelled when asked: the window is closing.
+    void cancelForGood();
     // Empty caption, determinate, value 0.
     void stopProgress();
 
@@ -45,9 +48,9 @@ public:
     QProgressBar* bar() const { return fProgressInd; }
 
 protected:
-    // Escape and the title bar's close button must not dismiss a running
-    // operation's sheet; only Cancel asks it to stop.
-    void reject() override {}
+    // Escape and the title bar's close button never dismiss a running
+    // operation's sheet: they press Cancel when it is enabled.
+    void reject() override;
 
 private:
     // Runs on the GUI thread: at once when called there, else queued.
@@ -61,4 +64,5 @@ private:
     bool fClosed = false;
     bool fIndeterminate = false;
     std::atomic<bool> fCancelled{false};
+    std::atomic<bool> fCancelledForGood{false};
 };

@@ -2,8 +2,8 @@
 
 #include <QStyledItemDelegate>
 
-// Draws a hit's relevance bar, cut to the score from the relevance picture
-// for the column's width. The hit tables' models give the score (0..100)
+// Draws a hit's relevance bar, as long as the score says, in the column's
+// width. The hit tables' models give the score (0..100)
 // under kScoreRole.
 class RelevanceDelegate : public QStyledItemDelegate {
     Q_OBJECT

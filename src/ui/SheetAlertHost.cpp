@@ -1,9 +1,24 @@
 #include "ui/SheetAlertHost.h"
 
 #include <QApplication>
+#include <QHash>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
+
+QMessageBox::ButtonRole SheetAlertHost::roleOf(const QString& button) {
+    static const QHash<QString, QMessageBox::ButtonRole> roles{
+        {QStringLiteral("OK"), QMessageBox::AcceptRole},
+        {QStringLiteral("Save"), QMessageBox::AcceptRole},
+        {QStringLiteral("Save Others"), QMessageBox::AcceptRole},
+        {QStringLiteral("Yes"), QMessageBox::YesRole},
+        {QStringLiteral("No"), QMessageBox::NoRole},
+        {QStringLiteral("Cancel"), QMessageBox::RejectRole},
+        {QStringLiteral("Later"), QMessageBox::RejectRole},
+        {QStringLiteral("Don't Save"), QMessageBox::DestructiveRole},
+    };
+    return roles.value(button, QMessageBox::ActionRole);
+}
 
 QMessageBox* SheetAlertHost::makeAlertBox(QWidget* window, const Alert& alert,
                                           std::function<void(int)> response) {
@@ -18,14 +33,23 @@ QMessageBox* SheetAlertHost::makeAlertBox(QWidget* window, const Alert& alert,
     const QStringList buttons = alert.buttons.isEmpty() ? QStringList{QStringLiteral("OK")}
                                                         : alert.buttons;
     QList<QAbstractButton*> made;
+    QAbstractButton* escape = nullptr;
     for (int i = 0; i < buttons.size(); ++i) {
-        // One role for every button keeps them in the alert's order.
-        QPushButton* b = box->addButton(buttons[i], QMessageBox::ActionRole);
+        // The role places the button where the desktop puts it.
+        const QMessageBox::ButtonRole role = roleOf(buttons[i]);
+        QPushButton* b = box->addButton(buttons[i], role);
         made.append(b);
         if (i == 0) box->setDefaultButton(b);
+        if (!escape && (role == QMessageBox::RejectRole || role == QMessageBox::NoRole)) escape = b;
     }
+    if (!escape && made.size() == 1) escape = made.first();
+    if (escape) box->setEscapeButton(escape);
     QObject::connect(box, &QMessageBox::finished, box, [box, made, response](int) {
-        const int index = made.indexOf(box->clickedButton());
+        // Closed without a button (the window manager's close): the escape
+        // button's answer, never the default's.
+        QAbstractButton* chosen = box->clickedButton();
+        if (!chosen) chosen = box->escapeButton();
+        const int index = made.indexOf(chosen);
         if (response) response(index < 0 ? 0 : index);
     });
     return box;

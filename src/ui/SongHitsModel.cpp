@@ -4,7 +4,7 @@
 #include "ui/RelevanceDelegate.h"
 #include "ui/SourceIcons.h"
 
-#include <QPixmap>
+#include <QIcon>
 
 namespace {
 
@@ -47,18 +47,14 @@ QVariant SongHitsModel::data(const QModelIndex& index, int role) const {
         return {};
     case Qt::DecorationRole:
         if (column == QLatin1String("source")) {
-            const QImage icon = SourceIcons::instance()->iconForKey(hit->iadbKey());
-            if (!icon.isNull()) return QPixmap::fromImage(icon);
+            const QIcon icon = SourceIcons::instance()->decorationForKey(hit->resultKey());
+            if (!icon.isNull()) return icon;
         }
         return {};
     case Qt::ToolTipRole:
-        return hit->iadbKey();
-    case Qt::ForegroundRole:
-        return SourceIcons::colorForKey(hit->iadbKey());
+        return hit->resultKey();
     case RelevanceDelegate::kScoreRole:
         return hit->totalScore();
-    case Qt::FontRole:
-        return cellFont();
     default:
         return {};
     }

@@ -1,7 +1,7 @@
 #include "ui/SourceIcons.h"
 
 #include "app/Preferences.h"
-#include "app/Resources.h"
+#include "system/Resources.h"
 #include "system/Log.h"
 #include "system/QueuedCall.h"
 #include "web/GrabWebPage.h"
@@ -9,10 +9,12 @@
 #include "web/sources/MusicSources.h"
 #include "web/sources/ResultKeys.h"
 
+#include <QIconEngine>
 #include <QLinearGradient>
 #include <QMutexLocker>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPalette>
 
 #include <thread>
 
@@ -20,6 +22,52 @@ namespace {
 
 // Favicons are small; a site that does not answer soon is not worth waiting for.
 constexpr int kFetchTimeLimitSecs = 15;
+
+const QString kFileNamesIcon = QStringLiteral("File Name Icon.jpg");
+const QString kTagsIcon = QStringLiteral("Tags Icon.jpg");
+const MusicSource::Badge kFileNamesBadge{QStringLiteral("Fn"), 0xf2c14e, 0x000000};
+const MusicSource::Badge kTagsBadge{QStringLiteral("Tg"), 0x8e44ad, 0xffffff};
+
+// A badge painted as vectors into whatever rectangle it is given, so it is
+// sharp at any pixel density.
+void paintBadge(QPainter* p, const QRectF& r, const MusicSource::Badge& badge) {
+    p->save();
+    p->setRenderHint(QPainter::Antialiasing);
+    p->translate(r.topLeft());
+    p->scale(r.width() / 16.0, r.height() / 16.0);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
+    p->fillPath(path, QColor::fromRgb(badge.background));
+    QFont font;
+    font.setPixelSize(badge.text.size() > 1 ? 8 : 12);
+    font.setBold(true);
+    p->setFont(font);
+    p->setPen(QColor::fromRgb(badge.foreground));
+    p->drawText(QRectF(0, 0, 16, 16), Qt::AlignCenter, badge.text);
+    p->restore();
+}
+
+class BadgeEngine : public QIconEngine {
+public:
+    explicit BadgeEngine(MusicSource::Badge badge) : fBadge(std::move(badge)) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        const int side = qMin(rect.width(), rect.height());
+        QRect square(0, 0, side, side);
+        square.moveCenter(rect.center());
+        paintBadge(painter, square, fBadge);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        QPixmap pixmap(size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        paint(&p, QRect(QPoint(), size), mode, state);
+        return pixmap;
+    }
+    QIconEngine* clone() const override { return new BadgeEngine(fBadge); }
+
+private:
+    MusicSource::Badge fBadge;
+};
 
 } // namespace
 
@@ -31,11 +79,16 @@ SourceIcons* SourceIcons::instance() {
 }
 
 SourceIcons::SourceIcons() {
-    fLocal[FileNames] = bundledImage(QStringLiteral("File Name Icon.jpg"));
-    fLocal[Tags] = bundledImage(QStringLiteral("Tags Icon.jpg"));
-    for (const MusicSource* source : MusicSources::all())
-        if (!source->iconName().isEmpty())
-            fSites.insert(source->name(), bundledImage(source->iconName()));
+    fLocal[FileNames] = bundledImage(kFileNamesIcon);
+    fLocal[Tags] = bundledImage(kTagsIcon);
+    fBadges.insert(kFileNamesIcon, kFileNamesBadge);
+    fBadges.insert(kTagsIcon, kTagsBadge);
+    for (const MusicSource* source : MusicSources::all()) {
+        if (source->iconName().isEmpty()) continue;
+        fSites.insert(source->name(), bundledImage(source->iconName()));
+        if (resourcePath(source->iconName()).isNull())
+            fBadges.insert(source->name(), source->badge());
+    }
 }
 
 void SourceIcons::InitIcons(bool fetch) {
@@ -75,6 +128,7 @@ void SourceIcons::setFetchedIcon(const QString& sourceName, const QByteArray& by
         QMutexLocker locker(&fMutex);
         fSites.insert(sourceName,
                       image.scaled(16, 16, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        fBadges.remove(sourceName);
     }
     emit iconsChanged();
 }
@@ -93,64 +147,74 @@ QImage SourceIcons::icon(const QString& sourceName) const {
     return fSites.value(sourceName);
 }
 
-QImage SourceIcons::iconForKey(const QString& iadbKey) const {
-    if (iadbKey.startsWith(ResultKeys::kFilesPrefix)) return icon(FileNames);
-    if (iadbKey.startsWith(ResultKeys::kTagPrefix)) return icon(Tags);
+QString SourceIcons::nameForKey(const QString& resultKey) {
+    if (resultKey.startsWith(ResultKeys::kFilesPrefix)) return kFileNamesIcon;
+    if (resultKey.startsWith(ResultKeys::kTagPrefix)) return kTagsIcon;
     // Keys without a prefix say too little to show a site's icon.
-    const MusicSource* source = MusicSources::forKey(iadbKey);
-    return source ? icon(source->name()) : QImage();
+    const MusicSource* source = MusicSources::forKey(resultKey);
+    return source && !source->iconName().isEmpty() ? source->name() : QString();
 }
 
-QImage SourceIcons::drawBadge(const QString& text, QColor background, QColor foreground) {
+QImage SourceIcons::iconForKey(const QString& resultKey) const {
+    const QString name = nameForKey(resultKey);
+    if (name == kFileNamesIcon) return icon(FileNames);
+    if (name == kTagsIcon) return icon(Tags);
+    return name.isNull() ? QImage() : icon(name);
+}
+
+QIcon SourceIcons::decorationFor(const QString& name) const {
+    if (name.isNull()) return {};
+    QMutexLocker locker(&fMutex);
+    const auto badge = fBadges.constFind(name);
+    if (badge != fBadges.constEnd()) return QIcon(new BadgeEngine(*badge));
+    const QImage image = name == kFileNamesIcon ? fLocal[FileNames]
+                         : name == kTagsIcon    ? fLocal[Tags]
+                                                : fSites.value(name);
+    return image.isNull() ? QIcon() : QIcon(QPixmap::fromImage(image));
+}
+
+QIcon SourceIcons::decoration(Local kind) const {
+    return decorationFor(kind == FileNames ? kFileNamesIcon : kTagsIcon);
+}
+
+QIcon SourceIcons::decorationForKey(const QString& resultKey) const {
+    return decorationFor(nameForKey(resultKey));
+}
+
+QImage SourceIcons::drawBadge(const MusicSource::Badge& badge) {
     QImage img(16, 16, QImage::Format_ARGB32_Premultiplied);
     img.fill(Qt::transparent);
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPainterPath path;
-    path.addRoundedRect(QRectF(0.5, 0.5, 15, 15), 3, 3);
-    p.fillPath(path, background);
-    QFont font;
-    font.setPixelSize(text.size() > 1 ? 8 : 12);
-    font.setBold(true);
-    p.setFont(font);
-    p.setPen(foreground);
-    p.drawText(QRect(0, 0, 16, 16), Qt::AlignCenter, text);
+    paintBadge(&p, QRectF(0, 0, 16, 16), badge);
     return img;
 }
 
 QImage SourceIcons::bundledImage(const QString& name) {
-    if (name == QLatin1String("File Name Icon.jpg"))
-        return drawBadge(QStringLiteral("Fn"), QColor(0xf2, 0xc1, 0x4e), Qt::black);
-    if (name == QLatin1String("Tags Icon.jpg"))
-        return drawBadge(QStringLiteral("Tg"), QColor(0x8e, 0x44, 0xad), Qt::white);
-    if (!name.isEmpty()) {
-        for (const MusicSource* source : MusicSources::all()) {
-            if (source->iconName() != name) continue;
-            const QImage shipped(resourcePath(name));
-            if (!shipped.isNull()) return shipped;
-            const MusicSource::Badge badge = source->badge();
-            return drawBadge(badge.text, QColor::fromRgb(badge.background),
-                             QColor::fromRgb(badge.foreground));
-        }
-    }
-    if (name == QLatin1String("Relevance.tif")) {
-        // Wide enough for any column; bars are cut from its left part.
-        QImage img(1000, 10, QImage::Format_ARGB32_Premultiplied);
-        QPainter p(&img);
-        QLinearGradient gradient(0, 0, 0, 10);
-        gradient.setColorAt(0, QColor(0x9c, 0xc3, 0xf0));
-        gradient.setColorAt(0.5, QColor(0x3b, 0x7d, 0xd8));
-        gradient.setColorAt(1, QColor(0x1d, 0x4f, 0x9c));
-        p.fillRect(img.rect(), gradient);
-        return img;
+    if (name == kFileNamesIcon) return drawBadge(kFileNamesBadge);
+    if (name == kTagsIcon) return drawBadge(kTagsBadge);
+    if (name.isEmpty()) return {};
+    for (const MusicSource* source : MusicSources::all()) {
+        if (source->iconName() != name) continue;
+        // A path only when the picture is shipped: an empty one would make
+        // the image reader warn about a file without a name.
+        const QString path = resourcePath(name);
+        const QImage shipped = path.isNull() ? QImage() : QImage(path);
+        return shipped.isNull() ? drawBadge(source->badge()) : shipped;
     }
     return {};
 }
 
-QImage SourceIcons::relevanceImage(int score, int columnWidth) {
-    static const QImage relevance = bundledImage(QStringLiteral("Relevance.tif"));
-    const int barWidth = qMax(0, columnWidth - 4) * qBound(0, score, 100) / 100;
-    if (barWidth <= 0) return {};
-    // copy() cuts; past the picture's edge it pads with transparency.
-    return relevance.copy(0, 0, barWidth, 10);
+void SourceIcons::paintRelevance(QPainter* painter, const QRect& cell, int score,
+                                 const QPalette& palette) {
+    // The bar sits in the cell's width inset by 2, its length scaled by the
+    // score, 10 pixels high and centred.
+    const int width = qMax(0, cell.width() - 4) * qBound(0, score, 100) / 100;
+    if (width <= 0) return;
+    const QRectF bar(cell.left() + 2, cell.top() + (cell.height() - 10) / 2.0, width, 10);
+    const QColor highlight = palette.color(QPalette::Highlight);
+    QLinearGradient gradient(bar.topLeft(), bar.bottomLeft());
+    gradient.setColorAt(0, highlight.lighter(150));
+    gradient.setColorAt(0.5, highlight);
+    gradient.setColorAt(1, highlight.darker(150));
+    painter->fillRect(bar, gradient);
 }

@@ -1,11 +1,17 @@
 #pragma once
 
-#include <QColor>
+#include "web/sources/MusicSource.h"
+
 #include <QHash>
+#include <QIcon>
 #include <QImage>
 #include <QMutex>
 #include <QObject>
 #include <QString>
+
+class QPainter;
+class QPalette;
+class QRect;
 
 // The process-wide pictures of the hit tables and the legend: the icon of
 // each registered music source and of the hits made from the folder, and the
@@ -30,20 +36,23 @@ public:
     QImage icon(Local kind) const;
     QImage icon(const QString& sourceName) const;
     // The bundled picture by its resource name: "File Name Icon.jpg",
-    // "Tags Icon.jpg", "Relevance.tif", or a registered source's icon name
-    // (its shipped picture, else its badge). Null for an unknown name.
+    // "Tags Icon.jpg", or a registered source's icon name (its shipped
+    // picture, else its badge), 16 x 16. Null for an unknown name.
     static QImage bundledImage(const QString& name);
 
     // The icon for a hit's result key: "#FILES:", "#TAG:", or the prefix of a
     // source that has an icon; a null image for any other key or none.
-    QImage iconForKey(const QString& iadbKey) const;
-    // The text colour shown with a hit: always black.
-    static QColor colorForKey(const QString&) { return Qt::black; }
+    QImage iconForKey(const QString& resultKey) const;
+    // The same as the tables and the legend draw it: a badge painted as
+    // vectors at any size, or the shipped or fetched picture.
+    QIcon decorationForKey(const QString& resultKey) const;
+    QIcon decoration(Local kind) const;
+    QIcon decorationFor(const QString& sourceName) const;
 
-    // The relevance bar for a score of 0..100 in a column of this width: the
-    // column width by 14 inset by 2 on each side, its width scaled by the
-    // score, cut from the relevance picture (never stretched). Height 10.
-    static QImage relevanceImage(int score, int columnWidth);
+    // A hit's relevance bar (score 0..100) in its cell, in the palette's
+    // highlight colour.
+    static void paintRelevance(QPainter* painter, const QRect& cell, int score,
+                               const QPalette& palette);
 
     // Installs a fetched icon (main thread); a picture that does not decode
     // leaves the bundled one.
@@ -60,9 +69,14 @@ protected:
 
 private:
     SourceIcons();
-    static QImage drawBadge(const QString& text, QColor background, QColor foreground);
+    static QImage drawBadge(const MusicSource::Badge& badge);
+    // The source name of a result key, or the local kind's resource name.
+    static QString nameForKey(const QString& resultKey);
 
     mutable QMutex fMutex;
     QImage fLocal[kLocalCount];
     QHash<QString, QImage> fSites; // by source name
+    // Drawn badges that no shipped or fetched picture replaced, by source
+    // name or local resource name.
+    QHash<QString, MusicSource::Badge> fBadges;
 };

@@ -1,11 +1,13 @@
 #include "ui/StatusIcons.h"
 
+#include "ui/ThemeColors.h"
+
 #include <QFont>
-#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRect>
 #include <QStringList>
+#include <QtMath>
 
 namespace {
 
@@ -13,13 +15,16 @@ const char* const kLetterNames[] = {"Num", "A", "I", "F", "T"};
 const char* const kLetterGlyphs[] = {"#", "A", "I", "F", "T"};
 const char* const kColorNames[] = {"Red", "Gray", "Green"};
 
-QColor fillColor(StatusIcons::Color color) {
+ThemeColors::Meaning meaningOf(StatusIcons::Color color) {
     switch (color) {
-    case StatusIcons::Red: return QColor(0xd0, 0x21, 0x21);
-    case StatusIcons::Gray: return QColor(0xa0, 0xa0, 0xa0);
-    case StatusIcons::Green: return QColor(0x2a, 0x9d, 0x3a);
+    case StatusIcons::Red:
+        return ThemeColors::WillChange;
+    case StatusIcons::Green:
+        return ThemeColors::AlreadyRight;
+    case StatusIcons::Gray:
+        break;
     }
-    return Qt::black;
+    return ThemeColors::LeftAlone;
 }
 
 } // namespace
@@ -36,20 +41,21 @@ QImage StatusIcons::image(const QString& name) {
     return {};
 }
 
-QImage StatusIcons::image(Letter letter, Color color) {
-    // Drawn once per process; the images are implicitly shared after that.
-    static QHash<int, QImage> cache;
-    const int key = int(color) * 8 + int(letter);
-    auto it = cache.find(key);
-    if (it == cache.end()) it = cache.insert(key, draw(letter, color));
-    return *it;
-}
-
-QImage StatusIcons::draw(Letter letter, Color color) {
-    QImage img(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
+QImage StatusIcons::image(Letter letter, Color color, const QPalette& palette, qreal scale) {
+    const int side = qCeil(kSize * scale);
+    QImage img(side, side, QImage::Format_ARGB32_Premultiplied);
+    img.setDevicePixelRatio(scale);
     img.fill(Qt::transparent);
     QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
+    paintLetter(&p, QPointF(0, 0), letter, color, palette);
+    return img;
+}
+
+void StatusIcons::paintLetter(QPainter* p, const QPointF& at, Letter letter, Color color,
+                              const QPalette& palette) {
+    p->save();
+    p->setRenderHint(QPainter::Antialiasing);
+    p->translate(at);
     QPainterPath path;
     path.addRoundedRect(QRectF(1, 1, kSize - 2, kSize - 2), 3, 3);
     // A letter that will change has a second cue besides red, for eyes that
@@ -63,16 +69,20 @@ QImage StatusIcons::draw(Letter letter, Color color) {
         corner.closeSubpath();
         path = path.subtracted(corner);
     }
-    p.fillPath(path, fillColor(color));
-    p.setPen(QPen(fillColor(color).darker(color == Red ? 170 : 140), color == Red ? 2 : 1));
-    p.drawPath(path);
+    const QColor fill = ThemeColors::fill(meaningOf(color), palette);
+    p->fillPath(path, fill);
+    const bool darkRows = ThemeColors::isDark(palette);
+    const QColor edge =
+        darkRows ? fill.lighter(color == Red ? 150 : 125) : fill.darker(color == Red ? 170 : 140);
+    p->setPen(QPen(edge, color == Red ? 2 : 1));
+    p->drawPath(path);
     QFont font;
     font.setPixelSize(11);
     font.setBold(true);
-    p.setFont(font);
-    p.setPen(Qt::white);
-    p.drawText(QRect(0, 0, kSize, kSize), Qt::AlignCenter, QLatin1String(kLetterGlyphs[letter]));
-    return img;
+    p->setFont(font);
+    p->setPen(ThemeColors::onFill(fill));
+    p->drawText(QRectF(0, 0, kSize, kSize), Qt::AlignCenter, QLatin1String(kLetterGlyphs[letter]));
+    p->restore();
 }
 
 QString StatusIcons::accessibleText(const std::array<Color, 5>& colors) {
@@ -89,17 +99,14 @@ QString StatusIcons::accessibleText(const std::array<Color, 5>& colors) {
     return parts.join(QStringLiteral(", "));
 }
 
-void StatusIcons::paintRow(QPainter* painter, const QRect& rect,
-                           const std::array<Color, 5>& colors) {
-    const int top = rect.top() + (rect.height() - kSize) / 2;
-    int x = rect.left();
-    painter->save();
-    painter->setCompositionMode(QPainter::CompositionMode_SourceOver);
+void StatusIcons::paintRow(QPainter* painter, const QRect& rect, const std::array<Color, 5>& colors,
+                           const QPalette& palette) {
+    const qreal top = rect.top() + (rect.height() - kSize) / 2.0;
+    qreal x = rect.left();
     for (Letter letter : kRowOrder) {
-        painter->drawImage(QPoint(x, top), image(letter, colors[letter]));
+        paintLetter(painter, QPointF(x, top), letter, colors[letter], palette);
         x += kSize;
     }
-    painter->restore();
 }
 
 std::array<StatusIcons::Color, 5> StatusIcons::colorsOf(const StatusRow& row) {

@@ -26,5 +26,5 @@ void StatusImage::paintEvent(QPaintEvent*) {
         setToolTip(words);
         setAccessibleDescription(words);
     }
-    StatusIcons::paintRow(&painter, rect().adjusted(2, 0, 0, 0), colors);
+    StatusIcons::paintRow(&painter, rect().adjusted(2, 0, 0, 0), colors, palette());
 }

@@ -1,14 +1,17 @@
 #include "ui/TaggingWindow.h"
 
+#include "app/RecentDocuments.h"
 #include "art/AlbumArt.h"
 #include "art/CoverScaling.h"
 #include "docs/DocumentBase.h"
 #include "system/SaveSteps.h"
 #include "ui/AlbumArtIcon.h"
+#include "ui/AppMenus.h"
 #include "ui/CoverArtPanel.h"
 #include "ui/LegendPanel.h"
 #include "ui/SearchSheet.h"
 
+#include <QAction>
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QHBoxLayout>
@@ -18,6 +21,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QThread>
+#include <QToolBar>
 #include <QVBoxLayout>
 
 namespace {
@@ -38,12 +42,22 @@ public:
 TaggingWindow::TaggingWindow(QWidget* parent) : DocumentWindow(parent), fAlerts(this) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(tr("Untitled") + QStringLiteral("[*]"));
+    fSaveAction = new QAction(QIcon::fromTheme(QStringLiteral("document-save")), tr("&Save"), this);
+    fSaveAction->setShortcut(AppMenus::kSaveKeys);
+    connect(fSaveAction, &QAction::triggered, this, [this] { baseDocument()->saveDocument(); });
+    fLookUpAction =
+        new QAction(QIcon::fromTheme(QStringLiteral("edit-find")), tr("&Look Up"), this);
+    fLookUpAction->setShortcut(kLookUpShortcut);
+    connect(fLookUpAction, &QAction::triggered, this, [this] { mainLookup(); });
+    fCancelAction =
+        new QAction(QIcon::fromTheme(QStringLiteral("process-stop")), tr("Cancel"), this);
+    fCancelAction->setEnabled(false);
+    connect(fCancelAction, &QAction::triggered, this, [this] {
+        if (fProgress) fProgress->cancel();
+    });
     // Menus are checked as they open; shortcuts need the state between.
     fMenuTimer.setInterval(250);
-    connect(&fMenuTimer, &QTimer::timeout, this, [this] {
-        validateMenus();
-        judgeEdited();
-    });
+    connect(&fMenuTimer, &QTimer::timeout, this, &TaggingWindow::validateMenus);
     fMenuTimer.start();
 }
 
@@ -53,15 +67,41 @@ void TaggingWindow::watchDocument() {
         closeProgressSheet();
         close();
     });
+    // Idle again: the records are the document's to read.
+    connect(baseDocument(), &DocumentBase::jobFinished, this, &TaggingWindow::judgeEdited);
+}
+
+void TaggingWindow::validateSharedActions() {
+    const bool idle = baseDocument()->commandsEnabled();
+    fSaveAction->setEnabled(idle);
+    fLookUpAction->setEnabled(idle);
+    fCancelAction->setEnabled(!idle && fProgress &&
+                              fProgress->cancelButton()->isEnabled());
+    for (QPushButton* button : {fSaveButton, fSearchButton, fLookUpButton})
+        if (button) button->setEnabled(idle);
+}
+
+void TaggingWindow::buildToolBar(QAction* open) {
+    QToolBar* bar = addToolBar(tr("Main Tool Bar"));
+    bar->setObjectName(QStringLiteral("mainToolBar"));
+    bar->setToolButtonStyle(Qt::ToolButtonFollowStyle);
+    bar->setMovable(false);
+    bar->addAction(open);
+    bar->addAction(fSaveAction);
+    bar->addSeparator();
+    bar->addAction(fLookUpAction);
+    bar->addAction(fCancelAction);
 }
 
 QVBoxLayout* TaggingWindow::buildCoverColumn(QWidget* central) {
     auto* cover = new QVBoxLayout;
     fCoverView = new AlbumArtIcon(central);
     fCoverView->setFixedSize(120, 120);
+    fCoverView->setAccessibleName(tr("Cover"));
+    fCoverView->setAccessibleDescription(tr("Drop a picture or an image file here"));
     fCoverSize = new QLabel(QStringLiteral("(none)"), central);
     fCoverSize->setAlignment(Qt::AlignCenter);
-    auto* editCover = new QPushButton(tr("Edit..."), central);
+    auto* editCover = new QPushButton(tr("Ed&it Cover…"), central);
     editCover->setObjectName(QStringLiteral("editCoverButton"));
     cover->addWidget(fCoverView);
     cover->addWidget(fCoverSize);
@@ -77,22 +117,27 @@ QVBoxLayout* TaggingWindow::buildCoverColumn(QWidget* central) {
     return cover;
 }
 
-QHBoxLayout* TaggingWindow::buildButtonRow(QWidget* central, const QList<QPushButton*>& extra) {
+QHBoxLayout* TaggingWindow::buildButtonRow(QWidget* central, const QList<QPushButton*>& extra,
+                                           const QString& saveText) {
     auto* buttons = new QHBoxLayout;
-    fLegendButton = new QPushButton(tr("Legend"), central);
+    fLegendButton = new QPushButton(tr("Lege&nd"), central);
     fLegendButton->setCheckable(true);
     fLegendButton->setObjectName(QStringLiteral("legendButton"));
-    auto* searchButton = new QPushButton(tr("Search..."), central);
-    auto* lookupButton = new QPushButton(tr("Look Up"), central);
-    lookupButton->setObjectName(QStringLiteral("lookupButton"));
+    fSearchButton = new QPushButton(tr("Sear&ch…"), central);
+    fLookUpButton = new QPushButton(tr("Look &Up"), central);
+    fLookUpButton->setObjectName(QStringLiteral("lookupButton"));
+    fSaveButton = new QPushButton(saveText, central);
+    fSaveButton->setObjectName(QStringLiteral("saveButton"));
     buttons->addWidget(fLegendButton);
     buttons->addStretch();
     for (QPushButton* button : extra)
         buttons->addWidget(button);
-    buttons->addWidget(searchButton);
-    buttons->addWidget(lookupButton);
-    connect(searchButton, &QPushButton::clicked, this, &TaggingWindow::showSearchPanel);
-    connect(lookupButton, &QPushButton::clicked, this, &TaggingWindow::mainLookup);
+    buttons->addWidget(fSearchButton);
+    buttons->addWidget(fLookUpButton);
+    buttons->addWidget(fSaveButton);
+    connect(fSearchButton, &QPushButton::clicked, this, &TaggingWindow::showSearchPanel);
+    connect(fLookUpButton, &QPushButton::clicked, this, &TaggingWindow::mainLookup);
+    connect(fSaveButton, &QPushButton::clicked, fSaveAction, &QAction::trigger);
 
     fLegendPanel = new LegendPanel;
     fLegendDrawer = new QDockWidget(tr("Legend"), this);
@@ -161,59 +206,52 @@ void TaggingWindow::showAlert(const Alert& alert, std::function<void(int)> respo
 
 ProgressIndicator* TaggingWindow::progressSheet() {
     if (QThread::currentThread() != thread()) {
-        if (fNCProgressSheet) return fNCProgressSheet;
+        if (fProgress) return fProgress;
         static NoProgress none;
         return &none;
     }
-    if (!fNCProgressSheet) fNCProgressSheet = new ProgressSheet(this);
-    return fNCProgressSheet;
+    if (!fProgress) {
+        fProgress = new ProgressSheet(this);
+        // Named after the document, which has its path by now.
+        fProgress->setWindowTitle(baseDocument()->displayName());
+    }
+    return fProgress;
 }
 
 void TaggingWindow::closeProgressSheet() {
-    if (!fNCProgressSheet) return;
-    fNCProgressSheet->closeSheet();
-    fNCProgressSheet->deleteLater();
-    fNCProgressSheet = nullptr;
+    if (!fProgress) return;
+    fProgress->closeSheet();
+    fProgress->deleteLater();
+    fProgress = nullptr;
 }
 
 void TaggingWindow::syncWindowTitle() {
     const QString name = baseDocument()->displayName();
     setWindowTitle((name.isEmpty() ? tr("Untitled") : name) + QStringLiteral("[*]"));
+    if (fProgress && !name.isEmpty()) fProgress->setWindowTitle(name);
+    // A save that renamed the folder (or the file): Open Recent names it anew.
+    const QString path = documentPath();
+    if (!fShownPath.isEmpty() && !path.isEmpty() && path != fShownPath)
+        RecentDocuments::rename(fShownPath, path);
+    if (!path.isEmpty()) fShownPath = path;
 }
 
-void TaggingWindow::setEdited(bool edited) {
-    fDocumentEdited = edited;
-    if (!edited) fFieldEdited = false;
+void TaggingWindow::setEdited(bool) {
+    // The mark says whether a save would write something, whatever was done.
     judgeEdited();
 }
 
 void TaggingWindow::judgeEdited() {
-    // A worker may be changing the records the letters are decided from.
-    if (!baseDocument()->isIdle()) {
-        if (fDocumentEdited) setWindowModified(true);
-        return;
-    }
-    setWindowModified(fDocumentEdited && (fFieldEdited || saveWouldChange()));
+    // A worker may be changing the records a save would be planned from.
+    if (!baseDocument()->isIdle()) return;
+    setWindowModified(baseDocument()->saveWouldWrite());
 }
 
 void TaggingWindow::closeEvent(QCloseEvent* event) {
     DocumentBase* doc = baseDocument();
-    // Closing during a save stops it as a signal would: the file and the
-    // rename step in progress finish, the folder is left consistent, and the
-    // window goes once the save has ended. Other busy states cannot close.
-    if (!doc->isIdle()) {
+    if (doc->jobRunning() || !doc->isIdle()) {
         event->ignore();
-        if (doc->busyState() == BusyState::Saving && !fCloseWhenSaveStops) {
-            fCloseWhenSaveStops = true;
-            SaveSteps::requestStop(0);
-            const auto closeNow = [this] {
-                // A stop the window asked for must not stop the next save.
-                if (SaveSteps::stopSignal() == 0) SaveSteps::clearStop();
-                fCloseConfirmed = true;
-                close();
-            };
-            connect(doc, &DocumentBase::jobFinished, this, closeNow, Qt::SingleShotConnection);
-        }
+        closeAfterJob();
         return;
     }
     if (isWindowModified() && !fCloseConfirmed) {
@@ -242,6 +280,32 @@ void TaggingWindow::closeEvent(QCloseEvent* event) {
     }
     closeProgressSheet();
     event->accept();
+}
+
+void TaggingWindow::closeAfterJob() {
+    if (fCloseWhenJobEnds) return;
+    fCloseWhenJobEnds = true;
+    DocumentBase* doc = baseDocument();
+    // A save stops as a signal would stop it: the file and the rename step in
+    // progress finish and the folder is left consistent; its edits are
+    // written, so the window goes without asking. A look-up or opening is
+    // cancelled as its Cancel button would; what the user edited before it
+    // is still asked about.
+    const bool saving = doc->busyState() == BusyState::Saving;
+    if (saving)
+        SaveSteps::requestStop(0);
+    else if (fProgress)
+        fProgress->cancelForGood();
+    connect(
+        doc, &DocumentBase::jobFinished, this,
+        [this, saving] {
+            // A stop the window asked for must not stop the next save.
+            if (saving && SaveSteps::stopSignal() == 0) SaveSteps::clearStop();
+            fCloseWhenJobEnds = false;
+            if (saving) fCloseConfirmed = true;
+            close();
+        },
+        Qt::SingleShotConnection);
 }
 
 void TaggingWindow::leaveUndoKeysToWindow(QWidget* field) {

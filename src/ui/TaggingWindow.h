@@ -17,14 +17,17 @@ class QDockWidget;
 class QHBoxLayout;
 class QLabel;
 class QPushButton;
+class QAction;
 class QVBoxLayout;
 class SearchSheet;
 
 // What the folder and single-file windows share: as their document's host,
 // alerts as window-modal sheets, the progress sheet (also for workers), the
-// title and edited mark, and the closing rules (no close while busy; unsaved
-// changes are confirmed; "Save" closes once the save has ended); and the
-// cover view, the legend, the search sheet and the row of buttons.
+// title and edited mark (edited whenever a save would write something), and
+// the closing rules (a running look-up or opening is cancelled first and a
+// save stopped as a signal would, then the window closes; unsaved changes
+// are confirmed; "Save" closes once the save has ended); and the cover view,
+// the legend, the search sheet, the tool bar and the row of buttons.
 class TaggingWindow : public DocumentWindow, public DocumentHost {
     Q_OBJECT
 public:
@@ -40,7 +43,9 @@ public:
     void syncWindowTitle() override;
     void setEdited(bool edited) override;
 
-    ProgressSheet* currentProgressSheet() const { return fNCProgressSheet; }
+    ProgressSheet* currentProgressSheet() const { return fProgress; }
+    // Closing waits for the running job to end (cancelled or stopped).
+    bool closePending() const { return fCloseWhenJobEnds; }
 
     // Commands.
     virtual void mainLookup() = 0;
@@ -60,6 +65,10 @@ public:
     bool legendShown() const;
 
     // Parts, for tests and screenshots.
+    QAction* saveAction() const { return fSaveAction; }
+    QAction* lookUpAction() const { return fLookUpAction; }
+    QAction* cancelAction() const { return fCancelAction; }
+    QPushButton* saveButton() const { return fSaveButton; }
     AlbumArtIcon* coverView() const { return fCoverView; }
     QLabel* coverSizeLabel() const { return fCoverSize; }
     CoverArtPanel* coverArtPanel() const { return fCoverPanel; }
@@ -68,27 +77,31 @@ public:
     SearchSheet* searchSheet() const { return fSearchPanel; }
 
 protected:
-    // Whether saving would change anything on disk, as the status letters
-    // show it: any red letter.
-    virtual bool saveWouldChange() const = 0;
     static inline const QKeySequence kLookUpShortcut{Qt::CTRL | Qt::Key_L};
     static inline const QKeySequence kSearchShortcut{Qt::CTRL | Qt::Key_F};
     static inline const QKeySequence kNextCoverShortcut{Qt::CTRL | Qt::Key_BracketRight};
 
     bool nextCoverEnabled() const;
-    // The user typed into a field the document takes in only once typing
-    // stops: edited, whatever the letters show yet.
-    void fieldEdited() { fFieldEdited = true; }
     // Call once the document exists: a save-then-close closes the window.
     void watchDocument();
+    // The edited mark: whether a save would write something; kept as it is
+    // while a job may be changing the records.
+    void judgeEdited();
+    // Save, Look Up and Cancel follow the busy state (windows call it from
+    // validateMenus).
+    void validateSharedActions();
+    // The tool bar: Open, Save, Look Up and Cancel.
+    void buildToolBar(QAction* open);
     // The look-up the search sheet's OK starts, after the terms were set.
     virtual void sheetLookup() = 0;
     // The cover column for the top of the window: picture (taking dropped
     // images), size text and Edit button.
     QVBoxLayout* buildCoverColumn(QWidget* central);
-    // The bottom row: Legend, then `extra`, Search... and Look Up; and the
-    // legend panel the Legend button opens.
-    QHBoxLayout* buildButtonRow(QWidget* central, const QList<QPushButton*>& extra);
+    // The bottom row: Legend, then `extra`, Search…, Look Up and Save
+    // (titled `saveText`, whose mnemonic must not clash with the window's
+    // menus); and the legend panel the Legend button opens.
+    QHBoxLayout* buildButtonRow(QWidget* central, const QList<QPushButton*>& extra,
+                                const QString& saveText);
     void closeEvent(QCloseEvent* event) override;
     // A field's own undo would change its text behind the document's back:
     // Ctrl+Z and Ctrl+Shift+Z in `field` reach the window's Undo and Redo.
@@ -96,6 +109,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Cancels the running look-up or opening, or stops the running save;
+    // the window closes once the job has ended.
+    void closeAfterJob();
+
+    QAction* fSaveAction;
+    QAction* fLookUpAction;
+    QAction* fCancelAction;
+    QPushButton* fSaveButton = nullptr;
+    QPushButton* fSearchButton = nullptr;
+    QPushButton* fLookUpButton = nullptr;
     AlbumArtIcon* fCoverView = nullptr;
     QLabel* fCoverSize = nullptr;
     CoverArtPanel* fCoverPanel = nullptr;
@@ -104,15 +127,13 @@ private:
     LegendPanel* fLegendPanel = nullptr;
     SearchSheet* fSearchPanel = nullptr;
     SheetAlertHost fAlerts;
-    QPointer<ProgressSheet> fNCProgressSheet;
-    // The edited mark: the document says something was edited and a save
-    // would change something.
-    void judgeEdited();
+    QPointer<ProgressSheet> fProgress;
+    // The path the title last showed, so Open Recent follows a rename.
+    QString fShownPath;
 
     bool fCloseConfirmed = false;
-    // Closing asked a running save to stop; the window goes when it ends.
-    bool fCloseWhenSaveStops = false;
-    bool fDocumentEdited = false;
-    bool fFieldEdited = false;
+    // Closing cancelled or stopped the running job; the window goes when it
+    // ends.
+    bool fCloseWhenJobEnds = false;
     QTimer fMenuTimer;
 };

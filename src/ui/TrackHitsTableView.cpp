@@ -26,7 +26,7 @@ public:
         const TrackInfoPtr hit = fDoc->hitAt(index.row());
         if (!hit) return;
         StatusIcons::paintRow(painter, option.rect.adjusted(2, 0, 0, 0),
-                              StatusIcons::colorsOf(fDoc->hitStatus(*hit)));
+                              StatusIcons::colorsOf(fDoc->hitStatus(*hit)), option.palette);
     }
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const override {
         return {5 * StatusIcons::kSize + 4, StatusIcons::kSize + 2};
@@ -52,6 +52,7 @@ TrackHitsTableView::TrackHitsTableView(FileTagDocument* doc, SongHitsModel* mode
     setObjectName(QStringLiteral("trackHitsTable"));
     setItemDelegateForColumn(0, new RelevanceDelegate(this));
     setItemDelegateForColumn(1, new FileStatusDelegate(doc, this));
-    const int widths[] = {104, 5 * StatusIcons::kSize + 6, 50, 200, 150, 170, 50, 90, 60};
-    for (int i = 0; i < int(std::size(widths)); ++i) setColumnWidth(i, widths[i]);
+    setAccessibleName(tr("Song hits"));
+    setColumnWidthsInChars({15, 0, 4, 26, 20, 22, 7, 12, 6});
+    setColumnWidth(1, 5 * StatusIcons::kSize + 6);
 }

@@ -1,13 +1,13 @@
 #include "ui/TrackListModel.h"
 
 #include "ui/FolderStatusDelegate.h"
+#include "ui/ThemeColors.h"
 
 #include "docs/MatchExplanations.h"
 #include "docs/TrovixDocument.h"
 
 #include <QColor>
 #include <QDataStream>
-#include <QFont>
 #include <QIODevice>
 #include <QMimeData>
 
@@ -35,6 +35,11 @@ void TrackListModel::reload() {
     }
 }
 
+void TrackListModel::setPalette(const QPalette& palette) {
+    fPalette = palette;
+    if (fRows > 0) emit dataChanged(index(0, 0), index(fRows - 1, int(fColumns.size()) - 1));
+}
+
 int TrackListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : fRows;
 }
@@ -49,7 +54,7 @@ QVariant TrackListModel::data(const QModelIndex& index, int role) const {
     if (column == TrackTableModel::kStatus || column == TrackTableModel::kOldFileName) {
         // Drawn from the record by the status and file-name delegates.
         if (role == Qt::ToolTipRole && column == TrackTableModel::kOldFileName) {
-            const AudioTrackRef track = fDoc->trackArray().objectAtIndex(index.row());
+            const AudioTrackRef track = fDoc->trackArray().at(index.row());
             return track ? track->getPath() : QString();
         }
         // The letters in words, for screen readers and as the tool tip.
@@ -66,17 +71,16 @@ QVariant TrackListModel::data(const QModelIndex& index, int role) const {
         // How the row's file matches the applied album's title.
         return MatchExplanations::trackTip(*fDoc, index.row());
     case Qt::ForegroundRole:
+        // Plain cells take the palette's text colour.
         switch (fDoc->cellValue(index.row(), column).color) {
-        case TrackTableModel::CellColor::Red: return QColor(Qt::red);
-        case TrackTableModel::CellColor::Grey: return QColor(Qt::gray);
-        case TrackTableModel::CellColor::Black: return QColor(Qt::black);
+        case TrackTableModel::CellColor::Red:
+            return ThemeColors::text(ThemeColors::WillChange, fPalette);
+        case TrackTableModel::CellColor::Grey:
+            return ThemeColors::text(ThemeColors::LeftAlone, fPalette);
+        case TrackTableModel::CellColor::Black:
+            return {};
         }
         return {};
-    case Qt::FontRole: {
-        QFont font;
-        font.setPixelSize(11);
-        return font;
-    }
     case Qt::TextAlignmentRole:
         if (column == TrackTableModel::kNewTrack || column == TrackTableModel::kBitrate ||
             column == TrackTableModel::kTime)

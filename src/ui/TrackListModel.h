@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QPalette>
 #include <QStringList>
 
 class TrovixDocument;
@@ -19,6 +20,9 @@ public:
     // The document's data changed: a reset when the rows or columns changed,
     // else a redraw that keeps an open editor.
     void reload();
+    // The palette of the view: the colours of changed and untouched cells
+    // are chosen to read on its rows.
+    void setPalette(const QPalette& palette);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -48,4 +52,5 @@ private:
     TrovixDocument* fDoc;
     QStringList fColumns;
     int fRows = 0;
+    QPalette fPalette;
 };

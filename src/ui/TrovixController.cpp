@@ -2,9 +2,9 @@
 
 #include "app/Preferences.h"
 #include "app/RecentDocuments.h"
-#include "app/VersionChecker.h"
 #include "docs/DocumentBase.h"
 #include "media/MusicFile.h"
+#include "prefs/VersionChecker.h"
 #include "system/FileSystemParams.h"
 #include "ui/AboutBox.h"
 #include "ui/DocumentWindow.h"
@@ -17,15 +17,34 @@
 #include "web/DebugFiles.h"
 #include "web/WebHelpers.h"
 #include "web/WebThrottle.h"
+#include "web/sources/MusicSources.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTimer>
+
+// Outside any namespace, as Qt asks: the icons are compiled into the
+// library, so an uninstalled build shows them too.
+static void initIconResources() {
+    Q_INIT_RESOURCE(trovix_ui);
+}
+
+QIcon TrovixController::applicationIcon() {
+    initIconResources();
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/trovix-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
 
 TrovixController::TrovixController() : fQuit([] { QCoreApplication::quit(); }) {
     fQuitWatch.setInterval(200);
     connect(&fQuitWatch, &QTimer::timeout, this, &TrovixController::checkQuitWait);
+    connect(PrefsNotifier::instance(), &PrefsNotifier::prefsChanged, this, [] {
+        SetDebugFilesEnabled(Prefs::boolValue(QString::fromLatin1(Prefs::kWriteDebugFiles)));
+    });
 }
 
 TrovixController* TrovixController::instance() {
@@ -36,9 +55,12 @@ TrovixController* TrovixController::instance() {
 void TrovixController::startUp(bool fetchIcons) {
     FileSystemParams::newFileSystemParams();
     Prefs::initializeDefaults();
+    MusicSources::registerPreferences();
     CleanUpDebugFiles();
+    SetDebugFilesEnabled(Prefs::boolValue(QString::fromLatin1(Prefs::kWriteDebugFiles)));
     InitWebThrottles();
     SourceIcons::InitIcons(fetchIcons);
+    QApplication::setWindowIcon(applicationIcon());
 }
 
 DropWindow* TrovixController::showDropWindow() {
@@ -54,9 +76,27 @@ bool TrovixController::openFile(const QString& path) {
     return openDropped(path, cleanUp);
 }
 
+DocumentWindow* TrovixController::windowFor(const QString& path) const {
+    const QString wanted = QFileInfo(path).canonicalFilePath();
+    for (DocumentWindow* w : documentWindows()) {
+        // Before the window has its path, the one it was asked to open.
+        QString shown = w->documentPath();
+        if (shown.isNull()) shown = w->property(kRequestedPath).toString();
+        if (!wanted.isEmpty() && QFileInfo(shown).canonicalFilePath() == wanted) return w;
+    }
+    return nullptr;
+}
+
 bool TrovixController::openDropped(const QString& path, bool cleanUp) {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists()) return false;
+    // Two windows on one folder would each save over the other's reading.
+    if (DocumentWindow* open = windowFor(path)) {
+        open->show();
+        open->raise();
+        open->activateWindow();
+        return true;
+    }
     const bool folder = info.isDir();
     if (!folder && !MusicFile::isMusicFileName(path)) {
         const QString message =
@@ -67,6 +107,7 @@ bool TrovixController::openDropped(const QString& path, bool cleanUp) {
     DropActionDict request{info.absoluteFilePath(), cleanUp};
     DocumentWindow* window = fFactory ? fFactory(request, folder) : defaultWindow(request, folder);
     if (!window) return false;
+    window->setProperty(kRequestedPath, request.path);
     fWindows.append(window);
     RecentDocuments::add(request.path);
     window->show();
@@ -107,12 +148,19 @@ void TrovixController::checkForNewVersion() {
         connect(fVersionChecker, &VersionChecker::finished, fVersionChecker, &QObject::deleteLater);
 }
 
-void TrovixController::showOpenPanel(QWidget* parent) {
+void TrovixController::showOpenPanel(QWidget* parent, bool withoutLookUp) {
     auto* panel = new OpenPanel(parent);
     panel->setAttribute(Qt::WA_DeleteOnClose);
-    connect(panel, &QDialog::accepted, this, [this, panel] {
+    if (withoutLookUp) panel->setWindowTitle(tr("Open Without Look-Up"));
+    connect(panel, &QDialog::accepted, this, [this, panel, withoutLookUp] {
         const QString path = panel->chosenPath();
-        if (!path.isEmpty()) openFile(path);
+        if (path.isEmpty()) return;
+        if (withoutLookUp) {
+            showDropWindow();
+            openDropped(path, true);
+        } else {
+            openFile(path);
+        }
     });
     panel->open();
 }
@@ -140,8 +188,8 @@ bool asking(QWidget* window) {
 void TrovixController::continueQuit() {
     for (DocumentWindow* w : documentWindows()) {
         if (!w->isVisible() || w->close()) continue;
-        if (!asking(w)) {
-            // A busy document refuses without asking.
+        auto* tagging = qobject_cast<TaggingWindow*>(w);
+        if (!asking(w) && !(tagging && tagging->closePending())) {
             fQuitting = false;
             return;
         }
@@ -158,9 +206,11 @@ void TrovixController::continueQuit() {
 void TrovixController::checkQuitWait() {
     DocumentWindow* w = fQuitWaitingOn;
     if (w && w->isVisible()) {
+        // A window waits for its look-up to be cancelled or its save to stop.
         auto* tagging = qobject_cast<TaggingWindow*>(w);
-        const bool saving = tagging && !tagging->baseDocument()->isIdle();
-        if (asking(w) || saving) return;
+        const bool busy =
+            tagging && (tagging->closePending() || !tagging->baseDocument()->isIdle());
+        if (asking(w) || busy) return;
         // Still open: the user cancelled, or the save stopped at a check.
         fQuitWatch.stop();
         fQuitting = false;

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "app/VersionChecker.h"
+#include "prefs/VersionChecker.h"
 #include "ui/DocumentWindow.h"
 #include "ui/DropActionDict.h"
 #include "ui/DropWindow.h"
 #include "ui/PreferencesWindow.h"
 #include "ui/SheetAlertHost.h"
 
+#include <QIcon>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -28,18 +29,24 @@ public:
 
     // Process start-up before the event loop: the file-name probe, the
     // defaults (with migration), the clean-up of this user's debug files,
-    // the web throttles and the source icons (fetched when `fetchIcons`).
+    // the web throttles, the source icons (fetched when `fetchIcons`) and
+    // the windows' icon.
     static void startUp(bool fetchIcons = true);
+    // The application's icon in every shipped size, from the program itself.
+    static QIcon applicationIcon();
 
     // An open request (command line, file manager): shows the drop window,
     // reads Alt for clean-up-only mode, then opens as a drop does. False for
     // a path where nothing exists.
     bool openFile(const QString& path);
     // Opens one dropped item: false when nothing exists at the path, or
-    // (with an alert on the drop window) for a file of no music kind;
-    // otherwise a folder window for a folder, a single-file window for a
-    // file, shown at once and handed the request one second later.
+    // (with an alert on the drop window) for a file of no music kind; the
+    // window already showing the item is raised; otherwise a folder window
+    // for a folder, a single-file window for a file, shown at once and
+    // handed the request one second later.
     bool openDropped(const QString& path, bool cleanUp);
+    // The open window showing (or about to show) the folder or file.
+    DocumentWindow* windowFor(const QString& path) const;
 
     // Shows the drop window, creating it when there is none.
     DropWindow* showDropWindow();
@@ -62,8 +69,9 @@ public:
     // application-modal box. The checker, while one runs.
     void checkForNewVersion();
     VersionChecker* versionChecker() const { return fVersionChecker; }
-    // File > Open...: a folder or music file through the open route.
-    void showOpenPanel(QWidget* parent);
+    // File > Open…: a folder or music file through the open route; File >
+    // Open Without Look-Up… opens it for clean-up only.
+    void showOpenPanel(QWidget* parent, bool withoutLookUp = false);
     void showAbout(QWidget* parent);
     // Closes every document window in turn, each edited one asking first;
     // stops when one stays open (Cancel, a save that did not end, a busy
@@ -76,6 +84,7 @@ signals:
     void documentOpened(DocumentWindow* window);
 
 private:
+    static constexpr const char* kRequestedPath = "trovixRequestedPath";
     TrovixController();
     static DocumentWindow* defaultWindow(const DropActionDict& request, bool folder);
     void continueQuit();

@@ -3,6 +3,7 @@
 #include "docs/TrovixDocument.h"
 #include "ui/FileWithIconDelegate.h"
 #include "ui/FolderStatusDelegate.h"
+#include "ui/StatusIcons.h"
 #include "ui/TrackListModel.h"
 
 #include <QApplication>
@@ -35,8 +36,11 @@ TrovixTableView::TrovixTableView(TrovixDocument* doc, QWidget* parent)
     setDefaultDropAction(Qt::CopyAction);
     setDragDropOverwriteMode(false);
     setAlternatingRowColors(true);
+    // Tab leaves the table for the next control; arrows move between cells.
+    setTabKeyNavigation(false);
+    setAccessibleName(tr("Tracks"));
     verticalHeader()->hide();
-    verticalHeader()->setDefaultSectionSize(20);
+    fModel->setPalette(palette());
     horizontalHeader()->setSectionsClickable(true);
     horizontalHeader()->setStretchLastSection(true);
     applyColumnDelegates();
@@ -56,24 +60,43 @@ void TrovixTableView::applyColumnDelegates() {
     for (int c = 0; c < fModel->columnCount(); ++c) setItemDelegateForColumn(c, nullptr);
     const int status = fModel->columnOf(TrackTableModel::kStatus);
     const int file = fModel->columnOf(TrackTableModel::kOldFileName);
-    if (status >= 0) {
-        setItemDelegateForColumn(status, fStatusDelegate);
-        setColumnWidth(status, 5 * 16 + 6);
-    }
-    if (file >= 0) {
-        setItemDelegateForColumn(file, fFileDelegate);
-        setColumnWidth(file, 220);
-    }
-    for (const QString& id : {TrackTableModel::kOldFileTitle, TrackTableModel::kNewFile,
-                              TrackTableModel::kArtist}) {
+    if (status >= 0) setItemDelegateForColumn(status, fStatusDelegate);
+    if (file >= 0) setItemDelegateForColumn(file, fFileDelegate);
+    applySizes();
+}
+
+void TrovixTableView::applySizes() {
+    // Rows and text columns follow the font; the letters are 16 pixels each.
+    const int em = fontMetrics().averageCharWidth();
+    verticalHeader()->setDefaultSectionSize(qMax(fontMetrics().height(), StatusIcons::kSize) + 6);
+    const std::pair<QString, int> widths[] = {
+        {TrackTableModel::kStatus, -1},       {TrackTableModel::kOldFileName, 30},
+        {TrackTableModel::kOldFileTitle, 26}, {TrackTableModel::kNewFile, 26},
+        {TrackTableModel::kArtist, 26},       {TrackTableModel::kNewTrack, 7},
+        {TrackTableModel::kBitrate, 7},       {TrackTableModel::kTime, 7}};
+    for (const auto& [id, chars] : widths) {
         const int c = fModel->columnOf(id);
-        if (c >= 0) setColumnWidth(c, 200);
+        if (c < 0) continue;
+        const int header = fontMetrics().horizontalAdvance(
+                               fModel->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString()) +
+                           3 * em;
+        setColumnWidth(c, chars < 0 ? 5 * StatusIcons::kSize + 6 : qMax(chars * em, header));
     }
-    for (const QString& id : {TrackTableModel::kNewTrack, TrackTableModel::kBitrate,
-                              TrackTableModel::kTime}) {
-        const int c = fModel->columnOf(id);
-        if (c >= 0) setColumnWidth(c, 56);
-    }
+}
+
+void TrovixTableView::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) fModel->setPalette(palette());
+    if (event->type() == QEvent::FontChange) applySizes();
+}
+
+void TrovixTableView::editNewTitle() {
+    const int column = fModel->columnOf(TrackTableModel::kNewFile);
+    const int row = currentIndex().isValid() ? currentIndex().row() : 0;
+    if (column < 0 || row >= fModel->rowCount()) return;
+    const QModelIndex cell = fModel->index(row, column);
+    setCurrentIndex(cell);
+    edit(cell, EditKeyPressed, nullptr);
 }
 
 void TrovixTableView::reloadTracks() {
@@ -104,6 +127,13 @@ void TrovixTableView::keyPressEvent(QKeyEvent* event) {
     if (state() != EditingState &&
         (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace)) {
         clear();
+        return;
+    }
+    // F2 and Enter edit the row's new title, whichever cell is current.
+    if (state() != EditingState && event->modifiers() == Qt::NoModifier &&
+        (event->key() == Qt::Key_F2 || event->key() == Qt::Key_Return ||
+         event->key() == Qt::Key_Enter)) {
+        editNewTitle();
         return;
     }
     if (event->matches(QKeySequence::Copy)) return copy();

@@ -5,6 +5,7 @@
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
 #include "web/DownHosts.h"
+#include "web/LookupDeadline.h"
 #include "web/WebThrottle.h"
 
 #include <QByteArray>
@@ -12,15 +13,16 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <utility>
 
 namespace {
 
 constexpr long kReadSize = 65536;
 constexpr int kPollMs = 100;
 constexpr int kDefaultProxyPort = 80;
-constexpr curl_off_t kReserveCap = 64 * 1024 * 1024;
 // A host that does not open a connection in this time counts as down.
 constexpr long kConnectLimitMs = 10000;
 
@@ -72,9 +74,11 @@ struct Transfer {
     CURL* easy = nullptr;
     ProgressIndicator* progress = nullptr;
     QByteArray buffer;
+    qsizetype maxBytes = 0;
     bool haveBuffer = false;
     bool connected = false;
     bool cancelledInRead = false;
+    bool tooLarge = false;
     bool done = false;
     CURLcode result = CURLE_OK;
 };
@@ -89,8 +93,17 @@ size_t onData(char* data, size_t size, size_t count, void* user) {
         // costs at most the cap.
         curl_off_t expected = -1;
         if (curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected) == CURLE_OK &&
-            expected > 0 && expected <= kReserveCap)
+            expected > 0) {
+            if (expected > t->maxBytes) {
+                t->tooLarge = true;
+                return 0;
+            }
             t->buffer.reserve(static_cast<qsizetype>(expected));
+        }
+    }
+    if (qsizetype(bytes) > t->maxBytes - t->buffer.size()) {
+        t->tooLarge = true;
+        return 0; // aborts the transfer
     }
     if (t->progress) {
         t->progress->NotifyAnimate();
@@ -165,7 +178,11 @@ QString GetHTTPProxy(int& port) {
 
 std::optional<QString> GrabWebPage(QString& url, ProgressIndicator* progress, int timeLimitSecs,
                                    WebThrottle* throttle) {
-    return FetchWebPage(url, progress, timeLimitSecs, throttle).body;
+    PageFetch fetch = FetchWebPage(url, progress, timeLimitSecs, throttle);
+    if (!fetch.body) return std::nullopt;
+    // Decoded once, the bytes let go of before the caller gets the text.
+    const QByteArray bytes = std::exchange(*fetch.body, QByteArray());
+    return QString::fromLatin1(bytes);
 }
 
 PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitSecs,
@@ -179,6 +196,11 @@ PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitS
     if (DownHosts::isDown(url)) {
         TROVIX_WEB_LOG() << "GrabWebPage: " << DownHosts::hostKey(url) << " is down, skipped";
         fetch.outcome = PageFetch::Outcome::NoConnection;
+        return fetch;
+    }
+    if (LookupDeadline::passed()) {
+        TROVIX_WEB_LOG() << "GrabWebPage: the look-up's time is up, not fetched: " << url;
+        fetch.outcome = PageFetch::Outcome::TimedOut;
         return fetch;
     }
 
@@ -204,6 +226,7 @@ PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitS
     Transfer t;
     t.easy = easy;
     t.progress = progress;
+    t.maxBytes = std::max<qsizetype>(0, options.maxBytes);
     curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReadSize);
@@ -279,7 +302,8 @@ PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitS
                 break;
             }
         }
-        if (timeLimitSecs > 0 && secondsSince(connectStart) > timeLimitSecs) {
+        if ((timeLimitSecs > 0 && secondsSince(connectStart) > timeLimitSecs) ||
+            LookupDeadline::passed()) {
             TROVIX_WEB_LOG() << "GrabWebPage error 5";
             fetch.outcome = PageFetch::Outcome::TimedOut;
             keepData = false;
@@ -299,7 +323,12 @@ PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitS
                 break;
             }
             if (t.done) {
-                if (t.result != CURLE_OK) {
+                if (t.tooLarge) {
+                    TROVIX_WEB_LOG()
+                        << "GrabWebPage: answer too large (over " << t.maxBytes << " bytes)";
+                    fetch.outcome = PageFetch::Outcome::TooLarge;
+                    keepData = false;
+                } else if (t.result != CURLE_OK) {
                     TROVIX_WEB_LOG()
                         << "GrabWebPage error 10 (" << curl_easy_strerror(t.result) << ")";
                     fetch.outcome = t.result == CURLE_OPERATION_TIMEDOUT
@@ -314,6 +343,11 @@ PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitS
             const bool hadBuffer = t.haveBuffer;
             perform(multi, t);
             if (t.cancelledInRead) break;
+            if (LookupDeadline::passed() && !t.done) {
+                TROVIX_WEB_LOG() << "GrabWebPage error 8 (the look-up's time is up)";
+                fetch.outcome = PageFetch::Outcome::TimedOut;
+                break;
+            }
             const bool gotData = t.buffer.size() != before || t.haveBuffer != hadBuffer;
             if (!gotData && !t.done) {
                 if (progress && progress->cancelled()) {
@@ -342,6 +376,6 @@ PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitS
     curl_multi_cleanup(multi);
     curl_slist_free_all(headers);
 
-    if (keepData && t.haveBuffer) fetch.body = QString::fromLatin1(t.buffer);
+    if (keepData && t.haveBuffer) fetch.body = std::move(t.buffer);
     return fetch;
 }

@@ -1,9 +1,10 @@
 // TrovixTools installed per user under a temporary XDG_DATA_HOME.
 #include "app/InstalledItem.h"
 
-#include "app/Resources.h"
+#include "system/Resources.h"
 #include "media/MusicExtensions.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -107,6 +108,44 @@ TEST_F(InstalledItemTest, LeavesFilesThatAreNotTrovixsAlone) {
     QFile file(foreign);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), "[Nemo Action]\nName=Someone else's\n");
+}
+
+// The menus run the program that installed them: by name when the PATH finds
+// that very program, else by its absolute path (a build folder's binary).
+TEST_F(InstalledItemTest, MenusRunTheInstallingProgramEvenOffThePath) {
+    QTemporaryDir bin;
+    const QString onPath = bin.filePath(QStringLiteral("trovix"));
+    writeFile(onPath, "#!/bin/sh\n");
+    QFile::setPermissions(onPath, QFile::permissions(onPath) | QFile::ExeOwner);
+    const QString built = fDataHome.filePath(QStringLiteral("build dir/trovix"));
+    QDir().mkpath(QFileInfo(built).path());
+    writeFile(built, "#!/bin/sh\n");
+    QFile::setPermissions(built, QFile::permissions(built) | QFile::ExeOwner);
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", bin.path().toUtf8());
+    struct Case {
+        QString program;
+        const char* script;  // the GNOME Files script's last line
+        const char* desktop; // the Dolphin and Nemo Exec line
+    };
+    const QString quoted = QFileInfo(built).canonicalFilePath();
+    const std::string builtExec = "Exec=\"" + quoted.toStdString() + "\" %F";
+    const std::string builtScript = "exec '" + quoted.toStdString() + "' \"$@\"";
+    const Case cases[] = {{onPath, "exec trovix \"$@\"", "Exec=trovix %F"},
+                          {built, builtScript.c_str(), builtExec.c_str()}};
+    for (const Case& c : cases) {
+        const InstalledItem tools = InstalledItem::trovixTools(c.program);
+        ASSERT_TRUE(tools.install().ok);
+        for (int i : {0, 1, 2}) {
+            QFile installed(tools.entries().at(i).dest);
+            ASSERT_TRUE(installed.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(installed.readAll());
+            const char* line = i == 2 ? c.script : c.desktop;
+            EXPECT_TRUE(text.contains(QString::fromUtf8(line))) << line << "\n"
+                                                                << text.toStdString();
+        }
+    }
+    qputenv("PATH", oldPath);
 }
 
 // The Nemo action cannot read the shared list, so it must repeat it.

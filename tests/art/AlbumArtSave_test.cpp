@@ -1,4 +1,5 @@
 #include "art/AlbumArt.h"
+#include "art/CoverFiles.h"
 
 #include "app/Preferences.h"
 #include "model/AudioTrack.h"
@@ -147,8 +148,8 @@ INSTANTIATE_TEST_SUITE_P(Files, AlbumArtSaveTest, ::testing::Values("mp3", "m4a"
 
 TEST(AlbumArtCoverFile, WriteFailsCleanlyForAMissingFolderOrPicture) {
     QTemporaryDir dir;
-    EXPECT_FALSE(AlbumArt::writeCoverFile(picture(2, 2), dir.filePath("none/x.jpg")));
-    EXPECT_FALSE(AlbumArt::writeCoverFile(QImage(), dir.filePath("x.jpg")));
+    EXPECT_FALSE(CoverFiles::writeCoverFile(picture(2, 2), dir.filePath("none/x.jpg")));
+    EXPECT_FALSE(CoverFiles::writeCoverFile(QImage(), dir.filePath("x.jpg")));
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 

@@ -3,6 +3,9 @@
 #include "app/Preferences.h"
 #include "model/AlbumInfo.h"
 #include "support/LoopbackServer.h"
+#include "support/SourceTestKit.h"
+#include "web/LookupDeadline.h"
+#include "web/WebLimits.h"
 #include "web/WebThrottle.h"
 
 #include <QBuffer>
@@ -108,7 +111,7 @@ TEST_F(AlbumArtTest, DescriptionsAndSizeTexts) {
               (QStringList{"Added by user | 12 x 8", "front cover.jpg | 40 x 30",
                            "Original image from tags | 2 x 3", "front cover.jpg | 40 x 30",
                            "Retrieved from internet | 9 x 9", "(No image) | ", "unknown | 1 x 1"}));
-    const auto drop = art.candidates().objectAtIndex(0);
+    const auto drop = art.candidates().at(0);
     EXPECT_TRUE(drop->location().isNull());
     EXPECT_FALSE(drop->dict().contains(AlbumArtDict::kLocationKey));
     EXPECT_EQ(AlbumArtDict::describeSize({0, 0}), "(none)");
@@ -214,9 +217,9 @@ TEST_F(AlbumArtTest, PicturesKeepTheirPixelSizeWhateverResolutionTheyState) {
 }
 
 // Counts holds, so the tests see that every download took the image throttle.
-class CountingThrottle : public WebThrottle {
+class ImageHoldCounter : public WebThrottle {
 public:
-    CountingThrottle() : WebThrottle(QStringLiteral("Images"), 0.0) {}
+    ImageHoldCounter() : WebThrottle(QStringLiteral("Images"), 0.0) {}
     void lock() override {
         WebThrottle::lock();
         ++locks;
@@ -239,7 +242,7 @@ protected:
         gImageThrottle = fSaved;
         AlbumArtTest::TearDown();
     }
-    CountingThrottle fThrottle;
+    ImageHoldCounter fThrottle;
     WebThrottle* fSaved = nullptr;
     LoopbackServer fServer;
 };
@@ -262,11 +265,74 @@ TEST_F(AlbumArtDownloadTest, DownloadsThroughTheImageThrottle) {
 
     const AlbumArtDictArray list = art.candidates();
     ASSERT_EQ(list.count(), 2);
-    EXPECT_EQ(list.objectAtIndex(0)->location(), fServer.url("/cover.png"));
-    EXPECT_EQ(list.objectAtIndex(0)->sourceDescr(), "Retrieved from internet");
-    EXPECT_EQ(list.objectAtIndex(0)->image().convertToFormat(QImage::Format_RGB32), cover);
+    EXPECT_EQ(list.at(0)->location(), fServer.url("/cover.png"));
+    EXPECT_EQ(list.at(0)->sourceDescr(), "Retrieved from internet");
+    EXPECT_EQ(list.at(0)->image().convertToFormat(QImage::Format_RGB32), cover);
     // The address the hit named, not where it led.
-    EXPECT_EQ(list.objectAtIndex(1)->location(), fServer.url("/moved.png"));
+    EXPECT_EQ(list.at(1)->location(), fServer.url("/moved.png"));
+}
+
+// A cover is used only when its download ended whole with a 2xx status and
+// its picture is whole; each other case says why in the log.
+TEST_F(AlbumArtDownloadTest, OnlyAWholeSuccessfulDownloadBecomesACover) {
+    QByteArray jpeg;
+    {
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(picture(64, 64, Qt::magenta).save(&buffer, "JPG"));
+    }
+    const std::string whole = jpeg.toStdString();
+    const std::string half = whole.substr(0, whole.size() / 2);
+    fServer.serve("/whole.jpg", whole, "image/jpeg");
+    fServer.serve("/truncated.jpg", half, "image/jpeg");
+    fServer.handle("/error.jpg", [whole](const httplib::Request&, httplib::Response& res) {
+        res.status = 500;
+        res.set_content(whole, "image/jpeg");
+    });
+    // Half the bytes, then the connection closes short of the length told.
+    fServer.handle("/cut.jpg", [half, whole](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(whole.size(), "image/jpeg",
+                                 [half](size_t offset, size_t, httplib::DataSink& sink) {
+                                     if (offset == 0) sink.write(half.data(), half.size());
+                                     return offset == 0;
+                                 });
+    });
+    // Half the bytes, then silence until the look-up's time is up.
+    fServer.handle(
+        "/stall.jpg", [this, half, whole](const httplib::Request&, httplib::Response& res) {
+            res.set_content_provider(whole.size(), "image/jpeg",
+                                     [this, half](size_t offset, size_t, httplib::DataSink& sink) {
+                                         if (offset == 0)
+                                             return sink.write(half.data(), half.size());
+                                         fServer.stall(std::chrono::seconds(10));
+                                         return false;
+                                     });
+        });
+    fServer.handle("/huge.jpg", [whole](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(WebLimits::kMaxCoverBytes + 1, "image/jpeg",
+                                 [whole](size_t, size_t, httplib::DataSink& sink) {
+                                     return sink.write(whole.data(), whole.size());
+                                 });
+    });
+    struct Row {
+        const char* path;
+        const char* why; // null: used
+    } rows[] = {{"/whole.jpg", nullptr},      {"/truncated.jpg", "not a whole picture"},
+                {"/error.jpg", "status 500"}, {"/cut.jpg", "broke off"},
+                {"/stall.jpg", "timed out"},  {"/huge.jpg", "answer too large"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
+        LogCapture log;
+        AlbumArt art;
+        {
+            LookupDeadline deadline(std::chrono::seconds(1));
+            art.setImageFromURL(fServer.url(row.path), 80);
+        }
+        EXPECT_EQ(art.count(), row.why ? 0 : 1);
+        if (row.why) {
+            EXPECT_TRUE(log.contains(QString::fromLatin1(row.why)));
+        }
+    }
 }
 
 TEST_F(AlbumArtDownloadTest, WorkerAddsWhileTheViewReads) {
@@ -289,7 +355,7 @@ TEST_F(AlbumArtDownloadTest, WorkerAddsWhileTheViewReads) {
     EXPECT_EQ(art.count(), 40);
     const AlbumArtDictArray list = art.candidates();
     for (qsizetype i = 1; i < list.count(); ++i)
-        EXPECT_GE(list.objectAtIndex(i - 1)->score(), list.objectAtIndex(i)->score());
+        EXPECT_GE(list.at(i - 1)->score(), list.at(i)->score());
 }
 
 } // namespace

@@ -183,3 +183,23 @@ TEST(CliInterrupt, FileLeftUnderItsTemporaryNameIsFinishedWhenOpened) {
     EXPECT_EQ(readTags(dir + "/02-Beta.mp3").title, "Beta");
     EXPECT_TRUE(alertTitles(r.json()).contains("Interrupted Save Finished"));
 }
+
+TEST(CliInterrupt, AJournalThatWouldRenameTheFolderUnbidIsRefusedWithExitStatusOne) {
+    // Shipped with a downloaded album: no file, and a hidden name for the
+    // folder. Opening the folder or a file in it renames nothing.
+    for (const bool file : {false, true}) {
+        CliEnv env;
+        const QString dir = threeTrackAlbum(env, "Album");
+        QFile journal(dir + "/.trovix-renames");
+        ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
+        journal.write(
+            R"({"version":2,"files":[],"folder":{"dev":"1","ino":"1","old":"Album","new":".ssh"}})");
+        journal.close();
+        const CliResult r = env.run(openArgs(file ? dir + "/a.mp3" : dir));
+        EXPECT_EQ(r.exitCode, 1) << file << r.err.toStdString();
+        EXPECT_TRUE(alertTitles(r.json()).contains("Interrupted Save Not Finished")) << file;
+        EXPECT_TRUE(QFileInfo::exists(dir)) << file;
+        EXPECT_FALSE(QFileInfo::exists(env.root() + "/.ssh")) << file;
+        EXPECT_EQ(filesIn(dir), kOldNames) << file;
+    }
+}

@@ -73,9 +73,9 @@ TEST(CliLookup, WebHitIsAppliedSavedAndFoundAgainByItsKey) {
     EXPECT_EQ(one.year, 1997u);
     EXPECT_EQ(one.track, 1u);
     auto file = MusicFile::newMusicFileWithPath(dir + "/02-Two.mp3");
-    ASSERT_TRUE(file && file->customTag());
-    EXPECT_EQ(file->customTag()->iadbKey(), "#GNU:rock/0a0b0c0d");
-    EXPECT_EQ(file->customTag()->iadbSearchTerms(), "The Band / The Album");
+    ASSERT_TRUE(file && file->readTags().custom);
+    EXPECT_EQ(file->readTags().custom->resultKey(), "#GNU:rock/0a0b0c0d");
+    EXPECT_EQ(file->readTags().custom->savedSearchTerms(), "The Band / The Album");
 
     // Reopening runs the saved search on the key's site, even with that site
     // switched off for ordinary look-ups.
@@ -90,4 +90,90 @@ TEST(CliLookup, WebHitIsAppliedSavedAndFoundAgainByItsKey) {
     json = r.json();
     EXPECT_EQ(json["hits"].toArray()[0].toObject()["key"].toString(), "#GNU:rock/0a0b0c0d");
     EXPECT_EQ(json["chosenHit"].toInt(-1), 0);
+}
+
+// A disc database answering with controls, overrides, NUL and dots in every
+// field, and tags that hold escape sequences: the table shows what is left
+// unprintable escaped instead of sending it to the terminal, and the album is
+// saved with clean names and tags in a folder that is not hidden.
+TEST(CliLookup, HostileTextNeverReachesNamesTagsOrTheTerminal) {
+    using namespace std::string_literals;
+    LoopbackServer server;
+    const std::string base = server.baseUrl().toStdString();
+    server.handle("/search/.*", [base](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<a href=\""s + base +
+                            "/cd/x\"><b>../../..\x1b[2J / The\xE2\x80\xAE Album"
+                            "</b></a><br>\nyear: 1997, genre: Alternative<br>\n<a href=\"" +
+                            base + "/gnudb/rock/0a0b0c0d\">Details</a><br>\n",
+                        "text/html");
+    });
+    server.serve("/gnudb/rock/0a0b0c0d",
+                 "DTITLE=../../..\x1b]0;owned\x07 / The Album\nDYEAR=1997\nDGENRE=Alternative\n"
+                 "TTITLE0=Closing\0Time\nTTITLE1=First\tLight\n"s,
+                 "text/plain");
+
+    CliEnv env;
+    const QString library = env.root() + "/library";
+    const QString dir = library + "/Album";
+    QDir().mkpath(dir);
+    ASSERT_TRUE(
+        writeTrack(dir, {"a.mp3", "one\x1b[2J\r", 1, 0, "x", "The Album", "1997", "Alternative"}));
+    ASSERT_TRUE(writeTrack(
+        dir, {"b.m4a", "two\xE2\x80\xAE", 2, 0, "x", "The Album", "1997", "Alternative"}));
+    const QStringList args = QStringList{"open", dir} + gnudbOnly(server).mid(0, 12);
+
+    const CliResult shown = env.run(args);
+    ASSERT_EQ(shown.exitCode, 0) << shown.err.toStdString();
+    EXPECT_FALSE(shown.out.contains('\x1b'));
+    EXPECT_FALSE(shown.out.contains('\r'));
+    EXPECT_TRUE(shown.out.contains("one\\x1B[2J\\x0D")) << shown.out.toStdString();
+    EXPECT_TRUE(shown.out.contains("two\\u202E")) << shown.out.toStdString();
+
+    // The gnudb hit ranks third, behind the folder's own two.
+    const CliResult saved = env.run(args + QStringList{"--choose", "3", "--save", "--yes"});
+    ASSERT_EQ(saved.exitCode, 0) << saved.err.toStdString();
+    const QStringList folders =
+        QDir(library).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    ASSERT_EQ(folders.size(), 1);
+    EXPECT_FALSE(folders[0].startsWith('.')) << folders[0].toStdString();
+    const QString album = library + "/" + folders[0];
+    EXPECT_EQ(filesIn(album), (QStringList{"01-ClosingTime.mp3", "02-First Light.m4a"}));
+    const ReadTags one = readTags(album + "/01-ClosingTime.mp3");
+    const ReadTags two = readTags(album + "/02-First Light.m4a");
+    EXPECT_EQ(one.title, "ClosingTime");
+    EXPECT_EQ(two.title, "First Light");
+    EXPECT_FALSE(one.artist.contains(QChar(0x1b))) << one.artist.toStdString();
+    EXPECT_EQ(two.album, "The Album");
+}
+
+// Debug copies are written when asked for (here by TROVIX_DEBUG_DIR), each
+// within its cap, and the copies of an earlier run go when the next starts.
+TEST(CliLookup, DumpsGoToTheAskedFolderAndAnEarlierRunsAreRemoved) {
+    LoopbackServer server;
+    const std::string page = QString::fromLatin1(kSearchPage).arg(server.baseUrl()).toStdString();
+    server.handle("/search/.*", [page](const httplib::Request&, httplib::Response& res) {
+        res.set_content(page + std::string(3 * 1024 * 1024, ' '), "text/html");
+    });
+    server.serve("/gnudb/rock/0a0b0c0d", kRecord, "text/plain");
+    QTemporaryDir dumps;
+    QFile earlier(dumps.filePath("Trovix_GnuDB_999999.htm"));
+    ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+    earlier.close();
+
+    CliEnv env;
+    const QString dir = env.root() + "/Album";
+    QDir().mkpath(dir);
+    ASSERT_TRUE(writeTrack(dir, {"a.mp3", "one", 1, 0}));
+    qputenv("TROVIX_DEBUG_DIR", QFile::encodeName(dumps.path()));
+    const CliResult r = env.run(QStringList{"open", dir} + gnudbOnly(server));
+    qunsetenv("TROVIX_DEBUG_DIR");
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+
+    const QFileInfoList left = QDir(dumps.path()).entryInfoList(QDir::Files);
+    EXPECT_FALSE(earlier.exists());
+    ASSERT_FALSE(left.isEmpty());
+    for (const QFileInfo& dump : left) {
+        EXPECT_TRUE(dump.fileName().startsWith("Trovix_GnuDB_")) << dump.fileName().toStdString();
+        EXPECT_LE(dump.size(), 1024 * 1024);
+    }
 }

@@ -123,12 +123,13 @@ inline bool writeTrack(const QString& dir, const TrackSpec& t) {
     }
     auto f = MusicFile::newMusicFileWithPath(path);
     if (!f) return false;
-    if (!t.artist.isNull()) f->tagArtist(t.artist);
-    if (!t.album.isNull()) f->tagAlbum(t.album);
-    if (!t.year.isNull()) f->tagYearStr(t.year);
-    if (!t.genre.isNull()) f->tagGenre(t.genre);
-    if (!t.title.isNull()) f->tagTitle(t.title);
-    if (t.track > 0) f->tagTrackNum(t.track, t.of);
+    if (!t.artist.isNull()) f->setTags({.artist = t.artist}, TagField::Artist);
+    if (!t.album.isNull()) f->setTags({.album = t.album}, TagField::Album);
+    if (!t.year.isNull()) f->setTags({.year = t.year}, TagField::Year);
+    if (!t.genre.isNull()) f->setTags({.genre = t.genre}, TagField::Genre);
+    if (!t.title.isNull()) f->setTags({.title = t.title}, TagField::Title);
+    if (t.track > 0)
+        f->setTags(TagValues::withTrack(t.track, t.of), TagField::Track | TagField::TrackCount);
     return f->commitTags();
 }
 

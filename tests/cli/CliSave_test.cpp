@@ -161,9 +161,9 @@ TEST(CliSave, WrittenTagsReadBackThroughTagLibAndReopenRestoresVariousArtists) {
         const QString path = t["path"].toString();
         if (!path.endsWith(".mp3")) continue;
         const auto file = MusicFile::newMusicFileWithPath(path);
-        ASSERT_TRUE(file && file->customTag());
-        EXPECT_EQ(file->customTag()->variousArtist(), "Band, The");
-        EXPECT_FALSE(file->customTag()->iadbSearchTerms().isNull());
+        ASSERT_TRUE(file && file->readTags().custom);
+        EXPECT_EQ(file->readTags().custom->variousArtist(), "Band, The");
+        EXPECT_FALSE(file->readTags().custom->savedSearchTerms().isNull());
     }
     r = env.run(openArgs(vaFolder));
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();

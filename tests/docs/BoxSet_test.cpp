@@ -73,7 +73,7 @@ TEST(HitTable, ColumnsSelectionAndDetails) {
     for (const char* artist : {"Beta", "Alpha"}) {
         auto hit = std::make_shared<AlbumInfo>();
         hit->setArtist(QString::fromLatin1(artist));
-        hit->setIADBKey(QStringLiteral("#AMG:") + QString::fromLatin1(artist));
+        hit->setResultKey(QStringLiteral("#AMG:") + QString::fromLatin1(artist));
         hit->setTotalScore(artist[0] == 'B' ? 90 : 80);
         hits->add(hit);
     }
@@ -81,9 +81,9 @@ TEST(HitTable, ColumnsSelectionAndDetails) {
     table.setAlbumArray(hits);
     EXPECT_EQ(table.cellText(0, QStringLiteral("year")).toStdString(), "...");
     EXPECT_EQ(table.cellText(0, QStringLiteral("score")).toStdString(), "90");
-    EXPECT_TRUE(table.iadbKey().isNull());
+    EXPECT_TRUE(table.resultKey().isNull());
     table.selectRow(0);
-    EXPECT_EQ(table.iadbKey().toStdString(), "#AMG:Beta");
+    EXPECT_EQ(table.resultKey().toStdString(), "#AMG:Beta");
 
     auto details = std::make_shared<AlbumDetails>();
     details->setGenre(QStringLiteral("Jazz"));
@@ -96,7 +96,7 @@ TEST(HitTable, ColumnsSelectionAndDetails) {
     // The selection follows its hit through a sort.
     ASSERT_TRUE(table.sortByColumn(QStringLiteral("artist")));
     EXPECT_EQ(table.selectedRow(), 1);
-    EXPECT_EQ(table.iadbKey().toStdString(), "#AMG:Beta");
+    EXPECT_EQ(table.resultKey().toStdString(), "#AMG:Beta");
     EXPECT_FALSE(table.sortByColumn(QStringLiteral("source")));
 }
 

@@ -36,8 +36,8 @@ bool writeSong(const QString& path, const QString& artist, const QString& title)
     if (!writeSilentMp3(path)) return false;
     auto f = MusicFile::newMusicFileWithPath(path);
     if (!f) return false;
-    if (!artist.isNull()) f->tagArtist(artist);
-    if (!title.isNull()) f->tagTitle(title);
+    if (!artist.isNull()) f->setTags({.artist = artist}, TagField::Artist);
+    if (!title.isNull()) f->setTags({.title = title}, TagField::Title);
     return f->commitTags();
 }
 
@@ -83,7 +83,7 @@ protected:
     }
     int rowOf(const FileTagDocument& doc, const QString& key) {
         for (qsizetype i = 0; i < doc.hitCount(); ++i)
-            if (doc.hitAt(i)->iadbKey() == key) return int(i);
+            if (doc.hitAt(i)->resultKey() == key) return int(i);
         return -1;
     }
     QStringList alertTitles() {
@@ -207,7 +207,7 @@ TEST_F(FileTagDocumentTest, ChecksBeforeSaving) {
             EXPECT_EQ(alerts[0].title, row.title);
             EXPECT_EQ(alerts[0].message, row.message);
             EXPECT_FALSE(doc->lastSaveSucceeded());
-            EXPECT_EQ(file->getTitle(), "Old");
+            EXPECT_EQ(file->readTags().title, "Old");
         } else {
             // The missing-fields warning, and the save anyway.
             ASSERT_EQ(alerts.size(), 1u);
@@ -216,9 +216,9 @@ TEST_F(FileTagDocumentTest, ChecksBeforeSaving) {
                       "Some tag fields are missing. Trovix is saving the empty tags, but you may "
                       "want to go back and fill them all in.");
             EXPECT_TRUE(doc->lastSaveSucceeded());
-            EXPECT_EQ(file->getTitle(), "New");
-            EXPECT_EQ(file->getGenre(), field == "genre" ? "" : "Rock");
-            EXPECT_EQ(file->getTrackNum(), field == "track" ? 0u : 4u);
+            EXPECT_EQ(file->readTags().title, "New");
+            EXPECT_EQ(file->readTags().genre, field == "genre" ? "" : "Rock");
+            EXPECT_EQ(file->readTags().trackNumber(), field == "track" ? 0 : 4);
         }
         EXPECT_TRUE(doc->requestClose());
     }
@@ -243,10 +243,10 @@ TEST_F(FileTagDocumentTest, SavingRenamesByTheSingleFileTemplate) {
     EXPECT_FALSE(QFile::exists(path));
     auto file = MusicFile::newMusicFileWithPath(renamed);
     ASSERT_TRUE(file);
-    EXPECT_EQ(file->getAlbum(), "The Album");
-    EXPECT_EQ(file->getTrackNum(), 2u);
+    EXPECT_EQ(file->readTags().album, "The Album");
+    EXPECT_EQ(file->readTags().trackNumber(), 2);
     // No custom tag for a single file.
-    EXPECT_FALSE(file->customTag());
+    EXPECT_FALSE(file->readTags().custom);
     EXPECT_EQ(doc->fileStatus().F, Green);
 }
 
@@ -270,7 +270,7 @@ TEST_F(FileTagDocumentTest, SavingEmbedsTheShownPictureScaled) {
     ASSERT_TRUE(doc->lastSaveSucceeded());
     auto file = MusicFile::newMusicFileWithPath(doc->docPath());
     ASSERT_TRUE(file);
-    EXPECT_EQ(file->getTitle(), "Song Three");
+    EXPECT_EQ(file->readTags().title, "Song Three");
     EXPECT_EQ(file->getImage().size(), QSize(20, 15));
     EXPECT_EQ(QDir(fDir.path()).entryList(QDir::Files).size(), 2); // no cover file
 }
@@ -338,9 +338,9 @@ TEST_F(FileTagDocumentTest, FileChangedByAnotherProgramSinceOpeningIsNotOverwrit
     EXPECT_FALSE(doc->lastSaveSucceeded());
     ASSERT_EQ(doc->lastSaveFailures().size(), 1);
     EXPECT_TRUE(doc->lastSaveFailures()[0].reason.contains("changed by another program"));
-    EXPECT_EQ(MusicFile::newMusicFileWithPath(path)->getTitle(), "Elsewhere");
+    EXPECT_EQ(MusicFile::newMusicFileWithPath(path)->readTags().title, "Elsewhere");
     EXPECT_EQ(doc->song()->getOldTitle(), "Old");
-    EXPECT_EQ(doc->song()->musicFile()->getTitle(), "Old");
+    EXPECT_EQ(doc->song()->musicFile()->readTags().title, "Old");
 }
 
 TEST_F(FileTagDocumentTest, BackingUpTwiceNumbersTheSecondCopy) {
@@ -364,8 +364,8 @@ TEST_F(FileTagDocumentTest, BackingUpTwiceNumbersTheSecondCopy) {
     QFile::remove(config + "/user-dirs.dirs");
     EXPECT_EQ(QDir(backups).entryList(QDir::Files, QDir::Name),
               (QStringList{"song 1.mp3", "song.mp3"}));
-    EXPECT_EQ(MusicFile::newMusicFileWithPath(backups + "/song.mp3")->getTitle(), "Song");
-    EXPECT_EQ(MusicFile::newMusicFileWithPath(backups + "/song 1.mp3")->getTitle(), "First");
+    EXPECT_EQ(MusicFile::newMusicFileWithPath(backups + "/song.mp3")->readTags().title, "Song");
+    EXPECT_EQ(MusicFile::newMusicFileWithPath(backups + "/song 1.mp3")->readTags().title, "First");
     EXPECT_EQ(FolderBackup::chooseFileTarget(backups, ".hidden"), backups + "/.hidden");
 }
 

@@ -47,7 +47,7 @@ TEST(FolderLookupLengths, TitlesFollowTheLengthsOfShuffledFiles) {
             auto details = std::make_shared<AlbumDetails>();
             details->setArtist(QStringLiteral("Band"));
             details->setAlbum(QStringLiteral("Record"));
-            details->setIADBKey(QStringLiteral("#MB:x"));
+            details->setResultKey(QStringLiteral("#MB:x"));
             const std::pair<const char*, int> titles[] = {
                 {"Short", 10500}, {"Middle", 24000}, {"Long", 41000}, {"Longest", 69000}};
             for (const auto& [title, ms] : titles)
@@ -67,7 +67,7 @@ TEST(FolderLookupLengths, TitlesFollowTheLengthsOfShuffledFiles) {
     doc.waitUntilIdle();
     int row = 0;
     for (const AlbumInfoPtr& hit : *doc.hitTable().albumArray()) {
-        if (hit->iadbKey() == QLatin1String("#MB:x")) break;
+        if (hit->resultKey() == QLatin1String("#MB:x")) break;
         ++row;
     }
     doc.forceSelectOfAlbum(row);

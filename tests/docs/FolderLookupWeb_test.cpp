@@ -6,15 +6,18 @@
 #include "docs/HeadlessHost.h"
 #include "docs/TrovixDocument.h"
 #include "model/AlbumInfoArray.h"
-#include "model/CustomTag.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/SourceTestKit.h"
+#include "tags/CustomTag.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
 #include "web/sources/freedb/FreeDB.h"
 #include "web/sources/gnudb/Gnudb.h"
 #include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
 
 namespace {
 
@@ -47,13 +50,17 @@ protected:
                                 base + "/gnudb/rock/0a0b0c0d\">Details</a><br>\n</body></html>",
                             "text/html");
         });
-        fServer.serve("/gnudb/rock/0a0b0c0d", kDiscRecord, "text/plain");
+        // The disc records, or silence until the server stops.
+        fServer.handle("/(gnudb|freedb)/rock/0a0b0c0d",
+                       [this](const httplib::Request&, httplib::Response& res) {
+                           if (fSilentRecords) fServer.stall(std::chrono::seconds(60));
+                           res.set_content(kDiscRecord, "text/plain");
+                       });
         // FreeDB: the same disc under its own key.
         fServer.serve("/freedb_search.php",
                       "<html><body><table>\n<tr><td><a href=\"" + base +
                           "/freedb_search_fmt.php?cat=rock&id=0a0b0c0d\">Band / Record</a></td>"
                           "</tr>\n</table></body></html>");
-        fServer.serve("/freedb/rock/0a0b0c0d", kDiscRecord, "text/plain");
 
         ASSERT_TRUE(folder.isValid());
         const char* titles[] = {"Charlie", "Alpha"};
@@ -69,6 +76,7 @@ protected:
 
     AlbumFolderFixture folder;
     HeadlessHost host;
+    std::atomic<bool> fSilentRecords{false};
 };
 
 TEST_F(FolderLookupWeb, TheDiscDatabasesAreSearchedAndTheirDetailsApplied) {
@@ -88,7 +96,7 @@ TEST_F(FolderLookupWeb, TheDiscDatabasesAreSearchedAndTheirDetailsApplied) {
 
     QStringList keys;
     for (const AlbumInfoPtr& hit : *doc.hitTable().albumArray())
-        keys.append(hit->iadbKey());
+        keys.append(hit->resultKey());
     ASSERT_TRUE(keys.contains(QStringLiteral("#GNU:rock/0a0b0c0d")));
     ASSERT_TRUE(keys.contains(QStringLiteral("rock/0a0b0c0d")));
     EXPECT_TRUE(keys.contains(QStringLiteral("#TAG:")));
@@ -102,7 +110,30 @@ TEST_F(FolderLookupWeb, TheDiscDatabasesAreSearchedAndTheirDetailsApplied) {
     for (const AudioTrackRef& t : doc.trackArray())
         titles.append(t->isPlaceholder() ? QStringLiteral("<missing>") : t->getNewTitle());
     EXPECT_EQ(titles, (QStringList{"Alpha", "<missing>", "Charlie"}));
-    EXPECT_EQ(doc.trackArray().objectAtIndex(0)->getFileName(), QStringLiteral("02.m4a"));
+    EXPECT_EQ(doc.trackArray().at(0)->getFileName(), QStringLiteral("02.m4a"));
+}
+
+// A silent server cannot hold a look-up past its time limit: the record
+// being fetched is cut off, no other is asked for, and the hits made from
+// the folder are shown.
+TEST_F(FolderLookupWeb, TheTimeLimitEndsTheLookUpWithTheHitsFoundSoFar) {
+    Prefs::setOverride(Prefs::kLookupTimeLimit, 1);
+    fSilentRecords = true;
+    LogCapture log;
+    TrovixDocument doc(&host);
+    doc.setDocumentPath(folder.path(), false);
+    doc.waitUntilIdle();
+
+    int records = 0;
+    for (const std::string& target : targets())
+        if (target.find("/rock/0a0b0c0d") != std::string::npos) ++records;
+    EXPECT_LE(records, 1); // none when a loaded machine spends the second searching
+    EXPECT_TRUE(log.contains(QStringLiteral("look-up time is up")));
+    QStringList keys;
+    for (const AlbumInfoPtr& hit : *doc.hitTable().albumArray())
+        keys.append(hit->resultKey());
+    EXPECT_EQ(keys.size(), 2);
+    EXPECT_TRUE(keys.contains(QStringLiteral("#TAG:")));
 }
 
 // The four real sources on one loopback server, opened on a folder whose
@@ -161,8 +192,8 @@ protected:
                       "Alpha </a></td></tr>\n</table></html>");
 
         CustomTag saved;
-        saved.setIADBSearchTerms(QStringLiteral("Saved Band / Saved Record"));
-        saved.setIADBKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
+        saved.setSavedSearchTerms(QStringLiteral("Saved Band / Saved Record"));
+        saved.setResultKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
         FixtureTrack t;
         t.fileName = QStringLiteral("03.mp3");
         t.title = QStringLiteral("Bravo");
@@ -197,9 +228,9 @@ TEST_F(FolderLookupFourSources, SavedSearchFirstThenTheSourcesInOrder) {
     QStringList keys;
     int previous = 100;
     for (const AlbumInfoPtr& hit : *doc.hitTable().albumArray()) {
-        keys.append(hit->iadbKey());
-        EXPECT_TRUE(hit->albumDetails()) << hit->iadbKey().toStdString();
-        EXPECT_LE(hit->totalScore(), previous) << hit->iadbKey().toStdString();
+        keys.append(hit->resultKey());
+        EXPECT_TRUE(hit->albumDetails()) << hit->resultKey().toStdString();
+        EXPECT_LE(hit->totalScore(), previous) << hit->resultKey().toStdString();
         previous = hit->totalScore();
     }
     for (const char* key : {"#AMG:10:record", "#GOOG:lid=1&aid=record", "#GNU:rock/0a0b0c0d",

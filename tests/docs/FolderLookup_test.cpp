@@ -80,7 +80,7 @@ public:
         s.savedSearch = [this](AlbumInfoArray& list, const CustomTag* tag,
                                const std::optional<ScoreWeights>& weights, const SourceOptions&,
                                ProgressIndicator*) {
-            search(QStringLiteral("saved"), tag->iadbSearchTerms(), list, weights);
+            search(QStringLiteral("saved"), tag->savedSearchTerms(), list, weights);
         };
         auto make = [this](const QString& name) {
             return [this, name](AlbumInfoArray& list, const QString& terms,
@@ -95,7 +95,7 @@ public:
                            ProgressIndicator*) -> AlbumDetailsPtr {
             if (hit.albumDetails()) return hit.albumDetails();
             std::lock_guard lock(fMutex);
-            return fDetails.value(hit.iadbKey());
+            return fDetails.value(hit.resultKey());
         };
         return s;
     }
@@ -113,14 +113,14 @@ private:
             auto hit = std::make_shared<AlbumInfo>();
             hit->setArtist(h.artist);
             hit->setAlbum(h.album);
-            hit->setIADBKey(h.key);
+            hit->setResultKey(h.key);
             hit->setIADBCompareString(h.artist + QStringLiteral(" / ") + h.album);
             hit->setGenre(h.genre);
             hit->setYear(h.year);
             auto details = std::make_shared<AlbumDetails>();
             details->setArtist(h.artist);
             details->setAlbum(h.album);
-            details->setIADBKey(h.key);
+            details->setResultKey(h.key);
             details->setYear(QStringLiteral("1999"));
             details->setAlbumCoverURL(h.coverURL);
             for (const QString& title : h.titles)
@@ -191,7 +191,7 @@ protected:
         QStringList keys;
         if (const auto hits = doc.hitTable().albumArray())
             for (const AlbumInfoPtr& hit : *hits)
-                keys.append(hit->iadbKey());
+                keys.append(hit->resultKey());
         return keys;
     }
     QStringList alertTitles() const {
@@ -208,8 +208,8 @@ protected:
 
 TEST_F(FolderLookup, OpeningRunsTheSavedSearchFirstThenTheSourcesInOrder) {
     CustomTag saved;
-    saved.setIADBSearchTerms(QStringLiteral("Saved Band / Saved Record"));
-    saved.setIADBKey(QStringLiteral("#AMG:r1"));
+    saved.setSavedSearchTerms(QStringLiteral("Saved Band / Saved Record"));
+    saved.setResultKey(QStringLiteral("#AMG:r1"));
     FixtureTrack t{QStringLiteral("a.mp3"),
                    QStringLiteral("One"),
                    QStringLiteral("Band"),
@@ -431,7 +431,7 @@ TEST_F(FolderLookup, AFolderWithoutAudioFilesOpensEmptyWithTheFolderHits) {
 
 TEST_F(FolderLookup, SavedVariousArtistsFlagsTurnTheBoxesOn) {
     CustomTag saved;
-    saved.setIADBSearchTerms(QStringLiteral("Various / Mix"));
+    saved.setSavedSearchTerms(QStringLiteral("Various / Mix"));
     saved.setVariousArtist(QStringLiteral("Various"));
     saved.setReverseArtistAlbum(true);
     FixtureTrack t{QStringLiteral("a.mp3"),
@@ -448,7 +448,7 @@ TEST_F(FolderLookup, SavedVariousArtistsFlagsTurnTheBoxesOn) {
     auto doc = open();
     EXPECT_TRUE(doc->variousArtists());
     EXPECT_TRUE(doc->reverseArtistTitle());
-    const AudioTrackRef track = doc->trackArray().objectAtIndex(0);
+    const AudioTrackRef track = doc->trackArray().at(0);
     EXPECT_EQ(track->getNewTitle(), QStringLiteral("Song"));
     EXPECT_EQ(track->getNewArtist(), QStringLiteral("Singer"));
 }

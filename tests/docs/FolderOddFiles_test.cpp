@@ -108,7 +108,7 @@ TEST(FolderOddFiles, UntitledFileIsTitledByItsNameWithoutExtension) {
             writeM4a(folder.path(QStringLiteral("No-tags.") + QLatin1String(ext)), untitled));
         Opened opened(folder.dir);
         ASSERT_EQ(opened.doc.trackArray().count(), 1);
-        EXPECT_EQ(opened.doc.trackArray().objectAtIndex(0)->getOldTitle(), "No-tags");
+        EXPECT_EQ(opened.doc.trackArray().at(0)->getOldTitle(), "No-tags");
         opened.save();
         ASSERT_TRUE(opened.doc.lastSaveSucceeded());
         const QString saved = QStringLiteral("01-No-tags.") + QLatin1String(ext);
@@ -162,10 +162,10 @@ TEST(FolderOddFiles, VideoIsListedButNeverWritten) {
 
     Opened opened(folder.dir);
     ASSERT_EQ(opened.doc.trackArray().count(), 1);
-    const AudioTrackRef clip = opened.doc.trackArray().objectAtIndex(0);
+    const AudioTrackRef clip = opened.doc.trackArray().at(0);
     EXPECT_EQ(clip->getOldTitle(), "Fixture Title");
     EXPECT_FALSE(clip->okToTag());
-    clip->tagTitle(QStringLiteral("Changed"));
+    clip->writeTags({.title = QStringLiteral("Changed")}, TagField::Title);
     EXPECT_FALSE(clip->commitTags());
     EXPECT_TRUE(clip->commitError().contains(QStringLiteral("video")));
 

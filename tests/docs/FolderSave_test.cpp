@@ -56,7 +56,7 @@ struct Script {
                                const std::optional<ScoreWeights>&, const SourceOptions&,
                                ProgressIndicator*) {
             std::lock_guard lock(mutex);
-            calls << QStringLiteral("saved:") + tag->iadbSearchTerms() + u'|' + tag->iadbKey();
+            calls << QStringLiteral("saved:") + tag->savedSearchTerms() + u'|' + tag->resultKey();
         };
         s.albumSearches[QStringLiteral("All Music Guide")] =
             [this](AlbumInfoArray& list, const QString& terms,
@@ -69,7 +69,7 @@ struct Script {
                 auto details = std::make_shared<AlbumDetails>();
                 details->setArtist(QStringLiteral("The Band"));
                 details->setAlbum(QStringLiteral("The Album"));
-                details->setIADBKey(key);
+                details->setResultKey(key);
                 for (const QString& t : titles)
                     details->addTitle(t, QString());
                 auto hit = std::make_shared<AlbumInfo>();
@@ -77,7 +77,7 @@ struct Script {
                 hit->setAlbum(QStringLiteral("The Album"));
                 hit->setYear(QStringLiteral("2001"));
                 hit->setGenre(QStringLiteral("Rock"));
-                hit->setIADBKey(key);
+                hit->setResultKey(key);
                 hit->setIADBCompareString(QStringLiteral("The Band / The Album"));
                 hit->setAlbumDetails(details);
                 list.addSorted(hit, weights, 0);
@@ -97,18 +97,18 @@ bool writeTitled(const QString& path, const QString& title, int track) {
     if (!written) return false;
     auto f = MusicFile::newMusicFileWithPath(path);
     if (!f) return false;
-    f->tagArtist(QStringLiteral("The Band"));
-    f->tagAlbum(QStringLiteral("The Album"));
-    f->tagYearStr(QStringLiteral("2001"));
-    f->tagGenre(QStringLiteral("Rock"));
-    f->tagTitle(title);
-    if (track) f->tagTrackNum(track, 0);
+    f->setTags({.artist = QStringLiteral("The Band")}, TagField::Artist);
+    f->setTags({.album = QStringLiteral("The Album")}, TagField::Album);
+    f->setTags({.year = QStringLiteral("2001")}, TagField::Year);
+    f->setTags({.genre = QStringLiteral("Rock")}, TagField::Genre);
+    f->setTags({.title = title}, TagField::Title);
+    if (track) f->setTags(TagValues::withTrack(track, 0), TagField::Track | TagField::TrackCount);
     return f->commitTags();
 }
 
 QString titleOf(const QString& path) {
     auto f = MusicFile::newMusicFileWithPath(path);
-    return f ? f->getTitle() : QStringLiteral("(unreadable)");
+    return f ? f->readTags().title : QStringLiteral("(unreadable)");
 }
 
 void settle(TrovixDocument& doc) {
@@ -149,7 +149,7 @@ TEST(FolderSave, TrackNumberIsThePositionSoAFileAfterAPlaceholderSkipsItsNumber)
     doc.setDocumentPath(album.dir, false);
     settle(doc);
     ASSERT_EQ(doc.trackArray().count(), 3);
-    ASSERT_TRUE(doc.trackArray().objectAtIndex(1)->isPlaceholder());
+    ASSERT_TRUE(doc.trackArray().at(1)->isPlaceholder());
 
     doc.saveDocument();
     settle(doc);
@@ -158,12 +158,12 @@ TEST(FolderSave, TrackNumberIsThePositionSoAFileAfterAPlaceholderSkipsItsNumber)
     EXPECT_EQ(album.files(), (QStringList{"01-One.mp3", "03-Three.mp3"}));
     auto three = MusicFile::newMusicFileWithPath(album.dir + "/03-Three.mp3");
     ASSERT_TRUE(three);
-    EXPECT_EQ(three->getTrackNum(), 3u);
-    EXPECT_EQ(three->getMaxTracks(), 3u);
+    EXPECT_EQ(three->readTags().trackNumber(), 3);
+    EXPECT_EQ(three->readTags().trackCountNumber(), 3);
     // The window's record holds the numbers written, not those read before.
-    const AudioTrackRef record = doc.trackArray().objectAtIndex(2);
+    const AudioTrackRef record = doc.trackArray().at(2);
     EXPECT_EQ(record->getTrackNum(), 3u);
-    EXPECT_EQ(record->getMaxTracks(), 3u);
+    EXPECT_EQ(record->tags().trackCountNumber(), 3);
 }
 
 TEST(FolderSave, MixedFolderOfMp3M4aAndFlacOpensSavesAndRenames) {
@@ -184,11 +184,11 @@ TEST(FolderSave, MixedFolderOfMp3M4aAndFlacOpensSavesAndRenames) {
     EXPECT_EQ(album.files(), (QStringList{"01-One.mp3", "02-Two.m4a", "03-Three.FLAC"}));
     auto flac = MusicFile::newMusicFileWithPath(album.dir + "/03-Three.FLAC");
     ASSERT_TRUE(flac);
-    EXPECT_EQ(flac->getTitle(), "Three");
-    EXPECT_EQ(flac->getArtist(), "The Band");
-    EXPECT_EQ(flac->getTrackNum(), 3u);
-    EXPECT_EQ(flac->getMaxTracks(), 3u);
-    EXPECT_TRUE(flac->customTag().has_value());
+    EXPECT_EQ(flac->readTags().title, "Three");
+    EXPECT_EQ(flac->readTags().artist, "The Band");
+    EXPECT_EQ(flac->readTags().trackNumber(), 3);
+    EXPECT_EQ(flac->readTags().trackCountNumber(), 3);
+    EXPECT_TRUE(flac->readTags().custom.has_value());
     EXPECT_EQ(titleOf(album.dir + "/02-Two.m4a"), "Two");
 }
 
@@ -248,9 +248,9 @@ TEST(FolderSave, CustomTagMakesTheNextOpeningRunTheSavedSearchFirst) {
         ASSERT_TRUE(doc.lastSaveSucceeded());
     }
     auto file = MusicFile::newMusicFileWithPath(album.dir + "/01-One.mp3");
-    ASSERT_TRUE(file && file->customTag());
-    EXPECT_EQ(file->customTag()->iadbKey(), "#AMG:42");
-    const QString terms = file->customTag()->iadbSearchTerms();
+    ASSERT_TRUE(file && file->readTags().custom);
+    EXPECT_EQ(file->readTags().custom->resultKey(), "#AMG:42");
+    const QString terms = file->readTags().custom->savedSearchTerms();
     EXPECT_EQ(terms, "The Band / The Album");
 
     script.calls.clear();
@@ -281,7 +281,7 @@ TEST(FolderSave, FileMadeReadOnlyAfterOpeningIsReportedAndKeepsItsName) {
     doc.setSources(script.sources());
     doc.setDocumentPath(album.dir, false);
     settle(doc);
-    ASSERT_TRUE(doc.trackArray().objectAtIndex(0)->okToTag());
+    ASSERT_TRUE(doc.trackArray().at(0)->okToTag());
     const QByteArray before = [&] {
         QFile f(album.dir + "/a.mp3");
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -304,7 +304,7 @@ TEST(FolderSave, FileMadeReadOnlyAfterOpeningIsReportedAndKeepsItsName) {
     EXPECT_EQ(doc.lastSaveFailures()[0].file, "a.mp3");
     EXPECT_FALSE(doc.lastSaveFailures()[0].reason.isEmpty());
     EXPECT_EQ(album.files(), (QStringList{"02-Two.mp3", "a.mp3"}));
-    EXPECT_EQ(doc.trackArray().objectAtIndex(0)->getFileName(), "a.mp3");
+    EXPECT_EQ(doc.trackArray().at(0)->getFileName(), "a.mp3");
     QFile f(album.dir + "/a.mp3");
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
@@ -341,7 +341,7 @@ TEST(FolderSave, SaveThenCloseClosesOnlyAfterASaveThatSucceeded) {
         EXPECT_FALSE(closed.wait(300));
         ASSERT_FALSE(host.alerts().empty());
         EXPECT_EQ(host.alerts().back().title, "Missing Field");
-        doc.alertResp2(1);
+        doc.answerBlankTitles(1);
         doc.waitUntilIdle();
         EXPECT_EQ(album.files(), (QStringList{"01-One.mp3", "b.mp3"}));
         EXPECT_EQ(closed.count(), 0);
@@ -357,7 +357,7 @@ TEST(FolderSave, SaveThenCloseClosesOnlyAfterASaveThatSucceeded) {
         settle(doc);
         doc.saveDocumentWithDelegate();
         ASSERT_TRUE(doc.requestClose());
-        doc.alertResp2(1);
+        doc.answerBlankTitles(1);
         doc.waitUntilIdle();
         EXPECT_EQ(album.files(), (QStringList{"a.mp3", "b.mp3"}));
     }
@@ -565,8 +565,8 @@ TEST(FolderSave, PreferencesChangedDuringTheSaveDoNotChangeIt) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.read(4), QByteArray("ID3\x04", 4)); // ID3v2.4, as at the start
     // The records were given the written files.
-    EXPECT_EQ(doc.trackArray().objectAtIndex(0)->getPath(), folder + "/01-One.mp3");
-    EXPECT_EQ(doc.trackArray().objectAtIndex(1)->getOldTitle(), "Two");
+    EXPECT_EQ(doc.trackArray().at(0)->getPath(), folder + "/01-One.mp3");
+    EXPECT_EQ(doc.trackArray().at(1)->getOldTitle(), "Two");
 }
 
 // The save writes with file objects of its own, yet a file another program

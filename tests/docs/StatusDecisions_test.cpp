@@ -10,24 +10,30 @@
 
 namespace {
 
-// A tagged MP3 record: artist, album, year, genre, title, track n of m.
-AudioTrack tagged(const QString& path, const QStringList& v, int n, int m) {
+// A tagged MP3 record.
+AudioTrack tagged(const QString& path, TagValues tags) {
     EXPECT_TRUE(writeSilentMp3(path));
     AudioTrack t = AudioTrack::initWithPath(path);
-    t.tagArtist(v[0]);
-    t.tagAlbum(v[1]);
-    t.tagYearStr(v[2]);
-    t.tagGenre(v[3]);
-    t.tagTitle(v[4]);
-    t.tagTrack(n, m);
+    t.writeTags(tags, TagValues::kAll);
     EXPECT_TRUE(t.commitTags());
     return AudioTrack::initWithPath(path);
+}
+
+TagValues values(const char* artist, const char* album, const char* year, const char* genre,
+                 const char* title = nullptr, const char* longTrack = nullptr) {
+    TagValues v{.title = QString::fromUtf8(title),
+                .artist = QString::fromUtf8(artist),
+                .album = QString::fromUtf8(album),
+                .year = QString::fromUtf8(year),
+                .genre = QString::fromUtf8(genre)};
+    std::tie(v.track, v.trackCount) = TagValues::splitPair(QString::fromUtf8(longTrack));
+    return v;
 }
 
 // The names drawn as the default templates make them.
 const NamingOptions kNaming;
 
-const StatusValues kTagHit{"The Band", "Songs", "2001", "Rock", {}, {}, {}};
+const TagValues kTagHit = values("The Band", "Songs", "2001", "Rock");
 
 struct PrefsGuard {
     ~PrefsGuard() { Prefs::clearOverrides(); }
@@ -39,8 +45,8 @@ TEST(StatusDecisions, FolderTrackLettersFollowTheProposal) {
     PrefsGuard guard;
     QTemporaryDir tmp;
     // Already right: name "01-Intro.mp3", title, track 1/2, tags like the tag hit.
-    AudioTrack right =
-        tagged(tmp.path() + "/01-Intro.mp3", {"the band", "SONGS", "2001", "rock", "Intro"}, 1, 2);
+    AudioTrack right = tagged(tmp.path() + "/01-Intro.mp3",
+                              values("the band", "SONGS", "2001", "rock", "Intro", "1/2"));
     right.setNewTitle("intro"); // differs only in case: T stays green
     EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, kTagHit, false, 0, "1/2"),
               (StatusRow{Green, Red, Green, Green, Green}))
@@ -50,14 +56,15 @@ TEST(StatusDecisions, FolderTrackLettersFollowTheProposal) {
               (StatusRow{Green, Green, Green, Green, Green}));
 
     // Everything to change.
-    AudioTrack wrong = tagged(tmp.path() + "/x.mp3", {"Other", "Songs", "1999", "Rock", "x"}, 5, 0);
+    AudioTrack wrong =
+        tagged(tmp.path() + "/x.mp3", values("Other", "Songs", "1999", "Rock", "x", "5"));
     wrong.setNewTitle("Outro");
     wrong.setRow(1);
     EXPECT_EQ(StatusDecisions::folderTrack(kNaming, wrong, kTagHit, false, 0, "2/2"),
               (StatusRow{Red, Red, Red, Red, Red}));
 
     // A tag hit without a genre makes I red; without an artist, A red.
-    StatusValues partial = kTagHit;
+    TagValues partial = kTagHit;
     partial.genre = QString();
     partial.artist = QString();
     EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, partial, false, 0, "1/2").I, Red);
@@ -84,7 +91,7 @@ TEST(StatusDecisions, PlaceholdersAreAllGrey) {
     const AudioTrack missing = AudioTrack::initPlaceholder("/tmp");
     EXPECT_EQ(StatusDecisions::folderTrack(kNaming, missing, kTagHit, false, 0, "1/1"),
               StatusRow{});
-    EXPECT_EQ(StatusDecisions::songHit(kNaming, missing, kTagHit), StatusRow{});
+    EXPECT_EQ(StatusDecisions::songHit(kNaming, missing, kTagHit, 1), StatusRow{});
     EXPECT_EQ(StatusDecisions::singleFile(kNaming, missing, kTagHit), StatusRow{});
 }
 
@@ -92,16 +99,17 @@ TEST(StatusDecisions, SongHitAndSingleFile) {
     QTemporaryDir tmp;
     // Single-file names are "%A-%T".
     const AudioTrack file = tagged(tmp.path() + "/The Band-Song.mp3",
-                                   {"The Band", "Songs", "2001", "Rock", "Song"}, 3, 10);
-    StatusValues hit{"the band", "songs", "2001", "ROCK", "Song", "3", "3/10"};
-    EXPECT_EQ(StatusDecisions::songHit(kNaming, file, hit),
+                                   values("The Band", "Songs", "2001", "Rock", "Song", "3/10"));
+    TagValues hit = values("the band", "songs", "2001", "ROCK", "Song", "3/10");
+    EXPECT_EQ(StatusDecisions::songHit(kNaming, file, hit, 3),
               (StatusRow{Green, Green, Green, Green, Green}));
     hit.title = "Other Song";
-    hit.longTrack = QString();
+    hit.track = hit.trackCount = QString();
     hit.artist = QString();
-    EXPECT_EQ(StatusDecisions::songHit(kNaming, file, hit), (StatusRow{Red, Red, Green, Red, Red}));
+    EXPECT_EQ(StatusDecisions::songHit(kNaming, file, hit, 3),
+              (StatusRow{Red, Red, Green, Red, Red}));
 
-    StatusValues typed{"The Band", "Songs", "2001", "Rock", "Song", "3", "3/10"};
+    TagValues typed = values("The Band", "Songs", "2001", "Rock", "Song", "3/10");
     EXPECT_EQ(StatusDecisions::singleFile(kNaming, file, typed),
               (StatusRow{Green, Red, Green, Green, Green}))
         << "the file has no new title, so its own new name lacks the title";

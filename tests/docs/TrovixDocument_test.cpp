@@ -43,7 +43,7 @@ AlbumInfoPtr makeHit(const AlbumDetailsPtr& details) {
     auto hit = std::make_shared<AlbumInfo>();
     hit->setArtist(details->artist());
     hit->setAlbum(details->album());
-    hit->setIADBKey(QStringLiteral("#AMG:") + details->album());
+    hit->setResultKey(QStringLiteral("#AMG:") + details->album());
     hit->setAlbumDetails(details);
     return hit;
 }
@@ -161,8 +161,8 @@ TEST_F(FolderDocument, ATrackNumberMatchingTheTitlePositionWinsATie) {
     auto doc = openWith({});
     doc->selectAlbumDetailsViaClick(0, makeHit(makeDetails("X", "Y", {"Outro", "Intro"})));
     // b carries track 2, the position of "Intro": it takes that title.
-    EXPECT_EQ(doc->trackArray().objectAtIndex(1)->getFileName(), QStringLiteral("b.mp3"));
-    EXPECT_EQ(doc->trackArray().objectAtIndex(0)->getNewTitle(), QStringLiteral("Outro"));
+    EXPECT_EQ(doc->trackArray().at(1)->getFileName(), QStringLiteral("b.mp3"));
+    EXPECT_EQ(doc->trackArray().at(0)->getNewTitle(), QStringLiteral("Outro"));
 }
 
 // The title "Intro" is a's own and sits at a's track number, yet the second
@@ -209,7 +209,7 @@ TEST_F(FolderDocument, VariousArtistsTitlesAreSplitByTheSeparators) {
     const Row reversed[] = {{"Singer", "Song"}, {"Duo", "Tune"},   {"Solo", "Piece"},
                             {"Band", "Track"},  {"Act", "Number"}, {"Plain Title", ""}};
     for (int i = 0; i < 6; ++i) {
-        const AudioTrackRef t = doc->trackArray().objectAtIndex(i);
+        const AudioTrackRef t = doc->trackArray().at(i);
         EXPECT_EQ(t->getNewTitle(), plain[i].title) << i;
         if (!plain[i].artist.isEmpty()) {
             EXPECT_EQ(t->getNewArtist(), plain[i].artist) << i;
@@ -217,7 +217,7 @@ TEST_F(FolderDocument, VariousArtistsTitlesAreSplitByTheSeparators) {
     }
     doc->setReverseArtistTitle(true);
     for (int i = 0; i < 6; ++i) {
-        const AudioTrackRef t = doc->trackArray().objectAtIndex(i);
+        const AudioTrackRef t = doc->trackArray().at(i);
         EXPECT_EQ(t->getNewTitle(), reversed[i].title) << i;
         if (!reversed[i].artist.isEmpty()) {
             EXPECT_EQ(t->getNewArtist(), reversed[i].artist) << i;
@@ -227,8 +227,8 @@ TEST_F(FolderDocument, VariousArtistsTitlesAreSplitByTheSeparators) {
     doc->setReverseArtistTitle(false);
     doc->handleHitClick(1);
     EXPECT_EQ(doc->selectedHitKey(), QStringLiteral("#AMG:Mix2"));
-    EXPECT_EQ(doc->trackArray().objectAtIndex(0)->getNewTitle(), QStringLiteral("A - B"));
-    EXPECT_EQ(doc->trackArray().objectAtIndex(0)->getNewArtist(), QStringLiteral("Named"));
+    EXPECT_EQ(doc->trackArray().at(0)->getNewTitle(), QStringLiteral("A - B"));
+    EXPECT_EQ(doc->trackArray().at(0)->getNewArtist(), QStringLiteral("Named"));
 
     doc->setVariousArtists(false);
     EXPECT_FALSE(doc->trackColumns().contains(QStringLiteral("artist")));
@@ -296,7 +296,7 @@ TEST_F(FolderDocument, TrackDropsMoveRowsToTheGap) {
     doc->acceptTrackDrop({1, 3}, 4);
     EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r0", "r2", "r1", "r3", "r4"}));
     EXPECT_EQ(doc->selectedTracks(), (QList<qsizetype>{2, 3}));
-    EXPECT_EQ(doc->trackArray().objectAtIndex(2)->getRow(), 2u);
+    EXPECT_EQ(doc->trackArray().at(2)->getRow(), 2u);
     EXPECT_FALSE(TrovixDocument::validateDrop(true));
     EXPECT_TRUE(TrovixDocument::validateDrop(false));
 }
@@ -327,7 +327,7 @@ TEST_F(FolderDocument, DeleteCutCopyAndPasteOfRecords) {
     EXPECT_TRUE(back.refusal.isNull());
     EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r0", "r2", "r1", "r3"}));
     EXPECT_EQ(doc->selectedTracks(), (QList<qsizetype>{2, 3}));
-    EXPECT_TRUE(doc->trackArray().objectAtIndex(3)->isValid());
+    EXPECT_TRUE(doc->trackArray().at(3)->isValid());
     const TrovixDocument::PasteResult again = doc->pasteTracks(copied);
     EXPECT_EQ(again.pasted, 0);
     EXPECT_EQ(again.refusal,
@@ -345,8 +345,8 @@ TEST_F(FolderDocument, DeleteCutCopyAndPasteOfRecords) {
 TEST_F(FolderDocument, TrackCellsAndTheirColours) {
     using TrackTableModel::CellColor;
     auto doc = openWith({"same", "changes"});
-    AudioTrack& same = *doc->trackArray().objectAtIndex(0);
-    AudioTrack& changes = *doc->trackArray().objectAtIndex(1);
+    AudioTrack& same = *doc->trackArray().at(0);
+    AudioTrack& changes = *doc->trackArray().at(1);
     same.setNewTitle(QStringLiteral("SAME"));
     changes.setNewTitle(QStringLiteral("changed"));
     EXPECT_EQ(doc->cellValue(0, QStringLiteral("newFile")).color, CellColor::Black);
@@ -378,7 +378,7 @@ TEST_F(FolderDocument, EditingACellHoldsTheTypingMonitor) {
     EXPECT_TRUE(doc->holdTypingMonitor());
     doc->setObjectValue(0, QStringLiteral("newFile"), QStringLiteral("Typed"));
     EXPECT_FALSE(doc->holdTypingMonitor());
-    EXPECT_EQ(doc->trackArray().objectAtIndex(0)->getNewTitle(), QStringLiteral("Typed"));
+    EXPECT_EQ(doc->trackArray().at(0)->getNewTitle(), QStringLiteral("Typed"));
 
     const int before = doc->keyHit();
     doc->setAlbumField(QStringLiteral("Typed Album"));
@@ -417,9 +417,9 @@ TEST_F(FolderDocument, LookUpCommandsNameTheirSubject) {
     EXPECT_EQ(doc->validateLookUp(C::AmznOldSong).title,
               QStringLiteral("Look up Old on Amazon Music"));
     EXPECT_FALSE(doc->validateLookUp(C::AmgNewSong).enabled);
-    doc->trackArray().objectAtIndex(0)->setNewTitle(QStringLiteral("OLD"));
+    doc->trackArray().at(0)->setNewTitle(QStringLiteral("OLD"));
     EXPECT_FALSE(doc->validateLookUp(C::AmgNewSong).enabled);
-    doc->trackArray().objectAtIndex(0)->setNewTitle(QStringLiteral("New"));
+    doc->trackArray().at(0)->setNewTitle(QStringLiteral("New"));
     EXPECT_TRUE(doc->validateLookUp(C::AmgNewSong).enabled);
     doc->setArtistField(QString());
     EXPECT_FALSE(doc->validateLookUp(C::GoogArtist).enabled);

@@ -105,7 +105,8 @@ TEST_F(AtomParserTest, InPlaceSaveTakesTheGrowthFromTheFreeAtom) {
     const QByteArray before = readBytes(p);
     const uint64_t freeBefore = freeSize(p);
     auto file = M4AFile::newM4AFileWithPath(p);
-    file->tagTitle(QStringLiteral("Fixture Title+five")); // 5 bytes longer
+    file->setTags({.title = QStringLiteral("Fixture Title+five")},
+                  TagField::Title); // 5 bytes longer
     ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
     const QByteArray after = readBytes(p);
     EXPECT_EQ(after.size(), before.size());
@@ -139,7 +140,7 @@ TEST_F(AtomParserTest, SavingWithoutChangesKeepsEveryByte) {
 TEST_F(AtomParserTest, SavingAfterAWholeFileRewriteTwiceKeepsEveryByte) {
     const QString p = make({.freePadding = 0});
     auto file = M4AFile::newM4AFileWithPath(p);
-    file->tagAlbum(QStringLiteral("Longer album name"));
+    file->setTags({.album = QStringLiteral("Longer album name")}, TagField::Album);
     ASSERT_TRUE(file->commitTags());
     const QByteArray once = readBytes(p);
     ASSERT_TRUE(file->commitTags());
@@ -171,7 +172,7 @@ TEST_F(AtomParserTest, GrowthPastTheFreeSpaceRewritesTheWholeFile) {
         auto file = M4AFile::newM4AFileWithPath(p);
         ASSERT_TRUE(file);
         file->tagImage(cover);
-        file->tagTitle(QStringLiteral("New title"));
+        file->setTags({.title = QStringLiteral("New title")}, TagField::Title);
         ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
         const QByteArray after = readBytes(p);
         EXPECT_GT(after.size(), before.size() + 4000);
@@ -183,7 +184,7 @@ TEST_F(AtomParserTest, GrowthPastTheFreeSpaceRewritesTheWholeFile) {
         EXPECT_EQ(seen.coverFormat, int(TagLib::MP4::CoverArt::PNG));
         EXPECT_EQ(seen.lengthSecs, 30);
         // The rewritten file is open again: a small change now fits in place.
-        file->tagTitle(QStringLiteral("New title 2"));
+        file->setTags({.title = QStringLiteral("New title 2")}, TagField::Title);
         ASSERT_TRUE(file->commitTags());
         EXPECT_EQ(readBytes(p).size(), after.size());
         EXPECT_TRUE(sameAudio(before, readBytes(p)));
@@ -198,7 +199,7 @@ TEST_F(AtomParserTest, WholeFileRewriteMovesMdatByTheGrowthPlusPadding) {
     const QByteArray before = readBytes(p);
     auto file = M4AFile::newM4AFileWithPath(p);
     const uint64_t moovBefore = file->atomParser()->find(kMoov)->originalLen();
-    file->tagTitle(QStringLiteral("Fixture Title!")); // one byte more
+    file->setTags({.title = QStringLiteral("Fixture Title!")}, TagField::Title); // one byte more
     ASSERT_TRUE(file->commitTags());
     const QByteArray after = readBytes(p);
     EXPECT_EQ(uint64_t(after.size()), uint64_t(before.size()) + 1 + 2048);
@@ -222,7 +223,7 @@ TEST_F(AtomParserTest, FreeAtomEdgesWithinEightBytes) {
         const QByteArray before = readBytes(p);
         auto file = M4AFile::newM4AFileWithPath(p);
         const QString title = QStringLiteral("Fixture Title") + QString(1024 - row.left, u'x');
-        file->tagTitle(title);
+        file->setTags({.title = title}, TagField::Title);
         ASSERT_TRUE(file->commitTags());
         const QByteArray after = readBytes(p);
         EXPECT_EQ(after.size() == before.size(), row.inPlace);
@@ -239,7 +240,7 @@ TEST_F(AtomParserTest, ExtraFreeAtomsInMoovAreFoldedIntoOne) {
     auto extra = std::make_shared<Atom>(kFree);
     extra->setContents(QByteArray(100, '\0'));
     file->atomParser()->find(kMoov)->addChild(extra);
-    file->tagTitle(QStringLiteral("T"));
+    file->setTags({.title = QStringLiteral("T")}, TagField::Title);
     ASSERT_TRUE(file->commitTags());
     const QByteArray after = readBytes(p);
     EXPECT_EQ(after.size(), buildM4a({}).size());
@@ -251,7 +252,7 @@ TEST_F(AtomParserTest, HundredSavesKeepTheFileSizeBounded) {
     const qint64 original = readBytes(p).size();
     auto file = M4AFile::newM4AFileWithPath(p);
     for (int i = 0; i < 100; ++i) {
-        file->tagTitle(QString(i % 7 * 150, QChar(u'a' + i % 26)));
+        file->setTags({.title = QString(i % 7 * 150, QChar(u'a' + i % 26))}, TagField::Title);
         ASSERT_TRUE(file->commitTags()) << i;
     }
     EXPECT_LE(readBytes(p).size(), original + 2048 + 6 * 150);
@@ -288,7 +289,7 @@ TEST_F(AtomParserTest, A64BitMoovHeaderStaysSixteenBytes) {
                    "................................................................"}) {
         auto file = M4AFile::newM4AFileWithPath(path());
         ASSERT_TRUE(file);
-        file->tagTitle(QString::fromUtf8(title));
+        file->setTags({.title = QString::fromUtf8(title)}, TagField::Title);
         ASSERT_TRUE(file->commitTags());
         const QByteArray after = readBytes(path());
         const qint64 at = after.indexOf("moov") - 4;
@@ -311,7 +312,7 @@ TEST_F(AtomParserTest, AFailedRewriteLeavesTheFileAndTheOffsetsAlone) {
     EXPECT_EQ(QDir(fDir.path()).entryList(QDir::Files), QStringList{QStringLiteral("song.m4a")});
     // The offsets shifted for the failed layout must not reach the disk now.
     file->tagImage(QImage());
-    file->tagTitle(QStringLiteral("Then in place"));
+    file->setTags({.title = QStringLiteral("Then in place")}, TagField::Title);
     ASSERT_TRUE(file->commitTags());
     EXPECT_EQ(readBytes(p).size(), before.size());
     EXPECT_TRUE(sameAudio(before, readBytes(p)));
@@ -330,7 +331,8 @@ TEST_F(AtomParserTest, ARewriteThatWouldPushA32BitOffsetPast4GiBIsRefused) {
     ASSERT_EQ(::truncate(QFile::encodeName(path()).constData(), off_t(fileSize)), 0);
     auto file = M4AFile::newM4AFileWithPath(path());
     ASSERT_TRUE(file);
-    file->tagTitle(QStringLiteral("Longer than before, so the file is rewritten"));
+    file->setTags({.title = QStringLiteral("Longer than before, so the file is rewritten")},
+                  TagField::Title);
     EXPECT_FALSE(file->commitTags());
     EXPECT_TRUE(file->lastError().contains(QStringLiteral("4 GiB")))
         << file->lastError().toStdString();
@@ -346,7 +348,7 @@ TEST_F(AtomParserTest, AFileChangedOnDiskIsNotWrittenOver) {
     QByteArray changed = readBytes(p);
     changed.append("extra", 5);
     ASSERT_TRUE(writeBytes(p, changed));
-    file->tagTitle(QStringLiteral("Mine"));
+    file->setTags({.title = QStringLiteral("Mine")}, TagField::Title);
     EXPECT_FALSE(file->commitTags());
     EXPECT_EQ(readBytes(p), changed);
 
@@ -359,7 +361,7 @@ TEST_F(AtomParserTest, AFileChangedOnDiskIsNotWrittenOver) {
     ASSERT_EQ(::rename(QFile::encodeName(q + QStringLiteral(".new")).constData(),
                        QFile::encodeName(q).constData()),
               0);
-    second->tagTitle(QStringLiteral("Mine"));
+    second->setTags({.title = QStringLiteral("Mine")}, TagField::Title);
     EXPECT_FALSE(second->commitTags());
     EXPECT_EQ(readBytes(q), replacement);
 }
@@ -372,7 +374,9 @@ TEST_F(AtomParserTest, SavingThroughASymbolicLinkWritesItsTarget) {
         auto file = M4AFile::newM4AFileWithPath(link);
         ASSERT_TRUE(file);
         if (wholeFile) file->tagImage(coverOfSize(40));
-        file->tagTitle(wholeFile ? QStringLiteral("Through link 2") : QStringLiteral("Link 1"));
+        file->setTags(
+            {.title = wholeFile ? QStringLiteral("Through link 2") : QStringLiteral("Link 1")},
+            TagField::Title);
         ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
         EXPECT_TRUE(QFileInfo(link).isSymLink());
         EXPECT_EQ(readWithTagLib(target).title,
@@ -386,8 +390,8 @@ TEST_F(AtomParserTest, FragmentedFilesAreNotWritten) {
     ASSERT_TRUE(writeBytes(path(), bytes));
     auto file = M4AFile::newM4AFileWithPath(path());
     ASSERT_TRUE(file);
-    EXPECT_EQ(file->getTitle(), QStringLiteral("Fixture Title"));
-    file->tagTitle(QStringLiteral("x"));
+    EXPECT_EQ(file->readTags().title, QStringLiteral("Fixture Title"));
+    file->setTags({.title = QStringLiteral("x")}, TagField::Title);
     EXPECT_FALSE(file->commitTags());
     EXPECT_TRUE(file->lastError().contains(QStringLiteral("fragmented")));
     EXPECT_EQ(readBytes(path()), bytes);
@@ -401,7 +405,7 @@ TEST_F(AtomParserTest, AFileLockedByAnotherWriterIsReadButNotWritten) {
     const QByteArray before = readBytes(p);
     auto file = M4AFile::newM4AFileWithPath(p);
     ASSERT_TRUE(file);
-    file->tagTitle(QStringLiteral("x"));
+    file->setTags({.title = QStringLiteral("x")}, TagField::Title);
     EXPECT_FALSE(file->commitTags());
     EXPECT_TRUE(file->lastError().contains(QStringLiteral("in use")));
     EXPECT_EQ(readBytes(p), before);
@@ -423,7 +427,7 @@ TEST_F(AtomParserTest, OpenFilesHoldNoDescriptors) {
     ::setrlimit(RLIMIT_NOFILE, &old);
     for (const auto& file : open)
         ASSERT_TRUE(file);
-    open.back()->tagTitle(QStringLiteral("Last"));
+    open.back()->setTags({.title = QStringLiteral("Last")}, TagField::Title);
     EXPECT_TRUE(open.back()->commitTags());
 }
 
@@ -432,7 +436,7 @@ TEST_F(AtomParserTest, AWholeFileRewriteKeepsThePermissions) {
     const QByteArray native = QFile::encodeName(p);
     ASSERT_EQ(::chmod(native.constData(), 0640), 0);
     auto file = M4AFile::newM4AFileWithPath(p);
-    file->tagTitle(QStringLiteral("Rewritten as a whole"));
+    file->setTags({.title = QStringLiteral("Rewritten as a whole")}, TagField::Title);
     ASSERT_TRUE(file->commitTags());
     struct stat st {};
     ASSERT_EQ(::stat(native.constData(), &st), 0);

@@ -172,8 +172,9 @@ TEST(M4ABadInput, FilesWhoseSizesDoNotAddUpAreReadButNeverWritten) {
             ASSERT_TRUE(writeBytes(p, bytes));
             auto file = M4AFile::newM4AFileWithPath(p);
             ASSERT_TRUE(file);
-            EXPECT_EQ(file->getTitle(), QStringLiteral("Fixture Title"));
-            file->tagTitle(grow ? QString(3000, u'x') : QStringLiteral("Short"));
+            EXPECT_EQ(file->readTags().title, QStringLiteral("Fixture Title"));
+            file->setTags({.title = grow ? QString(3000, u'x') : QStringLiteral("Short")},
+                          TagField::Title);
             EXPECT_FALSE(file->commitTags());
             EXPECT_TRUE(file->lastError().contains(QStringLiteral("do not add up")))
                 << file->lastError().toStdString();
@@ -195,7 +196,7 @@ TEST(M4ABadInput, AnEditListAndAMoovAtTheEndWithSizeZeroAreSound) {
         ASSERT_TRUE(writeBytes(p, bytes));
         auto file = M4AFile::newM4AFileWithPath(p);
         ASSERT_TRUE(file);
-        file->tagTitle(QString(3000, u'x'));
+        file->setTags({.title = QString(3000, u'x')}, TagField::Title);
         ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
         EXPECT_TRUE(sameAudio(bytes, readBytes(p)));
         EXPECT_EQ(readWithTagLib(p).title, QString(3000, u'x'));
@@ -217,7 +218,7 @@ TEST(M4ABadInput, DeepNestingIsHarmless) {
     ASSERT_TRUE(writeBytes(p, bytes));
     auto file = M4AFile::newM4AFileWithPath(p);
     ASSERT_TRUE(file);
-    file->tagTitle(QStringLiteral("Deep"));
+    file->setTags({.title = QStringLiteral("Deep")}, TagField::Title);
     ASSERT_TRUE(file->commitTags());
     EXPECT_TRUE(sameAudio(bytes, readBytes(p)));
 }
@@ -255,7 +256,7 @@ TEST(M4ABadInput, PermissionsAreRespected) {
         EXPECT_EQ(M4AFile::newM4AFileWithPath(secret), nullptr);
         auto file = M4AFile::newM4AFileWithPath(p);
         ASSERT_TRUE(file);
-        file->tagTitle(QStringLiteral("x"));
+        file->setTags({.title = QStringLiteral("x")}, TagField::Title);
         file->tagImage(QImage(30, 30, QImage::Format_RGB32)); // also the whole-file path
         EXPECT_FALSE(file->commitTags());
         EXPECT_TRUE(file->lastError().contains(QStringLiteral("permission")));

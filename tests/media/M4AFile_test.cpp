@@ -29,7 +29,7 @@ TEST_F(M4AFileTest, TheFactoryKnowsTheExtensionsInAnyCase) {
         const QString p = make({}, QString::fromUtf8(name));
         auto file = MusicFile::newMusicFileWithPath(p);
         ASSERT_TRUE(file) << name;
-        EXPECT_EQ(file->getTitle(), QStringLiteral("Fixture Title")) << name;
+        EXPECT_EQ(file->readTags().title, QStringLiteral("Fixture Title")) << name;
     }
 }
 
@@ -40,34 +40,34 @@ TEST_F(M4AFileTest, ReadsEveryTag) {
     o.trackCount = 12;
     auto file = M4AFile::newM4AFileWithPath(make(o));
     ASSERT_TRUE(file);
-    EXPECT_EQ(file->getTitle(), QStringLiteral("Fixture Title"));
-    EXPECT_EQ(file->getArtist(), QStringLiteral("Fixture Artist"));
-    EXPECT_EQ(file->getAlbum(), QStringLiteral("Fixture Album"));
-    EXPECT_EQ(file->getYearStr(), QStringLiteral("2001"));
-    EXPECT_EQ(file->getGenre(), QStringLiteral("Rock"));
-    EXPECT_EQ(file->getTrackStr(), QStringLiteral("3"));
-    EXPECT_EQ(file->getMaxTrackStr(), QStringLiteral("12"));
-    EXPECT_EQ(file->getLongTrackStr(), QStringLiteral("3/12"));
-    EXPECT_EQ(file->getTrackNum(), 3u);
-    EXPECT_EQ(file->getMaxTracks(), 12u);
+    EXPECT_EQ(file->readTags().title, QStringLiteral("Fixture Title"));
+    EXPECT_EQ(file->readTags().artist, QStringLiteral("Fixture Artist"));
+    EXPECT_EQ(file->readTags().album, QStringLiteral("Fixture Album"));
+    EXPECT_EQ(file->readTags().year, QStringLiteral("2001"));
+    EXPECT_EQ(file->readTags().genre, QStringLiteral("Rock"));
+    EXPECT_EQ(file->readTags().track, QStringLiteral("3"));
+    EXPECT_EQ(file->readTags().trackCount, QStringLiteral("12"));
+    EXPECT_EQ(file->readTags().longTrack(), QStringLiteral("3/12"));
+    EXPECT_EQ(file->readTags().trackNumber(), 3);
+    EXPECT_EQ(file->readTags().trackCountNumber(), 12);
     EXPECT_EQ(file->getImageData(), o.cover); // kept encoded
-    EXPECT_FALSE(file->customTag().has_value());
+    EXPECT_FALSE(file->readTags().custom.has_value());
     EXPECT_EQ(file->getDurationSecs(), 30u);
 }
 
 TEST_F(M4AFileTest, MissingItemsReadAsNull) {
     auto file = M4AFile::newM4AFileWithPath(make({.withMetadata = false}));
     ASSERT_TRUE(file);
-    EXPECT_TRUE(file->getTitle().isNull());
-    EXPECT_TRUE(file->getGenre().isNull());
-    EXPECT_TRUE(file->getYearStr().isNull());
-    EXPECT_EQ(file->getTrackNum(), 0u);
+    EXPECT_TRUE(file->readTags().title.isNull());
+    EXPECT_TRUE(file->readTags().genre.isNull());
+    EXPECT_TRUE(file->readTags().year.isNull());
+    EXPECT_EQ(file->readTags().trackNumber(), 0);
     EXPECT_FALSE(file->hasImage());
 }
 
 TEST_F(M4AFileTest, LongTrackTextShowsACountOfZero) {
     auto file = M4AFile::newM4AFileWithPath(make({.trackNum = 3, .trackCount = 0}));
-    EXPECT_EQ(file->getLongTrackStr(), QStringLiteral("3/0"));
+    EXPECT_EQ(file->readTags().longTrack(), QStringLiteral("3/0"));
 }
 
 TEST_F(M4AFileTest, PlayingTimeAndBitRateFollowTheMovieHeader) {
@@ -85,22 +85,22 @@ TEST_F(M4AFileTest, EveryTagRoundTripsThroughOurReaderAndTagLib) {
     cover.fill(Qt::red);
     {
         auto file = M4AFile::newM4AFileWithPath(p);
-        file->tagTitle(QStringLiteral("Été – 東京"));
-        file->tagArtist(QStringLiteral("The Artist"));
-        file->tagAlbum(QStringLiteral("The Album"));
-        file->tagYearNum(1999);
-        file->tagGenre(QStringLiteral("Jazz"));
-        file->tagTrackNum(4, 11);
+        file->setTags({.title = QStringLiteral("Été – 東京")}, TagField::Title);
+        file->setTags({.artist = QStringLiteral("The Artist")}, TagField::Artist);
+        file->setTags({.album = QStringLiteral("The Album")}, TagField::Album);
+        file->setTags({.year = QString::number(1999)}, TagField::Year);
+        file->setTags({.genre = QStringLiteral("Jazz")}, TagField::Genre);
+        file->setTags(TagValues::withTrack(4, 11), TagField::Track | TagField::TrackCount);
         file->tagImage(cover);
         ASSERT_TRUE(file->commitTags());
     }
     auto again = M4AFile::newM4AFileWithPath(p);
-    EXPECT_EQ(again->getTitle(), QStringLiteral("Été – 東京"));
-    EXPECT_EQ(again->getArtist(), QStringLiteral("The Artist"));
-    EXPECT_EQ(again->getAlbum(), QStringLiteral("The Album"));
-    EXPECT_EQ(again->getYearStr(), QStringLiteral("1999"));
-    EXPECT_EQ(again->getGenre(), QStringLiteral("Jazz"));
-    EXPECT_EQ(again->getLongTrackStr(), QStringLiteral("4/11"));
+    EXPECT_EQ(again->readTags().title, QStringLiteral("Été – 東京"));
+    EXPECT_EQ(again->readTags().artist, QStringLiteral("The Artist"));
+    EXPECT_EQ(again->readTags().album, QStringLiteral("The Album"));
+    EXPECT_EQ(again->readTags().year, QStringLiteral("1999"));
+    EXPECT_EQ(again->readTags().genre, QStringLiteral("Jazz"));
+    EXPECT_EQ(again->readTags().longTrack(), QStringLiteral("4/11"));
     EXPECT_EQ(again->getImage().size(), cover.size());
     EXPECT_EQ(again->atomParser()->find(kCovr)->data()->typeWord(), DataAtom::kPng);
 
@@ -145,7 +145,7 @@ TEST_F(M4AFileTest, GenresMoveBetweenGnreAndFreeText) {
         SCOPED_TRACE(row.name);
         const QString p = make(row.options);
         auto file = M4AFile::newM4AFileWithPath(p);
-        file->tagGenre(QString::fromUtf8(row.genre));
+        file->setTags({.genre = QString::fromUtf8(row.genre)}, TagField::Genre);
         AtomParser* parser = file->atomParser();
         EXPECT_EQ(parser->find(kGnre) != nullptr, row.gnre);
         EXPECT_EQ(parser->find(kGen) != nullptr, row.gen);
@@ -153,7 +153,7 @@ TEST_F(M4AFileTest, GenresMoveBetweenGnreAndFreeText) {
             EXPECT_EQ(parser->find(kGnre)->ushortArrayValue(0), row.index);
         }
         ASSERT_TRUE(file->commitTags());
-        EXPECT_EQ(M4AFile::newM4AFileWithPath(p)->getGenre(), QString::fromUtf8(row.genre));
+        EXPECT_EQ(M4AFile::newM4AFileWithPath(p)->readTags().genre, QString::fromUtf8(row.genre));
         EXPECT_EQ(readWithTagLib(p).genre, QString::fromUtf8(row.genre));
     }
 }
@@ -164,7 +164,7 @@ TEST_F(M4AFileTest, TrackWritesOnlyNumberAndCount) {
     DataAtom* value = file->atomParser()->find(kTrkn)->data();
     value->setUShortArrayValue(0, 77);
     value->setUShortArrayValue(3, 99);
-    file->tagTrackNum(3, 12);
+    file->setTags(TagValues::withTrack(3, 12), TagField::Track | TagField::TrackCount);
     EXPECT_EQ(value->ushortArrayValue(0), 77);
     EXPECT_EQ(value->ushortArrayValue(1), 3);
     EXPECT_EQ(value->ushortArrayValue(2), 12);
@@ -183,12 +183,12 @@ TEST_F(M4AFileTest, TagsTheFileLacksAreAdded) {
         const QString p = make(o);
         const QByteArray before = readBytes(p);
         auto file = M4AFile::newM4AFileWithPath(p);
-        file->tagTitle(QStringLiteral("T"));
-        file->tagArtist(QStringLiteral("Ar"));
-        file->tagAlbum(QStringLiteral("Al"));
-        file->tagYearStr(QStringLiteral("2020"));
-        file->tagGenre(QStringLiteral("Pop"));
-        file->tagTrackNum(2, 9);
+        file->setTags({.title = QStringLiteral("T")}, TagField::Title);
+        file->setTags({.artist = QStringLiteral("Ar")}, TagField::Artist);
+        file->setTags({.album = QStringLiteral("Al")}, TagField::Album);
+        file->setTags({.year = QStringLiteral("2020")}, TagField::Year);
+        file->setTags({.genre = QStringLiteral("Pop")}, TagField::Genre);
+        file->setTags(TagValues::withTrack(2, 9), TagField::Track | TagField::TrackCount);
         ASSERT_TRUE(file->commitTags());
         EXPECT_TRUE(sameAudio(before, readBytes(p)));
         const TagLibView seen = readWithTagLib(p);
@@ -205,12 +205,13 @@ TEST_F(M4AFileTest, TagsTheFileLacksAreAdded) {
 TEST_F(M4AFileTest, ANullOrEmptyTextRemovesTheItem) {
     const QString p = make();
     auto file = M4AFile::newM4AFileWithPath(p);
-    file->tagTitle(QString());
-    file->tagAlbum(QStringLiteral("")); // an empty item would read as a value elsewhere
+    file->setTags({.title = QString()}, TagField::Title);
+    file->setTags({.album = QStringLiteral("")},
+                  TagField::Album); // an empty item would read as a value elsewhere
     ASSERT_TRUE(file->commitTags());
     auto again = M4AFile::newM4AFileWithPath(p);
-    EXPECT_TRUE(again->getTitle().isNull());
-    EXPECT_TRUE(again->getAlbum().isNull());
+    EXPECT_TRUE(again->readTags().title.isNull());
+    EXPECT_TRUE(again->readTags().album.isNull());
 }
 
 TEST_F(M4AFileTest, RemovingACoverThatIsNotThereChangesNothing) {
@@ -228,9 +229,9 @@ TEST_F(M4AFileTest, RenamedFilesAreSavedAtTheirNewPath) {
     const QString moved = fDir.filePath(QStringLiteral("moved.m4a"));
     ASSERT_TRUE(QFile::rename(p, moved));
     file->refreshAfterRename(moved);
-    file->tagTitle(QStringLiteral("Moved"));
+    file->setTags({.title = QStringLiteral("Moved")}, TagField::Title);
     // Grows past the padding, so the whole file is written at the new path.
-    file->tagAlbum(QString(3000, u'a'));
+    file->setTags({.album = QString(3000, u'a')}, TagField::Album);
     ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
     EXPECT_FALSE(QFile::exists(p));
     EXPECT_EQ(readWithTagLib(moved).title, QStringLiteral("Moved"));
@@ -257,12 +258,12 @@ TEST_F(M4AFileTest, ALargeCoverStaysInTheFileUntilDrawnOrSaved) {
         ASSERT_TRUE(file);
         ASSERT_TRUE(file->hasImage());
         // Saved in place or as a new file, the cover comes along.
-        file->tagTitle(save.title);
+        file->setTags({.title = save.title}, TagField::Title);
         ASSERT_TRUE(file->commitTags());
         auto again = M4AFile::newM4AFileWithPath(path);
         ASSERT_TRUE(again);
         EXPECT_EQ(again->getImageData(), o.cover);
-        EXPECT_EQ(again->getTitle(), save.title);
+        EXPECT_EQ(again->readTags().title, save.title);
         EXPECT_EQ(readWithTagLib(path).cover, o.cover);
     }
     o.freePadding = 1024;
@@ -276,7 +277,7 @@ TEST_F(M4AFileTest, ALargeCoverStaysInTheFileUntilDrawnOrSaved) {
     f.write("x");
     f.close();
     EXPECT_TRUE(file->getImageData().isEmpty());
-    file->tagTitle(QStringLiteral("New"));
+    file->setTags({.title = QStringLiteral("New")}, TagField::Title);
     EXPECT_FALSE(file->commitTags());
 }
 
@@ -320,9 +321,12 @@ TEST_F(M4AFileTest, ALargeCoverKeepsItsPlaceWhenTheItemsBeforeItChangeLength) {
             const Tags& tags = c.saves[round];
             if (round != 1) file = M4AFile::newM4AFileWithPath(path);
             ASSERT_TRUE(file);
-            if (!tags.title.isNull()) file->tagTitle(expected.title = tags.title);
-            if (!tags.artist.isNull()) file->tagArtist(expected.artist = tags.artist);
-            if (!tags.album.isNull()) file->tagAlbum(expected.album = tags.album);
+            if (!tags.title.isNull())
+                file->setTags({.title = expected.title = tags.title}, TagField::Title);
+            if (!tags.artist.isNull())
+                file->setTags({.artist = expected.artist = tags.artist}, TagField::Artist);
+            if (!tags.album.isNull())
+                file->setTags({.album = expected.album = tags.album}, TagField::Album);
             const SavePlan plan = file->atomParser()->planSave();
             ASSERT_EQ(plan.kind, SavePlan::Kind::InPlace);
             for (const SaveRegion& r : plan.regions)
@@ -338,10 +342,10 @@ TEST_F(M4AFileTest, ALargeCoverKeepsItsPlaceWhenTheItemsBeforeItChangeLength) {
             EXPECT_TRUE(sameAudio(original, saved));
             auto again = M4AFile::newM4AFileWithPath(path);
             ASSERT_TRUE(again);
-            EXPECT_EQ(again->getTitle(), expected.title);
-            EXPECT_EQ(again->getArtist(), expected.artist);
-            EXPECT_EQ(again->getAlbum(), expected.album);
-            EXPECT_EQ(again->getLongTrackStr(), QStringLiteral("1/10"));
+            EXPECT_EQ(again->readTags().title, expected.title);
+            EXPECT_EQ(again->readTags().artist, expected.artist);
+            EXPECT_EQ(again->readTags().album, expected.album);
+            EXPECT_EQ(again->readTags().longTrack(), QStringLiteral("1/10"));
             EXPECT_EQ(again->getImageData(), cover);
             const TagLibView seen = readWithTagLib(path);
             EXPECT_EQ(seen.title, expected.title);

@@ -128,8 +128,9 @@ TEST_F(MP3BadInputTest, ACompressedFrameThatInflatesToAGibibyteIsSkipped) {
         try {
             auto file = open();
             if (!file) ::_exit(10);
-            if (file->getTitle() != u"Before" || file->getAlbum() != u"After") ::_exit(11);
-            file->tagTitle(QStringLiteral("Changed"));
+            if (file->readTags().title != u"Before" || file->readTags().album != u"After")
+                ::_exit(11);
+            file->setTags({.title = QStringLiteral("Changed")}, TagField::Title);
             if (file->commitTags()) ::_exit(12);
             if (!file->lastError().contains(u"TPE1")) ::_exit(13);
             ::_exit(0);
@@ -156,9 +157,9 @@ TEST_F(MP3BadInputTest, CompressedFramesStopAt64MegabytesATag) {
     const QByteArray before = bytesOf(path());
     auto file = open();
     ASSERT_TRUE(file);
-    EXPECT_EQ(file->getTitle(), QStringLiteral("Last"));
+    EXPECT_EQ(file->readTags().title, QStringLiteral("Last"));
     EXPECT_EQ(file->readNumFrames(), 5);
-    file->tagTitle(QStringLiteral("Changed"));
+    file->setTags({.title = QStringLiteral("Changed")}, TagField::Title);
     EXPECT_FALSE(file->commitTags());
     EXPECT_TRUE(file->lastError().contains(u"TEXT")) << file->lastError().toStdString();
     EXPECT_EQ(bytesOf(path()), before);
@@ -175,12 +176,12 @@ TEST_F(MP3BadInputTest, SmallCompressedFramesAreReadAndTheFileSaved) {
         const QByteArray audio = mp3AudioPayload(path());
         auto file = open();
         ASSERT_TRUE(file);
-        EXPECT_EQ(file->getTitle(), QStringLiteral("Compressed title"));
-        file->tagArtist(QStringLiteral("Someone"));
+        EXPECT_EQ(file->readTags().title, QStringLiteral("Compressed title"));
+        file->setTags({.artist = QStringLiteral("Someone")}, TagField::Artist);
         ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
         auto again = open();
-        EXPECT_EQ(again->getTitle(), QStringLiteral("Compressed title"));
-        EXPECT_EQ(again->getArtist(), QStringLiteral("Someone"));
+        EXPECT_EQ(again->readTags().title, QStringLiteral("Compressed title"));
+        EXPECT_EQ(again->readTags().artist, QStringLiteral("Someone"));
         EXPECT_EQ(mp3AudioPayload(path()), audio);
     }
 }
@@ -207,10 +208,11 @@ TEST_F(MP3BadInputTest, TagHeadersWithFlagsTheirVersionDoesNotDefineAreNotWritte
         const QByteArray before = bytesOf(path());
         auto file = open();
         ASSERT_TRUE(file);
-        file->tagTitle(QStringLiteral("A title longer than the old tag"));
+        file->setTags({.title = QStringLiteral("A title longer than the old tag")},
+                      TagField::Title);
         EXPECT_EQ(file->commitTags(), row.writable) << file->lastError().toStdString();
         if (row.writable) {
-            EXPECT_EQ(open()->getTitle(), QStringLiteral("A title longer than the old tag"));
+            EXPECT_EQ(open()->readTags().title, QStringLiteral("A title longer than the old tag"));
         } else {
             EXPECT_TRUE(file->lastError().contains(u"flags")) << file->lastError().toStdString();
             EXPECT_EQ(bytesOf(path()), before);

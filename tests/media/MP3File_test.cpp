@@ -116,14 +116,15 @@ TEST_F(MP3FileTest, UntaggedFileReadsEmpty) {
     auto file = open(path());
     ASSERT_NE(file, nullptr);
     for (const QString& text :
-         {file->getTitle(), file->getArtist(), file->getAlbum(), file->getYearStr(),
-          file->getGenre(), file->getTrackStr(), file->getLongTrackStr(), file->getMaxTrackStr()}) {
+         {file->readTags().title, file->readTags().artist, file->readTags().album,
+          file->readTags().year, file->readTags().genre, file->readTags().track,
+          file->readTags().longTrack(), file->readTags().trackCount}) {
         EXPECT_FALSE(text.isNull());
         EXPECT_TRUE(text.isEmpty());
     }
-    EXPECT_EQ(file->getTrackNum(), 0u);
-    EXPECT_EQ(file->getMaxTracks(), 0u);
-    EXPECT_FALSE(file->customTag().has_value());
+    EXPECT_EQ(file->readTags().trackNumber(), 0);
+    EXPECT_EQ(file->readTags().trackCountNumber(), 0);
+    EXPECT_FALSE(file->readTags().custom.has_value());
     EXPECT_FALSE(file->hasImage());
     EXPECT_EQ(file->getBitrate(), 128);
     EXPECT_EQ(file->getDurationSecs(), 1u); // 40 frames of 1152 samples
@@ -168,19 +169,19 @@ TEST_P(MP3FileVersionTest, EveryTagRoundTrips) {
     ASSERT_NE(file, nullptr);
 
     CustomTag custom;
-    custom.setIADBSearchTerms(QStringLiteral("Some Band / First Album"));
-    custom.setIADBKey(QStringLiteral("#AMG:r12345"));
+    custom.setSavedSearchTerms(QStringLiteral("Some Band / First Album"));
+    custom.setResultKey(QStringLiteral("#AMG:r12345"));
     custom.setReverseArtistAlbum(true);
     QImage cover(32, 24, QImage::Format_RGB32);
     cover.fill(Qt::red);
 
-    file->tagTitle(QStringLiteral("Opening"));
-    file->tagArtist(QStringLiteral("Some Band"));
-    file->tagAlbum(QStringLiteral("First Album"));
-    file->tagYearStr(QStringLiteral("1999"));
-    file->tagGenre(QStringLiteral("Rock"));
-    file->tagTrackNum(3, 12);
-    file->tagCustomTag(custom);
+    file->setTags({.title = QStringLiteral("Opening")}, TagField::Title);
+    file->setTags({.artist = QStringLiteral("Some Band")}, TagField::Artist);
+    file->setTags({.album = QStringLiteral("First Album")}, TagField::Album);
+    file->setTags({.year = QStringLiteral("1999")}, TagField::Year);
+    file->setTags({.genre = QStringLiteral("Rock")}, TagField::Genre);
+    file->setTags(TagValues::withTrack(3, 12), TagField::Track | TagField::TrackCount);
+    file->setTags({.custom = custom}, TagField::Custom);
     file->tagImage(cover);
     const QByteArray audio = mp3AudioPayload(path());
     ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
@@ -189,21 +190,21 @@ TEST_P(MP3FileVersionTest, EveryTagRoundTrips) {
 
     auto again = open(path());
     ASSERT_NE(again, nullptr);
-    EXPECT_EQ(again->getTitle(), QStringLiteral("Opening"));
-    EXPECT_EQ(again->getArtist(), QStringLiteral("Some Band"));
-    EXPECT_EQ(again->getAlbum(), QStringLiteral("First Album"));
-    EXPECT_EQ(again->getGenre(), QStringLiteral("Rock"));
-    EXPECT_EQ(again->getLongTrackStr(), QStringLiteral("3/12"));
-    EXPECT_EQ(again->getTrackNum(), 3u);
-    EXPECT_EQ(again->getMaxTracks(), 12u);
-    EXPECT_EQ(again->getMaxTrackStr(), QStringLiteral("12"));
-    EXPECT_EQ(again->customTag(), custom);
+    EXPECT_EQ(again->readTags().title, QStringLiteral("Opening"));
+    EXPECT_EQ(again->readTags().artist, QStringLiteral("Some Band"));
+    EXPECT_EQ(again->readTags().album, QStringLiteral("First Album"));
+    EXPECT_EQ(again->readTags().genre, QStringLiteral("Rock"));
+    EXPECT_EQ(again->readTags().longTrack(), QStringLiteral("3/12"));
+    EXPECT_EQ(again->readTags().trackNumber(), 3);
+    EXPECT_EQ(again->readTags().trackCountNumber(), 12);
+    EXPECT_EQ(again->readTags().trackCount, QStringLiteral("12"));
+    EXPECT_EQ(again->readTags().custom, custom);
     const QImage image = again->getImage();
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), cover.size());
     EXPECT_TRUE(again->getImageData().startsWith("\xFF\xD8")); // JPEG
     // ID3v2.4 carries the year as recording time and again as TYER.
-    EXPECT_EQ(again->getYearStr(), QStringLiteral("1999"));
+    EXPECT_EQ(again->readTags().year, QStringLiteral("1999"));
 
     // As TagLib's own reader sees it.
     TagLib::MPEG::File check(QFile::encodeName(path()).constData(), false);
@@ -244,7 +245,7 @@ TEST_F(MP3FileTest, TagVersionPicksTheId3Version) {
         useVersion(tagVersion);
         ASSERT_TRUE(writeSilentMp3(path()));
         auto file = open(path());
-        file->tagTitle(QStringLiteral("x"));
+        file->setTags({.title = QStringLiteral("x")}, TagField::Title);
         ASSERT_TRUE(file->commitTags());
         EXPECT_EQ(readRawId3v2(path()).version, minor) << tagVersion;
     }
@@ -265,8 +266,8 @@ TEST_F(MP3FileTest, Id3v23DropsFramesItCannotCarry) {
            });
     auto file = openWithTag(tag);
     ASSERT_NE(file, nullptr);
-    EXPECT_EQ(file->getYearStr(), QStringLiteral("2001-05-06"));
-    file->tagArtist(QStringLiteral("Artist"));
+    EXPECT_EQ(file->readTags().year, QStringLiteral("2001-05-06"));
+    file->setTags({.artist = QStringLiteral("Artist")}, TagField::Artist);
     ASSERT_TRUE(file->commitTags());
     const RawId3Tag raw = readRawId3v2(path());
     EXPECT_EQ(raw.version, 3);
@@ -275,7 +276,7 @@ TEST_F(MP3FileTest, Id3v23DropsFramesItCannotCarry) {
     EXPECT_EQ(raw.body("TPE2"), id3Latin1TextBody("Band"));
     // The year survives in TYER rather than vanishing with TDRC.
     EXPECT_EQ(raw.body("TYER"), id3Latin1TextBody("2001"));
-    EXPECT_EQ(open(path())->getYearStr(), QStringLiteral("2001"));
+    EXPECT_EQ(open(path())->readTags().year, QStringLiteral("2001"));
 }
 
 TEST_F(MP3FileTest, Id3v24MergesDateFramesIntoRecordingTime) {
@@ -299,7 +300,7 @@ TEST_F(MP3FileTest, Id3v24MergesDateFramesIntoRecordingTime) {
             frames.append(id3v2Frame(3, row.frames[i], id3Latin1TextBody(row.frames[i + 1])));
         auto file = openWithTag(id3v2Tag(3, frames, 256));
         ASSERT_NE(file, nullptr);
-        file->tagTitle(QStringLiteral("Song 2"));
+        file->setTags({.title = QStringLiteral("Song 2")}, TagField::Title);
         ASSERT_TRUE(file->commitTags());
         const RawId3Tag raw = readRawId3v2(path());
         const QByteArray label = row.frames.join(' ');
@@ -334,7 +335,7 @@ TEST_F(MP3FileTest, YearReadsByTagVersion) {
                 id3v2Frame(row.minor, row.frames[i], id3Latin1TextBody(row.frames[i + 1])));
         auto file = openWithTag(id3v2Tag(row.minor, frames));
         ASSERT_NE(file, nullptr);
-        EXPECT_EQ(file->getYearStr(), QString::fromLatin1(row.year));
+        EXPECT_EQ(file->readTags().year, QString::fromLatin1(row.year));
     }
 }
 
@@ -342,7 +343,7 @@ TEST_F(MP3FileTest, WritingTheYearRemovesRecordingTime) {
     useVersion(3);
     auto file = openWithTag(id3v2Tag(4, {id3v2Frame(4, "TDRC", id3Latin1TextBody("2001-02-03"))}));
     ASSERT_NE(file, nullptr);
-    file->tagYearNum(1985);
+    file->setTags({.year = QString::number(1985)}, TagField::Year);
     ASSERT_TRUE(file->commitTags());
     const RawId3Tag raw = readRawId3v2(path());
     EXPECT_EQ(raw.body("TDRC"), id3Latin1TextBody("1985"));
@@ -364,38 +365,38 @@ TEST_F(MP3FileTest, TextIsSingleByteWhenLatin1Holds) {
         for (const Row& row : rows) {
             ASSERT_TRUE(writeSilentMp3(path()));
             auto file = open(path());
-            file->tagTitle(row.text);
+            file->setTags({.title = row.text}, TagField::Title);
             ASSERT_TRUE(file->commitTags());
             const QByteArray body = readRawId3v2(path()).body("TIT2");
             ASSERT_FALSE(body.isEmpty());
             EXPECT_EQ(body[0], row.encoding) << row.text.toStdString();
-            EXPECT_EQ(open(path())->getTitle(), row.text);
+            EXPECT_EQ(open(path())->readTags().title, row.text);
         }
     }
 }
 
 TEST_F(MP3FileTest, TrackNumbersKeepTheirSize) {
     struct Row {
-        std::function<void(MP3File&)> write;
+        TagValues tags;
         const char* stored;
-        uint32_t number, count;
+        int number, count;
     };
     const Row rows[] = {
-        {[](MP3File& f) { f.tagTrackNum(300, 400); }, "300/400", 300, 400},
-        {[](MP3File& f) { f.tagTrackNum(7, 0); }, "7", 7, 0},
-        {[](MP3File& f) { f.tagTrackStr(QStringLiteral("4/12")); }, "4/12", 4, 12},
-        {[](MP3File& f) { f.tagTrackStr(QStringLiteral("4")); }, "4", 4, 0},
-        {[](MP3File& f) { f.tagTrackStr(QStringLiteral("side A")); }, "0", 0, 0},
+        {TagValues::withTrack(300, 400), "300/400", 300, 400},
+        {TagValues::withTrack(7, 0), "7", 7, 0},
+        {{.track = QStringLiteral("4"), .trackCount = QStringLiteral("12")}, "4/12", 4, 12},
+        {{.track = QStringLiteral("4")}, "4", 4, 0},
+        {{.track = QStringLiteral("side A")}, "0", 0, 0},
     };
     for (const Row& row : rows) {
         ASSERT_TRUE(writeSilentMp3(path()));
         auto file = open(path());
-        row.write(*file);
+        file->setTags(row.tags, TagField::Track | TagField::TrackCount);
         ASSERT_TRUE(file->commitTags());
         EXPECT_EQ(readRawId3v2(path()).body("TRCK"), id3Latin1TextBody(row.stored));
         auto again = open(path());
-        EXPECT_EQ(again->getTrackNum(), row.number) << row.stored;
-        EXPECT_EQ(again->getMaxTracks(), row.count) << row.stored;
+        EXPECT_EQ(again->readTags().trackNumber(), row.number) << row.stored;
+        EXPECT_EQ(again->readTags().trackCountNumber(), row.count) << row.stored;
     }
 }
 
@@ -409,10 +410,10 @@ TEST_F(MP3FileTest, CustomTagWrittenEarlierReadsBack) {
     for (int minor : {3, 4}) {
         auto file = openWithTag(id3v2Tag(minor, {id3v2Frame(minor, "TTRX", body)}));
         ASSERT_NE(file, nullptr);
-        const auto tag = file->customTag();
+        const auto tag = file->readTags().custom;
         ASSERT_TRUE(tag.has_value()) << minor;
-        EXPECT_EQ(tag->iadbSearchTerms(), QStringLiteral("A / B"));
-        EXPECT_EQ(tag->iadbKey(), QStringLiteral("#GNU:rock/0a0b"));
+        EXPECT_EQ(tag->savedSearchTerms(), QStringLiteral("A / B"));
+        EXPECT_EQ(tag->resultKey(), QStringLiteral("#GNU:rock/0a0b"));
         EXPECT_EQ(tag->variousArtist(), QStringLiteral("Various"));
         EXPECT_TRUE(tag->reverseArtistAlbum());
         EXPECT_EQ(file->readFrameWithID(QStringLiteral("TTRX")).isEmpty(), false);
@@ -422,13 +423,13 @@ TEST_F(MP3FileTest, CustomTagWrittenEarlierReadsBack) {
                              utf16Body(QString::fromUtf8("searchTerms\t東京\n")).mid(1);
     auto file = openWithTag(id3v2Tag(3, {id3v2Frame(3, "TTRX", utf16)}));
     ASSERT_NE(file, nullptr);
-    ASSERT_TRUE(file->customTag().has_value());
-    EXPECT_EQ(file->customTag()->iadbSearchTerms(), QString::fromUtf8("東京"));
+    ASSERT_TRUE(file->readTags().custom.has_value());
+    EXPECT_EQ(file->readTags().custom->savedSearchTerms(), QString::fromUtf8("東京"));
 }
 
 TEST_F(MP3FileTest, UnicodeCustomTagSurvivesBothVersions) {
     CustomTag custom;
-    custom.setIADBSearchTerms(QString::fromUtf8("坂本 / 音楽図鑑"));
+    custom.setSavedSearchTerms(QString::fromUtf8("坂本 / 音楽図鑑"));
     custom.setReverseArtistAlbum(false);
     for (int tagVersion : {2, 3, 2}) { // and back to ID3v2.3 from ID3v2.4
         useVersion(tagVersion);
@@ -436,17 +437,17 @@ TEST_F(MP3FileTest, UnicodeCustomTagSurvivesBothVersions) {
         if (!file) {
             ASSERT_TRUE(writeSilentMp3(path()));
             file = open(path());
-            file->tagCustomTag(custom);
+            file->setTags({.custom = custom}, TagField::Custom);
         }
-        file->tagTitle(QStringLiteral("t%1").arg(tagVersion));
+        file->setTags({.title = QStringLiteral("t%1").arg(tagVersion)}, TagField::Title);
         ASSERT_TRUE(file->commitTags());
         EXPECT_EQ(readRawId3v2(path()).body("TTRX").left(1), QByteArray(1, '\x01'));
-        EXPECT_EQ(open(path())->customTag(), custom);
+        EXPECT_EQ(open(path())->readTags().custom, custom);
     }
     auto file = open(path());
-    file->tagCustomTag(std::nullopt);
+    file->setTags({.custom = std::nullopt}, TagField::Custom);
     ASSERT_TRUE(file->commitTags());
-    EXPECT_FALSE(open(path())->customTag().has_value());
+    EXPECT_FALSE(open(path())->readTags().custom.has_value());
 }
 
 TEST_F(MP3FileTest, CoverReplacesOnlyFrontAndOtherPictures) {
@@ -522,19 +523,19 @@ TEST_F(MP3FileTest, TagThatFitsIsWrittenInPlace) {
                                 {.frames = 200}));
     // The first save writes the ID3v1 tag at the end; the second changes nothing but the tag.
     auto file = open(path());
-    file->tagTitle(QStringLiteral("first"));
+    file->setTags({.title = QStringLiteral("first")}, TagField::Title);
     ASSERT_TRUE(file->commitTags());
     const QByteArray audio = mp3AudioPayload(path());
     const qint64 size = QFileInfo(path()).size();
     const ino_t before = inodeOf(path());
 
-    file->tagTitle(QStringLiteral("A much longer title than before"));
-    file->tagArtist(QStringLiteral("Someone"));
+    file->setTags({.title = QStringLiteral("A much longer title than before")}, TagField::Title);
+    file->setTags({.artist = QStringLiteral("Someone")}, TagField::Artist);
     ASSERT_TRUE(file->commitTags());
     EXPECT_EQ(inodeOf(path()), before);
     EXPECT_EQ(QFileInfo(path()).size(), size);
     EXPECT_EQ(mp3AudioPayload(path()), audio);
-    EXPECT_EQ(open(path())->getTitle(), QStringLiteral("A much longer title than before"));
+    EXPECT_EQ(open(path())->readTags().title, QStringLiteral("A much longer title than before"));
 }
 
 TEST_F(MP3FileTest, SymlinkedPathWritesTheFileItNames) {
@@ -542,10 +543,10 @@ TEST_F(MP3FileTest, SymlinkedPathWritesTheFileItNames) {
     ASSERT_TRUE(QFile::link(path(QStringLiteral("real.mp3")), path(QStringLiteral("link.mp3"))));
     auto file = open(path(QStringLiteral("link.mp3")));
     ASSERT_NE(file, nullptr);
-    file->tagTitle(QStringLiteral("Through the link"));
+    file->setTags({.title = QStringLiteral("Through the link")}, TagField::Title);
     ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
     EXPECT_TRUE(QFileInfo(path(QStringLiteral("link.mp3"))).isSymLink());
-    EXPECT_EQ(open(path(QStringLiteral("real.mp3")))->getTitle(),
+    EXPECT_EQ(open(path(QStringLiteral("real.mp3")))->readTags().title,
               QStringLiteral("Through the link"));
     EXPECT_TRUE(strayFiles().isEmpty());
 }
@@ -553,7 +554,7 @@ TEST_F(MP3FileTest, SymlinkedPathWritesTheFileItNames) {
 TEST_F(MP3FileTest, FailedSaveLeavesNothingBehind) {
     ASSERT_TRUE(writeSilentMp3(path()));
     auto file = open(path());
-    file->tagTitle(QStringLiteral("lost"));
+    file->setTags({.title = QStringLiteral("lost")}, TagField::Title);
     // The file turns into a folder between opening and saving.
     ASSERT_TRUE(QFile::remove(path()));
     ASSERT_TRUE(QDir(fDir.path()).mkdir(QStringLiteral("song.mp3")));
@@ -577,7 +578,7 @@ TEST_F(MP3FileTest, ReadOnlyFileIsNotChanged) {
         return f.readAll();
     }();
     auto file = open(path());
-    file->tagTitle(QStringLiteral("x"));
+    file->setTags({.title = QStringLiteral("x")}, TagField::Title);
     EXPECT_FALSE(file->commitTags());
     QFile f(path());
     f.open(QIODevice::ReadOnly);
@@ -598,10 +599,10 @@ TEST_F(MP3FileTest, DamagedTagsDoNotCrash) {
         ASSERT_TRUE(writeMp3WithTag(path(), tag));
         auto file = open(path());
         if (!file) continue;
-        EXPECT_FALSE(file->customTag().has_value());
-        file->tagTitle(QStringLiteral("mended"));
+        EXPECT_FALSE(file->readTags().custom.has_value());
+        file->setTags({.title = QStringLiteral("mended")}, TagField::Title);
         if (file->commitTags()) {
-            EXPECT_EQ(open(path())->getTitle(), QStringLiteral("mended"));
+            EXPECT_EQ(open(path())->readTags().title, QStringLiteral("mended"));
         }
     }
 }
@@ -631,7 +632,7 @@ TEST_F(MP3FileTest, MutatedTagsNeverCrash) {
         out.close();
         useVersion(round % 2 ? 2 : 3);
         if (auto file = open(path())) {
-            file->tagAlbum(QStringLiteral("Album"));
+            file->setTags({.album = QStringLiteral("Album")}, TagField::Album);
             file->commitTags();
         }
     }
@@ -654,21 +655,21 @@ TEST_F(MP3FileTest, Id3v1AloneIsRead) {
     out.close();
     auto file = open(path());
     ASSERT_NE(file, nullptr);
-    EXPECT_EQ(file->getTitle(), QStringLiteral("Title"));
-    EXPECT_EQ(file->getArtist(), QStringLiteral("Artist"));
-    EXPECT_EQ(file->getAlbum(), QStringLiteral("Album"));
-    EXPECT_EQ(file->getYearStr(), QStringLiteral("1977"));
-    EXPECT_EQ(file->getGenre(), QStringLiteral("Rock"));
-    EXPECT_EQ(file->getTrackNum(), 9u);
+    EXPECT_EQ(file->readTags().title, QStringLiteral("Title"));
+    EXPECT_EQ(file->readTags().artist, QStringLiteral("Artist"));
+    EXPECT_EQ(file->readTags().album, QStringLiteral("Album"));
+    EXPECT_EQ(file->readTags().year, QStringLiteral("1977"));
+    EXPECT_EQ(file->readTags().genre, QStringLiteral("Rock"));
+    EXPECT_EQ(file->readTags().trackNumber(), 9);
 
     // Clearing a title in the ID3v2 tag does not bring the old ID3v1 one back.
-    file->tagTitle(QString());
-    file->tagAlbum(QStringLiteral("New"));
+    file->setTags({.title = QString()}, TagField::Title);
+    file->setTags({.album = QStringLiteral("New")}, TagField::Album);
     ASSERT_TRUE(file->commitTags());
     auto again = open(path());
-    EXPECT_TRUE(again->getTitle().isEmpty());
-    EXPECT_EQ(again->getAlbum(), QStringLiteral("New"));
-    EXPECT_EQ(again->getArtist(), QStringLiteral("Artist"));
+    EXPECT_TRUE(again->readTags().title.isEmpty());
+    EXPECT_EQ(again->readTags().album, QStringLiteral("New"));
+    EXPECT_EQ(again->readTags().artist, QStringLiteral("Artist"));
 }
 
 } // namespace

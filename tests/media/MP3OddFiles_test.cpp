@@ -107,9 +107,9 @@ TEST_F(MP3OddFilesTest, AnEmptyFrameIsSkippedAndTheFramesAfterItAreKept) {
             const QByteArray audio = mp3AudioPayload(path());
             auto file = open();
             ASSERT_TRUE(file);
-            EXPECT_EQ(file->getGenre(), QStringLiteral("Rock"));
-            EXPECT_EQ(file->getYearStr(), QStringLiteral("1999"));
-            file->tagTitle(QStringLiteral("New title"));
+            EXPECT_EQ(file->readTags().genre, QStringLiteral("Rock"));
+            EXPECT_EQ(file->readTags().year, QStringLiteral("1999"));
+            file->setTags({.title = QStringLiteral("New title")}, TagField::Title);
             ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
 
             const OtherReader other(path());
@@ -154,8 +154,8 @@ TEST_F(MP3OddFilesTest, ATagThatCannotBeReadInFullIsNotWritten) {
         const QByteArray before = bytesOf(path());
         auto file = open();
         ASSERT_TRUE(file);
-        EXPECT_EQ(file->getTitle(), QStringLiteral("Old"));
-        file->tagTitle(QStringLiteral("New"));
+        EXPECT_EQ(file->readTags().title, QStringLiteral("Old"));
+        file->setTags({.title = QStringLiteral("New")}, TagField::Title);
         EXPECT_EQ(file->commitTags(), row.writable) << file->lastError().toStdString();
         if (row.writable) {
             EXPECT_EQ(OtherReader(path()).title, QStringLiteral("New"));
@@ -174,8 +174,8 @@ TEST_F(MP3OddFilesTest, ATagBehindJunkIsSavedAtTheStart) {
     ASSERT_TRUE(write(path(), junk + tag + silent + v1Tag("Old")));
     auto file = open();
     ASSERT_TRUE(file);
-    EXPECT_EQ(file->getTitle(), QStringLiteral("Old"));
-    file->tagTitle(QStringLiteral("New"));
+    EXPECT_EQ(file->readTags().title, QStringLiteral("Old"));
+    file->setTags({.title = QStringLiteral("New")}, TagField::Title);
     ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
 
     const QByteArray after = bytesOf(path());
@@ -221,8 +221,8 @@ TEST_F(MP3OddFilesTest, StaleTagsBesideTheFirstAreRemoved) {
         const ino_t inode = inodeOf(path());
         auto file = open();
         ASSERT_TRUE(file);
-        EXPECT_EQ(file->getTitle(), QStringLiteral("First"));
-        file->tagTitle(QStringLiteral("Fresh title"));
+        EXPECT_EQ(file->readTags().title, QStringLiteral("First"));
+        file->setTags({.title = QStringLiteral("Fresh title")}, TagField::Title);
         ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
         EXPECT_EQ(inodeOf(path()) == inode, row.inPlace);
 

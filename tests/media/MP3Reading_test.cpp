@@ -4,8 +4,8 @@
 #include "media/Id3FieldReader.h"
 #include "media/MP3File.h"
 #include "media/Mp3Audio.h"
-#include "model/CustomTag.h"
 #include "support/Mp3Fixture.h"
+#include "tags/CustomTag.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -85,20 +85,20 @@ QString shown(const QString& s) {
 // Every value a record takes from its file, null and empty told apart.
 QStringList record(MP3File& f) {
     f.getAllInterestingTags();
-    const auto custom = f.customTag();
-    return {shown(f.getTitle()),
-            shown(f.getArtist()),
-            shown(f.getAlbum()),
-            shown(f.getYearStr()),
-            shown(f.getGenre()),
-            shown(f.getTrackStr()),
-            shown(f.getLongTrackStr()),
-            shown(f.getMaxTrackStr()),
+    const auto custom = f.readTags().custom;
+    return {shown(f.readTags().title),
+            shown(f.readTags().artist),
+            shown(f.readTags().album),
+            shown(f.readTags().year),
+            shown(f.readTags().genre),
+            shown(f.readTags().track),
+            shown(f.readTags().longTrack()),
+            shown(f.readTags().trackCount),
             custom ? shown(custom->customTagToString()) : QStringLiteral("(no custom tag)"),
             QString::number(f.hasImage()),
             QString::fromLatin1(f.getImageData().toHex()),
-            QString::number(f.getTrackNum()),
-            QString::number(f.getMaxTracks()),
+            QString::number(f.readTags().trackNumber()),
+            QString::number(f.readTags().trackCountNumber()),
             QString::number(f.getBitrate()),
             QString::number(f.getDurationSecs()),
             shown(f.whyNotWritable())};
@@ -293,14 +293,14 @@ TEST(MP3ReadingTest, ACoverIsNotReadFromAFileChangedSinceOpening) {
         auto file = MP3File::newMP3FileWithPath(path);
         ASSERT_NE(file, nullptr);
         file->getAllInterestingTags();
-        if (titled) file->tagTitle(QStringLiteral("new"));
+        if (titled) file->setTags({.title = QStringLiteral("new")}, TagField::Title);
         ASSERT_TRUE(file->hasImage());
         EXPECT_EQ(file->getImageData(), QByteArray("FRONT"));
 
         // Another program moves everything by a byte: the old place holds no cover.
         ASSERT_TRUE(writeFile(path, QByteArray(1, 'x') + bytes));
         EXPECT_TRUE(file->getImageData().isEmpty());
-        file->tagTitle(QStringLiteral("newer"));
+        file->setTags({.title = QStringLiteral("newer")}, TagField::Title);
         file->tagImageData("NEWCOVER", "png");
         EXPECT_FALSE(file->commitTags());
         QFile f(path);
@@ -371,16 +371,16 @@ TEST(MP3ReadingTest, PicturesKeptOutOfTagLibSaveAsItsOwnSaveDoes) {
                 for (const auto& file : {fast, whole}) {
                     file->setTagVersion(tagVersion);
                     file->getAllInterestingTags();
-                    file->tagArtist(QStringLiteral("New artist"));
-                    file->tagTitle(QStringLiteral("New title"));
+                    file->setTags({.artist = QStringLiteral("New artist")}, TagField::Artist);
+                    file->setTags({.title = QStringLiteral("New title")}, TagField::Title);
                     if (embed) file->tagImageData("NEWCOVER", "png");
                     ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
                 }
                 EXPECT_EQ(frames(fastPath), frames(wholePath));
                 EXPECT_EQ(fast->getImageData(), whole->getImageData());
                 // A second save finds the pictures where the first wrote them.
-                fast->tagTitle(QStringLiteral("Again"));
-                whole->tagTitle(QStringLiteral("Again"));
+                fast->setTags({.title = QStringLiteral("Again")}, TagField::Title);
+                whole->setTags({.title = QStringLiteral("Again")}, TagField::Title);
                 ASSERT_TRUE(fast->commitTags()) << fast->lastError().toStdString();
                 ASSERT_TRUE(whole->commitTags());
                 EXPECT_EQ(frames(fastPath), frames(wholePath));
@@ -417,7 +417,7 @@ TEST(MP3ReadingTest, ALargeCoverKeepsItsPlaceThroughSavesThatChangeTheText) {
         {"v2.4, no custom tag", 4, 3, false, {"Son"}, "Band"},
     };
     CustomTag custom;
-    custom.setIADBSearchTerms(QStringLiteral("Band / Album"));
+    custom.setSavedSearchTerms(QStringLiteral("Band / Album"));
     QTemporaryDir dir;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -437,9 +437,9 @@ TEST(MP3ReadingTest, ALargeCoverKeepsItsPlaceThroughSavesThatChangeTheText) {
         file->setTagVersion(row.tagVersion);
         file->getAllInterestingTags();
         for (const QString& title : row.titles) {
-            file->tagTitle(title);
-            file->tagArtist(row.artist);
-            if (row.customTag) file->tagCustomTag(custom);
+            file->setTags({.title = title}, TagField::Title);
+            file->setTags({.artist = row.artist}, TagField::Artist);
+            if (row.customTag) file->setTags({.custom = custom}, TagField::Custom);
             ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
             // The picture's bytes never moved; TagLib reads every value.
             QFile saved(path);
@@ -456,10 +456,11 @@ TEST(MP3ReadingTest, ALargeCoverKeepsItsPlaceThroughSavesThatChangeTheText) {
             ASSERT_NE(reread, nullptr);
             reread->getAllInterestingTags();
             EXPECT_EQ(reread->getImageData(), cover);
-            EXPECT_EQ(reread->getTitle(), title);
+            EXPECT_EQ(reread->readTags().title, title);
             if (row.customTag) {
-                ASSERT_TRUE(reread->customTag());
-                EXPECT_EQ(reread->customTag()->customTagToString(), custom.customTagToString());
+                ASSERT_TRUE(reread->readTags().custom);
+                EXPECT_EQ(reread->readTags().custom->customTagToString(),
+                          custom.customTagToString());
             }
         }
     }

@@ -2,6 +2,7 @@
 
 #include "media/MP3File.h"
 #include "support/M4aChecks.h"
+#include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
 #include "support/XiphFixture.h"
 
@@ -26,34 +27,61 @@ TEST(MusicFileFactory, UnknownExtensionsGiveNull) {
         EXPECT_EQ(MusicFile::newMusicFileWithPath(QString::fromUtf8(name)), nullptr) << name;
 }
 
-TEST(MusicFileBase, LongTrackTextSplitsAtTheFirstSlash) {
-    BareFile f;
-    f.setLongTrackStr(QStringLiteral("3/12"));
-    EXPECT_EQ(f.getTrackStr(), QStringLiteral("3"));
-    EXPECT_EQ(f.getMaxTrackStr(), QStringLiteral("12"));
-    EXPECT_EQ(f.getLongTrackStr(), QStringLiteral("3/12"));
-    f.setLongTrackStr(QStringLiteral("7"));
-    EXPECT_EQ(f.getTrackStr(), QStringLiteral("7"));
-    EXPECT_TRUE(f.getMaxTrackStr().isEmpty());
-}
-
 TEST(MusicFileBase, TrackNumberWithAndWithoutCount) {
     BareFile f;
-    f.setTrackNum(5, 0);
-    EXPECT_EQ(f.getLongTrackStr(), QStringLiteral("5"));
-    EXPECT_TRUE(f.getMaxTrackStr().isEmpty());
-    f.setTrackNum(5, 9);
-    EXPECT_EQ(f.getLongTrackStr(), QStringLiteral("5/9"));
-    EXPECT_EQ(f.getMaxTrackStr(), QStringLiteral("9"));
-    // The numbers read at opening stay.
-    EXPECT_EQ(f.getTrackNum(), 0u);
+    const TagFields track = TagField::Track | TagField::TrackCount;
+    f.setTags(TagValues::withTrack(5, 0), track);
+    EXPECT_EQ(f.readTags().longTrack(), QStringLiteral("5"));
+    EXPECT_TRUE(f.readTags().trackCount.isEmpty());
+    f.setTags({.track = QStringLiteral("05"), .trackCount = QStringLiteral("9")}, track);
+    EXPECT_EQ(f.readTags().longTrack(), QStringLiteral("5/9"));
+    EXPECT_EQ(f.readTags().trackCount, QStringLiteral("9"));
+    // The numbers follow the texts written.
+    EXPECT_EQ(f.readTags().trackNumber(), 5);
 }
 
 TEST(MusicFileBase, ExtensionKeepsItsCase) {
     BareFile f;
     EXPECT_EQ(f.extension(), QStringLiteral("Mp3"));
-    f.setYearNum(1969);
-    EXPECT_EQ(f.getYearStr(), QStringLiteral("1969"));
+    f.setTags({.year = QStringLiteral("1969")}, TagField::Year);
+    EXPECT_EQ(f.readTags().year, QStringLiteral("1969"));
+}
+
+// The album artist and the disc number: written where each format keeps
+// them, read back, and kept by a save that changes another field.
+TEST(MusicFileFormats, AlbumArtistAndDiscSurviveSavesThatDoNotTouchThem) {
+    QTemporaryDir dir;
+    struct Row {
+        const char* name;
+        std::function<bool(const QString&)> write;
+    } rows[] = {
+        {"a.mp3", [](const QString& p) { return writeSilentMp3(p); }},
+        {"a.m4a", [](const QString& p) { return writeM4a(p); }},
+        {"a.flac", [](const QString& p) { return writeXiphFile(p, XiphKind::Flac); }},
+        {"a.ogg", [](const QString& p) { return writeXiphFile(p, XiphKind::Vorbis); }},
+    };
+    const TagFields albumArtistAndDisc = TagField::AlbumArtist | TagField::Disc | TagField::DiscCount;
+    for (const Row& row : rows) {
+        const QString path = dir.filePath(QString::fromLatin1(row.name));
+        ASSERT_TRUE(row.write(path)) << row.name;
+        TagValues tags{.albumArtist = QStringLiteral("Various Artists")};
+        tags.setDisc(2, 3);
+        auto file = MusicFile::newMusicFileWithPath(path);
+        ASSERT_NE(file, nullptr) << row.name;
+        file->setTags(tags, albumArtistAndDisc);
+        ASSERT_TRUE(file->commitTags()) << row.name;
+
+        file = MusicFile::newMusicFileWithPath(path);
+        EXPECT_EQ(file->readTags().albumArtist, QStringLiteral("Various Artists")) << row.name;
+        EXPECT_EQ(file->readTags().disc, QStringLiteral("2")) << row.name;
+        EXPECT_EQ(file->readTags().discCountNumber(), 3) << row.name;
+        file->setTags({.title = QStringLiteral("Another")}, TagField::Title);
+        ASSERT_TRUE(file->commitTags()) << row.name;
+
+        const TagValues again = MusicFile::newMusicFileWithPath(path)->readTags();
+        EXPECT_EQ(again.title, QStringLiteral("Another")) << row.name;
+        EXPECT_FALSE(again.differing(tags) & albumArtistAndDisc) << row.name;
+    }
 }
 
 namespace {
@@ -150,7 +178,7 @@ TEST(MusicFileSaves, SavingTheSameValuesAgainWritesNothing) {
         {"song.oga", xiph(XiphKind::OggFlac)},
     };
     CustomTag custom;
-    custom.setIADBSearchTerms(QStringLiteral("Old Artist / Old Album"));
+    custom.setSavedSearchTerms(QStringLiteral("Old Artist / Old Album"));
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QTemporaryDir dir;
@@ -161,13 +189,16 @@ TEST(MusicFileSaves, SavingTheSameValuesAgainWritesNothing) {
             std::shared_ptr<MusicFile> music = MusicFile::newMusicFileWithPath(path);
             if (!music) return music;
             if (auto* mp3 = dynamic_cast<MP3File*>(music.get())) mp3->setTagVersion(row.tagVersion);
-            music->tagArtist(QStringLiteral("Old Artist"));
-            music->tagAlbum(QStringLiteral("新しいアルバム"));
-            music->tagYearStr(QStringLiteral("2011"));
-            music->tagGenre(QStringLiteral("Pop"));
-            music->tagTitle(QStringLiteral("夜明けの歌"));
-            music->tagTrackNum(3, 10);
-            music->tagCustomTag(custom);
+            TagValues values = TagValues::withTrack(3, 10);
+            values.artist = QStringLiteral("Old Artist");
+            values.album = QStringLiteral("新しいアルバム");
+            values.year = QStringLiteral("2011");
+            values.genre = QStringLiteral("Pop");
+            values.title = QStringLiteral("夜明けの歌");
+            values.custom = custom;
+            music->setTags(values, TagField::Title | TagField::Artist | TagField::Album |
+                                       TagField::Year | TagField::Genre | TagField::Track |
+                                       TagField::TrackCount | TagField::Custom);
             return music;
         };
         const std::shared_ptr<MusicFile> first = open();
@@ -180,7 +211,7 @@ TEST(MusicFileSaves, SavingTheSameValuesAgainWritesNothing) {
         EXPECT_EQ(int(second->planSave().kind), int(SavePlan::Kind::Nothing));
         ASSERT_TRUE(second->commitTags()) << second->lastError().toStdString();
         EXPECT_TRUE(readBytes(path) == saved) << "the second save changed bytes";
-        EXPECT_EQ(MusicFile::newMusicFileWithPath(path)->getAlbum(),
+        EXPECT_EQ(MusicFile::newMusicFileWithPath(path)->readTags().album,
                   QStringLiteral("新しいアルバム"));
     }
 }

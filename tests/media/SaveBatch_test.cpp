@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -28,8 +29,8 @@ struct Album {
     const char* name;
     std::function<bool(const QString& dir)> make;
     std::function<void(MusicFile& file)> change = [](MusicFile& f) {
-        f.tagTitle(QStringLiteral("A new title"));
-        f.tagArtist(QStringLiteral("A new artist"));
+        f.setTags({.title = QStringLiteral("A new title")}, TagField::Title);
+        f.setTags({.artist = QStringLiteral("A new artist")}, TagField::Artist);
     };
     SaveBatch::GroupLimits limits = {};
 };
@@ -58,7 +59,8 @@ bool mp3WithCover(const QString& path) {
 }
 
 void grow(MusicFile& f) {
-    f.tagTitle(QString(3000, u'g')); // past any padding: the whole file is written anew
+    f.setTags({.title = QString(3000, u'g')},
+              TagField::Title); // past any padding: the whole file is written anew
 }
 
 const std::vector<Album>& albums() {
@@ -82,7 +84,7 @@ const std::vector<Album>& albums() {
                     writeM4a(d + "/3.m4a") && writeM4a(d + "/4.m4a", {.freePadding = 0});
          },
          [](MusicFile& f) {
-             f.tagTitle(QStringLiteral("Changed"));
+             f.setTags({.title = QStringLiteral("Changed")}, TagField::Title);
              if (f.path().endsWith(u"2.mp3") || f.path().endsWith(u"4.m4a")) grow(f);
          }},
         {"MP3 in place, its cover moved",
@@ -171,7 +173,7 @@ TEST_F(SaveBatchTest, AKillAtAnyStepLeavesEveryFileOldOrNew) {
             QTemporaryDir dir;
             ASSERT_TRUE(album.make(dir.path()));
             ASSERT_TRUE(saveDyingAt(dir.path(), album, at));
-            SaveBatch::recover(dir.path());
+            EXPECT_EQ(SaveBatch::recover(dir.path()).refused, QStringList());
             const auto now = contents(dir.path());
             ASSERT_EQ(now.size(), learned.old.size());
             for (const auto& [name, bytes] : now) {
@@ -207,7 +209,7 @@ TEST_F(SaveBatchTest, ATornInPlaceWriteIsPutBack) {
             torn.replace(middle, last - middle, was.mid(middle, last - middle));
             ASSERT_TRUE(writeBytes(path, torn));
         }
-        EXPECT_EQ(SaveBatch::recover(dir.path()), musicFiles(dir.path()));
+        EXPECT_EQ(SaveBatch::recover(dir.path()).restored, musicFiles(dir.path()));
         EXPECT_EQ(contents(dir.path()), learned.old);
         EXPECT_EQ(strays(dir.path()), QStringList());
     }
@@ -252,7 +254,8 @@ TEST_F(SaveBatchTest, ALaterGroupWritesOverTheJournalOfTheOneBefore) {
                 --changed;
             bytes[changed] = was[changed];
             ASSERT_TRUE(writeBytes(last, bytes));
-            EXPECT_EQ(SaveBatch::recover(dir.path()), QStringList{QStringLiteral("8.mp3")});
+            EXPECT_EQ(SaveBatch::recover(dir.path()).restored,
+                      QStringList{QStringLiteral("8.mp3")});
             EXPECT_EQ(readBytes(last), was);
         }
         SaveBatch::recover(dir.path());
@@ -280,7 +283,7 @@ TEST_F(SaveBatchTest, AFolderPaysForDurabilityOnce) {
     EXPECT_EQ(steps.count(u"tags-journal-remove"_qs), 1);
     EXPECT_EQ(strays(fDir.path()), QStringList());
     for (const QString& name : musicFiles(fDir.path()))
-        EXPECT_EQ(MusicFile::newMusicFileWithPath(fDir.filePath(name))->getTitle(),
+        EXPECT_EQ(MusicFile::newMusicFileWithPath(fDir.filePath(name))->readTags().title,
                   QStringLiteral("A new title"));
 }
 
@@ -467,7 +470,7 @@ TEST_F(SaveBatchTest, AFileWithOtherNamesIsSavedInPlaceOrNotAtAll) {
         const QByteArray old = readBytes(path);
         auto file = MusicFile::newMusicFileWithPath(path);
         if (row.fits)
-            file->tagTitle(QStringLiteral("Short"));
+            file->setTags({.title = QStringLiteral("Short")}, TagField::Title);
         else
             grow(*file);
         EXPECT_EQ(file->commitTags(), row.fits) << file->lastError().toStdString();
@@ -482,4 +485,107 @@ TEST_F(SaveBatchTest, AFileWithOtherNamesIsSavedInPlaceOrNotAtAll) {
             EXPECT_EQ(readBytes(path), old);
         }
     }
+}
+
+TEST_F(SaveBatchTest, PuttingBytesBackNeverFollowsALinkSwappedIn) {
+    // The check after the write fails, and as the old bytes are about to go
+    // back the file is swapped for a link to a file outside the folder.
+    const QString path = fDir.filePath(QStringLiteral("album/a.mp3"));
+    const QString outside = fDir.filePath(QStringLiteral("outside.txt"));
+    ASSERT_TRUE(QDir(fDir.path()).mkdir(QStringLiteral("album")));
+    ASSERT_TRUE(mp3WithRoom(path));
+    ASSERT_TRUE(writeBytes(outside, QByteArray(20000, 'u')));
+    const QByteArray theirs = readBytes(outside);
+    const qint64 audio = readBytes(path).size() - mp3AudioPayload(path).size() + 100;
+    SaveSteps::setHook([&](const char* step) {
+        if (qstrcmp(step, "tags-write") == 0) {
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY);
+            ASSERT_EQ(::pwrite(fd, "!", 1, audio), 1);
+            ::close(fd);
+        } else if (qstrcmp(step, "tags-restore") == 0) {
+            ASSERT_TRUE(QFile::rename(path, path + QStringLiteral(".away")));
+            ASSERT_TRUE(QFile::link(outside, path));
+        }
+    });
+    const auto outcomes = saveFolder(fDir.filePath(QStringLiteral("album")), albums()[0]);
+    SaveSteps::setHook({});
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].code, FileSaveOutcome::Code::Failed);
+    EXPECT_TRUE(outcomes[0].reason.contains(u"could not be put back"))
+        << outcomes[0].reason.toStdString();
+    EXPECT_EQ(readBytes(outside), theirs);
+    // The rollback copies stay; the next opening will not follow the link either.
+    const RecoveryReport report = SaveBatch::recover(fDir.filePath(QStringLiteral("album")));
+    EXPECT_EQ(report.refused.size(), 1) << report.refused.join(' ').toStdString();
+    EXPECT_EQ(readBytes(outside), theirs);
+}
+
+TEST_F(SaveBatchTest, AFileReachedThroughALinkLeavesNothingTheAlbumCannotClearUp) {
+    // "album/a.mp3" is a link to "library/a.mp3". A new copy is made in the
+    // album folder, where its opening removes it; rollback copies go beside
+    // the file, named by its name there, never by a path out of a folder.
+    struct Row {
+        const char* name;
+        const Album& album;
+        const char* dieAt;
+        QStringList albumStrays, libraryStrays; // patterns
+    };
+    const Row rows[] = {
+        {"rewritten", albums()[1], "tags-replace", {".a.mp3.trovix-*.tmp"}, {}},
+        {"in place", albums()[0], "tags-journal-remove", {}, {".trovix-rollback3-*.journal"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QString album = dir.filePath(QStringLiteral("album"));
+        const QString library = dir.filePath(QStringLiteral("library"));
+        ASSERT_TRUE(QDir().mkpath(album) && QDir().mkpath(library));
+        const auto make = [&](const QString& folder) { return row.album.make(folder); };
+        ASSERT_TRUE(make(library));
+        const QByteArray old = readBytes(library + QStringLiteral("/a.mp3"));
+        ASSERT_TRUE(
+            QFile::link(library + QStringLiteral("/a.mp3"), album + QStringLiteral("/a.mp3")));
+        QStringList steps;
+        {
+            QTemporaryDir scratch;
+            ASSERT_TRUE(make(scratch.path()));
+            SaveSteps::setHook([&steps](const char* step) { steps << QString::fromLatin1(step); });
+            saveFolder(scratch.path(), row.album);
+            SaveSteps::setHook({});
+        }
+        ASSERT_TRUE(saveDyingAt(album, row.album, int(steps.indexOf(QLatin1String(row.dieAt)))));
+        const auto matching = [](const QString& folder, const QStringList& patterns) {
+            return patterns.isEmpty()
+                       ? QStringList()
+                       : QDir(folder).entryList(patterns, QDir::Files | QDir::Hidden);
+        };
+        EXPECT_EQ(strays(album), matching(album, row.albumStrays));
+        EXPECT_EQ(matching(album, row.albumStrays).size(), row.albumStrays.size());
+        EXPECT_EQ(strays(library), matching(library, row.libraryStrays));
+        EXPECT_EQ(matching(library, row.libraryStrays).size(), row.libraryStrays.size());
+
+        EXPECT_EQ(SaveBatch::recover(album).refused, QStringList());
+        EXPECT_EQ(SaveBatch::recover(library).refused, QStringList());
+        EXPECT_EQ(strays(album), QStringList());
+        EXPECT_EQ(strays(library), QStringList());
+        EXPECT_TRUE(QFileInfo(album + QStringLiteral("/a.mp3")).isSymLink());
+        const QByteArray now = readBytes(library + QStringLiteral("/a.mp3"));
+        EXPECT_TRUE(
+            now == old ||
+            MusicFile::newMusicFileWithPath(library + QStringLiteral("/a.mp3"))->readTags().title ==
+                QStringLiteral("A new title"));
+    }
+}
+
+TEST_F(SaveBatchTest, AFileWhoseNameRecoveryWouldNotTrustIsNotWrittenInPlace) {
+    // A torn write of it could not be undone: recovery refuses journals
+    // naming control characters.
+    const QString path = fDir.filePath(QStringLiteral("a\tb.mp3"));
+    ASSERT_TRUE(mp3WithRoom(path));
+    const QByteArray before = readBytes(path);
+    const auto outcomes = saveFolder(fDir.path(), albums()[0]);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].code, FileSaveOutcome::Code::Failed);
+    EXPECT_EQ(readBytes(path), before);
+    EXPECT_EQ(strays(fDir.path()), QStringList());
 }

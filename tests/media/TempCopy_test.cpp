@@ -2,6 +2,7 @@
 #include "media/TempCopy.h"
 #include "support/M4aChecks.h"
 #include "support/Mp3Fixture.h"
+#include "system/FolderHandle.h"
 
 #include <QDir>
 #include <QFile>
@@ -94,7 +95,9 @@ TEST(TempCopy, CopiesLeftByProcessesThatAreGoneAreRemoved) {
     ASSERT_TRUE(touch("Trovix.1234.1")); // a file stranded by an old rename: the user's
     ASSERT_TRUE(QDir(dir.path()).mkdir(QString::fromUtf8(TempCopy::nameFor("dir.mp3", gone))));
 
-    EXPECT_EQ(TempCopy::removeOrphans(dir.path()), QStringList{QStringLiteral("song.mp3")});
+    FolderHandle folder;
+    ASSERT_TRUE(folder.open(dir.path()));
+    EXPECT_EQ(TempCopy::removeOrphans(folder), QStringList{QStringLiteral("song.mp3")});
     QStringList left =
         QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
     left.sort();
@@ -141,7 +144,7 @@ TEST(TempCopy, AWholeFileRewriteKeepsTheFilesMetadata) {
 
         auto file = MusicFile::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
-        file->tagTitle(QString(3000, u't'));
+        file->setTags({.title = QString(3000, u't')}, TagField::Title);
         ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
         struct stat after {};
         ASSERT_EQ(::stat(native.constData(), &after), 0);

@@ -116,8 +116,8 @@ std::shared_ptr<MusicFile> flacWith(const QTemporaryDir& dir, const QList<QByteA
 
 TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesNot) {
     CustomTag custom;
-    custom.setIADBSearchTerms(QStringLiteral("The Band / The Album"));
-    custom.setIADBKey(QStringLiteral("#AMG:42"));
+    custom.setSavedSearchTerms(QStringLiteral("The Band / The Album"));
+    custom.setResultKey(QStringLiteral("#AMG:42"));
     for (const Kind& k : kKinds) {
         SCOPED_TRACE(k.name);
         QTemporaryDir dir;
@@ -131,18 +131,18 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
 
         auto file = MusicFile::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
-        EXPECT_EQ(file->getTitle(), "old");
+        EXPECT_EQ(file->readTags().title, "old");
         EXPECT_EQ(file->getImage().pixelColor(4, 4), QColor(Qt::green));
         EXPECT_GT(file->getBitrate(), 0);
         EXPECT_EQ(file->getDurationSecs(), 1u);
 
-        file->tagTitle(QStringLiteral("Café 東京"));
-        file->tagArtist(QStringLiteral("The Band"));
-        file->tagAlbum(QStringLiteral("The Album"));
-        file->tagYearNum(1999);
-        file->tagGenre(QStringLiteral("Rock"));
-        file->tagTrackNum(4, 12);
-        file->tagCustomTag(custom);
+        file->setTags({.title = QStringLiteral("Café 東京")}, TagField::Title);
+        file->setTags({.artist = QStringLiteral("The Band")}, TagField::Artist);
+        file->setTags({.album = QStringLiteral("The Album")}, TagField::Album);
+        file->setTags({.year = QString::number(1999)}, TagField::Year);
+        file->setTags({.genre = QStringLiteral("Rock")}, TagField::Genre);
+        file->setTags(TagValues::withTrack(4, 12), TagField::Track | TagField::TrackCount);
+        file->setTags({.custom = custom}, TagField::Custom);
         QImage red(16, 16, QImage::Format_RGB32);
         red.fill(Qt::red);
         file->tagImage(red);
@@ -151,16 +151,16 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
 
         auto again = MusicFile::newMusicFileWithPath(path);
         ASSERT_TRUE(again);
-        EXPECT_EQ(again->getTitle(), QStringLiteral("Café 東京"));
-        EXPECT_EQ(again->getArtist(), "The Band");
-        EXPECT_EQ(again->getAlbum(), "The Album");
-        EXPECT_EQ(again->getYearStr(), "1999");
-        EXPECT_EQ(again->getGenre(), "Rock");
-        EXPECT_EQ(again->getLongTrackStr(), "4/12");
-        EXPECT_EQ(again->getTrackNum(), 4u);
-        EXPECT_EQ(again->getMaxTracks(), 12u);
-        ASSERT_TRUE(again->customTag());
-        EXPECT_EQ(again->customTag()->customTagToString(), custom.customTagToString());
+        EXPECT_EQ(again->readTags().title, QStringLiteral("Café 東京"));
+        EXPECT_EQ(again->readTags().artist, "The Band");
+        EXPECT_EQ(again->readTags().album, "The Album");
+        EXPECT_EQ(again->readTags().year, "1999");
+        EXPECT_EQ(again->readTags().genre, "Rock");
+        EXPECT_EQ(again->readTags().longTrack(), "4/12");
+        EXPECT_EQ(again->readTags().trackNumber(), 4);
+        EXPECT_EQ(again->readTags().trackCountNumber(), 12);
+        ASSERT_TRUE(again->readTags().custom);
+        EXPECT_EQ(again->readTags().custom->customTagToString(), custom.customTagToString());
         EXPECT_GT(again->getImage().pixelColor(8, 8).red(), 200);
         EXPECT_EQ(again->getDurationSecs(), 1u);
 
@@ -177,11 +177,11 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
         // Removing the cover keeps the back cover; a comment over a page's
         // 64 KiB moves the audio pages, which keep their packets and order.
         again->tagImage(QImage());
-        again->tagAlbum(QString(70000, u'a'));
+        again->setTags({.album = QString(70000, u'a')}, TagField::Album);
         ASSERT_TRUE(again->commitTags()) << again->lastError().toStdString();
         EXPECT_EQ(pictureTypes(path, k.kind), std::vector<int>{4});
         EXPECT_EQ(xiphAudio(path, k.kind), audio);
-        EXPECT_EQ(MusicFile::newMusicFileWithPath(path)->getAlbum().size(), 70000);
+        EXPECT_EQ(MusicFile::newMusicFileWithPath(path)->readTags().album.size(), 70000);
     }
 }
 
@@ -189,7 +189,7 @@ TEST(VorbisCommentFiles, TrackCountYearAndMissingFieldsRead) {
     struct Row {
         QList<QByteArray> comments;
         const char *track, *count, *longTrack, *year;
-        uint32_t trackNum, maxTracks;
+        int trackNum, maxTracks;
     };
     const Row rows[] = {
         {{"TRACKNUMBER=3/12"}, "3", "12", "3/12", nullptr, 3, 12},
@@ -204,19 +204,19 @@ TEST(VorbisCommentFiles, TrackCountYearAndMissingFieldsRead) {
         QTemporaryDir dir;
         auto file = flacWith(dir, row.comments);
         ASSERT_TRUE(file);
-        EXPECT_EQ(file->getTrackStr(), QString::fromLatin1(row.track));
-        EXPECT_EQ(file->getMaxTrackStr().isEmpty(), row.count == nullptr);
+        EXPECT_EQ(file->readTags().track, QString::fromLatin1(row.track));
+        EXPECT_EQ(file->readTags().trackCount.isEmpty(), row.count == nullptr);
         if (row.count) {
-            EXPECT_EQ(file->getMaxTrackStr(), QString::fromLatin1(row.count));
+            EXPECT_EQ(file->readTags().trackCount, QString::fromLatin1(row.count));
         }
-        EXPECT_EQ(file->getLongTrackStr(), QString::fromLatin1(row.longTrack));
-        EXPECT_EQ(file->getYearStr(), QString::fromLatin1(row.year));
-        EXPECT_EQ(file->getTrackNum(), row.trackNum);
-        EXPECT_EQ(file->getMaxTracks(), row.maxTracks);
+        EXPECT_EQ(file->readTags().longTrack(), QString::fromLatin1(row.longTrack));
+        EXPECT_EQ(file->readTags().year, QString::fromLatin1(row.year));
+        EXPECT_EQ(file->readTags().trackNumber(), row.trackNum);
+        EXPECT_EQ(file->readTags().trackCountNumber(), row.maxTracks);
         if (row.comments.isEmpty()) {
             // A missing title is absent, so the record shows the file name.
-            EXPECT_TRUE(file->getTitle().isNull());
-            EXPECT_FALSE(file->customTag());
+            EXPECT_TRUE(file->readTags().title.isNull());
+            EXPECT_FALSE(file->readTags().custom);
             EXPECT_FALSE(file->hasImage());
         }
     }
@@ -238,7 +238,7 @@ TEST(VorbisCommentFiles, TheTrackCountGoesUnderTheNamesTheFileUses) {
         QTemporaryDir dir;
         auto file = flacWith(dir, row.comments);
         ASSERT_TRUE(file);
-        file->tagTrackNum(4, 12);
+        file->setTags(TagValues::withTrack(4, 12), TagField::Track | TagField::TrackCount);
         ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
         const TagLib::FileRef ref(QFile::encodeName(file->path()).constData());
         const TagLib::PropertyMap props = ref.file()->properties();
@@ -249,7 +249,7 @@ TEST(VorbisCommentFiles, TheTrackCountGoesUnderTheNamesTheFileUses) {
                 EXPECT_EQ(props[name].toString(), value) << name;
             }
         }
-        EXPECT_EQ(MusicFile::newMusicFileWithPath(file->path())->getLongTrackStr(), "4/12");
+        EXPECT_EQ(MusicFile::newMusicFileWithPath(file->path())->readTags().longTrack(), "4/12");
     }
 }
 
@@ -283,7 +283,7 @@ TEST(VorbisCommentFiles, FlacSavesInPlaceWhenTheCommentFitsThePaddingElseWritesA
         // The field takes 10 bytes more than its title ("TITLE=" and a
         // length); the padding's block header 4.
         const int length = row.titleLength >= 0 ? row.titleLength : row.padding + row.titleLength;
-        file->tagTitle(QString(length, u'x'));
+        file->setTags({.title = QString(length, u'x')}, TagField::Title);
         ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
         const QByteArray after = bytesOf(path);
         EXPECT_EQ(inodeOf(path) == inode, row.inPlace);
@@ -293,7 +293,7 @@ TEST(VorbisCommentFiles, FlacSavesInPlaceWhenTheCommentFitsThePaddingElseWritesA
         EXPECT_EQ(xiphAudio(path, XiphKind::Flac), audio);
         auto again = MusicFile::newMusicFileWithPath(path);
         ASSERT_TRUE(again);
-        EXPECT_EQ(again->getTitle().size(), length);
+        EXPECT_EQ(again->readTags().title.size(), length);
     }
 }
 
@@ -334,11 +334,47 @@ TEST(VorbisCommentFiles, DamagedFilesAreRefusedAndLeftUnchanged) {
         auto file = MusicFile::newMusicFileWithPath(path);
         EXPECT_EQ(bool(file), row.opens);
         if (file) {
-            file->tagTitle(QStringLiteral("new"));
+            file->setTags({.title = QStringLiteral("new")}, TagField::Title);
             EXPECT_FALSE(file->commitTags());
             EXPECT_TRUE(file->lastError().contains("damaged")) << file->lastError().toStdString();
         }
         EXPECT_EQ(bytesOf(path), bytes);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+    }
+}
+
+// Opening a file asks whether it has a picture without reading it: the
+// answer is what reading it gives, also for blocks TagLib refuses.
+TEST(VorbisCommentFiles, HasImageIsWhetherAnImageReads) {
+    const QByteArray good = flacPictureBody(3, QByteArray(40, 'x'));
+    QByteArray hugeMime = good;
+    hugeMime[4] = '\x7f';
+    QByteArray hugeData = good;
+    hugeData[good.size() - 44] = '\x7f';
+    struct Row {
+        const char* name;
+        QByteArray body;
+        bool image;
+    } rows[] = {
+        {"front cover", good, true},
+        {"other", flacPictureBody(0, "y"), true},
+        {"back cover only", flacPictureBody(4, "y"), false},
+        {"no bytes", flacPictureBody(3, {}), false},
+        {"cut short", good.chopped(1), false},
+        {"type field alone", good.left(4), false},
+        {"media type past the end", hugeMime, false},
+        {"image past the end", hugeData, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.ogg");
+        XiphFixtureOptions options;
+        options.comments = {"TITLE=t", "METADATA_BLOCK_PICTURE=" + row.body.toBase64()};
+        ASSERT_TRUE(writeXiphFile(path, XiphKind::Vorbis, options));
+        auto file = MusicFile::newMusicFileWithPath(path);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->hasImage(), row.image);
+        EXPECT_EQ(file->getImageData().isEmpty(), !row.image);
     }
 }

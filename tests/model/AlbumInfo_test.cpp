@@ -13,7 +13,7 @@ namespace {
 AlbumInfoPtr hit(const QString& key) {
     auto h = AlbumInfo::AlbumInfoFromScratch(QStringLiteral("Artist"), QStringLiteral("Album"),
                                              QString(), QString());
-    h->setIADBKey(key);
+    h->setResultKey(key);
     return h;
 }
 
@@ -24,7 +24,7 @@ ScoreWeights weightsScoring(int n) {
 QStringList keys(const AlbumInfoArray& list) {
     QStringList out;
     for (const auto& h : list)
-        out << h->iadbKey();
+        out << h->resultKey();
     return out;
 }
 
@@ -52,11 +52,11 @@ TEST(AlbumInfoRecord, NullSetterKeepsValueAndEmptyReplacesIt) {
 TEST(AlbumInfoRecord, KeysAreTheStoredOnes) {
     AlbumInfo h;
     h.setIADBCompareString(QStringLiteral("A / B"));
-    h.setIADBKey(QStringLiteral("#AMG:1"));
+    h.setResultKey(QStringLiteral("#AMG:1"));
     h.setTotalScore(42);
     EXPECT_EQ(h.dict().value(QStringLiteral("IADBSearchString")).toString(),
               QStringLiteral("A / B"));
-    EXPECT_EQ(h.dict().value(QStringLiteral("iadbKey")).toString(), QStringLiteral("#AMG:1"));
+    EXPECT_EQ(h.dict().value(QStringLiteral("resultKey")).toString(), QStringLiteral("#AMG:1"));
     EXPECT_EQ(h.dict().value(QStringLiteral("score")).toInt(), 42);
 }
 
@@ -120,7 +120,7 @@ TEST_F(HitList, SameKeyInOtherCaseIsRefused) {
     ASSERT_TRUE(list.addSorted(first, weightsScoring(50), 0));
     EXPECT_FALSE(list.addSorted(hit(QStringLiteral("#amg:ABC")), weightsScoring(90), 0));
     ASSERT_EQ(list.count(), 1);
-    EXPECT_EQ(list.objectAtIndex(0), first);
+    EXPECT_EQ(list.at(0), first);
     EXPECT_EQ(first->totalScore(), 50);
 }
 
@@ -134,7 +134,7 @@ TEST_F(HitList, FullListTakesOnlyStrictlyBetterHits) {
     EXPECT_EQ(list.count(), 10);
     EXPECT_TRUE(list.addSorted(hit(QStringLiteral("better")), weightsScoring(46), 0));
     ASSERT_EQ(list.count(), 10);
-    EXPECT_EQ(list.objectAtIndex(9)->iadbKey(), QStringLiteral("better"));
+    EXPECT_EQ(list.at(9)->resultKey(), QStringLiteral("better"));
     EXPECT_FALSE(keys(list).contains(QStringLiteral("9")));
 }
 
@@ -161,7 +161,7 @@ TEST_F(HitList, EqualScoresKeepArrivalOrderAndNoWeightsScoresHundred) {
     list.addSorted(hit(QStringLiteral("#TAG:")), std::nullopt, 0);
     list.addSorted(hit(QStringLiteral("#FILES:")), std::nullopt, 0);
     EXPECT_EQ(keys(list), (QStringList{"a", "#TAG:", "#FILES:", "b", "c"}));
-    EXPECT_EQ(list.objectAtIndex(1)->totalScore(), 100);
+    EXPECT_EQ(list.at(1)->totalScore(), 100);
 }
 
 TEST_F(HitList, CalcScoresAndSortIsStable) {
@@ -183,15 +183,15 @@ TEST(HitListOps, CopiesAndSharing) {
     list.insertObject(a, 0);
     list.addCopy(a);
     ASSERT_EQ(list.count(), 3);
-    EXPECT_NE(list.objectAtIndex(0), a);
-    EXPECT_EQ(list.objectAtIndex(1), a);
-    EXPECT_NE(list.objectAtIndex(2), a);
+    EXPECT_NE(list.at(0), a);
+    EXPECT_EQ(list.at(1), a);
+    EXPECT_NE(list.at(2), a);
     auto copied = list.copy();
-    EXPECT_EQ(copied->objectAtIndex(1), a);
+    EXPECT_EQ(copied->at(1), a);
     list.removeObject(a);
     EXPECT_EQ(list.count(), 2);
     EXPECT_EQ(copied->count(), 3);
-    EXPECT_EQ(list.objectAtIndex(5), nullptr);
+    EXPECT_EQ(list.at(5), nullptr);
     list.removeObjectAtIndex(7);
     EXPECT_EQ(list.count(), 2);
 }
@@ -244,7 +244,7 @@ TEST(HitSort, GenreAndYearSortByAttachedDetails) {
     EXPECT_EQ(keys(list), (QStringList{"jazz", "Pop", "rock"}));
     list.sortByColumn(QStringLiteral("relevance"));
     EXPECT_EQ(keys(list), (QStringList{"jazz", "Pop", "rock"})); // no scores: all the same
-    EXPECT_EQ(hit("a")->compareYear(*list.objectAtIndex(0)), 0);
+    EXPECT_EQ(hit("a")->compareYear(*list.at(0)), 0);
 }
 
 TEST(HitDump, HeaderLinesAndEntries) {

@@ -26,8 +26,8 @@ AudioTrackRef namedRecord(const char* name, const char* title, int track = 0) {
     auto t = placeholder();
     t->setFileName(QString::fromUtf8(name));
     t->setNewTitle(QString::fromUtf8(title));
-    t->setTitle(QString::fromUtf8(title));
-    t->setTrack(track, 0);
+    t->setTags({.title = QString::fromUtf8(title)}, TagField::Title);
+    t->setTags(TagValues::withTrack(track, 0), TagField::Track | TagField::TrackCount);
     return t;
 }
 
@@ -77,30 +77,30 @@ TEST(AudioTrackArray, AddKeepsTheRecordInsertKeepsACopy) {
     auto kept = namedRecord("a.mp3", "A");
     list.add(kept);
     kept->setNewTitle(QStringLiteral("changed"));
-    EXPECT_EQ(list.objectAtIndex(0)->getNewTitle(), QStringLiteral("changed"));
+    EXPECT_EQ(list.at(0)->getNewTitle(), QStringLiteral("changed"));
 
     AudioTrack local = *namedRecord("b.mp3", "B");
     list.insertObject(local, 0);
     local.setNewTitle(QStringLiteral("changed later"));
-    EXPECT_EQ(list.objectAtIndex(0)->getNewTitle(), QStringLiteral("B"));
-    EXPECT_EQ(list.objectAtIndex(1), kept);
+    EXPECT_EQ(list.at(0)->getNewTitle(), QStringLiteral("B"));
+    EXPECT_EQ(list.at(1), kept);
 
     list.insertObject(local, 99); // past the end appends
     EXPECT_EQ(list.count(), 3);
-    EXPECT_EQ(list.objectAtIndex(2)->getNewTitle(), QStringLiteral("changed later"));
-    EXPECT_EQ(list.objectAtIndex(3), nullptr);
-    EXPECT_EQ(list.objectAtIndex(-1), nullptr);
+    EXPECT_EQ(list.at(2)->getNewTitle(), QStringLiteral("changed later"));
+    EXPECT_EQ(list.at(3), nullptr);
+    EXPECT_EQ(list.at(-1), nullptr);
 
     // A copied list holds the same records.
     AudioTrackArray copy = list;
-    EXPECT_EQ(copy.objectAtIndex(1), kept);
+    EXPECT_EQ(copy.at(1), kept);
     copy.removeObject(kept);
     EXPECT_EQ(copy.count(), 2);
     EXPECT_EQ(list.count(), 3);
 
     list.addArray(list);
     EXPECT_EQ(list.count(), 6);
-    EXPECT_EQ(list.objectAtIndex(4), kept);
+    EXPECT_EQ(list.at(4), kept);
     list.removeObject(kept); // every occurrence of that very record
     EXPECT_EQ(list.count(), 4);
     list.removeObjectAtIndex(10); // ignored

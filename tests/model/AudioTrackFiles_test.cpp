@@ -88,8 +88,8 @@ TEST_F(AudioTrackFiles, Mp3TagsAreCopiedIntoTheRecord) {
     const AudioTrack t = AudioTrack::initWithPath(path);
     EXPECT_EQ(t.getOldTitle(), QStringLiteral("Hello"));
     EXPECT_EQ(t.getTrackNum(), 3u);
-    EXPECT_EQ(t.getMaxTracks(), 12u);
-    EXPECT_EQ(t.getLongTrackStr(), QStringLiteral("3/12"));
+    EXPECT_EQ(t.tags().trackCountNumber(), 12);
+    EXPECT_EQ(t.tags().longTrack(), QStringLiteral("3/12"));
 }
 
 TEST_F(AudioTrackFiles, M4aWithoutTitleShowsItsName) {
@@ -100,9 +100,9 @@ TEST_F(AudioTrackFiles, M4aWithoutTitleShowsItsName) {
     const AudioTrack t = AudioTrack::initWithPath(path);
     EXPECT_TRUE(t.isValid());
     EXPECT_EQ(t.getOldTitle(), QStringLiteral("Untitled Song"));
-    EXPECT_EQ(t.getArtist(), QStringLiteral("Fixture Artist"));
+    EXPECT_EQ(t.tags().artist, QStringLiteral("Fixture Artist"));
     EXPECT_EQ(t.getTrackNum(), 1u);
-    EXPECT_EQ(t.getMaxTracks(), 10u);
+    EXPECT_EQ(t.tags().trackCountNumber(), 10);
     EXPECT_EQ(t.getDurationSecs(), 30u);
 
     const AudioTrack titled = AudioTrack::initWithPath(m4a(QStringLiteral("t.m4a")));
@@ -115,18 +115,18 @@ TEST_P(AudioTrackEachType, CopiesShareTheMusicFile) {
     AudioTrack original = AudioTrack::initWithPath(path);
     AudioTrackArray list;
     list.insertObject(original, 0);
-    AudioTrackRef inList = list.objectAtIndex(0);
+    AudioTrackRef inList = list.at(0);
     EXPECT_EQ(inList->musicFile(), original.musicFile());
 
-    inList->tagTitle(QStringLiteral("Through the list"));
-    EXPECT_EQ(original.musicFile()->getTitle(), QStringLiteral("Through the list"));
+    inList->writeTags({.title = QStringLiteral("Through the list")}, TagField::Title);
+    EXPECT_EQ(original.musicFile()->readTags().title, QStringLiteral("Through the list"));
     EXPECT_NE(original.getOldTitle(), QStringLiteral("Through the list")); // a copy
-    original.tagArtist(QStringLiteral("Through the original"));
+    original.writeTags({.artist = QStringLiteral("Through the original")}, TagField::Artist);
     ASSERT_TRUE(inList->commitTags()) << inList->commitError().toStdString();
 
     const AudioTrack reread = AudioTrack::initWithPath(path);
     EXPECT_EQ(reread.getOldTitle(), QStringLiteral("Through the list"));
-    EXPECT_EQ(reread.getArtist(), QStringLiteral("Through the original"));
+    EXPECT_EQ(reread.tags().artist, QStringLiteral("Through the original"));
 }
 
 TEST_F(AudioTrackFiles, DecodingReReadsTheFile) {
@@ -139,7 +139,7 @@ TEST_F(AudioTrackFiles, DecodingReReadsTheFile) {
         QDataStream out(&bytes, QIODevice::WriteOnly);
         t.encode(out);
     }
-    t.tagTitle(QStringLiteral("Written after coding"));
+    t.writeTags({.title = QStringLiteral("Written after coding")}, TagField::Title);
     ASSERT_TRUE(t.commitTags()) << t.commitError().toStdString();
 
     QDataStream in(bytes);
@@ -178,7 +178,7 @@ TEST_P(AudioTrackEachType, TwoFilesExchangeNamesInTwoPasses) {
     first.refresh();
     second.refresh();
     EXPECT_EQ(first.musicFile()->path(), fDir.filePath(QStringLiteral("01-A.") + ext));
-    first.tagTitle(first.getNewTitle());
+    first.writeTags({.title = first.getNewTitle()}, TagField::Title);
     ASSERT_TRUE(first.commitTags()) << first.commitError().toStdString();
     EXPECT_EQ(AudioTrack::initWithPath(first.getPath()).getOldTitle(), QStringLiteral("A"));
     EXPECT_EQ(AudioTrack::initWithPath(second.getPath()).getOldTitle(), QStringLiteral("was A"));
@@ -191,7 +191,8 @@ TEST_F(AudioTrackFiles, PunctuatedTitleKeepsItsTagButNotItsFileName) {
     ASSERT_TRUE(opens(path)) << path.toStdString();
     AudioTrack t = AudioTrack::initWithPath(path);
     t.setNewTitle(QStringLiteral("AC/DC: Live?"));
-    t.tagTitle(t.getAlbumOrTrackName(naming, nullptr, AudioTrack::kTitleTag));
+    t.writeTags({.title = t.getAlbumOrTrackName(naming, nullptr, AudioTrack::kTitleTag)},
+                TagField::Title);
     ASSERT_TRUE(t.commitTags()) << t.commitError().toStdString();
     ASSERT_TRUE(t.renameToTemp());
     ASSERT_TRUE(t.rename(naming, 0));

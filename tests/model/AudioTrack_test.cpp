@@ -111,24 +111,25 @@ TEST(AudioTrack, NewTitleAndArtistAreNeverStoredEmpty) {
 
 TEST(AudioTrack, TrackTexts) {
     AudioTrack t = AudioTrack::initPlaceholder(QStringLiteral("/a"));
-    t.setTrack(5, 0);
-    EXPECT_EQ(t.getLongTrackStr(), QStringLiteral("5"));
-    EXPECT_EQ(t.getTrackStr(), QStringLiteral("5"));
-    EXPECT_EQ(t.getMaxTrackStr(), QStringLiteral(""));
+    t.setTags(TagValues::withTrack(5, 0), TagField::Track | TagField::TrackCount);
+    EXPECT_EQ(t.tags().longTrack(), QStringLiteral("5"));
+    EXPECT_EQ(t.tags().track, QStringLiteral("5"));
+    EXPECT_EQ(t.tags().trackCount, QStringLiteral(""));
     EXPECT_EQ(t.getTrackNum(), 5u);
-    t.tagTrack(5, 9); // no file: the record alone changes
-    EXPECT_EQ(t.getLongTrackStr(), QStringLiteral("5/9"));
-    EXPECT_EQ(t.getMaxTrackStr(), QStringLiteral("9"));
-    EXPECT_EQ(t.getMaxTracks(), 9u);
-    t.setYearNum(1969);
-    EXPECT_EQ(t.getYearStr(), QStringLiteral("1969"));
+    t.writeTags(TagValues::withTrack(5, 9),
+                TagField::Track | TagField::TrackCount); // no file: the record alone changes
+    EXPECT_EQ(t.tags().longTrack(), QStringLiteral("5/9"));
+    EXPECT_EQ(t.tags().trackCount, QStringLiteral("9"));
+    EXPECT_EQ(t.tags().trackCountNumber(), 9);
+    t.setTags({.year = QString::number(1969)}, TagField::Year);
+    EXPECT_EQ(t.tags().year, QStringLiteral("1969"));
 }
 
 TEST(AudioTrack, CompareIndexPutsUnnumberedTracksAfter99) {
     auto track = [](uint32_t n, const char* name) {
         AudioTrack t = AudioTrack::initPlaceholder(QStringLiteral("/a"));
         t.setFileName(QString::fromUtf8(name));
-        t.setTrack(int(n), 0);
+        t.setTags(TagValues::withTrack(int(n), 0), TagField::Track | TagField::TrackCount);
         return t;
     };
     EXPECT_GT(track(0, "a").compareIndex(track(99, "z")), 0);

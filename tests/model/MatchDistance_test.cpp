@@ -23,7 +23,7 @@ const QList<Song> kAlbum = {
 AlbumDetails release(const QString& key, const QList<Song>& songs, int shiftSecs = 0,
                      const QString& artist = "The Band", const QString& album = "The Album") {
     AlbumDetails d;
-    d.setIADBKey(key);
+    d.setResultKey(key);
     d.setArtist(artist);
     d.setAlbum(album);
     d.setYear("2001");
@@ -113,7 +113,7 @@ TEST(MatchDistance, OrdersHitsAsAPersonWould) {
             EXPECT_GE(d.value(), 0.0);
             EXPECT_LE(d.value(), 1.0);
             EXPECT_GT(d.value(), previous)
-                << hit.iadbKey().toStdString() << ": " << d.summary().toStdString();
+                << hit.resultKey().toStdString() << ": " << d.summary().toStdString();
             previous = d.value();
         }
     }
@@ -140,7 +140,7 @@ TEST(MatchDistance, ExplainsItself) {
 
     // A hit made from the folder's own tags would only measure it against itself.
     AlbumInfo fromTags;
-    fromTags.setIADBKey(AlbumInfo::kTagKey);
+    fromTags.setResultKey(AlbumInfo::kTagKey);
     fromTags.setAlbumDetails(std::make_shared<AlbumDetails>(release("#TAG:", kAlbum)));
     EXPECT_FALSE(MatchDistance::compute(folderOf(kAlbum), fromTags));
 }

@@ -44,7 +44,7 @@ TEST(NamesRecord, TitlesFromEachLayout) {
     };
     for (const Row& r : rows) {
         auto d = fromNames(r.names);
-        EXPECT_EQ(d->iadbKey(), QStringLiteral("#FILES:")) << r.what;
+        EXPECT_EQ(d->resultKey(), QStringLiteral("#FILES:")) << r.what;
         EXPECT_EQ(titlesOf(*d), r.titles) << r.what;
     }
 }
@@ -142,7 +142,7 @@ TEST(NamesSong, OneFileRecord) {
     };
     for (const Row& r : rows) {
         auto d = TrackDetails::TrackDetailsFromName(r.name, QStringLiteral("/m/p/x"));
-        EXPECT_EQ(d->iadbKey(), QStringLiteral("#FILES:"));
+        EXPECT_EQ(d->resultKey(), QStringLiteral("#FILES:"));
         EXPECT_EQ(d->numTracks(), r.title.isNull() ? 0 : 1) << r.name.toStdString();
         if (!r.title.isNull()) {
             EXPECT_EQ(d->titleAtIndex(0), r.title) << r.name.toStdString();
@@ -162,7 +162,7 @@ TEST(NamesFromTracks, UsesDisplayNamesAndFirstFolder) {
     EXPECT_EQ(titlesOf(*d), (QStringList{"Intro", "Outro"}));
     EXPECT_EQ(d->artist(), QStringLiteral("Band"));
     EXPECT_EQ(d->year(), QStringLiteral("1999"));
-    auto song = TrackDetails::TrackDetailsFromFile(*tracks.objectAtIndex(0));
+    auto song = TrackDetails::TrackDetailsFromFile(*tracks.at(0));
     EXPECT_EQ(song->track(), QStringLiteral("2"));
     EXPECT_EQ(song->album(), QStringLiteral("Best Of"));
     EXPECT_EQ(AlbumDetails::AlbumDetailsFromFiles(AudioTrackArray())->numTracks(), 0);

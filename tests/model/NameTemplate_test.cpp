@@ -1,10 +1,10 @@
 #include "model/NameTemplate.h"
 
 #include "app/Preferences.h"
-#include "app/PrefsOptions.h"
 #include "media/MusicExtensions.h"
 #include "model/AudioTrack.h"
 #include "model/AudioTrackArray.h"
+#include "prefs/PrefsOptions.h"
 #include "system/FileSystemParams.h"
 
 #include <QTemporaryDir>
@@ -22,10 +22,10 @@ constexpr int kTitle = AudioTrack::kTitleTag;
 AudioTrack sampleTrack() {
     AudioTrack t = AudioTrack::initPlaceholder(FileSystemParams::kBogusPath);
     t.setFileName(QStringLiteral("x.mp3"));
-    t.setArtist(QStringLiteral("The Band"));
-    t.setAlbum(QStringLiteral("rock and roll"));
-    t.setYearStr(QStringLiteral("1999"));
-    t.setGenre(QStringLiteral("Polka"));
+    t.setTags({.artist = QStringLiteral("The Band")}, TagField::Artist);
+    t.setTags({.album = QStringLiteral("rock and roll")}, TagField::Album);
+    t.setTags({.year = QStringLiteral("1999")}, TagField::Year);
+    t.setTags({.genre = QStringLiteral("Polka")}, TagField::Genre);
     t.setNewTitle(QStringLiteral("Song Title"));
     t.setBitrate(192);
     return t;
@@ -111,11 +111,11 @@ TEST_F(NameTemplateTest, MissingValuesAppendNothing) {
 TEST_F(NameTemplateTest, FolderArtistPrefersTheVariousArtistName) {
     AudioTrack t = sampleTrack();
     CustomTag tag;
-    t.setCustomTag(tag); // a tag without the value changes nothing
+    t.setTags({.custom = tag}, TagField::Custom); // a tag without the value changes nothing
     EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%A")),
               QStringLiteral("The Band"));
     tag.setVariousArtist(QStringLiteral("Various Artists"));
-    t.setCustomTag(tag);
+    t.setTags({.custom = tag}, TagField::Custom);
     EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%A/%a")),
               QStringLiteral("Various ArtistsVariousArtists")); // the slash is never kept
     EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("%A")),
@@ -136,7 +136,7 @@ TEST_F(NameTemplateTest, OmitCharsApplyToFileAndFolderNamesOnly) {
     naming.omitChars = QStringLiteral("*?:/\\&");
     AudioTrack t = sampleTrack();
     t.setNewTitle(QStringLiteral("AC/DC: Live?"));
-    t.setAlbum(QStringLiteral("Rock & Roll*"));
+    t.setTags({.album = QStringLiteral("Rock & Roll*")}, TagField::Album);
     EXPECT_EQ(t.getNewFileName(naming, 0), QStringLiteral("01-ACDC Live.mp3"));
     EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("%T"), nullptr,
                                     QStringLiteral("mp3")),
@@ -156,9 +156,48 @@ TEST_F(NameTemplateTest, OmitCharsNeverTouchTheExtensionAndSlashAlwaysGoes) {
               QStringLiteral("ab.mp3"));
 }
 
+// A tag may hold what no name should: controls, overrides, leading dots.
+TEST_F(NameTemplateTest, DiskNamesLoseControlsOverridesAndLeadingDots) {
+    struct Row {
+        const char* artist;
+        const char* title;
+        int which;
+        const char* expected;
+    } rows[] = {
+        {"../../..", "x", kFolder, "-1999-rock and roll"},
+        {"Band",
+         "Tab\tNew\nline\rBell\x07"
+         "Esc\x1b",
+         kFile, "Band-TabNewlineBellEsc"},
+        {"Band",
+         "\xE2\x80\xAE"
+         "3pm.exe",
+         kFile, "Band-3pm.exe"},
+        {"...Hidden", "Title", kFile, "Hidden-Title"},
+        // Title tags keep their text.
+        {"../x", "Tab\ttitle", kTitle, "../x-Tab\ttitle"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.title);
+        AudioTrack t = sampleTrack();
+        t.setTags({.artist = QString::fromUtf8(row.artist)}, TagField::Artist);
+        t.setNewTitle(QString::fromUtf8(row.title));
+        const QString tmpl =
+            row.which == kFolder ? QStringLiteral("%A-%Y-%T") : QStringLiteral("%A-%T");
+        EXPECT_EQ(NameTemplate::expand(t, nullptr, row.which, tmpl, 255, nullptr, {}),
+                  QString::fromUtf8(row.expected));
+    }
+    // A huge title is shortened in the memory it takes itself.
+    AudioTrack t = sampleTrack();
+    t.setNewTitle(QString(4 * 1024 * 1024, u'x'));
+    EXPECT_EQ(NameTemplate::expand(t, nullptr, kFile, QStringLiteral("%T"), 255, nullptr,
+                                   QStringLiteral("mp3")),
+              QString(255, u'x') + QStringLiteral(".mp3"));
+}
+
 TEST_F(NameTemplateTest, ShortensTheNewestPiecesFirst) {
     AudioTrack t = sampleTrack();
-    t.setArtist(QStringLiteral("Long Artist Name"));
+    t.setTags({.artist = QStringLiteral("Long Artist Name")}, TagField::Artist);
     t.setNewTitle(QStringLiteral("Another Long Title"));
     const QString tmpl = QStringLiteral("%A-%T");
     struct Row {
@@ -201,7 +240,7 @@ TEST_F(NameTemplateTest, LimitComesFromTheFolderAndCountsTheExtension) {
     t.setFolder(dir.path());
     const int whole = FileSystemParams::getFileSystemParams()->maxFileNameLength(dir.path()) + 4;
     ASSERT_GT(whole, 20);
-    t.setAlbum(QString(300, QLatin1Char('a')));
+    t.setTags({.album = QString(300, QLatin1Char('a'))}, TagField::Album);
     t.setNewTitle(QString(300, QLatin1Char('t')));
     EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%T")).size(), whole);
     EXPECT_EQ(t.getTempFileName(naming, 0).size(), whole);
@@ -228,8 +267,8 @@ TEST_F(NameTemplateTest, AlbumCodesUseTheTrackList) {
     EXPECT_EQ(t.getAlbumOrTrackName(naming, &list, kFolder, tmpl),
               QStringLiteral("The Band-MBR(MBR)(INC)(inc)"));
     list.removeObjectAtIndex(3);
-    list.objectAtIndex(0)->setBitrate(-1);
-    list.objectAtIndex(1)->setBitrate(0);
+    list.at(0)->setBitrate(-1);
+    list.at(1)->setBitrate(0);
     EXPECT_EQ(t.getAlbumOrTrackName(naming, &list, kFolder, tmpl),
               QStringLiteral("The Band-VBR(VBR)(INC)(inc)"));
     // File names ignore the list.

@@ -1,11 +1,13 @@
 // Saves pictures of the desktop windows for people to look at:
 //   trovix-screenshots OUTPUT_FOLDER
 // A demo album folder is made, looked up against a loopback site, and the
-// folder window, the legend, the search, box-set and cover-art sheets and the drop
-// window are saved as PNG files, then the folder window with a save held at
-// its first disk step; then one song of it in the single-file window after a
-// song search; then each pane of the preferences window and the About box.
-// Exits non-zero when a picture is missing.
+// folder window (also in a dark Fusion palette), the legend, the search,
+// box-set and cover-art sheets and the drop window are saved as PNG files,
+// then the folder window with a save held at its first disk step; then one
+// song of it in the single-file window after a song search; then each pane of
+// the preferences window and the About box. Last, the tool runs itself again
+// at scale factor 2 (QT_SCALE_FACTOR) for the folder window at twice the
+// pixel density. Exits non-zero when a picture is missing.
 #include "app/Preferences.h"
 #include "art/AlbumArt.h"
 #include "media/MusicFile.h"
@@ -24,6 +26,7 @@
 #include "ui/PreferencesWindow.h"
 #include "ui/ProgressSheet.h"
 #include "ui/SearchSheet.h"
+#include "ui/ThemeColors.h"
 #include "ui/TrovixController.h"
 #include "ui/TrovixTableView.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
@@ -36,6 +39,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -45,6 +49,9 @@
 #include <cstdio>
 
 namespace {
+
+// The argument of the run at scale factor 2.
+constexpr char kDoubleDensity[] = "--double-density";
 
 bool grab(QWidget* widget, const QString& path) {
     QTest::qWait(300);
@@ -126,11 +133,14 @@ int main(int argc, char** argv) {
     QTemporaryDir configHome;
     qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
     QApplication app(argc, argv);
+    // The same look whatever the desktop the tool runs on.
+    QApplication::setStyle(QStringLiteral("Fusion"));
     if (argc < 2) {
         std::fprintf(stderr, "usage: trovix-screenshots OUTPUT_FOLDER\n");
         return 2;
     }
     const QString out = QString::fromLocal8Bit(argv[1]);
+    const bool doubleDensity = argc > 2 && qstrcmp(argv[2], kDoubleDensity) == 0;
     QDir().mkpath(out);
 
     LoopbackAlbumWeb web;
@@ -166,7 +176,7 @@ int main(int argc, char** argv) {
 
     bool ok = true;
     DropWindow* drop = TrovixController::instance()->showDropWindow();
-    ok &= grab(drop, out + "/drop-window.png");
+    if (!doubleDensity) ok &= grab(drop, out + "/drop-window.png");
 
     auto* window = new FolderWindow;
     window->document()->setSources(web.sources());
@@ -184,7 +194,14 @@ int main(int argc, char** argv) {
     window->document()->albumArt()->imageDropped(demoCover());
     window->trackTable()->selectRow(1);
     window->legendButton()->setChecked(true);
+    if (doubleDensity) {
+        ok &= grab(window, out + "/folder-window@2x.png");
+        return ok ? 0 : 1;
+    }
     ok &= grab(window, out + "/folder-window.png");
+    window->setPalette(ThemeColors::darkPalette());
+    ok &= grab(window, out + "/folder-window-dark.png");
+    window->setPalette(QPalette());
 
     LegendPanel legend;
     legend.show();
@@ -235,8 +252,8 @@ int main(int argc, char** argv) {
     const QString songPath = songDir.filePath(QStringLiteral("02 second song.mp3"));
     if (writeSilentMp3(songPath)) {
         if (auto file = MusicFile::newMusicFileWithPath(songPath)) {
-            file->tagArtist(QStringLiteral("the band"));
-            file->tagTitle(QStringLiteral("second song"));
+            file->setTags({.artist = QStringLiteral("the band")}, TagField::Artist);
+            file->setTags({.title = QStringLiteral("second song")}, TagField::Title);
             file->commitTags();
         }
     }
@@ -264,5 +281,15 @@ int main(int argc, char** argv) {
     AboutBox about;
     about.show();
     ok &= grab(&about, out + "/about-box.png");
+
+    // The folder window again, in a process of its own at twice the density.
+    QProcess again;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_SCALE_FACTOR"), QStringLiteral("2"));
+    again.setProcessEnvironment(environment);
+    again.setProcessChannelMode(QProcess::ForwardedChannels);
+    again.start(QCoreApplication::applicationFilePath(), {out, QLatin1String(kDoubleDensity)});
+    ok &= again.waitForFinished(120000) && again.exitStatus() == QProcess::NormalExit &&
+          again.exitCode() == 0;
     return ok ? 0 : 1;
 }

@@ -37,12 +37,19 @@ bool AlbumFolderFixture::add(const FixtureTrack& wanted) {
     if (!writeSilentMp3(path, audio)) return false;
     AudioTrack track = AudioTrack::initWithPath(path);
     if (!track.isValid()) return false;
-    if (!wanted.title.isNull()) track.tagTitle(wanted.title);
-    if (!wanted.artist.isNull()) track.tagArtist(wanted.artist);
-    if (!wanted.album.isNull()) track.tagAlbum(wanted.album);
-    if (!wanted.year.isNull()) track.tagYearStr(wanted.year);
-    if (!wanted.genre.isNull()) track.tagGenre(wanted.genre);
-    if (wanted.track > 0) track.tagTrack(wanted.track, wanted.of);
-    if (wanted.customTag) track.tagCustomTag(wanted.customTag);
+    TagValues tags{.title = wanted.title,
+                   .artist = wanted.artist,
+                   .album = wanted.album,
+                   .year = wanted.year,
+                   .genre = wanted.genre,
+                   .custom = wanted.customTag};
+    tags.setTrack(wanted.track, wanted.of);
+    TagFields fields;
+    for (TagField field :
+         {TagField::Title, TagField::Artist, TagField::Album, TagField::Year, TagField::Genre})
+        if (!tags.text(field).isNull()) fields |= field;
+    if (wanted.track > 0) fields |= TagField::Track | TagField::TrackCount;
+    if (wanted.customTag) fields |= TagField::Custom;
+    track.writeTags(tags, fields);
     return track.commitTags();
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/CustomTag.h"
+#include "tags/CustomTag.h"
 
 #include <QString>
 #include <QTemporaryDir>

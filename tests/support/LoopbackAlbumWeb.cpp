@@ -52,7 +52,7 @@ LookupSources LoopbackAlbumWeb::sources() {
                 const QStringList f = line.split('|');
                 if (f.size() < 6) continue;
                 auto details = std::make_shared<AlbumDetails>();
-                details->setIADBKey(f[0]);
+                details->setResultKey(f[0]);
                 details->setArtist(f[1]);
                 details->setAlbum(f[2]);
                 details->setYear(f[3]);
@@ -60,7 +60,7 @@ LookupSources LoopbackAlbumWeb::sources() {
                 for (const QString& title : f[5].split(';', Qt::SkipEmptyParts))
                     details->addTitle(title, QString());
                 auto hit = std::make_shared<AlbumInfo>();
-                hit->setIADBKey(f[0]);
+                hit->setResultKey(f[0]);
                 hit->setArtist(f[1]);
                 hit->setAlbum(f[2]);
                 hit->setIADBCompareString(f[1] + QStringLiteral(" / ") + f[2]);

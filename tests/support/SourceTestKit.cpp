@@ -112,6 +112,7 @@ void SourceTest::SetUp() {
                             Gnudb::kBaseURLKey, FreeDB::kBaseURLKey})
         setBase(key, fServer.baseUrl());
     SetDebugFileFolder(fDumps.path());
+    SetDebugFilesEnabled(true);
     fSavedAMG = AllMusicGuide::throttle().get();
     fSavedGoogle = GoogleMusic::throttle().get();
     fAMG = new CountingThrottle(QStringLiteral("AMG"));
@@ -126,6 +127,7 @@ void SourceTest::TearDown() {
     delete fAMG;
     delete fGoogle;
     SetDebugFileFolder(QString());
+    SetDebugFilesEnabled(false);
     Prefs::clearOverrides();
 }
 

@@ -47,8 +47,8 @@ protected:
         ASSERT_TRUE(writeSilentMp3(fPath));
         auto file = MusicFile::newMusicFileWithPath(fPath);
         ASSERT_TRUE(file);
-        file->tagArtist(QStringLiteral("The Band"));
-        file->tagTitle(QStringLiteral("Song Two"));
+        file->setTags({.artist = QStringLiteral("The Band")}, TagField::Artist);
+        file->setTags({.title = QStringLiteral("Song Two")}, TagField::Title);
         ASSERT_TRUE(file->commitTags());
 
         fWindow = new FileTagWindow;
@@ -120,6 +120,15 @@ TEST_F(FileTagWindowTest, ClickingAHitFillsTheFieldsAndTypingReachesTheDocument)
     EXPECT_EQ(fWindow->document()->titleField(), QStringLiteral("New Name"));
 }
 
+// A title changed only in case is a change a save would write.
+TEST_F(FileTagWindowTest, ACaseOnlyChangeMarksTheWindowEdited) {
+    EXPECT_FALSE(fWindow->isWindowModified());
+    QLineEdit* title = fWindow->field(QStringLiteral("title"));
+    title->selectAll();
+    QTest::keyClicks(title, QStringLiteral("SONG TWO"));
+    EXPECT_TRUE(fWindow->isWindowModified());
+}
+
 TEST_F(FileTagWindowTest, SavingWithAnEmptyTitleShowsTheMissingFieldSheet) {
     QLineEdit* title = fWindow->field(QStringLiteral("title"));
     title->selectAll();
@@ -160,7 +169,7 @@ TEST_F(FileTagWindowTest, SavingRenamesTheFileAndTheTitleFollows) {
     EXPECT_FALSE(fWindow->isWindowModified());
     auto file = MusicFile::newMusicFileWithPath(renamed);
     ASSERT_TRUE(file);
-    EXPECT_EQ(file->getAlbum(), QStringLiteral("The Album"));
+    EXPECT_EQ(file->readTags().album, QStringLiteral("The Album"));
 }
 
 TEST_F(FileTagWindowTest, UndoKeysInAFieldStepThroughTheDocumentsEdits) {

@@ -1,6 +1,7 @@
 #include "ui/FolderWindow.h"
 
 #include "app/Preferences.h"
+#include "app/RecentDocuments.h"
 #include "docs/FolderTagThread.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/LoopbackAlbumWeb.h"
@@ -9,10 +10,13 @@
 #include "ui/AlbumHitsTableView.h"
 #include "ui/BoxSetSheet.h"
 #include "ui/CoverArtPanel.h"
+#include "ui/FileWithIconDelegate.h"
 #include "ui/FolderStatusDelegate.h"
 #include "ui/HitsModel.h"
 #include "ui/LegendPanel.h"
+#include "ui/Mnemonics.h"
 #include "ui/ProgressSheet.h"
+#include "ui/ThemeColors.h"
 #include "ui/TrackListModel.h"
 #include "ui/TrovixTableView.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
@@ -44,7 +48,10 @@ class FolderWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         LoopbackAlbumWeb::enableOnlyAMG();
+        // Renaming off: a save writes tags only, and a window is edited
+        // only by what the test does.
         Prefs::setValue(QString::fromLatin1(Prefs::kRenameTracks), false);
+        Prefs::setValue(QString::fromLatin1(Prefs::kRenameAlbums), false);
         ASSERT_TRUE(fFolder.isValid());
         ASSERT_TRUE(fFolder.setFolderName(QStringLiteral("Demo Album")));
         const QStringList titles{"One", "Two", "Three", "Four", "Five"};
@@ -84,7 +91,7 @@ protected:
     void applyWebHit() {
         const HitTable& hits = fWindow->document()->hitTable();
         for (int r = 0; r < hits.count(); ++r)
-            if (hits.hitAt(r)->iadbKey().startsWith(QLatin1String("#AMG:")))
+            if (hits.hitAt(r)->resultKey().startsWith(QLatin1String("#AMG:")))
                 fWindow->document()->handleHitClick(r);
         fWindow->reloadTracks();
     }
@@ -238,8 +245,7 @@ TEST_F(FolderWindowTest, RowsDraggedFromAnotherWindowAreRefused) {
     std::unique_ptr<QMimeData> data(source->mimeData({source->index(1, 0), source->index(3, 0)}));
     EXPECT_FALSE(target->canDropMimeData(data.get(), Qt::CopyAction, 0, 0, {}));
     EXPECT_FALSE(target->dropMimeData(data.get(), Qt::CopyAction, 0, 0, {}));
-    EXPECT_EQ(other.document()->trackArray().objectAtIndex(0)->getOldTitle(),
-              QStringLiteral("One"));
+    EXPECT_EQ(other.document()->trackArray().at(0)->getOldTitle(), QStringLiteral("One"));
     // Rows that came from no table at all are refused too.
     QMimeData bare;
     bare.setData(TrovixDocument::kTrackRowsType, TrackListModel::encodeRows({1}));
@@ -285,9 +291,9 @@ TEST_F(FolderWindowTest, UndoKeysInAFieldStepThroughTheWholeWindowsEdits) {
 }
 
 TEST_F(FolderWindowTest, ProgressSheetCancelEndsALookUpWithStatus2) {
-    open();
+    // The opening's look-up: the scanned tracks are listed meanwhile.
     fWeb.setSlow(true);
-    fWindow->mainLookup();
+    fWindow->setDocumentPath({fFolder.path(), false});
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             ProgressSheet* sheet = fWindow->currentProgressSheet();
@@ -297,17 +303,32 @@ TEST_F(FolderWindowTest, ProgressSheetCancelEndsALookUpWithStatus2) {
         10000));
     ProgressSheet* sheet = fWindow->currentProgressSheet();
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    // Named after the album, not "Untitled"; the tracks stay listed.
+    EXPECT_EQ(sheet->windowTitle(), QStringLiteral("Demo Album"));
+    EXPECT_EQ(fWindow->trackTable()->model()->rowCount(), 5);
     EXPECT_FALSE(fWindow->document()->isIdle());
-    // Closing is refused while busy.
-    fWindow->close();
-    EXPECT_TRUE(fWindow->isVisible());
+    fWindow->validateMenus();
+    EXPECT_TRUE(fWindow->cancelAction()->isEnabled());
 
-    QTest::mouseClick(sheet->cancelButton(), Qt::LeftButton);
+    QTest::keyClick(sheet, Qt::Key_Escape); // Escape presses Cancel
     EXPECT_EQ(sheet->caption(), QStringLiteral("Cancelling..."));
     ASSERT_TRUE(QTest::qWaitFor([&] { return fWindow->document()->isIdle(); }, 8000));
     EXPECT_EQ(fWindow->document()->worker()->status(), 2);
     EXPECT_FALSE(fWindow->currentProgressSheet());
     EXPECT_TRUE(alerts().isEmpty()); // a cancel shows no alert
+}
+
+// Closing (or quitting) during a look-up cancels it, then closes as usual.
+TEST_F(FolderWindowTest, ClosingDuringALookUpCancelsItAndCloses) {
+    open();
+    fWeb.setSlow(true);
+    fWindow->mainLookup();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fWindow->currentProgressSheet() != nullptr; }, 5000));
+    QPointer<FolderWindow> window = fWindow;
+    fWindow->close();
+    EXPECT_TRUE(window->closePending());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window || !window->isVisible(); }, 8000));
+    if (!window) fWindow = new FolderWindow; // for TearDown
 }
 
 TEST_F(FolderWindowTest, LookUpMenuTitlesFollowTheFields) {
@@ -316,8 +337,14 @@ TEST_F(FolderWindowTest, LookUpMenuTitlesFollowTheFields) {
     const QList<QAction*> actions = fWindow->lookUpActions();
     ASSERT_EQ(actions.size(), 12);
     EXPECT_TRUE(actions[0]->isEnabled());
-    EXPECT_EQ(actions[0]->text(), QStringLiteral("Look up The Band on All Music Guide"));
-    EXPECT_EQ(actions[5]->text(), QStringLiteral("Look up Demo on Google Music"));
+    // Every title has its own mnemonic; iconText() is the title without it.
+    QSet<QChar> mnemonics;
+    for (QAction* a : actions)
+        mnemonics.insert(Mnemonics::of(a->text()));
+    EXPECT_EQ(mnemonics.size(), 12);
+    EXPECT_FALSE(mnemonics.contains(QChar()));
+    EXPECT_EQ(actions[0]->iconText(), QStringLiteral("Look up The Band on All Music Guide"));
+    EXPECT_EQ(actions[5]->iconText(), QStringLiteral("Look up Demo on Google Music"));
     // No track selected: the song look-ups are off.
     fWindow->trackTable()->clearSelection();
     fWindow->validateMenus();
@@ -325,8 +352,12 @@ TEST_F(FolderWindowTest, LookUpMenuTitlesFollowTheFields) {
     applyWebHit();
     fWindow->trackTable()->selectRow(1);
     fWindow->validateMenus();
-    EXPECT_EQ(actions[10]->text(), QStringLiteral("Look up Two on Amazon Music"));
-    EXPECT_EQ(actions[11]->text(), QStringLiteral("Look up Dos on Amazon Music"));
+    EXPECT_EQ(actions[10]->iconText(), QStringLiteral("Look up Two on Amazon Music"));
+    EXPECT_EQ(actions[11]->iconText(), QStringLiteral("Look up Dos on Amazon Music"));
+    // A name with "&" shows it, not a mnemonic.
+    fWindow->document()->setArtistField(QStringLiteral("Sun & Moon"));
+    fWindow->validateMenus();
+    EXPECT_EQ(actions[0]->iconText(), QStringLiteral("Look up Sun & Moon on All Music Guide"));
     // A new title that differs from the old only in case: no new-song look-up.
     fWindow->document()->restoreAllOriginalTitles();
     fWindow->validateMenus();
@@ -355,7 +386,8 @@ TEST_F(FolderWindowTest, BoxSetSheetListsAlbumsWithItsCaption) {
     sheet->accept();
     EXPECT_EQ(sheet->rubric()->text(),
               QStringLiteral("There are currently 5 tracks from 1 CD in the Box Set list."));
-    EXPECT_EQ(sheet->rubric()->palette().color(QPalette::WindowText), BoxSetSheet::rubricColor());
+    EXPECT_EQ(sheet->rubric()->palette().color(QPalette::WindowText),
+              BoxSetSheet::rubricColor(sheet->palette()));
 
     fWindow->showMultiCDPanel();
     sheet->listView()->selectionModel()->select(sheet->listView()->model()->index(0, 0),
@@ -365,22 +397,118 @@ TEST_F(FolderWindowTest, BoxSetSheetListsAlbumsWithItsCaption) {
     sheet->accept();
 }
 
-TEST_F(FolderWindowTest, ClosingAsksAboutUnsavedChanges) {
+// A new title changed only in case is still a change a save would write:
+// the window is edited and Ctrl+W asks; Escape answers Cancel.
+TEST_F(FolderWindowTest, ACaseOnlyTitleEditIsAskedAboutOnClose) {
     open();
-    fWindow->artistField()->setFocus();
-    QTest::keyClicks(fWindow->artistField(), QStringLiteral("X"));
+    closeAlerts();
+    fWindow->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(fWindow));
+    ASSERT_FALSE(fWindow->isWindowModified());
+    TrovixTableView* table = fWindow->trackTable();
+    table->setFocus();
+    table->setCurrentIndex(table->model()->index(0, 0)); // any cell of the row
+    QTest::keyClick(table, Qt::Key_F2);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->text(), QStringLiteral("One"));
+    editor->selectAll();
+    QTest::keyClicks(editor, QStringLiteral("ONE"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents(); // the editor commits queued
+    EXPECT_EQ(column(QStringLiteral("newFile")).value(0).toStdString(), "ONE");
     EXPECT_TRUE(fWindow->isWindowModified());
-    fWindow->close();
+
+    QTest::keyClick(fWindow, Qt::Key_W, Qt::ControlModifier);
     ASSERT_EQ(alerts().size(), 1);
     QMessageBox* box = alerts().first();
     EXPECT_EQ(box->windowTitle(), QStringLiteral("Unsaved Changes"));
     EXPECT_EQ(box->windowModality(), Qt::WindowModal);
-    EXPECT_TRUE(fWindow->isVisible());
-    ASSERT_EQ(box->buttons().size(), 3);
+    const std::pair<const char*, QMessageBox::ButtonRole> roles[] = {
+        {"Save", QMessageBox::AcceptRole},
+        {"Cancel", QMessageBox::RejectRole},
+        {"Don't Save", QMessageBox::DestructiveRole}};
+    for (const auto& [text, role] : roles) {
+        QAbstractButton* button = nullptr;
+        for (QAbstractButton* b : box->buttons())
+            if (b->text() == QLatin1String(text)) button = b;
+        ASSERT_NE(button, nullptr) << text;
+        EXPECT_EQ(box->buttonRole(button), role) << text;
+    }
     EXPECT_EQ(box->defaultButton()->text(), QStringLiteral("Save"));
-    box->buttons()[1]->click(); // Cancel
+    QTest::keyClick(box, Qt::Key_Escape);
     QCoreApplication::processEvents();
     EXPECT_TRUE(fWindow->isVisible());
+    EXPECT_TRUE(fWindow->isWindowModified());
+    // Undone, nothing is left to write.
+    fWindow->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(fWindow));
+    QTest::keyClick(fWindow, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_FALSE(fWindow->isWindowModified());
+}
+
+// After a save the window shows what is on disk: the letters and the hit
+// made from the tags follow the written values.
+TEST_F(FolderWindowTest, AfterASaveTheWindowShowsWhatIsOnDisk) {
+    open();
+    closeAlerts();
+    applyWebHit();
+    fWindow->document()->setGenreField(QStringLiteral("Jazz"));
+    fWindow->document()->setYearField(QStringLiteral("2002"));
+    fWindow->document()->saveDocument();
+    fWindow->document()->waitUntilIdle();
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(fWindow->document()->lastSaveSucceeded());
+    for (int row = 0; row < 5; ++row) {
+        const FolderStatusDelegate::Colors colors =
+            fWindow->trackTable()->statusDelegate()->colorsForRow(row);
+        for (StatusIcons::Letter letter : {StatusIcons::A, StatusIcons::I, StatusIcons::T})
+            EXPECT_EQ(colors[letter], StatusIcons::Green) << row << " " << letter;
+    }
+    QAbstractItemModel* hits = fWindow->hitsTable()->model();
+    int tagRow = -1;
+    for (int r = 0; r < hits->rowCount(); ++r)
+        if (hits->index(r, 0).data(Qt::ToolTipRole).toString().startsWith(u"#TAG:")) tagRow = r;
+    ASSERT_GE(tagRow, 0);
+    EXPECT_EQ(hits->index(tagRow, 3).data().toString(), QStringLiteral("2002"));
+    EXPECT_EQ(hits->index(tagRow, 4).data().toString(), QStringLiteral("Jazz"));
+    EXPECT_FALSE(fWindow->isWindowModified());
+}
+
+TEST_F(FolderWindowTest, OpenRecentFollowsAFolderTheSaveRenamed) {
+    Prefs::setValue(QString::fromLatin1(Prefs::kRenameAlbums), true);
+    RecentDocuments::clear();
+    RecentDocuments::add(fFolder.path());
+    open();
+    closeAlerts();
+    fWindow->document()->saveDocument();
+    fWindow->document()->waitUntilIdle();
+    QCoreApplication::processEvents();
+    const QString moved = fWindow->documentPath();
+    ASSERT_NE(moved, fFolder.path());
+    EXPECT_EQ(RecentDocuments::list(), QStringList{moved});
+}
+
+TEST_F(FolderWindowTest, TabGoesThroughFieldsHitsTracksAndSave) {
+    open();
+    closeAlerts();
+    fWindow->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(fWindow));
+    fWindow->artistField()->setFocus();
+    QList<QWidget*> reached{QApplication::focusWidget()};
+    for (int i = 0; i < 20 && reached.last() != fWindow->saveButton(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        reached << QApplication::focusWidget();
+    }
+    const QWidget* expected[] = {
+        fWindow->artistField(), fWindow->albumField(), fWindow->genreField(), fWindow->yearField(),
+        fWindow->hitsTable(),   fWindow->trackTable(), fWindow->saveButton()};
+    qsizetype at = -1;
+    for (const QWidget* w : expected) {
+        const qsizetype found = reached.indexOf(w, at + 1);
+        EXPECT_GT(found, at) << w->objectName().toStdString();
+        at = qMax(at, found);
+    }
 }
 
 TEST_F(FolderWindowTest, SavingWithAnEmptyArtistShowsTheMissingFieldSheet) {
@@ -409,6 +537,14 @@ TEST_F(FolderWindowTest, StatusCellsShowTheDocumentsDecisions) {
     applyWebHit();
     colors = fWindow->trackTable()->statusDelegate()->colorsForRow(0);
     EXPECT_EQ(colors[StatusIcons::T], StatusIcons::Red);
+    // The file name is red only when a save would rename the file.
+    const AudioTrack& first = *fWindow->document()->trackArray().at(0);
+    FileWithIconDelegate* names = fWindow->trackTable()->fileDelegate();
+    const QPalette palette = fWindow->trackTable()->palette();
+    EXPECT_EQ(names->textColor(first, palette), palette.color(QPalette::Text));
+    Prefs::setValue(QString::fromLatin1(Prefs::kRenameTracks), true);
+    EXPECT_EQ(names->textColor(first, palette),
+              ThemeColors::text(ThemeColors::WillChange, palette));
 }
 
 TEST_F(FolderWindowTest, CoverViewsFollowTheCandidatesAndTakeDrops) {
@@ -455,6 +591,10 @@ TEST_F(FolderWindowTest, AFolderIsEditedOnlyWhenASaveWouldChangeSomething) {
     cleanUp.document()->waitUntilIdle();
     QTest::qWait(400);
     EXPECT_FALSE(cleanUp.isWindowModified());
+    // A save would now give the folder its templated name.
+    Prefs::setValue(QString::fromLatin1(Prefs::kRenameAlbums), true);
+    emit PrefsNotifier::instance()->prefsChanged();
+    EXPECT_TRUE(cleanUp.isWindowModified());
 
     // The site's hit gives new titles: a save would write them.
     open();
@@ -547,7 +687,7 @@ TEST_F(FolderWindowTest, SavingTwoHundredFilesWhileTheWindowRepaintsAndScrolls) 
     const AudioTrackArray& tracks = fWindow->document()->trackArray();
     ASSERT_EQ(tracks.count(), 200);
     for (const AudioTrackRef& t : tracks)
-        EXPECT_EQ(t->getArtist(), QStringLiteral("Another Band"));
+        EXPECT_EQ(t->tags().artist, QStringLiteral("Another Band"));
 }
 
 // Closing the window during a save stops it the way Ctrl-C stops the command

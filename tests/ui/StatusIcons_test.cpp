@@ -1,5 +1,7 @@
 #include "ui/SourceIcons.h"
 #include "ui/StatusIcons.h"
+#include "web/sources/MusicSource.h"
+#include "web/sources/MusicSources.h"
 
 #include <QPainter>
 
@@ -40,19 +42,64 @@ TEST(StatusIcons, RowDrawsAFITNumFromTheLeftEdge) {
     EXPECT_EQ(canvas.pixel(90, 10), qRgb(255, 255, 255)); // nothing past five icons
 }
 
-TEST(SourceIcons, RelevanceBarIsCutToTheScore) {
+TEST(SourceIcons, RelevanceBarIsAsLongAsTheScoreInTheHighlightColour) {
     struct Row {
         int score, column;
-        QSize size;
+        int length; // painted pixels from x = 2
     };
-    const Row rows[] = {{50, 104, {50, 10}}, {100, 104, {100, 10}}, {25, 44, {10, 10}}};
-    for (const Row& row : rows)
-        EXPECT_EQ(SourceIcons::relevanceImage(row.score, row.column).size(), row.size);
-    EXPECT_TRUE(SourceIcons::relevanceImage(0, 104).isNull());
-    // Cut, not stretched: a short bar is the left part of a long one.
-    const QImage whole = SourceIcons::relevanceImage(100, 404);
-    const QImage part = SourceIcons::relevanceImage(10, 404);
-    EXPECT_EQ(part, whole.copy(0, 0, 40, 10));
+    const Row rows[] = {{50, 104, 50}, {100, 104, 100}, {25, 44, 10}, {0, 104, 0}};
+    QPalette palette;
+    palette.setColor(QPalette::Highlight, QColor(0, 0, 200));
+    for (const Row& row : rows) {
+        QImage cell(row.column, 20, QImage::Format_ARGB32);
+        cell.fill(Qt::white);
+        QPainter p(&cell);
+        SourceIcons::paintRelevance(&p, cell.rect(), row.score, palette);
+        p.end();
+        int length = 0;
+        while (2 + length < cell.width() && cell.pixel(2 + length, 10) != qRgb(255, 255, 255))
+            ++length;
+        EXPECT_EQ(length, row.length) << row.score;
+        const QColor middle = cell.pixelColor(3, 10);
+        if (length > 0) {
+            EXPECT_GT(middle.blue(), 150) << row.score;
+            EXPECT_LT(middle.red() + middle.green(), 40) << row.score;
+        }
+    }
+}
+
+TEST(SourceIcons, DrawnPicturesStaySharpAtTwiceTheDensity) {
+    // A badge and a letter drawn for a 2x screen have the screen's pixels,
+    // not a 16-pixel picture blown up.
+    const QIcon badge = SourceIcons::instance()->decoration(SourceIcons::Tags);
+    const QPixmap big = badge.pixmap(QSize(16, 16), 2.0);
+    EXPECT_EQ(big.size(), QSize(32, 32));
+    EXPECT_EQ(big.devicePixelRatio(), 2.0);
+    const QImage letter = StatusIcons::image(StatusIcons::A, StatusIcons::Red, QPalette(), 2.0);
+    EXPECT_EQ(letter.size(), QSize(32, 32));
+    // The red corner cut is 6 logical pixels: 12 device pixels at 2x.
+    EXPECT_EQ(qAlpha(letter.pixel(31, 0)), 0);
+    EXPECT_GT(qAlpha(letter.pixel(10, 10)), 0);
+}
+
+namespace {
+int gFileNameWarnings = 0;
+void countFileNameWarnings(QtMsgType, const QMessageLogContext&, const QString& message) {
+    if (message.contains(QLatin1String("No file name specified"))) ++gFileNameWarnings;
+}
+} // namespace
+
+TEST(SourceIcons, BundledPicturesWithoutAFileWarnAboutNone) {
+    // A badge a source draws for lack of a shipped picture opens no file.
+    gFileNameWarnings = 0;
+    const QtMessageHandler previous = qInstallMessageHandler(countFileNameWarnings);
+    for (const MusicSource* source : MusicSources::all()) {
+        if (source->iconName().isEmpty()) continue;
+        EXPECT_FALSE(SourceIcons::bundledImage(source->iconName()).isNull())
+            << source->name().toStdString();
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_EQ(gFileNameWarnings, 0);
 }
 
 TEST(SourceIcons, IconByResultKeyPrefix) {
@@ -79,7 +126,6 @@ TEST(SourceIcons, IconByResultKeyPrefix) {
     }
     // The shipped picture, not an empty stand-in.
     EXPECT_EQ(icons->icon(QStringLiteral("MusicBrainz")).size(), QSize(16, 16));
-    EXPECT_EQ(SourceIcons::colorForKey(QStringLiteral("#AMG:1")), QColor(Qt::black));
 }
 
 TEST(StatusIcons, ChangedLettersDifferInShapeAndSayWhatTheyMean) {

@@ -134,10 +134,27 @@ TEST_F(OpenRoute, DropOpensEachExistingItemAndAltMeansCleanUpOnly) {
     EXPECT_TRUE(fMade[1]->fRequests[0].cleanUp);
     EXPECT_FALSE(icon->highlighted());
 
-    drop(icon, {fDir.filePath(QStringLiteral("Album"))}, Qt::NoModifier);
+    QDir(fDir.path()).mkdir(QStringLiteral("Other"));
+    drop(icon, {fDir.filePath(QStringLiteral("Other"))}, Qt::NoModifier);
     ASSERT_EQ(fMade.size(), 3);
     ASSERT_TRUE(QTest::qWaitFor([&] { return fMade[2]->fRequests.size() == 1; }, 5000));
     EXPECT_FALSE(fMade[2]->fRequests[0].cleanUp);
+}
+
+// Two windows on one folder would each save over what the other read.
+TEST_F(OpenRoute, AFolderOrFileAlreadyOpenRaisesItsWindow) {
+    const QString album = fDir.filePath(QStringLiteral("Album"));
+    ASSERT_TRUE(fController->openDropped(album, false));
+    // Before the window has its path, and after; by another spelling too.
+    for (const QString& again : {album, album + QStringLiteral("/."), album}) {
+        ASSERT_TRUE(fController->openDropped(again, false));
+        EXPECT_EQ(fMade.size(), 1) << again.toStdString();
+        QTest::qWait(30);
+    }
+    EXPECT_EQ(fController->windowFor(album), fMade[0]);
+    ASSERT_TRUE(fController->openFile(fDir.filePath(QStringLiteral("song.mp3"))));
+    ASSERT_TRUE(fController->openFile(fDir.filePath(QStringLiteral("song.mp3"))));
+    EXPECT_EQ(fMade.size(), 2);
 }
 
 TEST_F(OpenRoute, OnlyAUsableDragHighlights) {

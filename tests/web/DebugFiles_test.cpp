@@ -1,5 +1,6 @@
 #include "web/DebugFiles.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -18,8 +19,13 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         SetDebugFileFolder(dir.path());
+        SetDebugFilesEnabled(true);
     }
-    void TearDown() override { SetDebugFileFolder(QString()); }
+    void TearDown() override {
+        SetDebugFileFolder(QString());
+        SetDebugFilesEnabled(false);
+        SetDebugFileLimits(fLimits);
+    }
 
     QString path(const QString& name) const { return dir.filePath(name); }
     static QByteArray read(const QString& p) {
@@ -37,7 +43,40 @@ protected:
     }
 
     QTemporaryDir dir;
+    const DebugFileLimits fLimits = CurrentDebugFileLimits();
 };
+
+TEST_F(DebugFilesTest, NothingIsWrittenUnlessAsked) {
+    SetDebugFilesEnabled(false);
+    EXPECT_EQ(WriteDebugFile("/tmp/Trovix_AMG_%d.txt", QByteArray("x")), -1);
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+// A server cannot fill the disk: each dump is cut to its cap, and the oldest
+// dumps go, an earlier run's first, until the folder fits its own.
+TEST_F(DebugFilesTest, EachDumpAndTheFolderStayWithinTheirCaps) {
+    SetDebugFileLimits({10, 25});
+    write(path(QStringLiteral("Trovix_Earlier_1.htm")), "12345678");
+    write(path(QStringLiteral("Other.txt")), QByteArray(100, 'o'));
+    QFile earlier(path(QStringLiteral("Trovix_Earlier_1.htm")));
+    ASSERT_TRUE(earlier.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(earlier.setFileTime(QDateTime::currentDateTime().addDays(-1),
+                                    QFileDevice::FileModificationTime));
+    earlier.close();
+
+    QStringList written;
+    for (int i = 0; i < 3; ++i) {
+        const int n = WriteDebugFile("/tmp/Trovix_MB_%d.json", QByteArray(100, char('a' + i)));
+        ASSERT_GE(n, 0);
+        written << QStringLiteral("Trovix_MB_%1.json").arg(n);
+    }
+    QStringList left = QDir(dir.path()).entryList(QDir::Files);
+    QStringList expected{QStringLiteral("Other.txt"), written[1], written[2]};
+    left.sort();
+    expected.sort();
+    EXPECT_EQ(left, expected);
+    EXPECT_EQ(read(path(written[2])), QByteArray(10, 'c'));
+}
 
 TEST_F(DebugFilesTest, UrlAndPageGetConsecutiveNumbersAndPrivateFiles) {
     const int first = gDebugFileNum.load();

@@ -3,6 +3,7 @@
 #include "support/LoopbackServer.h"
 #include "system/ProgressIndicator.h"
 #include "web/DownHosts.h"
+#include "web/LookupDeadline.h"
 #include "web/WebThrottle.h"
 
 #include <gtest/gtest.h>
@@ -243,6 +244,64 @@ TEST_F(GrabWebPageTest, StalledTransferEndsAtTheLimitWithThePartReadSoFar) {
     const auto page = GrabWebPage(url, nullptr, 1, nullptr);
     ASSERT_TRUE(page);
     EXPECT_EQ(*page, QStringLiteral("partial"));
+}
+
+TEST_F(GrabWebPageTest, AnswersPastTheCapEndAsTooLargeWithoutABody) {
+    constexpr qsizetype kCap = 1024 * 1024;
+    const std::string block(64 * 1024, 'x');
+    // Endless bodies: only the fetcher's cap ends them.
+    const auto endless = [this, block](size_t, httplib::DataSink& sink) {
+        return !server.stopping() && sink.write(block.data(), block.size());
+    };
+    server.serve("/over", std::string(kCap + 1, 'x'));
+    server.serve("/fits", std::string(kCap, 'x'));
+    server.handle("/chunked", [endless](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("text/html", endless);
+    });
+    server.handle("/announced", [endless](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(size_t(3) << 30, "text/html",
+                                 [endless](size_t offset, size_t, httplib::DataSink& sink) {
+                                     return endless(offset, sink);
+                                 });
+    });
+    struct Row {
+        const char* path;
+        PageFetch::Outcome outcome;
+    } rows[] = {{"/over", PageFetch::Outcome::TooLarge},
+                {"/chunked", PageFetch::Outcome::TooLarge},
+                {"/announced", PageFetch::Outcome::TooLarge},
+                {"/fits", PageFetch::Outcome::Complete}};
+    FetchOptions options;
+    options.maxBytes = kCap;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path);
+        QString url = server.url(row.path);
+        const PageFetch fetch = FetchWebPage(url, nullptr, 5, nullptr, options);
+        EXPECT_EQ(fetch.outcome, row.outcome);
+        EXPECT_EQ(fetch.body.has_value(), row.outcome == PageFetch::Outcome::Complete);
+        if (fetch.body) {
+            EXPECT_EQ(fetch.body->size(), kCap);
+        }
+    }
+}
+
+TEST_F(GrabWebPageTest, TheLookUpsEndCutsATrickleShortAndStartsNoFurtherFetch) {
+    // A byte now and then: no time limit of a single fetch ever ends it.
+    server.handle("/trickle", [this](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("text/html", [this](size_t, httplib::DataSink& sink) {
+            server.stall(50ms);
+            return !server.stopping() && sink.write("x", 1);
+        });
+    });
+    LookupDeadline deadline(500ms);
+    QString url = server.url("/trickle");
+    const PageFetch cut = FetchWebPage(url, nullptr, 0, nullptr);
+    EXPECT_EQ(cut.outcome, PageFetch::Outcome::TimedOut);
+    EXPECT_TRUE(cut.body); // the part read so far
+    server.clearRequests();
+    QString again = server.url("/trickle");
+    EXPECT_EQ(FetchWebPage(again, nullptr, 0, nullptr).outcome, PageFetch::Outcome::TimedOut);
+    EXPECT_TRUE(server.requests().empty());
 }
 
 TEST_F(GrabWebPageTest, PlainHttpGoesThroughTheEnvironmentProxy) {

@@ -109,9 +109,9 @@ std::shared_ptr<AlbumDetails> DiscDatabase::AlbumDetailsFromDiscRecord(const QSt
     }
 
     auto details = std::make_shared<AlbumDetails>();
-    details->setIADBKey(key);
+    details->setResultKey(key);
     if (haveTitle) {
-        const QString text = RepairUtf8Field(title);
+        const QString text = WebField(title);
         const qsizetype split = text.indexOf(QStringLiteral(" / "));
         if (split < 0) {
             details->setArtist(text);
@@ -120,9 +120,9 @@ std::shared_ptr<AlbumDetails> DiscDatabase::AlbumDetailsFromDiscRecord(const QSt
             details->setAlbum(text.mid(split + 3));
         }
     }
-    if (year) details->setYear(RepairUtf8Field(*year));
-    if (genre) details->setGenre(RepairUtf8Field(*genre));
+    if (year) details->setYear(WebField(*year));
+    if (genre) details->setGenre(WebField(*genre));
     for (const QString& t : titles)
-        details->addTitle(RepairUtf8Field(t), QString());
+        details->addTitle(WebField(t), QString());
     return details;
 }

@@ -1,6 +1,8 @@
 #include "web/sources/FieldText.h"
 
 #include "text/MacRoman.h"
+#include "text/StringUtils.h"
+#include "web/WebLimits.h"
 
 #include <QByteArray>
 
@@ -62,6 +64,22 @@ QString RepairUtf8Field(const QString& field) {
     if (!multiByte || !IsLatin1BytesValidUtf8(field))
         return field;
     return QString::fromUtf8(field.toLatin1());
+}
+
+QString CleanWebText(const QString& text) {
+    QString clean = withoutUnsafeChars(text);
+    if (clean.size() > WebLimits::kMaxFieldChars) {
+        qsizetype keep = WebLimits::kMaxFieldChars;
+        if (clean.at(keep - 1).isHighSurrogate()) --keep;
+        clean.truncate(keep);
+    }
+    return clean;
+}
+
+QString WebField(const QString& cut) {
+    // Controls are taken out only once the bytes are decoded: the bytes of a
+    // UTF-8 sequence look like C1 controls before.
+    return CleanWebText(RepairUtf8Field(cut));
 }
 
 bool FitsMacRoman(const QString& text) { return canBeMacRoman(text); }

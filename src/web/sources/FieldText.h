@@ -17,6 +17,14 @@ bool IsLatin1BytesValidUtf8(const QString& text);
 // as they are). A null text stays null.
 QString RepairUtf8Field(const QString& field);
 
+// A text field as it enters from the web, cleaned once here: UTF-8 put back
+// (RepairUtf8Field), the characters that must not reach a name, a tag or the
+// terminal removed (withoutUnsafeChars), and at most WebLimits::kMaxFieldChars
+// characters kept (never half a surrogate pair). A null text stays null.
+QString WebField(const QString& cut);
+// The same for text that arrives decoded (JSON): no UTF-8 repair.
+QString CleanWebText(const QString& text);
+
 // Whether every character has an equivalent in the Mac OS Roman character
 // set, the set legacy disc records were written in.
 bool FitsMacRoman(const QString& text);

@@ -1,5 +1,7 @@
 #include "web/sources/MusicSources.h"
 
+#include "app/Preferences.h"
+
 #include "web/sources/allmusic/AllMusicGuide.h"
 #include "web/sources/freedb/FreeDB.h"
 #include "web/sources/gnudb/Gnudb.h"
@@ -12,8 +14,16 @@ const QList<const MusicSource*>& MusicSources::all() {
     static const GoogleMusic googleMusic;
     static const Gnudb gnudb;
     static const FreeDB freedb;
-    static const QList<const MusicSource*> sources{&musicBrainz, &allMusic, &googleMusic, &gnudb,
-                                                   &freedb};
+    static const QList<const MusicSource*> sources = [&] {
+        const QList<const MusicSource*> list{&musicBrainz, &allMusic, &googleMusic, &gnudb,
+                                             &freedb};
+        std::vector<std::pair<QString, QVariant>> defaults;
+        for (const MusicSource* source : list)
+            for (const MusicSource::Preference& pref : source->preferences())
+                defaults.emplace_back(pref.key, pref.defaultValue);
+        Prefs::addDefaults(defaults);
+        return list;
+    }();
     return sources;
 }
 

@@ -2,10 +2,10 @@
 
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
-#include "model/CustomTag.h"
 #include "model/TrackDetails.h"
 #include "model/TrackInfoArray.h"
 #include "system/ProgressIndicator.h"
+#include "tags/CustomTag.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 
@@ -29,7 +29,7 @@ QString ResultKeys::sourceName(const QString& key) {
 std::shared_ptr<AlbumDetails> ResultKeys::AlbumDetailsFromAlbumInfo(const AlbumInfo& hit,
                                                                     const SourceOptions& options,
                                                                     ProgressIndicator* progress) {
-    const QString key = hit.iadbKey();
+    const QString key = hit.resultKey();
     if (isLocalKey(key)) return hit.albumDetails();
     const MusicSource* source = sourceOfKey(key);
     return source ? source->details(key, options, progress) : nullptr;
@@ -38,7 +38,7 @@ std::shared_ptr<AlbumDetails> ResultKeys::AlbumDetailsFromAlbumInfo(const AlbumI
 std::shared_ptr<TrackDetails> ResultKeys::TrackDetailsFromTrackInfo(const TrackInfo& hit,
                                                                     const SourceOptions& options,
                                                                     ProgressIndicator* progress) {
-    const QString key = hit.iadbKey();
+    const QString key = hit.resultKey();
     if (isLocalKey(key)) return hit.trackDetails();
     const MusicSource* source = sourceOfKey(key);
     const std::shared_ptr<AlbumDetails> album =
@@ -57,8 +57,8 @@ void ResultKeys::addAlbumHitsFromCustomTag(AlbumInfoArray& hits, const CustomTag
                                            ProgressIndicator* progress) {
     if (progress) progress->NotifyBeginInd(QStringLiteral("Re-running saved search..."), true);
     if (!tag) return;
-    if (const MusicSource* source = sourceOfKey(tag->iadbKey()))
-        source->savedSearch(hits, tag->iadbSearchTerms(), tag->iadbKey(), weights, options,
+    if (const MusicSource* source = sourceOfKey(tag->resultKey()))
+        source->savedSearch(hits, tag->savedSearchTerms(), tag->resultKey(), weights, options,
                             progress);
 }
 
@@ -68,7 +68,7 @@ void ResultKeys::addTrackHitsFromCustomTag(TrackInfoArray& hits, const CustomTag
                                            ProgressIndicator* progress) {
     if (progress) progress->NotifyBeginInd(QStringLiteral("Re-running saved search..."), true);
     if (!tag) return;
-    if (const MusicSource* source = sourceOfKey(tag->iadbKey()))
-        source->savedSongSearch(hits, tag->iadbSearchTerms(), tag->iadbKey(), weights, options,
+    if (const MusicSource* source = sourceOfKey(tag->resultKey()))
+        source->savedSongSearch(hits, tag->savedSearchTerms(), tag->resultKey(), weights, options,
                                 progress);
 }

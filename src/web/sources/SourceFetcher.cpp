@@ -3,14 +3,34 @@
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
 #include "web/DebugFiles.h"
+#include "web/LookupDeadline.h"
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 namespace {
 
 bool busy(long status) {
     return status == 503 || status == 429;
+}
+
+// Whether a wait of this long ends after the look-up's time is up.
+bool outlastsLookup(double seconds) {
+    using namespace std::chrono;
+    const auto end = LookupDeadline::end();
+    return end &&
+           steady_clock::now() + duration_cast<steady_clock::duration>(duration<double>(seconds)) >=
+               *end;
+}
+
+// The text the parsers read, one character per byte; the bytes are let go
+// of as soon as it is made.
+std::optional<QString> pageText(std::optional<QByteArray>& bytes) {
+    if (!bytes) return std::nullopt;
+    const QByteArray taken = std::exchange(*bytes, QByteArray());
+    bytes.reset();
+    return QString::fromLatin1(taken);
 }
 
 } // namespace
@@ -37,7 +57,7 @@ SourceFetcher::Response SourceFetcher::fetchAnyAnswer(const Request& request,
     for (int attempt = 0; attempt < request.attempts && !response.finalURL.isEmpty(); ++attempt) {
         PageFetch page = FetchWebPage(response.finalURL, progress, request.timeLimitSecs,
                                       request.throttle, request.options);
-        response.body = std::move(page.body);
+        response.body = pageText(page.body);
         response.status = page.status;
         response.outcome = page.outcome;
         response.cancelled = page.outcome == PageFetch::Outcome::Cancelled;
@@ -75,11 +95,11 @@ SourceFetcher::Response SourceFetcher::fetch(const Request& request, ProgressInd
         if (page.body && request.pageDump) WriteDebugFile(request.pageDump, *page.body);
         if (page.outcome == PageFetch::Outcome::Complete && page.status >= 200 &&
             page.status < 300) {
-            if (page.body) response.body.emplace(std::move(*page.body));
+            response.body = pageText(page.body);
             return response;
         }
         if (request.busyRetries && busy(page.status)) {
-            if (waited + nextWait > request.busyWaitLimitSecs) {
+            if (waited + nextWait > request.busyWaitLimitSecs || outlastsLookup(nextWait)) {
                 TROVIX_WEB_LOG() << "server still busy, giving up: " << request.url;
                 return response;
             }
@@ -95,8 +115,10 @@ SourceFetcher::Response SourceFetcher::fetch(const Request& request, ProgressInd
         }
         // A host that never connected stays down; a server that did but
         // timed out, broke off or failed may answer the next time.
-        const bool retryable = page.outcome == PageFetch::Outcome::TimedOut ||
-                               page.outcome == PageFetch::Outcome::Failed || page.status >= 500;
+        const bool retryable = (page.outcome == PageFetch::Outcome::TimedOut ||
+                                page.outcome == PageFetch::Outcome::Failed || page.status >= 500) &&
+                               page.outcome != PageFetch::Outcome::TooLarge &&
+                               !LookupDeadline::passed();
         if (!retryable || --attemptsLeft <= 0) {
             TROVIX_WEB_LOG() << "request failed (status " << page.status << "): " << request.url;
             return response;

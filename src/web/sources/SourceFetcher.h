@@ -19,14 +19,16 @@ public:
         int timeLimitSecs = 30;
         // Attempts while the fetch times out or breaks off after connecting,
         // or the server answers 5xx (other than a busy answer, which
-        // `busyRetries` governs).
+        // `busyRetries` governs); never past the look-up's end or after an
+        // answer too large.
         int attempts = 1;
         WebThrottle* throttle = nullptr;
         FetchOptions options;
         const char* urlDump = nullptr; // debug-copy patterns, "/tmp/Trovix_X_%d.txt"
         const char* pageDump = nullptr;
         // A 503 or 429 answer is asked again after 1, 2, 4... seconds, up
-        // to `busyWaitLimitSecs` of waiting in all.
+        // to `busyWaitLimitSecs` of waiting in all, and only while the wait
+        // ends before the look-up does.
         bool busyRetries = false;
         double busyFirstWaitSecs = 1.0;
         double busyWaitLimitSecs = 31.0;

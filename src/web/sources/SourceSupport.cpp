@@ -1,5 +1,6 @@
 #include "web/sources/SourceSupport.h"
 
+#include <QStringList>
 #include <QUrl>
 
 #include <climits>
@@ -31,6 +32,38 @@ std::optional<std::uint32_t> readHex(const QString& text) {
 
 QString discKey(const QString& category, std::uint32_t discId) {
     return category + QLatin1Char('/') + QStringLiteral("%1").arg(discId, 8, 16, QLatin1Char('0'));
+}
+
+bool isDiscCategory(const QString& category) {
+    static const QStringList known{
+        QStringLiteral("blues"), QStringLiteral("classical"), QStringLiteral("country"),
+        QStringLiteral("data"),  QStringLiteral("folk"),      QStringLiteral("jazz"),
+        QStringLiteral("misc"),  QStringLiteral("newage"),    QStringLiteral("reggae"),
+        QStringLiteral("rock"),  QStringLiteral("soundtrack")};
+    return known.contains(category);
+}
+
+bool isDiscKey(const QString& keyPart) {
+    const qsizetype slash = keyPart.indexOf(QLatin1Char('/'));
+    if (slash < 0 || keyPart.size() - slash - 1 != 8 || !isDiscCategory(keyPart.left(slash)))
+        return false;
+    for (qsizetype i = slash + 1; i < keyPart.size(); ++i) {
+        const QChar c = keyPart[i];
+        if (!((c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f'))) return false;
+    }
+    return true;
+}
+
+bool isPlainReference(const QString& reference) {
+    constexpr qsizetype kMaxLength = 256;
+    if (reference.isEmpty() || reference.size() > kMaxLength) return false;
+    for (const QChar c : reference) {
+        const char16_t u = c.unicode();
+        if (u <= 0x20 || u >= 0x7F || u == u'"' || u == u'\'' || u == u'<' || u == u'>' ||
+            u == u'\\')
+            return false;
+    }
+    return true;
 }
 
 std::optional<QString> firstDigitRun(const QString& text) {

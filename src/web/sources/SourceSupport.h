@@ -25,6 +25,16 @@ std::optional<std::uint32_t> readHex(const QString& text);
 // hexadecimal digits.
 QString discKey(const QString& category, std::uint32_t discId);
 
+// Result keys are stored in the custom tag one per line and name the item a
+// detail request asks for, so each source accepts only its own shape.
+// The eleven categories of the disc database, as it spells them.
+bool isDiscCategory(const QString& category);
+// A disc key part as discKey makes it, with a known category.
+bool isDiscKey(const QString& keyPart);
+// A site's item reference as a page links it: 1 to 256 visible ASCII
+// characters, none of them a quote, an angle bracket or a backslash.
+bool isPlainReference(const QString& reference);
+
 // The first run of decimal digits in a text (anything before it skipped);
 // none when the text holds no digit.
 std::optional<QString> firstDigitRun(const QString& text);

@@ -3,8 +3,10 @@
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
+#include "prefs/PrefsOptions.h"
 #include "support/SourceTestKit.h"
 #include "web/WebHelpers.h"
+#include "web/WebLimits.h"
 #include "web/sources/SourceOptions.h"
 
 #include <atomic>
@@ -123,7 +125,7 @@ TEST_F(AllMusicGuideTest, AlbumSearchSendsTheAlbumAloneSqueezedAndEscaped) {
     // Squeezing drops letters between U+0080 and U+00FF and keeps the
     // scripts above; what is left is escaped as UTF-8.
     AllMusicGuide().search(hits, QString::fromUtf8("Hikaru / The first love 初恋"), kFolderWeights,
-                           SourceOptions::fromPreferences(), &progress);
+                           Prefs::sourceOptions(), &progress);
     ASSERT_EQ(targets().size(), 1u);
     EXPECT_EQ(targets()[0], "/cg/amg.dll?SQL=FirstLove%E5%88%9D%E6%81%8B&OPT1=2&Submit=Go&P=amg");
     EXPECT_EQ(progress.captions(),
@@ -137,16 +139,16 @@ TEST(AllMusicGuidePages, AlbumSearchRowsBecomeRankedHits) {
     AllMusicGuide::parseAlbumSearchPage(hits, capturedPage("allmusic/album-search.html"),
                                         kFolderWeights, nullptr);
     ASSERT_EQ(hits.count(), 2);
-    const auto& best = hits.objectAtIndex(0);
-    EXPECT_EQ(best->iadbKey(), QStringLiteral("#AMG:10:homogenic"));
+    const auto& best = hits.at(0);
+    EXPECT_EQ(best->resultKey(), QStringLiteral("#AMG:10:homogenic"));
     EXPECT_EQ(best->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(best->album(), QStringLiteral("Homogenic"));
     EXPECT_EQ(best->year(), QStringLiteral("1997"));
     EXPECT_EQ(best->genre(), QStringLiteral("Rock"));
     EXPECT_EQ(best->iadbCompareString(), QString::fromUtf8("Björk / Homogenic"));
     EXPECT_EQ(best->totalScore(), 88);
-    EXPECT_EQ(hits.objectAtIndex(1)->iadbKey(), QStringLiteral("#AMG:10:vespertine"));
-    EXPECT_LT(hits.objectAtIndex(1)->totalScore(), 88);
+    EXPECT_EQ(hits.at(1)->resultKey(), QStringLiteral("#AMG:10:vespertine"));
+    EXPECT_LT(hits.at(1)->totalScore(), 88);
 }
 
 TEST_F(AllMusicGuideTest, AlbumSearchEdgeCases) {
@@ -157,7 +159,7 @@ TEST_F(AllMusicGuideTest, AlbumSearchEdgeCases) {
         LogCapture log;
         AlbumInfoArray hits;
         AllMusicGuide().search(hits, QStringLiteral("no separator here"), kFolderWeights,
-                               SourceOptions::fromPreferences(), nullptr);
+                               Prefs::sourceOptions(), nullptr);
         EXPECT_EQ(hits.count(), 0);
         EXPECT_TRUE(targets().empty());
         EXPECT_TRUE(log.lines().isEmpty());
@@ -166,7 +168,7 @@ TEST_F(AllMusicGuideTest, AlbumSearchEdgeCases) {
         LogCapture log;
         AlbumInfoArray hits;
         AllMusicGuide().search(hits, QStringLiteral("a / b"), kFolderWeights,
-                               SourceOptions::fromPreferences(), nullptr);
+                               Prefs::sourceOptions(), nullptr);
         EXPECT_EQ(hits.count(), 0);
         EXPECT_TRUE(log.contains(QStringLiteral("Why did I get nothing back from this?")));
     }
@@ -176,7 +178,7 @@ TEST_F(AllMusicGuideTest, AlbumSearchEdgeCases) {
         AlbumInfoArray hits;
         RecordingProgress progress([] { return true; });
         AllMusicGuide().search(hits, QStringLiteral("a / b"), kFolderWeights,
-                               SourceOptions::fromPreferences(), &progress);
+                               Prefs::sourceOptions(), &progress);
         EXPECT_EQ(hits.count(), 0);
     }
 }
@@ -191,7 +193,7 @@ TEST_F(AllMusicGuideTest, SongSearchFollowsTheFirstResultThroughItsPages) {
     TrackInfoArray hits;
     RecordingProgress progress;
     AllMusicGuide().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
-                                SourceOptions::fromPreferences(), &progress);
+                                Prefs::sourceOptions(), &progress);
 
     const auto sent = targets();
     ASSERT_EQ(sent.size(), 3u);
@@ -204,7 +206,7 @@ TEST_F(AllMusicGuideTest, SongSearchFollowsTheFirstResultThroughItsPages) {
     // Without weights every hit scores 100, so they stay in page order.
     QStringList keys;
     for (const auto& hit : hits)
-        keys << hit->iadbKey();
+        keys << hit->resultKey();
     EXPECT_EQ(keys,
               (QStringList{QStringLiteral("#AMG:10:homogenic"), QStringLiteral("#AMG:10:greatest"),
                            QStringLiteral("#AMG:10:single"), QStringLiteral("#AMG:10:live"),
@@ -233,7 +235,7 @@ TEST_F(AllMusicGuideTest, SongSearchFollowUpsGoToTheHostThatAnswered) {
     });
     TrackInfoArray hits;
     AllMusicGuide().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
-                                SourceOptions::fromPreferences(), nullptr);
+                                Prefs::sourceOptions(), nullptr);
     EXPECT_EQ(fServer.targets().size(), 1u);
     ASSERT_EQ(mirror.targets().size(), 2u);
     EXPECT_EQ(mirror.targets()[1], "/cg/amg.dll?p=amg&sql=33:joga");
@@ -250,9 +252,23 @@ TEST_F(AllMusicGuideTest, NextPageBackToAPageAlreadyReadEndsTheSearch) {
     });
     TrackInfoArray hits;
     AllMusicGuide().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
-                                SourceOptions::fromPreferences(), nullptr);
+                                Prefs::sourceOptions(), nullptr);
     EXPECT_EQ(targets().size(), 3u);
     EXPECT_EQ(hits.count(), 2);
+}
+
+TEST_F(AllMusicGuideTest, EndlessNextPagesStopAtThePageLimit) {
+    route([](const httplib::Request& req) {
+        if (req.get_param_value("OPT1") == "3") return std::string(kFuzzySongPage);
+        // Every page leads on to one never read before.
+        std::string page = recordingsPage();
+        page.replace(page.find("33:joga~2"), 9, req.get_param_value("sql") + "~");
+        return page;
+    });
+    TrackInfoArray hits;
+    AllMusicGuide().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
+                                Prefs::sourceOptions(), nullptr);
+    EXPECT_EQ(targets().size(), 1u + WebLimits::kMaxResultPages);
 }
 
 TEST_F(AllMusicGuideTest, CancelledSongSearchKeepsItsEarlierPages) {
@@ -272,21 +288,21 @@ TEST_F(AllMusicGuideTest, CancelledSongSearchKeepsItsEarlierPages) {
     TrackInfoArray hits;
     RecordingProgress progress([&secondPageServed] { return secondPageServed.load(); });
     AllMusicGuide().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
-                                SourceOptions::fromPreferences(), &progress);
+                                Prefs::sourceOptions(), &progress);
     EXPECT_EQ(targets().size(), 3u);
     ASSERT_EQ(hits.count(), 2);
-    EXPECT_EQ(hits.objectAtIndex(0)->iadbKey(), QStringLiteral("#AMG:10:homogenic"));
+    EXPECT_EQ(hits.at(0)->resultKey(), QStringLiteral("#AMG:10:homogenic"));
 }
 
 TEST_F(AllMusicGuideTest, AlbumPageWithCoverPerformersAndRecordingDate) {
     route([](const httplib::Request&) { return capturedBytes("allmusic/album-page.html"); });
     LogCapture log;
     auto details = AllMusicGuide().details(QStringLiteral("#AMG:10:homogenic"),
-                                           SourceOptions::fromPreferences(), nullptr);
+                                           Prefs::sourceOptions(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(targets(), std::vector<std::string>{"/cg/amg.dll?p=amg&token=&sql=10:homogenic"});
     EXPECT_TRUE(log.contains(QStringLiteral("SOMETIMES THIS SCREWS UP IF THERE IS NO IMAGE")));
-    EXPECT_EQ(details->iadbKey(), QStringLiteral("#AMG:10:homogenic"));
+    EXPECT_EQ(details->resultKey(), QStringLiteral("#AMG:10:homogenic"));
     EXPECT_EQ(details->albumCoverURL(), QStringLiteral("http://img.example/homogenic.jpg"));
     EXPECT_EQ(details->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(details->album(), QStringLiteral("Homogenic"));
@@ -322,11 +338,11 @@ TEST_F(AllMusicGuideTest, AlbumPageVariants) {
         SCOPED_TRACE("empty page");
         auto details = AllMusicGuide::AlbumDetailsFromAMGAlbumDescription(QStringLiteral(""), key);
         ASSERT_TRUE(details);
-        EXPECT_EQ(details->iadbKey(), key);
+        EXPECT_EQ(details->resultKey(), key);
         EXPECT_TRUE(details->artist().isNull());
     }
-    EXPECT_FALSE(AllMusicGuide().details(QStringLiteral("#amg:10:x"),
-                                         SourceOptions::fromPreferences(), nullptr));
+    EXPECT_FALSE(
+        AllMusicGuide().details(QStringLiteral("#amg:10:x"), Prefs::sourceOptions(), nullptr));
     EXPECT_TRUE(targets().empty());
 }
 

@@ -1,6 +1,7 @@
 #include "web/sources/AmazonMusic.h"
 
 #include "app/Preferences.h"
+#include "prefs/PrefsOptions.h"
 #include "web/WebHelpers.h"
 #include "web/sources/SourceOptions.h"
 
@@ -25,8 +26,7 @@ protected:
     std::vector<QString> opened;
     // As the look-up reads it when clicked.
     static QString base() {
-        return SourceOptions::fromPreferences().baseURL(
-            QString::fromLatin1(AmazonMusic::kBaseURLKey));
+        return Prefs::sourceOptions().baseURL(QString::fromLatin1(AmazonMusic::kBaseURLKey));
     }
 
 private:

@@ -1,3 +1,4 @@
+#include "prefs/PrefsOptions.h"
 #include "web/sources/freedb/FreeDB.h"
 #include "web/sources/gnudb/Gnudb.h"
 
@@ -32,7 +33,7 @@ QStringList titlesOf(const AlbumDetails& details) {
 QStringList keysOf(const AlbumInfoArray& hits) {
     QStringList keys;
     for (const auto& hit : hits)
-        keys << hit->iadbKey();
+        keys << hit->resultKey();
     return keys;
 }
 
@@ -73,7 +74,7 @@ TEST_F(FreeDBTest, SearchSendsEscapedWordsWithoutParentheses) {
     AlbumInfoArray hits;
     RecordingProgress progress;
     FreeDB().search(hits, QStringLiteral("Björk (Live) & Friends / Homogenic"), kFolderWeights,
-                    SourceOptions::fromPreferences(), &progress);
+                    Prefs::sourceOptions(), &progress);
     ASSERT_EQ(targets().size(), 1u);
     EXPECT_EQ(targets()[0],
               "/freedb_search.php?words=Bj%C3%B6rk%20Live%20&%20Friends%20/%20Homogenic"
@@ -92,14 +93,14 @@ TEST(FreeDBPages, SearchResultsBecomeRankedHits) {
     ASSERT_EQ(keysOf(hits),
               (QStringList{QStringLiteral("rock/0a0b0c0d"), QStringLiteral("data/0a0b0c0e"),
                            QStringLiteral("jazz/00000abc"), QStringLiteral("misc/a1b2c3d4")}));
-    const auto& best = hits.objectAtIndex(0);
+    const auto& best = hits.at(0);
     EXPECT_EQ(best->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(best->album(), QStringLiteral("Homogenic"));
     EXPECT_EQ(best->iadbCompareString(), QString::fromUtf8("Björk / Homogenic"));
     EXPECT_EQ(best->year(), QStringLiteral(""));
     EXPECT_EQ(best->totalScore(), 88);
-    EXPECT_EQ(hits.objectAtIndex(1)->iadbCompareString(), QString::fromUtf8("Björk / Homogenic"));
-    const auto& noSlash = hits.objectAtIndex(2);
+    EXPECT_EQ(hits.at(1)->iadbCompareString(), QString::fromUtf8("Björk / Homogenic"));
+    const auto& noSlash = hits.at(2);
     EXPECT_EQ(noSlash->artist(), QStringLiteral("Various Sessions"));
     EXPECT_EQ(noSlash->album(), QStringLiteral(""));
     EXPECT_EQ(noSlash->iadbCompareString(), QStringLiteral("Various Sessions / "));
@@ -112,7 +113,7 @@ TEST_F(FreeDBTest, GnudbSearchSendsItsPath) {
     AlbumInfoArray hits;
     RecordingProgress progress;
     Gnudb().search(hits, QStringLiteral("Björk / Homogenic"), kFolderWeights,
-                   SourceOptions::fromPreferences(), &progress);
+                   Prefs::sourceOptions(), &progress);
     ASSERT_EQ(targets().size(), 1u);
     EXPECT_EQ(targets()[0], "/search/Bj%C3%B6rk%20/%20Homogenic");
     EXPECT_EQ(progress.captions(), QStringList{QStringLiteral("Interpreting GnuDB results...")});
@@ -126,12 +127,12 @@ TEST(GnudbPages, SearchWalksResultBlocks) {
     ASSERT_EQ(keysOf(hits), (QStringList{QStringLiteral("#GNU:rock/0a0b0c0d"),
                                          QStringLiteral("#GNU:jazz/1f2e3d4c"),
                                          QStringLiteral("#GNU:misc/00000abc")}));
-    EXPECT_EQ(hits.objectAtIndex(0)->year(), QStringLiteral("1997"));
-    EXPECT_EQ(hits.objectAtIndex(0)->genre(), QStringLiteral("Alternative"));
+    EXPECT_EQ(hits.at(0)->year(), QStringLiteral("1997"));
+    EXPECT_EQ(hits.at(0)->genre(), QStringLiteral("Alternative"));
     // The last block has no year or genre label: both empty.
-    EXPECT_EQ(hits.objectAtIndex(1)->album(), QString::fromUtf8("Gling-Gló"));
-    EXPECT_EQ(hits.objectAtIndex(1)->year(), QStringLiteral(""));
-    EXPECT_EQ(hits.objectAtIndex(2)->artist(), QStringLiteral("The Sugarcubes"));
+    EXPECT_EQ(hits.at(1)->album(), QString::fromUtf8("Gling-Gló"));
+    EXPECT_EQ(hits.at(1)->year(), QStringLiteral(""));
+    EXPECT_EQ(hits.at(2)->artist(), QStringLiteral("The Sugarcubes"));
 }
 
 TEST_F(FreeDBTest, CancelledSearchKeepsTheHitsAddedSoFar) {
@@ -141,7 +142,7 @@ TEST_F(FreeDBTest, CancelledSearchKeepsTheHitsAddedSoFar) {
     RecordingProgress progress([&self] { return self && self->bumps() > 2; });
     self = &progress;
     FreeDB().search(hits, QStringLiteral("Björk / Homogenic"), kFolderWeights,
-                    SourceOptions::fromPreferences(), &progress);
+                    Prefs::sourceOptions(), &progress);
     EXPECT_EQ(keysOf(hits),
               (QStringList{QStringLiteral("rock/0a0b0c0d"), QStringLiteral("misc/a1b2c3d4")}));
 }
@@ -155,7 +156,7 @@ TEST_F(FreeDBTest, CancelledGnudbSearchKeepsTheHitsAddedSoFar) {
     RecordingProgress progress([&self] { return self && self->bumps() > 1; });
     self = &progress;
     Gnudb().search(hits, QStringLiteral("Bjork / Homogenic"), kFolderWeights,
-                   SourceOptions::fromPreferences(), &progress);
+                   Prefs::sourceOptions(), &progress);
     EXPECT_EQ(keysOf(hits), QStringList{QStringLiteral("#GNU:rock/0a0b0c0d")});
 }
 
@@ -167,10 +168,9 @@ TEST_F(FreeDBTest, BaseWithTrailingSlashStillFindsTheResultLinks) {
         res.set_content(gnudbPage(), "text/html");
     });
     AlbumInfoArray freedb, gnudb;
-    FreeDB().search(freedb, QStringLiteral("a / b"), kFolderWeights,
-                    SourceOptions::fromPreferences(), nullptr);
-    Gnudb().search(gnudb, QStringLiteral("a / b"), kFolderWeights, SourceOptions::fromPreferences(),
-                   nullptr);
+    FreeDB().search(freedb, QStringLiteral("a / b"), kFolderWeights, Prefs::sourceOptions(),
+                    nullptr);
+    Gnudb().search(gnudb, QStringLiteral("a / b"), kFolderWeights, Prefs::sourceOptions(), nullptr);
     EXPECT_EQ(freedb.count(), 4);
     EXPECT_EQ(gnudb.count(), 3);
     EXPECT_EQ(targets()[0].rfind("/freedb_search.php?", 0), 0u);
@@ -181,7 +181,7 @@ TEST_F(FreeDBTest, EmptyPageAddsNothing) {
     fServer.serve("/freedb_search.php", "");
     AlbumInfoArray hits;
     RecordingProgress progress;
-    FreeDB().search(hits, QStringLiteral("a / b"), kFolderWeights, SourceOptions::fromPreferences(),
+    FreeDB().search(hits, QStringLiteral("a / b"), kFolderWeights, Prefs::sourceOptions(),
                     &progress);
     EXPECT_EQ(hits.count(), 0);
     EXPECT_TRUE(progress.captions().isEmpty());
@@ -195,11 +195,11 @@ std::string discRecord() {
 
 TEST_F(FreeDBTest, DiscRecordGivesJoinedTitleYearGenreAndTracks) {
     fServer.serve("/freedb/rock/0a0b0c0d", discRecord(), "text/plain");
-    auto details = FreeDB().details(QStringLiteral("rock/0a0b0c0d"),
-                                    SourceOptions::fromPreferences(), nullptr);
+    auto details =
+        FreeDB().details(QStringLiteral("rock/0a0b0c0d"), Prefs::sourceOptions(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(targets(), std::vector<std::string>{"/freedb/rock/0a0b0c0d"});
-    EXPECT_EQ(details->iadbKey(), QStringLiteral("rock/0a0b0c0d"));
+    EXPECT_EQ(details->resultKey(), QStringLiteral("rock/0a0b0c0d"));
     EXPECT_EQ(details->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(details->album(), QStringLiteral("Homogenic (Special Edition)"));
     EXPECT_EQ(details->year(), QStringLiteral("1997"));
@@ -294,16 +294,74 @@ TEST(FreeDBPages, CharacterSetOfRecords) {
         QString::fromLatin1("DTITLE=A \x96 B / C\nTTITLE0=x\n"), QStringLiteral("misc/3")));
 }
 
+// Pages and records that try to write into names, tags and the custom tag:
+// a key outside the database's own shape drops its hit or is never asked
+// for, and every text field loses its controls and overrides.
+TEST_F(FreeDBTest, HostileKeysAreDroppedAndTextIsCleaned) {
+    using namespace std::string_literals;
+    const auto page = [](const std::string& bytes) {
+        return QString::fromLatin1(bytes.data(), qsizetype(bytes.size()));
+    };
+    const QString base = QStringLiteral("http://db");
+    AlbumInfoArray gnudb;
+    Gnudb::parseSearchPage(
+        gnudb,
+        page("<a href=\"http://db/cd/1\"><b>Evil / Inject</b></a><br>\n"
+             "<a href=\"http://db/gnudb/rock\nvariousArtist\tInjected/0a0b0c0d\">x</a>\n"
+             "<a href=\"http://db/cd/2\"><b>Unknown / Category</b></a><br>\n"
+             "<a href=\"http://db/gnudb/pop/0a0b0c0d\">x</a>\n"
+             "<a href=\"http://db/cd/3\"><b>\xE2\x80\xAENo \x1b[2JLabels\x07 / Cl\0osing\r</b></a>"
+             "<br>\n<a href=\"http://db/gnudb/misc/00000001\">x</a>\n"
+             "<a href=\"http://db/cd/4\"><b>Labelled / Later</b></a><br>\n"
+             "year: 2001, genre: Rock<br>\n<a href=\"http://db/gnudb/jazz/00000002\">x</a>\n"s),
+        base, std::nullopt, nullptr);
+    ASSERT_EQ(keysOf(gnudb), (QStringList{QStringLiteral("#GNU:misc/00000001"),
+                                          QStringLiteral("#GNU:jazz/00000002")}));
+    EXPECT_EQ(gnudb.at(0)->artist(), QStringLiteral("No [2JLabels"));
+    EXPECT_EQ(gnudb.at(0)->album(), QStringLiteral("Closing "));
+    // An entry's labels are its own, never a later entry's.
+    EXPECT_EQ(gnudb.at(0)->year(), QStringLiteral(""));
+    EXPECT_EQ(gnudb.at(1)->year(), QStringLiteral("2001"));
+
+    AlbumInfoArray freedb;
+    FreeDB::parseSearchPage(
+        freedb,
+        page("<a href=\"http://db/freedb_search_fmt.php?cat=rock\nvariousArtist\tX&id=0a0b0c0d\">"
+             "A / B</a>\n<a href=\"http://db/freedb_search_fmt.php?cat=misc&id=0a0b0c0d\">"
+             "Bad\x1b"
+             "Artist / Alb\0um</a>\n"s),
+        base, std::nullopt, nullptr);
+    ASSERT_EQ(keysOf(freedb), QStringList{QStringLiteral("misc/0a0b0c0d")});
+    EXPECT_EQ(freedb.at(0)->artist(), QStringLiteral("BadArtist"));
+    EXPECT_EQ(freedb.at(0)->album(), QStringLiteral("Album"));
+
+    const auto record = DiscDatabase::AlbumDetailsFromDiscRecord(
+        page("DTITLE=Art\x1b]0;owned\x07ist / Al\xE2\x80\xAE"
+             "bum\nDYEAR=19\0"
+             "99\nTTITLE0=Ti\ttle\n"s),
+        QStringLiteral("misc/00000001"));
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->artist(), QStringLiteral("Art]0;ownedist"));
+    EXPECT_EQ(record->album(), QStringLiteral("Album"));
+    EXPECT_EQ(record->year(), QStringLiteral("1999"));
+    EXPECT_EQ(record->titleAtIndex(0), QStringLiteral("Ti tle"));
+
+    // Keys read back from a file's custom tag are held to the same shape.
+    for (const char* key : {"rock\nvariousArtist\tX/0a0b0c0d", "Rock/0a0b0c0d", "rock/0a0b0c0"})
+        EXPECT_FALSE(
+            FreeDB().details(QString::fromLatin1(key), Prefs::sourceOptions(), nullptr));
+    EXPECT_TRUE(targets().empty());
+}
+
 TEST_F(FreeDBTest, GnudbDetailsNeedTheirPrefix) {
     fServer.serve("/gnudb/rock/0a0b0c0d", discRecord(), "text/plain");
-    EXPECT_FALSE(Gnudb().details(QStringLiteral("rock/0a0b0c0d"), SourceOptions::fromPreferences(),
-                                 nullptr));
+    EXPECT_FALSE(Gnudb().details(QStringLiteral("rock/0a0b0c0d"), Prefs::sourceOptions(), nullptr));
     EXPECT_TRUE(targets().empty());
-    auto details = Gnudb().details(QStringLiteral("#GNU:rock/0a0b0c0d"),
-                                   SourceOptions::fromPreferences(), nullptr);
+    auto details =
+        Gnudb().details(QStringLiteral("#GNU:rock/0a0b0c0d"), Prefs::sourceOptions(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(targets(), std::vector<std::string>{"/gnudb/rock/0a0b0c0d"});
-    EXPECT_EQ(details->iadbKey(), QStringLiteral("#GNU:rock/0a0b0c0d"));
+    EXPECT_EQ(details->resultKey(), QStringLiteral("#GNU:rock/0a0b0c0d"));
     EXPECT_EQ(details->album(), QStringLiteral("Homogenic (Special Edition)"));
     EXPECT_EQ(details->numTracks(), 12);
     const QStringList dumps = dumpNames();
@@ -322,8 +380,8 @@ TEST_F(FreeDBTest, FetchedJapaneseRecordIsKept) {
         "First "
         "Love\nDYEAR=1999\nDGENRE=J-Pop\nTTITLE0=Automatic\nTTITLE1=\xE5\x88\x9D\xE6\x81\x8B\n",
         "text/plain; charset=utf-8");
-    auto details = Gnudb().details(QStringLiteral("#GNU:misc/00c0ffee"),
-                                   SourceOptions::fromPreferences(), nullptr);
+    auto details =
+        Gnudb().details(QStringLiteral("#GNU:misc/00c0ffee"), Prefs::sourceOptions(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(details->artist(), QString::fromUtf8("宇多田ヒカル"));
     EXPECT_EQ(details->album(), QStringLiteral("First Love"));
@@ -336,16 +394,16 @@ TEST_F(FreeDBTest, RecordFromARefusedHostEndsAtTheTimeLimit) {
     // No progress object to cancel through: only the time limit ends the wait.
     setBase(Gnudb::kBaseURLKey, QStringLiteral("http://127.0.0.1:%1").arg(refusedPort()));
     LogCapture log;
-    EXPECT_FALSE(Gnudb().details(QStringLiteral("#GNU:rock/0a0b0c0d"),
-                                 SourceOptions::fromPreferences(), nullptr));
+    EXPECT_FALSE(
+        Gnudb().details(QStringLiteral("#GNU:rock/0a0b0c0d"), Prefs::sourceOptions(), nullptr));
     EXPECT_TRUE(log.contains(QStringLiteral("GrabWebPage error 5")));
 }
 
 TEST_F(FreeDBTest, GnudbHasNoSongSearch) {
     LogCapture log;
     TrackInfoArray hits;
-    Gnudb().searchSongs(hits, QStringLiteral("Björk / Jóga"), std::nullopt,
-                        SourceOptions::fromPreferences(), nullptr);
+    Gnudb().searchSongs(hits, QStringLiteral("Björk / Jóga"), std::nullopt, Prefs::sourceOptions(),
+                        nullptr);
     EXPECT_EQ(hits.count(), 0);
     EXPECT_TRUE(log.contains(QStringLiteral("Here I am")));
     EXPECT_TRUE(targets().empty());

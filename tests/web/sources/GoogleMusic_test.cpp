@@ -3,8 +3,10 @@
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
+#include "prefs/PrefsOptions.h"
 #include "support/SourceTestKit.h"
 #include "web/WebHelpers.h"
+#include "web/WebLimits.h"
 #include "web/sources/SourceOptions.h"
 
 #include <atomic>
@@ -74,7 +76,7 @@ TEST_F(GoogleMusicTest, AlbumSearchSendsTheAlbumAlone) {
     AlbumInfoArray hits;
     RecordingProgress progress;
     GoogleMusic().search(hits, QString::fromUtf8("Björk / The Homogenic"), kFolderWeights,
-                         SourceOptions::fromPreferences(), &progress);
+                         Prefs::sourceOptions(), &progress);
     // The album alone, without its article, escaped but not squeezed.
     EXPECT_EQ(targets(), std::vector<std::string>{"/musicsearch?q=Homogenic&res=album"});
     EXPECT_EQ(progress.captions(),
@@ -90,14 +92,14 @@ TEST(GoogleMusicPages, AlbumListBecomesRankedHits) {
                                       QStringLiteral("http://www.google.com"), kFolderWeights,
                                       nullptr);
     ASSERT_EQ(hits.count(), 2);
-    const auto& best = hits.objectAtIndex(0);
-    EXPECT_EQ(best->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
+    const auto& best = hits.at(0);
+    EXPECT_EQ(best->resultKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
     EXPECT_EQ(best->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(best->album(), QStringLiteral("Homogenic"));
     EXPECT_EQ(best->albumCoverURL(), QStringLiteral("http://img.example/h.jpg"));
     EXPECT_EQ(best->year(), QStringLiteral(""));
-    const auto& other = hits.objectAtIndex(1);
-    EXPECT_EQ(other->iadbKey(), QStringLiteral("#GOOG:lid=2&aid=post"));
+    const auto& other = hits.at(1);
+    EXPECT_EQ(other->resultKey(), QStringLiteral("#GOOG:lid=2&aid=post"));
     EXPECT_EQ(other->iadbCompareString(), QString::fromUtf8("Björk & Co / Post"));
     EXPECT_TRUE(other->albumCoverURL().isNull());
 }
@@ -115,13 +117,12 @@ TEST_F(GoogleMusicTest, PageShowingOneAlbumGivesThatAlbum) {
         AlbumInfoArray hits;
         page = singleAlbumPage(base, row.cell);
         GoogleMusic().search(hits, QStringLiteral("Bjork / Homogenic"), kFolderWeights,
-                             SourceOptions::fromPreferences(), nullptr);
+                             Prefs::sourceOptions(), nullptr);
         ASSERT_EQ(hits.count(), 1);
-        EXPECT_EQ(hits.objectAtIndex(0)->album(), row.album);
-        EXPECT_EQ(hits.objectAtIndex(0)->artist(), QString::fromUtf8("Björk"));
-        EXPECT_EQ(hits.objectAtIndex(0)->iadbKey(), QStringLiteral("#GOOG:q=homogenic"));
-        EXPECT_EQ(hits.objectAtIndex(0)->albumCoverURL(),
-                  QStringLiteral("http://img.example/s.jpg"));
+        EXPECT_EQ(hits.at(0)->album(), row.album);
+        EXPECT_EQ(hits.at(0)->artist(), QString::fromUtf8("Björk"));
+        EXPECT_EQ(hits.at(0)->resultKey(), QStringLiteral("#GOOG:q=homogenic"));
+        EXPECT_EQ(hits.at(0)->albumCoverURL(), QStringLiteral("http://img.example/s.jpg"));
     }
 }
 
@@ -142,7 +143,7 @@ TEST_F(GoogleMusicTest, SongSearchFollowsNextLinks) {
     TrackInfoArray hits;
     RecordingProgress progress;
     GoogleMusic().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
-                              SourceOptions::fromPreferences(), &progress);
+                              Prefs::sourceOptions(), &progress);
 
     EXPECT_EQ(targets(), (std::vector<std::string>{"/musicsearch?q=J%C3%B3ga&res=song",
                                                    "/musicsearch?q=Joga&res=song&start=10"}));
@@ -151,13 +152,13 @@ TEST_F(GoogleMusicTest, SongSearchFollowsNextLinks) {
     EXPECT_EQ(first->title(), QString::fromUtf8("Jóga"));
     EXPECT_EQ(first->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(first->album(), QStringLiteral("Homogenic"));
-    EXPECT_EQ(first->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
+    EXPECT_EQ(first->resultKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
     EXPECT_EQ(first->iadbCompareString(), QString::fromUtf8("Björk / Homogenic"));
     EXPECT_TRUE(first->albumCoverURL().isNull());
     const TrackInfoPtr withImage = hits.trackAtIndex(1);
     EXPECT_EQ(withImage->title(), QString::fromUtf8("Jóga (Remix)"));
     EXPECT_EQ(withImage->albumCoverURL(), QStringLiteral("http://img.example/song.jpg"));
-    EXPECT_EQ(hits.trackAtIndex(2)->iadbKey(), QStringLiteral("#GOOG:lid=3&aid=live"));
+    EXPECT_EQ(hits.trackAtIndex(2)->resultKey(), QStringLiteral("#GOOG:lid=3&aid=live"));
     EXPECT_EQ(progress.lastMax(), 3);
 }
 
@@ -175,10 +176,10 @@ TEST_F(GoogleMusicTest, CancelledSongSearchKeepsItsEarlierPages) {
     // Cancelled while the second page is fetched: that page is not read.
     RecordingProgress progress([&served] { return served.load() >= 2; });
     GoogleMusic().searchSongs(hits, QString::fromUtf8("Björk / Jóga"), std::nullopt,
-                              SourceOptions::fromPreferences(), &progress);
+                              Prefs::sourceOptions(), &progress);
     EXPECT_EQ(targets().size(), 2u);
     ASSERT_EQ(hits.count(), 1);
-    EXPECT_EQ(hits.trackAtIndex(0)->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=p"));
+    EXPECT_EQ(hits.trackAtIndex(0)->resultKey(), QStringLiteral("#GOOG:lid=1&aid=p"));
 }
 
 TEST_F(GoogleMusicTest, NextLinkBackToAPageAlreadyReadEndsTheSearch) {
@@ -190,19 +191,32 @@ TEST_F(GoogleMusicTest, NextLinkBackToAPageAlreadyReadEndsTheSearch) {
     });
     TrackInfoArray hits;
     GoogleMusic().searchSongs(hits, QStringLiteral("Bjork / Joga"), std::nullopt,
-                              SourceOptions::fromPreferences(), nullptr);
+                              Prefs::sourceOptions(), nullptr);
     EXPECT_EQ(targets(), (std::vector<std::string>{"/musicsearch?q=Joga&res=song",
                                                    "/musicsearch?q=Joga&res=song&start=10"}));
     EXPECT_EQ(hits.count(), 2);
 }
 
+TEST_F(GoogleMusicTest, EndlessNextLinksStopAtThePageLimit) {
+    serveSearch([](const httplib::Request& req) {
+        const std::string start = req.has_param("start") ? req.get_param_value("start") : "0";
+        // Every page leads on to one never read before.
+        const std::string next = "/musicsearch?q=Joga&res=song&start=" + start + "0";
+        return songPage(songRow("1", "Jóga", "Homogenic", "lid=1", false), next.c_str());
+    });
+    TrackInfoArray hits;
+    GoogleMusic().searchSongs(hits, QStringLiteral("Bjork / Joga"), std::nullopt,
+                              Prefs::sourceOptions(), nullptr);
+    EXPECT_EQ(targets().size(), std::size_t(WebLimits::kMaxResultPages));
+}
+
 TEST_F(GoogleMusicTest, AlbumPageGivesNumberedTitles) {
     fServer.serve("/musicl", capturedBytes("googlemusic/album-page.html"));
     auto details = GoogleMusic().details(QStringLiteral("#GOOG:lid=1&aid=homogenic"),
-                                         SourceOptions::fromPreferences(), nullptr);
+                                         Prefs::sourceOptions(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(targets(), std::vector<std::string>{"/musicl?lid=1&aid=homogenic"});
-    EXPECT_EQ(details->iadbKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
+    EXPECT_EQ(details->resultKey(), QStringLiteral("#GOOG:lid=1&aid=homogenic"));
     EXPECT_EQ(details->artist(), QString::fromUtf8("Björk"));
     EXPECT_EQ(details->album(), QStringLiteral("Homogenic"));
     ASSERT_EQ(details->numTracks(), 14);
@@ -220,8 +234,7 @@ TEST_F(GoogleMusicTest, AlbumPageVariants) {
     EXPECT_EQ(noNbsp->numTracks(), 2);
     EXPECT_FALSE(GoogleMusic::AlbumDetailsFromGOOGHtml(
         QStringLiteral("<font size=-1>Artist:</font> no track table"), key));
-    EXPECT_FALSE(GoogleMusic().details(QStringLiteral("#goog:x"), SourceOptions::fromPreferences(),
-                                       nullptr));
+    EXPECT_FALSE(GoogleMusic().details(QStringLiteral("#goog:x"), Prefs::sourceOptions(), nullptr));
     EXPECT_TRUE(targets().empty());
 }
 

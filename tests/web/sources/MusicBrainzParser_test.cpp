@@ -38,7 +38,7 @@ TEST(MusicBrainzParser, SearchGivesOneHitPerMediumWithItsTrackCount) {
     };
     for (int i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(result.hits[i]->iadbKey(), expected[i].key);
+        EXPECT_EQ(result.hits[i]->resultKey(), expected[i].key);
         EXPECT_EQ(result.hits[i]->artist(), QStringLiteral("The Demo Band"));
         EXPECT_EQ(result.hits[i]->album(), expected[i].album);
         EXPECT_EQ(result.hits[i]->year(), expected[i].year);
@@ -112,7 +112,7 @@ TEST(MusicBrainzParser, ReleasesMapToAlbumDetails) {
         const auto result = MusicBrainzParser::parseRelease(captured(c.file), c.disc);
         ASSERT_TRUE(result.details) << result.error.toStdString();
         const AlbumDetails& d = *result.details;
-        EXPECT_EQ(d.iadbKey(), c.key);
+        EXPECT_EQ(d.resultKey(), c.key);
         EXPECT_EQ(d.artist(), c.artist);
         EXPECT_EQ(d.album(), c.album);
         EXPECT_EQ(d.year(), c.year);

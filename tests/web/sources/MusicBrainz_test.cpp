@@ -5,13 +5,17 @@
 #include "app/Preferences.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
-#include "model/CustomTag.h"
+#include "prefs/PrefsOptions.h"
 #include "support/SourceTestKit.h"
+#include "tags/CustomTag.h"
 #include "web/GrabWebPage.h"
+#include "web/LookupDeadline.h"
+#include "web/WebLimits.h"
 #include "web/sources/ResultKeys.h"
 #include "web/sources/SourceOptions.h"
 #include "web/sources/musicbrainz/MusicBrainzParser.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <atomic>
@@ -43,10 +47,10 @@ TEST_F(MusicBrainzTest, SearchAndLookUpAskPolitelyAndOneSecondApart) {
     fServer.serve(kReleasePath, captured("release.json"), "application/json");
     AlbumInfoArray hits;
     fSource.search(hits, QStringLiteral("The Demo Band / Silent Songs"), std::nullopt,
-                   SourceOptions::fromPreferences(), nullptr);
+                   Prefs::sourceOptions(), nullptr);
     EXPECT_EQ(hits.count(), 3);
-    const auto details = fSource.details(MusicBrainzParser::makeKey(kRelease, 0),
-                                         SourceOptions::fromPreferences(), nullptr);
+    const auto details =
+        fSource.details(MusicBrainzParser::makeKey(kRelease, 0), Prefs::sourceOptions(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(details->albumCoverURL(),
               fServer.baseUrl() + QStringLiteral("/release/") + kRelease + "/front-500");
@@ -86,7 +90,7 @@ TEST_F(MusicBrainzTest, BusyAnswersAreRetriedOtherErrorsEndTheRequest) {
         status = c.firstStatus;
         answered = 0;
         const auto details = fSource.details(MusicBrainzParser::makeKey(kRelease, 0),
-                                             SourceOptions::fromPreferences(), nullptr);
+                                             Prefs::sourceOptions(), nullptr);
         EXPECT_EQ(bool(details), c.found);
         EXPECT_EQ(fServer.requests().size(), c.requests);
     }
@@ -98,10 +102,27 @@ TEST_F(MusicBrainzTest, CancelStopsTheWaitOfABusyServer) {
     const auto started = std::chrono::steady_clock::now();
     RecordingProgress progress(
         [started] { return std::chrono::steady_clock::now() - started > 1500ms; });
-    EXPECT_FALSE(fSource.details(MusicBrainzParser::makeKey(kRelease, 0),
-                                 SourceOptions::fromPreferences(), &progress));
+    EXPECT_FALSE(fSource.details(MusicBrainzParser::makeKey(kRelease, 0), Prefs::sourceOptions(),
+                                 &progress));
     // Without the cancel, waits of 1, 2, 4... seconds would follow.
     EXPECT_LE(fServer.requests().size(), 2u);
+}
+
+// A busy server repeating a huge error page: it is neither read nor dumped,
+// and the waits between retries end with the look-up.
+TEST_F(MusicBrainzTest, AHugeBusyAnswerIsNotKeptAndItsRetriesEndWithTheLookUp) {
+    const std::string huge(WebLimits::kMaxPageBytes + 1, 'x');
+    fServer.handle("/ws/2/release/.*", [&huge](const httplib::Request&, httplib::Response& res) {
+        res.status = 503;
+        res.set_content(huge, "text/html");
+    });
+    LookupDeadline deadline(2500ms);
+    EXPECT_FALSE(fSource.details(MusicBrainzParser::makeKey(kRelease, 0),
+                                 Prefs::sourceOptions(), nullptr));
+    // Asked, then again after 1 s; a wait of 2 s more outlasts the look-up.
+    EXPECT_EQ(fServer.requests().size(), 2u);
+    for (const QFileInfo& dump : QDir(fDumps.path()).entryInfoList(QDir::Files))
+        EXPECT_TRUE(dump.fileName().endsWith(".txt")) << dump.fileName().toStdString();
 }
 
 TEST_F(MusicBrainzTest, RedirectedCoverArrivesAndAMissingOneIsNoCover) {
@@ -114,22 +135,22 @@ TEST_F(MusicBrainzTest, RedirectedCoverArrivesAndAMissingOneIsNoCover) {
     QString url = fServer.baseUrl() + QStringLiteral("/release/") + kRelease + "/front-500";
     const PageFetch cover = FetchWebPage(url, nullptr, 5, nullptr);
     ASSERT_TRUE(cover.body);
-    EXPECT_EQ(cover.body->toLatin1().toStdString(), png);
+    EXPECT_EQ(cover.body->toStdString(), png);
     EXPECT_EQ(cover.status, 200);
 }
 
 TEST_F(MusicBrainzTest, SavedSearchLooksTheReleaseUpWithoutSearching) {
     fServer.serve(kReleasePath, captured("release.json"), "application/json");
     CustomTag tag;
-    tag.setIADBSearchTerms(QStringLiteral("The Demo Band / Silent Songs"));
-    tag.setIADBKey(MusicBrainzParser::makeKey(kRelease, 0));
+    tag.setSavedSearchTerms(QStringLiteral("The Demo Band / Silent Songs"));
+    tag.setResultKey(MusicBrainzParser::makeKey(kRelease, 0));
     AlbumInfoArray hits;
-    ResultKeys::addAlbumHitsFromCustomTag(hits, &tag, std::nullopt,
-                                          SourceOptions::fromPreferences(), nullptr);
+    ResultKeys::addAlbumHitsFromCustomTag(hits, &tag, std::nullopt, Prefs::sourceOptions(),
+                                          nullptr);
     ASSERT_EQ(hits.count(), 1);
-    EXPECT_EQ(hits.objectAtIndex(0)->iadbKey(), tag.iadbKey());
-    ASSERT_TRUE(hits.objectAtIndex(0)->albumDetails());
-    EXPECT_EQ(hits.objectAtIndex(0)->albumDetails()->numTracks(), 5);
+    EXPECT_EQ(hits.at(0)->resultKey(), tag.resultKey());
+    ASSERT_TRUE(hits.at(0)->albumDetails());
+    EXPECT_EQ(hits.at(0)->albumDetails()->numTracks(), 5);
     EXPECT_EQ(fServer.targets().size(), 1u);
     EXPECT_EQ(fServer.targets()[0].rfind(kReleasePath, 0), 0u);
 }

@@ -2,7 +2,8 @@
 // one of these lines would be searched without its switch, shown without its
 // icon or answer keys that belong to another.
 #include "app/Preferences.h"
-#include "app/WebSourcePrefs.h"
+#include "prefs/PrefsOptions.h"
+#include "prefs/WebSourcePrefs.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 #include "web/sources/ResultKeys.h"
@@ -55,7 +56,7 @@ TEST(MusicSources, PreferencesWindowAndOptionsFollowTheRegistry) {
     Prefs::setOverride(first->enabledKey(), QStringLiteral("NO"));
     Prefs::setOverride(first->baseURLKey(), QStringLiteral("http://example.test//"));
     Prefs::setOverride(Prefs::kMaxEntriesToFetch, -3);
-    const SourceOptions options = SourceOptions::fromPreferences();
+    const SourceOptions options = Prefs::sourceOptions();
     Prefs::setOverride(first->enabledKey(), QStringLiteral("YES"));
     EXPECT_FALSE(options.enabled(*first));
     EXPECT_EQ(options.baseURL(first->baseURLKey()), QStringLiteral("http://example.test"));

@@ -3,10 +3,11 @@
 #include "app/Preferences.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
-#include "model/CustomTag.h"
 #include "model/TrackDetails.h"
 #include "model/TrackInfoArray.h"
+#include "prefs/PrefsOptions.h"
 #include "support/SourceTestKit.h"
+#include "tags/CustomTag.h"
 #include "web/sources/SourceOptions.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
 #include "web/sources/freedb/FreeDB.h"
@@ -37,7 +38,7 @@ protected:
 
     static AlbumInfo hitWithKey(const QString& key) {
         AlbumInfo hit;
-        hit.setIADBKey(key);
+        hit.setResultKey(key);
         return hit;
     }
 };
@@ -52,21 +53,22 @@ TEST_F(ResultKeysTest, DetailsAreFetchedFromTheSourceTheKeyNames) {
         {QStringLiteral("#GOOG:lid=1&aid=h"), "/musicl?lid=1&aid=h", 1},
         {QStringLiteral("#GNU:rock/0a0b0c0d"), "/gnudb/rock/0a0b0c0d", 1},
         {QStringLiteral("rock/0a0b0c0d"), "/freedb/rock/0a0b0c0d", 1},
-        // Prefixes are matched with regard to case: this one is a FreeDB key.
-        {QStringLiteral("#amg:10:homogenic"), "/freedb/%23amg:10:homogenic", -1},
+        // Prefixes are matched with regard to case: this one falls to FreeDB,
+        // whose key shape it lacks, so nothing is fetched.
+        {QStringLiteral("#amg:10:homogenic"), "", 0},
         {QStringLiteral("#AMZN:B000002LRT"), "", 0},
         {QString(), "", 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.key.toStdString());
         fServer.clearRequests();
-        const auto details = ResultKeys::AlbumDetailsFromAlbumInfo(
-            hitWithKey(row.key), SourceOptions::fromPreferences(), nullptr);
+        const auto details = ResultKeys::AlbumDetailsFromAlbumInfo(hitWithKey(row.key),
+                                                                   Prefs::sourceOptions(), nullptr);
         if (row.details >= 0) {
             EXPECT_EQ(bool(details), bool(row.details));
         }
         if (details) {
-            EXPECT_EQ(details->iadbKey(), row.key);
+            EXPECT_EQ(details->resultKey(), row.key);
         }
         EXPECT_EQ(targets(), row.request.empty() ? std::vector<std::string>{}
                                                  : std::vector<std::string>{row.request});
@@ -77,28 +79,26 @@ TEST_F(ResultKeysTest, LocalHitsAnswerTheirOwnDetails) {
     for (const QString& key : {QStringLiteral("#TAG:"), QStringLiteral("#FILES:")}) {
         AlbumInfo hit = hitWithKey(key);
         auto attached = std::make_shared<AlbumDetails>();
-        attached->setIADBKey(key);
+        attached->setResultKey(key);
         hit.setAlbumDetails(attached);
-        EXPECT_EQ(
-            ResultKeys::AlbumDetailsFromAlbumInfo(hit, SourceOptions::fromPreferences(), nullptr),
-            attached);
+        EXPECT_EQ(ResultKeys::AlbumDetailsFromAlbumInfo(hit, Prefs::sourceOptions(), nullptr),
+                  attached);
 
         TrackInfo song;
-        song.setIADBKey(key);
+        song.setResultKey(key);
         auto songDetails = std::make_shared<TrackDetails>();
         song.setTrackDetails(songDetails);
-        EXPECT_EQ(
-            ResultKeys::TrackDetailsFromTrackInfo(song, SourceOptions::fromPreferences(), nullptr),
-            songDetails);
+        EXPECT_EQ(ResultKeys::TrackDetailsFromTrackInfo(song, Prefs::sourceOptions(), nullptr),
+                  songDetails);
     }
     EXPECT_TRUE(targets().empty());
 }
 
 TEST_F(ResultKeysTest, SongDetailsAreTheSongsAlbum) {
     TrackInfo song;
-    song.setIADBKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
+    song.setResultKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
     const auto details =
-        ResultKeys::TrackDetailsFromTrackInfo(song, SourceOptions::fromPreferences(), nullptr);
+        ResultKeys::TrackDetailsFromTrackInfo(song, Prefs::sourceOptions(), nullptr);
     ASSERT_TRUE(details);
     EXPECT_EQ(details->album(), QStringLiteral("Homogenic"));
     EXPECT_EQ(details->numTracks(), 2);
@@ -131,19 +131,18 @@ TEST_F(ResultKeysTest, SavedSearchesRunTheSourceOfTheirKey) {
         SCOPED_TRACE(row.key.toStdString());
         fServer.clearRequests();
         CustomTag tag;
-        tag.setIADBKey(row.key);
-        tag.setIADBSearchTerms(row.terms);
+        tag.setResultKey(row.key);
+        tag.setSavedSearchTerms(row.terms);
         AlbumInfoArray hits;
         RecordingProgress progress;
-        ResultKeys::addAlbumHitsFromCustomTag(hits, &tag, kWeights,
-                                              SourceOptions::fromPreferences(), &progress);
+        ResultKeys::addAlbumHitsFromCustomTag(hits, &tag, kWeights, Prefs::sourceOptions(),
+                                              &progress);
         EXPECT_EQ(progress.captions().value(0), QStringLiteral("Re-running saved search..."));
         EXPECT_EQ(targets(), row.request.empty() ? std::vector<std::string>{}
                                                  : std::vector<std::string>{row.request});
     }
     AlbumInfoArray hits;
-    ResultKeys::addAlbumHitsFromCustomTag(hits, nullptr, kWeights, SourceOptions::fromPreferences(),
-                                          nullptr);
+    ResultKeys::addAlbumHitsFromCustomTag(hits, nullptr, kWeights, Prefs::sourceOptions(), nullptr);
     EXPECT_EQ(hits.count(), 0);
 }
 
@@ -162,11 +161,11 @@ TEST_F(ResultKeysTest, SavedSongSearches) {
         SCOPED_TRACE(row.key.toStdString());
         fServer.clearRequests();
         CustomTag tag;
-        tag.setIADBKey(row.key);
-        tag.setIADBSearchTerms(QStringLiteral("Bjork / Hunter"));
+        tag.setResultKey(row.key);
+        tag.setSavedSearchTerms(QStringLiteral("Bjork / Hunter"));
         TrackInfoArray hits;
-        ResultKeys::addTrackHitsFromCustomTag(hits, &tag, std::nullopt,
-                                              SourceOptions::fromPreferences(), nullptr);
+        ResultKeys::addTrackHitsFromCustomTag(hits, &tag, std::nullopt, Prefs::sourceOptions(),
+                                              nullptr);
         EXPECT_EQ(hits.count(), 0);
         EXPECT_EQ(targets(), row.request.empty() ? std::vector<std::string>{}
                                                  : std::vector<std::string>{row.request});
@@ -190,23 +189,23 @@ TEST_F(ResultKeysTest, ASourceWhoseServerIsDownAddsNothingAndTheNextStillRuns) {
     AlbumInfoArray hits;
     RecordingProgress progress;
     const QString terms = QString::fromUtf8("Björk / Homogenic");
-    AllMusicGuide().search(hits, terms, kWeights, SourceOptions::fromPreferences(), &progress);
-    GoogleMusic().search(hits, terms, kWeights, SourceOptions::fromPreferences(), &progress);
-    FreeDB().search(hits, terms, kWeights, SourceOptions::fromPreferences(), &progress);
+    AllMusicGuide().search(hits, terms, kWeights, Prefs::sourceOptions(), &progress);
+    GoogleMusic().search(hits, terms, kWeights, Prefs::sourceOptions(), &progress);
+    FreeDB().search(hits, terms, kWeights, Prefs::sourceOptions(), &progress);
     EXPECT_EQ(hits.count(), 0);
     EXPECT_EQ(down.connections(), 7); // three attempts each at AMG and Google, one at FreeDB
     EXPECT_TRUE(log.contains(QStringLiteral("GrabWebPage 1 (")));
-    EXPECT_FALSE(AllMusicGuide().details(QStringLiteral("#AMG:10:h"),
-                                         SourceOptions::fromPreferences(), nullptr));
+    EXPECT_FALSE(
+        AllMusicGuide().details(QStringLiteral("#AMG:10:h"), Prefs::sourceOptions(), nullptr));
     EXPECT_TRUE(log.contains(QStringLiteral("GrabWebPage 2 (")));
 
     CustomTag saved;
-    saved.setIADBKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
-    saved.setIADBSearchTerms(terms);
-    ResultKeys::addAlbumHitsFromCustomTag(hits, &saved, kWeights, SourceOptions::fromPreferences(),
+    saved.setResultKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
+    saved.setSavedSearchTerms(terms);
+    ResultKeys::addAlbumHitsFromCustomTag(hits, &saved, kWeights, Prefs::sourceOptions(),
                                           &progress);
     ASSERT_EQ(hits.count(), 1);
-    EXPECT_EQ(hits.objectAtIndex(0)->iadbKey(), QStringLiteral("#GNU:rock/0a0b0c0d"));
+    EXPECT_EQ(hits.at(0)->resultKey(), QStringLiteral("#GNU:rock/0a0b0c0d"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
+#include "prefs/PrefsOptions.h"
 #include "support/SourceTestKit.h"
 #include "web/sources/SourceOptions.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
@@ -73,54 +74,49 @@ TEST_F(SourceDumpsTest, EveryRequestAndPageIsDumpedUnderItsSourcesName) {
         {"AMG album search",
          [&] {
              AlbumInfoArray hits;
-             AllMusicGuide().search(hits, terms, std::nullopt, SourceOptions::fromPreferences(),
-                                    nullptr);
+             AllMusicGuide().search(hits, terms, std::nullopt, Prefs::sourceOptions(), nullptr);
          },
          {"Trovix_AMG_%d.txt", "Trovix_AMG_AlbumSearchResults_%d.htm"}},
         {"AMG song search",
          [&] {
              TrackInfoArray hits;
-             AllMusicGuide().searchSongs(hits, terms, std::nullopt,
-                                         SourceOptions::fromPreferences(), nullptr);
+             AllMusicGuide().searchSongs(hits, terms, std::nullopt, Prefs::sourceOptions(),
+                                         nullptr);
          },
          {"Trovix_AMG_%d.txt", "Trovix_AMG_FuzzySongSearchResults_%d.htm", "Trovix_AMG_%d.txt",
           "Trovix_AMG_ExactSongSearchResults_%d.htm"}},
         {"AMG album page",
          [] {
-             AllMusicGuide().details(QStringLiteral("#AMG:10:x"), SourceOptions::fromPreferences(),
-                                     nullptr);
+             AllMusicGuide().details(QStringLiteral("#AMG:10:x"), Prefs::sourceOptions(), nullptr);
          },
          {"Trovix_AMG_AlbumDescription_%d.htm"}},
         {"Google album search",
          [&] {
              AlbumInfoArray hits;
-             GoogleMusic().search(hits, terms, std::nullopt, SourceOptions::fromPreferences(),
-                                  nullptr);
+             GoogleMusic().search(hits, terms, std::nullopt, Prefs::sourceOptions(), nullptr);
          },
          {"Trovix_Google_%d.txt", "Trovix_GOOG_AlbumSearchResults_%d.htm"}},
         {"Google song search",
          [&] {
              TrackInfoArray hits;
-             GoogleMusic().searchSongs(hits, terms, std::nullopt, SourceOptions::fromPreferences(),
-                                       nullptr);
+             GoogleMusic().searchSongs(hits, terms, std::nullopt, Prefs::sourceOptions(), nullptr);
          },
          {"Trovix_Google_%d.txt", "Trovix_Google_SongSearch_%d.htm"}},
         {"Google album page",
          [] {
-             GoogleMusic().details(QStringLiteral("#GOOG:lid=1"), SourceOptions::fromPreferences(),
-                                   nullptr);
+             GoogleMusic().details(QStringLiteral("#GOOG:lid=1"), Prefs::sourceOptions(), nullptr);
          },
          {"Trovix_Google_%d.htm"}},
         {"FreeDB search",
          [&] {
              AlbumInfoArray hits;
-             FreeDB().search(hits, terms, std::nullopt, SourceOptions::fromPreferences(), nullptr);
+             FreeDB().search(hits, terms, std::nullopt, Prefs::sourceOptions(), nullptr);
          },
          {"Trovix_FreeDB_%d.txt", "Trovix_FreeDB_%d.htm"}},
         {"gnudb search",
          [&] {
              AlbumInfoArray hits;
-             Gnudb().search(hits, terms, std::nullopt, SourceOptions::fromPreferences(), nullptr);
+             Gnudb().search(hits, terms, std::nullopt, Prefs::sourceOptions(), nullptr);
          },
          {"Trovix_GnuDB_%d.txt", "Trovix_GnuDB_%d.htm"}},
     };

@@ -1,6 +1,6 @@
 #include "web/sources/allmusic/AllMusicGuide.h"
 
-#include "docs/SearchString.h"
+#include "text/SearchString.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
@@ -8,6 +8,7 @@
 #include "system/ProgressIndicator.h"
 #include "text/SmartCapitalize.h"
 #include "web/WebHelpers.h"
+#include "web/WebLimits.h"
 #include "web/WebThrottle.h"
 #include "web/sources/FieldText.h"
 #include "web/sources/SourceFetcher.h"
@@ -44,11 +45,11 @@ Cut cut(const QString& source, Window& window, const char* start, const char* in
 
 // A text field as shown to the user: tags removed, UTF-8 put back.
 QString cleanField(const QString& text) {
-    return RepairUtf8Field(stringByRemovingHTMLTags(text));
+    return WebField(stringByRemovingHTMLTags(text));
 }
 
 QString trimmedField(const QString& text) {
-    return RepairUtf8Field(SourceSupport::trimSpacesTabs(text));
+    return WebField(SourceSupport::trimSpacesTabs(text));
 }
 
 // A fetch as the site has always been asked: up to three attempts under the
@@ -69,7 +70,7 @@ SourceFetcher::Response fetchPage(const QString& url, int timeLimitSecs, const c
 
 void setKeyAndCompare(AlbumInfo& hit, const QString& albumId, const QString& artist,
                       const QString& album) {
-    hit.setIADBKey(AllMusicGuide::kKeyPrefix + albumId);
+    hit.setResultKey(AllMusicGuide::kKeyPrefix + albumId);
     hit.setIADBCompareString(SourceSupport::compareString(artist, album));
 }
 
@@ -171,7 +172,7 @@ std::shared_ptr<AlbumInfo> AllMusicGuide::AlbumInfoFromAMGAlbumSearchResults(con
     const Cut artist = cut(*row, w, "<td class=\"cell\"", ">", "</TD>");
     if (!artist || !cut(*row, w, "<td class=\"cell\"", nullptr, ">")) return nullptr;
     const Cut albumId = cut(*row, w, "<a href=\"/cg/amg.dll", "sql=", "\">");
-    if (!albumId) return nullptr;
+    if (!albumId || !SourceSupport::isPlainReference(*albumId)) return nullptr;
     const Cut album = cut(*row, w, nullptr, nullptr, "<");
     if (!album || !cut(*row, w, "<td class=\"cell\"", ">", "</td>")) return nullptr;
     const Cut genre = cut(*row, w, "<td class=\"cell\"", ">", "</a>");
@@ -215,9 +216,10 @@ void AllMusicGuide::searchSongs(TrackInfoArray& hits, const QString& searchText,
 
     QString sql = songSQL;
     // A "Next page" that leads back to a page already read would loop for
-    // good; every other page is followed.
+    // good, and a server can make up new ones for ever: a page read before
+    // ends the walk, and so does the page limit.
     QSet<QString> visited;
-    for (;;) {
+    for (int pages = 0; pages < WebLimits::kMaxResultPages; ++pages) {
         visited.insert(sql);
         const QString pageURL =
             QStringLiteral("http://") + host + QStringLiteral("/cg/amg.dll?p=amg&sql=") + sql;
@@ -255,20 +257,21 @@ void AllMusicGuide::searchSongs(TrackInfoArray& hits, const QString& searchText,
             old = hit;
         }
         const Cut next = cut(text, w, "<div class=\"PagingRow\">", "sql=", "\">Next page");
-        if (!next || visited.contains(*next)) return;
+        if (!next || visited.contains(*next) || !SourceSupport::isPlainReference(*next)) return;
         sql = *next;
     }
+    TROVIX_WEB_LOG() << "AMG song search: stopped after " << WebLimits::kMaxResultPages << " pages";
 }
 
 int AllMusicGuide::parseFuzzySongSearchResults(const QString& page, Window& window, QString* title,
                                                QString* songSQL) {
     const Cut sql = cut(page, window, "<td class=\"cell\"><a href=\"", "sql=", "\">");
-    if (!sql) return 0;
+    if (!sql || !SourceSupport::isPlainReference(*sql)) return 0;
     const Cut name = cut(page, window, nullptr, nullptr, "</a");
     if (!name) return 0;
     const Cut number = cut(page, window, "<td class=\"cell\">", nullptr, "</td>");
     if (!number) return 0;
-    if (title) *title = RepairUtf8Field(*name);
+    if (title) *title = WebField(*name);
     if (songSQL) *songSQL = *sql;
     return SourceSupport::intValue(*number);
 }
@@ -285,7 +288,7 @@ std::shared_ptr<TrackInfo> AllMusicGuide::TrackInfoFromSongSearchResults(const Q
     if (!albumCell) return nullptr;
     Window inCell{0, albumCell->size()};
     const Cut albumId = cut(*albumCell, inCell, "<a href=\"", "sql=", "\">");
-    if (!albumId) return nullptr;
+    if (!albumId || !SourceSupport::isPlainReference(*albumId)) return nullptr;
     const Cut album = cut(*albumCell, inCell, nullptr, nullptr, "</a>");
     if (!album || !cut(page, w, "<td class=\"cell", ">", "</td>")) return nullptr;
     const Cut year = cut(page, w, "<td class=\"cell", ">", "</td>");
@@ -293,11 +296,11 @@ std::shared_ptr<TrackInfo> AllMusicGuide::TrackInfoFromSongSearchResults(const Q
     const QString genre =
         cut(page, w, "<td class=\"cell", ">", "</a></td>").value_or(QStringLiteral(""));
 
-    const QString artistText = RepairUtf8Field(*artist);
-    const QString albumText = RepairUtf8Field(*album);
-    auto hit = TrackInfo::TrackInfoFromScratch(artistText, albumText, title, RepairUtf8Field(*year),
-                                               RepairUtf8Field(genre), QStringLiteral(""),
-                                               QStringLiteral(""));
+    const QString artistText = WebField(*artist);
+    const QString albumText = WebField(*album);
+    auto hit =
+        TrackInfo::TrackInfoFromScratch(artistText, albumText, title, WebField(*year),
+                                        WebField(genre), QStringLiteral(""), QStringLiteral(""));
     setKeyAndCompare(*hit, *albumId, artistText, albumText);
     window = w;
     return hit;
@@ -313,17 +316,17 @@ std::shared_ptr<TrackInfo> AllMusicGuide::TrackInfoFromTrackPage(const QString& 
     const Cut year = cut(page, w, "<td class=\"sorted-cell\">", nullptr, "</td>");
     if (!year) return nullptr;
     const Cut albumId = cut(page, w, "<a href=\"", "sql=", "\">");
-    if (!albumId) return nullptr;
+    if (!albumId || !SourceSupport::isPlainReference(*albumId)) return nullptr;
     const Cut album = cut(page, w, nullptr, nullptr, "</a>");
     if (!album) return nullptr;
 
-    const QString artistText = RepairUtf8Field(*artist);
-    const QString albumText = RepairUtf8Field(*album);
+    const QString artistText = WebField(*artist);
+    const QString albumText = WebField(*album);
     std::shared_ptr<TrackInfo> hit;
     if (old)
         hit = std::static_pointer_cast<TrackInfo>(old->copy());
     else
-        hit = TrackInfo::TrackInfoFromScratch(artistText, albumText, title, RepairUtf8Field(*year),
+        hit = TrackInfo::TrackInfoFromScratch(artistText, albumText, title, WebField(*year),
                                               QStringLiteral(""), QStringLiteral(""),
                                               QStringLiteral(""));
     setKeyAndCompare(*hit, *albumId, artistText, albumText);
@@ -335,7 +338,8 @@ std::shared_ptr<TrackInfo> AllMusicGuide::TrackInfoFromTrackPage(const QString& 
 
 std::shared_ptr<AlbumDetails>
 AllMusicGuide::details(const QString& key, const SourceOptions& options, ProgressIndicator*) const {
-    if (!key.startsWith(kKeyPrefix)) return nullptr;
+    if (!key.startsWith(kKeyPrefix) || !SourceSupport::isPlainReference(key.mid(kKeyPrefix.size())))
+        return nullptr;
     const QString url = options.baseURL(baseURLKey()) +
                         QStringLiteral("/cg/amg.dll?p=amg&token=&sql=") +
                         key.mid(kKeyPrefix.size());
@@ -352,7 +356,7 @@ AllMusicGuide::details(const QString& key, const SourceOptions& options, Progres
 std::shared_ptr<AlbumDetails>
 AllMusicGuide::AlbumDetailsFromAMGAlbumDescription(const QString& page, const QString& key) {
     auto details = std::make_shared<AlbumDetails>();
-    details->setIADBKey(key);
+    details->setResultKey(key);
     TROVIX_LOG() << "SOMETIMES THIS SCREWS UP IF THERE IS NO IMAGE";
 
     Window w{0, page.size()};
@@ -389,10 +393,14 @@ AllMusicGuide::AlbumDetailsFromAMGAlbumDescription(const QString& page, const QS
     }
     if (!cut(page, w, nullptr, nullptr, "</tr></table></div></td></tr>")) return details;
 
-    for (;;) {
+    for (int rows = 0;; ++rows) {
         const Cut row =
             cut(page, w, "<tr class=\"visible\" id=\"trlink\" onclick=\"z", nullptr, "</tr>");
         if (!row) break;
+        if (rows == WebLimits::kMaxTracks) {
+            TROVIX_WEB_LOG() << "AMG album page: only the first " << rows << " tracks are read";
+            break;
+        }
         Window inRow{0, row->size()};
         QString title, performer;
         for (int column = 1; column < timeColumn; ++column) {
@@ -404,8 +412,7 @@ AllMusicGuide::AlbumDetailsFromAMGAlbumDescription(const QString& page, const QS
                 performer = amgRowString(QStringLiteral("<td") + *cell);
         }
         if (title.isNull()) break;
-        details->addTitle(RepairUtf8Field(title),
-                          performerColumn < 0 ? QString() : RepairUtf8Field(performer));
+        details->addTitle(WebField(title), performerColumn < 0 ? QString() : WebField(performer));
     }
     return details;
 }

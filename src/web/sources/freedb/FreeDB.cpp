@@ -64,7 +64,7 @@ void FreeDB::parseSearchPage(AlbumInfoArray& hits, const QString& page, const QS
         Window inCut{0, cut->size()};
         const auto category = ExtractDoublyDelimitedString(*cut, &inCut, QString(), QString(),
                                                            QStringLiteral("&id="));
-        if (!category) continue;
+        if (!category || !SourceSupport::isDiscCategory(*category)) continue;
         const auto identifier =
             ExtractDoublyDelimitedString(*cut, &inCut, QString(), QString(), QStringLiteral("\">"));
         if (!identifier || identifier->startsWith(QLatin1Char(' '))) continue;
@@ -86,11 +86,11 @@ void FreeDB::parseSearchPage(AlbumInfoArray& hits, const QString& page, const QS
             artist.chop(1);
             album = text.mid(slash + 1).mid(1);
         }
-        artist = RepairUtf8Field(artist);
-        album = RepairUtf8Field(album);
+        artist = WebField(artist);
+        album = WebField(album);
         auto hit =
             AlbumInfo::AlbumInfoFromScratch(artist, album, QStringLiteral(""), QStringLiteral(""));
-        hit->setIADBKey(SourceSupport::discKey(*category, *discId));
+        hit->setResultKey(SourceSupport::discKey(*category, *discId));
         hit->setIADBCompareString(SourceSupport::compareString(artist, album));
         hits.addSorted(hit, weights, 0);
         previousText = text;
@@ -100,7 +100,7 @@ void FreeDB::parseSearchPage(AlbumInfoArray& hits, const QString& page, const QS
 
 std::shared_ptr<AlbumDetails> FreeDB::details(const QString& key, const SourceOptions& options,
                                               ProgressIndicator* progress) const {
-    if (key.isEmpty()) return nullptr;
+    if (!SourceSupport::isDiscKey(key)) return nullptr;
     const QString url =
         EscapeForURLQuiet(options.baseURL(baseURLKey()) + QStringLiteral("/freedb/") + key);
     return DiscDatabase::fetchDiscRecord(url, key, kURLDump, kPageDump, progress);

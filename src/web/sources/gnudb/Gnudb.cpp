@@ -45,44 +45,51 @@ void Gnudb::parseSearchPage(AlbumInfoArray& hits, const QString& page, const QSt
     const QString albumLink = QStringLiteral("<a href=\"") + base + QStringLiteral("/cd");
     const QString recordLink = QStringLiteral("<a href=\"") + base + QStringLiteral("/gnudb/");
     const QString none;
-    Window window{0, page.size()};
+    const QStringView text(page);
+    // An entry runs from its album link to the next one, and every field is
+    // looked for inside it: a label an entry lacks stays empty instead of
+    // being taken from a later entry, and the page is read once, whatever
+    // it lacks.
+    qsizetype start = text.indexOf(albumLink, 0, Qt::CaseInsensitive);
     qsizetype bumped = 0;
-    for (;;) {
+    while (start >= 0) {
         if (progress) {
-            progress->NotifyBump(int(window.location - bumped));
-            bumped = window.location;
+            progress->NotifyBump(int(start - bumped));
+            bumped = start;
             if (progress->cancelled()) break;
         }
-        // Every field is searched forward from the window, so a result that
-        // lacks an optional label takes it from a later one.
+        const qsizetype next =
+            text.indexOf(albumLink, start + albumLink.size(), Qt::CaseInsensitive);
+        Window entry{start, (next < 0 ? page.size() : next) - start};
+        start = next;
+
         const auto artist = ExtractDoublyDelimitedString(
-            page, &window, albumLink, QStringLiteral("<b>"), QStringLiteral(" / "));
-        if (!artist) break;
-        if (artist->isEmpty()) continue;
+            page, &entry, albumLink, QStringLiteral("<b>"), QStringLiteral(" / "));
+        if (!artist || artist->isEmpty()) continue;
         const auto album =
-            ExtractDoublyDelimitedString(page, &window, none, none, QStringLiteral("</b>"));
+            ExtractDoublyDelimitedString(page, &entry, none, none, QStringLiteral("</b>"));
         if (!album || album->isEmpty()) continue;
-        const QString year = ExtractDoublyDelimitedString(page, &window, QStringLiteral("year: "),
+        const QString year = ExtractDoublyDelimitedString(page, &entry, QStringLiteral("year: "),
                                                           none, QStringLiteral(","))
                                  .value_or(QStringLiteral(""));
-        const QString genre = ExtractDoublyDelimitedString(page, &window, QStringLiteral("genre: "),
+        const QString genre = ExtractDoublyDelimitedString(page, &entry, QStringLiteral("genre: "),
                                                            none, QStringLiteral("<br>"))
                                   .value_or(QStringLiteral(""));
         const auto category =
-            ExtractDoublyDelimitedString(page, &window, recordLink, none, QStringLiteral("/"));
-        if (!category || category->isEmpty()) continue;
+            ExtractDoublyDelimitedString(page, &entry, recordLink, none, QStringLiteral("/"));
+        if (!category || !SourceSupport::isDiscCategory(*category)) continue;
         const auto identifier =
-            ExtractDoublyDelimitedString(page, &window, none, none, QStringLiteral("\""));
+            ExtractDoublyDelimitedString(page, &entry, none, none, QStringLiteral("\""));
         if (!identifier || identifier->isEmpty() || identifier->startsWith(QLatin1Char(' ')))
             continue;
         const auto discId = SourceSupport::readHex(*identifier);
         if (!discId) continue;
 
-        const QString artistText = RepairUtf8Field(*artist);
-        const QString albumText = RepairUtf8Field(*album);
-        auto hit = AlbumInfo::AlbumInfoFromScratch(artistText, albumText, RepairUtf8Field(year),
-                                                   RepairUtf8Field(genre));
-        hit->setIADBKey(kKeyPrefix + SourceSupport::discKey(*category, *discId));
+        const QString artistText = WebField(*artist);
+        const QString albumText = WebField(*album);
+        auto hit =
+            AlbumInfo::AlbumInfoFromScratch(artistText, albumText, WebField(year), WebField(genre));
+        hit->setResultKey(kKeyPrefix + SourceSupport::discKey(*category, *discId));
         hit->setIADBCompareString(SourceSupport::compareString(artistText, albumText));
         hits.addSorted(hit, weights, 0);
     }
@@ -91,7 +98,8 @@ void Gnudb::parseSearchPage(AlbumInfoArray& hits, const QString& page, const QSt
 
 std::shared_ptr<AlbumDetails> Gnudb::details(const QString& key, const SourceOptions& options,
                                              ProgressIndicator* progress) const {
-    if (!key.startsWith(kKeyPrefix)) return nullptr;
+    if (!key.startsWith(kKeyPrefix) || !SourceSupport::isDiscKey(key.mid(kKeyPrefix.size())))
+        return nullptr;
     const QString url = EscapeForURLQuiet(options.baseURL(baseURLKey()) +
                                           QStringLiteral("/gnudb/") + key.mid(kKeyPrefix.size()));
     return DiscDatabase::fetchDiscRecord(url, key, kURLDump, kPageDump, progress);

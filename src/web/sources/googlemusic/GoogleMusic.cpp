@@ -1,6 +1,6 @@
 #include "web/sources/googlemusic/GoogleMusic.h"
 
-#include "docs/SearchString.h"
+#include "text/SearchString.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
@@ -8,6 +8,7 @@
 #include "system/ProgressIndicator.h"
 #include "text/SmartCapitalize.h"
 #include "web/WebHelpers.h"
+#include "web/WebLimits.h"
 #include "web/WebThrottle.h"
 #include "web/sources/FieldText.h"
 #include "web/sources/SourceFetcher.h"
@@ -62,7 +63,7 @@ SourceFetcher::Response fetchPage(const QString& url, int timeLimitSecs, const c
 }
 
 QString cleanField(const QString& text) {
-    return RepairUtf8Field(stringByRemovingHTMLTags(text));
+    return WebField(stringByRemovingHTMLTags(text));
 }
 
 std::shared_ptr<AlbumInfo> makeAlbumHit(const QString& artist, const QString& album,
@@ -71,7 +72,7 @@ std::shared_ptr<AlbumInfo> makeAlbumHit(const QString& artist, const QString& al
     const QString albumText = cleanField(album);
     auto hit = AlbumInfo::AlbumInfoFromScratch(artistText, albumText, QStringLiteral(""),
                                                QStringLiteral(""));
-    hit->setIADBKey(GoogleMusic::kKeyPrefix + reference);
+    hit->setResultKey(GoogleMusic::kKeyPrefix + reference);
     hit->setIADBCompareString(SourceSupport::compareString(artistText, albumText));
     if (image) hit->setAlbumCoverURL(*image);
     return hit;
@@ -170,7 +171,7 @@ void GoogleMusic::parseAlbumSearchPage(AlbumInfoArray& hits, const QString& page
 std::shared_ptr<AlbumInfo> GoogleMusic::AlbumInfoFromGOOGHtml_multiple(const QString& page,
                                                                        Window& window) {
     const Cut reference = cut(page, window, "<a href=\"/musicl?", nullptr, "\">");
-    if (!reference) return nullptr;
+    if (!reference || !SourceSupport::isPlainReference(*reference)) return nullptr;
     const Cut cell = cut(page, window, nullptr, nullptr, "</td>");
     if (!cell) return nullptr;
     const Cut image = cutAll(*cell, "<img src=", nullptr, " ");
@@ -195,7 +196,7 @@ std::shared_ptr<AlbumInfo> GoogleMusic::AlbumInfoFromGOOGHtml_single(const QStri
     const QString referenceMarker = QStringLiteral("href=\"") + base + QStringLiteral("/search?");
     const Cut reference = ExtractDoublyDelimitedString(page, &window, referenceMarker, QString(),
                                                        QStringLiteral("&sid="));
-    if (!reference) return nullptr;
+    if (!reference || !SourceSupport::isPlainReference(*reference)) return nullptr;
     Window imageWindow = window;
     const Cut image = cut(page, imageWindow, "<img src=", nullptr, " ");
     const Cut artist = cut(page, window, "Artist:", "size=-1>", "</font>");
@@ -222,11 +223,17 @@ void GoogleMusic::searchSongs(TrackInfoArray& hits, const QString& searchText,
     }
 
     int songCount = 0;
-    // A "Next" link back to a page already read would loop for good.
+    // A "Next" link back to a page already read would loop for good, and a
+    // server can make up new ones for ever: a page read before ends the walk,
+    // and so does the page limit.
     QSet<QString> visited{url.mid(base.size())};
     // Only the first request is written down, as the site always did.
     const char* urlDump = kURLDump;
-    for (;;) {
+    for (int pages = 0;; ++pages) {
+        if (pages == WebLimits::kMaxResultPages) {
+            TROVIX_WEB_LOG() << "Google song search: stopped after " << pages << " pages";
+            break;
+        }
         const SourceFetcher::Response fetched =
             fetchPage(url, kSearchTimeLimit, urlDump, kSongSearchDump);
         urlDump = nullptr;
@@ -258,7 +265,7 @@ void GoogleMusic::searchSongs(TrackInfoArray& hits, const QString& searchText,
         const Cut link = cut(*page, pageWindow, nullptr, "<a href=", "Next</a>");
         if (!link) break;
         const Cut path = cutAll(*link, nullptr, nullptr, "><img");
-        if (!path) break;
+        if (!path || !SourceSupport::isPlainReference(*path)) break;
         if (visited.contains(*path)) break;
         visited.insert(*path);
         url = QStringLiteral("http://") + host + *path;
@@ -295,7 +302,7 @@ std::shared_ptr<TrackInfo> GoogleMusic::TrackInfoWithGOOGHtml(const QString& lis
     const Cut artist = cut(*songCell, inCell, "By:", ">", "</a>");
     if (!artist) return nullptr;
     const Cut reference = cut(*songCell, inCell, "Album:", "href=/musicl?", ">");
-    if (!reference) return nullptr;
+    if (!reference || !SourceSupport::isPlainReference(*reference)) return nullptr;
     const Cut album = cut(*songCell, inCell, nullptr, nullptr, "</a>");
     if (!album) return nullptr;
 
@@ -304,7 +311,7 @@ std::shared_ptr<TrackInfo> GoogleMusic::TrackInfoWithGOOGHtml(const QString& lis
     auto hit = TrackInfo::TrackInfoFromScratch(artistText, albumText, cleanField(*title),
                                                QStringLiteral(""), QStringLiteral(""),
                                                QStringLiteral(""), QStringLiteral(""));
-    hit->setIADBKey(kKeyPrefix + *reference);
+    hit->setResultKey(kKeyPrefix + *reference);
     hit->setIADBCompareString(SourceSupport::compareString(artistText, albumText));
     if (image) hit->setAlbumCoverURL(*image);
     return hit;
@@ -314,7 +321,8 @@ std::shared_ptr<TrackInfo> GoogleMusic::TrackInfoWithGOOGHtml(const QString& lis
 
 std::shared_ptr<AlbumDetails> GoogleMusic::details(const QString& key, const SourceOptions& options,
                                                    ProgressIndicator*) const {
-    if (!key.startsWith(kKeyPrefix)) return nullptr;
+    if (!key.startsWith(kKeyPrefix) || !SourceSupport::isPlainReference(key.mid(kKeyPrefix.size())))
+        return nullptr;
     const QString url =
         options.baseURL(baseURLKey()) + QStringLiteral("/musicl?") + key.mid(kKeyPrefix.size());
     const SourceFetcher::Response fetched =
@@ -335,26 +343,25 @@ std::shared_ptr<AlbumDetails> GoogleMusic::AlbumDetailsFromGOOGHtml(const QStrin
     QString album;
     if (albumText) {
         const qsizetype nbsp = albumText->indexOf(QLatin1String("&nbsp;"));
-        if (nbsp >= 0)
-            album = RepairUtf8Field(SourceSupport::trimSpacesTabs(albumText->left(nbsp)));
+        if (nbsp >= 0) album = WebField(SourceSupport::trimSpacesTabs(albumText->left(nbsp)));
     }
     const Cut table = cut(page, w, "Tracks", "<table", "</table>");
     if (!table) return nullptr;
 
     auto details = std::make_shared<AlbumDetails>();
-    if (artist) details->setArtist(RepairUtf8Field(SourceSupport::trimSpacesTabs(*artist)));
+    if (artist) details->setArtist(WebField(SourceSupport::trimSpacesTabs(*artist)));
     details->setAlbum(album);
     details->setYear(QStringLiteral(""));
     details->setGenre(QStringLiteral(""));
-    details->setIADBKey(key);
+    details->setResultKey(key);
 
     Window inTable{0, table->size()};
-    for (int n = 1;; ++n) {
+    for (int n = 1; n <= WebLimits::kMaxTracks; ++n) {
         const Cut title =
             ExtractDoublyDelimitedString(*table, &inTable, QStringLiteral(">%1.</td>").arg(n),
                                          QStringLiteral(">"), QStringLiteral("</a>"));
         if (!title) break;
-        details->addTitle(RepairUtf8Field(SourceSupport::trimSpacesTabs(*title)), QString());
+        details->addTitle(WebField(SourceSupport::trimSpacesTabs(*title)), QString());
     }
     return details;
 }

@@ -1,6 +1,7 @@
 #include "web/sources/musicbrainz/MusicBrainzParser.h"
 
 #include "model/AlbumDetails.h"
+#include "web/sources/FieldText.h"
 #include "web/sources/SourceSupport.h"
 
 #include <QJsonDocument>
@@ -44,7 +45,12 @@ std::optional<QJsonArray> arrayField(const QJsonObject& object, const QString& n
 }
 
 QString yearOf(const QString& date) {
-    return date.left(4);
+    return CleanWebText(date.left(4));
+}
+
+// A text member, cleaned as every field from the web is.
+QString textField(const QJsonObject& object, const QString& name) {
+    return CleanWebText(object.value(name).toString());
 }
 
 // The name with the highest count; the first of equals.
@@ -56,7 +62,7 @@ QString topGenre(const QJsonArray& genres) {
         const QString name = genre.value(QStringLiteral("name")).toString();
         const int count = genre.value(QStringLiteral("count")).toInt();
         if (!name.isEmpty() && count > bestCount) {
-            best = name;
+            best = CleanWebText(name);
             bestCount = count;
         }
     }
@@ -80,8 +86,9 @@ QString MusicBrainzParser::artistCredit(const QJsonArray& credits) {
                        .value(QStringLiteral("name"))
                        .toString();
         text += name + credit.value(QStringLiteral("joinphrase")).toString();
+        if (text.size() > WebLimits::kMaxFieldChars) break;
     }
-    return text;
+    return CleanWebText(text);
 }
 
 QString MusicBrainzParser::makeKey(const QString& releaseId, int disc) {
@@ -112,7 +119,7 @@ MusicBrainzParser::SearchResult MusicBrainzParser::parseSearch(const QByteArray&
         }
         const QJsonObject release = entry.toObject();
         const QString id = release.value(QStringLiteral("id")).toString();
-        const QString title = release.value(QStringLiteral("title")).toString();
+        const QString title = textField(release, QStringLiteral("title"));
         if (!splitKey(makeKey(id, 0)) || title.isEmpty()) continue;
         const std::optional<QJsonArray> credits =
             arrayField(release, QStringLiteral("artist-credit"), kMaxTracks, &result.error);
@@ -136,12 +143,12 @@ MusicBrainzParser::SearchResult MusicBrainzParser::parseSearch(const QByteArray&
         for (int disc = discs > 1 ? 1 : 0; disc <= last; ++disc) {
             const QString album = disc > 0 ? discTitle(title, disc) : title;
             auto hit = AlbumInfo::AlbumInfoFromScratch(artist, album, yearOf(date), QString());
-            hit->setIADBKey(makeKey(id, disc));
+            hit->setResultKey(makeKey(id, disc));
             hit->setIADBCompareString(SourceSupport::compareString(artist, album));
             const QJsonObject medium = media->at(disc > 0 ? disc - 1 : 0).toObject();
             int count = medium.value(QStringLiteral("track-count")).toInt();
             if (discs == 0) count = release.value(QStringLiteral("track-count")).toInt();
-            if (count > 0) hit->setTrackCount(count);
+            if (count > 0 && count <= kMaxTracks) hit->setTrackCount(count);
             result.hits.append(hit);
         }
     }
@@ -153,8 +160,8 @@ MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArra
     const std::optional<QJsonObject> root = parseObject(json, &result.error);
     if (!root) return result;
     const QString id = root->value(QStringLiteral("id")).toString();
-    const QString title = root->value(QStringLiteral("title")).toString();
-    if (id.isEmpty() || title.isEmpty()) {
+    const QString title = textField(*root, QStringLiteral("title"));
+    if (!splitKey(makeKey(id, 0)) || title.isEmpty()) {
         result.error = QStringLiteral("the release has no id or title");
         return result;
     }
@@ -173,7 +180,7 @@ MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArra
 
     auto details = std::make_shared<AlbumDetails>();
     const bool oneDisc = disc > 0 && media->size() > 1;
-    details->setIADBKey(makeKey(id, oneDisc ? disc : 0));
+    details->setResultKey(makeKey(id, oneDisc ? disc : 0));
     details->setDiscCount(oneDisc ? 1 : std::max(1, int(media->size())));
     const QString releaseArtist = artistCredit(*credits);
     details->setArtist(releaseArtist);
@@ -186,19 +193,25 @@ MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArra
     details->setGenre(genre);
     details->setTitles({});
 
+    // Titles are matched to files at a cost of both counts: the whole album
+    // is held to the track limit, not just each medium.
+    qsizetype trackTotal = 0;
     for (qsizetype m = 0; m < media->size(); ++m) {
         if (oneDisc && m != disc - 1) continue;
         const std::optional<QJsonArray> tracks = arrayField(
             media->at(m).toObject(), QStringLiteral("tracks"), kMaxTracks, &result.error);
         if (!tracks) return result;
+        trackTotal += tracks->size();
+        if (trackTotal > kMaxTracks) {
+            result.error = QStringLiteral("the release holds more than %1 tracks").arg(kMaxTracks);
+            return result;
+        }
         for (const QJsonValue& entry : *tracks) {
             const QJsonObject track = entry.toObject();
-            QString trackTitle = track.value(QStringLiteral("title")).toString();
+            QString trackTitle = textField(track, QStringLiteral("title"));
             if (trackTitle.isEmpty())
-                trackTitle = track.value(QStringLiteral("recording"))
-                                 .toObject()
-                                 .value(QStringLiteral("title"))
-                                 .toString();
+                trackTitle = textField(track.value(QStringLiteral("recording")).toObject(),
+                                       QStringLiteral("title"));
             const std::optional<QJsonArray> trackCredits =
                 arrayField(track, QStringLiteral("artist-credit"), kMaxTracks, &result.error);
             if (!trackCredits) return result;

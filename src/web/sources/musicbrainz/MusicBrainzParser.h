@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/AlbumInfo.h"
+#include "web/WebLimits.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -17,10 +18,11 @@ class AlbumDetails;
 class MusicBrainzParser {
 public:
     static inline const QString kKeyPrefix = QStringLiteral("#MB:");
-    // More than this many releases, media or tracks is not a real answer.
+    // More than this many releases, media or tracks (on the media taken) is
+    // not a real answer.
     static constexpr int kMaxReleases = 100;
-    static constexpr int kMaxMedia = 100;
-    static constexpr int kMaxTracks = 1000;
+    static constexpr int kMaxMedia = WebLimits::kMaxMedia;
+    static constexpr int kMaxTracks = WebLimits::kMaxTracks;
 
     struct SearchResult {
         QList<AlbumInfoPtr> hits; // one per medium, in the answer's order

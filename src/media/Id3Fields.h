@@ -1,0 +1,48 @@
+#pragma once
+
+#include "tags/TagValues.h"
+
+#include <algorithm>
+
+// Where an ID3v2 tag keeps each field of TagValues: the one map MP3File
+// reads and writes by, and the frame reader keeps frames by.
+namespace Id3Fields {
+
+// A field held as the text of one frame.
+struct Text {
+    TagField field;
+    const char* frame;
+};
+inline constexpr Text kTexts[] = {
+    {TagField::Title, "TIT2"}, {TagField::Artist, "TPE1"}, {TagField::AlbumArtist, "TPE2"},
+    {TagField::Album, "TALB"}, {TagField::Genre, "TCON"},
+};
+
+// A number and its count held as "n/m" in one frame.
+struct Pair {
+    TagField number;
+    TagField count;
+    const char* frame;
+};
+inline constexpr Pair kPairs[] = {
+    {TagField::Track, TagField::TrackCount, "TRCK"},
+    {TagField::Disc, TagField::DiscCount, "TPOS"},
+};
+
+// The year: TYER in ID3v2.3, TDRC (a recording time) in ID3v2.4.
+inline constexpr const char* kYear = "TYER";
+inline constexpr const char* kRecorded = "TDRC";
+// The custom tag's own frame (CustomTagFrame).
+inline constexpr const char* kCustom = "TTRX";
+
+// Whether a record reads the frame.
+inline bool isRead(const char* id) {
+    auto same = [id](const char* frame) { return std::equal(frame, frame + 4, id); };
+    for (const Text& t : kTexts)
+        if (same(t.frame)) return true;
+    for (const Pair& p : kPairs)
+        if (same(p.frame)) return true;
+    return same(kYear) || same(kRecorded) || same(kCustom);
+}
+
+} // namespace Id3Fields
