@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev libqt6sql6-sqlite  # the SQL driver keeps library runs' state
   libtag1-dev libcurl4-openssl-dev libcpp-httplib-dev zlib1g-dev libssl-dev
   libflac-dev libvorbis-dev libogg-dev libopus-dev
   libgtest-dev libgmock-dev

@@ -12,6 +12,10 @@ bool positive(const QString& text, int* out) {
     return true;
 }
 
+bool folderOnlyOptions(const CliOptions& o) {
+    return !o.boxSet.isEmpty() || o.variousArtists || o.reverse || o.lockAlbumInfo;
+}
+
 } // namespace
 
 QString usageText() {
@@ -23,6 +27,7 @@ QString usageText() {
         "  trovix-cli prefs --check           check the naming templates as the\n"
         "                                     preferences window's OK does\n"
         "  trovix-cli demo-album DIR          build a small demo album folder in DIR\n"
+        "  trovix-cli library ROOT [options]  tag every album folder under ROOT\n"
         "  trovix-cli --version | --help\n"
         "\n"
         "Options of open:\n"
@@ -43,6 +48,20 @@ QString usageText() {
         "  --terms \"ARTIST / TITLE\"   look up these terms after opening\n"
         "  --title TEXT, --track N, --count N\n"
         "                             set the title, track number and track count\n"
+        "Options of library (its state is kept in $XDG_STATE_HOME/trovix/library.sqlite;\n"
+        "  running it again goes on where it stopped, and looks up changed folders again):\n"
+        "  --plan                     (the default) change nothing; print each folder's best\n"
+        "                             hit, its match distance and what a save would change\n"
+        "  --save                     save the folders whose best web hit is at or below\n"
+        "                             --max-distance and whose save asks nothing; queue the rest\n"
+        "  --max-distance D           0 (the same) to 1 (nothing alike); default 0.10\n"
+        "  --review                   list the queued folders with their hits explained\n"
+        "  --apply FOLDER --choose N  save a queued folder with its hit N, answering the\n"
+        "                             save's questions with their defaults (as --yes does)\n"
+        "  --skip FOLDER              mark a folder done without saving it\n"
+        "  --status                   how many folders are saved, queued, failed...\n"
+        "  --json                     one JSON object per folder (JSON lines)\n"
+        "  Ctrl-C stops once the folders in work are done.\n"
         "Anywhere:\n"
         "  --set KEY=VALUE            a preference for this run only (never stored)\n"
         "  --verbose                  also print the web's debug lines and keep debug\n"
@@ -62,6 +81,7 @@ CliParse parseArguments(const QStringList& args) {
     };
 
     QStringList positional;
+    int libraryActions = 0;
     for (int i = 0; i < args.size(); ++i) {
         QString arg = args[i];
         if (!arg.startsWith(QLatin1String("--")) || arg == QLatin1String("--")) {
@@ -117,6 +137,25 @@ CliParse parseArguments(const QStringList& args) {
             if (!flag(&o.yes)) return fail(arg + QStringLiteral(" takes no value"));
         } else if (arg == QLatin1String("--check")) {
             if (!flag(&o.prefsCheck)) return fail(arg + QStringLiteral(" takes no value"));
+        } else if (arg == QLatin1String("--plan") || arg == QLatin1String("--review") ||
+                   arg == QLatin1String("--status")) {
+            if (hasInline) return fail(arg + QStringLiteral(" takes no value"));
+            if (++libraryActions > 1) return fail(QStringLiteral("library takes one action"));
+            o.libraryAction = arg == QLatin1String("--plan") ? CliOptions::LibraryAction::Plan
+                              : arg == QLatin1String("--review")
+                                  ? CliOptions::LibraryAction::Review
+                                  : CliOptions::LibraryAction::Status;
+        } else if (arg == QLatin1String("--apply") || arg == QLatin1String("--skip")) {
+            if (!value(&o.libraryFolder)) return fail(arg + QStringLiteral(" needs a FOLDER"));
+            if (++libraryActions > 1) return fail(QStringLiteral("library takes one action"));
+            o.libraryAction = arg == QLatin1String("--apply") ? CliOptions::LibraryAction::Apply
+                                                              : CliOptions::LibraryAction::Skip;
+        } else if (arg == QLatin1String("--max-distance")) {
+            bool ok = false;
+            const double d = value(&v) ? v.toDouble(&ok) : 0;
+            if (!ok || d < 0 || d > 1)
+                return fail(QStringLiteral("--max-distance needs a number from 0 to 1"));
+            o.maxDistance = d;
         } else if (arg == QLatin1String("--json")) {
             if (!flag(&o.json)) return fail(arg + QStringLiteral(" takes no value"));
         } else if (arg == QLatin1String("--verbose")) {
@@ -186,12 +225,32 @@ CliParse parseArguments(const QStringList& args) {
         if (positional.size() != 1) return fail(QStringLiteral("demo-album needs one DIR"));
         o.command = CliOptions::Command::DemoAlbum;
         o.folder = positional[0];
+    } else if (command == QLatin1String("library")) {
+        if (positional.size() != 1) return fail(QStringLiteral("library needs one ROOT"));
+        o.command = CliOptions::Command::Library;
+        o.folder = positional[0];
+        using Action = CliOptions::LibraryAction;
+        if (o.save) {
+            if (libraryActions > 0) return fail(QStringLiteral("library takes one action"));
+            o.libraryAction = Action::Save;
+        }
+        if ((o.libraryAction == Action::Apply) != (o.choose > 0))
+            return fail(QStringLiteral("--apply FOLDER goes with --choose N"));
+        if (o.maxDistance && o.libraryAction != Action::Save)
+            return fail(QStringLiteral("--max-distance belongs to --save"));
+        const bool others = o.cleanUpOnly || o.terms || folderOnlyOptions(o) || o.title ||
+                            o.track || o.count || o.artist || o.album || o.year || o.genre ||
+                            o.yes || o.prefsCheck;
+        if (others) return fail(QStringLiteral("Those options belong to the open command"));
+        return result;
     } else {
         return fail(QStringLiteral("Unknown command \"%1\"").arg(command));
     }
+    if (libraryActions > 0 || o.maxDistance)
+        return fail(QStringLiteral("Those options belong to the library command"));
     if (o.prefsCheck && o.command != CliOptions::Command::Prefs)
         return fail(QStringLiteral("--check belongs to the prefs command"));
-    const bool folderOnly = !o.boxSet.isEmpty() || o.variousArtists || o.reverse || o.lockAlbumInfo;
+    const bool folderOnly = folderOnlyOptions(o);
     const bool fileOnly = o.title || o.track || o.count;
     if (o.command == CliOptions::Command::File && folderOnly)
         return fail(QStringLiteral("Those options belong to album folders"));

@@ -9,10 +9,11 @@
 
 // What the command line asked for.
 struct CliOptions {
-    enum class Command { Help, Version, Open, File, Prefs, DemoAlbum };
+    enum class Command { Help, Version, Open, File, Prefs, DemoAlbum, Library };
     Command command = Command::Help;
 
-    QString folder; // open: the album folder or file; file: the file; demo-album: where to build it
+    QString folder; // open: the album folder or file; file: the file; demo-album: where to build
+                    // it; library: the library's root
 
     // prefs
     QString prefsKey;
@@ -34,6 +35,12 @@ struct CliOptions {
     bool save = false;
     bool yes = false;
     bool json = false;
+
+    // library
+    enum class LibraryAction { Plan, Save, Review, Apply, Skip, Status };
+    LibraryAction libraryAction = LibraryAction::Plan;
+    std::optional<double> maxDistance;
+    QString libraryFolder; // --apply FOLDER, --skip FOLDER
 
     // --set KEY=VALUE, in order
     QList<QPair<QString, QString>> overrides;

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "docs/StatusDecisions.h"
+#include "model/MatchDistance.h"
 #include "system/AlertHost.h"
 
 #include <QList>
 #include <QString>
+
+#include <optional>
 
 // What trovix-cli prints about a folder: the proposal as the window would
 // show it, independent of the document that produced it.
@@ -30,6 +33,7 @@ struct FolderView {
         QString genre;
         int score = 0;
         int tracks = 0;
+        std::optional<MatchDistance> distance; // none for a hit without details
     };
 
     QString folder;

@@ -22,6 +22,17 @@ QJsonArray alertsJson(const QList<Alert>& list) {
     return alerts;
 }
 
+QJsonArray partsJson(const MatchDistance& distance) {
+    QJsonArray parts;
+    for (const MatchDistance::Part& p : distance.parts())
+        parts.append(QJsonObject{{"name", p.name},
+                                 {"value", p.value},
+                                 {"weight", p.weight},
+                                 {"share", p.share},
+                                 {"why", p.why}});
+    return parts;
+}
+
 QJsonObject fieldsJson(const FileView::Fields& f) {
     return QJsonObject{{"title", f.title},   {"track", f.track}, {"count", f.count},
                        {"artist", f.artist}, {"album", f.album}, {"year", f.year},
@@ -55,14 +66,17 @@ QJsonObject toJson(const FolderView& v) {
     }
     QJsonArray hits;
     for (const FolderView::Hit& h : v.hits)
-        hits.append(QJsonObject{{"key", h.key},
-                                {"source", h.source},
-                                {"artist", h.artist},
-                                {"album", h.album},
-                                {"year", h.year},
-                                {"genre", h.genre},
-                                {"score", h.score},
-                                {"tracks", h.tracks}});
+        hits.append(
+            QJsonObject{{"key", h.key},
+                        {"source", h.source},
+                        {"artist", h.artist},
+                        {"album", h.album},
+                        {"year", h.year},
+                        {"genre", h.genre},
+                        {"score", h.score},
+                        {"tracks", h.tracks},
+                        {"distance", h.distance ? QJsonValue(h.distance->value()) : QJsonValue()},
+                        {"parts", h.distance ? QJsonValue(partsJson(*h.distance)) : QJsonValue()}});
     const QJsonArray alerts = alertsJson(v.alerts);
     return QJsonObject{{"folder", v.folder},
                        {"album", album},

@@ -57,6 +57,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
     }
 
     const HitTable& hits = doc.hitTable();
+    const MatchDistance::Folder folder = doc.matchFolder();
     for (qsizetype i = 0; i < hits.count(); ++i) {
         const AlbumInfoPtr h = hits.hitAt(i);
         FolderView::Hit hit;
@@ -68,6 +69,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
         hit.genre = h->genre();
         hit.score = h->totalScore();
         hit.tracks = h->albumDetails() ? h->albumDetails()->numTracks() : 0;
+        hit.distance = MatchDistance::compute(folder, *h);
         v.hits << hit;
     }
     v.chosenHit = doc.selectedHitRow() < hits.count() ? doc.selectedHitRow() : -1;

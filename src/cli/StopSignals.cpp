@@ -20,11 +20,11 @@ void onSignal(int sig) {
 
 } // namespace
 
-StopSignals::StopSignals() {
+StopSignals::StopSignals(void (*handler)(int)) {
     SaveSteps::clearStop();
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
-    sa.sa_handler = &onSignal;
+    sa.sa_handler = handler ? handler : &onSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
     for (int i = 0; i < 3; ++i)

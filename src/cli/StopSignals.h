@@ -4,10 +4,11 @@
 
 // While it lives, SIGINT, SIGTERM and SIGHUP only ask the running save to
 // stop (it finishes the file or move in progress and leaves a consistent
-// folder); the previous handlers come back afterwards.
+// folder), or call `handler` instead when one is given; the previous
+// handlers come back afterwards.
 class StopSignals {
 public:
-    StopSignals();
+    explicit StopSignals(void (*handler)(int) = nullptr);
     ~StopSignals();
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;

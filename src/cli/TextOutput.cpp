@@ -134,6 +134,12 @@ void print(const FolderView& v, QTextStream& out, bool colour) {
                                 QString::number(h.tracks)};
         }
         printTable(hits, out);
+        out << "\nMatch distance (0 the same, 1 nothing alike) and its largest parts:\n";
+        for (int i = 0; i < v.hits.size(); ++i) {
+            const std::optional<MatchDistance>& d = v.hits[i].distance;
+            out << "  " << QString::number(i + 1).rightJustified(2) << "  "
+                << (d ? d->summary(3) : QStringLiteral("- (no details)")) << "\n";
+        }
     }
     if (!v.alerts.isEmpty()) {
         out << "\n";

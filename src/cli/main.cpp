@@ -4,6 +4,7 @@
 #include "cli/CliOptions.h"
 #include "cli/DemoAlbum.h"
 #include "cli/FileCommand.h"
+#include "cli/LibraryCommand.h"
 #include "cli/OpenCommand.h"
 #include "cli/PrefsCommand.h"
 #include "cli/StopSignals.h"
@@ -72,6 +73,8 @@ int main(int argc, char** argv) {
     }
     case CliOptions::Command::File:
         return FileCommand::run(o, out, err);
+    case CliOptions::Command::Library:
+        return LibraryCommand::run(o, out, err);
     }
     return 2;
 }

@@ -9,6 +9,12 @@
 #include "text/SearchString.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
+#include "web/sources/ResultKeys.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
 
 FolderTagThread::FolderTagThread(ProgressIndicator* progress, bool cleanUpOnly,
                                  LookupSources sources)
@@ -61,7 +67,7 @@ void FolderTagThread::addAlbumHitsFromSource(const MusicSource& source,
         // site spells differently still turns up under the artist alone. A
         // compilation's artist part says nothing, so it is not searched.
         QString artist = terms.artist, album;
-        if (source.searchesArtistAlone() && !cancelled() &&
+        if (source.searchesArtistAlone() && !fOneSearchPerSource && !cancelled() &&
             !terms.text.contains(QStringLiteral("various"), Qt::CaseInsensitive) &&
             (terms.hasFields() ? !artist.isEmpty()
                                : DecomposeSearchString(terms, &artist, &album)))
@@ -80,6 +86,22 @@ void FolderTagThread::pruneAlbumList() {
     pruneList(fHits.get());
 }
 
+void FolderTagThread::retrieveDetails(const AlbumInfoPtr& hit) {
+    if (!hit->albumDetails() && fSources.details)
+        hit->setAlbumDetails(fSources.details(*hit, fOptions, fProgress));
+    if (const std::shared_ptr<AlbumDetails> details = hit->albumDetails()) {
+        hit->setYear(details->year());
+        hit->setGenre(details->genre());
+        hit->setAlbumCoverURL(details->albumCoverURL());
+    }
+}
+
+void FolderTagThread::dropHitsWithoutDetails() {
+    QList<AlbumInfoPtr>& list = fHits->array();
+    list.removeIf([](const AlbumInfoPtr& hit) { return !hit->albumDetails(); });
+    if (fProgress) fProgress->NotifyBump(int(list.size()));
+}
+
 void FolderTagThread::retrieveTracks() {
     if (!fHits) return;
     const int count = int(fHits->count());
@@ -89,19 +111,49 @@ void FolderTagThread::retrieveTracks() {
     }
     for (const AlbumInfoPtr& hit : fHits->array()) {
         if (!hit->albumDetails() && outOfTime("album details")) break;
-        if (!hit->albumDetails() && fSources.details)
-            hit->setAlbumDetails(fSources.details(*hit, fOptions, fProgress));
-        if (const std::shared_ptr<AlbumDetails> details = hit->albumDetails()) {
-            hit->setYear(details->year());
-            hit->setGenre(details->genre());
-            hit->setAlbumCoverURL(details->albumCoverURL());
-        }
+        retrieveDetails(hit);
         if (fProgress) fProgress->NotifyBump(1);
         if (cancelled()) break;
     }
-    QList<AlbumInfoPtr>& list = fHits->array();
-    list.removeIf([](const AlbumInfoPtr& hit) { return !hit->albumDetails(); });
-    if (fProgress) fProgress->NotifyBump(int(list.size()));
+    dropHitsWithoutDetails();
+}
+
+void FolderTagThread::retrieveNearestTracks(const MatchDistance::Folder& folder) {
+    if (!fHits) return;
+    // Per source (by its name; hits of no source by their own key), the hit
+    // to fetch, or none once the source has details.
+    QHash<QString, AlbumInfoPtr> chosen;
+    QHash<QString, double> nearest;
+    QSet<QString> served;
+    for (const AlbumInfoPtr& hit : fHits->array()) {
+        const MusicSource* source = ResultKeys::sourceOfKey(hit->resultKey());
+        const QString group = source ? source->name() : hit->resultKey();
+        if (hit->albumDetails()) {
+            served.insert(group);
+            continue;
+        }
+        // Equal estimates keep the better-ranked hit.
+        const double d = MatchDistance::estimate(folder, *hit).value();
+        if (!chosen.contains(group) || d < nearest.value(group)) {
+            chosen.insert(group, hit);
+            nearest.insert(group, d);
+        }
+    }
+    if (fProgress) {
+        fProgress->NotifyBeginDet(QStringLiteral("Fetching album details..."), 0,
+                                         int(chosen.size()), true);
+        fProgress->NotifyBump(1);
+    }
+    for (const AlbumInfoPtr& hit : fHits->array()) {
+        const auto it = std::find_if(chosen.cbegin(), chosen.cend(),
+                                     [&](const AlbumInfoPtr& c) { return c == hit; });
+        if (it == chosen.cend() || served.contains(it.key())) continue;
+        if (!hit->albumDetails() && outOfTime("album details")) break;
+        retrieveDetails(hit);
+        if (fProgress) fProgress->NotifyBump(1);
+        if (cancelled()) break;
+    }
+    dropHitsWithoutDetails();
 }
 
 void FolderTagThread::retrieveImagesFromAlbumDetails(AlbumArt* art) {

@@ -4,6 +4,7 @@
 #include "docs/LookupWorker.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
+#include "model/MatchDistance.h"
 #include "web/sources/SourceOptions.h"
 
 #include <QString>
@@ -36,11 +37,19 @@ public:
     void addAlbumHitsFromIdentifiers(const TagValues& tags, const QString& terms);
     // Every registered source that is on, in the registry's order.
     void addAlbumHitsFromWeb(const SearchTerms& terms);
+    // A library run's look-up asks each source once: no second search with
+    // the artist alone.
+    void setOneSearchPerSource(bool on) { fOneSearchPerSource = on; }
 
     // Marks "no hits" for an empty list; else cuts it to "MaxEntriesToFetch".
     void pruneAlbumList();
     // Fetches the details of each hit and drops hits without any.
     void retrieveTracks();
+    // The thrifty form a library run uses: one details fetch per source, for
+    // the hit whose search facts the match distance puts nearest the folder
+    // (a source with a hit that has details already fetches none); the hits
+    // left without details are dropped.
+    void retrieveNearestTracks(const MatchDistance::Folder& folder);
     void retrieveImagesFromAlbumDetails(AlbumArt* art);
 
     // Inserts without weights (total score 100): the hits made from the folder.
@@ -51,6 +60,8 @@ public:
     std::shared_ptr<AlbumInfoArray> hits() const;
 
 private:
+    void retrieveDetails(const AlbumInfoPtr& hit);
+    void dropHitsWithoutDetails();
     ScoreWeights weightsFor(const QString& terms) const;
 
     AlbumDetailsPtr fTagDetails;
@@ -58,4 +69,5 @@ private:
     LookupSources fSources;
     // Read when the worker is made, on the main thread.
     SourceOptions fOptions;
+    bool fOneSearchPerSource = false;
 };

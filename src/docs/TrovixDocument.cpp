@@ -11,6 +11,7 @@
 #include "media/SaveBatch.h"
 #include "model/ScoreRules.h"
 #include "model/TrackInfo.h"
+#include "system/FileSystemParams.h"
 #include "prefs/PrefsOptions.h"
 #include "system/FolderLock.h"
 #include "system/Log.h"
@@ -74,6 +75,7 @@ void TrovixDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
 
 void TrovixDocument::createWorker(ProgressIndicator* sheet, bool cleanUpOnly) {
     fWorker = std::make_shared<FolderTagThread>(sheet, cleanUpOnly, fSources);
+    fWorker->setOneSearchPerSource(fThriftyLookups);
 }
 
 int TrovixDocument::alternate() const {
@@ -342,10 +344,15 @@ DocumentBase::JobBody TrovixDocument::openJob() {
     // Read here, once: the worker asks no preference.
     const bool searchCovers = ftt->options().searchCovers;
     const bool smartCap = Prefs::smartCapitalization();
-    return [this, folder, ftt, sheet, searchCovers, smartCap]() -> JobResult {
+    const bool thrifty = fThriftyLookups;
+    const bool webCovers = searchCovers && fWebCovers;
+    return [this, folder, ftt, sheet, searchCovers, smartCap, thrifty, webCovers]() -> JobResult {
         auto opening = std::make_shared<FolderOpening>();
         opening->folder = recoverFolder(folder);
         scanFiles(*opening);
+        // The name-length probe creates files: done here, new names drawn
+        // on the main thread find its answer cached.
+        FileSystemParams::getFileSystemParams()->maxFileNameLength(opening->folder);
         showScannedTracks(opening->songs);
         if (!(sheet && sheet->cancelled())) {
             createAlbumHits(*opening, findFolderCover(opening->songs), smartCap);
@@ -364,10 +371,15 @@ DocumentBase::JobBody TrovixDocument::openJob() {
                     terms, tags ? tags->artist() : QString(), tags ? tags->album() : QString()));
             }
             ftt->pruneAlbumList();
-            ftt->retrieveTracks();
+            if (thrifty)
+                ftt->retrieveNearestTracks(MatchDistance::Folder::fromTracks(
+                    opening->songs, opening->detailsFromTags.get(),
+                    opening->detailsFromFiles.get()));
+            else
+                ftt->retrieveTracks();
             ftt->addHit(pseudoHit(opening->infoFromTags));
             ftt->addHit(pseudoHit(opening->infoFromFiles));
-            if (!ftt->cleanUpOnly() && searchCovers)
+            if (!ftt->cleanUpOnly() && webCovers)
                 ftt->retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
             opening->lastSearch = terms;
         }
@@ -415,8 +427,13 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
     const int count = int(fSongs.count());
     const bool searchCovers = ftt->options().searchCovers;
     const SearchTerms asked = SearchTerms::matching(terms, artistField(), albumField());
-    return [this, ftt, terms, asked, fromTags, fromFiles, tagDetails, count,
-            searchCovers]() -> JobResult {
+    const bool webCovers = searchCovers && fWebCovers;
+    std::optional<MatchDistance::Folder> thrifty;
+    if (fThriftyLookups)
+        thrifty = MatchDistance::Folder::fromTracks(fSongs, fAlbumDetailsFromTags.get(),
+                                                    fAlbumDetailsFromFiles.get());
+    return [this, ftt, terms, asked, fromTags, fromFiles, tagDetails, count, searchCovers,
+            webCovers, thrifty]() -> JobResult {
         ftt->initializeHits(count, tagDetails);
         fAlbumArtObj->setImageFromAlbumInfo(fromTags.get(), searchCovers);
         fAlbumArtObj->setImageFromAlbumInfo(fromFiles.get(), searchCovers);
@@ -424,8 +441,11 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
         ftt->addHit(fromFiles);
         ftt->addAlbumHitsFromWeb(asked);
         ftt->pruneAlbumList();
-        ftt->retrieveTracks();
-        if (searchCovers) ftt->retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
+        if (thrifty)
+            ftt->retrieveNearestTracks(*thrifty);
+        else
+            ftt->retrieveTracks();
+        if (webCovers) ftt->retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
         ftt->finalize();
         return [this, terms] { fLastSearch = terms; };
     };

@@ -9,6 +9,7 @@
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfo.h"
 #include "model/AudioTrackArray.h"
+#include "model/MatchDistance.h"
 #include "model/NamingOptions.h"
 
 #include <QByteArray>
@@ -164,6 +165,13 @@ public:
     ScoreWeights scoreWeights(const QString& terms) const;
     QString getInitialSearchString() const;
     std::shared_ptr<FolderTagThread> worker() const { return fWorker; }
+    // A library run's look-ups search each source once and fetch the
+    // details of one hit per source (FolderTagThread::retrieveNearestTracks)
+    // instead of every hit's.
+    void setThriftyLookups(bool on) { fThriftyLookups = on; }
+    // Off: look-ups fetch no cover images from the web (a library plan saves
+    // nothing, so it needs none).
+    void setWebCovers(bool on) { fWebCovers = on; }
 
     CommandState validateLookUp(LookUpCommand command) const;
     void lookUp(LookUpCommand command);
@@ -202,6 +210,10 @@ public:
         assertOwner();
         return fAlbumInfoFromFiles;
     }
+
+    // What the match distance compares hits with: the files in the list and
+    // the album their tags and names tell.
+    MatchDistance::Folder matchFolder() const;
 
     // Applying an album -----------------------------------------------------
     // The details in force: the box set followed by the chosen album, or the
@@ -311,6 +323,8 @@ protected:
     bool fLockAlbumInfo = false;
     bool fVariousArtists = false;
     bool fReverseArtistTitle = false;
+    bool fThriftyLookups = false;
+    bool fWebCovers = true;
 
     AlbumDetailsPtr fCurrentAlbumDetails;
     QString fLastSearch;

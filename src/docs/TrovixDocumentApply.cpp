@@ -80,6 +80,12 @@ bool TrovixDocument::sortHits(const QString& column) {
     return true;
 }
 
+MatchDistance::Folder TrovixDocument::matchFolder() const {
+    assertOwner();
+    return MatchDistance::Folder::fromTracks(fSongs, fAlbumDetailsFromTags.get(),
+                                             fAlbumDetailsFromFiles.get());
+}
+
 AlbumDetailsPtr TrovixDocument::albumDetails(bool appendCurrent) const {
     const std::shared_ptr<AlbumDetailsArray> discs = fBoxSet.albumDetailsArray();
     if (!discs || discs->isEmpty()) return fCurrentAlbumDetails;

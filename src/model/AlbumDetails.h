@@ -40,6 +40,8 @@ public:
     // "various artists".
     static inline const QString kTagsKey = QStringLiteral("tags");
     static inline const QString kCompilationKey = QStringLiteral("compilation");
+    // How many discs the release has, when the source tells it.
+    static inline const QString kDiscCountKey = QStringLiteral("discCount");
 
     static inline const QString kTagKey = QStringLiteral("#TAG:");
     static inline const QString kFilesKey = QStringLiteral("#FILES:");
@@ -66,6 +68,9 @@ public:
     QString resultKey() const { return stringFor(kIADBKeyKey); }
     QString albumCoverURL() const { return stringFor(kAlbumCoverURLKey); }
     QVariantList titleArray() const { return fDict.value(kTitlesKey).toList(); }
+    // 0 when unknown.
+    int discCount() const { return fDict.value(kDiscCountKey).toInt(); }
+    void setDiscCount(int count) { fDict.insert(kDiscCountKey, count); }
     std::shared_ptr<AlbumDetails> albumDetails() const;
 
     void setArtist(const QString& v) { setString(kArtistKey, v); }

@@ -7,6 +7,7 @@
 #include <QRandomGenerator>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -38,11 +39,24 @@ FileSystemParams::FolderRecord FileSystemParams::getFileSystemParams(const QStri
         auto it = fSpecDict.constFind(folderPath);
         if (it != fSpecDict.constEnd()) return *it;
     }
+    struct stat st;
+    const bool onDevice = ::stat(QFile::encodeName(folderPath).constData(), &st) == 0;
+    if (onDevice) {
+        QMutexLocker locker(&fLock);
+        const auto it = fByDevice.constFind(quint64(st.st_dev));
+        if (it != fByDevice.constEnd()) {
+            fSpecDict.insert(folderPath, *it);
+            return *it;
+        }
+    }
     // Probe without the lock: two threads missing the same folder both probe
     // and store the same answer.
-    FolderRecord record{getMaxFileNameLength(folderPath)};
+    bool measured = false;
+    FolderRecord record{getMaxFileNameLength(folderPath, &measured)};
     QMutexLocker locker(&fLock);
     fSpecDict.insert(folderPath, record);
+    // A folder that could not be written says nothing about its device.
+    if (onDevice && measured) fByDevice.insert(quint64(st.st_dev), record);
     return record;
 }
 
@@ -57,7 +71,8 @@ int declaredLimit(const QString& folderPath) {
 
 } // namespace
 
-int FileSystemParams::getMaxFileNameLength(const QString& folderPath) {
+int FileSystemParams::getMaxFileNameLength(const QString& folderPath, bool* measured) {
+    if (measured) *measured = false;
     if (folderPath == kBogusPath) return 251;
     int lo = 8, hi = 252, n = 252;
     for (int tries = 0; tries < 20; ++tries) {
@@ -67,6 +82,7 @@ int FileSystemParams::getMaxFileNameLength(const QString& folderPath) {
             return declaredLimit(folderPath);
         }
         if (err == 0) {
+            if (measured) *measured = true;
             if (lo == hi) break;
             if (n + 1 == hi) {
                 lo = n;

@@ -6,9 +6,12 @@
 
 #include <functional>
 
-// Measures, once per folder, the longest base name that can really be
-// created there (with a four-character ".XXX" suffix behind it), and caches
-// the answer for the rest of the run. Generated names are cut to fit it.
+// Measures, once per file system, the longest base name that can really be
+// created in a folder (with a four-character ".XXX" suffix behind it), and
+// caches the answer for the rest of the run. Generated names are cut to fit
+// it. The limit belongs to the file system, so one measurement serves every
+// folder on its device: a library of a thousand folders is probed once, not
+// a thousand times with ten files each.
 class FileSystemParams {
 public:
     // Creates a file named by n letters "T" plus ".XXX" in the folder: 0 when
@@ -36,7 +39,9 @@ public:
     // answer: any other failure (a full disk, no permission) says nothing
     // about names, so the file system's own limit stands and the save meets
     // the real error.
-    int getMaxFileNameLength(const QString& folderPath);
+    // `measured`, when given, tells whether a name was really created (else
+    // the answer is the file system's declared limit).
+    int getMaxFileNameLength(const QString& folderPath, bool* measured = nullptr);
     // 0 when the name fits, else the errno of the failed creation.
     int canGenerateTempFile(int length, const QString& folderPath);
 
@@ -48,6 +53,7 @@ public:
 
 private:
     QHash<QString, FolderRecord> fSpecDict;
+    QHash<quint64, FolderRecord> fByDevice; // measured answers only
     QMutex fLock;
     CreateTest fCreateTest;
 };

@@ -1,6 +1,7 @@
 #include "ui/AppMenus.h"
 
 #include "app/RecentDocuments.h"
+#include "ui/LibraryWindow.h"
 #include "ui/Mnemonics.h"
 #include "ui/TrovixController.h"
 #include "ui/TrovixToolsMenu.h"
@@ -20,6 +21,8 @@ AppMenus::AppMenus(QMenuBar* bar, QWidget* window) : QObject(window), fBar(bar),
     fOpenAction = fFileMenu->addAction(QIcon::fromTheme(QStringLiteral("document-open")),
                                        tr("&Open…"), kOpenKeys, controller,
                                        [window, controller] { controller->showOpenPanel(window); });
+    fFileMenu->addAction(tr("Open &Library…"), this,
+                         [window] { LibraryWindow::chooseAndShow(window); });
     fRecentMenu = fFileMenu->addMenu(tr("Open &Recent"));
     fRecentMenu->setObjectName(QStringLiteral("recentMenu"));
     connect(fRecentMenu, &QMenu::aboutToShow, this, &AppMenus::fillRecentMenu);

@@ -1,5 +1,6 @@
 #include "ui/HitsModel.h"
 
+#include "docs/MatchExplanations.h"
 #include "docs/TrovixDocument.h"
 #include "ui/RelevanceDelegate.h"
 #include "ui/SourceIcons.h"
@@ -38,8 +39,10 @@ QVariant HitsModel::data(const QModelIndex& index, int role) const {
             if (!icon.isNull()) return icon;
         }
         return {};
-    case Qt::ToolTipRole:
-        return key;
+    case Qt::ToolTipRole: {
+        const QString distance = MatchExplanations::hitTip(*fDoc, index.row());
+        return distance.isNull() ? key : key + u'\n' + distance;
+    }
     case RelevanceDelegate::kScoreRole:
         return hit->totalScore();
     default:

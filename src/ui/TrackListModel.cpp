@@ -3,6 +3,7 @@
 #include "ui/FolderStatusDelegate.h"
 #include "ui/ThemeColors.h"
 
+#include "docs/MatchExplanations.h"
 #include "docs/TrovixDocument.h"
 
 #include <QColor>
@@ -66,6 +67,9 @@ QVariant TrackListModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
     case Qt::EditRole:
         return fDoc->cellValue(index.row(), column).text;
+    case Qt::ToolTipRole:
+        // How the row's file matches the applied album's title.
+        return MatchExplanations::trackTip(*fDoc, index.row());
     case Qt::ForegroundRole:
         // Plain cells take the palette's text colour.
         switch (fDoc->cellValue(index.row(), column).color) {

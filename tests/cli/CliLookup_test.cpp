@@ -57,6 +57,10 @@ TEST(CliLookup, WebHitIsAppliedSavedAndFoundAgainByItsKey) {
     EXPECT_EQ(best["key"].toString(), "#GNU:rock/0a0b0c0d");
     EXPECT_EQ(best["source"].toString(), "gnudb");
     EXPECT_EQ(best["tracks"].toInt(), 3);
+    // Two files for three titles: the distance says so first.
+    EXPECT_EQ(best["parts"].toArray()[0].toObject()["why"].toString(),
+              "2 files, 3 tracks: 1 missing");
+    EXPECT_GT(best["distance"].toDouble(), 0.1);
     EXPECT_EQ(json["chosenHit"].toInt(-1), 0);
     EXPECT_EQ(json["album"].toObject()["artist"].toString(), "The Band");
     EXPECT_EQ(json["album"].toObject()["album"].toString(), "The Album");

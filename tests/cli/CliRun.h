@@ -41,6 +41,7 @@ public:
     QString config() const { return fRoot.path() + "/config"; }
     QString music() const { return fRoot.path() + "/Music"; }
     QString backups() const { return music() + "/Trovix Backups"; }
+    QString state() const { return fRoot.path() + "/state"; }
 
     CliResult run(const QStringList& args, int timeoutMs = 120000) const {
         return start(args, false, timeoutMs);
@@ -66,6 +67,7 @@ private:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", config());
         env.insert("HOME", fRoot.path());
+        env.insert("XDG_STATE_HOME", state());
         env.insert("NO_COLOR", "1");
         if (!signalAt.isNull()) env.insert("TROVIX_TEST_SIGNAL_AT_STEP", signalAt);
         p.setProcessEnvironment(env);

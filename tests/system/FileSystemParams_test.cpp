@@ -64,6 +64,17 @@ TEST(FileSystemParams, SecondRequestIsCached) {
     EXPECT_EQ(calls, first);
 }
 
+TEST(FileSystemParams, OneMeasurementServesEveryFolderOfTheDevice) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("a") && QDir(dir.path()).mkpath("b"));
+    int calls = 0;
+    FileSystemParams params(limitedTo(64, &calls));
+    EXPECT_EQ(params.maxFileNameLength(dir.filePath("a")), 60);
+    const int first = calls;
+    EXPECT_EQ(params.maxFileNameLength(dir.filePath("b")), 60);
+    EXPECT_EQ(calls, first);
+}
+
 TEST(FileSystemParams, RealProbeLeavesNothingBehind) {
     QTemporaryDir dir;
     FileSystemParams params;

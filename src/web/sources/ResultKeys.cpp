@@ -19,6 +19,13 @@ const MusicSource* ResultKeys::sourceOfKey(const QString& key) {
     return MusicSources::forBareKeys();
 }
 
+QString ResultKeys::sourceName(const QString& key) {
+    if (key.startsWith(kTagPrefix)) return QStringLiteral("tags");
+    if (key.startsWith(kFilesPrefix)) return QStringLiteral("file names");
+    const MusicSource* source = sourceOfKey(key);
+    return source ? source->name() : QString();
+}
+
 std::shared_ptr<AlbumDetails> ResultKeys::AlbumDetailsFromAlbumInfo(const AlbumInfo& hit,
                                                                     const SourceOptions& options,
                                                                     ProgressIndicator* progress) {

@@ -33,6 +33,9 @@ public:
     // it, else the source of bare keys. None for no key, a local key or an
     // Amazon key (Amazon is only opened in the browser).
     static const MusicSource* sourceOfKey(const QString& key);
+    // What a key's hit came from, as the command line shows it: "tags",
+    // "file names", a source's name, or empty.
+    static QString sourceName(const QString& key);
 
     // The details of an album hit from the source its key names; the local
     // hits answer their own attached details. Null when no source answers

@@ -9,6 +9,7 @@
 #include <QJsonParseError>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -203,6 +204,7 @@ MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArra
     auto details = std::make_shared<AlbumDetails>();
     const bool oneDisc = disc > 0 && media->size() > 1;
     details->setResultKey(makeKey(id, oneDisc ? disc : 0));
+    details->setDiscCount(oneDisc ? 1 : std::max(1, int(media->size())));
     const QString releaseArtist = artistCredit(*credits);
     const QString releaseArtistIds = artistIds(*credits);
     details->setArtist(releaseArtist);

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "docs/HeadlessHost.h"
+#include "docs/TrovixDocument.h"
+#include "model/MatchDistance.h"
+
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class AlbumInfoArray;
+
+// One album folder of a library run, in a folder document of its own as
+// `trovix-cli open` drives it: opened and looked up (one details fetch per
+// source), judged by the match distance, and saved with a chosen hit. No
+// question a save asks is answered: it is reported instead.
+class LibraryAlbum : public QObject {
+    Q_OBJECT
+public:
+    enum class SaveEnd { Saved, Asked, Refused };
+
+    // `covers` off: no cover image is fetched (for a run that saves nothing).
+    explicit LibraryAlbum(const QString& folder, bool covers = true, QObject* parent = nullptr);
+    ~LibraryAlbum() override;
+
+    QString folder() const { return fFolder; }
+    // Opens and looks the folder up; lookedUp() follows.
+    void open();
+
+    // Once looked up: the row of the web hit nearest the folder (-1 when
+    // there is none), its distance, why the folder cannot be tagged at all
+    // (null when it can), and the hits as a JSON array (numbered from 1 as
+    // `open` numbers them, each with its distance and explanation).
+    int bestRow() const { return fBestRow; }
+    std::optional<MatchDistance> bestDistance() const;
+    QString failure() const { return fFailure; }
+    QJsonObject summary() const;
+    // The row of the hit with this result key; -1 when it is gone.
+    int rowOfKey(const QString& key) const;
+    // What saving with the applied hit would change, in words.
+    QString changes() const;
+    // A copy of the hits with their details, for a window that opens the
+    // folder afterwards without a second look-up.
+    std::shared_ptr<AlbumInfoArray> hits() const;
+
+    // Applies the hit at `row` and saves; saveEnded() follows. Questions the
+    // save asks stop it, or with `answerDefaults` get their default answer.
+    void save(int row, bool answerDefaults = false);
+    SaveEnd saveEnd() const { return fSaveEnd; }
+    // "TITLE: message" of the alert that stopped or asked.
+    QString saveReason() const { return fSaveReason; }
+    // Where the folder is after the save (a save may rename it).
+    QString folderAfterSave() const;
+
+signals:
+    void lookedUp();
+    void saveEnded();
+
+private:
+    void judge();
+    void endSave(qsizetype alertsBefore);
+
+    QString fFolder;
+    HeadlessHost fHost;
+    std::unique_ptr<TrovixDocument> fDoc;
+    MatchDistance::Folder fMatchFolder;
+    QList<std::optional<MatchDistance>> fDistances; // by hit row
+    int fBestRow = -1;
+    QString fFailure;
+    SaveEnd fSaveEnd = SaveEnd::Refused;
+    QString fSaveReason;
+    bool fSaving = false;
+};
