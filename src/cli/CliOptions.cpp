@@ -64,7 +64,8 @@ QString usageText() {
         "  Ctrl-C stops once the folders in work are done.\n"
         "Anywhere:\n"
         "  --set KEY=VALUE            a preference for this run only (never stored)\n"
-        "  --verbose                  keep debug copies of web requests and pages in\n"
+        "  --verbose                  also print the web's debug lines and keep debug\n"
+        "                             copies of web requests and pages in\n"
         "                             $TROVIX_DEBUG_DIR (or /tmp)\n"
         "\n"
         "Exit status: 0 success, 1 a check or an error stopped the job, 2 bad usage;\n"
@@ -155,10 +156,10 @@ CliParse parseArguments(const QStringList& args) {
             if (!ok || d < 0 || d > 1)
                 return fail(QStringLiteral("--max-distance needs a number from 0 to 1"));
             o.maxDistance = d;
-        } else if (arg == QLatin1String("--verbose")) {
-            if (!flag(&o.verbose)) return fail(arg + QStringLiteral(" takes no value"));
         } else if (arg == QLatin1String("--json")) {
             if (!flag(&o.json)) return fail(arg + QStringLiteral(" takes no value"));
+        } else if (arg == QLatin1String("--verbose")) {
+            if (!flag(&o.verbose)) return fail(arg + QStringLiteral(" takes no value"));
         } else if (arg == QLatin1String("--terms")) {
             if (!value(&v)) return fail(QStringLiteral("--terms needs \"ARTIST / ALBUM\""));
             o.terms = v;

@@ -44,7 +44,7 @@ struct CliOptions {
 
     // --set KEY=VALUE, in order
     QList<QPair<QString, QString>> overrides;
-    // --verbose: debug copies of the web requests and pages
+    // --verbose: the web's debug lines and debug copies of its requests and pages
     bool verbose = false;
 };
 

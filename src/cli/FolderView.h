@@ -17,8 +17,9 @@ struct FolderView {
         QString path;
         QString oldTitle;
         QString newTitle;
-        QString newArtist;
+        QString newArtist; // the artist the save writes
         QString newTrack;
+        QString newDisc; // "n/m"; null when the save leaves the disc
         QString newFileName;
         bool placeholder = false;
         StatusRow status;
@@ -37,6 +38,7 @@ struct FolderView {
 
     QString folder;
     QString artist;
+    QString albumArtist; // null when the save leaves the files' album artist
     QString album;
     QString year;
     QString genre;

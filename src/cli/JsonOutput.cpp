@@ -44,8 +44,12 @@ QJsonObject fieldsJson(const FileView::Fields& f) {
 namespace JsonOutput {
 
 QJsonObject toJson(const FolderView& v) {
-    QJsonObject album{
-        {"artist", v.artist}, {"album", v.album}, {"year", v.year}, {"genre", v.genre}};
+    const auto orNull = [](const QString& s) { return s.isNull() ? QJsonValue() : QJsonValue(s); };
+    QJsonObject album{{"artist", v.artist},
+                      {"albumArtist", orNull(v.albumArtist)},
+                      {"album", v.album},
+                      {"year", v.year},
+                      {"genre", v.genre}};
     QJsonArray tracks;
     for (const FolderView::Track& t : v.tracks) {
         const QJsonObject status = statusJson(t.status);
@@ -55,6 +59,7 @@ QJsonObject toJson(const FolderView& v) {
                                   {"newTitle", t.newTitle},
                                   {"newArtist", t.newArtist},
                                   {"newTrack", t.newTrack},
+                                  {"newDisc", orNull(t.newDisc)},
                                   {"newFileName", t.newFileName},
                                   {"placeholder", t.placeholder},
                                   {"status", status}});

@@ -8,6 +8,7 @@
 #include "docs/FolderRecovery.h"
 #include "docs/HeadlessHost.h"
 #include "docs/StatusDecisions.h"
+#include "docs/TrackTagPlan.h"
 #include "docs/TrovixDocument.h"
 #include "model/AlbumDetails.h"
 
@@ -34,19 +35,24 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
     const int alternate = doc.alternate();
     const NamingOptions& naming = doc.naming();
     const AudioTrackArray& songs = doc.trackArray();
+    const TrackTagPlan plan = doc.tagPlan();
+    v.albumArtist = plan.albumArtist();
     for (qsizetype i = 0; i < songs.count(); ++i) {
         const AudioTrackRef t = songs.at(i);
+        const TagValues written = plan.tags(*t, int(i), int(songs.count()));
         FolderView::Track row;
         row.placeholder = t->isPlaceholder();
         row.file = row.placeholder ? QString(u""_qs) : t->getFileName();
         row.path = row.placeholder ? QString(u""_qs) : t->getPath();
         row.oldTitle = t->getOldTitle();
         row.newTitle = t->getNewTitle();
-        row.newArtist = t->getNewArtist();
+        row.newArtist = written.artist;
+        row.newDisc = written.discCount.isEmpty() ? written.disc
+                                                  : written.disc + u'/' + written.discCount;
         row.newTrack = doc.getNewTrack(i);
         row.newFileName = row.placeholder ? QString(u""_qs) : t->getNewFileName(naming, alternate);
-        row.status = StatusDecisions::folderTrack(naming, *t, tagHit, v.variousArtists, alternate,
-                                                  row.newTrack);
+        row.status = StatusDecisions::folderTrack(naming, *t, tagHit, written, v.variousArtists,
+                                                  alternate, row.newTrack);
         v.tracks << row;
     }
 

@@ -75,6 +75,7 @@ QString statusLetters(const StatusRow& row, bool colour) {
 void print(const FolderView& v, QTextStream& out, bool colour) {
     out << "Folder: " << printable(v.folder) << "\n";
     out << "  Artist: " << printable(v.artist) << "\n";
+    if (!v.albumArtist.isNull()) out << "  Album artist: " << printable(v.albumArtist) << "\n";
     out << "  Album:  " << printable(v.album) << "\n";
     out << "  Year:   " << printable(v.year) << "\n";
     out << "  Genre:  " << printable(v.genre) << "\n";
@@ -84,8 +85,10 @@ void print(const FolderView& v, QTextStream& out, bool colour) {
     out << "Tracks";
     if (!colour) out << " (status: X! will change, X= already right, X- untouched)";
     out << ":\n";
+    // Track artists show when the tracks do not all get the album's.
+    const bool artists = v.variousArtists || !v.albumArtist.isNull();
     QList<QStringList> rows{{"#", "Status", "Old file name", "New file name", "Old title",
-                             "New title", v.variousArtists ? "New artist" : QString(), "Track"}};
+                             "New title", artists ? "New artist" : QString(), "Track"}};
     QList<QStringList> shown{{}};
     for (int i = 0; i < v.tracks.size(); ++i) {
         const FolderView::Track& t = v.tracks[i];
@@ -95,14 +98,14 @@ void print(const FolderView& v, QTextStream& out, bool colour) {
                       quoted(t.newFileName),
                       printable(t.oldTitle),
                       quoted(t.newTitle),
-                      v.variousArtists ? quoted(t.newArtist) : QString(),
+                      artists ? quoted(t.newArtist) : QString(),
                       printable(t.newTrack)};
         QStringList s = r;
         s[1] = statusLetters(t.status, colour);
         rows << r;
         shown << s;
     }
-    if (!v.variousArtists) {
+    if (!artists) {
         for (QStringList& r : rows)
             r.removeAt(6);
         for (QStringList& r : shown)

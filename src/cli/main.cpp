@@ -8,6 +8,7 @@
 #include "cli/OpenCommand.h"
 #include "cli/PrefsCommand.h"
 #include "cli/StopSignals.h"
+#include "system/Log.h"
 #include "web/DebugFiles.h"
 #include "web/WebThrottle.h"
 #include "web/sources/MusicSources.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const CliOptions& o = parse.options;
+    trovix_log::setVerbose(o.verbose);
     Prefs::initializeDefaults();
     MusicSources::registerPreferences();
     // The sites are paced per process, as in the desktop application.

@@ -6,7 +6,7 @@ bool DocumentSnapshot::sameEdits(const DocumentSnapshot& other) const {
         const AudioTrack& a = *records[i];
         const AudioTrack& b = *other.records[i];
         if (a.getNewTitle() != b.getNewTitle() || a.hasNewTitle() != b.hasNewTitle() ||
-            a.getNewArtist() != b.getNewArtist())
+            !(a.newTags() == b.newTags()))
             return false;
     }
     return albumFields == other.albumFields && lockAlbumInfo == other.lockAlbumInfo &&

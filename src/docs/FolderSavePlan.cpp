@@ -121,7 +121,7 @@ private:
             const FolderSavePlan::File& f = fPlan.files[qsizetype(i)];
             read[i] = fPlan.options.openTagged(folder + QLatin1Char('/') + f.name,
                                                f.haveOpened ? &f.opened : nullptr, f.tags,
-                                               SaveOptions::kWrittenFields);
+                                               f.fields);
         });
         // Every track of a save asks for the same cover file: it is written
         // once, when some track is to be saved at all.

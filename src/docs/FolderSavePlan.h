@@ -43,7 +43,8 @@ struct FolderSavePlan {
     struct File {
         qsizetype row = -1;
         QString name; // in the folder now
-        TagValues tags;           // the fields a save writes (SaveOptions::kWrittenFields)
+        TagValues tags;           // the values a save writes, in `fields`
+        TagFields fields;         // (TrackTagPlan::fields)
         QByteArray pictureFormat; // the file's own (MusicFile::imageFormat)
         struct stat opened {};    // the record's file as it was read
         bool haveOpened = false;

@@ -43,7 +43,20 @@ void FolderTagThread::addAlbumHitsFromCustomTag(const CustomTag* tag) {
     noteCancel();
 }
 
-void FolderTagThread::addAlbumHitsFromSource(const MusicSource& source, const QString& terms) {
+void FolderTagThread::addAlbumHitsFromIdentifiers(const TagValues& tags, const QString& terms) {
+    for (const MusicSource* source : MusicSources::all()) {
+        const QString key = fOptions.enabled(*source) ? source->keyForTags(tags) : QString();
+        if (key.isEmpty()) continue;
+        CustomTag saved;
+        saved.setSavedSearchTerms(terms);
+        saved.setResultKey(key);
+        addAlbumHitsFromCustomTag(&saved);
+        return;
+    }
+}
+
+void FolderTagThread::addAlbumHitsFromSource(const MusicSource& source,
+                                             const SearchTerms& terms) {
     if (!fHits) initializeHits(0, nullptr);
     const ScoreWeights weights = weightsFor(terms);
     if (fProgress) fProgress->NotifyBeginInd(source.searchCaption(), true);
@@ -53,16 +66,17 @@ void FolderTagThread::addAlbumHitsFromSource(const MusicSource& source, const QS
         // The disc databases match whole phrases, so an album title that the
         // site spells differently still turns up under the artist alone. A
         // compilation's artist part says nothing, so it is not searched.
-        QString artist, album;
+        QString artist = terms.artist, album;
         if (source.searchesArtistAlone() && !fOneSearchPerSource && !cancelled() &&
-            !terms.contains(QStringLiteral("various"), Qt::CaseInsensitive) &&
-            DecomposeSearchString(terms, &artist, &album))
+            !terms.text.contains(QStringLiteral("various"), Qt::CaseInsensitive) &&
+            (terms.hasFields() ? !artist.isEmpty()
+                               : DecomposeSearchString(terms, &artist, &album)))
             search(*fHits, artist, weights, fOptions, fProgress);
     }
     noteCancel();
 }
 
-void FolderTagThread::addAlbumHitsFromWeb(const QString& terms) {
+void FolderTagThread::addAlbumHitsFromWeb(const SearchTerms& terms) {
     for (const MusicSource* source : MusicSources::all())
         if ((source->serves() & MusicSource::Albums) && fOptions.enabled(*source))
             addAlbumHitsFromSource(*source, terms);

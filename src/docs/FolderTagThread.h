@@ -30,9 +30,13 @@ public:
     // One source each; after each, a cancel on the progress sheet marks the
     // look-up cancelled (the next sources still run).
     void addAlbumHitsFromCustomTag(const CustomTag* tag);
-    void addAlbumHitsFromSource(const MusicSource& source, const QString& terms);
+    void addAlbumHitsFromSource(const MusicSource& source, const SearchTerms& terms);
+    // The album that identifiers in the files' tags name, looked up as a
+    // saved search of it would be, by the first source that is on and
+    // reads them; nothing when none does.
+    void addAlbumHitsFromIdentifiers(const TagValues& tags, const QString& terms);
     // Every registered source that is on, in the registry's order.
-    void addAlbumHitsFromWeb(const QString& terms);
+    void addAlbumHitsFromWeb(const SearchTerms& terms);
     // A library run's look-up asks each source once: no second search with
     // the artist alone.
     void setOneSearchPerSource(bool on) { fOneSearchPerSource = on; }

@@ -19,10 +19,10 @@ LookupSources LookupSources::standard() {
         if (source->serves() & MusicSource::Albums)
             sources.albumSearches.insert(
                 source->name(),
-                [source](AlbumInfoArray& hits, const QString& terms,
+                [source](AlbumInfoArray& hits, const SearchTerms& terms,
                          const std::optional<ScoreWeights>& weights, const SourceOptions& options,
                          ProgressIndicator* progress) {
-                    source->search(hits, terms, weights, options, progress);
+                    source->searchAlbums(hits, terms, weights, options, progress);
                 });
         if (source->serves() & MusicSource::Songs)
             sources.songSearches.insert(

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/AlbumInfo.h"
+#include "text/SearchTerms.h"
 
 #include <QHash>
 #include <QString>
@@ -27,7 +28,7 @@ struct LookupSources {
         std::function<void(AlbumInfoArray&, const CustomTag*, const std::optional<ScoreWeights>&,
                            const SourceOptions&, ProgressIndicator*)>;
     using Search =
-        std::function<void(AlbumInfoArray&, const QString&, const std::optional<ScoreWeights>&,
+        std::function<void(AlbumInfoArray&, const SearchTerms&, const std::optional<ScoreWeights>&,
                            const SourceOptions&, ProgressIndicator*)>;
     using Details = std::function<std::shared_ptr<AlbumDetails>(
         const AlbumInfo&, const SourceOptions&, ProgressIndicator*)>;

@@ -17,6 +17,8 @@ bool LookupWorker::outOfTime(const char* step) {
     return true;
 }
 
+#include <QSet>
+
 bool LookupWorker::cancelled() const {
     return fProgress && fProgress->cancelled();
 }
@@ -41,10 +43,16 @@ void LookupWorker::retrieveImages(AlbumInfoArray* hits, AlbumArt* art) {
     const int count = int(hits->count());
     if (fProgress)
         fProgress->NotifyBeginDet(QStringLiteral("Fetching cover art..."), 0, count, true);
+    // The hits of one release's media share its cover: it is fetched once,
+    // for the best of them.
+    QSet<QString> fetched;
     for (const AlbumInfoPtr& hit : hits->array()) {
         if (cancelled() || outOfTime("covers")) break;
         const QString url = hit->albumCoverURL();
-        if (!url.isEmpty()) art->setImageFromURL(url, hit->totalScore(), fProgress);
+        if (!url.isEmpty() && !fetched.contains(url)) {
+            fetched.insert(url);
+            art->setImageFromURL(url, hit->totalScore(), fProgress);
+        }
         if (fProgress) fProgress->NotifyBump(1);
     }
     if (fProgress) fProgress->NotifyBump(count);

@@ -32,8 +32,8 @@ protected:
     bool cancelled() const;
     // Marks "no hits" for an empty list; else cuts it to "MaxEntriesToFetch".
     void pruneList(AlbumInfoArray* hits);
-    // Hands every hit's cover address to the cover-art object, until the
-    // look-up's time is up.
+    // Hands every hit's cover address to the cover-art object, each address
+    // once, until the look-up's time is up.
     void retrieveImages(AlbumInfoArray* hits, AlbumArt* art);
     // Whether the look-up's time is up (LookupDeadline): the steps that
     // fetch stop, and the hits found so far are shown. Logs the first time.

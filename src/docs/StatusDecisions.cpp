@@ -48,13 +48,18 @@ TagValues albumValues(const AlbumInfo* hit) {
 }
 
 StatusRow folderTrack(const NamingOptions& naming, const AudioTrack& track, const TagValues& tagHit,
-                      bool variousArtists, int alternate, const QString& newTrack) {
+                      const TagValues& written, bool variousArtists, int alternate,
+                      const QString& newTrack) {
     StatusRow row;
     if (untouched(track)) return row;
-    if (variousArtists)
-        row.A = same(track.getNewArtist(), track.tags().artist) ? Green : Red;
+    // A track credited on its own gets that credit, like any in
+    // various-artists mode.
+    if (variousArtists || track.hasNewArtist())
+        row.A = same(written.artist, track.tags().artist) ? Green : Red;
     else
         row.A = matches(tagHit.artist, track.tags().artist);
+    if (!written.albumArtist.isNull() && !same(written.albumArtist, track.tags().albumArtist))
+        row.A = Red;
     row.F = fileName(track, track.getNewFileName(naming, alternate));
     row.I = albumInfo(tagHit, track);
     row.T = same(track.getOldTitle(), track.getNewTitle()) ? Green : Red;

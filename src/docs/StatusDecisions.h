@@ -14,7 +14,7 @@ struct NamingOptions;
 enum StatusColor { Grey, Red, Green };
 
 struct StatusRow {
-    StatusColor A = Grey;   // artist
+    StatusColor A = Grey;   // artist and album artist
     StatusColor F = Grey;   // file name
     StatusColor I = Grey;   // album information: album, year, genre
     StatusColor T = Grey;   // title
@@ -33,10 +33,13 @@ namespace StatusDecisions {
 TagValues albumValues(const AlbumInfo* hit);
 
 // A row of the folder document's track table. `naming` makes the new file
-// names; `tagHit` is the album as the files' tags give it; `alternate` the
-// document's naming flag; `newTrack` the "%d/%d" of the row.
+// names; `tagHit` is the album as the files' tags give it; `written` what
+// the save writes (TrackTagPlan::tags: the artist, and the album artist,
+// null when untouched); `alternate` the document's naming flag; `newTrack`
+// the "%d/%d" of the row. A counts the album artist with the artist.
 StatusRow folderTrack(const NamingOptions& naming, const AudioTrack& track, const TagValues& tagHit,
-                      bool variousArtists, int alternate, const QString& newTrack);
+                      const TagValues& written, bool variousArtists, int alternate,
+                      const QString& newTrack);
 
 // A song hit of the single-file document against the file's record;
 // `position` is the hit's track, which names the file.

@@ -17,6 +17,7 @@
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
 #include "text/SearchString.h"
+#include "web/sources/ResultKeys.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -307,6 +308,20 @@ void TrovixDocument::createAlbumHits(FolderOpening& opening, const FolderCover& 
 
 namespace {
 
+// A custom tag naming a hit of some source; the folder's own hits are no
+// search to run again.
+bool hasSavedSearch(const std::optional<CustomTag>& tag) {
+    return tag && ResultKeys::sourceOfKey(tag->resultKey());
+}
+
+// The release identifier and disc most files carry.
+TagValues folderIdentifiers(const AudioTrackArray& songs) {
+    TagValues ids;
+    for (const TagField field : {TagField::MBReleaseId, TagField::Disc, TagField::DiscCount})
+        ids.setText(field, AlbumDetails::guessWithSel(songs, field));
+    return ids;
+}
+
 // The worker scores and completes the hits of its list in place, while the
 // window reads the document's own tag hit for the status letters: the list
 // gets a copy.
@@ -347,8 +362,13 @@ DocumentBase::JobBody TrovixDocument::openJob() {
             // Hits with the folder's track count rank first among equals.
             ftt->initializeHits(int(opening->songs.count()), opening->detailsFromTags);
             if (!ftt->cleanUpOnly()) {
-                if (opening->customTag) ftt->addAlbumHitsFromCustomTag(&*opening->customTag);
-                ftt->addAlbumHitsFromWeb(terms);
+                if (hasSavedSearch(opening->customTag))
+                    ftt->addAlbumHitsFromCustomTag(&*opening->customTag);
+                else
+                    ftt->addAlbumHitsFromIdentifiers(folderIdentifiers(opening->songs), terms);
+                const AlbumDetailsPtr& tags = opening->detailsFromTags;
+                ftt->addAlbumHitsFromWeb(SearchTerms::matching(
+                    terms, tags ? tags->artist() : QString(), tags ? tags->album() : QString()));
             }
             ftt->pruneAlbumList();
             if (thrifty)
@@ -406,19 +426,20 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
     const AlbumDetailsPtr tagDetails = fAlbumDetailsFromTags;
     const int count = int(fSongs.count());
     const bool searchCovers = ftt->options().searchCovers;
+    const SearchTerms asked = SearchTerms::matching(terms, artistField(), albumField());
     const bool webCovers = searchCovers && fWebCovers;
     std::optional<MatchDistance::Folder> thrifty;
     if (fThriftyLookups)
         thrifty = MatchDistance::Folder::fromTracks(fSongs, fAlbumDetailsFromTags.get(),
                                                     fAlbumDetailsFromFiles.get());
-    return [this, ftt, terms, fromTags, fromFiles, tagDetails, count, searchCovers, webCovers,
-            thrifty]() -> JobResult {
+    return [this, ftt, terms, asked, fromTags, fromFiles, tagDetails, count, searchCovers,
+            webCovers, thrifty]() -> JobResult {
         ftt->initializeHits(count, tagDetails);
         fAlbumArtObj->setImageFromAlbumInfo(fromTags.get(), searchCovers);
         fAlbumArtObj->setImageFromAlbumInfo(fromFiles.get(), searchCovers);
         ftt->addHit(fromTags);
         ftt->addHit(fromFiles);
-        ftt->addAlbumHitsFromWeb(terms);
+        ftt->addAlbumHitsFromWeb(asked);
         ftt->pruneAlbumList();
         if (thrifty)
             ftt->retrieveNearestTracks(*thrifty);

@@ -5,6 +5,7 @@
 #include "docs/DocumentSnapshot.h"
 #include "docs/HitTable.h"
 #include "docs/TrackTableModel.h"
+#include "docs/TrackTagPlan.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfo.h"
 #include "model/AudioTrackArray.h"
@@ -111,7 +112,11 @@ public:
         return fSongs;
     }
     qsizetype numberOfRows() const;
-    QStringList trackColumns() const { return TrackTableModel::columns(fVariousArtists); }
+    // The artist column shows in various-artists mode and whenever a track
+    // is credited apart from the album.
+    QStringList trackColumns() const;
+    // What a save would write to each file, as things stand.
+    TrackTagPlan tagPlan() const;
     TrackTableModel::Cell cellValue(qsizetype row, const QString& column);
     // The user starts editing a cell: the typing monitor holds off meanwhile.
     bool shouldEditTableColumn(qsizetype row, const QString& column);

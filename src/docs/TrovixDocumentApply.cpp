@@ -22,6 +22,12 @@ QString capitalizedIf(bool smart, const QString& text) {
     return smart ? SmartCapitalize(text) : text;
 }
 
+// A track's artist when it is not the album's (case aside); null otherwise.
+QString ownCredit(const QString& artist, const QString& albumArtist, bool smart) {
+    if (artist.isEmpty() || artist.compare(albumArtist, Qt::CaseInsensitive) == 0) return {};
+    return capitalizedIf(smart, artist);
+}
+
 // The first present value, else the empty string.
 QString firstOf(const QString& a, const QString& b) {
     if (!a.isNull()) return a;
@@ -60,6 +66,9 @@ void TrovixDocument::selectAlbumDetailsViaClick(int row, const AlbumInfoPtr& hit
     recordEdit(QStringLiteral("Apply Album"), [&] {
         fCurrentAlbumDetails = hit->albumDetails()->copy();
         if (fHitTable.addAlbumDetails(fCurrentAlbumDetails, row)) notifyHitsChanged();
+        // A compilation is tagged as one: each track with its own artist,
+        // the various-artists templates and flags.
+        if (fCurrentAlbumDetails->isCompilation()) fVariousArtists = true;
         applyAlbumInfo(*hit);
         tracksChanged(true);
     });
@@ -93,7 +102,15 @@ void TrovixDocument::applyAlbumInfo(const AlbumInfo& hit) {
     const bool smart = smartCapitalization();
     {
         assertOwner();
-        fAlbumFields.artist = capitalizedIf(smart, firstOf(hit.artist(), details->artist()));
+        // A hit credited to no artist leaves the field as it is.
+        const QString artist = firstOf(hit.artist(), details->artist());
+        if (!artist.isEmpty()) fAlbumFields.artist = capitalizedIf(smart, artist);
+        // The album's identifiers come with a hit of a source that gives
+        // them; the hit of another leaves the files' own.
+        TagFields ids;
+        const TagValues albumTags = details->albumTags(&ids);
+        fAlbumFields.assign(TagValues{}, TagValues::kAlbumIds);
+        fAlbumFields.assign(albumTags, ids & TagValues::kAlbumIds);
         fAlbumFields.album = capitalizedIf(smart, firstOf(hit.album(), details->album()));
         fAlbumFields.genre = firstOf(hit.genre(), details->genre());
         fAlbumFields.year = firstOf(hit.year(), details->year());
@@ -141,12 +158,19 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
 
     const NamingOptions naming = Prefs::namingOptions();
     const bool smart = smartCapitalization();
-    for (int i = 0; i < t && i < fSongs.count(); ++i)
-        applyTitleToNewTitle(details->titleAtIndex(i), details->artistAtIndex(i), *fSongs.at(i),
-                             naming, smart);
+    for (int i = 0; i < t && i < fSongs.count(); ++i) {
+        AudioTrack& track = *fSongs.at(i);
+        const QString artist = details->artistAtIndex(i);
+        if (!applyTitleToNewTitle(details->titleAtIndex(i), artist, track, naming, smart))
+            track.setNewArtist(ownCredit(artist, details->artist(), smart));
+        TagFields given;
+        const TagValues tags = details->tagsAtIndex(i, &given);
+        track.setHitTags(tags, given);
+    }
     for (qsizetype p = t; p < n && p < fSongs.count(); ++p) {
         const AudioTrackRef track = fSongs.at(p);
         if (!track->isPlaceholder()) track->clearNewTitle();
+        track->setHitTags({}, {});
     }
     notifyTracksChanged();
     markEdited();
@@ -226,7 +250,9 @@ void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
             // read.
             if (!applyTitleToNewTitle(track->getOldTitle(), track->tags().artist, *track, naming,
                                       smart))
-                track->setNewArtist(fVariousArtists ? track->tags().artist : tagArtist);
+                track->setNewArtist(fVariousArtists ? track->tags().artist
+                                                    : ownCredit(track->tags().artist, tagArtist,
+                                                                false));
         }
     });
     notifyTracksChanged();
@@ -255,6 +281,11 @@ void TrovixDocument::restoreOrigAlbumInfo() {
 void TrovixDocument::variousArtistsClicked() {
     // The view shows the "artist" column and enables the reverse box from
     // variousArtists(); a selected hit is applied again in the new mode.
+    // Out of it, an artist that is the album's is no credit of its own.
+    if (!fVariousArtists)
+        for (const AudioTrackRef& track : fSongs)
+            if (ownCredit(track->getNewArtist(), fAlbumFields.artist, false).isNull())
+                track->clearNewArtist();
     notifyTracksChanged();
     if (fHitTable.selectedRow() >= 0) handleHitClick(fHitTable.selectedRow());
 }

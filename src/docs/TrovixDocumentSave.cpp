@@ -7,10 +7,11 @@
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
 #include "docs/FolderSavePlan.h"
+#include "docs/TrackTagPlan.h"
 #include "media/MusicFile.h"
 #include "model/NameTemplate.h"
+#include "prefs/PrefsOptions.h"
 #include "system/Disposal.h"
-#include "tags/TextNumbers.h"
 #include "text/MacRoman.h"
 
 #include <QFileInfo>
@@ -129,16 +130,21 @@ bool TrovixDocument::saveWouldWrite() const {
     const int count = int(fSongs.count());
     const int flags = alternate();
     // The files makeSavePlan writes, each against the tags it would get.
+    const TrackTagPlan tagPlan = this->tagPlan();
     for (int p = 0; p < count; ++p) {
         const AudioTrack& t = *fSongs.array()[p];
         if (t.isPlaceholder() || !t.okToTag() || t.getNewTitle().isEmpty() || !t.musicFile())
             continue;
-        const TagValues& read = t.tags();
-        const QString artist = fVariousArtists ? t.getNewArtist() : fAlbumFields.artist;
-        if (artist != read.artist || fAlbumFields.album != read.album ||
-            fAlbumFields.year != read.year || fAlbumFields.genre != read.genre ||
-            t.getNewTitle() != t.getOldTitle() || read.trackNumber() != p + 1 ||
-            read.trackCountNumber() != count)
+        // As a save writes them: no value and an empty one are alike, track
+        // numbers compare by value.
+        const TagValues tags = tagPlan.tags(t, p, count);
+        const TagFields fields = tagPlan.fields(t) & ~(TagField::Track | TagField::TrackCount);
+        for (quint32 bit = 1; bit <= TagValues::kTexts.toInt(); bit <<= 1)
+            if (fields.testFlag(TagField(bit)) &&
+                tags.text(TagField(bit)) != t.tags().text(TagField(bit)))
+                return true;
+        if (tags.trackNumber() != t.tags().trackNumber() ||
+            tags.trackCountNumber() != t.tags().trackCountNumber())
             return true;
         // With every tag as it is, the record names the file as the save would.
         if (options.renameTracks && t.getNewFileName(options.naming, flags) != t.getDisplayName())
@@ -176,6 +182,7 @@ FolderSavePlan TrovixDocument::makeSavePlan() {
     // files did.
     AudioTrackArray named;
     QList<QByteArray> pictureFormats;
+    const TrackTagPlan tagPlan = this->tagPlan();
     for (int p = 0; p < count; ++p) {
         const AudioTrackRef& t = fSongs.array()[p];
         // The file name numbers the track by its row: it must agree with
@@ -191,16 +198,12 @@ FolderSavePlan TrovixDocument::makeSavePlan() {
         FolderSavePlan::File f;
         f.row = p;
         f.name = t->getFileName();
-        f.tags = {.title = t->getNewTitle(),
-                  .artist = fVariousArtists ? t->getNewArtist() : fAlbumFields.artist,
-                  .album = fAlbumFields.album,
-                  .year = YearText(fAlbumFields.year),
-                  .genre = fAlbumFields.genre};
-        f.tags.setTrack(p + 1, count);
+        f.tags = tagPlan.tags(*t, p, count);
+        f.fields = tagPlan.fields(*t);
         f.pictureFormat = t->musicFile()->imageFormat();
         f.haveOpened = t->musicFile()->openedState(&f.opened);
         if (!pictureFormats.contains(f.pictureFormat)) pictureFormats << f.pictureFormat;
-        copy->setTags(f.tags, SaveOptions::kWrittenFields);
+        copy->setTags(f.tags, f.fields);
         if (options.renameTracks) {
             f.newName = copy->getNewFileName(options.naming, flags);
             f.numberedName = copy->getTempFileName(options.naming, flags);

@@ -18,11 +18,30 @@ qsizetype TrovixDocument::numberOfRows() const {
     return fSongs.count();
 }
 
+QStringList TrovixDocument::trackColumns() const {
+    assertOwner();
+    const bool ownArtists = std::any_of(fSongs.array().begin(), fSongs.array().end(),
+                                        [](const AudioTrackRef& t) { return t->hasNewArtist(); });
+    return TrackTableModel::columns(fVariousArtists || ownArtists);
+}
+
+TrackTagPlan TrovixDocument::tagPlan() const {
+    assertOwner();
+    return TrackTagPlan(fAlbumFields, fVariousArtists, fSongs);
+}
+
 TrackTableModel::Cell TrovixDocument::cellValue(qsizetype row, const QString& column) {
     assertOwner();
     const AudioTrackRef track = fSongs.at(row);
     if (!track) return {};
     track->setRow(uint32_t(row));
+    // A track without a credit of its own shows the album's artist, which
+    // the save gives it.
+    if (column == TrackTableModel::kArtist && !fVariousArtists && !track->hasNewArtist()) {
+        AudioTrack shown = *track;
+        shown.setNewArtist(fAlbumFields.artist);
+        return TrackTableModel::cellValue(shown, row, fSongs.count(), column);
+    }
     return TrackTableModel::cellValue(*track, row, fSongs.count(), column);
 }
 

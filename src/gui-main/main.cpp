@@ -1,9 +1,11 @@
 // The desktop program: `trovix [PATH...]` opens each folder or music file,
 // as a file manager passes them; with no paths it shows the drop window.
 // While one runs, a later `trovix PATH...` hands its paths to it and exits;
-// `trovix --version` prints the version.
+// `trovix --version` prints the version; `--verbose` adds the web's debug
+// lines to the log.
 #include "app/AppVersion.h"
 #include "app/SingleInstance.h"
+#include "system/Log.h"
 #include "ui/DocumentWindow.h"
 #include "ui/TrovixController.h"
 #include "web/WebHelpers.h"
@@ -50,8 +52,12 @@ int main(int argc, char** argv) {
 
     // Relative paths name files in this process's folder, whoever opens them.
     QStringList paths;
-    for (const QString& arg : app.arguments().mid(1))
-        paths << QFileInfo(arg).absoluteFilePath();
+    for (const QString& arg : app.arguments().mid(1)) {
+        if (arg == QLatin1String("--verbose"))
+            trovix_log::setVerbose(true);
+        else
+            paths << QFileInfo(arg).absoluteFilePath();
+    }
     SingleInstance instance;
     if (instance.claim(paths) == SingleInstance::Role::HandedOver) return 0;
 

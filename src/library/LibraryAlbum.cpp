@@ -100,6 +100,7 @@ QString LibraryAlbum::changes() const {
     const TagValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
     int artist = 0, file = 0, info = 0, title = 0, number = 0, missing = 0;
     const AudioTrackArray& songs = doc.trackArray();
+    const TrackTagPlan plan = doc.tagPlan();
     for (qsizetype i = 0; i < songs.count(); ++i) {
         const AudioTrack& t = *songs.at(i);
         if (t.isPlaceholder()) {
@@ -107,7 +108,8 @@ QString LibraryAlbum::changes() const {
             continue;
         }
         const StatusRow row = StatusDecisions::folderTrack(
-            doc.naming(), t, tagHit, doc.variousArtists(), doc.alternate(), doc.getNewTrack(i));
+            doc.naming(), t, tagHit, plan.tags(t, int(i), int(songs.count())),
+            doc.variousArtists(), doc.alternate(), doc.getNewTrack(i));
         artist += row.A == Red;
         file += row.F == Red;
         info += row.I == Red;

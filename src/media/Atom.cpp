@@ -48,6 +48,7 @@ bool isItem(uint32_t type) {
     case kDisk:
     case kCpil:
     case kCovr:
+    case kFreeform:
         return true;
     default:
         return false;

@@ -51,6 +51,10 @@ inline constexpr uint32_t kTrkn = atomType("trkn");
 inline constexpr uint32_t kDisk = atomType("disk");
 inline constexpr uint32_t kCpil = atomType("cpil");
 inline constexpr uint32_t kCovr = atomType("covr");
+// A freeform item: "mean" (its owner), "name", then one "data" per value.
+inline constexpr uint32_t kFreeform = atomType("----");
+inline constexpr uint32_t kMean = atomType("mean");
+inline constexpr uint32_t kItemName = atomType("name");
 } // namespace AtomTypes
 
 // The bytes read from one file for parsing: `available` bytes that stood at

@@ -29,6 +29,36 @@ inline constexpr Pair kPairs[] = {
     {TagField::Disc, TagField::DiscCount, "TPOS"},
 };
 
+// A field held in a user text frame (TXXX) of that description. The
+// MusicBrainz identifiers go where the common taggers and media servers look
+// for them: TXXX "MusicBrainz Album Id" (release), "MusicBrainz Release Group
+// Id", "MusicBrainz Release Track Id", "MusicBrainz Artist Id", "MusicBrainz
+// Album Artist Id", and the recording as the identifier of a UFID frame owned
+// by "http://musicbrainz.org".
+struct UserText {
+    TagField field;
+    const char* description;
+};
+inline constexpr UserText kUserTexts[] = {
+    {TagField::MBReleaseId, "MusicBrainz Album Id"},
+    {TagField::MBReleaseGroupId, "MusicBrainz Release Group Id"},
+    {TagField::MBReleaseTrackId, "MusicBrainz Release Track Id"},
+    {TagField::MBArtistId, "MusicBrainz Artist Id"},
+    {TagField::MBAlbumArtistId, "MusicBrainz Album Artist Id"},
+};
+inline constexpr const char* kUserText = "TXXX";
+
+// A field held as the identifier of a unique file identifier frame (UFID)
+// of that owner.
+struct FileId {
+    TagField field;
+    const char* owner;
+};
+inline constexpr FileId kFileIds[] = {
+    {TagField::MBRecordingId, "http://musicbrainz.org"},
+};
+inline constexpr const char* kFileId = "UFID";
+
 // The year: TYER in ID3v2.3, TDRC (a recording time) in ID3v2.4.
 inline constexpr const char* kYear = "TYER";
 inline constexpr const char* kRecorded = "TDRC";
@@ -42,7 +72,7 @@ inline bool isRead(const char* id) {
         if (same(t.frame)) return true;
     for (const Pair& p : kPairs)
         if (same(p.frame)) return true;
-    return same(kYear) || same(kRecorded) || same(kCustom);
+    return same(kYear) || same(kRecorded) || same(kCustom) || same(kUserText) || same(kFileId);
 }
 
 } // namespace Id3Fields

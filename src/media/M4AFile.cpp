@@ -171,7 +171,73 @@ constexpr PairItem kPairItems[] = {
     {TagField::Disc, TagField::DiscCount, kDisk},
 };
 
+// The fields held in freeform items owned by "com.apple.iTunes", under the
+// names the common taggers and media servers use: "----:com.apple.iTunes:
+// MusicBrainz Album Id" and so on, where "MusicBrainz Track Id" holds the
+// recording and "MusicBrainz Release Track Id" the track on the release.
+// Several values are several "data" atoms of one item.
+struct FreeformItem {
+    TagField field;
+    const char* name;
+};
+constexpr FreeformItem kFreeformItems[] = {
+    {TagField::MBReleaseId, "MusicBrainz Album Id"},
+    {TagField::MBReleaseGroupId, "MusicBrainz Release Group Id"},
+    {TagField::MBReleaseTrackId, "MusicBrainz Release Track Id"},
+    {TagField::MBRecordingId, "MusicBrainz Track Id"},
+    {TagField::MBArtistId, "MusicBrainz Artist Id"},
+    {TagField::MBAlbumArtistId, "MusicBrainz Album Artist Id"},
+};
+constexpr char kFreeformOwner[] = "com.apple.iTunes";
+
+// A "mean" or "name" atom: version and flags, then the text.
+Atom::Ptr labelAtom(uint32_t type, const QByteArray& text) {
+    auto atom = std::make_shared<Atom>(type);
+    atom->setContents(QByteArray(4, '\0') + text);
+    return atom;
+}
+
+QByteArray labelOf(const Atom& item, uint32_t type) {
+    const Atom* label = item.findChild(type);
+    return label && label->contents().size() >= 4 ? label->contents().mid(4) : QByteArray();
+}
+
 } // namespace
+
+Atom* M4AFile::freeform(const char* name) const {
+    Atom* list = const_cast<M4AFile*>(this)->ilst(false);
+    if (!list) return nullptr;
+    for (const auto& child : list->children()) {
+        if (child->markedForDeletion() || child->type() != kFreeform) continue;
+        if (labelOf(*child, kMean) == kFreeformOwner &&
+            QString::fromUtf8(labelOf(*child, kItemName))
+                    .compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return child.get();
+    }
+    return nullptr;
+}
+
+void M4AFile::setFreeform(const char* name, const QString& text) {
+    const QStringList values = TagValues::valuesOf(text);
+    Atom* existing = freeform(name);
+    if (existing) {
+        QStringList old;
+        for (const auto& child : existing->children())
+            if (child->type() == kData && child->data()) old << child->data()->stringValue();
+        if (old == values) return;
+        existing->markForDeletion();
+    }
+    if (values.isEmpty()) return;
+    auto item = std::make_shared<Atom>(kFreeform);
+    item->addChild(labelAtom(kMean, kFreeformOwner));
+    item->addChild(labelAtom(kItemName, name));
+    for (const QString& value : values) {
+        auto data = std::make_shared<Atom>(kData);
+        data->addChild(DataAtom::newDataAtomWithString(value));
+        item->addChild(std::move(data));
+    }
+    addItem(std::move(item));
+}
 
 TagValues M4AFile::readTagValues() {
     TagValues values;
@@ -185,6 +251,15 @@ TagValues M4AFile::readTagValues() {
             values.setText(p.number, QString::number(a->ushortArrayValue(1)));
             values.setText(p.count, QString::number(a->ushortArrayValue(2)));
         }
+    }
+    for (const FreeformItem& f : kFreeformItems) {
+        const Atom* item = freeform(f.name);
+        if (!item) continue;
+        QStringList parts;
+        for (const auto& child : item->children())
+            if (child->type() == kData && child->data())
+                parts += TagValues::valuesOf(child->data()->stringValue());
+        values.setText(f.field, TagValues::joinedValues(parts));
     }
     return values;
 }
@@ -262,6 +337,8 @@ void M4AFile::writeTagValues(const TagValues& values, TagFields fields) {
     for (const PairItem& p : kPairItems)
         if (fields.testAnyFlags(p.number | p.count))
             writePair(p.type, values.text(p.number), values.text(p.count));
+    for (const FreeformItem& f : kFreeformItems)
+        if (fields.testFlag(f.field)) setFreeform(f.name, values.text(f.field));
 }
 
 void M4AFile::writeYear(const QString& s) {

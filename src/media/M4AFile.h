@@ -47,6 +47,11 @@ private:
     Atom* ilst(bool create);
     void addItem(Atom::Ptr item);
     void setText(uint32_t type, const QString& text);
+    // The freeform item of that name (case ignored) owned by
+    // "com.apple.iTunes"; null when there is none.
+    Atom* freeform(const char* name) const;
+    // One "data" atom per value; no value removes the item.
+    void setFreeform(const char* name, const QString& text);
     QString readGenre();
     void writeGenre(const QString& name);
     void writeYear(const QString& year);

@@ -25,6 +25,7 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
+#include <taglib/uniquefileidentifierframe.h>
 #include <taglib/unknownframe.h>
 
 #include <algorithm>
@@ -738,7 +739,38 @@ TagValues MP3File::readTagValues() {
     auto* frame = frames.isEmpty() ? nullptr : dynamic_cast<CustomTagFrame*>(frames.front());
     if (frame && !frame->text().isEmpty())
         values.custom = CustomTag::fromString(toQt(frame->text()));
+    for (const Id3Fields::UserText& u : Id3Fields::kUserTexts)
+        if (const auto* text = userText(u.description)) {
+            // The first field is the description; several values follow it.
+            QStringList parts;
+            const TagLib::StringList fields = text->fieldList();
+            for (auto it = std::next(fields.begin()); it != fields.end(); ++it)
+                parts += TagValues::valuesOf(toQt(*it));
+            values.setText(u.field, TagValues::joinedValues(parts));
+        }
+    for (const Id3Fields::FileId& f : Id3Fields::kFileIds)
+        if (const auto* id = fileId(f.owner))
+            values.setText(f.field, QString::fromLatin1(id->identifier().data(),
+                                                        qsizetype(id->identifier().size())));
     return values;
+}
+
+ID3v2::UserTextIdentificationFrame* MP3File::userText(const char* description) const {
+    for (ID3v2::Frame* frame : fID3Tags->frameList(Id3Fields::kUserText)) {
+        auto* text = dynamic_cast<ID3v2::UserTextIdentificationFrame*>(frame);
+        if (text && toQt(text->description()).compare(QLatin1String(description),
+                                                      Qt::CaseInsensitive) == 0)
+            return text;
+    }
+    return nullptr;
+}
+
+ID3v2::UniqueFileIdentifierFrame* MP3File::fileId(const char* owner) const {
+    for (ID3v2::Frame* frame : fID3Tags->frameList(Id3Fields::kFileId)) {
+        auto* id = dynamic_cast<ID3v2::UniqueFileIdentifierFrame*>(frame);
+        if (id && id->owner() == owner) return id;
+    }
+    return nullptr;
 }
 
 namespace {
@@ -830,6 +862,30 @@ void MP3File::writeTagValues(const TagValues& values, TagFields fields) {
         fV1.year = values.year;
     }
     if (fields.testFlag(TagField::Custom)) writeCustomTag(values.custom);
+    for (const Id3Fields::UserText& u : Id3Fields::kUserTexts) {
+        if (!fields.testFlag(u.field)) continue;
+        loadTag();
+        while (auto* old = userText(u.description))
+            fID3Tags->removeFrame(old);
+        TagLib::StringList list;
+        for (const QString& value : TagValues::valuesOf(values.text(u.field)))
+            list.append(toTL(value));
+        if (!list.isEmpty())
+            fID3Tags->addFrame(new ID3v2::UserTextIdentificationFrame(
+                u.description, list, encodingFor(values.text(u.field))));
+        fNeedsUpdate = true;
+    }
+    for (const Id3Fields::FileId& f : Id3Fields::kFileIds) {
+        if (!fields.testFlag(f.field)) continue;
+        loadTag();
+        while (auto* old = fileId(f.owner))
+            fID3Tags->removeFrame(old);
+        const QByteArray id = values.text(f.field).toLatin1();
+        if (!id.isEmpty())
+            fID3Tags->addFrame(
+                new ID3v2::UniqueFileIdentifierFrame(f.owner, ByteVector(id.constData(), unsigned(id.size()))));
+        fNeedsUpdate = true;
+    }
 }
 
 void MP3File::writeCustomTag(const std::optional<CustomTag>& tag) {
@@ -878,6 +934,14 @@ void MP3File::convertToV23() {
     // Frames ID3v2.3 does not know.
     for (const char* id : {"EQU2", "RVA2", "TMCL", "TIPL", "TDOR", "TDRC"})
         fID3Tags->removeFrames(id);
+    // ID3v2.3 keeps one text per frame: several identifiers share it.
+    for (const Id3Fields::UserText& u : Id3Fields::kUserTexts) {
+        auto* text = userText(u.description);
+        if (!text || text->fieldList().size() <= 2) continue;
+        TagLib::StringList values = text->fieldList();
+        values.erase(values.begin());
+        text->setText(values.toString(toTL(QString(QChar(TagValues::kValueSeparator)))));
+    }
 }
 
 void MP3File::convertToV24() {

@@ -11,6 +11,8 @@
 
 namespace TagLib::ID3v2 {
 class Tag;
+class UniqueFileIdentifierFrame;
+class UserTextIdentificationFrame;
 }
 namespace TagLib::ID3v1 {
 class Tag;
@@ -113,6 +115,10 @@ private:
     QString v1Value(TagField field) const;
     void setV1Value(TagField field, const QString& text);
     void writeCustomTag(const std::optional<CustomTag>& tag);
+    // The user text frame of that description (case ignored) and the unique
+    // file identifier of that owner; null when the tag has none.
+    TagLib::ID3v2::UserTextIdentificationFrame* userText(const char* description) const;
+    TagLib::ID3v2::UniqueFileIdentifierFrame* fileId(const char* owner) const;
     void setTextFrame(const char* id, const QString& text);
 
     void convertToV23();

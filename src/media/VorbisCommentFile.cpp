@@ -55,6 +55,19 @@ constexpr PairNames kPairNames[] = {
     {TagField::Disc, TagField::DiscCount, u"DISCNUMBER", u"DISCTOTAL", u"TOTALDISCS"},
 };
 
+// The fields kept one value to a comment field, several values in as many
+// fields of one name: the MusicBrainz identifiers under the names the
+// common taggers and media servers use, where MUSICBRAINZ_TRACKID holds the
+// recording and MUSICBRAINZ_RELEASETRACKID the track on the release.
+constexpr TextName kListNames[] = {
+    {TagField::MBReleaseId, u"MUSICBRAINZ_ALBUMID"},
+    {TagField::MBReleaseGroupId, u"MUSICBRAINZ_RELEASEGROUPID"},
+    {TagField::MBReleaseTrackId, u"MUSICBRAINZ_RELEASETRACKID"},
+    {TagField::MBRecordingId, u"MUSICBRAINZ_TRACKID"},
+    {TagField::MBArtistId, u"MUSICBRAINZ_ARTISTID"},
+    {TagField::MBAlbumArtistId, u"MUSICBRAINZ_ALBUMARTISTID"},
+};
+
 // The length of a picture block's image, by the bounds TagLib's parser
 // checks (in 64 bits, where it wraps at 32); -1 for a block it refuses.
 qint64 pictureDataLength(const QByteArray& body) {
@@ -98,6 +111,12 @@ TagValues VorbisCommentFile::readTagValues() {
         if (count.isEmpty()) count = countInNumber;
         values.setText(p.number, number);
         values.setText(p.count, count);
+    }
+    for (const TextName& t : kListNames) {
+        QStringList parts;
+        for (const QString& value : fComment.values(t.name.toString()))
+            parts += TagValues::valuesOf(value);
+        values.setText(t.field, TagValues::joinedValues(parts));
     }
     const QString custom = fComment.value(kCustomTagField);
     if (!custom.isEmpty()) values.custom = CustomTag::fromString(custom);
@@ -153,6 +172,16 @@ void VorbisCommentFile::writeTagValues(const TagValues& values, TagFields fields
     }
     if (fields.testFlag(TagField::Custom))
         setField(kCustomTagField, values.custom ? values.custom->customTagToString() : QString());
+    for (const TextName& t : kListNames) {
+        if (!fields.testFlag(t.field)) continue;
+        const QString name = t.name.toString();
+        const QStringList list = TagValues::valuesOf(values.text(t.field));
+        if (fComment.values(name) == std::vector<QString>(list.begin(), list.end())) continue;
+        fComment.remove(name);
+        for (const QString& value : list)
+            fComment.add(name, value);
+        fNeedsUpdate = true;
+    }
 }
 
 void VorbisCommentFile::writeImageData(const QByteArray& bytes, const QByteArray& format) {

@@ -86,6 +86,57 @@ void AlbumDetails::appendTitlesFrom(const AlbumDetails& other) {
     setTitles(titles);
 }
 
+namespace {
+
+// Text fields by number, only the named ones.
+QVariantMap tagMap(const TagValues& values, TagFields fields) {
+    QVariantMap map;
+    for (quint32 bit = 1; bit <= TagValues::kTexts.toInt(); bit <<= 1)
+        if (fields.testFlag(TagField(bit)) && TagValues::kTexts.testFlag(TagField(bit)))
+            map.insert(QString::number(bit), values.text(TagField(bit)));
+    return map;
+}
+
+TagValues tagsOf(const QVariantMap& map, TagFields* present) {
+    TagValues values;
+    TagFields fields;
+    for (auto it = map.cbegin(); it != map.cend(); ++it) {
+        const TagField field = TagField(it.key().toUInt());
+        if (!TagValues::kTexts.testFlag(field)) continue;
+        values.setText(field, it->toString());
+        fields |= field;
+    }
+    if (present) *present = fields;
+    return values;
+}
+
+} // namespace
+
+void AlbumDetails::setAlbumTags(const TagValues& values, TagFields fields) {
+    fDict.insert(kTagsKey, tagMap(values, fields));
+}
+
+TagValues AlbumDetails::albumTags(TagFields* present) const {
+    return tagsOf(fDict.value(kTagsKey).toMap(), present);
+}
+
+void AlbumDetails::setLastTags(const TagValues& values, TagFields fields) {
+    QVariantList titles = fDict.take(kTitlesKey).toList();
+    if (!titles.isEmpty()) {
+        QVariantMap entry = titles.takeLast().toMap();
+        entry.insert(kTagsKey, tagMap(values, fields));
+        titles.append(entry);
+    }
+    setTitles(titles);
+}
+
+TagValues AlbumDetails::tagsAtIndex(qsizetype index, TagFields* present) const {
+    const QVariantList titles = titleArray();
+    const QVariantMap entry =
+        index >= 0 && index < titles.size() ? titles[index].toMap() : QVariantMap();
+    return tagsOf(entry.value(kTagsKey).toMap(), present);
+}
+
 QString AlbumDetails::majorityVote(const QStringList& values) {
     VoteTally tally;
     for (const QString& value : values)

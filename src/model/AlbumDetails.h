@@ -35,6 +35,11 @@ public:
     static inline const QString kEntryArtistKey = QStringLiteral("artist");
     // The track's length in milliseconds, when the source tells it.
     static inline const QString kEntryLengthKey = QStringLiteral("length");
+    // Tag values a source gives beyond the album's fields and titles (of the
+    // album and of one entry), and whether it credits the album to its own
+    // "various artists".
+    static inline const QString kTagsKey = QStringLiteral("tags");
+    static inline const QString kCompilationKey = QStringLiteral("compilation");
     // How many discs the release has, when the source tells it.
     static inline const QString kDiscCountKey = QStringLiteral("discCount");
 
@@ -91,6 +96,18 @@ public:
     // Milliseconds; none when the entry has no length.
     std::optional<int> lengthAtIndex(qsizetype index) const;
     void appendTitlesFrom(const AlbumDetails& other);
+
+    // What the source tells beyond the album's fields and titles: of the
+    // album, its identifiers; of an entry, its disc and identifiers. Only
+    // the named text fields are kept, and read back with `present` naming
+    // them.
+    void setAlbumTags(const TagValues& values, TagFields fields);
+    TagValues albumTags(TagFields* present = nullptr) const;
+    // The last entry's, so a parser sets them as it adds the title.
+    void setLastTags(const TagValues& values, TagFields fields);
+    TagValues tagsAtIndex(qsizetype index, TagFields* present = nullptr) const;
+    bool isCompilation() const { return fDict.value(kCompilationKey).toBool(); }
+    void setCompilation(bool on) { fDict.insert(kCompilationKey, on); }
 
     // The most frequent value (case-insensitively) of a track getter; among
     // equally frequent values the one first seen latest wins.

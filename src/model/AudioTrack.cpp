@@ -162,6 +162,11 @@ void AudioTrack::setNewArtist(const QString& s) {
     fNewTags.artist = s.isEmpty() ? QString() : s;
 }
 
+void AudioTrack::setHitTags(const TagValues& values, TagFields fields) {
+    fNewTags.assign(TagValues{}, kHitFields);
+    fNewTags.assign(values, fields & kHitFields);
+}
+
 void AudioTrack::updateSong(const QString& title, const QString& artist, int track) {
     setNewTitle(title);
     setNewArtist(artist);

@@ -79,6 +79,14 @@ public:
     bool hasNewTitle() const { return !fNewTags.title.isEmpty(); }
     QString getNewArtist() const;
     bool hasNewArtist() const { return !fNewTags.artist.isEmpty(); }
+    // What the chosen album gives the track beyond its title and artist:
+    // its disc and its identifiers (kHitFields). A null value is none: the
+    // save leaves that field as the file holds it.
+    static constexpr TagFields kHitFields =
+        TagField::Disc | TagField::DiscCount | TagValues::kTrackIds;
+    const TagValues& newTags() const { return fNewTags; }
+    // The named hit fields take the values, the other hit fields none.
+    void setHitTags(const TagValues& values, TagFields fields);
     // The cover: whether there is one, its stored bytes (asked of the file
     // object, so records never hold a copy) and, for whoever draws it, the
     // picture decoded on each call.
@@ -197,7 +205,7 @@ private:
     QString fFileName;
     QString fNameBeforeTemp; // null unless the file has a temporary name
     TagValues fTags;
-    TagValues fNewTags; // the title and artist a look-up or the user proposes
+    TagValues fNewTags; // the title, artist and hit fields a look-up or the user proposes
     QString fAlbumDetails_Title;
     int32_t fPauseSeconds = 2;
     int32_t fBitrate = 0;

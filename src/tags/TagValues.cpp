@@ -24,6 +24,12 @@ constexpr TextField kTextFields[] = {
     {TagField::TrackCount, &TagValues::trackCount},
     {TagField::Disc, &TagValues::disc},
     {TagField::DiscCount, &TagValues::discCount},
+    {TagField::MBReleaseId, &TagValues::mbReleaseId},
+    {TagField::MBReleaseGroupId, &TagValues::mbReleaseGroupId},
+    {TagField::MBReleaseTrackId, &TagValues::mbReleaseTrackId},
+    {TagField::MBRecordingId, &TagValues::mbRecordingId},
+    {TagField::MBArtistId, &TagValues::mbArtistId},
+    {TagField::MBAlbumArtistId, &TagValues::mbAlbumArtistId},
 };
 static_assert(std::size(kTextFields) + 1 == std::bit_width(TagValues::kAll.toInt()),
               "every text field is in the table");
@@ -106,4 +112,12 @@ std::pair<QString, QString> TagValues::splitPair(const QString& text) {
     const qsizetype slash = text.indexOf(u'/');
     if (slash < 0) return {text, QString(u""_qs)};
     return {text.left(slash), text.mid(slash + 1)};
+}
+
+QStringList TagValues::valuesOf(const QString& text) {
+    return text.split(QChar(kValueSeparator), Qt::SkipEmptyParts);
+}
+
+QString TagValues::joinedValues(const QStringList& values) {
+    return values.isEmpty() ? QString() : values.join(QChar(kValueSeparator));
 }

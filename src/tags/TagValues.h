@@ -4,6 +4,7 @@
 
 #include <QFlags>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <utility>
@@ -21,7 +22,15 @@ enum class TagField : quint32 {
     TrackCount = 1u << 7,
     Disc = 1u << 8,
     DiscCount = 1u << 9,
-    Custom = 1u << 10, // stays the last: kAll is every bit up to it
+    Custom = 1u << 10,
+    // MusicBrainz identifiers: of the release, its release group, the track
+    // on the release, the recording, the track's artists and the release's.
+    MBReleaseId = 1u << 11,
+    MBReleaseGroupId = 1u << 12,
+    MBReleaseTrackId = 1u << 13,
+    MBRecordingId = 1u << 14,
+    MBArtistId = 1u << 15,
+    MBAlbumArtistId = 1u << 16, // stays the last: kAll is every bit up to it
 };
 Q_DECLARE_FLAGS(TagFields, TagField)
 Q_DECLARE_OPERATORS_FOR_FLAGS(TagFields)
@@ -47,11 +56,33 @@ struct TagValues {
     QString disc{};
     QString discCount{};
     std::optional<CustomTag> custom{};
+    // MusicBrainz identifiers; an artist field lists several artists' ids
+    // apart (see kValueSeparator).
+    QString mbReleaseId{};
+    QString mbReleaseGroupId{};
+    QString mbReleaseTrackId{};
+    QString mbRecordingId{};
+    QString mbArtistId{};
+    QString mbAlbumArtistId{};
 
-    static constexpr TagFields kAll = TagFields::fromInt((quint32(TagField::Custom) << 1) - 1);
+    static constexpr TagFields kAll =
+        TagFields::fromInt((quint32(TagField::MBAlbumArtistId) << 1) - 1);
     // The text fields, every field but the custom tag.
     static constexpr TagFields kTexts =
         TagFields::fromInt(kAll.toInt() & ~quint32(TagField::Custom));
+    // The identifiers of the album and of each track.
+    static constexpr TagFields kAlbumIds =
+        TagField::MBReleaseId | TagField::MBReleaseGroupId | TagField::MBAlbumArtistId;
+    static constexpr TagFields kTrackIds =
+        TagField::MBReleaseTrackId | TagField::MBRecordingId | TagField::MBArtistId;
+    static constexpr TagFields kMusicBrainzIds = kAlbumIds | kTrackIds;
+
+    // Several values of one field (a credit's artist ids) are kept in one
+    // text apart by "/", as ID3v2.3 keeps them; formats that hold a list
+    // store each value on its own.
+    static constexpr char16_t kValueSeparator = u'/';
+    static QStringList valuesOf(const QString& text);
+    static QString joinedValues(const QStringList& values);
 
     // A text field's value; null for the custom tag.
     QString text(TagField field) const;

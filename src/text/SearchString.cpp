@@ -1,13 +1,13 @@
 #include "text/SearchString.h"
 
+#include "text/SearchTerms.h"
+
 namespace {
 const QString kSeparator = QStringLiteral(" / ");
 }
 
 QString BuildSearchString(const QString& artist, const QString& album) {
-    if (artist.isNull()) return album.isNull() ? QString(u""_qs) : album;
-    if (album.isNull()) return artist;
-    return artist + kSeparator + album;
+    return SearchTerms::fromFields(artist, album).text;
 }
 
 bool DecomposeSearchString(const QString& terms, QString* artist, QString* album) {

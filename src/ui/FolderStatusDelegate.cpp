@@ -11,8 +11,10 @@ namespace {
 FolderStatusDelegate::Colors documentColors(const TrovixDocument& doc, const AudioTrack& track,
                                             qsizetype row) {
     const TagValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
-    const StatusRow decided = StatusDecisions::folderTrack(
-        doc.naming(), track, tagHit, doc.variousArtists(), doc.alternate(), doc.getNewTrack(row));
+    const TagValues written = doc.tagPlan().tags(track, int(row), int(doc.numberOfRows()));
+    const StatusRow decided =
+        StatusDecisions::folderTrack(doc.naming(), track, tagHit, written, doc.variousArtists(),
+                                     doc.alternate(), doc.getNewTrack(row));
     return StatusIcons::colorsOf(decided);
 }
 

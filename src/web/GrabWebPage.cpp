@@ -283,7 +283,8 @@ PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitS
         perform(multi, t);
         const bool open = t.connected || (t.done && t.result == CURLE_OK);
         if (t.done && !open && !connectErrorLogged) {
-            TROVIX_WEB_LOG() << "GrabWebPage: " << curl_easy_strerror(t.result);
+            fetch.error = QString::fromUtf8(curl_easy_strerror(t.result));
+            TROVIX_WEB_LOG() << "GrabWebPage: " << fetch.error;
             TROVIX_WEB_LOG() << "GrabWebPage error 5";
             connectErrorLogged = true;
             fetch.outcome = PageFetch::Outcome::NoConnection;
@@ -329,8 +330,8 @@ PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitS
                     fetch.outcome = PageFetch::Outcome::TooLarge;
                     keepData = false;
                 } else if (t.result != CURLE_OK) {
-                    TROVIX_WEB_LOG()
-                        << "GrabWebPage error 10 (" << curl_easy_strerror(t.result) << ")";
+                    fetch.error = QString::fromUtf8(curl_easy_strerror(t.result));
+                    TROVIX_WEB_LOG() << "GrabWebPage error 10 (" << fetch.error << ")";
                     fetch.outcome = t.result == CURLE_OPERATION_TIMEDOUT
                                         ? PageFetch::Outcome::TimedOut
                                         : PageFetch::Outcome::Failed;

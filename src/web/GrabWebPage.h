@@ -47,6 +47,7 @@ struct PageFetch {
     std::optional<QByteArray> body;
     Outcome outcome = Outcome::Failed;
     long status = 0; // the final HTTP status; 0 when no answer came
+    QString error;   // libcurl's words for a transfer that failed
 };
 
 // Extra request settings; empty ones leave the defaults.

@@ -92,6 +92,39 @@ TEST(CliLookup, WebHitIsAppliedSavedAndFoundAgainByItsKey) {
     EXPECT_EQ(json["chosenHit"].toInt(-1), 0);
 }
 
+// Offline, each source says once, in words, that it could not connect; the
+// web's debug lines are for --verbose.
+TEST(CliLookup, AnUnreachableSourceIsReportedOnceInWords) {
+    CliEnv env;
+    const QString dir = env.root() + "/Album";
+    QDir().mkpath(dir);
+    ASSERT_TRUE(writeTrack(dir, {"a.mp3", "one", 1, 0, "the band", "the album"}));
+    // --verbose keeps debug copies too: not in the shared /tmp.
+    QTemporaryDir dumps;
+    qputenv("TROVIX_DEBUG_DIR", QFile::encodeName(dumps.path()));
+    for (const bool verbose : {false, true}) {
+        SCOPED_TRACE(verbose);
+        QStringList args = {"open",  dir,
+                            "--set", "SearchAMG=NO",
+                            "--set", "SearchGOOG=NO",
+                            "--set", "SearchFreeDB=NO",
+                            "--set", "SearchForCoverArt=NO",
+                            "--set", "SearchMB=YES",
+                            "--set", "MusicBrainzBaseURL=http://127.0.0.1:9",
+                            "--set", "SearchGNUDB=YES",
+                            "--set", "GnudbBaseURL=http://127.0.0.1:7"};
+        if (verbose) args << "--verbose";
+        const CliResult r = env.run(args);
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        const QString err = QString::fromUtf8(r.err);
+        EXPECT_EQ(err.count("MusicBrainz: could not connect: Couldn't connect to server"), 1)
+            << r.err.toStdString();
+        EXPECT_EQ(err.count("gnudb: could not connect: "), 1) << r.err.toStdString();
+        EXPECT_EQ(err.contains("GrabWebPage"), verbose) << r.err.toStdString();
+    }
+    qunsetenv("TROVIX_DEBUG_DIR");
+}
+
 // A disc database answering with controls, overrides, NUL and dots in every
 // field, and tags that hold escape sequences: the table shows what is left
 // unprintable escaped instead of sending it to the terminal, and the album is

@@ -3,11 +3,15 @@
 // Python tag library) and ffprobe. Both must see the new values, no stale
 // second tag, and the very same audio packets.
 #include "cli/CliRun.h"
+#include "support/LoopbackServer.h"
 #include "support/M4aChecks.h"
 #include "support/XiphFixture.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
+
+#include <taglib/fileref.h>
+#include <taglib/tpropertymap.h>
 
 #include <functional>
 
@@ -402,5 +406,164 @@ TEST(CliOtherReaders, SavedOddFilesReadTheSameInMutagenAndFfprobe) {
 
         EXPECT_EQ(after.audio, before.audio);
         EXPECT_FALSE(before.audio.md5.isEmpty());
+    }
+}
+
+namespace {
+
+// TagLib's unified names, as its properties read them from every format.
+QJsonObject tagLibProperties(const QString& path) {
+    const TagLib::FileRef ref(QFile::encodeName(path).constData());
+    QJsonObject out;
+    if (ref.isNull()) return out;
+    const TagLib::PropertyMap props = ref.file()->properties();
+    for (const auto& [key, values] : props)
+        out.insert(QString::fromStdString(key.to8Bit(true)).toLower(),
+                   QString::fromStdString(values.toString("/").to8Bit(true)));
+    return out;
+}
+
+// "n/m" whether the format holds the total apart (DISCTOTAL) or not.
+QString discOf(const QJsonObject& fields) {
+    const QString total = fields["disctotal"].toString();
+    return fields["discnumber"].toString() + (total.isEmpty() ? QString() : u'/' + total);
+}
+
+QByteArray capturedRelease(const char* name) {
+    QFile file(QStringLiteral(TROVIX_TEST_DATA_DIR "/musicbrainz/") + QString::fromLatin1(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString mbid(const char* prefix, int n) {
+    return QString::fromLatin1(prefix) +
+           QStringLiteral("-0000-4000-8000-%1").arg(n, 12, 10, QChar(u'0'));
+}
+
+} // namespace
+
+// A compilation found through a loopback MusicBrainz, one folder per disc
+// holding one file of each format, saved and read back by TagLib, mutagen
+// and ffprobe:
+// each song its own credit, the album artist, the disc n/m and the
+// identifiers where other players look for them.
+TEST(CliOtherReaders, ACompilationFromMusicBrainzReadsBackEverywhere) {
+    LoopbackServer server;
+    const QByteArray release = capturedRelease("release-compilation-two-discs.json");
+    server.serve("/ws/2/release/5e1e0000-0000-4000-8000-000000000005", release.toStdString(),
+                 "application/json");
+    // The search finds the compilation alone.
+    QJsonObject search =
+        QJsonDocument::fromJson(capturedRelease("search-compilation.json")).object();
+    search["releases"] = QJsonArray{search["releases"].toArray().first()};
+    server.serve("/ws/2/release/", QJsonDocument(search).toJson().toStdString(),
+                 "application/json");
+    const struct Song {
+        const char* file;
+        const char* title;
+        int disc;
+        QString artist, artistIds;
+        int id; // of the release track; the recording's is 100 more
+    } songs[] = {
+        {"a.mp3", "Morning Bell", 1, "Dora Lima", mbid("a0000000", 11), 101},
+        {"b.m4a", "Two Voices", 1, "Edu Souza feat. Flora Reis",
+         mbid("a0000000", 12) + u'/' + mbid("a0000000", 13), 102},
+        {"c.flac", "Evening Tide", 2, "Gil Nunes", mbid("a0000000", 14), 105},
+        {"d.ogg", "Last Song", 2, "Dora Lima & Edu Souza",
+         mbid("a0000000", 11) + u'/' + mbid("a0000000", 12), 106},
+    };
+    CliEnv env;
+    for (const Song& song : songs) {
+        const QString dir = env.root() + QStringLiteral("/Disc %1").arg(song.disc);
+        QDir().mkpath(dir);
+        const QString path = dir + u'/' + QString::fromLatin1(song.file);
+        const QByteArray title = song.title;
+        bool written = false;
+        if (path.endsWith(".mp3")) {
+            written = writeBytes(path, id3v2Tag(4, {id3v2Frame(4, "TIT2", text(song.title)),
+                                                    id3v2Frame(4, "TALB", text("Sunday Songs"))}) +
+                                           mp3Audio());
+        } else if (path.endsWith(".m4a")) {
+            M4aFixtureOptions o;
+            o.title = QString::fromLatin1(song.title);
+            o.album = QStringLiteral("Sunday Songs");
+            written = writeBytes(path, buildM4a(o));
+        } else {
+            XiphFixtureOptions o;
+            o.comments = {"TITLE=" + title, "ALBUM=Sunday Songs"};
+            written =
+                writeXiphFile(path, path.endsWith(".flac") ? XiphKind::Flac : XiphKind::Vorbis, o);
+        }
+        ASSERT_TRUE(written) << song.file;
+    }
+
+    QHash<QString, QString> saved; // title -> path
+    for (int disc : {1, 2}) {
+        SCOPED_TRACE(disc);
+        const QStringList open = {"open",  env.root() + QStringLiteral("/Disc %1").arg(disc),
+                                  "--set", "SearchAMG=NO",
+                                  "--set", "SearchGOOG=NO",
+                                  "--set", "SearchGNUDB=NO",
+                                  "--set", "SearchFreeDB=NO",
+                                  "--set", "SearchForCoverArt=NO",
+                                  "--set", "SearchMB=YES",
+                                  "--set", "SmartCapitalization=NO",
+                                  "--set", "MusicBrainzBaseURL=" + server.baseUrl(),
+                                  "--json"};
+        // The silent files are far shorter than the songs: the medium is
+        // chosen by its number among the hits.
+        const QJsonArray hits = env.run(open).json()["hits"].toArray();
+        const QString key = mbid("#MB:5e1e0000", 5) + QStringLiteral("/%1").arg(disc);
+        qsizetype chosen = 0;
+        while (chosen < hits.size() && hits[chosen]["key"].toString() != key)
+            ++chosen;
+        ASSERT_LT(chosen, hits.size());
+        const CliResult r =
+            env.run(open + QStringList{"--choose", QString::number(chosen + 1), "--save", "--yes"});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString() << r.out.toStdString();
+        const QJsonObject json = r.json();
+        ASSERT_TRUE(json["saved"].toBool()) << r.out.toStdString();
+        EXPECT_TRUE(json["variousArtists"].toBool());
+        EXPECT_EQ(json["album"]["albumArtist"].toString(), "Various Artists");
+        for (const QJsonValue& t : json["tracks"].toArray())
+            saved.insert(t["newTitle"].toString(), t["path"].toString());
+    }
+
+    for (const Song& song : songs) {
+        SCOPED_TRACE(song.file);
+        const QString path = saved.value(QString::fromLatin1(song.title));
+        ASSERT_TRUE(QFileInfo::exists(path)) << path.toStdString();
+        QString error;
+        const QJsonObject mutagen = readWithMutagen(path, &error)["more"].toObject();
+        ASSERT_TRUE(error.isEmpty()) << error.toStdString();
+        const QJsonObject taglib = tagLibProperties(path);
+        const QList<QPair<const char*, QString>> expected = {
+            {"albumartist", "Various Artists"},
+            {"musicbrainz_albumid", mbid("5e1e0000", 5)},
+            {"musicbrainz_releasegroupid", mbid("9e000000", 5)},
+            {"musicbrainz_albumartistid", "89ad4ac3-39f7-470e-963a-56509c546377"},
+            {"musicbrainz_releasetrackid", mbid("70000000", song.id)},
+            {"musicbrainz_trackid", mbid("60000000", song.id + 100)},
+            {"musicbrainz_artistid", song.artistIds},
+        };
+        for (const auto& [key, value] : expected) {
+            EXPECT_EQ(mutagen[key].toString(), value) << "mutagen " << key;
+            EXPECT_EQ(taglib[key].toString(), value) << "TagLib " << key;
+        }
+        const QString disc = QStringLiteral("%1/2").arg(song.disc);
+        EXPECT_EQ(discOf(mutagen), disc) << "mutagen";
+        EXPECT_EQ(discOf(taglib), disc) << "TagLib";
+        EXPECT_EQ(taglib["artist"].toString(), song.artist);
+        // ffprobe shows an Ogg file's comments on its stream, not here.
+        if (path.endsWith(".ogg")) continue;
+        const QJsonObject ff = probe(path).tags;
+        EXPECT_EQ(ff["album_artist"].toString(), "Various Artists") << "ffprobe";
+        EXPECT_EQ(ff["disc"].toString() + (ff.contains("disctotal") ? "/" : "") +
+                      ff["disctotal"].toString(),
+                  disc)
+            << "ffprobe";
+        EXPECT_EQ(ff.contains("musicbrainz_albumid") ? ff["musicbrainz_albumid"]
+                                                     : ff["musicbrainz album id"],
+                  mbid("5e1e0000", 5))
+            << "ffprobe";
     }
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Prints, as one JSON object, what mutagen reads from a music file: the
-artist, album, title, year and genre (null when absent), every text value of
-every tag, the ID3 version it read, the frames of an ID3v1 tag and whether an APEv2 tag is present. Exit status 2 when mutagen is
+artist, album, title, year and genre (null when absent), the album artist,
+disc number and MusicBrainz identifiers under "more" (several values joined
+with "/"), every text value of every tag, the ID3 version it read, the frames of an ID3v1 tag and whether an APEv2 tag is present. Exit status 2 when mutagen is
 not installed, 1 when it cannot read the file."""
 import json
 import sys
@@ -15,6 +16,17 @@ except ImportError:
     sys.exit(2)
 
 FIELDS = ("artist", "album", "title", "date", "genre")
+# Easy names of the identifiers, with the MPEG-4 freeform name each has
+# (mutagen's easy MPEG-4 interface knows only some of them).
+IDS = {
+    "musicbrainz_albumid": "MusicBrainz Album Id",
+    "musicbrainz_releasegroupid": "MusicBrainz Release Group Id",
+    "musicbrainz_releasetrackid": "MusicBrainz Release Track Id",
+    "musicbrainz_trackid": "MusicBrainz Track Id",
+    "musicbrainz_artistid": "MusicBrainz Artist Id",
+    "musicbrainz_albumartistid": "MusicBrainz Album Artist Id",
+}
+MORE = ("albumartist", "discnumber", "disctotal") + tuple(IDS)
 
 
 def texts(tags):
@@ -43,6 +55,14 @@ def main(path):
         number = raw.tags["gnre"][0]
         if 0 < number <= len(TCON.GENRES):
             result["genre"] = TCON.GENRES[number - 1]
+    more = {}
+    for field in MORE:
+        values = list(tags.get(field)) if field in tags else []
+        freeform = "----:com.apple.iTunes:" + IDS.get(field, "")
+        if not values and field in IDS and raw.tags is not None and freeform in raw.tags:
+            values = [bytes(v).decode("utf-8") for v in raw.tags[freeform]]
+        more[field] = "/".join(values) if values else None
+    result["more"] = more
     result["texts"] = texts(raw.tags) if raw.tags is not None else []
     # "2.3", "2.4"; "1.1" when the values come from ID3v1 alone.
     version = getattr(raw.tags, "version", None)

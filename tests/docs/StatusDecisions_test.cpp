@@ -48,11 +48,11 @@ TEST(StatusDecisions, FolderTrackLettersFollowTheProposal) {
     AudioTrack right = tagged(tmp.path() + "/01-Intro.mp3",
                               values("the band", "SONGS", "2001", "rock", "Intro", "1/2"));
     right.setNewTitle("intro"); // differs only in case: T stays green
-    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, kTagHit, false, 0, "1/2"),
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, kTagHit, {}, false, 0, "1/2"),
               (StatusRow{Green, Red, Green, Green, Green}))
         << "file name is exact: 01-intro.mp3 differs from 01-Intro.mp3";
     right.setNewTitle("Intro");
-    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, kTagHit, false, 0, "1/2"),
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, kTagHit, {}, false, 0, "1/2"),
               (StatusRow{Green, Green, Green, Green, Green}));
 
     // Everything to change.
@@ -60,36 +60,50 @@ TEST(StatusDecisions, FolderTrackLettersFollowTheProposal) {
         tagged(tmp.path() + "/x.mp3", values("Other", "Songs", "1999", "Rock", "x", "5"));
     wrong.setNewTitle("Outro");
     wrong.setRow(1);
-    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, wrong, kTagHit, false, 0, "2/2"),
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, wrong, kTagHit, {}, false, 0, "2/2"),
               (StatusRow{Red, Red, Red, Red, Red}));
 
     // A tag hit without a genre makes I red; without an artist, A red.
     TagValues partial = kTagHit;
     partial.genre = QString();
     partial.artist = QString();
-    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, partial, false, 0, "1/2").I, Red);
-    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, partial, false, 0, "1/2").A, Red);
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, partial, {}, false, 0, "1/2").I, Red);
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, partial, {}, false, 0, "1/2").A, Red);
 
-    // Various artists: the new artist against the current one.
-    right.setNewArtist("Someone Else");
-    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, kTagHit, true,
-                                           AudioTrack::kVariousArtists, "1/2")
-                  .A,
-              Red);
-    right.setNewArtist("THE BAND");
-    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, right, kTagHit, true,
-                                           AudioTrack::kVariousArtists, "1/2")
-                  .A,
-              Green);
+    // Various artists, or a credit of the track's own: the artist written
+    // against the current one; an album artist written counts too.
+    const struct {
+        bool various;
+        const char *ownArtist, *written, *albumArtist;
+        StatusColor a;
+    } artists[] = {
+        {true, "Someone Else", "Someone Else", nullptr, Red},
+        {true, "THE BAND", "THE BAND", nullptr, Green},
+        {false, "Someone Else", "Someone Else", nullptr, Red},
+        {false, nullptr, nullptr, "The Band", Red}, // the file holds no album artist
+        {true, "THE BAND", "THE BAND", "Various", Red},
+    };
+    for (const auto& row : artists) {
+        SCOPED_TRACE(row.written ? row.written : "(album's)");
+        AudioTrack track = right;
+        track.setNewArtist(QString::fromUtf8(row.ownArtist));
+        const TagValues written{.artist = QString::fromUtf8(row.written),
+                                .albumArtist = QString::fromUtf8(row.albumArtist)};
+        EXPECT_EQ(StatusDecisions::folderTrack(kNaming, track, kTagHit, written, row.various,
+                                               row.various ? AudioTrack::kVariousArtists : 0,
+                                               "1/2")
+                      .A,
+                  row.a);
+    }
 
     // Renaming off: F grey whatever the name would be.
     Prefs::setOverride(Prefs::kRenameTracks, "NO");
-    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, wrong, kTagHit, false, 0, "2/2").F, Grey);
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, wrong, kTagHit, {}, false, 0, "2/2").F, Grey);
 }
 
 TEST(StatusDecisions, PlaceholdersAreAllGrey) {
     const AudioTrack missing = AudioTrack::initPlaceholder("/tmp");
-    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, missing, kTagHit, false, 0, "1/1"),
+    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, missing, kTagHit, {}, false, 0, "1/1"),
               StatusRow{});
     EXPECT_EQ(StatusDecisions::songHit(kNaming, missing, kTagHit, 1), StatusRow{});
     EXPECT_EQ(StatusDecisions::singleFile(kNaming, missing, kTagHit), StatusRow{});

@@ -230,8 +230,11 @@ TEST_F(FolderDocument, VariousArtistsTitlesAreSplitByTheSeparators) {
     EXPECT_EQ(doc->trackArray().at(0)->getNewTitle(), QStringLiteral("A - B"));
     EXPECT_EQ(doc->trackArray().at(0)->getNewArtist(), QStringLiteral("Named"));
 
+    // Off again, a track credited apart from the album keeps its credit, so
+    // the artist column stays.
     doc->setVariousArtists(false);
-    EXPECT_FALSE(doc->trackColumns().contains(QStringLiteral("artist")));
+    EXPECT_EQ(doc->trackArray().at(0)->getNewArtist(), QStringLiteral("Named"));
+    EXPECT_TRUE(doc->trackColumns().contains(QStringLiteral("artist")));
     EXPECT_FALSE(doc->reverseArtistTitleEnabled());
 }
 
@@ -242,8 +245,11 @@ TEST_F(FolderDocument, RestoringTitlesGivesEachRecordItsOwnTitleAfterReordering)
     ASSERT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"Charlie", "Alpha", "Bravo"}));
     doc->restoreAllOriginalTitles();
     EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle), (QStringList{"Charlie", "Alpha", "Bravo"}));
+    // Records credited like the folder carry no credit of their own: the
+    // album's artist field is theirs.
+    const TrackTagPlan plan = doc->tagPlan();
     for (const AudioTrackRef& t : doc->trackArray())
-        EXPECT_EQ(t->getNewArtist(), QStringLiteral("Tag Artist"));
+        EXPECT_EQ(plan.artist(*t), doc->artistField());
 
     doc->selectAlbumDetailsViaClick(
         0, makeHit(makeDetails("A", "B", {"Charlie x", "Alpha x", "Bravo x"})));

@@ -1,6 +1,7 @@
 #include "support/SourceTestKit.h"
 
 #include "app/Preferences.h"
+#include "system/Log.h"
 #include "web/DebugFiles.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
 #include "web/sources/freedb/FreeDB.h"
@@ -90,9 +91,11 @@ LogCapture::LogCapture() {
     std::lock_guard<std::mutex> guard(gLogMutex);
     gLogLines.clear();
     gPreviousHandler = qInstallMessageHandler(captureMessage);
+    trovix_log::setVerbose(true);
 }
 
 LogCapture::~LogCapture() {
+    trovix_log::setVerbose(false);
     qInstallMessageHandler(gPreviousHandler);
 }
 

@@ -30,11 +30,12 @@ QString DiscDatabase::prepareSearchText(const QString& searchText) {
     return stringWithString(EscapeForURLQuiet(searchText), QStringLiteral("()[]\\{}<>\""));
 }
 
-SourceFetcher::Response DiscDatabase::fetchPage(const QString& url, int timeLimitSecs,
-                                                const char* urlDump, const char* pageDump,
-                                                ProgressIndicator* progress) {
+SourceFetcher::Response DiscDatabase::fetchPage(const QString& source, const QString& url,
+                                                int timeLimitSecs, const char* urlDump,
+                                                const char* pageDump, ProgressIndicator* progress) {
     SourceFetcher::Request request;
     request.url = url;
+    request.source = source;
     request.timeLimitSecs = timeLimitSecs;
     request.urlDump = urlDump;
     request.pageDump = pageDump;
@@ -42,12 +43,13 @@ SourceFetcher::Response DiscDatabase::fetchPage(const QString& url, int timeLimi
     return SourceFetcher::fetch(request, progress);
 }
 
-std::shared_ptr<AlbumDetails> DiscDatabase::fetchDiscRecord(const QString& address,
+std::shared_ptr<AlbumDetails> DiscDatabase::fetchDiscRecord(const QString& source,
+                                                            const QString& address,
                                                             const QString& key, const char* urlDump,
                                                             const char* pageDump,
                                                             ProgressIndicator* progress) {
     const SourceFetcher::Response fetched =
-        fetchPage(address, kDiscRecordTimeLimitSecs, urlDump, pageDump, progress);
+        fetchPage(source, address, kDiscRecordTimeLimitSecs, urlDump, pageDump, progress);
     if (!fetched.body) return nullptr;
     return AlbumDetailsFromDiscRecord(*fetched.body, key);
 }

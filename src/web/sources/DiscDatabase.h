@@ -23,17 +23,19 @@ public:
     // quote characters then taken out; in effect only the parentheses go.
     static QString prepareSearchText(const QString& searchText);
     // One attempt, the page taken whatever its status (request and page
-    // dumped under the given names).
-    static SourceFetcher::Response fetchPage(const QString& url, int timeLimitSecs,
-                                             const char* urlDump, const char* pageDump,
-                                             ProgressIndicator* progress);
+    // dumped under the given names); `source` names the site in the words of
+    // a failure.
+    static SourceFetcher::Response fetchPage(const QString& source, const QString& url,
+                                             int timeLimitSecs, const char* urlDump,
+                                             const char* pageDump, ProgressIndicator* progress);
     // Reads a fetched disc record (one character per byte) into details
     // carrying `key`. Values that are valid UTF-8 are decoded as such; null
     // when some value is not and the record does not fit Mac OS Roman.
     static std::shared_ptr<AlbumDetails> AlbumDetailsFromDiscRecord(const QString& page,
                                                                     const QString& key);
     // Fetches the record at `url` and reads it; null when no page came.
-    static std::shared_ptr<AlbumDetails> fetchDiscRecord(const QString& url, const QString& key,
-                                                         const char* urlDump, const char* pageDump,
+    static std::shared_ptr<AlbumDetails> fetchDiscRecord(const QString& source, const QString& url,
+                                                         const QString& key, const char* urlDump,
+                                                         const char* pageDump,
                                                          ProgressIndicator* progress);
 };

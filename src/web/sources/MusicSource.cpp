@@ -32,3 +32,13 @@ bool MusicSource::ownsKey(const QString& key) const {
     const QString prefix = keyPrefix();
     return !prefix.isEmpty() && key.startsWith(prefix);
 }
+
+QString MusicSource::keyForTags(const TagValues&) const {
+    return {};
+}
+
+void MusicSource::searchAlbums(AlbumInfoArray& hits, const SearchTerms& terms,
+                               const std::optional<ScoreWeights>& weights,
+                               const SourceOptions& options, ProgressIndicator* progress) const {
+    search(hits, terms.text, weights, options, progress);
+}

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "model/AlbumInfo.h"
+#include "tags/TagValues.h"
+#include "text/SearchTerms.h"
 
 #include <QList>
 #include <QString>
@@ -75,6 +77,11 @@ public:
     virtual void search(AlbumInfoArray& hits, const QString& terms,
                         const std::optional<ScoreWeights>& weights, const SourceOptions& options,
                         ProgressIndicator* progress) const = 0;
+    // The same for terms that may carry the fields they were composed
+    // from: by default a search of their text.
+    virtual void searchAlbums(AlbumInfoArray& hits, const SearchTerms& terms,
+                              const std::optional<ScoreWeights>& weights,
+                              const SourceOptions& options, ProgressIndicator* progress) const;
     // Adds its song hits; sites without song searches add nothing.
     virtual void searchSongs(TrackInfoArray& hits, const QString& terms,
                              const std::optional<ScoreWeights>& weights,
@@ -91,6 +98,10 @@ public:
     // The album behind one of its result keys; null when the fetch fails.
     virtual std::shared_ptr<AlbumDetails> details(const QString& key, const SourceOptions& options,
                                                   ProgressIndicator* progress) const = 0;
+    // The result key of the album that identifiers in the files' tags name
+    // (its own, as a save from one of its hits writes them); empty when the
+    // tags carry none of this site's.
+    virtual QString keyForTags(const TagValues& tags) const;
     // The cover image address of fetched details; empty when there is none.
     virtual QString coverAddress(const AlbumDetails& details) const;
 

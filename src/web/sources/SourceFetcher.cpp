@@ -3,6 +3,7 @@
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
 #include "web/DebugFiles.h"
+#include "web/DownHosts.h"
 #include "web/LookupDeadline.h"
 
 #include <chrono>
@@ -35,6 +36,34 @@ std::optional<QString> pageText(std::optional<QByteArray>& bytes) {
 
 } // namespace
 
+void SourceFetcher::reportFailure(const Request& request, const PageFetch& page, bool hostWasDown) {
+    QString words;
+    switch (page.outcome) {
+    case PageFetch::Outcome::Cancelled:
+        return;
+    case PageFetch::Outcome::NoConnection:
+        if (hostWasDown) return;
+        words = QStringLiteral("could not connect: ") + page.error;
+        break;
+    case PageFetch::Outcome::TimedOut:
+        words = QStringLiteral("no answer within %1 s").arg(request.timeLimitSecs);
+        break;
+    case PageFetch::Outcome::Complete:
+    case PageFetch::Outcome::Failed:
+        if (page.status == 503 || page.status == 429)
+            words = QStringLiteral("the server is busy (%1)").arg(page.status);
+        else if (page.status >= 300)
+            words = QStringLiteral("the server answered %1").arg(page.status);
+        else
+            words = QStringLiteral("the transfer failed: ") +
+                    (page.error.isEmpty() ? QStringLiteral("no answer") : page.error);
+        break;
+    }
+    const QString source =
+        request.source.isEmpty() ? DownHosts::hostKey(request.url) : request.source;
+    TROVIX_LOG() << source + QStringLiteral(": ") + words;
+}
+
 bool SourceFetcher::waitUnlessCancelled(double seconds, ProgressIndicator* progress) {
     using namespace std::chrono;
     const auto end =
@@ -55,8 +84,13 @@ SourceFetcher::Response SourceFetcher::fetchAnyAnswer(const Request& request,
     Response response;
     response.finalURL = request.url;
     for (int attempt = 0; attempt < request.attempts && !response.finalURL.isEmpty(); ++attempt) {
+        const bool hostWasDown = DownHosts::isDown(response.finalURL);
         PageFetch page = FetchWebPage(response.finalURL, progress, request.timeLimitSecs,
                                       request.throttle, request.options);
+        // These sites read error pages themselves; only no answer at all is
+        // said here.
+        if (page.outcome == PageFetch::Outcome::NoConnection)
+            reportFailure(request, page, hostWasDown);
         response.body = pageText(page.body);
         response.status = page.status;
         response.outcome = page.outcome;
@@ -83,6 +117,7 @@ SourceFetcher::Response SourceFetcher::fetch(const Request& request, ProgressInd
     double waited = 0;
     for (;;) {
         QString url = request.url;
+        const bool hostWasDown = DownHosts::isDown(url);
         PageFetch page =
             FetchWebPage(url, progress, request.timeLimitSecs, request.throttle, request.options);
         response.finalURL = url;
@@ -101,6 +136,7 @@ SourceFetcher::Response SourceFetcher::fetch(const Request& request, ProgressInd
         if (request.busyRetries && busy(page.status)) {
             if (waited + nextWait > request.busyWaitLimitSecs || outlastsLookup(nextWait)) {
                 TROVIX_WEB_LOG() << "server still busy, giving up: " << request.url;
+                reportFailure(request, page, hostWasDown);
                 return response;
             }
             TROVIX_WEB_LOG() << "server busy (" << page.status << "), waiting " << nextWait
@@ -121,6 +157,7 @@ SourceFetcher::Response SourceFetcher::fetch(const Request& request, ProgressInd
                                !LookupDeadline::passed();
         if (!retryable || --attemptsLeft <= 0) {
             TROVIX_WEB_LOG() << "request failed (status " << page.status << "): " << request.url;
+            reportFailure(request, page, hostWasDown);
             return response;
         }
     }

@@ -16,6 +16,9 @@ class SourceFetcher {
 public:
     struct Request {
         QString url;
+        // The source's name, which starts the one line in words a failed
+        // request costs ("MusicBrainz: could not connect: ...").
+        QString source;
         int timeLimitSecs = 30;
         // Attempts while the fetch times out or breaks off after connecting,
         // or the server answers 5xx (other than a busy answer, which
@@ -51,6 +54,9 @@ public:
 
 private:
     static Response fetchAnyAnswer(const Request& request, ProgressIndicator* progress);
+    // Says in words why the request failed, unless its host was already
+    // found down in this look-up (and said so then).
+    static void reportFailure(const Request& request, const PageFetch& page, bool hostWasDown);
     // Sleeps in short slices; false when the user cancelled meanwhile.
     static bool waitUnlessCancelled(double seconds, ProgressIndicator* progress);
 };

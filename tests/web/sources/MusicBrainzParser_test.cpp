@@ -6,6 +6,7 @@
 #include "model/AlbumDetails.h"
 
 #include <QFile>
+#include <QHash>
 
 #include <gtest/gtest.h>
 
@@ -24,25 +25,42 @@ QStringList titlesOf(const AlbumDetails& details) {
 }
 
 TEST(MusicBrainzParser, SearchGivesOneHitPerMediumWithItsTrackCount) {
-    const auto result = MusicBrainzParser::parseSearch(captured("search.json"));
-    ASSERT_TRUE(result.error.isNull()) << result.error.toStdString();
-    // The release without a title is dropped.
-    ASSERT_EQ(result.hits.size(), 3);
     const struct {
-        QString key, album, year;
+        const char* file;
+        QString key, artist, album, year;
         int tracks;
     } expected[] = {
-        {"#MB:5e1e0000-0000-4000-8000-000000000001", "Silent Songs", "2024", 5},
-        {"#MB:5e1e0000-0000-4000-8000-000000000002/1", "Silent Songs (Disc 1)", "2024", 2},
-        {"#MB:5e1e0000-0000-4000-8000-000000000002/2", "Silent Songs (Disc 2)", "2024", 1},
+        // The release without a title is dropped.
+        {"search.json", "#MB:5e1e0000-0000-4000-8000-000000000001", "The Demo Band", "Silent Songs",
+         "2024", 5},
+        {"search.json", "#MB:5e1e0000-0000-4000-8000-000000000002/1", "The Demo Band",
+         "Silent Songs (Disc 1)", "2024", 2},
+        {"search.json", "#MB:5e1e0000-0000-4000-8000-000000000002/2", "The Demo Band",
+         "Silent Songs (Disc 2)", "2024", 1},
+        {"search-compilation.json", "#MB:5e1e0000-0000-4000-8000-000000000005/1", "Various Artists",
+         "Sunday Songs (Disc 1)", "2003", 2},
+        {"search-compilation.json", "#MB:5e1e0000-0000-4000-8000-000000000005/2", "Various Artists",
+         "Sunday Songs (Disc 2)", "2003", 2},
+        // No credit is no artist, not an empty one.
+        {"search-compilation.json", "#MB:5e1e0000-0000-4000-8000-000000000007", QString(),
+         "Nameless", "2010", 1},
     };
-    for (int i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(result.hits[i]->resultKey(), expected[i].key);
-        EXPECT_EQ(result.hits[i]->artist(), QStringLiteral("The Demo Band"));
-        EXPECT_EQ(result.hits[i]->album(), expected[i].album);
-        EXPECT_EQ(result.hits[i]->year(), expected[i].year);
-        EXPECT_EQ(result.hits[i]->trackCount(), expected[i].tracks);
+    QList<AlbumInfoPtr> hits;
+    for (const char* file : {"search.json", "search-compilation.json"}) {
+        const auto result = MusicBrainzParser::parseSearch(captured(file));
+        ASSERT_TRUE(result.error.isNull()) << result.error.toStdString();
+        hits += result.hits;
+    }
+    ASSERT_EQ(hits.size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const auto& e = expected[i];
+        SCOPED_TRACE(e.key.toStdString());
+        EXPECT_EQ(hits[i]->resultKey(), e.key);
+        EXPECT_EQ(hits[i]->artist(), e.artist);
+        EXPECT_EQ(hits[i]->artist().isNull(), e.artist.isNull());
+        EXPECT_EQ(hits[i]->album(), e.album);
+        EXPECT_EQ(hits[i]->year(), e.year);
+        EXPECT_EQ(hits[i]->trackCount(), e.tracks);
     }
 }
 
@@ -127,6 +145,107 @@ TEST(MusicBrainzParser, ReleasesMapToAlbumDetails) {
     EXPECT_FALSE(MusicBrainzParser::parseRelease(captured("release-two-discs.json"), 1).frontCover);
 }
 
+// Identifiers as the captured answers spell them: a<n> an artist, t<n> a
+// track, r<n> a recording.
+QString mbid(char kind, int n) {
+    static const QHash<char, QString> prefixes = {
+        {'a', "a0000000"}, {'t', "70000000"}, {'r', "60000000"}};
+    return prefixes.value(kind) + QStringLiteral("-0000-4000-8000-%1").arg(n, 12, 10, QChar(u'0'));
+}
+QString artistIds(std::initializer_list<int> ns) {
+    QStringList ids;
+    for (int n : ns)
+        ids << mbid('a', n);
+    return ids.join(u'/');
+}
+
+TEST(MusicBrainzParser, ReleasesCarryCreditsDiscsAndIdentifiers) {
+    const QString va = MusicBrainzParser::kVariousArtistsId;
+    struct Track {
+        QString title, artist, disc; // artist null: the album's; disc "n/m", or null
+        int id;                      // track t<id>, recording r<id + 100>
+        QString artistIds;
+    };
+    const struct {
+        const char* file;
+        int disc;
+        bool compilation;
+        QString artist, release, group, albumArtistIds;
+        QList<Track> tracks;
+    } cases[] = {
+        // Pregap and data tracks are no tracks to match.
+        {"release-compilation-two-discs.json",
+         2,
+         true,
+         "Various Artists",
+         "5e1e0000-0000-4000-8000-000000000005",
+         "9e000000-0000-4000-8000-000000000005",
+         va,
+         {{"Evening Tide", "Gil Nunes", "2/2", 105, artistIds({14})},
+          {"Last Song", "Dora Lima & Edu Souza", "2/2", 106, artistIds({11, 12})}}},
+        {"release-compilation-two-discs.json",
+         0,
+         true,
+         "Various Artists",
+         "5e1e0000-0000-4000-8000-000000000005",
+         "9e000000-0000-4000-8000-000000000005",
+         va,
+         {{"Morning Bell", "Dora Lima", "1/2", 101, artistIds({11})},
+          {"Two Voices", "Edu Souza feat. Flora Reis", "1/2", 102, artistIds({12, 13})},
+          {"Evening Tide", "Gil Nunes", "2/2", 105, artistIds({14})},
+          {"Last Song", "Dora Lima & Edu Souza", "2/2", 106, artistIds({11, 12})}}},
+        {"release-featured-artists.json",
+         0,
+         false,
+         "Jay / Kay & Linked Park",
+         "5e1e0000-0000-4000-8000-000000000006",
+         "9e000000-0000-4000-8000-000000000006",
+         artistIds({21, 22}),
+         {{"Together", QString(), QString(), 111, artistIds({21, 22})},
+          {"Guest Spot", "Jay / Kay feat. Mo", QString(), 112, artistIds({21, 23})}}},
+        // Every identifier is named, present or not.
+        {"release-no-credit.json",
+         0,
+         false,
+         QString(),
+         "5e1e0000-0000-4000-8000-000000000007",
+         "",
+         "",
+         {{"Only Track", QString(), QString(), 121, ""}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 disc %2").arg(c.file).arg(c.disc).toStdString());
+        const auto result = MusicBrainzParser::parseRelease(captured(c.file), c.disc);
+        ASSERT_TRUE(result.details) << result.error.toStdString();
+        const AlbumDetails& d = *result.details;
+        EXPECT_EQ(d.isCompilation(), c.compilation);
+        EXPECT_EQ(d.artist(), c.artist);
+        EXPECT_EQ(d.artist().isNull(), c.artist.isNull());
+        TagFields albumFields;
+        const TagValues album = d.albumTags(&albumFields);
+        EXPECT_EQ(albumFields, TagValues::kAlbumIds);
+        EXPECT_EQ(album.mbReleaseId, c.release);
+        EXPECT_EQ(album.mbReleaseGroupId, c.group);
+        EXPECT_EQ(album.mbAlbumArtistId, c.albumArtistIds);
+        ASSERT_EQ(d.numTracks(), c.tracks.size());
+        for (int i = 0; i < d.numTracks(); ++i) {
+            const Track& t = c.tracks[i];
+            SCOPED_TRACE(t.title.toStdString());
+            EXPECT_EQ(d.titleAtIndex(i), t.title);
+            EXPECT_EQ(d.artistAtIndex(i), t.artist);
+            TagFields given;
+            const TagValues tags = d.tagsAtIndex(i, &given);
+            EXPECT_EQ(given.testFlag(TagField::Disc), !t.disc.isNull());
+            if (!t.disc.isNull()) {
+                EXPECT_EQ(tags.disc + u'/' + tags.discCount, t.disc);
+            }
+            EXPECT_EQ(tags.mbReleaseTrackId, mbid('t', t.id));
+            EXPECT_EQ(tags.mbRecordingId, mbid('r', t.id + 100));
+            EXPECT_EQ(tags.mbArtistId, t.artistIds);
+        }
+    }
+}
+
 TEST(MusicBrainzParser, HostileAnswersFailWithAReason) {
     QByteArray huge = "{\"releases\": [";
     for (int i = 0; i < 200000; ++i)
@@ -158,20 +277,28 @@ TEST(MusicBrainzParser, HostileAnswersFailWithAReason) {
 
 TEST(MusicBrainzQuery, ArtistAndAlbumBecomeAnEscapedLuceneQuery) {
     const struct {
-        QString terms, query;
+        SearchTerms terms;
+        QString query;
     } cases[] = {
-        {"The Demo Band / Silent Songs", "release:(Silent Songs) AND artist:(The Demo Band)"},
-        {"AC/DC / Back in Black", "release:(Back in Black) AND artist:(AC\\/DC)"},
-        {"A+B / (What?) [Live] {1} ^2 \"x\" ~y *z !w: a&&b || c \\ d - e",
+        // The fields' own composition is not split: " / " is part of a name.
+        {SearchTerms::fromFields("Jay / Kay", "Collision / Course"),
+         "release:(Collision \\/ Course) AND artist:(Jay \\/ Kay)"},
+        {SearchTerms::fromFields("Various Artists", "Hits"), "release:(Hits)"},
+        {SearchTerms::fromFields(QString(), "Only A Title"), "release:(Only A Title)"},
+        // Typed terms are split at the first " / ".
+        {SearchTerms{"The Demo Band / Silent Songs"},
+         "release:(Silent Songs) AND artist:(The Demo Band)"},
+        {SearchTerms{"AC/DC / Back in Black"}, "release:(Back in Black) AND artist:(AC\\/DC)"},
+        {SearchTerms{"A+B / (What?) [Live] {1} ^2 \"x\" ~y *z !w: a&&b || c \\ d - e"},
          "release:(\\(What\\?\\) \\[Live\\] \\{1\\} \\^2 \\\"x\\\" \\~y \\*z \\!w\\: "
          "a\\&\\&b \\|\\| c \\\\ d \\- e) AND artist:(A\\+B)"},
         // Compilations are searched by title alone.
-        {"Various Artists / Hits", "release:(Hits)"},
-        {"Only A Title", "release:(Only A Title)"},
-        {"", ""},
+        {SearchTerms{"Various Artists / Hits"}, "release:(Hits)"},
+        {SearchTerms{"Only A Title"}, "release:(Only A Title)"},
+        {SearchTerms{""}, ""},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.terms.toStdString());
+        SCOPED_TRACE(c.terms.text.toStdString());
         EXPECT_EQ(MusicBrainz::searchQuery(c.terms), c.query);
     }
 }

@@ -20,7 +20,9 @@ constexpr const char* kPageDump = "/tmp/Trovix_FreeDB_%d.htm";
 } // namespace
 
 QList<MusicSource::Preference> FreeDB::preferences() const {
-    return {{QString::fromLatin1(kSearchKey), QStringLiteral("YES")},
+    // Off unless turned on: the pages in the layout parsed here are gone,
+    // and a search would send the terms over plain HTTP for nothing.
+    return {{QString::fromLatin1(kSearchKey), QStringLiteral("NO")},
             {QString::fromLatin1(kBaseURLKey), QStringLiteral("http://www.freedb.org")}};
 }
 
@@ -33,7 +35,7 @@ void FreeDB::search(AlbumInfoArray& hits, const QString& searchText,
         DiscDatabase::prepareSearchText(searchText) +
         QStringLiteral("&allfields=NO&fields=artist&fields=title&allcats=YES&grouping=none");
     const SourceFetcher::Response fetched = DiscDatabase::fetchPage(
-        url, DiscDatabase::kSearchTimeLimitSecs, kURLDump, kPageDump, progress);
+        name(), url, DiscDatabase::kSearchTimeLimitSecs, kURLDump, kPageDump, progress);
     if (!fetched.body || fetched.body->isEmpty()) return;
     parseSearchPage(hits, *fetched.body, base, weights, progress);
 }
@@ -103,5 +105,5 @@ std::shared_ptr<AlbumDetails> FreeDB::details(const QString& key, const SourceOp
     if (!SourceSupport::isDiscKey(key)) return nullptr;
     const QString url =
         EscapeForURLQuiet(options.baseURL(baseURLKey()) + QStringLiteral("/freedb/") + key);
-    return DiscDatabase::fetchDiscRecord(url, key, kURLDump, kPageDump, progress);
+    return DiscDatabase::fetchDiscRecord(name(), url, key, kURLDump, kPageDump, progress);
 }

@@ -30,7 +30,7 @@ void Gnudb::search(AlbumInfoArray& hits, const QString& searchText,
     const QString url =
         base + QStringLiteral("/search/") + DiscDatabase::prepareSearchText(searchText);
     const SourceFetcher::Response fetched = DiscDatabase::fetchPage(
-        url, DiscDatabase::kSearchTimeLimitSecs, kURLDump, kPageDump, progress);
+        name(), url, DiscDatabase::kSearchTimeLimitSecs, kURLDump, kPageDump, progress);
     if (!fetched.body || fetched.body->isEmpty()) return;
     parseSearchPage(hits, *fetched.body, base, weights, progress);
 }
@@ -102,7 +102,7 @@ std::shared_ptr<AlbumDetails> Gnudb::details(const QString& key, const SourceOpt
         return nullptr;
     const QString url = EscapeForURLQuiet(options.baseURL(baseURLKey()) +
                                           QStringLiteral("/gnudb/") + key.mid(kKeyPrefix.size()));
-    return DiscDatabase::fetchDiscRecord(url, key, kURLDump, kPageDump, progress);
+    return DiscDatabase::fetchDiscRecord(name(), url, key, kURLDump, kPageDump, progress);
 }
 
 void Gnudb::searchSongs(TrackInfoArray&, const QString&, const std::optional<ScoreWeights>&,

@@ -1,11 +1,11 @@
 #include "web/sources/googlemusic/GoogleMusic.h"
 
-#include "text/SearchString.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "text/SearchString.h"
 #include "text/SmartCapitalize.h"
 #include "web/WebHelpers.h"
 #include "web/WebLimits.h"
@@ -53,6 +53,7 @@ SourceFetcher::Response fetchPage(const QString& url, int timeLimitSecs, const c
                                   const char* pageDump) {
     SourceFetcher::Request request;
     request.url = url;
+    request.source = GoogleMusic().name();
     request.timeLimitSecs = timeLimitSecs;
     request.attempts = kAttempts;
     request.throttle = GoogleMusic::throttle().get();
@@ -85,7 +86,9 @@ SiteThrottle& GoogleMusic::throttle() {
 }
 
 QList<MusicSource::Preference> GoogleMusic::preferences() const {
-    return {{QString::fromLatin1(kSearchKey), QStringLiteral("YES")},
+    // Off unless turned on: the pages in the layout parsed here are gone,
+    // and a search would send the terms over plain HTTP for nothing.
+    return {{QString::fromLatin1(kSearchKey), QStringLiteral("NO")},
             {QString::fromLatin1(kBaseURLKey), QStringLiteral("http://www.google.com")}};
 }
 

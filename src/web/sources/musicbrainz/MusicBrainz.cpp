@@ -22,6 +22,7 @@ constexpr const char* kPageDump = "/tmp/Trovix_MB_%d.json";
 SourceFetcher::Request request(const QString& url, const SourceOptions& options) {
     SourceFetcher::Request r;
     r.url = url;
+    r.source = QStringLiteral("MusicBrainz");
     r.timeLimitSecs = kTimeLimitSecs;
     r.attempts = kAttempts;
     r.throttle = MusicBrainz::throttle();
@@ -66,10 +67,14 @@ QString MusicBrainz::escapeLucene(const QString& value) {
     return out;
 }
 
-QString MusicBrainz::searchQuery(const QString& terms) {
-    const qsizetype slash = terms.indexOf(QStringLiteral(" / "));
-    QString artist = slash < 0 ? QString() : terms.left(slash).trimmed();
-    const QString album = (slash < 0 ? terms : terms.mid(slash + 3)).trimmed();
+QString MusicBrainz::searchQuery(const SearchTerms& terms) {
+    QString artist = terms.artist.trimmed();
+    QString album = terms.album.trimmed();
+    if (!terms.hasFields()) {
+        const qsizetype slash = terms.text.indexOf(QStringLiteral(" / "));
+        artist = slash < 0 ? QString() : terms.text.left(slash).trimmed();
+        album = (slash < 0 ? terms.text : terms.text.mid(slash + 3)).trimmed();
+    }
     if (artist.contains(QStringLiteral("various"), Qt::CaseInsensitive)) artist.clear();
     QStringList parts;
     if (!album.isEmpty())
@@ -82,6 +87,12 @@ QString MusicBrainz::searchQuery(const QString& terms) {
 void MusicBrainz::search(AlbumInfoArray& hits, const QString& terms,
                          const std::optional<ScoreWeights>& weights, const SourceOptions& options,
                          ProgressIndicator* progress) const {
+    searchAlbums(hits, SearchTerms(terms), weights, options, progress);
+}
+
+void MusicBrainz::searchAlbums(AlbumInfoArray& hits, const SearchTerms& terms,
+                               const std::optional<ScoreWeights>& weights,
+                               const SourceOptions& options, ProgressIndicator* progress) const {
     const QString query = searchQuery(terms);
     if (query.isEmpty()) return;
     const QString url = options.baseURL(baseURLKey()) + QStringLiteral("/ws/2/release/?query=") +
@@ -107,6 +118,12 @@ void MusicBrainz::savedSearch(AlbumInfoArray& hits, const QString&, const QStrin
     const AlbumInfoPtr hit = album->albumInfoFromAlbumDetails();
     hit->setTrackCount(album->numTracks());
     hits.addSorted(hit, weights, 0);
+}
+
+QString MusicBrainz::keyForTags(const TagValues& tags) const {
+    const int disc = tags.discCountNumber() > 1 ? tags.discNumber() : 0;
+    const QString key = MusicBrainzParser::makeKey(tags.mbReleaseId.trimmed(), disc);
+    return MusicBrainzParser::splitKey(key) ? key : QString();
 }
 
 std::shared_ptr<AlbumDetails> MusicBrainz::details(const QString& key, const SourceOptions& options,

@@ -26,17 +26,25 @@ public:
     void search(AlbumInfoArray& hits, const QString& terms,
                 const std::optional<ScoreWeights>& weights, const SourceOptions& options,
                 ProgressIndicator* progress) const override;
+    // The artist and album fields themselves when the terms carry them.
+    void searchAlbums(AlbumInfoArray& hits, const SearchTerms& terms,
+                      const std::optional<ScoreWeights>& weights, const SourceOptions& options,
+                      ProgressIndicator* progress) const override;
     // A direct look-up of the saved release: no search.
     void savedSearch(AlbumInfoArray& hits, const QString& terms, const QString& key,
                      const std::optional<ScoreWeights>& weights, const SourceOptions& options,
                      ProgressIndicator* progress) const override;
     std::shared_ptr<AlbumDetails> details(const QString& key, const SourceOptions& options,
                                           ProgressIndicator* progress) const override;
+    // The release of the tags' release id; the medium of their disc number
+    // when they count several.
+    QString keyForTags(const TagValues& tags) const override;
 
-    // The Lucene query for search terms ("artist / album"): the album as
-    // release, the artist as artist, except for various artists; values
-    // escaped.
-    static QString searchQuery(const QString& terms);
+    // The Lucene query for search terms: the album as release, the artist
+    // as artist, except for various artists; values escaped. Typed terms
+    // ("artist / album") are split at their first " / ", the fields' own
+    // composition is not split at all.
+    static QString searchQuery(const SearchTerms& terms);
     // Every Lucene special character preceded by a backslash.
     static QString escapeLucene(const QString& value);
     static QByteArray userAgent(const QString& homePage);

@@ -73,10 +73,16 @@ QString discTitle(const QString& title, int disc) {
     return QStringLiteral("%1 (Disc %2)").arg(title).arg(disc);
 }
 
+QString idOf(const QJsonObject& object) {
+    return object.value(QStringLiteral("id")).toString();
+}
+
 } // namespace
 
 QString MusicBrainzParser::artistCredit(const QJsonArray& credits) {
-    QString text;
+    // No credit is no artist, not an empty one: the field keeps its value.
+    if (credits.isEmpty()) return QString();
+    QString text(u""_qs);
     for (const QJsonValue& entry : credits) {
         const QJsonObject credit = entry.toObject();
         QString name = credit.value(QStringLiteral("name")).toString();
@@ -89,6 +95,23 @@ QString MusicBrainzParser::artistCredit(const QJsonArray& credits) {
         if (text.size() > WebLimits::kMaxFieldChars) break;
     }
     return CleanWebText(text);
+}
+
+QString MusicBrainzParser::artistIds(const QJsonArray& credits) {
+    QStringList ids;
+    for (const QJsonValue& entry : credits) {
+        const QString id = idOf(entry.toObject().value(QStringLiteral("artist")).toObject());
+        if (!id.isEmpty() && !ids.contains(id)) ids << id;
+    }
+    return TagValues::joinedValues(ids);
+}
+
+bool MusicBrainzParser::isVariousArtists(const QJsonArray& credits) {
+    for (const QJsonValue& entry : credits)
+        if (idOf(entry.toObject().value(QStringLiteral("artist")).toObject()) ==
+            kVariousArtistsId)
+            return true;
+    return false;
 }
 
 QString MusicBrainzParser::makeKey(const QString& releaseId, int disc) {
@@ -183,6 +206,7 @@ MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArra
     details->setResultKey(makeKey(id, oneDisc ? disc : 0));
     details->setDiscCount(oneDisc ? 1 : std::max(1, int(media->size())));
     const QString releaseArtist = artistCredit(*credits);
+    const QString releaseArtistIds = artistIds(*credits);
     details->setArtist(releaseArtist);
     details->setAlbum(oneDisc ? discTitle(title, disc) : title);
     QString date = root->value(QStringLiteral("date")).toString();
@@ -192,15 +216,27 @@ MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArra
     if (genre.isEmpty()) genre = topGenre(group.value(QStringLiteral("genres")).toArray());
     details->setGenre(genre);
     details->setTitles({});
+    // Every identifier is named, so a save of this release replaces those of
+    // another one even where this answer lacks one.
+    details->setAlbumTags({.mbReleaseId = id,
+                           .mbReleaseGroupId = idOf(group),
+                           .mbAlbumArtistId = releaseArtistIds},
+                          TagValues::kAlbumIds);
+    details->setCompilation(isVariousArtists(*credits));
 
+    // Tracks carry their disc when the release has several; pregap and
+    // data tracks are listed apart from "tracks" and are no files to match.
+    const int discCount = int(media->size());
     // Titles are matched to files at a cost of both counts: the whole album
     // is held to the track limit, not just each medium.
     qsizetype trackTotal = 0;
     for (qsizetype m = 0; m < media->size(); ++m) {
         if (oneDisc && m != disc - 1) continue;
-        const std::optional<QJsonArray> tracks = arrayField(
-            media->at(m).toObject(), QStringLiteral("tracks"), kMaxTracks, &result.error);
+        const QJsonObject medium = media->at(m).toObject();
+        const std::optional<QJsonArray> tracks =
+            arrayField(medium, QStringLiteral("tracks"), kMaxTracks, &result.error);
         if (!tracks) return result;
+        const int position = medium.value(QStringLiteral("position")).toInt(int(m) + 1);
         trackTotal += tracks->size();
         if (trackTotal > kMaxTracks) {
             result.error = QStringLiteral("the release holds more than %1 tracks").arg(kMaxTracks);
@@ -208,10 +244,9 @@ MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArra
         }
         for (const QJsonValue& entry : *tracks) {
             const QJsonObject track = entry.toObject();
+            const QJsonObject recording = track.value(QStringLiteral("recording")).toObject();
             QString trackTitle = textField(track, QStringLiteral("title"));
-            if (trackTitle.isEmpty())
-                trackTitle = textField(track.value(QStringLiteral("recording")).toObject(),
-                                       QStringLiteral("title"));
+            if (trackTitle.isEmpty()) trackTitle = textField(recording, QStringLiteral("title"));
             const std::optional<QJsonArray> trackCredits =
                 arrayField(track, QStringLiteral("artist-credit"), kMaxTracks, &result.error);
             if (!trackCredits) return result;
@@ -224,6 +259,16 @@ MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArra
                                   int(length.toDouble()));
             else
                 details->addTitle(trackTitle, trackArtist.isEmpty() ? QString() : trackArtist);
+            TagValues tags{.mbReleaseTrackId = idOf(track),
+                           .mbRecordingId = idOf(recording),
+                           .mbArtistId = trackCredits->isEmpty() ? releaseArtistIds
+                                                                 : artistIds(*trackCredits)};
+            TagFields fields = TagValues::kTrackIds;
+            if (discCount > 1) {
+                tags.setDisc(position, discCount);
+                fields |= TagField::Disc | TagField::DiscCount;
+            }
+            details->setLastTags(tags, fields);
         }
     }
     result.frontCover = root->value(QStringLiteral("cover-art-archive"))

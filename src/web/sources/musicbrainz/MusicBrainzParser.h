@@ -38,7 +38,10 @@ public:
     // and key "#MB:<id>/<n>" when a release has several, else "#MB:<id>".
     static SearchResult parseSearch(const QByteArray& json);
     // A release look-up answer; `disc` 0 takes every medium, n the n-th of
-    // several (titled "<title> (Disc n)").
+    // several (titled "<title> (Disc n)"). The album's and every track's
+    // identifiers come along, and a track of a release of several media
+    // carries its disc as n of m; a release credited to "various artists" is
+    // a compilation.
     static ReleaseResult parseRelease(const QByteArray& json, int disc);
 
     // The release id and disc number of a key; none for another source's key.
@@ -49,6 +52,14 @@ public:
     static std::optional<KeyParts> splitKey(const QString& key);
     static QString makeKey(const QString& releaseId, int disc);
 
-    // Artist-credit names joined by their join phrases.
+    // MusicBrainz's own artist for compilations.
+    static inline const QString kVariousArtistsId =
+        QStringLiteral("89ad4ac3-39f7-470e-963a-56509c546377");
+
+    // Artist-credit names joined by their join phrases; null for no credit.
     static QString artistCredit(const QJsonArray& credits);
+    // The credited artists' identifiers, each once, in credit order, apart
+    // as TagValues keeps several values.
+    static QString artistIds(const QJsonArray& credits);
+    static bool isVariousArtists(const QJsonArray& credits);
 };
