@@ -89,10 +89,19 @@ MatchDistance::Folder TrovixDocument::matchFolder() const {
 AlbumDetailsPtr TrovixDocument::albumDetails(bool appendCurrent) const {
     const std::shared_ptr<AlbumDetailsArray> discs = fBoxSet.albumDetailsArray();
     if (!discs || discs->isEmpty()) return fCurrentAlbumDetails;
-    AlbumDetailsPtr joined = discs->at(0)->copy();
-    for (qsizetype i = 1; i < discs->count(); ++i)
-        joined->appendTitlesFrom(*discs->at(i));
-    if (appendCurrent && fCurrentAlbumDetails) joined->appendTitlesFrom(*fCurrentAlbumDetails);
+    QList<AlbumDetailsPtr> parts = discs->array();
+    if (appendCurrent && fCurrentAlbumDetails) parts.append(fCurrentAlbumDetails);
+    // Each album of the set is a disc of it, numbered by its place unless
+    // its source numbers its own.
+    AlbumDetailsPtr joined;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        const AlbumDetailsPtr disc = parts[i]->copy();
+        disc->setDiscWhereUnset(int(i + 1), int(parts.size()));
+        if (joined)
+            joined->appendTitlesFrom(*disc);
+        else
+            joined = disc;
+    }
     return joined;
 }
 

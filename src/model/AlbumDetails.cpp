@@ -137,6 +137,20 @@ TagValues AlbumDetails::tagsAtIndex(qsizetype index, TagFields* present) const {
     return tagsOf(entry.value(kTagsKey).toMap(), present);
 }
 
+void AlbumDetails::setDiscWhereUnset(int disc, int count) {
+    QVariantList titles = fDict.take(kTitlesKey).toList();
+    for (QVariant& title : titles) {
+        QVariantMap entry = title.toMap();
+        TagFields present;
+        TagValues tags = tagsOf(entry.value(kTagsKey).toMap(), &present);
+        if (present.testFlag(TagField::Disc)) continue;
+        tags.setDisc(disc, count);
+        entry.insert(kTagsKey, tagMap(tags, present | TagField::Disc | TagField::DiscCount));
+        title = entry;
+    }
+    setTitles(titles);
+}
+
 QString AlbumDetails::majorityVote(const QStringList& values) {
     VoteTally tally;
     for (const QString& value : values)

@@ -106,6 +106,9 @@ public:
     // The last entry's, so a parser sets them as it adds the title.
     void setLastTags(const TagValues& values, TagFields fields);
     TagValues tagsAtIndex(qsizetype index, TagFields* present = nullptr) const;
+    // Gives every entry without a disc of its own the disc `disc` of
+    // `count`: one album of a box set from a source that numbers no discs.
+    void setDiscWhereUnset(int disc, int count);
     bool isCompilation() const { return fDict.value(kCompilationKey).toBool(); }
     void setCompilation(bool on) { fDict.insert(kCompilationKey, on); }
 

@@ -280,6 +280,14 @@ TEST_F(FolderDocument, ABoxSetOfTwoAlbumsIsAppliedToOneFolder) {
     doc->handleHitClick(1);
     EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle),
               (QStringList{"D1 A", "D1 B", "D2 A", "D2 B", "D2 C"}));
+    // Each album of the set is a disc of it.
+    const TrackTagPlan plan = doc->tagPlan();
+    QStringList discs;
+    for (int row = 0; row < 5; ++row) {
+        const TagValues tags = plan.tags(*doc->trackArray().at(row), row, 5);
+        discs << tags.disc + u'/' + tags.discCount;
+    }
+    EXPECT_EQ(discs, (QStringList{"1/2", "1/2", "2/2", "2/2", "2/2"}));
     doc->showMultiCDPanel();
     EXPECT_EQ(doc->boxSet().rowText(1), QStringLiteral("Set / Disc 2"));
     // Dragging disc 2 before disc 1 matches the tracks against the new order
