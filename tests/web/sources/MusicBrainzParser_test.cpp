@@ -273,6 +273,16 @@ TEST(MusicBrainzParser, HostileAnswersFailWithAReason) {
     }
     // A disc the release does not have.
     EXPECT_FALSE(MusicBrainzParser::parseRelease(captured("release-two-discs.json"), 3).details);
+    // An identifier with a line end behind it would add a line to the custom
+    // tag that stores the key: the release is refused, and a file's tag
+    // holding one names no release.
+    const QByteArray id = "5e1e0000-0000-4000-8000-000000000004";
+    EXPECT_FALSE(MusicBrainzParser::parseRelease("{\"id\": \"" + id + "\\n\", \"title\": \"t\"}", 0)
+                     .details);
+    EXPECT_TRUE(
+        MusicBrainzParser::parseRelease("{\"id\": \"" + id + "\", \"title\": \"t\"}", 0).details);
+    EXPECT_FALSE(
+        MusicBrainzParser::splitKey(MusicBrainzParser::makeKey(QString::fromLatin1(id + "\n"), 0)));
 }
 
 TEST(MusicBrainzQuery, ArtistAndAlbumBecomeAnEscapedLuceneQuery) {

@@ -73,8 +73,13 @@ QString discTitle(const QString& title, int disc) {
     return QStringLiteral("%1 (Disc %2)").arg(title).arg(disc);
 }
 
+// An identifier in its own shape only (36 hex digits and hyphens); any other
+// text is no identifier, so nothing else reaches a key or a tag.
 QString idOf(const QJsonObject& object) {
-    return object.value(QStringLiteral("id")).toString();
+    // "\\z", not "$": "$" also matches before a final newline.
+    static const QRegularExpression shape(QStringLiteral("^[0-9a-fA-F-]{36}\\z"));
+    const QString id = object.value(QStringLiteral("id")).toString();
+    return shape.match(id).hasMatch() ? id : QString();
 }
 
 } // namespace
@@ -108,8 +113,7 @@ QString MusicBrainzParser::artistIds(const QJsonArray& credits) {
 
 bool MusicBrainzParser::isVariousArtists(const QJsonArray& credits) {
     for (const QJsonValue& entry : credits)
-        if (idOf(entry.toObject().value(QStringLiteral("artist")).toObject()) ==
-            kVariousArtistsId)
+        if (idOf(entry.toObject().value(QStringLiteral("artist")).toObject()) == kVariousArtistsId)
             return true;
     return false;
 }
@@ -120,7 +124,7 @@ QString MusicBrainzParser::makeKey(const QString& releaseId, int disc) {
 
 std::optional<MusicBrainzParser::KeyParts> MusicBrainzParser::splitKey(const QString& key) {
     static const QRegularExpression shape(
-        QStringLiteral("^#MB:([0-9a-fA-F-]{36})(?:/([1-9][0-9]{0,2}))?$"));
+        QStringLiteral("^#MB:([0-9a-fA-F-]{36})(?:/([1-9][0-9]{0,2}))?\\z"));
     const QRegularExpressionMatch match = shape.match(key);
     if (!match.hasMatch()) return std::nullopt;
     return KeyParts{match.captured(1).toLower(),
@@ -218,10 +222,9 @@ MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArra
     details->setTitles({});
     // Every identifier is named, so a save of this release replaces those of
     // another one even where this answer lacks one.
-    details->setAlbumTags({.mbReleaseId = id,
-                           .mbReleaseGroupId = idOf(group),
-                           .mbAlbumArtistId = releaseArtistIds},
-                          TagValues::kAlbumIds);
+    details->setAlbumTags(
+        {.mbReleaseId = id, .mbReleaseGroupId = idOf(group), .mbAlbumArtistId = releaseArtistIds},
+        TagValues::kAlbumIds);
     details->setCompilation(isVariousArtists(*credits));
 
     // Tracks carry their disc when the release has several; pregap and
