@@ -371,6 +371,10 @@ TEST(AppMenus, QuitDuringALookUpCancelsItAndQuits) {
     });
     ASSERT_TRUE(controller->openDropped(album.path(), false));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->currentProgressSheet() != nullptr; }, 5000));
+    // Quit once the look-up waits on the web: the files have been read and
+    // their names give titles (a quit while they are read has none to ask
+    // about).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !web.server().requests().empty(); }, 8000));
     int quits = 0;
     controller->setQuitHandler([&quits] { ++quits; });
     controller->quitApplication();
