@@ -55,7 +55,6 @@ std::vector<std::pair<QString, QVariant>> defaultTable() {
         {kResizeCover, no},
         {kResizePixels, 160},
         {kResizeOption, 0},
-        {kAmazonBaseURL, QStringLiteral("http://www.amazon.com")},
         {kHomePageURL, QStringLiteral("https://trovix.app")},
         {kVersionsURL, QStringLiteral("https://trovix.app/versions.txt")},
         {kWriteDebugFiles, no},

@@ -53,7 +53,6 @@ inline constexpr const char* kLookupTimeLimit = "LookupTimeLimit";
 // Where the browser look-ups and the home page live (scheme and host); tests
 // point them at a loopback server. Each music source registers its own keys
 // (MusicSource::preferences, through addDefaults): they are in this table too.
-inline constexpr const char* kAmazonBaseURL = "AmazonBaseURL";
 inline constexpr const char* kHomePageURL = "HomePageURL";
 inline constexpr const char* kVersionsURL = "VersionsURL";
 

@@ -189,21 +189,21 @@ QString FileTagDocument::initialSearchString(const TrackInfoPtr& fromTag, const 
     return BuildSearchString(orEmpty(fromTag ? fromTag->artist() : QString()), orEmpty(oldTitle));
 }
 
-FileTagDocument::CommandState FileTagDocument::validateLookUp(LookUpCommand command) const {
+FileTagDocument::CommandState FileTagDocument::validateLookUp(const PageLookUp& command) const {
     CommandState state;
-    if (!isIdle()) return state;
+    if (!isIdle() || !command.site) return state;
     QString text;
-    switch (command) {
-    case LookUpCommand::AmgArtist:
+    switch (command.what) {
+    case PageLookUp::What::Artist:
         text = artistField();
         break;
-    case LookUpCommand::AmgAlbum:
+    case PageLookUp::What::Album:
         text = albumField();
         break;
-    case LookUpCommand::AmgOldSong:
+    case PageLookUp::What::OldTitle:
         text = titleField();
         break;
-    case LookUpCommand::AmgNewSong: {
+    case PageLookUp::What::NewTitle: {
         const AudioTrackRef track = song();
         const QString title = titleField();
         if (track && QString::compare(title, track->getOldTitle(), Qt::CaseInsensitive) != 0)
@@ -213,32 +213,29 @@ FileTagDocument::CommandState FileTagDocument::validateLookUp(LookUpCommand comm
     }
     if (text.isEmpty()) return state;
     state.enabled = true;
-    state.title = QStringLiteral("Look up %1 on All Music Guide").arg(text);
+    state.title = command.titleFor(text);
     return state;
 }
 
-void FileTagDocument::lookUp(LookUpCommand command) {
-    if (!isIdle() || !fSources.browse) return;
+void FileTagDocument::lookUp(const PageLookUp& command) {
+    if (!isIdle() || !fSources.browse || !command.site) return;
     QString text;
-    LookupSources::Subject subject = LookupSources::Subject::Song;
-    switch (command) {
-    case LookUpCommand::AmgArtist:
+    switch (command.what) {
+    case PageLookUp::What::Artist:
         text = artistField();
-        subject = LookupSources::Subject::Artist;
         break;
-    case LookUpCommand::AmgAlbum:
+    case PageLookUp::What::Album:
         text = albumField();
-        subject = LookupSources::Subject::Album;
         break;
-    case LookUpCommand::AmgOldSong:
+    case PageLookUp::What::OldTitle:
         if (const AudioTrackRef track = song()) text = track->getOldTitle();
         break;
-    case LookUpCommand::AmgNewSong:
+    case PageLookUp::What::NewTitle:
         text = titleField();
         break;
     }
     if (text.isEmpty()) return;
-    fSources.browse(LookupSources::Site::AMG, subject, text);
+    fSources.browse(*command.site, command.subject(), text);
 }
 
 // Opening and look-up jobs ------------------------------------------------------
@@ -276,7 +273,8 @@ void FileTagDocument::createTrackHits(FileOpening& opening, const QImage& cover,
                                       const QByteArray& bytes, bool smartCap) {
     const AudioTrack& track = *opening.song;
     const std::optional<CustomTag>& tag = opening.customTag;
-    opening.detailsFromTag = TrackDetails::TrackDetailsFromTag(track, tag ? &*tag : nullptr, smartCap);
+    opening.detailsFromTag =
+        TrackDetails::TrackDetailsFromTag(track, tag ? &*tag : nullptr, smartCap);
     opening.infoFromTag = opening.detailsFromTag->trackInfoFromTrackDetails();
     opening.detailsFromFile = TrackDetails::TrackDetailsFromFile(track);
     opening.infoFromFile = opening.detailsFromFile->trackInfoFromTrackDetails();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "docs/DocumentBase.h"
+#include "docs/PageLookUp.h"
 #include "docs/FileSavePlan.h"
 #include "docs/FileTagSnapshot.h"
 #include "docs/HitTable.h"
@@ -27,7 +28,6 @@ class FileTagDocument : public DocumentBase {
     Q_OBJECT
 public:
     // The look-ups on All Music Guide's own search page.
-    enum class LookUpCommand { AmgArtist, AmgAlbum, AmgOldSong, AmgNewSong };
     struct CommandState {
         bool enabled = false;
         QString title; // set when enabled
@@ -95,8 +95,8 @@ public:
     QString getInitialSearchString() const;
     std::shared_ptr<FileTagThread> worker() const { return fWorker; }
 
-    CommandState validateLookUp(LookUpCommand command) const;
-    void lookUp(LookUpCommand command);
+    CommandState validateLookUp(const PageLookUp& command) const;
+    void lookUp(const PageLookUp& command);
 
     // Song hits -------------------------------------------------------------
     const HitTable& hitTable() const {

@@ -4,13 +4,11 @@
 #include "model/TrackDetails.h"
 #include "model/TrackInfoArray.h"
 #include "prefs/PrefsOptions.h"
-#include "web/sources/AmazonMusic.h"
+#include "web/WebHelpers.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
 #include "web/sources/ResultKeys.h"
 #include "web/sources/SourceOptions.h"
-#include "web/sources/allmusic/AllMusicGuide.h"
-#include "web/sources/googlemusic/GoogleMusic.h"
 
 LookupSources LookupSources::standard() {
     LookupSources sources;
@@ -35,34 +33,10 @@ LookupSources LookupSources::standard() {
     }
     sources.details = &ResultKeys::AlbumDetailsFromAlbumInfo;
     // A click on the main thread: the base addresses as they stand now.
-    sources.browse = [](Site site, Subject subject, const QString& text) {
-        const SourceOptions options = Prefs::sourceOptions();
-        auto base = [&options](const char* key) {
-            return options.baseURL(QString::fromLatin1(key));
-        };
-        switch (site) {
-        case Site::Amazon: {
-            const QString b = base(AmazonMusic::kBaseURLKey);
-            if (subject == Subject::Artist) AmazonMusic::lookUpArtist(b, text);
-            if (subject == Subject::Album) AmazonMusic::lookUpAlbum(b, text);
-            if (subject == Subject::Song) AmazonMusic::lookUpSong(b, text);
-            break;
-        }
-        case Site::AMG: {
-            const QString b = base(AllMusicGuide::kBaseURLKey);
-            if (subject == Subject::Artist) AllMusicGuide::lookUpArtist(b, text);
-            if (subject == Subject::Album) AllMusicGuide::lookUpAlbum(b, text);
-            if (subject == Subject::Song) AllMusicGuide::lookUpSong(b, text);
-            break;
-        }
-        case Site::Google: {
-            const QString b = base(GoogleMusic::kBaseURLKey);
-            if (subject == Subject::Artist) GoogleMusic::lookUpArtist(b, text);
-            if (subject == Subject::Album) GoogleMusic::lookUpAlbum(b, text);
-            if (subject == Subject::Song) GoogleMusic::lookUpSong(b, text);
-            break;
-        }
-        }
+    sources.browse = [](const MusicSource& site, MusicSource::PageSubject subject,
+                        const QString& text) {
+        const QString url = site.browseURL(subject, text, Prefs::sourceOptions());
+        if (!url.isEmpty()) OpenURLInBrowserQuiet(url);
     };
     sources.songSavedSearch = &ResultKeys::addTrackHitsFromCustomTag;
     sources.songDetails = &ResultKeys::TrackDetailsFromTrackInfo;

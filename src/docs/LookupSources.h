@@ -2,6 +2,7 @@
 
 #include "model/AlbumInfo.h"
 #include "text/SearchTerms.h"
+#include "web/sources/MusicSource.h"
 
 #include <QHash>
 #include <QString>
@@ -44,9 +45,8 @@ struct LookupSources {
         const TrackInfo&, const SourceOptions&, ProgressIndicator*)>;
 
     // A site's own search page opened in the browser.
-    enum class Site { AMG, Google, Amazon };
-    enum class Subject { Artist, Album, Song };
-    using Browse = std::function<void(Site, Subject, const QString&)>;
+    using Browse =
+        std::function<void(const MusicSource&, MusicSource::PageSubject, const QString&)>;
 
     SavedSearch savedSearch;
     QHash<QString, Search> albumSearches; // by source name

@@ -11,8 +11,8 @@
 #include "media/SaveBatch.h"
 #include "model/ScoreRules.h"
 #include "model/TrackInfo.h"
-#include "system/FileSystemParams.h"
 #include "prefs/PrefsOptions.h"
+#include "system/FileSystemParams.h"
 #include "system/FolderLock.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
@@ -42,9 +42,8 @@ TrovixDocument::~TrovixDocument() {
     // window, or a library run moving on, does not wait for it. The undo
     // steps go first: they share the files, and nothing else holds them.
     fUndoStack.clear();
-    QThreadPool::globalInstance()->start([songs = std::move(fSongs)]() mutable {
-        songs = AudioTrackArray();
-    });
+    QThreadPool::globalInstance()->start(
+        [songs = std::move(fSongs)]() mutable { songs = AudioTrackArray(); });
 }
 
 namespace {
@@ -488,56 +487,48 @@ void TrovixDocument::takeWorkerResults() {
     fUndoStack.clear();
 }
 
-TrovixDocument::CommandState TrovixDocument::validateLookUp(LookUpCommand command) const {
+// The text a look-up on a site's page is about; empty when there is none
+// (the song look-ups need a selected record, and a new title only counts
+// when it differs from the old one).
+QString TrovixDocument::lookUpText(PageLookUp::What what) const {
+    switch (what) {
+    case PageLookUp::What::Artist:
+        return artistField();
+    case PageLookUp::What::Album:
+        return albumField();
+    case PageLookUp::What::OldTitle:
+    case PageLookUp::What::NewTitle:
+        break;
+    }
+    const AudioTrackRef track = firstSelectedTrack();
+    if (!track) return QString();
+    if (what == PageLookUp::What::OldTitle) return track->getOldTitle();
+    return QString::compare(track->getNewTitle(), track->getOldTitle(), Qt::CaseInsensitive) != 0
+               ? track->getNewTitle()
+               : QString();
+}
+
+TrovixDocument::CommandState TrovixDocument::validateLookUp(const PageLookUp& command) const {
     CommandState state;
-    if (!isIdle()) return state;
-    const int site = int(command) / 4;
-    const int subject = int(command) % 4;
-    QString text;
-    switch (subject) {
-    case 0:
-        text = artistField();
-        break;
-    case 1:
-        text = albumField();
-        break;
-    default: {
-        const AudioTrackRef track = firstSelectedTrack();
-        if (!track) break;
-        if (subject == 2) {
-            text = track->getOldTitle();
-        } else if (QString::compare(track->getNewTitle(), track->getOldTitle(),
-                                    Qt::CaseInsensitive) != 0) {
-            text = track->getNewTitle();
-        }
-    }
-    }
+    if (!isIdle() || !command.site) return state;
+    const QString text = lookUpText(command.what);
     if (text.isEmpty()) return state;
-    static const char* const kSites[] = {"All Music Guide", "Google Music", "Amazon Music"};
     state.enabled = true;
-    state.title = QStringLiteral("Look up %1 on %2").arg(text, QLatin1String(kSites[site]));
+    state.title = command.titleFor(text);
     return state;
 }
 
-void TrovixDocument::lookUp(LookUpCommand command) {
-    if (refuseWhileBusy() || !fSources.browse) return;
-    const int subject = int(command) % 4;
-    QString text;
-    if (subject == 0) {
-        text = artistField();
-    } else if (subject == 1) {
-        text = albumField();
-    } else {
-        const AudioTrackRef track = firstSelectedTrack();
-        if (!track) return;
-        text = subject == 2 ? track->getOldTitle() : track->getNewTitle();
-    }
-    static const LookupSources::Site kSites[] = {
-        LookupSources::Site::AMG, LookupSources::Site::Google, LookupSources::Site::Amazon};
-    static const LookupSources::Subject kSubjects[] = {
-        LookupSources::Subject::Artist, LookupSources::Subject::Album, LookupSources::Subject::Song,
-        LookupSources::Subject::Song};
-    fSources.browse(kSites[int(command) / 4], kSubjects[subject], text);
+void TrovixDocument::lookUp(const PageLookUp& command) {
+    if (refuseWhileBusy() || !fSources.browse || !command.site) return;
+    const AudioTrackRef track = firstSelectedTrack();
+    // A new title is looked up as it stands, even when it equals the old.
+    const QString text = command.what == PageLookUp::What::NewTitle
+                             ? (track ? track->getNewTitle() : QString())
+                             : lookUpText(command.what);
+    if (command.what != PageLookUp::What::Artist && command.what != PageLookUp::What::Album &&
+        !track)
+        return;
+    fSources.browse(*command.site, command.subject(), text);
 }
 
 #include "moc_TrovixDocument.cpp"

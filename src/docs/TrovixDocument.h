@@ -2,6 +2,7 @@
 
 #include "docs/BoxSet.h"
 #include "docs/DocumentBase.h"
+#include "docs/PageLookUp.h"
 #include "docs/DocumentSnapshot.h"
 #include "docs/HitTable.h"
 #include "docs/TrackTableModel.h"
@@ -43,21 +44,6 @@ public:
     static inline const QString kTracksType = QStringLiteral("org.trovix.AudioTrack2");
     static inline const QString kBoxSetRowsType = QStringLiteral("org.trovix.Trovix.MultiCD");
 
-    // The twelve look-ups on a site's own search page.
-    enum class LookUpCommand {
-        AmgArtist,
-        AmgAlbum,
-        AmgOldSong,
-        AmgNewSong,
-        GoogArtist,
-        GoogAlbum,
-        GoogOldSong,
-        GoogNewSong,
-        AmznArtist,
-        AmznAlbum,
-        AmznOldSong,
-        AmznNewSong,
-    };
     struct CommandState {
         bool enabled = false;
         QString title; // set when enabled
@@ -173,8 +159,9 @@ public:
     // nothing, so it needs none).
     void setWebCovers(bool on) { fWebCovers = on; }
 
-    CommandState validateLookUp(LookUpCommand command) const;
-    void lookUp(LookUpCommand command);
+    CommandState validateLookUp(const PageLookUp& command) const;
+    void lookUp(const PageLookUp& command);
+    QString lookUpText(PageLookUp::What what) const;
 
     // Hits ------------------------------------------------------------------
     const HitTable& hitTable() const {

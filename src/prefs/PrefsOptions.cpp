@@ -2,7 +2,6 @@
 
 #include "app/Preferences.h"
 #include "model/AlbumInfoArray.h"
-#include "web/sources/AmazonMusic.h"
 #include "web/WebLimits.h"
 #include "web/sources/MusicSource.h"
 #include "web/sources/MusicSources.h"
@@ -49,9 +48,6 @@ SourceOptions sourceOptions() {
     for (const MusicSource* source : MusicSources::all())
         for (const MusicSource::Preference& pref : source->preferences())
             options.values.insert(pref.key, value(pref.key));
-    // The browser-only site is no registered source.
-    const QString amazon = QString::fromLatin1(AmazonMusic::kBaseURLKey);
-    options.values.insert(amazon, value(amazon));
     // A negative setting means the default, as the hit list reads it; sent
     // as it is, it would ask a site for "limit=-3".
     const int maxEntries = maxEntriesToFetch();

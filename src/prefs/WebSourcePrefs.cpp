@@ -11,7 +11,5 @@ QList<WebSourcePref> WebSourcePref::all() {
         for (const MusicSource::Preference& pref : source->preferences())
             if (!pref.label.isEmpty()) rows.append({pref.label, QString(), pref.key});
     }
-    // Amazon is only opened in the browser: an address, no search to turn on.
-    rows.append({QStringLiteral("Amazon"), QString(), QString::fromLatin1(Prefs::kAmazonBaseURL)});
     return rows;
 }

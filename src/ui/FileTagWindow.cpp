@@ -152,11 +152,10 @@ void FileTagWindow::buildMenus() {
     }));
 
     fWebMenu = menuBar()->addMenu(tr("&Web"));
-    for (int i = 0; i < 4; ++i) {
-        const auto command = FileTagDocument::LookUpCommand(i);
+    fPageLookUps = PageLookUp::ofFirstSite();
+    for (const PageLookUp& command : fPageLookUps)
         fLookUpActions.append(
             fWebMenu->addAction(QString(), this, [this, command] { fDoc->lookUp(command); }));
-    }
     menus->addHelpMenu();
     buildToolBar(menus->openAction());
     for (QMenu* menu : {file, edit, song, fWebMenu})
@@ -165,15 +164,11 @@ void FileTagWindow::buildMenus() {
 }
 
 void FileTagWindow::validateMenus() {
-    static const char* const kPlainTitles[] = {
-        "Look up artist on All Music Guide", "Look up album on All Music Guide",
-        "Look up old title on All Music Guide", "Look up new title on All Music Guide"};
     for (int i = 0; i < fLookUpActions.size(); ++i) {
-        const FileTagDocument::CommandState state =
-            fDoc->validateLookUp(FileTagDocument::LookUpCommand(i));
+        const FileTagDocument::CommandState state = fDoc->validateLookUp(fPageLookUps[i]);
         fLookUpActions[i]->setEnabled(state.enabled);
         fLookUpActions[i]->setText(state.enabled ? Mnemonics::escaped(state.title)
-                                                 : tr(kPlainTitles[i]));
+                                                 : fPageLookUps[i].plainTitle());
     }
     Mnemonics::assign(fWebMenu);
     const bool idle = fDoc->commandsEnabled();

@@ -63,6 +63,7 @@ private:
     StatusImage* fStatusImage;
     TrackHitsTableView* fHitTable;
     QList<QAction*> fLookUpActions;
+    QList<PageLookUp> fPageLookUps; // one for each of fLookUpActions
     QMenu* fWebMenu = nullptr;
     QList<QAction*> fDocumentActions;
     QAction* fNextCoverAction = nullptr;

@@ -202,9 +202,10 @@ void FolderWindow::buildMenus() {
     }));
 
     fLookUpMenu = menuBar()->addMenu(tr("&Web"));
-    for (int i = 0; i < 12; ++i) {
-        const auto command = TrovixDocument::LookUpCommand(i);
-        if (i > 0 && i % 4 == 0) fLookUpMenu->addSeparator();
+    fPageLookUps = PageLookUp::all();
+    for (int i = 0; i < fPageLookUps.size(); ++i) {
+        const PageLookUp command = fPageLookUps[i];
+        if (i > 0 && fPageLookUps[i - 1].site != command.site) fLookUpMenu->addSeparator();
         QAction* action =
             fLookUpMenu->addAction(QString(), this, [this, command] { fDoc->lookUp(command); });
         fLookUpActions.append(action);
@@ -217,20 +218,12 @@ void FolderWindow::buildMenus() {
 }
 
 void FolderWindow::validateMenus() {
-    static const char* const kPlainTitles[] = {
-        "Look up artist on All Music Guide",    "Look up album on All Music Guide",
-        "Look up old title on All Music Guide", "Look up new title on All Music Guide",
-        "Look up artist on Google Music",       "Look up album on Google Music",
-        "Look up old title on Google Music",    "Look up new title on Google Music",
-        "Look up artist on Amazon Music",       "Look up album on Amazon Music",
-        "Look up old title on Amazon Music",    "Look up new title on Amazon Music"};
     for (int i = 0; i < fLookUpActions.size(); ++i) {
-        const TrovixDocument::CommandState state =
-            fDoc->validateLookUp(TrovixDocument::LookUpCommand(i));
+        const TrovixDocument::CommandState state = fDoc->validateLookUp(fPageLookUps[i]);
         fLookUpActions[i]->setEnabled(state.enabled);
         // Album and song names show as they are, "&" included.
         fLookUpActions[i]->setText(state.enabled ? Mnemonics::escaped(state.title)
-                                                 : tr(kPlainTitles[i]));
+                                                 : fPageLookUps[i].plainTitle());
     }
     Mnemonics::assign(fLookUpMenu);
     const bool idle = fDoc->commandsEnabled();

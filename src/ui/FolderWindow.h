@@ -83,6 +83,7 @@ private:
     BoxSetSheet* fMultiCDPanel = nullptr;
     QMenu* fLookUpMenu = nullptr;
     QList<QAction*> fLookUpActions;
+    QList<PageLookUp> fPageLookUps; // one for each of fLookUpActions
     QList<QAction*> fDocumentActions;
     QAction* fNextCoverAction = nullptr;
     QAction* fUndoAction = nullptr;

@@ -406,7 +406,7 @@ TEST_F(FolderLookup, ALookUpWhileBusyIsDroppedAndCloseIsRefused) {
     doc.setDocumentPath(folder.path(), false);
     EXPECT_EQ(doc.busyState(), BusyState::Opening);
     EXPECT_FALSE(doc.commandsEnabled());
-    EXPECT_FALSE(doc.validateLookUp(TrovixDocument::LookUpCommand::AmgArtist).enabled);
+    EXPECT_FALSE(doc.validateLookUp(PageLookUp::all().front()).enabled);
     doc.lookupCommon();
     EXPECT_FALSE(doc.requestClose());
     release = true;

@@ -415,33 +415,36 @@ TEST_F(FolderDocument, SortingByAColumnReappliesTitlesByPosition) {
 
 TEST_F(FolderDocument, LookUpCommandsNameTheirSubject) {
     auto doc = openWith({"Old"});
-    std::vector<std::tuple<LookupSources::Site, LookupSources::Subject, QString>> opened;
+    std::vector<std::tuple<QString, MusicSource::PageSubject, QString>> opened;
     LookupSources sources;
-    sources.browse = [&](LookupSources::Site site, LookupSources::Subject subject,
-                         const QString& text) { opened.emplace_back(site, subject, text); };
+    sources.browse = [&](const MusicSource& site, MusicSource::PageSubject subject,
+                         const QString& text) { opened.emplace_back(site.name(), subject, text); };
     doc->setSources(sources);
-    using C = TrovixDocument::LookUpCommand;
-    EXPECT_EQ(doc->validateLookUp(C::AmgArtist).title,
+    // All Music Guide, Google Music and Amazon Music, four look-ups each.
+    const QList<PageLookUp> c = PageLookUp::all();
+    ASSERT_EQ(c.size(), 12);
+    using W = PageLookUp::What;
+    EXPECT_EQ(c[0].what, W::Artist);
+    EXPECT_EQ(c[11].what, W::NewTitle);
+    EXPECT_EQ(doc->validateLookUp(c[0]).title,
               QStringLiteral("Look up Tag Artist on All Music Guide"));
-    EXPECT_EQ(doc->validateLookUp(C::GoogAlbum).title,
-              QStringLiteral("Look up Tag Album on Google Music"));
+    EXPECT_EQ(doc->validateLookUp(c[5]).title, QStringLiteral("Look up Tag Album on Google Music"));
     // Song commands need a selected record; the new title must differ.
-    EXPECT_FALSE(doc->validateLookUp(C::AmznOldSong).enabled);
+    EXPECT_FALSE(doc->validateLookUp(c[10]).enabled);
     doc->setSelectedTracks({0});
-    EXPECT_EQ(doc->validateLookUp(C::AmznOldSong).title,
-              QStringLiteral("Look up Old on Amazon Music"));
-    EXPECT_FALSE(doc->validateLookUp(C::AmgNewSong).enabled);
+    EXPECT_EQ(doc->validateLookUp(c[10]).title, QStringLiteral("Look up Old on Amazon Music"));
+    EXPECT_FALSE(doc->validateLookUp(c[3]).enabled);
     doc->trackArray().at(0)->setNewTitle(QStringLiteral("OLD"));
-    EXPECT_FALSE(doc->validateLookUp(C::AmgNewSong).enabled);
+    EXPECT_FALSE(doc->validateLookUp(c[3]).enabled);
     doc->trackArray().at(0)->setNewTitle(QStringLiteral("New"));
-    EXPECT_TRUE(doc->validateLookUp(C::AmgNewSong).enabled);
+    EXPECT_TRUE(doc->validateLookUp(c[3]).enabled);
     doc->setArtistField(QString());
-    EXPECT_FALSE(doc->validateLookUp(C::GoogArtist).enabled);
+    EXPECT_FALSE(doc->validateLookUp(c[4]).enabled);
 
-    doc->lookUp(C::GoogNewSong);
+    doc->lookUp(c[7]);
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(std::get<0>(opened[0]), LookupSources::Site::Google);
-    EXPECT_EQ(std::get<1>(opened[0]), LookupSources::Subject::Song);
+    EXPECT_EQ(std::get<0>(opened[0]), QStringLiteral("Google Music"));
+    EXPECT_EQ(std::get<1>(opened[0]), MusicSource::PageSubject::Song);
     EXPECT_EQ(std::get<2>(opened[0]), QStringLiteral("New"));
 }
 

@@ -24,6 +24,10 @@ void MusicSource::savedSongSearch(TrackInfoArray& hits, const QString& terms, co
     if (!terms.isEmpty()) searchSongs(hits, terms, weights, options, progress);
 }
 
+QString MusicSource::browseURL(PageSubject, const QString&, const SourceOptions&) const {
+    return {};
+}
+
 QString MusicSource::coverAddress(const AlbumDetails& details) const {
     return details.albumCoverURL();
 }

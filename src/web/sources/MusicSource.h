@@ -73,6 +73,16 @@ public:
     virtual bool searchesArtistAlone() const { return false; }
     virtual SongRanking songRanking() const { return SongRanking::ByArtist; }
 
+    // What a site's own search page is asked about.
+    enum class PageSubject { Artist, Album, Song };
+    // Whether the site has search pages that the Web menu opens in the
+    // browser.
+    virtual bool hasSearchPages() const { return false; }
+    // The address of the site's search page for the text, on the base
+    // address `options` holds; empty for a null text or a site without pages.
+    virtual QString browseURL(PageSubject subject, const QString& text,
+                              const SourceOptions& options) const;
+
     // Adds its album hits for search terms ("artist / album") to the list.
     virtual void search(AlbumInfoArray& hits, const QString& terms,
                         const std::optional<ScoreWeights>& weights, const SourceOptions& options,

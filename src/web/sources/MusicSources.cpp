@@ -3,6 +3,7 @@
 #include "app/Preferences.h"
 
 #include "web/sources/allmusic/AllMusicGuide.h"
+#include "web/sources/amazon/AmazonMusic.h"
 #include "web/sources/freedb/FreeDB.h"
 #include "web/sources/gnudb/Gnudb.h"
 #include "web/sources/googlemusic/GoogleMusic.h"
@@ -14,9 +15,10 @@ const QList<const MusicSource*>& MusicSources::all() {
     static const GoogleMusic googleMusic;
     static const Gnudb gnudb;
     static const FreeDB freedb;
+    static const AmazonMusic amazon;
     static const QList<const MusicSource*> sources = [&] {
-        const QList<const MusicSource*> list{&musicBrainz, &allMusic, &googleMusic, &gnudb,
-                                             &freedb};
+        const QList<const MusicSource*> list{&musicBrainz, &allMusic, &googleMusic,
+                                             &gnudb,       &freedb,   &amazon};
         std::vector<std::pair<QString, QVariant>> defaults;
         for (const MusicSource* source : list)
             for (const MusicSource::Preference& pref : source->preferences())

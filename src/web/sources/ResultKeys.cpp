@@ -14,8 +14,11 @@ bool ResultKeys::isLocalKey(const QString& key) {
 }
 
 const MusicSource* ResultKeys::sourceOfKey(const QString& key) {
-    if (key.isEmpty() || isLocalKey(key) || key.startsWith(kAmazonPrefix)) return nullptr;
-    if (const MusicSource* source = MusicSources::forKey(key)) return source;
+    if (key.isEmpty() || isLocalKey(key)) return nullptr;
+    // A key of a site that serves no hits (old saves name the browser-only
+    // site) has nothing to fetch.
+    if (const MusicSource* source = MusicSources::forKey(key))
+        return source->serves() != 0 ? source : nullptr;
     return MusicSources::forBareKeys();
 }
 

@@ -23,7 +23,6 @@ struct SourceOptions;
 // detail fetches for chosen hits and the re-running of saved searches.
 class ResultKeys {
 public:
-    static inline const QString kAmazonPrefix = QStringLiteral("#AMZN:");
     static inline const QString kTagPrefix = QStringLiteral("#TAG:");
     static inline const QString kFilesPrefix = QStringLiteral("#FILES:");
 

@@ -12,8 +12,7 @@ class MusicSource;
 // (Prefs::sourceOptions) and passed down to the sources: a preference changed while the look-up
 // runs does not reach it half-way, and no worker reads the settings store.
 struct SourceOptions {
-    // Every preference a registered source names, and the base address of
-    // the browser-only site (AmazonMusic), by key.
+    // Every preference a registered source names, by key.
     QHash<QString, QVariant> values;
     int maxEntries = 10;
     bool searchCovers = true;

@@ -349,12 +349,13 @@ TEST_F(AllMusicGuideTest, AlbumPageVariants) {
 TEST_F(AllMusicGuideTest, RowStringAndBrowserLookUps) {
     EXPECT_EQ(AllMusicGuide::amgRowString(QStringLiteral("<td class=\"x\">\n <b>Hunter</b> [#]\t")),
               QStringLiteral("Hunter"));
-    QStringList opened;
-    const URLOpener previous = SetURLOpener([&opened](const QString& url) { opened << url; });
-    AllMusicGuide::lookUpArtist(fServer.baseUrl(), QStringLiteral("The Sugarcubes"));
-    AllMusicGuide::lookUpAlbum(fServer.baseUrl(), QStringLiteral("a life's too good"));
-    AllMusicGuide::lookUpSong(fServer.baseUrl(), QStringLiteral("Birthday"));
-    SetURLOpener(previous);
+    SourceOptions options;
+    options.values.insert(QString::fromLatin1(AllMusicGuide::kBaseURLKey), fServer.baseUrl());
+    using S = MusicSource::PageSubject;
+    const AllMusicGuide site;
+    const QStringList opened{site.browseURL(S::Artist, QStringLiteral("The Sugarcubes"), options),
+                             site.browseURL(S::Album, QStringLiteral("a life's too good"), options),
+                             site.browseURL(S::Song, QStringLiteral("Birthday"), options)};
     const QString base = fServer.baseUrl();
     EXPECT_EQ(
         opened,

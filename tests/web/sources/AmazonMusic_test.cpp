@@ -1,4 +1,4 @@
-#include "web/sources/AmazonMusic.h"
+#include "web/sources/amazon/AmazonMusic.h"
 
 #include "app/Preferences.h"
 #include "prefs/PrefsOptions.h"
@@ -16,7 +16,7 @@ protected:
     void SetUp() override {
         Prefs::initializeDefaults();
         // A trailing slash in the setting does not double the path's.
-        Prefs::setOverride(Prefs::kAmazonBaseURL, QStringLiteral("http://shop.example/"));
+        Prefs::setOverride(AmazonMusic::kBaseURLKey, QStringLiteral("http://shop.example/"));
         fPrevious = SetURLOpener([this](const QString& url) { opened.push_back(url); });
     }
     void TearDown() override {
@@ -44,9 +44,13 @@ TEST_F(AmazonMusicTest, BuildsSearchAddressesWithTheTextEscapedAsGiven) {
 }
 
 TEST_F(AmazonMusicTest, LookUpsOpenTheBrowserAndKeepTheArticle) {
-    AmazonMusic::lookUpArtist(base(), QStringLiteral("The Beatles"));
-    AmazonMusic::lookUpAlbum(base(), QStringLiteral("Abbey Road"));
-    AmazonMusic::lookUpSong(base(), QStringLiteral("A Day"));
+    const SourceOptions options = Prefs::sourceOptions();
+    const AmazonMusic amazon;
+    using S = MusicSource::PageSubject;
+    for (const auto& [subject, text] :
+         {std::pair{S::Artist, "The Beatles"}, std::pair{S::Album, "Abbey Road"},
+          std::pair{S::Song, "A Day"}})
+        OpenURLInBrowserQuiet(amazon.browseURL(subject, QString::fromUtf8(text), options));
     const QString base = QStringLiteral("http://shop.example/exec/obidos/search-handle-url/");
     EXPECT_EQ(opened, (std::vector<QString>{
                           base + QStringLiteral("ix=music-artist&field-keywords=The%20Beatles"),

@@ -239,12 +239,13 @@ TEST_F(GoogleMusicTest, AlbumPageVariants) {
 }
 
 TEST_F(GoogleMusicTest, BrowserLookUpsDropTheArticleOnly) {
-    QStringList opened;
-    const URLOpener previous = SetURLOpener([&opened](const QString& url) { opened << url; });
-    GoogleMusic::lookUpArtist(fServer.baseUrl(), QStringLiteral("The Sugarcubes"));
-    GoogleMusic::lookUpAlbum(fServer.baseUrl(), QStringLiteral("Life's Too Good"));
-    GoogleMusic::lookUpSong(fServer.baseUrl(), QStringLiteral("A Birthday"));
-    SetURLOpener(previous);
+    SourceOptions options;
+    options.values.insert(QString::fromLatin1(GoogleMusic::kBaseURLKey), fServer.baseUrl());
+    using S = MusicSource::PageSubject;
+    const GoogleMusic site;
+    const QStringList opened{site.browseURL(S::Artist, QStringLiteral("The Sugarcubes"), options),
+                             site.browseURL(S::Album, QStringLiteral("Life's Too Good"), options),
+                             site.browseURL(S::Song, QStringLiteral("A Birthday"), options)};
     const QString base = fServer.baseUrl();
     EXPECT_EQ(opened,
               (QStringList{base + QStringLiteral("/musicsearch?q=Sugarcubes&res=artist"),

@@ -21,7 +21,10 @@ TEST(MusicSources, EverySiteRegistersItsKeysAndOwnsItsPrefix) {
         EXPECT_FALSE(names.contains(source->name()));
         names.insert(source->name());
         const QStringList keys = source->preferenceKeys();
-        EXPECT_TRUE(keys.contains(source->enabledKey()));
+        // A site that serves no hits (its search pages only) has no search to
+        // turn on, and its keys name nothing to fetch.
+        const bool serves = source->serves() != 0;
+        EXPECT_EQ(keys.contains(source->enabledKey()), serves);
         EXPECT_TRUE(keys.contains(source->baseURLKey()));
         for (const QString& key : keys)
             EXPECT_TRUE(Prefs::defaultValue(key).isValid()) << key.toStdString();
@@ -32,7 +35,8 @@ TEST(MusicSources, EverySiteRegistersItsKeysAndOwnsItsPrefix) {
         EXPECT_FALSE(prefixes.contains(source->keyPrefix()));
         prefixes.insert(source->keyPrefix());
         EXPECT_EQ(MusicSources::forKey(source->keyPrefix() + QStringLiteral("x")), source);
-        EXPECT_EQ(ResultKeys::sourceOfKey(source->keyPrefix() + QStringLiteral("x")), source);
+        EXPECT_EQ(ResultKeys::sourceOfKey(source->keyPrefix() + QStringLiteral("x")),
+                  serves ? source : nullptr);
     }
     EXPECT_EQ(bare, 1);
     // Keys of the folder itself and of the browser-only site go to no source.

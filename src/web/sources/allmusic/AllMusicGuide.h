@@ -45,9 +45,9 @@ public:
     // article, is squeezed and is percent-escaped. A null text gives no URL.
     // `base` is the site's base address as the caller read it
     // (SourceOptions::baseURL).
-    static void lookUpArtist(const QString& base, const QString& artist);
-    static void lookUpAlbum(const QString& base, const QString& album);
-    static void lookUpSong(const QString& base, const QString& song);
+    bool hasSearchPages() const override { return true; }
+    QString browseURL(PageSubject subject, const QString& text,
+                      const SourceOptions& options) const override;
     static QString artistLookupString(const QString& base, const QString& artist);
     static QString albumLookupString(const QString& base, const QString& album);
     static QString songLookupString(const QString& base, const QString& song);

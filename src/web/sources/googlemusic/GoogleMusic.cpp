@@ -109,19 +109,18 @@ QString GoogleMusic::songLookupString(const QString& base, const QString& song) 
     return lookupString(base, song, "song");
 }
 
-void GoogleMusic::lookUpArtist(const QString& base, const QString& artist) {
-    const QString url = artistLookupString(base, artist);
-    if (!url.isNull()) OpenURLInBrowserQuiet(url);
-}
-
-void GoogleMusic::lookUpAlbum(const QString& base, const QString& album) {
-    const QString url = albumLookupString(base, album);
-    if (!url.isNull()) OpenURLInBrowserQuiet(url);
-}
-
-void GoogleMusic::lookUpSong(const QString& base, const QString& song) {
-    const QString url = songLookupString(base, song);
-    if (!url.isNull()) OpenURLInBrowserQuiet(url);
+QString GoogleMusic::browseURL(PageSubject subject, const QString& text,
+                               const SourceOptions& options) const {
+    const QString base = options.baseURL(baseURLKey());
+    switch (subject) {
+    case PageSubject::Artist:
+        return artistLookupString(base, text);
+    case PageSubject::Album:
+        return albumLookupString(base, text);
+    case PageSubject::Song:
+        return songLookupString(base, text);
+    }
+    return {};
 }
 
 // Album search -----------------------------------------------------------

@@ -47,9 +47,9 @@ public:
     // article and is percent-escaped (not squeezed). A null text gives no URL.
     // `base` is the site's base address as the caller read it
     // (SourceOptions::baseURL).
-    static void lookUpArtist(const QString& base, const QString& artist);
-    static void lookUpAlbum(const QString& base, const QString& album);
-    static void lookUpSong(const QString& base, const QString& song);
+    bool hasSearchPages() const override { return true; }
+    QString browseURL(PageSubject subject, const QString& text,
+                      const SourceOptions& options) const override;
     static QString artistLookupString(const QString& base, const QString& artist);
     static QString albumLookupString(const QString& base, const QString& album);
     static QString songLookupString(const QString& base, const QString& song);

@@ -1,6 +1,7 @@
-#include "web/sources/AmazonMusic.h"
+#include "web/sources/amazon/AmazonMusic.h"
 
 #include "web/WebHelpers.h"
+#include "web/sources/SourceOptions.h"
 
 namespace {
 
@@ -13,6 +14,18 @@ QString searchAddress(const QString& base, const char* index, const QString& tex
 
 } // namespace
 
+QList<MusicSource::Preference> AmazonMusic::preferences() const {
+    return {{baseURLKey(), QStringLiteral("http://www.amazon.com")}};
+}
+
+QString AmazonMusic::browseURL(PageSubject subject, const QString& text,
+                               const SourceOptions& options) const {
+    if (text.isNull()) return QString();
+    const QString base = options.baseURL(baseURLKey());
+    return subject == PageSubject::Artist ? artistLookupString(base, text)
+                                          : albumLookupString(base, text);
+}
+
 QString AmazonMusic::artistLookupString(const QString& base, const QString& artist) {
     return searchAddress(base, "music-artist", artist);
 }
@@ -23,16 +36,4 @@ QString AmazonMusic::albumLookupString(const QString& base, const QString& album
 
 QString AmazonMusic::songLookupString(const QString& base, const QString& song) {
     return albumLookupString(base, song);
-}
-
-void AmazonMusic::lookUpArtist(const QString& base, const QString& artist) {
-    OpenURLInBrowserQuiet(artistLookupString(base, artist));
-}
-
-void AmazonMusic::lookUpAlbum(const QString& base, const QString& album) {
-    OpenURLInBrowserQuiet(albumLookupString(base, album));
-}
-
-void AmazonMusic::lookUpSong(const QString& base, const QString& song) {
-    OpenURLInBrowserQuiet(songLookupString(base, song));
 }
