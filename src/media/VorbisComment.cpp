@@ -19,7 +19,8 @@ void appendLength(QByteArray& out, qsizetype length) {
 
 } // namespace
 
-bool VorbisComment::parse(const QByteArray& bytes) {
+bool VorbisComment::parse(const QByteArray& bytes, QStringView setAside,
+                          std::vector<QByteArray>* setAsideValues) {
     fVendor.clear();
     fFields.clear();
     qsizetype at = 0;
@@ -38,6 +39,7 @@ bool VorbisComment::parse(const QByteArray& bytes) {
         if (!readLength(bytes, at, length) || length > quint64(bytes.size() - at)) {
             fVendor.clear();
             fFields.clear();
+            if (setAsideValues) setAsideValues->clear();
             return false;
         }
         const QByteArray field = bytes.mid(at, length);
@@ -45,8 +47,11 @@ bool VorbisComment::parse(const QByteArray& bytes) {
         const qsizetype equals = field.indexOf('=');
         // A field without a name is no field; it is dropped.
         if (equals <= 0) continue;
-        fFields.emplace_back(QString::fromUtf8(field.left(equals)),
-                             QString::fromUtf8(field.mid(equals + 1)));
+        QString name = QString::fromUtf8(field.left(equals));
+        if (setAsideValues && name.compare(setAside, Qt::CaseInsensitive) == 0)
+            setAsideValues->push_back(field.mid(equals + 1));
+        else
+            fFields.emplace_back(std::move(name), QString::fromUtf8(field.mid(equals + 1)));
     }
     return true;
 }
