@@ -160,17 +160,22 @@ QString OggFile::readHeaders(int fd, Headers* h) {
             h->oddPage = h->pages;
         ++h->pages;
         at += length;
-        qsizetype from = 0;
+        // A packet's bytes on the page are taken in one piece.
+        qsizetype from = 0, runFrom = 0;
+        auto takeRun = [&] {
+            packet.append(page.body.constData() + runFrom, from - runFrom);
+            runFrom = from;
+            return packet.size() <= OggPage::kMaxPacket;
+        };
         for (qsizetype i = 0; i < page.lacing.size(); ++i) {
             const int v = quint8(page.lacing[i]);
             if (h->packets.size() >= wanted) {
                 h->notWritable = QStringLiteral("its audio starts on a header page");
                 break;
             }
-            packet.append(page.body.constData() + from, v);
             from += v;
-            if (packet.size() > OggPage::kMaxPacket) return QStringLiteral("a header is too large");
             if (v == 255) continue;
+            if (!takeRun()) return QStringLiteral("a header is too large");
             h->packets.push_back(packet);
             h->endPages.push_back(h->pages - 1);
             packet.clear();
@@ -192,6 +197,7 @@ QString OggFile::readHeaders(int fd, Headers* h) {
                 }
             }
         }
+        if (!takeRun()) return QStringLiteral("a header is too large");
     }
     if (!packet.isEmpty()) h->notWritable = QStringLiteral("its audio starts on a header page");
     h->audioAt = at;
@@ -202,17 +208,18 @@ bool OggFile::commentOf(const Headers& h, VorbisComment* comment,
                         std::vector<QByteArray>* pictures) {
     const QByteArray& packet = h.packets[1];
     const QStringView pictureField = pictures ? QStringView(kPictureField) : QStringView();
+    const QByteArrayView bytes(packet);
     switch (h.codec) {
     case Codec::Vorbis:
         return packet.startsWith(kVorbisComment) &&
-               comment->parse(packet.mid(7), pictureField, pictures);
+               comment->parse(bytes.sliced(7), pictureField, pictures);
     case Codec::Opus:
         return packet.startsWith(kOpusComment) &&
-               comment->parse(packet.mid(8), pictureField, pictures);
+               comment->parse(bytes.sliced(8), pictureField, pictures);
     case Codec::Flac:
         // A FLAC metadata block: the comment must come first.
         return packet.size() >= 4 && (quint8(packet[0]) & 0x7F) == 4 &&
-               comment->parse(packet.mid(4), pictureField, pictures);
+               comment->parse(bytes.sliced(4), pictureField, pictures);
     }
     return false;
 }

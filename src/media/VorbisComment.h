@@ -15,7 +15,7 @@ public:
     // past the end (the comment is then left empty).
     // Values of fields named `setAside` go to *setAsideValues as their
     // bytes, not into the comment.
-    bool parse(const QByteArray& bytes, QStringView setAside = {},
+    bool parse(QByteArrayView bytes, QStringView setAside = {},
                std::vector<QByteArray>* setAsideValues = nullptr);
     QByteArray render() const;
 
