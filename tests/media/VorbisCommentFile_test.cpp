@@ -394,9 +394,10 @@ TEST(VorbisCommentFiles, HasImageIsWhetherAnImageReads) {
     }
 }
 
-// Length and bitrate are those TagLib's average reading gives: from the
-// granule position of the page at the last capture pattern, and the file's
-// bytes but its header packets.
+// Length and bitrate are those TagLib's average reading gives: for Ogg from
+// the granule position of the page at the last capture pattern and the
+// file's bytes but its header packets, for FLAC from the stream information
+// and the bytes after the metadata but an ID3v1 tag.
 TEST(VorbisCommentFiles, LengthAndBitrateAreTagLibs) {
     auto page = [](quint8 segments, qint64 granule) {
         QByteArray head("OggS\0\x04", 6);
@@ -423,11 +424,16 @@ TEST(VorbisCommentFiles, LengthAndBitrateAreTagLibs) {
         {"a last Opus page cut short", XiphKind::Opus, page(3, 48000 * 200).left(29)},
         {"a capture pattern in the last bytes", XiphKind::Vorbis, "xxOggSxx"},
         {"a granule position before the start", XiphKind::Opus, page(1, -5)},
+        {"FLAC", XiphKind::Flac, {}},
+        {"FLAC with bytes after its audio", XiphKind::Flac, QByteArray(5000, 'z')},
+        {"FLAC with an ID3v1 tag", XiphKind::Flac, "TAG" + QByteArray(125, ' ')},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QTemporaryDir dir;
-        const QString path = dir.filePath(row.kind == XiphKind::Opus ? "a.opus" : "a.ogg");
+        const QString path = dir.filePath(row.kind == XiphKind::Opus   ? "a.opus"
+                                          : row.kind == XiphKind::Flac ? "a.flac"
+                                                                       : "a.ogg");
         XiphFixtureOptions options;
         options.comments = {"TITLE=t"};
         if (row.cover) options.pictures = {{3, QByteArray(200000, 'p')}};
