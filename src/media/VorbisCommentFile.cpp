@@ -142,6 +142,21 @@ int encodedCover(const QByteArray& text) {
     }
 }
 
+// Decodes base64 picture fields onto `pictures` and empties `encoded`.
+void decodeInto(std::vector<QByteArray>& encoded, std::vector<QByteArray>& pictures) {
+    for (const QByteArray& field : encoded) {
+        // As the field's text: bytes that are not UTF-8 read as one
+        // replacement character each, which decoding then skips.
+        const QByteArray body = QByteArray::fromBase64(QString::fromUtf8(field).toLatin1());
+        TagLib::FLAC::Picture picture;
+        // A field that is no picture block is dropped rather than kept
+        // half-understood.
+        if (picture.parse(TagLib::ByteVector(body.constData(), unsigned(body.size()))))
+            pictures.push_back(body);
+    }
+    encoded.clear();
+}
+
 } // namespace
 
 // Reading.
@@ -193,10 +208,11 @@ QByteArray VorbisCommentFile::readImage() const {
 
 // Without copying the pictures, as opening every file asks it.
 bool VorbisCommentFile::readHasImage() const {
+    const std::lock_guard lock(fDecodeLock);
     for (const QByteArray& text : fEncodedPictures) {
         const int cover = encodedCover(text);
         if (cover < 0) {
-            decodePictures();
+            decodeInto(fEncodedPictures, fPictures);
             break;
         }
         if (cover) return true;
@@ -282,17 +298,8 @@ VorbisComment VorbisCommentFile::commentWithPictures() const {
 }
 
 void VorbisCommentFile::decodePictures() const {
-    for (const QByteArray& field : fEncodedPictures) {
-        // As the field's text: bytes that are not UTF-8 read as one
-        // replacement character each, which decoding then skips.
-        const QByteArray body = QByteArray::fromBase64(QString::fromUtf8(field).toLatin1());
-        TagLib::FLAC::Picture picture;
-        // A field that is no picture block is dropped rather than kept
-        // half-understood.
-        if (picture.parse(TagLib::ByteVector(body.constData(), unsigned(body.size()))))
-            fPictures.push_back(body);
-    }
-    fEncodedPictures.clear();
+    const std::lock_guard lock(fDecodeLock);
+    decodeInto(fEncodedPictures, fPictures);
 }
 
 // Saving.

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <mutex>
 #include <vector>
 
 // The tags of a file that keeps them in a Vorbis comment (FLAC, Ogg Vorbis,
@@ -58,6 +59,8 @@ protected:
     // they are not yet decoded from.
     mutable std::vector<QByteArray> fPictures;
     mutable std::vector<QByteArray> fEncodedPictures;
+    // Reading stays safe from several threads although it may decode.
+    mutable std::mutex fDecodeLock;
     int32_t fAudioBitrate = 0;
     uint32_t fAudioSeconds = 0;
     QString fNotWritable; // why the file must not be written; null when it may
