@@ -245,11 +245,19 @@ bool OggFile::open() {
         if (fHeaders.oddPage <= fHeaders.endPages[1]) return false;
         readAudio(f.fd, fHeaders, &fAudioBitrate, &fAudioSeconds);
     }
+    dropCommentPacket();
     fNotWritable = fHeaders.notWritable.isNull()
                        ? QString()
                        : QStringLiteral("“%1” was not written: %2.")
                              .arg(QFileInfo(fPath).fileName(), fHeaders.notWritable);
     return true;
+}
+
+void OggFile::dropCommentPacket() {
+    // The comment and its pictures are held already; a save needs only the
+    // packet's first byte (an Ogg FLAC block's type).
+    fHeaders.packets[1].truncate(1);
+    fHeaders.packets[1].squeeze();
 }
 
 SavePlan OggFile::planSave() {
@@ -360,7 +368,9 @@ SavePlan OggFile::planSave() {
         if (!saved) return;
         fNeedsUpdate = false;
         Fd again{::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
-        if (again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0) readHeaders(again.fd, &fHeaders);
+        if (again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0 &&
+            readHeaders(again.fd, &fHeaders).isNull())
+            dropCommentPacket();
     };
     return plan;
 }

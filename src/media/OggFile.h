@@ -45,6 +45,8 @@ public:
 private:
     explicit OggFile(const QString& path) : VorbisCommentFile(path) {}
     bool open();
+    // Frees the comment packet once it is read.
+    void dropCommentPacket();
 
     Headers fHeaders;
 };
