@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QtEndian>
 
 #include <taglib/flacfile.h>
 
@@ -54,6 +55,37 @@ QByteArray edgePrint(int fd, uint64_t from, uint64_t size) {
     hash.addData(head);
     hash.addData(tail);
     return hash.result();
+}
+
+// The bitrate and length of a plain FLAC file (the stream at its start, no
+// ID3v1 tag at its end, no empty block TagLib refuses) as TagLib's reading
+// gives them, from the stream information block; false for any other file,
+// which TagLib itself reads.
+bool readPlainAudio(int fd, const FlacFile::Layout& layout, int32_t* bitrate, uint32_t* seconds) {
+    constexpr uint64_t kId3v1 = 128;
+    if (layout.metadataAt != 4 || layout.size < kId3v1 + 3) return false;
+    for (const FlacFile::Layout::Block& block : layout.blocks)
+        if (block.length == 0 && block.type != FlacFile::kPadding &&
+            block.type != FlacFile::kSeekTable)
+            return false;
+    char tag[3];
+    if (!FileIO::readAt(fd, tag, 3, layout.size - kId3v1) || QByteArrayView(tag, 3) == "TAG")
+        return false;
+    const QByteArray info = readBytes(fd, layout.blocks.front().at, 18);
+    if (info.size() != 18) return false;
+    const quint32 flags = qFromBigEndian<quint32>(info.constData() + 10);
+    const quint32 sampleRate = flags >> 12;
+    const quint64 frames =
+        (quint64(flags & 0xF) << 32) | qFromBigEndian<quint32>(info.constData() + 14);
+    int lengthMs = 0, rate = 0;
+    if (frames > 0 && sampleRate > 0) {
+        const double length = double(frames) * 1000.0 / sampleRate;
+        lengthMs = int(length + 0.5);
+        rate = int(double(layout.size - layout.audioAt) * 8.0 / length + 0.5);
+    }
+    *bitrate = rate;
+    *seconds = uint32_t(qMax(0, lengthMs / 1000));
+    return true;
 }
 
 } // namespace
@@ -116,11 +148,13 @@ bool FlacFile::open() {
     if (f.fd < 0 || ::fstat(f.fd, &fOpened) != 0 || !S_ISREG(fOpened.st_mode)) return false;
     if (!readLayout(f.fd, &fLayout).isNull()) return false;
 
-    TagLib::FLAC::File file(native.constData(), true, TagLib::AudioProperties::Average);
-    if (!file.isOpen() || !file.isValid()) return false;
-    if (const TagLib::FLAC::Properties* audio = file.audioProperties()) {
-        fAudioBitrate = audio->bitrate();
-        fAudioSeconds = uint32_t(qMax(0, audio->lengthInSeconds()));
+    if (!readPlainAudio(f.fd, fLayout, &fAudioBitrate, &fAudioSeconds)) {
+        TagLib::FLAC::File file(native.constData(), true, TagLib::AudioProperties::Average);
+        if (!file.isOpen() || !file.isValid()) return false;
+        if (const TagLib::FLAC::Properties* audio = file.audioProperties()) {
+            fAudioBitrate = audio->bitrate();
+            fAudioSeconds = uint32_t(qMax(0, audio->lengthInSeconds()));
+        }
     }
 
     bool haveComment = false;

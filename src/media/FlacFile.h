@@ -17,7 +17,13 @@ public:
     SavePlan planSave() override;
 
     // Metadata block types.
-    enum BlockType : quint8 { kStreamInfo = 0, kPadding = 1, kComment = 4, kPicture = 6 };
+    enum BlockType : quint8 {
+        kStreamInfo = 0,
+        kPadding = 1,
+        kSeekTable = 3,
+        kComment = 4,
+        kPicture = 6
+    };
 
     // Where the metadata blocks and the audio frames lie.
     struct Layout {

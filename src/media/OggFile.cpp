@@ -7,9 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QtEndian>
+
 #include <taglib/oggflacfile.h>
-#include <taglib/opusfile.h>
-#include <taglib/vorbisfile.h>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -31,32 +31,89 @@ const QByteArray kFlacId("\x7f"
                          "FLAC",
                          5);
 
-bool isValidByTagLib(const QByteArray& path, OggFile::Codec codec, int32_t* bitrate,
-                     uint32_t* seconds) {
-    auto take = [&](auto& file) {
-        if (!file.isOpen() || !file.isValid()) return false;
-        if (const auto* audio = file.audioProperties()) {
-            *bitrate = audio->bitrate();
-            *seconds = uint32_t(qMax(0, audio->lengthInSeconds()));
+// Ogg FLAC streams are rare: TagLib reads them.
+bool oggFlacByTagLib(const QByteArray& path, int32_t* bitrate, uint32_t* seconds) {
+    TagLib::Ogg::FLAC::File file(path.constData(), true, TagLib::AudioProperties::Average);
+    if (!file.isOpen() || !file.isValid()) return false;
+    if (const auto* audio = file.audioProperties()) {
+        *bitrate = audio->bitrate();
+        *seconds = uint32_t(qMax(0, audio->lengthInSeconds()));
+    }
+    return true;
+}
+
+// A little-endian number, bytes past the end of the packet read as zero
+// (as TagLib reads a short header).
+quint64 littleEndian(const QByteArray& bytes, qsizetype at, int width) {
+    quint64 value = 0;
+    for (int i = 0; i < width && at + i < bytes.size(); ++i)
+        value |= quint64(quint8(bytes[at + i])) << (8 * i);
+    return value;
+}
+
+// The granule position of the page starting at the last "OggS" in the
+// file, which TagLib takes for the stream's end; false when that page's
+// header is cut short or has no lacing values.
+bool lastGranule(int fd, uint64_t size, int64_t* granule) {
+    constexpr uint64_t kChunk = 16 << 10;
+    constexpr uint64_t kHeader = 27;
+    QByteArray chunk;
+    for (uint64_t end = size; end >= 4;) {
+        const uint64_t from = end > kChunk ? end - kChunk : 0;
+        chunk.resize(qsizetype(end - from));
+        if (!FileIO::readAt(fd, chunk.data(), size_t(chunk.size()), from)) return false;
+        if (const qsizetype found = chunk.lastIndexOf("OggS"); found >= 0) {
+            const uint64_t at = from + uint64_t(found);
+            char head[kHeader];
+            if (size - at < kHeader || !FileIO::readAt(fd, head, kHeader, at)) return false;
+            const uint64_t segments = quint8(head[26]);
+            if (segments == 0 || size - at - kHeader < segments) return false;
+            *granule = qFromLittleEndian<qint64>(head + 6);
+            return true;
         }
-        return true;
-    };
-    const auto style = TagLib::AudioProperties::Average;
-    switch (codec) {
-    case OggFile::Codec::Vorbis: {
-        TagLib::Ogg::Vorbis::File file(path.constData(), true, style);
-        return take(file);
-    }
-    case OggFile::Codec::Opus: {
-        TagLib::Ogg::Opus::File file(path.constData(), true, style);
-        return take(file);
-    }
-    case OggFile::Codec::Flac: {
-        TagLib::Ogg::FLAC::File file(path.constData(), true, style);
-        return take(file);
-    }
+        if (from == 0) break;
+        end = from + 3; // a capture pattern across the edge of two chunks
     }
     return false;
+}
+
+// The bitrate and length of a Vorbis or Opus stream as TagLib's average
+// reading gives them: from the granule positions of the first and the
+// last page, and the bytes of the file but its header packets.
+void readAudio(int fd, const OggFile::Headers& h, int32_t* bitrate, uint32_t* seconds) {
+    int64_t end = 0;
+    const bool ends = lastGranule(fd, h.size, &end);
+    const int64_t start = h.firstGranule;
+    const QByteArray& id = h.packets[0];
+    // A header packet that TagLib cannot reach, past a page that ends the
+    // stream or is empty, counts as empty.
+    auto audioBytes = [&h](size_t headerPackets) {
+        int64_t bytes = int64_t(h.size);
+        for (size_t i = 0; i < headerPackets; ++i)
+            if (h.oddPage > h.endPages[i]) bytes -= h.packets[i].size();
+        return bytes;
+    };
+    int lengthMs = 0, rate = 0;
+    if (h.codec == OggFile::Codec::Vorbis) {
+        if (id.size() < 28) return;
+        const int sampleRate = int(quint32(littleEndian(id, 12, 4)));
+        const int nominal = int(quint32(littleEndian(id, 20, 4)));
+        if (ends && start >= 0 && end >= 0 && sampleRate > 0 && end - start > 0) {
+            const double length = double(end - start) * 1000.0 / sampleRate;
+            lengthMs = int(length + 0.5);
+            rate = int(double(audioBytes(3)) * 8.0 / length + 0.5);
+        }
+        if (rate == 0 && nominal > 0) rate = int(nominal / 1000.0 + 0.5);
+    } else {
+        const int64_t preSkip = int64_t(littleEndian(id, 10, 2));
+        if (ends && start >= 0 && end >= 0 && end - start > preSkip) {
+            const double length = double(end - start - preSkip) * 1000.0 / 48000.0;
+            lengthMs = int(length + 0.5);
+            rate = int(double(audioBytes(2)) * 8.0 / length + 0.5);
+        }
+    }
+    *bitrate = rate;
+    *seconds = uint32_t(qMax(0, lengthMs / 1000));
 }
 
 // Adds a page's packet structure and content to an audio print; its
@@ -98,20 +155,29 @@ QString OggFile::readHeaders(int fd, Headers* h) {
         }
         if (page.sequence != h->pages)
             h->notWritable = QStringLiteral("its header pages are out of order");
+        if (h->pages == 0) h->firstGranule = int64_t(page.granule);
+        if (h->oddPage == ~uint64_t(0) && ((page.flags & OggPage::kLast) || page.lacing.isEmpty()))
+            h->oddPage = h->pages;
         ++h->pages;
         at += length;
-        qsizetype from = 0;
+        // A packet's bytes on the page are taken in one piece.
+        qsizetype from = 0, runFrom = 0;
+        auto takeRun = [&] {
+            packet.append(page.body.constData() + runFrom, from - runFrom);
+            runFrom = from;
+            return packet.size() <= OggPage::kMaxPacket;
+        };
         for (qsizetype i = 0; i < page.lacing.size(); ++i) {
             const int v = quint8(page.lacing[i]);
             if (h->packets.size() >= wanted) {
                 h->notWritable = QStringLiteral("its audio starts on a header page");
                 break;
             }
-            packet.append(page.body.constData() + from, v);
             from += v;
-            if (packet.size() > OggPage::kMaxPacket) return QStringLiteral("a header is too large");
             if (v == 255) continue;
+            if (!takeRun()) return QStringLiteral("a header is too large");
             h->packets.push_back(packet);
+            h->endPages.push_back(h->pages - 1);
             packet.clear();
             if (h->packets.size() == 1) {
                 const QByteArray& id = h->packets[0];
@@ -131,23 +197,29 @@ QString OggFile::readHeaders(int fd, Headers* h) {
                 }
             }
         }
+        if (!takeRun()) return QStringLiteral("a header is too large");
     }
     if (!packet.isEmpty()) h->notWritable = QStringLiteral("its audio starts on a header page");
     h->audioAt = at;
     return {};
 }
 
-bool OggFile::commentOf(const Headers& h, VorbisComment* comment) {
+bool OggFile::commentOf(const Headers& h, VorbisComment* comment,
+                        std::vector<QByteArray>* pictures) {
     const QByteArray& packet = h.packets[1];
+    const QStringView pictureField = pictures ? QStringView(kPictureField) : QStringView();
+    const QByteArrayView bytes(packet);
     switch (h.codec) {
     case Codec::Vorbis:
-        return packet.startsWith(kVorbisComment) && comment->parse(packet.mid(7));
+        return packet.startsWith(kVorbisComment) &&
+               comment->parse(bytes.sliced(7), pictureField, pictures);
     case Codec::Opus:
-        return packet.startsWith(kOpusComment) && comment->parse(packet.mid(8));
+        return packet.startsWith(kOpusComment) &&
+               comment->parse(bytes.sliced(8), pictureField, pictures);
     case Codec::Flac:
         // A FLAC metadata block: the comment must come first.
         return packet.size() >= 4 && (quint8(packet[0]) & 0x7F) == 4 &&
-               comment->parse(packet.mid(4));
+               comment->parse(bytes.sliced(4), pictureField, pictures);
     }
     return false;
 }
@@ -162,14 +234,30 @@ bool OggFile::open() {
     const QByteArray native = QFile::encodeName(fPath);
     Fd f{::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (f.fd < 0 || ::fstat(f.fd, &fOpened) != 0 || !S_ISREG(fOpened.st_mode)) return false;
-    if (!readHeaders(f.fd, &fHeaders).isNull() || !commentOf(fHeaders, &fComment)) return false;
-    if (!isValidByTagLib(native, fHeaders.codec, &fAudioBitrate, &fAudioSeconds)) return false;
-    takePicturesFromComment();
+    if (!readHeaders(f.fd, &fHeaders).isNull() ||
+        !commentOf(fHeaders, &fComment, &fEncodedPictures))
+        return false;
+    if (fHeaders.codec == Codec::Flac) {
+        if (!oggFlacByTagLib(native, &fAudioBitrate, &fAudioSeconds)) return false;
+    } else {
+        // TagLib refuses a stream whose comment lies past a page that ends
+        // the stream or holds no lacing value.
+        if (fHeaders.oddPage <= fHeaders.endPages[1]) return false;
+        readAudio(f.fd, fHeaders, &fAudioBitrate, &fAudioSeconds);
+    }
+    dropCommentPacket();
     fNotWritable = fHeaders.notWritable.isNull()
                        ? QString()
                        : QStringLiteral("“%1” was not written: %2.")
                              .arg(QFileInfo(fPath).fileName(), fHeaders.notWritable);
     return true;
+}
+
+void OggFile::dropCommentPacket() {
+    // The comment and its pictures are held already; a save needs only the
+    // packet's first byte (an Ogg FLAC block's type).
+    fHeaders.packets[1].truncate(1);
+    fHeaders.packets[1].squeeze();
 }
 
 SavePlan OggFile::planSave() {
@@ -280,7 +368,9 @@ SavePlan OggFile::planSave() {
         if (!saved) return;
         fNeedsUpdate = false;
         Fd again{::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
-        if (again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0) readHeaders(again.fd, &fHeaders);
+        if (again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0 &&
+            readHeaders(again.fd, &fHeaders).isNull())
+            dropCommentPacket();
     };
     return plan;
 }

@@ -29,14 +29,24 @@ public:
         uint64_t audioAt = 0; // the first page after them
         uint64_t size = 0;
         QString notWritable; // why the layout is not one a save can keep
+        // For reading as TagLib does: the page each packet ends on, and the
+        // first page that ends the stream or holds no lacing value (none
+        // when it equals `pages`).
+        std::vector<uint64_t> endPages;
+        uint64_t oddPage = ~uint64_t(0);
+        int64_t firstGranule = 0;
     };
     static QString readHeaders(int fd, Headers* headers);
-    // The comment inside the comment packet; false when it is damaged.
-    static bool commentOf(const Headers& headers, VorbisComment* comment);
+    // The comment inside the comment packet, its METADATA_BLOCK_PICTURE
+    // fields set aside into *pictures if given; false when it is damaged.
+    static bool commentOf(const Headers& headers, VorbisComment* comment,
+                          std::vector<QByteArray>* pictures = nullptr);
 
 private:
     explicit OggFile(const QString& path) : VorbisCommentFile(path) {}
     bool open();
+    // Frees the comment packet once it is read.
+    void dropCommentPacket();
 
     Headers fHeaders;
 };

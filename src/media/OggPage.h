@@ -34,4 +34,6 @@ struct OggPage {
                                          quint32 firstSequence, quint8 firstFlags);
 
     static quint32 checksum(const char* data, qsizetype size);
+    // The checksum of data following bytes whose checksum is `crc`.
+    static quint32 checksum(quint32 crc, const char* data, qsizetype size);
 };

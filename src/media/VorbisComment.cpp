@@ -4,7 +4,7 @@
 
 namespace {
 
-bool readLength(const QByteArray& bytes, qsizetype& at, quint32& length) {
+bool readLength(QByteArrayView bytes, qsizetype& at, quint32& length) {
     if (bytes.size() - at < 4) return false;
     length = qFromLittleEndian<quint32>(bytes.constData() + at);
     at += 4;
@@ -19,13 +19,14 @@ void appendLength(QByteArray& out, qsizetype length) {
 
 } // namespace
 
-bool VorbisComment::parse(const QByteArray& bytes) {
+bool VorbisComment::parse(QByteArrayView bytes, QStringView setAside,
+                          std::vector<QByteArray>* setAsideValues) {
     fVendor.clear();
     fFields.clear();
     qsizetype at = 0;
     quint32 length = 0;
     if (!readLength(bytes, at, length) || length > quint64(bytes.size() - at)) return false;
-    fVendor = bytes.mid(at, length);
+    fVendor = bytes.sliced(at, length).toByteArray();
     at += length;
     quint32 count = 0;
     if (!readLength(bytes, at, count)) return false;
@@ -38,15 +39,19 @@ bool VorbisComment::parse(const QByteArray& bytes) {
         if (!readLength(bytes, at, length) || length > quint64(bytes.size() - at)) {
             fVendor.clear();
             fFields.clear();
+            if (setAsideValues) setAsideValues->clear();
             return false;
         }
-        const QByteArray field = bytes.mid(at, length);
+        const QByteArrayView field = bytes.sliced(at, length);
         at += length;
         const qsizetype equals = field.indexOf('=');
         // A field without a name is no field; it is dropped.
         if (equals <= 0) continue;
-        fFields.emplace_back(QString::fromUtf8(field.left(equals)),
-                             QString::fromUtf8(field.mid(equals + 1)));
+        QString name = QString::fromUtf8(field.first(equals));
+        if (setAsideValues && name.compare(setAside, Qt::CaseInsensitive) == 0)
+            setAsideValues->push_back(field.sliced(equals + 1).toByteArray());
+        else
+            fFields.emplace_back(std::move(name), QString::fromUtf8(field.sliced(equals + 1)));
     }
     return true;
 }

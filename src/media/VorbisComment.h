@@ -13,7 +13,10 @@ class VorbisComment {
 public:
     // The comment without Vorbis's framing bit; false when a length runs
     // past the end (the comment is then left empty).
-    bool parse(const QByteArray& bytes);
+    // Values of fields named `setAside` go to *setAsideValues as their
+    // bytes, not into the comment.
+    bool parse(QByteArrayView bytes, QStringView setAside = {},
+               std::vector<QByteArray>* setAsideValues = nullptr);
     QByteArray render() const;
 
     // The first value under that name; null when there is none.

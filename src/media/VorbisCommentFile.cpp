@@ -15,12 +15,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
-
-const QString kPictureField = QStringLiteral("METADATA_BLOCK_PICTURE");
 
 enum PictureType : quint32 { kOther = 0, kFrontCover = 3 };
 
@@ -70,24 +69,92 @@ constexpr TextName kListNames[] = {
 
 // The length of a picture block's image, by the bounds TagLib's parser
 // checks (in 64 bits, where it wraps at 32); -1 for a block it refuses.
-qint64 pictureDataLength(const QByteArray& body) {
-    const qint64 size = body.size();
-    auto at = [&body](qint64 pos) {
-        return qint64(qFromBigEndian<quint32>(body.constData() + pos));
-    };
+// `head` is the start of a block of `size` bytes; kNeedMore when the
+// answer lies beyond it.
+constexpr qint64 kNeedMore = -2;
+qint64 pictureDataLength(QByteArrayView head, qint64 size) {
+    auto at = [&head](qint64 pos) { return qint64(qFromBigEndian<quint32>(head.data() + pos)); };
     if (size < 32) return -1;
+    if (head.size() < 8) return kNeedMore;
     qint64 pos = 4;
     const qint64 mimeLength = at(pos);
     pos += 4;
     if (pos + mimeLength + 24 > size) return -1;
     pos += mimeLength;
+    if (head.size() < pos + 4) return kNeedMore;
     const qint64 descriptionLength = at(pos);
     pos += 4;
     if (pos + descriptionLength + 20 > size) return -1;
     pos += descriptionLength + 16;
+    if (head.size() < pos + 4) return kNeedMore;
     const qint64 dataLength = at(pos);
     pos += 4;
     return pos + dataLength > size ? -1 : dataLength;
+}
+
+// The size a base64 field decodes to, when it is plain base64 (letters,
+// digits, "+" and "/" in groups of four, "=" padding only at the end);
+// -1 for anything else, which only decoding it whole tells.
+qint64 plainBase64Size(const QByteArray& text) {
+    const qsizetype n = text.size();
+    if (n % 4 != 0) return -1;
+    qsizetype pads = 0;
+    while (pads < 2 && pads < n && text.at(n - 1 - pads) == '=')
+        ++pads;
+    // Sixteen bytes a step, as a cover's field is long.
+    using Bytes = quint8 __attribute__((vector_size(16)));
+    Bytes bad{};
+    const char* p = text.constData();
+    const qsizetype body = n - pads;
+    qsizetype i = 0;
+    for (; i + 16 <= body; i += 16) {
+        Bytes c;
+        memcpy(&c, p + i, 16);
+        const Bytes ok = Bytes((c - 'A') < 26) | Bytes((c - 'a') < 26) | Bytes((c - '0') < 10) |
+                         Bytes(c == '+') | Bytes(c == '/');
+        bad |= ~ok;
+    }
+    quint64 halves[2];
+    memcpy(halves, &bad, 16);
+    bool plain = (halves[0] | halves[1]) == 0;
+    for (; i < body; ++i) {
+        const char c = p[i];
+        plain &= (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                 c == '+' || c == '/';
+    }
+    return plain ? n / 4 * 3 - pads : -1;
+}
+
+// Whether a base64 field holds a front cover or other picture with an
+// image, decoding no more of it than its block's header; -1 when only
+// decoding it whole tells.
+int encodedCover(const QByteArray& text) {
+    const qint64 size = plainBase64Size(text);
+    if (size < 0) return -1;
+    for (qsizetype chars = 64;; chars *= 2) {
+        const QByteArray head = QByteArray::fromBase64(text.left(chars));
+        const qint64 length = pictureDataLength(head, size);
+        if (length != kNeedMore) {
+            const quint32 type = pictureType(head);
+            return (type == kFrontCover || type == kOther) && length > 0;
+        }
+        if (chars >= text.size()) return -1;
+    }
+}
+
+// Decodes base64 picture fields onto `pictures` and empties `encoded`.
+void decodeInto(std::vector<QByteArray>& encoded, std::vector<QByteArray>& pictures) {
+    for (const QByteArray& field : encoded) {
+        // As the field's text: bytes that are not UTF-8 read as one
+        // replacement character each, which decoding then skips.
+        const QByteArray body = QByteArray::fromBase64(QString::fromUtf8(field).toLatin1());
+        TagLib::FLAC::Picture picture;
+        // A field that is no picture block is dropped rather than kept
+        // half-understood.
+        if (picture.parse(TagLib::ByteVector(body.constData(), unsigned(body.size()))))
+            pictures.push_back(body);
+    }
+    encoded.clear();
 }
 
 } // namespace
@@ -124,6 +191,7 @@ TagValues VorbisCommentFile::readTagValues() {
 }
 
 QByteArray VorbisCommentFile::readImage() const {
+    decodePictures();
     for (quint32 type : {kFrontCover, kOther}) {
         for (const QByteArray& body : fPictures) {
             if (pictureType(body) != type) continue;
@@ -140,9 +208,19 @@ QByteArray VorbisCommentFile::readImage() const {
 
 // Without copying the pictures, as opening every file asks it.
 bool VorbisCommentFile::readHasImage() const {
+    const std::lock_guard lock(fDecodeLock);
+    for (const QByteArray& text : fEncodedPictures) {
+        const int cover = encodedCover(text);
+        if (cover < 0) {
+            decodeInto(fEncodedPictures, fPictures);
+            break;
+        }
+        if (cover) return true;
+    }
     for (const QByteArray& body : fPictures) {
         const quint32 type = pictureType(body);
-        if ((type == kFrontCover || type == kOther) && pictureDataLength(body) > 0) return true;
+        if ((type == kFrontCover || type == kOther) && pictureDataLength(body, body.size()) > 0)
+            return true;
     }
     return false;
 }
@@ -185,6 +263,7 @@ void VorbisCommentFile::writeTagValues(const TagValues& values, TagFields fields
 }
 
 void VorbisCommentFile::writeImageData(const QByteArray& bytes, const QByteArray& format) {
+    decodePictures();
     std::erase_if(fPictures, [](const QByteArray& body) {
         const quint32 type = pictureType(body);
         return type == kFrontCover || type == kOther;
@@ -210,6 +289,7 @@ void VorbisCommentFile::writeImageData(const QByteArray& bytes, const QByteArray
 }
 
 VorbisComment VorbisCommentFile::commentWithPictures() const {
+    decodePictures();
     VorbisComment comment = fComment;
     comment.remove(kPictureField);
     for (const QByteArray& body : fPictures)
@@ -217,16 +297,9 @@ VorbisComment VorbisCommentFile::commentWithPictures() const {
     return comment;
 }
 
-void VorbisCommentFile::takePicturesFromComment() {
-    for (const QString& field : fComment.values(kPictureField)) {
-        const QByteArray body = QByteArray::fromBase64(field.toLatin1());
-        TagLib::FLAC::Picture picture;
-        // A field that is no picture block is dropped rather than kept
-        // half-understood.
-        if (picture.parse(TagLib::ByteVector(body.constData(), unsigned(body.size()))))
-            fPictures.push_back(body);
-    }
-    fComment.remove(kPictureField);
+void VorbisCommentFile::decodePictures() const {
+    const std::lock_guard lock(fDecodeLock);
+    decodeInto(fEncodedPictures, fPictures);
 }
 
 // Saving.

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <mutex>
 #include <vector>
 
 // The tags of a file that keeps them in a Vorbis comment (FLAC, Ogg Vorbis,
@@ -43,14 +44,23 @@ protected:
     // The picture blocks' bodies as METADATA_BLOCK_PICTURE fields, for the
     // comment of an Ogg stream.
     VorbisComment commentWithPictures() const;
-    // Takes METADATA_BLOCK_PICTURE fields out of the comment into fPictures.
-    void takePicturesFromComment();
+    // The name of the fields an Ogg stream keeps its pictures in.
+    static inline const QString kPictureField = QStringLiteral("METADATA_BLOCK_PICTURE");
+    // Decodes the fields of fEncodedPictures into fPictures, dropping
+    // those that are no picture block. Opening leaves them encoded, as
+    // only reading or changing the pictures needs them.
+    void decodePictures() const;
     // Stats the file (following a link) for a plan; Nothing when no tag
     // changed, refused when the file cannot be written.
     SavePlan startPlan() const;
 
     VorbisComment fComment;
-    std::vector<QByteArray> fPictures; // FLAC picture block bodies, in order
+    // FLAC picture block bodies, in order, or (Ogg) the base64 fields
+    // they are not yet decoded from.
+    mutable std::vector<QByteArray> fPictures;
+    mutable std::vector<QByteArray> fEncodedPictures;
+    // Reading stays safe from several threads although it may decode.
+    mutable std::mutex fDecodeLock;
     int32_t fAudioBitrate = 0;
     uint32_t fAudioSeconds = 0;
     QString fNotWritable; // why the file must not be written; null when it may

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <taglib/fileref.h>
 #include <taglib/flacfile.h>
@@ -351,10 +352,19 @@ TEST(VorbisCommentFiles, HasImageIsWhetherAnImageReads) {
     hugeMime[4] = '\x7f';
     QByteArray hugeData = good;
     hugeData[good.size() - 44] = '\x7f';
+    // A picture whose description runs past the first bytes decoded.
+    TagLib::FLAC::Picture described;
+    described.setType(TagLib::FLAC::Picture::FrontCover);
+    described.setDescription(TagLib::String(std::string(300, 'd')));
+    described.setData(TagLib::ByteVector(40, 'x'));
+    const TagLib::ByteVector describedBody = described.render();
+    QByteArray wrapped = good.toBase64();
+    wrapped.insert(20, "\r\n");
     struct Row {
         const char* name;
         QByteArray body;
         bool image;
+        QByteArray field = {}; // when the field is not the body's plain base64
     } rows[] = {
         {"front cover", good, true},
         {"other", flacPictureBody(0, "y"), true},
@@ -364,17 +374,78 @@ TEST(VorbisCommentFiles, HasImageIsWhetherAnImageReads) {
         {"type field alone", good.left(4), false},
         {"media type past the end", hugeMime, false},
         {"image past the end", hugeData, false},
+        {"long description", QByteArray(describedBody.data(), describedBody.size()), true},
+        {"line break in the base64", {}, true, wrapped},
+        {"base64 without padding", {}, true, good.toBase64(QByteArray::OmitTrailingEquals)},
+        {"padding alone", {}, false, "===="},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QTemporaryDir dir;
         const QString path = dir.filePath("a.ogg");
         XiphFixtureOptions options;
-        options.comments = {"TITLE=t", "METADATA_BLOCK_PICTURE=" + row.body.toBase64()};
+        options.comments = {"TITLE=t", "METADATA_BLOCK_PICTURE=" +
+                                           (row.field.isNull() ? row.body.toBase64() : row.field)};
         ASSERT_TRUE(writeXiphFile(path, XiphKind::Vorbis, options));
         auto file = MusicFile::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
         EXPECT_EQ(file->hasImage(), row.image);
         EXPECT_EQ(file->getImageData().isEmpty(), !row.image);
+    }
+}
+
+// Length and bitrate are those TagLib's average reading gives: for Ogg from
+// the granule position of the page at the last capture pattern and the
+// file's bytes but its header packets, for FLAC from the stream information
+// and the bytes after the metadata but an ID3v1 tag.
+TEST(VorbisCommentFiles, LengthAndBitrateAreTagLibs) {
+    auto page = [](quint8 segments, qint64 granule) {
+        QByteArray head("OggS\0\x04", 6);
+        char raw[8];
+        qToLittleEndian(granule, raw);
+        head.append(raw, 8);
+        head += QByteArray(12, '\0');
+        head += char(segments);
+        return head + QByteArray(segments, '\x01') + QByteArray(segments, 'a');
+    };
+    struct Row {
+        const char* name;
+        XiphKind kind;
+        QByteArray tail; // appended to the file
+        bool cover = false;
+    } rows[] = {
+        {"Vorbis", XiphKind::Vorbis, {}},
+        {"Opus", XiphKind::Opus, {}},
+        {"Vorbis with a cover over many pages", XiphKind::Vorbis, {}, true},
+        {"Opus with a cover over many pages", XiphKind::Opus, {}, true},
+        {"Vorbis ending in a later page", XiphKind::Vorbis, page(1, 44100 * 200)},
+        {"Opus ending in a later page", XiphKind::Opus, page(1, 48000 * 200)},
+        {"a last page without lacing values", XiphKind::Vorbis, page(0, 44100 * 200)},
+        {"a last Opus page cut short", XiphKind::Opus, page(3, 48000 * 200).left(29)},
+        {"a capture pattern in the last bytes", XiphKind::Vorbis, "xxOggSxx"},
+        {"a granule position before the start", XiphKind::Opus, page(1, -5)},
+        {"FLAC", XiphKind::Flac, {}},
+        {"FLAC with bytes after its audio", XiphKind::Flac, QByteArray(5000, 'z')},
+        {"FLAC with an ID3v1 tag", XiphKind::Flac, "TAG" + QByteArray(125, ' ')},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(row.kind == XiphKind::Opus   ? "a.opus"
+                                          : row.kind == XiphKind::Flac ? "a.flac"
+                                                                       : "a.ogg");
+        XiphFixtureOptions options;
+        options.comments = {"TITLE=t"};
+        if (row.cover) options.pictures = {{3, QByteArray(200000, 'p')}};
+        ASSERT_TRUE(writeXiphFile(path, row.kind, options));
+        ASSERT_TRUE(writeBytes(path, bytesOf(path) + row.tail));
+        const TagLib::FileRef ref(QFile::encodeName(path).constData(), true,
+                                  TagLib::AudioProperties::Average);
+        ASSERT_TRUE(!ref.isNull() && ref.audioProperties());
+        auto file = MusicFile::newMusicFileWithPath(path);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->getBitrate(), ref.audioProperties()->bitrate());
+        EXPECT_EQ(int(file->getDurationSecs()),
+                  std::max(0, ref.audioProperties()->lengthInSeconds()));
     }
 }
