@@ -1,10 +1,10 @@
 #include "docs/FileSavePlan.h"
 
-#include "docs/FolderBackup.h"
 #include "docs/RenameAlerts.h"
-#include "docs/RenameJournal.h"
 #include "media/MusicFile.h"
-#include "media/SaveBatch.h"
+#include "save/FolderBackup.h"
+#include "save/RenameJournal.h"
+#include "save/SaveBatch.h"
 #include "system/FolderLock.h"
 #include "system/Log.h"
 #include "system/MoveFile.h"

@@ -1,10 +1,11 @@
 #include "docs/FolderSavePlan.h"
 
-#include "docs/FolderBackup.h"
 #include "docs/RenameAlerts.h"
-#include "docs/RenameJournal.h"
 #include "media/MusicFile.h"
-#include "media/SaveBatch.h"
+#include "save/FolderBackup.h"
+#include "save/RenameJournal.h"
+#include "save/SaveBatch.h"
+#include "system/Durable.h"
 #include "system/FolderLock.h"
 #include "system/Log.h"
 #include "system/MoveFile.h"
@@ -41,15 +42,6 @@ public:
 private:
     ProgressIndicator* fP;
 };
-
-// The new folder entry is durable before the save says it is done.
-void syncFolderOf(const QString& path) {
-    const QByteArray parent = QFile::encodeName(QFileInfo(path).path());
-    const int fd = ::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
 
 Alert okAlert(const QString& title, const QString& message) {
     return {title, message, {QStringLiteral("OK")}};
@@ -288,7 +280,8 @@ private:
                      .arg(newName, r.error, current.fileName()));
             return folder;
         }
-        syncFolderOf(newPath);
+        // The new folder entry is durable before the save says it is done.
+        Durable::syncFolderOf(newPath);
         fReport.folder = newPath;
         return newPath;
     }
