@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
-#include <curl/curl.h>
+#include <curl/curlver.h>
 #include <taglib/taglib.h>
 
 namespace AppVersion {
@@ -44,8 +44,9 @@ QStringList libraryNotices() {
             .arg(TAGLIB_MAJOR_VERSION)
             .arg(TAGLIB_MINOR_VERSION)
             .arg(TAGLIB_PATCH_VERSION),
+        // The version built against: asking the library would load it (see web/CurlLibrary).
         QStringLiteral("libcurl %1, curl licence (MIT/X derivative)")
-            .arg(QString::fromLatin1(curl_version_info(CURLVERSION_NOW)->version)),
+            .arg(QStringLiteral(LIBCURL_VERSION)),
     };
 }
 

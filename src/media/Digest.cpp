@@ -1,26 +1,85 @@
 #include "media/Digest.h"
 
+#include <QCryptographicHash>
+
 #include <openssl/evp.h>
 
-Digest::Digest(Kind kind) : fContext(EVP_MD_CTX_new()) {
-    fOk =
-        fContext && EVP_DigestInit_ex(static_cast<EVP_MD_CTX*>(fContext),
-                                      kind == Kind::Sha1 ? EVP_sha1() : EVP_sha256(), nullptr) == 1;
+#include <dlfcn.h>
+
+#include <optional>
+
+namespace {
+
+// The few libcrypto functions a digest needs, each named as in OpenSSL.
+struct Crypto {
+    decltype(&EVP_MD_CTX_new) ctxNew = nullptr;
+    decltype(&EVP_MD_CTX_free) ctxFree = nullptr;
+    decltype(&EVP_sha1) sha1 = nullptr;
+    decltype(&EVP_sha256) sha256 = nullptr;
+    decltype(&EVP_DigestInit_ex) init = nullptr;
+    decltype(&EVP_DigestUpdate) update = nullptr;
+    decltype(&EVP_DigestFinal_ex) final = nullptr;
+};
+
+template <typename Function>
+bool resolve(void* handle, const char* name, Function& into) {
+    into = reinterpret_cast<Function>(dlsym(handle, name));
+    return into != nullptr;
+}
+
+// Null when libcrypto 3 cannot be opened.
+const Crypto* crypto() {
+    static const std::optional<Crypto> loaded = []() -> std::optional<Crypto> {
+        void* handle = dlopen("libcrypto.so.3", RTLD_NOW | RTLD_LOCAL);
+        if (!handle) return std::nullopt;
+        Crypto c;
+        if (resolve(handle, "EVP_MD_CTX_new", c.ctxNew) &&
+            resolve(handle, "EVP_MD_CTX_free", c.ctxFree) && resolve(handle, "EVP_sha1", c.sha1) &&
+            resolve(handle, "EVP_sha256", c.sha256) &&
+            resolve(handle, "EVP_DigestInit_ex", c.init) &&
+            resolve(handle, "EVP_DigestUpdate", c.update) &&
+            resolve(handle, "EVP_DigestFinal_ex", c.final))
+            return c;
+        return std::nullopt;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
+
+} // namespace
+
+Digest::Digest(Kind kind) {
+    if (const Crypto* c = crypto()) {
+        fContext = c->ctxNew();
+        fOk = fContext && c->init(static_cast<EVP_MD_CTX*>(fContext),
+                                  kind == Kind::Sha1 ? c->sha1() : c->sha256(), nullptr) == 1;
+        return;
+    }
+    fFallback = new QCryptographicHash(kind == Kind::Sha1 ? QCryptographicHash::Sha1
+                                                          : QCryptographicHash::Sha256);
+    fOk = true;
 }
 
 Digest::~Digest() {
-    EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(fContext));
+    if (fContext) crypto()->ctxFree(static_cast<EVP_MD_CTX*>(fContext));
+    delete fFallback;
 }
 
 void Digest::addData(const char* bytes, size_t length) {
-    fOk = fOk && EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(fContext), bytes, length) == 1;
+    if (!fOk) return;
+    if (fFallback) {
+        fFallback->addData(QByteArrayView(bytes, qsizetype(length)));
+        return;
+    }
+    fOk = crypto()->update(static_cast<EVP_MD_CTX*>(fContext), bytes, length) == 1;
 }
 
 QByteArray Digest::result() {
+    if (!fOk) return {};
+    if (fFallback) return fFallback->result();
     QByteArray out(EVP_MAX_MD_SIZE, Qt::Uninitialized);
     unsigned int size = 0;
-    fOk = fOk && EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(fContext),
-                                    reinterpret_cast<unsigned char*>(out.data()), &size) == 1;
+    fOk = crypto()->final(static_cast<EVP_MD_CTX*>(fContext),
+                          reinterpret_cast<unsigned char*>(out.data()), &size) == 1;
     if (!fOk) return {};
     out.truncate(qsizetype(size));
     return out;

@@ -6,7 +6,11 @@
 
 // A SHA-1 or SHA-256 digest computed by OpenSSL, which uses the processor's
 // SHA instructions: five to ten times the speed of QCryptographicHash on the
-// megabytes a save checks (audio prints, the rollback journal).
+// megabytes a save checks (audio prints, the rollback journal). libcrypto is
+// opened on the first digest, not at start (its loading cost every run about
+// a millisecond); without it, QCryptographicHash gives the same digests.
+class QCryptographicHash;
+
 class Digest {
 public:
     enum class Kind { Sha1, Sha256 };
@@ -18,12 +22,13 @@ public:
 
     void addData(const char* bytes, size_t length);
     void addData(const QByteArray& bytes) { addData(bytes.constData(), size_t(bytes.size())); }
-    // Empty when OpenSSL failed.
+    // Empty when the digest failed.
     QByteArray result();
 
     static QByteArray hash(const char* bytes, size_t length, Kind kind);
 
 private:
-    void* fContext; // EVP_MD_CTX
-    bool fOk;
+    void* fContext = nullptr; // EVP_MD_CTX
+    QCryptographicHash* fFallback = nullptr;
+    bool fOk = false;
 };

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
@@ -74,16 +75,19 @@ int declaredLimit(const QString& folderPath) {
 int FileSystemParams::getMaxFileNameLength(const QString& folderPath, bool* measured) {
     if (measured) *measured = false;
     if (folderPath == kBogusPath) return 251;
-    int lo = 8, hi = 252, n = 252;
+    // Most file systems allow what they declare: the first name tried then
+    // fits, and one file is made instead of a bisection's ten.
+    const int declared = declaredLimit(folderPath);
+    int lo = 8, hi = std::max(lo, declared), n = hi;
     for (int tries = 0; tries < 20; ++tries) {
         const int err = canGenerateTempFile(n, folderPath);
         if (err != 0 && err != ENAMETOOLONG) {
             TROVIX_LOG() << "Name-length probe in" << folderPath << "failed:" << std::strerror(err);
-            return declaredLimit(folderPath);
+            return declared;
         }
         if (err == 0) {
             if (measured) *measured = true;
-            if (lo == hi) break;
+            if (lo == hi || n == hi) break;
             if (n + 1 == hi) {
                 lo = n;
                 n = hi;

@@ -4,14 +4,13 @@
 
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
+#include "web/CurlLibrary.h"
 #include "web/DownHosts.h"
 #include "web/LookupDeadline.h"
 #include "web/WebThrottle.h"
 
 #include <QByteArray>
 #include <QUrl>
-
-#include <curl/curl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,9 +25,9 @@ constexpr int kDefaultProxyPort = 80;
 // A host that does not open a connection in this time counts as down.
 constexpr long kConnectLimitMs = 10000;
 
-void initCurlOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+// Only after FetchWebPage has found the library opened.
+const CurlLibrary& api() {
+    return *CurlLibrary::get();
 }
 
 struct ProxySetting {
@@ -92,7 +91,7 @@ size_t onData(char* data, size_t size, size_t count, void* user) {
         // One allocation when the server tells the size; a lying server
         // costs at most the cap.
         curl_off_t expected = -1;
-        if (curl_easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected) == CURLE_OK &&
+        if (api().easy_getinfo(t->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected) == CURLE_OK &&
             expected > 0) {
             if (expected > t->maxBytes) {
                 t->tooLarge = true;
@@ -132,9 +131,9 @@ int onConnected(void* user, char*, char*, int, int) {
 
 void perform(CURLM* multi, Transfer& t) {
     int running = 0;
-    curl_multi_perform(multi, &running);
+    api().multi_perform(multi, &running);
     int left = 0;
-    while (CURLMsg* msg = curl_multi_info_read(multi, &left)) {
+    while (CURLMsg* msg = api().multi_info_read(multi, &left)) {
         if (msg->msg == CURLMSG_DONE) {
             t.done = true;
             t.result = msg->data.result;
@@ -144,7 +143,7 @@ void perform(CURLM* multi, Transfer& t) {
 
 void waitAWhile(CURLM* multi) {
     // Wakes early when the socket has something for us.
-    curl_multi_poll(multi, nullptr, 0, kPollMs, nullptr);
+    api().multi_poll(multi, nullptr, 0, kPollMs, nullptr);
 }
 
 double secondsSince(std::chrono::steady_clock::time_point start) {
@@ -153,17 +152,17 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 
 // Only web pages: a GET request cannot be made for anything else.
 bool validURL(const QByteArray& url) {
-    CURLU* parsed = curl_url();
+    CURLU* parsed = api().url();
     if (!parsed) return false;
-    bool ok = curl_url_set(parsed, CURLUPART_URL, url.constData(), 0) == CURLUE_OK;
+    bool ok = api().url_set(parsed, CURLUPART_URL, url.constData(), 0) == CURLUE_OK;
     char* scheme = nullptr;
-    if (ok && curl_url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK) {
+    if (ok && api().url_get(parsed, CURLUPART_SCHEME, &scheme, 0) == CURLUE_OK) {
         ok = qstrcmp(scheme, "http") == 0 || qstrcmp(scheme, "https") == 0;
-        curl_free(scheme);
+        api().free(scheme);
     } else {
         ok = false;
     }
-    curl_url_cleanup(parsed);
+    api().url_cleanup(parsed);
     return ok;
 }
 
@@ -204,22 +203,22 @@ PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitS
         return fetch;
     }
 
-    initCurlOnce();
+    if (!CurlLibrary::get(&fetch.error)) return fetch;
     ThrottleHold hold(throttle);
 
     const QByteArray address = url.toUtf8();
-    CURL* easy = curl_easy_init();
+    CURL* easy = api().easy_init();
     if (!easy || !validURL(address) ||
-        curl_easy_setopt(easy, CURLOPT_URL, address.constData()) != CURLE_OK ||
-        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L) != CURLE_OK) {
+        api().easy_setopt(easy, CURLOPT_URL, address.constData()) != CURLE_OK ||
+        api().easy_setopt(easy, CURLOPT_HTTPGET, 1L) != CURLE_OK) {
         TROVIX_WEB_LOG() << "GrabWebPage error 1";
-        if (easy) curl_easy_cleanup(easy);
+        if (easy) api().easy_cleanup(easy);
         return fetch;
     }
-    CURLM* multi = curl_multi_init();
+    CURLM* multi = api().multi_init();
     if (!multi) {
         TROVIX_WEB_LOG() << "GrabWebPage error 2";
-        curl_easy_cleanup(easy);
+        api().easy_cleanup(easy);
         return fetch;
     }
 
@@ -227,49 +226,49 @@ PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitS
     t.easy = easy;
     t.progress = progress;
     t.maxBytes = std::max<qsizetype>(0, options.maxBytes);
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReadSize);
+    api().easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    api().easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    api().easy_setopt(easy, CURLOPT_BUFFERSIZE, kReadSize);
     const QByteArray userAgent =
         options.userAgent.isEmpty() ? AppVersion::userAgent() : options.userAgent;
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent.constData());
+    api().easy_setopt(easy, CURLOPT_USERAGENT, userAgent.constData());
     curl_slist* headers = nullptr;
     for (const QByteArray& line : options.headers)
-        headers = curl_slist_append(headers, line.constData());
-    if (headers) curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectLimitMs);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onData);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &t);
+        headers = api().slist_append(headers, line.constData());
+    if (headers) api().easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
+    api().easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, kConnectLimitMs);
+    api().easy_setopt(easy, CURLOPT_WRITEFUNCTION, onData);
+    api().easy_setopt(easy, CURLOPT_WRITEDATA, &t);
+    api().easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeader);
+    api().easy_setopt(easy, CURLOPT_HEADERDATA, &t);
 #if LIBCURL_VERSION_NUM >= 0x075000
-    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, onConnected);
-    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &t);
+    api().easy_setopt(easy, CURLOPT_PREREQFUNCTION, onConnected);
+    api().easy_setopt(easy, CURLOPT_PREREQDATA, &t);
 #endif
 #if LIBCURL_VERSION_NUM >= 0x075500
     // Pages only: a redirect must not lead to files or other protocols.
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    api().easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    api().easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
 #endif
 
     // The plain-HTTP proxy; libcurl still skips it for no_proxy hosts and
     // finds https_proxy by itself for secure pages.
     if (!proxyHost.isNull() && address.startsWith("http:")) {
-        if (curl_easy_setopt(easy, CURLOPT_PROXY, proxyRaw.constData()) != CURLE_OK)
+        if (api().easy_setopt(easy, CURLOPT_PROXY, proxyRaw.constData()) != CURLE_OK)
             TROVIX_WEB_LOG() << "set proxy host failed";
-        else if (curl_easy_setopt(easy, CURLOPT_PROXYPORT, static_cast<long>(proxyPort)) !=
+        else if (api().easy_setopt(easy, CURLOPT_PROXYPORT, static_cast<long>(proxyPort)) !=
                  CURLE_OK)
             TROVIX_WEB_LOG() << "set proxy port failed";
     }
-    if (curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) != CURLE_OK ||
-        curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 20L) != CURLE_OK)
+    if (api().easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) != CURLE_OK ||
+        api().easy_setopt(easy, CURLOPT_MAXREDIRS, 20L) != CURLE_OK)
         TROVIX_WEB_LOG() << "set redirect failed";
 
-    if (curl_multi_add_handle(multi, easy) != CURLM_OK) {
+    if (api().multi_add_handle(multi, easy) != CURLM_OK) {
         TROVIX_WEB_LOG() << "GrabWebPage error 3";
-        curl_multi_cleanup(multi);
-        curl_easy_cleanup(easy);
-        curl_slist_free_all(headers);
+        api().multi_cleanup(multi);
+        api().easy_cleanup(easy);
+        api().slist_free_all(headers);
         return fetch;
     }
 
@@ -283,7 +282,7 @@ PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitS
         perform(multi, t);
         const bool open = t.connected || (t.done && t.result == CURLE_OK);
         if (t.done && !open && !connectErrorLogged) {
-            fetch.error = QString::fromUtf8(curl_easy_strerror(t.result));
+            fetch.error = QString::fromUtf8(api().easy_strerror(t.result));
             TROVIX_WEB_LOG() << "GrabWebPage: " << fetch.error;
             TROVIX_WEB_LOG() << "GrabWebPage error 5";
             connectErrorLogged = true;
@@ -330,7 +329,7 @@ PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitS
                     fetch.outcome = PageFetch::Outcome::TooLarge;
                     keepData = false;
                 } else if (t.result != CURLE_OK) {
-                    fetch.error = QString::fromUtf8(curl_easy_strerror(t.result));
+                    fetch.error = QString::fromUtf8(api().easy_strerror(t.result));
                     TROVIX_WEB_LOG() << "GrabWebPage error 10 (" << fetch.error << ")";
                     fetch.outcome = t.result == CURLE_OPERATION_TIMEDOUT
                                         ? PageFetch::Outcome::TimedOut
@@ -369,13 +368,13 @@ PageFetch FetchWebPage(QString& url, ProgressIndicator* progress, int timeLimitS
 
     if (t.cancelledInRead) fetch.outcome = PageFetch::Outcome::Cancelled;
     char* finalURL = nullptr;
-    curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &finalURL);
+    api().easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &finalURL);
     url = finalURL ? QString::fromUtf8(finalURL) : QString();
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &fetch.status);
-    curl_multi_remove_handle(multi, easy);
-    curl_easy_cleanup(easy);
-    curl_multi_cleanup(multi);
-    curl_slist_free_all(headers);
+    api().easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &fetch.status);
+    api().multi_remove_handle(multi, easy);
+    api().easy_cleanup(easy);
+    api().multi_cleanup(multi);
+    api().slist_free_all(headers);
 
     if (keepData && t.haveBuffer) fetch.body = std::move(t.buffer);
     return fetch;
