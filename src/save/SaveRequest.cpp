@@ -121,7 +121,9 @@ private:
         FolderBackup::Result r;
         if (!fSingle) {
             r = FolderBackup::backupFolder(fRequest.folder, fSteps.p());
-        } else if (!fRequest.files.isEmpty()) {
+        } else {
+            // A request without its file writes nothing: nothing to keep.
+            if (fRequest.files.isEmpty()) return true;
             if (fSteps.p())
                 fSteps.p()->NotifyBeginInd(QStringLiteral("Backing up file to Music folder..."),
                                            false);
