@@ -31,6 +31,7 @@ FLOORS = [
     ["art"],
     ["prefs"],
     ["docs"],
+    ["library"],
     ["cli", "ui"],
     ["gui-main"],
 ]
@@ -155,6 +156,10 @@ def main():
     print("Circles between classes: %d" % len(circles))
     for group in circles:
         print("  " + " <-> ".join(group))
+        members = set(group)
+        for a in group:
+            inside = sorted(b for b in classes[a] if b in members)
+            print("      %s includes %s" % (a, ", ".join(inside)))
     return 1 if upward or circles or unplaced else 0
 
 

@@ -20,6 +20,8 @@
 #include <QMutexLocker>
 #include <QSaveFile>
 
+#include <dirent.h>
+
 #include <algorithm>
 
 namespace {
@@ -143,22 +145,32 @@ void AlbumArt::setImageFromAlbumInfo(const AlbumInfo* hit, bool searchCovers) {
 
 void AlbumArt::searchForImages(const QString& folderPath) {
     if (folderPath.isEmpty()) return;
+    // Names only, never a look at each entry (a sorted QDir listing stats
+    // every file, most of the cost of opening a folder on the main thread):
+    // a folder of music holds no candidate to look at.
+    QStringList candidates;
+    if (DIR* dir = ::opendir(QFile::encodeName(folderPath).constData())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            if (entry->d_type == DT_DIR) continue;
+            const QString name = QFile::decodeName(entry->d_name);
+            // A name tells nothing for sure, but music and text are never tried.
+            const qsizetype dot = name.lastIndexOf(u'.');
+            if (dot < 0 || dot + 1 == name.size() || MusicFile::isMusicFileName(name)) continue;
+            // Asked only here: the answer loads every image plugin, which a
+            // folder of nothing but music need not wait for.
+            static const QList<QByteArray> gFormats = QImageReader::supportedImageFormats();
+            if (gFormats.contains(name.mid(dot + 1).toLower().toLatin1())) candidates << name;
+        }
+        ::closedir(dir);
+    }
     // By name, so the order (and with it the rank of equal candidates) does
     // not depend on how the file system lists the folder.
-    const QStringList entries =
-        QDir(folderPath)
-            .entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                       QDir::Name | QDir::IgnoreCase);
-    for (const QString& entry : entries) {
-        // A name tells nothing for sure, but music and text are never tried.
-        const QByteArray suffix = QFileInfo(entry).suffix().toLower().toLatin1();
-        if (suffix.isEmpty() || MusicFile::isMusicFileName(entry)) continue;
-        // Asked only here: the answer loads every image plugin, which a
-        // folder of nothing but music need not wait for.
-        static const QList<QByteArray> gFormats = QImageReader::supportedImageFormats();
-        if (gFormats.contains(suffix))
-            setImageFromFile(QStringLiteral("%1/%2").arg(folderPath, entry), kFileScore);
-    }
+    std::sort(candidates.begin(), candidates.end(), [](const QString& a, const QString& b) {
+        const int folded = a.compare(b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : a < b;
+    });
+    for (const QString& name : candidates)
+        setImageFromFile(QStringLiteral("%1/%2").arg(folderPath, name), kFileScore);
 }
 
 void AlbumArt::searchForImage(const QString& path) {

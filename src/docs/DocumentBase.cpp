@@ -298,7 +298,7 @@ void DocumentBase::saveDocumentWithDelegate() {
 }
 
 void DocumentBase::recordEdit(const QString& text, const std::function<void()>& edit, int mergeId) {
-    if (fRecording > 0 || !isIdle()) return edit();
+    if (fRecording > 0 || !isIdle() || !fKeepsHistory) return edit();
     ++fRecording;
     const std::shared_ptr<const EditState> before = editState();
     edit();

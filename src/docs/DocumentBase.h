@@ -100,6 +100,9 @@ public:
     // (files on disk are not unwritten). Undo and redo are refused while
     // busy.
     QUndoStack& undoStack() { return fUndoStack; }
+    // A document nobody can undo in (one of a library run) keeps no history:
+    // each kept edit copies what it may change twice.
+    void setKeepsHistory(bool keeps) { fKeepsHistory = keeps; }
     void undo();
     void redo();
 
@@ -202,6 +205,7 @@ protected:
 
     QUndoStack fUndoStack;
     int fRecording = 0; // nested edits are part of the outer one
+    bool fKeepsHistory = true;
 
     QList<SaveFailure> fSaveFailures; // filled from the save's report
     std::atomic<bool> fLastSaveOK{false};

@@ -7,6 +7,8 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
+
 FolderRecovery::Result FolderRecovery::run(const QString& folder, RenameJournal::Scope scope) {
     Result result;
     result.folder = folder;
@@ -21,6 +23,13 @@ FolderRecovery::Result FolderRecovery::run(const QString& folder, RenameJournal:
         TROVIX_LOG() << "No recovery in" << folder << ": it cannot be opened";
         return result;
     }
+    // Everything a save leaves behind (journals, temporary copies) has a
+    // name of its own: a folder without one, nearly every folder, is read
+    // once here instead of once for each kind.
+    const std::vector<QByteArray> names = handle.names();
+    if (std::none_of(names.begin(), names.end(), [](const QByteArray& name) {
+            return FolderHandle::isLeftBySave(name);
+        })) return result;
     const RecoveryReport tags = SaveBatch::recover(handle);
     const RenameJournal::Recovery renames = RenameJournal::finish(handle, path, scope);
     if (renames.folder != path) result.folder = renames.folder;

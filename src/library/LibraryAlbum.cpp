@@ -31,6 +31,7 @@ LibraryAlbum::LibraryAlbum(const QString& folder, bool covers, QObject* parent)
     fHost.setAnswerPolicy(&HeadlessHost::answerNone);
     fDoc = std::make_unique<TrovixDocument>(&fHost);
     fDoc->setThriftyLookups(true);
+    fDoc->setKeepsHistory(false);
     fDoc->setWebCovers(covers);
     connect(fDoc.get(), &DocumentBase::jobFinished, this, [this] {
         if (fSaving) return;

@@ -7,8 +7,6 @@
 #include <memory>
 #include <vector>
 
-class DataAtom;
-
 // A four-character atom type as a big-endian number: atomType("moov").
 constexpr uint32_t atomType(const char (&s)[5]) {
     return (uint32_t(uint8_t(s[0])) << 24) | (uint32_t(uint8_t(s[1])) << 16) |
@@ -82,18 +80,6 @@ public:
     Atom(const Atom&) = delete;
     Atom& operator=(const Atom&) = delete;
 
-    // Parses the atom at `offset` with `max` bytes of space; null (with the
-    // reason in the context) when the bytes do not form a sound atom.
-    static Ptr newAtom(AtomParseContext& ctx, uint64_t offset, uint64_t max, int level,
-                       uint32_t parentType);
-
-    // An item ("©nam", "covr", ...) holding a "data" atom holding `value`.
-    static Ptr newDataAtomHelper(std::shared_ptr<DataAtom> value, uint32_t itemType);
-    static Ptr newDataAtom(uint32_t itemType, const QString& text);
-    static Ptr newDataAtom(uint32_t itemType, const uint16_t* values, int count);
-    // An item holding a picture; the type word says its format (13 JPEG, 14 PNG).
-    static Ptr newDataAtomWithImage(uint32_t itemType, const QByteArray& bytes, uint32_t typeWord);
-
     uint32_t type() const { return fType; }
     QString typeName() const;
     int level() const { return fLevel; }
@@ -119,14 +105,18 @@ public:
     // Only the direct children.
     Atom* findChild(uint32_t type) const;
 
-    // The value holder: a "data" atom's DataAtom, or an item's first "data".
-    DataAtom* data() const;
-    QString stringValue() const;
-    int ushortArrayValue(int index) const;
-    QByteArray image() const;
-    void setStringValue(const QString& text);
-    void setUShortArrayValue(int index, uint16_t value);
-    void setImage(const QByteArray& bytes, uint32_t typeWord);
+    // The value holder (a DataAtom): a "data" atom's child, or an item's
+    // first "data" atom's.
+    Atom* data() const;
+    // Whether this atom is a value holder itself.
+    virtual bool holdsValue() const { return false; }
+    // The value of the holder below this atom; a holder overrides them.
+    virtual QString stringValue() const;
+    virtual int ushortArrayValue(int index) const;
+    virtual QByteArray image() const;
+    virtual void setStringValue(const QString& text);
+    virtual void setUShortArrayValue(int index, uint16_t value);
+    virtual void setImage(const QByteArray& bytes, uint32_t typeWord);
 
     virtual uint64_t dataSize() const;
     virtual uint64_t atomSize() const;
@@ -144,8 +134,12 @@ public:
     QByteArray buildModifiedAtom(uint64_t size, const Atom* carrier) const;
 
     void print(int indent, QString& out) const;
+    // What print says of the atom itself.
+    virtual QString headline() const;
 
 protected:
+    friend class AtomReader;
+
     bool isPadding() const { return fType == AtomTypes::kFree || fType == AtomTypes::kSkip; }
     int headerLen() const { return fLargeHeader ? 16 : 8; }
 

@@ -1,5 +1,6 @@
 #include "media/AtomParser.h"
 
+#include "media/AtomReader.h"
 #include "media/ChunkMap.h"
 #include "media/DataAtom.h"
 #include "media/FileIO.h"
@@ -473,7 +474,7 @@ bool AtomParser::openAndParse(QString* error) {
                 if (moovBytes.isNull()) moovBytes = whole;
             }
         }
-        Atom::Ptr atom = Atom::newAtom(ctx, offset, left, 0, 0);
+        Atom::Ptr atom = AtomReader::read(ctx, offset, left, 0, 0);
         if (!atom) {
             fAtoms.clear();
             *error = ctx.error;

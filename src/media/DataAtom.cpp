@@ -89,3 +89,23 @@ bool DataAtom::dumpAtom(QByteArray& out, const Atom*, uint64_t) const {
     out.append(fContents);
     return true;
 }
+
+Atom::Ptr DataAtom::itemHolding(std::shared_ptr<DataAtom> value, uint32_t itemType) {
+    auto data = std::make_shared<Atom>(AtomTypes::kData);
+    data->addChild(std::move(value));
+    auto item = std::make_shared<Atom>(itemType);
+    item->addChild(std::move(data));
+    return item;
+}
+
+Atom::Ptr DataAtom::newItem(uint32_t itemType, const QString& text) {
+    return itemHolding(newDataAtomWithString(text), itemType);
+}
+
+Atom::Ptr DataAtom::newItem(uint32_t itemType, const uint16_t* values, int count) {
+    return itemHolding(newDataAtomWithUShorts(values, count), itemType);
+}
+
+Atom::Ptr DataAtom::newImageItem(uint32_t itemType, const QByteArray& bytes, uint32_t typeWord) {
+    return itemHolding(std::make_shared<DataAtom>(typeWord, bytes), itemType);
+}

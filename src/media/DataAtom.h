@@ -20,6 +20,11 @@ public:
     static std::shared_ptr<DataAtom> newDataAtomWithString(const QString& text);
     static std::shared_ptr<DataAtom> newDataAtomWithUShorts(const uint16_t* values, int count);
     static std::shared_ptr<DataAtom> newDataAtomWithUChars(const uint8_t* bytes, int count);
+    // An item ("©nam", "covr", ...) holding a "data" atom holding the value.
+    static Ptr newItem(uint32_t itemType, const QString& text);
+    static Ptr newItem(uint32_t itemType, const uint16_t* values, int count);
+    // An item holding a picture; the type word says its format (13 JPEG, 14 PNG).
+    static Ptr newImageItem(uint32_t itemType, const QByteArray& bytes, uint32_t typeWord);
 
     uint32_t typeWord() const { return fType; }
     bool deferred() const { return fDeferred; }
@@ -31,13 +36,14 @@ public:
     bool modified() const { return fModified; }
     const QByteArray& value() const { return fContents; }
 
-    QString stringValue() const;
-    void setStringValue(const QString& text);
+    bool holdsValue() const override { return true; }
+    QString stringValue() const override;
+    void setStringValue(const QString& text) override;
     // The big-endian 16-bit value at that index; 0 past the end.
-    int ushortArrayValue(int index) const;
-    void setUShortArrayValue(int index, uint16_t value);
-    QByteArray image() const { return fContents; }
-    void setImage(const QByteArray& bytes, uint32_t typeWord);
+    int ushortArrayValue(int index) const override;
+    void setUShortArrayValue(int index, uint16_t value) override;
+    QByteArray image() const override { return fContents; }
+    void setImage(const QByteArray& bytes, uint32_t typeWord) override;
 
     uint64_t dataSize() const override {
         return fDeferred ? fValueLength : uint64_t(fContents.size());
@@ -46,8 +52,13 @@ public:
     uint64_t minDataSize() const override { return dataSize(); }
     uint64_t minAtomSize() const override { return fMarkedForDeletion ? 0 : atomSize(); }
     bool dumpAtom(QByteArray& out, const Atom* carrier, uint64_t padding) const override;
+    QString headline() const override {
+        return QStringLiteral("value of type %1, %2 bytes").arg(typeWord()).arg(atomSize());
+    }
 
 private:
+    static Ptr itemHolding(std::shared_ptr<DataAtom> value, uint32_t itemType);
+
     uint32_t fLang = 0;
     bool fModified = false;
     bool fDeferred = false;

@@ -145,7 +145,7 @@ void M4AFile::setText(uint32_t type, const QString& text) {
         return;
     }
     if (existing) existing->markForDeletion(); // an item without a value
-    addItem(Atom::newDataAtom(type, text));
+    addItem(DataAtom::newItem(type, text));
 }
 
 namespace {
@@ -275,14 +275,14 @@ QString M4AFile::readGenre() {
 
 QByteArray M4AFile::readImage() const {
     Atom* a = item(kCovr);
-    const DataAtom* value = a ? a->data() : nullptr;
+    const auto* value = a ? static_cast<const DataAtom*>(a->data()) : nullptr;
     if (!value) return {};
     return value->deferred() ? fAtomParser->readDeferred(*value) : value->image();
 }
 
 bool M4AFile::readHasImage() const {
     Atom* a = item(kCovr);
-    const DataAtom* value = a ? a->data() : nullptr;
+    const auto* value = a ? static_cast<const DataAtom*>(a->data()) : nullptr;
     return value && value->valueLength() > 0;
 }
 
@@ -366,7 +366,7 @@ void M4AFile::writeGenre(const QString& name) {
         }
         if (gen) gen->markForDeletion();
         if (gnre) gnre->markForDeletion();
-        addItem(Atom::newDataAtom(kGen, name));
+        addItem(DataAtom::newItem(kGen, name));
         return;
     }
     if (gnre && gnre->data()) {
@@ -376,7 +376,7 @@ void M4AFile::writeGenre(const QString& name) {
     if (gnre) gnre->markForDeletion();
     if (gen) gen->markForDeletion();
     const uint16_t value = uint16_t(index);
-    addItem(Atom::newDataAtom(kGnre, &value, 1));
+    addItem(DataAtom::newItem(kGnre, &value, 1));
 }
 
 void M4AFile::writePair(uint32_t type, const QString& number, const QString& count) {
@@ -394,7 +394,7 @@ void M4AFile::writePair(uint32_t type, const QString& number, const QString& cou
     }
     if (pair) pair->markForDeletion();
     const uint16_t values[4] = {0, n, m, 0};
-    addItem(Atom::newDataAtom(type, values, 4));
+    addItem(DataAtom::newItem(type, values, 4));
 }
 
 void M4AFile::writeImageData(const QByteArray& bytes, const QByteArray& format) {
@@ -424,5 +424,5 @@ void M4AFile::writeImageData(const QByteArray& bytes, const QByteArray& format) 
         return;
     }
     if (covr) covr->markForDeletion();
-    addItem(Atom::newDataAtomWithImage(kCovr, stored, typeWord));
+    addItem(DataAtom::newImageItem(kCovr, stored, typeWord));
 }

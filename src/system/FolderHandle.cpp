@@ -146,7 +146,11 @@ bool FolderHandle::isReservedName(QByteArrayView name) {
     // Every name a save makes for itself holds ".trovix-" after a leading
     // dot: ".trovix-renames", ".trovix-rollback3-1-2.journal",
     // ".trovix-12-0.mp3", ".song.mp3.trovix-12.tmp".
-    return (name.startsWith('.') && name.contains(".trovix-")) || name == "Trovix Backups";
+    return isLeftBySave(name) || name == "Trovix Backups";
+}
+
+bool FolderHandle::isLeftBySave(QByteArrayView name) {
+    return name.startsWith('.') && name.contains(QByteArrayView(".trovix-"));
 }
 
 QString FolderHandle::whyNot(int error) {

@@ -56,6 +56,8 @@ public:
     // The names saves give their own files (journals, temporary copies and
     // names) and the backups folder: no journal may send a file there.
     static bool isReservedName(QByteArrayView name);
+    // A name a save gives its own files (journals, temporary copies).
+    static bool isLeftBySave(QByteArrayView name);
     // Why an openFile() failed, for the user.
     static QString whyNot(int error);
 

@@ -103,7 +103,8 @@ TEST_F(M4AFileTest, EveryTagRoundTripsThroughOurReaderAndTagLib) {
     EXPECT_EQ(again->readTags().genre, QStringLiteral("Jazz"));
     EXPECT_EQ(again->readTags().longTrack(), QStringLiteral("4/11"));
     EXPECT_EQ(again->getImage().size(), cover.size());
-    EXPECT_EQ(again->atomParser()->find(kCovr)->data()->typeWord(), DataAtom::kPng);
+    EXPECT_EQ(static_cast<const DataAtom*>(again->atomParser()->find(kCovr)->data())->typeWord(),
+              DataAtom::kPng);
 
     const TagLibView seen = readWithTagLib(p);
     EXPECT_EQ(seen.title, QStringLiteral("Été – 東京"));
@@ -162,7 +163,7 @@ TEST_F(M4AFileTest, GenresMoveBetweenGnreAndFreeText) {
 TEST_F(M4AFileTest, TrackWritesOnlyNumberAndCount) {
     const QString p = make();
     auto file = M4AFile::newM4AFileWithPath(p);
-    DataAtom* value = file->atomParser()->find(kTrkn)->data();
+    Atom* value = file->atomParser()->find(kTrkn)->data();
     value->setUShortArrayValue(0, 77);
     value->setUShortArrayValue(3, 99);
     file->setTags(TagValues::withTrack(3, 12), TagField::Track | TagField::TrackCount);
