@@ -5,6 +5,7 @@
 #include "docs/FileTagDocument.h"
 #include "docs/HeadlessHost.h"
 #include "media/MusicFile.h"
+#include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
 
 #include <QCoreApplication>
@@ -28,7 +29,7 @@ void measure(int pictures) {
     auto f = MusicFile::newMusicFileWithPath(path);
     f->setTags({.artist = QStringLiteral("Artist")}, TagField::Artist);
     f->setTags({.title = QStringLiteral("Title")}, TagField::Title);
-    f->commitTags();
+    SaveBatch::saveOne(*f).ok();
 
     QElapsedTimer t;
     t.start();

@@ -5,6 +5,7 @@
 #include "docs/HeadlessHost.h"
 #include "docs/TrovixDocument.h"
 #include "media/MusicFile.h"
+#include "save/SaveBatch.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
@@ -43,7 +44,7 @@ bool makeAlbum(const QString& dir, int count, bool m4a) {
                            .genre = QStringLiteral("Rock")};
             tags.setTrack(i, count);
             f->setTags(tags, TagValues::kTexts);
-            if (!f->commitTags()) return false;
+            if (!SaveBatch::saveOne(*f).ok()) return false;
         }
     }
     return true;

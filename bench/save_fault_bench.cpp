@@ -12,6 +12,7 @@
 #include "docs/TrovixDocument.h"
 #include "media/MusicFile.h"
 #include "model/AudioTrack.h"
+#include "save/SaveBatch.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
 #include "system/SaveSteps.h"
@@ -58,7 +59,7 @@ bool makeAlbum(const QString& dir, int count) {
                        .genre = QStringLiteral("Rock")};
         tags.setTrack(i, count);
         f->setTags(tags, TagValues::kTexts);
-        if (!f->commitTags()) return false;
+        if (!SaveBatch::saveOne(*f).ok()) return false;
     }
     return true;
 }

@@ -5,6 +5,7 @@
 //
 //   save_steps_bench [audio-MB] [saves]
 #include "media/M4AFile.h"
+#include "save/SaveBatch.h"
 #include "support/M4aFixture.h"
 #include "system/SaveSteps.h"
 
@@ -52,7 +53,8 @@ int main(int argc, char** argv) {
         file->setTags({.title = QStringLiteral("Title %1").arg(i)}, TagField::Title);
         since = Clock::now();
         step = "plan";
-        if (!file->commitTags()) std::printf("save failed: %s\n", qPrintable(file->lastError()));
+        if (!SaveBatch::saveOne(*file).ok())
+            std::printf("save failed: %s\n", qPrintable(file->lastError()));
         lap("");
     }
     std::printf("save_steps_bench: in-place save of a %d MB M4A, mean of %d, ms from each step to "

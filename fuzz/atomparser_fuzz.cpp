@@ -3,6 +3,7 @@
 // must leave a file the parser accepts again.
 #include "media/AtomParser.h"
 #include "media/M4AFile.h"
+#include "save/SaveBatch.h"
 
 #include <QFile>
 #include <QImage>
@@ -27,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         file->setTags(tags,
                       TagField::Title | TagField::Genre | TagField::Track | TagField::TrackCount);
         if (size % 3 == 0) file->tagImage(QImage());
-        if (file->commitTags() && !AtomParser::newAtomParser(path)) std::abort();
+        if (SaveBatch::saveOne(*file).ok() && !AtomParser::newAtomParser(path)) std::abort();
     }
     return 0;
 }

@@ -5,7 +5,7 @@
 // Whatever the journal says, the folder keeps its two files, its parent
 // keeps the folder (under a visible name) and the file outside, and a
 // single file's opening never renames the folder.
-#include "docs/RenameJournal.h"
+#include "save/RenameJournal.h"
 #include "system/FolderHandle.h"
 
 #include <QByteArray>

@@ -5,7 +5,7 @@
 // that inputs reach past the identity checks. Recovery may put the music
 // file back; it must never change the file outside, and never crash or
 // take memory the journal does not hold.
-#include "media/RollbackJournal.h"
+#include "save/RollbackJournal.h"
 #include "system/FolderHandle.h"
 
 #include <QByteArray>

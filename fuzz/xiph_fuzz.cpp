@@ -5,6 +5,7 @@
 // Vorbis comment parser, whose output must parse back to itself.
 #include "media/MusicFile.h"
 #include "media/VorbisComment.h"
+#include "save/SaveBatch.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -39,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (size % 3 == 0) file->tagImage(QImage());
         if (size % 5 == 0)
             file->setTags({.album = QString(int(size % 4000), u'a')}, TagField::Album);
-        if (file->commitTags() && !MusicFile::newMusicFileWithPath(path)) std::abort();
+        if (SaveBatch::saveOne(*file).ok() && !MusicFile::newMusicFileWithPath(path)) std::abort();
     }
     return 0;
 }

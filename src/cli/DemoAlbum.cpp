@@ -3,6 +3,7 @@
 #include "app/Preferences.h"
 #include "media/MP3File.h"
 #include "media/MusicFile.h"
+#include "save/SaveBatch.h"
 
 #include <QDir>
 #include <QFile>
@@ -160,8 +161,9 @@ bool build(const QString& dir, QString* error) {
                            TagField::Track | TagField::TrackCount;
         if (t.year) fields |= TagField::Year;
         music->setTags(tags, fields);
-        if (!music->commitTags()) {
-            *error = QStringLiteral("%1: %2").arg(path, music->lastError());
+        const FileSaveOutcome saved = SaveBatch::saveOne(*music);
+        if (!saved.ok()) {
+            *error = QStringLiteral("%1: %2").arg(path, saved.reason);
             return false;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "docs/BusyState.h"
 #include "docs/LookupSources.h"
+#include "save/SaveReport.h"
 #include "tags/CustomTag.h"
 
 #include <QFutureWatcher>
@@ -33,10 +34,7 @@ class DocumentBase : public QObject {
     Q_OBJECT
 public:
     // A file the save could not write, rename or move, and why.
-    struct SaveFailure {
-        QString file;
-        QString reason;
-    };
+    using SaveFailure = SaveReport::Failure;
 
     explicit DocumentBase(DocumentHost* host, QObject* parent = nullptr);
     ~DocumentBase() override;

@@ -2,7 +2,6 @@
 
 #include "docs/DocumentBase.h"
 #include "docs/PageLookUp.h"
-#include "docs/FileSavePlan.h"
 #include "docs/FileTagSnapshot.h"
 #include "docs/HitTable.h"
 #include "docs/StatusDecisions.h"
@@ -10,6 +9,7 @@
 #include "model/AudioTrack.h"
 #include "model/TrackDetails.h"
 #include "model/TrackInfoArray.h"
+#include "save/SaveRequest.h"
 #include "system/AlertHost.h"
 
 #include <QString>
@@ -17,6 +17,7 @@
 #include <memory>
 
 class FileTagThread;
+struct SaveOptions;
 
 // The document of one audio file, tagged from song searches: editable
 // fields (title, track, track count, album, artist, genre, year), the file's
@@ -167,12 +168,13 @@ public:
     // fields warning does not stop the save.
     void saveDocument() override;
     bool saveWouldWrite() const override;
-    // The save's plan, made on the main thread: the fields as tags, the
-    // file, its new name, the cover and the options.
-    FileSavePlan makeSavePlan() const;
+    // The save request, made on the main thread: a request of one file (none
+    // when there is nothing to write) with the fields as tags and its new
+    // name.
+    SaveRequest makeSaveRequest(const SaveOptions& options) const;
     // The save's result, applied on the main thread in one step: the record,
     // the path, alerts, failures.
-    void applySaveReport(const FileSavePlan& plan, const FileSaveReport& report);
+    void applySaveReport(const SaveRequest& request, const SaveReport& report);
 
 protected:
     void createWorker(ProgressIndicator* sheet, bool cleanUpOnly) override;

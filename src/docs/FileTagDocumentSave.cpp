@@ -1,9 +1,10 @@
-// Saving a single-file document: the checks, then a plan for the worker and
+// Saving a single-file document: the checks, then a request for the worker and
 // its report applied in one step.
 #include "docs/FileTagDocument.h"
 
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
+#include "docs/SaveOptions.h"
 #include "media/MusicFile.h"
 #include "model/NameTemplate.h"
 #include "tags/TextNumbers.h"
@@ -72,27 +73,29 @@ void FileTagDocument::saveDocument() {
     saveAll();
 }
 
-FileSavePlan FileTagDocument::makeSavePlan() const {
+SaveRequest FileTagDocument::makeSaveRequest(const SaveOptions& options) const {
     assertOwner();
-    FileSavePlan plan;
-    plan.path = fDocPath;
-    plan.options = SaveOptions::fromPrefs();
-    plan.backup = plan.options.backup ||
-                  QFileInfo(fDocPath).suffix().compare(u"m4p", Qt::CaseInsensitive) == 0;
-    if (!fSong || !fSong->okToTag() || !fSong->musicFile() || fFields.title.isEmpty()) return plan;
-    plan.write = true;
-    plan.path = fSong->getPath();
-    TagValues& tags = plan.tags;
+    SaveRequest request =
+        options.request(SaveRequest::Scope::SingleFile, QFileInfo(fDocPath).absolutePath());
+    request.recordCount = 1;
+    request.backup =
+        options.backup || QFileInfo(fDocPath).suffix().compare(u"m4p", Qt::CaseInsensitive) == 0;
+    if (!fSong || !fSong->okToTag() || !fSong->musicFile() || fFields.title.isEmpty())
+        return request;
+    const QFileInfo path(fSong->getPath());
+    request.folder = path.absolutePath();
+    SaveRequest::File& f = request.files.emplace_back();
+    f.row = 0;
+    f.name = path.fileName();
+    f.fields = SaveOptions::kWrittenFields;
+    TagValues& tags = f.tags;
     tags = fFields;
     tags.year = YearText(fFields.year);
     tags.setTrack(numberOf(fFields.track), numberOf(fFields.trackCount));
     const std::shared_ptr<MusicFile> file = fSong->musicFile();
-    plan.pictureFormat = file->imageFormat();
-    plan.haveOpened = file->openedState(&plan.opened);
-    // The single-file save embeds the shown cover and writes no cover file.
-    plan.options.cover.embed = true;
-    plan.options.cover.saveToFile = false;
-    if (plan.options.renameTracks) {
+    f.pictureFormat = file->imageFormat();
+    f.haveOpened = file->openedState(&f.opened);
+    if (options.renameTracks) {
         // The name comes from the record as it will be once written: a copy
         // with the new tags, so the record itself changes only when the file
         // did.
@@ -101,58 +104,68 @@ FileSavePlan FileTagDocument::makeSavePlan() const {
         named.setNewTitle(tags.title);
         named.setAlbumDetails_Title(tags.title);
         named.setRow(uint32_t(tags.trackNumber() - 1));
-        plan.newName = named.getNewFileName(plan.options.naming, AudioTrack::kSingleFile);
-        plan.numberedName = named.getTempFileName(plan.options.naming, AudioTrack::kSingleFile);
-        plan.nameLimit = NameTemplate::lengthLimit(AudioTrack::kFileName | AudioTrack::kSingleFile,
-                                                   named.getFolder());
+        f.newName = named.getNewFileName(options.naming, AudioTrack::kSingleFile);
+        f.numberedName = named.getTempFileName(options.naming, AudioTrack::kSingleFile);
+        f.nameLimit = NameTemplate::lengthLimit(AudioTrack::kFileName | AudioTrack::kSingleFile,
+                                                named.getFolder());
     }
-    return plan;
+    return request;
 }
 
 bool FileTagDocument::saveWouldWrite() const {
-    const FileSavePlan plan = makeSavePlan();
-    if (!plan.write) return false;
+    const SaveRequest request = makeSaveRequest(SaveOptions::fromPrefs());
+    if (request.files.isEmpty()) return false;
+    const SaveRequest::File& planned = request.files.front();
     const AudioTrack& file = *fSong;
     const TagValues& read = file.tags();
     // Compared as texts, where an absent tag and an empty one are the same.
-    bool tagsDiffer = plan.tags.trackNumber() != read.trackNumber() ||
-                      plan.tags.trackCountNumber() != read.trackCountNumber() ||
-                      plan.tags.title != file.getOldTitle();
+    bool tagsDiffer = planned.tags.trackNumber() != read.trackNumber() ||
+                      planned.tags.trackCountNumber() != read.trackCountNumber() ||
+                      planned.tags.title != file.getOldTitle();
     for (const TagField field : {TagField::Artist, TagField::Album,
                                  TagField::Year, TagField::Genre})
-        tagsDiffer = tagsDiffer || plan.tags.text(field) != read.text(field);
-    return tagsDiffer ||
-           (plan.options.renameTracks && !plan.newName.isEmpty() &&
-            plan.newName != file.getDisplayName());
+        tagsDiffer = tagsDiffer || planned.tags.text(field) != read.text(field);
+    return tagsDiffer || (request.renameTracks && !planned.newName.isEmpty() &&
+                          planned.newName != file.getDisplayName());
 }
 
 DocumentBase::JobBody FileTagDocument::saveJob() {
     fSaveFailures.clear();
-    auto plan = std::make_shared<FileSavePlan>(makeSavePlan());
+    SaveOptions options = SaveOptions::fromPrefs();
+    // The single-file save embeds the shown cover and writes no cover file.
+    options.cover.embed = true;
+    options.cover.saveToFile = false;
+    auto request = std::make_shared<SaveRequest>(makeSaveRequest(options));
     ProgressIndicator* sheet = progress();
     // The cover shown now; its bytes are made on the worker, where scaling
     // and encoding a large picture does not hold up the window.
     const AlbumArt::ShownCover shown = fAlbumArtObj->shownCover();
-    return [this, plan, sheet, shown]() -> JobResult {
-        plan->cover = fAlbumArtObj->coverToStore(shown, QFileInfo(plan->path).absolutePath(),
-                                                 {plan->pictureFormat}, plan->options.cover);
-        auto report = std::make_shared<FileSaveReport>(plan->run(sheet));
-        return [this, plan, report] { applySaveReport(*plan, *report); };
+    return [this, request, sheet, shown, cover = options.cover]() -> JobResult {
+        if (!request->files.isEmpty())
+            SaveOptions::setCover(*request, fAlbumArtObj->coverToStore(
+                                                shown, request->folder,
+                                                {request->files.front().pictureFormat}, cover));
+        auto report = std::make_shared<SaveReport>(request->run(sheet));
+        return [this, request, report] { applySaveReport(*request, *report); };
     };
 }
 
-void FileTagDocument::applySaveReport(const FileSavePlan& plan, const FileSaveReport& report) {
+void FileTagDocument::applySaveReport(const SaveRequest& request, const SaveReport& report) {
     assertOwner();
     for (const Alert& a : report.alerts)
         postAlert(a.title, a.message);
     if (!report.reachedWrite) return;
-    if (report.readBack && fSong) {
-        fSong->setNewTitle(plan.tags.title);
-        fSong->setAlbumDetails_Title(plan.tags.title);
-        fSong->setRow(uint32_t(plan.tags.trackNumber() - 1));
-        fSong->adoptFile(*report.readBack);
+    if (!report.files.isEmpty()) {
+        const SaveReport::File& saved = report.files.front();
+        const TagValues& tags = request.files.front().tags;
+        if (saved.readBack && fSong) {
+            fSong->setNewTitle(tags.title);
+            fSong->setAlbumDetails_Title(tags.title);
+            fSong->setRow(uint32_t(tags.trackNumber() - 1));
+            fSong->adoptFile(*saved.readBack);
+        }
+        fDocPath = report.folder + QLatin1Char('/') + saved.name;
     }
-    fDocPath = report.path;
     fSaveFailures = report.failures;
     notifyHitsChanged();
     notifyTracksChanged();

@@ -1,6 +1,6 @@
 #include "docs/FolderRecovery.h"
 
-#include "media/SaveBatch.h"
+#include "save/SaveBatch.h"
 #include "system/FolderHandle.h"
 #include "system/FolderLock.h"
 #include "system/Log.h"

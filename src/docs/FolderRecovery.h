@@ -1,7 +1,7 @@
 #pragma once
 
-#include "docs/RenameJournal.h"
-#include "media/RollbackJournal.h"
+#include "save/RenameJournal.h"
+#include "save/RollbackJournal.h"
 #include "system/AlertHost.h"
 
 #include <QHash>

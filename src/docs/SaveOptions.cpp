@@ -1,8 +1,9 @@
 #include "docs/SaveOptions.h"
 
 #include "app/Preferences.h"
+#include "art/CoverToStore.h"
+#include "media/MusicFile.h"
 #include "prefs/PrefsOptions.h"
-#include "media/MP3File.h"
 
 SaveOptions SaveOptions::fromPrefs() {
     SaveOptions o;
@@ -16,15 +17,25 @@ SaveOptions SaveOptions::fromPrefs() {
     return o;
 }
 
-std::shared_ptr<MusicFile> SaveOptions::openTagged(const QString& path, const struct stat* opened,
-                                                   const TagValues& tags, TagFields fields) const {
-    std::shared_ptr<MusicFile> music = MusicFile::newMusicFileWithPath(path);
-    if (!music) return nullptr;
-    if (opened) music->takeOpenedState(*opened);
-    if (auto* mp3 = dynamic_cast<MP3File*>(music.get())) {
-        mp3->setTagVersion(tagVersion);
-        mp3->setHomePage(homePage);
-    }
-    music->setTags(tags, fields);
-    return music;
+SaveRequest SaveOptions::request(SaveRequest::Scope scope, const QString& folder) const {
+    SaveRequest r;
+    r.scope = scope;
+    r.folder = folder;
+    r.backup = backup;
+    r.tagVersion = tagVersion;
+    r.homePage = homePage;
+    r.renameTracks = renameTracks;
+    r.renameFolder = renameFolder;
+    return r;
+}
+
+void SaveOptions::setCover(SaveRequest& request, const CoverToStore& cover) {
+    request.writeCoverFile = nullptr;
+    request.applyCover = nullptr;
+    if (cover.isEmpty()) return;
+    const auto shared = std::make_shared<const CoverToStore>(cover);
+    if (cover.hasFile()) request.writeCoverFile = [shared] { return shared->writeFile(); };
+    request.applyCover = [shared](MusicFile& file, const QByteArray& format, bool fileWritten) {
+        shared->applyTo(file, format, fileWritten);
+    };
 }

@@ -2,14 +2,12 @@
 
 #include "art/CoverOptions.h"
 #include "model/NamingOptions.h"
+#include "save/SaveRequest.h"
 #include "tags/TagValues.h"
 
 #include <QString>
 
-#include <memory>
-#include <sys/stat.h>
-
-class MusicFile;
+class CoverToStore;
 
 // The settings a save uses, read once on the main thread when it starts, so
 // a preference changed meanwhile cannot change it halfway.
@@ -30,9 +28,9 @@ struct SaveOptions {
 
     static SaveOptions fromPrefs();
 
-    // Opens the file afresh for the worker and sets these fields on it in
-    // memory; null when it cannot be read. With `opened`, a change another
-    // program made since the window read the file is refused at the write.
-    std::shared_ptr<MusicFile> openTagged(const QString& path, const struct stat* opened,
-                                          const TagValues& tags, TagFields fields) const;
+    // A request with the options the save worker reads: tag version, home
+    // page, renaming, backup.
+    SaveRequest request(SaveRequest::Scope scope, const QString& folder) const;
+    // Hands the request the cover to store (made on the worker).
+    static void setCover(SaveRequest& request, const CoverToStore& cover);
 };

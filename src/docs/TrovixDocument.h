@@ -22,8 +22,9 @@
 #include <optional>
 
 class FolderTagThread;
-struct FolderSavePlan;
-struct FolderSaveReport;
+struct SaveOptions;
+struct SaveReport;
+struct SaveRequest;
 
 // The document of one album folder: its track records, the four album fields
 // that every file will receive, the ranked album hits, the box set and the
@@ -283,12 +284,12 @@ public:
     // "Yes"; answerBlankTitles is "Cancel", "Save Others" or "Use Old Titles".
     void answerSaveAnyway(int button);
     void answerBlankTitles(int button);
-    // The save's plan, made on the main thread: the new tags, names, cover
-    // and options of every file to write.
-    FolderSavePlan makeSavePlan();
+    // The save request, made on the main thread: the new tags and names of
+    // every file to write, with the options.
+    SaveRequest makeSaveRequest(const SaveOptions& options);
     // The save's result, applied on the main thread in one step: records,
     // names, the folder's path, alerts, failures.
-    void applySaveReport(const FolderSaveReport& report);
+    void applySaveReport(const SaveReport& report);
     // After a save the folder's own hits (tags, names) tell what is on disk.
     void refreshFolderHits();
     // ==== end of saving ======================================================

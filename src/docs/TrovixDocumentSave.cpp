@@ -3,10 +3,9 @@
 #include "docs/TrovixDocument.h"
 
 #include "app/Preferences.h"
-#include "prefs/PrefsOptions.h"
 #include "art/AlbumArt.h"
 #include "docs/DocumentHost.h"
-#include "docs/FolderSavePlan.h"
+#include "docs/SaveOptions.h"
 #include "docs/TrackTagPlan.h"
 #include "media/MusicFile.h"
 #include "model/NameTemplate.h"
@@ -129,7 +128,7 @@ bool TrovixDocument::saveWouldWrite() const {
     const SaveOptions options = SaveOptions::fromPrefs();
     const int count = int(fSongs.count());
     const int flags = alternate();
-    // The files makeSavePlan writes, each against the tags it would get.
+    // The files makeSaveRequest writes, each against the tags it would get.
     const TrackTagPlan tagPlan = this->tagPlan();
     for (int p = 0; p < count; ++p) {
         const AudioTrack& t = *fSongs.array()[p];
@@ -159,29 +158,25 @@ bool TrovixDocument::saveWouldWrite() const {
     return false;
 }
 
-FolderSavePlan TrovixDocument::makeSavePlan() {
-    FolderSavePlan plan;
-    plan.folder = fDocPath;
-    plan.options = SaveOptions::fromPrefs();
-    const SaveOptions& options = plan.options;
+SaveRequest TrovixDocument::makeSaveRequest(const SaveOptions& options) {
+    SaveRequest request = options.request(SaveRequest::Scope::Folder, fDocPath);
     const int flags = alternate();
     const int count = int(fSongs.count());
-    plan.recordCount = count;
-    plan.backup = options.backup;
+    request.recordCount = count;
 
     // What lets a later opening rerun this search and restore the boxes.
-    plan.tag.setSavedSearchTerms(fLastSearch.isEmpty() ? fSearchTerms : fLastSearch);
-    plan.tag.setResultKey(selectedHitKey());
+    CustomTag& tag = request.tag.emplace();
+    tag.setSavedSearchTerms(fLastSearch.isEmpty() ? fSearchTerms : fLastSearch);
+    tag.setResultKey(selectedHitKey());
     if (fVariousArtists) {
-        plan.tag.setVariousArtist(fAlbumFields.artist);
-        if (fReverseArtistTitle) plan.tag.setReverseArtistAlbum(true);
+        tag.setVariousArtist(fAlbumFields.artist);
+        if (fReverseArtistTitle) tag.setReverseArtistAlbum(true);
     }
 
     // The names come from the records as they will be once written: copies
     // with the new tags, so the records themselves change only when the
     // files did.
     AudioTrackArray named;
-    QList<QByteArray> pictureFormats;
     const TrackTagPlan tagPlan = this->tagPlan();
     for (int p = 0; p < count; ++p) {
         const AudioTrackRef& t = fSongs.array()[p];
@@ -192,49 +187,53 @@ FolderSavePlan TrovixDocument::makeSavePlan() {
         named.add(copy);
         if (!t->isPlaceholder() &&
             QFileInfo(t->getFileName()).suffix().compare(u"m4p", Qt::CaseInsensitive) == 0)
-            plan.backup = true;
+            request.backup = true;
         if (t->isPlaceholder() || !t->okToTag() || t->getNewTitle().isEmpty() || !t->musicFile())
             continue;
-        FolderSavePlan::File f;
+        SaveRequest::File f;
         f.row = p;
         f.name = t->getFileName();
         f.tags = tagPlan.tags(*t, p, count);
         f.fields = tagPlan.fields(*t);
         f.pictureFormat = t->musicFile()->imageFormat();
         f.haveOpened = t->musicFile()->openedState(&f.opened);
-        if (!pictureFormats.contains(f.pictureFormat)) pictureFormats << f.pictureFormat;
         copy->setTags(f.tags, f.fields);
         if (options.renameTracks) {
             f.newName = copy->getNewFileName(options.naming, flags);
             f.numberedName = copy->getTempFileName(options.naming, flags);
             f.nameLimit = NameTemplate::lengthLimit(AudioTrack::kFileName | flags, fDocPath);
         }
-        plan.files << f;
+        request.files << f;
     }
-    plan.pictureFormats = pictureFormats;
     if (options.renameFolder) {
         if (const AudioTrackRef first = named.firstGoodTrack()) {
             const QString name = first->getNewFolderName(options.naming, &named, flags);
             if (!name.isEmpty() && name != QFileInfo(fDocPath).fileName())
-                plan.newFolderName = name;
+                request.newFolderName = name;
         }
     }
-    return plan;
+    return request;
 }
 
 DocumentBase::JobBody TrovixDocument::saveJob() {
     fSaveFailures.clear();
-    auto plan = std::make_shared<FolderSavePlan>(makeSavePlan());
+    const SaveOptions options = SaveOptions::fromPrefs();
+    auto request = std::make_shared<SaveRequest>(makeSaveRequest(options));
     ProgressIndicator* sheet = progress();
     // The cover shown now; its bytes are made on the worker, where scaling
     // and encoding a large picture does not hold up the window.
     const AlbumArt::ShownCover shown =
         fAlbumArtObj ? fAlbumArtObj->shownCover() : AlbumArt::ShownCover();
-    return [this, plan, sheet, shown]() -> JobResult {
-        if (!plan->files.isEmpty() && fAlbumArtObj)
-            plan->cover = fAlbumArtObj->coverToStore(shown, plan->folder, plan->pictureFormats,
-                                                     plan->options.cover);
-        auto report = std::make_shared<FolderSaveReport>(plan->run(sheet));
+    return [this, request, sheet, shown, cover = options.cover]() -> JobResult {
+        if (!request->files.isEmpty() && fAlbumArtObj) {
+            // The files' own picture formats, each once.
+            QList<QByteArray> formats;
+            for (const SaveRequest::File& f : request->files)
+                if (!formats.contains(f.pictureFormat)) formats << f.pictureFormat;
+            SaveOptions::setCover(
+                *request, fAlbumArtObj->coverToStore(shown, request->folder, formats, cover));
+        }
+        auto report = std::make_shared<SaveReport>(request->run(sheet));
         return [this, report]() mutable {
             applySaveReport(*report);
             Disposal::later(std::move(report));
@@ -242,7 +241,7 @@ DocumentBase::JobBody TrovixDocument::saveJob() {
     };
 }
 
-void TrovixDocument::applySaveReport(const FolderSaveReport& report) {
+void TrovixDocument::applySaveReport(const SaveReport& report) {
     for (const Alert& a : report.alerts)
         postAlert(a.title, a.message);
     if (!report.reachedWrite) return;
@@ -251,7 +250,7 @@ void TrovixDocument::applySaveReport(const FolderSaveReport& report) {
     QSet<qsizetype> readBack;
     // The file objects the records leave behind are freed off this thread.
     auto replaced = std::make_shared<std::vector<std::shared_ptr<MusicFile>>>();
-    for (const FolderSaveReport::File& f : report.files) {
+    for (const SaveReport::File& f : report.files) {
         if (!f.readBack || f.row < 0 || f.row >= fSongs.count()) continue;
         replaced->push_back(fSongs.array()[f.row]->musicFile());
         fSongs.array()[f.row]->adoptFile(*f.readBack);

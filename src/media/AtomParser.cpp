@@ -4,6 +4,7 @@
 #include "media/ChunkMap.h"
 #include "media/DataAtom.h"
 #include "media/FileIO.h"
+#include "system/Durable.h"
 #include "system/Log.h"
 
 #include <QFile>
@@ -41,10 +42,6 @@ constexpr size_t kCheckedChunks = 4096;
 // Far beyond any real movie header (a few MB for hours of audio); stops a
 // forged size from costing that much memory.
 constexpr uint64_t kMaxMoovLen = uint64_t(1) << 30;
-
-QString errnoText(int err) {
-    return FileIO::errnoText(err);
-}
 
 void collectChunkTables(Atom* atom, std::vector<Atom*>& out) {
     if (atom->markedForDeletion()) return;
@@ -416,11 +413,11 @@ bool AtomParser::openAndParse(QString* error) {
     // Non-blocking so that a FIFO named like a music file cannot hang us.
     fFileDescr = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fFileDescr < 0) {
-        *error = errno == EISDIR ? QStringLiteral("it is a folder") : errnoText(errno);
+        *error = errno == EISDIR ? QStringLiteral("it is a folder") : Durable::errnoText(errno);
         return false;
     }
     if (::fstat(fFileDescr, &fStat) != 0) {
-        *error = errnoText(errno);
+        *error = Durable::errnoText(errno);
         return false;
     }
     if (!S_ISREG(fStat.st_mode)) {
@@ -451,7 +448,7 @@ bool AtomParser::openAndParse(QString* error) {
         uint8_t header[16];
         const size_t headerLen = size_t(std::min<uint64_t>(left, sizeof header));
         if (!FileIO::readAt(fFileDescr, reinterpret_cast<char*>(header), headerLen, offset)) {
-            *error = errnoText(errno);
+            *error = Durable::errnoText(errno);
             return false;
         }
         ctx.base = header;
@@ -469,7 +466,7 @@ bool AtomParser::openAndParse(QString* error) {
                 }
                 whole.resize(qsizetype(size));
                 if (!FileIO::readAt(fFileDescr, whole.data(), size_t(size), offset)) {
-                    *error = errnoText(errno);
+                    *error = Durable::errnoText(errno);
                     return false;
                 }
                 ctx.base = reinterpret_cast<const uint8_t*>(whole.constData());
@@ -658,14 +655,14 @@ SavePlan AtomParser::planSave() {
     QByteArray old(qsizetype(oldSize), Qt::Uninitialized);
     if (!FileIO::readAt(fd, old.data(), size_t(oldSize), moovAt))
         return SavePlan::refused(
-            QStringLiteral("The file could not be read: %1.").arg(errnoText(errno)));
+            QStringLiteral("The file could not be read: %1.").arg(Durable::errnoText(errno)));
     // A cover that keeps its place may stay unread; any other layout needs
     // every picture in memory.
     QByteArray block = keepCoverInPlace(moov, old, moovAt);
     if (block.isEmpty()) {
         if (!loadDeferred(fd, old, moovAt))
             return SavePlan::refused(
-                QStringLiteral("The file could not be read: %1.").arg(errnoText(errno)));
+                QStringLiteral("The file could not be read: %1.").arg(Durable::errnoText(errno)));
         block = keepCoverInPlace(moov, old, moovAt);
     }
     const uint64_t minSize = moov->minAtomSize();
@@ -699,7 +696,7 @@ SavePlan AtomParser::planSave() {
             if (sampleTables(parser->moovAtom()) != tables)
                 return QStringLiteral("its chunk offsets changed");
             const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-            if (fd < 0) return errnoText(errno);
+            if (fd < 0) return Durable::errnoText(errno);
             const QByteArray now = before->fingerprint(fd, kSampledChunks, &why);
             ::close(fd);
             if (now != print) return why.isNull() ? QStringLiteral("its audio changed") : why;
@@ -749,7 +746,7 @@ SavePlan AtomParser::planSave() {
                 return false;
             }
             written += n;
-            return FileIO::writeAll(out, p, n);
+            return Durable::writeAll(out, p, n);
         };
         std::vector<char> buffer;
         for (const Piece& piece : pieces) {
@@ -788,7 +785,7 @@ SavePlan AtomParser::planSave() {
                 return QStringLiteral("chunk %1 is not where its audio went").arg(i);
         }
         const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return errnoText(errno);
+        if (fd < 0) return Durable::errnoText(errno);
         const QByteArray now = after.fingerprint(fd, kCheckedChunks, &why);
         ::close(fd);
         if (now != print) return why.isNull() ? QStringLiteral("its audio changed") : why;

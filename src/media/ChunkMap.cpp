@@ -3,6 +3,7 @@
 #include "media/Atom.h"
 #include "media/Digest.h"
 #include "media/FileIO.h"
+#include "system/Durable.h"
 
 #include <QtEndian>
 
@@ -161,7 +162,7 @@ QByteArray ChunkMap::fingerprint(int fd, size_t limit, QString* why) const {
             *why = QStringLiteral("chunk %1 at offset %2 cannot be read: %3")
                        .arg(i)
                        .arg(c.offset)
-                       .arg(FileIO::errnoText(errno));
+                       .arg(Durable::errnoText(errno));
     }
     const QByteArray print = ok ? hash.result() : QByteArray();
     if (ok && print.isEmpty()) *why = QStringLiteral("its digest could not be computed");

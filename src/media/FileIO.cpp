@@ -1,5 +1,7 @@
 #include "media/FileIO.h"
 
+#include "system/Durable.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -40,23 +42,6 @@ bool writeAt(int fd, const char* data, size_t size, uint64_t offset) {
     return true;
 }
 
-bool writeAll(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
-QString errnoText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
 QString whyNotOpened(int error) {
     switch (error) {
     case EACCES:
@@ -67,25 +52,13 @@ QString whyNotOpened(int error) {
     case ENOENT:
         return QStringLiteral("The file is no longer there.");
     default:
-        return QStringLiteral("The file could not be opened: %1.").arg(errnoText(error));
+        return QStringLiteral("The file could not be opened: %1.").arg(Durable::errnoText(error));
     }
 }
 
 bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
            a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
-
-int openFolder(const QByteArray& path) {
-    return ::open(path.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-}
-
-bool syncFolder(const QByteArray& path) {
-    const int fd = openFolder(path);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
 }
 
 ClosedAtExit::~ClosedAtExit() {

@@ -1,6 +1,7 @@
 #include "media/FlacFile.h"
 
 #include "media/FileIO.h"
+#include "system/Durable.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -244,8 +245,8 @@ SavePlan FlacFile::planSave() {
             // the new metadata, then the audio, hashed as it is copied.
             const QByteArray front = readBytes(in, 0, metadataAt);
             if (front.size() != qsizetype(metadataAt) ||
-                !FileIO::writeAll(out, front.constData(), size_t(front.size())) ||
-                !FileIO::writeAll(out, metadata.constData(), size_t(metadata.size())))
+                !Durable::writeAll(out, front.constData(), size_t(front.size())) ||
+                !Durable::writeAll(out, metadata.constData(), size_t(metadata.size())))
                 return false;
             QCryptographicHash hash(QCryptographicHash::Sha1);
             QByteArray buffer(1 << 20, Qt::Uninitialized);
@@ -255,7 +256,7 @@ SavePlan FlacFile::planSave() {
                 if (n < 0) return false;
                 if (n == 0) break;
                 hash.addData(QByteArrayView(buffer.constData(), n));
-                if (!FileIO::writeAll(out, buffer.constData(), size_t(n))) return false;
+                if (!Durable::writeAll(out, buffer.constData(), size_t(n))) return false;
                 at += uint64_t(n);
             }
             *audioHash = hash.result();

@@ -7,7 +7,7 @@
 // The frame factory MP3File reads with. TagLib's own factory turns an
 // ID3v2.3 tag into ID3v2.4 frames as it reads (TYER becomes TDRC, TDAT and
 // TIME are dropped); we keep every frame as the file stores it, because
-// commitTags converts between the versions itself. Frames that TagLib would
+// a save converts between the versions itself. Frames that TagLib would
 // parse the wrong way are renamed to a lower-case identifier, which no file
 // can contain, so they arrive as raw UnknownFrames for MP3File to rebuild.
 class Id3FrameFactory : public TagLib::ID3v2::FrameFactory {

@@ -9,6 +9,7 @@
 #include "media/Id3TagScreen.h"
 #include "media/Mp3Audio.h"
 #include "media/PatchedFileStream.h"
+#include "system/Durable.h"
 #include "system/Log.h"
 
 #include <QBuffer>
@@ -329,7 +330,7 @@ bool copyRange(int in, int out, int64_t from, int64_t length) {
     while (length > 0) {
         const int64_t n = std::min<int64_t>(length, buffer.size());
         if (!FileIO::readAt(in, buffer.data(), size_t(n), uint64_t(from)) ||
-            !FileIO::writeAll(out, buffer.constData(), size_t(n)))
+            !Durable::writeAll(out, buffer.constData(), size_t(n)))
             return false;
         from += n;
         length -= n;
@@ -1193,10 +1194,10 @@ SavePlan MP3File::planSave() {
         expected = {int64_t(plan.newSize), tag.isEmpty() ? -1 : 0, tag.size(),
                     tag.size() + junk + (old.firstFrame - audioFrom)};
         plan.writeNew = [junk, audioFrom, audioTo, tag, v1](int in, int out, QString*) {
-            return FileIO::writeAll(out, tag.constData(), size_t(tag.size())) &&
+            return Durable::writeAll(out, tag.constData(), size_t(tag.size())) &&
                    copyRange(in, out, 0, junk) &&
                    copyRange(in, out, audioFrom, audioTo - audioFrom) &&
-                   FileIO::writeAll(out, v1.constData(), size_t(v1.size()));
+                   Durable::writeAll(out, v1.constData(), size_t(v1.size()));
         };
     }
 
@@ -1215,7 +1216,7 @@ SavePlan MP3File::planSave() {
     const QByteArray print = audioPrint(fd, old.firstFrame, audioLength, edge);
     if (print.isEmpty())
         return SavePlan::refused(
-            QStringLiteral("“%1” could not be read: %2.").arg(name, FileIO::errnoText(errno)));
+            QStringLiteral("“%1” could not be read: %2.").arg(name, Durable::errnoText(errno)));
 
     auto written = std::make_shared<Mp3Layout>();
     // What the written file must be: its tags where they were written, its
@@ -1241,7 +1242,7 @@ SavePlan MP3File::planSave() {
                        firstFrame = old.firstFrame](const QString& path) -> QString {
             const int fd = ::open(localPath(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
             if (fd < 0)
-                return QStringLiteral("it could not be opened: %1").arg(FileIO::errnoText(errno));
+                return QStringLiteral("it could not be opened: %1").arg(Durable::errnoText(errno));
             const FileIO::ClosedAtExit closer{fd};
             struct stat st {};
             if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))

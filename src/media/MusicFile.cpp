@@ -5,7 +5,6 @@
 #include "media/MP3File.h"
 #include "media/MusicExtensions.h"
 #include "media/OggFile.h"
-#include "media/SaveBatch.h"
 #include "tags/TextNumbers.h"
 
 #include "system/Log.h"
@@ -70,12 +69,6 @@ std::shared_ptr<MusicFile> MusicFile::newMusicFileWithPath(const QString& path) 
 
 bool MusicFile::isMusicFileName(const QString& path) {
     return kindOf(path) != nullptr;
-}
-
-bool MusicFile::commitTags() {
-    SaveBatch batch(QFileInfo(fPath).absolutePath());
-    batch.add(this);
-    return batch.commit().front().ok();
 }
 
 SavePlan MusicFile::planSave() {

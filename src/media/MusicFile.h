@@ -13,7 +13,8 @@
 
 // The abstract tagged audio file. Every tag the program cares about is read
 // once, at opening, into plain fields; a "tag" operation changes a field and
-// the file's tag in memory, and nothing reaches the disk before commitTags.
+// the file's tag in memory, and nothing reaches the disk before a save
+// (save/SaveBatch) carries out the file's plan.
 // A track record owns one and shares it with its copies.
 class MusicFile {
 public:
@@ -39,7 +40,7 @@ public:
     // The tags as read at opening, with those set since.
     const TagValues& readTags() const { return fTags; }
     // Sets the named fields here and in the file's tag in memory; nothing
-    // reaches the disk before commitTags. A year that is no year (a lone
+    // reaches the disk before a save. A year that is no year (a lone
     // byte-order mark, say) writes none; track and disc numbers are written
     // as numbers, a count below 1 as none.
     void setTags(const TagValues& values, TagFields fields);
@@ -65,16 +66,12 @@ public:
     // "jpeg", "png", "gif" or "bmp" by the bytes' signature; empty otherwise.
     static QByteArray imageFormatOf(const QByteArray& bytes);
 
-    // Writes the file, as a batch of one (see SaveBatch). False when the
-    // file could not be written: the caller reports it rather than claim
-    // success.
-    virtual bool commitTags();
     // The save of the tags changed in memory, decided but not yet carried
-    // out; SaveBatch carries out the plans of many files together.
+    // out; a SaveBatch carries out the plans of its files together.
     virtual SavePlan planSave();
-    // After a move: the new path, before the next commitTags.
+    // After a move: the new path, before the next save.
     virtual void refreshAfterRename(const QString& newPath) { fPath = newPath; }
-    // Why the last commitTags failed, for the user.
+    // Why the last save of this file failed, for the user.
     QString lastError() const { return fLastError; }
     // Null when the file may be written; else why it never is.
     virtual QString whyNotWritable() const { return QString(); }

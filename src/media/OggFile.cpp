@@ -2,6 +2,7 @@
 
 #include "media/FileIO.h"
 #include "media/OggPage.h"
+#include "system/Durable.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -313,7 +314,7 @@ SavePlan OggFile::planSave() {
     const qint64 shift = qint64(pages.size()) - qint64(old.pages);
     auto audioPrint = std::make_shared<QByteArray>();
     plan.writeNew = [old, headerBytes, shift, audioPrint](int in, int out, QString* why) {
-        if (!FileIO::writeAll(out, headerBytes.constData(), size_t(headerBytes.size())))
+        if (!Durable::writeAll(out, headerBytes.constData(), size_t(headerBytes.size())))
             return false;
         QCryptographicHash hash(QCryptographicHash::Sha1);
         QByteArray buffer;
@@ -334,11 +335,12 @@ SavePlan OggFile::planSave() {
             buffer += page.render();
             at += length;
             if (buffer.size() >= (1 << 20)) {
-                if (!FileIO::writeAll(out, buffer.constData(), size_t(buffer.size()))) return false;
+                if (!Durable::writeAll(out, buffer.constData(), size_t(buffer.size())))
+                    return false;
                 buffer.clear();
             }
         }
-        if (!FileIO::writeAll(out, buffer.constData(), size_t(buffer.size()))) return false;
+        if (!Durable::writeAll(out, buffer.constData(), size_t(buffer.size()))) return false;
         *audioPrint = hash.result();
         return true;
     };

@@ -224,15 +224,6 @@ void AudioTrack::tagImageData(const QByteArray& bytes, const QByteArray& format)
     fHasImage = fMusicFile->hasImage();
 }
 
-bool AudioTrack::commitTags() {
-    return fMusicFile && fMusicFile->commitTags();
-}
-
-QString AudioTrack::commitError() const {
-    if (!fMusicFile) return QStringLiteral("There is no music file to write.");
-    return fMusicFile->lastError();
-}
-
 QString AudioTrack::getAlbumOrTrackName(const NamingOptions& naming, const AudioTrackArray* list,
                                         int which, const QString& nameTemplate, int* unique,
                                         const QString& extension) const {

@@ -135,10 +135,6 @@ public:
     void writeTags(const TagValues& values, TagFields fields);
     void tagImage(const QImage& image);
     void tagImageData(const QByteArray& bytes, const QByteArray& format = QByteArray());
-    // Writes the file; false when there is no file or it could not be
-    // written (commitError says why).
-    bool commitTags();
-    QString commitError() const;
 
     // Naming templates. `which` is a kind plus variant flags; a null
     // template takes the one `naming` chooses. `unique`, when given,

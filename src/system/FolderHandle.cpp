@@ -1,5 +1,7 @@
 #include "system/FolderHandle.h"
 
+#include "system/Durable.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -162,6 +164,6 @@ QString FolderHandle::whyNot(int error) {
     case ENOENT:
         return QStringLiteral("it is no longer there");
     default:
-        return QString::fromLocal8Bit(std::strerror(error));
+        return Durable::errnoText(error);
     }
 }

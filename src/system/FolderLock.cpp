@@ -1,5 +1,6 @@
 #include "system/FolderLock.h"
 
+#include "system/Durable.h"
 #include "system/Log.h"
 
 #include <QFile>
@@ -20,7 +21,7 @@ FolderLock::Code FolderLock::tryLock(const QString& folder) {
     const int fd =
         ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        fError = QString::fromLocal8Bit(std::strerror(errno));
+        fError = Durable::errnoText(errno);
         return Code::Failed;
     }
     // Each open has its own lock, so a second save in this process is

@@ -1,5 +1,7 @@
 #include "system/MoveFile.h"
 
+#include "system/Durable.h"
+
 #include <QFile>
 
 #include <fcntl.h>
@@ -13,7 +15,7 @@
 namespace {
 
 MoveResult failed(int err) {
-    return {MoveResult::Code::Failed, QString::fromLocal8Bit(std::strerror(err))};
+    return {MoveResult::Code::Failed, Durable::errnoText(err)};
 }
 
 // Errors that mean "this file system (or kernel) cannot do it", not "no".

@@ -1,5 +1,6 @@
 #include "web/DebugFiles.h"
 
+#include "system/Durable.h"
 #include "web/WebLimits.h"
 
 #include <QFile>
@@ -128,19 +129,6 @@ void makeRoom(DumpLedger& ledger, qint64 incoming) {
     }
 }
 
-bool writeAll(int fd, const char* data, qsizetype size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, static_cast<size_t>(size));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= n;
-    }
-    return true;
-}
-
 } // namespace
 
 QString DebugFileFolder() {
@@ -204,7 +192,7 @@ int WriteDebugFile(const char* pattern, const QByteArray& bytes) {
     makeRoom(ledger, size);
     const int fd = openDumpFile(path);
     if (fd < 0) return -1;
-    const bool ok = writeAll(fd, bytes.constData(), size);
+    const bool ok = Durable::writeAll(fd, bytes.constData(), size_t(size));
     ::close(fd);
     ledger.dumps.emplace_back(name, ok ? size : 0);
     ledger.total += ok ? size : 0;

@@ -1,5 +1,7 @@
 #include "art/AlbumArt.h"
 #include "art/CoverFiles.h"
+#include "media/MusicFile.h"
+#include "save/SaveBatch.h"
 
 #include "app/Preferences.h"
 #include "model/AudioTrack.h"
@@ -62,12 +64,13 @@ protected:
         AudioTrack track = AudioTrack::initWithPath(fTrack);
         ASSERT_TRUE(track.isValid());
         fArt.saveImage(track, fDir.path(), fOptions);
-        ASSERT_TRUE(track.commitTags()) << track.commitError().toStdString();
+        ASSERT_TRUE(SaveBatch::saveOne(*track.musicFile()).ok())
+            << track.musicFile()->lastError().toStdString();
     }
     void embedOldCover() {
         AudioTrack track = AudioTrack::initWithPath(fTrack);
         track.tagImage(picture(20, 20, Qt::yellow));
-        ASSERT_TRUE(track.commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*track.musicFile()).ok());
         ASSERT_FALSE(embeddedCover(fTrack).isNull());
     }
     QString coverFile() const { return fDir.filePath("Cover Art.jpg"); }
@@ -139,7 +142,7 @@ TEST_P(AlbumArtSaveTest, ARewriteReplacesTheWholeFile) {
 TEST_P(AlbumArtSaveTest, SingleFileEmbedsTheScaledCover) {
     AudioTrack track = AudioTrack::initWithPath(fTrack);
     fArt.saveImage(track, fOptions);
-    ASSERT_TRUE(track.commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*track.musicFile()).ok());
     EXPECT_EQ(embeddedCover(fTrack).size(), QSize(50, 25));
     EXPECT_EQ(track.getImage().size(), QSize(50, 25));
 }

@@ -90,6 +90,7 @@ private:
 };
 
 #include "media/MusicFile.h"
+#include "save/SaveBatch.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
 
@@ -130,7 +131,7 @@ inline bool writeTrack(const QString& dir, const TrackSpec& t) {
     if (!t.title.isNull()) f->setTags({.title = t.title}, TagField::Title);
     if (t.track > 0)
         f->setTags(TagValues::withTrack(t.track, t.of), TagField::Track | TagField::TrackCount);
-    return f->commitTags();
+    return SaveBatch::saveOne(*f).ok();
 }
 
 // Two tracks in `dir`, each carrying the name the other one should get

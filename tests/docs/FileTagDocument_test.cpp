@@ -3,9 +3,10 @@
 #include "docs/FileTagDocument.h"
 
 #include "app/Preferences.h"
-#include "docs/FolderBackup.h"
 #include "docs/HeadlessHost.h"
 #include "media/MusicFile.h"
+#include "save/FolderBackup.h"
+#include "save/SaveBatch.h"
 #include "support/LoopbackSongWeb.h"
 #include "support/Mp3Fixture.h"
 #include "support/SourceTestKit.h"
@@ -38,7 +39,7 @@ bool writeSong(const QString& path, const QString& artist, const QString& title)
     if (!f) return false;
     if (!artist.isNull()) f->setTags({.artist = artist}, TagField::Artist);
     if (!title.isNull()) f->setTags({.title = title}, TagField::Title);
-    return f->commitTags();
+    return SaveBatch::saveOne(*f).ok();
 }
 
 class FileTagDocumentTest : public SourceTest {

@@ -6,6 +6,7 @@
 #include "docs/TrovixDocument.h"
 #include "media/MusicFile.h"
 #include "model/AlbumInfoArray.h"
+#include "save/SaveBatch.h"
 #include "support/LoopbackServer.h"
 #include "support/Mp3Fixture.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
@@ -73,7 +74,7 @@ protected:
         auto file = MusicFile::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
         file->setTags(tags, fields);
-        ASSERT_TRUE(file->commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     }
     void open(TrovixDocument& doc) {
         doc.setDocumentPath(fDir, false);

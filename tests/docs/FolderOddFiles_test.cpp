@@ -4,6 +4,7 @@
 #include "docs/HeadlessHost.h"
 #include "docs/TrovixDocument.h"
 #include "media/MusicFile.h"
+#include "save/SaveBatch.h"
 #include "support/M4aChecks.h"
 #include "support/Mp3Fixture.h"
 
@@ -166,8 +167,9 @@ TEST(FolderOddFiles, VideoIsListedButNeverWritten) {
     EXPECT_EQ(clip->getOldTitle(), "Fixture Title");
     EXPECT_FALSE(clip->okToTag());
     clip->writeTags({.title = QStringLiteral("Changed")}, TagField::Title);
-    EXPECT_FALSE(clip->commitTags());
-    EXPECT_TRUE(clip->commitError().contains(QStringLiteral("video")));
+    const FileSaveOutcome saved = SaveBatch::saveOne(*clip->musicFile());
+    EXPECT_FALSE(saved.ok());
+    EXPECT_TRUE(saved.reason.contains(QStringLiteral("video")));
 
     opened.save();
     const auto alert = opened.alert(QStringLiteral("Files Not Written"));

@@ -5,6 +5,7 @@
 #include "media/MusicFile.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
+#include "save/SaveBatch.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
 #include "support/XiphFixture.h"
@@ -103,7 +104,7 @@ bool writeTitled(const QString& path, const QString& title, int track) {
     f->setTags({.genre = QStringLiteral("Rock")}, TagField::Genre);
     f->setTags({.title = title}, TagField::Title);
     if (track) f->setTags(TagValues::withTrack(track, 0), TagField::Track | TagField::TrackCount);
-    return f->commitTags();
+    return SaveBatch::saveOne(*f).ok();
 }
 
 QString titleOf(const QString& path) {

@@ -2,6 +2,7 @@
 
 #include "app/Preferences.h"
 #include "model/AudioTrack.h"
+#include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
 
 #include <QTemporaryDir>
@@ -15,7 +16,7 @@ AudioTrack tagged(const QString& path, TagValues tags) {
     EXPECT_TRUE(writeSilentMp3(path));
     AudioTrack t = AudioTrack::initWithPath(path);
     t.writeTags(tags, TagValues::kAll);
-    EXPECT_TRUE(t.commitTags());
+    EXPECT_TRUE(SaveBatch::saveOne(*t.musicFile()).ok());
     return AudioTrack::initWithPath(path);
 }
 

@@ -1,6 +1,7 @@
 #include "media/AtomParser.h"
 #include "media/DataAtom.h"
 #include "media/M4AFile.h"
+#include "save/SaveBatch.h"
 #include "support/M4aChecks.h"
 
 #include <QDir>
@@ -107,7 +108,7 @@ TEST_F(AtomParserTest, InPlaceSaveTakesTheGrowthFromTheFreeAtom) {
     auto file = M4AFile::newM4AFileWithPath(p);
     file->setTags({.title = QStringLiteral("Fixture Title+five")},
                   TagField::Title); // 5 bytes longer
-    ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
     const QByteArray after = readBytes(p);
     EXPECT_EQ(after.size(), before.size());
     EXPECT_EQ(freeSize(p), freeBefore - 5);
@@ -123,7 +124,7 @@ TEST_F(AtomParserTest, DeletingAnItemInPlaceGivesItsSizeToTheFreeAtom) {
     auto file = M4AFile::newM4AFileWithPath(p);
     const uint64_t covrSize = file->atomParser()->find(kCovr)->atomSize();
     file->tagImage(QImage());
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     EXPECT_EQ(freeSize(p), freeBefore + covrSize);
     EXPECT_TRUE(readWithTagLib(p).cover.isEmpty());
 }
@@ -132,8 +133,8 @@ TEST_F(AtomParserTest, SavingWithoutChangesKeepsEveryByte) {
     const QString p = make();
     const QByteArray original = readBytes(p);
     auto file = M4AFile::newM4AFileWithPath(p);
-    ASSERT_TRUE(file->commitTags());
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     EXPECT_EQ(readBytes(p), original);
 }
 
@@ -141,9 +142,9 @@ TEST_F(AtomParserTest, SavingAfterAWholeFileRewriteTwiceKeepsEveryByte) {
     const QString p = make({.freePadding = 0});
     auto file = M4AFile::newM4AFileWithPath(p);
     file->setTags({.album = QStringLiteral("Longer album name")}, TagField::Album);
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     const QByteArray once = readBytes(p);
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     EXPECT_EQ(readBytes(p), once);
 }
 
@@ -173,7 +174,7 @@ TEST_F(AtomParserTest, GrowthPastTheFreeSpaceRewritesTheWholeFile) {
         ASSERT_TRUE(file);
         file->tagImage(cover);
         file->setTags({.title = QStringLiteral("New title")}, TagField::Title);
-        ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
         const QByteArray after = readBytes(p);
         EXPECT_GT(after.size(), before.size() + 4000);
         EXPECT_TRUE(sameAudio(before, after));
@@ -185,7 +186,7 @@ TEST_F(AtomParserTest, GrowthPastTheFreeSpaceRewritesTheWholeFile) {
         EXPECT_EQ(seen.lengthSecs, 30);
         // The rewritten file is open again: a small change now fits in place.
         file->setTags({.title = QStringLiteral("New title 2")}, TagField::Title);
-        ASSERT_TRUE(file->commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
         EXPECT_EQ(readBytes(p).size(), after.size());
         EXPECT_TRUE(sameAudio(before, readBytes(p)));
         EXPECT_EQ(readWithTagLib(p).title, QStringLiteral("New title 2"));
@@ -200,7 +201,7 @@ TEST_F(AtomParserTest, WholeFileRewriteMovesMdatByTheGrowthPlusPadding) {
     auto file = M4AFile::newM4AFileWithPath(p);
     const uint64_t moovBefore = file->atomParser()->find(kMoov)->originalLen();
     file->setTags({.title = QStringLiteral("Fixture Title!")}, TagField::Title); // one byte more
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     const QByteArray after = readBytes(p);
     EXPECT_EQ(uint64_t(after.size()), uint64_t(before.size()) + 1 + 2048);
     EXPECT_EQ(file->atomParser()->find(kMoov)->originalLen(), moovBefore + 1 + 2048);
@@ -224,7 +225,7 @@ TEST_F(AtomParserTest, FreeAtomEdgesWithinEightBytes) {
         auto file = M4AFile::newM4AFileWithPath(p);
         const QString title = QStringLiteral("Fixture Title") + QString(1024 - row.left, u'x');
         file->setTags({.title = title}, TagField::Title);
-        ASSERT_TRUE(file->commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
         const QByteArray after = readBytes(p);
         EXPECT_EQ(after.size() == before.size(), row.inPlace);
         EXPECT_EQ(freeSize(p), row.inPlace ? uint64_t(row.left) : 2048u);
@@ -241,7 +242,7 @@ TEST_F(AtomParserTest, ExtraFreeAtomsInMoovAreFoldedIntoOne) {
     extra->setContents(QByteArray(100, '\0'));
     file->atomParser()->find(kMoov)->addChild(extra);
     file->setTags({.title = QStringLiteral("T")}, TagField::Title);
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     const QByteArray after = readBytes(p);
     EXPECT_EQ(after.size(), buildM4a({}).size());
     EXPECT_EQ(readWithTagLib(p).title, QStringLiteral("T"));
@@ -253,7 +254,7 @@ TEST_F(AtomParserTest, HundredSavesKeepTheFileSizeBounded) {
     auto file = M4AFile::newM4AFileWithPath(p);
     for (int i = 0; i < 100; ++i) {
         file->setTags({.title = QString(i % 7 * 150, QChar(u'a' + i % 26))}, TagField::Title);
-        ASSERT_TRUE(file->commitTags()) << i;
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << i;
     }
     EXPECT_LE(readBytes(p).size(), original + 2048 + 6 * 150);
     EXPECT_EQ(readWithTagLib(p).title, QString(99 % 7 * 150, QChar(u'a' + 99 % 26)));
@@ -290,7 +291,7 @@ TEST_F(AtomParserTest, A64BitMoovHeaderStaysSixteenBytes) {
         auto file = M4AFile::newM4AFileWithPath(path());
         ASSERT_TRUE(file);
         file->setTags({.title = QString::fromUtf8(title)}, TagField::Title);
-        ASSERT_TRUE(file->commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
         const QByteArray after = readBytes(path());
         const qint64 at = after.indexOf("moov") - 4;
         EXPECT_EQ(qFromBigEndian<quint32>(after.constData() + at), 1u);
@@ -305,7 +306,7 @@ TEST_F(AtomParserTest, AFailedRewriteLeavesTheFileAndTheOffsetsAlone) {
     auto file = M4AFile::newM4AFileWithPath(p);
     file->tagImage(coverOfSize(40));
     AtomParser::setFailNewFileAfter(1000);
-    EXPECT_FALSE(file->commitTags());
+    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
     AtomParser::setFailNewFileAfter(-1);
     EXPECT_FALSE(file->lastError().isEmpty());
     EXPECT_EQ(readBytes(p), before);
@@ -313,7 +314,7 @@ TEST_F(AtomParserTest, AFailedRewriteLeavesTheFileAndTheOffsetsAlone) {
     // The offsets shifted for the failed layout must not reach the disk now.
     file->tagImage(QImage());
     file->setTags({.title = QStringLiteral("Then in place")}, TagField::Title);
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     EXPECT_EQ(readBytes(p).size(), before.size());
     EXPECT_TRUE(sameAudio(before, readBytes(p)));
 }
@@ -333,7 +334,7 @@ TEST_F(AtomParserTest, ARewriteThatWouldPushA32BitOffsetPast4GiBIsRefused) {
     ASSERT_TRUE(file);
     file->setTags({.title = QStringLiteral("Longer than before, so the file is rewritten")},
                   TagField::Title);
-    EXPECT_FALSE(file->commitTags());
+    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
     EXPECT_TRUE(file->lastError().contains(QStringLiteral("4 GiB")))
         << file->lastError().toStdString();
     QFile f(path());
@@ -349,7 +350,7 @@ TEST_F(AtomParserTest, AFileChangedOnDiskIsNotWrittenOver) {
     changed.append("extra", 5);
     ASSERT_TRUE(writeBytes(p, changed));
     file->setTags({.title = QStringLiteral("Mine")}, TagField::Title);
-    EXPECT_FALSE(file->commitTags());
+    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
     EXPECT_EQ(readBytes(p), changed);
 
     // Replaced by another program's atomic save: the path holds a new inode.
@@ -362,7 +363,7 @@ TEST_F(AtomParserTest, AFileChangedOnDiskIsNotWrittenOver) {
                        QFile::encodeName(q).constData()),
               0);
     second->setTags({.title = QStringLiteral("Mine")}, TagField::Title);
-    EXPECT_FALSE(second->commitTags());
+    EXPECT_FALSE(SaveBatch::saveOne(*second).ok());
     EXPECT_EQ(readBytes(q), replacement);
 }
 
@@ -377,7 +378,7 @@ TEST_F(AtomParserTest, SavingThroughASymbolicLinkWritesItsTarget) {
         file->setTags(
             {.title = wholeFile ? QStringLiteral("Through link 2") : QStringLiteral("Link 1")},
             TagField::Title);
-        ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
         EXPECT_TRUE(QFileInfo(link).isSymLink());
         EXPECT_EQ(readWithTagLib(target).title,
                   wholeFile ? QStringLiteral("Through link 2") : QStringLiteral("Link 1"));
@@ -392,7 +393,7 @@ TEST_F(AtomParserTest, FragmentedFilesAreNotWritten) {
     ASSERT_TRUE(file);
     EXPECT_EQ(file->readTags().title, QStringLiteral("Fixture Title"));
     file->setTags({.title = QStringLiteral("x")}, TagField::Title);
-    EXPECT_FALSE(file->commitTags());
+    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
     EXPECT_TRUE(file->lastError().contains(QStringLiteral("fragmented")));
     EXPECT_EQ(readBytes(path()), bytes);
 }
@@ -406,7 +407,7 @@ TEST_F(AtomParserTest, AFileLockedByAnotherWriterIsReadButNotWritten) {
     auto file = M4AFile::newM4AFileWithPath(p);
     ASSERT_TRUE(file);
     file->setTags({.title = QStringLiteral("x")}, TagField::Title);
-    EXPECT_FALSE(file->commitTags());
+    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
     EXPECT_TRUE(file->lastError().contains(QStringLiteral("in use")));
     EXPECT_EQ(readBytes(p), before);
     ::close(other);
@@ -428,7 +429,7 @@ TEST_F(AtomParserTest, OpenFilesHoldNoDescriptors) {
     for (const auto& file : open)
         ASSERT_TRUE(file);
     open.back()->setTags({.title = QStringLiteral("Last")}, TagField::Title);
-    EXPECT_TRUE(open.back()->commitTags());
+    EXPECT_TRUE(SaveBatch::saveOne(*open.back()).ok());
 }
 
 TEST_F(AtomParserTest, AWholeFileRewriteKeepsThePermissions) {
@@ -437,7 +438,7 @@ TEST_F(AtomParserTest, AWholeFileRewriteKeepsThePermissions) {
     ASSERT_EQ(::chmod(native.constData(), 0640), 0);
     auto file = M4AFile::newM4AFileWithPath(p);
     file->setTags({.title = QStringLiteral("Rewritten as a whole")}, TagField::Title);
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     struct stat st {};
     ASSERT_EQ(::stat(native.constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);

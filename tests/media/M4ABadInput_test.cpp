@@ -1,4 +1,5 @@
 #include "media/M4AFile.h"
+#include "save/SaveBatch.h"
 #include "support/M4aChecks.h"
 
 #include <QDir>
@@ -175,7 +176,7 @@ TEST(M4ABadInput, FilesWhoseSizesDoNotAddUpAreReadButNeverWritten) {
             EXPECT_EQ(file->readTags().title, QStringLiteral("Fixture Title"));
             file->setTags({.title = grow ? QString(3000, u'x') : QStringLiteral("Short")},
                           TagField::Title);
-            EXPECT_FALSE(file->commitTags());
+            EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
             EXPECT_TRUE(file->lastError().contains(QStringLiteral("do not add up")))
                 << file->lastError().toStdString();
             EXPECT_EQ(readBytes(p), bytes);
@@ -197,7 +198,7 @@ TEST(M4ABadInput, AnEditListAndAMoovAtTheEndWithSizeZeroAreSound) {
         auto file = M4AFile::newM4AFileWithPath(p);
         ASSERT_TRUE(file);
         file->setTags({.title = QString(3000, u'x')}, TagField::Title);
-        ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
         EXPECT_TRUE(sameAudio(bytes, readBytes(p)));
         EXPECT_EQ(readWithTagLib(p).title, QString(3000, u'x'));
     }
@@ -219,7 +220,7 @@ TEST(M4ABadInput, DeepNestingIsHarmless) {
     auto file = M4AFile::newM4AFileWithPath(p);
     ASSERT_TRUE(file);
     file->setTags({.title = QStringLiteral("Deep")}, TagField::Title);
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     EXPECT_TRUE(sameAudio(bytes, readBytes(p)));
 }
 
@@ -258,7 +259,7 @@ TEST(M4ABadInput, PermissionsAreRespected) {
         ASSERT_TRUE(file);
         file->setTags({.title = QStringLiteral("x")}, TagField::Title);
         file->tagImage(QImage(30, 30, QImage::Format_RGB32)); // also the whole-file path
-        EXPECT_FALSE(file->commitTags());
+        EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
         EXPECT_TRUE(file->lastError().contains(QStringLiteral("permission")));
     }
     EXPECT_EQ(readBytes(p), before);

@@ -1,5 +1,6 @@
 #include "media/DataAtom.h"
 #include "media/M4AFile.h"
+#include "save/SaveBatch.h"
 #include "support/M4aChecks.h"
 
 #include <QFile>
@@ -92,7 +93,7 @@ TEST_F(M4AFileTest, EveryTagRoundTripsThroughOurReaderAndTagLib) {
         file->setTags({.genre = QStringLiteral("Jazz")}, TagField::Genre);
         file->setTags(TagValues::withTrack(4, 11), TagField::Track | TagField::TrackCount);
         file->tagImage(cover);
-        ASSERT_TRUE(file->commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     }
     auto again = M4AFile::newM4AFileWithPath(p);
     EXPECT_EQ(again->readTags().title, QStringLiteral("Été – 東京"));
@@ -153,7 +154,7 @@ TEST_F(M4AFileTest, GenresMoveBetweenGnreAndFreeText) {
         if (row.gnre) {
             EXPECT_EQ(parser->find(kGnre)->ushortArrayValue(0), row.index);
         }
-        ASSERT_TRUE(file->commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
         EXPECT_EQ(M4AFile::newM4AFileWithPath(p)->readTags().genre, QString::fromUtf8(row.genre));
         EXPECT_EQ(readWithTagLib(p).genre, QString::fromUtf8(row.genre));
     }
@@ -190,7 +191,7 @@ TEST_F(M4AFileTest, TagsTheFileLacksAreAdded) {
         file->setTags({.year = QStringLiteral("2020")}, TagField::Year);
         file->setTags({.genre = QStringLiteral("Pop")}, TagField::Genre);
         file->setTags(TagValues::withTrack(2, 9), TagField::Track | TagField::TrackCount);
-        ASSERT_TRUE(file->commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
         EXPECT_TRUE(sameAudio(before, readBytes(p)));
         const TagLibView seen = readWithTagLib(p);
         EXPECT_EQ(seen.title, QStringLiteral("T"));
@@ -209,7 +210,7 @@ TEST_F(M4AFileTest, ANullOrEmptyTextRemovesTheItem) {
     file->setTags({.title = QString()}, TagField::Title);
     file->setTags({.album = QStringLiteral("")},
                   TagField::Album); // an empty item would read as a value elsewhere
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     auto again = M4AFile::newM4AFileWithPath(p);
     EXPECT_TRUE(again->readTags().title.isNull());
     EXPECT_TRUE(again->readTags().album.isNull());
@@ -220,7 +221,7 @@ TEST_F(M4AFileTest, RemovingACoverThatIsNotThereChangesNothing) {
     const QByteArray before = readBytes(p);
     auto file = M4AFile::newM4AFileWithPath(p);
     file->tagImage(QImage());
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     EXPECT_EQ(readBytes(p), before);
 }
 
@@ -233,7 +234,7 @@ TEST_F(M4AFileTest, RenamedFilesAreSavedAtTheirNewPath) {
     file->setTags({.title = QStringLiteral("Moved")}, TagField::Title);
     // Grows past the padding, so the whole file is written at the new path.
     file->setTags({.album = QString(3000, u'a')}, TagField::Album);
-    ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
     EXPECT_FALSE(QFile::exists(p));
     EXPECT_EQ(readWithTagLib(moved).title, QStringLiteral("Moved"));
 }
@@ -260,7 +261,7 @@ TEST_F(M4AFileTest, ALargeCoverStaysInTheFileUntilDrawnOrSaved) {
         ASSERT_TRUE(file->hasImage());
         // Saved in place or as a new file, the cover comes along.
         file->setTags({.title = save.title}, TagField::Title);
-        ASSERT_TRUE(file->commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
         auto again = M4AFile::newM4AFileWithPath(path);
         ASSERT_TRUE(again);
         EXPECT_EQ(again->getImageData(), o.cover);
@@ -279,7 +280,7 @@ TEST_F(M4AFileTest, ALargeCoverStaysInTheFileUntilDrawnOrSaved) {
     f.close();
     EXPECT_TRUE(file->getImageData().isEmpty());
     file->setTags({.title = QStringLiteral("New")}, TagField::Title);
-    EXPECT_FALSE(file->commitTags());
+    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
 }
 
 TEST_F(M4AFileTest, ALargeCoverKeepsItsPlaceWhenTheItemsBeforeItChangeLength) {
@@ -334,7 +335,7 @@ TEST_F(M4AFileTest, ALargeCoverKeepsItsPlaceWhenTheItemsBeforeItChangeLength) {
                 EXPECT_TRUE(r.offset + uint64_t(r.bytes.size()) <= uint64_t(covrAt) ||
                             r.offset >= uint64_t(covrAt + coverItem.size()))
                     << "a region at " << r.offset << " overlaps the cover";
-            ASSERT_TRUE(file->commitTags());
+            ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
             EXPECT_EQ(file->getImageData(), cover); // still found where it lies
 
             const QByteArray saved = readBytes(path);

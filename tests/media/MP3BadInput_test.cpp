@@ -1,5 +1,6 @@
 #include "app/Preferences.h"
 #include "media/MP3File.h"
+#include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
 
 #include <QDir>
@@ -131,7 +132,7 @@ TEST_F(MP3BadInputTest, ACompressedFrameThatInflatesToAGibibyteIsSkipped) {
             if (file->readTags().title != u"Before" || file->readTags().album != u"After")
                 ::_exit(11);
             file->setTags({.title = QStringLiteral("Changed")}, TagField::Title);
-            if (file->commitTags()) ::_exit(12);
+            if (SaveBatch::saveOne(*file).ok()) ::_exit(12);
             if (!file->lastError().contains(u"TPE1")) ::_exit(13);
             ::_exit(0);
         } catch (...) { // out of memory: the child must not go on with the tests
@@ -160,7 +161,7 @@ TEST_F(MP3BadInputTest, CompressedFramesStopAt64MegabytesATag) {
     EXPECT_EQ(file->readTags().title, QStringLiteral("Last"));
     EXPECT_EQ(file->readNumFrames(), 5);
     file->setTags({.title = QStringLiteral("Changed")}, TagField::Title);
-    EXPECT_FALSE(file->commitTags());
+    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
     EXPECT_TRUE(file->lastError().contains(u"TEXT")) << file->lastError().toStdString();
     EXPECT_EQ(bytesOf(path()), before);
 }
@@ -178,7 +179,7 @@ TEST_F(MP3BadInputTest, SmallCompressedFramesAreReadAndTheFileSaved) {
         ASSERT_TRUE(file);
         EXPECT_EQ(file->readTags().title, QStringLiteral("Compressed title"));
         file->setTags({.artist = QStringLiteral("Someone")}, TagField::Artist);
-        ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
         auto again = open();
         EXPECT_EQ(again->readTags().title, QStringLiteral("Compressed title"));
         EXPECT_EQ(again->readTags().artist, QStringLiteral("Someone"));
@@ -210,7 +211,7 @@ TEST_F(MP3BadInputTest, TagHeadersWithFlagsTheirVersionDoesNotDefineAreNotWritte
         ASSERT_TRUE(file);
         file->setTags({.title = QStringLiteral("A title longer than the old tag")},
                       TagField::Title);
-        EXPECT_EQ(file->commitTags(), row.writable) << file->lastError().toStdString();
+        EXPECT_EQ(SaveBatch::saveOne(*file).ok(), row.writable) << file->lastError().toStdString();
         if (row.writable) {
             EXPECT_EQ(open()->readTags().title, QStringLiteral("A title longer than the old tag"));
         } else {

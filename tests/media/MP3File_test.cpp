@@ -1,5 +1,6 @@
 #include "app/Preferences.h"
 #include "media/MP3File.h"
+#include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
 
 #include <QBuffer>
@@ -184,7 +185,7 @@ TEST_P(MP3FileVersionTest, EveryTagRoundTrips) {
     file->setTags({.custom = custom}, TagField::Custom);
     file->tagImage(cover);
     const QByteArray audio = mp3AudioPayload(path());
-    ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
     EXPECT_EQ(mp3AudioPayload(path()), audio);
     EXPECT_TRUE(strayFiles().isEmpty());
 
@@ -246,7 +247,7 @@ TEST_F(MP3FileTest, TagVersionPicksTheId3Version) {
         ASSERT_TRUE(writeSilentMp3(path()));
         auto file = open(path());
         file->setTags({.title = QStringLiteral("x")}, TagField::Title);
-        ASSERT_TRUE(file->commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
         EXPECT_EQ(readRawId3v2(path()).version, minor) << tagVersion;
     }
 }
@@ -268,7 +269,7 @@ TEST_F(MP3FileTest, Id3v23DropsFramesItCannotCarry) {
     ASSERT_NE(file, nullptr);
     EXPECT_EQ(file->readTags().year, QStringLiteral("2001-05-06"));
     file->setTags({.artist = QStringLiteral("Artist")}, TagField::Artist);
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     const RawId3Tag raw = readRawId3v2(path());
     EXPECT_EQ(raw.version, 3);
     for (const char* gone : {"TDRC", "TDOR", "TIPL", "TMCL", "RVA2", "EQU2", "IPLS", "TORY"})
@@ -301,7 +302,7 @@ TEST_F(MP3FileTest, Id3v24MergesDateFramesIntoRecordingTime) {
         auto file = openWithTag(id3v2Tag(3, frames, 256));
         ASSERT_NE(file, nullptr);
         file->setTags({.title = QStringLiteral("Song 2")}, TagField::Title);
-        ASSERT_TRUE(file->commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
         const RawId3Tag raw = readRawId3v2(path());
         const QByteArray label = row.frames.join(' ');
         EXPECT_EQ(raw.version, 4);
@@ -344,7 +345,7 @@ TEST_F(MP3FileTest, WritingTheYearRemovesRecordingTime) {
     auto file = openWithTag(id3v2Tag(4, {id3v2Frame(4, "TDRC", id3Latin1TextBody("2001-02-03"))}));
     ASSERT_NE(file, nullptr);
     file->setTags({.year = QString::number(1985)}, TagField::Year);
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     const RawId3Tag raw = readRawId3v2(path());
     EXPECT_EQ(raw.body("TDRC"), id3Latin1TextBody("1985"));
     EXPECT_EQ(raw.body("TYER"), id3Latin1TextBody("1985"));
@@ -366,7 +367,7 @@ TEST_F(MP3FileTest, TextIsSingleByteWhenLatin1Holds) {
             ASSERT_TRUE(writeSilentMp3(path()));
             auto file = open(path());
             file->setTags({.title = row.text}, TagField::Title);
-            ASSERT_TRUE(file->commitTags());
+            ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
             const QByteArray body = readRawId3v2(path()).body("TIT2");
             ASSERT_FALSE(body.isEmpty());
             EXPECT_EQ(body[0], row.encoding) << row.text.toStdString();
@@ -392,7 +393,7 @@ TEST_F(MP3FileTest, TrackNumbersKeepTheirSize) {
         ASSERT_TRUE(writeSilentMp3(path()));
         auto file = open(path());
         file->setTags(row.tags, TagField::Track | TagField::TrackCount);
-        ASSERT_TRUE(file->commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
         EXPECT_EQ(readRawId3v2(path()).body("TRCK"), id3Latin1TextBody(row.stored));
         auto again = open(path());
         EXPECT_EQ(again->readTags().trackNumber(), row.number) << row.stored;
@@ -440,13 +441,13 @@ TEST_F(MP3FileTest, UnicodeCustomTagSurvivesBothVersions) {
             file->setTags({.custom = custom}, TagField::Custom);
         }
         file->setTags({.title = QStringLiteral("t%1").arg(tagVersion)}, TagField::Title);
-        ASSERT_TRUE(file->commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
         EXPECT_EQ(readRawId3v2(path()).body("TTRX").left(1), QByteArray(1, '\x01'));
         EXPECT_EQ(open(path())->readTags().custom, custom);
     }
     auto file = open(path());
     file->setTags({.custom = std::nullopt}, TagField::Custom);
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     EXPECT_FALSE(open(path())->readTags().custom.has_value());
 }
 
@@ -479,7 +480,7 @@ TEST_F(MP3FileTest, CoverReplacesOnlyFrontAndOtherPictures) {
                                              id3v2Frame(3, "APIC", pictureBody(0, other)),
                                              id3v2Frame(3, "APIC", pictureBody(3, front))}));
         file->tagImage(image);
-        ASSERT_TRUE(file->commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
         TagLib::MPEG::File check(QFile::encodeName(path()).constData(), false);
         QList<int> types;
         for (auto* frame : check.ID3v2Tag()->frameList("APIC"))
@@ -506,7 +507,7 @@ TEST_F(MP3FileTest, GrownTagReplacesTheFileThroughACopy) {
         for (int x = 0; x < cover.width(); ++x)
             cover.setPixel(x, y, qRgb(x, y, x ^ y));
     file->tagImage(cover);
-    ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
 
     EXPECT_NE(inodeOf(path()), before); // a new file was renamed over the old one
     EXPECT_EQ(mp3AudioPayload(path()), audio);
@@ -524,14 +525,14 @@ TEST_F(MP3FileTest, TagThatFitsIsWrittenInPlace) {
     // The first save writes the ID3v1 tag at the end; the second changes nothing but the tag.
     auto file = open(path());
     file->setTags({.title = QStringLiteral("first")}, TagField::Title);
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     const QByteArray audio = mp3AudioPayload(path());
     const qint64 size = QFileInfo(path()).size();
     const ino_t before = inodeOf(path());
 
     file->setTags({.title = QStringLiteral("A much longer title than before")}, TagField::Title);
     file->setTags({.artist = QStringLiteral("Someone")}, TagField::Artist);
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     EXPECT_EQ(inodeOf(path()), before);
     EXPECT_EQ(QFileInfo(path()).size(), size);
     EXPECT_EQ(mp3AudioPayload(path()), audio);
@@ -544,7 +545,7 @@ TEST_F(MP3FileTest, SymlinkedPathWritesTheFileItNames) {
     auto file = open(path(QStringLiteral("link.mp3")));
     ASSERT_NE(file, nullptr);
     file->setTags({.title = QStringLiteral("Through the link")}, TagField::Title);
-    ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
     EXPECT_TRUE(QFileInfo(path(QStringLiteral("link.mp3"))).isSymLink());
     EXPECT_EQ(open(path(QStringLiteral("real.mp3")))->readTags().title,
               QStringLiteral("Through the link"));
@@ -558,14 +559,14 @@ TEST_F(MP3FileTest, FailedSaveLeavesNothingBehind) {
     // The file turns into a folder between opening and saving.
     ASSERT_TRUE(QFile::remove(path()));
     ASSERT_TRUE(QDir(fDir.path()).mkdir(QStringLiteral("song.mp3")));
-    EXPECT_FALSE(file->commitTags());
+    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
     EXPECT_FALSE(file->lastError().isEmpty());
     EXPECT_TRUE(strayFiles().isEmpty());
     EXPECT_TRUE(QFileInfo(path()).isDir());
 
     // Vanished altogether.
     ASSERT_TRUE(QDir(fDir.path()).rmdir(QStringLiteral("song.mp3")));
-    EXPECT_FALSE(file->commitTags());
+    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
 }
 
 TEST_F(MP3FileTest, ReadOnlyFileIsNotChanged) {
@@ -579,7 +580,7 @@ TEST_F(MP3FileTest, ReadOnlyFileIsNotChanged) {
     }();
     auto file = open(path());
     file->setTags({.title = QStringLiteral("x")}, TagField::Title);
-    EXPECT_FALSE(file->commitTags());
+    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
     QFile f(path());
     f.open(QIODevice::ReadOnly);
     EXPECT_EQ(f.readAll(), bytes);
@@ -601,7 +602,7 @@ TEST_F(MP3FileTest, DamagedTagsDoNotCrash) {
         if (!file) continue;
         EXPECT_FALSE(file->readTags().custom.has_value());
         file->setTags({.title = QStringLiteral("mended")}, TagField::Title);
-        if (file->commitTags()) {
+        if (SaveBatch::saveOne(*file).ok()) {
             EXPECT_EQ(open(path())->readTags().title, QStringLiteral("mended"));
         }
     }
@@ -633,7 +634,7 @@ TEST_F(MP3FileTest, MutatedTagsNeverCrash) {
         useVersion(round % 2 ? 2 : 3);
         if (auto file = open(path())) {
             file->setTags({.album = QStringLiteral("Album")}, TagField::Album);
-            file->commitTags();
+            SaveBatch::saveOne(*file).ok();
         }
     }
     EXPECT_TRUE(strayFiles().isEmpty());
@@ -665,7 +666,7 @@ TEST_F(MP3FileTest, Id3v1AloneIsRead) {
     // Clearing a title in the ID3v2 tag does not bring the old ID3v1 one back.
     file->setTags({.title = QString()}, TagField::Title);
     file->setTags({.album = QStringLiteral("New")}, TagField::Album);
-    ASSERT_TRUE(file->commitTags());
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     auto again = open(path());
     EXPECT_TRUE(again->readTags().title.isEmpty());
     EXPECT_EQ(again->readTags().album, QStringLiteral("New"));

@@ -2,6 +2,7 @@
 // back the way another tag reader reads them.
 #include "app/Preferences.h"
 #include "media/MP3File.h"
+#include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
 
 #include <QDir>
@@ -110,7 +111,7 @@ TEST_F(MP3OddFilesTest, AnEmptyFrameIsSkippedAndTheFramesAfterItAreKept) {
             EXPECT_EQ(file->readTags().genre, QStringLiteral("Rock"));
             EXPECT_EQ(file->readTags().year, QStringLiteral("1999"));
             file->setTags({.title = QStringLiteral("New title")}, TagField::Title);
-            ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+            ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
 
             const OtherReader other(path());
             EXPECT_EQ(other.title, QStringLiteral("New title"));
@@ -156,7 +157,7 @@ TEST_F(MP3OddFilesTest, ATagThatCannotBeReadInFullIsNotWritten) {
         ASSERT_TRUE(file);
         EXPECT_EQ(file->readTags().title, QStringLiteral("Old"));
         file->setTags({.title = QStringLiteral("New")}, TagField::Title);
-        EXPECT_EQ(file->commitTags(), row.writable) << file->lastError().toStdString();
+        EXPECT_EQ(SaveBatch::saveOne(*file).ok(), row.writable) << file->lastError().toStdString();
         if (row.writable) {
             EXPECT_EQ(OtherReader(path()).title, QStringLiteral("New"));
         } else {
@@ -176,7 +177,7 @@ TEST_F(MP3OddFilesTest, ATagBehindJunkIsSavedAtTheStart) {
     ASSERT_TRUE(file);
     EXPECT_EQ(file->readTags().title, QStringLiteral("Old"));
     file->setTags({.title = QStringLiteral("New")}, TagField::Title);
-    ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+    ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
 
     const QByteArray after = bytesOf(path());
     ASSERT_TRUE(after.startsWith("ID3")); // what readers that look only there see
@@ -223,7 +224,7 @@ TEST_F(MP3OddFilesTest, StaleTagsBesideTheFirstAreRemoved) {
         ASSERT_TRUE(file);
         EXPECT_EQ(file->readTags().title, QStringLiteral("First"));
         file->setTags({.title = QStringLiteral("Fresh title")}, TagField::Title);
-        ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
         EXPECT_EQ(inodeOf(path()) == inode, row.inPlace);
 
         const QByteArray after = bytesOf(path());

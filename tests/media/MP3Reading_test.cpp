@@ -4,6 +4,7 @@
 #include "media/Id3FieldReader.h"
 #include "media/MP3File.h"
 #include "media/Mp3Audio.h"
+#include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
 #include "tags/CustomTag.h"
 
@@ -302,7 +303,7 @@ TEST(MP3ReadingTest, ACoverIsNotReadFromAFileChangedSinceOpening) {
         EXPECT_TRUE(file->getImageData().isEmpty());
         file->setTags({.title = QStringLiteral("newer")}, TagField::Title);
         file->tagImageData("NEWCOVER", "png");
-        EXPECT_FALSE(file->commitTags());
+        EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), QByteArray(1, 'x') + bytes);
@@ -374,15 +375,15 @@ TEST(MP3ReadingTest, PicturesKeptOutOfTagLibSaveAsItsOwnSaveDoes) {
                     file->setTags({.artist = QStringLiteral("New artist")}, TagField::Artist);
                     file->setTags({.title = QStringLiteral("New title")}, TagField::Title);
                     if (embed) file->tagImageData("NEWCOVER", "png");
-                    ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+                    ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
                 }
                 EXPECT_EQ(frames(fastPath), frames(wholePath));
                 EXPECT_EQ(fast->getImageData(), whole->getImageData());
                 // A second save finds the pictures where the first wrote them.
                 fast->setTags({.title = QStringLiteral("Again")}, TagField::Title);
                 whole->setTags({.title = QStringLiteral("Again")}, TagField::Title);
-                ASSERT_TRUE(fast->commitTags()) << fast->lastError().toStdString();
-                ASSERT_TRUE(whole->commitTags());
+                ASSERT_TRUE(SaveBatch::saveOne(*fast).ok()) << fast->lastError().toStdString();
+                ASSERT_TRUE(SaveBatch::saveOne(*whole).ok());
                 EXPECT_EQ(frames(fastPath), frames(wholePath));
                 EXPECT_EQ(fast->getImageData(), whole->getImageData());
                 EXPECT_EQ(record(*MP3File::newMP3FileWithPath(fastPath)),
@@ -440,7 +441,7 @@ TEST(MP3ReadingTest, ALargeCoverKeepsItsPlaceThroughSavesThatChangeTheText) {
             file->setTags({.title = title}, TagField::Title);
             file->setTags({.artist = row.artist}, TagField::Artist);
             if (row.customTag) file->setTags({.custom = custom}, TagField::Custom);
-            ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+            ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
             // The picture's bytes never moved; TagLib reads every value.
             QFile saved(path);
             ASSERT_TRUE(saved.open(QIODevice::ReadOnly));

@@ -1,6 +1,7 @@
 #include "media/MusicFile.h"
 
 #include "media/MP3File.h"
+#include "save/SaveBatch.h"
 #include "support/M4aChecks.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
@@ -17,7 +18,6 @@ namespace {
 class BareFile : public MusicFile {
 public:
     BareFile() : MusicFile(QStringLiteral("/music/01 Song.Mp3")) {}
-    bool commitTags() override { return true; }
 };
 
 } // namespace
@@ -69,14 +69,14 @@ TEST(MusicFileFormats, AlbumArtistAndDiscSurviveSavesThatDoNotTouchThem) {
         auto file = MusicFile::newMusicFileWithPath(path);
         ASSERT_NE(file, nullptr) << row.name;
         file->setTags(tags, albumArtistAndDisc);
-        ASSERT_TRUE(file->commitTags()) << row.name;
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << row.name;
 
         file = MusicFile::newMusicFileWithPath(path);
         EXPECT_EQ(file->readTags().albumArtist, QStringLiteral("Various Artists")) << row.name;
         EXPECT_EQ(file->readTags().disc, QStringLiteral("2")) << row.name;
         EXPECT_EQ(file->readTags().discCountNumber(), 3) << row.name;
         file->setTags({.title = QStringLiteral("Another")}, TagField::Title);
-        ASSERT_TRUE(file->commitTags()) << row.name;
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << row.name;
 
         const TagValues again = MusicFile::newMusicFileWithPath(path)->readTags();
         EXPECT_EQ(again.title, QStringLiteral("Another")) << row.name;
@@ -215,13 +215,13 @@ TEST(MusicFileSaves, SavingTheSameValuesAgainWritesNothing) {
         };
         const std::shared_ptr<MusicFile> first = open();
         ASSERT_TRUE(first);
-        ASSERT_TRUE(first->commitTags()) << first->lastError().toStdString();
+        ASSERT_TRUE(SaveBatch::saveOne(*first).ok()) << first->lastError().toStdString();
         const QByteArray saved = readBytes(path);
 
         const std::shared_ptr<MusicFile> second = open();
         ASSERT_TRUE(second);
         EXPECT_EQ(int(second->planSave().kind), int(SavePlan::Kind::Nothing));
-        ASSERT_TRUE(second->commitTags()) << second->lastError().toStdString();
+        ASSERT_TRUE(SaveBatch::saveOne(*second).ok()) << second->lastError().toStdString();
         EXPECT_TRUE(readBytes(path) == saved) << "the second save changed bytes";
         // Every field reads back as written (MPEG-4 files hold no custom tag).
         const TagValues read = MusicFile::newMusicFileWithPath(path)->readTags();

@@ -1,4 +1,5 @@
 #include "media/MusicFile.h"
+#include "save/SaveBatch.h"
 #include "support/XiphFixture.h"
 
 #include <QBuffer>
@@ -147,7 +148,7 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
         QImage red(16, 16, QImage::Format_RGB32);
         red.fill(Qt::red);
         file->tagImage(red);
-        ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
         EXPECT_EQ(xiphAudio(path, k.kind), audio);
 
         auto again = MusicFile::newMusicFileWithPath(path);
@@ -179,7 +180,7 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
         // 64 KiB moves the audio pages, which keep their packets and order.
         again->tagImage(QImage());
         again->setTags({.album = QString(70000, u'a')}, TagField::Album);
-        ASSERT_TRUE(again->commitTags()) << again->lastError().toStdString();
+        ASSERT_TRUE(SaveBatch::saveOne(*again).ok()) << again->lastError().toStdString();
         EXPECT_EQ(pictureTypes(path, k.kind), std::vector<int>{4});
         EXPECT_EQ(xiphAudio(path, k.kind), audio);
         EXPECT_EQ(MusicFile::newMusicFileWithPath(path)->readTags().album.size(), 70000);
@@ -240,7 +241,7 @@ TEST(VorbisCommentFiles, TheTrackCountGoesUnderTheNamesTheFileUses) {
         auto file = flacWith(dir, row.comments);
         ASSERT_TRUE(file);
         file->setTags(TagValues::withTrack(4, 12), TagField::Track | TagField::TrackCount);
-        ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
         const TagLib::FileRef ref(QFile::encodeName(file->path()).constData());
         const TagLib::PropertyMap props = ref.file()->properties();
         for (const auto& [name, value] :
@@ -285,7 +286,7 @@ TEST(VorbisCommentFiles, FlacSavesInPlaceWhenTheCommentFitsThePaddingElseWritesA
         // length); the padding's block header 4.
         const int length = row.titleLength >= 0 ? row.titleLength : row.padding + row.titleLength;
         file->setTags({.title = QString(length, u'x')}, TagField::Title);
-        ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
         const QByteArray after = bytesOf(path);
         EXPECT_EQ(inodeOf(path) == inode, row.inPlace);
         if (row.inPlace) {
@@ -336,7 +337,7 @@ TEST(VorbisCommentFiles, DamagedFilesAreRefusedAndLeftUnchanged) {
         EXPECT_EQ(bool(file), row.opens);
         if (file) {
             file->setTags({.title = QStringLiteral("new")}, TagField::Title);
-            EXPECT_FALSE(file->commitTags());
+            EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
             EXPECT_TRUE(file->lastError().contains("damaged")) << file->lastError().toStdString();
         }
         EXPECT_EQ(bytesOf(path), bytes);

@@ -4,6 +4,7 @@
 #include "app/Preferences.h"
 #include "media/MusicFile.h"
 #include "model/AudioTrackArray.h"
+#include "save/SaveBatch.h"
 #include "system/AlertHost.h"
 
 #include "support/M4aFixture.h"
@@ -122,7 +123,8 @@ TEST_P(AudioTrackEachType, CopiesShareTheMusicFile) {
     EXPECT_EQ(original.musicFile()->readTags().title, QStringLiteral("Through the list"));
     EXPECT_NE(original.getOldTitle(), QStringLiteral("Through the list")); // a copy
     original.writeTags({.artist = QStringLiteral("Through the original")}, TagField::Artist);
-    ASSERT_TRUE(inList->commitTags()) << inList->commitError().toStdString();
+    ASSERT_TRUE(SaveBatch::saveOne(*inList->musicFile()).ok())
+        << inList->musicFile()->lastError().toStdString();
 
     const AudioTrack reread = AudioTrack::initWithPath(path);
     EXPECT_EQ(reread.getOldTitle(), QStringLiteral("Through the list"));
@@ -140,7 +142,8 @@ TEST_F(AudioTrackFiles, DecodingReReadsTheFile) {
         t.encode(out);
     }
     t.writeTags({.title = QStringLiteral("Written after coding")}, TagField::Title);
-    ASSERT_TRUE(t.commitTags()) << t.commitError().toStdString();
+    ASSERT_TRUE(SaveBatch::saveOne(*t.musicFile()).ok())
+        << t.musicFile()->lastError().toStdString();
 
     QDataStream in(bytes);
     const auto back = AudioTrack::decode(in);
@@ -179,7 +182,8 @@ TEST_P(AudioTrackEachType, TwoFilesExchangeNamesInTwoPasses) {
     second.refresh();
     EXPECT_EQ(first.musicFile()->path(), fDir.filePath(QStringLiteral("01-A.") + ext));
     first.writeTags({.title = first.getNewTitle()}, TagField::Title);
-    ASSERT_TRUE(first.commitTags()) << first.commitError().toStdString();
+    ASSERT_TRUE(SaveBatch::saveOne(*first.musicFile()).ok())
+        << first.musicFile()->lastError().toStdString();
     EXPECT_EQ(AudioTrack::initWithPath(first.getPath()).getOldTitle(), QStringLiteral("A"));
     EXPECT_EQ(AudioTrack::initWithPath(second.getPath()).getOldTitle(), QStringLiteral("was A"));
 }
@@ -193,7 +197,8 @@ TEST_F(AudioTrackFiles, PunctuatedTitleKeepsItsTagButNotItsFileName) {
     t.setNewTitle(QStringLiteral("AC/DC: Live?"));
     t.writeTags({.title = t.getAlbumOrTrackName(naming, nullptr, AudioTrack::kTitleTag)},
                 TagField::Title);
-    ASSERT_TRUE(t.commitTags()) << t.commitError().toStdString();
+    ASSERT_TRUE(SaveBatch::saveOne(*t.musicFile()).ok())
+        << t.musicFile()->lastError().toStdString();
     ASSERT_TRUE(t.renameToTemp());
     ASSERT_TRUE(t.rename(naming, 0));
     t.refresh();

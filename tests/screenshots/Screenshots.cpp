@@ -11,6 +11,7 @@
 #include "app/Preferences.h"
 #include "art/AlbumArt.h"
 #include "media/MusicFile.h"
+#include "save/SaveBatch.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/LoopbackAlbumWeb.h"
 #include "support/LoopbackSongWeb.h"
@@ -254,7 +255,7 @@ int main(int argc, char** argv) {
         if (auto file = MusicFile::newMusicFileWithPath(songPath)) {
             file->setTags({.artist = QStringLiteral("the band")}, TagField::Artist);
             file->setTags({.title = QStringLiteral("second song")}, TagField::Title);
-            file->commitTags();
+            SaveBatch::saveOne(*file).ok();
         }
     }
     auto* fileWindow = new FileTagWindow;

@@ -1,6 +1,7 @@
 #include "support/AlbumFolderFixture.h"
 
 #include "model/AudioTrack.h"
+#include "save/SaveBatch.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
 
@@ -51,5 +52,6 @@ bool AlbumFolderFixture::add(const FixtureTrack& wanted) {
     if (wanted.track > 0) fields |= TagField::Track | TagField::TrackCount;
     if (wanted.customTag) fields |= TagField::Custom;
     track.writeTags(tags, fields);
-    return track.commitTags();
+    const std::shared_ptr<MusicFile> music = track.musicFile();
+    return music && SaveBatch::saveOne(*music).ok();
 }

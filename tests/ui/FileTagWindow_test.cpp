@@ -4,6 +4,7 @@
 
 #include "app/Preferences.h"
 #include "media/MusicFile.h"
+#include "save/SaveBatch.h"
 #include "support/LoopbackSongWeb.h"
 #include "support/Mp3Fixture.h"
 #include "support/SourceTestKit.h"
@@ -49,7 +50,7 @@ protected:
         ASSERT_TRUE(file);
         file->setTags({.artist = QStringLiteral("The Band")}, TagField::Artist);
         file->setTags({.title = QStringLiteral("Song Two")}, TagField::Title);
-        ASSERT_TRUE(file->commitTags());
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
 
         fWindow = new FileTagWindow;
         fWindow->show();

@@ -1,6 +1,6 @@
-#include "media/TempCopy.h"
+#include "save/TempCopy.h"
 
-#include "media/FileIO.h"
+#include "system/Durable.h"
 #include "system/FolderHandle.h"
 #include "system/Log.h"
 
@@ -32,7 +32,7 @@ bool copyAttributes(int from, int to, QString* why) {
     QByteArray names(qsizetype(size), '\0');
     size = ::flistxattr(from, names.data(), size_t(names.size()));
     if (size < 0) {
-        *why = FileIO::errnoText(errno);
+        *why = Durable::errnoText(errno);
         return false;
     }
     QByteArray value;
@@ -48,10 +48,10 @@ bool copyAttributes(int from, int to, QString* why) {
         if (ok) continue;
         if (managedAttribute(name)) {
             TROVIX_LOG() << "The attribute" << name
-                         << "was not copied:" << FileIO::errnoText(errno);
+                         << "was not copied:" << Durable::errnoText(errno);
             continue;
         }
-        *why = QStringLiteral("%1 (%2)").arg(QString::fromUtf8(name), FileIO::errnoText(errno));
+        *why = QStringLiteral("%1 (%2)").arg(QString::fromUtf8(name), Durable::errnoText(errno));
         return false;
     }
     return true;
@@ -108,7 +108,7 @@ bool TempCopy::create(const QString& folder, const QString& fileName, QString* w
         if (errno != EEXIST || ::unlink(fPath.constData()) != 0) break;
     }
     *why = QStringLiteral("A new copy of “%1” could not be made in its folder: %2.")
-               .arg(fileName, FileIO::errnoText(errno));
+               .arg(fileName, Durable::errnoText(errno));
     fPath.clear();
     return false;
 }
@@ -121,11 +121,12 @@ bool TempCopy::keepMetadataOf(int original, const struct stat& st, QString* why)
             return false;
         }
         // Our own file in a group we are not in: it takes our group.
-        TROVIX_LOG() << "The group of" << fPath << "could not be kept:" << FileIO::errnoText(errno);
+        TROVIX_LOG() << "The group of" << fPath
+                     << "could not be kept:" << Durable::errnoText(errno);
     }
     if (::fchmod(fFd, st.st_mode & 07777) != 0) {
         *why =
-            QStringLiteral("its permissions could not be kept (%1)").arg(FileIO::errnoText(errno));
+            QStringLiteral("its permissions could not be kept (%1)").arg(Durable::errnoText(errno));
         return false;
     }
     QString attribute;
@@ -145,7 +146,7 @@ bool TempCopy::close(QString* why) {
     const int fd = fFd;
     fFd = -1;
     if (::close(fd) != 0) {
-        *why = FileIO::errnoText(errno);
+        *why = Durable::errnoText(errno);
         return false;
     }
     return true;
@@ -153,7 +154,7 @@ bool TempCopy::close(QString* why) {
 
 bool TempCopy::replace(const QString& target, QString* why) {
     if (::rename(fPath.constData(), QFile::encodeName(target).constData()) != 0) {
-        *why = FileIO::errnoText(errno);
+        *why = Durable::errnoText(errno);
         return false;
     }
     fReplaced = true;

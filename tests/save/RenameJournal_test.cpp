@@ -1,4 +1,4 @@
-#include "docs/RenameJournal.h"
+#include "save/RenameJournal.h"
 
 #include <QDir>
 #include <QFile>

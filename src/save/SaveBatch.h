@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/RollbackJournal.h"
+#include "save/RollbackJournal.h"
 
 #include <QString>
 #include <QStringList>
@@ -73,6 +73,10 @@ public:
     // (Stopped). `progress` is told the index of each file done.
     std::vector<FileSaveOutcome> commit(const std::function<bool()>& stop = {},
                                         const std::function<void(int)>& progress = {});
+
+    // Writes one file whose tags were changed in memory, as a batch of one
+    // in its own folder. A failure is reported, never taken for a save.
+    static FileSaveOutcome saveOne(MusicFile& file);
 
     // On opening a folder: puts back the old bytes of the in-place writes a
     // killed save left unfinished, and removes temporary copies that no

@@ -1,5 +1,5 @@
 #include "media/MusicFile.h"
-#include "media/SaveBatch.h"
+#include "save/SaveBatch.h"
 #include "support/ForkedSave.h"
 #include "support/M4aChecks.h"
 #include "support/Mp3Fixture.h"
@@ -437,7 +437,7 @@ TEST_F(SaveBatchTest, AFileChangedByAnotherProgramIsNotWrittenOver) {
         grow(*file);
         row.meddle(path);
         const QByteArray theirs = readBytes(path);
-        EXPECT_FALSE(file->commitTags());
+        EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
         EXPECT_TRUE(file->lastError().contains(u"changed by another program"))
             << file->lastError().toStdString();
         EXPECT_EQ(readBytes(path), theirs);
@@ -473,7 +473,7 @@ TEST_F(SaveBatchTest, AFileWithOtherNamesIsSavedInPlaceOrNotAtAll) {
             file->setTags({.title = QStringLiteral("Short")}, TagField::Title);
         else
             grow(*file);
-        EXPECT_EQ(file->commitTags(), row.fits) << file->lastError().toStdString();
+        EXPECT_EQ(SaveBatch::saveOne(*file).ok(), row.fits) << file->lastError().toStdString();
         struct stat a {
         }, b{};
         ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &a), 0);

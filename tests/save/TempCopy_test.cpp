@@ -1,5 +1,6 @@
 #include "media/MusicFile.h"
-#include "media/TempCopy.h"
+#include "save/SaveBatch.h"
+#include "save/TempCopy.h"
 #include "support/M4aChecks.h"
 #include "support/Mp3Fixture.h"
 #include "system/FolderHandle.h"
@@ -145,7 +146,7 @@ TEST(TempCopy, AWholeFileRewriteKeepsTheFilesMetadata) {
         auto file = MusicFile::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
         file->setTags({.title = QString(3000, u't')}, TagField::Title);
-        ASSERT_TRUE(file->commitTags()) << file->lastError().toStdString();
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
         struct stat after {};
         ASSERT_EQ(::stat(native.constData(), &after), 0);
         EXPECT_NE(after.st_ino, before.st_ino); // a new file took its place

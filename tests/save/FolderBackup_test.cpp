@@ -1,4 +1,4 @@
-#include "docs/FolderBackup.h"
+#include "save/FolderBackup.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,8 @@
-#include "docs/RenameJournal.h"
+#include "save/RenameJournal.h"
 
 #include "media/FileIO.h"
 #include "model/AudioTrack.h"
+#include "system/Durable.h"
 #include "system/Log.h"
 #include "system/MoveFile.h"
 #include "system/SaveSteps.h"
@@ -21,10 +22,6 @@
 #include <cstring>
 
 namespace {
-
-QString errnoText(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
-}
 
 QByteArray native(const QString& name) {
     return QFile::encodeName(name);
@@ -85,26 +82,27 @@ bool RenameJournal::write(const FolderHandle& folder, const RenamePlan& plan, QS
     folder.remove(temp); // left by an earlier process with our pid
     const int fd = folder.createFile(temp, O_WRONLY, 0600);
     if (fd < 0) {
-        if (error) *error = errnoText(errno);
+        if (error) *error = Durable::errnoText(errno);
         return false;
     }
-    const bool ok = FileIO::writeAll(fd, data.constData(), size_t(data.size())) && ::fsync(fd) == 0;
+    const bool ok =
+        Durable::writeAll(fd, data.constData(), size_t(data.size())) && ::fsync(fd) == 0;
     const int err = errno;
     ::close(fd);
     if (!ok) {
         folder.remove(temp);
-        if (error) *error = errnoText(err);
+        if (error) *error = Durable::errnoText(err);
         return false;
     }
     SaveSteps::step("journal-commit");
     if (::renameat(folder.fd(), temp.constData(), folder.fd(), target.constData()) != 0) {
         const int e = errno;
         folder.remove(temp);
-        if (error) *error = errnoText(e);
+        if (error) *error = Durable::errnoText(e);
         return false;
     }
     if (!folder.sync()) {
-        if (error) *error = errnoText(errno);
+        if (error) *error = Durable::errnoText(errno);
         return false;
     }
     return true;
@@ -124,7 +122,7 @@ std::optional<RenamePlan> RenameJournal::read(const FolderHandle& folder, QStrin
     }
     QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
     if (!FileIO::readAt(fd, bytes.data(), size_t(bytes.size()), 0)) {
-        if (error) *error = errnoText(errno);
+        if (error) *error = Durable::errnoText(errno);
         return std::nullopt;
     }
     return parse(bytes, error);
@@ -179,7 +177,7 @@ std::optional<RenamePlan> RenameJournal::parse(const QByteArray& bytes, QString*
 bool RenameJournal::remove(const FolderHandle& folder, QString* error) {
     SaveSteps::step("journal-remove");
     if (!folder.remove(native(kFileName)) && errno != ENOENT) {
-        if (error) *error = errnoText(errno);
+        if (error) *error = Durable::errnoText(errno);
         return false;
     }
     folder.sync();
@@ -283,7 +281,7 @@ std::vector<RenameOutcome> RenameJournal::carryOut(const FolderHandle& folder,
         out[size_t(i)].finalName = at;
     }
     if (!folder.sync())
-        TROVIX_LOG() << "Could not sync a folder after renames:" << errnoText(errno);
+        TROVIX_LOG() << "Could not sync a folder after renames:" << Durable::errnoText(errno);
     return out;
 }
 
@@ -404,7 +402,7 @@ RenameJournal::Run RenameJournal::run(const QString& folder, const RenamePlan& p
     // One descriptor for the whole phase: it follows the folder through
     // its rename, so the journal is removed from wherever the folder is.
     FolderHandle handle;
-    if (!handle.open(QFileInfo(folder).canonicalFilePath())) error = errnoText(errno);
+    if (!handle.open(QFileInfo(folder).canonicalFilePath())) error = Durable::errnoText(errno);
     if (!handle.isOpen() || !write(handle, plan, &error)) {
         result.outcomes.resize(size_t(plan.files.size()));
         for (qsizetype i = 0; i < plan.files.size(); ++i)

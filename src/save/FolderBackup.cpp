@@ -1,5 +1,6 @@
-#include "docs/FolderBackup.h"
+#include "save/FolderBackup.h"
 
+#include "system/Durable.h"
 #include "system/Log.h"
 #include "system/ProgressIndicator.h"
 
@@ -31,17 +32,13 @@ QString decode(const Bytes& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-QString errnoText(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
 struct Copier {
     dev_t targetDev = 0;
     ino_t targetIno = 0;
     QString reason;
 
     bool fail(const Bytes& path, int err) {
-        reason = QStringLiteral("\"%1\": %2").arg(decode(path), errnoText(err));
+        reason = QStringLiteral("\"%1\": %2").arg(decode(path), Durable::errnoText(err));
         return false;
     }
 

@@ -1,10 +1,12 @@
-#include "docs/FolderSavePlan.h"
+#include "save/SaveRequest.h"
 
-#include "docs/FolderBackup.h"
-#include "docs/RenameAlerts.h"
-#include "docs/RenameJournal.h"
+#include "media/MP3File.h"
 #include "media/MusicFile.h"
-#include "media/SaveBatch.h"
+#include "save/FolderBackup.h"
+#include "save/RenameAlerts.h"
+#include "save/RenameJournal.h"
+#include "save/SaveBatch.h"
+#include "system/Durable.h"
 #include "system/FolderLock.h"
 #include "system/Log.h"
 #include "system/MoveFile.h"
@@ -25,66 +27,73 @@
 
 namespace {
 
+// A folder's save counts its files; a single file's names its step.
 class ProgressSteps {
 public:
-    explicit ProgressSteps(ProgressIndicator* p) : fP(p) {}
+    ProgressSteps(ProgressIndicator* p, bool counted) : fP(p), fCounted(counted) {}
     ProgressIndicator* p() const { return fP; }
-    void begin(const QString& caption, int max, bool cancelable = false) {
-        if (fP) fP->NotifyBeginDet(caption, 0, max, cancelable);
+    void begin(const QString& caption, const QString& singleCaption, int max,
+               bool cancelable = false) {
+        if (!fP) return;
+        if (fCounted)
+            fP->NotifyBeginDet(caption, 0, max, cancelable);
+        else
+            fP->NotifyBeginInd(singleCaption, false);
     }
     // A stop request, or the sheet's Cancel during a cancelable phase.
     bool stopped() const { return SaveSteps::stopRequested() || (fP && fP->cancelled()); }
     void bump() {
-        if (fP) fP->NotifyBump(1);
+        if (fP && fCounted) fP->NotifyBump(1);
     }
 
 private:
     ProgressIndicator* fP;
+    bool fCounted;
 };
-
-// The new folder entry is durable before the save says it is done.
-void syncFolderOf(const QString& path) {
-    const QByteArray parent = QFile::encodeName(QFileInfo(path).path());
-    const int fd = ::open(parent.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
-}
 
 Alert okAlert(const QString& title, const QString& message) {
     return {title, message, {QStringLiteral("OK")}};
 }
 
+// Opens the file afresh for the worker and sets the request's fields on it in
+// memory; null when it cannot be read. With `opened`, a change another
+// program made since the window read the file is refused at the write.
+std::shared_ptr<MusicFile> openTagged(const SaveRequest& request, const QString& path,
+                                      const struct stat* opened, const TagValues& tags,
+                                      TagFields fields) {
+    std::shared_ptr<MusicFile> music = MusicFile::newMusicFileWithPath(path);
+    if (!music) return nullptr;
+    if (opened) music->takeOpenedState(*opened);
+    if (auto* mp3 = dynamic_cast<MP3File*>(music.get())) {
+        mp3->setTagVersion(request.tagVersion);
+        mp3->setHomePage(request.homePage);
+    }
+    music->setTags(tags, fields);
+    return music;
+}
+
 // One save's state on the worker.
-class FolderSave {
+class SaveRun {
 public:
-    FolderSave(const FolderSavePlan& plan, ProgressIndicator* progress)
-        : fPlan(plan), fSteps(progress) {
-        fReport.folder = plan.folder;
+    SaveRun(const SaveRequest& request, ProgressIndicator* progress)
+        : fRequest(request), fSingle(request.scope == SaveRequest::Scope::SingleFile),
+          fSteps(progress, !fSingle) {
+        fReport.folder = request.folder;
     }
 
-    FolderSaveReport run() {
+    SaveReport run() {
         // One save per folder at a time, across processes too; the lock is
         // held until the folder has its new name.
         FolderLock folderLock;
-        const FolderLock::Code locked = folderLock.tryLock(fPlan.folder);
+        const FolderLock::Code locked = folderLock.tryLock(fRequest.folder);
         if (locked != FolderLock::Code::Locked) {
-            alert(QStringLiteral("Folder Not Saved"), folderLock.refusal(locked));
+            alert(fSingle ? QStringLiteral("File Not Saved") : QStringLiteral("Folder Not Saved"),
+                  folderLock.refusal(locked));
             return fReport;
         }
         // The user asked for a copy before anything changes: without it,
         // nothing is written.
-        if (fPlan.backup) {
-            const FolderBackup::Result r = FolderBackup::backupFolder(fPlan.folder, fSteps.p());
-            if (!r.ok()) {
-                TROVIX_LOG() << "Backup to" << r.target << "failed:" << r.reason;
-                alert(QStringLiteral("Backup Failed"),
-                      QStringLiteral("The folder could not be backed up to \"%1\", so nothing "
-                                     "was saved. %2")
-                          .arg(FolderBackup::backupsFolder(), r.reason));
-                return fReport;
-            }
-        }
+        if (fRequest.backup && !backup()) return fReport;
         fReport.reachedWrite = true;
         retag();
         readBack();
@@ -93,7 +102,7 @@ public:
 
 private:
     struct Opened {
-        const FolderSavePlan::File* file;
+        const SaveRequest::File* file;
         std::shared_ptr<MusicFile> music;
         QString finalName;
         bool saved = false;
@@ -107,38 +116,60 @@ private:
         fReport.failures.append({file, reason});
     }
 
+    // A copy of the folder, or of the single file, in the backups folder.
+    bool backup() {
+        FolderBackup::Result r;
+        if (!fSingle) {
+            r = FolderBackup::backupFolder(fRequest.folder, fSteps.p());
+        } else {
+            // A request without its file writes nothing: nothing to keep.
+            if (fRequest.files.isEmpty()) return true;
+            if (fSteps.p())
+                fSteps.p()->NotifyBeginInd(QStringLiteral("Backing up file to Music folder..."),
+                                           false);
+            r = FolderBackup::backupFile(fRequest.folder + QLatin1Char('/') +
+                                         fRequest.files.front().name);
+        }
+        if (r.ok()) return true;
+        TROVIX_LOG() << "Backup to" << r.target << "failed:" << r.reason;
+        alert(QStringLiteral("Backup Failed"),
+              QStringLiteral("The %1 could not be backed up to \"%2\", so nothing was saved. %3")
+                  .arg(fSingle ? QStringLiteral("file") : QStringLiteral("folder"),
+                       FolderBackup::backupsFolder(), r.reason));
+        return false;
+    }
+
     // Sets every file's tags in memory on a file object of its own, then
     // writes them all as one batch.
     void retag() {
-        const QString& folder = fPlan.folder;
-        fSteps.begin(QStringLiteral("Re-tagging files..."), fPlan.recordCount + 1, true);
+        const QString& folder = fRequest.folder;
+        fSteps.begin(QStringLiteral("Re-tagging files..."), QStringLiteral("Re-tagging..."),
+                     fRequest.recordCount + 1, true);
         fSteps.bump();
         SaveBatch batch(folder);
         // Reading each file again, and setting its picture and custom tag in
         // memory, is independent work: it takes every core.
-        std::vector<std::shared_ptr<MusicFile>> read(fPlan.files.size());
+        std::vector<std::shared_ptr<MusicFile>> read(fRequest.files.size());
         WorkSharing::forEachIndex(read.size(), [this, &read, &folder](size_t i) {
-            const FolderSavePlan::File& f = fPlan.files[qsizetype(i)];
-            read[i] = fPlan.options.openTagged(folder + QLatin1Char('/') + f.name,
-                                               f.haveOpened ? &f.opened : nullptr, f.tags,
-                                               f.fields);
+            const SaveRequest::File& f = fRequest.files[qsizetype(i)];
+            read[i] = openTagged(fRequest, folder + QLatin1Char('/') + f.name,
+                                 f.haveOpened ? &f.opened : nullptr, f.tags, f.fields);
         });
         // Every track of a save asks for the same cover file: it is written
         // once, when some track is to be saved at all.
         const bool anyRead = std::any_of(read.begin(), read.end(), [](const auto& m) { return m; });
-        const bool coverWritten =
-            anyRead && !fPlan.cover.isEmpty() && fPlan.cover.hasFile() && fPlan.cover.writeFile();
+        const bool coverWritten = anyRead && fRequest.writeCoverFile && fRequest.writeCoverFile();
         WorkSharing::forEachIndex(read.size(), [this, &read, coverWritten](size_t i) {
             if (!read[i]) return;
             // Embedding compares the file's own picture with the cover: a read
             // of each file's picture, shared out like the rest.
-            if (!fPlan.cover.isEmpty())
-                fPlan.cover.applyTo(*read[i], fPlan.files[qsizetype(i)].pictureFormat,
+            if (fRequest.applyCover)
+                fRequest.applyCover(*read[i], fRequest.files[qsizetype(i)].pictureFormat,
                                     coverWritten);
-            read[i]->setTags({.custom = fPlan.tag}, TagField::Custom);
+            if (fRequest.tag) read[i]->setTags({.custom = *fRequest.tag}, TagField::Custom);
         });
         for (size_t i = 0; i < read.size(); ++i) {
-            const FolderSavePlan::File& f = fPlan.files[qsizetype(i)];
+            const SaveRequest::File& f = fRequest.files[qsizetype(i)];
             std::shared_ptr<MusicFile> music = std::move(read[i]);
             if (!music) {
                 fail(f.name, QStringLiteral("The file could not be read again for saving."));
@@ -164,7 +195,7 @@ private:
                      : o.reason);
         }
         if (fSteps.stopped()) {
-            if (fPlan.options.renameFolder)
+            if (fRequest.renameFolder)
                 fail(QFileInfo(folder).fileName(),
                      QStringLiteral("The save was stopped, so the folder was not renamed."));
             return;
@@ -175,13 +206,14 @@ private:
     // Names are decided before anything moves, so the journal holds the
     // whole plan and files may exchange names.
     void rename(const QList<Opened*>& retagged) {
-        const QString& folder = fPlan.folder;
-        fSteps.begin(QStringLiteral("Renaming tracks..."), int(retagged.size()) + 1);
+        const QString& folder = fRequest.folder;
+        fSteps.begin(QStringLiteral("Renaming tracks..."), QStringLiteral("Renaming..."),
+                     int(retagged.size()) + 1);
         fSteps.bump();
         RenameAlerts alerts([this](const Alert& a) { fReport.alerts << a; });
         RenamePlan plan;
         QList<Opened*> planned;
-        if (fPlan.options.renameTracks && !retagged.isEmpty()) {
+        if (fRequest.renameTracks && !retagged.isEmpty()) {
             QList<Opened*> wanted;
             QSet<QString> leaving;
             for (Opened* o : retagged) {
@@ -202,11 +234,11 @@ private:
             int n = 0;
             // Temporary names are made up to miss what the folder holds; a
             // name that turns up meanwhile is never replaced (the move fails).
-            const QStringList present = QDir(folder).entryList(
-                QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+            const QStringList present = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden |
+                                                               QDir::System | QDir::NoDotAndDotDot);
             const QSet<QString> inFolder(present.begin(), present.end());
             for (Opened* o : wanted) {
-                const FolderSavePlan::File& f = *o->file;
+                const SaveRequest::File& f = *o->file;
                 RenameEntry e;
                 e.oldName = f.name;
                 e.newName = AudioTrack::freeFileName(f.newName, f.name, f.numberedName, f.nameLimit,
@@ -229,7 +261,7 @@ private:
                 planned << o;
             }
         }
-        const QString& newFolderName = fPlan.newFolderName;
+        const QString& newFolderName = fRequest.newFolderName;
         if (!newFolderName.isNull() && fReport.failures.isEmpty()) {
             // In the journal only while every file is on course, so finishing
             // an interrupted plan never renames a folder some file failed in.
@@ -263,8 +295,8 @@ private:
     // Gives the folder its new name; never replaces an existing one.
     // Answers where the folder is now.
     QString renameFolder() {
-        const QString& folder = fPlan.folder;
-        const QString& newName = fPlan.newFolderName;
+        const QString& folder = fRequest.folder;
+        const QString& newName = fRequest.newFolderName;
         const QFileInfo current(folder);
         const QString newPath = current.path() + QLatin1Char('/') + newName;
         const auto duplicate = [&] {
@@ -288,19 +320,22 @@ private:
                      .arg(newName, r.error, current.fileName()));
             return folder;
         }
-        syncFolderOf(newPath);
+        // The new folder entry is durable before the save says it is done.
+        Durable::syncFolderOf(newPath);
         fReport.folder = newPath;
         return newPath;
     }
 
     // The written files as they now are, for the records.
     void readBack() {
-        fSteps.begin(QStringLiteral("Reading back new tags..."), fPlan.recordCount + 1);
+        fSteps.begin(QStringLiteral("Reading back new tags..."),
+                     QStringLiteral("Reading back new tags..."), fRequest.recordCount + 1);
         fSteps.bump();
         for (Opened& o : fOpened) {
-            FolderSaveReport::File r;
+            SaveReport::File r;
             r.row = o.file->row;
             r.written = o.saved;
+            r.name = o.finalName;
             if (o.saved) {
                 const QString path = fReport.folder + QLatin1Char('/') + o.finalName;
                 if (o.music->path() != path) o.music->refreshAfterRename(path);
@@ -311,14 +346,15 @@ private:
         }
     }
 
-    const FolderSavePlan& fPlan;
+    const SaveRequest& fRequest;
+    const bool fSingle;
     ProgressSteps fSteps;
-    FolderSaveReport fReport;
+    SaveReport fReport;
     std::vector<Opened> fOpened;
 };
 
 } // namespace
 
-FolderSaveReport FolderSavePlan::run(ProgressIndicator* progress) const {
-    return FolderSave(*this, progress).run();
+SaveReport SaveRequest::run(ProgressIndicator* progress) const {
+    return SaveRun(*this, progress).run();
 }

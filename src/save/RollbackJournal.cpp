@@ -1,7 +1,8 @@
-#include "media/RollbackJournal.h"
+#include "save/RollbackJournal.h"
 
 #include "media/Digest.h"
 #include "media/FileIO.h"
+#include "system/Durable.h"
 #include "system/Log.h"
 
 #include <QDataStream>
@@ -188,7 +189,7 @@ bool writeJournal(int fd, const FolderHandle& folder, const std::vector<const Sa
     }
     bool ok = true;
     for (const QByteArrayView span : spans)
-        if (ok) ok = FileIO::writeAll(fd, span.data(), size_t(span.size()));
+        if (ok) ok = Durable::writeAll(fd, span.data(), size_t(span.size()));
     const int error = errno;
     if (hasher.joinable()) hasher.join();
     errno = error;
@@ -198,7 +199,7 @@ bool writeJournal(int fd, const FolderHandle& folder, const std::vector<const Sa
         errno = EIO;
         return false;
     }
-    return FileIO::writeAll(fd, sum.constData(), size_t(sum.size()));
+    return Durable::writeAll(fd, sum.constData(), size_t(sum.size()));
 }
 
 // A run of a region's new bytes, as read: `length` bytes at `bytes`, in the
@@ -470,7 +471,7 @@ Outcome finishEntry(const FolderHandle& folder, const QByteArray& name, const En
     for (const Region& r : e.regions)
         if (f.eachOne) compare(fd, size, r, &f);
     if (!f.readable) {
-        *why = QStringLiteral("“%1” was not put back: %2.").arg(shown, FileIO::errnoText(errno));
+        *why = QStringLiteral("“%1” was not put back: %2.").arg(shown, Durable::errnoText(errno));
         return Outcome::Failed;
     }
     if (f.allNew || f.allOld) return Outcome::Untouched;
@@ -492,7 +493,7 @@ Outcome finishEntry(const FolderHandle& folder, const QByteArray& name, const En
     ok = ok && ::fdatasync(fd) == 0;
     if (!ok) {
         *why =
-            QStringLiteral("“%1” could not be put back: %2.").arg(shown, FileIO::errnoText(errno));
+            QStringLiteral("“%1” could not be put back: %2.").arg(shown, Durable::errnoText(errno));
         return Outcome::Failed;
     }
     TROVIX_LOG() << "Rollback journal: restored the old content of" << shown;
@@ -559,12 +560,12 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
                               ? ::lseek(fFd, 0, SEEK_CUR)
                               : off_t(-1);
         if (end >= 0 && ::ftruncate(fFd, end) == 0 && ::fsync(fFd) == 0) return true;
-        *why = FileIO::errnoText(errno);
+        *why = Durable::errnoText(errno);
         remove();
         return false;
     }
     if (!fFolder.open(folder)) {
-        *why = FileIO::errnoText(errno);
+        *why = Durable::errnoText(errno);
         return false;
     }
     const QByteArray stem = kPrefix + QByteArray::number(qlonglong(::getpid())) + '-';
@@ -590,7 +591,7 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
         errno = error;
         break;
     }
-    *why = FileIO::errnoText(errno);
+    *why = Durable::errnoText(errno);
     fFolder.close();
     return false;
 }
@@ -714,7 +715,7 @@ RecoveryReport RollbackJournal::recover(const FolderHandle& folder) {
         if (!FileIO::readAt(fd, bytes.data(), size_t(bytes.size()), 0)) {
             report.refused << QStringLiteral("The save journal “%1” could not be read (%2); it was "
                                              "left in place.")
-                                  .arg(shown, FileIO::errnoText(errno));
+                                  .arg(shown, Durable::errnoText(errno));
             continue;
         }
         // Kept when a file could not be put back, for the next opening.

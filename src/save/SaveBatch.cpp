@@ -1,10 +1,11 @@
-#include "media/SaveBatch.h"
+#include "save/SaveBatch.h"
 
 #include "media/FileIO.h"
 #include "media/MusicFile.h"
-#include "media/RollbackJournal.h"
 #include "media/SavePlan.h"
-#include "media/TempCopy.h"
+#include "save/RollbackJournal.h"
+#include "save/TempCopy.h"
+#include "system/Durable.h"
 #include "system/FolderHandle.h"
 #include "system/Log.h"
 #include "system/SaveSteps.h"
@@ -130,7 +131,7 @@ bool writeInPlace(Job& job, QString* why, bool* restored) {
         ok = ::ftruncate(fd, off_t(plan.newSize)) == 0;
     }
     if (!ok) {
-        *why = QStringLiteral("The file could not be written: %1.").arg(FileIO::errnoText(errno));
+        *why = QStringLiteral("The file could not be written: %1.").arg(Durable::errnoText(errno));
         *restored = !job.touched || restore(plan, fd);
     }
     return ok;
@@ -164,7 +165,7 @@ bool writeCopy(Job& job, const std::pair<QString, QString>& place, QString* why)
         *why = detail.isEmpty()
                    ? QStringLiteral("The file could not be written: %1. It was left as "
                                     "it was.")
-                         .arg(FileIO::errnoText(errno))
+                         .arg(Durable::errnoText(errno))
                    : detail;
         return false;
     }
@@ -208,7 +209,7 @@ std::vector<std::pair<Job*, int>> syncAll(const std::vector<Job*>& written) {
     for (auto& [device, jobs] : byDevice) {
         const QByteArray folder =
             QFile::encodeName(QFileInfo(writtenPath(*jobs.front())).absolutePath());
-        const int fd = FileIO::openFolder(folder);
+        const int fd = Durable::openFolder(folder);
         const bool ok = fd >= 0 && ::syncfs(fd) == 0;
         if (fd >= 0) ::close(fd);
         if (ok) continue;
@@ -411,7 +412,7 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
             SaveSteps::step("tags-sync");
             for (auto [job, error] : syncAll(written)) {
                 const QString why = QStringLiteral("The file could not be written to the disk: %1.")
-                                        .arg(FileIO::errnoText(error));
+                                        .arg(Durable::errnoText(error));
                 if (job->copy) {
                     job->copy.reset();
                 } else {
@@ -444,7 +445,7 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
             folders.insert(QFileInfo(job->plan.target).absolutePath());
         }
         for (const QString& folder : folders)
-            FileIO::syncFolder(QFile::encodeName(folder));
+            Durable::syncFolder(QFile::encodeName(folder));
 
         // Some file could not be put back: its copies stay for recovery.
         for (auto& [key, at] : journals)
@@ -473,6 +474,12 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
     return outcomes;
 }
 
+FileSaveOutcome SaveBatch::saveOne(MusicFile& file) {
+    SaveBatch batch(QFileInfo(file.path()).absolutePath());
+    batch.add(&file);
+    return batch.commit().front();
+}
+
 RecoveryReport SaveBatch::recover(const FolderHandle& folder) {
     RecoveryReport report = RollbackJournal::recover(folder);
     report.add({TempCopy::removeOrphans(folder), {}});
@@ -482,7 +489,7 @@ RecoveryReport SaveBatch::recover(const FolderHandle& folder) {
 RecoveryReport SaveBatch::recover(const QString& folder) {
     FolderHandle handle;
     if (!handle.open(QFileInfo(folder).canonicalFilePath())) {
-        TROVIX_LOG() << "No recovery in" << folder << ":" << FileIO::errnoText(errno);
+        TROVIX_LOG() << "No recovery in" << folder << ":" << Durable::errnoText(errno);
         return {};
     }
     return recover(handle);

@@ -1,7 +1,7 @@
 #include "media/MusicFile.h"
-#include "media/RollbackJournal.h"
-#include "media/SaveBatch.h"
 #include "media/SavePlan.h"
+#include "save/RollbackJournal.h"
+#include "save/SaveBatch.h"
 #include "support/ForkedSave.h"
 #include "support/M4aChecks.h"
 #include "support/RandomBytes.h"
@@ -41,7 +41,7 @@ struct stat statOf(const QString& path) {
 void retitle(const QString& path) {
     auto file = MusicFile::newMusicFileWithPath(path);
     file->setTags({.title = QStringLiteral("Another title")}, TagField::Title);
-    file->commitTags();
+    SaveBatch::saveOne(*file).ok();
 }
 
 // One file of a journal built by a test: its name (an absolute path in the
@@ -242,7 +242,7 @@ TEST(RollbackJournal, AJournalHeldByARunningSaveIsLeftAlone) {
     });
     auto file = MusicFile::newMusicFileWithPath(song);
     file->setTags({.title = QStringLiteral("Mine")}, TagField::Title);
-    const bool saved = file->commitTags();
+    const bool saved = SaveBatch::saveOne(*file).ok();
     SaveSteps::setHook({});
     EXPECT_TRUE(saved);
     EXPECT_EQ(seen.size(), 1);
