@@ -5,6 +5,7 @@
 #include "docs/FileTagDocument.h"
 #include "docs/HeadlessHost.h"
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
 
@@ -26,7 +27,7 @@ void measure(int pictures) {
         image.save(QStringLiteral("%1/cover %2.png").arg(dir).arg(i), "PNG");
     const QString path = dir + QStringLiteral("/song.mp3");
     if (!writeSilentMp3(path)) return;
-    auto f = MusicFile::newMusicFileWithPath(path);
+    auto f = MusicFileFactory::newMusicFileWithPath(path);
     f->setTags({.artist = QStringLiteral("Artist")}, TagField::Artist);
     f->setTags({.title = QStringLiteral("Title")}, TagField::Title);
     SaveBatch::saveOne(*f).ok();

@@ -5,6 +5,7 @@
 #include "docs/HeadlessHost.h"
 #include "docs/TrovixDocument.h"
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
@@ -35,7 +36,7 @@ bool makeAlbum(const QString& dir, int count, bool m4a) {
             if (!writeM4a(path, o)) return false;
         } else {
             if (!writeSilentMp3(path)) return false;
-            auto f = MusicFile::newMusicFileWithPath(path);
+            auto f = MusicFileFactory::newMusicFileWithPath(path);
             if (!f) return false;
             TagValues tags{.title = QStringLiteral("song number %1").arg(i),
                            .artist = QStringLiteral("Fixture Artist"),

@@ -3,6 +3,7 @@
 // with the cover decoded as well, TagLib's FileRef reading the basic tags, and
 // a bare read of each file's first 64 KiB.
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "support/Mp3Fixture.h"
 
 #include <QBuffer>
@@ -83,11 +84,11 @@ int main(int argc, char** argv) {
     }
 
     const double mp3File = perSecond(paths, [](const QString& path) {
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
         return file && !file->readTags().title.isEmpty() && file->hasImage();
     });
     const double mp3FileDecoded = perSecond(paths, [](const QString& path) {
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
         return file && !file->getImage().isNull();
     });
     const double fileRef = perSecond(paths, [](const QString& path) {

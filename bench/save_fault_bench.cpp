@@ -11,6 +11,7 @@
 #include "docs/HeadlessHost.h"
 #include "docs/TrovixDocument.h"
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "model/AudioTrack.h"
 #include "save/SaveBatch.h"
 #include "support/M4aFixture.h"
@@ -50,7 +51,7 @@ bool makeAlbum(const QString& dir, int count) {
         const QString path =
             QStringLiteral("%1/song %2.%3").arg(dir).arg(i).arg(m4a ? "m4a" : "mp3");
         if (m4a ? !writeM4a(path) : !writeSilentMp3(path)) return false;
-        auto f = MusicFile::newMusicFileWithPath(path);
+        auto f = MusicFileFactory::newMusicFileWithPath(path);
         if (!f) return false;
         TagValues tags{.title = titleOf(i),
                        .artist = QStringLiteral("Fixture Artist"),
@@ -134,7 +135,7 @@ Check reopenAndCheck(const QString& parent, int count, const QMap<int, QByteArra
     for (const AudioTrackRef& t : doc.trackArray()) {
         if (t->isPlaceholder()) continue;
         if (AudioTrack::isTempFileName(t->getFileName())) continue;
-        auto f = MusicFile::newMusicFileWithPath(t->getPath());
+        auto f = MusicFileFactory::newMusicFileWithPath(t->getPath());
         if (!f) {
             ++c.changed;
             continue;

@@ -4,6 +4,7 @@
 //   tagread_bench [files-per-format]
 #include "media/M4AFile.h"
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/M4aFixture.h"
 #if __has_include("support/Mp3Fixture.h")
@@ -76,7 +77,7 @@ double ourRead(const QStringList& files, int& ok) {
     ok = 0;
     const auto start = Clock::now();
     for (const QString& p : files) {
-        auto file = MusicFile::newMusicFileWithPath(p);
+        auto file = MusicFileFactory::newMusicFileWithPath(p);
         if (file && !file->readTags().title.isEmpty() && file->hasImage()) ++ok;
     }
     return secondsSince(start);
@@ -147,7 +148,7 @@ int main(int argc, char** argv) {
         const QString p = dir.filePath(QStringLiteral("%1.mp3").arg(i, 4, 10, QChar(u'0')));
         if (writeSilentMp3(p) && addMp3Cover(p, cover)) mp3 << p;
     }
-    if (!mp3.isEmpty() && !MusicFile::newMusicFileWithPath(mp3.front())) mp3.clear();
+    if (!mp3.isEmpty() && !MusicFileFactory::newMusicFileWithPath(mp3.front())) mp3.clear();
 #endif
     std::printf("tagread_bench: %lld M4A and %lld MP3 files, each with a 100 KB cover%s\n",
                 qint64(m4a.size()), qint64(mp3.size()),

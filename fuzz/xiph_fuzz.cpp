@@ -4,6 +4,7 @@
 // must leave a file the readers accept again. The same bytes go to the
 // Vorbis comment parser, whose output must parse back to itself.
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "media/VorbisComment.h"
 #include "save/SaveBatch.h"
 
@@ -33,14 +34,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
         f.write(bytes);
     }
-    if (auto file = MusicFile::newMusicFileWithPath(path)) {
+    if (auto file = MusicFileFactory::newMusicFileWithPath(path)) {
         TagValues tags{.title = QStringLiteral("Fuzzed title")};
         tags.setTrack(int(size % 30), 30);
         file->setTags(tags, TagField::Title | TagField::Track | TagField::TrackCount);
         if (size % 3 == 0) file->tagImage(QImage());
         if (size % 5 == 0)
             file->setTags({.album = QString(int(size % 4000), u'a')}, TagField::Album);
-        if (SaveBatch::saveOne(*file).ok() && !MusicFile::newMusicFileWithPath(path)) std::abort();
+        if (SaveBatch::saveOne(*file).ok() && !MusicFileFactory::newMusicFileWithPath(path))
+            std::abort();
     }
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "app/Preferences.h"
 #include "media/MP3File.h"
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 
 #include <QDir>
@@ -143,7 +144,7 @@ bool build(const QString& dir, QString* error) {
             return false;
         }
         f.close();
-        const std::shared_ptr<MusicFile> music = MusicFile::newMusicFileWithPath(path);
+        const std::shared_ptr<MusicFile> music = MusicFileFactory::newMusicFileWithPath(path);
         if (!music) {
             *error = QStringLiteral("%1: the generated file could not be read back").arg(path);
             return false;

@@ -1,6 +1,5 @@
 #include "cli/FileCommand.h"
 
-#include "prefs/PrefsOptions.h"
 #include "cli/CliOptions.h"
 #include "cli/FileView.h"
 #include "cli/FolderView.h"
@@ -11,6 +10,8 @@
 #include "docs/FileTagDocument.h"
 #include "docs/HeadlessHost.h"
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
+#include "prefs/PrefsOptions.h"
 
 #include <QFileInfo>
 #include <QTextStream>
@@ -28,7 +29,7 @@ FileView::Fields fieldsOf(const FileTagDocument& doc) {
 
 // The tags as a fresh read of the file finds them.
 std::optional<FileView::Fields> readBack(const QString& path) {
-    const std::shared_ptr<MusicFile> file = MusicFile::newMusicFileWithPath(path);
+    const std::shared_ptr<MusicFile> file = MusicFileFactory::newMusicFileWithPath(path);
     if (!file) return std::nullopt;
     const TagValues& t = file->readTags();
     return FileView::Fields{t.title, t.track, t.trackCount, t.artist, t.album, t.year, t.genre};

@@ -1,10 +1,6 @@
 #include "media/MusicFile.h"
 
-#include "media/FlacFile.h"
-#include "media/M4AFile.h"
-#include "media/MP3File.h"
 #include "media/MusicExtensions.h"
-#include "media/OggFile.h"
 #include "tags/TextNumbers.h"
 
 #include "system/Log.h"
@@ -22,60 +18,19 @@ bool isMusicExtension(const QString& ext) {
     return false;
 }
 
-using Opener = std::shared_ptr<MusicFile> (*)(const QString&);
-
-std::shared_ptr<MusicFile> openMP3(const QString& path) {
-    return MP3File::newMP3FileWithPath(path);
-}
-std::shared_ptr<MusicFile> openMPEG4(const QString& path) {
-    return M4AFile::newM4AFileWithPath(path);
-}
-std::shared_ptr<MusicFile> openFLAC(const QString& path) {
-    return FlacFile::newFlacFileWithPath(path);
-}
-// Vorbis, Opus or Ogg FLAC, told apart by the stream's first packet.
-std::shared_ptr<MusicFile> openOgg(const QString& path) {
-    return OggFile::newOggFileWithPath(path);
-}
-
-// The reader of each kind of MusicExtensions.h: audio books and ".mp4"
-// audio hold the same atoms as ".m4a".
-struct Kind {
-    const char16_t* extension;
-    Opener open;
-};
-constexpr Kind kKinds[] = {
-    {u"mp3", openMP3},   {u"m4a", openMPEG4}, {u"m4p", openMPEG4},
-    {u"m4b", openMPEG4}, {u"mp4", openMPEG4}, {u"flac", openFLAC},
-    {u"ogg", openOgg},   {u"oga", openOgg},   {u"opus", openOgg},
-};
-
-const Kind* kindOf(const QString& path) {
-    const QString ext = QFileInfo(path).suffix();
-    if (!isMusicExtension(ext)) return nullptr;
-    for (const Kind& kind : kKinds)
-        if (ext.compare(QStringView(kind.extension), Qt::CaseInsensitive) == 0) return &kind;
-    return nullptr;
-}
-
 } // namespace
 
-std::shared_ptr<MusicFile> MusicFile::newMusicFileWithPath(const QString& path) {
-    const Kind* kind = kindOf(path);
-    std::shared_ptr<MusicFile> file = kind ? kind->open(path) : nullptr;
-    if (file) file->getAllInterestingTags();
-    return file;
-}
-
 bool MusicFile::isMusicFileName(const QString& path) {
-    return kindOf(path) != nullptr;
+    return isMusicExtension(QFileInfo(path).suffix());
 }
 
 SavePlan MusicFile::planSave() {
     return SavePlan::refused(QStringLiteral("Files of this kind cannot be saved."));
 }
 
-QString MusicFile::extension() const { return QFileInfo(fPath).suffix(); }
+QString MusicFile::extension() const {
+    return QFileInfo(fPath).suffix();
+}
 
 void MusicFile::getAllInterestingTags() {
     fTags = readTagValues();

@@ -22,12 +22,9 @@ public:
     MusicFile(const MusicFile&) = delete;
     MusicFile& operator=(const MusicFile&) = delete;
 
-    // By extension, case ignored: "mp3" an MP3File, "m4a", "m4p", "m4b" or
-    // "mp4" an M4AFile, "flac" a FlacFile, "ogg", "oga" or "opus" an OggFile;
-    // anything else, or a file its type cannot open, gives null.
-    static std::shared_ptr<MusicFile> newMusicFileWithPath(const QString& path);
-    // The name has one of those extensions: a file that then does not open
-    // is unreadable, not merely something else.
+    // The name has one of the music kinds' extensions (MusicExtensions.h):
+    // a file that then does not open (MusicFileFactory) is unreadable, not
+    // merely something else.
     static bool isMusicFileName(const QString& path);
     // What opening a file of any other name tells the user.
     static inline const QString kNotMusicFile = QStringLiteral("not a music file Trovix can tag");

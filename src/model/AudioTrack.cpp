@@ -1,6 +1,7 @@
 #include "model/AudioTrack.h"
 
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "model/AudioTrackArray.h"
 #include "model/NameTemplate.h"
 #include "system/AlertHost.h"
@@ -57,7 +58,7 @@ Alert duplicateNameAlert(const QString& name, const QString& candidate) {
 } // namespace
 
 AudioTrack AudioTrack::initWithPath(const QString& path) {
-    return initWithFile(path, MusicFile::newMusicFileWithPath(path));
+    return initWithFile(path, MusicFileFactory::newMusicFileWithPath(path));
 }
 
 AudioTrack AudioTrack::initWithFile(const QString& path, std::shared_ptr<MusicFile> file) {

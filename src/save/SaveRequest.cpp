@@ -2,6 +2,7 @@
 
 #include "media/MP3File.h"
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "save/FolderBackup.h"
 #include "save/RenameAlerts.h"
 #include "save/RenameJournal.h"
@@ -61,7 +62,7 @@ Alert okAlert(const QString& title, const QString& message) {
 std::shared_ptr<MusicFile> openTagged(const SaveRequest& request, const QString& path,
                                       const struct stat* opened, const TagValues& tags,
                                       TagFields fields) {
-    std::shared_ptr<MusicFile> music = MusicFile::newMusicFileWithPath(path);
+    std::shared_ptr<MusicFile> music = MusicFileFactory::newMusicFileWithPath(path);
     if (!music) return nullptr;
     if (opened) music->takeOpenedState(*opened);
     if (auto* mp3 = dynamic_cast<MP3File*>(music.get())) {

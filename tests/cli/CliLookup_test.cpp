@@ -1,6 +1,7 @@
 // trovix-cli against a gnudb served by a loopback server: the chosen web hit
 // is saved, and the search saved with it runs again at the next opening.
 #include "cli/CliRun.h"
+#include "media/MusicFileFactory.h"
 #include "support/LoopbackServer.h"
 
 namespace {
@@ -72,7 +73,7 @@ TEST(CliLookup, WebHitIsAppliedSavedAndFoundAgainByItsKey) {
     EXPECT_EQ(one.album, "The Album");
     EXPECT_EQ(one.year, 1997u);
     EXPECT_EQ(one.track, 1u);
-    auto file = MusicFile::newMusicFileWithPath(dir + "/02-Two.mp3");
+    auto file = MusicFileFactory::newMusicFileWithPath(dir + "/02-Two.mp3");
     ASSERT_TRUE(file && file->readTags().custom);
     EXPECT_EQ(file->readTags().custom->resultKey(), "#GNU:rock/0a0b0c0d");
     EXPECT_EQ(file->readTags().custom->savedSearchTerms(), "The Band / The Album");

@@ -90,6 +90,7 @@ private:
 };
 
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
@@ -122,7 +123,7 @@ inline bool writeTrack(const QString& dir, const TrackSpec& t) {
     } else if (!writeSilentMp3(path)) {
         return false;
     }
-    auto f = MusicFile::newMusicFileWithPath(path);
+    auto f = MusicFileFactory::newMusicFileWithPath(path);
     if (!f) return false;
     if (!t.artist.isNull()) f->setTags({.artist = t.artist}, TagField::Artist);
     if (!t.album.isNull()) f->setTags({.album = t.album}, TagField::Album);

@@ -1,5 +1,6 @@
 // Saving through trovix-cli --json on real files in temporary folders.
 #include "cli/CliRun.h"
+#include "media/MusicFileFactory.h"
 
 #include <QFileInfo>
 
@@ -160,7 +161,7 @@ TEST(CliSave, WrittenTagsReadBackThroughTagLibAndReopenRestoresVariousArtists) {
     for (const QJsonValue& t : r.json()["tracks"].toArray()) {
         const QString path = t["path"].toString();
         if (!path.endsWith(".mp3")) continue;
-        const auto file = MusicFile::newMusicFileWithPath(path);
+        const auto file = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_TRUE(file && file->readTags().custom);
         EXPECT_EQ(file->readTags().custom->variousArtist(), "Band, The");
         EXPECT_FALSE(file->readTags().custom->savedSearchTerms().isNull());

@@ -5,6 +5,7 @@
 #include "app/Preferences.h"
 #include "docs/HeadlessHost.h"
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "save/FolderBackup.h"
 #include "save/SaveBatch.h"
 #include "support/LoopbackSongWeb.h"
@@ -35,7 +36,7 @@ void pref(const char* key, const QVariant& value) {
 
 bool writeSong(const QString& path, const QString& artist, const QString& title) {
     if (!writeSilentMp3(path)) return false;
-    auto f = MusicFile::newMusicFileWithPath(path);
+    auto f = MusicFileFactory::newMusicFileWithPath(path);
     if (!f) return false;
     if (!artist.isNull()) f->setTags({.artist = artist}, TagField::Artist);
     if (!title.isNull()) f->setTags({.title = title}, TagField::Title);
@@ -201,7 +202,7 @@ TEST_F(FileTagDocumentTest, ChecksBeforeSaving) {
         doc->saveDocument();
         settle(*doc);
         const std::vector<Alert> alerts = fHost.alerts();
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
         if (!row.title.isEmpty()) {
             ASSERT_EQ(alerts.size(), 1u);
@@ -242,7 +243,7 @@ TEST_F(FileTagDocumentTest, SavingRenamesByTheSingleFileTemplate) {
     const QString renamed = fDir.path() + "/The Band-Song Two.mp3";
     EXPECT_EQ(doc->docPath(), renamed);
     EXPECT_FALSE(QFile::exists(path));
-    auto file = MusicFile::newMusicFileWithPath(renamed);
+    auto file = MusicFileFactory::newMusicFileWithPath(renamed);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->readTags().album, "The Album");
     EXPECT_EQ(file->readTags().trackNumber(), 2);
@@ -269,7 +270,7 @@ TEST_F(FileTagDocumentTest, SavingEmbedsTheShownPictureScaled) {
     doc->saveDocument();
     settle(*doc);
     ASSERT_TRUE(doc->lastSaveSucceeded());
-    auto file = MusicFile::newMusicFileWithPath(doc->docPath());
+    auto file = MusicFileFactory::newMusicFileWithPath(doc->docPath());
     ASSERT_TRUE(file);
     EXPECT_EQ(file->readTags().title, "Song Three");
     EXPECT_EQ(file->getImage().size(), QSize(20, 15));
@@ -339,7 +340,7 @@ TEST_F(FileTagDocumentTest, FileChangedByAnotherProgramSinceOpeningIsNotOverwrit
     EXPECT_FALSE(doc->lastSaveSucceeded());
     ASSERT_EQ(doc->lastSaveFailures().size(), 1);
     EXPECT_TRUE(doc->lastSaveFailures()[0].reason.contains("changed by another program"));
-    EXPECT_EQ(MusicFile::newMusicFileWithPath(path)->readTags().title, "Elsewhere");
+    EXPECT_EQ(MusicFileFactory::newMusicFileWithPath(path)->readTags().title, "Elsewhere");
     EXPECT_EQ(doc->song()->getOldTitle(), "Old");
     EXPECT_EQ(doc->song()->musicFile()->readTags().title, "Old");
 }
@@ -365,8 +366,10 @@ TEST_F(FileTagDocumentTest, BackingUpTwiceNumbersTheSecondCopy) {
     QFile::remove(config + "/user-dirs.dirs");
     EXPECT_EQ(QDir(backups).entryList(QDir::Files, QDir::Name),
               (QStringList{"song 1.mp3", "song.mp3"}));
-    EXPECT_EQ(MusicFile::newMusicFileWithPath(backups + "/song.mp3")->readTags().title, "Song");
-    EXPECT_EQ(MusicFile::newMusicFileWithPath(backups + "/song 1.mp3")->readTags().title, "First");
+    EXPECT_EQ(MusicFileFactory::newMusicFileWithPath(backups + "/song.mp3")->readTags().title,
+              "Song");
+    EXPECT_EQ(MusicFileFactory::newMusicFileWithPath(backups + "/song 1.mp3")->readTags().title,
+              "First");
     EXPECT_EQ(FolderBackup::chooseFileTarget(backups, ".hidden"), backups + "/.hidden");
 }
 

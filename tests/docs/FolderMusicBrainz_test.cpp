@@ -5,6 +5,7 @@
 #include "docs/StatusDecisions.h"
 #include "docs/TrovixDocument.h"
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "model/AlbumInfoArray.h"
 #include "save/SaveBatch.h"
 #include "support/LoopbackServer.h"
@@ -71,7 +72,7 @@ protected:
     void addFile(const QString& name, const TagValues& tags, TagFields fields) {
         const QString path = fDir + u'/' + name;
         ASSERT_TRUE(writeSilentMp3(path));
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
         file->setTags(tags, fields);
         ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
@@ -156,7 +157,8 @@ TEST_F(FolderMusicBrainz, TrackCreditsIdentifiersAndTheAlbumArtistAreSaved) {
     for (const auto& e : expected) {
         SCOPED_TRACE(e.file);
         const TagValues read =
-            MusicFile::newMusicFileWithPath(fDir + u'/' + QString::fromLatin1(e.file))->readTags();
+            MusicFileFactory::newMusicFileWithPath(fDir + u'/' + QString::fromLatin1(e.file))
+                ->readTags();
         EXPECT_EQ(read.artist, e.artist);
         EXPECT_EQ(read.albumArtist, album);
         EXPECT_EQ(read.mbArtistId, e.artistIds);

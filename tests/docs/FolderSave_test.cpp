@@ -3,6 +3,7 @@
 #include "docs/HeadlessHost.h"
 #include "docs/TrovixDocument.h"
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "save/SaveBatch.h"
@@ -96,7 +97,7 @@ bool writeTitled(const QString& path, const QString& title, int track) {
                              ? writeXiphFile(path, XiphKind::Flac)
                              : writeSilentMp3(path);
     if (!written) return false;
-    auto f = MusicFile::newMusicFileWithPath(path);
+    auto f = MusicFileFactory::newMusicFileWithPath(path);
     if (!f) return false;
     f->setTags({.artist = QStringLiteral("The Band")}, TagField::Artist);
     f->setTags({.album = QStringLiteral("The Album")}, TagField::Album);
@@ -108,7 +109,7 @@ bool writeTitled(const QString& path, const QString& title, int track) {
 }
 
 QString titleOf(const QString& path) {
-    auto f = MusicFile::newMusicFileWithPath(path);
+    auto f = MusicFileFactory::newMusicFileWithPath(path);
     return f ? f->readTags().title : QStringLiteral("(unreadable)");
 }
 
@@ -157,7 +158,7 @@ TEST(FolderSave, TrackNumberIsThePositionSoAFileAfterAPlaceholderSkipsItsNumber)
     EXPECT_TRUE(titlesOf(host.alerts()).contains("Missing Track"));
     ASSERT_TRUE(doc.lastSaveSucceeded());
     EXPECT_EQ(album.files(), (QStringList{"01-One.mp3", "03-Three.mp3"}));
-    auto three = MusicFile::newMusicFileWithPath(album.dir + "/03-Three.mp3");
+    auto three = MusicFileFactory::newMusicFileWithPath(album.dir + "/03-Three.mp3");
     ASSERT_TRUE(three);
     EXPECT_EQ(three->readTags().trackNumber(), 3);
     EXPECT_EQ(three->readTags().trackCountNumber(), 3);
@@ -183,7 +184,7 @@ TEST(FolderSave, MixedFolderOfMp3M4aAndFlacOpensSavesAndRenames) {
     ASSERT_TRUE(doc.lastSaveSucceeded());
     // The extension keeps the case it was written in.
     EXPECT_EQ(album.files(), (QStringList{"01-One.mp3", "02-Two.m4a", "03-Three.FLAC"}));
-    auto flac = MusicFile::newMusicFileWithPath(album.dir + "/03-Three.FLAC");
+    auto flac = MusicFileFactory::newMusicFileWithPath(album.dir + "/03-Three.FLAC");
     ASSERT_TRUE(flac);
     EXPECT_EQ(flac->readTags().title, "Three");
     EXPECT_EQ(flac->readTags().artist, "The Band");
@@ -248,7 +249,7 @@ TEST(FolderSave, CustomTagMakesTheNextOpeningRunTheSavedSearchFirst) {
         settle(doc);
         ASSERT_TRUE(doc.lastSaveSucceeded());
     }
-    auto file = MusicFile::newMusicFileWithPath(album.dir + "/01-One.mp3");
+    auto file = MusicFileFactory::newMusicFileWithPath(album.dir + "/01-One.mp3");
     ASSERT_TRUE(file && file->readTags().custom);
     EXPECT_EQ(file->readTags().custom->resultKey(), "#AMG:42");
     const QString terms = file->readTags().custom->savedSearchTerms();
@@ -393,7 +394,7 @@ TEST(FolderSave, CoverIsEmbeddedScaledOrSavedToAFile) {
         settle(doc);
         ASSERT_TRUE(doc.lastSaveSucceeded());
 
-        auto file = MusicFile::newMusicFileWithPath(album.dir + "/01-One.mp3");
+        auto file = MusicFileFactory::newMusicFileWithPath(album.dir + "/01-One.mp3");
         ASSERT_TRUE(file);
         const QImage embedded = file->getImage();
         EXPECT_EQ(embedded.isNull() ? QSize() : embedded.size(), row.embedded) << row.embed;

@@ -1,4 +1,5 @@
 #include "media/M4AFile.h"
+#include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/M4aChecks.h"
 
@@ -123,7 +124,7 @@ TEST(M4ABadInput, MalformedFilesAreRefusedAndLeftAlone) {
         const QByteArray bytes = c.build();
         ASSERT_TRUE(writeBytes(p, bytes));
         EXPECT_EQ(M4AFile::newM4AFileWithPath(p), nullptr);
-        EXPECT_EQ(MusicFile::newMusicFileWithPath(p), nullptr);
+        EXPECT_EQ(MusicFileFactory::newMusicFileWithPath(p), nullptr);
         EXPECT_EQ(readBytes(p), bytes);
     }
 }

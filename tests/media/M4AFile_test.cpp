@@ -1,5 +1,6 @@
 #include "media/DataAtom.h"
 #include "media/M4AFile.h"
+#include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/M4aChecks.h"
 
@@ -28,7 +29,7 @@ protected:
 TEST_F(M4AFileTest, TheFactoryKnowsTheExtensionsInAnyCase) {
     for (const char* name : {"a.m4a", "b.M4A", "c.m4p", "d.M4p"}) {
         const QString p = make({}, QString::fromUtf8(name));
-        auto file = MusicFile::newMusicFileWithPath(p);
+        auto file = MusicFileFactory::newMusicFileWithPath(p);
         ASSERT_TRUE(file) << name;
         EXPECT_EQ(file->readTags().title, QStringLiteral("Fixture Title")) << name;
     }

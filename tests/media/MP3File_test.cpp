@@ -1,5 +1,6 @@
 #include "app/Preferences.h"
 #include "media/MP3File.h"
+#include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
 
@@ -61,7 +62,7 @@ protected:
 
     // Opens as a save does, with the tag version it read when it started.
     std::shared_ptr<MP3File> open(const QString& file) {
-        auto mp3 = std::dynamic_pointer_cast<MP3File>(MusicFile::newMusicFileWithPath(file));
+        auto mp3 = std::dynamic_pointer_cast<MP3File>(MusicFileFactory::newMusicFileWithPath(file));
         if (mp3) mp3->setTagVersion(fTagVersion);
         return mp3;
     }

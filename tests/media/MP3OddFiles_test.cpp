@@ -2,6 +2,7 @@
 // back the way another tag reader reads them.
 #include "app/Preferences.h"
 #include "media/MP3File.h"
+#include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
 
@@ -86,7 +87,7 @@ protected:
     void TearDown() override { Prefs::clearOverrides(); }
     QString path() const { return fDir.filePath(QStringLiteral("song.mp3")); }
     std::shared_ptr<MP3File> open() {
-        return std::dynamic_pointer_cast<MP3File>(MusicFile::newMusicFileWithPath(path()));
+        return std::dynamic_pointer_cast<MP3File>(MusicFileFactory::newMusicFileWithPath(path()));
     }
     QTemporaryDir fDir;
 };

@@ -1,4 +1,5 @@
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 
 #include "media/MP3File.h"
 #include "save/SaveBatch.h"
@@ -24,7 +25,7 @@ public:
 
 TEST(MusicFileFactory, UnknownExtensionsGiveNull) {
     for (const char* name : {"/x/a.aac", "/x/a.wav", "/x/noext", "/x/a.mp3.txt"})
-        EXPECT_EQ(MusicFile::newMusicFileWithPath(QString::fromUtf8(name)), nullptr) << name;
+        EXPECT_EQ(MusicFileFactory::newMusicFileWithPath(QString::fromUtf8(name)), nullptr) << name;
 }
 
 TEST(MusicFileBase, TrackNumberWithAndWithoutCount) {
@@ -60,25 +61,26 @@ TEST(MusicFileFormats, AlbumArtistAndDiscSurviveSavesThatDoNotTouchThem) {
         {"a.flac", [](const QString& p) { return writeXiphFile(p, XiphKind::Flac); }},
         {"a.ogg", [](const QString& p) { return writeXiphFile(p, XiphKind::Vorbis); }},
     };
-    const TagFields albumArtistAndDisc = TagField::AlbumArtist | TagField::Disc | TagField::DiscCount;
+    const TagFields albumArtistAndDisc =
+        TagField::AlbumArtist | TagField::Disc | TagField::DiscCount;
     for (const Row& row : rows) {
         const QString path = dir.filePath(QString::fromLatin1(row.name));
         ASSERT_TRUE(row.write(path)) << row.name;
         TagValues tags{.albumArtist = QStringLiteral("Various Artists")};
         tags.setDisc(2, 3);
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_NE(file, nullptr) << row.name;
         file->setTags(tags, albumArtistAndDisc);
         ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << row.name;
 
-        file = MusicFile::newMusicFileWithPath(path);
+        file = MusicFileFactory::newMusicFileWithPath(path);
         EXPECT_EQ(file->readTags().albumArtist, QStringLiteral("Various Artists")) << row.name;
         EXPECT_EQ(file->readTags().disc, QStringLiteral("2")) << row.name;
         EXPECT_EQ(file->readTags().discCountNumber(), 3) << row.name;
         file->setTags({.title = QStringLiteral("Another")}, TagField::Title);
         ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << row.name;
 
-        const TagValues again = MusicFile::newMusicFileWithPath(path)->readTags();
+        const TagValues again = MusicFileFactory::newMusicFileWithPath(path)->readTags();
         EXPECT_EQ(again.title, QStringLiteral("Another")) << row.name;
         EXPECT_FALSE(again.differing(tags) & albumArtistAndDisc) << row.name;
     }
@@ -206,7 +208,7 @@ TEST(MusicFileSaves, SavingTheSameValuesAgainWritesNothing) {
         ASSERT_TRUE(row.write(path));
         // As a save sets them: every field, then the custom tag.
         const auto open = [&] {
-            std::shared_ptr<MusicFile> music = MusicFile::newMusicFileWithPath(path);
+            std::shared_ptr<MusicFile> music = MusicFileFactory::newMusicFileWithPath(path);
             if (!music) return music;
             if (auto* mp3 = dynamic_cast<MP3File*>(music.get())) mp3->setTagVersion(row.tagVersion);
             music->setTags(values, TagValues::kTexts);
@@ -224,7 +226,7 @@ TEST(MusicFileSaves, SavingTheSameValuesAgainWritesNothing) {
         ASSERT_TRUE(SaveBatch::saveOne(*second).ok()) << second->lastError().toStdString();
         EXPECT_TRUE(readBytes(path) == saved) << "the second save changed bytes";
         // Every field reads back as written (MPEG-4 files hold no custom tag).
-        const TagValues read = MusicFile::newMusicFileWithPath(path)->readTags();
+        const TagValues read = MusicFileFactory::newMusicFileWithPath(path)->readTags();
         EXPECT_EQ(read.differing(values) & TagValues::kTexts, TagFields())
             << std::hex << (read.differing(values) & TagValues::kTexts).toInt();
     }

@@ -1,4 +1,5 @@
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/XiphFixture.h"
 
@@ -110,8 +111,9 @@ std::shared_ptr<MusicFile> flacWith(const QTemporaryDir& dir, const QList<QByteA
     XiphFixtureOptions options;
     options.comments = comments;
     const QString path = dir.filePath("a.flac");
-    return writeXiphFile(path, XiphKind::Flac, options) ? MusicFile::newMusicFileWithPath(path)
-                                                        : nullptr;
+    return writeXiphFile(path, XiphKind::Flac, options)
+               ? MusicFileFactory::newMusicFileWithPath(path)
+               : nullptr;
 }
 
 } // namespace
@@ -131,7 +133,7 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
         const QByteArray audio = xiphAudio(path, k.kind);
         ASSERT_FALSE(audio.isEmpty());
 
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
         EXPECT_EQ(file->readTags().title, "old");
         EXPECT_EQ(file->getImage().pixelColor(4, 4), QColor(Qt::green));
@@ -151,7 +153,7 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
         ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
         EXPECT_EQ(xiphAudio(path, k.kind), audio);
 
-        auto again = MusicFile::newMusicFileWithPath(path);
+        auto again = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_TRUE(again);
         EXPECT_EQ(again->readTags().title, QStringLiteral("Café 東京"));
         EXPECT_EQ(again->readTags().artist, "The Band");
@@ -183,7 +185,7 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
         ASSERT_TRUE(SaveBatch::saveOne(*again).ok()) << again->lastError().toStdString();
         EXPECT_EQ(pictureTypes(path, k.kind), std::vector<int>{4});
         EXPECT_EQ(xiphAudio(path, k.kind), audio);
-        EXPECT_EQ(MusicFile::newMusicFileWithPath(path)->readTags().album.size(), 70000);
+        EXPECT_EQ(MusicFileFactory::newMusicFileWithPath(path)->readTags().album.size(), 70000);
     }
 }
 
@@ -251,7 +253,8 @@ TEST(VorbisCommentFiles, TheTrackCountGoesUnderTheNamesTheFileUses) {
                 EXPECT_EQ(props[name].toString(), value) << name;
             }
         }
-        EXPECT_EQ(MusicFile::newMusicFileWithPath(file->path())->readTags().longTrack(), "4/12");
+        EXPECT_EQ(MusicFileFactory::newMusicFileWithPath(file->path())->readTags().longTrack(),
+                  "4/12");
     }
 }
 
@@ -280,7 +283,7 @@ TEST(VorbisCommentFiles, FlacSavesInPlaceWhenTheCommentFitsThePaddingElseWritesA
         const QByteArray before = bytesOf(path);
         const QByteArray audio = xiphAudio(path, XiphKind::Flac);
         const ino_t inode = inodeOf(path);
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
         // The field takes 10 bytes more than its title ("TITLE=" and a
         // length); the padding's block header 4.
@@ -293,7 +296,7 @@ TEST(VorbisCommentFiles, FlacSavesInPlaceWhenTheCommentFitsThePaddingElseWritesA
             EXPECT_EQ(after.size(), before.size());
         }
         EXPECT_EQ(xiphAudio(path, XiphKind::Flac), audio);
-        auto again = MusicFile::newMusicFileWithPath(path);
+        auto again = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_TRUE(again);
         EXPECT_EQ(again->readTags().title.size(), length);
     }
@@ -333,7 +336,7 @@ TEST(VorbisCommentFiles, DamagedFilesAreRefusedAndLeftUnchanged) {
         QByteArray bytes = bytesOf(path);
         row.damage(bytes);
         ASSERT_TRUE(writeBytes(path, bytes));
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
         EXPECT_EQ(bool(file), row.opens);
         if (file) {
             file->setTags({.title = QStringLiteral("new")}, TagField::Title);
@@ -388,7 +391,7 @@ TEST(VorbisCommentFiles, HasImageIsWhetherAnImageReads) {
         options.comments = {"TITLE=t", "METADATA_BLOCK_PICTURE=" +
                                            (row.field.isNull() ? row.body.toBase64() : row.field)};
         ASSERT_TRUE(writeXiphFile(path, XiphKind::Vorbis, options));
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
         EXPECT_EQ(file->hasImage(), row.image);
         EXPECT_EQ(file->getImageData().isEmpty(), !row.image);
@@ -443,7 +446,7 @@ TEST(VorbisCommentFiles, LengthAndBitrateAreTagLibs) {
         const TagLib::FileRef ref(QFile::encodeName(path).constData(), true,
                                   TagLib::AudioProperties::Average);
         ASSERT_TRUE(!ref.isNull() && ref.audioProperties());
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
         EXPECT_EQ(file->getBitrate(), ref.audioProperties()->bitrate());
         EXPECT_EQ(int(file->getDurationSecs()),

@@ -3,6 +3,7 @@
 
 #include "app/Preferences.h"
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "model/AudioTrackArray.h"
 #include "save/SaveBatch.h"
 #include "system/AlertHost.h"
@@ -43,7 +44,9 @@ protected:
         return path;
     }
     // A file the test made must open: a regression in opening fails here.
-    bool opens(const QString& path) { return MusicFile::newMusicFileWithPath(path) != nullptr; }
+    bool opens(const QString& path) {
+        return MusicFileFactory::newMusicFileWithPath(path) != nullptr;
+    }
 
     QTemporaryDir fDir;
 };

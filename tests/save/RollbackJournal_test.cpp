@@ -1,4 +1,5 @@
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "media/SavePlan.h"
 #include "save/RollbackJournal.h"
 #include "save/SaveBatch.h"
@@ -39,7 +40,7 @@ struct stat statOf(const QString& path) {
 }
 
 void retitle(const QString& path) {
-    auto file = MusicFile::newMusicFileWithPath(path);
+    auto file = MusicFileFactory::newMusicFileWithPath(path);
     file->setTags({.title = QStringLiteral("Another title")}, TagField::Title);
     SaveBatch::saveOne(*file).ok();
 }
@@ -240,7 +241,7 @@ TEST(RollbackJournal, AJournalHeldByARunningSaveIsLeftAlone) {
         seen = journals(dir.path());
         restored = SaveBatch::recover(dir.path()); // as a second window opening the folder
     });
-    auto file = MusicFile::newMusicFileWithPath(song);
+    auto file = MusicFileFactory::newMusicFileWithPath(song);
     file->setTags({.title = QStringLiteral("Mine")}, TagField::Title);
     const bool saved = SaveBatch::saveOne(*file).ok();
     SaveSteps::setHook({});

@@ -1,4 +1,5 @@
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/ForkedSave.h"
 #include "support/M4aChecks.h"
@@ -119,7 +120,7 @@ std::vector<FileSaveOutcome> saveFolder(const QString& dir, const Album& album,
     std::vector<std::shared_ptr<MusicFile>> files;
     SaveBatch batch(dir, album.limits);
     for (const QString& name : musicFiles(dir)) {
-        auto file = MusicFile::newMusicFileWithPath(dir + u'/' + name);
+        auto file = MusicFileFactory::newMusicFileWithPath(dir + u'/' + name);
         if (!file) return {};
         album.change(*file);
         batch.add(file.get());
@@ -283,7 +284,7 @@ TEST_F(SaveBatchTest, AFolderPaysForDurabilityOnce) {
     EXPECT_EQ(steps.count(u"tags-journal-remove"_qs), 1);
     EXPECT_EQ(strays(fDir.path()), QStringList());
     for (const QString& name : musicFiles(fDir.path()))
-        EXPECT_EQ(MusicFile::newMusicFileWithPath(fDir.filePath(name))->readTags().title,
+        EXPECT_EQ(MusicFileFactory::newMusicFileWithPath(fDir.filePath(name))->readTags().title,
                   QStringLiteral("A new title"));
 }
 
@@ -432,7 +433,7 @@ TEST_F(SaveBatchTest, AFileChangedByAnotherProgramIsNotWrittenOver) {
         QTemporaryDir dir;
         const QString path = dir.filePath(QString::fromLatin1(row.file));
         ASSERT_TRUE(row.make(path));
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
         grow(*file);
         row.meddle(path);
@@ -468,7 +469,7 @@ TEST_F(SaveBatchTest, AFileWithOtherNamesIsSavedInPlaceOrNotAtAll) {
         ASSERT_EQ(::link(QFile::encodeName(path).constData(), QFile::encodeName(other).constData()),
                   0);
         const QByteArray old = readBytes(path);
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
         if (row.fits)
             file->setTags({.title = QStringLiteral("Short")}, TagField::Title);
         else
@@ -570,10 +571,10 @@ TEST_F(SaveBatchTest, AFileReachedThroughALinkLeavesNothingTheAlbumCannotClearUp
         EXPECT_EQ(strays(library), QStringList());
         EXPECT_TRUE(QFileInfo(album + QStringLiteral("/a.mp3")).isSymLink());
         const QByteArray now = readBytes(library + QStringLiteral("/a.mp3"));
-        EXPECT_TRUE(
-            now == old ||
-            MusicFile::newMusicFileWithPath(library + QStringLiteral("/a.mp3"))->readTags().title ==
-                QStringLiteral("A new title"));
+        EXPECT_TRUE(now == old ||
+                    MusicFileFactory::newMusicFileWithPath(library + QStringLiteral("/a.mp3"))
+                            ->readTags()
+                            .title == QStringLiteral("A new title"));
     }
 }
 

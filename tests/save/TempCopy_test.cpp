@@ -1,4 +1,5 @@
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "save/TempCopy.h"
 #include "support/M4aChecks.h"
@@ -143,7 +144,7 @@ TEST(TempCopy, AWholeFileRewriteKeepsTheFilesMetadata) {
         struct stat before {};
         ASSERT_EQ(::stat(native.constData(), &before), 0);
 
-        auto file = MusicFile::newMusicFileWithPath(path);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
         file->setTags({.title = QString(3000, u't')}, TagField::Title);
         ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();

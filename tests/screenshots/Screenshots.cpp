@@ -11,6 +11,7 @@
 #include "app/Preferences.h"
 #include "art/AlbumArt.h"
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/LoopbackAlbumWeb.h"
@@ -252,7 +253,7 @@ int main(int argc, char** argv) {
     QTemporaryDir songDir;
     const QString songPath = songDir.filePath(QStringLiteral("02 second song.mp3"));
     if (writeSilentMp3(songPath)) {
-        if (auto file = MusicFile::newMusicFileWithPath(songPath)) {
+        if (auto file = MusicFileFactory::newMusicFileWithPath(songPath)) {
             file->setTags({.artist = QStringLiteral("the band")}, TagField::Artist);
             file->setTags({.title = QStringLiteral("second song")}, TagField::Title);
             SaveBatch::saveOne(*file).ok();

@@ -4,6 +4,7 @@
 
 #include "app/Preferences.h"
 #include "media/MusicFile.h"
+#include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/LoopbackSongWeb.h"
 #include "support/Mp3Fixture.h"
@@ -46,7 +47,7 @@ protected:
 
         fPath = fDir.filePath(QStringLiteral("song.mp3"));
         ASSERT_TRUE(writeSilentMp3(fPath));
-        auto file = MusicFile::newMusicFileWithPath(fPath);
+        auto file = MusicFileFactory::newMusicFileWithPath(fPath);
         ASSERT_TRUE(file);
         file->setTags({.artist = QStringLiteral("The Band")}, TagField::Artist);
         file->setTags({.title = QStringLiteral("Song Two")}, TagField::Title);
@@ -168,7 +169,7 @@ TEST_F(FileTagWindowTest, SavingRenamesTheFileAndTheTitleFollows) {
     EXPECT_FALSE(QFileInfo::exists(fPath));
     EXPECT_EQ(fWindow->windowTitle(), QFileInfo(renamed).fileName() + QStringLiteral("[*]"));
     EXPECT_FALSE(fWindow->isWindowModified());
-    auto file = MusicFile::newMusicFileWithPath(renamed);
+    auto file = MusicFileFactory::newMusicFileWithPath(renamed);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->readTags().album, QStringLiteral("The Album"));
 }
