@@ -12,6 +12,7 @@
 #include "prefs/PrefsOptions.h"
 #include "save/RenameJournal.h"
 #include "save/SaveBatch.h"
+#include "system/Disposal.h"
 #include "system/FileSystemParams.h"
 #include "system/FolderLock.h"
 #include "system/Log.h"
@@ -22,7 +23,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QStringDecoder>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <functional>
@@ -42,8 +42,7 @@ TrovixDocument::~TrovixDocument() {
     // window, or a library run moving on, does not wait for it. The undo
     // steps go first: they share the files, and nothing else holds them.
     fUndoStack.clear();
-    QThreadPool::globalInstance()->start(
-        [songs = std::move(fSongs)]() mutable { songs = AudioTrackArray(); });
+    Disposal::later(std::make_shared<AudioTrackArray>(std::move(fSongs)));
 }
 
 namespace {
