@@ -111,16 +111,8 @@ QString GoogleMusic::songLookupString(const QString& base, const QString& song) 
 
 QString GoogleMusic::browseURL(PageSubject subject, const QString& text,
                                const SourceOptions& options) const {
-    const QString base = options.baseURL(baseURLKey());
-    switch (subject) {
-    case PageSubject::Artist:
-        return artistLookupString(base, text);
-    case PageSubject::Album:
-        return albumLookupString(base, text);
-    case PageSubject::Song:
-        return songLookupString(base, text);
-    }
-    return {};
+    static const char* const kKinds[] = {"artist", "album", "song"}; // by PageSubject
+    return lookupString(options.baseURL(baseURLKey()), text, kKinds[int(subject)]);
 }
 
 // Album search -----------------------------------------------------------
