@@ -1,5 +1,7 @@
 #include "media/Digest.h"
 
+#include "system/DynamicSymbols.h"
+
 #include <QCryptographicHash>
 
 #include <openssl/evp.h>
@@ -21,24 +23,19 @@ struct Crypto {
     decltype(&EVP_DigestFinal_ex) final = nullptr;
 };
 
-template <typename Function>
-bool resolve(void* handle, const char* name, Function& into) {
-    into = reinterpret_cast<Function>(dlsym(handle, name));
-    return into != nullptr;
-}
-
 // Null when libcrypto 3 cannot be opened.
 const Crypto* crypto() {
     static const std::optional<Crypto> loaded = []() -> std::optional<Crypto> {
         void* handle = dlopen("libcrypto.so.3", RTLD_NOW | RTLD_LOCAL);
         if (!handle) return std::nullopt;
         Crypto c;
-        if (resolve(handle, "EVP_MD_CTX_new", c.ctxNew) &&
-            resolve(handle, "EVP_MD_CTX_free", c.ctxFree) && resolve(handle, "EVP_sha1", c.sha1) &&
-            resolve(handle, "EVP_sha256", c.sha256) &&
-            resolve(handle, "EVP_DigestInit_ex", c.init) &&
-            resolve(handle, "EVP_DigestUpdate", c.update) &&
-            resolve(handle, "EVP_DigestFinal_ex", c.final))
+        if (DynamicSymbols::resolve(handle, "EVP_MD_CTX_new", c.ctxNew) &&
+            DynamicSymbols::resolve(handle, "EVP_MD_CTX_free", c.ctxFree) &&
+            DynamicSymbols::resolve(handle, "EVP_sha1", c.sha1) &&
+            DynamicSymbols::resolve(handle, "EVP_sha256", c.sha256) &&
+            DynamicSymbols::resolve(handle, "EVP_DigestInit_ex", c.init) &&
+            DynamicSymbols::resolve(handle, "EVP_DigestUpdate", c.update) &&
+            DynamicSymbols::resolve(handle, "EVP_DigestFinal_ex", c.final))
             return c;
         return std::nullopt;
     }();

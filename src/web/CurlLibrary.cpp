@@ -1,5 +1,6 @@
 #include "web/CurlLibrary.h"
 
+#include "system/DynamicSymbols.h"
 #include "system/Log.h"
 
 #include <dlfcn.h>
@@ -10,12 +11,6 @@ struct Loaded {
     CurlLibrary library;
     QString error; // null when the library is usable
 };
-
-template <typename Function>
-bool resolve(void* handle, const char* name, Function& into) {
-    into = reinterpret_cast<Function>(dlsym(handle, name));
-    return into != nullptr;
-}
 
 Loaded load() {
     Loaded loaded;
@@ -30,24 +25,26 @@ Loaded load() {
     CurlLibrary& c = loaded.library;
     decltype(&curl_global_init) globalInit = nullptr;
     const bool all =
-        resolve(handle, "curl_global_init", globalInit) &&
-        resolve(handle, "curl_easy_init", c.easy_init) &&
-        resolve(handle, "curl_easy_cleanup", c.easy_cleanup) &&
-        resolve(handle, "curl_easy_setopt", c.easy_setopt) &&
-        resolve(handle, "curl_easy_getinfo", c.easy_getinfo) &&
-        resolve(handle, "curl_easy_strerror", c.easy_strerror) &&
-        resolve(handle, "curl_multi_init", c.multi_init) &&
-        resolve(handle, "curl_multi_cleanup", c.multi_cleanup) &&
-        resolve(handle, "curl_multi_add_handle", c.multi_add_handle) &&
-        resolve(handle, "curl_multi_remove_handle", c.multi_remove_handle) &&
-        resolve(handle, "curl_multi_perform", c.multi_perform) &&
-        resolve(handle, "curl_multi_info_read", c.multi_info_read) &&
-        resolve(handle, "curl_multi_poll", c.multi_poll) &&
-        resolve(handle, "curl_slist_append", c.slist_append) &&
-        resolve(handle, "curl_slist_free_all", c.slist_free_all) &&
-        resolve(handle, "curl_url", c.url) && resolve(handle, "curl_url_cleanup", c.url_cleanup) &&
-        resolve(handle, "curl_url_get", c.url_get) && resolve(handle, "curl_url_set", c.url_set) &&
-        resolve(handle, "curl_free", c.free);
+        DynamicSymbols::resolve(handle, "curl_global_init", globalInit) &&
+        DynamicSymbols::resolve(handle, "curl_easy_init", c.easy_init) &&
+        DynamicSymbols::resolve(handle, "curl_easy_cleanup", c.easy_cleanup) &&
+        DynamicSymbols::resolve(handle, "curl_easy_setopt", c.easy_setopt) &&
+        DynamicSymbols::resolve(handle, "curl_easy_getinfo", c.easy_getinfo) &&
+        DynamicSymbols::resolve(handle, "curl_easy_strerror", c.easy_strerror) &&
+        DynamicSymbols::resolve(handle, "curl_multi_init", c.multi_init) &&
+        DynamicSymbols::resolve(handle, "curl_multi_cleanup", c.multi_cleanup) &&
+        DynamicSymbols::resolve(handle, "curl_multi_add_handle", c.multi_add_handle) &&
+        DynamicSymbols::resolve(handle, "curl_multi_remove_handle", c.multi_remove_handle) &&
+        DynamicSymbols::resolve(handle, "curl_multi_perform", c.multi_perform) &&
+        DynamicSymbols::resolve(handle, "curl_multi_info_read", c.multi_info_read) &&
+        DynamicSymbols::resolve(handle, "curl_multi_poll", c.multi_poll) &&
+        DynamicSymbols::resolve(handle, "curl_slist_append", c.slist_append) &&
+        DynamicSymbols::resolve(handle, "curl_slist_free_all", c.slist_free_all) &&
+        DynamicSymbols::resolve(handle, "curl_url", c.url) &&
+        DynamicSymbols::resolve(handle, "curl_url_cleanup", c.url_cleanup) &&
+        DynamicSymbols::resolve(handle, "curl_url_get", c.url_get) &&
+        DynamicSymbols::resolve(handle, "curl_url_set", c.url_set) &&
+        DynamicSymbols::resolve(handle, "curl_free", c.free);
     if (!all) {
         loaded.error = QStringLiteral("libcurl is too old: it lacks functions Trovix uses");
         return loaded; // the handle stays open: harmless, and never retried
