@@ -12,7 +12,6 @@
 #include "prefs/PrefsOptions.h"
 #include "save/RenameJournal.h"
 #include "save/SaveBatch.h"
-#include "system/Disposal.h"
 #include "system/FileSystemParams.h"
 #include "system/FolderLock.h"
 #include "system/Log.h"
@@ -37,12 +36,6 @@ TrovixDocument::~TrovixDocument() {
     joinWorker();
     // The stack's last signals would reach a window that is letting go of us.
     fUndoStack.blockSignals(true);
-    // Letting go of the files frees every tag read from them, tens of
-    // milliseconds for a large folder: done on a worker, so that closing a
-    // window, or a library run moving on, does not wait for it. The undo
-    // steps go first: they share the files, and nothing else holds them.
-    fUndoStack.clear();
-    Disposal::later(std::make_shared<AudioTrackArray>(std::move(fSongs)));
 }
 
 namespace {
