@@ -95,16 +95,6 @@ QString AllMusicGuide::lookupString(const QString& base, const QString& text, co
            QString::fromLatin1(option) + QStringLiteral("&Submit=Go&P=amg");
 }
 
-QString AllMusicGuide::artistLookupString(const QString& base, const QString& artist) {
-    return lookupString(base, artist, "1");
-}
-QString AllMusicGuide::albumLookupString(const QString& base, const QString& album) {
-    return lookupString(base, album, "2");
-}
-QString AllMusicGuide::songLookupString(const QString& base, const QString& song) {
-    return lookupString(base, song, "3");
-}
-
 QString AllMusicGuide::browseURL(PageSubject subject, const QString& text,
                                  const SourceOptions& options) const {
     static const char* const kKinds[] = {"1", "2", "3"}; // by PageSubject

@@ -41,16 +41,12 @@ public:
         return QStringLiteral("Searching All Music Guide...");
     }
 
-    // Look-ups in the browser and their addresses. The text loses a leading
+    // Search-page addresses for the browser. The text loses a leading
     // article, is squeezed and is percent-escaped. A null text gives no URL.
-    // `base` is the site's base address as the caller read it
-    // (SourceOptions::baseURL).
+    // The base address is the options' (SourceOptions::baseURL).
     bool hasSearchPages() const override { return true; }
     QString browseURL(PageSubject subject, const QString& text,
                       const SourceOptions& options) const override;
-    static QString artistLookupString(const QString& base, const QString& artist);
-    static QString albumLookupString(const QString& base, const QString& album);
-    static QString songLookupString(const QString& base, const QString& song);
 
     // Album search: only the album part of "artist / album" is sent.
     void search(AlbumInfoArray& hits, const QString& searchText,

@@ -99,16 +99,6 @@ QString GoogleMusic::lookupString(const QString& base, const QString& text, cons
            QString::fromLatin1(resource);
 }
 
-QString GoogleMusic::artistLookupString(const QString& base, const QString& artist) {
-    return lookupString(base, artist, "artist");
-}
-QString GoogleMusic::albumLookupString(const QString& base, const QString& album) {
-    return lookupString(base, album, "album");
-}
-QString GoogleMusic::songLookupString(const QString& base, const QString& song) {
-    return lookupString(base, song, "song");
-}
-
 QString GoogleMusic::browseURL(PageSubject subject, const QString& text,
                                const SourceOptions& options) const {
     static const char* const kKinds[] = {"artist", "album", "song"}; // by PageSubject

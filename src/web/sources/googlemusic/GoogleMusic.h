@@ -43,16 +43,12 @@ public:
     // The window location a song-row read leaves when the list is exhausted.
     static constexpr qsizetype kNotFound = -1;
 
-    // Look-ups in the browser and their addresses: the text loses a leading
+    // Search-page addresses for the browser: the text loses a leading
     // article and is percent-escaped (not squeezed). A null text gives no URL.
-    // `base` is the site's base address as the caller read it
-    // (SourceOptions::baseURL).
+    // The base address is the options' (SourceOptions::baseURL).
     bool hasSearchPages() const override { return true; }
     QString browseURL(PageSubject subject, const QString& text,
                       const SourceOptions& options) const override;
-    static QString artistLookupString(const QString& base, const QString& artist);
-    static QString albumLookupString(const QString& base, const QString& album);
-    static QString songLookupString(const QString& base, const QString& song);
 
     void search(AlbumInfoArray& hits, const QString& searchText,
                 const std::optional<ScoreWeights>& weights, const SourceOptions& options,
