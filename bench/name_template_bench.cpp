@@ -51,13 +51,14 @@ int main(int argc, char** argv) {
     run("file name, options read once", 4,
         [&naming](const AudioTrack& t) { return t.getNewFileName(naming, 0); });
     run("file name, template given", 4, [&naming](const AudioTrack& t) {
-        return t.getAlbumOrTrackName(naming, nullptr, AudioTrack::kFileName,
+        return t.getAlbumOrTrackName(naming, std::nullopt, AudioTrack::kFileName,
                                      QStringLiteral("%N-%A-%T"), nullptr, QStringLiteral("mp3"));
     });
-    run("folder name over the whole list", 1,
-        [&list, &naming](const AudioTrack& t) { return t.getNewFolderName(naming, &list, 0); });
+    run("folder name over the whole list", 1, [&list, &naming](const AudioTrack& t) {
+        return t.getNewFolderName(naming, list.albumNameFacts(), 0);
+    });
     run("expansion alone, cut to 20 bytes", 4, [](const AudioTrack& t) {
-        return NameTemplate::expand(t, nullptr, AudioTrack::kTitleTag,
+        return NameTemplate::expand(t.nameSubject(), std::nullopt, AudioTrack::kTitleTag,
                                     QStringLiteral("%N-%A-%T-%L"), 20, nullptr, QString());
     });
     return 0;

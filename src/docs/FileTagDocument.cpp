@@ -275,9 +275,9 @@ void FileTagDocument::createTrackHits(FileOpening& opening, const QImage& cover,
     const std::optional<CustomTag>& tag = opening.customTag;
     opening.detailsFromTag =
         TrackDetails::TrackDetailsFromTag(track, tag ? &*tag : nullptr, smartCap);
-    opening.infoFromTag = opening.detailsFromTag->trackInfoFromTrackDetails();
+    opening.infoFromTag = TrackInfo::fromDetails(*opening.detailsFromTag);
     opening.detailsFromFile = TrackDetails::TrackDetailsFromFile(track);
-    opening.infoFromFile = opening.detailsFromFile->trackInfoFromTrackDetails();
+    opening.infoFromFile = TrackInfo::fromDetails(*opening.detailsFromFile);
     opening.infoFromFile->setTitle(track.getOldTitle());
     if (cover.isNull()) return;
     opening.infoFromTag->setCoverArt(cover);
@@ -445,8 +445,7 @@ void FileTagDocument::createTrackArray(const std::shared_ptr<TrackInfoArray>& hi
     if (hits) {
         for (const AlbumInfoPtr& entry : hits->array()) {
             const TrackInfoPtr hit = std::static_pointer_cast<TrackInfo>(entry);
-            if (const TrackDetailsPtr details = hit->trackDetails())
-                details->computeTrackScore(*hit, entered.title(), hit->totalScore());
+            if (hit->trackDetails()) hit->scoreTrack(entered.title(), hit->totalScore());
             list->array().append(hit);
         }
     }
@@ -497,7 +496,7 @@ void FileTagDocument::applyAlbumDetails(const TrackInfo& hit) {
     scratch.setNewTitle(values.title);
     scratch.setNewArtist(values.artist);
     const QString titleText = scratch.getAlbumOrTrackName(
-        Prefs::namingOptions(), nullptr, AudioTrack::kSingleFile | AudioTrack::kTitleTag);
+        Prefs::namingOptions(), std::nullopt, AudioTrack::kSingleFile | AudioTrack::kTitleTag);
     if (!titleText.isNull()) values.title = titleText;
     recordEdit(QStringLiteral("Apply Song"), [&] {
         fFields = values;

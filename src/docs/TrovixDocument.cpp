@@ -276,7 +276,7 @@ namespace {
 // The hit of a pseudo-album with the folder's cover, found at `location`.
 AlbumInfoPtr hitWithCover(const AlbumDetailsPtr& details, const QImage& image,
                           const QByteArray& bytes, const QString& location) {
-    AlbumInfoPtr hit = details ? details->albumInfoFromAlbumDetails() : nullptr;
+    AlbumInfoPtr hit = details ? AlbumInfo::fromDetails(*details) : nullptr;
     if (!hit || image.isNull()) return hit;
     hit->setCoverArt(image);
     hit->setCoverArtData(bytes);

@@ -189,7 +189,7 @@ bool TrovixDocument::applyTitleToNewTitle(const QString& title, const QString& a
                                           AudioTrack& track, const NamingOptions& naming,
                                           bool smart) {
     auto expandTitle = [&](int which) {
-        const QString expanded = track.getAlbumOrTrackName(naming, &fSongs, which);
+        const QString expanded = track.getAlbumOrTrackName(naming, std::nullopt, which);
         // A record without a folder expands to nothing; it keeps the title.
         if (!expanded.isNull()) track.setNewTitle(expanded);
     };

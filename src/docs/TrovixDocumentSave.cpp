@@ -151,7 +151,8 @@ bool TrovixDocument::saveWouldWrite() const {
     }
     if (options.renameFolder) {
         if (const AudioTrackRef first = fSongs.firstGoodTrack()) {
-            const QString name = first->getNewFolderName(options.naming, &fSongs, flags);
+            const QString name =
+                first->getNewFolderName(options.naming, fSongs.albumNameFacts(), flags);
             if (!name.isEmpty() && name != QFileInfo(fDocPath).fileName()) return true;
         }
     }
@@ -207,7 +208,8 @@ SaveRequest TrovixDocument::makeSaveRequest(const SaveOptions& options) {
     }
     if (options.renameFolder) {
         if (const AudioTrackRef first = named.firstGoodTrack()) {
-            const QString name = first->getNewFolderName(options.naming, &named, flags);
+            const QString name =
+                first->getNewFolderName(options.naming, named.albumNameFacts(), flags);
             if (!name.isEmpty() && name != QFileInfo(fDocPath).fileName())
                 request.newFolderName = name;
         }

@@ -1,10 +1,8 @@
 #include "model/AlbumDetails.h"
 
-#include "model/AlbumInfo.h"
 #include "model/AudioTrackArray.h"
 #include "model/NameLayout.h"
 #include "model/RecordDump.h"
-#include "model/TrackInfoArray.h"
 #include "model/VoteTally.h"
 #include "tags/TextNumbers.h"
 #include "text/FuzzyMatch.h"
@@ -202,36 +200,6 @@ void AlbumDetails::setArtistAlbumFromFolders(const AudioTrack& track) {
     setArtistAlbumFromFolderPath(track.getFolder());
 }
 
-std::shared_ptr<AlbumInfo> AlbumDetails::albumInfoFromAlbumDetails() const {
-    auto hit = std::make_shared<AlbumInfo>();
-    hit->setArtist(artist());
-    hit->setAlbum(album());
-    hit->setYear(year());
-    hit->setGenre(genre());
-    hit->setIADBCompareString(QStringLiteral("%1 / %2").arg(artist(), album()));
-    hit->setResultKey(resultKey());
-    hit->setAlbumCoverURL(albumCoverURL());
-    hit->setAlbumDetails(sharedSelf());
-    return hit;
-}
-
-std::shared_ptr<TrackInfoArray> AlbumDetails::trackInfoArray() const {
-    auto hits = std::make_shared<TrackInfoArray>();
-    const int n = numTracks();
-    for (int i = 0; i < n; ++i)
-        hits->add(TrackInfo::TrackInfoFromScratch(artistAtIndex(i), album(), titleAtIndex(i),
-                                                  year(), genre(), QString::number(i + 1),
-                                                  QString::number(n)));
-    return hits;
-}
-
-void AlbumDetails::computeTrackScore(TrackInfo& hit, const QString& trackName,
-                                     int albumScore) const {
-    const int trackScore = FuzzyCompare(trackName, hit.title());
-    hit.setTrackScore(trackScore);
-    hit.setTotalScore((trackScore + albumScore) / 2);
-}
-
 int AlbumDetails::indexOfClosestTitle(const QString& title) const {
     int bestIndex = 0;
     int bestScore = 0;
@@ -343,6 +311,17 @@ void AlbumDetails::setArtistAlbumFromFolderPath(const QString& folder) {
     }
 }
 
+QVariantMap AlbumDetails::withDetailsAsRefs(const QVariantMap& dict) {
+    QVariantMap shown = dict;
+    for (QVariant& value : shown) {
+        if (value.metaType() != QMetaType::fromType<std::shared_ptr<AlbumDetails>>()) continue;
+        const auto details = value.value<std::shared_ptr<AlbumDetails>>();
+        value =
+            QVariant::fromValue(RecordRef{details ? details->className() : "nil", details.get()});
+    }
+    return shown;
+}
+
 QString AlbumDetails::description() const {
-    return DescribeRecord(className(), this, fDict);
+    return DescribeRecord(className(), this, withDetailsAsRefs(fDict));
 }

@@ -10,12 +10,9 @@
 #include <memory>
 #include <optional>
 
-class AlbumInfo;
 class AudioTrack;
 class AudioTrackArray;
 class CustomTag;
-class TrackInfo;
-class TrackInfoArray;
 
 // The full record of one album: artist, album, year, genre and its titles in
 // album order, each title with its own artist for compilations. Properties
@@ -117,9 +114,6 @@ public:
     static QString guessWithSel(const AudioTrackArray& tracks, TagField field);
     static QString majorityVote(const QStringList& values);
 
-    std::shared_ptr<AlbumInfo> albumInfoFromAlbumDetails() const;
-    std::shared_ptr<TrackInfoArray> trackInfoArray() const;
-    void computeTrackScore(TrackInfo& hit, const QString& trackName, int albumScore) const;
     // The entry whose title is most like the given one; 0 when none is alike.
     int indexOfClosestTitle(const QString& title) const;
 
@@ -140,13 +134,15 @@ public:
 
     QString description() const;
     virtual const char* className() const { return "AlbumDetails"; }
+    // `dict` with the details it holds as references, for a dump.
+    static QVariantMap withDetailsAsRefs(const QVariantMap& dict);
+
+    // This record as a shared pointer; a copy when it is not shared yet.
+    std::shared_ptr<AlbumDetails> sharedSelf() const;
 
 protected:
     QString stringFor(const QString& key) const;
     void setString(const QString& key, const QString& value);
-    // This record as a shared pointer; a copy when it is not shared yet.
-    std::shared_ptr<AlbumDetails> sharedSelf() const;
-
     QVariantMap fDict;
 };
 

@@ -41,6 +41,23 @@ void AlbumInfo::setCoverArt(const QImage& image) {
     if (!image.isNull()) fDict.insert(kCoverArtKey, image);
 }
 
+std::shared_ptr<AlbumInfo> AlbumInfo::fromDetails(const AlbumDetails& details) {
+    auto hit = std::make_shared<AlbumInfo>();
+    hit->setAlbumFieldsOf(details);
+    hit->setAlbumDetails(details.sharedSelf());
+    return hit;
+}
+
+void AlbumInfo::setAlbumFieldsOf(const AlbumDetails& details) {
+    setArtist(details.artist());
+    setAlbum(details.album());
+    setYear(details.year());
+    setGenre(details.genre());
+    setIADBCompareString(QStringLiteral("%1 / %2").arg(details.artist(), details.album()));
+    setResultKey(details.resultKey());
+    setAlbumCoverURL(details.albumCoverURL());
+}
+
 std::shared_ptr<AlbumDetails> AlbumInfo::albumDetails() const {
     return fDict.value(kAlbumDetailsKey).value<std::shared_ptr<AlbumDetails>>();
 }
@@ -100,5 +117,5 @@ int AlbumInfo::compareScores(const AlbumInfo& other) const {
 }
 
 QString AlbumInfo::description() const {
-    return DescribeRecord(className(), this, fDict);
+    return DescribeRecord(className(), this, AlbumDetails::withDetailsAsRefs(fDict));
 }

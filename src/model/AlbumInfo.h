@@ -56,6 +56,8 @@ public:
                                                            const QString& album,
                                                            const QString& year,
                                                            const QString& genre);
+    // The hit that stands for fetched details, carrying them.
+    static std::shared_ptr<AlbumInfo> fromDetails(const AlbumDetails& details);
     static QVariantMap scoreWeightEntry(const QString& key, const QString& value, int weight);
 
     QString artist() const { return stringFor(kArtistKey); }
@@ -110,6 +112,8 @@ public:
     virtual const char* className() const { return "AlbumInfo"; }
 
 protected:
+    // The album's fields of the details, and the text a search compares.
+    void setAlbumFieldsOf(const AlbumDetails& details);
     QString stringFor(const QString& key) const;
     void setString(const QString& key, const QString& value);
     static int compareText(const QString& a, const QString& b);

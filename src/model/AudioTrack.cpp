@@ -2,8 +2,6 @@
 
 #include "media/MusicFile.h"
 #include "media/MusicFileFactory.h"
-#include "model/AudioTrackArray.h"
-#include "model/NameTemplate.h"
 #include "system/AlertHost.h"
 #include "system/FileSystemParams.h"
 #include "system/Log.h"
@@ -225,21 +223,35 @@ void AudioTrack::tagImageData(const QByteArray& bytes, const QByteArray& format)
     fHasImage = fMusicFile->hasImage();
 }
 
-QString AudioTrack::getAlbumOrTrackName(const NamingOptions& naming, const AudioTrackArray* list,
-                                        int which, const QString& nameTemplate, int* unique,
+NameSubject AudioTrack::nameSubject() const {
+    const auto& custom = fTags.custom;
+    const bool various = custom && !custom->variousArtist().isNull();
+    return NameSubject{.artist = fTags.artist,
+                       .folderArtist = various ? custom->variousArtist() : fTags.artist,
+                       .album = fTags.album,
+                       .title = getNewTitle(),
+                       .year = fTags.year,
+                       .genre = fTags.genre,
+                       .row = getRow(),
+                       .bitrate = getBitrate()};
+}
+
+QString AudioTrack::getAlbumOrTrackName(const NamingOptions& naming,
+                                        const std::optional<AlbumNameFacts>& album, int which,
+                                        const QString& nameTemplate, int* unique,
                                         const QString& extension) const {
     if (fFolder.isNull()) return QString();
     QString tmpl = nameTemplate.isNull() ? naming.templateFor(which) : nameTemplate;
     if (tmpl.isNull()) return QString();
     const int limit = extension.isNull() ? NameTemplate::lengthLimit(which, fFolder)
                                          : NameTemplate::lengthLimit(which, fFolder, extension);
-    return NameTemplate::expand(*this, list, which, tmpl, limit, unique, extension,
+    return NameTemplate::expand(nameSubject(), album, which, tmpl, limit, unique, extension,
                                 naming.omitChars);
 }
 
-QString AudioTrack::getNewFolderName(const NamingOptions& naming, const AudioTrackArray* list,
+QString AudioTrack::getNewFolderName(const NamingOptions& naming, const AlbumNameFacts& album,
                                      int flags) const {
-    const QString name = getAlbumOrTrackName(naming, list, kFolderName | flags);
+    const QString name = getAlbumOrTrackName(naming, album, kFolderName | flags);
     if (name.isNull() || !NameTemplate::givesNoName(name)) return name;
     return QFileInfo(fFolder).fileName();
 }
@@ -247,8 +259,8 @@ QString AudioTrack::getNewFolderName(const NamingOptions& naming, const AudioTra
 QString AudioTrack::getNewFileName(const NamingOptions& naming, int flags) const {
     const QString ext = fMusicFile ? fMusicFile->extension() : QFileInfo(fFileName).suffix();
     // Expanded with its extension, whose length the base leaves room for.
-    const QString name = getAlbumOrTrackName(naming, nullptr, kFileName | flags, QString(), nullptr,
-                                             ext.isEmpty() ? QString() : ext);
+    const QString name = getAlbumOrTrackName(naming, std::nullopt, kFileName | flags, QString(),
+                                             nullptr, ext.isEmpty() ? QString() : ext);
     if (name.isNull()) return name;
     if (NameTemplate::givesNoName(ext.isEmpty() ? name : name.chopped(ext.size() + 1)))
         return keptName();
@@ -256,7 +268,7 @@ QString AudioTrack::getNewFileName(const NamingOptions& naming, int flags) const
 }
 
 QString AudioTrack::getTempFileName(const NamingOptions& naming, int flags) const {
-    QString base = getAlbumOrTrackName(naming, nullptr, kFileName | flags);
+    QString base = getAlbumOrTrackName(naming, std::nullopt, kFileName | flags);
     if (base.isNull()) return base;
     if (NameTemplate::givesNoName(base)) {
         const QString kept = keptName();
@@ -264,23 +276,6 @@ QString AudioTrack::getTempFileName(const NamingOptions& naming, int flags) cons
         base = dot > 0 ? kept.left(dot) : kept;
     }
     return base + QStringLiteral(".XXX");
-}
-
-int AudioTrack::getAlbumBitrates(const AudioTrackArray& list) {
-    std::optional<int32_t> first;
-    bool same = true;
-    bool anyKnown = false;
-    for (const AudioTrackRef& t : list) {
-        if (t->isPlaceholder()) continue;
-        const int32_t rate = t->getBitrate();
-        if (rate > 0) anyKnown = true;
-        if (!first)
-            first = rate;
-        else if (rate != *first)
-            same = false;
-    }
-    if (!anyKnown) return -1;
-    return same ? *first : 0;
 }
 
 bool AudioTrack::adoptName(const QString& name) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/NameTemplate.h"
 #include "model/NamingOptions.h"
 #include "tags/TagValues.h"
 
@@ -14,7 +15,6 @@
 #include <optional>
 
 class AlertHost;
-class AudioTrackArray;
 class MusicFile;
 
 // The record of one music file in a document, or a placeholder for a track
@@ -140,17 +140,17 @@ public:
     // template takes the one `naming` chooses. `unique`, when given,
     // receives 0 (nothing track-specific), 1 (unique if titles differ) or 2
     // (holds the track number). Null without a folder.
-    QString getAlbumOrTrackName(const NamingOptions& naming, const AudioTrackArray* list, int which,
+    QString getAlbumOrTrackName(const NamingOptions& naming,
+                                const std::optional<AlbumNameFacts>& album, int which,
                                 const QString& nameTemplate = QString(), int* unique = nullptr,
                                 const QString& extension = QString()) const;
     // A template that expands to nothing or dots keeps the current name.
-    QString getNewFolderName(const NamingOptions& naming, const AudioTrackArray* list,
+    QString getNewFolderName(const NamingOptions& naming, const AlbumNameFacts& album,
                              int flags) const;
     QString getNewFileName(const NamingOptions& naming, int flags) const;
     QString getTempFileName(const NamingOptions& naming, int flags) const;
-    // Placeholders skipped: -1 when no record has a bit rate above 0, 0 when
-    // they differ, else the common rate.
-    static int getAlbumBitrates(const AudioTrackArray& list);
+    // What the naming templates read of this record.
+    NameSubject nameSubject() const;
 
     // The temporary name a save gives a file between its old and new names:
     // hidden, naming the process, keeping the extension so the file still

@@ -64,6 +64,23 @@ bool AudioTrackArray::anyTracksMissing() const {
                        [](const AudioTrackRef& t) { return t->isPlaceholder(); });
 }
 
+int AudioTrackArray::albumBitrate() const {
+    std::optional<int32_t> first;
+    bool same = true;
+    bool anyKnown = false;
+    for (const AudioTrackRef& t : fArray) {
+        if (t->isPlaceholder()) continue;
+        const int32_t rate = t->getBitrate();
+        if (rate > 0) anyKnown = true;
+        if (!first)
+            first = rate;
+        else if (rate != *first)
+            same = false;
+    }
+    if (!anyKnown) return -1;
+    return same ? *first : 0;
+}
+
 int AudioTrackArray::anyReadOnlyTracks() const {
     const auto readOnly = std::count_if(fArray.cbegin(), fArray.cend(),
                                         [](const AudioTrackRef& t) { return !t->okToTag(); });

@@ -43,6 +43,11 @@ public:
     // The first real record with a non-empty new title, or null.
     AudioTrackRef firstGoodTrack() const;
     bool anyTracksMissing() const;
+    // Placeholders skipped: -1 when no record has a bit rate above 0, 0 when
+    // they differ, else the common rate.
+    int albumBitrate() const;
+    // The album-wide values of folder names.
+    AlbumNameFacts albumNameFacts() const { return {albumBitrate(), anyTracksMissing()}; }
     // 2 when no record may be tagged (an empty list too), 1 when some may
     // not, 0 when all may.
     int anyReadOnlyTracks() const;

@@ -1,7 +1,6 @@
 #include "model/NameTemplate.h"
 
-#include "model/AudioTrack.h"
-#include "model/AudioTrackArray.h"
+#include "model/NamingOptions.h"
 #include "system/FileSystemParams.h"
 #include "tags/TextNumbers.h"
 #include "text/SmartCapitalize.h"
@@ -20,7 +19,7 @@ bool isTitleTag(int kind) {
     return kind == 2 || kind == 3;
 }
 bool isDiskName(int kind) {
-    return kind == AudioTrack::kFolderName || kind == AudioTrack::kFileName;
+    return kind == NamingOptions::kFolderName || kind == NamingOptions::kFileName;
 }
 
 // Length of the character at `i` in 16-bit units (`step`) and its cost: its
@@ -72,14 +71,6 @@ QString squeezed(const QString& s) {
     return SqueezeString(s);
 }
 
-QString artistFor(const AudioTrack& track, bool folder) {
-    if (folder) {
-        const auto& tag = track.tags().custom;
-        if (tag && !tag->variousArtist().isNull()) return tag->variousArtist();
-    }
-    return track.tags().artist;
-}
-
 void removeOmitChars(QString& name, const QString& omitChars) {
     // A slash can never be part of a name, whatever the user omits, nor a
     // control or bidirectional override (NUL among them): a tag may hold them.
@@ -95,19 +86,19 @@ void removeOmitChars(QString& name, const QString& omitChars) {
 } // namespace
 
 int lengthLimit(int which, const QString& folder, const QString& extension) {
-    const int kind = which & AudioTrack::kKindMask;
+    const int kind = which & NamingOptions::kKindMask;
     if (isTitleTag(kind)) return kTitleTagLimit;
     // The probe measures names followed by a four-character ".XXX".
     const int whole = FileSystemParams::getFileSystemParams()->maxFileNameLength(folder) + 4;
-    if (kind == AudioTrack::kFolderName || extension.isEmpty()) return whole;
+    if (kind == NamingOptions::kFolderName || extension.isEmpty()) return whole;
     return std::max(0, whole - 1 - int(costOf(extension, true)));
 }
 
-QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
+QString expand(const NameSubject& track, const std::optional<AlbumNameFacts>& album, int which,
                const QString& nameTemplate, int limit, int* unique, const QString& extension,
                const QString& omitChars) {
-    const int kind = which & AudioTrack::kKindMask;
-    const bool folder = kind == AudioTrack::kFolderName;
+    const int kind = which & NamingOptions::kKindMask;
+    const bool folder = kind == NamingOptions::kFolderName;
     const bool countBytes = isDiskName(kind);
 
     QString out = QString(u""_qs);
@@ -135,56 +126,56 @@ QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
         const QChar code = nameTemplate.at(i + 1);
         switch (code.unicode()) {
         case u'A':
-            shortenable(artistFor(track, folder));
+            shortenable((folder ? track.folderArtist : track.artist));
             break;
         case u'a':
-            shortenable(squeezed(artistFor(track, folder)));
+            shortenable(squeezed((folder ? track.folderArtist : track.artist)));
             break;
         case u'T':
-            shortenable(folder ? track.tags().album : track.getNewTitle());
+            shortenable(folder ? track.album : track.title);
             atLeast(1);
             break;
         case u't':
-            shortenable(squeezed(folder ? track.tags().album : track.getNewTitle()));
+            shortenable(squeezed(folder ? track.album : track.title));
             atLeast(1);
             break;
         case u'L':
-            shortenable(track.tags().album);
+            shortenable(track.album);
             atLeast(1);
             break;
         case u'l':
-            shortenable(squeezed(track.tags().album));
+            shortenable(squeezed(track.album));
             atLeast(1);
             break;
         case u'Y':
         case u'y':
-            out += YearText(track.tags().year);
+            out += YearText(track.year);
             break;
         case u'G':
         case u'g':
-            out += track.tags().genre;
+            out += track.genre;
             break;
         case u'N':
         case u'n':
             if (folder)
                 out += code;
             else
-                out += QString::asprintf("%02u", unsigned(track.getRow() + 1));
+                out += QString::asprintf("%02u", unsigned(track.row + 1));
             atLeast(2);
             break;
         case u'B':
-            if (folder && list) {
-                const int summary = AudioTrack::getAlbumBitrates(*list);
+            if (folder && album) {
+                const int summary = album->bitrate;
                 out += summary == -1  ? QStringLiteral("VBR")
                        : summary == 0 ? QStringLiteral("MBR")
                                       : QString::number(summary);
             } else {
-                out += QString::number(track.getBitrate());
+                out += QString::number(track.bitrate);
             }
             break;
         case u'b':
-            if (folder && list) {
-                const int summary = AudioTrack::getAlbumBitrates(*list);
+            if (folder && album) {
+                const int summary = album->bitrate;
                 if (summary == -1)
                     out += QStringLiteral("(VBR)");
                 else if (summary == 0)
@@ -195,8 +186,8 @@ QString expand(const AudioTrack& track, const AudioTrackArray* list, int which,
             break;
         case u'I':
         case u'i':
-            if (folder && list) {
-                if (list->anyTracksMissing())
+            if (folder && album) {
+                if (album->tracksMissing)
                     out += code == u'I' ? QStringLiteral("(INC)") : QStringLiteral("(inc)");
             } else {
                 out += code;

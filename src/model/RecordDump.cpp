@@ -1,10 +1,6 @@
 #include "model/RecordDump.h"
 
-#include "model/AlbumDetails.h"
-
 #include <QImage>
-
-#include <memory>
 
 namespace {
 
@@ -39,10 +35,9 @@ QString DescribeValue(const QVariant& value, int indent) {
     }
     if (value.typeId() == QMetaType::QByteArray)
         return QStringLiteral("<%1 bytes>").arg(value.toByteArray().size());
-    if (value.canConvert<std::shared_ptr<AlbumDetails>>()) {
-        const auto details = value.value<std::shared_ptr<AlbumDetails>>();
-        return QString::asprintf("<%s at %p>", details ? details->className() : "nil",
-                                 static_cast<const void*>(details.get()));
+    if (value.metaType() == QMetaType::fromType<RecordRef>()) {
+        const auto ref = value.value<RecordRef>();
+        return QString::asprintf("<%s at %p>", ref.className, ref.address);
     }
     if (value.canConvert<QString>()) return value.toString();
     return QStringLiteral("<%1>").arg(QString::fromLatin1(value.typeName()));

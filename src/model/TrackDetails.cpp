@@ -2,7 +2,6 @@
 
 #include "model/AudioTrack.h"
 #include "model/NameLayout.h"
-#include "model/TrackInfo.h"
 #include "tags/TextNumbers.h"
 #include "text/SmartCapitalize.h"
 
@@ -66,21 +65,4 @@ std::shared_ptr<TrackDetails> TrackDetails::TrackDetailsFromName(const QString& 
     }
     record->setArtistAlbumFromFolderPath(folder);
     return record;
-}
-
-std::shared_ptr<TrackInfo> TrackDetails::trackInfoFromTrackDetails() const {
-    auto hit = std::make_shared<TrackInfo>();
-    hit->setArtist(artist());
-    hit->setAlbum(album());
-    hit->setYear(year());
-    hit->setGenre(genre());
-    hit->setIADBCompareString(QStringLiteral("%1 / %2").arg(artist(), album()));
-    hit->setResultKey(resultKey());
-    hit->setAlbumCoverURL(albumCoverURL());
-    hit->setTrackDetails(std::static_pointer_cast<TrackDetails>(sharedSelf()));
-    hit->setTitle(titleAtIndex(0));
-    hit->setTrack(track());
-    hit->setMaxTrack(maxTrack());
-    hit->setLongTrack(longTrack());
-    return hit;
 }

@@ -28,8 +28,6 @@ public:
     static std::shared_ptr<TrackDetails> TrackDetailsFromName(const QString& displayName,
                                                               const QString& folder);
 
-    std::shared_ptr<TrackInfo> trackInfoFromTrackDetails() const;
-
     const char* className() const override { return "TrackDetails"; }
 };
 

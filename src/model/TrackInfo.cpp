@@ -3,6 +3,7 @@
 #include "model/AudioTrack.h"
 #include "model/TrackDetails.h"
 #include "tags/TextNumbers.h"
+#include "text/FuzzyMatch.h"
 
 std::shared_ptr<AlbumInfo> TrackInfo::copy() const {
     return std::make_shared<TrackInfo>(*this);
@@ -47,6 +48,23 @@ std::shared_ptr<TrackInfo> TrackInfo::TrackInfoFromAudioTrack(const AudioTrack& 
         hit->setCoverArtLocation(kTagLocation);
     }
     return hit;
+}
+
+std::shared_ptr<TrackInfo> TrackInfo::fromDetails(const TrackDetails& details) {
+    auto hit = std::make_shared<TrackInfo>();
+    hit->setAlbumFieldsOf(details);
+    hit->setTrackDetails(std::static_pointer_cast<TrackDetails>(details.sharedSelf()));
+    hit->setTitle(details.titleAtIndex(0));
+    hit->setTrack(details.track());
+    hit->setMaxTrack(details.maxTrack());
+    hit->setLongTrack(details.longTrack());
+    return hit;
+}
+
+void TrackInfo::scoreTrack(const QString& trackName, int albumScore) {
+    const int score = FuzzyCompare(trackName, title());
+    setTrackScore(score);
+    setTotalScore((score + albumScore) / 2);
 }
 
 std::shared_ptr<TrackDetails> TrackInfo::trackDetails() const {

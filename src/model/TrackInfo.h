@@ -24,6 +24,8 @@ public:
     TrackInfoFromScratch(const QString& artist, const QString& album, const QString& title,
                          const QString& year, const QString& genre, const QString& track1,
                          const QString& track2);
+    // The song hit that stands for fetched song details, carrying them.
+    static std::shared_ptr<TrackInfo> fromDetails(const TrackDetails& details);
     // The hit that stands for what a file's tags already say ("#TAG:").
     static std::shared_ptr<TrackInfo> TrackInfoFromAudioTrack(const AudioTrack& track,
                                                               bool smartCap);
@@ -41,6 +43,9 @@ public:
     void setLongTrack(const QString& v) { setString(kLongTrackKey, v); }
     void setTrackScore(int score) { fDict.insert(kTrackScoreKey, score); }
     void setTrackDetails(const std::shared_ptr<TrackDetails>& details);
+    // Scores the song's title against `trackName`; the total is the mean
+    // of that and the album's score.
+    void scoreTrack(const QString& trackName, int albumScore);
 
     int compareTitle(const AlbumInfo& other) const;
     // Larger track number first, then larger track count; a hit whose long

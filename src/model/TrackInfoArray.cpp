@@ -1,5 +1,7 @@
 #include "model/TrackInfoArray.h"
 
+#include "model/AlbumDetails.h"
+
 #include <algorithm>
 
 std::shared_ptr<AlbumInfoArray> TrackInfoArray::copy() const {
@@ -28,4 +30,14 @@ bool TrackInfoArray::sortByColumn(const QString& identifier) {
         return true;
     }
     return AlbumInfoArray::sortByColumn(identifier);
+}
+
+std::shared_ptr<TrackInfoArray> TrackInfoArray::fromDetails(const AlbumDetails& details) {
+    auto hits = std::make_shared<TrackInfoArray>();
+    const int n = details.numTracks();
+    for (int i = 0; i < n; ++i)
+        hits->add(TrackInfo::TrackInfoFromScratch(
+            details.artistAtIndex(i), details.album(), details.titleAtIndex(i), details.year(),
+            details.genre(), QString::number(i + 1), QString::number(n)));
+    return hits;
 }

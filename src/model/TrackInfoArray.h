@@ -8,6 +8,8 @@ class TrackInfoArray : public AlbumInfoArray {
 public:
     using TrackComparison = int (TrackInfo::*)(const AlbumInfo&) const;
 
+    // One song hit a title of the details, numbered from 1.
+    static std::shared_ptr<TrackInfoArray> fromDetails(const AlbumDetails& details);
     std::shared_ptr<AlbumInfoArray> copy() const override;
 
     TrackInfoPtr trackAtIndex(qsizetype index) const;

@@ -238,12 +238,13 @@ QHash<QString, QString> PrefsModel::renderExamples() {
     NamingOptions naming = Prefs::namingOptions();
     naming.omitChars = text(QString::fromLatin1(Prefs::kOmitChars));
     QHash<QString, QString> examples;
+    const AlbumNameFacts album = samples.albumNameFacts();
     for (const Example& e : kExamples) {
         const QString key = QString::fromLatin1(e.key);
         int* unique = key == QLatin1String(Prefs::kTrackFileNameFormat)     ? &fTrackUniqueness
                       : key == QLatin1String(Prefs::kVATrackFileNameFormat) ? &fvTrackUniqueness
                                                                             : nullptr;
-        examples.insert(key, shown->getAlbumOrTrackName(naming, &samples, e.which, text(key),
+        examples.insert(key, shown->getAlbumOrTrackName(naming, album, e.which, text(key),
                                                         unique, e.withExtension ? mp3 : QString()));
     }
     return examples;

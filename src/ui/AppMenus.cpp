@@ -1,9 +1,8 @@
 #include "ui/AppMenus.h"
 
 #include "app/RecentDocuments.h"
-#include "ui/LibraryWindow.h"
+#include "ui/AppCommands.h"
 #include "ui/Mnemonics.h"
-#include "ui/TrovixController.h"
 #include "ui/TrovixToolsMenu.h"
 
 #include <QAction>
@@ -14,7 +13,7 @@
 #include <QWidget>
 
 AppMenus::AppMenus(QMenuBar* bar, QWidget* window) : QObject(window), fBar(bar), fWindow(window) {
-    TrovixController* controller = TrovixController::instance();
+    AppCommands* controller = AppCommands::instance();
 
     fFileMenu = bar->addMenu(tr("&File"));
     fFileMenu->setObjectName(QStringLiteral("fileMenu"));
@@ -22,7 +21,7 @@ AppMenus::AppMenus(QMenuBar* bar, QWidget* window) : QObject(window), fBar(bar),
                                        tr("&Open…"), kOpenKeys, controller,
                                        [window, controller] { controller->showOpenPanel(window); });
     fFileMenu->addAction(tr("Open &Library…"), this,
-                         [window] { LibraryWindow::chooseAndShow(window); });
+                         [window, controller] { controller->showLibraryPanel(window); });
     fRecentMenu = fFileMenu->addMenu(tr("Open &Recent"));
     fRecentMenu->setObjectName(QStringLiteral("recentMenu"));
     connect(fRecentMenu, &QMenu::aboutToShow, this, &AppMenus::fillRecentMenu);
@@ -35,15 +34,15 @@ AppMenus::AppMenus(QMenuBar* bar, QWidget* window) : QObject(window), fBar(bar),
     addTrovixToolsActions(integration, window);
     fFileMenu->addSeparator();
     fFileMenu->addAction(tr("&Close"), kCloseKeys, window, &QWidget::close);
-    QAction* quit = fFileMenu->addAction(tr("&Quit"), kQuitKeys, controller,
-                                         &TrovixController::quitApplication);
+    QAction* quit =
+        fFileMenu->addAction(tr("&Quit"), kQuitKeys, controller, &AppCommands::quitApplication);
     quit->setMenuRole(QAction::QuitRole);
 
     fEditMenu = bar->addMenu(tr("&Edit"));
     fEditMenu->setObjectName(QStringLiteral("editMenu"));
     fEditInsertPoint = fEditMenu->addSeparator();
     QAction* prefs = fEditMenu->addAction(tr("Pr&eferences…"), kPreferencesKeys, controller,
-                                          &TrovixController::doPreferences);
+                                          &AppCommands::doPreferences);
     prefs->setMenuRole(QAction::PreferencesRole);
 }
 
@@ -66,10 +65,10 @@ void AppMenus::addEditSeparator() {
 }
 
 QMenu* AppMenus::addHelpMenu() {
-    TrovixController* controller = TrovixController::instance();
+    AppCommands* controller = AppCommands::instance();
     QMenu* help = fBar->addMenu(tr("&Help"));
     help->setObjectName(QStringLiteral("helpMenu"));
-    help->addAction(tr("&Home Page"), controller, &TrovixController::visitHomePage);
+    help->addAction(tr("&Home Page"), controller, &AppCommands::visitHomePage);
     QWidget* window = fWindow;
     QAction* about = help->addAction(tr("&About Trovix"), controller,
                                      [window, controller] { controller->showAbout(window); });
@@ -81,9 +80,9 @@ void AppMenus::fillRecentMenu() {
     fRecentMenu->clear();
     const QStringList paths = RecentDocuments::list();
     for (const QString& path : paths) {
-        QAction* a = fRecentMenu->addAction(
-            Mnemonics::escaped(QFileInfo(path).fileName()), TrovixController::instance(),
-            [path] { TrovixController::instance()->openFile(path); });
+        QAction* a = fRecentMenu->addAction(Mnemonics::escaped(QFileInfo(path).fileName()),
+                                            AppCommands::instance(),
+                                            [path] { AppCommands::instance()->openFile(path); });
         a->setToolTip(path);
         a->setData(path);
     }

@@ -1,6 +1,6 @@
 #include "ui/DropIcon.h"
 
-#include "ui/TrovixController.h"
+#include "ui/AppCommands.h"
 
 #include <QDragEnterEvent>
 #include <QFileInfo>
@@ -50,7 +50,8 @@ void DropIcon::dropEvent(QDropEvent* event) {
     // Alt stands for the Option key of other desktops.
     const bool cleanUp = event->modifiers() & Qt::AltModifier;
     event->acceptProposedAction();
-    for (const QString& path : paths) TrovixController::instance()->openDropped(path, cleanUp);
+    for (const QString& path : paths)
+        AppCommands::instance()->openDropped(path, cleanUp);
     if (QWidget* w = window()) {
         w->raise();
         w->activateWindow();

@@ -1,9 +1,9 @@
 #include "ui/DropWindow.h"
 
 #include "app/Preferences.h"
+#include "ui/AppCommands.h"
 #include "ui/AppMenus.h"
 #include "ui/DropIcon.h"
-#include "ui/TrovixController.h"
 #include "ui/TrovixToolsMenu.h"
 
 #include <QCloseEvent>
@@ -25,7 +25,7 @@ DropWindow::DropWindow(QWidget* parent) : QWidget(parent) {
     fOpenButton->setObjectName(QStringLiteral("openButton"));
     fOpenButton->setDefault(true);
     connect(fOpenButton, &QPushButton::clicked, this,
-            [this] { TrovixController::instance()->showOpenPanel(this); });
+            [this] { AppCommands::instance()->showOpenPanel(this); });
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(fDropIcon, 1);
@@ -49,7 +49,7 @@ DropWindow::DropWindow(QWidget* parent) : QWidget(parent) {
 void DropWindow::contextMenuEvent(QContextMenuEvent* event) {
     // The open commands and the file-manager integration, as in File.
     QMenu menu(this);
-    TrovixController* controller = TrovixController::instance();
+    AppCommands* controller = AppCommands::instance();
     menu.addAction(tr("&Open…"), this, [this, controller] { controller->showOpenPanel(this); });
     menu.addAction(tr("Open &Without Look-Up…"), this,
                    [this, controller] { controller->showOpenPanel(this, true); });

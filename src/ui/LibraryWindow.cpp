@@ -2,8 +2,8 @@
 
 #include "library/LibraryRun.h"
 #include "model/AlbumInfoArray.h"
+#include "ui/AppCommands.h"
 #include "ui/FolderWindow.h"
-#include "ui/TrovixController.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -126,7 +126,7 @@ void LibraryWindow::startRun(bool save) {
 void LibraryWindow::openRow(int row) {
     const LibraryRecord* record = fModel.recordAt(row);
     if (!record) return;
-    TrovixController* controller = TrovixController::instance();
+    AppCommands* controller = AppCommands::instance();
     for (const QJsonValue& value : record->albums) {
         const QJsonObject album = value.toObject();
         const QString folder = album.value("folder").toString();
@@ -136,7 +136,7 @@ void LibraryWindow::openRow(int row) {
             // Opened without a look-up; the hits of the run are put in once
             // the files are read.
             connect(
-                controller, &TrovixController::documentOpened, this,
+                controller, &AppCommands::documentOpened, this,
                 [hits, best](DocumentWindow* window) {
                     auto* folderWindow = dynamic_cast<FolderWindow*>(window);
                     if (!folderWindow) return;

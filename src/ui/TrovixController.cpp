@@ -11,6 +11,7 @@
 #include "ui/DropWindow.h"
 #include "ui/FileTagWindow.h"
 #include "ui/FolderWindow.h"
+#include "ui/LibraryWindow.h"
 #include "ui/OpenPanel.h"
 #include "ui/PreferencesWindow.h"
 #include "ui/SourceIcons.h"
@@ -50,6 +51,14 @@ TrovixController::TrovixController() : fQuit([] { QCoreApplication::quit(); }) {
 TrovixController* TrovixController::instance() {
     static TrovixController* controller = new TrovixController;
     return controller;
+}
+
+AppCommands* AppCommands::instance() {
+    return TrovixController::instance();
+}
+
+void TrovixController::showLibraryPanel(QWidget* parent) {
+    LibraryWindow::chooseAndShow(parent);
 }
 
 void TrovixController::startUp(bool fetchIcons) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "prefs/VersionChecker.h"
+#include "ui/AppCommands.h"
 #include "ui/DocumentWindow.h"
 #include "ui/DropActionDict.h"
 #include "ui/DropWindow.h"
@@ -19,7 +20,7 @@
 // (command line, drop window, File > Open) to a document window, the drop
 // window, and the application's commands: preferences, home page, version
 // check, about and quit.
-class TrovixController : public QObject {
+class TrovixController : public AppCommands {
     Q_OBJECT
 public:
     // Makes the window for a request: a folder or a single-file window.
@@ -38,13 +39,13 @@ public:
     // An open request (command line, file manager): shows the drop window,
     // reads Alt for clean-up-only mode, then opens as a drop does. False for
     // a path where nothing exists.
-    bool openFile(const QString& path);
+    bool openFile(const QString& path) override;
     // Opens one dropped item: false when nothing exists at the path, or
     // (with an alert on the drop window) for a file of no music kind; the
     // window already showing the item is raised; otherwise a folder window
     // for a folder, a single-file window for a file, shown at once and
     // handed the request one second later.
-    bool openDropped(const QString& path, bool cleanUp);
+    bool openDropped(const QString& path, bool cleanUp) override;
     // The open window showing (or about to show) the folder or file.
     DocumentWindow* windowFor(const QString& path) const;
 
@@ -62,26 +63,24 @@ public:
 
     // Commands ----------------------------------------------------------
     // Shows the one preferences window, loaded afresh from the store.
-    void doPreferences();
+    void doPreferences() override;
     PreferencesWindow* preferencesWindow() const { return fPreferences; }
-    void visitHomePage();
+    void visitHomePage() override;
     // The daily check for a newer version (at launch); the alert goes to an
     // application-modal box. The checker, while one runs.
     void checkForNewVersion();
     VersionChecker* versionChecker() const { return fVersionChecker; }
     // File > Open…: a folder or music file through the open route; File >
     // Open Without Look-Up… opens it for clean-up only.
-    void showOpenPanel(QWidget* parent, bool withoutLookUp = false);
-    void showAbout(QWidget* parent);
+    void showOpenPanel(QWidget* parent, bool withoutLookUp = false) override;
+    void showLibraryPanel(QWidget* parent) override;
+    void showAbout(QWidget* parent) override;
     // Closes every document window in turn, each edited one asking first;
     // stops when one stays open (Cancel, a save that did not end, a busy
     // document), else ends the application.
-    void quitApplication();
+    void quitApplication() override;
     // What ends the application (tests replace it).
     void setQuitHandler(std::function<void()> quit) { fQuit = std::move(quit); }
-
-signals:
-    void documentOpened(DocumentWindow* window);
 
 private:
     static constexpr const char* kRequestedPath = "trovixRequestedPath";

@@ -52,7 +52,7 @@ TEST(FolderLookupLengths, TitlesFollowTheLengthsOfShuffledFiles) {
                 {"Short", 10500}, {"Middle", 24000}, {"Long", 41000}, {"Longest", 69000}};
             for (const auto& [title, ms] : titles)
                 details->addTitle(QString::fromLatin1(title), QString(), ms);
-            auto hit = details->albumInfoFromAlbumDetails();
+            auto hit = AlbumInfo::fromDetails(*details);
             hit->setYear(QStringLiteral("1999"));
             hits.addSorted(hit, w, 0);
         };

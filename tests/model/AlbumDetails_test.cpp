@@ -93,7 +93,7 @@ TEST(AlbumDetailsHits, AlbumHitCarriesTheRecord) {
     auto d = std::make_shared<AlbumDetails>();
     d->setArtist(QStringLiteral("Band"));
     d->setResultKey(QStringLiteral("#GNU:rock/0a0b0c0d"));
-    AlbumInfoPtr h = d->albumInfoFromAlbumDetails();
+    AlbumInfoPtr h = AlbumInfo::fromDetails(*d);
     EXPECT_EQ(h->iadbCompareString(), QStringLiteral("Band / "));
     EXPECT_EQ(h->resultKey(), d->resultKey());
     EXPECT_EQ(h->albumDetails(), d);
@@ -104,14 +104,14 @@ TEST(AlbumDetailsHits, SongHitsNumberEntriesFromOne) {
     AlbumDetails d = withTitles({"a", "b", "c"});
     d.setAlbum(QStringLiteral("LP"));
     d.setYear(QStringLiteral("1970"));
-    auto hits = d.trackInfoArray();
+    auto hits = TrackInfoArray::fromDetails(d);
     ASSERT_EQ(hits->count(), 3);
     EXPECT_EQ(hits->trackAtIndex(1)->longTrack(), QStringLiteral("2/3"));
     EXPECT_EQ(hits->trackAtIndex(2)->title(), QStringLiteral("c"));
     EXPECT_EQ(hits->trackAtIndex(2)->album(), QStringLiteral("LP"));
 
     TrackInfo& song = *hits->trackAtIndex(0);
-    d.computeTrackScore(song, QStringLiteral("a"), 51);
+    song.scoreTrack(QStringLiteral("a"), 51);
     EXPECT_EQ(song.trackScore(), 100);
     EXPECT_EQ(song.totalScore(), 75);
 }
@@ -121,14 +121,14 @@ TEST(AlbumDetailsHits, TrackDetailsToSongHit) {
     d->addTitle(QStringLiteral("Song"), QString());
     d->setTrack(QStringLiteral("4"));
     d->setLongTrack(QStringLiteral("4/9"));
-    auto h = d->trackInfoFromTrackDetails();
+    auto h = TrackInfo::fromDetails(*d);
     EXPECT_EQ(h->title(), QStringLiteral("Song"));
     EXPECT_EQ(h->longTrack(), QStringLiteral("4/9"));
     EXPECT_TRUE(h->maxTrack().isNull());
     EXPECT_EQ(h->trackDetails(), d);
     // A record not held by a shared pointer is carried as a copy.
     TrackDetails local;
-    EXPECT_NE(local.trackInfoFromTrackDetails()->trackDetails(), nullptr);
+    EXPECT_NE(TrackInfo::fromDetails(local)->trackDetails(), nullptr);
 }
 
 class TagRecord : public ::testing::Test {

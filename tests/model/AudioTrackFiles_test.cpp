@@ -198,7 +198,7 @@ TEST_F(AudioTrackFiles, PunctuatedTitleKeepsItsTagButNotItsFileName) {
     ASSERT_TRUE(opens(path)) << path.toStdString();
     AudioTrack t = AudioTrack::initWithPath(path);
     t.setNewTitle(QStringLiteral("AC/DC: Live?"));
-    t.writeTags({.title = t.getAlbumOrTrackName(naming, nullptr, AudioTrack::kTitleTag)},
+    t.writeTags({.title = t.getAlbumOrTrackName(naming, std::nullopt, AudioTrack::kTitleTag)},
                 TagField::Title);
     ASSERT_TRUE(SaveBatch::saveOne(*t.musicFile()).ok())
         << t.musicFile()->lastError().toStdString();

@@ -13,6 +13,13 @@
 
 namespace {
 
+constexpr std::nullopt_t kNoAlbum = std::nullopt;
+
+// A track's name from a template alone, with no album.
+QString expanded(const AudioTrack& t, int which, const QString& tmpl, int limit,
+                 const QString& extension = {}) {
+    return NameTemplate::expand(t.nameSubject(), kNoAlbum, which, tmpl, limit, nullptr, extension);
+}
 constexpr int kFolder = AudioTrack::kFolderName;
 constexpr int kFile = AudioTrack::kFileName;
 constexpr int kTitle = AudioTrack::kTitleTag;
@@ -80,7 +87,7 @@ TEST_F(NameTemplateTest, CodesByKind) {
     const AudioTrack t = sampleTrack();
     for (const Row& row : rows) {
         int unique = -1;
-        const QString name = t.getAlbumOrTrackName(naming, nullptr, row.which,
+        const QString name = t.getAlbumOrTrackName(naming, kNoAlbum, row.which,
                                                    QString::fromUtf8(row.tmpl), &unique, QString());
         EXPECT_EQ(name, QString::fromUtf8(row.expected)) << row.tmpl << " kind " << row.which;
         EXPECT_EQ(unique, row.unique) << row.tmpl << " kind " << row.which;
@@ -93,18 +100,18 @@ TEST_F(NameTemplateTest, TrackNumberIsPaddedToTwoDigits) {
          {std::pair{0u, "01-Song Title"}, std::pair{8u, "09-Song Title"},
           std::pair{9u, "10-Song Title"}, std::pair{99u, "100-Song Title"}}) {
         t.setRow(row);
-        EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("%N-%T")),
+        EXPECT_EQ(t.getAlbumOrTrackName(naming, kNoAlbum, kFile, QStringLiteral("%N-%T")),
                   QString::fromUtf8(expected));
     }
 }
 
 TEST_F(NameTemplateTest, MissingValuesAppendNothing) {
     AudioTrack t = AudioTrack::initPlaceholder(FileSystemParams::kBogusPath);
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("[%A|%a|%T|%Y|%G]")),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, kNoAlbum, kFile, QStringLiteral("[%A|%a|%T|%Y|%G]")),
               QStringLiteral("[||||]"));
     // New title falls back to the album details' title.
     t.setAlbumDetails_Title(QStringLiteral("From Details"));
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kTitle, QStringLiteral("%T")),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, kNoAlbum, kTitle, QStringLiteral("%T")),
               QStringLiteral("From Details"));
 }
 
@@ -112,24 +119,24 @@ TEST_F(NameTemplateTest, FolderArtistPrefersTheVariousArtistName) {
     AudioTrack t = sampleTrack();
     CustomTag tag;
     t.setTags({.custom = tag}, TagField::Custom); // a tag without the value changes nothing
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%A")),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, kNoAlbum, kFolder, QStringLiteral("%A")),
               QStringLiteral("The Band"));
     tag.setVariousArtist(QStringLiteral("Various Artists"));
     t.setTags({.custom = tag}, TagField::Custom);
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%A/%a")),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, kNoAlbum, kFolder, QStringLiteral("%A/%a")),
               QStringLiteral("Various ArtistsVariousArtists")); // the slash is never kept
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("%A")),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, kNoAlbum, kFile, QStringLiteral("%A")),
               QStringLiteral("The Band"));
 }
 
 TEST_F(NameTemplateTest, NoFolderOrUnknownKindGivesNull) {
     AudioTrack t = sampleTrack();
-    EXPECT_TRUE(t.getAlbumOrTrackName(naming, nullptr, 7).isNull());
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, 7, QStringLiteral("%T")),
+    EXPECT_TRUE(t.getAlbumOrTrackName(naming, kNoAlbum, 7).isNull());
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, kNoAlbum, 7, QStringLiteral("%T")),
               QStringLiteral("Song Title"));
     AudioTrack orphan = AudioTrack::initPlaceholder(QString());
     orphan.setNewTitle(QStringLiteral("x"));
-    EXPECT_TRUE(orphan.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("%T")).isNull());
+    EXPECT_TRUE(orphan.getAlbumOrTrackName(naming, kNoAlbum, kFile, QStringLiteral("%T")).isNull());
 }
 
 TEST_F(NameTemplateTest, OmitCharsApplyToFileAndFolderNamesOnly) {
@@ -138,12 +145,12 @@ TEST_F(NameTemplateTest, OmitCharsApplyToFileAndFolderNamesOnly) {
     t.setNewTitle(QStringLiteral("AC/DC: Live?"));
     t.setTags({.album = QStringLiteral("Rock & Roll*")}, TagField::Album);
     EXPECT_EQ(t.getNewFileName(naming, 0), QStringLiteral("01-ACDC Live.mp3"));
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("%T"), nullptr,
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, kNoAlbum, kFile, QStringLiteral("%T"), nullptr,
                                     QStringLiteral("mp3")),
               QStringLiteral("ACDC Live.mp3"));
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%T")),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, kNoAlbum, kFolder, QStringLiteral("%T")),
               QStringLiteral("Rock  Roll"));
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kTitle, QStringLiteral("%T")),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, kNoAlbum, kTitle, QStringLiteral("%T")),
               QStringLiteral("AC/DC: Live?"));
 }
 
@@ -151,7 +158,7 @@ TEST_F(NameTemplateTest, OmitCharsNeverTouchTheExtensionAndSlashAlwaysGoes) {
     naming.omitChars = QStringLiteral(".m");
     AudioTrack t = sampleTrack();
     t.setNewTitle(QStringLiteral("a.m/b"));
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFile, QStringLiteral("%T"), nullptr,
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, kNoAlbum, kFile, QStringLiteral("%T"), nullptr,
                                     QStringLiteral("mp3")),
               QStringLiteral("ab.mp3"));
 }
@@ -184,14 +191,13 @@ TEST_F(NameTemplateTest, DiskNamesLoseControlsOverridesAndLeadingDots) {
         t.setNewTitle(QString::fromUtf8(row.title));
         const QString tmpl =
             row.which == kFolder ? QStringLiteral("%A-%Y-%T") : QStringLiteral("%A-%T");
-        EXPECT_EQ(NameTemplate::expand(t, nullptr, row.which, tmpl, 255, nullptr, {}),
+        EXPECT_EQ(expanded(t, row.which, tmpl, 255),
                   QString::fromUtf8(row.expected));
     }
     // A huge title is shortened in the memory it takes itself.
     AudioTrack t = sampleTrack();
     t.setNewTitle(QString(4 * 1024 * 1024, u'x'));
-    EXPECT_EQ(NameTemplate::expand(t, nullptr, kFile, QStringLiteral("%T"), 255, nullptr,
-                                   QStringLiteral("mp3")),
+    EXPECT_EQ(expanded(t, kFile, QStringLiteral("%T"), 255, QStringLiteral("mp3")),
               QString(255, u'x') + QStringLiteral(".mp3"));
 }
 
@@ -208,27 +214,26 @@ TEST_F(NameTemplateTest, ShortensTheNewestPiecesFirst) {
          {Row{20, "Long Artist Name-Ano.mp3"}, Row{35, "Long Artist Name-Another Long Title.mp3"},
           Row{17, "Long Artist Name-.mp3"}, Row{10, "Long Arti-.mp3"},
           Row{0, "Long Artist Name-Another Long Title.mp3"}}) {
-        EXPECT_EQ(NameTemplate::expand(t, nullptr, kFile, tmpl, row.limit, nullptr,
-                                       QStringLiteral("mp3")),
+        EXPECT_EQ(expanded(t, kFile, tmpl, row.limit, QStringLiteral("mp3")),
                   QString::fromUtf8(row.expected))
             << row.limit;
     }
     // Text that cannot be shortened is cut at the limit.
-    EXPECT_EQ(NameTemplate::expand(t, nullptr, kFile, QStringLiteral("%Y-%Y-%A"), 4, nullptr, {}),
+    EXPECT_EQ(expanded(t, kFile, QStringLiteral("%Y-%Y-%A"), 4),
               QStringLiteral("1999"));
 }
 
 TEST_F(NameTemplateTest, DiskNamesCountBytesAndNeverSplitACharacter) {
     AudioTrack t = sampleTrack();
     t.setNewTitle(QStringLiteral("ÄÄÄÄÄÄÄÄ")); // 8 characters, 16 bytes
-    EXPECT_EQ(NameTemplate::expand(t, nullptr, kFile, QStringLiteral("%T"), 11, nullptr, {}),
+    EXPECT_EQ(expanded(t, kFile, QStringLiteral("%T"), 11),
               QStringLiteral("ÄÄÄÄÄ"));
-    EXPECT_EQ(NameTemplate::expand(t, nullptr, kTitle, QStringLiteral("%T"), 11, nullptr, {}),
+    EXPECT_EQ(expanded(t, kTitle, QStringLiteral("%T"), 11),
               QStringLiteral("ÄÄÄÄÄÄÄÄ"));
     t.setNewTitle(QStringLiteral("ab\U0001F3B5")); // a pair of 16-bit units, 4 bytes
-    EXPECT_EQ(NameTemplate::expand(t, nullptr, kFile, QStringLiteral("%T"), 5, nullptr, {}),
+    EXPECT_EQ(expanded(t, kFile, QStringLiteral("%T"), 5),
               QStringLiteral("ab"));
-    EXPECT_EQ(NameTemplate::expand(t, nullptr, kTitle, QStringLiteral("%T"), 3, nullptr, {}),
+    EXPECT_EQ(expanded(t, kTitle, QStringLiteral("%T"), 3),
               QStringLiteral("ab"));
 }
 
@@ -242,9 +247,9 @@ TEST_F(NameTemplateTest, LimitComesFromTheFolderAndCountsTheExtension) {
     ASSERT_GT(whole, 20);
     t.setTags({.album = QString(300, QLatin1Char('a'))}, TagField::Album);
     t.setNewTitle(QString(300, QLatin1Char('t')));
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kFolder, QStringLiteral("%T")).size(), whole);
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, kNoAlbum, kFolder, QStringLiteral("%T")).size(), whole);
     EXPECT_EQ(t.getTempFileName(naming, 0).size(), whole);
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, nullptr, kTitle, QStringLiteral("%T")).size(), 255);
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, kNoAlbum, kTitle, QStringLiteral("%T")).size(), 255);
     for (const char* const* ext = kTrovixMusicExtensions; *ext; ++ext) {
         SCOPED_TRACE(*ext);
         const QString suffix = QLatin1Char('.') + QLatin1String(*ext);
@@ -261,18 +266,19 @@ TEST_F(NameTemplateTest, AlbumCodesUseTheTrackList) {
     list.add(recordWithRate(128));
     const AudioTrack t = sampleTrack();
     const QString tmpl = QStringLiteral("%A-%B%b%I%i");
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, &list, kFolder, tmpl), QStringLiteral("The Band-128"));
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, list.albumNameFacts(), kFolder, tmpl),
+              QStringLiteral("The Band-128"));
     list.add(std::make_shared<AudioTrack>(AudioTrack::initPlaceholder(QStringLiteral("Bogus"))));
     list.add(recordWithRate(192));
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, &list, kFolder, tmpl),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, list.albumNameFacts(), kFolder, tmpl),
               QStringLiteral("The Band-MBR(MBR)(INC)(inc)"));
     list.removeObjectAtIndex(3);
     list.at(0)->setBitrate(-1);
     list.at(1)->setBitrate(0);
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, &list, kFolder, tmpl),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, list.albumNameFacts(), kFolder, tmpl),
               QStringLiteral("The Band-VBR(VBR)(INC)(inc)"));
     // File names ignore the list.
-    EXPECT_EQ(t.getAlbumOrTrackName(naming, &list, kFile, tmpl),
+    EXPECT_EQ(t.getAlbumOrTrackName(naming, list.albumNameFacts(), kFile, tmpl),
               QStringLiteral("The Band-192%bIi"));
 }
 
@@ -293,7 +299,7 @@ TEST(AlbumBitrates, Summary) {
         auto placeholder = std::make_shared<AudioTrack>(AudioTrack::initPlaceholder(QString()));
         placeholder->setBitrate(999);
         list.add(placeholder);
-        EXPECT_EQ(AudioTrack::getAlbumBitrates(list), row.expected)
+        EXPECT_EQ(list.albumBitrate(), row.expected)
             << ::testing::PrintToString(row.rates);
     }
 }
@@ -332,14 +338,14 @@ TEST_F(NameTemplateTest, PreferencesChooseTheTemplate) {
             set(key, on);
         const NamingOptions fromPrefs = Prefs::namingOptions();
         for (const Row& row : rows)
-            EXPECT_EQ(t.getAlbumOrTrackName(fromPrefs, nullptr, row.which),
+            EXPECT_EQ(t.getAlbumOrTrackName(fromPrefs, std::nullopt, row.which),
                       QString::fromUtf8(on ? row.on : row.off))
                 << std::hex << row.which << " on=" << on;
     }
     // A template passed in wins whatever the switches say.
-    EXPECT_EQ(
-        t.getAlbumOrTrackName(Prefs::namingOptions(), nullptr, kFile | va, QStringLiteral("given")),
-        QStringLiteral("given"));
+    EXPECT_EQ(t.getAlbumOrTrackName(Prefs::namingOptions(), kNoAlbum, kFile | va,
+                                    QStringLiteral("given")),
+              QStringLiteral("given"));
 }
 
 TEST(NumberedName, StaysWithinTheLimit) {

@@ -115,7 +115,7 @@ void MusicBrainz::savedSearch(AlbumInfoArray& hits, const QString&, const QStrin
                               const SourceOptions& options, ProgressIndicator* progress) const {
     const std::shared_ptr<AlbumDetails> album = details(key, options, progress);
     if (!album) return;
-    const AlbumInfoPtr hit = album->albumInfoFromAlbumDetails();
+    const AlbumInfoPtr hit = AlbumInfo::fromDetails(*album);
     hit->setTrackCount(album->numTracks());
     hits.addSorted(hit, weights, 0);
 }
