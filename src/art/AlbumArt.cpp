@@ -70,19 +70,24 @@ bool endsWhole(const QByteArray& bytes, const QByteArray& format) {
 AlbumArt::AlbumArt(QObject* parent) : QObject(parent) {}
 
 void AlbumArt::setImageFromFile(const QString& path, int score) {
+    if (Candidate candidate = candidateFromFile(path, score)) addCandidate(candidate);
+}
+
+AlbumArt::Candidate AlbumArt::candidateFromFile(const QString& path, int score) {
     const QFileInfo info(path);
     // Only regular files: a pipe or device in the folder would block or
     // never end.
-    if (path.isEmpty() || !info.isFile() || info.size() > CoverFiles::kMaxImageFileBytes) return;
+    if (path.isEmpty() || !info.isFile() || info.size() > CoverFiles::kMaxImageFileBytes)
+        return nullptr;
     QImageReader reader(path);
     reader.setAutoTransform(true);
-    if (!reader.canRead()) return;
+    if (!reader.canRead()) return nullptr;
     QSize size = reader.size();
     if (!size.isValid()) {
         // A format whose header does not tell: the size only comes with
         // the pixels.
         const QImage image = CoverFiles::readImage(reader);
-        if (image.isNull()) return;
+        if (image.isNull()) return nullptr;
         size = image.size();
     } else if (reader.transformation() & QImageIOHandler::TransformationRotate90) {
         size.transpose();
@@ -94,11 +99,16 @@ void AlbumArt::setImageFromFile(const QString& path, int score) {
     record->setPixelSize(size);
     record->setSourceDescr(AlbumArtDict::describeSource(AlbumArtDict::kSourceFile, path));
     record->setSizeDescr(AlbumArtDict::describeSize(size));
-    addCandidate(record);
+    return record;
 }
 
 void AlbumArt::setImageFromURL(const QString& url, int score, ProgressIndicator* progress) {
-    if (url.isNull()) return;
+    if (Candidate candidate = candidateFromURL(url, score, progress)) addCandidate(candidate);
+}
+
+AlbumArt::Candidate AlbumArt::candidateFromURL(const QString& url, int score,
+                                               ProgressIndicator* progress) {
+    if (url.isNull()) return nullptr;
     QString address = url;
     FetchOptions options;
     options.maxBytes = WebLimits::kMaxCoverBytes;
@@ -109,7 +119,7 @@ void AlbumArt::setImageFromURL(const QString& url, int score, ProgressIndicator*
     const QString why = unusableDownload(fetched);
     if (!why.isNull()) {
         TROVIX_LOG() << QStringLiteral("AlbumArt: no cover from %1: %2").arg(url, why);
-        return;
+        return nullptr;
     }
     QBuffer buffer(&*fetched.body);
     buffer.open(QIODevice::ReadOnly);
@@ -117,9 +127,10 @@ void AlbumArt::setImageFromURL(const QString& url, int score, ProgressIndicator*
     const QImage image = CoverFiles::readImage(reader);
     if (image.isNull() || !endsWhole(*fetched.body, reader.format())) {
         TROVIX_LOG() << QStringLiteral("AlbumArt: no cover from %1: not a whole picture").arg(url);
-        return;
+        return nullptr;
     }
-    addImage(CoverFiles::normalizedImage(image), AlbumArtDict::kSourceURL, url, score);
+    return candidateFromImage(CoverFiles::normalizedImage(image), AlbumArtDict::kSourceURL, url,
+                              score);
 }
 
 void AlbumArt::setImageFromImage(const QImage& image, const QString& source,
@@ -128,9 +139,13 @@ void AlbumArt::setImageFromImage(const QImage& image, const QString& source,
 }
 
 void AlbumArt::setImageFromAlbumInfo(const AlbumInfo* hit, bool searchCovers) {
-    if (!hit || !searchCovers) return;
+    if (Candidate candidate = candidateFromAlbumInfo(hit, searchCovers)) addCandidate(candidate);
+}
+
+AlbumArt::Candidate AlbumArt::candidateFromAlbumInfo(const AlbumInfo* hit, bool searchCovers) {
+    if (!hit || !searchCovers) return nullptr;
     const QImage picture = hit->coverArt();
-    if (picture.isNull()) return;
+    if (picture.isNull()) return nullptr;
     auto record = std::make_shared<AlbumArtDict>();
     record->setSource(AlbumArtDict::kSourceSaved);
     record->setImage(CoverFiles::normalizedImage(picture));
@@ -140,11 +155,15 @@ void AlbumArt::setImageFromAlbumInfo(const AlbumInfo* hit, bool searchCovers) {
     record->setSourceDescr(
         AlbumArtDict::describeSource(AlbumArtDict::kSourceSaved, hit->coverArtLocation()));
     record->setSizeDescr(AlbumArtDict::describeSize(picture.size()));
-    addCandidate(record);
+    return record;
 }
 
 void AlbumArt::searchForImages(const QString& folderPath) {
-    if (folderPath.isEmpty()) return;
+    addCandidates(candidatesInFolder(folderPath));
+}
+
+QList<AlbumArt::Candidate> AlbumArt::candidatesInFolder(const QString& folderPath) {
+    if (folderPath.isEmpty()) return {};
     // Names only, never a look at each entry (a sorted QDir listing stats
     // every file, most of the cost of opening a folder on the main thread):
     // a folder of music holds no candidate to look at.
@@ -169,8 +188,12 @@ void AlbumArt::searchForImages(const QString& folderPath) {
         const int folded = a.compare(b, Qt::CaseInsensitive);
         return folded != 0 ? folded < 0 : a < b;
     });
+    QList<Candidate> found;
     for (const QString& name : candidates)
-        setImageFromFile(QStringLiteral("%1/%2").arg(folderPath, name), kFileScore);
+        if (Candidate candidate =
+                candidateFromFile(QStringLiteral("%1/%2").arg(folderPath, name), kFileScore))
+            found << candidate;
+    return found;
 }
 
 void AlbumArt::searchForImage(const QString& path) {
@@ -188,6 +211,11 @@ void AlbumArt::fileDropped(const QString& path) {
 
 void AlbumArt::addImage(const QImage& image, const QString& source, const QString& location,
                         int score) {
+    addCandidate(candidateFromImage(image, source, location, score));
+}
+
+AlbumArt::Candidate AlbumArt::candidateFromImage(const QImage& image, const QString& source,
+                                                 const QString& location, int score) {
     auto record = std::make_shared<AlbumArtDict>();
     record->setSizeDescr(QStringLiteral(""));
     record->setSource(source);
@@ -196,14 +224,23 @@ void AlbumArt::addImage(const QImage& image, const QString& source, const QStrin
     record->setLocation(location);
     record->setSourceDescr(AlbumArtDict::describeSource(source, location));
     if (!image.isNull()) record->setSizeDescr(AlbumArtDict::describeSize(image.size()));
-    addCandidate(record);
+    return record;
 }
 
-void AlbumArt::addCandidate(const std::shared_ptr<AlbumArtDict>& record) {
+void AlbumArt::addCandidate(const Candidate& record) {
+    addCandidates({record});
+}
+
+void AlbumArt::addCandidates(const QList<Candidate>& candidates) {
+    if (std::none_of(candidates.cbegin(), candidates.cend(), [](const Candidate& c) { return c; }))
+        return;
     {
         QMutexLocker locker(&fLock);
-        fAlbumArtDictArray.addRanked(record);
-        syncImage(*record);
+        for (const Candidate& record : candidates) {
+            if (!record) continue;
+            fAlbumArtDictArray.addRanked(record);
+            syncImage(*record);
+        }
     }
     emit changed();
 }

@@ -25,8 +25,9 @@ class ProgressIndicator;
 // (the candidate, the source and size texts) so that any front end can draw
 // it, and it performs the cover part of saving.
 //
-// Adds and downloads run on the document's worker thread while views read on
-// the main thread, so every member is guarded by one lock; `changed` is
+// Documents' workers make candidates as values (downloads block) and the main
+// thread adds them, while views may read off the main thread (decoding the
+// shown picture), so every member is guarded by one lock; `changed` is
 // emitted (outside the lock, on the thread that made the change) whenever the
 // shown candidate or a text changes. Views connect to it queued.
 class AlbumArt : public QObject {
@@ -39,6 +40,20 @@ public:
     static constexpr int kDownloadTimeLimitSecs = 30;
 
     explicit AlbumArt(QObject* parent = nullptr);
+
+    // A candidate made apart from any AlbumArt: a look-up's worker makes
+    // them and hands them over as values, the main thread adds them. Null
+    // when there is none.
+    using Candidate = std::shared_ptr<AlbumArtDict>;
+    static Candidate candidateFromFile(const QString& path, int score);
+    static Candidate candidateFromURL(const QString& url, int score,
+                                      ProgressIndicator* progress = nullptr);
+    static Candidate candidateFromImage(const QImage& image, const QString& source,
+                                        const QString& location, int score);
+    static Candidate candidateFromAlbumInfo(const AlbumInfo* hit, bool searchCovers);
+    static QList<Candidate> candidatesInFolder(const QString& folderPath);
+    // Adds them in order (nulls skipped), as one change: the last one is shown.
+    void addCandidates(const QList<Candidate>& candidates);
 
     // Adding candidates. Each new candidate is shown at once, wherever it
     // ranks; the Next position is left alone.
@@ -122,7 +137,7 @@ signals:
 
 private:
     void addImage(const QImage& image, const QString& source, const QString& location, int score);
-    void addCandidate(const std::shared_ptr<AlbumArtDict>& record);
+    void addCandidate(const Candidate& record);
     // The bytes to embed for a file whose own format is `format`, and their
     // format: the shown picture's stored bytes when it needs no scaling,
     // else the scaled picture encoded once per shown candidate and format.

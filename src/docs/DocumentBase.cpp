@@ -140,6 +140,11 @@ void DocumentBase::onMain(std::function<void()> call) {
     QueuedCall::post(this, std::move(call));
 }
 
+void DocumentBase::showCovers(QList<std::shared_ptr<AlbumArtDict>> covers) {
+    if (covers.isEmpty()) return;
+    onMain([this, covers = std::move(covers)] { fAlbumArtObj->addCandidates(covers); });
+}
+
 void DocumentBase::customEvent(QEvent* event) {
     if (!QueuedCall::run(event)) QObject::customEvent(event);
 }

@@ -17,6 +17,7 @@
 #include <optional>
 
 class AlbumArt;
+class AlbumArtDict;
 class DocumentHost;
 class EditState;
 class LookupWorker;
@@ -153,6 +154,9 @@ protected:
     void startJob(JobBody body);
     // Runs `call` on the main thread: at once there, else queued.
     void onMain(std::function<void()> call);
+    // Adds the cover candidates a worker made (AlbumArt::candidateFrom…)
+    // on the main thread: the cover object is never changed by a worker.
+    void showCovers(QList<std::shared_ptr<AlbumArtDict>> covers);
     void customEvent(QEvent* event) override;
     // Blocks until the job's body has returned; for destructors only.
     void joinWorker();

@@ -293,24 +293,24 @@ DocumentBase::JobBody FileTagDocument::openJob() {
     const std::shared_ptr<FileTagThread> ftt = fWorker;
     ProgressIndicator* sheet = progress();
     // Thread-safe, and alive as long as the document, which waits for the job.
-    AlbumArt* art = fAlbumArtObj.get();
     // Read here, once: the worker asks no preference.
     const bool searchCovers = ftt->options().searchCovers;
     const bool smartCap = Prefs::smartCapitalization();
-    return [this, ftt, path, sheet, art, searchCovers, smartCap]() -> JobResult {
+    return [this, ftt, path, sheet, searchCovers, smartCap]() -> JobResult {
         auto opening = std::make_shared<FileOpening>();
         opening->path = recoverFolder(path, &opening->alerts);
         // The pictures that lie beside the file; read here, never on the
         // main thread.
-        art->searchForImages(QFileInfo(opening->path).absolutePath());
+        showCovers(AlbumArt::candidatesInFolder(QFileInfo(opening->path).absolutePath()));
         opening->song = std::make_shared<AudioTrack>(AudioTrack::initWithPath(opening->path));
         opening->customTag = opening->song->tags().custom;
         ftt->initializeHits();
         if (!(sheet && sheet->cancelled())) {
             const QByteArray bytes = opening->song->getImageData();
             createTrackHits(*opening, CoverFiles::decodedImage(bytes), bytes, smartCap);
-            art->setImageFromAlbumInfo(opening->infoFromTag.get(), searchCovers);
-            art->setImageFromAlbumInfo(opening->infoFromFile.get(), searchCovers);
+            showCovers({AlbumArt::candidateFromAlbumInfo(opening->infoFromTag.get(), searchCovers),
+                        AlbumArt::candidateFromAlbumInfo(opening->infoFromFile.get(),
+                                                         searchCovers)});
             const QString terms =
                 initialSearchString(opening->infoFromTag, opening->song->getOldTitle());
             if (!ftt->cleanUpOnly()) {
@@ -321,7 +321,8 @@ DocumentBase::JobBody FileTagDocument::openJob() {
             ftt->retrieveTracks();
             ftt->addHit(opening->infoFromTag);
             ftt->addHit(opening->infoFromFile);
-            if (!ftt->cleanUpOnly() && searchCovers) ftt->retrieveImagesFromTrackDetails(art);
+            if (!ftt->cleanUpOnly() && searchCovers)
+                showCovers(ftt->retrieveImagesFromTrackDetails());
             opening->terms = terms;
         }
         ftt->finalize();
@@ -351,21 +352,20 @@ void FileTagDocument::applyOpening(const FileOpening& opening) {
 
 DocumentBase::JobBody FileTagDocument::lookupJob(const QString& terms) {
     const std::shared_ptr<FileTagThread> ftt = fWorker;
-    AlbumArt* art = fAlbumArtObj.get();
     const TrackInfoPtr fromTag = pseudoHit(fTrackInfoFromTag);
     const TrackInfoPtr fromFile = pseudoHit(fTrackInfoFromFile);
     const ScoreWeights typedIn = ScoreRules::songTypedIn(*typedInTrackInfo());
     const bool searchCovers = ftt->options().searchCovers;
-    return [this, ftt, art, terms, fromTag, fromFile, typedIn, searchCovers]() -> JobResult {
+    return [this, ftt, terms, fromTag, fromFile, typedIn, searchCovers]() -> JobResult {
         ftt->initializeHits();
-        art->setImageFromAlbumInfo(fromTag.get(), searchCovers);
-        art->setImageFromAlbumInfo(fromFile.get(), searchCovers);
+        showCovers({AlbumArt::candidateFromAlbumInfo(fromTag.get(), searchCovers),
+                    AlbumArt::candidateFromAlbumInfo(fromFile.get(), searchCovers)});
         ftt->addTrackHitsFromWeb(terms, typedIn);
         ftt->pruneAlbumList();
         ftt->retrieveTracks();
         ftt->addHit(fromTag);
         ftt->addHit(fromFile);
-        if (searchCovers) ftt->retrieveImagesFromTrackDetails(art);
+        if (searchCovers) showCovers(ftt->retrieveImagesFromTrackDetails());
         ftt->finalize();
         auto hits = ftt->hits();
         return [this, hits] { fFoundHits = hits; };

@@ -9,7 +9,6 @@
 
 #include <memory>
 
-class AlbumArt;
 class CustomTag;
 class MusicSource;
 class ProgressIndicator;
@@ -40,7 +39,9 @@ public:
     // Fetches the album of each hit, numbers the song by its closest title
     // there, and drops hits without an album.
     void retrieveTracks();
-    void retrieveImagesFromTrackDetails(AlbumArt* art) { retrieveImages(fHits.get(), art); }
+    QList<std::shared_ptr<AlbumArtDict>> retrieveImagesFromTrackDetails() {
+        return retrieveImages(fHits.get());
+    }
 
     // Inserts without weights (total score 100): the hits made from the file.
     void addHit(const TrackInfoPtr& hit);

@@ -156,8 +156,8 @@ void FolderTagThread::retrieveNearestTracks(const MatchDistance::Folder& folder)
     dropHitsWithoutDetails();
 }
 
-void FolderTagThread::retrieveImagesFromAlbumDetails(AlbumArt* art) {
-    retrieveImages(fHits.get(), art);
+QList<std::shared_ptr<AlbumArtDict>> FolderTagThread::retrieveImagesFromAlbumDetails() {
+    return retrieveImages(fHits.get());
 }
 
 void FolderTagThread::addHit(const std::shared_ptr<AlbumInfo>& hit) {

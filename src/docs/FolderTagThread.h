@@ -11,7 +11,6 @@
 
 #include <memory>
 
-class AlbumArt;
 class CustomTag;
 class MusicSource;
 class ProgressIndicator;
@@ -50,7 +49,7 @@ public:
     // (a source with a hit that has details already fetches none); the hits
     // left without details are dropped.
     void retrieveNearestTracks(const MatchDistance::Folder& folder);
-    void retrieveImagesFromAlbumDetails(AlbumArt* art);
+    QList<std::shared_ptr<AlbumArtDict>> retrieveImagesFromAlbumDetails();
 
     // Inserts without weights (total score 100): the hits made from the folder.
     void addHit(const std::shared_ptr<AlbumInfo>& hit);

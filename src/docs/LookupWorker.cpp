@@ -38,8 +38,9 @@ void LookupWorker::pruneList(AlbumInfoArray* hits) {
         hits->removeObjectAtIndex(hits->count() - 1);
 }
 
-void LookupWorker::retrieveImages(AlbumInfoArray* hits, AlbumArt* art) {
-    if (!hits || !art) return;
+QList<AlbumArt::Candidate> LookupWorker::retrieveImages(AlbumInfoArray* hits) {
+    QList<AlbumArt::Candidate> covers;
+    if (!hits) return covers;
     const int count = int(hits->count());
     if (fProgress)
         fProgress->NotifyBeginDet(QStringLiteral("Fetching cover art..."), 0, count, true);
@@ -51,9 +52,12 @@ void LookupWorker::retrieveImages(AlbumInfoArray* hits, AlbumArt* art) {
         const QString url = hit->albumCoverURL();
         if (!url.isEmpty() && !fetched.contains(url)) {
             fetched.insert(url);
-            art->setImageFromURL(url, hit->totalScore(), fProgress);
+            if (AlbumArt::Candidate cover =
+                    AlbumArt::candidateFromURL(url, hit->totalScore(), fProgress))
+                covers << cover;
         }
         if (fProgress) fProgress->NotifyBump(1);
     }
     if (fProgress) fProgress->NotifyBump(count);
+    return covers;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
-#include <atomic>
+#include <QList>
 
-class AlbumArt;
+#include <atomic>
+#include <memory>
+
+class AlbumArtDict;
 class AlbumInfoArray;
 class ProgressIndicator;
 struct SourceOptions;
@@ -32,9 +35,9 @@ protected:
     bool cancelled() const;
     // Marks "no hits" for an empty list; else cuts it to "MaxEntriesToFetch".
     void pruneList(AlbumInfoArray* hits);
-    // Hands every hit's cover address to the cover-art object, each address
-    // once, until the look-up's time is up.
-    void retrieveImages(AlbumInfoArray* hits, AlbumArt* art);
+    // Downloads the cover every hit names, each address once, until the
+    // look-up's time is up: the candidates, for the main thread to add.
+    QList<std::shared_ptr<AlbumArtDict>> retrieveImages(AlbumInfoArray* hits);
     // Whether the look-up's time is up (LookupDeadline): the steps that
     // fetch stop, and the hits found so far are shown. Logs the first time.
     bool outOfTime(const char* step);

@@ -359,8 +359,9 @@ DocumentBase::JobBody TrovixDocument::openJob() {
         showScannedTracks(opening->songs);
         if (!(sheet && sheet->cancelled())) {
             createAlbumHits(*opening, findFolderCover(opening->songs), smartCap);
-            fAlbumArtObj->setImageFromAlbumInfo(opening->infoFromTags.get(), searchCovers);
-            fAlbumArtObj->setImageFromAlbumInfo(opening->infoFromFiles.get(), searchCovers);
+            showCovers({AlbumArt::candidateFromAlbumInfo(opening->infoFromTags.get(), searchCovers),
+                        AlbumArt::candidateFromAlbumInfo(opening->infoFromFiles.get(),
+                                                         searchCovers)});
             const QString terms = initialSearchString(opening->customTag, opening->detailsFromTags);
             // Hits with the folder's track count rank first among equals.
             ftt->initializeHits(int(opening->songs.count()), opening->detailsFromTags);
@@ -383,7 +384,7 @@ DocumentBase::JobBody TrovixDocument::openJob() {
             ftt->addHit(pseudoHit(opening->infoFromTags));
             ftt->addHit(pseudoHit(opening->infoFromFiles));
             if (!ftt->cleanUpOnly() && webCovers)
-                ftt->retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
+                showCovers(ftt->retrieveImagesFromAlbumDetails());
             opening->lastSearch = terms;
         }
         ftt->finalize();
@@ -438,8 +439,8 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
     return [this, ftt, terms, asked, fromTags, fromFiles, tagDetails, count, searchCovers,
             webCovers, thrifty]() -> JobResult {
         ftt->initializeHits(count, tagDetails);
-        fAlbumArtObj->setImageFromAlbumInfo(fromTags.get(), searchCovers);
-        fAlbumArtObj->setImageFromAlbumInfo(fromFiles.get(), searchCovers);
+        showCovers({AlbumArt::candidateFromAlbumInfo(fromTags.get(), searchCovers),
+                    AlbumArt::candidateFromAlbumInfo(fromFiles.get(), searchCovers)});
         ftt->addHit(fromTags);
         ftt->addHit(fromFiles);
         ftt->addAlbumHitsFromWeb(asked);
@@ -448,7 +449,7 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
             ftt->retrieveNearestTracks(*thrifty);
         else
             ftt->retrieveTracks();
-        if (webCovers) ftt->retrieveImagesFromAlbumDetails(fAlbumArtObj.get());
+        if (webCovers) showCovers(ftt->retrieveImagesFromAlbumDetails());
         ftt->finalize();
         return [this, terms] { fLastSearch = terms; };
     };

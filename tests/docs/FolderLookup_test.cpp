@@ -468,12 +468,23 @@ TEST_F(FolderLookup, CoverCandidatesFollowTheScoresWithTiesInArrivalOrder) {
         {"Band", "Record", "#AMG:tie1", {"One"}, server.url("/tie1.png")},
         {"Band", "Record", "#AMG:tie2", {"One"}, server.url("/tie2.png")},
     };
-    auto doc = open();
+    auto doc = std::make_unique<TrovixDocument>(&host);
+    // The worker downloads; only the main thread changes the cover object.
+    QList<QThread*> changedOn;
+    QObject::connect(doc->albumArt(), &AlbumArt::changed, doc->albumArt(),
+                     [&changedOn] { changedOn << QThread::currentThread(); },
+                     Qt::DirectConnection);
+    doc->setSources(web.sources());
+    doc->setDocumentPath(folder.path(), false);
+    doc->waitUntilIdle();
     QStringList locations;
     for (const auto& candidate : doc->albumArt()->candidates())
         locations.append(candidate->location());
     EXPECT_EQ(locations, (QStringList{server.url("/tie1.png"), server.url("/tie2.png"),
                                       server.url("/low.png")}));
+    ASSERT_FALSE(changedOn.isEmpty());
+    for (QThread* thread : changedOn)
+        EXPECT_EQ(thread, QCoreApplication::instance()->thread());
 }
 
 // The window's host: records on which threads the document reached it.
