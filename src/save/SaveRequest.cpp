@@ -286,9 +286,9 @@ private:
                 return renameFolder();
             });
         for (qsizetype i = 0; i < planned.size(); ++i) {
-            const RenameOutcome& o = run.outcomes[size_t(i)];
+            const RenamedFile& o = run.outcomes[size_t(i)];
             if (!o.finalName.isEmpty()) planned[i]->finalName = o.finalName;
-            if (!o.failure.isNull()) fail(planned[i]->file->name, o.failure);
+            if (!o.outcome.ok()) fail(planned[i]->file->name, o.outcome.reason);
             fSteps.bump();
         }
     }
@@ -310,15 +310,15 @@ private:
         if (pathExists(newPath)) return duplicate();
         TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(folder, newPath);
         SaveSteps::step("rename-folder");
-        const MoveResult r = moveWithoutReplacing(folder, newPath);
-        if (r.code == MoveResult::Code::TargetExists) return duplicate();
+        const Outcome r = moveWithoutReplacing(folder, newPath);
+        if (r.code == Outcome::Code::Exists) return duplicate();
         if (!r.ok()) {
             // A refusal is a failure of the save, not a remark beside a
             // success.
             fail(current.fileName(),
                  QStringLiteral("The folder could not be renamed to \"%1\": %2. Its name will "
                                 "remain \"%3\".")
-                     .arg(newName, r.error, current.fileName()));
+                     .arg(newName, r.reason, current.fileName()));
             return folder;
         }
         // The new folder entry is durable before the save says it is done.
