@@ -119,7 +119,7 @@ private:
 
     // A copy of the folder, or of the single file, in the backups folder.
     bool backup() {
-        FolderBackup::Result r;
+        FolderBackup::Copy r;
         if (!fSingle) {
             r = FolderBackup::backupFolder(fRequest.folder, fSteps.p());
         } else {
@@ -132,11 +132,11 @@ private:
                                          fRequest.files.front().name);
         }
         if (r.ok()) return true;
-        TROVIX_LOG() << "Backup to" << r.target << "failed:" << r.reason;
+        TROVIX_LOG() << "Backup to" << r.target << "failed:" << r.outcome.reason;
         alert(QStringLiteral("Backup Failed"),
               QStringLiteral("The %1 could not be backed up to \"%2\", so nothing was saved. %3")
                   .arg(fSingle ? QStringLiteral("file") : QStringLiteral("folder"),
-                       FolderBackup::backupsFolder(), r.reason));
+                       FolderBackup::backupsFolder(), r.outcome.reason));
         return false;
     }
 
@@ -179,11 +179,11 @@ private:
             batch.add(music.get());
             fOpened.push_back({&f, std::move(music), f.name, false});
         }
-        const std::vector<FileSaveOutcome> outcomes =
+        const std::vector<Outcome> outcomes =
             batch.commit([this] { return fSteps.stopped(); }, [this](int) { fSteps.bump(); });
         QList<Opened*> retagged;
         for (size_t i = 0; i < fOpened.size(); ++i) {
-            const FileSaveOutcome& o = outcomes[i];
+            const Outcome& o = outcomes[i];
             if (o.ok()) {
                 fOpened[i].saved = true;
                 retagged << &fOpened[i];
@@ -191,7 +191,7 @@ private:
             }
             // The file keeps its old tags, so the record does too.
             fail(fOpened[i].file->name,
-                 o.code == FileSaveOutcome::Code::Stopped
+                 o.code == Outcome::Code::Stopped
                      ? QStringLiteral("The save was stopped before this file was written.")
                      : o.reason);
         }
