@@ -1,6 +1,7 @@
 #include "system/FolderHandle.h"
 
 #include "system/Durable.h"
+#include "system/MoveFile.h"
 
 #include <QFile>
 

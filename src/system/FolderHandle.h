@@ -1,6 +1,6 @@
 #pragma once
 
-#include "system/MoveFile.h"
+#include "system/Outcome.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
