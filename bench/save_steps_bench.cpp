@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
         file->setTags({.title = QStringLiteral("Title %1").arg(i)}, TagField::Title);
         since = Clock::now();
         step = "plan";
-        if (!SaveBatch::saveOne(*file).ok())
-            std::printf("save failed: %s\n", qPrintable(file->lastError()));
+        const Outcome saved = SaveBatch::saveOne(*file);
+        if (!saved.ok()) std::printf("save failed: %s\n", qPrintable(saved.reason));
         lap("");
     }
     std::printf("save_steps_bench: in-place save of a %d MB M4A, mean of %d, ms from each step to "

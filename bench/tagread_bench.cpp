@@ -116,8 +116,8 @@ void saveTimes(const QString& dir, int mdatBytes, const char* label) {
     const auto start = Clock::now();
     for (int i = 0; i < rounds; ++i) {
         file->setTags({.title = QStringLiteral("Title %1").arg(i)}, TagField::Title);
-        if (!SaveBatch::saveOne(*file).ok())
-            std::printf("save failed: %s\n", qPrintable(file->lastError()));
+        const Outcome saved = SaveBatch::saveOne(*file);
+        if (!saved.ok()) std::printf("save failed: %s\n", qPrintable(saved.reason));
     }
     const double inPlace = secondsSince(start) / rounds;
     file->setTags({.album = QString(4000, u'x')}, TagField::Album); // past the padding

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         file->setTags(tags,
                       TagField::Title | TagField::Genre | TagField::Track | TagField::TrackCount);
         if (size % 3 == 0) file->tagImage(QImage());
-        if (SaveBatch::saveOne(*file).ok() && !AtomParser::newAtomParser(path)) std::abort();
+        if (SaveBatch::saveOne(*file).ok() && !AtomParser::newAtomParser(path).parser) std::abort();
     }
     return 0;
 }

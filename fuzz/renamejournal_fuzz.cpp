@@ -30,7 +30,7 @@ bool put(const QString& path, const QByteArray& bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const QString root = QStringLiteral("/tmp/renamejournal_fuzz.%1").arg(::getpid());
     const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
-    RenameJournal::parse(input, nullptr);
+    RenameJournal::parse(input);
 
     QDir(root).removeRecursively();
     const QString album = root + QStringLiteral("/Album");

@@ -162,7 +162,7 @@ bool build(const QString& dir, QString* error) {
                            TagField::Track | TagField::TrackCount;
         if (t.year) fields |= TagField::Year;
         music->setTags(tags, fields);
-        const FileSaveOutcome saved = SaveBatch::saveOne(*music);
+        const Outcome saved = SaveBatch::saveOne(*music);
         if (!saved.ok()) {
             *error = QStringLiteral("%1: %2").arg(path, saved.reason);
             return false;

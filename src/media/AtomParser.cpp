@@ -375,22 +375,22 @@ void AtomParser::setFailNewFileAfter(int64_t bytes) {
     gFailNewFileAfter = bytes;
 }
 
-std::unique_ptr<AtomParser> AtomParser::parseWritten(const QString& path, QString* error) {
+AtomParser::Parsed AtomParser::parseWritten(const QString& path) {
     std::unique_ptr<AtomParser> parser(new AtomParser(path));
     parser->fQuickCheck = true;
-    if (!parser->openAndParse(error)) return nullptr;
-    return parser;
+    Outcome parsed = parser->openAndParse();
+    if (!parsed.ok()) return {nullptr, std::move(parsed)};
+    return {std::move(parser), std::move(parsed)};
 }
 
-std::unique_ptr<AtomParser> AtomParser::newAtomParser(const QString& path, QString* error) {
+AtomParser::Parsed AtomParser::newAtomParser(const QString& path) {
     std::unique_ptr<AtomParser> parser(new AtomParser(path));
-    QString why;
-    if (!parser->openAndParse(&why)) {
-        TROVIX_LOG() << "Not an MPEG-4 file we can read:" << path << "-" << why;
-        if (error) *error = why;
-        return nullptr;
+    Outcome parsed = parser->openAndParse();
+    if (!parsed.ok()) {
+        TROVIX_LOG() << "Not an MPEG-4 file we can read:" << path << "-" << parsed.reason;
+        return {nullptr, std::move(parsed)};
     }
-    return parser;
+    return {std::move(parser), std::move(parsed)};
 }
 
 AtomParser::~AtomParser() {
@@ -402,7 +402,7 @@ void AtomParser::closeFile() {
     fFileDescr = -1;
 }
 
-bool AtomParser::openAndParse(QString* error) {
+Outcome AtomParser::openAndParse() {
     // The file is open only while it is read or written: a folder of a
     // thousand songs must not hold a thousand descriptors.
     struct Closer {
@@ -412,29 +412,20 @@ bool AtomParser::openAndParse(QString* error) {
     const QByteArray native = QFile::encodeName(fPath);
     // Non-blocking so that a FIFO named like a music file cannot hang us.
     fFileDescr = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fFileDescr < 0) {
-        *error = errno == EISDIR ? QStringLiteral("it is a folder") : Durable::errnoText(errno);
-        return false;
-    }
-    if (::fstat(fFileDescr, &fStat) != 0) {
-        *error = Durable::errnoText(errno);
-        return false;
-    }
-    if (!S_ISREG(fStat.st_mode)) {
-        *error = S_ISDIR(fStat.st_mode) ? QStringLiteral("it is a folder")
-                                        : QStringLiteral("it is not a regular file");
-        return false;
-    }
+    if (fFileDescr < 0)
+        return Outcome::failed(errno == EISDIR ? QStringLiteral("it is a folder")
+                                               : Durable::errnoText(errno));
+    if (::fstat(fFileDescr, &fStat) != 0) return Outcome::failed(Durable::errnoText(errno));
+    if (!S_ISREG(fStat.st_mode))
+        return Outcome::failed(S_ISDIR(fStat.st_mode) ? QStringLiteral("it is a folder")
+                                                      : QStringLiteral("it is not a regular file"));
     ::fcntl(fFileDescr, F_SETFL, ::fcntl(fFileDescr, F_GETFL) & ~O_NONBLOCK);
     // Not read while another writer holds it, when we can help it; a file
     // changed meanwhile is caught before it is written.
     ::flock(fFileDescr, LOCK_EX | LOCK_NB);
 
     fFileLen = uint64_t(fStat.st_size);
-    if (fFileLen == 0) {
-        *error = QStringLiteral("the file is empty");
-        return false;
-    }
+    if (fFileLen == 0) return Outcome::failed(QStringLiteral("the file is empty"));
 
     // Only the atom headers and "moov" are read. Mapping the file instead
     // costs page faults that made opening a folder several times slower.
@@ -447,10 +438,8 @@ bool AtomParser::openAndParse(QString* error) {
         const uint64_t left = fFileLen - offset;
         uint8_t header[16];
         const size_t headerLen = size_t(std::min<uint64_t>(left, sizeof header));
-        if (!FileIO::readAt(fFileDescr, reinterpret_cast<char*>(header), headerLen, offset)) {
-            *error = Durable::errnoText(errno);
-            return false;
-        }
+        if (!FileIO::readAt(fFileDescr, reinterpret_cast<char*>(header), headerLen, offset))
+            return Outcome::failed(Durable::errnoText(errno));
         ctx.base = header;
         ctx.baseOffset = offset;
         ctx.available = headerLen;
@@ -460,15 +449,11 @@ bool AtomParser::openAndParse(QString* error) {
             if (size == 0) size = left;
             if (size == 1 && headerLen >= 16) size = qFromBigEndian<uint64_t>(header + 8);
             if (size >= 8 && size <= left) { // else the parse below says why
-                if (size > kMaxMoovLen) {
-                    *error = QStringLiteral("a movie header of %1 bytes").arg(size);
-                    return false;
-                }
+                if (size > kMaxMoovLen)
+                    return Outcome::failed(QStringLiteral("a movie header of %1 bytes").arg(size));
                 whole.resize(qsizetype(size));
-                if (!FileIO::readAt(fFileDescr, whole.data(), size_t(size), offset)) {
-                    *error = Durable::errnoText(errno);
-                    return false;
-                }
+                if (!FileIO::readAt(fFileDescr, whole.data(), size_t(size), offset))
+                    return Outcome::failed(Durable::errnoText(errno));
                 ctx.base = reinterpret_cast<const uint8_t*>(whole.constData());
                 ctx.available = size;
                 if (moovBytes.isNull()) moovBytes = whole;
@@ -477,22 +462,20 @@ bool AtomParser::openAndParse(QString* error) {
         Atom::Ptr atom = AtomReader::read(ctx, offset, left, 0, 0);
         if (!atom) {
             fAtoms.clear();
-            *error = ctx.error;
-            return false;
+            return Outcome::failed(ctx.error);
         }
         offset += atom->originalLen();
         fAtoms.push_back(std::move(atom));
     }
     if (!moovAtom()) {
         fAtoms.clear();
-        *error = QStringLiteral("no 'moov' atom");
-        return false;
+        return Outcome::failed(QStringLiteral("no 'moov' atom"));
     }
     // Read for display all the same; only writing is refused.
     fLayoutProblem = checkLayout(moovBytes);
     if (!fLayoutProblem.isNull())
         TROVIX_LOG() << "Atom sizes of" << fPath << "do not add up:" << fLayoutProblem;
-    return true;
+    return Outcome::done();
 }
 
 namespace {
@@ -625,7 +608,7 @@ Atom* AtomParser::paddingCarrier(bool create) {
 }
 
 SavePlan AtomParser::planSave() {
-    QString why = whyNotWritable();
+    const QString why = whyNotWritable();
     if (!why.isNull()) return SavePlan::refused(why);
     // Through a symbolic link, the file it points to is written; any other
     // path is used as it is (resolving every folder on it costs a look-up
@@ -679,17 +662,21 @@ SavePlan AtomParser::planSave() {
         if (plan.regions.empty()) return plan; // Nothing
         plan.kind = SavePlan::Kind::InPlace;
         plan.newSize = fFileLen;
-        if (fChunkPrint.isEmpty()) fChunkPrint = before->fingerprint(fd, kSampledChunks, &why);
-        if (fChunkPrint.isEmpty())
-            return SavePlan::refused(
-                QStringLiteral("The file's audio could not be read (%1).").arg(why));
+        if (fChunkPrint.isEmpty()) {
+            const ChunkMap::Fingerprint taken = before->fingerprint(fd, kSampledChunks);
+            if (!taken.outcome.ok())
+                return SavePlan::refused(QStringLiteral("The file's audio could not be read (%1).")
+                                             .arg(taken.outcome.reason));
+            fChunkPrint = taken.print;
+        }
         // The same top-level atoms at the same places and the same sample
         // tables: the same chunks, so the old map serves.
         plan.verify = [before, print = fChunkPrint, tables = sampleTables(moov),
                        places = topLevel(fAtoms)](const QString& path) -> QString {
-            QString why;
-            auto parser = parseWritten(path, &why);
-            if (!parser) return QStringLiteral("it could not be parsed: %1").arg(why);
+            const Parsed written = parseWritten(path);
+            if (!written.parser)
+                return QStringLiteral("it could not be parsed: %1").arg(written.outcome.reason);
+            const std::unique_ptr<AtomParser>& parser = written.parser;
             if (!parser->fLayoutProblem.isNull()) return parser->fLayoutProblem;
             if (topLevel(parser->fAtoms) != places)
                 return QStringLiteral("its top-level atoms moved");
@@ -697,9 +684,10 @@ SavePlan AtomParser::planSave() {
                 return QStringLiteral("its chunk offsets changed");
             const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
             if (fd < 0) return Durable::errnoText(errno);
-            const QByteArray now = before->fingerprint(fd, kSampledChunks, &why);
+            const ChunkMap::Fingerprint now = before->fingerprint(fd, kSampledChunks);
             ::close(fd);
-            if (now != print) return why.isNull() ? QStringLiteral("its audio changed") : why;
+            if (!now.outcome.ok()) return now.outcome.reason;
+            if (now.print != print) return QStringLiteral("its audio changed");
             return {};
         };
         plan.finish = [this](bool saved) { saveFinished(saved, false); };
@@ -722,10 +710,11 @@ SavePlan AtomParser::planSave() {
     undoStcoFixUp();
     if (block.isEmpty())
         return SavePlan::refused(QStringLiteral("The tags could not be laid out for writing."));
-    const QByteArray print = before->fingerprint(fd, kCheckedChunks, &why);
-    if (print.isEmpty())
+    const ChunkMap::Fingerprint taken = before->fingerprint(fd, kCheckedChunks);
+    if (!taken.outcome.ok())
         return SavePlan::refused(
-            QStringLiteral("The file's audio could not be read (%1).").arg(why));
+            QStringLiteral("The file's audio could not be read (%1).").arg(taken.outcome.reason));
+    const QByteArray print = taken.print;
 
     struct Piece {
         bool isMoov;
@@ -737,7 +726,7 @@ SavePlan AtomParser::planSave() {
     plan.kind = SavePlan::Kind::Rewrite;
     plan.newSize = uint64_t(int64_t(fFileLen) + delta);
     plan.heldBytes = block.size();
-    plan.writeNew = [pieces, block](int in, int out, QString*) {
+    plan.writeNew = [pieces, block](int in, int out) {
         const int64_t failAfter = gFailNewFileAfter;
         uint64_t written = 0;
         auto put = [&](const char* p, size_t n) {
@@ -751,7 +740,8 @@ SavePlan AtomParser::planSave() {
         std::vector<char> buffer;
         for (const Piece& piece : pieces) {
             if (piece.isMoov) {
-                if (!put(block.constData(), size_t(block.size()))) return false;
+                if (!put(block.constData(), size_t(block.size())))
+                    return SavePlan::notWritten(errno);
                 continue;
             }
             // Everything else is copied as it lies in the file, audio included.
@@ -759,17 +749,18 @@ SavePlan AtomParser::planSave() {
             for (uint64_t left = piece.length, from = piece.offset; left > 0;) {
                 const size_t n = size_t(std::min<uint64_t>(left, kCopyChunk));
                 if (!FileIO::readAt(in, buffer.data(), n, from) || !put(buffer.data(), n))
-                    return false;
+                    return SavePlan::notWritten(errno);
                 left -= n;
                 from += n;
             }
         }
-        return true;
+        return Outcome::done();
     };
     plan.verify = [before, print, moovEnd, delta](const QString& path) -> QString {
-        QString why;
-        auto parser = newAtomParser(path, &why);
-        if (!parser) return QStringLiteral("it could not be parsed: %1").arg(why);
+        const Parsed written = newAtomParser(path);
+        if (!written.parser)
+            return QStringLiteral("it could not be parsed: %1").arg(written.outcome.reason);
+        const std::unique_ptr<AtomParser>& parser = written.parser;
         if (!parser->fLayoutProblem.isNull()) return parser->fLayoutProblem;
         const ChunkMap& after = *parser->fChunks;
         const auto& chunks = before->chunks();
@@ -786,9 +777,10 @@ SavePlan AtomParser::planSave() {
         }
         const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) return Durable::errnoText(errno);
-        const QByteArray now = after.fingerprint(fd, kCheckedChunks, &why);
+        const ChunkMap::Fingerprint now = after.fingerprint(fd, kCheckedChunks);
         ::close(fd);
-        if (now != print) return why.isNull() ? QStringLiteral("its audio changed") : why;
+        if (!now.outcome.ok()) return now.outcome.reason;
+        if (now.print != print) return QStringLiteral("its audio changed");
         return {};
     };
     plan.finish = [this](bool saved) { saveFinished(saved, true); };
@@ -805,9 +797,10 @@ void AtomParser::saveFinished(bool saved, bool rewritten) {
     }
     closeFile();
     fAtoms.clear();
-    QString why;
-    if (!openAndParse(&why)) {
-        TROVIX_LOG() << "The rewritten file" << fPath << "could not be parsed again:" << why;
+    const Outcome parsed = openAndParse();
+    if (!parsed.ok()) {
+        TROVIX_LOG() << "The rewritten file" << fPath
+                     << "could not be parsed again:" << parsed.reason;
         fAtoms.clear();
     }
 }

@@ -2,6 +2,7 @@
 
 #include "media/Atom.h"
 #include "media/SavePlan.h"
+#include "system/Outcome.h"
 
 #include <QString>
 
@@ -36,9 +37,14 @@ public:
     // The file as parsed; see MusicFile::openedState.
     const struct stat& openedState() const { return fStat; }
     void takeOpenedState(const struct stat& st) { fStat = st; }
-    // Opens, maps and parses; null when the file cannot be parsed as an
-    // MPEG-4 file, with the reason in *error.
-    static std::unique_ptr<AtomParser> newAtomParser(const QString& path, QString* error = nullptr);
+    // A parser with the outcome of parsing; the parser is null when the
+    // file cannot be parsed as an MPEG-4 file.
+    struct Parsed {
+        std::unique_ptr<AtomParser> parser;
+        Outcome outcome;
+    };
+    // Opens, maps and parses.
+    static Parsed newAtomParser(const QString& path);
     ~AtomParser();
     AtomParser(const AtomParser&) = delete;
     AtomParser& operator=(const AtomParser&) = delete;
@@ -83,8 +89,8 @@ private:
     bool loadDeferred(int fd, const QByteArray& moov, uint64_t moovAt);
     // A file just written in place, parsed to check it: the structure is
     // walked, the chunks are not mapped (the caller compares the tables).
-    static std::unique_ptr<AtomParser> parseWritten(const QString& path, QString* error);
-    bool openAndParse(QString* error);
+    static Parsed parseWritten(const QString& path);
+    Outcome openAndParse();
     void closeFile();
     Atom* moovAtom() const;
     Atom* paddingCarrier(bool create);

@@ -143,7 +143,7 @@ void ChunkMap::addTable(const Atom* stbl) {
     }
 }
 
-QByteArray ChunkMap::fingerprint(int fd, size_t limit, QString* why) const {
+ChunkMap::Fingerprint ChunkMap::fingerprint(int fd, size_t limit) const {
     Digest hash(Digest::Kind::Sha1);
     const size_t n = fChunks.size();
     const size_t picks = std::min(n, std::max<size_t>(limit, 2));
@@ -159,12 +159,14 @@ QByteArray ChunkMap::fingerprint(int fd, size_t limit, QString* why) const {
         if (c.length > kEdge) appendAt(fd, c.offset + c.length - kEdge, kEdge, bytes, ok);
         hash.addData(bytes);
         if (!ok)
-            *why = QStringLiteral("chunk %1 at offset %2 cannot be read: %3")
-                       .arg(i)
-                       .arg(c.offset)
-                       .arg(Durable::errnoText(errno));
+            return {{},
+                    Outcome::failed(QStringLiteral("chunk %1 at offset %2 cannot be read: %3")
+                                        .arg(i)
+                                        .arg(c.offset)
+                                        .arg(Durable::errnoText(errno)))};
     }
-    const QByteArray print = ok ? hash.result() : QByteArray();
-    if (ok && print.isEmpty()) *why = QStringLiteral("its digest could not be computed");
-    return print;
+    const QByteArray print = hash.result();
+    if (print.isEmpty())
+        return {{}, Outcome::failed(QStringLiteral("its digest could not be computed"))};
+    return {print, Outcome::done()};
 }

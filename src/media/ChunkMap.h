@@ -1,5 +1,7 @@
 #pragma once
 
+#include "system/Outcome.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -31,9 +33,13 @@ public:
 
     // A hash of the lengths and of the first and last 16 bytes of up to
     // `limit` chunks (all when there are no more, else spread evenly from
-    // the first to the last), read from `fd`. Empty, with the reason in
-    // *why, when a chunk cannot be read.
-    QByteArray fingerprint(int fd, size_t limit, QString* why) const;
+    // the first to the last), read from `fd`. Failed, with no hash, when a
+    // chunk cannot be read.
+    struct Fingerprint {
+        QByteArray print;
+        Outcome outcome;
+    };
+    Fingerprint fingerprint(int fd, size_t limit) const;
 
 private:
     void addTable(const Atom* stbl);

@@ -240,27 +240,28 @@ SavePlan FlacFile::planSave() {
         plan.newSize = newAudioAt + audioLength;
         plan.heldBytes = metadata.size();
         const uint64_t metadataAt = old.metadataAt, audioAt = old.audioAt;
-        plan.writeNew = [metadataAt, audioAt, metadata, audioHash](int in, int out, QString*) {
+        plan.writeNew = [metadataAt, audioAt, metadata, audioHash](int in, int out) {
             // The bytes before the metadata ("fLaC", perhaps an ID3v2 tag),
             // the new metadata, then the audio, hashed as it is copied.
             const QByteArray front = readBytes(in, 0, metadataAt);
             if (front.size() != qsizetype(metadataAt) ||
                 !Durable::writeAll(out, front.constData(), size_t(front.size())) ||
                 !Durable::writeAll(out, metadata.constData(), size_t(metadata.size())))
-                return false;
+                return SavePlan::notWritten(errno);
             QCryptographicHash hash(QCryptographicHash::Sha1);
             QByteArray buffer(1 << 20, Qt::Uninitialized);
             for (uint64_t at = audioAt;;) {
                 const ssize_t n = ::pread(in, buffer.data(), size_t(buffer.size()), off_t(at));
                 if (n < 0 && errno == EINTR) continue;
-                if (n < 0) return false;
+                if (n < 0) return SavePlan::notWritten(errno);
                 if (n == 0) break;
                 hash.addData(QByteArrayView(buffer.constData(), n));
-                if (!Durable::writeAll(out, buffer.constData(), size_t(n))) return false;
+                if (!Durable::writeAll(out, buffer.constData(), size_t(n)))
+                    return SavePlan::notWritten(errno);
                 at += uint64_t(n);
             }
             *audioHash = hash.result();
-            return true;
+            return Outcome::done();
         };
     }
     plan.verify = [inPlace, metadata, newAudioAt, audioLength, audioHash,

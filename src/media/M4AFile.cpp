@@ -66,7 +66,7 @@ uint16_t clampU16(int v) {
 
 std::shared_ptr<M4AFile> M4AFile::newM4AFileWithPath(const QString& path) {
     std::shared_ptr<M4AFile> file(new M4AFile(path));
-    file->fAtomParser = AtomParser::newAtomParser(path);
+    file->fAtomParser = AtomParser::newAtomParser(path).parser;
     if (!file->fAtomParser) return nullptr;
     file->fHasVideo = hasVideoTrack(*file->fAtomParser);
     file->getAllInterestingTags();

@@ -1193,11 +1193,12 @@ SavePlan MP3File::planSave() {
         plan.heldBytes = tag.size();
         expected = {int64_t(plan.newSize), tag.isEmpty() ? -1 : 0, tag.size(),
                     tag.size() + junk + (old.firstFrame - audioFrom)};
-        plan.writeNew = [junk, audioFrom, audioTo, tag, v1](int in, int out, QString*) {
-            return Durable::writeAll(out, tag.constData(), size_t(tag.size())) &&
-                   copyRange(in, out, 0, junk) &&
-                   copyRange(in, out, audioFrom, audioTo - audioFrom) &&
-                   Durable::writeAll(out, v1.constData(), size_t(v1.size()));
+        plan.writeNew = [junk, audioFrom, audioTo, tag, v1](int in, int out) {
+            const bool ok = Durable::writeAll(out, tag.constData(), size_t(tag.size())) &&
+                            copyRange(in, out, 0, junk) &&
+                            copyRange(in, out, audioFrom, audioTo - audioFrom) &&
+                            Durable::writeAll(out, v1.constData(), size_t(v1.size()));
+            return ok ? Outcome::done() : SavePlan::notWritten(errno);
         };
     }
 

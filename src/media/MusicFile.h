@@ -68,8 +68,6 @@ public:
     virtual SavePlan planSave();
     // After a move: the new path, before the next save.
     virtual void refreshAfterRename(const QString& newPath) { fPath = newPath; }
-    // Why the last save of this file failed, for the user.
-    QString lastError() const { return fLastError; }
     // Null when the file may be written; else why it never is.
     virtual QString whyNotWritable() const { return QString(); }
     // The file as it was read (device, inode, size, time): a save refuses a
@@ -82,8 +80,6 @@ public:
     virtual void takeOpenedState(const struct stat& st) { (void)st; }
 
 protected:
-    friend class SaveBatch;
-
     explicit MusicFile(const QString& path) : fPath(path) {}
 
     // The format's own reading and writing of the tags, each field mapped in
@@ -111,5 +107,4 @@ protected:
     bool fHasImage = false;
     int32_t fBitrate = 0;
     uint32_t fDurationSecs = 0;
-    QString fLastError;
 };

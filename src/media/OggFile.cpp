@@ -313,9 +313,9 @@ SavePlan OggFile::planSave() {
     const Headers old = fHeaders;
     const qint64 shift = qint64(pages.size()) - qint64(old.pages);
     auto audioPrint = std::make_shared<QByteArray>();
-    plan.writeNew = [old, headerBytes, shift, audioPrint](int in, int out, QString* why) {
+    plan.writeNew = [old, headerBytes, shift, audioPrint](int in, int out) {
         if (!Durable::writeAll(out, headerBytes.constData(), size_t(headerBytes.size())))
-            return false;
+            return SavePlan::notWritten(errno);
         QCryptographicHash hash(QCryptographicHash::Sha1);
         QByteArray buffer;
         OggPage page;
@@ -325,10 +325,9 @@ SavePlan OggFile::planSave() {
             const OggPage::Read read = OggPage::readAt(in, at, old.size, &page, &length);
             if (read == OggPage::Read::End) break;
             if (read == OggPage::Read::Damaged || page.serial != old.serial) {
-                *why = read == OggPage::Read::Damaged
-                           ? QStringLiteral("An Ogg page of its audio is damaged.")
-                           : QStringLiteral("It holds more than one stream.");
-                return false;
+                return Outcome::failed(read == OggPage::Read::Damaged
+                                           ? QStringLiteral("An Ogg page of its audio is damaged.")
+                                           : QStringLiteral("It holds more than one stream."));
             }
             addToPrint(hash, page, quint32(old.pages));
             page.sequence = quint32(qint64(page.sequence) + shift);
@@ -336,13 +335,14 @@ SavePlan OggFile::planSave() {
             at += length;
             if (buffer.size() >= (1 << 20)) {
                 if (!Durable::writeAll(out, buffer.constData(), size_t(buffer.size())))
-                    return false;
+                    return SavePlan::notWritten(errno);
                 buffer.clear();
             }
         }
-        if (!Durable::writeAll(out, buffer.constData(), size_t(buffer.size()))) return false;
+        if (!Durable::writeAll(out, buffer.constData(), size_t(buffer.size())))
+            return SavePlan::notWritten(errno);
         *audioPrint = hash.result();
-        return true;
+        return Outcome::done();
     };
     plan.verify = [headerBytes, packets, audioPrint](const QString& path) -> QString {
         Fd v{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)};

@@ -1,5 +1,7 @@
 #include "media/SavePlan.h"
 
+#include "system/Durable.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -116,4 +118,10 @@ void SavePlan::addChangedBytes(uint64_t offset, QByteArray old, QByteArray now) 
     cut(now, to);
     region.bytes = std::move(now);
     region.old = std::move(old);
+}
+
+Outcome SavePlan::notWritten(int error) {
+    return Outcome::failed(
+        QStringLiteral("The file could not be written: %1. It was left as it was.")
+            .arg(Durable::errnoText(error)));
 }

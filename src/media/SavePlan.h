@@ -1,5 +1,7 @@
 #pragma once
 
+#include "system/Outcome.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -49,8 +51,10 @@ struct SavePlan {
     void addChangedBytes(uint64_t offset, QByteArray old, QByteArray now);
 
     // Rewrite: writes the complete new file to `out`, reading the old one
-    // from `in`; false with the reason in *why.
-    std::function<bool(int in, int out, QString* why)> writeNew;
+    // from `in`.
+    std::function<Outcome(int in, int out)> writeNew;
+    // What writeNew tells when the system refused a read or a write.
+    static Outcome notWritten(int error);
 
     // Bytes the plan holds besides its regions (a rewrite's new tag or
     // movie header), so that a batch can keep what it holds bounded.

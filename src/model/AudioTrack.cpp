@@ -330,15 +330,15 @@ bool AudioTrack::renameToTemp(AlertHost* alerts) {
         const QString target = joinPath(fFolder, name);
         if (pathExists(target)) continue;
         TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(from, target);
-        const MoveResult r = moveWithoutReplacing(from, target);
+        const Outcome r = moveWithoutReplacing(from, target);
         if (r.ok()) {
             const QString before = fFileName;
             adoptName(name);
             fNameBeforeTemp = before;
             return true;
         }
-        if (r.code == MoveResult::Code::TargetExists) continue; // appeared meanwhile
-        reportMoveFailure(alerts, from, target, r.error);
+        if (r.code == Outcome::Code::Exists) continue; // appeared meanwhile
+        reportMoveFailure(alerts, from, target, r.reason);
         return false;
     }
     reportMoveFailure(alerts, from, fFolder, QStringLiteral("no free temporary name"));
@@ -354,10 +354,10 @@ bool AudioTrack::rename(const NamingOptions& naming, int flags, AlertHost* alert
     QString target = joinPath(fFolder, name);
     if (!pathExists(target)) {
         TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(from, target);
-        const MoveResult r = moveWithoutReplacing(from, target);
+        const Outcome r = moveWithoutReplacing(from, target);
         if (r.ok()) return adoptName(name);
-        if (r.code != MoveResult::Code::TargetExists) {
-            reportMoveFailure(alerts, from, target, r.error);
+        if (r.code != Outcome::Code::Exists) {
+            reportMoveFailure(alerts, from, target, r.reason);
             return false;
         }
     }
@@ -375,10 +375,10 @@ bool AudioTrack::rename(const NamingOptions& naming, int flags, AlertHost* alert
             alerted = true;
         }
         TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(from, target);
-        const MoveResult r = moveWithoutReplacing(from, target);
+        const Outcome r = moveWithoutReplacing(from, target);
         if (r.ok()) return adoptName(candidate);
-        if (r.code == MoveResult::Code::TargetExists) continue;
-        reportMoveFailure(alerts, from, target, r.error);
+        if (r.code == Outcome::Code::Exists) continue;
+        reportMoveFailure(alerts, from, target, r.reason);
         return false;
     }
     reportMoveFailure(alerts, from, joinPath(fFolder, temp), QStringLiteral("no free name"));

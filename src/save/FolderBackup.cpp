@@ -211,50 +211,51 @@ QString FolderBackup::chooseFileTarget(const QString& backups, const QString& fi
     return target;
 }
 
-FolderBackup::Result FolderBackup::backupFile(const QString& file) {
-    Result result;
+FolderBackup::Copy FolderBackup::backupFile(const QString& file) {
+    Copy result;
     const QString backups = backupsFolder();
     if (!QDir().mkpath(backups)) {
         result.target = backups;
-        result.reason = QStringLiteral("The folder \"%1\" could not be created.").arg(backups);
+        result.outcome =
+            Outcome::failed(QStringLiteral("The folder \"%1\" could not be created.").arg(backups));
         return result;
     }
     const QString name = QDir::cleanPath(file).section(QLatin1Char('/'), -1);
     return backupFile(file, chooseFileTarget(backups, name));
 }
 
-FolderBackup::Result FolderBackup::backupFile(const QString& file, const QString& target) {
-    Result result;
+FolderBackup::Copy FolderBackup::backupFile(const QString& file, const QString& target) {
+    Copy result;
     result.target = target;
     Copier copier;
     const Bytes src = encode(file);
     struct stat st;
     if (::stat(src.c_str(), &st) != 0) {
         copier.fail(src, errno);
-        result.reason = copier.reason;
+        result.outcome = Outcome::failed(copier.reason);
         return result;
     }
     // Like cp -p, a link is followed; anything but a plain file (a pipe
     // would block the read) is refused.
     if (!S_ISREG(st.st_mode)) {
-        result.reason = QStringLiteral("\"%1\" is not a regular file.").arg(file);
+        result.outcome = Outcome::failed(QStringLiteral("\"%1\" is not a regular file.").arg(file));
         return result;
     }
     if (!copier.copyFile(src, encode(target), st)) {
-        result.reason = copier.reason;
+        result.outcome = Outcome::failed(copier.reason);
         return result;
     }
-    result.code = Code::Made;
+    result.outcome = Outcome::done();
     return result;
 }
 
-FolderBackup::Result FolderBackup::backupFolder(const QString& folder,
-                                                ProgressIndicator* progress) {
-    Result result;
+FolderBackup::Copy FolderBackup::backupFolder(const QString& folder, ProgressIndicator* progress) {
+    Copy result;
     const QString backups = backupsFolder();
     if (!QDir().mkpath(backups)) {
         result.target = backups;
-        result.reason = QStringLiteral("The folder \"%1\" could not be created.").arg(backups);
+        result.outcome =
+            Outcome::failed(QStringLiteral("The folder \"%1\" could not be created.").arg(backups));
         return result;
     }
     QString name = QDir::cleanPath(folder).section(QLatin1Char('/'), -1);
@@ -262,9 +263,9 @@ FolderBackup::Result FolderBackup::backupFolder(const QString& folder,
     return backupFolder(folder, chooseTarget(backups, name), progress);
 }
 
-FolderBackup::Result FolderBackup::backupFolder(const QString& source, const QString& target,
-                                                ProgressIndicator* progress) {
-    Result result;
+FolderBackup::Copy FolderBackup::backupFolder(const QString& source, const QString& target,
+                                              ProgressIndicator* progress) {
+    Copy result;
     result.target = target;
     Copier copier;
     const Bytes src = encode(source);
@@ -273,20 +274,20 @@ FolderBackup::Result FolderBackup::backupFolder(const QString& source, const QSt
     struct stat st;
     if (::stat(src.c_str(), &st) != 0) {
         copier.fail(src, errno);
-        result.reason = copier.reason;
+        result.outcome = Outcome::failed(copier.reason);
         return result;
     }
     std::vector<Bytes> names;
     if (!copier.list(src, names)) {
-        result.reason = copier.reason;
+        result.outcome = Outcome::failed(copier.reason);
         return result;
     }
     if (names.empty()) {
-        result.code = Code::NothingToBackUp;
+        result.outcome = Outcome::nothing();
         return result;
     }
     if (!copier.makeDir(dst, st)) {
-        result.reason = copier.reason;
+        result.outcome = Outcome::failed(copier.reason);
         return result;
     }
     struct stat made;
@@ -301,18 +302,18 @@ FolderBackup::Result FolderBackup::backupFolder(const QString& source, const QSt
     }
     for (const Bytes& name : names) {
         if (!copier.copyEntry(src + "/" + name, dst + "/" + name)) {
-            result.reason = copier.reason;
+            result.outcome = Outcome::failed(copier.reason);
             Copier::removeTree(dst);
             return result;
         }
         if (progress) progress->NotifyBump(1);
     }
     if (!copier.finishDir(dst, st)) {
-        result.reason = copier.reason;
+        result.outcome = Outcome::failed(copier.reason);
         Copier::removeTree(dst);
         return result;
     }
     if (progress) progress->NotifyBump(1);
-    result.code = Code::Made;
+    result.outcome = Outcome::done();
     return result;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "system/Outcome.h"
+
 #include <QString>
 
 class ProgressIndicator;
@@ -10,16 +12,13 @@ class ProgressIndicator;
 // bits and modification times are kept, and owners where allowed.
 class FolderBackup {
 public:
-    enum class Code {
-        Made,            // the copy is complete
-        NothingToBackUp, // the folder has no entries
-        Failed,          // see reason
-    };
-    struct Result {
-        Code code = Code::Failed;
+    // A backup: Done, Nothing (the folder has no entries) or Failed, with
+    // which file and why.
+    struct Copy {
         QString target; // the backup folder chosen (removed again on failure)
-        QString reason; // for the user: which file and why
-        bool ok() const { return code != Code::Failed; }
+        Outcome outcome;
+        // Nothing is lost without it: a save may go on.
+        bool ok() const { return outcome.code != Outcome::Code::Failed; }
     };
 
     // The XDG music folder (falling back to ~/Music) / "Trovix Backups".
@@ -31,14 +30,14 @@ public:
     // backups (the number goes before the extension).
     static QString chooseFileTarget(const QString& backups, const QString& fileName);
     // Copies one file into the backups folder under the first free name.
-    static Result backupFile(const QString& file);
+    static Copy backupFile(const QString& file);
     // Copies one file to `target`, which must not exist yet.
-    static Result backupFile(const QString& file, const QString& target);
+    static Copy backupFile(const QString& file, const QString& target);
 
     // Backs the folder up into a new folder of the backups folder.
-    static Result backupFolder(const QString& folder, ProgressIndicator* progress);
+    static Copy backupFolder(const QString& folder, ProgressIndicator* progress);
     // Copies the entries of `source` (hidden ones included) into the new
     // folder `target`, which must not exist yet.
-    static Result backupFolder(const QString& source, const QString& target,
-                               ProgressIndicator* progress);
+    static Copy backupFolder(const QString& source, const QString& target,
+                             ProgressIndicator* progress);
 };

@@ -74,65 +74,47 @@ bool number(const QJsonValue& v, quint64* out) {
 
 } // namespace
 
-bool RenameJournal::write(const FolderHandle& folder, const RenamePlan& plan, QString* error) {
+Outcome RenameJournal::write(const FolderHandle& folder, const RenamePlan& plan) {
     const QByteArray data = QJsonDocument(toJson(folder, plan)).toJson(QJsonDocument::Compact);
     const QByteArray temp = native(kFileName + QStringLiteral(".%1").arg(::getpid()));
     const QByteArray target = native(kFileName);
     SaveSteps::step("journal-write");
     folder.remove(temp); // left by an earlier process with our pid
     const int fd = folder.createFile(temp, O_WRONLY, 0600);
-    if (fd < 0) {
-        if (error) *error = Durable::errnoText(errno);
-        return false;
-    }
+    if (fd < 0) return Outcome::failed(Durable::errnoText(errno));
     const bool ok =
         Durable::writeAll(fd, data.constData(), size_t(data.size())) && ::fsync(fd) == 0;
     const int err = errno;
     ::close(fd);
     if (!ok) {
         folder.remove(temp);
-        if (error) *error = Durable::errnoText(err);
-        return false;
+        return Outcome::failed(Durable::errnoText(err));
     }
     SaveSteps::step("journal-commit");
     if (::renameat(folder.fd(), temp.constData(), folder.fd(), target.constData()) != 0) {
         const int e = errno;
         folder.remove(temp);
-        if (error) *error = Durable::errnoText(e);
-        return false;
+        return Outcome::failed(Durable::errnoText(e));
     }
-    if (!folder.sync()) {
-        if (error) *error = Durable::errnoText(errno);
-        return false;
-    }
-    return true;
+    if (!folder.sync()) return Outcome::failed(Durable::errnoText(errno));
+    return Outcome::done();
 }
 
-std::optional<RenamePlan> RenameJournal::read(const FolderHandle& folder, QString* error) {
+RenameJournal::Read RenameJournal::read(const FolderHandle& folder) {
     struct stat st {};
     const int fd = folder.openFile(native(kFileName), O_RDONLY, &st);
-    if (fd < 0) {
-        if (error) *error = FolderHandle::whyNot(errno);
-        return std::nullopt;
-    }
+    if (fd < 0) return {{}, Outcome::failed(FolderHandle::whyNot(errno))};
     const FileIO::ClosedAtExit closer{fd};
-    if (st.st_size > kLargest) {
-        if (error) *error = QStringLiteral("it is larger than any save could make");
-        return std::nullopt;
-    }
+    if (st.st_size > kLargest)
+        return {{}, Outcome::failed(QStringLiteral("it is larger than any save could make"))};
     QByteArray bytes(qsizetype(st.st_size), Qt::Uninitialized);
-    if (!FileIO::readAt(fd, bytes.data(), size_t(bytes.size()), 0)) {
-        if (error) *error = Durable::errnoText(errno);
-        return std::nullopt;
-    }
-    return parse(bytes, error);
+    if (!FileIO::readAt(fd, bytes.data(), size_t(bytes.size()), 0))
+        return {{}, Outcome::failed(Durable::errnoText(errno))};
+    return parse(bytes);
 }
 
-std::optional<RenamePlan> RenameJournal::parse(const QByteArray& bytes, QString* error) {
-    const auto refuse = [error](const QString& why) -> std::optional<RenamePlan> {
-        if (error) *error = why;
-        return std::nullopt;
-    };
+RenameJournal::Read RenameJournal::parse(const QByteArray& bytes) {
+    const auto refuse = [](const QString& why) -> Read { return {{}, Outcome::failed(why)}; };
     if (bytes.size() > kLargest)
         return refuse(QStringLiteral("it is larger than any save could make"));
     QJsonParseError parseError;
@@ -171,20 +153,18 @@ std::optional<RenamePlan> RenameJournal::parse(const QByteArray& bytes, QString*
         plan.oldFolderName = f.value("old").toString();
         plan.newFolderName = f.value("new").toString();
     }
-    return plan;
+    return {plan, Outcome::done()};
 }
 
-bool RenameJournal::remove(const FolderHandle& folder, QString* error) {
+Outcome RenameJournal::remove(const FolderHandle& folder) {
     SaveSteps::step("journal-remove");
-    if (!folder.remove(native(kFileName)) && errno != ENOENT) {
-        if (error) *error = Durable::errnoText(errno);
-        return false;
-    }
+    if (!folder.remove(native(kFileName)) && errno != ENOENT)
+        return Outcome::failed(Durable::errnoText(errno));
     folder.sync();
-    return true;
+    return Outcome::done();
 }
 
-std::vector<RenameOutcome> RenameJournal::carryOut(const FolderHandle& folder,
+std::vector<RenamedFile> RenameJournal::carryOut(const FolderHandle& folder,
                                                    const RenamePlan& plan, Direction direction,
                                                    const std::function<bool()>& stop,
                                                    bool* stopped) {
@@ -204,13 +184,15 @@ std::vector<RenameOutcome> RenameJournal::carryOut(const FolderHandle& folder,
     };
     if (stopped) *stopped = false;
 
-    std::vector<RenameOutcome> out(size_t(plan.files.size()));
+    std::vector<RenamedFile> out(size_t(plan.files.size()));
     std::vector<QString> where(size_t(plan.files.size()));
     for (qsizetype i = 0; i < plan.files.size(); ++i) {
         where[size_t(i)] = locate(folder, plan.files[i]);
         out[size_t(i)].finalName = where[size_t(i)];
-        if (where[size_t(i)].isNull())
-            out[size_t(i)].failure = QStringLiteral("The file is no longer in the folder.");
+        out[size_t(i)].outcome = where[size_t(i)].isNull()
+                                     ? Outcome::failed(QStringLiteral(
+                                           "The file is no longer in the folder."))
+                                     : Outcome::done();
     }
 
     bool halted = false;
@@ -240,16 +222,16 @@ std::vector<RenameOutcome> RenameJournal::carryOut(const FolderHandle& folder,
             }
         }
         SaveSteps::step("rename-temp");
-        const MoveResult r = move(at, e.tempName);
+        const Outcome r = move(at, e.tempName);
         if (r.ok()) {
             held.remove(at);
             at = e.tempName;
             held.insert(at);
         } else {
-            out[size_t(i)].failure = QStringLiteral("It could not be given a temporary name: %1.")
-                                         .arg(r.code == MoveResult::Code::TargetExists
-                                                  ? QStringLiteral("the name is taken")
-                                                  : r.error);
+            out[size_t(i)].outcome = Outcome::failed(
+                QStringLiteral("It could not be given a temporary name: %1.")
+                    .arg(r.code == Outcome::Code::Exists ? QStringLiteral("the name is taken")
+                                                         : r.reason));
         }
         out[size_t(i)].finalName = at;
     }
@@ -262,21 +244,20 @@ std::vector<RenameOutcome> RenameJournal::carryOut(const FolderHandle& folder,
             break;
         }
         SaveSteps::step("rename-final");
-        MoveResult r = move(at, target(e));
+        const Outcome r = move(at, target(e));
         if (r.ok()) {
             at = target(e);
         } else {
             const QString why =
-                r.code == MoveResult::Code::TargetExists
+                r.code == Outcome::Code::Exists
                     ? QStringLiteral("a file named \"%1\" appeared meanwhile").arg(target(e))
-                    : r.error;
+                    : r.reason;
             // Never leave a temporary name: the other name, if it is free.
             SaveSteps::step("rename-final");
-            r = move(at, other(e));
-            if (r.ok()) at = other(e);
-            out[size_t(i)].failure =
+            if (move(at, other(e)).ok()) at = other(e);
+            out[size_t(i)].outcome = Outcome::failed(
                 QStringLiteral("It could not be renamed to \"%1\": %2. It is named \"%3\".")
-                    .arg(target(e), why, at);
+                    .arg(target(e), why, at));
         }
         out[size_t(i)].finalName = at;
     }
@@ -290,10 +271,10 @@ namespace {
 // Why the folder may not take the name an interrupted plan gives it; null
 // when it may.
 QString whyNotRenamed(const FolderHandle& folder, const RenamePlan& plan,
-                      const std::vector<RenameOutcome>& outcomes) {
+                      const std::vector<RenamedFile>& outcomes) {
     bool allThere = true, anyRecorded = false;
-    for (const RenameOutcome& o : outcomes) {
-        allThere = allThere && o.failure.isNull();
+    for (const RenamedFile& o : outcomes) {
+        allThere = allThere && o.outcome.ok();
         anyRecorded = anyRecorded || !o.finalName.isNull();
     }
     const QByteArray name = native(plan.newFolderName);
@@ -326,66 +307,70 @@ RenameJournal::Recovery RenameJournal::finish(const FolderHandle& folder, const 
     struct stat st;
     if (!folder.statAt(native(kFileName), &st)) return rec;
     rec.found = true;
-    QString error;
-    const std::optional<RenamePlan> plan = read(folder, &error);
-    if (!plan) {
+    const Read journal = read(folder);
+    if (!journal.outcome.ok()) {
         rec.refused = true;
         rec.problems << QStringLiteral("The rename journal was not used (%1); it was left in "
                                        "place.")
-                            .arg(error);
+                            .arg(journal.outcome.reason);
         return rec;
     }
-    const std::vector<RenameOutcome> outcomes = carryOut(folder, *plan, Direction::Forward);
-    for (qsizetype i = 0; i < plan->files.size(); ++i) {
-        const RenameEntry& e = plan->files[i];
-        const RenameOutcome& o = outcomes[size_t(i)];
+    const RenamePlan& plan = journal.plan;
+    const std::vector<RenamedFile> outcomes = carryOut(folder, plan, Direction::Forward);
+    for (qsizetype i = 0; i < plan.files.size(); ++i) {
+        const RenameEntry& e = plan.files[i];
+        const RenamedFile& o = outcomes[size_t(i)];
         rec.names.insert(e.oldName, o.finalName);
         rec.names.insert(e.tempName, o.finalName);
-        if (!o.failure.isNull())
-            rec.problems << QStringLiteral("\"%1\": %2").arg(e.oldName, o.failure);
+        if (!o.outcome.ok())
+            rec.problems << QStringLiteral("\"%1\": %2").arg(e.oldName, o.outcome.reason);
         else if (o.finalName != e.oldName)
             rec.moved << QStringLiteral("\"%1\" → \"%2\"").arg(e.oldName, o.finalName);
     }
     const QFileInfo info(path);
     // Once renamed, the folder's name is no longer the plan's old one.
     bool keep = false;
-    if (!plan->newFolderName.isNull() && info.fileName() == plan->oldFolderName) {
-        const QString why = whyNotRenamed(folder, *plan, outcomes);
+    if (!plan.newFolderName.isNull() && info.fileName() == plan.oldFolderName) {
+        const QString why = whyNotRenamed(folder, plan, outcomes);
         FolderHandle parent;
         struct stat self {};
-        const QByteArray from = native(info.fileName()), to = native(plan->newFolderName);
-        MoveResult r;
+        const QByteArray from = native(info.fileName()), to = native(plan.newFolderName);
+        // Not done unless moved below.
+        Outcome r = Outcome::nothing();
         if (why.isNull() && scope == Scope::Folder) {
             // The folder is renamed in its parent only while that name is
             // still this folder.
             SaveSteps::step("rename-folder");
             if (!parent.open(info.path()) || !parent.statAt(from, &self) ||
                 !folder.is(self.st_dev, self.st_ino))
-                r = {MoveResult::Code::Failed, QStringLiteral("the folder moved meanwhile")};
+                r = Outcome::failed(QStringLiteral("the folder moved meanwhile"));
             else
                 r = parent.move(from, to);
         }
         if (r.ok()) {
             parent.sync();
-            rec.folder = info.path() + QLatin1Char('/') + plan->newFolderName;
+            rec.folder = info.path() + QLatin1Char('/') + plan.newFolderName;
             rec.moved << QStringLiteral("the folder \"%1\" → \"%2\"")
-                             .arg(plan->oldFolderName, plan->newFolderName);
+                             .arg(plan.oldFolderName, plan.newFolderName);
         } else if (why.isNull() && scope == Scope::SingleFile) {
             // The folder's own opening finishes it.
             keep = true;
             rec.problems << QStringLiteral("The folder was not renamed to \"%1\": open the folder "
                                            "to finish its save.")
-                                .arg(plan->newFolderName);
+                                .arg(plan.newFolderName);
         } else {
             rec.refused = rec.refused || !why.isNull();
             rec.problems << QStringLiteral("The folder was not renamed to \"%1\": %2.")
-                                .arg(plan->newFolderName, !why.isNull() ? why
-                                                          : r.code == MoveResult::Code::TargetExists
+                                .arg(plan.newFolderName, !why.isNull() ? why
+                                                          : r.code == Outcome::Code::Exists
                                                               ? QStringLiteral("that name is taken")
-                                                              : r.error);
+                                                              : r.reason);
         }
     }
-    if (!keep && !remove(folder, &error)) rec.problems << error;
+    if (!keep) {
+        const Outcome removed = remove(folder);
+        if (!removed.ok()) rec.problems << removed.reason;
+    }
     return rec;
 }
 
@@ -398,19 +383,21 @@ RenameJournal::Run RenameJournal::run(const QString& folder, const RenamePlan& p
         if (afterMoves) result.folder = afterMoves(true);
         return result;
     }
-    QString error;
     // One descriptor for the whole phase: it follows the folder through
     // its rename, so the journal is removed from wherever the folder is.
     FolderHandle handle;
-    if (!handle.open(QFileInfo(folder).canonicalFilePath())) error = Durable::errnoText(errno);
-    if (!handle.isOpen() || !write(handle, plan, &error)) {
+    const Outcome written = handle.open(QFileInfo(folder).canonicalFilePath())
+                                ? write(handle, plan)
+                                : Outcome::failed(Durable::errnoText(errno));
+    if (!written.ok()) {
         result.outcomes.resize(size_t(plan.files.size()));
         for (qsizetype i = 0; i < plan.files.size(); ++i)
-            result.outcomes[size_t(i)] = {plan.files[i].oldName,
-                                          QStringLiteral("It was not renamed: the rename journal "
-                                                         "could not be written (%1).")
-                                              .arg(error)};
-        if (handle.isOpen()) remove(handle, nullptr);
+            result.outcomes[size_t(i)] = {
+                plan.files[i].oldName,
+                Outcome::failed(QStringLiteral("It was not renamed: the rename journal could not "
+                                               "be written (%1).")
+                                    .arg(written.reason))};
+        if (handle.isOpen()) remove(handle);
         return result;
     }
     result.outcomes = carryOut(handle, plan, Direction::Forward, stop, &result.stopped);
@@ -418,14 +405,16 @@ RenameJournal::Run RenameJournal::run(const QString& folder, const RenamePlan& p
         // Stopped half-way: every file goes back to the name it had, so the
         // folder holds no temporary name and no half-applied naming.
         result.outcomes = carryOut(handle, plan, Direction::Back);
-        for (RenameOutcome& o : result.outcomes)
-            if (o.failure.isNull())
-                o.failure = QStringLiteral("The save was stopped before the file was renamed.");
+        for (RenamedFile& o : result.outcomes)
+            if (o.outcome.ok())
+                o.outcome = Outcome::failed(
+                    QStringLiteral("The save was stopped before the file was renamed."));
     }
     bool allMoved = !result.stopped;
-    for (const RenameOutcome& o : result.outcomes)
-        allMoved = allMoved && o.failure.isNull();
+    for (const RenamedFile& o : result.outcomes)
+        allMoved = allMoved && o.outcome.ok();
     if (afterMoves) result.folder = afterMoves(allMoved);
-    if (!remove(handle, &error)) TROVIX_LOG() << "Could not remove the journal:" << error;
+    const Outcome removed = remove(handle);
+    if (!removed.ok()) TROVIX_LOG() << "Could not remove the journal:" << removed.reason;
     return result;
 }

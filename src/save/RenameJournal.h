@@ -1,6 +1,7 @@
 #pragma once
 
 #include "system/FolderHandle.h"
+#include "system/Outcome.h"
 
 #include <QHash>
 #include <QList>
@@ -8,7 +9,6 @@
 #include <QStringList>
 
 #include <functional>
-#include <optional>
 #include <sys/types.h>
 #include <vector>
 
@@ -34,10 +34,11 @@ struct RenamePlan {
     ino_t folderInode = 0;
 };
 
-// Where one file of a plan ended up.
-struct RenameOutcome {
+// Where one file of a plan ended up; done when it reached the name it was
+// sent to.
+struct RenamedFile {
     QString finalName;
-    QString failure; // null when the file reached the name it was sent to
+    Outcome outcome;
 };
 
 // The journal of a save's renames: the plan, written durably into the
@@ -64,12 +65,16 @@ public:
 
     // temp + fsync + rename + fsync of the folder: the journal is whole or
     // absent. It records the folder's device and inode.
-    static bool write(const FolderHandle& folder, const RenamePlan& plan, QString* error);
-    static std::optional<RenamePlan> read(const FolderHandle& folder, QString* error);
-    // A journal's bytes as a plan; null (with the reason) unless it is one
-    // a save wrote.
-    static std::optional<RenamePlan> parse(const QByteArray& bytes, QString* error);
-    static bool remove(const FolderHandle& folder, QString* error);
+    static Outcome write(const FolderHandle& folder, const RenamePlan& plan);
+    // A journal's plan; failed (with the reason) unless it is one a save
+    // wrote.
+    struct Read {
+        RenamePlan plan;
+        Outcome outcome;
+    };
+    static Read read(const FolderHandle& folder);
+    static Read parse(const QByteArray& bytes);
+    static Outcome remove(const FolderHandle& folder);
 
     // Moves every file of the plan to its new (Forward) or old (Back) name:
     // first each to its temporary name, then each to its final one, so
@@ -77,7 +82,7 @@ public:
     // plan recorded moves. `stop` is asked before each move; once it says
     // yes, nothing more moves and `stopped` is set. The folder is synced at
     // the end. One outcome per file, in plan order.
-    static std::vector<RenameOutcome> carryOut(const FolderHandle& folder, const RenamePlan& plan,
+    static std::vector<RenamedFile> carryOut(const FolderHandle& folder, const RenamePlan& plan,
                                                Direction direction,
                                                const std::function<bool()>& stop = {},
                                                bool* stopped = nullptr);
@@ -88,7 +93,7 @@ public:
     // puts every file back under its old name. Without a journal nothing
     // moves.
     struct Run {
-        std::vector<RenameOutcome> outcomes;
+        std::vector<RenamedFile> outcomes;
         bool stopped = false;
         QString folder;
     };

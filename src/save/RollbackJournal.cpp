@@ -431,16 +431,13 @@ bool covered(const std::vector<Region>& regions, quint64 from, quint64 to, Lengt
     return from >= to;
 }
 
-enum class Outcome { Untouched, Restored, Refused, Failed };
-
 // Puts one file back when its bytes prove a torn write of this entry: its
 // size between its old and new ones, each byte the journal covers its old
 // or its new one, and every byte that putting it back would cut off or
 // bring back covered by the journal. A file holding all of its new bytes
 // keeps them, one holding all of its old ones needs nothing, and any other
-// was changed by someone else since and is left alone.
-Outcome finishEntry(const FolderHandle& folder, const QByteArray& name, const Entry& e,
-                    QString* why) {
+// was changed by someone else since and is left alone (Nothing).
+Outcome finishEntry(const FolderHandle& folder, const QByteArray& name, const Entry& e) {
     const QString shown = QFile::decodeName(name);
     struct stat st {};
     const int fd = folder.openFile(name, O_RDWR, &st);
@@ -448,21 +445,19 @@ Outcome finishEntry(const FolderHandle& folder, const QByteArray& name, const En
         const int error = errno;
         if (error == ENOENT) {
             TROVIX_LOG() << "Rollback journal: left alone, no longer there:" << shown;
-            return Outcome::Untouched;
+            return Outcome::nothing();
         }
-        *why = QStringLiteral("“%1” was not put back: %2.").arg(shown, FolderHandle::whyNot(error));
-        return error == ELOOP || error == EINVAL ? Outcome::Refused : Outcome::Failed;
+        return Outcome::failed(
+            QStringLiteral("“%1” was not put back: %2.").arg(shown, FolderHandle::whyNot(error)));
     }
     const FileIO::ClosedAtExit closer{fd};
     if (quint64(st.st_dev) != e.device || quint64(st.st_ino) != e.inode) {
         // Replaced since: whatever is there now is not ours to undo.
         TROVIX_LOG() << "Rollback journal: left alone, no longer the file saved:" << shown;
-        return Outcome::Untouched;
+        return Outcome::nothing();
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        *why = QStringLiteral("“%1” was not put back: it is in use.").arg(shown);
-        return Outcome::Failed;
-    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return Outcome::failed(QStringLiteral("“%1” was not put back: it is in use.").arg(shown));
     const quint64 size = quint64(st.st_size);
     Findings f;
     f.allOld = size == e.oldSize;
@@ -470,11 +465,10 @@ Outcome finishEntry(const FolderHandle& folder, const QByteArray& name, const En
     f.eachOne = size >= std::min(e.oldSize, e.newSize) && size <= std::max(e.oldSize, e.newSize);
     for (const Region& r : e.regions)
         if (f.eachOne) compare(fd, size, r, &f);
-    if (!f.readable) {
-        *why = QStringLiteral("“%1” was not put back: %2.").arg(shown, Durable::errnoText(errno));
-        return Outcome::Failed;
-    }
-    if (f.allNew || f.allOld) return Outcome::Untouched;
+    if (!f.readable)
+        return Outcome::failed(
+            QStringLiteral("“%1” was not put back: %2.").arg(shown, Durable::errnoText(errno)));
+    if (f.allNew || f.allOld) return Outcome::nothing();
     // Bytes past the old end are cut off, and only journaled new bytes may
     // be; bytes missing before it come back, and only from the journal.
     const bool provable =
@@ -485,19 +479,17 @@ Outcome finishEntry(const FolderHandle& folder, const QByteArray& name, const En
                                       [](const Region& r) { return quint64(r.old.size()); }));
     if (!provable) {
         TROVIX_LOG() << "Rollback journal: left alone, changed by another program since:" << shown;
-        return Outcome::Untouched;
+        return Outcome::nothing();
     }
     bool ok = ::ftruncate(fd, off_t(e.oldSize)) == 0;
     for (const Region& r : e.regions)
         ok = ok && FileIO::writeAt(fd, r.old.data(), size_t(r.old.size()), r.offset);
     ok = ok && ::fdatasync(fd) == 0;
-    if (!ok) {
-        *why =
-            QStringLiteral("“%1” could not be put back: %2.").arg(shown, Durable::errnoText(errno));
-        return Outcome::Failed;
-    }
+    if (!ok)
+        return Outcome::failed(QStringLiteral("“%1” could not be put back: %2.")
+                                   .arg(shown, Durable::errnoText(errno)));
     TROVIX_LOG() << "Rollback journal: restored the old content of" << shown;
-    return Outcome::Restored;
+    return Outcome::done();
 }
 
 // The name in `folder` of the file an entry of an older journal names by
@@ -547,8 +539,7 @@ RollbackJournal::~RollbackJournal() {
     if (fFd >= 0) ::close(fFd);
 }
 
-bool RollbackJournal::write(const QString& folder, const std::vector<const SavePlan*>& plans,
-                            QString* why) {
+Outcome RollbackJournal::write(const QString& folder, const std::vector<const SavePlan*>& plans) {
     // Written under its own name and synced once: a journal cut short by
     // a crash fails its checksum, and nothing was overwritten under it.
     if (fFd >= 0) {
@@ -559,15 +550,12 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
         const off_t end = ::lseek(fFd, 0, SEEK_SET) == 0 && writeJournal(fFd, fFolder, plans)
                               ? ::lseek(fFd, 0, SEEK_CUR)
                               : off_t(-1);
-        if (end >= 0 && ::ftruncate(fFd, end) == 0 && ::fsync(fFd) == 0) return true;
-        *why = Durable::errnoText(errno);
+        if (end >= 0 && ::ftruncate(fFd, end) == 0 && ::fsync(fFd) == 0) return Outcome::done();
+        const Outcome failed = Outcome::failed(Durable::errnoText(errno));
         remove();
-        return false;
+        return failed;
     }
-    if (!fFolder.open(folder)) {
-        *why = Durable::errnoText(errno);
-        return false;
-    }
+    if (!fFolder.open(folder)) return Outcome::failed(Durable::errnoText(errno));
     const QByteArray stem = kPrefix + QByteArray::number(qlonglong(::getpid())) + '-';
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QByteArray name = stem + QByteArray::number(++gSequence) + kSuffix;
@@ -583,7 +571,7 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
             (fFolder.sync() || errno == EINVAL)) {
             fName = name;
             fFd = fd;
-            return true;
+            return Outcome::done();
         }
         const int error = errno;
         fFolder.remove(name);
@@ -591,9 +579,9 @@ bool RollbackJournal::write(const QString& folder, const std::vector<const SaveP
         errno = error;
         break;
     }
-    *why = Durable::errnoText(errno);
+    const Outcome failed = Outcome::failed(Durable::errnoText(errno));
     fFolder.close();
-    return false;
+    return failed;
 }
 
 void RollbackJournal::keep() {
@@ -673,11 +661,10 @@ bool RollbackJournal::finishJournal(const FolderHandle& folder, const QByteArray
                       .arg(shown, fileShown);
         }
         seen.insert(file);
-        Outcome outcome = Outcome::Refused;
-        if (why.isNull()) outcome = finishEntry(folder, file, e, &why);
-        if (outcome == Outcome::Restored) report->restored << fileShown;
-        if (outcome == Outcome::Refused || outcome == Outcome::Failed) {
-            report->refused << why;
+        const Outcome outcome = why.isNull() ? finishEntry(folder, file, e) : Outcome::failed(why);
+        if (outcome.ok()) report->restored << fileShown;
+        if (outcome.code == Outcome::Code::Failed) {
+            report->refused << outcome.reason;
             settled = false;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "media/SavePlan.h"
 #include "system/FolderHandle.h"
+#include "system/Outcome.h"
 
 #include <QByteArray>
 #include <QString>
@@ -45,7 +46,7 @@ public:
     // lie in `folder`, into `folder` and syncs them, once. Called again (the
     // next group of a save, once the writes the journal covers are on disk),
     // it writes over them.
-    bool write(const QString& folder, const std::vector<const SavePlan*>& plans, QString* why);
+    Outcome write(const QString& folder, const std::vector<const SavePlan*>& plans);
     // Once the writes it covers are on disk.
     void remove();
     // Leaves it on disk, no longer held, for recovery to finish: some file

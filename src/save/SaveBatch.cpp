@@ -44,15 +44,15 @@ struct Job {
     MusicFile* file = nullptr;
     SavePlan plan;
     bool decided = false;
-    FileSaveOutcome outcome;
+    Outcome outcome;
     bool touched = false;             // in place: some bytes were overwritten
     std::unique_ptr<TempCopy> copy;   // rewrite: the new file
     JournalFolder* journal = nullptr; // in place: where its rollback copy is
 };
 
-void decide(Job& job, FileSaveOutcome::Code code, const QString& reason = QString()) {
+void decide(Job& job, Outcome outcome) {
     job.decided = true;
-    job.outcome = {code, reason};
+    job.outcome = std::move(outcome);
 }
 
 bool pending(const Job& job) {
@@ -67,29 +67,28 @@ QString changedMessage() {
 
 // The target, opened and locked, after checking that it is still the file
 // that was planned: same inode at the path, same size and modification time.
-int openPlanned(const SavePlan& plan, int flags, QString* why) {
+struct Opened {
+    int fd = -1;
+    Outcome outcome;
+};
+Opened openPlanned(const SavePlan& plan, int flags) {
     const QByteArray native = QFile::encodeName(plan.target);
     // Non-blocking, so that a FIFO put in the file's place cannot hang us.
     const int fd = ::open(native.constData(), flags | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
-    if (fd < 0) {
-        *why = FileIO::whyNotOpened(errno);
-        return -1;
-    }
+    if (fd < 0) return {-1, Outcome::failed(FileIO::whyNotOpened(errno))};
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        *why = QStringLiteral("The file is in use by another program.");
         ::close(fd);
-        return -1;
+        return {-1, Outcome::failed(QStringLiteral("The file is in use by another program."))};
     }
     struct stat now {
     }, atPath{};
     if (::fstat(fd, &now) != 0 || ::stat(native.constData(), &atPath) != 0 ||
         !FileIO::sameFile(now, plan.seen) || !FileIO::sameFile(atPath, plan.seen)) {
-        *why = changedMessage();
         ::close(fd);
-        return -1;
+        return {-1, Outcome::failed(changedMessage())};
     }
-    return fd;
+    return {fd, Outcome::done()};
 }
 
 // Puts back the old bytes and size of an in-place write, through `fd` (the
@@ -113,10 +112,11 @@ bool restore(const SavePlan& plan, int fd = -1) {
     return ok;
 }
 
-bool writeInPlace(Job& job, QString* why, bool* restored) {
+Outcome writeInPlace(Job& job, bool* restored) {
     SavePlan& plan = job.plan;
-    const int fd = openPlanned(plan, O_RDWR, why);
-    if (fd < 0) return false;
+    const Opened opened = openPlanned(plan, O_RDWR);
+    if (!opened.outcome.ok()) return opened.outcome;
+    const int fd = opened.fd;
     const FileIO::ClosedAtExit closer{fd};
     bool ok = true;
     for (const SaveRegion& r : plan.regions) {
@@ -130,11 +130,11 @@ bool writeInPlace(Job& job, QString* why, bool* restored) {
         job.touched = true;
         ok = ::ftruncate(fd, off_t(plan.newSize)) == 0;
     }
-    if (!ok) {
-        *why = QStringLiteral("The file could not be written: %1.").arg(Durable::errnoText(errno));
-        *restored = !job.touched || restore(plan, fd);
-    }
-    return ok;
+    if (ok) return Outcome::done();
+    const Outcome failed = Outcome::failed(
+        QStringLiteral("The file could not be written: %1.").arg(Durable::errnoText(errno)));
+    *restored = !job.touched || restore(plan, fd);
+    return failed;
 }
 
 // Where the new copy of a file is made: beside it, unless a link in the
@@ -152,35 +152,30 @@ std::pair<QString, QString> copyPlace(const Job& job, const QString& album,
     return {album, QFileInfo(job.file->path()).fileName()};
 }
 
-bool writeCopy(Job& job, const std::pair<QString, QString>& place, QString* why) {
+Outcome writeCopy(Job& job, const std::pair<QString, QString>& place) {
     SavePlan& plan = job.plan;
-    const int in = openPlanned(plan, O_RDONLY, why);
-    if (in < 0) return false;
+    const Opened opened = openPlanned(plan, O_RDONLY);
+    if (!opened.outcome.ok()) return opened.outcome;
+    const int in = opened.fd;
     const FileIO::ClosedAtExit closer{in};
     auto copy = std::make_unique<TempCopy>();
-    if (!copy->create(place.first, place.second, why)) return false;
+    const Outcome created = copy->create(place.first, place.second);
+    if (!created.ok()) return created;
     SaveSteps::step("tags-copy");
-    QString detail;
-    if (!plan.writeNew(in, copy->fd(), &detail)) {
-        *why = detail.isEmpty()
-                   ? QStringLiteral("The file could not be written: %1. It was left as "
-                                    "it was.")
-                         .arg(Durable::errnoText(errno))
-                   : detail;
-        return false;
-    }
-    if (!copy->keepMetadataOf(in, plan.seen, &detail)) {
-        *why = QStringLiteral("The tags do not fit in place, and %1; the file was left as it was.")
-                   .arg(detail);
-        return false;
-    }
-    if (!copy->close(&detail)) {
-        *why =
-            QStringLiteral("The file could not be written: %1. It was left as it was.").arg(detail);
-        return false;
-    }
+    const Outcome written = plan.writeNew(in, copy->fd());
+    if (!written.ok()) return written;
+    const Outcome kept = copy->keepMetadataOf(in, plan.seen);
+    if (!kept.ok())
+        return Outcome::failed(
+            QStringLiteral("The tags do not fit in place, and %1; the file was left as it was.")
+                .arg(kept.reason));
+    const Outcome closed = copy->close();
+    if (!closed.ok())
+        return Outcome::failed(
+            QStringLiteral("The file could not be written: %1. It was left as it was.")
+                .arg(closed.reason));
     job.copy = std::move(copy);
-    return true;
+    return Outcome::done();
 }
 
 QString writtenPath(const Job& job) {
@@ -234,11 +229,10 @@ void SaveBatch::add(MusicFile* file) {
     fFiles.push_back(file);
 }
 
-std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop,
-                                               const std::function<void(int)>& progress) {
+std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
+                                       const std::function<void(int)>& progress) {
     const int count = int(fFiles.size());
-    std::vector<FileSaveOutcome> outcomes(size_t(count),
-                                          {FileSaveOutcome::Code::Stopped, QString()});
+    std::vector<Outcome> outcomes(size_t(count), Outcome::stopped());
     bool stopped = false;
     auto askStop = [&] { return stopped || (stopped = stop && stop()); };
     auto done = [&](const Job& job) {
@@ -280,16 +274,16 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
             for (auto& job : planned) {
                 SavePlan& plan = job->plan;
                 if (plan.kind == SavePlan::Kind::Refused) {
-                    decide(*job, FileSaveOutcome::Code::Failed, plan.reason);
+                    decide(*job, Outcome::failed(plan.reason));
                 } else if (plan.kind == SavePlan::Kind::Nothing) {
-                    decide(*job, FileSaveOutcome::Code::Saved);
+                    decide(*job, Outcome::done());
                 } else if (plan.kind == SavePlan::Kind::Rewrite && plan.seen.st_nlink > 1) {
-                    decide(
-                        *job, FileSaveOutcome::Code::Failed,
-                        QStringLiteral("The file has %1 names (hard links) and its tags no longer "
-                                       "fit in place; a new copy would part it from its other "
-                                       "names, so it was left as it was.")
-                            .arg(plan.seen.st_nlink));
+                    decide(*job, Outcome::failed(
+                                     QStringLiteral("The file has %1 names (hard links) and its "
+                                                    "tags no longer fit in place; a new copy "
+                                                    "would part it from its other names, so it "
+                                                    "was left as it was.")
+                                         .arg(plan.seen.st_nlink)));
                 }
                 if (plan.kind == SavePlan::Kind::Rewrite && !job->decided) ++copies;
                 held += plan.heldBytes;
@@ -312,15 +306,15 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
             if (!FolderHandle::isPlainName(name) || FolderHandle::isReservedName(name)) {
                 // Recovery would not trust a journal naming it, so a torn
                 // write could not be undone.
-                decide(*job, FileSaveOutcome::Code::Failed,
-                       QStringLiteral("The file's name holds control characters or is one Trovix "
-                                      "keeps for itself, so it cannot be saved safely; rename "
-                                      "it first."));
+                decide(*job, Outcome::failed(QStringLiteral(
+                                 "The file's name holds control characters or is one Trovix "
+                                 "keeps for itself, so it cannot be saved safely; rename it "
+                                 "first.")));
                 done(*job);
                 continue;
             }
             if (::stat(QFile::encodeName(folder).constData(), &st) != 0) {
-                decide(*job, FileSaveOutcome::Code::Failed, changedMessage());
+                decide(*job, Outcome::failed(changedMessage()));
                 done(*job);
                 continue;
             }
@@ -334,13 +328,13 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
             for (Job* job : jobs)
                 plans.push_back(&job->plan);
             SaveSteps::step("tags-journal");
-            QString why;
-            if (at->journal.write(at->path, plans, &why)) continue;
+            const Outcome journaled = at->journal.write(at->path, plans);
+            if (journaled.ok()) continue;
             for (Job* job : jobs) {
-                decide(*job, FileSaveOutcome::Code::Failed,
-                       QStringLiteral("No rollback copy could be written to the folder "
-                                      "(%1), so the file was not changed.")
-                           .arg(why));
+                decide(*job, Outcome::failed(QStringLiteral("No rollback copy could be written to "
+                                                            "the folder (%1), so the file was "
+                                                            "not changed.")
+                                                 .arg(journaled.reason)));
                 done(*job);
             }
         }
@@ -352,18 +346,17 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
         for (auto& job : group) {
             if (!pending(*job)) continue;
             if (askStop()) {
-                decide(*job, FileSaveOutcome::Code::Stopped);
+                decide(*job, Outcome::stopped());
                 continue;
             }
-            QString why;
             const bool inPlaceWrite = job->plan.kind == SavePlan::Kind::InPlace;
             bool restored = true;
-            const bool ok = inPlaceWrite ? writeInPlace(*job, &why, &restored)
-                                         : writeCopy(*job, copyPlace(*job, album, albumStat), &why);
-            if (!ok) {
+            Outcome written = inPlaceWrite ? writeInPlace(*job, &restored)
+                                           : writeCopy(*job, copyPlace(*job, album, albumStat));
+            if (!written.ok()) {
                 if (!restored) keepJournal(*job);
                 job->copy.reset();
-                decide(*job, FileSaveOutcome::Code::Failed, why);
+                decide(*job, std::move(written));
             }
             done(*job);
         }
@@ -387,23 +380,24 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
             TROVIX_LOG() << "Saving" << job->plan.target << "failed its check:" << why;
             if (job->copy) {
                 job->copy.reset();
-                decide(*job, FileSaveOutcome::Code::Failed,
-                       QStringLiteral("The saved file did not read back as written (%1); the "
-                                      "file was left as it was.")
-                           .arg(why));
+                decide(*job, Outcome::failed(QStringLiteral("The saved file did not read back as "
+                                                            "written (%1); the file was left as "
+                                                            "it was.")
+                                                 .arg(why)));
             } else {
                 SaveSteps::step("tags-restore");
                 const bool restored = restore(job->plan);
                 if (!restored) keepJournal(*job);
-                decide(*job, FileSaveOutcome::Code::Failed,
-                       restored ? QStringLiteral("The saved file did not read back as written "
-                                                 "(%1); its old content was put back.")
-                                      .arg(why)
-                                : QStringLiteral("The saved file did not read back as written "
-                                                 "(%1), and its old content could not be put "
-                                                 "back; the next opening of its folder will try "
-                                                 "again.")
-                                      .arg(why));
+                decide(*job,
+                       Outcome::failed(
+                           restored ? QStringLiteral("The saved file did not read back as written "
+                                                     "(%1); its old content was put back.")
+                                          .arg(why)
+                                    : QStringLiteral("The saved file did not read back as written "
+                                                     "(%1), and its old content could not be put "
+                                                     "back; the next opening of its folder will "
+                                                     "try again.")
+                                          .arg(why)));
             }
         }
 
@@ -419,7 +413,7 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
                     SaveSteps::step("tags-restore");
                     if (!restore(job->plan)) keepJournal(*job);
                 }
-                decide(*job, FileSaveOutcome::Code::Failed, why);
+                decide(*job, Outcome::failed(why));
             }
         }
 
@@ -431,15 +425,16 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
             if (::stat(QFile::encodeName(job->plan.target).constData(), &now) != 0 ||
                 !FileIO::sameFile(now, job->plan.seen)) {
                 job->copy.reset();
-                decide(*job, FileSaveOutcome::Code::Failed, changedMessage());
+                decide(*job, Outcome::failed(changedMessage()));
                 continue;
             }
             SaveSteps::step("tags-replace");
-            QString why;
-            if (!job->copy->replace(job->plan.target, &why)) {
+            const Outcome replaced = job->copy->replace(job->plan.target);
+            if (!replaced.ok()) {
                 job->copy.reset();
-                decide(*job, FileSaveOutcome::Code::Failed,
-                       QStringLiteral("The new file could not replace the old one: %1.").arg(why));
+                decide(*job, Outcome::failed(
+                                 QStringLiteral("The new file could not replace the old one: %1.")
+                                     .arg(replaced.reason)));
                 continue;
             }
             folders.insert(QFileInfo(job->plan.target).absolutePath());
@@ -455,11 +450,10 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
             }
 
         for (auto& job : group) {
-            if (pending(*job)) decide(*job, FileSaveOutcome::Code::Saved);
-            if (job->outcome.code == FileSaveOutcome::Code::Failed)
+            if (pending(*job)) decide(*job, Outcome::done());
+            if (job->outcome.code == Outcome::Code::Failed)
                 TROVIX_LOG() << "Saving" << job->file->path() << "failed:" << job->outcome.reason;
             if (job->plan.finish) job->plan.finish(job->outcome.ok());
-            job->file->fLastError = job->outcome.ok() ? QString() : job->outcome.reason;
             outcomes[size_t(job->index)] = job->outcome;
         }
     }
@@ -474,7 +468,7 @@ std::vector<FileSaveOutcome> SaveBatch::commit(const std::function<bool()>& stop
     return outcomes;
 }
 
-FileSaveOutcome SaveBatch::saveOne(MusicFile& file) {
+Outcome SaveBatch::saveOne(MusicFile& file) {
     SaveBatch batch(QFileInfo(file.path()).absolutePath());
     batch.add(&file);
     return batch.commit().front();

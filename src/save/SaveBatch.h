@@ -1,6 +1,7 @@
 #pragma once
 
 #include "save/RollbackJournal.h"
+#include "system/Outcome.h"
 
 #include <QString>
 #include <QStringList>
@@ -10,19 +11,6 @@
 
 class FolderHandle;
 class MusicFile;
-
-// What became of one file of a batch.
-struct FileSaveOutcome {
-    enum class Code {
-        Saved,
-        Failed,  // the file keeps its old content; reason says why
-        Stopped, // never written: the save was asked to stop first
-    };
-    Code code = Code::Failed;
-    QString reason;
-
-    bool ok() const { return code == Code::Saved; }
-};
 
 // Writes the tags of the music files of one folder as one durable step:
 // rollback copies of every in-place write go into one journal in the folder,
@@ -68,15 +56,16 @@ public:
     // A file whose tags were changed in memory; written in the order added.
     void add(MusicFile* file);
 
-    // Writes every file added; one outcome per file, in order. `stop` is
-    // asked between files: once it says yes, the rest are left as they are
-    // (Stopped). `progress` is told the index of each file done.
-    std::vector<FileSaveOutcome> commit(const std::function<bool()>& stop = {},
-                                        const std::function<void(int)>& progress = {});
+    // Writes every file added; one outcome per file, in order: Done, Failed
+    // (the file keeps its old content; the reason says why) or Stopped.
+    // `stop` is asked between files: once it says yes, the rest are left as
+    // they are. `progress` is told the index of each file done.
+    std::vector<Outcome> commit(const std::function<bool()>& stop = {},
+                                const std::function<void(int)>& progress = {});
 
     // Writes one file whose tags were changed in memory, as a batch of one
     // in its own folder. A failure is reported, never taken for a save.
-    static FileSaveOutcome saveOne(MusicFile& file);
+    static Outcome saveOne(MusicFile& file);
 
     // On opening a folder: puts back the old bytes of the in-place writes a
     // killed save left unfinished, and removes temporary copies that no

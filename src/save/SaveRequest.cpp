@@ -119,7 +119,7 @@ private:
 
     // A copy of the folder, or of the single file, in the backups folder.
     bool backup() {
-        FolderBackup::Result r;
+        FolderBackup::Copy r;
         if (!fSingle) {
             r = FolderBackup::backupFolder(fRequest.folder, fSteps.p());
         } else {
@@ -132,11 +132,11 @@ private:
                                          fRequest.files.front().name);
         }
         if (r.ok()) return true;
-        TROVIX_LOG() << "Backup to" << r.target << "failed:" << r.reason;
+        TROVIX_LOG() << "Backup to" << r.target << "failed:" << r.outcome.reason;
         alert(QStringLiteral("Backup Failed"),
               QStringLiteral("The %1 could not be backed up to \"%2\", so nothing was saved. %3")
                   .arg(fSingle ? QStringLiteral("file") : QStringLiteral("folder"),
-                       FolderBackup::backupsFolder(), r.reason));
+                       FolderBackup::backupsFolder(), r.outcome.reason));
         return false;
     }
 
@@ -179,11 +179,11 @@ private:
             batch.add(music.get());
             fOpened.push_back({&f, std::move(music), f.name, false});
         }
-        const std::vector<FileSaveOutcome> outcomes =
+        const std::vector<Outcome> outcomes =
             batch.commit([this] { return fSteps.stopped(); }, [this](int) { fSteps.bump(); });
         QList<Opened*> retagged;
         for (size_t i = 0; i < fOpened.size(); ++i) {
-            const FileSaveOutcome& o = outcomes[i];
+            const Outcome& o = outcomes[i];
             if (o.ok()) {
                 fOpened[i].saved = true;
                 retagged << &fOpened[i];
@@ -191,7 +191,7 @@ private:
             }
             // The file keeps its old tags, so the record does too.
             fail(fOpened[i].file->name,
-                 o.code == FileSaveOutcome::Code::Stopped
+                 o.code == Outcome::Code::Stopped
                      ? QStringLiteral("The save was stopped before this file was written.")
                      : o.reason);
         }
@@ -286,9 +286,9 @@ private:
                 return renameFolder();
             });
         for (qsizetype i = 0; i < planned.size(); ++i) {
-            const RenameOutcome& o = run.outcomes[size_t(i)];
+            const RenamedFile& o = run.outcomes[size_t(i)];
             if (!o.finalName.isEmpty()) planned[i]->finalName = o.finalName;
-            if (!o.failure.isNull()) fail(planned[i]->file->name, o.failure);
+            if (!o.outcome.ok()) fail(planned[i]->file->name, o.outcome.reason);
             fSteps.bump();
         }
     }
@@ -310,15 +310,15 @@ private:
         if (pathExists(newPath)) return duplicate();
         TROVIX_LOG() << QStringLiteral("Renaming %1 to %2...").arg(folder, newPath);
         SaveSteps::step("rename-folder");
-        const MoveResult r = moveWithoutReplacing(folder, newPath);
-        if (r.code == MoveResult::Code::TargetExists) return duplicate();
+        const Outcome r = moveWithoutReplacing(folder, newPath);
+        if (r.code == Outcome::Code::Exists) return duplicate();
         if (!r.ok()) {
             // A refusal is a failure of the save, not a remark beside a
             // success.
             fail(current.fileName(),
                  QStringLiteral("The folder could not be renamed to \"%1\": %2. Its name will "
                                 "remain \"%3\".")
-                     .arg(newName, r.error, current.fileName()));
+                     .arg(newName, r.reason, current.fileName()));
             return folder;
         }
         // The new folder entry is durable before the save says it is done.

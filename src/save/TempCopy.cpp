@@ -26,15 +26,13 @@ bool managedAttribute(const char* name) {
     return std::strncmp(name, "security.", 9) == 0 || std::strncmp(name, "trusted.", 8) == 0;
 }
 
-bool copyAttributes(int from, int to, QString* why) {
+Outcome copyAttributes(int from, int to) {
     ssize_t size = ::flistxattr(from, nullptr, 0);
-    if (size < 0) return errno == ENOTSUP; // a file system without them
+    if (size < 0) // ENOTSUP: a file system without them
+        return errno == ENOTSUP ? Outcome::done() : Outcome::failed(Durable::errnoText(errno));
     QByteArray names(qsizetype(size), '\0');
     size = ::flistxattr(from, names.data(), size_t(names.size()));
-    if (size < 0) {
-        *why = Durable::errnoText(errno);
-        return false;
-    }
+    if (size < 0) return Outcome::failed(Durable::errnoText(errno));
     QByteArray value;
     for (const char* name = names.constData(); name < names.constData() + size;
          name += std::strlen(name) + 1) {
@@ -51,10 +49,10 @@ bool copyAttributes(int from, int to, QString* why) {
                          << "was not copied:" << Durable::errnoText(errno);
             continue;
         }
-        *why = QStringLiteral("%1 (%2)").arg(QString::fromUtf8(name), Durable::errnoText(errno));
-        return false;
+        return Outcome::failed(
+            QStringLiteral("%1 (%2)").arg(QString::fromUtf8(name), Durable::errnoText(errno)));
     }
-    return true;
+    return Outcome::done();
 }
 
 } // namespace
@@ -98,67 +96,58 @@ long TempCopy::ownerOf(const QByteArray& name, QByteArray* fileName) {
     return pid;
 }
 
-bool TempCopy::create(const QString& folder, const QString& fileName, QString* why) {
+Outcome TempCopy::create(const QString& folder, const QString& fileName) {
     const QByteArray name = nameFor(QFile::encodeName(fileName), long(::getpid()));
     fPath = QFile::encodeName(folder) + '/' + name;
     for (int attempt = 0; attempt < 2; ++attempt) {
         fFd = ::open(fPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fFd >= 0) return true;
+        if (fFd >= 0) return Outcome::done();
         // Our own name: a copy left by an earlier process that had our pid.
         if (errno != EEXIST || ::unlink(fPath.constData()) != 0) break;
     }
-    *why = QStringLiteral("A new copy of “%1” could not be made in its folder: %2.")
-               .arg(fileName, Durable::errnoText(errno));
+    const int err = errno;
     fPath.clear();
-    return false;
+    return Outcome::failed(QStringLiteral("A new copy of “%1” could not be made in its folder: %2.")
+                               .arg(fileName, Durable::errnoText(err)));
 }
 
-bool TempCopy::keepMetadataOf(int original, const struct stat& st, QString* why) {
+Outcome TempCopy::keepMetadataOf(int original, const struct stat& st) {
     // Before the mode: a change of owner clears the set-user-ID bits.
     if (::fchown(fFd, st.st_uid, st.st_gid) != 0) {
-        if (st.st_uid != ::geteuid()) {
-            *why = QStringLiteral("a new copy would belong to you instead of its owner");
-            return false;
-        }
+        if (st.st_uid != ::geteuid())
+            return Outcome::failed(
+                QStringLiteral("a new copy would belong to you instead of its owner"));
         // Our own file in a group we are not in: it takes our group.
         TROVIX_LOG() << "The group of" << fPath
                      << "could not be kept:" << Durable::errnoText(errno);
     }
-    if (::fchmod(fFd, st.st_mode & 07777) != 0) {
-        *why =
-            QStringLiteral("its permissions could not be kept (%1)").arg(Durable::errnoText(errno));
-        return false;
-    }
-    QString attribute;
-    if (!copyAttributes(original, fFd, &attribute)) {
-        *why = QStringLiteral("its extended attributes could not be kept: %1").arg(attribute);
-        return false;
-    }
+    if (::fchmod(fFd, st.st_mode & 07777) != 0)
+        return Outcome::failed(QStringLiteral("its permissions could not be kept (%1)")
+                                   .arg(Durable::errnoText(errno)));
+    const Outcome attributes = copyAttributes(original, fFd);
+    if (!attributes.ok())
+        return Outcome::failed(
+            QStringLiteral("its extended attributes could not be kept: %1").arg(attributes.reason));
     // The content changes, so the modification time is now, as after an
     // in-place save; the last access stays what it was.
     const struct timespec times[2] = {st.st_atim, {0, UTIME_NOW}};
     ::futimens(fFd, times);
-    return true;
+    return Outcome::done();
 }
 
-bool TempCopy::close(QString* why) {
-    if (fFd < 0) return true;
+Outcome TempCopy::close() {
+    if (fFd < 0) return Outcome::done();
     const int fd = fFd;
     fFd = -1;
-    if (::close(fd) != 0) {
-        *why = Durable::errnoText(errno);
-        return false;
-    }
-    return true;
+    if (::close(fd) != 0) return Outcome::failed(Durable::errnoText(errno));
+    return Outcome::done();
 }
 
-bool TempCopy::replace(const QString& target, QString* why) {
-    if (::rename(fPath.constData(), QFile::encodeName(target).constData()) != 0) {
-        *why = Durable::errnoText(errno);
-        return false;
-    }
+Outcome TempCopy::replace(const QString& target) {
+    if (::rename(fPath.constData(), QFile::encodeName(target).constData()) != 0)
+        return Outcome::failed(Durable::errnoText(errno));
     fReplaced = true;
-    return true;
+    return Outcome::done();
 }
 
 void TempCopy::discard() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "system/Outcome.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -23,19 +25,19 @@ public:
     // Creates, open for writing, the copy of the file named `fileName` in
     // `folder`: beside the music file it replaces, or (same disk) in the
     // album folder whose link leads to it.
-    bool create(const QString& folder, const QString& fileName, QString* why);
+    Outcome create(const QString& folder, const QString& fileName);
     int fd() const { return fFd; }
     QString path() const;
 
     // Gives the copy the owner, group, permissions, extended attributes
     // (access control lists among them) and access time of the original.
-    // False when the owner or an attribute that guards access cannot be
+    // Fails when the owner or an attribute that guards access cannot be
     // kept: the copy must not replace the original then.
-    bool keepMetadataOf(int original, const struct stat& st, QString* why);
+    Outcome keepMetadataOf(int original, const struct stat& st);
     // Closes the descriptor; the data is synced later, with the batch.
-    bool close(QString* why);
+    Outcome close();
     // Renames the copy over `target`; after that it is no longer removed.
-    bool replace(const QString& target, QString* why);
+    Outcome replace(const QString& target);
     void discard();
 
     // The name of the copy of a file of that name made by that process,

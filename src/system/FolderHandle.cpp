@@ -1,6 +1,7 @@
 #include "system/FolderHandle.h"
 
 #include "system/Durable.h"
+#include "system/MoveFile.h"
 
 #include <QFile>
 
@@ -105,9 +106,9 @@ bool FolderHandle::remove(QByteArrayView name) const {
     return isPlainName(name) && ::unlinkat(fFd, terminated(name).constData(), 0) == 0;
 }
 
-MoveResult FolderHandle::move(QByteArrayView from, QByteArrayView to) const {
+Outcome FolderHandle::move(QByteArrayView from, QByteArrayView to) const {
     if (!isPlainName(from) || !isPlainName(to))
-        return {MoveResult::Code::Failed, QStringLiteral("not a plain name")};
+        return Outcome::failed(QStringLiteral("not a plain name"));
     return moveWithoutReplacingAt(fFd, terminated(from).constData(), fFd,
                                   terminated(to).constData());
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "system/MoveFile.h"
+#include "system/Outcome.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -45,7 +45,7 @@ public:
     // What the name itself is (a link is not followed).
     bool statAt(QByteArrayView name, struct stat* st) const;
     bool remove(QByteArrayView name) const;
-    MoveResult move(QByteArrayView from, QByteArrayView to) const;
+    Outcome move(QByteArrayView from, QByteArrayView to) const;
     bool sync() const;
     // Every name in the folder but "." and "..".
     std::vector<QByteArray> names() const;

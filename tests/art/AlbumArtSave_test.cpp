@@ -8,6 +8,7 @@
 #include "support/M4aChecks.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
+#include "support/OutcomeChecks.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,8 +65,7 @@ protected:
         AudioTrack track = AudioTrack::initWithPath(fTrack);
         ASSERT_TRUE(track.isValid());
         fArt.saveImage(track, fDir.path(), fOptions);
-        ASSERT_TRUE(SaveBatch::saveOne(*track.musicFile()).ok())
-            << track.musicFile()->lastError().toStdString();
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*track.musicFile())));
     }
     void embedOldCover() {
         AudioTrack track = AudioTrack::initWithPath(fTrack);

@@ -167,7 +167,7 @@ TEST(FolderOddFiles, VideoIsListedButNeverWritten) {
     EXPECT_EQ(clip->getOldTitle(), "Fixture Title");
     EXPECT_FALSE(clip->okToTag());
     clip->writeTags({.title = QStringLiteral("Changed")}, TagField::Title);
-    const FileSaveOutcome saved = SaveBatch::saveOne(*clip->musicFile());
+    const Outcome saved = SaveBatch::saveOne(*clip->musicFile());
     EXPECT_FALSE(saved.ok());
     EXPECT_TRUE(saved.reason.contains(QStringLiteral("video")));
 

@@ -3,6 +3,7 @@
 #include "media/M4AFile.h"
 #include "save/SaveBatch.h"
 #include "support/M4aChecks.h"
+#include "support/OutcomeChecks.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -32,7 +33,7 @@ protected:
         return path();
     }
     static uint64_t freeSize(const QString& p) {
-        auto parser = AtomParser::newAtomParser(p);
+        auto parser = AtomParser::newAtomParser(p).parser;
         Atom* free = parser ? parser->find(kFree) : nullptr;
         return free ? free->atomSize() : 0;
     }
@@ -54,7 +55,7 @@ QImage coverOfSize(int side) {
 } // namespace
 
 TEST_F(AtomParserTest, ParsesTheMetadataPathAndLeavesTheAudioInTheFile) {
-    auto parser = AtomParser::newAtomParser(make());
+    auto parser = AtomParser::newAtomParser(make()).parser;
     ASSERT_TRUE(parser);
     ASSERT_EQ(parser->atoms().size(), 3u);
     EXPECT_EQ(parser->atoms()[0]->type(), atomType("ftyp"));
@@ -76,13 +77,13 @@ TEST_F(AtomParserTest, SizeZeroAtTheEndSpansTheRestOfTheFile) {
     ASSERT_TRUE(findMdatPayload(bytes, off, len));
     qToBigEndian<quint32>(0, bytes.data() + off - 8);
     ASSERT_TRUE(writeBytes(path(), bytes));
-    auto parser = AtomParser::newAtomParser(path());
+    auto parser = AtomParser::newAtomParser(path()).parser;
     ASSERT_TRUE(parser);
     EXPECT_EQ(parser->atoms().back()->dataLen(), 4096u);
 }
 
 TEST_F(AtomParserTest, DeletedAtomsAreNotFound) {
-    auto parser = AtomParser::newAtomParser(make());
+    auto parser = AtomParser::newAtomParser(make()).parser;
     parser->find(kName)->markForDeletion();
     EXPECT_EQ(parser->find(kName), nullptr);
 }
@@ -108,7 +109,7 @@ TEST_F(AtomParserTest, InPlaceSaveTakesTheGrowthFromTheFreeAtom) {
     auto file = M4AFile::newM4AFileWithPath(p);
     file->setTags({.title = QStringLiteral("Fixture Title+five")},
                   TagField::Title); // 5 bytes longer
-    ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+    ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
     const QByteArray after = readBytes(p);
     EXPECT_EQ(after.size(), before.size());
     EXPECT_EQ(freeSize(p), freeBefore - 5);
@@ -174,7 +175,7 @@ TEST_F(AtomParserTest, GrowthPastTheFreeSpaceRewritesTheWholeFile) {
         ASSERT_TRUE(file);
         file->tagImage(cover);
         file->setTags({.title = QStringLiteral("New title")}, TagField::Title);
-        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         const QByteArray after = readBytes(p);
         EXPECT_GT(after.size(), before.size() + 4000);
         EXPECT_TRUE(sameAudio(before, after));
@@ -306,9 +307,10 @@ TEST_F(AtomParserTest, AFailedRewriteLeavesTheFileAndTheOffsetsAlone) {
     auto file = M4AFile::newM4AFileWithPath(p);
     file->tagImage(coverOfSize(40));
     AtomParser::setFailNewFileAfter(1000);
-    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
+    const Outcome saved = SaveBatch::saveOne(*file);
+    EXPECT_FALSE(saved.ok());
     AtomParser::setFailNewFileAfter(-1);
-    EXPECT_FALSE(file->lastError().isEmpty());
+    EXPECT_FALSE(saved.reason.isEmpty());
     EXPECT_EQ(readBytes(p), before);
     EXPECT_EQ(QDir(fDir.path()).entryList(QDir::Files), QStringList{QStringLiteral("song.m4a")});
     // The offsets shifted for the failed layout must not reach the disk now.
@@ -334,9 +336,9 @@ TEST_F(AtomParserTest, ARewriteThatWouldPushA32BitOffsetPast4GiBIsRefused) {
     ASSERT_TRUE(file);
     file->setTags({.title = QStringLiteral("Longer than before, so the file is rewritten")},
                   TagField::Title);
-    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
-    EXPECT_TRUE(file->lastError().contains(QStringLiteral("4 GiB")))
-        << file->lastError().toStdString();
+    const Outcome saved = SaveBatch::saveOne(*file);
+    EXPECT_FALSE(saved.ok());
+    EXPECT_TRUE(saved.reason.contains(QStringLiteral("4 GiB"))) << saved.reason.toStdString();
     QFile f(path());
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.size(), qint64(fileSize));
@@ -378,7 +380,7 @@ TEST_F(AtomParserTest, SavingThroughASymbolicLinkWritesItsTarget) {
         file->setTags(
             {.title = wholeFile ? QStringLiteral("Through link 2") : QStringLiteral("Link 1")},
             TagField::Title);
-        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         EXPECT_TRUE(QFileInfo(link).isSymLink());
         EXPECT_EQ(readWithTagLib(target).title,
                   wholeFile ? QStringLiteral("Through link 2") : QStringLiteral("Link 1"));
@@ -393,8 +395,9 @@ TEST_F(AtomParserTest, FragmentedFilesAreNotWritten) {
     ASSERT_TRUE(file);
     EXPECT_EQ(file->readTags().title, QStringLiteral("Fixture Title"));
     file->setTags({.title = QStringLiteral("x")}, TagField::Title);
-    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
-    EXPECT_TRUE(file->lastError().contains(QStringLiteral("fragmented")));
+    const Outcome saved = SaveBatch::saveOne(*file);
+    EXPECT_FALSE(saved.ok());
+    EXPECT_TRUE(saved.reason.contains(QStringLiteral("fragmented")));
     EXPECT_EQ(readBytes(path()), bytes);
 }
 
@@ -407,8 +410,9 @@ TEST_F(AtomParserTest, AFileLockedByAnotherWriterIsReadButNotWritten) {
     auto file = M4AFile::newM4AFileWithPath(p);
     ASSERT_TRUE(file);
     file->setTags({.title = QStringLiteral("x")}, TagField::Title);
-    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
-    EXPECT_TRUE(file->lastError().contains(QStringLiteral("in use")));
+    const Outcome saved = SaveBatch::saveOne(*file);
+    EXPECT_FALSE(saved.ok());
+    EXPECT_TRUE(saved.reason.contains(QStringLiteral("in use")));
     EXPECT_EQ(readBytes(p), before);
     ::close(other);
 }

@@ -2,6 +2,7 @@
 #include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/M4aChecks.h"
+#include "support/OutcomeChecks.h"
 
 #include <QDir>
 #include <QImage>
@@ -177,9 +178,10 @@ TEST(M4ABadInput, FilesWhoseSizesDoNotAddUpAreReadButNeverWritten) {
             EXPECT_EQ(file->readTags().title, QStringLiteral("Fixture Title"));
             file->setTags({.title = grow ? QString(3000, u'x') : QStringLiteral("Short")},
                           TagField::Title);
-            EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
-            EXPECT_TRUE(file->lastError().contains(QStringLiteral("do not add up")))
-                << file->lastError().toStdString();
+            const Outcome saved = SaveBatch::saveOne(*file);
+            EXPECT_FALSE(saved.ok());
+            EXPECT_TRUE(saved.reason.contains(QStringLiteral("do not add up")))
+                << saved.reason.toStdString();
             EXPECT_EQ(readBytes(p), bytes);
             EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
                       QStringList{QStringLiteral("lying.m4a")});
@@ -199,7 +201,7 @@ TEST(M4ABadInput, AnEditListAndAMoovAtTheEndWithSizeZeroAreSound) {
         auto file = M4AFile::newM4AFileWithPath(p);
         ASSERT_TRUE(file);
         file->setTags({.title = QString(3000, u'x')}, TagField::Title);
-        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         EXPECT_TRUE(sameAudio(bytes, readBytes(p)));
         EXPECT_EQ(readWithTagLib(p).title, QString(3000, u'x'));
     }
@@ -260,8 +262,9 @@ TEST(M4ABadInput, PermissionsAreRespected) {
         ASSERT_TRUE(file);
         file->setTags({.title = QStringLiteral("x")}, TagField::Title);
         file->tagImage(QImage(30, 30, QImage::Format_RGB32)); // also the whole-file path
-        EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
-        EXPECT_TRUE(file->lastError().contains(QStringLiteral("permission")));
+        const Outcome saved = SaveBatch::saveOne(*file);
+        EXPECT_FALSE(saved.ok());
+        EXPECT_TRUE(saved.reason.contains(QStringLiteral("permission")));
     }
     EXPECT_EQ(readBytes(p), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 2);

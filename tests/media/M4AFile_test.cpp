@@ -3,6 +3,7 @@
 #include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/M4aChecks.h"
+#include "support/OutcomeChecks.h"
 
 #include <QFile>
 #include <QImage>
@@ -235,7 +236,7 @@ TEST_F(M4AFileTest, RenamedFilesAreSavedAtTheirNewPath) {
     file->setTags({.title = QStringLiteral("Moved")}, TagField::Title);
     // Grows past the padding, so the whole file is written at the new path.
     file->setTags({.album = QString(3000, u'a')}, TagField::Album);
-    ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+    ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
     EXPECT_FALSE(QFile::exists(p));
     EXPECT_EQ(readWithTagLib(moved).title, QStringLiteral("Moved"));
 }

@@ -3,6 +3,7 @@
 #include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
+#include "support/OutcomeChecks.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,8 +134,9 @@ TEST_F(MP3BadInputTest, ACompressedFrameThatInflatesToAGibibyteIsSkipped) {
             if (file->readTags().title != u"Before" || file->readTags().album != u"After")
                 ::_exit(11);
             file->setTags({.title = QStringLiteral("Changed")}, TagField::Title);
-            if (SaveBatch::saveOne(*file).ok()) ::_exit(12);
-            if (!file->lastError().contains(u"TPE1")) ::_exit(13);
+            const Outcome saved = SaveBatch::saveOne(*file);
+            if (saved.ok()) ::_exit(12);
+            if (!saved.reason.contains(u"TPE1")) ::_exit(13);
             ::_exit(0);
         } catch (...) { // out of memory: the child must not go on with the tests
             ::_exit(14);
@@ -162,8 +164,9 @@ TEST_F(MP3BadInputTest, CompressedFramesStopAt64MegabytesATag) {
     EXPECT_EQ(file->readTags().title, QStringLiteral("Last"));
     EXPECT_EQ(file->readNumFrames(), 5);
     file->setTags({.title = QStringLiteral("Changed")}, TagField::Title);
-    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
-    EXPECT_TRUE(file->lastError().contains(u"TEXT")) << file->lastError().toStdString();
+    const Outcome saved = SaveBatch::saveOne(*file);
+    EXPECT_FALSE(saved.ok());
+    EXPECT_TRUE(saved.reason.contains(u"TEXT")) << saved.reason.toStdString();
     EXPECT_EQ(bytesOf(path()), before);
 }
 
@@ -180,7 +183,7 @@ TEST_F(MP3BadInputTest, SmallCompressedFramesAreReadAndTheFileSaved) {
         ASSERT_TRUE(file);
         EXPECT_EQ(file->readTags().title, QStringLiteral("Compressed title"));
         file->setTags({.artist = QStringLiteral("Someone")}, TagField::Artist);
-        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         auto again = open();
         EXPECT_EQ(again->readTags().title, QStringLiteral("Compressed title"));
         EXPECT_EQ(again->readTags().artist, QStringLiteral("Someone"));
@@ -212,11 +215,12 @@ TEST_F(MP3BadInputTest, TagHeadersWithFlagsTheirVersionDoesNotDefineAreNotWritte
         ASSERT_TRUE(file);
         file->setTags({.title = QStringLiteral("A title longer than the old tag")},
                       TagField::Title);
-        EXPECT_EQ(SaveBatch::saveOne(*file).ok(), row.writable) << file->lastError().toStdString();
+        const Outcome saved = SaveBatch::saveOne(*file);
+        EXPECT_EQ(saved.ok(), row.writable) << saved.reason.toStdString();
         if (row.writable) {
             EXPECT_EQ(open()->readTags().title, QStringLiteral("A title longer than the old tag"));
         } else {
-            EXPECT_TRUE(file->lastError().contains(u"flags")) << file->lastError().toStdString();
+            EXPECT_TRUE(saved.reason.contains(u"flags")) << saved.reason.toStdString();
             EXPECT_EQ(bytesOf(path()), before);
         }
         EXPECT_EQ(QDir(fDir.path()).entryList(QDir::Files | QDir::Hidden),

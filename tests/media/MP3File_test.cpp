@@ -3,6 +3,7 @@
 #include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
+#include "support/OutcomeChecks.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -186,7 +187,7 @@ TEST_P(MP3FileVersionTest, EveryTagRoundTrips) {
     file->setTags({.custom = custom}, TagField::Custom);
     file->tagImage(cover);
     const QByteArray audio = mp3AudioPayload(path());
-    ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+    ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
     EXPECT_EQ(mp3AudioPayload(path()), audio);
     EXPECT_TRUE(strayFiles().isEmpty());
 
@@ -508,7 +509,7 @@ TEST_F(MP3FileTest, GrownTagReplacesTheFileThroughACopy) {
         for (int x = 0; x < cover.width(); ++x)
             cover.setPixel(x, y, qRgb(x, y, x ^ y));
     file->tagImage(cover);
-    ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+    ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
 
     EXPECT_NE(inodeOf(path()), before); // a new file was renamed over the old one
     EXPECT_EQ(mp3AudioPayload(path()), audio);
@@ -546,7 +547,7 @@ TEST_F(MP3FileTest, SymlinkedPathWritesTheFileItNames) {
     auto file = open(path(QStringLiteral("link.mp3")));
     ASSERT_NE(file, nullptr);
     file->setTags({.title = QStringLiteral("Through the link")}, TagField::Title);
-    ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+    ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
     EXPECT_TRUE(QFileInfo(path(QStringLiteral("link.mp3"))).isSymLink());
     EXPECT_EQ(open(path(QStringLiteral("real.mp3")))->readTags().title,
               QStringLiteral("Through the link"));
@@ -560,8 +561,9 @@ TEST_F(MP3FileTest, FailedSaveLeavesNothingBehind) {
     // The file turns into a folder between opening and saving.
     ASSERT_TRUE(QFile::remove(path()));
     ASSERT_TRUE(QDir(fDir.path()).mkdir(QStringLiteral("song.mp3")));
-    EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
-    EXPECT_FALSE(file->lastError().isEmpty());
+    const Outcome saved = SaveBatch::saveOne(*file);
+    EXPECT_FALSE(saved.ok());
+    EXPECT_FALSE(saved.reason.isEmpty());
     EXPECT_TRUE(strayFiles().isEmpty());
     EXPECT_TRUE(QFileInfo(path()).isDir());
 

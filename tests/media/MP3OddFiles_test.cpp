@@ -5,6 +5,7 @@
 #include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
+#include "support/OutcomeChecks.h"
 
 #include <QDir>
 #include <QFile>
@@ -112,7 +113,7 @@ TEST_F(MP3OddFilesTest, AnEmptyFrameIsSkippedAndTheFramesAfterItAreKept) {
             EXPECT_EQ(file->readTags().genre, QStringLiteral("Rock"));
             EXPECT_EQ(file->readTags().year, QStringLiteral("1999"));
             file->setTags({.title = QStringLiteral("New title")}, TagField::Title);
-            ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+            ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
 
             const OtherReader other(path());
             EXPECT_EQ(other.title, QStringLiteral("New title"));
@@ -158,11 +159,12 @@ TEST_F(MP3OddFilesTest, ATagThatCannotBeReadInFullIsNotWritten) {
         ASSERT_TRUE(file);
         EXPECT_EQ(file->readTags().title, QStringLiteral("Old"));
         file->setTags({.title = QStringLiteral("New")}, TagField::Title);
-        EXPECT_EQ(SaveBatch::saveOne(*file).ok(), row.writable) << file->lastError().toStdString();
+        const Outcome saved = SaveBatch::saveOne(*file);
+        EXPECT_EQ(saved.ok(), row.writable) << saved.reason.toStdString();
         if (row.writable) {
             EXPECT_EQ(OtherReader(path()).title, QStringLiteral("New"));
         } else {
-            EXPECT_TRUE(file->lastError().contains(u"TPE1")) << file->lastError().toStdString();
+            EXPECT_TRUE(saved.reason.contains(u"TPE1")) << saved.reason.toStdString();
             EXPECT_EQ(bytesOf(path()), before);
         }
     }
@@ -178,7 +180,7 @@ TEST_F(MP3OddFilesTest, ATagBehindJunkIsSavedAtTheStart) {
     ASSERT_TRUE(file);
     EXPECT_EQ(file->readTags().title, QStringLiteral("Old"));
     file->setTags({.title = QStringLiteral("New")}, TagField::Title);
-    ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+    ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
 
     const QByteArray after = bytesOf(path());
     ASSERT_TRUE(after.startsWith("ID3")); // what readers that look only there see
@@ -225,7 +227,7 @@ TEST_F(MP3OddFilesTest, StaleTagsBesideTheFirstAreRemoved) {
         ASSERT_TRUE(file);
         EXPECT_EQ(file->readTags().title, QStringLiteral("First"));
         file->setTags({.title = QStringLiteral("Fresh title")}, TagField::Title);
-        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         EXPECT_EQ(inodeOf(path()) == inode, row.inPlace);
 
         const QByteArray after = bytesOf(path());

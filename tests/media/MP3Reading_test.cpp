@@ -6,6 +6,7 @@
 #include "media/Mp3Audio.h"
 #include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
+#include "support/OutcomeChecks.h"
 #include "tags/CustomTag.h"
 
 #include <QFile>
@@ -375,14 +376,14 @@ TEST(MP3ReadingTest, PicturesKeptOutOfTagLibSaveAsItsOwnSaveDoes) {
                     file->setTags({.artist = QStringLiteral("New artist")}, TagField::Artist);
                     file->setTags({.title = QStringLiteral("New title")}, TagField::Title);
                     if (embed) file->tagImageData("NEWCOVER", "png");
-                    ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+                    ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
                 }
                 EXPECT_EQ(frames(fastPath), frames(wholePath));
                 EXPECT_EQ(fast->getImageData(), whole->getImageData());
                 // A second save finds the pictures where the first wrote them.
                 fast->setTags({.title = QStringLiteral("Again")}, TagField::Title);
                 whole->setTags({.title = QStringLiteral("Again")}, TagField::Title);
-                ASSERT_TRUE(SaveBatch::saveOne(*fast).ok()) << fast->lastError().toStdString();
+                ASSERT_TRUE(isDone(SaveBatch::saveOne(*fast)));
                 ASSERT_TRUE(SaveBatch::saveOne(*whole).ok());
                 EXPECT_EQ(frames(fastPath), frames(wholePath));
                 EXPECT_EQ(fast->getImageData(), whole->getImageData());
@@ -441,7 +442,7 @@ TEST(MP3ReadingTest, ALargeCoverKeepsItsPlaceThroughSavesThatChangeTheText) {
             file->setTags({.title = title}, TagField::Title);
             file->setTags({.artist = row.artist}, TagField::Artist);
             if (row.customTag) file->setTags({.custom = custom}, TagField::Custom);
-            ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+            ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
             // The picture's bytes never moved; TagLib reads every value.
             QFile saved(path);
             ASSERT_TRUE(saved.open(QIODevice::ReadOnly));

@@ -1,6 +1,7 @@
 #include "media/MusicFile.h"
 #include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
+#include "support/OutcomeChecks.h"
 #include "support/XiphFixture.h"
 
 #include <QBuffer>
@@ -150,7 +151,7 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
         QImage red(16, 16, QImage::Format_RGB32);
         red.fill(Qt::red);
         file->tagImage(red);
-        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         EXPECT_EQ(xiphAudio(path, k.kind), audio);
 
         auto again = MusicFileFactory::newMusicFileWithPath(path);
@@ -182,7 +183,7 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
         // 64 KiB moves the audio pages, which keep their packets and order.
         again->tagImage(QImage());
         again->setTags({.album = QString(70000, u'a')}, TagField::Album);
-        ASSERT_TRUE(SaveBatch::saveOne(*again).ok()) << again->lastError().toStdString();
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*again)));
         EXPECT_EQ(pictureTypes(path, k.kind), std::vector<int>{4});
         EXPECT_EQ(xiphAudio(path, k.kind), audio);
         EXPECT_EQ(MusicFileFactory::newMusicFileWithPath(path)->readTags().album.size(), 70000);
@@ -243,7 +244,7 @@ TEST(VorbisCommentFiles, TheTrackCountGoesUnderTheNamesTheFileUses) {
         auto file = flacWith(dir, row.comments);
         ASSERT_TRUE(file);
         file->setTags(TagValues::withTrack(4, 12), TagField::Track | TagField::TrackCount);
-        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         const TagLib::FileRef ref(QFile::encodeName(file->path()).constData());
         const TagLib::PropertyMap props = ref.file()->properties();
         for (const auto& [name, value] :
@@ -289,7 +290,7 @@ TEST(VorbisCommentFiles, FlacSavesInPlaceWhenTheCommentFitsThePaddingElseWritesA
         // length); the padding's block header 4.
         const int length = row.titleLength >= 0 ? row.titleLength : row.padding + row.titleLength;
         file->setTags({.title = QString(length, u'x')}, TagField::Title);
-        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         const QByteArray after = bytesOf(path);
         EXPECT_EQ(inodeOf(path) == inode, row.inPlace);
         if (row.inPlace) {
@@ -340,8 +341,9 @@ TEST(VorbisCommentFiles, DamagedFilesAreRefusedAndLeftUnchanged) {
         EXPECT_EQ(bool(file), row.opens);
         if (file) {
             file->setTags({.title = QStringLiteral("new")}, TagField::Title);
-            EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
-            EXPECT_TRUE(file->lastError().contains("damaged")) << file->lastError().toStdString();
+            const Outcome saved = SaveBatch::saveOne(*file);
+            EXPECT_FALSE(saved.ok());
+            EXPECT_TRUE(saved.reason.contains("damaged")) << saved.reason.toStdString();
         }
         EXPECT_EQ(bytesOf(path), bytes);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);

@@ -10,6 +10,7 @@
 
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
+#include "support/OutcomeChecks.h"
 
 #include <QDir>
 #include <QFile>
@@ -126,8 +127,7 @@ TEST_P(AudioTrackEachType, CopiesShareTheMusicFile) {
     EXPECT_EQ(original.musicFile()->readTags().title, QStringLiteral("Through the list"));
     EXPECT_NE(original.getOldTitle(), QStringLiteral("Through the list")); // a copy
     original.writeTags({.artist = QStringLiteral("Through the original")}, TagField::Artist);
-    ASSERT_TRUE(SaveBatch::saveOne(*inList->musicFile()).ok())
-        << inList->musicFile()->lastError().toStdString();
+    ASSERT_TRUE(isDone(SaveBatch::saveOne(*inList->musicFile())));
 
     const AudioTrack reread = AudioTrack::initWithPath(path);
     EXPECT_EQ(reread.getOldTitle(), QStringLiteral("Through the list"));
@@ -145,8 +145,7 @@ TEST_F(AudioTrackFiles, DecodingReReadsTheFile) {
         t.encode(out);
     }
     t.writeTags({.title = QStringLiteral("Written after coding")}, TagField::Title);
-    ASSERT_TRUE(SaveBatch::saveOne(*t.musicFile()).ok())
-        << t.musicFile()->lastError().toStdString();
+    ASSERT_TRUE(isDone(SaveBatch::saveOne(*t.musicFile())));
 
     QDataStream in(bytes);
     const auto back = AudioTrack::decode(in);
@@ -185,8 +184,7 @@ TEST_P(AudioTrackEachType, TwoFilesExchangeNamesInTwoPasses) {
     second.refresh();
     EXPECT_EQ(first.musicFile()->path(), fDir.filePath(QStringLiteral("01-A.") + ext));
     first.writeTags({.title = first.getNewTitle()}, TagField::Title);
-    ASSERT_TRUE(SaveBatch::saveOne(*first.musicFile()).ok())
-        << first.musicFile()->lastError().toStdString();
+    ASSERT_TRUE(isDone(SaveBatch::saveOne(*first.musicFile())));
     EXPECT_EQ(AudioTrack::initWithPath(first.getPath()).getOldTitle(), QStringLiteral("A"));
     EXPECT_EQ(AudioTrack::initWithPath(second.getPath()).getOldTitle(), QStringLiteral("was A"));
 }
@@ -200,8 +198,7 @@ TEST_F(AudioTrackFiles, PunctuatedTitleKeepsItsTagButNotItsFileName) {
     t.setNewTitle(QStringLiteral("AC/DC: Live?"));
     t.writeTags({.title = t.getAlbumOrTrackName(naming, std::nullopt, AudioTrack::kTitleTag)},
                 TagField::Title);
-    ASSERT_TRUE(SaveBatch::saveOne(*t.musicFile()).ok())
-        << t.musicFile()->lastError().toStdString();
+    ASSERT_TRUE(isDone(SaveBatch::saveOne(*t.musicFile())));
     ASSERT_TRUE(t.renameToTemp());
     ASSERT_TRUE(t.rename(naming, 0));
     t.refresh();

@@ -41,7 +41,7 @@ TEST(SaveBackup, SameFolderThreeTimesGetsNumberedNames) {
     for (int i = 0; i < 3; ++i) {
         const auto r = FolderBackup::backupFolder(
             album, FolderBackup::chooseTarget(backups, "Album X"), nullptr);
-        ASSERT_EQ(r.code, FolderBackup::Code::Made) << r.reason.toStdString();
+        ASSERT_EQ(r.outcome.code, Outcome::Code::Done) << r.outcome.reason.toStdString();
     }
     EXPECT_EQ(entries(backups), (QStringList{"Album X", "Album X 1", "Album X 2"}));
     EXPECT_EQ(readFile(backups + "/Album X 2/a.mp3"), "abc");
@@ -60,7 +60,7 @@ TEST(SaveBackup, NamesAShellWouldInterpretAreCopiedLiterally) {
 
     const QString target = tmp.path() + "/copy";
     const auto r = FolderBackup::backupFolder(album, target, nullptr);
-    ASSERT_EQ(r.code, FolderBackup::Code::Made) << r.reason.toStdString();
+    ASSERT_EQ(r.outcome.code, Outcome::Code::Done) << r.outcome.reason.toStdString();
     EXPECT_EQ(entries(target), entries(album));
     for (const QString& n : names)
         EXPECT_EQ(readFile(target + "/" + n), n.toUtf8()) << n.toStdString();
@@ -83,7 +83,7 @@ TEST(SaveBackup, KeepsPermissionBitsAndModificationTimes) {
 
     const QString target = tmp.path() + "/B";
     const auto r = FolderBackup::backupFolder(album, target, nullptr);
-    ASSERT_EQ(r.code, FolderBackup::Code::Made) << r.reason.toStdString();
+    ASSERT_EQ(r.outcome.code, Outcome::Code::Done) << r.outcome.reason.toStdString();
     struct stat st;
     ASSERT_EQ(::stat(QFile::encodeName(target + "/x.mp3").constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -100,13 +100,13 @@ TEST(SaveBackup, EmptyFolderIsNothingToBackUpAndFailuresCarryAReason) {
     QTemporaryDir tmp;
     QDir().mkpath(tmp.path() + "/empty");
     auto r = FolderBackup::backupFolder(tmp.path() + "/empty", tmp.path() + "/t", nullptr);
-    EXPECT_EQ(r.code, FolderBackup::Code::NothingToBackUp);
+    EXPECT_EQ(r.outcome.code, Outcome::Code::Nothing);
     EXPECT_TRUE(r.ok());
     EXPECT_FALSE(QFileInfo::exists(tmp.path() + "/t"));
 
     r = FolderBackup::backupFolder(tmp.path() + "/missing", tmp.path() + "/t", nullptr);
     EXPECT_FALSE(r.ok());
-    EXPECT_TRUE(r.reason.contains("missing")) << r.reason.toStdString();
+    EXPECT_TRUE(r.outcome.reason.contains("missing")) << r.outcome.reason.toStdString();
 
     // The target's parent is a file: the backup folder cannot be made.
     QDir().mkpath(tmp.path() + "/full");
@@ -114,7 +114,7 @@ TEST(SaveBackup, EmptyFolderIsNothingToBackUpAndFailuresCarryAReason) {
     writeFile(tmp.path() + "/plain", "p");
     r = FolderBackup::backupFolder(tmp.path() + "/full", tmp.path() + "/plain/t", nullptr);
     EXPECT_FALSE(r.ok());
-    EXPECT_TRUE(r.reason.contains("plain/t")) << r.reason.toStdString();
+    EXPECT_TRUE(r.outcome.reason.contains("plain/t")) << r.outcome.reason.toStdString();
 }
 
 TEST(SaveBackup, BackupsFolderFollowsTheXdgMusicDirectory) {
@@ -140,8 +140,8 @@ TEST(SaveBackup, FailedBackupRemovesItsPartialCopy) {
         deep += "/" + QString(200, 'd');
     ASSERT_TRUE(QDir().mkpath(deep));
     const QString target = tmp.path() + "/" + QString(250, 't');
-    const FolderBackup::Result r = FolderBackup::backupFolder(source, target, nullptr);
+    const FolderBackup::Copy r = FolderBackup::backupFolder(source, target, nullptr);
     ASSERT_FALSE(r.ok());
-    EXPECT_FALSE(r.reason.isEmpty());
+    EXPECT_FALSE(r.outcome.reason.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(target));
 }

@@ -172,8 +172,8 @@ TEST(RollbackJournal, ATornRegionIsPutBackWhateverItsNewBytesLookLike) {
         plan.regions.push_back({uint64_t(head.size()), c.now, c.old});
         {
             RollbackJournal journal; // closed without removal, as by a crash
-            QString why;
-            ASSERT_TRUE(journal.write(dir.path(), {&plan}, &why)) << why.toStdString();
+            const Outcome written = journal.write(dir.path(), {&plan});
+            ASSERT_TRUE(written.ok()) << written.reason.toStdString();
         }
         const qsizetype middle = c.now.size() / 2 + 1;
         ASSERT_TRUE(writeBytes(song, head + c.now.left(middle) + c.old.mid(middle) + tail));
@@ -205,8 +205,8 @@ TEST(RollbackJournal, AWriteOfSeveralRegionsTornBetweenThemIsPutBack) {
         plan.newSize = uint64_t(plan.seen.st_size);
         {
             RollbackJournal journal; // closed without removal, as by a crash
-            QString why;
-            ASSERT_TRUE(journal.write(dir.path(), {&plan}, &why)) << why.toStdString();
+            const Outcome written = journal.write(dir.path(), {&plan});
+            ASSERT_TRUE(written.ok()) << written.reason.toStdString();
         }
         ASSERT_TRUE(writeBytes(song, head + found));
         EXPECT_EQ(SaveBatch::recover(dir.path()).restored, QStringList{QStringLiteral("song.m4a")});
@@ -437,8 +437,8 @@ TEST(RollbackJournal, ATornSaveIsPutBackAfterAMoveButNotFromACopy) {
     plan.regions.push_back({uint64_t(head.size()), now, old});
     {
         RollbackJournal journal; // closed without removal, as by a crash
-        QString why;
-        ASSERT_TRUE(journal.write(album, {&plan}, &why)) << why.toStdString();
+        const Outcome written = journal.write(album, {&plan});
+        ASSERT_TRUE(written.ok()) << written.reason.toStdString();
     }
     const QByteArray torn = head + now.left(2000) + old.mid(2000);
     ASSERT_TRUE(writeBytes(song, torn));

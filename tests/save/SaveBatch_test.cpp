@@ -115,8 +115,8 @@ std::map<QString, QByteArray> contents(const QString& dir) {
 }
 
 // Opens the folder's music files, changes them, saves them as one batch.
-std::vector<FileSaveOutcome> saveFolder(const QString& dir, const Album& album,
-                                        const std::function<bool()>& stop = {}) {
+std::vector<Outcome> saveFolder(const QString& dir, const Album& album,
+                                const std::function<bool()>& stop = {}) {
     std::vector<std::shared_ptr<MusicFile>> files;
     SaveBatch batch(dir, album.limits);
     for (const QString& name : musicFiles(dir)) {
@@ -145,7 +145,7 @@ Learned learn(const Album& album) {
     EXPECT_TRUE(album.make(before.path()));
     EXPECT_TRUE(album.make(after.path()));
     SaveSteps::setHook([&out](const char* step) { out.steps << QString::fromLatin1(step); });
-    for (const FileSaveOutcome& o : saveFolder(after.path(), album))
+    for (const Outcome& o : saveFolder(after.path(), album))
         EXPECT_TRUE(o.ok()) << o.reason.toStdString();
     SaveSteps::setHook({});
     EXPECT_FALSE(out.steps.isEmpty());
@@ -277,7 +277,7 @@ TEST_F(SaveBatchTest, AFolderPaysForDurabilityOnce) {
     SaveSteps::setHook([&steps](const char* step) { steps << QString::fromLatin1(step); });
     const auto outcomes = saveFolder(fDir.path(), albums()[0]);
     ASSERT_EQ(outcomes.size(), 12u);
-    for (const FileSaveOutcome& o : outcomes)
+    for (const Outcome& o : outcomes)
         EXPECT_TRUE(o.ok()) << o.reason.toStdString();
     EXPECT_EQ(steps.count(u"tags-journal"_qs), 1);
     EXPECT_EQ(steps.count(u"tags-sync"_qs), 1);
@@ -300,7 +300,7 @@ TEST_F(SaveBatchTest, NewCopiesEndAGroupAtTheirOwnLimit) {
     const auto outcomes = saveFolder(fDir.path(), album);
     SaveSteps::setHook({});
     ASSERT_EQ(outcomes.size(), 3u);
-    for (const FileSaveOutcome& o : outcomes)
+    for (const Outcome& o : outcomes)
         EXPECT_TRUE(o.ok()) << o.reason.toStdString();
     EXPECT_EQ(steps.count(u"tags-copy"_qs), 3);
     EXPECT_EQ(steps.count(u"tags-sync"_qs), 2);
@@ -319,8 +319,7 @@ TEST_F(SaveBatchTest, AStopLeavesTheRestAsItWas) {
         const QString name = QStringLiteral("%1.m4a").arg(i);
         SCOPED_TRACE(name.toStdString());
         const bool saved = i < 2;
-        EXPECT_EQ(outcomes[i].code,
-                  saved ? FileSaveOutcome::Code::Saved : FileSaveOutcome::Code::Stopped);
+        EXPECT_EQ(outcomes[i].code, saved ? Outcome::Code::Done : Outcome::Code::Stopped);
         EXPECT_EQ(readBytes(fDir.filePath(name)) == old.at(name), !saved);
     }
     EXPECT_EQ(strays(fDir.path()), QStringList());
@@ -363,7 +362,7 @@ TEST_F(SaveBatchTest, AWriteThatDoesNotReadBackIsUndone) {
         const auto outcomes = saveFolder(dir.path(), album);
         SaveSteps::setHook({});
         ASSERT_EQ(outcomes.size(), 1u);
-        EXPECT_EQ(outcomes[0].code, FileSaveOutcome::Code::Failed);
+        EXPECT_EQ(outcomes[0].code, Outcome::Code::Failed);
         EXPECT_TRUE(outcomes[0].reason.contains(u"did not read back"))
             << outcomes[0].reason.toStdString();
         EXPECT_EQ(readBytes(path), spoiled); // the tags as they were
@@ -389,7 +388,7 @@ TEST_F(SaveBatchTest, ATagThatDoesNotReadBackIsUndone) {
     });
     const auto outcomes = saveFolder(fDir.path(), album);
     ASSERT_EQ(outcomes.size(), 1u);
-    EXPECT_EQ(outcomes[0].code, FileSaveOutcome::Code::Failed);
+    EXPECT_EQ(outcomes[0].code, Outcome::Code::Failed);
     EXPECT_TRUE(outcomes[0].reason.contains(u"did not read back"))
         << outcomes[0].reason.toStdString();
     EXPECT_EQ(readBytes(path), before);
@@ -438,9 +437,10 @@ TEST_F(SaveBatchTest, AFileChangedByAnotherProgramIsNotWrittenOver) {
         grow(*file);
         row.meddle(path);
         const QByteArray theirs = readBytes(path);
-        EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
-        EXPECT_TRUE(file->lastError().contains(u"changed by another program"))
-            << file->lastError().toStdString();
+        const Outcome saved = SaveBatch::saveOne(*file);
+        EXPECT_FALSE(saved.ok());
+        EXPECT_TRUE(saved.reason.contains(u"changed by another program"))
+            << saved.reason.toStdString();
         EXPECT_EQ(readBytes(path), theirs);
         EXPECT_EQ(strays(dir.path()), QStringList());
     }
@@ -474,7 +474,8 @@ TEST_F(SaveBatchTest, AFileWithOtherNamesIsSavedInPlaceOrNotAtAll) {
             file->setTags({.title = QStringLiteral("Short")}, TagField::Title);
         else
             grow(*file);
-        EXPECT_EQ(SaveBatch::saveOne(*file).ok(), row.fits) << file->lastError().toStdString();
+        const Outcome saved = SaveBatch::saveOne(*file);
+        EXPECT_EQ(saved.ok(), row.fits) << saved.reason.toStdString();
         struct stat a {
         }, b{};
         ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &a), 0);
@@ -482,7 +483,7 @@ TEST_F(SaveBatchTest, AFileWithOtherNamesIsSavedInPlaceOrNotAtAll) {
         EXPECT_EQ(a.st_ino, b.st_ino); // still one file
         EXPECT_EQ(a.st_nlink, 2u);
         if (!row.fits) {
-            EXPECT_TRUE(file->lastError().contains(u"hard links"));
+            EXPECT_TRUE(saved.reason.contains(u"hard links"));
             EXPECT_EQ(readBytes(path), old);
         }
     }
@@ -511,7 +512,7 @@ TEST_F(SaveBatchTest, PuttingBytesBackNeverFollowsALinkSwappedIn) {
     const auto outcomes = saveFolder(fDir.filePath(QStringLiteral("album")), albums()[0]);
     SaveSteps::setHook({});
     ASSERT_EQ(outcomes.size(), 1u);
-    EXPECT_EQ(outcomes[0].code, FileSaveOutcome::Code::Failed);
+    EXPECT_EQ(outcomes[0].code, Outcome::Code::Failed);
     EXPECT_TRUE(outcomes[0].reason.contains(u"could not be put back"))
         << outcomes[0].reason.toStdString();
     EXPECT_EQ(readBytes(outside), theirs);
@@ -586,7 +587,7 @@ TEST_F(SaveBatchTest, AFileWhoseNameRecoveryWouldNotTrustIsNotWrittenInPlace) {
     const QByteArray before = readBytes(path);
     const auto outcomes = saveFolder(fDir.path(), albums()[0]);
     ASSERT_EQ(outcomes.size(), 1u);
-    EXPECT_EQ(outcomes[0].code, FileSaveOutcome::Code::Failed);
+    EXPECT_EQ(outcomes[0].code, Outcome::Code::Failed);
     EXPECT_EQ(readBytes(path), before);
     EXPECT_EQ(strays(fDir.path()), QStringList());
 }

@@ -4,6 +4,7 @@
 #include "save/TempCopy.h"
 #include "support/M4aChecks.h"
 #include "support/Mp3Fixture.h"
+#include "support/OutcomeChecks.h"
 #include "system/FolderHandle.h"
 
 #include <QDir>
@@ -147,7 +148,7 @@ TEST(TempCopy, AWholeFileRewriteKeepsTheFilesMetadata) {
         auto file = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
         file->setTags({.title = QString(3000, u't')}, TagField::Title);
-        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         struct stat after {};
         ASSERT_EQ(::stat(native.constData(), &after), 0);
         EXPECT_NE(after.st_ino, before.st_ino); // a new file took its place

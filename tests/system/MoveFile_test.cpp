@@ -26,7 +26,7 @@ TEST(MoveFile, NeverReplacesWhatIsThere) {
     const QString a = dir.filePath(QStringLiteral("a")), b = dir.filePath(QStringLiteral("b"));
     put(a, "A");
     put(b, "B");
-    EXPECT_EQ(moveWithoutReplacing(a, b).code, MoveResult::Code::TargetExists);
+    EXPECT_EQ(moveWithoutReplacing(a, b).code, Outcome::Code::Exists);
     EXPECT_EQ(get(a), QByteArray("A"));
     EXPECT_EQ(get(b), QByteArray("B"));
 
@@ -34,7 +34,7 @@ TEST(MoveFile, NeverReplacesWhatIsThere) {
     const QString link = dir.filePath(QStringLiteral("link"));
     ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("nowhere")), link));
     EXPECT_TRUE(pathExists(link));
-    EXPECT_EQ(moveWithoutReplacing(a, link).code, MoveResult::Code::TargetExists);
+    EXPECT_EQ(moveWithoutReplacing(a, link).code, Outcome::Code::Exists);
 
     const QString c = dir.filePath(QStringLiteral("c"));
     EXPECT_TRUE(moveWithoutReplacing(a, c).ok());
@@ -44,9 +44,9 @@ TEST(MoveFile, NeverReplacesWhatIsThere) {
 
 TEST(MoveFile, MissingSourceFailsWithAReason) {
     QTemporaryDir dir;
-    const MoveResult r = moveWithoutReplacing(dir.filePath(QStringLiteral("none")),
+    const Outcome r = moveWithoutReplacing(dir.filePath(QStringLiteral("none")),
                                               dir.filePath(QStringLiteral("x")));
-    EXPECT_EQ(r.code, MoveResult::Code::Failed);
-    EXPECT_FALSE(r.error.isEmpty());
+    EXPECT_EQ(r.code, Outcome::Code::Failed);
+    EXPECT_FALSE(r.reason.isEmpty());
     EXPECT_FALSE(pathExists(dir.filePath(QStringLiteral("x"))));
 }
