@@ -73,13 +73,18 @@ private:
     void next() {
         if (!fFirst.back()) fOut += ",\n";
         fFirst.back() = false;
-        fOut.append(qsizetype(4 * fFirst.size()), ' ');
+        indent();
     }
     void close(char bracket) {
         if (!fFirst.back()) fOut += '\n';
         fFirst.pop_back();
-        fOut.append(qsizetype(4 * fFirst.size()), ' ');
+        indent();
         fOut += bracket;
+    }
+    void indent() {
+        static constexpr QByteArrayView kSpaces = "                                ";
+        for (qsizetype n = qsizetype(4 * fFirst.size()); n > 0; n -= kSpaces.size())
+            fOut += kSpaces.first(qMin(n, kSpaces.size()));
     }
 
     QByteArray fOut;
@@ -94,11 +99,14 @@ void Writer::string(QStringView s) {
     const char16_t* p = s.utf16();
     const char16_t* const end = p + s.size();
     while (p != end) {
+        // A run that needs no escape, in one step.
         const char16_t* run = p;
         while (p != end && *p >= 0x20 && *p < 0x80 && *p != u'"' && *p != u'\\')
             ++p;
-        for (; run != p; ++run)
-            fOut += char(*run);
+        const qsizetype at = fOut.size();
+        fOut.resize(at + (p - run));
+        for (char* d = fOut.data() + at; run != p;)
+            *d++ = char(*run++);
         if (p == end) break;
         const char16_t u = *p++;
         if (u < 0x80) {
