@@ -4,14 +4,11 @@
 #include "cli/FolderView.h"
 
 #include <QByteArray>
-#include <QJsonObject>
 
 namespace JsonOutput {
 
-QJsonObject toJson(const FolderView& view);
-// One indented JSON object and a line feed.
+// One indented JSON object and a line feed, as QJsonDocument writes it.
 QByteArray format(const FolderView& view);
-QJsonObject toJson(const FileView& view);
 QByteArray format(const FileView& view);
 
 } // namespace JsonOutput

@@ -22,6 +22,9 @@ constexpr uint64_t kMaxBlockLength = (1u << 24) - 1;
 // The start and the end of the audio stand for all of it where a save does
 // not move it.
 constexpr uint64_t kAudioEdge = 64 << 10;
+// A picture block's first bytes: its type, media type, description, sizes
+// and the image's length and first bytes, as a rule.
+constexpr uint64_t kPictureHead = 256;
 
 struct Fd {
     int fd = -1;
@@ -43,6 +46,15 @@ QByteArray blockHeader(quint8 type, bool last, uint64_t length) {
     h[2] = char(length >> 8);
     h[3] = char(length);
     return h;
+}
+
+// Whether the body of a picture block of `length` bytes that starts with
+// `head` lies at `at`.
+bool pictureBlockAt(int fd, uint64_t at, uint64_t length, const QByteArray& head) {
+    const QByteArray bytes = readBytes(fd, at - 4, 4 + uint64_t(head.size()));
+    return bytes.size() == 4 + head.size() && (quint8(bytes[0]) & 0x7F) == FlacFile::kPicture &&
+           bytes.mid(1, 3) == blockHeader(FlacFile::kPicture, false, length).mid(1) &&
+           QByteArrayView(bytes).sliced(4) == head;
 }
 
 QByteArray edgePrint(int fd, uint64_t from, uint64_t size) {
@@ -166,10 +178,45 @@ bool FlacFile::open() {
             if (!fComment.parse(readBytes(f.fd, block.at, block.length))) return false;
             haveComment = true;
         } else if (block.type == kPicture) {
-            const QByteArray body = readBytes(f.fd, block.at, block.length);
-            if (qsizetype(block.length) != body.size()) return false;
-            fPictures.push_back(body);
+            // Only the block's first bytes are kept, to tell whether it holds an
+            // image and to know it again when its bytes are asked for.
+            const QByteArray head = readBytes(f.fd, block.at, std::min(block.length, kPictureHead));
+            if (head.size() != qsizetype(std::min(block.length, kPictureHead))) return false;
+            const int index = int(fPictureHeads.size());
+            Picture picture;
+            if (!storedPicture(index, head, qint64(block.length), &picture)) {
+                const QByteArray body = readBytes(f.fd, block.at, block.length);
+                if (body.size() != qsizetype(block.length) ||
+                    !storedPicture(index, body, qint64(block.length), &picture))
+                    return false;
+            }
+            fPictures.push_back(picture);
+            fPictureHeads.push_back(head);
         }
+    }
+    return true;
+}
+
+bool FlacFile::readStoredPictures(std::vector<QByteArray>* bodies, QString* why) const {
+    Fd f{openAsOpened(why)};
+    if (f.fd < 0) return false;
+    bodies->clear();
+    for (const Layout::Block& block : fLayout.blocks) {
+        if (block.type != kPicture) continue;
+        // The block as opened: its header, its length and its first bytes.
+        const size_t index = bodies->size();
+        const bool known = index < fPictureHeads.size() &&
+                           pictureBlockAt(f.fd, block.at, block.length, fPictureHeads[index]);
+        const QByteArray body = known ? readBytes(f.fd, block.at, block.length) : QByteArray();
+        if (!known || body.size() != qsizetype(block.length)) {
+            *why = picturesUnreadable();
+            return false;
+        }
+        bodies->push_back(body);
+    }
+    if (bodies->size() != fPictureHeads.size()) {
+        *why = picturesUnreadable();
+        return false;
     }
     return true;
 }
@@ -184,24 +231,42 @@ SavePlan FlacFile::planSave() {
         return SavePlan::refused(QStringLiteral("“%1” could not be read again.").arg(name));
 
     // The blocks the program does not manage keep their order; then the
-    // comment, the pictures and the padding.
-    std::vector<std::pair<quint8, QByteArray>> blocks;
+    // comment, the pictures and the padding. A picture the file keeps has
+    // no body here until the save is known to move it.
+    struct NewBlock {
+        quint8 type = 0;
+        QByteArray body;
+        uint64_t length = 0;
+        int stored = -1; // the file's picture, where fLayout has it
+    };
+    std::vector<const Layout::Block*> storedAt;
+    for (const Layout::Block& block : fLayout.blocks)
+        if (block.type == kPicture) storedAt.push_back(&block);
+    std::vector<NewBlock> blocks;
     for (const Layout::Block& block : old.blocks) {
         if (block.type == kPadding || block.type == kComment || block.type == kPicture) continue;
         const QByteArray body = readBytes(f.fd, block.at, block.length);
         if (body.size() != qsizetype(block.length))
             return SavePlan::refused(QStringLiteral("“%1” could not be read again.").arg(name));
-        blocks.emplace_back(block.type, body);
+        blocks.push_back({block.type, body, block.length});
     }
-    blocks.emplace_back(kComment, fComment.render());
-    for (const QByteArray& picture : fPictures)
-        blocks.emplace_back(kPicture, picture);
+    const QByteArray comment = fComment.render();
+    blocks.push_back({kComment, comment, uint64_t(comment.size())});
+    for (const Picture& p : fPictures) {
+        if (p.stored >= 0 &&
+            (size_t(p.stored) >= storedAt.size() || size_t(p.stored) >= fPictureHeads.size()))
+            return SavePlan::refused(picturesUnreadable());
+        blocks.push_back(
+            {kPicture, p.body,
+             p.stored < 0 ? uint64_t(p.body.size()) : storedAt[size_t(p.stored)]->length,
+             p.stored});
+    }
     uint64_t content = 0;
-    for (const auto& [type, body] : blocks) {
-        if (uint64_t(body.size()) > kMaxBlockLength)
+    for (const NewBlock& block : blocks) {
+        if (block.length > kMaxBlockLength)
             return SavePlan::refused(
                 QStringLiteral("A picture or the tags of “%1” are too large for FLAC.").arg(name));
-        content += 4 + uint64_t(body.size());
+        content += 4 + block.length;
     }
 
     const uint64_t room = old.audioAt - old.metadataAt;
@@ -209,26 +274,64 @@ SavePlan FlacFile::planSave() {
         content == room || (content + 4 <= room && room - content - 4 <= kMaxBlockLength);
     const uint64_t padding = inPlace ? (content == room ? 0 : room - content - 4) : kNewPadding;
     const bool padded = !inPlace || content != room;
-    QByteArray metadata;
-    for (size_t i = 0; i < blocks.size(); ++i) {
-        const bool last = !padded && i + 1 == blocks.size();
-        metadata += blockHeader(blocks[i].first, last, uint64_t(blocks[i].second.size()));
-        metadata += blocks[i].second;
+
+    // Written in place where they lie, the pictures keep their bytes and
+    // are not read; else all are read again, and a save that cannot read
+    // them would lose them.
+    bool keep = inPlace;
+    for (uint64_t at = old.metadataAt; const NewBlock& block : blocks) {
+        at += 4;
+        if (block.stored >= 0 && storedAt[size_t(block.stored)]->at != at) keep = false;
+        at += block.length;
     }
-    if (padded) {
-        metadata += blockHeader(kPadding, true, padding);
-        metadata += QByteArray(qsizetype(padding), '\0');
+    if (keep) {
+        // Every picture block still starts as opened, those dropped too: the
+        // file is known to be the one opened as far as its pictures tell.
+        bool known = storedAt.size() == fPictureHeads.size();
+        for (size_t i = 0; known && i < storedAt.size(); ++i)
+            known = pictureBlockAt(f.fd, storedAt[i]->at, storedAt[i]->length, fPictureHeads[i]);
+        if (!known) return SavePlan::refused(picturesUnreadable());
+    } else {
+        std::vector<QByteArray> pictures;
+        QString why;
+        if (!pictureBodies(&pictures, &why)) return SavePlan::refused(why);
+        for (size_t i = 0, p = 0; i < blocks.size(); ++i) {
+            if (blocks[i].type != kPicture) continue;
+            blocks[i].body = std::move(pictures[p++]);
+            blocks[i].stored = -1;
+        }
     }
 
+    // The new metadata as the pieces written: all of it, or the bytes
+    // around the pictures kept.
+    std::vector<std::pair<uint64_t, QByteArray>> pieces(1, {0, QByteArray()});
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        const bool last = !padded && i + 1 == blocks.size();
+        pieces.back().second += blockHeader(blocks[i].type, last, blocks[i].length);
+        if (blocks[i].stored < 0) {
+            pieces.back().second += blocks[i].body;
+            continue;
+        }
+        const uint64_t end = pieces.back().first + uint64_t(pieces.back().second.size());
+        pieces.emplace_back(end + blocks[i].length, QByteArray());
+    }
+    if (padded) {
+        pieces.back().second += blockHeader(kPadding, true, padding);
+        pieces.back().second += QByteArray(qsizetype(padding), '\0');
+    }
+    const QByteArray metadata = pieces.size() == 1 ? pieces.front().second : QByteArray();
     const uint64_t audioLength = old.size - old.audioAt;
-    const uint64_t newAudioAt = old.metadataAt + uint64_t(metadata.size());
+    const uint64_t newAudioAt =
+        old.metadataAt + pieces.back().first + uint64_t(pieces.back().second.size());
     auto audioHash = std::make_shared<QByteArray>();
     if (inPlace) {
         // Without the old bytes the rollback copy could not undo a torn write.
-        QByteArray was = readBytes(f.fd, old.metadataAt, room);
-        if (uint64_t(was.size()) != room)
-            return SavePlan::refused(QStringLiteral("“%1” could not be read again.").arg(name));
-        plan.addChangedBytes(old.metadataAt, std::move(was), metadata);
+        for (auto& [at, bytes] : pieces) {
+            QByteArray was = readBytes(f.fd, old.metadataAt + at, uint64_t(bytes.size()));
+            if (was.size() != bytes.size())
+                return SavePlan::refused(QStringLiteral("“%1” could not be read again.").arg(name));
+            plan.addChangedBytes(old.metadataAt + at, std::move(was), bytes);
+        }
         if (plan.regions.empty())
             plan.kind = SavePlan::Kind::Nothing;
         else
@@ -264,7 +367,7 @@ SavePlan FlacFile::planSave() {
             return Outcome::done();
         };
     }
-    plan.verify = [inPlace, metadata, newAudioAt, audioLength, audioHash,
+    plan.verify = [inPlace, pieces, newAudioAt, audioLength, audioHash,
                    metadataAt = old.metadataAt](const QString& path) -> QString {
         Fd v{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)};
         Layout now;
@@ -273,8 +376,9 @@ SavePlan FlacFile::planSave() {
         if (!why.isNull()) return why;
         if (now.audioAt != newAudioAt || now.size - now.audioAt != audioLength)
             return QStringLiteral("its audio is not where it was written");
-        if (readBytes(v.fd, metadataAt, uint64_t(metadata.size())) != metadata)
-            return QStringLiteral("its metadata does not read back as written");
+        for (const auto& [at, bytes] : pieces)
+            if (readBytes(v.fd, metadataAt + at, uint64_t(bytes.size())) != bytes)
+                return QStringLiteral("its metadata does not read back as written");
         QByteArray print;
         if (inPlace) {
             print = edgePrint(v.fd, now.audioAt, now.size);
@@ -297,7 +401,26 @@ SavePlan FlacFile::planSave() {
         if (!saved) return;
         fNeedsUpdate = false;
         Fd again{::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
-        if (again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0) readLayout(again.fd, &fLayout);
+        const bool read = again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0 &&
+                          readLayout(again.fd, &fLayout).isNull();
+        // The file keeps the pictures just written, in order; known again
+        // by their first bytes.
+        std::vector<QByteArray> heads;
+        for (const Picture& p : fPictures)
+            heads.push_back(p.stored < 0 ? p.body.left(qsizetype(kPictureHead))
+                            : size_t(p.stored) < fPictureHeads.size()
+                                ? fPictureHeads[size_t(p.stored)]
+                                : QByteArray());
+        const auto stored =
+            std::count_if(fLayout.blocks.begin(), fLayout.blocks.end(),
+                          [](const Layout::Block& b) { return b.type == kPicture; });
+        if (read && size_t(stored) == fPictures.size()) {
+            fPictureHeads = std::move(heads);
+            picturesSaved();
+        } else {
+            // A picture block no longer known is never read as one opened.
+            fPictureHeads.clear();
+        }
     };
     return plan;
 }

@@ -43,6 +43,10 @@ public:
 private:
     explicit FlacFile(const QString& path) : VorbisCommentFile(path) {}
     bool open();
+    bool readStoredPictures(std::vector<QByteArray>* bodies, QString* why) const override;
 
     Layout fLayout;
+    // The first bytes of each picture block as opened: a block read again
+    // must start with them.
+    std::vector<QByteArray> fPictureHeads;
 };

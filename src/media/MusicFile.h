@@ -44,8 +44,9 @@ public:
 
     // Whether the tag holds a cover; known from opening, without its bytes.
     bool hasImage() const { return fHasImage; }
-    // The cover as stored (JPEG, PNG, ...), read from the in-memory tag on
-    // request: a folder of records never holds a second copy of each picture.
+    // The cover as stored (JPEG, PNG, ...), read on request from the tag in
+    // memory or from the file: a folder of records never holds a second
+    // copy of each picture. Empty when it cannot be read (the file changed).
     QByteArray getImageData() const { return fHasImage ? readImage() : QByteArray(); }
     // The cover decoded, null when absent or undecodable; decodes every call.
     QImage getImage() const;

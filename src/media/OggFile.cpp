@@ -157,6 +157,7 @@ QString OggFile::readHeaders(int fd, Headers* h) {
         if (page.sequence != h->pages)
             h->notWritable = QStringLiteral("its header pages are out of order");
         if (h->pages == 0) h->firstGranule = int64_t(page.granule);
+        h->checksums.push_back(page.crc);
         if (h->oddPage == ~uint64_t(0) && ((page.flags & OggPage::kLast) || page.lacing.isEmpty()))
             h->oddPage = h->pages;
         ++h->pages;
@@ -235,9 +236,17 @@ bool OggFile::open() {
     const QByteArray native = QFile::encodeName(fPath);
     Fd f{::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (f.fd < 0 || ::fstat(f.fd, &fOpened) != 0 || !S_ISREG(fOpened.st_mode)) return false;
-    if (!readHeaders(f.fd, &fHeaders).isNull() ||
-        !commentOf(fHeaders, &fComment, &fEncodedPictures))
+    // The picture fields are looked at and let go: their bytes are read
+    // again when asked for.
+    std::vector<QByteArray> fields;
+    if (!readHeaders(f.fd, &fHeaders).isNull() || !commentOf(fHeaders, &fComment, &fields))
         return false;
+    fStoredFields = int(fields.size());
+    for (size_t i = 0; i < fields.size(); ++i) {
+        Picture picture;
+        if (storedField(int(i), fields[i], &picture)) fPictures.push_back(picture);
+    }
+    fields = {};
     if (fHeaders.codec == Codec::Flac) {
         if (!oggFlacByTagLib(native, &fAudioBitrate, &fAudioSeconds)) return false;
     } else {
@@ -254,6 +263,26 @@ bool OggFile::open() {
     return true;
 }
 
+bool OggFile::readStoredPictures(std::vector<QByteArray>* bodies, QString* why) const {
+    Fd f{openAsOpened(why)};
+    if (f.fd < 0) return false;
+    // The header pages as opened, checksum for checksum, and as many
+    // picture fields in the comment.
+    Headers now;
+    VorbisComment comment;
+    std::vector<QByteArray> fields;
+    if (fStoredFields < 0 || !readHeaders(f.fd, &now).isNull() || now.codec != fHeaders.codec ||
+        now.checksums != fHeaders.checksums || !commentOf(now, &comment, &fields) ||
+        fields.size() != size_t(fStoredFields)) {
+        *why = picturesUnreadable();
+        return false;
+    }
+    bodies->clear();
+    for (const QByteArray& field : fields)
+        bodies->push_back(fieldBody(field));
+    return true;
+}
+
 void OggFile::dropCommentPacket() {
     // The comment and its pictures are held already; a save needs only the
     // packet's first byte (an Ogg FLAC block's type).
@@ -265,7 +294,12 @@ SavePlan OggFile::planSave() {
     SavePlan plan = startPlan();
     if (plan.kind == SavePlan::Kind::Refused || !fNeedsUpdate) return plan;
 
-    const QByteArray comment = commentWithPictures().render();
+    // A save that cannot read the pictures again would lose them.
+    std::vector<QByteArray> pictures;
+    QString why;
+    if (!pictureBodies(&pictures, &why)) return SavePlan::refused(why);
+    const QByteArray comment = commentWith(pictures).render();
+    pictures = {};
     QByteArray packet;
     switch (fHeaders.codec) {
     case Codec::Vorbis:
@@ -371,8 +405,19 @@ SavePlan OggFile::planSave() {
         fNeedsUpdate = false;
         Fd again{::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
         if (again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0 &&
-            readHeaders(again.fd, &fHeaders).isNull())
+            readHeaders(again.fd, &fHeaders).isNull()) {
             dropCommentPacket();
+            // The file keeps the pictures just written, in order.
+            picturesSaved();
+            fStoredFields = int(fPictures.size());
+        } else {
+            // Headers half read must never be written back, nor the pictures
+            // read from them.
+            fStoredFields = -1;
+            fNotWritable = QStringLiteral("“%1” could not be read again after it was saved; "
+                                          "open it again.")
+                               .arg(QFileInfo(fPath).fileName());
+        }
     };
     return plan;
 }

@@ -35,6 +35,9 @@ public:
         std::vector<uint64_t> endPages;
         uint64_t oddPage = ~uint64_t(0);
         int64_t firstGranule = 0;
+        // The header pages' checksums: headers read again with the same
+        // ones hold the same packets.
+        std::vector<quint32> checksums;
     };
     static QString readHeaders(int fd, Headers* headers);
     // The comment inside the comment packet, its METADATA_BLOCK_PICTURE
@@ -47,6 +50,10 @@ private:
     bool open();
     // Frees the comment packet once it is read.
     void dropCommentPacket();
+    bool readStoredPictures(std::vector<QByteArray>* bodies, QString* why) const override;
 
     Headers fHeaders;
+    // The picture fields of the comment packet (some perhaps no picture
+    // block); -1 when the file's headers are no longer known.
+    int fStoredFields = 0;
 };

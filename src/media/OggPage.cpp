@@ -84,6 +84,7 @@ OggPage::Read OggPage::readAt(int fd, uint64_t offset, uint64_t size, OggPage* p
     quint32 crc = checksum(0, head, kHeaderSize);
     crc = checksum(crc, lacing.constData(), lacing.size());
     if (checksum(crc, body.constData(), body.size()) != stored) return Read::Damaged;
+    page->crc = stored;
     *length = total;
     return Read::Ok;
 }

@@ -19,6 +19,7 @@ struct OggPage {
     quint32 sequence = 0;
     QByteArray lacing;
     QByteArray body;
+    quint32 crc = 0; // the checksum as read; render() computes its own
 
     enum class Read { Ok, End, Damaged };
     // The page at `offset` of a file of `size` bytes; End exactly at the end

@@ -11,6 +11,13 @@ bool readLength(QByteArrayView bytes, qsizetype& at, quint32& length) {
     return true;
 }
 
+// Names compare without regard to case, which never matches names of
+// different lengths: that is told first, as reading a file looks up a
+// dozen names among its fields.
+bool sameName(const QString& a, const QString& b) {
+    return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
 void appendLength(QByteArray& out, qsizetype length) {
     char raw[4];
     qToLittleEndian<quint32>(quint32(length), raw);
@@ -71,14 +78,14 @@ QByteArray VorbisComment::render() const {
 
 QString VorbisComment::value(const QString& name) const {
     for (const auto& [key, value] : fFields)
-        if (key.compare(name, Qt::CaseInsensitive) == 0) return value;
+        if (sameName(key, name)) return value;
     return QString();
 }
 
 std::vector<QString> VorbisComment::values(const QString& name) const {
     std::vector<QString> found;
     for (const auto& [key, value] : fFields)
-        if (key.compare(name, Qt::CaseInsensitive) == 0) found.push_back(value);
+        if (sameName(key, name)) found.push_back(value);
     return found;
 }
 
@@ -89,7 +96,7 @@ void VorbisComment::set(const QString& name, const QString& value) {
     std::vector<std::pair<QString, QString>> kept;
     kept.reserve(fFields.size());
     for (auto& field : fFields) {
-        if (field.first.compare(name, Qt::CaseInsensitive) != 0) {
+        if (!sameName(field.first, name)) {
             kept.push_back(std::move(field));
         } else if (!placed) {
             kept.emplace_back(std::move(field.first), value);

@@ -125,36 +125,10 @@ qint64 plainBase64Size(const QByteArray& text) {
     return plain ? n / 4 * 3 - pads : -1;
 }
 
-// Whether a base64 field holds a front cover or other picture with an
-// image, decoding no more of it than its block's header; -1 when only
-// decoding it whole tells.
-int encodedCover(const QByteArray& text) {
-    const qint64 size = plainBase64Size(text);
-    if (size < 0) return -1;
-    for (qsizetype chars = 64;; chars *= 2) {
-        const QByteArray head = QByteArray::fromBase64(text.left(chars));
-        const qint64 length = pictureDataLength(head, size);
-        if (length != kNeedMore) {
-            const quint32 type = pictureType(head);
-            return (type == kFrontCover || type == kOther) && length > 0;
-        }
-        if (chars >= text.size()) return -1;
-    }
-}
-
-// Decodes base64 picture fields onto `pictures` and empties `encoded`.
-void decodeInto(std::vector<QByteArray>& encoded, std::vector<QByteArray>& pictures) {
-    for (const QByteArray& field : encoded) {
-        // As the field's text: bytes that are not UTF-8 read as one
-        // replacement character each, which decoding then skips.
-        const QByteArray body = QByteArray::fromBase64(QString::fromUtf8(field).toLatin1());
-        TagLib::FLAC::Picture picture;
-        // A field that is no picture block is dropped rather than kept
-        // half-understood.
-        if (picture.parse(TagLib::ByteVector(body.constData(), unsigned(body.size()))))
-            pictures.push_back(body);
-    }
-    encoded.clear();
+// Whether TagLib's parser takes a picture block.
+bool parsesAsPicture(const QByteArray& body) {
+    TagLib::FLAC::Picture picture;
+    return picture.parse(TagLib::ByteVector(body.constData(), unsigned(body.size())));
 }
 
 } // namespace
@@ -191,9 +165,17 @@ TagValues VorbisCommentFile::readTagValues() {
 }
 
 QByteArray VorbisCommentFile::readImage() const {
-    decodePictures();
+    if (std::none_of(fPictures.begin(), fPictures.end(),
+                     [](const Picture& p) { return p.type == kFrontCover || p.type == kOther; }))
+        return {};
+    std::vector<QByteArray> bodies;
+    QString why;
+    if (!pictureBodies(&bodies, &why)) {
+        TROVIX_LOG() << "Cover not read:" << why;
+        return {};
+    }
     for (quint32 type : {kFrontCover, kOther}) {
-        for (const QByteArray& body : fPictures) {
+        for (const QByteArray& body : bodies) {
             if (pictureType(body) != type) continue;
             TagLib::FLAC::Picture picture;
             if (!picture.parse(TagLib::ByteVector(body.constData(), unsigned(body.size()))))
@@ -206,23 +188,106 @@ QByteArray VorbisCommentFile::readImage() const {
     return {};
 }
 
-// Without copying the pictures, as opening every file asks it.
+// From what opening found, as opening every file asks it.
 bool VorbisCommentFile::readHasImage() const {
-    const std::lock_guard lock(fDecodeLock);
-    for (const QByteArray& text : fEncodedPictures) {
-        const int cover = encodedCover(text);
-        if (cover < 0) {
-            decodeInto(fEncodedPictures, fPictures);
+    return std::any_of(fPictures.begin(), fPictures.end(), [](const Picture& p) {
+        return (p.type == kFrontCover || p.type == kOther) && p.hasImage;
+    });
+}
+
+// Pictures.
+
+bool VorbisCommentFile::storedPicture(int index, QByteArrayView head, qint64 length,
+                                      Picture* picture) {
+    const qint64 data = pictureDataLength(head, length);
+    if (data == kNeedMore) return false;
+    picture->stored = index;
+    picture->type = head.size() >= 4 ? qFromBigEndian<quint32>(head.data()) : quint32(-1);
+    picture->hasImage = data > 0;
+    return true;
+}
+
+VorbisCommentFile::Picture VorbisCommentFile::heldPicture(const QByteArray& body) {
+    Picture picture;
+    storedPicture(-1, body, body.size(), &picture);
+    picture.body = body;
+    return picture;
+}
+
+bool VorbisCommentFile::storedField(int index, const QByteArray& field, Picture* picture) {
+    const qint64 size = plainBase64Size(field);
+    // Plain base64 within bounds tells all from its first groups; anything
+    // else only decoding it whole tells.
+    for (qsizetype chars = 64; size >= 0; chars *= 2) {
+        const QByteArray head = QByteArray::fromBase64(field.left(chars));
+        if (storedPicture(index, head, size, picture)) {
+            if (pictureDataLength(head, size) >= 0) return true;
             break;
         }
-        if (cover) return true;
+        if (chars >= field.size()) break;
     }
-    for (const QByteArray& body : fPictures) {
-        const quint32 type = pictureType(body);
-        if ((type == kFrontCover || type == kOther) && pictureDataLength(body, body.size()) > 0)
-            return true;
+    const QByteArray body = fieldBody(field);
+    if (body.isNull()) return false;
+    *picture = heldPicture(body);
+    picture->stored = index;
+    picture->body = QByteArray();
+    return true;
+}
+
+QByteArray VorbisCommentFile::fieldBody(const QByteArray& field) {
+    // As the field's text: bytes that are not UTF-8 read as one replacement
+    // character each, which decoding then skips.
+    const QByteArray body = QByteArray::fromBase64(QString::fromUtf8(field).toLatin1());
+    return parsesAsPicture(body) ? body : QByteArray();
+}
+
+bool VorbisCommentFile::pictureBodies(std::vector<QByteArray>* bodies, QString* why) const {
+    std::vector<QByteArray> stored;
+    const bool read = std::any_of(fPictures.begin(), fPictures.end(),
+                                  [](const Picture& p) { return p.stored >= 0; });
+    if (read && !readStoredPictures(&stored, why)) return false;
+    bodies->clear();
+    for (const Picture& p : fPictures) {
+        if (p.stored < 0) {
+            bodies->push_back(p.body);
+            continue;
+        }
+        // A block that no longer reads as the one opened is never used.
+        Picture now;
+        if (size_t(p.stored) >= stored.size() ||
+            !storedPicture(p.stored, stored[size_t(p.stored)], stored[size_t(p.stored)].size(),
+                           &now) ||
+            now.type != p.type || now.hasImage != p.hasImage) {
+            *why = picturesUnreadable();
+            return false;
+        }
+        bodies->push_back(std::move(stored[size_t(p.stored)]));
     }
-    return false;
+    return true;
+}
+
+int VorbisCommentFile::openAsOpened(QString* why) const {
+    const int fd = ::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && FileIO::sameFile(st, fOpened))
+        return fd;
+    if (fd >= 0) ::close(fd);
+    *why = QStringLiteral("“%1” was changed by another program since it was opened, and its "
+                          "pictures cannot be read again; open it again.")
+               .arg(QFileInfo(fPath).fileName());
+    return -1;
+}
+
+QString VorbisCommentFile::picturesUnreadable() const {
+    return QStringLiteral("The pictures of “%1” could not be read again.")
+        .arg(QFileInfo(fPath).fileName());
+}
+
+void VorbisCommentFile::picturesSaved() {
+    for (size_t i = 0; i < fPictures.size(); ++i) {
+        fPictures[i].stored = int(i);
+        fPictures[i].body = QByteArray();
+    }
 }
 
 // Writing: every writer changes the tags in memory only.
@@ -263,11 +328,9 @@ void VorbisCommentFile::writeTagValues(const TagValues& values, TagFields fields
 }
 
 void VorbisCommentFile::writeImageData(const QByteArray& bytes, const QByteArray& format) {
-    decodePictures();
-    std::erase_if(fPictures, [](const QByteArray& body) {
-        const quint32 type = pictureType(body);
-        return type == kFrontCover || type == kOther;
-    });
+    // The pictures kept stay where the file keeps them.
+    std::erase_if(fPictures,
+                  [](const Picture& p) { return p.type == kFrontCover || p.type == kOther; });
     fNeedsUpdate = true;
     if (bytes.isEmpty()) return;
 
@@ -285,21 +348,15 @@ void VorbisCommentFile::writeImageData(const QByteArray& bytes, const QByteArray
     picture.setColorDepth(24);
     picture.setData(TagLib::ByteVector(bytes.constData(), unsigned(bytes.size())));
     const TagLib::ByteVector body = picture.render();
-    fPictures.emplace_back(body.data(), qsizetype(body.size()));
+    fPictures.push_back(heldPicture(QByteArray(body.data(), qsizetype(body.size()))));
 }
 
-VorbisComment VorbisCommentFile::commentWithPictures() const {
-    decodePictures();
+VorbisComment VorbisCommentFile::commentWith(const std::vector<QByteArray>& pictures) const {
     VorbisComment comment = fComment;
     comment.remove(kPictureField);
-    for (const QByteArray& body : fPictures)
+    for (const QByteArray& body : pictures)
         comment.add(kPictureField, QString::fromLatin1(body.toBase64()));
     return comment;
-}
-
-void VorbisCommentFile::decodePictures() const {
-    const std::lock_guard lock(fDecodeLock);
-    decodeInto(fEncodedPictures, fPictures);
 }
 
 // Saving.

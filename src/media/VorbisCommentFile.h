@@ -6,14 +6,15 @@
 
 #include <sys/stat.h>
 
-#include <mutex>
 #include <vector>
 
 // The tags of a file that keeps them in a Vorbis comment (FLAC, Ogg Vorbis,
 // Opus, Ogg FLAC): the fields of the tag-operations table, the custom tag
-// under TROVIX, and pictures as FLAC picture blocks. Opening reads them
-// into memory and closes the file; the subclasses know where they lie in
-// the file and how a save writes them back.
+// under TROVIX, and pictures as FLAC picture blocks. Opening reads the
+// comment into memory and closes the file; a picture's bytes stay in the
+// file (a folder of covers would otherwise be held twice over) and are read
+// again when asked for, once the file is proved to be the one opened. The
+// subclasses know where they lie in the file and how a save writes them back.
 class VorbisCommentFile : public MusicFile {
 public:
     bool openedState(struct stat* st) const override {
@@ -41,26 +42,58 @@ protected:
     void writeImageData(const QByteArray& bytes, const QByteArray& format) override;
 
     void setField(const QString& name, const QString& value);
-    // The picture blocks' bodies as METADATA_BLOCK_PICTURE fields, for the
-    // comment of an Ogg stream.
-    VorbisComment commentWithPictures() const;
     // The name of the fields an Ogg stream keeps its pictures in.
     static inline const QString kPictureField = QStringLiteral("METADATA_BLOCK_PICTURE");
-    // Decodes the fields of fEncodedPictures into fPictures, dropping
-    // those that are no picture block. Opening leaves them encoded, as
-    // only reading or changing the pictures needs them.
-    void decodePictures() const;
     // Stats the file (following a link) for a plan; Nothing when no tag
     // changed, refused when the file cannot be written.
     SavePlan startPlan() const;
 
+    // A picture block: where the file keeps it, or its body once a cover
+    // change made it.
+    struct Picture {
+        int stored = -1; // among the file's pictures; -1: `body` holds it
+        quint32 type = 0;
+        bool hasImage = false; // a non-empty image within the block's bounds
+        QByteArray body;
+    };
+    // A picture made from this body, held in memory.
+    static Picture heldPicture(const QByteArray& body);
+    // The picture kept as the file's picture `index`, from the first bytes
+    // of its block and the block's length; false when they do not tell
+    // (a long description), and the whole block must be looked at.
+    static bool storedPicture(int index, QByteArrayView head, qint64 length, Picture* picture);
+    // The picture kept as the base64 field `index` of an Ogg comment,
+    // decoding no more of it than tells; false when the field is no
+    // picture block, which a save drops rather than keep half-understood.
+    static bool storedField(int index, const QByteArray& field, Picture* picture);
+    // The body a base64 picture field decodes to; null when it is no
+    // picture block.
+    static QByteArray fieldBody(const QByteArray& field);
+    // The bodies of every stored picture in the file's order, read from
+    // the file; false, with why (for the user), when it is no longer the
+    // file opened or a picture no longer reads as it did.
+    virtual bool readStoredPictures(std::vector<QByteArray>* bodies, QString* why) const = 0;
+    // A descriptor of the file for reading its pictures again, when it is
+    // still the one opened (device, inode, size and time); else -1, with
+    // why. The caller closes it.
+    int openAsOpened(QString* why) const;
+    // Why a save or a read stopped short of pictures it could not read again.
+    QString picturesUnreadable() const;
+    // The bodies of fPictures in order, reading the file only when it keeps
+    // any of them; false, with why, when they cannot be read.
+    bool pictureBodies(std::vector<QByteArray>* bodies, QString* why) const;
+    // After a save wrote fPictures in order: the file keeps them all now,
+    // and their bodies are freed.
+    void picturesSaved();
+    // A comment with these picture bodies as METADATA_BLOCK_PICTURE fields,
+    // for an Ogg stream.
+    VorbisComment commentWith(const std::vector<QByteArray>& pictures) const;
+
     VorbisComment fComment;
-    // FLAC picture block bodies, in order, or (Ogg) the base64 fields
-    // they are not yet decoded from.
-    mutable std::vector<QByteArray> fPictures;
-    mutable std::vector<QByteArray> fEncodedPictures;
-    // Reading stays safe from several threads although it may decode.
-    mutable std::mutex fDecodeLock;
+    // In the order a save writes them. Only a cover change alters them
+    // (on the thread that owns the file), so reading is safe from several
+    // threads: nothing a reader touches is changed by reading.
+    std::vector<Picture> fPictures;
     int32_t fAudioBitrate = 0;
     uint32_t fAudioSeconds = 0;
     QString fNotWritable; // why the file must not be written; null when it may

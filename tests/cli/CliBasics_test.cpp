@@ -105,3 +105,32 @@ TEST(CliBasics, DemoAlbumHoldsReadableFilesWithInconsistentTags) {
     r = env.run({"demo-album", dir});
     EXPECT_EQ(r.exitCode, 1);
 }
+
+// Text that JSON must escape, or may write as it is, prints as Qt's writer
+// writes it (json() compares) and parses back unchanged.
+TEST(CliBasics, OddTextInJsonParsesBackUnchanged) {
+    const QString titles[] = {
+        QStringLiteral("quote \" backslash \\ slash /"),
+        QString::fromUtf8("tab\t return\r feed\f back\b bell\a escape\x1b unit\x1f"),
+        QString::fromUtf8("delete\x7f caf\xC3\xA9 \xE6\x9D\xB1 \xF0\x9F\x98\x80 \xE2\x80\xAE"),
+        QStringLiteral("plain"),
+    };
+    CliEnv env;
+    const QString dir = env.root() + "/odd";
+    QDir().mkpath(dir);
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(writeTrack(dir, {QStringLiteral("%1.mp3").arg(i), titles[i], i + 1, 4}));
+    const QStringList offline = {"--set", "SearchAMG=NO",         "--set", "SearchGOOG=NO",
+                                 "--set", "SearchGNUDB=NO",       "--set", "SearchFreeDB=NO",
+                                 "--set", "SearchForCoverArt=NO", "--json"};
+    const CliResult r = env.run(QStringList{"open", dir} + offline);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    const QJsonArray tracks = r.json()["tracks"].toArray();
+    ASSERT_EQ(tracks.size(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(tracks[i].toObject()["oldTitle"].toString(), titles[i]) << i;
+
+    const CliResult file = env.run(QStringList{"file", dir + "/2.mp3"} + offline);
+    ASSERT_EQ(file.exitCode, 0) << file.err.toStdString();
+    EXPECT_EQ(file.json()["fields"].toObject()["title"].toString(), titles[2]);
+}

@@ -19,7 +19,13 @@ struct CliResult {
     bool killed = false;
     QByteArray out;
     QByteArray err;
-    QJsonObject json() const { return QJsonDocument::fromJson(out).object(); }
+    // The printed document, which must be byte for byte what Qt's own JSON
+    // writer writes for it (the program writes it without building one).
+    QJsonObject json() const {
+        const QJsonDocument document = QJsonDocument::fromJson(out);
+        EXPECT_EQ(document.toJson(QJsonDocument::Indented), out);
+        return document.object();
+    }
 };
 
 class CliEnv {

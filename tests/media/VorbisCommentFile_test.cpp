@@ -23,6 +23,7 @@
 
 #include <functional>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace {
@@ -62,14 +63,14 @@ ino_t inodeOf(const QString& path) {
     return st.st_ino;
 }
 
-// Picture types as TagLib reads them, in order.
-std::vector<int> pictureTypes(const QString& path, XiphKind kind) {
+// Pictures (type and image) as TagLib reads them, in order.
+std::vector<std::pair<int, QByteArray>> picturesOf(const QString& path, XiphKind kind) {
     const QByteArray native = QFile::encodeName(path);
-    TagLib::List<TagLib::FLAC::Picture*> pictures;
-    std::vector<int> types;
+    std::vector<std::pair<int, QByteArray>> pictures;
     auto collect = [&](const TagLib::List<TagLib::FLAC::Picture*>& list) {
         for (const TagLib::FLAC::Picture* p : list)
-            types.push_back(int(p->type()));
+            pictures.emplace_back(int(p->type()),
+                                  QByteArray(p->data().data(), qsizetype(p->data().size())));
     };
     switch (kind) {
     case XiphKind::Flac: {
@@ -93,6 +94,13 @@ std::vector<int> pictureTypes(const QString& path, XiphKind kind) {
         break;
     }
     }
+    return pictures;
+}
+
+std::vector<int> pictureTypes(const QString& path, XiphKind kind) {
+    std::vector<int> types;
+    for (const auto& picture : picturesOf(path, kind))
+        types.push_back(picture.first);
     return types;
 }
 
@@ -453,5 +461,92 @@ TEST(VorbisCommentFiles, LengthAndBitrateAreTagLibs) {
         EXPECT_EQ(file->getBitrate(), ref.audioProperties()->bitrate());
         EXPECT_EQ(int(file->getDurationSecs()),
                   std::max(0, ref.audioProperties()->lengthInSeconds()));
+    }
+}
+
+// Opening keeps no picture's bytes: a cover is read from the file when
+// asked for, also after saves that move the pictures or store a new one.
+TEST(VorbisCommentFiles, ACoverIsReadFromTheFileAsStored) {
+    const QByteArray back(3000, 'b'), front = png(Qt::green), red = png(Qt::red);
+    for (const Kind& k : kKinds) {
+        SCOPED_TRACE(k.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QString::fromLatin1(k.name));
+        XiphFixtureOptions options;
+        options.pictures = {{4, back}, {3, front}};
+        ASSERT_TRUE(writeXiphFile(path, k.kind, options));
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
+        ASSERT_TRUE(file);
+        EXPECT_EQ(file->getImageData(), front);
+
+        file->setTags({.title = QString(3000, u't')}, TagField::Title);
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        EXPECT_EQ(file->getImageData(), front);
+
+        file->tagImageData(red, "png");
+        EXPECT_EQ(file->getImageData(), red);
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        file->setTags({.title = QStringLiteral("short")}, TagField::Title);
+        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        EXPECT_EQ(file->getImageData(), red);
+        EXPECT_EQ(picturesOf(path, k.kind),
+                  (std::vector<std::pair<int, QByteArray>>{{4, back}, {3, red}}));
+    }
+}
+
+// A file whose bytes changed after it was opened, even where its size and
+// time stayed, gives no cover from the new bytes, and a save that would
+// have to copy its pictures is refused rather than write it without them.
+TEST(VorbisCommentFiles, AFileChangedSinceOpeningGivesNoCoverAndIsNotSaved) {
+    struct Row {
+        const char* name;
+        bool timeKept;
+        bool newCover; // else a new title
+        const char* error;
+    } rows[] = {
+        {"rewritten", false, false, "changed by another program"},
+        {"rewritten, time kept", true, false, "could not be read again"},
+        {"rewritten, time kept, new front cover", true, true, "could not be read again"},
+    };
+    for (const Kind& k : kKinds) {
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(k.name) + ": " + row.name);
+            QTemporaryDir dir;
+            const QString path = dir.filePath(QString::fromLatin1(k.name));
+            const QString other = dir.filePath(QStringLiteral("other"));
+            XiphFixtureOptions options;
+            options.pictures = {{4, QByteArray(3000, 'b')}, {3, QByteArray(3000, 'f')}};
+            ASSERT_TRUE(writeXiphFile(path, k.kind, options));
+            options.pictures = {{4, QByteArray(3000, 'b')}, {3, QByteArray(3000, 'g')}};
+            ASSERT_TRUE(writeXiphFile(other, k.kind, options));
+            const QByteArray changed = bytesOf(other);
+            QFile::remove(other);
+            ASSERT_EQ(changed.size(), bytesOf(path).size());
+
+            auto file = MusicFileFactory::newMusicFileWithPath(path);
+            ASSERT_TRUE(file);
+            ASSERT_TRUE(file->hasImage());
+            struct stat opened {};
+            ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &opened), 0);
+            {
+                QFile f(path); // the same inode, written over
+                ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+                ASSERT_EQ(f.write(changed), changed.size());
+            }
+            // The time set, as a write within the clock's tick may not move it.
+            struct timespec times[2] = {opened.st_atim, opened.st_mtim};
+            if (!row.timeKept) ++times[1].tv_sec;
+            ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+            EXPECT_TRUE(file->getImageData().isEmpty());
+
+            if (row.newCover)
+                file->tagImageData(png(Qt::red), "png");
+            else
+                file->setTags({.title = QStringLiteral("new")}, TagField::Title);
+            EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
+            EXPECT_TRUE(file->lastError().contains(row.error)) << file->lastError().toStdString();
+            EXPECT_EQ(bytesOf(path), changed);
+            EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
+        }
     }
 }
