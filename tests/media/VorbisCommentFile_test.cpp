@@ -480,14 +480,14 @@ TEST(VorbisCommentFiles, ACoverIsReadFromTheFileAsStored) {
         EXPECT_EQ(file->getImageData(), front);
 
         file->setTags({.title = QString(3000, u't')}, TagField::Title);
-        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         EXPECT_EQ(file->getImageData(), front);
 
         file->tagImageData(red, "png");
         EXPECT_EQ(file->getImageData(), red);
-        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         file->setTags({.title = QStringLiteral("short")}, TagField::Title);
-        ASSERT_TRUE(SaveBatch::saveOne(*file).ok()) << file->lastError().toStdString();
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         EXPECT_EQ(file->getImageData(), red);
         EXPECT_EQ(picturesOf(path, k.kind),
                   (std::vector<std::pair<int, QByteArray>>{{4, back}, {3, red}}));
@@ -543,8 +543,9 @@ TEST(VorbisCommentFiles, AFileChangedSinceOpeningGivesNoCoverAndIsNotSaved) {
                 file->tagImageData(png(Qt::red), "png");
             else
                 file->setTags({.title = QStringLiteral("new")}, TagField::Title);
-            EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
-            EXPECT_TRUE(file->lastError().contains(row.error)) << file->lastError().toStdString();
+            const Outcome saved = SaveBatch::saveOne(*file);
+            EXPECT_FALSE(saved.ok());
+            EXPECT_TRUE(saved.reason.contains(row.error)) << saved.reason.toStdString();
             EXPECT_EQ(bytesOf(path), changed);
             EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
         }

@@ -48,6 +48,9 @@ void SourceFetcher::reportFailure(const Request& request, const PageFetch& page,
     case PageFetch::Outcome::TimedOut:
         words = QStringLiteral("no answer within %1 s").arg(request.timeLimitSecs);
         break;
+    case PageFetch::Outcome::TooLarge:
+        words = QStringLiteral("the answer was too large");
+        break;
     case PageFetch::Outcome::Complete:
     case PageFetch::Outcome::Failed:
         if (page.status == 503 || page.status == 429)
