@@ -89,6 +89,8 @@ private:
     using ByText = std::vector<std::vector<size_t>>;
     using ByTrack = std::unordered_map<qsizetype, std::vector<size_t>>;
 
+    // Each entry k into the members of its group groupOf[k], in order.
+    static void fillMembers(std::vector<Group>& groups, const std::vector<size_t>& groupOf);
     qsizetype firstFree(Group& group, const std::vector<bool>& taken) const;
     int value(qsizetype i, size_t g) const;
     int compute(qsizetype i, size_t g) const;
@@ -124,6 +126,8 @@ Matching::Matching(const std::vector<TitleMatcher::Record>& records,
         const auto known = ids.constFind(text);
         return known != ids.cend() ? *known : *ids.insert(text, ids.size());
     };
+    fTitleText.reserve(fTitles.size());
+    fRecordText.reserve(fRecords.size());
     for (const TitleMatcher::Title& title : fTitles) {
         fTitleText.push_back(idOf(title.title));
         fAnyLength = fAnyLength || title.lengthMs.has_value();
@@ -138,6 +142,7 @@ Matching::Matching(const std::vector<TitleMatcher::Record>& records,
     // A record's score depends on its text, track number and, when some
     // title has a length, its duration; a title's on its text and length.
     QHash<GroupKey, size_t> recordKeys;
+    fRecordGroup.reserve(fRecords.size());
     for (size_t j = 0; j < fRecords.size(); ++j) {
         const TitleMatcher::Record& r = fRecords[j];
         const GroupKey key{fRecordText[j], r.trackNum, fAnyLength ? r.durationSecs : 0};
@@ -149,10 +154,10 @@ Matching::Matching(const std::vector<TitleMatcher::Record>& records,
             fRecordGroups.emplace_back();
         }
         fRecordGroup.push_back(*at);
-        fRecordGroups[*at].members.push_back(qsizetype(j));
         ++fRecordGroups[*at].free;
     }
     QHash<GroupKey, size_t> titleKeys;
+    fTitleGroup.reserve(fTitles.size());
     for (size_t i = 0; i < fTitles.size(); ++i) {
         const std::optional<int>& length = fTitles[i].lengthMs;
         const GroupKey key{fTitleText[i], length.has_value(), uint32_t(length.value_or(0))};
@@ -163,10 +168,20 @@ Matching::Matching(const std::vector<TitleMatcher::Record>& records,
             fTitleGroups.emplace_back();
         }
         fTitleGroup.push_back(*at);
-        fTitleGroups[*at].members.push_back(qsizetype(i));
         ++fTitleGroups[*at].free;
     }
+    // The members, once each group's size is known: a large folder's
+    // groups would otherwise be copied over and over as they grow.
+    fillMembers(fRecordGroups, fRecordGroup);
+    fillMembers(fTitleGroups, fTitleGroup);
     fColumns.resize(fRecordGroups.size());
+}
+
+void Matching::fillMembers(std::vector<Group>& groups, const std::vector<size_t>& groupOf) {
+    for (Group& group : groups)
+        group.members.reserve(size_t(group.free));
+    for (size_t k = 0; k < groupOf.size(); ++k)
+        groups[groupOf[k]].members.push_back(qsizetype(k));
 }
 
 qsizetype Matching::firstFree(Group& group, const std::vector<bool>& taken) const {

@@ -118,6 +118,13 @@ void settle(TrovixDocument& doc) {
     QCoreApplication::sendPostedEvents();
 }
 
+// Opens the folder in the document, looked up with the script, and waits.
+void openWith(Script& script, TrovixDocument& doc, const QString& dir) {
+    doc.setSources(script.sources());
+    doc.setDocumentPath(dir, false);
+    settle(doc);
+}
+
 QStringList titlesOf(const std::vector<Alert>& alerts) {
     QStringList t;
     for (const Alert& a : alerts)
@@ -147,9 +154,7 @@ TEST(FolderSave, TrackNumberIsThePositionSoAFileAfterAPlaceholderSkipsItsNumber)
     HeadlessHost host;
     host.setAnswerPolicy(&HeadlessHost::answerDefault); // "Yes" to the missing track
     TrovixDocument doc(&host);
-    doc.setSources(script.sources());
-    doc.setDocumentPath(album.dir, false);
-    settle(doc);
+    openWith(script, doc, album.dir);
     ASSERT_EQ(doc.trackArray().count(), 3);
     ASSERT_TRUE(doc.trackArray().at(1)->isPlaceholder());
 
@@ -175,9 +180,7 @@ TEST(FolderSave, MixedFolderOfMp3M4aAndFlacOpensSavesAndRenames) {
     script.titles = {"One", "Two", "Three"};
     HeadlessHost host;
     TrovixDocument doc(&host);
-    doc.setSources(script.sources());
-    doc.setDocumentPath(album.dir, false);
-    settle(doc);
+    openWith(script, doc, album.dir);
     ASSERT_EQ(doc.trackArray().count(), 3);
     doc.saveDocument();
     settle(doc);
@@ -210,9 +213,7 @@ TEST(FolderSave, BlankTitlesCancelSaveOthersOrUseOldTitles) {
             return a.title == QLatin1String("Missing Field") ? row.button : -1;
         });
         TrovixDocument doc(&host);
-        doc.setSources(script.sources());
-        doc.setDocumentPath(album.dir, false);
-        settle(doc);
+        openWith(script, doc, album.dir);
         host.clearAlerts();
         doc.saveDocument();
         settle(doc);
@@ -242,9 +243,7 @@ TEST(FolderSave, CustomTagMakesTheNextOpeningRunTheSavedSearchFirst) {
     {
         HeadlessHost host;
         TrovixDocument doc(&host);
-        doc.setSources(script.sources());
-        doc.setDocumentPath(album.dir, false);
-        settle(doc);
+        openWith(script, doc, album.dir);
         doc.saveDocument();
         settle(doc);
         ASSERT_TRUE(doc.lastSaveSucceeded());
@@ -258,9 +257,7 @@ TEST(FolderSave, CustomTagMakesTheNextOpeningRunTheSavedSearchFirst) {
     script.calls.clear();
     HeadlessHost host;
     TrovixDocument doc(&host);
-    doc.setSources(script.sources());
-    doc.setDocumentPath(album.dir, false);
-    settle(doc);
+    openWith(script, doc, album.dir);
     ASSERT_GE(script.calls.size(), 2);
     EXPECT_EQ(script.calls[0], "saved:" + terms + "|#AMG:42");
     EXPECT_EQ(script.calls[1], "amg:" + terms);
@@ -280,9 +277,7 @@ TEST(FolderSave, FileMadeReadOnlyAfterOpeningIsReportedAndKeepsItsName) {
 
     HeadlessHost host;
     TrovixDocument doc(&host);
-    doc.setSources(script.sources());
-    doc.setDocumentPath(album.dir, false);
-    settle(doc);
+    openWith(script, doc, album.dir);
     ASSERT_TRUE(doc.trackArray().at(0)->okToTag());
     const QByteArray before = [&] {
         QFile f(album.dir + "/a.mp3");
@@ -320,9 +315,7 @@ TEST(FolderSave, SaveThenCloseClosesOnlyAfterASaveThatSucceeded) {
         Album album(QList<QPair<QString, QString>>{{"a.mp3", "One"}});
         HeadlessHost host;
         TrovixDocument doc(&host);
-        doc.setSources(script.sources());
-        doc.setDocumentPath(album.dir, false);
-        settle(doc);
+        openWith(script, doc, album.dir);
         QSignalSpy closed(&doc, &TrovixDocument::closedAfterSave);
         doc.saveDocumentWithDelegate();
         EXPECT_TRUE(closed.wait(10000));
@@ -335,9 +328,7 @@ TEST(FolderSave, SaveThenCloseClosesOnlyAfterASaveThatSucceeded) {
         Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
         HeadlessHost host;
         TrovixDocument doc(&host);
-        doc.setSources(script.sources());
-        doc.setDocumentPath(album.dir, false);
-        settle(doc);
+        openWith(script, doc, album.dir);
         QSignalSpy closed(&doc, &TrovixDocument::closedAfterSave);
         doc.saveDocumentWithDelegate();
         EXPECT_FALSE(closed.wait(300));
@@ -354,9 +345,7 @@ TEST(FolderSave, SaveThenCloseClosesOnlyAfterASaveThatSucceeded) {
         Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
         HeadlessHost host;
         TrovixDocument doc(&host);
-        doc.setSources(script.sources());
-        doc.setDocumentPath(album.dir, false);
-        settle(doc);
+        openWith(script, doc, album.dir);
         doc.saveDocumentWithDelegate();
         ASSERT_TRUE(doc.requestClose());
         doc.answerBlankTitles(1);
@@ -387,9 +376,7 @@ TEST(FolderSave, CoverIsEmbeddedScaledOrSavedToAFile) {
 
         HeadlessHost host;
         TrovixDocument doc(&host);
-        doc.setSources(script.sources());
-        doc.setDocumentPath(album.dir, false);
-        settle(doc);
+        openWith(script, doc, album.dir);
         doc.saveDocument();
         settle(doc);
         ASSERT_TRUE(doc.lastSaveSucceeded());
@@ -410,9 +397,7 @@ TEST(FolderSave, FolderIsRenamedOnlyAfterEveryFileAndARefusalFailsTheSave) {
     Script script;
     script.titles = {"One", "Two"};
     const auto open = [&](HeadlessHost& host, TrovixDocument& doc, const Album& album) {
-        doc.setSources(script.sources());
-        doc.setDocumentPath(album.dir, false);
-        settle(doc);
+        openWith(script, doc, album.dir);
         host.clearAlerts();
     };
     const auto folderFailure = [](const TrovixDocument& doc) {
@@ -504,9 +489,7 @@ TEST(FolderSave, AnUnchangedJpegCoverIsWrittenBackAsItsOwnBytes) {
 
     HeadlessHost host;
     TrovixDocument doc(&host);
-    doc.setSources(script.sources());
-    doc.setDocumentPath(dir, false);
-    settle(doc);
+    openWith(script, doc, dir);
     doc.saveDocument();
     settle(doc);
     ASSERT_TRUE(doc.lastSaveSucceeded());
@@ -534,9 +517,7 @@ TEST(FolderSave, PreferencesChangedDuringTheSaveDoNotChangeIt) {
     script.titles = {"One", "Two"};
     HeadlessHost host;
     TrovixDocument doc(&host);
-    doc.setSources(script.sources());
-    doc.setDocumentPath(album.dir, false);
-    settle(doc);
+    openWith(script, doc, album.dir);
 
     // The worker waits at its first disk step until the preferences changed.
     std::promise<void> reached, changed;
@@ -580,9 +561,7 @@ TEST(FolderSave, FileChangedByAnotherProgramSinceOpeningIsNotOverwritten) {
     script.titles = {"One", "Two"};
     HeadlessHost host;
     TrovixDocument doc(&host);
-    doc.setSources(script.sources());
-    doc.setDocumentPath(album.dir, false);
-    settle(doc);
+    openWith(script, doc, album.dir);
     ASSERT_EQ(doc.trackArray().count(), 2);
     QTest::qWait(20); // a later modification time
     ASSERT_TRUE(writeTitled(album.dir + "/b.mp3", "Elsewhere", 2));

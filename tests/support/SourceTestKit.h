@@ -93,6 +93,13 @@ protected:
 
     // Points one base-address preference at a server.
     static void setBase(const char* prefKey, const QString& base);
+    // Answers every request for `path` with the page `answer` makes of it.
+    void servePages(const std::string& path,
+                    std::function<std::string(const httplib::Request&)> answer) {
+        fServer.handle(path, [answer](const httplib::Request& req, httplib::Response& res) {
+            res.set_content(answer(req), "text/html");
+        });
+    }
     // The request targets (path and query as sent) of the loopback server.
     std::vector<std::string> targets() const { return fServer.targets(); }
     // The dump files written so far, in the order of their numbers.

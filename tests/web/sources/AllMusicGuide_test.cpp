@@ -111,10 +111,7 @@ class AllMusicGuideTest : public SourceTest {
 protected:
     // Answers /cg/amg.dll by its query: the searches by OPT1, the pages by sql.
     void route(std::function<std::string(const httplib::Request&)> answer) {
-        fServer.handle("/cg/amg.dll",
-                       [answer](const httplib::Request& req, httplib::Response& res) {
-                           res.set_content(answer(req), "text/html");
-                       });
+        servePages("/cg/amg.dll", std::move(answer));
     }
 };
 

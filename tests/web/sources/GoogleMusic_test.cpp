@@ -63,10 +63,7 @@ std::string albumDetailsPage(int tracks, const char* albumCell) {
 class GoogleMusicTest : public SourceTest {
 protected:
     void serveSearch(std::function<std::string(const httplib::Request&)> answer) {
-        fServer.handle("/musicsearch",
-                       [answer](const httplib::Request& req, httplib::Response& res) {
-                           res.set_content(answer(req), "text/html");
-                       });
+        servePages("/musicsearch", std::move(answer));
     }
 };
 
