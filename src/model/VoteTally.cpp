@@ -16,21 +16,30 @@ QString foldedKey(const QString& text) {
 
 void VoteTally::vote(const QString& value) {
     if (value.isNull()) return;
+    // Most votes repeat the one before (an album's files agree): the same
+    // text needs no folding to find its entry.
+    const bool consistent = fIndex.size() == fArray.size();
+    if (consistent && fLast >= 0 && fLast < fArray.size() && fArray[fLast]->string() == value) {
+        fArray[fLast]->bumpFrequency();
+        return;
+    }
     const QString key = foldedKey(value);
     const qsizetype at = fIndex.value(key, -1);
     if (at >= 0 && at < fArray.size() &&
         fArray[at]->string().compare(value, Qt::CaseInsensitive) == 0) {
         fArray[at]->bumpFrequency();
+        fLast = at;
         return;
     }
     // A list changed behind the index's back is searched whole.
-    if (fIndex.size() != fArray.size())
+    if (!consistent)
         for (const Ptr& entry : fArray)
             if (entry->string().compare(value, Qt::CaseInsensitive) == 0) {
                 entry->bumpFrequency();
                 return;
             }
-    fIndex.insert(key, fArray.size());
+    fLast = fArray.size();
+    fIndex.insert(key, fLast);
     fArray.append(std::make_shared<VoteCount>(value, 1));
 }
 

@@ -22,4 +22,6 @@ private:
     // Where each text voted for sits, by its case-folded form, so a tally of
     // a thousand files is not a thousand scans of the list.
     QHash<QString, qsizetype> fIndex;
+    // The entry the last vote went to.
+    qsizetype fLast = -1;
 };

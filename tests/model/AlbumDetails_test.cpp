@@ -35,6 +35,9 @@ TEST(AlbumDetailsVote, MajorityIgnoresCaseAndLatestFirstSeenWinsTies) {
     } rows[] = {
         {{"A", "B", "a"}, "A"},
         {{"A", "B"}, "B"},
+        // Repeats of one text and of its other cases count alike.
+        {{"b", "b", "A", "a", "A", "A", "b"}, "A"},
+        {{"x", "X", "x", "y", "y"}, "x"},
         {{"b", "A", "B", "a"}, "A"},
         {{QString(), "x", QString()}, "x"},
         {{}, QString()},
