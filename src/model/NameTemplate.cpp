@@ -14,6 +14,8 @@ namespace NameTemplate {
 namespace {
 
 constexpr int kTitleTagLimit = 255;
+// What one code of a template usually expands to, in characters.
+constexpr int kTypicalPiece = 32;
 
 bool isTitleTag(int kind) {
     return kind == 2 || kind == 3;
@@ -102,6 +104,8 @@ QString expand(const NameSubject& track, const std::optional<AlbumNameFacts>& al
     const bool countBytes = isDiskName(kind);
 
     QString out = QString(u""_qs);
+    // Most names fit: growing one character at a time would reallocate.
+    out.reserve(nameTemplate.size() + 4 * kTypicalPiece);
     QList<Piece> pieces; // newest first
     int level = 0;
     auto shortenable = [&](const QString& value) {
