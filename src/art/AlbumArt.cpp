@@ -102,10 +102,6 @@ AlbumArt::Candidate AlbumArt::candidateFromFile(const QString& path, int score) 
     return record;
 }
 
-void AlbumArt::setImageFromURL(const QString& url, int score, ProgressIndicator* progress) {
-    if (Candidate candidate = candidateFromURL(url, score, progress)) addCandidate(candidate);
-}
-
 AlbumArt::Candidate AlbumArt::candidateFromURL(const QString& url, int score,
                                                ProgressIndicator* progress) {
     if (url.isNull()) return nullptr;
@@ -136,10 +132,6 @@ AlbumArt::Candidate AlbumArt::candidateFromURL(const QString& url, int score,
 void AlbumArt::setImageFromImage(const QImage& image, const QString& source,
                                  const QString& location, int score) {
     addImage(CoverFiles::normalizedImage(image), source, location, score);
-}
-
-void AlbumArt::setImageFromAlbumInfo(const AlbumInfo* hit, bool searchCovers) {
-    if (Candidate candidate = candidateFromAlbumInfo(hit, searchCovers)) addCandidate(candidate);
 }
 
 AlbumArt::Candidate AlbumArt::candidateFromAlbumInfo(const AlbumInfo* hit, bool searchCovers) {

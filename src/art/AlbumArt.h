@@ -46,10 +46,17 @@ public:
     // when there is none.
     using Candidate = std::shared_ptr<AlbumArtDict>;
     static Candidate candidateFromFile(const QString& path, int score);
+    // Downloads the picture through the image throttle. Only a download
+    // that completed with a 2xx status and at most WebLimits::kMaxCoverBytes,
+    // whose picture decodes and is whole, becomes a candidate; anything
+    // else is logged with the reason and ignored. Blocks: call it on a
+    // worker thread.
     static Candidate candidateFromURL(const QString& url, int score,
                                       ProgressIndicator* progress = nullptr);
     static Candidate candidateFromImage(const QImage& image, const QString& source,
                                         const QString& location, int score);
+    // The picture a local hit carries, when covers are searched for
+    // ("SearchForCoverArt").
     static Candidate candidateFromAlbumInfo(const AlbumInfo* hit, bool searchCovers);
     static QList<Candidate> candidatesInFolder(const QString& folderPath);
     // Adds them in order (nulls skipped), as one change: the last one is shown.
@@ -62,17 +69,8 @@ public:
     // CoverFiles::kMaxImageFileBytes, is ignored. Only its header is read here (for the
     // size); its pixels are decoded when it is shown.
     void setImageFromFile(const QString& path, int score);
-    // Downloads the picture through the image throttle. Only a download
-    // that completed with a 2xx status and at most WebLimits::kMaxCoverBytes,
-    // whose picture decodes and is whole, becomes a candidate; anything
-    // else is logged with the reason and ignored. Blocks: call it on a
-    // worker thread.
-    void setImageFromURL(const QString& url, int score, ProgressIndicator* progress = nullptr);
     void setImageFromImage(const QImage& image, const QString& source, const QString& location,
                            int score);
-    // The picture a local hit carries, when covers are searched for
-    // ("SearchForCoverArt").
-    void setImageFromAlbumInfo(const AlbumInfo* hit, bool searchCovers);
     // Every entry of the folder whose name ends in an image extension, by
     // name, as a file candidate.
     void searchForImages(const QString& folderPath);

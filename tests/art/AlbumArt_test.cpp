@@ -56,23 +56,23 @@ protected:
 TEST_F(AlbumArtTest, CandidatesRankBySourceWithTiesInArrivalOrder) {
     writeImage("a.png", picture(10, 10));
     AlbumArt art;
-    art.setImageFromURL(QString(), 100); // null address: nothing
+    art.addCandidates({AlbumArt::candidateFromURL(QString(), 100)}); // null address: nothing
     art.setImageFromImage(picture(3, 3), "url", "http://x/1", 100);
     art.setImageFromFile(path("a.png"), AlbumArt::kFileScore);
     art.setImageFromImage(picture(3, 3), "url", "http://x/2", 70);
     AlbumInfo tags;
     tags.setCoverArt(picture(5, 5));
     tags.setCoverArtLocation("TAG");
-    art.setImageFromAlbumInfo(&tags, true);
+    art.addCandidates({AlbumArt::candidateFromAlbumInfo(&tags, true)});
     art.imageDropped(picture(7, 7));
     AlbumInfo names; // the names hit offers the same picture again
     names.setCoverArt(picture(5, 5));
     names.setCoverArtLocation("/m/01.mp3");
-    art.setImageFromAlbumInfo(&names, true);
+    art.addCandidates({AlbumArt::candidateFromAlbumInfo(&names, true)});
     art.setImageFromImage(picture(3, 3), "url", "http://x/3", 70);
-    art.setImageFromAlbumInfo(nullptr, true);
+    art.addCandidates({AlbumArt::candidateFromAlbumInfo(nullptr, true)});
     const AlbumInfo noPicture;
-    art.setImageFromAlbumInfo(&noPicture, true);
+    art.addCandidates({AlbumArt::candidateFromAlbumInfo(&noPicture, true)});
 
     EXPECT_EQ(
         sources(art.candidates()),
@@ -86,7 +86,7 @@ TEST_F(AlbumArtTest, TagPictureNeedsTheSearchPreference) {
     AlbumArt art;
     AlbumInfo tags;
     tags.setCoverArt(picture(5, 5));
-    art.setImageFromAlbumInfo(&tags, false);
+    art.addCandidates({AlbumArt::candidateFromAlbumInfo(&tags, false)});
     EXPECT_EQ(art.count(), 0);
 }
 
@@ -99,7 +99,7 @@ TEST_F(AlbumArtTest, DescriptionsAndSizeTexts) {
     AlbumInfo hit;
     hit.setCoverArt(picture(2, 3));
     hit.setCoverArtLocation("TAG");
-    art.setImageFromAlbumInfo(&hit, true);
+    art.addCandidates({AlbumArt::candidateFromAlbumInfo(&hit, true)});
     art.setImageFromImage(picture(9, 9), "url", "http://h/c.jpg", 50);
     art.setImageFromImage(QImage(), "empty", QString(), 0);
     art.setImageFromImage(picture(1, 1), "odd", QString(), 0);
@@ -256,10 +256,10 @@ TEST_F(AlbumArtDownloadTest, DownloadsThroughTheImageThrottle) {
     fServer.redirect("/moved.png", "/cover.png");
 
     AlbumArt art;
-    art.setImageFromURL(fServer.url("/cover.png"), 80);
-    art.setImageFromURL(fServer.url("/missing.png"), 80); // 404 page
-    art.setImageFromURL(fServer.url("/garbage.jpg"), 80);
-    art.setImageFromURL(fServer.url("/moved.png"), 60);
+    art.addCandidates({AlbumArt::candidateFromURL(fServer.url("/cover.png"), 80)});
+    art.addCandidates({AlbumArt::candidateFromURL(fServer.url("/missing.png"), 80)}); // 404 page
+    art.addCandidates({AlbumArt::candidateFromURL(fServer.url("/garbage.jpg"), 80)});
+    art.addCandidates({AlbumArt::candidateFromURL(fServer.url("/moved.png"), 60)});
     EXPECT_EQ(fThrottle.locks, 4);
     EXPECT_EQ(fThrottle.unlocks, 4);
 
@@ -326,7 +326,7 @@ TEST_F(AlbumArtDownloadTest, OnlyAWholeSuccessfulDownloadBecomesACover) {
         AlbumArt art;
         {
             LookupDeadline deadline(std::chrono::seconds(1));
-            art.setImageFromURL(fServer.url(row.path), 80);
+            art.addCandidates({AlbumArt::candidateFromURL(fServer.url(row.path), 80)});
         }
         EXPECT_EQ(art.count(), row.why ? 0 : 1);
         if (row.why) {
@@ -341,7 +341,7 @@ TEST_F(AlbumArtDownloadTest, WorkerAddsWhileTheViewReads) {
     std::atomic<bool> done{false};
     std::thread worker([&] {
         for (int i = 0; i < 20; ++i) {
-            art.setImageFromURL(fServer.url("/c.png"), i);
+            art.addCandidates({AlbumArt::candidateFromURL(fServer.url("/c.png"), i)});
             art.setImageFromImage(picture(2, 2), "drop", QString(), 101);
         }
         done = true;
