@@ -57,7 +57,7 @@ void documentApply() {
         QElapsedTimer timer;
         timer.start();
         for (int r = 0; r < rounds; ++r)
-            doc.selectAlbumDetailsViaClick(0, hit);
+            doc.applier().selectAlbumDetailsViaClick(0, hit);
         std::printf("%8d %8d %12.2f\n", files, files + 2, double(timer.elapsed()) / rounds);
     }
 }

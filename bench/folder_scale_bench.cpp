@@ -289,7 +289,7 @@ void measureDocument(const QString& dir, Figures& f) {
     f.tracks = int(doc.trackArray().count());
     if (gOpenOnly) return;
 
-    doc.setArtistField(QStringLiteral("Another Artist"));
+    doc.setAlbumField(TagField::Artist, QStringLiteral("Another Artist"));
     // Straight into the records: typed into the table, each title would
     // keep an undo snapshot of every record, N x N copies (a gigabyte at
     // 1,000 files), which is not what is measured here.

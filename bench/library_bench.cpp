@@ -228,7 +228,7 @@ MatchDistance::Folder openedFolder(const QString& path) {
     TrovixDocument doc(&host);
     doc.setDocumentPath(path, true);
     doc.waitUntilIdle();
-    const MatchDistance::Folder folder = doc.matchFolder();
+    const MatchDistance::Folder folder = doc.applier().matchFolder();
     doc.requestClose();
     return folder;
 }

@@ -90,7 +90,7 @@ void settle(TrovixDocument& doc) {
         TrovixDocument doc(&host);
         doc.setDocumentPath(dir, false);
         settle(doc);
-        doc.setYearField(kNewYear);
+        doc.setAlbumField(TagField::Year, kNewYear);
         doc.saveDocument();
         settle(doc);
         doc.requestClose();

@@ -25,13 +25,13 @@ namespace {
 FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool saved) {
     FolderView v;
     v.folder = doc.docPath();
-    v.artist = doc.artistField();
-    v.album = doc.albumField();
-    v.year = doc.yearField();
-    v.genre = doc.genreField();
+    v.artist = doc.albumField(TagField::Artist);
+    v.album = doc.albumField(TagField::Album);
+    v.year = doc.albumField(TagField::Year);
+    v.genre = doc.albumField(TagField::Genre);
     v.variousArtists = doc.variousArtists();
 
-    const TagValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
+    const TagValues tagHit = StatusDecisions::albumValues(doc.applier().albumInfoFromTags().get());
     const int alternate = doc.alternate();
     const NamingOptions& naming = doc.naming();
     const AudioTrackArray& songs = doc.trackArray();
@@ -49,7 +49,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
         row.newArtist = written.artist;
         row.newDisc = written.discCount.isEmpty() ? written.disc
                                                   : written.disc + u'/' + written.discCount;
-        row.newTrack = doc.getNewTrack(i);
+        row.newTrack = doc.tracks().getNewTrack(i);
         row.newFileName = row.placeholder ? QString(u""_qs) : t->getNewFileName(naming, alternate);
         row.status = StatusDecisions::folderTrack(naming, *t, tagHit, written, v.variousArtists,
                                                   alternate, row.newTrack);
@@ -57,7 +57,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
     }
 
     const HitTable& hits = doc.hitTable();
-    const MatchDistance::Folder folder = doc.matchFolder();
+    const MatchDistance::Folder folder = doc.applier().matchFolder();
     for (qsizetype i = 0; i < hits.count(); ++i) {
         const AlbumInfoPtr h = hits.hitAt(i);
         FolderView::Hit hit;
@@ -72,7 +72,7 @@ FolderView viewOf(const TrovixDocument& doc, const HeadlessHost& host, bool save
         hit.distance = MatchDistance::compute(folder, *h);
         v.hits << hit;
     }
-    v.chosenHit = doc.selectedHitRow() < hits.count() ? doc.selectedHitRow() : -1;
+    v.chosenHit = doc.hitTable().selectedRow() < hits.count() ? doc.hitTable().selectedRow() : -1;
     for (const Alert& a : host.alerts())
         v.alerts << a;
     v.saved = saved;
@@ -125,23 +125,23 @@ int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
     if (o.reverse) doc.setReverseArtistTitle(true);
     for (int n : o.boxSet) {
         if (!validHit(doc, n, err)) return 1;
-        doc.forceSelectOfAlbum(n - 1);
-        doc.showMultiCDPanel();
+        doc.applier().forceSelectOfAlbum(n - 1);
+        doc.boxSetEditor().showMultiCDPanel();
     }
-    if (!o.boxSet.isEmpty()) doc.multiCDPanelOK();
+    if (!o.boxSet.isEmpty()) doc.boxSetEditor().multiCDPanelOK();
     if (o.choose) {
         if (!validHit(doc, o.choose, err)) return 1;
-        doc.forceSelectOfAlbum(o.choose - 1);
+        doc.applier().forceSelectOfAlbum(o.choose - 1);
     } else if (!o.boxSet.isEmpty()) {
         // The last disc listed is also the chosen hit; applying the box set
         // with the chosen album appended would match its titles twice.
-        doc.applyAlbumDetails(false, true);
-        doc.indexTracks();
+        doc.applier().applyAlbumDetails(false, true);
+        doc.applier().indexTracks();
     }
-    if (o.artist) doc.setArtistField(*o.artist);
-    if (o.album) doc.setAlbumField(*o.album);
-    if (o.year) doc.setYearField(*o.year);
-    if (o.genre) doc.setGenreField(*o.genre);
+    if (o.artist) doc.setAlbumField(TagField::Artist, *o.artist);
+    if (o.album) doc.setAlbumField(TagField::Album, *o.album);
+    if (o.year) doc.setAlbumField(TagField::Year, *o.year);
+    if (o.genre) doc.setAlbumField(TagField::Genre, *o.genre);
     settle(doc);
 
     bool saved = false;

@@ -2,58 +2,121 @@
 
 #include "app/Preferences.h"
 #include "art/AlbumArt.h"
-#include "art/CoverFiles.h"
+#include "docs/AlbumApplier.h"
+#include "docs/BoxSetEditor.h"
 #include "docs/DocumentHost.h"
-#include "docs/FolderRecovery.h"
+#include "docs/FolderContext.h"
+#include "docs/FolderOpener.h"
+#include "docs/FolderSaver.h"
 #include "docs/FolderTagThread.h"
-#include "media/MusicFile.h"
+#include "docs/PageLookUpCommands.h"
+#include "docs/SaveOptions.h"
+#include "docs/TrackTableEditor.h"
 #include "model/ScoreRules.h"
-#include "model/TrackInfo.h"
 #include "prefs/PrefsOptions.h"
-#include "save/RenameJournal.h"
-#include "save/SaveBatch.h"
+#include "system/Disposal.h"
 #include "system/FileSystemParams.h"
-#include "system/FolderLock.h"
-#include "system/Log.h"
 #include "system/ProgressIndicator.h"
 #include "text/SearchString.h"
 #include "web/sources/ResultKeys.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QStringDecoder>
 
-#include <algorithm>
-#include <functional>
+// The document as its collaborators see it: its state and the services of
+// DocumentBase an edit or a save needs.
+class TrovixDocument::Context final : public FolderContext {
+public:
+    explicit Context(TrovixDocument& doc) : fDoc(doc) {}
 
-#include <dirent.h>
-#include <sys/stat.h>
+    FolderState& state() override {
+        fDoc.assertOwner();
+        return fDoc.fState;
+    }
+    const FolderState& state() const override {
+        fDoc.assertOwner();
+        return fDoc.fState;
+    }
+    bool busy() const override { return !fDoc.isIdle(); }
+    QString folder() const override { return fDoc.fDocPath; }
+    const LookupSources& sources() const override { return fDoc.fSources; }
+    void recordEdit(const QString& text, const std::function<void()>& edit, int mergeId) override {
+        fDoc.recordEdit(text, edit, mergeId);
+    }
+    void notifyTracksChanged() override { fDoc.notifyTracksChanged(); }
+    void notifyHitsChanged() override { fDoc.notifyHitsChanged(); }
+    void markEdited() override { fDoc.markEdited(); }
+    void endHistory() override { fDoc.fUndoStack.clear(); }
+    void holdTypingMonitor(bool hold) override { fDoc.fHoldTypingMonitor = hold; }
+    void resetCovers() override { fDoc.fAlbumArtObj->reset(); }
+
+    DocumentHost* host() const override { return fDoc.fHost; }
+    bool closed() const override { return fDoc.fClosed; }
+    void saveAll() override { fDoc.saveAll(); }
+    QString searchTerms() const override { return fDoc.fSearchTerms; }
+    std::optional<CustomTag> customTag() const override { return fDoc.fCustomTag; }
+    int alternate() const override { return fDoc.alternate(); }
+    void setFolder(const QString& folder) override { fDoc.fDocPath = folder; }
+    void postAlert(const QString& title, const QString& message) override {
+        fDoc.postAlert(title, message);
+    }
+    void setSaveFailures(const QList<SaveReport::Failure>& failures) override {
+        fDoc.fSaveFailures = failures;
+    }
+    void syncWindowTitle() override { fDoc.syncWindowTitle(); }
+    void concludeSave() override { fDoc.concludeSave(); }
+
+    // The window shows the scanned files while the web is asked (worker).
+    void showScannedTracks(const AudioTrackArray& songs) {
+        // Copies: the worker goes on reading its own records.
+        AudioTrackArray shown;
+        for (const AudioTrackRef& track : songs)
+            shown.add(std::make_shared<AudioTrack>(*track));
+        TrovixDocument& doc = fDoc;
+        doc.onMain([&doc, shown] {
+            if (doc.busyState() != BusyState::Opening) return;
+            doc.fState.songs = shown;
+            doc.notifyTracksChanged();
+        });
+    }
+
+    // What the opening gathered, applied on the main thread in one step.
+    void applyOpening(const FolderOpener::FolderOpening& opening) {
+        FolderState& s = fDoc.fState;
+        fDoc.fDocPath = opening.folder;
+        s.songs = opening.songs;
+        fDoc.fCustomTag = opening.customTag;
+        s.unreadableFiles = opening.unreadable;
+        s.detailsFromTags = opening.detailsFromTags;
+        s.detailsFromFiles = opening.detailsFromFiles;
+        s.infoFromTags = opening.infoFromTags;
+        s.infoFromFiles = opening.infoFromFiles;
+        if (!opening.lastSearch.isNull()) {
+            fDoc.fApplier->restoreAllOriginalTitles();
+            fDoc.fApplier->restoreOrigAlbumInfo();
+            s.lastSearch = opening.lastSearch;
+        }
+        fDoc.notifyTracksChanged();
+    }
+
+private:
+    TrovixDocument& fDoc;
+};
 
 TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent)
-    : DocumentBase(host, parent), fNaming(Prefs::namingOptions()) {}
+    : DocumentBase(host, parent), fNaming(Prefs::namingOptions()),
+      fContext(std::make_unique<Context>(*this)),
+      fApplier(std::make_unique<AlbumApplier>(*fContext)),
+      fTracks(std::make_unique<TrackTableEditor>(*fContext, *fApplier)),
+      fBoxSetEditor(std::make_unique<BoxSetEditor>(*fContext, *fApplier)),
+      fSaver(std::make_unique<FolderSaver>(*fContext, *fApplier)),
+      fPageLookUps(std::make_unique<PageLookUpCommands>(*fContext, *fTracks)) {}
 
 TrovixDocument::~TrovixDocument() {
     joinWorker();
     // The stack's last signals would reach a window that is letting go of us.
     fUndoStack.blockSignals(true);
 }
-
-namespace {
-
-// Bytes outside printable ASCII as \xHH, so the user can see the name.
-QString escapedName(const QByteArray& raw) {
-    QString out;
-    for (const char c : raw) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b >= 0x20 && b < 0x7F && b != '\\')
-            out += QLatin1Char(c);
-        else
-            out += QStringLiteral("\\x") + QString::number(b, 16).toUpper().rightJustified(2, u'0');
-    }
-    return out;
-}
-
-} // namespace
 
 // Opening and identity -----------------------------------------------------
 
@@ -79,7 +142,7 @@ void TrovixDocument::createWorker(ProgressIndicator* sheet, bool cleanUpOnly) {
 }
 
 int TrovixDocument::alternate() const {
-    return fVariousArtists ? AudioTrack::kVariousArtists : 0;
+    return fState.variousArtists ? AudioTrack::kVariousArtists : 0;
 }
 
 // Workers --------------------------------------------------------------------
@@ -96,7 +159,7 @@ void TrovixDocument::typingIdle() {
 
 QString TrovixDocument::albumField(TagField which) const {
     assertOwner();
-    return fAlbumFields.text(which);
+    return fState.albumFields.text(which);
 }
 
 // Each field's keystrokes in a row undo as one step. Typing in the artist
@@ -106,7 +169,7 @@ void TrovixDocument::setAlbumField(TagField which, const QString& text) {
         QStringLiteral("Typing"),
         [&] {
             assertOwner();
-            fAlbumFields.setText(which, text.isNull() ? QString(u""_qs) : text);
+            fState.albumFields.setText(which, text.isNull() ? QString(u""_qs) : text);
         },
         int(which));
     if (which == TagField::Artist || which == TagField::Album)
@@ -116,32 +179,32 @@ void TrovixDocument::setAlbumField(TagField which, const QString& text) {
 }
 
 void TrovixDocument::setLockAlbumInfo(bool on) {
-    recordEdit(QStringLiteral("Lock Album Info"), [&] { fLockAlbumInfo = on; });
+    recordEdit(QStringLiteral("Lock Album Info"), [&] { fState.lockAlbumInfo = on; });
 }
 
 void TrovixDocument::setVariousArtists(bool on) {
-    if (refuseWhileBusy() || on == fVariousArtists) return;
+    if (!isIdle() || on == fState.variousArtists) return;
     recordEdit(QStringLiteral("Various Artists"), [&] {
-        fVariousArtists = on;
-        variousArtistsClicked();
+        fState.variousArtists = on;
+        fApplier->variousArtistsClicked();
     });
 }
 
 void TrovixDocument::setReverseArtistTitle(bool on) {
-    if (refuseWhileBusy() || !fVariousArtists || on == fReverseArtistTitle) return;
+    if (!isIdle() || !fState.variousArtists || on == fState.reverseArtistTitle) return;
     recordEdit(QStringLiteral("Title First"), [&] {
-        fReverseArtistTitle = on;
-        reverseArtistAndTitleClicked();
+        fState.reverseArtistTitle = on;
+        fApplier->reverseArtistAndTitleClicked();
     });
 }
 
 QString TrovixDocument::lastSearch() const {
     assertOwner();
-    return fLastSearch;
+    return fState.lastSearch;
 }
 
 void TrovixDocument::controlTextDidChange() {
-    setSearchTerms(BuildSearchString(artistField(), albumField()));
+    setSearchTerms(BuildSearchString(albumField(TagField::Artist), albumField(TagField::Album)));
     markEdited();
     bumpKeyHit();
 }
@@ -156,7 +219,7 @@ void TrovixDocument::prefsChanged() {
 // Look-up --------------------------------------------------------------------
 
 void TrovixDocument::mainLookup() {
-    setSearchTerms(BuildSearchString(artistField(), albumField()));
+    setSearchTerms(BuildSearchString(albumField(TagField::Artist), albumField(TagField::Album)));
     lookupCommon();
 }
 
@@ -167,146 +230,13 @@ void TrovixDocument::lookupCommon() {
 }
 
 ScoreWeights TrovixDocument::scoreWeights(const QString& terms) const {
-    const AlbumDetailsPtr& tags = fAlbumDetailsFromTags;
+    const AlbumDetailsPtr& tags = fState.detailsFromTags;
     return ScoreRules::folderSearch(terms, tags ? tags->genre() : QString(),
                                     tags ? tags->year() : QString());
 }
 
 QString TrovixDocument::getInitialSearchString() const {
-    return initialSearchString(fCustomTag, fAlbumDetailsFromTags);
-}
-
-QString TrovixDocument::initialSearchString(const std::optional<CustomTag>& tag,
-                                            const AlbumDetailsPtr& tags) {
-    if (tag && !tag->savedSearchTerms().isNull()) return tag->savedSearchTerms();
-    const QString artist = tags ? tags->artist() : QString();
-    const QString album = tags ? tags->album() : QString();
-    return QStringLiteral("%1 / %2").arg(artist, album);
-}
-
-void TrovixDocument::scanFiles(FolderOpening& opening) {
-    const QString& folder = opening.folder;
-    // Raw bytes: a name that is not UTF-8 cannot be opened through a string,
-    // so it is named to the user instead of vanishing from the album.
-    // Each name with whether the listing already says it is a plain file, so
-    // that only the others cost a look (a thousand-file folder, a thousand
-    // fewer stats).
-    std::vector<std::pair<QString, bool>> entries;
-    QStringList undecodable;
-    if (DIR* d = ::opendir(QFile::encodeName(folder).constData())) {
-        while (const dirent* e = ::readdir(d)) {
-            const QByteArray raw(e->d_name);
-            if (raw == "." || raw == ".." || e->d_type == DT_DIR) continue;
-            QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-            const QString name = utf8.decode(raw);
-            if (!utf8.hasError()) {
-                entries.emplace_back(name, e->d_type == DT_REG);
-                continue;
-            }
-            struct stat st;
-            if (::lstat((QFile::encodeName(folder) + '/' + raw).constData(), &st) == 0 &&
-                S_ISDIR(st.st_mode))
-                continue;
-            undecodable << escapedName(raw);
-        }
-        ::closedir(d);
-    }
-    std::sort(entries.begin(), entries.end());
-    std::sort(undecodable.begin(), undecodable.end());
-    if (!undecodable.isEmpty()) {
-        QStringList quoted;
-        for (const QString& n : undecodable)
-            quoted << QLatin1Char('"') + n + QLatin1Char('"');
-        postAlert(QStringLiteral("Unreadable File Names"),
-                  QStringLiteral("%1 file name(s) in this folder are not valid UTF-8, so Trovix "
-                                 "cannot open those files and the album is incomplete: %2. "
-                                 "Rename them to include them.")
-                      .arg(undecodable.size())
-                      .arg(quoted.join(QStringLiteral(", "))));
-    }
-    QStringList& unreadable = opening.unreadable;
-    ProgressIndicator* sheet = progress();
-    if (sheet) {
-        sheet->NotifyBeginDet(QStringLiteral("Scanning files..."), 0, int(entries.size()) + 1,
-                              true);
-        sheet->NotifyBump(1);
-    }
-    for (const auto& [name, plainFile] : entries) {
-        if (sheet && sheet->cancelled()) break;
-        const QString path = folder + u'/' + name;
-        if (name != RenameJournal::kFileName &&
-            (plainFile || (QFileInfo::exists(path) && !QFileInfo(path).isDir()))) {
-            AudioTrack track = AudioTrack::initWithPath(path);
-            if (track.isValid()) {
-                if (!opening.customTag && track.tags().custom)
-                    opening.customTag = track.tags().custom;
-                // The row numbers the file-name template; a list that is never
-                // reordered (clean-up only) is named by its scan order.
-                track.setRow(uint32_t(opening.songs.count()));
-                opening.songs.add(std::make_shared<AudioTrack>(std::move(track)));
-            } else if (MusicFile::isMusicFileName(name)) {
-                unreadable << name;
-            }
-        }
-        if (sheet) sheet->NotifyBump(1);
-    }
-    if (!unreadable.isEmpty()) reportUnreadableFiles(unreadable);
-}
-
-// Empty, truncated or not audio at all, whatever the name says: the others
-// open without them, and the user learns which ones were left out.
-void TrovixDocument::reportUnreadableFiles(const QStringList& names) {
-    postAlert(names.size() == 1 ? QStringLiteral("Unreadable File")
-                                : QStringLiteral("Unreadable Files"),
-              unreadableMessage(names) + QStringLiteral(" They are left out."));
-}
-
-QString TrovixDocument::unreadableMessage(const QStringList& names) {
-    QStringList quoted;
-    for (const QString& name : names)
-        quoted << u'"' + name + u'"';
-    return names.size() == 1
-               ? QStringLiteral("The file %1 could not be read as music.").arg(quoted.front())
-               : QStringLiteral("These files could not be read as music: %1.")
-                     .arg(quoted.join(QStringLiteral(", ")));
-}
-
-namespace {
-
-// The hit of a pseudo-album with the folder's cover, found at `location`.
-AlbumInfoPtr hitWithCover(const AlbumDetailsPtr& details, const QImage& image,
-                          const QByteArray& bytes, const QString& location) {
-    AlbumInfoPtr hit = details ? AlbumInfo::fromDetails(*details) : nullptr;
-    if (!hit || image.isNull()) return hit;
-    hit->setCoverArt(image);
-    hit->setCoverArtData(bytes);
-    hit->setCoverArtLocation(location);
-    return hit;
-}
-
-} // namespace
-
-TrovixDocument::FolderCover TrovixDocument::findFolderCover(const AudioTrackArray& songs) {
-    for (const AudioTrackRef& track : songs) {
-        if (!track->hasImage()) continue;
-        const QByteArray bytes = track->getImageData();
-        // A damaged picture costs only itself: the next one is tried.
-        const QImage image = CoverFiles::decodedImage(bytes);
-        if (!image.isNull()) return {image, bytes, track->getPath()};
-    }
-    return {};
-}
-
-void TrovixDocument::createAlbumHits(FolderOpening& opening, const FolderCover& cover,
-                                     bool smartCap) {
-    const std::optional<CustomTag>& tag = opening.customTag;
-    opening.detailsFromTags =
-        AlbumDetails::AlbumDetailsFromTags(opening.songs, tag ? &*tag : nullptr, smartCap);
-    opening.infoFromTags =
-        hitWithCover(opening.detailsFromTags, cover.image, cover.bytes, TrackInfo::kTagLocation);
-    opening.detailsFromFiles = AlbumDetails::AlbumDetailsFromFiles(opening.songs);
-    opening.infoFromFiles =
-        hitWithCover(opening.detailsFromFiles, cover.image, cover.bytes, cover.path);
+    return FolderOpener::initialSearchString(fCustomTag, fState.detailsFromTags);
 }
 
 namespace {
@@ -334,12 +264,6 @@ AlbumInfoPtr pseudoHit(const AlbumInfoPtr& hit) {
 
 } // namespace
 
-QString TrovixDocument::recoverFolder(const QString& folder) {
-    const FolderRecovery::Result r = FolderRecovery::run(folder, RenameJournal::Scope::Folder);
-    if (r.alert) postAlert(r.alert->title, r.alert->message);
-    return r.folder;
-}
-
 DocumentBase::JobBody TrovixDocument::openJob() {
     const QString folder = fDocPath;
     const std::shared_ptr<FolderTagThread> ftt = fWorker;
@@ -349,20 +273,26 @@ DocumentBase::JobBody TrovixDocument::openJob() {
     const bool smartCap = Prefs::smartCapitalization();
     const bool thrifty = fThriftyLookups;
     const bool webCovers = searchCovers && fWebCovers;
-    return [this, folder, ftt, sheet, searchCovers, smartCap, thrifty, webCovers]() -> JobResult {
-        auto opening = std::make_shared<FolderOpening>();
-        opening->folder = recoverFolder(folder);
-        scanFiles(*opening);
+    const FolderOpener::AlertSink alert = [this](const QString& title, const QString& message) {
+        postAlert(title, message);
+    };
+    return [this, folder, ftt, sheet, searchCovers, smartCap, thrifty, webCovers,
+            alert]() -> JobResult {
+        auto opening = std::make_shared<FolderOpener::FolderOpening>();
+        opening->folder = FolderOpener::recoverFolder(folder, alert);
+        FolderOpener::scanFiles(*opening, sheet, alert);
         // The name-length probe creates files: done here, new names drawn
         // on the main thread find its answer cached.
         FileSystemParams::getFileSystemParams()->maxFileNameLength(opening->folder);
-        showScannedTracks(opening->songs);
+        fContext->showScannedTracks(opening->songs);
         if (!(sheet && sheet->cancelled())) {
-            createAlbumHits(*opening, findFolderCover(opening->songs), smartCap);
-            showCovers({AlbumArt::candidateFromAlbumInfo(opening->infoFromTags.get(), searchCovers),
-                        AlbumArt::candidateFromAlbumInfo(opening->infoFromFiles.get(),
-                                                         searchCovers)});
-            const QString terms = initialSearchString(opening->customTag, opening->detailsFromTags);
+            FolderOpener::createAlbumHits(*opening, FolderOpener::findFolderCover(opening->songs),
+                                          smartCap);
+            showCovers(
+                {AlbumArt::candidateFromAlbumInfo(opening->infoFromTags.get(), searchCovers),
+                 AlbumArt::candidateFromAlbumInfo(opening->infoFromFiles.get(), searchCovers)});
+            const QString terms =
+                FolderOpener::initialSearchString(opening->customTag, opening->detailsFromTags);
             // Hits with the folder's track count rank first among equals.
             ftt->initializeHits(int(opening->songs.count()), opening->detailsFromTags);
             if (!ftt->cleanUpOnly()) {
@@ -383,59 +313,30 @@ DocumentBase::JobBody TrovixDocument::openJob() {
                 ftt->retrieveTracks();
             ftt->addHit(pseudoHit(opening->infoFromTags));
             ftt->addHit(pseudoHit(opening->infoFromFiles));
-            if (!ftt->cleanUpOnly() && webCovers)
-                showCovers(ftt->retrieveImagesFromAlbumDetails());
+            if (!ftt->cleanUpOnly() && webCovers) showCovers(ftt->retrieveImagesFromAlbumDetails());
             opening->lastSearch = terms;
         }
         ftt->finalize();
-        return [this, opening] { applyOpening(*opening); };
+        return [this, opening] { fContext->applyOpening(*opening); };
     };
-}
-
-void TrovixDocument::showScannedTracks(const AudioTrackArray& songs) {
-    // Copies: the worker goes on reading its own records.
-    AudioTrackArray shown;
-    for (const AudioTrackRef& track : songs)
-        shown.add(std::make_shared<AudioTrack>(*track));
-    onMain([this, shown] {
-        if (busyState() != BusyState::Opening) return;
-        fSongs = shown;
-        notifyTracksChanged();
-    });
-}
-
-void TrovixDocument::applyOpening(const FolderOpening& opening) {
-    fDocPath = opening.folder;
-    fSongs = opening.songs;
-    fCustomTag = opening.customTag;
-    fUnreadableFiles = opening.unreadable;
-    fAlbumDetailsFromTags = opening.detailsFromTags;
-    fAlbumDetailsFromFiles = opening.detailsFromFiles;
-    fAlbumInfoFromTags = opening.infoFromTags;
-    fAlbumInfoFromFiles = opening.infoFromFiles;
-    if (!opening.lastSearch.isNull()) {
-        restoreAllOriginalTitles();
-        restoreOrigAlbumInfo();
-        fLastSearch = opening.lastSearch;
-    }
-    notifyTracksChanged();
 }
 
 DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
     const std::shared_ptr<FolderTagThread> ftt = fWorker;
     // The window reads the document's own folder hits meanwhile: the worker
     // gets copies.
-    const AlbumInfoPtr fromTags = pseudoHit(fAlbumInfoFromTags);
-    const AlbumInfoPtr fromFiles = pseudoHit(fAlbumInfoFromFiles);
-    const AlbumDetailsPtr tagDetails = fAlbumDetailsFromTags;
-    const int count = int(fSongs.count());
+    const AlbumInfoPtr fromTags = pseudoHit(fState.infoFromTags);
+    const AlbumInfoPtr fromFiles = pseudoHit(fState.infoFromFiles);
+    const AlbumDetailsPtr tagDetails = fState.detailsFromTags;
+    const int count = int(fState.songs.count());
     const bool searchCovers = ftt->options().searchCovers;
-    const SearchTerms asked = SearchTerms::matching(terms, artistField(), albumField());
+    const SearchTerms asked =
+        SearchTerms::matching(terms, albumField(TagField::Artist), albumField(TagField::Album));
     const bool webCovers = searchCovers && fWebCovers;
     std::optional<MatchDistance::Folder> thrifty;
     if (fThriftyLookups)
-        thrifty = MatchDistance::Folder::fromTracks(fSongs, fAlbumDetailsFromTags.get(),
-                                                    fAlbumDetailsFromFiles.get());
+        thrifty = MatchDistance::Folder::fromTracks(fState.songs, fState.detailsFromTags.get(),
+                                                    fState.detailsFromFiles.get());
     return [this, ftt, terms, asked, fromTags, fromFiles, tagDetails, count, searchCovers,
             webCovers, thrifty]() -> JobResult {
         ftt->initializeHits(count, tagDetails);
@@ -451,27 +352,27 @@ DocumentBase::JobBody TrovixDocument::lookupJob(const QString& terms) {
             ftt->retrieveTracks();
         if (webCovers) showCovers(ftt->retrieveImagesFromAlbumDetails());
         ftt->finalize();
-        return [this, terms] { fLastSearch = terms; };
+        return [this, terms] { fState.lastSearch = terms; };
     };
 }
 
 void TrovixDocument::takeWorkerResults() {
     const std::shared_ptr<AlbumInfoArray> hits = fWorker ? fWorker->hits() : nullptr;
     const std::optional<CustomTag> tag = customTag();
-    if (tag && !tag->variousArtist().isEmpty() && !fVariousArtists) {
-        fVariousArtists = true;
-        variousArtistsClicked();
+    if (tag && !tag->variousArtist().isEmpty() && !fState.variousArtists) {
+        fState.variousArtists = true;
+        fApplier->variousArtistsClicked();
     }
-    if (tag && tag->reverseArtistAlbum() && !fReverseArtistTitle) {
-        fReverseArtistTitle = true;
-        reverseArtistAndTitleClicked();
+    if (tag && tag->reverseArtistAlbum() && !fState.reverseArtistTitle) {
+        fState.reverseArtistTitle = true;
+        fApplier->reverseArtistAndTitleClicked();
     }
-    restoreOrigAlbumInfo();
+    fApplier->restoreOrigAlbumInfo();
     if (fWorker && fWorker->cleanUpOnly()) {
-        restoreAllOriginalTitles();
+        fApplier->restoreAllOriginalTitles();
     } else {
-        fHitTable.setAlbumArray(hits && !hits->isEmpty() ? hits : nullptr);
-        forceSelectOfAlbum(hits && !hits->isEmpty() ? 0 : -1);
+        fState.hitTable.setAlbumArray(hits && !hits->isEmpty() ? hits : nullptr);
+        fApplier->forceSelectOfAlbum(hits && !hits->isEmpty() ? 0 : -1);
     }
     // The covers the hits name were fetched by the worker; fetching them here
     // again would block the main thread and list each one twice.
@@ -480,48 +381,45 @@ void TrovixDocument::takeWorkerResults() {
     fUndoStack.clear();
 }
 
-// The text a look-up on a site's page is about; empty when there is none
-// (the song look-ups need a selected record, and a new title only counts
-// when it differs from the old one).
-QString TrovixDocument::lookUpText(PageLookUp::What what) const {
-    switch (what) {
-    case PageLookUp::What::Artist:
-        return artistField();
-    case PageLookUp::What::Album:
-        return albumField();
-    case PageLookUp::What::OldTitle:
-    case PageLookUp::What::NewTitle:
-        break;
-    }
-    const AudioTrackRef track = firstSelectedTrack();
-    if (!track) return QString();
-    if (what == PageLookUp::What::OldTitle) return track->getOldTitle();
-    return QString::compare(track->getNewTitle(), track->getOldTitle(), Qt::CaseInsensitive) != 0
-               ? track->getNewTitle()
-               : QString();
+TrackTagPlan TrovixDocument::tagPlan() const {
+    assertOwner();
+    return TrackTagPlan(fState.albumFields, fState.variousArtists, fState.songs);
 }
 
-TrovixDocument::CommandState TrovixDocument::validateLookUp(const PageLookUp& command) const {
-    CommandState state;
-    if (!isIdle() || !command.site) return state;
-    const QString text = lookUpText(command.what);
-    if (text.isEmpty()) return state;
-    state.enabled = true;
-    state.title = command.titleFor(text);
-    return state;
+// Saving ---------------------------------------------------------------------
+
+void TrovixDocument::saveDocument() {
+    fSaver->saveDocument();
 }
 
-void TrovixDocument::lookUp(const PageLookUp& command) {
-    if (refuseWhileBusy() || !fSources.browse || !command.site) return;
-    const AudioTrackRef track = firstSelectedTrack();
-    // A new title is looked up as it stands, even when it equals the old.
-    const QString text = command.what == PageLookUp::What::NewTitle
-                             ? (track ? track->getNewTitle() : QString())
-                             : lookUpText(command.what);
-    if (command.what != PageLookUp::What::Artist && command.what != PageLookUp::What::Album &&
-        !track)
-        return;
-    fSources.browse(*command.site, command.subject(), text);
+bool TrovixDocument::saveWouldWrite() const {
+    return fSaver->saveWouldWrite();
+}
+
+DocumentBase::JobBody TrovixDocument::saveJob() {
+    fSaveFailures.clear();
+    const SaveOptions options = SaveOptions::fromPrefs();
+    auto request = std::make_shared<SaveRequest>(fSaver->makeSaveRequest(options));
+    ProgressIndicator* sheet = progress();
+    // The cover shown now; its bytes are made on the worker, where scaling
+    // and encoding a large picture does not hold up the window.
+    const AlbumArt::ShownCover shown =
+        fAlbumArtObj ? fAlbumArtObj->shownCover() : AlbumArt::ShownCover();
+    return [this, request, sheet, shown, cover = options.cover]() -> JobResult {
+        if (!request->files.isEmpty() && fAlbumArtObj) {
+            // The files' own picture formats, each once.
+            QList<QByteArray> formats;
+            for (const SaveRequest::File& f : request->files)
+                if (!formats.contains(f.pictureFormat)) formats << f.pictureFormat;
+            SaveOptions::setCover(
+                *request, fAlbumArtObj->coverToStore(shown, request->folder, formats, cover));
+        }
+        auto report = std::make_shared<SaveReport>(request->run(sheet));
+        return [this, report]() mutable {
+            fSaver->applySaveReport(*report);
+            Disposal::later(std::move(report));
+        };
+    };
 }
 
 #include "moc_TrovixDocument.cpp"

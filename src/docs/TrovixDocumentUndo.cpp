@@ -3,21 +3,23 @@
 
 #include "docs/TrovixDocument.h"
 
+#include "docs/AlbumApplier.h"
 #include "docs/EditState.h"
 #include "text/SearchString.h"
 
 DocumentSnapshot TrovixDocument::snapshot() const {
     DocumentSnapshot state;
     assertOwner();
-    state.order = fSongs.array();
+    state.order = fState.songs.array();
     state.records = fSnapshotRecords.copy(state.order);
-    state.albumFields = fAlbumFields;
-    state.lockAlbumInfo = fLockAlbumInfo;
-    state.variousArtists = fVariousArtists;
-    state.reverseArtistTitle = fReverseArtistTitle;
-    state.currentAlbumDetails = fCurrentAlbumDetails;
-    if (fHitTable.selectedRow() >= 0) state.hit = fHitTable.hitAt(fHitTable.selectedRow());
-    state.selection = fSelectedTracks;
+    state.albumFields = fState.albumFields;
+    state.lockAlbumInfo = fState.lockAlbumInfo;
+    state.variousArtists = fState.variousArtists;
+    state.reverseArtistTitle = fState.reverseArtistTitle;
+    state.currentAlbumDetails = fState.currentAlbumDetails;
+    if (fState.hitTable.selectedRow() >= 0)
+        state.hit = fState.hitTable.hitAt(fState.hitTable.selectedRow());
+    state.selection = fState.selectedTracks;
     return state;
 }
 
@@ -29,21 +31,21 @@ void TrovixDocument::restoreSnapshot(const DocumentSnapshot& state) {
             *state.order[i] = *state.records[i];
             songs.add(state.order[i]);
         }
-        fSongs = songs;
-        fAlbumFields = state.albumFields;
+        fState.songs = songs;
+        fState.albumFields = state.albumFields;
     }
-    fLockAlbumInfo = state.lockAlbumInfo;
-    fVariousArtists = state.variousArtists;
-    fReverseArtistTitle = state.reverseArtistTitle;
-    fCurrentAlbumDetails = state.currentAlbumDetails;
+    fState.lockAlbumInfo = state.lockAlbumInfo;
+    fState.variousArtists = state.variousArtists;
+    fState.reverseArtistTitle = state.reverseArtistTitle;
+    fState.currentAlbumDetails = state.currentAlbumDetails;
     int hitRow = -1;
-    for (int r = 0; state.hit && r < fHitTable.count(); ++r)
-        if (fHitTable.hitAt(r) == state.hit) hitRow = r;
-    fHitTable.selectRow(hitRow);
-    fSelectedTracks = state.selection;
+    for (int r = 0; state.hit && r < fState.hitTable.count(); ++r)
+        if (fState.hitTable.hitAt(r) == state.hit) hitRow = r;
+    fState.hitTable.selectRow(hitRow);
+    fState.selectedTracks = state.selection;
     setSearchTerms(BuildSearchString(state.albumFields.artist, state.albumFields.album));
     notifyHitsChanged();
-    indexTracks();
+    fApplier->indexTracks();
 }
 
 std::shared_ptr<const EditState> TrovixDocument::editState() {

@@ -57,7 +57,7 @@ void LibraryAlbum::open() {
 
 void LibraryAlbum::judge() {
     const HitTable& table = fDoc->hitTable();
-    fMatchFolder = fDoc->matchFolder();
+    fMatchFolder = fDoc->applier().matchFolder();
     fDistances.clear();
     fBestRow = -1;
     for (qsizetype row = 0; row < table.count(); ++row) {
@@ -67,7 +67,7 @@ void LibraryAlbum::judge() {
         if (fBestRow < 0 || fDistances.back()->value() < fDistances[fBestRow]->value())
             fBestRow = int(row);
     }
-    if (fBestRow >= 0) fDoc->forceSelectOfAlbum(fBestRow);
+    if (fBestRow >= 0) fDoc->applier().forceSelectOfAlbum(fBestRow);
 
     const AudioTrackArray& tracks = fDoc->trackArray();
     fFailure = QString();
@@ -98,7 +98,7 @@ int LibraryAlbum::rowOfKey(const QString& key) const {
 
 QString LibraryAlbum::changes() const {
     const TrovixDocument& doc = *fDoc;
-    const TagValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
+    const TagValues tagHit = StatusDecisions::albumValues(doc.applier().albumInfoFromTags().get());
     int artist = 0, file = 0, info = 0, title = 0, number = 0, missing = 0;
     const AudioTrackArray& songs = doc.trackArray();
     const TrackTagPlan plan = doc.tagPlan();
@@ -109,8 +109,8 @@ QString LibraryAlbum::changes() const {
             continue;
         }
         const StatusRow row = StatusDecisions::folderTrack(
-            doc.naming(), t, tagHit, plan.tags(t, int(i), int(songs.count())),
-            doc.variousArtists(), doc.alternate(), doc.getNewTrack(i));
+            doc.naming(), t, tagHit, plan.tags(t, int(i), int(songs.count())), doc.variousArtists(),
+            doc.alternate(), doc.tracks().getNewTrack(i));
         artist += row.A == Red;
         file += row.F == Red;
         info += row.I == Red;
@@ -165,7 +165,7 @@ void LibraryAlbum::save(int row, bool answerDefaults) {
     fSaving = true;
     fHost.setAnswerPolicy(answerDefaults ? &HeadlessHost::answerDefault
                                          : &HeadlessHost::answerNone);
-    if (row != fDoc->selectedHitRow()) fDoc->forceSelectOfAlbum(row);
+    if (row != fDoc->hitTable().selectedRow()) fDoc->applier().forceSelectOfAlbum(row);
     const qsizetype alertsBefore = qsizetype(fHost.alerts().size());
     fDoc->saveDocument();
     if (fDoc->jobRunning()) {

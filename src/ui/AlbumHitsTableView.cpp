@@ -8,9 +8,9 @@
 
 AlbumHitsTableView::AlbumHitsTableView(TrovixDocument* doc, QWidget* parent)
     : HitsTableView(new HitsModel(doc),
-                    {[doc] { return doc->selectedHitRow(); },
-                     [doc](int row) { doc->handleHitClick(row); },
-                     [doc](const QString& column) { return doc->sortHits(column); }},
+                    {[doc] { return doc->hitTable().selectedRow(); },
+                     [doc](int row) { doc->applier().handleHitClick(row); },
+                     [doc](const QString& column) { return doc->applier().sortHits(column); }},
                     parent) {
     setObjectName(QStringLiteral("albumHitsTable"));
     setItemDelegateForColumn(0, new RelevanceDelegate(this));

@@ -14,12 +14,12 @@ void BoxSetModel::reload() {
 }
 
 int BoxSetModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(fDoc->boxSet().count());
+    return parent.isValid() ? 0 : int(fDoc->boxSetEditor().boxSet().count());
 }
 
 QVariant BoxSetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || role != Qt::DisplayRole) return {};
-    return fDoc->boxSet().rowText(index.row());
+    return fDoc->boxSetEditor().boxSet().rowText(index.row());
 }
 
 Qt::ItemFlags BoxSetModel::flags(const QModelIndex& index) const {
@@ -42,14 +42,14 @@ bool BoxSetModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int row
                                   const QModelIndex& parent) const {
     if (!data || !data->hasFormat(TrovixDocument::kBoxSetRowsType)) return false;
     if (!TrackListModel::isFrom(data, this)) return false;
-    return TrovixDocument::validateDrop(parent.isValid() && row < 0);
+    return TrackTableEditor::validateDrop(parent.isValid() && row < 0);
 }
 
 bool BoxSetModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row, int column,
                                const QModelIndex& parent) {
     if (!canDropMimeData(data, action, row, column, parent)) return false;
-    const qsizetype dropRow = row < 0 ? fDoc->boxSet().count() : row;
-    fDoc->acceptBoxSetDrop(
+    const qsizetype dropRow = row < 0 ? fDoc->boxSetEditor().boxSet().count() : row;
+    fDoc->boxSetEditor().acceptBoxSetDrop(
         TrackListModel::decodeRows(data->data(TrovixDocument::kBoxSetRowsType)), dropRow);
     reload();
     return true;

@@ -41,14 +41,14 @@ BoxSetSheet::BoxSetSheet(TrovixDocument* doc, QWidget* window)
 
 void BoxSetSheet::reload() {
     fModel->reload();
-    fRubric->setText(fDoc->multiCDRubric());
+    fRubric->setText(fDoc->boxSetEditor().multiCDRubric());
 }
 
 void BoxSetSheet::clearSelected() {
     QList<qsizetype> rows;
     for (const QModelIndex& i : fList->selectionModel()->selectedRows()) rows.append(i.row());
     if (rows.isEmpty()) return;
-    fDoc->removeBoxSetRows(rows);
+    fDoc->boxSetEditor().removeBoxSetRows(rows);
     fList->clearSelection();
     fModel->reload();
 }
@@ -65,7 +65,7 @@ bool BoxSetSheet::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void BoxSetSheet::accept() {
-    fDoc->multiCDPanelOK();
-    fRubric->setText(fDoc->multiCDRubric());
+    fDoc->boxSetEditor().multiCDPanelOK();
+    fRubric->setText(fDoc->boxSetEditor().multiCDRubric());
     QDialog::accept();
 }

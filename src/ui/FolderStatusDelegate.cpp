@@ -10,11 +10,11 @@ namespace {
 // The document's decisions for the row, against the album the tags give.
 FolderStatusDelegate::Colors documentColors(const TrovixDocument& doc, const AudioTrack& track,
                                             qsizetype row) {
-    const TagValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
-    const TagValues written = doc.tagPlan().tags(track, int(row), int(doc.numberOfRows()));
+    const TagValues tagHit = StatusDecisions::albumValues(doc.applier().albumInfoFromTags().get());
+    const TagValues written = doc.tagPlan().tags(track, int(row), int(doc.tracks().numberOfRows()));
     const StatusRow decided =
         StatusDecisions::folderTrack(doc.naming(), track, tagHit, written, doc.variousArtists(),
-                                     doc.alternate(), doc.getNewTrack(row));
+                                     doc.alternate(), doc.tracks().getNewTrack(row));
     return StatusIcons::colorsOf(decided);
 }
 

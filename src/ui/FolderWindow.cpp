@@ -120,13 +120,13 @@ void FolderWindow::buildFields(QWidget* central) {
     static_cast<QVBoxLayout*>(central->layout())->addLayout(top);
 
     connect(fOldArtistTextField, &QLineEdit::textEdited, this,
-            [this](const QString& text) { fDoc->setArtistField(text); });
+            [this](const QString& text) { fDoc->setAlbumField(TagField::Artist, text); });
     connect(fOldAlbumTextField, &QLineEdit::textEdited, this,
-            [this](const QString& text) { fDoc->setAlbumField(text); });
+            [this](const QString& text) { fDoc->setAlbumField(TagField::Album, text); });
     connect(fOldGenreTextField, &QLineEdit::textEdited, this,
-            [this](const QString& text) { fDoc->setGenreField(text); });
+            [this](const QString& text) { fDoc->setAlbumField(TagField::Genre, text); });
     connect(fOldYearTextField, &QLineEdit::textEdited, this,
-            [this](const QString& text) { fDoc->setYearField(text); });
+            [this](const QString& text) { fDoc->setAlbumField(TagField::Year, text); });
     for (QLineEdit* field :
          {fOldArtistTextField, fOldAlbumTextField, fOldGenreTextField, fOldYearTextField})
         leaveUndoKeysToWindow(field);
@@ -134,12 +134,12 @@ void FolderWindow::buildFields(QWidget* central) {
             [this](bool on) { fDoc->setLockAlbumInfo(on); });
     connect(fVariousArtistsBtn, &QCheckBox::clicked, this, [this](bool on) {
         fDoc->setVariousArtists(on);
-        fDoc->variousArtistsClicked();
+        fDoc->applier().variousArtistsClicked();
         reloadTracks();
     });
     connect(fReverseArtistTitleBtn, &QCheckBox::clicked, this, [this](bool on) {
         fDoc->setReverseArtistTitle(on);
-        fDoc->reverseArtistAndTitleClicked();
+        fDoc->applier().reverseArtistAndTitleClicked();
         reloadTracks();
     });
 }
@@ -188,15 +188,15 @@ void FolderWindow::buildMenus() {
         album->addAction(tr("&Box Set…"), this, &FolderWindow::showMultiCDPanel));
     album->addSeparator();
     fDocumentActions.append(album->addAction(tr("Restore All Original &Titles"), this, [this] {
-        fDoc->restoreAllOriginalTitles();
+        fDoc->applier().restoreAllOriginalTitles();
         reloadTracks();
     }));
     fDocumentActions.append(album->addAction(tr("&Restore Original Title"), this, [this] {
-        fDoc->restoreOneOriginalTitle();
+        fDoc->applier().restoreOneOriginalTitle();
         reloadTracks();
     }));
     fDocumentActions.append(album->addAction(tr("Restore Original Album &Info"), this, [this] {
-        fDoc->restoreOrigAlbumInfo();
+        fDoc->applier().restoreOrigAlbumInfo();
         syncFieldsFromDocument();
         reloadTracks();
     }));
@@ -206,8 +206,8 @@ void FolderWindow::buildMenus() {
     for (int i = 0; i < fPageLookUps.size(); ++i) {
         const PageLookUp command = fPageLookUps[i];
         if (i > 0 && fPageLookUps[i - 1].site != command.site) fLookUpMenu->addSeparator();
-        QAction* action =
-            fLookUpMenu->addAction(QString(), this, [this, command] { fDoc->lookUp(command); });
+        QAction* action = fLookUpMenu->addAction(
+            QString(), this, [this, command] { fDoc->pageLookUps().lookUp(command); });
         fLookUpActions.append(action);
     }
     menus->addHelpMenu();
@@ -219,7 +219,8 @@ void FolderWindow::buildMenus() {
 
 void FolderWindow::validateMenus() {
     for (int i = 0; i < fLookUpActions.size(); ++i) {
-        const TrovixDocument::CommandState state = fDoc->validateLookUp(fPageLookUps[i]);
+        const PageLookUpCommands::CommandState state =
+            fDoc->pageLookUps().validateLookUp(fPageLookUps[i]);
         fLookUpActions[i]->setEnabled(state.enabled);
         // Album and song names show as they are, "&" included.
         fLookUpActions[i]->setText(state.enabled ? Mnemonics::escaped(state.title)
@@ -241,7 +242,7 @@ void FolderWindow::validateMenus() {
     fCopyAction->setEnabled(idle);
     fDeleteAction->setEnabled(idle);
     fPasteAction->setEnabled(idle && fTrackListTableView->canPaste());
-    fSelectAllAction->setEnabled(idle && fDoc->numberOfRows() > 0);
+    fSelectAllAction->setEnabled(idle && fDoc->tracks().numberOfRows() > 0);
     validateSharedActions();
 }
 
@@ -267,16 +268,17 @@ void FolderWindow::endEditing() {
 }
 
 void FolderWindow::syncFieldsFromDocument() {
-    const std::pair<QLineEdit*, QString> fields[] = {{fOldArtistTextField, fDoc->artistField()},
-                                                     {fOldAlbumTextField, fDoc->albumField()},
-                                                     {fOldGenreTextField, fDoc->genreField()},
-                                                     {fOldYearTextField, fDoc->yearField()}};
+    const std::pair<QLineEdit*, QString> fields[] = {
+        {fOldArtistTextField, fDoc->albumField(TagField::Artist)},
+        {fOldAlbumTextField, fDoc->albumField(TagField::Album)},
+        {fOldGenreTextField, fDoc->albumField(TagField::Genre)},
+        {fOldYearTextField, fDoc->albumField(TagField::Year)}};
     for (const auto& [edit, text] : fields)
         if (edit->text() != text) edit->setText(text);
     fLockAlbumInfoButton->setChecked(fDoc->lockAlbumInfo());
     fVariousArtistsBtn->setChecked(fDoc->variousArtists());
     fReverseArtistTitleBtn->setChecked(fDoc->reverseArtistTitle());
-    fReverseArtistTitleBtn->setEnabled(fDoc->reverseArtistTitleEnabled());
+    fReverseArtistTitleBtn->setEnabled(fDoc->variousArtists());
 }
 
 // Commands ------------------------------------------------------------------
@@ -292,7 +294,7 @@ void FolderWindow::sheetLookup() {
 void FolderWindow::showMultiCDPanel() {
     if (!fDoc->commandsEnabled()) return;
     if (!fMultiCDPanel) fMultiCDPanel = new BoxSetSheet(fDoc.get(), this);
-    fDoc->showMultiCDPanel();
+    fDoc->boxSetEditor().showMultiCDPanel();
     fMultiCDPanel->reload();
     fMultiCDPanel->open();
 }

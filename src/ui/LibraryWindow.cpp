@@ -144,8 +144,8 @@ void LibraryWindow::openRow(int row) {
                     QObject::connect(
                         doc, &DocumentBase::jobFinished, doc,
                         [doc, hits, best] {
-                            doc->setAlbumHits(hits->copy());
-                            doc->forceSelectOfAlbum(best);
+                            doc->applier().setAlbumHits(hits->copy());
+                            doc->applier().forceSelectOfAlbum(best);
                         },
                         Qt::SingleShotConnection);
                 },

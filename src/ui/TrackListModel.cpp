@@ -19,12 +19,12 @@ constexpr char kSourceProperty[] = "trovixTrackModel";
 } // namespace
 
 TrackListModel::TrackListModel(TrovixDocument* doc, QObject* parent)
-    : QAbstractTableModel(parent), fDoc(doc), fColumns(doc->trackColumns()),
-      fRows(int(doc->numberOfRows())) {}
+    : QAbstractTableModel(parent), fDoc(doc), fColumns(doc->tracks().trackColumns()),
+      fRows(int(doc->tracks().numberOfRows())) {}
 
 void TrackListModel::reload() {
-    const QStringList columns = fDoc->trackColumns();
-    const int rows = int(fDoc->numberOfRows());
+    const QStringList columns = fDoc->tracks().trackColumns();
+    const int rows = int(fDoc->tracks().numberOfRows());
     if (columns != fColumns || rows != fRows) {
         beginResetModel();
         fColumns = columns;
@@ -49,7 +49,7 @@ int TrackListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant TrackListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= fDoc->numberOfRows()) return {};
+    if (!index.isValid() || index.row() >= fDoc->tracks().numberOfRows()) return {};
     const QString column = columnId(index.column());
     if (column == TrackTableModel::kStatus || column == TrackTableModel::kOldFileName) {
         // Drawn from the record by the status and file-name delegates.
@@ -66,13 +66,13 @@ QVariant TrackListModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return fDoc->cellValue(index.row(), column).text;
+        return fDoc->tracks().cellValue(index.row(), column).text;
     case Qt::ToolTipRole:
         // How the row's file matches the applied album's title.
         return MatchExplanations::trackTip(*fDoc, index.row());
     case Qt::ForegroundRole:
         // Plain cells take the palette's text colour.
-        switch (fDoc->cellValue(index.row(), column).color) {
+        switch (fDoc->tracks().cellValue(index.row(), column).color) {
         case TrackTableModel::CellColor::Red:
             return ThemeColors::text(ThemeColors::WillChange, fPalette);
         case TrackTableModel::CellColor::Grey:
@@ -114,7 +114,7 @@ Qt::ItemFlags TrackListModel::flags(const QModelIndex& index) const {
 
 bool TrackListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (role != Qt::EditRole || !index.isValid()) return false;
-    fDoc->setObjectValue(index.row(), columnId(index.column()), value.toString());
+    fDoc->tracks().setObjectValue(index.row(), columnId(index.column()), value.toString());
     reload();
     return true;
 }
@@ -168,14 +168,14 @@ bool TrackListModel::canDropMimeData(const QMimeData* data, Qt::DropAction, int 
     if (!isFrom(data, this)) return false;
     // Between rows (or past the end) only; onto a row is refused.
     const bool ontoRow = parent.isValid() && row < 0;
-    return TrovixDocument::validateDrop(ontoRow);
+    return TrackTableEditor::validateDrop(ontoRow);
 }
 
 bool TrackListModel::dropMimeData(const QMimeData* data, Qt::DropAction action, int row,
                                   int column, const QModelIndex& parent) {
     if (!canDropMimeData(data, action, row, column, parent)) return false;
-    const qsizetype dropRow = row < 0 ? fDoc->numberOfRows() : row;
-    fDoc->acceptTrackDrop(decodeRows(data->data(TrovixDocument::kTrackRowsType)), dropRow);
+    const qsizetype dropRow = row < 0 ? fDoc->tracks().numberOfRows() : row;
+    fDoc->tracks().acceptTrackDrop(decodeRows(data->data(TrovixDocument::kTrackRowsType)), dropRow);
     reload();
     return true;
 }

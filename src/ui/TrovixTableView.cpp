@@ -45,7 +45,7 @@ TrovixTableView::TrovixTableView(TrovixDocument* doc, QWidget* parent)
     horizontalHeader()->setStretchLastSection(true);
     applyColumnDelegates();
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
-        fDoc->didClickTableColumn(fModel->columnId(section));
+        fDoc->tracks().didClickTableColumn(fModel->columnId(section));
         reloadTracks();
     });
     connect(fModel, &QAbstractItemModel::modelReset, this, [this] {
@@ -109,7 +109,7 @@ void TrovixTableView::selectDocumentRows() {
     fSyncing = true;
     QItemSelection selection;
     const int lastColumn = fModel->columnCount() - 1;
-    for (qsizetype row : fDoc->selectedTracks())
+    for (qsizetype row : fDoc->tracks().selectedTracks())
         if (row < fModel->rowCount())
             selection.select(fModel->index(int(row), 0), fModel->index(int(row), lastColumn));
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
@@ -120,7 +120,7 @@ void TrovixTableView::pushSelection() {
     if (fSyncing) return;
     QList<qsizetype> rows;
     for (const QModelIndex& index : selectionModel()->selectedRows()) rows.append(index.row());
-    fDoc->setSelectedTracks(rows);
+    fDoc->tracks().setSelectedTracks(rows);
 }
 
 void TrovixTableView::keyPressEvent(QKeyEvent* event) {
@@ -145,7 +145,7 @@ void TrovixTableView::keyPressEvent(QKeyEvent* event) {
 bool TrovixTableView::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     if (!index.isValid() || !(fModel->flags(index) & Qt::ItemIsEditable)) return false;
     if (trigger & editTriggers() || trigger == AllEditTriggers) {
-        if (!fDoc->shouldEditTableColumn(index.row(), fModel->columnId(index.column())))
+        if (!fDoc->tracks().shouldEditTableColumn(index.row(), fModel->columnId(index.column())))
             return false;
     }
     return QTableView::edit(index, trigger, event);
@@ -154,20 +154,20 @@ bool TrovixTableView::edit(const QModelIndex& index, EditTrigger trigger, QEvent
 void TrovixTableView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
     QTableView::closeEditor(editor, hint);
     // An abandoned edit releases the typing monitor too.
-    if (fDoc->holdTypingMonitor()) fDoc->endCellEditing();
+    if (fDoc->holdTypingMonitor()) fDoc->tracks().endCellEditing();
 }
 
 void TrovixTableView::clear() {
     pushSelection();
-    fDoc->clearTracks();
+    fDoc->tracks().clearTracks();
     reloadTracks();
 }
 
 void TrovixTableView::copy() {
     pushSelection();
-    if (fDoc->selectedTracks().isEmpty()) return;
+    if (fDoc->tracks().selectedTracks().isEmpty()) return;
     auto* data = new QMimeData;
-    data->setData(TrovixDocument::kTracksType, fDoc->copyTracks());
+    data->setData(TrovixDocument::kTracksType, fDoc->tracks().copyTracks());
     QApplication::clipboard()->setMimeData(data);
 }
 
@@ -184,8 +184,8 @@ bool TrovixTableView::canPaste() const {
 void TrovixTableView::paste() {
     const QMimeData* data = QApplication::clipboard()->mimeData();
     if (!data || !data->hasFormat(TrovixDocument::kTracksType)) return;
-    const TrovixDocument::PasteResult result =
-        fDoc->pasteTracks(data->data(TrovixDocument::kTracksType));
+    const TrackTableEditor::PasteResult result =
+        fDoc->tracks().pasteTracks(data->data(TrovixDocument::kTracksType));
     reloadTracks();
     if (auto* main = qobject_cast<QMainWindow*>(window()); main && !result.refusal.isNull())
         main->statusBar()->showMessage(result.refusal, kStatusMessageMs);

@@ -70,7 +70,7 @@ TEST(FolderLookupLengths, TitlesFollowTheLengthsOfShuffledFiles) {
         if (hit->resultKey() == QLatin1String("#MB:x")) break;
         ++row;
     }
-    doc.forceSelectOfAlbum(row);
+    doc.applier().forceSelectOfAlbum(row);
     Prefs::clearOverrides();
 
     QStringList pairs;

@@ -103,9 +103,9 @@ TEST_F(FolderLookupWeb, TheDiscDatabasesAreSearchedAndTheirDetailsApplied) {
 
     // Choosing the gnudb hit applies its disc record: Alpha, a placeholder
     // for Bravo, Charlie.
-    doc.handleHitClick(int(keys.indexOf(QStringLiteral("#GNU:rock/0a0b0c0d"))));
-    EXPECT_EQ(doc.yearField(), QStringLiteral("1999"));
-    EXPECT_EQ(doc.genreField(), QStringLiteral("Rock"));
+    doc.applier().handleHitClick(int(keys.indexOf(QStringLiteral("#GNU:rock/0a0b0c0d"))));
+    EXPECT_EQ(doc.albumField(TagField::Year), QStringLiteral("1999"));
+    EXPECT_EQ(doc.albumField(TagField::Genre), QStringLiteral("Rock"));
     QStringList titles;
     for (const AudioTrackRef& t : doc.trackArray())
         titles.append(t->isPlaceholder() ? QStringLiteral("<missing>") : t->getNewTitle());
@@ -238,12 +238,12 @@ TEST_F(FolderLookupFourSources, SavedSearchFirstThenTheSourcesInOrder) {
         EXPECT_TRUE(keys.contains(QString::fromLatin1(key))) << key;
 
     // Choosing the All Music Guide hit matches its four titles to the files.
-    doc.handleHitClick(int(keys.indexOf(QStringLiteral("#AMG:10:record"))));
+    doc.applier().handleHitClick(int(keys.indexOf(QStringLiteral("#AMG:10:record"))));
     QStringList titles;
     for (const AudioTrackRef& t : doc.trackArray())
         titles.append(t->isPlaceholder() ? QStringLiteral("<missing>") : t->getNewTitle());
     EXPECT_EQ(titles, (QStringList{"Alpha", "Bravo", "Charlie", "<missing>"}));
-    EXPECT_EQ(doc.albumField(), QStringLiteral("Record Deluxe"));
+    EXPECT_EQ(doc.albumField(TagField::Album), QStringLiteral("Record Deluxe"));
 }
 
 } // namespace

@@ -254,7 +254,7 @@ TEST_F(FolderLookup, EqualScoresKeepArrivalOrderAndTheBestHitIsApplied) {
     // AMG was asked first, so its hit wins the tie with Google's; the
     // folder's own hits (a fixed 100) come after the pruning and lead.
     EXPECT_EQ(hitKeys(*doc), (QStringList{"#TAG:", "#FILES:", "#AMG:a1", "#GOOG:g1", "#AMG:a2"}));
-    EXPECT_EQ(doc->selectedHitKey(), QStringLiteral("#TAG:"));
+    EXPECT_EQ(doc->hitTable().resultKey(), QStringLiteral("#TAG:"));
     EXPECT_TRUE(host.alerts().empty());
 
     // A hit as good as the folder's own (genre and year match too) ranks
@@ -264,7 +264,7 @@ TEST_F(FolderLookup, EqualScoresKeepArrivalOrderAndTheBestHitIsApplied) {
         {"Band", "Record", "#AMG:best", {"Two", "One", "Three"}, {}, "Rock", "1999"}};
     auto again = open();
     EXPECT_EQ(hitKeys(*again), (QStringList{"#AMG:best", "#TAG:", "#FILES:"}));
-    EXPECT_EQ(again->selectedHitRow(), 0);
+    EXPECT_EQ(again->hitTable().selectedRow(), 0);
     EXPECT_EQ(newTitles(*again), (QStringList{"Two", "One", "<missing>"}));
 }
 
@@ -301,12 +301,12 @@ TEST_F(FolderLookup, MissingTitlesGetPlaceholders) {
     web.hits[QStringLiteral("amg")] = {
         {"Band", "Record", "#AMG:x", {"Alpha", "Bravo", "Charlie"}, {}, "Rock", "1999"}};
     auto doc = open();
-    ASSERT_EQ(doc->selectedHitKey(), QStringLiteral("#AMG:x"));
+    ASSERT_EQ(doc->hitTable().resultKey(), QStringLiteral("#AMG:x"));
     EXPECT_EQ(oldTitles(*doc), (QStringList{"Alpha", "<missing>", "Charlie"}));
     EXPECT_EQ(newTitles(*doc), (QStringList{"Alpha", "<missing>", "Charlie"}));
-    EXPECT_EQ(doc->cellValue(1, QStringLiteral("oldFileTitle")).text,
+    EXPECT_EQ(doc->tracks().cellValue(1, QStringLiteral("oldFileTitle")).text,
               QStringLiteral("(Missing track)"));
-    EXPECT_EQ(doc->getNewTrack(2), QStringLiteral("3/3"));
+    EXPECT_EQ(doc->tracks().getNewTrack(2), QStringLiteral("3/3"));
 }
 
 TEST_F(FolderLookup, SurplusFilesGoLastInTheirOrderWithoutNewTitles) {
@@ -314,10 +314,11 @@ TEST_F(FolderLookup, SurplusFilesGoLastInTheirOrderWithoutNewTitles) {
     web.hits[QStringLiteral("amg")] = {
         {"Band", "Record", "#AMG:x", {"Alpha", "Bravo", "Charlie"}, {}, "Rock", "1999"}};
     auto doc = open();
-    ASSERT_EQ(doc->selectedHitKey(), QStringLiteral("#AMG:x"));
+    ASSERT_EQ(doc->hitTable().resultKey(), QStringLiteral("#AMG:x"));
     EXPECT_EQ(oldTitles(*doc), (QStringList{"Alpha", "Bravo", "Charlie", "Extra Noise", "Zulu"}));
     EXPECT_EQ(newTitles(*doc), (QStringList{"Alpha", "Bravo", "Charlie", "", ""}));
-    EXPECT_EQ(doc->cellValue(3, QStringLiteral("newFile")).color, TrackTableModel::CellColor::Grey);
+    EXPECT_EQ(doc->tracks().cellValue(3, QStringLiteral("newFile")).color,
+              TrackTableModel::CellColor::Grey);
 }
 
 TEST_F(FolderLookup, ALookUpListsTheTagAndFileNameHits) {
@@ -347,7 +348,7 @@ TEST_F(FolderLookup, CleanUpOnlyRunsNoSearchAndEndsWithNoData) {
     EXPECT_TRUE(web.calls().isEmpty());
     EXPECT_EQ(alertTitles(), QStringList{QStringLiteral("No Data")});
     EXPECT_EQ(newTitles(*doc), (QStringList{"One", "Two"}));
-    EXPECT_EQ(doc->artistField(), QStringLiteral("Band"));
+    EXPECT_EQ(doc->albumField(TagField::Artist), QStringLiteral("Band"));
     EXPECT_EQ(doc->hitTable().count(), 0);
 }
 
@@ -406,7 +407,7 @@ TEST_F(FolderLookup, ALookUpWhileBusyIsDroppedAndCloseIsRefused) {
     doc.setDocumentPath(folder.path(), false);
     EXPECT_EQ(doc.busyState(), BusyState::Opening);
     EXPECT_FALSE(doc.commandsEnabled());
-    EXPECT_FALSE(doc.validateLookUp(PageLookUp::all().front()).enabled);
+    EXPECT_FALSE(doc.pageLookUps().validateLookUp(PageLookUp::all().front()).enabled);
     doc.lookupCommon();
     EXPECT_FALSE(doc.requestClose());
     release = true;
@@ -424,9 +425,9 @@ TEST_F(FolderLookup, AFolderWithoutAudioFilesOpensEmptyWithTheFolderHits) {
     text.write("not audio");
     text.close();
     auto doc = open();
-    EXPECT_EQ(doc->numberOfRows(), 0);
-    EXPECT_TRUE(doc->albumInfoFromTags());
-    EXPECT_TRUE(doc->albumInfoFromFiles());
+    EXPECT_EQ(doc->tracks().numberOfRows(), 0);
+    EXPECT_TRUE(doc->applier().albumInfoFromTags());
+    EXPECT_TRUE(doc->applier().albumInfoFromFiles());
 }
 
 TEST_F(FolderLookup, SavedVariousArtistsFlagsTurnTheBoxesOn) {
@@ -591,8 +592,8 @@ TEST_F(FolderLookup, TheFirstPictureThatDecodesIsTheFolderHitsCover) {
         doc.waitUntilIdle();
 
         EXPECT_EQ(doc.trackArray().count(), 3); // a bad picture never costs the file
-        const AlbumInfoPtr tags = doc.albumInfoFromTags();
-        const AlbumInfoPtr files = doc.albumInfoFromFiles();
+        const AlbumInfoPtr tags = doc.applier().albumInfoFromTags();
+        const AlbumInfoPtr files = doc.applier().albumInfoFromFiles();
         ASSERT_TRUE(tags && files);
         if (row.coverFile) {
             EXPECT_EQ(tags->coverArt().size(), QSize(4, 3));

@@ -87,7 +87,7 @@ protected:
         const auto hits = doc.hitTable().albumArray();
         for (int row = 0; hits && row < hits->count(); ++row)
             if (hits->at(row)->resultKey() == key) {
-                doc.forceSelectOfAlbum(row);
+                doc.applier().forceSelectOfAlbum(row);
                 return true;
             }
         return false;
@@ -131,16 +131,16 @@ TEST_F(FolderMusicBrainz, TrackCreditsIdentifiersAndTheAlbumArtistAreSaved) {
         << searches()[0];
     ASSERT_TRUE(choose(doc, QStringLiteral("#MB:") + kFeatured));
 
-    EXPECT_EQ(doc.artistField(), album);
+    EXPECT_EQ(doc.albumField(TagField::Artist), album);
     EXPECT_FALSE(doc.variousArtists());
-    EXPECT_TRUE(doc.trackColumns().contains(TrackTableModel::kArtist));
+    EXPECT_TRUE(doc.tracks().trackColumns().contains(TrackTableModel::kArtist));
     const TrackTagPlan plan = doc.tagPlan();
     EXPECT_EQ(plan.albumArtist(), album);
     const AudioTrackArray& songs = doc.trackArray();
     EXPECT_EQ(plan.artist(*songs.at(0)), album);
     EXPECT_EQ(plan.artist(*songs.at(1)), "Jay / Kay feat. Mo");
     // The files hold no album artist yet: A is red even where the artist stays.
-    const TagValues tagHit = StatusDecisions::albumValues(doc.albumInfoFromTags().get());
+    const TagValues tagHit = StatusDecisions::albumValues(doc.applier().albumInfoFromTags().get());
     EXPECT_EQ(StatusDecisions::folderTrack(doc.naming(), *songs.at(0), tagHit,
                                            plan.tags(*songs.at(0), 0, 2), false, 0, "1/2")
                   .A,
@@ -179,7 +179,7 @@ TEST_F(FolderMusicBrainz, AHitWithoutCreditKeepsTheArtistField) {
     TrovixDocument doc(&host);
     open(doc);
     ASSERT_TRUE(choose(doc, QStringLiteral("#MB:5e1e0000-0000-4000-8000-000000000007")));
-    EXPECT_EQ(doc.artistField(), "Someone");
+    EXPECT_EQ(doc.albumField(TagField::Artist), "Someone");
     doc.saveDocument();
     doc.waitUntilIdle();
     EXPECT_TRUE(doc.lastSaveSucceeded());

@@ -87,8 +87,8 @@ TEST(FolderOddFiles, OnlyUnreadableFilesAreNotCalledReadOnly) {
     Folder folder;
     ASSERT_TRUE(writeBytes(folder.path("No-audio.m4a"), QByteArray(64, '\0')));
     Opened opened(folder.dir);
-    opened.doc.setArtistField(QStringLiteral("Band"));
-    opened.doc.setAlbumField(QStringLiteral("Album"));
+    opened.doc.setAlbumField(TagField::Artist, QStringLiteral("Band"));
+    opened.doc.setAlbumField(TagField::Album, QStringLiteral("Album"));
     opened.save();
     EXPECT_FALSE(opened.alert(QStringLiteral("Read-only Files")));
     const auto alert = opened.alert(QStringLiteral("Unreadable File"));
@@ -132,8 +132,8 @@ TEST(FolderOddFiles, EmptyFieldsRemoveTheirMpeg4Items) {
         ASSERT_TRUE(writeM4a(folder.path("a.m4a"), options));
         const QByteArray before = readBytes(folder.path("a.m4a"));
         Opened opened(folder.dir);
-        opened.doc.setYearField(QString(u""_qs));
-        opened.doc.setGenreField(QString(u""_qs));
+        opened.doc.setAlbumField(TagField::Year, QString(u""_qs));
+        opened.doc.setAlbumField(TagField::Genre, QString(u""_qs));
         opened.save();
         ASSERT_TRUE(opened.doc.lastSaveSucceeded());
         const QString saved = folder.path("01-Fixture Title.m4a");
@@ -253,8 +253,8 @@ TEST(FolderOddFiles, TemplatesThatNameNothingKeepTheNames) {
                                              id3v2Frame(3, "TPE1", id3Latin1TextBody("B")),
                                              id3v2Frame(3, "TALB", id3Latin1TextBody("A"))})));
         Opened opened(folder.dir);
-        opened.doc.setGenreField(QStringLiteral("???"));
-        opened.doc.setYearField(QString(u""_qs));
+        opened.doc.setAlbumField(TagField::Genre, QStringLiteral("???"));
+        opened.doc.setAlbumField(TagField::Year, QString(u""_qs));
         opened.save();
         EXPECT_TRUE(opened.doc.lastSaveSucceeded());
         EXPECT_EQ(QDir(folder.tmp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),

@@ -334,7 +334,7 @@ TEST(FolderSave, SaveThenCloseClosesOnlyAfterASaveThatSucceeded) {
         EXPECT_FALSE(closed.wait(300));
         ASSERT_FALSE(host.alerts().empty());
         EXPECT_EQ(host.alerts().back().title, "Missing Field");
-        doc.answerBlankTitles(1);
+        doc.saver().answerBlankTitles(1);
         doc.waitUntilIdle();
         EXPECT_EQ(album.files(), (QStringList{"01-One.mp3", "b.mp3"}));
         EXPECT_EQ(closed.count(), 0);
@@ -348,7 +348,7 @@ TEST(FolderSave, SaveThenCloseClosesOnlyAfterASaveThatSucceeded) {
         openWith(script, doc, album.dir);
         doc.saveDocumentWithDelegate();
         ASSERT_TRUE(doc.requestClose());
-        doc.answerBlankTitles(1);
+        doc.saver().answerBlankTitles(1);
         doc.waitUntilIdle();
         EXPECT_EQ(album.files(), (QStringList{"a.mp3", "b.mp3"}));
     }

@@ -101,10 +101,10 @@ protected:
 
 TEST_F(FolderDocument, OpeningFillsTheFieldsAndTitlesFromTheTags) {
     auto doc = openWith({"First", "Second"});
-    EXPECT_EQ(doc->artistField(), QStringLiteral("Tag Artist"));
-    EXPECT_EQ(doc->albumField(), QStringLiteral("Tag Album"));
-    EXPECT_EQ(doc->yearField(), QStringLiteral("1990"));
-    EXPECT_EQ(doc->genreField(), QStringLiteral("Pop"));
+    EXPECT_EQ(doc->albumField(TagField::Artist), QStringLiteral("Tag Artist"));
+    EXPECT_EQ(doc->albumField(TagField::Album), QStringLiteral("Tag Album"));
+    EXPECT_EQ(doc->albumField(TagField::Year), QStringLiteral("1990"));
+    EXPECT_EQ(doc->albumField(TagField::Genre), QStringLiteral("Pop"));
     EXPECT_EQ(doc->searchTerms(), QStringLiteral("Tag Artist / Tag Album"));
     EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle), (QStringList{"First", "Second"}));
     EXPECT_EQ(doc->displayName(), QStringLiteral("Album"));
@@ -115,26 +115,26 @@ TEST_F(FolderDocument, ChoosingAHitFillsTheFieldsUnlessLocked) {
     auto doc = openWith({"First", "Second"});
     const AlbumInfoPtr hit = makeHit(makeDetails("New Artist", "New Album", {"Second", "First"}));
     doc->setLockAlbumInfo(true);
-    doc->selectAlbumDetailsViaClick(0, hit);
-    EXPECT_EQ(doc->artistField(), QStringLiteral("Tag Artist"));
-    EXPECT_EQ(doc->genreField(), QStringLiteral("Pop"));
+    doc->applier().selectAlbumDetailsViaClick(0, hit);
+    EXPECT_EQ(doc->albumField(TagField::Artist), QStringLiteral("Tag Artist"));
+    EXPECT_EQ(doc->albumField(TagField::Genre), QStringLiteral("Pop"));
     // The titles are matched all the same.
     EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"Second", "First"}));
 
     doc->setLockAlbumInfo(false);
-    doc->selectAlbumDetailsViaClick(0, hit);
-    EXPECT_EQ(doc->artistField(), QStringLiteral("New Artist"));
-    EXPECT_EQ(doc->albumField(), QStringLiteral("New Album"));
-    EXPECT_EQ(doc->yearField(), QStringLiteral("2004"));
-    EXPECT_EQ(doc->genreField(), QStringLiteral("Jazz"));
-    ASSERT_TRUE(doc->currentAlbumDetails());
-    EXPECT_NE(doc->currentAlbumDetails(), hit->albumDetails()); // a copy
+    doc->applier().selectAlbumDetailsViaClick(0, hit);
+    EXPECT_EQ(doc->albumField(TagField::Artist), QStringLiteral("New Artist"));
+    EXPECT_EQ(doc->albumField(TagField::Album), QStringLiteral("New Album"));
+    EXPECT_EQ(doc->albumField(TagField::Year), QStringLiteral("2004"));
+    EXPECT_EQ(doc->albumField(TagField::Genre), QStringLiteral("Jazz"));
+    ASSERT_TRUE(doc->applier().currentAlbumDetails());
+    EXPECT_NE(doc->applier().currentAlbumDetails(), hit->albumDetails()); // a copy
 
     // A hit without details is ignored.
     auto bare = std::make_shared<AlbumInfo>();
     bare->setArtist(QStringLiteral("Nobody"));
-    doc->selectAlbumDetailsViaClick(0, bare);
-    EXPECT_EQ(doc->artistField(), QStringLiteral("New Artist"));
+    doc->applier().selectAlbumDetailsViaClick(0, bare);
+    EXPECT_EQ(doc->albumField(TagField::Artist), QStringLiteral("New Artist"));
 }
 
 TEST_F(FolderDocument, ATrackNumberMatchingTheTitlePositionWinsATie) {
@@ -159,7 +159,8 @@ TEST_F(FolderDocument, ATrackNumberMatchingTheTitlePositionWinsATie) {
     ASSERT_TRUE(folder.add(a));
     ASSERT_TRUE(folder.add(b));
     auto doc = openWith({});
-    doc->selectAlbumDetailsViaClick(0, makeHit(makeDetails("X", "Y", {"Outro", "Intro"})));
+    doc->applier().selectAlbumDetailsViaClick(0,
+                                              makeHit(makeDetails("X", "Y", {"Outro", "Intro"})));
     // b carries track 2, the position of "Intro": it takes that title.
     EXPECT_EQ(doc->trackArray().at(1)->getFileName(), QStringLiteral("b.mp3"));
     EXPECT_EQ(doc->trackArray().at(0)->getNewTitle(), QStringLiteral("Outro"));
@@ -182,7 +183,7 @@ TEST_F(FolderDocument, AnIdenticalTitleLosesItsFileToATitleThatFitsItBetter) {
     auto doc = openWith({});
     auto details = makeDetails("X", "Y", {"Intro"});
     details->addTitle(QStringLiteral("Intro"), QString(), 60000);
-    doc->selectAlbumDetailsViaClick(0, makeHit(details));
+    doc->applier().selectAlbumDetailsViaClick(0, makeHit(details));
     EXPECT_EQ(column(*doc, &AudioTrack::getFileName), (QStringList{"b.mp3", "a.mp3"}));
 }
 
@@ -193,14 +194,14 @@ TEST_F(FolderDocument, VariousArtistsTitlesAreSplitByTheSeparators) {
     auto hits = std::make_shared<AlbumInfoArray>();
     hits->add(makeHit(makeDetails("Various", "Mix", titles)));
     hits->add(makeHit(makeDetails("Various", "Mix2", {"A - B"}, {QStringLiteral("Named")})));
-    doc->setAlbumHits(hits);
-    doc->handleHitClick(0);
+    doc->applier().setAlbumHits(hits);
+    doc->applier().handleHitClick(0);
     // Turning the box on applies the selected hit again in the new mode.
     doc->setVariousArtists(true);
     ASSERT_TRUE(doc->variousArtists());
-    EXPECT_TRUE(doc->trackColumns().contains(QStringLiteral("artist")));
-    EXPECT_EQ(doc->trackColumns().indexOf(QStringLiteral("artist")) + 1,
-              doc->trackColumns().indexOf(QStringLiteral("newFile")));
+    EXPECT_TRUE(doc->tracks().trackColumns().contains(QStringLiteral("artist")));
+    EXPECT_EQ(doc->tracks().trackColumns().indexOf(QStringLiteral("artist")) + 1,
+              doc->tracks().trackColumns().indexOf(QStringLiteral("newFile")));
     struct Row {
         QString title, artist;
     };
@@ -225,8 +226,8 @@ TEST_F(FolderDocument, VariousArtistsTitlesAreSplitByTheSeparators) {
     }
     // Per-title artists of the details take precedence over splitting.
     doc->setReverseArtistTitle(false);
-    doc->handleHitClick(1);
-    EXPECT_EQ(doc->selectedHitKey(), QStringLiteral("#AMG:Mix2"));
+    doc->applier().handleHitClick(1);
+    EXPECT_EQ(doc->hitTable().resultKey(), QStringLiteral("#AMG:Mix2"));
     EXPECT_EQ(doc->trackArray().at(0)->getNewTitle(), QStringLiteral("A - B"));
     EXPECT_EQ(doc->trackArray().at(0)->getNewArtist(), QStringLiteral("Named"));
 
@@ -234,50 +235,50 @@ TEST_F(FolderDocument, VariousArtistsTitlesAreSplitByTheSeparators) {
     // the artist column stays.
     doc->setVariousArtists(false);
     EXPECT_EQ(doc->trackArray().at(0)->getNewArtist(), QStringLiteral("Named"));
-    EXPECT_TRUE(doc->trackColumns().contains(QStringLiteral("artist")));
-    EXPECT_FALSE(doc->reverseArtistTitleEnabled());
+    EXPECT_TRUE(doc->tracks().trackColumns().contains(QStringLiteral("artist")));
+    EXPECT_FALSE(doc->variousArtists());
 }
 
 TEST_F(FolderDocument, RestoringTitlesGivesEachRecordItsOwnTitleAfterReordering) {
     auto doc = openWith({"Alpha", "Bravo", "Charlie"});
-    doc->selectAlbumDetailsViaClick(
+    doc->applier().selectAlbumDetailsViaClick(
         0, makeHit(makeDetails("A", "B", {"Charlie x", "Alpha x", "Bravo x"})));
     ASSERT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"Charlie", "Alpha", "Bravo"}));
-    doc->restoreAllOriginalTitles();
+    doc->applier().restoreAllOriginalTitles();
     EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle), (QStringList{"Charlie", "Alpha", "Bravo"}));
     // Records credited like the folder carry no credit of their own: the
     // album's artist field is theirs.
     const TrackTagPlan plan = doc->tagPlan();
     for (const AudioTrackRef& t : doc->trackArray())
-        EXPECT_EQ(plan.artist(*t), doc->artistField());
+        EXPECT_EQ(plan.artist(*t), doc->albumField(TagField::Artist));
 
-    doc->selectAlbumDetailsViaClick(
+    doc->applier().selectAlbumDetailsViaClick(
         0, makeHit(makeDetails("A", "B", {"Charlie x", "Alpha x", "Bravo x"})));
-    doc->setSelectedTracks({1});
-    doc->restoreOneOriginalTitle();
+    doc->tracks().setSelectedTracks({1});
+    doc->applier().restoreOneOriginalTitle();
     EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle),
               (QStringList{"Charlie x", "Alpha", "Bravo x"}));
-    doc->restoreOrigAlbumInfo();
-    EXPECT_EQ(doc->artistField(), QStringLiteral("Tag Artist"));
+    doc->applier().restoreOrigAlbumInfo();
+    EXPECT_EQ(doc->albumField(TagField::Artist), QStringLiteral("Tag Artist"));
 }
 
 TEST_F(FolderDocument, ABoxSetOfTwoAlbumsIsAppliedToOneFolder) {
     TrovixDocument empty(&host);
-    empty.showMultiCDPanel(); // nothing chosen yet: nothing added
-    EXPECT_TRUE(empty.boxSet().isEmpty());
+    empty.boxSetEditor().showMultiCDPanel(); // nothing chosen yet: nothing added
+    EXPECT_TRUE(empty.boxSetEditor().boxSet().isEmpty());
 
     auto doc = openWith({"d1 a", "d1 b", "d2 a", "d2 b", "d2 c"});
     auto hits = std::make_shared<AlbumInfoArray>();
     hits->add(makeHit(makeDetails("Set", "Disc 1", {"D1 A", "D1 B"})));
     hits->add(makeHit(makeDetails("Set", "Disc 2", {"D2 A", "D2 B", "D2 C"})));
-    doc->setAlbumHits(hits);
-    doc->handleHitClick(0);
-    doc->showMultiCDPanel();
-    doc->multiCDPanelOK();
-    EXPECT_EQ(doc->multiCDRubric(),
+    doc->applier().setAlbumHits(hits);
+    doc->applier().handleHitClick(0);
+    doc->boxSetEditor().showMultiCDPanel();
+    doc->boxSetEditor().multiCDPanelOK();
+    EXPECT_EQ(doc->boxSetEditor().multiCDRubric(),
               QStringLiteral("There are currently 2 tracks from 1 CD in the Box Set list."));
     // Choosing disc 2 now applies disc 1's titles followed by disc 2's.
-    doc->handleHitClick(1);
+    doc->applier().handleHitClick(1);
     EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle),
               (QStringList{"D1 A", "D1 B", "D2 A", "D2 B", "D2 C"}));
     // Each album of the set is a disc of it.
@@ -288,71 +289,71 @@ TEST_F(FolderDocument, ABoxSetOfTwoAlbumsIsAppliedToOneFolder) {
         discs << tags.disc + u'/' + tags.discCount;
     }
     EXPECT_EQ(discs, (QStringList{"1/2", "1/2", "2/2", "2/2", "2/2"}));
-    doc->showMultiCDPanel();
-    EXPECT_EQ(doc->boxSet().rowText(1), QStringLiteral("Set / Disc 2"));
+    doc->boxSetEditor().showMultiCDPanel();
+    EXPECT_EQ(doc->boxSetEditor().boxSet().rowText(1), QStringLiteral("Set / Disc 2"));
     // Dragging disc 2 before disc 1 matches the tracks against the new order
     // (the chosen album's titles still follow the box set's).
-    doc->acceptBoxSetDrop({1}, 0);
-    EXPECT_EQ(doc->albumDetails(false)->numTracks(), 5);
-    EXPECT_EQ(doc->albumDetails(false)->titleAtIndex(0), QStringLiteral("D2 A"));
-    EXPECT_EQ(doc->albumDetails(true)->numTracks(), 8);
+    doc->boxSetEditor().acceptBoxSetDrop({1}, 0);
+    EXPECT_EQ(doc->applier().albumDetails(false)->numTracks(), 5);
+    EXPECT_EQ(doc->applier().albumDetails(false)->titleAtIndex(0), QStringLiteral("D2 A"));
+    EXPECT_EQ(doc->applier().albumDetails(true)->numTracks(), 8);
     EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle).mid(0, 5),
               (QStringList{"d2 a", "d2 b", "d2 c", "d1 a", "d1 b"}));
-    EXPECT_EQ(doc->numberOfRows(), 8);
+    EXPECT_EQ(doc->tracks().numberOfRows(), 8);
     // Emptying the box set brings back the chosen album alone.
-    doc->removeBoxSetRows({0, 1});
-    EXPECT_FALSE(doc->boxSet().albumDetailsArray());
-    EXPECT_EQ(doc->albumDetails(true), doc->currentAlbumDetails());
+    doc->boxSetEditor().removeBoxSetRows({0, 1});
+    EXPECT_FALSE(doc->boxSetEditor().boxSet().albumDetailsArray());
+    EXPECT_EQ(doc->applier().albumDetails(true), doc->applier().currentAlbumDetails());
 }
 
 TEST_F(FolderDocument, TrackDropsMoveRowsToTheGap) {
     auto doc = openWith({"r0", "r1", "r2", "r3", "r4"});
-    doc->acceptTrackDrop({1, 3}, 4);
+    doc->tracks().acceptTrackDrop({1, 3}, 4);
     EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r0", "r2", "r1", "r3", "r4"}));
-    EXPECT_EQ(doc->selectedTracks(), (QList<qsizetype>{2, 3}));
+    EXPECT_EQ(doc->tracks().selectedTracks(), (QList<qsizetype>{2, 3}));
     EXPECT_EQ(doc->trackArray().at(2)->getRow(), 2u);
-    EXPECT_FALSE(TrovixDocument::validateDrop(true));
-    EXPECT_TRUE(TrovixDocument::validateDrop(false));
+    EXPECT_FALSE(TrackTableEditor::validateDrop(true));
+    EXPECT_TRUE(TrackTableEditor::validateDrop(false));
 }
 
 TEST_F(FolderDocument, DeleteCutCopyAndPasteOfRecords) {
     auto doc = openWith({"r0", "r1", "r2", "r3"});
-    doc->setSelectedTracks({3, 1});
-    const QByteArray copied = doc->copyTracks();
-    doc->clearTracks();
+    doc->tracks().setSelectedTracks({3, 1});
+    const QByteArray copied = doc->tracks().copyTracks();
+    doc->tracks().clearTracks();
     EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r0", "r2"}));
-    EXPECT_TRUE(doc->selectedTracks().isEmpty());
+    EXPECT_TRUE(doc->tracks().selectedTracks().isEmpty());
 
     // Records of another folder are refused: a save there would rename them.
     AlbumFolderFixture other;
     auto second = openWith({"x0"}, other);
-    const TrovixDocument::PasteResult refused = second->pasteTracks(copied);
+    const TrackTableEditor::PasteResult refused = second->tracks().pasteTracks(copied);
     EXPECT_TRUE(refused.readable);
     EXPECT_EQ(refused.pasted, 0);
     EXPECT_EQ(refused.refusal,
               QStringLiteral("Not pasted: “02.mp3”, “04.mp3” from another folder."));
     EXPECT_EQ(column(*second, &AudioTrack::getOldTitle), (QStringList{"x0"}));
-    EXPECT_FALSE(second->pasteTracks(QByteArray("\x00\x00\x00\x05junk", 9)).readable);
+    EXPECT_FALSE(second->tracks().pasteTracks(QByteArray("\x00\x00\x00\x05junk", 9)).readable);
 
     // Deleted records come back at the end, selected; once listed, a record
     // is not pasted again (each file is tagged once).
-    const TrovixDocument::PasteResult back = doc->pasteTracks(copied);
+    const TrackTableEditor::PasteResult back = doc->tracks().pasteTracks(copied);
     EXPECT_EQ(back.pasted, 2);
     EXPECT_TRUE(back.refusal.isNull());
     EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r0", "r2", "r1", "r3"}));
-    EXPECT_EQ(doc->selectedTracks(), (QList<qsizetype>{2, 3}));
+    EXPECT_EQ(doc->tracks().selectedTracks(), (QList<qsizetype>{2, 3}));
     EXPECT_TRUE(doc->trackArray().at(3)->isValid());
-    const TrovixDocument::PasteResult again = doc->pasteTracks(copied);
+    const TrackTableEditor::PasteResult again = doc->tracks().pasteTracks(copied);
     EXPECT_EQ(again.pasted, 0);
     EXPECT_EQ(again.refusal,
               QStringLiteral("Not pasted: “02.mp3”, “04.mp3” already in this album."));
-    EXPECT_EQ(doc->numberOfRows(), 4);
+    EXPECT_EQ(doc->tracks().numberOfRows(), 4);
 
     // Cut and paste moves a record to the end.
-    doc->setSelectedTracks({0});
-    const QByteArray cut = doc->cutTracks();
-    EXPECT_EQ(doc->numberOfRows(), 3);
-    EXPECT_EQ(doc->pasteTracks(cut).pasted, 1);
+    doc->tracks().setSelectedTracks({0});
+    const QByteArray cut = doc->tracks().cutTracks();
+    EXPECT_EQ(doc->tracks().numberOfRows(), 3);
+    EXPECT_EQ(doc->tracks().pasteTracks(cut).pasted, 1);
     EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"r2", "r1", "r3", "r0"}));
 }
 
@@ -363,15 +364,16 @@ TEST_F(FolderDocument, TrackCellsAndTheirColours) {
     AudioTrack& changes = *doc->trackArray().at(1);
     same.setNewTitle(QStringLiteral("SAME"));
     changes.setNewTitle(QStringLiteral("changed"));
-    EXPECT_EQ(doc->cellValue(0, QStringLiteral("newFile")).color, CellColor::Black);
-    EXPECT_EQ(doc->cellValue(1, QStringLiteral("newFile")).color, CellColor::Red);
-    EXPECT_EQ(doc->cellValue(1, QStringLiteral("oldFileTitle")).text, QStringLiteral("changes"));
-    EXPECT_EQ(doc->cellValue(1, QStringLiteral("oldFileTitle")).color, CellColor::Red);
-    EXPECT_EQ(doc->cellValue(1, QStringLiteral("newTrack")).text, QStringLiteral("2/2"));
-    EXPECT_EQ(doc->cellValue(0, QStringLiteral("bitrate")).text, QStringLiteral("128"));
-    EXPECT_EQ(doc->cellValue(0, QStringLiteral("bitrate")).color, CellColor::Black);
+    EXPECT_EQ(doc->tracks().cellValue(0, QStringLiteral("newFile")).color, CellColor::Black);
+    EXPECT_EQ(doc->tracks().cellValue(1, QStringLiteral("newFile")).color, CellColor::Red);
+    EXPECT_EQ(doc->tracks().cellValue(1, QStringLiteral("oldFileTitle")).text,
+              QStringLiteral("changes"));
+    EXPECT_EQ(doc->tracks().cellValue(1, QStringLiteral("oldFileTitle")).color, CellColor::Red);
+    EXPECT_EQ(doc->tracks().cellValue(1, QStringLiteral("newTrack")).text, QStringLiteral("2/2"));
+    EXPECT_EQ(doc->tracks().cellValue(0, QStringLiteral("bitrate")).text, QStringLiteral("128"));
+    EXPECT_EQ(doc->tracks().cellValue(0, QStringLiteral("bitrate")).color, CellColor::Black);
     changes.clearNewTitle();
-    EXPECT_EQ(doc->cellValue(1, QStringLiteral("newFile")).color, CellColor::Grey);
+    EXPECT_EQ(doc->tracks().cellValue(1, QStringLiteral("newFile")).color, CellColor::Grey);
 
     AudioTrack vbr = AudioTrack::initPlaceholder(QStringLiteral("/x"));
     vbr.setBitrate(-1);
@@ -387,15 +389,15 @@ TEST_F(FolderDocument, TrackCellsAndTheirColours) {
 
 TEST_F(FolderDocument, EditingACellHoldsTheTypingMonitor) {
     auto doc = openWith({"one"});
-    EXPECT_FALSE(doc->shouldEditTableColumn(0, QStringLiteral("oldFileTitle")));
-    EXPECT_TRUE(doc->shouldEditTableColumn(0, QStringLiteral("newFile")));
+    EXPECT_FALSE(doc->tracks().shouldEditTableColumn(0, QStringLiteral("oldFileTitle")));
+    EXPECT_TRUE(doc->tracks().shouldEditTableColumn(0, QStringLiteral("newFile")));
     EXPECT_TRUE(doc->holdTypingMonitor());
-    doc->setObjectValue(0, QStringLiteral("newFile"), QStringLiteral("Typed"));
+    doc->tracks().setObjectValue(0, QStringLiteral("newFile"), QStringLiteral("Typed"));
     EXPECT_FALSE(doc->holdTypingMonitor());
     EXPECT_EQ(doc->trackArray().at(0)->getNewTitle(), QStringLiteral("Typed"));
 
     const int before = doc->keyHit();
-    doc->setAlbumField(QStringLiteral("Typed Album"));
+    doc->setAlbumField(TagField::Album, QStringLiteral("Typed Album"));
     EXPECT_EQ(doc->keyHit(), before + 1);
     EXPECT_EQ(doc->searchTerms(), QStringLiteral("Tag Artist / Typed Album"));
     ASSERT_TRUE(doc->requestClose());
@@ -405,11 +407,11 @@ TEST_F(FolderDocument, EditingACellHoldsTheTypingMonitor) {
 
 TEST_F(FolderDocument, SortingByAColumnReappliesTitlesByPosition) {
     auto doc = openWith({"b", "a"});
-    doc->selectAlbumDetailsViaClick(0, makeHit(makeDetails("A", "B", {"b", "a"})));
-    doc->didClickTableColumn(QStringLiteral("oldFileTitle"));
+    doc->applier().selectAlbumDetailsViaClick(0, makeHit(makeDetails("A", "B", {"b", "a"})));
+    doc->tracks().didClickTableColumn(QStringLiteral("oldFileTitle"));
     EXPECT_EQ(column(*doc, &AudioTrack::getOldTitle), (QStringList{"a", "b"}));
     EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle), (QStringList{"b", "a"}));
-    doc->didClickTableColumn(QStringLiteral("oldFileName"));
+    doc->tracks().didClickTableColumn(QStringLiteral("oldFileName"));
     EXPECT_EQ(column(*doc, &AudioTrack::getFileName), (QStringList{"01.mp3", "02.mp3"}));
 }
 
@@ -426,22 +428,24 @@ TEST_F(FolderDocument, LookUpCommandsNameTheirSubject) {
     using W = PageLookUp::What;
     EXPECT_EQ(c[0].what, W::Artist);
     EXPECT_EQ(c[11].what, W::NewTitle);
-    EXPECT_EQ(doc->validateLookUp(c[0]).title,
+    EXPECT_EQ(doc->pageLookUps().validateLookUp(c[0]).title,
               QStringLiteral("Look up Tag Artist on All Music Guide"));
-    EXPECT_EQ(doc->validateLookUp(c[5]).title, QStringLiteral("Look up Tag Album on Google Music"));
+    EXPECT_EQ(doc->pageLookUps().validateLookUp(c[5]).title,
+              QStringLiteral("Look up Tag Album on Google Music"));
     // Song commands need a selected record; the new title must differ.
-    EXPECT_FALSE(doc->validateLookUp(c[10]).enabled);
-    doc->setSelectedTracks({0});
-    EXPECT_EQ(doc->validateLookUp(c[10]).title, QStringLiteral("Look up Old on Amazon Music"));
-    EXPECT_FALSE(doc->validateLookUp(c[3]).enabled);
+    EXPECT_FALSE(doc->pageLookUps().validateLookUp(c[10]).enabled);
+    doc->tracks().setSelectedTracks({0});
+    EXPECT_EQ(doc->pageLookUps().validateLookUp(c[10]).title,
+              QStringLiteral("Look up Old on Amazon Music"));
+    EXPECT_FALSE(doc->pageLookUps().validateLookUp(c[3]).enabled);
     doc->trackArray().at(0)->setNewTitle(QStringLiteral("OLD"));
-    EXPECT_FALSE(doc->validateLookUp(c[3]).enabled);
+    EXPECT_FALSE(doc->pageLookUps().validateLookUp(c[3]).enabled);
     doc->trackArray().at(0)->setNewTitle(QStringLiteral("New"));
-    EXPECT_TRUE(doc->validateLookUp(c[3]).enabled);
-    doc->setArtistField(QString());
-    EXPECT_FALSE(doc->validateLookUp(c[4]).enabled);
+    EXPECT_TRUE(doc->pageLookUps().validateLookUp(c[3]).enabled);
+    doc->setAlbumField(TagField::Artist, QString());
+    EXPECT_FALSE(doc->pageLookUps().validateLookUp(c[4]).enabled);
 
-    doc->lookUp(c[7]);
+    doc->pageLookUps().lookUp(c[7]);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(std::get<0>(opened[0]), QStringLiteral("Google Music"));
     EXPECT_EQ(std::get<1>(opened[0]), MusicSource::PageSubject::Song);
@@ -487,12 +491,13 @@ namespace {
 // What a user sees of a folder document: the fields, the boxes, the chosen
 // hit and each row's titles, artist and number.
 QStringList describe(const TrovixDocument& doc) {
-    QStringList d{doc.artistField(), doc.albumField(), doc.genreField(), doc.yearField(),
+    QStringList d{doc.albumField(TagField::Artist), doc.albumField(TagField::Album),
+                  doc.albumField(TagField::Genre), doc.albumField(TagField::Year),
                   QStringLiteral("lock %1 various %2 reverse %3 hit %4")
                       .arg(doc.lockAlbumInfo())
                       .arg(doc.variousArtists())
                       .arg(doc.reverseArtistTitle())
-                      .arg(doc.selectedHitRow())};
+                      .arg(doc.hitTable().selectedRow())};
     for (const AudioTrackRef& t : doc.trackArray())
         d.append(QStringLiteral("%1 > %2 / %3 #%4")
                      .arg(t->getOldTitle(), t->getNewTitle(), t->getNewArtist())
@@ -513,39 +518,40 @@ TEST_F(FolderDocument, EachEditUndoesAndRedoesAsOneStep) {
         Step run;
     };
     const Row rows[] = {
-        {"typing in a cell", {}, [](auto& d) { d.setObjectValue(1, "newFile", "Typed"); }},
+        {"typing in a cell", {}, [](auto& d) { d.tracks().setObjectValue(1, "newFile", "Typed"); }},
         {"typing in a field, key by key",
          {},
          [](auto& d) {
-             d.setArtistField("A");
-             d.setArtistField("Ab");
+             d.setAlbumField(TagField::Artist, "A");
+             d.setAlbumField(TagField::Artist, "Ab");
          }},
-        {"typing the year", {}, [](auto& d) { d.setYearField("2024"); }},
-        {"applying a hit", [&](auto& d) { d.setAlbumHits(hits); },
-         [](auto& d) { d.handleHitClick(0); }},
-        {"delete", [](auto& d) { d.setSelectedTracks({1}); }, [](auto& d) { d.clearTracks(); }},
+        {"typing the year", {}, [](auto& d) { d.setAlbumField(TagField::Year, "2024"); }},
+        {"applying a hit", [&](auto& d) { d.applier().setAlbumHits(hits); },
+         [](auto& d) { d.applier().handleHitClick(0); }},
+        {"delete", [](auto& d) { d.tracks().setSelectedTracks({1}); },
+         [](auto& d) { d.tracks().clearTracks(); }},
         {"cut",
          [](auto& d) {
-             d.setSelectedTracks({0, 2});
+             d.tracks().setSelectedTracks({0, 2});
          },
-         [](auto& d) { d.cutTracks(); }},
+         [](auto& d) { d.tracks().cutTracks(); }},
         {"paste",
          [&](auto& d) {
-             d.setSelectedTracks({0});
-             *clipboard = d.cutTracks();
+             d.tracks().setSelectedTracks({0});
+             *clipboard = d.tracks().cutTracks();
          },
-         [&](auto& d) { d.pasteTracks(*clipboard); }},
-        {"row move", {}, [](auto& d) { d.acceptTrackDrop({0}, 3); }},
-        {"sort", {}, [](auto& d) { d.didClickTableColumn("oldFileTitle"); }},
+         [&](auto& d) { d.tracks().pasteTracks(*clipboard); }},
+        {"row move", {}, [](auto& d) { d.tracks().acceptTrackDrop({0}, 3); }},
+        {"sort", {}, [](auto& d) { d.tracks().didClickTableColumn("oldFileTitle"); }},
         {"lock", {}, [](auto& d) { d.setLockAlbumInfo(true); }},
         {"various artists",
          [&](auto& d) {
-             d.setAlbumHits(hits);
-             d.handleHitClick(0);
+             d.applier().setAlbumHits(hits);
+             d.applier().handleHitClick(0);
          },
          [](auto& d) { d.setVariousArtists(true); }},
-        {"restore titles", [](auto& d) { d.setObjectValue(2, "newFile", "Typed"); },
-         [](auto& d) { d.restoreAllOriginalTitles(); }},
+        {"restore titles", [](auto& d) { d.tracks().setObjectValue(2, "newFile", "Typed"); },
+         [](auto& d) { d.applier().restoreAllOriginalTitles(); }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.edit);
@@ -568,7 +574,7 @@ TEST_F(FolderDocument, EachEditUndoesAndRedoesAsOneStep) {
 TEST_F(FolderDocument, ASaveEndsTheUndoHistory) {
     auto doc = openWith({"t1", "t2"});
     EXPECT_FALSE(doc->undoStack().canUndo()); // opening is not an edit
-    doc->setGenreField(QStringLiteral("Blues"));
+    doc->setAlbumField(TagField::Genre, QStringLiteral("Blues"));
     ASSERT_TRUE(doc->undoStack().canUndo());
     doc->saveDocument();
     doc->waitUntilIdle();
@@ -582,7 +588,7 @@ TEST_F(FolderDocument, UndoWalksBackThroughEditsToDifferentRows) {
     QList<QStringList> states{describe(*doc)};
     const std::pair<int, const char*> edits[] = {{0, "A"}, {1, "B"}, {0, "C"}, {2, "D"}};
     for (const auto& [row, title] : edits) {
-        doc->setObjectValue(row, "newFile", QString::fromLatin1(title));
+        doc->tracks().setObjectValue(row, "newFile", QString::fromLatin1(title));
         states.append(describe(*doc));
     }
     for (qsizetype i = states.size() - 2; i >= 0; --i) {

@@ -92,7 +92,7 @@ protected:
         const HitTable& hits = fWindow->document()->hitTable();
         for (int r = 0; r < hits.count(); ++r)
             if (hits.hitAt(r)->resultKey().startsWith(QLatin1String("#AMG:")))
-                fWindow->document()->handleHitClick(r);
+                fWindow->document()->applier().handleHitClick(r);
         fWindow->reloadTracks();
     }
     QStringList column(const QString& id) const {
@@ -141,7 +141,7 @@ TEST_F(FolderWindowTest, ClickingAHitAppliesIt) {
     ASSERT_GE(tagRow, 0);
     const QRect cell = hits->visualRect(hits->model()->index(webRow, 1));
     QTest::mouseClick(hits->viewport(), Qt::LeftButton, {}, cell.center());
-    EXPECT_EQ(fWindow->document()->selectedHitRow(), webRow);
+    EXPECT_EQ(fWindow->document()->hitTable().selectedRow(), webRow);
     EXPECT_EQ(column(QStringLiteral("newFile")),
               (QStringList{"Uno", "Dos", "Tres", "Cuatro", "Cinco"}));
 
@@ -151,7 +151,7 @@ TEST_F(FolderWindowTest, ClickingAHitAppliesIt) {
     const bool down = tagRow > webRow;
     for (int i = 0; i < std::abs(tagRow - webRow); ++i)
         QTest::keyClick(hits, down ? Qt::Key_Down : Qt::Key_Up);
-    EXPECT_EQ(fWindow->document()->selectedHitRow(), tagRow);
+    EXPECT_EQ(fWindow->document()->hitTable().selectedRow(), tagRow);
     EXPECT_EQ(column(QStringLiteral("newFile")),
               (QStringList{"One", "Two", "Three", "Four", "Five"}));
 }
@@ -204,7 +204,7 @@ TEST_F(FolderWindowTest, CopyAndPasteGoThroughTheClipboard) {
     table->cut();
     table->paste();
     EXPECT_EQ(column(QStringLiteral("oldFileTitle")).last(), QStringLiteral("One"));
-    EXPECT_EQ(fWindow->document()->selectedTracks(), (QList<qsizetype>{4}));
+    EXPECT_EQ(fWindow->document()->tracks().selectedTracks(), (QList<qsizetype>{4}));
 }
 
 TEST_F(FolderWindowTest, DraggingRowsBetweenRowsReorders) {
@@ -218,9 +218,9 @@ TEST_F(FolderWindowTest, DraggingRowsBetweenRowsReorders) {
     open();
     closeAlerts();
     for (const Row& row : rows) {
-        fWindow->document()->restoreAllOriginalTitles();
+        fWindow->document()->applier().restoreAllOriginalTitles();
         // Back to the folder's order.
-        fWindow->document()->didClickTableColumn(QStringLiteral("oldFileName"));
+        fWindow->document()->tracks().didClickTableColumn(QStringLiteral("oldFileName"));
         fWindow->reloadTracks();
         TrackListModel* model = fWindow->trackTable()->trackModel();
         std::unique_ptr<QMimeData> data(model->mimeData({model->index(3, 0), model->index(1, 0)}));
@@ -284,9 +284,9 @@ TEST_F(FolderWindowTest, UndoKeysInAFieldStepThroughTheWholeWindowsEdits) {
     EXPECT_EQ(field->text(), before + QStringLiteral("xy"));
     QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(field->text(), before);
-    EXPECT_EQ(fWindow->document()->genreField(), before);
+    EXPECT_EQ(fWindow->document()->albumField(TagField::Genre), before);
     QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(fWindow->document()->genreField(), before + QStringLiteral("xy"));
+    EXPECT_EQ(fWindow->document()->albumField(TagField::Genre), before + QStringLiteral("xy"));
     EXPECT_EQ(field->text(), before + QStringLiteral("xy"));
 }
 
@@ -355,11 +355,11 @@ TEST_F(FolderWindowTest, LookUpMenuTitlesFollowTheFields) {
     EXPECT_EQ(actions[10]->iconText(), QStringLiteral("Look up Two on Amazon Music"));
     EXPECT_EQ(actions[11]->iconText(), QStringLiteral("Look up Dos on Amazon Music"));
     // A name with "&" shows it, not a mnemonic.
-    fWindow->document()->setArtistField(QStringLiteral("Sun & Moon"));
+    fWindow->document()->setAlbumField(TagField::Artist, QStringLiteral("Sun & Moon"));
     fWindow->validateMenus();
     EXPECT_EQ(actions[0]->iconText(), QStringLiteral("Look up Sun & Moon on All Music Guide"));
     // A new title that differs from the old only in case: no new-song look-up.
-    fWindow->document()->restoreAllOriginalTitles();
+    fWindow->document()->applier().restoreAllOriginalTitles();
     fWindow->validateMenus();
     EXPECT_FALSE(actions[11]->isEnabled());
 }
@@ -453,8 +453,8 @@ TEST_F(FolderWindowTest, AfterASaveTheWindowShowsWhatIsOnDisk) {
     open();
     closeAlerts();
     applyWebHit();
-    fWindow->document()->setGenreField(QStringLiteral("Jazz"));
-    fWindow->document()->setYearField(QStringLiteral("2002"));
+    fWindow->document()->setAlbumField(TagField::Genre, QStringLiteral("Jazz"));
+    fWindow->document()->setAlbumField(TagField::Year, QStringLiteral("2002"));
     fWindow->document()->saveDocument();
     fWindow->document()->waitUntilIdle();
     QCoreApplication::processEvents();
@@ -516,7 +516,7 @@ TEST_F(FolderWindowTest, SavingWithAnEmptyArtistShowsTheMissingFieldSheet) {
     fWindow->artistField()->clear();
     QTest::keyClicks(fWindow->artistField(), QStringLiteral("x"));
     QTest::keyClick(fWindow->artistField(), Qt::Key_Backspace);
-    ASSERT_TRUE(fWindow->document()->artistField().isEmpty());
+    ASSERT_TRUE(fWindow->document()->albumField(TagField::Artist).isEmpty());
     fWindow->document()->saveDocument();
     ASSERT_EQ(alerts().size(), 1);
     QMessageBox* box = alerts().first();
@@ -666,7 +666,7 @@ static void startSavingBigAlbum(FolderWindow* window, AlbumFolderFixture& big) {
                              QStringLiteral("Rock"), std::nullopt}));
     window->setDocumentPath({big.path(), true});
     window->document()->waitUntilIdle();
-    window->document()->setArtistField(QStringLiteral("Another Band"));
+    window->document()->setAlbumField(TagField::Artist, QStringLiteral("Another Band"));
     window->document()->saveDocument();
     ASSERT_FALSE(window->document()->isIdle());
 }

@@ -104,7 +104,7 @@ TEST(ThemeColors, TableTextReachesFourAndAHalfToOneInLightAndDarkPalettes) {
     const HitTable& hits = window.document()->hitTable();
     for (int r = 0; r < hits.count(); ++r)
         if (hits.hitAt(r)->resultKey().startsWith(QLatin1String("#AMG:")))
-            window.document()->handleHitClick(r);
+            window.document()->applier().handleHitClick(r);
     window.reloadTracks();
     window.resize(1200, 700);
 

@@ -1,10 +1,13 @@
-// Saving a folder document: the checks, the backup, retagging, renaming the
-// files and the folder, and closing after a save.
-#include "docs/TrovixDocument.h"
+// Saving a folder document: the checks and their questions, the request of
+// what to write, and the report applied to the records afterwards.
+#include "docs/FolderSaver.h"
 
 #include "app/Preferences.h"
-#include "art/AlbumArt.h"
+#include "docs/AlbumApplier.h"
 #include "docs/DocumentHost.h"
+#include "docs/FolderContext.h"
+#include "docs/FolderOpener.h"
+#include "docs/FolderState.h"
 #include "docs/SaveOptions.h"
 #include "docs/TrackTagPlan.h"
 #include "media/MusicFile.h"
@@ -26,17 +29,17 @@ const QString kNo = QStringLiteral("No");
 
 // Checks -------------------------------------------------------------------
 
-void TrovixDocument::saveDocument() {
-    if (!isIdle() || fClosed || !fHost) return;
-    fHost->endEditing();
+void FolderSaver::saveDocument() {
+    if (fContext.busy() || fContext.closed() || !fContext.host()) return;
+    fContext.host()->endEditing();
 
     const auto fail = [this](const QString& title, const QString& message) {
-        fHost->showAlert({title, message, {kOK}});
+        fContext.host()->showAlert({title, message, {kOK}});
     };
-    if (artistField().isEmpty())
+    if (st().albumFields.text(TagField::Artist).isEmpty())
         return fail(QStringLiteral("Missing Field"),
                     QStringLiteral("The Artist field must be filled in."));
-    if (albumField().isEmpty())
+    if (st().albumFields.text(TagField::Album).isEmpty())
         return fail(QStringLiteral("Missing Field"),
                     QStringLiteral("The Album field must be filled in."));
 
@@ -47,10 +50,9 @@ void TrovixDocument::saveDocument() {
     QStringList unreadable;
     QString refusal; // a file that is never written says why
     {
-        assertOwner();
-        unreadable = fUnreadableFiles;
+        unreadable = st().unreadableFiles;
         int real = 0, locked = 0;
-        for (const AudioTrackRef& t : fSongs) {
+        for (const AudioTrackRef& t : st().songs) {
             if (t->isPlaceholder()) continue;
             ++real;
             if (!t->okToTag()) ++locked;
@@ -58,20 +60,22 @@ void TrovixDocument::saveDocument() {
         }
         readOnly = real == 0 || locked == real ? 2 : locked > 0 ? 1 : 0;
         if (real > 0) unreadable.clear();
-        missing = fSongs.anyTracksMissing();
-        blank = fSongs.anyTitlesBlank();
+        missing = st().songs.anyTracksMissing();
+        blank = st().songs.anyTitlesBlank();
     }
     // Nothing opened because nothing could be read: that is not read-only.
     if (!unreadable.isEmpty())
         return fail(unreadable.size() == 1 ? QStringLiteral("Unreadable File")
                                            : QStringLiteral("Unreadable Files"),
-                    unreadableMessage(unreadable) + QStringLiteral(" There is nothing to tag."));
+                    FolderOpener::unreadableMessage(unreadable) +
+                        QStringLiteral(" There is nothing to tag."));
     if (readOnly == 1) {
-        fHost->showAlert({QStringLiteral("Read-only Files"),
-                          QStringLiteral("The grayed-out tracks in the list are not writable. Do "
-                                         "you want to tag the writable ones?"),
-                          {kYes, kNo}},
-                         [this](int button) { answerSaveAnyway(button); });
+        fContext.host()->showAlert(
+            {QStringLiteral("Read-only Files"),
+             QStringLiteral("The grayed-out tracks in the list are not writable. Do "
+                            "you want to tag the writable ones?"),
+             {kYes, kNo}},
+            [this](int button) { answerSaveAnyway(button); });
         return;
     }
     if (readOnly == 2 && !refusal.isNull())
@@ -81,15 +85,16 @@ void TrovixDocument::saveDocument() {
                     QStringLiteral("All the files are read-only. They can't be re-tagged unless "
                                    "you copy them to a writable drive."));
     if (missing) {
-        fHost->showAlert({QStringLiteral("Missing Track"),
-                          QStringLiteral("You are missing one or more tracks of this CD. Do you "
-                                         "wish to retag the files that you have?"),
-                          {kYes, kNo}},
-                         [this](int button) { answerSaveAnyway(button); });
+        fContext.host()->showAlert(
+            {QStringLiteral("Missing Track"),
+             QStringLiteral("You are missing one or more tracks of this CD. Do you "
+                            "wish to retag the files that you have?"),
+             {kYes, kNo}},
+            [this](int button) { answerSaveAnyway(button); });
         return;
     }
     if (blank) {
-        fHost->showAlert(
+        fContext.host()->showAlert(
             {QStringLiteral("Missing Field"),
              QStringLiteral("Some tracks do not have new titles. You can save the ones "
                             "that do, or you can just use the old titles."),
@@ -98,40 +103,39 @@ void TrovixDocument::saveDocument() {
             [this](int button) { answerBlankTitles(button); });
         return;
     }
-    if (!canBeMacRoman(genreField()))
+    if (!canBeMacRoman(st().albumFields.text(TagField::Genre)))
         return fail(QStringLiteral("Invalid Genre"),
                     QStringLiteral("The Genre must not contain any Unicode characters."));
-    saveAll();
+    fContext.saveAll();
 }
 
 // An answer that comes after the document closed (a save-then-close whose
 // check raised a question) changes nothing.
-void TrovixDocument::answerSaveAnyway(int button) {
-    if (fClosed) return;
-    if (button == 0) saveAll();
+void FolderSaver::answerSaveAnyway(int button) {
+    if (fContext.closed()) return;
+    if (button == 0) fContext.saveAll();
 }
 
-void TrovixDocument::answerBlankTitles(int button) {
-    if (fClosed) return;
+void FolderSaver::answerBlankTitles(int button) {
+    if (fContext.closed()) return;
     if (button == 1) {
-        saveAll();
+        fContext.saveAll();
     } else if (button == 2) {
-        copyOldTitlesToNew(true, false);
-        saveAll();
+        fApplier.copyOldTitlesToNew(true, false);
+        fContext.saveAll();
     }
 }
 
 // The save ----------------------------------------------------------------
 
-bool TrovixDocument::saveWouldWrite() const {
-    assertOwner();
+bool FolderSaver::saveWouldWrite() const {
     const SaveOptions options = SaveOptions::fromPrefs();
-    const int count = int(fSongs.count());
-    const int flags = alternate();
+    const int count = int(st().songs.count());
+    const int flags = fContext.alternate();
     // The files makeSaveRequest writes, each against the tags it would get.
-    const TrackTagPlan tagPlan = this->tagPlan();
+    const TrackTagPlan tagPlan = TrackTagPlan(st().albumFields, st().variousArtists, st().songs);
     for (int p = 0; p < count; ++p) {
-        const AudioTrack& t = *fSongs.array()[p];
+        const AudioTrack& t = *st().songs.array()[p];
         if (t.isPlaceholder() || !t.okToTag() || t.getNewTitle().isEmpty() || !t.musicFile())
             continue;
         // As a save writes them: no value and an empty one are alike, track
@@ -150,37 +154,37 @@ bool TrovixDocument::saveWouldWrite() const {
             return true;
     }
     if (options.renameFolder) {
-        if (const AudioTrackRef first = fSongs.firstGoodTrack()) {
+        if (const AudioTrackRef first = st().songs.firstGoodTrack()) {
             const QString name =
-                first->getNewFolderName(options.naming, fSongs.albumNameFacts(), flags);
-            if (!name.isEmpty() && name != QFileInfo(fDocPath).fileName()) return true;
+                first->getNewFolderName(options.naming, st().songs.albumNameFacts(), flags);
+            if (!name.isEmpty() && name != QFileInfo(fContext.folder()).fileName()) return true;
         }
     }
     return false;
 }
 
-SaveRequest TrovixDocument::makeSaveRequest(const SaveOptions& options) {
-    SaveRequest request = options.request(SaveRequest::Scope::Folder, fDocPath);
-    const int flags = alternate();
-    const int count = int(fSongs.count());
+SaveRequest FolderSaver::makeSaveRequest(const SaveOptions& options) {
+    SaveRequest request = options.request(SaveRequest::Scope::Folder, fContext.folder());
+    const int flags = fContext.alternate();
+    const int count = int(st().songs.count());
     request.recordCount = count;
 
     // What lets a later opening rerun this search and restore the boxes.
     CustomTag& tag = request.tag.emplace();
-    tag.setSavedSearchTerms(fLastSearch.isEmpty() ? fSearchTerms : fLastSearch);
-    tag.setResultKey(selectedHitKey());
-    if (fVariousArtists) {
-        tag.setVariousArtist(fAlbumFields.artist);
-        if (fReverseArtistTitle) tag.setReverseArtistAlbum(true);
+    tag.setSavedSearchTerms(st().lastSearch.isEmpty() ? fContext.searchTerms() : st().lastSearch);
+    tag.setResultKey(st().hitTable.resultKey());
+    if (st().variousArtists) {
+        tag.setVariousArtist(st().albumFields.artist);
+        if (st().reverseArtistTitle) tag.setReverseArtistAlbum(true);
     }
 
     // The names come from the records as they will be once written: copies
     // with the new tags, so the records themselves change only when the
     // files did.
     AudioTrackArray named;
-    const TrackTagPlan tagPlan = this->tagPlan();
+    const TrackTagPlan tagPlan = TrackTagPlan(st().albumFields, st().variousArtists, st().songs);
     for (int p = 0; p < count; ++p) {
-        const AudioTrackRef& t = fSongs.array()[p];
+        const AudioTrackRef& t = st().songs.array()[p];
         // The file name numbers the track by its row: it must agree with
         // the track number written, whatever the table last drew.
         t->setRow(uint32_t(p));
@@ -202,7 +206,8 @@ SaveRequest TrovixDocument::makeSaveRequest(const SaveOptions& options) {
         if (options.renameTracks) {
             f.newName = copy->getNewFileName(options.naming, flags);
             f.numberedName = copy->getTempFileName(options.naming, flags);
-            f.nameLimit = NameTemplate::lengthLimit(AudioTrack::kFileName | flags, fDocPath);
+            f.nameLimit =
+                NameTemplate::lengthLimit(AudioTrack::kFileName | flags, fContext.folder());
         }
         request.files << f;
     }
@@ -210,70 +215,44 @@ SaveRequest TrovixDocument::makeSaveRequest(const SaveOptions& options) {
         if (const AudioTrackRef first = named.firstGoodTrack()) {
             const QString name =
                 first->getNewFolderName(options.naming, named.albumNameFacts(), flags);
-            if (!name.isEmpty() && name != QFileInfo(fDocPath).fileName())
+            if (!name.isEmpty() && name != QFileInfo(fContext.folder()).fileName())
                 request.newFolderName = name;
         }
     }
     return request;
 }
 
-DocumentBase::JobBody TrovixDocument::saveJob() {
-    fSaveFailures.clear();
-    const SaveOptions options = SaveOptions::fromPrefs();
-    auto request = std::make_shared<SaveRequest>(makeSaveRequest(options));
-    ProgressIndicator* sheet = progress();
-    // The cover shown now; its bytes are made on the worker, where scaling
-    // and encoding a large picture does not hold up the window.
-    const AlbumArt::ShownCover shown =
-        fAlbumArtObj ? fAlbumArtObj->shownCover() : AlbumArt::ShownCover();
-    return [this, request, sheet, shown, cover = options.cover]() -> JobResult {
-        if (!request->files.isEmpty() && fAlbumArtObj) {
-            // The files' own picture formats, each once.
-            QList<QByteArray> formats;
-            for (const SaveRequest::File& f : request->files)
-                if (!formats.contains(f.pictureFormat)) formats << f.pictureFormat;
-            SaveOptions::setCover(
-                *request, fAlbumArtObj->coverToStore(shown, request->folder, formats, cover));
-        }
-        auto report = std::make_shared<SaveReport>(request->run(sheet));
-        return [this, report]() mutable {
-            applySaveReport(*report);
-            Disposal::later(std::move(report));
-        };
-    };
-}
-
-void TrovixDocument::applySaveReport(const SaveReport& report) {
+void FolderSaver::applySaveReport(const SaveReport& report) {
     for (const Alert& a : report.alerts)
-        postAlert(a.title, a.message);
+        fContext.postAlert(a.title, a.message);
     if (!report.reachedWrite) return;
-    const bool moved = report.folder != fDocPath;
-    fDocPath = report.folder;
+    const bool moved = report.folder != fContext.folder();
+    fContext.setFolder(report.folder);
     QSet<qsizetype> readBack;
     // The file objects the records leave behind are freed off this thread.
     auto replaced = std::make_shared<std::vector<std::shared_ptr<MusicFile>>>();
     for (const SaveReport::File& f : report.files) {
-        if (!f.readBack || f.row < 0 || f.row >= fSongs.count()) continue;
-        replaced->push_back(fSongs.array()[f.row]->musicFile());
-        fSongs.array()[f.row]->adoptFile(*f.readBack);
+        if (!f.readBack || f.row < 0 || f.row >= st().songs.count()) continue;
+        replaced->push_back(st().songs.array()[f.row]->musicFile());
+        st().songs.array()[f.row]->adoptFile(*f.readBack);
         readBack.insert(f.row);
     }
     Disposal::later(std::move(replaced));
     // Every other record learns where its file now lives.
     if (moved) {
-        for (qsizetype i = 0; i < fSongs.count(); ++i) {
+        for (qsizetype i = 0; i < st().songs.count(); ++i) {
             if (readBack.contains(i)) continue;
-            const AudioTrackRef& t = fSongs.array()[i];
-            if (!t->isPlaceholder()) t->setFolder(fDocPath);
+            const AudioTrackRef& t = st().songs.array()[i];
+            if (!t->isPlaceholder()) t->setFolder(fContext.folder());
             t->refresh();
         }
     }
-    fSaveFailures = report.failures;
+    fContext.setSaveFailures(report.failures);
     refreshFolderHits();
-    syncWindowTitle();
-    notifyTracksChanged();
-    notifyHitsChanged();
-    concludeSave();
+    fContext.syncWindowTitle();
+    fContext.notifyTracksChanged();
+    fContext.notifyHitsChanged();
+    fContext.concludeSave();
 }
 
 namespace {
@@ -293,21 +272,29 @@ void adoptFolderValues(AlbumInfo& hit, const AlbumInfo& fresh) {
 
 } // namespace
 
-void TrovixDocument::refreshFolderHits() {
-    FolderOpening again;
-    again.songs = fSongs;
-    again.customTag = fCustomTag;
-    createAlbumHits(again, {}, Prefs::smartCapitalization());
+void FolderSaver::refreshFolderHits() {
+    FolderOpener::FolderOpening again;
+    again.songs = st().songs;
+    again.customTag = fContext.customTag();
+    FolderOpener::createAlbumHits(again, {}, Prefs::smartCapitalization());
     const std::pair<AlbumInfoPtr, AlbumInfoPtr> pairs[] = {
-        {fAlbumInfoFromTags, again.infoFromTags}, {fAlbumInfoFromFiles, again.infoFromFiles}};
+        {st().infoFromTags, again.infoFromTags}, {st().infoFromFiles, again.infoFromFiles}};
     for (const auto& [kept, fresh] : pairs) {
         if (!kept || !fresh) continue;
         adoptFolderValues(*kept, *fresh);
-        for (qsizetype row = 0; row < fHitTable.count(); ++row)
-            if (const AlbumInfoPtr hit = fHitTable.hitAt(row);
+        for (qsizetype row = 0; row < st().hitTable.count(); ++row)
+            if (const AlbumInfoPtr hit = st().hitTable.hitAt(row);
                 hit && hit->resultKey() == kept->resultKey())
                 adoptFolderValues(*hit, *fresh);
     }
-    fAlbumDetailsFromTags = again.detailsFromTags;
-    fAlbumDetailsFromFiles = again.detailsFromFiles;
+    st().detailsFromTags = again.detailsFromTags;
+    st().detailsFromFiles = again.detailsFromFiles;
+}
+
+FolderState& FolderSaver::st() {
+    return fContext.state();
+}
+
+const FolderState& FolderSaver::st() const {
+    return fContext.state();
 }

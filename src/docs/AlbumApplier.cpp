@@ -1,13 +1,13 @@
 // Applying a chosen album to the album fields and the track records.
 
-#include "docs/TrovixDocument.h"
+#include "docs/AlbumApplier.h"
 
 #include "app/Preferences.h"
-#include "prefs/PrefsOptions.h"
-#include "art/AlbumArt.h"
-#include "docs/DocumentHost.h"
+#include "docs/FolderContext.h"
+#include "docs/FolderState.h"
 #include "model/AlbumDetailsArray.h"
 #include "model/TitleMatcher.h"
+#include "prefs/PrefsOptions.h"
 #include "text/SmartCapitalize.h"
 
 #include <vector>
@@ -37,60 +37,73 @@ QString firstOf(const QString& a, const QString& b) {
 
 } // namespace
 
-void TrovixDocument::setAlbumHits(const std::shared_ptr<AlbumInfoArray>& hits) {
-    fHitTable.setAlbumArray(hits);
-    fHitTable.selectRow(-1);
-    notifyHitsChanged();
+void AlbumApplier::setAlbumHits(const std::shared_ptr<AlbumInfoArray>& hits) {
+    st().hitTable.setAlbumArray(hits);
+    st().hitTable.selectRow(-1);
+    fContext.notifyHitsChanged();
 }
 
-void TrovixDocument::handleHitClick(int row) {
-    if (refuseWhileBusy()) return;
-    recordEdit(QStringLiteral("Apply Album"), [&] {
-        fHitTable.selectRow(row);
-        if (fHitTable.albumArray() && row >= 0)
-            selectAlbumDetailsViaClick(row, fHitTable.hitAt(row));
+void AlbumApplier::handleHitClick(int row) {
+    if (fContext.busy()) return;
+    fContext.recordEdit(QStringLiteral("Apply Album"), [&] {
+        st().hitTable.selectRow(row);
+        if (st().hitTable.albumArray() && row >= 0)
+            selectAlbumDetailsViaClick(row, st().hitTable.hitAt(row));
     });
 }
 
-void TrovixDocument::forceSelectOfAlbum(int row) {
+void AlbumApplier::forceSelectOfAlbum(int row) {
     if (row < 0) {
-        fHitTable.selectRow(-1);
-        notifyHitsChanged();
+        st().hitTable.selectRow(-1);
+        fContext.notifyHitsChanged();
         return;
     }
     handleHitClick(row);
 }
 
-void TrovixDocument::selectAlbumDetailsViaClick(int row, const AlbumInfoPtr& hit) {
+void AlbumApplier::selectAlbumDetailsViaClick(int row, const AlbumInfoPtr& hit) {
     if (!hit || !hit->albumDetails()) return;
-    recordEdit(QStringLiteral("Apply Album"), [&] {
-        fCurrentAlbumDetails = hit->albumDetails()->copy();
-        if (fHitTable.addAlbumDetails(fCurrentAlbumDetails, row)) notifyHitsChanged();
+    fContext.recordEdit(QStringLiteral("Apply Album"), [&] {
+        st().currentAlbumDetails = hit->albumDetails()->copy();
+        if (st().hitTable.addAlbumDetails(st().currentAlbumDetails, row))
+            fContext.notifyHitsChanged();
         // A compilation is tagged as one: each track with its own artist,
         // the various-artists templates and flags.
-        if (fCurrentAlbumDetails->isCompilation()) fVariousArtists = true;
+        if (st().currentAlbumDetails->isCompilation()) st().variousArtists = true;
         applyAlbumInfo(*hit);
         tracksChanged(true);
     });
 }
 
-bool TrovixDocument::sortHits(const QString& column) {
-    if (!fHitTable.sortByColumn(column)) return false;
-    notifyHitsChanged();
+bool AlbumApplier::sortHits(const QString& column) {
+    if (!st().hitTable.sortByColumn(column)) return false;
+    fContext.notifyHitsChanged();
     return true;
 }
 
-MatchDistance::Folder TrovixDocument::matchFolder() const {
-    assertOwner();
-    return MatchDistance::Folder::fromTracks(fSongs, fAlbumDetailsFromTags.get(),
-                                             fAlbumDetailsFromFiles.get());
+void AlbumApplier::indexTracks() {
+    const AudioTrackArray& songs = st().songs;
+    for (qsizetype i = 0; i < songs.count(); ++i)
+        songs.at(i)->setRow(uint32_t(i));
+    fContext.notifyTracksChanged();
+    fContext.markEdited();
 }
 
-AlbumDetailsPtr TrovixDocument::albumDetails(bool appendCurrent) const {
-    const std::shared_ptr<AlbumDetailsArray> discs = fBoxSet.albumDetailsArray();
-    if (!discs || discs->isEmpty()) return fCurrentAlbumDetails;
+void AlbumApplier::tracksChanged(bool reorder) {
+    applyAlbumDetails(true, reorder);
+    indexTracks();
+}
+
+MatchDistance::Folder AlbumApplier::matchFolder() const {
+    return MatchDistance::Folder::fromTracks(st().songs, st().detailsFromTags.get(),
+                                             st().detailsFromFiles.get());
+}
+
+AlbumDetailsPtr AlbumApplier::albumDetails(bool appendCurrent) const {
+    const std::shared_ptr<AlbumDetailsArray> discs = st().boxSet.albumDetailsArray();
+    if (!discs || discs->isEmpty()) return st().currentAlbumDetails;
     QList<AlbumDetailsPtr> parts = discs->array();
-    if (appendCurrent && fCurrentAlbumDetails) parts.append(fCurrentAlbumDetails);
+    if (appendCurrent && st().currentAlbumDetails) parts.append(st().currentAlbumDetails);
     // Each album of the set is a disc of it, numbered by its place unless
     // its source numbers its own.
     AlbumDetailsPtr joined;
@@ -105,37 +118,34 @@ AlbumDetailsPtr TrovixDocument::albumDetails(bool appendCurrent) const {
     return joined;
 }
 
-void TrovixDocument::applyAlbumInfo(const AlbumInfo& hit) {
+void AlbumApplier::applyAlbumInfo(const AlbumInfo& hit) {
     const AlbumDetailsPtr details = albumDetails(true);
-    if (!details || fLockAlbumInfo) return;
+    if (!details || st().lockAlbumInfo) return;
     const bool smart = smartCapitalization();
-    {
-        assertOwner();
-        // A hit credited to no artist leaves the field as it is.
-        const QString artist = firstOf(hit.artist(), details->artist());
-        if (!artist.isEmpty()) fAlbumFields.artist = capitalizedIf(smart, artist);
-        // The album's identifiers come with a hit of a source that gives
-        // them; the hit of another leaves the files' own.
-        TagFields ids;
-        const TagValues albumTags = details->albumTags(&ids);
-        fAlbumFields.assign(TagValues{}, TagValues::kAlbumIds);
-        fAlbumFields.assign(albumTags, ids & TagValues::kAlbumIds);
-        fAlbumFields.album = capitalizedIf(smart, firstOf(hit.album(), details->album()));
-        fAlbumFields.genre = firstOf(hit.genre(), details->genre());
-        fAlbumFields.year = firstOf(hit.year(), details->year());
-    }
-    markEdited();
+    TagValues& fields = st().albumFields;
+    // A hit credited to no artist leaves the field as it is.
+    const QString artist = firstOf(hit.artist(), details->artist());
+    if (!artist.isEmpty()) fields.artist = capitalizedIf(smart, artist);
+    // The album's identifiers come with a hit of a source that gives
+    // them; the hit of another leaves the files' own.
+    TagFields ids;
+    const TagValues albumTags = details->albumTags(&ids);
+    fields.assign(TagValues{}, TagValues::kAlbumIds);
+    fields.assign(albumTags, ids & TagValues::kAlbumIds);
+    fields.album = capitalizedIf(smart, firstOf(hit.album(), details->album()));
+    fields.genre = firstOf(hit.genre(), details->genre());
+    fields.year = firstOf(hit.year(), details->year());
+    fContext.markEdited();
 }
 
-void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
-    qsizetype n = fSongs.count();
+void AlbumApplier::applyAlbumDetails(bool appendCurrent, bool reorder) {
+    qsizetype n = st().songs.count();
     const AlbumDetailsPtr details = albumDetails(appendCurrent);
     if (!details) return;
     const int t = details->numTracks();
-    assertOwner();
     if (reorder) {
         QList<AudioTrackRef> records;
-        for (const AudioTrackRef& track : fSongs)
+        for (const AudioTrackRef& track : st().songs)
             if (!track->isPlaceholder()) records.append(track);
         n = records.size();
 
@@ -157,18 +167,19 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
                 reordered.add(records[assigned[i]]);
                 used[assigned[i]] = true;
             } else {
-                reordered.add(std::make_shared<AudioTrack>(AudioTrack::initPlaceholder(fDocPath)));
+                reordered.add(
+                    std::make_shared<AudioTrack>(AudioTrack::initPlaceholder(fContext.folder())));
             }
         }
         for (qsizetype j = 0; j < n; ++j)
             if (!used[j]) reordered.add(records[j]);
-        fSongs = reordered;
+        st().songs = reordered;
     }
 
     const NamingOptions naming = Prefs::namingOptions();
     const bool smart = smartCapitalization();
-    for (int i = 0; i < t && i < fSongs.count(); ++i) {
-        AudioTrack& track = *fSongs.at(i);
+    for (int i = 0; i < t && i < st().songs.count(); ++i) {
+        AudioTrack& track = *st().songs.at(i);
         const QString artist = details->artistAtIndex(i);
         if (!applyTitleToNewTitle(details->titleAtIndex(i), artist, track, naming, smart))
             track.setNewArtist(ownCredit(artist, details->artist(), smart));
@@ -176,24 +187,24 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
         const TagValues tags = details->tagsAtIndex(i, &given);
         track.setHitTags(tags, given);
     }
-    for (qsizetype p = t; p < n && p < fSongs.count(); ++p) {
-        const AudioTrackRef track = fSongs.at(p);
+    for (qsizetype p = t; p < n && p < st().songs.count(); ++p) {
+        const AudioTrackRef track = st().songs.at(p);
         if (!track->isPlaceholder()) track->clearNewTitle();
         track->setHitTags({}, {});
     }
-    notifyTracksChanged();
-    markEdited();
+    fContext.notifyTracksChanged();
+    fContext.markEdited();
 }
 
-bool TrovixDocument::applyTitleToNewTitle(const QString& title, const QString& artist,
-                                          AudioTrack& track, const NamingOptions& naming,
-                                          bool smart) {
+bool AlbumApplier::applyTitleToNewTitle(const QString& title, const QString& artist,
+                                        AudioTrack& track, const NamingOptions& naming,
+                                        bool smart) {
     auto expandTitle = [&](int which) {
         const QString expanded = track.getAlbumOrTrackName(naming, std::nullopt, which);
         // A record without a folder expands to nothing; it keeps the title.
         if (!expanded.isNull()) track.setNewTitle(expanded);
     };
-    if (!fVariousArtists) {
+    if (!st().variousArtists) {
         track.setNewTitle(capitalizedIf(smart, title));
         expandTitle(AudioTrack::kTitleTag);
         return false;
@@ -231,7 +242,7 @@ bool TrovixDocument::applyTitleToNewTitle(const QString& title, const QString& a
         first = SmartCapitalize(first);
         second = SmartCapitalize(second);
     }
-    if (fReverseArtistTitle) {
+    if (st().reverseArtistTitle) {
         track.setNewTitle(first);
         track.setNewArtist(second);
     } else {
@@ -242,15 +253,14 @@ bool TrovixDocument::applyTitleToNewTitle(const QString& title, const QString& a
     return true;
 }
 
-void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
-    recordEdit(QStringLiteral("Restore Titles"), [&] {
-        assertOwner();
-        const QString tagArtist = fAlbumInfoFromTags ? fAlbumInfoFromTags->artist() : QString();
+void AlbumApplier::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
+    fContext.recordEdit(QStringLiteral("Restore Titles"), [&] {
+        const QString tagArtist = st().infoFromTags ? st().infoFromTags->artist() : QString();
         const NamingOptions naming = Prefs::namingOptions();
         const bool smart = smartCapitalization();
-        for (qsizetype i = 0; i < fSongs.count(); ++i) {
-            const AudioTrackRef track = fSongs.at(i);
-            if (onlySelected && !trackSelected(i)) continue;
+        for (qsizetype i = 0; i < st().songs.count(); ++i) {
+            const AudioTrackRef track = st().songs.at(i);
+            if (onlySelected && !st().trackSelected(i)) continue;
             if (onlyBlank && track->hasNewTitle()) continue;
             // A placeholder has no title of its own to restore.
             if (track->isPlaceholder()) continue;
@@ -259,46 +269,65 @@ void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
             // read.
             if (!applyTitleToNewTitle(track->getOldTitle(), track->tags().artist, *track, naming,
                                       smart))
-                track->setNewArtist(fVariousArtists ? track->tags().artist
-                                                    : ownCredit(track->tags().artist, tagArtist,
-                                                                false));
+                track->setNewArtist(st().variousArtists
+                                        ? track->tags().artist
+                                        : ownCredit(track->tags().artist, tagArtist, false));
         }
     });
-    notifyTracksChanged();
-    markEdited();
+    fContext.notifyTracksChanged();
+    fContext.markEdited();
 }
 
-void TrovixDocument::restoreOneOriginalTitle() {
-    if (refuseWhileBusy()) return;
+void AlbumApplier::restoreOneOriginalTitle() {
+    if (fContext.busy()) return;
     copyOldTitlesToNew(false, true);
 }
 
-void TrovixDocument::restoreOrigAlbumInfo() {
-    recordEdit(QStringLiteral("Restore Album Info"), [&] {
-        assertOwner();
-        const AlbumInfoPtr hit = fAlbumInfoFromTags;
+void AlbumApplier::restoreOrigAlbumInfo() {
+    fContext.recordEdit(QStringLiteral("Restore Album Info"), [&] {
+        const AlbumInfoPtr hit = st().infoFromTags;
         auto orEmpty = [](const QString& s) { return s.isNull() ? QString(u""_qs) : s; };
-        fAlbumFields.artist = orEmpty(hit ? hit->artist() : QString());
-        fAlbumFields.album = orEmpty(hit ? hit->album() : QString());
-        fAlbumFields.year = orEmpty(hit ? hit->year() : QString());
-        fAlbumFields.genre = orEmpty(hit ? hit->genre() : QString());
+        st().albumFields.artist = orEmpty(hit ? hit->artist() : QString());
+        st().albumFields.album = orEmpty(hit ? hit->album() : QString());
+        st().albumFields.year = orEmpty(hit ? hit->year() : QString());
+        st().albumFields.genre = orEmpty(hit ? hit->genre() : QString());
     });
-    fAlbumArtObj->reset();
-    notifyTracksChanged();
+    fContext.resetCovers();
+    fContext.notifyTracksChanged();
 }
 
-void TrovixDocument::variousArtistsClicked() {
+void AlbumApplier::variousArtistsClicked() {
     // The view shows the "artist" column and enables the reverse box from
     // variousArtists(); a selected hit is applied again in the new mode.
     // Out of it, an artist that is the album's is no credit of its own.
-    if (!fVariousArtists)
-        for (const AudioTrackRef& track : fSongs)
-            if (ownCredit(track->getNewArtist(), fAlbumFields.artist, false).isNull())
+    if (!st().variousArtists)
+        for (const AudioTrackRef& track : st().songs)
+            if (ownCredit(track->getNewArtist(), st().albumFields.artist, false).isNull())
                 track->clearNewArtist();
-    notifyTracksChanged();
-    if (fHitTable.selectedRow() >= 0) handleHitClick(fHitTable.selectedRow());
+    fContext.notifyTracksChanged();
+    if (st().hitTable.selectedRow() >= 0) handleHitClick(st().hitTable.selectedRow());
 }
 
-void TrovixDocument::reverseArtistAndTitleClicked() {
-    if (fHitTable.selectedRow() >= 0) handleHitClick(fHitTable.selectedRow());
+void AlbumApplier::reverseArtistAndTitleClicked() {
+    if (st().hitTable.selectedRow() >= 0) handleHitClick(st().hitTable.selectedRow());
+}
+
+AlbumDetailsPtr AlbumApplier::currentAlbumDetails() const {
+    return st().currentAlbumDetails;
+}
+
+AlbumInfoPtr AlbumApplier::albumInfoFromTags() const {
+    return st().infoFromTags;
+}
+
+AlbumInfoPtr AlbumApplier::albumInfoFromFiles() const {
+    return st().infoFromFiles;
+}
+
+FolderState& AlbumApplier::st() {
+    return fContext.state();
+}
+
+const FolderState& AlbumApplier::st() const {
+    return fContext.state();
 }

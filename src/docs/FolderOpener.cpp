@@ -1,0 +1,176 @@
+#include "docs/FolderOpener.h"
+
+#include "art/CoverFiles.h"
+#include "docs/FolderRecovery.h"
+#include "media/MusicFile.h"
+#include "model/TrackInfo.h"
+#include "save/RenameJournal.h"
+#include "system/ProgressIndicator.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace FolderOpener {
+
+namespace {
+
+// Bytes outside printable ASCII as \xHH, so the user can see the name.
+QString escapedName(const QByteArray& raw) {
+    QString out;
+    for (const char c : raw) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b < 0x7F && b != '\\')
+            out += QLatin1Char(c);
+        else
+            out += QStringLiteral("\\x") + QString::number(b, 16).toUpper().rightJustified(2, u'0');
+    }
+    return out;
+}
+
+// Empty, truncated or not audio at all, whatever the name says: the others
+// open without them, and the user learns which ones were left out.
+void reportUnreadableFiles(const QStringList& names, const AlertSink& alert) {
+    alert(names.size() == 1 ? QStringLiteral("Unreadable File")
+                            : QStringLiteral("Unreadable Files"),
+          unreadableMessage(names) + QStringLiteral(" They are left out."));
+}
+
+} // namespace
+
+QString recoverFolder(const QString& folder, const AlertSink& alert) {
+    const FolderRecovery::Result r = FolderRecovery::run(folder, RenameJournal::Scope::Folder);
+    if (r.alert) alert(r.alert->title, r.alert->message);
+    return r.folder;
+}
+
+QString initialSearchString(const std::optional<CustomTag>& tag, const AlbumDetailsPtr& tags) {
+    if (tag && !tag->savedSearchTerms().isNull()) return tag->savedSearchTerms();
+    const QString artist = tags ? tags->artist() : QString();
+    const QString album = tags ? tags->album() : QString();
+    return QStringLiteral("%1 / %2").arg(artist, album);
+}
+
+void scanFiles(FolderOpening& opening, ProgressIndicator* sheet, const AlertSink& alert) {
+    const QString& folder = opening.folder;
+    // Raw bytes: a name that is not UTF-8 cannot be opened through a string,
+    // so it is named to the user instead of vanishing from the album.
+    // Each name with whether the listing already says it is a plain file, so
+    // that only the others cost a look (a thousand-file folder, a thousand
+    // fewer stats).
+    std::vector<std::pair<QString, bool>> entries;
+    QStringList undecodable;
+    if (DIR* d = ::opendir(QFile::encodeName(folder).constData())) {
+        while (const dirent* e = ::readdir(d)) {
+            const QByteArray raw(e->d_name);
+            if (raw == "." || raw == ".." || e->d_type == DT_DIR) continue;
+            QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+            const QString name = utf8.decode(raw);
+            if (!utf8.hasError()) {
+                entries.emplace_back(name, e->d_type == DT_REG);
+                continue;
+            }
+            struct stat st;
+            if (::lstat((QFile::encodeName(folder) + '/' + raw).constData(), &st) == 0 &&
+                S_ISDIR(st.st_mode))
+                continue;
+            undecodable << escapedName(raw);
+        }
+        ::closedir(d);
+    }
+    std::sort(entries.begin(), entries.end());
+    std::sort(undecodable.begin(), undecodable.end());
+    if (!undecodable.isEmpty()) {
+        QStringList quoted;
+        for (const QString& n : undecodable)
+            quoted << QLatin1Char('"') + n + QLatin1Char('"');
+        alert(QStringLiteral("Unreadable File Names"),
+              QStringLiteral("%1 file name(s) in this folder are not valid UTF-8, so Trovix "
+                             "cannot open those files and the album is incomplete: %2. "
+                             "Rename them to include them.")
+                  .arg(undecodable.size())
+                  .arg(quoted.join(QStringLiteral(", "))));
+    }
+    QStringList& unreadable = opening.unreadable;
+    if (sheet) {
+        sheet->NotifyBeginDet(QStringLiteral("Scanning files..."), 0, int(entries.size()) + 1,
+                              true);
+        sheet->NotifyBump(1);
+    }
+    for (const auto& [name, plainFile] : entries) {
+        if (sheet && sheet->cancelled()) break;
+        const QString path = folder + u'/' + name;
+        if (name != RenameJournal::kFileName &&
+            (plainFile || (QFileInfo::exists(path) && !QFileInfo(path).isDir()))) {
+            AudioTrack track = AudioTrack::initWithPath(path);
+            if (track.isValid()) {
+                if (!opening.customTag && track.tags().custom)
+                    opening.customTag = track.tags().custom;
+                // The row numbers the file-name template; a list that is never
+                // reordered (clean-up only) is named by its scan order.
+                track.setRow(uint32_t(opening.songs.count()));
+                opening.songs.add(std::make_shared<AudioTrack>(std::move(track)));
+            } else if (MusicFile::isMusicFileName(name)) {
+                unreadable << name;
+            }
+        }
+        if (sheet) sheet->NotifyBump(1);
+    }
+    if (!unreadable.isEmpty()) reportUnreadableFiles(unreadable, alert);
+}
+
+QString unreadableMessage(const QStringList& names) {
+    QStringList quoted;
+    for (const QString& name : names)
+        quoted << u'"' + name + u'"';
+    return names.size() == 1
+               ? QStringLiteral("The file %1 could not be read as music.").arg(quoted.front())
+               : QStringLiteral("These files could not be read as music: %1.")
+                     .arg(quoted.join(QStringLiteral(", ")));
+}
+
+namespace {
+
+// The hit of a pseudo-album with the folder's cover, found at `location`.
+AlbumInfoPtr hitWithCover(const AlbumDetailsPtr& details, const QImage& image,
+                          const QByteArray& bytes, const QString& location) {
+    AlbumInfoPtr hit = details ? AlbumInfo::fromDetails(*details) : nullptr;
+    if (!hit || image.isNull()) return hit;
+    hit->setCoverArt(image);
+    hit->setCoverArtData(bytes);
+    hit->setCoverArtLocation(location);
+    return hit;
+}
+
+} // namespace
+
+FolderCover findFolderCover(const AudioTrackArray& songs) {
+    for (const AudioTrackRef& track : songs) {
+        if (!track->hasImage()) continue;
+        const QByteArray bytes = track->getImageData();
+        // A damaged picture costs only itself: the next one is tried.
+        const QImage image = CoverFiles::decodedImage(bytes);
+        if (!image.isNull()) return {image, bytes, track->getPath()};
+    }
+    return {};
+}
+
+void createAlbumHits(FolderOpening& opening, const FolderCover& cover, bool smartCap) {
+    const std::optional<CustomTag>& tag = opening.customTag;
+    opening.detailsFromTags =
+        AlbumDetails::AlbumDetailsFromTags(opening.songs, tag ? &*tag : nullptr, smartCap);
+    opening.infoFromTags =
+        hitWithCover(opening.detailsFromTags, cover.image, cover.bytes, TrackInfo::kTagLocation);
+    opening.detailsFromFiles = AlbumDetails::AlbumDetailsFromFiles(opening.songs);
+    opening.infoFromFiles =
+        hitWithCover(opening.detailsFromFiles, cover.image, cover.bytes, cover.path);
+}
+
+} // namespace FolderOpener
