@@ -232,7 +232,7 @@ bool LibraryState::write(const LibraryRecord& r, const QString& previousPath) {
         q.addBindValue(textOrNull(r.chosenKey));
         q.addBindValue(r.distance ? QVariant(*r.distance) : QVariant(QMetaType(QMetaType::Double)));
         q.addBindValue(jsonText(r.parts));
-        q.addBindValue(jsonText(r.albums));
+        q.addBindValue(QString::fromUtf8(r.albumsText()));
         q.addBindValue(r.changes.isNull() ? QString(u""_qs) : r.changes);
         q.addBindValue(textOrNull(r.reason));
         q.addBindValue((r.updated.isValid() ? r.updated : QDateTime::currentDateTimeUtc())
