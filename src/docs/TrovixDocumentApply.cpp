@@ -165,7 +165,8 @@ void TrovixDocument::applyAlbumDetails(bool appendCurrent, bool reorder) {
         fSongs = reordered;
     }
 
-    const NamingOptions naming = Prefs::namingOptions();
+    // The naming the file names use too, read again when the settings change.
+    const NamingOptions& naming = fNaming;
     const bool smart = smartCapitalization();
     for (int i = 0; i < t && i < fSongs.count(); ++i) {
         AudioTrack& track = *fSongs.at(i);
@@ -246,7 +247,7 @@ void TrovixDocument::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
     recordEdit(QStringLiteral("Restore Titles"), [&] {
         assertOwner();
         const QString tagArtist = fAlbumInfoFromTags ? fAlbumInfoFromTags->artist() : QString();
-        const NamingOptions naming = Prefs::namingOptions();
+        const NamingOptions& naming = fNaming;
         const bool smart = smartCapitalization();
         for (qsizetype i = 0; i < fSongs.count(); ++i) {
             const AudioTrackRef track = fSongs.at(i);
