@@ -28,6 +28,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 TrovixDocument::TrovixDocument(DocumentHost* host, QObject* parent)
     : DocumentBase(host, parent), fNaming(Prefs::namingOptions()) {}
@@ -225,6 +226,8 @@ void TrovixDocument::scanFiles(FolderOpening& opening) {
                       .arg(quoted.join(QStringLiteral(", "))));
     }
     QStringList& unreadable = opening.unreadable;
+    // Asked once, not for each file: whether files may be written and removed here.
+    const bool folderWritable = ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
     ProgressIndicator* sheet = progress();
     if (sheet) {
         sheet->NotifyBeginDet(QStringLiteral("Scanning files..."), 0, int(entries.size()) + 1,
@@ -236,7 +239,7 @@ void TrovixDocument::scanFiles(FolderOpening& opening) {
         const QString path = folder + u'/' + name;
         if (name != RenameJournal::kFileName &&
             (plainFile || (QFileInfo::exists(path) && !QFileInfo(path).isDir()))) {
-            AudioTrack track = AudioTrack::initWithPath(path);
+            AudioTrack track = AudioTrack::initWithPath(path, folderWritable);
             if (track.isValid()) {
                 if (!opening.customTag && track.tags().custom)
                     opening.customTag = track.tags().custom;
