@@ -82,10 +82,24 @@ void ensureRegistered() {
     }
 }
 
+// Whether `text` is `word` (lower-case ASCII) in any case. Only ASCII
+// letters lower-case to these words' letters, so this is toLower()'s answer
+// without the copies: documents read some settings per track.
+bool isWord(QStringView text, QLatin1StringView word) {
+    if (text.size() != word.size()) return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if ((c >= u'A' && c <= u'Z' ? c + 32 : c) != char16_t(word[i].unicode())) return false;
+    }
+    return true;
+}
+
 bool toBool(const QVariant& v) {
     if (v.typeId() == QMetaType::QString) {
-        const QString s = v.toString().trimmed().toLower();
-        return s == QLatin1String("yes") || s == QLatin1String("true") || s == QLatin1String("1");
+        const QString text = v.toString();
+        const QStringView s = QStringView(text).trimmed();
+        return isWord(s, QLatin1StringView("yes")) || isWord(s, QLatin1StringView("true")) ||
+               isWord(s, QLatin1StringView("1"));
     }
     return v.toBool();
 }

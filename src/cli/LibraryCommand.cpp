@@ -96,7 +96,7 @@ int runLibrary(const CliOptions& o, LibraryState& state, const QString& root, QT
     QObject::connect(&run, &LibraryRun::entryFinished, [&](const LibraryRecord& r) {
         if (bar) std::fputs("\r\x1b[K", stderr);
         if (o.json)
-            out << jsonLine(r.toJson());
+            out << r.jsonLine();
         else
             printRecord(r, out);
         out.flush();
@@ -154,7 +154,7 @@ int review(const QList<LibraryRecord>& rows, bool json, QTextStream& out) {
     for (const LibraryRecord& r : rows) {
         if (r.status != LibraryRecord::Status::Queued) continue;
         if (json) {
-            out << jsonLine(r.toJson());
+            out << r.jsonLine();
             continue;
         }
         out << r.path << "\n  " << r.reason << "\n";

@@ -176,7 +176,8 @@ void AlbumApplier::applyAlbumDetails(bool appendCurrent, bool reorder) {
         st().songs = reordered;
     }
 
-    const NamingOptions naming = Prefs::namingOptions();
+    // The naming the file names use too, read again when the settings change.
+    const NamingOptions& naming = fContext.naming();
     const bool smart = smartCapitalization();
     for (int i = 0; i < t && i < st().songs.count(); ++i) {
         AudioTrack& track = *st().songs.at(i);
@@ -256,7 +257,7 @@ bool AlbumApplier::applyTitleToNewTitle(const QString& title, const QString& art
 void AlbumApplier::copyOldTitlesToNew(bool onlyBlank, bool onlySelected) {
     fContext.recordEdit(QStringLiteral("Restore Titles"), [&] {
         const QString tagArtist = st().infoFromTags ? st().infoFromTags->artist() : QString();
-        const NamingOptions naming = Prefs::namingOptions();
+        const NamingOptions& naming = fContext.naming();
         const bool smart = smartCapitalization();
         for (qsizetype i = 0; i < st().songs.count(); ++i) {
             const AudioTrackRef track = st().songs.at(i);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "docs/LookupSources.h"
+#include "model/NamingOptions.h"
 #include "save/SaveReport.h"
 #include "tags/CustomTag.h"
 
@@ -50,6 +51,9 @@ public:
     virtual QString searchTerms() const = 0;
     virtual std::optional<CustomTag> customTag() const = 0;
     virtual int alternate() const = 0;
+    // The naming settings, read when the document is made and again when the
+    // settings change: titles are named with the same options as files.
+    virtual const NamingOptions& naming() const = 0;
     virtual void setFolder(const QString& folder) = 0;
     virtual void postAlert(const QString& title, const QString& message) = 0;
     virtual void setSaveFailures(const QList<SaveReport::Failure>& failures) = 0;

@@ -17,6 +17,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace FolderOpener {
 
@@ -99,6 +100,8 @@ void scanFiles(FolderOpening& opening, ProgressIndicator* sheet, const AlertSink
                   .arg(quoted.join(QStringLiteral(", "))));
     }
     QStringList& unreadable = opening.unreadable;
+    // Asked once, not for each file: whether files may be written and removed here.
+    const bool folderWritable = ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
     if (sheet) {
         sheet->NotifyBeginDet(QStringLiteral("Scanning files..."), 0, int(entries.size()) + 1,
                               true);
@@ -109,7 +112,7 @@ void scanFiles(FolderOpening& opening, ProgressIndicator* sheet, const AlertSink
         const QString path = folder + u'/' + name;
         if (name != RenameJournal::kFileName &&
             (plainFile || (QFileInfo::exists(path) && !QFileInfo(path).isDir()))) {
-            AudioTrack track = AudioTrack::initWithPath(path);
+            AudioTrack track = AudioTrack::initWithPath(path, folderWritable);
             if (track.isValid()) {
                 if (!opening.customTag && track.tags().custom)
                     opening.customTag = track.tags().custom;

@@ -56,6 +56,7 @@ public:
     QString searchTerms() const override { return fDoc.fSearchTerms; }
     std::optional<CustomTag> customTag() const override { return fDoc.fCustomTag; }
     int alternate() const override { return fDoc.alternate(); }
+    const NamingOptions& naming() const override { return fDoc.fNaming; }
     void setFolder(const QString& folder) override { fDoc.fDocPath = folder; }
     void postAlert(const QString& title, const QString& message) override {
         fDoc.postAlert(title, message);

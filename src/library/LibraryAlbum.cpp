@@ -4,6 +4,7 @@
 #include "media/MusicFile.h"
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
+#include "system/Disposal.h"
 #include "web/sources/ResultKeys.h"
 
 #include <QJsonArray>
@@ -43,6 +44,11 @@ LibraryAlbum::LibraryAlbum(const QString& folder, bool covers, QObject* parent)
 LibraryAlbum::~LibraryAlbum() {
     fDoc->waitUntilIdle();
     fDoc->requestClose();
+    // The folder's file objects (tag and atom trees) are freed on a pooled
+    // thread: on this one they held up the next folder's start.
+    auto tracks = std::make_shared<AudioTrackArray>(fDoc->trackArray());
+    fDoc.reset();
+    Disposal::later(std::move(tracks));
 }
 
 void LibraryAlbum::open() {

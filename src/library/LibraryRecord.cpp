@@ -1,5 +1,6 @@
 #include "library/LibraryRecord.h"
 
+#include <QJsonDocument>
 #include <QJsonValue>
 
 #include <iterator>
@@ -37,14 +38,21 @@ bool LibraryRecord::settled(bool saving) const {
     return false;
 }
 
-QJsonObject LibraryRecord::toJson() const {
-    return QJsonObject{{"folder", path},
-                       {"status", statusName(status)},
-                       {"bestHit", bestHit.isNull() ? QJsonValue() : QJsonValue(bestHit)},
-                       {"key", chosenKey.isNull() ? QJsonValue() : QJsonValue(chosenKey)},
-                       {"distance", distance ? QJsonValue(*distance) : QJsonValue()},
-                       {"parts", parts},
-                       {"changes", changes},
-                       {"reason", reason.isNull() ? QJsonValue() : QJsonValue(reason)},
-                       {"albums", albums}};
+QByteArray LibraryRecord::albumsText() const {
+    return !albumsJson.isEmpty() ? albumsJson : QJsonDocument(albums).toJson(QJsonDocument::Compact);
+}
+
+QByteArray LibraryRecord::jsonLine() const {
+    const QJsonObject rest{{"folder", path},
+                           {"status", statusName(status)},
+                           {"bestHit", bestHit.isNull() ? QJsonValue() : QJsonValue(bestHit)},
+                           {"key", chosenKey.isNull() ? QJsonValue() : QJsonValue(chosenKey)},
+                           {"distance", distance ? QJsonValue(*distance) : QJsonValue()},
+                           {"parts", parts},
+                           {"changes", changes},
+                           {"reason", reason.isNull() ? QJsonValue() : QJsonValue(reason)}};
+    // The keys come sorted and "albums" sorts first: the albums' text goes in
+    // as made, not written out a second time.
+    const QByteArray others = QJsonDocument(rest).toJson(QJsonDocument::Compact);
+    return "{\"albums\":" + albumsText() + ',' + others.mid(1) + '\n';
 }

@@ -27,6 +27,9 @@ struct LibraryRecord {
     // path, hits with their distances and explanations, the best hit's
     // number, what a save would change, its own status and reason.
     QJsonArray albums;
+    // `albums` as compact JSON, when made: a run makes it once for the state
+    // database and the output line. Empty otherwise, and each makes its own.
+    QByteArray albumsJson;
     QString changes; // what a save would change, in words
     QString reason;  // why it is queued or failed
     QDateTime updated;
@@ -36,6 +39,8 @@ struct LibraryRecord {
     static std::optional<Status> statusFromName(const QString& name);
     // Done for the run's purpose: a plan needs a look-up, a save more.
     bool settled(bool saving) const;
-    // The JSON line `library --json` prints for it.
-    QJsonObject toJson() const;
+    // `albums` as compact JSON text.
+    QByteArray albumsText() const;
+    // The JSON line `library --json` prints for it, with its line feed.
+    QByteArray jsonLine() const;
 };

@@ -284,6 +284,7 @@ void LibraryRun::finish(Work* work, LibraryRecord::Status status, const QString&
     r.status = status;
     r.reason = reason;
     r.albums = albums;
+    r.albumsJson = r.albumsText();
     summarize(r);
     const QString replaced = !work->previousPath.isEmpty() ? work->previousPath : work->entry.path;
     if (!fState.write(r, replaced)) fStateFailed = true;

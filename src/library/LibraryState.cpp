@@ -64,6 +64,8 @@ LibraryState::LibraryState() : fConnection(connectionName()) {}
 
 LibraryState::~LibraryState() {
     fInsert.reset();
+    fBegin.reset();
+    fCommit.reset();
     {
         QSqlDatabase db = QSqlDatabase::database(fConnection, false);
         if (db.isValid()) db.close();
@@ -86,6 +88,20 @@ bool LibraryState::fail(const QString& what, const QString& sqlError) {
 bool LibraryState::exec(const QString& sql) {
     QSqlQuery q(QSqlDatabase::database(fConnection, false));
     return q.exec(sql) || report(q.lastError());
+}
+
+bool LibraryState::execKept(std::unique_ptr<QSqlQuery>& query, const QString& sql) {
+    if (!query) {
+        query = std::make_unique<QSqlQuery>(QSqlDatabase::database(fConnection, false));
+        if (!query->prepare(sql)) {
+            const QSqlError error = query->lastError();
+            query.reset();
+            return report(error);
+        }
+    }
+    const bool ok = query->exec() || report(query->lastError());
+    query->finish();
+    return ok;
 }
 
 bool LibraryState::report(const QSqlError& error) {
@@ -191,7 +207,7 @@ QList<LibraryRecord> LibraryState::under(const QString& root) {
 
 bool LibraryState::write(const LibraryRecord& r, const QString& previousPath) {
     QSqlDatabase db = QSqlDatabase::database(fConnection, false);
-    if (!exec(QStringLiteral("BEGIN IMMEDIATE"))) return false;
+    if (!execKept(fBegin, QStringLiteral("BEGIN IMMEDIATE"))) return false;
     if (!fInsert) {
         fInsert = std::make_unique<QSqlQuery>(db);
         fInsert->prepare(QStringLiteral("INSERT OR REPLACE INTO folders (%1) VALUES "
@@ -216,7 +232,7 @@ bool LibraryState::write(const LibraryRecord& r, const QString& previousPath) {
         q.addBindValue(textOrNull(r.chosenKey));
         q.addBindValue(r.distance ? QVariant(*r.distance) : QVariant(QMetaType(QMetaType::Double)));
         q.addBindValue(jsonText(r.parts));
-        q.addBindValue(jsonText(r.albums));
+        q.addBindValue(QString::fromUtf8(r.albumsText()));
         q.addBindValue(r.changes.isNull() ? QString(u""_qs) : r.changes);
         q.addBindValue(textOrNull(r.reason));
         q.addBindValue((r.updated.isValid() ? r.updated : QDateTime::currentDateTimeUtc())
@@ -230,7 +246,7 @@ bool LibraryState::write(const LibraryRecord& r, const QString& previousPath) {
         fError = error;
         return false;
     }
-    return exec(QStringLiteral("COMMIT"));
+    return execKept(fCommit, QStringLiteral("COMMIT"));
 }
 
 bool LibraryState::addNew(const QList<LibraryRecord>& records) {

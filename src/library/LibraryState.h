@@ -45,13 +45,15 @@ public:
 
 private:
     bool exec(const QString& sql);
+    // Runs a statement kept prepared in `query` (prepared on first use).
+    bool execKept(std::unique_ptr<QSqlQuery>& query, const QString& sql);
     // A message for the user from the database's error; always false.
     bool report(const QSqlError& error);
     bool fail(const QString& what, const QString& sqlError);
 
     QString fConnection;
-    // Prepared once: a run writes a row per entry.
-    std::unique_ptr<QSqlQuery> fInsert;
+    // Prepared once: a run writes a row per entry, each in a transaction.
+    std::unique_ptr<QSqlQuery> fInsert, fBegin, fCommit;
     QString fPath;
     QString fError;
 };

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <charconv>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -48,6 +49,11 @@ Listing list(const QString& folder) {
     l.folders.sort();
     l.musicFiles.sort();
     return l;
+}
+
+void appendNumber(QByteArray& to, qint64 n) {
+    char digits[24];
+    to.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
 }
 
 void walk(const QString& folder, QList<LibraryWalk::Entry>& out) {
@@ -100,6 +106,7 @@ LibraryWalk::Identity LibraryWalk::identify(const Entry& entry) {
     id.device = qint64(st.st_dev);
     id.inode = qint64(st.st_ino);
     QCryptographicHash hash(QCryptographicHash::Sha1);
+    QByteArray line;
     for (qsizetype i = 0; i < entry.albums.size(); ++i) {
         const QString& album = entry.albums[i];
         hash.addData(QFile::encodeName(album.mid(entry.path.size())) + '\n');
@@ -110,9 +117,18 @@ LibraryWalk::Identity LibraryWalk::identify(const Entry& entry) {
         for (const QString& name : names) {
             const QByteArray raw = QFile::encodeName(name);
             if (::fstatat(dir, raw.constData(), &st, 0) != 0) continue;
-            hash.addData(raw + '\0' + QByteArray::number(qint64(st.st_size)) + '\0' +
-                         QByteArray::number(qint64(st.st_mtim.tv_sec)) + '.' +
-                         QByteArray::number(qint64(st.st_mtim.tv_nsec)) + '\n');
+            // "NAME\0SIZE\0SECONDS.NANOSECONDS\n", its numbers written into one
+            // reused buffer: a library is thousands of files.
+            line.truncate(0);
+            line += '\0';
+            appendNumber(line, qint64(st.st_size));
+            line += '\0';
+            appendNumber(line, qint64(st.st_mtim.tv_sec));
+            line += '.';
+            appendNumber(line, qint64(st.st_mtim.tv_nsec));
+            line += '\n';
+            hash.addData(raw);
+            hash.addData(line);
         }
         ::close(dir);
     }

@@ -673,7 +673,9 @@ QString MP3File::frameText(const char* id) const {
 }
 
 QString MP3File::textOr(const char* id, const QString& v1) const {
-    if (!fID3Tags->frameList(id).isEmpty()) return frameText(id);
+    // One look-up of the frame: each makes a key and searches the tag's map.
+    const ID3v2::FrameList& frames = fID3Tags->frameList(id);
+    if (!frames.isEmpty()) return toQt(frames.front()->toString());
     return v1.isNull() ? QString(u""_qs) : v1;
 }
 

@@ -21,7 +21,10 @@ bool isMusicExtension(const QString& ext) {
 } // namespace
 
 bool MusicFile::isMusicFileName(const QString& path) {
-    return isMusicExtension(QFileInfo(path).suffix());
+    // The text after the name's last dot, as QFileInfo::suffix() has it,
+    // without building one: a library walk asks this of every file.
+    const qsizetype dot = path.lastIndexOf(u'.');
+    return dot > path.lastIndexOf(u'/') && isMusicExtension(path.sliced(dot + 1));
 }
 
 SavePlan MusicFile::planSave() {

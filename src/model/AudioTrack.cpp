@@ -22,10 +22,11 @@ QString joinPath(const QString& folder, const QString& name) {
 
 // Writable, and removable from its folder: what saving (rewrite, rename)
 // needs.
-bool writableAndDeletable(const QString& path) {
-    const QByteArray file = QFile::encodeName(path);
+bool writableAndDeletable(const QString& path, std::optional<bool> folderWritable) {
+    if (::access(QFile::encodeName(path).constData(), W_OK) != 0) return false;
+    if (folderWritable) return *folderWritable;
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    return ::access(file.constData(), W_OK) == 0 && ::access(folder.constData(), W_OK | X_OK) == 0;
+    return ::access(folder.constData(), W_OK | X_OK) == 0;
 }
 
 void report(AlertHost* alerts, const Alert& alert) {
@@ -55,16 +56,17 @@ Alert duplicateNameAlert(const QString& name, const QString& candidate) {
 
 } // namespace
 
-AudioTrack AudioTrack::initWithPath(const QString& path) {
-    return initWithFile(path, MusicFileFactory::newMusicFileWithPath(path));
+AudioTrack AudioTrack::initWithPath(const QString& path, std::optional<bool> folderWritable) {
+    return initWithFile(path, MusicFileFactory::newMusicFileWithPath(path), folderWritable);
 }
 
-AudioTrack AudioTrack::initWithFile(const QString& path, std::shared_ptr<MusicFile> file) {
+AudioTrack AudioTrack::initWithFile(const QString& path, std::shared_ptr<MusicFile> file,
+                                    std::optional<bool> folderWritable) {
     AudioTrack t;
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     t.fFolder = slash < 0 ? QString() : path.left(slash);
     t.fFileName = slash < 0 ? path : path.mid(slash + 1);
-    t.fOKToTag = writableAndDeletable(path);
+    t.fOKToTag = writableAndDeletable(path, folderWritable);
     t.fMusicFile = std::move(file);
     if (const auto& f = t.fMusicFile) {
         if (!f->whyNotWritable().isNull()) t.fOKToTag = false;

@@ -44,9 +44,13 @@ public:
 
     // Opens the file at the full path and copies its tags; a path of a type
     // the program cannot read gives a record without file (isValid false).
-    static AudioTrack initWithPath(const QString& path);
+    // `folderWritable`, when given, says whether the file's folder lets files
+    // be written and removed: asked once for all of a folder's files.
+    static AudioTrack initWithPath(const QString& path,
+                                   std::optional<bool> folderWritable = std::nullopt);
     // The same over a file object already open at `path`.
-    static AudioTrack initWithFile(const QString& path, std::shared_ptr<MusicFile> file);
+    static AudioTrack initWithFile(const QString& path, std::shared_ptr<MusicFile> file,
+                                   std::optional<bool> folderWritable = std::nullopt);
     // Takes over what a save read back from the record's file (its file
     // object, location and tags), keeping what only the record holds: the
     // proposed title and artist, the row and the pause.
