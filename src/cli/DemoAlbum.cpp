@@ -124,15 +124,13 @@ const DemoTrack kTracks[] = {
 
 namespace DemoAlbum {
 
-bool build(const QString& dir, QString* error) {
+Outcome build(const QString& dir) {
     QDir d(dir);
     if (d.exists() && !d.isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)) {
-        *error = QStringLiteral("%1: the folder is not empty").arg(dir);
-        return false;
+        return Outcome::failed(QStringLiteral("%1: the folder is not empty").arg(dir));
     }
     if (!QDir().mkpath(dir)) {
-        *error = QStringLiteral("%1: the folder could not be created").arg(dir);
-        return false;
+        return Outcome::failed(QStringLiteral("%1: the folder could not be created").arg(dir));
     }
     for (const DemoTrack& t : kTracks) {
         const QString path = d.filePath(QString::fromUtf8(t.file));
@@ -140,14 +138,13 @@ bool build(const QString& dir, QString* error) {
         QFile f(path);
         const QByteArray bytes = mp3 ? silentMp3(80) : silentM4a(2);
         if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.flush()) {
-            *error = QStringLiteral("%1: %2").arg(path, f.errorString());
-            return false;
+            return Outcome::failed(QStringLiteral("%1: %2").arg(path, f.errorString()));
         }
         f.close();
         const std::shared_ptr<MusicFile> music = MusicFileFactory::newMusicFileWithPath(path);
         if (!music) {
-            *error = QStringLiteral("%1: the generated file could not be read back").arg(path);
-            return false;
+            return Outcome::failed(
+                QStringLiteral("%1: the generated file could not be read back").arg(path));
         }
         // Written with the ID3 version the user's saves use.
         if (auto* mp3File = dynamic_cast<MP3File*>(music.get()))
@@ -164,11 +161,10 @@ bool build(const QString& dir, QString* error) {
         music->setTags(tags, fields);
         const Outcome saved = SaveBatch::saveOne(*music);
         if (!saved.ok()) {
-            *error = QStringLiteral("%1: %2").arg(path, saved.reason);
-            return false;
+            return Outcome::failed(QStringLiteral("%1: %2").arg(path, saved.reason));
         }
     }
-    return true;
+    return Outcome::done();
 }
 
 } // namespace DemoAlbum

@@ -58,13 +58,15 @@ int main(int argc, char** argv) {
     case CliOptions::Command::Prefs:
         if (o.prefsCheck) return PrefsCommand::check(out);
         return PrefsCommand::run(o.prefsStore, o.prefsKey, o.prefsValue, out, err);
-    case CliOptions::Command::DemoAlbum:
-        if (!DemoAlbum::build(o.folder, &error)) {
-            err << "trovix-cli: " << error << "\n";
+    case CliOptions::Command::DemoAlbum: {
+        const Outcome built = DemoAlbum::build(o.folder);
+        if (!built.ok()) {
+            err << "trovix-cli: " << built.reason << "\n";
             return 1;
         }
         out << o.folder << "\n";
         return 0;
+    }
     case CliOptions::Command::Open: {
         // "open" of a file is the single-file command.
         const QFileInfo info(o.folder);

@@ -10,7 +10,6 @@
 #include "prefs/PrefsOptions.h"
 #include "save/RenameJournal.h"
 #include "save/SaveBatch.h"
-#include "system/FolderLock.h"
 #include "system/ProgressIndicator.h"
 #include "tags/CustomTag.h"
 #include "text/SearchString.h"

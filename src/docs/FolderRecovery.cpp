@@ -14,7 +14,7 @@ FolderRecovery::Result FolderRecovery::run(const QString& folder, RenameJournal:
     result.folder = folder;
     FolderLock lock;
     // A folder being saved right now is that save's business.
-    if (lock.tryLock(folder) != FolderLock::Code::Locked) return result;
+    if (!lock.tryLock(folder).ok()) return result;
     // Opened once, by its real path and never through a link in its place:
     // everything below acts through this descriptor.
     const QString path = QFileInfo(folder).canonicalFilePath();

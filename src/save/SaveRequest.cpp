@@ -86,10 +86,10 @@ public:
         // One save per folder at a time, across processes too; the lock is
         // held until the folder has its new name.
         FolderLock folderLock;
-        const FolderLock::Code locked = folderLock.tryLock(fRequest.folder);
-        if (locked != FolderLock::Code::Locked) {
+        const Outcome locked = folderLock.tryLock(fRequest.folder);
+        if (!locked.ok()) {
             alert(fSingle ? QStringLiteral("File Not Saved") : QStringLiteral("Folder Not Saved"),
-                  folderLock.refusal(locked));
+                  locked.reason);
             return fReport;
         }
         // The user asked for a copy before anything changes: without it,

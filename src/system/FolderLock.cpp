@@ -16,13 +16,14 @@ FolderLock::~FolderLock() {
     unlock();
 }
 
-FolderLock::Code FolderLock::tryLock(const QString& folder) {
+Outcome FolderLock::tryLock(const QString& folder) {
     unlock();
     const int fd =
         ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        fError = Durable::errnoText(errno);
-        return Code::Failed;
+        const int err = errno;
+        return Outcome::failed(QStringLiteral("The folder could not be opened for saving: %1.")
+                                   .arg(Durable::errnoText(err)));
     }
     // Each open has its own lock, so a second save in this process is
     // refused just like one in another process.
@@ -31,7 +32,8 @@ FolderLock::Code FolderLock::tryLock(const QString& folder) {
         const int err = errno;
         if (err == EWOULDBLOCK) {
             ::close(fd);
-            return Code::Busy;
+            return Outcome::busy(
+                QStringLiteral("This folder is being saved by another Trovix process."));
         }
         // Some network and user-space file systems keep no locks: saving
         // there goes on unguarded rather than not at all.
@@ -39,16 +41,10 @@ FolderLock::Code FolderLock::tryLock(const QString& folder) {
         break;
     }
     fFd = fd;
-    return Code::Locked;
+    return Outcome::done();
 }
 
 void FolderLock::unlock() {
     if (fFd >= 0) ::close(fFd);
     fFd = -1;
-}
-
-QString FolderLock::refusal(Code code) const {
-    return code == Code::Busy
-               ? kBusyMessage
-               : QStringLiteral("The folder could not be opened for saving: %1.").arg(fError);
 }

@@ -14,6 +14,8 @@ struct Outcome {
         Exists,  // something already has the name asked for; nothing changed
         Nothing, // there was nothing to do
         Stopped, // never done: a stop was asked for first
+        Busy,    // never done: another step (another save of the folder) holds
+                 // what this one needs; `reason` says what, and it may be tried later
         Failed,  // `reason` says why
     };
     Code code = Code::Failed;
@@ -25,5 +27,6 @@ struct Outcome {
     static Outcome exists() { return {Code::Exists, {}}; }
     static Outcome nothing() { return {Code::Nothing, {}}; }
     static Outcome stopped() { return {Code::Stopped, {}}; }
+    static Outcome busy(QString reason) { return {Code::Busy, std::move(reason)}; }
     static Outcome failed(QString reason) { return {Code::Failed, std::move(reason)}; }
 };
