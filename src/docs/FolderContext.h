@@ -30,6 +30,9 @@ public:
     virtual bool busy() const = 0;
     virtual QString folder() const = 0;
     virtual const LookupSources& sources() const = 0;
+    // The naming settings, read when the document is made and again when the
+    // settings change: titles are named with the same options as files.
+    virtual const NamingOptions& naming() const = 0;
 
     // An undoable edit (DocumentBase::recordEdit).
     virtual void recordEdit(const QString& text, const std::function<void()>& edit,
@@ -51,9 +54,6 @@ public:
     virtual QString searchTerms() const = 0;
     virtual std::optional<CustomTag> customTag() const = 0;
     virtual int alternate() const = 0;
-    // The naming settings, read when the document is made and again when the
-    // settings change: titles are named with the same options as files.
-    virtual const NamingOptions& naming() const = 0;
     virtual void setFolder(const QString& folder) = 0;
     virtual void postAlert(const QString& title, const QString& message) = 0;
     virtual void setSaveFailures(const QList<SaveReport::Failure>& failures) = 0;
