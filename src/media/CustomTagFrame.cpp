@@ -22,7 +22,14 @@ CustomTagFrame* CustomTagFrame::fromFields(const ByteVector& fields) {
     const UserTextIdentificationFrame parsed(frame);
     const TagLib::StringList values = parsed.fieldList();
     const String text = values.size() >= 2 ? values[1] : String();
-    return new CustomTagFrame(parsed.description(), text, parsed.textEncoding());
+    // The encoding byte as stored. TagLib keeps any byte as the frame's
+    // encoding, and a damaged frame's byte may name none: such a value must
+    // not be read as a String::Type, and rendered under it the text would be
+    // written as nothing. TagLib has read that text as UTF-16, so it is
+    // written back as UTF-16.
+    const unsigned stored = fields.size() >= 2 ? uint8_t(fields[0]) : unsigned(String::Latin1);
+    const String::Type encoding = stored <= String::UTF16LE ? String::Type(stored) : String::UTF16;
+    return new CustomTagFrame(parsed.description(), text, encoding);
 }
 
 String CustomTagFrame::text() const {

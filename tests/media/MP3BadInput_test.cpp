@@ -1,4 +1,5 @@
 #include "app/Preferences.h"
+#include "media/CustomTagFrame.h"
 #include "media/MP3File.h"
 #include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
@@ -19,6 +20,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -226,4 +228,20 @@ TEST_F(MP3BadInputTest, TagHeadersWithFlagsTheirVersionDoesNotDefineAreNotWritte
         EXPECT_EQ(QDir(fDir.path()).entryList(QDir::Files | QDir::Hidden),
                   QStringList{QStringLiteral("song.mp3")});
     }
+}
+
+// A custom-tag frame whose encoding byte names no encoding (a damaged tag):
+// its text is kept as TagLib reads it and written back under a real
+// encoding, never under the stored byte, which would write no text at all.
+TEST(MP3CustomTagFrame, AnEncodingByteThatNamesNoneIsWrittenBackAsUtf16) {
+    const char fields[] = "\x32\0T\0r\0\0\0a\0b";
+    std::unique_ptr<CustomTagFrame> read(
+        CustomTagFrame::fromFields(TagLib::ByteVector(fields, sizeof fields - 1)));
+    ASSERT_FALSE(read->text().isEmpty());
+    const TagLib::ByteVector rendered = read->renderAs(3);
+    ASSERT_GT(rendered.size(), 10u);
+    EXPECT_EQ(rendered[10], char(TagLib::String::UTF16));
+    std::unique_ptr<CustomTagFrame> again(CustomTagFrame::fromFields(rendered.mid(10)));
+    EXPECT_EQ(again->text(), read->text());
+    EXPECT_EQ(again->description(), read->description());
 }
