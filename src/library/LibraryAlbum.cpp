@@ -89,6 +89,12 @@ void LibraryAlbum::judge() {
                 break;
             }
     }
+    fSummary = makeSummary();
+    if (fKeepsHits) {
+        const std::shared_ptr<AlbumInfoArray> list = fDoc->hitTable().albumArray();
+        fHits = list ? list->copy() : nullptr;
+    }
+    fFolderAfterSave = fDoc->docPath();
 }
 
 std::optional<MatchDistance> LibraryAlbum::bestDistance() const {
@@ -136,7 +142,7 @@ QString LibraryAlbum::changes() const {
     return parts.isEmpty() ? QStringLiteral("nothing") : parts.join(QStringLiteral(", "));
 }
 
-QJsonObject LibraryAlbum::summary() const {
+QJsonObject LibraryAlbum::makeSummary() const {
     const HitTable& table = fDoc->hitTable();
     QJsonArray hits;
     for (qsizetype row = 0; row < table.count(); ++row) {
@@ -160,11 +166,6 @@ QJsonObject LibraryAlbum::summary() const {
                        {"distance", best ? QJsonValue(best->value()) : QJsonValue()},
                        {"parts", best ? QJsonValue(partsJson(*best)) : QJsonValue(QJsonArray())},
                        {"changes", changes()}};
-}
-
-std::shared_ptr<AlbumInfoArray> LibraryAlbum::hits() const {
-    const std::shared_ptr<AlbumInfoArray> list = fDoc->hitTable().albumArray();
-    return list ? list->copy() : nullptr;
 }
 
 void LibraryAlbum::save(int row, bool answerDefaults) {
@@ -194,10 +195,9 @@ void LibraryAlbum::endSave(qsizetype alertsBefore) {
         fSaveEnd = last && last->buttons.size() > 1 ? SaveEnd::Asked : SaveEnd::Refused;
         fSaveReason = last ? alertText(*last) : QStringLiteral("The save did not finish.");
     }
+    fSummary = makeSummary();
+    fFolderAfterSave = fDoc->docPath();
     fSaving = false;
     emit saveEnded();
 }
 
-QString LibraryAlbum::folderAfterSave() const {
-    return fDoc->docPath();
-}

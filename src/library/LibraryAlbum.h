@@ -17,6 +17,11 @@ class AlbumInfoArray;
 // `trovix-cli open` drives it: opened and looked up (one details fetch per
 // source), judged by the match distance, and saved with a chosen hit. No
 // question a save asks is answered: it is reported instead.
+//
+// A run keeps its albums on threads of their own. Everything another thread
+// may read after lookedUp() or saveEnded() is taken from the document before
+// the signal, on the album's thread: the document itself is only ever
+// touched there.
 class LibraryAlbum : public QObject {
     Q_OBJECT
 public:
@@ -33,18 +38,19 @@ public:
     // Once looked up: the row of the web hit nearest the folder (-1 when
     // there is none), its distance, why the folder cannot be tagged at all
     // (null when it can), and the hits as a JSON array (numbered from 1 as
-    // `open` numbers them, each with its distance and explanation).
+    // `open` numbers them, each with its distance and explanation) with what
+    // a save would change; after a save, as the save left them.
     int bestRow() const { return fBestRow; }
     std::optional<MatchDistance> bestDistance() const;
     QString failure() const { return fFailure; }
-    QJsonObject summary() const;
-    // The row of the hit with this result key; -1 when it is gone.
+    QJsonObject summary() const { return fSummary; }
+    // The row of the hit with this result key; -1 when it is gone. On the
+    // album's thread only.
     int rowOfKey(const QString& key) const;
-    // What saving with the applied hit would change, in words.
-    QString changes() const;
-    // A copy of the hits with their details, for a window that opens the
-    // folder afterwards without a second look-up.
-    std::shared_ptr<AlbumInfoArray> hits() const;
+    // With `keep`, lookedUp() leaves a copy of the hits with their details,
+    // for a window that opens the folder afterwards without a second look-up.
+    void setKeepsHits(bool keep) { fKeepsHits = keep; }
+    std::shared_ptr<AlbumInfoArray> hits() const { return fHits; }
 
     // Applies the hit at `row` and saves; saveEnded() follows. Questions the
     // save asks stop it, or with `answerDefaults` get their default answer.
@@ -53,7 +59,7 @@ public:
     // "TITLE: message" of the alert that stopped or asked.
     QString saveReason() const { return fSaveReason; }
     // Where the folder is after the save (a save may rename it).
-    QString folderAfterSave() const;
+    QString folderAfterSave() const { return fFolderAfterSave; }
 
 signals:
     void lookedUp();
@@ -62,6 +68,9 @@ signals:
 private:
     void judge();
     void endSave(qsizetype alertsBefore);
+    QJsonObject makeSummary() const;
+    // What saving with the applied hit would change, in words.
+    QString changes() const;
 
     QString fFolder;
     HeadlessHost fHost;
@@ -70,6 +79,10 @@ private:
     QList<std::optional<MatchDistance>> fDistances; // by hit row
     int fBestRow = -1;
     QString fFailure;
+    QJsonObject fSummary;
+    bool fKeepsHits = false;
+    std::shared_ptr<AlbumInfoArray> fHits;
+    QString fFolderAfterSave;
     SaveEnd fSaveEnd = SaveEnd::Refused;
     QString fSaveReason;
     bool fSaving = false;

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
+#include <QMetaMethod>
 #include <QThread>
 
 #include <atomic>
@@ -83,9 +84,37 @@ LibraryRun::LibraryRun(LibraryState& state, Options options, QObject* parent)
 
 LibraryRun::~LibraryRun() {
     for (Work* work : fActive) {
-        qDeleteAll(work->albums);
+        for (LibraryAlbum* album : work->albums)
+            album->deleteLater();
         delete work;
     }
+    stopLanes();
+}
+
+void LibraryRun::startLanes() {
+    const int lanes = fOptions.lanes > 0 ? fOptions.lanes : qMax(1, QThread::idealThreadCount());
+    for (int i = 0; i < lanes; ++i) {
+        fLanes.push_back(std::make_unique<QThread>());
+        fLanes.back()->setObjectName(QStringLiteral("Library lane %1").arg(i + 1));
+        fLanes.back()->start();
+        // What albums are made by, so they belong to the lane from the start.
+        auto* maker = new QObject;
+        maker->moveToThread(fLanes.back().get());
+        fLaneMakers.push_back(maker);
+    }
+}
+
+void LibraryRun::stopLanes() {
+    // A lane's last albums were handed to deleteLater(): a finishing thread
+    // deletes them before it ends.
+    for (QObject* maker : fLaneMakers)
+        maker->deleteLater();
+    fLaneMakers.clear();
+    for (const std::unique_ptr<QThread>& lane : fLanes) {
+        lane->quit();
+        lane->wait();
+    }
+    fLanes.clear();
 }
 
 void LibraryRun::requestStop(int signal) {
@@ -138,9 +167,11 @@ LibraryRun::End LibraryRun::run(const QString& root) {
         byPath.insert(rows[i].path, i);
         byIdentity.insert({rows[i].device, rows[i].inode}, i);
     }
+    const QList<LibraryWalk::Identity> ids = LibraryWalk::identifyAll(entries);
     QList<LibraryRecord> fresh;
-    for (const LibraryWalk::Entry& entry : entries) {
-        const LibraryWalk::Identity id = LibraryWalk::identify(entry);
+    for (qsizetype e = 0; e < entries.size(); ++e) {
+        const LibraryWalk::Entry& entry = entries[e];
+        const LibraryWalk::Identity& id = ids[e];
         std::optional<LibraryRecord> known;
         if (const qsizetype at = byPath.value(entry.path, -1); at >= 0) {
             known = rows[at];
@@ -176,16 +207,17 @@ LibraryRun::End LibraryRun::run(const QString& root) {
     }
     if (!fState.addNew(fresh)) return End::StateFailed;
     emit progressed(fCounts);
+    fParallel = fOptions.parallel > 0 ? fOptions.parallel : 2 * qMax(1, QThread::idealThreadCount());
+    startLanes();
     startMore();
     if (!fActive.isEmpty()) fLoop.exec();
+    stopLanes();
     if (fStateFailed) return End::StateFailed;
     return fNext < fTodo.size() ? End::Stopped : End::Done;
 }
 
 void LibraryRun::startMore() {
-    const int parallel =
-        fOptions.parallel > 0 ? fOptions.parallel : 2 * qMax(1, QThread::idealThreadCount());
-    while (!fStateFailed && !stopRequested() && fActive.size() < parallel && fNext < fTodo.size()) {
+    while (!fStateFailed && !stopRequested() && fActive.size() < fParallel && fNext < fTodo.size()) {
         startEntry(fTodo[fNext++]);
     }
     if (fActive.isEmpty()) fLoop.quit();
@@ -199,14 +231,23 @@ void LibraryRun::startEntry(const Pending& pending) {
 
 void LibraryRun::openNext(Work* work) {
     if (work->next >= work->entry.albums.size()) return judged(work);
-    auto* album = new LibraryAlbum(work->entry.albums[work->next], fOptions.save);
-    work->albums << album;
-    connect(album, &LibraryAlbum::lookedUp, this, [this, work, album] {
-        emit hitsFound(album->folder(), album->hits());
-        ++work->next;
-        openNext(work);
+    QObject* maker = fLaneMakers[fNextLane++ % fLaneMakers.size()];
+    const QString folder = work->entry.albums[work->next];
+    const bool covers = fOptions.save;
+    const bool keepHits = isSignalConnected(QMetaMethod::fromSignal(&LibraryRun::hitsFound));
+    // Made on its lane, so its document's timers and watchers are the
+    // lane's; this thread hears of it once it is looked up.
+    QMetaObject::invokeMethod(maker, [this, work, folder, covers, keepHits] {
+        auto* album = new LibraryAlbum(folder, covers);
+        album->setKeepsHits(keepHits);
+        connect(album, &LibraryAlbum::lookedUp, this, [this, work, album] {
+            work->albums << album;
+            emit hitsFound(album->folder(), album->hits());
+            ++work->next;
+            openNext(work);
+        });
+        album->open();
     });
-    album->open();
 }
 
 void LibraryRun::judged(Work* work) {
@@ -248,7 +289,8 @@ void LibraryRun::saveNext(Work* work) {
             }
         },
         Qt::SingleShotConnection);
-    album->save(album->bestRow());
+    const int row = album->bestRow();
+    QMetaObject::invokeMethod(album, [album, row] { album->save(row); });
 }
 
 void LibraryRun::finish(Work* work, LibraryRecord::Status status, const QString& reason) {
@@ -299,7 +341,7 @@ void LibraryRun::finish(Work* work, LibraryRecord::Status status, const QString&
     emit progressed(fCounts);
 
     fActive.removeOne(work);
-    // Their documents are still delivering this very signal.
+    // Deleted on their lanes, where their documents live.
     for (LibraryAlbum* album : work->albums)
         album->deleteLater();
     delete work;

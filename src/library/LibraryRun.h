@@ -11,19 +11,26 @@
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class AlbumInfoArray;
 class LibraryAlbum;
 class LibraryState;
+class QThread;
 
 // Tags a whole music library: finds its entries, and for every one that is
 // new, changed or not yet done for this kind of run, opens and looks up its
-// albums in folder documents (several at once, so scans use every core
-// while look-ups wait on the sites' shared throttles), judges the nearest
-// web hit by its match distance and records the outcome in the state
-// database as soon as the entry is done. A save run saves the entries whose
-// every album is sure and whose save asks nothing; the others are queued for
-// review. Used by `trovix-cli library` and the library window.
+// albums in folder documents, judges the nearest web hit by its match
+// distance and records the outcome in the state database as soon as the
+// entry is done. A save run saves the entries whose every album is sure and
+// whose save asks nothing; the others are queued for review. Used by
+// `trovix-cli library` and the library window.
+//
+// Several entries are in work at once, so scans use every core while
+// look-ups wait on the sites' shared throttles. The documents live on one
+// thread per core ("lanes"), so applying hits and matching titles to files
+// use every core as well; this thread only keeps the books: the database,
+// the counts, the signals.
 class LibraryRun : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +43,8 @@ public:
         double maxDistance = kDefaultMaxDistance;
         // Entries in work at once; 0 picks twice the cores.
         int parallel = 0;
+        // Threads the albums' documents live on; 0 picks one per core.
+        int lanes = 0;
     };
     struct Counts {
         int total = 0;
@@ -85,6 +94,8 @@ private:
         LibraryWalk::Identity identity;
     };
 
+    void startLanes();
+    void stopLanes();
     void startMore();
     void startEntry(const Pending& pending);
     void openNext(Work* work);
@@ -98,9 +109,13 @@ private:
     QList<Pending> fTodo;
     qsizetype fNext = 0;
     QList<Work*> fActive;
+    int fParallel = 1; // entries in work at once
     Counts fCounts;
     int fFinishedThisRun = 0;
     QElapsedTimer fClock;
     QEventLoop fLoop;
     bool fStateFailed = false;
+    std::vector<std::unique_ptr<QThread>> fLanes;
+    std::vector<QObject*> fLaneMakers; // one living on each lane
+    size_t fNextLane = 0;
 };

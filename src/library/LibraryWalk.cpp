@@ -6,9 +6,13 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
+#include <QThread>
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <thread>
+#include <vector>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -56,7 +60,9 @@ void appendNumber(QByteArray& to, qint64 n) {
     to.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
 }
 
-void walk(const QString& folder, QList<LibraryWalk::Entry>& out) {
+// Adds what `folder` itself holds to `out` and returns the subfolders to
+// walk on.
+QStringList visit(const QString& folder, QList<LibraryWalk::Entry>& out) {
     const Listing here = list(folder);
     if (!here.musicFiles.isEmpty()) out.append({folder, {folder}, {here.musicFiles}});
 
@@ -75,11 +81,34 @@ void walk(const QString& folder, QList<LibraryWalk::Entry>& out) {
         }
         if (plain) {
             out.append({folder, discs, files});
-            return;
+            return {};
         }
     }
+    QStringList next;
     for (const QString& name : here.folders)
-        walk(folder + u'/' + name, out);
+        next << folder + u'/' + name;
+    return next;
+}
+
+void walk(const QString& folder, QList<LibraryWalk::Entry>& out) {
+    for (const QString& sub : visit(folder, out))
+        walk(sub, out);
+}
+
+// Calls work(i) for every i in [0, count), on every core.
+template <typename Work> void onEveryCore(qsizetype count, const Work& work) {
+    std::atomic<qsizetype> next{0};
+    const auto take = [&] {
+        for (qsizetype i; (i = next.fetch_add(1)) < count;)
+            work(i);
+    };
+    std::vector<std::thread> helpers;
+    const int cores = qMax(1, QThread::idealThreadCount());
+    for (int t = 1; t < cores && t < count; ++t)
+        helpers.emplace_back(take);
+    take();
+    for (std::thread& helper : helpers)
+        helper.join();
 }
 
 } // namespace
@@ -93,7 +122,15 @@ bool LibraryWalk::isDiscName(const QString& name) {
 
 QList<LibraryWalk::Entry> LibraryWalk::find(const QString& root) {
     QList<Entry> entries;
-    walk(QDir::cleanPath(QDir(root).absolutePath()), entries);
+    QStringList subtrees = visit(QDir::cleanPath(QDir(root).absolutePath()), entries);
+    while (subtrees.size() == 1)
+        subtrees = visit(subtrees.front(), entries);
+    // The subtrees of the first folder that has several, on every core: a
+    // library is thousands of folders to list.
+    std::vector<QList<Entry>> found(size_t(subtrees.size()));
+    onEveryCore(subtrees.size(), [&](qsizetype i) { walk(subtrees.at(i), found[size_t(i)]); });
+    for (const QList<Entry>& some : found)
+        entries += some;
     std::sort(entries.begin(), entries.end(),
               [](const Entry& a, const Entry& b) { return a.path < b.path; });
     return entries;
@@ -134,4 +171,11 @@ LibraryWalk::Identity LibraryWalk::identify(const Entry& entry) {
     }
     id.fingerprint = QString::fromLatin1(hash.result().toHex());
     return id;
+}
+
+QList<LibraryWalk::Identity> LibraryWalk::identifyAll(const QList<Entry>& entries) {
+    QList<Identity> ids(entries.size());
+    Identity* const out = ids.data(); // detached once, before the threads
+    onEveryCore(entries.size(), [&](qsizetype i) { out[i] = identify(entries.at(i)); });
+    return ids;
 }
