@@ -6,12 +6,16 @@
 #include "model/TrackInfo.h"
 #include "save/RenameJournal.h"
 #include "system/ProgressIndicator.h"
+#include "system/WorkSharing.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <atomic>
+#include <optional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -22,6 +26,9 @@
 namespace FolderOpener {
 
 namespace {
+
+// From this many files on, a folder is read on every core.
+constexpr size_t kFilesReadOnEveryCore = 32;
 
 // Bytes outside printable ASCII as \xHH, so the user can see the name.
 QString escapedName(const QByteArray& raw) {
@@ -107,24 +114,49 @@ void scanFiles(FolderOpening& opening, ProgressIndicator* sheet, const AlertSink
                               true);
         sheet->NotifyBump(1);
     }
-    for (const auto& [name, plainFile] : entries) {
-        if (sheet && sheet->cancelled()) break;
+    // Reading is most of an opening, so a large folder's files are read on
+    // every core and then taken in name order. A folder of an album or two
+    // stays on this thread: a library run already keeps every core busy.
+    std::vector<std::optional<AudioTrack>> read(entries.size());
+    std::atomic<bool> stop{false};
+    std::atomic<int> done{0};
+    int bumped = 0;
+    const std::thread::id caller = std::this_thread::get_id();
+    const auto readOne = [&](size_t i) {
+        if (stop.load(std::memory_order_relaxed)) return;
+        const auto& [name, plainFile] = entries[i];
         const QString path = folder + u'/' + name;
         if (name != RenameJournal::kFileName &&
-            (plainFile || (QFileInfo::exists(path) && !QFileInfo(path).isDir()))) {
-            AudioTrack track = AudioTrack::initWithPath(path, folderWritable);
-            if (track.isValid()) {
-                if (!opening.customTag && track.tags().custom)
-                    opening.customTag = track.tags().custom;
-                // The row numbers the file-name template; a list that is never
-                // reordered (clean-up only) is named by its scan order.
-                track.setRow(uint32_t(opening.songs.count()));
-                opening.songs.add(std::make_shared<AudioTrack>(std::move(track)));
-            } else if (MusicFile::isMusicFileName(name)) {
-                unreadable << name;
-            }
+            (plainFile || (QFileInfo::exists(path) && !QFileInfo(path).isDir())))
+            read[i] = AudioTrack::initWithPath(path, folderWritable);
+        ++done;
+        // The sheet belongs to this thread alone.
+        if (sheet && std::this_thread::get_id() == caller) {
+            const int now = done.load();
+            sheet->NotifyBump(now - bumped);
+            bumped = now;
+            if (sheet->cancelled()) stop.store(true);
         }
-        if (sheet) sheet->NotifyBump(1);
+    };
+    if (entries.size() >= kFilesReadOnEveryCore)
+        WorkSharing::forEachIndex(entries.size(), readOne);
+    else
+        for (size_t i = 0; i < entries.size(); ++i)
+            readOne(i);
+    if (sheet && done.load() > bumped) sheet->NotifyBump(done.load() - bumped);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        if (!read[i]) continue;
+        AudioTrack& track = *read[i];
+        if (track.isValid()) {
+            if (!opening.customTag && track.tags().custom)
+                opening.customTag = track.tags().custom;
+            // The row numbers the file-name template; a list that is never
+            // reordered (clean-up only) is named by its scan order.
+            track.setRow(uint32_t(opening.songs.count()));
+            opening.songs.add(std::make_shared<AudioTrack>(std::move(track)));
+        } else if (MusicFile::isMusicFileName(entries[i].first)) {
+            unreadable << entries[i].first;
+        }
     }
     if (!unreadable.isEmpty()) reportUnreadableFiles(unreadable, alert);
 }

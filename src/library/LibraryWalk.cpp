@@ -1,17 +1,15 @@
 #include "library/LibraryWalk.h"
 
 #include "media/MusicFile.h"
+#include "system/WorkSharing.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QThread>
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
-#include <thread>
 #include <vector>
 
 #include <dirent.h>
@@ -95,22 +93,6 @@ void walk(const QString& folder, QList<LibraryWalk::Entry>& out) {
         walk(sub, out);
 }
 
-// Calls work(i) for every i in [0, count), on every core.
-template <typename Work> void onEveryCore(qsizetype count, const Work& work) {
-    std::atomic<qsizetype> next{0};
-    const auto take = [&] {
-        for (qsizetype i; (i = next.fetch_add(1)) < count;)
-            work(i);
-    };
-    std::vector<std::thread> helpers;
-    const int cores = qMax(1, QThread::idealThreadCount());
-    for (int t = 1; t < cores && t < count; ++t)
-        helpers.emplace_back(take);
-    take();
-    for (std::thread& helper : helpers)
-        helper.join();
-}
-
 } // namespace
 
 bool LibraryWalk::isDiscName(const QString& name) {
@@ -128,7 +110,8 @@ QList<LibraryWalk::Entry> LibraryWalk::find(const QString& root) {
     // The subtrees of the first folder that has several, on every core: a
     // library is thousands of folders to list.
     std::vector<QList<Entry>> found(size_t(subtrees.size()));
-    onEveryCore(subtrees.size(), [&](qsizetype i) { walk(subtrees.at(i), found[size_t(i)]); });
+    WorkSharing::forEachIndex(size_t(subtrees.size()),
+                              [&](size_t i) { walk(subtrees.at(qsizetype(i)), found[i]); });
     for (const QList<Entry>& some : found)
         entries += some;
     std::sort(entries.begin(), entries.end(),
@@ -176,6 +159,7 @@ LibraryWalk::Identity LibraryWalk::identify(const Entry& entry) {
 QList<LibraryWalk::Identity> LibraryWalk::identifyAll(const QList<Entry>& entries) {
     QList<Identity> ids(entries.size());
     Identity* const out = ids.data(); // detached once, before the threads
-    onEveryCore(entries.size(), [&](qsizetype i) { out[i] = identify(entries.at(i)); });
+    WorkSharing::forEachIndex(size_t(entries.size()),
+                              [&](size_t i) { out[i] = identify(entries.at(qsizetype(i))); });
     return ids;
 }
