@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -57,27 +58,41 @@ struct PrefsGuard {
 
 } // namespace
 
-// Files that cannot be read as music are named; the others open and save.
+// Files that cannot be read as music are named; the others open, in name
+// order, and save. A large folder is read on every core: it must come out
+// the same as a small one read on one thread.
 TEST(FolderOddFiles, UnreadableFilesAreNamedAndTheOthersOpen) {
     PrefsGuard prefs;
-    Folder folder;
-    ASSERT_TRUE(writeM4a(folder.path("good.m4a")));
-    ASSERT_TRUE(writeBytes(folder.path("empty.mp3"), QByteArray()));
-    ASSERT_TRUE(writeBytes(folder.path("cut.m4a"), buildM4a().left(40)));
-    ASSERT_TRUE(writeBytes(folder.path("text.m4b"), QByteArray("not audio at all\n")));
-    ASSERT_TRUE(writeBytes(folder.path("notes.txt"), QByteArray("liner notes\n")));
+    for (const int songs : {0, 40}) {
+        SCOPED_TRACE(songs);
+        Folder folder;
+        ASSERT_TRUE(writeM4a(folder.path("good.m4a")));
+        ASSERT_TRUE(writeBytes(folder.path("empty.mp3"), QByteArray()));
+        ASSERT_TRUE(writeBytes(folder.path("cut.m4a"), buildM4a().left(40)));
+        ASSERT_TRUE(writeBytes(folder.path("text.m4b"), QByteArray("not audio at all\n")));
+        ASSERT_TRUE(writeBytes(folder.path("notes.txt"), QByteArray("liner notes\n")));
+        for (int i = songs; i > 0; --i)
+            ASSERT_TRUE(writeSilentMp3(folder.path(QStringLiteral("song %1.mp3").arg(i))));
 
-    Opened opened(folder.dir);
-    ASSERT_EQ(opened.doc.trackArray().count(), 1);
-    const auto alert = opened.alert(QStringLiteral("Unreadable Files"));
-    ASSERT_TRUE(alert);
-    for (const char* name : {"empty.mp3", "cut.m4a", "text.m4b"})
-        EXPECT_TRUE(alert->message.contains(QLatin1String(name))) << name;
-    EXPECT_FALSE(alert->message.contains(QStringLiteral("notes.txt")));
+        Opened opened(folder.dir);
+        QStringList order;
+        for (const AudioTrackRef& track : opened.doc.trackArray())
+            order << QFileInfo(track->getPath()).fileName();
+        QStringList byName = order;
+        byName.sort();
+        EXPECT_EQ(order.size(), 1 + songs);
+        EXPECT_EQ(order, byName);
+        const auto alert = opened.alert(QStringLiteral("Unreadable Files"));
+        ASSERT_TRUE(alert);
+        EXPECT_TRUE(alert->message.contains(QStringLiteral("\"cut.m4a\", \"empty.mp3\", \"text.m4b\"")))
+            << alert->message.toStdString();
+        EXPECT_FALSE(alert->message.contains(QStringLiteral("notes.txt")));
+        if (songs) continue;
 
-    opened.save();
-    EXPECT_TRUE(opened.doc.lastSaveSucceeded());
-    EXPECT_TRUE(folder.files().contains(QStringLiteral("01-Fixture Title.m4a")));
+        opened.save();
+        EXPECT_TRUE(opened.doc.lastSaveSucceeded());
+        EXPECT_TRUE(folder.files().contains(QStringLiteral("01-Fixture Title.m4a")));
+    }
 }
 
 // A folder of nothing but unreadable files is not "read-only": the save
