@@ -148,8 +148,7 @@ void scanFiles(FolderOpening& opening, ProgressIndicator* sheet, const AlertSink
         if (!read[i]) continue;
         AudioTrack& track = *read[i];
         if (track.isValid()) {
-            if (!opening.customTag && track.tags().custom)
-                opening.customTag = track.tags().custom;
+            if (!opening.customTag && track.tags().custom) opening.customTag = track.tags().custom;
             // The row numbers the file-name template; a list that is never
             // reordered (clean-up only) is named by its scan order.
             track.setRow(uint32_t(opening.songs.count()));

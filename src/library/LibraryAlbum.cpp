@@ -5,6 +5,8 @@
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "system/Disposal.h"
+#include "system/QueuedCall.h"
+#include "system/ThreadHandover.h"
 #include "web/sources/ResultKeys.h"
 
 #include <QJsonArray>
@@ -24,6 +26,8 @@ QString alertText(const Alert& a) {
     return a.title + QStringLiteral(": ") + a.message;
 }
 
+char gHandover;
+
 } // namespace
 
 LibraryAlbum::LibraryAlbum(const QString& folder, bool covers, QObject* parent)
@@ -37,11 +41,13 @@ LibraryAlbum::LibraryAlbum(const QString& folder, bool covers, QObject* parent)
     connect(fDoc.get(), &DocumentBase::jobFinished, this, [this] {
         if (fSaving) return;
         judge();
+        ThreadHandover::release(&gHandover);
         emit lookedUp();
     });
 }
 
 LibraryAlbum::~LibraryAlbum() {
+    ThreadHandover::acquire(&gHandover);
     fDoc->waitUntilIdle();
     fDoc->requestClose();
     // The folder's file objects (tag and atom trees) are freed on a pooled
@@ -51,12 +57,21 @@ LibraryAlbum::~LibraryAlbum() {
     Disposal::later(std::move(tracks));
 }
 
+const void* LibraryAlbum::handoverToken() {
+    return &gHandover;
+}
+
+void LibraryAlbum::customEvent(QEvent* event) {
+    if (!QueuedCall::run(event)) QObject::customEvent(event);
+}
+
 void LibraryAlbum::open() {
     fDoc->setDocumentPath(fFolder, false);
     // A path that is no folder starts nothing.
     if (!fDoc->jobRunning())
         QTimer::singleShot(0, this, [this] {
             judge();
+            ThreadHandover::release(&gHandover);
             emit lookedUp();
         });
 }
@@ -198,6 +213,6 @@ void LibraryAlbum::endSave(qsizetype alertsBefore) {
     fSummary = makeSummary();
     fFolderAfterSave = fDoc->docPath();
     fSaving = false;
+    ThreadHandover::release(&gHandover);
     emit saveEnded();
 }
-

@@ -2,6 +2,8 @@
 
 #include "library/LibraryAlbum.h"
 #include "library/LibraryState.h"
+#include "system/QueuedCall.h"
+#include "system/ThreadHandover.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -62,6 +64,14 @@ void summarize(LibraryRecord& r) {
     r.changes = changes.join(QStringLiteral("; "));
 }
 
+// Lives on a lane and runs there the calls posted to it.
+class LaneHost : public QObject {
+protected:
+    void customEvent(QEvent* event) override {
+        if (!QueuedCall::run(event)) QObject::customEvent(event);
+    }
+};
+
 // Runs a local event loop until `signal` of `sender` fires.
 template <typename Sender, typename Signal> void waitFor(Sender* sender, Signal signal) {
     QEventLoop loop;
@@ -98,7 +108,7 @@ void LibraryRun::startLanes() {
         fLanes.back()->setObjectName(QStringLiteral("Library lane %1").arg(i + 1));
         fLanes.back()->start();
         // What albums are made by, so they belong to the lane from the start.
-        auto* maker = new QObject;
+        auto* maker = new LaneHost;
         maker->moveToThread(fLanes.back().get());
         fLaneMakers.push_back(maker);
     }
@@ -207,7 +217,8 @@ LibraryRun::End LibraryRun::run(const QString& root) {
     }
     if (!fState.addNew(fresh)) return End::StateFailed;
     emit progressed(fCounts);
-    fParallel = fOptions.parallel > 0 ? fOptions.parallel : 2 * qMax(1, QThread::idealThreadCount());
+    fParallel =
+        fOptions.parallel > 0 ? fOptions.parallel : 2 * qMax(1, QThread::idealThreadCount());
     startLanes();
     startMore();
     if (!fActive.isEmpty()) fLoop.exec();
@@ -217,7 +228,8 @@ LibraryRun::End LibraryRun::run(const QString& root) {
 }
 
 void LibraryRun::startMore() {
-    while (!fStateFailed && !stopRequested() && fActive.size() < fParallel && fNext < fTodo.size()) {
+    while (!fStateFailed && !stopRequested() && fActive.size() < fParallel &&
+           fNext < fTodo.size()) {
         startEntry(fTodo[fNext++]);
     }
     if (fActive.isEmpty()) fLoop.quit();
@@ -237,10 +249,11 @@ void LibraryRun::openNext(Work* work) {
     const bool keepHits = isSignalConnected(QMetaMethod::fromSignal(&LibraryRun::hitsFound));
     // Made on its lane, so its document's timers and watchers are the
     // lane's; this thread hears of it once it is looked up.
-    QMetaObject::invokeMethod(maker, [this, work, folder, covers, keepHits] {
+    QueuedCall::post(maker, [this, work, folder, covers, keepHits] {
         auto* album = new LibraryAlbum(folder, covers);
         album->setKeepsHits(keepHits);
         connect(album, &LibraryAlbum::lookedUp, this, [this, work, album] {
+            ThreadHandover::acquire(LibraryAlbum::handoverToken());
             work->albums << album;
             emit hitsFound(album->folder(), album->hits());
             ++work->next;
@@ -277,6 +290,7 @@ void LibraryRun::saveNext(Work* work) {
     connect(
         album, &LibraryAlbum::saveEnded, this,
         [this, work, album] {
+            ThreadHandover::acquire(LibraryAlbum::handoverToken());
             switch (album->saveEnd()) {
             case LibraryAlbum::SaveEnd::Saved:
                 ++work->next;
@@ -290,7 +304,7 @@ void LibraryRun::saveNext(Work* work) {
         },
         Qt::SingleShotConnection);
     const int row = album->bestRow();
-    QMetaObject::invokeMethod(album, [album, row] { album->save(row); });
+    QueuedCall::post(album, [album, row] { album->save(row); });
 }
 
 void LibraryRun::finish(Work* work, LibraryRecord::Status status, const QString& reason) {
@@ -342,6 +356,7 @@ void LibraryRun::finish(Work* work, LibraryRecord::Status status, const QString&
 
     fActive.removeOne(work);
     // Deleted on their lanes, where their documents live.
+    ThreadHandover::release(LibraryAlbum::handoverToken());
     for (LibraryAlbum* album : work->albums)
         album->deleteLater();
     delete work;

@@ -84,7 +84,8 @@ TEST(FolderOddFiles, UnreadableFilesAreNamedAndTheOthersOpen) {
         EXPECT_EQ(order, byName);
         const auto alert = opened.alert(QStringLiteral("Unreadable Files"));
         ASSERT_TRUE(alert);
-        EXPECT_TRUE(alert->message.contains(QStringLiteral("\"cut.m4a\", \"empty.mp3\", \"text.m4b\"")))
+        EXPECT_TRUE(
+            alert->message.contains(QStringLiteral("\"cut.m4a\", \"empty.mp3\", \"text.m4b\"")))
             << alert->message.toStdString();
         EXPECT_FALSE(alert->message.contains(QStringLiteral("notes.txt")));
         if (songs) continue;
