@@ -64,8 +64,14 @@ void summarize(LibraryRecord& r) {
     r.changes = changes.join(QStringLiteral("; "));
 }
 
+// Made by the run's thread before the lane's hands it anything.
+char gLaneHostMade;
+
 // Lives on a lane and runs there the calls posted to it.
 class LaneHost : public QObject {
+public:
+    ~LaneHost() override { ThreadHandover::acquire(&gLaneHostMade); }
+
 protected:
     void customEvent(QEvent* event) override {
         if (!QueuedCall::run(event)) QObject::customEvent(event);
@@ -110,6 +116,7 @@ void LibraryRun::startLanes() {
         // What albums are made by, so they belong to the lane from the start.
         auto* maker = new LaneHost;
         maker->moveToThread(fLanes.back().get());
+        ThreadHandover::release(&gLaneHostMade);
         fLaneMakers.push_back(maker);
     }
 }
@@ -252,12 +259,17 @@ void LibraryRun::openNext(Work* work) {
     QueuedCall::post(maker, [this, work, folder, covers, keepHits] {
         auto* album = new LibraryAlbum(folder, covers);
         album->setKeepsHits(keepHits);
+        // Both made here, on the lane, where they end with the album.
         connect(album, &LibraryAlbum::lookedUp, this, [this, work, album] {
             ThreadHandover::acquire(LibraryAlbum::handoverToken());
             work->albums << album;
             emit hitsFound(album->folder(), album->hits());
             ++work->next;
             openNext(work);
+        });
+        connect(album, &LibraryAlbum::saveEnded, this, [this, work, album] {
+            ThreadHandover::acquire(LibraryAlbum::handoverToken());
+            saved(work, album);
         });
         album->open();
     });
@@ -287,24 +299,21 @@ void LibraryRun::saveNext(Work* work) {
     if (work->next >= work->albums.size())
         return finish(work, LibraryRecord::Status::Saved, QString());
     LibraryAlbum* album = work->albums[work->next];
-    connect(
-        album, &LibraryAlbum::saveEnded, this,
-        [this, work, album] {
-            ThreadHandover::acquire(LibraryAlbum::handoverToken());
-            switch (album->saveEnd()) {
-            case LibraryAlbum::SaveEnd::Saved:
-                ++work->next;
-                return saveNext(work);
-            case LibraryAlbum::SaveEnd::Asked:
-                return finish(work, LibraryRecord::Status::Queued,
-                              QStringLiteral("the save would ask: ") + album->saveReason());
-            case LibraryAlbum::SaveEnd::Refused:
-                return finish(work, LibraryRecord::Status::Failed, album->saveReason());
-            }
-        },
-        Qt::SingleShotConnection);
     const int row = album->bestRow();
     QueuedCall::post(album, [album, row] { album->save(row); });
+}
+
+void LibraryRun::saved(Work* work, LibraryAlbum* album) {
+    switch (album->saveEnd()) {
+    case LibraryAlbum::SaveEnd::Saved:
+        ++work->next;
+        return saveNext(work);
+    case LibraryAlbum::SaveEnd::Asked:
+        return finish(work, LibraryRecord::Status::Queued,
+                      QStringLiteral("the save would ask: ") + album->saveReason());
+    case LibraryAlbum::SaveEnd::Refused:
+        return finish(work, LibraryRecord::Status::Failed, album->saveReason());
+    }
 }
 
 void LibraryRun::finish(Work* work, LibraryRecord::Status status, const QString& reason) {

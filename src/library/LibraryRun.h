@@ -101,6 +101,7 @@ private:
     void openNext(Work* work);
     void judged(Work* work);
     void saveNext(Work* work);
+    void saved(Work* work, LibraryAlbum* album);
     void finish(Work* work, LibraryRecord::Status status, const QString& reason);
     void count(LibraryRecord::Status status, int by);
 
