@@ -20,6 +20,7 @@
 #include "support/Mp3Fixture.h"
 #include "support/ProcessRuns.h"
 #include "support/XiphFixture.h"
+#include "system/PictureCodec.h"
 #include "web/WebThrottle.h"
 #include "web/sources/MusicSources.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
@@ -31,7 +32,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QImageReader>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -155,7 +155,7 @@ void steps(const QString& root, int runs, int argc, char** argv) {
             host.setAnswerPolicy(&HeadlessHost::answerNone);
             auto doc = std::make_unique<TrovixDocument>(&host);
             lap(3);
-            (void)QImageReader::supportedImageFormats();
+            (void)Pictures::readableFormats(); // opens the codec module, as trovix-cli does
             lap(4);
             doc->setDocumentPath(empty, false);
             doc->waitUntilIdle();

@@ -4,9 +4,9 @@
 #include "media/AtomParser.h"
 #include "media/M4AFile.h"
 #include "save/SaveBatch.h"
+#include "system/Picture.h"
 
 #include <QFile>
-#include <QImage>
 #include <QString>
 
 #include <cstdint>
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         tags.setTrack(int(size % 30), 30);
         file->setTags(tags,
                       TagField::Title | TagField::Genre | TagField::Track | TagField::TrackCount);
-        if (size % 3 == 0) file->tagImage(QImage());
+        if (size % 3 == 0) file->tagImage(Picture());
         if (SaveBatch::saveOne(*file).ok() && !AtomParser::newAtomParser(path).parser) std::abort();
     }
     return 0;

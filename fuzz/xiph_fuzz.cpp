@@ -7,10 +7,10 @@
 #include "media/MusicFileFactory.h"
 #include "media/VorbisComment.h"
 #include "save/SaveBatch.h"
+#include "system/Picture.h"
 
 #include <QByteArray>
 #include <QFile>
-#include <QImage>
 #include <QString>
 
 #include <cstdint>
@@ -38,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         TagValues tags{.title = QStringLiteral("Fuzzed title")};
         tags.setTrack(int(size % 30), 30);
         file->setTags(tags, TagField::Title | TagField::Track | TagField::TrackCount);
-        if (size % 3 == 0) file->tagImage(QImage());
+        if (size % 3 == 0) file->tagImage(Picture());
         if (size % 5 == 0)
             file->setTags({.album = QString(int(size % 4000), u'a')}, TagField::Album);
         if (SaveBatch::saveOne(*file).ok() && !MusicFileFactory::newMusicFileWithPath(path))

@@ -9,6 +9,7 @@ trap 'rm -rf "$work"' EXIT
 
 expected=(
   bin/trovix-cli
+  lib/trovix/trovix_pictures.so
   share/applications/trovix.desktop
   share/metainfo/app.trovix.Trovix.metainfo.xml
   share/icons/hicolor/scalable/apps/trovix.svg

@@ -21,7 +21,7 @@ import sys
 # floor of their top folder (web/sources/allmusic is on the web floor).
 FLOORS = [
     ["system"],
-    ["app"],
+    ["app", "pictures"],
     ["text"],
     ["tags"],
     ["media"],

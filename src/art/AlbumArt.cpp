@@ -6,17 +6,15 @@
 #include "model/AlbumInfo.h"
 #include "model/AudioTrack.h"
 #include "system/Log.h"
+#include "system/PictureCodec.h"
 #include "system/ProgressIndicator.h"
 #include "web/GrabWebPage.h"
 #include "web/WebLimits.h"
 #include "web/WebThrottle.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
-#include <QImageWriter>
 #include <QMutexLocker>
 #include <QSaveFile>
 
@@ -51,7 +49,7 @@ QString unusableDownload(const PageFetch& fetched) {
     return QString();
 }
 
-// Whether image bytes of a format (as QImageReader names it) end with the
+// Whether image bytes of a format (as PictureReader names it) end with the
 // format's closing marker; formats without one pass.
 bool endsWhole(const QByteArray& bytes, const QByteArray& format) {
     // Decoders fill a picture cut short with grey and report success; the
@@ -79,19 +77,8 @@ AlbumArt::Candidate AlbumArt::candidateFromFile(const QString& path, int score) 
     // never end.
     if (path.isEmpty() || !info.isFile() || info.size() > CoverFiles::kMaxImageFileBytes)
         return nullptr;
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    if (!reader.canRead()) return nullptr;
-    QSize size = reader.size();
-    if (!size.isValid()) {
-        // A format whose header does not tell: the size only comes with
-        // the pixels.
-        const QImage image = CoverFiles::readImage(reader);
-        if (image.isNull()) return nullptr;
-        size = image.size();
-    } else if (reader.transformation() & QImageIOHandler::TransformationRotate90) {
-        size.transpose();
-    }
+    QSize size;
+    if (!Pictures::probeFile(path, &size)) return nullptr;
     auto record = std::make_shared<AlbumArtDict>();
     record->setSource(AlbumArtDict::kSourceFile);
     record->setLocation(path);
@@ -117,26 +104,27 @@ AlbumArt::Candidate AlbumArt::candidateFromURL(const QString& url, int score,
         TROVIX_LOG() << QStringLiteral("AlbumArt: no cover from %1: %2").arg(url, why);
         return nullptr;
     }
-    QBuffer buffer(&*fetched.body);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    const QImage image = CoverFiles::readImage(reader);
-    if (image.isNull() || !endsWhole(*fetched.body, reader.format())) {
-        TROVIX_LOG() << QStringLiteral("AlbumArt: no cover from %1: not a whole picture").arg(url);
+    QByteArray format;
+    const Picture image = Pictures::decode(*fetched.body, QByteArray(), &format);
+    if (image.isNull() || !endsWhole(*fetched.body, format)) {
+        QString noCodec;
+        PictureCodecs::get(&noCodec);
+        TROVIX_LOG() << QStringLiteral("AlbumArt: no cover from %1: %2")
+                            .arg(url, noCodec.isNull() ? QStringLiteral("not a whole picture")
+                                                       : noCodec);
         return nullptr;
     }
-    return candidateFromImage(CoverFiles::normalizedImage(image), AlbumArtDict::kSourceURL, url,
-                              score);
+    return candidateFromImage(image, AlbumArtDict::kSourceURL, url, score);
 }
 
-void AlbumArt::setImageFromImage(const QImage& image, const QString& source,
+void AlbumArt::setImageFromImage(const Picture& image, const QString& source,
                                  const QString& location, int score) {
     addImage(CoverFiles::normalizedImage(image), source, location, score);
 }
 
 AlbumArt::Candidate AlbumArt::candidateFromAlbumInfo(const AlbumInfo* hit, bool searchCovers) {
     if (!hit || !searchCovers) return nullptr;
-    const QImage picture = hit->coverArt();
+    const Picture picture = hit->coverArt();
     if (picture.isNull()) return nullptr;
     auto record = std::make_shared<AlbumArtDict>();
     record->setSource(AlbumArtDict::kSourceSaved);
@@ -169,7 +157,7 @@ QList<AlbumArt::Candidate> AlbumArt::candidatesInFolder(const QString& folderPat
             if (dot < 0 || dot + 1 == name.size() || MusicFile::isMusicFileName(name)) continue;
             // Asked only here: the answer loads every image plugin, which a
             // folder of nothing but music need not wait for.
-            static const QList<QByteArray> gFormats = QImageReader::supportedImageFormats();
+            static const QList<QByteArray> gFormats = Pictures::readableFormats();
             if (gFormats.contains(name.mid(dot + 1).toLower().toLatin1())) candidates << name;
         }
         ::closedir(dir);
@@ -192,7 +180,7 @@ void AlbumArt::searchForImage(const QString& path) {
     setImageFromFile(path, kFileScore);
 }
 
-void AlbumArt::imageDropped(const QImage& image) {
+void AlbumArt::imageDropped(const Picture& image) {
     if (image.isNull()) return;
     addImage(CoverFiles::normalizedImage(image), AlbumArtDict::kSourceDrop, QString(), kDropScore);
 }
@@ -201,12 +189,12 @@ void AlbumArt::fileDropped(const QString& path) {
     setImageFromFile(path, kDropScore);
 }
 
-void AlbumArt::addImage(const QImage& image, const QString& source, const QString& location,
+void AlbumArt::addImage(const Picture& image, const QString& source, const QString& location,
                         int score) {
     addCandidate(candidateFromImage(image, source, location, score));
 }
 
-AlbumArt::Candidate AlbumArt::candidateFromImage(const QImage& image, const QString& source,
+AlbumArt::Candidate AlbumArt::candidateFromImage(const Picture& image, const QString& source,
                                                  const QString& location, int score) {
     auto record = std::make_shared<AlbumArtDict>();
     record->setSizeDescr(QStringLiteral(""));
@@ -240,7 +228,7 @@ void AlbumArt::addCandidates(const QList<Candidate>& candidates) {
 void AlbumArt::syncImage(const AlbumArtDict& record) {
     fShown = record;
     ++fShownSerial;
-    fShownImage = QImage();
+    fShownImage = Picture();
     fSource = record.sourceDescr();
     const QString size = record.sizeDescr();
     if (!size.isNull()) {
@@ -284,7 +272,7 @@ void AlbumArt::clear() {
         QMutexLocker locker(&fLock);
         fShown.reset();
         ++fShownSerial;
-        fShownImage = QImage();
+        fShownImage = Picture();
         fSource = QStringLiteral("No image");
         fMainWindowSize = QStringLiteral("(none)");
         fSize = QStringLiteral("");
@@ -298,7 +286,7 @@ std::optional<AlbumArtDict> AlbumArt::shownCandidate() const {
     return fShown;
 }
 
-QImage AlbumArt::shownImage() const {
+Picture AlbumArt::shownImage() const {
     return imageOf(shownCover());
 }
 
@@ -307,14 +295,14 @@ AlbumArt::ShownCover AlbumArt::shownCover() const {
     return {fShown, fShownSerial};
 }
 
-QImage AlbumArt::imageOf(const ShownCover& shown) const {
+Picture AlbumArt::imageOf(const ShownCover& shown) const {
     if (!shown.candidate) return {};
     {
         QMutexLocker locker(&fLock);
         if (shown.serial == fShownSerial && !fShownImage.isNull()) return fShownImage;
     }
     // Decoded outside the lock: workers keep adding candidates meanwhile.
-    const QImage image = shown.candidate->image();
+    const Picture image = shown.candidate->image();
     QMutexLocker locker(&fLock);
     if (shown.serial == fShownSerial) fShownImage = image;
     return image;
@@ -388,15 +376,12 @@ QByteArray AlbumArt::coverToEmbed(const ShownCover& shownCover, const QByteArray
             return *it;
         }
     }
-    const QImage scaled = scaledImage(imageOf(shownCover), options);
+    const Picture scaled = scaledImage(imageOf(shownCover), options);
     if (scaled.isNull()) return {};
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    if (format == "jpeg") writer.setQuality(90);
-    if (!writer.write(scaled)) {
-        TROVIX_LOG() << "AlbumArt: cover not encoded as" << format << ":" << writer.errorString();
+    QString why;
+    const QByteArray bytes = Pictures::encode(scaled, format, format == "jpeg" ? 90 : -1, &why);
+    if (bytes.isEmpty()) {
+        TROVIX_LOG() << "AlbumArt: cover not encoded as" << format << ":" << why;
         return {};
     }
     QMutexLocker locker(&fLock);
@@ -439,7 +424,7 @@ CoverToStore AlbumArt::coverToStore(const ShownCover& shownCover, const QString&
         const QString path = QStringLiteral("%1/%2.jpg").arg(folderPath, options.fileName);
         const QByteArray stored = shown->imageData();
         if (MusicFile::imageFormatOf(stored) == "jpeg")
-            cover.setFile(path, stored, QImage());
+            cover.setFile(path, stored, Picture());
         else
             cover.setFile(path, QByteArray(), imageOf(shownCover));
     }

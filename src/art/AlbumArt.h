@@ -4,10 +4,10 @@
 #include "art/AlbumArtDictArray.h"
 #include "art/CoverOptions.h"
 #include "art/CoverToStore.h"
+#include "system/Picture.h"
 
 #include <QByteArray>
 #include <QHash>
-#include <QImage>
 #include <QMutex>
 #include <QObject>
 #include <QSize>
@@ -53,7 +53,7 @@ public:
     // worker thread.
     static Candidate candidateFromURL(const QString& url, int score,
                                       ProgressIndicator* progress = nullptr);
-    static Candidate candidateFromImage(const QImage& image, const QString& source,
+    static Candidate candidateFromImage(const Picture& image, const QString& source,
                                         const QString& location, int score);
     // The picture a local hit carries, when covers are searched for
     // ("SearchForCoverArt").
@@ -69,14 +69,14 @@ public:
     // CoverFiles::kMaxImageFileBytes, is ignored. Only its header is read here (for the
     // size); its pixels are decoded when it is shown.
     void setImageFromFile(const QString& path, int score);
-    void setImageFromImage(const QImage& image, const QString& source, const QString& location,
+    void setImageFromImage(const Picture& image, const QString& source, const QString& location,
                            int score);
     // Every entry of the folder whose name ends in an image extension, by
     // name, as a file candidate.
     void searchForImages(const QString& folderPath);
     void searchForImage(const QString& path);
     // Pictures and files dropped on a view; both outrank everything else.
-    void imageDropped(const QImage& image);
+    void imageDropped(const Picture& image);
     void fileDropped(const QString& path);
 
     // Panel operations.
@@ -91,7 +91,7 @@ public:
     std::optional<AlbumArtDict> shownCandidate() const;
     // The shown picture; null after clear() or before anything was shown.
     // May decode a file: views call it off the main thread.
-    QImage shownImage() const;
+    Picture shownImage() const;
     // The panel's source text.
     QString sourceText() const;
     // The panel's size text.
@@ -134,7 +134,7 @@ signals:
     void changed();
 
 private:
-    void addImage(const QImage& image, const QString& source, const QString& location, int score);
+    void addImage(const Picture& image, const QString& source, const QString& location, int score);
     void addCandidate(const Candidate& record);
     // The bytes to embed for a file whose own format is `format`, and their
     // format: the shown picture's stored bytes when it needs no scaling,
@@ -143,7 +143,7 @@ private:
     QByteArray coverToEmbed(const ShownCover& shown, const QByteArray& format,
                             QByteArray& usedFormat, const CoverOptions& options) const;
     // The picture of `shown`, decoded once while it stays the one shown.
-    QImage imageOf(const ShownCover& shown) const;
+    Picture imageOf(const ShownCover& shown) const;
     // Both expect fLock held.
     void syncImage(const AlbumArtDict& record);
     void updateDisplaySize();
@@ -156,7 +156,7 @@ private:
     // Counts the changes of fShown, so a picture decoded outside the lock is
     // kept only if it still is the one shown.
     quint64 fShownSerial = 0;
-    mutable QImage fShownImage;
+    mutable Picture fShownImage;
     // Encoded covers of the shown candidate, by format, for fEncodedSerial.
     mutable QHash<QByteArray, QByteArray> fEncodedCovers;
     mutable quint64 fEncodedSerial = 0;

@@ -5,9 +5,9 @@
 #include <QFileInfo>
 #include <QSize>
 
-QImage AlbumArtDict::image() const {
+Picture AlbumArtDict::image() const {
     const auto it = fDict.constFind(kImageKey);
-    if (it != fDict.constEnd()) return it->value<QImage>();
+    if (it != fDict.constEnd()) return it->value<Picture>();
     const QByteArray bytes = imageData();
     if (!bytes.isEmpty()) return CoverFiles::decodedImage(bytes);
     if (source() == kSourceFile && pixelSize().isValid())
@@ -24,11 +24,11 @@ QSize AlbumArtDict::pixelSize() const {
     const auto it = fDict.constFind(kPixelSizeKey);
     if (it != fDict.constEnd()) return it->toSize();
     const auto image = fDict.constFind(kImageKey);
-    return image == fDict.constEnd() ? QSize() : image->value<QImage>().size();
+    return image == fDict.constEnd() ? QSize() : image->value<Picture>().size();
 }
 
-void AlbumArtDict::setImage(const QImage& image) {
-    if (!image.isNull()) fDict.insert(kImageKey, image);
+void AlbumArtDict::setImage(const Picture& image) {
+    if (!image.isNull()) fDict.insert(kImageKey, QVariant::fromValue(image));
 }
 
 void AlbumArtDict::setImageData(const QByteArray& bytes) {
@@ -72,7 +72,7 @@ QString AlbumArtDict::description() const {
     for (auto it = fDict.constBegin(); it != fDict.constEnd(); ++it) {
         QString value;
         if (it.key() == kImageKey) {
-            const QImage picture = it->value<QImage>();
+            const Picture picture = it->value<Picture>();
             value = QStringLiteral("<image %1 x %2>").arg(picture.width()).arg(picture.height());
         } else if (it.key() == kImageDataKey) {
             value = QStringLiteral("<%1 bytes>").arg(it->toByteArray().size());

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "system/Picture.h"
+
 #include <QByteArray>
-#include <QImage>
 #include <QSize>
 #include <QString>
 #include <QVariantMap>
@@ -43,7 +44,7 @@ public:
     // The picture, decoded on each call from what the candidate keeps: the
     // picture itself, its stored bytes, or (from a file) the file. Null when
     // there is none or it does not decode.
-    QImage image() const;
+    Picture image() const;
     // Whether there is a picture to decode, without decoding it.
     bool hasImage() const;
     // The picture's bytes as stored in tags; empty when not kept.
@@ -56,7 +57,7 @@ public:
     void setSource(const QString& v) { setString(kSourceKey, v); }
     void setSourceDescr(const QString& v) { setString(kSourceDescrKey, v); }
     void setSizeDescr(const QString& v) { setString(kSizeDescrKey, v); }
-    void setImage(const QImage& image);
+    void setImage(const Picture& image);
     void setImageData(const QByteArray& bytes);
     void setPixelSize(QSize size);
     void setLocation(const QString& v) { setString(kLocationKey, v); }

@@ -3,6 +3,7 @@
 #include "art/AlbumArtDict.h"
 #include "art/CoverOptions.h"
 #include "system/Log.h"
+#include "system/PictureCodec.h"
 
 #include <QFileInfo>
 
@@ -29,17 +30,15 @@ double computeFactor(QSize pictureSize, const CoverOptions& options) {
     return factor;
 }
 
-QImage scaledImage(const QImage& picture, const CoverOptions& options) {
+Picture scaledImage(const Picture& picture, const CoverOptions& options) {
     if (picture.isNull()) return {};
     const double factor = computeFactor(picture.size(), options);
     const double width = picture.width() * factor;
     const double height = picture.height() * factor;
     const QSize size(int(std::lround(width)), int(std::lround(height)));
-    // Area-averaging scale: a painter's smooth transform samples only four
-    // pixels per point and leaves big covers aliased when shrunk.
-    QImage result;
-    if (!size.isEmpty())
-        result = picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // Area averaging (the codec's scale), so big covers shrink unaliased.
+    Picture result;
+    if (!size.isEmpty()) result = Pictures::scaled(picture, size);
     if (result.isNull()) {
         TROVIX_LOG() << QString::asprintf("Why is newImage nil? Size = (%f,%f)", width, height);
         return {};

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <QImage>
+#include "system/Picture.h"
+
 #include <QPointF>
 #include <QRectF>
 #include <QSize>
@@ -18,7 +19,7 @@ double computeFactor(QSize pictureSize, const CoverOptions& options);
 
 // The picture to embed: a new image of the picture scaled by computeFactor.
 // Null, and logged, when the new image cannot be made.
-QImage scaledImage(const QImage& picture, const CoverOptions& options);
+Picture scaledImage(const Picture& picture, const CoverOptions& options);
 
 // The tool tip of a view showing this candidate: "(No image)" without a
 // candidate, source or picture; else by source. Null for a source the rule

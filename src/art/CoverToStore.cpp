@@ -20,7 +20,7 @@ void CoverToStore::setEmbedded(const QByteArray& fileFormat, const QByteArray& b
     fEmbedded.insert(fileFormat, qMakePair(bytes, format));
 }
 
-void CoverToStore::setFile(const QString& path, const QByteArray& jpeg, const QImage& image) {
+void CoverToStore::setFile(const QString& path, const QByteArray& jpeg, const Picture& image) {
     fFilePath = path;
     fFileJpeg = jpeg;
     fFileImage = image;

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "system/Picture.h"
+
 #include <QByteArray>
 #include <QHash>
-#include <QImage>
 #include <QPair>
 #include <QString>
 
@@ -19,7 +20,7 @@ public:
                      const QByteArray& format);
     // The cover file at `path`: `jpeg` stored as it is when not empty, else
     // `image` encoded as a JPEG.
-    void setFile(const QString& path, const QByteArray& jpeg, const QImage& image);
+    void setFile(const QString& path, const QByteArray& jpeg, const Picture& image);
 
     // Writes the cover file when there is one and it does not already hold
     // the picture; false when it could not be written.
@@ -37,7 +38,7 @@ public:
                 file.getImageData() != it->first)
                 file.tagImageData(it->first, it->second);
         } else if (fileWritten) {
-            file.tagImage(QImage());
+            file.tagImage(Picture());
         }
     }
 
@@ -47,5 +48,5 @@ private:
     QHash<QByteArray, QPair<QByteArray, QByteArray>> fEmbedded;
     QString fFilePath;
     QByteArray fFileJpeg;
-    QImage fFileImage;
+    Picture fFileImage;
 };

@@ -2,7 +2,6 @@
 
 #include "app/Preferences.h"
 #include "art/AlbumArt.h"
-#include "docs/DocumentEditCommand.h"
 #include "docs/DocumentHost.h"
 #include "docs/EditState.h"
 #include "docs/LookupWorker.h"
@@ -310,7 +309,7 @@ void DocumentBase::recordEdit(const QString& text, const std::function<void()>& 
     const std::shared_ptr<const EditState> after = editState();
     --fRecording;
     if (before->sameEdits(*after)) return;
-    fUndoStack.push(new DocumentEditCommand(
+    fUndoStack.push(std::make_unique<DocumentEditCommand>(
         text, mergeId, [before] { before->restore(); }, [after] { after->restore(); }));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "docs/BusyState.h"
+#include "docs/EditHistory.h"
 #include "docs/LookupSources.h"
 #include "save/SaveReport.h"
 #include "tags/CustomTag.h"
@@ -9,7 +10,6 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <QUndoStack>
 
 #include <atomic>
 #include <functional>
@@ -100,7 +100,7 @@ public:
     // The user's edits since the document was opened, looked up or saved
     // (files on disk are not unwritten). Undo and redo are refused while
     // busy.
-    QUndoStack& undoStack() { return fUndoStack; }
+    EditHistory& undoStack() { return fUndoStack; }
     // A document nobody can undo in (one of a library run) keeps no history:
     // each kept edit copies what it may change twice.
     void setKeepsHistory(bool keeps) { fKeepsHistory = keeps; }
@@ -207,7 +207,7 @@ protected:
     bool fAwaitingWorker = false;
     bool fClosed = false;
 
-    QUndoStack fUndoStack;
+    EditHistory fUndoStack;
     int fRecording = 0; // nested edits are part of the outer one
     bool fKeepsHistory = true;
 

@@ -2,7 +2,7 @@
 
 DocumentEditCommand::DocumentEditCommand(const QString& text, int mergeId, Restore before,
                                          Restore after)
-    : QUndoCommand(text), fMergeId(mergeId), fBefore(std::move(before)), fAfter(std::move(after)) {}
+    : fText(text), fMergeId(mergeId), fBefore(std::move(before)), fAfter(std::move(after)) {}
 
 void DocumentEditCommand::undo() {
     fBefore();
@@ -14,8 +14,8 @@ void DocumentEditCommand::redo() {
     fDone = true;
 }
 
-bool DocumentEditCommand::mergeWith(const QUndoCommand* other) {
-    if (other->id() != id()) return false;
-    fAfter = static_cast<const DocumentEditCommand*>(other)->fAfter;
+bool DocumentEditCommand::mergeWith(const DocumentEditCommand& later) {
+    if (fMergeId == -1 || later.fMergeId != fMergeId) return false;
+    fAfter = later.fAfter;
     return true;
 }

@@ -268,7 +268,7 @@ QString FileTagDocument::recoverFolder(const QString& path, QList<Alert>* alerts
     return r.folder + QLatin1Char('/') + (name.isEmpty() ? info.fileName() : name);
 }
 
-void FileTagDocument::createTrackHits(FileOpening& opening, const QImage& cover,
+void FileTagDocument::createTrackHits(FileOpening& opening, const Picture& cover,
                                       const QByteArray& bytes, bool smartCap) {
     const AudioTrack& track = *opening.song;
     const std::optional<CustomTag>& tag = opening.customTag;

@@ -157,7 +157,7 @@ public:
     static QString recoverFolder(const QString& path, QList<Alert>* alerts);
     // Both hits from the file, with its cover decoded once (null when it has
     // none or it does not decode) and its stored bytes.
-    static void createTrackHits(FileOpening& opening, const QImage& cover, const QByteArray& bytes,
+    static void createTrackHits(FileOpening& opening, const Picture& cover, const QByteArray& bytes,
                                 bool smartCap);
     // The tag hit's artist, " / ", the record's old title.
     static QString initialSearchString(const TrackInfoPtr& fromTag, const QString& oldTitle);

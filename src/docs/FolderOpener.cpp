@@ -173,7 +173,7 @@ QString unreadableMessage(const QStringList& names) {
 namespace {
 
 // The hit of a pseudo-album with the folder's cover, found at `location`.
-AlbumInfoPtr hitWithCover(const AlbumDetailsPtr& details, const QImage& image,
+AlbumInfoPtr hitWithCover(const AlbumDetailsPtr& details, const Picture& image,
                           const QByteArray& bytes, const QString& location) {
     AlbumInfoPtr hit = details ? AlbumInfo::fromDetails(*details) : nullptr;
     if (!hit || image.isNull()) return hit;
@@ -190,7 +190,7 @@ FolderCover findFolderCover(const AudioTrackArray& songs) {
         if (!track->hasImage()) continue;
         const QByteArray bytes = track->getImageData();
         // A damaged picture costs only itself: the next one is tried.
-        const QImage image = CoverFiles::decodedImage(bytes);
+        const Picture image = CoverFiles::decodedImage(bytes);
         if (!image.isNull()) return {image, bytes, track->getPath()};
     }
     return {};

@@ -3,10 +3,10 @@
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfo.h"
 #include "model/AudioTrackArray.h"
+#include "system/Picture.h"
 #include "tags/CustomTag.h"
 
 #include <QByteArray>
-#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -36,7 +36,7 @@ struct FolderOpening {
 // The first picture in the files' tags that decodes, decoded once for both
 // folder hits.
 struct FolderCover {
-    QImage image;
+    Picture image;
     QByteArray bytes;
     QString path; // of the file whose tags hold it
 };

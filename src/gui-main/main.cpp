@@ -5,6 +5,7 @@
 // lines to the log.
 #include "app/AppVersion.h"
 #include "app/SingleInstance.h"
+#include "pictures/QtPictureCodec.h"
 #include "system/Log.h"
 #include "ui/DocumentWindow.h"
 #include "ui/TrovixController.h"
@@ -44,6 +45,8 @@ int main(int argc, char** argv) {
             return 0;
         }
     QApplication app(argc, argv);
+    // Linked: the widgets draw with Qt Gui anyway, so no module to open.
+    PictureCodecs::install(&QtPictureCodec::instance());
     QApplication::setApplicationVersion(AppVersion::versionText());
     QApplication::setApplicationName(QStringLiteral("Trovix"));
     QApplication::setOrganizationName(QStringLiteral("Trovix"));

@@ -2,10 +2,9 @@
 
 #include "media/DataAtom.h"
 #include "system/Log.h"
+#include "system/PictureCodec.h"
 #include "tags/TextNumbers.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QStringList>
 #include <QtEndian>
 
@@ -409,11 +408,9 @@ void M4AFile::writeImageData(const QByteArray& bytes, const QByteArray& format) 
     if (format != "jpeg") {
         typeWord = DataAtom::kPng;
         if (format != "png") {
-            stored.clear();
-            QBuffer buffer(&stored);
-            const QImage image = QImage::fromData(bytes);
-            if (image.isNull() || !buffer.open(QIODevice::WriteOnly) ||
-                !image.save(&buffer, "PNG")) {
+            const Picture image = Pictures::fromData(bytes);
+            stored = image.isNull() ? QByteArray() : Pictures::encode(image, "png", -1);
+            if (stored.isEmpty()) {
                 TROVIX_LOG() << "Could not store the cover of" << fPath << "as PNG";
                 return;
             }

@@ -16,7 +16,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QImageWriter>
 
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v1genres.h>

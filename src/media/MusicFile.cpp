@@ -4,10 +4,9 @@
 #include "tags/TextNumbers.h"
 
 #include "system/Log.h"
+#include "system/PictureCodec.h"
 
-#include <QBuffer>
 #include <QFileInfo>
-#include <QImageWriter>
 
 namespace {
 
@@ -56,8 +55,8 @@ void MusicFile::setTags(const TagValues& values, TagFields fields) {
     writeTagValues(fTags, fields);
 }
 
-QImage MusicFile::getImage() const {
-    return QImage::fromData(getImageData());
+Picture MusicFile::getImage() const {
+    return Pictures::fromData(getImageData());
 }
 
 QByteArray MusicFile::imageFormatOf(const QByteArray& bytes) {
@@ -68,20 +67,17 @@ QByteArray MusicFile::imageFormatOf(const QByteArray& bytes) {
     return {};
 }
 
-void MusicFile::tagImage(const QImage& image) {
+void MusicFile::tagImage(const Picture& image) {
     if (image.isNull()) {
         tagImageData({});
         return;
     }
     const QByteArray format = imageFormat();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    if (format == "jpeg") writer.setQuality(90);
-    if (!writer.write(image)) {
+    QString why;
+    const QByteArray bytes = Pictures::encode(image, format, format == "jpeg" ? 90 : -1, &why);
+    if (bytes.isEmpty()) {
         // The old cover stays rather than vanish for a picture we cannot store.
-        TROVIX_LOG() << "Cover for" << fPath << "not encoded:" << writer.errorString();
+        TROVIX_LOG() << "Cover for" << fPath << "not encoded:" << why;
         return;
     }
     tagImageData(bytes, format);
@@ -91,7 +87,7 @@ void MusicFile::tagImageData(const QByteArray& bytes, const QByteArray& format) 
     const QByteArray kind = format.isEmpty() ? imageFormatOf(bytes) : format;
     if (!bytes.isEmpty() && kind.isEmpty()) {
         // Bytes of no format we can name are stored as a picture we can.
-        const QImage image = QImage::fromData(bytes);
+        const Picture image = Pictures::fromData(bytes);
         if (image.isNull())
             TROVIX_LOG() << "Cover for" << fPath << "is no picture; the old one stays";
         else

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "media/SavePlan.h"
+#include "system/Picture.h"
 #include "tags/TagValues.h"
 
 #include <QByteArray>
-#include <QImage>
 #include <QString>
 
 #include <cstdint>
@@ -49,13 +49,13 @@ public:
     // copy of each picture. Empty when it cannot be read (the file changed).
     QByteArray getImageData() const { return fHasImage ? readImage() : QByteArray(); }
     // The cover decoded, null when absent or undecodable; decodes every call.
-    QImage getImage() const;
+    Picture getImage() const;
     int32_t getBitrate() const { return fBitrate; }
     uint32_t getDurationSecs() const { return fDurationSecs; }
 
     // Encodes the picture in the format this file type keeps covers in; a
     // null image removes the cover.
-    void tagImage(const QImage& image);
+    void tagImage(const Picture& image);
     // Stores these encoded bytes as they are; `format` names them ("jpeg",
     // "png"; empty: found from the bytes). Empty bytes remove the cover.
     void tagImageData(const QByteArray& bytes, const QByteArray& format = QByteArray());

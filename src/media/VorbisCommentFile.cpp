@@ -2,12 +2,11 @@
 
 #include "media/FileIO.h"
 #include "system/Log.h"
+#include "system/PictureCodec.h"
 #include "tags/TextNumbers.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QRandomGenerator>
 #include <QtEndian>
 
@@ -334,11 +333,8 @@ void VorbisCommentFile::writeImageData(const QByteArray& bytes, const QByteArray
     fNeedsUpdate = true;
     if (bytes.isEmpty()) return;
 
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
     // The size from the picture's header; the bytes are not decoded.
-    const QSize size = QImageReader(&buffer, format).size();
+    const QSize size = Pictures::headerSize(bytes, format);
     TagLib::FLAC::Picture picture;
     picture.setType(TagLib::FLAC::Picture::FrontCover);
     picture.setMimeType(TagLib::String("image/" + format.toStdString()));

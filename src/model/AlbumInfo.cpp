@@ -33,12 +33,12 @@ void AlbumInfo::setString(const QString& key, const QString& value) {
     if (!value.isNull()) fDict.insert(key, value);
 }
 
-QImage AlbumInfo::coverArt() const {
-    return fDict.value(kCoverArtKey).value<QImage>();
+Picture AlbumInfo::coverArt() const {
+    return fDict.value(kCoverArtKey).value<Picture>();
 }
 
-void AlbumInfo::setCoverArt(const QImage& image) {
-    if (!image.isNull()) fDict.insert(kCoverArtKey, image);
+void AlbumInfo::setCoverArt(const Picture& image) {
+    if (!image.isNull()) fDict.insert(kCoverArtKey, QVariant::fromValue(image));
 }
 
 std::shared_ptr<AlbumInfo> AlbumInfo::fromDetails(const AlbumDetails& details) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QImage>
+#include "system/Picture.h"
 #include <QList>
 #include <QString>
 #include <QVariantMap>
@@ -67,7 +67,7 @@ public:
     QString albumCoverURL() const { return stringFor(kAlbumCoverURLKey); }
     QString resultKey() const { return stringFor(kIADBKeyKey); }
     QString iadbCompareString() const { return stringFor(kCompareStringKey); }
-    QImage coverArt() const;
+    Picture coverArt() const;
     QString coverArtLocation() const { return stringFor(kCoverArtLocationKey); }
     // The cover's bytes as a file stored them, when it came from one: a save
     // can write them back without re-encoding.
@@ -84,7 +84,7 @@ public:
     void setAlbumCoverURL(const QString& v) { setString(kAlbumCoverURLKey, v); }
     void setResultKey(const QString& v) { setString(kIADBKeyKey, v); }
     void setIADBCompareString(const QString& v) { setString(kCompareStringKey, v); }
-    void setCoverArt(const QImage& image);
+    void setCoverArt(const Picture& image);
     void setCoverArtLocation(const QString& v) { setString(kCoverArtLocationKey, v); }
     void setCoverArtData(const QByteArray& bytes) {
         if (!bytes.isEmpty()) fDict.insert(kCoverArtDataKey, bytes);

@@ -6,8 +6,8 @@
 #include "system/FileSystemParams.h"
 #include "system/Log.h"
 #include "system/MoveFile.h"
+#include "system/PictureCodec.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -189,8 +189,8 @@ QByteArray AudioTrack::getImageData() const {
     return fMusicFile->getImageData();
 }
 
-QImage AudioTrack::getImage() const {
-    return QImage::fromData(getImageData());
+Picture AudioTrack::getImage() const {
+    return Pictures::fromData(getImageData());
 }
 
 void AudioTrack::setImageData(const QByteArray& bytes) {
@@ -198,14 +198,11 @@ void AudioTrack::setImageData(const QByteArray& bytes) {
     fHasImage = !bytes.isEmpty();
 }
 
-void AudioTrack::setImage(const QImage& image) {
-    QByteArray png;
-    QBuffer buffer(&png);
-    if (!image.isNull() && buffer.open(QIODevice::WriteOnly)) image.save(&buffer, "PNG");
-    setImageData(png);
+void AudioTrack::setImage(const Picture& image) {
+    setImageData(image.isNull() ? QByteArray() : Pictures::encode(image, "png", -1));
 }
 
-void AudioTrack::tagImage(const QImage& image) {
+void AudioTrack::tagImage(const Picture& image) {
     if (!fMusicFile) {
         setImage(image);
         return;

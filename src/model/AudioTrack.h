@@ -2,11 +2,11 @@
 
 #include "model/NameTemplate.h"
 #include "model/NamingOptions.h"
+#include "system/Picture.h"
 #include "tags/TagValues.h"
 
 #include <QByteArray>
 #include <QDataStream>
-#include <QImage>
 #include <QString>
 
 #include <cstdint>
@@ -96,7 +96,7 @@ public:
     // picture decoded on each call.
     bool hasImage() const { return fHasImage; }
     QByteArray getImageData() const;
-    QImage getImage() const;
+    Picture getImage() const;
 
     int32_t getPauseSecs() const { return fPauseSeconds; }
     int32_t getBitrate() const { return fBitrate; }
@@ -130,14 +130,14 @@ public:
     // The record's own cover bytes, in place of the file's.
     void setImageData(const QByteArray& bytes);
     // Stored as PNG bytes.
-    void setImage(const QImage& image);
+    void setImage(const Picture& image);
     // A look-up's answer for this row: new title and artist, row = track - 1.
     void updateSong(const QString& title, const QString& artist, int track);
 
     // The named fields of the record, then of the file object's tag in
     // memory (as MusicFile::setTags normalizes them).
     void writeTags(const TagValues& values, TagFields fields);
-    void tagImage(const QImage& image);
+    void tagImage(const Picture& image);
     void tagImageData(const QByteArray& bytes, const QByteArray& format = QByteArray());
 
     // Naming templates. `which` is a kind plus variant flags; a null

@@ -1,6 +1,6 @@
 #include "model/RecordDump.h"
 
-#include <QImage>
+#include "system/Picture.h"
 
 namespace {
 
@@ -29,8 +29,9 @@ QString DescribeValue(const QVariant& value, int indent) {
         }
         return text + pad(indent) + u')';
     }
-    if (value.typeId() == QMetaType::QImage) {
-        const QImage image = value.value<QImage>();
+    // Named as before the core held pictures apart from Qt's.
+    if (value.metaType() == QMetaType::fromType<Picture>()) {
+        const Picture image = value.value<Picture>();
         return QStringLiteral("<QImage %1x%2>").arg(image.width()).arg(image.height());
     }
     if (value.typeId() == QMetaType::QByteArray)

@@ -2,6 +2,7 @@
 
 #include "model/AudioTrack.h"
 #include "model/TrackDetails.h"
+#include "system/PictureCodec.h"
 #include "tags/TextNumbers.h"
 #include "text/FuzzyMatch.h"
 
@@ -41,7 +42,7 @@ std::shared_ptr<TrackInfo> TrackInfo::TrackInfoFromAudioTrack(const AudioTrack& 
     hit->setTrackDetails(
         TrackDetails::TrackDetailsFromTag(track, customTag ? &*customTag : nullptr, smartCap));
     const QByteArray bytes = track.getImageData();
-    const QImage image = QImage::fromData(bytes);
+    const Picture image = Pictures::fromData(bytes);
     if (!image.isNull()) {
         hit->setCoverArt(image);
         hit->setCoverArtData(bytes);

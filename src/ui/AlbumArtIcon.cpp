@@ -1,6 +1,7 @@
 #include "ui/AlbumArtIcon.h"
 
 #include "art/CoverScaling.h"
+#include "pictures/QtPictureCodec.h"
 
 #include <QDragEnterEvent>
 #include <QFutureWatcher>
@@ -29,7 +30,7 @@ void AlbumArtIcon::showCandidate(const std::optional<AlbumArtDict>& candidate) {
     const QString toolTip = toolTipForCandidate(candidate ? &*candidate : nullptr);
     if (!candidate || !candidate->hasImage() ||
         candidate->dict().contains(AlbumArtDict::kImageKey)) {
-        setPicture(candidate ? candidate->image() : QImage(), toolTip);
+        setPicture(candidate ? QtPictureCodec::toImage(candidate->image()) : QImage(), toolTip);
         return;
     }
     auto promise = std::make_shared<QPromise<QImage>>();
@@ -41,7 +42,7 @@ void AlbumArtIcon::showCandidate(const std::optional<AlbumArtDict>& candidate) {
     watcher->setFuture(promise->future());
     promise->start();
     QThreadPool::globalInstance()->start([promise, copy = *candidate] {
-        promise->addResult(copy.image());
+        promise->addResult(QtPictureCodec::toImage(copy.image()));
         promise->finish();
     });
 }

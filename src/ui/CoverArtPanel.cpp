@@ -2,6 +2,7 @@
 
 #include "art/AlbumArt.h"
 #include "art/CoverScaling.h"
+#include "pictures/QtPictureCodec.h"
 #include "ui/AlbumArtIcon.h"
 
 #include <QFormLayout>
@@ -42,7 +43,7 @@ CoverArtPanel::CoverArtPanel(AlbumArt* art, QWidget* window) : QDialog(window), 
     connect(fClear, &QPushButton::clicked, this, [this] { fArt->clear(); });
     connect(fOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(fPaneImage, &AlbumArtIcon::imageDropped, this,
-            [this](const QImage& image) { fArt->imageDropped(image); });
+            [this](const QImage& image) { fArt->imageDropped(QtPictureCodec::fromImage(image)); });
     connect(fPaneImage, &AlbumArtIcon::fileDropped, this,
             [this](const QString& path) { fArt->fileDropped(path); });
     // Candidates are added on workers; the views follow on this thread.

@@ -130,9 +130,9 @@ void FileTagWindow::buildMenus() {
             fDoc->redo();
             reloadTracks();
         });
-    connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, &FileTagWindow::validateMenus);
+    connect(&fDoc->undoStack(), &EditHistory::indexChanged, this, &FileTagWindow::validateMenus);
     // An undo can take the last change back.
-    connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, [this] { judgeEdited(); });
+    connect(&fDoc->undoStack(), &EditHistory::indexChanged, this, [this] { judgeEdited(); });
     QMenu* edit = menus->editMenu();
 
     QMenu* song = menuBar()->addMenu(tr("&Song"));
@@ -175,7 +175,7 @@ void FileTagWindow::validateMenus() {
     for (QAction* a : fDocumentActions)
         a->setEnabled(idle);
     fNextCoverAction->setEnabled(idle && nextCoverEnabled());
-    const QUndoStack& undo = fDoc->undoStack();
+    const EditHistory& undo = fDoc->undoStack();
     fUndoAction->setEnabled(idle && undo.canUndo());
     fUndoAction->setText(undo.canUndo() ? tr("&Undo %1").arg(Mnemonics::escaped(undo.undoText()))
                                         : tr("&Undo"));

@@ -159,9 +159,9 @@ void FolderWindow::buildMenus() {
             fDoc->redo();
             reloadTracks();
         });
-    connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, &FolderWindow::validateMenus);
+    connect(&fDoc->undoStack(), &EditHistory::indexChanged, this, &FolderWindow::validateMenus);
     // An undo can take the last change back.
-    connect(&fDoc->undoStack(), &QUndoStack::indexChanged, this, [this] { judgeEdited(); });
+    connect(&fDoc->undoStack(), &EditHistory::indexChanged, this, [this] { judgeEdited(); });
     menus->addEditSeparator();
     fCutAction =
         menus->addEditAction(tr("Cu&t"), QKeySequence::Cut, [this] { fTrackListTableView->cut(); });
@@ -231,7 +231,7 @@ void FolderWindow::validateMenus() {
     for (QAction* a : fDocumentActions)
         a->setEnabled(idle);
     fNextCoverAction->setEnabled(idle && nextCoverEnabled());
-    const QUndoStack& undo = fDoc->undoStack();
+    const EditHistory& undo = fDoc->undoStack();
     fUndoAction->setEnabled(idle && undo.canUndo());
     fUndoAction->setText(undo.canUndo() ? tr("&Undo %1").arg(Mnemonics::escaped(undo.undoText()))
                                         : tr("&Undo"));

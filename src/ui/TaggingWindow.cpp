@@ -4,6 +4,7 @@
 #include "art/AlbumArt.h"
 #include "art/CoverScaling.h"
 #include "docs/DocumentBase.h"
+#include "pictures/QtPictureCodec.h"
 #include "system/SaveSteps.h"
 #include "ui/AlbumArtIcon.h"
 #include "ui/AppMenus.h"
@@ -109,7 +110,7 @@ QVBoxLayout* TaggingWindow::buildCoverColumn(QWidget* central) {
     connect(editCover, &QPushButton::clicked, this, &TaggingWindow::showCoverArtPanel);
     AlbumArt* art = baseDocument()->albumArt();
     connect(fCoverView, &AlbumArtIcon::imageDropped, this,
-            [art](const QImage& image) { art->imageDropped(image); });
+            [art](const QImage& image) { art->imageDropped(QtPictureCodec::fromImage(image)); });
     connect(fCoverView, &AlbumArtIcon::fileDropped, this,
             [art](const QString& path) { art->fileDropped(path); });
     // Candidates are added on workers; the view follows on this thread.

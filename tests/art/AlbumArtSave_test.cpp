@@ -1,6 +1,7 @@
 #include "art/AlbumArt.h"
 #include "art/CoverFiles.h"
 #include "media/MusicFile.h"
+#include "pictures/QtPictureCodec.h"
 #include "save/SaveBatch.h"
 
 #include "app/Preferences.h"
@@ -54,7 +55,8 @@ protected:
         fOptions.resize = true;
         fOptions.resizePixels = 50;
         fOptions.resizeOption = 0;
-        fArt.setImageFromImage(picture(200, 100), "drop", QString(), 101);
+        fArt.setImageFromImage(QtPictureCodec::fromImage(picture(200, 100)), "drop", QString(),
+                               101);
     }
     void coverSwitches(bool embed, bool toFile) {
         fOptions.embed = embed;
@@ -69,7 +71,7 @@ protected:
     }
     void embedOldCover() {
         AudioTrack track = AudioTrack::initWithPath(fTrack);
-        track.tagImage(picture(20, 20, Qt::yellow));
+        track.tagImage(QtPictureCodec::fromImage(picture(20, 20, Qt::yellow)));
         ASSERT_TRUE(SaveBatch::saveOne(*track.musicFile()).ok());
         ASSERT_FALSE(embeddedCover(fTrack).isNull());
     }
@@ -151,8 +153,9 @@ INSTANTIATE_TEST_SUITE_P(Files, AlbumArtSaveTest, ::testing::Values("mp3", "m4a"
 
 TEST(AlbumArtCoverFile, WriteFailsCleanlyForAMissingFolderOrPicture) {
     QTemporaryDir dir;
-    EXPECT_FALSE(CoverFiles::writeCoverFile(picture(2, 2), dir.filePath("none/x.jpg")));
-    EXPECT_FALSE(CoverFiles::writeCoverFile(QImage(), dir.filePath("x.jpg")));
+    EXPECT_FALSE(CoverFiles::writeCoverFile(QtPictureCodec::fromImage(picture(2, 2)),
+                                            dir.filePath("none/x.jpg")));
+    EXPECT_FALSE(CoverFiles::writeCoverFile(Picture(), dir.filePath("x.jpg")));
     EXPECT_TRUE(QDir(dir.path()).isEmpty());
 }
 

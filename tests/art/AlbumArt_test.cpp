@@ -2,6 +2,7 @@
 
 #include "app/Preferences.h"
 #include "model/AlbumInfo.h"
+#include "pictures/QtPictureCodec.h"
 #include "support/LoopbackServer.h"
 #include "support/SourceTestKit.h"
 #include "web/LookupDeadline.h"
@@ -57,19 +58,19 @@ TEST_F(AlbumArtTest, CandidatesRankBySourceWithTiesInArrivalOrder) {
     writeImage("a.png", picture(10, 10));
     AlbumArt art;
     art.addCandidates({AlbumArt::candidateFromURL(QString(), 100)}); // null address: nothing
-    art.setImageFromImage(picture(3, 3), "url", "http://x/1", 100);
+    art.setImageFromImage(QtPictureCodec::fromImage(picture(3, 3)), "url", "http://x/1", 100);
     art.setImageFromFile(path("a.png"), AlbumArt::kFileScore);
-    art.setImageFromImage(picture(3, 3), "url", "http://x/2", 70);
+    art.setImageFromImage(QtPictureCodec::fromImage(picture(3, 3)), "url", "http://x/2", 70);
     AlbumInfo tags;
-    tags.setCoverArt(picture(5, 5));
+    tags.setCoverArt(QtPictureCodec::fromImage(picture(5, 5)));
     tags.setCoverArtLocation("TAG");
     art.addCandidates({AlbumArt::candidateFromAlbumInfo(&tags, true)});
-    art.imageDropped(picture(7, 7));
+    art.imageDropped(QtPictureCodec::fromImage(picture(7, 7)));
     AlbumInfo names; // the names hit offers the same picture again
-    names.setCoverArt(picture(5, 5));
+    names.setCoverArt(QtPictureCodec::fromImage(picture(5, 5)));
     names.setCoverArtLocation("/m/01.mp3");
     art.addCandidates({AlbumArt::candidateFromAlbumInfo(&names, true)});
-    art.setImageFromImage(picture(3, 3), "url", "http://x/3", 70);
+    art.setImageFromImage(QtPictureCodec::fromImage(picture(3, 3)), "url", "http://x/3", 70);
     art.addCandidates({AlbumArt::candidateFromAlbumInfo(nullptr, true)});
     const AlbumInfo noPicture;
     art.addCandidates({AlbumArt::candidateFromAlbumInfo(&noPicture, true)});
@@ -85,7 +86,7 @@ TEST_F(AlbumArtTest, CandidatesRankBySourceWithTiesInArrivalOrder) {
 TEST_F(AlbumArtTest, TagPictureNeedsTheSearchPreference) {
     AlbumArt art;
     AlbumInfo tags;
-    tags.setCoverArt(picture(5, 5));
+    tags.setCoverArt(QtPictureCodec::fromImage(picture(5, 5)));
     art.addCandidates({AlbumArt::candidateFromAlbumInfo(&tags, false)});
     EXPECT_EQ(art.count(), 0);
 }
@@ -94,15 +95,15 @@ TEST_F(AlbumArtTest, DescriptionsAndSizeTexts) {
     writeImage("front cover.jpg", picture(40, 30));
     AlbumArt art;
     art.setImageFromFile(path("front cover.jpg"), 99);
-    art.imageDropped(picture(12, 8));
+    art.imageDropped(QtPictureCodec::fromImage(picture(12, 8)));
     art.fileDropped(path("front cover.jpg"));
     AlbumInfo hit;
-    hit.setCoverArt(picture(2, 3));
+    hit.setCoverArt(QtPictureCodec::fromImage(picture(2, 3)));
     hit.setCoverArtLocation("TAG");
     art.addCandidates({AlbumArt::candidateFromAlbumInfo(&hit, true)});
-    art.setImageFromImage(picture(9, 9), "url", "http://h/c.jpg", 50);
-    art.setImageFromImage(QImage(), "empty", QString(), 0);
-    art.setImageFromImage(picture(1, 1), "odd", QString(), 0);
+    art.setImageFromImage(QtPictureCodec::fromImage(picture(9, 9)), "url", "http://h/c.jpg", 50);
+    art.setImageFromImage(Picture(), "empty", QString(), 0);
+    art.setImageFromImage(QtPictureCodec::fromImage(picture(1, 1)), "odd", QString(), 0);
 
     QStringList got;
     for (const auto& c : art.candidates())
@@ -127,7 +128,7 @@ TEST_F(AlbumArtTest, NewCandidateIsShownAtOnceAndNextStepsFromTheOldIndex) {
     EXPECT_FALSE(art.shownCandidate());
     EXPECT_EQ(spy.count(), 0);
 
-    art.setImageFromImage(picture(10, 20), "url", "http://h/a", 50);
+    art.setImageFromImage(QtPictureCodec::fromImage(picture(10, 20)), "url", "http://h/a", 50);
     EXPECT_EQ(art.shownCandidate()->location(), "http://h/a");
     EXPECT_EQ(art.sourceText(), "Retrieved from internet");
     EXPECT_EQ(art.windowSizeText(), "10 x 20");
@@ -136,10 +137,12 @@ TEST_F(AlbumArtTest, NewCandidateIsShownAtOnceAndNextStepsFromTheOldIndex) {
     art.next(); // a list of one shows the same again
     EXPECT_EQ(art.shownCandidate()->location(), "http://h/a");
 
-    art.setImageFromImage(picture(30, 40), "url", "http://h/b", 20); // ranks last, shown now
+    // Ranks last, shown now.
+    art.setImageFromImage(QtPictureCodec::fromImage(picture(30, 40)), "url", "http://h/b", 20);
     EXPECT_EQ(art.shownCandidate()->location(), "http://h/b");
     EXPECT_TRUE(art.nextEnabled());
-    art.setImageFromImage(picture(5, 5), "url", "http://h/c", 90); // ranks first
+    // Ranks first.
+    art.setImageFromImage(QtPictureCodec::fromImage(picture(5, 5)), "url", "http://h/c", 90);
     // The index is still 0, so Next goes to the second: a.
     art.next();
     EXPECT_EQ(art.shownCandidate()->location(), "http://h/a");
@@ -157,7 +160,7 @@ TEST_F(AlbumArtTest, NewCandidateIsShownAtOnceAndNextStepsFromTheOldIndex) {
 TEST_F(AlbumArtTest, ClearBlanksTheViewsButKeepsTheCandidates) {
     AlbumArt art;
     art.setPanelViewSize({206, 106});
-    art.setImageFromImage(picture(10, 20), "drop", QString(), 101);
+    art.setImageFromImage(QtPictureCodec::fromImage(picture(10, 20)), "drop", QString(), 101);
     EXPECT_EQ(art.displaySizeText(), "200 x 100");
     art.clear();
     EXPECT_FALSE(art.shownCandidate());
@@ -206,9 +209,9 @@ TEST_F(AlbumArtTest, PicturesKeepTheirPixelSizeWhateverResolutionTheyState) {
     art.setImageFromFile(path("cover@2x.png"), 99);
     QImage hiDpi = picture(30, 20);
     hiDpi.setDevicePixelRatio(3.0);
-    art.imageDropped(hiDpi);
+    art.imageDropped(QtPictureCodec::fromImage(hiDpi));
     for (const auto& c : art.candidates()) {
-        const QImage image = c->image();
+        const QImage image = QtPictureCodec::toImage(c->image());
         EXPECT_EQ(image.size(), QSize(30, 20));
         EXPECT_EQ(image.deviceIndependentSize(), QSizeF(30, 20));
         EXPECT_EQ(image.dotsPerMeterX(), image.dotsPerMeterY());
@@ -267,7 +270,8 @@ TEST_F(AlbumArtDownloadTest, DownloadsThroughTheImageThrottle) {
     ASSERT_EQ(list.count(), 2);
     EXPECT_EQ(list.at(0)->location(), fServer.url("/cover.png"));
     EXPECT_EQ(list.at(0)->sourceDescr(), "Retrieved from internet");
-    EXPECT_EQ(list.at(0)->image().convertToFormat(QImage::Format_RGB32), cover);
+    EXPECT_EQ(QtPictureCodec::toImage(list.at(0)->image()).convertToFormat(QImage::Format_RGB32),
+              cover);
     // The address the hit named, not where it led.
     EXPECT_EQ(list.at(1)->location(), fServer.url("/moved.png"));
 }
@@ -342,7 +346,7 @@ TEST_F(AlbumArtDownloadTest, WorkerAddsWhileTheViewReads) {
     std::thread worker([&] {
         for (int i = 0; i < 20; ++i) {
             art.addCandidates({AlbumArt::candidateFromURL(fServer.url("/c.png"), i)});
-            art.setImageFromImage(picture(2, 2), "drop", QString(), 101);
+            art.setImageFromImage(QtPictureCodec::fromImage(picture(2, 2)), "drop", QString(), 101);
         }
         done = true;
     });

@@ -2,6 +2,7 @@
 
 #include "art/AlbumArtDict.h"
 #include "art/CoverOptions.h"
+#include "pictures/QtPictureCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +45,8 @@ TEST_F(CoverScalingTest, LongerSideBecomesResizePixelsWithinTheOption) {
 
         QImage picture(row.picture, QImage::Format_RGB32);
         picture.fill(Qt::red);
-        const QImage scaled = scaledImage(picture, fOptions);
+        const QImage scaled =
+            QtPictureCodec::toImage(scaledImage(QtPictureCodec::fromImage(picture), fOptions));
         EXPECT_EQ(scaled.size(), row.expected);
         EXPECT_EQ(QColor(scaled.pixel(scaled.width() / 2, scaled.height() / 2)), QColor(Qt::red));
     }
@@ -55,18 +57,18 @@ TEST_F(CoverScalingTest, ResizingOffOrNoPictureKeepsTheSize) {
     EXPECT_EQ(computeFactor({600, 400}, fOptions), 1.0);
     QImage picture(600, 400, QImage::Format_RGB32);
     picture.fill(Qt::blue);
-    EXPECT_EQ(scaledImage(picture, fOptions).size(), QSize(600, 400));
+    EXPECT_EQ(scaledImage(QtPictureCodec::fromImage(picture), fOptions).size(), QSize(600, 400));
 
     resize(true, 300, 0);
     EXPECT_EQ(computeFactor({0, 0}, fOptions), 1.0);
-    EXPECT_TRUE(scaledImage(QImage(), fOptions).isNull());
+    EXPECT_TRUE(scaledImage(Picture(), fOptions).isNull());
 }
 
 TEST_F(CoverScalingTest, AFactorThatLeavesNoPixelsGivesNoPicture) {
     resize(true, 1, 0);
     QImage picture(1000, 1, QImage::Format_RGB32);
     picture.fill(Qt::blue);
-    EXPECT_TRUE(scaledImage(picture, fOptions).isNull()); // 1 x 0.001
+    EXPECT_TRUE(scaledImage(QtPictureCodec::fromImage(picture), fOptions).isNull()); // 1 x 0.001
 }
 
 TEST(CoverToolTip, BySourceOfTheShownCandidate) {
@@ -89,7 +91,7 @@ TEST(CoverToolTip, BySourceOfTheShownCandidate) {
         AlbumArtDict candidate;
         candidate.setSource(row.source);
         candidate.setLocation(row.location);
-        candidate.setImage(picture);
+        candidate.setImage(QtPictureCodec::fromImage(picture));
         EXPECT_EQ(toolTipForCandidate(&candidate), row.tip) << row.source.toStdString();
         EXPECT_EQ(toolTipForCandidate(&candidate).isNull(), row.tip.isNull());
     }

@@ -383,7 +383,7 @@ TEST(FolderSave, CoverIsEmbeddedScaledOrSavedToAFile) {
 
         auto file = MusicFileFactory::newMusicFileWithPath(album.dir + "/01-One.mp3");
         ASSERT_TRUE(file);
-        const QImage embedded = file->getImage();
+        const Picture embedded = file->getImage();
         EXPECT_EQ(embedded.isNull() ? QSize() : embedded.size(), row.embedded) << row.embed;
         const QImage saved(album.dir + "/Cover Art.jpg");
         EXPECT_EQ(saved.isNull() ? QSize() : saved.size(), row.toFile ? QSize(40, 30) : QSize())

@@ -1,6 +1,7 @@
 #include "media/AtomParser.h"
 #include "media/DataAtom.h"
 #include "media/M4AFile.h"
+#include "pictures/QtPictureCodec.h"
 #include "save/SaveBatch.h"
 #include "support/M4aChecks.h"
 #include "support/OutcomeChecks.h"
@@ -124,7 +125,7 @@ TEST_F(AtomParserTest, DeletingAnItemInPlaceGivesItsSizeToTheFreeAtom) {
     const uint64_t freeBefore = freeSize(p);
     auto file = M4AFile::newM4AFileWithPath(p);
     const uint64_t covrSize = file->atomParser()->find(kCovr)->atomSize();
-    file->tagImage(QImage());
+    file->tagImage(Picture());
     ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     EXPECT_EQ(freeSize(p), freeBefore + covrSize);
     EXPECT_TRUE(readWithTagLib(p).cover.isEmpty());
@@ -173,7 +174,7 @@ TEST_F(AtomParserTest, GrowthPastTheFreeSpaceRewritesTheWholeFile) {
         const QByteArray before = readBytes(p);
         auto file = M4AFile::newM4AFileWithPath(p);
         ASSERT_TRUE(file);
-        file->tagImage(cover);
+        file->tagImage(QtPictureCodec::fromImage(cover));
         file->setTags({.title = QStringLiteral("New title")}, TagField::Title);
         ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         const QByteArray after = readBytes(p);
@@ -305,7 +306,7 @@ TEST_F(AtomParserTest, AFailedRewriteLeavesTheFileAndTheOffsetsAlone) {
     const QString p = make();
     const QByteArray before = readBytes(p);
     auto file = M4AFile::newM4AFileWithPath(p);
-    file->tagImage(coverOfSize(40));
+    file->tagImage(QtPictureCodec::fromImage(coverOfSize(40)));
     AtomParser::setFailNewFileAfter(1000);
     const Outcome saved = SaveBatch::saveOne(*file);
     EXPECT_FALSE(saved.ok());
@@ -314,7 +315,7 @@ TEST_F(AtomParserTest, AFailedRewriteLeavesTheFileAndTheOffsetsAlone) {
     EXPECT_EQ(readBytes(p), before);
     EXPECT_EQ(QDir(fDir.path()).entryList(QDir::Files), QStringList{QStringLiteral("song.m4a")});
     // The offsets shifted for the failed layout must not reach the disk now.
-    file->tagImage(QImage());
+    file->tagImage(Picture());
     file->setTags({.title = QStringLiteral("Then in place")}, TagField::Title);
     ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     EXPECT_EQ(readBytes(p).size(), before.size());
@@ -376,7 +377,7 @@ TEST_F(AtomParserTest, SavingThroughASymbolicLinkWritesItsTarget) {
     for (bool wholeFile : {false, true}) {
         auto file = M4AFile::newM4AFileWithPath(link);
         ASSERT_TRUE(file);
-        if (wholeFile) file->tagImage(coverOfSize(40));
+        if (wholeFile) file->tagImage(QtPictureCodec::fromImage(coverOfSize(40)));
         file->setTags(
             {.title = wholeFile ? QStringLiteral("Through link 2") : QStringLiteral("Link 1")},
             TagField::Title);

@@ -1,5 +1,6 @@
 #include "media/M4AFile.h"
 #include "media/MusicFileFactory.h"
+#include "pictures/QtPictureCodec.h"
 #include "save/SaveBatch.h"
 #include "support/M4aChecks.h"
 #include "support/OutcomeChecks.h"
@@ -261,7 +262,8 @@ TEST(M4ABadInput, PermissionsAreRespected) {
         auto file = M4AFile::newM4AFileWithPath(p);
         ASSERT_TRUE(file);
         file->setTags({.title = QStringLiteral("x")}, TagField::Title);
-        file->tagImage(QImage(30, 30, QImage::Format_RGB32)); // also the whole-file path
+        // Also the whole-file path.
+        file->tagImage(QtPictureCodec::fromImage(QImage(30, 30, QImage::Format_RGB32)));
         const Outcome saved = SaveBatch::saveOne(*file);
         EXPECT_FALSE(saved.ok());
         EXPECT_TRUE(saved.reason.contains(QStringLiteral("permission")));

@@ -1,6 +1,7 @@
 #include "media/DataAtom.h"
 #include "media/M4AFile.h"
 #include "media/MusicFileFactory.h"
+#include "pictures/QtPictureCodec.h"
 #include "save/SaveBatch.h"
 #include "support/M4aChecks.h"
 #include "support/OutcomeChecks.h"
@@ -94,7 +95,7 @@ TEST_F(M4AFileTest, EveryTagRoundTripsThroughOurReaderAndTagLib) {
         file->setTags({.year = QString::number(1999)}, TagField::Year);
         file->setTags({.genre = QStringLiteral("Jazz")}, TagField::Genre);
         file->setTags(TagValues::withTrack(4, 11), TagField::Track | TagField::TrackCount);
-        file->tagImage(cover);
+        file->tagImage(QtPictureCodec::fromImage(cover));
         ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     }
     auto again = M4AFile::newM4AFileWithPath(p);
@@ -222,7 +223,7 @@ TEST_F(M4AFileTest, RemovingACoverThatIsNotThereChangesNothing) {
     const QString p = make();
     const QByteArray before = readBytes(p);
     auto file = M4AFile::newM4AFileWithPath(p);
-    file->tagImage(QImage());
+    file->tagImage(Picture());
     ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     EXPECT_EQ(readBytes(p), before);
 }

@@ -1,6 +1,7 @@
 #include "app/Preferences.h"
 #include "media/MP3File.h"
 #include "media/MusicFileFactory.h"
+#include "pictures/QtPictureCodec.h"
 #include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
 #include "support/OutcomeChecks.h"
@@ -185,7 +186,7 @@ TEST_P(MP3FileVersionTest, EveryTagRoundTrips) {
     file->setTags({.genre = QStringLiteral("Rock")}, TagField::Genre);
     file->setTags(TagValues::withTrack(3, 12), TagField::Track | TagField::TrackCount);
     file->setTags({.custom = custom}, TagField::Custom);
-    file->tagImage(cover);
+    file->tagImage(QtPictureCodec::fromImage(cover));
     const QByteArray audio = mp3AudioPayload(path());
     ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
     EXPECT_EQ(mp3AudioPayload(path()), audio);
@@ -202,7 +203,7 @@ TEST_P(MP3FileVersionTest, EveryTagRoundTrips) {
     EXPECT_EQ(again->readTags().trackCountNumber(), 12);
     EXPECT_EQ(again->readTags().trackCount, QStringLiteral("12"));
     EXPECT_EQ(again->readTags().custom, custom);
-    const QImage image = again->getImage();
+    const QImage image = QtPictureCodec::toImage(again->getImage());
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.size(), cover.size());
     EXPECT_TRUE(again->getImageData().startsWith("\xFF\xD8")); // JPEG
@@ -481,7 +482,7 @@ TEST_F(MP3FileTest, CoverReplacesOnlyFrontAndOtherPictures) {
         auto file = openWithTag(id3v2Tag(3, {id3v2Frame(3, "APIC", pictureBody(4, back)),
                                              id3v2Frame(3, "APIC", pictureBody(0, other)),
                                              id3v2Frame(3, "APIC", pictureBody(3, front))}));
-        file->tagImage(image);
+        file->tagImage(QtPictureCodec::fromImage(image));
         ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
         TagLib::MPEG::File check(QFile::encodeName(path()).constData(), false);
         QList<int> types;
@@ -508,7 +509,7 @@ TEST_F(MP3FileTest, GrownTagReplacesTheFileThroughACopy) {
     for (int y = 0; y < cover.height(); ++y)
         for (int x = 0; x < cover.width(); ++x)
             cover.setPixel(x, y, qRgb(x, y, x ^ y));
-    file->tagImage(cover);
+    file->tagImage(QtPictureCodec::fromImage(cover));
     ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
 
     EXPECT_NE(inodeOf(path()), before); // a new file was renamed over the old one

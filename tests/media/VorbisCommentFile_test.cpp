@@ -1,5 +1,6 @@
 #include "media/MusicFile.h"
 #include "media/MusicFileFactory.h"
+#include "pictures/QtPictureCodec.h"
 #include "save/SaveBatch.h"
 #include "support/OutcomeChecks.h"
 #include "support/XiphFixture.h"
@@ -145,7 +146,7 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
         auto file = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_TRUE(file);
         EXPECT_EQ(file->readTags().title, "old");
-        EXPECT_EQ(file->getImage().pixelColor(4, 4), QColor(Qt::green));
+        EXPECT_EQ(QtPictureCodec::toImage(file->getImage()).pixelColor(4, 4), QColor(Qt::green));
         EXPECT_GT(file->getBitrate(), 0);
         EXPECT_EQ(file->getDurationSecs(), 1u);
 
@@ -158,7 +159,7 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
         file->setTags({.custom = custom}, TagField::Custom);
         QImage red(16, 16, QImage::Format_RGB32);
         red.fill(Qt::red);
-        file->tagImage(red);
+        file->tagImage(QtPictureCodec::fromImage(red));
         ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         EXPECT_EQ(xiphAudio(path, k.kind), audio);
 
@@ -174,7 +175,7 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
         EXPECT_EQ(again->readTags().trackCountNumber(), 12);
         ASSERT_TRUE(again->readTags().custom);
         EXPECT_EQ(again->readTags().custom->customTagToString(), custom.customTagToString());
-        EXPECT_GT(again->getImage().pixelColor(8, 8).red(), 200);
+        EXPECT_GT(QtPictureCodec::toImage(again->getImage()).pixelColor(8, 8).red(), 200);
         EXPECT_EQ(again->getDurationSecs(), 1u);
 
         // Other readers see the same fields; what the program does not
@@ -189,7 +190,7 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
 
         // Removing the cover keeps the back cover; a comment over a page's
         // 64 KiB moves the audio pages, which keep their packets and order.
-        again->tagImage(QImage());
+        again->tagImage(Picture());
         again->setTags({.album = QString(70000, u'a')}, TagField::Album);
         ASSERT_TRUE(isDone(SaveBatch::saveOne(*again)));
         EXPECT_EQ(pictureTypes(path, k.kind), std::vector<int>{4});

@@ -4,6 +4,7 @@
 #include "model/AudioTrackArray.h"
 #include "model/TrackDetails.h"
 #include "model/TrackInfoArray.h"
+#include "pictures/QtPictureCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -167,7 +168,7 @@ TEST_F(TagRecord, SongHitFromTrack) {
     t->setTags(TagValues::withTrack(7, 9), TagField::Track | TagField::TrackCount);
     QImage picture(4, 4, QImage::Format_RGB32);
     picture.fill(Qt::red);
-    t->setImage(picture);
+    t->setImage(QtPictureCodec::fromImage(picture));
     auto h = TrackInfo::TrackInfoFromAudioTrack(*t, true);
     EXPECT_EQ(h->resultKey(), QStringLiteral("#TAG:"));
     EXPECT_EQ(h->iadbCompareString(), QStringLiteral("Band / LP"));

@@ -2,6 +2,7 @@
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
+#include "pictures/QtPictureCodec.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +45,7 @@ TEST(AlbumInfoRecord, NullSetterKeepsValueAndEmptyReplacesIt) {
     h.setArtist(QStringLiteral(""));
     EXPECT_TRUE(h.artist().isEmpty());
     EXPECT_FALSE(h.artist().isNull());
-    h.setCoverArt(QImage());
+    h.setCoverArt(Picture());
     h.setAlbumDetails(nullptr);
     EXPECT_EQ(h.dict().size(), 1);
 }

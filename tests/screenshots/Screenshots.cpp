@@ -12,6 +12,7 @@
 #include "art/AlbumArt.h"
 #include "media/MusicFile.h"
 #include "media/MusicFileFactory.h"
+#include "pictures/QtPictureCodec.h"
 #include "save/SaveBatch.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/LoopbackAlbumWeb.h"
@@ -135,6 +136,7 @@ int main(int argc, char** argv) {
     QTemporaryDir configHome;
     qputenv("XDG_CONFIG_HOME", configHome.path().toLocal8Bit());
     QApplication app(argc, argv);
+    PictureCodecs::install(&QtPictureCodec::instance());
     // The same look whatever the desktop the tool runs on.
     QApplication::setStyle(QStringLiteral("Fusion"));
     if (argc < 2) {
@@ -193,7 +195,7 @@ int main(int argc, char** argv) {
     }
     for (QMessageBox* box : window->findChildren<QMessageBox*>())
         box->done(0);
-    window->document()->albumArt()->imageDropped(demoCover());
+    window->document()->albumArt()->imageDropped(QtPictureCodec::fromImage(demoCover()));
     window->trackTable()->selectRow(1);
     window->legendButton()->setChecked(true);
     if (doubleDensity) {

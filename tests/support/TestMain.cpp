@@ -1,6 +1,8 @@
 // The main of every test program: settings go to a private folder so tests
 // never read or change the user's own, and a core application exists for
 // timers, signals and image plug-ins.
+#include "pictures/QtPictureCodec.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -23,6 +25,8 @@ int main(int argc, char** argv) {
     settings.close();
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QCoreApplication app(argc, argv);
+    // Linked, not opened: the command line's tests run the module's way.
+    PictureCodecs::install(&QtPictureCodec::instance());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

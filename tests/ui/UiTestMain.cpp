@@ -1,5 +1,7 @@
 // The main of the widget tests: a QApplication on the offscreen platform,
 // with settings in a private folder so tests never touch the user's own.
+#include "pictures/QtPictureCodec.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -20,6 +22,7 @@ int main(int argc, char** argv) {
     settings.close();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    PictureCodecs::install(&QtPictureCodec::instance());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
