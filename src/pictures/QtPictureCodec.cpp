@@ -53,10 +53,21 @@ Picture QtPictureCodec::decode(const QByteArray& bytes, const QByteArray& format
     QByteArray data = bytes;
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
-    // The reader falls back to asking every plugin when the name is wrong.
+    // A named format is read by its own reader alone: asking which can
+    // read the bytes loads every image plugin (GIF, ICO, JPEG and the
+    // libraries behind them), about 2.5 ms of a one-file opening with a PNG
+    // cover. Only when the name is wrong is every plugin asked.
     QImageReader reader(&buffer, format);
-    const QImage image = readImage(reader);
-    if (readFormat) *readFormat = reader.format();
+    reader.setAutoDetectImageFormat(format.isEmpty());
+    QImage image = readImage(reader);
+    if (image.isNull() && !format.isEmpty()) {
+        buffer.seek(0);
+        QImageReader asking(&buffer);
+        image = readImage(asking);
+        if (readFormat) *readFormat = asking.format();
+    } else if (readFormat) {
+        *readFormat = reader.format();
+    }
     return fromImage(normalizedImage(image));
 }
 

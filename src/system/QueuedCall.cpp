@@ -26,6 +26,10 @@ void QueuedCall::post(QObject* receiver, std::function<void()> call) {
     QCoreApplication::postEvent(receiver, event);
 }
 
+const void* QueuedCall::handoverToken() {
+    return &gPosted;
+}
+
 bool QueuedCall::run(QEvent* event) {
     // Before the type is read: a worker wrote it when it made the event.
     ThreadHandover::acquire(&gPosted);

@@ -14,6 +14,9 @@ public:
     static void post(QObject* receiver, std::function<void()> call);
     // Runs the call when `event` is one; false for any other event.
     static bool run(QEvent* event);
+    // What an event filter that may see these events acquires
+    // (ThreadHandover) before it reads one: a worker wrote the event.
+    static const void* handoverToken();
 
 private:
     explicit QueuedCall(std::function<void()> call);

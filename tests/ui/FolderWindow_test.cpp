@@ -5,7 +5,9 @@
 #include "docs/FolderTagThread.h"
 #include "support/AlbumFolderFixture.h"
 #include "support/LoopbackAlbumWeb.h"
+#include "system/QueuedCall.h"
 #include "system/SaveSteps.h"
+#include "system/ThreadHandover.h"
 #include "ui/AlbumArtIcon.h"
 #include "ui/AlbumHitsTableView.h"
 #include "ui/BoxSetSheet.h"
@@ -616,6 +618,9 @@ class ShowRecorder : public QObject {
 public:
     QStringList captions;
     bool eventFilter(QObject* watched, QEvent* event) override {
+        // The save's workers post their progress to the sheet: such an
+        // event was made on another thread.
+        ThreadHandover::acquire(QueuedCall::handoverToken());
         if (event->type() == QEvent::Show)
             if (auto* sheet = qobject_cast<ProgressSheet*>(watched)) captions << sheet->caption();
         return false;
