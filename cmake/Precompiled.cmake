@@ -11,12 +11,12 @@ endif()
 option(TROVIX_PCH "Precompile the Qt, GoogleTest and standard headers" ${trovix_pch_default})
 
 set(TROVIX_PCH_CORE
-  <QByteArray> <QDataStream> <QDir> <QFile> <QFileInfo> <QHash> <QImage> <QList> <QMap>
+  <QByteArray> <QDataStream> <QDir> <QFile> <QFileInfo> <QHash> <QList> <QMap>
   <QObject> <QSet> <QString> <QStringList> <QTextStream> <QVariant> <QtEndian>
   <algorithm> <atomic> <cstdint> <cstring> <functional> <memory> <mutex> <optional> <vector>)
 set(TROVIX_PCH_TESTS ${TROVIX_PCH_CORE} <QCoreApplication> <QTemporaryDir> <gtest/gtest.h>)
 set(TROVIX_PCH_WIDGETS ${TROVIX_PCH_CORE}
-  <QAction> <QApplication> <QDialog> <QHBoxLayout> <QLabel> <QLineEdit> <QMenu> <QMessageBox>
+  <QAction> <QApplication> <QDialog> <QHBoxLayout> <QImage> <QLabel> <QLineEdit> <QMenu> <QMessageBox>
   <QPainter> <QPushButton> <QVBoxLayout> <QWidget>)
 set(TROVIX_PCH_WIDGET_TESTS ${TROVIX_PCH_WIDGETS} <QTemporaryDir> <QTest> <gtest/gtest.h>)
 
