@@ -124,17 +124,24 @@ void AlbumArt::setImageFromImage(const Picture& image, const QString& source,
 
 AlbumArt::Candidate AlbumArt::candidateFromAlbumInfo(const AlbumInfo* hit, bool searchCovers) {
     if (!hit || !searchCovers) return nullptr;
+    // A folder's hits carry their cover as the stored bytes alone, decoded
+    // only when shown or scaled.
     const Picture picture = hit->coverArt();
-    if (picture.isNull()) return nullptr;
+    const QByteArray bytes = hit->coverArtData();
+    const QSize size = picture.isNull() ? CoverFiles::storedSize(bytes) : picture.size();
+    if (!size.isValid()) return nullptr;
     auto record = std::make_shared<AlbumArtDict>();
     record->setSource(AlbumArtDict::kSourceSaved);
-    record->setImage(CoverFiles::normalizedImage(picture));
-    record->setImageData(hit->coverArtData());
+    if (picture.isNull())
+        record->setPixelSize(size);
+    else
+        record->setImage(CoverFiles::normalizedImage(picture));
+    record->setImageData(bytes);
     record->setScore(kSavedScore);
     record->setLocation(hit->coverArtLocation());
     record->setSourceDescr(
         AlbumArtDict::describeSource(AlbumArtDict::kSourceSaved, hit->coverArtLocation()));
-    record->setSizeDescr(AlbumArtDict::describeSize(picture.size()));
+    record->setSizeDescr(AlbumArtDict::describeSize(size));
     return record;
 }
 

@@ -1,5 +1,6 @@
 #include "art/CoverFiles.h"
 
+#include "art/PictureHeader.h"
 #include "system/Log.h"
 #include "system/PictureCodec.h"
 
@@ -21,6 +22,11 @@ Picture decodedImage(const QByteArray& bytes) {
                               : bytes.startsWith("\x89PNG\r\n\x1A\n") ? QByteArrayLiteral("png")
                                                                       : QByteArray();
     return Pictures::decode(bytes, format);
+}
+
+QSize storedSize(const QByteArray& bytes) {
+    const QSize size = PictureHeader::size(bytes);
+    return size.isValid() || bytes.isEmpty() ? size : Pictures::headerSize(bytes, QByteArray());
 }
 
 Picture decodedImageFile(const QString& path) {

@@ -3,6 +3,7 @@
 #include "system/Picture.h"
 
 #include <QByteArray>
+#include <QSize>
 #include <QString>
 
 // Pictures read from and written to files and tag bytes: hostile input read
@@ -18,6 +19,9 @@ Picture normalizedImage(const Picture& image);
 // they do not decode.
 Picture decodedImage(const QByteArray& bytes);
 Picture decodedImageFile(const QString& path);
+// The size stored picture bytes state, read from their header alone (JPEG
+// and PNG without the codec); invalid when it cannot be read there.
+QSize storedSize(const QByteArray& bytes);
 // Writes the picture as a JPEG (quality 90) through a temporary file in the
 // same folder. False, and logged, on failure.
 bool writeCoverFile(const Picture& picture, const QString& path);

@@ -268,8 +268,8 @@ QString FileTagDocument::recoverFolder(const QString& path, QList<Alert>* alerts
     return r.folder + QLatin1Char('/') + (name.isEmpty() ? info.fileName() : name);
 }
 
-void FileTagDocument::createTrackHits(FileOpening& opening, const Picture& cover,
-                                      const QByteArray& bytes, bool smartCap) {
+void FileTagDocument::createTrackHits(FileOpening& opening, const QByteArray& cover,
+                                      bool smartCap) {
     const AudioTrack& track = *opening.song;
     const std::optional<CustomTag>& tag = opening.customTag;
     opening.detailsFromTag =
@@ -278,12 +278,11 @@ void FileTagDocument::createTrackHits(FileOpening& opening, const Picture& cover
     opening.detailsFromFile = TrackDetails::TrackDetailsFromFile(track);
     opening.infoFromFile = TrackInfo::fromDetails(*opening.detailsFromFile);
     opening.infoFromFile->setTitle(track.getOldTitle());
-    if (cover.isNull()) return;
-    opening.infoFromTag->setCoverArt(cover);
-    opening.infoFromTag->setCoverArtData(bytes);
+    // Its header read, never its pixels: decoded only when shown.
+    if (!CoverFiles::storedSize(cover).isValid()) return;
+    opening.infoFromTag->setCoverArtData(cover);
     opening.infoFromTag->setCoverArtLocation(TrackInfo::kTagLocation);
-    opening.infoFromFile->setCoverArt(cover);
-    opening.infoFromFile->setCoverArtData(bytes);
+    opening.infoFromFile->setCoverArtData(cover);
     opening.infoFromFile->setCoverArtLocation(track.getPath());
 }
 
@@ -305,8 +304,7 @@ DocumentBase::JobBody FileTagDocument::openJob() {
         opening->customTag = opening->song->tags().custom;
         ftt->initializeHits();
         if (!(sheet && sheet->cancelled())) {
-            const QByteArray bytes = opening->song->getImageData();
-            createTrackHits(*opening, CoverFiles::decodedImage(bytes), bytes, smartCap);
+            createTrackHits(*opening, opening->song->getImageData(), smartCap);
             showCovers({AlbumArt::candidateFromAlbumInfo(opening->infoFromTag.get(), searchCovers),
                         AlbumArt::candidateFromAlbumInfo(opening->infoFromFile.get(),
                                                          searchCovers)});

@@ -155,10 +155,9 @@ public:
     // folder and answers where the file now is, following it to its new
     // name. Skipped while another save holds the folder.
     static QString recoverFolder(const QString& path, QList<Alert>* alerts);
-    // Both hits from the file, with its cover decoded once (null when it has
-    // none or it does not decode) and its stored bytes.
-    static void createTrackHits(FileOpening& opening, const Picture& cover, const QByteArray& bytes,
-                                bool smartCap);
+    // Both hits from the file, with the cover its tags store (none when its
+    // header does not state a size).
+    static void createTrackHits(FileOpening& opening, const QByteArray& cover, bool smartCap);
     // The tag hit's artist, " / ", the record's old title.
     static QString initialSearchString(const TrackInfoPtr& fromTag, const QString& oldTitle);
     void takeWorkerResults() override;

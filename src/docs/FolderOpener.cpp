@@ -5,6 +5,7 @@
 #include "media/MusicFile.h"
 #include "model/TrackInfo.h"
 #include "save/RenameJournal.h"
+#include "system/FolderHandle.h"
 #include "system/ProgressIndicator.h"
 #include "system/WorkSharing.h"
 
@@ -51,12 +52,47 @@ void reportUnreadableFiles(const QStringList& names, const AlertSink& alert) {
           unreadableMessage(names) + QStringLiteral(" They are left out."));
 }
 
+FolderListing listFolder(const QString& folder) {
+    FolderListing listing;
+    listing.folder = folder;
+    // Raw bytes: a name that is not UTF-8 cannot be opened through a string,
+    // so it is named to the user instead of vanishing from the album.
+    // Whether the listing already says a name is a plain file spares the
+    // others a look (a thousand-file folder, a thousand fewer stats).
+    if (DIR* d = ::opendir(QFile::encodeName(folder).constData())) {
+        while (const dirent* e = ::readdir(d)) {
+            const QByteArray raw(e->d_name);
+            if (raw == "." || raw == ".." || e->d_type == DT_DIR) continue;
+            listing.leftBySave = listing.leftBySave || FolderHandle::isLeftBySave(raw);
+            QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+            const QString name = utf8.decode(raw);
+            if (!utf8.hasError()) {
+                listing.entries.emplace_back(name, e->d_type == DT_REG);
+                continue;
+            }
+            struct stat st;
+            if (::lstat((QFile::encodeName(folder) + '/' + raw).constData(), &st) == 0 &&
+                S_ISDIR(st.st_mode))
+                continue;
+            listing.undecodable << escapedName(raw);
+        }
+        ::closedir(d);
+    }
+    std::sort(listing.entries.begin(), listing.entries.end());
+    std::sort(listing.undecodable.begin(), listing.undecodable.end());
+    return listing;
+}
+
 } // namespace
 
-QString recoverFolder(const QString& folder, const AlertSink& alert) {
+FolderListing recoverAndList(const QString& folder, const AlertSink& alert) {
+    // Nearly every folder holds nothing a save left: its one listing serves
+    // both the recovery's question and the scan.
+    FolderListing listing = listFolder(folder);
+    if (!listing.leftBySave) return listing;
     const FolderRecovery::Result r = FolderRecovery::run(folder, RenameJournal::Scope::Folder);
     if (r.alert) alert(r.alert->title, r.alert->message);
-    return r.folder;
+    return listFolder(r.folder);
 }
 
 QString initialSearchString(const std::optional<CustomTag>& tag, const AlbumDetailsPtr& tags) {
@@ -66,35 +102,12 @@ QString initialSearchString(const std::optional<CustomTag>& tag, const AlbumDeta
     return QStringLiteral("%1 / %2").arg(artist, album);
 }
 
-void scanFiles(FolderOpening& opening, ProgressIndicator* sheet, const AlertSink& alert) {
+void scanFiles(FolderOpening& opening, const FolderListing& listing, ProgressIndicator* sheet,
+               const AlertSink& alert) {
+    opening.folder = listing.folder;
     const QString& folder = opening.folder;
-    // Raw bytes: a name that is not UTF-8 cannot be opened through a string,
-    // so it is named to the user instead of vanishing from the album.
-    // Each name with whether the listing already says it is a plain file, so
-    // that only the others cost a look (a thousand-file folder, a thousand
-    // fewer stats).
-    std::vector<std::pair<QString, bool>> entries;
-    QStringList undecodable;
-    if (DIR* d = ::opendir(QFile::encodeName(folder).constData())) {
-        while (const dirent* e = ::readdir(d)) {
-            const QByteArray raw(e->d_name);
-            if (raw == "." || raw == ".." || e->d_type == DT_DIR) continue;
-            QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-            const QString name = utf8.decode(raw);
-            if (!utf8.hasError()) {
-                entries.emplace_back(name, e->d_type == DT_REG);
-                continue;
-            }
-            struct stat st;
-            if (::lstat((QFile::encodeName(folder) + '/' + raw).constData(), &st) == 0 &&
-                S_ISDIR(st.st_mode))
-                continue;
-            undecodable << escapedName(raw);
-        }
-        ::closedir(d);
-    }
-    std::sort(entries.begin(), entries.end());
-    std::sort(undecodable.begin(), undecodable.end());
+    const std::vector<std::pair<QString, bool>>& entries = listing.entries;
+    const QStringList& undecodable = listing.undecodable;
     if (!undecodable.isEmpty()) {
         QStringList quoted;
         for (const QString& n : undecodable)
@@ -173,12 +186,11 @@ QString unreadableMessage(const QStringList& names) {
 namespace {
 
 // The hit of a pseudo-album with the folder's cover, found at `location`.
-AlbumInfoPtr hitWithCover(const AlbumDetailsPtr& details, const Picture& image,
-                          const QByteArray& bytes, const QString& location) {
+AlbumInfoPtr hitWithCover(const AlbumDetailsPtr& details, const QByteArray& cover,
+                          const QString& location) {
     AlbumInfoPtr hit = details ? AlbumInfo::fromDetails(*details) : nullptr;
-    if (!hit || image.isNull()) return hit;
-    hit->setCoverArt(image);
-    hit->setCoverArtData(bytes);
+    if (!hit || cover.isEmpty()) return hit;
+    hit->setCoverArtData(cover);
     hit->setCoverArtLocation(location);
     return hit;
 }
@@ -190,8 +202,7 @@ FolderCover findFolderCover(const AudioTrackArray& songs) {
         if (!track->hasImage()) continue;
         const QByteArray bytes = track->getImageData();
         // A damaged picture costs only itself: the next one is tried.
-        const Picture image = CoverFiles::decodedImage(bytes);
-        if (!image.isNull()) return {image, bytes, track->getPath()};
+        if (CoverFiles::storedSize(bytes).isValid()) return {bytes, track->getPath()};
     }
     return {};
 }
@@ -201,10 +212,10 @@ void createAlbumHits(FolderOpening& opening, const FolderCover& cover, bool smar
     opening.detailsFromTags =
         AlbumDetails::AlbumDetailsFromTags(opening.songs, tag ? &*tag : nullptr, smartCap);
     opening.infoFromTags =
-        hitWithCover(opening.detailsFromTags, cover.image, cover.bytes, TrackInfo::kTagLocation);
+        hitWithCover(opening.detailsFromTags, cover.bytes, TrackInfo::kTagLocation);
     opening.detailsFromFiles = AlbumDetails::AlbumDetailsFromFiles(opening.songs);
     opening.infoFromFiles =
-        hitWithCover(opening.detailsFromFiles, cover.image, cover.bytes, cover.path);
+        hitWithCover(opening.detailsFromFiles, cover.bytes, cover.path);
 }
 
 } // namespace FolderOpener

@@ -280,8 +280,8 @@ DocumentBase::JobBody TrovixDocument::openJob() {
     return [this, folder, ftt, sheet, searchCovers, smartCap, thrifty, webCovers,
             alert]() -> JobResult {
         auto opening = std::make_shared<FolderOpener::FolderOpening>();
-        opening->folder = FolderOpener::recoverFolder(folder, alert);
-        FolderOpener::scanFiles(*opening, sheet, alert);
+        FolderOpener::scanFiles(*opening, FolderOpener::recoverAndList(folder, alert), sheet,
+                                alert);
         // The name-length probe creates files: done here, new names drawn
         // on the main thread find its answer cached.
         FileSystemParams::getFileSystemParams()->maxFileNameLength(opening->folder);
