@@ -12,7 +12,6 @@
 #include "system/Durable.h"
 #include "system/Log.h"
 
-#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>

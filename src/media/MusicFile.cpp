@@ -88,9 +88,13 @@ void MusicFile::tagImageData(const QByteArray& bytes, const QByteArray& format) 
     if (!bytes.isEmpty() && kind.isEmpty()) {
         // Bytes of no format we can name are stored as a picture we can.
         const Picture image = Pictures::fromData(bytes);
-        if (image.isNull())
-            TROVIX_LOG() << "Cover for" << fPath << "is no picture; the old one stays";
-        else
+        if (image.isNull()) {
+            QString noCodec;
+            PictureCodecs::get(&noCodec);
+            TROVIX_LOG() << "Cover for" << fPath << "not read ("
+                         << (noCodec.isNull() ? QStringLiteral("no picture") : noCodec)
+                         << "); the old one stays";
+        } else
             tagImage(image);
         return;
     }
