@@ -65,8 +65,8 @@ QSize jpegSize(Bytes p, qsizetype n) {
         if (marker == 0xD9 || marker == 0xDA || at + 2 > n) return {};
         const qsizetype length = qsizetype(big16(p + at));
         if (length < 2 || length > n - at) return {};
-        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 &&
-                           marker != 0xC8 && marker != 0xCC;
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (frame) {
             if (length < 7) return {};
             QSize size = validSize(big16(p + at + 5), big16(p + at + 3));
@@ -74,7 +74,8 @@ QSize jpegSize(Bytes p, qsizetype n) {
             if (orientation >= 5 && orientation <= 8) size.transpose();
             return size;
         }
-        if (marker == 0xE1 && length >= 8 && QByteArrayView(p + at + 2, 6) == QByteArrayView("Exif\0\0", 6))
+        if (marker == 0xE1 && length >= 8 &&
+            QByteArrayView(p + at + 2, 6) == QByteArrayView("Exif\0\0", 6))
             orientation = exifOrientation(p + at + 8, length - 8);
         at += length;
     }

@@ -214,8 +214,7 @@ void createAlbumHits(FolderOpening& opening, const FolderCover& cover, bool smar
     opening.infoFromTags =
         hitWithCover(opening.detailsFromTags, cover.bytes, TrackInfo::kTagLocation);
     opening.detailsFromFiles = AlbumDetails::AlbumDetailsFromFiles(opening.songs);
-    opening.infoFromFiles =
-        hitWithCover(opening.detailsFromFiles, cover.bytes, cover.path);
+    opening.infoFromFiles = hitWithCover(opening.detailsFromFiles, cover.bytes, cover.path);
 }
 
 } // namespace FolderOpener

@@ -63,8 +63,7 @@ TEST(PictureHeader, SizeAsShownFromTheHeaderAloneOrNone) {
         {"JPEG with garbage between segments", QByteArray("\xFF\xD8\xFF\xE0\0\x02xx", 8), {}},
         {"JPEG of zero width", QByteArray("\xFF\xD8\xFF\xC0\0\x0B\x08\0\x10\0\0\x01", 12), {}},
         {"PNG cut inside its header", png.left(20), {}},
-        {"PNG whose first chunk is not IHDR",
-         png.left(12) + "IDAT" + png.mid(16, 8), {}},
+        {"PNG whose first chunk is not IHDR", png.left(12) + "IDAT" + png.mid(16, 8), {}},
         {"GIF (another format)", QByteArray("GIF89a\x0A\0\x0A\0", 10), {}},
         {"nothing", QByteArray(), {}},
     };
