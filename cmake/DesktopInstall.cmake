@@ -22,7 +22,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 # The Debian 12 runtime packages of what the programs and the extension link.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "libc6, libstdc++6, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6dbus6 (>= 6.4), libqt6network6 (>= 6.4), libqt6sql6 (>= 6.4), libqt6sql6-sqlite (>= 6.4), qt6-qpa-plugins, libtag1v5, libcurl4, libssl3, libglib2.0-0, libtcmalloc-minimal4")
+  "libc6, libstdc++6, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6dbus6 (>= 6.4), libqt6network6 (>= 6.4), libqt6sql6 (>= 6.4), libqt6sql6-sqlite (>= 6.4), qt6-qpa-plugins, libtag1v5, libcurl4, libssl3, libglib2.0-0, libmimalloc2.0")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "nautilus | dolphin | nemo")
 include(CPack)
 

@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libgl-dev libqt6sql6-sqlite  # the SQL driver keeps library runs' state
   libtag1-dev libcurl4-openssl-dev libcpp-httplib-dev zlib1g-dev libssl-dev
   libflac-dev libvorbis-dev libogg-dev libopus-dev
-  libtcmalloc-minimal4  # the programs' allocator
+  libmimalloc2.0  # the programs' allocator
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   xvfb xauth
