@@ -107,11 +107,9 @@ AlbumArt::Candidate AlbumArt::candidateFromURL(const QString& url, int score,
     QByteArray format;
     const Picture image = Pictures::decode(*fetched.body, QByteArray(), &format);
     if (image.isNull() || !endsWhole(*fetched.body, format)) {
-        QString noCodec;
-        PictureCodecs::get(&noCodec);
         TROVIX_LOG() << QStringLiteral("AlbumArt: no cover from %1: %2")
-                            .arg(url, noCodec.isNull() ? QStringLiteral("not a whole picture")
-                                                       : noCodec);
+                            .arg(url,
+                                 Pictures::whyNotDecoded(QStringLiteral("not a whole picture")));
         return nullptr;
     }
     return candidateFromImage(image, AlbumArtDict::kSourceURL, url, score);

@@ -1,6 +1,7 @@
 #include "art/CoverFiles.h"
 
 #include "art/PictureHeader.h"
+#include "media/MusicFile.h"
 #include "system/Log.h"
 #include "system/PictureCodec.h"
 
@@ -15,13 +16,10 @@ Picture normalizedImage(const Picture& image) {
 
 Picture decodedImage(const QByteArray& bytes) {
     if (bytes.isEmpty()) return {};
-    // Named by its first bytes, a JPEG or PNG cover loads its own plugin
-    // only, not every one to ask which can read it; the reader still
-    // falls back to asking when the name is wrong.
-    const QByteArray format = bytes.startsWith("\xFF\xD8\xFF")        ? QByteArrayLiteral("jpeg")
-                              : bytes.startsWith("\x89PNG\r\n\x1A\n") ? QByteArrayLiteral("png")
-                                                                      : QByteArray();
-    return Pictures::decode(bytes, format);
+    // Named by its first bytes, a cover loads its own plugin only, not every
+    // one to ask which can read it; the reader still falls back to asking
+    // when the name is wrong.
+    return Pictures::decode(bytes, MusicFile::imageFormatOf(bytes));
 }
 
 QSize storedSize(const QByteArray& bytes) {

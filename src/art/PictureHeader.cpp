@@ -1,5 +1,7 @@
 #include "art/PictureHeader.h"
 
+#include "media/MusicFile.h"
+
 #include <cstdint>
 
 namespace PictureHeader {
@@ -86,8 +88,9 @@ QSize jpegSize(Bytes p, qsizetype n) {
 
 QSize size(const QByteArray& bytes) {
     const auto* p = reinterpret_cast<Bytes>(bytes.constData());
-    if (bytes.startsWith("\x89PNG\r\n\x1A\n")) return pngSize(p, bytes.size());
-    if (bytes.startsWith("\xFF\xD8\xFF")) return jpegSize(p, bytes.size());
+    const QByteArray format = MusicFile::imageFormatOf(bytes);
+    if (format == "png") return pngSize(p, bytes.size());
+    if (format == "jpeg") return jpegSize(p, bytes.size());
     return {};
 }
 

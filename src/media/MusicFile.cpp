@@ -88,13 +88,11 @@ void MusicFile::tagImageData(const QByteArray& bytes, const QByteArray& format) 
     if (!bytes.isEmpty() && kind.isEmpty()) {
         // Bytes of no format we can name are stored as a picture we can.
         const Picture image = Pictures::fromData(bytes);
-        if (image.isNull()) {
-            QString noCodec;
-            PictureCodecs::get(&noCodec);
+        if (image.isNull())
             TROVIX_LOG() << "Cover for" << fPath << "not read ("
-                         << (noCodec.isNull() ? QStringLiteral("no picture") : noCodec)
+                         << Pictures::whyNotDecoded(QStringLiteral("no picture"))
                          << "); the old one stays";
-        } else
+        else
             tagImage(image);
         return;
     }

@@ -148,4 +148,10 @@ QList<QByteArray> readableFormats() {
     return codec ? codec->readableFormats() : QList<QByteArray>();
 }
 
+QString whyNotDecoded(const QString& otherwise) {
+    QString noCodec;
+    PictureCodecs::get(&noCodec);
+    return noCodec.isNull() ? otherwise : noCodec;
+}
+
 } // namespace Pictures

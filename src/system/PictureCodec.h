@@ -80,5 +80,8 @@ Picture scaled(const Picture& picture, QSize size);
 QByteArray encode(const Picture& picture, const QByteArray& format, int quality,
                   QString* error = nullptr);
 QList<QByteArray> readableFormats();
+// Why a picture did not decode, for the log: the missing codec when there is
+// none, else `otherwise`.
+QString whyNotDecoded(const QString& otherwise);
 
 } // namespace Pictures
