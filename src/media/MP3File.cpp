@@ -44,8 +44,26 @@ namespace ID3v2 = TagLib::ID3v2;
 
 namespace {
 
+// TagLib keeps a string as UTF-16 code units in a wide string; they are
+// copied as they are. A string with a surrogate (or a unit out of range)
+// goes through TagLib's UTF-8, which decides what a broken pair becomes, and
+// a NUL ends the text either way.
 QString toQt(const TagLib::String& s) {
-    return QString::fromUtf8(s.toCString(true));
+    const wchar_t* units = s.toCWString();
+    const qsizetype size = qsizetype(s.size());
+    QString text(size, Qt::Uninitialized);
+    char16_t* to = reinterpret_cast<char16_t*>(text.data());
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto unit = quint32(units[i]);
+        if (unit == 0) {
+            text.truncate(i);
+            return text;
+        }
+        if (unit >= 0xD800 && (unit <= 0xDFFF || unit > 0xFFFF))
+            return QString::fromUtf8(s.toCString(true));
+        to[i] = char16_t(unit);
+    }
+    return text;
 }
 
 TagLib::String toTL(const QString& s) {
@@ -670,13 +688,6 @@ QString MP3File::frameText(const char* id) const {
     return toQt(frames.front()->toString());
 }
 
-QString MP3File::textOr(const char* id, const QString& v1) const {
-    // One look-up of the frame: each makes a key and searches the tag's map.
-    const ID3v2::FrameList& frames = fID3Tags->frameList(id);
-    if (!frames.isEmpty()) return toQt(frames.front()->toString());
-    return v1.isNull() ? QString(u""_qs) : v1;
-}
-
 QString MP3File::v1Value(TagField field) const {
     switch (field) {
     case TagField::Title:
@@ -721,27 +732,82 @@ void MP3File::setV1Value(TagField field, const QString& text) {
     }
 }
 
+namespace {
+
+// The tag's frames with their IDs, in the tag's order, for reading every
+// field at once: TagLib's look-up by ID makes a key and searches the tag's
+// map each time, twenty times a file.
+class FramesById {
+public:
+    explicit FramesById(const ID3v2::Tag& tag) {
+        const ID3v2::FrameList& frames = tag.frameList();
+        fFrames.reserve(frames.size());
+        for (ID3v2::Frame* frame : frames)
+            if (const ByteVector id = frame->frameID(); id.size() == 4)
+                fFrames.push_back({code(id.data()), frame});
+    }
+
+    // The first frame of that ID; null when there is none.
+    const ID3v2::Frame* first(const char* id) const {
+        const quint32 wanted = code(id);
+        for (const auto& [frameId, frame] : fFrames)
+            if (frameId == wanted) return frame;
+        return nullptr;
+    }
+
+    // The first frame of that ID and type that `matches`.
+    template <typename Frame, typename Match>
+    const Frame* find(const char* id, const Match& matches) const {
+        const quint32 wanted = code(id);
+        for (const auto& [frameId, frame] : fFrames)
+            if (frameId == wanted)
+                if (const auto* typed = dynamic_cast<const Frame*>(frame); typed && matches(*typed))
+                    return typed;
+        return nullptr;
+    }
+
+private:
+    static quint32 code(const char* id) {
+        return quint32(uchar(id[0])) << 24 | quint32(uchar(id[1])) << 16 |
+               quint32(uchar(id[2])) << 8 | quint32(uchar(id[3]));
+    }
+
+    std::vector<std::pair<quint32, const ID3v2::Frame*>> fFrames;
+};
+
+} // namespace
+
 TagValues MP3File::readTagValues() {
+    const FramesById frames(*fID3Tags);
+    const auto textOr = [&frames](const char* id, const QString& v1) {
+        if (const ID3v2::Frame* frame = frames.first(id)) return toQt(frame->toString());
+        return v1.isNull() ? QString(u""_qs) : v1;
+    };
     TagValues values;
     for (const Id3Fields::Text& t : Id3Fields::kTexts)
         values.setText(t.field, textOr(t.frame, v1Value(t.field)));
     // TagLib names a genre stored by its ID3v1 number ("(17)").
-    if (!fID3Tags->frameList("TCON").isEmpty()) values.genre = toQt(fID3Tags->genre());
+    if (frames.first("TCON")) values.genre = toQt(fID3Tags->genre());
     for (const Id3Fields::Pair& p : Id3Fields::kPairs) {
         const auto [number, count] = TagValues::splitPair(textOr(p.frame, v1Value(p.number)));
         values.setText(p.number, number);
         values.setText(p.count, count);
     }
-    const bool hasTime = !fID3Tags->frameList(Id3Fields::kRecorded).isEmpty();
-    const bool hasYear = !fID3Tags->frameList(Id3Fields::kYear).isEmpty();
-    values.year = hasTime && (fReadVersion == 4 || !hasYear) ? frameText(Id3Fields::kRecorded)
-                                                             : textOr(Id3Fields::kYear, fV1.year);
-    const ID3v2::FrameList& frames = fID3Tags->frameList(CustomTagFrame::kFrameID);
-    auto* frame = frames.isEmpty() ? nullptr : dynamic_cast<CustomTagFrame*>(frames.front());
-    if (frame && !frame->text().isEmpty())
-        values.custom = CustomTag::fromString(toQt(frame->text()));
-    for (const Id3Fields::UserText& u : Id3Fields::kUserTexts)
-        if (const auto* text = userText(u.description)) {
+    const ID3v2::Frame* recorded = frames.first(Id3Fields::kRecorded);
+    const bool hasYear = frames.first(Id3Fields::kYear) != nullptr;
+    values.year = recorded && (fReadVersion == 4 || !hasYear) ? toQt(recorded->toString())
+                                                              : textOr(Id3Fields::kYear, fV1.year);
+    const auto* custom =
+        dynamic_cast<const CustomTagFrame*>(frames.first(CustomTagFrame::kFrameID));
+    if (custom && !custom->text().isEmpty())
+        values.custom = CustomTag::fromString(toQt(custom->text()));
+    for (const Id3Fields::UserText& u : Id3Fields::kUserTexts) {
+        const auto described = [&u](const ID3v2::UserTextIdentificationFrame& text) {
+            return toQt(text.description())
+                       .compare(QLatin1String(u.description), Qt::CaseInsensitive) == 0;
+        };
+        if (const auto* text =
+                frames.find<ID3v2::UserTextIdentificationFrame>(Id3Fields::kUserText, described)) {
             // The first field is the description; several values follow it.
             QStringList parts;
             const TagLib::StringList fields = text->fieldList();
@@ -749,18 +815,24 @@ TagValues MP3File::readTagValues() {
                 parts += TagValues::valuesOf(toQt(*it));
             values.setText(u.field, TagValues::joinedValues(parts));
         }
-    for (const Id3Fields::FileId& f : Id3Fields::kFileIds)
-        if (const auto* id = fileId(f.owner))
+    }
+    for (const Id3Fields::FileId& f : Id3Fields::kFileIds) {
+        const auto owned = [&f](const ID3v2::UniqueFileIdentifierFrame& id) {
+            return id.owner() == f.owner;
+        };
+        if (const auto* id =
+                frames.find<ID3v2::UniqueFileIdentifierFrame>(Id3Fields::kFileId, owned))
             values.setText(f.field, QString::fromLatin1(id->identifier().data(),
                                                         qsizetype(id->identifier().size())));
+    }
     return values;
 }
 
 ID3v2::UserTextIdentificationFrame* MP3File::userText(const char* description) const {
     for (ID3v2::Frame* frame : fID3Tags->frameList(Id3Fields::kUserText)) {
         auto* text = dynamic_cast<ID3v2::UserTextIdentificationFrame*>(frame);
-        if (text && toQt(text->description()).compare(QLatin1String(description),
-                                                      Qt::CaseInsensitive) == 0)
+        if (text &&
+            toQt(text->description()).compare(QLatin1String(description), Qt::CaseInsensitive) == 0)
             return text;
     }
     return nullptr;
@@ -883,8 +955,8 @@ void MP3File::writeTagValues(const TagValues& values, TagFields fields) {
             fID3Tags->removeFrame(old);
         const QByteArray id = values.text(f.field).toLatin1();
         if (!id.isEmpty())
-            fID3Tags->addFrame(
-                new ID3v2::UniqueFileIdentifierFrame(f.owner, ByteVector(id.constData(), unsigned(id.size()))));
+            fID3Tags->addFrame(new ID3v2::UniqueFileIdentifierFrame(
+                f.owner, ByteVector(id.constData(), unsigned(id.size()))));
         fNeedsUpdate = true;
     }
 }

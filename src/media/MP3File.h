@@ -13,7 +13,7 @@ namespace TagLib::ID3v2 {
 class Tag;
 class UniqueFileIdentifierFrame;
 class UserTextIdentificationFrame;
-}
+} // namespace TagLib::ID3v2
 namespace TagLib::ID3v1 {
 class Tag;
 }
@@ -110,7 +110,6 @@ private:
     static V1Values v1Values(const TagLib::ID3v1::Tag& v1);
 
     QString frameText(const char* id) const;
-    QString textOr(const char* id, const QString& v1) const;
     // The ID3v1 value standing in for a field the ID3v2 tag lacks.
     QString v1Value(TagField field) const;
     void setV1Value(TagField field, const QString& text);

@@ -362,7 +362,8 @@ TEST_F(MP3FileTest, TextIsSingleByteWhenLatin1Holds) {
     const Row rows[] = {
         {QStringLiteral("Café"), 0},
         {QString::fromUtf8("日本語のタイトル"), 1},
-        {QString::fromUtf8("Euro €"), 1}, // outside ISO-8859-1
+        {QString::fromUtf8("Euro €"), 1},   // outside ISO-8859-1
+        {QString::fromUtf8("Note 🎵 ♪"), 1}, // a surrogate pair
     };
     for (int tagVersion : {2, 3}) {
         useVersion(tagVersion);
