@@ -1,5 +1,6 @@
 #include "support/ForkedSave.h"
 
+#include "support/Sanitizers.h"
 #include "system/SaveSteps.h"
 
 #include <chrono>
@@ -20,7 +21,7 @@ namespace {
 // allocator and the thread sanitizer lock around a fork themselves (and the
 // latter keeps a thread of its own, so the count would never reach one).
 void waitUntilSingleThreaded() {
-#if defined(__SANITIZE_ADDRESS__)
+#ifdef TROVIX_UNDER_ASAN
     for (int waited = 0; waited < 200; ++waited) {
         std::error_code error;
         const std::filesystem::directory_iterator tasks("/proc/self/task", error);
