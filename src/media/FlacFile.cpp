@@ -1,5 +1,6 @@
 #include "media/FlacFile.h"
 
+#include "media/AudioFigures.h"
 #include "media/FileIO.h"
 #include "system/Durable.h"
 
@@ -93,8 +94,8 @@ bool readPlainAudio(int fd, const FlacFile::Layout& layout, int32_t* bitrate, ui
     int lengthMs = 0, rate = 0;
     if (frames > 0 && sampleRate > 0) {
         const double length = double(frames) * 1000.0 / sampleRate;
-        lengthMs = int(length + 0.5);
-        rate = int(double(layout.size - layout.audioAt) * 8.0 / length + 0.5);
+        lengthMs = roundedAudioFigure(length);
+        rate = roundedAudioFigure(double(layout.size - layout.audioAt) * 8.0 / length);
     }
     *bitrate = rate;
     *seconds = uint32_t(qMax(0, lengthMs / 1000));

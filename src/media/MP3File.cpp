@@ -590,7 +590,9 @@ bool MP3File::open(Reading reading) {
     }
     if (TagLib::ID3v1::Tag* v1 = file.ID3v1Tag(false)) fV1 = v1Values(*v1);
     if (const TagLib::MPEG::Properties* audio = file.audioProperties()) {
-        fAudioBitrate = audio->bitrate();
+        // TagLib's figures of a forged header can come out negative: unknown,
+        // as the frame reader has them.
+        fAudioBitrate = qMax(0, audio->bitrate());
         fAudioSeconds = uint32_t(qMax(0, audio->lengthInSeconds()));
         if (firstFrameMarksVbr(file)) fAudioBitrate = -fAudioBitrate;
     }

@@ -1,5 +1,6 @@
 #include "media/Mp3Audio.h"
 
+#include "media/AudioFigures.h"
 #include "media/FileIO.h"
 
 #include <QByteArray>
@@ -133,8 +134,8 @@ std::optional<Mp3Audio> Mp3Audio::read(int fd, const Mp3Layout& layout) {
         TagLib::ByteVector(first.constData(), unsigned(first.size())));
     if (xing.isValid()) {
         const double length = samples * 1000.0 / sampleRate * xing.totalFrames();
-        audio.lengthMs = int(length + 0.5);
-        audio.bitrate = int(xing.totalSize() * 8.0 / length + 0.5);
+        audio.lengthMs = roundedAudioFigure(length);
+        audio.bitrate = roundedAudioFigure(xing.totalSize() * 8.0 / length);
         return audio;
     }
     audio.bitrate = bitrate;
@@ -148,6 +149,6 @@ std::optional<Mp3Audio> Mp3Audio::read(int fd, const Mp3Layout& layout) {
     const int64_t last = found + foundLength;
     const int64_t lastLength = std::max<int64_t>(0, layer3FrameLength(tail.bytes(last, 4)));
     const int64_t streamLength = last - audio.firstFrame + lastLength;
-    if (streamLength > 0) audio.lengthMs = int(double(streamLength) * 8.0 / bitrate + 0.5);
+    if (streamLength > 0) audio.lengthMs = roundedAudioFigure(double(streamLength) * 8.0 / bitrate);
     return audio;
 }

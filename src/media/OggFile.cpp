@@ -1,5 +1,6 @@
 #include "media/OggFile.h"
 
+#include "media/AudioFigures.h"
 #include "media/FileIO.h"
 #include "media/OggPage.h"
 #include "system/Durable.h"
@@ -101,16 +102,16 @@ void readAudio(int fd, const OggFile::Headers& h, int32_t* bitrate, uint32_t* se
         const int nominal = int(quint32(littleEndian(id, 20, 4)));
         if (ends && start >= 0 && end >= 0 && sampleRate > 0 && end - start > 0) {
             const double length = double(end - start) * 1000.0 / sampleRate;
-            lengthMs = int(length + 0.5);
-            rate = int(double(audioBytes(3)) * 8.0 / length + 0.5);
+            lengthMs = roundedAudioFigure(length);
+            rate = roundedAudioFigure(double(audioBytes(3)) * 8.0 / length);
         }
         if (rate == 0 && nominal > 0) rate = int(nominal / 1000.0 + 0.5);
     } else {
         const int64_t preSkip = int64_t(littleEndian(id, 10, 2));
         if (ends && start >= 0 && end >= 0 && end - start > preSkip) {
             const double length = double(end - start - preSkip) * 1000.0 / 48000.0;
-            lengthMs = int(length + 0.5);
-            rate = int(double(audioBytes(2)) * 8.0 / length + 0.5);
+            lengthMs = roundedAudioFigure(length);
+            rate = roundedAudioFigure(double(audioBytes(2)) * 8.0 / length);
         }
     }
     *bitrate = rate;

@@ -439,6 +439,7 @@ TEST(VorbisCommentFiles, LengthAndBitrateAreTagLibs) {
         {"a last Opus page cut short", XiphKind::Opus, page(3, 48000 * 200).left(29)},
         {"a capture pattern in the last bytes", XiphKind::Vorbis, "xxOggSxx"},
         {"a granule position before the start", XiphKind::Opus, page(1, -5)},
+        {"a granule position past any length", XiphKind::Opus, page(1, qint64(1) << 62)},
         {"FLAC", XiphKind::Flac, {}},
         {"FLAC with bytes after its audio", XiphKind::Flac, QByteArray(5000, 'z')},
         {"FLAC with an ID3v1 tag", XiphKind::Flac, "TAG" + QByteArray(125, ' ')},
