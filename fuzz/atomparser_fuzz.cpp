@@ -6,16 +6,17 @@
 #include "save/SaveBatch.h"
 #include "system/Picture.h"
 
+#include "ScratchFolder.h"
+
 #include <QFile>
 #include <QString>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const QString path = QStringLiteral("/tmp/atomparser_fuzz.%1.m4a").arg(getpid());
+    static const QString path = scratchFolder() + QStringLiteral("/input.m4a");
     {
         QFile f(path);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;

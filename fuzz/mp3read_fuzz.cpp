@@ -4,13 +4,14 @@
 // file, the record and the cover must be the same.
 #include "media/MP3File.h"
 
+#include "ScratchFolder.h"
+
 #include <QFile>
 #include <QString>
 #include <QStringList>
 
 #include <cstdint>
 #include <cstdlib>
-#include <unistd.h>
 
 namespace {
 
@@ -35,7 +36,7 @@ QStringList record(MP3File& f) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const QString path = QStringLiteral("/tmp/mp3read_fuzz.%1.mp3").arg(getpid());
+    static const QString path = scratchFolder() + QStringLiteral("/input.mp3");
     {
         QFile f(path);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;

@@ -8,6 +8,8 @@
 #include "save/RenameJournal.h"
 #include "system/FolderHandle.h"
 
+#include "ScratchFolder.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -16,7 +18,6 @@
 #include <cstdlib>
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -28,7 +29,7 @@ bool put(const QString& path, const QByteArray& bytes) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const QString root = QStringLiteral("/tmp/renamejournal_fuzz.%1").arg(::getpid());
+    static const QString root = scratchFolder() + QStringLiteral("/root");
     const QByteArray input(reinterpret_cast<const char*>(data), qsizetype(size));
     RenameJournal::parse(input);
 

@@ -9,13 +9,14 @@
 #include "save/SaveBatch.h"
 #include "system/Picture.h"
 
+#include "ScratchFolder.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
 
 #include <cstdint>
 #include <cstdlib>
-#include <unistd.h>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
@@ -28,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     const bool ogg = bytes.startsWith("OggS");
     const QString path =
-        QStringLiteral("/tmp/xiph_fuzz.%1.%2").arg(getpid()).arg(ogg ? "ogg" : "flac");
+        scratchFolder() + (ogg ? QStringLiteral("/input.ogg") : QStringLiteral("/input.flac"));
     {
         QFile f(path);
         if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;

@@ -9,7 +9,8 @@
 # and line tables for debug information, which is all a sanitizer report or
 # a backtrace needs; the AddressSanitizer tree is built by clang, which
 # compiles it in two thirds of GCC's time and whose UndefinedBehaviorSanitizer
-# checks more (an enum loaded out of its range); the ThreadSanitizer tree is
+# checks more (an enum loaded out of its range), and it builds the fuzzers
+# too, so that they cost no build of their own; the ThreadSanitizer tree is
 # optimised at -O1, which GCC compiles a fifth faster than -O2; tests, which
 # mostly wait, run several per core; the fuzzers run side by side.
 #   TROVIX_FUZZ_SECONDS   how long each fuzzer runs (default 30)
@@ -49,7 +50,10 @@ if [ -x "$root/build/tests/trovix-screenshots" ]; then
 fi
 
 stage "sanitizer build and test"
-CC=clang CXX=clang++ configure "$root/build-asan" O2 -DTROVIX_SANITIZE=ON -DTROVIX_BUILD_UI=OFF -DTROVIX_BUILD_BENCHES=OFF
+# With the fuzzers: every object carries their coverage, which the tests
+# run past at little cost.
+CC=clang CXX=clang++ configure "$root/build-asan" O2 -DTROVIX_SANITIZE=ON -DTROVIX_FUZZ=ON \
+  -DTROVIX_BUILD_UI=OFF -DTROVIX_BUILD_BENCHES=OFF
 cmake --build "$root/build-asan" -j "$jobs"
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir "$root/build-asan" --output-on-failure -j "$test_jobs"
@@ -70,9 +74,6 @@ TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 second_deadlock_stack=1 suppressi
 
 if ls "$root"/fuzz/*_fuzz.cpp >/dev/null 2>&1; then
   stage "fuzzers"
-  CC=clang CXX=clang++ configure "$root/build-fuzz" O2 -DTROVIX_FUZZ=ON -DTROVIX_BUILD_UI=OFF \
-    -DBUILD_TESTING=OFF -DTROVIX_BUILD_BENCHES=OFF
-  cmake --build "$root/build-fuzz" -j "$jobs" --target trovix_fuzzers
   seconds=${TROVIX_FUZZ_SECONDS:-30}
   results=$(mktemp -d)
   # fuzz NAME: runs one fuzzer on a copy of its corpus and notes how it
@@ -81,7 +82,7 @@ if ls "$root"/fuzz/*_fuzz.cpp >/dev/null 2>&1; then
     local name=$1 work status=0
     work=$(mktemp -d)
     [ -d "$root/fuzz/corpus/$name" ] && cp -r "$root/fuzz/corpus/$name"/. "$work"/
-    ASAN_OPTIONS=detect_leaks=0 "$root/build-fuzz/fuzz/$name" -max_total_time="$seconds" \
+    ASAN_OPTIONS=detect_leaks=0 "$root/build-asan/fuzz/$name" -max_total_time="$seconds" \
       -rss_limit_mb=2048 "$work" >"$work.log" 2>&1 || status=$?
     # One write, so that the two reports do not interleave.
     printf '%s\n' "-- $name" "$(tail -n "$([ "$status" = 0 ] && echo 3 || echo 60)" "$work.log")"
