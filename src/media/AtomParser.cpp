@@ -410,7 +410,8 @@ Outcome AtomParser::openAndParse() {
         ~Closer() { p->closeFile(); }
     } closer{this};
     const QByteArray native = QFile::encodeName(fPath);
-    // Non-blocking so that a FIFO named like a music file cannot hang us.
+    // Non-blocking so that a FIFO named like a music file cannot hang us (the
+    // flag changes nothing for a regular file's reads).
     fFileDescr = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fFileDescr < 0)
         return Outcome::failed(errno == EISDIR ? QStringLiteral("it is a folder")
@@ -419,7 +420,6 @@ Outcome AtomParser::openAndParse() {
     if (!S_ISREG(fStat.st_mode))
         return Outcome::failed(S_ISDIR(fStat.st_mode) ? QStringLiteral("it is a folder")
                                                       : QStringLiteral("it is not a regular file"));
-    ::fcntl(fFileDescr, F_SETFL, ::fcntl(fFileDescr, F_GETFL) & ~O_NONBLOCK);
     // Not read while another writer holds it, when we can help it; a file
     // changed meanwhile is caught before it is written.
     ::flock(fFileDescr, LOCK_EX | LOCK_NB);

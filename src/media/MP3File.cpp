@@ -274,10 +274,10 @@ struct OpenedMp3 {
     // picturesAside: a plain tag at the start is shown without its picture
     // frames (see setPicturesAside), which `pictures` names.
     bool open(const QByteArray& path, bool readProperties, bool picturesAside = false) {
-        // Non-blocking, so that a FIFO named like a music file cannot hang us.
+        // Non-blocking, so that a FIFO named like a music file cannot hang us
+        // (the flag changes nothing for a regular file's reads).
         fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         layout = Mp3Layout::read(fd, st.st_size);
         QByteArray patch;
         int64_t patchLength = 0; // the stored tag's, which the patch stands for
@@ -539,13 +539,13 @@ MP3File::V1Values MP3File::v1Values(const TagLib::ID3v1::Tag& v1) {
 }
 
 std::optional<bool> MP3File::openFast() {
-    // Non-blocking, so that a FIFO named like a music file cannot hang us.
+    // Non-blocking, so that a FIFO named like a music file cannot hang us
+    // (the flag changes nothing for a regular file's reads).
     const int fd = ::open(localPath(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     const FileIO::ClosedAtExit closer{fd};
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     Mp3Layout layout = Mp3Layout::read(fd, st.st_size);
     const std::optional<Id3FieldReader::Fields> fields = Id3FieldReader::read(fd, layout);
     if (!fields) return std::nullopt;
