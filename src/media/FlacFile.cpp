@@ -1,6 +1,7 @@
 #include "media/FlacFile.h"
 
 #include "media/AudioFigures.h"
+#include "media/FileHead.h"
 #include "media/FileIO.h"
 #include "system/Durable.h"
 
@@ -75,7 +76,8 @@ QByteArray edgePrint(int fd, uint64_t from, uint64_t size) {
 // ID3v1 tag at its end, no empty block TagLib refuses) as TagLib's reading
 // gives them, from the stream information block; false for any other file,
 // which TagLib itself reads.
-bool readPlainAudio(int fd, const FlacFile::Layout& layout, int32_t* bitrate, uint32_t* seconds) {
+bool readPlainAudio(const FileHead& file, const FlacFile::Layout& layout, int32_t* bitrate,
+                    uint32_t* seconds) {
     constexpr uint64_t kId3v1 = 128;
     if (layout.metadataAt != 4 || layout.size < kId3v1 + 3) return false;
     for (const FlacFile::Layout::Block& block : layout.blocks)
@@ -83,9 +85,8 @@ bool readPlainAudio(int fd, const FlacFile::Layout& layout, int32_t* bitrate, ui
             block.type != FlacFile::kSeekTable)
             return false;
     char tag[3];
-    if (!FileIO::readAt(fd, tag, 3, layout.size - kId3v1) || QByteArrayView(tag, 3) == "TAG")
-        return false;
-    const QByteArray info = readBytes(fd, layout.blocks.front().at, 18);
+    if (!file.readAt(tag, 3, layout.size - kId3v1) || QByteArrayView(tag, 3) == "TAG") return false;
+    const QByteArray info = file.bytes(layout.blocks.front().at, 18);
     if (info.size() != 18) return false;
     const quint32 flags = qFromBigEndian<quint32>(info.constData() + 10);
     const quint32 sampleRate = flags >> 12;
@@ -107,24 +108,28 @@ bool readPlainAudio(int fd, const FlacFile::Layout& layout, int32_t* bitrate, ui
 QString FlacFile::readLayout(int fd, Layout* layout) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) return QStringLiteral("it cannot be read");
+    return readLayout(FileHead(fd, uint64_t(st.st_size)), layout);
+}
+
+QString FlacFile::readLayout(const FileHead& file, Layout* layout) {
     *layout = Layout();
-    layout->size = uint64_t(st.st_size);
+    layout->size = file.size();
     const uint64_t size = layout->size;
     uint64_t at = 0;
     char head[10];
     // An ID3v2 tag some programs put in front is kept as it is.
-    if (size >= 10 && FileIO::readAt(fd, head, 10, 0) && QByteArray(head, 3) == "ID3") {
+    if (size >= 10 && file.readAt(head, 10, 0) && QByteArray(head, 3) == "ID3") {
         uint64_t tagSize = 0;
         for (int i = 6; i < 10; ++i)
             tagSize = (tagSize << 7) | (quint8(head[i]) & 0x7F);
         at = 10 + tagSize + ((head[5] & 0x10) ? 10 : 0);
     }
-    if (size < at + 4 || !FileIO::readAt(fd, head, 4, at) || QByteArray(head, 4) != "fLaC")
+    if (size < at + 4 || !file.readAt(head, 4, at) || QByteArray(head, 4) != "fLaC")
         return QStringLiteral("it is not a FLAC stream");
     at += 4;
     layout->metadataAt = at;
     for (bool last = false; !last;) {
-        if (size - at < 4 || !FileIO::readAt(fd, head, 4, at))
+        if (size - at < 4 || !file.readAt(head, 4, at))
             return QStringLiteral("its metadata ends early");
         last = head[0] & 0x80;
         Layout::Block block;
@@ -144,7 +149,7 @@ QString FlacFile::readLayout(int fd, Layout* layout) {
     }
     layout->audioAt = at;
     // The audio starts with a frame's sync code.
-    if (size - at < 2 || !FileIO::readAt(fd, head, 2, at) || quint8(head[0]) != 0xFF ||
+    if (size - at < 2 || !file.readAt(head, 2, at) || quint8(head[0]) != 0xFF ||
         (quint8(head[1]) & 0xFE) != 0xF8)
         return QStringLiteral("no audio frame follows its metadata");
     return {};
@@ -160,9 +165,12 @@ bool FlacFile::open() {
     const QByteArray native = QFile::encodeName(fPath);
     Fd f{::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (f.fd < 0 || ::fstat(f.fd, &fOpened) != 0 || !S_ISREG(fOpened.st_mode)) return false;
-    if (!readLayout(f.fd, &fLayout).isNull()) return false;
+    // The signature, the block headers, the stream information and, as a
+    // rule, the comment and the first picture's head lie in the first bytes.
+    const FileHead file(f.fd, uint64_t(fOpened.st_size));
+    if (!readLayout(file, &fLayout).isNull()) return false;
 
-    if (!readPlainAudio(f.fd, fLayout, &fAudioBitrate, &fAudioSeconds)) {
+    if (!readPlainAudio(file, fLayout, &fAudioBitrate, &fAudioSeconds)) {
         TagLib::FLAC::File file(native.constData(), true, TagLib::AudioProperties::Average);
         if (!file.isOpen() || !file.isValid()) return false;
         if (const TagLib::FLAC::Properties* audio = file.audioProperties()) {
@@ -176,17 +184,17 @@ bool FlacFile::open() {
         if (block.type == kComment && !haveComment) {
             // A comment that does not parse is damage: the file is refused
             // rather than saved without its tags.
-            if (!fComment.parse(readBytes(f.fd, block.at, block.length))) return false;
+            if (!fComment.parse(file.bytes(block.at, block.length))) return false;
             haveComment = true;
         } else if (block.type == kPicture) {
             // Only the block's first bytes are kept, to tell whether it holds an
             // image and to know it again when its bytes are asked for.
-            const QByteArray head = readBytes(f.fd, block.at, std::min(block.length, kPictureHead));
+            const QByteArray head = file.bytes(block.at, std::min(block.length, kPictureHead));
             if (head.size() != qsizetype(std::min(block.length, kPictureHead))) return false;
             const int index = int(fPictureHeads.size());
             Picture picture;
             if (!storedPicture(index, head, qint64(block.length), &picture)) {
-                const QByteArray body = readBytes(f.fd, block.at, block.length);
+                const QByteArray body = file.bytes(block.at, block.length);
                 if (body.size() != qsizetype(block.length) ||
                     !storedPicture(index, body, qint64(block.length), &picture))
                     return false;

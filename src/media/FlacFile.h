@@ -4,6 +4,8 @@
 
 #include <memory>
 
+class FileHead;
+
 // A FLAC file: the Vorbis comment block and the picture blocks among its
 // metadata blocks. A save writes the metadata in place when it fits the
 // space the old blocks and their padding took, else a new file with fresh
@@ -39,6 +41,7 @@ public:
     };
     // Null when the layout is sound, else what is wrong.
     static QString readLayout(int fd, Layout* layout);
+    static QString readLayout(const FileHead& file, Layout* layout);
 
 private:
     explicit FlacFile(const QString& path) : VorbisCommentFile(path) {}
