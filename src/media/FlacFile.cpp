@@ -167,10 +167,10 @@ bool FlacFile::open() {
     if (f.fd < 0 || ::fstat(f.fd, &fOpened) != 0 || !S_ISREG(fOpened.st_mode)) return false;
     // The signature, the block headers, the stream information and, as a
     // rule, the comment and the first picture's head lie in the first bytes.
-    const FileHead file(f.fd, uint64_t(fOpened.st_size));
-    if (!readLayout(file, &fLayout).isNull()) return false;
+    const FileHead metadata(f.fd, uint64_t(fOpened.st_size));
+    if (!readLayout(metadata, &fLayout).isNull()) return false;
 
-    if (!readPlainAudio(file, fLayout, &fAudioBitrate, &fAudioSeconds)) {
+    if (!readPlainAudio(metadata, fLayout, &fAudioBitrate, &fAudioSeconds)) {
         TagLib::FLAC::File file(native.constData(), true, TagLib::AudioProperties::Average);
         if (!file.isOpen() || !file.isValid()) return false;
         if (const TagLib::FLAC::Properties* audio = file.audioProperties()) {
@@ -184,17 +184,17 @@ bool FlacFile::open() {
         if (block.type == kComment && !haveComment) {
             // A comment that does not parse is damage: the file is refused
             // rather than saved without its tags.
-            if (!fComment.parse(file.bytes(block.at, block.length))) return false;
+            if (!fComment.parse(metadata.bytes(block.at, block.length))) return false;
             haveComment = true;
         } else if (block.type == kPicture) {
             // Only the block's first bytes are kept, to tell whether it holds an
             // image and to know it again when its bytes are asked for.
-            const QByteArray head = file.bytes(block.at, std::min(block.length, kPictureHead));
+            const QByteArray head = metadata.bytes(block.at, std::min(block.length, kPictureHead));
             if (head.size() != qsizetype(std::min(block.length, kPictureHead))) return false;
             const int index = int(fPictureHeads.size());
             Picture picture;
             if (!storedPicture(index, head, qint64(block.length), &picture)) {
-                const QByteArray body = file.bytes(block.at, block.length);
+                const QByteArray body = metadata.bytes(block.at, block.length);
                 if (body.size() != qsizetype(block.length) ||
                     !storedPicture(index, body, qint64(block.length), &picture))
                     return false;
