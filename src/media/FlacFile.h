@@ -41,10 +41,11 @@ public:
     };
     // Null when the layout is sound, else what is wrong.
     static QString readLayout(int fd, Layout* layout);
-    static QString readLayout(const FileHead& file, Layout* layout);
 
 private:
     explicit FlacFile(const QString& path) : VorbisCommentFile(path) {}
+    // The same, through the file's first bytes already read.
+    static QString readLayout(const FileHead& file, Layout* layout);
     bool open();
     bool readStoredPictures(std::vector<QByteArray>* bodies, QString* why) const override;
 
