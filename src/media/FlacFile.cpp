@@ -1,8 +1,8 @@
 #include "media/FlacFile.h"
 
 #include "media/AudioFigures.h"
-#include "media/FileHead.h"
 #include "media/FileIO.h"
+#include "media/FileStretch.h"
 #include "system/Durable.h"
 
 #include <QCryptographicHash>
@@ -27,6 +27,9 @@ constexpr uint64_t kAudioEdge = 64 << 10;
 // A picture block's first bytes: its type, media type, description, sizes
 // and the image's length and first bytes, as a rule.
 constexpr uint64_t kPictureHead = 256;
+// Read at once at the start: the signature, the block headers, the stream
+// information and, as a rule, the comment and the first picture's head.
+constexpr size_t kMetadataHead = 4096;
 
 struct Fd {
     int fd = -1;
@@ -76,7 +79,7 @@ QByteArray edgePrint(int fd, uint64_t from, uint64_t size) {
 // ID3v1 tag at its end, no empty block TagLib refuses) as TagLib's reading
 // gives them, from the stream information block; false for any other file,
 // which TagLib itself reads.
-bool readPlainAudio(const FileHead& file, const FlacFile::Layout& layout, int32_t* bitrate,
+bool readPlainAudio(const FileStretch& file, const FlacFile::Layout& layout, int32_t* bitrate,
                     uint32_t* seconds) {
     constexpr uint64_t kId3v1 = 128;
     if (layout.metadataAt != 4 || layout.size < kId3v1 + 3) return false;
@@ -108,10 +111,10 @@ bool readPlainAudio(const FileHead& file, const FlacFile::Layout& layout, int32_
 QString FlacFile::readLayout(int fd, Layout* layout) {
     struct stat st {};
     if (::fstat(fd, &st) != 0) return QStringLiteral("it cannot be read");
-    return readLayout(FileHead(fd, uint64_t(st.st_size)), layout);
+    return readLayout(FileStretch(fd, uint64_t(st.st_size), 0, kMetadataHead), layout);
 }
 
-QString FlacFile::readLayout(const FileHead& file, Layout* layout) {
+QString FlacFile::readLayout(const FileStretch& file, Layout* layout) {
     *layout = Layout();
     layout->size = file.size();
     const uint64_t size = layout->size;
@@ -165,9 +168,7 @@ bool FlacFile::open() {
     const QByteArray native = QFile::encodeName(fPath);
     Fd f{::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (f.fd < 0 || ::fstat(f.fd, &fOpened) != 0 || !S_ISREG(fOpened.st_mode)) return false;
-    // The signature, the block headers, the stream information and, as a
-    // rule, the comment and the first picture's head lie in the first bytes.
-    const FileHead metadata(f.fd, uint64_t(fOpened.st_size));
+    const FileStretch metadata(f.fd, uint64_t(fOpened.st_size), 0, kMetadataHead);
     if (!readLayout(metadata, &fLayout).isNull()) return false;
 
     if (!readPlainAudio(metadata, fLayout, &fAudioBitrate, &fAudioSeconds)) {

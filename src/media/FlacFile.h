@@ -4,7 +4,7 @@
 
 #include <memory>
 
-class FileHead;
+class FileStretch;
 
 // A FLAC file: the Vorbis comment block and the picture blocks among its
 // metadata blocks. A save writes the metadata in place when it fits the
@@ -44,8 +44,8 @@ public:
 
 private:
     explicit FlacFile(const QString& path) : VorbisCommentFile(path) {}
-    // The same, through the file's first bytes already read.
-    static QString readLayout(const FileHead& file, Layout* layout);
+    // The same, through the file's first bytes, read once.
+    static QString readLayout(const FileStretch& file, Layout* layout);
     bool open();
     bool readStoredPictures(std::vector<QByteArray>* bodies, QString* why) const override;
 

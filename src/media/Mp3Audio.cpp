@@ -1,7 +1,7 @@
 #include "media/Mp3Audio.h"
 
 #include "media/AudioFigures.h"
-#include "media/FileIO.h"
+#include "media/FileStretch.h"
 
 #include <QByteArray>
 
@@ -11,14 +11,6 @@
 #include <algorithm>
 
 namespace {
-
-QByteArray bytesAt(int fd, int64_t size, int64_t at, int64_t n) {
-    if (at < 0 || at >= size || n <= 0) return {};
-    n = std::min(n, size - at);
-    QByteArray bytes(qsizetype(n), Qt::Uninitialized);
-    if (!FileIO::readAt(fd, bytes.data(), size_t(n), uint64_t(at))) return {};
-    return bytes;
-}
 
 // Layer III bit rates (MPEG-1; MPEG-2 and 2.5) and sample rates (MPEG-1, 2, 2.5).
 constexpr int kBitrates[2][16] = {
@@ -36,13 +28,12 @@ bool frameSync(uint8_t first, uint8_t second) {
 class Window {
 public:
     Window(int fd, int64_t size, int64_t at, int64_t n)
-        : fFd(fd), fSize(size), fAt(std::max<int64_t>(at, 0)),
-          fBytes(bytesAt(fd, size, fAt, n - (fAt - at))) {}
+        : fSize(size), fStretch(fd, uint64_t(size), uint64_t(std::max<int64_t>(at, 0)),
+                                size_t(std::max<int64_t>(0, n + std::min<int64_t>(at, 0)))) {}
 
     QByteArray bytes(int64_t at, int64_t n) const {
-        if (at >= fAt && at + n <= fAt + fBytes.size())
-            return fBytes.mid(qsizetype(at - fAt), qsizetype(n));
-        return bytesAt(fFd, fSize, at, n);
+        if (at < 0 || at >= fSize || n <= 0) return {};
+        return fStretch.bytes(uint64_t(at), uint64_t(std::min(n, fSize - at)));
     }
     // Mp3Layout::frameAt, from the stretch where it holds both headers.
     bool frameAt(int64_t at) const {
@@ -57,10 +48,8 @@ public:
     }
 
 private:
-    int fFd;
     int64_t fSize;
-    int64_t fAt;
-    QByteArray fBytes;
+    FileStretch fStretch;
 };
 
 // TagLib's search for the last frame: backwards from `position`, the first

@@ -1,0 +1,28 @@
+#include "media/FileStretch.h"
+
+#include "media/FileIO.h"
+
+#include <algorithm>
+#include <cstring>
+
+FileStretch::FileStretch(int fd, uint64_t size, uint64_t at, size_t length)
+    : fFd(fd), fSize(size), fAt(at) {
+    const uint64_t wanted = at < size ? std::min<uint64_t>(size - at, length) : 0;
+    fBytes.resize(qsizetype(wanted));
+    if (!FileIO::readAt(fd, fBytes.data(), size_t(wanted), at)) fBytes.clear();
+}
+
+bool FileStretch::readAt(char* data, size_t length, uint64_t offset) const {
+    const auto held = uint64_t(fBytes.size());
+    if (offset >= fAt && offset - fAt <= held && length <= held - (offset - fAt)) {
+        if (length > 0) std::memcpy(data, fBytes.constData() + (offset - fAt), length);
+        return true;
+    }
+    return FileIO::readAt(fFd, data, length, offset);
+}
+
+QByteArray FileStretch::bytes(uint64_t offset, uint64_t length) const {
+    QByteArray out(qsizetype(length), Qt::Uninitialized);
+    if (!readAt(out.data(), size_t(length), offset)) return {};
+    return out;
+}

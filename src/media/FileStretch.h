@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <cstddef>
+#include <cstdint>
+
+// A stretch of a file read once, through which reads at offsets go: those
+// that lie in it cost no system call, the others go to the file. A format's
+// metadata read field by field (a signature, block headers, the stream
+// information) then costs one read for all that lies in the stretch.
+class FileStretch {
+public:
+    // Reads up to `length` bytes at `at` of the file, which is `size` bytes
+    // long. When that read fails, every read goes to the file.
+    FileStretch(int fd, uint64_t size, uint64_t at, size_t length);
+
+    uint64_t size() const { return fSize; }
+    // As FileIO::readAt.
+    bool readAt(char* data, size_t length, uint64_t offset) const;
+    // `length` bytes at `offset`; empty when they cannot be read.
+    QByteArray bytes(uint64_t offset, uint64_t length) const;
+
+private:
+    int fFd;
+    uint64_t fSize;
+    uint64_t fAt;
+    QByteArray fBytes;
+};
