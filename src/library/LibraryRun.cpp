@@ -90,7 +90,6 @@ template <typename Sender, typename Signal> void waitFor(Sender* sender, Signal 
 struct LibraryRun::Work {
     LibraryWalk::Entry entry;
     QString previousPath;
-    LibraryWalk::Identity identity;
     QList<LibraryAlbum*> albums;
     qsizetype next = 0;
 };
@@ -184,11 +183,9 @@ LibraryRun::End LibraryRun::run(const QString& root) {
         byPath.insert(rows[i].path, i);
         byIdentity.insert({rows[i].device, rows[i].inode}, i);
     }
-    const QList<LibraryWalk::Identity> ids = LibraryWalk::identifyAll(entries);
     QList<LibraryRecord> fresh;
-    for (qsizetype e = 0; e < entries.size(); ++e) {
-        const LibraryWalk::Entry& entry = entries[e];
-        const LibraryWalk::Identity& id = ids[e];
+    for (const LibraryWalk::Entry& entry : entries) {
+        const LibraryWalk::Identity& id = entry.identity;
         std::optional<LibraryRecord> known;
         if (const qsizetype at = byPath.value(entry.path, -1); at >= 0) {
             known = rows[at];
@@ -205,7 +202,7 @@ LibraryRun::End LibraryRun::run(const QString& root) {
             r.inode = id.inode;
             r.fingerprint = id.fingerprint;
             fresh << r;
-            fTodo.append({entry, QString(), id});
+            fTodo.append({entry, QString()});
             continue;
         }
         const bool moved = known->path != entry.path;
@@ -220,7 +217,7 @@ LibraryRun::End LibraryRun::run(const QString& root) {
             ++fCounts.done;
             continue;
         }
-        fTodo.append({entry, moved ? known->path : QString(), id});
+        fTodo.append({entry, moved ? known->path : QString()});
     }
     if (!fState.addNew(fresh)) return End::StateFailed;
     emit progressed(fCounts);
@@ -243,7 +240,7 @@ void LibraryRun::startMore() {
 }
 
 void LibraryRun::startEntry(const Pending& pending) {
-    auto* work = new Work{pending.entry, pending.previousPath, pending.identity, {}, 0};
+    auto* work = new Work{pending.entry, pending.previousPath, {}, 0};
     fActive << work;
     openNext(work);
 }
@@ -332,7 +329,6 @@ void LibraryRun::finish(Work* work, LibraryRecord::Status status, const QString&
             const QString now = album->folderAfterSave();
             if (entry.albums[i] == entry.path) entry.path = now;
             entry.albums[i] = now;
-            entry.files.clear(); // the save renamed them
             summary.insert("folder", now);
         }
         summary.insert("status",
@@ -340,7 +336,7 @@ void LibraryRun::finish(Work* work, LibraryRecord::Status status, const QString&
         albums.append(summary);
     }
     // What the run saw at its start, unless a save changed the files since.
-    const LibraryWalk::Identity id = anySaved ? LibraryWalk::identify(entry) : work->identity;
+    const LibraryWalk::Identity id = anySaved ? LibraryWalk::identify(entry) : work->entry.identity;
     LibraryRecord r;
     r.path = entry.path;
     r.device = id.device;

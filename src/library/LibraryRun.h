@@ -87,11 +87,10 @@ signals:
 private:
     struct Work;
     // An entry to run, with the path its row had before (a folder renamed
-    // since) and what it looked like when the run began.
+    // since).
     struct Pending {
         LibraryWalk::Entry entry;
         QString previousPath;
-        LibraryWalk::Identity identity;
     };
 
     void startLanes();

@@ -15,41 +15,68 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
-struct Listing {
-    QStringList musicFiles; // names
-    QStringList folders;    // names of subfolders that are not hidden or links
+// What the fingerprint takes of a music file.
+struct Stamp {
+    qint64 size = 0;
+    qint64 seconds = 0;
+    qint64 nanoseconds = 0;
+    bool read = false; // false: the file could not be looked at
 };
 
-// Straight from the directory: its entry types spare a stat per name.
+Stamp stampOf(const struct stat& st) {
+    return {qint64(st.st_size), qint64(st.st_mtim.tv_sec), qint64(st.st_mtim.tv_nsec), true};
+}
+
+struct Listing {
+    QStringList musicFiles;       // names
+    std::vector<Stamp> stamps;    // of musicFiles, in their order
+    QStringList folders;          // names of subfolders that are not hidden or links
+    qint64 device = 0, inode = 0; // of the folder itself
+};
+
+// Straight from the directory: its entry types spare a stat per name, and
+// each music file is looked at while the folder is open, for the
+// fingerprint (a library is thousands of folders: one opening each).
 Listing list(const QString& folder) {
     Listing l;
     const QByteArray path = QFile::encodeName(folder);
     DIR* dir = ::opendir(path.constData());
     if (!dir) return l;
+    struct stat st;
+    if (::fstat(::dirfd(dir), &st) == 0) {
+        l.device = qint64(st.st_dev);
+        l.inode = qint64(st.st_ino);
+    }
+    std::vector<std::pair<QString, Stamp>> music;
     while (const dirent* e = ::readdir(dir)) {
         const QByteArray raw(e->d_name);
         if (raw == "." || raw == "..") continue;
         unsigned char type = e->d_type;
         if (type == DT_UNKNOWN) {
-            struct stat st;
             if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
             type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_LNK;
         }
         const QString name = QFile::decodeName(raw);
         // Links to folders are not followed (they may loop); hidden folders
         // are not music.
-        if (type == DT_DIR && !name.startsWith(u'.'))
+        if (type == DT_DIR && !name.startsWith(u'.')) {
             l.folders << name;
-        else if ((type == DT_REG || type == DT_LNK) && MusicFile::isMusicFileName(name))
-            l.musicFiles << name;
+        } else if ((type == DT_REG || type == DT_LNK) && MusicFile::isMusicFileName(name)) {
+            const bool seen = ::fstatat(::dirfd(dir), e->d_name, &st, 0) == 0;
+            music.emplace_back(name, seen ? stampOf(st) : Stamp{});
+        }
     }
     ::closedir(dir);
     l.folders.sort();
-    l.musicFiles.sort();
+    std::sort(music.begin(), music.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& [name, stamp] : music) {
+        l.musicFiles << name;
+        l.stamps.push_back(stamp);
+    }
     return l;
 }
 
@@ -58,27 +85,65 @@ void appendNumber(QByteArray& to, qint64 n) {
     to.append(digits, std::to_chars(digits, digits + sizeof digits, n).ptr - digits);
 }
 
+// SHA-1 of "RELATIVE PATH\n" for each album of an entry, each followed by
+// "NAME\0SIZE\0SECONDS.NANOSECONDS\n" for each of its music files that could be
+// looked at. The numbers are written into one reused buffer: a library is
+// thousands of files.
+class Fingerprint {
+public:
+    void addAlbum(const QString& relativePath, const Listing& listing) {
+        fHash.addData(QFile::encodeName(relativePath) + '\n');
+        for (size_t i = 0; i < listing.stamps.size(); ++i) {
+            const Stamp& stamp = listing.stamps[i];
+            if (!stamp.read) continue;
+            fLine.truncate(0);
+            fLine += '\0';
+            appendNumber(fLine, stamp.size);
+            fLine += '\0';
+            appendNumber(fLine, stamp.seconds);
+            fLine += '.';
+            appendNumber(fLine, stamp.nanoseconds);
+            fLine += '\n';
+            fHash.addData(QFile::encodeName(listing.musicFiles.at(qsizetype(i))));
+            fHash.addData(fLine);
+        }
+    }
+    QString result() const { return QString::fromLatin1(fHash.result().toHex()); }
+
+private:
+    QCryptographicHash fHash{QCryptographicHash::Sha1};
+    QByteArray fLine;
+};
+
+LibraryWalk::Identity identityOf(const Listing& folder, const Fingerprint& fingerprint) {
+    return {folder.device, folder.inode, fingerprint.result()};
+}
+
 // Adds what `folder` itself holds to `out` and returns the subfolders to
 // walk on.
 QStringList visit(const QString& folder, QList<LibraryWalk::Entry>& out) {
     const Listing here = list(folder);
-    if (!here.musicFiles.isEmpty()) out.append({folder, {folder}, {here.musicFiles}});
+    if (!here.musicFiles.isEmpty()) {
+        Fingerprint fingerprint;
+        fingerprint.addAlbum(QString(), here);
+        out.append({folder, {folder}, identityOf(here, fingerprint)});
+    }
 
     // A folder without music of its own whose subfolders are all discs
     // holding music (and nothing deeper) is one box set.
     if (here.musicFiles.isEmpty() && here.folders.size() > 1 &&
         std::all_of(here.folders.cbegin(), here.folders.cend(), LibraryWalk::isDiscName)) {
         QStringList discs;
-        QList<QStringList> files;
+        Fingerprint fingerprint;
         bool plain = true;
         for (const QString& name : here.folders) {
             const Listing disc = list(folder + u'/' + name);
             plain = plain && !disc.musicFiles.isEmpty() && disc.folders.isEmpty();
             discs << folder + u'/' + name;
-            files << disc.musicFiles;
+            fingerprint.addAlbum(u'/' + name, disc);
         }
         if (plain) {
-            out.append({folder, discs, files});
+            out.append({folder, discs, identityOf(here, fingerprint)});
             return {};
         }
     }
@@ -120,46 +185,12 @@ QList<LibraryWalk::Entry> LibraryWalk::find(const QString& root) {
 }
 
 LibraryWalk::Identity LibraryWalk::identify(const Entry& entry) {
-    Identity id;
     struct stat st;
-    if (::stat(QFile::encodeName(entry.path).constData(), &st) != 0) return id;
-    id.device = qint64(st.st_dev);
-    id.inode = qint64(st.st_ino);
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    QByteArray line;
-    for (qsizetype i = 0; i < entry.albums.size(); ++i) {
-        const QString& album = entry.albums[i];
-        hash.addData(QFile::encodeName(album.mid(entry.path.size())) + '\n');
-        const QStringList names = i < entry.files.size() ? entry.files[i] : list(album).musicFiles;
-        const int dir =
-            ::open(QFile::encodeName(album).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (dir < 0) continue;
-        for (const QString& name : names) {
-            const QByteArray raw = QFile::encodeName(name);
-            if (::fstatat(dir, raw.constData(), &st, 0) != 0) continue;
-            // "NAME\0SIZE\0SECONDS.NANOSECONDS\n", its numbers written into one
-            // reused buffer: a library is thousands of files.
-            line.truncate(0);
-            line += '\0';
-            appendNumber(line, qint64(st.st_size));
-            line += '\0';
-            appendNumber(line, qint64(st.st_mtim.tv_sec));
-            line += '.';
-            appendNumber(line, qint64(st.st_mtim.tv_nsec));
-            line += '\n';
-            hash.addData(raw);
-            hash.addData(line);
-        }
-        ::close(dir);
-    }
-    id.fingerprint = QString::fromLatin1(hash.result().toHex());
-    return id;
-}
-
-QList<LibraryWalk::Identity> LibraryWalk::identifyAll(const QList<Entry>& entries) {
-    QList<Identity> ids(entries.size());
-    Identity* const out = ids.data(); // detached once, before the threads
-    WorkSharing::forEachIndex(size_t(entries.size()),
-                              [&](size_t i) { out[i] = identify(entries.at(qsizetype(i))); });
-    return ids;
+    if (::stat(QFile::encodeName(entry.path).constData(), &st) != 0) return {};
+    // The albums as they are now, not as the walk found them: a save
+    // renames files.
+    Fingerprint fingerprint;
+    for (const QString& album : entry.albums)
+        fingerprint.addAlbum(album.mid(entry.path.size()), list(album));
+    return {qint64(st.st_dev), qint64(st.st_ino), fingerprint.result()};
 }
