@@ -150,22 +150,28 @@ void AlbumArt::searchForImages(const QString& folderPath) {
 QList<AlbumArt::Candidate> AlbumArt::candidatesInFolder(const QString& folderPath) {
     if (folderPath.isEmpty()) return {};
     // Names only, never a look at each entry (a sorted QDir listing stats
-    // every file, most of the cost of opening a folder on the main thread):
-    // a folder of music holds no candidate to look at.
-    QStringList candidates;
+    // every file).
+    QStringList names;
     if (DIR* dir = ::opendir(QFile::encodeName(folderPath).constData())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            if (entry->d_type == DT_DIR) continue;
-            const QString name = QFile::decodeName(entry->d_name);
-            // A name tells nothing for sure, but music and text are never tried.
-            const qsizetype dot = name.lastIndexOf(u'.');
-            if (dot < 0 || dot + 1 == name.size() || MusicFile::isMusicFileName(name)) continue;
-            // Asked only here: the answer loads every image plugin, which a
-            // folder of nothing but music need not wait for.
-            static const QList<QByteArray> gFormats = Pictures::readableFormats();
-            if (gFormats.contains(name.mid(dot + 1).toLower().toLatin1())) candidates << name;
-        }
+        while (const dirent* entry = ::readdir(dir))
+            if (entry->d_type != DT_DIR) names << QFile::decodeName(entry->d_name);
         ::closedir(dir);
+    }
+    return candidatesAmong(folderPath, names);
+}
+
+QList<AlbumArt::Candidate> AlbumArt::candidatesAmong(const QString& folderPath,
+                                                     const QStringList& names) {
+    QStringList candidates;
+    for (const QString& name : names) {
+        // A name tells nothing for sure, but music and text are never tried:
+        // a folder of music holds no candidate to look at.
+        const qsizetype dot = name.lastIndexOf(u'.');
+        if (dot < 0 || dot + 1 == name.size() || MusicFile::isMusicFileName(name)) continue;
+        // Asked only here: the answer loads every image plugin, which a
+        // folder of nothing but music need not wait for.
+        static const QList<QByteArray> gFormats = Pictures::readableFormats();
+        if (gFormats.contains(name.mid(dot + 1).toLower().toLatin1())) candidates << name;
     }
     // By name, so the order (and with it the rank of equal candidates) does
     // not depend on how the file system lists the folder.

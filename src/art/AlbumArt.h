@@ -58,7 +58,11 @@ public:
     // The picture a local hit carries, when covers are searched for
     // ("SearchForCoverArt").
     static Candidate candidateFromAlbumInfo(const AlbumInfo* hit, bool searchCovers);
+    // Every entry of the folder whose name ends in an image extension, by
+    // name, as a file candidate; candidatesAmong() takes the folder's names
+    // (no folders among them) from a listing already made.
     static QList<Candidate> candidatesInFolder(const QString& folderPath);
+    static QList<Candidate> candidatesAmong(const QString& folderPath, const QStringList& names);
     // Adds them in order (nulls skipped), as one change: the last one is shown.
     void addCandidates(const QList<Candidate>& candidates);
 

@@ -131,7 +131,6 @@ void TrovixDocument::setDocumentPath(const QString& path, bool cleanUpOnly) {
         assertOwner();
         fDocPath = QDir::cleanPath(path);
     }
-    fAlbumArtObj->searchForImages(fDocPath);
     fUndoStack.clear();
     fLock.enter(BusyState::Opening);
     startOperation(true);
@@ -280,8 +279,14 @@ DocumentBase::JobBody TrovixDocument::openJob() {
     return [this, folder, ftt, sheet, searchCovers, smartCap, thrifty, webCovers,
             alert]() -> JobResult {
         auto opening = std::make_shared<FolderOpener::FolderOpening>();
-        FolderOpener::scanFiles(*opening, FolderOpener::recoverAndList(folder, alert), sheet,
-                                alert);
+        const FolderOpener::FolderListing listing = FolderOpener::recoverAndList(folder, alert);
+        // The folder's own pictures, from the listing the scan reads and off
+        // the main thread; first, as they rank first among equals.
+        QStringList names;
+        for (const auto& [name, plainFile] : listing.entries)
+            names << name;
+        showCovers(AlbumArt::candidatesAmong(listing.folder, names));
+        FolderOpener::scanFiles(*opening, listing, sheet, alert);
         // The name-length probe creates files: done here, new names drawn
         // on the main thread find its answer cached.
         FileSystemParams::getFileSystemParams()->maxFileNameLength(opening->folder);

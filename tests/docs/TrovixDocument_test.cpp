@@ -2,6 +2,8 @@
 // titles, the lock box, the box set, the track table's edits and cells.
 
 #include "app/Preferences.h"
+#include "art/AlbumArt.h"
+#include "art/AlbumArtDict.h"
 #include "docs/HeadlessHost.h"
 #include "docs/TrovixDocument.h"
 #include "docs/TypingMonitor.h"
@@ -14,6 +16,8 @@
 #include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QImage>
 
 #include <gtest/gtest.h>
 
@@ -109,6 +113,20 @@ TEST_F(FolderDocument, OpeningFillsTheFieldsAndTitlesFromTheTags) {
     EXPECT_EQ(column(*doc, &AudioTrack::getNewTitle), (QStringList{"First", "Second"}));
     EXPECT_EQ(doc->displayName(), QStringLiteral("Album"));
     EXPECT_TRUE(host.edited());
+}
+
+// The folder's pictures come from the listing the opening reads the music
+// through: files whose names end like an image, never a folder so named.
+TEST_F(FolderDocument, OpeningOffersTheFoldersPicturesAsCovers) {
+    QImage picture(4, 3, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(folder.path() + "/Front.png"));
+    ASSERT_TRUE(QDir(folder.path()).mkdir("scans.png"));
+    auto doc = openWith({"First"});
+    QStringList locations;
+    for (const auto& candidate : doc->albumArt()->candidates())
+        locations << candidate->location();
+    EXPECT_EQ(locations, QStringList{folder.path() + "/Front.png"});
 }
 
 TEST_F(FolderDocument, ChoosingAHitFillsTheFieldsUnlessLocked) {
