@@ -163,9 +163,12 @@ QVariant value(const QString& key) {
         auto it = r.overrides.constFind(key);
         if (it != r.overrides.constEnd()) return *it;
     }
-    QSettings& s = store();
-    if (s.contains(key)) return s.value(key);
-    return defaultValue(key);
+    // One look in the store, not contains() then value(): documents read
+    // settings per track. The store gives back an invalid value only for a
+    // missing key or one stored invalid (an empty list is stored so), and
+    // either reads as its default.
+    const QVariant stored = store().value(key);
+    return stored.isValid() ? stored : defaultValue(key);
 }
 
 bool boolValue(const QString& key) {
