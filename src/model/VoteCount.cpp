@@ -7,15 +7,12 @@ VoteCount::VoteCount(const QString& string, int frequency) {
     setFrequency(frequency);
 }
 
-QString VoteCount::string() const {
-    auto it = fDict.constFind(kStringKey);
-    return it == fDict.constEnd() ? QString() : it->toString();
-}
-
-void VoteCount::setString(const QString& v) {
-    if (!v.isNull()) fDict.insert(kStringKey, v);
+QVariantMap VoteCount::dict() const {
+    QVariantMap dict{{kFrequencyKey, fFrequency}};
+    if (!fString.isNull()) dict.insert(kStringKey, fString);
+    return dict;
 }
 
 QString VoteCount::description() const {
-    return DescribeRecord(className(), this, fDict);
+    return DescribeRecord(className(), this, dict());
 }

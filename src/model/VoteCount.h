@@ -19,16 +19,22 @@ public:
 
     std::shared_ptr<VoteCount> copy() const { return std::make_shared<VoteCount>(*this); }
 
-    QString string() const;
-    void setString(const QString& v);
-    int frequency() const { return fDict.value(kFrequencyKey).toInt(); }
-    void setFrequency(int n) { fDict.insert(kFrequencyKey, n); }
-    void bumpFrequency() { setFrequency(frequency() + 1); }
+    // Plain fields, not a dictionary: a tally bumps a count for every file
+    // of a folder.
+    QString string() const { return fString; }
+    void setString(const QString& v) {
+        if (!v.isNull()) fString = v;
+    }
+    int frequency() const { return fFrequency; }
+    void setFrequency(int n) { fFrequency = n; }
+    void bumpFrequency() { ++fFrequency; }
 
-    const QVariantMap& dict() const { return fDict; }
+    // The record as descriptions show it.
+    QVariantMap dict() const;
     QString description() const;
     const char* className() const { return "VoteCount"; }
 
 private:
-    QVariantMap fDict;
+    QString fString;
+    int fFrequency = 0;
 };
