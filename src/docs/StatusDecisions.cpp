@@ -1,8 +1,8 @@
 #include "docs/StatusDecisions.h"
 
-#include "app/Preferences.h"
 #include "model/AlbumInfo.h"
 #include "model/AudioTrack.h"
+#include "model/NamingOptions.h"
 
 namespace {
 
@@ -23,10 +23,12 @@ StatusColor albumInfo(const TagValues& ref, const AudioTrack& track) {
                : Red;
 }
 
-// The file name is compared exactly: a change of case is a rename.
-StatusColor fileName(const AudioTrack& file, const QString& newName) {
-    if (!Prefs::boolValue(Prefs::kRenameTracks)) return Grey;
-    return file.getDisplayName() == newName ? Green : Red;
+// The file name is compared exactly: a change of case is a rename. The new
+// name is made only when files are renamed at all.
+template <typename NewName>
+StatusColor fileName(const NamingOptions& naming, const AudioTrack& file, NewName newName) {
+    if (!naming.files) return Grey;
+    return file.getDisplayName() == newName() ? Green : Red;
 }
 
 bool untouched(const AudioTrack& track) {
@@ -60,7 +62,7 @@ StatusRow folderTrack(const NamingOptions& naming, const AudioTrack& track, cons
         row.A = matches(tagHit.artist, track.tags().artist);
     if (!written.albumArtist.isNull() && !same(written.albumArtist, track.tags().albumArtist))
         row.A = Red;
-    row.F = fileName(track, track.getNewFileName(naming, alternate));
+    row.F = fileName(naming, track, [&] { return track.getNewFileName(naming, alternate); });
     row.I = albumInfo(tagHit, track);
     row.T = same(track.getOldTitle(), track.getNewTitle()) ? Green : Red;
     row.Num = same(track.tags().longTrack(), newTrack) ? Green : Red;
@@ -76,7 +78,8 @@ StatusRow songHit(const NamingOptions& naming, const AudioTrack& file, const Tag
     scratch.setNewTitle(hit.title);
     scratch.setRow(uint32_t(qMax(1, position) - 1));
     row.A = matches(hit.artist, file.tags().artist);
-    row.F = fileName(file, scratch.getNewFileName(naming, AudioTrack::kSingleFile));
+    row.F = fileName(naming, file,
+                     [&] { return scratch.getNewFileName(naming, AudioTrack::kSingleFile); });
     row.I = albumInfo(hit, file);
     row.T = matches(hit.title, file.getOldTitle());
     row.Num = matches(hit.longTrack(), file.tags().longTrack());
@@ -87,7 +90,8 @@ StatusRow singleFile(const NamingOptions& naming, const AudioTrack& file, const 
     StatusRow row;
     if (untouched(file)) return row;
     row.A = matches(typed.artist, file.tags().artist);
-    row.F = fileName(file, file.getNewFileName(naming, AudioTrack::kSingleFile));
+    row.F = fileName(naming, file,
+                     [&] { return file.getNewFileName(naming, AudioTrack::kSingleFile); });
     row.I = albumInfo(typed, file);
     row.T = matches(typed.title, file.getOldTitle());
     row.Num = matches(typed.longTrack(), file.tags().longTrack());

@@ -161,10 +161,12 @@ QString expand(const NameSubject& track, const std::optional<AlbumNameFacts>& al
             break;
         case u'N':
         case u'n':
+            // Two digits at least, as "%02u" gives, without parsing a format
+            // for every file named.
             if (folder)
                 out += code;
             else
-                out += QString::asprintf("%02u", unsigned(track.row + 1));
+                out += QString::number(unsigned(track.row + 1)).rightJustified(2, u'0');
             atLeast(2);
             break;
         case u'B':

@@ -26,6 +26,7 @@ struct NamingOptions {
     QString title = QStringLiteral("%T");
     QString titleVA = QStringLiteral("%A-%T");
     QString titleSF = QStringLiteral("%A-%T");
+    bool files = true; // whether a save renames files at all
     bool vaFolders = false;
     bool vaFiles = true;
     bool sfFiles = true;

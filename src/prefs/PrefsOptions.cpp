@@ -18,6 +18,7 @@ NamingOptions namingOptions() {
     o.title = stringValue(kTitleTagFormat);
     o.titleVA = stringValue(kVATitleTagFormat);
     o.titleSF = stringValue(kSFTitleTagFormat);
+    o.files = boolValue(kRenameTracks);
     o.vaFolders = boolValue(kVARenameAlbums);
     o.vaFiles = boolValue(kVARenameTracks);
     o.sfFiles = boolValue(kSFRenameTracks);

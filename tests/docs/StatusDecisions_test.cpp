@@ -1,7 +1,7 @@
 #include "docs/StatusDecisions.h"
 
-#include "app/Preferences.h"
 #include "model/AudioTrack.h"
+#include "model/NamingOptions.h"
 #include "save/SaveBatch.h"
 #include "support/Mp3Fixture.h"
 
@@ -36,14 +36,9 @@ const NamingOptions kNaming;
 
 const TagValues kTagHit = values("The Band", "Songs", "2001", "Rock");
 
-struct PrefsGuard {
-    ~PrefsGuard() { Prefs::clearOverrides(); }
-};
-
 } // namespace
 
 TEST(StatusDecisions, FolderTrackLettersFollowTheProposal) {
-    PrefsGuard guard;
     QTemporaryDir tmp;
     // Already right: name "01-Intro.mp3", title, track 1/2, tags like the tag hit.
     AudioTrack right = tagged(tmp.path() + "/01-Intro.mp3",
@@ -91,15 +86,16 @@ TEST(StatusDecisions, FolderTrackLettersFollowTheProposal) {
         const TagValues written{.artist = QString::fromUtf8(row.written),
                                 .albumArtist = QString::fromUtf8(row.albumArtist)};
         EXPECT_EQ(StatusDecisions::folderTrack(kNaming, track, kTagHit, written, row.various,
-                                               row.various ? AudioTrack::kVariousArtists : 0,
-                                               "1/2")
+                                               row.various ? AudioTrack::kVariousArtists : 0, "1/2")
                       .A,
                   row.a);
     }
 
     // Renaming off: F grey whatever the name would be.
-    Prefs::setOverride(Prefs::kRenameTracks, "NO");
-    EXPECT_EQ(StatusDecisions::folderTrack(kNaming, wrong, kTagHit, {}, false, 0, "2/2").F, Grey);
+    NamingOptions noRenaming;
+    noRenaming.files = false;
+    EXPECT_EQ(StatusDecisions::folderTrack(noRenaming, wrong, kTagHit, {}, false, 0, "2/2").F,
+              Grey);
 }
 
 TEST(StatusDecisions, PlaceholdersAreAllGrey) {
