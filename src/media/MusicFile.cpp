@@ -6,24 +6,28 @@
 #include "system/Log.h"
 #include "system/PictureCodec.h"
 
-#include <QFileInfo>
 
 namespace {
 
 // The one list of kinds, shared with the file-manager menu rule.
-bool isMusicExtension(const QString& ext) {
+bool isMusicExtension(QStringView ext) {
     for (const char* const* known = kTrovixMusicExtensions; *known; ++known)
         if (ext.compare(QLatin1String(*known), Qt::CaseInsensitive) == 0) return true;
     return false;
 }
 
+// The text after the name's last dot, as QFileInfo::suffix() has it, without
+// building one: a library walk asks it of every file, and so does every new
+// file name.
+QStringView suffixOf(const QString& path) {
+    const qsizetype dot = path.lastIndexOf(u'.');
+    return dot > path.lastIndexOf(u'/') ? QStringView(path).sliced(dot + 1) : QStringView();
+}
+
 } // namespace
 
 bool MusicFile::isMusicFileName(const QString& path) {
-    // The text after the name's last dot, as QFileInfo::suffix() has it,
-    // without building one: a library walk asks this of every file.
-    const qsizetype dot = path.lastIndexOf(u'.');
-    return dot > path.lastIndexOf(u'/') && isMusicExtension(path.sliced(dot + 1));
+    return isMusicExtension(suffixOf(path));
 }
 
 SavePlan MusicFile::planSave() {
@@ -31,7 +35,7 @@ SavePlan MusicFile::planSave() {
 }
 
 QString MusicFile::extension() const {
-    return QFileInfo(fPath).suffix();
+    return suffixOf(fPath).toString();
 }
 
 void MusicFile::getAllInterestingTags() {
