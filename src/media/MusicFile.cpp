@@ -6,7 +6,6 @@
 #include "system/Log.h"
 #include "system/PictureCodec.h"
 
-
 namespace {
 
 // The one list of kinds, shared with the file-manager menu rule.

@@ -161,8 +161,8 @@ QString expand(const NameSubject& track, const std::optional<AlbumNameFacts>& al
             break;
         case u'N':
         case u'n':
-            // Two digits at least, as "%02u" gives, without parsing a format
-            // for every file named.
+            // A file's number has two digits at least, as "%02u" gives,
+            // without parsing a format for every file named.
             if (folder)
                 out += code;
             else
