@@ -22,6 +22,7 @@
 #include <QThread>
 #include <QThreadPool>
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <utility>
@@ -140,7 +141,9 @@ void DocumentBase::onMain(std::function<void()> call) {
 }
 
 void DocumentBase::showCovers(QList<std::shared_ptr<AlbumArtDict>> covers) {
-    if (covers.isEmpty()) return;
+    // Most openings find none: no call to post.
+    if (std::none_of(covers.cbegin(), covers.cend(), [](const auto& c) { return c != nullptr; }))
+        return;
     onMain([this, covers = std::move(covers)] { fAlbumArtObj->addCandidates(covers); });
 }
 

@@ -22,4 +22,7 @@ public:
     virtual void setEdited(bool edited) = 0;
     // Commits an edit in progress, so a cell being typed in is taken.
     virtual void endEditing() {}
+    // Whether the tracks are worth showing while the opening's look-up runs
+    // (a window's table). Callable from worker threads.
+    virtual bool showsTracksWhileOpening() const { return true; }
 };

@@ -42,6 +42,8 @@ public:
     void reloadHits() override { ++fReloads; }
     void syncWindowTitle() override {}
     void setEdited(bool edited) override { fEdited = edited; }
+    // Nothing is drawn: the document spares a copy of every track.
+    bool showsTracksWhileOpening() const override { return false; }
 
 private:
     class Progress;

@@ -69,6 +69,7 @@ public:
 
     // The window shows the scanned files while the web is asked (worker).
     void showScannedTracks(const AudioTrackArray& songs) {
+        if (!fDoc.fHost || !fDoc.fHost->showsTracksWhileOpening()) return;
         // Copies: the worker goes on reading its own records.
         AudioTrackArray shown;
         for (const AudioTrackRef& track : songs)
