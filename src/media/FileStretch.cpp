@@ -12,6 +12,13 @@ FileStretch::FileStretch(int fd, uint64_t size, uint64_t at, size_t length)
     if (!FileIO::readAt(fd, fBytes.data(), size_t(wanted), at)) fBytes.clear();
 }
 
+FileStretch::FileStretch(const FileStretch& file, uint64_t at, size_t length)
+    : fFd(file.fFd), fSize(file.fSize), fAt(at) {
+    const uint64_t wanted = at < fSize ? std::min<uint64_t>(fSize - at, length) : 0;
+    fBytes.resize(qsizetype(wanted));
+    if (!file.readAt(fBytes.data(), size_t(wanted), at)) fBytes.clear();
+}
+
 bool FileStretch::readAt(char* data, size_t length, uint64_t offset) const {
     const auto held = uint64_t(fBytes.size());
     if (offset >= fAt && offset - fAt <= held && length <= held - (offset - fAt)) {

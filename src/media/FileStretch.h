@@ -14,6 +14,9 @@ public:
     // Reads up to `length` bytes at `at` of the file, which is `size` bytes
     // long. When that read fails, every read goes to the file.
     FileStretch(int fd, uint64_t size, uint64_t at, size_t length);
+    // A stretch of the same file; bytes `file` already holds are copied,
+    // not read again.
+    FileStretch(const FileStretch& file, uint64_t at, size_t length);
 
     uint64_t size() const { return fSize; }
     // As FileIO::readAt.

@@ -1,6 +1,6 @@
 #include "media/Id3FieldReader.h"
 
-#include "media/FileIO.h"
+#include "media/FileStretch.h"
 #include "media/Id3Fields.h"
 #include "media/Id3TagScreen.h"
 
@@ -28,10 +28,10 @@ uint32_t be32(const QByteArray& b, qsizetype at) {
 // is read once, anything behind it where it is needed.
 class FrameArea {
 public:
-    FrameArea(int fd, int64_t length) : fFd(fd), fLength(length) {
+    FrameArea(const FileStretch& file, int64_t length) : fFile(file), fLength(length) {
         const int64_t head = std::min<int64_t>(length, kHead);
         fHead = QByteArray(qsizetype(head), Qt::Uninitialized);
-        if (!FileIO::readAt(fd, fHead.data(), size_t(head), 10)) fHead.clear();
+        if (!file.readAt(fHead.data(), size_t(head), 10)) fHead.clear();
         fOk = fHead.size() == head;
     }
     bool ok() const { return fOk; }
@@ -43,7 +43,7 @@ public:
         n = std::min(n, fLength - at);
         if (at + n <= fHead.size()) return fHead.mid(qsizetype(at), qsizetype(n));
         QByteArray out(qsizetype(n), Qt::Uninitialized);
-        if (!FileIO::readAt(fFd, out.data(), size_t(n), uint64_t(10 + at))) {
+        if (!fFile.readAt(out.data(), size_t(n), uint64_t(10 + at))) {
             fOk = false;
             return {};
         }
@@ -65,7 +65,7 @@ public:
 private:
     // Text frames come first in most tags; pictures are read in part.
     static constexpr int64_t kHead = 4096;
-    int fFd;
+    const FileStretch& fFile;
     int64_t fLength;
     QByteArray fHead;
     bool fOk = false;
@@ -107,7 +107,8 @@ std::optional<Id3FieldReader::PictureKind> Id3FieldReader::pictureKind(const QBy
     return kind;
 }
 
-std::optional<Id3FieldReader::Fields> Id3FieldReader::read(int fd, const Mp3Layout& layout) {
+std::optional<Id3FieldReader::Fields> Id3FieldReader::read(const FileStretch& file,
+                                                           const Mp3Layout& layout) {
     // Tags at the end other than ID3v1 go through TagLib.
     if (layout.apeAt >= 0 || layout.trailAt != (layout.v1At >= 0 ? layout.v1At : layout.size))
         return std::nullopt;
@@ -116,8 +117,7 @@ std::optional<Id3FieldReader::Fields> Id3FieldReader::read(int fd, const Mp3Layo
     if (layout.tagAt != 0 || (layout.tagMajor != 3 && layout.tagMajor != 4) || layout.tagFlags)
         return std::nullopt;
     QByteArray header(10, Qt::Uninitialized);
-    if (!FileIO::readAt(fd, header.data(), 10, 0) || uint8_t(header[4]) == 0xFF)
-        return std::nullopt;
+    if (!file.readAt(header.data(), 10, 0) || uint8_t(header[4]) == 0xFF) return std::nullopt;
     int64_t tagSize = 0;
     for (int i = 6; i < 10; ++i) {
         if (uint8_t(header[i]) >= 0x80) return std::nullopt;
@@ -129,7 +129,7 @@ std::optional<Id3FieldReader::Fields> Id3FieldReader::read(int fd, const Mp3Layo
     fields.version = layout.tagMajor;
     const bool v4 = fields.version == 4;
 
-    FrameArea area(fd, tagSize);
+    FrameArea area(file, tagSize);
     if (!area.ok()) return std::nullopt;
     int64_t frontAt = -1, frontLength = 0, otherAt = -1, otherLength = 0;
     int64_t pos = 0;

@@ -35,7 +35,7 @@ public:
     };
 
     // The frames read from the file at the layout's tag.
-    static std::optional<Fields> read(int fd, const Mp3Layout& layout);
+    static std::optional<Fields> read(const FileStretch& file, const Mp3Layout& layout);
 
     // Whether a picture frame body of `length` bytes, of which `prefix` holds
     // the start, has picture bytes and is of `type`, and where in the body

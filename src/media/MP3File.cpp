@@ -3,6 +3,7 @@
 #include "media/CustomTagFrame.h"
 #include "media/Digest.h"
 #include "media/FileIO.h"
+#include "media/FileStretch.h"
 #include "media/Id3FieldReader.h"
 #include "media/Id3FrameFactory.h"
 #include "media/Id3PinnedLayout.h"
@@ -278,7 +279,7 @@ struct OpenedMp3 {
         // (the flag changes nothing for a regular file's reads).
         fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-        layout = Mp3Layout::read(fd, st.st_size);
+        layout = Mp3Layout::read(FileStretch(fd, uint64_t(st.st_size), 0, Mp3Layout::kStartBytes));
         QByteArray patch;
         int64_t patchLength = 0; // the stored tag's, which the patch stands for
         if (layout.tagAt >= 0) {
@@ -546,13 +547,16 @@ std::optional<bool> MP3File::openFast() {
     const FileIO::ClosedAtExit closer{fd};
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    Mp3Layout layout = Mp3Layout::read(fd, st.st_size);
-    const std::optional<Id3FieldReader::Fields> fields = Id3FieldReader::read(fd, layout);
+    // One read of the start serves the three readers (and all of a short
+    // file); what lies elsewhere each reads from the file.
+    const FileStretch file(fd, uint64_t(st.st_size), 0, Mp3Layout::kStartBytes);
+    Mp3Layout layout = Mp3Layout::read(file);
+    const std::optional<Id3FieldReader::Fields> fields = Id3FieldReader::read(file, layout);
     if (!fields) return std::nullopt;
-    const std::optional<Mp3Audio> audio = Mp3Audio::read(fd, layout);
+    const std::optional<Mp3Audio> audio = Mp3Audio::read(file, layout);
     if (!audio) return std::nullopt;
     if (layout.v1At >= 0) {
-        const QByteArray v1 = readBytes(fd, layout.v1At, 128);
+        const QByteArray v1 = file.bytes(uint64_t(layout.v1At), 128);
         if (v1.size() != 128) return std::nullopt;
         fV1 = v1Values(Id3v1Bytes(v1));
     }
@@ -1325,7 +1329,8 @@ SavePlan MP3File::planSave() {
             for (const SaveRegion& r : regions)
                 if (readBytes(fd, int64_t(r.offset), r.bytes.size()) != r.bytes)
                     return QStringLiteral("its tags do not read back as written");
-            Mp3Layout l = Mp3Layout::read(fd, st.st_size);
+            Mp3Layout l =
+                Mp3Layout::read(FileStretch(fd, uint64_t(st.st_size), 0, Mp3Layout::kStartBytes));
             l.setFirstFrame(firstFrame);
             const QString why = check(fd, l);
             if (why.isNull()) *written = l;

@@ -27,9 +27,10 @@ bool frameSync(uint8_t first, uint8_t second) {
 // file, clipped at its end, so answers never depend on the stretch.
 class Window {
 public:
-    Window(int fd, int64_t size, int64_t at, int64_t n)
-        : fSize(size), fStretch(fd, uint64_t(size), uint64_t(std::max<int64_t>(at, 0)),
-                                size_t(std::max<int64_t>(0, n + std::min<int64_t>(at, 0)))) {}
+    Window(const FileStretch& file, int64_t at, int64_t n)
+        : fSize(int64_t(file.size())),
+          fStretch(file, uint64_t(std::max<int64_t>(at, 0)),
+                   size_t(std::max<int64_t>(0, n + std::min<int64_t>(at, 0)))) {}
 
     QByteArray bytes(int64_t at, int64_t n) const {
         if (at < 0 || at >= fSize || n <= 0) return {};
@@ -88,16 +89,16 @@ int64_t layer3FrameLength(const QByteArray& h) {
 
 } // namespace
 
-std::optional<Mp3Audio> Mp3Audio::read(int fd, const Mp3Layout& layout) {
+std::optional<Mp3Audio> Mp3Audio::read(const FileStretch& file, const Mp3Layout& layout) {
     const int64_t size = layout.size;
     Mp3Audio audio;
     audio.firstFrame = layout.tagEnd();
     // Two reads serve nearly every file: the first frames and the end.
-    const Window head(fd, size, audio.firstFrame, 4096);
+    const Window head(file, audio.firstFrame, 4096);
     if (!head.frameAt(audio.firstFrame)) return std::nullopt;
     const int64_t end = layout.v1At >= 0 ? layout.v1At : size;
     const int64_t searchFrom = layout.v1At >= 0 ? layout.v1At - 1 : size;
-    const Window tail(fd, size, searchFrom - 4096, 8192);
+    const Window tail(file, searchFrom - 4096, 8192);
     // TagLib starts its search for the last frame before an APEv2 tag too;
     // files with one are left to it.
     if (tail.bytes(end - 32, 8) == "APETAGEX") return std::nullopt;

@@ -17,5 +17,5 @@ struct Mp3Audio {
     int lengthMs = 0; // 0 when the last frame was not found
     bool vbr = false; // a Xing (not Info) or VBRI header marks the first frame
 
-    static std::optional<Mp3Audio> read(int fd, const Mp3Layout& layout);
+    static std::optional<Mp3Audio> read(const FileStretch& file, const Mp3Layout& layout);
 };

@@ -1,6 +1,6 @@
 #include "media/Mp3Layout.h"
 
-#include "media/FileIO.h"
+#include "media/FileStretch.h"
 
 #include <QtEndian>
 
@@ -15,12 +15,11 @@ uint32_t le32At(const QByteArray& b, qsizetype at) {
            uint32_t(uint8_t(b.at(at + 2))) << 16 | uint32_t(uint8_t(b.at(at + 3))) << 24;
 }
 
-QByteArray bytesAt(int fd, int64_t size, int64_t offset, int64_t length) {
+// Clipped at the end of the file.
+QByteArray bytesAt(const FileStretch& file, int64_t offset, int64_t length) {
+    const auto size = int64_t(file.size());
     if (offset < 0 || offset >= size) return {};
-    length = std::min(length, size - offset);
-    QByteArray bytes(qsizetype(length), Qt::Uninitialized);
-    if (!FileIO::readAt(fd, bytes.data(), size_t(length), uint64_t(offset))) return {};
-    return bytes;
+    return file.bytes(uint64_t(offset), uint64_t(std::min(length, size - offset)));
 }
 
 // "ID3" or "3DI", a version of 2 to 4, a size in seven-bit bytes.
@@ -94,29 +93,30 @@ bool Mp3Layout::sameStream(const uint8_t* h, const uint8_t* next) {
     return (qFromBigEndian<uint32_t>(h) & mask) == (qFromBigEndian<uint32_t>(next) & mask);
 }
 
-bool Mp3Layout::frameAt(int fd, int64_t size, int64_t offset) {
-    const QByteArray h = bytesAt(fd, size, offset, 4);
+bool Mp3Layout::frameAt(const FileStretch& file, int64_t offset) {
+    const QByteArray h = bytesAt(file, offset, 4);
     if (h.size() < 4) return false;
     const int64_t length = frameLength(reinterpret_cast<const uint8_t*>(h.constData()));
     if (length < 0) return false;
-    const QByteArray next = bytesAt(fd, size, offset + length, 4);
+    const QByteArray next = bytesAt(file, offset + length, 4);
     return next.size() == 4 && sameStream(reinterpret_cast<const uint8_t*>(h.constData()),
                                           reinterpret_cast<const uint8_t*>(next.constData()));
 }
 
-int64_t Mp3Layout::findTag(int fd, int64_t size) {
-    if (bytesAt(fd, size, 0, 3) == "ID3") return 0;
-    if (frameAt(fd, size, 0)) return -1;
+int64_t Mp3Layout::findTag(const FileStretch& file) {
+    const auto size = int64_t(file.size());
+    if (bytesAt(file, 0, 3) == "ID3") return 0;
+    if (frameAt(file, 0)) return -1;
     uint8_t sync[2] = {0, 0};
     char id[3] = {0, 0, 0};
     constexpr int64_t kBlock = 1024;
     for (int64_t position = 0; position < size; position += kBlock) {
-        const QByteArray block = bytesAt(fd, size, position, kBlock);
+        const QByteArray block = bytesAt(file, position, kBlock);
         if (block.isEmpty()) return -1;
         for (qsizetype i = 0; i < block.size(); ++i) {
             sync[0] = sync[1];
             sync[1] = uint8_t(block[i]);
-            if (frameSync(sync[0], sync[1]) && frameAt(fd, size, position + i - 1)) return -1;
+            if (frameSync(sync[0], sync[1]) && frameAt(file, position + i - 1)) return -1;
             id[0] = id[1];
             id[1] = id[2];
             id[2] = block[i];
@@ -126,23 +126,24 @@ int64_t Mp3Layout::findTag(int fd, int64_t size) {
     return -1;
 }
 
-Mp3Layout Mp3Layout::read(int fd, int64_t size) {
+Mp3Layout Mp3Layout::read(const FileStretch& file) {
     // The start and the end of the file are read once; the few reads
     // elsewhere (behind the tag, far back) go to the file.
-    const QByteArray head = bytesAt(fd, size, 0, kEdge);
+    const auto size = int64_t(file.size());
+    const QByteArray head = bytesAt(file, 0, kEdge);
     const int64_t endAt = std::max<int64_t>(0, size - kEdge);
-    const QByteArray end = bytesAt(fd, size, endAt, kEdge);
+    const QByteArray end = bytesAt(file, endAt, kEdge);
     auto bytes = [&](int64_t offset, int64_t length) {
         if (offset < 0 || offset >= size || length <= 0) return QByteArray();
         length = std::min(length, size - offset);
         if (offset + length <= head.size()) return head.mid(qsizetype(offset), qsizetype(length));
         if (offset >= endAt && offset + length <= endAt + end.size())
             return end.mid(qsizetype(offset - endAt), qsizetype(length));
-        return bytesAt(fd, size, offset, length);
+        return bytesAt(file, offset, length);
     };
     Mp3Layout layout;
     layout.size = size;
-    layout.tagAt = bytes(0, 3) == "ID3" ? 0 : findTag(fd, size);
+    layout.tagAt = bytes(0, 3) == "ID3" ? 0 : findTag(file);
     if (layout.tagAt >= 0) {
         const QByteArray header = bytes(layout.tagAt, 10);
         layout.tagLength = tagLengthOf(header);

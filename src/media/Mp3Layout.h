@@ -2,7 +2,10 @@
 
 #include <QByteArray>
 
+#include <cstddef>
 #include <cstdint>
+
+class FileStretch;
 
 namespace TagLib::MPEG {
 class File;
@@ -27,10 +30,15 @@ struct Mp3Layout {
 
     int64_t tagEnd() const { return tagAt >= 0 ? tagAt + tagLength : 0; }
 
+    // How much of the start of the file to read at once: the layout, the
+    // tag's frames and the first audio frames of a file with a small tag
+    // all lie in it, and a short file is read whole.
+    static constexpr size_t kStartBytes = 8192;
+
     // Fills in the tags at the start and end from the file's bytes; the
     // first frame comes from TagLib, which has parsed the file (then
     // setFirstFrame).
-    static Mp3Layout read(int fd, int64_t size);
+    static Mp3Layout read(const FileStretch& file);
     // Tags at the end count only behind the audio's start.
     void setFirstFrame(int64_t offset);
     // The complete length of the tag whose 10-byte header this is, as
@@ -38,10 +46,10 @@ struct Mp3Layout {
     static int64_t tagLengthOf(const QByteArray& header);
     // TagLib's search: "ID3" at the start, or before the first valid MPEG
     // frame; -1 when there is none.
-    static int64_t findTag(int fd, int64_t size);
+    static int64_t findTag(const FileStretch& file);
     // Whether a valid MPEG frame header stands at `offset`, followed by
     // another like it where the first one ends.
-    static bool frameAt(int fd, int64_t size, int64_t offset);
+    static bool frameAt(const FileStretch& file, int64_t offset);
     // The length of the frame whose 4-byte header `h` is, by TagLib's
     // reading of it; -1 when it is not a valid header.
     static int64_t frameLength(const uint8_t* h);

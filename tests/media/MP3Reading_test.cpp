@@ -1,6 +1,7 @@
 // Opening reads plain tags with our own frame reader and everything else
 // through TagLib: both must give the same record.
 #include "media/FileIO.h"
+#include "media/FileStretch.h"
 #include "media/Id3FieldReader.h"
 #include "media/MP3File.h"
 #include "media/Mp3Audio.h"
@@ -118,15 +119,16 @@ bool readsFast(const QString& path) {
     const FileIO::ClosedAtExit closer{fd};
     struct stat st {};
     ::fstat(fd, &st);
-    const Mp3Layout layout = Mp3Layout::read(fd, st.st_size);
-    const std::optional<Mp3Audio> audio = Mp3Audio::read(fd, layout);
+    const FileStretch file(fd, uint64_t(st.st_size), 0, Mp3Layout::kStartBytes);
+    const Mp3Layout layout = Mp3Layout::read(file);
+    const std::optional<Mp3Audio> audio = Mp3Audio::read(file, layout);
     if (audio) {
         TagLib::MPEG::File file(QFile::encodeName(path).constData());
         EXPECT_EQ(audio->lengthMs, file.audioProperties()->lengthInMilliseconds());
         EXPECT_EQ(audio->bitrate, file.audioProperties()->bitrate());
         EXPECT_EQ(audio->firstFrame, file.firstFrameOffset());
     }
-    return Id3FieldReader::read(fd, layout).has_value() && audio.has_value();
+    return Id3FieldReader::read(file, layout).has_value() && audio.has_value();
 }
 
 } // namespace
