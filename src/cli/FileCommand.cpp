@@ -94,6 +94,7 @@ int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
     // Alerts are recorded and printed; nothing is answered unless --save --yes.
     host.setAnswerPolicy(&HeadlessHost::answerNone);
     FileTagDocument doc(&host);
+    doc.setKeepsHistory(false); // nothing here is undone
     doc.setDocumentPath(info.absoluteFilePath(), o.cleanUpOnly);
     OpenCommand::settle(doc);
 

@@ -112,6 +112,8 @@ int run(const CliOptions& o, QTextStream& out, QTextStream& err) {
     // Alerts are recorded and printed; nothing is answered unless --save --yes.
     host.setAnswerPolicy(&HeadlessHost::answerNone);
     TrovixDocument doc(&host);
+    // Nothing here is undone: edits keep no copies of the tracks.
+    doc.setKeepsHistory(false);
     doc.setLockAlbumInfo(o.lockAlbumInfo);
     doc.setDocumentPath(info.absoluteFilePath(), o.cleanUpOnly);
     settle(doc);

@@ -3,6 +3,7 @@
 #include "cli/JsonOutput.h"
 #include "cli/TextOutput.h"
 
+#include <QIODevice>
 #include <QTextStream>
 #include <QtGlobal>
 
@@ -42,7 +43,14 @@ bool recoveryRefused(const HeadlessHost& host);
 template <typename View>
 void printView(const View& view, QTextStream& out, bool json) {
     if (json) {
-        out << JsonOutput::format(view);
+        // The text is UTF-8 already: written as it is, not turned into
+        // UTF-16 and back by the stream.
+        const QByteArray text = JsonOutput::format(view);
+        out.flush();
+        if (QIODevice* device = out.device())
+            device->write(text);
+        else
+            out << text;
     } else {
         const bool colour = ::isatty(::fileno(stdout)) && !std::getenv("NO_COLOR");
         TextOutput::print(view, out, colour);
