@@ -18,14 +18,10 @@ bool smartCapitalization() {
     return Prefs::boolValue(Prefs::kSmartCapitalization);
 }
 
-QString capitalizedIf(bool smart, const QString& text) {
-    return smart ? SmartCapitalize(text) : text;
-}
-
 // A track's artist when it is not the album's (case aside); null otherwise.
 QString ownCredit(const QString& artist, const QString& albumArtist, bool smart) {
     if (artist.isEmpty() || artist.compare(albumArtist, Qt::CaseInsensitive) == 0) return {};
-    return capitalizedIf(smart, artist);
+    return SmartCapitalizeIf(smart, artist);
 }
 
 // The first present value, else the empty string.
@@ -125,14 +121,14 @@ void AlbumApplier::applyAlbumInfo(const AlbumInfo& hit) {
     TagValues& fields = st().albumFields;
     // A hit credited to no artist leaves the field as it is.
     const QString artist = firstOf(hit.artist(), details->artist());
-    if (!artist.isEmpty()) fields.artist = capitalizedIf(smart, artist);
+    if (!artist.isEmpty()) fields.artist = SmartCapitalizeIf(smart, artist);
     // The album's identifiers come with a hit of a source that gives
     // them; the hit of another leaves the files' own.
     TagFields ids;
     const TagValues albumTags = details->albumTags(&ids);
     fields.assign(TagValues{}, TagValues::kAlbumIds);
     fields.assign(albumTags, ids & TagValues::kAlbumIds);
-    fields.album = capitalizedIf(smart, firstOf(hit.album(), details->album()));
+    fields.album = SmartCapitalizeIf(smart, firstOf(hit.album(), details->album()));
     fields.genre = firstOf(hit.genre(), details->genre());
     fields.year = firstOf(hit.year(), details->year());
     fContext.markEdited();
@@ -206,7 +202,7 @@ bool AlbumApplier::applyTitleToNewTitle(const QString& title, const QString& art
         if (!expanded.isNull()) track.setNewTitle(expanded);
     };
     if (!st().variousArtists) {
-        track.setNewTitle(capitalizedIf(smart, title));
+        track.setNewTitle(SmartCapitalizeIf(smart, title));
         expandTitle(AudioTrack::kTitleTag);
         return false;
     }
@@ -231,7 +227,7 @@ bool AlbumApplier::applyTitleToNewTitle(const QString& title, const QString& art
             const qsizetype open = title.indexOf(QStringLiteral(" ("));
             const qsizetype close = open < 0 ? -1 : title.indexOf(u')', open + 2);
             if (close < 0) {
-                track.setNewTitle(capitalizedIf(smart, title));
+                track.setNewTitle(SmartCapitalizeIf(smart, title));
                 expandTitle(AudioTrack::kTitleTag);
                 return false;
             }

@@ -23,10 +23,6 @@ QString orEmpty(const QString& s) {
     return s.isNull() ? QString(u""_qs) : s;
 }
 
-QString capitalizedIf(bool smart, const QString& text) {
-    return smart ? SmartCapitalize(text) : text;
-}
-
 // A hit's values as the status letters compare them; its position is its
 // track alone.
 TagValues valuesOf(const TrackInfo& hit) {
@@ -471,9 +467,9 @@ void FileTagDocument::applyAlbumDetails(const TrackInfo& hit) {
     const bool smart = Prefs::smartCapitalization();
     // The values the fields take; a copy of the record names the title
     // with them, and nothing reaches the file.
-    TagValues values{.title = capitalizedIf(smart, orEmpty(hit.title())),
-                     .artist = capitalizedIf(smart, orEmpty(hit.artist())),
-                     .album = capitalizedIf(smart, orEmpty(hit.album())),
+    TagValues values{.title = SmartCapitalizeIf(smart, orEmpty(hit.title())),
+                     .artist = SmartCapitalizeIf(smart, orEmpty(hit.artist())),
+                     .album = SmartCapitalizeIf(smart, orEmpty(hit.album())),
                      .year = orEmpty(hit.year()),
                      .genre = orEmpty(hit.genre()),
                      .track = u""_qs,

@@ -21,7 +21,7 @@
 
 namespace {
 
-const QString kOK = QStringLiteral("OK");
+const QString kOKButton = QStringLiteral("OK");
 const QString kYes = QStringLiteral("Yes");
 const QString kNo = QStringLiteral("No");
 
@@ -34,7 +34,7 @@ void FolderSaver::saveDocument() {
     fContext.host()->endEditing();
 
     const auto fail = [this](const QString& title, const QString& message) {
-        fContext.host()->showAlert({title, message, {kOK}});
+        fContext.host()->showAlert({title, message, {kOKButton}});
     };
     if (st().albumFields.text(TagField::Artist).isEmpty())
         return fail(QStringLiteral("Missing Field"),

@@ -1,16 +1,12 @@
 #include "media/Atom.h"
 
+#include "media/BigEndian.h"
+
 #include <QtEndian>
 
 using namespace AtomTypes;
 
 namespace {
-
-void appendBe32(QByteArray& out, uint32_t v) {
-    uchar b[4];
-    qToBigEndian(v, b);
-    out.append(reinterpret_cast<const char*>(b), 4);
-}
 
 void putBe32(QByteArray& out, qsizetype at, uint32_t v) {
     qToBigEndian(v, reinterpret_cast<uchar*>(out.data() + at));

@@ -1,6 +1,7 @@
 #include "media/AtomParser.h"
 
 #include "media/AtomReader.h"
+#include "media/BigEndian.h"
 #include "media/ChunkMap.h"
 #include "media/DataAtom.h"
 #include "media/FileIO.h"
@@ -56,10 +57,6 @@ Atom* firstPadding(Atom* atom) {
     for (auto& c : atom->children())
         if (Atom* hit = firstPadding(c.get())) return hit;
     return nullptr;
-}
-
-uint32_t be32(const uint8_t* p) {
-    return qFromBigEndian<uint32_t>(p);
 }
 
 // Where `target` starts in the bytes `root` writes with the padding going
@@ -127,12 +124,6 @@ bool coverInBytes(const QByteArray& moov, uint64_t& at, uint64_t& len) {
     const uint64_t children = be32(p + meta + 12) == kHdlr ? meta + 8 : meta + 12;
     return childAt(moov, children, meta + metaLen, kIlst, ilst, ilstLen) &&
            childAt(moov, ilst + 8, ilst + ilstLen, kCovr, at, len);
-}
-
-void appendBe32(QByteArray& out, uint32_t v) {
-    uchar b[4];
-    qToBigEndian(v, b);
-    out.append(reinterpret_cast<const char*>(b), 4);
 }
 
 void appendFree(QByteArray& out, uint64_t size) {
@@ -233,9 +224,6 @@ QByteArray keepCoverInPlace(Atom* moov, const QByteArray& old, uint64_t moovAt) 
 constexpr uint32_t kEdts = atomType("edts");
 constexpr uint32_t kDinf = atomType("dinf");
 constexpr uint32_t kTref = atomType("tref");
-constexpr uint32_t kStsc = atomType("stsc");
-constexpr uint32_t kStsz = atomType("stsz");
-constexpr uint32_t kStz2 = atomType("stz2");
 constexpr uint32_t kFtyp = atomType("ftyp");
 
 // Atoms whose payload is a list of atoms, wherever they stand in "moov".

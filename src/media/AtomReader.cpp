@@ -1,5 +1,6 @@
 #include "media/AtomReader.h"
 
+#include "media/BigEndian.h"
 #include "media/DataAtom.h"
 
 #include <QtEndian>
@@ -13,13 +14,6 @@ namespace {
 // or memory.
 constexpr int kMaxDepth = 16;
 constexpr size_t kMaxAtoms = 100000;
-
-uint32_t be32(const uint8_t* p) {
-    return qFromBigEndian<uint32_t>(p);
-}
-uint64_t be64(const uint8_t* p) {
-    return qFromBigEndian<uint64_t>(p);
-}
 
 bool isItem(uint32_t type) {
     switch (type) {

@@ -1,6 +1,7 @@
 #include "media/ChunkMap.h"
 
 #include "media/Atom.h"
+#include "media/BigEndian.h"
 #include "media/Digest.h"
 #include "media/FileIO.h"
 #include "system/Durable.h"
@@ -14,14 +15,7 @@ using namespace AtomTypes;
 
 namespace {
 
-constexpr uint32_t kStsc = atomType("stsc");
-constexpr uint32_t kStsz = atomType("stsz");
-constexpr uint32_t kStz2 = atomType("stz2");
-constexpr uint64_t kEdge = 16;
-
-uint32_t be32(const char* p) {
-    return qFromBigEndian<uint32_t>(p);
-}
+constexpr uint64_t kTableEdge = 16;
 
 // The sizes of the samples, from "stsz" (one size for all, or a table) or
 // "stz2" (4-, 8- or 16-bit fields). False when the table is cut short.
@@ -152,11 +146,12 @@ ChunkMap::Fingerprint ChunkMap::fingerprint(int fd, size_t limit) const {
     for (size_t k = 0; k < picks && ok; ++k) {
         const size_t i = picks == n ? k : size_t(uint64_t(k) * (n - 1) / (picks - 1));
         const Chunk& c = fChunks[i];
-        const uint64_t head = c.length ? std::min(c.length, kEdge) : kEdge;
+        const uint64_t head = c.length ? std::min(c.length, kTableEdge) : kTableEdge;
         bytes.clear();
         bytes.append(reinterpret_cast<const char*>(&c.length), sizeof c.length);
         appendAt(fd, c.offset, head, bytes, ok);
-        if (c.length > kEdge) appendAt(fd, c.offset + c.length - kEdge, kEdge, bytes, ok);
+        if (c.length > kTableEdge)
+            appendAt(fd, c.offset + c.length - kTableEdge, kTableEdge, bytes, ok);
         hash.addData(bytes);
         if (!ok)
             return {{},

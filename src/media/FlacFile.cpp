@@ -31,13 +31,6 @@ constexpr uint64_t kPictureHead = 256;
 // information and, as a rule, the comment and the first picture's head.
 constexpr size_t kMetadataHead = 4096;
 
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
 QByteArray readBytes(int fd, uint64_t at, uint64_t length) {
     QByteArray bytes(qsizetype(length), Qt::Uninitialized);
     if (!FileIO::readAt(fd, bytes.data(), size_t(length), at)) return {};
@@ -166,7 +159,7 @@ std::shared_ptr<FlacFile> FlacFile::newFlacFileWithPath(const QString& path) {
 
 bool FlacFile::open() {
     const QByteArray native = QFile::encodeName(fPath);
-    Fd f{::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    const FileIO::ClosedAtExit f{::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (f.fd < 0 || ::fstat(f.fd, &fOpened) != 0 || !S_ISREG(fOpened.st_mode)) return false;
     const FileStretch metadata(f.fd, uint64_t(fOpened.st_size), 0, kMetadataHead);
     if (!readLayout(metadata, &fLayout).isNull()) return false;
@@ -208,7 +201,7 @@ bool FlacFile::open() {
 }
 
 bool FlacFile::readStoredPictures(std::vector<QByteArray>* bodies, QString* why) const {
-    Fd f{openAsOpened(why)};
+    const FileIO::ClosedAtExit f{openAsOpened(why)};
     if (f.fd < 0) return false;
     bodies->clear();
     for (const Layout::Block& block : fLayout.blocks) {
@@ -235,7 +228,8 @@ SavePlan FlacFile::planSave() {
     SavePlan plan = startPlan();
     if (plan.kind == SavePlan::Kind::Refused || !fNeedsUpdate) return plan;
     const QString name = QFileInfo(fPath).fileName();
-    Fd f{::open(QFile::encodeName(plan.target).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    const FileIO::ClosedAtExit f{
+        ::open(QFile::encodeName(plan.target).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     Layout old;
     if (f.fd < 0 || !readLayout(f.fd, &old).isNull() || old.audioAt != fLayout.audioAt)
         return SavePlan::refused(QStringLiteral("“%1” could not be read again.").arg(name));
@@ -379,7 +373,8 @@ SavePlan FlacFile::planSave() {
     }
     plan.verify = [inPlace, pieces, newAudioAt, audioLength, audioHash,
                    metadataAt = old.metadataAt](const QString& path) -> QString {
-        Fd v{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)};
+        const FileIO::ClosedAtExit v{
+            ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)};
         Layout now;
         if (v.fd < 0) return QStringLiteral("it cannot be opened");
         const QString why = readLayout(v.fd, &now);
@@ -410,7 +405,8 @@ SavePlan FlacFile::planSave() {
     plan.finish = [this](bool saved) {
         if (!saved) return;
         fNeedsUpdate = false;
-        Fd again{::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
+        const FileIO::ClosedAtExit again{
+            ::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
         const bool read = again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0 &&
                           readLayout(again.fd, &fLayout).isNull();
         // The file keeps the pictures just written, in order; known again

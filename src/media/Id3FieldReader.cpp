@@ -1,5 +1,6 @@
 #include "media/Id3FieldReader.h"
 
+#include "media/BigEndian.h"
 #include "media/FileStretch.h"
 #include "media/Id3Fields.h"
 #include "media/Id3TagScreen.h"
@@ -17,11 +18,6 @@ bool validId(const QByteArray& id) {
     return id.size() == 4 && std::all_of(id.begin(), id.end(), [](char c) {
                return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
            });
-}
-
-uint32_t be32(const QByteArray& b, qsizetype at) {
-    return uint32_t(uint8_t(b.at(at))) << 24 | uint32_t(uint8_t(b.at(at + 1))) << 16 |
-           uint32_t(uint8_t(b.at(at + 2))) << 8 | uint32_t(uint8_t(b.at(at + 3)));
 }
 
 // The tag's frame area (behind its header), read on demand: the first part

@@ -1,5 +1,6 @@
 #include "media/Id3TagScreen.h"
 
+#include "media/BigEndian.h"
 #include "system/Log.h"
 
 #include <taglib/id3v2synchdata.h>
@@ -18,11 +19,6 @@ TagLib::ByteVector view(const QByteArray& bytes, qsizetype from, qsizetype lengt
 
 uint32_t synchsafe(const QByteArray& bytes, qsizetype at) {
     return TagLib::ID3v2::SynchData::toUInt(view(bytes, at, 4));
-}
-
-uint32_t be32(const QByteArray& bytes, qsizetype at) {
-    return (uint32_t(uint8_t(bytes[at])) << 24) | (uint32_t(uint8_t(bytes[at + 1])) << 16) |
-           (uint32_t(uint8_t(bytes[at + 2])) << 8) | uint32_t(uint8_t(bytes[at + 3]));
 }
 
 bool frameIdChar(char c) {

@@ -1,5 +1,6 @@
 #include "media/MP3File.h"
 
+#include "media/BigEndian.h"
 #include "media/CustomTagFrame.h"
 #include "media/Digest.h"
 #include "media/FileIO.h"
@@ -194,11 +195,6 @@ bool frameIdAt(const QByteArray& tag, qsizetype at, qsizetype end) {
                        [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
 }
 
-uint32_t be32At(const QByteArray& b, qsizetype at) {
-    return uint32_t(uint8_t(b[at])) << 24 | uint32_t(uint8_t(b[at + 1])) << 16 |
-           uint32_t(uint8_t(b[at + 2])) << 8 | uint32_t(uint8_t(b[at + 3]));
-}
-
 // A tag without its picture frames, and where they lay in it.
 struct PicturesAside {
     QByteArray tag; // the other frames moved up; the rest of the tag reads as zeros
@@ -226,13 +222,13 @@ std::optional<PicturesAside> setPicturesAside(const QByteArray& tag) {
     while (pos - 10 < tagSize - 10) {
         if (tag[pos] == 0) break;
         if (!frameIdAt(tag, pos, end) || tag[pos + 8] || tag[pos + 9]) return std::nullopt;
-        int64_t size = be32At(tag, pos + 4);
+        int64_t size = be32(tag, pos + 4);
         if (major == 4) {
             for (int i = 4; i < 8; ++i)
                 if (uint8_t(tag[pos + i]) >= 0x80) return std::nullopt;
             size = ID3v2::SynchData::toUInt(ByteVector(tag.constData() + pos + 4, 4));
             if (size > 127 && !frameIdAt(tag, pos + 10 + qsizetype(size), end) &&
-                frameIdAt(tag, pos + 10 + qsizetype(be32At(tag, pos + 4)), end))
+                frameIdAt(tag, pos + 10 + qsizetype(be32(tag, pos + 4)), end))
                 return std::nullopt;
         }
         if (size == 0 || pos + 10 + size > end) return std::nullopt;

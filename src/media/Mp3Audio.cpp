@@ -19,15 +19,11 @@ constexpr int kBitrates[2][16] = {
 constexpr int kSampleRates[3][4] = {
     {44100, 48000, 32000, 0}, {22050, 24000, 16000, 0}, {11025, 12000, 8000, 0}};
 
-bool frameSync(uint8_t first, uint8_t second) {
-    return first == 0xFF && second != 0xFF && (second & 0xE0) == 0xE0;
-}
-
 // A stretch of the file read once; what lies outside it is read from the
 // file, clipped at its end, so answers never depend on the stretch.
-class Window {
+class ReadWindow {
 public:
-    Window(const FileStretch& file, int64_t at, int64_t n)
+    ReadWindow(const FileStretch& file, int64_t at, int64_t n)
         : fSize(int64_t(file.size())),
           fStretch(file, uint64_t(std::max<int64_t>(at, 0)),
                    size_t(std::max<int64_t>(0, n + std::min<int64_t>(at, 0)))) {}
@@ -55,7 +51,7 @@ private:
 
 // TagLib's search for the last frame: backwards from `position`, the first
 // frame sync whose header is valid and followed by another like it.
-int64_t lastFrameBefore(const Window& window, int64_t position) {
+int64_t lastFrameBefore(const ReadWindow& window, int64_t position) {
     constexpr int64_t kBlock = 4096;
     uint8_t later = 0; // the byte after the one looked at
     while (position > 0) {
@@ -65,7 +61,7 @@ int64_t lastFrameBefore(const Window& window, int64_t position) {
         if (block.size() != n) return -1;
         for (qsizetype i = block.size() - 1; i >= 0; --i) {
             const uint8_t b = uint8_t(block[i]);
-            if (frameSync(b, later) && window.frameAt(position + i)) return position + i;
+            if (Mp3Layout::frameSync(b, later) && window.frameAt(position + i)) return position + i;
             later = b;
         }
     }
@@ -75,7 +71,7 @@ int64_t lastFrameBefore(const Window& window, int64_t position) {
 // The length of the Layer III frame whose header this is; -1 when it is
 // none (no sync, a reserved field, another layer).
 int64_t layer3FrameLength(const QByteArray& h) {
-    if (h.size() < 4 || !frameSync(uint8_t(h[0]), uint8_t(h[1]))) return -1;
+    if (h.size() < 4 || !Mp3Layout::frameSync(uint8_t(h[0]), uint8_t(h[1]))) return -1;
     const int versionBits = (uint8_t(h[1]) >> 3) & 0x03;
     if (versionBits == 1 || ((uint8_t(h[1]) >> 1) & 0x03) != 1) return -1;
     const bool mpeg1 = versionBits == 3;
@@ -94,11 +90,11 @@ std::optional<Mp3Audio> Mp3Audio::read(const FileStretch& file, const Mp3Layout&
     Mp3Audio audio;
     audio.firstFrame = layout.tagEnd();
     // Two reads serve nearly every file: the first frames and the end.
-    const Window head(file, audio.firstFrame, 4096);
+    const ReadWindow head(file, audio.firstFrame, 4096);
     if (!head.frameAt(audio.firstFrame)) return std::nullopt;
     const int64_t end = layout.v1At >= 0 ? layout.v1At : size;
     const int64_t searchFrom = layout.v1At >= 0 ? layout.v1At - 1 : size;
-    const Window tail(file, searchFrom - 4096, 8192);
+    const ReadWindow tail(file, searchFrom - 4096, 8192);
     // TagLib starts its search for the last frame before an APEv2 tag too;
     // files with one are left to it.
     if (tail.bytes(end - 32, 8) == "APETAGEX") return std::nullopt;

@@ -30,13 +30,13 @@ bool plausibleTagHeader(const QByteArray& h) {
                        [](char c) { return uint8_t(c) < 0x80; });
 }
 
-constexpr int64_t kEdge = 4096;
-
-bool frameSync(uint8_t first, uint8_t second) {
-    return first == 0xFF && second != 0xFF && (second & 0xE0) == 0xE0;
-}
+constexpr int64_t kSearchEdge = 4096;
 
 } // namespace
+
+bool Mp3Layout::frameSync(uint8_t first, uint8_t second) {
+    return first == 0xFF && second != 0xFF && (second & 0xE0) == 0xE0;
+}
 
 int64_t Mp3Layout::tagLengthOf(const QByteArray& header) {
     if (header.size() < 10) return 0;
@@ -130,9 +130,9 @@ Mp3Layout Mp3Layout::read(const FileStretch& file) {
     // The start and the end of the file are read once; the few reads
     // elsewhere (behind the tag, far back) go to the file.
     const auto size = int64_t(file.size());
-    const QByteArray head = bytesAt(file, 0, kEdge);
-    const int64_t endAt = std::max<int64_t>(0, size - kEdge);
-    const QByteArray end = bytesAt(file, endAt, kEdge);
+    const QByteArray head = bytesAt(file, 0, kSearchEdge);
+    const int64_t endAt = std::max<int64_t>(0, size - kSearchEdge);
+    const QByteArray end = bytesAt(file, endAt, kSearchEdge);
     auto bytes = [&](int64_t offset, int64_t length) {
         if (offset < 0 || offset >= size || length <= 0) return QByteArray();
         length = std::min(length, size - offset);

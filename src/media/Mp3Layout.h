@@ -53,6 +53,8 @@ struct Mp3Layout {
     // The length of the frame whose 4-byte header `h` is, by TagLib's
     // reading of it; -1 when it is not a valid header.
     static int64_t frameLength(const uint8_t* h);
+    // The eleven set bits a frame header starts with, not those of a run of 0xFF.
+    static bool frameSync(uint8_t first, uint8_t second);
     // Whether the 4-byte headers `h` and `next` agree where consecutive
     // frames must.
     static bool sameStream(const uint8_t* h, const uint8_t* next);

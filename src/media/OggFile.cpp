@@ -18,13 +18,6 @@
 
 namespace {
 
-struct Fd {
-    int fd = -1;
-    ~Fd() {
-        if (fd >= 0) ::close(fd);
-    }
-};
-
 const QByteArray kVorbisId("\x01vorbis", 7);
 const QByteArray kVorbisComment("\x03vorbis", 7);
 const QByteArray kOpusId("OpusHead");
@@ -235,7 +228,7 @@ std::shared_ptr<OggFile> OggFile::newOggFileWithPath(const QString& path) {
 
 bool OggFile::open() {
     const QByteArray native = QFile::encodeName(fPath);
-    Fd f{::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    const FileIO::ClosedAtExit f{::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (f.fd < 0 || ::fstat(f.fd, &fOpened) != 0 || !S_ISREG(fOpened.st_mode)) return false;
     // The picture fields are looked at and let go: their bytes are read
     // again when asked for.
@@ -265,7 +258,7 @@ bool OggFile::open() {
 }
 
 bool OggFile::readStoredPictures(std::vector<QByteArray>* bodies, QString* why) const {
-    Fd f{openAsOpened(why)};
+    const FileIO::ClosedAtExit f{openAsOpened(why)};
     if (f.fd < 0) return false;
     // The header pages as opened, checksum for checksum, and as many
     // picture fields in the comment.
@@ -331,7 +324,8 @@ SavePlan OggFile::planSave() {
 
     // Header pages as the file holds them already: nothing to write.
     if (pages.size() == fHeaders.pages && uint64_t(headerBytes.size()) == fHeaders.audioAt) {
-        Fd f{::open(QFile::encodeName(plan.target).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+        const FileIO::ClosedAtExit f{
+            ::open(QFile::encodeName(plan.target).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
         QByteArray was(headerBytes.size(), Qt::Uninitialized);
         if (f.fd >= 0 && FileIO::readAt(f.fd, was.data(), size_t(was.size()), 0) &&
             was == headerBytes) {
@@ -380,7 +374,8 @@ SavePlan OggFile::planSave() {
         return Outcome::done();
     };
     plan.verify = [headerBytes, packets, audioPrint](const QString& path) -> QString {
-        Fd v{::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)};
+        const FileIO::ClosedAtExit v{
+            ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)};
         if (v.fd < 0) return QStringLiteral("it cannot be opened");
         Headers now;
         const QString why = readHeaders(v.fd, &now);
@@ -404,7 +399,8 @@ SavePlan OggFile::planSave() {
     plan.finish = [this](bool saved) {
         if (!saved) return;
         fNeedsUpdate = false;
-        Fd again{::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
+        const FileIO::ClosedAtExit again{
+            ::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
         if (again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0 &&
             readHeaders(again.fd, &fHeaders).isNull()) {
             dropCommentPacket();

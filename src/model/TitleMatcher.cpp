@@ -29,7 +29,7 @@ int lengthScore(int offBySecs) {
 
 // Whole seconds between a duration and a length in milliseconds, capped
 // where the score stops changing (a length from the web may be absurd).
-int secondsOff(uint32_t durationSecs, int lengthMs) {
+int cappedSecondsOff(uint32_t durationSecs, int lengthMs) {
     const long long off = std::llabs(static_cast<long long>(durationSecs) -
                                      (static_cast<long long>(lengthMs) + 500) / 1000);
     return int(std::min<long long>(off, kLengthNothingSecs));
@@ -37,7 +37,7 @@ int secondsOff(uint32_t durationSecs, int lengthMs) {
 
 int weigh(int alike, const std::optional<int>& lengthMs, uint32_t durationSecs, bool numbered) {
     const bool timed = lengthMs && durationSecs > 0;
-    const int off = timed ? secondsOff(durationSecs, *lengthMs) : 0;
+    const int off = timed ? cappedSecondsOff(durationSecs, *lengthMs) : 0;
     int value = alike;
     if (numbered && off < kLengthMismatchSecs) value *= 2;
     if (timed) value += 2 * lengthScore(off);

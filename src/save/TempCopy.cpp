@@ -17,7 +17,7 @@
 namespace {
 
 constexpr const char kMarker[] = ".trovix-";
-constexpr const char kSuffix[] = ".tmp";
+constexpr const char kTempSuffix[] = ".tmp";
 constexpr int kNameMax = 255;
 
 // Attributes the kernel or a security module manages: the copy gets its
@@ -66,7 +66,7 @@ QString TempCopy::path() const {
 }
 
 QByteArray TempCopy::nameFor(const QByteArray& fileName, long pid) {
-    const QByteArray tail = kMarker + QByteArray::number(qlonglong(pid)) + kSuffix;
+    const QByteArray tail = kMarker + QByteArray::number(qlonglong(pid)) + kTempSuffix;
     QByteArray name = fileName;
     const qsizetype room = kNameMax - 1 - tail.size();
     if (name.size() > room) {
@@ -80,12 +80,12 @@ QByteArray TempCopy::nameFor(const QByteArray& fileName, long pid) {
 }
 
 long TempCopy::ownerOf(const QByteArray& name, QByteArray* fileName) {
-    if (!name.startsWith('.') || !name.endsWith(kSuffix)) return 0;
+    if (!name.startsWith('.') || !name.endsWith(kTempSuffix)) return 0;
     const qsizetype marker = name.lastIndexOf(kMarker);
     if (marker < 1) return 0;
     const qsizetype digits = marker + qsizetype(sizeof kMarker - 1);
     const QByteArray number =
-        name.mid(digits, name.size() - qsizetype(sizeof kSuffix - 1) - digits);
+        name.mid(digits, name.size() - qsizetype(sizeof kTempSuffix - 1) - digits);
     if (number.isEmpty()) return 0;
     for (char c : number)
         if (c < '0' || c > '9') return 0;

@@ -78,6 +78,10 @@ void setSmartCapExclusionListForTesting(const QStringList& words) {
     sLowerArray = words;
 }
 
+QString SmartCapitalizeIf(bool smart, const QString& text) {
+    return smart ? SmartCapitalize(text) : text;
+}
+
 QString SmartCapitalize(const QString& text) {
     if (text.isEmpty()) return QStringLiteral("");
     InitSmartCapitalize();

@@ -9,6 +9,8 @@
 // Title case, keeping the words of the exclusion list in lower case in the
 // middle of a title. Null or empty gives an empty text.
 QString SmartCapitalize(const QString& text);
+// SmartCapitalize when `smart` is on (the preference), else the text as it is.
+QString SmartCapitalizeIf(bool smart, const QString& text);
 
 // Drops white space and punctuation and capitalizes each word's first
 // letter: "the white album" -> "TheWhiteAlbum".

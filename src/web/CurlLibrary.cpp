@@ -7,13 +7,13 @@
 
 namespace {
 
-struct Loaded {
+struct LoadedCurl {
     CurlLibrary library;
     QString error; // null when the library is usable
 };
 
-Loaded load() {
-    Loaded loaded;
+LoadedCurl loadCurl() {
+    LoadedCurl loaded;
     // The run-time name the development package's libcurl.so points at.
     void* handle = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
@@ -57,8 +57,8 @@ Loaded load() {
 } // namespace
 
 const CurlLibrary* CurlLibrary::get(QString* why) {
-    static const Loaded loaded = [] {
-        Loaded result = load();
+    static const LoadedCurl loaded = [] {
+        LoadedCurl result = loadCurl();
         if (!result.error.isNull()) TROVIX_LOG() << result.error;
         return result;
     }();

@@ -4,25 +4,25 @@
 
 namespace {
 
-thread_local LookupDeadline* tCurrent = nullptr;
+thread_local LookupDeadline* tInnermostDeadline = nullptr;
 
 } // namespace
 
 LookupDeadline::LookupDeadline(std::chrono::milliseconds limit)
-    : fEnd(Clock::now() + limit), fOuter(tCurrent) {
+    : fEnd(Clock::now() + limit), fOuter(tInnermostDeadline) {
     if (fOuter) fEnd = std::min(fEnd, fOuter->fEnd);
-    tCurrent = this;
+    tInnermostDeadline = this;
 }
 
 LookupDeadline::~LookupDeadline() {
-    tCurrent = fOuter;
+    tInnermostDeadline = fOuter;
 }
 
 bool LookupDeadline::passed() {
-    return tCurrent && Clock::now() >= tCurrent->fEnd;
+    return tInnermostDeadline && Clock::now() >= tInnermostDeadline->fEnd;
 }
 
 std::optional<LookupDeadline::Clock::time_point> LookupDeadline::end() {
-    if (!tCurrent) return std::nullopt;
-    return tCurrent->fEnd;
+    if (!tInnermostDeadline) return std::nullopt;
+    return tInnermostDeadline->fEnd;
 }

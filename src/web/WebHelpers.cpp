@@ -135,3 +135,10 @@ std::optional<QString> ExtractDoublyDelimitedString(const QString& source, Windo
     }
     return source.mid(p, q - p);
 }
+
+std::optional<QString> cutBetween(const QString& source, Window& window, const char* start,
+                                  const char* inner, const char* end) {
+    return ExtractDoublyDelimitedString(
+        source, &window, start ? QString::fromLatin1(start) : QString(),
+        inner ? QString::fromLatin1(inner) : QString(), end ? QString::fromLatin1(end) : QString());
+}

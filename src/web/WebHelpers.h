@@ -55,3 +55,6 @@ struct Window {
 std::optional<QString> ExtractDoublyDelimitedString(const QString& source, Window* window,
                                                     const QString& start, const QString& inner,
                                                     const QString& end);
+// The same with Latin-1 markers, a null pointer for a marker not given.
+std::optional<QString> cutBetween(const QString& source, Window& window, const char* start,
+                                  const char* inner, const char* end);

@@ -2,6 +2,7 @@
 
 #include "text/MacRoman.h"
 #include "text/StringUtils.h"
+#include "web/WebHelpers.h"
 #include "web/WebLimits.h"
 
 #include <QByteArray>
@@ -74,6 +75,10 @@ QString CleanWebText(const QString& text) {
         clean.truncate(keep);
     }
     return clean;
+}
+
+QString WebFieldFromHTML(const QString& html) {
+    return WebField(stringByRemovingHTMLTags(html));
 }
 
 QString WebField(const QString& cut) {

@@ -22,6 +22,9 @@ QString RepairUtf8Field(const QString& field);
 // terminal removed (withoutUnsafeChars), and at most WebLimits::kMaxFieldChars
 // characters kept (never half a surrogate pair). A null text stays null.
 QString WebField(const QString& cut);
+// A field cut from a page's HTML: its tags removed and its entities decoded
+// (stringByRemovingHTMLTags), then cleaned as WebField cleans.
+QString WebFieldFromHTML(const QString& html);
 // The same for text that arrives decoded (JSON): no UTF-8 repair.
 QString CleanWebText(const QString& text);
 

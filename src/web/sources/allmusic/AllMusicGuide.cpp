@@ -36,18 +36,6 @@ const QString kInterpreting = QStringLiteral("Interpreting All Music Guide resul
 
 using Cut = std::optional<QString>;
 
-Cut cut(const QString& source, Window& window, const char* start, const char* inner,
-        const char* end) {
-    return ExtractDoublyDelimitedString(
-        source, &window, start ? QString::fromLatin1(start) : QString(),
-        inner ? QString::fromLatin1(inner) : QString(), end ? QString::fromLatin1(end) : QString());
-}
-
-// A text field as shown to the user: tags removed, UTF-8 put back.
-QString cleanField(const QString& text) {
-    return WebField(stringByRemovingHTMLTags(text));
-}
-
 QString trimmedField(const QString& text) {
     return WebField(SourceSupport::trimSpacesTabs(text));
 }
@@ -145,27 +133,27 @@ void AllMusicGuide::parseAlbumSearchPage(AlbumInfoArray& hits, const QString& pa
 
 std::shared_ptr<AlbumInfo> AllMusicGuide::AlbumInfoFromAMGAlbumSearchResults(const QString& page,
                                                                              Window& window) {
-    const Cut row =
-        cut(page, window, "<td class=\"sorted-cell\">", "<div class=\"bar\" style=\"", "</tr>");
+    const Cut row = cutBetween(page, window, "<td class=\"sorted-cell\">",
+                               "<div class=\"bar\" style=\"", "</tr>");
     if (!row) return nullptr;
     Window w{0, row->size()};
-    const Cut bar = cut(*row, w, "width:", nullptr, "px");
+    const Cut bar = cutBetween(*row, w, "width:", nullptr, "px");
     if (!bar) return nullptr;
-    const Cut year = cut(*row, w, "<td class=\"cell\"", ">", "</TD>");
+    const Cut year = cutBetween(*row, w, "<td class=\"cell\"", ">", "</TD>");
     if (!year) return nullptr;
-    const Cut artist = cut(*row, w, "<td class=\"cell\"", ">", "</TD>");
-    if (!artist || !cut(*row, w, "<td class=\"cell\"", nullptr, ">")) return nullptr;
-    const Cut albumId = cut(*row, w, "<a href=\"/cg/amg.dll", "sql=", "\">");
+    const Cut artist = cutBetween(*row, w, "<td class=\"cell\"", ">", "</TD>");
+    if (!artist || !cutBetween(*row, w, "<td class=\"cell\"", nullptr, ">")) return nullptr;
+    const Cut albumId = cutBetween(*row, w, "<a href=\"/cg/amg.dll", "sql=", "\">");
     if (!albumId || !SourceSupport::isPlainReference(*albumId)) return nullptr;
-    const Cut album = cut(*row, w, nullptr, nullptr, "<");
-    if (!album || !cut(*row, w, "<td class=\"cell\"", ">", "</td>")) return nullptr;
-    const Cut genre = cut(*row, w, "<td class=\"cell\"", ">", "</a>");
+    const Cut album = cutBetween(*row, w, nullptr, nullptr, "<");
+    if (!album || !cutBetween(*row, w, "<td class=\"cell\"", ">", "</td>")) return nullptr;
+    const Cut genre = cutBetween(*row, w, "<td class=\"cell\"", ">", "</a>");
     if (!genre) return nullptr;
 
-    const QString artistText = cleanField(*artist);
-    const QString albumText = cleanField(*album);
-    auto hit = AlbumInfo::AlbumInfoFromScratch(artistText, albumText, cleanField(*year),
-                                               cleanField(*genre));
+    const QString artistText = WebFieldFromHTML(*artist);
+    const QString albumText = WebFieldFromHTML(*album);
+    auto hit = AlbumInfo::AlbumInfoFromScratch(artistText, albumText, WebFieldFromHTML(*year),
+                                               WebFieldFromHTML(*genre));
     setKeyAndCompare(*hit, *albumId, artistText, albumText);
     return hit;
 }
@@ -217,8 +205,8 @@ void AllMusicGuide::searchSongs(TrackInfoArray& hits, const QString& searchText,
         if (progress && progress->cancelled()) return;
 
         Window pageWindow{0, page->size()};
-        const Cut content = cut(*page, pageWindow, "<div id=\"tabcontent_0\">", nullptr,
-                                "<!--End Center Content-->");
+        const Cut content = cutBetween(*page, pageWindow, "<div id=\"tabcontent_0\">", nullptr,
+                                       "<!--End Center Content-->");
         if (!content) return;
         const qsizetype lt = content->indexOf(QLatin1Char('<'));
         if (lt < 0) return;
@@ -240,7 +228,7 @@ void AllMusicGuide::searchSongs(TrackInfoArray& hits, const QString& searchText,
             hits.addSorted(hit, weights, 0);
             old = hit;
         }
-        const Cut next = cut(text, w, "<div class=\"PagingRow\">", "sql=", "\">Next page");
+        const Cut next = cutBetween(text, w, "<div class=\"PagingRow\">", "sql=", "\">Next page");
         if (!next || visited.contains(*next) || !SourceSupport::isPlainReference(*next)) return;
         sql = *next;
     }
@@ -249,11 +237,11 @@ void AllMusicGuide::searchSongs(TrackInfoArray& hits, const QString& searchText,
 
 int AllMusicGuide::parseFuzzySongSearchResults(const QString& page, Window& window, QString* title,
                                                QString* songSQL) {
-    const Cut sql = cut(page, window, "<td class=\"cell\"><a href=\"", "sql=", "\">");
+    const Cut sql = cutBetween(page, window, "<td class=\"cell\"><a href=\"", "sql=", "\">");
     if (!sql || !SourceSupport::isPlainReference(*sql)) return 0;
-    const Cut name = cut(page, window, nullptr, nullptr, "</a");
+    const Cut name = cutBetween(page, window, nullptr, nullptr, "</a");
     if (!name) return 0;
-    const Cut number = cut(page, window, "<td class=\"cell\">", nullptr, "</td>");
+    const Cut number = cutBetween(page, window, "<td class=\"cell\">", nullptr, "</td>");
     if (!number) return 0;
     if (title) *title = WebField(*name);
     if (songSQL) *songSQL = *sql;
@@ -264,21 +252,21 @@ std::shared_ptr<TrackInfo> AllMusicGuide::TrackInfoFromSongSearchResults(const Q
                                                                          const QString& title,
                                                                          Window& window) {
     Window w = window;
-    const Cut artist = cut(page, w, "<td class=\"sorted-cell\"", ">", "</td>");
+    const Cut artist = cutBetween(page, w, "<td class=\"sorted-cell\"", ">", "</td>");
     if (!artist) return nullptr;
     for (int skip = 0; skip < 2; ++skip)
-        if (!cut(page, w, "<td class=\"cell", ">", "</td>")) return nullptr;
-    const Cut albumCell = cut(page, w, "<td class=\"cell", nullptr, "</td>");
+        if (!cutBetween(page, w, "<td class=\"cell", ">", "</td>")) return nullptr;
+    const Cut albumCell = cutBetween(page, w, "<td class=\"cell", nullptr, "</td>");
     if (!albumCell) return nullptr;
     Window inCell{0, albumCell->size()};
-    const Cut albumId = cut(*albumCell, inCell, "<a href=\"", "sql=", "\">");
+    const Cut albumId = cutBetween(*albumCell, inCell, "<a href=\"", "sql=", "\">");
     if (!albumId || !SourceSupport::isPlainReference(*albumId)) return nullptr;
-    const Cut album = cut(*albumCell, inCell, nullptr, nullptr, "</a>");
-    if (!album || !cut(page, w, "<td class=\"cell", ">", "</td>")) return nullptr;
-    const Cut year = cut(page, w, "<td class=\"cell", ">", "</td>");
+    const Cut album = cutBetween(*albumCell, inCell, nullptr, nullptr, "</a>");
+    if (!album || !cutBetween(page, w, "<td class=\"cell", ">", "</td>")) return nullptr;
+    const Cut year = cutBetween(page, w, "<td class=\"cell", ">", "</td>");
     if (!year) return nullptr;
     const QString genre =
-        cut(page, w, "<td class=\"cell", ">", "</a></td>").value_or(QStringLiteral(""));
+        cutBetween(page, w, "<td class=\"cell", ">", "</a></td>").value_or(QStringLiteral(""));
 
     const QString artistText = WebField(*artist);
     const QString albumText = WebField(*album);
@@ -295,13 +283,13 @@ std::shared_ptr<TrackInfo> AllMusicGuide::TrackInfoFromTrackPage(const QString& 
                                                                  Window& window,
                                                                  const TrackInfo* old) {
     Window w = window;
-    const Cut artist = cut(page, w, "class=\"subtitle\">", nullptr, "</a>");
-    if (!artist || !cut(page, w, "<td class=\"content\">", nullptr, "</td>")) return nullptr;
-    const Cut year = cut(page, w, "<td class=\"sorted-cell\">", nullptr, "</td>");
+    const Cut artist = cutBetween(page, w, "class=\"subtitle\">", nullptr, "</a>");
+    if (!artist || !cutBetween(page, w, "<td class=\"content\">", nullptr, "</td>")) return nullptr;
+    const Cut year = cutBetween(page, w, "<td class=\"sorted-cell\">", nullptr, "</td>");
     if (!year) return nullptr;
-    const Cut albumId = cut(page, w, "<a href=\"", "sql=", "\">");
+    const Cut albumId = cutBetween(page, w, "<a href=\"", "sql=", "\">");
     if (!albumId || !SourceSupport::isPlainReference(*albumId)) return nullptr;
-    const Cut album = cut(page, w, nullptr, nullptr, "</a>");
+    const Cut album = cutBetween(page, w, nullptr, nullptr, "</a>");
     if (!album) return nullptr;
 
     const QString artistText = WebField(*artist);
@@ -344,27 +332,28 @@ AllMusicGuide::AlbumDetailsFromAMGAlbumDescription(const QString& page, const QS
     TROVIX_LOG() << "SOMETIMES THIS SCREWS UP IF THERE IS NO IMAGE";
 
     Window w{0, page.size()};
-    if (const Cut cover = cut(page, w, "<!--Begin Album Photo-->", "<img src=\"", "\"></td>"))
+    if (const Cut cover =
+            cutBetween(page, w, "<!--Begin Album Photo-->", "<img src=\"", "\"></td>"))
         details->setAlbumCoverURL(SourceSupport::trimSpacesTabs(*cover));
-    if (const Cut artist = cut(page, w, "<span>Artist</span>", ">", "</a>"))
+    if (const Cut artist = cutBetween(page, w, "<span>Artist</span>", ">", "</a>"))
         details->setArtist(trimmedField(*artist));
-    if (const Cut album = cut(page, w, "<span>Album</span>", ">", "</td></tr></table>"))
+    if (const Cut album = cutBetween(page, w, "<span>Album</span>", ">", "</td></tr></table>"))
         details->setAlbum(trimmedField(*album));
     const Window beforeDate = w;
-    Cut year = cut(page, w, "<span>Recording Date</span>", ">", "</td></tr></table>");
+    Cut year = cutBetween(page, w, "<span>Recording Date</span>", ">", "</td></tr></table>");
     if (!year) {
         w = beforeDate;
-        year = cut(page, w, "<span>Release Date</span>", ">", "</td></tr></table>");
+        year = cutBetween(page, w, "<span>Release Date</span>", ">", "</td></tr></table>");
     }
     if (year) details->setYear(trimmedField(*year));
-    if (const Cut genre = cut(page, w, "<!--Begin Genre Listing-->", ">", "</a>"))
+    if (const Cut genre = cutBetween(page, w, "<!--Begin Genre Listing-->", ">", "</a>"))
         details->setGenre(trimmedField(*genre));
 
     // The header row numbers the columns; data cells start at column 5.
     int titleColumn = -1, performerColumn = -1, timeColumn = -1;
     for (int column = 5;; ++column) {
         const Cut header =
-            cut(page, w, "class=\"passive\">", nullptr, " <img src=\"/i/spacer.gif\"");
+            cutBetween(page, w, "class=\"passive\">", nullptr, " <img src=\"/i/spacer.gif\"");
         if (!header) return details;
         if (*header == QLatin1String("Title"))
             titleColumn = column;
@@ -375,11 +364,11 @@ AllMusicGuide::AlbumDetailsFromAMGAlbumDescription(const QString& page, const QS
             break;
         }
     }
-    if (!cut(page, w, nullptr, nullptr, "</tr></table></div></td></tr>")) return details;
+    if (!cutBetween(page, w, nullptr, nullptr, "</tr></table></div></td></tr>")) return details;
 
     for (int rows = 0;; ++rows) {
-        const Cut row =
-            cut(page, w, "<tr class=\"visible\" id=\"trlink\" onclick=\"z", nullptr, "</tr>");
+        const Cut row = cutBetween(page, w, "<tr class=\"visible\" id=\"trlink\" onclick=\"z",
+                                   nullptr, "</tr>");
         if (!row) break;
         if (rows == WebLimits::kMaxTracks) {
             TROVIX_WEB_LOG() << "AMG album page: only the first " << rows << " tracks are read";
@@ -388,7 +377,7 @@ AllMusicGuide::AlbumDetailsFromAMGAlbumDescription(const QString& page, const QS
         Window inRow{0, row->size()};
         QString title, performer;
         for (int column = 1; column < timeColumn; ++column) {
-            const Cut cell = cut(*row, inRow, "<td", nullptr, "</td>");
+            const Cut cell = cutBetween(*row, inRow, "<td", nullptr, "</td>");
             if (!cell) break;
             if (column == titleColumn)
                 title = amgRowString(QStringLiteral("<td") + *cell);

@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr const char* kURLDump = "/tmp/Trovix_FreeDB_%d.txt";
-constexpr const char* kPageDump = "/tmp/Trovix_FreeDB_%d.htm";
+constexpr const char* kFreeDBURLDump = "/tmp/Trovix_FreeDB_%d.txt";
+constexpr const char* kFreeDBPageDump = "/tmp/Trovix_FreeDB_%d.htm";
 
 } // namespace
 
@@ -35,7 +35,7 @@ void FreeDB::search(AlbumInfoArray& hits, const QString& searchText,
         DiscDatabase::prepareSearchText(searchText) +
         QStringLiteral("&allfields=NO&fields=artist&fields=title&allcats=YES&grouping=none");
     const SourceFetcher::Response fetched = DiscDatabase::fetchPage(
-        name(), url, DiscDatabase::kSearchTimeLimitSecs, kURLDump, kPageDump, progress);
+        name(), url, DiscDatabase::kSearchTimeLimitSecs, kFreeDBURLDump, kFreeDBPageDump, progress);
     if (!fetched.body || fetched.body->isEmpty()) return;
     parseSearchPage(hits, *fetched.body, base, weights, progress);
 }
@@ -105,5 +105,6 @@ std::shared_ptr<AlbumDetails> FreeDB::details(const QString& key, const SourceOp
     if (!SourceSupport::isDiscKey(key)) return nullptr;
     const QString url =
         EscapeForURLQuiet(options.baseURL(baseURLKey()) + QStringLiteral("/freedb/") + key);
-    return DiscDatabase::fetchDiscRecord(name(), url, key, kURLDump, kPageDump, progress);
+    return DiscDatabase::fetchDiscRecord(name(), url, key, kFreeDBURLDump, kFreeDBPageDump,
+                                         progress);
 }

@@ -13,8 +13,8 @@
 
 namespace {
 
-constexpr const char* kURLDump = "/tmp/Trovix_GnuDB_%d.txt";
-constexpr const char* kPageDump = "/tmp/Trovix_GnuDB_%d.htm";
+constexpr const char* kGnudbURLDump = "/tmp/Trovix_GnuDB_%d.txt";
+constexpr const char* kGnudbPageDump = "/tmp/Trovix_GnuDB_%d.htm";
 
 } // namespace
 
@@ -30,7 +30,7 @@ void Gnudb::search(AlbumInfoArray& hits, const QString& searchText,
     const QString url =
         base + QStringLiteral("/search/") + DiscDatabase::prepareSearchText(searchText);
     const SourceFetcher::Response fetched = DiscDatabase::fetchPage(
-        name(), url, DiscDatabase::kSearchTimeLimitSecs, kURLDump, kPageDump, progress);
+        name(), url, DiscDatabase::kSearchTimeLimitSecs, kGnudbURLDump, kGnudbPageDump, progress);
     if (!fetched.body || fetched.body->isEmpty()) return;
     parseSearchPage(hits, *fetched.body, base, weights, progress);
 }
@@ -102,7 +102,7 @@ std::shared_ptr<AlbumDetails> Gnudb::details(const QString& key, const SourceOpt
         return nullptr;
     const QString url = EscapeForURLQuiet(options.baseURL(baseURLKey()) +
                                           QStringLiteral("/gnudb/") + key.mid(kKeyPrefix.size()));
-    return DiscDatabase::fetchDiscRecord(name(), url, key, kURLDump, kPageDump, progress);
+    return DiscDatabase::fetchDiscRecord(name(), url, key, kGnudbURLDump, kGnudbPageDump, progress);
 }
 
 void Gnudb::searchSongs(TrackInfoArray&, const QString&, const std::optional<ScoreWeights>&,

@@ -19,43 +19,36 @@
 
 namespace {
 
-SiteThrottle gThrottle("Google", 2.5);
+SiteThrottle gGoogleThrottle("Google", 2.5);
 
-constexpr int kAttempts = 3;
-constexpr int kSearchTimeLimit = 30;
-constexpr int kAlbumPageTimeLimit = 10;
+constexpr int kGoogleAttempts = 3;
+constexpr int kGoogleSearchTimeLimit = 30;
+constexpr int kGoogleAlbumPageTimeLimit = 10;
 
-constexpr const char* kURLDump = "/tmp/Trovix_Google_%d.txt";
-constexpr const char* kAlbumSearchDump = "/tmp/Trovix_GOOG_AlbumSearchResults_%d.htm";
+constexpr const char* kGoogleURLDump = "/tmp/Trovix_Google_%d.txt";
+constexpr const char* kGoogleAlbumSearchDump = "/tmp/Trovix_GOOG_AlbumSearchResults_%d.htm";
 constexpr const char* kSongSearchDump = "/tmp/Trovix_Google_SongSearch_%d.htm";
-constexpr const char* kAlbumPageDump = "/tmp/Trovix_Google_%d.htm";
+constexpr const char* kGoogleAlbumPageDump = "/tmp/Trovix_Google_%d.htm";
 
-const QString kInterpreting = QStringLiteral("Interpreting Google Music results...");
+const QString kGoogleInterpreting = QStringLiteral("Interpreting Google Music results...");
 
 using Cut = std::optional<QString>;
 
-Cut cut(const QString& source, Window& window, const char* start, const char* inner,
-        const char* end) {
-    return ExtractDoublyDelimitedString(
-        source, &window, start ? QString::fromLatin1(start) : QString(),
-        inner ? QString::fromLatin1(inner) : QString(), end ? QString::fromLatin1(end) : QString());
-}
-
 Cut cutAll(const QString& source, const char* start, const char* inner, const char* end) {
     Window whole{0, source.size()};
-    return cut(source, whole, start, inner, end);
+    return cutBetween(source, whole, start, inner, end);
 }
 
 // A fetch as the site has always been asked: up to three attempts under the
 // site's throttle, the page taken whatever its status. No progress object
 // reaches the fetch, so a cancel is noticed once the page is in.
-SourceFetcher::Response fetchPage(const QString& url, int timeLimitSecs, const char* urlDump,
-                                  const char* pageDump) {
+SourceFetcher::Response fetchGooglePage(const QString& url, int timeLimitSecs, const char* urlDump,
+                                        const char* pageDump) {
     SourceFetcher::Request request;
     request.url = url;
     request.source = GoogleMusic().name();
     request.timeLimitSecs = timeLimitSecs;
-    request.attempts = kAttempts;
+    request.attempts = kGoogleAttempts;
     request.throttle = GoogleMusic::throttle().get();
     request.urlDump = urlDump;
     request.pageDump = pageDump;
@@ -63,14 +56,10 @@ SourceFetcher::Response fetchPage(const QString& url, int timeLimitSecs, const c
     return SourceFetcher::fetch(request, nullptr);
 }
 
-QString cleanField(const QString& text) {
-    return WebField(stringByRemovingHTMLTags(text));
-}
-
 std::shared_ptr<AlbumInfo> makeAlbumHit(const QString& artist, const QString& album,
                                         const QString& reference, const Cut& image) {
-    const QString artistText = cleanField(artist);
-    const QString albumText = cleanField(album);
+    const QString artistText = WebFieldFromHTML(artist);
+    const QString albumText = WebFieldFromHTML(album);
     auto hit = AlbumInfo::AlbumInfoFromScratch(artistText, albumText, QStringLiteral(""),
                                                QStringLiteral(""));
     hit->setResultKey(GoogleMusic::kKeyPrefix + reference);
@@ -82,7 +71,7 @@ std::shared_ptr<AlbumInfo> makeAlbumHit(const QString& artist, const QString& al
 } // namespace
 
 SiteThrottle& GoogleMusic::throttle() {
-    return gThrottle;
+    return gGoogleThrottle;
 }
 
 QList<MusicSource::Preference> GoogleMusic::preferences() const {
@@ -119,7 +108,7 @@ void GoogleMusic::search(AlbumInfoArray& hits, const QString& searchText,
         return;
     }
     const SourceFetcher::Response fetched =
-        fetchPage(url, kSearchTimeLimit, kURLDump, kAlbumSearchDump);
+        fetchGooglePage(url, kGoogleSearchTimeLimit, kGoogleURLDump, kGoogleAlbumSearchDump);
     const std::optional<QString>& page = fetched.body;
     if (!page) {
         TROVIX_WEB_LOG() << "GrabWebPage 1 (" << fetched.finalURL << ") returned NIL";
@@ -133,7 +122,7 @@ void GoogleMusic::parseAlbumSearchPage(AlbumInfoArray& hits, const QString& page
                                        const QString& base,
                                        const std::optional<ScoreWeights>& weights,
                                        ProgressIndicator* progress) {
-    if (progress) progress->NotifyBeginDet(kInterpreting, 0, int(page.size()), true);
+    if (progress) progress->NotifyBeginDet(kGoogleInterpreting, 0, int(page.size()), true);
 
     Window window{0, page.size()};
     qsizetype bumped = 0;
@@ -154,21 +143,21 @@ void GoogleMusic::parseAlbumSearchPage(AlbumInfoArray& hits, const QString& page
 
 std::shared_ptr<AlbumInfo> GoogleMusic::AlbumInfoFromGOOGHtml_multiple(const QString& page,
                                                                        Window& window) {
-    const Cut reference = cut(page, window, "<a href=\"/musicl?", nullptr, "\">");
+    const Cut reference = cutBetween(page, window, "<a href=\"/musicl?", nullptr, "\">");
     if (!reference || !SourceSupport::isPlainReference(*reference)) return nullptr;
-    const Cut cell = cut(page, window, nullptr, nullptr, "</td>");
+    const Cut cell = cutBetween(page, window, nullptr, nullptr, "</td>");
     if (!cell) return nullptr;
     const Cut image = cutAll(*cell, "<img src=", nullptr, " ");
     Cut album, artist;
     if (image) {
         // The picture links to the album; its text link follows.
-        if (!cut(page, window, "<a href=\"/musicl?", nullptr, "\">")) return nullptr;
-        album = cut(page, window, nullptr, nullptr, "</a>");
-        artist = cut(page, window, "By: ", nullptr, "</font>");
+        if (!cutBetween(page, window, "<a href=\"/musicl?", nullptr, "\">")) return nullptr;
+        album = cutBetween(page, window, nullptr, nullptr, "</a>");
+        artist = cutBetween(page, window, "By: ", nullptr, "</font>");
     } else {
         Window inCell{0, cell->size()};
-        album = cut(*cell, inCell, nullptr, nullptr, "</a>");
-        artist = cut(*cell, inCell, "By: ", nullptr, "</font>");
+        album = cutBetween(*cell, inCell, nullptr, nullptr, "</a>");
+        artist = cutBetween(*cell, inCell, "By: ", nullptr, "</font>");
     }
     if (!album || !artist) return nullptr;
     return makeAlbumHit(*artist, *album, *reference, image);
@@ -182,10 +171,10 @@ std::shared_ptr<AlbumInfo> GoogleMusic::AlbumInfoFromGOOGHtml_single(const QStri
                                                        QStringLiteral("&sid="));
     if (!reference || !SourceSupport::isPlainReference(*reference)) return nullptr;
     Window imageWindow = window;
-    const Cut image = cut(page, imageWindow, "<img src=", nullptr, " ");
-    const Cut artist = cut(page, window, "Artist:", "size=-1>", "</font>");
+    const Cut image = cutBetween(page, imageWindow, "<img src=", nullptr, " ");
+    const Cut artist = cutBetween(page, window, "Artist:", "size=-1>", "</font>");
     if (!artist) return nullptr;
-    Cut album = cut(page, window, "Album:", "size=-1>", "</font>");
+    Cut album = cutBetween(page, window, "Album:", "size=-1>", "</font>");
     if (!album) return nullptr;
     const qsizetype nbsp = album->indexOf(QLatin1String("&nbsp;"));
     if (nbsp >= 0) album = album->left(nbsp);
@@ -212,14 +201,14 @@ void GoogleMusic::searchSongs(TrackInfoArray& hits, const QString& searchText,
     // and so does the page limit.
     QSet<QString> visited{url.mid(base.size())};
     // Only the first request is written down, as the site always did.
-    const char* urlDump = kURLDump;
+    const char* urlDump = kGoogleURLDump;
     for (int pages = 0;; ++pages) {
         if (pages == WebLimits::kMaxResultPages) {
             TROVIX_WEB_LOG() << "Google song search: stopped after " << pages << " pages";
             break;
         }
         const SourceFetcher::Response fetched =
-            fetchPage(url, kSearchTimeLimit, urlDump, kSongSearchDump);
+            fetchGooglePage(url, kGoogleSearchTimeLimit, urlDump, kSongSearchDump);
         urlDump = nullptr;
         url = fetched.finalURL;
         const std::optional<QString>& page = fetched.body;
@@ -233,10 +222,11 @@ void GoogleMusic::searchSongs(TrackInfoArray& hits, const QString& searchText,
         // "... of about <b>123</b> songs"
         songCount =
             SourceSupport::intValue(cutAll(*page, nullptr, ">", " songs").value_or(QString()));
-        if (progress) progress->NotifyBeginDet(kInterpreting, 0, songCount, true);
+        if (progress) progress->NotifyBeginDet(kGoogleInterpreting, 0, songCount, true);
 
         Window pageWindow{0, page->size()};
-        const Cut list = cut(*page, pageWindow, "<p class=g>", nullptr, "<div id=navbar class=n>");
+        const Cut list =
+            cutBetween(*page, pageWindow, "<p class=g>", nullptr, "<div id=navbar class=n>");
         if (!list) break;
         Window w{0, list->size()};
         for (;;) {
@@ -246,7 +236,7 @@ void GoogleMusic::searchSongs(TrackInfoArray& hits, const QString& searchText,
             if (hit) hits.addSorted(hit, weights, 0);
         }
 
-        const Cut link = cut(*page, pageWindow, nullptr, "<a href=", "Next</a>");
+        const Cut link = cutBetween(*page, pageWindow, nullptr, "<a href=", "Next</a>");
         if (!link) break;
         const Cut path = cutAll(*link, nullptr, nullptr, "><img");
         if (!path || !SourceSupport::isPlainReference(*path)) break;
@@ -259,11 +249,11 @@ void GoogleMusic::searchSongs(TrackInfoArray& hits, const QString& searchText,
 
 std::shared_ptr<TrackInfo> GoogleMusic::TrackInfoWithGOOGHtml(const QString& list, Window& window) {
     Window w = window;
-    if (!cut(list, w, nullptr, nullptr, "</tr>")) {
+    if (!cutBetween(list, w, nullptr, nullptr, "</tr>")) {
         window.location = kNotFound;
         return nullptr;
     }
-    const Cut row = cut(list, w, nullptr, nullptr, "</tr>");
+    const Cut row = cutBetween(list, w, nullptr, nullptr, "</tr>");
     if (!row) {
         window.location = kNotFound;
         return nullptr;
@@ -271,28 +261,28 @@ std::shared_ptr<TrackInfo> GoogleMusic::TrackInfoWithGOOGHtml(const QString& lis
     window = w;
 
     Window inRow{0, row->size()};
-    if (!cut(*row, inRow, nullptr, nullptr, "</td>")) return nullptr;
-    Cut songCell = cut(*row, inRow, "<td valign=top>", nullptr, "</td>");
+    if (!cutBetween(*row, inRow, nullptr, nullptr, "</td>")) return nullptr;
+    Cut songCell = cutBetween(*row, inRow, "<td valign=top>", nullptr, "</td>");
     if (!songCell) return nullptr;
     const Cut image = cutAll(*songCell, "<img src=", nullptr, " border=");
     if (image) {
         // The picture has a cell of its own; the song is in the next one.
-        songCell = cut(*row, inRow, nullptr, nullptr, "</td>");
+        songCell = cutBetween(*row, inRow, nullptr, nullptr, "</td>");
         if (!songCell) return nullptr;
     }
     Window inCell{0, songCell->size()};
-    const Cut title = cut(*songCell, inCell, nullptr, nullptr, "</a>");
+    const Cut title = cutBetween(*songCell, inCell, nullptr, nullptr, "</a>");
     if (!title) return nullptr;
-    const Cut artist = cut(*songCell, inCell, "By:", ">", "</a>");
+    const Cut artist = cutBetween(*songCell, inCell, "By:", ">", "</a>");
     if (!artist) return nullptr;
-    const Cut reference = cut(*songCell, inCell, "Album:", "href=/musicl?", ">");
+    const Cut reference = cutBetween(*songCell, inCell, "Album:", "href=/musicl?", ">");
     if (!reference || !SourceSupport::isPlainReference(*reference)) return nullptr;
-    const Cut album = cut(*songCell, inCell, nullptr, nullptr, "</a>");
+    const Cut album = cutBetween(*songCell, inCell, nullptr, nullptr, "</a>");
     if (!album) return nullptr;
 
-    const QString artistText = cleanField(*artist);
-    const QString albumText = cleanField(*album);
-    auto hit = TrackInfo::TrackInfoFromScratch(artistText, albumText, cleanField(*title),
+    const QString artistText = WebFieldFromHTML(*artist);
+    const QString albumText = WebFieldFromHTML(*album);
+    auto hit = TrackInfo::TrackInfoFromScratch(artistText, albumText, WebFieldFromHTML(*title),
                                                QStringLiteral(""), QStringLiteral(""),
                                                QStringLiteral(""), QStringLiteral(""));
     hit->setResultKey(kKeyPrefix + *reference);
@@ -310,7 +300,7 @@ std::shared_ptr<AlbumDetails> GoogleMusic::details(const QString& key, const Sou
     const QString url =
         options.baseURL(baseURLKey()) + QStringLiteral("/musicl?") + key.mid(kKeyPrefix.size());
     const SourceFetcher::Response fetched =
-        fetchPage(url, kAlbumPageTimeLimit, nullptr, kAlbumPageDump);
+        fetchGooglePage(url, kGoogleAlbumPageTimeLimit, nullptr, kGoogleAlbumPageDump);
     const std::optional<QString>& page = fetched.body;
     if (!page) {
         TROVIX_WEB_LOG() << "GrabWebPage 2 (" << fetched.finalURL << ") returned NIL";
@@ -322,14 +312,14 @@ std::shared_ptr<AlbumDetails> GoogleMusic::details(const QString& key, const Sou
 std::shared_ptr<AlbumDetails> GoogleMusic::AlbumDetailsFromGOOGHtml(const QString& page,
                                                                     const QString& key) {
     Window w{0, page.size()};
-    const Cut artist = cut(page, w, "Artist:", "size=-1>", "</font>");
-    const Cut albumText = cut(page, w, "Album:", "size=-1>", "</font>");
+    const Cut artist = cutBetween(page, w, "Artist:", "size=-1>", "</font>");
+    const Cut albumText = cutBetween(page, w, "Album:", "size=-1>", "</font>");
     QString album;
     if (albumText) {
         const qsizetype nbsp = albumText->indexOf(QLatin1String("&nbsp;"));
         if (nbsp >= 0) album = WebField(SourceSupport::trimSpacesTabs(albumText->left(nbsp)));
     }
-    const Cut table = cut(page, w, "Tracks", "<table", "</table>");
+    const Cut table = cutBetween(page, w, "Tracks", "<table", "</table>");
     if (!table) return nullptr;
 
     auto details = std::make_shared<AlbumDetails>();

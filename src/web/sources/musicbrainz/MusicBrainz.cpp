@@ -15,21 +15,21 @@
 namespace {
 
 constexpr int kTimeLimitSecs = 20;
-constexpr int kAttempts = 2;
-constexpr const char* kURLDump = "/tmp/Trovix_MB_%d.txt";
-constexpr const char* kPageDump = "/tmp/Trovix_MB_%d.json";
+constexpr int kMBAttempts = 2;
+constexpr const char* kMBURLDump = "/tmp/Trovix_MB_%d.txt";
+constexpr const char* kMBPageDump = "/tmp/Trovix_MB_%d.json";
 
 SourceFetcher::Request request(const QString& url, const SourceOptions& options) {
     SourceFetcher::Request r;
     r.url = url;
     r.source = QStringLiteral("MusicBrainz");
     r.timeLimitSecs = kTimeLimitSecs;
-    r.attempts = kAttempts;
+    r.attempts = kMBAttempts;
     r.throttle = MusicBrainz::throttle();
     r.options.userAgent = MusicBrainz::userAgent(options.homePage);
     r.options.headers = {QByteArrayLiteral("Accept: application/json")};
-    r.urlDump = kURLDump;
-    r.pageDump = kPageDump;
+    r.urlDump = kMBURLDump;
+    r.pageDump = kMBPageDump;
     r.busyRetries = true;
     return r;
 }

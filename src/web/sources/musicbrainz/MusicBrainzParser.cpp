@@ -44,7 +44,7 @@ std::optional<QJsonArray> arrayField(const QJsonObject& object, const QString& n
     return value.toArray();
 }
 
-QString yearOf(const QString& date) {
+QString yearOfDate(const QString& date) {
     return CleanWebText(date.left(4));
 }
 
@@ -169,7 +169,7 @@ MusicBrainzParser::SearchResult MusicBrainzParser::parseSearch(const QByteArray&
         const int last = discs > 1 ? discs : 0;
         for (int disc = discs > 1 ? 1 : 0; disc <= last; ++disc) {
             const QString album = disc > 0 ? discTitle(title, disc) : title;
-            auto hit = AlbumInfo::AlbumInfoFromScratch(artist, album, yearOf(date), QString());
+            auto hit = AlbumInfo::AlbumInfoFromScratch(artist, album, yearOfDate(date), QString());
             hit->setResultKey(makeKey(id, disc));
             hit->setIADBCompareString(SourceSupport::compareString(artist, album));
             const QJsonObject medium = media->at(disc > 0 ? disc - 1 : 0).toObject();
@@ -215,7 +215,7 @@ MusicBrainzParser::ReleaseResult MusicBrainzParser::parseRelease(const QByteArra
     details->setAlbum(oneDisc ? discTitle(title, disc) : title);
     QString date = root->value(QStringLiteral("date")).toString();
     if (date.isEmpty()) date = group.value(QStringLiteral("first-release-date")).toString();
-    details->setYear(yearOf(date));
+    details->setYear(yearOfDate(date));
     QString genre = topGenre(*genres);
     if (genre.isEmpty()) genre = topGenre(group.value(QStringLiteral("genres")).toArray());
     details->setGenre(genre);
