@@ -33,13 +33,13 @@ bool makeStaleSocket(const QString& path) {
     return bound && QFile::exists(path);
 }
 
-struct Probe {
+struct ProbeResult {
     int exitCode = -1;
     QByteArray output;
 };
 
 // Runs the second process in `folder` while this one keeps its event loop going.
-Probe runProbe(const QString& socketPath, const QStringList& paths, const QString& folder) {
+ProbeResult runProbe(const QString& socketPath, const QStringList& paths, const QString& folder) {
     QProcess process;
     process.setWorkingDirectory(folder);
     process.start(QStringLiteral(TROVIX_HANDOVER_PROBE_PATH), QStringList{socketPath} + paths);
@@ -66,7 +66,7 @@ TEST_P(SingleInstanceTest, ASecondProcessHandsItsPathsToTheInstance) {
     QSignalSpy received(&first, &SingleInstance::pathsReceived);
 
     // Relative paths name files in the second process's folder, not ours.
-    const Probe second = runProbe(
+    const ProbeResult second = runProbe(
         socketPath, {QStringLiteral("Album One"), QStringLiteral("/abs/b.mp3")}, dir.path());
     EXPECT_EQ(second.exitCode, 0) << second.output.constData();
     EXPECT_EQ(second.output, "handed over");
@@ -90,14 +90,14 @@ TEST(SingleInstance, ABusyInstanceKeepsItsSocket) {
     const QString socketPath = dir.filePath(QStringLiteral("trovix.socket"));
     QLocalServer busy;
     ASSERT_TRUE(busy.listen(socketPath));
-    const Probe probe = runProbe(socketPath, {QStringLiteral("a.mp3")}, dir.path());
+    const ProbeResult probe = runProbe(socketPath, {QStringLiteral("a.mp3")}, dir.path());
     EXPECT_EQ(probe.output, "alone");
     EXPECT_TRUE(QFile::exists(socketPath));
 }
 
 TEST(SingleInstance, TheFirstProcessBecomesTheInstance) {
     QTemporaryDir dir;
-    const Probe probe = runProbe(dir.filePath(QStringLiteral("s")), {}, dir.path());
+    const ProbeResult probe = runProbe(dir.filePath(QStringLiteral("s")), {}, dir.path());
     EXPECT_EQ(probe.output, "primary");
 }
 

@@ -10,6 +10,7 @@
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
 #include "support/OutcomeChecks.h"
+#include "support/Pictures.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,12 +21,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QImage picture(int w, int h, QColor colour = Qt::darkGreen) {
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
 
 // The embedded cover as the file holds it, read past the program's own
 // readers: the JPEG front cover of the APIC frame, or the PNG "covr" item.
@@ -55,8 +50,8 @@ protected:
         fOptions.resize = true;
         fOptions.resizePixels = 50;
         fOptions.resizeOption = 0;
-        fArt.setImageFromImage(QtPictureCodec::fromImage(picture(200, 100)), "drop", QString(),
-                               101);
+        fArt.setImageFromImage(QtPictureCodec::fromImage(picture(200, 100, Qt::darkGreen)), "drop",
+                               QString(), 101);
     }
     void coverSwitches(bool embed, bool toFile) {
         fOptions.embed = embed;
@@ -153,7 +148,7 @@ INSTANTIATE_TEST_SUITE_P(Files, AlbumArtSaveTest, ::testing::Values("mp3", "m4a"
 
 TEST(AlbumArtCoverFile, WriteFailsCleanlyForAMissingFolderOrPicture) {
     QTemporaryDir dir;
-    EXPECT_FALSE(CoverFiles::writeCoverFile(QtPictureCodec::fromImage(picture(2, 2)),
+    EXPECT_FALSE(CoverFiles::writeCoverFile(QtPictureCodec::fromImage(picture(2, 2, Qt::darkGreen)),
                                             dir.filePath("none/x.jpg")));
     EXPECT_FALSE(CoverFiles::writeCoverFile(Picture(), dir.filePath("x.jpg")));
     EXPECT_TRUE(QDir(dir.path()).isEmpty());

@@ -4,6 +4,7 @@
 #include "model/AlbumInfo.h"
 #include "pictures/QtPictureCodec.h"
 #include "support/LoopbackServer.h"
+#include "support/Pictures.h"
 #include "support/SourceTestKit.h"
 #include "web/LookupDeadline.h"
 #include "web/WebLimits.h"
@@ -20,20 +21,6 @@
 #include <thread>
 
 namespace {
-
-QImage picture(int w, int h, QColor colour = Qt::darkCyan) {
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(colour);
-    return image;
-}
-
-QByteArray pngBytes(const QImage& image) {
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 QStringList sources(const AlbumArtDictArray& list) {
     QStringList out;

@@ -7,7 +7,7 @@
 
 namespace {
 
-QByteArray encoded(int w, int h, const char* format) {
+QByteArray imageBytes(int w, int h, const char* format) {
     QImage image(w, h, QImage::Format_RGB32);
     image.fill(Qt::blue);
     QByteArray bytes;
@@ -39,8 +39,8 @@ QByteArray withExif(const QByteArray& jpeg, int orientation, bool little) {
 }
 
 TEST(PictureHeader, SizeAsShownFromTheHeaderAloneOrNone) {
-    const QByteArray jpeg = encoded(40, 30, "JPEG");
-    const QByteArray png = encoded(7, 300, "PNG");
+    const QByteArray jpeg = imageBytes(40, 30, "JPEG");
+    const QByteArray png = imageBytes(7, 300, "PNG");
     // The frame header of the encoder's JPEG: its length field, to corrupt.
     const qsizetype frame = jpeg.indexOf("\xFF\xC0");
     ASSERT_GT(frame, 0);

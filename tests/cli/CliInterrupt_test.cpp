@@ -14,14 +14,6 @@
 
 namespace {
 
-const QStringList kOffline = {"--set", "SearchAMG=NO",         "--set", "SearchGOOG=NO",
-                              "--set", "SearchGNUDB=NO",       "--set", "SearchFreeDB=NO",
-                              "--set", "SearchForCoverArt=NO", "--json"};
-
-QStringList openArgs(const QString& folder, const QStringList& more = {}) {
-    return QStringList{"open", folder} + kOffline + more;
-}
-
 // Three files whose save changes their year, their names and the folder's.
 QString threeTrackAlbum(const CliEnv& env, const QString& name) {
     const QString dir = env.root() + "/" + name;

@@ -12,15 +12,15 @@ const char* kSearchPage = "<html><body>\n"
                           "<a href=\"%1/gnudb/rock/0a0b0c0d\">Details</a><br>\n"
                           "</body></html>";
 
-const char* kRecord = "# xmcd\n"
-                      "DISCID=0a0b0c0d\n"
-                      "DTITLE=The Band / The Album\n"
-                      "DYEAR=1997\n"
-                      "DGENRE=Alternative\n"
-                      "TTITLE0=One\n"
-                      "TTITLE1=Two\n"
-                      "TTITLE2=Three\n"
-                      "EXTD=\n";
+const char* kGnudbRecord = "# xmcd\n"
+                           "DISCID=0a0b0c0d\n"
+                           "DTITLE=The Band / The Album\n"
+                           "DYEAR=1997\n"
+                           "DGENRE=Alternative\n"
+                           "TTITLE0=One\n"
+                           "TTITLE1=Two\n"
+                           "TTITLE2=Three\n"
+                           "EXTD=\n";
 
 QStringList gnudbOnly(const LoopbackServer& server) {
     return {"--set", "SearchAMG=NO",         "--set", "SearchGOOG=NO",
@@ -37,7 +37,7 @@ TEST(CliLookup, WebHitIsAppliedSavedAndFoundAgainByItsKey) {
     server.handle("/search/.*", [page](const httplib::Request&, httplib::Response& res) {
         res.set_content(page, "text/html");
     });
-    server.serve("/gnudb/rock/0a0b0c0d", kRecord, "text/plain");
+    server.serve("/gnudb/rock/0a0b0c0d", kGnudbRecord, "text/plain");
 
     CliEnv env;
     const QString dir = env.root() + "/Album";
@@ -188,7 +188,7 @@ TEST(CliLookup, DumpsGoToTheAskedFolderAndAnEarlierRunsAreRemoved) {
     server.handle("/search/.*", [page](const httplib::Request&, httplib::Response& res) {
         res.set_content(page + std::string(3 * 1024 * 1024, ' '), "text/html");
     });
-    server.serve("/gnudb/rock/0a0b0c0d", kRecord, "text/plain");
+    server.serve("/gnudb/rock/0a0b0c0d", kGnudbRecord, "text/plain");
     QTemporaryDir dumps;
     QFile earlier(dumps.filePath("Trovix_GnuDB_999999.htm"));
     ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));

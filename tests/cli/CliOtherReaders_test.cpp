@@ -3,6 +3,8 @@
 // Python tag library) and ffprobe. Both must see the new values, no stale
 // second tag, and the very same audio packets.
 #include "cli/CliRun.h"
+#include "support/CapturedData.h"
+#include "support/FileBytes.h"
 #include "support/LoopbackServer.h"
 #include "support/M4aChecks.h"
 #include "support/XiphFixture.h"
@@ -20,10 +22,6 @@ namespace {
 const QString kArtist = QStringLiteral("New Artist");
 const QString kAlbum = QStringLiteral("New Album");
 const QString kYear = QStringLiteral("2011");
-// The folder's own tags and names only.
-const QStringList kOffline = {"--set", "SearchAMG=NO",         "--set", "SearchGOOG=NO",
-                              "--set", "SearchGNUDB=NO",       "--set", "SearchFreeDB=NO",
-                              "--set", "SearchForCoverArt=NO", "--json"};
 
 struct Ran {
     bool ok = false;
@@ -103,11 +101,7 @@ QJsonObject readWithMutagen(const QString& path, QString* error) {
     return QJsonDocument::fromJson(r.out).object();
 }
 
-QByteArray text(const char* s) {
-    return id3Latin1TextBody(s);
-}
-
-QByteArray v1Tag(const char* title, const char* artist, const char* comment = "") {
+QByteArray v1RockTag(const char* title, const char* artist, const char* comment = "") {
     QByteArray v1(128, '\0');
     v1.replace(0, 3, "TAG");
     v1.replace(3, qstrlen(title), title);
@@ -119,11 +113,11 @@ QByteArray v1Tag(const char* title, const char* artist, const char* comment = ""
 
 // The frames of an ordinary ID3v2 tag of the given version.
 QList<QByteArray> oldFrames(int version) {
-    return {id3v2Frame(version, "TIT2", text("quiet old song")),
-            id3v2Frame(version, "TPE1", text("Old Artist")),
-            id3v2Frame(version, "TALB", text("Old Album")),
-            id3v2Frame(version, version >= 4 ? "TDRC" : "TYER", text("1999")),
-            id3v2Frame(version, "TCON", text("Rock"))};
+    return {id3v2Frame(version, "TIT2", latin1("quiet old song")),
+            id3v2Frame(version, "TPE1", latin1("Old Artist")),
+            id3v2Frame(version, "TALB", latin1("Old Album")),
+            id3v2Frame(version, version >= 4 ? "TDRC" : "TYER", latin1("1999")),
+            id3v2Frame(version, "TCON", latin1("Rock"))};
 }
 
 // The stream every MP3 case holds; its Xing frame count makes the duration
@@ -179,14 +173,14 @@ const QList<OddCase>& oddCases() {
          .bytes =
              [] {
                  return QByteArray(2047, 'j') + id3v2Tag(3, oldFrames(3), 100) + mp3Audio() +
-                        v1Tag("quiet old song", "Old Artist");
+                        v1RockTag("quiet old song", "Old Artist");
              }},
         {.file = "apev2_tag_at_end.mp3",
          .bytes =
              [] {
                  return id3v2Tag(3, oldFrames(3)) + mp3Audio() +
                         apeV2Tag({{"Title", "stale ape title"}, {"Artist", "stale ape artist"}}) +
-                        v1Tag("quiet old song", "Old Artist");
+                        v1RockTag("quiet old song", "Old Artist");
              },
          .stale = {"stale ape title", "stale ape artist"}},
         {.file = "second_id3v2_tag_at_end.mp3",
@@ -196,8 +190,8 @@ const QList<OddCase>& oddCases() {
              [] {
                  // ID3v2.4 with a footer, as appended at the end of a file.
                  QByteArray tag =
-                     id3v2Tag(4, {id3v2Frame(4, "TIT2", text("stale appended title")),
-                                  id3v2Frame(4, "TPE1", text("stale appended artist"))});
+                     id3v2Tag(4, {id3v2Frame(4, "TIT2", latin1("stale appended title")),
+                                  id3v2Frame(4, "TPE1", latin1("stale appended artist"))});
                  tag[5] = 0x10;
                  QByteArray footer = tag.left(10);
                  footer.replace(0, 3, "3DI");
@@ -218,11 +212,11 @@ const QList<OddCase>& oddCases() {
          .bytes =
              [] {
                  return id3v2Tag(3, oldFrames(3), 100) + mp3Audio() +
-                        v1Tag("quiet old song", "Old Artist", "ripped by a friend");
+                        v1RockTag("quiet old song", "Old Artist", "ripped by a friend");
              },
          .v1Comment = "ripped by a friend"},
         {.file = "id3v1_only.mp3",
-         .bytes = [] { return mp3Audio() + v1Tag("quiet old song", "Old Artist"); }},
+         .bytes = [] { return mp3Audio() + v1RockTag("quiet old song", "Old Artist"); }},
         {.file = "untitled.m4a", .bytes = [] { return buildM4a(m4aOptions(QString())); }},
         {.file = "empty_year_and_genre.m4a",
          .bytes = [] { return buildM4a(m4aOptions()); },
@@ -240,7 +234,7 @@ const QList<OddCase>& oddCases() {
          .bytes =
              [] {
                  auto frame = [](const char* id, const char* value) {
-                     const QByteArray body = text(value);
+                     const QByteArray body = latin1(value);
                      return QByteArray(id, 3) + QByteArray(2, '\0') + char(body.size()) + body;
                  };
                  return id3v2Tag(2,
@@ -294,10 +288,10 @@ const QList<OddCase>& oddCases() {
 
 // A reader's value as text: quoted, or "(no item)"; so an empty item and
 // no item differ.
-std::string shown(const QJsonValue& v) {
+std::string readerText(const QJsonValue& v) {
     return v.isString() ? "\"" + v.toString().toStdString() + "\"" : "(no item)";
 }
-std::string shown(const QString& s) {
+std::string readerText(const QString& s) {
     return s.isNull() ? "(no item)" : "\"" + s.toStdString() + "\"";
 }
 
@@ -308,7 +302,7 @@ bool containsAny(const QStringList& haystack, const QStringList& needles) {
     return false;
 }
 
-QStringList values(const QJsonObject& tags) {
+QStringList itemTexts(const QJsonObject& tags) {
     QStringList out;
     for (const QJsonValue& v : tags)
         out << v.toString();
@@ -373,8 +367,8 @@ TEST(CliOtherReaders, SavedOddFilesReadTheSameInMutagenAndFfprobe) {
                                                            {"date", year},
                                                            {"genre", genre}};
         for (const auto& [key, value] : fields) {
-            EXPECT_EQ(shown(mutagen[key]), shown(value)) << "mutagen " << key;
-            EXPECT_EQ(shown(after.tags[key]), shown(value)) << "ffprobe " << key;
+            EXPECT_EQ(readerText(mutagen[key]), readerText(value)) << "mutagen " << key;
+            EXPECT_EQ(readerText(after.tags[key]), readerText(value)) << "ffprobe " << key;
         }
         EXPECT_FALSE(mutagen["ape"].toBool());
         if (saved.endsWith(".mp3")) {
@@ -390,14 +384,14 @@ TEST(CliOtherReaders, SavedOddFilesReadTheSameInMutagenAndFfprobe) {
             EXPECT_EQ(v1["TALB"].toString(), kAlbum);
             EXPECT_EQ(v1["TIT2"].toString(), title);
             EXPECT_EQ(v1["TDRC"].toString(), year);
-            EXPECT_EQ(shown(v1["COMM"]), shown(QString::fromUtf8(odd.v1Comment)));
+            EXPECT_EQ(readerText(v1["COMM"]), readerText(QString::fromUtf8(odd.v1Comment)));
         }
 
         const QStringList stale =
             odd.stale + QStringList{"quiet old song", "Old Artist", "Old Album", "1999"};
         EXPECT_FALSE(containsAny(strings(mutagen["texts"].toArray()), stale))
             << QJsonDocument(mutagen).toJson().toStdString();
-        EXPECT_FALSE(containsAny(values(after.tags), stale))
+        EXPECT_FALSE(containsAny(itemTexts(after.tags), stale))
             << QJsonDocument(after.tags).toJson().toStdString();
         // The custom tag keeps the old search terms on purpose; a stale
         // second tag must be gone from the bytes, not only from the views.
@@ -429,11 +423,6 @@ QString discOf(const QJsonObject& fields) {
     return fields["discnumber"].toString() + (total.isEmpty() ? QString() : u'/' + total);
 }
 
-QByteArray capturedRelease(const char* name) {
-    QFile file(QStringLiteral(TROVIX_TEST_DATA_DIR "/musicbrainz/") + QString::fromLatin1(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QString mbid(const char* prefix, int n) {
     return QString::fromLatin1(prefix) +
            QStringLiteral("-0000-4000-8000-%1").arg(n, 12, 10, QChar(u'0'));
@@ -448,12 +437,12 @@ QString mbid(const char* prefix, int n) {
 // identifiers where other players look for them.
 TEST(CliOtherReaders, ACompilationFromMusicBrainzReadsBackEverywhere) {
     LoopbackServer server;
-    const QByteArray release = capturedRelease("release-compilation-two-discs.json");
+    const QByteArray release = capturedMusicBrainz("release-compilation-two-discs.json");
     server.serve("/ws/2/release/5e1e0000-0000-4000-8000-000000000005", release.toStdString(),
                  "application/json");
     // The search finds the compilation alone.
     QJsonObject search =
-        QJsonDocument::fromJson(capturedRelease("search-compilation.json")).object();
+        QJsonDocument::fromJson(capturedMusicBrainz("search-compilation.json")).object();
     search["releases"] = QJsonArray{search["releases"].toArray().first()};
     server.serve("/ws/2/release/", QJsonDocument(search).toJson().toStdString(),
                  "application/json");
@@ -479,9 +468,10 @@ TEST(CliOtherReaders, ACompilationFromMusicBrainzReadsBackEverywhere) {
         const QByteArray title = song.title;
         bool written = false;
         if (path.endsWith(".mp3")) {
-            written = writeBytes(path, id3v2Tag(4, {id3v2Frame(4, "TIT2", text(song.title)),
-                                                    id3v2Frame(4, "TALB", text("Sunday Songs"))}) +
-                                           mp3Audio());
+            written =
+                writeBytes(path, id3v2Tag(4, {id3v2Frame(4, "TIT2", latin1(song.title)),
+                                              id3v2Frame(4, "TALB", latin1("Sunday Songs"))}) +
+                                     mp3Audio());
         } else if (path.endsWith(".m4a")) {
             M4aFixtureOptions o;
             o.title = QString::fromLatin1(song.title);

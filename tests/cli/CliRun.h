@@ -181,3 +181,13 @@ inline QStringList alertTitles(const QJsonObject& json) {
 inline QStringList filesIn(const QString& dir) {
     return QDir(dir).entryList(QDir::Files | QDir::Hidden, QDir::Name);
 }
+
+// The folder's own tags and names only.
+inline const QStringList kOffline = {"--set", "SearchAMG=NO",         "--set", "SearchGOOG=NO",
+                                     "--set", "SearchGNUDB=NO",       "--set", "SearchFreeDB=NO",
+                                     "--set", "SearchForCoverArt=NO", "--json"};
+
+// trovix-cli's arguments that open `folder` so, then `more`.
+inline QStringList openArgs(const QString& folder, const QStringList& more = {}) {
+    return QStringList{"open", folder} + kOffline + more;
+}

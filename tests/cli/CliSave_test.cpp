@@ -9,15 +9,6 @@
 
 namespace {
 
-// The folder's own tags and names only.
-const QStringList kOffline = {"--set", "SearchAMG=NO",         "--set", "SearchGOOG=NO",
-                              "--set", "SearchGNUDB=NO",       "--set", "SearchFreeDB=NO",
-                              "--set", "SearchForCoverArt=NO", "--json"};
-
-QStringList openArgs(const QString& folder, const QStringList& more = {}) {
-    return QStringList{"open", folder} + kOffline + more;
-}
-
 // An album of two titled MP3 files in env.root()/NAME.
 QString twoTrackAlbum(const CliEnv& env, const QString& name = "Album") {
     const QString dir = env.root() + "/" + name;

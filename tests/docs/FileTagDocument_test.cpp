@@ -398,7 +398,7 @@ namespace {
 
 // What a user sees of a single-file document: the fields, the chosen hit and
 // the title and artist a save would write.
-QStringList describe(const FileTagDocument& doc) {
+QStringList fieldTexts(const FileTagDocument& doc) {
     return {doc.titleField(),          doc.trackField(),
             doc.countField(),          doc.artistField(),
             doc.albumField(),          doc.genreField(),
@@ -439,16 +439,16 @@ TEST_F(FileTagDocumentTest, EachEditUndoesAndRedoesAsOneStepUntilASave) {
         if (row.setUp) row.setUp(*doc);
         doc->updateSongFromFields(); // the typing monitor's idle step
         const int depth = doc->undoStack().index();
-        const QStringList before = describe(*doc);
+        const QStringList before = fieldTexts(*doc);
         row.run(*doc);
         doc->updateSongFromFields();
-        const QStringList after = describe(*doc);
+        const QStringList after = fieldTexts(*doc);
         ASSERT_NE(after, before);
         EXPECT_EQ(doc->undoStack().index(), depth + 1);
         doc->undo();
-        EXPECT_EQ(describe(*doc), before);
+        EXPECT_EQ(fieldTexts(*doc), before);
         doc->redo();
-        EXPECT_EQ(describe(*doc), after);
+        EXPECT_EQ(fieldTexts(*doc), after);
 
         doc->saveDocument();
         settle(*doc);

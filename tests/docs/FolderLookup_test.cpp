@@ -13,6 +13,8 @@
 #include "support/LoopbackServer.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
+#include "support/Pictures.h"
+#include "support/QtPrinters.h"
 #include "web/sources/SourceOptions.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
 #include "web/sources/freedb/FreeDB.h"
@@ -33,25 +35,7 @@
 
 #include <mutex>
 
-// Readable failure messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << '{' << list.join(QStringLiteral(", ")).toStdString() << '}';
-}
-
 namespace {
-
-std::string pngBytes() {
-    QImage image(4, 3, QImage::Format_RGB32);
-    image.fill(Qt::red);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes.toStdString();
-}
 
 struct ScriptedHit {
     QString artist;
@@ -458,7 +442,7 @@ TEST_F(FolderLookup, CoverCandidatesFollowTheScoresWithTiesInArrivalOrder) {
     addTracks({QStringLiteral("One")});
     Prefs::setOverride(Prefs::kSearchForCoverArt, true);
     LoopbackServer server;
-    const std::string png = pngBytes();
+    const std::string png = pngBytes(picture(4, 3, Qt::red)).toStdString();
     for (const char* path : {"/low.png", "/tie1.png", "/tie2.png"})
         server.serve(path, png, "image/png");
     Prefs::setOverride(GoogleMusic::kSearchKey, false);

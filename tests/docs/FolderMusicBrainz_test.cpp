@@ -10,6 +10,7 @@
 #include "save/SaveBatch.h"
 #include "support/LoopbackServer.h"
 #include "support/Mp3Fixture.h"
+#include "support/SourceTestKit.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
 #include "web/sources/freedb/FreeDB.h"
 #include "web/sources/gnudb/Gnudb.h"
@@ -18,7 +19,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -28,11 +28,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray captured(const QString& name) {
-    QFile file(QStringLiteral(TROVIX_TEST_DATA_DIR "/musicbrainz/") + name);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 // A search answer listing the release, as the service shapes it.
 std::string searchAnswer(const QByteArray& release) {
@@ -63,7 +58,7 @@ protected:
 
     // Serves the release at its look-up and as the answer of every search.
     void serve(const char* file) {
-        const QByteArray release = captured(QString::fromLatin1(file));
+        const QByteArray release = capturedMusicBrainz(QString::fromLatin1(file));
         const QString id = QJsonDocument::fromJson(release)["id"].toString();
         fServer.serve("/ws/2/release/" + id.toStdString(), release.toStdString(),
                       "application/json");
@@ -207,7 +202,7 @@ TEST_F(FolderMusicBrainz, FilesNamingAReleaseAreLookedUpDirectly) {
 // Two media of one release are two hits with one cover.
 TEST_F(FolderMusicBrainz, TheMediaOfOneReleaseShareOneCoverRequest) {
     serve("release-compilation-two-discs.json");
-    fServer.serve("/ws/2/release/", captured("search-compilation.json").toStdString(),
+    fServer.serve("/ws/2/release/", capturedMusicBrainz("search-compilation.json").toStdString(),
                   "application/json");
     Prefs::setOverride(Prefs::kSearchForCoverArt, true);
     addFile("1.mp3", {.title = "Evening Tide", .album = "Sunday Songs"},

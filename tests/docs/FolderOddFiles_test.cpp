@@ -5,6 +5,7 @@
 #include "docs/TrovixDocument.h"
 #include "media/MusicFile.h"
 #include "save/SaveBatch.h"
+#include "support/FileBytes.h"
 #include "support/M4aChecks.h"
 #include "support/Mp3Fixture.h"
 
@@ -51,9 +52,9 @@ struct Opened {
     }
 };
 
-struct PrefsGuard {
-    PrefsGuard() { Prefs::setOverride(QString::fromLatin1(Prefs::kRenameAlbums), false); }
-    ~PrefsGuard() { Prefs::clearOverrides(); }
+struct NoRenamingPrefs {
+    NoRenamingPrefs() { Prefs::setOverride(QString::fromLatin1(Prefs::kRenameAlbums), false); }
+    ~NoRenamingPrefs() { Prefs::clearOverrides(); }
 };
 
 } // namespace
@@ -62,7 +63,7 @@ struct PrefsGuard {
 // order, and save. A large folder is read on every core: it must come out
 // the same as a small one read on one thread.
 TEST(FolderOddFiles, UnreadableFilesAreNamedAndTheOthersOpen) {
-    PrefsGuard prefs;
+    NoRenamingPrefs prefs;
     for (const int songs : {0, 40}) {
         SCOPED_TRACE(songs);
         Folder folder;
@@ -99,7 +100,7 @@ TEST(FolderOddFiles, UnreadableFilesAreNamedAndTheOthersOpen) {
 // A folder of nothing but unreadable files is not "read-only": the save
 // says what is wrong with which file.
 TEST(FolderOddFiles, OnlyUnreadableFilesAreNotCalledReadOnly) {
-    PrefsGuard prefs;
+    NoRenamingPrefs prefs;
     Folder folder;
     ASSERT_TRUE(writeBytes(folder.path("No-audio.m4a"), QByteArray(64, '\0')));
     Opened opened(folder.dir);
@@ -115,7 +116,7 @@ TEST(FolderOddFiles, OnlyUnreadableFilesAreNotCalledReadOnly) {
 // An MPEG-4 file without a title shows, saves and is named by its name
 // without the extension, whatever the container's extension.
 TEST(FolderOddFiles, UntitledFileIsTitledByItsNameWithoutExtension) {
-    PrefsGuard prefs;
+    NoRenamingPrefs prefs;
     for (const char* ext : {"m4a", "m4b", "mp4"}) {
         SCOPED_TRACE(ext);
         Folder folder;
@@ -137,7 +138,7 @@ TEST(FolderOddFiles, UntitledFileIsTitledByItsNameWithoutExtension) {
 // Emptying the year and the genre removes their items: other readers would
 // show an empty item as a value.
 TEST(FolderOddFiles, EmptyFieldsRemoveTheirMpeg4Items) {
-    PrefsGuard prefs;
+    NoRenamingPrefs prefs;
     for (bool freeGenre : {false, true}) {
         Folder folder;
         M4aFixtureOptions options;
@@ -169,7 +170,7 @@ TEST(FolderOddFiles, EmptyFieldsRemoveTheirMpeg4Items) {
 
 // A movie is listed with its tags but never written, and the save says why.
 TEST(FolderOddFiles, VideoIsListedButNeverWritten) {
-    PrefsGuard prefs;
+    NoRenamingPrefs prefs;
     Folder folder;
     M4aFixtureOptions movie;
     movie.tracks = 2;

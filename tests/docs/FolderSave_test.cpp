@@ -35,14 +35,14 @@
 
 namespace {
 
-struct PrefsGuard {
-    PrefsGuard() {
+struct AmgOnlyPrefs {
+    AmgOnlyPrefs() {
         for (const char* key : {GoogleMusic::kSearchKey, Gnudb::kSearchKey, FreeDB::kSearchKey,
                                 Prefs::kSearchForCoverArt, Prefs::kRenameAlbums})
             Prefs::setOverride(QString::fromLatin1(key), false);
         Prefs::setOverride(QString::fromLatin1(AllMusicGuide::kSearchKey), true);
     }
-    ~PrefsGuard() { Prefs::clearOverrides(); }
+    ~AmgOnlyPrefs() { Prefs::clearOverrides(); }
 };
 
 // One album hit from "All Music Guide" with these titles; every call is logged.
@@ -125,17 +125,17 @@ void openWith(Script& script, TrovixDocument& doc, const QString& dir) {
     settle(doc);
 }
 
-QStringList titlesOf(const std::vector<Alert>& alerts) {
+QStringList alertTitlesOf(const std::vector<Alert>& alerts) {
     QStringList t;
     for (const Alert& a : alerts)
         t << a.title;
     return t;
 }
 
-struct Album {
+struct TitledAlbum {
     QTemporaryDir tmp;
     QString dir = tmp.path() + QStringLiteral("/Album");
-    explicit Album(const QList<QPair<QString, QString>>& files) {
+    explicit TitledAlbum(const QList<QPair<QString, QString>>& files) {
         QDir().mkpath(dir);
         int n = 0;
         for (const auto& [name, title] : files)
@@ -147,8 +147,8 @@ struct Album {
 } // namespace
 
 TEST(FolderSave, TrackNumberIsThePositionSoAFileAfterAPlaceholderSkipsItsNumber) {
-    PrefsGuard prefs;
-    Album album({{"a.mp3", "One"}, {"b.mp3", "Three"}});
+    AmgOnlyPrefs prefs;
+    TitledAlbum album({{"a.mp3", "One"}, {"b.mp3", "Three"}});
     Script script;
     script.titles = {"One", "Two", "Three"};
     HeadlessHost host;
@@ -160,7 +160,7 @@ TEST(FolderSave, TrackNumberIsThePositionSoAFileAfterAPlaceholderSkipsItsNumber)
 
     doc.saveDocument();
     settle(doc);
-    EXPECT_TRUE(titlesOf(host.alerts()).contains("Missing Track"));
+    EXPECT_TRUE(alertTitlesOf(host.alerts()).contains("Missing Track"));
     ASSERT_TRUE(doc.lastSaveSucceeded());
     EXPECT_EQ(album.files(), (QStringList{"01-One.mp3", "03-Three.mp3"}));
     auto three = MusicFileFactory::newMusicFileWithPath(album.dir + "/03-Three.mp3");
@@ -174,8 +174,8 @@ TEST(FolderSave, TrackNumberIsThePositionSoAFileAfterAPlaceholderSkipsItsNumber)
 }
 
 TEST(FolderSave, MixedFolderOfMp3M4aAndFlacOpensSavesAndRenames) {
-    PrefsGuard prefs;
-    Album album({{"a.mp3", "one"}, {"b.m4a", "two"}, {"c.FLAC", "three"}});
+    AmgOnlyPrefs prefs;
+    TitledAlbum album({{"a.mp3", "one"}, {"b.m4a", "two"}, {"c.FLAC", "three"}});
     Script script;
     script.titles = {"One", "Two", "Three"};
     HeadlessHost host;
@@ -198,7 +198,7 @@ TEST(FolderSave, MixedFolderOfMp3M4aAndFlacOpensSavesAndRenames) {
 }
 
 TEST(FolderSave, BlankTitlesCancelSaveOthersOrUseOldTitles) {
-    PrefsGuard prefs;
+    AmgOnlyPrefs prefs;
     Script script;
     script.titles = {"One", "Two"}; // the third file gets no new title
     struct Row {
@@ -207,7 +207,7 @@ TEST(FolderSave, BlankTitlesCancelSaveOthersOrUseOldTitles) {
         QString thirdTitle;
     };
     for (const Row& row : {Row{0, false, "c old"}, Row{1, true, "c old"}, Row{2, true, "C Old"}}) {
-        Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}, {"c.mp3", "c old"}});
+        TitledAlbum album({{"a.mp3", "One"}, {"b.mp3", "Two"}, {"c.mp3", "c old"}});
         HeadlessHost host;
         host.setAnswerPolicy([&](const Alert& a) {
             return a.title == QLatin1String("Missing Field") ? row.button : -1;
@@ -236,8 +236,8 @@ TEST(FolderSave, BlankTitlesCancelSaveOthersOrUseOldTitles) {
 }
 
 TEST(FolderSave, CustomTagMakesTheNextOpeningRunTheSavedSearchFirst) {
-    PrefsGuard prefs;
-    Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
+    AmgOnlyPrefs prefs;
+    TitledAlbum album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
     Script script;
     script.titles = {"One", "Two"};
     {
@@ -264,10 +264,10 @@ TEST(FolderSave, CustomTagMakesTheNextOpeningRunTheSavedSearchFirst) {
 }
 
 TEST(FolderSave, FileMadeReadOnlyAfterOpeningIsReportedAndKeepsItsName) {
-    PrefsGuard prefs;
+    AmgOnlyPrefs prefs;
     Script script;
     script.titles = {"One", "Two"};
-    Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
+    TitledAlbum album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
     const bool root = ::geteuid() == 0;
     auto mode = [](const QString& p, mode_t m) { ::chmod(QFile::encodeName(p).constData(), m); };
     mode(album.tmp.path(), 0777);
@@ -295,7 +295,7 @@ TEST(FolderSave, FileMadeReadOnlyAfterOpeningIsReportedAndKeepsItsName) {
 
     EXPECT_FALSE(doc.lastSaveSucceeded());
     const std::vector<Alert> alerts = host.alerts();
-    ASSERT_EQ(titlesOf(alerts), QStringList{"Some Files Were Not Saved"});
+    ASSERT_EQ(alertTitlesOf(alerts), QStringList{"Some Files Were Not Saved"});
     EXPECT_TRUE(alerts[0].message.contains("\"a.mp3\"")) << alerts[0].message.toStdString();
     ASSERT_EQ(doc.lastSaveFailures().size(), 1);
     EXPECT_EQ(doc.lastSaveFailures()[0].file, "a.mp3");
@@ -308,11 +308,11 @@ TEST(FolderSave, FileMadeReadOnlyAfterOpeningIsReportedAndKeepsItsName) {
 }
 
 TEST(FolderSave, SaveThenCloseClosesOnlyAfterASaveThatSucceeded) {
-    PrefsGuard prefs;
+    AmgOnlyPrefs prefs;
     Script script;
     script.titles = {"One"};
     {
-        Album album(QList<QPair<QString, QString>>{{"a.mp3", "One"}});
+        TitledAlbum album(QList<QPair<QString, QString>>{{"a.mp3", "One"}});
         HeadlessHost host;
         TrovixDocument doc(&host);
         openWith(script, doc, album.dir);
@@ -325,7 +325,7 @@ TEST(FolderSave, SaveThenCloseClosesOnlyAfterASaveThatSucceeded) {
     {
         // A check's question: the document stays open with the question up;
         // the answer saves, and the document still stays open.
-        Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
+        TitledAlbum album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
         HeadlessHost host;
         TrovixDocument doc(&host);
         openWith(script, doc, album.dir);
@@ -342,7 +342,7 @@ TEST(FolderSave, SaveThenCloseClosesOnlyAfterASaveThatSucceeded) {
     }
     {
         // A closed document ignores a late answer.
-        Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
+        TitledAlbum album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
         HeadlessHost host;
         TrovixDocument doc(&host);
         openWith(script, doc, album.dir);
@@ -355,7 +355,7 @@ TEST(FolderSave, SaveThenCloseClosesOnlyAfterASaveThatSucceeded) {
 }
 
 TEST(FolderSave, CoverIsEmbeddedScaledOrSavedToAFile) {
-    PrefsGuard prefs;
+    AmgOnlyPrefs prefs;
     Script script;
     script.titles = {"One"};
     struct Row {
@@ -364,7 +364,7 @@ TEST(FolderSave, CoverIsEmbeddedScaledOrSavedToAFile) {
         QSize embedded; // empty: no picture in the tags
     };
     for (const Row& row : {Row{true, false, QSize(20, 15)}, Row{false, true, QSize()}}) {
-        Album album(QList<QPair<QString, QString>>{{"a.mp3", "One"}});
+        TitledAlbum album(QList<QPair<QString, QString>>{{"a.mp3", "One"}});
         QImage picture(40, 30, QImage::Format_RGB32);
         picture.fill(Qt::red);
         ASSERT_TRUE(picture.save(album.dir + "/front.png"));
@@ -392,11 +392,11 @@ TEST(FolderSave, CoverIsEmbeddedScaledOrSavedToAFile) {
 }
 
 TEST(FolderSave, FolderIsRenamedOnlyAfterEveryFileAndARefusalFailsTheSave) {
-    PrefsGuard prefs;
+    AmgOnlyPrefs prefs;
     Prefs::setOverride(QString::fromLatin1(Prefs::kRenameAlbums), true);
     Script script;
     script.titles = {"One", "Two"};
-    const auto open = [&](HeadlessHost& host, TrovixDocument& doc, const Album& album) {
+    const auto open = [&](HeadlessHost& host, TrovixDocument& doc, const TitledAlbum& album) {
         openWith(script, doc, album.dir);
         host.clearAlerts();
     };
@@ -408,7 +408,7 @@ TEST(FolderSave, FolderIsRenamedOnlyAfterEveryFileAndARefusalFailsTheSave) {
 
     {
         // A file that cannot be written: the folder keeps its name, and says why.
-        Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
+        TitledAlbum album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
         HeadlessHost host;
         TrovixDocument doc(&host);
         open(host, doc, album);
@@ -424,7 +424,7 @@ TEST(FolderSave, FolderIsRenamedOnlyAfterEveryFileAndARefusalFailsTheSave) {
     {
         // The system refuses the folder's new name: every file saved, and
         // still the save failed.
-        Album album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
+        TitledAlbum album({{"a.mp3", "One"}, {"b.mp3", "Two"}});
         const bool root = ::geteuid() == 0;
         auto mode = [](const QString& p, mode_t m) {
             ::chmod(QFile::encodeName(p).constData(), m);
@@ -447,12 +447,12 @@ TEST(FolderSave, FolderIsRenamedOnlyAfterEveryFileAndARefusalFailsTheSave) {
         EXPECT_FALSE(doc.lastSaveSucceeded());
         EXPECT_TRUE(folderFailure(doc).contains("could not be renamed"))
             << folderFailure(doc).toStdString();
-        EXPECT_TRUE(titlesOf(host.alerts()).contains("Some Files Were Not Saved"));
+        EXPECT_TRUE(alertTitlesOf(host.alerts()).contains("Some Files Were Not Saved"));
     }
 }
 
 TEST(FolderSave, AnUnchangedJpegCoverIsWrittenBackAsItsOwnBytes) {
-    PrefsGuard prefs;
+    AmgOnlyPrefs prefs;
     Prefs::setOverride(Prefs::kSearchForCoverArt, true);
     Script script;
     script.titles = {"One", "Two"};
@@ -508,11 +508,11 @@ TEST(FolderSave, AnUnchangedJpegCoverIsWrittenBackAsItsOwnBytes) {
 // The settings are read once when the save starts: preferences changed while
 // the files are being written change nothing of it.
 TEST(FolderSave, PreferencesChangedDuringTheSaveDoNotChangeIt) {
-    PrefsGuard prefs;
+    AmgOnlyPrefs prefs;
     Prefs::setOverride(Prefs::kRenameTracks, true);
     Prefs::setOverride(Prefs::kRenameAlbums, true);
     Prefs::setOverride(Prefs::kTagVersion, 3);
-    Album album({{"a.mp3", "one"}, {"b.mp3", "two"}});
+    TitledAlbum album({{"a.mp3", "one"}, {"b.mp3", "two"}});
     Script script;
     script.titles = {"One", "Two"};
     HeadlessHost host;
@@ -555,8 +555,8 @@ TEST(FolderSave, PreferencesChangedDuringTheSaveDoNotChangeIt) {
 // The save writes with file objects of its own, yet a file another program
 // changed since the window read it is still refused, not overwritten.
 TEST(FolderSave, FileChangedByAnotherProgramSinceOpeningIsNotOverwritten) {
-    PrefsGuard prefs;
-    Album album({{"a.mp3", "one"}, {"b.mp3", "two"}});
+    AmgOnlyPrefs prefs;
+    TitledAlbum album({{"a.mp3", "one"}, {"b.mp3", "two"}});
     Script script;
     script.titles = {"One", "Two"};
     HeadlessHost host;

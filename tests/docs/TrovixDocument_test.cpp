@@ -9,6 +9,7 @@
 #include "docs/TypingMonitor.h"
 #include "model/AlbumDetails.h"
 #include "support/AlbumFolderFixture.h"
+#include "support/QtPrinters.h"
 #include "web/sources/SourceOptions.h"
 #include "web/sources/allmusic/AllMusicGuide.h"
 #include "web/sources/freedb/FreeDB.h"
@@ -20,14 +21,6 @@
 #include <QImage>
 
 #include <gtest/gtest.h>
-
-// Readable failure messages.
-inline void PrintTo(const QString& text, std::ostream* os) {
-    *os << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-    *os << '{' << list.join(QStringLiteral(", ")).toStdString() << '}';
-}
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "media/M4AFile.h"
 #include "pictures/QtPictureCodec.h"
 #include "save/SaveBatch.h"
+#include "support/FileBytes.h"
 #include "support/M4aChecks.h"
 #include "support/OutcomeChecks.h"
 
@@ -20,8 +21,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace AtomTypes;
-
 namespace {
 
 class AtomParserTest : public ::testing::Test {
@@ -35,7 +34,7 @@ protected:
     }
     static uint64_t freeSize(const QString& p) {
         auto parser = AtomParser::newAtomParser(p).parser;
-        Atom* free = parser ? parser->find(kFree) : nullptr;
+        Atom* free = parser ? parser->find(AtomTypes::kFree) : nullptr;
         return free ? free->atomSize() : 0;
     }
     QTemporaryDir fDir;
@@ -60,16 +59,16 @@ TEST_F(AtomParserTest, ParsesTheMetadataPathAndLeavesTheAudioInTheFile) {
     ASSERT_TRUE(parser);
     ASSERT_EQ(parser->atoms().size(), 3u);
     EXPECT_EQ(parser->atoms()[0]->type(), atomType("ftyp"));
-    EXPECT_EQ(parser->atoms()[1]->type(), kMoov);
+    EXPECT_EQ(parser->atoms()[1]->type(), AtomTypes::kMoov);
     Atom* mdat = parser->atoms()[2].get();
-    EXPECT_EQ(mdat->type(), kMdat);
+    EXPECT_EQ(mdat->type(), AtomTypes::kMdat);
     EXPECT_EQ(mdat->dataLen(), 4096u);
     EXPECT_TRUE(mdat->contents().isEmpty());
-    ASSERT_TRUE(parser->find(kName));
-    EXPECT_EQ(parser->find(kName)->stringValue(), QStringLiteral("Fixture Title"));
-    EXPECT_EQ(parser->find(kGnre)->ushortArrayValue(0), 18);
-    EXPECT_EQ(parser->find(kGen), nullptr); // only "gnre" is there
-    EXPECT_TRUE(parser->find(kStco));
+    ASSERT_TRUE(parser->find(AtomTypes::kName));
+    EXPECT_EQ(parser->find(AtomTypes::kName)->stringValue(), QStringLiteral("Fixture Title"));
+    EXPECT_EQ(parser->find(AtomTypes::kGnre)->ushortArrayValue(0), 18);
+    EXPECT_EQ(parser->find(AtomTypes::kGen), nullptr); // only "gnre" is there
+    EXPECT_TRUE(parser->find(AtomTypes::kStco));
 }
 
 TEST_F(AtomParserTest, SizeZeroAtTheEndSpansTheRestOfTheFile) {
@@ -85,8 +84,8 @@ TEST_F(AtomParserTest, SizeZeroAtTheEndSpansTheRestOfTheFile) {
 
 TEST_F(AtomParserTest, DeletedAtomsAreNotFound) {
     auto parser = AtomParser::newAtomParser(make()).parser;
-    parser->find(kName)->markForDeletion();
-    EXPECT_EQ(parser->find(kName), nullptr);
+    parser->find(AtomTypes::kName)->markForDeletion();
+    EXPECT_EQ(parser->find(AtomTypes::kName), nullptr);
 }
 
 TEST(DataAtom, UShortArrayGrowsToHoldTheIndex) {
@@ -124,7 +123,7 @@ TEST_F(AtomParserTest, DeletingAnItemInPlaceGivesItsSizeToTheFreeAtom) {
     const QString p = make(o);
     const uint64_t freeBefore = freeSize(p);
     auto file = M4AFile::newM4AFileWithPath(p);
-    const uint64_t covrSize = file->atomParser()->find(kCovr)->atomSize();
+    const uint64_t covrSize = file->atomParser()->find(AtomTypes::kCovr)->atomSize();
     file->tagImage(Picture());
     ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     EXPECT_EQ(freeSize(p), freeBefore + covrSize);
@@ -201,12 +200,12 @@ TEST_F(AtomParserTest, WholeFileRewriteMovesMdatByTheGrowthPlusPadding) {
     const QString p = make({.freePadding = 0});
     const QByteArray before = readBytes(p);
     auto file = M4AFile::newM4AFileWithPath(p);
-    const uint64_t moovBefore = file->atomParser()->find(kMoov)->originalLen();
+    const uint64_t moovBefore = file->atomParser()->find(AtomTypes::kMoov)->originalLen();
     file->setTags({.title = QStringLiteral("Fixture Title!")}, TagField::Title); // one byte more
     ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     const QByteArray after = readBytes(p);
     EXPECT_EQ(uint64_t(after.size()), uint64_t(before.size()) + 1 + 2048);
-    EXPECT_EQ(file->atomParser()->find(kMoov)->originalLen(), moovBefore + 1 + 2048);
+    EXPECT_EQ(file->atomParser()->find(AtomTypes::kMoov)->originalLen(), moovBefore + 1 + 2048);
     const auto offsetsBefore = chunkOffsets(before);
     const auto offsetsAfter = chunkOffsets(after);
     ASSERT_EQ(offsetsBefore.size(), offsetsAfter.size());
@@ -240,9 +239,9 @@ TEST_F(AtomParserTest, ExtraFreeAtomsInMoovAreFoldedIntoOne) {
     const QString p = make();
     auto file = M4AFile::newM4AFileWithPath(p);
     // A second padding atom, as some taggers leave behind.
-    auto extra = std::make_shared<Atom>(kFree);
+    auto extra = std::make_shared<Atom>(AtomTypes::kFree);
     extra->setContents(QByteArray(100, '\0'));
-    file->atomParser()->find(kMoov)->addChild(extra);
+    file->atomParser()->find(AtomTypes::kMoov)->addChild(extra);
     file->setTags({.title = QStringLiteral("T")}, TagField::Title);
     ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
     const QByteArray after = readBytes(p);

@@ -2,6 +2,7 @@
 #include "media/MusicFileFactory.h"
 #include "pictures/QtPictureCodec.h"
 #include "save/SaveBatch.h"
+#include "support/FileBytes.h"
 #include "support/M4aChecks.h"
 #include "support/OutcomeChecks.h"
 

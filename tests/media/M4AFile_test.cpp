@@ -3,6 +3,7 @@
 #include "media/MusicFileFactory.h"
 #include "pictures/QtPictureCodec.h"
 #include "save/SaveBatch.h"
+#include "support/FileBytes.h"
 #include "support/M4aChecks.h"
 #include "support/OutcomeChecks.h"
 
@@ -11,8 +12,6 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-using namespace AtomTypes;
 
 namespace {
 
@@ -106,7 +105,8 @@ TEST_F(M4AFileTest, EveryTagRoundTripsThroughOurReaderAndTagLib) {
     EXPECT_EQ(again->readTags().genre, QStringLiteral("Jazz"));
     EXPECT_EQ(again->readTags().longTrack(), QStringLiteral("4/11"));
     EXPECT_EQ(again->getImage().size(), cover.size());
-    EXPECT_EQ(static_cast<const DataAtom*>(again->atomParser()->find(kCovr)->data())->typeWord(),
+    EXPECT_EQ(static_cast<const DataAtom*>(again->atomParser()->find(AtomTypes::kCovr)->data())
+                  ->typeWord(),
               DataAtom::kPng);
 
     const TagLibView seen = readWithTagLib(p);
@@ -152,10 +152,10 @@ TEST_F(M4AFileTest, GenresMoveBetweenGnreAndFreeText) {
         auto file = M4AFile::newM4AFileWithPath(p);
         file->setTags({.genre = QString::fromUtf8(row.genre)}, TagField::Genre);
         AtomParser* parser = file->atomParser();
-        EXPECT_EQ(parser->find(kGnre) != nullptr, row.gnre);
-        EXPECT_EQ(parser->find(kGen) != nullptr, row.gen);
+        EXPECT_EQ(parser->find(AtomTypes::kGnre) != nullptr, row.gnre);
+        EXPECT_EQ(parser->find(AtomTypes::kGen) != nullptr, row.gen);
         if (row.gnre) {
-            EXPECT_EQ(parser->find(kGnre)->ushortArrayValue(0), row.index);
+            EXPECT_EQ(parser->find(AtomTypes::kGnre)->ushortArrayValue(0), row.index);
         }
         ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
         EXPECT_EQ(M4AFile::newM4AFileWithPath(p)->readTags().genre, QString::fromUtf8(row.genre));
@@ -166,7 +166,7 @@ TEST_F(M4AFileTest, GenresMoveBetweenGnreAndFreeText) {
 TEST_F(M4AFileTest, TrackWritesOnlyNumberAndCount) {
     const QString p = make();
     auto file = M4AFile::newM4AFileWithPath(p);
-    Atom* value = file->atomParser()->find(kTrkn)->data();
+    Atom* value = file->atomParser()->find(AtomTypes::kTrkn)->data();
     value->setUShortArrayValue(0, 77);
     value->setUShortArrayValue(3, 99);
     file->setTags(TagValues::withTrack(3, 12), TagField::Track | TagField::TrackCount);

@@ -3,12 +3,12 @@
 #include "media/MP3File.h"
 #include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
+#include "support/FileBytes.h"
 #include "support/Mp3Fixture.h"
 #include "support/OutcomeChecks.h"
 #include "support/Sanitizers.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -24,11 +24,6 @@
 #include <memory>
 
 namespace {
-
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QByteArray be32(quint32 v) {
     QByteArray b(4, '\0');
@@ -116,7 +111,7 @@ TEST_F(MP3BadInputTest, ACompressedFrameThatInflatesToAGibibyteIsSkipped) {
                                         compressedV4Frame("TPE1", zeroBomb(1024), 0x0FFFFFFF),
                                         id3v2Frame(4, "TALB", id3Latin1TextBody("After"))});
     ASSERT_TRUE(writeMp3WithTag(path(), tag));
-    const QByteArray before = bytesOf(path());
+    const QByteArray before = readBytes(path());
     const pid_t pid = ::fork();
     if (pid == 0) {
 #ifndef TROVIX_UNDER_ASAN // the sanitizer reserves terabytes of address space
@@ -149,7 +144,7 @@ TEST_F(MP3BadInputTest, ACompressedFrameThatInflatesToAGibibyteIsSkipped) {
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
     EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(bytesOf(path()), before);
+    EXPECT_EQ(readBytes(path()), before);
 }
 
 TEST_F(MP3BadInputTest, CompressedFramesStopAt64MegabytesATag) {
@@ -161,7 +156,7 @@ TEST_F(MP3BadInputTest, CompressedFramesStopAt64MegabytesATag) {
             compressedV4Frame("TEXT", bomb, 15 << 20),
             id3v2Frame(4, "TIT2", id3Latin1TextBody("Last"))});
     ASSERT_TRUE(writeMp3WithTag(path(), tag));
-    const QByteArray before = bytesOf(path());
+    const QByteArray before = readBytes(path());
     auto file = open();
     ASSERT_TRUE(file);
     EXPECT_EQ(file->readTags().title, QStringLiteral("Last"));
@@ -170,7 +165,7 @@ TEST_F(MP3BadInputTest, CompressedFramesStopAt64MegabytesATag) {
     const Outcome saved = SaveBatch::saveOne(*file);
     EXPECT_FALSE(saved.ok());
     EXPECT_TRUE(saved.reason.contains(u"TEXT")) << saved.reason.toStdString();
-    EXPECT_EQ(bytesOf(path()), before);
+    EXPECT_EQ(readBytes(path()), before);
 }
 
 TEST_F(MP3BadInputTest, SmallCompressedFramesAreReadAndTheFileSaved) {
@@ -213,7 +208,7 @@ TEST_F(MP3BadInputTest, TagHeadersWithFlagsTheirVersionDoesNotDefineAreNotWritte
             id3v2Tag(row.version, {id3v2Frame(row.version, "TIT2", id3Latin1TextBody("Old"))}, 6);
         tag[5] = row.flags;
         ASSERT_TRUE(writeMp3WithTag(path(), tag));
-        const QByteArray before = bytesOf(path());
+        const QByteArray before = readBytes(path());
         auto file = open();
         ASSERT_TRUE(file);
         file->setTags({.title = QStringLiteral("A title longer than the old tag")},
@@ -224,7 +219,7 @@ TEST_F(MP3BadInputTest, TagHeadersWithFlagsTheirVersionDoesNotDefineAreNotWritte
             EXPECT_EQ(open()->readTags().title, QStringLiteral("A title longer than the old tag"));
         } else {
             EXPECT_TRUE(saved.reason.contains(u"flags")) << saved.reason.toStdString();
-            EXPECT_EQ(bytesOf(path()), before);
+            EXPECT_EQ(readBytes(path()), before);
         }
         EXPECT_EQ(QDir(fDir.path()).entryList(QDir::Files | QDir::Hidden),
                   QStringList{QStringLiteral("song.mp3")});

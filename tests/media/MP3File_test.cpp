@@ -3,10 +3,11 @@
 #include "media/MusicFileFactory.h"
 #include "pictures/QtPictureCodec.h"
 #include "save/SaveBatch.h"
+#include "support/FileBytes.h"
 #include "support/Mp3Fixture.h"
 #include "support/OutcomeChecks.h"
+#include "support/Pictures.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -36,22 +37,6 @@ QByteArray utf16Body(const QString& text) {
 
 QByteArray pictureBody(char type, const QByteArray& data) {
     return QByteArray(1, '\0') + "image/png" + '\0' + type + "pic" + '\0' + data;
-}
-
-QByteArray pngBytes(QColor color) {
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-ino_t inodeOf(const QString& path) {
-    struct stat st {};
-    ::stat(QFile::encodeName(path).constData(), &st);
-    return st.st_ino;
 }
 
 class MP3FileTest : public ::testing::Test {

@@ -4,6 +4,7 @@
 #include "media/MP3File.h"
 #include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
+#include "support/FileBytes.h"
 #include "support/Mp3Fixture.h"
 #include "support/OutcomeChecks.h"
 
@@ -19,23 +20,7 @@
 
 #include <functional>
 
-#include <sys/stat.h>
-
 namespace {
-
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool write(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-QByteArray text(const char* s) {
-    return id3Latin1TextBody(s);
-}
 
 // An ID3v2.4 tag with a footer, as appended at the end of a file.
 QByteArray appendedTag(const QList<QByteArray>& frames) {
@@ -46,7 +31,7 @@ QByteArray appendedTag(const QList<QByteArray>& frames) {
     return tag + footer;
 }
 
-QByteArray v1Tag(const char* title) {
+QByteArray v1TitleTag(const char* title) {
     QByteArray v1(128, '\0');
     v1.replace(0, 3, "TAG");
     v1.replace(3, qstrlen(title), title);
@@ -77,12 +62,6 @@ struct OtherReader {
     }
 };
 
-ino_t inodeOf(const QString& path) {
-    struct stat st {};
-    ::stat(QFile::encodeName(path).constData(), &st);
-    return st.st_ino;
-}
-
 class MP3OddFilesTest : public ::testing::Test {
 protected:
     void TearDown() override { Prefs::clearOverrides(); }
@@ -101,9 +80,9 @@ TEST_F(MP3OddFilesTest, AnEmptyFrameIsSkippedAndTheFramesAfterItAreKept) {
         for (int emptyAt : {0, 2}) {
             SCOPED_TRACE(
                 QStringLiteral("ID3v2.%1, empty frame %2").arg(version).arg(emptyAt).toStdString());
-            QList<QByteArray> frames = {id3v2Frame(version, "TCOM", text("Composer")),
-                                        id3v2Frame(version, "TCON", text("Rock")),
-                                        id3v2Frame(version, "TYER", text("1999")),
+            QList<QByteArray> frames = {id3v2Frame(version, "TCOM", latin1("Composer")),
+                                        id3v2Frame(version, "TCON", latin1("Rock")),
+                                        id3v2Frame(version, "TYER", latin1("1999")),
                                         id3v2Frame(version, "COMM", comment)};
             frames.insert(emptyAt, id3v2Frame(version, "TIT2", QByteArray()));
             ASSERT_TRUE(writeMp3WithTag(path(), id3v2Tag(version, frames, 64)));
@@ -127,7 +106,7 @@ TEST_F(MP3OddFilesTest, AnEmptyFrameIsSkippedAndTheFramesAfterItAreKept) {
 }
 
 TEST_F(MP3OddFilesTest, ATagThatCannotBeReadInFullIsNotWritten) {
-    QByteArray cutOff = id3v2Frame(3, "TPE1", text("Artist"));
+    QByteArray cutOff = id3v2Frame(3, "TPE1", latin1("Artist"));
     cutOff[7] = char(0x7F); // claims more bytes than the tag holds
     struct Row {
         const char* name;
@@ -136,25 +115,25 @@ TEST_F(MP3OddFilesTest, ATagThatCannotBeReadInFullIsNotWritten) {
     };
     const Row rows[] = {
         {"a frame cut off by the end of the tag",
-         id3v2Tag(3, {id3v2Frame(3, "TIT2", text("Old")), cutOff}), false},
+         id3v2Tag(3, {id3v2Frame(3, "TIT2", latin1("Old")), cutOff}), false},
         {"a frame behind bytes that are no frame",
-         id3v2Tag(3, {id3v2Frame(3, "TIT2", text("Old")), QByteArray("\x01\x02\x03\x04", 4),
-                      id3v2Frame(3, "TPE1", text("Artist"))}),
+         id3v2Tag(3, {id3v2Frame(3, "TIT2", latin1("Old")), QByteArray("\x01\x02\x03\x04", 4),
+                      id3v2Frame(3, "TPE1", latin1("Artist"))}),
          false},
         {"padding filled with junk",
-         id3v2Tag(3, {id3v2Frame(3, "TIT2", text("Old")), QByteArray(40, '\xFF')}), true},
+         id3v2Tag(3, {id3v2Frame(3, "TIT2", latin1("Old")), QByteArray(40, '\xFF')}), true},
         {"an encrypted frame",
          [] {
              QByteArray frame = id3v2Frame(3, "TPE1", QByteArray(1, '\x80') + "secret");
              frame[9] = char(0x40);
-             return id3v2Tag(3, {id3v2Frame(3, "TIT2", text("Old")), frame});
+             return id3v2Tag(3, {id3v2Frame(3, "TIT2", latin1("Old")), frame});
          }(),
          false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ASSERT_TRUE(writeMp3WithTag(path(), row.tag));
-        const QByteArray before = bytesOf(path());
+        const QByteArray before = readBytes(path());
         auto file = open();
         ASSERT_TRUE(file);
         EXPECT_EQ(file->readTags().title, QStringLiteral("Old"));
@@ -165,7 +144,7 @@ TEST_F(MP3OddFilesTest, ATagThatCannotBeReadInFullIsNotWritten) {
             EXPECT_EQ(OtherReader(path()).title, QStringLiteral("New"));
         } else {
             EXPECT_TRUE(saved.reason.contains(u"TPE1")) << saved.reason.toStdString();
-            EXPECT_EQ(bytesOf(path()), before);
+            EXPECT_EQ(readBytes(path()), before);
         }
     }
 }
@@ -174,15 +153,15 @@ TEST_F(MP3OddFilesTest, ATagBehindJunkIsSavedAtTheStart) {
     const QByteArray junk(2047, 'j');
     const QByteArray silent = silentMp3Bytes();
     const QByteArray tag = id3v2Tag(
-        3, {id3v2Frame(3, "TIT2", text("Old")), id3v2Frame(3, "TPE1", text("Artist"))}, 100);
-    ASSERT_TRUE(write(path(), junk + tag + silent + v1Tag("Old")));
+        3, {id3v2Frame(3, "TIT2", latin1("Old")), id3v2Frame(3, "TPE1", latin1("Artist"))}, 100);
+    ASSERT_TRUE(writeBytes(path(), junk + tag + silent + v1TitleTag("Old")));
     auto file = open();
     ASSERT_TRUE(file);
     EXPECT_EQ(file->readTags().title, QStringLiteral("Old"));
     file->setTags({.title = QStringLiteral("New")}, TagField::Title);
     ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
 
-    const QByteArray after = bytesOf(path());
+    const QByteArray after = readBytes(path());
     ASSERT_TRUE(after.startsWith("ID3")); // what readers that look only there see
     // The junk right behind the new tag, then the audio, then ID3v1.
     const qsizetype tagEnd = after.size() - junk.size() - silent.size() - 128;
@@ -199,8 +178,8 @@ TEST_F(MP3OddFilesTest, StaleTagsBesideTheFirstAreRemoved) {
     // Removing them is what other taggers do by default for APEv2 in MP3;
     // the ID3v1 tag stays and carries the new values.
     const QByteArray silent = silentMp3Bytes();
-    const QByteArray room = id3v2Tag(3, {id3v2Frame(3, "TIT2", text("First"))}, 300);
-    const QByteArray tight = id3v2Tag(3, {id3v2Frame(3, "TIT2", text("First"))});
+    const QByteArray room = id3v2Tag(3, {id3v2Frame(3, "TIT2", latin1("First"))}, 300);
+    const QByteArray tight = id3v2Tag(3, {id3v2Frame(3, "TIT2", latin1("First"))});
     const QByteArray stale = apeV2Tag({{"Title", "Stale"}, {"Artist", "Stale"}});
     struct Row {
         const char* name;
@@ -209,19 +188,20 @@ TEST_F(MP3OddFilesTest, StaleTagsBesideTheFirstAreRemoved) {
     };
     const Row rows[] = {
         {"a second ID3v2 tag behind the first",
-         tight + id3v2Tag(4, {id3v2Frame(4, "TIT2", text("Stale"))}) + silent, true},
-        {"an APEv2 tag before the ID3v1 tag", tight + silent + stale + v1Tag("Stale"), false},
+         tight + id3v2Tag(4, {id3v2Frame(4, "TIT2", latin1("Stale"))}) + silent, true},
+        {"an APEv2 tag before the ID3v1 tag", tight + silent + stale + v1TitleTag("Stale"), false},
         {"an APEv2 tag at the end", tight + silent + stale, false},
-        {"an APEv2 tag, in place", room + silent + stale + v1Tag("Stale"), true},
+        {"an APEv2 tag, in place", room + silent + stale + v1TitleTag("Stale"), true},
         {"an appended ID3v2 tag",
-         tight + silent + appendedTag({id3v2Frame(4, "TIT2", text("Stale"))}) + v1Tag("Stale"),
+         tight + silent + appendedTag({id3v2Frame(4, "TIT2", latin1("Stale"))}) +
+             v1TitleTag("Stale"),
          false},
         {"an appended ID3v2 tag and an APEv2 tag, in place",
-         room + silent + appendedTag({id3v2Frame(4, "TIT2", text("Stale"))}) + stale, true},
+         room + silent + appendedTag({id3v2Frame(4, "TIT2", latin1("Stale"))}) + stale, true},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        ASSERT_TRUE(write(path(), row.bytes));
+        ASSERT_TRUE(writeBytes(path(), row.bytes));
         const ino_t inode = inodeOf(path());
         auto file = open();
         ASSERT_TRUE(file);
@@ -230,7 +210,7 @@ TEST_F(MP3OddFilesTest, StaleTagsBesideTheFirstAreRemoved) {
         ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
         EXPECT_EQ(inodeOf(path()) == inode, row.inPlace);
 
-        const QByteArray after = bytesOf(path());
+        const QByteArray after = readBytes(path());
         EXPECT_FALSE(after.contains("Stale"));
         EXPECT_FALSE(after.contains("APETAGEX"));
         EXPECT_EQ(after.count("ID3"), 1);

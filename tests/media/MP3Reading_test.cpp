@@ -6,6 +6,7 @@
 #include "media/MP3File.h"
 #include "media/Mp3Audio.h"
 #include "save/SaveBatch.h"
+#include "support/FileBytes.h"
 #include "support/Mp3Fixture.h"
 #include "support/OutcomeChecks.h"
 #include "tags/CustomTag.h"
@@ -26,10 +27,6 @@
 
 namespace {
 
-QByteArray latin1(const char* s) {
-    return id3Latin1TextBody(s);
-}
-
 QByteArray utf16(const QString& s, bool bigEndian = false) {
     QByteArray body(1, char(bigEndian ? 2 : 1));
     if (!bigEndian) body += "\xFF\xFE";
@@ -45,8 +42,8 @@ QByteArray utf8(const QString& s) {
 }
 
 // A picture frame body: encoding, MIME type, picture type, description.
-QByteArray picture(char type, const QByteArray& bytes, char encoding = 0,
-                   const QByteArray& description = "cover") {
+QByteArray jpegApicBody(char type, const QByteArray& bytes, char encoding = 0,
+                        const QByteArray& description = "cover") {
     const QByteArray delimiter(encoding == 1 || encoding == 2 ? 2 : 1, '\0');
     return QByteArray(1, encoding) + "image/jpeg" + '\0' + type + description + delimiter + bytes;
 }
@@ -78,7 +75,7 @@ QList<QByteArray> usual(int v) {
             id3v2Frame(v, "TCON", latin1("Rock")),
             id3v2Frame(v, "TRCK", latin1("3/12")),
             id3v2Frame(v, "COMM", QByteArray("\0eng\0comment", 12)),
-            id3v2Frame(v, "APIC", picture(3, "JPEGDATA"))};
+            id3v2Frame(v, "APIC", jpegApicBody(3, "JPEGDATA"))};
 }
 
 QString shown(const QString& s) {
@@ -105,11 +102,6 @@ QStringList record(MP3File& f) {
             QString::number(f.getBitrate()),
             QString::number(f.getDurationSecs()),
             shown(f.whyNotWritable())};
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
 // Whether the file is read without TagLib; its audio figures to the
@@ -221,24 +213,24 @@ TEST(MP3ReadingTest, TheFrameReaderGivesTheRecordTagLibGives) {
         {"custom tag", id3v2Tag(3, {id3v2Frame(3, "TTRX", customBody)}) + audio(), true},
         {"custom tag in ID3v2.4", id3v2Tag(4, {id3v2Frame(4, "TTRX", customBody)}) + audio(), true},
         {"other picture before front cover",
-         id3v2Tag(3, {id3v2Frame(3, "APIC", picture(0, "OTHER")),
-                      id3v2Frame(3, "APIC", picture(3, "FRONT"))}) +
+         id3v2Tag(3, {id3v2Frame(3, "APIC", jpegApicBody(0, "OTHER")),
+                      id3v2Frame(3, "APIC", jpegApicBody(3, "FRONT"))}) +
              audio(),
          true},
         {"other picture only, UTF-16 description",
-         id3v2Tag(3, {id3v2Frame(3, "APIC", picture(4, "BACK")),
-                      id3v2Frame(3, "APIC", picture(0, "OTHER", 1, QByteArray("a\0", 2)))}) +
+         id3v2Tag(3, {id3v2Frame(3, "APIC", jpegApicBody(4, "BACK")),
+                      id3v2Frame(3, "APIC", jpegApicBody(0, "OTHER", 1, QByteArray("a\0", 2)))}) +
              audio(),
          true},
         {"empty and cut-short pictures",
-         id3v2Tag(3, {id3v2Frame(3, "APIC", picture(3, "")),
+         id3v2Tag(3, {id3v2Frame(3, "APIC", jpegApicBody(3, "")),
                       id3v2Frame(3, "APIC", QByteArray("\0ab", 3)),
                       id3v2Frame(3, "APIC", QByteArray("\0image/png", 10)),
                       id3v2Frame(3, "APIC", QByteArray("\0\0\3nodelimiter", 14))}) +
              audio(),
          true},
         {"large picture",
-         id3v2Tag(4, {id3v2Frame(4, "APIC", picture(3, QByteArray(70000, 'x')))}, 9) + audio(),
+         id3v2Tag(4, {id3v2Frame(4, "APIC", jpegApicBody(3, QByteArray(70000, 'x')))}, 9) + audio(),
          true},
         {"ID3v2.2", id3v2Tag(2, {v22Frame}, 30) + audio(), false},
         {"unsynchronisation", unsynchronised + audio(), false},
@@ -271,7 +263,7 @@ TEST(MP3ReadingTest, TheFrameReaderGivesTheRecordTagLibGives) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         const QString path = dir.filePath(QString::fromLatin1(row.name) + QStringLiteral(".mp3"));
-        ASSERT_TRUE(writeFile(path, row.bytes));
+        ASSERT_TRUE(writeBytes(path, row.bytes));
         EXPECT_EQ(readsFast(path), row.fast);
         auto fast = MP3File::newMP3FileWithPath(path, MP3File::Reading::Fast);
         auto whole = MP3File::newMP3FileWithPath(path, MP3File::Reading::Whole);
@@ -288,12 +280,12 @@ TEST(MP3ReadingTest, ACoverIsNotReadFromAFileChangedSinceOpening) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("song.mp3"));
     const QByteArray bytes =
-        id3v2Tag(3, {id3v2Frame(3, "APIC", picture(3, "FRONT"))}, 10) + audio();
+        id3v2Tag(3, {id3v2Frame(3, "APIC", jpegApicBody(3, "FRONT"))}, 10) + audio();
     // Before anything is written, and once the tag was read (its pictures
     // left where they lie) for a new title.
     for (bool titled : {false, true}) {
         SCOPED_TRACE(titled ? "title written first" : "nothing written");
-        ASSERT_TRUE(writeFile(path, bytes));
+        ASSERT_TRUE(writeBytes(path, bytes));
         auto file = MP3File::newMP3FileWithPath(path);
         ASSERT_NE(file, nullptr);
         file->getAllInterestingTags();
@@ -302,7 +294,7 @@ TEST(MP3ReadingTest, ACoverIsNotReadFromAFileChangedSinceOpening) {
         EXPECT_EQ(file->getImageData(), QByteArray("FRONT"));
 
         // Another program moves everything by a byte: the old place holds no cover.
-        ASSERT_TRUE(writeFile(path, QByteArray(1, 'x') + bytes));
+        ASSERT_TRUE(writeBytes(path, QByteArray(1, 'x') + bytes));
         EXPECT_TRUE(file->getImageData().isEmpty());
         file->setTags({.title = QStringLiteral("newer")}, TagField::Title);
         file->tagImageData("NEWCOVER", "png");
@@ -319,10 +311,10 @@ TEST(MP3ReadingTest, ACoverIsNotReadFromAFileChangedSinceOpening) {
 // lost or doubled, whether the save leaves the pictures alone or embeds a
 // cover, in place or through a copy, and again on a second save.
 TEST(MP3ReadingTest, PicturesKeptOutOfTagLibSaveAsItsOwnSaveDoes) {
-    const QByteArray front = picture(3, QByteArray(3000, 'f'));
+    const QByteArray front = jpegApicBody(3, QByteArray(3000, 'f'));
     const QByteArray back =
-        picture(4, QByteArray(900, 'b'), 1, utf16(QStringLiteral("Rück")).mid(1));
-    const QByteArray utf8Other = picture(0, "OTHER", 3, utf8(QStringLiteral("Ünï")).mid(1));
+        jpegApicBody(4, QByteArray(900, 'b'), 1, utf16(QStringLiteral("Rück")).mid(1));
+    const QByteArray utf8Other = jpegApicBody(0, "OTHER", 3, utf8(QStringLiteral("Ünï")).mid(1));
     struct Row {
         const char* name;
         QByteArray tag;
@@ -365,8 +357,8 @@ TEST(MP3ReadingTest, PicturesKeptOutOfTagLibSaveAsItsOwnSaveDoes) {
                                  .toStdString());
                 const QString fastPath = dir.filePath(QStringLiteral("fast.mp3"));
                 const QString wholePath = dir.filePath(QStringLiteral("whole.mp3"));
-                ASSERT_TRUE(writeFile(fastPath, row.tag + audio()));
-                ASSERT_TRUE(writeFile(wholePath, row.tag + audio()));
+                ASSERT_TRUE(writeBytes(fastPath, row.tag + audio()));
+                ASSERT_TRUE(writeBytes(wholePath, row.tag + audio()));
                 ASSERT_TRUE(readsFast(fastPath));
                 auto fast = MP3File::newMP3FileWithPath(fastPath, MP3File::Reading::Fast);
                 auto whole = MP3File::newMP3FileWithPath(wholePath, MP3File::Reading::Whole);
@@ -433,9 +425,9 @@ TEST(MP3ReadingTest, ALargeCoverKeepsItsPlaceThroughSavesThatChangeTheText) {
         qsizetype coverAt = 10;
         for (const QByteArray& f : front)
             coverAt += f.size();
-        const QByteArray apic = id3v2Frame(v, "APIC", picture(3, cover));
+        const QByteArray apic = id3v2Frame(v, "APIC", jpegApicBody(3, cover));
         const QString path = dir.filePath(QStringLiteral("song.mp3"));
-        ASSERT_TRUE(writeFile(path, id3v2Tag(v, front + QList<QByteArray>{apic}, 500) + audio()));
+        ASSERT_TRUE(writeBytes(path, id3v2Tag(v, front + QList<QByteArray>{apic}, 500) + audio()));
         auto file = MP3File::newMP3FileWithPath(path, MP3File::Reading::Fast);
         ASSERT_NE(file, nullptr);
         file->setTagVersion(row.tagVersion);

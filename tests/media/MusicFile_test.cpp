@@ -3,6 +3,7 @@
 
 #include "media/MP3File.h"
 #include "save/SaveBatch.h"
+#include "support/FileBytes.h"
 #include "support/M4aChecks.h"
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
@@ -99,8 +100,8 @@ QByteArray utf8Text(const QString& text) {
     return QByteArray(1, '\3') + text.toUtf8();
 }
 
-QByteArray picture(char encoding, const char* mime, char type, const QByteArray& description,
-                   const QByteArray& data) {
+QByteArray apicBody(char encoding, const char* mime, char type, const QByteArray& description,
+                    const QByteArray& data) {
     return QByteArray(1, encoding) + mime + '\0' + type + description + '\0' + data;
 }
 
@@ -116,9 +117,9 @@ QByteArray richTag(int version, bool latin1Pictures) {
         return version == 4 ? utf8Text(s) : utf16Text(s);
     };
     // A UTF-8 description ID3v2.3 cannot hold: TagLib renders that picture.
-    const QByteArray front =
-        latin1Pictures ? picture('\0', "image/png", 3, "", largePng())
-                       : picture('\3', "image/png", 3, QStringLiteral("表紙").toUtf8(), largePng());
+    const QByteArray front = latin1Pictures ? apicBody('\0', "image/png", 3, "", largePng())
+                                            : apicBody('\3', "image/png", 3,
+                                                       QStringLiteral("表紙").toUtf8(), largePng());
     return id3v2Tag(version,
                     {id3v2Frame(version, "TIT2", text(QStringLiteral("夜明けの歌"))),
                      id3v2Frame(version, "TPE1", id3Latin1TextBody("Old Artist")),
@@ -129,8 +130,8 @@ QByteArray richTag(int version, bool latin1Pictures) {
                      id3v2Frame(version, "TRCK", id3Latin1TextBody("3/10")),
                      id3v2Frame(version, "APIC", front),
                      id3v2Frame(version, "APIC",
-                                picture('\0', "image/jpeg", 4, "",
-                                        QByteArray("\xFF\xD8\xFF", 3) + QByteArray(3000, 'j'))),
+                                apicBody('\0', "image/jpeg", 4, "",
+                                         QByteArray("\xFF\xD8\xFF", 3) + QByteArray(3000, 'j'))),
                      id3v2Frame(version, "TXXX", id3Latin1TextBody("INTEROP") + '\0' + "yes")},
                     256);
 }

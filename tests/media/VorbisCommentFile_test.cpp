@@ -2,10 +2,11 @@
 #include "media/MusicFileFactory.h"
 #include "pictures/QtPictureCodec.h"
 #include "save/SaveBatch.h"
+#include "support/FileBytes.h"
 #include "support/OutcomeChecks.h"
+#include "support/Pictures.h"
 #include "support/XiphFixture.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -37,32 +38,6 @@ const Kind kKinds[] = {{XiphKind::Flac, "song.flac"},
                        {XiphKind::Vorbis, "song.ogg"},
                        {XiphKind::Opus, "SONG.OPUS"},
                        {XiphKind::OggFlac, "song.oga"}};
-
-QByteArray png(QColor color) {
-    QImage image(8, 8, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-QByteArray bytesOf(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-ino_t inodeOf(const QString& path) {
-    struct stat st {};
-    ::stat(QFile::encodeName(path).constData(), &st);
-    return st.st_ino;
-}
 
 // Pictures (type and image) as TagLib reads them, in order.
 std::vector<std::pair<int, QByteArray>> picturesOf(const QString& path, XiphKind kind) {
@@ -138,7 +113,7 @@ TEST(VorbisCommentFiles, EveryFieldCustomTagAndCoverSurviveASaveAndTheAudioDoesN
         const QString path = dir.filePath(QString::fromLatin1(k.name));
         XiphFixtureOptions options;
         options.comments = {"TITLE=old", "REPLAYGAIN_TRACK_GAIN=-3.1 dB", "TOTALTRACKS=9"};
-        options.pictures = {{4, png(Qt::blue)}, {3, png(Qt::green)}};
+        options.pictures = {{4, pngBytes(Qt::blue)}, {3, pngBytes(Qt::green)}};
         ASSERT_TRUE(writeXiphFile(path, k.kind, options));
         const QByteArray audio = xiphAudio(path, k.kind);
         ASSERT_FALSE(audio.isEmpty());
@@ -290,7 +265,7 @@ TEST(VorbisCommentFiles, FlacSavesInPlaceWhenTheCommentFitsThePaddingElseWritesA
         XiphFixtureOptions options;
         options.padding = row.padding;
         ASSERT_TRUE(writeXiphFile(path, XiphKind::Flac, options));
-        const QByteArray before = bytesOf(path);
+        const QByteArray before = readBytes(path);
         const QByteArray audio = xiphAudio(path, XiphKind::Flac);
         const ino_t inode = inodeOf(path);
         auto file = MusicFileFactory::newMusicFileWithPath(path);
@@ -300,7 +275,7 @@ TEST(VorbisCommentFiles, FlacSavesInPlaceWhenTheCommentFitsThePaddingElseWritesA
         const int length = row.titleLength >= 0 ? row.titleLength : row.padding + row.titleLength;
         file->setTags({.title = QString(length, u'x')}, TagField::Title);
         ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
-        const QByteArray after = bytesOf(path);
+        const QByteArray after = readBytes(path);
         EXPECT_EQ(inodeOf(path) == inode, row.inPlace);
         if (row.inPlace) {
             EXPECT_EQ(after.size(), before.size());
@@ -341,9 +316,9 @@ TEST(VorbisCommentFiles, DamagedFilesAreRefusedAndLeftUnchanged) {
         QTemporaryDir dir;
         const QString path = dir.filePath(QString::fromLatin1(row.file));
         XiphFixtureOptions options;
-        options.pictures = {{3, png(Qt::green)}};
+        options.pictures = {{3, pngBytes(Qt::green)}};
         ASSERT_TRUE(writeXiphFile(path, row.kind, options));
-        QByteArray bytes = bytesOf(path);
+        QByteArray bytes = readBytes(path);
         row.damage(bytes);
         ASSERT_TRUE(writeBytes(path, bytes));
         auto file = MusicFileFactory::newMusicFileWithPath(path);
@@ -354,7 +329,7 @@ TEST(VorbisCommentFiles, DamagedFilesAreRefusedAndLeftUnchanged) {
             EXPECT_FALSE(saved.ok());
             EXPECT_TRUE(saved.reason.contains("damaged")) << saved.reason.toStdString();
         }
-        EXPECT_EQ(bytesOf(path), bytes);
+        EXPECT_EQ(readBytes(path), bytes);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
     }
 }
@@ -454,7 +429,7 @@ TEST(VorbisCommentFiles, LengthAndBitrateAreTagLibs) {
         options.comments = {"TITLE=t"};
         if (row.cover) options.pictures = {{3, QByteArray(200000, 'p')}};
         ASSERT_TRUE(writeXiphFile(path, row.kind, options));
-        ASSERT_TRUE(writeBytes(path, bytesOf(path) + row.tail));
+        ASSERT_TRUE(writeBytes(path, readBytes(path) + row.tail));
         const TagLib::FileRef ref(QFile::encodeName(path).constData(), true,
                                   TagLib::AudioProperties::Average);
         ASSERT_TRUE(!ref.isNull() && ref.audioProperties());
@@ -469,7 +444,7 @@ TEST(VorbisCommentFiles, LengthAndBitrateAreTagLibs) {
 // Opening keeps no picture's bytes: a cover is read from the file when
 // asked for, also after saves that move the pictures or store a new one.
 TEST(VorbisCommentFiles, ACoverIsReadFromTheFileAsStored) {
-    const QByteArray back(3000, 'b'), front = png(Qt::green), red = png(Qt::red);
+    const QByteArray back(3000, 'b'), front = pngBytes(Qt::green), red = pngBytes(Qt::red);
     for (const Kind& k : kKinds) {
         SCOPED_TRACE(k.name);
         QTemporaryDir dir;
@@ -521,9 +496,9 @@ TEST(VorbisCommentFiles, AFileChangedSinceOpeningGivesNoCoverAndIsNotSaved) {
             ASSERT_TRUE(writeXiphFile(path, k.kind, options));
             options.pictures = {{4, QByteArray(3000, 'b')}, {3, QByteArray(3000, 'g')}};
             ASSERT_TRUE(writeXiphFile(other, k.kind, options));
-            const QByteArray changed = bytesOf(other);
+            const QByteArray changed = readBytes(other);
             QFile::remove(other);
-            ASSERT_EQ(changed.size(), bytesOf(path).size());
+            ASSERT_EQ(changed.size(), readBytes(path).size());
 
             auto file = MusicFileFactory::newMusicFileWithPath(path);
             ASSERT_TRUE(file);
@@ -542,13 +517,13 @@ TEST(VorbisCommentFiles, AFileChangedSinceOpeningGivesNoCoverAndIsNotSaved) {
             EXPECT_TRUE(file->getImageData().isEmpty());
 
             if (row.newCover)
-                file->tagImageData(png(Qt::red), "png");
+                file->tagImageData(pngBytes(Qt::red), "png");
             else
                 file->setTags({.title = QStringLiteral("new")}, TagField::Title);
             const Outcome saved = SaveBatch::saveOne(*file);
             EXPECT_FALSE(saved.ok());
             EXPECT_TRUE(saved.reason.contains(row.error)) << saved.reason.toStdString();
-            EXPECT_EQ(bytesOf(path), changed);
+            EXPECT_EQ(readBytes(path), changed);
             EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 1);
         }
     }

@@ -11,6 +11,7 @@
 #include "support/M4aFixture.h"
 #include "support/Mp3Fixture.h"
 #include "support/OutcomeChecks.h"
+#include "support/RecordingAlerts.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,14 +22,6 @@
 #include <unistd.h>
 
 namespace {
-
-class RecordingAlerts : public AlertHost {
-public:
-    void showAlert(const Alert& alert, std::function<void(int)>) override {
-        alerts.push_back(alert);
-    }
-    std::vector<Alert> alerts;
-};
 
 class AudioTrackFiles : public ::testing::Test {
 protected:

@@ -1,6 +1,8 @@
 #include "model/AudioTrack.h"
 
 #include "model/AudioTrackArray.h"
+#include "support/FileBytes.h"
+#include "support/RecordingAlerts.h"
 #include "system/AlertHost.h"
 
 #include <QBuffer>
@@ -13,24 +15,6 @@
 #include <unistd.h>
 
 namespace {
-
-class RecordingAlerts : public AlertHost {
-public:
-    void showAlert(const Alert& alert, std::function<void(int)>) override {
-        alerts.push_back(alert);
-    }
-    std::vector<Alert> alerts;
-};
-
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 QByteArray encoded(const AudioTrack& t) {
     QByteArray bytes;
@@ -48,7 +32,7 @@ std::optional<AudioTrack> decoded(const QByteArray& bytes) {
 // and row set by hand.
 AudioTrack fileRecord(const QString& folder, const QString& name, const QString& title,
                       uint32_t row) {
-    EXPECT_TRUE(writeFile(folder + u'/' + name, name.toUtf8()));
+    EXPECT_TRUE(writeBytes(folder + u'/' + name, name.toUtf8()));
     AudioTrack t = AudioTrack::initWithPath(folder + u'/' + name);
     t.setNewTitle(title);
     t.setRow(row);
@@ -73,7 +57,7 @@ TEST(AudioTrack, PlaceholderHasNoFileAndAMissingTitle) {
 TEST(AudioTrack, PathOfAnUnsupportedFileGivesARecordWithoutFile) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("notes.txt"));
-    ASSERT_TRUE(writeFile(path, "x"));
+    ASSERT_TRUE(writeBytes(path, "x"));
     AudioTrack t = AudioTrack::initWithPath(path);
     EXPECT_FALSE(t.isValid());
     EXPECT_FALSE(t.isPlaceholder());
@@ -187,18 +171,18 @@ TEST(AudioTrackCoding, DamagedStreamGivesNothing) {
 TEST(AudioTrackRename, TemporaryNamesSkipTakenOnes) {
     QTemporaryDir dir;
     const QString taken = QStringLiteral(".trovix-%1-0.txt").arg(::getpid());
-    ASSERT_TRUE(writeFile(dir.filePath(taken), "keep"));
+    ASSERT_TRUE(writeBytes(dir.filePath(taken), "keep"));
     AudioTrack t = fileRecord(dir.path(), QStringLiteral("x.txt"), QStringLiteral("X"), 0);
     ASSERT_TRUE(t.renameToTemp());
     // Hidden, and still a file of its type.
     EXPECT_EQ(t.getFileName(), QStringLiteral(".trovix-%1-1.txt").arg(::getpid()));
     EXPECT_TRUE(AudioTrack::isTempFileName(t.getFileName()));
-    EXPECT_EQ(readFile(dir.filePath(taken)), QByteArray("keep"));
+    EXPECT_EQ(readBytes(dir.filePath(taken)), QByteArray("keep"));
 }
 
 TEST(AudioTrackRename, TakenNameGetsTheXXXNameAndOneAlert) {
     QTemporaryDir dir;
-    ASSERT_TRUE(writeFile(dir.filePath(QStringLiteral("01-Song.txt")), "keep"));
+    ASSERT_TRUE(writeBytes(dir.filePath(QStringLiteral("01-Song.txt")), "keep"));
     AudioTrack t = fileRecord(dir.path(), QStringLiteral("old.txt"), QStringLiteral("Song"), 0);
     RecordingAlerts alerts;
     ASSERT_TRUE(t.rename(NamingOptions(), 0, &alerts));
@@ -210,8 +194,8 @@ TEST(AudioTrackRename, TakenNameGetsTheXXXNameAndOneAlert) {
               QStringLiteral("A file named \"01-Song.txt\" already exists. A file named "
                              "\"01-Song.XXX\" will be created. Make sure the Track Name template "
                              "specifies unique track names in the Preferences."));
-    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("01-Song.txt"))), QByteArray("keep"));
-    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("01-Song.XXX"))), QByteArray("old.txt"));
+    EXPECT_EQ(readBytes(dir.filePath(QStringLiteral("01-Song.txt"))), QByteArray("keep"));
+    EXPECT_EQ(readBytes(dir.filePath(QStringLiteral("01-Song.XXX"))), QByteArray("old.txt"));
 
     // A second record with the same name finds the ".XXX" name taken too.
     AudioTrack other =
@@ -220,7 +204,7 @@ TEST(AudioTrackRename, TakenNameGetsTheXXXNameAndOneAlert) {
     EXPECT_EQ(other.getFileName(), QStringLiteral("01-Song 2.XXX"));
     ASSERT_EQ(alerts.alerts.size(), 2u);
     EXPECT_TRUE(alerts.alerts[1].message.contains(QStringLiteral("\"01-Song 2.XXX\"")));
-    EXPECT_EQ(readFile(dir.filePath(QStringLiteral("01-Song.XXX"))), QByteArray("old.txt"));
+    EXPECT_EQ(readBytes(dir.filePath(QStringLiteral("01-Song.XXX"))), QByteArray("old.txt"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3);
 }
 

@@ -14,7 +14,7 @@ struct Song {
     QString artist = QString();
 };
 
-const QList<Song> kAlbum = {
+const QList<Song> kSongs = {
     {"Morning Light", 221}, {"Paper Boats", 184},    {"Undertow", 305}, {"Glass Houses", 243},
     {"Slow River", 198},    {"Northern Lines", 262}, {"Ember", 175},    {"Winter Garden", 290},
     {"Tidewater", 233},     {"Last Orbit", 351},
@@ -64,7 +64,7 @@ QList<Song> renamed(QList<Song> songs, const QString& prefix) {
 }
 
 QList<Song> compilation() {
-    QList<Song> songs = kAlbum;
+    QList<Song> songs = kSongs;
     for (int i = 0; i < songs.size(); ++i)
         songs[i].artist = QStringLiteral("Singer %1").arg(i);
     return songs;
@@ -73,9 +73,9 @@ QList<Song> compilation() {
 } // namespace
 
 TEST(MatchDistance, OrdersHitsAsAPersonWould) {
-    QList<Song> deluxe = kAlbum;
+    QList<Song> deluxe = kSongs;
     deluxe << Song{"Bonus Demo", 200};
-    QList<Song> otherNine = renamed(without(kAlbum, 0), "Other ");
+    QList<Song> otherNine = renamed(without(kSongs, 0), "Other ");
     QList<Song> wrongArtists = compilation();
     for (Song& s : wrongArtists)
         s.artist = "Someone Else";
@@ -86,20 +86,20 @@ TEST(MatchDistance, OrdersHitsAsAPersonWould) {
         QList<AlbumDetails> hitsBestFirst;
     } rows[] = {
         {"a perfect match",
-         folderOf(kAlbum),
-         {release("right", kAlbum), release("other", renamed(kAlbum, "Song "), 40)}},
+         folderOf(kSongs),
+         {release("right", kSongs), release("other", renamed(kSongs, "Song "), 40)}},
         {"a missing track",
-         folderOf(without(kAlbum, 4)),
-         {release("right", kAlbum), release("other nine", otherNine, 20)}},
+         folderOf(without(kSongs, 4)),
+         {release("right", kSongs), release("other nine", otherNine, 20)}},
         {"a wrong edition with one extra track",
-         folderOf(kAlbum),
-         {release("standard", kAlbum), release("deluxe", deluxe)}},
+         folderOf(kSongs),
+         {release("standard", kSongs), release("deluxe", deluxe)}},
         {"swapped files",
-         folderOf(swapped(kAlbum)),
-         {release("right", kAlbum), release("other", renamed(kAlbum, "Song "), 40)}},
+         folderOf(swapped(kSongs)),
+         {release("right", kSongs), release("other", renamed(kSongs, "Song "), 40)}},
         {"lengths off by 5 s and by 60 s",
-         folderOf(renamed(kAlbum, "Track ")),
-         {release("exact", kAlbum), release("5 s", kAlbum, 5), release("60 s", kAlbum, 60)}},
+         folderOf(renamed(kSongs, "Track ")),
+         {release("exact", kSongs), release("5 s", kSongs, 5), release("60 s", kSongs, 60)}},
         {"a various-artists album",
          folderOf(compilation(), "Various Artists"),
          {release("compilation", compilation(), 0, "Various Artists"),
@@ -121,16 +121,16 @@ TEST(MatchDistance, OrdersHitsAsAPersonWould) {
 
 TEST(MatchDistance, ExplainsItself) {
     const MatchDistance perfect =
-        MatchDistance::compute(folderOf(swapped(kAlbum)), release("right", kAlbum));
+        MatchDistance::compute(folderOf(swapped(kSongs)), release("right", kSongs));
     EXPECT_EQ(perfect.value(), 0.0) << perfect.summary().toStdString();
     EXPECT_TRUE(perfect.largestParts(3).isEmpty());
     // Each title names the file the matching gave it, whatever the folder order.
     EXPECT_EQ(perfect.tracks()[0].file, 3);
     EXPECT_EQ(perfect.tracks()[0].explanation(), "length 3:41 vs 3:41, title 100 %");
 
-    QList<Song> deluxe = kAlbum;
+    QList<Song> deluxe = kSongs;
     deluxe << Song{"Bonus Demo", 200};
-    const MatchDistance extra = MatchDistance::compute(folderOf(kAlbum), release("d", deluxe));
+    const MatchDistance extra = MatchDistance::compute(folderOf(kSongs), release("d", deluxe));
     ASSERT_FALSE(extra.largestParts(3).isEmpty());
     EXPECT_EQ(extra.largestParts(3).front().name, "tracks");
     EXPECT_EQ(extra.largestParts(3).front().why, "10 files, 11 tracks: 1 missing");
@@ -141,6 +141,6 @@ TEST(MatchDistance, ExplainsItself) {
     // A hit made from the folder's own tags would only measure it against itself.
     AlbumInfo fromTags;
     fromTags.setResultKey(AlbumInfo::kTagKey);
-    fromTags.setAlbumDetails(std::make_shared<AlbumDetails>(release("#TAG:", kAlbum)));
-    EXPECT_FALSE(MatchDistance::compute(folderOf(kAlbum), fromTags));
+    fromTags.setAlbumDetails(std::make_shared<AlbumDetails>(release("#TAG:", kSongs)));
+    EXPECT_FALSE(MatchDistance::compute(folderOf(kSongs), fromTags));
 }

@@ -1,19 +1,13 @@
 #include "model/AudioTrackArray.h"
 #include "model/NameLayout.h"
 #include "model/TrackDetails.h"
+#include "support/AlbumTitles.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
 const QString kMissing = QStringLiteral("(Missing track)");
-
-QStringList titlesOf(const AlbumDetails& d) {
-    QStringList out;
-    for (int i = 0; i < d.numTracks(); ++i)
-        out << d.titleAtIndex(i);
-    return out;
-}
 
 AlbumDetailsPtr fromNames(const QStringList& names, const QString& folder = QStringLiteral("/m")) {
     return AlbumDetails::AlbumDetailsFromNames(names, folder);

@@ -1,5 +1,7 @@
 #include "save/FolderBackup.h"
 
+#include "support/FileBytes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,40 +13,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QByteArray readFile(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-QStringList entries(const QString& dir) {
-    return QDir(dir).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-} // namespace
-
 TEST(SaveBackup, SameFolderThreeTimesGetsNumberedNames) {
     QTemporaryDir tmp;
     const QString album = tmp.path() + "/Album X";
     const QString backups = tmp.path() + "/Backups";
     QDir().mkpath(album);
     QDir().mkpath(backups);
-    writeFile(album + "/a.mp3", "abc");
+    ASSERT_TRUE(writeBytes(album + "/a.mp3", "abc"));
     for (int i = 0; i < 3; ++i) {
         const auto r = FolderBackup::backupFolder(
             album, FolderBackup::chooseTarget(backups, "Album X"), nullptr);
         ASSERT_EQ(r.outcome.code, Outcome::Code::Done) << r.outcome.reason.toStdString();
     }
     EXPECT_EQ(entries(backups), (QStringList{"Album X", "Album X 1", "Album X 2"}));
-    EXPECT_EQ(readFile(backups + "/Album X 2/a.mp3"), "abc");
+    EXPECT_EQ(readBytes(backups + "/Album X 2/a.mp3"), "abc");
 }
 
 TEST(SaveBackup, NamesAShellWouldInterpretAreCopiedLiterally) {
@@ -54,8 +36,8 @@ TEST(SaveBackup, NamesAShellWouldInterpretAreCopiedLiterally) {
     const QStringList names = {"It's \"$PATH\".mp3", "back`id`.m4a", "new\nline.mp3", ".hidden",
                                "dollar $(rm -rf x).mp3"};
     for (const QString& n : names)
-        writeFile(album + "/" + n, n.toUtf8());
-    writeFile(album + "/sub dir/inner.mp3", "inner");
+        ASSERT_TRUE(writeBytes(album + "/" + n, n.toUtf8()));
+    ASSERT_TRUE(writeBytes(album + "/sub dir/inner.mp3", "inner"));
     ::symlink("back`id`.m4a", QFile::encodeName(album + "/link").constData());
 
     const QString target = tmp.path() + "/copy";
@@ -63,8 +45,8 @@ TEST(SaveBackup, NamesAShellWouldInterpretAreCopiedLiterally) {
     ASSERT_EQ(r.outcome.code, Outcome::Code::Done) << r.outcome.reason.toStdString();
     EXPECT_EQ(entries(target), entries(album));
     for (const QString& n : names)
-        EXPECT_EQ(readFile(target + "/" + n), n.toUtf8()) << n.toStdString();
-    EXPECT_EQ(readFile(target + "/sub dir/inner.mp3"), "inner");
+        EXPECT_EQ(readBytes(target + "/" + n), n.toUtf8()) << n.toStdString();
+    EXPECT_EQ(readBytes(target + "/sub dir/inner.mp3"), "inner");
     EXPECT_EQ(QFileInfo(target + "/link").symLinkTarget(), target + "/back`id`.m4a");
 }
 
@@ -72,8 +54,8 @@ TEST(SaveBackup, KeepsPermissionBitsAndModificationTimes) {
     QTemporaryDir tmp;
     const QString album = tmp.path() + "/A";
     QDir().mkpath(album + "/ro");
-    writeFile(album + "/x.mp3", "x");
-    writeFile(album + "/ro/y.mp3", "y");
+    ASSERT_TRUE(writeBytes(album + "/x.mp3", "x"));
+    ASSERT_TRUE(writeBytes(album + "/ro/y.mp3", "y"));
     const QByteArray file = QFile::encodeName(album + "/x.mp3");
     ::chmod(file.constData(), 0640);
     const timespec times[2] = {{1000000000, 0}, {1100000000, 500}};
@@ -91,7 +73,7 @@ TEST(SaveBackup, KeepsPermissionBitsAndModificationTimes) {
     ASSERT_EQ(::stat(QFile::encodeName(target + "/ro").constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0555u);
     EXPECT_EQ(st.st_mtim.tv_sec, 1100000000);
-    EXPECT_EQ(readFile(target + "/ro/y.mp3"), "y");
+    EXPECT_EQ(readBytes(target + "/ro/y.mp3"), "y");
     ::chmod(QFile::encodeName(album + "/ro").constData(), 0755);
     ::chmod(QFile::encodeName(target + "/ro").constData(), 0755);
 }
@@ -110,8 +92,8 @@ TEST(SaveBackup, EmptyFolderIsNothingToBackUpAndFailuresCarryAReason) {
 
     // The target's parent is a file: the backup folder cannot be made.
     QDir().mkpath(tmp.path() + "/full");
-    writeFile(tmp.path() + "/full/a.mp3", "a");
-    writeFile(tmp.path() + "/plain", "p");
+    ASSERT_TRUE(writeBytes(tmp.path() + "/full/a.mp3", "a"));
+    ASSERT_TRUE(writeBytes(tmp.path() + "/plain", "p"));
     r = FolderBackup::backupFolder(tmp.path() + "/full", tmp.path() + "/plain/t", nullptr);
     EXPECT_FALSE(r.ok());
     EXPECT_TRUE(r.outcome.reason.contains("plain/t")) << r.outcome.reason.toStdString();
@@ -121,8 +103,8 @@ TEST(SaveBackup, BackupsFolderFollowsTheXdgMusicDirectory) {
     QTemporaryDir tmp;
     const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
     ASSERT_FALSE(config.isEmpty());
-    writeFile(config + "/user-dirs.dirs",
-              "XDG_MUSIC_DIR=\"" + QFile::encodeName(tmp.path()) + "/Tunes\"\n");
+    ASSERT_TRUE(writeBytes(config + "/user-dirs.dirs",
+                           "XDG_MUSIC_DIR=\"" + QFile::encodeName(tmp.path()) + "/Tunes\"\n"));
     EXPECT_EQ(FolderBackup::backupsFolder(), tmp.path() + "/Tunes/Trovix Backups");
     QFile::remove(config + "/user-dirs.dirs");
     EXPECT_EQ(FolderBackup::backupsFolder(), QDir::homePath() + "/Music/Trovix Backups");
@@ -134,7 +116,7 @@ TEST(SaveBackup, FailedBackupRemovesItsPartialCopy) {
     // Copied first, then the copy fails: the target's longer prefix pushes a
     // deep entry past the longest path the system takes.
     ASSERT_TRUE(QDir().mkpath(source));
-    writeFile(source + "/a.mp3", "audio");
+    ASSERT_TRUE(writeBytes(source + "/a.mp3", "audio"));
     QString deep = source + "/b";
     while (deep.size() < 3900)
         deep += "/" + QString(200, 'd');

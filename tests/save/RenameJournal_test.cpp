@@ -1,5 +1,7 @@
 #include "save/RenameJournal.h"
 
+#include "support/FileBytes.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -7,21 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-
-namespace {
-
-void writeFile(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes);
-}
-
-QStringList entries(const QString& dir) {
-    return QDir(dir).entryList(
-        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-} // namespace
 
 // A journal is input like any file in the folder: it moves only the regular
 // files it recorded to plain names that are not the program's own, and it
@@ -85,17 +72,18 @@ TEST(RenameJournal, AJournalMovesOnlyWhatItRecordedAndRenamesOnlyItsOwnFolder) {
         QTemporaryDir tmp;
         const QString dir = tmp.path() + "/Album";
         ASSERT_TRUE(QDir().mkpath(dir));
-        writeFile(dir + "/a.mp3", "a");
-        writeFile(dir + "/b.mp3", "b");
+        ASSERT_TRUE(writeBytes(dir + "/a.mp3", "a"));
+        ASSERT_TRUE(writeBytes(dir + "/b.mp3", "b"));
         struct stat file, folder;
         ASSERT_EQ(::lstat(QFile::encodeName(dir + "/a.mp3").constData(), &file), 0);
         ASSERT_EQ(::lstat(QFile::encodeName(dir).constData(), &folder), 0);
-        writeFile(dir + "/" + RenameJournal::kFileName, QString(row.journal)
-                                                            .arg(quint64(file.st_dev))
-                                                            .arg(quint64(file.st_ino))
-                                                            .arg(quint64(folder.st_dev))
-                                                            .arg(quint64(folder.st_ino))
-                                                            .toUtf8());
+        ASSERT_TRUE(
+            writeBytes(dir + "/" + RenameJournal::kFileName, QString(row.journal)
+                                                                 .arg(quint64(file.st_dev))
+                                                                 .arg(quint64(file.st_ino))
+                                                                 .arg(quint64(folder.st_dev))
+                                                                 .arg(quint64(folder.st_ino))
+                                                                 .toUtf8()));
 
         FolderHandle handle;
         ASSERT_TRUE(handle.open(dir));

@@ -3,6 +3,7 @@
 #include "media/SavePlan.h"
 #include "save/RollbackJournal.h"
 #include "save/SaveBatch.h"
+#include "support/FileBytes.h"
 #include "support/ForkedSave.h"
 #include "support/M4aChecks.h"
 #include "support/RandomBytes.h"

@@ -1,6 +1,7 @@
 #include "media/MusicFile.h"
 #include "media/MusicFileFactory.h"
 #include "save/SaveBatch.h"
+#include "support/FileBytes.h"
 #include "support/ForkedSave.h"
 #include "support/M4aChecks.h"
 #include "support/Mp3Fixture.h"

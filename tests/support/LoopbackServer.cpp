@@ -1,5 +1,10 @@
 #include "support/LoopbackServer.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 LoopbackServer::LoopbackServer() {
     auto route = [this](const httplib::Request& req, httplib::Response& res) {
         dispatch(req, res);
@@ -102,4 +107,16 @@ void LoopbackServer::dispatch(const httplib::Request& req, httplib::Response& re
         res.status = 404;
         res.set_content("not found", "text/plain");
     }
+}
+
+int refusedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(fd);
+    return ntohs(address.sin_port);
 }

@@ -72,3 +72,6 @@ private:
     std::vector<std::pair<QRegularExpression, Handler>> fPatterns;
     std::vector<Request> fRequests;
 };
+
+// A loopback port that was free a moment ago: connecting to it is refused.
+int refusedPort();

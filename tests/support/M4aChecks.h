@@ -52,16 +52,6 @@ inline TagLibView readWithTagLib(const QString& path) {
     return v;
 }
 
-inline QByteArray readBytes(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
 // The audio payload is byte for byte the same, and every chunk offset of the
 // saved file points at the bytes its counterpart pointed at before.
 inline ::testing::AssertionResult sameAudio(const QByteArray& before, const QByteArray& after) {

@@ -155,6 +155,10 @@ QByteArray id3Latin1TextBody(const QByteArray& text) {
     return QByteArray(1, '\0') + text;
 }
 
+QByteArray latin1(const char* text) {
+    return id3Latin1TextBody(text);
+}
+
 QList<QByteArray> RawId3Tag::ids() const {
     QList<QByteArray> out;
     for (const RawId3Frame& frame : frames)

@@ -31,6 +31,8 @@ QByteArray id3v2Frame(int version, const QByteArray& id, const QByteArray& body)
 QByteArray id3v2Tag(int version, const QList<QByteArray>& frames, int padding = 0);
 // A text frame body: encoding byte 0 (ISO-8859-1) and the text.
 QByteArray id3Latin1TextBody(const QByteArray& text);
+// The same, short enough for the frame lists the tests spell out.
+QByteArray latin1(const char* text);
 
 // An APEv2 tag (header, items, footer), as some programs append to MP3 files.
 QByteArray apeV2Tag(const QList<QPair<QByteArray, QByteArray>>& items);

@@ -9,7 +9,6 @@
 #include "web/sources/googlemusic/GoogleMusic.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <algorithm>
 
@@ -18,6 +17,13 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+const ScoreWeights kFolderWeights = {
+    AlbumInfo::scoreWeightEntry(QStringLiteral("IADBSearchString"),
+                                QStringLiteral("Björk / Homogenic"), 88),
+    AlbumInfo::scoreWeightEntry(QStringLiteral("genre"), QString(), 6),
+    AlbumInfo::scoreWeightEntry(QStringLiteral("year"), QString(), 6),
+};
 
 void RecordingProgress::NotifyBeginInd(const QString& text, bool) {
     std::lock_guard<std::mutex> guard(fMutex);
@@ -146,14 +152,4 @@ QStringList SourceTest::dumpNames() const {
 
 void SourceTest::setBase(const char* prefKey, const QString& base) {
     Prefs::setOverride(QString::fromLatin1(prefKey), base);
-}
-
-std::string capturedBytes(const char* path) {
-    QFile file(QStringLiteral(TROVIX_TEST_DATA_DIR "/") + QString::fromLatin1(path));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << path;
-    return file.readAll().toStdString();
-}
-
-QString capturedPage(const char* path) {
-    return QString::fromLatin1(capturedBytes(path));
 }

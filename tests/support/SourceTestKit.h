@@ -1,10 +1,12 @@
 #pragma once
 
 // Shared pieces of the web-source tests: a recording progress object, a
-// server that drops every connection, a log catcher, and a fixture that
-// points every source at a loopback server with unpaced throttles and a
-// private dump folder.
+// server that drops every connection, a log catcher, the weights of a folder
+// document, and a fixture that points every source at a loopback server with
+// unpaced throttles and a private dump folder.
 
+#include "model/AlbumInfo.h"
+#include "support/CapturedData.h"
 #include "support/LoopbackServer.h"
 #include "system/ProgressIndicator.h"
 #include "web/WebThrottle.h"
@@ -81,10 +83,8 @@ public:
     bool contains(const QString& text) const;
 };
 
-// A captured page under tests/data ("freedb/search.html") as its bytes, and
-// as the fetcher hands pages to the parsers: each byte one character.
-std::string capturedBytes(const char* path);
-QString capturedPage(const char* path);
+// The weights a folder document tagged "Björk / Homogenic" searches with.
+extern const ScoreWeights kFolderWeights;
 
 class SourceTest : public ::testing::Test {
 protected:

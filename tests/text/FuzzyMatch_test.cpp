@@ -1,5 +1,6 @@
 #include "text/FuzzyMatch.h"
 
+#include "support/Utf16Text.h"
 #include "text/Unistr.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +14,6 @@ struct Pair {
     const char16_t* b;
     int expected;
 };
-
-QString q(const char16_t* s) { return QString::fromUtf16(s); }
 
 } // namespace
 

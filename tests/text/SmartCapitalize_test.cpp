@@ -1,5 +1,6 @@
 #include "text/SmartCapitalize.h"
 
+#include "support/Utf16Text.h"
 #include "system/Resources.h"
 
 #include <QFile>
@@ -15,8 +16,6 @@ struct Row {
     const char16_t* in;
     const char16_t* out;
 };
-
-QString q(const char16_t* s) { return QString::fromUtf16(s); }
 
 // Installs a word list for one test and puts the shipped one back after it.
 class SmartCapitalizeTest : public ::testing::Test {

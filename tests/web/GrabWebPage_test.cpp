@@ -22,9 +22,9 @@ namespace {
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 
-class RecordingProgress : public ProgressIndicator {
+class AnimationCounter : public ProgressIndicator {
 public:
-    explicit RecordingProgress(std::function<bool()> cancel = {}) : fCancel(std::move(cancel)) {}
+    explicit AnimationCounter(std::function<bool()> cancel = {}) : fCancel(std::move(cancel)) {}
     void NotifyBeginInd(const QString&, bool) override {}
     void NotifyBeginDet(const QString&, int, int, bool) override {}
     void NotifyBump(int) override {}
@@ -37,9 +37,9 @@ private:
 };
 
 // Counts holds, so a test can see that every lock met its unlock.
-class CountingThrottle : public WebThrottle {
+class UnlockCountingThrottle : public WebThrottle {
 public:
-    explicit CountingThrottle(double delay) : WebThrottle(QStringLiteral("Test"), delay) {}
+    explicit UnlockCountingThrottle(double delay) : WebThrottle(QStringLiteral("Test"), delay) {}
     void lock() override {
         WebThrottle::lock();
         ++locks;
@@ -75,12 +75,6 @@ private:
     int fPort = 0;
 };
 
-// A port that was free a moment ago, so connecting to it is refused.
-int refusedPort() {
-    SilentPort probe;
-    return probe.port();
-}
-
 class GrabWebPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -114,7 +108,7 @@ TEST_F(GrabWebPageTest, LargeBinaryBodyComesBackByteForByteAsLatin1) {
         body.push_back(static_cast<char>((i * 7 + i / 256) & 0xff));
     server.serve("/big", body, "application/octet-stream");
     QString url = server.url("/big");
-    RecordingProgress progress;
+    AnimationCounter progress;
     const auto page = GrabWebPage(url, &progress, 5, nullptr);
     ASSERT_TRUE(page);
     ASSERT_EQ(page->size(), qsizetype(body.size()));
@@ -155,7 +149,7 @@ TEST_F(GrabWebPageTest, RedirectChainHandsBackTheFinalAddress) {
 }
 
 TEST_F(GrabWebPageTest, MissingUrlReturnsNoneWithoutTouchingTheThrottle) {
-    CountingThrottle throttle(0.0);
+    UnlockCountingThrottle throttle(0.0);
     for (QString url : {QString(), QStringLiteral("")}) {
         EXPECT_FALSE(GrabWebPage(url, nullptr, 5, &throttle));
     }
@@ -164,7 +158,7 @@ TEST_F(GrabWebPageTest, MissingUrlReturnsNoneWithoutTouchingTheThrottle) {
 }
 
 TEST_F(GrabWebPageTest, UnusableUrlFailsAtOnceAndReleasesTheThrottle) {
-    CountingThrottle throttle(0.0);
+    UnlockCountingThrottle throttle(0.0);
     QString url = QStringLiteral("no scheme here");
     EXPECT_FALSE(GrabWebPage(url, nullptr, 5, &throttle));
     QString fileUrl = QStringLiteral("file:///etc/passwd");
@@ -175,14 +169,14 @@ TEST_F(GrabWebPageTest, UnusableUrlFailsAtOnceAndReleasesTheThrottle) {
 
 TEST_F(GrabWebPageTest, ServerThatNeverAnswersEndsAtTheTimeLimit) {
     SilentPort silent;
-    CountingThrottle throttle(0.0);
+    UnlockCountingThrottle throttle(0.0);
     QString url = QStringLiteral("http://127.0.0.1:%1/").arg(silent.port());
     EXPECT_FALSE(GrabWebPage(url, nullptr, 1, &throttle));
     EXPECT_EQ(throttle.unlocks.load(), 1);
 }
 
 TEST_F(GrabWebPageTest, RefusedConnectionEndsAtOnceAndMarksTheHostDownForTheLookUp) {
-    CountingThrottle throttle(0.0);
+    UnlockCountingThrottle throttle(0.0);
     const QString refused = QStringLiteral("http://127.0.0.1:%1/").arg(refusedPort());
     DownHosts lookUp;
     QString url = refused;
@@ -199,7 +193,7 @@ TEST_F(GrabWebPageTest, RefusedConnectionEndsAtOnceAndMarksTheHostDownForTheLook
 TEST_F(GrabWebPageTest, CancelWhileWaitingForTheAnswerReturnsNone) {
     SilentPort silent;
     int polls = 0;
-    RecordingProgress progress([&] { return ++polls > 6; });
+    AnimationCounter progress([&] { return ++polls > 6; });
     QString url = QStringLiteral("http://127.0.0.1:%1/").arg(silent.port());
     EXPECT_FALSE(GrabWebPage(url, &progress, 0, nullptr));
     EXPECT_GE(progress.animations.load(), 3);
@@ -222,7 +216,7 @@ TEST_F(GrabWebPageTest, CancellationReturnsThePartReadSoFar) {
     });
     // Cancels a while after the part left the server: long enough for the
     // loopback to deliver it.
-    RecordingProgress progress([&] { return partSent && Clock::now() - sentAt > 500ms; });
+    AnimationCounter progress([&] { return partSent && Clock::now() - sentAt > 500ms; });
     QString url = server.url("/slow");
     const auto page = GrabWebPage(url, &progress, 0, nullptr);
     ASSERT_TRUE(page);
@@ -361,7 +355,7 @@ TEST_F(GrabWebPageTest, ThrottleSpacesFetchesFromTwoThreads) {
         server.stall(200ms); // a reply that takes a while to read
         res.set_content("ok", "text/plain");
     });
-    CountingThrottle throttle(0.3);
+    UnlockCountingThrottle throttle(0.3);
     std::vector<Clock::time_point> finished(2);
     std::vector<std::thread> threads;
     for (int i = 0; i < 2; ++i) {
@@ -384,7 +378,7 @@ TEST_F(GrabWebPageTest, ThrottleSpacesFetchesFromTwoThreads) {
 
 TEST_F(GrabWebPageTest, FailedFetchStillPushesTheNextAccess) {
     server.serve("/after", "after");
-    CountingThrottle throttle(0.4);
+    UnlockCountingThrottle throttle(0.4);
     QString bad = QStringLiteral("no scheme here");
     EXPECT_FALSE(GrabWebPage(bad, nullptr, 5, &throttle));
     const auto failedAt = Clock::now();

@@ -13,13 +13,6 @@
 
 namespace {
 
-const ScoreWeights kFolderWeights = {
-    AlbumInfo::scoreWeightEntry(QStringLiteral("IADBSearchString"),
-                                QString::fromUtf8("Björk / Homogenic"), 88),
-    AlbumInfo::scoreWeightEntry(QStringLiteral("genre"), QString(), 6),
-    AlbumInfo::scoreWeightEntry(QStringLiteral("year"), QString(), 6),
-};
-
 std::string albumSearchPage() {
     return capturedBytes("allmusic/album-search.html");
 }

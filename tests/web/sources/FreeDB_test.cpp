@@ -6,48 +6,18 @@
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfoArray.h"
 #include "model/TrackInfoArray.h"
+#include "support/AlbumTitles.h"
 #include "support/SourceTestKit.h"
 #include "web/sources/DiscDatabase.h"
 #include "web/sources/SourceOptions.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 namespace {
-
-const ScoreWeights kFolderWeights = {
-    AlbumInfo::scoreWeightEntry(QStringLiteral("IADBSearchString"),
-                                QStringLiteral("Björk / Homogenic"), 88),
-    AlbumInfo::scoreWeightEntry(QStringLiteral("genre"), QString(), 6),
-    AlbumInfo::scoreWeightEntry(QStringLiteral("year"), QString(), 6),
-};
-
-QStringList titlesOf(const AlbumDetails& details) {
-    QStringList titles;
-    for (int i = 0; i < details.numTracks(); ++i)
-        titles << details.titleAtIndex(i);
-    return titles;
-}
 
 QStringList keysOf(const AlbumInfoArray& hits) {
     QStringList keys;
     for (const auto& hit : hits)
         keys << hit->resultKey();
     return keys;
-}
-
-// A loopback port that was free a moment ago: connecting to it is refused.
-int refusedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
 }
 
 class FreeDBTest : public SourceTest {

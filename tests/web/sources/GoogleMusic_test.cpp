@@ -14,13 +14,6 @@
 
 namespace {
 
-const ScoreWeights kFolderWeights = {
-    AlbumInfo::scoreWeightEntry(QStringLiteral("IADBSearchString"),
-                                QString::fromUtf8("Björk / Homogenic"), 88),
-    AlbumInfo::scoreWeightEntry(QStringLiteral("genre"), QString(), 6),
-    AlbumInfo::scoreWeightEntry(QStringLiteral("year"), QString(), 6),
-};
-
 std::string singleAlbumPage(const std::string& base, const char* albumCell) {
     return "<html><a href=\"" + base +
            "/search?q=homogenic&sid=42\">more</a>"

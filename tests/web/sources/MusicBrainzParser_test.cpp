@@ -4,25 +4,14 @@
 #include "web/sources/musicbrainz/MusicBrainzParser.h"
 
 #include "model/AlbumDetails.h"
+#include "support/AlbumTitles.h"
+#include "support/CapturedData.h"
 
-#include <QFile>
 #include <QHash>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-QByteArray captured(const char* name) {
-    QFile file(QStringLiteral(TROVIX_TEST_DATA_DIR "/musicbrainz/") + QString::fromLatin1(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList titlesOf(const AlbumDetails& details) {
-    QStringList titles;
-    for (int i = 0; i < details.numTracks(); ++i)
-        titles << details.titleAtIndex(i);
-    return titles;
-}
 
 TEST(MusicBrainzParser, SearchGivesOneHitPerMediumWithItsTrackCount) {
     const struct {
@@ -47,7 +36,7 @@ TEST(MusicBrainzParser, SearchGivesOneHitPerMediumWithItsTrackCount) {
     };
     QList<AlbumInfoPtr> hits;
     for (const char* file : {"search.json", "search-compilation.json"}) {
-        const auto result = MusicBrainzParser::parseSearch(captured(file));
+        const auto result = MusicBrainzParser::parseSearch(capturedMusicBrainz(file));
         ASSERT_TRUE(result.error.isNull()) << result.error.toStdString();
         hits += result.hits;
     }
@@ -127,7 +116,7 @@ TEST(MusicBrainzParser, ReleasesMapToAlbumDetails) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file);
-        const auto result = MusicBrainzParser::parseRelease(captured(c.file), c.disc);
+        const auto result = MusicBrainzParser::parseRelease(capturedMusicBrainz(c.file), c.disc);
         ASSERT_TRUE(result.details) << result.error.toStdString();
         const AlbumDetails& d = *result.details;
         EXPECT_EQ(d.resultKey(), c.key);
@@ -141,13 +130,14 @@ TEST(MusicBrainzParser, ReleasesMapToAlbumDetails) {
                       c.trackArtists[i].isEmpty() ? QString() : c.trackArtists[i]);
         EXPECT_EQ(d.lengthAtIndex(0), c.firstLength);
     }
-    EXPECT_TRUE(MusicBrainzParser::parseRelease(captured("release.json"), 0).frontCover);
-    EXPECT_FALSE(MusicBrainzParser::parseRelease(captured("release-two-discs.json"), 1).frontCover);
+    EXPECT_TRUE(MusicBrainzParser::parseRelease(capturedMusicBrainz("release.json"), 0).frontCover);
+    EXPECT_FALSE(MusicBrainzParser::parseRelease(capturedMusicBrainz("release-two-discs.json"), 1)
+                     .frontCover);
 }
 
 // Identifiers as the captured answers spell them: a<n> an artist, t<n> a
 // track, r<n> a recording.
-QString mbid(char kind, int n) {
+QString mbidOf(char kind, int n) {
     static const QHash<char, QString> prefixes = {
         {'a', "a0000000"}, {'t', "70000000"}, {'r', "60000000"}};
     return prefixes.value(kind) + QStringLiteral("-0000-4000-8000-%1").arg(n, 12, 10, QChar(u'0'));
@@ -155,7 +145,7 @@ QString mbid(char kind, int n) {
 QString artistIds(std::initializer_list<int> ns) {
     QStringList ids;
     for (int n : ns)
-        ids << mbid('a', n);
+        ids << mbidOf('a', n);
     return ids.join(u'/');
 }
 
@@ -215,7 +205,7 @@ TEST(MusicBrainzParser, ReleasesCarryCreditsDiscsAndIdentifiers) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(QStringLiteral("%1 disc %2").arg(c.file).arg(c.disc).toStdString());
-        const auto result = MusicBrainzParser::parseRelease(captured(c.file), c.disc);
+        const auto result = MusicBrainzParser::parseRelease(capturedMusicBrainz(c.file), c.disc);
         ASSERT_TRUE(result.details) << result.error.toStdString();
         const AlbumDetails& d = *result.details;
         EXPECT_EQ(d.isCompilation(), c.compilation);
@@ -239,8 +229,8 @@ TEST(MusicBrainzParser, ReleasesCarryCreditsDiscsAndIdentifiers) {
             if (!t.disc.isNull()) {
                 EXPECT_EQ(tags.disc + u'/' + tags.discCount, t.disc);
             }
-            EXPECT_EQ(tags.mbReleaseTrackId, mbid('t', t.id));
-            EXPECT_EQ(tags.mbRecordingId, mbid('r', t.id + 100));
+            EXPECT_EQ(tags.mbReleaseTrackId, mbidOf('t', t.id));
+            EXPECT_EQ(tags.mbRecordingId, mbidOf('r', t.id + 100));
             EXPECT_EQ(tags.mbArtistId, t.artistIds);
         }
     }
@@ -256,8 +246,8 @@ TEST(MusicBrainzParser, HostileAnswersFailWithAReason) {
         QByteArray json;
         const char* reason;
     } cases[] = {
-        {"malformed", captured("malformed.json"), "not JSON"},
-        {"wrong type", captured("wrong-type.json"), "not an array"},
+        {"malformed", capturedMusicBrainz("malformed.json"), "not JSON"},
+        {"wrong type", capturedMusicBrainz("wrong-type.json"), "not an array"},
         {"huge array", huge, "more than"},
         {"not an object", "[1, 2]", "not a JSON object"},
         {"empty", "", "not JSON"},
@@ -272,7 +262,8 @@ TEST(MusicBrainzParser, HostileAnswersFailWithAReason) {
         EXPECT_FALSE(release.error.isEmpty());
     }
     // A disc the release does not have.
-    EXPECT_FALSE(MusicBrainzParser::parseRelease(captured("release-two-discs.json"), 3).details);
+    EXPECT_FALSE(
+        MusicBrainzParser::parseRelease(capturedMusicBrainz("release-two-discs.json"), 3).details);
     // An identifier with a line end behind it would add a line to the custom
     // tag that stores the key: the release is refused, and a file's tag
     // holding one names no release.

@@ -27,24 +27,20 @@ using namespace std::chrono_literals;
 const QString kRelease = QStringLiteral("5e1e0000-0000-4000-8000-000000000001");
 const std::string kReleasePath = "/ws/2/release/5e1e0000-0000-4000-8000-000000000001";
 
-std::string captured(const char* name) {
-    QFile file(QStringLiteral(TROVIX_TEST_DATA_DIR "/musicbrainz/") + QString::fromLatin1(name));
-    return file.open(QIODevice::ReadOnly) ? file.readAll().toStdString() : std::string();
-}
-
 class MusicBrainzTest : public SourceTest {
 protected:
     void SetUp() override {
         SourceTest::SetUp();
         setBase(MusicBrainz::kBaseURLKey, fServer.baseUrl());
         setBase(MusicBrainz::kCoverBaseURLKey, fServer.baseUrl());
-        fServer.serve("/ws/2/release/", captured("search.json"), "application/json");
+        fServer.serve("/ws/2/release/", capturedBytes("musicbrainz/search.json"),
+                      "application/json");
     }
     MusicBrainz fSource;
 };
 
 TEST_F(MusicBrainzTest, SearchAndLookUpAskPolitelyAndOneSecondApart) {
-    fServer.serve(kReleasePath, captured("release.json"), "application/json");
+    fServer.serve(kReleasePath, capturedBytes("musicbrainz/release.json"), "application/json");
     AlbumInfoArray hits;
     fSource.search(hits, QStringLiteral("The Demo Band / Silent Songs"), std::nullopt,
                    Prefs::sourceOptions(), nullptr);
@@ -82,7 +78,7 @@ TEST_F(MusicBrainzTest, BusyAnswersAreRetriedOtherErrorsEndTheRequest) {
             res.status = status;
             return;
         }
-        res.set_content(captured("release.json"), "application/json");
+        res.set_content(capturedBytes("musicbrainz/release.json"), "application/json");
     });
     for (const auto& c : cases) {
         SCOPED_TRACE(c.firstStatus);
@@ -126,7 +122,7 @@ TEST_F(MusicBrainzTest, AHugeBusyAnswerIsNotKeptAndItsRetriesEndWithTheLookUp) {
 }
 
 TEST_F(MusicBrainzTest, RedirectedCoverArrivesAndAMissingOneIsNoCover) {
-    const std::string png = captured("front-500.png");
+    const std::string png = capturedBytes("musicbrainz/front-500.png");
     fServer.serve("/images/front.png", png, "image/png");
     fServer.handle("/release/.*/front-500", [](const httplib::Request&, httplib::Response& res) {
         res.status = 307;
@@ -140,7 +136,7 @@ TEST_F(MusicBrainzTest, RedirectedCoverArrivesAndAMissingOneIsNoCover) {
 }
 
 TEST_F(MusicBrainzTest, SavedSearchLooksTheReleaseUpWithoutSearching) {
-    fServer.serve(kReleasePath, captured("release.json"), "application/json");
+    fServer.serve(kReleasePath, capturedBytes("musicbrainz/release.json"), "application/json");
     CustomTag tag;
     tag.setSavedSearchTerms(QStringLiteral("The Demo Band / Silent Songs"));
     tag.setResultKey(MusicBrainzParser::makeKey(kRelease, 0));
