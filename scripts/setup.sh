@@ -11,7 +11,7 @@ packages=(
   libflac-dev libvorbis-dev libogg-dev libopus-dev
   libmimalloc2.0  # the programs' allocator
   libgtest-dev libgmock-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev lld  # the sanitizer tree; lld links the test run's trees
   xvfb xauth
   libnautilus-extension-dev
   dbus dbus-daemon

@@ -5,8 +5,9 @@
 # ThreadSanitizer, then each fuzzer for a short, bounded time.
 #
 # Kept short for a 2-core machine with no compiler cache: each tree builds
-# only what its tests run, with precompiled headers (cmake/Precompiled.cmake)
-# and line tables for debug information, which is all a sanitizer report or
+# only what its tests run, with precompiled headers (cmake/Precompiled.cmake),
+# its sources compiled eight to a unit (TROVIX_UNITY) and line tables for
+# debug information, which is all a sanitizer report or
 # a backtrace needs; the AddressSanitizer tree is built by clang, which
 # compiles it in two thirds of GCC's time and whose UndefinedBehaviorSanitizer
 # checks more (an enum loaded out of its range), and it builds the fuzzers
@@ -28,13 +29,16 @@ if command -v ccache >/dev/null 2>&1 && [ -z "${CCACHE_DISABLE:-}" ]; then
 fi
 stage() { echo "== $1 (at ${SECONDS} s)" >&2; }
 # configure DIR LEVEL OPTIONS...: a tree configured as scripts/build.sh does,
-# optimised at LEVEL (O1 or O2).
+# optimised at LEVEL (O1 or O2), linked by lld, which links the test
+# programs in a fifth of the time of the system's linker.
 configure() {
   local dir=$1 level=$2
   shift 2
   cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" \
     "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-$level -g1 -DNDEBUG" \
-    "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-$level -g1 -DNDEBUG" "$@" >/dev/null
+    "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-$level -g1 -DNDEBUG" \
+    -DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld \
+    -DCMAKE_MODULE_LINKER_FLAGS=-fuse-ld=lld "$@" >/dev/null
 }
 
 stage "build and test"
