@@ -21,8 +21,25 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <string_view>
 
 namespace {
+
+// Files that keep music company and are never pictures: the rip's log and
+// cue sheet, lyrics, play lists, checksums, notes, other audio and video.
+// A folder of nothing else need not load the picture formats (Qt Gui and
+// its plugins) only to learn that none of its files is one.
+bool isNeverAPicture(QStringView extension) {
+    static constexpr std::u16string_view kExtensions[] = {
+        u"accurip", u"ape",  u"cue",    u"db",  u"ffp", u"htm", u"html", u"ini", u"json", u"log",
+        u"lrc",     u"m3u",  u"m3u8",   u"md5", u"mkv", u"mp4", u"nfo",  u"pdf", u"pls",  u"rtf",
+        u"sfv",     u"sha1", u"sha256", u"st5", u"toc", u"txt", u"url",  u"wav", u"wv",   u"xml"};
+    for (std::u16string_view known : kExtensions)
+        if (extension.compare(QStringView(known.data(), qsizetype(known.size())),
+                              Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
 
 // Why a finished download gives no cover; a null text when its bytes may
 // be decoded.
@@ -167,7 +184,9 @@ QList<AlbumArt::Candidate> AlbumArt::candidatesAmong(const QString& folderPath,
         // A name tells nothing for sure, but music and text are never tried:
         // a folder of music holds no candidate to look at.
         const qsizetype dot = name.lastIndexOf(u'.');
-        if (dot < 0 || dot + 1 == name.size() || MusicFile::isMusicFileName(name)) continue;
+        if (dot < 0 || dot + 1 == name.size() || MusicFile::isMusicFileName(name) ||
+            isNeverAPicture(QStringView(name).mid(dot + 1)))
+            continue;
         // Asked only here: the answer loads every image plugin, which a
         // folder of nothing but music need not wait for.
         static const QList<QByteArray> gFormats = Pictures::readableFormats();

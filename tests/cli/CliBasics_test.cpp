@@ -1,4 +1,5 @@
 #include "cli/CliRun.h"
+#include "support/Mp3Fixture.h"
 
 #include <QDir>
 
@@ -104,6 +105,29 @@ TEST(CliBasics, DemoAlbumHoldsReadableFilesWithInconsistentTags) {
     // A second build into the same, now full, folder is refused.
     r = env.run({"demo-album", dir});
     EXPECT_EQ(r.exitCode, 1);
+}
+
+// The picture codec (Qt Gui and the libraries behind it) costs more than the
+// rest of the program's start, so an opening loads it only for a folder that
+// may hold a picture: not for music beside its rip's cue sheet and log.
+TEST(CliBasics, ThePictureCodecLoadsOnlyForAFolderThatMayHoldAPicture) {
+    const struct {
+        const char* companion;
+        bool loads;
+    } cases[] = {{"album.cue", false}, {"Rip.LOG", false}, {"front.jpg", true}, {"scan.xyz", true}};
+    for (const auto& c : cases) {
+        CliEnv env;
+        env.setEnv("LD_DEBUG", "files"); // the loader names each library it maps
+        const QString dir = env.root() + "/album";
+        ASSERT_TRUE(QDir().mkpath(dir));
+        ASSERT_TRUE(writeSilentMp3(dir + "/01 One.mp3"));
+        QFile companion(dir + "/" + c.companion);
+        ASSERT_TRUE(companion.open(QIODevice::WriteOnly));
+        companion.close();
+        const CliResult r = env.run(openArgs(dir));
+        EXPECT_EQ(r.exitCode, 0) << c.companion;
+        EXPECT_EQ(r.err.contains("trovix_pictures.so"), c.loads) << c.companion;
+    }
 }
 
 // Text that JSON must escape, or may write as it is, prints as Qt's writer

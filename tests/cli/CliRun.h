@@ -49,6 +49,9 @@ public:
     QString backups() const { return music() + "/Trovix Backups"; }
     QString state() const { return fRoot.path() + "/state"; }
 
+    // Set in the program's environment on every run.
+    void setEnv(const QString& name, const QString& value) { fExtraEnv.insert(name, value); }
+
     CliResult run(const QStringList& args, int timeoutMs = 120000) const {
         return start(args, false, timeoutMs);
     }
@@ -76,6 +79,7 @@ private:
         env.insert("XDG_STATE_HOME", state());
         env.insert("NO_COLOR", "1");
         if (!signalAt.isNull()) env.insert("TROVIX_TEST_SIGNAL_AT_STEP", signalAt);
+        env.insert(fExtraEnv);
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(TROVIX_CLI_PATH), args);
         CliResult r;
@@ -93,6 +97,7 @@ private:
     }
 
     QTemporaryDir fRoot;
+    QProcessEnvironment fExtraEnv;
 };
 
 #include "media/MusicFile.h"
