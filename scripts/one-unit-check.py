@@ -14,6 +14,7 @@ each target's unit on every core. Exits non-zero, printing the errors, when
 a unit does not compile.
 """
 import concurrent.futures
+import glob
 import json
 import os
 import re
@@ -31,12 +32,13 @@ def run(args, **kwargs):
 run(["cmake", "-S", root, "-B", build, "-DCMAKE_BUILD_TYPE=Debug", "-DCMAKE_CXX_FLAGS_DEBUG=-O0",
      "-DTROVIX_UNITY=ON", "-DCMAKE_UNITY_BUILD_BATCH_SIZE=0", "-DTROVIX_PCH=OFF",
      "-DTROVIX_BUILD_UI=ON", "-DTROVIX_BUILD_BENCHES=ON"], stdout=subprocess.DEVNULL)
-# The units include what moc makes.
-targets = subprocess.run(["cmake", "--build", build, "--target", "help"], check=True,
-                         capture_output=True, text=True).stdout
-autogen = re.findall(r"^\.\.\. (\S+_autogen)$", targets, re.M)
-if autogen:
-    run(["cmake", "--build", build, "-j", str(os.cpu_count()), "--target", *autogen],
+# The units include what moc makes. Each generator runs alone, from its own
+# makefile: through the targets, moc would wait for the libraries below to
+# be built, and a clash there would stop it.
+for makefile in glob.glob(os.path.join(build, "**/CMakeFiles/*_autogen.dir/build.make"),
+                          recursive=True):
+    target_dir = os.path.relpath(os.path.dirname(makefile), build)
+    run(["make", "-s", "-f", os.path.relpath(makefile, build), target_dir + "/build"], cwd=build,
         stdout=subprocess.DEVNULL)
 
 with open(os.path.join(build, "compile_commands.json")) as f:
