@@ -14,14 +14,11 @@
 #include "tags/CustomTag.h"
 #include "text/SearchString.h"
 #include "text/SmartCapitalize.h"
+#include "text/StringUtils.h"
 
 #include <QFileInfo>
 
 namespace {
-
-QString orEmpty(const QString& s) {
-    return s.isNull() ? QString(u""_qs) : s;
-}
 
 // A hit's values as the status letters compare them; its position is its
 // track alone.

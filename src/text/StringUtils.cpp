@@ -5,6 +5,10 @@
 
 #include <algorithm>
 
+QString orEmpty(const QString& text) {
+    return text.isNull() ? QString(u""_qs) : text;
+}
+
 QString stringWithString(const QString& text, const QString& removingCharacters) {
     if (text.isNull() || removingCharacters.isEmpty()) return text;
     // Whole code points, so a surrogate pair in the set removes only that

@@ -3,6 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+// The text, or an empty text for a null one (a score entry or a typed field
+// tells "nothing" apart from "not given" by it).
+QString orEmpty(const QString& text);
+
 // The text with every character of removingCharacters taken out, the rest in
 // order. A null text stays null.
 QString stringWithString(const QString& text, const QString& removingCharacters);
