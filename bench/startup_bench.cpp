@@ -4,9 +4,11 @@
 //   startup_bench [--runs R]
 //
 // Three parts, each best of R:
-//  - whole processes: an empty one, the TagLib reader (taglib_read_bench)
-//    on one FLAC and one MP3 file, trovix-cli --version, and trovix-cli open
-//    --json (web sources off) of an empty folder and of each one-file folder;
+//  - whole processes: an empty one, a Qt program that only makes its
+//    application object (qt_floor_bench: no Qt program starts faster), the
+//    TagLib reader (taglib_read_bench) on one FLAC and one MP3 file,
+//    trovix-cli --version, and trovix-cli open --json (web sources off) of
+//    an empty folder and of each one-file folder;
 //  - the dynamic loader: the libraries trovix-cli maps and the cycles the
 //    loader reports for them (LD_DEBUG=statistics);
 //  - the steps trovix-cli takes before the first file, one after another in
@@ -55,6 +57,7 @@ const char* const kWebKeys[] = {MusicBrainz::kSearchKey, AllMusicGuide::kSearchK
 void processes(const QString& root, int runs) {
     const QString cli = QStringLiteral(TROVIX_CLI_PATH);
     const QString reader = QCoreApplication::applicationDirPath() + "/taglib_read_bench";
+    const QString qtFloor = QCoreApplication::applicationDirPath() + "/qt_floor_bench";
     const QString empty = root + "/empty", flac = root + "/flac", mp3 = root + "/mp3";
     QDir().mkpath(empty);
     QDir().mkpath(flac);
@@ -78,6 +81,7 @@ void processes(const QString& root, int runs) {
     };
     const Row rows[] = {
         {"an empty process (/bin/true)", QStringLiteral("/bin/true"), {}},
+        {"a Qt program that only starts", qtFloor, {}},
         {"TagLib reader, one FLAC file", reader, {flac + "/one.flac"}},
         {"TagLib reader, one MP3 file", reader, {mp3 + "/one.mp3"}},
         {"trovix-cli --version", cli, {QStringLiteral("--version")}},
@@ -142,6 +146,7 @@ void steps(const QString& root, int runs, int argc, char** argv) {
                 timer.restart();
             };
             timer.start();
+            qputenv("QT_NO_GLIB", "1"); // as trovix-cli starts
             QCoreApplication app(argc, argv);
             lap(0);
             Prefs::initializeDefaults();

@@ -54,10 +54,16 @@ QString titleFromName(const QString& displayName) {
     return stripped.isEmpty() ? NameLayout::baseName(displayName) : stripped;
 }
 
+// The first 18xx, 19xx or 20xx in `text`, or 0. A scan rather than a
+// pattern: compiling one costs a fraction of a millisecond of every opening.
 int yearOf(const QString& text) {
-    static const QRegularExpression fourDigits(QStringLiteral("(1[89]|20)\\d\\d"));
-    const QRegularExpressionMatch m = fourDigits.match(text);
-    return m.hasMatch() ? m.captured(0).toInt() : 0;
+    auto digit = [&](qsizetype i) { return text[i] >= u'0' && text[i] <= u'9'; };
+    for (qsizetype i = 0; i + 4 <= text.size(); ++i) {
+        const bool century = (text[i] == u'1' && (text[i + 1] == u'8' || text[i + 1] == u'9')) ||
+                             (text[i] == u'2' && text[i + 1] == u'0');
+        if (century && digit(i + 2) && digit(i + 3)) return text.mid(i, 4).toInt();
+    }
+    return 0;
 }
 
 // The best likeness of `value` to any candidate, and the candidate.

@@ -1,5 +1,6 @@
 #include "model/AlbumDetails.h"
 #include "model/AlbumInfo.h"
+#include "model/AudioTrackArray.h"
 #include "model/MatchDistance.h"
 
 #include <gtest/gtest.h>
@@ -143,4 +144,28 @@ TEST(MatchDistance, ExplainsItself) {
     fromTags.setResultKey(AlbumInfo::kTagKey);
     fromTags.setAlbumDetails(std::make_shared<AlbumDetails>(release("#TAG:", kSongs)));
     EXPECT_FALSE(MatchDistance::compute(folderOf(kSongs), fromTags));
+}
+
+// The folder's year is the first of the tags' and the names' that holds a
+// year of the last two centuries, written as the folder writes it.
+TEST(MatchDistance, FolderYearIsTheFirstThatHoldsAYear) {
+    const struct {
+        QString fromTags, fromNames, expected;
+    } cases[] = {
+        {"1999", "2004", "1999"},
+        {"2003-05-01", "", "2003-05-01"},
+        {"Released in 1887", "", "Released in 1887"},
+        {"99", "2004", "2004"},
+        {"3000", "1700", ""},
+        {"20x1", "", ""},
+        {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        AlbumDetails tags, names;
+        tags.setYear(c.fromTags);
+        names.setYear(c.fromNames);
+        EXPECT_EQ(MatchDistance::Folder::fromTracks(AudioTrackArray(), &tags, &names).year,
+                  c.expected)
+            << c.fromTags.toStdString() << " / " << c.fromNames.toStdString();
+    }
 }
