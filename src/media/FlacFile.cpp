@@ -1,14 +1,17 @@
 #include "media/FlacFile.h"
 
 #include "media/AudioFigures.h"
+#include "media/Digest.h"
 #include "media/FileIO.h"
 #include "media/FileStretch.h"
 #include "system/Durable.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
+
+#include <algorithm>
+#include <optional>
 
 #include <taglib/flacfile.h>
 
@@ -59,13 +62,64 @@ QByteArray edgePrint(int fd, uint64_t from, uint64_t size) {
     if (from > size) return {};
     const uint64_t length = size - from;
     const uint64_t edge = std::min(length, kAudioEdge);
-    QCryptographicHash hash(QCryptographicHash::Sha1);
+    Digest hash(Digest::Kind::Sha1);
     hash.addData(QByteArray::number(qulonglong(length)));
     const QByteArray head = readBytes(fd, from, edge), tail = readBytes(fd, size - edge, edge);
     if (qsizetype(edge) != head.size() || qsizetype(edge) != tail.size()) return {};
     hash.addData(head);
     hash.addData(tail);
     return hash.result();
+}
+
+// A metadata block of the file as saved. A picture the file keeps has no
+// body until the save is known to move it.
+struct PlannedBlock {
+    quint8 type = 0;
+    QByteArray body;
+    uint64_t length = 0;
+    int stored = -1; // the file's picture, where it was opened
+};
+
+// The blocks laid out so that every picture stays where it lies: the
+// leading blocks first, as they are; each picture at its place (`storedAt`,
+// where its body starts); the comment in the first gap it fits, where it
+// was or in the padding after the pictures; padding filling the rest of
+// each gap. Empty when a picture is new or out of order, or the comment
+// fits no gap: then the pictures move.
+std::optional<std::vector<PlannedBlock>> aroundPictures(
+    const std::vector<PlannedBlock>& leading, const PlannedBlock& comment,
+    const std::vector<PlannedBlock>& pictures, const std::vector<uint64_t>& storedAt,
+    uint64_t metadataAt, uint64_t audioAt) {
+    std::vector<PlannedBlock> blocks = leading;
+    uint64_t at = metadataAt;
+    for (const PlannedBlock& block : leading)
+        at += 4 + block.length;
+    bool commentPlaced = false;
+    auto fill = [&](uint64_t end) {
+        if (end < at) return false;
+        const uint64_t needed = 4 + comment.length;
+        if (!commentPlaced && (end - at == needed ||
+                               (end - at >= needed + 4 && end - at - needed - 4 <= kMaxBlockLength))) {
+            blocks.push_back(comment);
+            at += needed;
+            commentPlaced = true;
+        }
+        if (at == end) return true;
+        if (end - at < 4 || end - at - 4 > kMaxBlockLength) return false;
+        const uint64_t padding = end - at - 4;
+        blocks.push_back({FlacFile::kPadding, QByteArray(qsizetype(padding), '\0'), padding});
+        at = end;
+        return true;
+    };
+    for (const PlannedBlock& picture : pictures) {
+        if (picture.stored < 0 || size_t(picture.stored) >= storedAt.size() ||
+            !fill(storedAt[size_t(picture.stored)] - 4))
+            return std::nullopt;
+        blocks.push_back(picture);
+        at += 4 + picture.length;
+    }
+    if (!fill(audioAt) || !commentPlaced) return std::nullopt;
+    return blocks;
 }
 
 // The bitrate and length of a plain FLAC file (the stream at its start, no
@@ -235,58 +289,66 @@ SavePlan FlacFile::planSave() {
         return SavePlan::refused(QStringLiteral("“%1” could not be read again.").arg(name));
 
     // The blocks the program does not manage keep their order; then the
-    // comment, the pictures and the padding. A picture the file keeps has
-    // no body here until the save is known to move it.
-    struct NewBlock {
-        quint8 type = 0;
-        QByteArray body;
-        uint64_t length = 0;
-        int stored = -1; // the file's picture, where fLayout has it
-    };
+    // comment, the pictures and the padding, unless the pictures can stay
+    // where they lie.
     std::vector<const Layout::Block*> storedAt;
-    for (const Layout::Block& block : fLayout.blocks)
-        if (block.type == kPicture) storedAt.push_back(&block);
-    std::vector<NewBlock> blocks;
+    std::vector<uint64_t> storedBodyAt;
+    for (const Layout::Block& block : fLayout.blocks) {
+        if (block.type != kPicture) continue;
+        storedAt.push_back(&block);
+        storedBodyAt.push_back(block.at);
+    }
+    std::vector<PlannedBlock> leading, pictures;
     for (const Layout::Block& block : old.blocks) {
         if (block.type == kPadding || block.type == kComment || block.type == kPicture) continue;
         const QByteArray body = readBytes(f.fd, block.at, block.length);
         if (body.size() != qsizetype(block.length))
             return SavePlan::refused(QStringLiteral("“%1” could not be read again.").arg(name));
-        blocks.push_back({block.type, body, block.length});
+        leading.push_back({block.type, body, block.length});
     }
-    const QByteArray comment = fComment.render();
-    blocks.push_back({kComment, comment, uint64_t(comment.size())});
+    const QByteArray commentBody = fComment.render();
+    const PlannedBlock comment{kComment, commentBody, uint64_t(commentBody.size())};
     for (const Picture& p : fPictures) {
         if (p.stored >= 0 &&
             (size_t(p.stored) >= storedAt.size() || size_t(p.stored) >= fPictureHeads.size()))
             return SavePlan::refused(picturesUnreadable());
-        blocks.push_back(
+        pictures.push_back(
             {kPicture, p.body,
              p.stored < 0 ? uint64_t(p.body.size()) : storedAt[size_t(p.stored)]->length,
              p.stored});
     }
-    uint64_t content = 0;
-    for (const NewBlock& block : blocks) {
-        if (block.length > kMaxBlockLength)
-            return SavePlan::refused(
-                QStringLiteral("A picture or the tags of “%1” are too large for FLAC.").arg(name));
-        content += 4 + block.length;
-    }
-
-    const uint64_t room = old.audioAt - old.metadataAt;
-    const bool inPlace =
-        content == room || (content + 4 <= room && room - content - 4 <= kMaxBlockLength);
-    const uint64_t padding = inPlace ? (content == room ? 0 : room - content - 4) : kNewPadding;
-    const bool padded = !inPlace || content != room;
+    if (comment.length > kMaxBlockLength ||
+        std::any_of(pictures.begin(), pictures.end(),
+                    [](const PlannedBlock& b) { return b.length > kMaxBlockLength; }))
+        return SavePlan::refused(
+            QStringLiteral("A picture or the tags of “%1” are too large for FLAC.").arg(name));
 
     // Written in place where they lie, the pictures keep their bytes and
     // are not read; else all are read again, and a save that cannot read
     // them would lose them.
-    bool keep = inPlace;
-    for (uint64_t at = old.metadataAt; const NewBlock& block : blocks) {
-        at += 4;
-        if (block.stored >= 0 && storedAt[size_t(block.stored)]->at != at) keep = false;
-        at += block.length;
+    std::vector<PlannedBlock> blocks;
+    bool inPlace = true, padded = false, keep = true;
+    uint64_t padding = 0;
+    if (auto around = aroundPictures(leading, comment, pictures, storedBodyAt, old.metadataAt,
+                                     old.audioAt)) {
+        blocks = std::move(*around);
+    } else {
+        blocks = leading;
+        blocks.push_back(comment);
+        blocks.insert(blocks.end(), pictures.begin(), pictures.end());
+        uint64_t content = 0;
+        for (const PlannedBlock& block : blocks)
+            content += 4 + block.length;
+        const uint64_t room = old.audioAt - old.metadataAt;
+        inPlace = content == room || (content + 4 <= room && room - content - 4 <= kMaxBlockLength);
+        padding = inPlace ? (content == room ? 0 : room - content - 4) : kNewPadding;
+        padded = !inPlace || content != room;
+        keep = inPlace;
+        for (uint64_t at = old.metadataAt; const PlannedBlock& block : blocks) {
+            at += 4;
+            if (block.stored >= 0 && storedAt[size_t(block.stored)]->at != at) keep = false;
+            at += block.length;
+        }
     }
     if (keep) {
         // Every picture block still starts as opened, those dropped too: the
@@ -296,12 +358,12 @@ SavePlan FlacFile::planSave() {
             known = pictureBlockAt(f.fd, storedAt[i]->at, storedAt[i]->length, fPictureHeads[i]);
         if (!known) return SavePlan::refused(picturesUnreadable());
     } else {
-        std::vector<QByteArray> pictures;
+        std::vector<QByteArray> bodies;
         QString why;
-        if (!pictureBodies(&pictures, &why)) return SavePlan::refused(why);
+        if (!pictureBodies(&bodies, &why)) return SavePlan::refused(why);
         for (size_t i = 0, p = 0; i < blocks.size(); ++i) {
             if (blocks[i].type != kPicture) continue;
-            blocks[i].body = std::move(pictures[p++]);
+            blocks[i].body = std::move(bodies[p++]);
             blocks[i].stored = -1;
         }
     }
@@ -355,14 +417,14 @@ SavePlan FlacFile::planSave() {
                 !Durable::writeAll(out, front.constData(), size_t(front.size())) ||
                 !Durable::writeAll(out, metadata.constData(), size_t(metadata.size())))
                 return SavePlan::notWritten(errno);
-            QCryptographicHash hash(QCryptographicHash::Sha1);
+            Digest hash(Digest::Kind::Sha1);
             QByteArray buffer(1 << 20, Qt::Uninitialized);
             for (uint64_t at = audioAt;;) {
                 const ssize_t n = ::pread(in, buffer.data(), size_t(buffer.size()), off_t(at));
                 if (n < 0 && errno == EINTR) continue;
                 if (n < 0) return SavePlan::notWritten(errno);
                 if (n == 0) break;
-                hash.addData(QByteArrayView(buffer.constData(), n));
+                hash.addData(buffer.constData(), size_t(n));
                 if (!Durable::writeAll(out, buffer.constData(), size_t(n)))
                     return SavePlan::notWritten(errno);
                 at += uint64_t(n);
@@ -388,13 +450,13 @@ SavePlan FlacFile::planSave() {
         if (inPlace) {
             print = edgePrint(v.fd, now.audioAt, now.size);
         } else {
-            QCryptographicHash hash(QCryptographicHash::Sha1);
+            Digest hash(Digest::Kind::Sha1);
             QByteArray buffer(1 << 20, Qt::Uninitialized);
             for (uint64_t at = now.audioAt; at < now.size;) {
                 const uint64_t n = std::min<uint64_t>(now.size - at, uint64_t(buffer.size()));
                 if (!FileIO::readAt(v.fd, buffer.data(), size_t(n), at))
                     return QStringLiteral("it cannot be read");
-                hash.addData(QByteArrayView(buffer.constData(), qsizetype(n)));
+                hash.addData(buffer.constData(), size_t(n));
                 at += n;
             }
             print = hash.result();

@@ -1,14 +1,13 @@
 #include "media/OggFile.h"
 
 #include "media/AudioFigures.h"
+#include "media/Digest.h"
 #include "media/FileIO.h"
 #include "media/OggPage.h"
 #include "system/Durable.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
-
 #include <QtEndian>
 
 #include <taglib/oggflacfile.h>
@@ -114,15 +113,15 @@ void readAudio(int fd, const OggFile::Headers& h, int32_t* bitrate, uint32_t* se
 // Adds a page's packet structure and content to an audio print; its
 // sequence number counts from the first page after the headers, so a page
 // numbered wrongly on the new file changes the print.
-void addToPrint(QCryptographicHash& hash, const OggPage& page, quint32 headerPages) {
+void addToPrint(Digest& hash, const OggPage& page, quint32 headerPages) {
     char granule[8];
     memcpy(granule, &page.granule, 8);
-    hash.addData(QByteArrayView(granule, 8));
+    hash.addData(granule, 8);
     char sequence[4];
     const quint32 relative = page.sequence - headerPages;
     memcpy(sequence, &relative, 4);
-    hash.addData(QByteArrayView(sequence, 4));
-    hash.addData(QByteArrayView(reinterpret_cast<const char*>(&page.flags), 1));
+    hash.addData(sequence, 4);
+    hash.addData(reinterpret_cast<const char*>(&page.flags), 1);
     hash.addData(page.lacing);
     hash.addData(page.body);
 }
@@ -345,7 +344,7 @@ SavePlan OggFile::planSave() {
     plan.writeNew = [old, headerBytes, shift, audioPrint](int in, int out) {
         if (!Durable::writeAll(out, headerBytes.constData(), size_t(headerBytes.size())))
             return SavePlan::notWritten(errno);
-        QCryptographicHash hash(QCryptographicHash::Sha1);
+        Digest hash(Digest::Kind::Sha1);
         QByteArray buffer;
         OggPage page;
         uint64_t at = old.audioAt;
@@ -382,7 +381,7 @@ SavePlan OggFile::planSave() {
         if (!why.isNull()) return why;
         if (now.packets != packets || now.audioAt != uint64_t(headerBytes.size()))
             return QStringLiteral("its headers do not read back as written");
-        QCryptographicHash hash(QCryptographicHash::Sha1);
+        Digest hash(Digest::Kind::Sha1);
         OggPage page;
         for (uint64_t at = now.audioAt;;) {
             uint64_t length = 0;
@@ -393,7 +392,8 @@ SavePlan OggFile::planSave() {
             addToPrint(hash, page, quint32(now.pages));
             at += length;
         }
-        if (hash.result() != *audioPrint) return QStringLiteral("its audio changed");
+        const QByteArray print = hash.result();
+        if (print.isEmpty() || print != *audioPrint) return QStringLiteral("its audio changed");
         return {};
     };
     plan.finish = [this](bool saved) {

@@ -287,6 +287,60 @@ TEST(VorbisCommentFiles, FlacSavesInPlaceWhenTheCommentFitsThePaddingElseWritesA
     }
 }
 
+// A retag writes the comment and padding only: the pictures, most of a
+// FLAC file's metadata, stay where they lie, the comment taking the first
+// gap it fits, before or after them, and padding the rest.
+TEST(VorbisCommentFiles, FlacRetagLeavesThePicturesWhereTheyLie) {
+    const int kTitle = 300;
+    const struct {
+        const char* name;
+        int titleLength;
+        bool commentFirst; // the comment still before the pictures
+    } saves[] = {
+        {"a shorter comment stays where it was", 100, true},
+        {"a comment shorter by a padding header and less moves past the pictures", kTitle - 2,
+         false},
+        {"a longer comment goes after the pictures", 900, false},
+        {"a short one takes the first gap it fits again", 40, true},
+    };
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.flac");
+    XiphFixtureOptions options;
+    options.comments = {"TITLE=" + QByteArray(kTitle, 't')};
+    options.pictures = {{3, QByteArray(5000, 'f')}, {4, QByteArray(4000, 'b')}};
+    options.padding = 2000;
+    ASSERT_TRUE(writeXiphFile(path, XiphKind::Flac, options));
+    const QByteArray original = readBytes(path);
+    const qsizetype picturesAt = flacBlockAt(original, 6);
+    qsizetype picturesEnd = picturesAt;
+    while ((original[picturesEnd] & 0x7F) == 6)
+        picturesEnd += 4 + ((quint8(original[picturesEnd + 1]) << 16) |
+                            (quint8(original[picturesEnd + 2]) << 8) |
+                            quint8(original[picturesEnd + 3]));
+    const qsizetype picturesLength = picturesEnd - picturesAt;
+    const QByteArray pictureBytes = original.mid(picturesAt, picturesLength);
+    const auto pictures = picturesOf(path, XiphKind::Flac);
+    const QByteArray audio = xiphAudio(path, XiphKind::Flac);
+    const ino_t inode = inodeOf(path);
+    for (const auto& save : saves) {
+        SCOPED_TRACE(save.name);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
+        ASSERT_TRUE(file);
+        file->setTags({.title = QString(save.titleLength, u'x')}, TagField::Title);
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
+        const QByteArray after = readBytes(path);
+        EXPECT_EQ(inodeOf(path), inode);
+        EXPECT_EQ(after.size(), original.size());
+        EXPECT_EQ(after.mid(picturesAt, picturesLength), pictureBytes);
+        EXPECT_EQ(flacBlockAt(after, 4) < picturesAt, save.commentFirst);
+        EXPECT_EQ(picturesOf(path, XiphKind::Flac), pictures);
+        EXPECT_EQ(xiphAudio(path, XiphKind::Flac), audio);
+        auto again = MusicFileFactory::newMusicFileWithPath(path);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->readTags().title.size(), save.titleLength);
+    }
+}
+
 TEST(VorbisCommentFiles, DamagedFilesAreRefusedAndLeftUnchanged) {
     struct Row {
         const char* name;
