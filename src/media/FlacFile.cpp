@@ -25,8 +25,9 @@ constexpr uint64_t kNewPadding = 4096;
 constexpr size_t kMaxBlocks = 4096;
 constexpr uint64_t kMaxBlockLength = (1u << 24) - 1;
 // The start and the end of the audio stand for all of it where a save does
-// not move it.
-constexpr uint64_t kAudioEdge = 64 << 10;
+// not move it (4 KiB each, as for MP3: a write of the metadata that strayed
+// would show there, and any shift or cut of the audio).
+constexpr uint64_t kAudioEdge = 4 << 10;
 // A picture block's first bytes: its type, media type, description, sizes
 // and the image's length and first bytes, as a rule.
 constexpr uint64_t kPictureHead = 256;

@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QtEndian>
 
+#include <algorithm>
+
 #include <taglib/oggflacfile.h>
 
 #include <fcntl.h>
@@ -137,9 +139,10 @@ QString OggFile::readHeaders(int fd, Headers* h) {
     size_t wanted = 1;
     QByteArray packet;
     OggPage page;
+    OggPage::Reader pages(fd, h->size);
     while (h->packets.size() < wanted) {
         uint64_t length = 0;
-        if (OggPage::readAt(fd, at, h->size, &page, &length) != OggPage::Read::Ok)
+        if (pages.readAt(at, &page, &length) != OggPage::Read::Ok)
             return QStringLiteral("an Ogg page of its headers is damaged");
         if (h->pages == 0) {
             if (!(page.flags & OggPage::kFirst)) return QStringLiteral("its stream has no start");
@@ -257,22 +260,27 @@ bool OggFile::open() {
 }
 
 bool OggFile::readStoredPictures(std::vector<QByteArray>* bodies, QString* why) const {
+    std::vector<QByteArray> fields;
+    if (!readStoredPictureFields(&fields, why)) return false;
+    bodies->clear();
+    for (const QByteArray& field : fields)
+        bodies->push_back(fieldBody(field));
+    return true;
+}
+
+bool OggFile::readStoredPictureFields(std::vector<QByteArray>* fields, QString* why) const {
     const FileIO::ClosedAtExit f{openAsOpened(why)};
     if (f.fd < 0) return false;
     // The header pages as opened, checksum for checksum, and as many
     // picture fields in the comment.
     Headers now;
     VorbisComment comment;
-    std::vector<QByteArray> fields;
     if (fStoredFields < 0 || !readHeaders(f.fd, &now).isNull() || now.codec != fHeaders.codec ||
-        now.checksums != fHeaders.checksums || !commentOf(now, &comment, &fields) ||
-        fields.size() != size_t(fStoredFields)) {
+        now.checksums != fHeaders.checksums || !commentOf(now, &comment, fields) ||
+        fields->size() != size_t(fStoredFields)) {
         *why = picturesUnreadable();
         return false;
     }
-    bodies->clear();
-    for (const QByteArray& field : fields)
-        bodies->push_back(fieldBody(field));
     return true;
 }
 
@@ -287,12 +295,26 @@ SavePlan OggFile::planSave() {
     SavePlan plan = startPlan();
     if (plan.kind == SavePlan::Kind::Refused || !fNeedsUpdate) return plan;
 
-    // A save that cannot read the pictures again would lose them.
-    std::vector<QByteArray> pictures;
+    // A save that cannot read the pictures again would lose them. Those the
+    // file keeps go back as the fields they are, neither decoded nor encoded
+    // again: its header pages are the ones opened, checksum for checksum.
+    std::vector<QByteArray> stored, fields;
     QString why;
-    if (!pictureBodies(&pictures, &why)) return SavePlan::refused(why);
-    const QByteArray comment = commentWith(pictures).render();
-    pictures = {};
+    if (std::any_of(fPictures.begin(), fPictures.end(),
+                    [](const Picture& p) { return p.stored >= 0; }) &&
+        !readStoredPictureFields(&stored, &why))
+        return SavePlan::refused(why);
+    for (const Picture& p : fPictures) {
+        if (p.stored < 0)
+            fields.push_back(p.body.toBase64());
+        else if (size_t(p.stored) < stored.size())
+            fields.push_back(stored[size_t(p.stored)]);
+        else
+            return SavePlan::refused(picturesUnreadable());
+    }
+    stored = {};
+    const QByteArray comment = renderWithPictureFields(fields);
+    fields = {};
     QByteArray packet;
     switch (fHeaders.codec) {
     case Codec::Vorbis:
@@ -318,8 +340,12 @@ SavePlan OggFile::planSave() {
     QByteArray headerBytes;
     const std::vector<OggPage> pages =
         OggPage::paginate(packets, fHeaders.serial, 0, OggPage::kFirst);
+    qsizetype headerSize = 0;
     for (const OggPage& page : pages)
-        headerBytes += page.render();
+        headerSize += page.renderedSize();
+    headerBytes.reserve(headerSize);
+    for (const OggPage& page : pages)
+        page.appendTo(headerBytes);
 
     // Header pages as the file holds them already: nothing to write.
     if (pages.size() == fHeaders.pages && uint64_t(headerBytes.size()) == fHeaders.audioAt) {
@@ -345,12 +371,15 @@ SavePlan OggFile::planSave() {
         if (!Durable::writeAll(out, headerBytes.constData(), size_t(headerBytes.size())))
             return SavePlan::notWritten(errno);
         Digest hash(Digest::Kind::Sha1);
+        constexpr qsizetype kWriteAt = 1 << 20;
         QByteArray buffer;
+        buffer.reserve(kWriteAt + (64 << 10) + 512); // and a page at most
         OggPage page;
+        OggPage::Reader pages(in, old.size);
         uint64_t at = old.audioAt;
         for (;;) {
             uint64_t length = 0;
-            const OggPage::Read read = OggPage::readAt(in, at, old.size, &page, &length);
+            const OggPage::Read read = pages.readAt(at, &page, &length);
             if (read == OggPage::Read::End) break;
             if (read == OggPage::Read::Damaged || page.serial != old.serial) {
                 return Outcome::failed(read == OggPage::Read::Damaged
@@ -359,12 +388,12 @@ SavePlan OggFile::planSave() {
             }
             addToPrint(hash, page, quint32(old.pages));
             page.sequence = quint32(qint64(page.sequence) + shift);
-            buffer += page.render();
+            page.appendTo(buffer);
             at += length;
-            if (buffer.size() >= (1 << 20)) {
+            if (buffer.size() >= kWriteAt) {
                 if (!Durable::writeAll(out, buffer.constData(), size_t(buffer.size())))
                     return SavePlan::notWritten(errno);
-                buffer.clear();
+                buffer.resize(0); // keeps its room
             }
         }
         if (!Durable::writeAll(out, buffer.constData(), size_t(buffer.size())))
@@ -383,9 +412,10 @@ SavePlan OggFile::planSave() {
             return QStringLiteral("its headers do not read back as written");
         Digest hash(Digest::Kind::Sha1);
         OggPage page;
+        OggPage::Reader pages(v.fd, now.size);
         for (uint64_t at = now.audioAt;;) {
             uint64_t length = 0;
-            const OggPage::Read read = OggPage::readAt(v.fd, at, now.size, &page, &length);
+            const OggPage::Read read = pages.readAt(at, &page, &length);
             if (read == OggPage::Read::End) break;
             if (read == OggPage::Read::Damaged)
                 return QStringLiteral("an Ogg page of its audio does not read back");

@@ -51,6 +51,9 @@ private:
     // Frees the comment packet once it is read.
     void dropCommentPacket();
     bool readStoredPictures(std::vector<QByteArray>* bodies, QString* why) const override;
+    // The picture fields' values (base64 text) as the file holds them,
+    // once its header pages are known to be those opened.
+    bool readStoredPictureFields(std::vector<QByteArray>* fields, QString* why) const;
 
     Headers fHeaders;
     // The picture fields of the comment packet (some perhaps no picture

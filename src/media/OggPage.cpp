@@ -4,12 +4,15 @@
 
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
 namespace {
 
 constexpr qsizetype kHeaderSize = 27;
+constexpr qsizetype kFirstRead = 16 << 10;
+constexpr qsizetype kLargestRead = 1 << 20;
 
 // Eight tables, so that the checksum takes eight bytes a step: table k
 // advances a byte by k further zero bytes.
@@ -51,17 +54,37 @@ quint32 OggPage::checksum(quint32 crc, const char* data, qsizetype size) {
     return crc;
 }
 
-OggPage::Read OggPage::readAt(int fd, uint64_t offset, uint64_t size, OggPage* page,
-                              uint64_t* length) {
+bool OggPage::Reader::bytesAt(char* data, size_t length, uint64_t offset) {
+    if (offset >= fAt && offset - fAt + length <= uint64_t(fBuffer.size())) {
+        memcpy(data, fBuffer.constData() + (offset - fAt), length);
+        return true;
+    }
+    // Twice the last read each time, from 16 KB to a megabyte.
+    const qsizetype next = std::clamp<qsizetype>(2 * fBuffer.size(), kFirstRead, kLargestRead);
+    if (length > size_t(next)) return FileIO::readAt(fFd, data, length, offset);
+    if (offset > fSize) return false;
+    fBuffer.resize(qsizetype(std::min<uint64_t>(uint64_t(next), fSize - offset)));
+    fAt = offset;
+    if (!FileIO::readAt(fFd, fBuffer.data(), size_t(fBuffer.size()), offset)) {
+        fBuffer.clear();
+        return false;
+    }
+    if (length > size_t(fBuffer.size())) return false;
+    memcpy(data, fBuffer.constData(), length);
+    return true;
+}
+
+OggPage::Read OggPage::Reader::readAt(uint64_t offset, OggPage* page, uint64_t* length) {
+    const uint64_t size = fSize;
     if (offset == size) return Read::End;
     if (offset > size || size - offset < uint64_t(kHeaderSize)) return Read::Damaged;
     char head[kHeaderSize];
-    if (!FileIO::readAt(fd, head, kHeaderSize, offset)) return Read::Damaged;
+    if (!bytesAt(head, kHeaderSize, offset)) return Read::Damaged;
     if (QByteArray::fromRawData(head, 4) != "OggS" || head[4] != 0) return Read::Damaged;
     const int segments = quint8(head[26]);
     QByteArray lacing(segments, Qt::Uninitialized);
     if (size - offset - kHeaderSize < uint64_t(segments) ||
-        !FileIO::readAt(fd, lacing.data(), size_t(segments), offset + kHeaderSize))
+        !bytesAt(lacing.data(), size_t(segments), offset + kHeaderSize))
         return Read::Damaged;
     qsizetype bodySize = 0;
     for (char v : lacing)
@@ -69,7 +92,7 @@ OggPage::Read OggPage::readAt(int fd, uint64_t offset, uint64_t size, OggPage* p
     const uint64_t total = uint64_t(kHeaderSize + segments + bodySize);
     if (size - offset < total) return Read::Damaged;
     QByteArray body(bodySize, Qt::Uninitialized);
-    if (!FileIO::readAt(fd, body.data(), size_t(bodySize), offset + kHeaderSize + segments))
+    if (!bytesAt(body.data(), size_t(bodySize), offset + kHeaderSize + segments))
         return Read::Damaged;
 
     page->flags = quint8(head[5]);
@@ -89,19 +112,22 @@ OggPage::Read OggPage::readAt(int fd, uint64_t offset, uint64_t size, OggPage* p
     return Read::Ok;
 }
 
-QByteArray OggPage::render() const {
-    QByteArray out(kHeaderSize, '\0');
-    char* h = out.data();
+void OggPage::appendTo(QByteArray& out) const {
+    const qsizetype start = out.size();
+    out.resize(start + kHeaderSize);
+    char* h = out.data() + start;
     memcpy(h, "OggS", 4);
+    h[4] = 0;
     h[5] = char(flags);
     qToLittleEndian<quint64>(granule, h + 6);
     qToLittleEndian<quint32>(serial, h + 14);
     qToLittleEndian<quint32>(sequence, h + 18);
+    memset(h + 22, 0, 4);
     h[26] = char(lacing.size());
     out.append(lacing);
     out.append(body);
-    qToLittleEndian<quint32>(checksum(out.constData(), out.size()), out.data() + 22);
-    return out;
+    qToLittleEndian<quint32>(checksum(out.constData() + start, out.size() - start),
+                             out.data() + start + 22);
 }
 
 std::vector<OggPage> OggPage::paginate(const std::vector<QByteArray>& packets, quint32 serial,

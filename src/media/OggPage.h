@@ -22,12 +22,29 @@ struct OggPage {
     quint32 crc = 0; // the checksum as read; render() computes its own
 
     enum class Read { Ok, End, Damaged };
-    // The page at `offset` of a file of `size` bytes; End exactly at the end
-    // of the file, Damaged when the page is cut short, has no capture
-    // pattern or its checksum does not match. *length gets its size.
-    static Read readAt(int fd, uint64_t offset, uint64_t size, OggPage* page, uint64_t* length);
-    // With the checksum computed.
-    QByteArray render() const;
+
+    // Reads the pages of a file of `size` bytes through a buffer that grows
+    // as they are read one after another, so that a page costs no system
+    // call of its own, and a file's few header pages no large read.
+    class Reader {
+    public:
+        Reader(int fd, uint64_t size) : fFd(fd), fSize(size) {}
+        // The page at `offset`; End exactly at the end of the file, Damaged
+        // when the page is cut short, has no capture pattern or its checksum
+        // does not match. *length gets its size.
+        Read readAt(uint64_t offset, OggPage* page, uint64_t* length);
+
+    private:
+        bool bytesAt(char* data, size_t length, uint64_t offset);
+
+        int fFd;
+        uint64_t fSize;
+        uint64_t fAt = 0; // where fBuffer's bytes lie in the file
+        QByteArray fBuffer;
+    };
+    // Appends the page to `out`, with the checksum computed.
+    void appendTo(QByteArray& out) const;
+    qsizetype renderedSize() const { return 27 + lacing.size() + body.size(); }
 
     // Pages for packets that follow one another, each starting on a new
     // page and the last ending its page: lacing values at most 255 a page.

@@ -63,15 +63,22 @@ bool VorbisComment::parse(QByteArrayView bytes, QStringView setAside,
     return true;
 }
 
-QByteArray VorbisComment::render() const {
+QByteArray VorbisComment::render(QStringView extraName,
+                                 const std::vector<QByteArray>& extraValues) const {
     QByteArray out;
     appendLength(out, fVendor.size());
     out.append(fVendor);
-    appendLength(out, qsizetype(fFields.size()));
+    appendLength(out, qsizetype(fFields.size() + extraValues.size()));
     for (const auto& [name, value] : fFields) {
         const QByteArray field = name.toUtf8() + '=' + value.toUtf8();
         appendLength(out, field.size());
         out.append(field);
+    }
+    const QByteArray extra = extraName.toUtf8() + '=';
+    for (const QByteArray& value : extraValues) {
+        appendLength(out, extra.size() + value.size());
+        out.append(extra);
+        out.append(value);
     }
     return out;
 }

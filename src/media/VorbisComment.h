@@ -17,7 +17,10 @@ public:
     // bytes, not into the comment.
     bool parse(QByteArrayView bytes, QStringView setAside = {},
                std::vector<QByteArray>* setAsideValues = nullptr);
-    QByteArray render() const;
+    QByteArray render() const { return render({}, {}); }
+    // With fields of that name after the others, their values as they go in
+    // the file (a picture's base64 text, kept as read).
+    QByteArray render(QStringView extraName, const std::vector<QByteArray>& extraValues) const;
 
     // The first value under that name; null when there is none.
     QString value(const QString& name) const;

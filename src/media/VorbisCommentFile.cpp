@@ -347,12 +347,10 @@ void VorbisCommentFile::writeImageData(const QByteArray& bytes, const QByteArray
     fPictures.push_back(heldPicture(QByteArray(body.data(), qsizetype(body.size()))));
 }
 
-VorbisComment VorbisCommentFile::commentWith(const std::vector<QByteArray>& pictures) const {
+QByteArray VorbisCommentFile::renderWithPictureFields(const std::vector<QByteArray>& fields) const {
     VorbisComment comment = fComment;
     comment.remove(kPictureField);
-    for (const QByteArray& body : pictures)
-        comment.add(kPictureField, QString::fromLatin1(body.toBase64()));
-    return comment;
+    return comment.render(kPictureField, fields);
 }
 
 // Saving.

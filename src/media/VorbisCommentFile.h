@@ -85,9 +85,9 @@ protected:
     // After a save wrote fPictures in order: the file keeps them all now,
     // and their bodies are freed.
     void picturesSaved();
-    // A comment with these picture bodies as METADATA_BLOCK_PICTURE fields,
-    // for an Ogg stream.
-    VorbisComment commentWith(const std::vector<QByteArray>& pictures) const;
+    // The comment with these METADATA_BLOCK_PICTURE values (base64 text)
+    // after its fields, as an Ogg stream holds its pictures.
+    QByteArray renderWithPictureFields(const std::vector<QByteArray>& fields) const;
 
     VorbisComment fComment;
     // In the order a save writes them. Only a cover change alters them

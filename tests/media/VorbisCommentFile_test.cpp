@@ -341,6 +341,34 @@ TEST(VorbisCommentFiles, FlacRetagLeavesThePicturesWhereTheyLie) {
     }
 }
 
+// Headers of megabytes, read a page after another and copied on a retag,
+// come through it byte for byte.
+TEST(VorbisCommentFiles, PicturesOfMegabytesSurviveARetag) {
+    QByteArray large(1'500'000, Qt::Uninitialized);
+    for (qsizetype i = 0; i < large.size(); ++i)
+        large[i] = char(i * 7 + i / 251);
+    for (const Kind& k : kKinds) {
+        SCOPED_TRACE(k.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QString::fromLatin1(k.name));
+        XiphFixtureOptions options;
+        options.pictures = {{3, large}, {4, QByteArray(200'000, 'b')}};
+        ASSERT_TRUE(writeXiphFile(path, k.kind, options));
+        const auto pictures = picturesOf(path, k.kind);
+        ASSERT_EQ(pictures.size(), 2u);
+        const QByteArray audio = xiphAudio(path, k.kind);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
+        ASSERT_TRUE(file);
+        file->setTags({.title = QStringLiteral("new")}, TagField::Title);
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
+        EXPECT_EQ(picturesOf(path, k.kind), pictures);
+        EXPECT_EQ(xiphAudio(path, k.kind), audio);
+        auto again = MusicFileFactory::newMusicFileWithPath(path);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->readTags().title, "new");
+    }
+}
+
 TEST(VorbisCommentFiles, DamagedFilesAreRefusedAndLeftUnchanged) {
     struct Row {
         const char* name;
