@@ -6,7 +6,8 @@
 // best of --runs (the program named by TROVIX_CLI, if set, instead of the
 // one built here).
 //
-//   folder_scale_bench [--shape S]... [--cli] [--runs R] [--open-only] [--steps] [N ...]
+//   folder_scale_bench [--shape S]... [--cli] [--runs R] [--open-only] [--steps]
+//                      [--keep-names] [N ...]
 //   folder_scale_bench --make DIR [--shape S] [N]   builds one folder and exits,
 //                                                   for profiling by hand
 //
@@ -19,7 +20,8 @@
 // --open-only skips both saves, for profiling the opening, and takes the
 // best of --runs openings of each contender. --steps prints
 // where the save's time went: from each announced save step to the next
-// ("plan" is the time before the first one).
+// ("plan" is the time before the first one). --keep-names saves without
+// renaming files and folder, as TagLib's save does.
 //
 // Each N runs in forked children, so every peak memory figure is that run's
 // own.
@@ -372,6 +374,7 @@ int main(int argc, char** argv) {
     QList<int> counts;
     QList<ShapeName> shapes;
     bool endToEnd = false;
+    bool keepNames = false;
     int runs = 5;
     QString make;
     for (int i = 1; i < argc; ++i) {
@@ -379,6 +382,7 @@ int main(int argc, char** argv) {
         if (arg == "--open-only") gOpenOnly = true;
         if (arg == "--steps") gSteps = true;
         if (arg == "--cli") endToEnd = true;
+        if (arg == "--keep-names") keepNames = true;
         if (arg == "--runs" && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
             continue;
@@ -406,12 +410,16 @@ int main(int argc, char** argv) {
                             GoogleMusic::kSearchKey, Gnudb::kSearchKey, FreeDB::kSearchKey})
         Prefs::setOverride(QString::fromLatin1(key), false);
     Prefs::setOverride(QString::fromLatin1(Prefs::kBackup), false);
+    if (keepNames) {
+        Prefs::setOverride(QString::fromLatin1(Prefs::kRenameTracks), false);
+        Prefs::setOverride(QString::fromLatin1(Prefs::kRenameAlbums), false);
+    }
 
     if (!make.isEmpty()) {
         QDir().mkpath(make);
         return makeFolder(make, shapes.front().shape, counts.front()) ? 0 : 1;
     }
-    std::printf("web sources off, no backup%s\n",
+    std::printf("web sources off, no backup%s%s\n", keepNames ? ", no renames" : "",
                 endToEnd ? "; trovix-cli against a TagLib reader, both as processes" : "");
     if (endToEnd)
         std::printf("%-7s %6s %10s %10s %9s   (best of %d)\n", "shape", "files", "open ms",
