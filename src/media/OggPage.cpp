@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr qsizetype kHeaderSize = 27;
 constexpr qsizetype kFirstRead = 16 << 10;
 constexpr qsizetype kLargestRead = 1 << 20;
 

@@ -10,6 +10,7 @@ struct OggPage {
     static constexpr quint8 kContinued = 0x01;
     static constexpr quint8 kFirst = 0x02;
     static constexpr quint8 kLast = 0x04;
+    static constexpr qsizetype kHeaderSize = 27; // before the lacing values
     // The largest header packets (pictures included) the program handles.
     static constexpr qsizetype kMaxPacket = 64 << 20;
 
@@ -19,7 +20,7 @@ struct OggPage {
     quint32 sequence = 0;
     QByteArray lacing;
     QByteArray body;
-    quint32 crc = 0; // the checksum as read; render() computes its own
+    quint32 crc = 0; // the checksum as read; appendTo() computes its own
 
     enum class Read { Ok, End, Damaged };
 
@@ -44,7 +45,7 @@ struct OggPage {
     };
     // Appends the page to `out`, with the checksum computed.
     void appendTo(QByteArray& out) const;
-    qsizetype renderedSize() const { return 27 + lacing.size() + body.size(); }
+    qsizetype renderedSize() const { return kHeaderSize + lacing.size() + body.size(); }
 
     // Pages for packets that follow one another, each starting on a new
     // page and the last ending its page: lacing values at most 255 a page.
