@@ -235,8 +235,13 @@ bool VorbisCommentFile::storedField(int index, const QByteArray& field, Picture*
 
 QByteArray VorbisCommentFile::fieldBody(const QByteArray& field) {
     // As the field's text: bytes that are not UTF-8 read as one replacement
-    // character each, which decoding then skips.
-    const QByteArray body = QByteArray::fromBase64(QString::fromUtf8(field).toLatin1());
+    // character each, which decoding then skips. ASCII, as base64 is, reads
+    // as itself: a cover's text is decoded as it stands, not converted twice.
+    char bits = 0;
+    for (const char c : field)
+        bits |= c;
+    const QByteArray body = QByteArray::fromBase64(
+        (bits & 0x80) == 0 ? field : QString::fromUtf8(field).toLatin1());
     return parsesAsPicture(body) ? body : QByteArray();
 }
 
