@@ -82,14 +82,15 @@ struct PlannedBlock {
 };
 
 // The blocks laid out so that every picture stays where it lies: the
-// leading blocks first, as they are; each picture at its place (`storedAt`,
-// where its body starts); the comment in the first gap it fits, where it
-// was or in the padding after the pictures; padding filling the rest of
-// each gap. Empty when a picture is new or out of order, or the comment
+// leading blocks first, as they are; each picture at its place among
+// `storedAt`, the file's picture blocks as opened; the comment in the first
+// gap it fits, where it was or in the padding after the pictures; padding
+// filling the rest of each gap. Empty when a picture is new or out of order, or the comment
 // fits no gap: then the pictures move.
 std::optional<std::vector<PlannedBlock>> aroundPictures(
     const std::vector<PlannedBlock>& leading, const PlannedBlock& comment,
-    const std::vector<PlannedBlock>& pictures, const std::vector<uint64_t>& storedAt,
+    const std::vector<PlannedBlock>& pictures,
+    const std::vector<const FlacFile::Layout::Block*>& storedAt,
     uint64_t metadataAt, uint64_t audioAt) {
     std::vector<PlannedBlock> blocks = leading;
     uint64_t at = metadataAt;
@@ -114,7 +115,7 @@ std::optional<std::vector<PlannedBlock>> aroundPictures(
     };
     for (const PlannedBlock& picture : pictures) {
         if (picture.stored < 0 || size_t(picture.stored) >= storedAt.size() ||
-            !fill(storedAt[size_t(picture.stored)] - 4))
+            !fill(storedAt[size_t(picture.stored)]->at - 4))
             return std::nullopt;
         blocks.push_back(picture);
         at += 4 + picture.length;
@@ -293,12 +294,8 @@ SavePlan FlacFile::planSave() {
     // comment, the pictures and the padding, unless the pictures can stay
     // where they lie.
     std::vector<const Layout::Block*> storedAt;
-    std::vector<uint64_t> storedBodyAt;
-    for (const Layout::Block& block : fLayout.blocks) {
-        if (block.type != kPicture) continue;
-        storedAt.push_back(&block);
-        storedBodyAt.push_back(block.at);
-    }
+    for (const Layout::Block& block : fLayout.blocks)
+        if (block.type == kPicture) storedAt.push_back(&block);
     std::vector<PlannedBlock> leading, pictures;
     for (const Layout::Block& block : old.blocks) {
         if (block.type == kPadding || block.type == kComment || block.type == kPicture) continue;
@@ -330,8 +327,8 @@ SavePlan FlacFile::planSave() {
     std::vector<PlannedBlock> blocks;
     bool inPlace = true, padded = false, keep = true;
     uint64_t padding = 0;
-    if (auto around = aroundPictures(leading, comment, pictures, storedBodyAt, old.metadataAt,
-                                     old.audioAt)) {
+    if (auto around =
+            aroundPictures(leading, comment, pictures, storedAt, old.metadataAt, old.audioAt)) {
         blocks = std::move(*around);
     } else {
         blocks = leading;
