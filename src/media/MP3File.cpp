@@ -469,11 +469,19 @@ QString notWritableReason(const OpenedMp3& mp3) {
     return {};
 }
 
-// Moves the frames TagLib read into our tag.
+// Moves the frames TagLib read into our tag. TagLib's frames share the
+// block the whole tag was read in (a cover set aside is zeros there, as
+// long as the cover): a frame kept, or the tag's key for its identifier,
+// would keep that block as long as the file object lives. Each frame but a
+// picture, which is that long itself, is read again from its own bytes.
 void takeFrames(ID3v2::Tag& from, ID3v2::Tag& to) {
     const std::vector<ID3v2::Frame*> frames = snapshot(from.frameList());
     for (ID3v2::Frame* frame : frames) {
         from.removeFrame(frame, false);
+        if (frame->frameID() != "APIC") {
+            const ByteVector rendered = frame->render();
+            frame->setData(ByteVector(rendered.data(), rendered.size()));
+        }
         to.addFrame(frame);
     }
     rebuildRawFrames(to);
