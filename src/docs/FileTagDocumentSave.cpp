@@ -95,6 +95,7 @@ SaveRequest FileTagDocument::makeSaveRequest(const SaveOptions& options) const {
     const std::shared_ptr<MusicFile> file = fSong->musicFile();
     f.pictureFormat = file->imageFormat();
     f.haveOpened = file->openedState(&f.opened);
+    f.asOpened = file->copyAsOpened();
     if (options.renameTracks) {
         // The name comes from the record as it will be once written: a copy
         // with the new tags, so the record itself changes only when the file

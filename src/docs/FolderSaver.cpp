@@ -202,6 +202,7 @@ SaveRequest FolderSaver::makeSaveRequest(const SaveOptions& options) {
         f.fields = tagPlan.fields(*t);
         f.pictureFormat = t->musicFile()->imageFormat();
         f.haveOpened = t->musicFile()->openedState(&f.opened);
+        f.asOpened = t->musicFile()->copyAsOpened();
         copy->setTags(f.tags, f.fields);
         if (options.renameTracks) {
             f.newName = copy->getNewFileName(options.naming, flags);

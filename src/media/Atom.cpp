@@ -29,6 +29,13 @@ QString fourcc(uint32_t type) {
 
 Atom::Atom(uint32_t type) : fType(type) {}
 
+Atom::Ptr Atom::deepCopy() const {
+    Ptr copy = copyAlone();
+    for (Ptr& child : copy->fChildren)
+        child = child->deepCopy();
+    return copy;
+}
+
 QString Atom::typeName() const {
     return fourcc(fType);
 }

@@ -80,8 +80,9 @@ public:
     // A new, empty atom of that type, not yet in any file.
     explicit Atom(uint32_t type);
     virtual ~Atom() = default;
-    Atom(const Atom&) = delete;
     Atom& operator=(const Atom&) = delete;
+    // The atom and everything below it, as a tree of its own.
+    Ptr deepCopy() const;
 
     uint32_t type() const { return fType; }
     QString typeName() const;
@@ -142,6 +143,10 @@ public:
 
 protected:
     friend class AtomReader;
+
+    // For deepCopy: the atom alone, its children still shared.
+    Atom(const Atom&) = default;
+    virtual Ptr copyAlone() const { return Ptr(new Atom(*this)); }
 
     bool isPadding() const { return fType == AtomTypes::kFree || fType == AtomTypes::kSkip; }
     int headerLen() const { return fLargeHeader ? 16 : 8; }

@@ -385,6 +385,21 @@ AtomParser::~AtomParser() {
     closeFile();
 }
 
+std::unique_ptr<AtomParser> AtomParser::copyAsOpened() const {
+    std::unique_ptr<AtomParser> copy(new AtomParser(fPath));
+    copy->fFileLen = fFileLen;
+    copy->fAtoms.reserve(fAtoms.size());
+    for (const Atom::Ptr& atom : fAtoms)
+        copy->fAtoms.push_back(atom->deepCopy());
+    copy->fStat = fStat;
+    copy->fLayoutProblem = fLayoutProblem;
+    copy->fQuickCheck = fQuickCheck;
+    // Values both: neither the chunks nor their print change in place.
+    copy->fChunks = fChunks;
+    copy->fChunkPrint = fChunkPrint;
+    return copy;
+}
+
 void AtomParser::closeFile() {
     if (fFileDescr >= 0) ::close(fFileDescr); // also releases the lock
     fFileDescr = -1;

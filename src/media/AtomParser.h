@@ -45,6 +45,9 @@ public:
     };
     // Opens, maps and parses.
     static Parsed newAtomParser(const QString& path);
+    // The tree as parsed or last saved, copied without reading the file:
+    // changes to either leave the other alone.
+    std::unique_ptr<AtomParser> copyAsOpened() const;
     ~AtomParser();
     AtomParser(const AtomParser&) = delete;
     AtomParser& operator=(const AtomParser&) = delete;

@@ -57,6 +57,7 @@ public:
     }
 
 private:
+    Ptr copyAlone() const override { return Ptr(new DataAtom(*this)); }
     static Ptr itemHolding(std::shared_ptr<DataAtom> value, uint32_t itemType);
 
     uint32_t fLang = 0;

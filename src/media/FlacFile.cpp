@@ -213,6 +213,10 @@ std::shared_ptr<FlacFile> FlacFile::newFlacFileWithPath(const QString& path) {
     return file;
 }
 
+std::shared_ptr<MusicFile> FlacFile::copyAsOpened() const {
+    return std::shared_ptr<FlacFile>(new FlacFile(*this));
+}
+
 bool FlacFile::open() {
     const QByteArray native = QFile::encodeName(fPath);
     const FileIO::ClosedAtExit f{::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};

@@ -17,6 +17,7 @@ public:
     static std::shared_ptr<FlacFile> newFlacFileWithPath(const QString& path);
 
     SavePlan planSave() override;
+    std::shared_ptr<MusicFile> copyAsOpened() const override;
 
     // Metadata block types.
     enum BlockType : quint8 {
@@ -44,6 +45,7 @@ public:
 
 private:
     explicit FlacFile(const QString& path) : VorbisCommentFile(path) {}
+    FlacFile(const FlacFile&) = default;
     // The same, through the file's first bytes, read once.
     static QString readLayout(const FileStretch& file, Layout* layout);
     bool open();

@@ -72,6 +72,11 @@ std::shared_ptr<M4AFile> M4AFile::newM4AFileWithPath(const QString& path) {
     return file;
 }
 
+std::shared_ptr<MusicFile> M4AFile::copyAsOpened() const {
+    if (!fAtomParser) return nullptr;
+    return std::shared_ptr<M4AFile>(new M4AFile(*this));
+}
+
 QString M4AFile::whyNotWritable() const {
     if (!fHasVideo) return QString();
     return QStringLiteral("The file holds a video track; only audio files are written.");

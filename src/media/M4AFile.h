@@ -14,6 +14,7 @@ public:
     static std::shared_ptr<M4AFile> newM4AFileWithPath(const QString& path);
 
     SavePlan planSave() override;
+    std::shared_ptr<MusicFile> copyAsOpened() const override;
     QByteArray imageFormat() const override { return QByteArrayLiteral("png"); }
     void refreshAfterRename(const QString& newPath) override;
     // A movie is listed with its tags but never written: audio only.
@@ -42,6 +43,10 @@ protected:
 
 private:
     explicit M4AFile(const QString& path) : MusicFile(path) {}
+    // With a tree of its own.
+    M4AFile(const M4AFile& opened)
+        : MusicFile(opened), fAtomParser(opened.fAtomParser->copyAsOpened()),
+          fHasVideo(opened.fHasVideo) {}
 
     Atom* item(uint32_t type) const;
     Atom* ilst(bool create);

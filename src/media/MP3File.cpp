@@ -530,6 +530,21 @@ std::shared_ptr<MP3File> MP3File::newMP3FileWithPath(const QString& path, Readin
 
 MP3File::MP3File(const QString& path) : MusicFile(path), fID3Tags(new ID3v2::Tag) {}
 
+MP3File::MP3File(const MP3File& opened)
+    : MusicFile(opened), fID3Tags(new ID3v2::Tag), fTagLoaded(opened.fTagLoaded),
+      fCoverAt(opened.fCoverAt), fCoverLength(opened.fCoverLength),
+      fHeldPictures(opened.fHeldPictures), fV1(opened.fV1), fReadVersion(opened.fReadVersion),
+      fAudioBitrate(opened.fAudioBitrate), fAudioSeconds(opened.fAudioSeconds),
+      fStat(opened.fStat), fLayout(opened.fLayout), fNotWritable(opened.fNotWritable),
+      fTagVersion(opened.fTagVersion), fHomePage(opened.fHomePage) {}
+
+std::shared_ptr<MusicFile> MP3File::copyAsOpened() const {
+    // A tag read whole, or changed in memory, is not copied: TagLib's frames
+    // have no copy of their own.
+    if (fTagLoaded || fNeedsUpdate) return nullptr;
+    return std::shared_ptr<MP3File>(new MP3File(*this));
+}
+
 MP3File::~MP3File() = default;
 
 MP3File::V1Values MP3File::v1Values(const TagLib::ID3v1::Tag& v1) {

@@ -62,6 +62,9 @@ public:
         return true;
     }
     void takeOpenedState(const struct stat& st) override { fStat = st; }
+    // Of a file opened by the frame reader and not written to since; its
+    // copy reads the whole tag when first written, as the original would.
+    std::shared_ptr<MusicFile> copyAsOpened() const override;
     void refreshAfterRename(const QString& newPath) override;
 
     // Diagnostics over the whole ID3v2 tag (read first when it is not yet).
@@ -86,6 +89,8 @@ protected:
 
 private:
     explicit MP3File(const QString& path);
+    // Everything but the frames the reader kept, which only opening reads.
+    MP3File(const MP3File& opened);
     bool open(Reading reading);
     // Opening without TagLib: nullopt when the file is not plain enough
     // (see Id3FieldReader, Mp3Audio), else whether it opened.

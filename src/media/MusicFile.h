@@ -19,7 +19,6 @@
 class MusicFile {
 public:
     virtual ~MusicFile() = default;
-    MusicFile(const MusicFile&) = delete;
     MusicFile& operator=(const MusicFile&) = delete;
 
     // The name has one of the music kinds' extensions (MusicExtensions.h):
@@ -79,9 +78,16 @@ public:
         return false;
     }
     virtual void takeOpenedState(const struct stat& st) { (void)st; }
+    // A second object for the file as this one holds it, made without
+    // reading the file again: a save sets its tags on the copy, and this
+    // one stays as the record shows it. Null when this kind, or this
+    // object's state, needs the file read anew.
+    virtual std::shared_ptr<MusicFile> copyAsOpened() const { return nullptr; }
 
 protected:
     explicit MusicFile(const QString& path) : fPath(path) {}
+    // For copyAsOpened only.
+    MusicFile(const MusicFile&) = default;
 
     // The format's own reading and writing of the tags, each field mapped in
     // one place per format. Reading: a missing text reads as empty (MP3) or

@@ -228,6 +228,10 @@ std::shared_ptr<OggFile> OggFile::newOggFileWithPath(const QString& path) {
     return file;
 }
 
+std::shared_ptr<MusicFile> OggFile::copyAsOpened() const {
+    return std::shared_ptr<OggFile>(new OggFile(*this));
+}
+
 bool OggFile::open() {
     const QByteArray native = QFile::encodeName(fPath);
     const FileIO::ClosedAtExit f{::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};

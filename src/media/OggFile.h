@@ -16,6 +16,7 @@ public:
     static std::shared_ptr<OggFile> newOggFileWithPath(const QString& path);
 
     SavePlan planSave() override;
+    std::shared_ptr<MusicFile> copyAsOpened() const override;
 
     enum class Codec { Vorbis, Opus, Flac };
 
@@ -47,6 +48,7 @@ public:
 
 private:
     explicit OggFile(const QString& path) : VorbisCommentFile(path) {}
+    OggFile(const OggFile&) = default;
     bool open();
     // Frees the comment packet once it is read.
     void dropCommentPacket();

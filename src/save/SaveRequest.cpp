@@ -56,20 +56,23 @@ Alert okAlert(const QString& title, const QString& message) {
     return {title, message, {QStringLiteral("OK")}};
 }
 
-// Opens the file afresh for the worker and sets the request's fields on it in
-// memory; null when it cannot be read. With `opened`, a change another
-// program made since the window read the file is refused at the write.
-std::shared_ptr<MusicFile> openTagged(const SaveRequest& request, const QString& path,
-                                      const struct stat* opened, const TagValues& tags,
-                                      TagFields fields) {
-    std::shared_ptr<MusicFile> music = MusicFileFactory::newMusicFileWithPath(path);
-    if (!music) return nullptr;
-    if (opened) music->takeOpenedState(*opened);
+// The worker's own file object with the request's fields set on it in
+// memory: the record's copy, or else the file opened afresh (null when it
+// cannot be read). Either way, a change another program made since the
+// window read the file is refused at the write.
+std::shared_ptr<MusicFile> openTagged(const SaveRequest& request, const QString& folder,
+                                      const SaveRequest::File& file) {
+    std::shared_ptr<MusicFile> music = file.asOpened;
+    if (!music) {
+        music = MusicFileFactory::newMusicFileWithPath(folder + QLatin1Char('/') + file.name);
+        if (!music) return nullptr;
+        if (file.haveOpened) music->takeOpenedState(file.opened);
+    }
     if (auto* mp3 = dynamic_cast<MP3File*>(music.get())) {
         mp3->setTagVersion(request.tagVersion);
         mp3->setHomePage(request.homePage);
     }
-    music->setTags(tags, fields);
+    music->setTags(file.tags, file.fields);
     return music;
 }
 
@@ -148,13 +151,12 @@ private:
                      fRequest.recordCount + 1, true);
         fSteps.bump();
         SaveBatch batch(folder);
-        // Reading each file again, and setting its picture and custom tag in
-        // memory, is independent work: it takes every core.
+        // Setting each file's tags, picture and custom tag in memory (on a
+        // file read again where the record's could not be copied) is
+        // independent work: it takes every core.
         std::vector<std::shared_ptr<MusicFile>> read(fRequest.files.size());
         WorkSharing::forEachIndex(read.size(), [this, &read, &folder](size_t i) {
-            const SaveRequest::File& f = fRequest.files[qsizetype(i)];
-            read[i] = openTagged(fRequest, folder + QLatin1Char('/') + f.name,
-                                 f.haveOpened ? &f.opened : nullptr, f.tags, f.fields);
+            read[i] = openTagged(fRequest, folder, fRequest.files[qsizetype(i)]);
         });
         // Every track of a save asks for the same cover file: it is written
         // once, when some track is to be saved at all.

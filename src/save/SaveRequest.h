@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <sys/stat.h>
 
@@ -30,6 +31,9 @@ struct SaveRequest {
         QByteArray pictureFormat; // the file's own (MusicFile::imageFormat)
         struct stat opened {};    // the record's file as it was read
         bool haveOpened = false;
+        // The record's file object copied (MusicFile::copyAsOpened), for the
+        // worker to set the tags on; null: the worker reads the file again.
+        std::shared_ptr<MusicFile> asOpened;
         // The templated name (empty: the template gave none), the ".XXX"
         // name a taken one is numbered from, and the length limit.
         QString newName;

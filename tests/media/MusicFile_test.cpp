@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
+#include <thread>
 
 namespace {
 
@@ -144,8 +146,9 @@ QByteArray vbrAudio() {
 
 } // namespace
 
-// A save writes what the tags hold; saving the same values again finds
-// nothing to write, whatever the first save converted or laid out.
+// A save writes what the tags hold, the same through a copy of the opened
+// object; saving the same values again finds nothing to write, whatever the
+// first save converted or laid out.
 TEST(MusicFileSaves, SavingTheSameValuesAgainWritesNothing) {
     struct Row {
         const char* name;
@@ -208,19 +211,39 @@ TEST(MusicFileSaves, SavingTheSameValuesAgainWritesNothing) {
         QTemporaryDir dir;
         const QString path = dir.filePath(QString::fromLatin1(row.name));
         ASSERT_TRUE(row.write(path));
+        // The same file again, saved through a copy of its opened object, as
+        // a folder's save does.
+        const QString copiedPath = dir.filePath(QStringLiteral("copied ") + row.name);
+        ASSERT_TRUE(row.write(copiedPath));
+        ASSERT_EQ(readBytes(copiedPath), readBytes(path));
         // As a save sets them: every field, then the custom tag.
-        const auto open = [&] {
-            std::shared_ptr<MusicFile> music = MusicFileFactory::newMusicFileWithPath(path);
+        const auto tagged = [&](std::shared_ptr<MusicFile> music) {
             if (!music) return music;
             if (auto* mp3 = dynamic_cast<MP3File*>(music.get())) mp3->setTagVersion(row.tagVersion);
             music->setTags(values, TagValues::kTexts);
             music->setTags(values, TagField::Custom);
             return music;
         };
+        const auto open = [&] { return tagged(MusicFileFactory::newMusicFileWithPath(path)); };
         const std::shared_ptr<MusicFile> first = open();
         ASSERT_TRUE(first);
         ASSERT_TRUE(isDone(SaveBatch::saveOne(*first)));
         const QByteArray saved = readBytes(path);
+
+        const std::shared_ptr<MusicFile> opened = MusicFileFactory::newMusicFileWithPath(copiedPath);
+        ASSERT_TRUE(opened);
+        const TagValues openedTags = opened->readTags();
+        const std::shared_ptr<MusicFile> copy = tagged(opened->copyAsOpened());
+        ASSERT_TRUE(copy);
+        // Past the clock's step, so the write shows in the modification time.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*copy)));
+        EXPECT_TRUE(readBytes(copiedPath) == saved) << "the copy saved other bytes";
+        EXPECT_EQ(opened->readTags().differing(openedTags), TagFields());
+        // A second copy of the object opened before that save is refused:
+        // the file changed since.
+        const std::shared_ptr<MusicFile> stale = tagged(opened->copyAsOpened());
+        EXPECT_EQ(int(stale->planSave().kind), int(SavePlan::Kind::Refused));
 
         const std::shared_ptr<MusicFile> second = open();
         ASSERT_TRUE(second);
