@@ -94,8 +94,7 @@ SaveRequest FileTagDocument::makeSaveRequest(const SaveOptions& options) const {
     tags.setTrack(numberOf(fFields.track), numberOf(fFields.trackCount));
     const std::shared_ptr<MusicFile> file = fSong->musicFile();
     f.pictureFormat = file->imageFormat();
-    f.haveOpened = file->openedState(&f.opened);
-    f.asOpened = file->copyAsOpened();
+    f.opened = file;
     if (options.renameTracks) {
         // The name comes from the record as it will be once written: a copy
         // with the new tags, so the record itself changes only when the file

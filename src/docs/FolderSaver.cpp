@@ -201,8 +201,7 @@ SaveRequest FolderSaver::makeSaveRequest(const SaveOptions& options) {
         f.tags = tagPlan.tags(*t, p, count);
         f.fields = tagPlan.fields(*t);
         f.pictureFormat = t->musicFile()->imageFormat();
-        f.haveOpened = t->musicFile()->openedState(&f.opened);
-        f.asOpened = t->musicFile()->copyAsOpened();
+        f.opened = t->musicFile();
         copy->setTags(f.tags, f.fields);
         if (options.renameTracks) {
             f.newName = copy->getNewFileName(options.naming, flags);
@@ -210,7 +209,7 @@ SaveRequest FolderSaver::makeSaveRequest(const SaveOptions& options) {
             f.nameLimit =
                 NameTemplate::lengthLimit(AudioTrack::kFileName | flags, fContext.folder());
         }
-        request.files << f;
+        request.files << std::move(f);
     }
     if (options.renameFolder) {
         if (const AudioTrackRef first = named.firstGoodTrack()) {

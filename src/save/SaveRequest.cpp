@@ -24,6 +24,7 @@
 #include <algorithm>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -57,16 +58,17 @@ Alert okAlert(const QString& title, const QString& message) {
 }
 
 // The worker's own file object with the request's fields set on it in
-// memory: the record's copy, or else the file opened afresh (null when it
-// cannot be read). Either way, a change another program made since the
+// memory: a copy of the record's, or else the file opened afresh (null when
+// it cannot be read). Either way, a change another program made since the
 // window read the file is refused at the write.
 std::shared_ptr<MusicFile> openTagged(const SaveRequest& request, const QString& folder,
                                       const SaveRequest::File& file) {
-    std::shared_ptr<MusicFile> music = file.asOpened;
+    std::shared_ptr<MusicFile> music = file.opened ? file.opened->copyAsOpened() : nullptr;
     if (!music) {
         music = MusicFileFactory::newMusicFileWithPath(folder + QLatin1Char('/') + file.name);
         if (!music) return nullptr;
-        if (file.haveOpened) music->takeOpenedState(file.opened);
+        struct stat opened {};
+        if (file.opened && file.opened->openedState(&opened)) music->takeOpenedState(opened);
     }
     if (auto* mp3 = dynamic_cast<MP3File*>(music.get())) {
         mp3->setTagVersion(request.tagVersion);
@@ -344,7 +346,7 @@ private:
                 if (o.music->path() != path) o.music->refreshAfterRename(path);
                 r.readBack = AudioTrack::initWithFile(path, std::move(o.music));
             }
-            fReport.files << r;
+            fReport.files << std::move(r);
             fSteps.bump();
         }
     }

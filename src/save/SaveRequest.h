@@ -11,7 +11,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <sys/stat.h>
 
 class MusicFile;
 class ProgressIndicator;
@@ -19,8 +18,8 @@ class ProgressIndicator;
 // Everything one save needs, copied on the main thread when it starts: the
 // files to write with their new tags, the names they and the folder are to
 // take, and the options. The worker runs it against the files with file
-// objects of its own; the document's records are never touched off the main
-// thread. A folder and a single file save the same way: the single file is
+// objects of its own; of the document's records it only reads their file
+// objects, to copy them. A folder and a single file save the same way: the single file is
 // a request of one file.
 struct SaveRequest {
     struct File {
@@ -29,11 +28,10 @@ struct SaveRequest {
         TagValues tags;     // the values a save writes, in `fields`
         TagFields fields;
         QByteArray pictureFormat; // the file's own (MusicFile::imageFormat)
-        struct stat opened {};    // the record's file as it was read
-        bool haveOpened = false;
-        // The record's file object copied (MusicFile::copyAsOpened), for the
-        // worker to set the tags on; null: the worker reads the file again.
-        std::shared_ptr<MusicFile> asOpened;
+        // The record's file object, which nothing changes while the save
+        // runs: the worker sets the tags on a copy of it (copyAsOpened), or
+        // on the file read again, refused if it changed since this was read.
+        std::shared_ptr<const MusicFile> opened;
         // The templated name (empty: the template gave none), the ".XXX"
         // name a taken one is numbered from, and the length limit.
         QString newName;
