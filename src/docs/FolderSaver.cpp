@@ -183,6 +183,7 @@ SaveRequest FolderSaver::makeSaveRequest(const SaveOptions& options) {
     // files did.
     AudioTrackArray named;
     const TrackTagPlan tagPlan = TrackTagPlan(st().albumFields, st().variousArtists, st().songs);
+    request.files.reserve(count);
     for (int p = 0; p < count; ++p) {
         const AudioTrackRef& t = st().songs.array()[p];
         // The file name numbers the track by its row: it must agree with

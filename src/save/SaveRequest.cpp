@@ -336,6 +336,7 @@ private:
         fSteps.begin(QStringLiteral("Reading back new tags..."),
                      QStringLiteral("Reading back new tags..."), fRequest.recordCount + 1);
         fSteps.bump();
+        fReport.files.reserve(qsizetype(fOpened.size()));
         for (Opened& o : fOpened) {
             SaveReport::File r;
             r.row = o.file->row;
