@@ -424,7 +424,7 @@ namespace {
 
 // Embeds the cover unless the file already holds exactly these bytes.
 void embedCover(AudioTrack& track, const QByteArray& bytes, const QByteArray& format) {
-    if (bytes.isEmpty() || track.getImageData() == bytes) return;
+    if (bytes.isEmpty() || track.holdsImageData(bytes)) return;
     track.tagImageData(bytes, format);
 }
 

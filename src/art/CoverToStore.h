@@ -35,7 +35,7 @@ public:
         if (fEmbed) {
             const auto it = fEmbedded.constFind(fileFormat);
             if (it != fEmbedded.constEnd() && !it->first.isEmpty() &&
-                file.getImageData() != it->first)
+                !file.holdsImageData(it->first))
                 file.tagImageData(it->first, it->second);
         } else if (fileWritten) {
             file.tagImage(Picture());

@@ -290,6 +290,12 @@ bool M4AFile::readHasImage() const {
     return value && value->valueLength() > 0;
 }
 
+qint64 M4AFile::storedImageSize() const {
+    Atom* a = item(kCovr);
+    const auto* value = a ? static_cast<const DataAtom*>(a->data()) : nullptr;
+    return value ? qint64(value->valueLength()) : -1;
+}
+
 bool M4AFile::movieTimes(double& timeScale, double& duration) const {
     Atom* moov = fAtomParser ? fAtomParser->find(kMoov) : nullptr;
     Atom* mvhd = moov ? moov->findChild(kMvhd) : nullptr;

@@ -37,6 +37,7 @@ protected:
     uint32_t readDuration() override;
     QByteArray readImage() const override;
     bool readHasImage() const override;
+    qint64 storedImageSize() const override;
 
     void writeTagValues(const TagValues& values, TagFields fields) override;
     void writeImageData(const QByteArray& bytes, const QByteArray& format) override;

@@ -695,14 +695,19 @@ QByteArray MP3File::readCoverFromFile() const {
         TROVIX_LOG() << "Cover not read, the file changed since it was opened:" << fPath;
         return {};
     }
+    const std::optional<Id3FieldReader::PictureKind> kind = coverKind(fd);
+    if (!kind || !kind->hasBytes) return {};
+    return readBytes(fd, fCoverAt + kind->pictureAt, fCoverLength - kind->pictureAt);
+}
+
+std::optional<Id3FieldReader::PictureKind> MP3File::coverKind(int fd) const {
     // TagLib's reading of the frame, as the whole tag would give it: the
     // picture is read straight from where it starts, not copied out.
     std::optional<Id3FieldReader::PictureKind> kind = Id3FieldReader::pictureKind(
         readBytes(fd, fCoverAt, std::min<int64_t>(fCoverLength, 4096)), fCoverLength);
     if (!kind)
         kind = Id3FieldReader::pictureKind(readBytes(fd, fCoverAt, fCoverLength), fCoverLength);
-    if (!kind || !kind->hasBytes) return {};
-    return readBytes(fd, fCoverAt + kind->pictureAt, fCoverLength - kind->pictureAt);
+    return kind;
 }
 
 // Reading.
@@ -900,6 +905,22 @@ QByteArray MP3File::readImage() const {
 bool MP3File::readHasImage() const {
     if (!fTagLoaded || !fHeldPictures.empty()) return fCoverAt >= 0;
     return coverFrame(*fID3Tags) != nullptr;
+}
+
+qint64 MP3File::storedImageSize() const {
+    if (fTagLoaded && fHeldPictures.empty()) {
+        const ID3v2::AttachedPictureFrame* picture = coverFrame(*fID3Tags);
+        return picture ? qint64(picture->picture().size()) : 0;
+    }
+    if (fCoverAt < 0) return 0;
+    const int fd = ::open(localPath(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    const FileIO::ClosedAtExit closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !FileIO::sameFile(st, fStat)) return -1;
+    const std::optional<Id3FieldReader::PictureKind> kind = coverKind(fd);
+    if (!kind) return -1;
+    return kind->hasBytes ? qint64(fCoverLength - kind->pictureAt) : 0;
 }
 
 int MP3File::readNumFrames() {

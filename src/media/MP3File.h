@@ -1,5 +1,6 @@
 #pragma once
 
+#include "media/Id3FieldReader.h"
 #include "media/Mp3Layout.h"
 #include "media/MusicFile.h"
 
@@ -83,6 +84,8 @@ protected:
     uint32_t readDuration() override { return fAudioSeconds; }
     QByteArray readImage() const override;
     bool readHasImage() const override;
+    // Of a cover left in the file, from the first bytes of its frame.
+    qint64 storedImageSize() const override;
 
     void writeTagValues(const TagValues& values, TagFields fields) override;
     void writeImageData(const QByteArray& bytes, const QByteArray& format) override;
@@ -106,6 +109,8 @@ private:
     void loadPictures();
     // The cover's bytes from the file, where opening found its frame.
     QByteArray readCoverFromFile() const;
+    // Where in that frame, read from `fd`, the picture bytes start.
+    std::optional<Id3FieldReader::PictureKind> coverKind(int fd) const;
 
     // The ID3v1 values: what the file held, then what was last written, so a
     // field removed from the ID3v2 tag does not come back from the old ID3v1.

@@ -58,6 +58,14 @@ void MusicFile::setTags(const TagValues& values, TagFields fields) {
     writeTagValues(fTags, fields);
 }
 
+bool MusicFile::holdsImageData(const QByteArray& bytes) const {
+    if (!fHasImage) return bytes.isEmpty();
+    // A new cover is seldom the old one's length: the old one stays unread.
+    const qint64 size = storedImageSize();
+    if (size >= 0 && size != bytes.size()) return false;
+    return getImageData() == bytes;
+}
+
 Picture MusicFile::getImage() const {
     return Pictures::fromData(getImageData());
 }

@@ -47,6 +47,9 @@ public:
     // memory or from the file: a folder of records never holds a second
     // copy of each picture. Empty when it cannot be read (the file changed).
     QByteArray getImageData() const { return fHasImage ? readImage() : QByteArray(); }
+    // Whether the cover is exactly these bytes (empty: there is none). The
+    // cover is read only when its length, where opening knew it, agrees.
+    bool holdsImageData(const QByteArray& bytes) const;
     // The cover decoded, null when absent or undecodable; decodes every call.
     Picture getImage() const;
     int32_t getBitrate() const { return fBitrate; }
@@ -104,6 +107,9 @@ protected:
     virtual QByteArray readImage() const { return {}; }
     // Whether readImage would give bytes, without copying them.
     virtual bool readHasImage() const { return !readImage().isEmpty(); }
+    // How many bytes readImage would give, when that is known without
+    // reading the picture; -1 when only reading it tells.
+    virtual qint64 storedImageSize() const { return -1; }
 
     // Encoded bytes and their format (never empty when the bytes are not).
     virtual void writeImageData(const QByteArray&, const QByteArray&) {}

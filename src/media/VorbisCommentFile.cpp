@@ -196,6 +196,14 @@ bool VorbisCommentFile::readHasImage() const {
 
 // Pictures.
 
+// The picture readImage picks, by the lengths opening read.
+qint64 VorbisCommentFile::storedImageSize() const {
+    for (quint32 type : {kFrontCover, kOther})
+        for (const Picture& p : fPictures)
+            if (p.type == type && p.imageLength > 0) return p.imageLength;
+    return 0;
+}
+
 bool VorbisCommentFile::storedPicture(int index, QByteArrayView head, qint64 length,
                                       Picture* picture) {
     const qint64 data = pictureDataLength(head, length);
@@ -203,6 +211,7 @@ bool VorbisCommentFile::storedPicture(int index, QByteArrayView head, qint64 len
     picture->stored = index;
     picture->type = head.size() >= 4 ? qFromBigEndian<quint32>(head.data()) : quint32(-1);
     picture->hasImage = data > 0;
+    picture->imageLength = data;
     return true;
 }
 

@@ -37,6 +37,7 @@ protected:
     uint32_t readDuration() override { return fAudioSeconds; }
     QByteArray readImage() const override;
     bool readHasImage() const override;
+    qint64 storedImageSize() const override;
 
     void writeTagValues(const TagValues& values, TagFields fields) override;
     void writeImageData(const QByteArray& bytes, const QByteArray& format) override;
@@ -54,6 +55,7 @@ protected:
         int stored = -1; // among the file's pictures; -1: `body` holds it
         quint32 type = 0;
         bool hasImage = false; // a non-empty image within the block's bounds
+        qint64 imageLength = -1; // -1: the block's lengths do not add up
         QByteArray body;
     };
     // A picture made from this body, held in memory.

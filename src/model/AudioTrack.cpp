@@ -189,6 +189,11 @@ QByteArray AudioTrack::getImageData() const {
     return fMusicFile->getImageData();
 }
 
+bool AudioTrack::holdsImageData(const QByteArray& bytes) const {
+    if (!fHasImage || !fImageData.isEmpty() || !fMusicFile) return getImageData() == bytes;
+    return fMusicFile->holdsImageData(bytes);
+}
+
 Picture AudioTrack::getImage() const {
     return Pictures::fromData(getImageData());
 }

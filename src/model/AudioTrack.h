@@ -96,6 +96,8 @@ public:
     // picture decoded on each call.
     bool hasImage() const { return fHasImage; }
     QByteArray getImageData() const;
+    // Whether the cover is exactly these bytes, as MusicFile::holdsImageData.
+    bool holdsImageData(const QByteArray& bytes) const;
     Picture getImage() const;
 
     int32_t getPauseSecs() const { return fPauseSeconds; }

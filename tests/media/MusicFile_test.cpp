@@ -146,6 +146,69 @@ QByteArray vbrAudio() {
 
 } // namespace
 
+// Whether a file holds the cover to embed decides whether a save writes
+// it; the length known from opening settles most answers without reading
+// the picture, and must never say no to the file's own bytes.
+TEST(MusicFileFormats, ACoverIsHeldOnlyByItsOwnBytes) {
+    const QByteArray png = largePng();
+    const auto apic = [](char type, const QByteArray& description, const QByteArray& data) {
+        return apicBody('\0', "image/png", type, description, data);
+    };
+    const auto mp3 = [](QList<QByteArray> frames) {
+        return [frames](const QString& p) { return writeBytes(p, id3v2Tag(3, frames) + vbrAudio()); };
+    };
+    const auto xiph = [&png](XiphKind kind) {
+        return [kind, &png](const QString& p) {
+            XiphFixtureOptions o;
+            o.pictures = {{0, QByteArray("\x89PNG\r\n\x1A\nother", 13)}, {3, png}};
+            return writeXiphFile(p, kind, o);
+        };
+    };
+    struct Row {
+        const char* name;
+        std::function<bool(const QString&)> write;
+    } rows[] = {
+        {"front.mp3", mp3({id3v2Frame(3, "APIC", apic(3, "", png))})},
+        {"long_description.mp3",
+         mp3({id3v2Frame(3, "APIC", apic(0, "x", "other")),
+              id3v2Frame(3, "APIC", apic(3, QByteArray(6000, 'd'), png))})},
+        {"cover.m4a",
+         [&png](const QString& p) {
+             M4aFixtureOptions o;
+             o.cover = png;
+             return writeM4a(p, o);
+         }},
+        {"cover.flac", xiph(XiphKind::Flac)},
+        {"cover.ogg", xiph(XiphKind::Vorbis)},
+        {"cover.opus", xiph(XiphKind::Opus)},
+    };
+    QTemporaryDir dir;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString path = dir.filePath(QString::fromLatin1(row.name));
+        ASSERT_TRUE(row.write(path));
+        const std::shared_ptr<MusicFile> file = MusicFileFactory::newMusicFileWithPath(path);
+        ASSERT_TRUE(file);
+        // Once as opened, once with the tag read whole for writing.
+        for (int pass = 0; pass < 2; ++pass) {
+            const QByteArray own = file->getImageData();
+            ASSERT_EQ(own, png);
+            QByteArray changed = own;
+            changed.back() = 'q';
+            EXPECT_TRUE(file->holdsImageData(own));
+            EXPECT_FALSE(file->holdsImageData(changed));
+            EXPECT_FALSE(file->holdsImageData(own + 'q'));
+            EXPECT_FALSE(file->holdsImageData(QByteArray()));
+            file->setTags({.title = QStringLiteral("Written")}, TagField::Title);
+        }
+    }
+    const QString bare = dir.filePath(QStringLiteral("bare.mp3"));
+    ASSERT_TRUE(writeSilentMp3(bare));
+    const std::shared_ptr<MusicFile> file = MusicFileFactory::newMusicFileWithPath(bare);
+    EXPECT_TRUE(file->holdsImageData(QByteArray()));
+    EXPECT_FALSE(file->holdsImageData(png));
+}
+
 // A save writes what the tags hold, the same through a copy of the opened
 // object; saving the same values again finds nothing to write, whatever the
 // first save converted or laid out.
