@@ -8,6 +8,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 namespace {
 
 constexpr qsizetype kFirstRead = 16 << 10;
@@ -34,6 +38,43 @@ const CrcTables& crcTables() {
     return tables;
 }
 
+#if defined(__x86_64__)
+// Sixteen bytes a step with carry-less multiplication, where the processor
+// has it: the bytes so far, as a polynomial of degree below 128, move up by
+// 128 degrees as two 64-bit halves times x^192 and x^128 modulo the
+// checksum's polynomial, and the next block is added. What remains is 16
+// bytes whose checksum from 0 is the running one, which the tables finish.
+// Sixteen bytes as a polynomial: the first byte's top bit is x^127.
+__attribute__((target("ssse3"))) inline __m128i blockAt(const quint8* at) {
+    const __m128i reversed = _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)), reversed);
+}
+
+__attribute__((target("pclmul,ssse3"))) quint32 foldedChecksum(quint32 crc, const quint8*& p,
+                                                                qsizetype& size) {
+    const __m128i shifts = _mm_set_epi64x(0xC5B9CD4C, 0xE8A45605); // x^192, x^128 mod P
+    // The running checksum joins the first four bytes.
+    __m128i x = _mm_xor_si128(blockAt(p), _mm_set_epi32(int(crc), 0, 0, 0));
+    for (p += 16, size -= 16; size >= 16; p += 16, size -= 16)
+        x = _mm_xor_si128(_mm_xor_si128(_mm_clmulepi64_si128(x, shifts, 0x11),
+                                        _mm_clmulepi64_si128(x, shifts, 0x00)),
+                          blockAt(p));
+    const __m128i reversed = _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    alignas(16) quint8 bytes[16];
+    _mm_store_si128(reinterpret_cast<__m128i*>(bytes), _mm_shuffle_epi8(x, reversed));
+    const CrcTables& t = crcTables();
+    crc = 0;
+    for (quint8 b : bytes)
+        crc = (crc << 8) ^ t[0][(crc >> 24) ^ b];
+    return crc;
+}
+
+bool canFold() {
+    static const bool can = __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("ssse3");
+    return can;
+}
+#endif
+
 } // namespace
 
 quint32 OggPage::checksum(const char* data, qsizetype size) {
@@ -43,6 +84,9 @@ quint32 OggPage::checksum(const char* data, qsizetype size) {
 quint32 OggPage::checksum(quint32 crc, const char* data, qsizetype size) {
     const CrcTables& t = crcTables();
     const auto* p = reinterpret_cast<const quint8*>(data);
+#if defined(__x86_64__)
+    if (size >= 64 && canFold()) crc = foldedChecksum(crc, p, size);
+#endif
     for (; size >= 8; size -= 8, p += 8) {
         const quint32 high = crc ^ qFromBigEndian<quint32>(p);
         crc = t[7][high >> 24] ^ t[6][(high >> 16) & 0xFF] ^ t[5][(high >> 8) & 0xFF] ^
