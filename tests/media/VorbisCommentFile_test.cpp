@@ -464,6 +464,18 @@ TEST(VorbisCommentFiles, HasImageIsWhetherAnImageReads) {
         EXPECT_EQ(file->hasImage(), row.image);
         EXPECT_EQ(file->getImageData().isEmpty(), !row.image);
     }
+    // The picture's own bytes, whichever padding its base64 ends in.
+    for (const int length : {40, 41, 42}) {
+        SCOPED_TRACE(length);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.ogg");
+        const QByteArray data = QByteArray(length, 'x') + "\xff\xfe";
+        XiphFixtureOptions options;
+        options.comments = {"TITLE=t",
+                            "METADATA_BLOCK_PICTURE=" + flacPictureBody(3, data).toBase64()};
+        ASSERT_TRUE(writeXiphFile(path, XiphKind::Vorbis, options));
+        EXPECT_EQ(MusicFileFactory::newMusicFileWithPath(path)->getImageData(), data);
+    }
 }
 
 // Length and bitrate are those TagLib's average reading gives: for Ogg from
