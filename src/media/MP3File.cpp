@@ -473,14 +473,21 @@ QString notWritableReason(const OpenedMp3& mp3) {
 // block the whole tag was read in (a cover set aside is zeros there, as
 // long as the cover): a frame kept, or the tag's key for its identifier,
 // would keep that block as long as the file object lives. Each frame but a
-// picture, which is that long itself, is read again from its own bytes.
+// picture, which is that long itself, is replaced by one read from its own
+// bytes, when that one renders the same.
 void takeFrames(ID3v2::Tag& from, ID3v2::Tag& to) {
+    ID3v2::Header header;
+    header.setMajorVersion(from.header()->majorVersion());
     const std::vector<ID3v2::Frame*> frames = snapshot(from.frameList());
     for (ID3v2::Frame* frame : frames) {
         from.removeFrame(frame, false);
         if (frame->frameID() != "APIC") {
             const ByteVector rendered = frame->render();
-            frame->setData(ByteVector(rendered.data(), rendered.size()));
+            ID3v2::Frame* own = Id3FrameFactory::instance()->createFrame(
+                ByteVector(rendered.data(), rendered.size()), &header);
+            if (own && own->frameID() == frame->frameID() && own->render() == rendered)
+                std::swap(own, frame);
+            delete own;
         }
         to.addFrame(frame);
     }

@@ -274,6 +274,14 @@ TEST(MP3ReadingTest, TheFrameReaderGivesTheRecordTagLibGives) {
         EXPECT_EQ(fast->readNumFrames(), whole->readNumFrames());
         EXPECT_EQ(record(*fast), record(*whole));
     }
+    // Both agree, and neither garbles the frames TagLib read.
+    const QString v22 = dir.filePath(QStringLiteral("ID3v2.2.mp3"));
+    EXPECT_EQ(MP3File::newMP3FileWithPath(v22)->readFrameWithID(QStringLiteral("TIT2")), "Song");
+    const QString unsynced = dir.filePath(QStringLiteral("unsynchronisation.mp3"));
+    EXPECT_EQ(MP3File::newMP3FileWithPath(unsynced)->readTags().title,
+              MP3File::newMP3FileWithPath(dir.filePath(QStringLiteral("footer flag.mp3")))
+                  ->readTags()
+                  .title);
 }
 
 TEST(MP3ReadingTest, ACoverIsNotReadFromAFileChangedSinceOpening) {
