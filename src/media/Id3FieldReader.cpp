@@ -127,7 +127,8 @@ std::optional<Id3FieldReader::Fields> Id3FieldReader::read(const FileStretch& fi
 
     FrameArea area(file, tagSize);
     if (!area.ok()) return std::nullopt;
-    int64_t frontAt = -1, frontLength = 0, otherAt = -1, otherLength = 0;
+    int64_t frontAt = -1, frontLength = 0, frontPicture = 0;
+    int64_t otherAt = -1, otherLength = 0, otherPicture = 0;
     int64_t pos = 0;
     // As TagLib walks: while a frame header fits, until the padding.
     while (pos < tagSize - 10) {
@@ -163,9 +164,11 @@ std::optional<Id3FieldReader::Fields> Id3FieldReader::read(const FileStretch& fi
             if (kind->hasBytes && kind->type == 3 && frontAt < 0) {
                 frontAt = bodyAt;
                 frontLength = size;
+                frontPicture = kind->pictureAt;
             } else if (kind->hasBytes && kind->type == 0 && otherAt < 0) {
                 otherAt = bodyAt;
                 otherLength = size;
+                otherPicture = kind->pictureAt;
             }
         }
         pos = bodyAt + size;
@@ -174,9 +177,11 @@ std::optional<Id3FieldReader::Fields> Id3FieldReader::read(const FileStretch& fi
     if (frontAt >= 0) {
         fields.coverAt = 10 + frontAt;
         fields.coverLength = frontLength;
+        fields.coverPictureAt = frontPicture;
     } else if (otherAt >= 0) {
         fields.coverAt = 10 + otherAt;
         fields.coverLength = otherLength;
+        fields.coverPictureAt = otherPicture;
     }
     return fields;
 }

@@ -32,6 +32,7 @@ public:
         // frame body lies in the file; -1 without one.
         int64_t coverAt = -1;
         int64_t coverLength = 0;
+        int64_t coverPictureAt = 0; // where in that body the picture's bytes start
     };
 
     // The frames read from the file at the layout's tag.

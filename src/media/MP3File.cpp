@@ -540,6 +540,7 @@ MP3File::MP3File(const QString& path) : MusicFile(path), fID3Tags(new ID3v2::Tag
 MP3File::MP3File(const MP3File& opened)
     : MusicFile(opened), fID3Tags(new ID3v2::Tag), fTagLoaded(opened.fTagLoaded),
       fCoverAt(opened.fCoverAt), fCoverLength(opened.fCoverLength),
+      fCoverPictureAt(opened.fCoverPictureAt),
       fHeldPictures(opened.fHeldPictures), fV1(opened.fV1), fReadVersion(opened.fReadVersion),
       fAudioBitrate(opened.fAudioBitrate), fAudioSeconds(opened.fAudioSeconds),
       fStat(opened.fStat), fLayout(opened.fLayout), fNotWritable(opened.fNotWritable),
@@ -598,6 +599,7 @@ std::optional<bool> MP3File::openFast() {
     fTagLoaded = false;
     fCoverAt = fields->coverAt;
     fCoverLength = fields->coverLength;
+    fCoverPictureAt = fields->coverPictureAt;
     fAudioBitrate = audio->vbr ? -audio->bitrate : audio->bitrate;
     fAudioSeconds = uint32_t(std::max(0, audio->lengthMs / 1000));
     return true;
@@ -702,19 +704,9 @@ QByteArray MP3File::readCoverFromFile() const {
         TROVIX_LOG() << "Cover not read, the file changed since it was opened:" << fPath;
         return {};
     }
-    const std::optional<Id3FieldReader::PictureKind> kind = coverKind(fd);
-    if (!kind || !kind->hasBytes) return {};
-    return readBytes(fd, fCoverAt + kind->pictureAt, fCoverLength - kind->pictureAt);
-}
-
-std::optional<Id3FieldReader::PictureKind> MP3File::coverKind(int fd) const {
-    // TagLib's reading of the frame, as the whole tag would give it: the
-    // picture is read straight from where it starts, not copied out.
-    std::optional<Id3FieldReader::PictureKind> kind = Id3FieldReader::pictureKind(
-        readBytes(fd, fCoverAt, std::min<int64_t>(fCoverLength, 4096)), fCoverLength);
-    if (!kind)
-        kind = Id3FieldReader::pictureKind(readBytes(fd, fCoverAt, fCoverLength), fCoverLength);
-    return kind;
+    // Where opening found the picture's bytes, which a save that keeps the
+    // frame leaves where they start in it.
+    return readBytes(fd, fCoverAt + fCoverPictureAt, fCoverLength - fCoverPictureAt);
 }
 
 // Reading.
@@ -915,19 +907,10 @@ bool MP3File::readHasImage() const {
 }
 
 qint64 MP3File::storedImageSize() const {
-    if (fTagLoaded && fHeldPictures.empty()) {
-        const ID3v2::AttachedPictureFrame* picture = coverFrame(*fID3Tags);
-        return picture ? qint64(picture->picture().size()) : 0;
-    }
-    if (fCoverAt < 0) return 0;
-    const int fd = ::open(localPath(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return -1;
-    const FileIO::ClosedAtExit closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !FileIO::sameFile(st, fStat)) return -1;
-    const std::optional<Id3FieldReader::PictureKind> kind = coverKind(fd);
-    if (!kind) return -1;
-    return kind->hasBytes ? qint64(fCoverLength - kind->pictureAt) : 0;
+    if (!fTagLoaded || !fHeldPictures.empty())
+        return fCoverAt >= 0 ? fCoverLength - fCoverPictureAt : 0;
+    const ID3v2::AttachedPictureFrame* picture = coverFrame(*fID3Tags);
+    return picture ? qint64(picture->picture().size()) : 0;
 }
 
 int MP3File::readNumFrames() {

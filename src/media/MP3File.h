@@ -1,6 +1,5 @@
 #pragma once
 
-#include "media/Id3FieldReader.h"
 #include "media/Mp3Layout.h"
 #include "media/MusicFile.h"
 
@@ -84,7 +83,6 @@ protected:
     uint32_t readDuration() override { return fAudioSeconds; }
     QByteArray readImage() const override;
     bool readHasImage() const override;
-    // Of a cover left in the file, from the first bytes of its frame.
     qint64 storedImageSize() const override;
 
     void writeTagValues(const TagValues& values, TagFields fields) override;
@@ -109,8 +107,6 @@ private:
     void loadPictures();
     // The cover's bytes from the file, where opening found its frame.
     QByteArray readCoverFromFile() const;
-    // Where in that frame, read from `fd`, the picture bytes start.
-    std::optional<Id3FieldReader::PictureKind> coverKind(int fd) const;
 
     // The ID3v1 values: what the file held, then what was last written, so a
     // field removed from the ID3v2 tag does not come back from the old ID3v1.
@@ -141,6 +137,7 @@ private:
     bool fTagLoaded = true;
     int64_t fCoverAt = -1; // the cover frame's body in the file, while not loaded
     int64_t fCoverLength = 0;
+    int64_t fCoverPictureAt = 0; // where in the body the picture's bytes start
     // Picture frames the whole tag was read without, in file order; the
     // cover (fCoverAt) is one of them.
     std::vector<Id3HeldPicture> fHeldPictures;
