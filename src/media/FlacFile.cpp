@@ -11,6 +11,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 #include <taglib/flacfile.h>
@@ -435,13 +436,23 @@ SavePlan FlacFile::planSave() {
             return Outcome::done();
         };
     }
-    plan.verify = [inPlace, pieces, newAudioAt, audioLength, audioHash,
+    // The layout as the check read it back, for the file object once saved:
+    // read again only should the file have changed since.
+    struct ReadBack {
+        struct stat seen {};
+        Layout layout;
+    };
+    auto readBack = std::make_shared<std::optional<ReadBack>>();
+    plan.verify = [inPlace, pieces, newAudioAt, audioLength, audioHash, readBack,
                    metadataAt = old.metadataAt](const QString& path) -> QString {
         const FileIO::ClosedAtExit v{
             ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)};
+        struct stat seen {};
         Layout now;
         if (v.fd < 0) return QStringLiteral("it cannot be opened");
-        const QString why = readLayout(v.fd, &now);
+        if (::fstat(v.fd, &seen) != 0) return QStringLiteral("it cannot be read");
+        const QString why = readLayout(FileStretch(v.fd, uint64_t(seen.st_size), 0, kMetadataHead),
+                                       &now);
         if (!why.isNull()) return why;
         if (now.audioAt != newAudioAt || now.size - now.audioAt != audioLength)
             return QStringLiteral("its audio is not where it was written");
@@ -464,15 +475,28 @@ SavePlan FlacFile::planSave() {
             print = hash.result();
         }
         if (print.isEmpty() || print != *audioHash) return QStringLiteral("its audio changed");
+        readBack->emplace(ReadBack{seen, std::move(now)});
         return {};
     };
-    plan.finish = [this](bool saved) {
+    plan.finish = [this, readBack](bool saved) {
         if (!saved) return;
         fNeedsUpdate = false;
-        const FileIO::ClosedAtExit again{
-            ::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
-        const bool read = again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0 &&
-                          readLayout(again.fd, &fLayout).isNull();
+        // Writing in place, or renaming the new copy over the file, left the
+        // inode, size and time the check saw.
+        struct stat now {};
+        bool read = false;
+        if (*readBack && ::stat(QFile::encodeName(fPath).constData(), &now) == 0 &&
+            FileIO::sameFile(now, (*readBack)->seen)) {
+            fOpened = now;
+            fLayout = std::move((*readBack)->layout);
+            read = true;
+        } else {
+            const FileIO::ClosedAtExit again{
+                ::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
+            read = again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0 &&
+                   readLayout(again.fd, &fLayout).isNull();
+        }
+        readBack->reset();
         // The file keeps the pictures just written, in order; known again
         // by their first bytes.
         std::vector<QByteArray> heads;

@@ -11,6 +11,8 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <memory>
+#include <optional>
 
 #include <taglib/oggflacfile.h>
 
@@ -255,7 +257,7 @@ bool OggFile::open() {
         if (fHeaders.oddPage <= fHeaders.endPages[1]) return false;
         readAudio(f.fd, fHeaders, &fAudioBitrate, &fAudioSeconds);
     }
-    dropCommentPacket();
+    dropCommentPacket(fHeaders);
     fNotWritable = fHeaders.notWritable.isNull()
                        ? QString()
                        : QStringLiteral("“%1” was not written: %2.")
@@ -288,11 +290,11 @@ bool OggFile::readStoredPictureFields(std::vector<QByteArray>* fields, QString* 
     return true;
 }
 
-void OggFile::dropCommentPacket() {
+void OggFile::dropCommentPacket(Headers& headers) {
     // The comment and its pictures are held already; a save needs only the
     // packet's first byte (an Ogg FLAC block's type).
-    fHeaders.packets[1].truncate(1);
-    fHeaders.packets[1].squeeze();
+    headers.packets[1].truncate(1);
+    headers.packets[1].squeeze();
 }
 
 SavePlan OggFile::planSave() {
@@ -405,11 +407,20 @@ SavePlan OggFile::planSave() {
         *audioPrint = hash.result();
         return Outcome::done();
     };
-    plan.verify = [headerBytes, packets, audioPrint](const QString& path) -> QString {
+    // The headers as the check read them back, for the file object once
+    // saved: read again only should the file have changed since.
+    struct ReadBack {
+        struct stat seen {};
+        Headers headers;
+    };
+    auto readBack = std::make_shared<std::optional<ReadBack>>();
+    plan.verify = [headerBytes, packets, audioPrint, readBack](const QString& path) -> QString {
         const FileIO::ClosedAtExit v{
             ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)};
         if (v.fd < 0) return QStringLiteral("it cannot be opened");
+        struct stat seen {};
         Headers now;
+        if (::fstat(v.fd, &seen) != 0) return QStringLiteral("it cannot be read");
         const QString why = readHeaders(v.fd, &now);
         if (!why.isNull()) return why;
         if (now.packets != packets || now.audioAt != uint64_t(headerBytes.size()))
@@ -428,16 +439,30 @@ SavePlan OggFile::planSave() {
         }
         const QByteArray print = hash.result();
         if (print.isEmpty() || print != *audioPrint) return QStringLiteral("its audio changed");
+        dropCommentPacket(now);
+        readBack->emplace(ReadBack{seen, std::move(now)});
         return {};
     };
-    plan.finish = [this](bool saved) {
+    plan.finish = [this, readBack](bool saved) {
         if (!saved) return;
         fNeedsUpdate = false;
-        const FileIO::ClosedAtExit again{
-            ::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
-        if (again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0 &&
-            readHeaders(again.fd, &fHeaders).isNull()) {
-            dropCommentPacket();
+        // Renaming the new copy over the file kept its inode, size and time.
+        struct stat now {};
+        bool read = false;
+        if (*readBack && ::stat(QFile::encodeName(fPath).constData(), &now) == 0 &&
+            FileIO::sameFile(now, (*readBack)->seen)) {
+            fOpened = now;
+            fHeaders = std::move((*readBack)->headers);
+            read = true;
+        } else {
+            const FileIO::ClosedAtExit again{
+                ::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
+            read = again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0 &&
+                   readHeaders(again.fd, &fHeaders).isNull();
+        }
+        readBack->reset();
+        if (read) {
+            dropCommentPacket(fHeaders);
             // The file keeps the pictures just written, in order.
             picturesSaved();
             fStoredFields = int(fPictures.size());

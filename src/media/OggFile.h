@@ -51,7 +51,7 @@ private:
     OggFile(const OggFile&) = default;
     bool open();
     // Frees the comment packet once it is read.
-    void dropCommentPacket();
+    static void dropCommentPacket(Headers& headers);
     bool readStoredPictures(std::vector<QByteArray>* bodies, QString* why) const override;
     // The picture fields' values (base64 text) as the file holds them,
     // once its header pages are known to be those opened.

@@ -6,6 +6,7 @@
 #include "support/OutcomeChecks.h"
 #include "support/Pictures.h"
 #include "support/XiphFixture.h"
+#include "system/SaveSteps.h"
 
 #include <QDir>
 #include <QFile>
@@ -24,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string_view>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -284,6 +286,38 @@ TEST(VorbisCommentFiles, FlacSavesInPlaceWhenTheCommentFitsThePaddingElseWritesA
         auto again = MusicFileFactory::newMusicFileWithPath(path);
         ASSERT_TRUE(again);
         EXPECT_EQ(again->readTags().title.size(), length);
+    }
+}
+
+// The object a save wrote through takes the layout the save's check read
+// back, unless the file changed before the save ended: then it reads the
+// file again, and its next save is planned on what the file holds.
+TEST(VorbisCommentFiles, AFlacFileChangedWhileItIsSavedIsReadAgain) {
+    for (const bool changedMeanwhile : {false, true}) {
+        SCOPED_TRACE(changedMeanwhile ? "changed meanwhile" : "left alone");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.flac");
+        ASSERT_TRUE(writeXiphFile(path, XiphKind::Flac));
+        const QByteArray audio = xiphAudio(path, XiphKind::Flac);
+        auto file = MusicFileFactory::newMusicFileWithPath(path);
+        ASSERT_TRUE(file);
+        file->setTags({.title = QStringLiteral("Saved")}, TagField::Title);
+        // Once the written file was checked, another program moves its audio
+        // with a comment larger than the padding.
+        SaveSteps::setHook([&](const char* step) {
+            if (!changedMeanwhile || std::string_view(step) != "tags-sync") return;
+            TagLib::FLAC::File other(QFile::encodeName(path).constData(), false);
+            other.xiphComment(true)->addField("COMMENT", TagLib::String(std::string(5000, 'c')));
+            other.save();
+        });
+        const Outcome saved = SaveBatch::saveOne(*file);
+        SaveSteps::setHook({});
+        ASSERT_TRUE(isDone(saved));
+        file->setTags({.title = QStringLiteral("Again")}, TagField::Title);
+        EXPECT_TRUE(isDone(SaveBatch::saveOne(*file)));
+        EXPECT_EQ(MusicFileFactory::newMusicFileWithPath(path)->readTags().title,
+                  QStringLiteral("Again"));
+        EXPECT_EQ(xiphAudio(path, XiphKind::Flac), audio);
     }
 }
 
