@@ -53,8 +53,9 @@ QByteArray blockHeader(quint8 type, bool last, uint64_t length) {
 
 // Whether the body of a picture block of `length` bytes that starts with
 // `head` lies at `at`.
-bool pictureBlockAt(int fd, uint64_t at, uint64_t length, const QByteArray& head) {
-    const QByteArray bytes = readBytes(fd, at - 4, 4 + uint64_t(head.size()));
+bool pictureBlockAt(const FileStretch& file, uint64_t at, uint64_t length,
+                    const QByteArray& head) {
+    const QByteArray bytes = file.bytes(at - 4, 4 + uint64_t(head.size()));
     return bytes.size() == 4 + head.size() && (quint8(bytes[0]) & 0x7F) == FlacFile::kPicture &&
            bytes.mid(1, 3) == blockHeader(FlacFile::kPicture, false, length).mid(1) &&
            QByteArrayView(bytes).sliced(4) == head;
@@ -270,7 +271,8 @@ bool FlacFile::readStoredPictures(std::vector<QByteArray>* bodies, QString* why)
         // The block as opened: its header, its length and its first bytes.
         const size_t index = bodies->size();
         const bool known = index < fPictureHeads.size() &&
-                           pictureBlockAt(f.fd, block.at, block.length, fPictureHeads[index]);
+                           pictureBlockAt(FileStretch(f.fd, uint64_t(fOpened.st_size), 0, 0),
+                                          block.at, block.length, fPictureHeads[index]);
         const QByteArray body = known ? readBytes(f.fd, block.at, block.length) : QByteArray();
         if (!known || body.size() != qsizetype(block.length)) {
             *why = picturesUnreadable();
@@ -291,8 +293,14 @@ SavePlan FlacFile::planSave() {
     const QString name = QFileInfo(fPath).fileName();
     const FileIO::ClosedAtExit f{
         ::open(QFile::encodeName(plan.target).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
+    // The metadata's first bytes, read once: most blocks and the bytes a
+    // small tag replaces lie there.
+    struct stat st {};
+    if (f.fd < 0 || ::fstat(f.fd, &st) != 0)
+        return SavePlan::refused(QStringLiteral("“%1” could not be read again.").arg(name));
+    const FileStretch head(f.fd, uint64_t(st.st_size), 0, kMetadataHead);
     Layout old;
-    if (f.fd < 0 || !readLayout(f.fd, &old).isNull() || old.audioAt != fLayout.audioAt)
+    if (!readLayout(head, &old).isNull() || old.audioAt != fLayout.audioAt)
         return SavePlan::refused(QStringLiteral("“%1” could not be read again.").arg(name));
 
     // The blocks the program does not manage keep their order; then the
@@ -304,7 +312,7 @@ SavePlan FlacFile::planSave() {
     std::vector<PlannedBlock> leading, pictures;
     for (const Layout::Block& block : old.blocks) {
         if (block.type == kPadding || block.type == kComment || block.type == kPicture) continue;
-        const QByteArray body = readBytes(f.fd, block.at, block.length);
+        const QByteArray body = head.bytes(block.at, block.length);
         if (body.size() != qsizetype(block.length))
             return SavePlan::refused(QStringLiteral("“%1” could not be read again.").arg(name));
         leading.push_back({block.type, body, block.length});
@@ -358,7 +366,7 @@ SavePlan FlacFile::planSave() {
         // file is known to be the one opened as far as its pictures tell.
         bool known = storedAt.size() == fPictureHeads.size();
         for (size_t i = 0; known && i < storedAt.size(); ++i)
-            known = pictureBlockAt(f.fd, storedAt[i]->at, storedAt[i]->length, fPictureHeads[i]);
+            known = pictureBlockAt(head, storedAt[i]->at, storedAt[i]->length, fPictureHeads[i]);
         if (!known) return SavePlan::refused(picturesUnreadable());
     } else {
         std::vector<QByteArray> bodies;
@@ -396,7 +404,7 @@ SavePlan FlacFile::planSave() {
     if (inPlace) {
         // Without the old bytes the rollback copy could not undo a torn write.
         for (auto& [at, bytes] : pieces) {
-            QByteArray was = readBytes(f.fd, old.metadataAt + at, uint64_t(bytes.size()));
+            QByteArray was = head.bytes(old.metadataAt + at, uint64_t(bytes.size()));
             if (was.size() != bytes.size())
                 return SavePlan::refused(QStringLiteral("“%1” could not be read again.").arg(name));
             plan.addChangedBytes(old.metadataAt + at, std::move(was), bytes);
@@ -451,13 +459,13 @@ SavePlan FlacFile::planSave() {
         Layout now;
         if (v.fd < 0) return QStringLiteral("it cannot be opened");
         if (::fstat(v.fd, &seen) != 0) return QStringLiteral("it cannot be read");
-        const QString why = readLayout(FileStretch(v.fd, uint64_t(seen.st_size), 0, kMetadataHead),
-                                       &now);
+        const FileStretch head(v.fd, uint64_t(seen.st_size), 0, kMetadataHead);
+        const QString why = readLayout(head, &now);
         if (!why.isNull()) return why;
         if (now.audioAt != newAudioAt || now.size - now.audioAt != audioLength)
             return QStringLiteral("its audio is not where it was written");
         for (const auto& [at, bytes] : pieces)
-            if (readBytes(v.fd, metadataAt + at, uint64_t(bytes.size())) != bytes)
+            if (head.bytes(metadataAt + at, uint64_t(bytes.size())) != bytes)
                 return QStringLiteral("its metadata does not read back as written");
         QByteArray print;
         if (inPlace) {
