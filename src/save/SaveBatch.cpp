@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <map>
 #include <memory>
+#include <mutex>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -339,27 +340,49 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
             }
         }
 
-        // 3. Write.
+        // 3. Write: in place one file after another; the new copies, which
+        // copy whole files, each on a core of its own. A stop request ends
+        // the writing before the next file.
         const auto keepJournal = [](Job& job) {
             if (job.journal) job.journal->keep = true;
         };
+        std::vector<Job*> copied;
         for (auto& job : group) {
             if (!pending(*job)) continue;
+            if (job->plan.kind == SavePlan::Kind::Rewrite) {
+                copied.push_back(job.get());
+                continue;
+            }
             if (askStop()) {
                 decide(*job, Outcome::stopped());
                 continue;
             }
-            const bool inPlaceWrite = job->plan.kind == SavePlan::Kind::InPlace;
             bool restored = true;
-            Outcome written = inPlaceWrite ? writeInPlace(*job, &restored)
-                                           : writeCopy(*job, copyPlace(*job, album, albumStat));
+            Outcome written = writeInPlace(*job, &restored);
             if (!written.ok()) {
                 if (!restored) keepJournal(*job);
-                job->copy.reset();
                 decide(*job, std::move(written));
             }
             done(*job);
         }
+        std::mutex callbacks; // the caller's stop and progress, one at a time
+        WorkSharing::forEachIndex(copied.size(), [&](size_t i) {
+            Job& job = *copied[i];
+            {
+                const std::lock_guard<std::mutex> lock(callbacks);
+                if (askStop()) {
+                    decide(job, Outcome::stopped());
+                    return;
+                }
+            }
+            Outcome written = writeCopy(job, copyPlace(job, album, albumStat));
+            if (!written.ok()) {
+                job.copy.reset();
+                decide(job, std::move(written));
+            }
+            const std::lock_guard<std::mutex> lock(callbacks);
+            done(job);
+        });
 
         // 4. Check what was written, while the old content is still at hand:
         // reading only, each file on a core of its own.

@@ -26,7 +26,8 @@ class MusicFile;
 //     is synced, with its folder, before any byte is overwritten (a later
 //     group writes over the copies of the one before, whose files are on
 //     disk by then);
-//  3. every file is written: in place, or a new hidden copy beside it;
+//  3. every file is written: in place, one after another, or a new hidden
+//     copy beside it, the copies side by side on every core;
 //  4. every written file is checked (its new tags read back or parsed, its
 //     audio compared by hashes of a few pieces); a file that fails gets its
 //     old bytes back, a copy that fails is removed;
@@ -53,13 +54,15 @@ public:
     SaveBatch(const SaveBatch&) = delete;
     SaveBatch& operator=(const SaveBatch&) = delete;
 
-    // A file whose tags were changed in memory; written in the order added.
+    // A file whose tags were changed in memory; files written in place are
+    // written in the order added.
     void add(MusicFile* file);
 
     // Writes every file added; one outcome per file, in order: Done, Failed
     // (the file keeps its old content; the reason says why) or Stopped.
     // `stop` is asked between files: once it says yes, the rest are left as
-    // they are. `progress` is told the index of each file done.
+    // they are. `progress` is told the index of each file done. Both may be
+    // called from other threads than the caller's, never two at a time.
     std::vector<Outcome> commit(const std::function<bool()>& stop = {},
                                 const std::function<void(int)>& progress = {});
 

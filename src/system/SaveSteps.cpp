@@ -8,6 +8,7 @@ namespace {
 
 std::mutex gHookMutex;
 SaveSteps::Hook gHook;
+std::mutex gStepMutex;
 // Lock-free, so a signal handler may set them.
 std::atomic<bool> gStop{false};
 std::atomic<int> gStopSignal{0};
@@ -27,7 +28,10 @@ void step(const char* name) {
         std::lock_guard<std::mutex> lock(gHookMutex);
         hook = gHook;
     }
-    if (hook) hook(name);
+    if (!hook) return;
+    // Files are written on several threads; a hook sees one step at a time.
+    std::lock_guard<std::mutex> lock(gStepMutex);
+    hook(name);
 }
 
 void requestStop(int signal) {

@@ -309,21 +309,45 @@ TEST_F(SaveBatchTest, NewCopiesEndAGroupAtTheirOwnLimit) {
 }
 
 TEST_F(SaveBatchTest, AStopLeavesTheRestAsItWas) {
-    for (int i = 0; i < 6; ++i)
-        ASSERT_TRUE(writeM4a(fDir.filePath(QStringLiteral("%1.m4a").arg(i))));
-    const auto old = contents(fDir.path());
-    int asked = 0;
-    // Asked before the group (planned together), then before each write.
-    const auto outcomes = saveFolder(fDir.path(), albums()[3], [&asked] { return ++asked > 3; });
-    ASSERT_EQ(outcomes.size(), 6u);
-    for (size_t i = 0; i < outcomes.size(); ++i) {
-        const QString name = QStringLiteral("%1.m4a").arg(i);
-        SCOPED_TRACE(name.toStdString());
-        const bool saved = i < 2;
-        EXPECT_EQ(outcomes[i].code, saved ? Outcome::Code::Done : Outcome::Code::Stopped);
-        EXPECT_EQ(readBytes(fDir.filePath(name)) == old.at(name), !saved);
+    // Written in place one after another, or as new copies side by side:
+    // either way the files written are those written before the stop.
+    struct Row {
+        const char* name;
+        size_t album;
+        std::function<bool(const QString&)> make;
+        bool inOrder;
+    };
+    const Row rows[] = {{"in place", 3, [](const QString& p) { return writeM4a(p); }, true},
+                        {"new copies", 1, mp3WithoutRoom, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QString suffix = row.album == 3 ? QStringLiteral(".m4a") : QStringLiteral(".mp3");
+        for (int i = 0; i < 6; ++i)
+            ASSERT_TRUE(row.make(dir.filePath(QString::number(i) + suffix)));
+        const auto old = contents(dir.path());
+        int asked = 0;
+        // Asked before the group (planned together), then before each write.
+        const auto outcomes =
+            saveFolder(dir.path(), albums()[row.album], [&asked] { return ++asked > 3; });
+        ASSERT_EQ(outcomes.size(), 6u);
+        int saved = 0;
+        for (size_t i = 0; i < outcomes.size(); ++i) {
+            const QString name = QString::number(i) + suffix;
+            SCOPED_TRACE(name.toStdString());
+            const bool done = outcomes[i].code == Outcome::Code::Done;
+            if (row.inOrder) {
+                EXPECT_EQ(done, i < 2);
+            }
+            if (!done) {
+                EXPECT_EQ(outcomes[i].code, Outcome::Code::Stopped);
+            }
+            EXPECT_EQ(readBytes(dir.filePath(name)) == old.at(name), !done);
+            saved += done;
+        }
+        EXPECT_EQ(saved, 2);
+        EXPECT_EQ(strays(dir.path()), QStringList());
     }
-    EXPECT_EQ(strays(fDir.path()), QStringList());
 }
 
 TEST_F(SaveBatchTest, AWriteThatDoesNotReadBackIsUndone) {
