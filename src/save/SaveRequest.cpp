@@ -336,9 +336,11 @@ private:
         fSteps.begin(QStringLiteral("Reading back new tags..."),
                      QStringLiteral("Reading back new tags..."), fRequest.recordCount + 1);
         fSteps.bump();
-        fReport.files.reserve(qsizetype(fOpened.size()));
-        for (Opened& o : fOpened) {
-            SaveReport::File r;
+        // Each record from a file object of its own: every core.
+        std::vector<SaveReport::File> files(fOpened.size());
+        WorkSharing::forEachIndex(files.size(), [this, &files](size_t i) {
+            Opened& o = fOpened[i];
+            SaveReport::File& r = files[i];
             r.row = o.file->row;
             r.written = o.saved;
             r.name = o.finalName;
@@ -347,6 +349,9 @@ private:
                 if (o.music->path() != path) o.music->refreshAfterRename(path);
                 r.readBack = AudioTrack::initWithFile(path, std::move(o.music));
             }
+        });
+        fReport.files.reserve(qsizetype(files.size()));
+        for (SaveReport::File& r : files) {
             fReport.files << std::move(r);
             fSteps.bump();
         }
