@@ -340,47 +340,36 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
             }
         }
 
-        // 3. Write: in place one file after another; the new copies, which
-        // copy whole files, each on a core of its own. A stop request ends
-        // the writing before the next file.
+        // 3. Write, each file on a core of its own: a rollback copy of every
+        // byte written in place is on disk already, and a file written
+        // twice at once is refused by its lock. A stop request ends the
+        // writing before the next file.
         const auto keepJournal = [](Job& job) {
             if (job.journal) job.journal->keep = true;
         };
-        std::vector<Job*> copied;
-        for (auto& job : group) {
-            if (!pending(*job)) continue;
-            if (job->plan.kind == SavePlan::Kind::Rewrite) {
-                copied.push_back(job.get());
-                continue;
-            }
-            if (askStop()) {
-                decide(*job, Outcome::stopped());
-                continue;
-            }
-            bool restored = true;
-            Outcome written = writeInPlace(*job, &restored);
-            if (!written.ok()) {
-                if (!restored) keepJournal(*job);
-                decide(*job, std::move(written));
-            }
-            done(*job);
-        }
-        std::mutex callbacks; // the caller's stop and progress, one at a time
-        WorkSharing::forEachIndex(copied.size(), [&](size_t i) {
-            Job& job = *copied[i];
+        std::vector<Job*> toWrite;
+        for (auto& job : group)
+            if (pending(*job)) toWrite.push_back(job.get());
+        std::mutex shared; // the caller's stop and progress, the journals' marks
+        WorkSharing::forEachIndex(toWrite.size(), [&](size_t i) {
+            Job& job = *toWrite[i];
             {
-                const std::lock_guard<std::mutex> lock(callbacks);
+                const std::lock_guard<std::mutex> lock(shared);
                 if (askStop()) {
                     decide(job, Outcome::stopped());
                     return;
                 }
             }
-            Outcome written = writeCopy(job, copyPlace(job, album, albumStat));
+            bool restored = true;
+            Outcome written = job.plan.kind == SavePlan::Kind::InPlace
+                                  ? writeInPlace(job, &restored)
+                                  : writeCopy(job, copyPlace(job, album, albumStat));
+            const std::lock_guard<std::mutex> lock(shared);
             if (!written.ok()) {
+                if (!restored) keepJournal(job);
                 job.copy.reset();
                 decide(job, std::move(written));
             }
-            const std::lock_guard<std::mutex> lock(callbacks);
             done(job);
         });
 

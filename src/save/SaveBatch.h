@@ -26,8 +26,8 @@ class MusicFile;
 //     is synced, with its folder, before any byte is overwritten (a later
 //     group writes over the copies of the one before, whose files are on
 //     disk by then);
-//  3. every file is written: in place, one after another, or a new hidden
-//     copy beside it, the copies side by side on every core;
+//  3. every file is written, on every core: in place, or a new hidden copy
+//     beside it;
 //  4. every written file is checked (its new tags read back or parsed, its
 //     audio compared by hashes of a few pieces); a file that fails gets its
 //     old bytes back, a copy that fails is removed;
@@ -54,8 +54,7 @@ public:
     SaveBatch(const SaveBatch&) = delete;
     SaveBatch& operator=(const SaveBatch&) = delete;
 
-    // A file whose tags were changed in memory; files written in place are
-    // written in the order added.
+    // A file whose tags were changed in memory.
     void add(MusicFile* file);
 
     // Writes every file added; one outcome per file, in order: Done, Failed
