@@ -19,9 +19,13 @@ FileStretch::FileStretch(const FileStretch& file, uint64_t at, size_t length)
     if (!file.readAt(fBytes.data(), size_t(wanted), at)) fBytes.clear();
 }
 
-bool FileStretch::readAt(char* data, size_t length, uint64_t offset) const {
+bool FileStretch::holds(uint64_t offset, size_t length) const {
     const auto held = uint64_t(fBytes.size());
-    if (offset >= fAt && offset - fAt <= held && length <= held - (offset - fAt)) {
+    return offset >= fAt && offset - fAt <= held && length <= held - (offset - fAt);
+}
+
+bool FileStretch::readAt(char* data, size_t length, uint64_t offset) const {
+    if (holds(offset, length)) {
         if (length > 0) std::memcpy(data, fBytes.constData() + (offset - fAt), length);
         return true;
     }

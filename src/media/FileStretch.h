@@ -19,6 +19,8 @@ public:
     FileStretch(const FileStretch& file, uint64_t at, size_t length);
 
     uint64_t size() const { return fSize; }
+    // Whether `length` bytes at `offset` lie in the stretch read.
+    bool holds(uint64_t offset, size_t length) const;
     // As FileIO::readAt.
     bool readAt(char* data, size_t length, uint64_t offset) const;
     // `length` bytes at `offset`; empty when they cannot be read.
