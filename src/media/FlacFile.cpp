@@ -1,6 +1,7 @@
 #include "media/FlacFile.h"
 
 #include "media/AudioFigures.h"
+#include "media/CheckedLayout.h"
 #include "media/Digest.h"
 #include "media/FileIO.h"
 #include "media/FileStretch.h"
@@ -53,8 +54,7 @@ QByteArray blockHeader(quint8 type, bool last, uint64_t length) {
 
 // Whether the body of a picture block of `length` bytes that starts with
 // `head` lies at `at`.
-bool pictureBlockAt(const FileStretch& file, uint64_t at, uint64_t length,
-                    const QByteArray& head) {
+bool pictureBlockAt(const FileStretch& file, uint64_t at, uint64_t length, const QByteArray& head) {
     const QByteArray bytes = file.bytes(at - 4, 4 + uint64_t(head.size()));
     return bytes.size() == 4 + head.size() && (quint8(bytes[0]) & 0x7F) == FlacFile::kPicture &&
            bytes.mid(1, 3) == blockHeader(FlacFile::kPicture, false, length).mid(1) &&
@@ -89,11 +89,11 @@ struct PlannedBlock {
 // gap it fits, where it was or in the padding after the pictures; padding
 // filling the rest of each gap. Empty when a picture is new or out of order, or the comment
 // fits no gap: then the pictures move.
-std::optional<std::vector<PlannedBlock>> aroundPictures(
-    const std::vector<PlannedBlock>& leading, const PlannedBlock& comment,
-    const std::vector<PlannedBlock>& pictures,
-    const std::vector<const FlacFile::Layout::Block*>& storedAt,
-    uint64_t metadataAt, uint64_t audioAt) {
+std::optional<std::vector<PlannedBlock>>
+aroundPictures(const std::vector<PlannedBlock>& leading, const PlannedBlock& comment,
+               const std::vector<PlannedBlock>& pictures,
+               const std::vector<const FlacFile::Layout::Block*>& storedAt, uint64_t metadataAt,
+               uint64_t audioAt) {
     std::vector<PlannedBlock> blocks = leading;
     uint64_t at = metadataAt;
     for (const PlannedBlock& block : leading)
@@ -102,8 +102,8 @@ std::optional<std::vector<PlannedBlock>> aroundPictures(
     auto fill = [&](uint64_t end) {
         if (end < at) return false;
         const uint64_t needed = 4 + comment.length;
-        if (!commentPlaced && (end - at == needed ||
-                               (end - at >= needed + 4 && end - at - needed - 4 <= kMaxBlockLength))) {
+        if (!commentPlaced && (end - at == needed || (end - at >= needed + 4 &&
+                                                      end - at - needed - 4 <= kMaxBlockLength))) {
             blocks.push_back(comment);
             at += needed;
             commentPlaced = true;
@@ -191,8 +191,7 @@ QString FlacFile::readLayout(const FileStretch& file, Layout* layout) {
         return past->readAt(data, length, offset);
     };
     for (bool last = false; !last;) {
-        if (size - at < 4 || !readAt(head, 4, at))
-            return QStringLiteral("its metadata ends early");
+        if (size - at < 4 || !readAt(head, 4, at)) return QStringLiteral("its metadata ends early");
         last = head[0] & 0x80;
         Layout::Block block;
         block.type = quint8(head[0] & 0x7F);
@@ -452,13 +451,7 @@ SavePlan FlacFile::planSave() {
             return Outcome::done();
         };
     }
-    // The layout as the check read it back, for the file object once saved:
-    // read again only should the file have changed since.
-    struct ReadBack {
-        struct stat seen {};
-        Layout layout;
-    };
-    auto readBack = std::make_shared<std::optional<ReadBack>>();
+    auto readBack = std::make_shared<std::optional<CheckedLayout<Layout>>>();
     plan.verify = [inPlace, pieces, newAudioAt, audioLength, audioHash, readBack,
                    metadataAt = old.metadataAt](const QString& path) -> QString {
         const FileIO::ClosedAtExit v{
@@ -491,28 +484,15 @@ SavePlan FlacFile::planSave() {
             print = hash.result();
         }
         if (print.isEmpty() || print != *audioHash) return QStringLiteral("its audio changed");
-        readBack->emplace(ReadBack{seen, std::move(now)});
+        readBack->emplace(CheckedLayout<Layout>{seen, std::move(now)});
         return {};
     };
     plan.finish = [this, readBack](bool saved) {
         if (!saved) return;
         fNeedsUpdate = false;
-        // Writing in place, or renaming the new copy over the file, left the
-        // inode, size and time the check saw.
-        struct stat now {};
-        bool read = false;
-        if (*readBack && ::stat(QFile::encodeName(fPath).constData(), &now) == 0 &&
-            FileIO::sameFile(now, (*readBack)->seen)) {
-            fOpened = now;
-            fLayout = std::move((*readBack)->layout);
-            read = true;
-        } else {
-            const FileIO::ClosedAtExit again{
-                ::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
-            read = again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0 &&
-                   readLayout(again.fd, &fLayout).isNull();
-        }
-        readBack->reset();
+        const bool read =
+            takeCheckedLayout(*readBack, fPath, &fOpened, &fLayout,
+                              [](int fd, Layout* layout) { return readLayout(fd, layout); });
         // The file keeps the pictures just written, in order; known again
         // by their first bytes.
         std::vector<QByteArray> heads;

@@ -1,6 +1,7 @@
 #include "media/OggFile.h"
 
 #include "media/AudioFigures.h"
+#include "media/CheckedLayout.h"
 #include "media/Digest.h"
 #include "media/FileIO.h"
 #include "media/OggPage.h"
@@ -407,13 +408,7 @@ SavePlan OggFile::planSave() {
         *audioPrint = hash.result();
         return Outcome::done();
     };
-    // The headers as the check read them back, for the file object once
-    // saved: read again only should the file have changed since.
-    struct ReadBack {
-        struct stat seen {};
-        Headers headers;
-    };
-    auto readBack = std::make_shared<std::optional<ReadBack>>();
+    auto readBack = std::make_shared<std::optional<CheckedLayout<Headers>>>();
     plan.verify = [headerBytes, packets, audioPrint, readBack](const QString& path) -> QString {
         const FileIO::ClosedAtExit v{
             ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)};
@@ -440,28 +435,14 @@ SavePlan OggFile::planSave() {
         const QByteArray print = hash.result();
         if (print.isEmpty() || print != *audioPrint) return QStringLiteral("its audio changed");
         dropCommentPacket(now);
-        readBack->emplace(ReadBack{seen, std::move(now)});
+        readBack->emplace(CheckedLayout<Headers>{seen, std::move(now)});
         return {};
     };
     plan.finish = [this, readBack](bool saved) {
         if (!saved) return;
         fNeedsUpdate = false;
-        // Renaming the new copy over the file kept its inode, size and time.
-        struct stat now {};
-        bool read = false;
-        if (*readBack && ::stat(QFile::encodeName(fPath).constData(), &now) == 0 &&
-            FileIO::sameFile(now, (*readBack)->seen)) {
-            fOpened = now;
-            fHeaders = std::move((*readBack)->headers);
-            read = true;
-        } else {
-            const FileIO::ClosedAtExit again{
-                ::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC)};
-            read = again.fd >= 0 && ::fstat(again.fd, &fOpened) == 0 &&
-                   readHeaders(again.fd, &fHeaders).isNull();
-        }
-        readBack->reset();
-        if (read) {
+        if (takeCheckedLayout(*readBack, fPath, &fOpened, &fHeaders,
+                              [](int fd, Headers* headers) { return readHeaders(fd, headers); })) {
             dropCommentPacket(fHeaders);
             // The file keeps the pictures just written, in order.
             picturesSaved();
