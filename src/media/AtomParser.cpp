@@ -622,7 +622,7 @@ SavePlan AtomParser::planSave() {
                                               : info.absoluteFilePath();
     if (target.isEmpty()) return SavePlan::refused(QStringLiteral("The file is no longer there."));
     const QByteArray native = QFile::encodeName(target);
-    if (::euidaccess(native.constData(), W_OK) != 0)
+    if (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) != 0)
         return SavePlan::refused(FileIO::whyNotOpened(errno));
     const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return SavePlan::refused(FileIO::whyNotOpened(errno));

@@ -156,7 +156,8 @@ QByteArray Id3PinnedLayout::frameArea(const Input& in) {
     if (room + picturesSize + behind > area) return {};
 
     QByteArray out;
-    out.reserve(area);
+    out.reserve(in.lead.size() + area);
+    out.append(in.lead);
     for (size_t i = 0; i < in.frames.size(); ++i) {
         if (way[i] == 0) continue;
         QByteArray frame = in.frames[i];
@@ -173,7 +174,8 @@ QByteArray Id3PinnedLayout::frameArea(const Input& in) {
     for (size_t i = 0; i < in.frames.size(); ++i)
         if (way[i] == 0) out += in.frames[i];
     out += ownBehind;
-    if (out.size() > area) return {};
-    out.append(area - out.size(), '\0');
+    const qsizetype length = in.lead.size() + area;
+    if (out.size() > length) return {};
+    out.append(length - out.size(), '\0');
     return out;
 }

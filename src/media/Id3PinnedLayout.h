@@ -31,10 +31,14 @@ public:
         // text cannot make up that size (two bytes a character, say).
         std::function<QByteArray(qsizetype size)> filler;
         qsizetype tagLength = 0; // the old tag: header, frames and padding
+        // Put in front of the area in the same buffer (the tag's header), so
+        // that a whole tag, cover included, is not copied once more.
+        QByteArrayView lead;
     };
 
-    // The bytes after the 10-byte header, tagLength - 10 of them; null when
-    // the frames cannot be laid out around the pictures in that space.
+    // `lead`, then the bytes after the 10-byte header, tagLength - 10 of
+    // them; null when the frames cannot be laid out around the pictures in
+    // that space.
     static QByteArray frameArea(const Input& in);
 
     // Sorts frames so that those a player shows first come first (title,

@@ -439,9 +439,9 @@ QByteArray pinnedTag(QByteArrayView rendered, QByteArrayView frames,
         if (again.renderAs(version) != ByteVector(ownBytes.constData(), unsigned(ownBytes.size())))
             return {};
     }
-    const QByteArray area = Id3PinnedLayout::frameArea(in);
-    if (area.isNull()) return {};
-    QByteArray tag = rendered.first(10).toByteArray() + area;
+    in.lead = rendered.first(10);
+    QByteArray tag = Id3PinnedLayout::frameArea(in);
+    if (tag.isNull()) return {};
     const ByteVector size = ID3v2::SynchData::fromUInt(unsigned(length - 10));
     std::copy(size.begin(), size.end(), tag.begin() + 6);
     return tag;
@@ -1149,7 +1149,7 @@ SavePlan MP3File::planSave() {
         return SavePlan::refused(QStringLiteral("The file “%1” could not be found.").arg(name));
     if (!S_ISREG(st.st_mode))
         return SavePlan::refused(QStringLiteral("“%1” is no longer an ordinary file.").arg(name));
-    if (::euidaccess(native.constData(), W_OK) != 0)
+    if (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) != 0)
         return SavePlan::refused(
             QStringLiteral("You do not have permission to change “%1”.").arg(name));
     const QString changed = QStringLiteral("“%1” was changed by another program since it was "
@@ -1240,9 +1240,6 @@ SavePlan MP3File::planSave() {
     const int64_t padding = old.tagLength - 10 - content;
     const bool tagInPlace = hadTag && old.tagAt == 0 && padding >= 0 && padding <= keepPadding;
     const bool inPlace = content == 0 ? !hadTag : tagInPlace;
-    QByteArray tag = content == 0 ? QByteArray()
-                                  : tagBytes(rendered, frames, pictures,
-                                             inPlace ? old.tagLength : 10 + content + kPadding);
     // Frames before the pictures that changed length would move them: the
     // frames are then laid out around them instead, so that a new title
     // changes a few hundred bytes of the file, not all of its cover.
@@ -1252,19 +1249,22 @@ SavePlan MP3File::planSave() {
                            [](const Id3HeldPicture& a, const Id3HeldPicture& b) {
                                return a.at + a.length != b.at;
                            }) == fHeldPictures.end();
+    QByteArray tag;
     if (inPlace && hadTag && picturesInOneRun && picturesSize >= kPinnedPictures &&
         picturesWritten.front().at != fHeldPictures.front().at) {
         const ID3v2::FrameList& own = fID3Tags->frameList(CustomTagFrame::kFrameID);
-        QByteArray pinned =
-            pinnedTag(rendered, frames, pictures, qsizetype(fHeldPictures.front().at),
-                      own.size() == 1 ? dynamic_cast<const CustomTagFrame*>(own.front()) : nullptr,
-                      version, old.tagLength);
-        if (!pinned.isNull()) {
-            tag = std::move(pinned);
+        tag = pinnedTag(rendered, frames, pictures, qsizetype(fHeldPictures.front().at),
+                        own.size() == 1 ? dynamic_cast<const CustomTagFrame*>(own.front())
+                                        : nullptr,
+                        version, old.tagLength);
+        if (!tag.isNull())
             for (size_t i = 0; i < picturesWritten.size(); ++i)
                 picturesWritten[i].at = fHeldPictures[i].at;
-        }
     }
+    // Else (or when they cannot be) the frames, then the pictures.
+    if (tag.isNull() && content != 0)
+        tag = tagBytes(rendered, frames, pictures,
+                       inPlace ? old.tagLength : 10 + content + kPadding);
 
     struct Expected {
         int64_t size, tagAt, tagLength, firstFrame;
