@@ -2,10 +2,12 @@
 
 #include "support/Sanitizers.h"
 #include "system/SaveSteps.h"
+#include "system/WorkSharing.h"
 
 #include <chrono>
 #include <filesystem>
-#include <iterator>
+#include <fstream>
+#include <string>
 #include <thread>
 
 #include <signal.h>
@@ -17,17 +19,24 @@ namespace {
 // A thread that is still ending (the journal's detached closer) may hold the
 // address sanitizer's allocator lock at the fork, and the child would wait on
 // it for ever: that sanitizer has no fork handlers. Forking once this process
-// is down to one thread, or after two seconds, avoids that. The C library's
-// allocator and the thread sanitizer lock around a fork themselves (and the
-// latter keeps a thread of its own, so the count would never reach one).
+// is down to one thread besides the idle work helpers, or after two seconds,
+// avoids that. The C library's allocator and the thread sanitizer lock
+// around a fork themselves (and the latter keeps a thread of its own, so the
+// count would never come down).
 void waitUntilSingleThreaded() {
 #ifdef TROVIX_UNDER_ASAN
-    for (int waited = 0; waited < 200; ++waited) {
+    const auto busyThreads = [] {
+        int busy = 0;
         std::error_code error;
-        const std::filesystem::directory_iterator tasks("/proc/self/task", error);
-        if (error || std::distance(tasks, std::filesystem::directory_iterator()) <= 1) return;
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", error)) {
+            std::string name;
+            std::getline(std::ifstream(task.path() / "comm"), name);
+            if (name != WorkSharing::kHelperName) ++busy;
+        }
+        return error ? 0 : busy;
+    };
+    for (int waited = 0; waited < 200 && busyThreads() > 1; ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
 #endif
 }
 
