@@ -337,6 +337,26 @@ QByteArray readBytes(int fd, int64_t at, int64_t length) {
     return bytes;
 }
 
+// The stored tag at the start of the file, `length` bytes, with zeros for
+// the bodies of `pictures` (in the order they lie), which are not read.
+QByteArray tagAroundPictures(int fd, int64_t length, const std::vector<Id3HeldPicture>& pictures) {
+    QByteArray tag(qsizetype(length), Qt::Uninitialized);
+    int64_t at = 0;
+    auto readTo = [&](int64_t end) {
+        if (end < at || end > length ||
+            !FileIO::readAt(fd, tag.data() + at, size_t(end - at), uint64_t(at)))
+            return false;
+        at = end;
+        return true;
+    };
+    for (const Id3HeldPicture& p : pictures) {
+        if (!readTo(p.at + 10) || p.at + p.length > length) return {};
+        std::memset(tag.data() + at, 0, size_t(p.length - 10));
+        at = p.at + p.length;
+    }
+    return readTo(length) ? tag : QByteArray();
+}
+
 // Copies [from, from + length) of `in` to the end of `out`.
 bool copyRange(int in, int out, int64_t from, int64_t length) {
     QByteArray buffer(qsizetype(std::min<int64_t>(length, 1 << 20)), Qt::Uninitialized);
@@ -1196,30 +1216,9 @@ SavePlan MP3File::planSave() {
 
     // The pictures TagLib was not shown follow its frames as the file holds
     // them, each under a frame header of the version written.
-    QByteArray oldTag;
-    if (!fHeldPictures.empty()) {
-        oldTag = readBytes(fd, old.tagAt, old.tagLength);
-        if (oldTag.size() != old.tagLength)
-            return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
-    }
-    std::vector<CopiedFrame> pictures;
     qsizetype picturesSize = 0;
-    std::vector<Id3HeldPicture> picturesWritten;
-    for (const Id3HeldPicture& p : fHeldPictures) {
-        if (old.tagAt != 0 || p.at + p.length > oldTag.size() ||
-            QByteArrayView(oldTag.constData() + p.at, 4) != "APIC")
-            return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
-        const unsigned body = unsigned(p.length - 10);
-        const ByteVector size =
-            version == 4 ? ID3v2::SynchData::fromUInt(body) : ByteVector::fromUInt(body);
-        picturesWritten.push_back({10 + frames.size() + picturesSize, p.length, p.encoding});
-        QByteArray header("APIC", 4);
-        header.append(size.data(), 4);
-        header.append(2, '\0');
-        pictures.push_back(
-            {header, QByteArrayView(oldTag.constData() + p.at + 10, qsizetype(body))});
+    for (const Id3HeldPicture& p : fHeldPictures)
         picturesSize += qsizetype(p.length);
-    }
     const qsizetype content = frames.size() + picturesSize;
 
     // Kept as they are: junk before the tag, the audio (from behind the
@@ -1240,15 +1239,53 @@ SavePlan MP3File::planSave() {
     const int64_t padding = old.tagLength - 10 - content;
     const bool tagInPlace = hadTag && old.tagAt == 0 && padding >= 0 && padding <= keepPadding;
     const bool inPlace = content == 0 ? !hadTag : tagInPlace;
-    // Frames before the pictures that changed length would move them: the
-    // frames are then laid out around them instead, so that a new title
-    // changes a few hundred bytes of the file, not all of its cover.
     const bool picturesInOneRun =
         !fHeldPictures.empty() &&
         std::adjacent_find(fHeldPictures.begin(), fHeldPictures.end(),
                            [](const Id3HeldPicture& a, const Id3HeldPicture& b) {
                                return a.at + a.length != b.at;
                            }) == fHeldPictures.end();
+
+    // The stored tag, which the new one is compared with. Pictures written
+    // in place may keep their place: most of the tag, and the same in both.
+    // Their bytes are then not read: both tags hold zeros there, and the
+    // comparison finds nothing to write. Should they move after all, the
+    // tag is read whole.
+    QByteArray oldTag;
+    bool picturesUnread = false;
+    std::vector<CopiedFrame> pictures;
+    std::vector<Id3HeldPicture> picturesWritten;
+    const auto readPictures = [&](bool leaveUnread) {
+        picturesUnread = leaveUnread;
+        oldTag = leaveUnread ? tagAroundPictures(fd, old.tagLength, fHeldPictures)
+                             : readBytes(fd, old.tagAt, old.tagLength);
+        pictures.clear();
+        picturesWritten.clear();
+        qsizetype at = 10 + frames.size();
+        for (const Id3HeldPicture& p : fHeldPictures) {
+            if (old.tagAt != 0 || oldTag.size() != old.tagLength ||
+                p.at + p.length > oldTag.size() ||
+                QByteArrayView(oldTag.constData() + p.at, 4) != "APIC")
+                return false;
+            const unsigned body = unsigned(p.length - 10);
+            const ByteVector size =
+                version == 4 ? ID3v2::SynchData::fromUInt(body) : ByteVector::fromUInt(body);
+            picturesWritten.push_back({at, p.length, p.encoding});
+            QByteArray header("APIC", 4);
+            header.append(size.data(), 4);
+            header.append(2, '\0');
+            pictures.push_back(
+                {header, QByteArrayView(oldTag.constData() + p.at + 10, qsizetype(body))});
+            at += qsizetype(p.length);
+        }
+        return true;
+    };
+    if (!fHeldPictures.empty() && !readPictures(inPlace && picturesInOneRun))
+        return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
+
+    // Frames before the pictures that changed length would move them: the
+    // frames are then laid out around them instead, so that a new title
+    // changes a few hundred bytes of the file, not all of its cover.
     QByteArray tag;
     if (inPlace && hadTag && picturesInOneRun && picturesSize >= kPinnedPictures &&
         picturesWritten.front().at != fHeldPictures.front().at) {
@@ -1262,9 +1299,13 @@ SavePlan MP3File::planSave() {
                 picturesWritten[i].at = fHeldPictures[i].at;
     }
     // Else (or when they cannot be) the frames, then the pictures.
-    if (tag.isNull() && content != 0)
+    if (tag.isNull() && content != 0) {
+        if (picturesUnread && picturesWritten.front().at != fHeldPictures.front().at &&
+            !readPictures(false))
+            return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
         tag = tagBytes(rendered, frames, pictures,
                        inPlace ? old.tagLength : 10 + content + kPadding);
+    }
 
     struct Expected {
         int64_t size, tagAt, tagLength, firstFrame;
@@ -1282,6 +1323,20 @@ SavePlan MP3File::planSave() {
                     QStringLiteral("The tags of “%1” could not be laid out for writing.")
                         .arg(name));
             plan.addChangedBytes(uint64_t(old.tagAt), std::move(was), std::move(tag));
+            // What was not read is the same in both, so nothing written
+            // reaches it; were it otherwise, zeros would replace a picture.
+            const auto touchesUnread = [this](const SaveRegion& r) {
+                return std::any_of(fHeldPictures.begin(), fHeldPictures.end(),
+                                   [&r](const Id3HeldPicture& p) {
+                                       return int64_t(r.offset) < p.at + p.length &&
+                                              p.at + 10 < int64_t(r.offset) + r.bytes.size();
+                                   });
+            };
+            if (picturesUnread &&
+                std::any_of(plan.regions.begin(), plan.regions.end(), touchesUnread))
+                return SavePlan::refused(
+                    QStringLiteral("The tags of “%1” could not be laid out for writing.")
+                        .arg(name));
         }
         // The tags at the end become one ID3v1 tag.
         if (old.trailAt == old.v1At) {

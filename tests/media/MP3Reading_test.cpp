@@ -341,6 +341,15 @@ TEST(MP3ReadingTest, PicturesKeptOutOfTagLibSaveAsItsOwnSaveDoes) {
                   {id3v2Frame(4, "APIC", utf8Other), id3v2Frame(4, "TIT2", latin1("Song")),
                    id3v2Frame(4, "APIC", front)},
                   2000)},
+        // In place, the pictures' bytes are first left unread: these move
+        // after all, and must be read then.
+        {"a picture moved by the text before it",
+         id3v2Tag(3, {id3v2Frame(3, "TIT2", latin1("Song")), id3v2Frame(3, "APIC", front)}, 500)},
+        {"a large picture whose place the text cannot keep",
+         id3v2Tag(3,
+                  {id3v2Frame(3, "TIT2", latin1("Song")),
+                   id3v2Frame(3, "APIC", jpegApicBody(3, QByteArray(6000, 'l')))},
+                  500)},
     };
     // Every frame as TagLib reads it back, sorted; the pictures in order.
     auto frames = [](const QString& path) {
