@@ -153,6 +153,7 @@ std::optional<Id3FieldReader::Fields> Id3FieldReader::read(const FileStretch& fi
         if (size == 0 || pos + 10 + size > tagSize || uint64_t(size) > Id3TagScreen::kMaxFrameBytes)
             return std::nullopt;
         const int64_t bodyAt = pos + 10;
+        if (id == "APIC") fields.pictures.push_back({10 + pos, 10 + size});
         if (wanted(id.constData())) {
             QByteArray body = area.bytes(bodyAt, size);
             if (body.size() != size) return std::nullopt;

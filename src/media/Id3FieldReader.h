@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 // Opening a folder reads only what a track record shows: a plain ID3v2.3 or
 // ID3v2.4 tag at the start of the file is walked frame header by frame
@@ -33,6 +34,13 @@ public:
         int64_t coverAt = -1;
         int64_t coverLength = 0;
         int64_t coverPictureAt = 0; // where in that body the picture's bytes start
+        // Every picture frame, in tag order: where it lies in the tag and
+        // how long it is, its header included.
+        struct Span {
+            int64_t at = 0;
+            int64_t length = 0;
+        };
+        std::vector<Span> pictures;
     };
 
     // The frames read from the file at the layout's tag.

@@ -246,6 +246,27 @@ std::optional<PicturesAside> setPicturesAside(const QByteArray& tag) {
     return aside;
 }
 
+// The stored tag at the start of the file, `length` bytes, with zeros for
+// the bodies of `pictures` (in the order they lie) past their first byte,
+// the text encoding: those are not read.
+QByteArray tagAroundPictures(int fd, int64_t length, const std::vector<Id3HeldPicture>& pictures) {
+    QByteArray tag(qsizetype(length), Qt::Uninitialized);
+    int64_t at = 0;
+    auto readTo = [&](int64_t end) {
+        if (end < at || end > length ||
+            !FileIO::readAt(fd, tag.data() + at, size_t(end - at), uint64_t(at)))
+            return false;
+        at = end;
+        return true;
+    };
+    for (const Id3HeldPicture& p : pictures) {
+        if (p.length < 11 || !readTo(p.at + 11) || p.at + p.length > length) return {};
+        std::memset(tag.data() + at, 0, size_t(p.length - 11));
+        at = p.at + p.length;
+    }
+    return readTo(length) ? tag : QByteArray();
+}
+
 // An MP3 file opened for TagLib through its screened ID3v2 tag (see
 // Id3TagScreen), with where its parts lie.
 struct OpenedMp3 {
@@ -269,8 +290,11 @@ struct OpenedMp3 {
     }
 
     // picturesAside: a plain tag at the start is shown without its picture
-    // frames (see setPicturesAside), which `pictures` names.
-    bool open(const QByteArray& path, bool readProperties, bool picturesAside = false) {
+    // frames (see setPicturesAside), which `pictures` names. `known`: the
+    // picture frames the frame reader found there, whose bytes past the
+    // first (the text encoding) need not be read for that.
+    bool open(const QByteArray& path, bool readProperties, bool picturesAside = false,
+              const std::vector<Id3HeldPicture>& known = {}) {
         // Non-blocking, so that a FIFO named like a music file cannot hang us
         // (the flag changes nothing for a regular file's reads).
         fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -281,6 +305,9 @@ struct OpenedMp3 {
         if (layout.tagAt >= 0) {
             const int64_t length = std::min(layout.tagLength, layout.size - layout.tagAt);
             patchLength = length;
+            if (picturesAside && layout.tagAt == 0 && !known.empty() &&
+                setAsideUnread(length, known, patch))
+                return openTagLib(path, readProperties, patch, patchLength);
             QByteArray raw(qsizetype(length), Qt::Uninitialized);
             if (!FileIO::readAt(fd, raw.data(), size_t(length), uint64_t(layout.tagAt)))
                 return false;
@@ -296,6 +323,34 @@ struct OpenedMp3 {
                 }
             }
         }
+        return openTagLib(path, readProperties, patch, patchLength);
+    }
+
+private:
+    // The tag read without the known pictures' bytes and set aside as
+    // setPicturesAside does the whole tag; false (nothing kept) when it
+    // is not plain, or its pictures are not the ones known: it is then
+    // read whole.
+    bool setAsideUnread(int64_t length, const std::vector<Id3HeldPicture>& known,
+                        QByteArray& patch) {
+        const QByteArray raw = tagAroundPictures(fd, length, known);
+        if (raw.isNull()) return false;
+        const Id3TagScreen::Result screened = Id3TagScreen::screen(raw);
+        if (!screened.skipped.isEmpty() || !screened.emptied.isEmpty()) return false;
+        std::optional<PicturesAside> aside = setPicturesAside(raw);
+        if (!aside || aside->pictures.size() != known.size() ||
+            !std::equal(known.begin(), known.end(), aside->pictures.begin(),
+                        [](const Id3HeldPicture& a, const Id3HeldPicture& b) {
+                            return a.at == b.at && a.length == b.length;
+                        }))
+            return false;
+        patch = std::move(aside->tag);
+        pictures = std::move(aside->pictures);
+        return true;
+    }
+
+    bool openTagLib(const QByteArray& path, bool readProperties, const QByteArray& patch,
+                    int64_t patchLength) {
         stream = std::make_unique<PatchedFileStream>(fd, path, uint64_t(layout.size),
                                                      uint64_t(std::max<int64_t>(layout.tagAt, 0)),
                                                      patch, uint64_t(patchLength));
@@ -335,26 +390,6 @@ QByteArray readBytes(int fd, int64_t at, int64_t length) {
     QByteArray bytes(qsizetype(length), Qt::Uninitialized);
     if (!FileIO::readAt(fd, bytes.data(), size_t(length), uint64_t(at))) return {};
     return bytes;
-}
-
-// The stored tag at the start of the file, `length` bytes, with zeros for
-// the bodies of `pictures` (in the order they lie), which are not read.
-QByteArray tagAroundPictures(int fd, int64_t length, const std::vector<Id3HeldPicture>& pictures) {
-    QByteArray tag(qsizetype(length), Qt::Uninitialized);
-    int64_t at = 0;
-    auto readTo = [&](int64_t end) {
-        if (end < at || end > length ||
-            !FileIO::readAt(fd, tag.data() + at, size_t(end - at), uint64_t(at)))
-            return false;
-        at = end;
-        return true;
-    };
-    for (const Id3HeldPicture& p : pictures) {
-        if (!readTo(p.at + 10) || p.at + p.length > length) return {};
-        std::memset(tag.data() + at, 0, size_t(p.length - 10));
-        at = p.at + p.length;
-    }
-    return readTo(length) ? tag : QByteArray();
 }
 
 // Copies [from, from + length) of `in` to the end of `out`.
@@ -561,7 +596,8 @@ MP3File::MP3File(const MP3File& opened)
     : MusicFile(opened), fID3Tags(new ID3v2::Tag), fTagLoaded(opened.fTagLoaded),
       fCoverAt(opened.fCoverAt), fCoverLength(opened.fCoverLength),
       fCoverPictureAt(opened.fCoverPictureAt),
-      fHeldPictures(opened.fHeldPictures), fV1(opened.fV1), fReadVersion(opened.fReadVersion),
+      fHeldPictures(opened.fHeldPictures), fPictureFrames(opened.fPictureFrames), fV1(opened.fV1),
+      fReadVersion(opened.fReadVersion),
       fAudioBitrate(opened.fAudioBitrate), fAudioSeconds(opened.fAudioSeconds),
       fStat(opened.fStat), fLayout(opened.fLayout), fNotWritable(opened.fNotWritable),
       fTagVersion(opened.fTagVersion), fHomePage(opened.fHomePage) {}
@@ -620,6 +656,9 @@ std::optional<bool> MP3File::openFast() {
     fCoverAt = fields->coverAt;
     fCoverLength = fields->coverLength;
     fCoverPictureAt = fields->coverPictureAt;
+    fPictureFrames.clear();
+    for (const Id3FieldReader::Fields::Span& p : fields->pictures)
+        fPictureFrames.push_back({p.at, p.length, 0});
     fAudioBitrate = audio->vbr ? -audio->bitrate : audio->bitrate;
     fAudioSeconds = uint32_t(std::max(0, audio->lengthMs / 1000));
     return true;
@@ -672,7 +711,9 @@ void MP3File::loadTag() {
     OpenedMp3 mp3;
     // Only a file opened by the frame reader is known to be plain; its
     // pictures, which nothing but a new cover changes, TagLib does not read.
-    if (!mp3.open(localPath(fPath), false, true) || !FileIO::sameFile(mp3.st, fStat)) {
+    // The frames the frame reader found serve this one read.
+    const std::vector<Id3HeldPicture> known = std::exchange(fPictureFrames, {});
+    if (!mp3.open(localPath(fPath), false, true, known) || !FileIO::sameFile(mp3.st, fStat)) {
         fNotWritable = changedSinceOpened(fPath);
         TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
         return;
@@ -1329,7 +1370,7 @@ SavePlan MP3File::planSave() {
                 return std::any_of(fHeldPictures.begin(), fHeldPictures.end(),
                                    [&r](const Id3HeldPicture& p) {
                                        return int64_t(r.offset) < p.at + p.length &&
-                                              p.at + 10 < int64_t(r.offset) + r.bytes.size();
+                                              p.at + 11 < int64_t(r.offset) + r.bytes.size();
                                    });
             };
             if (picturesUnread &&

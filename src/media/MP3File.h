@@ -141,6 +141,10 @@ private:
     // Picture frames the whole tag was read without, in file order; the
     // cover (fCoverAt) is one of them.
     std::vector<Id3HeldPicture> fHeldPictures;
+    // Every picture frame of a tag opened by the frame reader, in file
+    // order (encodings not known): reading the whole tag leaves their
+    // bytes out.
+    std::vector<Id3HeldPicture> fPictureFrames;
     V1Values fV1;
     int fReadVersion = 0; // major version of the ID3v2 tag read; 0 without one
     int32_t fAudioBitrate = 0;
