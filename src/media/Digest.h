@@ -6,7 +6,7 @@
 
 // A SHA-1 or SHA-256 digest computed by OpenSSL, which uses the processor's
 // SHA instructions: five to ten times the speed of QCryptographicHash on the
-// megabytes a save checks (audio prints, the rollback journal). libcrypto is
+// megabytes a save keeps (the rollback journal). libcrypto is
 // opened on the first digest, not at start (its loading cost every run about
 // a millisecond); without it, QCryptographicHash gives the same digests.
 class QCryptographicHash;

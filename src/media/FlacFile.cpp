@@ -2,9 +2,9 @@
 
 #include "media/AudioFigures.h"
 #include "media/CheckedLayout.h"
-#include "media/Digest.h"
 #include "media/FileIO.h"
 #include "media/FileStretch.h"
+#include "media/QuickPrint.h"
 #include "system/Durable.h"
 
 #include <QFile>
@@ -65,7 +65,7 @@ QByteArray edgePrint(int fd, uint64_t from, uint64_t size) {
     if (from > size) return {};
     const uint64_t length = size - from;
     const uint64_t edge = std::min(length, kAudioEdge);
-    Digest hash(Digest::Kind::Sha1);
+    QuickPrint hash;
     hash.addData(QByteArray::number(qulonglong(length)));
     const QByteArray head = readBytes(fd, from, edge), tail = readBytes(fd, size - edge, edge);
     if (qsizetype(edge) != head.size() || qsizetype(edge) != tail.size()) return {};
@@ -435,7 +435,7 @@ SavePlan FlacFile::planSave() {
                 !Durable::writeAll(out, front.constData(), size_t(front.size())) ||
                 !Durable::writeAll(out, metadata.constData(), size_t(metadata.size())))
                 return SavePlan::notWritten(errno);
-            Digest hash(Digest::Kind::Sha1);
+            QuickPrint hash;
             QByteArray buffer(1 << 20, Qt::Uninitialized);
             for (uint64_t at = audioAt;;) {
                 const ssize_t n = ::pread(in, buffer.data(), size_t(buffer.size()), off_t(at));
@@ -472,7 +472,7 @@ SavePlan FlacFile::planSave() {
         if (inPlace) {
             print = edgePrint(v.fd, now.audioAt, now.size);
         } else {
-            Digest hash(Digest::Kind::Sha1);
+            QuickPrint hash;
             QByteArray buffer(1 << 20, Qt::Uninitialized);
             for (uint64_t at = now.audioAt; at < now.size;) {
                 const uint64_t n = std::min<uint64_t>(now.size - at, uint64_t(buffer.size()));

@@ -10,6 +10,7 @@
 #include "media/Id3TagScreen.h"
 #include "media/Mp3Audio.h"
 #include "media/PatchedFileStream.h"
+#include "media/QuickPrint.h"
 #include "system/Durable.h"
 #include "system/Log.h"
 
@@ -370,24 +371,19 @@ private:
     }
 };
 
-// The audio's length and a hash of its first and last `edge` bytes: a save
-// that moved or damaged it shows, without reading it all again. The hash
-// is compared within this process only, and guards against mistakes, not
-// against someone who picks the bytes: Qt's, with two seeds, which is
-// many times the speed of a cryptographic digest.
+// The audio's length and a print of its first and last `edge` bytes: a
+// save that moved or damaged it shows, without reading it all again.
 QByteArray audioPrint(int fd, int64_t from, int64_t length, int64_t edge) {
     if (length < 0) return {};
+    QuickPrint print;
+    print.addData(QByteArray::number(qlonglong(length)));
     const int64_t head = std::min(length, edge);
-    QByteArray bytes(qsizetype(2 * head), Qt::Uninitialized);
-    if (!FileIO::readAt(fd, bytes.data(), size_t(head), uint64_t(from)) ||
-        !FileIO::readAt(fd, bytes.data() + head, size_t(head), uint64_t(from + length - head)))
-        return {};
-    const size_t seeds[] = {0x9E3779B97F4A7C15u, 0xC2B2AE3D27D4EB4Fu};
-    QByteArray print = QByteArray::number(qlonglong(length));
-    for (const size_t seed : seeds)
-        print += ':' + QByteArray::number(
-                           quint64(qHashBits(bytes.constData(), size_t(bytes.size()), seed)), 16);
-    return print;
+    QByteArray bytes(qsizetype(head), Qt::Uninitialized);
+    if (!FileIO::readAt(fd, bytes.data(), size_t(head), uint64_t(from))) return {};
+    print.addData(bytes);
+    if (!FileIO::readAt(fd, bytes.data(), size_t(head), uint64_t(from + length - head))) return {};
+    print.addData(bytes);
+    return print.result();
 }
 
 QByteArray readBytes(int fd, int64_t at, int64_t length) {

@@ -2,9 +2,9 @@
 
 #include "media/AudioFigures.h"
 #include "media/CheckedLayout.h"
-#include "media/Digest.h"
 #include "media/FileIO.h"
 #include "media/OggPage.h"
+#include "media/QuickPrint.h"
 #include "system/Durable.h"
 
 #include <QFile>
@@ -118,7 +118,7 @@ void readAudio(int fd, const OggFile::Headers& h, int32_t* bitrate, uint32_t* se
 // Adds a page's packet structure and content to an audio print; its
 // sequence number counts from the first page after the headers, so a page
 // numbered wrongly on the new file changes the print.
-void addToPrint(Digest& hash, const OggPage& page, quint32 headerPages) {
+void addToPrint(QuickPrint& hash, const OggPage& page, quint32 headerPages) {
     char granule[8];
     memcpy(granule, &page.granule, 8);
     hash.addData(granule, 8);
@@ -377,7 +377,7 @@ SavePlan OggFile::planSave() {
     plan.writeNew = [old, headerBytes, shift, audioPrint](int in, int out) {
         if (!Durable::writeAll(out, headerBytes.constData(), size_t(headerBytes.size())))
             return SavePlan::notWritten(errno);
-        Digest hash(Digest::Kind::Sha1);
+        QuickPrint hash;
         constexpr qsizetype kWriteAt = 1 << 20;
         QByteArray buffer;
         buffer.reserve(kWriteAt + (64 << 10) + 512); // and a page at most
@@ -420,7 +420,7 @@ SavePlan OggFile::planSave() {
         if (!why.isNull()) return why;
         if (now.packets != packets || now.audioAt != uint64_t(headerBytes.size()))
             return QStringLiteral("its headers do not read back as written");
-        Digest hash(Digest::Kind::Sha1);
+        QuickPrint hash;
         OggPage page;
         OggPage::Reader pages(v.fd, now.size);
         for (uint64_t at = now.audioAt;;) {
