@@ -275,7 +275,31 @@ bool OggFile::readStoredPictures(std::vector<QByteArray>* bodies, QString* why) 
     return true;
 }
 
+namespace {
+
+// The picture fields a thread read last, and of which file object as
+// opened: planning a save, which needs them, follows the comparison of the
+// file's picture with a new cover, which read them, on the same thread.
+struct FieldsRead {
+    const OggFile* file = nullptr;
+    struct stat opened {};
+    std::vector<quint32> checksums;
+    std::vector<QByteArray> fields;
+};
+thread_local FieldsRead tLastFieldsRead;
+
+} // namespace
+
 bool OggFile::readStoredPictureFields(std::vector<QByteArray>* fields, QString* why) const {
+    // Read for this file as opened, header page for header page: another
+    // program's change since then is refused where the save checks the file.
+    FieldsRead& last = tLastFieldsRead;
+    if (last.file == this && fStoredFields >= 0 && FileIO::sameFile(last.opened, fOpened) &&
+        last.checksums == fHeaders.checksums && last.fields.size() == size_t(fStoredFields)) {
+        *fields = last.fields;
+        return true;
+    }
+    last = {};
     const FileIO::ClosedAtExit f{openAsOpened(why)};
     if (f.fd < 0) return false;
     // The header pages as opened, checksum for checksum, and as many
@@ -288,6 +312,7 @@ bool OggFile::readStoredPictureFields(std::vector<QByteArray>* fields, QString* 
         *why = picturesUnreadable();
         return false;
     }
+    last = {this, fOpened, fHeaders.checksums, *fields};
     return true;
 }
 

@@ -226,8 +226,9 @@ SaveBatch::SaveBatch(const QString& folder, GroupLimits limits) : fFolder(folder
 
 SaveBatch::~SaveBatch() = default;
 
-void SaveBatch::add(MusicFile* file) {
+void SaveBatch::add(MusicFile* file, std::function<void()> prepare) {
     fFiles.push_back(file);
+    fPrepare.push_back(std::move(prepare));
 }
 
 std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
@@ -264,7 +265,8 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
                 planned[size_t(i)]->file = fFiles[size_t(next + i)];
             }
             next += some;
-            WorkSharing::forEachIndex(planned.size(), [&planned](size_t i) {
+            WorkSharing::forEachIndex(planned.size(), [this, &planned](size_t i) {
+                if (const auto& prepare = fPrepare[size_t(planned[i]->index)]) prepare();
                 planned[i]->plan = planned[i]->file->planSave();
             });
         };

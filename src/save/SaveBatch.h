@@ -54,8 +54,11 @@ public:
     SaveBatch(const SaveBatch&) = delete;
     SaveBatch& operator=(const SaveBatch&) = delete;
 
-    // A file whose tags were changed in memory.
-    void add(MusicFile* file);
+    // A file whose tags were changed in memory; `prepare`, when given,
+    // changes more of them just before its write is planned, on the thread
+    // that plans it (what reads the file, such as comparing its picture
+    // with a new cover, then finds it fresh in the caches).
+    void add(MusicFile* file, std::function<void()> prepare = {});
 
     // Writes every file added; one outcome per file, in order: Done, Failed
     // (the file keeps its old content; the reason says why) or Stopped.
@@ -80,4 +83,5 @@ private:
     QString fFolder;
     GroupLimits fLimits;
     std::vector<MusicFile*> fFiles;
+    std::vector<std::function<void()>> fPrepare; // one per file, or none
 };

@@ -153,9 +153,9 @@ private:
                      fRequest.recordCount + 1, true);
         fSteps.bump();
         SaveBatch batch(folder);
-        // Setting each file's tags, picture and custom tag in memory (on a
-        // file read again where the record's could not be copied) is
-        // independent work: it takes every core.
+        // Setting each file's tags in memory (on a file read again where the
+        // record's could not be copied) is independent work: it takes every
+        // core. Its picture and custom tag follow as its write is planned.
         std::vector<std::shared_ptr<MusicFile>> read(fRequest.files.size());
         WorkSharing::forEachIndex(read.size(), [this, &read, &folder](size_t i) {
             read[i] = openTagged(fRequest, folder, fRequest.files[qsizetype(i)]);
@@ -164,15 +164,6 @@ private:
         // once, when some track is to be saved at all.
         const bool anyRead = std::any_of(read.begin(), read.end(), [](const auto& m) { return m; });
         const bool coverWritten = anyRead && fRequest.writeCoverFile && fRequest.writeCoverFile();
-        WorkSharing::forEachIndex(read.size(), [this, &read, coverWritten](size_t i) {
-            if (!read[i]) return;
-            // Embedding compares the file's own picture with the cover: a read
-            // of each file's picture, shared out like the rest.
-            if (fRequest.applyCover)
-                fRequest.applyCover(*read[i], fRequest.files[qsizetype(i)].pictureFormat,
-                                    coverWritten);
-            if (fRequest.tag) read[i]->setTags({.custom = *fRequest.tag}, TagField::Custom);
-        });
         for (size_t i = 0; i < read.size(); ++i) {
             const SaveRequest::File& f = fRequest.files[qsizetype(i)];
             std::shared_ptr<MusicFile> music = std::move(read[i]);
@@ -180,7 +171,13 @@ private:
                 fail(f.name, QStringLiteral("The file could not be read again for saving."));
                 continue;
             }
-            batch.add(music.get());
+            // Embedding compares the file's own picture with the cover: a read
+            // the plan of its write, just after, may then take from memory.
+            MusicFile* m = music.get();
+            batch.add(m, [this, m, &f, coverWritten] {
+                if (fRequest.applyCover) fRequest.applyCover(*m, f.pictureFormat, coverWritten);
+                if (fRequest.tag) m->setTags({.custom = *fRequest.tag}, TagField::Custom);
+            });
             fOpened.push_back({&f, std::move(music), f.name, false});
         }
         const std::vector<Outcome> outcomes =
