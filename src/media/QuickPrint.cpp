@@ -5,7 +5,7 @@
 #include <algorithm>
 
 namespace {
-constexpr size_t kBlock = 64 * 1024;
+constexpr size_t kPrintBlock = 64 * 1024;
 } // namespace
 
 void QuickPrint::addBlock(const char* bytes, size_t length) {
@@ -16,16 +16,16 @@ void QuickPrint::addBlock(const char* bytes, size_t length) {
 void QuickPrint::addData(const char* bytes, size_t length) {
     fLength += length;
     if (!fBlock.isEmpty()) {
-        const size_t taken = std::min(length, kBlock - size_t(fBlock.size()));
+        const size_t taken = std::min(length, kPrintBlock - size_t(fBlock.size()));
         fBlock.append(bytes, qsizetype(taken));
         bytes += taken;
         length -= taken;
-        if (size_t(fBlock.size()) < kBlock) return;
-        addBlock(fBlock.constData(), kBlock);
+        if (size_t(fBlock.size()) < kPrintBlock) return;
+        addBlock(fBlock.constData(), kPrintBlock);
         fBlock.clear();
     }
-    for (; length >= kBlock; bytes += kBlock, length -= kBlock)
-        addBlock(bytes, kBlock);
+    for (; length >= kPrintBlock; bytes += kPrintBlock, length -= kPrintBlock)
+        addBlock(bytes, kPrintBlock);
     if (length > 0) fBlock.append(bytes, qsizetype(length));
 }
 
