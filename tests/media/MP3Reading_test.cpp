@@ -351,6 +351,23 @@ TEST(MP3ReadingTest, PicturesKeptOutOfTagLibSaveAsItsOwnSaveDoes) {
                    id3v2Frame(3, "APIC", jpegApicBody(3, QByteArray(6000, 'l')))},
                   500)},
     };
+    // The text encoding of each picture frame as the file stores it (TagLib
+    // converts it when it renders a frame again).
+    auto storedEncodings = [](const QString& path) {
+        const QByteArray bytes = readBytes(path);
+        QByteArray encodings;
+        const int version = bytes.size() > 10 ? bytes[3] : 0;
+        qsizetype at = 10;
+        while (at + 11 <= bytes.size() && bytes[at] != 0) {
+            quint32 size = 0;
+            for (int i = 4; i < 8; ++i)
+                size = version == 4 ? (size << 7) | quint8(bytes[at + i])
+                                    : (size << 8) | quint8(bytes[at + i]);
+            if (bytes.mid(at, 4) == "APIC") encodings += bytes[at + 10];
+            at += 10 + qsizetype(size);
+        }
+        return encodings;
+    };
     // Every frame as TagLib reads it back, sorted; the pictures in order.
     auto frames = [](const QString& path) {
         TagLib::MPEG::File file(QFile::encodeName(path).constData(), false);
@@ -390,6 +407,7 @@ TEST(MP3ReadingTest, PicturesKeptOutOfTagLibSaveAsItsOwnSaveDoes) {
                     ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
                 }
                 EXPECT_EQ(frames(fastPath), frames(wholePath));
+                EXPECT_EQ(storedEncodings(fastPath), storedEncodings(wholePath));
                 EXPECT_EQ(fast->getImageData(), whole->getImageData());
                 // A second save finds the pictures where the first wrote them.
                 fast->setTags({.title = QStringLiteral("Again")}, TagField::Title);
