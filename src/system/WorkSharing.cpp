@@ -28,12 +28,12 @@ public:
     static Helpers& instance() {
         // Never destroyed: helpers wait on it until the process ends.
         static const bool made = [] {
-            new Helpers;
+            gPool = new Helpers;
             // A forked child has none of the parent's threads: it starts
             // with no helpers and makes its own when it shares work (the
             // parent's list, whose lock the fork may have caught, is left).
             ::pthread_atfork([] { gPool->fMutex.lock(); }, [] { gPool->fMutex.unlock(); },
-                             [] { new Helpers; });
+                             [] { gPool = new Helpers; });
             return true;
         }();
         (void)made;
@@ -70,9 +70,7 @@ public:
     }
 
 private:
-    Helpers() : fMost(std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 4) - 1) {
-        gPool = this;
-    }
+    Helpers() : fMost(std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), 4) - 1) {}
 
     // With the mutex held.
     bool startOne() {
