@@ -32,13 +32,11 @@ std::atomic<int64_t> gFailNewFileAfter{-1};
 // saves fit in place.
 constexpr uint64_t kRewritePadding = 2048;
 constexpr size_t kCopyChunk = 1 << 20;
-// Chunks whose first and last bytes are compared after a save, spread over
-// the file; every chunk's offset and length are compared in full. After an
-// in-place save no chunk can have moved (only "moov" was written); after a
-// rewrite every offset must have moved with its audio, which a wider sample
-// confirms. All chunks of a song are a few hundred; a long file's, at two
-// reads each, would cost more than the copy.
-constexpr size_t kSampledChunks = 256;
+// Chunks whose first and last bytes are compared after a rewrite, spread
+// over the file; every chunk's offset and length are compared in full.
+// Every offset must have moved with its audio, which a wide sample
+// confirms. All chunks of a song are a few hundred; a long file's would
+// cost more than the copy.
 constexpr size_t kCheckedChunks = 4096;
 // Far beyond any real movie header (a few MB for hours of audio); stops a
 // forged size from costing that much memory.
@@ -394,9 +392,8 @@ std::unique_ptr<AtomParser> AtomParser::copyAsOpened() const {
     copy->fStat = fStat;
     copy->fLayoutProblem = fLayoutProblem;
     copy->fQuickCheck = fQuickCheck;
-    // Values both: neither the chunks nor their print change in place.
+    // A value: the chunks do not change in place.
     copy->fChunks = fChunks;
-    copy->fChunkPrint = fChunkPrint;
     return copy;
 }
 
@@ -560,7 +557,6 @@ QString AtomParser::whyNotWritable() const {
 QString AtomParser::checkLayout(const QByteArray& moovBytes) {
     Atom* moov = moovAtom();
     fChunks.reset();
-    fChunkPrint.clear();
     if (moov->sizeReadsZero())
         for (auto& c : moov->children())
             if (c->type() == kMdat || c->type() == kMoov || c->type() == kFtyp ||
@@ -658,23 +654,26 @@ SavePlan AtomParser::planSave() {
 
     const std::shared_ptr<const ChunkMap> before = fChunks;
     if (!block.isEmpty()) {
-        // In place: only the changed bytes of "moov" are written; no chunk
-        // moves, so the offsets must read back the same, and a sample of
-        // chunks must hold the same bytes.
+        // In place: only the changed bytes of "moov" are written, and every
+        // chunk lies in "mdat" (the opening checked), apart from it. So no
+        // chunk can move, and only a write gone astray could reach the
+        // audio: where it would land first, next to "moov", the outermost
+        // chunks must read back the same.
         plan.addChangedBytes(moovAt, std::move(old), std::move(block));
         if (plan.regions.empty()) return plan; // Nothing
+        for (const SaveRegion& r : plan.regions)
+            if (r.offset < moovAt || uint64_t(r.bytes.size()) > oldSize - (r.offset - moovAt))
+                return SavePlan::refused(
+                    QStringLiteral("The tags could not be laid out for writing."));
         plan.kind = SavePlan::Kind::InPlace;
         plan.newSize = fFileLen;
-        if (fChunkPrint.isEmpty()) {
-            const ChunkMap::Fingerprint taken = before->fingerprint(fd, kSampledChunks);
-            if (!taken.outcome.ok())
-                return SavePlan::refused(QStringLiteral("The file's audio could not be read (%1).")
-                                             .arg(taken.outcome.reason));
-            fChunkPrint = taken.print;
-        }
+        const ChunkMap::Fingerprint taken = before->fingerprintOutermost(fd);
+        if (!taken.outcome.ok())
+            return SavePlan::refused(QStringLiteral("The file's audio could not be read (%1).")
+                                         .arg(taken.outcome.reason));
         // The same top-level atoms at the same places and the same sample
         // tables: the same chunks, so the old map serves.
-        plan.verify = [before, print = fChunkPrint, tables = sampleTables(moov),
+        plan.verify = [before, print = taken.print, tables = sampleTables(moov),
                        places = topLevel(fAtoms)](const QString& path) -> QString {
             const Parsed written = parseWritten(path);
             if (!written.parser)
@@ -687,7 +686,7 @@ SavePlan AtomParser::planSave() {
                 return QStringLiteral("its chunk offsets changed");
             const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
             if (fd < 0) return Durable::errnoText(errno);
-            const ChunkMap::Fingerprint now = before->fingerprint(fd, kSampledChunks);
+            const ChunkMap::Fingerprint now = before->fingerprintOutermost(fd);
             ::close(fd);
             if (!now.outcome.ok()) return now.outcome.reason;
             if (now.print != print) return QStringLiteral("its audio changed");

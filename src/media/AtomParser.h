@@ -107,10 +107,8 @@ private:
     struct stat fStat {};   // as parsed or as last written by us
     QString fLayoutProblem; // why the sizes do not add up; null when they do
     bool fQuickCheck = false;
-    // The chunks as parsed, and the sampled fingerprint of their bytes once
-    // a save has taken it: in-place saves move no chunk, so both hold until
-    // the file is parsed again.
+    // The chunks as parsed: in-place saves move no chunk, so they hold
+    // until the file is parsed again.
     std::shared_ptr<const ChunkMap> fChunks;
-    QByteArray fChunkPrint;
     std::vector<std::pair<Atom*, QByteArray>> fSavedChunkTables;
 };

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <vector>
 
 using namespace AtomTypes;
 
@@ -59,11 +60,61 @@ struct SampleSizes {
     }
 };
 
-void appendAt(int fd, uint64_t offset, uint64_t length, QByteArray& into, bool& ok) {
-    const qsizetype at = into.size();
-    into.resize(at + qsizetype(length));
-    ok = ok && FileIO::readAt(fd, into.data() + at, size_t(length), offset);
-}
+// Reads byte ranges of a file in the order asked, each run of ranges lying
+// close together in one read: a fingerprint asks for two 16-byte edges of
+// hundreds of chunks, and a read each cost far more than the bytes between.
+class RangeReader {
+public:
+    struct Range {
+        uint64_t at = 0, length = 0;
+    };
+    RangeReader(int fd, const std::vector<Range>& ranges) : fFd(fd), fRanges(ranges) {}
+
+    // Range k's bytes appended to `into`; false when they cannot be read.
+    bool append(size_t k, QByteArray& into) {
+        const Range& r = fRanges[k];
+        if (!holds(r) && !fill(k)) return false;
+        into.append(fWindow.constData() + (r.at - fWindowAt), qsizetype(r.length));
+        return true;
+    }
+
+private:
+    // Ranges further apart than this are read apart; a run is read in one
+    // go up to kRun bytes.
+    static constexpr uint64_t kGap = 16 * 1024;
+    static constexpr uint64_t kRun = 256 * 1024;
+
+    bool holds(const Range& r) const {
+        return r.at >= fWindowAt && r.length <= uint64_t(fWindow.size()) &&
+               r.at - fWindowAt <= uint64_t(fWindow.size()) - r.length;
+    }
+    bool fill(size_t k) {
+        const uint64_t start = fRanges[k].at;
+        uint64_t end = start + fRanges[k].length;
+        for (size_t j = k + 1; j < fRanges.size(); ++j) {
+            const Range& next = fRanges[j];
+            if (next.at < start || next.at > end + kGap || next.at + next.length - start > kRun)
+                break;
+            end = std::max(end, next.at + next.length);
+        }
+        if (read(start, end)) return true;
+        // Cut short by something past this range: its own bytes alone say
+        // whether this one can be read.
+        return end != start + fRanges[k].length && read(start, start + fRanges[k].length);
+    }
+    bool read(uint64_t start, uint64_t end) {
+        fWindow.resize(qsizetype(end - start));
+        fWindowAt = start;
+        if (FileIO::readAt(fFd, fWindow.data(), size_t(end - start), start)) return true;
+        fWindow.clear();
+        return false;
+    }
+
+    int fFd;
+    const std::vector<Range>& fRanges;
+    QByteArray fWindow;
+    uint64_t fWindowAt = 0;
+};
 
 } // namespace
 
@@ -138,27 +189,55 @@ void ChunkMap::addTable(const Atom* stbl) {
 }
 
 ChunkMap::Fingerprint ChunkMap::fingerprint(int fd, size_t limit) const {
-    QuickPrint hash;
     const size_t n = fChunks.size();
     const size_t picks = std::min(n, std::max<size_t>(limit, 2));
-    QByteArray bytes;
-    bool ok = true;
-    for (size_t k = 0; k < picks && ok; ++k) {
-        const size_t i = picks == n ? k : size_t(uint64_t(k) * (n - 1) / (picks - 1));
+    std::vector<size_t> picked;
+    picked.reserve(picks);
+    for (size_t k = 0; k < picks; ++k)
+        picked.push_back(picks == n ? k : size_t(uint64_t(k) * (n - 1) / (picks - 1)));
+    return fingerprintOf(fd, picked);
+}
+
+ChunkMap::Fingerprint ChunkMap::fingerprintOutermost(int fd) const {
+    std::vector<size_t> picked;
+    if (!fChunks.empty()) {
+        size_t first = 0, last = 0;
+        for (size_t i = 1; i < fChunks.size(); ++i) {
+            const Chunk& c = fChunks[i];
+            if (c.offset < fChunks[first].offset) first = i;
+            if (c.offset + c.length > fChunks[last].offset + fChunks[last].length) last = i;
+        }
+        picked.push_back(first);
+        if (last != first) picked.push_back(last);
+    }
+    return fingerprintOf(fd, picked);
+}
+
+ChunkMap::Fingerprint ChunkMap::fingerprintOf(int fd, const std::vector<size_t>& picked) const {
+    // Each picked chunk's first 16 bytes, and its last 16 when it is longer.
+    std::vector<RangeReader::Range> ranges;
+    ranges.reserve(2 * picked.size());
+    for (const size_t i : picked) {
         const Chunk& c = fChunks[i];
-        const uint64_t head = c.length ? std::min(c.length, kTableEdge) : kTableEdge;
+        ranges.push_back({c.offset, c.length ? std::min(c.length, kTableEdge) : kTableEdge});
+        if (c.length > kTableEdge) ranges.push_back({c.offset + c.length - kTableEdge, kTableEdge});
+    }
+    QuickPrint hash;
+    RangeReader reader(fd, ranges);
+    QByteArray bytes;
+    for (size_t k = 0, r = 0; k < picked.size(); ++k) {
+        const Chunk& c = fChunks[picked[k]];
         bytes.clear();
         bytes.append(reinterpret_cast<const char*>(&c.length), sizeof c.length);
-        appendAt(fd, c.offset, head, bytes, ok);
-        if (c.length > kTableEdge)
-            appendAt(fd, c.offset + c.length - kTableEdge, kTableEdge, bytes, ok);
-        hash.addData(bytes);
+        bool ok = reader.append(r++, bytes);
+        if (ok && c.length > kTableEdge) ok = reader.append(r++, bytes);
         if (!ok)
             return {{},
                     Outcome::failed(QStringLiteral("chunk %1 at offset %2 cannot be read: %3")
-                                        .arg(i)
+                                        .arg(picked[k])
                                         .arg(c.offset)
                                         .arg(Durable::errnoText(errno)))};
+        hash.addData(bytes);
     }
     return {hash.result(), Outcome::done()};
 }

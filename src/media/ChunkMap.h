@@ -40,9 +40,13 @@ public:
         Outcome outcome;
     };
     Fingerprint fingerprint(int fd, size_t limit) const;
+    // The same of the chunk that starts first in the file and the one that
+    // ends last: where a write next to the audio would reach it first.
+    Fingerprint fingerprintOutermost(int fd) const;
 
 private:
     void addTable(const Atom* stbl);
+    Fingerprint fingerprintOf(int fd, const std::vector<size_t>& picked) const;
 
     std::vector<Chunk> fChunks;
     QString fProblem;

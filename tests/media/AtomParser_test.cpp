@@ -321,6 +321,57 @@ TEST_F(AtomParserTest, AFailedRewriteLeavesTheFileAndTheOffsetsAlone) {
     EXPECT_TRUE(sameAudio(before, readBytes(p)));
 }
 
+// The check after a rewrite reads the edges of every chunk of a few hundred
+// (in runs, not a read each): a byte changed at either edge of any chunk
+// fails it.
+TEST_F(AtomParserTest, ARewriteFailsItsCheckWhenAChunkEdgeReadsBackChanged) {
+    constexpr int kChunks = 300; // the fixture makes one per kilobyte
+    const QString p = make({.freePadding = 0, .mdatBytes = kChunks * 1024});
+    auto file = M4AFile::newM4AFileWithPath(p);
+    ASSERT_TRUE(file);
+    file->setTags({.title = QStringLiteral("A title too long for the room it had")},
+                  TagField::Title);
+    const SavePlan plan = file->atomParser()->planSave();
+    ASSERT_EQ(plan.kind, SavePlan::Kind::Rewrite);
+    const QString copy = path(QStringLiteral("copy.m4a"));
+    {
+        const int in = ::open(QFile::encodeName(p).constData(), O_RDONLY);
+        const int out = ::open(QFile::encodeName(copy).constData(), O_WRONLY | O_CREAT, 0644);
+        ASSERT_TRUE(plan.writeNew(in, out).ok());
+        ::close(in);
+        ::close(out);
+    }
+    const QByteArray written = readBytes(copy);
+    const std::vector<quint64> chunks = chunkOffsets(written);
+    ASSERT_EQ(chunks.size(), size_t(kChunks));
+    struct Case {
+        const char* name;
+        qint64 changedAt; // -1: none
+        const char* says; // null: the check passes
+    };
+    const Case cases[] = {
+        {"as written", -1, nullptr},
+        {"the first chunk's first byte", qint64(chunks[0]), "its audio changed"},
+        {"a middle chunk's last byte", qint64(chunks[150]) + 1023, "its audio changed"},
+        {"a chunk's first byte, past the first run", qint64(chunks[260]), "its audio changed"},
+        {"the last chunk's last byte", qint64(chunks[kChunks - 1]) + 1023, "its audio changed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray bytes = written;
+        if (c.changedAt >= 0) bytes[c.changedAt] = char(bytes[c.changedAt] ^ 0x5A);
+        QFile out(copy);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ASSERT_EQ(out.write(bytes), bytes.size());
+        out.close();
+        const QString why = plan.verify(copy);
+        if (!c.says)
+            EXPECT_TRUE(why.isNull()) << why.toStdString();
+        else
+            EXPECT_TRUE(why.contains(QLatin1String(c.says))) << why.toStdString();
+    }
+}
+
 TEST_F(AtomParserTest, ARewriteThatWouldPushA32BitOffsetPast4GiBIsRefused) {
     // A sparse file whose audio reaches past 4 GiB, with a chunk near the
     // 32-bit limit: moving it by the growth of "moov" cannot be expressed.
