@@ -82,6 +82,10 @@ QByteArray Digest::result() {
     return out;
 }
 
+void Digest::prepare() {
+    crypto();
+}
+
 QByteArray Digest::hash(const char* bytes, size_t length, Kind kind) {
     Digest digest(kind);
     digest.addData(bytes, length);

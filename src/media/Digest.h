@@ -26,6 +26,9 @@ public:
     QByteArray result();
 
     static QByteArray hash(const char* bytes, size_t length, Kind kind);
+    // Opens libcrypto now, if it is not open yet: a caller about to need a
+    // digest soon may have it opened on another thread meanwhile.
+    static void prepare();
 
 private:
     void* fContext = nullptr; // EVP_MD_CTX

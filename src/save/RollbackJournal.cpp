@@ -17,7 +17,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <optional>
 #include <system_error>
 #include <thread>
@@ -109,76 +108,87 @@ private:
 
 // Writes the journal to `fd` as QDataStream would serialize it, followed by
 // the SHA-256 of those bytes, without gathering the copies of every file in
-// one array first: the fields go through small buffers, the old and new
+// one array first: the fields go into one buffer, the large old and new
 // bytes straight from the plans. The hash is taken on a second thread while
 // the bytes are written. Files are named by their names in `folder`.
 bool writeJournal(int fd, const FolderHandle& folder, const std::vector<const SavePlan*>& plans) {
-    std::vector<QByteArrayView> spans; // the journal, in order
-    std::deque<QByteArray> fields;     // the spans that are not the plans' own bytes
-    QByteArray pending;                // fields not yet in a span
-    auto encode = [&pending](const auto& write) {
-        QByteArray bytes;
-        QDataStream out(&bytes, QIODevice::WriteOnly);
-        out.setVersion(QDataStream::Qt_6_0);
-        write(out);
-        pending += bytes;
-    };
-    auto flush = [&] {
-        if (pending.isEmpty()) return;
-        fields.push_back(std::move(pending));
-        spans.push_back(fields.back());
-        pending = QByteArray();
-    };
     // Bytes as QDataStream writes a QByteArray: its length, then the bytes;
     // large ones straight from where they are.
     constexpr qsizetype kInline = 4096;
+    // The pieces first, so that the fields' buffer is sized once: growing
+    // it moved megabytes on every save of a large folder.
+    std::vector<std::vector<Piece>> pieces;
+    qsizetype fieldsBound = 64;
+    for (const SavePlan* plan : plans) {
+        fieldsBound += 64 + 3 * plan->target.size();
+        for (const SaveRegion& r : plan->regions) {
+            pieces.push_back(PieceFinder(r.old, r.bytes).find());
+            fieldsBound += 32 + (r.old.size() < kInline ? r.old.size() : 0);
+            for (const Piece& piece : pieces.back())
+                fieldsBound += 9 + (piece.from < 0 && piece.length < kInline ? piece.length : 0);
+        }
+    }
+    QByteArray fields;
+    fields.reserve(fieldsBound);
+    QDataStream out(&fields, QIODevice::WriteOnly);
+    out.setVersion(QDataStream::Qt_6_0);
+    // The journal in order: runs of `fields` (at, length) and, with
+    // `external`, bytes of the plans themselves.
+    struct Span {
+        qsizetype at = 0, length = 0;
+        const char* external = nullptr;
+    };
+    std::vector<Span> spans;
+    qsizetype spanned = 0; // fields up to here are in spans
+    auto flush = [&] {
+        if (fields.size() == spanned) return;
+        spans.push_back({spanned, fields.size() - spanned});
+        spanned = fields.size();
+    };
     auto putBytes = [&](const char* bytes, qsizetype length) {
+        out << quint32(length);
         if (length < kInline) {
-            encode([&](QDataStream& out) {
-                out << quint32(length);
-                out.writeRawData(bytes, int(length));
-            });
+            out.writeRawData(bytes, int(length));
             return;
         }
-        encode([&](QDataStream& out) { out << quint32(length); });
         flush();
-        spans.emplace_back(bytes, length);
+        spans.push_back({0, length, bytes});
     };
-    encode([&](QDataStream& out) {
-        out << kMagic << quint64(folder.device()) << quint64(folder.inode())
-            << quint32(plans.size());
-    });
+    out << kMagic << quint64(folder.device()) << quint64(folder.inode()) << quint32(plans.size());
+    auto regionPieces = pieces.cbegin();
     for (const SavePlan* plan : plans) {
-        encode([&](QDataStream& out) {
-            out << QFile::encodeName(QFileInfo(plan->target).fileName())
-                << quint64(plan->seen.st_dev) << quint64(plan->seen.st_ino)
-                << quint64(plan->seen.st_size) << quint64(plan->newSize)
-                << quint32(plan->regions.size());
-        });
+        out << QFile::encodeName(QFileInfo(plan->target).fileName()) << quint64(plan->seen.st_dev)
+            << quint64(plan->seen.st_ino) << quint64(plan->seen.st_size) << quint64(plan->newSize)
+            << quint32(plan->regions.size());
         for (const SaveRegion& r : plan->regions) {
-            const std::vector<Piece> pieces = PieceFinder(r.old, r.bytes).find();
-            encode([&](QDataStream& out) { out << quint64(r.offset); });
+            const std::vector<Piece>& found = *regionPieces++;
+            out << quint64(r.offset);
             putBytes(r.old.constData(), r.old.size());
-            encode([&](QDataStream& out) {
-                out << quint32(r.bytes.size()) << quint32(pieces.size());
-            });
-            for (const Piece& piece : pieces) {
+            out << quint32(r.bytes.size()) << quint32(found.size());
+            for (const Piece& piece : found) {
                 if (piece.from >= 0) {
-                    encode([&](QDataStream& out) {
-                        out << quint8(1) << quint32(piece.from) << quint32(piece.length);
-                    });
+                    out << quint8(1) << quint32(piece.from) << quint32(piece.length);
                     continue;
                 }
-                encode([&](QDataStream& out) { out << quint8(0); });
+                out << quint8(0);
                 putBytes(r.bytes.constData() + piece.at, piece.length);
             }
         }
     }
     flush();
+    if (out.status() != QDataStream::Ok) {
+        errno = ENOMEM;
+        return false;
+    }
+    std::vector<QByteArrayView> views;
+    views.reserve(spans.size());
+    for (const Span& span : spans)
+        views.emplace_back(span.external ? span.external : fields.constData() + span.at,
+                           span.length);
 
     Digest hash(Digest::Kind::Sha256);
-    auto hashAll = [&hash, &spans] {
-        for (const QByteArrayView span : spans)
+    auto hashAll = [&hash, &views] {
+        for (const QByteArrayView span : views)
             hash.addData(span.data(), size_t(span.size()));
     };
     std::thread hasher;
@@ -188,7 +198,7 @@ bool writeJournal(int fd, const FolderHandle& folder, const std::vector<const Sa
         hashAll();
     }
     bool ok = true;
-    for (const QByteArrayView span : spans)
+    for (const QByteArrayView span : views)
         if (ok) ok = Durable::writeAll(fd, span.data(), size_t(span.size()));
     const int error = errno;
     if (hasher.joinable()) hasher.join();
@@ -590,6 +600,10 @@ void RollbackJournal::keep() {
     fFd = -1;
     fName.clear();
     fFolder.close();
+}
+
+void RollbackJournal::prepare() {
+    Digest::prepare();
 }
 
 void RollbackJournal::remove() {

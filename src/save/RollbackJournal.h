@@ -53,6 +53,9 @@ public:
     // it covers could not be put back.
     void keep();
     bool isOpen() const { return fFd >= 0; }
+    // Readies what writing a journal needs (libcrypto, for its hash), for
+    // a save to do on another thread before its first journal.
+    static void prepare();
 
     // Finishes the journals of `folder` that no running save holds: a file
     // that holds all of its new bytes keeps them, a torn one gets its old

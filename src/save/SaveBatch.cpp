@@ -20,6 +20,8 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -248,6 +250,13 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
     struct stat albumStat {};
     ::stat(QFile::encodeName(album).constData(), &albumStat);
     std::map<std::pair<dev_t, ino_t>, JournalFolder> journals;
+    // Loading what a journal needs took milliseconds of the first journal's
+    // time: it loads while the first files are planned.
+    std::jthread journalReady;
+    try {
+        journalReady = std::jthread(&RollbackJournal::prepare);
+    } catch (const std::system_error&) {
+    }
     for (int next = 0; next < count && !askStop();) {
         // 1. Plan a group: a few files at a time, each on a core of its own
         // (planning reads but never writes), until the group is full.
