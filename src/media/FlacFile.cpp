@@ -388,7 +388,19 @@ SavePlan FlacFile::planSave() {
 
     // The new metadata as the pieces written: all of it, or the bytes
     // around the pictures kept.
+    // Each piece is sized first and filled once: growing it as blocks were
+    // added copied the pictures again, file after file.
+    std::vector<qsizetype> pieceSizes(1, 0);
+    for (const PlannedBlock& block : blocks) {
+        pieceSizes.back() += 4;
+        if (block.stored < 0)
+            pieceSizes.back() += block.body.size();
+        else
+            pieceSizes.push_back(0);
+    }
+    if (padded) pieceSizes.back() += 4 + qsizetype(padding);
     std::vector<std::pair<uint64_t, QByteArray>> pieces(1, {0, QByteArray()});
+    pieces.back().second.reserve(pieceSizes.front());
     for (size_t i = 0; i < blocks.size(); ++i) {
         const bool last = !padded && i + 1 == blocks.size();
         pieces.back().second += blockHeader(blocks[i].type, last, blocks[i].length);
@@ -398,10 +410,11 @@ SavePlan FlacFile::planSave() {
         }
         const uint64_t end = pieces.back().first + uint64_t(pieces.back().second.size());
         pieces.emplace_back(end + blocks[i].length, QByteArray());
+        pieces.back().second.reserve(pieceSizes[pieces.size() - 1]);
     }
     if (padded) {
         pieces.back().second += blockHeader(kPadding, true, padding);
-        pieces.back().second += QByteArray(qsizetype(padding), '\0');
+        pieces.back().second.append(qsizetype(padding), '\0');
     }
     const QByteArray metadata = pieces.size() == 1 ? pieces.front().second : QByteArray();
     const uint64_t audioLength = old.size - old.audioAt;
