@@ -8,6 +8,7 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <optional>
 
 namespace {
@@ -22,6 +23,9 @@ struct Crypto {
     decltype(&EVP_DigestUpdate) update = nullptr;
     decltype(&EVP_DigestFinal_ex) final = nullptr;
 };
+
+// Set once libcrypto has been tried, opened or not.
+std::atomic<bool> gCryptoTried{false};
 
 // Null when libcrypto 3 cannot be opened.
 const Crypto* crypto() {
@@ -39,13 +43,20 @@ const Crypto* crypto() {
             return c;
         return std::nullopt;
     }();
+    gCryptoTried.store(true, std::memory_order_release);
     return loaded ? &*loaded : nullptr;
 }
 
+// Below this many bytes Qt's digest, slower per byte, costs less than
+// opening libcrypto and setting it up for its first digest (milliseconds).
+constexpr size_t kWorthLibcrypto = size_t(1) << 20;
+
 } // namespace
 
-Digest::Digest(Kind kind) {
-    if (const Crypto* c = crypto()) {
+Digest::Digest(Kind kind, size_t expected) {
+    const bool useCrypto =
+        expected >= kWorthLibcrypto || gCryptoTried.load(std::memory_order_acquire);
+    if (const Crypto* c = useCrypto ? crypto() : nullptr) {
         fContext = c->ctxNew();
         fOk = fContext && c->init(static_cast<EVP_MD_CTX*>(fContext),
                                   kind == Kind::Sha1 ? c->sha1() : c->sha256(), nullptr) == 1;
@@ -83,11 +94,13 @@ QByteArray Digest::result() {
 }
 
 void Digest::prepare() {
-    crypto();
+    // Its first digest sets libcrypto up (configuration, providers): that
+    // too is done here.
+    Digest(Kind::Sha256).result();
 }
 
 QByteArray Digest::hash(const char* bytes, size_t length, Kind kind) {
-    Digest digest(kind);
+    Digest digest(kind, length);
     digest.addData(bytes, length);
     return digest.result();
 }

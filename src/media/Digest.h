@@ -3,19 +3,24 @@
 #include <QByteArray>
 
 #include <cstddef>
+#include <cstdint>
 
 // A SHA-1 or SHA-256 digest computed by OpenSSL, which uses the processor's
 // SHA instructions: five to ten times the speed of QCryptographicHash on the
-// megabytes a save keeps (the rollback journal). libcrypto is
-// opened on the first digest, not at start (its loading cost every run about
-// a millisecond); without it, QCryptographicHash gives the same digests.
+// megabytes a save keeps (the rollback journal). libcrypto is opened for
+// the first digest of a megabyte or more, or by prepare(), not at start:
+// loading and setting it up took milliseconds, more than Qt takes to hash
+// the few kilobytes of a small save's journal. Without it,
+// QCryptographicHash gives the same digests.
 class QCryptographicHash;
 
 class Digest {
 public:
     enum class Kind { Sha1, Sha256 };
 
-    explicit Digest(Kind kind);
+    // `expected`: about how many bytes the digest will take. Fewer than a
+    // megabyte are hashed by Qt unless libcrypto is open already.
+    explicit Digest(Kind kind, size_t expected = SIZE_MAX);
     ~Digest();
     Digest(const Digest&) = delete;
     Digest& operator=(const Digest&) = delete;

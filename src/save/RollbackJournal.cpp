@@ -186,7 +186,10 @@ bool writeJournal(int fd, const FolderHandle& folder, const std::vector<const Sa
         views.emplace_back(span.external ? span.external : fields.constData() + span.at,
                            span.length);
 
-    Digest hash(Digest::Kind::Sha256);
+    size_t journalBytes = 0;
+    for (const QByteArrayView span : views)
+        journalBytes += size_t(span.size());
+    Digest hash(Digest::Kind::Sha256, journalBytes);
     auto hashAll = [&hash, &views] {
         for (const QByteArrayView span : views)
             hash.addData(span.data(), size_t(span.size()));

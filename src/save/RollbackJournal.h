@@ -53,9 +53,11 @@ public:
     // it covers could not be put back.
     void keep();
     bool isOpen() const { return fFd >= 0; }
-    // Readies what writing a journal needs (libcrypto, for its hash), for
-    // a save to do on another thread before its first journal.
+    // Readies what writing a journal of kPreparedFrom bytes or more needs
+    // (libcrypto, for its hash), for a save to do on another thread while
+    // it plans the writes the journal covers.
     static void prepare();
+    static constexpr qsizetype kPreparedFrom = qsizetype(1) << 20;
 
     // Finishes the journals of `folder` that no running save holds: a file
     // that holds all of its new bytes keeps them, a torn one gets its old

@@ -250,13 +250,17 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
     struct stat albumStat {};
     ::stat(QFile::encodeName(album).constData(), &albumStat);
     std::map<std::pair<dev_t, ino_t>, JournalFolder> journals;
-    // Loading what a journal needs took milliseconds of the first journal's
-    // time: it loads while the first files are planned.
+    // A large journal's hash needs libcrypto, whose loading took
+    // milliseconds of the journal's time: it loads while the rest of the
+    // group is planned, once the group holds that much.
     std::jthread journalReady;
-    try {
-        journalReady = std::jthread(&RollbackJournal::prepare);
-    } catch (const std::system_error&) {
-    }
+    auto prepareJournal = [&journalReady](qsizetype held) {
+        if (journalReady.joinable() || held < RollbackJournal::kPreparedFrom) return;
+        try {
+            journalReady = std::jthread(&RollbackJournal::prepare);
+        } catch (const std::system_error&) {
+        }
+    };
     for (int next = 0; next < count && !askStop();) {
         // 1. Plan a group: a few files at a time, each on a core of its own
         // (planning reads but never writes), until the group is full.
@@ -301,6 +305,7 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
                 held += plan.heldBytes;
                 for (const SaveRegion& r : plan.regions)
                     held += r.bytes.size() + r.old.size();
+                prepareJournal(held);
                 if (job->decided) done(*job);
                 group.push_back(std::move(job));
             }
