@@ -59,8 +59,8 @@ TEST(FuzzyCompare, EmbeddedZeroEndsRuns) {
 TEST(FuzzyCompare, StaysWithinRangeOnRepetitiveText) {
     // Runs measured past the range ends can count units twice; the score
     // must still read as a percentage.
-    const QString samples[] = {u"aaaa"_s, u"aab"_s, u"abab"_s, u"baaa"_s, u"aaab"_s,
-                               u"abba"_s, u"ccaab"_s, u"cabcc"_s, u"a"_s, u"aa"_s};
+    const QString samples[] = {u"aaaa"_s, u"aab"_s,   u"abab"_s,  u"baaa"_s, u"aaab"_s,
+                               u"abba"_s, u"ccaab"_s, u"cabcc"_s, u"a"_s,    u"aa"_s};
     for (const QString& a : samples)
         for (const QString& b : samples) {
             const int score = FuzzyCompare(a, b);
@@ -95,9 +95,10 @@ TEST(IsNumeric, TrailingNumberWithSpaces) {
         const char16_t* text;
         bool numeric;
     };
-    for (const Row& row : {Row{u"Track 12", true}, Row{u" 7 ", true}, Row{u"Disc 2", true},
-                           Row{u"42", true}, Row{u"12a", false}, Row{u"2nd", false},
-                           Row{u"", false}, Row{u"Track 1\t", false}}) {
+    for (const Row& row :
+         {Row{u"Track 12", true}, Row{u" 7 ", true}, Row{u"Disc 2", true}, Row{u"42", true},
+          Row{u"12a", false}, Row{u"2nd", false}, Row{u"", false}, Row{u"Track 1\t", false},
+          Row{u"Track 12 \n", true}, Row{u"12\n\n", false}, Row{u"\u0661\u0662", false}}) {
         EXPECT_EQ(IsNumeric(q(row.text)), row.numeric) << q(row.text).toStdString();
     }
 }
