@@ -307,7 +307,7 @@ struct OpenedMp3 {
             patchLength = length;
             if (picturesAside && layout.tagAt == 0 && !known.empty() &&
                 setAsideUnread(length, known, patch))
-                return openTagLib(path, readProperties, patch, patchLength);
+                return openTagLib(path, readProperties, patch, patchLength, true);
             QByteArray raw(qsizetype(length), Qt::Uninitialized);
             if (!FileIO::readAt(fd, raw.data(), size_t(length), uint64_t(layout.tagAt)))
                 return false;
@@ -320,10 +320,11 @@ struct OpenedMp3 {
                     aside && !aside->pictures.empty()) {
                     patch = std::move(aside->tag);
                     pictures = std::move(aside->pictures);
+                    return openTagLib(path, readProperties, patch, patchLength, true);
                 }
             }
         }
-        return openTagLib(path, readProperties, patch, patchLength);
+        return openTagLib(path, readProperties, patch, patchLength, false);
     }
 
 private:
@@ -349,11 +350,14 @@ private:
         return true;
     }
 
+    // plain: the patch is a plain tag (see setPicturesAside), whose zeros
+    // after the frames TagLib need not be given.
     bool openTagLib(const QByteArray& path, bool readProperties, const QByteArray& patch,
-                    int64_t patchLength) {
+                    int64_t patchLength, bool plain) {
         stream = std::make_unique<PatchedFileStream>(fd, path, uint64_t(layout.size),
                                                      uint64_t(std::max<int64_t>(layout.tagAt, 0)),
                                                      patch, uint64_t(patchLength));
+        if (plain) stream->trimZeros();
         file =
             std::make_unique<TagLib::MPEG::File>(stream.get(), Id3FrameFactory::instance(),
                                                  readProperties, TagLib::AudioProperties::Average);
@@ -524,19 +528,25 @@ QString notWritableReason(const OpenedMp3& mp3) {
     return {};
 }
 
+// Blocks TagLib read up to this size may stay with the frames that share
+// them; a larger one holds mostly what the frames do not need.
+constexpr uint64_t kSharedBlock = 64 * 1024;
+
 // Moves the frames TagLib read into our tag. TagLib's frames share the
-// block the whole tag was read in (a cover set aside is zeros there, as
-// long as the cover): a frame kept, or the tag's key for its identifier,
-// would keep that block as long as the file object lives. Each frame but a
-// picture, which is that long itself, is replaced by one read from its own
-// bytes, when that one renders the same.
-void takeFrames(ID3v2::Tag& from, ID3v2::Tag& to) {
+// block the whole tag was read in (a cover, or its zeros when set aside,
+// and the padding): a frame kept, or the tag's key for its identifier,
+// would keep that block as long as the file object lives. When that block
+// is large (`largestBlock`), each frame but a picture, which is that long
+// itself, is replaced by one read from its own bytes, when that one renders
+// the same.
+void takeFrames(ID3v2::Tag& from, ID3v2::Tag& to, uint64_t largestBlock) {
     ID3v2::Header header;
     header.setMajorVersion(from.header()->majorVersion());
+    const bool detach = largestBlock > kSharedBlock;
     const std::vector<ID3v2::Frame*> frames = snapshot(from.frameList());
     for (ID3v2::Frame* frame : frames) {
         from.removeFrame(frame, false);
-        if (frame->frameID() != "APIC") {
+        if (detach && frame->frameID() != "APIC") {
             const ByteVector rendered = frame->render();
             ID3v2::Frame* own = Id3FrameFactory::instance()->createFrame(
                 ByteVector(rendered.data(), rendered.size()), &header);
@@ -595,12 +605,11 @@ MP3File::MP3File(const QString& path) : MusicFile(path), fID3Tags(new ID3v2::Tag
 MP3File::MP3File(const MP3File& opened)
     : MusicFile(opened), fID3Tags(new ID3v2::Tag), fTagLoaded(opened.fTagLoaded),
       fCoverAt(opened.fCoverAt), fCoverLength(opened.fCoverLength),
-      fCoverPictureAt(opened.fCoverPictureAt),
-      fHeldPictures(opened.fHeldPictures), fPictureFrames(opened.fPictureFrames), fV1(opened.fV1),
-      fReadVersion(opened.fReadVersion),
-      fAudioBitrate(opened.fAudioBitrate), fAudioSeconds(opened.fAudioSeconds),
-      fStat(opened.fStat), fLayout(opened.fLayout), fNotWritable(opened.fNotWritable),
-      fTagVersion(opened.fTagVersion), fHomePage(opened.fHomePage) {}
+      fCoverPictureAt(opened.fCoverPictureAt), fHeldPictures(opened.fHeldPictures),
+      fPictureFrames(opened.fPictureFrames), fV1(opened.fV1), fReadVersion(opened.fReadVersion),
+      fAudioBitrate(opened.fAudioBitrate), fAudioSeconds(opened.fAudioSeconds), fStat(opened.fStat),
+      fLayout(opened.fLayout), fNotWritable(opened.fNotWritable), fTagVersion(opened.fTagVersion),
+      fHomePage(opened.fHomePage) {}
 
 std::shared_ptr<MusicFile> MP3File::copyAsOpened() const {
     // A tag read whole, or changed in memory, is not copied: TagLib's frames
@@ -677,7 +686,7 @@ bool MP3File::open(Reading reading) {
 
     if (ID3v2::Tag* tag = file.ID3v2Tag(false)) {
         fReadVersion = int(tag->header()->majorVersion());
-        takeFrames(*tag, *fID3Tags);
+        takeFrames(*tag, *fID3Tags, mp3.stream->largestBlock());
     }
     if (TagLib::ID3v1::Tag* v1 = file.ID3v1Tag(false)) fV1 = v1Values(*v1);
     if (const TagLib::MPEG::Properties* audio = file.audioProperties()) {
@@ -718,7 +727,8 @@ void MP3File::loadTag() {
         TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
         return;
     }
-    if (ID3v2::Tag* tag = mp3.file->ID3v2Tag(false)) takeFrames(*tag, *fID3Tags);
+    if (ID3v2::Tag* tag = mp3.file->ID3v2Tag(false))
+        takeFrames(*tag, *fID3Tags, mp3.stream->largestBlock());
     fLayout = mp3.layout; // a save lays the file out as TagLib reads it
     fHeldPictures = std::move(mp3.pictures);
     fNotWritable = notWritableReason(mp3);
@@ -1331,10 +1341,10 @@ SavePlan MP3File::planSave() {
     if (inPlace && hadTag && picturesInOneRun && picturesSize >= kPinnedPictures &&
         picturesWritten.front().at != fHeldPictures.front().at) {
         const ID3v2::FrameList& own = fID3Tags->frameList(CustomTagFrame::kFrameID);
-        tag = pinnedTag(rendered, frames, pictures, qsizetype(fHeldPictures.front().at),
-                        own.size() == 1 ? dynamic_cast<const CustomTagFrame*>(own.front())
-                                        : nullptr,
-                        version, old.tagLength);
+        tag =
+            pinnedTag(rendered, frames, pictures, qsizetype(fHeldPictures.front().at),
+                      own.size() == 1 ? dynamic_cast<const CustomTagFrame*>(own.front()) : nullptr,
+                      version, old.tagLength);
         if (!tag.isNull())
             for (size_t i = 0; i < picturesWritten.size(); ++i)
                 picturesWritten[i].at = fHeldPictures[i].at;
@@ -1344,8 +1354,8 @@ SavePlan MP3File::planSave() {
         if (picturesUnread && picturesWritten.front().at != fHeldPictures.front().at &&
             !readPictures(false))
             return SavePlan::refused(QStringLiteral("“%1” could not be read.").arg(name));
-        tag = tagBytes(rendered, frames, pictures,
-                       inPlace ? old.tagLength : 10 + content + kPadding);
+        tag =
+            tagBytes(rendered, frames, pictures, inPlace ? old.tagLength : 10 + content + kPadding);
     }
 
     struct Expected {

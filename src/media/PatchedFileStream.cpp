@@ -12,7 +12,12 @@ PatchedFileStream::PatchedFileStream(int fd, const QByteArray& name, uint64_t le
       fPatchLength(std::max<uint64_t>(patchLength, uint64_t(patch.size()))) {}
 
 TagLib::ByteVector PatchedFileStream::readBlock(unsigned long length) {
-    const uint64_t n = fPos >= fLength ? 0 : std::min<uint64_t>(length, fLength - fPos);
+    uint64_t n = fPos >= fLength ? 0 : std::min<uint64_t>(length, fLength - fPos);
+    const uint64_t patchBytesEnd = fPatchAt + uint64_t(fPatch.size());
+    if (fTrimZeros && fPos >= fPatchAt && fPos < patchBytesEnd && fPos + n > patchBytesEnd &&
+        fPos + n <= fPatchAt + fPatchLength)
+        n = patchBytesEnd - fPos;
+    fLargestBlock = std::max(fLargestBlock, n);
     TagLib::ByteVector block(unsigned(n), '\0');
     // The part of the block the patch covers comes from the patch; only the
     // file's bytes around it are read.

@@ -17,6 +17,15 @@ public:
     PatchedFileStream(int fd, const QByteArray& name, uint64_t length, uint64_t patchAt,
                       const QByteArray& patch, uint64_t patchLength);
 
+    // A block that starts in the patch's bytes and would end in the zeros
+    // after them ends with the patch instead. For a patch that is a plain
+    // ID3v2 tag (no footer) with its frames first: TagLib's parse stops at
+    // the end of its block as it stops at zeros, and the block it keeps
+    // (its frames share it) is no larger than the patch.
+    void trimZeros() { fTrimZeros = true; }
+    // The largest block read so far: what TagLib's objects may keep alive.
+    uint64_t largestBlock() const { return fLargestBlock; }
+
     TagLib::FileName name() const override { return fName.constData(); }
     TagLib::ByteVector readBlock(unsigned long length) override;
     void writeBlock(const TagLib::ByteVector&) override {}
@@ -40,4 +49,6 @@ private:
     QByteArray fPatch;
     uint64_t fPatchLength;
     uint64_t fPos = 0;
+    bool fTrimZeros = false;
+    uint64_t fLargestBlock = 0;
 };
