@@ -489,19 +489,32 @@ void collectDeferred(Atom* atom, std::vector<DataAtom*>& out) {
 
 } // namespace
 
-QByteArray AtomParser::readDeferred(const DataAtom& value) const {
-    if (!value.deferred()) return value.value();
+int AtomParser::openUnchanged() const {
     const int fd = ::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return {};
-    const FileIO::ClosedAtExit closer{fd};
+    if (fd < 0) return -1;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !FileIO::sameFile(st, fStat)) {
+        ::close(fd);
         TROVIX_LOG() << "Picture not read, the file changed since it was opened:" << fPath;
-        return {};
+        return -1;
     }
+    return fd;
+}
+
+QByteArray AtomParser::readDeferred(const DataAtom& value) const {
+    if (!value.deferred()) return value.value();
+    const FileIO::ClosedAtExit file{openUnchanged()};
+    if (file.fd < 0) return {};
     QByteArray bytes(qsizetype(value.valueLength()), Qt::Uninitialized);
-    if (!FileIO::readAt(fd, bytes.data(), size_t(bytes.size()), value.valueAt())) return {};
+    if (!FileIO::readAt(file.fd, bytes.data(), size_t(bytes.size()), value.valueAt())) return {};
     return bytes;
+}
+
+bool AtomParser::deferredHolds(const DataAtom& value, const QByteArray& bytes) const {
+    if (!value.deferred()) return value.value() == bytes;
+    if (uint64_t(bytes.size()) != value.valueLength()) return false;
+    const FileIO::ClosedAtExit file{openUnchanged()};
+    return file.fd >= 0 && FileIO::holdsAt(file.fd, bytes, value.valueAt());
 }
 
 bool AtomParser::loadDeferred(int fd, const QByteArray& moov, uint64_t moovAt) {

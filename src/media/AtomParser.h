@@ -74,6 +74,9 @@ public:
     // The bytes of a value left in the file (see DataAtom); empty when the
     // file changed since it was parsed or cannot be read.
     QByteArray readDeferred(const DataAtom& value) const;
+    // Whether such a value is `bytes`, compared where it lies in the file
+    // without reading it whole; false too when it cannot be read.
+    bool deferredHolds(const DataAtom& value, const QByteArray& bytes) const;
 
     // Diagnostic dumps to standard output.
     void print() const;
@@ -84,6 +87,9 @@ public:
     static void setFailNewFileAfter(int64_t bytes);
 
 private:
+    // The file opened for reading, when it is still the one parsed; -1
+    // when it is not, or cannot be opened.
+    int openUnchanged() const;
     explicit AtomParser(const QString& path) : fPath(path) {}
     // Reads every value left in the file into the tree: from `moov` (the
     // movie header's bytes, read from `moovAt`) where it lies inside, else

@@ -2,6 +2,7 @@
 
 #include "system/Durable.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -24,6 +25,18 @@ bool readAt(int fd, char* data, size_t size, uint64_t offset) {
         data += n;
         size -= size_t(n);
         offset += uint64_t(n);
+    }
+    return true;
+}
+
+bool holdsAt(int fd, QByteArrayView bytes, uint64_t offset) {
+    char piece[16 * 1024];
+    for (qsizetype at = 0; at < bytes.size();) {
+        const size_t n = size_t(std::min<qsizetype>(bytes.size() - at, qsizetype(sizeof piece)));
+        if (!readAt(fd, piece, n, offset + uint64_t(at)) ||
+            std::memcmp(piece, bytes.data() + at, n) != 0)
+            return false;
+        at += qsizetype(n);
     }
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <sys/stat.h>
@@ -17,6 +18,9 @@ namespace FileIO {
 // False on an error or when the file ends first (errno EIO then).
 bool readAt(int fd, char* data, size_t size, uint64_t offset);
 bool writeAt(int fd, const char* data, size_t size, uint64_t offset);
+// Whether the file holds `bytes` at `offset`, read a piece at a time: a
+// cover compared this way is never held whole. False on an error too.
+bool holdsAt(int fd, QByteArrayView bytes, uint64_t offset);
 
 // Why a music file could not be opened for writing, for the user.
 QString whyNotOpened(int error);

@@ -296,6 +296,13 @@ qint64 M4AFile::storedImageSize() const {
     return value ? qint64(value->valueLength()) : -1;
 }
 
+std::optional<bool> M4AFile::storedImageEquals(const QByteArray& bytes) const {
+    Atom* a = item(kCovr);
+    const auto* value = a ? static_cast<const DataAtom*>(a->data()) : nullptr;
+    if (!value || !value->deferred()) return std::nullopt;
+    return fAtomParser->deferredHolds(*value, bytes);
+}
+
 bool M4AFile::movieTimes(double& timeScale, double& duration) const {
     Atom* moov = fAtomParser ? fAtomParser->find(kMoov) : nullptr;
     Atom* mvhd = moov ? moov->findChild(kMvhd) : nullptr;

@@ -38,6 +38,7 @@ protected:
     QByteArray readImage() const override;
     bool readHasImage() const override;
     qint64 storedImageSize() const override;
+    std::optional<bool> storedImageEquals(const QByteArray& bytes) const override;
 
     void writeTagValues(const TagValues& values, TagFields fields) override;
     void writeImageData(const QByteArray& bytes, const QByteArray& format) override;

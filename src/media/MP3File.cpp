@@ -765,19 +765,33 @@ void MP3File::loadPictures() {
     }
 }
 
-QByteArray MP3File::readCoverFromFile() const {
-    if (fCoverAt < 0) return {};
+int MP3File::openUnchanged() const {
     const int fd = ::open(localPath(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return {};
-    const FileIO::ClosedAtExit closer{fd};
+    if (fd < 0) return -1;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !FileIO::sameFile(st, fStat)) {
+        ::close(fd);
         TROVIX_LOG() << "Cover not read, the file changed since it was opened:" << fPath;
-        return {};
+        return -1;
     }
+    return fd;
+}
+
+QByteArray MP3File::readCoverFromFile() const {
+    if (fCoverAt < 0) return {};
+    const FileIO::ClosedAtExit file{openUnchanged()};
+    if (file.fd < 0) return {};
     // Where opening found the picture's bytes, which a save that keeps the
     // frame leaves where they start in it.
-    return readBytes(fd, fCoverAt + fCoverPictureAt, fCoverLength - fCoverPictureAt);
+    return readBytes(file.fd, fCoverAt + fCoverPictureAt, fCoverLength - fCoverPictureAt);
+}
+
+std::optional<bool> MP3File::storedImageEquals(const QByteArray& bytes) const {
+    if (fTagLoaded && fHeldPictures.empty()) return std::nullopt; // in memory
+    if (fCoverAt < 0) return bytes.isEmpty();
+    if (bytes.size() != fCoverLength - fCoverPictureAt) return false;
+    const FileIO::ClosedAtExit file{openUnchanged()};
+    return file.fd >= 0 && FileIO::holdsAt(file.fd, bytes, uint64_t(fCoverAt + fCoverPictureAt));
 }
 
 // Reading.

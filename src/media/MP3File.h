@@ -84,6 +84,7 @@ protected:
     QByteArray readImage() const override;
     bool readHasImage() const override;
     qint64 storedImageSize() const override;
+    std::optional<bool> storedImageEquals(const QByteArray& bytes) const override;
 
     void writeTagValues(const TagValues& values, TagFields fields) override;
     void writeImageData(const QByteArray& bytes, const QByteArray& format) override;
@@ -107,6 +108,9 @@ private:
     void loadPictures();
     // The cover's bytes from the file, where opening found its frame.
     QByteArray readCoverFromFile() const;
+    // The file opened for reading, when it is still the one opened; -1
+    // when it is not, or cannot be opened.
+    int openUnchanged() const;
 
     // The ID3v1 values: what the file held, then what was last written, so a
     // field removed from the ID3v2 tag does not come back from the old ID3v1.

@@ -63,6 +63,7 @@ bool MusicFile::holdsImageData(const QByteArray& bytes) const {
     // A new cover is seldom the old one's length: the old one stays unread.
     const qint64 size = storedImageSize();
     if (size >= 0 && size != bytes.size()) return false;
+    if (const std::optional<bool> same = storedImageEquals(bytes)) return *same;
     return getImageData() == bytes;
 }
 

@@ -110,6 +110,9 @@ protected:
     // How many bytes readImage would give, when that is known without
     // reading the picture; -1 when only reading it tells.
     virtual qint64 storedImageSize() const { return -1; }
+    // Whether the image stored in the file is `bytes`, compared where it
+    // lies without reading it whole; nullopt when it is not read that way.
+    virtual std::optional<bool> storedImageEquals(const QByteArray&) const { return std::nullopt; }
 
     // Encoded bytes and their format (never empty when the bytes are not).
     virtual void writeImageData(const QByteArray&, const QByteArray&) {}

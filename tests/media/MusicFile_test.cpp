@@ -195,8 +195,11 @@ TEST(MusicFileFormats, ACoverIsHeldOnlyByItsOwnBytes) {
             ASSERT_EQ(own, png);
             QByteArray changed = own;
             changed.back() = 'q';
+            QByteArray changedInside = own; // in the first piece read; `changed` in the last
+            changedInside[own.size() / 2] = char(~own[own.size() / 2]);
             EXPECT_TRUE(file->holdsImageData(own));
             EXPECT_FALSE(file->holdsImageData(changed));
+            EXPECT_FALSE(file->holdsImageData(changedInside));
             EXPECT_FALSE(file->holdsImageData(own + 'q'));
             EXPECT_FALSE(file->holdsImageData(QByteArray()));
             file->setTags({.title = QStringLiteral("Written")}, TagField::Title);
