@@ -22,6 +22,8 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -216,6 +218,41 @@ std::vector<std::pair<Job*, int>> syncAll(const std::vector<Job*>& written) {
     }
     return failed;
 }
+
+// Descriptors of replaced files, closed a batch at a time on a thread of
+// their own; at most kBatch are held at once.
+class OldContent {
+public:
+    OldContent() = default;
+    OldContent(const OldContent&) = delete;
+    OldContent& operator=(const OldContent&) = delete;
+    ~OldContent() { release(); }
+
+    void keep(const QString& path) {
+        const int fd = ::open(QFile::encodeName(path).constData(),
+                              O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
+        if (fd < 0) return; // freed by the rename then
+        fFds.push_back(fd);
+        if (fFds.size() >= kBatch) release();
+    }
+
+private:
+    static constexpr size_t kBatch = 64;
+    static void closeAll(const std::vector<int>& fds) {
+        for (const int fd : fds)
+            ::close(fd);
+    }
+    void release() {
+        if (fFds.empty()) return;
+        std::vector<int> fds = std::exchange(fFds, {});
+        try {
+            std::thread([fds] { closeAll(fds); }).detach();
+        } catch (const std::system_error&) {
+            closeAll(fds);
+        }
+    }
+    std::vector<int> fFds;
+};
 
 } // namespace
 
@@ -445,7 +482,11 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
             }
         }
 
-        // 6. The new copies replace their files.
+        // 6. The new copies replace their files. Each replaced file stays
+        // open across its rename, so that its old content is freed when
+        // that descriptor closes, off this thread: freed by the rename, it
+        // took most of a rewritten folder's replace step.
+        OldContent oldContent;
         QSet<QString> folders;
         for (auto& job : group) {
             if (!pending(*job) || !job->copy) continue;
@@ -457,6 +498,7 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
                 continue;
             }
             SaveSteps::step("tags-replace");
+            oldContent.keep(job->plan.target);
             const Outcome replaced = job->copy->replace(job->plan.target);
             if (!replaced.ok()) {
                 job->copy.reset();

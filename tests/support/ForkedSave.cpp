@@ -16,9 +16,10 @@
 
 namespace {
 
-// A thread that is still ending (the journal's detached closer) may hold the
-// address sanitizer's allocator lock at the fork, and the child would wait on
-// it for ever: that sanitizer has no fork handlers. Forking once this process
+// A thread that is still ending (a detached closer: the journal's, or that
+// of the files a save replaced) may hold the address sanitizer's allocator
+// lock at the fork, and the child would wait on it for ever: that sanitizer
+// has no fork handlers. Forking once this process
 // is down to one thread besides the idle work helpers, or after two seconds,
 // avoids that. The C library's allocator and the thread sanitizer lock
 // around a fork themselves (and the latter keeps a thread of its own, so the
