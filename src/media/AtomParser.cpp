@@ -490,14 +490,8 @@ void collectDeferred(Atom* atom, std::vector<DataAtom*>& out) {
 } // namespace
 
 int AtomParser::openUnchanged() const {
-    const int fd = ::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return -1;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !FileIO::sameFile(st, fStat)) {
-        ::close(fd);
-        TROVIX_LOG() << "Picture not read, the file changed since it was opened:" << fPath;
-        return -1;
-    }
+    const int fd = FileIO::openAsOpened(QFile::encodeName(fPath), fStat);
+    if (fd < 0) TROVIX_LOG() << "Picture not read, the file changed since it was opened:" << fPath;
     return fd;
 }
 

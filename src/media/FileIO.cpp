@@ -29,6 +29,15 @@ bool readAt(int fd, char* data, size_t size, uint64_t offset) {
     return true;
 }
 
+int openAsOpened(const QByteArray& path, const struct stat& opened) {
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && sameFile(st, opened)) return fd;
+    ::close(fd);
+    return -1;
+}
+
 bool holdsAt(int fd, QByteArrayView bytes, uint64_t offset) {
     char piece[16 * 1024];
     for (qsizetype at = 0; at < bytes.size();) {

@@ -22,6 +22,11 @@ bool writeAt(int fd, const char* data, size_t size, uint64_t offset);
 // cover compared this way is never held whole. False on an error too.
 bool holdsAt(int fd, QByteArrayView bytes, uint64_t offset);
 
+// The file at `path` opened for reading, when it is still the regular file
+// `opened` describes (see sameFile); -1 when it is not, or cannot be opened.
+// Non-blocking, so that a FIFO put in its place cannot hang the caller.
+int openAsOpened(const QByteArray& path, const struct stat& opened);
+
 // Why a music file could not be opened for writing, for the user.
 QString whyNotOpened(int error);
 

@@ -743,12 +743,9 @@ void MP3File::loadPictures() {
         fNotWritable = why;
         TROVIX_LOG() << "Not writable:" << fPath << "-" << fNotWritable;
     };
-    const int fd = ::open(localPath(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = FileIO::openAsOpened(localPath(fPath), fStat);
     if (fd < 0) return refuse(changedSinceOpened(fPath));
     const FileIO::ClosedAtExit closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !FileIO::sameFile(st, fStat))
-        return refuse(changedSinceOpened(fPath));
     ID3v2::Header header;
     header.setMajorVersion(unsigned(fReadVersion));
     for (const Id3HeldPicture& picture : held) {
@@ -766,14 +763,8 @@ void MP3File::loadPictures() {
 }
 
 int MP3File::openUnchanged() const {
-    const int fd = ::open(localPath(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return -1;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !FileIO::sameFile(st, fStat)) {
-        ::close(fd);
-        TROVIX_LOG() << "Cover not read, the file changed since it was opened:" << fPath;
-        return -1;
-    }
+    const int fd = FileIO::openAsOpened(localPath(fPath), fStat);
+    if (fd < 0) TROVIX_LOG() << "Cover not read, the file changed since it was opened:" << fPath;
     return fd;
 }
 

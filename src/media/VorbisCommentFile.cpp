@@ -319,11 +319,8 @@ bool VorbisCommentFile::pictureBodies(std::vector<QByteArray>* bodies, QString* 
 }
 
 int VorbisCommentFile::openAsOpened(QString* why) const {
-    const int fd = ::open(QFile::encodeName(fPath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat st {};
-    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && FileIO::sameFile(st, fOpened))
-        return fd;
-    if (fd >= 0) ::close(fd);
+    const int fd = FileIO::openAsOpened(QFile::encodeName(fPath), fOpened);
+    if (fd >= 0) return fd;
     *why = QStringLiteral("“%1” was changed by another program since it was opened, and its "
                           "pictures cannot be read again; open it again.")
                .arg(QFileInfo(fPath).fileName());
