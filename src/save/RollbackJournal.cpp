@@ -182,13 +182,12 @@ bool writeJournal(int fd, const FolderHandle& folder, const std::vector<const Sa
     }
     std::vector<QByteArrayView> views;
     views.reserve(spans.size());
-    for (const Span& span : spans)
+    size_t journalBytes = 0;
+    for (const Span& span : spans) {
         views.emplace_back(span.external ? span.external : fields.constData() + span.at,
                            span.length);
-
-    size_t journalBytes = 0;
-    for (const QByteArrayView span : views)
-        journalBytes += size_t(span.size());
+        journalBytes += size_t(span.length);
+    }
     Digest hash(Digest::Kind::Sha256, journalBytes);
     auto hashAll = [&hash, &views] {
         for (const QByteArrayView span : views)
@@ -616,12 +615,7 @@ void RollbackJournal::remove() {
     fFolder.remove(fName);
     // The last close of a removed file frees its blocks, which took up to
     // 15 ms on a busy disk; the save need not wait for that.
-    const int fd = fFd;
-    try {
-        std::thread([fd] { ::close(fd); }).detach();
-    } catch (const std::system_error&) {
-        ::close(fd);
-    }
+    Durable::closeElsewhere({fFd});
     fFd = -1;
     fName.clear();
     fFolder.close();

@@ -219,8 +219,8 @@ std::vector<std::pair<Job*, int>> syncAll(const std::vector<Job*>& written) {
     return failed;
 }
 
-// Descriptors of replaced files, closed a batch at a time on a thread of
-// their own; at most kBatch are held at once.
+// Descriptors of replaced files, closed a batch at a time elsewhere; at
+// most kBatch are held at once.
 class OldContent {
 public:
     OldContent() = default;
@@ -238,18 +238,8 @@ public:
 
 private:
     static constexpr size_t kBatch = 64;
-    static void closeAll(const std::vector<int>& fds) {
-        for (const int fd : fds)
-            ::close(fd);
-    }
     void release() {
-        if (fFds.empty()) return;
-        std::vector<int> fds = std::exchange(fFds, {});
-        try {
-            std::thread([fds] { closeAll(fds); }).detach();
-        } catch (const std::system_error&) {
-            closeAll(fds);
-        }
+        if (!fFds.empty()) Durable::closeElsewhere(std::exchange(fFds, {}));
     }
     std::vector<int> fFds;
 };

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -42,6 +44,18 @@ bool syncFolder(const QByteArray& path) {
 
 bool syncFolderOf(const QString& path) {
     return syncFolder(QFile::encodeName(QFileInfo(path).path()));
+}
+
+void closeElsewhere(std::vector<int> fds) {
+    const auto closeAll = [](const std::vector<int>& all) {
+        for (const int fd : all)
+            ::close(fd);
+    };
+    try {
+        std::thread([fds, closeAll] { closeAll(fds); }).detach();
+    } catch (const std::system_error&) {
+        closeAll(fds);
+    }
 }
 
 } // namespace Durable

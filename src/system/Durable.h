@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <cstddef>
+#include <vector>
 
 // The pieces every durable write is built from: a whole write that retries
 // after interruptions and short transfers, the folder sync that makes a name
@@ -21,5 +22,10 @@ int openFolder(const QByteArray& path);
 bool syncFolder(const QByteArray& path);
 // The same for the folder that holds `path`.
 bool syncFolderOf(const QString& path);
+
+// Closes these descriptors on a detached thread (here when none can be
+// started): the last close of a removed or replaced file frees its blocks,
+// which the caller need not wait for.
+void closeElsewhere(std::vector<int> fds);
 
 } // namespace Durable
