@@ -187,34 +187,39 @@ QString writtenPath(const Job& job) {
     return job.copy ? job.copy->path() : job.plan.target;
 }
 
+// A written file as the sync sees it: named once, before the check runs
+// beside the sync and may remove a copy that failed.
+struct SyncTarget {
+    QByteArray path;
+    dev_t device;
+};
+
 // Makes every written file last: fdatasync of each of a few, else one
 // syncfs per file system, falling back to each file when it fails. The
-// jobs whose data could not be synced, with the error.
-std::vector<std::pair<Job*, int>> syncAll(const std::vector<Job*>& written) {
-    std::vector<std::pair<Job*, int>> failed;
-    auto syncOne = [&failed](Job* job) {
-        const int fd =
-            ::open(QFile::encodeName(writtenPath(*job)).constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0 || ::fdatasync(fd) != 0) failed.emplace_back(job, errno);
+// indexes of the files whose data could not be synced, with the error.
+std::vector<std::pair<size_t, int>> syncAll(const std::vector<SyncTarget>& written) {
+    std::vector<std::pair<size_t, int>> failed;
+    auto syncOne = [&failed, &written](size_t i) {
+        const int fd = ::open(written[i].path.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 || ::fdatasync(fd) != 0) failed.emplace_back(i, errno);
         if (fd >= 0) ::close(fd);
     };
     if (written.size() <= kFewFiles) {
-        for (Job* job : written)
-            syncOne(job);
+        for (size_t i = 0; i < written.size(); ++i)
+            syncOne(i);
         return failed;
     }
-    std::map<dev_t, std::vector<Job*>> byDevice;
-    for (Job* job : written)
-        byDevice[job->plan.seen.st_dev].push_back(job);
-    for (auto& [device, jobs] : byDevice) {
-        const QByteArray folder =
-            QFile::encodeName(QFileInfo(writtenPath(*jobs.front())).absolutePath());
-        const int fd = Durable::openFolder(folder);
+    std::map<dev_t, std::vector<size_t>> byDevice;
+    for (size_t i = 0; i < written.size(); ++i)
+        byDevice[written[i].device].push_back(i);
+    for (auto& [device, indexes] : byDevice) {
+        const QByteArray& any = written[indexes.front()].path;
+        const int fd = Durable::openFolder(any.left(std::max<qsizetype>(any.lastIndexOf('/'), 1)));
         const bool ok = fd >= 0 && ::syncfs(fd) == 0;
         if (fd >= 0) ::close(fd);
         if (ok) continue;
-        for (Job* job : jobs)
-            syncOne(job);
+        for (size_t i : indexes)
+            syncOne(i);
     }
     return failed;
 }
@@ -416,22 +421,39 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
             done(job);
         });
 
-        // 4. Check what was written, while the old content is still at hand:
-        // reading only, each file on a core of its own.
+        // 4. Check what was written while it goes to the disk: the check
+        // reads what the sync waits to write. A file that fails its check
+        // is put back (and synced) or removed meanwhile; its sync's outcome
+        // no longer matters then.
+        std::vector<Job*> toSync;
+        std::vector<SyncTarget> targets;
+        for (auto& job : group)
+            if (pending(*job)) {
+                toSync.push_back(job.get());
+                targets.push_back({QFile::encodeName(writtenPath(*job)), job->plan.seen.st_dev});
+            }
+        std::vector<std::pair<size_t, int>> unsynced;
+        std::jthread syncing;
+        if (!targets.empty()) {
+            try {
+                syncing = std::jthread([&unsynced, &targets] { unsynced = syncAll(targets); });
+            } catch (const std::system_error&) {
+                unsynced = syncAll(targets);
+            }
+        }
         std::vector<QString> checked(group.size());
         WorkSharing::forEachIndex(group.size(), [&group, &checked](size_t i) {
             const Job& job = *group[i];
             if (pending(job) && job.plan.verify) checked[i] = job.plan.verify(writtenPath(job));
         });
-        std::vector<Job*> written;
+        // Announced once the check is done, as the save waits for the disk.
+        if (!targets.empty()) SaveSteps::step("tags-sync");
+        if (syncing.joinable()) syncing.join();
         for (size_t i = 0; i < group.size(); ++i) {
             const std::unique_ptr<Job>& job = group[i];
             if (!pending(*job)) continue;
             const QString& why = checked[i];
-            if (why.isNull()) {
-                written.push_back(job.get());
-                continue;
-            }
+            if (why.isNull()) continue;
             TROVIX_LOG() << "Saving" << job->plan.target << "failed its check:" << why;
             if (job->copy) {
                 job->copy.reset();
@@ -456,20 +478,19 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
             }
         }
 
-        // 5. One sync for the group.
-        if (!written.empty()) {
-            SaveSteps::step("tags-sync");
-            for (auto [job, error] : syncAll(written)) {
-                const QString why = QStringLiteral("The file could not be written to the disk: %1.")
-                                        .arg(Durable::errnoText(error));
-                if (job->copy) {
-                    job->copy.reset();
-                } else {
-                    SaveSteps::step("tags-restore");
-                    if (!restore(job->plan)) keepJournal(*job);
-                }
-                decide(*job, Outcome::failed(why));
+        // 5. What could not be synced is put back or removed.
+        for (auto [i, error] : unsynced) {
+            Job* job = toSync[i];
+            if (!pending(*job)) continue; // failed its check
+            const QString why = QStringLiteral("The file could not be written to the disk: %1.")
+                                    .arg(Durable::errnoText(error));
+            if (job->copy) {
+                job->copy.reset();
+            } else {
+                SaveSteps::step("tags-restore");
+                if (!restore(job->plan)) keepJournal(*job);
             }
+            decide(*job, Outcome::failed(why));
         }
 
         // 6. The new copies replace their files. Each replaced file stays

@@ -29,14 +29,17 @@ class MusicFile;
 //  3. every file is written, on every core: in place, or a new hidden copy
 //     beside it;
 //  4. every written file is checked (its new tags read back or parsed, its
-//     audio compared by hashes of a few pieces); a file that fails gets its
-//     old bytes back, a copy that fails is removed;
-//  5. one sync for all of them (syncfs, or fdatasync of each of a few);
+//     audio compared by hashes of a few pieces) while one sync for all of
+//     them (syncfs, or fdatasync of each of a few) runs on a thread of its
+//     own; a file that fails gets its old bytes back, a copy that fails is
+//     removed;
+//  5. a file whose sync failed is put back too;
 //  6. the new copies replace their files, and their folders are synced;
 //  7. after the last group, the journal is removed.
 // SaveSteps::step() is announced before each step that changes the disk:
-// "tags-journal", "tags-write", "tags-copy", "tags-restore", "tags-sync",
-// "tags-replace", "tags-journal-remove".
+// "tags-journal", "tags-write", "tags-copy", "tags-restore", "tags-sync"
+// (once the check is done, as the save waits for the sync), "tags-replace",
+// "tags-journal-remove".
 class SaveBatch {
 public:
     // How much one group may hold. Each group pays two syncs, so groups are
