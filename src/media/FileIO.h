@@ -18,8 +18,8 @@ namespace FileIO {
 // False on an error or when the file ends first (errno EIO then).
 bool readAt(int fd, char* data, size_t size, uint64_t offset);
 bool writeAt(int fd, const char* data, size_t size, uint64_t offset);
-// Whether the file holds `bytes` at `offset`, read a piece at a time: a
-// cover compared this way is never held whole. False on an error too.
+// Whether the file holds `bytes` at `offset`, read a piece at a time into
+// a buffer the thread keeps. False on an error too.
 bool holdsAt(int fd, QByteArrayView bytes, uint64_t offset);
 
 // The file at `path` opened for reading, when it is still the regular file
