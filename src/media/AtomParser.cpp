@@ -278,19 +278,6 @@ std::vector<QByteArray> sampleTables(const Atom* moov) {
     return out;
 }
 
-struct Place {
-    uint32_t type;
-    uint64_t offset, length;
-    bool operator==(const Place&) const = default;
-};
-
-std::vector<Place> topLevel(const std::vector<Atom::Ptr>& atoms) {
-    std::vector<Place> out;
-    for (const auto& a : atoms)
-        out.push_back({a->type(), a->originalOffset(), a->originalLen()});
-    return out;
-}
-
 // A walk of every container in "moov" (the parser itself descends only the
 // metadata path and the sample tables): each must be filled exactly by its
 // children, and each track must hold its media, media information, sample
@@ -355,18 +342,32 @@ private:
     }
 };
 
+// Why "moov" would not read soundly once `block` lies at `moovAt` in place
+// of the old one, of the same size; null when it would, with `tables` its
+// sample tables. What an in-place write leaves on disk is these bytes,
+// once each changed one reads back.
+QString checkNewMoov(const QByteArray& block, uint64_t moovAt, std::vector<QByteArray>& tables) {
+    AtomParseContext ctx;
+    ctx.base = reinterpret_cast<const uint8_t*>(block.constData());
+    ctx.baseOffset = moovAt;
+    ctx.available = uint64_t(block.size());
+    const Atom::Ptr moov = AtomReader::read(ctx, moovAt, uint64_t(block.size()), 0, 0);
+    if (!moov) return QStringLiteral("it could not be parsed: %1").arg(ctx.error);
+    if (moov->type() != kMoov || moov->originalLen() != uint64_t(block.size()) ||
+        moov->sizeReadsZero())
+        return QStringLiteral("its movie header changed size");
+    const int header = moov->hasLargeHeader() ? 16 : 8;
+    LayoutWalk walk;
+    walk.walk(ctx.base + header, uint64_t(block.size() - header), kMoov, 1);
+    if (!walk.problem.isNull()) return walk.problem;
+    tables = sampleTables(moov.get());
+    return {};
+}
+
 } // namespace
 
 void AtomParser::setFailNewFileAfter(int64_t bytes) {
     gFailNewFileAfter = bytes;
-}
-
-AtomParser::Parsed AtomParser::parseWritten(const QString& path) {
-    std::unique_ptr<AtomParser> parser(new AtomParser(path));
-    parser->fQuickCheck = true;
-    Outcome parsed = parser->openAndParse();
-    if (!parsed.ok()) return {nullptr, std::move(parsed)};
-    return {std::move(parser), std::move(parsed)};
 }
 
 AtomParser::Parsed AtomParser::newAtomParser(const QString& path) {
@@ -391,7 +392,6 @@ std::unique_ptr<AtomParser> AtomParser::copyAsOpened() const {
         copy->fAtoms.push_back(atom->deepCopy());
     copy->fStat = fStat;
     copy->fLayoutProblem = fLayoutProblem;
-    copy->fQuickCheck = fQuickCheck;
     // A value: the chunks do not change in place.
     copy->fChunks = fChunks;
     return copy;
@@ -577,7 +577,6 @@ QString AtomParser::checkLayout(const QByteArray& moovBytes) {
                   uint64_t(moovBytes.size() - header), kMoov, 1);
         if (!walk.problem.isNull()) return walk.problem;
     }
-    if (fQuickCheck) return {};
     fChunks = std::make_shared<const ChunkMap>(moov);
     const ChunkMap& map = *fChunks;
     if (!map.problem().isNull()) return map.problem();
@@ -665,7 +664,16 @@ SavePlan AtomParser::planSave() {
         // chunk lies in "mdat" (the opening checked), apart from it. So no
         // chunk can move, and only a write gone astray could reach the
         // audio: where it would land first, next to "moov", the outermost
-        // chunks must read back the same.
+        // chunks must read back the same. What lands on disk is `block`:
+        // it is parsed here, and the check reads back the changed bytes.
+        std::vector<QByteArray> tables;
+        const QString unsound = checkNewMoov(block, moovAt, tables);
+        if (!unsound.isNull() || tables != sampleTables(moov)) {
+            TROVIX_LOG() << "The new movie header of" << fPath << "would not read back:"
+                         << (unsound.isNull() ? QStringLiteral("its sample tables differ")
+                                              : unsound);
+            return SavePlan::refused(QStringLiteral("The tags could not be laid out for writing."));
+        }
         plan.addChangedBytes(moovAt, std::move(old), std::move(block));
         if (plan.regions.empty()) return plan; // Nothing
         for (const SaveRegion& r : plan.regions)
@@ -678,23 +686,18 @@ SavePlan AtomParser::planSave() {
         if (!taken.outcome.ok())
             return SavePlan::refused(QStringLiteral("The file's audio could not be read (%1).")
                                          .arg(taken.outcome.reason));
-        // The same top-level atoms at the same places and the same sample
-        // tables: the same chunks, so the old map serves.
-        plan.verify = [before, print = taken.print, tables = sampleTables(moov),
-                       places = topLevel(fAtoms)](const QString& path) -> QString {
-            const Parsed written = parseWritten(path);
-            if (!written.parser)
-                return QStringLiteral("it could not be parsed: %1").arg(written.outcome.reason);
-            const std::unique_ptr<AtomParser>& parser = written.parser;
-            if (!parser->fLayoutProblem.isNull()) return parser->fLayoutProblem;
-            if (topLevel(parser->fAtoms) != places)
-                return QStringLiteral("its top-level atoms moved");
-            if (sampleTables(parser->moovAtom()) != tables)
-                return QStringLiteral("its chunk offsets changed");
+        plan.verify = [before, print = taken.print, regions = plan.regions,
+                       size = fFileLen](const QString& path) -> QString {
             const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
             if (fd < 0) return Durable::errnoText(errno);
+            const FileIO::ClosedAtExit closer{fd};
+            struct stat st {};
+            if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || uint64_t(st.st_size) != size)
+                return QStringLiteral("its size changed");
+            for (const SaveRegion& r : regions)
+                if (!FileIO::holdsAt(fd, r.bytes, r.offset))
+                    return QStringLiteral("its tags do not read back as written");
             const ChunkMap::Fingerprint now = before->fingerprintOutermost(fd);
-            ::close(fd);
             if (!now.outcome.ok()) return now.outcome.reason;
             if (now.print != print) return QStringLiteral("its audio changed");
             return {};

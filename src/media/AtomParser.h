@@ -96,9 +96,6 @@ private:
     // from `fd` (checked to be the file parsed); false when one could not
     // be read.
     bool loadDeferred(int fd, const QByteArray& moov, uint64_t moovAt);
-    // A file just written in place, parsed to check it: the structure is
-    // walked, the chunks are not mapped (the caller compares the tables).
-    static Parsed parseWritten(const QString& path);
     Outcome openAndParse();
     void closeFile();
     Atom* moovAtom() const;
@@ -112,7 +109,6 @@ private:
     std::vector<Atom::Ptr> fAtoms;
     struct stat fStat {};   // as parsed or as last written by us
     QString fLayoutProblem; // why the sizes do not add up; null when they do
-    bool fQuickCheck = false;
     // The chunks as parsed: in-place saves move no chunk, so they hold
     // until the file is parsed again.
     std::shared_ptr<const ChunkMap> fChunks;

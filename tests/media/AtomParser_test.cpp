@@ -372,6 +372,49 @@ TEST_F(AtomParserTest, ARewriteFailsItsCheckWhenAChunkEdgeReadsBackChanged) {
     }
 }
 
+TEST_F(AtomParserTest, AnInPlaceCheckReadsBackEveryChangedByte) {
+    const QString p = make({.mdatBytes = 8 * 1024});
+    auto file = M4AFile::newM4AFileWithPath(p);
+    ASSERT_TRUE(file);
+    file->setTags({.title = QStringLiteral("Another")}, TagField::Title);
+    const SavePlan plan = file->atomParser()->planSave();
+    ASSERT_EQ(plan.kind, SavePlan::Kind::InPlace);
+    ASSERT_FALSE(plan.regions.empty());
+    QByteArray written = readBytes(p);
+    for (const SaveRegion& r : plan.regions)
+        written.replace(qsizetype(r.offset), r.bytes.size(), r.bytes);
+    const SaveRegion& first = plan.regions.front();
+    const SaveRegion& last = plan.regions.back();
+    const std::vector<quint64> chunks = chunkOffsets(written);
+    ASSERT_FALSE(chunks.empty());
+    struct Case {
+        const char* name;
+        qint64 changedAt; // -1: none
+        const char* says; // null: the check passes
+        bool grown = false;
+    };
+    const Case cases[] = {
+        {"as written", -1, nullptr},
+        {"the first changed byte", qint64(first.offset), "do not read back"},
+        {"the last changed byte", qint64(last.offset) + last.bytes.size() - 1, "do not read back"},
+        {"the first chunk's first byte", qint64(chunks.front()), "its audio changed"},
+        {"a byte more at the end", -1, "its size changed", true},
+    };
+    const QString copy = path(QStringLiteral("copy.m4a"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray bytes = written;
+        if (c.changedAt >= 0) bytes[c.changedAt] = char(bytes[c.changedAt] ^ 0x5A);
+        if (c.grown) bytes.append('\0');
+        ASSERT_TRUE(writeBytes(copy, bytes));
+        const QString why = plan.verify(copy);
+        if (!c.says)
+            EXPECT_TRUE(why.isNull()) << why.toStdString();
+        else
+            EXPECT_TRUE(why.contains(QLatin1String(c.says))) << why.toStdString();
+    }
+}
+
 TEST_F(AtomParserTest, ARewriteThatWouldPushA32BitOffsetPast4GiBIsRefused) {
     // A sparse file whose audio reaches past 4 GiB, with a chunk near the
     // 32-bit limit: moving it by the growth of "moov" cannot be expressed.
