@@ -346,6 +346,10 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
         // 2. The rollback copies of the in-place writes, on disk first, in
         // the folder of each file, which names it by its plain name there.
         std::map<JournalFolder*, std::vector<Job*>> inPlace;
+        // The files of a folder come one after another: its journal is
+        // looked up once for them, not with a stat of its folder each.
+        QString lastFolder;
+        JournalFolder* lastJournal = nullptr;
         for (auto& job : group) {
             if (!pending(*job) || job->plan.kind != SavePlan::Kind::InPlace) continue;
             const QFileInfo target(job->plan.target);
@@ -362,15 +366,19 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
                 done(*job);
                 continue;
             }
-            if (::stat(QFile::encodeName(folder).constData(), &st) != 0) {
-                decide(*job, Outcome::failed(changedMessage()));
-                done(*job);
-                continue;
+            if (!lastJournal || folder != lastFolder) {
+                if (::stat(QFile::encodeName(folder).constData(), &st) != 0) {
+                    decide(*job, Outcome::failed(changedMessage()));
+                    done(*job);
+                    continue;
+                }
+                lastJournal = &journals[{st.st_dev, st.st_ino}];
+                lastFolder = folder;
+                if (lastJournal->path.isNull())
+                    lastJournal->path = QFileInfo(folder).canonicalFilePath();
             }
-            JournalFolder& at = journals[{st.st_dev, st.st_ino}];
-            if (at.path.isNull()) at.path = QFileInfo(folder).canonicalFilePath();
-            job->journal = &at;
-            inPlace[&at].push_back(job.get());
+            job->journal = lastJournal;
+            inPlace[lastJournal].push_back(job.get());
         }
         for (auto& [at, jobs] : inPlace) {
             std::vector<const SavePlan*> plans;
@@ -534,9 +542,14 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
             if (pending(*job)) decide(*job, Outcome::done());
             if (job->outcome.code == Outcome::Code::Failed)
                 TROVIX_LOG() << "Saving" << job->file->path() << "failed:" << job->outcome.reason;
-            if (job->plan.finish) job->plan.finish(job->outcome.ok());
             outcomes[size_t(job->index)] = job->outcome;
         }
+        // Each file object learns what was written, on a core of its own:
+        // each stats its file, a rewritten one reads its layout again.
+        WorkSharing::forEachIndex(group.size(), [&group](size_t i) {
+            const Job& job = *group[i];
+            if (job.plan.finish) job.plan.finish(job.outcome.ok());
+        });
     }
     // 7. Every write is on disk: the rollback copies go.
     bool announced = false;

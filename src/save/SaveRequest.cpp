@@ -333,9 +333,12 @@ private:
         fSteps.begin(QStringLiteral("Reading back new tags..."),
                      QStringLiteral("Reading back new tags..."), fRequest.recordCount + 1);
         fSteps.bump();
-        // Each record from a file object of its own: every core.
+        // Each record from a file object of its own: every core. Every file
+        // lies in the one folder, whose writability is asked once.
         std::vector<SaveReport::File> files(fOpened.size());
-        WorkSharing::forEachIndex(files.size(), [this, &files](size_t i) {
+        const bool folderWritable =
+            ::access(QFile::encodeName(fReport.folder).constData(), W_OK | X_OK) == 0;
+        WorkSharing::forEachIndex(files.size(), [this, &files, folderWritable](size_t i) {
             Opened& o = fOpened[i];
             SaveReport::File& r = files[i];
             r.row = o.file->row;
@@ -344,7 +347,7 @@ private:
             if (o.saved) {
                 const QString path = fReport.folder + QLatin1Char('/') + o.finalName;
                 if (o.music->path() != path) o.music->refreshAfterRename(path);
-                r.readBack = AudioTrack::initWithFile(path, std::move(o.music));
+                r.readBack = AudioTrack::initWithFile(path, std::move(o.music), folderWritable);
             }
         });
         fReport.files.reserve(qsizetype(files.size()));
