@@ -294,6 +294,27 @@ bool FlacFile::readStoredPictures(std::vector<QByteArray>* bodies, QString* why)
     return true;
 }
 
+// The cover compared where its block lies, once the block still reads as
+// opened; the other pictures stay unread.
+std::optional<bool> FlacFile::storedImageEquals(const QByteArray& bytes) const {
+    const Picture* picture = imagePicture();
+    if (!picture || picture->stored < 0 || picture->imageAt < 0 ||
+        size_t(picture->stored) >= fPictureHeads.size())
+        return std::nullopt;
+    const Layout::Block* block = nullptr;
+    int index = 0;
+    for (const Layout::Block& b : fLayout.blocks)
+        if (b.type == kPicture && index++ == picture->stored) block = &b;
+    if (!block) return std::nullopt;
+    if (bytes.size() != picture->imageLength) return false;
+    QString why;
+    const FileIO::ClosedAtExit f{openAsOpened(&why)};
+    if (f.fd < 0 || !pictureBlockAt(FileStretch(f.fd, uint64_t(fOpened.st_size), 0, 0), block->at,
+                                    block->length, fPictureHeads[size_t(picture->stored)]))
+        return std::nullopt;
+    return FileIO::holdsAt(f.fd, bytes, block->at + uint64_t(picture->imageAt));
+}
+
 SavePlan FlacFile::planSave() {
     SavePlan plan = startPlan();
     if (plan.kind == SavePlan::Kind::Refused || !fNeedsUpdate) return plan;

@@ -50,6 +50,7 @@ private:
     static QString readLayout(const FileStretch& file, Layout* layout);
     bool open();
     bool readStoredPictures(std::vector<QByteArray>* bodies, QString* why) const override;
+    std::optional<bool> storedImageEquals(const QByteArray& bytes) const override;
 
     Layout fLayout;
     // The first bytes of each picture block as opened: a block read again

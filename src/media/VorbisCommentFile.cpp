@@ -70,9 +70,10 @@ constexpr TextName kListNames[] = {
 // The length of a picture block's image, by the bounds TagLib's parser
 // checks (in 64 bits, where it wraps at 32); -1 for a block it refuses.
 // `head` is the start of a block of `size` bytes; kNeedMore when the
-// answer lies beyond it.
+// answer lies beyond it. `dataAt`, when given, learns where in the block
+// the image starts.
 constexpr qint64 kNeedMore = -2;
-qint64 pictureDataLength(QByteArrayView head, qint64 size) {
+qint64 pictureDataLength(QByteArrayView head, qint64 size, qint64* dataAt = nullptr) {
     auto at = [&head](qint64 pos) { return qint64(qFromBigEndian<quint32>(head.data() + pos)); };
     if (size < 32) return -1;
     if (head.size() < 8) return kNeedMore;
@@ -89,7 +90,9 @@ qint64 pictureDataLength(QByteArrayView head, qint64 size) {
     if (head.size() < pos + 4) return kNeedMore;
     const qint64 dataLength = at(pos);
     pos += 4;
-    return pos + dataLength > size ? -1 : dataLength;
+    if (pos + dataLength > size) return -1;
+    if (dataAt) *dataAt = pos;
+    return dataLength;
 }
 
 // The size a base64 field decodes to, when it is plain base64 (letters,
@@ -231,21 +234,28 @@ bool VorbisCommentFile::readHasImage() const {
 // Pictures.
 
 // The picture readImage picks, by the lengths opening read.
-qint64 VorbisCommentFile::storedImageSize() const {
+const VorbisCommentFile::Picture* VorbisCommentFile::imagePicture() const {
     for (quint32 type : {kFrontCover, kOther})
         for (const Picture& p : fPictures)
-            if (p.type == type && p.imageLength > 0) return p.imageLength;
-    return 0;
+            if (p.type == type && p.imageLength > 0) return &p;
+    return nullptr;
+}
+
+qint64 VorbisCommentFile::storedImageSize() const {
+    const Picture* picture = imagePicture();
+    return picture ? picture->imageLength : 0;
 }
 
 bool VorbisCommentFile::storedPicture(int index, QByteArrayView head, qint64 length,
                                       Picture* picture) {
-    const qint64 data = pictureDataLength(head, length);
+    qint64 dataAt = -1;
+    const qint64 data = pictureDataLength(head, length, &dataAt);
     if (data == kNeedMore) return false;
     picture->stored = index;
     picture->type = head.size() >= 4 ? qFromBigEndian<quint32>(head.data()) : quint32(-1);
     picture->hasImage = data > 0;
     picture->imageLength = data;
+    picture->imageAt = data >= 0 ? dataAt : -1;
     return true;
 }
 

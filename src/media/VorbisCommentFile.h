@@ -54,10 +54,14 @@ protected:
     struct Picture {
         int stored = -1; // among the file's pictures; -1: `body` holds it
         quint32 type = 0;
-        bool hasImage = false; // a non-empty image within the block's bounds
+        bool hasImage = false;   // a non-empty image within the block's bounds
         qint64 imageLength = -1; // -1: the block's lengths do not add up
+        qint64 imageAt = -1;     // where in the block the image starts, when known
         QByteArray body;
     };
+    // The picture whose image readImage gives, by the lengths opening read;
+    // null for none.
+    const Picture* imagePicture() const;
     // A picture made from this body, held in memory.
     static Picture heldPicture(const QByteArray& body);
     // The picture kept as the file's picture `index`, from the first bytes
