@@ -22,7 +22,6 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace FolderOpener {
 
@@ -121,7 +120,7 @@ void scanFiles(FolderOpening& opening, const FolderListing& listing, ProgressInd
     }
     QStringList& unreadable = opening.unreadable;
     // Asked once, not for each file: whether files may be written and removed here.
-    const bool folderWritable = ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+    const bool folderWritable = AudioTrack::folderWritable(folder);
     if (sheet) {
         sheet->NotifyBeginDet(QStringLiteral("Scanning files..."), 0, int(entries.size()) + 1,
                               true);

@@ -25,8 +25,7 @@ QString joinPath(const QString& folder, const QString& name) {
 bool writableAndDeletable(const QString& path, std::optional<bool> folderWritable) {
     if (::access(QFile::encodeName(path).constData(), W_OK) != 0) return false;
     if (folderWritable) return *folderWritable;
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    return ::access(folder.constData(), W_OK | X_OK) == 0;
+    return AudioTrack::folderWritable(QFileInfo(path).absolutePath());
 }
 
 void report(AlertHost* alerts, const Alert& alert) {
@@ -55,6 +54,10 @@ Alert duplicateNameAlert(const QString& name, const QString& candidate) {
 }
 
 } // namespace
+
+bool AudioTrack::folderWritable(const QString& folder) {
+    return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+}
 
 AudioTrack AudioTrack::initWithPath(const QString& path, std::optional<bool> folderWritable) {
     return initWithFile(path, MusicFileFactory::newMusicFileWithPath(path), folderWritable);

@@ -51,6 +51,9 @@ public:
     // The same over a file object already open at `path`.
     static AudioTrack initWithFile(const QString& path, std::shared_ptr<MusicFile> file,
                                    std::optional<bool> folderWritable = std::nullopt);
+    // Whether `folder` lets files be written and removed: what
+    // `folderWritable` holds.
+    static bool folderWritable(const QString& folder);
     // Takes over what a save read back from the record's file (its file
     // object, location and tags), keeping what only the record holds: the
     // proposed title and artist, the row and the pause.

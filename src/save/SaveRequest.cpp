@@ -25,7 +25,6 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -336,8 +335,7 @@ private:
         // Each record from a file object of its own: every core. Every file
         // lies in the one folder, whose writability is asked once.
         std::vector<SaveReport::File> files(fOpened.size());
-        const bool folderWritable =
-            ::access(QFile::encodeName(fReport.folder).constData(), W_OK | X_OK) == 0;
+        const bool folderWritable = AudioTrack::folderWritable(fReport.folder);
         WorkSharing::forEachIndex(files.size(), [this, &files, folderWritable](size_t i) {
             Opened& o = fOpened[i];
             SaveReport::File& r = files[i];
