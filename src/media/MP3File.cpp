@@ -883,6 +883,10 @@ private:
 } // namespace
 
 TagValues MP3File::readTagValues() {
+    return readValues(true);
+}
+
+TagValues MP3File::readValues(bool all) {
     const FramesById frames(*fID3Tags);
     const auto textOr = [&frames](const char* id, const QString& v1) {
         if (const ID3v2::Frame* frame = frames.first(id)) return toQt(frame->toString());
@@ -902,6 +906,7 @@ TagValues MP3File::readTagValues() {
     const bool hasYear = frames.first(Id3Fields::kYear) != nullptr;
     values.year = recorded && (fReadVersion == 4 || !hasYear) ? toQt(recorded->toString())
                                                               : textOr(Id3Fields::kYear, fV1.year);
+    if (!all) return values;
     const auto* custom =
         dynamic_cast<const CustomTagFrame*>(frames.first(CustomTagFrame::kFrameID));
     if (custom && !custom->text().isEmpty())
@@ -1176,7 +1181,7 @@ unsigned v1GenreNumber(const QString& name) {
 } // namespace
 
 QByteArray MP3File::renderV1(const QByteArray& old) {
-    const TagValues values = readTagValues();
+    const TagValues values = readValues(false);
     TagLib::ID3v1::Tag v1;
     v1.setTitle(toTL(values.title));
     v1.setArtist(toTL(values.artist));
@@ -1216,9 +1221,7 @@ SavePlan MP3File::planSave() {
     if (!fNotWritable.isNull()) return SavePlan::refused(fNotWritable);
 
     const QString name = QFileInfo(fPath).fileName();
-    // A link is followed: the file it points to is written, the link stays.
-    const QFileInfo info(fPath);
-    const QString target = info.isSymLink() ? info.canonicalFilePath() : info.absoluteFilePath();
+    const QString target = FileIO::saveTarget(fPath);
     const QByteArray native = localPath(target);
     struct stat st {};
     if (target.isEmpty() || ::stat(native.constData(), &st) != 0)

@@ -135,6 +135,8 @@ private:
     // The ID3v1 tag of the values in memory; `old`, the file's 128 bytes
     // (empty without one), gives what the values do not.
     QByteArray renderV1(const QByteArray& old);
+    // all: with the custom tag and the identifiers, which ID3v1 cannot hold.
+    TagValues readValues(bool all);
 
     std::unique_ptr<TagLib::ID3v2::Tag> fID3Tags;
     // False while fID3Tags holds only the frames a record reads.
