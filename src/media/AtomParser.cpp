@@ -9,7 +9,6 @@
 #include "system/Log.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QtEndian>
 
 #include <algorithm>
@@ -615,13 +614,7 @@ Atom* AtomParser::paddingCarrier(bool create) {
 SavePlan AtomParser::planSave() {
     const QString why = whyNotWritable();
     if (!why.isNull()) return SavePlan::refused(why);
-    // Through a symbolic link, the file it points to is written; any other
-    // path is used as it is (resolving every folder on it costs a look-up
-    // each, for every file of a save).
-    const QFileInfo info(fPath);
-    const QString target = !info.exists()     ? QString()
-                           : info.isSymLink() ? info.canonicalFilePath()
-                                              : info.absoluteFilePath();
+    const QString target = FileIO::saveTarget(fPath);
     if (target.isEmpty()) return SavePlan::refused(QStringLiteral("The file is no longer there."));
     const QByteArray native = QFile::encodeName(target);
     if (::faccessat(AT_FDCWD, native.constData(), W_OK, AT_EACCESS) != 0)

@@ -2,6 +2,10 @@
 
 #include "system/Durable.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -68,6 +72,15 @@ bool writeAt(int fd, const char* data, size_t size, uint64_t offset) {
         offset += uint64_t(n);
     }
     return true;
+}
+
+QString saveTarget(const QString& path) {
+    // One lstat, not the several look-ups of QFileInfo: this runs for every
+    // file of a save.
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return {};
+    if (S_ISLNK(st.st_mode)) return QFileInfo(path).canonicalFilePath();
+    return QDir::isAbsolutePath(path) ? QDir::cleanPath(path) : QFileInfo(path).absoluteFilePath();
 }
 
 QString whyNotOpened(int error) {

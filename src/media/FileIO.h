@@ -27,6 +27,11 @@ bool holdsAt(int fd, QByteArrayView bytes, uint64_t offset);
 // Non-blocking, so that a FIFO put in its place cannot hang the caller.
 int openAsOpened(const QByteArray& path, const struct stat& opened);
 
+// The file a save of `path` writes: through a symbolic link, the file it
+// points to (the link stays); else the path made absolute. Empty when
+// there is no such file.
+QString saveTarget(const QString& path);
+
 // Why a music file could not be opened for writing, for the user.
 QString whyNotOpened(int error);
 

@@ -419,9 +419,7 @@ SavePlan VorbisCommentFile::startPlan() const {
     if (!fNeedsUpdate) return SavePlan();
     if (!fNotWritable.isNull()) return SavePlan::refused(fNotWritable);
     const QString name = QFileInfo(fPath).fileName();
-    // A link is followed: the file it points to is written, the link stays.
-    const QFileInfo info(fPath);
-    const QString target = info.isSymLink() ? info.canonicalFilePath() : info.absoluteFilePath();
+    const QString target = FileIO::saveTarget(fPath);
     const QByteArray native = QFile::encodeName(target);
     SavePlan plan;
     if (target.isEmpty() || ::stat(native.constData(), &plan.seen) != 0)
