@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -289,6 +290,30 @@ TEST(VorbisCommentFiles, FlacSavesInPlaceWhenTheCommentFitsThePaddingElseWritesA
     }
 }
 
+// Through a symbolic link the file it names is written, in place or anew,
+// and the link stays a link.
+TEST(VorbisCommentFiles, ASaveThroughALinkWritesTheFileItNames) {
+    for (const Kind& kind : kKinds) {
+        for (const int titleLength : {10, 20000}) {
+            SCOPED_TRACE(std::string(kind.name) + " title " + std::to_string(titleLength));
+            QTemporaryDir dir;
+            const QString real = dir.filePath(kind.name);
+            const QString link = dir.filePath(QStringLiteral("link-") + kind.name);
+            ASSERT_TRUE(writeXiphFile(real, kind.kind, {}));
+            ASSERT_TRUE(QFile::link(real, link));
+            auto file = MusicFileFactory::newMusicFileWithPath(link);
+            ASSERT_TRUE(file);
+            file->setTags({.title = QString(titleLength, u'x')}, TagField::Title);
+            ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
+            EXPECT_TRUE(QFileInfo(link).isSymLink());
+            EXPECT_EQ(MusicFileFactory::newMusicFileWithPath(real)->readTags().title.size(),
+                      titleLength);
+            EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System).size(),
+                      2);
+        }
+    }
+}
+
 // The object a save wrote through takes the layout the save's check read
 // back, unless the file changed before the save ended: then it reads the
 // file again, and its next save is planned on what the file holds.
@@ -348,9 +373,9 @@ TEST(VorbisCommentFiles, FlacRetagLeavesThePicturesWhereTheyLie) {
     const qsizetype picturesAt = flacBlockAt(original, 6);
     qsizetype picturesEnd = picturesAt;
     while ((original[picturesEnd] & 0x7F) == 6)
-        picturesEnd += 4 + ((quint8(original[picturesEnd + 1]) << 16) |
-                            (quint8(original[picturesEnd + 2]) << 8) |
-                            quint8(original[picturesEnd + 3]));
+        picturesEnd +=
+            4 + ((quint8(original[picturesEnd + 1]) << 16) |
+                 (quint8(original[picturesEnd + 2]) << 8) | quint8(original[picturesEnd + 3]));
     const qsizetype picturesLength = picturesEnd - picturesAt;
     const QByteArray pictureBytes = original.mid(picturesAt, picturesLength);
     const auto pictures = picturesOf(path, XiphKind::Flac);
