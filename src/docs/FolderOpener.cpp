@@ -208,11 +208,16 @@ FolderCover findFolderCover(const AudioTrackArray& songs) {
 
 void createAlbumHits(FolderOpening& opening, const FolderCover& cover, bool smartCap) {
     const std::optional<CustomTag>& tag = opening.customTag;
-    opening.detailsFromTags =
-        AlbumDetails::AlbumDetailsFromTags(opening.songs, tag ? &*tag : nullptr, smartCap);
+    // The two read the records and nothing else: one core each.
+    WorkSharing::forEachIndex(2, [&opening, &tag, smartCap](size_t i) {
+        if (i == 0)
+            opening.detailsFromTags =
+                AlbumDetails::AlbumDetailsFromTags(opening.songs, tag ? &*tag : nullptr, smartCap);
+        else
+            opening.detailsFromFiles = AlbumDetails::AlbumDetailsFromFiles(opening.songs);
+    });
     opening.infoFromTags =
         hitWithCover(opening.detailsFromTags, cover.bytes, TrackInfo::kTagLocation);
-    opening.detailsFromFiles = AlbumDetails::AlbumDetailsFromFiles(opening.songs);
     opening.infoFromFiles = hitWithCover(opening.detailsFromFiles, cover.bytes, cover.path);
 }
 
