@@ -1471,7 +1471,7 @@ SavePlan MP3File::planSave() {
             if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
                 return QStringLiteral("it is no longer an ordinary file");
             for (const SaveRegion& r : regions)
-                if (readBytes(fd, int64_t(r.offset), r.bytes.size()) != r.bytes)
+                if (!FileIO::holdsAt(fd, r.bytes, r.offset))
                     return QStringLiteral("its tags do not read back as written");
             Mp3Layout l =
                 Mp3Layout::read(FileStretch(fd, uint64_t(st.st_size), 0, Mp3Layout::kStartBytes));
