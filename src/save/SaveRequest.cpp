@@ -43,8 +43,8 @@ public:
     }
     // A stop request, or the sheet's Cancel during a cancelable phase.
     bool stopped() const { return SaveSteps::stopRequested() || (fP && fP->cancelled()); }
-    void bump() {
-        if (fP && fCounted) fP->NotifyBump(1);
+    void bump(int amount = 1) {
+        if (fP && fCounted) fP->NotifyBump(amount);
     }
 
 private:
@@ -351,8 +351,7 @@ private:
                 r.readBack = AudioTrack::initWithFile(path, std::move(o.music), folderWritable);
             }
         });
-        for (size_t i = 0; i < fOpened.size(); ++i)
-            fSteps.bump();
+        fSteps.bump(int(fOpened.size()));
     }
 
     const SaveRequest& fRequest;
