@@ -486,6 +486,50 @@ void collectDeferred(Atom* atom, std::vector<DataAtom*>& out) {
         collectDeferred(c.get(), out);
 }
 
+// The values lent to the tree while a plan lays out a new "moov". Each
+// leaves it again, to be read from the file where it lies, so that neither
+// the plan nor the file object keeps a copy of a folder's pictures (a
+// thousand files held a thousand covers until the save ended).
+class Loans {
+public:
+    Loans() = default;
+    Loans(const Loans&) = delete;
+    Loans& operator=(const Loans&) = delete;
+    // Unless ended before: the plan was refused and the file stays as it is.
+    ~Loans() { end(); }
+
+    std::vector<DataAtom*> values;
+
+    // Once "moov" is laid out as a whole new file: until that file replaces
+    // this one, which is read again then, each value lies where it did.
+    void end() {
+        for (DataAtom* value : values)
+            value->leaveInFile(value->valueAt());
+        values.clear();
+    }
+    // Before `block` is written in place of "moov" at `moovAt`: a value it
+    // keeps where it lay stays in the file, as does one outside "moov"; one
+    // it moves keeps a copy of its bytes, for the tree describes the
+    // written file.
+    void endInPlace(const QByteArray& block, uint64_t moovAt) {
+        const uint64_t moovEnd = moovAt + uint64_t(block.size());
+        for (DataAtom* value : values) {
+            const QByteArray& bytes = value->value();
+            const uint64_t at = value->valueAt();
+            const uint64_t end = at + uint64_t(bytes.size());
+            const bool outside = end <= moovAt || at >= moovEnd;
+            const bool kept = at >= moovAt && end <= moovEnd &&
+                              QByteArrayView(block).sliced(qsizetype(at - moovAt), bytes.size()) ==
+                                  QByteArrayView(bytes);
+            if (outside || kept)
+                value->leaveInFile(at);
+            else
+                value->loadValue(QByteArray(bytes.constData(), bytes.size()));
+        }
+        values.clear();
+    }
+};
+
 } // namespace
 
 int AtomParser::openUnchanged() const {
@@ -510,20 +554,23 @@ bool AtomParser::deferredHolds(const DataAtom& value, const QByteArray& bytes) c
     return file.fd >= 0 && FileIO::holdsAt(file.fd, bytes, value.valueAt());
 }
 
-bool AtomParser::loadDeferred(int fd, const QByteArray& moov, uint64_t moovAt) {
+bool AtomParser::lendDeferred(int fd, const QByteArray& moov, uint64_t moovAt,
+                              std::vector<DataAtom*>& lent) {
     std::vector<DataAtom*> values;
     for (auto& a : fAtoms)
         collectDeferred(a.get(), values);
     for (DataAtom* value : values) {
         if (value->valueAt() >= moovAt &&
             value->valueAt() - moovAt + value->valueLength() <= uint64_t(moov.size())) {
-            value->loadValue(
-                moov.mid(qsizetype(value->valueAt() - moovAt), qsizetype(value->valueLength())));
+            value->loadValue(QByteArray::fromRawData(moov.constData() + (value->valueAt() - moovAt),
+                                                     qsizetype(value->valueLength())));
+            lent.push_back(value);
             continue;
         }
         QByteArray bytes(qsizetype(value->valueLength()), Qt::Uninitialized);
         if (!FileIO::readAt(fd, bytes.data(), size_t(bytes.size()), value->valueAt())) return false;
         value->loadValue(bytes);
+        lent.push_back(value);
     }
     return true;
 }
@@ -640,8 +687,10 @@ SavePlan AtomParser::planSave() {
     // A cover that keeps its place may stay unread; any other layout needs
     // every picture in memory.
     QByteArray block = keepCoverInPlace(moov, old, moovAt);
+    // After `old`, so that a refused plan's values let go of its bytes first.
+    Loans loans;
     if (block.isEmpty()) {
-        if (!loadDeferred(fd, old, moovAt))
+        if (!lendDeferred(fd, old, moovAt, loans.values))
             return SavePlan::refused(
                 QStringLiteral("The file could not be read: %1.").arg(Durable::errnoText(errno)));
         block = keepCoverInPlace(moov, old, moovAt);
@@ -653,6 +702,7 @@ SavePlan AtomParser::planSave() {
 
     const std::shared_ptr<const ChunkMap> before = fChunks;
     if (!block.isEmpty()) {
+        loans.endInPlace(block, moovAt);
         // In place: only the changed bytes of "moov" are written, and every
         // chunk lies in "mdat" (the opening checked), apart from it. So no
         // chunk can move, and only a write gone astray could reach the
@@ -710,6 +760,7 @@ SavePlan AtomParser::planSave() {
                                                 "past 4 GiB, which this file's chunk table cannot "
                                                 "express."));
     block = moov->buildModifiedAtom(newSize, carrier);
+    loans.end();
     // The tree keeps the offsets of the file on disk until that file is
     // replaced and read again.
     undoStcoFixUp();

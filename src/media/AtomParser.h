@@ -91,11 +91,14 @@ private:
     // when it is not, or cannot be opened.
     int openUnchanged() const;
     explicit AtomParser(const QString& path) : fPath(path) {}
-    // Reads every value left in the file into the tree: from `moov` (the
-    // movie header's bytes, read from `moovAt`) where it lies inside, else
-    // from `fd` (checked to be the file parsed); false when one could not
-    // be read.
-    bool loadDeferred(int fd, const QByteArray& moov, uint64_t moovAt);
+    // Lends every value left in the file to the tree, for laying out a new
+    // "moov": a view of `moov` (the movie header's bytes, read from
+    // `moovAt`) where it lies inside, else read from `fd` (checked to be the
+    // file parsed). Each is added to `lent`, and must leave the tree again
+    // (DataAtom::leaveInFile) or take bytes of its own before `moov` goes.
+    // False when one could not be read.
+    bool lendDeferred(int fd, const QByteArray& moov, uint64_t moovAt,
+                      std::vector<DataAtom*>& lent);
     Outcome openAndParse();
     void closeFile();
     Atom* moovAtom() const;

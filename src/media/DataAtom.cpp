@@ -27,6 +27,14 @@ void DataAtom::loadValue(const QByteArray& bytes) {
     fDeferred = false;
 }
 
+void DataAtom::leaveInFile(uint64_t valueAt) {
+    if (fDeferred || fModified) return;
+    fValueLength = uint64_t(fContents.size());
+    fValueAt = valueAt;
+    fContents = QByteArray();
+    fDeferred = true;
+}
+
 DataAtom::DataAtom(uint32_t typeWord, const QByteArray& value) : Atom(typeWord) {
     fContents = value;
 }

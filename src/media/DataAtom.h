@@ -32,6 +32,9 @@ public:
     uint64_t valueLength() const { return dataSize(); }
     // The bytes of a deferred value, as read from the file.
     void loadValue(const QByteArray& bytes);
+    // Lets a loaded, unchanged value's bytes go: they lie in the file at
+    // `valueAt` and are read from there again when asked for.
+    void leaveInFile(uint64_t valueAt);
     uint32_t lang() const { return fLang; }
     bool modified() const { return fModified; }
     const QByteArray& value() const { return fContents; }

@@ -25,6 +25,16 @@ protected:
     QTemporaryDir fDir;
 };
 
+// Whether the file object holds its cover's bytes, not only where they lie.
+bool coverInMemory(M4AFile& file) {
+    const Atom* covr = file.atomParser()->find(AtomTypes::kCovr);
+    const Atom* data = covr ? covr->findChild(AtomTypes::kData) : nullptr;
+    const auto* value = data && data->children().size() == 1
+                            ? dynamic_cast<const DataAtom*>(data->children().front().get())
+                            : nullptr;
+    return value && !value->deferred();
+}
+
 } // namespace
 
 TEST_F(M4AFileTest, TheFactoryKnowsTheExtensionsInAnyCase) {
@@ -242,18 +252,21 @@ TEST_F(M4AFileTest, RenamedFilesAreSavedAtTheirNewPath) {
     EXPECT_EQ(readWithTagLib(moved).title, QStringLiteral("Moved"));
 }
 
-TEST_F(M4AFileTest, ALargeCoverStaysInTheFileUntilDrawnOrSaved) {
+TEST_F(M4AFileTest, ALargeCoverStaysInTheFileThroughASave) {
     M4aFixtureOptions o;
     o.cover = QByteArray("\x89PNG", 4) + QByteArray(20000, 'p');
     const struct {
         const char* name;
         int freePadding;
         QString title;
+        bool inMemoryAfter; // the file object keeps the moved cover's bytes
     } saves[] = {
-        {"in place", 1024, QStringLiteral("New")},
+        {"in place", 1024, QStringLiteral("New"), false},
+        // As long as the title it replaces: the usual layout keeps the cover.
+        {"in place, the same length", 1024, QStringLiteral("Changed Title"), false},
         // Too little padding to keep the cover where it lies: it moves.
-        {"in place, moved", 24, QStringLiteral("Fixture Title, longer")},
-        {"a new file", 1024, QString(3000, u'x')},
+        {"in place, moved", 24, QStringLiteral("Fixture Title, longer"), true},
+        {"a new file", 1024, QString(3000, u'x'), false},
     };
     for (const auto& save : saves) {
         SCOPED_TRACE(save.name);
@@ -262,9 +275,12 @@ TEST_F(M4AFileTest, ALargeCoverStaysInTheFileUntilDrawnOrSaved) {
         auto file = M4AFile::newM4AFileWithPath(path);
         ASSERT_TRUE(file);
         ASSERT_TRUE(file->hasImage());
+        EXPECT_FALSE(coverInMemory(*file));
         // Saved in place or as a new file, the cover comes along.
         file->setTags({.title = save.title}, TagField::Title);
         ASSERT_TRUE(SaveBatch::saveOne(*file).ok());
+        EXPECT_EQ(coverInMemory(*file), save.inMemoryAfter);
+        EXPECT_EQ(file->getImageData(), o.cover);
         auto again = M4AFile::newM4AFileWithPath(path);
         ASSERT_TRUE(again);
         EXPECT_EQ(again->getImageData(), o.cover);
