@@ -47,15 +47,11 @@ const Crypto* crypto() {
     return loaded ? &*loaded : nullptr;
 }
 
-// Below this many bytes Qt's digest, slower per byte, costs less than
-// opening libcrypto and setting it up for its first digest (milliseconds).
-constexpr size_t kWorthLibcrypto = size_t(1) << 20;
-
 } // namespace
 
 Digest::Digest(Kind kind, size_t expected) {
     const bool useCrypto =
-        expected >= kWorthLibcrypto || gCryptoTried.load(std::memory_order_acquire);
+        expected >= kLibcryptoFrom || gCryptoTried.load(std::memory_order_acquire);
     if (const Crypto* c = useCrypto ? crypto() : nullptr) {
         fContext = c->ctxNew();
         fOk = fContext && c->init(static_cast<EVP_MD_CTX*>(fContext),

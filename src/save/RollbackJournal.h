@@ -1,5 +1,6 @@
 #pragma once
 
+#include "media/Digest.h"
 #include "media/SavePlan.h"
 #include "system/FolderHandle.h"
 #include "system/Outcome.h"
@@ -57,7 +58,7 @@ public:
     // (libcrypto, for its hash), for a save to do on another thread while
     // it plans the writes the journal covers.
     static void prepare();
-    static constexpr qsizetype kPreparedFrom = qsizetype(1) << 20;
+    static constexpr qsizetype kPreparedFrom = qsizetype(Digest::kLibcryptoFrom);
 
     // Finishes the journals of `folder` that no running save holds: a file
     // that holds all of its new bytes keeps them, a torn one gets its old
