@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -33,8 +34,6 @@ namespace {
 
 // Up to this many files are synced one by one; more with one syncfs.
 constexpr size_t kFewFiles = 4;
-// Files planned side by side between two looks at the group's size.
-constexpr int kPlannedTogether = 32;
 
 // A folder holding files written in place, and the journal of their
 // rollback copies there: the album folder, or one a link leads to.
@@ -293,55 +292,67 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
         } catch (const std::system_error&) {
         }
     };
-    for (int next = 0; next < count && !askStop();) {
-        // 1. Plan a group: a few files at a time, each on a core of its own
-        // (planning reads but never writes), until the group is full.
+    // The files not planned yet, in order.
+    std::vector<int> waiting(static_cast<size_t>(count));
+    std::iota(waiting.begin(), waiting.end(), 0);
+    while (!waiting.empty() && !askStop()) {
+        // 1. Plan a group: each core takes the next file and plans it
+        // (planning reads but never writes) while the group has room for
+        // it, counting every file in planning as a new copy; the files left
+        // wait for the next group. Taken one at a time, no core waits for
+        // the others between files.
         std::vector<std::unique_ptr<Job>> group;
         qsizetype held = 0;
         size_t copies = 0;
-        std::vector<std::unique_ptr<Job>> planned;
-        auto planSome = [&] {
-            const int some = std::min({count - next, int(fLimits.files - group.size()),
-                                       kPlannedTogether, int(fLimits.copies - copies)});
-            planned.resize(size_t(some));
-            for (int i = 0; i < some; ++i) {
-                planned[size_t(i)] = std::make_unique<Job>();
-                planned[size_t(i)]->index = next + i;
-                planned[size_t(i)]->file = fFiles[size_t(next + i)];
-            }
-            next += some;
-            WorkSharing::forEachIndex(planned.size(), [this, &planned](size_t i) {
-                if (const auto& prepare = fPrepare[size_t(planned[i]->index)]) prepare();
-                planned[i]->plan = planned[i]->file->planSave();
-            });
-        };
-        while (next < count && group.size() < fLimits.files && copies < fLimits.copies &&
-               held < fLimits.bytes) {
-            if (!group.empty() && askStop()) break;
-            planSome();
-            for (auto& job : planned) {
-                SavePlan& plan = job->plan;
-                if (plan.kind == SavePlan::Kind::Refused) {
-                    decide(*job, Outcome::failed(plan.reason));
-                } else if (plan.kind == SavePlan::Kind::Nothing) {
-                    decide(*job, Outcome::done());
-                } else if (plan.kind == SavePlan::Kind::Rewrite && plan.seen.st_nlink > 1) {
-                    decide(*job, Outcome::failed(
-                                     QStringLiteral("The file has %1 names (hard links) and its "
-                                                    "tags no longer fit in place; a new copy "
-                                                    "would part it from its other names, so it "
-                                                    "was left as it was.")
-                                         .arg(plan.seen.st_nlink)));
+        size_t planning = 0;
+        std::vector<int> left;
+        std::mutex accepting;
+        WorkSharing::forEachIndex(waiting.size(), [&](size_t k) {
+            const int index = waiting[k];
+            {
+                const std::lock_guard<std::mutex> lock(accepting);
+                const bool room = (group.empty() && planning == 0) ||
+                                  (group.size() + planning < fLimits.files &&
+                                   copies + planning < fLimits.copies && held < fLimits.bytes);
+                if (!room || askStop()) {
+                    left.push_back(index);
+                    return;
                 }
-                if (plan.kind == SavePlan::Kind::Rewrite && !job->decided) ++copies;
-                held += plan.heldBytes;
-                for (const SaveRegion& r : plan.regions)
-                    held += r.bytes.size() + r.old.size();
-                prepareJournal(held);
-                if (job->decided) done(*job);
-                group.push_back(std::move(job));
+                ++planning;
             }
-        }
+            auto job = std::make_unique<Job>();
+            job->index = index;
+            job->file = fFiles[size_t(index)];
+            if (const auto& prepare = fPrepare[size_t(index)]) prepare();
+            job->plan = job->file->planSave();
+            const SavePlan& plan = job->plan;
+            const std::lock_guard<std::mutex> lock(accepting);
+            --planning;
+            if (plan.kind == SavePlan::Kind::Refused) {
+                decide(*job, Outcome::failed(plan.reason));
+            } else if (plan.kind == SavePlan::Kind::Nothing) {
+                decide(*job, Outcome::done());
+            } else if (plan.kind == SavePlan::Kind::Rewrite && plan.seen.st_nlink > 1) {
+                decide(*job,
+                       Outcome::failed(QStringLiteral("The file has %1 names (hard links) and its "
+                                                      "tags no longer fit in place; a new copy "
+                                                      "would part it from its other names, so it "
+                                                      "was left as it was.")
+                                           .arg(plan.seen.st_nlink)));
+            }
+            if (plan.kind == SavePlan::Kind::Rewrite && !job->decided) ++copies;
+            held += plan.heldBytes;
+            for (const SaveRegion& r : plan.regions)
+                held += r.bytes.size() + r.old.size();
+            prepareJournal(held);
+            if (job->decided) done(*job);
+            group.push_back(std::move(job));
+        });
+        // In the folder's order, which keeps a folder's files together.
+        std::sort(group.begin(), group.end(),
+                  [](const auto& a, const auto& b) { return a->index < b->index; });
+        std::sort(left.begin(), left.end());
+        waiting = std::move(left);
 
         // 2. The rollback copies of the in-place writes, on disk first, in
         // the folder of each file, which names it by its plain name there.

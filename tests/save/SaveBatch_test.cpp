@@ -326,9 +326,10 @@ TEST_F(SaveBatchTest, AStopLeavesTheRestAsItWas) {
             ASSERT_TRUE(row.make(dir.filePath(QString::number(i) + suffix)));
         const auto old = contents(dir.path());
         int asked = 0;
-        // Asked before the group (planned together), then before each write.
+        // Asked before the group, before each file is planned, then before
+        // each write.
         const auto outcomes =
-            saveFolder(dir.path(), albums()[row.album], [&asked] { return ++asked > 3; });
+            saveFolder(dir.path(), albums()[row.album], [&asked] { return ++asked > 1 + 6 + 2; });
         ASSERT_EQ(outcomes.size(), 6u);
         int saved = 0;
         for (size_t i = 0; i < outcomes.size(); ++i) {
