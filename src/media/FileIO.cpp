@@ -74,12 +74,17 @@ bool writeAt(int fd, const char* data, size_t size, uint64_t offset) {
     return true;
 }
 
-QString saveTarget(const QString& path) {
+QString saveTarget(const QString& path, struct stat* seen) {
     // One lstat, not the several look-ups of QFileInfo: this runs for every
     // file of a save.
-    struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0) return {};
-    if (S_ISLNK(st.st_mode)) return QFileInfo(path).canonicalFilePath();
+    struct stat own {};
+    struct stat* st = seen ? seen : &own;
+    if (::lstat(QFile::encodeName(path).constData(), st) != 0) return {};
+    if (S_ISLNK(st->st_mode)) {
+        const QString target = QFileInfo(path).canonicalFilePath();
+        if (target.isEmpty() || ::stat(QFile::encodeName(target).constData(), st) != 0) return {};
+        return target;
+    }
     return QDir::isAbsolutePath(path) ? QDir::cleanPath(path) : QFileInfo(path).absoluteFilePath();
 }
 

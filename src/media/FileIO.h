@@ -29,8 +29,8 @@ int openAsOpened(const QByteArray& path, const struct stat& opened);
 
 // The file a save of `path` writes: through a symbolic link, the file it
 // points to (the link stays); else the path made absolute. Empty when
-// there is no such file.
-QString saveTarget(const QString& path);
+// there is no such file. `seen`, when given, receives that file's status.
+QString saveTarget(const QString& path, struct stat* seen = nullptr);
 
 // Why a music file could not be opened for writing, for the user.
 QString whyNotOpened(int error);

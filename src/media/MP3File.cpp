@@ -1221,10 +1221,10 @@ SavePlan MP3File::planSave() {
     if (!fNotWritable.isNull()) return SavePlan::refused(fNotWritable);
 
     const QString name = QFileInfo(fPath).fileName();
-    const QString target = FileIO::saveTarget(fPath);
-    const QByteArray native = localPath(target);
     struct stat st {};
-    if (target.isEmpty() || ::stat(native.constData(), &st) != 0)
+    const QString target = FileIO::saveTarget(fPath, &st);
+    const QByteArray native = localPath(target);
+    if (target.isEmpty())
         return SavePlan::refused(QStringLiteral("The file “%1” could not be found.").arg(name));
     if (!S_ISREG(st.st_mode))
         return SavePlan::refused(QStringLiteral("“%1” is no longer an ordinary file.").arg(name));

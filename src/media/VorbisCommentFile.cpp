@@ -419,10 +419,10 @@ SavePlan VorbisCommentFile::startPlan() const {
     if (!fNeedsUpdate) return SavePlan();
     if (!fNotWritable.isNull()) return SavePlan::refused(fNotWritable);
     const QString name = QFileInfo(fPath).fileName();
-    const QString target = FileIO::saveTarget(fPath);
-    const QByteArray native = QFile::encodeName(target);
     SavePlan plan;
-    if (target.isEmpty() || ::stat(native.constData(), &plan.seen) != 0)
+    const QString target = FileIO::saveTarget(fPath, &plan.seen);
+    const QByteArray native = QFile::encodeName(target);
+    if (target.isEmpty())
         return SavePlan::refused(QStringLiteral("The file “%1” could not be found.").arg(name));
     if (!S_ISREG(plan.seen.st_mode))
         return SavePlan::refused(QStringLiteral("“%1” is no longer an ordinary file.").arg(name));

@@ -80,7 +80,8 @@ Opened openPlanned(const SavePlan& plan, int flags) {
     // Non-blocking, so that a FIFO put in the file's place cannot hang us.
     const int fd = ::open(native.constData(), flags | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) return {-1, Outcome::failed(FileIO::whyNotOpened(errno))};
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // Blocking again; F_SETFL sets only the status flags among `flags`.
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return {-1, Outcome::failed(QStringLiteral("The file is in use by another program."))};

@@ -84,7 +84,9 @@ int FolderHandle::openFile(QByteArrayView name, int flags, struct stat* st) cons
         errno = error;
         return -1;
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // The caller's flags without O_NONBLOCK: F_SETFL sets only the status
+    // flags among them (O_APPEND, O_DIRECT...), so none need asking for.
+    ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     return fd;
 }
 
