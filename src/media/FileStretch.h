@@ -6,9 +6,11 @@
 #include <cstdint>
 
 // A stretch of a file read once, through which reads at offsets go: those
-// that lie in it cost no system call, the others go to the file. A format's
+// that lie in it cost no system call. One past it reads a stretch as long
+// there, which the reads after it use in turn (the block headers after a
+// large picture, say); a read longer than that goes to the file. A format's
 // metadata read field by field (a signature, block headers, the stream
-// information) then costs one read for all that lies in the stretch.
+// information) then costs one read for all that lies in a stretch.
 class FileStretch {
 public:
     // Reads up to `length` bytes at `at` of the file, which is `size` bytes
@@ -31,4 +33,8 @@ private:
     uint64_t fSize;
     uint64_t fAt;
     QByteArray fBytes;
+    size_t fLength; // of a stretch, as asked for
+    // The stretch read past this one last, if any.
+    mutable uint64_t fPastAt = 0;
+    mutable QByteArray fPast;
 };

@@ -183,15 +183,10 @@ QString FlacFile::readLayout(const FileStretch& file, Layout* layout) {
     at += 4;
     layout->metadataAt = at;
     // Headers past the first bytes (after a large picture, say) are read a
-    // stretch at a time, not four bytes each.
-    std::optional<FileStretch> past;
-    const auto readAt = [&file, &past](char* data, size_t length, uint64_t offset) {
-        if (file.holds(offset, length)) return file.readAt(data, length, offset);
-        if (!past || !past->holds(offset, length)) past.emplace(file, offset, kMetadataHead);
-        return past->readAt(data, length, offset);
-    };
+    // stretch at a time, not four bytes each (see FileStretch).
     for (bool last = false; !last;) {
-        if (size - at < 4 || !readAt(head, 4, at)) return QStringLiteral("its metadata ends early");
+        if (size - at < 4 || !file.readAt(head, 4, at))
+            return QStringLiteral("its metadata ends early");
         last = head[0] & 0x80;
         Layout::Block block;
         block.type = quint8(head[0] & 0x7F);
@@ -210,7 +205,7 @@ QString FlacFile::readLayout(const FileStretch& file, Layout* layout) {
     }
     layout->audioAt = at;
     // The audio starts with a frame's sync code.
-    if (size - at < 2 || !readAt(head, 2, at) || quint8(head[0]) != 0xFF ||
+    if (size - at < 2 || !file.readAt(head, 2, at) || quint8(head[0]) != 0xFF ||
         (quint8(head[1]) & 0xFE) != 0xF8)
         return QStringLiteral("no audio frame follows its metadata");
     return {};

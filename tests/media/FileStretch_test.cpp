@@ -51,3 +51,24 @@ TEST(FileStretch, ReadsAsTheFileDoesInsideAcrossAndOutsideTheStretch) {
         ::close(fd);
     }
 }
+
+// A read past the stretch reads a stretch as long there, which serves the
+// reads after it without the file (closed here to show it).
+TEST(FileStretch, AReadPastItServesTheReadsThatFollowIt) {
+    QTemporaryDir dir;
+    QByteArray bytes(10000, Qt::Uninitialized);
+    for (qsizetype i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 31 % 251);
+    const QString path = dir.filePath(QStringLiteral("f"));
+    QFile out(path);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size());
+    out.close();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    const FileStretch stretch(fd, uint64_t(bytes.size()), 0, 1000);
+    EXPECT_EQ(stretch.bytes(5000, 4), bytes.mid(5000, 4));
+    ::close(fd);
+    EXPECT_EQ(stretch.bytes(5500, 500), bytes.mid(5500, 500));
+    EXPECT_EQ(stretch.bytes(10, 10), bytes.mid(10, 10));
+    EXPECT_TRUE(stretch.bytes(5999, 2).isEmpty()); // past both: the file is gone
+}
