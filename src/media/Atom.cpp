@@ -105,7 +105,7 @@ void Atom::setImage(const QByteArray& bytes, uint32_t typeWord) {
 
 uint64_t Atom::dataSize() const {
     if (fOpaque) return fDataLen;
-    uint64_t size = uint64_t(fContents.size());
+    uint64_t size = contentsSize();
     for (auto& c : fChildren)
         if (!c->fMarkedForDeletion) size += c->atomSize();
     return size;
@@ -117,7 +117,7 @@ uint64_t Atom::atomSize() const {
 
 uint64_t Atom::minDataSize() const {
     if (fOpaque) return fDataLen;
-    uint64_t size = uint64_t(fContents.size());
+    uint64_t size = contentsSize();
     for (auto& c : fChildren)
         size += c->minAtomSize();
     return size;
@@ -138,7 +138,7 @@ bool Atom::dumpAtom(QByteArray& out, const Atom* carrier, uint64_t padding) cons
         out.append(qsizetype(padding - 8), '\0');
         return true;
     }
-    if (fOpaque) return false;
+    if (fOpaque || fContentsInFile) return false;
     const qsizetype start = out.size();
     out.append(headerLen(), '\0');
     putBe32(out, start + 4, fType);

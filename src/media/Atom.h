@@ -91,8 +91,33 @@ public:
     void addChild(Ptr child);
     bool markedForDeletion() const { return fMarkedForDeletion; }
     void markForDeletion() { fMarkedForDeletion = true; }
+    // Empty while the contents are left in the file.
     const QByteArray& contents() const { return fContents; }
-    void setContents(const QByteArray& bytes) { fContents = bytes; }
+    void setContents(const QByteArray& bytes) {
+        fContents = bytes;
+        fContentsInFile = false;
+    }
+    // Contents left in the file, not held in memory (a large sample table,
+    // a picture): contentsSize() bytes at contentsAt(). A save lends them
+    // to the atom while it lays the movie header out again.
+    bool contentsInFile() const { return fContentsInFile; }
+    uint64_t contentsAt() const { return fContentsAt; }
+    uint64_t contentsSize() const {
+        return fContentsInFile ? fContentsLength : uint64_t(fContents.size());
+    }
+    // The bytes of contents left in the file, as read there; they may be a
+    // view of bytes the caller keeps until leaveContentsInFile.
+    void loadContents(const QByteArray& bytes) {
+        fContents = bytes;
+        fContentsInFile = false;
+    }
+    // Lets loaded contents go again: they lie in the file at `at`.
+    void leaveContentsInFile(uint64_t at) {
+        fContentsLength = uint64_t(fContents.size());
+        fContentsAt = at;
+        fContents = QByteArray();
+        fContentsInFile = true;
+    }
     bool isProgramMade() const { return !fHasOriginal; }
     uint64_t originalOffset() const { return fOriginalOffset; }
     uint64_t originalLen() const { return fOriginalLen; }
@@ -158,6 +183,9 @@ protected:
     uint64_t fDataLen = 0;
     uint32_t fType = 0;
     QByteArray fContents;
+    bool fContentsInFile = false;
+    uint64_t fContentsAt = 0;
+    uint64_t fContentsLength = 0;
     bool fHasOriginal = false;
     bool fOpaque = false;      // payload left in the file, not copied
     bool fLargeHeader = false; // stored with a 64-bit size; kept that way

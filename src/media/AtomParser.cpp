@@ -70,7 +70,7 @@ bool offsetInDump(const Atom* a, const Atom* target, const Atom* carrier, uint64
         at += a->minAtomSize();
         return false;
     }
-    at += uint64_t(a->hasLargeHeader() ? 16 : 8) + uint64_t(a->contents().size());
+    at += uint64_t(a->hasLargeHeader() ? 16 : 8) + a->contentsSize();
     for (const auto& c : a->children())
         if (offsetInDump(c.get(), target, carrier, padding, at)) return true;
     return false;
@@ -137,21 +137,14 @@ struct CoverPin {
     const Atom *moov, *udta, *meta, *ilst, *covr;
     uint64_t before = 0, after = 0;
     const Atom* carrier = nullptr;
-    // The cover item's bytes as they lie in the file, when its picture was
-    // never read into memory: copied from there.
-    QByteArrayView verbatim;
     uint64_t covrAt = 0; // where the cover was written, relative to "moov"
 
     bool dump(const Atom* a, QByteArray& out) {
         if (a != moov && a != udta && a != meta && a != ilst) {
             if (a == covr) covrAt = uint64_t(out.size());
-            if (a == covr && !verbatim.isEmpty()) {
-                out.append(verbatim);
-                return true;
-            }
             return a->dumpAtom(out, carrier, carrier ? after : 0);
         }
-        if (a->markedForDeletion() || a->hasLargeHeader()) return false;
+        if (a->markedForDeletion() || a->hasLargeHeader() || a->contentsInFile()) return false;
         const qsizetype start = out.size();
         out.append(8, '\0');
         qToBigEndian(a->type(), reinterpret_cast<uchar*>(out.data() + start + 4));
@@ -174,7 +167,7 @@ struct CoverPin {
 // the usual layout (all padding in one carrier) would move it: an unchanged
 // cover then costs neither a rollback copy nor a write. Empty when the
 // usual layout keeps it, or the sizes do not allow it.
-QByteArray keepCoverInPlace(Atom* moov, const QByteArray& old, uint64_t moovAt) {
+QByteArray keepCoverInPlace(Atom* moov, const QByteArray& old) {
     constexpr uint64_t kLargeCover = 4096;
     const uint64_t size = uint64_t(old.size());
     uint64_t covrAt = 0, covrLen = 0;
@@ -187,15 +180,6 @@ QByteArray keepCoverInPlace(Atom* moov, const QByteArray& old, uint64_t moovAt) 
     pin.ilst = pin.meta ? pin.meta->findChild(kIlst) : nullptr;
     pin.covr = pin.ilst ? pin.ilst->findChild(kCovr) : nullptr;
     if (!pin.covr || pin.covr->minAtomSize() != covrLen) return {};
-    // One picture left in the file, at the place found: the item is
-    // unchanged, and its bytes need not be read into memory.
-    const Atom* data = pin.covr->children().size() == 1 ? pin.covr->findChild(kData) : nullptr;
-    const DataAtom* picture = data && data->children().size() == 1
-                                  ? dynamic_cast<const DataAtom*>(data->children().front().get())
-                                  : nullptr;
-    if (picture && picture->deferred() && !pin.covr->hasLargeHeader() && !data->hasLargeHeader() &&
-        picture->valueAt() == moovAt + covrAt + 24)
-        pin.verbatim = QByteArrayView(old.constData() + covrAt, qsizetype(covrLen));
     const uint64_t minSize = moov->minAtomSize();
     if (minSize > size) return {};
     uint64_t usual = 0;
@@ -363,6 +347,22 @@ QString checkNewMoov(const QByteArray& block, uint64_t moovAt, std::vector<QByte
     return {};
 }
 
+// The sample tables of minutes of audio take tens of kilobytes a file, and
+// nothing reads them once the chunk map is made: those this long are left
+// in the file, and a save lends them back from the header it reads.
+constexpr uint64_t kTableInFileFrom = 4096;
+
+void leaveSampleTablesInFile(Atom* atom) {
+    for (const auto& child : atom->children()) {
+        Atom* c = child.get();
+        if (atom->type() == kStbl && c->children().empty() && !c->contentsInFile() &&
+            c->contentsSize() >= kTableInFileFrom)
+            c->leaveContentsInFile(c->originalOffset() + (c->hasLargeHeader() ? 16 : 8));
+        else
+            leaveSampleTablesInFile(c);
+    }
+}
+
 } // namespace
 
 void AtomParser::setFailNewFileAfter(int64_t bytes) {
@@ -474,22 +474,24 @@ Outcome AtomParser::openAndParse() {
     fLayoutProblem = checkLayout(moovBytes);
     if (!fLayoutProblem.isNull())
         TROVIX_LOG() << "Atom sizes of" << fPath << "do not add up:" << fLayoutProblem;
+    for (auto& a : fAtoms)
+        if (a->type() == kMoov) leaveSampleTablesInFile(a.get());
     return Outcome::done();
 }
 
 namespace {
 
-void collectDeferred(Atom* atom, std::vector<DataAtom*>& out) {
-    if (auto* value = dynamic_cast<DataAtom*>(atom); value && value->deferred())
-        out.push_back(value);
+void collectInFile(Atom* atom, std::vector<Atom*>& out) {
+    if (atom->contentsInFile()) out.push_back(atom);
     for (auto& c : atom->children())
-        collectDeferred(c.get(), out);
+        collectInFile(c.get(), out);
 }
 
-// The values lent to the tree while a plan lays out a new "moov". Each
-// leaves it again, to be read from the file where it lies, so that neither
-// the plan nor the file object keeps a copy of a folder's pictures (a
-// thousand files held a thousand covers until the save ended).
+// The atoms whose contents are lent to the tree while a plan lays out a new
+// "moov". Each leaves it again, to be read from the file where it lies, so
+// that neither the plan nor the file object keeps a copy of a folder's
+// pictures and sample tables (a thousand files held a thousand covers until
+// the save ended).
 class Loans {
 public:
     Loans() = default;
@@ -498,35 +500,35 @@ public:
     // Unless ended before: the plan was refused and the file stays as it is.
     ~Loans() { end(); }
 
-    std::vector<DataAtom*> values;
+    std::vector<Atom*> atoms;
 
     // Once "moov" is laid out as a whole new file: until that file replaces
-    // this one, which is read again then, each value lies where it did.
+    // this one, which is read again then, all lies where it did.
     void end() {
-        for (DataAtom* value : values)
-            value->leaveInFile(value->valueAt());
-        values.clear();
+        for (Atom* atom : atoms)
+            atom->leaveContentsInFile(atom->contentsAt());
+        atoms.clear();
     }
-    // Before `block` is written in place of "moov" at `moovAt`: a value it
-    // keeps where it lay stays in the file, as does one outside "moov"; one
-    // it moves keeps a copy of its bytes, for the tree describes the
-    // written file.
+    // Before `block` is written in place of "moov" at `moovAt`: contents it
+    // keeps where they lay stay in the file, as do those outside "moov";
+    // contents it moves keep a copy of their own, for the tree describes
+    // the written file.
     void endInPlace(const QByteArray& block, uint64_t moovAt) {
         const uint64_t moovEnd = moovAt + uint64_t(block.size());
-        for (DataAtom* value : values) {
-            const QByteArray& bytes = value->value();
-            const uint64_t at = value->valueAt();
+        for (Atom* atom : atoms) {
+            const QByteArray& bytes = atom->contents();
+            const uint64_t at = atom->contentsAt();
             const uint64_t end = at + uint64_t(bytes.size());
             const bool outside = end <= moovAt || at >= moovEnd;
             const bool kept = at >= moovAt && end <= moovEnd &&
                               QByteArrayView(block).sliced(qsizetype(at - moovAt), bytes.size()) ==
                                   QByteArrayView(bytes);
             if (outside || kept)
-                value->leaveInFile(at);
+                atom->leaveContentsInFile(at);
             else
-                value->loadValue(QByteArray(bytes.constData(), bytes.size()));
+                atom->loadContents(QByteArray(bytes.constData(), bytes.size()));
         }
-        values.clear();
+        atoms.clear();
     }
 };
 
@@ -538,39 +540,40 @@ int AtomParser::openUnchanged() const {
     return fd;
 }
 
-QByteArray AtomParser::readDeferred(const DataAtom& value) const {
-    if (!value.deferred()) return value.value();
+QByteArray AtomParser::readInFile(const Atom& atom) const {
+    if (!atom.contentsInFile()) return atom.contents();
     const FileIO::ClosedAtExit file{openUnchanged()};
     if (file.fd < 0) return {};
-    QByteArray bytes(qsizetype(value.valueLength()), Qt::Uninitialized);
-    if (!FileIO::readAt(file.fd, bytes.data(), size_t(bytes.size()), value.valueAt())) return {};
+    QByteArray bytes(qsizetype(atom.contentsSize()), Qt::Uninitialized);
+    if (!FileIO::readAt(file.fd, bytes.data(), size_t(bytes.size()), atom.contentsAt())) return {};
     return bytes;
 }
 
-bool AtomParser::deferredHolds(const DataAtom& value, const QByteArray& bytes) const {
-    if (!value.deferred()) return value.value() == bytes;
-    if (uint64_t(bytes.size()) != value.valueLength()) return false;
+bool AtomParser::inFileHolds(const Atom& atom, const QByteArray& bytes) const {
+    if (!atom.contentsInFile()) return atom.contents() == bytes;
+    if (uint64_t(bytes.size()) != atom.contentsSize()) return false;
     const FileIO::ClosedAtExit file{openUnchanged()};
-    return file.fd >= 0 && FileIO::holdsAt(file.fd, bytes, value.valueAt());
+    return file.fd >= 0 && FileIO::holdsAt(file.fd, bytes, atom.contentsAt());
 }
 
-bool AtomParser::lendDeferred(int fd, const QByteArray& moov, uint64_t moovAt,
-                              std::vector<DataAtom*>& lent) {
-    std::vector<DataAtom*> values;
+bool AtomParser::lendInFile(int fd, const QByteArray& moov, uint64_t moovAt,
+                            std::vector<Atom*>& lent) {
+    std::vector<Atom*> atoms;
     for (auto& a : fAtoms)
-        collectDeferred(a.get(), values);
-    for (DataAtom* value : values) {
-        if (value->valueAt() >= moovAt &&
-            value->valueAt() - moovAt + value->valueLength() <= uint64_t(moov.size())) {
-            value->loadValue(QByteArray::fromRawData(moov.constData() + (value->valueAt() - moovAt),
-                                                     qsizetype(value->valueLength())));
-            lent.push_back(value);
+        collectInFile(a.get(), atoms);
+    for (Atom* atom : atoms) {
+        const uint64_t at = atom->contentsAt(), length = atom->contentsSize();
+        if (at >= moovAt && at - moovAt <= uint64_t(moov.size()) &&
+            length <= uint64_t(moov.size()) - (at - moovAt)) {
+            atom->loadContents(
+                QByteArray::fromRawData(moov.constData() + (at - moovAt), qsizetype(length)));
+            lent.push_back(atom);
             continue;
         }
-        QByteArray bytes(qsizetype(value->valueLength()), Qt::Uninitialized);
-        if (!FileIO::readAt(fd, bytes.data(), size_t(bytes.size()), value->valueAt())) return false;
-        value->loadValue(bytes);
-        lent.push_back(value);
+        QByteArray bytes(qsizetype(length), Qt::Uninitialized);
+        if (!FileIO::readAt(fd, bytes.data(), size_t(bytes.size()), at)) return false;
+        atom->loadContents(bytes);
+        lent.push_back(atom);
     }
     return true;
 }
@@ -684,17 +687,13 @@ SavePlan AtomParser::planSave() {
     if (!FileIO::readAt(fd, old.data(), size_t(oldSize), moovAt))
         return SavePlan::refused(
             QStringLiteral("The file could not be read: %1.").arg(Durable::errnoText(errno)));
-    // A cover that keeps its place may stay unread; any other layout needs
-    // every picture in memory.
-    QByteArray block = keepCoverInPlace(moov, old, moovAt);
-    // After `old`, so that a refused plan's values let go of its bytes first.
+    // After `old`, whose bytes the contents left in the file are lent as, so
+    // that a refused plan lets go of them first.
     Loans loans;
-    if (block.isEmpty()) {
-        if (!lendDeferred(fd, old, moovAt, loans.values))
-            return SavePlan::refused(
-                QStringLiteral("The file could not be read: %1.").arg(Durable::errnoText(errno)));
-        block = keepCoverInPlace(moov, old, moovAt);
-    }
+    if (!lendInFile(fd, old, moovAt, loans.atoms))
+        return SavePlan::refused(
+            QStringLiteral("The file could not be read: %1.").arg(Durable::errnoText(errno)));
+    QByteArray block = keepCoverInPlace(moov, old);
     const uint64_t minSize = moov->minAtomSize();
     const uint64_t padding = minSize <= oldSize ? oldSize - minSize : 0;
     if (block.isEmpty() && minSize <= oldSize && (padding == 0 || padding >= 8))
@@ -702,7 +701,6 @@ SavePlan AtomParser::planSave() {
 
     const std::shared_ptr<const ChunkMap> before = fChunks;
     if (!block.isEmpty()) {
-        loans.endInPlace(block, moovAt);
         // In place: only the changed bytes of "moov" are written, and every
         // chunk lies in "mdat" (the opening checked), apart from it. So no
         // chunk can move, and only a write gone astray could reach the
@@ -717,6 +715,7 @@ SavePlan AtomParser::planSave() {
                                               : unsound);
             return SavePlan::refused(QStringLiteral("The tags could not be laid out for writing."));
         }
+        loans.endInPlace(block, moovAt);
         plan.addChangedBytes(moovAt, std::move(old), std::move(block));
         if (plan.regions.empty()) return plan; // Nothing
         for (const SaveRegion& r : plan.regions)
@@ -760,10 +759,10 @@ SavePlan AtomParser::planSave() {
                                                 "past 4 GiB, which this file's chunk table cannot "
                                                 "express."));
     block = moov->buildModifiedAtom(newSize, carrier);
-    loans.end();
     // The tree keeps the offsets of the file on disk until that file is
     // replaced and read again.
     undoStcoFixUp();
+    loans.end();
     if (block.isEmpty())
         return SavePlan::refused(QStringLiteral("The tags could not be laid out for writing."));
     const ChunkMap::Fingerprint taken = before->fingerprint(fd, kCheckedChunks);

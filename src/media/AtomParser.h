@@ -30,7 +30,6 @@ class ChunkMap;
 //
 // Atom pointers handed out by find() stay valid until a whole-file rewrite,
 // after which the new file is parsed again.
-class DataAtom;
 
 class AtomParser {
 public:
@@ -71,12 +70,13 @@ public:
 
     void refreshAfterRename(const QString& newPath) { fPath = newPath; }
 
-    // The bytes of a value left in the file (see DataAtom); empty when the
-    // file changed since it was parsed or cannot be read.
-    QByteArray readDeferred(const DataAtom& value) const;
-    // Whether such a value is `bytes`, compared where it lies in the file
-    // without reading it whole; false too when it cannot be read.
-    bool deferredHolds(const DataAtom& value, const QByteArray& bytes) const;
+    // An atom's contents, read from the file when they were left there
+    // (see Atom::contentsInFile); empty when the file changed since it was
+    // parsed or cannot be read.
+    QByteArray readInFile(const Atom& atom) const;
+    // Whether its contents are `bytes`, compared where they lie in the file
+    // without reading them whole; false too when they cannot be read.
+    bool inFileHolds(const Atom& atom, const QByteArray& bytes) const;
 
     // Diagnostic dumps to standard output.
     void print() const;
@@ -91,14 +91,14 @@ private:
     // when it is not, or cannot be opened.
     int openUnchanged() const;
     explicit AtomParser(const QString& path) : fPath(path) {}
-    // Lends every value left in the file to the tree, for laying out a new
-    // "moov": a view of `moov` (the movie header's bytes, read from
-    // `moovAt`) where it lies inside, else read from `fd` (checked to be the
-    // file parsed). Each is added to `lent`, and must leave the tree again
-    // (DataAtom::leaveInFile) or take bytes of its own before `moov` goes.
-    // False when one could not be read.
-    bool lendDeferred(int fd, const QByteArray& moov, uint64_t moovAt,
-                      std::vector<DataAtom*>& lent);
+    // Lends the contents of every atom that left them in the file to the
+    // tree, for laying out a new "moov": a view of `moov` (the movie
+    // header's bytes, read from `moovAt`) where they lie inside, else read
+    // from `fd` (checked to be the file parsed). Each atom is added to
+    // `lent`, and must leave them in the file again
+    // (Atom::leaveContentsInFile) or take bytes of its own before `moov`
+    // goes. False when some could not be read.
+    bool lendInFile(int fd, const QByteArray& moov, uint64_t moovAt, std::vector<Atom*>& lent);
     Outcome openAndParse();
     void closeFile();
     Atom* moovAtom() const;

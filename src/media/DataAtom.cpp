@@ -17,22 +17,9 @@ DataAtom::DataAtom(const uint8_t* head, uint64_t length, int level, uint64_t val
     fLevel = level;
     fHasOriginal = true;
     fLang = qFromBigEndian<uint32_t>(head + 4);
-    fDeferred = true;
-    fValueAt = valueAt;
-    fValueLength = length - 8;
-}
-
-void DataAtom::loadValue(const QByteArray& bytes) {
-    fContents = bytes;
-    fDeferred = false;
-}
-
-void DataAtom::leaveInFile(uint64_t valueAt) {
-    if (fDeferred || fModified) return;
-    fValueLength = uint64_t(fContents.size());
-    fValueAt = valueAt;
-    fContents = QByteArray();
-    fDeferred = true;
+    fContentsInFile = true;
+    fContentsAt = valueAt;
+    fContentsLength = length - 8;
 }
 
 DataAtom::DataAtom(uint32_t typeWord, const QByteArray& value) : Atom(typeWord) {
@@ -62,8 +49,7 @@ QString DataAtom::stringValue() const {
 }
 
 void DataAtom::setStringValue(const QString& text) {
-    fContents = text.toUtf8();
-    fDeferred = false;
+    setContents(text.toUtf8());
     fModified = true;
 }
 
@@ -73,7 +59,7 @@ int DataAtom::ushortArrayValue(int index) const {
 }
 
 void DataAtom::setUShortArrayValue(int index, uint16_t value) {
-    if (index < 0 || fDeferred) return;
+    if (index < 0 || fContentsInFile) return;
     const qsizetype need = (qsizetype(index) + 1) * 2;
     if (fContents.size() < need) fContents.append(need - fContents.size(), '\0');
     qToBigEndian(value, reinterpret_cast<uchar*>(fContents.data() + 2 * index));
@@ -81,15 +67,14 @@ void DataAtom::setUShortArrayValue(int index, uint16_t value) {
 }
 
 void DataAtom::setImage(const QByteArray& bytes, uint32_t typeWord) {
-    fContents = bytes;
-    fDeferred = false;
+    setContents(bytes);
     fType = typeWord;
     fModified = true;
 }
 
 bool DataAtom::dumpAtom(QByteArray& out, const Atom*, uint64_t) const {
     if (fMarkedForDeletion) return true;
-    if (fDeferred) return false; // its bytes were never read: nothing is written
+    if (fContentsInFile) return false; // its bytes were never read: nothing is written
     uchar words[8];
     qToBigEndian(fType, words);
     qToBigEndian(fLang, words + 4);

@@ -13,7 +13,8 @@ public:
     DataAtom(const uint8_t* payload, uint64_t length, int level);
     // A value left in the file at `valueAt` (`length` bytes from the payload's
     // 8-byte head, which `head` holds): a folder's pictures are not held in
-    // memory. Its bytes are read when asked for, and before a save.
+    // memory (see Atom::contentsInFile). Its bytes are read when asked for,
+    // and lent to it by a save.
     DataAtom(const uint8_t* head, uint64_t length, int level, uint64_t valueAt);
     DataAtom(uint32_t typeWord, const QByteArray& value);
 
@@ -27,14 +28,6 @@ public:
     static Ptr newImageItem(uint32_t itemType, const QByteArray& bytes, uint32_t typeWord);
 
     uint32_t typeWord() const { return fType; }
-    bool deferred() const { return fDeferred; }
-    uint64_t valueAt() const { return fValueAt; }
-    uint64_t valueLength() const { return dataSize(); }
-    // The bytes of a deferred value, as read from the file.
-    void loadValue(const QByteArray& bytes);
-    // Lets a loaded, unchanged value's bytes go: they lie in the file at
-    // `valueAt` and are read from there again when asked for.
-    void leaveInFile(uint64_t valueAt);
     uint32_t lang() const { return fLang; }
     bool modified() const { return fModified; }
     const QByteArray& value() const { return fContents; }
@@ -48,9 +41,7 @@ public:
     QByteArray image() const override { return fContents; }
     void setImage(const QByteArray& bytes, uint32_t typeWord) override;
 
-    uint64_t dataSize() const override {
-        return fDeferred ? fValueLength : uint64_t(fContents.size());
-    }
+    uint64_t dataSize() const override { return contentsSize(); }
     uint64_t atomSize() const override { return dataSize() + 8; }
     uint64_t minDataSize() const override { return dataSize(); }
     uint64_t minAtomSize() const override { return fMarkedForDeletion ? 0 : atomSize(); }
@@ -65,7 +56,4 @@ private:
 
     uint32_t fLang = 0;
     bool fModified = false;
-    bool fDeferred = false;
-    uint64_t fValueAt = 0;
-    uint64_t fValueLength = 0;
 };

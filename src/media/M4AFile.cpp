@@ -281,26 +281,26 @@ QByteArray M4AFile::readImage() const {
     Atom* a = item(kCovr);
     const auto* value = a ? static_cast<const DataAtom*>(a->data()) : nullptr;
     if (!value) return {};
-    return value->deferred() ? fAtomParser->readDeferred(*value) : value->image();
+    return value->contentsInFile() ? fAtomParser->readInFile(*value) : value->image();
 }
 
 bool M4AFile::readHasImage() const {
     Atom* a = item(kCovr);
     const auto* value = a ? static_cast<const DataAtom*>(a->data()) : nullptr;
-    return value && value->valueLength() > 0;
+    return value && value->contentsSize() > 0;
 }
 
 qint64 M4AFile::storedImageSize() const {
     Atom* a = item(kCovr);
     const auto* value = a ? static_cast<const DataAtom*>(a->data()) : nullptr;
-    return value ? qint64(value->valueLength()) : -1;
+    return value ? qint64(value->contentsSize()) : -1;
 }
 
 std::optional<bool> M4AFile::storedImageEquals(const QByteArray& bytes) const {
     Atom* a = item(kCovr);
     const auto* value = a ? static_cast<const DataAtom*>(a->data()) : nullptr;
-    if (!value || !value->deferred()) return std::nullopt;
-    return fAtomParser->deferredHolds(*value, bytes);
+    if (!value || !value->contentsInFile()) return std::nullopt;
+    return fAtomParser->inFileHolds(*value, bytes);
 }
 
 bool M4AFile::movieTimes(double& timeScale, double& duration) const {

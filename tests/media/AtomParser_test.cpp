@@ -541,3 +541,49 @@ TEST_F(AtomParserTest, AWholeFileRewriteKeepsThePermissions) {
     ASSERT_EQ(::stat(native.constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
+
+// A long track's sample tables (2,048 samples and chunks: 8 KB each) are not
+// held once the file is parsed; a save in place, one that moves the audio
+// (moov before mdat) and one after it, lends them back and leaves them in
+// the file again, and every chunk offset still points at its audio.
+TEST_F(AtomParserTest, ALongTracksSampleTablesStayInTheFile) {
+    const auto tablesInFile = [](AtomParser& parser) {
+        Atom* stsz = parser.find(AtomTypes::kStsz);
+        Atom* stco = parser.find(AtomTypes::kStco);
+        return stsz && stco && stsz->contentsInFile() && stco->contentsInFile();
+    };
+    const struct {
+        const char* name;
+        bool moovAfterMdat;
+        QString title;
+        int64_t moved; // how far the audio moves
+    } rows[] = {
+        {"in place", false, QStringLiteral("Short"), 0},
+        {"a new file", false, QString(3000, u'x'), -1},
+        {"a new file, moov after the audio", true, QString(3000, u'x'), 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString p = make({.moovAfterMdat = row.moovAfterMdat, .mdatBytes = 2 << 20});
+        const QByteArray before = readBytes(p);
+        auto file = M4AFile::newM4AFileWithPath(p);
+        ASSERT_TRUE(file);
+        ASSERT_TRUE(tablesInFile(*file->atomParser()));
+        file->setTags({.title = row.title}, TagField::Title);
+        ASSERT_TRUE(isDone(SaveBatch::saveOne(*file)));
+        EXPECT_TRUE(tablesInFile(*file->atomParser()));
+        const QByteArray after = readBytes(p);
+        EXPECT_TRUE(sameAudio(before, after));
+        const auto offsetsBefore = chunkOffsets(before);
+        const auto offsetsAfter = chunkOffsets(after);
+        ASSERT_EQ(offsetsBefore.size(), 2048u);
+        ASSERT_EQ(offsetsAfter.size(), offsetsBefore.size());
+        const int64_t moved = row.moved >= 0 ? row.moved : after.size() - before.size();
+        for (size_t i = 0; i < offsetsBefore.size(); ++i)
+            ASSERT_EQ(offsetsAfter[i], offsetsBefore[i] + uint64_t(moved)) << i;
+        EXPECT_EQ(readWithTagLib(p).title, row.title);
+        auto again = M4AFile::newM4AFileWithPath(p);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->readTags().title, row.title);
+    }
+}

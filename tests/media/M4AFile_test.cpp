@@ -32,7 +32,7 @@ bool coverInMemory(M4AFile& file) {
     const auto* value = data && data->children().size() == 1
                             ? dynamic_cast<const DataAtom*>(data->children().front().get())
                             : nullptr;
-    return value && !value->deferred();
+    return value && !value->contentsInFile();
 }
 
 } // namespace
