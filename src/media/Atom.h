@@ -93,6 +93,8 @@ public:
     void markForDeletion() { fMarkedForDeletion = true; }
     // Empty while the contents are left in the file.
     const QByteArray& contents() const { return fContents; }
+    // Contents left in the file are loaded with it too, as read there or as
+    // a view of bytes the caller keeps until leaveContentsInFile.
     void setContents(const QByteArray& bytes) {
         fContents = bytes;
         fContentsInFile = false;
@@ -104,12 +106,6 @@ public:
     uint64_t contentsAt() const { return fContentsAt; }
     uint64_t contentsSize() const {
         return fContentsInFile ? fContentsLength : uint64_t(fContents.size());
-    }
-    // The bytes of contents left in the file, as read there; they may be a
-    // view of bytes the caller keeps until leaveContentsInFile.
-    void loadContents(const QByteArray& bytes) {
-        fContents = bytes;
-        fContentsInFile = false;
     }
     // Lets loaded contents go again: they lie in the file at `at`.
     void leaveContentsInFile(uint64_t at) {

@@ -526,7 +526,7 @@ public:
             if (outside || kept)
                 atom->leaveContentsInFile(at);
             else
-                atom->loadContents(QByteArray(bytes.constData(), bytes.size()));
+                atom->setContents(QByteArray(bytes.constData(), bytes.size()));
         }
         atoms.clear();
     }
@@ -565,14 +565,14 @@ bool AtomParser::lendInFile(int fd, const QByteArray& moov, uint64_t moovAt,
         const uint64_t at = atom->contentsAt(), length = atom->contentsSize();
         if (at >= moovAt && at - moovAt <= uint64_t(moov.size()) &&
             length <= uint64_t(moov.size()) - (at - moovAt)) {
-            atom->loadContents(
+            atom->setContents(
                 QByteArray::fromRawData(moov.constData() + (at - moovAt), qsizetype(length)));
             lent.push_back(atom);
             continue;
         }
         QByteArray bytes(qsizetype(length), Qt::Uninitialized);
         if (!FileIO::readAt(fd, bytes.data(), size_t(bytes.size()), at)) return false;
-        atom->loadContents(bytes);
+        atom->setContents(bytes);
         lent.push_back(atom);
     }
     return true;

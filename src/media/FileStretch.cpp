@@ -19,9 +19,18 @@ FileStretch::FileStretch(const FileStretch& file, uint64_t at, size_t length)
     if (!file.readAt(fBytes.data(), size_t(wanted), at)) fBytes.clear();
 }
 
+namespace {
+
+// Whether `length` bytes at `offset` lie in `bytes`, read at `at`.
+bool within(const QByteArray& bytes, uint64_t at, uint64_t offset, size_t length) {
+    const auto held = uint64_t(bytes.size());
+    return offset >= at && offset - at <= held && length <= held - (offset - at);
+}
+
+} // namespace
+
 bool FileStretch::holds(uint64_t offset, size_t length) const {
-    const auto held = uint64_t(fBytes.size());
-    return offset >= fAt && offset - fAt <= held && length <= held - (offset - fAt);
+    return within(fBytes, fAt, offset, length);
 }
 
 bool FileStretch::readAt(char* data, size_t length, uint64_t offset) const {
@@ -29,17 +38,13 @@ bool FileStretch::readAt(char* data, size_t length, uint64_t offset) const {
         if (length > 0) std::memcpy(data, fBytes.constData() + (offset - fAt), length);
         return true;
     }
-    const auto held = [&] {
-        const auto past = uint64_t(fPast.size());
-        return offset >= fPastAt && offset - fPastAt <= past && length <= past - (offset - fPastAt);
-    };
-    if (length <= fLength && !held() && offset < fSize) {
+    if (length <= fLength && !within(fPast, fPastAt, offset, length) && offset < fSize) {
         const uint64_t wanted = std::min<uint64_t>(fSize - offset, fLength);
         fPast.resize(qsizetype(wanted));
         fPastAt = offset;
         if (!FileIO::readAt(fFd, fPast.data(), size_t(wanted), offset)) fPast.clear();
     }
-    if (held()) {
+    if (within(fPast, fPastAt, offset, length)) {
         if (length > 0) std::memcpy(data, fPast.constData() + (offset - fPastAt), length);
         return true;
     }
