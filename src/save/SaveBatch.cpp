@@ -13,16 +13,20 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QSet>
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <numeric>
+#include <optional>
 #include <system_error>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -52,6 +56,7 @@ struct Job {
     bool touched = false;             // in place: some bytes were overwritten
     std::unique_ptr<TempCopy> copy;   // rewrite: the new file
     JournalFolder* journal = nullptr; // in place: where its rollback copy is
+    QString checked;                  // why its check failed; null when it passed
 };
 
 void decide(Job& job, Outcome outcome) {
@@ -117,7 +122,13 @@ bool restore(const SavePlan& plan, int fd = -1) {
     return ok;
 }
 
-Outcome writeInPlace(Job& job, bool* restored) {
+// Starts the write-back of what was just written to `fd` without waiting
+// for it; the sync after the group waits, and sees any error.
+void startWriteBack(int fd) {
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+Outcome writeInPlace(Job& job, bool* restored, bool writeBackNow) {
     SavePlan& plan = job.plan;
     const Opened opened = openPlanned(plan, O_RDWR);
     if (!opened.outcome.ok()) return opened.outcome;
@@ -135,7 +146,10 @@ Outcome writeInPlace(Job& job, bool* restored) {
         job.touched = true;
         ok = ::ftruncate(fd, off_t(plan.newSize)) == 0;
     }
-    if (ok) return Outcome::done();
+    if (ok) {
+        if (writeBackNow) startWriteBack(fd);
+        return Outcome::done();
+    }
     const Outcome failed = Outcome::failed(
         QStringLiteral("The file could not be written: %1.").arg(Durable::errnoText(errno)));
     *restored = !job.touched || restore(plan, fd);
@@ -157,7 +171,7 @@ std::pair<QString, QString> copyPlace(const Job& job, const QString& album,
     return {album, QFileInfo(job.file->path()).fileName()};
 }
 
-Outcome writeCopy(Job& job, const std::pair<QString, QString>& place) {
+Outcome writeCopy(Job& job, const std::pair<QString, QString>& place, bool writeBackNow) {
     SavePlan& plan = job.plan;
     const Opened opened = openPlanned(plan, O_RDONLY);
     if (!opened.outcome.ok()) return opened.outcome;
@@ -174,6 +188,7 @@ Outcome writeCopy(Job& job, const std::pair<QString, QString>& place) {
         return Outcome::failed(
             QStringLiteral("The tags do not fit in place, and %1; the file was left as it was.")
                 .arg(kept.reason));
+    if (writeBackNow) startWriteBack(copy->fd());
     const Outcome closed = copy->close();
     if (!closed.ok())
         return Outcome::failed(
@@ -185,6 +200,12 @@ Outcome writeCopy(Job& job, const std::pair<QString, QString>& place) {
 
 QString writtenPath(const Job& job) {
     return job.copy ? job.copy->path() : job.plan.target;
+}
+
+// Reads a written file back: its new tags read back or parsed, its audio
+// compared by pieces. What fails is put back or removed after the sync.
+void check(Job& job) {
+    if (pending(job) && job.plan.verify) job.checked = job.plan.verify(writtenPath(job));
 }
 
 // A written file as the sync sees it: named once, before the check runs
@@ -256,6 +277,7 @@ SaveBatch::SaveBatch(const QString& folder) : SaveBatch(folder, GroupLimits{}) {
 SaveBatch::SaveBatch(const QString& folder, GroupLimits limits) : fFolder(folder), fLimits(limits) {
     fLimits.files = std::max<size_t>(fLimits.files, 1);
     fLimits.copies = std::max<size_t>(fLimits.copies, 1);
+    fLimits.chunk = std::max<size_t>(fLimits.chunk, 1);
 }
 
 SaveBatch::~SaveBatch() = default;
@@ -269,6 +291,9 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
                                        const std::function<void(int)>& progress) {
     const int count = int(fFiles.size());
     std::vector<Outcome> outcomes(size_t(count), Outcome::stopped());
+    // Planning and writing run at once: `shared` guards the caller's stop
+    // and progress, the group and the files ready to write.
+    std::mutex shared;
     bool stopped = false;
     auto askStop = [&] { return stopped || (stopped = stop && stop()); };
     auto done = [&](const Job& job) {
@@ -276,12 +301,13 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
     };
 
     // One journal for the save in each folder it writes in place (the
-    // album's, and any a link leads to): each group writes over the copies
-    // of the one before, whose files are on disk by then.
+    // album's, and any a link leads to) and each chunk of a group: each
+    // group writes over the copies of the one before, whose files are on
+    // disk by then.
     const QString album = QFileInfo(fFolder).canonicalFilePath();
     struct stat albumStat {};
     ::stat(QFile::encodeName(album).constData(), &albumStat);
-    std::map<std::pair<dev_t, ino_t>, JournalFolder> journals;
+    std::map<std::tuple<dev_t, ino_t, size_t>, JournalFolder> journals;
     // A large journal's hash needs libcrypto, whose loading took
     // milliseconds of the journal's time: it loads while the rest of the
     // group is planned, once the group holds that much.
@@ -293,6 +319,101 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
         } catch (const std::system_error&) {
         }
     };
+    const auto keepJournal = [](Job& job) {
+        if (job.journal) job.journal->keep = true;
+    };
+
+    // 2. The rollback copies of a chunk's in-place writes, on disk first,
+    // in the folder of each file, which names it by its plain name there.
+    auto journalChunk = [&](const std::vector<Job*>& chunk, size_t slot) {
+        std::map<JournalFolder*, std::vector<Job*>> inPlace;
+        // The files of a folder come one after another: its journal is
+        // looked up once for them, not with a stat of its folder each.
+        QString lastFolder;
+        JournalFolder* lastJournal = nullptr;
+        for (Job* job : chunk) {
+            if (!pending(*job) || job->plan.kind != SavePlan::Kind::InPlace) continue;
+            const QFileInfo target(job->plan.target);
+            const QString folder = target.absolutePath();
+            const QByteArray name = QFile::encodeName(target.fileName());
+            struct stat st {};
+            std::optional<Outcome> refused;
+            if (!FolderHandle::isPlainName(name) || FolderHandle::isReservedName(name)) {
+                // Recovery would not trust a journal naming it, so a torn
+                // write could not be undone.
+                refused = Outcome::failed(
+                    QStringLiteral("The file's name holds control characters or is one Trovix "
+                                   "keeps for itself, so it cannot be saved safely; rename it "
+                                   "first."));
+            } else if (!lastJournal || folder != lastFolder) {
+                if (::stat(QFile::encodeName(folder).constData(), &st) != 0) {
+                    refused = Outcome::failed(changedMessage());
+                } else {
+                    lastJournal = &journals[{st.st_dev, st.st_ino, slot}];
+                    lastFolder = folder;
+                    if (lastJournal->path.isNull())
+                        lastJournal->path = QFileInfo(folder).canonicalFilePath();
+                }
+            }
+            if (refused) {
+                const std::lock_guard<std::mutex> lock(shared);
+                decide(*job, std::move(*refused));
+                done(*job);
+                continue;
+            }
+            job->journal = lastJournal;
+            inPlace[lastJournal].push_back(job);
+        }
+        for (auto& [at, jobs] : inPlace) {
+            std::vector<const SavePlan*> plans;
+            for (Job* job : jobs)
+                plans.push_back(&job->plan);
+            SaveSteps::step("tags-journal");
+            const Outcome journaled = at->journal.write(at->path, plans);
+            if (journaled.ok()) continue;
+            const std::lock_guard<std::mutex> lock(shared);
+            for (Job* job : jobs) {
+                decide(*job, Outcome::failed(QStringLiteral("No rollback copy could be written to "
+                                                            "the folder (%1), so the file was "
+                                                            "not changed.")
+                                                 .arg(journaled.reason)));
+                done(*job);
+            }
+        }
+    };
+
+    // 3. Write a chunk, each file on a core of its own: a rollback copy of
+    // every byte written in place is on disk already, and a file written
+    // twice at once is refused by its lock. A stop request ends the writing
+    // before the next file. While more is planned, each file's write-back
+    // starts at once, so that the disk works through it meanwhile.
+    auto writeChunk = [&](const std::vector<Job*>& chunk, bool writeBackNow) {
+        WorkSharing::forEachIndex(chunk.size(), [&](size_t i) {
+            Job& job = *chunk[i];
+            {
+                const std::lock_guard<std::mutex> lock(shared);
+                if (!pending(job)) return;
+                if (askStop()) {
+                    decide(job, Outcome::stopped());
+                    return;
+                }
+            }
+            bool restored = true;
+            Outcome written =
+                job.plan.kind == SavePlan::Kind::InPlace
+                    ? writeInPlace(job, &restored, writeBackNow)
+                    : writeCopy(job, copyPlace(job, album, albumStat), writeBackNow);
+            const std::lock_guard<std::mutex> lock(shared);
+            if (!written.ok()) {
+                if (!restored) keepJournal(job);
+                job.copy.reset();
+                decide(job, std::move(written));
+            }
+            done(job);
+        });
+    };
+
+
     // The files not planned yet, in order.
     std::vector<int> waiting(static_cast<size_t>(count));
     std::iota(waiting.begin(), waiting.end(), 0);
@@ -301,17 +422,88 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
         // (planning reads but never writes) while the group has room for
         // it, counting every file in planning as a new copy; the files left
         // wait for the next group. Taken one at a time, no core waits for
-        // the others between files.
+        // the others between files. A chunk of planned files goes on to be
+        // journaled, written and checked while the rest is planned.
         std::vector<std::unique_ptr<Job>> group;
         qsizetype held = 0;
         size_t copies = 0;
         size_t planning = 0;
         std::vector<int> left;
-        std::mutex accepting;
+        std::vector<Job*> ready;   // planned, to be written
+        std::vector<Job*> toCheck; // written, to be checked
+        bool planned = false;
+        std::condition_variable readyToWrite;
+
+        // Every file written, synced once: syncfs, or fdatasync of each of
+        // a few, on a thread of its own that starts with the last chunk's
+        // check. The indexes (into `toSync`) of the files not synced.
+        std::vector<Job*> toSync;
+        std::vector<SyncTarget> targets;
+        std::vector<std::pair<size_t, int>> unsynced;
+        std::jthread syncing;
+        auto startSync = [&] {
+            for (auto& job : group)
+                if (pending(*job)) {
+                    toSync.push_back(job.get());
+                    targets.push_back(
+                        {QFile::encodeName(writtenPath(*job)), job->plan.seen.st_dev});
+                }
+            if (targets.empty()) return;
+            try {
+                syncing = std::jthread([&unsynced, &targets] { unsynced = syncAll(targets); });
+            } catch (const std::system_error&) {
+                unsynced = syncAll(targets);
+            }
+        };
+        bool syncStarted = false;
+        auto writeReady = [&] {
+            for (size_t slot = 0;; ++slot) {
+                std::vector<Job*> chunk;
+                bool last = false;
+                {
+                    // The first files of the folder among those planned, a
+                    // whole chunk of them unless planning is over.
+                    std::unique_lock<std::mutex> lock(shared);
+                    readyToWrite.wait(lock,
+                                      [&] { return planned || ready.size() >= fLimits.chunk; });
+                    if (ready.empty()) return;
+                    std::sort(ready.begin(), ready.end(),
+                              [](const Job* a, const Job* b) { return a->index < b->index; });
+                    const auto end = ready.begin() + qsizetype(std::min(fLimits.chunk, ready.size()));
+                    chunk.assign(ready.begin(), end);
+                    ready.erase(ready.begin(), end);
+                    last = planned && ready.empty();
+                }
+                {
+                    // Stopped: nothing more is written, nor journaled.
+                    const std::lock_guard<std::mutex> lock(shared);
+                    if (stopped) {
+                        for (Job* job : chunk)
+                            if (pending(*job)) decide(*job, Outcome::stopped());
+                        continue;
+                    }
+                }
+                journalChunk(chunk, slot);
+                writeChunk(chunk, !last);
+                if (last) {
+                    startSync();
+                    syncStarted = true;
+                }
+                const std::lock_guard<std::mutex> lock(shared);
+                for (Job* job : chunk)
+                    if (pending(*job)) toCheck.push_back(job);
+            }
+        };
+        std::jthread writer;
+        try {
+            writer = std::jthread(writeReady);
+        } catch (const std::system_error&) {
+        }
+
         WorkSharing::forEachIndex(waiting.size(), [&](size_t k) {
             const int index = waiting[k];
             {
-                const std::lock_guard<std::mutex> lock(accepting);
+                const std::lock_guard<std::mutex> lock(shared);
                 const bool room = (group.empty() && planning == 0) ||
                                   (group.size() + planning < fLimits.files &&
                                    copies + planning < fLimits.copies && held < fLimits.bytes);
@@ -327,7 +519,16 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
             if (const auto& prepare = fPrepare[size_t(index)]) prepare();
             job->plan = job->file->planSave();
             const SavePlan& plan = job->plan;
-            const std::lock_guard<std::mutex> lock(accepting);
+            // 4. Each file planned is followed by the check of one written.
+            Job* written = nullptr;
+            const auto checkOne = qScopeGuard([&written] {
+                if (written) check(*written);
+            });
+            const std::lock_guard<std::mutex> lock(shared);
+            if (!toCheck.empty()) {
+                written = toCheck.back();
+                toCheck.pop_back();
+            }
             --planning;
             if (plan.kind == SavePlan::Kind::Refused) {
                 decide(*job, Outcome::failed(plan.reason));
@@ -346,133 +547,49 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
             for (const SaveRegion& r : plan.regions)
                 held += r.bytes.size() + r.old.size();
             prepareJournal(held);
-            if (job->decided) done(*job);
+            if (job->decided) {
+                done(*job);
+            } else {
+                ready.push_back(job.get());
+                if (ready.size() >= fLimits.chunk) readyToWrite.notify_one();
+            }
             group.push_back(std::move(job));
         });
+        {
+            const std::lock_guard<std::mutex> lock(shared);
+            planned = true;
+        }
+        readyToWrite.notify_one();
+        if (writer.joinable()) {
+            // The files written so far are checked while the last chunk is.
+            for (;;) {
+                Job* written = nullptr;
+                {
+                    const std::lock_guard<std::mutex> lock(shared);
+                    if (toCheck.empty()) break;
+                    written = toCheck.back();
+                    toCheck.pop_back();
+                }
+                check(*written);
+            }
+            writer.join();
+        } else {
+            writeReady();
+        }
         // In the folder's order, which keeps a folder's files together.
         std::sort(group.begin(), group.end(),
                   [](const auto& a, const auto& b) { return a->index < b->index; });
         std::sort(left.begin(), left.end());
         waiting = std::move(left);
 
-        // 2. The rollback copies of the in-place writes, on disk first, in
-        // the folder of each file, which names it by its plain name there.
-        std::map<JournalFolder*, std::vector<Job*>> inPlace;
-        // The files of a folder come one after another: its journal is
-        // looked up once for them, not with a stat of its folder each.
-        QString lastFolder;
-        JournalFolder* lastJournal = nullptr;
-        for (auto& job : group) {
-            if (!pending(*job) || job->plan.kind != SavePlan::Kind::InPlace) continue;
-            const QFileInfo target(job->plan.target);
-            const QString folder = target.absolutePath();
-            const QByteArray name = QFile::encodeName(target.fileName());
-            struct stat st {};
-            if (!FolderHandle::isPlainName(name) || FolderHandle::isReservedName(name)) {
-                // Recovery would not trust a journal naming it, so a torn
-                // write could not be undone.
-                decide(*job, Outcome::failed(QStringLiteral(
-                                 "The file's name holds control characters or is one Trovix "
-                                 "keeps for itself, so it cannot be saved safely; rename it "
-                                 "first.")));
-                done(*job);
-                continue;
-            }
-            if (!lastJournal || folder != lastFolder) {
-                if (::stat(QFile::encodeName(folder).constData(), &st) != 0) {
-                    decide(*job, Outcome::failed(changedMessage()));
-                    done(*job);
-                    continue;
-                }
-                lastJournal = &journals[{st.st_dev, st.st_ino}];
-                lastFolder = folder;
-                if (lastJournal->path.isNull())
-                    lastJournal->path = QFileInfo(folder).canonicalFilePath();
-            }
-            job->journal = lastJournal;
-            inPlace[lastJournal].push_back(job.get());
-        }
-        for (auto& [at, jobs] : inPlace) {
-            std::vector<const SavePlan*> plans;
-            for (Job* job : jobs)
-                plans.push_back(&job->plan);
-            SaveSteps::step("tags-journal");
-            const Outcome journaled = at->journal.write(at->path, plans);
-            if (journaled.ok()) continue;
-            for (Job* job : jobs) {
-                decide(*job, Outcome::failed(QStringLiteral("No rollback copy could be written to "
-                                                            "the folder (%1), so the file was "
-                                                            "not changed.")
-                                                 .arg(journaled.reason)));
-                done(*job);
-            }
-        }
-
-        // 3. Write, each file on a core of its own: a rollback copy of every
-        // byte written in place is on disk already, and a file written
-        // twice at once is refused by its lock. A stop request ends the
-        // writing before the next file.
-        const auto keepJournal = [](Job& job) {
-            if (job.journal) job.journal->keep = true;
-        };
-        std::vector<Job*> toWrite;
-        for (auto& job : group)
-            if (pending(*job)) toWrite.push_back(job.get());
-        std::mutex shared; // the caller's stop and progress, the journals' marks
-        WorkSharing::forEachIndex(toWrite.size(), [&](size_t i) {
-            Job& job = *toWrite[i];
-            {
-                const std::lock_guard<std::mutex> lock(shared);
-                if (askStop()) {
-                    decide(job, Outcome::stopped());
-                    return;
-                }
-            }
-            bool restored = true;
-            Outcome written = job.plan.kind == SavePlan::Kind::InPlace
-                                  ? writeInPlace(job, &restored)
-                                  : writeCopy(job, copyPlace(job, album, albumStat));
-            const std::lock_guard<std::mutex> lock(shared);
-            if (!written.ok()) {
-                if (!restored) keepJournal(job);
-                job.copy.reset();
-                decide(job, std::move(written));
-            }
-            done(job);
-        });
-
-        // 4. Check what was written while it goes to the disk: the check
-        // reads what the sync waits to write. A file that fails its check
-        // is put back (and synced) or removed meanwhile; its sync's outcome
-        // no longer matters then.
-        std::vector<Job*> toSync;
-        std::vector<SyncTarget> targets;
-        for (auto& job : group)
-            if (pending(*job)) {
-                toSync.push_back(job.get());
-                targets.push_back({QFile::encodeName(writtenPath(*job)), job->plan.seen.st_dev});
-            }
-        std::vector<std::pair<size_t, int>> unsynced;
-        std::jthread syncing;
-        if (!targets.empty()) {
-            try {
-                syncing = std::jthread([&unsynced, &targets] { unsynced = syncAll(targets); });
-            } catch (const std::system_error&) {
-                unsynced = syncAll(targets);
-            }
-        }
-        std::vector<QString> checked(group.size());
-        WorkSharing::forEachIndex(group.size(), [&group, &checked](size_t i) {
-            const Job& job = *group[i];
-            if (pending(job) && job.plan.verify) checked[i] = job.plan.verify(writtenPath(job));
-        });
+        if (!syncStarted) startSync();
+        WorkSharing::forEachIndex(toCheck.size(), [&toCheck](size_t i) { check(*toCheck[i]); });
         // Announced once the check is done, as the save waits for the disk.
         if (!targets.empty()) SaveSteps::step("tags-sync");
         if (syncing.joinable()) syncing.join();
-        for (size_t i = 0; i < group.size(); ++i) {
-            const std::unique_ptr<Job>& job = group[i];
+        for (auto& job : group) {
             if (!pending(*job)) continue;
-            const QString& why = checked[i];
+            const QString& why = job->checked;
             if (why.isNull()) continue;
             TROVIX_LOG() << "Saving" << job->plan.target << "failed its check:" << why;
             if (job->copy) {

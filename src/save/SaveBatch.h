@@ -13,29 +13,35 @@ class FolderHandle;
 class MusicFile;
 
 // Writes the tags of the music files of one folder as one durable step:
-// rollback copies of every in-place write go into one journal in the folder,
-// synced once; then every file is written, synced once, verified, and the
-// journal dropped. A file whose write or check fails keeps its old content.
+// rollback copies of every in-place write go into journals in the folder,
+// synced before anything is overwritten; then every file is written, synced
+// once, verified, and the journals dropped. A file whose write or check
+// fails keeps its old content.
 //
 // In detail, for each group of files (a thousand, a few hundred new copies,
 // or 32 MB of rollback copies, so that a large folder does not hold all of
 // it in memory):
 //  1. plan: each file decides between an in-place write (the bytes it will
 //     overwrite, its old size) and a whole-file rewrite, or refuses;
-//  2. the rollback copies of every in-place write go into one journal, which
+//  2. the rollback copies of every in-place write go into a journal, which
 //     is synced, with its folder, before any byte is overwritten (a later
 //     group writes over the copies of the one before, whose files are on
 //     disk by then);
-//  3. every file is written, on every core: in place, or a new hidden copy
-//     beside it;
+//  3. the files are written: in place, or a new hidden copy beside them;
 //  4. every written file is checked (its new tags read back or parsed, its
-//     audio compared by hashes of a few pieces) while one sync for all of
-//     them (syncfs, or fdatasync of each of a few) runs on a thread of its
-//     own; a file that fails gets its old bytes back, a copy that fails is
-//     removed;
+//     audio compared by hashes of a few pieces), the last ones while one
+//     sync for all of them (syncfs, or fdatasync of each of a few) runs on a
+//     thread of its own; a file that fails gets its old bytes back, a copy
+//     that fails is removed;
 //  5. a file whose sync failed is put back too;
 //  6. the new copies replace their files, and their folders are synced;
-//  7. after the last group, the journal is removed.
+//  7. after the last group, the journals are removed.
+// Steps 2 to 4 run while the group is planned: each chunk of planned files
+// (256) gets a journal of its own and is written, each file's write-back
+// started at once, as the cores plan the next; each file planned is
+// followed by the check of one written. The disk thus works through the
+// group as it is planned, and the sync waits for the last chunk alone. A
+// group of no more files is one chunk, written once it is planned.
 // SaveSteps::step() is announced before each step that changes the disk:
 // "tags-journal", "tags-write", "tags-copy", "tags-restore", "tags-sync"
 // (once the check is done, as the save waits for the sync), "tags-replace",
@@ -49,6 +55,7 @@ public:
         size_t files = 1024;
         size_t copies = 256;
         qsizetype bytes = 32 << 20; // rollback copies and new tags
+        size_t chunk = 256;         // files journaled and written at once
     };
 
     explicit SaveBatch(const QString& folder);

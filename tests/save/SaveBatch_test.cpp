@@ -217,55 +217,67 @@ TEST_F(SaveBatchTest, ATornInPlaceWriteIsPutBack) {
     }
 }
 
-TEST_F(SaveBatchTest, ALaterGroupWritesOverTheJournalOfTheOneBefore) {
-    // One file more than a group holds: two groups, one journal. A kill
-    // between or inside the groups leaves every file old or new, and a torn
-    // file of the second group is put back from the journal written over
-    // the first's copies.
-    const Album album{.name = "two groups",
-                      .make =
-                          [](const QString& d) {
-                              for (int i = 0; i < 9; ++i)
-                                  if (!mp3WithRoom(d + QStringLiteral("/%1.mp3").arg(i)))
-                                      return false;
-                              return true;
-                          },
-                      .limits = {.files = 8}};
-    const Learned learned = learn(album);
-    ASSERT_EQ(learned.steps.count(u"tags-journal"_qs), 2);
-    ASSERT_EQ(learned.steps.count(u"tags-journal-remove"_qs), 1);
-    const qsizetype second = learned.steps.lastIndexOf(u"tags-journal"_qs);
-    const qsizetype secondSync = learned.steps.lastIndexOf(u"tags-sync"_qs);
-    for (const qsizetype at : {second, second + 1, second + 2, secondSync,
-                               learned.steps.indexOf(u"tags-journal-remove"_qs)}) {
-        SCOPED_TRACE(QStringLiteral("killed before step %1, %2")
-                         .arg(at)
-                         .arg(learned.steps[at])
-                         .toStdString());
-        QTemporaryDir dir;
-        ASSERT_TRUE(album.make(dir.path()));
-        ASSERT_TRUE(saveDyingAt(dir.path(), album, int(at)));
-        const QString last = dir.path() + QStringLiteral("/8.mp3");
-        const QByteArray was = learned.old.at(QStringLiteral("8.mp3"));
-        if (at == secondSync) {
-            QByteArray bytes = readBytes(last);
-            ASSERT_EQ(bytes, learned.now.at(QStringLiteral("8.mp3")));
-            // Its last changed byte never reached the disk.
-            qsizetype changed = std::min(bytes.size(), was.size()) - 1;
-            while (bytes[changed] == was[changed])
-                --changed;
-            bytes[changed] = was[changed];
-            ASSERT_TRUE(writeBytes(last, bytes));
-            EXPECT_EQ(SaveBatch::recover(dir.path()).restored,
-                      QStringList{QStringLiteral("8.mp3")});
-            EXPECT_EQ(readBytes(last), was);
+TEST_F(SaveBatchTest, AKillBetweenGroupsOrChunksLeavesEveryFileOldOrNew) {
+    // Nine files: two groups, whose second writes over the journal of the
+    // first; or one group written in three chunks as it is planned, each
+    // under a journal of its own, and synced once. A kill between or inside
+    // them leaves every file old or new, and a torn file of the last chunk
+    // is put back from its journal.
+    struct Row {
+        const char* name;
+        SaveBatch::GroupLimits limits;
+        qsizetype journals, syncs;
+    };
+    const Row rows[] = {{"two groups", {.files = 8}, 2, 2},
+                        {"three chunks of one group", {.chunk = 3}, 3, 1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Album album{.name = row.name,
+                          .make =
+                              [](const QString& d) {
+                                  for (int i = 0; i < 9; ++i)
+                                      if (!mp3WithRoom(d + QStringLiteral("/%1.mp3").arg(i)))
+                                          return false;
+                                  return true;
+                              },
+                          .limits = row.limits};
+        const Learned learned = learn(album);
+        ASSERT_EQ(learned.steps.count(u"tags-journal"_qs), row.journals);
+        ASSERT_EQ(learned.steps.count(u"tags-sync"_qs), row.syncs);
+        ASSERT_EQ(learned.steps.count(u"tags-journal-remove"_qs), 1);
+        const qsizetype last = learned.steps.lastIndexOf(u"tags-journal"_qs);
+        const qsizetype lastSync = learned.steps.lastIndexOf(u"tags-sync"_qs);
+        for (const qsizetype at : {last, last + 1, last + 2, lastSync,
+                                   learned.steps.indexOf(u"tags-journal-remove"_qs)}) {
+            SCOPED_TRACE(QStringLiteral("killed before step %1, %2")
+                             .arg(at)
+                             .arg(learned.steps[at])
+                             .toStdString());
+            QTemporaryDir dir;
+            ASSERT_TRUE(album.make(dir.path()));
+            ASSERT_TRUE(saveDyingAt(dir.path(), album, int(at)));
+            const QString lastFile = dir.path() + QStringLiteral("/8.mp3");
+            const QByteArray was = learned.old.at(QStringLiteral("8.mp3"));
+            if (at == lastSync) {
+                QByteArray bytes = readBytes(lastFile);
+                ASSERT_EQ(bytes, learned.now.at(QStringLiteral("8.mp3")));
+                // Its last changed byte never reached the disk.
+                qsizetype changed = std::min(bytes.size(), was.size()) - 1;
+                while (bytes[changed] == was[changed])
+                    --changed;
+                bytes[changed] = was[changed];
+                ASSERT_TRUE(writeBytes(lastFile, bytes));
+                EXPECT_EQ(SaveBatch::recover(dir.path()).restored,
+                          QStringList{QStringLiteral("8.mp3")});
+                EXPECT_EQ(readBytes(lastFile), was);
+            }
+            SaveBatch::recover(dir.path());
+            for (const auto& [name, bytes] : contents(dir.path())) {
+                SCOPED_TRACE(name.toStdString());
+                EXPECT_TRUE(bytes == learned.old.at(name) || bytes == learned.now.at(name));
+            }
+            EXPECT_EQ(strays(dir.path()), QStringList());
         }
-        SaveBatch::recover(dir.path());
-        for (const auto& [name, bytes] : contents(dir.path())) {
-            SCOPED_TRACE(name.toStdString());
-            EXPECT_TRUE(bytes == learned.old.at(name) || bytes == learned.now.at(name));
-        }
-        EXPECT_EQ(strays(dir.path()), QStringList());
     }
 }
 
