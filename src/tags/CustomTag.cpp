@@ -43,10 +43,17 @@ QString CustomTag::stringWithBoolObject(bool flag, const QString& key) {
 }
 
 QString CustomTag::customTagToString() const {
-    return stringWithStringObject(savedSearchTerms(), kSearchTermsKey) +
-           stringWithStringObject(resultKey(), kKeyKey) +
-           stringWithStringObject(variousArtist(), kVariousArtistKey) +
-           stringWithBoolObject(reverseArtistAlbum(), kReverseKey);
+    // Every file of a save stores the same tag, copies of one map: its text
+    // is made once on each thread, not once for each file.
+    thread_local QVariantMap lastDict;
+    thread_local QString lastText;
+    if (!lastText.isNull() && fDict.isSharedWith(lastDict)) return lastText;
+    lastText = stringWithStringObject(savedSearchTerms(), kSearchTermsKey) +
+               stringWithStringObject(resultKey(), kKeyKey) +
+               stringWithStringObject(variousArtist(), kVariousArtistKey) +
+               stringWithBoolObject(reverseArtistAlbum(), kReverseKey);
+    lastDict = fDict;
+    return lastText;
 }
 
 QString CustomTag::description() const {
@@ -72,17 +79,22 @@ CustomTag CustomTag::fromString(const QString& text) {
         if (i == keyStart || i >= n) break; // no key, or no tab after it
         const QString key = text.mid(keyStart, i - keyStart);
         const qsizetype valueStart = i + 1;
-        while (i < n && text[i] != u'\n') ++i;
+        while (i < n && text[i] != u'\n')
+            ++i;
         // A line ended by CR LF has no carriage return in its value.
         const qsizetype valueEnd = i > valueStart && text[i - 1] == u'\r' ? i - 1 : i;
         const QString value = valueOf(text.mid(valueStart, valueEnd - valueStart));
         // A later line of a key never overrides the first one.
         if (seen.contains(key)) continue;
         seen << key;
-        if (key == kSearchTermsKey) tag.setSavedSearchTerms(value);
-        else if (key == kKeyKey) tag.setResultKey(value);
-        else if (key == kVariousArtistKey) tag.setVariousArtist(value);
-        else if (key == kReverseKey) tag.setReverseArtistAlbum(value.trimmed().toInt() != 0);
+        if (key == kSearchTermsKey)
+            tag.setSavedSearchTerms(value);
+        else if (key == kKeyKey)
+            tag.setResultKey(value);
+        else if (key == kVariousArtistKey)
+            tag.setVariousArtist(value);
+        else if (key == kReverseKey)
+            tag.setReverseArtistAlbum(value.trimmed().toInt() != 0);
     }
     return tag;
 }
