@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -532,6 +533,39 @@ public:
     }
 };
 
+// The movie header a cover comparison read, kept on its thread for the plan
+// that follows it there: a save compares each file's cover with the new one
+// just before it plans the file's write, which reads the whole header too.
+// Known by the file's identity, its change time included, which no program
+// sets at will.
+struct KeptMoov {
+    struct stat seen {};
+    uint64_t at = 0;
+    QByteArray bytes;
+};
+
+// Larger headers (of hours of audio) are not kept.
+constexpr uint64_t kKeptMoovMax = 16 << 20;
+
+KeptMoov& keptMoov() {
+    thread_local KeptMoov kept;
+    return kept;
+}
+
+bool sameState(const struct stat& a, const struct stat& b) {
+    return FileIO::sameFile(a, b) && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
+           a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// The kept header, when it is the one at `at`, `length` bytes long, of the
+// file in the state `seen`; null otherwise. Either way nothing stays kept.
+QByteArray takeKeptMoov(const struct stat& seen, uint64_t at, uint64_t length) {
+    KeptMoov& kept = keptMoov();
+    QByteArray bytes = std::exchange(kept.bytes, {});
+    if (kept.at != at || uint64_t(bytes.size()) != length || !sameState(kept.seen, seen)) return {};
+    return bytes;
+}
+
 } // namespace
 
 int AtomParser::openUnchanged() const {
@@ -553,7 +587,24 @@ bool AtomParser::inFileHolds(const Atom& atom, const QByteArray& bytes) const {
     if (!atom.contentsInFile()) return atom.contents() == bytes;
     if (uint64_t(bytes.size()) != atom.contentsSize()) return false;
     const FileIO::ClosedAtExit file{openUnchanged()};
-    return file.fd >= 0 && FileIO::holdsAt(file.fd, bytes, atom.contentsAt());
+    if (file.fd < 0) return false;
+    // Inside "moov", which the plan of a save reads next: it is read whole,
+    // once, and kept for that plan.
+    const Atom* moov = moovAtom();
+    const uint64_t at = atom.contentsAt();
+    KeptMoov& kept = keptMoov();
+    if (moov && moov->originalLen() <= kKeptMoovMax && at >= moov->originalOffset() &&
+        at - moov->originalOffset() + uint64_t(bytes.size()) <= moov->originalLen() &&
+        ::fstat(file.fd, &kept.seen) == 0) {
+        kept.at = moov->originalOffset();
+        kept.bytes = QByteArray(qsizetype(moov->originalLen()), Qt::Uninitialized);
+        if (!FileIO::readAt(file.fd, kept.bytes.data(), size_t(kept.bytes.size()), kept.at)) {
+            kept.bytes.clear();
+            return false;
+        }
+        return QByteArrayView(kept.bytes).sliced(qsizetype(at - kept.at), bytes.size()) == bytes;
+    }
+    return FileIO::holdsAt(file.fd, bytes, at);
 }
 
 bool AtomParser::lendInFile(int fd, const QByteArray& moov, uint64_t moovAt,
@@ -682,11 +733,15 @@ SavePlan AtomParser::planSave() {
     const uint64_t moovAt = moov->originalOffset();
     const uint64_t oldSize = moov->originalLen();
     // "moov" as it lies on disk: what an in-place write changes, and where
-    // the pictures left in the file are.
-    QByteArray old(qsizetype(oldSize), Qt::Uninitialized);
-    if (!FileIO::readAt(fd, old.data(), size_t(oldSize), moovAt))
-        return SavePlan::refused(
-            QStringLiteral("The file could not be read: %1.").arg(Durable::errnoText(errno)));
+    // the pictures left in the file are. Read by the cover's comparison,
+    // when that came just before.
+    QByteArray old = takeKeptMoov(plan.seen, moovAt, oldSize);
+    if (old.isNull()) {
+        old = QByteArray(qsizetype(oldSize), Qt::Uninitialized);
+        if (!FileIO::readAt(fd, old.data(), size_t(oldSize), moovAt))
+            return SavePlan::refused(
+                QStringLiteral("The file could not be read: %1.").arg(Durable::errnoText(errno)));
+    }
     // After `old`, whose bytes the contents left in the file are lent as, so
     // that a refused plan lets go of them first.
     Loans loans;

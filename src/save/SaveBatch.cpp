@@ -399,10 +399,9 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
                 }
             }
             bool restored = true;
-            Outcome written =
-                job.plan.kind == SavePlan::Kind::InPlace
-                    ? writeInPlace(job, &restored, writeBackNow)
-                    : writeCopy(job, copyPlace(job, album, albumStat), writeBackNow);
+            Outcome written = job.plan.kind == SavePlan::Kind::InPlace
+                                  ? writeInPlace(job, &restored, writeBackNow)
+                                  : writeCopy(job, copyPlace(job, album, albumStat), writeBackNow);
             const std::lock_guard<std::mutex> lock(shared);
             if (!written.ok()) {
                 if (!restored) keepJournal(job);
@@ -412,7 +411,6 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
             done(job);
         });
     };
-
 
     // The files not planned yet, in order.
     std::vector<int> waiting(static_cast<size_t>(count));
@@ -469,7 +467,8 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
                     if (ready.empty()) return;
                     std::sort(ready.begin(), ready.end(),
                               [](const Job* a, const Job* b) { return a->index < b->index; });
-                    const auto end = ready.begin() + qsizetype(std::min(fLimits.chunk, ready.size()));
+                    const auto end =
+                        ready.begin() + qsizetype(std::min(fLimits.chunk, ready.size()));
                     chunk.assign(ready.begin(), end);
                     ready.erase(ready.begin(), end);
                     last = planned && ready.empty();

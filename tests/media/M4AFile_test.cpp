@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 namespace {
 
 class M4AFileTest : public ::testing::Test {
@@ -300,6 +303,51 @@ TEST_F(M4AFileTest, ALargeCoverStaysInTheFileThroughASave) {
     EXPECT_TRUE(file->getImageData().isEmpty());
     file->setTags({.title = QStringLiteral("New")}, TagField::Title);
     EXPECT_FALSE(SaveBatch::saveOne(*file).ok());
+}
+
+TEST_F(M4AFileTest, TheHeaderACoverComparisonReadServesOnlyItsOwnFileUnchanged) {
+    // A save compares a file's cover with the new one just before planning
+    // its write, on the same thread, and keeps the movie header it read for
+    // the plan. Track 2 becomes 1 in a file whose header must not come from
+    // what was kept: another file's, where track 1 is stored in the same
+    // place, or its own before a change that left its modification time as
+    // it was. Either would leave the 2 unwritten.
+    M4aFixtureOptions o;
+    o.cover = QByteArray("\x89PNG", 4) + QByteArray(20000, 'p');
+    o.trackNum = 1;
+    const QString other = make(o, QStringLiteral("other.m4a"));
+    for (const bool sameFile : {false, true}) {
+        SCOPED_TRACE(sameFile ? "its own header, changed since" : "another file's header");
+        o.trackNum = sameFile ? 1 : 2;
+        const QString path = make(o);
+        auto compared = M4AFile::newM4AFileWithPath(sameFile ? path : other);
+        auto file = M4AFile::newM4AFileWithPath(path);
+        ASSERT_TRUE(compared && file);
+        file->setTags(TagValues::withTrack(1, 10), TagField::Track | TagField::TrackCount);
+        // As long as the old title: nothing else moves.
+        file->setTags({.title = QStringLiteral("Changed Title")}, TagField::Title);
+        SaveBatch batch(fDir.path());
+        batch.add(file.get(), [&] {
+            EXPECT_TRUE(compared->holdsImageData(o.cover));
+            if (!sameFile) return;
+            // Track 2 in place of 1, behind the modification time's back.
+            QByteArray bytes = readBytes(path);
+            const qsizetype number =
+                bytes.indexOf(QByteArray("\0\x01\0\x0A", 4), bytes.indexOf("trkn"));
+            ASSERT_GT(number, 0);
+            bytes[number + 1] = 2;
+            struct stat before {};
+            ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &before), 0);
+            ASSERT_TRUE(writeBytes(path, bytes));
+            const struct timespec times[2] = {before.st_atim, before.st_mtim};
+            ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0), 0);
+        });
+        ASSERT_TRUE(batch.commit().front().ok());
+        auto again = M4AFile::newM4AFileWithPath(path);
+        ASSERT_TRUE(again);
+        EXPECT_EQ(again->readTags().trackNumber(), 1);
+        EXPECT_EQ(again->getImageData(), o.cover);
+    }
 }
 
 TEST_F(M4AFileTest, ALargeCoverKeepsItsPlaceWhenTheItemsBeforeItChangeLength) {
