@@ -155,6 +155,10 @@ Learned learn(const Album& album) {
     return out;
 }
 
+std::string killedBefore(const Learned& learned, qsizetype at) {
+    return QStringLiteral("killed before step %1, %2").arg(at).arg(learned.steps[at]).toStdString();
+}
+
 class SaveBatchTest : public ::testing::Test {
 protected:
     void TearDown() override { SaveSteps::setHook({}); }
@@ -168,13 +172,9 @@ TEST_F(SaveBatchTest, AKillAtAnyStepLeavesEveryFileOldOrNew) {
         SCOPED_TRACE(album.name);
         const Learned learned = learn(album);
         for (int at = 0; at < learned.steps.size(); ++at) {
-            SCOPED_TRACE(QStringLiteral("killed before step %1, %2")
-                             .arg(at)
-                             .arg(learned.steps[at])
-                             .toStdString());
+            SCOPED_TRACE(killedBefore(learned, at));
             QTemporaryDir dir;
-            ASSERT_TRUE(album.make(dir.path()));
-            ASSERT_TRUE(saveDyingAt(dir.path(), album, at));
+            ASSERT_TRUE(album.make(dir.path()) && saveDyingAt(dir.path(), album, at));
             EXPECT_EQ(SaveBatch::recover(dir.path()).refused, QStringList());
             const auto now = contents(dir.path());
             ASSERT_EQ(now.size(), learned.old.size());
@@ -249,13 +249,9 @@ TEST_F(SaveBatchTest, AKillBetweenGroupsOrChunksLeavesEveryFileOldOrNew) {
         const qsizetype lastSync = learned.steps.lastIndexOf(u"tags-sync"_qs);
         for (const qsizetype at : {last, last + 1, last + 2, lastSync,
                                    learned.steps.indexOf(u"tags-journal-remove"_qs)}) {
-            SCOPED_TRACE(QStringLiteral("killed before step %1, %2")
-                             .arg(at)
-                             .arg(learned.steps[at])
-                             .toStdString());
+            SCOPED_TRACE(killedBefore(learned, at));
             QTemporaryDir dir;
-            ASSERT_TRUE(album.make(dir.path()));
-            ASSERT_TRUE(saveDyingAt(dir.path(), album, int(at)));
+            ASSERT_TRUE(album.make(dir.path()) && saveDyingAt(dir.path(), album, int(at)));
             const QString lastFile = dir.path() + QStringLiteral("/8.mp3");
             const QByteArray was = learned.old.at(QStringLiteral("8.mp3"));
             if (at == lastSync) {
