@@ -318,14 +318,19 @@ TEST_F(SaveBatchTest, NewCopiesEndAGroupAtTheirOwnLimit) {
 
 TEST_F(SaveBatchTest, AStopLeavesTheRestAsItWas) {
     // Written in place or as new copies, side by side: the files written are
-    // those whose write began before the stop.
+    // those whose write began before the stop. Written in chunks while the
+    // rest is planned, which of them were is a matter of timing.
     struct Row {
         const char* name;
         size_t album;
         std::function<bool(const QString&)> make;
+        size_t chunk = 256;
+        int saved = 2; // -1: any number
     };
-    const Row rows[] = {{"in place", 3, [](const QString& p) { return writeM4a(p); }},
-                        {"new copies", 1, mp3WithoutRoom}};
+    const Row rows[] = {
+        {"in place", 3, [](const QString& p) { return writeM4a(p); }},
+        {"new copies", 1, mp3WithoutRoom},
+        {"in place, in chunks of two", 3, [](const QString& p) { return writeM4a(p); }, 2, -1}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QTemporaryDir dir;
@@ -336,8 +341,10 @@ TEST_F(SaveBatchTest, AStopLeavesTheRestAsItWas) {
         int asked = 0;
         // Asked before the group, before each file is planned, then before
         // each write.
+        Album album = albums()[row.album];
+        album.limits.chunk = row.chunk;
         const auto outcomes =
-            saveFolder(dir.path(), albums()[row.album], [&asked] { return ++asked > 1 + 6 + 2; });
+            saveFolder(dir.path(), album, [&asked] { return ++asked > 1 + 6 + 2; });
         ASSERT_EQ(outcomes.size(), 6u);
         int saved = 0;
         for (size_t i = 0; i < outcomes.size(); ++i) {
@@ -350,7 +357,9 @@ TEST_F(SaveBatchTest, AStopLeavesTheRestAsItWas) {
             EXPECT_EQ(readBytes(dir.filePath(name)) == old.at(name), !done);
             saved += done;
         }
-        EXPECT_EQ(saved, 2);
+        if (row.saved >= 0) {
+            EXPECT_EQ(saved, row.saved);
+        }
         EXPECT_EQ(strays(dir.path()), QStringList());
     }
 }
