@@ -493,10 +493,13 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
                     if (pending(*job)) toCheck.push_back(job);
             }
         };
+        // No more files than a chunk: written on this thread once planned.
         std::jthread writer;
-        try {
-            writer = std::jthread(writeReady);
-        } catch (const std::system_error&) {
+        if (waiting.size() > fLimits.chunk) {
+            try {
+                writer = std::jthread(writeReady);
+            } catch (const std::system_error&) {
+            }
         }
 
         WorkSharing::forEachIndex(waiting.size(), [&](size_t k) {

@@ -41,7 +41,8 @@ class MusicFile;
 // started at once, as the cores plan the next; each file planned is
 // followed by the check of one written. The disk thus works through the
 // group as it is planned, and the sync waits for the last chunk alone. A
-// group of no more files is one chunk, written once it is planned.
+// save of no more files than a chunk is written once it is planned, on the
+// thread that called, as one chunk.
 // SaveSteps::step() is announced before each step that changes the disk:
 // "tags-journal", "tags-write", "tags-copy", "tags-restore", "tags-sync"
 // (once the check is done, as the save waits for the sync), "tags-replace",
