@@ -593,13 +593,14 @@ bool AtomParser::inFileHolds(const Atom& atom, const QByteArray& bytes) const {
     const Atom* moov = moovAtom();
     const uint64_t at = atom.contentsAt();
     KeptMoov& kept = keptMoov();
+    kept.bytes.clear(); // whatever happens, an earlier header is not kept
     if (moov && moov->originalLen() <= kKeptMoovMax && at >= moov->originalOffset() &&
         at - moov->originalOffset() + uint64_t(bytes.size()) <= moov->originalLen() &&
         ::fstat(file.fd, &kept.seen) == 0) {
         kept.at = moov->originalOffset();
         kept.bytes = QByteArray(qsizetype(moov->originalLen()), Qt::Uninitialized);
         if (!FileIO::readAt(file.fd, kept.bytes.data(), size_t(kept.bytes.size()), kept.at)) {
-            kept.bytes.clear();
+            kept.bytes.clear(); // not the header: never offered to a plan
             return false;
         }
         return QByteArrayView(kept.bytes).sliced(qsizetype(at - kept.at), bytes.size()) == bytes;

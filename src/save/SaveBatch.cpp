@@ -431,6 +431,13 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
         std::vector<Job*> toCheck; // written, to be checked
         bool planned = false;
         std::condition_variable readyToWrite;
+        // The next written file to check, if any; with `shared` held.
+        auto nextToCheck = [&toCheck]() -> Job* {
+            if (toCheck.empty()) return nullptr;
+            Job* job = toCheck.back();
+            toCheck.pop_back();
+            return job;
+        };
 
         // Every file written, synced once: syncfs, or fdatasync of each of
         // a few, on a thread of its own that starts with the last chunk's
@@ -527,10 +534,7 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
                 if (written) check(*written);
             });
             const std::lock_guard<std::mutex> lock(shared);
-            if (!toCheck.empty()) {
-                written = toCheck.back();
-                toCheck.pop_back();
-            }
+            written = nextToCheck();
             --planning;
             if (plan.kind == SavePlan::Kind::Refused) {
                 decide(*job, Outcome::failed(plan.reason));
@@ -565,13 +569,10 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
         if (writer.joinable()) {
             // The files written so far are checked while the last chunk is.
             for (;;) {
-                Job* written = nullptr;
-                {
-                    const std::lock_guard<std::mutex> lock(shared);
-                    if (toCheck.empty()) break;
-                    written = toCheck.back();
-                    toCheck.pop_back();
-                }
+                std::unique_lock<std::mutex> lock(shared);
+                Job* written = nextToCheck();
+                lock.unlock();
+                if (!written) break;
                 check(*written);
             }
             writer.join();
