@@ -283,13 +283,19 @@ SaveBatch::SaveBatch(const QString& folder, GroupLimits limits) : fFolder(folder
 SaveBatch::~SaveBatch() = default;
 
 void SaveBatch::add(MusicFile* file, std::function<void()> prepare) {
-    fFiles.push_back(file);
-    fPrepare.push_back(std::move(prepare));
+    fOpen.push_back([file, prepare = std::move(prepare)] {
+        if (prepare) prepare();
+        return file;
+    });
+}
+
+void SaveBatch::add(std::function<MusicFile*()> open) {
+    fOpen.push_back(std::move(open));
 }
 
 std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
                                        const std::function<void(int)>& progress) {
-    const int count = int(fFiles.size());
+    const int count = int(fOpen.size());
     std::vector<Outcome> outcomes(size_t(count), Outcome::stopped());
     // Planning and writing run at once: `shared` guards the caller's stop
     // and progress, the group and the files ready to write.
@@ -524,9 +530,10 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
             }
             auto job = std::make_unique<Job>();
             job->index = index;
-            job->file = fFiles[size_t(index)];
-            if (const auto& prepare = fPrepare[size_t(index)]) prepare();
-            job->plan = job->file->planSave();
+            job->file = fOpen[size_t(index)]();
+            job->plan = job->file ? job->file->planSave()
+                                  : SavePlan::refused(QStringLiteral(
+                                        "The file could not be read again for saving."));
             const SavePlan& plan = job->plan;
             // 4. Each file planned is followed by the check of one written.
             Job* written = nullptr;
@@ -673,7 +680,8 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
         for (auto& job : group) {
             if (pending(*job)) decide(*job, Outcome::done());
             if (job->outcome.code == Outcome::Code::Failed)
-                TROVIX_LOG() << "Saving" << job->file->path() << "failed:" << job->outcome.reason;
+                TROVIX_LOG() << "Saving" << (job->file ? job->file->path() : QString())
+                             << "failed:" << job->outcome.reason;
             outcomes[size_t(job->index)] = job->outcome;
         }
         // Each file object learns what was written, on a core of its own:

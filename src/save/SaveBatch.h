@@ -70,6 +70,11 @@ public:
     // that plans it (what reads the file, such as comparing its picture
     // with a new cover, then finds it fresh in the caches).
     void add(MusicFile* file, std::function<void()> prepare = {});
+    // A file made by `open` just before its write is planned, on the thread
+    // that plans it: a file object of its own with its new tags set, or
+    // null when the file cannot be read again, which fails it. So the files
+    // are read as the first are written, not all before.
+    void add(std::function<MusicFile*()> open);
 
     // Writes every file added; one outcome per file, in order: Done, Failed
     // (the file keeps its old content; the reason says why) or Stopped.
@@ -93,6 +98,5 @@ public:
 private:
     QString fFolder;
     GroupLimits fLimits;
-    std::vector<MusicFile*> fFiles;
-    std::vector<std::function<void()>> fPrepare; // one per file, or none
+    std::vector<std::function<MusicFile*()>> fOpen; // one per file
 };

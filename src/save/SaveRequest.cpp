@@ -22,6 +22,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <mutex>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -144,40 +145,37 @@ private:
         return false;
     }
 
-    // Sets every file's tags in memory on a file object of its own, then
-    // writes them all as one batch.
+    // Writes every file's new tags as one batch, each set in memory on a
+    // file object of its own as the batch comes to the file.
     void retag() {
         const QString& folder = fRequest.folder;
         fSteps.begin(QStringLiteral("Re-tagging files..."), QStringLiteral("Re-tagging..."),
                      fRequest.recordCount + 1, true);
         fSteps.bump();
         SaveBatch batch(folder);
-        // Setting each file's tags in memory (on a file read again where the
-        // record's could not be copied) is independent work: it takes every
-        // core. Its picture and custom tag follow as its write is planned.
-        std::vector<std::shared_ptr<MusicFile>> read(fRequest.files.size());
-        WorkSharing::forEachIndex(read.size(), [this, &read, &folder](size_t i) {
-            read[i] = openTagged(fRequest, folder, fRequest.files[qsizetype(i)]);
-        });
-        // Every track of a save asks for the same cover file: it is written
-        // once, when some track is to be saved at all.
-        const bool anyRead = std::any_of(read.begin(), read.end(), [](const auto& m) { return m; });
-        const bool coverWritten = anyRead && fRequest.writeCoverFile && fRequest.writeCoverFile();
-        for (size_t i = 0; i < read.size(); ++i) {
-            const SaveRequest::File& f = fRequest.files[qsizetype(i)];
-            std::shared_ptr<MusicFile> music = std::move(read[i]);
-            if (!music) {
-                fail(f.name, QStringLiteral("The file could not be read again for saving."));
-                continue;
-            }
-            // Embedding compares the file's own picture with the cover: a read
-            // the plan of its write, just after, may then take from memory.
-            MusicFile* m = music.get();
-            batch.add(m, [this, m, &f, coverWritten] {
-                if (fRequest.applyCover) fRequest.applyCover(*m, f.pictureFormat, coverWritten);
-                if (fRequest.tag) m->setTags({.custom = *fRequest.tag}, TagField::Custom);
+        // Each file's tags are set in memory (on a file read again where
+        // the record's could not be copied), with its picture and custom
+        // tag, just before its write is planned, on the core that plans it:
+        // the first files are written while the rest are read. Every track
+        // of a save asks for the same cover file: it is written once, as
+        // the first file is read that is to be saved at all.
+        std::once_flag coverOnce;
+        bool coverWritten = false;
+        for (const SaveRequest::File& f : fRequest.files)
+            fOpened.push_back({&f, nullptr, f.name, false});
+        for (size_t i = 0; i < fOpened.size(); ++i) {
+            batch.add([this, i, &folder, &coverOnce, &coverWritten]() -> MusicFile* {
+                Opened& o = fOpened[i];
+                o.music = openTagged(fRequest, folder, *o.file);
+                if (!o.music) return nullptr;
+                std::call_once(coverOnce, [this, &coverWritten] {
+                    coverWritten = fRequest.writeCoverFile && fRequest.writeCoverFile();
+                });
+                if (fRequest.applyCover)
+                    fRequest.applyCover(*o.music, o.file->pictureFormat, coverWritten);
+                if (fRequest.tag) o.music->setTags({.custom = *fRequest.tag}, TagField::Custom);
+                return o.music.get();
             });
-            fOpened.push_back({&f, std::move(music), f.name, false});
         }
         const std::vector<Outcome> outcomes =
             batch.commit([this] { return fSteps.stopped(); }, [this](int) { fSteps.bump(); });

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -359,6 +360,45 @@ TEST_F(SaveBatchTest, AStopLeavesTheRestAsItWas) {
         }
         if (row.saved >= 0) {
             EXPECT_EQ(saved, row.saved);
+        }
+        EXPECT_EQ(strays(dir.path()), QStringList());
+    }
+}
+
+TEST_F(SaveBatchTest, AFileMadeAsItIsPlannedFailsAloneWhenItCannotBeRead) {
+    // Made on the core that plans it, once; never once the save is stopped.
+    for (const bool stopped : {false, true}) {
+        SCOPED_TRACE(stopped ? "stopped" : "saved");
+        QTemporaryDir dir;
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(mp3WithRoom(dir.filePath(QString::number(i) + ".mp3")));
+        const auto old = contents(dir.path());
+        std::vector<std::shared_ptr<MusicFile>> files(3);
+        std::atomic<int> made{0};
+        SaveBatch batch(dir.path());
+        for (size_t i = 0; i < files.size(); ++i)
+            batch.add([&, i]() -> MusicFile* {
+                ++made;
+                if (i == 1) return nullptr; // could not be read again
+                files[i] = MusicFileFactory::newMusicFileWithPath(
+                    dir.filePath(QString::number(i) + ".mp3"));
+                albums()[0].change(*files[i]);
+                return files[i].get();
+            });
+        const auto outcomes = batch.commit([stopped] { return stopped; });
+        EXPECT_EQ(made, stopped ? 0 : 3);
+        ASSERT_EQ(outcomes.size(), 3u);
+        for (size_t i = 0; i < outcomes.size(); ++i) {
+            const QString name = QString::number(i) + ".mp3";
+            const Outcome::Code expected = stopped  ? Outcome::Code::Stopped
+                                           : i == 1 ? Outcome::Code::Failed
+                                                    : Outcome::Code::Done;
+            EXPECT_EQ(outcomes[i].code, expected) << i;
+            EXPECT_EQ(readBytes(dir.filePath(name)) == old.at(name),
+                      expected != Outcome::Code::Done);
+        }
+        if (!stopped) {
+            EXPECT_TRUE(outcomes[1].reason.contains(u"could not be read again"));
         }
         EXPECT_EQ(strays(dir.path()), QStringList());
     }
