@@ -367,6 +367,7 @@ TEST_F(SaveBatchTest, AStopLeavesTheRestAsItWas) {
 
 TEST_F(SaveBatchTest, AFileMadeAsItIsPlannedFailsAloneWhenItCannotBeRead) {
     // Made on the core that plans it, once; never once the save is stopped.
+    // In chunks of one, so that they are written while the rest are made.
     for (const bool stopped : {false, true}) {
         SCOPED_TRACE(stopped ? "stopped" : "saved");
         QTemporaryDir dir;
@@ -375,7 +376,7 @@ TEST_F(SaveBatchTest, AFileMadeAsItIsPlannedFailsAloneWhenItCannotBeRead) {
         const auto old = contents(dir.path());
         std::vector<std::shared_ptr<MusicFile>> files(3);
         std::atomic<int> made{0};
-        SaveBatch batch(dir.path());
+        SaveBatch batch(dir.path(), {.chunk = 1});
         for (size_t i = 0; i < files.size(); ++i)
             batch.add([&, i]() -> MusicFile* {
                 ++made;
