@@ -223,7 +223,7 @@ SaveRequest FolderSaver::makeSaveRequest(const SaveOptions& options) {
     return request;
 }
 
-void FolderSaver::applySaveReport(const SaveReport& report) {
+void FolderSaver::applySaveReport(SaveReport& report) {
     for (const Alert& a : report.alerts)
         fContext.postAlert(a.title, a.message);
     if (!report.reachedWrite) return;
@@ -232,10 +232,10 @@ void FolderSaver::applySaveReport(const SaveReport& report) {
     QSet<qsizetype> readBack;
     // The file objects the records leave behind are freed off this thread.
     auto replaced = std::make_shared<std::vector<std::shared_ptr<MusicFile>>>();
-    for (const SaveReport::File& f : report.files) {
+    for (SaveReport::File& f : report.files) {
         if (!f.readBack || f.row < 0 || f.row >= st().songs.count()) continue;
         replaced->push_back(st().songs.array()[f.row]->musicFile());
-        st().songs.array()[f.row]->adoptFile(*f.readBack);
+        st().songs.array()[f.row]->adoptFile(std::move(*f.readBack));
         readBack.insert(f.row);
     }
     Disposal::later(std::move(replaced));

@@ -28,8 +28,9 @@ public:
     // every file to write, with the options.
     SaveRequest makeSaveRequest(const SaveOptions& options);
     // The save's result, applied on the main thread in one step: records,
-    // names, the folder's path, alerts, failures.
-    void applySaveReport(const SaveReport& report);
+    // names, the folder's path, alerts, failures. The records the save read
+    // back are moved out of `report`.
+    void applySaveReport(SaveReport& report);
     // After a save the folder's own hits (tags, names) tell what is on disk.
     void refreshFolderHits();
 

@@ -346,7 +346,8 @@ private:
             if (o.saved) {
                 const QString path = fReport.folder + QLatin1Char('/') + o.finalName;
                 if (o.music->path() != path) o.music->refreshAfterRename(path);
-                r.readBack = AudioTrack::initWithFile(path, std::move(o.music), folderWritable);
+                r.readBack =
+                    AudioTrack::initWithFile(path, std::move(o.music), folderWritable, true);
             }
         });
         fSteps.bump(int(fOpened.size()));
