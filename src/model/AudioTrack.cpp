@@ -22,11 +22,8 @@ QString joinPath(const QString& folder, const QString& name) {
 
 // Writable, and removable from its folder: what saving (rewrite, rename)
 // needs.
-bool writableAndDeletable(const QString& path, std::optional<bool> folderWritable,
-                          bool justWritten) {
-    // Asking costs a look-up of the path, which took half of reading back
-    // the records of a saved folder.
-    if (!justWritten && ::access(QFile::encodeName(path).constData(), W_OK) != 0) return false;
+bool writableAndDeletable(const QString& path, std::optional<bool> folderWritable) {
+    if (::access(QFile::encodeName(path).constData(), W_OK) != 0) return false;
     if (folderWritable) return *folderWritable;
     return AudioTrack::folderWritable(QFileInfo(path).absolutePath());
 }
@@ -63,16 +60,16 @@ bool AudioTrack::folderWritable(const QString& folder) {
 }
 
 AudioTrack AudioTrack::initWithPath(const QString& path, std::optional<bool> folderWritable) {
-    return initWithFile(path, MusicFileFactory::newMusicFileWithPath(path), folderWritable, false);
+    return initWithFile(path, MusicFileFactory::newMusicFileWithPath(path), folderWritable);
 }
 
 AudioTrack AudioTrack::initWithFile(const QString& path, std::shared_ptr<MusicFile> file,
-                                    std::optional<bool> folderWritable, bool justWritten) {
+                                    std::optional<bool> folderWritable) {
     AudioTrack t;
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     t.fFolder = slash < 0 ? QString() : path.left(slash);
     t.fFileName = slash < 0 ? path : path.mid(slash + 1);
-    t.fOKToTag = writableAndDeletable(path, folderWritable, justWritten);
+    t.fOKToTag = writableAndDeletable(path, folderWritable);
     t.fMusicFile = std::move(file);
     if (const auto& f = t.fMusicFile) {
         if (!f->whyNotWritable().isNull()) t.fOKToTag = false;

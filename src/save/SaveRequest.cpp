@@ -346,8 +346,7 @@ private:
             if (o.saved) {
                 const QString path = fReport.folder + QLatin1Char('/') + o.finalName;
                 if (o.music->path() != path) o.music->refreshAfterRename(path);
-                r.readBack =
-                    AudioTrack::initWithFile(path, std::move(o.music), folderWritable, true);
+                r.readBack = AudioTrack::initWithFile(path, std::move(o.music), folderWritable);
             }
         });
         fSteps.bump(int(fOpened.size()));
