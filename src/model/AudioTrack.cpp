@@ -22,8 +22,9 @@ QString joinPath(const QString& folder, const QString& name) {
 
 // Writable, and removable from its folder: what saving (rewrite, rename)
 // needs.
-bool writableAndDeletable(const QString& path, std::optional<bool> folderWritable) {
-    if (::access(QFile::encodeName(path).constData(), W_OK) != 0) return false;
+bool writableAndDeletable(const QString& path, std::optional<bool> folderWritable,
+                          bool justWritten) {
+    if (!justWritten && ::access(QFile::encodeName(path).constData(), W_OK) != 0) return false;
     if (folderWritable) return *folderWritable;
     return AudioTrack::folderWritable(QFileInfo(path).absolutePath());
 }
@@ -64,12 +65,12 @@ AudioTrack AudioTrack::initWithPath(const QString& path, std::optional<bool> fol
 }
 
 AudioTrack AudioTrack::initWithFile(const QString& path, std::shared_ptr<MusicFile> file,
-                                    std::optional<bool> folderWritable) {
+                                    std::optional<bool> folderWritable, bool justWritten) {
     AudioTrack t;
     const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
     t.fFolder = slash < 0 ? QString() : path.left(slash);
     t.fFileName = slash < 0 ? path : path.mid(slash + 1);
-    t.fOKToTag = writableAndDeletable(path, folderWritable);
+    t.fOKToTag = writableAndDeletable(path, folderWritable, justWritten);
     t.fMusicFile = std::move(file);
     if (const auto& f = t.fMusicFile) {
         if (!f->whyNotWritable().isNull()) t.fOKToTag = false;

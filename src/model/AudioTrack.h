@@ -48,9 +48,11 @@ public:
     // be written and removed: asked once for all of a folder's files.
     static AudioTrack initWithPath(const QString& path,
                                    std::optional<bool> folderWritable = std::nullopt);
-    // The same over a file object already open at `path`.
+    // The same over a file object already open at `path`. A file the
+    // program has just written (`justWritten`) is writable without asking.
     static AudioTrack initWithFile(const QString& path, std::shared_ptr<MusicFile> file,
-                                   std::optional<bool> folderWritable = std::nullopt);
+                                   std::optional<bool> folderWritable = std::nullopt,
+                                   bool justWritten = false);
     // Whether `folder` lets files be written and removed: what
     // `folderWritable` holds.
     static bool folderWritable(const QString& folder);

@@ -297,6 +297,7 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
                                        const std::function<void(int)>& progress) {
     const int count = int(fOpen.size());
     std::vector<Outcome> outcomes(size_t(count), Outcome::stopped());
+    fWritten.assign(size_t(count), false);
     // Planning and writing run at once: `shared` guards the caller's stop
     // and progress, the group and the files ready to write.
     std::mutex shared;
@@ -683,6 +684,8 @@ std::vector<Outcome> SaveBatch::commit(const std::function<bool()>& stop,
                 TROVIX_LOG() << "Saving" << (job->file ? job->file->path() : QString())
                              << "failed:" << job->outcome.reason;
             outcomes[size_t(job->index)] = job->outcome;
+            fWritten[size_t(job->index)] =
+                job->outcome.ok() && job->plan.kind != SavePlan::Kind::Nothing;
         }
         // Each file object learns what was written, on a core of its own:
         // each stats its file, a rewritten one reads its layout again.

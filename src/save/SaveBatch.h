@@ -83,6 +83,10 @@ public:
     // called from other threads than the caller's, never two at a time.
     std::vector<Outcome> commit(const std::function<bool()>& stop = {},
                                 const std::function<void(int)>& progress = {});
+    // After commit, whether each file was written: its bytes changed in
+    // place or its new copy put in its place. A file with nothing to
+    // change is Done without being opened for writing.
+    const std::vector<bool>& written() const { return fWritten; }
 
     // Writes one file whose tags were changed in memory, as a batch of one
     // in its own folder. A failure is reported, never taken for a save.
@@ -99,4 +103,5 @@ private:
     QString fFolder;
     GroupLimits fLimits;
     std::vector<std::function<MusicFile*()>> fOpen; // one per file
+    std::vector<bool> fWritten;
 };

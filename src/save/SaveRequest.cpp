@@ -112,6 +112,7 @@ private:
         std::shared_ptr<MusicFile> music;
         QString finalName;
         bool saved = false;
+        bool written = false; // opened for writing: saved with something to change
     };
 
     void alert(const QString& title, const QString& message) {
@@ -184,6 +185,7 @@ private:
             const Outcome& o = outcomes[i];
             if (o.ok()) {
                 fOpened[i].saved = true;
+                fOpened[i].written = batch.written()[i];
                 retagged << &fOpened[i];
                 continue;
             }
@@ -333,7 +335,8 @@ private:
         // Each record from a file object of its own, on every core, made
         // where the report keeps it (moving a thousand there afterwards took
         // milliseconds). Every file lies in the one folder, whose
-        // writability is asked once.
+        // writability is asked once; a file just written is writable, and
+        // asking (a look-up of its path) took half of this step.
         fReport.files.resize(qsizetype(fOpened.size()));
         SaveReport::File* files = fReport.files.data();
         const bool folderWritable = AudioTrack::folderWritable(fReport.folder);
@@ -346,7 +349,8 @@ private:
             if (o.saved) {
                 const QString path = fReport.folder + QLatin1Char('/') + o.finalName;
                 if (o.music->path() != path) o.music->refreshAfterRename(path);
-                r.readBack = AudioTrack::initWithFile(path, std::move(o.music), folderWritable);
+                r.readBack =
+                    AudioTrack::initWithFile(path, std::move(o.music), folderWritable, o.written);
             }
         });
         fSteps.bump(int(fOpened.size()));

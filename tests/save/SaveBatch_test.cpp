@@ -368,13 +368,14 @@ TEST_F(SaveBatchTest, AStopLeavesTheRestAsItWas) {
 TEST_F(SaveBatchTest, AFileMadeAsItIsPlannedFailsAloneWhenItCannotBeRead) {
     // Made on the core that plans it, once; never once the save is stopped.
     // In chunks of one, so that they are written while the rest are made.
+    // The last has nothing to change: Done, and not written.
     for (const bool stopped : {false, true}) {
         SCOPED_TRACE(stopped ? "stopped" : "saved");
         QTemporaryDir dir;
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 4; ++i)
             ASSERT_TRUE(mp3WithRoom(dir.filePath(QString::number(i) + ".mp3")));
         const auto old = contents(dir.path());
-        std::vector<std::shared_ptr<MusicFile>> files(3);
+        std::vector<std::shared_ptr<MusicFile>> files(4);
         std::atomic<int> made{0};
         SaveBatch batch(dir.path(), {.chunk = 1});
         for (size_t i = 0; i < files.size(); ++i)
@@ -383,20 +384,22 @@ TEST_F(SaveBatchTest, AFileMadeAsItIsPlannedFailsAloneWhenItCannotBeRead) {
                 if (i == 1) return nullptr; // could not be read again
                 files[i] = MusicFileFactory::newMusicFileWithPath(
                     dir.filePath(QString::number(i) + ".mp3"));
-                albums()[0].change(*files[i]);
+                if (i != 3) albums()[0].change(*files[i]);
                 return files[i].get();
             });
         const auto outcomes = batch.commit([stopped] { return stopped; });
-        EXPECT_EQ(made, stopped ? 0 : 3);
-        ASSERT_EQ(outcomes.size(), 3u);
+        EXPECT_EQ(made, stopped ? 0 : 4);
+        ASSERT_EQ(outcomes.size(), 4u);
+        ASSERT_EQ(batch.written().size(), 4u);
         for (size_t i = 0; i < outcomes.size(); ++i) {
             const QString name = QString::number(i) + ".mp3";
             const Outcome::Code expected = stopped  ? Outcome::Code::Stopped
                                            : i == 1 ? Outcome::Code::Failed
                                                     : Outcome::Code::Done;
             EXPECT_EQ(outcomes[i].code, expected) << i;
-            EXPECT_EQ(readBytes(dir.filePath(name)) == old.at(name),
-                      expected != Outcome::Code::Done);
+            const bool written = expected == Outcome::Code::Done && i != 3;
+            EXPECT_EQ(batch.written()[i], written) << i;
+            EXPECT_EQ(readBytes(dir.filePath(name)) != old.at(name), written) << i;
         }
         if (!stopped) {
             EXPECT_TRUE(outcomes[1].reason.contains(u"could not be read again"));
