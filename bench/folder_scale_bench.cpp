@@ -6,8 +6,8 @@
 // best of --runs (the program named by TROVIX_CLI, if set, instead of the
 // one built here).
 //
-//   folder_scale_bench [--shape S]... [--cli] [--runs R] [--open-only] [--steps]
-//                      [--keep-names] [N ...]
+//   folder_scale_bench [--shape S]... [--cli] [--runs R] [--rounds K] [--open-only]
+//                      [--steps] [--keep-names] [N ...]
 //   folder_scale_bench --make DIR [--shape S] [N]   builds one folder and exits,
 //                                                   for profiling by hand
 //
@@ -21,7 +21,10 @@
 // best of --runs openings of each contender. --steps prints
 // where the save's time went: from each announced save step to the next
 // ("plan" is the time before the first one). --keep-names saves without
-// renaming files and folder, as TagLib's save does.
+// renaming files and folder, as TagLib's save does. --rounds K measures
+// open and save K times side by side, on folders made afresh each time, and
+// prints the medians: a single round's save/TL moves by a fifth either way
+// with the load on a shared machine.
 //
 // Each N runs in forked children, so every peak memory figure is that run's
 // own. Like the programs, the bench allocates through mimalloc (when built
@@ -56,6 +59,7 @@
 #include <taglib/tag.h>
 #include <taglib/tpropertymap.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -63,7 +67,9 @@
 #include <limits>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -397,6 +403,79 @@ void measureEndToEnd(const QString& dir, int runs, double& oursMs, double& tagLi
     }
 }
 
+// One side-by-side measurement on folders made for it: TagLib's read and
+// save of one copy, then the document's opening and save of another.
+struct Round {
+    Figures doc, tl;
+};
+
+std::optional<Round> measureRound(Shape shape, int n, int runs) {
+    QTemporaryDir tmp;
+    // Two copies, so each contender saves files nobody saved before.
+    const QString ours = tmp.path() + QStringLiteral("/Album");
+    const QString theirs = tmp.path() + QStringLiteral("/TagLib");
+    QDir().mkpath(ours);
+    QDir().mkpath(theirs);
+    if (!makeFolder(ours, shape, n) || !makeFolder(theirs, shape, n)) return std::nullopt;
+    warmCache(ours);
+    warmCache(theirs);
+    // Our save syncs its files, with syncfs for a folder of them: it
+    // must not also pay for writing back what making the files or
+    // TagLib's save left unwritten.
+    ::sync();
+    Round round;
+    round.tl = inChild([&](Figures& f) { measureTagLib(theirs, f); });
+    ::sync();
+    round.doc = inChild([&](Figures& f) { measureDocument(ours, f); });
+    // Nothing is saved: the opening can be timed again, and the best
+    // run stands for it, as the end-to-end figures do.
+    for (int r = 1; gOpenOnly && r < runs; ++r) {
+        const Figures moreTl = inChild([&](Figures& f) { measureTagLib(theirs, f); });
+        const Figures moreDoc = inChild([&](Figures& f) { measureDocument(ours, f); });
+        round.tl.tagLibReadMs = std::min(round.tl.tagLibReadMs, moreTl.tagLibReadMs);
+        round.doc.openMs = std::min(round.doc.openMs, moreDoc.openMs);
+    }
+    return round;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// One line for a shape and size: each figure the median of the rounds, each
+// ratio the median of the rounds' own ratios (the load on the machine moves
+// both contenders of a round alike), with their spread over several rounds.
+void printRounds(const char* shapeName, int n, const std::vector<Round>& rounds) {
+    auto column = [&rounds](auto figure) {
+        std::vector<double> values;
+        for (const Round& r : rounds)
+            values.push_back(figure(r));
+        return values;
+    };
+    const std::vector<double> saveRatios =
+        column([](const Round& r) { return r.doc.saveMs / r.tl.tagLibSaveMs; });
+    const bool complete = std::all_of(rounds.begin(), rounds.end(), [n](const Round& r) {
+        return r.doc.tracks == n && r.tl.tracks == n;
+    });
+    std::printf("%-7s %6d %10.1f %10.1f %9.2f %9.1f %10.1f %10.1f %9.2f %9.1f", shapeName, n,
+                median(column([](const Round& r) { return r.doc.openMs; })),
+                median(column([](const Round& r) { return r.tl.tagLibReadMs; })),
+                median(column([](const Round& r) { return r.doc.openMs / r.tl.tagLibReadMs; })),
+                median(column([](const Round& r) { return r.doc.openPeakMB; })),
+                median(column([](const Round& r) { return r.doc.saveMs; })),
+                median(column([](const Round& r) { return r.tl.tagLibSaveMs; })),
+                median(saveRatios),
+                median(column([](const Round& r) { return r.doc.savePeakMB; })));
+    if (rounds.size() > 1)
+        std::printf("  (%zu rounds; save/TL %.2f-%.2f)", rounds.size(),
+                    *std::min_element(saveRatios.begin(), saveRatios.end()),
+                    *std::max_element(saveRatios.begin(), saveRatios.end()));
+    std::printf("%s\n", complete ? "" : "  (files missing!)");
+    std::fflush(stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -405,6 +484,7 @@ int main(int argc, char** argv) {
     bool endToEnd = false;
     bool keepNames = false;
     int runs = 5;
+    int saveRounds = 1;
     QString make;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
@@ -414,6 +494,10 @@ int main(int argc, char** argv) {
         if (arg == "--keep-names") keepNames = true;
         if (arg == "--runs" && i + 1 < argc) {
             runs = std::max(1, std::atoi(argv[++i]));
+            continue;
+        }
+        if (arg == "--rounds" && i + 1 < argc) {
+            saveRounds = std::max(1, std::atoi(argv[++i]));
             continue;
         }
         if (arg == "--make" && i + 1 < argc) {
@@ -458,19 +542,15 @@ int main(int argc, char** argv) {
                     "TL read", "open/TL", "peak MB", "save ms", "TL save", "save/TL", "peak MB");
     for (const ShapeName& shape : shapes) {
         for (const int n : counts) {
-            QTemporaryDir tmp;
-            // Two copies, so each contender saves files nobody saved before.
-            const QString ours = tmp.path() + QStringLiteral("/Album");
-            const QString theirs = tmp.path() + QStringLiteral("/TagLib");
-            QDir().mkpath(ours);
-            QDir().mkpath(theirs);
-            if (!makeFolder(ours, shape.shape, n) ||
-                (!endToEnd && !makeFolder(theirs, shape.shape, n))) {
-                std::printf("%-7s %6d could not build the files\n", shape.name, n);
-                continue;
-            }
-            warmCache(ours);
             if (endToEnd) {
+                QTemporaryDir tmp;
+                const QString ours = tmp.path() + QStringLiteral("/Album");
+                QDir().mkpath(ours);
+                if (!makeFolder(ours, shape.shape, n)) {
+                    std::printf("%-7s %6d could not build the files\n", shape.name, n);
+                    continue;
+                }
+                warmCache(ours);
                 double oursMs = 0, tagLibMs = 0;
                 measureEndToEnd(ours, runs, oursMs, tagLibMs);
                 std::printf("%-7s %6d %10.1f %10.1f %9.2f\n", shape.name, n, oursMs, tagLibMs,
@@ -478,28 +558,17 @@ int main(int argc, char** argv) {
                 std::fflush(stdout);
                 continue;
             }
-            warmCache(theirs);
-            // Our save syncs its files, with syncfs for a folder of them: it
-            // must not also pay for writing back what making the files or
-            // TagLib's save left unwritten.
-            ::sync();
-            Figures tl = inChild([&](Figures& f) { measureTagLib(theirs, f); });
-            ::sync();
-            Figures doc = inChild([&](Figures& f) { measureDocument(ours, f); });
-            // Nothing is saved: the opening can be timed again, and the best
-            // run stands for it, as the end-to-end figures do.
-            for (int r = 1; gOpenOnly && r < runs; ++r) {
-                const Figures moreTl = inChild([&](Figures& f) { measureTagLib(theirs, f); });
-                const Figures moreDoc = inChild([&](Figures& f) { measureDocument(ours, f); });
-                tl.tagLibReadMs = std::min(tl.tagLibReadMs, moreTl.tagLibReadMs);
-                doc.openMs = std::min(doc.openMs, moreDoc.openMs);
+            std::vector<Round> rounds;
+            for (int r = 0; r < saveRounds; ++r) {
+                const std::optional<Round> round = measureRound(shape.shape, n, runs);
+                if (!round) break;
+                rounds.push_back(*round);
             }
-            std::printf("%-7s %6d %10.1f %10.1f %9.2f %9.1f %10.1f %10.1f %9.2f %9.1f%s\n",
-                        shape.name, n, doc.openMs, tl.tagLibReadMs, doc.openMs / tl.tagLibReadMs,
-                        doc.openPeakMB, doc.saveMs, tl.tagLibSaveMs, doc.saveMs / tl.tagLibSaveMs,
-                        doc.savePeakMB,
-                        doc.tracks == n && tl.tracks == n ? "" : "  (files missing!)");
-            std::fflush(stdout);
+            if (rounds.empty()) {
+                std::printf("%-7s %6d could not build the files\n", shape.name, n);
+                continue;
+            }
+            printRounds(shape.name, n, rounds);
         }
     }
     return 0;
