@@ -69,10 +69,10 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
