@@ -62,16 +62,7 @@ bool pictureBlockAt(const FileStretch& file, uint64_t at, uint64_t length, const
 }
 
 QByteArray edgePrint(int fd, uint64_t from, uint64_t size) {
-    if (from > size) return {};
-    const uint64_t length = size - from;
-    const uint64_t edge = std::min(length, kAudioEdge);
-    QuickPrint hash;
-    hash.addData(QByteArray::number(qulonglong(length)));
-    const QByteArray head = readBytes(fd, from, edge), tail = readBytes(fd, size - edge, edge);
-    if (qsizetype(edge) != head.size() || qsizetype(edge) != tail.size()) return {};
-    hash.addData(head);
-    hash.addData(tail);
-    return hash.result();
+    return from > size ? QByteArray() : QuickPrint::ofEnds(fd, from, size - from, kAudioEdge);
 }
 
 // A metadata block of the file as saved. A picture the file keeps has no

@@ -378,16 +378,8 @@ private:
 // The audio's length and a print of its first and last `edge` bytes: a
 // save that moved or damaged it shows, without reading it all again.
 QByteArray audioPrint(int fd, int64_t from, int64_t length, int64_t edge) {
-    if (length < 0) return {};
-    QuickPrint print;
-    print.addData(QByteArray::number(qlonglong(length)));
-    const int64_t head = std::min(length, edge);
-    QByteArray bytes(qsizetype(head), Qt::Uninitialized);
-    if (!FileIO::readAt(fd, bytes.data(), size_t(head), uint64_t(from))) return {};
-    print.addData(bytes);
-    if (!FileIO::readAt(fd, bytes.data(), size_t(head), uint64_t(from + length - head))) return {};
-    print.addData(bytes);
-    return print.result();
+    if (length < 0 || from < 0) return {};
+    return QuickPrint::ofEnds(fd, uint64_t(from), uint64_t(length), uint64_t(edge));
 }
 
 QByteArray readBytes(int fd, int64_t at, int64_t length) {
