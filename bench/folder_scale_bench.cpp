@@ -403,6 +403,15 @@ void measureEndToEnd(const QString& dir, int runs, double& oursMs, double& tagLi
     }
 }
 
+// A folder of n files of the shape, read once so that no contender pays
+// for a cold cache.
+bool makeWarmFolder(const QString& dir, Shape shape, int n) {
+    QDir().mkpath(dir);
+    if (!makeFolder(dir, shape, n)) return false;
+    warmCache(dir);
+    return true;
+}
+
 // One side-by-side measurement on folders made for it: TagLib's read and
 // save of one copy, then the document's opening and save of another.
 struct Round {
@@ -414,11 +423,7 @@ std::optional<Round> measureRound(Shape shape, int n, int runs) {
     // Two copies, so each contender saves files nobody saved before.
     const QString ours = tmp.path() + QStringLiteral("/Album");
     const QString theirs = tmp.path() + QStringLiteral("/TagLib");
-    QDir().mkpath(ours);
-    QDir().mkpath(theirs);
-    if (!makeFolder(ours, shape, n) || !makeFolder(theirs, shape, n)) return std::nullopt;
-    warmCache(ours);
-    warmCache(theirs);
+    if (!makeWarmFolder(ours, shape, n) || !makeWarmFolder(theirs, shape, n)) return std::nullopt;
     // Our save syncs its files, with syncfs for a folder of them: it
     // must not also pay for writing back what making the files or
     // TagLib's save left unwritten.
@@ -545,12 +550,10 @@ int main(int argc, char** argv) {
             if (endToEnd) {
                 QTemporaryDir tmp;
                 const QString ours = tmp.path() + QStringLiteral("/Album");
-                QDir().mkpath(ours);
-                if (!makeFolder(ours, shape.shape, n)) {
+                if (!makeWarmFolder(ours, shape.shape, n)) {
                     std::printf("%-7s %6d could not build the files\n", shape.name, n);
                     continue;
                 }
-                warmCache(ours);
                 double oursMs = 0, tagLibMs = 0;
                 measureEndToEnd(ours, runs, oursMs, tagLibMs);
                 std::printf("%-7s %6d %10.1f %10.1f %9.2f\n", shape.name, n, oursMs, tagLibMs,
